@@ -1,0 +1,11 @@
+# varnel_add_test(<name> LABEL <unit|integration|gui> SOURCES <files...> LIBS <targets...>)
+# Builds one GoogleTest executable and registers its cases with CTest under the given label.
+function(varnel_add_test name)
+  cmake_parse_arguments(ARG "" "LABEL" "SOURCES;LIBS" ${ARGN})
+  if(NOT ARG_LABEL)
+    set(ARG_LABEL unit)
+  endif()
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} test_support GTest::gtest GTest::gmock Threads::Threads)
+  gtest_discover_tests(${name} PROPERTIES LABELS ${ARG_LABEL} DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,79 @@
+#include "platform/core/Log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <iostream>
+#include <mutex>
+
+namespace plat {
+namespace {
+
+struct LogState {
+    std::mutex mutex;
+    LogSink sink;
+    TraceSwitch traceSwitch;
+};
+
+LogState& state() {
+    static LogState s;
+    return s;
+}
+
+bool defaultTraceSwitch(std::string_view group) { return group == "General" || group == "System"; }
+
+}  // namespace
+
+void log(std::string_view line) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    if (s.sink) {
+        s.sink(line);
+    } else {
+        std::cerr << line << '\n';
+    }
+}
+
+LogSink setLogSink(LogSink sink) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    std::swap(s.sink, sink);
+    return sink;
+}
+
+bool traceEnabled(std::string_view group) {
+    auto& s = state();
+    TraceSwitch sw;
+    {
+        std::lock_guard lock(s.mutex);
+        sw = s.traceSwitch;
+    }
+    return sw ? sw(group) : defaultTraceSwitch(group);
+}
+
+void setTraceSwitch(TraceSwitch traceSwitch) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    s.traceSwitch = std::move(traceSwitch);
+}
+
+std::string format(const char* fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    va_list copy;
+    va_copy(copy, args);
+    const int n = std::vsnprintf(nullptr, 0, fmt, copy);
+    va_end(copy);
+    std::string out;
+    if (n > 0) {
+        out.resize(static_cast<size_t>(n));
+        std::vsnprintf(out.data(), out.size() + 1, fmt, args);
+    }
+    va_end(args);
+    return out;
+}
+
+void trace(std::string_view, const char* function, int line, const std::string& message) {
+    log(format("%s [Line %d] ", function, line) + message);
+}
+
+}  // namespace plat

@@ -1,0 +1,347 @@
+#pragma once
+// The object runtime: every object of the system derives from plat::Object, knows its
+// plat::Class, and can be sent messages by selector name. A class registers its methods once,
+// in declaration order; respondsToSelector looks them up along the superclass chain, and a
+// message that no method answers is handed to forwardingTargetForSelector and then to
+// forwardInvocation, which objects override to re-target or rename messages.
+//
+//   class Foo : public plat::Object {
+//       PLAT_CLASS(Foo)
+//   public:
+//       void bar(Ref<plat::Object> x);
+//   };
+//   PLAT_DEFINE_CLASS(Foo, plat::Object, [](auto& c) { c.method("bar:", &Foo::bar); })
+//
+//   plat::send(foo, "bar:", x);
+#include <any>
+#include <functional>
+#include <memory>
+#include <string>
+#include <typeinfo>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/core/Exception.h"
+#include "platform/core/Ref.h"
+#include "platform/core/Selector.h"
+#include "platform/core/TypeCode.h"
+
+namespace plat {
+
+class Object;
+class Class;
+class Invocation;
+
+using Args = std::vector<std::any>;
+
+// A method: a type-erased callable with its return type code ("v", "@", "i", ...).
+struct Method {
+    std::function<std::any(Object& self, Args& args)> call;
+    std::string returnType;
+    size_t arity = 0;
+};
+
+// Declared-property entries are attached to classes by the reflection layer; the runtime only
+// stores them.
+struct PropertyEntry;
+
+class Class {
+public:
+    using Factory = std::function<Ref<Object>()>;
+
+    Class(std::string name, const Class* superclass, Factory factory);
+    Class(const Class&) = delete;
+    Class& operator=(const Class&) = delete;
+
+    const std::string& name() const { return name_; }
+    const Class* superclass() const { return superclass_; }
+    bool isSubclassOf(const Class& other) const;  // true for the class itself too
+
+    // A new instance, or null when the class cannot be made by name (abstract classes).
+    Ref<Object> make() const { return factory_ ? factory_() : nullptr; }
+    bool canMake() const { return static_cast<bool>(factory_); }
+
+    // Methods along the superclass chain; null when none.
+    const Method* findMethod(Selector sel) const;
+    bool instancesRespondToSelector(Selector sel) const { return findMethod(sel) != nullptr; }
+    // This class's own methods, in registration order.
+    const std::vector<Selector>& methodOrder() const { return methodOrder_; }
+
+    void addMethod(Selector sel, Method method);
+
+    // Declared properties of this class only, in declaration order (filled by the reflection layer).
+    std::vector<std::shared_ptr<const PropertyEntry>>& declaredProperties() { return properties_; }
+    const std::vector<std::shared_ptr<const PropertyEntry>>& declaredProperties() const {
+        return properties_;
+    }
+
+    // Looks a class up by name among the classes that have been used so far.
+    static const Class* named(const std::string& name);
+
+private:
+    std::string name_;
+    const Class* superclass_;
+    Factory factory_;
+    std::unordered_map<Selector, Method> methods_;
+    std::vector<Selector> methodOrder_;
+    std::vector<std::shared_ptr<const PropertyEntry>> properties_;
+};
+
+// A message in flight: selector, arguments and, once invoked, the return value.
+class Invocation {
+public:
+    Invocation(Selector sel, Args args) : selector_(sel), args_(std::move(args)) {}
+
+    Selector selector() const { return selector_; }
+    void setSelector(Selector sel) { selector_ = sel; }
+    Args& arguments() { return args_; }
+    const Args& arguments() const { return args_; }
+    std::any& returnValue() { return returnValue_; }
+    void setReturnValue(std::any value) { returnValue_ = std::move(value); }
+
+    // Sends the message to the target (methods, then forwarding); a null target does nothing.
+    void invokeWithTarget(Object* target);
+    void invokeWithTarget(const Ref<Object>& target) { invokeWithTarget(target.get()); }
+
+private:
+    Selector selector_;
+    Args args_;
+    std::any returnValue_;
+};
+
+class Object : public std::enable_shared_from_this<Object> {
+public:
+    Object() = default;
+    Object(const Object&) = delete;
+    Object& operator=(const Object&) = delete;
+    virtual ~Object() = default;
+
+    static Class& classObject();
+    virtual const Class& getClass() const { return classObject(); }
+    const std::string& className() const { return getClass().name(); }
+
+    bool isKindOfClass(const Class& cls) const { return getClass().isSubclassOf(cls); }
+    template <class T>
+    bool isKindOf() const {
+        return isKindOfClass(T::classObject());
+    }
+
+    // Whether a message with this selector is answered (by a method, or by forwarding that the
+    // object declares by overriding this).
+    virtual bool respondsToSelector(Selector sel) const;
+    // An object to which an unanswered message goes at once; null for none.
+    virtual Object* forwardingTargetForSelector(Selector sel);
+    // Receives an unanswered message; the default refuses it (doesNotRecognizeSelector).
+    virtual void forwardInvocation(Invocation& invocation);
+    // Raises NSInvalidArgumentException "-[Class sel]: unrecognized selector sent to instance".
+    virtual void doesNotRecognizeSelector(Selector sel);
+
+    // The text of the object for logs and "%@".
+    virtual std::string description() const;
+
+    // Delivers a message: method, forwarding target, then forwardInvocation.
+    void dispatch(Invocation& invocation);
+
+    template <class T = Object>
+    Ref<T> self() {
+        return std::static_pointer_cast<T>(shared_from_this());
+    }
+    template <class T = Object>
+    Ref<const T> self() const {
+        return std::static_pointer_cast<const T>(shared_from_this());
+    }
+    template <class T = Object>
+    WeakRef<T> weakSelf() {
+        return std::static_pointer_cast<T>(shared_from_this());
+    }
+};
+
+// ---- Argument packing -------------------------------------------------------------------------
+// Object references travel as Ref<Object> so that a method declared with Ref<Derived> accepts any
+// reference whose object is of that class; a reference of another class is refused.
+
+namespace detail {
+
+template <class T>
+struct IsObjectRef : std::false_type {};
+template <class T>
+struct IsObjectRef<std::shared_ptr<T>> : std::is_base_of<Object, std::remove_cv_t<T>> {};
+
+template <class T>
+std::any pack(T&& value) {
+    using U = std::remove_cvref_t<T>;
+    if constexpr (IsObjectRef<U>::value) {
+        return std::any(std::static_pointer_cast<Object>(
+            std::const_pointer_cast<std::remove_cv_t<typename U::element_type>>(value)));
+    } else if constexpr (std::is_same_v<U, std::nullptr_t>) {
+        return std::any(Ref<Object>());
+    } else if constexpr (std::is_array_v<std::remove_reference_t<T>> || std::is_same_v<U, const char*>) {
+        return std::any(std::string(value));
+    } else {
+        return std::any(U(std::forward<T>(value)));
+    }
+}
+
+[[noreturn]] void argumentMismatch(Selector sel, size_t index, const char* expected);
+[[noreturn]] void arityMismatch(Selector sel, size_t expected, size_t given);
+
+template <class T>
+T unpack(std::any& slot, Selector sel, size_t index) {
+    using U = std::remove_cvref_t<T>;
+    if constexpr (IsObjectRef<U>::value) {
+        using E = std::remove_cv_t<typename U::element_type>;
+        if (auto* ref = std::any_cast<Ref<Object>>(&slot)) {
+            if (!*ref) return U();
+            auto cast = std::dynamic_pointer_cast<E>(*ref);
+            if (!cast) argumentMismatch(sel, index, typeid(E).name());
+            return cast;
+        }
+        if (!slot.has_value()) return U();
+        argumentMismatch(sel, index, typeid(E).name());
+    } else if constexpr (std::is_same_v<U, std::any>) {
+        return slot;
+    } else {
+        if (auto* v = std::any_cast<U>(&slot)) return *v;
+        argumentMismatch(sel, index, typeid(U).name());
+    }
+}
+
+template <class R>
+std::any packReturn(R&& value) {
+    return pack(std::forward<R>(value));
+}
+
+template <class R, class... A, class F, size_t... I>
+std::any callWith(F& fn, Args& args, Selector sel, std::index_sequence<I...>) {
+    if constexpr (std::is_void_v<R>) {
+        fn(unpack<A>(args[I], sel, I)...);
+        return {};
+    } else {
+        return packReturn(fn(unpack<A>(args[I], sel, I)...));
+    }
+}
+
+}  // namespace detail
+
+// Builds a class's method table at registration time.
+template <class C>
+class ClassBuilder {
+public:
+    explicit ClassBuilder(Class& cls) : cls_(cls) {}
+
+    template <class R, class... A>
+    ClassBuilder& method(Selector sel, R (C::*fn)(A...)) {
+        return add<R, A...>(sel, [fn](Object& self, A... a) -> R {
+            return (static_cast<C&>(self).*fn)(std::forward<A>(a)...);
+        });
+    }
+
+    template <class R, class... A>
+    ClassBuilder& method(Selector sel, R (C::*fn)(A...) const) {
+        return add<R, A...>(sel, [fn](Object& self, A... a) -> R {
+            return (static_cast<const C&>(self).*fn)(std::forward<A>(a)...);
+        });
+    }
+
+    Class& cls() { return cls_; }
+
+private:
+    template <class R, class... A, class F>
+    ClassBuilder& add(Selector sel, F invoker) {
+        Method m;
+        m.returnType = typeCode<R>();
+        m.arity = sizeof...(A);
+        m.call = [invoker, sel](Object& self, Args& args) mutable -> std::any {
+            if (args.size() != sizeof...(A)) detail::arityMismatch(sel, sizeof...(A), args.size());
+            auto bound = [&](A... a) -> R { return invoker(self, std::forward<A>(a)...); };
+            return detail::callWith<R, A...>(bound, args, sel, std::index_sequence_for<A...>{});
+        };
+        cls_.addMethod(sel, std::move(m));
+        return *this;
+    }
+
+    Class& cls_;
+};
+
+namespace detail {
+template <class C>
+Class::Factory factoryFor() {
+    if constexpr (std::is_default_constructible_v<C> && !std::is_abstract_v<C>) {
+        return [] { return std::static_pointer_cast<Object>(std::make_shared<C>()); };
+    } else {
+        return {};
+    }
+}
+void registerClass(const Class& cls);
+}  // namespace detail
+
+// ---- Sending messages -------------------------------------------------------------------------
+
+bool respondsToSelector(const Object* target, Selector sel);
+inline bool respondsToSelector(const Ref<Object>& target, Selector sel) {
+    return respondsToSelector(target.get(), sel);
+}
+
+// Sends a message with the given arguments. A null target answers a default-made R.
+template <class R = void, class... A>
+R send(Object* target, Selector sel, A&&... args) {
+    if (!target) {
+        if constexpr (std::is_void_v<R>) return;
+        else return R{};
+    }
+    Invocation inv(sel, Args{detail::pack(std::forward<A>(args))...});
+    target->dispatch(inv);
+    if constexpr (!std::is_void_v<R>) {
+        if (!inv.returnValue().has_value()) return R{};
+        return detail::unpack<R>(inv.returnValue(), sel, 0);
+    }
+}
+
+template <class R = void, class T, class... A>
+R send(const Ref<T>& target, Selector sel, A&&... args) {
+    return send<R>(static_cast<Object*>(target.get()), sel, std::forward<A>(args)...);
+}
+
+template <class R = void, class T, class... A>
+R send(const WeakRef<T>& target, Selector sel, A&&... args) {
+    return send<R>(target.lock(), sel, std::forward<A>(args)...);
+}
+
+// Sends only when the target answers the selector; answers whether it was sent.
+template <class T, class... A>
+bool sendIfResponds(const T& target, Selector sel, A&&... args) {
+    Ref<Object> obj;
+    if constexpr (requires { target.lock(); }) obj = target.lock();
+    else obj = target;
+    if (!obj || !obj->respondsToSelector(sel)) return false;
+    send(obj, sel, std::forward<A>(args)...);
+    return true;
+}
+
+}  // namespace plat
+
+// Declares the class object inside a class body.
+#define PLAT_CLASS(Name)                                                        \
+public:                                                                         \
+    static ::plat::Class& classObject();                                        \
+    const ::plat::Class& getClass() const override { return classObject(); }    \
+                                                                                \
+private:
+
+// Defines the class object in a source file; the last argument registers methods:
+// a callable taking ::plat::ClassBuilder<Name>&.
+#define PLAT_DEFINE_CLASS(Name, Super, ...)                                              \
+    ::plat::Class& Name::classObject() {                                                 \
+        static ::plat::Class* cls = [] {                                                 \
+            static ::plat::Class c(#Name, &Super::classObject(),                         \
+                                   ::plat::detail::factoryFor<Name>());                  \
+            ::plat::ClassBuilder<Name> builder(c);                                       \
+            __VA_ARGS__(builder);                                                        \
+            ::plat::detail::registerClass(c);                                            \
+            return &c;                                                                   \
+        }();                                                                             \
+        return *cls;                                                                     \
+    }
+
+#define PLAT_NO_METHODS [](auto&) {}
