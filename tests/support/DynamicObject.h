@@ -12,7 +12,7 @@ namespace testing_support {
 
 class DynamicObject : public plat::Object {
     PLAT_CLASS(DynamicObject)
-public:
+  public:
     using Handler = std::function<std::any(plat::Args&)>;
 
     // Answers sel by calling handler; the message is recorded in calls().
@@ -26,7 +26,7 @@ public:
 
     static Ref<DynamicObject> make() { return std::make_shared<DynamicObject>(); }
 
-private:
+  private:
     std::unordered_map<plat::Selector, Handler> handlers_;
     std::vector<std::string> calls_;
     std::unordered_map<std::string, std::vector<plat::Args>> args_;

@@ -14,7 +14,8 @@ PLAT_DEFINE_CLASS(MutableDictionary, Dictionary, PLAT_NO_METHODS)
 void Array::enumerate(const std::function<bool(const Value&)>& fn) const {
     const size_t n = count();
     for (size_t i = 0; i < n; ++i) {
-        if (!fn(objectAtIndex(i))) return;
+        if (!fn(objectAtIndex(i)))
+            return;
     }
 }
 
@@ -38,11 +39,14 @@ bool Array::containsObject(const Value& v) const {
 }
 
 Ref<Array> Array::copy() const {
-    if (!isMutable()) return std::const_pointer_cast<Array>(self<Array>());
+    if (!isMutable())
+        return std::const_pointer_cast<Array>(self<Array>());
     return make(values());
 }
 
-Ref<MutableArray> Array::mutableCopy() const { return MutableArray::make(values()); }
+Ref<MutableArray> Array::mutableCopy() const {
+    return MutableArray::make(values());
+}
 
 std::string Array::description() const {
     std::string out = "(";
@@ -64,21 +68,23 @@ Ref<Array> Array::make(std::vector<Value> values) {
 
 Value MutableArray::objectAtIndex(size_t index) const {
     if (index >= values_.size()) {
-        raise(NSRangeException, format("*** -[%s objectAtIndex:]: index %zu beyond bounds [0 .. %zd]",
-                                       className().c_str(), index,
-                                       static_cast<ssize_t>(values_.size()) - 1));
+        raise(NSRangeException,
+              format("*** -[%s objectAtIndex:]: index %zu beyond bounds [0 .. %zd]",
+                     className().c_str(), index, static_cast<ssize_t>(values_.size()) - 1));
     }
     return values_[index];
 }
 
 void MutableArray::enumerate(const std::function<bool(const Value&)>& fn) const {
     for (const auto& v : values_) {
-        if (!fn(v)) return;
+        if (!fn(v))
+            return;
     }
 }
 
 Ref<Array> MutableArray::copy() const {
-    if (!mutable_) return std::const_pointer_cast<Array>(self<Array>());
+    if (!mutable_)
+        return std::const_pointer_cast<Array>(self<Array>());
     return Array::make(values_);
 }
 
@@ -92,20 +98,25 @@ void MutableArray::checkMutable(const char* method) const {
 
 void MutableArray::addObject(Value v) {
     checkMutable("addObject:");
-    if (v.isNil()) raise(NSInvalidArgumentException, "*** -[NSMutableArray addObject:]: object cannot be nil");
+    if (v.isNil())
+        raise(NSInvalidArgumentException, "*** -[NSMutableArray addObject:]: object cannot be nil");
     values_.push_back(std::move(v));
 }
 
 void MutableArray::insertObject(Value v, size_t index) {
     checkMutable("insertObject:atIndex:");
-    if (v.isNil()) raise(NSInvalidArgumentException, "*** -[NSMutableArray insertObject:atIndex:]: object cannot be nil");
-    if (index > values_.size()) raise(NSRangeException, "*** -[NSMutableArray insertObject:atIndex:]: index beyond bounds");
+    if (v.isNil())
+        raise(NSInvalidArgumentException,
+              "*** -[NSMutableArray insertObject:atIndex:]: object cannot be nil");
+    if (index > values_.size())
+        raise(NSRangeException, "*** -[NSMutableArray insertObject:atIndex:]: index beyond bounds");
     values_.insert(values_.begin() + static_cast<ptrdiff_t>(index), std::move(v));
 }
 
 void MutableArray::removeObjectAtIndex(size_t index) {
     checkMutable("removeObjectAtIndex:");
-    if (index >= values_.size()) raise(NSRangeException, "*** -[NSMutableArray removeObjectAtIndex:]: index beyond bounds");
+    if (index >= values_.size())
+        raise(NSRangeException, "*** -[NSMutableArray removeObjectAtIndex:]: index beyond bounds");
     values_.erase(values_.begin() + static_cast<ptrdiff_t>(index));
 }
 
@@ -121,7 +132,9 @@ void MutableArray::removeAllObjects() {
 
 void MutableArray::replaceObjectAtIndex(size_t index, Value v) {
     checkMutable("replaceObjectAtIndex:withObject:");
-    if (index >= values_.size()) raise(NSRangeException, "*** -[NSMutableArray replaceObjectAtIndex:withObject:]: index beyond bounds");
+    if (index >= values_.size())
+        raise(NSRangeException,
+              "*** -[NSMutableArray replaceObjectAtIndex:withObject:]: index beyond bounds");
     values_[index] = std::move(v);
 }
 
@@ -146,7 +159,8 @@ std::vector<Value> Dictionary::allValues() const {
 }
 
 Ref<Dictionary> Dictionary::copy() const {
-    if (!isMutable()) return std::const_pointer_cast<Dictionary>(self<Dictionary>());
+    if (!isMutable())
+        return std::const_pointer_cast<Dictionary>(self<Dictionary>());
     auto m = mutableCopy();
     return makeDictionary(m->entries());
 }
@@ -172,7 +186,8 @@ std::string Dictionary::description() const {
 // ---- MutableDictionary --------------------------------------------------------------------------
 
 MutableDictionary::MutableDictionary(std::vector<std::pair<Value, Value>> entries, bool isMutable) {
-    for (auto& [k, v] : entries) setObject(std::move(v), std::move(k));
+    for (auto& [k, v] : entries)
+        setObject(std::move(v), std::move(k));
     mutable_ = isMutable;
 }
 
@@ -184,12 +199,14 @@ Value MutableDictionary::objectForKey(const Value& key) const {
 void MutableDictionary::enumerateKeysAndObjects(
     const std::function<bool(const Value&, const Value&)>& fn) const {
     for (const auto& [k, v] : entries_) {
-        if (!fn(k, v)) return;
+        if (!fn(k, v))
+            return;
     }
 }
 
 Ref<Dictionary> MutableDictionary::copy() const {
-    if (!mutable_) return std::const_pointer_cast<Dictionary>(self<Dictionary>());
+    if (!mutable_)
+        return std::const_pointer_cast<Dictionary>(self<Dictionary>());
     return makeDictionary(entries_);
 }
 
@@ -203,7 +220,9 @@ void MutableDictionary::checkMutable(const char* method) const {
 
 void MutableDictionary::setObject(Value value, Value key) {
     checkMutable("setObject:forKey:");
-    if (key.isNil()) raise(NSInvalidArgumentException, "*** -[NSMutableDictionary setObject:forKey:]: key cannot be nil");
+    if (key.isNil())
+        raise(NSInvalidArgumentException,
+              "*** -[NSMutableDictionary setObject:forKey:]: key cannot be nil");
     if (value.isNil()) {
         removeObjectForKey(key);
         return;
@@ -220,7 +239,8 @@ void MutableDictionary::setObject(Value value, Value key) {
 void MutableDictionary::removeObjectForKey(const Value& key) {
     checkMutable("removeObjectForKey:");
     auto it = index_.find(key);
-    if (it == index_.end()) return;
+    if (it == index_.end())
+        return;
     entries_.erase(entries_.begin() + static_cast<ptrdiff_t>(it->second));
     reindex();
 }
@@ -240,7 +260,8 @@ void MutableDictionary::addEntriesFromDictionary(const Dictionary& other) {
 
 void MutableDictionary::reindex() {
     index_.clear();
-    for (size_t i = 0; i < entries_.size(); ++i) index_.emplace(entries_[i].first, i);
+    for (size_t i = 0; i < entries_.size(); ++i)
+        index_.emplace(entries_[i].first, i);
 }
 
 Ref<Dictionary> makeDictionary(std::vector<std::pair<Value, Value>> entries) {

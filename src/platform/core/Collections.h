@@ -17,7 +17,7 @@ class MutableDictionary;
 
 class Array : public Object {
     PLAT_CLASS(Array)
-public:
+  public:
     virtual size_t count() const = 0;
     // The element at an index; NSRangeException beyond the end.
     virtual Value objectAtIndex(size_t index) const = 0;
@@ -42,7 +42,7 @@ public:
 
 class MutableArray : public Array {
     PLAT_CLASS(MutableArray)
-public:
+  public:
     MutableArray() = default;
     explicit MutableArray(std::vector<Value> values, bool isMutable = true)
         : values_(std::move(values)), mutable_(isMutable) {}
@@ -64,7 +64,7 @@ public:
     void replaceObjectAtIndex(size_t index, Value v);
     const std::vector<Value>& storage() const { return values_; }
 
-private:
+  private:
     void checkMutable(const char* method) const;
     std::vector<Value> values_;
     bool mutable_ = true;
@@ -72,7 +72,7 @@ private:
 
 class Dictionary : public Object {
     PLAT_CLASS(Dictionary)
-public:
+  public:
     virtual size_t count() const = 0;
     // The value under a key; nil when absent.
     virtual Value objectForKey(const Value& key) const = 0;
@@ -93,7 +93,7 @@ public:
 
 class MutableDictionary : public Dictionary {
     PLAT_CLASS(MutableDictionary)
-public:
+  public:
     MutableDictionary() = default;
     explicit MutableDictionary(std::vector<std::pair<Value, Value>> entries, bool isMutable = true);
     static Ref<MutableDictionary> make(std::vector<std::pair<Value, Value>> entries = {}) {
@@ -115,7 +115,7 @@ public:
     void addEntriesFromDictionary(const Dictionary& other);
     const std::vector<std::pair<Value, Value>>& entries() const { return entries_; }
 
-private:
+  private:
     void checkMutable(const char* method) const;
     void reindex();
     std::vector<std::pair<Value, Value>> entries_;

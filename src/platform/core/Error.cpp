@@ -10,8 +10,9 @@ Error::Error(std::string domain, int64_t code, Ref<Dictionary> userInfo)
 PLAT_DEFINE_CLASS(Error, Object, PLAT_NO_METHODS)
 
 Ref<Error> Error::withDescription(std::string domain, int64_t code, std::string description) {
-    return make(std::move(domain), code,
-                makeDictionary({{Value(NSLocalizedDescriptionKey), Value(std::move(description))}}));
+    return make(
+        std::move(domain), code,
+        makeDictionary({{Value(NSLocalizedDescriptionKey), Value(std::move(description))}}));
 }
 
 std::string Error::localizedDescription() const {

@@ -12,7 +12,7 @@ inline constexpr const char* NSURLErrorDomain = "NSURLErrorDomain";
 
 class Error : public Object {
     PLAT_CLASS(Error)
-public:
+  public:
     Error(std::string domain, int64_t code, Ref<Dictionary> userInfo = nullptr);
     static Ref<Error> make(std::string domain, int64_t code, Ref<Dictionary> userInfo = nullptr) {
         return std::make_shared<Error>(std::move(domain), code, std::move(userInfo));
@@ -28,7 +28,7 @@ public:
     std::string localizedDescription() const;
     std::string description() const override;
 
-private:
+  private:
     std::string domain_;
     int64_t code_;
     Ref<Dictionary> userInfo_;

@@ -11,7 +11,9 @@ Exception::Exception(std::string name, std::string reason, std::string file, int
       file_(std::move(file)),
       line_(line) {}
 
-void raise(const std::string& name, const std::string& reason) { throw Exception(name, reason); }
+void raise(const std::string& name, const std::string& reason) {
+    throw Exception(name, reason);
+}
 
 void assertionFailedWithText(const std::string& text, const char* file, int line) {
     log("*** Assertion failure at " + std::string(file) + ":" + std::to_string(line) + ": " + text);

@@ -11,7 +11,7 @@ inline constexpr const char* NSRangeException = "NSRangeException";
 inline constexpr const char* NSMallocException = "NSMallocException";
 
 class Exception : public std::runtime_error {
-public:
+  public:
     Exception(std::string name, std::string reason, std::string file = {}, int line = 0);
 
     const std::string& name() const { return name_; }
@@ -19,7 +19,7 @@ public:
     const std::string& file() const { return file_; }
     int line() const { return line_; }
 
-private:
+  private:
     std::string name_;
     std::string reason_;
     std::string file_;
@@ -32,14 +32,17 @@ private:
 
 }  // namespace plat
 
-// Throws NSInternalInconsistencyException "Invalid parameter not satisfying: <expr>" with file and line.
-#define PLAT_PARAMETER_ASSERT(cond)                                \
-    do {                                                           \
-        if (!(cond)) ::plat::assertionFailed(#cond, __FILE__, __LINE__); \
+// Throws NSInternalInconsistencyException "Invalid parameter not satisfying: <expr>" with file and
+// line.
+#define PLAT_PARAMETER_ASSERT(cond)                             \
+    do {                                                        \
+        if (!(cond))                                            \
+            ::plat::assertionFailed(#cond, __FILE__, __LINE__); \
     } while (0)
 
 // Throws NSInternalInconsistencyException with the given text when the condition fails.
-#define PLAT_ASSERT(cond, text)                                             \
-    do {                                                                    \
-        if (!(cond)) ::plat::assertionFailedWithText((text), __FILE__, __LINE__); \
+#define PLAT_ASSERT(cond, text)                                          \
+    do {                                                                 \
+        if (!(cond))                                                     \
+            ::plat::assertionFailedWithText((text), __FILE__, __LINE__); \
     } while (0)

@@ -19,7 +19,9 @@ LogState& state() {
     return s;
 }
 
-bool defaultTraceSwitch(std::string_view group) { return group == "General" || group == "System"; }
+bool defaultTraceSwitch(std::string_view group) {
+    return group == "General" || group == "System";
+}
 
 }  // namespace
 

@@ -30,8 +30,8 @@ void trace(std::string_view group, const char* function, int line, const std::st
 }  // namespace plat
 
 // VND_TRACE("Webservice", "Posting %s", url.c_str());
-#define VND_TRACE(group, ...)                                                            \
-    do {                                                                                 \
-        if (::plat::traceEnabled(group))                                                 \
+#define VND_TRACE(group, ...)                                                                   \
+    do {                                                                                        \
+        if (::plat::traceEnabled(group))                                                        \
             ::plat::trace((group), __PRETTY_FUNCTION__, __LINE__, ::plat::format(__VA_ARGS__)); \
     } while (0)

@@ -24,7 +24,8 @@ Class::Class(std::string name, const Class* superclass, Factory factory)
 
 bool Class::isSubclassOf(const Class& other) const {
     for (const Class* c = this; c; c = c->superclass_) {
-        if (c == &other) return true;
+        if (c == &other)
+            return true;
     }
     return false;
 }
@@ -32,13 +33,15 @@ bool Class::isSubclassOf(const Class& other) const {
 const Method* Class::findMethod(Selector sel) const {
     for (const Class* c = this; c; c = c->superclass_) {
         auto it = c->methods_.find(sel);
-        if (it != c->methods_.end()) return &it->second;
+        if (it != c->methods_.end())
+            return &it->second;
     }
     return nullptr;
 }
 
 void Class::addMethod(Selector sel, Method method) {
-    if (methods_.find(sel) == methods_.end()) methodOrder_.push_back(sel);
+    if (methods_.find(sel) == methods_.end())
+        methodOrder_.push_back(sel);
     methods_[sel] = std::move(method);
 }
 
@@ -63,8 +66,8 @@ void argumentMismatch(Selector sel, size_t index, const char* expected) {
 }
 
 void arityMismatch(Selector sel, size_t expected, size_t given) {
-    raise(NSInvalidArgumentException, format("%s takes %zu arguments, %zu given",
-                                             sel.name().c_str(), expected, given));
+    raise(NSInvalidArgumentException,
+          format("%s takes %zu arguments, %zu given", sel.name().c_str(), expected, given));
 }
 
 }  // namespace detail
@@ -78,9 +81,13 @@ Class& Object::classObject() {
     return *cls;
 }
 
-bool Object::respondsToSelector(Selector sel) const { return getClass().findMethod(sel) != nullptr; }
+bool Object::respondsToSelector(Selector sel) const {
+    return getClass().findMethod(sel) != nullptr;
+}
 
-Object* Object::forwardingTargetForSelector(Selector) { return nullptr; }
+Ref<Object> Object::forwardingTargetForSelector(Selector) {
+    return nullptr;
+}
 
 void Object::forwardInvocation(Invocation& invocation) {
     doesNotRecognizeSelector(invocation.selector());
@@ -100,8 +107,8 @@ void Object::dispatch(Invocation& invocation) {
         invocation.setReturnValue(m->call(*this, invocation.arguments()));
         return;
     }
-    if (Object* target = forwardingTargetForSelector(invocation.selector());
-        target && target != this) {
+    if (Ref<Object> target = forwardingTargetForSelector(invocation.selector());
+        target && target.get() != this) {
         target->dispatch(invocation);
         return;
     }
@@ -109,7 +116,8 @@ void Object::dispatch(Invocation& invocation) {
 }
 
 void Invocation::invokeWithTarget(Object* target) {
-    if (target) target->dispatch(*this);
+    if (target)
+        target->dispatch(*this);
 }
 
 bool respondsToSelector(const Object* target, Selector sel) {

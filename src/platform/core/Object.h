@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <typeinfo>
 #include <unordered_map>
 #include <utility>
@@ -45,9 +46,13 @@ struct Method {
 // Declared-property entries are attached to classes by the reflection layer; the runtime only
 // stores them.
 struct PropertyEntry;
+// Builds declared-property entries for ClassBuilder<C>::property; defined in
+// platform/core/Property.h, which a source file declaring properties includes.
+template <class C>
+struct PropertyRegistrar;
 
 class Class {
-public:
+  public:
     using Factory = std::function<Ref<Object>()>;
 
     Class(std::string name, const Class* superclass, Factory factory);
@@ -70,27 +75,37 @@ public:
 
     void addMethod(Selector sel, Method method);
 
-    // Declared properties of this class only, in declaration order (filled by the reflection layer).
+    // Declared properties of this class only, in declaration order (filled by the reflection
+    // layer).
     std::vector<std::shared_ptr<const PropertyEntry>>& declaredProperties() { return properties_; }
     const std::vector<std::shared_ptr<const PropertyEntry>>& declaredProperties() const {
         return properties_;
     }
+    // Appends a declared property of this class and indexes it by name (Property.cpp).
+    void addProperty(std::shared_ptr<const PropertyEntry> entry);
+    // The first declared property of that name in this class, else in the nearest superclass
+    // that declares it; null when none does (Property.cpp).
+    std::shared_ptr<const PropertyEntry> findProperty(std::string_view name) const;
+    // The same, in this class's own table only.
+    std::shared_ptr<const PropertyEntry> findOwnProperty(std::string_view name) const;
 
     // Looks a class up by name among the classes that have been used so far.
     static const Class* named(const std::string& name);
 
-private:
+  private:
     std::string name_;
     const Class* superclass_;
     Factory factory_;
     std::unordered_map<Selector, Method> methods_;
     std::vector<Selector> methodOrder_;
     std::vector<std::shared_ptr<const PropertyEntry>> properties_;
+    std::unordered_map<std::string_view, size_t> propertyIndex_;  // name -> first entry
+    size_t indexedProperties_ = 0;
 };
 
 // A message in flight: selector, arguments and, once invoked, the return value.
 class Invocation {
-public:
+  public:
     Invocation(Selector sel, Args args) : selector_(sel), args_(std::move(args)) {}
 
     Selector selector() const { return selector_; }
@@ -104,19 +119,20 @@ public:
     void invokeWithTarget(Object* target);
     void invokeWithTarget(const Ref<Object>& target) { invokeWithTarget(target.get()); }
 
-private:
+  private:
     Selector selector_;
     Args args_;
     std::any returnValue_;
 };
 
 class Object : public std::enable_shared_from_this<Object> {
-public:
+  public:
     Object() = default;
     Object(const Object&) = delete;
     Object& operator=(const Object&) = delete;
     virtual ~Object() = default;
 
+    static constexpr const char* kClassName = "NSObject";
     static Class& classObject();
     virtual const Class& getClass() const { return classObject(); }
     const std::string& className() const { return getClass().name(); }
@@ -131,7 +147,7 @@ public:
     // object declares by overriding this).
     virtual bool respondsToSelector(Selector sel) const;
     // An object to which an unanswered message goes at once; null for none.
-    virtual Object* forwardingTargetForSelector(Selector sel);
+    virtual Ref<Object> forwardingTargetForSelector(Selector sel);
     // Receives an unanswered message; the default refuses it (doesNotRecognizeSelector).
     virtual void forwardInvocation(Invocation& invocation);
     // Raises NSInvalidArgumentException "-[Class sel]: unrecognized selector sent to instance".
@@ -176,7 +192,8 @@ std::any pack(T&& value) {
             std::const_pointer_cast<std::remove_cv_t<typename U::element_type>>(value)));
     } else if constexpr (std::is_same_v<U, std::nullptr_t>) {
         return std::any(Ref<Object>());
-    } else if constexpr (std::is_array_v<std::remove_reference_t<T>> || std::is_same_v<U, const char*>) {
+    } else if constexpr (std::is_array_v<std::remove_reference_t<T>> ||
+                         std::is_same_v<U, const char*>) {
         return std::any(std::string(value));
     } else {
         return std::any(U(std::forward<T>(value)));
@@ -192,17 +209,21 @@ T unpack(std::any& slot, Selector sel, size_t index) {
     if constexpr (IsObjectRef<U>::value) {
         using E = std::remove_cv_t<typename U::element_type>;
         if (auto* ref = std::any_cast<Ref<Object>>(&slot)) {
-            if (!*ref) return U();
+            if (!*ref)
+                return U();
             auto cast = std::dynamic_pointer_cast<E>(*ref);
-            if (!cast) argumentMismatch(sel, index, typeid(E).name());
+            if (!cast)
+                argumentMismatch(sel, index, typeid(E).name());
             return cast;
         }
-        if (!slot.has_value()) return U();
+        if (!slot.has_value())
+            return U();
         argumentMismatch(sel, index, typeid(E).name());
     } else if constexpr (std::is_same_v<U, std::any>) {
         return slot;
     } else {
-        if (auto* v = std::any_cast<U>(&slot)) return *v;
+        if (auto* v = std::any_cast<U>(&slot))
+            return *v;
         argumentMismatch(sel, index, typeid(U).name());
     }
 }
@@ -227,7 +248,7 @@ std::any callWith(F& fn, Args& args, Selector sel, std::index_sequence<I...>) {
 // Builds a class's method table at registration time.
 template <class C>
 class ClassBuilder {
-public:
+  public:
     explicit ClassBuilder(Class& cls) : cls_(cls) {}
 
     template <class R, class... A>
@@ -244,16 +265,31 @@ public:
         });
     }
 
+    // Declares a property: a name, optionally its exact attribute text, and either a data member
+    // or a getter (plus a setter unless read-only). See platform/core/Property.h.
+    template <class... A>
+    ClassBuilder& property(std::string_view name, A&&... args) {
+        PropertyRegistrar<C>::add(cls_, name, std::forward<A>(args)...);
+        return *this;
+    }
+    // The four read-only entries carried by classes adopting the root object protocol: hash,
+    // superclass, description, debugDescription.
+    ClassBuilder& objectProtocolProperties() {
+        PropertyRegistrar<C>::addObjectProtocol(cls_);
+        return *this;
+    }
+
     Class& cls() { return cls_; }
 
-private:
+  private:
     template <class R, class... A, class F>
     ClassBuilder& add(Selector sel, F invoker) {
         Method m;
         m.returnType = typeCode<R>();
         m.arity = sizeof...(A);
         m.call = [invoker, sel](Object& self, Args& args) mutable -> std::any {
-            if (args.size() != sizeof...(A)) detail::arityMismatch(sel, sizeof...(A), args.size());
+            if (args.size() != sizeof...(A))
+                detail::arityMismatch(sel, sizeof...(A), args.size());
             auto bound = [&](A... a) -> R { return invoker(self, std::forward<A>(a)...); };
             return detail::callWith<R, A...>(bound, args, sel, std::index_sequence_for<A...>{});
         };
@@ -287,13 +323,16 @@ inline bool respondsToSelector(const Ref<Object>& target, Selector sel) {
 template <class R = void, class... A>
 R send(Object* target, Selector sel, A&&... args) {
     if (!target) {
-        if constexpr (std::is_void_v<R>) return;
-        else return R{};
+        if constexpr (std::is_void_v<R>)
+            return;
+        else
+            return R{};
     }
     Invocation inv(sel, Args{detail::pack(std::forward<A>(args))...});
     target->dispatch(inv);
     if constexpr (!std::is_void_v<R>) {
-        if (!inv.returnValue().has_value()) return R{};
+        if (!inv.returnValue().has_value())
+            return R{};
         return detail::unpack<R>(inv.returnValue(), sel, 0);
     }
 }
@@ -312,9 +351,12 @@ R send(const WeakRef<T>& target, Selector sel, A&&... args) {
 template <class T, class... A>
 bool sendIfResponds(const T& target, Selector sel, A&&... args) {
     Ref<Object> obj;
-    if constexpr (requires { target.lock(); }) obj = target.lock();
-    else obj = target;
-    if (!obj || !obj->respondsToSelector(sel)) return false;
+    if constexpr (requires { target.lock(); })
+        obj = target.lock();
+    else
+        obj = target;
+    if (!obj || !obj->respondsToSelector(sel))
+        return false;
     send(obj, sel, std::forward<A>(args)...);
     return true;
 }
@@ -322,26 +364,29 @@ bool sendIfResponds(const T& target, Selector sel, A&&... args) {
 }  // namespace plat
 
 // Declares the class object inside a class body.
-#define PLAT_CLASS(Name)                                                        \
-public:                                                                         \
-    static ::plat::Class& classObject();                                        \
-    const ::plat::Class& getClass() const override { return classObject(); }    \
-                                                                                \
-private:
+#define PLAT_CLASS(Name)                             \
+  public:                                            \
+    static constexpr const char* kClassName = #Name; \
+    static ::plat::Class& classObject();             \
+    const ::plat::Class& getClass() const override { \
+        return classObject();                        \
+    }                                                \
+                                                     \
+  private:
 
 // Defines the class object in a source file; the last argument registers methods:
 // a callable taking ::plat::ClassBuilder<Name>&.
-#define PLAT_DEFINE_CLASS(Name, Super, ...)                                              \
-    ::plat::Class& Name::classObject() {                                                 \
-        static ::plat::Class* cls = [] {                                                 \
-            static ::plat::Class c(#Name, &Super::classObject(),                         \
-                                   ::plat::detail::factoryFor<Name>());                  \
-            ::plat::ClassBuilder<Name> builder(c);                                       \
-            __VA_ARGS__(builder);                                                        \
-            ::plat::detail::registerClass(c);                                            \
-            return &c;                                                                   \
-        }();                                                                             \
-        return *cls;                                                                     \
+#define PLAT_DEFINE_CLASS(Name, Super, ...)                             \
+    ::plat::Class& Name::classObject() {                                \
+        static ::plat::Class* cls = [] {                                \
+            static ::plat::Class c(#Name, &Super::classObject(),        \
+                                   ::plat::detail::factoryFor<Name>()); \
+            ::plat::ClassBuilder<Name> builder(c);                      \
+            __VA_ARGS__(builder);                                       \
+            ::plat::detail::registerClass(c);                           \
+            return &c;                                                  \
+        }();                                                            \
+        return *cls;                                                    \
     }
 
 #define PLAT_NO_METHODS [](auto&) {}

@@ -24,12 +24,15 @@ const std::string& emptyName() {
 }  // namespace
 
 Selector::Selector(std::string_view name) {
-    if (name.empty()) return;
+    if (name.empty())
+        return;
     auto& t = table();
     std::lock_guard lock(t.mutex);
     name_ = &*t.names.emplace(name).first;
 }
 
-const std::string& Selector::name() const { return name_ ? *name_ : emptyName(); }
+const std::string& Selector::name() const {
+    return name_ ? *name_ : emptyName();
+}
 
 }  // namespace plat

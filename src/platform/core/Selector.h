@@ -8,7 +8,7 @@
 namespace plat {
 
 class Selector {
-public:
+  public:
     Selector() = default;
     Selector(std::string_view name);  // NOLINT: implicit from text is the natural spelling
     Selector(const char* name) : Selector(std::string_view(name)) {}
@@ -21,7 +21,7 @@ public:
     friend bool operator==(Selector a, Selector b) { return a.name_ == b.name_; }
     size_t hash() const { return std::hash<const void*>()(name_); }
 
-private:
+  private:
     const std::string* name_ = nullptr;
 };
 

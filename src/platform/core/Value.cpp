@@ -42,9 +42,12 @@ bool Number::isUnsigned() const {
 int64_t Number::int64Value() const {
     if (isFloatingPoint()) {
         const double d = v_.d;
-        if (std::isnan(d)) return 0;
-        if (d >= 9.2233720368547758e18) return INT64_MAX;
-        if (d <= -9.2233720368547758e18) return INT64_MIN;
+        if (std::isnan(d))
+            return 0;
+        if (d >= 9.2233720368547758e18)
+            return INT64_MAX;
+        if (d <= -9.2233720368547758e18)
+            return INT64_MIN;
         return static_cast<int64_t>(d);
     }
     return v_.i;  // unsigned values reinterpret, as the platform does
@@ -53,21 +56,26 @@ int64_t Number::int64Value() const {
 uint64_t Number::uint64Value() const {
     if (isFloatingPoint()) {
         const double d = v_.d;
-        if (std::isnan(d) || d <= 0) return d < 0 ? static_cast<uint64_t>(static_cast<int64_t>(d)) : 0;
-        if (d >= 1.8446744073709552e19) return UINT64_MAX;
+        if (std::isnan(d) || d <= 0)
+            return d < 0 ? static_cast<uint64_t>(static_cast<int64_t>(d)) : 0;
+        if (d >= 1.8446744073709552e19)
+            return UINT64_MAX;
         return static_cast<uint64_t>(d);
     }
     return v_.u;
 }
 
 double Number::doubleValue() const {
-    if (isFloatingPoint()) return v_.d;
-    if (isUnsigned()) return static_cast<double>(v_.u);
+    if (isFloatingPoint())
+        return v_.d;
+    if (isUnsigned())
+        return static_cast<double>(v_.u);
     return static_cast<double>(v_.i);
 }
 
 bool Number::boolValue() const {
-    if (isFloatingPoint()) return v_.d != 0.0;
+    if (isFloatingPoint())
+        return v_.d != 0.0;
     return v_.i != 0;
 }
 
@@ -75,8 +83,10 @@ std::string Number::stringValue() const {
     char buf[64];
     if (isFloatingPoint()) {
         const double d = v_.d;
-        if (std::isnan(d)) return "nan";
-        if (std::isinf(d)) return d < 0 ? "-inf" : "inf";
+        if (std::isnan(d))
+            return "nan";
+        if (std::isinf(d))
+            return d < 0 ? "-inf" : "inf";
         if (d == std::floor(d) && std::fabs(d) < 1e15) {
             return std::to_string(static_cast<long long>(d));
         }
@@ -97,13 +107,16 @@ int Number::compare(const Number& other) const {
     }
     const bool au = isUnsigned() && v_.i < 0, bu = other.isUnsigned() && other.v_.i < 0;
     if (au || bu) {  // at least one is above the signed range
-        if (au && bu) return v_.u < other.v_.u ? -1 : (v_.u > other.v_.u ? 1 : 0);
+        if (au && bu)
+            return v_.u < other.v_.u ? -1 : (v_.u > other.v_.u ? 1 : 0);
         return au ? 1 : -1;
     }
     return v_.i < other.v_.i ? -1 : (v_.i > other.v_.i ? 1 : 0);
 }
 
-bool Number::equals(const Number& other) const { return compare(other) == 0; }
+bool Number::equals(const Number& other) const {
+    return compare(other) == 0;
+}
 
 size_t Number::hash() const {
     if (isFloatingPoint()) {
@@ -123,7 +136,8 @@ std::string Decimal::stringValue() const {
     const std::string& d = digits.empty() ? std::string("0") : digits;
     if (exponent >= 0) {
         out += d;
-        if (d != "0") out.append(static_cast<size_t>(exponent), '0');
+        if (d != "0")
+            out.append(static_cast<size_t>(exponent), '0');
         return out;
     }
     const size_t frac = static_cast<size_t>(-exponent);
@@ -135,7 +149,9 @@ std::string Decimal::stringValue() const {
     return out;
 }
 
-double Decimal::doubleValue() const { return std::strtod(stringValue().c_str(), nullptr); }
+double Decimal::doubleValue() const {
+    return std::strtod(stringValue().c_str(), nullptr);
+}
 
 // ---- Date ---------------------------------------------------------------------------------------
 
@@ -163,7 +179,8 @@ Value Value::boolean(bool b) {
 
 Value Value::fromObject(Ref<Object> object) {
     Value v;
-    if (!object) return v;
+    if (!object)
+        return v;
     if (auto a = std::dynamic_pointer_cast<Array>(object)) {
         v.v_ = std::move(a);
     } else if (auto d = std::dynamic_pointer_cast<Dictionary>(object)) {
@@ -184,7 +201,9 @@ std::string Value::stringOr(std::string fallback) const {
     return s ? *s : fallback;
 }
 
-const Number* Value::number() const { return std::get_if<Number>(&v_); }
+const Number* Value::number() const {
+    return std::get_if<Number>(&v_);
+}
 
 const Decimal* Value::decimal() const {
     auto* p = std::get_if<std::shared_ptr<const Decimal>>(&v_);
@@ -196,7 +215,9 @@ const Bytes* Value::bytes() const {
     return p ? p->get() : nullptr;
 }
 
-const Date* Value::date() const { return std::get_if<Date>(&v_); }
+const Date* Value::date() const {
+    return std::get_if<Date>(&v_);
+}
 
 Ref<Array> Value::array() const {
     auto* p = std::get_if<Ref<Array>>(&v_);
@@ -209,22 +230,31 @@ Ref<Dictionary> Value::dictionary() const {
 }
 
 Ref<Object> Value::object() const {
-    if (auto* a = std::get_if<Ref<Array>>(&v_)) return *a;
-    if (auto* d = std::get_if<Ref<Dictionary>>(&v_)) return *d;
-    if (auto* o = std::get_if<Ref<Object>>(&v_)) return *o;
+    if (auto* a = std::get_if<Ref<Array>>(&v_))
+        return *a;
+    if (auto* d = std::get_if<Ref<Dictionary>>(&v_))
+        return *d;
+    if (auto* o = std::get_if<Ref<Object>>(&v_))
+        return *o;
     return nullptr;
 }
 
 bool Value::boolValue() const {
-    if (auto* b = std::get_if<bool>(&v_)) return *b;
-    if (auto* n = number()) return n->boolValue();
-    if (auto* d = decimal()) return d->doubleValue() != 0;
+    if (auto* b = std::get_if<bool>(&v_))
+        return *b;
+    if (auto* n = number())
+        return n->boolValue();
+    if (auto* d = decimal())
+        return d->doubleValue() != 0;
     if (auto* s = string()) {
         // NSString boolValue: leading whitespace, then Y/y/T/t or a non-zero digit.
         for (char c : *s) {
-            if (c == ' ' || c == '\t' || c == '\n') continue;
-            if (c == 'Y' || c == 'y' || c == 'T' || c == 't') return true;
-            if (c == '+' || c == '-' || c == '0') continue;
+            if (c == ' ' || c == '\t' || c == '\n')
+                continue;
+            if (c == 'Y' || c == 'y' || c == 'T' || c == 't')
+                return true;
+            if (c == '+' || c == '-' || c == '0')
+                continue;
             return c >= '1' && c <= '9';
         }
     }
@@ -232,72 +262,103 @@ bool Value::boolValue() const {
 }
 
 int64_t Value::int64Value() const {
-    if (auto* b = std::get_if<bool>(&v_)) return *b ? 1 : 0;
-    if (auto* n = number()) return n->int64Value();
-    if (auto* d = decimal()) return static_cast<int64_t>(d->doubleValue());
-    if (auto* s = string()) return std::strtoll(s->c_str(), nullptr, 10);
+    if (auto* b = std::get_if<bool>(&v_))
+        return *b ? 1 : 0;
+    if (auto* n = number())
+        return n->int64Value();
+    if (auto* d = decimal())
+        return static_cast<int64_t>(d->doubleValue());
+    if (auto* s = string())
+        return std::strtoll(s->c_str(), nullptr, 10);
     return 0;
 }
 
 double Value::doubleValue() const {
-    if (auto* b = std::get_if<bool>(&v_)) return *b ? 1 : 0;
-    if (auto* n = number()) return n->doubleValue();
-    if (auto* d = decimal()) return d->doubleValue();
-    if (auto* s = string()) return std::strtod(s->c_str(), nullptr);
-    if (auto* d = date()) return d->seconds;
+    if (auto* b = std::get_if<bool>(&v_))
+        return *b ? 1 : 0;
+    if (auto* n = number())
+        return n->doubleValue();
+    if (auto* d = decimal())
+        return d->doubleValue();
+    if (auto* s = string())
+        return std::strtod(s->c_str(), nullptr);
+    if (auto* d = date())
+        return d->seconds;
     return 0;
 }
 
 std::string Value::description() const {
     switch (kind()) {
-        case Kind::Nil: return "(null)";
-        case Kind::Null: return "<null>";
-        case Kind::Bool: return std::get<bool>(v_) ? "1" : "0";
-        case Kind::Number: return number()->stringValue();
-        case Kind::Decimal: return decimal()->stringValue();
-        case Kind::String: return *string();
-        case Kind::Data: return format("<%zu bytes>", bytes()->size());
-        case Kind::Date: return format("%.3f", date()->seconds);
-        default: return object()->description();
+        case Kind::Nil:
+            return "(null)";
+        case Kind::Null:
+            return "<null>";
+        case Kind::Bool:
+            return std::get<bool>(v_) ? "1" : "0";
+        case Kind::Number:
+            return number()->stringValue();
+        case Kind::Decimal:
+            return decimal()->stringValue();
+        case Kind::String:
+            return *string();
+        case Kind::Data:
+            return format("<%zu bytes>", bytes()->size());
+        case Kind::Date:
+            return format("%.3f", date()->seconds);
+        default:
+            return object()->description();
     }
 }
 
 bool Value::equals(const Value& other) const {
     const Kind a = kind(), b = other.kind();
     auto asNumber = [](const Value& v) -> std::optional<Number> {
-        if (auto* n = v.number()) return *n;
-        if (auto* bl = std::get_if<bool>(&v.v_)) return Number::fromChar(*bl ? 1 : 0);
+        if (auto* n = v.number())
+            return *n;
+        if (auto* bl = std::get_if<bool>(&v.v_))
+            return Number::fromChar(*bl ? 1 : 0);
         return std::nullopt;
     };
     if ((a == Kind::Number || a == Kind::Bool) && (b == Kind::Number || b == Kind::Bool)) {
         return asNumber(*this)->equals(*asNumber(other));
     }
     if (a == Kind::Decimal || b == Kind::Decimal) {
-        if (a == Kind::Decimal && b == Kind::Decimal) return *decimal() == *other.decimal();
+        if (a == Kind::Decimal && b == Kind::Decimal)
+            return *decimal() == *other.decimal();
         if ((a == Kind::Number || a == Kind::Decimal) && (b == Kind::Number || b == Kind::Decimal))
             return doubleValue() == other.doubleValue();
         return false;
     }
-    if (a != b) return false;
+    if (a != b)
+        return false;
     switch (a) {
         case Kind::Nil:
-        case Kind::Null: return true;
-        case Kind::String: return *string() == *other.string();
-        case Kind::Data: return *bytes() == *other.bytes();
-        case Kind::Date: return *date() == *other.date();
+        case Kind::Null:
+            return true;
+        case Kind::String:
+            return *string() == *other.string();
+        case Kind::Data:
+            return *bytes() == *other.bytes();
+        case Kind::Date:
+            return *date() == *other.date();
         case Kind::Array: {
             auto x = array(), y = other.array();
-            if (x == y) return true;
-            if (x->count() != y->count()) return false;
+            if (x == y)
+                return true;
+            if (x->count() != y->count())
+                return false;
             for (size_t i = 0; i < x->count(); ++i) {
-                if (!x->objectAtIndex(i).equals(y->objectAtIndex(i))) return false;
+                if (!x->objectAtIndex(i).equals(y->objectAtIndex(i)))
+                    return false;
             }
             return true;
         }
         case Kind::Dictionary: {
             auto x = dictionary(), y = other.dictionary();
-            if (x == y) return true;
-            if (x->count() != y->count()) return false;
+            if (x == y)
+                return true;
+            if (x->count() != y->count())
+                return false;
             bool same = true;
             x->enumerateKeysAndObjects([&](const Value& k, const Value& v) {
                 same = y->objectForKey(k).equals(v);
@@ -305,40 +366,61 @@ bool Value::equals(const Value& other) const {
             });
             return same;
         }
-        case Kind::Object: return object() == other.object();
-        default: return false;
+        case Kind::Object:
+            return object() == other.object();
+        default:
+            return false;
     }
 }
 
 size_t Value::hash() const {
     switch (kind()) {
-        case Kind::Nil: return 0;
-        case Kind::Null: return 1;
-        case Kind::Bool: return std::hash<int64_t>()(std::get<bool>(v_) ? 1 : 0);
-        case Kind::Number: return number()->hash();
-        case Kind::Decimal: return std::hash<double>()(decimal()->doubleValue());
-        case Kind::String: return std::hash<std::string>()(*string());
-        case Kind::Data: return bytes()->size();
-        case Kind::Date: return std::hash<double>()(date()->seconds);
-        case Kind::Array: return array()->count();
-        case Kind::Dictionary: return dictionary()->count();
-        case Kind::Object: return std::hash<const void*>()(object().get());
+        case Kind::Nil:
+            return 0;
+        case Kind::Null:
+            return 1;
+        case Kind::Bool:
+            return std::hash<int64_t>()(std::get<bool>(v_) ? 1 : 0);
+        case Kind::Number:
+            return number()->hash();
+        case Kind::Decimal:
+            return std::hash<double>()(decimal()->doubleValue());
+        case Kind::String:
+            return std::hash<std::string>()(*string());
+        case Kind::Data:
+            return bytes()->size();
+        case Kind::Date:
+            return std::hash<double>()(date()->seconds);
+        case Kind::Array:
+            return array()->count();
+        case Kind::Dictionary:
+            return dictionary()->count();
+        case Kind::Object:
+            return std::hash<const void*>()(object().get());
     }
     return 0;
 }
 
 bool Value::identical(const Value& other) const {
-    if (kind() != other.kind()) return false;
+    if (kind() != other.kind())
+        return false;
     switch (kind()) {
         case Kind::Bool:
         case Kind::Nil:
-        case Kind::Null: return equals(other);
-        case Kind::Number: return number()->type() == other.number()->type() && equals(other);
-        case Kind::Date: return *date() == *other.date();
-        case Kind::Decimal: return decimal() == other.decimal();
-        case Kind::String: return string() == other.string();
-        case Kind::Data: return bytes() == other.bytes();
-        default: return object() == other.object();
+        case Kind::Null:
+            return equals(other);
+        case Kind::Number:
+            return number()->type() == other.number()->type() && equals(other);
+        case Kind::Date:
+            return *date() == *other.date();
+        case Kind::Decimal:
+            return decimal() == other.decimal();
+        case Kind::String:
+            return string() == other.string();
+        case Kind::Data:
+            return bytes() == other.bytes();
+        default:
+            return object() == other.object();
     }
 }
 

@@ -22,7 +22,7 @@ using Bytes = std::vector<uint8_t>;
 // A number with the platform's storage type code: 'c' char/BOOL, 's', 'i', 'l', 'q' signed;
 // 'C', 'S', 'I', 'L', 'Q' unsigned; 'f' float, 'd' double.
 class Number {
-public:
+  public:
     constexpr Number() = default;
     static Number fromInt64(int64_t v, char type = 'q');
     static Number fromUInt64(uint64_t v, char type = 'Q');
@@ -47,7 +47,7 @@ public:
     int compare(const Number& other) const;
     size_t hash() const;
 
-private:
+  private:
     char type_ = 'i';
     union {
         int64_t i;
@@ -75,8 +75,20 @@ struct Date {
 };
 
 class Value {
-public:
-    enum class Kind { Nil, Null, Bool, Number, Decimal, String, Data, Date, Array, Dictionary, Object };
+  public:
+    enum class Kind {
+        Nil,
+        Null,
+        Bool,
+        Number,
+        Decimal,
+        String,
+        Data,
+        Date,
+        Array,
+        Dictionary,
+        Object
+    };
 
     Value() = default;  // nil: "nothing"
     Value(std::nullptr_t) {}
@@ -93,9 +105,9 @@ public:
     Value(double d) : v_(Number::fromDouble(d, 'd')) {}
     Value(bool) = delete;  // use Value::boolean or Number::fromChar
     template <class T>
-        requires std::is_base_of_v<Object, T>
-    Value(const Ref<T>& object) : Value(fromObject(std::static_pointer_cast<Object>(
-                                      std::const_pointer_cast<std::remove_cv_t<T>>(object)))) {}
+    requires std::is_base_of_v<Object, T> Value(const Ref<T>& object)
+        : Value(fromObject(std::static_pointer_cast<Object>(
+              std::const_pointer_cast<std::remove_cv_t<T>>(object)))) {}
 
     static Value null();
     static Value boolean(bool b);  // one of the two shared booleans
@@ -147,13 +159,14 @@ public:
     // Same value in the same storage (identity for objects and shared payloads).
     bool identical(const Value& other) const;
 
-private:
+  private:
     struct NullTag {
         bool operator==(const NullTag&) const = default;
     };
-    using Storage = std::variant<std::monostate, NullTag, bool, Number, std::shared_ptr<const Decimal>,
-                                 std::shared_ptr<const std::string>, std::shared_ptr<const Bytes>,
-                                 Date, Ref<Array>, Ref<Dictionary>, Ref<Object>>;
+    using Storage =
+        std::variant<std::monostate, NullTag, bool, Number, std::shared_ptr<const Decimal>,
+                     std::shared_ptr<const std::string>, std::shared_ptr<const Bytes>, Date,
+                     Ref<Array>, Ref<Dictionary>, Ref<Object>>;
     Storage v_;
 };
 

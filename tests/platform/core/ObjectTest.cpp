@@ -8,7 +8,7 @@ namespace {
 
 class Greeter : public plat::Object {
     PLAT_CLASS(Greeter)
-public:
+  public:
     std::string greet(std::string name) { return "hello " + name; }
     int add(int a, int b) const { return a + b; }
     void take(Ref<Greeter> other) { last = other; }
@@ -17,14 +17,16 @@ public:
 
 class LoudGreeter : public Greeter {
     PLAT_CLASS(LoudGreeter)
-public:
+  public:
     std::string shout(std::string name) { return "HELLO " + name; }
 };
 
 }  // namespace
 
 PLAT_DEFINE_CLASS(Greeter, plat::Object, [](auto& c) {
-    c.method("greet:", &Greeter::greet).method("add:to:", &Greeter::add).method("take:", &Greeter::take);
+    c.method("greet:", &Greeter::greet)
+        .method("add:to:", &Greeter::add)
+        .method("take:", &Greeter::take);
 })
 PLAT_DEFINE_CLASS(LoudGreeter, Greeter, [](auto& c) { c.method("shout:", &LoudGreeter::shout); })
 
@@ -78,7 +80,7 @@ TEST(ObjectRuntime, UnknownMessagesRaiseAndNilTargetsAnswerNothing) {
 
 TEST(ObjectRuntime, ForwardInvocationCanRenameTheMessage) {
     class Renamer : public plat::Object {
-    public:
+      public:
         Ref<plat::Object> target;
         bool respondsToSelector(plat::Selector) const override { return true; }
         void forwardInvocation(plat::Invocation& inv) override {

@@ -47,7 +47,8 @@ TEST(Collections, ImmutableContainersRefuseMutation) {
         m->addObject(Value("y"));
         FAIL();
     } catch (const plat::Exception& e) {
-        EXPECT_EQ(e.reason(), "*** -[MutableArray addObject:]: mutating method sent to immutable object");
+        EXPECT_EQ(e.reason(),
+                  "*** -[MutableArray addObject:]: mutating method sent to immutable object");
     }
     EXPECT_THROW(a->objectAtIndex(2), plat::Exception);
     auto copy = a->mutableCopy();

@@ -15,7 +15,8 @@ Ref<VndDelegator> VndDelegator::delegatorWithDelegate(WeakRef<plat::Object> dele
 }
 
 plat::Selector VndDelegator::prefixedSelector(plat::Selector sel) const {
-    if (!selectorPrefix_) return sel;
+    if (!selectorPrefix_)
+        return sel;
     return plat::Selector(*selectorPrefix_ + sel.name());
 }
 
@@ -25,8 +26,10 @@ bool VndDelegator::respondsToSelector(plat::Selector sel) const {
 
 void VndDelegator::forwardInvocation(plat::Invocation& invocation) {
     auto target = delegate_.lock();
-    if (!target) return;  // the delegate is gone: the message is dropped
+    if (!target)
+        return;  // the delegate is gone: the message is dropped
     const plat::Selector prefixed = prefixedSelector(invocation.selector());
-    if (target->respondsToSelector(prefixed)) invocation.setSelector(prefixed);
+    if (target->respondsToSelector(prefixed))
+        invocation.setSelector(prefixed);
     invocation.invokeWithTarget(target);
 }

@@ -10,7 +10,7 @@
 
 class VndDelegator : public plat::Object {
     PLAT_CLASS(VndDelegator)
-public:
+  public:
     // The delegate is not owned; a null prefix forwards every message unchanged.
     VndDelegator(WeakRef<plat::Object> delegate, std::optional<std::string> selectorPrefix);
     // The same, kept alive until the end of the current run-loop turn unless kept.
@@ -25,7 +25,7 @@ public:
     bool respondsToSelector(plat::Selector sel) const override;
     void forwardInvocation(plat::Invocation& invocation) override;
 
-private:
+  private:
     WeakRef<plat::Object> delegate_;
     std::optional<std::string> selectorPrefix_;
 };

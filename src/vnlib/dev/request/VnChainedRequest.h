@@ -1,0 +1,36 @@
+#pragma once
+// VnChainedRequest: runs one request after another. After each step its chaining delegate is
+// asked "processRequest:result:" (the step, its result) and answers the next request to run, a
+// final VnRequestResult, or nothing (the chain then finishes with the shared cancel result).
+#include "vnlib/dev/request/VnRequestProxy2.h"
+
+class VnChainedRequest : public VnRequestContext {
+    PLAT_CLASS(VnChainedRequest)
+  public:
+    // The first request is required; the chaining delegate is not owned.
+    VnChainedRequest(Ref<VnRequestContext> firstRequest, const Ref<plat::Object>& chainingDelegate);
+    static Ref<VnChainedRequest> chainedRequestWithFirstRequest(
+        Ref<VnRequestContext> firstRequest, const Ref<plat::Object>& chainingDelegate);
+
+    const Ref<VnRequestContext>& firstRequest() const { return firstRequest_; }
+    const Ref<VnRequestContext>& activeRequest() const { return activeRequest_; }
+
+    // Proxy-delegate messages of the steps.
+    void requestProxy_request_didNotify_didFinishWithResult(Ref<VnRequestProxy2> proxy,
+                                                            Ref<VnRequestContext> request,
+                                                            Ref<VnRequestResult> result);
+    void requestProxy_request_didReportProgress(Ref<VnRequestProxy2> proxy,
+                                                Ref<VnRequestContext> request,
+                                                VnRequestProgress progress);
+
+  protected:
+    void coreStart() override;
+    void coreCancel() override;
+
+  private:
+    void startStep(const Ref<VnRequestContext>& step);
+
+    Ref<VnRequestContext> firstRequest_;
+    WeakRef<plat::Object> chainingDelegate_;
+    Ref<VnRequestContext> activeRequest_;
+};

@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include "platform/runloop/RunLoop.h"
+#include "vnlib/dev/request/TestRequest.h"
+
+using testing_support::DynamicObject;
+using testing_support::Journal;
+
+namespace {
+
+void turn(const std::string& mode = plat::kDefaultRunLoopMode) {
+    plat::RunLoop::current().runPending(mode);
+}
+
+Ref<VnRequestResult> ok(int v) {
+    return std::make_shared<VnRequestResult>(plat::Value(v), nullptr);
+}
+
+std::string reasonOf(const std::function<void()>& fn) {
+    try {
+        fn();
+    } catch (const plat::Exception& e) {
+        return e.reason();
+    }
+    return "";
+}
+
+}  // namespace
+
+TEST(VnRequestResult, FactoriesAndDerivedProperties) {
+    auto failed = VnRequestResult::failedResultWithErrorMessage("เครือข่ายขัดข้อง");
+    EXPECT_EQ(failed->state(), 1);
+    EXPECT_FALSE(failed->succeed());
+    EXPECT_EQ(failed->error()->domain(), "VnRequestDomain");
+    EXPECT_EQ(failed->error()->code(), 0);
+    EXPECT_EQ(failed->errorMessage(), "เครือข่ายขัดข้อง");
+
+    auto done = VnRequestResult::resultWithRequestParams(plat::Value("p"), plat::Value(3), nullptr);
+    EXPECT_TRUE(done->succeed());
+    EXPECT_EQ(done->requestParams(), plat::Value("p"));
+    EXPECT_FALSE(done->errorMessage().has_value());
+
+    EXPECT_EQ(VnRequestResult::cancel(), VnRequestResult::cancel());
+    EXPECT_TRUE(VnRequestResult::cancel()->isUserCancelled());
+    EXPECT_TRUE(VnRequestResult::succeedResult()->succeed());
+    turn();
+}
+
+TEST(VnRequestContext, PrefixFromSelector) {
+    EXPECT_EQ(VnRequestContext::prefixFromSelector("metadata_request:didFinishWithResult:"),
+              "metadata_");
+    EXPECT_EQ(VnRequestContext::prefixFromSelector("request:didFinishWithResult:"), "");
+    EXPECT_EQ(reasonOf([] { VnRequestContext::prefixFromSelector("request:didFinish:"); }),
+              "Invalid selector");
+}
+
+TEST(VnRequestContext, KnownResultArrivesOnALaterTurnInEveryCommonMode) {
+    Journal j;
+    auto delegate = journalDelegate(j, "d");
+    auto request = VnRequestContext::requestWithResult(ok(1));
+    request->startWithDelegate(delegate);
+    EXPECT_TRUE(j.empty());  // never inside start
+    EXPECT_TRUE(request->running());
+    turn(plat::kModalPanelRunLoopMode);  // queued finishes run during modal panels too
+    EXPECT_EQ(j, Journal{"d.delegate"});
+    EXPECT_FALSE(request->running());
+}
+
+TEST(VnRequestContext, NotificationOrderDelegateCallbackJointsProxy) {
+    Journal j;
+    auto proxy = TestRequest::make(&j, "proxy");
+    auto proxyDelegate = journalDelegate(j, "proxy");
+    proxy->startWithDelegate(proxyDelegate);
+
+    auto main = TestRequest::make(&j, "main");
+    auto delegate = journalDelegate(j, "main");
+    main->setDelegate(delegate);
+    main->setDidFinishBlock([&](const Ref<VnRequestResult>& r, const plat::Value& v) {
+        EXPECT_TRUE(r->succeed());
+        j.push_back("main.block " + v.description());
+    });
+    main->startWithProxyRequest(proxy);
+
+    auto joint1 = main->jointRequest();
+    auto joint2 = main->jointRequest();
+    auto d1 = journalDelegate(j, "joint1"), d2 = journalDelegate(j, "joint2");
+    joint1->startWithDelegate(d1);
+    joint2->startWithDelegate(d2);
+    EXPECT_EQ(main->starts, 1);  // joints share the running main request
+    EXPECT_EQ(main->jointRequests().size(), 2u);
+
+    j.clear();
+    main->finish(ok(7));
+    EXPECT_EQ(j, (Journal{"main.delegate", "main.block 7", "joint1.delegate", "joint2.delegate",
+                          "proxy.delegate", "proxy.cleanup", "main.cleanup"}));
+    EXPECT_TRUE(main->jointRequests().empty());
+    EXPECT_FALSE(proxy->running());
+}
+
+TEST(VnRequestContext, SelectorPrefixDelegate) {
+    Journal j;
+    auto delegate = journalDelegate(j, "signin", "signin_");
+    auto request = TestRequest::make();
+    request->startWithDelegateUsingPrefixFromDidFinishSelector(
+        delegate, "signin_request:didFinishWithResult:");
+    EXPECT_TRUE(request->ownsDelegate());
+    request->progress(3, 10);
+    request->finish(ok(1));
+    EXPECT_EQ(j, (Journal{"signin.progress 3", "signin.delegate"}));
+    request->setDelegate(delegate);
+    EXPECT_FALSE(request->ownsDelegate());
+}
+
+TEST(VnRequestContext, CancelOfAQueuedResultDeliversNothingAndAllowsARestart) {
+    Journal j;
+    auto delegate = journalDelegate(j, "d");
+    auto request = TestRequest::make(&j);
+    request->setDelegate(delegate);
+    request->startWithResult(ok(1));
+    request->cancel();
+    EXPECT_EQ(j, (Journal{"req.cancel", "req.cleanup"}));
+    turn();
+    EXPECT_EQ(j.size(), 2u);
+    request->startWithResult(ok(2));
+    turn();
+    EXPECT_EQ(j.back(), "req.cleanup");
+    EXPECT_EQ(j[j.size() - 2], "d.delegate");
+}
+
+TEST(VnRequestContext, MisuseRaisesAndCancelOnIdleDoesNothing) {
+    auto request = TestRequest::make();
+    request->cancel();
+    EXPECT_EQ(request->cancels, 0);
+    request->start();
+    EXPECT_EQ(reasonOf([&] { request->start(); }), "Request already started");
+    request->finish(ok(1));
+    request->start();  // a finished request may run again
+    EXPECT_EQ(request->starts, 2);
+    request->cancel();
+
+    auto queued = TestRequest::make();
+    queued->startWithResult(ok(1));
+    EXPECT_EQ(reasonOf([&] { queued->startWithResult(ok(2)); }), "Request already started");
+    EXPECT_EQ(reasonOf([&] { queued->finish(ok(3)); }), "Request already finished");
+    turn();  // the queued result is still delivered
+    EXPECT_FALSE(queued->running());
+    // The failed finish does not leave the request deferring its later starts.
+    queued->start();
+    EXPECT_EQ(queued->starts, 1);
+    queued->cancel();
+}
+
+TEST(VnRequestContext, FinishOfARequestThatIsNotRunningTellsNobody) {
+    Journal j;
+    auto request = TestRequest::make(&j);
+    auto delegate = journalDelegate(j, "d");
+    request->setDelegate(delegate);
+    request->finish(ok(1));
+    request->start();
+    request->cancel();
+    j.clear();
+    request->finish(ok(1));
+    EXPECT_TRUE(j.empty());
+}
+
+TEST(VnRequestContext, RestartFromInsideTheFinishStartsOnALaterTurnAfterCleanUp) {
+    Journal j;
+    auto request = TestRequest::make(&j);
+    auto delegate = DynamicObject::make();
+    int finishes = 0;
+    delegate->on("request:didFinishWithResult:", [&](plat::Args&) {
+        j.push_back("delegate");
+        if (++finishes == 1)
+            request->start();
+        return std::any();
+    });
+    request->startWithDelegate(delegate);
+    request->finish(ok(1));
+    EXPECT_EQ(j, (Journal{"req.start", "delegate", "req.cleanup"}));
+    EXPECT_TRUE(request->running());
+    turn(plat::kModalPanelRunLoopMode);  // the deferred start waits for the default mode
+    EXPECT_EQ(request->starts, 1);
+    turn();
+    EXPECT_EQ(request->starts, 2);
+    // The second run holds its own reference: it survives the end of the first run's turn.
+    WeakRef<TestRequest> weak = request;
+    request.reset();
+    turn();
+    ASSERT_FALSE(weak.expired());
+    weak.lock()->finish(ok(2));
+    EXPECT_EQ(finishes, 2);
+    delegate->arguments("request:didFinishWithResult:").clear();  // the recorder's copies
+    turn();
+    EXPECT_TRUE(weak.expired());
+}
+
+TEST(VnRequestContext, ARunningRequestKeepsItselfAliveUntilTheTurnAfterItsFinish) {
+    WeakRef<TestRequest> weak;
+    {
+        auto request = TestRequest::make();
+        weak = request;
+        request->start();
+    }
+    turn();
+    ASSERT_FALSE(weak.expired());
+    weak.lock()->finish(ok(1));
+    EXPECT_FALSE(weak.expired());  // kept for the rest of the turn
+    turn();
+    EXPECT_TRUE(weak.expired());
+
+    {
+        auto request = TestRequest::make();
+        weak = request;
+        request->start();
+        request->cancel();
+    }
+    EXPECT_FALSE(weak.expired());
+    turn();
+    EXPECT_TRUE(weak.expired());
+}
+
+TEST(VnRequestContext, JointRequestCancelRules) {
+    auto main = TestRequest::make();
+    auto a = main->jointRequest();
+    auto b = main->jointRequest();
+    a->start();
+    b->start();
+    a->cancel();
+    EXPECT_TRUE(main->running());
+    EXPECT_EQ(main->cancels, 0);
+    b->cancel();
+    EXPECT_FALSE(main->running());
+    EXPECT_EQ(main->cancels, 1);
+}
+
+TEST(VnRequestContext, JointRequestRestartsAFinishedMainRequest) {
+    Journal j;
+    auto main = TestRequest::make();
+    for (int round = 1; round <= 2; ++round) {
+        auto joint = main->jointRequest();
+        joint->startWithDidFinishBlock(
+            [&j, round](const Ref<VnRequestResult>&, const plat::Value& v) {
+                j.push_back(std::to_string(round) + ":" + v.description());
+            });
+        EXPECT_EQ(main->starts, round);
+        main->finish(ok(round * 10));
+    }
+    EXPECT_EQ(j, (Journal{"1:10", "2:20"}));
+    // Custom parameters of a joint request are the main request's.
+    auto joint = main->jointRequest();
+    joint->setCustomParams(plat::makeDictionary({{plat::Value("k"), plat::Value("v")}}));
+    EXPECT_EQ((*main->customParams())["k"], plat::Value("v"));
+}
+
+TEST(VnRequestContext, ProgressReachesProxyJointsAndDelegate) {
+    Journal j;
+    auto pd = journalDelegate(j, "proxy"), md = journalDelegate(j, "main"),
+         jd = journalDelegate(j, "joint");
+    auto proxy = TestRequest::make();
+    proxy->startWithDelegate(pd);
+    auto main = TestRequest::make();
+    main->setDelegate(md);
+    main->startWithProxyRequest(proxy);
+    auto joint = main->jointRequest();
+    joint->startWithDelegate(jd);
+    main->progress(5, 10);
+    EXPECT_EQ(j, (Journal{"proxy.progress 5", "joint.progress 5", "main.progress 5"}));
+    main->cancel();
+    proxy->cancel();
+}
+
+TEST(VnRequestContext, CancellingTheProxyFirstStopsBoth) {
+    auto proxy = TestRequest::make();
+    proxy->start();
+    auto target = TestRequest::make();
+    target->startWithProxyRequest(proxy);
+    target->cancel();
+    EXPECT_FALSE(target->running());
+    EXPECT_FALSE(proxy->running());
+    EXPECT_EQ(proxy->cancels, 1);
+    EXPECT_EQ(target->cancels, 1);
+}
