@@ -265,8 +265,9 @@ TEST(VnRequestContext, ProgressReachesProxyJointsAndDelegate) {
     joint->startWithDelegate(jd);
     main->progress(5, 10);
     EXPECT_EQ(j, (Journal{"proxy.progress 5", "joint.progress 5", "main.progress 5"}));
-    main->cancel();
-    proxy->cancel();
+    joint->cancel();  // the last joint request cancels the main request, and its proxy
+    EXPECT_FALSE(main->running());
+    EXPECT_FALSE(proxy->running());
 }
 
 TEST(VnRequestContext, CancellingTheProxyFirstStopsBoth) {
