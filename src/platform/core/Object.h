@@ -118,11 +118,16 @@ class Invocation {
     // Sends the message to the target (methods, then forwarding); a null target does nothing.
     void invokeWithTarget(Object* target);
     void invokeWithTarget(const Ref<Object>& target) { invokeWithTarget(target.get()); }
+    // The invocation's own target, kept (owned) by the invocation; invoke() sends to it.
+    const Ref<Object>& target() const { return target_; }
+    void setTarget(Ref<Object> target) { target_ = std::move(target); }
+    void invoke() { invokeWithTarget(target_.get()); }
 
   private:
     Selector selector_;
     Args args_;
     std::any returnValue_;
+    Ref<Object> target_;
 };
 
 class Object : public std::enable_shared_from_this<Object> {
