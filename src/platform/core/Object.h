@@ -208,8 +208,9 @@ std::any pack(T&& value) {
 [[noreturn]] void argumentMismatch(Selector sel, size_t index, const char* expected);
 [[noreturn]] void arityMismatch(Selector sel, size_t expected, size_t given);
 
+// Answers a copy: a method declared with a const reference parameter binds to it.
 template <class T>
-T unpack(std::any& slot, Selector sel, size_t index) {
+std::remove_cvref_t<T> unpack(std::any& slot, Selector sel, size_t index) {
     using U = std::remove_cvref_t<T>;
     if constexpr (IsObjectRef<U>::value) {
         using E = std::remove_cv_t<typename U::element_type>;

@@ -1,0 +1,109 @@
+#include "platform/storage/Paths.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/storage/AtomicFile.h"
+
+namespace plat {
+namespace {
+
+namespace fs = std::filesystem;
+
+// An environment variable that names an absolute folder; relative values are ignored, as the
+// XDG base-directory rules require.
+std::optional<fs::path> absoluteFromEnvironment(const char* name) {
+    const char* value = std::getenv(name);
+    if (!value || value[0] != '/')
+        return std::nullopt;
+    return fs::path(value);
+}
+
+}  // namespace
+
+fs::path Paths::homeDirectory() {
+    if (auto home = absoluteFromEnvironment("HOME"))
+        return *home;
+    long size = sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
+    passwd entry{};
+    passwd* result = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &result) == 0 && result &&
+        result->pw_dir && result->pw_dir[0] == '/') {
+        return fs::path(result->pw_dir);
+    }
+    return fs::path("/");
+}
+
+fs::path Paths::libraryDirectory() {
+    if (auto home = absoluteFromEnvironment("VARNEL_HOME"))
+        return *home;
+    if (auto data = absoluteFromEnvironment("XDG_DATA_HOME"))
+        return *data;
+    return homeDirectory() / ".local" / "share";
+}
+
+fs::path Paths::configurationDirectory() {
+    if (auto home = absoluteFromEnvironment("VARNEL_HOME"))
+        return *home / kApplicationFolderName;
+    if (auto config = absoluteFromEnvironment("XDG_CONFIG_HOME")) {
+        return *config / kApplicationFolderName;
+    }
+    return homeDirectory() / ".config" / kApplicationFolderName;
+}
+
+fs::path Paths::applicationDataDirectory() {
+    return libraryDirectory() / kApplicationFolderName;
+}
+
+bool Paths::isSafeComponent(std::string_view name) {
+    if (name.empty() || name == "." || name == "..")
+        return false;
+    return name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
+}
+
+std::optional<fs::path> Paths::joinSafely(const fs::path& base, std::string_view relative) {
+    if (relative.empty())
+        return std::nullopt;
+    fs::path out = base;
+    size_t start = 0;
+    while (true) {
+        const size_t slash = relative.find('/', start);
+        const std::string_view segment = relative.substr(
+            start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
+        if (!isSafeComponent(segment))
+            return std::nullopt;
+        out /= fs::path(std::string(segment));
+        if (slash == std::string_view::npos)
+            break;
+        start = slash + 1;
+    }
+    return out;
+}
+
+Ref<Error> Paths::createDirectories(const fs::path& path, unsigned mode) {
+    if (path.empty())
+        return posixError(EINVAL, "Cannot create a folder without a name", path);
+    std::error_code ec;
+    if (fs::is_directory(path, ec))
+        return nullptr;
+    if (path.has_parent_path() && path.parent_path() != path) {
+        if (auto error = createDirectories(path.parent_path(), mode))
+            return error;
+    }
+    if (::mkdir(path.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST) {
+        return posixError(errno, "Cannot create folder", path);
+    }
+    if (!fs::is_directory(path, ec))
+        return posixError(ENOTDIR, "Not a folder", path);
+    return nullptr;
+}
+
+}  // namespace plat

@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/storage/AtomicFile.h"
+#include "platform/storage/ScopedEnvironment.h"
+
+using plat::AtomicFile;
+using plat::Bytes;
+namespace fs = std::filesystem;
+
+namespace {
+
+Bytes bytesOf(std::string_view s) {
+    return Bytes(s.begin(), s.end());
+}
+
+size_t entriesIn(const fs::path& folder) {
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& e : fs::directory_iterator(folder))
+        ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST(AtomicFile, WritesReplacesAndSetsTheModeWhateverTheUmask) {
+    const auto folder = testing_support::freshTestFolder();
+    const auto file = folder / "data.plist";
+    const mode_t oldMask = ::umask(0);
+    EXPECT_FALSE(AtomicFile::write(file, bytesOf("first")));
+    ::umask(oldMask);
+    EXPECT_EQ(testing_support::permissionsOf(file), 0600u);
+    EXPECT_EQ(*AtomicFile::read(file, 100), bytesOf("first"));
+
+    EXPECT_FALSE(AtomicFile::write(file, bytesOf("second, longer"), 0644));
+    EXPECT_EQ(testing_support::permissionsOf(file), 0644u);
+    EXPECT_EQ(*AtomicFile::read(file, 100), bytesOf("second, longer"));
+    EXPECT_FALSE(AtomicFile::write(file, Bytes{}));
+    EXPECT_EQ(AtomicFile::read(file, 100)->size(), 0u);
+    EXPECT_EQ(entriesIn(folder), 1u);  // no temporary file left behind
+}
+
+// The write fails half-way (the file-size limit stops it, as a full disk would): the old content
+// stays, and no temporary file is left.
+TEST(AtomicFile, FailedWriteLeavesTheOldFileIntact) {
+    const auto folder = testing_support::freshTestFolder();
+    const auto file = folder / "keep.plist";
+    ASSERT_FALSE(AtomicFile::write(file, bytesOf("precious")));
+
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    auto error = AtomicFile::write(file, Bytes(4096, 'x'));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), plat::NSPOSIXErrorDomain);
+    EXPECT_EQ(*AtomicFile::read(file, 100), bytesOf("precious"));
+    EXPECT_EQ(entriesIn(folder), 1u);
+}
+
+TEST(AtomicFile, UnwritableFolderLeavesTheOldFileIntact) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind the superuser";
+    const auto folder = testing_support::freshTestFolder();
+    const auto file = folder / "keep.plist";
+    ASSERT_FALSE(AtomicFile::write(file, bytesOf("precious")));
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    auto error = AtomicFile::write(file, bytesOf("replacement"));
+    fs::permissions(folder, fs::perms::owner_all);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(*AtomicFile::read(file, 100), bytesOf("precious"));
+}
+
+TEST(AtomicFile, WriteIntoAMissingFolderFails) {
+    const auto folder = testing_support::freshTestFolder();
+    EXPECT_TRUE(AtomicFile::write(folder / "missing" / "file", bytesOf("x")));
+    EXPECT_FALSE(fs::exists(folder / "missing"));
+}
+
+TEST(AtomicFile, ReadDistinguishesMissingFromUnreadable) {
+    const auto folder = testing_support::freshTestFolder();
+    Ref<plat::Error> error;
+    EXPECT_FALSE(AtomicFile::read(folder / "absent", 100, &error));
+    EXPECT_FALSE(error);  // simply not there
+
+    EXPECT_FALSE(AtomicFile::read(folder, 100, &error));  // a folder
+    EXPECT_TRUE(error);
+
+    ASSERT_FALSE(AtomicFile::write(folder / "big", Bytes(101, 'x')));
+    EXPECT_FALSE(AtomicFile::read(folder / "big", 100, &error));
+    EXPECT_TRUE(error);
+    EXPECT_EQ(AtomicFile::read(folder / "big", 101)->size(), 101u);
+}
