@@ -1,0 +1,418 @@
+#include "vnlib/dev/kxjson/KxJsonTokeniser.h"
+
+#include <cstdint>
+#include <string_view>
+
+#include "platform/core/Log.h"
+
+namespace {
+
+constexpr size_t kMaxDigits = 38;   // more digits than a decimal number holds
+constexpr int kMinExponent = -128;  // the decimal exponent range
+constexpr int kMaxExponent = 127;
+constexpr long kExponentCap = 1000000;  // exponent digits saturate here, far outside the range
+
+bool isDigit(uint8_t c) {
+    return c >= '0' && c <= '9';
+}
+
+int hexValue(uint8_t c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Four hexadecimal digits of either case; false when any is not one.
+bool readHexQuad(const uint8_t* p, uint32_t* value) {
+    uint32_t v = 0;
+    for (int k = 0; k < 4; ++k) {
+        const int h = hexValue(p[k]);
+        if (h < 0)
+            return false;
+        v = (v << 4) | static_cast<uint32_t>(h);
+    }
+    *value = v;
+    return true;
+}
+
+// Well-formed UTF-8: no overlong forms, no surrogates, nothing beyond U+10FFFF.
+bool isValidUTF8(const uint8_t* p, size_t n) {
+    size_t i = 0;
+    while (i < n) {
+        const uint8_t c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        size_t len;
+        uint32_t cp;
+        uint32_t least;
+        if ((c & 0xE0) == 0xC0) {
+            len = 2, cp = c & 0x1Fu, least = 0x80;
+        } else if ((c & 0xF0) == 0xE0) {
+            len = 3, cp = c & 0x0Fu, least = 0x800;
+        } else if ((c & 0xF8) == 0xF0) {
+            len = 4, cp = c & 0x07u, least = 0x10000;
+        } else {
+            return false;
+        }
+        if (n - i < len)
+            return false;
+        for (size_t k = 1; k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i + k] & 0x3Fu);
+        }
+        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += len;
+    }
+    return true;
+}
+
+void appendUTF8(std::string& out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// A byte as a character of an error text: ASCII as it is, other bytes as their Latin-1
+// character, so that the text stays valid UTF-8.
+std::string byteAsText(uint8_t c) {
+    std::string text;
+    appendUTF8(text, c);
+    return text;
+}
+
+// A decimal number from the digits of a number's text (integer and fraction digits together)
+// and its power of ten, without leading or trailing zeros in the mantissa.
+plat::Decimal makeDecimal(bool negative, std::string_view digits, long exponent) {
+    while (!digits.empty() && digits.front() == '0')
+        digits.remove_prefix(1);
+    while (!digits.empty() && digits.back() == '0') {
+        digits.remove_suffix(1);
+        ++exponent;
+    }
+    plat::Decimal decimal;
+    if (digits.empty()) {
+        decimal.digits = "0";
+        return decimal;
+    }
+    decimal.negative = negative;
+    decimal.digits = std::string(digits);
+    decimal.exponent = static_cast<int>(exponent);
+    return decimal;
+}
+
+}  // namespace
+
+const char* KxJsonTokenName(KxJsonTokenType type) {
+    switch (type) {
+        case KxJsonTokenTypeArrayStart:
+            return "start of array";
+        case KxJsonTokenTypeArrayEnd:
+            return "end of array";
+        case KxJsonTokenTypeObjectStart:
+            return "start of object";
+        case KxJsonTokenTypeObjectEnd:
+            return "end of object";
+        case KxJsonTokenTypeValueSeparator:
+            return "value separator";
+        case KxJsonTokenTypeKeyValueSeparator:
+            return "key-value separator";
+        case KxJsonTokenTypeNumber:
+            return "number";
+        case KxJsonTokenTypeString:
+            return "string";
+        case KxJsonTokenTypeTrue:
+        case KxJsonTokenTypeFalse:
+            return "boolean";
+        case KxJsonTokenTypeNull:
+            return "null";
+        default:
+            return "";
+    }
+}
+
+KxJsonTokenType KxJsonTokeniser::fail(std::string text) {
+    error_ = std::move(text);
+    return KxJsonTokenTypeError;
+}
+
+KxJsonTokenType KxJsonTokeniser::getToken(plat::Value* token) {
+    stream_.skipWhitespace();
+    uint8_t c;
+    if (!stream_.getCurrentByte(&c))
+        return KxJsonTokenTypeEOF;
+    const size_t start = stream_.index();
+
+    KxJsonTokenType type;
+    auto single = [&](KxJsonTokenType t) {
+        stream_.setIndex(start + 1);
+        return t;
+    };
+    switch (c) {
+        case '[':
+            type = single(KxJsonTokenTypeArrayStart);
+            break;
+        case ']':
+            type = single(KxJsonTokenTypeArrayEnd);
+            break;
+        case '{':
+            type = single(KxJsonTokenTypeObjectStart);
+            break;
+        case '}':
+            type = single(KxJsonTokenTypeObjectEnd);
+            break;
+        case ',':
+            type = single(KxJsonTokenTypeValueSeparator);
+            break;
+        case ':':
+            type = single(KxJsonTokenTypeKeyValueSeparator);
+            break;
+        case 'n':
+            type = matchWord("null", KxJsonTokenTypeNull);
+            break;
+        case 't':
+            type = matchWord("true", KxJsonTokenTypeTrue);
+            break;
+        case 'f':
+            type = matchWord("false", KxJsonTokenTypeFalse);
+            break;
+        case '"':
+            type = getStringToken(token);
+            break;
+        case '+':
+            type = fail("Leading + is illegal in number");
+            break;
+        default:
+            if (c == '-' || isDigit(c))
+                type = getNumberToken(token);
+            else
+                type = fail("Illegal start of token [" + byteAsText(c) + "]");
+            break;
+    }
+    if (type == KxJsonTokenTypeEOF)
+        stream_.setIndex(start);
+    return type;
+}
+
+KxJsonTokenType KxJsonTokeniser::matchWord(const char* word, KxJsonTokenType type) {
+    const std::string_view w(word);
+    if (stream_.remaining() < w.size())
+        return KxJsonTokenTypeEOF;
+    if (!stream_.skipWord(w))
+        return fail(plat::format("Expected '%s' after initial '%.1s'", word, word));
+    return type;
+}
+
+KxJsonTokenType KxJsonTokeniser::getStringToken(plat::Value* token) {
+    const uint8_t* p = stream_.bytes();
+    const size_t len = stream_.length();
+    size_t i = stream_.index() + 1;  // past the opening quote
+    std::string built;               // used once the string holds an escape
+    bool escaped = false;
+
+    for (;;) {
+        const size_t runStart = i;
+        while (i < len && p[i] >= 0x20 && p[i] != '"' && p[i] != '\\')
+            ++i;
+        if (i >= len)
+            return KxJsonTokenTypeEOF;
+        if (!isValidUTF8(p + runStart, i - runStart))
+            return fail("Broken Unicode encoding");
+        const auto* run = reinterpret_cast<const char*>(p + runStart);
+        const uint8_t c = p[i];
+        if (c == '"') {
+            if (escaped) {
+                built.append(run, i - runStart);
+                *token = plat::Value(std::move(built));
+            } else {
+                *token = plat::Value(std::string(run, i - runStart));
+            }
+            stream_.setIndex(i + 1);
+            return KxJsonTokenTypeString;
+        }
+        if (c < 0x20)
+            return fail(plat::format("Unescaped control character [0x%02X]", c));
+
+        built.append(run, i - runStart);
+        escaped = true;
+        if (++i >= len)
+            return KxJsonTokenTypeEOF;
+        switch (p[i]) {
+            case '"':
+            case '/':
+            case '\\':
+                built += static_cast<char>(p[i]);
+                ++i;
+                continue;
+            case 'b':
+                built += '\b';
+                ++i;
+                continue;
+            case 'f':
+                built += '\f';
+                ++i;
+                continue;
+            case 'n':
+                built += '\n';
+                ++i;
+                continue;
+            case 'r':
+                built += '\r';
+                ++i;
+                continue;
+            case 't':
+                built += '\t';
+                ++i;
+                continue;
+            case 'u':
+                break;
+            default:
+                return fail("Illegal escape character");
+        }
+
+        // i is at the "u"; four hexadecimal digits follow.
+        if (len - (i + 1) < 4)
+            return KxJsonTokenTypeEOF;
+        uint32_t unit;
+        if (!readHexQuad(p + i + 1, &unit))
+            return fail("Invalid hex quad");
+        i += 5;  // past the last digit
+        if (unit >= 0xDC00 && unit <= 0xDFFF)
+            return fail("Invalid high character in surrogate pair");
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            if (len - i < 6)
+                return KxJsonTokenTypeEOF;
+            uint32_t low;
+            if (p[i] != '\\' || p[i + 1] != 'u' || !readHexQuad(p + i + 2, &low))
+                return fail("Missing low character in surrogate pair");
+            if (low < 0xDC00 || low > 0xDFFF)
+                return fail("Invalid low character in surrogate pair");
+            unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+            i += 6;
+        }
+        appendUTF8(built, unit);
+    }
+}
+
+KxJsonTokenType KxJsonTokeniser::getNumberToken(plat::Value* token) {
+    const uint8_t* p = stream_.bytes();
+    const size_t len = stream_.length();
+    size_t i = stream_.index();
+
+    bool negative = false;
+    std::string digits;  // integer and fraction digits, as long as there may be a value
+    size_t digitCount = 0;
+    size_t fractionDigits = 0;
+    uint64_t mantissa = 0;  // wraps beyond 19 digits; then the digits are used instead
+    auto takeDigit = [&](uint8_t c) {
+        if (digits.size() <= kMaxDigits)
+            digits += static_cast<char>(c);
+        mantissa = mantissa * 10 + static_cast<uint64_t>(c - '0');
+        ++digitCount;
+    };
+
+    if (p[i] == '-') {
+        negative = true;
+        if (++i >= len)
+            return KxJsonTokenTypeEOF;
+    }
+    if (p[i] == '0') {
+        takeDigit(p[i]);
+        if (++i >= len)
+            return KxJsonTokenTypeEOF;
+        if (isDigit(p[i]))
+            return fail("Leading zero is illegal in number");
+    } else {
+        while (isDigit(p[i])) {
+            takeDigit(p[i]);
+            if (++i >= len)
+                return KxJsonTokenTypeEOF;
+        }
+    }
+
+    bool hasFraction = false;
+    if (p[i] == '.') {
+        hasFraction = true;
+        if (++i >= len)
+            return KxJsonTokenTypeEOF;
+        if (!isDigit(p[i]))
+            return fail("No digits after decimal point");
+        while (isDigit(p[i])) {
+            takeDigit(p[i]);
+            ++fractionDigits;
+            if (++i >= len)
+                return KxJsonTokenTypeEOF;
+        }
+    }
+
+    bool hasExponent = false;
+    long explicitExponent = 0;
+    if (p[i] == 'e' || p[i] == 'E') {
+        hasExponent = true;
+        if (++i >= len)
+            return KxJsonTokenTypeEOF;
+        bool exponentNegative = false;
+        if (p[i] == '-' || p[i] == '+') {
+            exponentNegative = p[i] == '-';
+            if (++i >= len)
+                return KxJsonTokenTypeEOF;
+        }
+        if (!isDigit(p[i]))
+            return fail("No digits in exponent");
+        while (isDigit(p[i])) {
+            explicitExponent = explicitExponent * 10 + (p[i] - '0');
+            if (explicitExponent > kExponentCap)
+                explicitExponent = kExponentCap;
+            if (++i >= len)
+                return KxJsonTokenTypeEOF;
+        }
+        if (exponentNegative)
+            explicitExponent = -explicitExponent;
+    }
+
+    if (digitCount == 0)
+        return fail("No digits after initial minus");
+    if (digitCount > kMaxDigits)
+        return fail("Precision is too high");
+    const long exponent = explicitExponent - static_cast<long>(fractionDigits);
+    if (exponent > kMaxExponent || exponent < kMinExponent)
+        return fail("Exponent out of range");
+
+    constexpr uint64_t kSignedMax = static_cast<uint64_t>(INT64_MAX);
+    if (digitCount > 19) {
+        *token = plat::Value(makeDecimal(negative, digits, exponent));
+    } else if (!hasFraction && !hasExponent) {
+        if (!negative && mantissa <= kSignedMax)
+            *token = plat::Value(static_cast<int64_t>(mantissa));
+        else if (negative && mantissa <= kSignedMax + 1)
+            *token = plat::Value(mantissa == kSignedMax + 1 ? INT64_MIN
+                                                            : -static_cast<int64_t>(mantissa));
+        else  // 19 digits beyond the signed 64-bit range
+            *token = plat::Value(makeDecimal(negative, digits, 0));
+    } else if (mantissa == 0) {
+        *token = plat::Value(negative ? -0.0 : 0.0);
+    } else {
+        *token = plat::Value(makeDecimal(negative, std::to_string(mantissa), exponent));
+    }
+    stream_.setIndex(i);
+    return KxJsonTokenTypeNumber;
+}
