@@ -1,0 +1,375 @@
+#include "platform/net/CurlTransfer.h"
+
+#include <cerrno>
+
+#include "platform/net/HttpCookieStorage.h"
+#include "platform/net/NetText.h"
+#include "platform/net/UrlError.h"
+
+namespace plat {
+namespace {
+
+using net_text::equalsIgnoringCase;
+
+bool isToken(std::string_view text) {
+    constexpr std::string_view kSymbols = "!#$%&'*+-.^_`|~";
+    if (text.empty())
+        return false;
+    for (char c : text) {
+        const bool alnum =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alnum && kSymbols.find(c) == std::string_view::npos)
+            return false;
+    }
+    return true;
+}
+
+// A header value on one line: CR, LF and NUL would split or cut the request.
+std::string singleLine(std::string_view value) {
+    std::string out(value);
+    for (char& c : out) {
+        if (c == '\r' || c == '\n' || c == '\0')
+            c = ' ';
+    }
+    return std::string(net_text::trim(out));
+}
+
+bool isRedirectStatus(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+int64_t urlErrorCode(CURLcode result, long osErrno) {
+    switch (result) {
+        case CURLE_OPERATION_TIMEDOUT:
+            return NSURLErrorTimedOut;
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return NSURLErrorCannotFindHost;
+        case CURLE_COULDNT_CONNECT:
+            return (osErrno == ENETUNREACH || osErrno == ENETDOWN)
+                       ? NSURLErrorNotConnectedToInternet
+                       : NSURLErrorCannotConnectToHost;
+        case CURLE_SEND_ERROR:
+        case CURLE_RECV_ERROR:
+        case CURLE_PARTIAL_FILE:
+        case CURLE_GOT_NOTHING:
+        case CURLE_HTTP2:
+        case CURLE_HTTP2_STREAM:
+            return NSURLErrorNetworkConnectionLost;
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return NSURLErrorUnsupportedURL;
+        case CURLE_URL_MALFORMAT:
+            return NSURLErrorBadURL;
+        case CURLE_TOO_MANY_REDIRECTS:
+            return NSURLErrorHTTPTooManyRedirects;
+        case CURLE_WEIRD_SERVER_REPLY:
+            return NSURLErrorBadServerResponse;
+        case CURLE_BAD_CONTENT_ENCODING:
+            return NSURLErrorCannotDecodeContentData;
+        case CURLE_PEER_FAILED_VERIFICATION:
+            return NSURLErrorServerCertificateUntrusted;
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ISSUER_ERROR:
+            return NSURLErrorSecureConnectionFailed;
+        default:
+            return NSURLErrorUnknown;
+    }
+}
+
+}  // namespace
+
+Ref<CurlTransfer> CurlTransfer::make(const UrlRequest& request,
+                                     std::optional<std::string> cookieHeader, Listener listener) {
+    if (!isToken(request.httpMethod()))
+        return nullptr;
+    auto transfer = std::make_shared<CurlTransfer>(Private{}, request, std::move(listener));
+    if (!transfer->handle_ || !transfer->configure(request, cookieHeader))
+        return nullptr;
+    return transfer;
+}
+
+CurlTransfer::CurlTransfer(Private, const UrlRequest& request, Listener listener)
+    : handle_(curl_easy_init()),
+      url_(request.url()),
+      body_(request.httpBody()),
+      handleCookies_(request.httpShouldHandleCookies()),
+      timeout_(request.timeoutInterval()),
+      listener_(std::move(listener)) {}
+
+CurlTransfer::~CurlTransfer() {
+    if (handle_)
+        curl_easy_cleanup(handle_);
+    if (headerList_)
+        curl_slist_free_all(headerList_);
+}
+
+bool CurlTransfer::configure(const UrlRequest& request,
+                             const std::optional<std::string>& cookieHeader) {
+    bool ok = true;
+    auto set = [&](CURLoption option, auto value) {
+        ok = ok && curl_easy_setopt(handle_, option, value) == CURLE_OK;
+    };
+    auto append = [&](const std::string& line) {
+        if (curl_slist* next = curl_slist_append(headerList_, line.c_str())) {
+            headerList_ = next;
+        } else {
+            ok = false;
+        }
+    };
+
+    set(CURLOPT_URL, url_.absoluteString().c_str());
+    set(CURLOPT_PROTOCOLS_STR, "http,https");
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_FOLLOWLOCATION, 0L);
+    set(CURLOPT_SSL_VERIFYPEER, 1L);
+    set(CURLOPT_SSL_VERIFYHOST, 2L);
+    set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout_.count() * 1000));
+    set(CURLOPT_ERRORBUFFER, errorBuffer_);
+    set(CURLOPT_HEADERFUNCTION, &CurlTransfer::onHeader);
+    set(CURLOPT_HEADERDATA, this);
+    set(CURLOPT_WRITEFUNCTION, &CurlTransfer::onBody);
+    set(CURLOPT_WRITEDATA, this);
+    set(CURLOPT_XFERINFOFUNCTION, &CurlTransfer::onProgress);
+    set(CURLOPT_XFERINFODATA, this);
+    set(CURLOPT_NOPROGRESS, 0L);
+
+    const std::string& method = request.httpMethod();
+    const bool sendsBody = method != "GET" && method != "HEAD";
+    if (method == "GET") {
+        set(CURLOPT_HTTPGET, 1L);
+    } else if (method == "HEAD") {
+        set(CURLOPT_NOBODY, 1L);
+    } else {
+        static const char kEmpty[] = "";
+        set(CURLOPT_POST, 1L);
+        if (method != "POST")
+            set(CURLOPT_CUSTOMREQUEST, method.c_str());
+        set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body_.size()));
+        set(CURLOPT_POSTFIELDS,
+            body_.empty() ? kEmpty : reinterpret_cast<const char*>(body_.data()));
+    }
+
+    std::optional<std::string> acceptEncoding;
+    const HttpHeaderFields& fields = request.allHttpHeaderFields();
+    for (const auto& [name, value] : fields) {
+        // The layer sets the length from the body itself.
+        if (equalsIgnoringCase(name, "Content-Length") || !isToken(name))
+            continue;
+        if (equalsIgnoringCase(name, "Accept-Encoding")) {
+            acceptEncoding = singleLine(value);
+            continue;
+        }
+        const std::string line = singleLine(value);
+        append(line.empty() ? name + ";" : name + ": " + line);
+    }
+    if (cookieHeader && !cookieHeader->empty())
+        append("Cookie: " + singleLine(*cookieHeader));
+    if (request.cachePolicy() == UrlRequest::CachePolicy::ReloadIgnoringLocalAndRemoteCacheData &&
+        !fields.contains("Cache-Control")) {
+        append("Cache-Control: no-cache");
+    }
+    if (acceptEncoding && acceptEncoding->empty()) {
+        append("Accept-Encoding;");  // sent empty: identity only, nothing to decode
+    } else if (acceptEncoding) {
+        decoding_ = true;
+        set(CURLOPT_ACCEPT_ENCODING, acceptEncoding->c_str());
+    }
+    // Neither libcurl's form content type nor its "Expect: 100-continue" pause.
+    if (sendsBody && !fields.contains("Content-Type"))
+        append("Content-Type:");
+    if (!fields.contains("Expect"))
+        append("Expect:");
+    set(CURLOPT_HTTPHEADER, headerList_);
+    return ok;
+}
+
+void CurlTransfer::detach() {
+    Listener old;
+    {
+        std::lock_guard lock(listenerMutex_);
+        old = std::move(listener_);
+        listener_ = nullptr;
+    }
+}
+
+CurlTransfer::SteadyTime CurlTransfer::idleDeadline() const {
+    return lastActivity_ +
+           std::chrono::duration_cast<std::chrono::steady_clock::duration>(timeout_);
+}
+
+size_t CurlTransfer::onHeader(char* buffer, size_t size, size_t count, void* self) {
+    auto* transfer = static_cast<CurlTransfer*>(self);
+    transfer->lastActivity_ = std::chrono::steady_clock::now();
+    transfer->headerLine(std::string_view(buffer, size * count));
+    return size * count;
+}
+
+size_t CurlTransfer::onBody(char* buffer, size_t size, size_t count, void* self) {
+    auto* transfer = static_cast<CurlTransfer*>(self);
+    const size_t length = size * count;
+    transfer->lastActivity_ = std::chrono::steady_clock::now();
+    const auto* bytes = reinterpret_cast<const uint8_t*>(buffer);
+    if (transfer->redirect_) {
+        Bytes& kept = transfer->redirectBody_;
+        const size_t room = kMaxRedirectBody - std::min(kMaxRedirectBody, kept.size());
+        kept.insert(kept.end(), bytes, bytes + std::min(room, length));
+        return length;
+    }
+    if (length == 0)
+        return 0;
+    TransferEvent event;
+    event.kind = TransferEvent::Kind::Data;
+    event.data.assign(bytes, bytes + length);
+    transfer->emit(std::move(event));
+    return length;
+}
+
+int CurlTransfer::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulnow) {
+    auto* transfer = static_cast<CurlTransfer*>(self);
+    if (ulnow != transfer->uploaded_) {
+        transfer->uploaded_ = ulnow;
+        transfer->lastActivity_ = std::chrono::steady_clock::now();
+    }
+    return 0;
+}
+
+void CurlTransfer::headerLine(std::string_view line) {
+    if (line.substr(0, 5) == "HTTP/") {
+        // A new response head (after an interim 1xx one).
+        rawFields_.clear();
+        headersDone_ = false;
+        return;
+    }
+    if (headersDone_)
+        return;  // trailers
+    const std::string_view text = net_text::trim(line);
+    if (text.empty()) {
+        endOfHeaders();
+        return;
+    }
+    if (net_text::isSpaceOrTab(line.front())) {
+        // An obsolete folded line continues the previous field.
+        if (!rawFields_.empty()) {
+            rawFields_.back().second += ' ';
+            rawFields_.back().second += text;
+        }
+        return;
+    }
+    const size_t colon = text.find(':');
+    if (colon == std::string_view::npos)
+        return;
+    rawFields_.emplace_back(net_text::trim(text.substr(0, colon)),
+                            net_text::trim(text.substr(colon + 1)));
+}
+
+void CurlTransfer::endOfHeaders() {
+    long status = 0;
+    curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status);
+    if (status < 200) {
+        rawFields_.clear();
+        return;
+    }
+    headersDone_ = true;
+    for (const auto& [name, value] : rawFields_)
+        fields_.add(name, value);
+    if (handleCookies_)
+        HttpCookieStorage::shared().setCookiesFromResponseHeaderFields(fields_, url_);
+    if (isRedirectStatus(status) && fields_.contains("Location")) {
+        redirect_ = true;
+        response_ = HttpUrlResponse(url_, static_cast<int>(status), fields_);
+        return;
+    }
+    bool decoded = false;
+    if (decoding_) {
+        const auto coding = fields_.first("Content-Encoding");
+        decoded = coding && !coding->empty() && !equalsIgnoringCase(*coding, "identity");
+    }
+    response_ = HttpUrlResponse(url_, static_cast<int>(status), fields_, decoded);
+    responseSent_ = true;
+    TransferEvent event;
+    event.kind = TransferEvent::Kind::Response;
+    event.response = response_;
+    emit(std::move(event));
+}
+
+void CurlTransfer::complete(CURLcode result) {
+    if (result != CURLE_OK) {
+        fail(result);
+        return;
+    }
+    if (redirect_) {
+        char* location = nullptr;
+        curl_easy_getinfo(handle_, CURLINFO_REDIRECT_URL, &location);
+        if (location && *location) {
+            TransferEvent event;
+            event.kind = TransferEvent::Kind::Redirect;
+            event.response = response_;
+            event.data = std::move(redirectBody_);
+            event.location = location;
+            emitLast(std::move(event));
+            return;
+        }
+        // A Location that cannot be resolved: the redirect response is the answer.
+        TransferEvent head;
+        head.kind = TransferEvent::Kind::Response;
+        head.response = response_;
+        emit(std::move(head));
+        if (!redirectBody_.empty()) {
+            TransferEvent body;
+            body.kind = TransferEvent::Kind::Data;
+            body.data = std::move(redirectBody_);
+            emit(std::move(body));
+        }
+    } else if (!responseSent_) {
+        long status = 0;
+        curl_easy_getinfo(handle_, CURLINFO_RESPONSE_CODE, &status);
+        TransferEvent head;
+        head.kind = TransferEvent::Kind::Response;
+        head.response = HttpUrlResponse(url_, static_cast<int>(status), fields_);
+        emit(std::move(head));
+    }
+    TransferEvent done;
+    done.kind = TransferEvent::Kind::Finish;
+    emitLast(std::move(done));
+}
+
+void CurlTransfer::timeOut() {
+    TransferEvent event;
+    event.kind = TransferEvent::Kind::Fail;
+    event.error = makeUrlError(NSURLErrorTimedOut, url_);
+    emitLast(std::move(event));
+}
+
+void CurlTransfer::fail(CURLcode result) {
+    long osErrno = 0;
+    curl_easy_getinfo(handle_, CURLINFO_OS_ERRNO, &osErrno);
+    TransferEvent event;
+    event.kind = TransferEvent::Kind::Fail;
+    event.error = makeUrlError(urlErrorCode(result, osErrno), url_,
+                               errorBuffer_[0] ? std::string_view(errorBuffer_)
+                                               : std::string_view(curl_easy_strerror(result)));
+    emitLast(std::move(event));
+}
+
+void CurlTransfer::emit(TransferEvent event) {
+    std::lock_guard lock(listenerMutex_);
+    if (listener_)
+        listener_(std::move(event));
+}
+
+void CurlTransfer::emitLast(TransferEvent event) {
+    Listener old;
+    {
+        std::lock_guard lock(listenerMutex_);
+        if (listener_)
+            listener_(std::move(event));
+        old = std::move(listener_);
+        listener_ = nullptr;
+    }
+}
+
+}  // namespace plat

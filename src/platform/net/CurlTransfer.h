@@ -1,0 +1,100 @@
+#pragma once
+// plat::CurlTransfer (internal to the networking layer): one HTTP exchange, one request and its
+// one response, on a libcurl easy handle that the network thread drives. Redirects are not
+// followed here: a redirect response ends the transfer with a Redirect event, and the connection
+// decides what comes next. Events go to a listener on the network thread; detach() (from any
+// thread) stops them: once it returns, the listener is never called again.
+#include <curl/curl.h>
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/core/Error.h"
+#include "platform/core/Value.h"
+#include "platform/net/HttpUrlResponse.h"
+#include "platform/net/UrlRequest.h"
+
+namespace plat {
+
+struct TransferEvent {
+    enum class Kind { Response, Data, Redirect, Finish, Fail };
+    Kind kind = Kind::Finish;
+    HttpUrlResponse response;  // Response, Redirect
+    Bytes data;                // Data; for Redirect the body of the redirect response
+    std::string location;      // Redirect: the absolute target
+    Ref<Error> error;          // Fail
+};
+
+class CurlTransfer {
+  public:
+    using Listener = std::function<void(TransferEvent event)>;
+    using SteadyTime = std::chrono::steady_clock::time_point;
+
+    // A redirect response's body is kept up to this size, in case the redirect is not followed.
+    static constexpr size_t kMaxRedirectBody = 1 << 20;
+
+    // A transfer of the request with the Cookie header to add (when given); nothing when the
+    // request cannot be sent (an invalid method, or libcurl refuses a setting).
+    static Ref<CurlTransfer> make(const UrlRequest& request,
+                                  std::optional<std::string> cookieHeader, Listener listener);
+    ~CurlTransfer();
+    CurlTransfer(const CurlTransfer&) = delete;
+    CurlTransfer& operator=(const CurlTransfer&) = delete;
+
+    // Any thread: no event is reported after this returns.
+    void detach();
+
+    // Network thread only.
+    CURL* handle() const { return handle_; }
+    void begin(SteadyTime now) { lastActivity_ = now; }
+    // When the transfer times out unless something happens before.
+    SteadyTime idleDeadline() const;
+    void complete(CURLcode result);
+    void timeOut();
+
+    struct Private {};
+    CurlTransfer(Private, const UrlRequest& request, Listener listener);
+
+  private:
+    static size_t onHeader(char* buffer, size_t size, size_t count, void* self);
+    static size_t onBody(char* buffer, size_t size, size_t count, void* self);
+    static int onProgress(void* self, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal,
+                          curl_off_t ulnow);
+
+    bool configure(const UrlRequest& request, const std::optional<std::string>& cookieHeader);
+    void headerLine(std::string_view line);
+    void endOfHeaders();
+    void emit(TransferEvent event);
+    // Reports the transfer's last event and lets go of the listener.
+    void emitLast(TransferEvent event);
+    void fail(CURLcode result);
+
+    CURL* handle_ = nullptr;
+    curl_slist* headerList_ = nullptr;
+    Url url_;
+    Bytes body_;
+    bool handleCookies_ = true;
+    bool decoding_ = false;
+    std::chrono::duration<double> timeout_;
+    char errorBuffer_[CURL_ERROR_SIZE] = {};
+
+    // Network thread state.
+    SteadyTime lastActivity_{};
+    curl_off_t uploaded_ = 0;
+    std::vector<HttpHeaderFields::Field> rawFields_;
+    HttpHeaderFields fields_;
+    bool headersDone_ = false;
+    bool responseSent_ = false;
+    bool redirect_ = false;
+    HttpUrlResponse response_;
+    Bytes redirectBody_;
+
+    std::mutex listenerMutex_;
+    Listener listener_;
+};
+
+}  // namespace plat

@@ -1,0 +1,103 @@
+#pragma once
+// plat::UrlConnection: loads one URL request asynchronously and reports to its delegate on a run
+// loop. The exchange runs on the process's one network thread (libcurl); every callback is
+// delivered as a post to the loop and modes the connection was scheduled in, so it arrives only
+// while that loop runs in one of those modes.
+//  - Created not started; scheduleInRunLoop (once per mode, or with several), then start(). A
+//    connection started unscheduled uses the current thread's loop in the default mode.
+//  - Callbacks: didReceiveResponse, then didReceiveData for each chunk, then didFinishLoading; or
+//    didFailWithError (NSURLErrorDomain: -1001 time-out, -1003 host not found, -1004 cannot
+//    connect, -1005 connection lost, -1009 offline, ...). 4xx and 5xx replies are ordinary
+//    responses.
+//  - Redirects (301, 302, 303, 307, 308) are followed here, at most 16 times: the delegate's
+//    willSendRequest gets the request for the target and may answer it, another request, or
+//    nothing to stop; after a stop the redirect response itself is delivered as the answer.
+//    303, and 301/302 after a POST, become a GET without body; 307 and 308 keep the method and
+//    the body; "Authorization" and an explicit "Cookie" field are not carried to another host.
+//  - cancel() on the loop's thread: nothing is delivered afterwards.
+//  - While running, a connection keeps itself alive; the delegate is not kept (a connection whose
+//    delegate is gone stops).
+//  - Cookies: with the request's httpShouldHandleCookies, the shared HttpCookieStorage's cookies
+//    are sent and every response's Set-Cookie fields (redirects included) are stored.
+//  - No content decoding unless the request sets a non-empty "Accept-Encoding"; TLS peers are
+//    verified.
+#include <atomic>
+#include <optional>
+#include <string>
+
+#include "platform/core/Error.h"
+#include "platform/core/Value.h"
+#include "platform/net/HttpUrlResponse.h"
+#include "platform/net/UrlRequest.h"
+#include "platform/runloop/RunLoop.h"
+
+namespace plat {
+
+class UrlConnection;
+class CurlTransfer;
+struct TransferEvent;
+
+class UrlConnectionDelegate {
+  public:
+    virtual ~UrlConnectionDelegate() = default;
+
+    // A redirect is to be followed: `request` is what the connection would send next (built for
+    // the target), `redirectResponse` the 3xx response. Answer the request to send, or nothing
+    // to stop and take the redirect response as the answer. Follows by default.
+    virtual std::optional<UrlRequest> willSendRequest(UrlConnection& connection,
+                                                      const UrlRequest& request,
+                                                      const HttpUrlResponse& redirectResponse);
+    virtual void didReceiveResponse(UrlConnection& connection, const HttpUrlResponse& response);
+    virtual void didReceiveData(UrlConnection& connection, const Bytes& data);
+    virtual void didFinishLoading(UrlConnection& connection);
+    virtual void didFailWithError(UrlConnection& connection, const Ref<Error>& error);
+};
+
+class UrlConnection : public std::enable_shared_from_this<UrlConnection> {
+  public:
+    static constexpr int kMaxRedirects = 16;
+
+    // A connection for the request, not started.
+    static Ref<UrlConnection> make(UrlRequest request, WeakRef<UrlConnectionDelegate> delegate);
+
+    struct Private {};
+    UrlConnection(Private, UrlRequest request, WeakRef<UrlConnectionDelegate> delegate);
+    UrlConnection(const UrlConnection&) = delete;
+    UrlConnection& operator=(const UrlConnection&) = delete;
+
+    // Adds modes in which callbacks are delivered, before start(). All calls must name the same
+    // loop (NSInvalidArgumentException otherwise).
+    void scheduleInRunLoop(RunLoop& loop, const std::string& mode);
+    void scheduleInRunLoop(RunLoop& loop, const Modes& modes);
+
+    // Begins loading; a second call, or a call after cancel(), does nothing.
+    void start();
+    // Stops loading. Called on the scheduling loop's thread, it guarantees that no callback
+    // arrives afterwards.
+    void cancel();
+
+    const UrlRequest& originalRequest() const { return originalRequest_; }
+    // The request being sent: the original one, or the one answered for the last redirect.
+    const UrlRequest& currentRequest() const { return currentRequest_; }
+    bool isCancelled() const { return cancelled_; }
+
+  private:
+    void launch();
+    void post(TransferEvent event);
+    void deliver(TransferEvent& event);
+    void redirect(TransferEvent& event, UrlConnectionDelegate& delegate);
+    void fail(UrlConnectionDelegate& delegate, const Ref<Error>& error);
+
+    UrlRequest originalRequest_;
+    UrlRequest currentRequest_;
+    WeakRef<UrlConnectionDelegate> delegate_;
+    RunLoop* loop_ = nullptr;
+    Modes modes_;
+    bool started_ = false;
+    bool finished_ = false;
+    std::atomic<bool> cancelled_{false};
+    int redirects_ = 0;
+    Ref<CurlTransfer> transfer_;
+};
+
+}  // namespace plat

@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "demo-service/DemoService.h"
+#include "platform/net/HttpCookieStorage.h"
+#include "platform/net/NetTestSupport.h"
+
+using demo::DemoService;
+using demo::Fault;
+using demo::FaultKind;
+using demo::Json;
+using net_test::load;
+using net_test::postRequest;
+
+namespace {
+
+class DemoServiceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        plat::HttpCookieStorage::shared().removeAllCookies();
+        service.addMethod("Echo", [](const Json& body, demo::Session&) { return body; });
+        service.addMethod("Fails", [](const Json&, demo::Session&) -> Json {
+            throw std::runtime_error("Object reference not set");
+        });
+        ASSERT_TRUE(service.start());
+    }
+
+    Ref<net_test::Recorder> call(const std::string& method, const std::string& body = "{}") {
+        return load(postRequest(service.serviceUrl() + "/" + method, body));
+    }
+    Ref<net_test::Recorder> get(const std::string& path,
+                                std::optional<std::string> range = std::nullopt) {
+        plat::UrlRequest request(net_test::url(service.baseUrl() + path));
+        if (range)
+            request.setValueForHttpHeaderField(*range, "Range");
+        return load(request);
+    }
+    static Json json(const net_test::Recorder& r) { return Json::parse(r.body); }
+
+    DemoService service;
+};
+
+}  // namespace
+
+TEST_F(DemoServiceTest, AnswersWebMethodsUnderDAndRecordsEachRequest) {
+    auto echo = call("Echo", R"({"x":[1,2],"s":"\u0e01"})");
+    ASSERT_EQ(echo->events, (std::vector<std::string>{"response 200", "data", "finish"}));
+    EXPECT_EQ(json(*echo), (Json{{"d", {{"x", {1, 2}}, {"s", "\u0e01"}}}}));
+    EXPECT_EQ(echo->response->mimeType(), "application/json");
+
+    const auto recorded = service.requests();
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].method, "POST");
+    EXPECT_EQ(recorded[0].path, "/service.svc/Echo");
+    EXPECT_EQ(recorded[0].body, R"({"x":[1,2],"s":"\u0e01"})");
+    EXPECT_EQ(recorded[0].header("content-type"), "application/json; charset=utf-8");
+    EXPECT_EQ(service.requestsForMethod("Echo").size(), 1u);
+
+    auto unknown = call("Missing");
+    EXPECT_EQ(unknown->response->statusCode(), 404);
+    EXPECT_EQ(json(*unknown)["Message"], "Unknown web method Missing.");
+    auto broken = call("Echo", "{not json");
+    EXPECT_EQ(broken->response->statusCode(), 500);
+    auto throwing = call("Fails");
+    EXPECT_EQ(throwing->response->statusCode(), 500);
+    EXPECT_EQ(json(*throwing)["Message"], "Object reference not set");
+
+    // An empty method name is the service URL itself.
+    service.addMethod("", [](const Json&, demo::Session&) { return Json("root"); });
+    EXPECT_EQ(json(*load(postRequest(service.serviceUrl(), "{}")))["d"], "root");
+}
+
+TEST_F(DemoServiceTest, FaultsReshapeTheReplyPerMethodOrForTheNextRequests) {
+    service.setFault("Echo", {FaultKind::Unauthorized});
+    EXPECT_EQ(call("Echo")->response->statusCode(), 401);
+    service.setFault("Echo", {FaultKind::ServerError});
+    auto error = call("Echo");
+    EXPECT_EQ(error->response->statusCode(), 500);
+    EXPECT_TRUE(json(*error).contains("Message"));
+    service.setFault("Echo", {FaultKind::NotJson});
+    auto html = call("Echo");
+    EXPECT_EQ(html->response->mimeType(), "text/html");
+    EXPECT_TRUE(Json::parse(html->body, nullptr, false).is_discarded());
+    service.setFault("Echo", {FaultKind::NullResult});
+    EXPECT_EQ(call("Echo", "[1]")->body, R"({"d":null})");
+    service.setFault("Echo", {FaultKind::EmptyObject});
+    EXPECT_EQ(call("Echo", "[1]")->body, "{}");
+    service.setFault("Echo", {FaultKind::ResultMember});
+    EXPECT_EQ(call("Echo", "[1]")->body, R"({"EchoResult":[1]})");
+    // Other methods are not touched.
+    service.addMethod("Other", [](const Json&, demo::Session&) { return Json(7); });
+    EXPECT_EQ(call("Other")->body, R"({"d":7})");
+
+    service.clearFaults();
+    service.setFaultForNext(2, {FaultKind::NullResult});
+    EXPECT_EQ(call("Other")->body, R"({"d":null})");
+    EXPECT_EQ(call("Echo", "[2]")->body, R"({"d":null})");
+    EXPECT_EQ(call("Echo", "[2]")->body, R"({"d":[2]})");
+}
+
+TEST_F(DemoServiceTest, KeepsSessionsByTheCookieOfRequestSessionID) {
+    service.addMethod("Count", [](const Json&, demo::Session& session) -> Json {
+        if (!session.valid())
+            return nullptr;
+        int n = session.data.value("n", 0) + 1;
+        session.data["n"] = n;
+        return Json{{"id", session.id}, {"n", n}};
+    });
+    EXPECT_EQ(json(*call("Count"))["d"], nullptr);
+
+    auto opened = call("RequestSessionID");
+    const std::string id = json(*opened)["d"];
+    EXPECT_EQ(id.size(), 32u);
+    EXPECT_NE(opened->response->valueForHttpHeaderField("Set-Cookie")->find(id), std::string::npos);
+    EXPECT_EQ(json(*call("Count"))["d"], (Json{{"id", id}, {"n", 1}}));
+    EXPECT_EQ(json(*call("Count"))["d"], (Json{{"id", id}, {"n", 2}}));
+    EXPECT_EQ(service.sessionCount(), 1u);
+}
+
+TEST_F(DemoServiceTest, ServesFilesWithSingleRanges) {
+    service.addFile("/files/a.bin", "0123456789");
+    auto whole = get("/files/a.bin");
+    EXPECT_EQ(whole->response->statusCode(), 200);
+    EXPECT_EQ(whole->response->expectedContentLength(), 10);
+    EXPECT_EQ(whole->body, "0123456789");
+
+    auto tail = get("/files/a.bin", "bytes=3-");
+    EXPECT_EQ(tail->response->statusCode(), 206);
+    EXPECT_EQ(tail->response->valueForHttpHeaderField("Content-Range"), "bytes 3-9/10");
+    EXPECT_EQ(tail->body, "3456789");
+    auto middle = get("/files/a.bin", "bytes=2-4");
+    EXPECT_EQ(middle->body, "234");
+    EXPECT_EQ(middle->response->valueForHttpHeaderField("Content-Range"), "bytes 2-4/10");
+
+    auto beyond = get("/files/a.bin", "bytes=10-");
+    EXPECT_EQ(beyond->response->statusCode(), 416);
+    EXPECT_EQ(beyond->response->valueForHttpHeaderField("Content-Range"), "bytes */10");
+    EXPECT_EQ(beyond->body, "");
+
+    // Several ranges are not served: the whole file comes.
+    auto several = get("/files/a.bin", "bytes=0-1,4-5");
+    EXPECT_EQ(several->response->statusCode(), 200);
+    EXPECT_EQ(several->body, "0123456789");
+    EXPECT_EQ(get("/files/none")->response->statusCode(), 404);
+}
+
+TEST_F(DemoServiceTest, StallsNineRequestsAtOnceUntilReleased) {
+    service.setFaultForNext(9, Fault::stall());
+    std::vector<net_test::Loading> loadings;
+    for (int i = 0; i < 9; ++i) {
+        loadings.push_back(net_test::prepare(postRequest(service.serviceUrl() + "/Echo", "[0]")));
+        loadings.back().connection->start();
+    }
+    ASSERT_TRUE(service.waitForStalled(9));
+    net_test::spin(0.05);
+    for (const auto& l : loadings)
+        EXPECT_TRUE(l.recorder->events.empty());
+
+    service.releaseStalled();
+    for (const auto& l : loadings) {
+        ASSERT_TRUE(net_test::runUntilDone(*l.recorder));
+        EXPECT_EQ(l.recorder->body, R"({"d":[0]})");
+    }
+    EXPECT_EQ(service.stalledCount(), 0u);
+}
+
+TEST_F(DemoServiceTest, StopReleasesStalledRequestsAndFreesThePort) {
+    service.setFaultForNext(1, Fault::stall());
+    auto loading = net_test::prepare(postRequest(service.serviceUrl() + "/Echo", "[0]"));
+    loading.connection->start();
+    ASSERT_TRUE(service.waitForStalled(1));
+    const int port = service.port();
+    service.stop();
+    EXPECT_FALSE(service.isRunning());
+    EXPECT_TRUE(net_test::runUntilDone(*loading.recorder));
+    // The same port can serve again.
+    EXPECT_TRUE(service.start(port));
+    EXPECT_EQ(json(*call("Echo", "[3]"))["d"], Json::array({3}));
+}

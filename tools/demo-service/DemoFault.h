@@ -1,0 +1,38 @@
+#pragma once
+// demo::Fault: a way for the demo service to misbehave on purpose, so that clients can be tested
+// against unauthorised, broken, slow, stalled, dropped and redirected replies.
+#include <string>
+
+namespace demo {
+
+enum class FaultKind {
+    Unauthorized,  // 401 with a JSON message
+    ServerError,   // 500 with a JSON body {"Message": ..., "ExceptionType": ...}
+    NotJson,       // 200 with an HTML text instead of JSON
+    NullResult,    // {"d": null}
+    EmptyObject,   // {}
+    ResultMember,  // {"<Method>Result": result} instead of {"d": result}
+    Stall,         // no reply until released (or `seconds` pass), then the normal reply
+    Drip,          // the normal reply, one byte every `seconds`
+    Drop,          // the headers and half of the body, then the connection is closed
+    Redirect,      // `status` (307 unless set) to `location` (default: "/moved" + the asked path)
+};
+
+struct Fault {
+    FaultKind kind = FaultKind::ServerError;
+    // Stall: the longest wait, 0 meaning until released (or the service stops).
+    // Drip: the pause before each byte after the first.
+    double seconds = 0;
+    // Redirect: the target, a path or an absolute URL; empty means "/moved" + the asked path.
+    std::string location;
+    // Redirect: the status code.
+    int status = 307;
+
+    static Fault stall(double maxSeconds = 0) { return {FaultKind::Stall, maxSeconds, {}}; }
+    static Fault drip(double interval) { return {FaultKind::Drip, interval, {}}; }
+    static Fault redirect(std::string location = {}, int status = 307) {
+        return {FaultKind::Redirect, 0, std::move(location), status};
+    }
+};
+
+}  // namespace demo

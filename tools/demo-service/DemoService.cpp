@@ -1,0 +1,587 @@
+#include "demo-service/DemoService.h"
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <thread>
+
+namespace demo {
+namespace {
+
+// Enough workers for a dozen held requests plus the idle keep-alive connections of a client.
+constexpr size_t kWorkerThreads = 32;
+// A stall "until released" still ends after this long, so that a forgotten stall cannot hang a
+// test run.
+constexpr double kLongestStall = 60.0;
+constexpr const char* kMovedPrefix = "/moved";
+constexpr const char* kJsonType = "application/json; charset=utf-8";
+
+struct Reply {
+    int status = 200;
+    std::string contentType = kJsonType;
+    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers;
+};
+
+Reply jsonReply(int status, const Json& value) {
+    Reply reply;
+    reply.status = status;
+    reply.body = value.dump();
+    return reply;
+}
+
+Reply messageReply(int status, const std::string& message, const std::string& exceptionType) {
+    return jsonReply(status, Json{{"Message", message}, {"ExceptionType", exceptionType}});
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string trim(std::string_view s) {
+    const auto first = s.find_first_not_of(" \t");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = s.find_last_not_of(" \t");
+    return std::string(s.substr(first, last - first + 1));
+}
+
+// The value of a cookie in a Cookie request header, or empty.
+std::string cookieValue(const std::string& header, std::string_view name) {
+    size_t pos = 0;
+    while (pos <= header.size()) {
+        size_t end = header.find(';', pos);
+        if (end == std::string::npos)
+            end = header.size();
+        const std::string pair = trim(std::string_view(header).substr(pos, end - pos));
+        const size_t eq = pair.find('=');
+        if (eq != std::string::npos && pair.compare(0, eq, name) == 0)
+            return pair.substr(eq + 1);
+        pos = end + 1;
+    }
+    return {};
+}
+
+std::string randomHex(size_t bytes) {
+    static thread_local std::mt19937_64 generator{std::random_device{}()};
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (size_t i = 0; i < bytes; ++i) {
+        const auto byte = static_cast<unsigned>(generator() & 0xff);
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 0xf];
+    }
+    return out;
+}
+
+// A single "bytes=a-" or "bytes=a-b" range; anything else is ignored (the whole file is sent).
+struct ByteRange {
+    size_t first = 0;
+    std::optional<size_t> last;
+};
+
+std::optional<ByteRange> parseRange(const std::string& header) {
+    constexpr std::string_view kUnit = "bytes=";
+    if (header.compare(0, kUnit.size(), kUnit) != 0)
+        return std::nullopt;
+    const std::string rangeSet = trim(std::string_view(header).substr(kUnit.size()));
+    const size_t dash = rangeSet.find('-');
+    if (dash == std::string::npos || dash == 0 || rangeSet.find(',') != std::string::npos) {
+        return std::nullopt;
+    }
+    auto number = [](std::string_view digits) -> std::optional<size_t> {
+        if (digits.empty() || digits.size() > 18)
+            return std::nullopt;
+        size_t n = 0;
+        for (char c : digits) {
+            if (c < '0' || c > '9')
+                return std::nullopt;
+            n = n * 10 + static_cast<size_t>(c - '0');
+        }
+        return n;
+    };
+    ByteRange range;
+    const auto first = number(std::string_view(rangeSet).substr(0, dash));
+    if (!first)
+        return std::nullopt;
+    range.first = *first;
+    if (dash + 1 < rangeSet.size()) {
+        range.last = number(std::string_view(rangeSet).substr(dash + 1));
+        if (!range.last || *range.last < range.first)
+            return std::nullopt;
+    }
+    return range;
+}
+
+}  // namespace
+
+bool RecordedRequest::hasHeader(std::string_view name) const {
+    return std::any_of(headers.begin(), headers.end(),
+                       [&](const auto& field) { return equalsIgnoringCase(field.first, name); });
+}
+
+std::string RecordedRequest::header(std::string_view name) const {
+    for (const auto& [key, value] : headers) {
+        if (equalsIgnoringCase(key, name))
+            return value;
+    }
+    return {};
+}
+
+struct DemoService::Impl {
+    struct SessionSlot {
+        std::mutex mutex;
+        Session session;
+    };
+    struct File {
+        std::string bytes;
+        std::string contentType;
+    };
+
+    mutable std::mutex mutex;
+    mutable std::condition_variable stallChanged;
+    std::unique_ptr<httplib::Server> server;
+    std::thread listener;
+    int port = 0;
+    bool running = false;
+    bool stopping = false;
+    std::string servicePath = "/service.svc";
+    std::map<std::string, MethodHandler> methods;
+    std::map<std::string, File> files;
+    std::map<std::string, Fault> faults;
+    std::deque<Fault> nextFaults;
+    uint64_t releaseGeneration = 0;
+    size_t stalled = 0;
+    std::vector<RecordedRequest> recorded;
+    std::map<std::string, std::shared_ptr<SessionSlot>> sessions;
+
+    void handle(const httplib::Request& req, httplib::Response& res);
+    std::optional<std::string> webMethodName(const std::string& path) const;
+    std::optional<Fault> takeFault(const std::string& name, bool exempt);
+    void stall(double maxSeconds);
+    // Waits up to `seconds` unless the service stops; false when it stops.
+    bool pause(double seconds);
+    Reply callMethod(const std::string& name, const httplib::Request& req, const Fault* fault);
+    Reply fileReply(const std::string& path, const httplib::Request& req);
+    void write(Reply reply, const Fault* fault, httplib::Response& res);
+};
+
+void DemoService::Impl::handle(const httplib::Request& req, httplib::Response& res) {
+    // The server library would cut every body to the asked Range on its own (and answer a wrong
+    // 416); ranges are served here instead. The request object is not const inside the server.
+    const_cast<httplib::Request&>(req).ranges.clear();
+
+    RecordedRequest record;
+    record.method = req.method;
+    const size_t question = req.target.find('?');
+    record.path = req.path;
+    if (question != std::string::npos)
+        record.query = req.target.substr(question + 1);
+    for (const auto& field : req.headers)
+        record.headers.emplace_back(field.first, field.second);
+    record.body = req.body;
+
+    const bool exempt = req.path.rfind(std::string(kMovedPrefix) + "/", 0) == 0;
+    const std::string path =
+        exempt ? req.path.substr(std::string_view(kMovedPrefix).size()) : req.path;
+    std::optional<std::string> method;
+    if (req.method == "POST")
+        method = webMethodName(path);
+
+    std::optional<Fault> fault;
+    {
+        std::lock_guard lock(mutex);
+        recorded.push_back(std::move(record));
+    }
+    fault = takeFault(method ? *method : path, exempt);
+
+    Reply reply;
+    if (fault && fault->kind == FaultKind::Stall)
+        stall(fault->seconds);
+    if (fault && fault->kind == FaultKind::Unauthorized) {
+        reply = messageReply(401, "Authentication failed.", "System.UnauthorizedAccessException");
+    } else if (fault && fault->kind == FaultKind::ServerError) {
+        reply = messageReply(500, "There was an error processing the request.",
+                             "System.InvalidOperationException");
+    } else if (fault && fault->kind == FaultKind::NotJson) {
+        reply.contentType = "text/html; charset=utf-8";
+        reply.body = "<html><body><h1>Runtime Error</h1></body></html>";
+    } else if (fault && fault->kind == FaultKind::Redirect) {
+        reply.status = fault->status;
+        reply.contentType = "text/html; charset=utf-8";
+        reply.body = "<html><body>Moved</body></html>";
+        reply.headers.emplace_back("Location", fault->location.empty()
+                                                   ? std::string(kMovedPrefix) + req.target
+                                                   : fault->location);
+    } else if (method) {
+        reply = callMethod(*method, req, fault ? &*fault : nullptr);
+    } else if (req.method == "GET") {
+        reply = fileReply(path, req);
+    } else {
+        reply = messageReply(404, "Not found", "System.IO.FileNotFoundException");
+    }
+    write(std::move(reply), fault ? &*fault : nullptr, res);
+}
+
+std::optional<std::string> DemoService::Impl::webMethodName(const std::string& path) const {
+    std::lock_guard lock(mutex);
+    if (path == servicePath)
+        return std::string();
+    if (path.size() > servicePath.size() && path.compare(0, servicePath.size(), servicePath) == 0 &&
+        path[servicePath.size()] == '/') {
+        std::string name = path.substr(servicePath.size() + 1);
+        if (name.find('/') == std::string::npos)
+            return name;
+    }
+    return std::nullopt;
+}
+
+std::optional<Fault> DemoService::Impl::takeFault(const std::string& name, bool exempt) {
+    if (exempt)
+        return std::nullopt;
+    std::lock_guard lock(mutex);
+    if (!nextFaults.empty()) {
+        Fault fault = nextFaults.front();
+        nextFaults.pop_front();
+        return fault;
+    }
+    if (auto it = faults.find(name); it != faults.end())
+        return it->second;
+    return std::nullopt;
+}
+
+void DemoService::Impl::stall(double maxSeconds) {
+    const double limit = maxSeconds > 0 ? maxSeconds : kLongestStall;
+    std::unique_lock lock(mutex);
+    const uint64_t generation = releaseGeneration;
+    ++stalled;
+    stallChanged.notify_all();
+    stallChanged.wait_for(lock, std::chrono::duration<double>(limit),
+                          [&] { return stopping || releaseGeneration != generation; });
+    --stalled;
+    stallChanged.notify_all();
+}
+
+bool DemoService::Impl::pause(double seconds) {
+    std::unique_lock lock(mutex);
+    return !stallChanged.wait_for(lock, std::chrono::duration<double>(seconds),
+                                  [&] { return stopping; });
+}
+
+Reply DemoService::Impl::callMethod(const std::string& name, const httplib::Request& req,
+                                    const Fault* fault) {
+    Json body;
+    if (!req.body.empty()) {
+        body = Json::parse(req.body, nullptr, /*allow_exceptions=*/false);
+        if (body.is_discarded()) {
+            return messageReply(500, "Invalid JSON primitive.", "System.ArgumentException");
+        }
+    }
+
+    MethodHandler handler;
+    std::shared_ptr<SessionSlot> slot;
+    {
+        std::lock_guard lock(mutex);
+        if (auto it = methods.find(name); it != methods.end())
+            handler = it->second;
+        const std::string id = cookieValue(req.get_header_value("Cookie"), kSessionCookieName);
+        if (auto it = sessions.find(id); !id.empty() && it != sessions.end())
+            slot = it->second;
+    }
+
+    Reply reply;
+    Json result;
+    if (!handler && name == "RequestSessionID") {
+        auto fresh = std::make_shared<SessionSlot>();
+        fresh->session.id = randomHex(16);
+        {
+            std::lock_guard lock(mutex);
+            sessions[fresh->session.id] = fresh;
+        }
+        result = fresh->session.id;
+        reply.headers.emplace_back("Set-Cookie", std::string(kSessionCookieName) + "=" +
+                                                     fresh->session.id + "; path=/; HttpOnly");
+    } else if (!handler) {
+        return messageReply(404, "Unknown web method " + name + ".", "System.ArgumentException");
+    } else {
+        try {
+            if (slot) {
+                std::lock_guard lock(slot->mutex);
+                result = handler(body, slot->session);
+            } else {
+                Session none;
+                result = handler(body, none);
+            }
+        } catch (const std::exception& e) {
+            return messageReply(500, e.what(), "System.Exception");
+        }
+    }
+
+    Json document = Json::object();
+    if (fault && fault->kind == FaultKind::NullResult) {
+        document["d"] = nullptr;
+    } else if (fault && fault->kind == FaultKind::EmptyObject) {
+        // nothing
+    } else if (fault && fault->kind == FaultKind::ResultMember) {
+        document[name + "Result"] = std::move(result);
+    } else {
+        document["d"] = std::move(result);
+    }
+    reply.body = document.dump();
+    return reply;
+}
+
+Reply DemoService::Impl::fileReply(const std::string& path, const httplib::Request& req) {
+    File file;
+    {
+        std::lock_guard lock(mutex);
+        auto it = files.find(path);
+        if (it == files.end())
+            return messageReply(404, "Not found", "System.IO.FileNotFoundException");
+        file = it->second;
+    }
+    Reply reply;
+    reply.contentType = file.contentType;
+    const auto range =
+        req.has_header("Range") ? parseRange(req.get_header_value("Range")) : std::nullopt;
+    const size_t size = file.bytes.size();
+    if (!range) {
+        reply.body = std::move(file.bytes);
+        return reply;
+    }
+    if (range->first >= size) {
+        reply.status = 416;
+        reply.contentType = "text/plain";
+        reply.headers.emplace_back("Content-Range", "bytes */" + std::to_string(size));
+        return reply;
+    }
+    const size_t last = std::min(range->last.value_or(size - 1), size - 1);
+    reply.status = 206;
+    reply.body = file.bytes.substr(range->first, last - range->first + 1);
+    reply.headers.emplace_back("Content-Range", "bytes " + std::to_string(range->first) + "-" +
+                                                    std::to_string(last) + "/" +
+                                                    std::to_string(size));
+    return reply;
+}
+
+void DemoService::Impl::write(Reply reply, const Fault* fault, httplib::Response& res) {
+    res.status = reply.status;
+    for (const auto& [name, value] : reply.headers)
+        res.set_header(name, value);
+    const bool drip = fault && fault->kind == FaultKind::Drip;
+    const bool drop = fault && fault->kind == FaultKind::Drop;
+    if (!drip && !drop) {
+        res.set_content(reply.body, reply.contentType);
+        return;
+    }
+    auto body = std::make_shared<const std::string>(std::move(reply.body));
+    if (drop) {
+        // Announce the whole body (at least two bytes), send half of it and close.
+        const size_t length = std::max<size_t>(body->size(), 2);
+        res.set_content_provider(length, reply.contentType,
+                                 [body](size_t offset, size_t, httplib::DataSink& sink) {
+                                     if (offset == 0 && body->size() >= 2) {
+                                         sink.write(body->data(), body->size() / 2);
+                                         return true;
+                                     }
+                                     return false;
+                                 });
+        return;
+    }
+    const double interval = fault->seconds;
+    res.set_content_provider(
+        body->size(), reply.contentType,
+        [this, body, interval](size_t offset, size_t, httplib::DataSink& sink) {
+            if (offset > 0 && !pause(interval))
+                return false;
+            sink.write(body->data() + offset, 1);
+            return true;
+        });
+}
+
+DemoService::DemoService() : impl_(std::make_unique<Impl>()) {}
+
+DemoService::~DemoService() {
+    stop();
+}
+
+bool DemoService::start(int port) {
+    std::lock_guard lock(impl_->mutex);
+    if (impl_->running)
+        return false;
+    auto server = std::make_unique<httplib::Server>();
+    // The server takes ownership of the queue it is handed.
+    server->new_task_queue = [] {
+        return std::make_unique<httplib::ThreadPool>(kWorkerThreads).release();
+    };
+    // One request per connection: a kept-alive connection would hold a worker (and stop()) for
+    // the whole keep-alive time-out.
+    server->set_keep_alive_max_count(1);
+    Impl* impl = impl_.get();
+    auto handler = [impl](const httplib::Request& req, httplib::Response& res) {
+        impl->handle(req, res);
+    };
+    server->Get(".*", handler);
+    server->Post(".*", handler);
+    server->Put(".*", handler);
+    server->Delete(".*", handler);
+    int bound = -1;
+    if (port == 0) {
+        bound = server->bind_to_any_port("127.0.0.1");
+    } else if (server->bind_to_port("127.0.0.1", port)) {
+        bound = port;
+    }
+    if (bound <= 0)
+        return false;
+    impl_->port = bound;
+    impl_->server = std::move(server);
+    auto listening = std::make_shared<std::atomic<bool>>(true);
+    impl_->listener = std::thread([s = impl_->server.get(), listening] {
+        s->listen_after_bind();
+        *listening = false;
+    });
+    // The server ignores stop() until its accept loop runs: wait for it, so that a stop right
+    // after start cannot miss.
+    while (!impl_->server->is_running() && *listening) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    impl_->running = true;
+    impl_->stopping = false;
+    return true;
+}
+
+void DemoService::stop() {
+    std::unique_ptr<httplib::Server> server;
+    std::thread listener;
+    {
+        std::lock_guard lock(impl_->mutex);
+        if (!impl_->running)
+            return;
+        impl_->stopping = true;
+        ++impl_->releaseGeneration;
+        server = std::move(impl_->server);
+        listener = std::move(impl_->listener);
+    }
+    impl_->stallChanged.notify_all();
+    server->stop();
+    if (listener.joinable())
+        listener.join();
+    server.reset();
+    std::lock_guard lock(impl_->mutex);
+    impl_->running = false;
+    impl_->stopping = false;
+}
+
+bool DemoService::isRunning() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->running;
+}
+
+int DemoService::port() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->port;
+}
+
+std::string DemoService::baseUrl() const {
+    return "http://127.0.0.1:" + std::to_string(port());
+}
+
+std::string DemoService::serviceUrl() const {
+    return baseUrl() + servicePath();
+}
+
+void DemoService::setServicePath(std::string path) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->servicePath = std::move(path);
+}
+
+std::string DemoService::servicePath() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->servicePath;
+}
+
+void DemoService::addMethod(std::string name, MethodHandler handler) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->methods[std::move(name)] = std::move(handler);
+}
+
+void DemoService::addFile(std::string path, std::string bytes, std::string contentType) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->files[std::move(path)] = {std::move(bytes), std::move(contentType)};
+}
+
+void DemoService::setFault(const std::string& name, Fault fault) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->faults[name] = std::move(fault);
+}
+
+void DemoService::setFaultForNext(size_t count, Fault fault) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->nextFaults.insert(impl_->nextFaults.end(), count, fault);
+}
+
+void DemoService::clearFaults() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->faults.clear();
+    impl_->nextFaults.clear();
+}
+
+void DemoService::releaseStalled() {
+    {
+        std::lock_guard lock(impl_->mutex);
+        ++impl_->releaseGeneration;
+    }
+    impl_->stallChanged.notify_all();
+}
+
+size_t DemoService::stalledCount() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->stalled;
+}
+
+bool DemoService::waitForStalled(size_t count, double timeoutSeconds) const {
+    std::unique_lock lock(impl_->mutex);
+    return impl_->stallChanged.wait_for(lock, std::chrono::duration<double>(timeoutSeconds),
+                                        [&] { return impl_->stalled >= count; });
+}
+
+std::vector<RecordedRequest> DemoService::requests() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->recorded;
+}
+
+std::vector<RecordedRequest> DemoService::requestsForMethod(std::string_view name) const {
+    const std::string path = name.empty() ? servicePath() : servicePath() + "/" + std::string(name);
+    std::vector<RecordedRequest> out;
+    std::lock_guard lock(impl_->mutex);
+    for (const auto& r : impl_->recorded) {
+        if (r.method == "POST" && (r.path == path || r.path == std::string(kMovedPrefix) + path)) {
+            out.push_back(r);
+        }
+    }
+    return out;
+}
+
+void DemoService::clearRequests() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->recorded.clear();
+}
+
+size_t DemoService::sessionCount() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->sessions.size();
+}
+
+}  // namespace demo

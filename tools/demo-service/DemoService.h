@@ -1,0 +1,112 @@
+#pragma once
+// demo::DemoService: the stand-in library service. It listens on 127.0.0.1 and answers
+//  - version-2 JSON web methods: POST <service path>/<Method> with a JSON body, answered as
+//    {"d": result}; "RequestSessionID" opens a session that later requests find by its cookie;
+//  - files: GET <path> of registered bytes, with single "Range: bytes=a-[b]" requests (206, 416;
+//    several ranges get the whole file, and a Range the server library cannot read gets 416).
+// Every request is recorded. Faults (demo::Fault) make it misbehave per method (or file path) or
+// for the next requests. It runs on its own threads; every member function is thread-safe.
+//
+//   demo::DemoService service;
+//   service.addMethod("GetFoo", [](const demo::Json& body, demo::Session&) { return body["x"]; });
+//   service.start();
+//   // POST service.serviceUrl() + "/GetFoo" {"x": 1}  →  {"d": 1}
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "demo-service/DemoFault.h"
+
+namespace demo {
+
+using Json = nlohmann::json;
+
+// A version-2 session. Handlers may keep their own state in `data`; calls of one session are
+// handled one at a time.
+struct Session {
+    std::string id;  // empty when the request carried no known session cookie
+    Json data = Json::object();
+    bool valid() const { return !id.empty(); }
+};
+
+struct RecordedRequest {
+    std::string method;  // "POST", "GET"
+    std::string path;    // without the query
+    std::string query;   // the text after "?", or empty
+    // Header fields sorted by name: the server library does not keep the order of the wire.
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;
+
+    bool hasHeader(std::string_view name) const;
+    // The first value of the header (name compared without case), or empty.
+    std::string header(std::string_view name) const;
+};
+
+class DemoService {
+  public:
+    using MethodHandler = std::function<Json(const Json& body, Session& session)>;
+
+    // The session cookie set by "RequestSessionID".
+    static constexpr const char* kSessionCookieName = "ASP.NET_SessionId";
+
+    DemoService();
+    ~DemoService();  // stops
+    DemoService(const DemoService&) = delete;
+    DemoService& operator=(const DemoService&) = delete;
+
+    // Listens on 127.0.0.1:port (0 picks a free port). False when the port cannot be bound or
+    // the service already runs.
+    bool start(int port = 0);
+    // Releases stalled requests, closes the listener and waits for the service's threads.
+    void stop();
+    bool isRunning() const;
+    int port() const;
+    // "http://127.0.0.1:<port>"
+    std::string baseUrl() const;
+    // baseUrl() followed by the service path.
+    std::string serviceUrl() const;
+
+    // The path under which web methods are posted; "/service.svc" unless changed.
+    void setServicePath(std::string path);
+    std::string servicePath() const;
+
+    // Registers (or replaces) a web method. The handler's answer is sent as {"d": answer}; an
+    // exception from it becomes a 500 reply with its message.
+    void addMethod(std::string name, MethodHandler handler);
+    // Serves the bytes at a path for GET, with Range support.
+    void addFile(std::string path, std::string bytes,
+                 std::string contentType = "application/octet-stream");
+
+    // Misbehaves on every request for a web method name (or a file path) until cleared.
+    void setFault(const std::string& name, Fault fault);
+    // Misbehaves on the next `count` requests, whatever they ask.
+    void setFaultForNext(size_t count, Fault fault);
+    void clearFaults();
+
+    // Lets every stalled request go on.
+    void releaseStalled();
+    // How many requests are stalled right now.
+    size_t stalledCount() const;
+    // Waits (up to timeoutSeconds of real time) until at least `count` requests are stalled.
+    bool waitForStalled(size_t count, double timeoutSeconds = 5.0) const;
+
+    // A copy of the requests received so far, oldest first.
+    std::vector<RecordedRequest> requests() const;
+    // The received web-method calls, by name, oldest first.
+    std::vector<RecordedRequest> requestsForMethod(std::string_view name) const;
+    void clearRequests();
+    size_t sessionCount() const;
+
+    struct Impl;
+
+  private:
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace demo
