@@ -84,6 +84,7 @@ class Dictionary : public Object {
     Value operator[](std::string_view key) const { return objectForKey(Value(key)); }
     Value objectForKey(std::string_view key) const { return objectForKey(Value(key)); }
     Value objectForKey(const char* key) const { return objectForKey(Value(key)); }
+    Value objectForKey(const std::string& key) const { return objectForKey(Value(key)); }
     std::vector<Value> allKeys() const;
     std::vector<Value> allValues() const;
     virtual Ref<Dictionary> copy() const;

@@ -1,0 +1,176 @@
+// Reading and writing catalogue-shaped JSON replies (about 1 MB and 20 MB) with our reader and
+// writer, and in the same run with RapidJSON (DOM parse, Writer) and nlohmann-json, which are
+// the peers they are measured against. Throughput is reported as bytes per second of JSON text.
+#include <benchmark/benchmark.h>
+
+#include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <string>
+
+#include "CatalogueGenerator.h"
+#include "vnlib/dev/json/JSONKitDeserializing.h"
+#include "vnlib/dev/json/JSONKitSerializing.h"
+
+namespace {
+
+const std::string& reply(int64_t megabytes) {
+    static std::map<int64_t, std::string> replies;
+    auto it = replies.find(megabytes);
+    if (it == replies.end()) {
+        it = replies.emplace(megabytes, bench::catalogueReply(static_cast<size_t>(megabytes) << 20))
+                 .first;
+    }
+    return it->second;
+}
+
+void setThroughput(benchmark::State& state, size_t bytes) {
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes));
+    state.counters["MB"] = static_cast<double>(bytes) / (1 << 20);
+}
+
+// ---- Reading ----
+// Each reader is measured twice: the parse alone (the result is freed outside the timing), and
+// the parse together with freeing the result.
+
+void BM_Parse_Varnel(benchmark::State& state) {
+    const std::string& text = reply(state.range(0));
+    for (auto _ : state) {
+        plat::Value v = objectFromJSONString(text);
+        if (v.isNil())
+            throw std::runtime_error("the reply did not parse");
+        benchmark::DoNotOptimize(v);
+    }
+    setThroughput(state, text.size());
+}
+
+void BM_ParseOnly_Varnel(benchmark::State& state) {
+    const std::string& text = reply(state.range(0));
+    for (auto _ : state) {
+        plat::Value v = objectFromJSONString(text);
+        if (v.isNil())
+            throw std::runtime_error("the reply did not parse");
+        state.PauseTiming();
+        v = plat::Value();
+        state.ResumeTiming();
+    }
+    setThroughput(state, text.size());
+}
+
+void BM_ParseOnly_RapidJSON(benchmark::State& state) {
+    const std::string& text = reply(state.range(0));
+    for (auto _ : state) {
+        auto d = std::make_unique<rapidjson::Document>();
+        d->Parse(text.data(), text.size());
+        if (d->HasParseError())
+            throw std::runtime_error("the reply did not parse");
+        state.PauseTiming();
+        d.reset();
+        state.ResumeTiming();
+    }
+    setThroughput(state, text.size());
+}
+
+void BM_ParseOnly_Nlohmann(benchmark::State& state) {
+    const std::string& text = reply(state.range(0));
+    for (auto _ : state) {
+        auto j = nlohmann::json::parse(text);
+        state.PauseTiming();
+        j = nullptr;
+        state.ResumeTiming();
+    }
+    setThroughput(state, text.size());
+}
+
+void BM_Parse_RapidJSON(benchmark::State& state) {
+    const std::string& text = reply(state.range(0));
+    for (auto _ : state) {
+        rapidjson::Document d;
+        d.Parse(text.data(), text.size());
+        if (d.HasParseError())
+            throw std::runtime_error("the reply did not parse");
+        benchmark::DoNotOptimize(d);
+    }
+    setThroughput(state, text.size());
+}
+
+void BM_Parse_RapidJSON_ValidatingUTF8(benchmark::State& state) {
+    const std::string& text = reply(state.range(0));
+    for (auto _ : state) {
+        rapidjson::Document d;
+        d.Parse<rapidjson::kParseValidateEncodingFlag>(text.data(), text.size());
+        if (d.HasParseError())
+            throw std::runtime_error("the reply did not parse");
+        benchmark::DoNotOptimize(d);
+    }
+    setThroughput(state, text.size());
+}
+
+void BM_Parse_Nlohmann(benchmark::State& state) {
+    const std::string& text = reply(state.range(0));
+    for (auto _ : state) {
+        auto j = nlohmann::json::parse(text);
+        benchmark::DoNotOptimize(j);
+    }
+    setThroughput(state, text.size());
+}
+
+// ---- Writing ----
+
+void BM_Write_Varnel(benchmark::State& state) {
+    const plat::Value value = objectFromJSONString(reply(state.range(0)));
+    const auto dictionary = value.dictionary();
+    size_t bytes = 0;
+    for (auto _ : state) {
+        auto text = JSONString(dictionary);
+        if (!text)
+            throw std::runtime_error("the reply did not write");
+        bytes = text->size();
+        benchmark::DoNotOptimize(text);
+    }
+    setThroughput(state, bytes);
+}
+
+void BM_Write_RapidJSON(benchmark::State& state) {
+    rapidjson::Document d;
+    d.Parse(reply(state.range(0)).c_str());
+    size_t bytes = 0;
+    for (auto _ : state) {
+        rapidjson::StringBuffer buffer;
+        rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+        d.Accept(writer);
+        bytes = buffer.GetSize();
+        benchmark::DoNotOptimize(buffer.GetString());
+    }
+    setThroughput(state, bytes);
+}
+
+void BM_Write_Nlohmann(benchmark::State& state) {
+    const auto j = nlohmann::json::parse(reply(state.range(0)));
+    size_t bytes = 0;
+    for (auto _ : state) {
+        std::string text = j.dump();
+        bytes = text.size();
+        benchmark::DoNotOptimize(text);
+    }
+    setThroughput(state, bytes);
+}
+
+}  // namespace
+
+BENCHMARK(BM_ParseOnly_Varnel)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseOnly_RapidJSON)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ParseOnly_Nlohmann)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Parse_Varnel)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Parse_RapidJSON)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Parse_RapidJSON_ValidatingUTF8)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Parse_Nlohmann)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Write_Varnel)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Write_RapidJSON)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Write_Nlohmann)->Arg(1)->Arg(20)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,99 @@
+#pragma once
+// JKDictionary: the dictionary in which the JSON reader delivers every JSON object, an ordinary
+// plat::Dictionary to everyone else. Its entries sit in one open-addressing table with linear
+// probing, about 1.33 times the count; the reader hands it the keys together with their hashes.
+// Enumeration runs in slot order, which follows the keys' hashes, not the order of the text.
+// An instance is created immutable or mutable; an immutable one refuses every mutation. Only the
+// reader makes instances: making one by class name raises.
+//
+// JKDictionaryEnumerator walks the keys of a JKDictionary in slot order.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+
+#include "platform/core/Collections.h"
+
+struct JKHashTableEntry {
+    size_t keyHash = 0;  // the key's Value::hash()
+    plat::Value key;     // nil in an empty slot
+    plat::Value object;
+};
+
+class JKDictionaryEnumerator;
+
+class JKDictionary final : public plat::Dictionary {
+    PLAT_CLASS(JKDictionary)
+    struct Private {};
+
+  public:
+    // An empty table of `capacity` slots in the storage that follows the dictionary.
+    JKDictionary(Private, std::byte* const& storage, size_t capacity, bool mutableCollection);
+    ~JKDictionary() override;
+
+    // Makes a dictionary of `count` entries; keys and objects are moved into it. The key hashes
+    // must be the keys' Value::hash(). A later equal key replaces an earlier one. Null when the
+    // count is too large for any table.
+    static Ref<JKDictionary> _JKDictionaryCreate(plat::Value* keys, const size_t* keyHashes,
+                                                 plat::Value* objects, size_t count,
+                                                 bool mutableCollection);
+    // The table size for a count, or nothing above the largest table.
+    static std::optional<size_t> _JKDictionaryCapacityForCount(size_t count);
+
+    size_t count() const override { return count_; }
+    using plat::Dictionary::objectForKey;
+    plat::Value objectForKey(const plat::Value& key) const override;
+    // In slot order; raises when the dictionary is mutated during the enumeration.
+    void enumerateKeysAndObjects(
+        const std::function<bool(const plat::Value&, const plat::Value&)>& fn) const override;
+    bool isMutable() const override { return mutations_ != 0; }
+    // Immutable: the receiver itself; mutable: a new immutable platform dictionary.
+    Ref<plat::Dictionary> copy() const override;
+
+    // Fills either or both buffers (each with room for count() values) in slot order.
+    void getObjects(plat::Value* objects, plat::Value* keys) const;
+    Ref<JKDictionaryEnumerator> keyEnumerator() const;
+
+    // Inserts or replaces; the key is copied.
+    void setObject(plat::Value object, plat::Value key);
+    void removeObjectForKey(const plat::Value& key);
+
+    size_t capacity() const { return capacity_; }
+    uint64_t mutations() const { return mutations_; }
+    // The slot table, valid until the next mutation.
+    std::span<const JKHashTableEntry> entries() const { return {entry_, capacity_}; }
+
+  private:
+    friend class JKDictionaryEnumerator;
+
+    JKHashTableEntry* _JKDictionaryHashTableEntryForKey(const plat::Value& key) const;
+    void _JKDictionaryAddObject(size_t keyHash, plat::Value key, plat::Value object);
+    void _JKDictionaryRemoveObjectWithEntry(JKHashTableEntry* entry);
+    void _JKDictionaryResizeIfNeccessary();
+    void checkMutable(const char* method) const;
+    void mutated();
+
+    size_t count_ = 0;
+    size_t capacity_ = 0;
+    uint64_t mutations_ = 0;
+    // The table lives after the object until the first growth, then in `heap_`.
+    JKHashTableEntry* entry_ = nullptr;
+    std::unique_ptr<JKHashTableEntry[]> heap_;
+};
+
+class JKDictionaryEnumerator : public plat::Object {
+    PLAT_CLASS(JKDictionaryEnumerator)
+  public:
+    explicit JKDictionaryEnumerator(Ref<const JKDictionary> collection);
+
+    // The key of the next occupied slot; nil after the last.
+    plat::Value nextObject();
+    // The keys not returned yet, in slot order.
+    Ref<plat::Array> allObjects();
+
+  private:
+    Ref<const JKDictionary> collection_;
+    size_t nextObject_ = 0;
+};

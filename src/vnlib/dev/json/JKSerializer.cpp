@@ -1,0 +1,750 @@
+#include "vnlib/dev/json/JKSerializer.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <typeinfo>
+#include <utility>
+#include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "platform/core/Log.h"
+#include "vnlib/dev/json/JKArray.h"
+#include "vnlib/dev/json/JKConvertUTF8.h"
+#include "vnlib/dev/json/JKDictionary.h"
+#include "vnlib/dev/json/JKError.h"
+#include "vnlib/dev/json/JKManagedBuffer.h"
+#include "vnlib/dev/json/JSONDecoder.h"
+
+PLAT_DEFINE_CLASS(JKSerializer, plat::Object, PLAT_NO_METHODS)
+
+using plat::Number;
+using plat::Value;
+
+namespace {
+
+constexpr size_t kEncodeCacheSize = 1024;
+constexpr size_t kOutputFrameSize = 4096;
+
+// The output cache: for each of its slots, the object whose text was written last, and where
+// that text lies in the output. A slot keeps its object alive, so that no other object can take
+// the same address during the call. Slots are made on first use.
+class JKEncodeCache {
+  public:
+    JKEncodeCache() : objects_(std::allocator<Value>().allocate(kEncodeCacheSize)) {
+        identity_.fill(nullptr);
+    }
+    JKEncodeCache(const JKEncodeCache&) = delete;
+    JKEncodeCache& operator=(const JKEncodeCache&) = delete;
+    ~JKEncodeCache() {
+        for (size_t i = 0; i < kEncodeCacheSize; ++i) {
+            if (identity_[i])
+                std::destroy_at(objects_ + i);
+        }
+        std::allocator<Value>().deallocate(objects_, kEncodeCacheSize);
+    }
+
+    static size_t slotFor(const void* identity) {
+        const auto p = reinterpret_cast<uintptr_t>(identity);
+        return (((p >> 21) ^ (p >> 9)) + (p >> 4)) & (kEncodeCacheSize - 1);
+    }
+    bool holds(size_t slot, const void* identity) const { return identity_[slot] == identity; }
+    size_t offset(size_t slot) const { return offset_[slot]; }
+    size_t length(size_t slot) const { return length_[slot]; }
+
+    void fill(size_t slot, const void* identity, const Value& v, size_t offset, size_t length) {
+        if (identity_[slot]) {
+            objects_[slot] = v;
+        } else {
+            std::construct_at(objects_ + slot, v);
+        }
+        identity_[slot] = identity;
+        offset_[slot] = offset;
+        length_[slot] = length;
+    }
+
+  private:
+    std::array<const void*, kEncodeCacheSize> identity_;  // a slot's object is alive while set
+    std::array<size_t, kEncodeCacheSize> offset_;
+    std::array<size_t, kEncodeCacheSize> length_;
+    Value* objects_;
+};
+
+// The address by which a value is known to the output cache; null for values that have no
+// identity of their own (numbers, booleans, null, dates).
+const void* identityOf(const Value& v) {
+    switch (v.kind()) {
+        case Value::Kind::String:
+            return v.string();
+        case Value::Kind::Data:
+            return v.bytes();
+        case Value::Kind::Decimal:
+            return v.decimal();
+        case Value::Kind::Object:
+            return v.object().get();
+        default:
+            return nullptr;  // containers are never cached
+    }
+}
+
+// The class name that error texts give for a value.
+std::string classNameOf(const Value& v) {
+    switch (v.kind()) {
+        case Value::Kind::Nil:
+            return "nil";
+        case Value::Kind::Null:
+            return "NSNull";
+        case Value::Kind::Bool:
+        case Value::Kind::Number:
+            return "NSNumber";
+        case Value::Kind::Decimal:
+            return "NSDecimalNumber";
+        case Value::Kind::String:
+            return "NSString";
+        case Value::Kind::Data:
+            return "NSData";
+        case Value::Kind::Date:
+            return "NSDate";
+        default:
+            return v.object()->className();
+    }
+}
+
+// Bytes that a string writes as they are: 0x20..0x7F except the quotation mark, the backslash
+// and, when asked, the solidus.
+inline const uint8_t* skipPlainBytes(const uint8_t* s, const uint8_t* end, bool escapeSolidus,
+                                     const bool* plain) {
+#if defined(__SSE2__)
+    const __m128i quote = _mm_set1_epi8('"');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    const __m128i solidus = _mm_set1_epi8(escapeSolidus ? '/' : '"');
+    const __m128i space = _mm_set1_epi8(0x20);
+    while (end - s >= 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        const __m128i special =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, quote), _mm_cmpeq_epi8(x, backslash)),
+                         _mm_or_si128(_mm_cmpeq_epi8(x, solidus), _mm_cmplt_epi8(x, space)));
+        const int mask = _mm_movemask_epi8(special);
+        if (mask)
+            return s + __builtin_ctz(static_cast<unsigned>(mask));
+        s += 16;
+    }
+#endif
+    while (s < end && plain[*s])
+        ++s;
+    return s;
+}
+
+struct PlainTables {
+    bool plain[256] = {};
+    bool plainWithSolidus[256] = {};
+    constexpr PlainTables() {
+        for (int c = 0x20; c < 0x80; ++c) {
+            plain[c] = c != '"' && c != '\\';
+            plainWithSolidus[c] = plain[c] && c != '/';
+        }
+    }
+};
+constexpr PlainTables kPlain;
+
+// Sorts keys as the platform's literal string comparison does: by UTF-16 code units.
+bool utf16Less(const std::string& a, const std::string& b) {
+    const auto* x = reinterpret_cast<const uint8_t*>(a.data());
+    const auto* y = reinterpret_cast<const uint8_t*>(b.data());
+    const uint8_t *xe = x + a.size(), *ye = y + b.size();
+    while (x < xe && y < ye) {
+        if (*x < 0x80 && *y < 0x80) {
+            if (*x != *y)
+                return *x < *y;
+            ++x, ++y;
+            continue;
+        }
+        // Code points of four UTF-8 bytes are surrogate pairs in UTF-16, which sort below
+        // U+E000..U+FFFF; everything else sorts by code point.
+        auto unitKey = [](const uint8_t*& s, const uint8_t* e) -> uint32_t {
+            if (*s < 0x80)
+                return *s++;
+            const uint8_t* next;
+            uint32_t cp;
+            ConvertSingleCodePointInUTF8(s, e, &next, &cp);
+            s = next;
+            if (cp >= 0x10000)
+                return 0xD800 + (cp - 0x10000);  // after U+D7FF, before U+E000
+            return cp >= 0xE000 ? cp + 0x200000 : cp;
+        };
+        const uint32_t cx = unitKey(x, xe), cy = unitKey(y, ye);
+        if (cx != cy)
+            return cx < cy;
+    }
+    return (x == xe) && (y != ye);
+}
+
+bool keyLess(const Value& a, const Value& b) {
+    const std::string* x = a.string();
+    const std::string* y = b.string();
+    if (x && y)
+        return utf16Less(*x, *y);
+    return x != nullptr && y == nullptr;  // keys that are not strings go last (and then fail)
+}
+
+class Encoder {
+  public:
+    Encoder(JKSerializeOptionFlags options, JKEncodeOptionType encodeOption,
+            JKSerializeUnsupportedClassBlock block, Ref<plat::Object> delegate,
+            plat::Selector selector)
+        : pretty_(options & JKSerializeOptionPretty),
+          escapeNonASCII_(options & JKSerializeOptionEscapeNonASCII),
+          escapeSolidus_(options & JKSerializeOptionEscapeSolidus),
+          trimQuotes_(encodeOption & JKEncodeOptionStringObjTrimQuotes),
+          plain_(escapeSolidus_ ? kPlain.plainWithSolidus : kPlain.plain),
+          block_(std::move(block)),
+          delegate_(std::move(delegate)),
+          selector_(selector),
+          cache_(std::make_unique<JKEncodeCache>()) {
+        buffer_.growthGranule = 32768;
+        jk_managedBuffer_setToStackBuffer(buffer_, frame_, sizeof frame_);
+        out_ = buffer_.bytes.ptr;
+        capacity_ = buffer_.bytes.length;
+    }
+
+    bool add(const Value& object);
+    bool failed() const { return error_ != nullptr; }
+    const Ref<plat::Error>& error() const { return error_; }
+    void recordError(std::string message) {
+        if (!error_)
+            error_ = JKErrorMake(std::move(message));
+    }
+    std::string_view text() const { return {reinterpret_cast<const char*>(out_), atIndex_}; }
+
+  private:
+    // Room for n more bytes; false after recording the failure.
+    bool reserve(size_t n) {
+        if (atIndex_ + n <= capacity_) [[likely]]
+            return true;
+        return grow(n);
+    }
+    bool grow(size_t n);
+    void put(const void* bytes, size_t n) {
+        std::memcpy(out_ + atIndex_, bytes, n);
+        atIndex_ += n;
+    }
+    void put(char c) { out_[atIndex_++] = static_cast<unsigned char>(c); }
+    bool write(std::string_view text) {
+        if (!reserve(text.size()))
+            return false;
+        put(text.data(), text.size());
+        return true;
+    }
+
+    bool write1(int depthChange, char c);
+    bool writePrettyPrintWhiteSpace();
+    bool writeString(const std::string& s);
+    bool writeNumber(const Number& n);
+    bool writeArray(const plat::Array& array);
+    bool writeDictionary(const plat::Dictionary& dictionary);
+    bool enter(const plat::Object& container, const Value& v);
+    void leave() { path_.pop_back(); }
+    bool addMember(bool first, const Value& key, const Value& value);
+
+    const bool pretty_, escapeNonASCII_, escapeSolidus_, trimQuotes_;
+    const bool* const plain_;
+    JKSerializeUnsupportedClassBlock block_;
+    Ref<plat::Object> delegate_;
+    plat::Selector selector_;
+
+    JKManagedBuffer buffer_;
+    unsigned char frame_[kOutputFrameSize];
+    unsigned char* out_ = nullptr;
+    size_t capacity_ = 0;
+    size_t atIndex_ = 0;
+    size_t depth_ = 0;
+    std::unique_ptr<JKEncodeCache> cache_;
+    std::vector<const void*> path_;  // the containers being written, outermost first
+    Ref<plat::Error> error_;
+};
+
+bool Encoder::grow(size_t n) {
+    // Grow by large steps, and at least by half the current size so that long texts grow in
+    // few steps.
+    size_t wanted = atIndex_ + n + 1024;
+    if (wanted < capacity_ + capacity_ / 2)
+        wanted = capacity_ + capacity_ / 2;
+    if (!jk_managedBuffer_resize(buffer_, wanted)) {
+        recordError("Unable to resize temporary buffer.");
+        out_ = nullptr;
+        capacity_ = 0;
+        atIndex_ = 0;
+        return false;
+    }
+    out_ = buffer_.bytes.ptr;
+    capacity_ = buffer_.bytes.length;
+    return true;
+}
+
+bool Encoder::writePrettyPrintWhiteSpace() {
+    if (!reserve(2 * (depth_ + 1) + 16))
+        return false;
+    put('\n');
+    std::memset(out_ + atIndex_, ' ', 2 * depth_);
+    atIndex_ += 2 * depth_;
+    return true;
+}
+
+bool Encoder::write1(int depthChange, char c) {
+    if (!pretty_) {
+        if (!reserve(4))
+            return false;
+        put(c);
+        return true;
+    }
+    if (!reserve(2 * (depth_ + 1) + 16))
+        return false;
+    depth_ = static_cast<size_t>(static_cast<ptrdiff_t>(depth_) + depthChange);
+    if (c == ':') {
+        put(':');
+        put(' ');
+        return true;
+    }
+    if (depthChange < 0) {
+        if (!writePrettyPrintWhiteSpace())
+            return false;
+        put(c);
+        return true;
+    }
+    put(c);
+    return writePrettyPrintWhiteSpace();
+}
+
+bool Encoder::writeString(const std::string& string) {
+    static constexpr char hex[] = "0123456789abcdef";
+    auto* s = reinterpret_cast<const uint8_t*>(string.data());
+    const uint8_t* const end = s + string.size();
+    if (!trimQuotes_) {
+        if (!reserve(1))
+            return false;
+        put('"');
+    }
+    auto putUnit = [&](uint32_t unit) {
+        const char escaped[6] = {'\\',
+                                 'u',
+                                 hex[(unit >> 12) & 0xF],
+                                 hex[(unit >> 8) & 0xF],
+                                 hex[(unit >> 4) & 0xF],
+                                 hex[unit & 0xF]};
+        put(escaped, 6);
+    };
+    while (s < end) {
+        const uint8_t* run = s;
+        s = skipPlainBytes(s, end, escapeSolidus_, plain_);
+        if (s > run) {
+            if (!reserve(static_cast<size_t>(s - run)))
+                return false;
+            put(run, static_cast<size_t>(s - run));
+            if (s >= end)
+                break;
+        }
+        const uint8_t c = *s;
+        if (!reserve(12))
+            return false;
+        if (c < 0x80) {
+            ++s;
+            switch (c) {
+                case 0x08:
+                    put("\\b", 2);
+                    break;
+                case 0x09:
+                    put("\\t", 2);
+                    break;
+                case 0x0A:
+                    put("\\n", 2);
+                    break;
+                case 0x0C:
+                    put("\\f", 2);
+                    break;
+                case 0x0D:
+                    put("\\r", 2);
+                    break;
+                case '"':
+                    put("\\\"", 2);
+                    break;
+                case '\\':
+                    put("\\\\", 2);
+                    break;
+                case '/':
+                    put("\\/", 2);
+                    break;
+                default:
+                    putUnit(c);  // every other control character, U+0000 included
+            }
+            continue;
+        }
+        if (!escapeNonASCII_) {
+            // Copy the run of well-formed multi-byte sequences as it is.
+            const uint8_t* start = s;
+            while (s < end && *s >= 0x80) {
+                const size_t announced = *s >= 0xF0 ? 4 : (*s >= 0xE0 ? 3 : 2);
+                if (static_cast<size_t>(end - s) < announced || !isLegalUTF8(s, announced)) {
+                    recordError("An error occurred converting the contents of a NSString to UTF8.");
+                    return false;
+                }
+                s += announced;
+            }
+            if (!reserve(static_cast<size_t>(s - start)))
+                return false;
+            put(start, static_cast<size_t>(s - start));
+            continue;
+        }
+        const uint8_t* next;
+        uint32_t cp;
+        if (ConvertSingleCodePointInUTF8(s, end, &next, &cp) != conversionOK) {
+            recordError("Error converting UTF8.");
+            return false;
+        }
+        s = next;
+        if (cp <= 0xFFFF) {
+            putUnit(cp);
+        } else {
+            putUnit(0xD7C0 + (cp >> 10));
+            putUnit(0xDC00 + (cp & 0x3FF));
+        }
+    }
+    if (!trimQuotes_) {
+        if (!reserve(1))
+            return false;
+        put('"');
+    }
+    return true;
+}
+
+bool Encoder::writeNumber(const Number& number) {
+    char scratch[64];
+    std::to_chars_result r{};
+    const char type = number.type();
+    switch (type) {
+        case 'c':
+        case 'i':
+        case 's':
+        case 'l':
+        case 'q':
+            r = std::to_chars(scratch, scratch + sizeof scratch, number.int64Value());
+            break;
+        case 'C':
+        case 'I':
+        case 'S':
+        case 'L':
+        case 'Q':
+        case 'B':
+            r = std::to_chars(scratch, scratch + sizeof scratch, number.uint64Value());
+            break;
+        case 'f':
+        case 'd': {
+            const double d = number.doubleValue();
+            if (std::isnan(d) || std::isinf(d)) {
+                recordError(
+                    "Floating point values must be finite.  JSON does not support NaN or "
+                    "Infinity.");
+                return false;
+            }
+            // The same text as "%.17g".
+            r = std::to_chars(scratch, scratch + sizeof scratch, d, std::chars_format::general, 17);
+            break;
+        }
+        default:
+            recordError(
+                plat::format("NSNumber conversion error, unknown type.  Type: '%c' / 0x%2.2x", type,
+                             static_cast<unsigned char>(type)));
+            return false;
+    }
+    return write(std::string_view(scratch, static_cast<size_t>(r.ptr - scratch)));
+}
+
+bool Encoder::enter(const plat::Object& container, const Value& v) {
+    const void* identity = &container;
+    if (std::find(path_.begin(), path_.end(), identity) != path_.end()) {
+        recordError(plat::format("Unable to serialize object class %s because it contains itself.",
+                                 classNameOf(v).c_str()));
+        return false;
+    }
+    if (path_.size() >= JKMaximumNestingDepth) {
+        recordError(
+            plat::format("Unable to serialize object class %s: nesting exceeds the "
+                         "maximum depth of %zu.",
+                         classNameOf(v).c_str(), JKMaximumNestingDepth));
+        return false;
+    }
+    path_.push_back(identity);
+    return true;
+}
+
+bool Encoder::writeArray(const plat::Array& array) {
+    if (!write1(+1, '['))
+        return false;
+    bool first = true;
+    auto element = [&](const Value& v) {
+        if (!first && !write1(0, ','))
+            return false;
+        first = false;
+        return add(v);
+    };
+    const auto* jk =
+        typeid(array) == typeid(JKArray) ? static_cast<const JKArray*>(&array) : nullptr;
+    if (jk && !jk->isMutable()) {
+        for (const Value& v : jk->objects()) {
+            if (!element(v))
+                return false;
+        }
+    } else {
+        bool ok = true;
+        array.enumerate([&](const Value& v) { return ok = element(v); });
+        if (!ok)
+            return false;
+    }
+    return write1(-1, ']');
+}
+
+bool Encoder::addMember(bool first, const Value& key, const Value& value) {
+    if (!first && !write1(0, ','))
+        return false;
+    if (!key.isString()) {
+        recordError("Key must be a string object.");
+        return false;
+    }
+    return add(key) && write1(0, ':') && add(value);
+}
+
+bool Encoder::writeDictionary(const plat::Dictionary& dictionary) {
+    if (!write1(+1, '{'))
+        return false;
+    const auto* jk = typeid(dictionary) == typeid(JKDictionary)
+                         ? static_cast<const JKDictionary*>(&dictionary)
+                         : nullptr;
+    const bool direct = jk && !jk->isMutable();
+    if (pretty_) {
+        std::vector<std::pair<Value, Value>> members;
+        members.reserve(dictionary.count());
+        if (direct) {
+            for (const JKHashTableEntry& e : jk->entries()) {
+                if (!e.key.isNil())
+                    members.emplace_back(e.key, e.object);
+            }
+        } else {
+            dictionary.enumerateKeysAndObjects([&](const Value& k, const Value& v) {
+                members.emplace_back(k, v);
+                return true;
+            });
+        }
+        std::stable_sort(members.begin(), members.end(),
+                         [](const auto& a, const auto& b) { return keyLess(a.first, b.first); });
+        bool first = true;
+        for (const auto& [key, value] : members) {
+            if (!addMember(first, key, value))
+                return false;
+            first = false;
+        }
+    } else if (direct) {
+        bool first = true;
+        for (const JKHashTableEntry& e : jk->entries()) {
+            if (e.key.isNil())
+                continue;
+            if (!addMember(first, e.key, e.object))
+                return false;
+            first = false;
+        }
+    } else {
+        bool first = true, ok = true;
+        dictionary.enumerateKeysAndObjects([&](const Value& k, const Value& v) {
+            ok = addMember(first, k, v);
+            first = false;
+            return ok;
+        });
+        if (!ok)
+            return false;
+    }
+    return write1(-1, '}');
+}
+
+bool Encoder::add(const Value& original) {
+    // Strings written before in this call are copied from the output.
+    const void* identity = identityOf(original);
+    size_t slot = 0;
+    if (identity) {
+        slot = JKEncodeCache::slotFor(identity);
+        if (cache_->holds(slot, identity)) {
+            const size_t length = cache_->length(slot);
+            if (!reserve(length))
+                return false;
+            std::memcpy(out_ + atIndex_, out_ + cache_->offset(slot), length);
+            atIndex_ += length;
+            return true;
+        }
+    }
+    const size_t startingAtIndex = atIndex_;
+
+    const Value* value = &original;
+    Value replacement;
+    for (bool replaced = false;; replaced = true) {
+        switch (value->kind()) {
+            case Value::Kind::String:
+                if (!writeString(*value->string()))
+                    return false;
+                break;
+            case Value::Kind::Number:
+                if (!writeNumber(*value->number()))
+                    return false;
+                break;
+            case Value::Kind::Bool:
+                if (!write(value->boolValue() ? "true" : "false"))
+                    return false;
+                break;
+            case Value::Kind::Null:
+                if (!write("null"))
+                    return false;
+                break;
+            case Value::Kind::Decimal: {
+                if (!writeNumber(Number::fromDouble(value->decimal()->doubleValue())))
+                    return false;
+                break;
+            }
+            case Value::Kind::Array: {
+                const auto array = value->array();
+                if (!enter(*array, *value) || !writeArray(*array))
+                    return false;
+                leave();
+                return true;
+            }
+            case Value::Kind::Dictionary: {
+                const auto dictionary = value->dictionary();
+                if (!enter(*dictionary, *value) || !writeDictionary(*dictionary))
+                    return false;
+                leave();
+                return true;
+            }
+            default: {
+                if (replaced) {
+                    recordError(plat::format(
+                        "Unable to serialize object class %s that was returned by the unsupported "
+                        "class formatter.  Original object class was %s.",
+                        classNameOf(*value).c_str(), classNameOf(original).c_str()));
+                    return false;
+                }
+                if (block_)
+                    replacement = block_(original);
+                if (replacement.isNil() && delegate_) {
+                    replacement = plat::send<Value>(delegate_, selector_, original);
+                }
+                if (replacement.isNil()) {
+                    recordError(plat::format("Unable to serialize object class %s.",
+                                             classNameOf(original).c_str()));
+                    return false;
+                }
+                value = &replacement;
+                continue;
+            }
+        }
+        break;
+    }
+    if (identity)
+        cache_->fill(slot, identity, original, startingAtIndex, atIndex_ - startingAtIndex);
+    return true;
+}
+
+}  // namespace
+
+struct JKEncodeState {
+    template <class... A>
+    explicit JKEncodeState(A&&... args) : encoder(std::forward<A>(args)...) {}
+    Encoder encoder;
+};
+
+JKSerializer::JKSerializer() = default;
+JKSerializer::~JKSerializer() {
+    releaseState();
+}
+
+void JKSerializer::releaseState() {
+    state_.reset();
+}
+
+std::optional<std::string> JKSerializer::run(const Value& object, JKSerializeOptionFlags options,
+                                             JKEncodeOptionType encodeOption,
+                                             JKSerializeUnsupportedClassBlock block,
+                                             Ref<plat::Object> delegate, plat::Selector selector,
+                                             Ref<plat::Error>* error) {
+    PLAT_ASSERT(!(block && delegate),
+                "Invalid parameter not satisfying: (block == NULL) || (delegate == NULL)");
+    PLAT_ASSERT(!((encodeOption & JKEncodeOptionCollectionObj) &&
+                  (encodeOption & (JKEncodeOptionStringObj | JKEncodeOptionStringObjTrimQuotes))),
+                "Invalid parameter not satisfying: a collection is not written as a bare string");
+    releaseState();
+    if (error)
+        *error = nullptr;
+    if (delegate) {
+        if (!selector) {
+            plat::raise(plat::NSInvalidArgumentException,
+                        "The delegate argument is not NULL, but the selector argument is NULL.");
+        }
+        if (!delegate->respondsToSelector(selector)) {
+            plat::raise(plat::NSInvalidArgumentException,
+                        "The serializeUnsupportedClassesUsingDelegate: delegate does not respond "
+                        "to the selector argument.");
+        }
+    }
+    state_ = std::make_unique<JKEncodeState>(options, encodeOption, std::move(block),
+                                             std::move(delegate), selector);
+    Encoder& encoder = state_->encoder;
+
+    if ((encodeOption & JKEncodeOptionCollectionObj) && !object.isArray() &&
+        !object.isDictionary()) {
+        encoder.recordError(
+            plat::format("Unable to serialize object class %s, expected a NSArray or NSDictionary.",
+                         classNameOf(object).c_str()));
+    } else if ((encodeOption & JKEncodeOptionStringObj) && !object.isString()) {
+        encoder.recordError(
+            plat::format("Unable to serialize object class %s, expected a NSString.",
+                         classNameOf(object).c_str()));
+    } else {
+        encoder.add(object);
+    }
+    const JKEncodeOptionType kind = encodeOption & JKEncodeOptionResultMask;
+    if (!encoder.failed() && kind != JKEncodeOptionResultData &&
+        kind != JKEncodeOptionResultString) {
+        encoder.recordError("Unknown encode as type.");
+    }
+    std::optional<std::string> result;
+    if (!encoder.failed())
+        result.emplace(encoder.text());
+    if (encoder.failed() && error)
+        *error = encoder.error();
+    releaseState();
+    return result;
+}
+
+std::optional<std::string> JKSerializer::serializeObjectToString(
+    const Value& object, JKSerializeOptionFlags options, JKEncodeOptionType encodeOption,
+    JKSerializeUnsupportedClassBlock block, Ref<plat::Object> delegate, plat::Selector selector,
+    Ref<plat::Error>* error) {
+    JKSerializer serializer;
+    return serializer.run(object, options, encodeOption, std::move(block), std::move(delegate),
+                          selector, error);
+}
+
+Value JKSerializer::serializeObject(const Value& object, JKSerializeOptionFlags options,
+                                    JKEncodeOptionType encodeOption,
+                                    JKSerializeUnsupportedClassBlock block,
+                                    Ref<plat::Object> delegate, plat::Selector selector,
+                                    Ref<plat::Error>* error) {
+    auto text = serializeObjectToString(object, options, encodeOption, std::move(block),
+                                        std::move(delegate), selector, error);
+    if (!text)
+        return Value();
+    if ((encodeOption & JKEncodeOptionResultMask) == JKEncodeOptionResultData) {
+        return Value::data(plat::Bytes(text->begin(), text->end()));
+    }
+    return Value(std::move(*text));
+}

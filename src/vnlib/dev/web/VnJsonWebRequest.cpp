@@ -1,0 +1,347 @@
+#include "vnlib/dev/web/VnJsonWebRequest.h"
+
+#include <algorithm>
+#include <cctype>
+#include <deque>
+#include <mutex>
+
+#include "platform/core/Log.h"
+#include "vnlib/dev/json/JSONKitDeserializing.h"
+#include "vnlib/dev/kxjson/KxJsonParser.h"
+#include "vnlib/dev/kxjson/KxJsonWriter.h"
+#include "vnlib/dev/web/VnNetworkActivityNotificationCenter.h"
+
+PLAT_DEFINE_CLASS(VnJsonWebRequest, VnTimeoutRequest, PLAT_NO_METHODS)
+
+namespace {
+
+// ---- The process-wide connection queue ----------------------------------------------------------
+
+struct ConnectionQueue {
+    std::recursive_mutex lock;
+    std::deque<Ref<plat::UrlConnection>> pending;
+    std::vector<Ref<plat::UrlConnection>> active;
+
+    void run() {
+        std::lock_guard guard(lock);
+        while (active.size() < VnJsonWebRequest::kMaxActiveConnections && !pending.empty()) {
+            auto connection = pending.front();
+            pending.pop_front();
+            active.push_back(connection);
+            connection->start();
+        }
+    }
+    void enter(const Ref<plat::UrlConnection>& connection) {
+        std::lock_guard guard(lock);
+        pending.push_back(connection);
+        run();
+    }
+    void leave(const Ref<plat::UrlConnection>& connection) {
+        std::lock_guard guard(lock);
+        std::erase(pending, connection);
+        std::erase(active, connection);
+        run();
+    }
+    void prioritize(const Ref<plat::UrlConnection>& connection) {
+        std::lock_guard guard(lock);
+        auto it = std::find(pending.begin(), pending.end(), connection);
+        if (it != pending.end())
+            std::iter_swap(pending.begin(), it);
+    }
+};
+
+ConnectionQueue& connectionQueue() {
+    static ConnectionQueue queue;
+    return queue;
+}
+
+// ---- Masking secrets in logged text -------------------------------------------------------------
+
+bool isSecretName(std::string name) {
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    for (const char* word : {"password", "passwd", "hash", "token", "authorization", "session",
+                             "secret", "otp", "pin"}) {
+        if (name.find(word) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+plat::Value masked(const plat::Value& value, bool secret) {
+    if (auto dictionary = value.dictionary()) {
+        auto out = plat::MutableDictionary::make();
+        dictionary->enumerateKeysAndObjects([&](const plat::Value& k, const plat::Value& v) {
+            out->setObject(masked(v, secret || isSecretName(k.description())), k);
+            return true;
+        });
+        return plat::Value(out);
+    }
+    if (auto array = value.array()) {
+        std::vector<plat::Value> out;
+        array->enumerate([&](const plat::Value& v) {
+            out.push_back(masked(v, secret));
+            return true;
+        });
+        return plat::Value(plat::Array::make(std::move(out)));
+    }
+    // "optionalParams" lists carry {"Key": name, "Value": value} pairs.
+    return secret && !value.isNilOrNull() ? plat::Value("***") : value;
+}
+
+plat::Value maskKeyValuePairs(const plat::Value& value) {
+    if (auto array = value.array()) {
+        std::vector<plat::Value> out;
+        array->enumerate([&](const plat::Value& v) {
+            out.push_back(maskKeyValuePairs(v));
+            return true;
+        });
+        return plat::Value(plat::Array::make(std::move(out)));
+    }
+    auto dictionary = value.dictionary();
+    if (!dictionary)
+        return value;
+    auto out = plat::MutableDictionary::make();
+    const bool secretPair = isSecretName(dictionary->objectForKey("Key").description());
+    dictionary->enumerateKeysAndObjects([&](const plat::Value& k, const plat::Value& v) {
+        const bool isPairValue = secretPair && k.description() == "Value";
+        out->setObject(isPairValue ? plat::Value("***") : maskKeyValuePairs(v), k);
+        return true;
+    });
+    return plat::Value(out);
+}
+
+// JSON text with secret values replaced; text that is not JSON is not shown at all.
+std::string maskedJsonText(std::string_view text) {
+    if (text.empty())
+        return std::string();
+    KxJsonParser parser;
+    plat::Value value = parser.objectWithString(text);
+    if (value.isNil())
+        return plat::format("<%zu bytes>", text.size());
+    KxJsonWriter writer;
+    return writer.stringWithObject(maskKeyValuePairs(masked(value, false)))
+        .value_or(plat::format("<%zu bytes>", text.size()));
+}
+
+std::string bodyText(const plat::Bytes& body) {
+    return std::string(body.begin(), body.end());
+}
+
+}  // namespace
+
+std::string VnJsonWebRequestDebugDescription(const plat::UrlRequest& request) {
+    std::string out = plat::format(
+        "\n\n===================================\nNSMutableURLRequest\n%.3f\n"
+        "-----------------------------------\n %s",
+        plat::Date::now().seconds, request.httpMethod().c_str());
+    out += " \"" + request.url().absoluteString() + "\"\n";
+    for (const auto& [name, value] : request.allHttpHeaderFields()) {
+        const bool secret = isSecretName(name);
+        out += " -H \"" + name + ": " + (secret ? std::string("***") : value) + "\"\n";
+    }
+    if (request.httpMethod() == "POST") {
+        out += " -B \"" + maskedJsonText(bodyText(request.httpBody())) + "\"\n";
+    }
+    return out + "===================================\n\n";
+}
+
+// ---- The request --------------------------------------------------------------------------------
+
+VnJsonWebRequest::VnJsonWebRequest(plat::Url serviceUrl, std::optional<std::string> webMethod,
+                                   plat::Value requestObject, Ref<plat::Dictionary> headerObject)
+    : serviceUrl_(std::move(serviceUrl)),
+      webMethod_(std::move(webMethod)),
+      requestObject_(std::move(requestObject)),
+      headerObject_(headerObject ? headerObject->copy() : nullptr) {}
+
+plat::Url VnJsonWebRequest::requestUrl() const {
+    if (webMethod_ && !webMethod_->empty()) {
+        return serviceUrl_.urlByAppendingPathComponent(*webMethod_);
+    }
+    return serviceUrl_;
+}
+
+size_t VnJsonWebRequest::activeConnectionCount() {
+    auto& q = connectionQueue();
+    std::lock_guard guard(q.lock);
+    return q.active.size();
+}
+
+size_t VnJsonWebRequest::pendingConnectionCount() {
+    auto& q = connectionQueue();
+    std::lock_guard guard(q.lock);
+    return q.pending.size();
+}
+
+void VnJsonWebRequest::coreStart() {
+    plat::UrlRequest request(requestUrl(),
+                             plat::UrlRequest::CachePolicy::ReloadIgnoringLocalAndRemoteCacheData,
+                             kRequestTimeoutInterval);
+    std::string body;
+    if (!requestObject_.isNil()) {
+        KxJsonWriter writer;
+        Ref<plat::Error> error;
+        auto text = writer.stringWithObject(requestObject_, &error);
+        if (!text) {
+            // A body that cannot be written is a failure, not an empty request.
+            VND_TRACE("Webservice", "WebMethod: %s, cannot write the request: %s",
+                      methodName().c_str(), error ? error->localizedDescription().c_str() : "");
+            coreQueueNotifyFinishWithResult(VnRequestResult::resultWithReturnValue(
+                plat::Value(),
+                error ? error
+                      : plat::Error::withDescription(VnRequestDomain, 0,
+                                                     "Request could not be written as JSON")));
+            return;
+        }
+        body = std::move(*text);
+    }
+    VND_TRACE("Webservice", "WebMethod:%s", methodName().c_str());
+    if (plat::traceEnabled("Webservice")) {
+        VND_TRACE("Webservice", "JSON String:%s", maskedJsonText(body).c_str());
+    }
+
+    request.setValueForHttpHeaderField("application/json; charset=utf-8", "Content-Type");
+    request.setValueForHttpHeaderField("application/json", "Accept");
+    request.setValueForHttpHeaderField(std::to_string(body.size()), "Content-Length");
+    if (headerObject_) {
+        headerObject_->enumerateKeysAndObjects([&](const plat::Value& k, const plat::Value& v) {
+            request.setValueForHttpHeaderField(v.description(), k.description());
+            return true;
+        });
+    }
+    request.setHttpBody(std::string_view(body));
+    request.setHttpMethod("POST");
+    // The request dump is a diagnostic: only with the "Webservice" group on, secrets masked.
+    if (plat::traceEnabled("Webservice"))
+        plat::log(VnJsonWebRequestDebugDescription(request));
+
+    serviceConnection_ = plat::UrlConnection::make(request, self<VnJsonWebRequest>());
+    serviceConnection_->scheduleInRunLoop(plat::RunLoop::current(), plat::commonModes());
+    connectionQueue().enter(serviceConnection_);
+
+    VND_TRACE("Performance", "WebMethod: %s, Request started", methodName().c_str());
+    VnNetworkActivityNotificationCenter::defaultCenter()->notifyNetworkActivityDidStart();
+    startTimeInterval_ = plat::RunLoop::current().now();
+    notifyToKeepAlive();
+}
+
+void VnJsonWebRequest::leaveQueue() {
+    if (serviceConnection_)
+        connectionQueue().leave(serviceConnection_);
+}
+
+void VnJsonWebRequest::didReceiveResponse(plat::UrlConnection& connection,
+                                          const plat::HttpUrlResponse& response) {
+    if (&connection != serviceConnection_.get())
+        return;
+    if (response.statusCode() == 401) {
+        connection.cancel();
+        failWith(plat::Error::withDescription(plat::NSURLErrorDomain, 401, "Unauthorized"));
+        return;
+    }
+    serviceReturnValue_.emplace();
+    const int64_t expected = response.expectedContentLength();
+    serviceReturnValue_->reserve(
+        expected < 1 ? 1024 : static_cast<size_t>(std::min<int64_t>(expected, 64 << 20)));
+    notifyToKeepAlive();
+}
+
+void VnJsonWebRequest::didReceiveData(plat::UrlConnection& connection, const plat::Bytes& data) {
+    if (&connection != serviceConnection_.get())
+        return;
+    if (!serviceReturnValue_)
+        serviceReturnValue_.emplace();
+    serviceReturnValue_->insert(serviceReturnValue_->end(), data.begin(), data.end());
+    notifyToKeepAlive();
+}
+
+void VnJsonWebRequest::didFinishLoading(plat::UrlConnection& connection) {
+    if (&connection != serviceConnection_.get())
+        return;
+    auto keepAlive = self<VnJsonWebRequest>();
+    leaveQueue();
+    const double responseTime = plat::RunLoop::current().now() - startTimeInterval_;
+    const std::string text = serviceReturnValue_ ? bodyText(*serviceReturnValue_) : std::string();
+    VND_TRACE("Performance", "WebMethod: %s, Response Time = %f", methodName().c_str(),
+              responseTime);
+    VnNetworkActivityNotificationCenter::defaultCenter()->notifyNetworkActivityDidFinish();
+
+    const double parseStart = plat::RunLoop::current().now();
+    plat::Value reply = objectFromJSONString(text);
+    std::optional<plat::Value> returnValue;
+    if (auto object = reply.dictionary()) {
+        // A present member is the answer, even null (a method without a value).
+        plat::Value d = object->objectForKey("d");
+        if (d.isNil())
+            d = object->objectForKey(methodName() + "Result");
+        if (!d.isNil())
+            returnValue = d.isNull() ? plat::Value() : d;
+    }
+    if (plat::traceEnabled("Webservice")) {
+        VND_TRACE("Webservice", "WebMethod: %s(%s), Response Time = %f, ResultValue = %s",
+                  methodName().c_str(), requestObject_.isNil() ? "(null)" : "…", responseTime,
+                  maskedJsonText(text).c_str());
+    }
+    if (returnValue) {
+        const auto list = returnValue->array();
+        VND_TRACE("Performance", "WebMethod: %s, Response item count = %d", methodName().c_str(),
+                  list ? static_cast<int>(list->count()) : 1);
+    }
+    VND_TRACE("Performance", "WebMethod: %s, Parsing time used = %f", methodName().c_str(),
+              plat::RunLoop::current().now() - parseStart);
+    coreNotifyFinishWithResult(returnValue
+                                   ? VnRequestResult::resultWithReturnValue(*returnValue, nullptr)
+                                   : VnRequestResult::failedResultWithErrorMessage(
+                                         "Server did not return proper JSON object"));
+}
+
+void VnJsonWebRequest::didFailWithError(plat::UrlConnection& connection,
+                                        const Ref<plat::Error>& error) {
+    if (&connection != serviceConnection_.get())
+        return;
+    failWith(error);
+}
+
+void VnJsonWebRequest::failWith(const Ref<plat::Error>& error) {
+    auto keepAlive = self<VnJsonWebRequest>();
+    leaveQueue();
+    VND_TRACE("Webservice", "WebMethod: %s, Failed with error = %s", methodName().c_str(),
+              error ? error->description().c_str() : "(null)");
+    VnNetworkActivityNotificationCenter::defaultCenter()->notifyNetworkActivityDidFinish();
+    coreNotifyFinishWithResult(VnRequestResult::resultWithReturnValue(plat::Value(), error));
+}
+
+void VnJsonWebRequest::coreCancel() {
+    VnTimeoutRequest::coreCancel();
+    if (!serviceConnection_)
+        return;  // nothing was sent in this run
+    auto connection = std::move(serviceConnection_);
+    serviceConnection_.reset();
+    connection->cancel();
+    connectionQueue().leave(connection);
+    serviceReturnValue_.reset();
+    VnNetworkActivityNotificationCenter::defaultCenter()->notifyNetworkActivityDidFinish();
+    VND_TRACE("Performance", "WebMethod: %s, Request cancelled", methodName().c_str());
+}
+
+void VnJsonWebRequest::timeout() {
+    VnTimeoutRequest::timeout();
+    VND_TRACE("Performance", "WebMethod: %s, Timeout", methodName().c_str());
+}
+
+void VnJsonWebRequest::coreCleanUp() {
+    VnTimeoutRequest::coreCleanUp();
+    serviceReturnValue_.reset();
+    if (auto connection = std::move(serviceConnection_)) {
+        serviceConnection_.reset();
+        connection->cancel();
+        connectionQueue().leave(connection);
+    }
+}
+
+void VnJsonWebRequest::corePrioritize() {
+    VnTimeoutRequest::corePrioritize();
+    if (serviceConnection_)
+        connectionQueue().prioritize(serviceConnection_);
+}

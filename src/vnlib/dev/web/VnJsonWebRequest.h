@@ -1,0 +1,67 @@
+#pragma once
+// VnJsonWebRequest: the transport of both web services. It posts a JSON body (a dictionary or a
+// record, written by the stream JSON writer) to a web method of a service URL and finishes with
+// the reply's "d" member (or "<WebMethod>Result") as its return value. All such requests share
+// one process-wide queue that runs at most 8 connections at once; the rest wait in order, and
+// prioritising moves a waiting one to the front. 120 seconds without any sign of the reply fail
+// the request with "Request timeout"; 401 fails it with "Unauthorized".
+#include <optional>
+#include <string>
+
+#include "platform/net/UrlConnection.h"
+#include "vnlib/dev/request/VnTimeoutRequest.h"
+
+class VnJsonWebRequest : public VnTimeoutRequest, public plat::UrlConnectionDelegate {
+    PLAT_CLASS(VnJsonWebRequest)
+  public:
+    static constexpr size_t kMaxActiveConnections = 8;
+    static constexpr double kRequestTimeoutInterval = 40.0;
+
+    VnJsonWebRequest(plat::Url serviceUrl, std::optional<std::string> webMethod,
+                     plat::Value requestObject, Ref<plat::Dictionary> headerObject = nullptr);
+
+    const plat::Url& serviceUrl() const { return serviceUrl_; }
+    const std::optional<std::string>& webMethod() const { return webMethod_; }
+    const plat::Value& requestObject() const { return requestObject_; }
+    const Ref<plat::Dictionary>& headerObject() const { return headerObject_; }
+    // The URL posted to: the service URL, plus the web method as one more path component.
+    plat::Url requestUrl() const;
+
+    void timeout() override;
+
+    // Connection callbacks.
+    void didReceiveResponse(plat::UrlConnection& connection,
+                            const plat::HttpUrlResponse& response) override;
+    void didReceiveData(plat::UrlConnection& connection, const plat::Bytes& data) override;
+    void didFinishLoading(plat::UrlConnection& connection) override;
+    void didFailWithError(plat::UrlConnection& connection, const Ref<plat::Error>& error) override;
+
+    // The process-wide queue, for tests and diagnostics.
+    static size_t activeConnectionCount();
+    static size_t pendingConnectionCount();
+    const Ref<plat::UrlConnection>& serviceConnection() const { return serviceConnection_; }
+
+  protected:
+    void coreStart() override;
+    void coreCleanUp() override;
+    void coreCancel() override;
+    void corePrioritize() override;
+
+  private:
+    std::string methodName() const { return webMethod_.value_or(""); }
+    void failWith(const Ref<plat::Error>& error);
+    void leaveQueue();
+
+    plat::Url serviceUrl_;
+    std::optional<std::string> webMethod_;
+    Ref<plat::UrlConnection> serviceConnection_;
+    plat::Value requestObject_;
+    std::optional<plat::Bytes> serviceReturnValue_;
+    double startTimeInterval_ = 0;
+    Ref<plat::Dictionary> headerObject_;
+};
+
+// The request as a command line (URL, -H per header, -B body) with secrets masked: the
+// "Authorization" header and body values whose names speak of passwords, hashes, tokens,
+// authorization codes or session ids.
+std::string VnJsonWebRequestDebugDescription(const plat::UrlRequest& request);

@@ -1,0 +1,63 @@
+#include "vnlib/info/VnInfo.h"
+
+#include "platform/core/Log.h"
+#include "platform/core/Property.h"
+
+PLAT_DEFINE_CLASS(VnInfo, VnInfoBase, [](auto& c) {
+    c.property("code", "T@\"NSString\",C,N,Vcode_", &VnInfo::code, &VnInfo::setCode);
+})
+PLAT_DEFINE_CLASS(VnInfoWithHashString, VnInfo, [](auto& c) {
+    c.property("hashString", "T@\"NSString\",C,N,VhashString_", &VnInfoWithHashString::hashString,
+               &VnInfoWithHashString::setHashString);
+})
+PLAT_DEFINE_CLASS(VnRevisionedInfo, VnInfo, [](auto& c) {
+    c.property("revision", "Ti,N,Vrevision_", &VnRevisionedInfo::revision,
+               &VnRevisionedInfo::setRevision);
+})
+
+void VnInfo::initWithDictionary(const Ref<plat::Dictionary>& dictionary) {
+    VnInfoBase::initWithDictionary(dictionary);
+    if (!dictionary)
+        return;
+    // The code is read once more from its own key, replacing what the generic load set. Null
+    // clears it and a number gives its decimal text.
+    plat::Value value = dictionary->objectForKey(coreCodeKeyName());
+    if (!value.isNil())
+        setPropertyValue(value.isNull() ? plat::Value() : value, "code");
+}
+
+void VnInfoWithHashString::setHashString(std::optional<std::string> hash) {
+    if (hash) {
+        for (char& ch : *hash) {
+            if (ch >= 'A' && ch <= 'Z')
+                ch = static_cast<char>(ch - 'A' + 'a');
+        }
+    }
+    hashString_ = std::move(hash);
+}
+
+std::string VnInfoWithHashString::description() const {
+    return VnInfo::description() +
+           plat::format("- hash=%s", hashString_.value_or("(null)").c_str());
+}
+
+std::string VnInfoWithHashString::_dictionaryKeyNameWithPropertyName(
+    const std::string& name) const {
+    if (name == "hashString")
+        return "Hash";
+    return VnInfo::_dictionaryKeyNameWithPropertyName(name);
+}
+
+std::string VnInfoWithHashString::_propertyNameByDictionaryKeyName(const std::string& key) const {
+    if (key == "Hash")
+        return "hashString";
+    return VnInfo::_propertyNameByDictionaryKeyName(key);
+}
+
+int VnRevisionedInfo::compareRevision(const VnRevisionedInfo& other) const {
+    if (&other.getClass() != &getClass())
+        plat::assertionFailed("0", __FILE__, __LINE__);
+    if (revision_ == other.revision_)
+        return 0;
+    return other.revision_ > revision_ ? 1 : -1;
+}

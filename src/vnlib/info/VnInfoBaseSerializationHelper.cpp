@@ -1,0 +1,186 @@
+#include "vnlib/info/VnInfoBaseSerializationHelper.h"
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <mutex>
+
+#include "platform/core/Property.h"
+#include "vnlib/dev/util/VndObjectAdditions.h"
+
+namespace {
+
+bool contains(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+std::string upperFirst(std::string text) {
+    if (!text.empty())
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
+}  // namespace
+
+VnInfoBaseProperty::VnInfoBaseProperty(const VnInfoBase& prototype, std::string propertyName,
+                                       const std::string& typeEncoding, bool customWrite)
+    : propertyName_(std::move(propertyName)), customWrite_(customWrite) {
+    PLAT_PARAMETER_ASSERT(!propertyName_.empty());
+    dictionaryKeyName_ = prototype._dictionaryKeyNameWithPropertyName(propertyName_);
+    capitalizedDictionaryKeyName_ = dictionaryKeyName_;
+    if (!capitalizedDictionaryKeyName_.empty()) {
+        capitalizedDictionaryKeyName_[0] =
+            static_cast<char>(std::toupper(static_cast<unsigned char>(propertyName_[0])));
+    }
+    if (customWrite_)
+        return;  // custom-write properties take the loaded value as it is
+    if (typeEncoding == "i" || typeEncoding == "c") {
+        rule_ = Rule::Integer;
+    } else if (typeEncoding == "@\"NSDate\"") {
+        rule_ = Rule::Date;
+    } else if (typeEncoding == "@\"NSArray\"") {
+        rule_ = Rule::Array;
+        subItemClass_ = prototype._classForPropertyDeserialization(propertyName_);
+    } else if (typeEncoding == "@\"NSDictionary\"") {
+        rule_ = Rule::KeyValueList;
+    } else if (typeEncoding.size() > 3 && typeEncoding.starts_with("@\"Vn")) {
+        const std::string className = typeEncoding.substr(2, typeEncoding.size() - 3);
+        subItemClass_ = plat::Class::named(className);
+        if (!subItemClass_) {
+            if (const auto entry = prototype.getClass().findProperty(propertyName_)) {
+                subItemClass_ = entry->objectClass();
+            }
+        }
+        if (subItemClass_)
+            rule_ = Rule::NestedRecord;
+    }
+}
+
+plat::Value VnInfoBaseProperty::applyRule(VnInfoBase& record, const plat::Value& v) const {
+    switch (rule_) {
+        case Rule::Integer:
+            return v.isNil() ? plat::Value(int32_t{0}) : v;
+        case Rule::Date: {
+            const std::string* text = v.string();
+            if (!text)
+                return plat::Value();
+            auto date = VnInfoBase::dateFromShortStyleString(*text);
+            return date ? plat::Value(*date) : plat::Value();
+        }
+        case Rule::Array: {
+            auto records = plat::MutableArray::make();
+            auto list = v.array();
+            if (list && subItemClass_) {
+                list->enumerate([&](const plat::Value& element) {
+                    if (auto d = element.dictionary()) {
+                        records->addObject(
+                            plat::Value(VnInfoBase::recordOfClass(*subItemClass_, d)));
+                    }
+                    return true;
+                });
+            }
+            return plat::Value(records);
+        }
+        case Rule::KeyValueList: {
+            auto list = v.array();
+            if (!list)
+                return v;
+            auto out = plat::MutableDictionary::make();
+            list->enumerate([&](const plat::Value& item) {
+                auto entry = item.dictionary();
+                if (!entry)
+                    return true;
+                plat::Value key = entry->objectForKey("Key");
+                if (key.isNilOrNull())
+                    return true;
+                out->setObject(entry->objectForKey("Value"), key);  // no "Value" removes the key
+                return true;
+            });
+            return plat::Value(out);
+        }
+        case Rule::NestedRecord: {
+            auto d = v.dictionary();
+            if (!v.isNil() && !d)
+                return v;  // not a record: refused by the property
+            return plat::Value(VnInfoBase::recordOfClass(*subItemClass_, d));
+        }
+        case Rule::Identity:
+            break;
+    }
+    (void)record;
+    return v;
+}
+
+void VnInfoBaseProperty::load(VnInfoBase& record, const plat::Dictionary& dictionary) const {
+    plat::Value v = dictionary.objectForKey(capitalizedDictionaryKeyName_);
+    if (v.isNil())
+        v = dictionary.objectForKey(dictionaryKeyName_);
+    if (v.isNil())
+        return;  // a missing key leaves the property as it is
+    if (v.isNull())
+        v = plat::Value();
+    plat::Value result = applyRule(record, v);
+    if (result.isNull())
+        result = plat::Value();
+    if (customWrite_) {
+        record.setSerializedValue(result.isNil() ? plat::Value::null() : result, propertyName_);
+    } else {
+        record.setPropertyValue(result, propertyName_);
+    }
+}
+
+VnInfoBaseSerializationHelper::VnInfoBaseSerializationHelper(const VnInfoBase& prototype) {
+    const auto customWrite = prototype._propertyNameSetForCustomWrite();
+    const auto excluded = prototype.coreDeserializationExcludedPropertyNameSet();
+    for (const auto& property : rt_allVisibleProperties(prototype.getClass())) {
+        const std::string& name = property->name();
+        const std::string key = prototype._dictionaryKeyNameWithPropertyName(name);
+        propertyByKey_.emplace(key, name);
+        if (property->isReadOnly() || contains(excluded, name))
+            continue;
+        VnInfoBaseProperty entry(prototype, name, property->typeEncoding().value_or(""),
+                                 contains(customWrite, name));
+        auto existing = std::find_if(properties_.begin(), properties_.end(),
+                                     [&](const auto& p) { return p.propertyName() == name; });
+        if (existing != properties_.end()) {
+            *existing = std::move(entry);
+        } else {
+            properties_.push_back(std::move(entry));
+        }
+    }
+}
+
+const VnInfoBaseSerializationHelper& VnInfoBaseSerializationHelper::helperFor(
+    const VnInfoBase& record) {
+    static std::recursive_mutex lock;
+    static std::unordered_map<std::string, std::unique_ptr<VnInfoBaseSerializationHelper>> map;
+    std::lock_guard guard(lock);
+    auto& slot = map[record.className()];
+    if (!slot)
+        slot = std::make_unique<VnInfoBaseSerializationHelper>(record);
+    return *slot;
+}
+
+void VnInfoBaseSerializationHelper::loadInfo(VnInfoBase& record,
+                                             const plat::Dictionary& dictionary) {
+    for (const auto& property : helperFor(record).properties())
+        property.load(record, dictionary);
+}
+
+std::string VnInfoBaseSerializationHelper::defaultKeyForPropertyName(const std::string& name) {
+    static std::mutex lock;
+    static std::unordered_map<std::string, std::string> cache;
+    std::lock_guard guard(lock);
+    auto it = cache.find(name);
+    if (it == cache.end())
+        it = cache.emplace(name, upperFirst(name)).first;
+    return it->second;
+}
+
+std::optional<std::string> VnInfoBaseSerializationHelper::propertyNameForKey(
+    const std::string& key) const {
+    auto it = propertyByKey_.find(key);
+    if (it == propertyByKey_.end())
+        return std::nullopt;
+    return it->second;
+}

@@ -1,0 +1,59 @@
+#pragma once
+// The load plan of a record class, made once per class on its first load: for every writable,
+// not excluded visible property, its dictionary keys and the rule that turns a loaded value into
+// the property's value.
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "vnlib/info/VnInfoBase.h"
+
+class VnInfoBaseProperty {
+  public:
+    enum class Rule { Integer, Date, Array, KeyValueList, NestedRecord, Identity };
+
+    VnInfoBaseProperty(const VnInfoBase& prototype, std::string propertyName,
+                       const std::string& typeEncoding, bool customWrite);
+
+    const std::string& propertyName() const { return propertyName_; }
+    const std::string& dictionaryKeyName() const { return dictionaryKeyName_; }
+    const std::string& capitalizedDictionaryKeyName() const {
+        return capitalizedDictionaryKeyName_;
+    }
+    Rule rule() const { return rule_; }
+    bool customWrite() const { return customWrite_; }
+
+    // Loads the property of the record from the dictionary (a missing key changes nothing).
+    void load(VnInfoBase& record, const plat::Dictionary& dictionary) const;
+
+  private:
+    plat::Value applyRule(VnInfoBase& record, const plat::Value& value) const;
+
+    std::string propertyName_;
+    std::string dictionaryKeyName_;
+    std::string capitalizedDictionaryKeyName_;
+    Rule rule_ = Rule::Identity;
+    const plat::Class* subItemClass_ = nullptr;
+    bool customWrite_ = false;
+};
+
+class VnInfoBaseSerializationHelper {
+  public:
+    // The plan of the record's class, made on first request.
+    static const VnInfoBaseSerializationHelper& helperFor(const VnInfoBase& record);
+    // The generic property load.
+    static void loadInfo(VnInfoBase& record, const plat::Dictionary& dictionary);
+    // The property name with its first character upper-cased (remembered per name).
+    static std::string defaultKeyForPropertyName(const std::string& name);
+
+    const std::vector<VnInfoBaseProperty>& properties() const { return properties_; }
+    // The property whose key (or first lookup key) is this key, over every visible property.
+    std::optional<std::string> propertyNameForKey(const std::string& key) const;
+
+    explicit VnInfoBaseSerializationHelper(const VnInfoBase& prototype);
+
+  private:
+    std::vector<VnInfoBaseProperty> properties_;
+    std::unordered_map<std::string, std::string> propertyByKey_;
+};

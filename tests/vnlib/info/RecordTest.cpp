@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include "platform/core/KeyValueCoding.h"
+#include "platform/core/Property.h"
+#include "vnlib/dev/json/JSONKitDeserializing.h"
+#include "vnlib/dev/util/VndObjectProxyDictionary.h"
+#include "vnlib/info/VnInfo.h"
+
+using plat::Value;
+
+namespace {
+
+class VnTestChild : public VnInfo {
+    PLAT_CLASS(VnTestChild)
+  public:
+    int32_t count_ = 0;
+};
+
+class VnTestRecord : public VnInfoWithHashString {
+    PLAT_CLASS(VnTestRecord)
+  public:
+    std::optional<std::string> name_;
+    int32_t pageCount_ = 0;
+    bool isFree_ = false;
+    double price_ = 0;
+    int64_t fileSize_ = 0;
+    std::optional<plat::Date> published_;
+    Ref<plat::Array> children_;
+    Ref<plat::Array> numbers_;
+    Ref<plat::Array> tags_;
+    Ref<plat::Dictionary> options_;
+    Ref<VnTestChild> main_;
+    std::optional<std::string> Id_;
+    std::optional<std::string> eBook_;
+    std::optional<std::string> secret_;
+
+    const plat::Class* _classForPropertyDeserialization(const std::string& name) const override {
+        return name == "children" ? &VnTestChild::classObject() : nullptr;
+    }
+    std::vector<std::string> _propertyNameSetForCustomWrite() const override { return {"tags"}; }
+    std::vector<std::string> coreSerializationExcludedPropertyNames() const override {
+        return {"secret"};
+    }
+};
+
+}  // namespace
+
+PLAT_DEFINE_CLASS(VnTestChild, VnInfo,
+                  [](auto& c) { c.property("count", "Ti,N,Vcount_", &VnTestChild::count_); })
+PLAT_DEFINE_CLASS(VnTestRecord, VnInfoWithHashString, [](auto& c) {
+    c.property("name", "T@\"NSString\",C,N,Vname_", &VnTestRecord::name_)
+        .property("pageCount", "Ti,N,VpageCount_", &VnTestRecord::pageCount_)
+        .property("isFree", "Tc,N,VisFree_", &VnTestRecord::isFree_)
+        .property("price", "Td,N,Vprice_", &VnTestRecord::price_)
+        .property("fileSize", "Tq,N,VfileSize_", &VnTestRecord::fileSize_)
+        .property("published", "T@\"NSDate\",&,N,Vpublished_", &VnTestRecord::published_)
+        .property("children", "T@\"NSArray\",&,N,Vchildren_", &VnTestRecord::children_)
+        .property("numbers", "T@\"NSArray\",&,N,Vnumbers_", &VnTestRecord::numbers_)
+        .property("tags", "T@\"NSArray\",&,N,Vtags_", &VnTestRecord::tags_)
+        .property("options", "T@\"NSDictionary\",&,N,Voptions_", &VnTestRecord::options_)
+        .property("main", "T@\"VnTestChild\",&,N,Vmain_", &VnTestRecord::main_)
+        .property("Id", "T@\"NSString\",C,N,VId_", &VnTestRecord::Id_)
+        .property("eBook", "T@\"NSString\",C,N,VeBook_", &VnTestRecord::eBook_)
+        .property("secret", "T@\"NSString\",C,N,Vsecret_", &VnTestRecord::secret_);
+})
+
+namespace {
+
+Ref<VnTestRecord> load(std::string_view json) {
+    auto record = std::make_shared<VnTestRecord>();
+    record->initWithJSONString(json);
+    return record;
+}
+
+Ref<plat::Dictionary> viewOf(const Ref<VnInfoBase>& record) {
+    return record->proxyForJson().dictionary();
+}
+
+}  // namespace
+
+TEST(VnInfoBase, LoadsByCapitalisedKeysWithTypeRules) {
+    auto r = load(R"({"Code":"B1","Name":"หนังสือ","PageCount":"12","IsFree":1,"Price":9.5,
+        "FileSize":123456789012,"Published":"15/01/2024 10:20:30",
+        "Children":[{"Code":"c1","Count":2},7,{"Code":"c2"}],"Numbers":[1,2],"Tags":["x","y"],
+        "Options":[{"Key":"a","Value":1},{"Key":"b","Value":2},{"Key":"a"},{"Value":9}],
+        "Main":{"Count":5},"Hash":"ABCDEF","Id":"shelf-1","EBook":"yes"})");
+    EXPECT_EQ(r->code(), "B1");
+    EXPECT_EQ(r->name_, "หนังสือ");
+    EXPECT_EQ(r->pageCount_, 12);
+    EXPECT_TRUE(r->isFree_);
+    EXPECT_DOUBLE_EQ(r->price_, 9.5);
+    EXPECT_EQ(r->fileSize_, 123456789012);
+    ASSERT_TRUE(r->published_);
+    EXPECT_DOUBLE_EQ(r->published_->seconds, 1705314030);
+    ASSERT_EQ(r->children_->count(), 2u);  // the element that is not an object is left out
+    EXPECT_EQ(r->children_->objectAtIndex(1).as<VnTestChild>()->code(), "c2");
+    EXPECT_EQ(r->children_->objectAtIndex(0).as<VnTestChild>()->count_, 2);
+    EXPECT_EQ(r->numbers_->count(), 0u);  // no element class: the generic rule empties it
+    EXPECT_EQ(r->tags_->count(), 2u);     // custom write keeps the plain list
+    EXPECT_EQ(r->options_->count(), 1u);  // "a" removed again, the item without a key skipped
+    EXPECT_EQ((*r->options_)["b"], Value(int32_t{2}));
+    EXPECT_EQ(r->main_->count_, 5);
+    EXPECT_EQ(r->hashString(), "abcdef");
+    EXPECT_EQ(r->Id_, "shelf-1");
+    EXPECT_EQ(r->eBook_, "yes");
+}
+
+TEST(VnInfoBase, NullsByTypeAndMissingKeysLeaveValues) {
+    auto r = std::make_shared<VnTestRecord>();
+    r->name_ = "keep";
+    r->pageCount_ = 4;
+    r->price_ = 2;
+    r->fileSize_ = 9;
+    r->isFree_ = true;
+    r->published_ = plat::Date{5};
+    r->initWithJSONString(R"({"PageCount":null,"IsFree":null,"Price":null,"FileSize":null,
+        "Children":null,"Main":null,"Published":null,"Options":null})");
+    EXPECT_EQ(r->name_, "keep");
+    EXPECT_EQ(r->pageCount_, 0);
+    EXPECT_FALSE(r->isFree_);
+    EXPECT_EQ(r->price_, 0);
+    EXPECT_EQ(r->fileSize_, 0);
+    ASSERT_TRUE(r->children_);
+    EXPECT_EQ(r->children_->count(), 0u);
+    ASSERT_TRUE(r->main_);  // a default nested record
+    EXPECT_EQ(r->main_->count_, 0);
+    EXPECT_FALSE(r->published_);
+    EXPECT_FALSE(r->options_);
+}
+
+TEST(VnInfoBase, BadValuesNeverCrashAndLeaveThePropertyAlone) {
+    auto r = std::make_shared<VnTestRecord>();
+    r->pageCount_ = 3;
+    r->initWithJSONString(R"({"PageCount":{"x":1},"Children":"text","Main":"text",
+        "Published":42,"Name":[1],"Code":null})");
+    EXPECT_EQ(r->pageCount_, 3);
+    EXPECT_EQ(r->children_->count(), 0u);
+    EXPECT_FALSE(r->main_);
+    EXPECT_FALSE(r->published_);
+    EXPECT_FALSE(r->code());
+    auto numeric = load(R"({"Code":12})");
+    EXPECT_EQ(numeric->code(), "12");
+    EXPECT_FALSE(load(R"({"code":"lower"})")->code());
+    EXPECT_FALSE(load("not json")->code());
+    EXPECT_FALSE(load("[1,2]")->persistentDictionary()->count());
+}
+
+TEST(VnInfoBase, DictionaryViewWritesCurrentValuesAndKeepsUnmappedKeys) {
+    auto a = load(R"({"Code":"A","Hash":"FF","Extra":"x","Published":"29/02/2024 00:00:00"})");
+    auto b = load(R"({"Code":"B","Other":[1]})");
+    a->pageCount_ = 7;
+    a->secret_ = "hidden";
+    auto va = viewOf(a), vb = viewOf(b);
+    EXPECT_EQ(a->proxyForJson().dictionary(), va);  // one view per record
+    EXPECT_EQ((*va)["Extra"], Value("x"));
+    EXPECT_TRUE((*va)["Other"].isNull());
+    EXPECT_EQ((*vb)["Other"].array()->count(), 1u);
+    EXPECT_EQ((*va)["PageCount"], Value(int32_t{7}));
+    EXPECT_EQ((*va)["Hash"], Value("ff"));
+    EXPECT_EQ((*va)["Published"], Value("29/02/2024 00:00:00"));
+    EXPECT_EQ((*va)["Code"], Value("A"));
+    EXPECT_TRUE((*va)["Name"].isNull());
+    // BOOL properties are written as numbers, not as JSON booleans.
+    EXPECT_FALSE((*va)["IsFree"].isBool());
+    EXPECT_TRUE((*va)["IsFree"].isNumber());
+    auto keys = va->allKeys();
+    EXPECT_EQ(std::count(keys.begin(), keys.end(), Value("Secret")), 0);
+    EXPECT_EQ(std::count(keys.begin(), keys.end(), Value("Extra")), 1);
+    EXPECT_EQ(std::count(keys.begin(), keys.end(), Value("Other")), 0);
+    EXPECT_EQ((*va)["Secret"], Value("hidden"));  // excluded, but answered when asked
+}
+
+TEST(VnInfoBase, CapitalisedAndMixedCasePropertiesAreWrittenFromTheirValues) {
+    auto r = std::make_shared<VnTestRecord>();
+    r->Id_ = "made-in-code";
+    r->eBook_ = "e";
+    auto v = viewOf(r);
+    EXPECT_EQ((*v)["Id"], Value("made-in-code"));
+    EXPECT_EQ((*v)["EBook"], Value("e"));
+}
+
+TEST(VnInfoBase, NestedRecordsAndArraysOfRecordsInTheView) {
+    auto r = load(R"({"Children":[{"Code":"c1","Extra":1}],"Main":{"Count":5,"Unmapped":2},
+                      "Tags":["t"]})");
+    auto v = viewOf(r);
+    auto children = (*v)["Children"].array();
+    ASSERT_EQ(children->count(), 1u);
+    auto child = children->objectAtIndex(0).dictionary();
+    EXPECT_EQ((*child)["Code"], Value("c1"));
+    EXPECT_EQ((*child)["Extra"], Value(int32_t{1}));  // through the element's own view
+    auto main = (*v)["Main"].dictionary();
+    EXPECT_EQ((*main)["Count"], Value(int32_t{5}));
+    EXPECT_TRUE((*main)["Unmapped"].isNil() || (*main)["Unmapped"].isNull());
+    EXPECT_EQ((*v)["Tags"].array()->objectAtIndex(0), Value("t"));
+}
+
+TEST(VnInfoBase, ArrayFromDictionaryArrayAndRevisions) {
+    auto list = objectFromJSONString(R"([{"Code":"1"},"skip",{"Code":"2"}])").array();
+    auto records = VnInfoBase::arrayFromDictionaryArray(VnTestChild::classObject(), *list);
+    ASSERT_EQ(records->count(), 2u);
+    EXPECT_EQ(records->objectAtIndex(1).as<VnTestChild>()->code(), "2");
+
+    VnRevisionedInfo three, five, one;
+    three.setRevision(3);
+    five.setRevision(5);
+    one.setRevision(1);
+    EXPECT_EQ(three.compareRevision(five), 1);
+    EXPECT_EQ(three.compareRevision(one), -1);
+    EXPECT_EQ(three.compareRevision(three), 0);
+}
+
+TEST(VnInfoBase, ServerDatesAreExactGregorianUtc) {
+    auto at = [](const char* text) { return VnInfoBase::dateFromShortStyleString(text); };
+    EXPECT_DOUBLE_EQ(at("15/01/2024 10:20:30")->seconds, 1705314030);
+    EXPECT_DOUBLE_EQ(at("29/02/2024 00:00:00")->seconds, 1709164800);
+    EXPECT_DOUBLE_EQ(at("01/03/2100 00:00:00")->seconds, 4107542400);
+    EXPECT_FALSE(at("29/02/2100 00:00:00"));
+    EXPECT_FALSE(at("15/01/2024"));
+    EXPECT_FALSE(at("15/01/2024 10:20:30 extra"));
+    EXPECT_FALSE(at("aa/01/2024 10:20:30"));
+    EXPECT_EQ(VnInfoBase::sharedWriteFormatter()->stringFromDate(plat::Date{1705314030}),
+              "15/01/2024 10:20:30");
+}
+
+TEST(NameSortingToken, LatinFirstNinesOthersZero) {
+    EXPECT_EQ(nameSortingToken("Apple"), "9Apple");
+    EXPECT_EQ(nameSortingToken("éclair"), "9éclair");
+    EXPECT_EQ(nameSortingToken("กขค"), "0กขค");
+    EXPECT_EQ(nameSortingToken("7 wonders"), "07 wonders");
+    EXPECT_EQ(nameSortingToken(""), "");
+}
