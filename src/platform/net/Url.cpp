@@ -195,8 +195,10 @@ std::optional<Url> Url::make(std::string_view scheme, std::string_view host,
     } else {
         text += host;
     }
-    if (port)
-        text += ":" + std::to_string(*port);
+    if (port) {
+        text += ':';
+        text += std::to_string(*port);
+    }
     text += path;
     if (query) {
         text += '?';
@@ -278,8 +280,10 @@ void Url::compose() {
         } else {
             text += host_;
         }
-        if (port_)
-            text += ":" + std::to_string(*port_);
+        if (port_) {
+            text += ':';
+            text += std::to_string(*port_);
+        }
     }
     text += path_;
     if (query_)

@@ -65,10 +65,10 @@ TEST(Base64Decoding, MalformedTextGivesNothingRatherThanPartialBytes) {
 
 TEST(Base64Decoding, ReadsBackEveryEncoding) {
     for (size_t length = 0; length <= 7; ++length) {
-        plat::Bytes bytes(length);
         for (int start = 0; start < 256; start += 37) {
+            plat::Bytes bytes;
             for (size_t i = 0; i < length; ++i)
-                bytes[i] = static_cast<uint8_t>(start + i * 101);
+                bytes.push_back(static_cast<uint8_t>(start + i * 101));
             EXPECT_EQ(dataWithBase64EncodedString(DataSupport::Base64Encode(bytes)), bytes)
                 << "length " << length << " start " << start;
         }
