@@ -1,0 +1,184 @@
+#include "vnlib/service/v2/VnClientServiceRemoteRequest.h"
+
+#include "platform/runloop/RunLoop.h"
+#include "vnlib/info/VnInfoBase.h"
+#include "vnlib/service/v2/VnClientServiceSession.h"
+#include "vnlib/service/v2/VnRemoteReturnValue.h"
+
+PLAT_DEFINE_CLASS(VnClientServiceRemoteRequest, VnRequestContext, [](auto& c) {
+    c.method("session_request:didFinishWithResult:",
+             &VnClientServiceRemoteRequest::session_request_didFinishWithResult)
+        .method("webmethod_request:didFinishWithResult:",
+                &VnClientServiceRemoteRequest::webmethod_request_didFinishWithResult);
+})
+PLAT_DEFINE_CLASS(VnClientServiceCommonRequest, VnClientServiceRemoteRequest, PLAT_NO_METHODS)
+
+namespace {
+[[noreturn]] void notImplemented() {
+    plat::raise(VnMethodNotImplementedException, "Method not implemented");
+}
+}  // namespace
+
+VnClientServiceRemoteRequest::VnClientServiceRemoteRequest(
+    const Ref<VnClientServiceSession>& session)
+    : session_(session) {}
+
+std::string VnClientServiceRemoteRequest::coreWebMethod() const {
+    notImplemented();
+}
+plat::Value VnClientServiceRemoteRequest::coreRequestObject() const {
+    notImplemented();
+}
+plat::Value VnClientServiceRemoteRequest::coreReturnValueWithJsonDictionary(
+    const Ref<plat::Dictionary>&) const {
+    notImplemented();
+}
+
+void VnClientServiceRemoteRequest::coreStart() {
+    auto owner = session();
+    if (!owner) {
+        coreQueueNotifyFinishWithResult(
+            VnRequestResult::failedResultWithErrorMessage("Session initiation failed"));
+        return;
+    }
+    remoteRequest_.reset();
+    sessionRequest_ = owner->newSessionEnsuringRequest();
+    sessionRequest_->startWithDelegate(self<VnClientServiceRemoteRequest>(), "session_");
+}
+
+void VnClientServiceRemoteRequest::session_request_didFinishWithResult(
+    Ref<VnRequestContext>, Ref<VnRequestResult> result) {
+    if (!running())
+        return;
+    if (!result || !result->succeed()) {
+        coreNotifyFinishWithResult(result ? result : VnRequestResult::cancel());
+        return;
+    }
+    coreRemoteRequestStart();
+}
+
+void VnClientServiceRemoteRequest::coreRemoteRequestStart() {
+    auto owner = session();
+    if (!owner) {
+        coreNotifyFinishWithResult(
+            VnRequestResult::failedResultWithErrorMessage("Session initiation failed"));
+        return;
+    }
+    remoteRequest_ = owner->webRequestWithWebMethod(coreWebMethod(), webMethodParams());
+    remoteRequest_->startWithDelegate(self<VnClientServiceRemoteRequest>(), "webmethod_");
+}
+
+void VnClientServiceRemoteRequest::webmethod_request_didFinishWithResult(
+    Ref<VnRequestContext>, Ref<VnRequestResult> result) {
+    if (!running())
+        return;
+    if (!result || !result->succeed()) {
+        coreNotifyFinishWithResult(result);
+        return;
+    }
+    coreNotifyFinishWithResult(VnRequestResult::resultWithRequestParams(
+        coreRequestObject(), mapReturnValue(result->returnValue()), nullptr));
+}
+
+plat::Value VnClientServiceRemoteRequest::mapReturnValue(const plat::Value& answer) const {
+    if (auto dictionary = answer.dictionary())
+        return coreReturnValueWithJsonDictionary(dictionary);
+    if (auto list = answer.array()) {
+        auto out = plat::MutableArray::make();
+        list->enumerate([&](const plat::Value& element) {
+            if (element.isNilOrNull())
+                return true;
+            auto dictionary = element.dictionary();
+            if (!dictionary)
+                dictionary = plat::makeDictionary({{plat::Value("Code"), element}});
+            plat::Value mapped = coreReturnValueWithJsonDictionary(dictionary);
+            if (!mapped.isNil())
+                out->addObject(mapped);
+            return true;
+        });
+        return plat::Value(out);
+    }
+    return answer;
+}
+
+plat::Value VnClientServiceRemoteRequest::webMethodParams() const {
+    plat::Value params = webParamsWithRequestObject(coreRequestObject());
+    auto dictionary = params.dictionary();
+    // A parameter record is sent as it is (it writes its own optional parameters).
+    if (!dictionary)
+        return params;
+    auto custom = customParams();
+    if (!custom || custom->count() == 0)
+        return params;
+
+    auto copy = dictionary->mutableCopy();
+    auto extra = plat::MutableDictionary::make();
+    custom->enumerateKeysAndObjects([&](const plat::Value& key, const plat::Value& value) {
+        if (!copy->objectForKey(key).isNil()) {
+            copy->setObject(value, key);
+        } else {
+            extra->setObject(value, key);
+        }
+        return true;
+    });
+    plat::Value existing = copy->objectForKey("optionalParams");
+    if (extra->count() > 0 && !existing.isNilOrNull()) {
+        if (auto items = existing.array()) {
+            items->enumerate([&](const plat::Value& item) {
+                auto entry = item.dictionary();
+                if (!entry)
+                    return true;
+                plat::Value key = entry->objectForKey("Key");
+                if (key.isNilOrNull() || !extra->objectForKey(key).isNil())
+                    return true;
+                plat::Value value = entry->objectForKey("Value");
+                extra->setObject(value.isNil() ? plat::Value::null() : value, key);
+                return true;
+            });
+        }
+        std::vector<plat::Value> list;
+        extra->enumerateKeysAndObjects([&](const plat::Value& key, const plat::Value& value) {
+            list.push_back(plat::Value(
+                plat::makeDictionary({{plat::Value("Key"), key}, {plat::Value("Value"), value}})));
+            return true;
+        });
+        copy->setObject(plat::Value(plat::Array::make(std::move(list))),
+                        plat::Value("optionalParams"));
+    }
+    return plat::Value(copy);
+}
+
+void VnClientServiceRemoteRequest::coreCancel() {
+    VnRequestContext::coreCancel();
+    if (auto step = std::move(sessionRequest_)) {
+        sessionRequest_.reset();
+        step->cancel();
+    }
+    if (auto call = std::move(remoteRequest_)) {
+        remoteRequest_.reset();
+        call->cancel();
+    }
+}
+
+VnClientServiceCommonRequest::VnClientServiceCommonRequest(
+    const Ref<VnClientServiceSession>& session, std::string webMethod, plat::Value requestObject,
+    const plat::Class* returnValueClass)
+    : VnClientServiceRemoteRequest(session),
+      webMethod_(std::move(webMethod)),
+      returnValueClass_(returnValueClass),
+      requestObject_(std::move(requestObject)) {
+    PLAT_PARAMETER_ASSERT(!webMethod_.empty());
+}
+
+plat::Value VnClientServiceCommonRequest::coreReturnValueWithJsonDictionary(
+    const Ref<plat::Dictionary>& dictionary) const {
+    if (!returnValueClass_)
+        return plat::Value();
+    auto object = returnValueClass_->make();
+    if (auto record = std::dynamic_pointer_cast<VnInfoBase>(object)) {
+        record->initWithDictionary(dictionary);
+    } else if (auto value = std::dynamic_pointer_cast<VnRemoteReturnValue>(object)) {
+        value->initWithDictionary(dictionary);
+    }
+    return plat::Value(object);
+}
