@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "platform/storage/InfoDictionary.h"
+#include "platform/storage/PropertyList.h"
 #include "platform/storage/ScopedEnvironment.h"
 
 using plat::InfoDictionary;
@@ -96,4 +97,21 @@ TEST_F(InfoDictionaryTest, TestsCanSetTheDictionary) {
     custom->setObject(Value("changed"), Value("AppCode"));  // the set dictionary is a copy
     EXPECT_EQ(InfoDictionary::objectForKey("AppCode"), Value("ORV_001"));
     EXPECT_TRUE(InfoDictionary::loadedPath().empty());
+}
+
+TEST(InfoDictionary, TheShippedInfoPlistReads) {
+    const auto path = std::filesystem::path(VARNEL_SOURCE_DIR) / "data" / "Info.plist";
+    std::ifstream in(path, std::ios::binary);
+    ASSERT_TRUE(in) << path;
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    Ref<plat::Error> error;
+    auto info = plat::PropertyList::propertyListWithData(
+                    std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()),
+                    nullptr, &error)
+                    .dictionary();
+    ASSERT_TRUE(info) << (error ? error->localizedDescription() : "");
+    auto shop = (*(*info)["ApplicationCustomization"].dictionary())["Shop"].dictionary();
+    EXPECT_EQ((*shop)["ShopAllDisplayName"], plat::Value("ทั้งหมด"));
+    EXPECT_TRUE((*info)["VndTraceEnabledGroupMap"].dictionary());
+    EXPECT_TRUE((*info)["CFBundleVersion"].string());
 }

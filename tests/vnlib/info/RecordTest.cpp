@@ -3,6 +3,9 @@
 #include "platform/core/KeyValueCoding.h"
 #include "platform/core/Property.h"
 #include "vnlib/dev/json/JSONKitDeserializing.h"
+#include "vnlib/dev/json/JSONKitSerializing.h"
+#include "vnlib/dev/kxjson/KxJsonParser.h"
+#include "vnlib/dev/kxjson/KxJsonWriter.h"
 #include "vnlib/dev/util/VndObjectProxyDictionary.h"
 #include "vnlib/info/VnInfo.h"
 
@@ -228,4 +231,32 @@ TEST(NameSortingToken, LatinFirstNinesOthersZero) {
     EXPECT_EQ(nameSortingToken("กขค"), "0กขค");
     EXPECT_EQ(nameSortingToken("7 wonders"), "07 wonders");
     EXPECT_EQ(nameSortingToken(""), "");
+}
+
+TEST(VnInfoBase, RoundTripsThroughBothCodecs) {
+    auto original = load(R"({"Code":"B9","Name":"นิตยสาร","PageCount":12,"IsFree":1,
+        "Published":"15/01/2024 10:20:30","Children":[{"Code":"c1","Count":2}],
+        "Options":[{"Key":"a","Value":1}],"Main":{"Count":5},"Hash":"ABC","Extra":"kept"})");
+    original->pageCount_ = 13;
+    // Fast writer, stream reader.
+    auto fastText = JSONString(original->proxyForJson().dictionary());
+    ASSERT_TRUE(fastText);
+    auto viaStream = std::make_shared<VnTestRecord>();
+    viaStream->initWithDictionary(KxJsonParser().objectWithString(*fastText).dictionary());
+    // Stream writer, fast reader.
+    auto streamText = KxJsonWriter().stringWithObject(original->proxyForJson());
+    ASSERT_TRUE(streamText);
+    auto viaFast = load(*streamText);
+    for (const auto& copy : {viaStream, viaFast}) {
+        EXPECT_EQ(copy->code(), "B9");
+        EXPECT_EQ(copy->name_, "นิตยสาร");
+        EXPECT_EQ(copy->pageCount_, 13);
+        EXPECT_TRUE(copy->isFree_);
+        EXPECT_DOUBLE_EQ(copy->published_->seconds, 1705314030);
+        ASSERT_EQ(copy->children_->count(), 1u);
+        EXPECT_EQ(copy->children_->objectAtIndex(0).as<VnTestChild>()->count_, 2);
+        EXPECT_EQ(copy->main_->count_, 5);
+        EXPECT_EQ(copy->hashString(), "abc");
+        EXPECT_EQ((*copy->persistentDictionary())["Extra"], Value("kept"));
+    }
 }
