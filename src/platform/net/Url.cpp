@@ -1,5 +1,7 @@
 #include "platform/net/Url.h"
 
+#include "platform/core/HexDigit.h"
+
 #include "platform/net/NetText.h"
 
 namespace plat {
@@ -9,16 +11,6 @@ using net_text::isDigit;
 
 bool isAlpha(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // Printable ASCII that may appear in URL text, and only complete percent escapes.
@@ -34,7 +26,7 @@ bool hasOnlyUrlCharacters(std::string_view text) {
         if (c == '%') {
             if (i + 2 >= text.size())
                 return false;
-            if (hexValue(text[i + 1]) < 0 || hexValue(text[i + 2]) < 0)
+            if (plat::hexDigitValue(text[i + 1]) < 0 || plat::hexDigitValue(text[i + 2]) < 0)
                 return false;
             i += 2;
         }
@@ -65,7 +57,7 @@ bool isValidIpLiteral(std::string_view host) {
     if (host.empty())
         return false;
     for (char c : host) {
-        if (hexValue(c) < 0 && c != ':' && c != '.')
+        if (plat::hexDigitValue(c) < 0 && c != ':' && c != '.')
             return false;
     }
     return host.find(':') != std::string_view::npos;
@@ -255,8 +247,8 @@ std::optional<std::string> Url::percentDecode(std::string_view text) {
         }
         if (i + 2 >= text.size())
             return std::nullopt;
-        const int high = hexValue(text[i + 1]);
-        const int low = hexValue(text[i + 2]);
+        const int high = plat::hexDigitValue(text[i + 1]);
+        const int low = plat::hexDigitValue(text[i + 2]);
         if (high < 0 || low < 0)
             return std::nullopt;
         out += static_cast<char>(high * 16 + low);

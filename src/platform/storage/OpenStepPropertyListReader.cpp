@@ -1,5 +1,7 @@
 #include "platform/storage/OpenStepPropertyListReader.h"
 
+#include "platform/core/HexDigit.h"
+
 #include <string>
 #include <vector>
 
@@ -13,16 +15,6 @@ namespace {
 bool isUnquotedChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
            c == '$' || c == '+' || c == '/' || c == ':' || c == '.' || c == '-';
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 class Parser {
@@ -187,7 +179,7 @@ class Parser {
                 break;
             if (c == ' ' || c == '\t' || c == '\n' || c == '\r')
                 continue;
-            const int v = hexDigit(c);
+            const int v = plat::hexDigitValue(c);
             if (v < 0)
                 failHere("invalid character in data");
             if (high < 0) {
@@ -212,9 +204,9 @@ class Parser {
     uint32_t hexEscape() {
         uint32_t v = 0;
         for (int k = 0; k < 4; ++k) {
-            if (atEnd() || hexDigit(s_[pos_]) < 0)
+            if (atEnd() || plat::hexDigitValue(s_[pos_]) < 0)
                 failHere("invalid \\U escape");
-            v = v << 4 | static_cast<uint32_t>(hexDigit(s_[pos_++]));
+            v = v << 4 | static_cast<uint32_t>(plat::hexDigitValue(s_[pos_++]));
         }
         return v;
     }

@@ -1,5 +1,7 @@
 #include "vnlib/dev/json/JSONDecoder.h"
 
+#include "platform/core/HexDigit.h"
+
 #include <array>
 #include <charconv>
 #include <cstdlib>
@@ -183,16 +185,6 @@ inline size_t jk_allowedSequenceLength(const uint8_t* s, const uint8_t* end) {
     if (ConvertSingleCodePointInUTF8(s, end, &next, &cp) != conversionOK)
         return 0;
     return static_cast<size_t>(next - s);
-}
-
-inline int hexValue(uint8_t c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 const Value& emptyString() {
@@ -588,7 +580,7 @@ bool Parser::parseStringSlow(JKParseToken& token, const uint8_t* quote, const ui
         for (int i = 0; i < 4; ++i) {
             if (s >= end_)
                 return failString("Invalid string.");
-            const int v = hexValue(*s);
+            const int v = plat::hexDigitValue(*s);
             if (v < 0) {
                 return failString(plat::format(
                     "Unexpected character found in \\u Unicode escape sequence.  Found '%c', "

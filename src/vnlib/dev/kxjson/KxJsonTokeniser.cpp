@@ -1,5 +1,7 @@
 #include "vnlib/dev/kxjson/KxJsonTokeniser.h"
 
+#include "platform/core/HexDigit.h"
+
 #include <cstdint>
 #include <string_view>
 
@@ -16,21 +18,11 @@ bool isDigit(uint8_t c) {
     return c >= '0' && c <= '9';
 }
 
-int hexValue(uint8_t c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Four hexadecimal digits of either case; false when any is not one.
 bool readHexQuad(const uint8_t* p, uint32_t* value) {
     uint32_t v = 0;
     for (int k = 0; k < 4; ++k) {
-        const int h = hexValue(p[k]);
+        const int h = plat::hexDigitValue(p[k]);
         if (h < 0)
             return false;
         v = (v << 4) | static_cast<uint32_t>(h);
