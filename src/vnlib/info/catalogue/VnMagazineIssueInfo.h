@@ -1,0 +1,148 @@
+#pragma once
+// VnMagazineIssueInfo: an item of the catalogue (a book, a magazine issue or a newspaper issue),
+// as the listing, lookup and lending calls answer it and as the local library keeps it. Besides
+// the service's fields it carries sorting tokens for names and issue dates, its kind (from
+// "Type"), the content formats it is offered in ("SupportedMediaFormats") and a few fields of
+// local reading state. Issue and sale dates travel as "yyyy/MM/dd", the return date as
+// "ddMMyyyy".
+// VnBookDetail: the same record, as the book-detail call answers it.
+// VnMagazineIssueInfoGroup: a named group of items.
+#include <optional>
+#include <string>
+
+#include "vnlib/info/VnInfoWithCover.h"
+
+class VnMagazineIssueInfo : public VnInfoWithCover {
+    PLAT_CLASS(VnMagazineIssueInfo)
+  public:
+    // No prices, currency "THB", content formats [1] (page images).
+    VnMagazineIssueInfo();
+
+    // ---- Properties with behaviour ----
+    const std::optional<std::string>& magazineName() const { return magazineName_; }
+    // Also sets the name's sorting token.
+    void setMagazineName(std::optional<std::string> name);
+    const std::optional<std::string>& magazineNameSortingToken() const {
+        return magazineNameSortingToken_;
+    }
+    const std::optional<std::string>& issueName() const { return issueName_; }
+    void setIssueName(std::optional<std::string> name);
+    const std::optional<std::string>& issueNameSortingToken() const {
+        return issueNameSortingToken_;
+    }
+    const std::optional<std::string>& parentCode() const { return parentCode_; }
+    // An empty code is kept as none; any change drops the issue-date sorting token.
+    void setParentCode(std::optional<std::string> code);
+    const std::optional<plat::Date>& issueDate() const { return issueDate_; }
+    void setIssueDate(std::optional<plat::Date> date);
+    // The issue date, pushed 60 seconds later for an item without a parent code, so that among
+    // items of one date those belonging to a title come first. Worked out on first read.
+    std::optional<plat::Date> issueDateSortingToken() const;
+    // 0 for a magazine issue ("Type" is "Magazine"), 1 for anything else. Setting it changes
+    // nothing: the kind always follows the type.
+    int32_t bookKind() const;
+    void setBookKind(int32_t) {}
+    // "THB" while no currency text is held.
+    std::optional<std::string> printListPriceCurrency() const;
+    void setPrintListPriceCurrency(std::optional<std::string> currency) {
+        printListPriceCurrency_ = std::move(currency);
+    }
+    const std::optional<std::string>& returnDate() const { return returnDate_; }
+    // Also sets returnDateValue from the "ddMMyyyy" text (none when it is not such a day).
+    void setReturnDate(std::optional<std::string> text);
+    // EPUB when offered, else page images.
+    int32_t defaultFormat() const;
+    bool supportsContentFormat(int32_t format) const;
+    // "Magazine | Issue" for a magazine issue with a magazine name, else the issue name.
+    std::optional<std::string> issueFullDisplayName() const;
+    float coverPriceBaht() const { return static_cast<float>(printListPrice_); }
+
+    // ---- Plain properties ----
+    std::optional<std::string> headCode_;
+    std::optional<plat::Date> modifiedDate_;
+    int32_t pageCount_ = 0;
+    Ref<plat::Array> prices_;  // VnPriceInfo
+    std::optional<plat::Date> pricesExpire_;
+    std::optional<std::string> coverUrl_;
+    bool isPurchased_ = false;
+    Ref<plat::Array> pageArray_;  // VnPageInfo, filled by the page request; never written
+    std::optional<std::string> type_;
+    std::optional<std::string> itemCode_;
+    bool isFreeContent_ = false;
+    double printListPrice_ = 0;
+    int32_t revision_ = 0;
+    bool hiddenFromLibrary_ = false;  // local state, never written
+    int32_t sortIndex_ = 0;
+    bool finished_ = false;
+    bool readed_ = false;
+    std::optional<std::string> author_;
+    std::optional<std::string> category_;
+    bool isSample_ = false;  // a locally kept sample copy; never written
+    std::optional<std::string> publisher_;
+    std::optional<std::string> authorImage_;
+    std::optional<std::string> publisherImage_;
+    std::optional<std::string> primaryCategoryImage_;
+    std::optional<std::string> secondaryCategoryImage_;
+    std::optional<std::string> ISBN_;
+    double fileSize_ = 0;
+    std::optional<std::string> primaryCategoryName_;
+    std::optional<std::string> secondaryCategoryName_;
+    std::optional<std::string> authorLink_;
+    std::optional<std::string> publisherLink_;
+    std::optional<std::string> primaryCategoryLink_;
+    std::optional<std::string> secondaryCategoryLink_;
+    std::optional<std::string> country_;
+    std::optional<plat::Date> varnelSaleDate_;
+    std::optional<std::string> language_;
+    int32_t supportInteractiveImage_ = 0;
+    int32_t supportInteractiveVideo_ = 0;
+    int32_t supportInteractiveAudio_ = 0;
+    double interactiveSize_ = 0;
+    int32_t bestSellerPrimaryCateRank_ = 0;
+    int32_t bestSellerSecondaryCateRank_ = 0;
+    int32_t bestSellerRank_ = 0;
+    int32_t remainingIssues_ = 0;
+    int32_t totalIssues_ = 0;
+    std::optional<std::string> borrowDate_;  // the service's text
+    std::optional<std::string> dueDate_;     // the service's text
+    int8_t subscriptionRequire_ = 0;
+    int8_t available_ = 0;
+    int32_t reserverCount_ = 0;
+    std::optional<plat::Date> returnDateValue_;
+    int32_t bookStatus_ = 0;
+    int8_t isGetSample_ = 0;
+    int32_t readDirection_ = 0;
+    int8_t asReadNow_ = 0;
+    std::optional<std::string> summary_;
+
+    // ---- Record mapping ----
+    const plat::Class* _classForPropertyDeserialization(const std::string& name) const override;
+    std::vector<std::string> coreSerializationExcludedPropertyNames() const override;
+    std::vector<std::string> _propertyNameSetForCustomWrite() const override;
+    void setSerializedValue(const plat::Value& value, const std::string& key) override;
+    plat::Value serializedValueForPropertyName(const std::string& name) const override;
+    void additionalLoadFromDictionary(const Ref<plat::Dictionary>& dictionary) override;
+
+  private:
+    std::optional<std::string> magazineName_;
+    std::optional<std::string> magazineNameSortingToken_;
+    std::optional<std::string> issueName_;
+    std::optional<std::string> issueNameSortingToken_;
+    std::optional<std::string> parentCode_;
+    std::optional<plat::Date> issueDate_;
+    mutable std::optional<plat::Date> issueDateSortingToken_;
+    std::optional<std::string> printListPriceCurrency_;
+    std::optional<std::string> returnDate_;
+    Ref<plat::Array> supportedFormats_;  // numbers of the content formats offered
+};
+
+class VnBookDetail : public VnMagazineIssueInfo {
+    PLAT_CLASS(VnBookDetail)
+};
+
+class VnMagazineIssueInfoGroup : public plat::Object {
+    PLAT_CLASS(VnMagazineIssueInfoGroup)
+  public:
+    std::string groupName_;
+    Ref<plat::MutableArray> magIssueInfos_ = plat::MutableArray::make();  // VnMagazineIssueInfo
+};
