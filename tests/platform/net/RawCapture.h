@@ -55,10 +55,10 @@ class RawCapture {
             data.append(buffer, static_cast<size_t>(n));
         }
         head_ = data.substr(0, data.find("\r\n\r\n") + 2);
+        done_ = true;  // before the reply: the client may look as soon as it has the answer
         const std::string reply = "HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n";
         ::send(client, reply.data(), reply.size(), MSG_NOSIGNAL);
         ::close(client);
-        done_ = true;
     }
 
     int fd_ = -1;
