@@ -412,6 +412,8 @@ struct PropertyRegistrar {
                 if constexpr (std::is_same_v<V, Ref<Array>> || std::is_same_v<V, Ref<Dictionary>>) {
                     if (copies && value)
                         value = value->copy();
+                } else {
+                    (void)copies;
                 }
                 std::invoke(member, self) = std::move(value);
             };

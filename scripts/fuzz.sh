@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for a while.
+#   scripts/fuzz.sh [seconds per target, default 60]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-packages.sh
+if ! command -v clang++ >/dev/null || ! dpkg-query -W libclang-rt-14-dev >/dev/null 2>&1; then
+  sudo_cmd=""; [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd apt-get update
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y --no-install-recommends clang libclang-rt-14-dev
+fi
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+seconds="${1:-60}"
+mkdir -p build/fuzz/corpus/json
+build/fuzz/fuzz/json_reader_fuzzer -max_total_time="$seconds" -max_len=4096 build/fuzz/corpus/json
