@@ -1,11 +1,15 @@
 // varnel-demo-service [port]: runs the stand-in library service on 127.0.0.1 (on a free port
-// when none is given), prints its URLs and serves until interrupted.
+// when none is given) over the sample catalogue, and its store service on the next port (or a
+// free one), prints their URLs and serves until interrupted.
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <string>
 
 #include "demo-service/DemoService.h"
+#include "demo-service/SampleCatalogue.h"
+#include "demo-service/V2WebMethods.h"
+#include "demo-service/V3StoreService.h"
 
 int main(int argc, char** argv) {
     int port = 0;
@@ -30,15 +34,27 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+    demo::SampleCatalogue catalogue;
     demo::DemoService service;
+    demo::registerVersion2Methods(service, catalogue);
     if (!service.start(port)) {
         std::cerr << "varnel-demo-service: cannot listen on 127.0.0.1:" << port << "\n";
         return 1;
     }
-    std::cout << service.baseUrl() << "\n" << service.serviceUrl() << std::endl;
+    demo::DemoService storeService;
+    demo::registerStoreService(storeService, catalogue);
+    if (!storeService.start(port ? port + 1 : 0)) {
+        std::cerr << "varnel-demo-service: cannot start the store service\n";
+        service.stop();
+        return 1;
+    }
+    std::cout << service.baseUrl() << "\n"
+              << service.serviceUrl() << "\n"
+              << storeService.serviceUrl() << std::endl;
 
     int received = 0;
     sigwait(&stopSignals, &received);
+    storeService.stop();
     service.stop();
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "platform/runloop/RunLoop.h"
 #include "vnlib/info/VnInfoBase.h"
 #include "vnlib/service/v2/VnClientServiceSession.h"
+#include "vnlib/service/v2/VnCustomParams.h"
 #include "vnlib/service/v2/VnRemoteReturnValue.h"
 
 PLAT_DEFINE_CLASS(VnClientServiceRemoteRequest, VnRequestContext, [](auto& c) {
@@ -102,50 +103,8 @@ plat::Value VnClientServiceRemoteRequest::mapReturnValue(const plat::Value& answ
 }
 
 plat::Value VnClientServiceRemoteRequest::webMethodParams() const {
-    plat::Value params = webParamsWithRequestObject(coreRequestObject());
-    auto dictionary = params.dictionary();
-    // A parameter record is sent as it is (it writes its own optional parameters).
-    if (!dictionary)
-        return params;
-    auto custom = customParams();
-    if (!custom || custom->count() == 0)
-        return params;
-
-    auto copy = dictionary->mutableCopy();
-    auto extra = plat::MutableDictionary::make();
-    custom->enumerateKeysAndObjects([&](const plat::Value& key, const plat::Value& value) {
-        if (!copy->objectForKey(key).isNil()) {
-            copy->setObject(value, key);
-        } else {
-            extra->setObject(value, key);
-        }
-        return true;
-    });
-    plat::Value existing = copy->objectForKey("optionalParams");
-    if (extra->count() > 0 && !existing.isNilOrNull()) {
-        if (auto items = existing.array()) {
-            items->enumerate([&](const plat::Value& item) {
-                auto entry = item.dictionary();
-                if (!entry)
-                    return true;
-                plat::Value key = entry->objectForKey("Key");
-                if (key.isNilOrNull() || !extra->objectForKey(key).isNil())
-                    return true;
-                plat::Value value = entry->objectForKey("Value");
-                extra->setObject(value.isNil() ? plat::Value::null() : value, key);
-                return true;
-            });
-        }
-        std::vector<plat::Value> list;
-        extra->enumerateKeysAndObjects([&](const plat::Value& key, const plat::Value& value) {
-            list.push_back(plat::Value(
-                plat::makeDictionary({{plat::Value("Key"), key}, {plat::Value("Value"), value}})));
-            return true;
-        });
-        copy->setObject(plat::Value(plat::Array::make(std::move(list))),
-                        plat::Value("optionalParams"));
-    }
-    return plat::Value(copy);
+    return VnMergeCustomParams(webParamsWithRequestObject(coreRequestObject()), customParams(),
+                               coreWebMethod());
 }
 
 void VnClientServiceRemoteRequest::coreCancel() {

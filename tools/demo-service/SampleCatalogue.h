@@ -1,0 +1,227 @@
+#pragma once
+// demo::SampleCatalogue: the seeded sample library behind the demo service, in one place: books,
+// magazines and newspapers with their issues (Thai and English titles), prices, categories,
+// store-front groups, member accounts, and each member's loans, reservations, borrow history,
+// wish list and reading marks. The catalogue itself is fixed once made; accounts and member state
+// change through the operations below. Every member function is thread-safe.
+//
+//   demo::SampleCatalogue catalogue;
+//   const demo::SampleItem* book = catalogue.findItem("BK0001");
+//   auto outcome = catalogue.borrow("somchai@example.com", "BK0001");
+//
+// Times are seconds since 1970 (UTC). Member state is keyed by the account's user name compared
+// without ASCII case.
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace demo {
+
+enum class ItemKind { Book, MagazineIssue, NewspaperIssue };
+
+struct SamplePrice {
+    std::string currency = "THB";
+    double price = 0;
+    std::string method = "FREE";  // "FREE", "INAPP"
+    std::string purchaseCode;
+};
+
+struct SampleCategory {
+    std::string code;
+    std::string name;
+    std::string type;  // "Book" or "Magazine"
+    std::vector<SampleCategory> subcategories;
+};
+
+// A book, or an issue of a magazine or newspaper title.
+struct SampleItem {
+    std::string code;
+    ItemKind kind = ItemKind::Book;
+    std::string title;
+    std::string titleCode;  // the magazine or newspaper title; empty for books
+    std::string author;
+    std::string publisher;
+    std::string categoryCode;
+    std::string language;   // "th" or "en"
+    std::string issueDate;  // "yyyy/MM/dd"
+    std::string isbn;
+    std::string summary;
+    int pageCount = 0;
+    int64_t fileSize = 0;
+    std::vector<SamplePrice> prices;
+    int libraryCopies = 0;  // 0: not lent by the library
+    int sortIndex = 0;
+
+    bool isFree() const;
+};
+
+// A magazine or newspaper title with its issues, newest last.
+struct SampleTitle {
+    std::string code;
+    ItemKind kind = ItemKind::MagazineIssue;
+    std::string name;
+    std::string summary;
+    std::string categoryCode;
+    double price = 0;
+    std::vector<std::string> issueCodes;
+    int sortIndex = 0;
+};
+
+// A store-front group: a titled list of items, or of further groups.
+struct SampleShopGroup {
+    std::string id;
+    std::string title;
+    int type = 0;
+    std::vector<std::string> itemCodes;
+    std::vector<std::string> subgroupIds;
+};
+
+struct SampleAccount {
+    std::string username;
+    std::string password;  // kept in clear: this is sample data
+    int method = 1;        // 1 standard, 2 MD5, any other: salted standard
+    std::string salt;
+    std::string firstName;
+    std::string lastName;
+    int userId = 0;
+    bool isTestAccount = false;
+    bool isLibrarian = false;  // may sign in for other members
+};
+
+struct SampleLoan {
+    std::string itemCode;  // the loan's own code
+    std::string bookCode;
+    int64_t borrowed = 0;
+    int64_t due = 0;
+    bool extended = false;
+};
+
+struct SampleReservation {
+    std::string itemCode;  // the reservation's own code
+    std::string bookCode;
+    int64_t reserved = 0;
+    int64_t claimValidUntil = 0;  // 0 until a copy is held for the member
+};
+
+struct SampleHistoryEntry {
+    std::string bookCode;
+    int64_t borrowed = 0;
+    int64_t returned = 0;
+};
+
+struct SampleBookmark {
+    int id = 0;
+    std::string issueCode;
+    std::string markName;
+    int pageIndex = 0;
+    int chapterIndex = 0;
+    int amountPage = 0;
+};
+
+// The outcome of a member operation, as the service reports it.
+struct Outcome {
+    bool success = false;
+    std::string message;
+    std::string messageTH;
+    int resultCode = 0;  // 0 done; 1 not signed in; 2 unknown item; 3 refused
+
+    static Outcome done(std::string message, std::string messageTH);
+    static Outcome refused(int code, std::string message, std::string messageTH);
+};
+
+class SampleCatalogue {
+  public:
+    static constexpr int kLoanDays = 14;
+    static constexpr int kExtensionDays = 7;
+    static constexpr size_t kLoanLimit = 5;
+
+    // Seeds the catalogue; member loans are dated relative to `now` (the current time when 0).
+    explicit SampleCatalogue(int64_t now = 0);
+
+    // ---- The catalogue (fixed) ----
+    const std::vector<SampleItem>& items() const { return items_; }
+    const std::vector<SampleTitle>& titles() const { return titles_; }
+    // Categories of "Book" or "Magazine".
+    std::vector<SampleCategory> categories(std::string_view type) const;
+    const SampleItem* findItem(std::string_view code) const;
+    const SampleTitle* findTitle(std::string_view code) const;
+    const SampleShopGroup* findShopGroup(std::string_view id) const;
+    // Whether the item lies in the category or one of its subcategories.
+    bool inCategory(const SampleItem& item, std::string_view categoryCode) const;
+    // Books and issues that the library lends.
+    std::vector<const SampleItem*> libraryItems() const;
+    // Library copies not lent out right now.
+    int availableCopies(std::string_view bookCode) const;
+    int reserverCount(std::string_view bookCode) const;
+    int64_t now() const { return now_; }
+
+    // ---- Accounts ----
+    std::optional<SampleAccount> account(std::string_view username) const;
+    // False when the user name is taken.
+    bool addAccount(SampleAccount account);
+    bool setPassword(std::string_view username, std::string password);
+    // The user name that a session token of a past sign-in belongs to.
+    void rememberSessionToken(std::string token, std::string username);
+    std::optional<std::string> userForSessionToken(std::string_view token) const;
+
+    // ---- Member state ----
+    std::vector<SampleLoan> loans(std::string_view username) const;
+    std::vector<SampleReservation> reservations(std::string_view username) const;
+    // Newest first.
+    std::vector<SampleHistoryEntry> history(std::string_view username) const;
+    Outcome borrow(std::string_view username, std::string_view bookCode);
+    Outcome returnLoan(std::string_view username, std::string_view loanCode);
+    Outcome extendLoan(std::string_view username, std::string_view loanCode);
+    Outcome reserve(std::string_view username, std::string_view bookCode);
+    Outcome cancelReservation(std::string_view username, std::string_view bookCode);
+    Outcome claimReservation(std::string_view username, std::string_view reservationCode);
+    // Free items a member has taken.
+    Outcome takeFreeItem(std::string_view username, std::string_view bookCode);
+    bool hasItem(std::string_view username, std::string_view bookCode) const;
+    // Moves every loan of one member to another; answers the moved book codes.
+    std::vector<std::string> transferLoans(std::string_view from, std::string_view to);
+
+    bool addToWishlist(std::string_view username, std::string_view code);
+    bool removeFromWishlist(std::string_view username, std::string_view code);
+    std::vector<std::string> wishlist(std::string_view username) const;
+    int addBookmark(std::string_view username, SampleBookmark bookmark);
+    bool removeBookmark(std::string_view username, int bookmarkId);
+    std::vector<SampleBookmark> bookmarks(std::string_view username) const;
+    void setLastPage(std::string_view username, std::string_view issueCode, int pageIndex);
+    std::optional<int> lastPage(std::string_view username, std::string_view issueCode) const;
+
+  private:
+    struct Member {
+        std::vector<SampleLoan> loans;
+        std::vector<SampleReservation> reservations;
+        std::vector<SampleHistoryEntry> history;
+        std::set<std::string> freeItems;
+        std::vector<std::string> wishlist;
+        std::vector<SampleBookmark> bookmarks;
+        std::map<std::string, int> lastPages;
+    };
+    static std::string key(std::string_view username);
+    Member& member(std::string_view username);
+    const Member* findMember(std::string_view username) const;
+    int lentCopies(std::string_view bookCode) const;
+    void seed();
+
+    int64_t now_;
+    std::vector<SampleItem> items_;
+    std::vector<SampleTitle> titles_;
+    std::vector<SampleCategory> categories_;
+    std::vector<SampleShopGroup> shopGroups_;
+
+    mutable std::mutex mutex_;
+    std::map<std::string, SampleAccount> accounts_;
+    std::map<std::string, Member> members_;
+    std::map<std::string, std::string> sessionTokens_;
+    int nextCode_ = 1;
+};
+
+}  // namespace demo

@@ -1,0 +1,35 @@
+#pragma once
+// demo::registerStoreService: the version-3 store service, served by a DemoService of its own
+// (its own URL; web methods under "/store.svc"). Every call must carry the token headers
+// "TokenVersion" (2), "Authorization" (Token token="...") and "Varnel-AppCode"; every call except
+// "GetItemReview", "GetItemRating" and "SubmitItemReview" must also carry the same token in the
+// body's "tokenContext". The token is "guest" before sign-in and the member's session token
+// after; calls about the member's own things (wish lists, follows, own rating, submissions) are
+// refused to guests. A refused call gets a 500 reply with the reason.
+//
+// It answers the store front (feature groups "0.feature_all", "0.feature_book",
+// "0.feature_magazine", "0.feature_hdbook" with rows of entries, top-seller charts and the
+// category menu), promotions, messages and their unread counts, catalogue lookups, search,
+// related books, reviews, ratings and item messages, wish lists and follows, from the sample
+// catalogue (the wish list is the one the version-2 wish-list methods change).
+//
+//   demo::SampleCatalogue catalogue;
+//   demo::DemoService store;
+//   demo::registerStoreService(store, catalogue);
+//   store.start();  // the client's store service URL is store.serviceUrl()
+#include <string>
+
+#include "demo-service/DemoService.h"
+#include "demo-service/SampleCatalogue.h"
+
+namespace demo {
+
+inline constexpr const char* kStoreServicePath = "/store.svc";
+
+// Sets the service path and registers every store web method. Session tokens are those the
+// catalogue remembers from version-2 sign-ins; `appCode`, when not empty, is the only application
+// code accepted. The catalogue must outlive the service.
+void registerStoreService(DemoService& storeService, const SampleCatalogue& catalogue,
+                          std::string appCode = {});
+
+}  // namespace demo
