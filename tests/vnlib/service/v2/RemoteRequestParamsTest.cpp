@@ -8,6 +8,7 @@
 #include "vnlib/dev/udid/VndUDID.h"
 #include "vnlib/service/v2/VnClientServiceConfiguration.h"
 #include "vnlib/service/v2/VnClientServiceSession.h"
+#include "vnlib/service/v2/VnObjectConverter.h"
 #include "vnlib/service/v2/VnRemoteReturnValue.h"
 
 using plat::Value;
@@ -121,4 +122,32 @@ TEST(VnClientServiceSession, SmallHelpersAndConfiguration) {
     ASSERT_TRUE(optional);
     EXPECT_EQ((*optional->objectAtIndex(0).dictionary())["Value"], Value("3.1"));
     plat::InfoDictionary::setDictionary(nullptr);
+}
+
+namespace {
+class UpperCodeConverter : public VnSelectorObjectConverter {
+  public:
+    using VnSelectorObjectConverter::VnSelectorObjectConverter;
+    bool respondsToSelector(plat::Selector sel) const override {
+        return sel == plat::Selector("codeOf:");
+    }
+    void forwardInvocation(plat::Invocation& inv) override {
+        auto d = std::dynamic_pointer_cast<plat::Dictionary>(
+            std::any_cast<Ref<plat::Object>>(inv.arguments()[0]));
+        inv.setReturnValue(std::any((*d)["Code"]));
+    }
+};
+}  // namespace
+
+TEST(VnObjectConverter, TheBaseAnswersNothingAndTheSelectorFormAsksItself) {
+    auto d = json(R"({"Code":"x"})");
+    EXPECT_TRUE(VnObjectConverter().objectWithDictionary(d).isNil());
+    auto converter = std::make_shared<UpperCodeConverter>(plat::Selector("codeOf:"));
+    EXPECT_EQ(converter->objectWithDictionary(d), Value("x"));
+    EXPECT_TRUE(std::make_shared<VnSelectorObjectConverter>(plat::Selector("missing:"))
+                    ->objectWithDictionary(d)
+                    .isNil());
+    auto item =
+        VnInfoBase::withDictionary<VnOptionalParamItem>(json(R"({"Key":"start","Value":"0"})"));
+    EXPECT_EQ(item->Key, "start");
 }
