@@ -3,7 +3,7 @@
 #include "platform/runloop/RunLoop.h"
 #include "vnlib/info/VnInfoBase.h"
 #include "vnlib/service/v2/VnClientServiceSession.h"
-#include "vnlib/service/v2/VnCustomParams.h"
+#include "vnlib/service/v2/VnRemoteCallSupport.h"
 #include "vnlib/service/v2/VnRemoteReturnValue.h"
 
 PLAT_DEFINE_CLASS(VnClientServiceRemoteRequest, VnRequestContext, [](auto& c) {
@@ -82,24 +82,9 @@ void VnClientServiceRemoteRequest::webmethod_request_didFinishWithResult(
 }
 
 plat::Value VnClientServiceRemoteRequest::mapReturnValue(const plat::Value& answer) const {
-    if (auto dictionary = answer.dictionary())
+    return VnMapRemoteAnswer(answer, [this](const Ref<plat::Dictionary>& dictionary) {
         return coreReturnValueWithJsonDictionary(dictionary);
-    if (auto list = answer.array()) {
-        auto out = plat::MutableArray::make();
-        list->enumerate([&](const plat::Value& element) {
-            if (element.isNilOrNull())
-                return true;
-            auto dictionary = element.dictionary();
-            if (!dictionary)
-                dictionary = plat::makeDictionary({{plat::Value("Code"), element}});
-            plat::Value mapped = coreReturnValueWithJsonDictionary(dictionary);
-            if (!mapped.isNil())
-                out->addObject(mapped);
-            return true;
-        });
-        return plat::Value(out);
-    }
-    return answer;
+    });
 }
 
 plat::Value VnClientServiceRemoteRequest::webMethodParams() const {
@@ -131,13 +116,5 @@ VnClientServiceCommonRequest::VnClientServiceCommonRequest(
 
 plat::Value VnClientServiceCommonRequest::coreReturnValueWithJsonDictionary(
     const Ref<plat::Dictionary>& dictionary) const {
-    if (!returnValueClass_)
-        return plat::Value();
-    auto object = returnValueClass_->make();
-    if (auto record = std::dynamic_pointer_cast<VnInfoBase>(object)) {
-        record->initWithDictionary(dictionary);
-    } else if (auto value = std::dynamic_pointer_cast<VnRemoteReturnValue>(object)) {
-        value->initWithDictionary(dictionary);
-    }
-    return plat::Value(object);
+    return VnReturnValueOfClass(returnValueClass_, dictionary);
 }

@@ -1,6 +1,6 @@
 #include "vnlib/service/v3/VnServiceRemoteRequest.h"
 
-#include "vnlib/service/v2/VnCustomParams.h"
+#include "vnlib/service/v2/VnRemoteCallSupport.h"
 
 #include "platform/core/Log.h"
 #include "vnlib/info/VnInfoBase.h"
@@ -89,24 +89,9 @@ void VnServiceRemoteRequest::webmethod_request_didFinishWithResult(Ref<VnRequest
 }
 
 plat::Value VnServiceRemoteRequest::mapReturnValue(const plat::Value& answer) const {
-    if (auto dictionary = answer.dictionary())
+    return VnMapRemoteAnswer(answer, [this](const Ref<plat::Dictionary>& dictionary) {
         return coreReturnValueWithJsonDictionary(dictionary);
-    if (auto list = answer.array()) {
-        auto out = plat::MutableArray::make();
-        list->enumerate([&](const plat::Value& element) {
-            if (element.isNilOrNull())
-                return true;
-            auto dictionary = element.dictionary();
-            if (!dictionary)
-                dictionary = plat::makeDictionary({{plat::Value("Code"), element}});
-            plat::Value mapped = coreReturnValueWithJsonDictionary(dictionary);
-            if (!mapped.isNil())
-                out->addObject(mapped);
-            return true;
-        });
-        return plat::Value(out);
-    }
-    return answer;
+    });
 }
 
 void VnServiceRemoteRequest::coreCancel() {
@@ -131,15 +116,5 @@ VnServiceCommonRequest::VnServiceCommonRequest(Ref<VnServiceConnection> connecti
 
 plat::Value VnServiceCommonRequest::coreReturnValueWithJsonDictionary(
     const Ref<plat::Dictionary>& dictionary) const {
-    if (!returnValueClass_)
-        return plat::Value();
-    auto object = returnValueClass_->make();
-    if (!object)
-        return plat::Value();
-    if (auto record = std::dynamic_pointer_cast<VnInfoBase>(object)) {
-        record->initWithDictionary(dictionary);
-    } else if (auto value = std::dynamic_pointer_cast<VnRemoteReturnValue>(object)) {
-        value->initWithDictionary(dictionary);
-    }
-    return plat::Value(object);
+    return VnReturnValueOfClass(returnValueClass_, dictionary);
 }

@@ -1,6 +1,8 @@
-#include "vnlib/service/v2/VnCustomParams.h"
+#include "vnlib/service/v2/VnRemoteCallSupport.h"
 
 #include "platform/core/Log.h"
+#include "vnlib/info/VnInfoBase.h"
+#include "vnlib/service/v2/VnRemoteReturnValue.h"
 
 namespace {
 
@@ -77,4 +79,40 @@ plat::Value VnMergeCustomParams(const plat::Value& params, const Ref<plat::Dicti
                   names.c_str());
     }
     return plat::Value(body);
+}
+
+plat::Value VnMapRemoteAnswer(
+    const plat::Value& answer,
+    const std::function<plat::Value(const Ref<plat::Dictionary>&)>& mapOne) {
+    if (auto dictionary = answer.dictionary())
+        return mapOne(dictionary);
+    auto list = answer.array();
+    if (!list)
+        return answer;
+    auto out = plat::MutableArray::make();
+    list->enumerate([&](const plat::Value& element) {
+        if (element.isNilOrNull())
+            return true;
+        auto dictionary = element.dictionary();
+        if (!dictionary)
+            dictionary = plat::makeDictionary({{plat::Value("Code"), element}});
+        plat::Value mapped = mapOne(dictionary);
+        if (!mapped.isNil())
+            out->addObject(mapped);
+        return true;
+    });
+    return plat::Value(out);
+}
+
+plat::Value VnReturnValueOfClass(const plat::Class* returnValueClass,
+                                 const Ref<plat::Dictionary>& dictionary) {
+    if (!returnValueClass)
+        return plat::Value();
+    auto object = returnValueClass->make();
+    if (auto record = std::dynamic_pointer_cast<VnInfoBase>(object)) {
+        record->initWithDictionary(dictionary);
+    } else if (auto value = std::dynamic_pointer_cast<VnRemoteReturnValue>(object)) {
+        value->initWithDictionary(dictionary);
+    }
+    return plat::Value(object);
 }
