@@ -24,6 +24,16 @@ namespace demo {
 
 enum class ItemKind { Book, MagazineIssue, NewspaperIssue };
 
+// The text the services give an item kind: "Book", "Magazine" or "Newspaper".
+constexpr const char* itemKindName(ItemKind kind) {
+    switch (kind) {
+        case ItemKind::Book: return "Book";
+        case ItemKind::MagazineIssue: return "Magazine";
+        case ItemKind::NewspaperIssue: return "Newspaper";
+    }
+    return "Book";
+}
+
 struct SamplePrice {
     std::string currency = "THB";
     double price = 0;

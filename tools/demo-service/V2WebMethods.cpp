@@ -153,17 +153,6 @@ Json notSignedIn() {
     return boolReply(Outcome::refused(1, "Please sign in first.", "กรุณาเข้าสู่ระบบก่อน"));
 }
 
-const char* typeName(ItemKind kind) {
-    switch (kind) {
-        case ItemKind::Book:
-            return "Book";
-        case ItemKind::MagazineIssue:
-            return "Magazine";
-        case ItemKind::NewspaperIssue:
-            return "Newspaper";
-    }
-    return "Book";
-}
 
 template <class T>
 std::vector<T> page(const std::vector<T>& all, int64_t start, int64_t length) {
@@ -215,7 +204,7 @@ class Replies {
                     {"IssueDate", item.issueDate},
                     {"CoverUrl", url("/covers/" + item.code + ".jpg")},
                     {"IsPurchased", user && catalogue_.hasItem(*user, item.code)},
-                    {"Type", typeName(item.kind)},
+                    {"Type", itemKindName(item.kind)},
                     {"ItemCode", item.code},
                     {"IsFreeContent", item.isFree()},
                     {"SortIndex", item.sortIndex},
@@ -347,7 +336,7 @@ class Replies {
         const SampleItem* book = catalogue_.findItem(h.bookCode);
         return {{"BookCode", h.bookCode},
                 {"BookName", book ? book->title : h.bookCode},
-                {"BookType", book ? typeName(book->kind) : "Book"},
+                {"BookType", book ? itemKindName(book->kind) : "Book"},
                 {"BookHeaderName", book ? book->author : ""},
                 {"BorrowDateValue", serverDate(h.borrowed)},
                 {"ReturnDateValue", serverDate(h.returned)},

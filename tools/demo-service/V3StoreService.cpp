@@ -47,17 +47,6 @@ double firstPrice(const SampleItem& item) {
     return item.prices.empty() ? 0 : item.prices.front().price;
 }
 
-const char* typeText(ItemKind kind) {
-    switch (kind) {
-        case ItemKind::Book:
-            return "Book";
-        case ItemKind::MagazineIssue:
-            return "Magazine";
-        case ItemKind::NewspaperIssue:
-            return "Newspaper";
-    }
-    return "Book";
-}
 
 std::string categoryName(const SampleCatalogue& catalogue, const std::string& code) {
     for (const char* type : {"Book", "Magazine"}) {
@@ -87,7 +76,7 @@ Json itemRecord(const SampleCatalogue& catalogue, const SampleItem& item) {
             {"IssueDate", item.issueDate},
             {"CoverUrl", coverUrl(item.code)},
             {"IsPurchased", false},
-            {"Type", typeText(item.kind)},
+            {"Type", itemKindName(item.kind)},
             {"ItemCode", item.code},
             {"IsFreeContent", item.isFree()},
             {"Author", item.author},
