@@ -162,38 +162,35 @@ Date Date::now() {
 
 // ---- Value --------------------------------------------------------------------------------------
 
-Value::Value(std::string s) : v_(std::make_shared<const std::string>(std::move(s))) {}
-Value::Value(Bytes bytes) : v_(std::make_shared<const Bytes>(std::move(bytes))) {}
+Value::Value(std::string s)
+    : Value(Kind::String, std::make_shared<const std::string>(std::move(s))) {}
+Value::Value(Bytes bytes) : Value(Kind::Data, std::make_shared<const Bytes>(std::move(bytes))) {}
 
 Value Value::null() {
     Value v;
-    v.v_ = NullTag{};
+    v.kind_ = Kind::Null;
     return v;
 }
 
 Value Value::boolean(bool b) {
     Value v;
-    v.v_ = b;
+    v.scalar_.boolean = b;  // the other bytes stay as the default constructor set them
+    v.kind_ = Kind::Bool;
     return v;
 }
 
 Value Value::fromObject(Ref<Object> object) {
-    Value v;
     if (!object)
-        return v;
-    if (auto a = std::dynamic_pointer_cast<Array>(object)) {
-        v.v_ = std::move(a);
-    } else if (auto d = std::dynamic_pointer_cast<Dictionary>(object)) {
-        v.v_ = std::move(d);
-    } else {
-        v.v_ = std::move(object);
-    }
-    return v;
+        return Value();
+    if (auto a = std::dynamic_pointer_cast<Array>(object))
+        return Value(Kind::Array, std::move(a));
+    if (auto d = std::dynamic_pointer_cast<Dictionary>(object))
+        return Value(Kind::Dictionary, std::move(d));
+    return Value(Kind::Object, std::move(object));
 }
 
 const std::string* Value::string() const {
-    auto* p = std::get_if<std::shared_ptr<const std::string>>(&v_);
-    return p ? p->get() : nullptr;
+    return sharedAs<std::string>(Kind::String);
 }
 
 std::string Value::stringOr(std::string fallback) const {
@@ -202,45 +199,44 @@ std::string Value::stringOr(std::string fallback) const {
 }
 
 const Number* Value::number() const {
-    return std::get_if<Number>(&v_);
+    return kind_ == Kind::Number ? &scalar_.number : nullptr;
 }
 
 const Decimal* Value::decimal() const {
-    auto* p = std::get_if<std::shared_ptr<const Decimal>>(&v_);
-    return p ? p->get() : nullptr;
+    return sharedAs<Decimal>(Kind::Decimal);
 }
 
 const Bytes* Value::bytes() const {
-    auto* p = std::get_if<std::shared_ptr<const Bytes>>(&v_);
-    return p ? p->get() : nullptr;
+    return sharedAs<Bytes>(Kind::Data);
 }
 
 const Date* Value::date() const {
-    return std::get_if<Date>(&v_);
+    return kind_ == Kind::Date ? &scalar_.date : nullptr;
 }
 
 Ref<Array> Value::array() const {
-    auto* p = std::get_if<Ref<Array>>(&v_);
-    return p ? *p : nullptr;
+    return refAs<Array>(Kind::Array);
 }
 
 Ref<Dictionary> Value::dictionary() const {
-    auto* p = std::get_if<Ref<Dictionary>>(&v_);
-    return p ? *p : nullptr;
+    return refAs<Dictionary>(Kind::Dictionary);
 }
 
 Ref<Object> Value::object() const {
-    if (auto* a = std::get_if<Ref<Array>>(&v_))
-        return *a;
-    if (auto* d = std::get_if<Ref<Dictionary>>(&v_))
-        return *d;
-    if (auto* o = std::get_if<Ref<Object>>(&v_))
-        return *o;
-    return nullptr;
+    switch (kind_) {
+        case Kind::Array:
+            return refAs<Array>(Kind::Array);
+        case Kind::Dictionary:
+            return refAs<Dictionary>(Kind::Dictionary);
+        case Kind::Object:
+            return refAs<Object>(Kind::Object);
+        default:
+            return nullptr;
+    }
 }
 
 bool Value::boolValue() const {
-    if (auto* b = std::get_if<bool>(&v_))
+    if (const bool* b = kind_ == Kind::Bool ? &scalar_.boolean : nullptr)
         return *b;
     if (auto* n = number())
         return n->boolValue();
@@ -262,7 +258,7 @@ bool Value::boolValue() const {
 }
 
 int64_t Value::int64Value() const {
-    if (auto* b = std::get_if<bool>(&v_))
+    if (const bool* b = kind_ == Kind::Bool ? &scalar_.boolean : nullptr)
         return *b ? 1 : 0;
     if (auto* n = number())
         return n->int64Value();
@@ -274,7 +270,7 @@ int64_t Value::int64Value() const {
 }
 
 double Value::doubleValue() const {
-    if (auto* b = std::get_if<bool>(&v_))
+    if (const bool* b = kind_ == Kind::Bool ? &scalar_.boolean : nullptr)
         return *b ? 1 : 0;
     if (auto* n = number())
         return n->doubleValue();
@@ -294,7 +290,7 @@ std::string Value::description() const {
         case Kind::Null:
             return "<null>";
         case Kind::Bool:
-            return std::get<bool>(v_) ? "1" : "0";
+            return scalar_.boolean ? "1" : "0";
         case Kind::Number:
             return number()->stringValue();
         case Kind::Decimal:
@@ -315,8 +311,8 @@ bool Value::equals(const Value& other) const {
     auto asNumber = [](const Value& v) -> std::optional<Number> {
         if (auto* n = v.number())
             return *n;
-        if (auto* bl = std::get_if<bool>(&v.v_))
-            return Number::fromChar(*bl ? 1 : 0);
+        if (v.kind_ == Kind::Bool)
+            return Number::fromChar(v.scalar_.boolean ? 1 : 0);
         return std::nullopt;
     };
     if ((a == Kind::Number || a == Kind::Bool) && (b == Kind::Number || b == Kind::Bool)) {
@@ -380,7 +376,7 @@ size_t Value::hash() const {
         case Kind::Null:
             return 1;
         case Kind::Bool:
-            return std::hash<int64_t>()(std::get<bool>(v_) ? 1 : 0);
+            return std::hash<int64_t>()(scalar_.boolean ? 1 : 0);
         case Kind::Number:
             return number()->hash();
         case Kind::Decimal:

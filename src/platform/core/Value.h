@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
 #include "platform/core/Object.h"
@@ -90,31 +89,69 @@ class Value {
         Object
     };
 
-    Value() = default;  // nil: "nothing"
-    Value(std::nullptr_t) {}
+    Value() noexcept : scalar_() {}  // nil: "nothing"
+    Value(std::nullptr_t) noexcept : scalar_() {}
     Value(const char* s) : Value(std::string(s)) {}
     Value(std::string s);
     Value(std::string_view s) : Value(std::string(s)) {}
-    Value(Number n) : v_(n) {}
-    Value(Decimal d) : v_(std::make_shared<const Decimal>(std::move(d))) {}
-    Value(Date d) : v_(d) {}
+    Value(Number n) noexcept : scalar_(n), kind_(Kind::Number) {}
+    Value(Decimal d) : Value(Kind::Decimal, std::make_shared<const Decimal>(std::move(d))) {}
+    Value(Date d) noexcept : scalar_(d), kind_(Kind::Date) {}
     Value(Bytes bytes);
-    Value(int32_t i) : v_(Number::fromInt64(i, 'i')) {}
-    Value(int64_t i) : v_(Number::fromInt64(i, 'q')) {}
-    Value(uint64_t u) : v_(Number::fromUInt64(u, 'Q')) {}
-    Value(double d) : v_(Number::fromDouble(d, 'd')) {}
+    Value(int32_t i) noexcept : Value(Number::fromInt64(i, 'i')) {}
+    Value(int64_t i) noexcept : Value(Number::fromInt64(i, 'q')) {}
+    Value(uint64_t u) noexcept : Value(Number::fromUInt64(u, 'Q')) {}
+    Value(double d) noexcept : Value(Number::fromDouble(d, 'd')) {}
     Value(bool) = delete;  // use Value::boolean or Number::fromChar
     template <class T>
     requires std::is_base_of_v<Object, T> Value(const Ref<T>& object)
         : Value(fromObject(std::static_pointer_cast<Object>(
               std::const_pointer_cast<std::remove_cv_t<T>>(object)))) {}
+    // An array or a dictionary whose kind is known without asking the object's class; nil for
+    // a null reference.
+    Value(Ref<Array> array) noexcept : Value(Kind::Array, std::move(array)) {}
+    Value(Ref<Dictionary> dictionary) noexcept : Value(Kind::Dictionary, std::move(dictionary)) {}
+    // A string value holding this shared string (nil for a null one): values made from the same
+    // shared string are identical().
+    static Value sharedString(std::shared_ptr<const std::string> string) noexcept {
+        return Value(Kind::String, std::move(string));
+    }
+
+    Value(const Value& other) noexcept : kind_(other.kind_) { constructFrom(other); }
+    Value(Value&& other) noexcept : kind_(other.kind_) { constructFrom(std::move(other)); }
+    Value& operator=(const Value& other) noexcept {
+        if (this != &other)
+            *this = Value(other);
+        return *this;
+    }
+    // The other value is nil afterwards.
+    Value& operator=(Value&& other) noexcept {
+        if (this == &other)
+            return *this;
+        // Take the other payload before releasing ours: the other value may live inside an
+        // object that only this value keeps alive.
+        const Kind kind = other.kind_;
+        if (isShared(kind)) {
+            std::shared_ptr<const void> ref = std::move(other.ref_);
+            other.reset();
+            destroy();
+            std::construct_at(&ref_, std::move(ref));
+        } else {
+            const Scalar scalar = other.scalar_;
+            destroy();
+            std::construct_at(&scalar_, scalar);
+        }
+        kind_ = kind;
+        return *this;
+    }
+    ~Value() { destroy(); }
 
     static Value null();
     static Value boolean(bool b);  // one of the two shared booleans
     static Value data(Bytes bytes) { return Value(std::move(bytes)); }
     static Value fromObject(Ref<Object> object);  // picks Array/Dictionary/Object by class
 
-    Kind kind() const { return static_cast<Kind>(v_.index()); }
+    Kind kind() const { return kind_; }
     bool isNil() const { return kind() == Kind::Nil; }
     bool isNull() const { return kind() == Kind::Null; }
     bool isNilOrNull() const { return isNil() || isNull(); }
@@ -160,14 +197,73 @@ class Value {
     bool identical(const Value& other) const;
 
   private:
-    struct NullTag {
-        bool operator==(const NullTag&) const = default;
+    // Kinds whose payload is a shared object (held in ref_); the others are held in scalar_.
+    static constexpr unsigned kSharedKinds =
+        1u << static_cast<unsigned>(Kind::Decimal) | 1u << static_cast<unsigned>(Kind::String) |
+        1u << static_cast<unsigned>(Kind::Data) | 1u << static_cast<unsigned>(Kind::Array) |
+        1u << static_cast<unsigned>(Kind::Dictionary) | 1u << static_cast<unsigned>(Kind::Object);
+    static constexpr bool isShared(Kind k) {
+        return (kSharedKinds >> static_cast<unsigned>(k)) & 1u;
+    }
+    // A shared payload of a given kind; nil for a null pointer.
+    Value(Kind kind, std::shared_ptr<const void> ref) noexcept {
+        if (ref) {
+            std::construct_at(&ref_, std::move(ref));
+            kind_ = kind;
+        } else {
+            std::construct_at(&scalar_);
+        }
+    }
+    // Constructs the payload from another value's (kind_ is already set).
+    void constructFrom(const Value& other) noexcept {
+        if (isShared(kind_))
+            std::construct_at(&ref_, other.ref_);
+        else
+            std::construct_at(&scalar_, other.scalar_);
+    }
+    void constructFrom(Value&& other) noexcept {
+        if (isShared(kind_)) {
+            std::construct_at(&ref_, std::move(other.ref_));
+            other.reset();
+        } else {
+            std::construct_at(&scalar_, other.scalar_);
+        }
+    }
+    void destroy() noexcept {
+        if (isShared(kind_))
+            std::destroy_at(&ref_);
+    }
+    // Makes the value nil.
+    void reset() noexcept {
+        destroy();
+        std::construct_at(&scalar_);
+        kind_ = Kind::Nil;
+    }
+    template <class T>
+    const T* sharedAs(Kind k) const {
+        return kind_ == k ? static_cast<const T*>(ref_.get()) : nullptr;
+    }
+    template <class T>
+    Ref<T> refAs(Kind k) const {
+        if (kind_ != k)
+            return nullptr;
+        return std::static_pointer_cast<T>(std::const_pointer_cast<void>(ref_));
+    }
+
+    union Scalar {
+        // Every byte is set first, so that a copy of the whole union reads initialized bytes.
+        constexpr Scalar() : number() {}
+        constexpr Scalar(Number n) : number(n) {}
+        constexpr Scalar(Date d) : number() { date = d; }
+        bool boolean;
+        Number number;
+        Date date;
     };
-    using Storage =
-        std::variant<std::monostate, NullTag, bool, Number, std::shared_ptr<const Decimal>,
-                     std::shared_ptr<const std::string>, std::shared_ptr<const Bytes>, Date,
-                     Ref<Array>, Ref<Dictionary>, Ref<Object>>;
-    Storage v_;
+    union {
+        Scalar scalar_;                    // nil, null, booleans, numbers, dates
+        std::shared_ptr<const void> ref_;  // decimals, strings, data, arrays, dictionaries, objects
+    };
+    Kind kind_ = Kind::Nil;
 };
 
 }  // namespace plat

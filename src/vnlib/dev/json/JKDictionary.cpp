@@ -59,7 +59,31 @@ JKDictionary::~JKDictionary() {
         std::destroy_n(entry_, capacity_);
 }
 
+namespace {
+
+constexpr size_t jk_capacityForCount(size_t count) {
+    const auto wanted = static_cast<size_t>(static_cast<double>(count) * 1.33);
+    for (size_t capacity : jk_dictionaryCapacities) {
+        if (capacity >= wanted)
+            return capacity;
+    }
+    return 0;
+}
+
+// The table sizes of the small counts that nearly every object has.
+constexpr size_t kSmallCounts = 64;
+constexpr auto jk_smallCapacities = [] {
+    std::array<size_t, kSmallCounts> capacities{};
+    for (size_t count = 0; count < kSmallCounts; ++count)
+        capacities[count] = jk_capacityForCount(count);
+    return capacities;
+}();
+
+}  // namespace
+
 std::optional<size_t> JKDictionary::_JKDictionaryCapacityForCount(size_t count) {
+    if (count < kSmallCounts)
+        return jk_smallCapacities[count];
     const auto wanted = static_cast<size_t>(std::floor(static_cast<double>(count) * 1.33));
     auto it =
         std::lower_bound(jk_dictionaryCapacities.begin(), jk_dictionaryCapacities.end(), wanted);
@@ -78,9 +102,33 @@ Ref<JKDictionary> JKDictionary::_JKDictionaryCreate(Value* keys, const size_t* k
     auto dictionary =
         jk_makeWithTrailingStorage<JKDictionary>(*capacity * sizeof(JKHashTableEntry), storage,
                                                  Private{}, storage, *capacity, mutableCollection);
+    JKHashTableEntry* const table = dictionary->entry_;
+    const size_t slots = *capacity;
+    size_t added = 0;
     for (size_t i = 0; i < count; ++i) {
-        dictionary->_JKDictionaryAddObject(keyHashes[i], std::move(keys[i]), std::move(objects[i]));
+        // As _JKDictionaryAddObject: the first empty slot from the home slot, unless an equal
+        // key comes first. The table always has more slots than entries.
+        const size_t keyHash = keyHashes[i];
+        size_t slot = keyHash % slots;
+        for (size_t probe = 0; probe < slots; ++probe) {
+            JKHashTableEntry& e = table[slot];
+            if (e.key.isNil()) {
+                e.keyHash = keyHash;
+                e.key = std::move(keys[i]);
+                e.object = std::move(objects[i]);
+                ++added;
+                break;
+            }
+            if (e.keyHash == keyHash && (e.key.identical(keys[i]) || e.key.equals(keys[i]))) {
+                e.key = std::move(keys[i]);
+                e.object = std::move(objects[i]);
+                break;
+            }
+            if (++slot == slots)
+                slot = 0;
+        }
     }
+    dictionary->count_ = added;
     return dictionary;
 }
 

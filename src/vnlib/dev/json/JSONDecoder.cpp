@@ -117,8 +117,17 @@ inline uint64_t jk_stringHash(const uint8_t* p, size_t n) {
         h = mix(h ^ load64(p + (n - 8) / 2));
         h = mix(h ^ load64(p + n - 8));
     } else {
+        // The bytes as a little-endian number, without a call to memcpy.
         uint64_t v = 0;
-        std::memcpy(&v, p, n);
+        if (n >= 4) {
+            uint32_t low, high;
+            std::memcpy(&low, p, 4);
+            std::memcpy(&high, p + n - 4, 4);
+            v = low | uint64_t{high} >> (8 * (8 - n)) << 32;
+        } else {
+            for (size_t i = 0; i < n; ++i)
+                v |= uint64_t{p[i]} << (8 * i);
+        }
         h = mix(h ^ v);
     }
     return h;
@@ -431,7 +440,10 @@ void Parser::skipWhitespace() {
 }
 
 bool Parser::nextToken(JKParseToken& token) {
-    skipWhitespace();
+    // Tokens mostly follow each other without white space: only a byte that may begin white
+    // space or a comment needs the full skip.
+    if (p_ >= end_ || *p_ <= ' ' || *p_ == '/' || *p_ >= 0x80)
+        skipWhitespace();
     if (p_ >= end_) {
         fail(p_, kUnexpectedToken);
         return false;
@@ -862,9 +874,12 @@ Value Parser::stringValue(const uint8_t* bytes, size_t n, JKTokenCacheItem** slo
             return item->object;
         }
     }
-    Value v(std::string(reinterpret_cast<const char*>(bytes), n));
     JKTokenCacheItem* item = cache.take(chosen);
-    item->object = v;
+    // The string that the slot gives up is released below: fetch it while the new one is made.
+    if (const std::string* evicted = item->object.string())
+        __builtin_prefetch(evicted);
+    item->object = Value::sharedString(
+        std::make_shared<const std::string>(reinterpret_cast<const char*>(bytes), n));
     item->hash = hash;
     item->keyHash = 0;
     item->size = n;
@@ -872,7 +887,7 @@ Value Parser::stringValue(const uint8_t* bytes, size_t n, JKTokenCacheItem** slo
     if (n <= kCachedBytes)
         std::memcpy(item->bytes, bytes, n);
     *slot = item;
-    return v;
+    return item->object;
 }
 
 Value Parser::valueForToken(const JKParseToken& token) {
@@ -1015,8 +1030,8 @@ Value Parser::parseContainer(JKTokenType first) {
                         return Value();
                     }
                     const size_t start = frame->start;
-                    completed = Value(JKArray::_JKArrayCreate(objects.data() + start,
-                                                              frame->cursor - start, mutable_));
+                    completed = Value(Ref<plat::Array>(JKArray::_JKArrayCreate(
+                        objects.data() + start, frame->cursor - start, mutable_)));
                     frames.pop_back();
                     if (frames.empty())
                         return completed;
@@ -1057,7 +1072,7 @@ Value Parser::parseContainer(JKTokenType first) {
                     fail(p_, "Internal error: Object == NULL.");
                     return Value();
                 }
-                completed = Value(std::move(dictionary));
+                completed = Value(Ref<plat::Dictionary>(std::move(dictionary)));
                 frames.pop_back();
                 if (frames.empty())
                     return completed;
