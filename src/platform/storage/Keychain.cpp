@@ -186,6 +186,20 @@ SharedKeychain& sharedState() {
     return s;
 }
 
+// The items of the backend that a query matches.
+OSStatus matchingItems(KeychainBackend& backend, const Attributes& q,
+                       std::vector<KeychainItem>& out) {
+    std::vector<KeychainItem> candidates;
+    if (OSStatus status = backend.find(filterFor(q), candidates); status != errSecSuccess)
+        return status;
+    out.clear();
+    for (auto& item : candidates) {
+        if (matches(q, item))
+            out.push_back(std::move(item));
+    }
+    return errSecSuccess;
+}
+
 }  // namespace
 
 Keychain::Keychain(std::unique_ptr<KeychainBackend> backend) : backend_(std::move(backend)) {}
@@ -239,12 +253,10 @@ OSStatus Keychain::copyMatching(const Dictionary& query, Value* result) {
         return status;
     std::lock_guard lock(mutex_);
     std::vector<KeychainItem> items;
-    if (OSStatus status = backend_->find(filterFor(q), items); status != errSecSuccess)
+    if (OSStatus status = matchingItems(*backend_, q, items); status != errSecSuccess)
         return status;
     std::vector<Value> found;
     for (const auto& item : items) {
-        if (!matches(q, item))
-            continue;
         found.push_back(resultOf(item, q));
         if (!q.limitAll)
             break;
@@ -282,14 +294,12 @@ OSStatus Keychain::update(const Dictionary& query, const Dictionary& attributesT
         return status;
     std::lock_guard lock(mutex_);
     std::vector<KeychainItem> items;
-    if (OSStatus status = backend_->find(filterFor(q), items); status != errSecSuccess)
+    if (OSStatus status = matchingItems(*backend_, q, items); status != errSecSuccess)
         return status;
 
     std::vector<KeychainItemKey> oldKeys;
     std::vector<KeychainItem> changed;
     for (const auto& item : items) {
-        if (!matches(q, item))
-            continue;
         oldKeys.push_back(item.key);
         changed.push_back(item);
         overlay(changed.back(), a);
@@ -325,13 +335,11 @@ OSStatus Keychain::deleteItem(const Dictionary& query) {
         return status;
     std::lock_guard lock(mutex_);
     std::vector<KeychainItem> items;
-    if (OSStatus status = backend_->find(filterFor(q), items); status != errSecSuccess)
+    if (OSStatus status = matchingItems(*backend_, q, items); status != errSecSuccess)
         return status;
     std::vector<KeychainItemKey> doomed;
-    for (const auto& item : items) {
-        if (matches(q, item))
-            doomed.push_back(item.key);
-    }
+    for (const auto& item : items)
+        doomed.push_back(item.key);
     if (doomed.empty())
         return errSecItemNotFound;
     return backend_->apply(doomed, {});
