@@ -57,7 +57,7 @@ uint64_t Number::uint64Value() const {
     if (isFloatingPoint()) {
         const double d = v_.d;
         if (std::isnan(d) || d <= 0)
-            return d < 0 ? static_cast<uint64_t>(static_cast<int64_t>(d)) : 0;
+            return 0;  // saturates, like int64Value()
         if (d >= 1.8446744073709552e19)
             return UINT64_MAX;
         return static_cast<uint64_t>(d);
@@ -263,7 +263,7 @@ int64_t Value::int64Value() const {
     if (auto* n = number())
         return n->int64Value();
     if (auto* d = decimal())
-        return static_cast<int64_t>(d->doubleValue());
+        return Number::fromDouble(d->doubleValue()).int64Value();
     if (auto* s = string())
         return std::strtoll(s->c_str(), nullptr, 10);
     return 0;

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "platform/net/NetText.h"
+#include "platform/net/PublicSuffix.h"
 
 namespace plat {
 namespace {
@@ -16,7 +17,8 @@ using net_text::equalsIgnoringCase;
 using net_text::isDigit;
 using net_text::trim;
 
-// Name plus value beyond this is refused, as browsers do (RFC 6265 asks for at least 4096).
+// A cookie whose name, value and attributes together are longer than this is refused, as
+// browsers do (RFC 6265 asks for at least 4096).
 constexpr size_t kMaxCookieSize = 4096;
 // Max-Age and Expires are clamped to this many seconds from now (about 400 days, as browsers do).
 constexpr double kMaxLifetime = 400.0 * 24 * 3600;
@@ -97,9 +99,19 @@ bool isIpAddress(std::string_view host) {
     return std::all_of(host.begin(), host.end(), [](char c) { return isDigit(c) || c == '.'; });
 }
 
-// The path a request is matched with: the URL's path, or "/" when it has none.
+// The path a request is matched with: the URL's path as the server sees it (dot segments
+// removed), or "/" when it has none.
 std::string requestPath(const Url& url) {
-    return url.path().empty() ? std::string("/") : url.path();
+    std::string path = Url::removeDotSegments(url.path());
+    return path.empty() ? std::string("/") : path;
+}
+
+// A host or domain in lower case without one trailing dot ("Example.org." and "example.org" are
+// the same name).
+std::string canonicalName(std::string_view name) {
+    if (!name.empty() && name.back() == '.')
+        name.remove_suffix(1);
+    return asciiLowercase(name);
 }
 
 }  // namespace
@@ -109,7 +121,7 @@ bool HttpCookie::isSameCookie(const HttpCookie& other) const {
 }
 
 bool HttpCookie::matchesUrl(const Url& url) const {
-    const std::string host = asciiLowercase(url.host());
+    const std::string host = canonicalName(url.host());
     if (hostOnly ? host != domain : !domainMatches(host, domain))
         return false;
     if (!pathMatches(requestPath(url), path))
@@ -193,7 +205,7 @@ std::string HttpCookie::defaultPath(std::string_view path) {
 }
 
 std::optional<HttpCookie> HttpCookie::parse(std::string_view setCookie, const Url& url, Date now) {
-    if (!url.isValid() || url.host().empty())
+    if (!url.isValid() || url.host().empty() || setCookie.size() > kMaxCookieSize)
         return std::nullopt;
     const size_t firstSemicolon = setCookie.find(';');
     const std::string_view pair = setCookie.substr(0, firstSemicolon);
@@ -204,9 +216,8 @@ std::optional<HttpCookie> HttpCookie::parse(std::string_view setCookie, const Ur
     HttpCookie cookie;
     cookie.name = std::string(trim(pair.substr(0, eq)));
     cookie.value = std::string(trim(pair.substr(eq + 1)));
-    if (cookie.name.empty() || cookie.name.size() + cookie.value.size() > kMaxCookieSize) {
+    if (cookie.name.empty())
         return std::nullopt;
-    }
     // Control characters would corrupt the Cookie header they are sent back in.
     auto hasControl = [](std::string_view s) {
         return std::any_of(s.begin(), s.end(), [](char c) {
@@ -254,7 +265,7 @@ std::optional<HttpCookie> HttpCookie::parse(std::string_view setCookie, const Ur
             std::string_view domain = value;
             if (domain.front() == '.')
                 domain.remove_prefix(1);
-            domainAttribute = asciiLowercase(domain);
+            domainAttribute = canonicalName(domain);
         } else if (equalsIgnoringCase(key, "Path")) {
             if (value.empty() || value.front() != '/') {
                 pathAttribute.reset();
@@ -275,22 +286,22 @@ std::optional<HttpCookie> HttpCookie::parse(std::string_view setCookie, const Ur
         cookie.expiresDate = Date{std::min(expires->seconds, now.seconds + kMaxLifetime)};
     }
 
-    const std::string host = asciiLowercase(url.host());
+    const std::string host = canonicalName(url.host());
     if (domainAttribute && !domainAttribute->empty()) {
-        // Without a public-suffix list, a single label ("com", "localhost") counts as a public
-        // suffix: acceptable only as the host itself, and then host-only.
-        const bool singleLabel = domainAttribute->find('.') == std::string::npos;
-        if (singleLabel && *domainAttribute != host)
+        // A public suffix ("com", "co.uk", "github.io", a bare "localhost") is acceptable only as
+        // the host itself, and then host-only.
+        const bool publicSuffix = public_suffix::isPublicSuffix(*domainAttribute);
+        if (publicSuffix && *domainAttribute != host)
             return std::nullopt;
         if (!domainMatches(host, *domainAttribute))
             return std::nullopt;
-        cookie.domain = singleLabel ? host : *domainAttribute;
-        cookie.hostOnly = singleLabel;
+        cookie.domain = publicSuffix ? host : *domainAttribute;
+        cookie.hostOnly = publicSuffix;
     } else {
         cookie.domain = host;
         cookie.hostOnly = true;
     }
-    cookie.path = pathAttribute ? *pathAttribute : defaultPath(url.path());
+    cookie.path = pathAttribute ? *pathAttribute : defaultPath(Url::removeDotSegments(url.path()));
     // A plain http answer may not set (or overwrite) a Secure cookie.
     if (cookie.secure && !url.isHttps())
         return std::nullopt;

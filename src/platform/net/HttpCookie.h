@@ -16,8 +16,8 @@ namespace plat {
 struct HttpCookie {
     std::string name;
     std::string value;
-    // Lower case, without a leading ".". With hostOnly the cookie goes to this host only,
-    // otherwise also to its subdomains.
+    // Lower case, without a leading or trailing ".". With hostOnly the cookie goes to this host
+    // only, otherwise also to its subdomains.
     std::string domain;
     bool hostOnly = true;
     std::string path = "/";
@@ -31,13 +31,14 @@ struct HttpCookie {
     // Same name, domain and path: a stored cookie that the other one replaces.
     bool isSameCookie(const HttpCookie& other) const;
 
-    // Whether the cookie is to be sent with a request for the URL (domain, path and Secure; not
-    // expiry).
+    // Whether the cookie is to be sent with a request for the URL (domain, path without dot
+    // segments, and Secure; not expiry).
     bool matchesUrl(const Url& url) const;
 
     // The cookie of one Set-Cookie field value received from the URL, or nothing when it must be
-    // ignored: no "=" or no name, a Domain that does not cover the URL's host (or is a bare top
-    // label such as "com"), a Secure cookie from a plain http URL, or an oversized cookie.
+    // ignored: no "=" or no name, a Domain that does not cover the URL's host (or is a public
+    // suffix such as "com" or "co.uk"), a Secure cookie from a plain http URL, or a cookie whose
+    // field is longer than 4096 bytes.
     static std::optional<HttpCookie> parse(std::string_view setCookie, const Url& url, Date now);
     // The cookies of every Set-Cookie field of a response.
     static std::vector<HttpCookie> cookiesWithResponseHeaderFields(const HttpHeaderFields& fields,

@@ -60,18 +60,21 @@ std::optional<std::string> HttpCookieStorage::cookieHeaderForURL(const Url& url)
 void HttpCookieStorage::setCookie(const HttpCookie& cookie) {
     const Date current = now();
     std::lock_guard lock(mutex_);
-    storeLocked(cookie, current);
+    storeLocked(cookie, current, true);
 }
 
 void HttpCookieStorage::setCookies(const std::vector<HttpCookie>& cookies, const Url& url) {
-    const std::string host = net_text::asciiLowercase(url.host());
+    std::string_view hostName = url.host();
+    if (!hostName.empty() && hostName.back() == '.')
+        hostName.remove_suffix(1);
+    const std::string host = net_text::asciiLowercase(hostName);
     const Date current = now();
     std::lock_guard lock(mutex_);
     for (const auto& cookie : cookies) {
         const bool allowed = cookie.hostOnly ? cookie.domain == host
                                              : HttpCookie::domainMatches(host, cookie.domain);
         if (allowed)
-            storeLocked(cookie, current);
+            storeLocked(cookie, current, url.isHttps());
     }
 }
 
@@ -83,7 +86,7 @@ void HttpCookieStorage::setCookiesFromResponseHeaderFields(const HttpHeaderField
         return;
     std::lock_guard lock(mutex_);
     for (const auto& cookie : received)
-        storeLocked(cookie, current);
+        storeLocked(cookie, current, url.isHttps());
 }
 
 void HttpCookieStorage::deleteCookie(const HttpCookie& cookie) {
@@ -96,7 +99,21 @@ void HttpCookieStorage::removeAllCookies() {
     entries_.clear();
 }
 
-void HttpCookieStorage::storeLocked(const HttpCookie& cookie, Date current) {
+bool HttpCookieStorage::shadowsSecureCookieLocked(const HttpCookie& cookie) const {
+    return std::any_of(entries_.begin(), entries_.end(), [&](const Entry& e) {
+        const HttpCookie& stored = e.cookie;
+        return stored.secure && stored.name == cookie.name &&
+               (HttpCookie::domainMatches(stored.domain, cookie.domain) ||
+                HttpCookie::domainMatches(cookie.domain, stored.domain)) &&
+               HttpCookie::pathMatches(cookie.path, stored.path);
+    });
+}
+
+void HttpCookieStorage::storeLocked(const HttpCookie& cookie, Date current, bool fromSecureOrigin) {
+    // A plain http reply may not replace, delete or shadow a Secure cookie (RFC 6265bis: "leave
+    // secure cookies alone").
+    if (!fromSecureOrigin && !cookie.secure && shadowsSecureCookieLocked(cookie))
+        return;
     auto existing = std::find_if(entries_.begin(), entries_.end(),
                                  [&](const Entry& e) { return e.cookie.isSameCookie(cookie); });
     if (cookie.isExpired(current)) {
@@ -116,6 +133,9 @@ void HttpCookieStorage::storeLocked(const HttpCookie& cookie, Date current) {
         // Entries are kept in creation order, so the first one of the domain is the oldest.
         entries_.erase(std::find_if(entries_.begin(), entries_.end(), inDomain));
     }
+    if (entries_.size() > kMaxCookies)
+        entries_.erase(entries_.begin(), entries_.begin() + static_cast<std::ptrdiff_t>(
+                                                                entries_.size() - kMaxCookies));
 }
 
 void HttpCookieStorage::purgeExpiredLocked(Date current) const {

@@ -2,8 +2,8 @@
 // plat::HttpCookieStorage: a cookie jar. One process-wide instance (shared()) is used by every URL
 // connection whose request handles cookies; separate instances serve tests. It keeps cookies in
 // memory by RFC 6265: a newer cookie replaces one of the same name, domain and path, expired
-// cookies are dropped, and at most 50 cookies are kept per domain (the oldest go first).
-// Thread-safe.
+// cookies are dropped, and at most 50 cookies are kept per domain and 3,000 in all (the oldest go
+// first). A plain http reply never replaces, deletes or shadows a Secure cookie. Thread-safe.
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -20,6 +20,7 @@ class HttpCookieStorage {
     using Clock = std::function<Date()>;
 
     static constexpr size_t kMaxCookiesPerDomain = 50;
+    static constexpr size_t kMaxCookies = 3000;
 
     // A store whose notion of "now" comes from the clock (the system time when empty).
     explicit HttpCookieStorage(Clock now = {});
@@ -39,7 +40,8 @@ class HttpCookieStorage {
 
     // Stores a cookie as it is (an expired one removes its stored twin).
     void setCookie(const HttpCookie& cookie);
-    // Stores the cookies that the URL's host may set (the domain of each must cover the host).
+    // Stores the cookies that the URL's host may set (the domain of each must cover the host);
+    // from a plain http URL, none that would touch a stored Secure cookie.
     void setCookies(const std::vector<HttpCookie>& cookies, const Url& url);
     // Stores the cookies of a response's Set-Cookie fields.
     void setCookiesFromResponseHeaderFields(const HttpHeaderFields& fields, const Url& url);
@@ -54,7 +56,8 @@ class HttpCookieStorage {
         HttpCookie cookie;
         uint64_t order;  // creation order; a replacement keeps the one it replaces
     };
-    void storeLocked(const HttpCookie& cookie, Date now);
+    void storeLocked(const HttpCookie& cookie, Date now, bool fromSecureOrigin);
+    bool shadowsSecureCookieLocked(const HttpCookie& cookie) const;
     void purgeExpiredLocked(Date now) const;
 
     Clock clock_;

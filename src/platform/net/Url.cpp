@@ -237,6 +237,42 @@ std::string Url::percentEncode(std::string_view text, std::string_view keep) {
     return out;
 }
 
+std::string Url::removeDotSegments(std::string_view input) {
+    std::string output;
+    output.reserve(input.size());
+    // Drops the last segment of the output, with the "/" before it.
+    const auto dropLastSegment = [&output] {
+        const size_t slash = output.rfind('/');
+        output.erase(slash == std::string::npos ? 0 : slash);
+    };
+    while (!input.empty()) {
+        if (input.starts_with("../")) {
+            input.remove_prefix(3);
+        } else if (input.starts_with("./")) {
+            input.remove_prefix(2);
+        } else if (input.starts_with("/./")) {
+            input.remove_prefix(2);
+        } else if (input == "/.") {
+            input = "/";
+        } else if (input.starts_with("/../")) {
+            input.remove_prefix(3);
+            dropLastSegment();
+        } else if (input == "/..") {
+            input = "/";
+            dropLastSegment();
+        } else if (input == "." || input == "..") {
+            input = {};
+        } else {
+            // Move the first segment, with its leading "/", to the output.
+            const size_t next = input.find('/', input.front() == '/' ? 1 : 0);
+            const size_t length = next == std::string_view::npos ? input.size() : next;
+            output.append(input.substr(0, length));
+            input.remove_prefix(length);
+        }
+    }
+    return output;
+}
+
 std::optional<std::string> Url::percentDecode(std::string_view text) {
     std::string out;
     out.reserve(text.size());

@@ -53,6 +53,9 @@ class Url {
     static std::string percentEncode(std::string_view text, std::string_view keep = "-._~");
     // Decodes %XX escapes; answers nothing for a broken escape.
     static std::optional<std::string> percentDecode(std::string_view text);
+    // The path with its "." and ".." segments resolved (RFC 3986 section 5.2.4), as a server
+    // sees it: "/a/b/../c/./d" gives "/a/c/d"; ".." never climbs above the root.
+    static std::string removeDotSegments(std::string_view path);
 
     // Characters a path may hold unescaped (besides letters and digits), "/" included.
     static constexpr std::string_view kPathAllowed = "-._~!$&'()*+,;=:@/";

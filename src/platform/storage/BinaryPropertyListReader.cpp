@@ -15,8 +15,12 @@ namespace {
 
 constexpr size_t kHeaderSize = 8;
 constexpr size_t kTrailerSize = 32;
-// The most values a document may expand to when shared objects are counted at every use.
+// The most values a document may expand to when shared objects are counted at every use: at most
+// 64 uses per object in its table (but always 65,536, so small documents may share freely), and
+// never more than 2^24. A few hundred bytes of shared references cannot become gigabytes.
 constexpr uint64_t kMaxExpandedObjects = uint64_t{1} << 24;
+constexpr uint64_t kExpansionPerObject = 64;
+constexpr uint64_t kMinExpansionLimit = uint64_t{1} << 16;
 
 class Reader {
   public:
@@ -49,6 +53,8 @@ class Reader {
         objectsEnd_ = static_cast<size_t>(tableOffset);
         tableOffset_ = static_cast<size_t>(tableOffset);
         objectCount_ = static_cast<size_t>(objectCount);
+        expansionLimit_ = std::min(kMaxExpandedObjects,
+                                   std::max(kMinExpansionLimit, objectCount * kExpansionPerObject));
         state_.assign(objectCount_, State::Unread);
         values_.resize(objectCount_);
         heights_.assign(objectCount_, 0);
@@ -123,8 +129,8 @@ class Reader {
     void addChild(size_t child, int& height, uint64_t& size) const {
         height = std::max(height, heights_[child] + 1);
         size += sizes_[child];
-        if (size > kMaxExpandedObjects)
-            failWith("too many objects");
+        if (size > expansionLimit_)
+            failWith("shared objects expand to too many values");
     }
 
     Value decode(size_t index, int depth) {
@@ -264,6 +270,7 @@ class Reader {
     size_t offsetSize_ = 0;
     size_t refSize_ = 0;
     size_t objectCount_ = 0;
+    uint64_t expansionLimit_ = 0;
     size_t objectsEnd_ = 0;
     size_t tableOffset_ = 0;
     std::vector<State> state_;

@@ -1,6 +1,7 @@
 #include "platform/storage/XmlPropertyListWriter.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "platform/core/Collections.h"
 #include "platform/crypto/Base64.h"
@@ -15,6 +16,27 @@ constexpr const char* kProlog =
     "<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST 1.0//EN\" "
     "\"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n"
     "<plist version=\"1.0\">\n";
+
+// Refuses text that an XML 1.0 document cannot hold: control characters other than tab, line
+// feed and carriage return, U+FFFE and U+FFFF, and UTF-16 surrogates. No reader would accept a
+// file holding them, so nothing is written instead.
+void checkXmlText(std::string_view text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const auto next = [&](size_t k) {
+            return i + k < text.size() ? static_cast<unsigned char>(text[i + k]) : 0;
+        };
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            char code[8];
+            std::snprintf(code, sizeof code, "U+%04X", c);
+            fail(std::string("text holds the character ") + code + ", which XML cannot hold");
+        }
+        if ((c == 0xEF && next(1) == 0xBF && (next(2) == 0xBE || next(2) == 0xBF)) ||
+            (c == 0xED && next(1) >= 0xA0)) {
+            fail("text holds a noncharacter or surrogate, which XML cannot hold");
+        }
+    }
+}
 
 void appendEscaped(std::string& out, std::string_view text) {
     for (char c : text) {
@@ -140,6 +162,7 @@ class Writer {
         out_.push_back('\n');
     }
     void element(std::string_view name, std::string_view text, int depth) {
+        checkXmlText(text);
         if (!emit_)
             return;
         indent(depth);

@@ -38,6 +38,17 @@ TEST(Value, DecimalText) {
     EXPECT_EQ((plat::Decimal{false, "12", 3}).stringValue(), "12000");
 }
 
+TEST(Value, IntegerConversionsOfOutOfRangeValuesSaturate) {
+    EXPECT_EQ(Number::fromDouble(-1.0).uint64Value(), 0u);
+    EXPECT_EQ(Number::fromDouble(-1e300).uint64Value(), 0u);
+    EXPECT_EQ(Number::fromDouble(1e300).uint64Value(), UINT64_MAX);
+    EXPECT_EQ(Number::fromDouble(NAN).uint64Value(), 0u);
+    EXPECT_EQ(Number::fromDouble(-1e300).int64Value(), INT64_MIN);
+    EXPECT_EQ(Number::fromDouble(1e300).int64Value(), INT64_MAX);
+    EXPECT_EQ(Value(plat::Decimal{false, "1", 300}).int64Value(), INT64_MAX);
+    EXPECT_EQ(Value(plat::Decimal{true, "1", 300}).int64Value(), INT64_MIN);
+}
+
 TEST(Collections, ImmutableContainersRefuseMutation) {
     auto a = plat::Array::make({Value("x"), Value(int32_t{2})});
     EXPECT_EQ(a->copy(), a);

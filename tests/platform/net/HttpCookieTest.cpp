@@ -196,3 +196,78 @@ TEST_F(CookieStore, SetCookiesForUrlRefusesForeignDomains) {
     storage.setCookies({mine}, url("http://h.com/"));
     EXPECT_EQ(sentTo("http://h.com/"), "p=3; m=1");
 }
+
+TEST_F(CookieStore, PlainHttpLeavesSecureCookiesAlone) {
+    receive("https://h.com/", {"s=1; Secure; HttpOnly; Path=/"});
+    // Replace, delete, shadow with a longer path, and reach it from a subdomain: all from http.
+    receive("http://h.com/", {"s=evil; Path=/"});
+    receive("http://h.com/", {"s=; Max-Age=0; Path=/"});
+    receive("http://h.com/", {"s=shadow; Path=/app"});
+    receive("http://www.h.com/", {"s=sub; Domain=h.com"});
+    receive("http://h.com/", {"other=ok"});
+    EXPECT_EQ(sentTo("https://h.com/app/x"), "s=1; other=ok");
+    const auto kept = storage.cookiesForURL(url("https://h.com/"));
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_TRUE(kept[0].secure);
+    EXPECT_TRUE(kept[0].httpOnly);
+    // Over https the owner still replaces and deletes it.
+    receive("https://h.com/", {"s=2; Secure; Path=/"});
+    EXPECT_EQ(sentTo("https://h.com/"), "s=2; other=ok");
+    receive("https://h.com/", {"s=; Max-Age=0; Path=/"});
+    EXPECT_EQ(sentTo("https://h.com/"), "other=ok");
+}
+
+TEST(HttpCookie, RefusesPublicSuffixDomainsAndTrailingDotTricks) {
+    const Date now{kNow};
+    EXPECT_FALSE(HttpCookie::parse("a=1; Domain=org.", url("http://evil.org./"), now));
+    EXPECT_FALSE(HttpCookie::parse("a=1; Domain=co.uk", url("http://example.co.uk/"), now));
+    EXPECT_FALSE(HttpCookie::parse("a=1; Domain=github.io", url("https://me.github.io/"), now));
+    // A public suffix that is the host itself stays host-only.
+    auto own = HttpCookie::parse("a=1; Domain=co.uk", url("http://co.uk/"), now);
+    ASSERT_TRUE(own);
+    EXPECT_TRUE(own->hostOnly);
+    // An ordinary registered domain, with or without a trailing dot, covers its subdomains.
+    for (const char* attribute : {"Domain=example.co.uk", "Domain=.Example.co.uk."}) {
+        auto cookie = HttpCookie::parse(std::string("a=1; ") + attribute,
+                                        url("http://www.example.co.uk./"), now);
+        ASSERT_TRUE(cookie) << attribute;
+        EXPECT_EQ(cookie->domain, "example.co.uk");
+        EXPECT_FALSE(cookie->hostOnly);
+        EXPECT_TRUE(cookie->matchesUrl(url("http://shop.example.co.uk./")));
+        EXPECT_TRUE(cookie->matchesUrl(url("http://example.co.uk/")));
+    }
+}
+
+TEST_F(CookieStore, BoundsCookieSizeAndCount) {
+    // The whole field counts: a long Path is refused like a long value.
+    const std::string field = "a=1; Path=/";
+    receive("http://h.com/", {field + std::string(4096 - field.size(), 'p')});
+    EXPECT_EQ(storage.cookies().size(), 1u);
+    receive("http://h.com/", {field + std::string(4097 - field.size(), 'q')});
+    receive("http://h.com/", {"b=" + std::string(4095, 'v')});
+    EXPECT_EQ(storage.cookies().size(), 1u);
+
+    storage.removeAllCookies();
+    for (int domain = 0; domain < 62; ++domain) {
+        for (int i = 0; i < 50; ++i) {
+            receive("http://d" + std::to_string(domain) + ".com/",
+                    {"c" + std::to_string(i) + "=v"});
+        }
+    }
+    EXPECT_EQ(storage.cookies().size(), HttpCookieStorage::kMaxCookies);
+    EXPECT_EQ(sentTo("http://d0.com/"), "");  // the oldest domains went first
+    EXPECT_EQ(storage.cookiesForURL(url("http://d61.com/")).size(), 50u);
+    EXPECT_EQ(storage.cookiesForURL(url("http://d2.com/")).size(), 50u);
+}
+
+TEST_F(CookieStore, MatchesThePathAfterDotSegmentsAreRemoved) {
+    receive("http://h.com/", {"f=1; Path=/foo"});
+    EXPECT_EQ(sentTo("http://h.com/foo/../admin"), "");
+    EXPECT_EQ(sentTo("http://h.com/foo/./x/../"), "f=1");
+    EXPECT_EQ(sentTo("http://h.com/bar/../foo/x"), "f=1");
+    EXPECT_EQ(Url::removeDotSegments("/a/b/c/./../../g"), "/a/g");
+    EXPECT_EQ(Url::removeDotSegments("mid/content=5/../6"), "mid/6");
+    EXPECT_EQ(Url::removeDotSegments("/../../x/.."), "/");
+    EXPECT_EQ(Url::removeDotSegments("/a/.."), "/");
+    EXPECT_EQ(Url::removeDotSegments("/a//b/."), "/a//b/");
+}

@@ -175,6 +175,11 @@ TEST(PropertyListXml, WriterRefusesWhatIsNotAPropertyList) {
     refused(array({Value("ok"), Value::null()}));
     refused(dict({{Value(int32_t{1}), Value("non-string key")}}));
     refused(Value(plat::Date{NAN}));
+    // Characters XML 1.0 cannot hold, in values and in keys.
+    refused(Value(std::string("nul\0byte", 8)));
+    refused(dict({{Value("bell\x07"), Value("x")}}));
+    refused(array({Value("ok"), Value("\xEF\xBF\xBF")}));
+    EXPECT_TRUE(PropertyList::isValidPropertyList(Value("tab\tline\ncr\r ไทย")));
     // A container that holds itself ends at the depth limit instead of overflowing the stack.
     auto loop = plat::MutableArray::make();
     loop->addObject(Value::fromObject(loop));
@@ -452,6 +457,17 @@ TEST(PropertyListBinary, NestingAndExpansionLimits) {
         bomb.push_back({0xA2, static_cast<uint8_t>(i + 1), static_cast<uint8_t>(i + 1)});
     bomb.push_back({0x50});
     EXPECT_NE(failure(binaryPlist(bomb)).find("too many"), std::string::npos);
+    // 23 levels (about 130 bytes) would still be 8 million values: refused by the input's size.
+    bomb.resize(23);
+    bomb.push_back({0x50});
+    EXPECT_LT(binaryPlist(bomb).size(), 140u);
+    EXPECT_NE(failure(binaryPlist(bomb)).find("too many"), std::string::npos);
+    // Plain sharing stays legal: one string used by a thousand array slots.
+    Bytes slots = {0xAF, 0x11, 0x03, 0xE8};
+    slots.insert(slots.end(), 1000, 1);
+    const Parsed many = parse(binaryPlist({slots, {0x51, 'x'}}, 0, 1, 2));
+    ASSERT_FALSE(many.error) << many.error->localizedDescription();
+    EXPECT_EQ(many.value.array()->count(), 1000u);
 
     // A shared subtree reached at two depths: legal while the deeper use stays within the limit.
     std::vector<Bytes> shared = {{0xA2, 1, 2}, {0xA1, 2}, {0xA1, 3}, {0x50}};
