@@ -9,6 +9,43 @@ PLAT_DEFINE_CLASS(MutableArray, Array, PLAT_NO_METHODS)
 PLAT_DEFINE_CLASS(Dictionary, Object, PLAT_NO_METHODS)
 PLAT_DEFINE_CLASS(MutableDictionary, Dictionary, PLAT_NO_METHODS)
 
+namespace {
+
+// The values of containers being released on this thread that still hold objects. The outermost
+// release drains the list; a release inside it only adds to the list, so nesting depth never
+// becomes stack depth.
+struct DeferredRelease {
+    std::vector<Value> pending;
+    bool draining = false;
+};
+
+DeferredRelease& deferredRelease() {
+    thread_local DeferredRelease list;
+    return list;
+}
+
+void defer(DeferredRelease& list, Value& value) {
+    const Value::Kind kind = value.kind();
+    if (kind == Value::Kind::Array || kind == Value::Kind::Dictionary ||
+        kind == Value::Kind::Object) {
+        list.pending.push_back(std::move(value));
+    }
+}
+
+void drain(DeferredRelease& list) {
+    if (list.draining)
+        return;
+    list.draining = true;
+    while (!list.pending.empty()) {
+        Value last = std::move(list.pending.back());
+        list.pending.pop_back();
+        // `last` may be the final reference to a container, whose release defers its own values.
+    }
+    list.draining = false;
+}
+
+}  // namespace
+
 // ---- Array --------------------------------------------------------------------------------------
 
 void Array::enumerate(const std::function<bool(const Value&)>& fn) const {
@@ -65,6 +102,14 @@ Ref<Array> Array::make(std::vector<Value> values) {
 }
 
 // ---- MutableArray -------------------------------------------------------------------------------
+
+MutableArray::~MutableArray() {
+    DeferredRelease& list = deferredRelease();
+    for (Value& value : values_)
+        defer(list, value);
+    values_.clear();
+    drain(list);
+}
 
 Value MutableArray::objectAtIndex(size_t index) const {
     if (index >= values_.size()) {
@@ -189,6 +234,17 @@ MutableDictionary::MutableDictionary(std::vector<std::pair<Value, Value>> entrie
     for (auto& [k, v] : entries)
         setObject(std::move(v), std::move(k));
     mutable_ = isMutable;
+}
+
+MutableDictionary::~MutableDictionary() {
+    DeferredRelease& list = deferredRelease();
+    for (auto& [key, value] : entries_) {
+        defer(list, key);
+        defer(list, value);
+    }
+    entries_.clear();
+    index_.clear();
+    drain(list);
 }
 
 Value MutableDictionary::objectForKey(const Value& key) const {

@@ -1,7 +1,9 @@
 #pragma once
 // Arrays and dictionaries of values. Array and Dictionary are read-only interfaces (decoded JSON,
 // computed views); MutableArray and MutableDictionary are the ordinary containers. A container
-// made "immutable" refuses mutation with NSInternalInconsistencyException.
+// made "immutable" refuses mutation with NSInternalInconsistencyException. Releasing a container
+// releases the containers inside it one after another rather than from inside each other, so a
+// value nested any depth is freed without deep recursion.
 #include <functional>
 #include <initializer_list>
 #include <unordered_map>
@@ -49,6 +51,9 @@ class MutableArray : public Array {
     static Ref<MutableArray> make(std::vector<Value> values = {}) {
         return std::make_shared<MutableArray>(std::move(values));
     }
+    MutableArray(const MutableArray&) = delete;
+    MutableArray& operator=(const MutableArray&) = delete;
+    ~MutableArray() override;
 
     size_t count() const override { return values_.size(); }
     Value objectAtIndex(size_t index) const override;
@@ -100,6 +105,9 @@ class MutableDictionary : public Dictionary {
     static Ref<MutableDictionary> make(std::vector<std::pair<Value, Value>> entries = {}) {
         return std::make_shared<MutableDictionary>(std::move(entries));
     }
+    MutableDictionary(const MutableDictionary&) = delete;
+    MutableDictionary& operator=(const MutableDictionary&) = delete;
+    ~MutableDictionary() override;
 
     size_t count() const override { return entries_.size(); }
     using Dictionary::objectForKey;

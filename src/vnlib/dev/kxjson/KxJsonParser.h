@@ -11,6 +11,7 @@
 //   if (value.isNil()) plat::log(*parser->error());
 //
 // JSONValue(text) does the same with a new parser and logs the failure.
+#include <algorithm>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -27,7 +28,8 @@ class KxJsonParser : public plat::Object {
     KxJsonParser() = default;
 
     size_t maxDepth() const { return maxDepth_; }
-    void setMaxDepth(size_t maxDepth) { maxDepth_ = maxDepth; }
+    // At most KxJsonStreamParser::kMaxDepthCeiling (512); a larger setting is lowered to it.
+    void setMaxDepth(size_t maxDepth) { maxDepth_ = std::min(maxDepth, size_t{512}); }
     // The reason of the last failure; none before the first.
     const std::optional<std::string>& error() const { return error_; }
     void setError(std::string error) { error_ = std::move(error); }

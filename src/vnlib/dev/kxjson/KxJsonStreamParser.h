@@ -3,12 +3,14 @@
 // appends bytes and reports the events found so far to the delegate (container starts and ends,
 // keys, strings, numbers, booleans, nulls); it answers whether the outermost array or object is
 // complete, whether more bytes are needed, or that the text is in error (error() says why). A
-// token cut off by the end of the bytes is read again when more arrive. Only an array or an
+// token cut off by the end of the bytes is finished when more arrive; reading in pieces costs
+// about what reading at once does. Only an array or an
 // object may stand at the top level, and containers nest at most maxDepth() deep (32).
 //
 //   auto parser = std::make_shared<KxJsonStreamParser>();
 //   parser->setDelegate(adapter);
 //   if (parser->parse(bytes.data(), bytes.size()) == KxJsonStreamParserError) ...
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -48,9 +50,11 @@ class KxJsonStreamParser : public plat::Object {
         delegate_ = std::move(delegate);
     }
 
-    // The deepest nesting of arrays and objects accepted; 32 at creation.
+    // The deepest nesting of arrays and objects accepted; 32 at creation, never more than
+    // kMaxDepthCeiling (a larger setting is lowered to it).
+    static constexpr size_t kMaxDepthCeiling = 512;
     size_t maxDepth() const { return maxDepth_; }
-    void setMaxDepth(size_t maxDepth) { maxDepth_ = maxDepth; }
+    void setMaxDepth(size_t maxDepth) { maxDepth_ = std::min(maxDepth, kMaxDepthCeiling); }
     // Whether further documents may follow the first one (each reaches the delegate in turn).
     bool supportMultipleDocuments() const { return supportMultipleDocuments_; }
     void setSupportMultipleDocuments(bool support) { supportMultipleDocuments_ = support; }

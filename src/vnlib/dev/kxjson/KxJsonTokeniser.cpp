@@ -112,6 +112,19 @@ plat::Decimal makeDecimal(bool negative, std::string_view digits, long exponent)
     return decimal;
 }
 
+// Where the bytes [from, len) stop holding whole UTF-8 characters: len, or the start of a
+// character that more bytes will complete.
+size_t completeCharactersEnd(const uint8_t* p, size_t from, size_t len) {
+    size_t lead = len;
+    while (lead > from && len - lead < 3 && (p[lead - 1] & 0xC0) == 0x80)
+        --lead;
+    if (lead == from)
+        return len;
+    const uint8_t c = p[lead - 1];
+    const size_t need = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+    return need > len - (lead - 1) ? lead - 1 : len;
+}
+
 }  // namespace
 
 const char* KxJsonTokenName(KxJsonTokenType type) {
@@ -148,6 +161,8 @@ KxJsonTokenType KxJsonTokeniser::fail(std::string text) {
 }
 
 KxJsonTokenType KxJsonTokeniser::getToken(plat::Value* token) {
+    if (inString_)
+        return getStringToken(token);
     stream_.skipWhitespace();
     uint8_t c;
     if (!stream_.getCurrentByte(&c))
@@ -200,7 +215,7 @@ KxJsonTokenType KxJsonTokeniser::getToken(plat::Value* token) {
                 type = fail("Illegal start of token [" + byteAsText(c) + "]");
             break;
     }
-    if (type == KxJsonTokenTypeEOF)
+    if (type == KxJsonTokenTypeEOF && !inString_)
         stream_.setIndex(start);
     return type;
 }
@@ -217,37 +232,45 @@ KxJsonTokenType KxJsonTokeniser::matchWord(const char* word, KxJsonTokenType typ
 KxJsonTokenType KxJsonTokeniser::getStringToken(plat::Value* token) {
     const uint8_t* p = stream_.bytes();
     const size_t len = stream_.length();
-    size_t i = stream_.index() + 1;  // past the opening quote
-    std::string built;               // used once the string holds an escape
-    bool escaped = false;
+    size_t i = stream_.index();
+    if (!inString_) {
+        ++i;  // past the opening quote
+        pendingString_.clear();
+    }
+    // A string cut off by the end of the bytes keeps what it has decoded, and the scan goes on
+    // from the first byte it could not use once more bytes arrive: reading in pieces costs no
+    // more than reading at once.
+    std::string& built = pendingString_;
+    auto suspend = [&](size_t at) {
+        inString_ = true;
+        stream_.setIndex(at);
+        return KxJsonTokenTypeEOF;
+    };
 
     for (;;) {
         const size_t runStart = i;
         while (i < len && p[i] >= 0x20 && p[i] != '"' && p[i] != '\\')
             ++i;
-        if (i >= len)
-            return KxJsonTokenTypeEOF;
-        if (!isValidUTF8(p + runStart, i - runStart))
+        const size_t runEnd = i < len ? i : completeCharactersEnd(p, runStart, len);
+        if (!isValidUTF8(p + runStart, runEnd - runStart))
             return fail("Broken Unicode encoding");
-        const auto* run = reinterpret_cast<const char*>(p + runStart);
+        built.append(reinterpret_cast<const char*>(p + runStart), runEnd - runStart);
+        if (i >= len)
+            return suspend(runEnd);
         const uint8_t c = p[i];
         if (c == '"') {
-            if (escaped) {
-                built.append(run, i - runStart);
-                *token = plat::Value(std::move(built));
-            } else {
-                *token = plat::Value(std::string(run, i - runStart));
-            }
+            *token = plat::Value(std::move(built));
+            built = std::string();
+            inString_ = false;
             stream_.setIndex(i + 1);
             return KxJsonTokenTypeString;
         }
         if (c < 0x20)
             return fail(plat::format("Unescaped control character [0x%02X]", c));
 
-        built.append(run, i - runStart);
-        escaped = true;
+        const size_t escapeStart = i;
         if (++i >= len)
-            return KxJsonTokenTypeEOF;
+            return suspend(escapeStart);
         switch (p[i]) {
             case '"':
             case '/':
@@ -283,7 +306,7 @@ KxJsonTokenType KxJsonTokeniser::getStringToken(plat::Value* token) {
 
         // i is at the "u"; four hexadecimal digits follow.
         if (len - (i + 1) < 4)
-            return KxJsonTokenTypeEOF;
+            return suspend(escapeStart);
         uint32_t unit;
         if (!readHexQuad(p + i + 1, &unit))
             return fail("Invalid hex quad");
@@ -292,7 +315,7 @@ KxJsonTokenType KxJsonTokeniser::getStringToken(plat::Value* token) {
             return fail("Invalid high character in surrogate pair");
         if (unit >= 0xD800 && unit <= 0xDBFF) {
             if (len - i < 6)
-                return KxJsonTokenTypeEOF;
+                return suspend(escapeStart);
             uint32_t low;
             if (p[i] != '\\' || p[i + 1] != 'u' || !readHexQuad(p + i + 2, &low))
                 return fail("Missing low character in surrogate pair");
@@ -336,6 +359,8 @@ KxJsonTokenType KxJsonTokeniser::getNumberToken(plat::Value* token) {
     } else {
         while (isDigit(p[i])) {
             takeDigit(p[i]);
+            if (digitCount > kMaxDigits)  // no need to read the rest of an endless number
+                return fail("Precision is too high");
             if (++i >= len)
                 return KxJsonTokenTypeEOF;
         }
@@ -350,6 +375,8 @@ KxJsonTokenType KxJsonTokeniser::getNumberToken(plat::Value* token) {
             return fail("No digits after decimal point");
         while (isDigit(p[i])) {
             takeDigit(p[i]);
+            if (digitCount > kMaxDigits)
+                return fail("Precision is too high");
             ++fractionDigits;
             if (++i >= len)
                 return KxJsonTokenTypeEOF;

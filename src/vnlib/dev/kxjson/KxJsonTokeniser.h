@@ -3,7 +3,8 @@
 // Strings come out decoded (escapes resolved, surrogate pairs joined, "\u0000" kept); numbers
 // come out as signed 64-bit integers, as decimal numbers, or as a signed zero in double
 // precision. When a token is cut off by the end of the buffer the tokeniser answers
-// KxJsonTokenTypeEOF and reads the token again from its start once more bytes are appended.
+// KxJsonTokenTypeEOF and reads on once more bytes are appended: a string from where its scan
+// stopped, other tokens again from their start.
 // On a malformed token it answers KxJsonTokenTypeError and keeps the reason in error().
 #include <cstddef>
 #include <cstdint>
@@ -54,4 +55,8 @@ class KxJsonTokeniser {
 
     KxJsonUTF8Stream stream_;
     std::optional<std::string> error_;
+    // A string cut off by the end of the bytes: what it decoded so far; the stream's index is
+    // where its scan goes on.
+    bool inString_ = false;
+    std::string pendingString_;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,51 @@ TEST(KxJsonParser, NestingIsLimitedToMaxDepth) {
     for (int i = 0; i < 100; ++i)
         siblings += (i ? "," : "") + nestedArrays(31);
     EXPECT_TRUE(parse(siblings + "]").error.empty());
+}
+
+TEST(KxJsonParser, MaxDepthHasACeilingAndDeepValuesAreReleasedSafely) {
+    auto parser = std::make_shared<KxJsonParser>();
+    parser->setMaxDepth(1000000);
+    EXPECT_EQ(parser->maxDepth(), KxJsonStreamParser::kMaxDepthCeiling);
+    EXPECT_EQ(parse(nestedArrays(513), 1000000).error, "Input depth exceeds max depth of 512");
+    EXPECT_TRUE(parse(nestedArrays(512, "1"), 1000000).error.empty());
+    // A value nested far deeper than any parse allows, built in code, is freed without
+    // exhausting the stack.
+    Value deep(plat::MutableArray::make());
+    for (int i = 0; i < 200000; ++i) {
+        auto outer = plat::MutableDictionary::make();
+        outer->setObject(plat::MutableArray::make({deep}), Value("k"));
+        deep = Value(outer);
+    }
+    deep = Value();
+}
+
+TEST(KxJsonStreamParser, StringsCutAnywhereReadOnFromWhereTheyStopped) {
+    // Thai text (three bytes a character), a two-unit escape and escapes of every kind, fed one
+    // byte at a time, then as a long string in pieces that split characters.
+    const std::string text = R"(["ไทย\u0e01\ud83d\ude00\n\"x\"\/ก"])";
+    auto accumulator = std::make_shared<KxJsonStreamParserAccumulator>();
+    auto adapter = std::make_shared<KxJsonStreamParserAdapter>();
+    adapter->setDelegate(accumulator);
+    auto parser = std::make_shared<KxJsonStreamParser>();
+    parser->setDelegate(adapter);
+    for (size_t i = 0; i + 1 < text.size(); ++i)
+        ASSERT_EQ(parser->parse(text.substr(i, 1)), KxJsonStreamParserWaitingForData) << i;
+    ASSERT_EQ(parser->parse(text.substr(text.size() - 1)), KxJsonStreamParserComplete);
+    EXPECT_EQ(accumulator->value().array()->objectAtIndex(0),
+              Value("ไทย\u0E01\U0001F600\n\"x\"/ก"));
+
+    std::string longText = "[\"";
+    for (int i = 0; i < 30000; ++i)
+        longText += "ไทย";
+    longText += "\"]";
+    std::mt19937_64 rng(27);
+    const auto pieces = kxjson_test::parseInPieces(longText, rng);
+    ASSERT_TRUE(pieces.error.empty()) << pieces.error;
+    EXPECT_EQ(pieces.value, parse(longText).value);
+    // Broken UTF-8 split across pieces is still found.
+    EXPECT_EQ(kxjson_test::parseInPieces("[\"ab\xE0\xB8\"]", rng).error,
+              "Broken Unicode encoding");
 }
 
 TEST(KxJsonParser, IntegersUpTo19DigitsAreInt64AndLongerOnesDecimals) {
