@@ -158,13 +158,14 @@ struct DemoService::Impl {
     bool running = false;
     bool stopping = false;
     std::string servicePath = "/service.svc";
-    std::map<std::string, MethodHandler> methods;
+    std::map<std::string, RequestMethodHandler> methods;
     std::map<std::string, File> files;
     std::map<std::string, Fault> faults;
     std::deque<Fault> nextFaults;
     uint64_t releaseGeneration = 0;
     size_t stalled = 0;
-    std::vector<RecordedRequest> recorded;
+    std::deque<RecordedRequest> recorded;
+    size_t recordedBodyBytes = 0;
     std::map<std::string, std::shared_ptr<SessionSlot>> sessions;
 
     void handle(const httplib::Request& req, httplib::Response& res);
@@ -173,7 +174,9 @@ struct DemoService::Impl {
     void stall(double maxSeconds);
     // Waits up to `seconds` unless the service stops; false when it stops.
     bool pause(double seconds);
-    Reply callMethod(const std::string& name, const httplib::Request& req, const Fault* fault);
+    void record(RecordedRequest request);
+    Reply callMethod(const std::string& name, const httplib::Request& req,
+                     const RecordedRequest& request, const Fault* fault);
     Reply fileReply(const std::string& path, const httplib::Request& req);
     void write(Reply reply, const Fault* fault, httplib::Response& res);
 };
@@ -183,15 +186,15 @@ void DemoService::Impl::handle(const httplib::Request& req, httplib::Response& r
     // 416); ranges are served here instead. The request object is not const inside the server.
     const_cast<httplib::Request&>(req).ranges.clear();
 
-    RecordedRequest record;
-    record.method = req.method;
+    RecordedRequest request;
+    request.method = req.method;
     const size_t question = req.target.find('?');
-    record.path = req.path;
+    request.path = req.path;
     if (question != std::string::npos)
-        record.query = req.target.substr(question + 1);
+        request.query = req.target.substr(question + 1);
     for (const auto& field : req.headers)
-        record.headers.emplace_back(field.first, field.second);
-    record.body = req.body;
+        request.headers.emplace_back(field.first, field.second);
+    request.body = req.body;
 
     const bool exempt = req.path.rfind(std::string(kMovedPrefix) + "/", 0) == 0;
     const std::string path =
@@ -200,12 +203,8 @@ void DemoService::Impl::handle(const httplib::Request& req, httplib::Response& r
     if (req.method == "POST")
         method = webMethodName(path);
 
-    std::optional<Fault> fault;
-    {
-        std::lock_guard lock(mutex);
-        recorded.push_back(std::move(record));
-    }
-    fault = takeFault(method ? *method : path, exempt);
+    std::optional<Fault> fault = takeFault(method ? *method : path, exempt);
+    record(request);
 
     Reply reply;
     if (fault && fault->kind == FaultKind::Stall)
@@ -226,7 +225,7 @@ void DemoService::Impl::handle(const httplib::Request& req, httplib::Response& r
                                                    ? std::string(kMovedPrefix) + req.target
                                                    : fault->location);
     } else if (method) {
-        reply = callMethod(*method, req, fault ? &*fault : nullptr);
+        reply = callMethod(*method, req, request, fault ? &*fault : nullptr);
     } else if (req.method == "GET") {
         reply = fileReply(path, req);
     } else {
@@ -280,17 +279,42 @@ bool DemoService::Impl::pause(double seconds) {
                                   [&] { return stopping; });
 }
 
+void DemoService::Impl::record(RecordedRequest request) {
+    std::lock_guard lock(mutex);
+    recordedBodyBytes += request.body.size();
+    recorded.push_back(std::move(request));
+    while (recorded.size() > kMaxRecordedRequests ||
+           (recorded.size() > 1 && recordedBodyBytes > kMaxRecordedBodyBytes)) {
+        recordedBodyBytes -= recorded.front().body.size();
+        recorded.pop_front();
+    }
+}
+
 Reply DemoService::Impl::callMethod(const std::string& name, const httplib::Request& req,
-                                    const Fault* fault) {
+                                    const RecordedRequest& request, const Fault* fault) {
     Json body;
     if (!req.body.empty()) {
-        body = Json::parse(req.body, nullptr, /*allow_exceptions=*/false);
+        // Values nested beyond the limit are dropped while parsing, and the call refused, so
+        // that no handler walks an arbitrarily deep value.
+        bool tooDeep = false;
+        body = Json::parse(
+            req.body,
+            [&tooDeep](int depth, Json::parse_event_t, Json&) {
+                if (depth > static_cast<int>(kMaxJsonDepth))
+                    tooDeep = true;
+                return !tooDeep;
+            },
+            /*allow_exceptions=*/false);
+        if (tooDeep) {
+            return messageReply(400, "The JSON body is nested too deeply.",
+                                "System.ArgumentException");
+        }
         if (body.is_discarded()) {
             return messageReply(500, "Invalid JSON primitive.", "System.ArgumentException");
         }
     }
 
-    MethodHandler handler;
+    RequestMethodHandler handler;
     std::shared_ptr<SessionSlot> slot;
     {
         std::lock_guard lock(mutex);
@@ -319,10 +343,10 @@ Reply DemoService::Impl::callMethod(const std::string& name, const httplib::Requ
         try {
             if (slot) {
                 std::lock_guard lock(slot->mutex);
-                result = handler(body, slot->session);
+                result = handler(body, slot->session, request);
             } else {
                 Session none;
-                result = handler(body, none);
+                result = handler(body, none, request);
             }
         } catch (const std::exception& e) {
             return messageReply(500, e.what(), "System.Exception");
@@ -429,6 +453,8 @@ bool DemoService::start(int port) {
     // One request per connection: a kept-alive connection would hold a worker (and stop()) for
     // the whole keep-alive time-out.
     server->set_keep_alive_max_count(1);
+    // Larger bodies are answered 413 before they are read.
+    server->set_payload_max_length(kMaxBodyBytes);
     Impl* impl = impl_.get();
     auto handler = [impl](const httplib::Request& req, httplib::Response& res) {
         impl->handle(req, res);
@@ -513,6 +539,14 @@ std::string DemoService::servicePath() const {
 }
 
 void DemoService::addMethod(std::string name, MethodHandler handler) {
+    addMethodWithRequest(
+        std::move(name),
+        [handler = std::move(handler)](const Json& body, Session& session, const RecordedRequest&) {
+            return handler(body, session);
+        });
+}
+
+void DemoService::addMethodWithRequest(std::string name, RequestMethodHandler handler) {
     std::lock_guard lock(impl_->mutex);
     impl_->methods[std::move(name)] = std::move(handler);
 }
@@ -559,7 +593,7 @@ bool DemoService::waitForStalled(size_t count, double timeoutSeconds) const {
 
 std::vector<RecordedRequest> DemoService::requests() const {
     std::lock_guard lock(impl_->mutex);
-    return impl_->recorded;
+    return {impl_->recorded.begin(), impl_->recorded.end()};
 }
 
 std::vector<RecordedRequest> DemoService::requestsForMethod(std::string_view name) const {
@@ -577,6 +611,7 @@ std::vector<RecordedRequest> DemoService::requestsForMethod(std::string_view nam
 void DemoService::clearRequests() {
     std::lock_guard lock(impl_->mutex);
     impl_->recorded.clear();
+    impl_->recordedBodyBytes = 0;
 }
 
 size_t DemoService::sessionCount() const {

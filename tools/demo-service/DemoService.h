@@ -4,8 +4,11 @@
 //    {"d": result}; "RequestSessionID" opens a session that later requests find by its cookie;
 //  - files: GET <path> of registered bytes, with single "Range: bytes=a-[b]" requests (206, 416;
 //    several ranges get the whole file, and a Range the server library cannot read gets 416).
-// Every request is recorded. Faults (demo::Fault) make it misbehave per method (or file path) or
-// for the next requests. It runs on its own threads; every member function is thread-safe.
+// The latest requests are recorded (at most kMaxRecordedRequests, with at most
+// kMaxRecordedBodyBytes of bodies in all). A body beyond kMaxBodyBytes is answered 413, a JSON
+// body nested deeper than kMaxJsonDepth 400. Faults (demo::Fault) make it misbehave per method
+// (or file path) or for the next requests. It runs on its own threads; every member function is
+// thread-safe.
 //
 //   demo::DemoService service;
 //   service.addMethod("GetFoo", [](const demo::Json& body, demo::Session&) { return body["x"]; });
@@ -51,6 +54,14 @@ struct RecordedRequest {
 class DemoService {
   public:
     using MethodHandler = std::function<Json(const Json& body, Session& session)>;
+    // A handler that also sees the request it answers (its header fields, say).
+    using RequestMethodHandler =
+        std::function<Json(const Json& body, Session& session, const RecordedRequest& request)>;
+
+    static constexpr size_t kMaxBodyBytes = size_t{16} << 20;
+    static constexpr size_t kMaxJsonDepth = 512;
+    static constexpr size_t kMaxRecordedRequests = 2048;
+    static constexpr size_t kMaxRecordedBodyBytes = size_t{32} << 20;
 
     // The session cookie set by "RequestSessionID".
     static constexpr const char* kSessionCookieName = "ASP.NET_SessionId";
@@ -79,6 +90,7 @@ class DemoService {
     // Registers (or replaces) a web method. The handler's answer is sent as {"d": answer}; an
     // exception from it becomes a 500 reply with its message.
     void addMethod(std::string name, MethodHandler handler);
+    void addMethodWithRequest(std::string name, RequestMethodHandler handler);
     // Serves the bytes at a path for GET, with Range support.
     void addFile(std::string path, std::string bytes,
                  std::string contentType = "application/octet-stream");
@@ -96,7 +108,7 @@ class DemoService {
     // Waits (up to timeoutSeconds of real time) until at least `count` requests are stalled.
     bool waitForStalled(size_t count, double timeoutSeconds = 5.0) const;
 
-    // A copy of the requests received so far, oldest first.
+    // A copy of the latest requests received, oldest first.
     std::vector<RecordedRequest> requests() const;
     // The received web-method calls, by name, oldest first.
     std::vector<RecordedRequest> requestsForMethod(std::string_view name) const;

@@ -27,9 +27,12 @@ enum class ItemKind { Book, MagazineIssue, NewspaperIssue };
 // The text the services give an item kind: "Book", "Magazine" or "Newspaper".
 constexpr const char* itemKindName(ItemKind kind) {
     switch (kind) {
-        case ItemKind::Book: return "Book";
-        case ItemKind::MagazineIssue: return "Magazine";
-        case ItemKind::NewspaperIssue: return "Newspaper";
+        case ItemKind::Book:
+            return "Book";
+        case ItemKind::MagazineIssue:
+            return "Magazine";
+        case ItemKind::NewspaperIssue:
+            return "Newspaper";
     }
     return "Book";
 }

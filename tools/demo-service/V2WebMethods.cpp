@@ -10,6 +10,8 @@
 #include <map>
 #include <stdexcept>
 
+#include "demo-service/JsonNumber.h"
+
 namespace demo {
 namespace {
 
@@ -66,9 +68,9 @@ int64_t integer(const Json& body, const char* key, int64_t fallback = 0) {
     if (!body.is_object())
         return fallback;
     auto it = body.find(key);
-    if (it == body.end() || !it->is_number())
+    if (it == body.end())
         return fallback;
-    return it->get<int64_t>();
+    return clampedInteger(*it).value_or(fallback);
 }
 
 double number(const Json& body, const char* key) {
@@ -112,7 +114,7 @@ int64_t optionalInteger(const std::map<std::string, Json>& options, const char* 
     if (it == options.end())
         return 0;
     if (it->second.is_number())
-        return it->second.get<int64_t>();
+        return clampedInteger(it->second).value_or(0);
     if (it->second.is_string()) {
         const std::string& s = it->second.get_ref<const std::string&>();
         return s.empty() ? 0 : std::strtoll(s.c_str(), nullptr, 10);
@@ -153,14 +155,13 @@ Json notSignedIn() {
     return boolReply(Outcome::refused(1, "Please sign in first.", "กรุณาเข้าสู่ระบบก่อน"));
 }
 
-
 template <class T>
 std::vector<T> page(const std::vector<T>& all, int64_t start, int64_t length) {
     if (start < 0 || static_cast<size_t>(start) >= all.size())
         return {};
     auto first = all.begin() + start;
-    auto last = length <= 0 || static_cast<size_t>(start + length) >= all.size() ? all.end()
-                                                                                 : first + length;
+    const auto available = static_cast<int64_t>(all.size()) - start;
+    auto last = length <= 0 || length >= available ? all.end() : first + length;
     return std::vector<T>(first, last);
 }
 

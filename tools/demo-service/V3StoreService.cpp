@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "demo-service/JsonNumber.h"
 #include "demo-service/SampleCatalogue.h"
 
 namespace demo {
@@ -46,7 +47,6 @@ Json priceRecords(const std::vector<SamplePrice>& prices) {
 double firstPrice(const SampleItem& item) {
     return item.prices.empty() ? 0 : item.prices.front().price;
 }
-
 
 std::string categoryName(const SampleCatalogue& catalogue, const std::string& code) {
     for (const char* type : {"Book", "Magazine"}) {
@@ -254,10 +254,8 @@ std::optional<std::string> textOf(const Json& body, const char* key) {
 int64_t numberOf(const Json& body, const char* key, int64_t fallback) {
     if (body.is_object() && body.contains(key)) {
         const Json& v = body[key];
-        if (v.is_number_integer())
-            return v.get<int64_t>();
         if (v.is_number())
-            return static_cast<int64_t>(v.get<double>());
+            return clampedInteger(v).value_or(fallback);
         if (v.is_string()) {
             try {
                 return std::stoll(v.get<std::string>());
@@ -282,7 +280,7 @@ Json page(const Json& list, int64_t start, int64_t length) {
     if (start < 0)
         start = 0;
     for (int64_t i = start; i < static_cast<int64_t>(list.size()); ++i) {
-        if (length > 0 && i >= start + length)
+        if (length > 0 && i - start >= length)
             break;
         out.push_back(list[static_cast<size_t>(i)]);
     }
@@ -361,24 +359,9 @@ struct Store {
                 {"CreateDate", date}};
     }
 
-    // The headers of the call being answered: the latest recorded request with this body (the
-    // service hands its handlers the body only).
-    RecordedRequest requestFor(const std::string& method, const Json& body) const {
-        auto recorded = service.requestsForMethod(method);
-        for (auto it = recorded.rbegin(); it != recorded.rend(); ++it) {
-            const Json sent = it->body.empty()
-                                  ? Json()
-                                  : Json::parse(it->body, nullptr, /*allow_exceptions=*/false);
-            if (sent == body)
-                return *it;
-        }
-        throw std::runtime_error("Request not found");
-    }
-
-    // Checks the token headers (and "tokenContext" when the call carries one) and answers who
-    // is calling.
-    Caller authorize(const std::string& method, const Json& body, bool withContext) const {
-        const RecordedRequest request = requestFor(method, body);
+    // Checks the token headers of the request (and "tokenContext" when the call carries one)
+    // and answers who is calling.
+    Caller authorize(const RecordedRequest& request, const Json& body, bool withContext) const {
         if (request.header("TokenVersion") != "2")
             throw std::runtime_error("Unauthorized: unsupported token version");
         const std::string authorization = request.header("Authorization");
@@ -429,11 +412,12 @@ using Handler = std::function<Json(Store& store, const Caller& caller, const Jso
 
 void add(const std::shared_ptr<Store>& store, const std::string& method, bool withContext,
          Handler handler) {
-    store->service.addMethod(method,
-                             [store, method, withContext, handler](const Json& body, Session&) {
-                                 const Caller caller = store->authorize(method, body, withContext);
-                                 return handler(*store, caller, body);
-                             });
+    store->service.addMethodWithRequest(
+        method,
+        [store, withContext, handler](const Json& body, Session&, const RecordedRequest& request) {
+            const Caller caller = store->authorize(request, body, withContext);
+            return handler(*store, caller, body);
+        });
 }
 
 // ---- Answers -----------------------------------------------------------------------------------
@@ -866,7 +850,7 @@ void registerMember(const std::shared_ptr<Store>& store) {
         std::set<int64_t> types;
         for (const auto& t : body.value("type", Json::array())) {
             if (t.is_number_integer())
-                types.insert(t.get<int64_t>());
+                types.insert(*clampedInteger(t));
         }
         Json out = Json::array();
         for (const auto& f : follows(s, *caller.user)) {

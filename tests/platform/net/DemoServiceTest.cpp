@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <curl/curl.h>
+
+#include <atomic>
 #include <stdexcept>
+#include <thread>
 
 #include "demo-service/DemoService.h"
+#include "demo-service/V3StoreService.h"
 #include "platform/net/HttpCookieStorage.h"
 #include "platform/net/NetTestSupport.h"
 
@@ -40,6 +45,39 @@ class DemoServiceTest : public ::testing::Test {
 
     DemoService service;
 };
+
+// A blocking POST over its own connection, callable from any thread.
+struct PlainReply {
+    long status = 0;  // 0 when no reply came
+    std::string body;
+};
+
+PlainReply plainPost(const std::string& target, const std::string& body,
+                     const std::vector<std::string>& fields = {}) {
+    PlainReply reply;
+    CURL* curl = curl_easy_init();
+    curl_slist* headers = curl_slist_append(nullptr, "Content-Type: application/json");
+    headers = curl_slist_append(headers, "Expect:");
+    for (const auto& field : fields)
+        headers = curl_slist_append(headers, field.c_str());
+    curl_easy_setopt(curl, CURLOPT_URL, target.c_str());
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.data());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(
+        curl, CURLOPT_WRITEFUNCTION, +[](char* data, size_t size, size_t count, void* out) {
+            static_cast<std::string*>(out)->append(data, size * count);
+            return size * count;
+        });
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
+    if (curl_easy_perform(curl) == CURLE_OK)
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
+    curl_slist_free_all(headers);
+    curl_easy_cleanup(curl);
+    return reply;
+}
 
 }  // namespace
 
@@ -177,4 +215,65 @@ TEST_F(DemoServiceTest, StopReleasesStalledRequestsAndFreesThePort) {
     // The same port can serve again.
     EXPECT_TRUE(service.start(port));
     EXPECT_EQ(json(*call("Echo", "[3]"))["d"], Json::array({3}));
+}
+
+TEST_F(DemoServiceTest, HostileBodiesGetClearRepliesAndTheLogStaysBounded) {
+    // Nested a million deep: refused, not walked.
+    const std::string deep = std::string(1000000, '[') + std::string(1000000, ']');
+    auto tooDeep = plainPost(service.serviceUrl() + "/Echo", deep);
+    EXPECT_EQ(tooDeep.status, 400);
+    EXPECT_EQ(Json::parse(tooDeep.body)["Message"], "The JSON body is nested too deeply.");
+    // Beyond the size limit: 413 before the body is kept anywhere.
+    const std::string huge(100u << 20, ' ');
+    EXPECT_EQ(plainPost(service.serviceUrl() + "/Echo", huge).status, 413);
+    EXPECT_EQ(plainPost(service.serviceUrl() + "/Echo", "[1]").body, R"({"d":[1]})");
+
+    // A thousand 64 KB posts (to a path that is no web method, to spare the parsing): the log
+    // keeps the latest within its bounds.
+    const std::string body(64u << 10, 'x');
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(plainPost(service.baseUrl() + "/upload", body).status, 404) << i;
+    const auto recorded = service.requests();
+    size_t bytes = 0;
+    for (const auto& r : recorded)
+        bytes += r.body.size();
+    EXPECT_LE(recorded.size(), DemoService::kMaxRecordedRequests);
+    EXPECT_LE(bytes, DemoService::kMaxRecordedBodyBytes);
+    EXPECT_GT(bytes, DemoService::kMaxRecordedBodyBytes / 2);
+    EXPECT_EQ(recorded.back().body, body);
+}
+
+TEST(DemoStoreService, EachCallIsAuthorizedByItsOwnHeaders) {
+    demo::SampleCatalogue catalogue;
+    DemoService store;
+    demo::registerStoreService(store, catalogue, "VARNEL");
+    ASSERT_TRUE(store.start());
+    const std::string target = store.serviceUrl() + "/GetItemReview";
+    const std::string body = R"({"itemId":"bookcode_BK0001","start":0,"length":0})";
+    const std::vector<std::string> credentials = {
+        "TokenVersion: 2", "Authorization: Token token=\"guest\"", "Varnel-AppCode: VARNEL"};
+
+    // Sixty identical calls at once; only the thirty that carry the token headers get in.
+    std::vector<PlainReply> replies(60);
+    std::vector<std::thread> callers;
+    for (size_t i = 0; i < replies.size(); ++i) {
+        callers.emplace_back([&, i] {
+            replies[i] = plainPost(target, body, i % 2 ? credentials : std::vector<std::string>{});
+        });
+    }
+    for (auto& caller : callers)
+        caller.join();
+    for (size_t i = 0; i < replies.size(); ++i)
+        EXPECT_EQ(replies[i].status, i % 2 ? 200 : 500) << i << " " << replies[i].body;
+
+    // Paging numbers of any size stay in range.
+    auto paged =
+        plainPost(target, R"({"itemId":"bookcode_BK0001","start":1,"length":9223372036854775807})",
+                  credentials);
+    ASSERT_EQ(paged.status, 200) << paged.body;
+    EXPECT_EQ(Json::parse(paged.body)["d"]["Reviews"].size(), 1u);
+    paged = plainPost(target, R"({"itemId":"bookcode_BK0001","start":1e300,"length":-1e300})",
+                      credentials);
+    ASSERT_EQ(paged.status, 200) << paged.body;
+    EXPECT_TRUE(Json::parse(paged.body)["d"]["Reviews"].empty());
 }
