@@ -16,6 +16,8 @@ enum class FaultKind {
     Drip,          // the normal reply, one byte every `seconds`
     Drop,          // the headers and half of the body, then the connection is closed
     Redirect,      // `status` (307 unless set) to `location` (default: "/moved" + the asked path)
+    Status,        // the normal reply, but with `status`
+    HtmlStatus,    // `status` with an HTML error page
 };
 
 struct Fault {
@@ -25,7 +27,7 @@ struct Fault {
     double seconds = 0;
     // Redirect: the target, a path or an absolute URL; empty means "/moved" + the asked path.
     std::string location;
-    // Redirect: the status code.
+    // Redirect, Status, HtmlStatus: the status code.
     int status = 307;
 
     static Fault stall(double maxSeconds = 0) { return {FaultKind::Stall, maxSeconds, {}}; }
@@ -33,6 +35,8 @@ struct Fault {
     static Fault redirect(std::string location = {}, int status = 307) {
         return {FaultKind::Redirect, 0, std::move(location), status};
     }
+    static Fault withStatus(int status) { return {FaultKind::Status, 0, {}, status}; }
+    static Fault htmlStatus(int status) { return {FaultKind::HtmlStatus, 0, {}, status}; }
 };
 
 }  // namespace demo

@@ -217,6 +217,10 @@ void DemoService::Impl::handle(const httplib::Request& req, httplib::Response& r
     } else if (fault && fault->kind == FaultKind::NotJson) {
         reply.contentType = "text/html; charset=utf-8";
         reply.body = "<html><body><h1>Runtime Error</h1></body></html>";
+    } else if (fault && fault->kind == FaultKind::HtmlStatus) {
+        reply.status = fault->status;
+        reply.contentType = "text/html; charset=utf-8";
+        reply.body = "<html><body><h1>" + std::to_string(fault->status) + "</h1></body></html>";
     } else if (fault && fault->kind == FaultKind::Redirect) {
         reply.status = fault->status;
         reply.contentType = "text/html; charset=utf-8";
@@ -226,6 +230,8 @@ void DemoService::Impl::handle(const httplib::Request& req, httplib::Response& r
                                                    : fault->location);
     } else if (method) {
         reply = callMethod(*method, req, request, fault ? &*fault : nullptr);
+        if (fault && fault->kind == FaultKind::Status)
+            reply.status = fault->status;
     } else if (req.method == "GET") {
         reply = fileReply(path, req);
     } else {
@@ -348,6 +354,10 @@ Reply DemoService::Impl::callMethod(const std::string& name, const httplib::Requ
                 Session none;
                 result = handler(body, none, request);
             }
+        } catch (const HttpError& e) {
+            return messageReply(
+                e.status, e.what(),
+                e.status == 401 ? "System.UnauthorizedAccessException" : "System.Exception");
         } catch (const std::exception& e) {
             return messageReply(500, e.what(), "System.Exception");
         }

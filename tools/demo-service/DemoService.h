@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -36,6 +37,14 @@ struct Session {
     std::string id;  // empty when the request carried no known session cookie
     Json data = Json::object();
     bool valid() const { return !id.empty(); }
+};
+
+// Thrown by a web-method handler to answer with an HTTP status of its choice and the service's
+// error body ({"Message": what(), "ExceptionType": ...}).
+struct HttpError : std::runtime_error {
+    HttpError(int status, const std::string& message)
+        : std::runtime_error(message), status(status) {}
+    int status;
 };
 
 struct RecordedRequest {
@@ -88,7 +97,8 @@ class DemoService {
     std::string servicePath() const;
 
     // Registers (or replaces) a web method. The handler's answer is sent as {"d": answer}; an
-    // exception from it becomes a 500 reply with its message.
+    // HttpError from it becomes a reply with its status, any other exception a 500 reply, both
+    // with its message.
     void addMethod(std::string name, MethodHandler handler);
     void addMethodWithRequest(std::string name, RequestMethodHandler handler);
     // Serves the bytes at a path for GET, with Range support.

@@ -363,18 +363,18 @@ struct Store {
     // and answers who is calling.
     Caller authorize(const RecordedRequest& request, const Json& body, bool withContext) const {
         if (request.header("TokenVersion") != "2")
-            throw std::runtime_error("Unauthorized: unsupported token version");
+            throw HttpError(401, "Unauthorized: unsupported token version");
         const std::string authorization = request.header("Authorization");
         const std::string prefix = "Token token=\"";
         if (authorization.size() <= prefix.size() + 1 ||
             authorization.compare(0, prefix.size(), prefix) != 0 || authorization.back() != '"')
-            throw std::runtime_error("Unauthorized: no token");
+            throw HttpError(401, "Unauthorized: no token");
         Caller caller;
         caller.token =
             authorization.substr(prefix.size(), authorization.size() - prefix.size() - 1);
         const std::string sentAppCode = request.header("Varnel-AppCode");
         if (sentAppCode.empty() || (!appCode.empty() && sentAppCode != appCode))
-            throw std::runtime_error("Unauthorized: unknown application");
+            throw HttpError(401, "Unauthorized: unknown application");
 
         if (withContext) {
             const Json context =
@@ -384,13 +384,13 @@ struct Store {
                 textOf(context, "AppCode") != sentAppCode ||
                 !(context.contains("IsTestUser") &&
                   (context["IsTestUser"].is_boolean() || context["IsTestUser"].is_number())))
-                throw std::runtime_error("Unauthorized: token context does not match");
+                throw HttpError(401, "Unauthorized: token context does not match");
         }
 
         if (caller.token != kGuestToken) {
             caller.user = catalogue.userForSessionToken(caller.token);
             if (!caller.user)
-                throw std::runtime_error("Unauthorized: unknown session token");
+                throw HttpError(401, "Unauthorized: unknown session token");
         }
         return caller;
     }

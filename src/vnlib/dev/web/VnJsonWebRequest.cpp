@@ -175,6 +175,7 @@ size_t VnJsonWebRequest::pendingConnectionCount() {
 }
 
 void VnJsonWebRequest::coreStart() {
+    statusCode_ = 0;
     plat::UrlRequest request(requestUrl(),
                              plat::UrlRequest::CachePolicy::ReloadIgnoringLocalAndRemoteCacheData,
                              kRequestTimeoutInterval);
@@ -240,6 +241,7 @@ void VnJsonWebRequest::didReceiveResponse(plat::UrlConnection& connection,
         failWith(plat::Error::withDescription(plat::NSURLErrorDomain, 401, "Unauthorized"));
         return;
     }
+    statusCode_ = response.statusCode();
     serviceReturnValue_.emplace();
     const int64_t expected = response.expectedContentLength();
     serviceReturnValue_->reserve(
@@ -282,6 +284,18 @@ void VnJsonWebRequest::didFinishLoading(plat::UrlConnection& connection) {
         VND_TRACE("Webservice", "WebMethod: %s(%s), Response Time = %f, ResultValue = %s",
                   methodName().c_str(), requestObject_.isNil() ? "(null)" : "…", responseTime,
                   maskedJsonText(text).c_str());
+    }
+    if (statusCode_ < 200 || statusCode_ > 299) {
+        // An error status is never an answer, even when its body holds one.
+        std::string message = plat::format("HTTP status %d", statusCode_);
+        if (auto object = reply.dictionary()) {
+            if (const std::string* text = object->objectForKey("Message").string())
+                message = *text;
+        }
+        coreNotifyFinishWithResult(VnRequestResult::resultWithReturnValue(
+            plat::Value(),
+            plat::Error::withDescription(plat::NSURLErrorDomain, statusCode_, message)));
+        return;
     }
     if (returnValue) {
         const auto list = returnValue->array();

@@ -4,7 +4,9 @@
 // the reply's "d" member (or "<WebMethod>Result") as its return value. All such requests share
 // one process-wide queue that runs at most 8 connections at once; the rest wait in order, and
 // prioritising moves a waiting one to the front. 120 seconds without any sign of the reply fail
-// the request with "Request timeout"; 401 fails it with "Unauthorized".
+// the request with "Request timeout"; 401 fails it with "Unauthorized". Any other status outside
+// 200-299 fails it too, whatever the body holds: the error (NSURLErrorDomain) has the status as its
+// code and the service's "Message" (or "HTTP status <code>") as its text.
 #include <optional>
 #include <string>
 
@@ -57,6 +59,7 @@ class VnJsonWebRequest : public VnTimeoutRequest, public plat::UrlConnectionDele
     Ref<plat::UrlConnection> serviceConnection_;
     plat::Value requestObject_;
     std::optional<plat::Bytes> serviceReturnValue_;
+    int statusCode_ = 0;  // of the reply being received
     double startTimeInterval_ = 0;
     Ref<plat::Dictionary> headerObject_;
 };

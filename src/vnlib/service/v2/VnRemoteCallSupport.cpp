@@ -75,7 +75,7 @@ plat::Value VnMergeCustomParams(const plat::Value& params, const Ref<plat::Dicti
             names += (names.empty() ? "" : ", ") + key.description();
             return true;
         });
-        VND_TRACE("Webservice", "WebMethod:%s, custom parameters not sent: %s", webMethod.c_str(),
+        VND_TRACE("General", "WebMethod:%s, custom parameters not sent: %s", webMethod.c_str(),
                   names.c_str());
     }
     return plat::Value(body);

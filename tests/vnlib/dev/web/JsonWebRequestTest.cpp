@@ -112,6 +112,31 @@ TEST_F(JsonWebRequestTest, ReplyShapes) {
     EXPECT_EQ(VnNetworkActivityNotificationCenter::defaultCenter()->activityCount(), 0);
 }
 
+TEST_F(JsonWebRequestTest, ErrorStatusesFailWithTheStatusWhateverTheBody) {
+    service.setFault("GetList", Fault{FaultKind::ServerError});
+    auto serverError = run(make("GetList"));
+    ASSERT_FALSE(serverError->succeed());
+    EXPECT_EQ(serverError->error()->code(), 500);
+    EXPECT_EQ(serverError->errorMessage(), "There was an error processing the request.");
+
+    service.setFault("GetList", Fault::htmlStatus(404));
+    auto notFound = run(make("GetList"));
+    EXPECT_EQ(notFound->error()->code(), 404);
+    EXPECT_EQ(notFound->errorMessage(), "HTTP status 404");
+
+    // A body holding "d" is no answer when the status says the call failed.
+    service.setFault("GetList", Fault::withStatus(503));
+    auto unavailable = run(make("GetList"));
+    EXPECT_FALSE(unavailable->succeed());
+    EXPECT_TRUE(unavailable->returnValue().isNil());
+    EXPECT_EQ(unavailable->error()->domain(), plat::NSURLErrorDomain);
+    EXPECT_EQ(unavailable->error()->code(), 503);
+
+    service.setFault("GetList", Fault::withStatus(201));
+    EXPECT_TRUE(run(make("GetList"))->succeed());
+    EXPECT_EQ(VnNetworkActivityNotificationCenter::defaultCenter()->activityCount(), 0);
+}
+
 TEST_F(JsonWebRequestTest, UnauthorizedCallsTheDelegateOnceAndActivityReturnsToZero) {
     auto observer = testing_support::DynamicObject::make();
     observer->on("networkActivityDidStartFirstActivity:")

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/core/Log.h"
 #include "vnlib/dev/json/JSONKitDeserializing.h"
 #include "vnlib/dev/kxjson/KxJsonWriter.h"
 #include "vnlib/info/store/VnUserRatingInfo.h"
@@ -79,9 +80,18 @@ TEST(VnServiceRemoteRequest, CustomParametersMergeIntoTheBody) {
     EXPECT_EQ(bodyWith(R"({"start":0,"length":10,"optionalParams":[]})", {{"start", 40}}),
               json(R"({"start":40,"length":10,"optionalParams":[]})"));
 
-    // Nowhere to put the others: not sent, "optionalParams" stays as it was.
+    // Nowhere to put the others: not sent, "optionalParams" stays as it was, and the log (on by
+    // default) names them without their values.
+    std::vector<std::string> lines;
+    auto previous = plat::setLogSink([&](std::string_view line) { lines.emplace_back(line); });
     EXPECT_EQ(bodyWith(R"({"id":"x","optionalParams":null})", {{"start", 40}}),
               json(R"({"id":"x","optionalParams":null})"));
+    plat::setLogSink(previous);
+    ASSERT_EQ(lines.size(), 1u);
+    const std::string marker = "custom parameters not sent: ";
+    const size_t at = lines[0].find(marker);
+    ASSERT_NE(at, std::string::npos) << lines[0];
+    EXPECT_EQ(lines[0].substr(at + marker.size()), "start");
     EXPECT_EQ(bodyWith(R"({"id":"x"})", {{"start", 40}}), json(R"({"id":"x"})"));
 
     // A list: custom values first and winning, the other items kept, missing values null.

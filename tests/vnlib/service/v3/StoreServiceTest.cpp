@@ -302,6 +302,16 @@ TEST_F(StoreServiceTest, OddListAnswersAndTransportFailures) {
     EXPECT_EQ(unauthorized->errorMessage(), "Unauthorized");
     EXPECT_EQ(unauthorized->error()->code(), 401);
 
+    // The service itself refuses an unknown token with 401: the same sign-in-needed failure.
+    session->setSessionContext(
+        std::make_shared<VnServiceSessionContext>("VARNEL", "expired-token", false));
+    auto expired = run(session->requestForWidgetInfoWithCode("0.feature_all"));
+    EXPECT_EQ(expired->errorMessage(), "Unauthorized");
+    EXPECT_EQ(expired->error()->code(), 401);
+    EXPECT_EQ(lastRequest("GetWidgetInfo").header("Authorization"),
+              "Token token=\"expired-token\"");
+    signIn();
+
     service.setFaultForNext(1, Fault{FaultKind::NotJson});
     EXPECT_FALSE(run(session->requestForWidgetInfoWithCode("0.feature_all"))->succeed());
 
