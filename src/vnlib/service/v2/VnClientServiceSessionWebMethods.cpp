@@ -16,6 +16,7 @@
 #include "vnlib/info/member/VnReserveItemInfo.h"
 #include "vnlib/info/store/VnAuthorInfo.h"
 #include "vnlib/info/store/VnShopGroupInfo.h"
+#include "vnlib/service/auth/VnChangePasswordRemoteRequest.h"
 #include "vnlib/service/auth/VnTransferUserBooksRequest.h"
 #include "vnlib/service/auth/VnUserAuthenticationInfo.h"
 #include "vnlib/service/auth/VnUserRegistrationInfo.h"
@@ -461,12 +462,8 @@ VnClientServiceSession::newChangePasswordRequestWithUserAuthenticationInfo(
     const std::optional<std::string>& newPassword) {
     return newRequestWithWebMethod(
         VNWS_ChangePassword,
-        requestObject(
-            {{"username", credentials ? plat::Value(credentials->username()) : plat::Value()},
-             {"hashedOldPassword",
-              credentials ? plat::Value(credentials->hashedPassword()) : plat::Value()},
-             {"newPassword", text(newPassword)},
-             {"optionalParams", noOptions()}}),
+        VnChangePasswordRemoteRequest::requestObjectWithUserAuthenticationInfo(credentials,
+                                                                               newPassword),
         &VnCommonBoolReturnValue::classObject());
 }
 

@@ -22,6 +22,7 @@
 #include "vnlib/info/member/VnReserveItemInfo.h"
 #include "vnlib/info/store/VnAuthorInfo.h"
 #include "vnlib/info/store/VnShopGroupInfo.h"
+#include "vnlib/service/auth/VnChangePasswordRemoteRequest.h"
 #include "vnlib/service/auth/VnUserAuthenticationInfo.h"
 #include "vnlib/service/auth/VnUserRegistrationInfo.h"
 #include "vnlib/service/follow/VnUserFollowInputParams.h"
@@ -271,6 +272,16 @@ TEST(VersionTwoWebMethods, BodiesAndReturnClasses) {
          },
          "ChangePassword",
          R"({"username":"u@x.th","hashedOldPassword":"OLD","newPassword":"new-pw","optionalParams":null})",
+         &VnCommonBoolReturnValue::classObject()},
+        {"change-password request class",
+         [&](Session& s) {
+             return std::make_shared<VnChangePasswordRemoteRequest>(
+                 std::static_pointer_cast<Session>(s.shared_from_this()),
+                 VnUserAuthenticationInfo::infoWithUserNameHashedPassword("ผู้ใช้@x.th", "OLD=="),
+                 none);
+         },
+         "ChangePassword",
+         R"({"username":"ผู้ใช้@x.th","hashedOldPassword":"OLD==","newPassword":null,"optionalParams":null})",
          &VnCommonBoolReturnValue::classObject()},
         {"change password without credentials",
          [&](Session& s) {
