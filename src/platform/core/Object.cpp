@@ -10,6 +10,9 @@ namespace {
 struct Registry {
     std::mutex mutex;
     std::unordered_map<std::string, const Class*> byName;
+    // Classes built at run time live as long as the process: objects may refer to them after
+    // they are unregistered.
+    std::vector<std::unique_ptr<Class>> runtimeClasses;
 };
 
 Registry& registry() {
@@ -50,6 +53,40 @@ const Class* Class::named(const std::string& name) {
     std::lock_guard lock(r.mutex);
     auto it = r.byName.find(name);
     return it == r.byName.end() ? nullptr : it->second;
+}
+
+std::vector<const Class*> Class::registeredClasses() {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    std::vector<const Class*> out;
+    out.reserve(r.byName.size());
+    for (const auto& [name, cls] : r.byName)
+        out.push_back(cls);
+    return out;
+}
+
+const Class* Class::registerRuntimeClass(std::unique_ptr<Class> cls) {
+    if (!cls)
+        return nullptr;
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    if (r.byName.count(cls->name()))
+        return nullptr;
+    cls->runtime_ = true;
+    const Class* registered = cls.get();
+    r.runtimeClasses.push_back(std::move(cls));
+    r.byName.emplace(registered->name(), registered);
+    return registered;
+}
+
+bool Class::unregisterRuntimeClass(const Class& cls) {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    auto it = r.byName.find(cls.name());
+    if (!cls.runtime_ || it == r.byName.end() || it->second != &cls)
+        return false;
+    r.byName.erase(it);
+    return true;
 }
 
 namespace detail {

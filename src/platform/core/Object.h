@@ -14,6 +14,7 @@
 //
 //   plat::send(foo, "bar:", x);
 #include <any>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -41,6 +42,8 @@ struct Method {
     std::function<std::any(Object& self, Args& args)> call;
     std::string returnType;
     size_t arity = 0;
+    // The type code of each argument, when known (methods registered from member functions).
+    std::vector<std::string> argumentTypes;
 };
 
 // Declared-property entries are attached to classes by the reflection layer; the runtime only
@@ -91,6 +94,34 @@ class Class {
 
     // Looks a class up by name among the classes that have been used so far.
     static const Class* named(const std::string& name);
+    // Every registered class: the compiled classes used so far and those built at run time.
+    static std::vector<const Class*> registeredClasses();
+
+    // ---- Classes built while the program runs (the introspection library's class builder) ----
+    // An instance variable of such a class: its offset and size in bytes within the instance.
+    struct Ivar {
+        std::string name;
+        std::string typeEncoding;
+        ptrdiff_t offset = 0;
+        size_t size = 0;
+    };
+    // Takes a class built at run time and registers it under its name; null (the class is
+    // dropped) when a class of that name is registered already.
+    static const Class* registerRuntimeClass(std::unique_ptr<Class> cls);
+    // Takes a class built at run time out of the registry. It stays in memory, since objects may
+    // still refer to it. False for compiled classes and unknown ones.
+    static bool unregisterRuntimeClass(const Class& cls);
+    bool isRuntimeClass() const { return runtime_; }
+    void setSuperclass(const Class* superclass) { superclass_ = superclass; }
+    void setFactory(Factory factory) { factory_ = std::move(factory); }
+    const std::vector<Ivar>& ivars() const { return ivars_; }
+    void addIvar(Ivar ivar) { ivars_.push_back(std::move(ivar)); }
+    // The size of an instance in bytes as far as it is known: 0 for compiled classes.
+    size_t instanceSize() const { return instanceSize_; }
+    void setInstanceSize(size_t size) { instanceSize_ = size; }
+    // Names of the protocols the class adopts.
+    const std::vector<std::string>& protocolNames() const { return protocols_; }
+    void addProtocolName(std::string name) { protocols_.push_back(std::move(name)); }
 
   private:
     std::string name_;
@@ -101,6 +132,10 @@ class Class {
     std::vector<std::shared_ptr<const PropertyEntry>> properties_;
     std::unordered_map<std::string_view, size_t> propertyIndex_;  // name -> first entry
     size_t indexedProperties_ = 0;
+    bool runtime_ = false;
+    std::vector<Ivar> ivars_;
+    size_t instanceSize_ = 0;
+    std::vector<std::string> protocols_;
 };
 
 // A message in flight: selector, arguments and, once invoked, the return value.
@@ -293,6 +328,7 @@ class ClassBuilder {
         Method m;
         m.returnType = typeCode<R>();
         m.arity = sizeof...(A);
+        m.argumentTypes = {typeCode<A>()...};
         m.call = [invoker, sel](Object& self, Args& args) mutable -> std::any {
             if (args.size() != sizeof...(A))
                 detail::arityMismatch(sel, sizeof...(A), args.size());

@@ -4,6 +4,7 @@
 
 #include "platform/core/Log.h"
 #include "platform/core/Property.h"
+#include "vnlib/dev/runtime/RTUnregisteredClass.h"
 
 PLAT_DEFINE_CLASS(RTProperty, plat::Object, PLAT_NO_METHODS)
 PLAT_DEFINE_CLASS(_RTObjCProperty, RTProperty, PLAT_NO_METHODS)
@@ -190,4 +191,37 @@ std::optional<std::string> _RTObjCProperty::oldTypeEncoding() const {
 
 std::optional<std::string> _RTObjCProperty::ivarName() const {
     return contentOfAttribute(RTPropertyBackingIVarNameAttribute);
+}
+
+bool RTProperty::addToClass(plat::Class& cls) const {
+    const auto type = typeEncoding();
+    if (!type || cls.findOwnProperty(name()))
+        return false;
+    auto entry = std::make_shared<plat::PropertyEntry>();
+    entry->name = name();
+    entry->typeEncoding = *type;
+    entry->attributes = "T" + *type;
+    if (const std::string others = attributeEncodings(); !others.empty())
+        entry->attributes += "," + others;
+    if (const auto ivar = ivarName())
+        entry->attributes += ",V" + *ivar;
+    if (type->size() > 3 && type->rfind("@\"", 0) == 0 && type->back() == '"')
+        entry->objectClassName = type->substr(2, type->size() - 3);
+    entry->owner = &cls;
+    const std::string key = name();
+    entry->getter = [key](const plat::Object& object) {
+        const auto* runtimeObject = dynamic_cast<const RTRuntimeObject*>(&object);
+        return runtimeObject ? runtimeObject->valueForProperty(key) : plat::Value();
+    };
+    if (!isReadOnly()) {
+        entry->setter = [key](plat::Object& object, const plat::Value& value) {
+            auto* runtimeObject = dynamic_cast<RTRuntimeObject*>(&object);
+            if (!runtimeObject)
+                return false;
+            runtimeObject->setValueForProperty(key, value);
+            return true;
+        };
+    }
+    cls.addProperty(std::move(entry));
+    return true;
 }

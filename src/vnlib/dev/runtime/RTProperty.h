@@ -77,6 +77,10 @@ class RTProperty : public plat::Object {
     virtual std::optional<std::string> typeEncoding() const;
     virtual std::optional<std::string> oldTypeEncoding() const;
     virtual std::optional<std::string> ivarName() const;
+    // Declares the described property on the class (its own table). Objects of classes built at
+    // run time keep its value; other objects read nothing and refuse to write. False when the
+    // class declares a property of that name itself or the description has no type.
+    bool addToClass(plat::Class& cls) const;
 
   protected:
     [[noreturn]] void notRecognized(const char* selector) const;

@@ -1,0 +1,51 @@
+#include "vnlib/dev/runtime/RTIvar.h"
+
+#include <functional>
+
+#include "platform/core/Log.h"
+
+PLAT_DEFINE_CLASS(RTIvar, plat::Object, PLAT_NO_METHODS)
+PLAT_DEFINE_CLASS(_RTObjCIvar, RTIvar, PLAT_NO_METHODS)
+PLAT_DEFINE_CLASS(_RTComponentsIvar, RTIvar, PLAT_NO_METHODS)
+
+Ref<RTIvar> RTIvar::ivarWithObjCIvar(const plat::Class::Ivar& ivar) {
+    return std::make_shared<_RTObjCIvar>(ivar);
+}
+
+Ref<RTIvar> RTIvar::ivarWithName(std::string name, std::string typeEncoding) {
+    return std::make_shared<_RTComponentsIvar>(std::move(name), std::move(typeEncoding));
+}
+
+Ref<RTIvar> RTIvar::ivarWithNameEncode(std::string name, const char* encode) {
+    return ivarWithName(std::move(name), encode ? encode : "");
+}
+
+std::string RTIvar::description() const {
+    return plat::format("<%s %p: %s %s %ld>", className().c_str(), static_cast<const void*>(this),
+                        name().c_str(), typeEncoding().c_str(), static_cast<long>(offset()));
+}
+
+bool RTIvar::isEqual(const plat::Object* other) const {
+    const auto* ivar = dynamic_cast<const RTIvar*>(other);
+    return ivar && ivar->name() == name() && ivar->typeEncoding() == typeEncoding();
+}
+
+size_t RTIvar::hash() const {
+    return std::hash<std::string>()(name()) ^ std::hash<std::string>()(typeEncoding());
+}
+
+void RTIvar::notRecognized(const char* selector) const {
+    const_cast<RTIvar*>(this)->doesNotRecognizeSelector(selector);
+    plat::raise(plat::NSInvalidArgumentException,
+                "-[" + className() + " " + selector + "]: unrecognized selector sent to instance");
+}
+
+const std::string& RTIvar::name() const {
+    notRecognized("name");
+}
+const std::string& RTIvar::typeEncoding() const {
+    notRecognized("typeEncoding");
+}
+ptrdiff_t RTIvar::offset() const {
+    notRecognized("offset");
+}
