@@ -69,6 +69,28 @@ bool Paths::isSafeComponent(std::string_view name) {
     return name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
 }
 
+std::string Paths::escapeComponent(std::string_view name) {
+    if (name.empty())
+        return "%";
+    if (name == ".")
+        return "%2E";
+    if (name == "..")
+        return "%2E%2E";
+    std::string out;
+    out.reserve(name.size());
+    for (const char c : name) {
+        if (c == '/')
+            out += "%2F";
+        else if (c == '\0')
+            out += "%00";
+        else if (c == '%')
+            out += "%25";
+        else
+            out += c;
+    }
+    return out;
+}
+
 std::optional<fs::path> Paths::joinSafely(const fs::path& base, std::string_view relative) {
     if (relative.empty())
         return std::nullopt;

@@ -6,6 +6,7 @@
 // roots (tests always set it). The environment is read on every call, so a test may change it.
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/core/Error.h"
@@ -29,6 +30,10 @@ class Paths {
     // Whether a name can be used as one path component: not empty, not "." or "..", and
     // without "/" or NUL.
     static bool isSafeComponent(std::string_view name);
+    // Any text (an id, a table name, a user name) as one safe path component: "/", NUL and "%"
+    // become "%2F", "%00" and "%25"; "" becomes "%", "." "%2E" and ".." "%2E%2E"; all other
+    // text, Thai included, stays byte for byte. Different texts never give the same component.
+    static std::string escapeComponent(std::string_view name);
     // base / relative, when every "/"-separated segment of relative is a safe component (so the
     // result stays below base); nothing otherwise (absolute paths, "..", NUL, empty segments).
     static std::optional<std::filesystem::path> joinSafely(const std::filesystem::path& base,

@@ -1,0 +1,673 @@
+#include "platform/storage/ObjectStore.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <set>
+
+#include "platform/core/Log.h"
+#include "platform/storage/FileManager.h"
+
+namespace plat {
+
+PLAT_DEFINE_CLASS(ManagedObject, Object, PLAT_NO_METHODS)
+PLAT_DEFINE_CLASS(ObjectStoreContext, Object, PLAT_NO_METHODS)
+
+namespace {
+
+constexpr const char* kSchemaTable = "varnel_schema";
+
+std::string sqlName(std::string_view identifier) {
+    std::string out = "\"";
+    for (char c : identifier) {
+        out += c;
+        if (c == '"')
+            out += '"';
+    }
+    return out + "\"";
+}
+
+const char* columnType(AttributeType type) {
+    switch (type) {
+        case AttributeType::Integer32:
+            return "INTEGER NOT NULL DEFAULT 0";
+        case AttributeType::Date:
+            return "REAL";
+        case AttributeType::String:
+        default:
+            return "TEXT";
+    }
+}
+
+Value defaultValue(const AttributeDescription& attribute) {
+    return attribute.type == AttributeType::Integer32 ? Value(int32_t{0}) : Value();
+}
+
+Ref<Error> sqliteError(sqlite3* db, int code, const std::string& what) {
+    const std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(code);
+    return Error::withDescription(NSSQLiteErrorDomain, code, what + ": " + message);
+}
+
+bool isUnreadable(int code) {
+    const int primary = code & 0xff;
+    return primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
+}
+
+// A prepared statement, finalized when it goes.
+class Statement {
+  public:
+    Statement(sqlite3* db, const std::string& sql) {
+        code_ = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr);
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    int prepareCode() const { return code_; }
+    sqlite3_stmt* get() const { return stmt_; }
+
+    int bind(int index, const Value& value) {
+        if (const std::string* text = value.string())
+            return sqlite3_bind_text(stmt_, index, text->data(), static_cast<int>(text->size()),
+                                     SQLITE_TRANSIENT);
+        if (const Number* number = value.number()) {
+            if (number->isFloatingPoint())
+                return sqlite3_bind_double(stmt_, index, number->doubleValue());
+            return sqlite3_bind_int64(stmt_, index, number->int64Value());
+        }
+        if (value.isBool())
+            return sqlite3_bind_int64(stmt_, index, value.boolValue() ? 1 : 0);
+        if (const Date* date = value.date())
+            return sqlite3_bind_double(stmt_, index, date->seconds);
+        return sqlite3_bind_null(stmt_, index);
+    }
+
+  private:
+    sqlite3_stmt* stmt_ = nullptr;
+    int code_ = SQLITE_OK;
+};
+
+int execute(sqlite3* db, const std::string& sql) {
+    return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+}
+
+Value columnValue(sqlite3_stmt* stmt, int column, const AttributeDescription& attribute) {
+    if (sqlite3_column_type(stmt, column) == SQLITE_NULL)
+        return defaultValue(attribute);
+    switch (attribute.type) {
+        case AttributeType::Integer32:
+            return Value(static_cast<int32_t>(sqlite3_column_int64(stmt, column)));
+        case AttributeType::Date:
+            return Value(Date{sqlite3_column_double(stmt, column)});
+        case AttributeType::String:
+        default: {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+            return Value(std::string(text ? text : "",
+                                     static_cast<size_t>(sqlite3_column_bytes(stmt, column))));
+        }
+    }
+}
+
+// A value fitted to the attribute's type; nothing when it cannot be.
+std::optional<Value> fitted(const AttributeDescription& attribute, const Value& value) {
+    if (value.isNilOrNull())
+        return attribute.type == AttributeType::Integer32 ? Value(int32_t{0}) : Value();
+    switch (attribute.type) {
+        case AttributeType::Integer32:
+            if (value.isNumber() || value.isBool() || value.decimal())
+                return Value(value.intValue());
+            return std::nullopt;
+        case AttributeType::Date:
+            if (value.date())
+                return value;
+            return std::nullopt;
+        case AttributeType::String:
+        default:
+            if (value.isString())
+                return value;
+            return std::nullopt;
+    }
+}
+
+int compareValues(const Value& a, const Value& b) {
+    if (a.date() && b.date())
+        return a.date()->seconds < b.date()->seconds ? -1 : a.date()->seconds > b.date()->seconds;
+    if (a.string() && b.string())
+        return a.string()->compare(*b.string()) < 0 ? -1 : a.string()->compare(*b.string()) > 0;
+    const double x = a.doubleValue();
+    const double y = b.doubleValue();
+    return x < y ? -1 : x > y;
+}
+
+}  // namespace
+
+// ---- Model
+// ---------------------------------------------------------------------------------------
+
+std::optional<size_t> EntityDescription::attributeIndex(std::string_view name) const {
+    for (size_t i = 0; i < attributes.size(); ++i) {
+        if (attributes[i].name == name)
+            return i;
+    }
+    return std::nullopt;
+}
+
+const EntityDescription* ObjectModel::entityNamed(std::string_view name) const {
+    for (const auto& entity : entities) {
+        if (entity.name == name)
+            return &entity;
+    }
+    return nullptr;
+}
+
+// ---- Predicate
+// -----------------------------------------------------------------------------------
+
+Predicate Predicate::truePredicate() {
+    return Predicate();
+}
+
+Predicate Predicate::equal(std::string key, Value value) {
+    Predicate p;
+    p.kind_ = Kind::Equal;
+    p.key_ = std::move(key);
+    p.value_ = std::move(value);
+    return p;
+}
+
+Predicate Predicate::greaterThan(std::string key, Value value) {
+    Predicate p = equal(std::move(key), std::move(value));
+    p.kind_ = Kind::Greater;
+    return p;
+}
+
+Predicate Predicate::conjunction(const Predicate& left, const Predicate& right) {
+    Predicate p;
+    p.kind_ = Kind::And;
+    p.left_ = std::make_shared<const Predicate>(left);
+    p.right_ = std::make_shared<const Predicate>(right);
+    return p;
+}
+
+bool Predicate::evaluate(const ManagedObject& row) const {
+    switch (kind_) {
+        case Kind::True:
+            return true;
+        case Kind::And:
+            return left_->evaluate(row) && right_->evaluate(row);
+        case Kind::Equal:
+        case Kind::Greater: {
+            const Value current = row.primitiveValueForKey(key_);
+            if (current.isNilOrNull() || value_.isNilOrNull())
+                return kind_ == Kind::Equal && current.isNilOrNull() && value_.isNilOrNull();
+            const int order = compareValues(current, value_);
+            return kind_ == Kind::Equal ? order == 0 : order > 0;
+        }
+    }
+    return false;
+}
+
+std::optional<std::string> Predicate::sql(const EntityDescription& entity,
+                                          std::vector<Value>& values) const {
+    switch (kind_) {
+        case Kind::True:
+            return "1";
+        case Kind::And: {
+            auto left = left_->sql(entity, values);
+            auto right = right_->sql(entity, values);
+            if (!left || !right)
+                return std::nullopt;
+            return "(" + *left + ") AND (" + *right + ")";
+        }
+        case Kind::Equal:
+        case Kind::Greater:
+            if (!entity.attributeIndex(key_))
+                return std::nullopt;
+            if (value_.isNilOrNull())
+                return kind_ == Kind::Equal ? sqlName(key_) + " IS NULL" : std::string("0");
+            values.push_back(value_);
+            return sqlName(key_) + (kind_ == Kind::Equal ? " = ?" : " > ?");
+    }
+    return std::nullopt;
+}
+
+std::string Predicate::description() const {
+    switch (kind_) {
+        case Kind::True:
+            return "TRUEPREDICATE";
+        case Kind::And:
+            return "(" + left_->description() + ") AND (" + right_->description() + ")";
+        case Kind::Equal:
+        case Kind::Greater: {
+            const std::string value =
+                value_.isString() ? "\"" + *value_.string() + "\"" : value_.description();
+            return key_ + (kind_ == Kind::Equal ? " == " : " > ") + value;
+        }
+    }
+    return {};
+}
+
+// ---- Rows
+// ----------------------------------------------------------------------------------------
+
+Value ManagedObject::primitiveValueForKey(std::string_view key) const {
+    if (!entity_)
+        return Value();
+    const auto index = entity_->attributeIndex(key);
+    return index ? values_[*index] : Value();
+}
+
+void ManagedObject::setPrimitiveValueForKey(std::string_view key, Value value) {
+    const auto index = entity_ ? entity_->attributeIndex(key) : std::nullopt;
+    if (!index) {
+        raise(NSInvalidArgumentException, "the entity " +
+                                              (entity_ ? entity_->name : std::string("(none)")) +
+                                              " has no attribute " + std::string(key));
+    }
+    auto value2 = fitted(entity_->attributes[*index], value);
+    if (!value2) {
+        raise(NSInvalidArgumentException, "a value of the wrong kind for the attribute " +
+                                              std::string(key) + ": " + value.description());
+    }
+    values_[*index] = std::move(*value2);
+    if (auto context = context_.lock())
+        context->noteChanged(*this);
+}
+
+// ---- Context
+// -------------------------------------------------------------------------------------
+
+Ref<ObjectStoreContext> ObjectStoreContext::open(const std::filesystem::path& path,
+                                                 ObjectModel model) {
+    auto context = std::make_shared<ObjectStoreContext>(path, std::move(model));
+    Ref<Error> error;
+    bool unreadable = false;
+    if (context->openStore(&error, &unreadable))
+        return context;
+    if (unreadable) {
+        context->setAside();
+        Ref<Error> again;
+        if (context->openStore(&again, &unreadable))
+            return context;
+        error = again;
+    }
+    log("Object store " + path.string() + " cannot be opened: " +
+        (error ? error->localizedDescription() : std::string("unknown error")) +
+        "; nothing will be saved");
+    return context;
+}
+
+ObjectStoreContext::ObjectStoreContext(std::filesystem::path path, ObjectModel model)
+    : path_(std::move(path)), model_(std::move(model)) {}
+
+ObjectStoreContext::~ObjectStoreContext() {
+    closeStore();
+}
+
+void ObjectStoreContext::closeStore() {
+    if (db_) {
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+    }
+}
+
+bool ObjectStoreContext::openStore(Ref<Error>* error, bool* unreadable) {
+    *unreadable = false;
+    sqlite3* db = nullptr;
+    int rc =
+        sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    auto fail = [&](int code, const std::string& what) {
+        *error = sqliteError(db, code, what);
+        *unreadable = isUnreadable(code);
+        sqlite3_close_v2(db);
+        return false;
+    };
+    if (rc != SQLITE_OK)
+        return fail(rc, "Cannot open the store");
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, 5000);
+
+    // A damaged file must not be written into: check it before anything else.
+    {
+        Statement check(db, "PRAGMA quick_check");
+        if (check.prepareCode() != SQLITE_OK)
+            return fail(check.prepareCode(), "Cannot check the store");
+        rc = sqlite3_step(check.get());
+        if (rc != SQLITE_ROW)
+            return fail(rc, "Cannot check the store");
+        const auto* verdict = reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0));
+        if (!verdict || std::string_view(verdict) != "ok") {
+            *error = Error::withDescription(
+                NSSQLiteErrorDomain, SQLITE_CORRUPT,
+                std::string("The store is damaged: ") + (verdict ? verdict : "(no answer)"));
+            *unreadable = true;
+            sqlite3_close_v2(db);
+            return false;
+        }
+    }
+
+    // Additive migration: missing tables, columns and indexes are added; rows are kept.
+    if ((rc = execute(db, "BEGIN IMMEDIATE")) != SQLITE_OK)
+        return fail(rc, "Cannot start the schema update");
+    std::string sql = std::string("CREATE TABLE IF NOT EXISTS ") + kSchemaTable +
+                      " (model TEXT PRIMARY KEY, version INTEGER NOT NULL)";
+    rc = execute(db, sql);
+    for (const auto& entity : model_.entities) {
+        if (rc != SQLITE_OK)
+            break;
+        std::string columns = "rowid INTEGER PRIMARY KEY";
+        for (const auto& attribute : entity.attributes)
+            columns += ", " + sqlName(attribute.name) + " " + columnType(attribute.type);
+        rc =
+            execute(db, "CREATE TABLE IF NOT EXISTS " + sqlName(entity.name) + " (" + columns + ")");
+        std::set<std::string> existing;
+        if (rc == SQLITE_OK) {
+            Statement info(db, "PRAGMA table_info(" + sqlName(entity.name) + ")");
+            rc = info.prepareCode();
+            while (rc == SQLITE_OK && sqlite3_step(info.get()) == SQLITE_ROW) {
+                const auto* name =
+                    reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1));
+                existing.insert(name ? name : "");
+            }
+        }
+        for (const auto& attribute : entity.attributes) {
+            if (rc != SQLITE_OK)
+                break;
+            if (!existing.count(attribute.name)) {
+                rc = execute(db, "ALTER TABLE " + sqlName(entity.name) + " ADD COLUMN " +
+                                     sqlName(attribute.name) + " " + columnType(attribute.type));
+            }
+            if (rc == SQLITE_OK && attribute.indexed) {
+                rc = execute(db, "CREATE INDEX IF NOT EXISTS " +
+                                     sqlName(entity.name + "_" + attribute.name) + " ON " +
+                                     sqlName(entity.name) + " (" + sqlName(attribute.name) + ")");
+            }
+        }
+    }
+    if (rc == SQLITE_OK) {
+        Statement version(db, std::string("INSERT OR REPLACE INTO ") + kSchemaTable +
+                                  " (model, version) VALUES (?, ?)");
+        rc = version.prepareCode();
+        if (rc == SQLITE_OK) {
+            version.bind(1, Value(model_.name));
+            version.bind(2, Value(int64_t{model_.version}));
+            rc = sqlite3_step(version.get()) == SQLITE_DONE ? SQLITE_OK : sqlite3_errcode(db);
+        }
+    }
+    if (rc != SQLITE_OK) {
+        execute(db, "ROLLBACK");
+        return fail(rc, "Cannot update the store's schema");
+    }
+    if ((rc = execute(db, "COMMIT")) != SQLITE_OK)
+        return fail(rc, "Cannot update the store's schema");
+    db_ = db;
+    return true;
+}
+
+void ObjectStoreContext::setAside() {
+    closeStore();
+    // The first free name: an earlier damaged file is never overwritten.
+    std::filesystem::path aside;
+    for (int n = 1;; ++n) {
+        aside = path_;
+        aside += n == 1 ? ".corrupt" : ".corrupt-" + std::to_string(n);
+        if (!FileManager::fileExists(aside))
+            break;
+    }
+    auto moved = FileManager::moveItem(path_, aside);
+    for (const char* companion : {"-journal", "-wal", "-shm"}) {
+        std::filesystem::path from = path_;
+        from += companion;
+        std::filesystem::path to = aside;
+        to += companion;
+        if (FileManager::fileExists(from))
+            FileManager::moveItem(from, to);
+    }
+    log("Object store " + path_.string() + " is damaged; " +
+        (moved ? "it could not be moved aside (" + moved->localizedDescription() + ")"
+               : "moved it aside to " + aside.string()) +
+        " and started an empty store");
+}
+
+Ref<ManagedObject> ObjectStoreContext::rowObject(const EntityDescription& entity, int64_t rowId,
+                                                 std::vector<Value> values) {
+    const auto key = std::make_pair(&entity, rowId);
+    if (auto it = rows_.find(key); it != rows_.end()) {
+        if (auto existing = it->second.lock())
+            return existing;
+    }
+    Ref<ManagedObject> row = entity.makeObject ? entity.makeObject() : nullptr;
+    if (!row)
+        row = std::make_shared<ManagedObject>();
+    row->entity_ = &entity;
+    row->context_ = self<ObjectStoreContext>();
+    row->values_ = std::move(values);
+    row->rowId_ = rowId;
+    rows_[key] = row;
+    return row;
+}
+
+Ref<ManagedObject> ObjectStoreContext::insertNewObject(std::string_view entityName) {
+    const EntityDescription* entity = entityNamed(entityName);
+    if (!entity)
+        return nullptr;
+    Ref<ManagedObject> row = entity->makeObject ? entity->makeObject() : nullptr;
+    if (!row)
+        row = std::make_shared<ManagedObject>();
+    row->entity_ = entity;
+    row->context_ = self<ObjectStoreContext>();
+    row->values_.clear();
+    for (const auto& attribute : entity->attributes)
+        row->values_.push_back(defaultValue(attribute));
+    row->inserted_ = true;
+    inserted_.push_back(row);
+    row->awakeFromInsert();
+    return row;
+}
+
+void ObjectStoreContext::noteChanged(ManagedObject& row) {
+    if (row.inserted_ || row.deleted_ || row.changed_)
+        return;
+    row.changed_ = true;
+    changed_.push_back(row.self<ManagedObject>());
+}
+
+void ObjectStoreContext::deleteObject(const Ref<ManagedObject>& row) {
+    if (!row || row->context_.lock().get() != this || row->deleted_)
+        return;
+    if (row->inserted_) {
+        std::erase(inserted_, row);
+        row->inserted_ = false;
+        row->context_.reset();
+        return;
+    }
+    row->deleted_ = true;
+    deleted_.push_back(row);
+}
+
+bool ObjectStoreContext::hasChanges() const {
+    return !inserted_.empty() || !changed_.empty() || !deleted_.empty();
+}
+
+Ref<Error> ObjectStoreContext::save() {
+    if (!hasChanges())
+        return nullptr;
+    if (!db_) {
+        return Error::withDescription(NSSQLiteErrorDomain, SQLITE_CANTOPEN,
+                                      "The store " + path_.string() + " is not open");
+    }
+    int rc = execute(db_, "BEGIN IMMEDIATE");
+    if (rc != SQLITE_OK)
+        return sqliteError(db_, rc, "Cannot start saving");
+    std::vector<int64_t> newRowIds;
+    auto failed = [&](const std::string& what) {
+        auto error = sqliteError(db_, sqlite3_errcode(db_), what);
+        execute(db_, "ROLLBACK");
+        return error;
+    };
+    for (const auto& row : inserted_) {
+        const EntityDescription& entity = *row->entity_;
+        std::string names, marks;
+        for (const auto& attribute : entity.attributes) {
+            names += (names.empty() ? "" : ", ") + sqlName(attribute.name);
+            marks += marks.empty() ? "?" : ", ?";
+        }
+        Statement insert(
+            db_, "INSERT INTO " + sqlName(entity.name) + " (" + names + ") VALUES (" + marks + ")");
+        if (insert.prepareCode() != SQLITE_OK)
+            return failed("Cannot save");
+        for (size_t i = 0; i < row->values_.size(); ++i)
+            insert.bind(static_cast<int>(i + 1), row->values_[i]);
+        if (sqlite3_step(insert.get()) != SQLITE_DONE)
+            return failed("Cannot save");
+        newRowIds.push_back(sqlite3_last_insert_rowid(db_));
+    }
+    for (const auto& row : changed_) {
+        const EntityDescription& entity = *row->entity_;
+        std::string assignments;
+        for (const auto& attribute : entity.attributes)
+            assignments += (assignments.empty() ? "" : ", ") + sqlName(attribute.name) + " = ?";
+        Statement update(
+            db_, "UPDATE " + sqlName(entity.name) + " SET " + assignments + " WHERE rowid = ?");
+        if (update.prepareCode() != SQLITE_OK)
+            return failed("Cannot save");
+        for (size_t i = 0; i < row->values_.size(); ++i)
+            update.bind(static_cast<int>(i + 1), row->values_[i]);
+        update.bind(static_cast<int>(row->values_.size() + 1), Value(row->rowId_));
+        if (sqlite3_step(update.get()) != SQLITE_DONE)
+            return failed("Cannot save");
+    }
+    for (const auto& row : deleted_) {
+        Statement remove(db_, "DELETE FROM " + sqlName(row->entity_->name) + " WHERE rowid = ?");
+        if (remove.prepareCode() != SQLITE_OK)
+            return failed("Cannot save");
+        remove.bind(1, Value(row->rowId_));
+        if (sqlite3_step(remove.get()) != SQLITE_DONE)
+            return failed("Cannot save");
+    }
+    if (execute(db_, "COMMIT") != SQLITE_OK)
+        return failed("Cannot save");
+
+    for (size_t i = 0; i < inserted_.size(); ++i) {
+        const auto& row = inserted_[i];
+        row->inserted_ = false;
+        row->rowId_ = newRowIds[i];
+        rows_[{row->entity_, row->rowId_}] = row;
+    }
+    for (const auto& row : changed_)
+        row->changed_ = false;
+    for (const auto& row : deleted_) {
+        rows_.erase({row->entity_, row->rowId_});
+        row->context_.reset();
+    }
+    inserted_.clear();
+    changed_.clear();
+    deleted_.clear();
+    // Forget rows nobody holds any more.
+    std::erase_if(rows_, [](const auto& entry) { return entry.second.expired(); });
+    return nullptr;
+}
+
+std::vector<Ref<ManagedObject>> ObjectStoreContext::fetch(std::string_view entityName,
+                                                          const Predicate& predicate,
+                                                          Ref<Error>* error) {
+    std::vector<Ref<ManagedObject>> rows;
+    const EntityDescription* entity = entityNamed(entityName);
+    auto fail = [&](Ref<Error> e) {
+        if (error)
+            *error = std::move(e);
+        return std::vector<Ref<ManagedObject>>();
+    };
+    if (!entity) {
+        return fail(Error::withDescription(NSSQLiteErrorDomain, SQLITE_ERROR,
+                                           "No entity " + std::string(entityName)));
+    }
+    if (!db_) {
+        return fail(Error::withDescription(NSSQLiteErrorDomain, SQLITE_CANTOPEN,
+                                           "The store " + path_.string() + " is not open"));
+    }
+    std::vector<Value> values;
+    const auto condition = predicate.sql(*entity, values);
+    if (!condition) {
+        return fail(Error::withDescription(NSSQLiteErrorDomain, SQLITE_ERROR,
+                                           "Unknown attribute in " + predicate.description()));
+    }
+    std::string columns = "rowid";
+    for (const auto& attribute : entity->attributes)
+        columns += ", " + sqlName(attribute.name);
+    Statement select(
+        db_, "SELECT " + columns + " FROM " + sqlName(entity->name) + " WHERE " + *condition);
+    if (select.prepareCode() != SQLITE_OK)
+        return fail(sqliteError(db_, select.prepareCode(), "Cannot fetch"));
+    for (size_t i = 0; i < values.size(); ++i)
+        select.bind(static_cast<int>(i + 1), values[i]);
+    int rc;
+    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
+        const int64_t rowId = sqlite3_column_int64(select.get(), 0);
+        std::vector<Value> rowValues;
+        for (size_t i = 0; i < entity->attributes.size(); ++i)
+            rowValues.push_back(
+                columnValue(select.get(), static_cast<int>(i + 1), entity->attributes[i]));
+        auto row = rowObject(*entity, rowId, std::move(rowValues));
+        if (!row->deleted_)
+            rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE)
+        return fail(sqliteError(db_, rc, "Cannot fetch"));
+    for (const auto& row : inserted_) {
+        if (row->entity_ == entity && predicate.evaluate(*row))
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+std::optional<int64_t> ObjectStoreContext::count(std::string_view entityName,
+                                                 const Predicate& predicate, Ref<Error>* error) {
+    const EntityDescription* entity = entityNamed(entityName);
+    if (!entity || !db_) {
+        if (error) {
+            *error = Error::withDescription(NSSQLiteErrorDomain, SQLITE_ERROR,
+                                            entity ? "The store is not open" : "No such entity");
+        }
+        return std::nullopt;
+    }
+    std::vector<Value> values;
+    const auto condition = predicate.sql(*entity, values);
+    if (!condition) {
+        if (error)
+            *error = Error::withDescription(NSSQLiteErrorDomain, SQLITE_ERROR, "Unknown attribute");
+        return std::nullopt;
+    }
+    Statement select(db_, "SELECT rowid FROM " + sqlName(entity->name) + " WHERE " + *condition);
+    if (select.prepareCode() != SQLITE_OK) {
+        if (error)
+            *error = sqliteError(db_, select.prepareCode(), "Cannot count");
+        return std::nullopt;
+    }
+    for (size_t i = 0; i < values.size(); ++i)
+        select.bind(static_cast<int>(i + 1), values[i]);
+    // Stored rows deleted in this context do not count; pending inserts do.
+    std::set<int64_t> deleted;
+    for (const auto& row : deleted_) {
+        if (row->entity_ == entity)
+            deleted.insert(row->rowId_);
+    }
+    int64_t n = 0;
+    int rc;
+    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
+        if (!deleted.count(sqlite3_column_int64(select.get(), 0)))
+            ++n;
+    }
+    if (rc != SQLITE_DONE) {
+        if (error)
+            *error = sqliteError(db_, rc, "Cannot count");
+        return std::nullopt;
+    }
+    for (const auto& row : inserted_) {
+        if (row->entity_ == entity && predicate.evaluate(*row))
+            ++n;
+    }
+    return n;
+}
+
+}  // namespace plat

@@ -1,0 +1,183 @@
+#pragma once
+// The object store: rows of declared entities kept in one SQLite file, reached through a context
+// that confines them to one thread. A model lists the entities (one table each) and their
+// attributes; opening a store adds missing tables, columns and indexes and keeps the rows
+// (additive migration). A context hands out one row object per row, keeps inserts, changes and
+// deletions pending until save() writes them in one transaction, and its fetches see the
+// pending inserts and deletions. Predicates are TRUE, ==, > and AND, always sent as bound
+// parameters. A store file that cannot be read is set aside (renamed, never over an earlier
+// one), logged, and replaced by a fresh store.
+//
+//   auto context = ObjectStoreContext::open(path, model);
+//   auto row = context->insertNewObject("UserBookmark");
+//   row->setPrimitiveValueForKey("title", Value("บทที่ 1"));
+//   context->save();
+//   auto rows = context->fetch("UserBookmark", Predicate::equal("title", Value("บทที่ 1")));
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/core/Error.h"
+#include "platform/core/Object.h"
+#include "platform/core/Value.h"
+
+struct sqlite3;
+
+namespace plat {
+
+inline constexpr const char* NSSQLiteErrorDomain = "NSSQLiteErrorDomain";
+
+class ManagedObject;
+class ObjectStoreContext;
+
+enum class AttributeType {
+    String,     // TEXT
+    Integer32,  // INTEGER, 0 unless set
+    Date,       // REAL seconds since 1970
+};
+
+struct AttributeDescription {
+    std::string name;
+    AttributeType type = AttributeType::String;
+    bool indexed = false;
+};
+
+struct EntityDescription {
+    std::string name;
+    std::vector<AttributeDescription> attributes;
+    // Makes the row object, a ManagedObject or a subclass; a plain ManagedObject when empty.
+    std::function<Ref<ManagedObject>()> makeObject;
+
+    // The position of the attribute; nothing when the entity has none of that name.
+    std::optional<size_t> attributeIndex(std::string_view name) const;
+};
+
+struct ObjectModel {
+    std::string name;
+    int version = 1;
+    std::vector<EntityDescription> entities;
+
+    const EntityDescription* entityNamed(std::string_view name) const;
+};
+
+// A condition on the attributes of rows.
+class Predicate {
+  public:
+    static Predicate truePredicate();
+    static Predicate equal(std::string key, Value value);
+    static Predicate greaterThan(std::string key, Value value);
+    // Both conditions, the left one first.
+    static Predicate conjunction(const Predicate& left, const Predicate& right);
+
+    // Whether the row's values (pending changes included) satisfy the condition.
+    bool evaluate(const ManagedObject& row) const;
+    // The SQL condition, with "?" for each value, appended to `values` in order; nothing when it
+    // names an attribute the entity does not have.
+    std::optional<std::string> sql(const EntityDescription& entity,
+                                   std::vector<Value>& values) const;
+    // "TRUEPREDICATE", "code == \"x\"", "(a == 1) AND (b > 0)".
+    std::string description() const;
+
+  private:
+    enum class Kind { True, Equal, Greater, And };
+    Kind kind_ = Kind::True;
+    std::string key_;
+    Value value_;
+    std::shared_ptr<const Predicate> left_;
+    std::shared_ptr<const Predicate> right_;
+};
+
+// One row of an entity. Subclasses add typed accessors over the primitive values.
+class ManagedObject : public Object {
+    PLAT_CLASS(ManagedObject)
+  public:
+    ManagedObject() = default;
+
+    const EntityDescription* entity() const { return entity_; }
+    // The context the row belongs to; null after it was deleted and saved, or the context went.
+    Ref<ObjectStoreContext> managedObjectContext() const { return context_.lock(); }
+    bool isInserted() const { return inserted_; }
+    bool isDeleted() const { return deleted_; }
+    // The store's row number; 0 until the row is saved.
+    int64_t rowId() const { return rowId_; }
+
+    // The attribute's value (its default when never set); nil for names the entity lacks.
+    Value primitiveValueForKey(std::string_view key) const;
+    // Sets the attribute (integers and dates are converted; other kinds are refused with
+    // NSInvalidArgumentException); the change is saved with the context.
+    void setPrimitiveValueForKey(std::string_view key, Value value);
+
+    // Runs once, when the row is made by insertNewObject.
+    virtual void awakeFromInsert() {}
+
+  private:
+    friend class ObjectStoreContext;
+    const EntityDescription* entity_ = nullptr;
+    WeakRef<ObjectStoreContext> context_;
+    std::vector<Value> values_;
+    bool inserted_ = false;
+    bool deleted_ = false;
+    bool changed_ = false;
+    int64_t rowId_ = 0;
+};
+
+class ObjectStoreContext : public Object {
+    PLAT_CLASS(ObjectStoreContext)
+  public:
+    // Opens (or creates) the store at the path for the model. Never null: when no store can be
+    // opened at all, the context has none, and fetches and saves fail with an error.
+    static Ref<ObjectStoreContext> open(const std::filesystem::path& path, ObjectModel model);
+    ObjectStoreContext(std::filesystem::path path, ObjectModel model);
+    ~ObjectStoreContext() override;
+
+    bool hasStore() const { return db_ != nullptr; }
+    const std::filesystem::path& path() const { return path_; }
+    const ObjectModel& model() const { return model_; }
+    const EntityDescription* entityNamed(std::string_view name) const {
+        return model_.entityNamed(name);
+    }
+
+    // A new row of the entity, pending until saved; null for an entity the model lacks.
+    Ref<ManagedObject> insertNewObject(std::string_view entityName);
+    // Deletes the row (a pending insert is simply dropped); saved with the context.
+    void deleteObject(const Ref<ManagedObject>& row);
+    bool hasChanges() const;
+    // Writes every pending insert, change and deletion in one transaction. On failure nothing is
+    // written and everything stays pending.
+    Ref<Error> save();
+
+    // The rows of the entity satisfying the predicate, in no defined order: stored rows not
+    // deleted in this context, then pending inserts. The same row is always the same object.
+    std::vector<Ref<ManagedObject>> fetch(std::string_view entityName, const Predicate& predicate,
+                                          Ref<Error>* error = nullptr);
+    // How many rows fetch would answer; nothing on an error.
+    std::optional<int64_t> count(std::string_view entityName,
+                                 const Predicate& predicate = Predicate::truePredicate(),
+                                 Ref<Error>* error = nullptr);
+
+  private:
+    friend class ManagedObject;
+    void noteChanged(ManagedObject& row);
+    bool openStore(Ref<Error>* error, bool* unreadable);
+    void closeStore();
+    void setAside();
+    Ref<ManagedObject> rowObject(const EntityDescription& entity, int64_t rowId,
+                                 std::vector<Value> values);
+
+    std::filesystem::path path_;
+    ObjectModel model_;
+    sqlite3* db_ = nullptr;
+    // Rows handed out, by entity and row number; a row that nobody holds is made anew.
+    std::map<std::pair<const EntityDescription*, int64_t>, WeakRef<ManagedObject>> rows_;
+    std::vector<Ref<ManagedObject>> inserted_;
+    std::vector<Ref<ManagedObject>> changed_;
+    std::vector<Ref<ManagedObject>> deleted_;
+};
+
+}  // namespace plat

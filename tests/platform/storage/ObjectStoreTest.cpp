@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+
+#include <fstream>
+
+#include "ScopedEnvironment.h"
+#include "platform/core/Log.h"
+#include "platform/storage/FileManager.h"
+#include "platform/storage/ObjectStore.h"
+
+using plat::AttributeType;
+using plat::ObjectModel;
+using plat::ObjectStoreContext;
+using plat::Predicate;
+using plat::Value;
+namespace fs = std::filesystem;
+
+namespace {
+
+ObjectModel notesModel(bool withCount) {
+    ObjectModel model{"Notes", withCount ? 2 : 1, {}};
+    plat::EntityDescription note{"Note", {{"title", AttributeType::String, true}}, {}};
+    if (withCount) {
+        note.attributes.push_back({"count", AttributeType::Integer32});
+        note.attributes.push_back({"made", AttributeType::Date});
+        model.entities.push_back({"Tag", {{"name", AttributeType::String}}, {}});
+    }
+    model.entities.insert(model.entities.begin(), note);
+    return model;
+}
+
+std::vector<std::string> logged(const std::function<void()>& work) {
+    std::vector<std::string> lines;
+    auto previous = plat::setLogSink([&](std::string_view line) { lines.emplace_back(line); });
+    work();
+    plat::setLogSink(previous);
+    return lines;
+}
+
+void writeFile(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+}  // namespace
+
+TEST(ObjectStore, PendingChangesPredicatesAndOneObjectPerRow) {
+    const auto path = testing_support::freshTestFolder() / "notes.sqlite";
+    auto context = ObjectStoreContext::open(path, notesModel(true));
+    ASSERT_TRUE(context->hasStore());
+    EXPECT_FALSE(context->insertNewObject("Missing"));
+
+    auto make = [&](const std::string& title, int32_t count) {
+        auto row = context->insertNewObject("Note");
+        row->setPrimitiveValueForKey("title", Value(title));
+        row->setPrimitiveValueForKey("count", Value(count));
+        return row;
+    };
+    auto a = make("ก", 1);
+    auto b = make("b", 5);
+    EXPECT_EQ(make("c", 0)->primitiveValueForKey("made"), Value());
+    // Pending inserts are seen by fetches and counts before they are saved.
+    EXPECT_EQ(context->fetch("Note", Predicate::truePredicate()).size(), 3u);
+    EXPECT_EQ(context->count("Note", Predicate::equal("count", Value(int32_t{0}))), 1);
+    ASSERT_FALSE(context->save());
+    EXPECT_GT(a->rowId(), 0);
+
+    b->setPrimitiveValueForKey("made", Value(plat::Date{1700000000.5}));
+    EXPECT_THROW(b->setPrimitiveValueForKey("count", Value("five")), plat::Exception);
+    ASSERT_FALSE(context->save());
+    auto both = context->fetch(
+        "Note", Predicate::conjunction(Predicate::greaterThan("count", Value(int32_t{0})),
+                                       Predicate::equal("title", Value("b"))));
+    ASSERT_EQ(both.size(), 1u);
+    EXPECT_EQ(both[0], b);  // the same object, not a copy
+    EXPECT_EQ(context->fetch("Note", Predicate::equal("title", Value("ก")))[0], a);
+    // Values are bound, never spliced into the SQL text.
+    EXPECT_TRUE(context->fetch("Note", Predicate::equal("title", Value("x' OR '1'='1"))).empty());
+    Ref<plat::Error> error;
+    EXPECT_TRUE(context->fetch("Note", Predicate::equal("nope", Value(1)), &error).empty());
+    EXPECT_TRUE(error);
+
+    // A deletion is seen at once and written with the next save.
+    context->deleteObject(a);
+    EXPECT_EQ(context->count("Note"), 2);
+    EXPECT_TRUE(context->fetch("Note", Predicate::equal("title", Value("ก"))).empty());
+    ASSERT_FALSE(context->save());
+
+    // Another context over the same file reads what was saved.
+    auto again = ObjectStoreContext::open(path, notesModel(true));
+    auto rows = again->fetch("Note", Predicate::equal("title", Value("b")));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0]->primitiveValueForKey("count"), Value(int32_t{5}));
+    EXPECT_EQ(rows[0]->primitiveValueForKey("made"), Value(plat::Date{1700000000.5}));
+    EXPECT_EQ(again->count("Note"), 2);
+}
+
+TEST(ObjectStore, AnOlderSchemaGainsColumnsAndTablesAndKeepsItsRows) {
+    const auto path = testing_support::freshTestFolder() / "notes.sqlite";
+    {
+        auto old = ObjectStoreContext::open(path, notesModel(false));
+        old->insertNewObject("Note")->setPrimitiveValueForKey("title", Value("kept"));
+        ASSERT_FALSE(old->save());
+    }
+    auto context = ObjectStoreContext::open(path, notesModel(true));
+    auto rows = context->fetch("Note", Predicate::truePredicate());
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0]->primitiveValueForKey("title"), Value("kept"));
+    EXPECT_EQ(rows[0]->primitiveValueForKey("count"), Value(int32_t{0}));
+    context->insertNewObject("Tag")->setPrimitiveValueForKey("name", Value("new"));
+    EXPECT_FALSE(context->save());
+    EXPECT_EQ(context->count("Tag"), 1);
+}
+
+TEST(ObjectStore, DamagedFilesAreSetAsideLoggedAndReplacedByAnEmptyStore) {
+    const auto folder = testing_support::freshTestFolder();
+    const auto path = folder / "notes.sqlite";
+    writeFile(folder / "other.txt", "untouched");
+
+    // A real store cut in half, then plain garbage: each is moved aside under its own name.
+    {
+        auto context = ObjectStoreContext::open(path, notesModel(true));
+        for (int i = 0; i < 400; ++i) {
+            context->insertNewObject("Note")->setPrimitiveValueForKey(
+                "title", Value(std::string(200, static_cast<char>('a' + i % 26))));
+        }
+        ASSERT_FALSE(context->save());
+    }
+    fs::resize_file(path, fs::file_size(path) / 2);
+    for (const std::string& damage : {std::string("cut"), std::string("garbage")}) {
+        if (damage == "garbage")
+            writeFile(path, std::string(5000, 'G'));
+        Ref<ObjectStoreContext> context;
+        const auto lines =
+            logged([&] { context = ObjectStoreContext::open(path, notesModel(true)); });
+        ASSERT_TRUE(context->hasStore()) << damage;
+        ASSERT_EQ(lines.size(), 1u) << damage;
+        EXPECT_NE(lines[0].find("moved it aside"), std::string::npos) << lines[0];
+        EXPECT_EQ(context->count("Note"), 0);
+        context->insertNewObject("Note")->setPrimitiveValueForKey("title", Value("fresh"));
+        EXPECT_FALSE(context->save());
+    }
+    EXPECT_TRUE(plat::FileManager::fileExists(folder / "notes.sqlite.corrupt"));
+    EXPECT_EQ(plat::FileManager::fileSize(folder / "notes.sqlite.corrupt-2"), 5000u);
+    EXPECT_EQ(plat::FileManager::fileSize(folder / "other.txt"), 9u);
+
+    // A store that cannot be opened at all loses nothing silently: saves report it.
+    auto nowhere = ObjectStoreContext::open(folder / "missing" / "x.sqlite", notesModel(true));
+    EXPECT_FALSE(nowhere->hasStore());
+    nowhere->insertNewObject("Note");
+    EXPECT_TRUE(nowhere->save());
+}
