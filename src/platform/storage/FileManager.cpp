@@ -71,6 +71,19 @@ bool FileManager::fileExists(const fs::path& path, bool* isDirectory) {
     return true;
 }
 
+std::optional<fs::path> FileManager::setAside(const fs::path& path) {
+    for (int n = 1; n < 10000; ++n) {
+        fs::path aside = path;
+        aside += n == 1 ? ".corrupt" : ".corrupt-" + std::to_string(n);
+        auto error = moveItem(path, aside);
+        if (!error)
+            return aside;
+        if (error->code() != EEXIST)
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 Ref<Error> FileManager::setExcludedFromBackup(const fs::path& path) {
     if (!fileExists(path))
         return posixError(ENOENT, "item URL must exist", path);

@@ -23,6 +23,9 @@ class FileManager {
     // The size of a regular file; nothing when it does not exist or is no regular file.
     static std::optional<uint64_t> fileSize(const std::filesystem::path& path);
     static bool fileExists(const std::filesystem::path& path, bool* isDirectory = nullptr);
+    // Renames a damaged file to "<path>.corrupt", or ".corrupt-2", ".corrupt-3", ... so that an
+    // earlier one is never overwritten; answers the new path, nothing when it could not move.
+    static std::optional<std::filesystem::path> setAside(const std::filesystem::path& path);
     // Linux keeps no backup-exclusion mark: succeeds for an existing item, fails otherwise.
     static Ref<Error> setExcludedFromBackup(const std::filesystem::path& path);
 };

@@ -358,8 +358,8 @@ bool ObjectStoreContext::openStore(Ref<Error>* error, bool* unreadable) {
         std::string columns = "rowid INTEGER PRIMARY KEY";
         for (const auto& attribute : entity.attributes)
             columns += ", " + sqlName(attribute.name) + " " + columnType(attribute.type);
-        rc =
-            execute(db, "CREATE TABLE IF NOT EXISTS " + sqlName(entity.name) + " (" + columns + ")");
+        rc = execute(db,
+                     "CREATE TABLE IF NOT EXISTS " + sqlName(entity.name) + " (" + columns + ")");
         std::set<std::string> existing;
         if (rc == SQLITE_OK) {
             Statement info(db, "PRAGMA table_info(" + sqlName(entity.name) + ")");
@@ -406,26 +406,21 @@ bool ObjectStoreContext::openStore(Ref<Error>* error, bool* unreadable) {
 
 void ObjectStoreContext::setAside() {
     closeStore();
-    // The first free name: an earlier damaged file is never overwritten.
-    std::filesystem::path aside;
-    for (int n = 1;; ++n) {
-        aside = path_;
-        aside += n == 1 ? ".corrupt" : ".corrupt-" + std::to_string(n);
-        if (!FileManager::fileExists(aside))
-            break;
-    }
-    auto moved = FileManager::moveItem(path_, aside);
-    for (const char* companion : {"-journal", "-wal", "-shm"}) {
-        std::filesystem::path from = path_;
-        from += companion;
-        std::filesystem::path to = aside;
-        to += companion;
-        if (FileManager::fileExists(from))
-            FileManager::moveItem(from, to);
+    const auto aside = FileManager::setAside(path_);
+    if (aside) {
+        // The journal files belong with the file they journal.
+        for (const char* companion : {"-journal", "-wal", "-shm"}) {
+            std::filesystem::path from = path_;
+            from += companion;
+            std::filesystem::path to = *aside;
+            to += companion;
+            if (FileManager::fileExists(from))
+                FileManager::moveItem(from, to);
+        }
     }
     log("Object store " + path_.string() + " is damaged; " +
-        (moved ? "it could not be moved aside (" + moved->localizedDescription() + ")"
-               : "moved it aside to " + aside.string()) +
+        (aside ? "moved it aside to " + aside->string()
+               : std::string("it could not be moved aside")) +
         " and started an empty store");
 }
 

@@ -1,0 +1,29 @@
+#pragma once
+// VnUserMagazineIssueInfo: the per-user state of one catalogue item in one list: its position
+// from the server and what the user did with it (hidden from the library, finished, opened).
+#include <string>
+
+#include "vnlib/info/VnInfo.h"
+
+class VnUserMagazineIssueInfo : public VnInfo {
+    PLAT_CLASS(VnUserMagazineIssueInfo)
+  public:
+    VnUserMagazineIssueInfo() = default;
+    // A record with that code, its flags off and sort index 0.
+    static Ref<VnUserMagazineIssueInfo> itemWithMagazineIssueCode(const std::string& code);
+
+    bool hiddenFromLibrary() const { return hiddenFromLibrary_; }
+    void setHiddenFromLibrary(bool hidden) { hiddenFromLibrary_ = hidden; }
+    int32_t sortIndex() const { return sortIndex_; }
+    void setSortIndex(int32_t index) { sortIndex_ = index; }
+    bool finished() const { return finished_; }
+    void setFinished(bool finished) { finished_ = finished; }
+    bool readed() const { return readed_; }
+    void setReaded(bool readed) { readed_ = readed; }
+
+  private:
+    bool hiddenFromLibrary_ = false;
+    int32_t sortIndex_ = 0;
+    bool finished_ = false;
+    bool readed_ = false;
+};

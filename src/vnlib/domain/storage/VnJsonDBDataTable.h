@@ -1,0 +1,48 @@
+#pragma once
+// VnJsonDBDataTable: a record table kept as rows of an object store (code and JSON text per
+// record), through a data context. Every change is saved by the data context; rows already
+// fetched or added are cached by code, and each row decodes its record once. Preloading more than
+// 80 % of the rows takes them in one fetch instead of one fetch per code.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "vnlib/domain/storage/VnDataContext.h"
+#include "vnlib/domain/storage/VnJsonData.h"
+#include "vnlib/domain/storage/VnLocalDataTable.h"
+
+class VnJsonDBDataTable : public VnStorageBackedObject, public VnLocalDataTableProtocol {
+    PLAT_CLASS(VnJsonDBDataTable)
+  public:
+    VnJsonDBDataTable(Ref<VnDataContext> dataContext, const plat::Class& infoClass,
+                      const plat::Class& dataClass);
+
+    const Ref<VnDataContext>& dataContext() const { return dataContext_; }
+    const plat::Class& infoClass() const { return *infoClass_; }
+    const plat::Class& dataClass() const { return *dataClass_; }
+
+    void saveInfoToJsonData(const Ref<VnInfo>& info, VnJsonData& data) const;
+    Ref<VnJsonData> jsonDataForInfo(const Ref<VnInfo>& info);
+    static plat::Predicate predicateForInfoCode(const std::string& code);
+    // The cached row of the code, else the first stored one (then cached); null when none.
+    Ref<VnJsonData> dataForCode(const std::string& code);
+
+    void addInfo(const Ref<VnInfo>& info) override;
+    // Refills the row of the record's code and saves at once; adds a row when there is none.
+    void updateInfo(const Ref<VnInfo>& info) override;
+    void updateWithInfos(const std::vector<Ref<VnInfo>>& infos) override;
+    // Removes every row of the code.
+    void removeInfoByCode(const std::string& code) override;
+    // Leaves exactly the given records, saved once.
+    void replaceWithNewItems(const std::vector<Ref<VnInfo>>& infos) override;
+    Ref<VnInfo> infoForCode(const std::string& code) override;
+    void preloadItemsWithCodes(const std::vector<std::string>& codes) override;
+    // Nothing to do: the data context saves every change.
+    void flushStorageWriting() override {}
+
+  private:
+    Ref<VnDataContext> dataContext_;
+    std::map<std::string, Ref<VnJsonData>> dataCodeMap_;
+    const plat::Class* infoClass_;
+    const plat::Class* dataClass_;
+};

@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include "StorageTestSupport.h"
+#include "platform/storage/ScopedEnvironment.h"
+#include "vnlib/domain/storage/VnBookstoreUserBookmarkContext.h"
+#include "vnlib/domain/storage/VnJsonDBDataTable.h"
+#include "vnlib/domain/storage/VnStoreModels.h"
+
+using namespace storage_test;
+
+namespace {
+
+// Counts the fetches that reach the store.
+class CountingDataContext : public VnCoreDataContext {
+  public:
+    using VnCoreDataContext::VnCoreDataContext;
+    std::vector<Row> _infosWithPredicate(const plat::Predicate& predicate) override {
+        ++fetches;
+        return VnCoreDataContext::_infosWithPredicate(predicate);
+    }
+    int fetches = 0;
+};
+
+// Stands in for the user context: it answers the bookmark data context by name.
+class BookmarkOwner : public plat::Object {
+    PLAT_CLASS(BookmarkOwner)
+  public:
+    Ref<VnDataContext> userBookmarkDataContext() { return context; }
+    Ref<VnDataContext> context;
+};
+
+std::vector<Ref<VnInfo>> issues(int from, int to) {
+    std::vector<Ref<VnInfo>> out;
+    for (int i = from; i < to; ++i)
+        out.push_back(issue("ISS" + std::to_string(i)));
+    return out;
+}
+
+}  // namespace
+
+PLAT_DEFINE_CLASS(BookmarkOwner, plat::Object, [](auto& c) {
+    c.method("userBookmarkDataContext", &BookmarkOwner::userBookmarkDataContext);
+})
+
+TEST(JsonDBDataTable, EveryOperationThroughTheStoreAndPreloadingByShare) {
+    const auto path = testing_support::freshTestFolder() / "GlobalCache.sqlite";
+    auto store = plat::ObjectStoreContext::open(path, VarnelClientGlobalCacheModel());
+    EXPECT_THROW(VnCoreDataContext("UserBookmark", store), plat::Exception);  // Entity not found
+    auto context = std::make_shared<CountingDataContext>("JSONMagazineIssueInfoShop", store);
+    auto table = std::make_shared<VnJsonDBDataTable>(context, VnMagazineIssueInfo::classObject(),
+                                                     VnJsonMagazineIssueInfoData::classObject());
+
+    table->replaceWithNewItems(issues(0, 10));
+    EXPECT_FALSE(store->hasChanges());  // saved once, at the end
+    EXPECT_EQ(context->itemCount(), 10);
+    table->updateInfo(issue("ISS3", "MG01", "แก้ไขแล้ว"));  // refills the existing row
+    table->updateWithInfos({issue("ISS10"), issue("ISS2", "MG09")});
+    EXPECT_EQ(context->itemCount(), 11);
+    table->removeInfoByCode("ISS0");
+    EXPECT_FALSE(table->infoForCode("ISS0"));
+
+    // A fresh table over the same store: one object per row, its record decoded once.
+    auto fresh = std::make_shared<CountingDataContext>("JSONMagazineIssueInfoShop", store);
+    auto reader = std::make_shared<VnJsonDBDataTable>(fresh, VnMagazineIssueInfo::classObject(),
+                                                      VnJsonMagazineIssueInfoData::classObject());
+    auto edited = std::static_pointer_cast<VnMagazineIssueInfo>(reader->infoForCode("ISS3"));
+    ASSERT_TRUE(edited);
+    EXPECT_EQ(edited->issueName(), "แก้ไขแล้ว");
+    EXPECT_EQ(reader->infoForCode("ISS3"), edited);
+    EXPECT_EQ(reader->dataForCode("ISS2"), table->dataForCode("ISS2"));
+    EXPECT_EQ(std::static_pointer_cast<VnMagazineIssueInfo>(reader->infoForCode("ISS2"))->headCode_,
+              "MG09");
+
+    // Ten rows: nine codes are more than 80 % (one fetch of all), eight are not (one per code).
+    auto preload = [&](int n) {
+        auto counting = std::make_shared<CountingDataContext>("JSONMagazineIssueInfoShop", store);
+        VnJsonDBDataTable t(counting, VnMagazineIssueInfo::classObject(),
+                            VnJsonMagazineIssueInfoData::classObject());
+        std::vector<std::string> codes;
+        for (int i = 1; i <= n; ++i)
+            codes.push_back("ISS" + std::to_string(i));
+        t.preloadItemsWithCodes(codes);
+        const int fetches = counting->fetches;
+        EXPECT_TRUE(t.infoForCode("ISS1"));
+        EXPECT_EQ(counting->fetches, fetches);  // served from the row cache
+        return fetches;
+    };
+    ASSERT_EQ(context->itemCount(), 10);
+    EXPECT_EQ(preload(9), 1);
+    EXPECT_EQ(preload(8), 8);
+
+    // A row whose text does not parse decodes to an empty record.
+    auto broken = std::static_pointer_cast<VnJsonData>(context->newInfo());
+    broken->setCode(std::string("BAD"));
+    broken->setJsonString(std::string("{not json"));
+    context->addInfo(broken);
+    EXPECT_TRUE(broken->info());
+    EXPECT_FALSE(broken->info()->code());
+}
+
+TEST(UserBookmarks, PageBookmarksMatchTheirFilterAndAreFoundAgain) {
+    const auto path = testing_support::freshTestFolder() / "UserData.sqlite";
+    auto owner = std::make_shared<BookmarkOwner>();
+    owner->context = std::make_shared<VnCoreDataContext>(
+        "UserBookmark", plat::ObjectStoreContext::open(path, VarnelClientModel()));
+    VnBookstoreUserBookmarkContext pages(owner, false);
+    VnBookstoreUserBookmarkContext epub(owner, true);
+    const auto item = issue("BK0001");
+
+    // As the reader makes one: only the code, page name, index and title.
+    auto bookmark = pages.bookmarkWithIssueInfo(item);
+    bookmark->setPageName(std::string("page_0004"));
+    bookmark->setPageIndex(4);
+    bookmark->setTitle(std::string("บทที่ ๑"));
+    EXPECT_TRUE(bookmark->createDate());
+    pages.addBookmark(bookmark);
+    auto chapter = epub.bookmarkWithIssueInfo(item);
+    chapter->setEpubTotalPages(120);
+    chapter->setPageName(std::string("page_0004"));
+    epub.addBookmark(chapter);
+
+    ASSERT_EQ(pages.bookmarksForIssueInfo(item).size(), 1u);
+    EXPECT_EQ(pages.bookmarksForIssueInfo(item)[0], bookmark);
+    EXPECT_EQ(pages.bookmarkForIssueInfo(item, "page_0004"), bookmark);
+    EXPECT_EQ(epub.bookmarkForIssueInfo(item, "page_0004"), chapter);
+    EXPECT_FALSE(pages.bookmarkForIssueInfo(item, "page_0005"));
+    EXPECT_TRUE(pages.bookmarksForIssueInfo(issue("OTHER")).empty());
+    EXPECT_EQ(pages.allBookmarks().size(), 2u);
+
+    // Saved: a new store context over the file finds the same values.
+    auto reopened = std::make_shared<BookmarkOwner>();
+    reopened->context = std::make_shared<VnCoreDataContext>(
+        "UserBookmark", plat::ObjectStoreContext::open(path, VarnelClientModel()));
+    VnBookstoreUserBookmarkContext again(reopened, false);
+    auto found = again.bookmarkForIssueInfo(item, "page_0004");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->title(), "บทที่ ๑");
+    EXPECT_EQ(found->pageIndex(), 4);
+    EXPECT_EQ(found->epubTotalPages(), 0);
+    EXPECT_EQ(found->createDate()->seconds, bookmark->createDate()->seconds);
+    again.removeBookmark(found);
+    EXPECT_TRUE(again.bookmarksForIssueInfo(item).empty());
+}
