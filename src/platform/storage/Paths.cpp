@@ -91,6 +91,31 @@ std::string Paths::escapeComponent(std::string_view name) {
     return out;
 }
 
+std::string Paths::unescapeComponent(std::string_view component) {
+    if (component == "%")
+        return {};
+    std::string out;
+    for (size_t i = 0; i < component.size(); ++i) {
+        if (component[i] != '%') {
+            out += component[i];
+            continue;
+        }
+        const std::string_view code = component.substr(i + 1, 2);
+        if (code == "2F")
+            out += '/';
+        else if (code == "00")
+            out += '\0';
+        else if (code == "25")
+            out += '%';
+        else if (code == "2E" && (component == "%2E" || component == "%2E%2E"))
+            out += '.';
+        else
+            return std::string(component);  // not made by escapeComponent
+        i += 2;
+    }
+    return out;
+}
+
 std::optional<fs::path> Paths::joinSafely(const fs::path& base, std::string_view relative) {
     if (relative.empty())
         return std::nullopt;

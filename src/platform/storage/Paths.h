@@ -34,6 +34,9 @@ class Paths {
     // become "%2F", "%00" and "%25"; "" becomes "%", "." "%2E" and ".." "%2E%2E"; all other
     // text, Thai included, stays byte for byte. Different texts never give the same component.
     static std::string escapeComponent(std::string_view name);
+    // The text escapeComponent made the component from; the component itself when no text gives
+    // it.
+    static std::string unescapeComponent(std::string_view component);
     // base / relative, when every "/"-separated segment of relative is a safe component (so the
     // result stays below base); nothing otherwise (absolute paths, "..", NUL, empty segments).
     static std::optional<std::filesystem::path> joinSafely(const std::filesystem::path& base,

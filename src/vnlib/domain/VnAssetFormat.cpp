@@ -21,3 +21,22 @@ std::string assetFormatFromEnumType(int32_t type) {
     plat::assertionFailed("type >= VnAssetFormatTypePDF && type <= VnAssetFormatTypeDEFAULT",
                           __FILE__, __LINE__);
 }
+
+std::string assetTypeFromEnumType(int32_t type) {
+    switch (type) {
+        case VnAssetTypeCover:
+            return VnAssetIdType_Cover;
+        case VnAssetTypePage:
+            return VnAssetIdType_Page;
+        case VnAssetTypePagePreview:
+            return VnAssetIdType_PagePreview;
+        case VnAssetTypeXml:
+            return VnAssetIdType_Xml;
+        case VnAssetTypeInteractive:
+            return VnAssetIdType_Interactive;
+        default:
+            break;
+    }
+    plat::assertionFailed("type >= VnAssetTypeCover && type <= VnAssetTypeInteractive && type != 1",
+                          __FILE__, __LINE__);
+}

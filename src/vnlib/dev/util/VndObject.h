@@ -22,7 +22,7 @@ class VndDataProxy : public VndObject {
     // The bytes; nothing when there are none. The base operation is abstract (assertion).
     virtual std::optional<plat::Bytes> data();
     // data() for scale 1; nothing, without asking, for any other scale.
-    std::optional<plat::Bytes> dataWithScale(int32_t scale);
+    virtual std::optional<plat::Bytes> dataWithScale(int32_t scale);
 };
 
 class VndCachableDataProxy : public VndDataProxy {

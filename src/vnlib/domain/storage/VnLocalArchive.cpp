@@ -28,6 +28,33 @@ std::filesystem::path VnLocalArchive::tableFilePathWithTableName(
     return archivePath_ / (plat::Paths::escapeComponent(tableName) + ".table.json");
 }
 
+void VnLocalArchive::preloadAllCacheAssets() {
+    if (isPreloaded_)
+        return;
+    for (const auto& entry : plat::FileManager::contentsOfDirectory(archivePath_)) {
+        const std::string assetId = plat::Paths::unescapeComponent(entry);
+        if (!cacheAssetMap_.count(assetId)) {
+            cacheAssetMap_[assetId] = std::make_shared<VnLocalCacheAsset>(
+                cacheFilePathWithId(assetId), VnLocalCacheAssetStateComplete);
+        }
+    }
+    isPreloaded_ = true;
+}
+
+Ref<VnLocalCacheAsset> VnLocalArchive::assetWithId(const std::string& assetId) {
+    auto& asset = cacheAssetMap_[assetId];
+    if (!asset)
+        asset = std::make_shared<VnLocalCacheAsset>(cacheFilePathWithId(assetId));
+    return asset;
+}
+
+std::vector<Ref<VnLocalCacheAsset>> VnLocalArchive::allCacheAssets() {
+    std::vector<Ref<VnLocalCacheAsset>> assets;
+    for (const auto& entry : plat::FileManager::contentsOfDirectory(archivePath_))
+        assets.push_back(assetWithId(plat::Paths::unescapeComponent(entry)));
+    return assets;
+}
+
 const std::vector<Ref<VnLocalArchive>>& VnLocalArchive::subarchives() {
     if (!subarchives_) {
         subarchives_.emplace();

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "vnlib/domain/content/VnLocalCacheAsset.h"
 #include "vnlib/domain/storage/VnLocalDataTable.h"
 
 class VnLocalArchive : public VnStorageBackedObject {
@@ -25,6 +26,15 @@ class VnLocalArchive : public VnStorageBackedObject {
     std::filesystem::path cacheFilePathWithId(const std::string& assetId) const;
     std::filesystem::path infosFilePath() const { return archivePath_ / "items.xml"; }
     std::filesystem::path tableFilePathWithTableName(const std::string& tableName) const;
+
+    // Once per archive: every entry of the folder not yet known becomes a complete cache asset.
+    void preloadAllCacheAssets();
+    // The asset of that id, made on first request over the file cacheFilePathWithId(id).
+    Ref<VnLocalCacheAsset> assetWithId(const std::string& assetId);
+    // assetWithId for each entry of the folder, in listing order.
+    std::vector<Ref<VnLocalCacheAsset>> allCacheAssets();
+    // Forgets the assets handed out; the files stay.
+    void clearCacheAssetInMemoryMap() { cacheAssetMap_.clear(); }
 
     // The nested archives made so far, as they were at the first call.
     const std::vector<Ref<VnLocalArchive>>& subarchives();
@@ -49,9 +59,11 @@ class VnLocalArchive : public VnStorageBackedObject {
   private:
     std::filesystem::path archivePath_;
     std::map<std::string, Ref<VnLocalArchive>> subarchiveMaps_;
+    std::map<std::string, Ref<VnLocalCacheAsset>> cacheAssetMap_;
     std::map<std::string, Ref<VnLocalDataTable>> tableMap_;
     std::vector<Ref<VnInfoBase>> infos_;
     std::optional<std::vector<Ref<VnLocalArchive>>> subarchives_;
+    bool isPreloaded_ = false;
 };
 
 class VnMagazineIssueInfo;
