@@ -109,13 +109,13 @@ Ref<VnJsonDBDataTable> VnBookStoreLocalStorage::dataTableWithName(const std::str
 
 VnBookStoreUserStorage::VnBookStoreUserStorage(Ref<VnBookStoreLocalStorage> localStorage,
                                                Ref<VnUserId> userId)
-    : localStorage_(std::move(localStorage)), userId_(std::move(userId)) {
-    PLAT_PARAMETER_ASSERT(localStorage_ && userId_);
-    userPath_ = localStorage_->userStoragePathWithUserId(*userId_);
-    booksArchive_ = localStorage_->booksLocalArchive();
+    : localStorage_(localStorage), userId_(std::move(userId)) {
+    PLAT_PARAMETER_ASSERT(localStorage && userId_);
+    userPath_ = localStorage->userStoragePathWithUserId(*userId_);
+    booksArchive_ = localStorage->booksLocalArchive();
     userArchive_ = std::make_shared<VnLocalArchive>(userPath_);
     userDocumentArchive_ =
-        std::make_shared<VnLocalArchive>(localStorage_->userDocumentPathWithUserId(*userId_));
+        std::make_shared<VnLocalArchive>(localStorage->userDocumentPathWithUserId(*userId_));
 }
 
 void VnBookStoreUserStorage::persistMagazineIssueInfo(const Ref<VnMagazineIssueInfo>& info,
@@ -125,10 +125,10 @@ void VnBookStoreUserStorage::persistMagazineIssueInfo(const Ref<VnMagazineIssueI
 
 Ref<VnJsonDBDataTable> VnBookStoreUserStorage::dataTableForMagazineIssueKind(
     const std::string& kind) {
-    return localStorage_->dataTableWithName(kind == VnMagazineIssueKind_Shops
-                                                ? "JSONMagazineIssueInfoShop"
-                                                : "JSONMagazineIssueInfoLibrary",
-                                            VnMagazineIssueInfo::classObject());
+    return localStorage()->dataTableWithName(kind == VnMagazineIssueKind_Shops
+                                                 ? "JSONMagazineIssueInfoShop"
+                                                 : "JSONMagazineIssueInfoLibrary",
+                                             VnMagazineIssueInfo::classObject());
 }
 
 void VnBookStoreUserStorage::persistShopMagazineIssueInfos(
@@ -175,13 +175,13 @@ std::string VnBookStoreUserStorage::userKeyForKeyName(const std::string& keyName
 }
 
 void VnBookStoreUserStorage::setObject(const plat::Value& value, const std::string& keyName) {
-    localStorage_->setObject(value, userKeyForKeyName(keyName));
+    localStorage()->setObject(value, userKeyForKeyName(keyName));
 }
 
 plat::Value VnBookStoreUserStorage::objectForKey(const std::string& keyName) const {
-    return localStorage_->objectForKey(userKeyForKeyName(keyName));
+    return localStorage()->objectForKey(userKeyForKeyName(keyName));
 }
 
 void VnBookStoreUserStorage::removeObjectForKey(const std::string& keyName) {
-    localStorage_->removeObjectForKey(userKeyForKeyName(keyName));
+    localStorage()->removeObjectForKey(userKeyForKeyName(keyName));
 }

@@ -92,7 +92,8 @@ class VnBookStoreUserStorage : public VndObject {
     plat::Value objectForKey(const std::string& keyName) const;
     void removeObjectForKey(const std::string& keyName);
 
-    const Ref<VnBookStoreLocalStorage>& localStorage() const { return localStorage_; }
+    // The root, held weakly: it keeps its user storages, and lives for the whole run.
+    Ref<VnBookStoreLocalStorage> localStorage() const { return localStorage_.lock(); }
     const std::filesystem::path& userPath() const { return userPath_; }
     const Ref<VnBooksLocalArchive>& booksArchive() const { return booksArchive_; }
     const Ref<VnLocalArchive>& userArchive() const { return userArchive_; }
@@ -100,7 +101,7 @@ class VnBookStoreUserStorage : public VndObject {
     const Ref<VnUserId>& userId() const { return userId_; }
 
   private:
-    Ref<VnBookStoreLocalStorage> localStorage_;
+    WeakRef<VnBookStoreLocalStorage> localStorage_;
     std::filesystem::path userPath_;
     Ref<VnBooksLocalArchive> booksArchive_;
     Ref<VnLocalArchive> userArchive_;
