@@ -18,6 +18,10 @@ enum class FaultKind {
     Redirect,      // `status` (307 unless set) to `location` (default: "/moved" + the asked path)
     Status,        // the normal reply, but with `status`
     HtmlStatus,    // `status` with an HTML error page
+    // Files only:
+    IgnoreRange,  // the whole file with 200, whatever "Range" asks
+    WrongRange,   // a ranged request answered 206 from byte 0 (the "Content-Range" says so)
+    Chunked,      // the body without a length (chunked transfer)
 };
 
 struct Fault {

@@ -177,7 +177,7 @@ struct DemoService::Impl {
     void record(RecordedRequest request);
     Reply callMethod(const std::string& name, const httplib::Request& req,
                      const RecordedRequest& request, const Fault* fault);
-    Reply fileReply(const std::string& path, const httplib::Request& req);
+    Reply fileReply(const std::string& path, const httplib::Request& req, const Fault* fault);
     void write(Reply reply, const Fault* fault, httplib::Response& res);
 };
 
@@ -233,7 +233,7 @@ void DemoService::Impl::handle(const httplib::Request& req, httplib::Response& r
         if (fault && fault->kind == FaultKind::Status)
             reply.status = fault->status;
     } else if (req.method == "GET") {
-        reply = fileReply(path, req);
+        reply = fileReply(path, req, fault ? &*fault : nullptr);
     } else {
         reply = messageReply(404, "Not found", "System.IO.FileNotFoundException");
     }
@@ -377,7 +377,8 @@ Reply DemoService::Impl::callMethod(const std::string& name, const httplib::Requ
     return reply;
 }
 
-Reply DemoService::Impl::fileReply(const std::string& path, const httplib::Request& req) {
+Reply DemoService::Impl::fileReply(const std::string& path, const httplib::Request& req,
+                                   const Fault* fault) {
     File file;
     {
         std::lock_guard lock(mutex);
@@ -388,9 +389,12 @@ Reply DemoService::Impl::fileReply(const std::string& path, const httplib::Reque
     }
     Reply reply;
     reply.contentType = file.contentType;
-    const auto range =
-        req.has_header("Range") ? parseRange(req.get_header_value("Range")) : std::nullopt;
+    auto range = req.has_header("Range") ? parseRange(req.get_header_value("Range")) : std::nullopt;
     const size_t size = file.bytes.size();
+    if (fault && fault->kind == FaultKind::IgnoreRange)
+        range.reset();
+    if (range && fault && fault->kind == FaultKind::WrongRange)
+        range->first = 0;
     if (!range) {
         reply.body = std::move(file.bytes);
         return reply;
@@ -416,6 +420,19 @@ void DemoService::Impl::write(Reply reply, const Fault* fault, httplib::Response
         res.set_header(name, value);
     const bool drip = fault && fault->kind == FaultKind::Drip;
     const bool drop = fault && fault->kind == FaultKind::Drop;
+    if (fault && fault->kind == FaultKind::Chunked) {
+        auto body = std::make_shared<const std::string>(std::move(reply.body));
+        res.set_chunked_content_provider(
+            reply.contentType, [body](size_t offset, httplib::DataSink& sink) {
+                const size_t piece = std::min<size_t>(body->size() - offset, 4096);
+                if (piece > 0)
+                    sink.write(body->data() + offset, piece);
+                if (offset + piece >= body->size())
+                    sink.done();
+                return true;
+            });
+        return;
+    }
     if (!drip && !drop) {
         res.set_content(reply.body, reply.contentType);
         return;

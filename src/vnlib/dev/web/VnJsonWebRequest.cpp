@@ -9,6 +9,7 @@
 #include "vnlib/dev/json/JSONKitDeserializing.h"
 #include "vnlib/dev/kxjson/KxJsonParser.h"
 #include "vnlib/dev/kxjson/KxJsonWriter.h"
+#include "vnlib/dev/web/VnConnectionQueue.h"
 #include "vnlib/dev/web/VnNetworkActivityNotificationCenter.h"
 
 PLAT_DEFINE_CLASS(VnJsonWebRequest, VnTimeoutRequest, PLAT_NO_METHODS)
@@ -17,41 +18,8 @@ namespace {
 
 // ---- The process-wide connection queue ----------------------------------------------------------
 
-struct ConnectionQueue {
-    std::recursive_mutex lock;
-    std::deque<Ref<plat::UrlConnection>> pending;
-    std::vector<Ref<plat::UrlConnection>> active;
-
-    void run() {
-        std::lock_guard guard(lock);
-        while (active.size() < VnJsonWebRequest::kMaxActiveConnections && !pending.empty()) {
-            auto connection = pending.front();
-            pending.pop_front();
-            active.push_back(connection);
-            connection->start();
-        }
-    }
-    void enter(const Ref<plat::UrlConnection>& connection) {
-        std::lock_guard guard(lock);
-        pending.push_back(connection);
-        run();
-    }
-    void leave(const Ref<plat::UrlConnection>& connection) {
-        std::lock_guard guard(lock);
-        std::erase(pending, connection);
-        std::erase(active, connection);
-        run();
-    }
-    void prioritize(const Ref<plat::UrlConnection>& connection) {
-        std::lock_guard guard(lock);
-        auto it = std::find(pending.begin(), pending.end(), connection);
-        if (it != pending.end())
-            std::iter_swap(pending.begin(), it);
-    }
-};
-
-ConnectionQueue& connectionQueue() {
-    static ConnectionQueue queue;
+VnConnectionQueue& connectionQueue() {
+    static VnConnectionQueue queue(VnJsonWebRequest::kMaxActiveConnections);
     return queue;
 }
 
@@ -163,15 +131,11 @@ plat::Url VnJsonWebRequest::requestUrl() const {
 }
 
 size_t VnJsonWebRequest::activeConnectionCount() {
-    auto& q = connectionQueue();
-    std::lock_guard guard(q.lock);
-    return q.active.size();
+    return connectionQueue().activeCount();
 }
 
 size_t VnJsonWebRequest::pendingConnectionCount() {
-    auto& q = connectionQueue();
-    std::lock_guard guard(q.lock);
-    return q.pending.size();
+    return connectionQueue().pendingCount();
 }
 
 void VnJsonWebRequest::coreStart() {
