@@ -1,6 +1,7 @@
 #pragma once
 // demo::Fault: a way for the demo service to misbehave on purpose, so that clients can be tested
 // against unauthorised, broken, slow, stalled, dropped and redirected replies.
+#include <cstdint>
 #include <string>
 
 namespace demo {
@@ -22,6 +23,10 @@ enum class FaultKind {
     IgnoreRange,  // the whole file with 200, whatever "Range" asks
     WrongRange,   // a ranged request answered 206 from byte 0 (the "Content-Range" says so)
     Chunked,      // the body without a length (chunked transfer)
+    // Generated files only (addGeneratedFile):
+    TruncateAfter,  // the full length announced, `bytes` bytes sent, then the connection closed
+    StallAfter,     // `bytes` bytes sent, then nothing until released (or `seconds` pass)
+    Throttle,       // the body at `bytes` bytes a second
 };
 
 struct Fault {
@@ -33,6 +38,8 @@ struct Fault {
     std::string location;
     // Redirect, Status, HtmlStatus: the status code.
     int status = 307;
+    // TruncateAfter, StallAfter: a count of body bytes; Throttle: bytes a second.
+    int64_t bytes = 0;
 
     static Fault stall(double maxSeconds = 0) { return {FaultKind::Stall, maxSeconds, {}}; }
     static Fault drip(double interval) { return {FaultKind::Drip, interval, {}}; }
@@ -41,6 +48,15 @@ struct Fault {
     }
     static Fault withStatus(int status) { return {FaultKind::Status, 0, {}, status}; }
     static Fault htmlStatus(int status) { return {FaultKind::HtmlStatus, 0, {}, status}; }
+    static Fault truncateAfter(int64_t bytes) {
+        return {FaultKind::TruncateAfter, 0, {}, 0, bytes};
+    }
+    static Fault stallAfter(int64_t bytes, double maxSeconds = 0) {
+        return {FaultKind::StallAfter, maxSeconds, {}, 0, bytes};
+    }
+    static Fault throttle(int64_t bytesPerSecond) {
+        return {FaultKind::Throttle, 0, {}, 0, bytesPerSecond};
+    }
 };
 
 }  // namespace demo

@@ -25,11 +25,19 @@ constexpr double kLongestStall = 60.0;
 constexpr const char* kMovedPrefix = "/moved";
 constexpr const char* kJsonType = "application/json; charset=utf-8";
 
+// A generated body: `length` bytes of a generated file from `offset` on.
+struct GeneratedBody {
+    uint32_t seed = 0;
+    int64_t offset = 0;
+    int64_t length = 0;
+};
+
 struct Reply {
     int status = 200;
     std::string contentType = kJsonType;
     std::string body;
     std::vector<std::pair<std::string, std::string>> headers;
+    std::optional<GeneratedBody> generated;
 };
 
 Reply jsonReply(int status, const Json& value) {
@@ -148,6 +156,8 @@ struct DemoService::Impl {
     struct File {
         std::string bytes;
         std::string contentType;
+        // A generated file: its size and seed (bytes stays empty).
+        std::optional<std::pair<int64_t, uint32_t>> generated;
     };
 
     mutable std::mutex mutex;
@@ -163,6 +173,8 @@ struct DemoService::Impl {
     std::map<std::string, Fault> faults;
     std::deque<Fault> nextFaults;
     uint64_t releaseGeneration = 0;
+    size_t transfersInFlight = 0;
+    size_t transfersHighWaterMark = 0;
     size_t stalled = 0;
     std::deque<RecordedRequest> recorded;
     size_t recordedBodyBytes = 0;
@@ -179,6 +191,8 @@ struct DemoService::Impl {
                      const RecordedRequest& request, const Fault* fault);
     Reply fileReply(const std::string& path, const httplib::Request& req, const Fault* fault);
     void write(Reply reply, const Fault* fault, httplib::Response& res);
+    void writeGenerated(const GeneratedBody& body, const std::string& contentType,
+                        const Fault* fault, httplib::Response& res);
 };
 
 void DemoService::Impl::handle(const httplib::Request& req, httplib::Response& res) {
@@ -389,6 +403,35 @@ Reply DemoService::Impl::fileReply(const std::string& path, const httplib::Reque
     }
     Reply reply;
     reply.contentType = file.contentType;
+    if (file.generated) {
+        const auto [size, seed] = *file.generated;
+        reply.headers.emplace_back("ETag",
+                                   "\"" + std::to_string(size) + "-" + std::to_string(seed) + "\"");
+        auto wanted =
+            req.has_header("Range") ? parseRange(req.get_header_value("Range")) : std::nullopt;
+        if (fault && fault->kind == FaultKind::IgnoreRange)
+            wanted.reset();
+        if (!wanted) {
+            reply.generated = GeneratedBody{seed, 0, size};
+            return reply;
+        }
+        if (static_cast<int64_t>(wanted->first) >= size) {
+            reply.status = 416;
+            reply.contentType = "text/plain";
+            reply.headers.emplace_back("Content-Range", "bytes */" + std::to_string(size));
+            return reply;
+        }
+        const int64_t first =
+            fault && fault->kind == FaultKind::WrongRange ? 0 : static_cast<int64_t>(wanted->first);
+        const int64_t last = std::min<int64_t>(
+            wanted->last ? static_cast<int64_t>(*wanted->last) : size - 1, size - 1);
+        reply.status = 206;
+        reply.generated = GeneratedBody{seed, first, last - first + 1};
+        reply.headers.emplace_back("Content-Range", "bytes " + std::to_string(first) + "-" +
+                                                        std::to_string(last) + "/" +
+                                                        std::to_string(size));
+        return reply;
+    }
     auto range = req.has_header("Range") ? parseRange(req.get_header_value("Range")) : std::nullopt;
     const size_t size = file.bytes.size();
     if (fault && fault->kind == FaultKind::IgnoreRange)
@@ -420,6 +463,10 @@ void DemoService::Impl::write(Reply reply, const Fault* fault, httplib::Response
         res.set_header(name, value);
     const bool drip = fault && fault->kind == FaultKind::Drip;
     const bool drop = fault && fault->kind == FaultKind::Drop;
+    if (reply.generated) {
+        writeGenerated(*reply.generated, reply.contentType, fault, res);
+        return;
+    }
     if (fault && fault->kind == FaultKind::Chunked) {
         auto body = std::make_shared<const std::string>(std::move(reply.body));
         res.set_chunked_content_provider(
@@ -460,6 +507,58 @@ void DemoService::Impl::write(Reply reply, const Fault* fault, httplib::Response
             sink.write(body->data() + offset, 1);
             return true;
         });
+}
+
+void DemoService::Impl::writeGenerated(const GeneratedBody& body, const std::string& contentType,
+                                       const Fault* fault, httplib::Response& res) {
+    const FaultKind kind = fault ? fault->kind : FaultKind::ServerError;
+    const int64_t limit = fault ? fault->bytes : 0;
+    const double stallSeconds = fault ? fault->seconds : 0;
+    // Counts the body while it is being sent.
+    struct InFlight {
+        Impl* impl;
+        explicit InFlight(Impl* i) : impl(i) {
+            std::lock_guard lock(impl->mutex);
+            ++impl->transfersInFlight;
+            impl->transfersHighWaterMark =
+                std::max(impl->transfersHighWaterMark, impl->transfersInFlight);
+        }
+        ~InFlight() {
+            std::lock_guard lock(impl->mutex);
+            --impl->transfersInFlight;
+        }
+    };
+    auto inFlight = std::make_shared<std::optional<InFlight>>();
+    auto provider = [this, body, kind, limit, stallSeconds, inFlight](size_t offset, size_t length,
+                                                                      httplib::DataSink& sink) {
+        if (!*inFlight)
+            inFlight->emplace(this);
+        size_t piece = std::min<size_t>(length, 16384);
+        if (kind == FaultKind::TruncateAfter || kind == FaultKind::StallAfter) {
+            if (static_cast<int64_t>(offset) >= limit) {
+                if (kind == FaultKind::TruncateAfter)
+                    return false;
+                stall(stallSeconds);
+                return false;
+            }
+            piece = std::min<size_t>(piece, static_cast<size_t>(limit) - offset);
+        }
+        if (kind == FaultKind::Throttle && limit > 0) {
+            piece = std::min<size_t>(piece, static_cast<size_t>(std::max<int64_t>(limit / 20, 1)));
+            if (!pause(static_cast<double>(piece) / static_cast<double>(limit)))
+                return false;
+        }
+        std::string bytes(piece, '\0');
+        for (size_t i = 0; i < piece; ++i)
+            bytes[i] = static_cast<char>(
+                generatedByte(body.offset + static_cast<int64_t>(offset + i), body.seed));
+        sink.write(bytes.data(), bytes.size());
+        if (offset + piece >= static_cast<size_t>(body.length))
+            inFlight->reset();
+        return true;
+    };
+    res.set_content_provider(static_cast<size_t>(body.length), contentType, provider,
+                             [inFlight](bool) { inFlight->reset(); });
 }
 
 DemoService::DemoService() : impl_(std::make_unique<Impl>()) {}
@@ -580,7 +679,28 @@ void DemoService::addMethodWithRequest(std::string name, RequestMethodHandler ha
 
 void DemoService::addFile(std::string path, std::string bytes, std::string contentType) {
     std::lock_guard lock(impl_->mutex);
-    impl_->files[std::move(path)] = {std::move(bytes), std::move(contentType)};
+    impl_->files[std::move(path)] = {std::move(bytes), std::move(contentType), std::nullopt};
+}
+
+void DemoService::addGeneratedFile(std::string path, int64_t size, uint32_t seed,
+                                   std::string contentType) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->files[std::move(path)] = {{}, std::move(contentType), std::make_pair(size, seed)};
+}
+
+uint8_t DemoService::generatedByte(int64_t position, uint32_t seed) {
+    const auto x = static_cast<uint64_t>(position) * 2654435761u + seed * 40503u;
+    return static_cast<uint8_t>((x >> 13) ^ (x >> 5) ^ static_cast<uint64_t>(position));
+}
+
+size_t DemoService::transfersInFlight() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->transfersInFlight;
+}
+
+size_t DemoService::transfersHighWaterMark() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->transfersHighWaterMark;
 }
 
 void DemoService::setFault(const std::string& name, Fault fault) {

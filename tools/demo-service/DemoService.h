@@ -15,6 +15,7 @@
 //   service.start();
 //   // POST service.serviceUrl() + "/GetFoo" {"x": 1}  →  {"d": 1}
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -104,6 +105,14 @@ class DemoService {
     // Serves the bytes at a path for GET, with Range support.
     void addFile(std::string path, std::string bytes,
                  std::string contentType = "application/octet-stream");
+    // Serves a file of `size` bytes made from the seed as it is sent (no copy is kept), with
+    // Range support and a strong ETag; generatedByte() tells each byte.
+    void addGeneratedFile(std::string path, int64_t size, uint32_t seed,
+                          std::string contentType = "application/octet-stream");
+    static uint8_t generatedByte(int64_t position, uint32_t seed);
+    // File bodies being sent right now, and the most sent at once so far.
+    size_t transfersInFlight() const;
+    size_t transfersHighWaterMark() const;
 
     // Misbehaves on every request for a web method name (or a file path) until cleared.
     void setFault(const std::string& name, Fault fault);
