@@ -127,7 +127,8 @@ bool CurlTransfer::configure(const UrlRequest& request,
     set(CURLOPT_SSL_VERIFYPEER, 1L);
     set(CURLOPT_SSL_VERIFYHOST, 2L);
     set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
-    set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout_.count() * 1000));
+    set(CURLOPT_CONNECTTIMEOUT_MS,
+        std::max(1L, static_cast<long>(timeout_.count() * timeoutScale() * 1000)));
     set(CURLOPT_ERRORBUFFER, errorBuffer_);
     set(CURLOPT_HEADERFUNCTION, &CurlTransfer::onHeader);
     set(CURLOPT_HEADERDATA, this);
@@ -196,9 +197,41 @@ void CurlTransfer::detach() {
     }
 }
 
+namespace {
+
+std::atomic<double>& timeoutScaleValue() {
+    static std::atomic<double> scale{1.0};
+    return scale;
+}
+
+}  // namespace
+
+void CurlTransfer::setTimeoutScale(double scale) {
+    timeoutScaleValue() = scale > 0 ? scale : 1.0;
+}
+
+double CurlTransfer::timeoutScale() {
+    return timeoutScaleValue();
+}
+
 CurlTransfer::SteadyTime CurlTransfer::idleDeadline() const {
-    return lastActivity_ +
-           std::chrono::duration_cast<std::chrono::steady_clock::duration>(timeout_);
+    // Waiting for the loop to take the bytes is not silence of the server.
+    if (paused_)
+        return SteadyTime::max();
+    return lastActivity_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                               timeout_ * timeoutScale());
+}
+
+bool CurlTransfer::consumed(size_t bytes) {
+    const size_t left = undelivered_ -= std::min<size_t>(bytes, undelivered_);
+    return paused_ && left < kMaxUndelivered / 2;
+}
+
+void CurlTransfer::resume(SteadyTime now) {
+    if (!paused_.exchange(false))
+        return;
+    lastActivity_ = now;
+    curl_easy_pause(handle_, CURLPAUSE_CONT);
 }
 
 size_t CurlTransfer::onHeader(char* buffer, size_t size, size_t count, void* self) {
@@ -221,6 +254,12 @@ size_t CurlTransfer::onBody(char* buffer, size_t size, size_t count, void* self)
     }
     if (length == 0)
         return 0;
+    if (transfer->undelivered_ >= kMaxUndelivered) {
+        // libcurl keeps these bytes and hands them over again after the resume.
+        transfer->paused_ = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    transfer->undelivered_ += length;
     TransferEvent event;
     event.kind = TransferEvent::Kind::Data;
     event.data.assign(bytes, bytes + length);

@@ -6,6 +6,7 @@
 // thread) stops them: once it returns, the listener is never called again.
 #include <curl/curl.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -36,6 +37,14 @@ class CurlTransfer {
 
     // A redirect response's body is kept up to this size, in case the redirect is not followed.
     static constexpr size_t kMaxRedirectBody = 1 << 20;
+    // Body bytes reported but not yet taken by the connection's loop: beyond this the transfer
+    // pauses (it is not idle while paused) until the loop catches up.
+    static constexpr size_t kMaxUndelivered = 1 << 20;
+
+    // Multiplies every idle and connect time-out from now on (tests: 0.01 turns 15 s into
+    // 150 ms); 1 by default.
+    static void setTimeoutScale(double scale);
+    static double timeoutScale();
 
     // A transfer of the request with the Cookie header to add (when given); nothing when the
     // request cannot be sent (an invalid method, or libcurl refuses a setting).
@@ -47,6 +56,10 @@ class CurlTransfer {
 
     // Any thread: no event is reported after this returns.
     void detach();
+    // Any thread: the loop took `bytes` reported body bytes. True when the transfer is paused and
+    // may now go on (NetworkThread::resume).
+    bool consumed(size_t bytes);
+    size_t undeliveredBytes() const { return undelivered_; }
 
     // Network thread only.
     CURL* handle() const { return handle_; }
@@ -55,6 +68,8 @@ class CurlTransfer {
     SteadyTime idleDeadline() const;
     void complete(CURLcode result);
     void timeOut();
+    // Takes up a paused transfer again.
+    void resume(SteadyTime now);
 
     struct Private {};
     CurlTransfer(Private, const UrlRequest& request, Listener listener);
@@ -92,6 +107,9 @@ class CurlTransfer {
     bool redirect_ = false;
     HttpUrlResponse response_;
     Bytes redirectBody_;
+
+    std::atomic<size_t> undelivered_{0};
+    std::atomic<bool> paused_{false};
 
     std::mutex listenerMutex_;
     Listener listener_;

@@ -39,17 +39,21 @@ NetworkThread::~NetworkThread() {
 }
 
 void NetworkThread::add(Ref<CurlTransfer> transfer) {
-    send(true, std::move(transfer));
+    send(Action::Add, std::move(transfer));
 }
 
 void NetworkThread::remove(Ref<CurlTransfer> transfer) {
-    send(false, std::move(transfer));
+    send(Action::Remove, std::move(transfer));
 }
 
-void NetworkThread::send(bool add, Ref<CurlTransfer> transfer) {
+void NetworkThread::resume(Ref<CurlTransfer> transfer) {
+    send(Action::Resume, std::move(transfer));
+}
+
+void NetworkThread::send(Action action, Ref<CurlTransfer> transfer) {
     {
         std::lock_guard lock(mutex_);
-        commands_.push_back({add, std::move(transfer)});
+        commands_.push_back({action, std::move(transfer)});
     }
     curl_multi_wakeup(multi_);
 }
@@ -66,12 +70,15 @@ void NetworkThread::run() {
         }
         for (auto& command : commands) {
             CURL* handle = command.transfer->handle();
-            if (command.add) {
+            if (command.action == Action::Add) {
                 if (running_.count(handle) == 0 &&
                     curl_multi_add_handle(multi_, handle) == CURLM_OK) {
                     command.transfer->begin(Clock::now());
                     running_.emplace(handle, command.transfer);
                 }
+            } else if (command.action == Action::Resume) {
+                if (running_.count(handle))
+                    command.transfer->resume(Clock::now());
             } else if (running_.erase(handle) > 0) {
                 curl_multi_remove_handle(multi_, handle);
             }

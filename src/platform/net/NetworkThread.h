@@ -25,6 +25,8 @@ class NetworkThread {
     // Stops the transfer if it is still running; it reports nothing more once its listener is
     // detached.
     void remove(Ref<CurlTransfer> transfer);
+    // Takes up a transfer that paused because its loop fell behind.
+    void resume(Ref<CurlTransfer> transfer);
 
     NetworkThread(const NetworkThread&) = delete;
     NetworkThread& operator=(const NetworkThread&) = delete;
@@ -33,10 +35,11 @@ class NetworkThread {
   private:
     NetworkThread();
     void run();
-    void send(bool add, Ref<CurlTransfer> transfer);
+    enum class Action { Add, Remove, Resume };
+    void send(Action action, Ref<CurlTransfer> transfer);
 
     struct Command {
-        bool add;
+        Action action;
         Ref<CurlTransfer> transfer;
     };
 

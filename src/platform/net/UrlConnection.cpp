@@ -97,6 +97,15 @@ void UrlConnection::cancel() {
     }
 }
 
+size_t UrlConnection::undeliveredByteCount() const {
+    const auto transfer = transfer_;
+    return transfer ? transfer->undeliveredBytes() : 0;
+}
+
+void UrlConnection::setTimeoutScaleForTesting(double scale) {
+    CurlTransfer::setTimeoutScale(scale);
+}
+
 void UrlConnection::launch() {
     const UrlRequest& request = currentRequest_;
     const Url& url = request.url();
@@ -152,9 +161,13 @@ void UrlConnection::deliver(TransferEvent& event) {
         case TransferEvent::Kind::Response:
             delegate->didReceiveResponse(*this, event.response);
             break;
-        case TransferEvent::Kind::Data:
+        case TransferEvent::Kind::Data: {
+            // The bytes are taken: a transfer that paused for this loop may go on.
+            if (const auto transfer = transfer_; transfer && transfer->consumed(event.data.size()))
+                NetworkThread::shared().resume(transfer);
             delegate->didReceiveData(*this, event.data);
             break;
+        }
         case TransferEvent::Kind::Redirect:
             redirect(event, *delegate);
             break;

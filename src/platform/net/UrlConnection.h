@@ -80,6 +80,11 @@ class UrlConnection : public std::enable_shared_from_this<UrlConnection> {
     // The request being sent: the original one, or the one answered for the last redirect.
     const UrlRequest& currentRequest() const { return currentRequest_; }
     bool isCancelled() const { return cancelled_; }
+    // Body bytes received from the server and not yet delivered here (at most about 1 MiB:
+    // beyond that the transfer waits for this connection's loop).
+    size_t undeliveredByteCount() const;
+    // Multiplies every connection's idle and connect time-outs from now on (tests).
+    static void setTimeoutScaleForTesting(double scale);
 
   private:
     void launch();

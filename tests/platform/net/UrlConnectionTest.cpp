@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 #include "demo-service/DemoService.h"
 #include "platform/net/HttpCookieStorage.h"
@@ -137,6 +138,29 @@ TEST_F(UrlConnectionTest, ASlowButSteadyReplyDoesNotTimeOut) {
     EXPECT_EQ(r->events, (Events{"response 200", "data", "finish"}));
     EXPECT_EQ(r->body, R"({"d":["0123"]})");
     EXPECT_EQ(r->chunks, r->body.size());
+}
+
+TEST_F(UrlConnectionTest, ATransferWaitsForItsLoopWithoutTimingOut) {
+    const int64_t size = 32 << 20;
+    service.addGeneratedFile("/big", size, 9);
+    plat::UrlConnection::setTimeoutScaleForTesting(0.01);  // 10 s become 100 ms
+    auto loading = prepare(UrlRequest(net_test::url(service.baseUrl() + "/big"),
+                                      UrlRequest::CachePolicy::UseProtocolCachePolicy, 10));
+    loading.connection->start();
+    // The loop does not run: at most about 1 MiB waits for it, and the pause is not idleness.
+    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    EXPECT_GT(loading.connection->undeliveredByteCount(), 0u);
+    EXPECT_LE(loading.connection->undeliveredByteCount(), size_t{(1 << 20) + (256 << 10)});
+    const bool done = runUntilDone(*loading.recorder, 60);
+    plat::UrlConnection::setTimeoutScaleForTesting(1);
+    ASSERT_TRUE(done);
+    ASSERT_EQ(loading.recorder->events.back(), "finish");
+    ASSERT_EQ(static_cast<int64_t>(loading.recorder->body.size()), size);
+    for (int64_t i = 0; i < size; i += 4099) {
+        ASSERT_EQ(static_cast<uint8_t>(loading.recorder->body[static_cast<size_t>(i)]),
+                  demo::DemoService::generatedByte(i, 9))
+            << i;
+    }
 }
 
 TEST_F(UrlConnectionTest, RefusedConnectionFailsWithCannotConnect) {

@@ -205,3 +205,40 @@ TEST_F(UrlDownloaderTest, FourRunAtOnceAndAPrioritisedOneGoesNext) {
     EXPECT_LE(VnUrlDownloader::connectionQueue().highWaterMark(), 4u);
     EXPECT_EQ(VnNetworkActivityNotificationCenter::defaultCenter()->activityCount(), 0);
 }
+
+TEST_F(UrlDownloaderTest, StallsTimeOutOnTheScaledClockAndTheDownloadResumes) {
+    const int64_t size = 1 << 20;
+    service.addGeneratedFile("/g", size, 5);
+    plat::UrlConnection::setTimeoutScaleForTesting(0.01);  // the 15 s time-out lasts 150 ms
+    auto probe = downloader("/g", assetHolding("probe"));
+    EXPECT_EQ(probe->requestWithResumeAtPosition(0).timeoutInterval(), 15.0);
+
+    // Before the headers, then in the middle of the body: each stall fails the connection with
+    // -1001, and the retry resumes from what arrived.
+    service.setFaultForNext(1, Fault::stall(5));
+    auto first = assetHolding("first");
+    const auto started = std::chrono::steady_clock::now();
+    auto result = run(downloader("/g", first));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    service.releaseStalled();
+    ASSERT_TRUE(result->succeed()) << result->errorMessage().value_or("");
+    EXPECT_LT(seconds, 3.0);
+
+    service.clearRequests();
+    service.setFaultForNext(1, Fault::stallAfter(300000, 5));
+    auto second = assetHolding("second");
+    result = run(downloader("/g", second));
+    service.releaseStalled();
+    plat::UrlConnection::setTimeoutScaleForTesting(1);
+    ASSERT_TRUE(result->succeed()) << result->errorMessage().value_or("");
+    const auto asked = ranges("/g");
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0], "");
+    EXPECT_EQ(asked[1], "bytes=300000-");
+    auto bytes = plat::AtomicFile::read(second->filePath(), size + 1);
+    ASSERT_TRUE(bytes && static_cast<int64_t>(bytes->size()) == size);
+    for (int64_t i = 0; i < size; ++i) {
+        ASSERT_EQ((*bytes)[static_cast<size_t>(i)], demo::DemoService::generatedByte(i, 5)) << i;
+    }
+}
