@@ -403,43 +403,27 @@ Reply DemoService::Impl::fileReply(const std::string& path, const httplib::Reque
     }
     Reply reply;
     reply.contentType = file.contentType;
+    const auto size =
+        file.generated ? static_cast<size_t>(file.generated->first) : file.bytes.size();
     if (file.generated) {
-        const auto [size, seed] = *file.generated;
-        reply.headers.emplace_back("ETag",
-                                   "\"" + std::to_string(size) + "-" + std::to_string(seed) + "\"");
-        auto wanted =
-            req.has_header("Range") ? parseRange(req.get_header_value("Range")) : std::nullopt;
-        if (fault && fault->kind == FaultKind::IgnoreRange)
-            wanted.reset();
-        if (!wanted) {
-            reply.generated = GeneratedBody{seed, 0, size};
-            return reply;
-        }
-        if (static_cast<int64_t>(wanted->first) >= size) {
-            reply.status = 416;
-            reply.contentType = "text/plain";
-            reply.headers.emplace_back("Content-Range", "bytes */" + std::to_string(size));
-            return reply;
-        }
-        const int64_t first =
-            fault && fault->kind == FaultKind::WrongRange ? 0 : static_cast<int64_t>(wanted->first);
-        const int64_t last = std::min<int64_t>(
-            wanted->last ? static_cast<int64_t>(*wanted->last) : size - 1, size - 1);
-        reply.status = 206;
-        reply.generated = GeneratedBody{seed, first, last - first + 1};
-        reply.headers.emplace_back("Content-Range", "bytes " + std::to_string(first) + "-" +
-                                                        std::to_string(last) + "/" +
-                                                        std::to_string(size));
-        return reply;
+        reply.headers.emplace_back("ETag", "\"" + std::to_string(file.generated->first) + "-" +
+                                               std::to_string(file.generated->second) + "\"");
     }
+    // The body: bytes [first, first + length) of the file.
+    auto body = [&](size_t first, size_t length) {
+        if (file.generated) {
+            reply.generated = GeneratedBody{file.generated->second, static_cast<int64_t>(first),
+                                            static_cast<int64_t>(length)};
+        } else {
+            reply.body = first == 0 && length == size ? std::move(file.bytes)
+                                                      : file.bytes.substr(first, length);
+        }
+    };
     auto range = req.has_header("Range") ? parseRange(req.get_header_value("Range")) : std::nullopt;
-    const size_t size = file.bytes.size();
     if (fault && fault->kind == FaultKind::IgnoreRange)
         range.reset();
-    if (range && fault && fault->kind == FaultKind::WrongRange)
-        range->first = 0;
     if (!range) {
-        reply.body = std::move(file.bytes);
+        body(0, size);
         return reply;
     }
     if (range->first >= size) {
@@ -448,9 +432,11 @@ Reply DemoService::Impl::fileReply(const std::string& path, const httplib::Reque
         reply.headers.emplace_back("Content-Range", "bytes */" + std::to_string(size));
         return reply;
     }
+    if (fault && fault->kind == FaultKind::WrongRange)
+        range->first = 0;
     const size_t last = std::min(range->last.value_or(size - 1), size - 1);
     reply.status = 206;
-    reply.body = file.bytes.substr(range->first, last - range->first + 1);
+    body(range->first, last - range->first + 1);
     reply.headers.emplace_back("Content-Range", "bytes " + std::to_string(range->first) + "-" +
                                                     std::to_string(last) + "/" +
                                                     std::to_string(size));

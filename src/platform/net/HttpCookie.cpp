@@ -106,15 +106,14 @@ std::string requestPath(const Url& url) {
     return path.empty() ? std::string("/") : path;
 }
 
-// A host or domain in lower case without one trailing dot ("Example.org." and "example.org" are
-// the same name).
-std::string canonicalName(std::string_view name) {
+}  // namespace
+
+std::string HttpCookie::canonicalName(std::string_view name) {
+    // "Example.org." and "example.org" are the same name.
     if (!name.empty() && name.back() == '.')
         name.remove_suffix(1);
     return asciiLowercase(name);
 }
-
-}  // namespace
 
 bool HttpCookie::isSameCookie(const HttpCookie& other) const {
     return name == other.name && domain == other.domain && path == other.path;

@@ -46,6 +46,8 @@ struct HttpCookie {
     // "name=value; name2=value2", or empty for no cookies.
     static std::string cookieHeaderValue(const std::vector<HttpCookie>& cookies);
 
+    // A host or domain as cookies compare it: lower case, without one trailing dot.
+    static std::string canonicalName(std::string_view name);
     // RFC 6265 section 5.1.1 date parsing; nothing when the text is not a cookie date.
     static std::optional<Date> parseCookieDate(std::string_view text);
     // Domain matching of section 5.1.3 (both in lower case).

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/net/NetText.h"
-
 namespace plat {
 
 HttpCookieStorage::HttpCookieStorage(Clock now) : clock_(std::move(now)) {}
@@ -64,10 +62,7 @@ void HttpCookieStorage::setCookie(const HttpCookie& cookie) {
 }
 
 void HttpCookieStorage::setCookies(const std::vector<HttpCookie>& cookies, const Url& url) {
-    std::string_view hostName = url.host();
-    if (!hostName.empty() && hostName.back() == '.')
-        hostName.remove_suffix(1);
-    const std::string host = net_text::asciiLowercase(hostName);
+    const std::string host = HttpCookie::canonicalName(url.host());
     const Date current = now();
     std::lock_guard lock(mutex_);
     for (const auto& cookie : cookies) {

@@ -563,52 +563,62 @@ Ref<Error> ObjectStoreContext::save() {
     return nullptr;
 }
 
-std::vector<Ref<ManagedObject>> ObjectStoreContext::fetch(std::string_view entityName,
-                                                          const Predicate& predicate,
-                                                          Ref<Error>* error) {
-    std::vector<Ref<ManagedObject>> rows;
+Ref<Error> ObjectStoreContext::selectStored(
+    std::string_view entityName, const Predicate& predicate, bool withAttributes,
+    const std::function<void(const EntityDescription&, sqlite3_stmt*)>& onRow) {
     const EntityDescription* entity = entityNamed(entityName);
-    auto fail = [&](Ref<Error> e) {
-        if (error)
-            *error = std::move(e);
-        return std::vector<Ref<ManagedObject>>();
-    };
     if (!entity) {
-        return fail(Error::withDescription(NSSQLiteErrorDomain, SQLITE_ERROR,
-                                           "No entity " + std::string(entityName)));
+        return Error::withDescription(NSSQLiteErrorDomain, SQLITE_ERROR,
+                                      "No entity " + std::string(entityName));
     }
     if (!db_) {
-        return fail(Error::withDescription(NSSQLiteErrorDomain, SQLITE_CANTOPEN,
-                                           "The store " + path_.string() + " is not open"));
+        return Error::withDescription(NSSQLiteErrorDomain, SQLITE_CANTOPEN,
+                                      "The store " + path_.string() + " is not open");
     }
     std::vector<Value> values;
     const auto condition = predicate.sql(*entity, values);
     if (!condition) {
-        return fail(Error::withDescription(NSSQLiteErrorDomain, SQLITE_ERROR,
-                                           "Unknown attribute in " + predicate.description()));
+        return Error::withDescription(NSSQLiteErrorDomain, SQLITE_ERROR,
+                                      "Unknown attribute in " + predicate.description());
     }
     std::string columns = "rowid";
-    for (const auto& attribute : entity->attributes)
-        columns += ", " + sqlName(attribute.name);
+    for (const auto& attribute : entity->attributes) {
+        if (withAttributes)
+            columns += ", " + sqlName(attribute.name);
+    }
     Statement select(
         db_, "SELECT " + columns + " FROM " + sqlName(entity->name) + " WHERE " + *condition);
     if (select.prepareCode() != SQLITE_OK)
-        return fail(sqliteError(db_, select.prepareCode(), "Cannot fetch"));
+        return sqliteError(db_, select.prepareCode(), "Cannot read the store");
     for (size_t i = 0; i < values.size(); ++i)
         select.bind(static_cast<int>(i + 1), values[i]);
     int rc;
-    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
-        const int64_t rowId = sqlite3_column_int64(select.get(), 0);
-        std::vector<Value> rowValues;
-        for (size_t i = 0; i < entity->attributes.size(); ++i)
-            rowValues.push_back(
-                columnValue(select.get(), static_cast<int>(i + 1), entity->attributes[i]));
-        auto row = rowObject(*entity, rowId, std::move(rowValues));
-        if (!row->deleted_)
-            rows.push_back(std::move(row));
-    }
+    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW)
+        onRow(*entity, select.get());
     if (rc != SQLITE_DONE)
-        return fail(sqliteError(db_, rc, "Cannot fetch"));
+        return sqliteError(db_, rc, "Cannot read the store");
+    return nullptr;
+}
+
+std::vector<Ref<ManagedObject>> ObjectStoreContext::fetch(std::string_view entityName,
+                                                          const Predicate& predicate,
+                                                          Ref<Error>* error) {
+    std::vector<Ref<ManagedObject>> rows;
+    auto failure = selectStored(
+        entityName, predicate, true, [&](const EntityDescription& entity, sqlite3_stmt* stmt) {
+            std::vector<Value> values;
+            for (size_t i = 0; i < entity.attributes.size(); ++i)
+                values.push_back(columnValue(stmt, static_cast<int>(i + 1), entity.attributes[i]));
+            auto row = rowObject(entity, sqlite3_column_int64(stmt, 0), std::move(values));
+            if (!row->deleted_)
+                rows.push_back(std::move(row));
+        });
+    if (failure) {
+        if (error)
+            *error = std::move(failure);
+        return {};
+    }
+    const EntityDescription* entity = entityNamed(entityName);
     for (const auto& row : inserted_) {
         if (row->entity_ == entity && predicate.evaluate(*row))
             rows.push_back(row);
@@ -619,28 +629,6 @@ std::vector<Ref<ManagedObject>> ObjectStoreContext::fetch(std::string_view entit
 std::optional<int64_t> ObjectStoreContext::count(std::string_view entityName,
                                                  const Predicate& predicate, Ref<Error>* error) {
     const EntityDescription* entity = entityNamed(entityName);
-    if (!entity || !db_) {
-        if (error) {
-            *error = Error::withDescription(NSSQLiteErrorDomain, SQLITE_ERROR,
-                                            entity ? "The store is not open" : "No such entity");
-        }
-        return std::nullopt;
-    }
-    std::vector<Value> values;
-    const auto condition = predicate.sql(*entity, values);
-    if (!condition) {
-        if (error)
-            *error = Error::withDescription(NSSQLiteErrorDomain, SQLITE_ERROR, "Unknown attribute");
-        return std::nullopt;
-    }
-    Statement select(db_, "SELECT rowid FROM " + sqlName(entity->name) + " WHERE " + *condition);
-    if (select.prepareCode() != SQLITE_OK) {
-        if (error)
-            *error = sqliteError(db_, select.prepareCode(), "Cannot count");
-        return std::nullopt;
-    }
-    for (size_t i = 0; i < values.size(); ++i)
-        select.bind(static_cast<int>(i + 1), values[i]);
     // Stored rows deleted in this context do not count; pending inserts do.
     std::set<int64_t> deleted;
     for (const auto& row : deleted_) {
@@ -648,14 +636,14 @@ std::optional<int64_t> ObjectStoreContext::count(std::string_view entityName,
             deleted.insert(row->rowId_);
     }
     int64_t n = 0;
-    int rc;
-    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
-        if (!deleted.count(sqlite3_column_int64(select.get(), 0)))
-            ++n;
-    }
-    if (rc != SQLITE_DONE) {
+    auto failure = selectStored(entityName, predicate, false,
+                                [&](const EntityDescription&, sqlite3_stmt* stmt) {
+                                    if (!deleted.count(sqlite3_column_int64(stmt, 0)))
+                                        ++n;
+                                });
+    if (failure) {
         if (error)
-            *error = sqliteError(db_, rc, "Cannot count");
+            *error = std::move(failure);
         return std::nullopt;
     }
     for (const auto& row : inserted_) {

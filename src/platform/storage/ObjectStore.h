@@ -28,6 +28,7 @@
 #include "platform/core/Value.h"
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace plat {
 
@@ -167,6 +168,11 @@ class ObjectStoreContext : public Object {
     bool openStore(Ref<Error>* error, bool* unreadable);
     void closeStore();
     void setAside();
+    // Reads the stored rows of the entity matching the predicate: the row number, then (with
+    // withAttributes) every attribute in model order; answers the error of the query.
+    Ref<Error> selectStored(
+        std::string_view entityName, const Predicate& predicate, bool withAttributes,
+        const std::function<void(const EntityDescription&, sqlite3_stmt*)>& onRow);
     Ref<ManagedObject> rowObject(const EntityDescription& entity, int64_t rowId,
                                  std::vector<Value> values);
 

@@ -5,9 +5,9 @@
 #include <fstream>
 
 #include "ScopedEnvironment.h"
-#include "platform/core/Log.h"
 #include "platform/storage/FileManager.h"
 #include "platform/storage/ObjectStore.h"
+#include "support/CapturedLog.h"
 
 using plat::AttributeType;
 using plat::ObjectModel;
@@ -15,6 +15,8 @@ using plat::ObjectStoreContext;
 using plat::Predicate;
 using plat::Value;
 namespace fs = std::filesystem;
+
+using testing_support::logged;
 
 namespace {
 
@@ -28,14 +30,6 @@ ObjectModel notesModel(bool withCount) {
     }
     model.entities.insert(model.entities.begin(), note);
     return model;
-}
-
-std::vector<std::string> logged(const std::function<void()>& work) {
-    std::vector<std::string> lines;
-    auto previous = plat::setLogSink([&](std::string_view line) { lines.emplace_back(line); });
-    work();
-    plat::setLogSink(previous);
-    return lines;
 }
 
 void writeFile(const fs::path& path, const std::string& bytes) {

@@ -1,5 +1,7 @@
 #include "vnlib/dev/runtime/RTIvar.h"
 
+#include "vnlib/dev/runtime/RTNotRecognized.h"
+
 #include <functional>
 
 #include "platform/core/Log.h"
@@ -34,18 +36,12 @@ size_t RTIvar::hash() const {
     return std::hash<std::string>()(name()) ^ std::hash<std::string>()(typeEncoding());
 }
 
-void RTIvar::notRecognized(const char* selector) const {
-    const_cast<RTIvar*>(this)->doesNotRecognizeSelector(selector);
-    plat::raise(plat::NSInvalidArgumentException,
-                "-[" + className() + " " + selector + "]: unrecognized selector sent to instance");
-}
-
 const std::string& RTIvar::name() const {
-    notRecognized("name");
+    rt_notRecognized(*this, "name");
 }
 const std::string& RTIvar::typeEncoding() const {
-    notRecognized("typeEncoding");
+    rt_notRecognized(*this, "typeEncoding");
 }
 ptrdiff_t RTIvar::offset() const {
-    notRecognized("offset");
+    rt_notRecognized(*this, "offset");
 }

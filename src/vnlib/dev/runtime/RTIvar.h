@@ -25,9 +25,6 @@ class RTIvar : public plat::Object {
     // Equal when the name and the type text are equal.
     bool isEqual(const plat::Object* other) const;
     size_t hash() const;
-
-  protected:
-    [[noreturn]] void notRecognized(const char* selector) const;
 };
 
 class _RTObjCIvar final : public RTIvar {

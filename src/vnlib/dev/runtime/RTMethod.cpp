@@ -1,5 +1,7 @@
 #include "vnlib/dev/runtime/RTMethod.h"
 
+#include "vnlib/dev/runtime/RTNotRecognized.h"
+
 #include <functional>
 
 #include "platform/core/Log.h"
@@ -32,23 +34,17 @@ Ref<RTMethod> RTMethod::methodWithSelector(plat::Selector selector, RTImplementa
                                                  std::move(signature));
 }
 
-void RTMethod::notRecognized(const char* selector) const {
-    const_cast<RTMethod*>(this)->doesNotRecognizeSelector(selector);
-    plat::raise(plat::NSInvalidArgumentException,
-                "-[" + className() + " " + selector + "]: unrecognized selector sent to instance");
-}
-
 plat::Selector RTMethod::selector() const {
-    notRecognized("selector");
+    rt_notRecognized(*this, "selector");
 }
 RTImplementation RTMethod::implementation() const {
-    notRecognized("implementation");
+    rt_notRecognized(*this, "implementation");
 }
 std::string RTMethod::signature() const {
-    notRecognized("signature");
+    rt_notRecognized(*this, "signature");
 }
 void RTMethod::setImplementation(RTImplementation) {
-    notRecognized("setImplementation:");
+    rt_notRecognized(*this, "setImplementation:");
 }
 
 std::string RTMethod::description() const {

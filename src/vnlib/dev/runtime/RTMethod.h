@@ -67,9 +67,6 @@ class RTMethod : public plat::Object {
     // The sending with the name of the operation that asks for it in its messages.
     bool send(const char* routine, std::any* result, plat::Object& target,
               const std::vector<RTArgument>& arguments) const;
-
-  protected:
-    [[noreturn]] void notRecognized(const char* selector) const;
 };
 
 class _RTObjCMethod final : public RTMethod {

@@ -1,5 +1,7 @@
 #include "vnlib/dev/runtime/RTProperty.h"
 
+#include "vnlib/dev/runtime/RTNotRecognized.h"
+
 #include <functional>
 
 #include "platform/core/Log.h"
@@ -62,54 +64,47 @@ size_t RTProperty::hash() const {
     return std::hash<std::string>()(name()) ^ (type ? std::hash<std::string>()(*type) : 0);
 }
 
-void RTProperty::notRecognized(const char* selector) const {
-    const_cast<RTProperty*>(this)->doesNotRecognizeSelector(selector);
-    // A subclass may have silenced doesNotRecognizeSelector; the query still has no answer.
-    plat::raise(plat::NSInvalidArgumentException,
-                "-[" + className() + " " + selector + "]: unrecognized selector sent to instance");
-}
-
 const std::string& RTProperty::name() const {
-    notRecognized("name");
+    rt_notRecognized(*this, "name");
 }
 RTProperty::Attributes RTProperty::attributes() const {
-    notRecognized("attributes");
+    rt_notRecognized(*this, "attributes");
 }
 std::string RTProperty::attributeEncodings() const {
-    notRecognized("attributeEncodings");
+    rt_notRecognized(*this, "attributeEncodings");
 }
 bool RTProperty::isReadOnly() const {
-    notRecognized("isReadOnly");
+    rt_notRecognized(*this, "isReadOnly");
 }
 RTPropertySetterSemantics RTProperty::setterSemantics() const {
-    notRecognized("setterSemantics");
+    rt_notRecognized(*this, "setterSemantics");
 }
 bool RTProperty::isNonAtomic() const {
-    notRecognized("isNonAtomic");
+    rt_notRecognized(*this, "isNonAtomic");
 }
 bool RTProperty::isDynamic() const {
-    notRecognized("isDynamic");
+    rt_notRecognized(*this, "isDynamic");
 }
 bool RTProperty::isWeakReference() const {
-    notRecognized("isWeakReference");
+    rt_notRecognized(*this, "isWeakReference");
 }
 bool RTProperty::isEligibleForGarbageCollection() const {
-    notRecognized("isEligibleForGarbageCollection");
+    rt_notRecognized(*this, "isEligibleForGarbageCollection");
 }
 plat::Selector RTProperty::customGetter() const {
-    notRecognized("customGetter");
+    rt_notRecognized(*this, "customGetter");
 }
 plat::Selector RTProperty::customSetter() const {
-    notRecognized("customSetter");
+    rt_notRecognized(*this, "customSetter");
 }
 std::optional<std::string> RTProperty::typeEncoding() const {
-    notRecognized("typeEncoding");
+    rt_notRecognized(*this, "typeEncoding");
 }
 std::optional<std::string> RTProperty::oldTypeEncoding() const {
-    notRecognized("oldTypeEncoding");
+    rt_notRecognized(*this, "oldTypeEncoding");
 }
 std::optional<std::string> RTProperty::ivarName() const {
-    notRecognized("ivarName");
+    rt_notRecognized(*this, "ivarName");
 }
 
 // ---- _RTObjCProperty

@@ -81,9 +81,6 @@ class RTProperty : public plat::Object {
     // run time keep its value; other objects read nothing and refuse to write. False when the
     // class declares a property of that name itself or the description has no type.
     bool addToClass(plat::Class& cls) const;
-
-  protected:
-    [[noreturn]] void notRecognized(const char* selector) const;
 };
 
 class _RTObjCProperty final : public RTProperty {

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "platform/core/Log.h"
+#include "vnlib/dev/runtime/RTNotRecognized.h"
 
 PLAT_DEFINE_CLASS(RTProtocol, plat::Object, PLAT_NO_METHODS)
 PLAT_DEFINE_CLASS(_RTObjCProtocol, RTProtocol, PLAT_NO_METHODS)
@@ -24,9 +25,7 @@ Ref<RTProtocol> RTProtocol::protocolWithName(const std::string& name) {
 }
 
 const plat::Protocol& RTProtocol::objCProtocol() const {
-    const_cast<RTProtocol*>(this)->doesNotRecognizeSelector("objCProtocol");
-    plat::raise(plat::NSInvalidArgumentException,
-                "-[" + className() + " objCProtocol]: unrecognized selector sent to instance");
+    rt_notRecognized(*this, "objCProtocol");
 }
 
 std::vector<Ref<RTProtocol>> RTProtocol::incorporatedProtocols() const {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <deque>
 #include <mutex>
 
 #include "platform/core/Log.h"

@@ -94,27 +94,33 @@ Ref<plat::Error> VnLocalCacheAsset::replaceWithData(std::span<const uint8_t> byt
 }
 
 Ref<plat::Error> VnLocalCacheAsset::replaceWithFileURL(const plat::Url& fileUrl) {
-    const auto path = plat::Url::percentDecode(fileUrl.path()).value_or(fileUrl.path());
     VND_TRACE("FileSystem", "File replaced at: %s with URL:%s", filePath_.c_str(),
               fileUrl.absoluteString().c_str());
     if (fileWriter_)
         fileWriter_->waitUntilFinished();
     clearData();
+    if (auto error = appendContentsOfFileURL(fileUrl, kCopyChunk))
+        return error;
+    markCompleted();
+    return nullptr;
+}
+
+Ref<plat::Error> VnLocalCacheAsset::appendContentsOfFileURL(const plat::Url& fileUrl,
+                                                            size_t chunkSize) {
+    const auto path = plat::Url::percentDecode(fileUrl.path()).value_or(fileUrl.path());
     Ref<plat::Error> error;
     auto source = plat::FileHandle::openForUpdating(path, false, &error);
     if (!source)
         return error;
     for (;;) {
-        auto chunk = source->readDataOfLength(kCopyChunk, &error);
+        auto chunk = source->readDataOfLength(chunkSize, &error);
         if (!chunk)
             return error;
         if (chunk->empty())
-            break;
+            return nullptr;
         if ((error = appendData(*chunk)))
             return error;
     }
-    markCompleted();
-    return nullptr;
 }
 
 void VnLocalCacheAsset::clearData() {

@@ -48,6 +48,8 @@ class VnLocalCacheAsset : public VndObject, public VnBackgroundFileWriterDelegat
     Ref<plat::Error> appendData(std::span<const uint8_t> bytes);
     // P becomes exactly the bytes, at once (complete); P.tmp is left as it is.
     Ref<plat::Error> replaceWithData(std::span<const uint8_t> bytes);
+    // Appends a local file's bytes, read in pieces of chunkSize; the first error stops it.
+    Ref<plat::Error> appendContentsOfFileURL(const plat::Url& fileUrl, size_t chunkSize);
     // P becomes a copy of the file (read in 32768-byte pieces through the temporary file).
     Ref<plat::Error> replaceWithFileURL(const plat::Url& fileUrl);
     // Closes the writer, deletes P.tmp and P: empty.

@@ -6,7 +6,6 @@
 
 #include "platform/core/Log.h"
 #include "platform/runloop/RunLoop.h"
-#include "platform/storage/FileHandle.h"
 #include "vnlib/dev/web/VnNetworkActivityNotificationCenter.h"
 
 PLAT_DEFINE_CLASS(VnUrlDownloader, VnRequestContext, PLAT_NO_METHODS)
@@ -99,19 +98,7 @@ plat::UrlRequest VnUrlDownloader::requestWithResumeAtPosition(int64_t position) 
 
 bool VnUrlDownloader::loadFromLocalCacheURL(const plat::Url& localUrl) {
     cacheAsset_->clearData();
-    const auto path = plat::Url::percentDecode(localUrl.path()).value_or(localUrl.path());
-    auto file = plat::FileHandle::openForUpdating(path, false);
-    if (!file)
-        return false;
-    for (;;) {
-        auto chunk = file->readDataOfLength(kLocalCopyChunk);
-        if (!chunk)
-            return false;
-        if (chunk->empty())
-            return true;
-        if (cacheAsset_->appendData(*chunk))
-            return false;
-    }
+    return !cacheAsset_->appendContentsOfFileURL(localUrl, kLocalCopyChunk);
 }
 
 void VnUrlDownloader::coreStart() {

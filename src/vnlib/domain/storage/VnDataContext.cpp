@@ -28,25 +28,13 @@ VnDataContext::Row VnDataContext::_newInfo() {
 }
 
 void VnDataContext::addInfo(const Row& row) {
-    beginUpdate();
-    try {
-        _addInfo(row);
-    } catch (...) {
-        endUpdate();
-        throw;
-    }
-    endUpdate();
+    UpdateScope update(*this);
+    _addInfo(row);
 }
 
 void VnDataContext::removeAll() {
-    beginUpdate();
-    try {
-        _removeAll();
-    } catch (...) {
-        endUpdate();
-        throw;
-    }
-    endUpdate();
+    UpdateScope update(*this);
+    _removeAll();
 }
 
 void VnDataContext::endUpdate() {
@@ -74,13 +62,12 @@ void VnCoreDataContext::_addInfo(const Row&) {
 }
 
 void VnCoreDataContext::_removeInfo(const Row& row) {
-    beginUpdate();
+    UpdateScope update(*this);
     objectContext_->deleteObject(row);
-    endUpdate();
 }
 
 void VnCoreDataContext::_removeAll() {
-    beginUpdate();
+    UpdateScope update(*this);
     Ref<plat::Error> error;
     const auto rows =
         objectContext_->fetch(entity_->name, plat::Predicate::truePredicate(), &error);
@@ -88,7 +75,6 @@ void VnCoreDataContext::_removeAll() {
         for (const auto& row : rows)
             objectContext_->deleteObject(row);
     }
-    endUpdate();
 }
 
 VnDataContext::Row VnCoreDataContext::_newInfo() {

@@ -36,6 +36,17 @@ class VnDataContext : public VndObject {
     }
     void beginUpdate() { ++updateCount_; }
     void endUpdate();
+    // An update bracket closed on every way out of a scope, exceptions included.
+    class UpdateScope {
+      public:
+        explicit UpdateScope(VnDataContext& context) : context_(context) { context_.beginUpdate(); }
+        ~UpdateScope() { context_.endUpdate(); }
+        UpdateScope(const UpdateScope&) = delete;
+        UpdateScope& operator=(const UpdateScope&) = delete;
+
+      private:
+        VnDataContext& context_;
+    };
     virtual int32_t itemCount() { return _itemCount(); }
     std::vector<Row> allInfos() { return infosWithPredicate(plat::Predicate::truePredicate()); }
 

@@ -5,22 +5,6 @@
 
 PLAT_DEFINE_CLASS(VnJsonDBDataTable, VnStorageBackedObject, PLAT_NO_METHODS)
 
-namespace {
-
-// Closes an update bracket on every way out of a scope.
-class UpdateBracket {
-  public:
-    explicit UpdateBracket(VnDataContext& context) : context_(context) { context_.beginUpdate(); }
-    ~UpdateBracket() { context_.endUpdate(); }
-    UpdateBracket(const UpdateBracket&) = delete;
-    UpdateBracket& operator=(const UpdateBracket&) = delete;
-
-  private:
-    VnDataContext& context_;
-};
-
-}  // namespace
-
 VnJsonDBDataTable::VnJsonDBDataTable(Ref<VnDataContext> dataContext, const plat::Class& infoClass,
                                      const plat::Class& dataClass)
     : dataContext_(std::move(dataContext)), infoClass_(&infoClass), dataClass_(&dataClass) {
@@ -74,7 +58,7 @@ void VnJsonDBDataTable::updateInfo(const Ref<VnInfo>& info) {
 }
 
 void VnJsonDBDataTable::updateWithInfos(const std::vector<Ref<VnInfo>>& infos) {
-    UpdateBracket bracket(*dataContext_);
+    VnDataContext::UpdateScope update(*dataContext_);
     for (const auto& info : infos)
         updateInfo(info);
 }
@@ -86,7 +70,7 @@ void VnJsonDBDataTable::removeInfoByCode(const std::string& code) {
 }
 
 void VnJsonDBDataTable::replaceWithNewItems(const std::vector<Ref<VnInfo>>& infos) {
-    UpdateBracket bracket(*dataContext_);
+    VnDataContext::UpdateScope update(*dataContext_);
     dataContext_->removeAll();
     dataCodeMap_.clear();
     for (const auto& info : infos)

@@ -4,11 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/core/Log.h"
 #include "platform/core/Property.h"
 #include "platform/core/Protocol.h"
+#include "support/CapturedLog.h"
 #include "vnlib/dev/runtime/RTUnregisteredClass.h"
 #include "vnlib/dev/runtime/ZrRuntime.h"
+
+using testing_support::logged;
 
 namespace {
 
@@ -37,14 +39,6 @@ RTImplementation selfAnswer() {
         return self.shared_from_this();
     };
     return method;
-}
-
-std::vector<std::string> logged(const std::function<void()>& work) {
-    std::vector<std::string> lines;
-    auto previous = plat::setLogSink([&](std::string_view line) { lines.emplace_back(line); });
-    work();
-    plat::setLogSink(previous);
-    return lines;
 }
 
 }  // namespace

@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/core/Log.h"
+#include "support/CapturedLog.h"
 #include "vnlib/domain/lists/VnUserMagazineIssueInfo.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 
 namespace storage_test {
+
+using testing_support::logged;
 
 inline Ref<VnMagazineIssueInfo> issue(const std::string& code, const std::string& head = "MG01",
                                       const std::string& name = "ฉบับพิเศษ") {
@@ -37,14 +39,6 @@ inline std::string readFile(const std::filesystem::path& path) {
 inline void writeFile(const std::filesystem::path& path, const std::string& bytes) {
     std::filesystem::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-inline std::vector<std::string> logged(const std::function<void()>& work) {
-    std::vector<std::string> lines;
-    auto previous = plat::setLogSink([&](std::string_view line) { lines.emplace_back(line); });
-    work();
-    plat::setLogSink(previous);
-    return lines;
 }
 
 // Every file and folder below the folder, as paths relative to it.
