@@ -186,12 +186,58 @@ const SampleItem* SampleCatalogue::findItem(std::string_view code) const {
     return nullptr;
 }
 
-const SampleTitle* SampleCatalogue::findTitle(std::string_view code) const {
+std::vector<SampleTitle> SampleCatalogue::titles() const {
+    std::lock_guard lock(mutex_);
+    std::vector<SampleTitle> copy = titles_;
+    std::stable_sort(copy.begin(), copy.end(),
+                     [](const auto& a, const auto& b) { return a.sortIndex < b.sortIndex; });
+    return copy;
+}
+
+std::optional<SampleTitle> SampleCatalogue::findTitle(std::string_view code) const {
+    std::lock_guard lock(mutex_);
     for (const auto& t : titles_) {
         if (t.code == code)
-            return &t;
+            return t;
     }
-    return nullptr;
+    return std::nullopt;
+}
+
+bool SampleCatalogue::addTitle(SampleTitle title) {
+    std::lock_guard lock(mutex_);
+    for (const auto& t : titles_) {
+        if (t.code == title.code)
+            return false;
+    }
+    titles_.push_back(std::move(title));
+    return true;
+}
+
+bool SampleCatalogue::withdrawTitle(std::string_view code) {
+    std::lock_guard lock(mutex_);
+    return std::erase_if(titles_, [&](const SampleTitle& t) { return t.code == code; }) > 0;
+}
+
+bool SampleCatalogue::reviseTitle(std::string_view code) {
+    std::lock_guard lock(mutex_);
+    for (auto& t : titles_) {
+        if (t.code == code) {
+            ++t.revision;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SampleCatalogue::moveTitle(std::string_view code, int sortIndex) {
+    std::lock_guard lock(mutex_);
+    for (auto& t : titles_) {
+        if (t.code == code) {
+            t.sortIndex = sortIndex;
+            return true;
+        }
+    }
+    return false;
 }
 
 const SampleShopGroup* SampleCatalogue::findShopGroup(std::string_view id) const {

@@ -83,6 +83,10 @@ struct SampleTitle {
     double price = 0;
     std::vector<std::string> issueCodes;
     int sortIndex = 0;
+    int revision = 1;  // bumped when the title's record changes
+
+    // The content hash the services report: "<code>-r<revision>".
+    std::string hash() const { return code + "-r" + std::to_string(revision); }
 };
 
 // A store-front group: a titled list of items, or of further groups.
@@ -158,11 +162,18 @@ class SampleCatalogue {
 
     // ---- The catalogue (fixed) ----
     const std::vector<SampleItem>& items() const { return items_; }
-    const std::vector<SampleTitle>& titles() const { return titles_; }
+    // A copy, in sort-index order: titles change while the service runs.
+    std::vector<SampleTitle> titles() const;
     // Categories of "Book" or "Magazine".
     std::vector<SampleCategory> categories(std::string_view type) const;
     const SampleItem* findItem(std::string_view code) const;
-    const SampleTitle* findTitle(std::string_view code) const;
+    std::optional<SampleTitle> findTitle(std::string_view code) const;
+    // Run-time changes of the title list, for tests: a new title (false when its code is
+    // taken), a withdrawn one, a revised record (new hash), a new position.
+    bool addTitle(SampleTitle title);
+    bool withdrawTitle(std::string_view code);
+    bool reviseTitle(std::string_view code);
+    bool moveTitle(std::string_view code, int sortIndex);
     const SampleShopGroup* findShopGroup(std::string_view id) const;
     // Whether the item lies in the category or one of its subcategories.
     bool inCategory(const SampleItem& item, std::string_view categoryCode) const;

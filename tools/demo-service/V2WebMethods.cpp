@@ -192,7 +192,7 @@ class Replies {
         Json prices = Json::array();
         for (const auto& p : item.prices)
             prices.push_back(price(p));
-        const SampleTitle* title = catalogue_.findTitle(item.titleCode);
+        const auto title = catalogue_.findTitle(item.titleCode);
         Json out = {{"Code", item.code},
                     {"Hash", item.code + "-r1"},
                     {"MagazineName", title ? title->name : item.title},
@@ -273,15 +273,16 @@ class Replies {
                 {"CoverUrl", url("/covers/" + t.code + ".jpg")},
                 {"RealPriceCurrency", "THB"},
                 {"RealPrice", t.price},
-                {"Hash", t.code + "-r1"},
+                {"Hash", t.hash()},
                 {"LatestIssue", latest},
                 {"SortIndex", t.sortIndex}};
     }
 
     Json titles(const std::optional<std::string>& category, const std::string& keyword,
                 int64_t start, int64_t length) const {
+        const auto all = catalogue_.titles();
         std::vector<const SampleTitle*> matching;
-        for (const auto& t : catalogue_.titles()) {
+        for (const auto& t : all) {
             if ((!category || t.categoryCode == *category) && containsText(t.name, keyword))
                 matching.push_back(&t);
         }
@@ -836,7 +837,7 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
         Json out = Json::array();
         if (!signedInUser(session))
             return out;
-        const SampleTitle* title = cat->findTitle("MG01");
+        const auto title = cat->findTitle("MG01");
         out.push_back({{"MagazineCode", title->code},
                        {"MagazineName", title->name},
                        {"RemainingIssueCount", 9},

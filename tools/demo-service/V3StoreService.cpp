@@ -63,8 +63,7 @@ std::string categoryName(const SampleCatalogue& catalogue, const std::string& co
 }
 
 Json itemRecord(const SampleCatalogue& catalogue, const SampleItem& item) {
-    const SampleTitle* title =
-        item.titleCode.empty() ? nullptr : catalogue.findTitle(item.titleCode);
+    const auto title = item.titleCode.empty() ? std::nullopt : catalogue.findTitle(item.titleCode);
     const std::string category = categoryName(catalogue, item.categoryCode);
     return {{"Code", item.code},
             {"Hash", item.code + "-r1"},
@@ -103,7 +102,7 @@ Json titleRecord(const SampleCatalogue& catalogue, const SampleTitle& t) {
                    {"CoverUrl", coverUrl(t.code)},
                    {"RealPriceCurrency", "THB"},
                    {"RealPrice", t.price},
-                   {"Hash", t.code + "-r1"},
+                   {"Hash", t.hash()},
                    {"SortIndex", t.sortIndex}};
     if (!t.issueCodes.empty()) {
         if (const SampleItem* latest = catalogue.findItem(t.issueCodes.back()))
@@ -637,8 +636,8 @@ void registerCatalogue(const std::shared_ptr<Store>& store) {
     add(store, "GetMagazineInfosEx", true, [](Store& s, const Caller&, const Json& body) {
         Json out = Json::array();
         for (const auto& code : body.value("magazineCodes", Json::array())) {
-            const SampleTitle* t =
-                code.is_string() ? s.catalogue.findTitle(code.get<std::string>()) : nullptr;
+            const auto t =
+                code.is_string() ? s.catalogue.findTitle(code.get<std::string>()) : std::nullopt;
             if (t)
                 out.push_back(titleRecord(s.catalogue, *t));
         }
@@ -658,7 +657,7 @@ void registerCatalogue(const std::shared_ptr<Store>& store) {
         return out;
     });
     add(store, "GetSubscriptionOptions", true, [](Store& s, const Caller&, const Json& body) {
-        const SampleTitle* t = s.catalogue.findTitle(textOf(body, "magazineCode").value_or(""));
+        const auto t = s.catalogue.findTitle(textOf(body, "magazineCode").value_or(""));
         Json out = Json::array();
         if (!t)
             return out;

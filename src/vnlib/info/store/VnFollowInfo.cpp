@@ -91,10 +91,12 @@ Ref<VnFollowInfo> VnFollowInfo::buildFollowInfoWithLink(const std::optional<std:
     int32_t followId = 0;
     if (link)
         followId = leadingInteger(std::string_view(*link).substr(0, link->find('.')));
-    if (name && (type == VnFollowTypeBookCategory || type == VnFollowTypeMagazineCategory)) {
-        const size_t slash = name->rfind('/');
-        name = trimmed(slash == std::string::npos ? std::string_view(*name)
-                                                  : std::string_view(*name).substr(slash + 1));
-    }
+    if (name && (type == VnFollowTypeBookCategory || type == VnFollowTypeMagazineCategory))
+        name = categoryKeyForName(*name);
     return infoWithId(followId, std::move(name), type);
+}
+
+std::string VnFollowInfo::categoryKeyForName(std::string_view name) {
+    const size_t slash = name.rfind('/');
+    return trimmed(slash == std::string::npos ? name : name.substr(slash + 1));
 }

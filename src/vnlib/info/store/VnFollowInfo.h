@@ -3,6 +3,7 @@
 // publisher), with the follow type numbers shared by the follow calls.
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "vnlib/info/VnInfo.h"
 
@@ -30,4 +31,7 @@ class VnFollowInfo : public VnInfo {
     // without surrounding white space and line ends.
     static Ref<VnFollowInfo> buildFollowInfoWithLink(const std::optional<std::string>& link,
                                                      std::optional<std::string> name, int32_t type);
+    // A category's key: the last "/"-separated part, without surrounding white space and line
+    // ends.
+    static std::string categoryKeyForName(std::string_view name);
 };

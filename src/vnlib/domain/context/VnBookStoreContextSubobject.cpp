@@ -1,0 +1,3 @@
+#include "vnlib/domain/context/VnBookStoreContextSubobject.h"
+
+PLAT_DEFINE_CLASS(VnBookStoreContextSubobject, VndObject, PLAT_NO_METHODS)

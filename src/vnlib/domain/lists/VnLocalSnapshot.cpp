@@ -1,0 +1,78 @@
+#include "vnlib/domain/lists/VnLocalSnapshot.h"
+
+#include <map>
+#include <optional>
+
+#include "vnlib/dev/util/VndDiags.h"
+
+PLAT_DEFINE_CLASS(VnLocalSnapshot, plat::Object, PLAT_NO_METHODS)
+PLAT_DEFINE_CLASS(VnUpdatedLocalSnapshot, VnLocalSnapshot, PLAT_NO_METHODS)
+PLAT_DEFINE_CLASS(VnDomainSnapshot, plat::Object, PLAT_NO_METHODS)
+
+std::map<std::optional<std::string>, Ref<VnInfo>> VnInfoMapByCode(const VnInfoList& items) {
+    std::map<std::optional<std::string>, Ref<VnInfo>> map;
+    for (const auto& item : items) {
+        if (!item)
+            continue;
+        auto [it, inserted] = map.insert_or_assign(item->code(), item);
+        if (!inserted)
+            VND_TRACE("Warning", "%s", "Id must be unique");
+    }
+    return map;
+}
+
+Ref<VnLocalSnapshot> VnLocalSnapshot::snapshotsWithItems(VnInfoList items, plat::Date lastUpdated) {
+    return std::make_shared<VnLocalSnapshot>(std::move(items), lastUpdated);
+}
+
+Ref<VnLocalSnapshot> VnLocalSnapshot::empty() {
+    static const Ref<VnLocalSnapshot> snapshot =
+        std::make_shared<VnLocalSnapshot>(VnInfoList{}, plat::Date{0});
+    return snapshot;
+}
+
+Ref<VnUpdatedLocalSnapshot> VnUpdatedLocalSnapshot::snapshotsWithItems(VnInfoList items,
+                                                                       plat::Date lastUpdated,
+                                                                       bool hasUpdated) {
+    return std::make_shared<VnUpdatedLocalSnapshot>(std::move(items), lastUpdated, hasUpdated);
+}
+
+bool VnLocalSnapshot::checkUpdateWithNewData(const Ref<VnInfo>& newData,
+                                             const Ref<VnInfo>& original) {
+    const auto* newItem = dynamic_cast<const VnDateModifiedAttached*>(newData.get());
+    const auto* oldItem = dynamic_cast<const VnDateModifiedAttached*>(original.get());
+    if (!newItem)
+        return true;
+    return !oldItem || oldItem->modifiedDate() < newItem->modifiedDate();
+}
+
+VnChangeList VnLocalSnapshot::compareWithNewItems(const VnInfoList& newItems,
+                                                  const UpdateCheck& check) const {
+    const auto oldMap = VnInfoMapByCode(items_);
+    const auto newMap = VnInfoMapByCode(newItems);
+    VnChangeList changes;
+    for (const auto& item : newItems) {
+        if (!item)
+            continue;
+        auto old = oldMap.find(item->code());
+        if (old == oldMap.end())
+            changes.push_back(VnDataChangeRecord::changeWithNewData(item));
+        else if (check(item, old->second))
+            changes.push_back(VnDataChangeRecord::changeWithModifiedData(item, old->second));
+    }
+    for (const auto& item : items_) {
+        if (item && !newMap.contains(item->code()))
+            changes.push_back(VnDataChangeRecord::changeWithRemovedData(item));
+    }
+    return changes;
+}
+
+VnChangeList VnLocalSnapshot::compareWithNewItems(const VnInfoList& newItems) const {
+    return compareWithNewItems(newItems, &VnLocalSnapshot::checkUpdateWithNewData);
+}
+
+std::string VnLocalSnapshot::description() const {
+    return "<" + className() + ": " + std::to_string(items_.size()) +
+           " items, lastUpdated = " + std::to_string(lastUpdated_.seconds) +
+           ", fullLengthItemCount = " + std::to_string(fullLengthItemCount_) + ">";
+}

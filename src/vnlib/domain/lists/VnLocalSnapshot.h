@@ -1,0 +1,83 @@
+#pragma once
+// Pictures of a domain's list.
+//   VnLocalSnapshot: the items (in the domain's order) and when the domain last took them from
+//     the server (1 January 1970 when it never did); compareWithNewItems answers the difference
+//     between its items and a new list as change records, keyed by code.
+//   VnUpdatedLocalSnapshot: adds whether it was taken right after a server answer.
+//   VnDomainSnapshot: a plain list.
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "vnlib/domain/lists/VnDataChangeRecord.h"
+
+using VnInfoList = std::vector<Ref<VnInfo>>;
+using VnChangeList = std::vector<Ref<VnDataChangeRecord>>;
+
+// Records that carry a modification date adopt this; the default change test reads it.
+class VnDateModifiedAttached {
+  public:
+    virtual ~VnDateModifiedAttached() = default;
+    virtual plat::Date modifiedDate() const = 0;
+};
+class VnLocalSnapshot : public plat::Object {
+    PLAT_CLASS(VnLocalSnapshot)
+  public:
+    // Answers whether an item present in both lists changed: (new item, old item).
+    using UpdateCheck =
+        std::function<bool(const Ref<VnInfo>& newData, const Ref<VnInfo>& original)>;
+
+    VnLocalSnapshot(VnInfoList items, plat::Date lastUpdated)
+        : items_(std::move(items)), lastUpdated_(lastUpdated) {}
+    static Ref<VnLocalSnapshot> snapshotsWithItems(VnInfoList items, plat::Date lastUpdated);
+    // The one empty snapshot, dated 1970.
+    static Ref<VnLocalSnapshot> empty();
+
+    const VnInfoList& items() const { return items_; }
+    plat::Date lastUpdated() const { return lastUpdated_; }
+    int32_t fullLengthItemCount() const { return fullLengthItemCount_; }
+    void setFullLengthItemCount(int32_t count) { fullLengthItemCount_ = count; }
+
+    // The default change test: an item that carries a modification date changed when the new
+    // one is strictly later; any other item present on both sides counts as changed.
+    static bool checkUpdateWithNewData(const Ref<VnInfo>& newData, const Ref<VnInfo>& original);
+    // New and modified records in the order of the new list, then removed records in the order
+    // of this snapshot.
+    VnChangeList compareWithNewItems(const VnInfoList& newItems, const UpdateCheck& check) const;
+    VnChangeList compareWithNewItems(const VnInfoList& newItems) const;
+    std::string description() const override;
+
+  private:
+    VnInfoList items_;
+    plat::Date lastUpdated_;
+    int32_t fullLengthItemCount_ = 0;
+};
+
+class VnUpdatedLocalSnapshot : public VnLocalSnapshot {
+    PLAT_CLASS(VnUpdatedLocalSnapshot)
+  public:
+    VnUpdatedLocalSnapshot(VnInfoList items, plat::Date lastUpdated, bool hasUpdated)
+        : VnLocalSnapshot(std::move(items), lastUpdated), hasUpdated_(hasUpdated) {}
+    static Ref<VnUpdatedLocalSnapshot> snapshotsWithItems(VnInfoList items, plat::Date lastUpdated,
+                                                          bool hasUpdated);
+    bool hasUpdated() const { return hasUpdated_; }
+
+  private:
+    bool hasUpdated_;
+};
+
+class VnDomainSnapshot : public plat::Object {
+    PLAT_CLASS(VnDomainSnapshot)
+  public:
+    explicit VnDomainSnapshot(VnInfoList items) : items_(std::move(items)) {}
+    const VnInfoList& items() const { return items_; }
+
+  private:
+    VnInfoList items_;
+};
+
+// Code to item, as the domain keys its lists: an absent code is a key of its own; of two items
+// with one code the later wins (logged in the "Warning" group).
+std::map<std::optional<std::string>, Ref<VnInfo>> VnInfoMapByCode(const VnInfoList& items);
