@@ -174,6 +174,11 @@ void VnJsonWebRequest::coreStart() {
             return true;
         });
     }
+    if (fixedCookies_) {
+        request.setHttpShouldHandleCookies(false);
+        if (cookieHeader_ && !cookieHeader_->empty())
+            request.setValueForHttpHeaderField(*cookieHeader_, "Cookie");
+    }
     request.setHttpBody(std::string_view(body));
     request.setHttpMethod("POST");
     // The request dump is a diagnostic: only with the "Webservice" group on, secrets masked.

@@ -31,6 +31,13 @@ class VnJsonWebRequest : public VnTimeoutRequest, public plat::UrlConnectionDele
 
     void timeout() override;
 
+    // Sends exactly this Cookie header (none when empty) and leaves the cookie store alone: the
+    // store is neither read for the request nor given the reply's cookies.
+    void setFixedCookieHeader(std::optional<std::string> header) {
+        fixedCookies_ = true;
+        cookieHeader_ = std::move(header);
+    }
+
     // Connection callbacks.
     void didReceiveResponse(plat::UrlConnection& connection,
                             const plat::HttpUrlResponse& response) override;
@@ -62,6 +69,8 @@ class VnJsonWebRequest : public VnTimeoutRequest, public plat::UrlConnectionDele
     int statusCode_ = 0;  // of the reply being received
     double startTimeInterval_ = 0;
     Ref<plat::Dictionary> headerObject_;
+    bool fixedCookies_ = false;
+    std::optional<std::string> cookieHeader_;
 };
 
 // The request as a command line (URL, -H per header, -B body) with secrets masked: the

@@ -1,26 +1,50 @@
 #pragma once
 // VnBookStoreContext: the root of the library layer, one per run. It owns the version-2 session,
 // the cache tree ("Varnel/Cache" under the user's Library folder), the signed-in member's
-// settings and keychain items, and the user contexts; screens reach the library through it.
+// settings (user defaults) and keychain items, the device user's context and the active user
+// context, and runs every sign-in: user name and password (after asking the sign-in method),
+// single sign-on, stored credentials, and the device user's silent sign-in. Callers hear the
+// outcome as "<prefix>request:didFinishWithResult:" (this context, the sign-in's result).
 // VnBookStoreContextFactory makes it from a service URL and a configuration.
+//
+// Delegate messages (optional): "bookStoreContextWaitingForAuthentication:",
+// "bookStoreContextIsOfflineMode". Observer messages (optional), through the multicast:
+// "bookStoreContextActiveUserContextDidChange:",
+// "bookStoreContext:sessionInitiatingFailedWithErrorMessage:".
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/net/Url.h"
 #include "vnlib/dev/delegate/MulticastDelegate.h"
+#include "vnlib/dev/delegate/VndDelegator.h"
 #include "vnlib/dev/keychain/VnKeychainItemWrapper.h"
+#include "vnlib/dev/request/VnRequestProxy2.h"
 #include "vnlib/domain/storage/VnBookStoreLocalStorage.h"
 #include "vnlib/service/v2/VnClientServiceSession.h"
+
+class VnBookStoreUserContext;
+class VnUserAuthenticationInfo;
+class VnUserRegistrationInfo;
+
+// Keys of the signed-in member's settings.
+inline constexpr const char* VnLastRunVersionKey = "LastRunVersion";
+inline constexpr const char* VnSessionTokenKey = "Varnel/SessionToken";
+inline constexpr const char* VnUsernameKey = "Varnel/Username";
+inline constexpr const char* VnHashedPasswordKey = "Varnel/HashedPassword";
+inline constexpr const char* VnAuthenticationMethodKey = "Varnel/AuthenticationMethod";
+inline constexpr const char* VnIsTestAccountKey = "Varnel/IsTestAccount";
+inline constexpr const char* VnAuthorizationCodeKey = "Varnel/AuthorizationCode";
 
 class VnBookStoreContext : public VndObject {
     PLAT_CLASS(VnBookStoreContext)
   public:
     VnBookStoreContext(Ref<VnClientServiceSession> session, plat::Url storeServiceURL);
+    ~VnBookStoreContext() override;
 
     // "Varnel" in the user's Library folder.
-    static std::filesystem::path offlineStorageRootPath2();
+    static std::filesystem::path storageRootPath();
     const Ref<VnClientServiceSession>& serviceSession() const { return session_; }
     const Ref<VnBookStoreLocalStorage>& localStorage() const { return localStorage_; }
     const Ref<VnBooksLocalArchive>& booksLocalArchive() const {
@@ -32,26 +56,110 @@ class VnBookStoreContext : public VndObject {
     std::string machineID() const;
     const plat::Url& storeServiceURL() const { return storeServiceURL_; }
     const std::optional<std::string>& sessionToken() const { return sessionToken_; }
+    Ref<plat::Object> delegate() const { return delegate_.lock(); }
+    void setDelegate(const Ref<plat::Object>& delegate) { delegate_ = delegate; }
 
     const Ref<MulticastDelegate>& observerMulticastDelegate() const { return rootObserver_; }
     // An observer is registered once however often it is added.
     void addContextObserver(const Ref<plat::Object>& observer);
     void removeContextObserver(const Ref<plat::Object>& observer);
 
+    bool isOfflineMode() const;
     bool isFirstRun() const;
     void markRunWithVersion(const std::string& version);
     void purgeMemoryCache() override;
     void removeAllCachedData() {}
     void resetRemoteSession();
 
-  protected:
-    std::optional<std::string> sessionToken_;
+    // ---- Users ----
+    Ref<VnBookStoreUserContext> defaultUserContext();
+    // Never empty: falls back to the device user's context, without a notification.
+    Ref<VnBookStoreUserContext> activeUserContext();
+    void changeActiveUserContext(const Ref<VnBookStoreUserContext>& userContext);
+    void persistUserAuthenticationInfo(const Ref<VnUserAuthenticationInfo>& info,
+                                       bool isTestAccount);
+    // Makes the stored member's context active without a request; false without a stored token.
+    bool restoreRegisteredUserContext();
+    void signOutRegisteredUserWithRemote(bool remote);
+    void signOutRegisteredUser() { signOutRegisteredUserWithRemote(true); }
+
+    // ---- Sign-in ----
+    void startUserAuthenticationRequest(const Ref<VnUserAuthenticationInfo>& info,
+                                        const Ref<plat::Object>& delegate,
+                                        const std::string& selectorPrefix);
+    // With the single-sign-on result (user name and authorization code).
+    void startUserAuthenticationRequestEx(const Ref<VnUserAuthenticationInfo>& info,
+                                          const Ref<plat::Object>& delegate,
+                                          const std::string& selectorPrefix);
+    // Asks the user's sign-in method first; ignored while such a question is out.
+    void startUserAuthenticationRequestWithUserName(const std::string& userName,
+                                                    const std::string& password,
+                                                    const Ref<plat::Object>& delegate,
+                                                    const std::string& selectorPrefix);
+    // For stored credentials: asks for the salt when the method needs one and none is known.
+    void startAuthenticationWithMethodCheckWithUserAuthenticationInfo(
+        const Ref<VnUserAuthenticationInfo>& info, const Ref<plat::Object>& delegate,
+        const std::string& selectorPrefix);
+    bool isProcessingUserAuthentication() const { return signInRequest_ || signInMethodRequest_; }
+
+    // ---- For user contexts ----
+    void userContextNeedUserCredential();
+    void injectUserCredential(const Ref<VnUserAuthenticationInfo>& info);
+    void stopWaitingForAuthentication();
+
+    // ---- Account requests (not started) ----
+    Ref<VnRequestContext> requestForRegisteringNewAccount(
+        const Ref<VnUserRegistrationInfo>& registration);
+    Ref<VnRequestContext> requestForPasswordResetWithUsername(const std::string& userName);
+    Ref<VnRequestContext> requestForAllAppleInAppIds();
+    Ref<VnRequestContext> requestForPurchaseErrorReport(const plat::Value& info,
+                                                        const plat::Value& message);
+
+    // ---- Callbacks ----
+    void signIn_request_didFinishWithResult(Ref<VnRequestContext> request,
+                                            Ref<VnRequestResult> result);
+    void userAuthenMethodQuery_request_didFinishWithResult(Ref<VnRequestContext> request,
+                                                           Ref<VnRequestResult> result);
+    void userAuthenMethodQuery2_request_didFinishWithResult(Ref<VnRequestContext> request,
+                                                            Ref<VnRequestResult> result);
+    void injectedCredential_request_didFinishWithResult(Ref<plat::Object> context,
+                                                        Ref<VnRequestResult> result);
+    void register_requestProxy_request_willNotify_didFinishWithResult(Ref<VnRequestProxy2> proxy,
+                                                                      Ref<VnRequestContext> request,
+                                                                      Ref<VnRequestResult> result);
+    void injectDeferred();
 
   private:
+    void startSignIn(Ref<VnRequestContext> request, const Ref<plat::Object>& delegate,
+                     const std::string& selectorPrefix);
+    void notifyActiveUserContextDidChange();
+
     Ref<VnClientServiceSession> session_;
-    plat::Url storeServiceURL_;
+    Ref<VnRequestContext> signInRequest_;
+    Ref<VnRequestContext> signInMethodRequest_;
+    Ref<VnBookStoreUserContext> activeUserContext_;
+    Ref<VnBookStoreUserContext> defaultUserContext_;
+    std::vector<Ref<VndDelegator>> userContextRequestDelegators_;
     Ref<VnBookStoreLocalStorage> localStorage_;
     Ref<VnKeychainItemWrapper> accountKeychainItem_;
     Ref<VnKeychainItemWrapper> tokenKeychainItem_;
+    bool invokingWaitingForAuthentication_ = false;
+    std::optional<std::string> sessionToken_;
     Ref<MulticastDelegate> rootObserver_;
+    plat::Url storeServiceURL_;
+    WeakRef<plat::Object> delegate_;
+    Ref<VnUserAuthenticationInfo> deferredCredential_;
+};
+
+class VnBookStoreContextFactory : public plat::Object {
+    PLAT_CLASS(VnBookStoreContextFactory)
+  public:
+    VnBookStoreContextFactory(plat::Url serviceUrl, Ref<VnClientServiceConfiguration> configuration)
+        : serviceUrl_(std::move(serviceUrl)), configuration_(std::move(configuration)) {}
+    // A new context over a new session; the store service URL comes from the configuration.
+    Ref<VnBookStoreContext> newContext() const;
+
+  private:
+    plat::Url serviceUrl_;
+    Ref<VnClientServiceConfiguration> configuration_;
 };

@@ -66,6 +66,8 @@ void VnClientServiceRemoteRequest::coreRemoteRequestStart() {
         return;
     }
     remoteRequest_ = owner->webRequestWithWebMethod(coreWebMethod(), webMethodParams());
+    if (fixedCookies_)
+        remoteRequest_->setFixedCookieHeader(cookieHeader_);
     remoteRequest_->startWithDelegate(self<VnClientServiceRemoteRequest>(), "webmethod_");
 }
 

@@ -33,6 +33,11 @@ class VnClientServiceRemoteRequest : public VnRequestContext {
     }
     // The parameters actually sent: a request dictionary gets the custom parameters merged in.
     plat::Value webMethodParams() const;
+    // The web call sends exactly this Cookie header and leaves the cookie store alone.
+    void setFixedCookieHeader(std::optional<std::string> header) {
+        fixedCookies_ = true;
+        cookieHeader_ = std::move(header);
+    }
     // Maps the transport's answer to the return value.
     plat::Value mapReturnValue(const plat::Value& answer) const;
 
@@ -50,6 +55,8 @@ class VnClientServiceRemoteRequest : public VnRequestContext {
     WeakRef<VnClientServiceSession> session_;
     Ref<VnJsonWebRequest> remoteRequest_;
     Ref<VnRequestContext> sessionRequest_;
+    bool fixedCookies_ = false;
+    std::optional<std::string> cookieHeader_;
 };
 
 class VnClientServiceCommonRequest : public VnClientServiceRemoteRequest {

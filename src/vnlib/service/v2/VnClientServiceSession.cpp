@@ -1,6 +1,7 @@
 #include "vnlib/service/v2/VnClientServiceSession.h"
 
 #include "platform/core/Log.h"
+#include "platform/net/HttpCookieStorage.h"
 #include "platform/runloop/RunLoop.h"
 #include "vnlib/service/v2/VnClientServiceConfiguration.h"
 
@@ -129,9 +130,10 @@ void VnClientServiceSession::restoreSession_willNotifyFinish(Ref<VnRequestProxy2
     if (!result || !result->succeed())
         return;
     const plat::Value& token = result->returnValue();
-    if (token.isNilOrNull())
-        return;  // a reply without a token restores nothing
-    sessionId_ = token.description();
+    const std::string* text = token.string();
+    if (!text || text->empty())
+        return;  // only a non-empty text is a token: anything else restores nothing
+    sessionId_ = *text;
     if (const std::string* name = request->userInfo().string())
         authenticatedUserName_ = *name;
 }
@@ -165,8 +167,24 @@ void VnClientServiceSession::signout_willNotifyFinish(Ref<VnRequestProxy2>, Ref<
 }
 
 void VnClientServiceSession::signOutWithRemoteRequest(bool remote) {
-    if (remote)
-        newSignOutRequestEx()->start();
+    // The service knows its member by the session's cookies. The sign-out call carries them as
+    // they are now; afterwards they are forgotten, so that no later call acts as the old member,
+    // and the sign-out's reply (however late) cannot touch cookies set after it.
+    auto& store = plat::HttpCookieStorage::shared();
+    const auto signOutUrl = VnJsonWebRequest(serviceUrl_, "AccountLogoutEx", {}).requestUrl();
+    auto cookies = store.cookiesForURL(serviceUrl_);
+    for (auto& cookie : store.cookiesForURL(signOutUrl))
+        cookies.push_back(std::move(cookie));
+    if (remote) {
+        auto request = newSignOutRequestEx();
+        auto call =
+            std::dynamic_pointer_cast<VnClientServiceRemoteRequest>(signoutRequest_->target());
+        if (call && !call->running())
+            call->setFixedCookieHeader(store.cookieHeaderForURL(signOutUrl));
+        request->start();
+    }
+    for (const auto& cookie : cookies)
+        store.deleteCookie(cookie);
     authenticatedUserName_.reset();
     sessionId_.reset();
 }

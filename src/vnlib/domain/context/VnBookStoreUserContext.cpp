@@ -1,0 +1,627 @@
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
+
+#include "platform/storage/Keychain.h"
+#include "vnlib/dev/udid/VndUDID.h"
+#include "vnlib/dev/util/VndDiags.h"
+#include "vnlib/domain/context/VnBookStoreContext.h"
+#include "vnlib/domain/storage/VnBookStorePurchaseRequestRedeemInfo.h"
+#include "vnlib/domain/storage/VnDataContext.h"
+#include "vnlib/domain/storage/VnStoreModels.h"
+#include "vnlib/info/catalogue/VnMagazineCategoryInfo.h"
+#include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
+#include "vnlib/info/catalogue/VnPriceInfo.h"
+#include "vnlib/info/catalogue/VnUserSubscriptionInfo.h"
+#include "vnlib/info/store/VnAuthorInfo.h"
+#include "vnlib/service/auth/DataSupport.h"
+#include "vnlib/service/auth/VnTransferUserBooksRequest.h"
+#include "vnlib/service/auth/VnUserAuthenticationInfo.h"
+#include "vnlib/service/follow/VnUserFollowInputParams.h"
+#include "vnlib/service/v2/VnClientServiceConfiguration.h"
+#include "vnlib/service/v2/VnRemoteReturnValue.h"
+#include "vnlib/service/v3/VnStoreRemoteSession.h"
+
+PLAT_DEFINE_CLASS(VnBookStoreUserContext, VnBookStoreContextSubobject, [](auto& c) {
+    c.method("executeRequest:withDelegate:selectorPrefix:", &VnBookStoreUserContext::executeRequest)
+        .method("cancelRequest:", &VnBookStoreUserContext::cancelRequest)
+        .method("storeRemoteSession", &VnBookStoreUserContext::storeRemoteSession)
+        .method("domainMarkUpdated:", &VnBookStoreUserContext::domainMarkUpdated)
+        .method("userBookmarkDataContext", &VnBookStoreUserContext::userBookmarkDataContext)
+        .method("defaultUserSignIn_request:didFinishWithResult:",
+                &VnBookStoreUserContext::defaultUserSignIn_request_didFinishWithResult)
+        .method("restoreSession_request:didFinishWithResult:",
+                &VnBookStoreUserContext::restoreSession_request_didFinishWithResult)
+        .method("accountInfo_request:didFinishWithResult:",
+                &VnBookStoreUserContext::accountInfo_request_didFinishWithResult)
+        .method(
+            "transfer_requestProxy:request:willNotify_didFinishWithResult:",
+            &VnBookStoreUserContext::transfer_requestProxy_request_willNotify_didFinishWithResult);
+})
+PLAT_DEFINE_CLASS(VnBookStoreUserRequest, VnRequestContext, [](auto& c) {
+    c.method("remoteRequest_request:didFinishWithResult:",
+             &VnBookStoreUserRequest::remoteRequest_request_didFinishWithResult)
+        .method("remoteRequest_request:progressReport:",
+                &VnBookStoreUserRequest::remoteRequest_request_progressReport);
+})
+
+namespace {
+constexpr const char* kSessionInitializationFailed = "Session initialization failed";
+}  // namespace
+
+// ---- Construction -------------------------------------------------------------------------------
+
+VnBookStoreUserContext::VnBookStoreUserContext(Ref<VnBookStoreContext> context,
+                                               Ref<VnUserId> userId, bool isTestUser)
+    : VnBookStoreContextSubobject(std::move(context)),
+      userId_(std::move(userId)),
+      isTestUser_(isTestUser) {
+    PLAT_PARAMETER_ASSERT(this->context());
+    PLAT_PARAMETER_ASSERT(userId_);
+}
+
+Ref<VnBookStoreUserContext> VnBookStoreUserContext::make(const Ref<VnBookStoreContext>& context,
+                                                         Ref<VnUserId> userId, bool isTestUser) {
+    auto made = std::make_shared<VnBookStoreUserContext>(context, std::move(userId), isTestUser);
+    made->build();
+    return made;
+}
+
+Ref<VnBookStoreUserContext> VnBookStoreUserContext::makeDefaultUser(
+    const Ref<VnBookStoreContext>& context) {
+    return make(context, VnUserId::defaultUserId(), false);
+}
+
+void VnBookStoreUserContext::build() {
+    auto me = self<VnBookStoreUserContext>();
+    const auto& bookstore = context();
+    const auto& session = bookstore->serviceSession();
+    storeRemoteSession_ = std::make_shared<VnStoreRemoteSession>(bookstore->storeServiceURL(),
+                                                                 session->configuration());
+    userStorage_ = bookstore->localStorage()->userStorageByUserId(userId_);
+
+    categoryDomain_ = std::make_shared<VnStoreDomain>(me, VnMagazineCategoryInfo::classObject(),
+                                                      session->newMagazineCategoryListRequest());
+    categoryDomain_->setDataTableName(categoryDomain_->dataTableName() + ".Magazines");
+    bookCategoryDomain_ = std::make_shared<VnStoreDomain>(me, VnMagazineCategoryInfo::classObject(),
+                                                          session->newBookCategoryListRequest());
+    bookCategoryDomain_->setDataTableName(bookCategoryDomain_->dataTableName() + ".Books");
+    // The subscriptions are this user's own: their table lies in the user archive.
+    userSubscriptionDomain_ = std::make_shared<VnStoreDomain>(
+        me, VnUserSubscriptionInfo::classObject(), session->newUserSubscriptionRequest(),
+        userStorage_->userArchive());
+    userSubscriptionDomain_->setAlwaysRequestUpdate(true);
+
+    bookFollowContext_ = std::make_shared<VnUserFollowContext>();
+    magazineFollowContext_ = std::make_shared<VnUserFollowContext>();
+
+    userIsLockRotate_ = userStorage_->objectForKey("UserIsLockRotate").stringOr() == "YES";
+    userIsSinglePage_ = userStorage_->objectForKey("UserIsSinglePage").stringOr() == "YES";
+    userDisplayMode_ = userStorage_->objectForKey("UserDisplayMode").intValue();
+    userIsMagazineDisplayFilter_ =
+        userStorage_->objectForKey("UserIsMagazineDisplayModeFillter").intValue();
+
+    const auto& archive = userStorage_->userArchive();
+    pendingRedemptionTable_ = archive->tableWithName(
+        "PendingRedemptions", VnBookStorePurchaseRequestRedeemInfo::classObject());
+    sampleBooksTable_ = archive->tableWithName("SampleBooks", VnMagazineIssueInfo::classObject());
+    accountInfoDataTable_ = archive->tableWithName("AccountInfo", VnAccountInfo::classObject());
+    accountInfo_ = std::dynamic_pointer_cast<VnAccountInfo>(
+        accountInfoDataTable_->infoForCode(userId_->userName()));
+
+    accountInfoRequest_ = session->newAccountInfoRequest();
+    accountInfoRequest_->setDelegate(me, "accountInfo_");
+
+    authorDomain_ = std::make_shared<VnDomain>(me, VnAuthorInfo::classObject(),
+                                               session->newAuthorListRequest());
+
+    // A store that cannot be opened leaves the bookmarks without storage; nothing else fails.
+    try {
+        managedObjectContext_ = plat::ObjectStoreContext::open(
+            userStorage_->userDocumentArchive()->archivePath() / "UserData.sqlite",
+            VarnelClientModel());
+        userBookmarkDataContext_ =
+            std::make_shared<VnCoreDataContext>("UserBookmark", managedObjectContext_);
+    } catch (const plat::Exception& e) {
+        VND_TRACE("Error", "The user's bookmark store could not be opened: %s", e.reason().c_str());
+    }
+    userBookmarkContext_ = std::make_shared<VnBookstoreUserBookmarkContext>(me, false);
+}
+
+VnBookStoreUserContext::~VnBookStoreUserContext() {
+    cancelPendingRequests();
+    for (auto request : std::set(activeRequests_))
+        request->cancel();
+    if (accountInfoRequest_) {
+        accountInfoRequest_->setDelegate(nullptr);
+        accountInfoRequest_->cancel();
+    }
+    if (sessionRequest_)
+        sessionRequest_->cancel();
+    for (const Ref<VnDomain>& domain :
+         {Ref<VnDomain>(categoryDomain_), Ref<VnDomain>(bookCategoryDomain_),
+          Ref<VnDomain>(userSubscriptionDomain_), authorDomain_}) {
+        if (domain)
+            domain->cancelAllRequests();
+    }
+}
+
+const plat::ObjectModel& VnBookStoreUserContext::managedObjectModel() const {
+    return VarnelClientModel();
+}
+
+void VnBookStoreUserContext::clearFollowContext() {
+    bookFollowContext_->removeAll();
+    magazineFollowContext_->removeAll();
+}
+
+void VnBookStoreUserContext::domainMarkUpdated(Ref<VnDomain>) {}
+
+// ---- The gate -----------------------------------------------------------------------------------
+
+void VnBookStoreUserContext::executeRequest(Ref<VnRequestContext> request,
+                                            Ref<plat::Object> delegate,
+                                            std::string selectorPrefix) {
+    PLAT_PARAMETER_ASSERT(request);
+    const auto bookstore = context();
+    const auto& session = bookstore->serviceSession();
+    if (session->hasSignedIn()) {
+        request->startWithDelegate(delegate, selectorPrefix);
+        return;
+    }
+    request->setDelegate(delegate, selectorPrefix);
+    pendingRequests_.insert(request);
+    if (bookstore->isProcessingUserAuthentication()) {
+        waitingOnOtherSignIn_ = true;  // released or failed when that sign-in ends
+        return;
+    }
+    if (isDefault()) {
+        bookstore->startUserAuthenticationRequest(
+            VnUserAuthenticationInfo::infoWithDeviceId(bookstore->machineID()),
+            self<VnBookStoreUserContext>(), "defaultUserSignIn_");
+        return;
+    }
+    if (isRestoringSession_)
+        return;
+    isRestoringSession_ = true;
+    if (bookstore->sessionToken()) {
+        sessionRequest_ =
+            session->newRestoreSessionRequest(bookstore->sessionToken(), userId_->userName());
+        sessionRequest_->startWithDelegate(self<VnBookStoreUserContext>(), "restoreSession_");
+    } else {
+        bookstore->userContextNeedUserCredential();
+    }
+}
+
+void VnBookStoreUserContext::cancelRequest(Ref<VnRequestContext> request) {
+    if (!request)
+        return;
+    pendingRequests_.erase(request);
+    request->cancel();
+}
+
+void VnBookStoreUserContext::cancelPendingRequests() {
+    auto parked = std::move(pendingRequests_);
+    pendingRequests_.clear();
+    for (const auto& request : parked)
+        request->cancel();
+}
+
+void VnBookStoreUserContext::failPendingRequestsWithResult(const Ref<VnRequestResult>& result) {
+    waitingOnOtherSignIn_ = false;
+    auto parked = std::move(pendingRequests_);
+    pendingRequests_.clear();
+    for (const auto& request : parked) {
+        if (request->running()) {
+            request->coreNotifyFinishWithResult(result);
+            request->cancel();
+        } else {
+            request->startWithResult(result);
+        }
+    }
+}
+
+void VnBookStoreUserContext::invokePendingRequests() {
+    waitingOnOtherSignIn_ = false;
+    auto parked = std::move(pendingRequests_);
+    pendingRequests_.clear();
+    for (const auto& request : parked)
+        request->start();
+}
+
+void VnBookStoreUserContext::setStoreSessionToken(const std::optional<std::string>& token) {
+    storeRemoteSession_->setSessionContext(
+        std::make_shared<VnServiceSessionContext>(context()->appCode(), token, isTestUser_));
+}
+
+void VnBookStoreUserContext::contextRegisteredUserSessionAvailable() {
+    setStoreSessionToken(context()->serviceSession()->sessionId());
+    invokePendingRequests();
+}
+
+void VnBookStoreUserContext::contextSignInDidEnd(const Ref<VnRequestResult>& result) {
+    if (!waitingOnOtherSignIn_ || pendingRequests_.empty())
+        return;
+    if (context()->serviceSession()->hasSignedIn()) {
+        invokePendingRequests();
+    } else if (!result->succeed() && result->error()) {
+        failPendingRequestsWithResult(VnRequestResult::resultWithReturnValue({}, result->error()));
+    } else {
+        failPendingRequestsWithResult(
+            VnRequestResult::failedResultWithErrorMessage(kSessionInitializationFailed));
+    }
+}
+
+void VnBookStoreUserContext::defaultUserSignIn_request_didFinishWithResult(
+    Ref<plat::Object>, Ref<VnRequestResult> result) {
+    auto answer = result->returnValue().as<VnUserAuthenticationReturnValue>();
+    if (result->succeed() && answer && answer->authenticated()) {
+        invokePendingRequests();
+        startRequestAccountInfo();
+    } else if (!result->succeed() && result->error()) {
+        // The sign-in itself failed (no service, a server error): its error is the reason.
+        failPendingRequestsWithResult(VnRequestResult::resultWithReturnValue({}, result->error()));
+    } else {
+        const auto* message = answer ? answer->serverMessage().string() : nullptr;
+        failPendingRequestsWithResult(VnRequestResult::failedResultWithErrorMessage(
+            message && !message->empty() ? *message : kSessionInitializationFailed));
+    }
+}
+
+void VnBookStoreUserContext::restoreSession_request_didFinishWithResult(
+    Ref<VnRequestContext>, Ref<VnRequestResult> result) {
+    auto restore = std::move(sessionRequest_);
+    const std::string* token = result->succeed() ? result->returnValue().string() : nullptr;
+    const auto bookstore = context();
+    if (token && !token->empty()) {
+        bookstore->tokenKeychainItem()->setObject(plat::Value(*token), plat::kSecValueData);
+        setStoreSessionToken(bookstore->serviceSession()->configuration()->authorizationToken());
+        invokePendingRequests();
+        startRequestAccountInfo();
+        isRestoringSession_ = false;
+    } else {
+        bookstore->userContextNeedUserCredential();
+    }
+}
+
+// ---- Account info -------------------------------------------------------------------------------
+
+void VnBookStoreUserContext::startRequestAccountInfo() {
+    if (!accountInfoRequest_->running())
+        accountInfoRequest_->start();
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForAccountInfo() {
+    return accountInfoRequest_->jointRequest();
+}
+
+void VnBookStoreUserContext::accountInfo_request_didFinishWithResult(Ref<VnRequestContext>,
+                                                                     Ref<VnRequestResult> result) {
+    if (!result->succeed())
+        return;
+    auto info = result->returnValue().as<VnAccountInfo>();
+    if (!info) {
+        VND_TRACE("Error", "Ignored an account record of the wrong kind: %s",
+                  result->returnValue().description().c_str());
+        return;
+    }
+    VND_TRACE("Service", "%s", info->email().value_or("(null)").c_str());
+    writeAccountInfo(info);
+}
+
+void VnBookStoreUserContext::writeAccountInfo(const Ref<VnAccountInfo>& info) {
+    accountInfo_ = info;
+    accountInfoDataTable_->updateInfo(info);
+    accountInfoDataTable_->flushStorageWriting();
+}
+
+// ---- Requests -----------------------------------------------------------------------------------
+
+Ref<VnRequestContext> VnBookStoreUserContext::gated(Ref<VnRequestContext> remoteRequest) {
+    return VnBookStoreUserRequest::requestWithUserContext(self<VnBookStoreUserContext>(),
+                                                          std::move(remoteRequest));
+}
+
+namespace {
+const Ref<VnClientServiceSession>& sessionOf(const VnBookStoreUserContext& userContext) {
+    return userContext.context()->serviceSession();
+}
+}  // namespace
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForBorrowBook(const Ref<VnInfo>& item) {
+    return gated(sessionOf(*this)->newBorrowBook(item ? item->code() : std::nullopt));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForReserveBook(const Ref<VnInfo>& item) {
+    return gated(sessionOf(*this)->newReserveBook(item ? item->code() : std::nullopt));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForReturnBook(
+    const Ref<VnMagazineIssueInfo>& item) {
+    return gated(sessionOf(*this)->newReturnBook(item ? item->itemCode_ : std::nullopt));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForCancelReserveBook(
+    const std::optional<std::string>& bookCode) {
+    return gated(sessionOf(*this)->newCancelReserveBook(bookCode));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForClaimReserveBook(
+    const std::optional<std::string>& itemCode) {
+    return gated(sessionOf(*this)->newClaimReserveBook(itemCode));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestforExtendBorrowBook(
+    const std::optional<std::string>& itemCode) {
+    return gated(sessionOf(*this)->newExtendBorrowBook(itemCode));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForGetIssueInfo(
+    const std::optional<std::string>& bookCode) {
+    return gated(sessionOf(*this)->newGetIssueInfo(bookCode));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForGetLibraryIssueInfo(
+    const Ref<plat::Array>& bookCodes) {
+    return gated(sessionOf(*this)->newGetLibraryIssueInfos(bookCodes));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForGetProfileInfo() {
+    return gated(sessionOf(*this)->newGetProfileRequest());
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForGetBorrowHistory(
+    std::optional<plat::Date> startDate, std::optional<plat::Date> endDate) {
+    return gated(sessionOf(*this)->newGetBorrowHistory(startDate, endDate));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForGetCurrentReserveBookInfos() {
+    return gated(sessionOf(*this)->newGetCurrentReserveBookInfos());
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForNeedClaimAction() {
+    return gated(sessionOf(*this)->newNeedClaimAction());
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForNeedClaimActionBooks() {
+    return gated(sessionOf(*this)->newNeedClaimActionBooks());
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForGetCurrentSubscription() {
+    return gated(sessionOf(*this)->newGetCurrentSubscription());
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForGetSubscriptionOptions() {
+    return gated(sessionOf(*this)->newGetSubscriptionOptions());
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForReadBookNow(const Ref<VnInfo>& item) {
+    return sessionOf(*this)->newReadBookNow(item ? item->code() : std::nullopt);
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForPurchaseFreeBook(const Ref<VnInfo>& item) {
+    return sessionOf(*this)->newPurchaseFreeBook(item ? item->code() : std::nullopt);
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForGetHistory(int32_t startIndex,
+                                                                   int32_t length) {
+    return sessionOf(*this)->newGetHistory(startIndex, length);
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForBookDetail(const Ref<VnInfo>& item) {
+    return sessionOf(*this)->newBookDetailRequestWithCode(item ? item->code() : std::nullopt);
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForUnSubscriptionWithSubscriptionInfo(
+    const Ref<VnUserSubscriptionInfo>& subscription) {
+    return gated(sessionOf(*this)->unSubscriptionRequestWithSubscriptionId(
+        subscription ? subscription->renewSubId_ : 0));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForCheckingNeedPurchase(
+    const Ref<VnPriceInfo>& priceInfo) {
+    PLAT_PARAMETER_ASSERT(priceInfo);
+    return gated(
+        sessionOf(*this)->newCanRedeemProductRequestWithPurchaseCode(priceInfo->purchaseCode_));
+}
+
+std::string VnBookStoreUserContext::mobilePurchaseReceipt(
+    const std::string& msisdn, const std::optional<std::string>& promotionCode) {
+    const std::string receipt =
+        promotionCode ? "1.0;" + msisdn + ";" + *promotionCode : "1.0;" + msisdn;
+    return DataSupport::Base64Encode(
+        std::span(reinterpret_cast<const uint8_t*>(receipt.data()), receipt.size()));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForMobilePurchaseConfirmationWithProductType(
+    const std::string& productType, const std::string& msisdn,
+    const std::optional<std::string>& promotionCode) {
+    return gated(sessionOf(*this)->newPurchaseProductRequestWithPurchaseCode(
+        std::string(), productType, mobilePurchaseReceipt(msisdn, promotionCode)));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForMobileOneTimePasswordWithOperator(
+    const std::string& mobileOperator, const std::string& msisdn,
+    const std::string& packageIdentifier) {
+    return sessionOf(*this)->newMobileOneTimePasswordRequestWithOperator(mobileOperator, msisdn,
+                                                                         packageIdentifier);
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForMobileDataNumberDetection() {
+    return sessionOf(*this)->newMobileDataNumberDetectionRequest();
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForChangingPasswordWithOldPassword(
+    const std::string& oldPassword, const std::string& newPassword) {
+    return sessionOf(*this)->newChangePasswordRequestWithUserAuthenticationInfo(
+        VnUserAuthenticationInfo::infoWithUserNamePassword(userId_->userName(), oldPassword),
+        newPassword);
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForLumoCardLatestUserPointsRecord() {
+    return sessionOf(*this)->newLumoCardLatestUserPointsRecordRequest();
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForLumoCardBindingWithCardNumber(
+    const std::string& cardNumber, const std::string& dateOfBirthYYYYMMDD,
+    const std::string& identificationNumber) {
+    return sessionOf(*this)->newLumoCardBindingWithCardNumber(cardNumber, dateOfBirthYYYYMMDD,
+                                                              identificationNumber);
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForAPNSPushTokenRegistration(
+    const std::optional<std::string>& deviceToken) {
+    return gated(sessionOf(*this)->newRegisterAPNSTokenRequest(deviceToken));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::followRequest(const std::string& code,
+                                                            int32_t followType, bool isFollow) {
+    const int32_t accountId = accountInfo_ ? accountInfo_->userId_ : 0;
+    return gated(sessionOf(*this)->newFollowRequestWithUserFollowInputParams(
+        VnUserFollowInputParams::initWithUserID(accountId, code, followType, isFollow)));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForFollowBookCategory(const std::string& code,
+                                                                           bool isFollow) {
+    return followRequest(code, VnFollowTypeBookCategory, isFollow);
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForFollowMagazineCategory(
+    const std::string& code, bool isFollow) {
+    return followRequest(code, VnFollowTypeMagazineCategory, isFollow);
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForFollowAuthor(const std::string& code,
+                                                                     bool isFollow) {
+    return followRequest(code, VnFollowTypeAuthor, isFollow);
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForFollowPublisher(const std::string& code,
+                                                                        bool isFollow) {
+    return followRequest(code, VnFollowTypePublisher, isFollow);
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForTransferBooksFromCurrentDeviceLibrary() {
+    auto remote = sessionOf(*this)->newTransferUserBooksRequestWithSourceUserAuthenticationInfo(
+        VnUserAuthenticationInfo::infoWithDeviceId(VndUDID::value()));
+    auto proxy = remote->proxyWithProxyDelegate(self<VnBookStoreUserContext>(), "transfer_");
+    activeRequests_.insert(proxy);
+    return proxy;
+}
+
+void VnBookStoreUserContext::transfer_requestProxy_request_willNotify_didFinishWithResult(
+    Ref<VnRequestContext> proxy, Ref<VnRequestContext>, Ref<VnRequestResult>) {
+    // The device library's items move with the user's library domains.
+    activeRequests_.erase(proxy);
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForPromotionInfoWithStartIndex(
+    int32_t startIndex, int32_t length, int32_t sortId) {
+    return gated(storeRemoteSession_->requestForPromotionInfoWithStartIndex(
+        startIndex, length, std::to_string(sortId)));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForMessageInfoWithStartIndex(
+    int32_t startIndex, int32_t length) {
+    return gated(storeRemoteSession_->requestForMessageInfoWithStartIndex(startIndex, length));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForFollowInfosWithFollowTypeIdArray(
+    const std::vector<int32_t>& followTypes) {
+    std::vector<plat::Value> types;
+    for (int32_t type : followTypes)
+        types.emplace_back(plat::Number::fromInt64(type, 'i'));
+    return storeRemoteSession_->requestForFollowInfosWithFollowTypeIdArrays(
+        plat::Array::make(std::move(types)));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForFollowInfosWithFollowTypeId(
+    int32_t followType) {
+    return requestForFollowInfosWithFollowTypeIdArray({followType});
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForReviewOfMagazineCode(
+    const std::string& code, int32_t pageIndex, int32_t reviewsPerPage) {
+    const auto location = static_cast<uint64_t>(std::max(pageIndex, 0)) *
+                          static_cast<uint64_t>(std::max(reviewsPerPage, 0));
+    return storeRemoteSession_->reviewSessionForMagazineCode(code)->requestForItemReviewInRange(
+        {location, static_cast<uint64_t>(std::max(reviewsPerPage, 0))});
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForReviewOfMagazineIssueCode(
+    const std::string& code, int32_t pageIndex, int32_t reviewsPerPage) {
+    const auto location = static_cast<uint64_t>(std::max(pageIndex, 0)) *
+                          static_cast<uint64_t>(std::max(reviewsPerPage, 0));
+    return storeRemoteSession_->reviewSessionForMagazineIssueCode(code)
+        ->requestForItemReviewInRange(
+            {location, static_cast<uint64_t>(std::max(reviewsPerPage, 0))});
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForRatingOfMagazineCode(
+    const std::string& code) {
+    return storeRemoteSession_->reviewSessionForMagazineCode(code)->requestForItemRating();
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForRatingOfMagazineIssueCode(
+    const std::string& code) {
+    return storeRemoteSession_->reviewSessionForMagazineIssueCode(code)->requestForItemRating();
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::submitItemRatingReview(
+    const std::string& itemId, const Ref<VnStoreItemReview>& review) {
+    return storeRemoteSession_->submitItemReviewWithItemId(itemId, review);
+}
+
+// ---- Pending redemptions ------------------------------------------------------------------------
+
+std::vector<Ref<VnInfo>> VnBookStoreUserContext::pendingRedemptions() {
+    return pendingRedemptionTable_->takeItems();
+}
+
+void VnBookStoreUserContext::addPendingRedemption(
+    const Ref<VnBookStorePurchaseRequestRedeemInfo>& info) {
+    pendingRedemptionTable_->addInfo(info);
+    pendingRedemptionTable_->flushStorageWriting();
+}
+
+void VnBookStoreUserContext::removePendingRedemption(
+    const Ref<VnBookStorePurchaseRequestRedeemInfo>& info) {
+    if (info && info->code())
+        pendingRedemptionTable_->removeInfoByCode(*info->code());
+    pendingRedemptionTable_->flushStorageWriting();
+}
+
+// ---- VnBookStoreUserRequest ---------------------------------------------------------------------
+
+Ref<VnBookStoreUserRequest> VnBookStoreUserRequest::requestWithUserContext(
+    const Ref<VnBookStoreUserContext>& userContext, Ref<VnRequestContext> remoteRequest) {
+    return plat::autorelease(
+        std::make_shared<VnBookStoreUserRequest>(userContext, std::move(remoteRequest)));
+}
+
+void VnBookStoreUserRequest::coreStart() {
+    VnRequestContext::coreStart();
+    auto userContext = userContext_.lock();
+    if (!userContext) {
+        coreQueueNotifyFinishWithResult(
+            VnRequestResult::failedResultWithErrorMessage("The user's session has ended"));
+        return;
+    }
+    userContext->executeRequest(remoteRequest_, self(), "remoteRequest_");
+}
+
+void VnBookStoreUserRequest::coreCancel() {
+    VnRequestContext::coreCancel();
+    if (auto userContext = userContext_.lock())
+        userContext->cancelRequest(remoteRequest_);
+    else
+        remoteRequest_->cancel();
+}
+
+void VnBookStoreUserRequest::remoteRequest_request_didFinishWithResult(
+    Ref<VnRequestContext>, Ref<VnRequestResult> result) {
+    coreNotifyFinishWithResult(result);
+}
+
+void VnBookStoreUserRequest::remoteRequest_request_progressReport(Ref<VnRequestContext>,
+                                                                  VnRequestProgress progress) {
+    coreReportProgress(progress);
+}

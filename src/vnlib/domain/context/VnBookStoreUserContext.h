@@ -1,0 +1,246 @@
+#pragma once
+// VnBookStoreUserContext: everything done for one user (the anonymous device user, "default", or
+// a registered member): the user's store session, domains, tables and bookmark store, and the
+// gate through which requests that need a service session pass. The gate starts a request at
+// once when the version-2 session has signed in; otherwise it parks it and gets a session first
+// (device sign-in, restore from the stored token, or stored credentials), then releases every
+// parked request or fails each with the failure's message. Every parked request finishes once.
+//
+// VnBookStoreUserRequest wraps a remote request so that starting it hands it to the gate.
+#include <set>
+#include <string>
+
+#include "platform/storage/ObjectStore.h"
+#include "vnlib/dev/request/VnRequestContext.h"
+#include "vnlib/domain/context/VnBookStoreContextSubobject.h"
+#include "vnlib/domain/context/VnUserId.h"
+#include "vnlib/domain/lists/VnStoreDomain.h"
+#include "vnlib/domain/lists/VnUserFollowContext.h"
+#include "vnlib/domain/storage/VnBookstoreUserBookmarkContext.h"
+#include "vnlib/info/member/VnAccountInfo.h"
+
+class VnBookStoreUserStorage;
+class VnMagazineIssueDomain;
+class VnStoreRemoteSession;
+class VnCoreDataContext;
+class VnUserAuthenticationInfo;
+class VnPriceInfo;
+class VnUserSubscriptionInfo;
+class VnBookStorePurchaseRequestRedeemInfo;
+class VnStoreItemReview;
+class VnMagazineIssueInfo;
+
+class VnBookStoreUserContext : public VnBookStoreContextSubobject {
+    PLAT_CLASS(VnBookStoreUserContext)
+  public:
+    // Made through make(): construction needs the object's own reference.
+    static Ref<VnBookStoreUserContext> make(const Ref<VnBookStoreContext>& context,
+                                            Ref<VnUserId> userId, bool isTestUser);
+    static Ref<VnBookStoreUserContext> makeDefaultUser(const Ref<VnBookStoreContext>& context);
+    VnBookStoreUserContext(Ref<VnBookStoreContext> context, Ref<VnUserId> userId, bool isTestUser);
+    ~VnBookStoreUserContext() override;
+
+    // ---- Identity and accessors ----
+    const Ref<VnUserId>& userId() const { return userId_; }
+    bool isDefault() const { return userId_->isDefault(); }
+    bool isTestUser() const { return isTestUser_; }
+    const Ref<VnBookStoreUserStorage>& userStorage() const { return userStorage_; }
+    Ref<VnStoreRemoteSession> storeRemoteSession() const { return storeRemoteSession_; }
+    const Ref<VnStoreRemoteSession>& storeServiceSession() const { return storeRemoteSession_; }
+    bool restoringSession() const { return isRestoringSession_; }
+    void setRestoringSession(bool restoring) { isRestoringSession_ = restoring; }
+    bool apnsRegistered() const { return apnsRegistered_; }
+    void setApnsRegistered(bool registered) { apnsRegistered_ = registered; }
+    Ref<VnCoreDataContext> userBookmarkDataContext() const { return userBookmarkDataContext_; }
+    const Ref<VnBookstoreUserBookmarkContext>& userBookmarkContext() const {
+        return userBookmarkContext_;
+    }
+    const plat::ObjectModel& managedObjectModel() const;
+    bool userIsSinglePage() const { return userIsSinglePage_; }
+    bool userIsLockRotate() const { return userIsLockRotate_; }
+    int32_t userDisplayMode() const { return userDisplayMode_; }
+    int32_t userIsMagazineDisplayFilter() const { return userIsMagazineDisplayFilter_; }
+
+    // ---- Domains and follow contexts ----
+    const Ref<VnStoreDomain>& categoryDomain() const { return categoryDomain_; }
+    const Ref<VnStoreDomain>& bookCategoryDomain() const { return bookCategoryDomain_; }
+    const Ref<VnStoreDomain>& userSubscriptionDomain() const { return userSubscriptionDomain_; }
+    const Ref<VnDomain>& authorDomain() const { return authorDomain_; }
+    const Ref<VnMagazineIssueDomain>& libraryDomain() const { return libraryDomain_; }
+    const Ref<VnMagazineIssueDomain>& bookLibraryDomain() const { return bookLibraryDomain_; }
+    const Ref<VnMagazineIssueDomain>& specialIssueDomain() const { return specialIssueDomain_; }
+    const Ref<VnUserFollowContext>& followContextForBook(bool isBook) const {
+        return isBook ? bookFollowContext_ : magazineFollowContext_;
+    }
+    void clearFollowContext();
+    // The store session's token context: the application code, the token and the test flag.
+    void setStoreSessionToken(const std::optional<std::string>& token);
+    // Sent by a domain after a full refresh.
+    void domainMarkUpdated(Ref<VnDomain> domain);
+
+    // ---- The gate ----
+    void executeRequest(Ref<VnRequestContext> request, Ref<plat::Object> delegate,
+                        std::string selectorPrefix);
+    void cancelRequest(Ref<VnRequestContext> request);
+    void cancelPendingRequests();
+    void failPendingRequestsWithResult(const Ref<VnRequestResult>& result);
+    void invokePendingRequests();
+    size_t pendingRequestCount() const { return pendingRequests_.size(); }
+    // Sent by the bookstore context after it persisted a sign-in.
+    void contextRegisteredUserSessionAvailable();
+    // Sent by the bookstore context when a sign-in ends: parked requests that waited on a
+    // sign-in this context did not start are released or failed with its outcome.
+    void contextSignInDidEnd(const Ref<VnRequestResult>& result);
+    void defaultUserSignIn_request_didFinishWithResult(Ref<plat::Object> context,
+                                                       Ref<VnRequestResult> result);
+    void restoreSession_request_didFinishWithResult(Ref<VnRequestContext> request,
+                                                    Ref<VnRequestResult> result);
+
+    // ---- Account info ----
+    void startRequestAccountInfo();
+    Ref<VnRequestContext> requestForAccountInfo();
+    const Ref<VnAccountInfo>& accountInfo() const { return accountInfo_; }
+    void accountInfo_request_didFinishWithResult(Ref<VnRequestContext> request,
+                                                 Ref<VnRequestResult> result);
+
+    // ---- Lending, account and store requests (not started) ----
+    Ref<VnRequestContext> requestForBorrowBook(const Ref<VnInfo>& item);
+    Ref<VnRequestContext> requestForReserveBook(const Ref<VnInfo>& item);
+    Ref<VnRequestContext> requestForReturnBook(const Ref<VnMagazineIssueInfo>& item);
+    Ref<VnRequestContext> requestForCancelReserveBook(const std::optional<std::string>& bookCode);
+    Ref<VnRequestContext> requestForClaimReserveBook(const std::optional<std::string>& itemCode);
+    Ref<VnRequestContext> requestforExtendBorrowBook(const std::optional<std::string>& itemCode);
+    Ref<VnRequestContext> requestForGetIssueInfo(const std::optional<std::string>& bookCode);
+    Ref<VnRequestContext> requestForGetLibraryIssueInfo(const Ref<plat::Array>& bookCodes);
+    Ref<VnRequestContext> requestForGetProfileInfo();
+    Ref<VnRequestContext> requestForGetBorrowHistory(std::optional<plat::Date> startDate,
+                                                     std::optional<plat::Date> endDate);
+    Ref<VnRequestContext> requestForGetCurrentReserveBookInfos();
+    Ref<VnRequestContext> requestForNeedClaimAction();
+    Ref<VnRequestContext> requestForNeedClaimActionBooks();
+    Ref<VnRequestContext> requestForGetCurrentSubscription();
+    Ref<VnRequestContext> requestForGetSubscriptionOptions();
+    Ref<VnRequestContext> requestForReadBookNow(const Ref<VnInfo>& item);
+    Ref<VnRequestContext> requestForPurchaseFreeBook(const Ref<VnInfo>& item);
+    Ref<VnRequestContext> requestForGetHistory(int32_t startIndex, int32_t length);
+    Ref<VnRequestContext> requestForBookDetail(const Ref<VnInfo>& item);
+    Ref<VnRequestContext> requestForUnSubscriptionWithSubscriptionInfo(
+        const Ref<VnUserSubscriptionInfo>& subscription);
+    Ref<VnRequestContext> requestForCheckingNeedPurchase(const Ref<VnPriceInfo>& priceInfo);
+    Ref<VnRequestContext> requestForMobilePurchaseConfirmationWithProductType(
+        const std::string& productType, const std::string& msisdn,
+        const std::optional<std::string>& promotionCode);
+    Ref<VnRequestContext> requestForMobileOneTimePasswordWithOperator(
+        const std::string& mobileOperator, const std::string& msisdn,
+        const std::string& packageIdentifier);
+    Ref<VnRequestContext> requestForMobileDataNumberDetection();
+    Ref<VnRequestContext> requestForChangingPasswordWithOldPassword(const std::string& oldPassword,
+                                                                    const std::string& newPassword);
+    Ref<VnRequestContext> requestForLumoCardLatestUserPointsRecord();
+    Ref<VnRequestContext> requestForLumoCardBindingWithCardNumber(
+        const std::string& cardNumber, const std::string& dateOfBirthYYYYMMDD,
+        const std::string& identificationNumber);
+    Ref<VnRequestContext> requestForAPNSPushTokenRegistration(
+        const std::optional<std::string>& deviceToken);
+    Ref<VnRequestContext> requestForFollowBookCategory(const std::string& code, bool isFollow);
+    Ref<VnRequestContext> requestForFollowMagazineCategory(const std::string& code, bool isFollow);
+    Ref<VnRequestContext> requestForFollowAuthor(const std::string& code, bool isFollow);
+    Ref<VnRequestContext> requestForFollowPublisher(const std::string& code, bool isFollow);
+    Ref<VnRequestContext> requestForTransferBooksFromCurrentDeviceLibrary();
+    void transfer_requestProxy_request_willNotify_didFinishWithResult(Ref<VnRequestContext> proxy,
+                                                                      Ref<VnRequestContext> request,
+                                                                      Ref<VnRequestResult> result);
+    size_t activeRequestCount() const { return activeRequests_.size(); }
+
+    Ref<VnRequestContext> requestForPromotionInfoWithStartIndex(int32_t startIndex, int32_t length,
+                                                                int32_t sortId);
+    Ref<VnRequestContext> requestForMessageInfoWithStartIndex(int32_t startIndex, int32_t length);
+    Ref<VnRequestContext> requestForFollowInfosWithFollowTypeIdArray(
+        const std::vector<int32_t>& followTypes);
+    Ref<VnRequestContext> requestForFollowInfosWithFollowTypeId(int32_t followType);
+    Ref<VnRequestContext> requestForReviewOfMagazineCode(const std::string& code, int32_t pageIndex,
+                                                         int32_t reviewsPerPage);
+    Ref<VnRequestContext> requestForReviewOfMagazineIssueCode(const std::string& code,
+                                                              int32_t pageIndex,
+                                                              int32_t reviewsPerPage);
+    Ref<VnRequestContext> requestForRatingOfMagazineCode(const std::string& code);
+    Ref<VnRequestContext> requestForRatingOfMagazineIssueCode(const std::string& code);
+    Ref<VnRequestContext> submitItemRatingReview(const std::string& itemId,
+                                                 const Ref<VnStoreItemReview>& review);
+
+    // ---- Pending redemptions ----
+    std::vector<Ref<VnInfo>> pendingRedemptions();
+    void addPendingRedemption(const Ref<VnBookStorePurchaseRequestRedeemInfo>& info);
+    void removePendingRedemption(const Ref<VnBookStorePurchaseRequestRedeemInfo>& info);
+    std::nullptr_t requestForRedeemCompletedPurchasesWithTransactions(const plat::Value&) {
+        return nullptr;
+    }
+
+    // The receipt of a mobile purchase: Base64 of "1.0;<MSISDN>[;<promotion code>]".
+    static std::string mobilePurchaseReceipt(const std::string& msisdn,
+                                             const std::optional<std::string>& promotionCode);
+
+  private:
+    void build();
+    // A gated wrapper around the remote request.
+    Ref<VnRequestContext> gated(Ref<VnRequestContext> remoteRequest);
+    Ref<VnRequestContext> followRequest(const std::string& code, int32_t followType, bool isFollow);
+    void writeAccountInfo(const Ref<VnAccountInfo>& info);
+
+    Ref<VnUserId> userId_;
+    Ref<VnMagazineIssueDomain> libraryDomain_;
+    Ref<VnStoreDomain> categoryDomain_;
+    Ref<VnStoreDomain> bookCategoryDomain_;
+    Ref<VnDomain> authorDomain_;
+    Ref<VnLocalDataTable> pendingRedemptionTable_;
+    Ref<VnLocalDataTable> sampleBooksTable_;
+    Ref<VnStoreDomain> userSubscriptionDomain_;
+    Ref<VnMagazineIssueDomain> bookLibraryDomain_;
+    Ref<VnBookStoreUserStorage> userStorage_;
+    std::set<Ref<VnRequestContext>> pendingRequests_;
+    std::set<Ref<VnRequestContext>> activeRequests_;
+    bool isRestoringSession_ = false;
+    bool waitingOnOtherSignIn_ = false;
+    Ref<VnRequestContext> sessionRequest_;
+    Ref<VnMagazineIssueDomain> specialIssueDomain_;
+    Ref<VnUserFollowContext> bookFollowContext_;
+    Ref<VnUserFollowContext> magazineFollowContext_;
+    Ref<VnLocalDataTable> accountInfoDataTable_;
+    Ref<VnRequestContext> accountInfoRequest_;
+    Ref<VnAccountInfo> accountInfo_;
+    bool isTestUser_ = false;
+    Ref<plat::ObjectStoreContext> managedObjectContext_;
+    Ref<VnCoreDataContext> userBookmarkDataContext_;
+    Ref<VnBookstoreUserBookmarkContext> userBookmarkContext_;
+    bool apnsRegistered_ = false;
+    bool userIsSinglePage_ = false;
+    bool userIsLockRotate_ = false;
+    int32_t userDisplayMode_ = 0;
+    int32_t userIsMagazineDisplayFilter_ = 0;
+    Ref<VnStoreRemoteSession> storeRemoteSession_;
+};
+
+class VnBookStoreUserRequest : public VnRequestContext {
+    PLAT_CLASS(VnBookStoreUserRequest)
+  public:
+    // The user context is not owned.
+    VnBookStoreUserRequest(const Ref<VnBookStoreUserContext>& userContext,
+                           Ref<VnRequestContext> remoteRequest)
+        : userContext_(userContext), remoteRequest_(std::move(remoteRequest)) {}
+    static Ref<VnBookStoreUserRequest> requestWithUserContext(
+        const Ref<VnBookStoreUserContext>& userContext, Ref<VnRequestContext> remoteRequest);
+
+    const Ref<VnRequestContext>& remoteRequest() const { return remoteRequest_; }
+    void remoteRequest_request_didFinishWithResult(Ref<VnRequestContext> request,
+                                                   Ref<VnRequestResult> result);
+    void remoteRequest_request_progressReport(Ref<VnRequestContext> request,
+                                              VnRequestProgress progress);
+
+  protected:
+    void coreStart() override;
+    void coreCancel() override;
+
+  private:
+    WeakRef<VnBookStoreUserContext> userContext_;
+    Ref<VnRequestContext> remoteRequest_;
+};
