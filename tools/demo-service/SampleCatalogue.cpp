@@ -161,6 +161,9 @@ void SampleCatalogue::seed() {
     somchai.history = {{"BK0006", kHistoryBase + 31 * kDay, kHistoryBase + 45 * kDay},
                        {"BK0003", kHistoryBase + 4 * kDay, kHistoryBase + 18 * kDay}};
     somchai.wishlist = {"BK0004"};
+    if (const SampleItem* first = findItem("BK0001")) {
+        somchai.follows = {{1, first->categoryCode}, {3, first->author}, {4, first->publisher}};
+    }
     Member& nok = members_[key("nok@example.com")];
     nok.loans.push_back({"LN0002", "BK0005", now_ - kDay, now_ + 13 * kDay, false});
     nok.history = {{"BK0001", kHistoryBase + 10 * kDay, kHistoryBase + 20 * kDay}};
@@ -280,12 +283,45 @@ int SampleCatalogue::lentCopies(std::string_view bookCode) const {
     return lent;
 }
 
+int SampleCatalogue::heldCopies(std::string_view bookCode) const {
+    int held = 0;
+    for (const auto& [name, m] : members_) {
+        for (const auto& r : m.reservations)
+            held += r.bookCode == bookCode && r.claimValidUntil >= now_ ? 1 : 0;
+    }
+    return held;
+}
+
+void SampleCatalogue::assignHolds(std::string_view bookCode) {
+    const SampleItem* item = findItem(bookCode);
+    if (!item)
+        return;
+    for (auto& [name, m] : members_) {
+        std::erase_if(m.reservations, [&](const SampleReservation& r) {
+            return r.bookCode == bookCode && r.claimValidUntil != 0 && r.claimValidUntil < now_;
+        });
+    }
+    while (item->libraryCopies - lentCopies(bookCode) - heldCopies(bookCode) > 0) {
+        SampleReservation* oldest = nullptr;
+        for (auto& [name, m] : members_) {
+            for (auto& r : m.reservations) {
+                if (r.bookCode == bookCode && r.claimValidUntil == 0 &&
+                    (!oldest || r.reserved < oldest->reserved))
+                    oldest = &r;
+            }
+        }
+        if (!oldest)
+            return;
+        oldest->claimValidUntil = now_ + kClaimDays * kDay;
+    }
+}
+
 int SampleCatalogue::availableCopies(std::string_view bookCode) const {
     const SampleItem* item = findItem(bookCode);
     if (!item)
         return 0;
     std::lock_guard lock(mutex_);
-    return std::max(0, item->libraryCopies - lentCopies(bookCode));
+    return std::max(0, item->libraryCopies - lentCopies(bookCode) - heldCopies(bookCode));
 }
 
 int SampleCatalogue::reserverCount(std::string_view bookCode) const {
@@ -388,7 +424,8 @@ Outcome SampleCatalogue::borrow(std::string_view username, std::string_view book
     }
     if (m.loans.size() >= kLoanLimit)
         return Outcome::refused(3, "You have reached the loan limit.", "คุณยืมครบจำนวนสูงสุดแล้ว");
-    if (item->libraryCopies - lentCopies(bookCode) <= 0)
+    assignHolds(bookCode);
+    if (item->libraryCopies - lentCopies(bookCode) - heldCopies(bookCode) <= 0)
         return Outcome::refused(3, "No copy is free; you may reserve it.",
                                 "ไม่มีสำเนาว่าง กรุณาจองล่วงหน้า");
     const std::string loanCode = "LN" + std::to_string(10000 + nextCode_++);
@@ -405,7 +442,9 @@ Outcome SampleCatalogue::returnLoan(std::string_view username, std::string_view 
     if (it == m.loans.end())
         return Outcome::refused(2, "No such loan.", "ไม่พบรายการยืมนี้");
     m.history.insert(m.history.begin(), {it->bookCode, it->borrowed, now_});
+    const std::string bookCode = it->bookCode;
     m.loans.erase(it);
+    assignHolds(bookCode);  // the copy goes to the oldest reserver for the claim window
     return Outcome::done("Returned.", "คืนสำเร็จ");
 }
 
@@ -435,7 +474,8 @@ Outcome SampleCatalogue::reserve(std::string_view username, std::string_view boo
         if (r.bookCode == bookCode)
             return Outcome::refused(3, "You have reserved this item already.", "คุณจองรายการนี้อยู่แล้ว");
     }
-    if (item->libraryCopies - lentCopies(bookCode) > 0)
+    assignHolds(bookCode);
+    if (item->libraryCopies - lentCopies(bookCode) - heldCopies(bookCode) > 0)
         return Outcome::refused(3, "A copy is free; borrow it now.", "มีสำเนาว่าง สามารถยืมได้ทันที");
     const std::string code = "RS" + std::to_string(10000 + nextCode_++);
     m.reservations.push_back({code, std::string(bookCode), now_, 0});
@@ -456,6 +496,10 @@ Outcome SampleCatalogue::cancelReservation(std::string_view username, std::strin
 Outcome SampleCatalogue::claimReservation(std::string_view username,
                                           std::string_view reservationCode) {
     std::lock_guard lock(mutex_);
+    for (auto& [name, other] : members_) {
+        for (const auto& r : std::vector(other.reservations))
+            assignHolds(r.bookCode);
+    }
     Member& m = member(username);
     auto it =
         std::find_if(m.reservations.begin(), m.reservations.end(), [&](const SampleReservation& r) {
@@ -480,6 +524,24 @@ Outcome SampleCatalogue::takeFreeItem(std::string_view username, std::string_vie
     std::lock_guard lock(mutex_);
     member(username).freeItems.insert(std::string(bookCode));
     return Outcome::done("Added to your shelf.", "เพิ่มในชั้นหนังสือแล้ว");
+}
+
+bool SampleCatalogue::setFollow(std::string_view username, int type, std::string_view code,
+                                bool follow) {
+    if (type < 1 || type > 4 || code.empty())
+        return false;
+    std::lock_guard lock(mutex_);
+    auto& follows = member(username).follows;
+    const std::pair<int, std::string> entry{type, std::string(code)};
+    return follow ? follows.insert(entry).second : follows.erase(entry) > 0;
+}
+
+std::vector<std::pair<int, std::string>> SampleCatalogue::follows(std::string_view username) const {
+    std::lock_guard lock(mutex_);
+    const Member* m = findMember(username);
+    if (!m)
+        return {};
+    return {m->follows.begin(), m->follows.end()};
 }
 
 bool SampleCatalogue::hasItem(std::string_view username, std::string_view bookCode) const {

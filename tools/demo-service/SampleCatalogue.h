@@ -12,6 +12,7 @@
 // Times are seconds since 1970 (UTC). Member state is keyed by the account's user name compared
 // without ASCII case.
 #include <cstdint>
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -182,7 +183,10 @@ class SampleCatalogue {
     // Library copies not lent out right now.
     int availableCopies(std::string_view bookCode) const;
     int reserverCount(std::string_view bookCode) const;
-    int64_t now() const { return now_; }
+    int64_t now() const { return now_.load(); }
+    // Moves the service's clock (loan dates, claim windows) forward.
+    void advanceClock(int64_t seconds) { now_ += seconds; }
+    static constexpr int kClaimDays = 2;
 
     // ---- Accounts ----
     std::optional<SampleAccount> account(std::string_view username) const;
@@ -207,6 +211,10 @@ class SampleCatalogue {
     // Free items a member has taken.
     Outcome takeFreeItem(std::string_view username, std::string_view bookCode);
     bool hasItem(std::string_view username, std::string_view bookCode) const;
+    // Follows of a member: follow type (1 book category, 2 magazine category, 3 author,
+    // 4 publisher) and code. False when the type is not one of the four or nothing changed.
+    bool setFollow(std::string_view username, int type, std::string_view code, bool follow);
+    std::vector<std::pair<int, std::string>> follows(std::string_view username) const;
     // Moves every loan of one member to another; answers the moved book codes.
     std::vector<std::string> transferLoans(std::string_view from, std::string_view to);
 
@@ -228,14 +236,20 @@ class SampleCatalogue {
         std::vector<std::string> wishlist;
         std::vector<SampleBookmark> bookmarks;
         std::map<std::string, int> lastPages;
+        std::set<std::pair<int, std::string>> follows;
     };
     static std::string key(std::string_view username);
     Member& member(std::string_view username);
     const Member* findMember(std::string_view username) const;
     int lentCopies(std::string_view bookCode) const;
+    // Copies held for reservers whose claim window is open.
+    int heldCopies(std::string_view bookCode) const;
+    // Drops reservations whose claim window closed, then holds free copies for the oldest
+    // waiting reservers. With the mutex held.
+    void assignHolds(std::string_view bookCode);
     void seed();
 
-    int64_t now_;
+    std::atomic<int64_t> now_;
     std::vector<SampleItem> items_;
     std::vector<SampleTitle> titles_;
     std::vector<SampleCategory> categories_;

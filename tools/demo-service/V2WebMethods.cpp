@@ -33,6 +33,29 @@ std::string base64(const std::string& bytes) {
     return out;
 }
 
+// The receipt of a mobile purchase: Base64 of "1.0;<MSISDN>" or "1.0;<MSISDN>;<promotion code>",
+// the MSISDN being digits.
+bool isMobileReceipt(const std::string& receipt) {
+    if (receipt.empty() || receipt.size() % 4 != 0 || receipt.size() > 4096)
+        return false;
+    std::string decoded(receipt.size() / 4 * 3, '\0');
+    const int length = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(decoded.data()),
+                                       reinterpret_cast<const unsigned char*>(receipt.data()),
+                                       static_cast<int>(receipt.size()));
+    if (length < 0)
+        return false;
+    size_t size = static_cast<size_t>(length);
+    for (size_t i = receipt.size(); i > 0 && receipt[i - 1] == '='; --i)
+        --size;  // EVP_DecodeBlock counts the padding as zero bytes
+    decoded.resize(size);
+    if (decoded.rfind("1.0;", 0) != 0)
+        return false;
+    const std::string rest = decoded.substr(4);
+    const std::string msisdn = rest.substr(0, rest.find(';'));
+    return !msisdn.empty() &&
+           std::all_of(msisdn.begin(), msisdn.end(), [](unsigned char c) { return std::isdigit(c); });
+}
+
 std::string lowerHex(const std::string& bytes) {
     static constexpr char kDigits[] = "0123456789abcdef";
     std::string out;
@@ -375,6 +398,22 @@ std::string storedHashOf(const SampleAccount& account) {
                                : demoStandardHash(account.password, account.username);
 }
 
+// The member a device's anonymous user name stands for: "<device id>@device.varnel.app" with
+// the password that the client derives from the device id.
+std::optional<SampleAccount> deviceAccount(const std::string& username) {
+    static const std::string kSuffix = "@device.varnel.app";
+    const std::string lowered = lowerAscii(username);
+    if (lowered.size() <= kSuffix.size() ||
+        lowered.compare(lowered.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0)
+        return std::nullopt;
+    SampleAccount account;
+    account.username = lowered;
+    account.password = demoSha256Base64(lowered.substr(0, lowered.size() - kSuffix.size()) +
+                                        "|device-account@varnel.app");
+    account.firstName = "Device";
+    return account;
+}
+
 }  // namespace
 
 std::string demoSha256Base64(const std::string& text) {
@@ -403,7 +442,14 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
             return signInFailure("Your session has expired. Please try again.",
                                  "เซสชันหมดอายุ กรุณาลองใหม่");
         const std::string username = text(body, "username");
-        const auto account = cat->account(username);
+        auto account = cat->account(username);
+        if (!account && !withToken) {
+            // A device's anonymous user becomes a member of its own on its first sign-in.
+            if (auto device = deviceAccount(username)) {
+                cat->addAccount(*device);
+                account = cat->account(username);
+            }
+        }
         const Json refused =
             signInFailure("Invalid user name or password.", "ชื่อผู้ใช้หรือรหัสผ่านไม่ถูกต้อง");
         if (!account)
@@ -758,7 +804,9 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
         const auto account = cat->account(text(body, "username"));
         const int method = account ? account->method : 1;
         Json salt = account && !account->salt.empty() ? Json(account->salt) : Json();
-        return Json{{"IsExternalUser", false}, {"Method", method}, {"Salt", salt}};
+        // Accounts that sign in with another service's hash (methods 2 and 3) are external.
+        return Json{{"IsExternalUser", method == 2 || method == 3}, {"Method", method},
+                    {"Salt", salt}};
     });
     service.addMethod("RequestPasswordResetEmail", [](const Json&, Session&) {
         return boolReply(Outcome::done("If the account exists, an e-mail is on its way.",
@@ -885,10 +933,55 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
     service.addMethod("RedeemProduct", [knownPurchase](const Json& body, Session& session) {
         if (!signedInUser(session))
             return notSignedIn();
+        if (text(body, "purchaseCode").empty()) {
+            // A mobile purchase: the receipt is Base64 of "1.0;<MSISDN>[;<promotion code>]".
+            return isMobileReceipt(text(body, "transactionReceipt"))
+                       ? boolReply(Outcome::done("Purchase complete.", "ซื้อสำเร็จ"))
+                       : boolReply(Outcome::refused(3, "The mobile receipt is not valid.",
+                                                    "ใบเสร็จมือถือไม่ถูกต้อง"));
+        }
         return knownPurchase(text(body, "purchaseCode"))
                    ? boolReply(Outcome::done("Purchase complete.", "ซื้อสำเร็จ"))
                    : boolReply(Outcome::refused(2, "Unknown product.", "ไม่พบสินค้านี้"));
     });
+    service.addMethod("RetrieveInAppIDs", [cat](const Json&, Session&) {
+        Json ids = Json::array();
+        for (const auto& item : cat->items()) {
+            for (const auto& price : item.prices) {
+                if (price.method == "INAPP")
+                    ids.push_back(price.purchaseCode);
+            }
+        }
+        return ids;
+    });
+    service.addMethod("ReportPurchaseError", [](const Json& body, Session&) {
+        return body.contains("info") && body.contains("message")
+                   ? boolReply(Outcome::done("Reported.", "รับรายงานแล้ว"))
+                   : boolReply(Outcome::refused(3, "Nothing to report.", "ไม่มีข้อมูลที่จะรายงาน"));
+    });
+    const std::pair<const char*, int> followMethods[] = {
+        {"BookCategory", 1}, {"MagazineCategory", 2}, {"Author", 3}, {"Publisher", 4}};
+    for (const auto& [name, type] : followMethods) {
+        for (bool follow : {true, false}) {
+            const std::string method =
+                std::string(follow ? "SubmitUserFollow" : "UnFollow") + name;
+            service.addMethod(method, [cat, type, follow](const Json& body, Session& session) {
+                const auto user = signedInUser(session);
+                const auto account = user ? cat->account(*user) : std::nullopt;
+                if (!account)
+                    return Json{{"Message", "Please sign in first."}, {"ResultCode", 1},
+                                {"IsFollow", false}};
+                if (!body.contains("accountId") || !body["accountId"].is_number_integer() ||
+                    body["accountId"].get<int64_t>() != account->userId)
+                    return Json{{"Message", "The account does not match."}, {"ResultCode", 3},
+                                {"IsFollow", !follow}};
+                cat->setFollow(*user, type, text(body, "code"), follow);
+                return Json{{"Message", follow ? "Following." : "Not following."},
+                            {"ResultCode", 0},
+                            {"IsFollow", follow}};
+            });
+        }
+    }
     service.addMethod("CanPurchaseProduct", [knownPurchase](const Json& body, Session&) {
         return knownPurchase(text(body, "purchaseCode"))
                    ? boolReply(Outcome::done("Available.", "ซื้อได้"))

@@ -27,10 +27,14 @@ namespace demo {
 
 inline constexpr const char* kStoreServicePath = "/store.svc";
 
+// The authorization token of the demo client's configuration; the store takes it as a guest.
+inline constexpr const char* kDemoAuthorizationToken = "varnel-demo-authorization";
+
 // Sets the service path and registers every store web method. Session tokens are those the
 // catalogue remembers from version-2 sign-ins; `appCode`, when not empty, is the only application
-// code accepted. The catalogue must outlive the service.
+// code accepted; `guestToken`, when not empty, is taken like "guest" (the client's configured
+// authorization token). The catalogue must outlive the service.
 void registerStoreService(DemoService& storeService, const SampleCatalogue& catalogue,
-                          std::string appCode = {});
+                          std::string appCode = {}, std::string guestToken = {});
 
 }  // namespace demo

@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     demo::DemoService storeService;
-    demo::registerStoreService(storeService, catalogue);
+    demo::registerStoreService(storeService, catalogue, {}, demo::kDemoAuthorizationToken);
     if (!storeService.start(port ? port + 1 : 0)) {
         std::cerr << "varnel-demo-service: cannot start the store service\n";
         service.stop();
