@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <random>
+#include <set>
 #include <thread>
 
 namespace demo {
@@ -169,6 +170,7 @@ struct DemoService::Impl {
     bool stopping = false;
     std::string servicePath = "/service.svc";
     std::map<std::string, RequestMethodHandler> methods;
+    std::set<std::string> sessionOpeningMethods;
     std::map<std::string, File> files;
     std::map<std::string, Fault> faults;
     std::deque<Fault> nextFaults;
@@ -347,19 +349,29 @@ Reply DemoService::Impl::callMethod(const std::string& name, const httplib::Requ
 
     Reply reply;
     Json result;
-    if (!handler && name == "RequestSessionID") {
+    bool opensSession = false;
+    {
+        std::lock_guard lock(mutex);
+        opensSession = sessionOpeningMethods.count(name) > 0;
+    }
+    auto openSession = [&] {
         auto fresh = std::make_shared<SessionSlot>();
         fresh->session.id = randomHex(16);
         {
             std::lock_guard lock(mutex);
             sessions[fresh->session.id] = fresh;
         }
-        result = fresh->session.id;
         reply.headers.emplace_back("Set-Cookie", std::string(kSessionCookieName) + "=" +
                                                      fresh->session.id + "; path=/; HttpOnly");
+        return fresh;
+    };
+    if (!handler && name == "RequestSessionID") {
+        result = openSession()->session.id;
     } else if (!handler) {
         return messageReply(404, "Unknown web method " + name + ".", "System.ArgumentException");
     } else {
+        if (!slot && opensSession)
+            slot = openSession();
         try {
             if (slot) {
                 std::lock_guard lock(slot->mutex);
@@ -661,6 +673,11 @@ void DemoService::addMethod(std::string name, MethodHandler handler) {
 void DemoService::addMethodWithRequest(std::string name, RequestMethodHandler handler) {
     std::lock_guard lock(impl_->mutex);
     impl_->methods[std::move(name)] = std::move(handler);
+}
+
+void DemoService::setOpensSession(std::string name) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->sessionOpeningMethods.insert(std::move(name));
 }
 
 void DemoService::addFile(std::string path, std::string bytes, std::string contentType) {

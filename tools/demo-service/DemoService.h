@@ -102,6 +102,9 @@ class DemoService {
     // with its message.
     void addMethod(std::string name, MethodHandler handler);
     void addMethodWithRequest(std::string name, RequestMethodHandler handler);
+    // Calls of this web method that come without a session get a new one (and its cookie), as
+    // "RequestSessionID" gives, before the handler runs.
+    void setOpensSession(std::string name);
     // Serves the bytes at a path for GET, with Range support.
     void addFile(std::string path, std::string bytes,
                  std::string contentType = "application/octet-stream");

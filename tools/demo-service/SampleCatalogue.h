@@ -11,8 +11,8 @@
 //
 // Times are seconds since 1970 (UTC). Member state is keyed by the account's user name compared
 // without ASCII case.
-#include <cstdint>
 #include <atomic>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>

@@ -52,8 +52,8 @@ bool isMobileReceipt(const std::string& receipt) {
         return false;
     const std::string rest = decoded.substr(4);
     const std::string msisdn = rest.substr(0, rest.find(';'));
-    return !msisdn.empty() &&
-           std::all_of(msisdn.begin(), msisdn.end(), [](unsigned char c) { return std::isdigit(c); });
+    return !msisdn.empty() && std::all_of(msisdn.begin(), msisdn.end(),
+                                          [](unsigned char c) { return std::isdigit(c); });
 }
 
 std::string lowerHex(const std::string& bytes) {
@@ -488,6 +488,7 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
     service.addMethod(
         "AccountAuthenticationWithAccessToken",
         [signIn](const Json& body, Session& session) { return signIn(body, session, true); });
+    service.setOpensSession("RestoreSession");  // a restart restores without a session cookie
     service.addMethod("RestoreSession", [cat](const Json& body, Session& session) -> Json {
         const std::string token = text(body, "tokenkey");
         const auto user = cat->userForSessionToken(token);
@@ -805,8 +806,8 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
         const int method = account ? account->method : 1;
         Json salt = account && !account->salt.empty() ? Json(account->salt) : Json();
         // Accounts that sign in with another service's hash (methods 2 and 3) are external.
-        return Json{{"IsExternalUser", method == 2 || method == 3}, {"Method", method},
-                    {"Salt", salt}};
+        return Json{
+            {"IsExternalUser", method == 2 || method == 3}, {"Method", method}, {"Salt", salt}};
     });
     service.addMethod("RequestPasswordResetEmail", [](const Json&, Session&) {
         return boolReply(Outcome::done("If the account exists, an e-mail is on its way.",
@@ -963,17 +964,18 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
         {"BookCategory", 1}, {"MagazineCategory", 2}, {"Author", 3}, {"Publisher", 4}};
     for (const auto& [name, type] : followMethods) {
         for (bool follow : {true, false}) {
-            const std::string method =
-                std::string(follow ? "SubmitUserFollow" : "UnFollow") + name;
+            const std::string method = std::string(follow ? "SubmitUserFollow" : "UnFollow") + name;
             service.addMethod(method, [cat, type, follow](const Json& body, Session& session) {
                 const auto user = signedInUser(session);
                 const auto account = user ? cat->account(*user) : std::nullopt;
                 if (!account)
-                    return Json{{"Message", "Please sign in first."}, {"ResultCode", 1},
+                    return Json{{"Message", "Please sign in first."},
+                                {"ResultCode", 1},
                                 {"IsFollow", false}};
                 if (!body.contains("accountId") || !body["accountId"].is_number_integer() ||
                     body["accountId"].get<int64_t>() != account->userId)
-                    return Json{{"Message", "The account does not match."}, {"ResultCode", 3},
+                    return Json{{"Message", "The account does not match."},
+                                {"ResultCode", 3},
                                 {"IsFollow", !follow}};
                 cat->setFollow(*user, type, text(body, "code"), follow);
                 return Json{{"Message", follow ? "Following." : "Not following."},

@@ -140,7 +140,7 @@ void VnClientServiceSession::restoreSession_willNotifyFinish(Ref<VnRequestProxy2
 
 Ref<VnRequestContext> VnClientServiceSession::signOutRequestWithMethod(const char* webMethod) {
     if (!signoutRequest_) {
-        auto call = newRequestWithWebMethod(webMethod, plat::Value(), nullptr);
+        auto call = newRequestWithWebMethod(webMethod, plat::Value(voidWebMethodParam()), nullptr);
         signoutRequest_ = call->proxyWithProxyDelegate(self<VnClientServiceSession>(), "signout_");
     }
     return std::make_shared<VnJointRequest>(signoutRequest_);
