@@ -71,6 +71,23 @@ TEST_F(ContextTest, DeviceUserGateSignsInOnceAndReleasesOrFailsEveryParkedReques
     EXPECT_EQ(failed[0]->error()->domain(), "NSURLErrorDomain");
 }
 
+TEST_F(ContextTest, RequestsParkedBehindAnotherSignInEndWithItOnce) {
+    // A member's sign-in is out when the device user's requests arrive: a refusal fails them
+    // with a reason; a success switches users, and they end with a reason too.
+    auto device = context->activeUserContext();
+    context->startUserAuthenticationRequestWithUserName("somchai@example.com", "wrong", listener,
+                                                        "caller_");
+    EXPECT_TRUE(context->isProcessingUserAuthentication());
+    expectAll(runAll(reservationRequests(device, 3)), false, "Session initialization failed");
+
+    context->startUserAuthenticationRequestWithUserName("somchai@example.com", "rak-an-nangsue",
+                                                        listener, "caller_");
+    auto waiting = runAll(reservationRequests(device, 3));
+    expectAll(waiting, false, "The signed-in user changed");
+    EXPECT_FALSE(context->activeUserContext()->isDefault());
+    EXPECT_EQ(device->pendingRequestCount(), 0U);
+}
+
 TEST_F(ContextTest, MemberRestoresAfterARestartAndSignsOutCleanly) {
     auto outcome = signIn("somchai@example.com", "rak-an-nangsue");
     ASSERT_TRUE(outcome && outcome->succeed());
