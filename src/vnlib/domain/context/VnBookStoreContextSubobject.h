@@ -1,6 +1,7 @@
 #pragma once
 // VnBookStoreContextSubobject: the base of everything that belongs to one bookstore context (user
-// contexts, domains). It keeps its context alive.
+// contexts, domains). The context owns its user contexts, and they their domains, so the way back
+// is not owning: a subobject that outlives its context finds none.
 #include "vnlib/dev/util/VndObject.h"
 
 class VnBookStoreContext;
@@ -9,11 +10,11 @@ class VnBookStoreContextSubobject : public VndObject {
     PLAT_CLASS(VnBookStoreContextSubobject)
   public:
     VnBookStoreContextSubobject() = default;
-    explicit VnBookStoreContextSubobject(Ref<VnBookStoreContext> context)
-        : context_(std::move(context)) {}
+    explicit VnBookStoreContextSubobject(const Ref<VnBookStoreContext>& context)
+        : context_(context) {}
 
-    const Ref<VnBookStoreContext>& context() const { return context_; }
+    Ref<VnBookStoreContext> context() const { return context_.lock(); }
 
   private:
-    Ref<VnBookStoreContext> context_;
+    WeakRef<VnBookStoreContext> context_;
 };

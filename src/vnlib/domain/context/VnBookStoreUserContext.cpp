@@ -45,6 +45,7 @@ PLAT_DEFINE_CLASS(VnBookStoreUserRequest, VnRequestContext, [](auto& c) {
 
 namespace {
 constexpr const char* kSessionInitializationFailed = "Session initialization failed";
+constexpr const char* kContextClosed = "The library has been closed";
 }  // namespace
 
 // ---- Construction -------------------------------------------------------------------------------
@@ -162,6 +163,11 @@ void VnBookStoreUserContext::executeRequest(Ref<VnRequestContext> request,
                                             std::string selectorPrefix) {
     PLAT_PARAMETER_ASSERT(request);
     const auto bookstore = context();
+    if (!bookstore) {
+        request->setDelegate(delegate, selectorPrefix);
+        request->startWithResult(VnRequestResult::failedResultWithErrorMessage(kContextClosed));
+        return;
+    }
     const auto& session = bookstore->serviceSession();
     if (session->hasSignedIn()) {
         request->startWithDelegate(delegate, selectorPrefix);
@@ -199,10 +205,9 @@ void VnBookStoreUserContext::cancelRequest(Ref<VnRequestContext> request) {
 }
 
 void VnBookStoreUserContext::cancelPendingRequests() {
-    auto parked = std::move(pendingRequests_);
-    pendingRequests_.clear();
-    for (const auto& request : parked)
-        request->cancel();
+    // A parked request has a caller waiting on it (through its wrapper): it ends with the cancel
+    // result rather than never.
+    failPendingRequestsWithResult(VnRequestResult::cancel());
 }
 
 void VnBookStoreUserContext::failPendingRequestsWithResult(const Ref<VnRequestResult>& result) {
@@ -228,19 +233,22 @@ void VnBookStoreUserContext::invokePendingRequests() {
 }
 
 void VnBookStoreUserContext::setStoreSessionToken(const std::optional<std::string>& token) {
-    storeRemoteSession_->setSessionContext(
-        std::make_shared<VnServiceSessionContext>(context()->appCode(), token, isTestUser_));
+    auto bookstore = context();
+    storeRemoteSession_->setSessionContext(std::make_shared<VnServiceSessionContext>(
+        bookstore ? bookstore->appCode() : std::nullopt, token, isTestUser_));
 }
 
 void VnBookStoreUserContext::contextRegisteredUserSessionAvailable() {
-    setStoreSessionToken(context()->serviceSession()->sessionId());
+    auto bookstore = context();
+    setStoreSessionToken(bookstore ? bookstore->serviceSession()->sessionId() : std::nullopt);
     invokePendingRequests();
 }
 
 void VnBookStoreUserContext::contextSignInDidEnd(const Ref<VnRequestResult>& result) {
-    if (!waitingOnOtherSignIn_ || pendingRequests_.empty())
+    auto bookstore = context();
+    if (!waitingOnOtherSignIn_ || pendingRequests_.empty() || !bookstore)
         return;
-    if (context()->serviceSession()->hasSignedIn()) {
+    if (bookstore->serviceSession()->hasSignedIn()) {
         invokePendingRequests();
     } else if (!result->succeed() && result->error()) {
         failPendingRequestsWithResult(VnRequestResult::resultWithReturnValue({}, result->error()));
@@ -271,6 +279,11 @@ void VnBookStoreUserContext::restoreSession_request_didFinishWithResult(
     auto restore = std::move(sessionRequest_);
     const std::string* token = result->succeed() ? result->returnValue().string() : nullptr;
     const auto bookstore = context();
+    if (!bookstore) {
+        failPendingRequestsWithResult(
+            VnRequestResult::failedResultWithErrorMessage(kContextClosed));
+        return;
+    }
     if (token && !token->empty()) {
         bookstore->tokenKeychainItem()->setObject(plat::Value(*token), plat::kSecValueData);
         setStoreSessionToken(bookstore->serviceSession()->configuration()->authorizationToken());
@@ -321,8 +334,11 @@ Ref<VnRequestContext> VnBookStoreUserContext::gated(Ref<VnRequestContext> remote
 }
 
 namespace {
-const Ref<VnClientServiceSession>& sessionOf(const VnBookStoreUserContext& userContext) {
-    return userContext.context()->serviceSession();
+// Requests are made while the bookstore context lives.
+Ref<VnClientServiceSession> sessionOf(const VnBookStoreUserContext& userContext) {
+    auto bookstore = userContext.context();
+    PLAT_ASSERT(bookstore, "The user context's bookstore context has been closed");
+    return bookstore->serviceSession();
 }
 }  // namespace
 

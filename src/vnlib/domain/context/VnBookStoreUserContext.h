@@ -82,6 +82,7 @@ class VnBookStoreUserContext : public VnBookStoreContextSubobject {
     void executeRequest(Ref<VnRequestContext> request, Ref<plat::Object> delegate,
                         std::string selectorPrefix);
     void cancelRequest(Ref<VnRequestContext> request);
+    // Ends every parked request with the cancel result.
     void cancelPendingRequests();
     void failPendingRequestsWithResult(const Ref<VnRequestResult>& result);
     void invokePendingRequests();
