@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ContextTestSupport.h"
+#include "vnlib/domain/lists/VnDomainUpdatingRequest.h"
 #include "vnlib/domain/storage/VnBookStoreLocalStorage.h"
 #include "vnlib/service/auth/VnUserAuthenticationInfo.h"
 #include "vnlib/service/v2/VnRemoteReturnValue.h"
@@ -42,8 +43,18 @@ TEST_F(ContextTest, DeviceUserGateSignsInOnceAndReleasesOrFailsEveryParkedReques
     cancelled->cancel();
     EXPECT_EQ(user->pendingRequestCount(), 0U);
 
+    // The user's domains refresh through the same gate.
+    auto categories = user->categoryDomain()->newDomainUpdatingRequest(nullptr);
+    categories->startWithDidFinishBlock([](auto&, auto&) {});
+    EXPECT_EQ(user->pendingRequestCount(), 1U);
+
     expectAll(runAll(reservationRequests(user, 20)), true);
     EXPECT_FALSE(heard);
+    plat::RunLoop::current().runUntil([&] { return !categories->running(); });
+    EXPECT_FALSE(user->categoryDomain()->items().empty());
+    EXPECT_TRUE(std::filesystem::exists(
+        user->categoryDomain()->dataTable()->filePath().parent_path() /
+        "VnMagazineCategoryInfo.Magazines.table.json"));
     EXPECT_EQ(calls("AccountAuthentication"), 1U);
     EXPECT_TRUE(catalogue.account(
         VnUserAuthenticationInfo::infoWithDeviceId(context->machineID())->username()));
