@@ -40,6 +40,8 @@ struct Fault {
     int status = 307;
     // TruncateAfter, StallAfter: a count of body bytes; Throttle: bytes a second.
     int64_t bytes = 0;
+    // For a fault set on a name: the first `afterCalls` calls of that name are served normally.
+    int64_t afterCalls = 0;
 
     static Fault stall(double maxSeconds = 0) { return {FaultKind::Stall, maxSeconds, {}}; }
     static Fault drip(double interval) { return {FaultKind::Drip, interval, {}}; }

@@ -173,6 +173,7 @@ struct DemoService::Impl {
     std::set<std::string> sessionOpeningMethods;
     std::map<std::string, File> files;
     std::map<std::string, Fault> faults;
+    std::map<std::string, int64_t> faultCalls;  // calls of each faulted name so far
     std::deque<Fault> nextFaults;
     uint64_t releaseGeneration = 0;
     size_t transfersInFlight = 0;
@@ -278,8 +279,11 @@ std::optional<Fault> DemoService::Impl::takeFault(const std::string& name, bool 
         nextFaults.pop_front();
         return fault;
     }
-    if (auto it = faults.find(name); it != faults.end())
+    if (auto it = faults.find(name); it != faults.end()) {
+        if (faultCalls[name]++ < it->second.afterCalls)
+            return std::nullopt;
         return it->second;
+    }
     return std::nullopt;
 }
 
@@ -708,6 +712,7 @@ size_t DemoService::transfersHighWaterMark() const {
 
 void DemoService::setFault(const std::string& name, Fault fault) {
     std::lock_guard lock(impl_->mutex);
+    impl_->faultCalls[name] = 0;
     impl_->faults[name] = std::move(fault);
 }
 
@@ -719,6 +724,7 @@ void DemoService::setFaultForNext(size_t count, Fault fault) {
 void DemoService::clearFaults() {
     std::lock_guard lock(impl_->mutex);
     impl_->faults.clear();
+    impl_->faultCalls.clear();
     impl_->nextFaults.clear();
 }
 

@@ -73,6 +73,7 @@ void SampleCatalogue::seed() {
         item.prices = std::move(prices);
         item.libraryCopies = copies;
         item.sortIndex = static_cast<int>(items_.size());
+        itemIndex_[item.code] = items_.size();
         items_.push_back(std::move(item));
     };
     book("BK0001", "ข้างหลังภาพ", "ศรีบูรพา", "สำนักพิมพ์ดอกหญ้า", "B01-01", "th", "9789740000011", 180,
@@ -120,6 +121,7 @@ void SampleCatalogue::seed() {
             item.prices = {inApp(price, issueCode + "-INAPP")};
             item.libraryCopies = copies;
             item.sortIndex = static_cast<int>(items_.size());
+            itemIndex_[item.code] = items_.size();
             items_.push_back(std::move(item));
             t.issueCodes.push_back(issueCode);
         }
@@ -182,11 +184,111 @@ std::vector<SampleCategory> SampleCatalogue::categories(std::string_view type) c
 }
 
 const SampleItem* SampleCatalogue::findItem(std::string_view code) const {
-    for (const auto& item : items_) {
-        if (item.code == code)
-            return &item;
+    auto it = itemIndex_.find(std::string(code));
+    if (it == itemIndex_.end() || items_[it->second].withdrawn)
+        return nullptr;
+    return &items_[it->second];
+}
+
+bool SampleCatalogue::addItem(SampleItem item) {
+    std::lock_guard lock(mutex_);
+    if (auto it = itemIndex_.find(item.code); it != itemIndex_.end()) {
+        if (!items_[it->second].withdrawn)
+            return false;
+        items_[it->second] = std::move(item);  // a withdrawn code comes back
+        return true;
     }
-    return nullptr;
+    itemIndex_[item.code] = items_.size();
+    items_.push_back(std::move(item));
+    return true;
+}
+
+bool SampleCatalogue::withdrawItem(std::string_view code) {
+    std::lock_guard lock(mutex_);
+    auto it = itemIndex_.find(std::string(code));
+    if (it == itemIndex_.end() || items_[it->second].withdrawn)
+        return false;
+    items_[it->second].withdrawn = true;
+    return true;
+}
+
+bool SampleCatalogue::reviseItem(std::string_view code) {
+    std::lock_guard lock(mutex_);
+    auto it = itemIndex_.find(std::string(code));
+    if (it == itemIndex_.end())
+        return false;
+    ++items_[it->second].revision;
+    return true;
+}
+
+bool SampleCatalogue::moveItem(std::string_view code, int sortIndex) {
+    std::lock_guard lock(mutex_);
+    auto it = itemIndex_.find(std::string(code));
+    if (it == itemIndex_.end())
+        return false;
+    items_[it->second].sortIndex = sortIndex;
+    return true;
+}
+
+void SampleCatalogue::generateItems(size_t count, uint32_t seed) {
+    static const char* const kThaiWords[] = {"บ้าน", "ทะเล", "ดอกไม้", "ฝน", "ภูเขา", "แสงดาว", "เมือง", "ความฝัน"};
+    static const char* const kEnglishWords[] = {"River", "Garden", "Letters", "Winter", "Harbour",
+                                                "Lanterns", "Orchard", "Voyage"};
+    uint32_t state = seed ? seed : 1;
+    auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    };
+    std::lock_guard lock(mutex_);
+    std::string titleCode;
+    int issueNumber = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const bool thai = next() % 2 == 0;
+        const char* word = thai ? kThaiWords[next() % 8] : kEnglishWords[next() % 8];
+        SampleItem item;
+        const std::string number = std::to_string(100000 + items_.size());
+        item.language = thai ? "th" : "en";
+        item.libraryCopies = 1 + static_cast<int>(next() % 3);
+        item.pageCount = 24 + static_cast<int>(next() % 200);
+        item.fileSize = static_cast<int64_t>(item.pageCount) * 96 * 1024;
+        item.sortIndex = static_cast<int>(items_.size());
+        const int month = 1 + static_cast<int>(next() % 12);
+        item.issueDate = "2024/" + std::string(month < 10 ? "0" : "") + std::to_string(month) + "/01";
+        if (i % 2 == 0) {
+            item.code = "GB" + number;
+            item.kind = ItemKind::Book;
+            item.title = std::string(word) + " " + std::to_string(i / 2 + 1);
+            item.author = thai ? "นักเขียน " + std::to_string(next() % 40) : "Author " + std::to_string(next() % 40);
+            item.publisher = thai ? "สำนักพิมพ์ตัวอย่าง" : "Sample House";
+            item.categoryCode = "B01";
+        } else {
+            if (issueNumber++ % 12 == 0) {
+                titleCode = "GM" + number;
+                SampleTitle t;
+                t.code = titleCode;
+                t.name = std::string(word) + " Monthly";
+                t.categoryCode = "M01";
+                t.price = 59;
+                t.sortIndex = static_cast<int>(titles_.size());
+                titles_.push_back(t);
+            }
+            item.code = "GI" + number;
+            item.kind = ItemKind::MagazineIssue;
+            item.titleCode = titleCode;
+            item.title = std::string(word) + " " + item.issueDate.substr(0, 7);
+            item.publisher = item.title;
+            item.categoryCode = "M01";
+            for (auto& t : titles_) {
+                if (t.code == titleCode)
+                    t.issueCodes.push_back(item.code);
+            }
+        }
+        item.prices = {{"THB", 0, "FREE", item.code + "-FREE"}};
+        itemIndex_[item.code] = items_.size();
+        items_.push_back(std::move(item));
+    }
 }
 
 std::vector<SampleTitle> SampleCatalogue::titles() const {
@@ -268,9 +370,11 @@ bool SampleCatalogue::inCategory(const SampleItem& item, std::string_view catego
 std::vector<const SampleItem*> SampleCatalogue::libraryItems() const {
     std::vector<const SampleItem*> out;
     for (const auto& item : items_) {
-        if (item.libraryCopies > 0)
+        if (item.libraryCopies > 0 && !item.withdrawn)
             out.push_back(&item);
     }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const SampleItem* a, const SampleItem* b) { return a->sortIndex < b->sortIndex; });
     return out;
 }
 

@@ -13,12 +13,14 @@
 // without ASCII case.
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace demo {
@@ -70,8 +72,14 @@ struct SampleItem {
     std::vector<SamplePrice> prices;
     int libraryCopies = 0;  // 0: not lent by the library
     int sortIndex = 0;
+    int revision = 1;        // bumped when the record changes
+    bool withdrawn = false;  // taken out of the catalogue (kept so that references stay valid)
 
     bool isFree() const;
+    // The content hash the services report: "<code>-r<revision>".
+    std::string hash() const { return code + "-r" + std::to_string(revision); }
+    // The magazine or newspaper title of an issue; a book is its own series.
+    const std::string& headCode() const { return titleCode.empty() ? code : titleCode; }
 };
 
 // A magazine or newspaper title with its issues, newest last.
@@ -162,7 +170,9 @@ class SampleCatalogue {
     explicit SampleCatalogue(int64_t now = 0);
 
     // ---- The catalogue (fixed) ----
-    const std::vector<SampleItem>& items() const { return items_; }
+    // Every item ever listed, withdrawn ones included (skip them); references stay valid while
+    // items are added.
+    const std::deque<SampleItem>& items() const { return items_; }
     // A copy, in sort-index order: titles change while the service runs.
     std::vector<SampleTitle> titles() const;
     // Categories of "Book" or "Magazine".
@@ -180,6 +190,15 @@ class SampleCatalogue {
     bool inCategory(const SampleItem& item, std::string_view categoryCode) const;
     // Books and issues that the library lends.
     std::vector<const SampleItem*> libraryItems() const;
+    // Run-time changes of the item list, for tests; make them between requests. A new item
+    // (false when its code is taken), a withdrawn one, a revised record (new hash), a position.
+    bool addItem(SampleItem item);
+    bool withdrawItem(std::string_view code);
+    bool reviseItem(std::string_view code);
+    bool moveItem(std::string_view code, int sortIndex);
+    // Adds `count` generated library items (books and issues of generated magazines, Thai and
+    // English titles, in turn), the same for the same seed.
+    void generateItems(size_t count, uint32_t seed);
     // Library copies not lent out right now.
     int availableCopies(std::string_view bookCode) const;
     int reserverCount(std::string_view bookCode) const;
@@ -250,7 +269,8 @@ class SampleCatalogue {
     void seed();
 
     std::atomic<int64_t> now_;
-    std::vector<SampleItem> items_;
+    std::deque<SampleItem> items_;
+    std::unordered_map<std::string, size_t> itemIndex_;  // code -> position in items_
     std::vector<SampleTitle> titles_;
     std::vector<SampleCategory> categories_;
     std::vector<SampleShopGroup> shopGroups_;

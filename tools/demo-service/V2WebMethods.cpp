@@ -217,10 +217,10 @@ class Replies {
             prices.push_back(price(p));
         const auto title = catalogue_.findTitle(item.titleCode);
         Json out = {{"Code", item.code},
-                    {"Hash", item.code + "-r1"},
+                    {"Hash", item.hash()},
                     {"MagazineName", title ? title->name : item.title},
                     {"IssueName", item.title},
-                    {"HeadCode", item.titleCode},
+                    {"HeadCode", item.headCode()},
                     {"ModifiedDate", serverDate(catalogue_.now())},
                     {"PageCount", item.pageCount},
                     {"ParentCode", item.titleCode},
@@ -271,13 +271,16 @@ class Replies {
         return out;
     }
 
-    Json meta(const std::vector<const SampleItem*>& all, int64_t start, int64_t length) const {
+    // The references of a list in sort-index order, each with its own sort index.
+    Json meta(std::vector<const SampleItem*> all, int64_t start, int64_t length) const {
+        std::stable_sort(all.begin(), all.end(), [](const SampleItem* a, const SampleItem* b) {
+            return a->sortIndex < b->sortIndex;
+        });
         Json out = Json::array();
-        const auto slice = page(all, start, length);
-        for (size_t i = 0; i < slice.size(); ++i) {
-            out.push_back({{"MagazineIssueCode", slice[i]->code},
-                           {"Hash", slice[i]->code + "-r1"},
-                           {"SortIndex", start + static_cast<int64_t>(i)},
+        for (const SampleItem* item : page(all, start, length)) {
+            out.push_back({{"MagazineIssueCode", item->code},
+                           {"Hash", item->hash()},
+                           {"SortIndex", item->sortIndex},
                            {"TotalResultLength", all.size()}});
         }
         return out;
@@ -511,9 +514,12 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
         const std::string code = text(body, "magazineCode");
         std::vector<const SampleItem*> matching;
         if (type == "Libraries") {
-            matching = cat->libraryItems();
+            matching = cat->libraryItems();  // issues only: books have their own list
+            std::erase_if(matching, [](const SampleItem* item) { return item->kind == ItemKind::Book; });
         } else {
             for (const auto& item : cat->items()) {
+                if (item.withdrawn)
+                    continue;
                 if (item.kind != ItemKind::Book && (code.empty() || item.titleCode == code))
                     matching.push_back(&item);
             }
@@ -526,8 +532,11 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
         std::vector<const SampleItem*> matching;
         if (category == "_Libraries") {
             matching = cat->libraryItems();
+            std::erase_if(matching, [](const SampleItem* item) { return item->kind != ItemKind::Book; });
         } else {
             for (const auto& item : cat->items()) {
+                if (item.withdrawn)
+                    continue;
                 if (item.kind == ItemKind::Book && (!category || cat->inCategory(item, *category)))
                     matching.push_back(&item);
             }
@@ -633,6 +642,8 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
     service.addMethod("GetAuthorList", [cat](const Json&, Session&) {
         std::vector<std::string> names;
         for (const auto& item : cat->items()) {
+            if (item.withdrawn)
+                continue;
             if (!item.author.empty() &&
                 std::find(names.begin(), names.end(), item.author) == names.end())
                 names.push_back(item.author);
@@ -948,6 +959,8 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
     service.addMethod("RetrieveInAppIDs", [cat](const Json&, Session&) {
         Json ids = Json::array();
         for (const auto& item : cat->items()) {
+            if (item.withdrawn)
+                continue;
             for (const auto& price : item.prices) {
                 if (price.method == "INAPP")
                     ids.push_back(price.purchaseCode);

@@ -66,10 +66,10 @@ Json itemRecord(const SampleCatalogue& catalogue, const SampleItem& item) {
     const auto title = item.titleCode.empty() ? std::nullopt : catalogue.findTitle(item.titleCode);
     const std::string category = categoryName(catalogue, item.categoryCode);
     return {{"Code", item.code},
-            {"Hash", item.code + "-r1"},
+            {"Hash", item.hash()},
             {"MagazineName", title ? title->name : item.title},
             {"IssueName", item.title},
-            {"HeadCode", title ? title->code : item.code},
+            {"HeadCode", item.headCode()},
             {"PageCount", item.pageCount},
             {"Prices", priceRecords(item.prices)},
             {"IssueDate", item.issueDate},
@@ -168,6 +168,8 @@ Json itemRow(const SampleCatalogue& catalogue, const std::string& id, const std:
     Json list = Json::array();
     if (kind == ItemKind::Book) {
         for (const auto& item : catalogue.items()) {
+            if (item.withdrawn)
+                continue;
             if (item.kind == kind && (!libraryOnly || item.libraryCopies > 0))
                 list.push_back(itemEntry(item));
         }
@@ -422,12 +424,20 @@ void add(const std::shared_ptr<Store>& store, const std::string& method, bool wi
 
 // ---- Answers -----------------------------------------------------------------------------------
 
-Json metaList(const std::vector<const SampleItem*>& items, int64_t start, int64_t length) {
+// The references of a list in sort-index order, each with its own sort index; newest first
+// reverses the order and numbers the positions instead.
+Json metaList(std::vector<const SampleItem*> items, int64_t start, int64_t length,
+              bool newestFirst = false) {
+    std::stable_sort(items.begin(), items.end(), [](const SampleItem* a, const SampleItem* b) {
+        return a->sortIndex < b->sortIndex;
+    });
+    if (newestFirst)
+        std::reverse(items.begin(), items.end());
     Json all = Json::array();
     for (size_t i = 0; i < items.size(); ++i) {
         all.push_back({{"MagazineIssueCode", items[i]->code},
-                       {"Hash", items[i]->code + "-r1"},
-                       {"SortIndex", i},
+                       {"Hash", items[i]->hash()},
+                       {"SortIndex", newestFirst ? static_cast<int>(i) : items[i]->sortIndex},
                        {"TotalResultLength", items.size()}});
     }
     return page(all, start, length);
@@ -566,6 +576,8 @@ void registerCatalogue(const std::shared_ptr<Store>& store) {
         const auto keyword = textOf(body, "keyword");
         std::vector<const SampleItem*> found;
         for (const auto& item : s.catalogue.items()) {
+            if (item.withdrawn)
+                continue;
             if (bookMatches(s.catalogue, item, category, keyword))
                 found.push_back(&item);
         }
@@ -576,6 +588,8 @@ void registerCatalogue(const std::shared_ptr<Store>& store) {
         const auto titleCode = textOf(body, "magazineCode");
         std::vector<const SampleItem*> found;
         for (const auto& item : s.catalogue.items()) {
+            if (item.withdrawn)
+                continue;
             if (item.kind == ItemKind::Book)
                 continue;
             if (titleCode && !titleCode->empty() && item.titleCode != *titleCode)
@@ -584,8 +598,7 @@ void registerCatalogue(const std::shared_ptr<Store>& store) {
                 continue;
             found.push_back(&item);
         }
-        std::reverse(found.begin(), found.end());  // newest first
-        return metaList(found, numberOf(body, "start", 0), numberOf(body, "length", 0));
+        return metaList(found, numberOf(body, "start", 0), numberOf(body, "length", 0), true);
     });
     add(store, "GetMetaMagazineInfos", true, [](Store& s, const Caller&, const Json& body) {
         const auto category = textOf(body, "categoryCode");
@@ -681,6 +694,8 @@ void registerCatalogue(const std::shared_ptr<Store>& store) {
         const SampleItem* book = s.catalogue.findItem(code);
         Json list = Json::array();
         for (const auto& item : s.catalogue.items()) {
+            if (item.withdrawn)
+                continue;
             if (book && item.kind == ItemKind::Book && item.code != code &&
                 item.categoryCode == book->categoryCode)
                 list.push_back(itemEntry(item));
@@ -692,6 +707,8 @@ void registerCatalogue(const std::shared_ptr<Store>& store) {
         const std::string keyword = required(body, "keyword");
         std::vector<const SampleItem*> found;
         for (const auto& item : s.catalogue.items()) {
+            if (item.withdrawn)
+                continue;
             if (bookMatches(s.catalogue, item, std::nullopt, keyword))
                 found.push_back(&item);
         }

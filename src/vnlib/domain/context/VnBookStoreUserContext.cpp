@@ -4,6 +4,7 @@
 #include "vnlib/dev/udid/VndUDID.h"
 #include "vnlib/dev/util/VndDiags.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
+#include "vnlib/domain/lists/VnMagazineIssueDomain.h"
 #include "vnlib/domain/storage/VnBookStorePurchaseRequestRedeemInfo.h"
 #include "vnlib/domain/storage/VnDataContext.h"
 #include "vnlib/domain/storage/VnStoreModels.h"
@@ -79,6 +80,8 @@ void VnBookStoreUserContext::build() {
                                                                  session->configuration());
     userStorage_ = bookstore->localStorage()->userStorageByUserId(userId_);
 
+    libraryDomain_ = std::make_shared<VnMagazineIssueDomain>(me, VnMagazineIssueKind_Library);
+    libraryDomain_->setLastUpdateExpirationInterval(900.0);
     categoryDomain_ = std::make_shared<VnStoreDomain>(me, VnMagazineCategoryInfo::classObject(),
                                                       session->newMagazineCategoryListRequest());
     categoryDomain_->setDataTableName(categoryDomain_->dataTableName() + ".Magazines");
@@ -111,6 +114,10 @@ void VnBookStoreUserContext::build() {
     accountInfoRequest_ = session->newAccountInfoRequest();
     accountInfoRequest_->setDelegate(me, "accountInfo_");
 
+    bookLibraryDomain_ = bookIssueDomainWithCategory(VnBookCategory_Libraries);
+    bookLibraryDomain_->setLastUpdateExpirationInterval(900.0);
+    specialIssueDomain_ =
+        std::make_shared<VnMagazineIssueDomain>(me, VnMagazineIssueKind_SpecialIssues);
     authorDomain_ = std::make_shared<VnDomain>(me, VnAuthorInfo::classObject(),
                                                session->newAuthorListRequest());
 
@@ -138,8 +145,10 @@ VnBookStoreUserContext::~VnBookStoreUserContext() {
     if (sessionRequest_)
         sessionRequest_->cancel();
     for (const Ref<VnDomain>& domain :
-         {Ref<VnDomain>(categoryDomain_), Ref<VnDomain>(bookCategoryDomain_),
-          Ref<VnDomain>(userSubscriptionDomain_), authorDomain_}) {
+         {Ref<VnDomain>(libraryDomain_), Ref<VnDomain>(categoryDomain_),
+          Ref<VnDomain>(bookLibraryDomain_), Ref<VnDomain>(bookCategoryDomain_),
+          Ref<VnDomain>(userSubscriptionDomain_), authorDomain_,
+          Ref<VnDomain>(specialIssueDomain_)}) {
         if (domain)
             domain->cancelAllRequests();
     }
@@ -154,7 +163,10 @@ void VnBookStoreUserContext::clearFollowContext() {
     magazineFollowContext_->removeAll();
 }
 
-void VnBookStoreUserContext::domainMarkUpdated(Ref<VnDomain>) {}
+void VnBookStoreUserContext::domainMarkUpdated(Ref<VnDomain> domain) {
+    if (domain && (domain == libraryDomain_ || domain == bookLibraryDomain_))
+        notifyLibraryDidUpdate();
+}
 
 // ---- The gate -----------------------------------------------------------------------------------
 
@@ -524,9 +536,34 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestForTransferBooksFromCurrent
 }
 
 void VnBookStoreUserContext::transfer_requestProxy_request_willNotify_didFinishWithResult(
-    Ref<VnRequestContext> proxy, Ref<VnRequestContext>, Ref<VnRequestResult>) {
-    // The device library's items move with the user's library domains.
+    Ref<VnRequestContext> proxy, Ref<VnRequestContext>, Ref<VnRequestResult> result) {
+    auto answer = result->returnValue().as<VnTransferUserBooksReturnValue>();
+    if (result->succeed() && answer && answer->isSuccess_)
+        takeOverDeviceLibrary();
     activeRequests_.erase(proxy);
+}
+
+void VnBookStoreUserContext::takeOverDeviceLibrary() {
+    auto bookstore = context();
+    if (!bookstore || isDefault())
+        return;
+    auto device = bookstore->defaultUserContext();
+    const std::pair<Ref<VnMagazineIssueDomain>, Ref<VnMagazineIssueDomain>> pairs[] = {
+        {device->libraryDomain(), libraryDomain_}, {device->bookLibraryDomain(), bookLibraryDomain_}};
+    for (const auto& [from, to] : pairs) {
+        VnInfoList moving = from->takeLocalSnapshot()->items();
+        from->notifyItemsRemovedAll();
+        // The device's own list forgets them too, or they would come back from its table.
+        from->notifyUserInfoItemsRemovedAll();
+        from->flushUserInfoItemsWritingCache();
+        std::erase_if(moving, [&](const Ref<VnInfo>& item) { return to->containsInfo(item); });
+        if (moving.empty())
+            continue;
+        to->notifyItemsAddOrUpdate(moving);
+        // The member's list keeps them across restarts: each needs its per-user record.
+        to->notifyUserItemsAddOrUpdate(moving);
+        to->flushUserInfoItemsWritingCache();
+    }
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForPromotionInfoWithStartIndex(

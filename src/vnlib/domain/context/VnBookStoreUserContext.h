@@ -7,6 +7,7 @@
 // parked request or fails each with the failure's message. Every parked request finishes once.
 //
 // VnBookStoreUserRequest wraps a remote request so that starting it hands it to the gate.
+#include <map>
 #include <set>
 #include <string>
 
@@ -21,6 +22,10 @@
 
 class VnBookStoreUserStorage;
 class VnMagazineIssueDomain;
+class VnMagazineDomain;
+class VnMagazineInfo;
+class VnAuthorInfo;
+class VnMetaInfosRequestFactory;
 class VnStoreRemoteSession;
 class VnCoreDataContext;
 class VnUserAuthenticationInfo;
@@ -68,7 +73,62 @@ class VnBookStoreUserContext : public VnBookStoreContextSubobject {
     const Ref<VnDomain>& authorDomain() const { return authorDomain_; }
     const Ref<VnMagazineIssueDomain>& libraryDomain() const { return libraryDomain_; }
     const Ref<VnMagazineIssueDomain>& bookLibraryDomain() const { return bookLibraryDomain_; }
-    const Ref<VnMagazineIssueDomain>& specialIssueDomain() const { return specialIssueDomain_; }
+    const Ref<VnMagazineIssueDomain>& specialIssuesDomain() const { return specialIssueDomain_; }
+    std::nullptr_t newspaperLibraryDomain() const { return nullptr; }
+    std::nullptr_t reserveDomain() const { return nullptr; }
+    std::nullptr_t wishListDomain() const { return nullptr; }
+    // The version-2 session for the library kind, the store session for every other kind.
+    VnMetaInfosRequestFactory& requestFactoryForIssueKind(const std::string& issueKind) const;
+    // Kept per key for the life of this context.
+    Ref<VnMagazineIssueDomain> magazineIssueDomainWithMagazine(const Ref<VnMagazineInfo>& magazine);
+    Ref<VnMagazineDomain> magazineDomainWithCategory(const std::string& categoryCode);
+    Ref<VnDomain> subscriptionOptionDomainWithMagazine(const Ref<VnMagazineInfo>& magazine);
+    Ref<VnMagazineIssueDomain> bookIssueDomainWithCategory(const std::string& categoryCode);
+    Ref<VnMagazineIssueDomain> bookTopPaidDomainForCategory(const std::string& categoryCode);
+    Ref<VnMagazineIssueDomain> bookTopFreeDomainForCategory(const std::string& categoryCode);
+    // New on every call.
+    Ref<VnMagazineIssueDomain> bookDomainWithSearchKeyword(const std::string& keyword);
+    Ref<VnMagazineIssueDomain> bookDomainWithAuthor(const Ref<VnAuthorInfo>& author);
+    Ref<VnMagazineDomain> magazineDomainWithSearchKeyword(const std::string& keyword);
+    Ref<VnStoreDomain> shopGroupInfoDomainWithGroupCode(const std::string& groupCode);
+    Ref<VnStoreDomain> shopSubGroupInfoDomainWithGroupCode(const std::string& groupCode,
+                                                           int32_t startIndex, int32_t length);
+    // The book library for a book, else the magazine library.
+    Ref<VnMagazineIssueDomain> domainForIssueInfo(const Ref<VnMagazineIssueInfo>& info) const;
+    bool hasIssueInLibrary(const Ref<VnMagazineIssueInfo>& info) const;
+
+    // ---- The local library (Part of the user's state) ----
+    void updateUserItemForIssueInfo(const Ref<VnMagazineIssueInfo>& info);
+    // Clears the item's downloaded files (covers stay) and takes it off the shelf.
+    void removeBookFromLocalLibrary(const Ref<VnMagazineIssueInfo>& info);
+    void restoreBookToLocalLibrary(const Ref<VnMagazineIssueInfo>& info);
+    void markFinished(const Ref<VnMagazineIssueInfo>& info);
+    void markUnfinished(const Ref<VnMagazineIssueInfo>& info);
+    static std::string lastViewedPageIndexKeyNameWithIssueInfo(const Ref<VnInfo>& info);
+    Ref<VnRequestContext> requestForBookSample(const Ref<VnMagazineIssueInfo>& info);
+    std::vector<Ref<VnMagazineIssueInfo>> bookSamples();
+    void saveBookSample(const Ref<VnMagazineIssueInfo>& info);
+    void removeBookSample(const Ref<VnMagazineIssueInfo>& info);
+    // Posts "VnUserLibraryDidUpdate" with this context.
+    void notifyLibraryDidUpdate();
+
+    // ---- Reading preferences (per-user settings) ----
+    void persistUserIsViewSinglePage(bool singlePage);
+    void persistUserIsViewLockRotate(bool lockRotate);
+    void persistUserDisplayMode(int32_t mode);
+    void persistUserMagazineFilterMode(int32_t mode);
+    int32_t userMagazineDisplayFilter() const { return userIsMagazineDisplayFilter_; }
+    void setIsShareReviewFacebook(bool share);
+    bool isShareReviewFacebook() const { return false; }
+
+    // ---- Content names and archives ----
+    // The item's folder in the shared issue archive.
+    Ref<VnLocalArchive> bookArchiveWithIssueInfo(const Ref<VnInfo>& info) const;
+    Ref<VnLocalArchive> archiveForIssueInfo(const Ref<VnInfo>& info) const {
+        return bookArchiveWithIssueInfo(info);
+    }
+    // "VnPageInfo" (or "VnPageInfo_Sample" for a sample) in the item's folder.
+    Ref<VnLocalDataTable> pageDataTableForIssueInfo(const Ref<VnMagazineIssueInfo>& info) const;
     const Ref<VnUserFollowContext>& followContextForBook(bool isBook) const {
         return isBook ? bookFollowContext_ : magazineFollowContext_;
     }
@@ -148,6 +208,8 @@ class VnBookStoreUserContext : public VnBookStoreContextSubobject {
     Ref<VnRequestContext> requestForFollowAuthor(const std::string& code, bool isFollow);
     Ref<VnRequestContext> requestForFollowPublisher(const std::string& code, bool isFollow);
     Ref<VnRequestContext> requestForTransferBooksFromCurrentDeviceLibrary();
+    // Moves the device user's library items this member lacks into this member's libraries.
+    void takeOverDeviceLibrary();
     void transfer_requestProxy_request_willNotify_didFinishWithResult(Ref<VnRequestContext> proxy,
                                                                       Ref<VnRequestContext> request,
                                                                       Ref<VnRequestResult> result);
@@ -198,6 +260,12 @@ class VnBookStoreUserContext : public VnBookStoreContextSubobject {
     Ref<VnStoreDomain> userSubscriptionDomain_;
     Ref<VnMagazineIssueDomain> bookLibraryDomain_;
     Ref<VnBookStoreUserStorage> userStorage_;
+    std::map<std::string, Ref<VnMagazineIssueDomain>> magazineIssueDomains_;
+    std::map<std::string, Ref<VnMagazineDomain>> magazineDomains_;
+    std::map<std::string, Ref<VnDomain>> subscriptionOptionDomains_;
+    std::map<std::string, Ref<VnMagazineIssueDomain>> bookIssueDomains_;
+    std::map<std::string, Ref<VnMagazineIssueDomain>> bookTopPaidDomains_;
+    std::map<std::string, Ref<VnMagazineIssueDomain>> bookTopFreeDomains_;
     std::set<Ref<VnRequestContext>> pendingRequests_;
     std::set<Ref<VnRequestContext>> activeRequests_;
     bool isRestoringSession_ = false;

@@ -54,7 +54,7 @@ class VnDomain : public VnBookStoreContextSubobject {
     bool loadedFromPersistentStorage() const { return loadedFromPersistentStorage_; }
     // Merges by code: a held item of the same code leaves its place, the incoming one is
     // appended; then persistAddOrUpdateItems.
-    void notifyItemsAddOrUpdate(const VnInfoList& items);
+    virtual void notifyItemsAddOrUpdate(const VnInfoList& items);
     // Removes each given object (by identity); then persistRemoveItems.
     void notifyItemsRemoved(const VnInfoList& items);
     // Empties the list without loading it and stores the empty list.

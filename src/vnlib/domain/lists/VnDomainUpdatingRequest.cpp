@@ -135,6 +135,10 @@ void VnDomainUpdatingRequest::activeRequest_request_didFinishWithResult(
         coreNotifyFinishWithResult(result);
         return;
     }
+    if (auto rejected = rejectRemoteValue(result->returnValue())) {
+        coreNotifyFinishWithResult(rejected);
+        return;
+    }
     coreNotifyRemoteItemsAvailable(itemsByRequestReturnValue(result->returnValue()));
 }
 

@@ -40,6 +40,8 @@ class VnDomainUpdatingRequest : public VnRequestContext {
     VnIndexRange updateRange() const { return updateRange_; }
     void setUpdateRange(VnIndexRange range) { updateRange_ = range; }
 
+    // A failed result for a server answer that must not be taken at all; null to take it.
+    virtual Ref<VnRequestResult> rejectRemoteValue(const plat::Value&) const { return nullptr; }
     // A list as it is; nothing as an empty list; any other value as a one-element list.
     virtual VnInfoList itemsByRequestReturnValue(const plat::Value& returnValue) const;
     // Takes the server's items and finishes: the base makes them the domain's whole list.

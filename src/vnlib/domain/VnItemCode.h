@@ -1,0 +1,9 @@
+#pragma once
+// Item codes from the service name folders and table rows. A code that is empty, "." or "..",
+// or that holds "/" or NUL, is refused as hostile before anything is stored.
+#include <string_view>
+
+inline bool VnIsUsableItemCode(std::string_view code) {
+    return !code.empty() && code != "." && code != ".." &&
+           code.find('/') == std::string_view::npos && code.find('\0') == std::string_view::npos;
+}

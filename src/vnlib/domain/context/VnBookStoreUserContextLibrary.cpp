@@ -1,0 +1,314 @@
+// The user context's lists, local library, samples and reading preferences.
+#include <algorithm>
+#include <cctype>
+
+#include "platform/runloop/NotificationCenter.h"
+#include "platform/storage/FileManager.h"
+#include "vnlib/domain/context/VnBookStoreContext.h"
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/domain/lists/VnMagazineDomain.h"
+#include "vnlib/domain/lists/VnMagazineIssueDomain.h"
+#include "vnlib/info/catalogue/VnMagazineInfo.h"
+#include "vnlib/info/catalogue/VnPageInfo.h"
+#include "vnlib/info/catalogue/VnSubscriptionOptionInfo.h"
+#include "vnlib/info/store/VnAuthorInfo.h"
+#include "vnlib/info/store/VnShopGroupInfo.h"
+#include "vnlib/service/v3/VnStoreRemoteSession.h"
+
+namespace {
+
+// Keywords become part of table names: these characters are replaced by "_".
+std::string safeTableText(std::string text) {
+    for (char& c : text) {
+        if (std::string_view("/\\?%*|\"<>: ").find(c) != std::string_view::npos)
+            c = '_';
+    }
+    return text;
+}
+
+template <class Domain, class Make>
+Ref<Domain> kept(std::map<std::string, Ref<Domain>>& map, const std::string& key, Make make) {
+    auto& slot = map[key];
+    if (!slot)
+        slot = make();
+    return slot;
+}
+
+}  // namespace
+
+// ---- Lists --------------------------------------------------------------------------------------
+
+VnMetaInfosRequestFactory& VnBookStoreUserContext::requestFactoryForIssueKind(
+    const std::string& issueKind) const {
+    if (issueKind == VnMagazineIssueKind_Library) {
+        auto bookstore = context();
+        PLAT_ASSERT(bookstore, "The user context's bookstore context has been closed");
+        return *bookstore->serviceSession();
+    }
+    return *storeRemoteSession_;
+}
+
+Ref<VnMagazineIssueDomain> VnBookStoreUserContext::magazineIssueDomainWithMagazine(
+    const Ref<VnMagazineInfo>& magazine) {
+    PLAT_PARAMETER_ASSERT(magazine);
+    const auto code = magazine->code().value_or("");
+    return kept(magazineIssueDomains_, code, [&] {
+        return std::make_shared<VnMagazineIssueDomain>(self<VnBookStoreUserContext>(),
+                                                       VnMagazineIssueKind_Shops, code);
+    });
+}
+
+Ref<VnMagazineDomain> VnBookStoreUserContext::magazineDomainWithCategory(
+    const std::string& categoryCode) {
+    return kept(magazineDomains_, categoryCode, [&] {
+        auto bookstore = context();
+        PLAT_ASSERT(bookstore, "The user context's bookstore context has been closed");
+        auto domain = std::make_shared<VnMagazineDomain>(
+            self<VnBookStoreUserContext>(), VnMagazineInfo::classObject(),
+            bookstore->serviceSession()->newMetaMagazineInfosRequestWithCategoryCode(categoryCode,
+                                                                                     std::nullopt),
+            bookstore->localStorage()->storeLocalArchive()->subarchiveWithId("Magazines"));
+        std::string key = categoryCode;
+        std::transform(key.begin(), key.end(), key.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+        if (key.empty())
+            key = "_ALL";
+        domain->setDataTableName(domain->dataTableName() + "." + key);
+        domain->setCategory(key);
+        return domain;
+    });
+}
+
+Ref<VnDomain> VnBookStoreUserContext::subscriptionOptionDomainWithMagazine(
+    const Ref<VnMagazineInfo>& magazine) {
+    PLAT_PARAMETER_ASSERT(magazine);
+    return kept(subscriptionOptionDomains_, magazine->code().value_or(""), [&] {
+        return std::make_shared<VnDomain>(
+            self<VnBookStoreUserContext>(), VnSubscriptionOptionInfo::classObject(),
+            storeRemoteSession_->newSubscriptionOptionsRequestWithMagazineCode(magazine->code()));
+    });
+}
+
+Ref<VnMagazineIssueDomain> VnBookStoreUserContext::bookIssueDomainWithCategory(
+    const std::string& categoryCode) {
+    return kept(bookIssueDomains_, categoryCode, [&] {
+        return VnMagazineIssueDomain::bookList(self<VnBookStoreUserContext>(), categoryCode);
+    });
+}
+
+Ref<VnMagazineIssueDomain> VnBookStoreUserContext::bookTopPaidDomainForCategory(
+    const std::string& categoryCode) {
+    return kept(bookTopPaidDomains_, categoryCode, [&] {
+        return VnMagazineIssueDomain::bookList(self<VnBookStoreUserContext>(), categoryCode,
+                                               "#TopPaid");
+    });
+}
+
+Ref<VnMagazineIssueDomain> VnBookStoreUserContext::bookTopFreeDomainForCategory(
+    const std::string& categoryCode) {
+    return kept(bookTopFreeDomains_, categoryCode, [&] {
+        return VnMagazineIssueDomain::bookList(self<VnBookStoreUserContext>(), categoryCode,
+                                               "#TopFree");
+    });
+}
+
+Ref<VnMagazineIssueDomain> VnBookStoreUserContext::bookDomainWithSearchKeyword(
+    const std::string& keyword) {
+    return VnMagazineIssueDomain::bookList(self<VnBookStoreUserContext>(), "", keyword);
+}
+
+Ref<VnMagazineIssueDomain> VnBookStoreUserContext::bookDomainWithAuthor(
+    const Ref<VnAuthorInfo>& author) {
+    return VnMagazineIssueDomain::bookList(
+        self<VnBookStoreUserContext>(), "_All",
+        "author:" + (author ? author->fullName().value_or("") : std::string()));
+}
+
+Ref<VnMagazineDomain> VnBookStoreUserContext::magazineDomainWithSearchKeyword(
+    const std::string& keyword) {
+    auto domain = std::make_shared<VnMagazineDomain>(
+        self<VnBookStoreUserContext>(), VnMagazineInfo::classObject(),
+        storeRemoteSession_->newMetaMagazineInfosRequestWithCategoryCode(
+            std::string(VnMagazineCategory_All), keyword, 0, 24));
+    domain->setDataTableName(domain->dataTableName() + ".Search." + safeTableText(keyword));
+    return domain;
+}
+
+Ref<VnStoreDomain> VnBookStoreUserContext::shopGroupInfoDomainWithGroupCode(
+    const std::string& groupCode) {
+    auto domain = std::make_shared<VnStoreDomain>(
+        self<VnBookStoreUserContext>(), VnShopGroupInfo::classObject(),
+        storeRemoteSession_->requestForWidgetInfoWithCode(groupCode));
+    domain->setDataTableName(domain->dataTableName() + "_Id_" + groupCode);
+    return domain;
+}
+
+Ref<VnStoreDomain> VnBookStoreUserContext::shopSubGroupInfoDomainWithGroupCode(
+    const std::string& groupCode, int32_t startIndex, int32_t length) {
+    auto domain = std::make_shared<VnStoreDomain>(
+        self<VnBookStoreUserContext>(), VnShopGroupInfo::classObject(),
+        storeRemoteSession_->requestForSubWidgetInfoWithCode(groupCode, startIndex, length));
+    domain->setDataTableName(domain->dataTableName() + "_Id_" + groupCode);
+    return domain;
+}
+
+Ref<VnMagazineIssueDomain> VnBookStoreUserContext::domainForIssueInfo(
+    const Ref<VnMagazineIssueInfo>& info) const {
+    return info && info->bookKind() == 1 ? bookLibraryDomain_ : libraryDomain_;
+}
+
+bool VnBookStoreUserContext::hasIssueInLibrary(const Ref<VnMagazineIssueInfo>& info) const {
+    return libraryDomain_->containsInfo(info) || bookLibraryDomain_->containsInfo(info);
+}
+
+// ---- The local library --------------------------------------------------------------------------
+
+void VnBookStoreUserContext::updateUserItemForIssueInfo(const Ref<VnMagazineIssueInfo>& info) {
+    PLAT_PARAMETER_ASSERT(info);
+    if (info->isSample_) {
+        saveBookSample(info);
+        return;
+    }
+    auto domain = domainForIssueInfo(info);
+    domain->notifyUserItemsAddOrUpdate({info});
+    domain->flushUserInfoItemsWritingCache();
+}
+
+void VnBookStoreUserContext::removeBookFromLocalLibrary(const Ref<VnMagazineIssueInfo>& info) {
+    PLAT_PARAMETER_ASSERT(info);
+    auto archive = bookArchiveWithIssueInfo(info);
+    for (const auto& asset : archive->allCacheAssets()) {
+        std::string name = asset->filePath().filename().string();
+        std::transform(name.begin(), name.end(), name.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (name.rfind("cover", 0) != 0)
+            asset->clearData();
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(archive->subarchiveWithId("EPUB")->archivePath(), ignored);
+    archive->clearCacheAssetInMemoryMap();
+    info->hiddenFromLibrary_ = true;
+    info->finished_ = false;
+    removeBookSample(info);
+    if (!info->isFreeContent_) {
+        auto domain = domainForIssueInfo(info);
+        domain->notifyUserInfoItemsRemove(domain->convertToUserInfo({info}));
+        domain->flushUserInfoItemsWritingCache();
+    }
+    userStorage_->removeObjectForKey(lastViewedPageIndexKeyNameWithIssueInfo(info));
+}
+
+void VnBookStoreUserContext::restoreBookToLocalLibrary(const Ref<VnMagazineIssueInfo>& info) {
+    PLAT_PARAMETER_ASSERT(info);
+    info->hiddenFromLibrary_ = false;
+    updateUserItemForIssueInfo(info);
+}
+
+void VnBookStoreUserContext::markFinished(const Ref<VnMagazineIssueInfo>& info) {
+    PLAT_PARAMETER_ASSERT(info);
+    info->finished_ = true;
+    updateUserItemForIssueInfo(info);
+}
+
+void VnBookStoreUserContext::markUnfinished(const Ref<VnMagazineIssueInfo>& info) {
+    PLAT_PARAMETER_ASSERT(info);
+    info->finished_ = false;
+    updateUserItemForIssueInfo(info);
+}
+
+std::string VnBookStoreUserContext::lastViewedPageIndexKeyNameWithIssueInfo(
+    const Ref<VnInfo>& info) {
+    return (info ? info->code().value_or("(null)") : std::string("(null)")) +
+           "/LastViewedPageIndex";
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestForBookSample(
+    const Ref<VnMagazineIssueInfo>& info) {
+    PLAT_PARAMETER_ASSERT(info);
+    info->isSample_ = true;
+    sampleBooksTable_->addInfo(info);
+    sampleBooksTable_->flushStorageWriting();
+    return VnRequestContext::requestWithResult(
+        VnRequestResult::resultWithReturnValue(plat::Value::fromObject(info), nullptr));
+}
+
+std::vector<Ref<VnMagazineIssueInfo>> VnBookStoreUserContext::bookSamples() {
+    std::vector<Ref<VnMagazineIssueInfo>> samples;
+    for (const auto& item : sampleBooksTable_->takeItems()) {
+        if (auto record = std::dynamic_pointer_cast<VnMagazineIssueInfo>(item)) {
+            record->isSample_ = true;
+            samples.push_back(std::move(record));
+        }
+    }
+    return samples;
+}
+
+void VnBookStoreUserContext::saveBookSample(const Ref<VnMagazineIssueInfo>& info) {
+    PLAT_PARAMETER_ASSERT(info);
+    sampleBooksTable_->updateInfo(info);
+    auto pages = pageDataTableForIssueInfo(info);
+    std::vector<Ref<VnInfo>> pageList;
+    if (info->pageArray_) {
+        info->pageArray_->enumerate([&](const plat::Value& page) {
+            if (auto pageInfo = page.as<VnInfo>())
+                pageList.push_back(std::move(pageInfo));
+            return true;
+        });
+    }
+    pages->replaceWithNewItems(pageList);
+    pages->flushStorageWriting();
+    sampleBooksTable_->flushStorageWriting();
+}
+
+void VnBookStoreUserContext::removeBookSample(const Ref<VnMagazineIssueInfo>& info) {
+    PLAT_PARAMETER_ASSERT(info);
+    if (info->code())
+        sampleBooksTable_->removeInfoByCode(*info->code());
+    info->isSample_ = false;
+    sampleBooksTable_->flushStorageWriting();
+}
+
+void VnBookStoreUserContext::notifyLibraryDidUpdate() {
+    plat::NotificationCenter::defaultCenter().postNotificationName("VnUserLibraryDidUpdate",
+                                                                   self());
+}
+
+// ---- Preferences --------------------------------------------------------------------------------
+
+void VnBookStoreUserContext::persistUserIsViewSinglePage(bool singlePage) {
+    userIsSinglePage_ = singlePage;
+    userStorage_->setObject(plat::Value(singlePage ? "YES" : "NO"), "UserIsSinglePage");
+}
+
+void VnBookStoreUserContext::persistUserIsViewLockRotate(bool lockRotate) {
+    userIsLockRotate_ = lockRotate;
+    userStorage_->setObject(plat::Value(lockRotate ? "YES" : "NO"), "UserIsLockRotate");
+}
+
+void VnBookStoreUserContext::persistUserDisplayMode(int32_t mode) {
+    userDisplayMode_ = mode;
+    userStorage_->setObject(plat::Value(plat::Number::fromInt64(mode, 'i')), "UserDisplayMode");
+}
+
+void VnBookStoreUserContext::persistUserMagazineFilterMode(int32_t mode) {
+    userIsMagazineDisplayFilter_ = mode;
+    userStorage_->setObject(plat::Value(plat::Number::fromInt64(mode, 'i')),
+                            "UserIsMagazineDisplayModeFillter");
+}
+
+void VnBookStoreUserContext::setIsShareReviewFacebook(bool share) {
+    userStorage_->setObject(plat::Value(share ? "YES" : "NO"), "ShareReviewFacebook");
+}
+
+// ---- Archives -----------------------------------------------------------------------------------
+
+Ref<VnLocalArchive> VnBookStoreUserContext::bookArchiveWithIssueInfo(const Ref<VnInfo>& info) const {
+    return userStorage_->booksArchive()->subarchiveWithMagazineIssue(info);
+}
+
+Ref<VnLocalDataTable> VnBookStoreUserContext::pageDataTableForIssueInfo(
+    const Ref<VnMagazineIssueInfo>& info) const {
+    const bool sample = info && info->isSample_;
+    return bookArchiveWithIssueInfo(info)->tableWithName(sample ? "VnPageInfo_Sample" : "VnPageInfo",
+                                                         VnPageInfo::classObject());
+}

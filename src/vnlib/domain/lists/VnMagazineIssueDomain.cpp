@@ -1,0 +1,604 @@
+#include "vnlib/domain/lists/VnMagazineIssueDomain.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "platform/core/Collections.h"
+#include "vnlib/dev/util/VndDiags.h"
+#include "vnlib/domain/VnItemCode.h"
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/domain/storage/VnBookStoreLocalStorage.h"
+#include "vnlib/info/catalogue/VnMagazineIssueMetaInfo.h"
+#include "vnlib/info/catalogue/VnPageInfo.h"
+#include "vnlib/service/v2/VnMetaInfosRequestFactory.h"
+#include "vnlib/service/v3/VnStoreRemoteSession.h"
+
+PLAT_DEFINE_CLASS(VnMagazineIssueDomain, VnDomain, PLAT_NO_METHODS)
+PLAT_DEFINE_CLASS(VnMagazineIssueDomainUpdatingRequest, VnDomainUpdatingRequest, [](auto& c) {
+    c.method("magazineIssueInfo_request:didFinishWithResult:",
+             &VnMagazineIssueDomainUpdatingRequest::magazineIssueInfo_request_didFinishWithResult);
+})
+
+namespace {
+
+using Proxy = VnMagazineIssueInfoProxy;
+
+std::optional<std::string> hashOf(const Ref<VnInfo>& item) {
+    if (auto record = Proxy::recordOf(item))
+        return record->hashString();
+    auto hashed = std::dynamic_pointer_cast<VnInfoWithHashString>(item);
+    return hashed ? hashed->hashString() : std::nullopt;
+}
+
+VnInfoList sortedBySortIndex(VnInfoList items) {
+    std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) {
+        return Proxy::sortIndexOf(a) < Proxy::sortIndexOf(b);
+    });
+    return items;
+}
+
+std::vector<Ref<VnMagazineIssueInfo>> recordsOf(const VnInfoList& items) {
+    std::vector<Ref<VnMagazineIssueInfo>> records;
+    for (const auto& item : items) {
+        if (auto record = Proxy::recordOf(item))
+            records.push_back(std::move(record));
+    }
+    return records;
+}
+
+Ref<VnRequestContext> metaIssueRequest(const Ref<VnBookStoreUserContext>& userContext,
+                                       const std::string& kind,
+                                       const std::optional<std::string>& magazineCode) {
+    PLAT_PARAMETER_ASSERT(userContext);
+    return userContext->requestFactoryForIssueKind(kind).requestForMetaMagazineIssueInfosWithMagazineType(
+        kind, magazineCode, VnIndexRange{0, 0});
+}
+
+}  // namespace
+
+Ref<VnRequestResult> VnRejectUnusableCodes(const plat::Value& reply, const char* what) {
+    auto list = reply.array();
+    if (!reply.isNilOrNull() && !list) {
+        return VnRequestResult::failedResultWithErrorMessage(std::string("The ") + what +
+                                                             " is not a list: " + reply.description());
+    }
+    if (!list)
+        return nullptr;
+    Ref<VnRequestResult> rejected;
+    list->enumerate([&](const plat::Value& element) {
+        auto info = element.as<VnInfo>();
+        if (info && info->code() && VnIsUsableItemCode(*info->code()))
+            return true;
+        rejected = VnRequestResult::failedResultWithErrorMessage(
+            std::string("The ") + what + " holds an element without a usable code: " +
+            (info ? info->description() : element.description()));
+        return false;
+    });
+    return rejected;
+}
+
+// ---- VnMagazineIssueDomain ---------------------------------------------------------------------
+
+VnMagazineIssueDomain::VnMagazineIssueDomain(const Ref<VnBookStoreUserContext>& userContext,
+                                             std::string issueKind,
+                                             std::optional<std::string> magazineCode)
+    : VnDomain(userContext, VnMagazineIssueInfo::classObject(),
+               metaIssueRequest(userContext, issueKind, magazineCode)),
+      magazineCode_(std::move(magazineCode)),
+      issueKind_(std::move(issueKind)) {}
+
+Ref<VnMagazineIssueDomain> VnMagazineIssueDomain::bookList(
+    const Ref<VnBookStoreUserContext>& userContext, const std::string& bookCategory,
+    std::optional<std::string> keyword) {
+    const std::string kind =
+        bookCategory == VnBookCategory_Libraries ? VnMagazineIssueKind_Library : VnMagazineIssueKind_Shops;
+    auto domain = std::make_shared<VnMagazineIssueDomain>(userContext, kind);
+    domain->bookCategory_ = bookCategory;
+    domain->replaceItemsRequest(
+        userContext->requestFactoryForIssueKind(kind).requestForMetaBookInfosWithCategoryCode(
+            bookCategory, keyword));
+    domain->keyword_ = std::move(keyword);
+    return domain;
+}
+
+Ref<VnBookStoreUserContext> VnMagazineIssueDomain::bookStoreUserContext() const {
+    return std::dynamic_pointer_cast<VnBookStoreUserContext>(userContext());
+}
+
+std::string VnMagazineIssueDomain::persistentStorageTableName() const {
+    std::string name;
+    if (bookCategory_)
+        name = "Books." + *bookCategory_;
+    else if (magazineCode_)
+        name = issueKind_ + "." + *magazineCode_;
+    else
+        name = issueKind_;
+    if (keyword_) {
+        std::string safe = *keyword_;
+        for (char& c : safe) {
+            if (std::string_view("/\\?%*|\"<>: ").find(c) != std::string_view::npos)
+                c = '_';
+        }
+        name += "." + safe;
+    }
+    return name;
+}
+
+Ref<VnLocalDataTable> VnMagazineIssueDomain::userIssueInfoDataTable() const {
+    auto userContext = bookStoreUserContext();
+    PLAT_ASSERT(userContext, "The list's user context has been closed");
+    return userContext->userStorage()->userArchive()->tableWithName(
+        persistentStorageTableName(), VnUserMagazineIssueInfo::classObject());
+}
+
+std::vector<Ref<VnUserMagazineIssueInfo>> VnMagazineIssueDomain::convertToUserInfo(
+    const VnInfoList& items) const {
+    std::vector<Ref<VnUserMagazineIssueInfo>> userInfos;
+    for (const auto& item : items) {
+        auto record = Proxy::recordOf(item);
+        if (!record || !record->code())
+            continue;
+        auto userInfo = VnUserMagazineIssueInfo::itemWithMagazineIssueCode(*record->code());
+        userInfo->setHiddenFromLibrary(record->hiddenFromLibrary_);
+        userInfo->setSortIndex(Proxy::sortIndexOf(item));
+        userInfo->setFinished(record->finished_);
+        userInfo->setReaded(record->readed_);
+        userInfos.push_back(std::move(userInfo));
+    }
+    return userInfos;
+}
+
+Ref<VnMagazineIssueInfoProxy> VnMagazineIssueDomain::proxyWithInfo(
+    const Ref<VnMagazineIssueInfo>& info, const Ref<VnUserMagazineIssueInfo>& userInfo) const {
+    auto proxy = std::make_shared<VnMagazineIssueInfoProxy>(info);
+    info->hiddenFromLibrary_ = userInfo && userInfo->hiddenFromLibrary();
+    proxy->setSortIndex(userInfo ? userInfo->sortIndex() : 0);
+    info->finished_ = userInfo && userInfo->finished();
+    info->readed_ = userInfo && userInfo->readed();
+    // The item's kind follows its record's type; nothing to set here.
+    return proxy;
+}
+
+VnInfoList VnMagazineIssueDomain::itemsFromPersistentStorage() {
+    auto userContext = bookStoreUserContext();
+    if (!userContext)
+        return {};
+    const auto userInfos = userIssueInfoDataTable()->takeItems();
+    auto catalogue = userContext->userStorage()->dataTableForMagazineIssueKind(issueKind_);
+    std::vector<std::string> codes;
+    for (const auto& userInfo : userInfos) {
+        if (userInfo->code())
+            codes.push_back(*userInfo->code());
+    }
+    catalogue->preloadItemsWithCodes(codes);
+    VnInfoList items;
+    for (const auto& userInfo : userInfos) {
+        if (!userInfo->code())
+            continue;
+        auto record = std::dynamic_pointer_cast<VnMagazineIssueInfo>(
+            catalogue->infoForCode(*userInfo->code()));
+        if (!record || (magazineCode_ && record->headCode_ != magazineCode_))
+            continue;
+        items.push_back(
+            proxyWithInfo(record, std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(userInfo)));
+    }
+    return sortedBySortIndex(std::move(items));
+}
+
+Ref<VnMagazineIssueInfo> VnMagazineIssueDomain::latestIssueFromSnapshot() {
+    Ref<VnMagazineIssueInfo> latest;
+    for (const auto& item : takeLocalSnapshot()->items()) {
+        auto record = Proxy::recordOf(item);
+        if (record && (!latest || latest->issueDate().value_or(plat::Date{}) <=
+                                      record->issueDate().value_or(plat::Date{})))
+            latest = record;
+    }
+    return latest;
+}
+
+void VnMagazineIssueDomain::persistItems(const VnInfoList& items) {
+    if (auto userContext = bookStoreUserContext())
+        userContext->userStorage()->persistMagazineIssueInfos(recordsOf(items), issueKind_);
+    replaceItemsCacheWithItems(sortedBySortIndex(items));
+}
+
+void VnMagazineIssueDomain::persistAddOrUpdateItems(const VnInfoList& items) {
+    if (auto userContext = bookStoreUserContext())
+        userContext->userStorage()->persistMagazineIssueInfos(recordsOf(items), issueKind_);
+    replaceItemsCacheWithItems(sortedBySortIndex(VnDomain::items()));
+}
+
+void VnMagazineIssueDomain::notifyItemsAddOrUpdate(const VnInfoList& incoming) {
+    auto table = userIssueInfoDataTable();
+    VnInfoList proxies;
+    for (const auto& item : incoming) {
+        auto record = Proxy::recordOf(item);
+        if (!record || !record->code())
+            continue;
+        proxies.push_back(proxyWithInfo(
+            record, std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(table->infoForCode(*record->code()))));
+    }
+    VnDomain::notifyItemsAddOrUpdate(proxies);
+    auto userContext = bookStoreUserContext();
+    for (const auto& proxy : proxies) {
+        auto record = Proxy::recordOf(proxy);
+        if (!record->pageArray_ || !userContext)
+            continue;
+        std::vector<Ref<VnInfo>> pages;
+        record->pageArray_->enumerate([&](const plat::Value& page) {
+            if (auto info = page.as<VnInfo>())
+                pages.push_back(std::move(info));
+            return true;
+        });
+        auto pageTable = userContext->pageDataTableForIssueInfo(record);
+        pageTable->replaceWithNewItems(pages);
+        pageTable->flushStorageWriting();
+    }
+}
+
+void VnMagazineIssueDomain::notifyUserInfoItemsRemove(
+    const std::vector<Ref<VnUserMagazineIssueInfo>>& userInfos) {
+    auto table = userIssueInfoDataTable();
+    for (const auto& userInfo : userInfos) {
+        if (!userInfo || !userInfo->code())
+            continue;
+        table->removeInfoByCode(*userInfo->code());
+        VnInfoList held = VnDomain::items();
+        for (const auto& item : held) {
+            if (item->code() == userInfo->code())
+                removeItemCacheForItem(item);
+        }
+    }
+}
+
+void VnMagazineIssueDomain::notifyUserInfoItemsRemovedAll() {
+    userIssueInfoDataTable()->replaceWithNewItems({});
+    clearItemsCache();
+}
+
+void VnMagazineIssueDomain::notifyUserInfoItemsAddOrUpdate(
+    const std::vector<Ref<VnUserMagazineIssueInfo>>& userInfos) {
+    userIssueInfoDataTable()->updateWithInfos(VnInfoList(userInfos.begin(), userInfos.end()));
+    clearItemsCache();
+}
+
+void VnMagazineIssueDomain::flushUserInfoItemsWritingCache() {
+    userIssueInfoDataTable()->flushStorageWriting();
+}
+
+void VnMagazineIssueDomain::notifyUserItemsAddOrUpdate(const VnInfoList& items) {
+    notifyUserInfoItemsAddOrUpdate(convertToUserInfo(items));
+}
+
+void VnMagazineIssueDomain::notifyUserItemsRemoved(const VnInfoList& items) {
+    auto table = userIssueInfoDataTable();
+    for (const auto& userInfo : convertToUserInfo(items))
+        table->removeInfoByCode(*userInfo->code());
+    table->flushStorageWriting();
+}
+
+bool VnMagazineIssueDomain::containsInfo(const Ref<VnInfo>& info) const {
+    return info && info->code() && userIssueInfoDataTable()->infoForCode(*info->code()) != nullptr;
+}
+
+Ref<VnLocalSnapshot> VnMagazineIssueDomain::takeLocalUserItemSnapshot() const {
+    return VnLocalSnapshot::snapshotsWithItems(userIssueInfoDataTable()->takeItems(),
+                                               plat::Date::now());
+}
+
+Ref<VnRequestContext> VnMagazineIssueDomain::updateRequestWithRange(VnIndexRange range) {
+    auto userContext = bookStoreUserContext();
+    PLAT_ASSERT(userContext, "The list's user context has been closed");
+    auto& factory = userContext->requestFactoryForIssueKind(issueKind_);
+    if (bookCategory_)
+        return factory.requestForMetaBookInfosWithCategoryCode(bookCategory_, keyword_, range);
+    return factory.requestForMetaMagazineIssueInfosWithMagazineType(issueKind_, magazineCode_, range);
+}
+
+Ref<VnDomainUpdatingRequest> VnMagazineIssueDomain::requestForUpdateWithRange(VnIndexRange range) {
+    auto request = std::make_shared<VnMagazineIssueDomainUpdatingRequest>(
+        self<VnDomain>(), updateRequestWithRange(range), VnLocalSnapshot::empty());
+    request->setUpdateRange(range);
+    return plat::autorelease(std::move(request));
+}
+
+Ref<VnDomainUpdatingRequest> VnMagazineIssueDomain::requestForUpdateWithStartIndex(int32_t start,
+                                                                                 int32_t length) {
+    return requestForUpdateWithRange(
+        {static_cast<uint64_t>(std::max(start, 0)), static_cast<uint64_t>(std::max(length, 0))});
+}
+
+Ref<VnDomainUpdatingRequest> VnMagazineIssueDomain::makeDomainUpdatingRequest(
+    Ref<VnLocalSnapshot> previousSnapshot) {
+    auto request = std::make_shared<VnMagazineIssueDomainUpdatingRequest>(
+        self<VnDomain>(), "itemsRequestFactory:", std::move(previousSnapshot));
+    request->setIsBook(bookCategory_.has_value());
+    request->setIsLibrary(issueKind_ == VnMagazineIssueKind_Library);
+    return request;
+}
+
+// ---- VnMagazineIssueDomainUpdatingRequest -------------------------------------------------------
+
+Ref<VnMagazineIssueDomain> VnMagazineIssueDomainUpdatingRequest::issueDomain() const {
+    return std::static_pointer_cast<VnMagazineIssueDomain>(domain());
+}
+
+bool VnMagazineIssueDomainUpdatingRequest::checkUpdateWithRemoteInfo(const Ref<VnInfo>& reference,
+                                                                     const Ref<VnInfo>& held) const {
+    const auto referenceHash = hashOf(reference);
+    if (!referenceHash || referenceHash != hashOf(held))
+        return true;
+    auto record = Proxy::recordOf(held);
+    return !record || record->bookKind() != bookKind();
+}
+
+bool VnMagazineIssueDomainUpdatingRequest::checkSortIndexUpdate(const Ref<VnInfo>& reference,
+                                                                const Ref<VnInfo>& userInfo) {
+    return Proxy::sortIndexOf(reference) != Proxy::sortIndexOf(userInfo);
+}
+
+std::vector<Ref<VnUserMagazineIssueInfo>> VnMagazineIssueDomainUpdatingRequest::userItemsByInfos(
+    const VnInfoList& infos) const {
+    auto table = issueDomain()->userIssueInfoDataTable();
+    std::vector<Ref<VnUserMagazineIssueInfo>> userInfos;
+    for (const auto& info : infos) {
+        if (!info || !info->code())
+            continue;
+        auto userInfo =
+            std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(table->infoForCode(*info->code()));
+        if (!userInfo) {
+            userInfo = VnUserMagazineIssueInfo::itemWithMagazineIssueCode(*info->code());
+            userInfo->setSortIndex(Proxy::sortIndexOf(info));
+        }
+        userInfos.push_back(std::move(userInfo));
+    }
+    return userInfos;
+}
+
+VnChangeList VnMagazineIssueDomainUpdatingRequest::filterForNeedUpdatedMetaInfo(
+    const VnChangeList& changes) {
+    std::vector<std::string> codes;
+    for (const auto& change : changes) {
+        if (change->updatedData()->code())
+            codes.push_back(*change->updatedData()->code());
+    }
+    const auto held = VnInfoMapByCode(domain()->takeLocalSnapshotForCodes(codes)->items());
+    VnChangeList needed;
+    for (const auto& change : changes) {
+        auto found = held.find(change->updatedData()->code());
+        if (found == held.end() || hashOf(found->second) != hashOf(change->updatedData()))
+            needed.push_back(change);
+    }
+    return needed;
+}
+
+Ref<VnRequestResult> VnMagazineIssueDomainUpdatingRequest::rejectRemoteValue(
+    const plat::Value& value) const {
+    return VnRejectUnusableCodes(value, "reference list");
+}
+
+void VnMagazineIssueDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(
+    const VnInfoList& references) {
+    auto domain = issueDomain();
+    fullLengthItemCount_ = 0;
+    if (!references.empty()) {
+        if (auto first = std::dynamic_pointer_cast<VnMagazineIssueMetaInfo>(references.front()))
+            fullLengthItemCount_ = first->totalResultLength_;
+    }
+
+    const VnIndexRange range = updateRange();
+    std::set<std::optional<std::string>> heldCodes;
+    for (const auto& userInfo : domain->takeLocalUserItemSnapshot()->items())
+        heldCodes.insert(userInfo->code());
+    const uint64_t held = heldCodes.size();
+    const bool intersects = range.length > 0 && held > 0 && range.location < held;
+    const bool covers = range.location == 0 && held <= range.location + range.length;
+    Ref<VnLocalSnapshot> base = previousSnapshot();
+    if (intersects && !covers) {
+        domain->notifyUserInfoItemsRemovedAll();
+        base = VnLocalSnapshot::empty();
+    }
+
+    const auto changes = base->compareWithNewItems(
+        references, [this](const Ref<VnInfo>& n, const Ref<VnInfo>& o) {
+            return checkUpdateWithRemoteInfo(n, o);
+        });
+    VnChangeList removed, added;
+    modified_.clear();
+    for (const auto& change : changes) {
+        if (change->changeType() == VnDataChangeRecord::Removed)
+            removed.push_back(change);
+        else if (change->changeType() == VnDataChangeRecord::New)
+            added.push_back(change);
+        else
+            modified_.push_back(change);
+    }
+
+    bool changed = false;
+    if (!removed.empty() && !skipRemoving_) {
+        notifyItemUpdateDelegate(VnDomainItemsRemovedSelector, removed);
+        VnInfoList gone;
+        for (const auto& change : removed)
+            gone.push_back(change->originalData());
+        domain->notifyUserInfoItemsRemove(userItemsByInfos(gone));
+        changed = true;
+    }
+    if (!added.empty()) {
+        changed = true;
+        for (auto& change : filterForNeedUpdatedMetaInfo(added))
+            modified_.push_back(std::move(change));
+    }
+    std::vector<std::string> codes;
+    VnInfoList toFetch;
+    for (const auto& change : modified_) {
+        codes.push_back(*change->updatedData()->code());
+        toFetch.push_back(change->updatedData());
+    }
+    if (!toFetch.empty())
+        domain->notifyUserInfoItemsAddOrUpdate(userItemsByInfos(toFetch));
+
+    // Positions: every per-user record takes its reference's sort index.
+    const auto userSnapshot = domain->takeLocalUserItemSnapshot();
+    const auto moves = userSnapshot->compareWithNewItems(references, &checkSortIndexUpdate);
+    std::vector<Ref<VnUserMagazineIssueInfo>> positions;
+    for (const auto& change : moves) {
+        changed = true;
+        if (change->changeType() == VnDataChangeRecord::Modified) {
+            auto userInfo = std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(change->originalData());
+            if (!userInfo)
+                continue;
+            userInfo->setSortIndex(Proxy::sortIndexOf(change->updatedData()));
+            positions.push_back(userInfo);
+        } else if (change->changeType() == VnDataChangeRecord::New) {
+            auto userInfo =
+                VnUserMagazineIssueInfo::itemWithMagazineIssueCode(*change->updatedData()->code());
+            userInfo->setSortIndex(Proxy::sortIndexOf(change->updatedData()));
+            positions.push_back(userInfo);
+        }
+    }
+    if (!positions.empty())
+        domain->notifyUserInfoItemsAddOrUpdate(positions);
+    domain->flushUserInfoItemsWritingCache();
+
+    // A code listed twice is fetched once (one item, one stored row).
+    std::set<std::string> seen;
+    std::vector<std::string> unique;
+    for (const auto& code : codes) {
+        if (seen.insert(code).second)
+            unique.push_back(code);
+    }
+    if (unique.size() != codes.size()) {
+        std::string list;
+        for (const auto& code : codes)
+            list += (list.empty() ? "" : ", ") + code;
+        VND_TRACE("Warning", "Duplicate book codes detected (%s)", list.c_str());
+    }
+
+    if (unique.empty()) {
+        domain->markUpdated();
+        coreNotifyFinishWithResult(VnRequestResult::resultWithReturnValue(
+            plat::Value::fromObject(finalSnapshot(changed)), nullptr));
+        return;
+    }
+    queryingInfoCodes_.assign(unique.begin(), unique.end());
+    resultItems_.clear();
+    anyBatchFailed_ = false;
+    startLoadingByInfoCodes();
+}
+
+Ref<VnUpdatedLocalSnapshot> VnMagazineIssueDomainUpdatingRequest::finalSnapshot(bool hasUpdated) {
+    auto snapshot = takeLocalSnapshotWithUpdateFlag(hasUpdated);
+    snapshot->setFullLengthItemCount(fullLengthItemCount_);
+    return snapshot;
+}
+
+void VnMagazineIssueDomainUpdatingRequest::startLoadingByInfoCodes() {
+    chainedRequest_.reset();
+    if (queryingInfoCodes_.empty())
+        return;
+    const size_t n = std::min(kBatchSize, queryingInfoCodes_.size());
+    std::vector<plat::Value> codes;
+    for (size_t i = 0; i < n; ++i) {
+        codes.emplace_back(queryingInfoCodes_.front());
+        queryingInfoCodes_.pop_front();
+    }
+    auto session = domain()->storeRemoteSession();
+    if (!session) {
+        coreNotifyFinishWithResult(
+            VnRequestResult::failedResultWithErrorMessage("No store session to fetch items"));
+        return;
+    }
+    auto list = plat::Array::make(std::move(codes));
+    chainedRequest_ = isBook_ ? session->newBookInfosRequestWithCodes(list)
+                              : session->newMagazineIssueInfosRequestWithCodes(list);
+    chainedRequest_->startWithDelegate(self(), "magazineIssueInfo_");
+}
+
+void VnMagazineIssueDomainUpdatingRequest::magazineIssueInfo_request_didFinishWithResult(
+    Ref<VnRequestContext>, Ref<VnRequestResult> result) {
+    auto keep = chainedRequest_;
+    Ref<VnRequestResult> failure;
+    if (!result->succeed())
+        failure = result;
+    else
+        failure = VnRejectUnusableCodes(result->returnValue(), "batch");
+    if (!failure) {
+        for (auto& record : itemsByRequestReturnValue(result->returnValue()))
+            resultItems_.push_back(std::move(record));
+        coreReportProgress(VnRequestProgressMake(
+            static_cast<float>(resultItems_.size()),
+            static_cast<float>(resultItems_.size() + queryingInfoCodes_.size())));
+    } else {
+        anyBatchFailed_ = true;
+        VND_TRACE("Error", "A batch of items failed: %s",
+                  failure->errorMessage().value_or("").c_str());
+    }
+    if (!queryingInfoCodes_.empty()) {
+        startLoadingByInfoCodes();
+        return;
+    }
+    finishWithFetchedRecords(failure);
+}
+
+void VnMagazineIssueDomainUpdatingRequest::finishWithFetchedRecords(
+    const Ref<VnRequestResult>& lastFailure) {
+    auto domain = issueDomain();
+    std::map<std::optional<std::string>, Ref<VnInfo>> modifiedMap;
+    for (const auto& change : modified_)
+        modifiedMap[change->updatedData()->code()] = change->updatedData();
+    // One record per code, the last answer winning.
+    VnInfoList records;
+    std::map<std::optional<std::string>, size_t> position;
+    for (const auto& item : resultItems_) {
+        auto record = std::dynamic_pointer_cast<VnMagazineIssueInfo>(item);
+        if (!record)
+            continue;
+        record->type_ = isNewspaper_ ? "Newspaper" : isBook_ ? "Book" : "Magazine";
+        if (auto at = position.find(record->code()); at != position.end()) {
+            records[at->second] = record;
+        } else {
+            position[record->code()] = records.size();
+            records.push_back(record);
+        }
+    }
+    VnInfoList added;
+    VnChangeList changed;
+    for (const auto& record : records) {
+        if (auto reference = modifiedMap.find(record->code()); reference != modifiedMap.end())
+            changed.push_back(VnDataChangeRecord::changeWithModifiedData(record, reference->second));
+        else
+            added.push_back(record);
+    }
+    // What arrived is kept even when a batch failed: the next refresh fetches only the rest.
+    if (!records.empty())
+        domain->notifyItemsAddOrUpdate(records);
+    if (!added.empty())
+        notifyItemUpdateDelegate(VnDomainItemsAddedSelector, added);
+    if (!changed.empty())
+        notifyItemUpdateDelegate(VnDomainItemsChangedSelector, changed);
+    chainedRequest_.reset();
+    resultItems_.clear();
+    if (lastFailure) {
+        coreNotifyFinishWithResult(lastFailure);
+        return;
+    }
+    // The domain counts as refreshed only when every batch arrived.
+    if (!anyBatchFailed_)
+        domain->markUpdated();
+    coreNotifyFinishWithResult(
+        VnRequestResult::resultWithReturnValue(plat::Value::fromObject(finalSnapshot(true)), nullptr));
+}
+
+void VnMagazineIssueDomainUpdatingRequest::coreCancel() {
+    VnDomainUpdatingRequest::coreCancel();
+    queryingInfoCodes_.clear();
+    if (auto batch = std::move(chainedRequest_))
+        batch->cancel();
+}
+
+void VnMagazineIssueDomainUpdatingRequest::coreCleanUp() {
+    queryingInfoCodes_.clear();
+    modified_.clear();
+    resultItems_.clear();
+}
