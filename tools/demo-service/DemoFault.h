@@ -40,8 +40,10 @@ struct Fault {
     int status = 307;
     // TruncateAfter, StallAfter: a count of body bytes; Throttle: bytes a second.
     int64_t bytes = 0;
-    // For a fault set on a name: the first `afterCalls` calls of that name are served normally.
+    // For a fault set on a name: the first `afterCalls` calls of that name are served normally,
+    // then `calls` calls misbehave (0: every later call).
     int64_t afterCalls = 0;
+    int64_t calls = 0;
 
     static Fault stall(double maxSeconds = 0) { return {FaultKind::Stall, maxSeconds, {}}; }
     static Fault drip(double interval) { return {FaultKind::Drip, interval, {}}; }

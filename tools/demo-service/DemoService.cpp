@@ -280,9 +280,11 @@ std::optional<Fault> DemoService::Impl::takeFault(const std::string& name, bool 
         return fault;
     }
     if (auto it = faults.find(name); it != faults.end()) {
-        if (faultCalls[name]++ < it->second.afterCalls)
+        const int64_t call = faultCalls[name]++;
+        const Fault& fault = it->second;
+        if (call < fault.afterCalls || (fault.calls > 0 && call >= fault.afterCalls + fault.calls))
             return std::nullopt;
-        return it->second;
+        return fault;
     }
     return std::nullopt;
 }

@@ -188,7 +188,8 @@ VnInfoList VnMagazineIssueDomain::itemsFromPersistentStorage() {
 
 Ref<VnMagazineIssueInfo> VnMagazineIssueDomain::latestIssueFromSnapshot() {
     Ref<VnMagazineIssueInfo> latest;
-    for (const auto& item : takeLocalSnapshot()->items()) {
+    const auto snapshot = takeLocalSnapshot();
+    for (const auto& item : snapshot->items()) {
         auto record = Proxy::recordOf(item);
         if (record && (!latest || latest->issueDate().value_or(plat::Date{}) <=
                                       record->issueDate().value_or(plat::Date{})))
@@ -389,7 +390,8 @@ void VnMagazineIssueDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(
 
     const VnIndexRange range = updateRange();
     std::set<std::optional<std::string>> heldCodes;
-    for (const auto& userInfo : domain->takeLocalUserItemSnapshot()->items())
+    const auto userRecords = domain->takeLocalUserItemSnapshot();
+    for (const auto& userInfo : userRecords->items())
         heldCodes.insert(userInfo->code());
     const uint64_t held = heldCodes.size();
     const bool intersects = range.length > 0 && held > 0 && range.location < held;
