@@ -171,6 +171,7 @@ struct DemoService::Impl {
     std::string servicePath = "/service.svc";
     std::map<std::string, RequestMethodHandler> methods;
     std::set<std::string> sessionOpeningMethods;
+    std::vector<std::pair<std::string, FileProvider>> fileProviders;
     std::map<std::string, File> files;
     std::map<std::string, Fault> faults;
     std::map<std::string, int64_t> faultCalls;  // calls of each faulted name so far
@@ -413,11 +414,25 @@ Reply DemoService::Impl::fileReply(const std::string& path, const httplib::Reque
                                    const Fault* fault) {
     File file;
     {
-        std::lock_guard lock(mutex);
+        std::unique_lock lock(mutex);
         auto it = files.find(path);
-        if (it == files.end())
-            return messageReply(404, "Not found", "System.IO.FileNotFoundException");
-        file = it->second;
+        if (it != files.end()) {
+            file = it->second;
+        } else {
+            FileProvider provider;
+            for (const auto& [prefix, candidate] : fileProviders) {
+                if (path.rfind(prefix, 0) == 0)
+                    provider = candidate;
+            }
+            if (!provider)
+                return messageReply(404, "Not found", "System.IO.FileNotFoundException");
+            lock.unlock();
+            auto made = provider(path);
+            if (!made)
+                return messageReply(404, "Not found", "System.IO.FileNotFoundException");
+            file.bytes = std::move(made->first);
+            file.contentType = std::move(made->second);
+        }
     }
     Reply reply;
     reply.contentType = file.contentType;
@@ -679,6 +694,11 @@ void DemoService::addMethod(std::string name, MethodHandler handler) {
 void DemoService::addMethodWithRequest(std::string name, RequestMethodHandler handler) {
     std::lock_guard lock(impl_->mutex);
     impl_->methods[std::move(name)] = std::move(handler);
+}
+
+void DemoService::addFileProvider(std::string prefix, FileProvider provider) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->fileProviders.emplace_back(std::move(prefix), std::move(provider));
 }
 
 void DemoService::setOpensSession(std::string name) {

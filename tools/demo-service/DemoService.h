@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -105,6 +106,11 @@ class DemoService {
     // Calls of this web method that come without a session get a new one (and its cookie), as
     // "RequestSessionID" gives, before the handler runs.
     void setOpensSession(std::string name);
+    // Serves GET requests under a path prefix with the bytes and content type the provider makes
+    // for each path (no copy is kept); none: 404.
+    using FileProvider = std::function<std::optional<std::pair<std::string, std::string>>(
+        const std::string& path)>;
+    void addFileProvider(std::string prefix, FileProvider provider);
     // Serves the bytes at a path for GET, with Range support.
     void addFile(std::string path, std::string bytes,
                  std::string contentType = "application/octet-stream");

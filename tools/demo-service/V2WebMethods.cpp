@@ -10,6 +10,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "demo-service/DemoCovers.h"
 #include "demo-service/JsonNumber.h"
 
 namespace demo {
@@ -272,15 +273,21 @@ class Replies {
     }
 
     // The references of a list in sort-index order, each with its own sort index.
-    Json meta(std::vector<const SampleItem*> all, int64_t start, int64_t length) const {
+    // Newest first reverses the order and numbers the positions instead.
+    Json meta(std::vector<const SampleItem*> all, int64_t start, int64_t length,
+              bool newestFirst = false) const {
         std::stable_sort(all.begin(), all.end(), [](const SampleItem* a, const SampleItem* b) {
             return a->sortIndex < b->sortIndex;
         });
+        if (newestFirst)
+            std::reverse(all.begin(), all.end());
         Json out = Json::array();
-        for (const SampleItem* item : page(all, start, length)) {
-            out.push_back({{"MagazineIssueCode", item->code},
-                           {"Hash", item->hash()},
-                           {"SortIndex", item->sortIndex},
+        const auto slice = page(all, start, length);
+        for (size_t i = 0; i < slice.size(); ++i) {
+            out.push_back({{"MagazineIssueCode", slice[i]->code},
+                           {"Hash", slice[i]->hash()},
+                           {"SortIndex", newestFirst ? std::max<int64_t>(start, 0) + static_cast<int64_t>(i)
+                                                     : slice[i]->sortIndex},
                            {"TotalResultLength", all.size()}});
         }
         return out;
@@ -491,6 +498,7 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
     service.addMethod(
         "AccountAuthenticationWithAccessToken",
         [signIn](const Json& body, Session& session) { return signIn(body, session, true); });
+    service.addFileProvider("/covers/", demoCover);
     service.setOpensSession("RestoreSession");  // a restart restores without a session cookie
     service.addMethod("RestoreSession", [cat](const Json& body, Session& session) -> Json {
         const std::string token = text(body, "tokenkey");
@@ -524,7 +532,8 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
                     matching.push_back(&item);
             }
         }
-        return replies->meta(matching, integer(body, "start"), integer(body, "length"));
+        return replies->meta(matching, integer(body, "start"), integer(body, "length"),
+                             type != "Libraries");  // a magazine's issues: newest first
     });
     service.addMethod("GetMetaBookInfos", [cat, replies](const Json& body, Session&) {
         const auto category = optText(body, "categoryCode");

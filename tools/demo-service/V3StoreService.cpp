@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "demo-service/DemoCovers.h"
 #include "demo-service/JsonNumber.h"
 #include "demo-service/SampleCatalogue.h"
 
@@ -412,13 +413,31 @@ struct Store {
 
 using Handler = std::function<Json(Store& store, const Caller& caller, const Json& body)>;
 
+// Image links are answered as absolute URLs of this service, which serves the covers.
+void absolutizeImageUrls(Json& json, const std::string& base) {
+    if (json.is_array()) {
+        for (auto& element : json)
+            absolutizeImageUrls(element, base);
+    } else if (json.is_object()) {
+        for (auto& [key, value] : json.items()) {
+            if ((key == "CoverUrl" || key == "ImageUrl") && value.is_string() &&
+                value.get<std::string>().rfind("/", 0) == 0)
+                value = base + value.get<std::string>();
+            else
+                absolutizeImageUrls(value, base);
+        }
+    }
+}
+
 void add(const std::shared_ptr<Store>& store, const std::string& method, bool withContext,
          Handler handler) {
     store->service.addMethodWithRequest(
         method,
         [store, withContext, handler](const Json& body, Session&, const RecordedRequest& request) {
             const Caller caller = store->authorize(request, body, withContext);
-            return handler(*store, caller, body);
+            Json answer = handler(*store, caller, body);
+            absolutizeImageUrls(answer, store->service.baseUrl());
+            return answer;
         });
 }
 
@@ -874,6 +893,7 @@ void registerMember(const std::shared_ptr<Store>& store) {
 void registerStoreService(DemoService& storeService, const SampleCatalogue& catalogue,
                           std::string appCode, std::string guestToken) {
     storeService.setServicePath(kStoreServicePath);
+    storeService.addFileProvider("/covers/", demoCover);
     auto store = std::make_shared<Store>(storeService, catalogue, std::move(appCode));
     store->extraGuestToken = guestToken.empty() ? std::string(kGuestToken) : std::move(guestToken);
     registerStoreFront(store);

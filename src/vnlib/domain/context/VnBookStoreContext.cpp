@@ -23,7 +23,13 @@ PLAT_DEFINE_CLASS(VnBookStoreContext, VndObject, [](auto& c) {
         .method("injectedCredential_request:didFinishWithResult:",
                 &VnBookStoreContext::injectedCredential_request_didFinishWithResult)
         .method("register_requestProxy:request:willNotify_didFinishWithResult:",
-                &VnBookStoreContext::register_requestProxy_request_willNotify_didFinishWithResult);
+                &VnBookStoreContext::register_requestProxy_request_willNotify_didFinishWithResult)
+        .method("issueCover_requestProxy:request:transformRequestResult:",
+                &VnBookStoreContext::issueCover_requestProxy_request_transformRequestResult)
+        .method("magazineCover_requestProxy:request:transformRequestResult:",
+                &VnBookStoreContext::magazineCover_requestProxy_request_transformRequestResult)
+        .method("shopGroupInfoImage_requestProxy:request:transformRequestResult:",
+                &VnBookStoreContext::shopGroupInfoImage_requestProxy_request_transformRequestResult);
 })
 PLAT_DEFINE_CLASS(VnBookStoreContextFactory, plat::Object, PLAT_NO_METHODS)
 
@@ -117,6 +123,8 @@ void VnBookStoreContext::markRunWithVersion(const std::string& version) {
 
 void VnBookStoreContext::purgeMemoryCache() {
     VndObject::purgeMemoryCache();
+    magazineCoverImageMap_.clear();
+    shopGroupInfoImageMap_.clear();
 }
 
 void VnBookStoreContext::resetRemoteSession() {

@@ -12,6 +12,7 @@
 // "bookStoreContextActiveUserContextDidChange:",
 // "bookStoreContext:sessionInitiatingFailedWithErrorMessage:".
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,14 @@
 class VnBookStoreUserContext;
 class VnUserAuthenticationInfo;
 class VnUserRegistrationInfo;
+class VnUrlDownloader;
+class VnLocalCacheAsset;
+class VnMagazineIssueInfo;
+class VnMagazineInfo;
+class VnShopGroupInfo;
+namespace plat {
+class Image;
+}
 
 // Keys of the signed-in member's settings.
 inline constexpr const char* VnLastRunVersionKey = "LastRunVersion";
@@ -107,6 +116,24 @@ class VnBookStoreContext : public VndObject {
     void injectUserCredential(const Ref<VnUserAuthenticationInfo>& info);
     void stopWaitingForAuthentication();
 
+    // ---- Covers and group images: one download per code, shared by every caller ----
+    // "cover.jpg" in the item's folder of the shared issue archive.
+    Ref<VnLocalCacheAsset> cacheAssetForCoverWithMagazineIssueInfo(const Ref<VnInfo>& info) const;
+    // Answers the item, with its full-resolution cover provider set.
+    Ref<VnRequestContext> newCoverRequestWithIssueInfo(const Ref<VnMagazineIssueInfo>& info);
+    // Answers the magazine, its cover decoded (once per code) and set.
+    Ref<VnRequestContext> requestForCoverWithMagazine(const Ref<VnMagazineInfo>& magazine);
+    Ref<VnRequestContext> requestForImageWithShopGroupInfo(const Ref<VnShopGroupInfo>& group);
+    size_t decodedImageCount() const {
+        return magazineCoverImageMap_.size() + shopGroupInfoImageMap_.size();
+    }
+    Ref<VnRequestResult> issueCover_requestProxy_request_transformRequestResult(
+        Ref<VnRequestProxy2> proxy, Ref<VnRequestContext> request, Ref<VnRequestResult> result);
+    Ref<VnRequestResult> magazineCover_requestProxy_request_transformRequestResult(
+        Ref<VnRequestProxy2> proxy, Ref<VnRequestContext> request, Ref<VnRequestResult> result);
+    Ref<VnRequestResult> shopGroupInfoImage_requestProxy_request_transformRequestResult(
+        Ref<VnRequestProxy2> proxy, Ref<VnRequestContext> request, Ref<VnRequestResult> result);
+
     // ---- Account requests (not started) ----
     Ref<VnRequestContext> requestForRegisteringNewAccount(
         const Ref<VnUserRegistrationInfo>& registration);
@@ -149,6 +176,11 @@ class VnBookStoreContext : public VndObject {
     plat::Url storeServiceURL_;
     WeakRef<plat::Object> delegate_;
     Ref<VnUserAuthenticationInfo> deferredCredential_;
+    std::map<std::string, Ref<VnUrlDownloader>> coverRequestMap_;
+    std::map<std::string, Ref<VnUrlDownloader>> magazineCoverRequestMap_;
+    std::map<std::string, Ref<VnUrlDownloader>> shopGroupInfoImageRequestMap_;
+    std::map<std::string, Ref<plat::Image>> magazineCoverImageMap_;
+    std::map<std::string, Ref<plat::Image>> shopGroupInfoImageMap_;
 };
 
 class VnBookStoreContextFactory : public plat::Object {

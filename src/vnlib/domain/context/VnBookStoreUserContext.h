@@ -26,6 +26,12 @@ class VnMagazineDomain;
 class VnMagazineInfo;
 class VnAuthorInfo;
 class VnMetaInfosRequestFactory;
+class VnContentAssetId;
+class VnContentAsset;
+class VnLocalCacheAsset;
+class VnRequestManager;
+class VnRequestProxy2;
+class VnShopGroupInfo;
 class VnStoreRemoteSession;
 class VnCoreDataContext;
 class VnUserAuthenticationInfo;
@@ -129,6 +135,52 @@ class VnBookStoreUserContext : public VnBookStoreContextSubobject {
     }
     // "VnPageInfo" (or "VnPageInfo_Sample" for a sample) in the item's folder.
     Ref<VnLocalDataTable> pageDataTableForIssueInfo(const Ref<VnMagazineIssueInfo>& info) const;
+    // "<TYPE>_<FORMAT>_<id>", with "_<w>x<h>" when both are positive.
+    static std::string cacheFileNameForAssetId(const VnContentAssetId& assetId);
+    // The asset's cache file in its item's folder; null without an item code.
+    Ref<VnLocalCacheAsset> cachedAssetWithId(const Ref<VnContentAssetId>& assetId) const;
+    Ref<VnContentAsset> contentAssetWithId(const Ref<VnContentAssetId>& assetId) const;
+    bool isContentAssetAvaiableWithId(const Ref<VnContentAssetId>& assetId) const;
+    Ref<VnLocalCacheAsset> cacheAssetForCoverWithMagazineIssueInfo(const Ref<VnInfo>& info) const;
+
+    // ---- Content and store requests (not started) ----
+    // The stored page list when there is one (answered on a later turn), else "GetBookPages".
+    Ref<VnRequestContext> requestForPageInfosWithMagazineIssueInfo(
+        const Ref<VnMagazineIssueInfo>& info);
+    Ref<VnRequestContext> requestForPageAssetWithMagazineIssueCode(
+        const std::string& magazineIssueCode, const std::vector<int32_t>& sourcePageIndices);
+    // One "GetAssetFiles" asking for every id, grouped by item, format and type.
+    Ref<VnRequestContext> requestForAssetWithMagazineIssueCode(
+        const std::string& magazineIssueCode, const std::vector<Ref<VnContentAssetId>>& assetIds);
+    Ref<VnRequestContext> newCoverRequestWithIssueInfo(const Ref<VnMagazineIssueInfo>& info);
+    Ref<VnRequestContext> requestForImageWithShopGroupInfo(const Ref<VnShopGroupInfo>& group);
+    Ref<VnRequestContext> requestForCoverWithMagazine(const Ref<VnMagazineInfo>& magazine);
+    // Kind 0: the cover request; 1: none; any other kind raises "Invalid enum".
+    Ref<VnRequestContext> contentAssetRequestForIssueInfo(const Ref<VnMagazineIssueInfo>& info,
+                                                          int32_t assetType);
+    std::vector<Ref<VnRequestContext>> contentAssetRequestsForIssueInfos(
+        const std::vector<Ref<VnMagazineIssueInfo>>& infos, int32_t assetType);
+    Ref<VnRequestManager> contentAssetRequestManagerWithIssueInfos(
+        const std::vector<Ref<VnMagazineIssueInfo>>& infos, int32_t assetType);
+    Ref<VnRequestManager> requestManagerForCoverWithMagazines(
+        const std::vector<Ref<VnMagazineInfo>>& magazines);
+    // Single store records: the answer list's last element ("VNServerError" -1 when empty).
+    Ref<VnRequestContext> requestForShopMagazineIssueInfoWithCode(const std::string& code);
+    Ref<VnRequestContext> requestForShopBookInfoWithCode(const std::string& code);
+    Ref<VnRequestContext> requestForLibraryMagazineIssueInfoWithCode(const std::string& code);
+    Ref<VnRequestContext> requestForShopMagazineWithCode(const std::string& code);
+    Ref<VnRequestContext> requestForMagazineInfoURL(const Ref<VnMagazineInfo>& magazine);
+    Ref<VnRequestContext> requestForMagazineIssueInfoURL(const Ref<VnMagazineIssueInfo>& info);
+    // The magazine's newest issue (one reference asked for, nothing removed).
+    Ref<VnRequestContext> requestForLatestIssueWithMagazine(const Ref<VnMagazineInfo>& magazine);
+    void magazineIssueInfo_requestProxy_request_willNotify_didFinishWithResult(
+        Ref<VnRequestProxy2> proxy, Ref<VnRequestContext> request, Ref<VnRequestResult> result);
+    Ref<VnRequestResult> lastElement_requestProxy_request_transformRequestResult(
+        Ref<VnRequestProxy2> proxy, Ref<VnRequestContext> request, Ref<VnRequestResult> result);
+    Ref<VnRequestResult> pageInfos_requestProxy_request_transformRequestResult(
+        Ref<VnRequestProxy2> proxy, Ref<VnRequestContext> request, Ref<VnRequestResult> result);
+    Ref<VnRequestResult> latestIssue_requestProxy_request_transformRequestResult(
+        Ref<VnRequestProxy2> proxy, Ref<VnRequestContext> request, Ref<VnRequestResult> result);
     const Ref<VnUserFollowContext>& followContextForBook(bool isBook) const {
         return isBook ? bookFollowContext_ : magazineFollowContext_;
     }

@@ -1,0 +1,13 @@
+#pragma once
+// Cover images of the demo catalogue: "/covers/<code>.jpg" is a JPEG, "/covers/<code>.png" a PNG,
+// drawn from the code (shapes and colours, no text), the same bytes for the same path.
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace demo {
+
+// The image bytes and content type of a cover path; none for any other path.
+std::optional<std::pair<std::string, std::string>> demoCover(const std::string& path);
+
+}  // namespace demo
