@@ -108,8 +108,8 @@ class DemoService {
     void setOpensSession(std::string name);
     // Serves GET requests under a path prefix with the bytes and content type the provider makes
     // for each path (no copy is kept); none: 404.
-    using FileProvider = std::function<std::optional<std::pair<std::string, std::string>>(
-        const std::string& path)>;
+    using FileProvider =
+        std::function<std::optional<std::pair<std::string, std::string>>(const std::string& path)>;
     void addFileProvider(std::string prefix, FileProvider provider);
     // Serves the bytes at a path for GET, with Range support.
     void addFile(std::string path, std::string bytes,

@@ -231,9 +231,10 @@ bool SampleCatalogue::moveItem(std::string_view code, int sortIndex) {
 }
 
 void SampleCatalogue::generateItems(size_t count, uint32_t seed) {
-    static const char* const kThaiWords[] = {"บ้าน", "ทะเล", "ดอกไม้", "ฝน", "ภูเขา", "แสงดาว", "เมือง", "ความฝัน"};
-    static const char* const kEnglishWords[] = {"River", "Garden", "Letters", "Winter", "Harbour",
-                                                "Lanterns", "Orchard", "Voyage"};
+    static const char* const kThaiWords[] = {"บ้าน",  "ทะเล",   "ดอกไม้", "ฝน",
+                                             "ภูเขา", "แสงดาว", "เมือง",  "ความฝัน"};
+    static const char* const kEnglishWords[] = {"River",   "Garden",   "Letters", "Winter",
+                                                "Harbour", "Lanterns", "Orchard", "Voyage"};
     uint32_t state = seed ? seed : 1;
     auto next = [&state] {
         state ^= state << 13;
@@ -255,12 +256,14 @@ void SampleCatalogue::generateItems(size_t count, uint32_t seed) {
         item.fileSize = static_cast<int64_t>(item.pageCount) * 96 * 1024;
         item.sortIndex = static_cast<int>(items_.size());
         const int month = 1 + static_cast<int>(next() % 12);
-        item.issueDate = "2024/" + std::string(month < 10 ? "0" : "") + std::to_string(month) + "/01";
+        item.issueDate =
+            "2024/" + std::string(month < 10 ? "0" : "") + std::to_string(month) + "/01";
         if (i % 2 == 0) {
             item.code = "GB" + number;
             item.kind = ItemKind::Book;
             item.title = std::string(word) + " " + std::to_string(i / 2 + 1);
-            item.author = thai ? "นักเขียน " + std::to_string(next() % 40) : "Author " + std::to_string(next() % 40);
+            item.author = thai ? "นักเขียน " + std::to_string(next() % 40)
+                               : "Author " + std::to_string(next() % 40);
             item.publisher = thai ? "สำนักพิมพ์ตัวอย่าง" : "Sample House";
             item.categoryCode = "B01";
         } else {
@@ -373,8 +376,9 @@ std::vector<const SampleItem*> SampleCatalogue::libraryItems() const {
         if (item.libraryCopies > 0 && !item.withdrawn)
             out.push_back(&item);
     }
-    std::stable_sort(out.begin(), out.end(),
-                     [](const SampleItem* a, const SampleItem* b) { return a->sortIndex < b->sortIndex; });
+    std::stable_sort(out.begin(), out.end(), [](const SampleItem* a, const SampleItem* b) {
+        return a->sortIndex < b->sortIndex;
+    });
     return out;
 }
 

@@ -284,11 +284,12 @@ class Replies {
         Json out = Json::array();
         const auto slice = page(all, start, length);
         for (size_t i = 0; i < slice.size(); ++i) {
-            out.push_back({{"MagazineIssueCode", slice[i]->code},
-                           {"Hash", slice[i]->hash()},
-                           {"SortIndex", newestFirst ? std::max<int64_t>(start, 0) + static_cast<int64_t>(i)
-                                                     : slice[i]->sortIndex},
-                           {"TotalResultLength", all.size()}});
+            out.push_back(
+                {{"MagazineIssueCode", slice[i]->code},
+                 {"Hash", slice[i]->hash()},
+                 {"SortIndex", newestFirst ? std::max<int64_t>(start, 0) + static_cast<int64_t>(i)
+                                           : slice[i]->sortIndex},
+                 {"TotalResultLength", all.size()}});
         }
         return out;
     }
@@ -523,7 +524,8 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
         std::vector<const SampleItem*> matching;
         if (type == "Libraries") {
             matching = cat->libraryItems();  // issues only: books have their own list
-            std::erase_if(matching, [](const SampleItem* item) { return item->kind == ItemKind::Book; });
+            std::erase_if(matching,
+                          [](const SampleItem* item) { return item->kind == ItemKind::Book; });
         } else {
             for (const auto& item : cat->items()) {
                 if (item.withdrawn)
@@ -541,7 +543,8 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
         std::vector<const SampleItem*> matching;
         if (category == "_Libraries") {
             matching = cat->libraryItems();
-            std::erase_if(matching, [](const SampleItem* item) { return item->kind != ItemKind::Book; });
+            std::erase_if(matching,
+                          [](const SampleItem* item) { return item->kind != ItemKind::Book; });
         } else {
             for (const auto& item : cat->items()) {
                 if (item.withdrawn)

@@ -28,8 +28,9 @@ PLAT_DEFINE_CLASS(VnBookStoreContext, VndObject, [](auto& c) {
                 &VnBookStoreContext::issueCover_requestProxy_request_transformRequestResult)
         .method("magazineCover_requestProxy:request:transformRequestResult:",
                 &VnBookStoreContext::magazineCover_requestProxy_request_transformRequestResult)
-        .method("shopGroupInfoImage_requestProxy:request:transformRequestResult:",
-                &VnBookStoreContext::shopGroupInfoImage_requestProxy_request_transformRequestResult);
+        .method(
+            "shopGroupInfoImage_requestProxy:request:transformRequestResult:",
+            &VnBookStoreContext::shopGroupInfoImage_requestProxy_request_transformRequestResult);
 })
 PLAT_DEFINE_CLASS(VnBookStoreContextFactory, plat::Object, PLAT_NO_METHODS)
 

@@ -45,8 +45,8 @@ Ref<VnLocalCacheAsset> VnBookStoreContext::cacheAssetForCoverWithMagazineIssueIn
 Ref<VnRequestContext> VnBookStoreContext::newCoverRequestWithIssueInfo(
     const Ref<VnMagazineIssueInfo>& info) {
     PLAT_PARAMETER_ASSERT(info);
-    auto downloader = downloaderFor(coverRequestMap_, info->code().value_or("NULL"), info->coverUrl_,
-                                    cacheAssetForCoverWithMagazineIssueInfo(info));
+    auto downloader = downloaderFor(coverRequestMap_, info->code().value_or("NULL"),
+                                    info->coverUrl_, cacheAssetForCoverWithMagazineIssueInfo(info));
     auto joint = downloader->jointRequest();
     joint->setUserInfo(plat::Value::fromObject(info));
     return joint->proxyWithProxyDelegate(self<VnBookStoreContext>(), "issueCover_");
@@ -67,8 +67,10 @@ Ref<VnRequestContext> VnBookStoreContext::requestForCoverWithMagazine(
     const Ref<VnMagazineInfo>& magazine) {
     PLAT_PARAMETER_ASSERT(magazine);
     const auto code = magazine->code().value_or("NULL");
-    auto asset = localStorage_->magazinesArchive()->subarchiveWithId(code)->assetWithId("cover.jpg");
-    auto joint = downloaderFor(magazineCoverRequestMap_, code, magazine->coverUrl_, asset)->jointRequest();
+    auto asset =
+        localStorage_->magazinesArchive()->subarchiveWithId(code)->assetWithId("cover.jpg");
+    auto joint =
+        downloaderFor(magazineCoverRequestMap_, code, magazine->coverUrl_, asset)->jointRequest();
     joint->setUserInfo(plat::Value::fromObject(magazine));
     return joint->proxyWithProxyDelegate(self<VnBookStoreContext>(), "magazineCover_");
 }
@@ -96,7 +98,8 @@ Ref<VnRequestContext> VnBookStoreContext::requestForImageWithShopGroupInfo(
                      ->subarchiveWithId("newShop")
                      ->subarchiveWithId("Image")
                      ->assetWithId("image_id_" + id + ".jpg");
-    auto joint = downloaderFor(shopGroupInfoImageRequestMap_, id, group->ImageUrl_, asset)->jointRequest();
+    auto joint =
+        downloaderFor(shopGroupInfoImageRequestMap_, id, group->ImageUrl_, asset)->jointRequest();
     joint->setUserInfo(plat::Value::fromObject(group));
     return joint->proxyWithProxyDelegate(self<VnBookStoreContext>(), "shopGroupInfoImage_");
 }

@@ -35,7 +35,18 @@ PLAT_DEFINE_CLASS(VnBookStoreUserContext, VnBookStoreContextSubobject, [](auto& 
                 &VnBookStoreUserContext::accountInfo_request_didFinishWithResult)
         .method(
             "transfer_requestProxy:request:willNotify_didFinishWithResult:",
-            &VnBookStoreUserContext::transfer_requestProxy_request_willNotify_didFinishWithResult);
+            &VnBookStoreUserContext::transfer_requestProxy_request_willNotify_didFinishWithResult)
+        .method("magazineIssueInfo_requestProxy:request:willNotify_didFinishWithResult:",
+                &VnBookStoreUserContext::
+                    magazineIssueInfo_requestProxy_request_willNotify_didFinishWithResult)
+        .method("magazineIssueInfo_requestProxy:request:transformRequestResult:",
+                &VnBookStoreUserContext::lastElement_requestProxy_request_transformRequestResult)
+        .method("magazineInfo_requestProxy:request:transformRequestResult:",
+                &VnBookStoreUserContext::lastElement_requestProxy_request_transformRequestResult)
+        .method("pageInfos_requestProxy:request:transformRequestResult:",
+                &VnBookStoreUserContext::pageInfos_requestProxy_request_transformRequestResult)
+        .method("latestIssue_requestProxy:request:transformRequestResult:",
+                &VnBookStoreUserContext::latestIssue_requestProxy_request_transformRequestResult);
 })
 PLAT_DEFINE_CLASS(VnBookStoreUserRequest, VnRequestContext, [](auto& c) {
     c.method("remoteRequest_request:didFinishWithResult:",
@@ -549,7 +560,8 @@ void VnBookStoreUserContext::takeOverDeviceLibrary() {
         return;
     auto device = bookstore->defaultUserContext();
     const std::pair<Ref<VnMagazineIssueDomain>, Ref<VnMagazineIssueDomain>> pairs[] = {
-        {device->libraryDomain(), libraryDomain_}, {device->bookLibraryDomain(), bookLibraryDomain_}};
+        {device->libraryDomain(), libraryDomain_},
+        {device->bookLibraryDomain(), bookLibraryDomain_}};
     for (const auto& [from, to] : pairs) {
         VnInfoList moving = from->takeLocalSnapshot()->items();
         from->notifyItemsRemovedAll();

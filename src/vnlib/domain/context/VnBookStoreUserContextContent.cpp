@@ -79,7 +79,8 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestForPageInfosWithMagazineIss
             std::stable_sort(stored.begin(), stored.end(), [](const auto& a, const auto& b) {
                 auto pa = std::dynamic_pointer_cast<VnPageInfo>(a);
                 auto pb = std::dynamic_pointer_cast<VnPageInfo>(b);
-                return (pa ? pa->presentationPageIndex_ : 0) < (pb ? pb->presentationPageIndex_ : 0);
+                return (pa ? pa->presentationPageIndex_ : 0) <
+                       (pb ? pb->presentationPageIndex_ : 0);
             });
             std::vector<plat::Value> pages;
             for (const auto& page : stored)
@@ -128,7 +129,8 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestForPageAssetWithMagazineIss
     std::vector<plat::Value> ids;
     for (int32_t index : sourcePageIndices)
         ids.emplace_back(std::to_string(index));
-    auto info = VnRequestAssetInfo::requestWithId("1", "PDF", "PAGE", plat::Array::make(std::move(ids)));
+    auto info =
+        VnRequestAssetInfo::requestWithId("1", "PDF", "PAGE", plat::Array::make(std::move(ids)));
     return gated(sessionOf(*this)->newAssetRequestWithMagazineIssueCode(
         magazineIssueCode, plat::Array::make({plat::Value::fromObject(info)})));
 }
@@ -205,7 +207,8 @@ std::vector<Ref<VnRequestContext>> VnBookStoreUserContext::contentAssetRequestsF
 
 Ref<VnRequestManager> VnBookStoreUserContext::contentAssetRequestManagerWithIssueInfos(
     const std::vector<Ref<VnMagazineIssueInfo>>& infos, int32_t assetType) {
-    return VnRequestManager::managerWithRequests(contentAssetRequestsForIssueInfos(infos, assetType));
+    return VnRequestManager::managerWithRequests(
+        contentAssetRequestsForIssueInfos(infos, assetType));
 }
 
 Ref<VnRequestManager> VnBookStoreUserContext::requestManagerForCoverWithMagazines(
@@ -220,13 +223,16 @@ Ref<VnRequestManager> VnBookStoreUserContext::requestManagerForCoverWithMagazine
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForShopMagazineIssueInfoWithCode(
     const std::string& code) {
-    return gated(storeRemoteSession_->newMagazineIssueInfosRequestWithCodes(codeList(code))
-                     ->proxyWithProxyDelegate(self<VnBookStoreUserContext>(), "magazineIssueInfo_"));
+    return gated(
+        storeRemoteSession_->newMagazineIssueInfosRequestWithCodes(codeList(code))
+            ->proxyWithProxyDelegate(self<VnBookStoreUserContext>(), "magazineIssueInfo_"));
 }
 
-Ref<VnRequestContext> VnBookStoreUserContext::requestForShopBookInfoWithCode(const std::string& code) {
-    return gated(storeRemoteSession_->newBookInfosRequestWithCodes(codeList(code))
-                     ->proxyWithProxyDelegate(self<VnBookStoreUserContext>(), "magazineIssueInfo_"));
+Ref<VnRequestContext> VnBookStoreUserContext::requestForShopBookInfoWithCode(
+    const std::string& code) {
+    return gated(
+        storeRemoteSession_->newBookInfosRequestWithCodes(codeList(code))
+            ->proxyWithProxyDelegate(self<VnBookStoreUserContext>(), "magazineIssueInfo_"));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForLibraryMagazineIssueInfoWithCode(
@@ -235,7 +241,8 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestForLibraryMagazineIssueInfo
         self<VnBookStoreUserContext>(), "magazineIssueInfo_"));
 }
 
-Ref<VnRequestContext> VnBookStoreUserContext::requestForShopMagazineWithCode(const std::string& code) {
+Ref<VnRequestContext> VnBookStoreUserContext::requestForShopMagazineWithCode(
+    const std::string& code) {
     return gated(storeRemoteSession_->newMagazineInfosRequestWithMagazineCodes(codeList(code))
                      ->proxyWithProxyDelegate(self<VnBookStoreUserContext>(), "magazineInfo_"));
 }
@@ -244,7 +251,7 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestForMagazineInfoURL(
     const Ref<VnMagazineInfo>& magazine) {
     PLAT_ASSERT(magazine, "Invalid parameter not satisfying: magazineInfo");
     return gated(sessionOf(*this)->newGetItemURLRequestWithItemKind(std::string("Magazine"),
-                                                                   magazine->code()));
+                                                                    magazine->code()));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForMagazineIssueInfoURL(
@@ -274,7 +281,8 @@ void VnBookStoreUserContext::magazineIssueInfo_requestProxy_request_willNotify_d
     userStorage_->persistMagazineIssueInfos(records, VnMagazineIssueKind_Shops);
 }
 
-Ref<VnRequestResult> VnBookStoreUserContext::lastElement_requestProxy_request_transformRequestResult(
+Ref<VnRequestResult>
+VnBookStoreUserContext::lastElement_requestProxy_request_transformRequestResult(
     Ref<VnRequestProxy2>, Ref<VnRequestContext>, Ref<VnRequestResult> result) {
     if (!result->succeed())
         return result;
@@ -299,13 +307,15 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestForLatestIssueWithMagazine(
     params->initWithCode(magazine->code(), std::string(VnMagazineIssueKind_Shops), {0, 1});
     auto domain = magazineIssueDomainWithMagazine(magazine);
     auto refresh = std::make_shared<VnMagazineIssueDomainUpdatingRequest>(
-        domain, sessionOf(*this)->newMetaMagazineIssueInfosRequest(params), VnLocalSnapshot::empty());
+        domain, sessionOf(*this)->newMetaMagazineIssueInfosRequest(params),
+        VnLocalSnapshot::empty());
     refresh->setSkipRemoving(true);
     refresh->setUserInfo(plat::Value::fromObject(domain));
     return refresh->proxyWithProxyDelegate(self<VnBookStoreUserContext>(), "latestIssue_");
 }
 
-Ref<VnRequestResult> VnBookStoreUserContext::latestIssue_requestProxy_request_transformRequestResult(
+Ref<VnRequestResult>
+VnBookStoreUserContext::latestIssue_requestProxy_request_transformRequestResult(
     Ref<VnRequestProxy2>, Ref<VnRequestContext> request, Ref<VnRequestResult> result) {
     if (!result->succeed())
         return result;

@@ -302,13 +302,14 @@ void VnBookStoreUserContext::setIsShareReviewFacebook(bool share) {
 
 // ---- Archives -----------------------------------------------------------------------------------
 
-Ref<VnLocalArchive> VnBookStoreUserContext::bookArchiveWithIssueInfo(const Ref<VnInfo>& info) const {
+Ref<VnLocalArchive> VnBookStoreUserContext::bookArchiveWithIssueInfo(
+    const Ref<VnInfo>& info) const {
     return userStorage_->booksArchive()->subarchiveWithMagazineIssue(info);
 }
 
 Ref<VnLocalDataTable> VnBookStoreUserContext::pageDataTableForIssueInfo(
     const Ref<VnMagazineIssueInfo>& info) const {
     const bool sample = info && info->isSample_;
-    return bookArchiveWithIssueInfo(info)->tableWithName(sample ? "VnPageInfo_Sample" : "VnPageInfo",
-                                                         VnPageInfo::classObject());
+    return bookArchiveWithIssueInfo(info)->tableWithName(
+        sample ? "VnPageInfo_Sample" : "VnPageInfo", VnPageInfo::classObject());
 }

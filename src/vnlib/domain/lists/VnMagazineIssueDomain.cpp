@@ -51,8 +51,8 @@ Ref<VnRequestContext> metaIssueRequest(const Ref<VnBookStoreUserContext>& userCo
                                        const std::string& kind,
                                        const std::optional<std::string>& magazineCode) {
     PLAT_PARAMETER_ASSERT(userContext);
-    return userContext->requestFactoryForIssueKind(kind).requestForMetaMagazineIssueInfosWithMagazineType(
-        kind, magazineCode, VnIndexRange{0, 0});
+    return userContext->requestFactoryForIssueKind(kind)
+        .requestForMetaMagazineIssueInfosWithMagazineType(kind, magazineCode, VnIndexRange{0, 0});
 }
 
 }  // namespace
@@ -60,8 +60,8 @@ Ref<VnRequestContext> metaIssueRequest(const Ref<VnBookStoreUserContext>& userCo
 Ref<VnRequestResult> VnRejectUnusableCodes(const plat::Value& reply, const char* what) {
     auto list = reply.array();
     if (!reply.isNilOrNull() && !list) {
-        return VnRequestResult::failedResultWithErrorMessage(std::string("The ") + what +
-                                                             " is not a list: " + reply.description());
+        return VnRequestResult::failedResultWithErrorMessage(
+            std::string("The ") + what + " is not a list: " + reply.description());
     }
     if (!list)
         return nullptr;
@@ -91,8 +91,8 @@ VnMagazineIssueDomain::VnMagazineIssueDomain(const Ref<VnBookStoreUserContext>& 
 Ref<VnMagazineIssueDomain> VnMagazineIssueDomain::bookList(
     const Ref<VnBookStoreUserContext>& userContext, const std::string& bookCategory,
     std::optional<std::string> keyword) {
-    const std::string kind =
-        bookCategory == VnBookCategory_Libraries ? VnMagazineIssueKind_Library : VnMagazineIssueKind_Shops;
+    const std::string kind = bookCategory == VnBookCategory_Libraries ? VnMagazineIssueKind_Library
+                                                                      : VnMagazineIssueKind_Shops;
     auto domain = std::make_shared<VnMagazineIssueDomain>(userContext, kind);
     domain->bookCategory_ = bookCategory;
     domain->replaceItemsRequest(
@@ -217,8 +217,8 @@ void VnMagazineIssueDomain::notifyItemsAddOrUpdate(const VnInfoList& incoming) {
         auto record = Proxy::recordOf(item);
         if (!record || !record->code())
             continue;
-        proxies.push_back(proxyWithInfo(
-            record, std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(table->infoForCode(*record->code()))));
+        proxies.push_back(proxyWithInfo(record, std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(
+                                                    table->infoForCode(*record->code()))));
     }
     VnDomain::notifyItemsAddOrUpdate(proxies);
     auto userContext = bookStoreUserContext();
@@ -294,7 +294,8 @@ Ref<VnRequestContext> VnMagazineIssueDomain::updateRequestWithRange(VnIndexRange
     auto& factory = userContext->requestFactoryForIssueKind(issueKind_);
     if (bookCategory_)
         return factory.requestForMetaBookInfosWithCategoryCode(bookCategory_, keyword_, range);
-    return factory.requestForMetaMagazineIssueInfosWithMagazineType(issueKind_, magazineCode_, range);
+    return factory.requestForMetaMagazineIssueInfosWithMagazineType(issueKind_, magazineCode_,
+                                                                    range);
 }
 
 Ref<VnDomainUpdatingRequest> VnMagazineIssueDomain::requestForUpdateWithRange(VnIndexRange range) {
@@ -305,7 +306,7 @@ Ref<VnDomainUpdatingRequest> VnMagazineIssueDomain::requestForUpdateWithRange(Vn
 }
 
 Ref<VnDomainUpdatingRequest> VnMagazineIssueDomain::requestForUpdateWithStartIndex(int32_t start,
-                                                                                 int32_t length) {
+                                                                                   int32_t length) {
     return requestForUpdateWithRange(
         {static_cast<uint64_t>(std::max(start, 0)), static_cast<uint64_t>(std::max(length, 0))});
 }
@@ -325,8 +326,8 @@ Ref<VnMagazineIssueDomain> VnMagazineIssueDomainUpdatingRequest::issueDomain() c
     return std::static_pointer_cast<VnMagazineIssueDomain>(domain());
 }
 
-bool VnMagazineIssueDomainUpdatingRequest::checkUpdateWithRemoteInfo(const Ref<VnInfo>& reference,
-                                                                     const Ref<VnInfo>& held) const {
+bool VnMagazineIssueDomainUpdatingRequest::checkUpdateWithRemoteInfo(
+    const Ref<VnInfo>& reference, const Ref<VnInfo>& held) const {
     const auto referenceHash = hashOf(reference);
     if (!referenceHash || referenceHash != hashOf(held))
         return true;
@@ -402,8 +403,8 @@ void VnMagazineIssueDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(
         base = VnLocalSnapshot::empty();
     }
 
-    const auto changes = base->compareWithNewItems(
-        references, [this](const Ref<VnInfo>& n, const Ref<VnInfo>& o) {
+    const auto changes =
+        base->compareWithNewItems(references, [this](const Ref<VnInfo>& n, const Ref<VnInfo>& o) {
             return checkUpdateWithRemoteInfo(n, o);
         });
     VnChangeList removed, added;
@@ -447,7 +448,8 @@ void VnMagazineIssueDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(
     for (const auto& change : moves) {
         changed = true;
         if (change->changeType() == VnDataChangeRecord::Modified) {
-            auto userInfo = std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(change->originalData());
+            auto userInfo =
+                std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(change->originalData());
             if (!userInfo)
                 continue;
             userInfo->setSortIndex(Proxy::sortIndexOf(change->updatedData()));
@@ -568,7 +570,8 @@ void VnMagazineIssueDomainUpdatingRequest::finishWithFetchedRecords(
     VnChangeList changed;
     for (const auto& record : records) {
         if (auto reference = modifiedMap.find(record->code()); reference != modifiedMap.end())
-            changed.push_back(VnDataChangeRecord::changeWithModifiedData(record, reference->second));
+            changed.push_back(
+                VnDataChangeRecord::changeWithModifiedData(record, reference->second));
         else
             added.push_back(record);
     }
@@ -588,8 +591,8 @@ void VnMagazineIssueDomainUpdatingRequest::finishWithFetchedRecords(
     // The domain counts as refreshed only when every batch arrived.
     if (!anyBatchFailed_)
         domain->markUpdated();
-    coreNotifyFinishWithResult(
-        VnRequestResult::resultWithReturnValue(plat::Value::fromObject(finalSnapshot(true)), nullptr));
+    coreNotifyFinishWithResult(VnRequestResult::resultWithReturnValue(
+        plat::Value::fromObject(finalSnapshot(true)), nullptr));
 }
 
 void VnMagazineIssueDomainUpdatingRequest::coreCancel() {

@@ -52,9 +52,9 @@ TEST_F(ContextTest, DeviceUserGateSignsInOnceAndReleasesOrFailsEveryParkedReques
     EXPECT_FALSE(heard);
     plat::RunLoop::current().runUntil([&] { return !categories->running(); });
     EXPECT_FALSE(user->categoryDomain()->items().empty());
-    EXPECT_TRUE(std::filesystem::exists(
-        user->categoryDomain()->dataTable()->filePath().parent_path() /
-        "VnMagazineCategoryInfo.Magazines.table.json"));
+    EXPECT_TRUE(
+        std::filesystem::exists(user->categoryDomain()->dataTable()->filePath().parent_path() /
+                                "VnMagazineCategoryInfo.Magazines.table.json"));
     EXPECT_EQ(calls("AccountAuthentication"), 1U);
     EXPECT_TRUE(catalogue.account(
         VnUserAuthenticationInfo::infoWithDeviceId(context->machineID())->username()));

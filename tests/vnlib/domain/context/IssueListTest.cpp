@@ -208,14 +208,16 @@ TEST_F(IssueListTest, HostileRepliesAreRefusedBeforeAnythingIsStored) {
     // fatal: one item, one row, record defaults.
     demo::registerVersion2Methods(service, catalogue);
     service.addMethod("GetMetaMagazineIssueInfos", [](const Json&, demo::Session&) {
-        return Json::array({Json{{"MagazineIssueCode", "DUP1"}, {"Hash", "x"}, {"SortIndex", 0}},
-                            Json{{"MagazineIssueCode", "DUP1"}, {"Hash", "x"}, {"SortIndex", 1}},
-                            Json{{"MagazineIssueCode", "ODD1"}, {"Hash", "y"}, {"SortIndex", "two"}}});
+        return Json::array(
+            {Json{{"MagazineIssueCode", "DUP1"}, {"Hash", "x"}, {"SortIndex", 0}},
+             Json{{"MagazineIssueCode", "DUP1"}, {"Hash", "x"}, {"SortIndex", 1}},
+             Json{{"MagazineIssueCode", "ODD1"}, {"Hash", "y"}, {"SortIndex", "two"}}});
     });
     store.addMethod("GetMagazineIssueInfos", [](const Json& body, demo::Session&) {
         Json out = Json::array();
         for (const auto& code : body["magazineIssueCodes"])
-            out.push_back({{"Code", code}, {"Hash", code == "DUP1" ? "x" : "y"}, {"PageCount", "many"}});
+            out.push_back(
+                {{"Code", code}, {"Hash", code == "DUP1" ? "x" : "y"}, {"PageCount", "many"}});
         return out;
     });
     std::vector<std::string> lines = testing_support::logged([&] {
