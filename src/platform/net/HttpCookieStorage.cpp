@@ -89,6 +89,13 @@ void HttpCookieStorage::deleteCookie(const HttpCookie& cookie) {
     std::erase_if(entries_, [&](const Entry& e) { return e.cookie.isSameCookie(cookie); });
 }
 
+void HttpCookieStorage::deleteCookieIfUnchanged(const HttpCookie& cookie) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(entries_, [&](const Entry& e) {
+        return e.cookie.isSameCookie(cookie) && e.cookie.value == cookie.value;
+    });
+}
+
 void HttpCookieStorage::removeAllCookies() {
     std::lock_guard lock(mutex_);
     entries_.clear();

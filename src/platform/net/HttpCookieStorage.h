@@ -47,6 +47,9 @@ class HttpCookieStorage {
     void setCookiesFromResponseHeaderFields(const HttpHeaderFields& fields, const Url& url);
     // Removes the stored cookie with the same name, domain and path.
     void deleteCookie(const HttpCookie& cookie);
+    // The same, only while the stored cookie still has the given one's value: a cookie that was
+    // set again meanwhile stays.
+    void deleteCookieIfUnchanged(const HttpCookie& cookie);
     void removeAllCookies();
 
     Date now() const;

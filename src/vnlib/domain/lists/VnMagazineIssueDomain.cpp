@@ -507,16 +507,22 @@ void VnMagazineIssueDomainUpdatingRequest::startLoadingByInfoCodes() {
         codes.emplace_back(queryingInfoCodes_.front());
         queryingInfoCodes_.pop_front();
     }
-    auto session = domain()->storeRemoteSession();
-    if (!session) {
+    chainedRequest_ = makeBatchRequest(plat::Array::make(std::move(codes)));
+    if (!chainedRequest_) {
         coreNotifyFinishWithResult(
             VnRequestResult::failedResultWithErrorMessage("No store session to fetch items"));
         return;
     }
-    auto list = plat::Array::make(std::move(codes));
-    chainedRequest_ = isBook_ ? session->newBookInfosRequestWithCodes(list)
-                              : session->newMagazineIssueInfosRequestWithCodes(list);
     chainedRequest_->startWithDelegate(self(), "magazineIssueInfo_");
+}
+
+Ref<VnRequestContext> VnMagazineIssueDomainUpdatingRequest::makeBatchRequest(
+    const Ref<plat::Array>& codes) {
+    auto session = domain()->storeRemoteSession();
+    if (!session)
+        return nullptr;
+    return isBook_ ? session->newBookInfosRequestWithCodes(codes)
+                   : session->newMagazineIssueInfosRequestWithCodes(codes);
 }
 
 void VnMagazineIssueDomainUpdatingRequest::magazineIssueInfo_request_didFinishWithResult(

@@ -125,6 +125,8 @@ class VnMagazineIssueDomainUpdatingRequest : public VnDomainUpdatingRequest {
   protected:
     void coreCancel() override;
     void coreCleanUp() override;
+    // The full-record request of one batch: the store session's books or issues by code.
+    virtual Ref<VnRequestContext> makeBatchRequest(const Ref<plat::Array>& codes);
 
   private:
     Ref<VnMagazineIssueDomain> issueDomain() const;

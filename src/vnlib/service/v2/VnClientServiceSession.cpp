@@ -184,7 +184,7 @@ void VnClientServiceSession::signOutWithRemoteRequest(bool remote) {
         request->start();
     }
     for (const auto& cookie : cookies)
-        store.deleteCookie(cookie);
+        store.deleteCookieIfUnchanged(cookie);
     authenticatedUserName_.reset();
     sessionId_.reset();
 }
