@@ -1,5 +1,7 @@
 #include "vnlib/domain/storage/VnJsonDBDataTable.h"
 
+#include <unordered_map>
+
 #include "platform/core/Log.h"
 #include "vnlib/dev/json/JSONKitSerializing.h"
 
@@ -59,8 +61,33 @@ void VnJsonDBDataTable::updateInfo(const Ref<VnInfo>& info) {
 
 void VnJsonDBDataTable::updateWithInfos(const std::vector<Ref<VnInfo>>& infos) {
     VnDataContext::UpdateScope update(*dataContext_);
-    for (const auto& info : infos)
-        updateInfo(info);
+    if (infos.size() < 2) {
+        for (const auto& info : infos)
+            updateInfo(info);
+        return;
+    }
+    // Many records: the stored rows are read once and looked up by code, instead of one query
+    // per record.
+    std::unordered_map<std::string, Ref<VnJsonData>> stored;
+    for (const auto& row : dataContext_->allInfos()) {
+        auto data = std::dynamic_pointer_cast<VnJsonData>(row);
+        if (data && data->code())
+            stored.emplace(*data->code(), data);
+    }
+    for (const auto& info : infos) {
+        PLAT_PARAMETER_ASSERT(info && info->code());
+        auto found = stored.find(*info->code());
+        if (found != stored.end()) {
+            saveInfoToJsonData(info, *found->second);
+            dataCodeMap_[*info->code()] = found->second;
+        } else {
+            auto data = jsonDataForInfo(info);
+            dataContext_->addInfo(data);
+            dataCodeMap_[*info->code()] = data;
+            stored.emplace(*info->code(), data);
+        }
+    }
+    dataContext_->save();
 }
 
 void VnJsonDBDataTable::removeInfoByCode(const std::string& code) {
