@@ -1,6 +1,7 @@
-// varnel-demo-service [port]: runs the stand-in library service on 127.0.0.1 (on a free port
-// when none is given) over the sample catalogue, and its store service on the next port (or a
-// free one), prints their URLs and serves until interrupted.
+// varnel-demo-service [--generate N] [port]: runs the stand-in library service on 127.0.0.1 (on
+// a free port when none is given) over the sample catalogue (plus N generated library items),
+// and its store service on the next port (or a free one), prints their URLs and serves until
+// interrupted.
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -13,18 +14,27 @@
 
 int main(int argc, char** argv) {
     int port = 0;
-    if (argc > 2 || (argc == 2 && std::string(argv[1]) == "--help")) {
-        std::cerr << "usage: varnel-demo-service [port]\n";
-        return 2;
-    }
-    if (argc == 2) {
+    size_t generated = 0;
+    auto number = [](const char* text, long max) -> long {
         char* end = nullptr;
-        const long value = std::strtol(argv[1], &end, 10);
-        if (*argv[1] == '\0' || *end != '\0' || value < 0 || value > 65535) {
-            std::cerr << "varnel-demo-service: not a port: " << argv[1] << "\n";
+        const long value = std::strtol(text, &end, 10);
+        return *text == '\0' || *end != '\0' || value < 0 || value > max ? -1 : value;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--generate" && i + 1 < argc) {
+            const long count = number(argv[++i], 1000000);
+            if (count < 0) {
+                std::cerr << "varnel-demo-service: not a count: " << argv[i] << "\n";
+                return 2;
+            }
+            generated = static_cast<size_t>(count);
+        } else if (arg != "--help" && number(argv[i], 65535) >= 0 && port == 0) {
+            port = static_cast<int>(number(argv[i], 65535));
+        } else {
+            std::cerr << "usage: varnel-demo-service [--generate N] [port]\n";
             return 2;
         }
-        port = static_cast<int>(value);
     }
 
     // Block the stop signals before any thread starts, then wait for one of them here.
@@ -35,6 +45,7 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     demo::SampleCatalogue catalogue;
+    catalogue.generateItems(generated, 1);
     demo::DemoService service;
     demo::registerVersion2Methods(service, catalogue);
     if (!service.start(port)) {
