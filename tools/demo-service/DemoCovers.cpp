@@ -4,7 +4,10 @@
 #include <QImage>
 #include <QPainter>
 
+#include <cctype>
 #include <functional>
+
+#include "demo-service/DemoService.h"
 
 namespace demo {
 
@@ -36,6 +39,30 @@ std::optional<std::pair<std::string, std::string>> demoCover(const std::string& 
         return std::nullopt;
     return std::pair{std::string(bytes.constData(), static_cast<size_t>(bytes.size())),
                      std::string(png ? "image/png" : "image/jpeg")};
+}
+
+std::string demoContentPath(const std::string& code, const std::string& type,
+                            const std::string& format, const std::string& fileId) {
+    std::string lower = format;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return "/content/" + code + "/" + type + "_" + fileId + "." + lower;
+}
+
+int64_t demoContentSize(const std::string& path) {
+    const size_t seed = std::hash<std::string>()(path);
+    const bool page = path.find("/PAGE_") != std::string::npos;
+    return (page ? 40 * 1024 : 6 * 1024) + static_cast<int64_t>(seed % 4096);
+}
+
+std::optional<std::pair<std::string, std::string>> demoContent(const std::string& path) {
+    if (path.rfind("/content/", 0) != 0 || path.find("..") != std::string::npos)
+        return std::nullopt;
+    const auto seed = static_cast<uint32_t>(std::hash<std::string>()(path));
+    std::string bytes(static_cast<size_t>(demoContentSize(path)), '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(DemoService::generatedByte(static_cast<int64_t>(i), seed));
+    return std::pair{std::move(bytes), std::string("application/octet-stream")};
 }
 
 }  // namespace demo

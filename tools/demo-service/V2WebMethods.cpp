@@ -624,16 +624,21 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
                 continue;
             const std::string format =
                 text(request, "Type").empty() ? "PDF" : text(request, "Type");
+            std::string type = text(request, "FileIdType");
+            if (type.empty())
+                type = text(request, "fileIdType").empty() ? "PAGE" : text(request, "fileIdType");
+            const Json requestId = request.contains("RequestId")
+                                       ? request["RequestId"]
+                                       : request.value("requestId", Json());
             const auto ids = request.contains("fileIds") && request["fileIds"].is_array()
                                  ? request["fileIds"]
                                  : Json::array({0});
             for (const auto& id : ids) {
                 const std::string fileId = id.is_string() ? id.get<std::string>() : id.dump();
-                const std::string path =
-                    "/content/" + code + "/" + fileId + "." + lowerAscii(format);
-                out.push_back({{"RequestId", request.value("requestId", Json())},
+                const std::string path = demoContentPath(code, type, format, fileId);
+                out.push_back({{"RequestId", requestId},
                                {"FileId", fileId},
-                               {"FileSize", 48 * 1024},
+                               {"FileSize", demoContentSize(path)},
                                {"PrimaryUrl", replies->url(path)},
                                {"SecondUrl", replies->url("/mirror" + path)},
                                {"BookCode", code},
@@ -643,6 +648,7 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
         }
         return out;
     });
+    service.addFileProvider("/content/", [](const std::string& path) { return demoContent(path); });
     service.addMethod("GetPriceInfos", [cat, replies](const Json& body, Session&) {
         Json out = Json::array();
         if (const SampleItem* item = cat->findItem(text(body, "productCode"))) {

@@ -144,6 +144,15 @@ class VnBookStoreUserContext : public VnBookStoreContextSubobject {
     Ref<VnLocalCacheAsset> cacheAssetForCoverWithMagazineIssueInfo(const Ref<VnInfo>& info) const;
 
     // ---- Content and store requests (not started) ----
+    // A content asset request of this user for the id (both required).
+    Ref<VnRequestContext> requestAssetForMagazineIssue(const Ref<VnMagazineIssueInfo>& info,
+                                                       const Ref<VnContentAssetId>& assetId);
+    Ref<VnRequestContext> requestAssetForMagazineIssue(const Ref<VnMagazineIssueInfo>& info,
+                                                       int32_t type, int32_t format,
+                                                       const std::string& idString);
+    // The page's PDF: type 2, format 0, the index as its id.
+    Ref<VnRequestContext> requestPageFileWithMagazineIssueInfo(const Ref<VnMagazineIssueInfo>& info,
+                                                               int32_t pageIndex);
     // The stored page list when there is one (answered on a later turn), else "GetBookPages".
     Ref<VnRequestContext> requestForPageInfosWithMagazineIssueInfo(
         const Ref<VnMagazineIssueInfo>& info);

@@ -7,6 +7,7 @@
 #include "vnlib/domain/VnItemCode.h"
 #include "vnlib/domain/content/VnContentAsset.h"
 #include "vnlib/domain/content/VnContentAssetId.h"
+#include "vnlib/domain/content/VnContentAssetRequest.h"
 #include "vnlib/domain/content/VnLocalCacheAsset.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
@@ -69,6 +70,28 @@ Ref<VnLocalCacheAsset> VnBookStoreUserContext::cacheAssetForCoverWithMagazineIss
 }
 
 // ---- Page lists and assets ----------------------------------------------------------------------
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestAssetForMagazineIssue(
+    const Ref<VnMagazineIssueInfo>& info, const Ref<VnContentAssetId>& assetId) {
+    PLAT_ASSERT(info, "Invalid parameter not satisfying: issueInfo");
+    PLAT_ASSERT(assetId, "Invalid parameter not satisfying: assetId");
+    return plat::autorelease(
+        std::make_shared<VnContentAssetRequest>(assetId, self<VnBookStoreUserContext>()));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestAssetForMagazineIssue(
+    const Ref<VnMagazineIssueInfo>& info, int32_t type, int32_t format,
+    const std::string& idString) {
+    PLAT_ASSERT(info, "Invalid parameter not satisfying: issueInfo");
+    return requestAssetForMagazineIssue(
+        info, VnContentAssetId::idWithMagazineIssueCode(info->code(), idString, type, format));
+}
+
+Ref<VnRequestContext> VnBookStoreUserContext::requestPageFileWithMagazineIssueInfo(
+    const Ref<VnMagazineIssueInfo>& info, int32_t pageIndex) {
+    return requestAssetForMagazineIssue(info, VnAssetTypePage, VnAssetFormatTypePDF,
+                                        std::to_string(pageIndex));
+}
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForPageInfosWithMagazineIssueInfo(
     const Ref<VnMagazineIssueInfo>& info) {
@@ -148,12 +171,8 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestForAssetWithMagazineIssueCo
                                 std::to_string(assetId->assetType());
         auto& group = groups[key];
         if (!group) {
-            group = VnRequestAssetInfo::requestWithId(
-                std::to_string(counter++), assetFormatFromEnumType(assetId->format()),
-                assetTypeFromEnumType(assetId->assetType()),
-                plat::Array::make({plat::Value(assetId->assetId())}));
-            group->setWidth(assetId->width());
-            group->setHeight(assetId->height());
+            group = VnContentAssetRequest::requestAssetInfoWithContentAssetId(
+                *assetId, std::to_string(counter++));
             records.push_back(plat::Value::fromObject(group));
         } else if (auto ids = std::dynamic_pointer_cast<plat::MutableArray>(group->fileIds())) {
             ids->addObject(plat::Value(assetId->assetId()));

@@ -1,0 +1,117 @@
+// Content asset requests against the demo service: location, download, cache, file-info cache.
+#include <gtest/gtest.h>
+
+#include "ContextTestSupport.h"
+#include "demo-service/DemoCovers.h"
+#include "vnlib/domain/content/VnContentAsset.h"
+#include "vnlib/domain/content/VnContentAssetRequest.h"
+#include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
+
+using demo::Json;
+
+namespace {
+
+class ProgressWatcher : public plat::Object {
+    PLAT_CLASS(ProgressWatcher)
+  public:
+    void progress(Ref<VnRequestContext>, VnRequestProgress p) {
+        steps.emplace_back(p.completed, p.total);
+    }
+    void finished(Ref<VnRequestContext>, Ref<VnRequestResult> r) { result = r; }
+    std::vector<std::pair<float, float>> steps;
+    Ref<VnRequestResult> result;
+};
+
+Ref<VnMagazineIssueInfo> item(const std::string& code) {
+    auto info = std::make_shared<VnMagazineIssueInfo>();
+    info->setCode(code);
+    return info;
+}
+
+using ContentAssetTest = ContextTest;
+
+TEST_F(ContentAssetTest, LocatesDownloadsAndThenAnswersFromTheCache) {
+    auto user = context->activeUserContext();
+    auto watcher = std::make_shared<ProgressWatcher>();
+    user->requestPageFileWithMagazineIssueInfo(item("MG01-2401"), 3)
+        ->startWithDelegate(watcher, "w_");
+    plat::RunLoop::current().runUntil([&] { return watcher->result != nullptr; });
+    ASSERT_TRUE(watcher->result && watcher->result->succeed()) << watcher->result->description();
+    auto asset = watcher->result->returnValue().as<VnContentAsset>();
+    ASSERT_TRUE(asset);
+    const auto expected = demo::demoContent(demo::demoContentPath("MG01-2401", "PAGE", "PDF", "3"));
+    const auto bytes = asset->data();
+    ASSERT_TRUE(expected && bytes);
+    EXPECT_EQ(std::string(bytes->begin(), bytes->end()), expected->first);
+    EXPECT_EQ(calls("GetAssetFiles"), 1U);
+    EXPECT_NE(std::find(watcher->steps.begin(), watcher->steps.end(), std::pair{2.0F, 100.0F}),
+              watcher->steps.end());
+    EXPECT_EQ(asset->filePath().filename(), "PAGE_PDF_3");
+
+    // Complete in the cache: a later turn, no request, no progress.
+    service.clearRequests();
+    auto again = std::make_shared<ProgressWatcher>();
+    user->requestPageFileWithMagazineIssueInfo(item("MG01-2401"), 3)
+        ->startWithDelegate(again, "w_");
+    EXPECT_FALSE(again->result);
+    plat::RunLoop::current().runUntil([&] { return again->result != nullptr; });
+    ASSERT_TRUE(again->result->succeed());
+    EXPECT_TRUE(service.requests().empty());
+    EXPECT_TRUE(again->steps.empty());
+
+    // A known location skips the location call; an entry older than 4 hours is gone.
+    auto id = VnContentAssetId::idWithMagazineIssueCode("MG01-2401", "4", 2, 0);
+    auto known = std::make_shared<VnAssetFileInfo>();
+    known->primaryUrl_ = service.baseUrl() + demo::demoContentPath("MG01-2401", "PAGE", "PDF", "4");
+    VnContentAssetRequest::addGlobalFileInfo(known, id);
+    ASSERT_TRUE(run(user->requestAssetForMagazineIssue(item("MG01-2401"), id))->succeed());
+    EXPECT_TRUE(service.requestsForMethod("GetAssetFiles").empty());
+    const double now = plat::Date::now().seconds;
+    EXPECT_TRUE(VnContentAssetRequest::fileInfoForAssetId(id, now + 14399));
+    EXPECT_FALSE(VnContentAssetRequest::fileInfoForAssetId(id, now + 14401));
+    EXPECT_FALSE(VnContentAssetRequest::fileInfoForAssetId(id, now));
+
+    // Width alone: the same cache file, another key.
+    auto wide = VnContentAssetId::idWithMagazineIssueCode("MG01-2401", "4", 2, 0);
+    wide->setWidth(120);
+    EXPECT_EQ(VnBookStoreUserContext::cacheFileNameForAssetId(*wide),
+              VnBookStoreUserContext::cacheFileNameForAssetId(*id));
+    EXPECT_FALSE(VnContentAssetIdEqual()(wide, id));
+}
+
+TEST_F(ContentAssetTest, NoLocationAndHostileIdsFailClearly) {
+    auto user = context->activeUserContext();
+    service.addMethod("GetAssetFiles", [](const Json&, demo::Session&) { return Json::array(); });
+    auto none = run(user->requestPageFileWithMagazineIssueInfo(item("MG01-2401"), 7));
+    ASSERT_FALSE(none->succeed());
+    EXPECT_EQ(none->error()->domain(), "");
+    EXPECT_EQ(none->error()->code(), 404);
+
+    service.clearRequests();
+    for (const char* bad : {"../x", "a/b", "..", ""}) {
+        auto hostile = user->requestAssetForMagazineIssue(item("MG01-2401"), 5, 1, bad);
+        bool inCall = false;
+        Ref<VnRequestResult> result;
+        hostile->startWithDidFinishBlock([&](const Ref<VnRequestResult>& r, const plat::Value&) {
+            result = r;
+            inCall = true;
+        });
+        EXPECT_FALSE(inCall);
+        plat::RunLoop::current().runUntil([&] { return result != nullptr; });
+        ASSERT_TRUE(result);
+        EXPECT_FALSE(result->succeed()) << bad;
+        EXPECT_NE(result->errorMessage().value_or("").find("cannot name a file"),
+                  std::string::npos);
+    }
+    EXPECT_TRUE(service.requests().empty());
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(VnBookStoreContext::storageRootPath()))
+        EXPECT_EQ(entry.path().filename().string().find("INTERACTIVE"), std::string::npos);
+}
+
+}  // namespace
+
+PLAT_DEFINE_CLASS(ProgressWatcher, plat::Object, [](auto& c) {
+    c.method("w_request:progressReport:", &ProgressWatcher::progress)
+        .method("w_request:didFinishWithResult:", &ProgressWatcher::finished);
+})
