@@ -608,11 +608,47 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
             return out;
         const int count =
             text(body, "pageType") == "PREVIEW" ? std::min(3, item->pageCount) : item->pageCount;
+        // One issue is read in another order than its files: the last file comes first.
+        const bool reordered = item->code == "NP01-240302";
         for (int i = 0; i < count; ++i)
-            out.push_back({{"SourcePageIndex", i}, {"PresentationPageIndex", i}});
+            out.push_back({{"SourcePageIndex", i},
+                           {"PresentationPageIndex", reordered ? (i + 1) % count : i}});
         return out;
     });
-    service.addMethod("GetAssetFiles", [cat, replies](const Json& body, Session&) {
+    // Item content: the rendering metadata of an item as an XML property list (pages named
+    // "P1", "P2", ..., every sixth page with an image widget naming an interactive file
+    // "img<page>"), any other file as deterministic bytes.
+    auto content =
+        [cat](const std::string& path) -> std::optional<std::pair<std::string, std::string>> {
+        const std::string prefix = "/content/";
+        const size_t slash = path.find('/', prefix.size());
+        if (path.rfind(prefix, 0) != 0 || slash == std::string::npos)
+            return std::nullopt;
+        const SampleItem* item = cat->findItem(path.substr(prefix.size(), slash - prefix.size()));
+        if (!item || path.substr(slash + 1) != "XML_0.xml")
+            return demoContent(path);
+        std::string plist =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+            "<key>HasSingleCoverPage</key><true/><key>TableOfContentPageName</key><string>P2</"
+            "string>"
+            "<key>DefaultSinglePageAlignment</key><integer>0</integer><key>Pages</key><dict>";
+        for (int i = 0; i < item->pageCount; ++i) {
+            plist += "<key>" + std::to_string(i) + "</key><dict><key>PageName</key><string>P" +
+                     std::to_string(i + 1) +
+                     "</string><key>PageInsets</key><dict><key>Top</key><integer>4</integer>"
+                     "<key>Bottom</key><integer>4</integer></dict>";
+            if (i % 6 == 5)
+                plist +=
+                    "<key>Widgets</key><array><dict><key>Type</key><string>ImageWidget</string>"
+                    "<key>FileId</key><string>img" +
+                    std::to_string(i) + "</string></dict></array>";
+            plist += "</dict>";
+        }
+        plist += "</dict></dict></plist>\n";
+        return std::pair{std::move(plist), std::string("application/xml")};
+    };
+    service.addFileProvider("/content/", content);
+    service.addMethod("GetAssetFiles", [cat, replies, content](const Json& body, Session&) {
         const std::string code = text(body, "magazineIssueCode");
         Json out = Json::array();
         if (!cat->findItem(code) || !body.contains("assetRequests") ||
@@ -638,7 +674,7 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
                 const std::string path = demoContentPath(code, type, format, fileId);
                 out.push_back({{"RequestId", requestId},
                                {"FileId", fileId},
-                               {"FileSize", demoContentSize(path)},
+                               {"FileSize", static_cast<int64_t>(content(path)->first.size())},
                                {"PrimaryUrl", replies->url(path)},
                                {"SecondUrl", replies->url("/mirror" + path)},
                                {"BookCode", code},
@@ -648,7 +684,6 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
         }
         return out;
     });
-    service.addFileProvider("/content/", [](const std::string& path) { return demoContent(path); });
     service.addMethod("GetPriceInfos", [cat, replies](const Json& body, Session&) {
         Json out = Json::array();
         if (const SampleItem* item = cat->findItem(text(body, "productCode"))) {

@@ -32,6 +32,7 @@ class VnLocalCacheAsset;
 class VnRequestManager;
 class VnRequestProxy2;
 class VnShopGroupInfo;
+class VnMagazineIssueContext;
 class VnStoreRemoteSession;
 class VnCoreDataContext;
 class VnUserAuthenticationInfo;
@@ -150,6 +151,8 @@ class VnBookStoreUserContext : public VnBookStoreContextSubobject {
     Ref<VnRequestContext> requestAssetForMagazineIssue(const Ref<VnMagazineIssueInfo>& info,
                                                        int32_t type, int32_t format,
                                                        const std::string& idString);
+    // A new issue context that loads the item into the content cache.
+    Ref<VnMagazineIssueContext> magazineIssueContextWithInfo(const Ref<VnMagazineIssueInfo>& info);
     // The page's PDF: type 2, format 0, the index as its id.
     Ref<VnRequestContext> requestPageFileWithMagazineIssueInfo(const Ref<VnMagazineIssueInfo>& info,
                                                                int32_t pageIndex);

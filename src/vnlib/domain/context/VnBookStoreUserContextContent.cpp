@@ -9,6 +9,7 @@
 #include "vnlib/domain/content/VnContentAssetId.h"
 #include "vnlib/domain/content/VnContentAssetRequest.h"
 #include "vnlib/domain/content/VnLocalCacheAsset.h"
+#include "vnlib/domain/content/VnMagazineIssueContext.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/domain/lists/VnMagazineIssueDomain.h"
@@ -85,6 +86,11 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestAssetForMagazineIssue(
     PLAT_ASSERT(info, "Invalid parameter not satisfying: issueInfo");
     return requestAssetForMagazineIssue(
         info, VnContentAssetId::idWithMagazineIssueCode(info->code(), idString, type, format));
+}
+
+Ref<VnMagazineIssueContext> VnBookStoreUserContext::magazineIssueContextWithInfo(
+    const Ref<VnMagazineIssueInfo>& info) {
+    return plat::autorelease(VnMagazineIssueContext::make(self<VnBookStoreUserContext>(), info));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestPageFileWithMagazineIssueInfo(

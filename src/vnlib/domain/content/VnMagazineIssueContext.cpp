@@ -1,0 +1,650 @@
+#include "vnlib/domain/content/VnMagazineIssueContext.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/storage/PropertyList.h"
+#include "vnlib/dev/request/VnChainedRequest.h"
+#include "vnlib/dev/util/VndDiags.h"
+#include "vnlib/domain/VnAssetFormat.h"
+#include "vnlib/domain/content/VnContentAssetRequest.h"
+#include "vnlib/domain/context/VnBookStoreContext.h"
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/domain/lists/VnMagazineIssueDomain.h"
+#include "vnlib/info/catalogue/VnPriceInfo.h"
+
+PLAT_DEFINE_CLASS(VnMagazineIssueContext, plat::Object, [](auto& c) {
+    c.method("pageInfos_request:didFinishWithResult:",
+             &VnMagazineIssueContext::pageInfos_request_didFinishWithResult)
+        .method("xml_request:didFinishWithResult:",
+                &VnMagazineIssueContext::xml_request_didFinishWithResult)
+        .method("loadingMetadata_request:didFinishWithResult:",
+                &VnMagazineIssueContext::loadingMetadata_request_didFinishWithResult)
+        .method("pageFile_request:didFinishWithResult:",
+                &VnMagazineIssueContext::pageFile_request_didFinishWithResult)
+        .method("pageFile_request:progressReport:",
+                &VnMagazineIssueContext::pageFile_request_progressReport)
+        .method("assetFileUrl_request:didFinishWithResult:",
+                &VnMagazineIssueContext::assetFileUrl_request_didFinishWithResult)
+        .method("processRequest:result:", &VnMagazineIssueContext::processRequest_result);
+})
+
+namespace {
+
+// What to do once a request has finished, kept as its user info.
+class VnContinuation : public plat::Object {
+  public:
+    explicit VnContinuation(std::function<void()> fn) : fn(std::move(fn)) {}
+    std::function<void()> fn;
+};
+
+void runContinuation(const plat::Value& userInfo) {
+    if (auto continuation = userInfo.as<VnContinuation>())
+        continuation->fn();
+}
+
+constexpr int32_t kMetadataType = VnAssetTypeXml;
+constexpr int32_t kMetadataFormat = VnAssetFormatTypeXML;
+
+}  // namespace
+
+Ref<VnMagazineIssueContext> VnMagazineIssueContext::make(
+    const Ref<VnBookStoreUserContext>& userContext, const Ref<VnMagazineIssueInfo>& info) {
+    return std::make_shared<VnMagazineIssueContext>(userContext, info);
+}
+
+VnMagazineIssueContext::VnMagazineIssueContext(Ref<VnBookStoreUserContext> userContext,
+                                               Ref<VnMagazineIssueInfo> info)
+    : userContext_(std::move(userContext)), info_(std::move(info)) {
+    PLAT_PARAMETER_ASSERT(userContext_);
+    PLAT_PARAMETER_ASSERT(info_);
+    pageRequestManager_ = std::make_shared<VnRequestManager>();
+    commonRequestQueue_ = std::make_shared<VnRequestManager>();
+    auto bookstore = userContext_->context();
+    PLAT_ASSERT(bookstore, "The user context's bookstore context has been closed");
+    priceDomain_ = std::make_shared<VnDomain>(
+        userContext_, VnPriceInfo::classObject(),
+        bookstore->serviceSession()->newPriceInfosRequestWithMagazineIssueCode(info_->code()));
+}
+
+VnMagazineIssueContext::~VnMagazineIssueContext() {
+    cancelLoading();
+    for (auto& [index, page] : pageContextMap_)
+        page->_dispose();
+}
+
+// ---- Queries ------------------------------------------------------------------------------------
+
+std::vector<Ref<VnPageInfo>> VnMagazineIssueContext::pageInfos() const {
+    std::vector<Ref<VnPageInfo>> pages;
+    if (info_->pageArray_) {
+        info_->pageArray_->enumerate([&](const plat::Value& value) {
+            if (auto page = value.as<VnPageInfo>())
+                pages.push_back(std::move(page));
+            return true;
+        });
+    }
+    return pages;
+}
+
+Ref<VnContentAssetId> VnMagazineIssueContext::contentRenderingMetadataAssetId() const {
+    return VnContentAssetId::idWithMagazineIssueCode(info_->code(), "0", kMetadataType,
+                                                     kMetadataFormat);
+}
+
+bool VnMagazineIssueContext::contentRenderingMetadataAvailable() const {
+    return userContext_->isContentAssetAvaiableWithId(contentRenderingMetadataAssetId());
+}
+
+bool VnMagazineIssueContext::metadataAvailable() const {
+    return info_->pageArray_ && contentRenderingMetadataAvailable();
+}
+
+plat::Value VnMagazineIssueContext::contentRenderingMetadata() {
+    if (!contentRenderingMetadata_.isNil() || !contentRenderingMetadataAvailable())
+        return contentRenderingMetadata_;
+    auto asset = userContext_->contentAssetWithId(contentRenderingMetadataAssetId());
+    auto data = asset->data();
+    Ref<plat::Error> error;
+    plat::Value list;
+    if (data)
+        list = plat::PropertyList::propertyListWithData(*data, nullptr, &error);
+    if (list.isNil() && error)
+        VND_TRACE("Error", "Error loading plist: %s at path: %s", error->description().c_str(),
+                  asset->filePath().c_str());
+    contentRenderingMetadata_ = list;
+    return contentRenderingMetadata_;
+}
+
+Ref<VnMagazineIssuePageContext> VnMagazineIssueContext::pageContextWithSourcePageIndex(
+    int32_t sourcePageIndex) {
+    auto& slot = pageContextMap_[sourcePageIndex];
+    if (!slot)
+        slot = std::make_shared<VnMagazineIssuePageContext>(self<VnMagazineIssueContext>(),
+                                                            sourcePageIndex);
+    return slot;
+}
+
+std::optional<std::vector<Ref<VnMagazineIssuePageContext>>>
+VnMagazineIssueContext::allPageContexts() {
+    const auto pages = pageInfos();
+    if (pages.empty())
+        return std::nullopt;
+    std::set<int32_t> indices;
+    for (const auto& page : pages)
+        indices.insert(page->sourcePageIndex());
+    std::vector<Ref<VnMagazineIssuePageContext>> contexts;
+    for (int32_t index : indices)
+        contexts.push_back(pageContextWithSourcePageIndex(index));
+    return contexts;
+}
+
+Ref<VnLocalArchive> VnMagazineIssueContext::itemArchive() const {
+    return userContext_->bookArchiveWithIssueInfo(info_);
+}
+
+std::map<int32_t, Ref<VnMagazineIssuePageContext>>& VnMagazineIssueContext::finishedPageMap() {
+    if (!finishedPageContextMap_) {
+        // Walks the cached page files (not the record's page count, which the service sets).
+        finishedPageContextMap_.emplace();
+        auto archive = itemArchive();
+        archive->preloadAllCacheAssets();
+        for (const auto& asset : archive->allCacheAssets()) {
+            const std::string name = asset->filePath().filename().string();
+            int index = -1;
+            char rest = 0;
+            if (std::sscanf(name.c_str(), "PAGE_PDF_%d%c", &index, &rest) == 1 && index >= 0 &&
+                "PAGE_PDF_" + std::to_string(index) == name &&
+                asset->state() == VnLocalCacheAssetStateComplete)
+                (*finishedPageContextMap_)[index] = pageContextWithSourcePageIndex(index);
+        }
+    }
+    return *finishedPageContextMap_;
+}
+
+size_t VnMagazineIssueContext::finishedPageCount() {
+    return finishedPageMap().size();
+}
+
+Ref<VnContentAssetId> VnMagazineIssueContext::contentAssetIdWithSourcePageIndex(
+    int32_t sourcePageIndex) const {
+    return VnContentAssetId::idWithMagazineIssueCode(info_->code(), std::to_string(sourcePageIndex),
+                                                     VnAssetTypePage, VnAssetFormatTypePDF);
+}
+
+Ref<VnContentAsset> VnMagazineIssueContext::contentAssetWithSourcePageIndex(
+    int32_t sourcePageIndex) const {
+    return userContext_->contentAssetWithId(contentAssetIdWithSourcePageIndex(sourcePageIndex));
+}
+
+bool VnMagazineIssueContext::contentAssetAvailbleAtSourcePageIndex(int32_t sourcePageIndex) const {
+    return userContext_->isContentAssetAvaiableWithId(
+        contentAssetIdWithSourcePageIndex(sourcePageIndex));
+}
+
+Ref<VnContentAssetId> VnMagazineIssueContext::interactiveContentAssetIdWithFileId(
+    const std::string& fileId) const {
+    return VnContentAssetId::idWithMagazineIssueCode(info_->code(), fileId, VnAssetTypeInteractive,
+                                                     VnAssetFormatTypeJPG);
+}
+
+Ref<VnLocalCacheAsset> VnMagazineIssueContext::localCacheWithId(const std::string& idString) const {
+    return itemArchive()->assetWithId(idString);
+}
+
+Ref<VnLocalCacheAsset> VnMagazineIssueContext::thumbnailCacheWithSourcePageIndex(
+    int32_t sourcePageIndex) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "thumbnail_%04d.jpg", sourcePageIndex);
+    return localCacheWithId(name);
+}
+
+Ref<VnContentAsset> VnMagazineIssueContext::thumbnailWithSourcePageIndex(
+    int32_t sourcePageIndex) const {
+    return thumbnailCacheWithSourcePageIndex(sourcePageIndex)->contentAsset();
+}
+
+bool VnMagazineIssueContext::thumbnailAvailableAtSourcePageIndex(int32_t sourcePageIndex) const {
+    return thumbnailCacheWithSourcePageIndex(sourcePageIndex)->state() ==
+           VnLocalCacheAssetStateComplete;
+}
+
+void VnMagazineIssueContext::saveThumbnail(std::span<const uint8_t> jpegData,
+                                           int32_t sourcePageIndex) {
+    thumbnailCacheWithSourcePageIndex(sourcePageIndex)->replaceWithData(jpegData);
+}
+
+const std::set<std::string>& VnMagazineIssueContext::allInteractiveFileIds() {
+    if (!allInteractiveFileIds_) {
+        allInteractiveFileIds_.emplace();
+        for (const auto& page : pageInfos()) {
+            const auto& ids =
+                pageContextWithSourcePageIndex(page->sourcePageIndex())->interactiveFileIds();
+            allInteractiveFileIds_->insert(ids.begin(), ids.end());
+        }
+    }
+    return *allInteractiveFileIds_;
+}
+
+// ---- Loading ------------------------------------------------------------------------------------
+
+Ref<VnRequestContext> VnMagazineIssueContext::pageInfosRequestThen(
+    std::function<void()> continuation) {
+    auto request = userContext_->requestForPageInfosWithMagazineIssueInfo(info_);
+    request->setDelegate(self(), "pageInfos_");
+    request->setUserInfo(
+        plat::Value::fromObject(std::make_shared<VnContinuation>(std::move(continuation))));
+    commonRequestQueue_->enqueueRequest(request);
+    return request;
+}
+
+void VnMagazineIssueContext::startLoadingAllPages() {
+    plat::sendIfResponds(delegate_, "magazineIssueContextWillStartLoading:", self());
+    checkFinished();
+    if (!info_->finished_)
+        downloading_ = true;
+    auto weak = weakSelf<VnMagazineIssueContext>();
+    auto again = [weak] {
+        if (auto me = weak.lock())
+            me->startLoadingAllPages();
+    };
+    if (!info_->pageArray_) {
+        pageInfosRequestThen(again);
+        return;
+    }
+    if (!contentRenderingMetadataAvailable()) {
+        auto request =
+            userContext_->requestAssetForMagazineIssue(info_, kMetadataType, kMetadataFormat, "0");
+        request->setUserInfo(plat::Value::fromObject(std::make_shared<VnContinuation>(again)));
+        request->startWithDelegate(self(), "xml_");
+        return;
+    }
+    startRequestAllAssetIds();
+}
+
+void VnMagazineIssueContext::startRequestAllAssetIds() {
+    std::vector<Ref<VnContentAssetId>> pageIds, interactiveIds;
+    std::set<std::string> fileIds;
+    for (const auto& page : pageInfos()) {
+        auto id = contentAssetIdWithSourcePageIndex(page->sourcePageIndex());
+        if (!VnContentAssetRequest::fileInfoForAssetId(id))
+            pageIds.push_back(id);
+        const auto& ids =
+            pageContextWithSourcePageIndex(page->sourcePageIndex())->interactiveFileIds();
+        fileIds.insert(ids.begin(), ids.end());
+    }
+    for (const auto& fileId : fileIds) {
+        auto id = interactiveContentAssetIdWithFileId(fileId);
+        if (!VnContentAssetRequest::fileInfoForAssetId(id))
+            interactiveIds.push_back(id);
+    }
+    if (pageIds.empty() && interactiveIds.empty()) {
+        startQueuePageLoading();
+        return;
+    }
+    std::vector<Ref<VnContentAssetId>> all = pageIds;
+    all.insert(all.end(), interactiveIds.begin(), interactiveIds.end());
+    auto request =
+        userContext_->requestForAssetWithMagazineIssueCode(info_->code().value_or(""), all);
+    // The reply names each file by the number of its group (numbered in order of first
+    // appearance) and its id: keep the ids of each group under that number.
+    auto groups = std::make_shared<plat::MutableDictionary>();
+    std::map<std::string, std::string> groupOfKey;
+    for (const auto& id : all) {
+        const std::string key =
+            std::to_string(id->format()) + "," + std::to_string(id->assetType());
+        auto [it, added] = groupOfKey.emplace(key, std::to_string(groupOfKey.size()));
+        auto ids = groups->objectForKey(it->second).dictionary();
+        auto mutableIds = std::dynamic_pointer_cast<plat::MutableDictionary>(ids);
+        if (!mutableIds) {
+            mutableIds = std::make_shared<plat::MutableDictionary>();
+            groups->setObject(plat::Value::fromObject(mutableIds), plat::Value(it->second));
+        }
+        mutableIds->setObject(plat::Value::fromObject(id), plat::Value(id->assetId()));
+    }
+    request->setUserInfo(plat::Value::fromObject(groups));
+    request->startWithDelegate(self(), "assetFileUrl_");
+}
+
+void VnMagazineIssueContext::assetFileUrl_request_didFinishWithResult(Ref<VnRequestContext> request,
+                                                                      Ref<VnRequestResult> result) {
+    if (!result->succeed()) {
+        VND_TRACE("Error", "%s", "Loading asset file failed");
+        retryFullLoad_ = true;
+        ensureRetryTimer();
+        return;
+    }
+    auto groups = request->userInfo().dictionary();
+    if (auto list = result->returnValue().array(); list && groups) {
+        list->enumerate([&](const plat::Value& value) {
+            auto fileInfo = value.as<VnAssetFileInfo>();
+            if (!fileInfo || !fileInfo->requestId_ || !fileInfo->fileId_)
+                return true;
+            auto ids = groups->objectForKey(*fileInfo->requestId_).dictionary();
+            auto id = ids ? ids->objectForKey(*fileInfo->fileId_).as<VnContentAssetId>() : nullptr;
+            if (id)
+                VnContentAssetRequest::addGlobalFileInfo(fileInfo, id);
+            return true;
+        });
+    }
+    startQueuePageLoading();
+}
+
+void VnMagazineIssueContext::startQueuePageLoading() {
+    std::set<std::string> ids;
+    for (const auto& page : pageInfos()) {
+        enqueuePageRequest(page);
+        const auto& pageIds =
+            pageContextWithSourcePageIndex(page->sourcePageIndex())->interactiveFileIds();
+        ids.insert(pageIds.begin(), pageIds.end());
+    }
+    allInteractiveFileIds_ = std::move(ids);
+}
+
+void VnMagazineIssueContext::enqueuePageRequest(const Ref<VnPageInfo>& pageInfo) {
+    const plat::Value key(plat::Number::fromInt64(pageInfo->sourcePageIndex(), 'i'));
+    if (!pageRequestManager_->requestForId(key)) {
+        auto request =
+            userContext_->requestPageFileWithMagazineIssueInfo(info_, pageInfo->sourcePageIndex());
+        request->setUserInfo(plat::Value::fromObject(pageInfo));
+        request->setDelegate(self(), "pageFile_");
+        pageRequestManager_->enqueueRequest(request, key);
+    }
+    ensureRetryTimer();
+}
+
+void VnMagazineIssueContext::ensureRetryTimer() {
+    if (retryTimer_)
+        return;
+    auto weak = weakSelf<VnMagazineIssueContext>();
+    retryTimer_ = plat::Timer::scheduled(kRetryInterval, true, [weak](plat::Timer&) {
+        if (auto me = weak.lock())
+            me->checkDelayedPages();
+    });
+}
+
+void VnMagazineIssueContext::stopRetryTimer() {
+    if (auto timer = std::move(retryTimer_))
+        timer->invalidate();
+}
+
+void VnMagazineIssueContext::startLoadingWithPages(const std::vector<int32_t>& sourcePageIndices) {
+    plat::sendIfResponds(delegate_, "magazineIssueContextWillStartLoading:", self());
+    if (!info_->pageArray_) {
+        auto weak = weakSelf<VnMagazineIssueContext>();
+        pageInfosRequestThen([weak, sourcePageIndices] {
+            if (auto me = weak.lock())
+                me->startLoadingWithPages(sourcePageIndices);
+        });
+        return;
+    }
+    std::map<int32_t, Ref<VnPageInfo>> bySource;
+    for (const auto& page : pageInfos())
+        bySource.emplace(page->sourcePageIndex(), page);
+    for (int32_t index : sourcePageIndices) {
+        if (auto it = bySource.find(index); it != bySource.end())
+            enqueuePageRequest(it->second);
+    }
+}
+
+Ref<VnRequestContext> VnMagazineIssueContext::requestForLoadingMetadata() {
+    if (!loadingMetadataRootRequest_) {
+        loadingPageInfosRootRequest_ =
+            userContext_->requestForPageInfosWithMagazineIssueInfo(info_);
+        loadingPageInfosRootRequest_->setDelegate(self(), "pageInfos_");
+        loadingXmlRootRequest_ =
+            userContext_->requestAssetForMagazineIssue(info_, kMetadataType, kMetadataFormat, "0");
+        loadingXmlRootRequest_->setDelegate(self(), "xml_");
+        loadingMetadataRootRequest_ =
+            VnChainedRequest::chainedRequestWithFirstRequest(loadingPageInfosRootRequest_, self());
+        loadingMetadataRootRequest_->setDelegate(self(), "loadingMetadata_");
+    }
+    return loadingMetadataRootRequest_->jointRequest();
+}
+
+Ref<plat::Object> VnMagazineIssueContext::processRequest_result(Ref<VnRequestContext> request,
+                                                                Ref<VnRequestResult> result) {
+    if (request == loadingPageInfosRootRequest_)
+        return loadingXmlRootRequest_;
+    return result;
+}
+
+Ref<VnRequestContext> VnMagazineIssueContext::requestForPreviewPage(int32_t sourcePageIndex) {
+    auto& slot = previewRequestMap_[sourcePageIndex];
+    if (!slot) {
+        auto id = VnContentAssetId::idWithMagazineIssueCode(
+            info_->code(), std::to_string(sourcePageIndex), VnAssetTypePagePreview,
+            VnAssetFormatTypeJPG);
+        id->setWidth(240);
+        id->setHeight(320);
+        slot = std::make_shared<VnContentAssetRequest>(id, userContext_);
+    }
+    return slot->jointRequest();
+}
+
+void VnMagazineIssueContext::startRequestPageContentAssetWithSourcePageIndex(
+    int32_t sourcePageIndex) {
+    if (contentAssetAvailbleAtSourcePageIndex(sourcePageIndex)) {
+        auto weak = weakSelf<VnMagazineIssueContext>();
+        plat::RunLoop::current().perform(
+            [weak, sourcePageIndex] {
+                if (auto me = weak.lock())
+                    plat::sendIfResponds(me->delegate_,
+                                         "magazineIssueContext:requestedPageAvilable:", me,
+                                         sourcePageIndex);
+            },
+            0, plat::commonModes(), this, "notifyRequestPageAvailable:");
+        return;
+    }
+    customRequestedSourcePageIndices_.insert(sourcePageIndex);
+    prioritizePageWithSourcePageIndex(sourcePageIndex);
+}
+
+void VnMagazineIssueContext::prioritizePageWithSourcePageIndex(int32_t sourcePageIndex) {
+    if (auto request = pageRequestManager_->requestForId(
+            plat::Value(plat::Number::fromInt64(sourcePageIndex, 'i'))))
+        pageRequestManager_->prioritizeRequest(request);
+}
+
+void VnMagazineIssueContext::cancelLoading() {
+    stopRetryTimer();
+    pageRequestManager_->cancelAndClearQueue();
+    commonRequestQueue_->cancelAndClearQueue();
+    if (loadingMetadataRootRequest_)
+        loadingMetadataRootRequest_->cancel();
+    for (auto& [index, page] : pageContextMap_)
+        page->cancelLoading();
+    plat::RunLoop::current().cancelPerforms(this);
+    downloading_ = false;
+    retryFullLoad_ = false;
+}
+
+// ---- Callbacks ----------------------------------------------------------------------------------
+
+void VnMagazineIssueContext::pageInfos_request_didFinishWithResult(Ref<VnRequestContext> request,
+                                                                   Ref<VnRequestResult> result) {
+    auto snapshot =
+        result->succeed() ? result->returnValue().as<VnUpdatedLocalSnapshot>() : nullptr;
+    if (!snapshot) {
+        // Asked for again on the retry timer's next tick.
+        if (request != loadingPageInfosRootRequest_) {
+            retryFullLoad_ = true;
+            ensureRetryTimer();
+        }
+        return;
+    }
+    auto pages = snapshot->items();
+    std::stable_sort(pages.begin(), pages.end(), [](const auto& a, const auto& b) {
+        auto pa = std::dynamic_pointer_cast<VnPageInfo>(a);
+        auto pb = std::dynamic_pointer_cast<VnPageInfo>(b);
+        return (pa ? pa->presentationPageIndex_ : 0) < (pb ? pb->presentationPageIndex_ : 0);
+    });
+    std::vector<plat::Value> values;
+    for (const auto& page : pages)
+        values.push_back(plat::Value::fromObject(page));
+    info_->pageArray_ = plat::Array::make(std::move(values));
+    if (snapshot->hasUpdated()) {
+        if (info_->isSample_)
+            userContext_->saveBookSample(info_);
+        else if (auto library = userContext_->libraryDomain())
+            library->notifyItemsAddOrUpdate({info_});
+    }
+    runContinuation(request->userInfo());
+    plat::sendIfResponds(delegate_, "magazineIssueContextDidFinishLoadingPageInfos:", self());
+}
+
+void VnMagazineIssueContext::xml_request_didFinishWithResult(Ref<VnRequestContext> request,
+                                                             Ref<VnRequestResult> result) {
+    if (!result->succeed() && request != loadingXmlRootRequest_) {
+        // Not at once: on the retry timer's next tick.
+        retryFullLoad_ = true;
+        ensureRetryTimer();
+        return;
+    }
+    runContinuation(request->userInfo());
+}
+
+void VnMagazineIssueContext::pageFile_request_didFinishWithResult(Ref<VnRequestContext> request,
+                                                                  Ref<VnRequestResult> result) {
+    auto page = request->userInfo().as<VnPageInfo>();
+    if (!page)
+        return;
+    if (result->succeed())
+        processPageFileArrivalAtIndex(page->sourcePageIndex());
+    else if (std::find(delayedPageInfos_.begin(), delayedPageInfos_.end(), page) ==
+             delayedPageInfos_.end())
+        delayedPageInfos_.push_back(page);
+}
+
+void VnMagazineIssueContext::pageFile_request_progressReport(Ref<VnRequestContext> request,
+                                                             VnRequestProgress progress) {
+    auto page = request->userInfo().as<VnPageInfo>();
+    if (!page)
+        return;
+    auto pageContext = pageContextWithSourcePageIndex(page->sourcePageIndex());
+    plat::sendIfResponds(pageContext->delegate(), "pageContext:loadingProgress:", pageContext,
+                         progress);
+}
+
+void VnMagazineIssueContext::processPageFileArrivalAtIndex(int32_t sourcePageIndex) {
+    auto page = pageContextWithSourcePageIndex(sourcePageIndex);
+    finishedPageMap()[sourcePageIndex] = page;
+    plat::sendIfResponds(delegate_, "magazineIssueContext:pageAvalable:", self(), sourcePageIndex);
+    page->_didFinishLoadingPage();
+    if (customRequestedSourcePageIndices_.erase(sourcePageIndex))
+        plat::sendIfResponds(delegate_, "magazineIssueContext:requestedPageAvilable:", self(),
+                             sourcePageIndex);
+    checkFinished();
+}
+
+void VnMagazineIssueContext::checkDelayedPages() {
+    if (retryFullLoad_) {
+        retryFullLoad_ = false;
+        startLoadingAllPages();
+    }
+    auto delayed = std::move(delayedPageInfos_);
+    delayedPageInfos_.clear();
+    for (const auto& page : delayed) {
+        enqueuePageRequest(page);
+        prioritizePageWithSourcePageIndex(page->sourcePageIndex());
+    }
+}
+
+void VnMagazineIssueContext::refreshPageContextAtSourcePageIndex(int32_t sourcePageIndex) {
+    if (contentAssetAvailbleAtSourcePageIndex(sourcePageIndex))
+        processPageFileArrivalAtIndex(sourcePageIndex);
+    else
+        finishedPageMap().erase(sourcePageIndex);
+}
+
+void VnMagazineIssueContext::_notifyInteractiveAssetDidStartLoading(
+    const Ref<VnMagazineIssuePageContext>& page) {
+    loadingInteractivePageContextMap_[page->sourcePageIndex()] = page;
+}
+
+void VnMagazineIssueContext::_notifyInteractiveAssetDidFinishLoading(
+    const Ref<VnMagazineIssuePageContext>& page) {
+    loadingInteractivePageContextMap_.erase(page->sourcePageIndex());
+    if (loadingInteractivePageContextMap_.empty()) {
+        plat::sendIfResponds(delegate_, "magazineIssueContextDidFinishLoadingInteractive:", self());
+        checkFinished();
+    }
+}
+
+void VnMagazineIssueContext::checkFinished() {
+    bool complete = metadataAvailable() && finishedPageCount() == pageInfos().size() &&
+                    loadingInteractivePageContextMap_.empty();
+    if (complete) {
+        itemArchive()->preloadAllCacheAssets();
+        for (const auto& fileId : allInteractiveFileIds()) {
+            if (!userContext_->isContentAssetAvaiableWithId(
+                    interactiveContentAssetIdWithFileId(fileId))) {
+                complete = false;
+                break;
+            }
+        }
+    }
+    if (complete) {
+        if (!info_->finished_)
+            userContext_->markFinished(info_);
+        stopRetryTimer();
+    } else if (info_->finished_) {
+        userContext_->markUnfinished(info_);
+    }
+    if (info_->finished_)
+        downloading_ = false;
+}
+
+// ---- Covers -------------------------------------------------------------------------------------
+
+Ref<VnContentAssetId> VnMagazineIssueContext::assetIdForCoverFrameSize(VnSize size) const {
+    const bool full = size.width == 0 && size.height == 0;
+    const std::string text = full ? std::string()
+                                  : std::to_string(static_cast<int>(size.width)) + "x" +
+                                        std::to_string(static_cast<int>(size.height));
+    return VnContentAssetId::idWithMagazineIssueCode(info_->code(), text, VnAssetTypeCover,
+                                                     VnAssetFormatTypeJPG);
+}
+
+Ref<VnContentAsset> VnMagazineIssueContext::coverAssetWithFrameSize(VnSize size) const {
+    auto id = assetIdForCoverFrameSize(size);
+    return userContext_->isContentAssetAvaiableWithId(id) ? userContext_->contentAssetWithId(id)
+                                                          : nullptr;
+}
+
+Ref<VnContentAsset> VnMagazineIssueContext::coverAssetWithFullSize() const {
+    return coverAssetWithFrameSize({});
+}
+
+void VnMagazineIssueContext::updateCoverAssetWithFrameSize(VnSize size,
+                                                           std::span<const uint8_t> imageData) {
+    if (auto asset = userContext_->cachedAssetWithId(assetIdForCoverFrameSize(size)))
+        asset->replaceWithData(imageData);
+}
+
+bool VnMagazineIssueContext::tryLoadFullResolutionCoverImage() {
+    auto cover = coverAssetWithFullSize();
+    if (!cover)
+        return false;
+    info_->setFullResolutionCoverImageDataProvider(cover);
+    return true;
+}
+
+VnSize VnMagazineIssueContext::coverImageSizeForOriginalSize(VnSize original, VnSize target) {
+    if (original.width <= 0 || original.height <= 0)
+        return {};
+    const double height = target.width * original.height / original.width;
+    VnSize fitted = height > target.height
+                        ? VnSize{target.height * original.width / original.height, target.height}
+                        : VnSize{target.width, height};
+    return {std::nearbyint(fitted.width), std::nearbyint(fitted.height)};
+}
+
+Ref<VnRequestContext> VnMagazineIssueContext::requestForCoverWithFrameSize(VnSize size) {
+    auto request = userContext_->newCoverRequestWithIssueInfo(info_);
+    if (size.width != 0 || size.height != 0)
+        request->setUserInfo(
+            plat::Value(std::to_string(size.width) + "x" + std::to_string(size.height)));
+    return request->proxyWithProxyDelegate(self());
+}

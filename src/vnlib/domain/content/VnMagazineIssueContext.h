@@ -1,0 +1,152 @@
+#pragma once
+// VnMagazineIssueContext: loads one catalogue item of the user into the content cache: its page
+// list, its rendering metadata, the download location of every page and interactive file (one
+// request), then the page files in reading order, at most 4 at a time. Failed pages — and a
+// failed page list, metadata or location request — are asked for again on a 15-second timer.
+// The item is marked finished once every page, the metadata and every interactive file are
+// cached. One page context per source page.
+//
+// Delegate messages (optional unless said): "magazineIssueContextWillStartLoading:",
+// "magazineIssueContext:pageAvalable:", "magazineIssueContext:requestedPageAvilable:",
+// "magazineIssueContextDidFinishLoadingInteractive:",
+// "magazineIssueContext:interactiveAssetFilesForRenderingInfo:" (sent whenever a delegate is set:
+// answers a list of file ids), "magazineIssueContextDidFinishLoadingPageInfos:".
+#include <map>
+#include <optional>
+#include <set>
+
+#include "platform/runloop/RunLoop.h"
+#include "vnlib/dev/request/VnRequestManager.h"
+#include "vnlib/domain/content/VnContentAssetId.h"
+#include "vnlib/domain/content/VnMagazineIssuePageContext.h"
+#include "vnlib/domain/lists/VnDomain.h"
+#include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
+#include "vnlib/info/catalogue/VnPageInfo.h"
+
+class VnBookStoreUserContext;
+class VnLocalArchive;
+
+struct VnSize {
+    double width = 0;
+    double height = 0;
+    bool operator==(const VnSize&) const = default;
+};
+
+class VnMagazineIssueContext : public plat::Object {
+    PLAT_CLASS(VnMagazineIssueContext)
+  public:
+    static constexpr double kRetryInterval = 15.0;
+
+    // Made through make(): the page contexts need the object's own reference.
+    static Ref<VnMagazineIssueContext> make(const Ref<VnBookStoreUserContext>& userContext,
+                                            const Ref<VnMagazineIssueInfo>& info);
+    VnMagazineIssueContext(Ref<VnBookStoreUserContext> userContext, Ref<VnMagazineIssueInfo> info);
+    ~VnMagazineIssueContext() override;
+
+    // ---- Loading ----
+    void startLoadingAllPages();
+    void startLoadingWithPages(const std::vector<int32_t>& sourcePageIndices);
+    Ref<VnRequestContext> requestForLoadingMetadata();
+    Ref<VnRequestContext> requestForPreviewPage(int32_t sourcePageIndex);
+    void startRequestPageContentAssetWithSourcePageIndex(int32_t sourcePageIndex);
+    void prioritizePageWithSourcePageIndex(int32_t sourcePageIndex);
+    void cancelLoading();
+
+    // ---- Queries ----
+    bool metadataAvailable() const;
+    bool contentRenderingMetadataAvailable() const;
+    Ref<VnContentAssetId> contentRenderingMetadataAssetId() const;
+    // The rendering metadata property list; nothing while it cannot be read.
+    plat::Value contentRenderingMetadata();
+    Ref<VnMagazineIssuePageContext> pageContextWithSourcePageIndex(int32_t sourcePageIndex);
+    // Null for an empty page list.
+    std::optional<std::vector<Ref<VnMagazineIssuePageContext>>> allPageContexts();
+    size_t finishedPageCount();
+    Ref<VnContentAssetId> contentAssetIdWithSourcePageIndex(int32_t sourcePageIndex) const;
+    Ref<VnContentAsset> contentAssetWithSourcePageIndex(int32_t sourcePageIndex) const;
+    bool contentAssetAvailbleAtSourcePageIndex(int32_t sourcePageIndex) const;
+    Ref<VnContentAssetId> interactiveContentAssetIdWithFileId(const std::string& fileId) const;
+    bool interactiveDownloading() const { return !loadingInteractivePageContextMap_.empty(); }
+    Ref<VnLocalCacheAsset> localCacheWithId(const std::string& idString) const;
+    Ref<VnLocalCacheAsset> thumbnailCacheWithSourcePageIndex(int32_t sourcePageIndex) const;
+    Ref<VnContentAsset> thumbnailWithSourcePageIndex(int32_t sourcePageIndex) const;
+    bool thumbnailAvailableAtSourcePageIndex(int32_t sourcePageIndex) const;
+    void saveThumbnail(std::span<const uint8_t> jpegData, int32_t sourcePageIndex);
+    const Ref<VnRequestManager>& contextRequestManager() const { return commonRequestQueue_; }
+    const Ref<VnRequestManager>& pageRequestManager() const { return pageRequestManager_; }
+    const Ref<VnMagazineIssueInfo>& info() const { return info_; }
+    const Ref<VnBookStoreUserContext>& userContext() const { return userContext_; }
+    const Ref<VnDomain>& priceDomain() const { return priceDomain_; }
+    Ref<plat::Object> delegate() const { return delegate_.lock(); }
+    void setDelegate(const Ref<plat::Object>& delegate) { delegate_ = delegate; }
+    bool downloading() const { return downloading_; }
+    bool online() const { return online_; }
+    void setOnline(bool online) { online_ = online; }
+    bool firstPageInFirstSlot() const { return false; }
+    bool retryTimerRunning() const { return retryTimer_ != nullptr; }
+
+    // ---- Covers ----
+    Ref<VnContentAssetId> assetIdForCoverFrameSize(VnSize size) const;
+    Ref<VnContentAsset> coverAssetWithFrameSize(VnSize size) const;
+    Ref<VnContentAsset> coverAssetWithFullSize() const;
+    void updateCoverAssetWithFrameSize(VnSize size, std::span<const uint8_t> imageData);
+    bool tryLoadFullResolutionCoverImage();
+    // The size of an image fitted into a frame; a zero original size fits as zero.
+    static VnSize coverImageSizeForOriginalSize(VnSize original, VnSize target);
+    Ref<VnRequestContext> requestForCoverWithFrameSize(VnSize size);
+    Ref<VnRequestContext> requestForCoverWithFullSize() { return requestForCoverWithFrameSize({}); }
+
+    // ---- For page contexts and request callbacks ----
+    void _notifyInteractiveAssetDidStartLoading(const Ref<VnMagazineIssuePageContext>& page);
+    void _notifyInteractiveAssetDidFinishLoading(const Ref<VnMagazineIssuePageContext>& page);
+    void pageInfos_request_didFinishWithResult(Ref<VnRequestContext> request,
+                                               Ref<VnRequestResult> result);
+    void xml_request_didFinishWithResult(Ref<VnRequestContext> request,
+                                         Ref<VnRequestResult> result);
+    void loadingMetadata_request_didFinishWithResult(Ref<VnRequestContext>, Ref<VnRequestResult>) {}
+    void pageFile_request_didFinishWithResult(Ref<VnRequestContext> request,
+                                              Ref<VnRequestResult> result);
+    void pageFile_request_progressReport(Ref<VnRequestContext> request, VnRequestProgress progress);
+    void assetFileUrl_request_didFinishWithResult(Ref<VnRequestContext> request,
+                                                  Ref<VnRequestResult> result);
+    Ref<plat::Object> processRequest_result(Ref<VnRequestContext> request,
+                                            Ref<VnRequestResult> result);
+    void checkDelayedPages();
+    void checkFinished();
+    void refreshPageContextAtSourcePageIndex(int32_t sourcePageIndex);
+
+  private:
+    Ref<VnRequestContext> pageInfosRequestThen(std::function<void()> continuation);
+    void startRequestAllAssetIds();
+    void startQueuePageLoading();
+    void enqueuePageRequest(const Ref<VnPageInfo>& pageInfo);
+    void processPageFileArrivalAtIndex(int32_t sourcePageIndex);
+    void ensureRetryTimer();
+    void stopRetryTimer();
+    std::map<int32_t, Ref<VnMagazineIssuePageContext>>& finishedPageMap();
+    std::vector<Ref<VnPageInfo>> pageInfos() const;
+    const std::set<std::string>& allInteractiveFileIds();
+    Ref<VnLocalArchive> itemArchive() const;
+
+    Ref<VnBookStoreUserContext> userContext_;
+    Ref<VnMagazineIssueInfo> info_;
+    Ref<VnRequestManager> pageRequestManager_;
+    Ref<VnRequestManager> commonRequestQueue_;
+    Ref<VnDomain> priceDomain_;
+    std::set<int32_t> customRequestedSourcePageIndices_;
+    std::map<int32_t, Ref<VnMagazineIssuePageContext>> pageContextMap_;
+    std::map<int32_t, Ref<VnRequestContext>> previewRequestMap_;
+    std::map<int32_t, Ref<VnMagazineIssuePageContext>> loadingInteractivePageContextMap_;
+    std::vector<Ref<VnPageInfo>> delayedPageInfos_;
+    std::optional<std::map<int32_t, Ref<VnMagazineIssuePageContext>>> finishedPageContextMap_;
+    plat::Value contentRenderingMetadata_;
+    Ref<VnRequestContext> loadingPageInfosRootRequest_;
+    Ref<VnRequestContext> loadingXmlRootRequest_;
+    Ref<VnRequestContext> loadingMetadataRootRequest_;
+    std::optional<std::set<std::string>> allInteractiveFileIds_;
+    WeakRef<plat::Object> delegate_;
+    Ref<plat::Timer> retryTimer_;
+    bool downloading_ = false;
+    bool online_ = false;
+    bool retryFullLoad_ = false;  // a page list, metadata or location request failed
+};
