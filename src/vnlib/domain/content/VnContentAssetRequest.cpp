@@ -90,9 +90,14 @@ void VnContentAssetRequest::addGlobalFileInfo(const Ref<VnAssetFileInfo>& info,
         fileInfoCache()[id] = FileInfoEntry{info, now + kFileInfoLifetime};
 }
 
+void VnContentAssetRequest::removeGlobalFileInfoForAssetId(const Ref<VnContentAssetId>& id) {
+    fileInfoCache().erase(id);
+}
+
 bool VnContentAssetRequest::tryFetchFromGlobalCache() {
     assetFileInfo_ = fileInfoForAssetId(assetId_);
-    return assetFileInfo_ != nullptr;
+    fileInfoFromCache_ = assetFileInfo_ != nullptr;
+    return fileInfoFromCache_;
 }
 
 void VnContentAssetRequest::coreStart() {
@@ -157,6 +162,8 @@ void VnContentAssetRequest::download_request_didFinishWithResult(Ref<VnRequestCo
                                                                  Ref<VnRequestResult> result) {
     currentReq_.reset();
     prioritizing_ = false;
+    if (!result->succeed() && fileInfoFromCache_)
+        removeGlobalFileInfoForAssetId(assetId_);
     coreNotifyFinishWithResult(result);
 }
 

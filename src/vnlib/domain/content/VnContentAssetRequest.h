@@ -4,7 +4,8 @@
 // comes from a process-wide file-info cache (entries live 4 hours) or from "GetAssetFiles"
 // through the user context's gate, and the resumable downloader fetches it. The result is the
 // file's VnContentAsset. An id whose text or item code could not be a file name (empty, ".",
-// "..", "/" or NUL) fails on the next turn.
+// "..", "/" or NUL) fails on the next turn. A download that fails from a cached location drops
+// that location, so that the next attempt asks for it again.
 #include <optional>
 
 #include "vnlib/dev/request/VnRequestContext.h"
@@ -39,6 +40,7 @@ class VnContentAssetRequest : public VnRequestContext {
                                                    double now = plat::Date::now().seconds);
     static void addGlobalFileInfo(const Ref<VnAssetFileInfo>& info, const Ref<VnContentAssetId>& id,
                                   double now = plat::Date::now().seconds);
+    static void removeGlobalFileInfoForAssetId(const Ref<VnContentAssetId>& id);
     bool tryFetchFromGlobalCache();
     void startDownloadFromFileInfo();
 
@@ -60,5 +62,6 @@ class VnContentAssetRequest : public VnRequestContext {
     Ref<VnLocalCacheAsset> localCache_;
     Ref<VnRequestContext> currentReq_;
     bool prioritizing_ = false;
+    bool fileInfoFromCache_ = false;
     std::optional<plat::Url> contentUrl_;
 };

@@ -71,6 +71,15 @@ TEST_F(ContentAssetTest, LocatesDownloadsAndThenAnswersFromTheCache) {
     EXPECT_FALSE(VnContentAssetRequest::fileInfoForAssetId(id, now + 14401));
     EXPECT_FALSE(VnContentAssetRequest::fileInfoForAssetId(id, now));
 
+    // A location that fails is forgotten: the next attempt asks for it again.
+    auto dead = VnContentAssetId::idWithMagazineIssueCode("MG01-2401", "9", 2, 0);
+    auto gone = std::make_shared<VnAssetFileInfo>();
+    gone->primaryUrl_ = "http://127.0.0.1:1/gone.pdf";
+    VnContentAssetRequest::addGlobalFileInfo(gone, dead);
+    EXPECT_FALSE(run(user->requestAssetForMagazineIssue(item("MG01-2401"), dead))->succeed());
+    EXPECT_FALSE(VnContentAssetRequest::fileInfoForAssetId(dead));
+    EXPECT_TRUE(run(user->requestAssetForMagazineIssue(item("MG01-2401"), dead))->succeed());
+
     // Width alone: the same cache file, another key.
     auto wide = VnContentAssetId::idWithMagazineIssueCode("MG01-2401", "4", 2, 0);
     wide->setWidth(120);
