@@ -127,6 +127,57 @@ TEST_F(IssueContextTest, AWholeIssueArrivesInReadingOrderAndIsMarkedFinished) {
               (VnSize{100, 50}));
 }
 
+TEST_F(IssueContextTest, AfterARestartFinishedPagesComeFromTheCacheAndAPartialPageResumes) {
+    // Page 5 arrives a byte at a time; the context is released while it is partly there.
+    service.setFault("/content/NP02-240301/PAGE_5.pdf", demo::Fault::drip(0.002));
+    auto user = context->activeUserContext();
+    auto issue = user->magazineIssueContextWithInfo(item("NP02-240301"));
+    auto watcher = std::make_shared<IssueWatcher>();
+    issue->setDelegate(watcher);
+    issue->startLoadingAllPages();
+    plat::RunLoop::current().runUntil([&] { return issue->finishedPageCount() == 23; }, 30);
+    ASSERT_EQ(issue->finishedPageCount(), 23U);
+    plat::RunLoop::current().runUntil([] { return false; }, 0.3);
+    issue->cancelLoading();
+    issue.reset();
+    const auto partial = std::filesystem::path(
+        user->cachedAssetWithId(VnContentAssetId::idWithMagazineIssueCode("NP02-240301", "5", 2, 0))
+            ->filePath()
+            .string() +
+        ".tmp");
+    ASSERT_TRUE(std::filesystem::exists(partial));
+    const auto kept = std::filesystem::file_size(partial);
+    ASSERT_GT(kept, 0U);
+
+    // A restart: new contexts on the same home.
+    service.clearFaults();
+    service.clearRequests();
+    context.reset();
+    context = makeContext();
+    user = context->activeUserContext();
+    auto again = user->magazineIssueContextWithInfo(item("NP02-240301"));
+    again->setDelegate(watcher);
+    again->startLoadingAllPages();
+    plat::RunLoop::current().runUntil([&] { return again->info()->finished_; }, 30);
+    ASSERT_TRUE(again->info()->finished_);
+    std::vector<std::string> pageGets;
+    std::string range;
+    for (const auto& r : service.requests()) {
+        if (r.path.find("/PAGE_") == std::string::npos)
+            continue;
+        pageGets.push_back(r.path);
+        if (r.path.find("PAGE_5.pdf") != std::string::npos)
+            range = r.header("Range");
+    }
+    EXPECT_EQ(pageGets.size(), 1U);  // only the partial page
+    EXPECT_EQ(range, "bytes=" + std::to_string(kept) + "-");
+    const auto bytes = again->contentAssetWithSourcePageIndex(5)->data();
+    const auto expected =
+        demo::demoContent(demo::demoContentPath("NP02-240301", "PAGE", "PDF", "5"));
+    ASSERT_TRUE(bytes && expected);
+    EXPECT_EQ(std::string(bytes->begin(), bytes->end()), expected->first);
+}
+
 TEST_F(IssueContextTest, FailedMetadataAndPagesAreAskedForAgainOnTheRetryTimer) {
     auto clock = std::make_shared<plat::VirtualClock>();
     clock->setAutoAdvance(false);
