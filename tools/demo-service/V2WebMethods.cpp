@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "demo-service/DemoCovers.h"
+#include "demo-service/DemoListing.h"
 #include "demo-service/JsonNumber.h"
 
 namespace demo {
@@ -273,24 +274,11 @@ class Replies {
     }
 
     // The references of a list in sort-index order, each with its own sort index.
-    // Newest first reverses the order and numbers the positions instead.
     Json meta(std::vector<const SampleItem*> all, int64_t start, int64_t length,
               bool newestFirst = false) const {
-        std::stable_sort(all.begin(), all.end(), [](const SampleItem* a, const SampleItem* b) {
-            return a->sortIndex < b->sortIndex;
-        });
-        if (newestFirst)
-            std::reverse(all.begin(), all.end());
         Json out = Json::array();
-        const auto slice = page(all, start, length);
-        for (size_t i = 0; i < slice.size(); ++i) {
-            out.push_back(
-                {{"MagazineIssueCode", slice[i]->code},
-                 {"Hash", slice[i]->hash()},
-                 {"SortIndex", newestFirst ? std::max<int64_t>(start, 0) + static_cast<int64_t>(i)
-                                           : slice[i]->sortIndex},
-                 {"TotalResultLength", all.size()}});
-        }
+        for (auto& reference : page(referenceList(std::move(all), newestFirst), start, length))
+            out.push_back(std::move(reference));
         return out;
     }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "demo-service/DemoCovers.h"
+#include "demo-service/DemoListing.h"
 #include "demo-service/JsonNumber.h"
 #include "demo-service/SampleCatalogue.h"
 
@@ -443,22 +444,11 @@ void add(const std::shared_ptr<Store>& store, const std::string& method, bool wi
 
 // ---- Answers -----------------------------------------------------------------------------------
 
-// The references of a list in sort-index order, each with its own sort index; newest first
-// reverses the order and numbers the positions instead.
 Json metaList(std::vector<const SampleItem*> items, int64_t start, int64_t length,
               bool newestFirst = false) {
-    std::stable_sort(items.begin(), items.end(), [](const SampleItem* a, const SampleItem* b) {
-        return a->sortIndex < b->sortIndex;
-    });
-    if (newestFirst)
-        std::reverse(items.begin(), items.end());
     Json all = Json::array();
-    for (size_t i = 0; i < items.size(); ++i) {
-        all.push_back({{"MagazineIssueCode", items[i]->code},
-                       {"Hash", items[i]->hash()},
-                       {"SortIndex", newestFirst ? static_cast<int>(i) : items[i]->sortIndex},
-                       {"TotalResultLength", items.size()}});
-    }
+    for (auto& reference : referenceList(std::move(items), newestFirst))
+        all.push_back(std::move(reference));
     return page(all, start, length);
 }
 

@@ -1,5 +1,6 @@
 #include "vnlib/domain/content/VnContentAssetRequest.h"
 
+#include <map>
 #include <unordered_map>
 
 #include "vnlib/domain/VnAssetFormat.h"
@@ -58,15 +59,36 @@ Ref<VnRequestAssetInfo> VnContentAssetRequest::requestAssetInfoWithContentAssetI
     return info;
 }
 
+std::vector<VnAssetRequestGroup> VnContentAssetRequest::groupAssetIds(
+    const std::vector<Ref<VnContentAssetId>>& ids) {
+    std::vector<VnAssetRequestGroup> groups;
+    std::map<std::string, size_t> groupOfKey;
+    for (const auto& id : ids) {
+        if (!id)
+            continue;
+        const std::string key = id->magazineIssueCode().value_or("") + "," +
+                                std::to_string(id->format()) + "," +
+                                std::to_string(id->assetType());
+        auto [it, added] = groupOfKey.emplace(key, groups.size());
+        if (added) {
+            groups.push_back(
+                {requestAssetInfoWithContentAssetId(*id, std::to_string(it->second)), {}});
+        } else if (auto fileIds = std::dynamic_pointer_cast<plat::MutableArray>(
+                       groups[it->second].record->fileIds())) {
+            fileIds->addObject(plat::Value(id->assetId()));
+        }
+        groups[it->second].ids.push_back(id);
+    }
+    return groups;
+}
+
 Ref<VnRequestAssetInfo> VnContentAssetRequest::assetInfo() const {
     return requestAssetInfoWithContentAssetId(*assetId_);
 }
 
 Ref<VnRequestContext> VnContentAssetRequest::requestForAssetFileInfoWithAssetId(
     const Ref<VnContentAssetId>& id, const Ref<VnBookStoreUserContext>& userContext) {
-    auto bookstore = userContext->context();
-    PLAT_ASSERT(bookstore, "The user context's bookstore context has been closed");
-    return bookstore->serviceSession()->newAssetRequestWithMagazineIssueCode(
+    return userContext->serviceSession()->newAssetRequestWithMagazineIssueCode(
         id->magazineIssueCode(),
         plat::Array::make({plat::Value::fromObject(requestAssetInfoWithContentAssetId(*id))}));
 }

@@ -16,6 +16,12 @@
 
 class VnBookStoreUserContext;
 
+// One asset record of a "GetAssetFiles" call and the ids it asks for.
+struct VnAssetRequestGroup {
+    Ref<VnRequestAssetInfo> record;  // its request id is the group's number
+    std::vector<Ref<VnContentAssetId>> ids;
+};
+
 class VnContentAssetRequest : public VnRequestContext {
     PLAT_CLASS(VnContentAssetRequest)
   public:
@@ -33,6 +39,10 @@ class VnContentAssetRequest : public VnRequestContext {
     Ref<VnRequestAssetInfo> assetInfo() const;
     static Ref<VnRequestAssetInfo> requestAssetInfoWithContentAssetId(
         const VnContentAssetId& id, const std::string& requestId = "");
+    // Ids grouped by item, format and type, the groups numbered "0", "1", ... in order of first
+    // appearance; the reply names each file by its group's number and its id.
+    static std::vector<VnAssetRequestGroup> groupAssetIds(
+        const std::vector<Ref<VnContentAssetId>>& ids);
     static Ref<VnRequestContext> requestForAssetFileInfoWithAssetId(
         const Ref<VnContentAssetId>& id, const Ref<VnBookStoreUserContext>& userContext);
     // The process-wide file-info cache; `now` is the current time (seconds since 1970).

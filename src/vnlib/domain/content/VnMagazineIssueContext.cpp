@@ -11,6 +11,7 @@
 #include "vnlib/domain/content/VnContentAssetRequest.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/domain/lists/VnListItemFields.h"
 #include "vnlib/domain/lists/VnMagazineIssueDomain.h"
 #include "vnlib/info/catalogue/VnPriceInfo.h"
 
@@ -61,11 +62,9 @@ VnMagazineIssueContext::VnMagazineIssueContext(Ref<VnBookStoreUserContext> userC
     PLAT_PARAMETER_ASSERT(info_);
     pageRequestManager_ = std::make_shared<VnRequestManager>();
     commonRequestQueue_ = std::make_shared<VnRequestManager>();
-    auto bookstore = userContext_->context();
-    PLAT_ASSERT(bookstore, "The user context's bookstore context has been closed");
     priceDomain_ = std::make_shared<VnDomain>(
         userContext_, VnPriceInfo::classObject(),
-        bookstore->serviceSession()->newPriceInfosRequestWithMagazineIssueCode(info_->code()));
+        userContext_->serviceSession()->newPriceInfosRequestWithMagazineIssueCode(info_->code()));
 }
 
 VnMagazineIssueContext::~VnMagazineIssueContext() {
@@ -287,21 +286,14 @@ void VnMagazineIssueContext::startRequestAllAssetIds() {
     all.insert(all.end(), interactiveIds.begin(), interactiveIds.end());
     auto request =
         userContext_->requestForAssetWithMagazineIssueCode(info_->code().value_or(""), all);
-    // The reply names each file by the number of its group (numbered in order of first
-    // appearance) and its id: keep the ids of each group under that number.
+    // The reply names each file by its group's number and its id.
     auto groups = std::make_shared<plat::MutableDictionary>();
-    std::map<std::string, std::string> groupOfKey;
-    for (const auto& id : all) {
-        const std::string key =
-            std::to_string(id->format()) + "," + std::to_string(id->assetType());
-        auto [it, added] = groupOfKey.emplace(key, std::to_string(groupOfKey.size()));
-        auto ids = groups->objectForKey(it->second).dictionary();
-        auto mutableIds = std::dynamic_pointer_cast<plat::MutableDictionary>(ids);
-        if (!mutableIds) {
-            mutableIds = std::make_shared<plat::MutableDictionary>();
-            groups->setObject(plat::Value::fromObject(mutableIds), plat::Value(it->second));
-        }
-        mutableIds->setObject(plat::Value::fromObject(id), plat::Value(id->assetId()));
+    for (const auto& group : VnContentAssetRequest::groupAssetIds(all)) {
+        auto ids = std::make_shared<plat::MutableDictionary>();
+        for (const auto& id : group.ids)
+            ids->setObject(plat::Value::fromObject(id), plat::Value(id->assetId()));
+        groups->setObject(plat::Value::fromObject(ids),
+                          plat::Value(group.record->requestId().value_or("")));
     }
     request->setUserInfo(plat::Value::fromObject(groups));
     request->startWithDelegate(self(), "assetFileUrl_");
@@ -474,16 +466,7 @@ void VnMagazineIssueContext::pageInfos_request_didFinishWithResult(Ref<VnRequest
         }
         return;
     }
-    auto pages = snapshot->items();
-    std::stable_sort(pages.begin(), pages.end(), [](const auto& a, const auto& b) {
-        auto pa = std::dynamic_pointer_cast<VnPageInfo>(a);
-        auto pb = std::dynamic_pointer_cast<VnPageInfo>(b);
-        return (pa ? pa->presentationPageIndex_ : 0) < (pb ? pb->presentationPageIndex_ : 0);
-    });
-    std::vector<plat::Value> values;
-    for (const auto& page : pages)
-        values.push_back(plat::Value::fromObject(page));
-    info_->pageArray_ = plat::Array::make(std::move(values));
+    info_->pageArray_ = VnInfoListValue(VnSortedByPresentationIndex(snapshot->items())).array();
     if (snapshot->hasUpdated()) {
         if (info_->isSample_)
             userContext_->saveBookSample(info_);

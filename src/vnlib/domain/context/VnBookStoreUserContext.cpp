@@ -356,102 +356,103 @@ Ref<VnRequestContext> VnBookStoreUserContext::gated(Ref<VnRequestContext> remote
                                                           std::move(remoteRequest));
 }
 
-namespace {
-// Requests are made while the bookstore context lives.
-Ref<VnClientServiceSession> sessionOf(const VnBookStoreUserContext& userContext) {
-    auto bookstore = userContext.context();
+Ref<VnBookStoreContext> VnBookStoreUserContext::bookstore() const {
+    auto bookstore = context();
     PLAT_ASSERT(bookstore, "The user context's bookstore context has been closed");
-    return bookstore->serviceSession();
+    return bookstore;
 }
-}  // namespace
+
+Ref<VnClientServiceSession> VnBookStoreUserContext::serviceSession() const {
+    return bookstore()->serviceSession();
+}
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForBorrowBook(const Ref<VnInfo>& item) {
-    return gated(sessionOf(*this)->newBorrowBook(item ? item->code() : std::nullopt));
+    return gated(serviceSession()->newBorrowBook(item ? item->code() : std::nullopt));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForReserveBook(const Ref<VnInfo>& item) {
-    return gated(sessionOf(*this)->newReserveBook(item ? item->code() : std::nullopt));
+    return gated(serviceSession()->newReserveBook(item ? item->code() : std::nullopt));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForReturnBook(
     const Ref<VnMagazineIssueInfo>& item) {
-    return gated(sessionOf(*this)->newReturnBook(item ? item->itemCode_ : std::nullopt));
+    return gated(serviceSession()->newReturnBook(item ? item->itemCode_ : std::nullopt));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForCancelReserveBook(
     const std::optional<std::string>& bookCode) {
-    return gated(sessionOf(*this)->newCancelReserveBook(bookCode));
+    return gated(serviceSession()->newCancelReserveBook(bookCode));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForClaimReserveBook(
     const std::optional<std::string>& itemCode) {
-    return gated(sessionOf(*this)->newClaimReserveBook(itemCode));
+    return gated(serviceSession()->newClaimReserveBook(itemCode));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestforExtendBorrowBook(
     const std::optional<std::string>& itemCode) {
-    return gated(sessionOf(*this)->newExtendBorrowBook(itemCode));
+    return gated(serviceSession()->newExtendBorrowBook(itemCode));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForGetIssueInfo(
     const std::optional<std::string>& bookCode) {
-    return gated(sessionOf(*this)->newGetIssueInfo(bookCode));
+    return gated(serviceSession()->newGetIssueInfo(bookCode));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForGetLibraryIssueInfo(
     const Ref<plat::Array>& bookCodes) {
-    return gated(sessionOf(*this)->newGetLibraryIssueInfos(bookCodes));
+    return gated(serviceSession()->newGetLibraryIssueInfos(bookCodes));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForGetProfileInfo() {
-    return gated(sessionOf(*this)->newGetProfileRequest());
+    return gated(serviceSession()->newGetProfileRequest());
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForGetBorrowHistory(
     std::optional<plat::Date> startDate, std::optional<plat::Date> endDate) {
-    return gated(sessionOf(*this)->newGetBorrowHistory(startDate, endDate));
+    return gated(serviceSession()->newGetBorrowHistory(startDate, endDate));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForGetCurrentReserveBookInfos() {
-    return gated(sessionOf(*this)->newGetCurrentReserveBookInfos());
+    return gated(serviceSession()->newGetCurrentReserveBookInfos());
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForNeedClaimAction() {
-    return gated(sessionOf(*this)->newNeedClaimAction());
+    return gated(serviceSession()->newNeedClaimAction());
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForNeedClaimActionBooks() {
-    return gated(sessionOf(*this)->newNeedClaimActionBooks());
+    return gated(serviceSession()->newNeedClaimActionBooks());
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForGetCurrentSubscription() {
-    return gated(sessionOf(*this)->newGetCurrentSubscription());
+    return gated(serviceSession()->newGetCurrentSubscription());
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForGetSubscriptionOptions() {
-    return gated(sessionOf(*this)->newGetSubscriptionOptions());
+    return gated(serviceSession()->newGetSubscriptionOptions());
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForReadBookNow(const Ref<VnInfo>& item) {
-    return sessionOf(*this)->newReadBookNow(item ? item->code() : std::nullopt);
+    return serviceSession()->newReadBookNow(item ? item->code() : std::nullopt);
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForPurchaseFreeBook(const Ref<VnInfo>& item) {
-    return sessionOf(*this)->newPurchaseFreeBook(item ? item->code() : std::nullopt);
+    return serviceSession()->newPurchaseFreeBook(item ? item->code() : std::nullopt);
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForGetHistory(int32_t startIndex,
                                                                    int32_t length) {
-    return sessionOf(*this)->newGetHistory(startIndex, length);
+    return serviceSession()->newGetHistory(startIndex, length);
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForBookDetail(const Ref<VnInfo>& item) {
-    return sessionOf(*this)->newBookDetailRequestWithCode(item ? item->code() : std::nullopt);
+    return serviceSession()->newBookDetailRequestWithCode(item ? item->code() : std::nullopt);
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForUnSubscriptionWithSubscriptionInfo(
     const Ref<VnUserSubscriptionInfo>& subscription) {
-    return gated(sessionOf(*this)->unSubscriptionRequestWithSubscriptionId(
+    return gated(serviceSession()->unSubscriptionRequestWithSubscriptionId(
         subscription ? subscription->renewSubId_ : 0));
 }
 
@@ -459,7 +460,7 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestForCheckingNeedPurchase(
     const Ref<VnPriceInfo>& priceInfo) {
     PLAT_PARAMETER_ASSERT(priceInfo);
     return gated(
-        sessionOf(*this)->newCanRedeemProductRequestWithPurchaseCode(priceInfo->purchaseCode_));
+        serviceSession()->newCanRedeemProductRequestWithPurchaseCode(priceInfo->purchaseCode_));
 }
 
 std::string VnBookStoreUserContext::mobilePurchaseReceipt(
@@ -473,48 +474,48 @@ std::string VnBookStoreUserContext::mobilePurchaseReceipt(
 Ref<VnRequestContext> VnBookStoreUserContext::requestForMobilePurchaseConfirmationWithProductType(
     const std::string& productType, const std::string& msisdn,
     const std::optional<std::string>& promotionCode) {
-    return gated(sessionOf(*this)->newPurchaseProductRequestWithPurchaseCode(
+    return gated(serviceSession()->newPurchaseProductRequestWithPurchaseCode(
         std::string(), productType, mobilePurchaseReceipt(msisdn, promotionCode)));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForMobileOneTimePasswordWithOperator(
     const std::string& mobileOperator, const std::string& msisdn,
     const std::string& packageIdentifier) {
-    return sessionOf(*this)->newMobileOneTimePasswordRequestWithOperator(mobileOperator, msisdn,
+    return serviceSession()->newMobileOneTimePasswordRequestWithOperator(mobileOperator, msisdn,
                                                                          packageIdentifier);
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForMobileDataNumberDetection() {
-    return sessionOf(*this)->newMobileDataNumberDetectionRequest();
+    return serviceSession()->newMobileDataNumberDetectionRequest();
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForChangingPasswordWithOldPassword(
     const std::string& oldPassword, const std::string& newPassword) {
-    return sessionOf(*this)->newChangePasswordRequestWithUserAuthenticationInfo(
+    return serviceSession()->newChangePasswordRequestWithUserAuthenticationInfo(
         VnUserAuthenticationInfo::infoWithUserNamePassword(userId_->userName(), oldPassword),
         newPassword);
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForLumoCardLatestUserPointsRecord() {
-    return sessionOf(*this)->newLumoCardLatestUserPointsRecordRequest();
+    return serviceSession()->newLumoCardLatestUserPointsRecordRequest();
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForLumoCardBindingWithCardNumber(
     const std::string& cardNumber, const std::string& dateOfBirthYYYYMMDD,
     const std::string& identificationNumber) {
-    return sessionOf(*this)->newLumoCardBindingWithCardNumber(cardNumber, dateOfBirthYYYYMMDD,
+    return serviceSession()->newLumoCardBindingWithCardNumber(cardNumber, dateOfBirthYYYYMMDD,
                                                               identificationNumber);
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForAPNSPushTokenRegistration(
     const std::optional<std::string>& deviceToken) {
-    return gated(sessionOf(*this)->newRegisterAPNSTokenRequest(deviceToken));
+    return gated(serviceSession()->newRegisterAPNSTokenRequest(deviceToken));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::followRequest(const std::string& code,
                                                             int32_t followType, bool isFollow) {
     const int32_t accountId = accountInfo_ ? accountInfo_->userId_ : 0;
-    return gated(sessionOf(*this)->newFollowRequestWithUserFollowInputParams(
+    return gated(serviceSession()->newFollowRequestWithUserFollowInputParams(
         VnUserFollowInputParams::initWithUserID(accountId, code, followType, isFollow)));
 }
 
@@ -539,7 +540,7 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestForFollowPublisher(const st
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForTransferBooksFromCurrentDeviceLibrary() {
-    auto remote = sessionOf(*this)->newTransferUserBooksRequestWithSourceUserAuthenticationInfo(
+    auto remote = serviceSession()->newTransferUserBooksRequestWithSourceUserAuthenticationInfo(
         VnUserAuthenticationInfo::infoWithDeviceId(VndUDID::value()));
     auto proxy = remote->proxyWithProxyDelegate(self<VnBookStoreUserContext>(), "transfer_");
     activeRequests_.insert(proxy);
@@ -603,21 +604,24 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestForFollowInfosWithFollowTyp
     return requestForFollowInfosWithFollowTypeIdArray({followType});
 }
 
+namespace {
+// The reviews of one page: page index x page size, page size long.
+VnIndexRange reviewPage(int32_t pageIndex, int32_t reviewsPerPage) {
+    const auto length = static_cast<uint64_t>(std::max(reviewsPerPage, 0));
+    return {static_cast<uint64_t>(std::max(pageIndex, 0)) * length, length};
+}
+}  // namespace
+
 Ref<VnRequestContext> VnBookStoreUserContext::requestForReviewOfMagazineCode(
     const std::string& code, int32_t pageIndex, int32_t reviewsPerPage) {
-    const auto location = static_cast<uint64_t>(std::max(pageIndex, 0)) *
-                          static_cast<uint64_t>(std::max(reviewsPerPage, 0));
     return storeRemoteSession_->reviewSessionForMagazineCode(code)->requestForItemReviewInRange(
-        {location, static_cast<uint64_t>(std::max(reviewsPerPage, 0))});
+        reviewPage(pageIndex, reviewsPerPage));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForReviewOfMagazineIssueCode(
     const std::string& code, int32_t pageIndex, int32_t reviewsPerPage) {
-    const auto location = static_cast<uint64_t>(std::max(pageIndex, 0)) *
-                          static_cast<uint64_t>(std::max(reviewsPerPage, 0));
     return storeRemoteSession_->reviewSessionForMagazineIssueCode(code)
-        ->requestForItemReviewInRange(
-            {location, static_cast<uint64_t>(std::max(reviewsPerPage, 0))});
+        ->requestForItemReviewInRange(reviewPage(pageIndex, reviewsPerPage));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForRatingOfMagazineCode(

@@ -21,6 +21,7 @@
 #include "vnlib/info/member/VnAccountInfo.h"
 
 class VnBookStoreUserStorage;
+class VnClientServiceSession;
 class VnMagazineIssueDomain;
 class VnMagazineDomain;
 class VnMagazineInfo;
@@ -53,6 +54,10 @@ class VnBookStoreUserContext : public VnBookStoreContextSubobject {
     ~VnBookStoreUserContext() override;
 
     // ---- Identity and accessors ----
+    // The bookstore context, which outlives the requests made here (an assertion otherwise),
+    // and its version-2 session.
+    Ref<VnBookStoreContext> bookstore() const;
+    Ref<VnClientServiceSession> serviceSession() const;
     const Ref<VnUserId>& userId() const { return userId_; }
     bool isDefault() const { return userId_->isDefault(); }
     bool isTestUser() const { return isTestUser_; }

@@ -12,6 +12,7 @@
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/domain/lists/VnListItemFields.h"
 #include "vnlib/domain/lists/VnMagazineIssueDomain.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/catalogue/VnPageInfo.h"
@@ -20,12 +21,6 @@
 #include "vnlib/service/v3/VnStoreRemoteSession.h"
 
 namespace {
-
-Ref<VnClientServiceSession> sessionOf(const VnBookStoreUserContext& userContext) {
-    auto bookstore = userContext.context();
-    PLAT_ASSERT(bookstore, "The user context's bookstore context has been closed");
-    return bookstore->serviceSession();
-}
 
 Ref<plat::Array> codeList(const std::string& code) {
     return plat::Array::make({plat::Value(code)});
@@ -104,32 +99,17 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestForPageInfosWithMagazineIss
     PLAT_PARAMETER_ASSERT(info);
     if (!info->pageArray_) {
         auto stored = pageDataTableForIssueInfo(info)->takeItems();
-        if (!stored.empty()) {
-            std::stable_sort(stored.begin(), stored.end(), [](const auto& a, const auto& b) {
-                auto pa = std::dynamic_pointer_cast<VnPageInfo>(a);
-                auto pb = std::dynamic_pointer_cast<VnPageInfo>(b);
-                return (pa ? pa->presentationPageIndex_ : 0) <
-                       (pb ? pb->presentationPageIndex_ : 0);
-            });
-            std::vector<plat::Value> pages;
-            for (const auto& page : stored)
-                pages.push_back(plat::Value::fromObject(page));
-            info->pageArray_ = plat::Array::make(std::move(pages));
-        }
+        if (!stored.empty())
+            info->pageArray_ =
+                VnInfoListValue(VnSortedByPresentationIndex(std::move(stored))).array();
     }
     if (info->pageArray_) {
-        VnInfoList pages;
-        info->pageArray_->enumerate([&](const plat::Value& page) {
-            if (auto pageInfo = page.as<VnInfo>())
-                pages.push_back(std::move(pageInfo));
-            return true;
-        });
         return VnRequestContext::requestWithResult(VnRequestResult::resultWithReturnValue(
             plat::Value::fromObject(VnUpdatedLocalSnapshot::snapshotsWithItems(
-                std::move(pages), plat::Date::now(), false)),
+                VnInfoListFromArray(info->pageArray_), plat::Date::now(), false)),
             nullptr));
     }
-    auto remote = sessionOf(*this)->newPageInfoRequestWithMagazineIssueCode(
+    auto remote = serviceSession()->newPageInfoRequestWithMagazineIssueCode(
         info->code(), std::string(info->isSample_ ? "Sample" : "Libraries"));
     remote->setUserInfo(plat::Value::fromObject(info));
     return gated(remote->proxyWithProxyDelegate(self<VnBookStoreUserContext>(), "pageInfos_"));
@@ -139,17 +119,9 @@ Ref<VnRequestResult> VnBookStoreUserContext::pageInfos_requestProxy_request_tran
     Ref<VnRequestProxy2>, Ref<VnRequestContext>, Ref<VnRequestResult> result) {
     if (!result->succeed())
         return result;
-    VnInfoList pages;
-    if (auto list = result->returnValue().array()) {
-        list->enumerate([&](const plat::Value& page) {
-            if (auto pageInfo = page.as<VnInfo>())
-                pages.push_back(std::move(pageInfo));
-            return true;
-        });
-    }
     return VnRequestResult::resultWithReturnValue(
-        plat::Value::fromObject(
-            VnUpdatedLocalSnapshot::snapshotsWithItems(std::move(pages), plat::Date::now(), true)),
+        plat::Value::fromObject(VnUpdatedLocalSnapshot::snapshotsWithItems(
+            VnInfoListFromValue(result->returnValue()), plat::Date::now(), true)),
         nullptr);
 }
 
@@ -160,31 +132,16 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestForPageAssetWithMagazineIss
         ids.emplace_back(std::to_string(index));
     auto info =
         VnRequestAssetInfo::requestWithId("1", "PDF", "PAGE", plat::Array::make(std::move(ids)));
-    return gated(sessionOf(*this)->newAssetRequestWithMagazineIssueCode(
+    return gated(serviceSession()->newAssetRequestWithMagazineIssueCode(
         magazineIssueCode, plat::Array::make({plat::Value::fromObject(info)})));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForAssetWithMagazineIssueCode(
     const std::string& magazineIssueCode, const std::vector<Ref<VnContentAssetId>>& assetIds) {
-    std::map<std::string, Ref<VnRequestAssetInfo>> groups;
     std::vector<plat::Value> records;
-    int counter = 0;
-    for (const auto& assetId : assetIds) {
-        if (!assetId)
-            continue;
-        const std::string key = assetId->magazineIssueCode().value_or("") + "," +
-                                std::to_string(assetId->format()) + "," +
-                                std::to_string(assetId->assetType());
-        auto& group = groups[key];
-        if (!group) {
-            group = VnContentAssetRequest::requestAssetInfoWithContentAssetId(
-                *assetId, std::to_string(counter++));
-            records.push_back(plat::Value::fromObject(group));
-        } else if (auto ids = std::dynamic_pointer_cast<plat::MutableArray>(group->fileIds())) {
-            ids->addObject(plat::Value(assetId->assetId()));
-        }
-    }
-    return gated(sessionOf(*this)->newAssetRequestWithMagazineIssueCode(
+    for (const auto& group : VnContentAssetRequest::groupAssetIds(assetIds))
+        records.push_back(plat::Value::fromObject(group.record));
+    return gated(serviceSession()->newAssetRequestWithMagazineIssueCode(
         magazineIssueCode, plat::Array::make(std::move(records))));
 }
 
@@ -192,23 +149,17 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestForAssetWithMagazineIssueCo
 
 Ref<VnRequestContext> VnBookStoreUserContext::newCoverRequestWithIssueInfo(
     const Ref<VnMagazineIssueInfo>& info) {
-    auto bookstore = context();
-    PLAT_ASSERT(bookstore, "The user context's bookstore context has been closed");
-    return bookstore->newCoverRequestWithIssueInfo(info);
+    return bookstore()->newCoverRequestWithIssueInfo(info);
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForImageWithShopGroupInfo(
     const Ref<VnShopGroupInfo>& group) {
-    auto bookstore = context();
-    PLAT_ASSERT(bookstore, "The user context's bookstore context has been closed");
-    return bookstore->requestForImageWithShopGroupInfo(group);
+    return bookstore()->requestForImageWithShopGroupInfo(group);
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForCoverWithMagazine(
     const Ref<VnMagazineInfo>& magazine) {
-    auto bookstore = context();
-    PLAT_ASSERT(bookstore, "The user context's bookstore context has been closed");
-    return gated(bookstore->requestForCoverWithMagazine(magazine));
+    return gated(bookstore()->requestForCoverWithMagazine(magazine));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::contentAssetRequestForIssueInfo(
@@ -262,7 +213,7 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestForShopBookInfoWithCode(
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForLibraryMagazineIssueInfoWithCode(
     const std::string& code) {
-    return gated(sessionOf(*this)->newGetIssueInfo(code)->proxyWithProxyDelegate(
+    return gated(serviceSession()->newGetIssueInfo(code)->proxyWithProxyDelegate(
         self<VnBookStoreUserContext>(), "magazineIssueInfo_"));
 }
 
@@ -275,14 +226,14 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestForShopMagazineWithCode(
 Ref<VnRequestContext> VnBookStoreUserContext::requestForMagazineInfoURL(
     const Ref<VnMagazineInfo>& magazine) {
     PLAT_ASSERT(magazine, "Invalid parameter not satisfying: magazineInfo");
-    return gated(sessionOf(*this)->newGetItemURLRequestWithItemKind(std::string("Magazine"),
+    return gated(serviceSession()->newGetItemURLRequestWithItemKind(std::string("Magazine"),
                                                                     magazine->code()));
 }
 
 Ref<VnRequestContext> VnBookStoreUserContext::requestForMagazineIssueInfoURL(
     const Ref<VnMagazineIssueInfo>& info) {
     PLAT_ASSERT(info, "Invalid parameter not satisfying: magazineIssueInfo");
-    return gated(sessionOf(*this)->newGetItemURLRequestWithItemKind(
+    return gated(serviceSession()->newGetItemURLRequestWithItemKind(
         std::string(info->bookKind() == 1 ? "Book" : "MagazineIssue"), info->code()));
 }
 
@@ -332,7 +283,7 @@ Ref<VnRequestContext> VnBookStoreUserContext::requestForLatestIssueWithMagazine(
     params->initWithCode(magazine->code(), std::string(VnMagazineIssueKind_Shops), {0, 1});
     auto domain = magazineIssueDomainWithMagazine(magazine);
     auto refresh = std::make_shared<VnMagazineIssueDomainUpdatingRequest>(
-        domain, sessionOf(*this)->newMetaMagazineIssueInfosRequest(params),
+        domain, serviceSession()->newMetaMagazineIssueInfosRequest(params),
         VnLocalSnapshot::empty());
     refresh->setSkipRemoving(true);
     refresh->setUserInfo(plat::Value::fromObject(domain));

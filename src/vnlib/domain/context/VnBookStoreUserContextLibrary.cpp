@@ -4,6 +4,7 @@
 
 #include "platform/runloop/NotificationCenter.h"
 #include "platform/storage/FileManager.h"
+#include "vnlib/domain/VnItemCode.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/domain/lists/VnMagazineDomain.h"
@@ -16,15 +17,6 @@
 #include "vnlib/service/v3/VnStoreRemoteSession.h"
 
 namespace {
-
-// Keywords become part of table names: these characters are replaced by "_".
-std::string safeTableText(std::string text) {
-    for (char& c : text) {
-        if (std::string_view("/\\?%*|\"<>: ").find(c) != std::string_view::npos)
-            c = '_';
-    }
-    return text;
-}
 
 template <class Domain, class Make>
 Ref<Domain> kept(std::map<std::string, Ref<Domain>>& map, const std::string& key, Make make) {
@@ -41,9 +33,7 @@ Ref<Domain> kept(std::map<std::string, Ref<Domain>>& map, const std::string& key
 VnMetaInfosRequestFactory& VnBookStoreUserContext::requestFactoryForIssueKind(
     const std::string& issueKind) const {
     if (issueKind == VnMagazineIssueKind_Library) {
-        auto bookstore = context();
-        PLAT_ASSERT(bookstore, "The user context's bookstore context has been closed");
-        return *bookstore->serviceSession();
+        return *serviceSession();
     }
     return *storeRemoteSession_;
 }
@@ -61,8 +51,7 @@ Ref<VnMagazineIssueDomain> VnBookStoreUserContext::magazineIssueDomainWithMagazi
 Ref<VnMagazineDomain> VnBookStoreUserContext::magazineDomainWithCategory(
     const std::string& categoryCode) {
     return kept(magazineDomains_, categoryCode, [&] {
-        auto bookstore = context();
-        PLAT_ASSERT(bookstore, "The user context's bookstore context has been closed");
+        auto bookstore = this->bookstore();
         auto domain = std::make_shared<VnMagazineDomain>(
             self<VnBookStoreUserContext>(), VnMagazineInfo::classObject(),
             bookstore->serviceSession()->newMetaMagazineInfosRequestWithCategoryCode(categoryCode,
@@ -130,7 +119,7 @@ Ref<VnMagazineDomain> VnBookStoreUserContext::magazineDomainWithSearchKeyword(
         self<VnBookStoreUserContext>(), VnMagazineInfo::classObject(),
         storeRemoteSession_->newMetaMagazineInfosRequestWithCategoryCode(
             std::string(VnMagazineCategory_All), keyword, 0, 24));
-    domain->setDataTableName(domain->dataTableName() + ".Search." + safeTableText(keyword));
+    domain->setDataTableName(domain->dataTableName() + ".Search." + VnSafeTableText(keyword));
     return domain;
 }
 
@@ -184,8 +173,7 @@ void VnBookStoreUserContext::removeBookFromLocalLibrary(const Ref<VnMagazineIssu
         if (name.rfind("cover", 0) != 0)
             asset->clearData();
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(archive->subarchiveWithId("EPUB")->archivePath(), ignored);
+    plat::FileManager::removeItem(archive->archivePath() / "EPUB");  // may not exist
     archive->clearCacheAssetInMemoryMap();
     info->hiddenFromLibrary_ = true;
     info->finished_ = false;
@@ -247,15 +235,7 @@ void VnBookStoreUserContext::saveBookSample(const Ref<VnMagazineIssueInfo>& info
     PLAT_PARAMETER_ASSERT(info);
     sampleBooksTable_->updateInfo(info);
     auto pages = pageDataTableForIssueInfo(info);
-    std::vector<Ref<VnInfo>> pageList;
-    if (info->pageArray_) {
-        info->pageArray_->enumerate([&](const plat::Value& page) {
-            if (auto pageInfo = page.as<VnInfo>())
-                pageList.push_back(std::move(pageInfo));
-            return true;
-        });
-    }
-    pages->replaceWithNewItems(pageList);
+    pages->replaceWithNewItems(VnInfoListFromArray(info->pageArray_));
     pages->flushStorageWriting();
     sampleBooksTable_->flushStorageWriting();
 }

@@ -8,22 +8,6 @@ PLAT_DEFINE_CLASS(VnDomainUpdatingRequest, VnRequestContext, [](auto& c) {
              &VnDomainUpdatingRequest::activeRequest_request_didFinishWithResult);
 })
 
-plat::Value VnInfoListValue(const VnInfoList& items) {
-    std::vector<plat::Value> values;
-    values.reserve(items.size());
-    for (const auto& item : items)
-        values.push_back(plat::Value::fromObject(item));
-    return plat::Value::fromObject(plat::Array::make(std::move(values)));
-}
-
-plat::Value VnChangeListValue(const VnChangeList& changes) {
-    std::vector<plat::Value> values;
-    values.reserve(changes.size());
-    for (const auto& change : changes)
-        values.push_back(plat::Value::fromObject(change));
-    return plat::Value::fromObject(plat::Array::make(std::move(values)));
-}
-
 VnDomainUpdatingRequest::VnDomainUpdatingRequest(Ref<VnDomain> domain,
                                                  Ref<VnRequestContext> itemsRequest,
                                                  Ref<VnLocalSnapshot> previousSnapshot)

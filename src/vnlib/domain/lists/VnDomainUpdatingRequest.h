@@ -67,7 +67,3 @@ class VnDomainUpdatingRequest : public VnRequestContext {
     bool forceUpdate_ = false;
     WeakRef<plat::Object> itemUpdateDelegate_;
 };
-
-// Lists as values, for results and delegate messages.
-plat::Value VnInfoListValue(const VnInfoList& items);
-plat::Value VnChangeListValue(const VnChangeList& changes);

@@ -3,6 +3,7 @@
 #include <map>
 #include <optional>
 
+#include "platform/core/Collections.h"
 #include "vnlib/dev/util/VndDiags.h"
 
 PLAT_DEFINE_CLASS(VnLocalSnapshot, plat::Object, PLAT_NO_METHODS)
@@ -75,4 +76,32 @@ std::string VnLocalSnapshot::description() const {
     return "<" + className() + ": " + std::to_string(items_.size()) +
            " items, lastUpdated = " + std::to_string(lastUpdated_.seconds) +
            ", fullLengthItemCount = " + std::to_string(fullLengthItemCount_) + ">";
+}
+
+plat::Value VnInfoListValue(const VnInfoList& items) {
+    std::vector<plat::Value> values;
+    values.reserve(items.size());
+    for (const auto& item : items)
+        values.push_back(plat::Value::fromObject(item));
+    return plat::Value::fromObject(plat::Array::make(std::move(values)));
+}
+
+plat::Value VnChangeListValue(const VnChangeList& changes) {
+    std::vector<plat::Value> values;
+    values.reserve(changes.size());
+    for (const auto& change : changes)
+        values.push_back(plat::Value::fromObject(change));
+    return plat::Value::fromObject(plat::Array::make(std::move(values)));
+}
+
+VnInfoList VnInfoListFromArray(const Ref<plat::Array>& list) {
+    VnInfoList items;
+    if (list) {
+        list->enumerate([&](const plat::Value& element) {
+            if (auto item = element.as<VnInfo>())
+                items.push_back(std::move(item));
+            return true;
+        });
+    }
+    return items;
 }

@@ -78,6 +78,15 @@ class VnDomainSnapshot : public plat::Object {
     VnInfoList items_;
 };
 
+// Lists as values (for results and delegate messages), and the records of a list value in order
+// (other elements skipped; nothing for a value that is not a list).
+plat::Value VnInfoListValue(const VnInfoList& items);
+plat::Value VnChangeListValue(const VnChangeList& changes);
+VnInfoList VnInfoListFromArray(const Ref<plat::Array>& list);
+inline VnInfoList VnInfoListFromValue(const plat::Value& value) {
+    return VnInfoListFromArray(value.array());
+}
+
 // Code to item, as the domain keys its lists: an absent code is a key of its own; of two items
 // with one code the later wins (logged in the "Warning" group).
 std::map<std::optional<std::string>, Ref<VnInfo>> VnInfoMapByCode(const VnInfoList& items);

@@ -6,6 +6,7 @@
 
 #include "platform/core/Collections.h"
 #include "vnlib/dev/util/VndDiags.h"
+#include "vnlib/domain/lists/VnListItemFields.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/catalogue/VnMagazineIssueMetaInfo.h"
 #include "vnlib/service/v3/VnStoreRemoteSession.h"
@@ -16,46 +17,15 @@ PLAT_DEFINE_CLASS(VnMagazineDomainUpdatingRequest, VnDomainUpdatingRequest, [](a
              &VnMagazineDomainUpdatingRequest::magazineInfo_request_didFinishWithResult);
 })
 
-namespace {
-
-// Titles and their references carry a sort index; other records sort as 0.
-int32_t sortIndexOf(const Ref<VnInfo>& info) {
-    if (auto title = std::dynamic_pointer_cast<VnMagazineInfo>(info))
-        return title->sortIndex_;
-    if (auto reference = std::dynamic_pointer_cast<VnMagazineMetaInfo>(info))
-        return reference->sortIndex_;
-    return 0;
-}
-
-void setSortIndex(const Ref<VnInfo>& info, int32_t index) {
-    if (auto title = std::dynamic_pointer_cast<VnMagazineInfo>(info))
-        title->sortIndex_ = index;
-    else if (auto reference = std::dynamic_pointer_cast<VnMagazineMetaInfo>(info))
-        reference->sortIndex_ = index;
-}
-
-std::optional<std::string> hashOf(const Ref<VnInfo>& info) {
-    auto hashed = std::dynamic_pointer_cast<VnInfoWithHashString>(info);
-    return hashed ? hashed->hashString() : std::nullopt;
-}
-
-VnInfoList sortedBySortIndex(VnInfoList items) {
-    std::stable_sort(items.begin(), items.end(),
-                     [](const auto& a, const auto& b) { return sortIndexOf(a) < sortIndexOf(b); });
-    return items;
-}
-
-}  // namespace
-
 // ---- VnMagazineDomain ---------------------------------------------------------------------------
 
 VnInfoList VnMagazineDomain::itemsFromPersistentStorage() {
-    return sortedBySortIndex(VnStoreDomain::itemsFromPersistentStorage());
+    return VnSortedBySortIndex(VnStoreDomain::itemsFromPersistentStorage());
 }
 
 void VnMagazineDomain::persistItems(const VnInfoList& items) {
     VnStoreDomain::persistItems(items);
-    replaceItemsCacheWithItems(sortedBySortIndex(items));
+    replaceItemsCacheWithItems(VnSortedBySortIndex(items));
 }
 
 Ref<VnDomainUpdatingRequest> VnMagazineDomain::makeDomainUpdatingRequest(
@@ -73,11 +43,11 @@ void VnMagazineDomainUpdatingRequest::markUpdatedIfNeeded() {
 
 bool VnMagazineDomainUpdatingRequest::checkUpdate(const Ref<VnInfo>& reference,
                                                   const Ref<VnInfo>& held) {
-    const auto referenceHash = hashOf(reference);
-    const auto heldHash = hashOf(held);
+    const auto referenceHash = VnHashOf(reference);
+    const auto heldHash = VnHashOf(held);
     if (referenceHash != heldHash)
         return true;
-    return referenceHash && sortIndexOf(reference) != sortIndexOf(held);
+    return referenceHash && VnSortIndexOf(reference) != VnSortIndexOf(held);
 }
 
 VnInfoList VnMagazineDomainUpdatingRequest::filterForNeedUpdatedMetaInfo(
@@ -91,7 +61,7 @@ VnInfoList VnMagazineDomainUpdatingRequest::filterForNeedUpdatedMetaInfo(
     VnInfoList needed;
     for (const auto& reference : references) {
         auto found = held.find(reference->code());
-        if (found == held.end() || hashOf(found->second) != hashOf(reference))
+        if (found == held.end() || VnHashOf(found->second) != VnHashOf(reference))
             needed.push_back(reference);
     }
     return needed;
@@ -195,23 +165,23 @@ void VnMagazineDomainUpdatingRequest::magazineInfo_request_didFinishWithResult(
     VnChangeList changedRecords;
     for (const auto& record : fetched) {
         if (auto reference = fetchMap.find(record->code()); reference != fetchMap.end()) {
-            setSortIndex(record, sortIndexOf(reference->second));
+            VnSetSortIndex(record, VnSortIndexOf(reference->second));
             if (auto hashed = std::dynamic_pointer_cast<VnInfoWithHashString>(record))
-                hashed->setHashString(hashOf(reference->second));
+                hashed->setHashString(VnHashOf(reference->second));
         }
         if (auto reference = modifiedMap.find(record->code()); reference != modifiedMap.end())
             changedRecords.push_back(
                 VnDataChangeRecord::changeWithModifiedData(record, reference->second));
         else
             added.push_back(record);
-        if (!hashOf(record))
+        if (!VnHashOf(record))
             VND_TRACE("Error", "Hash is null for magazine info %s", record->description().c_str());
     }
 
     const auto held = VnInfoMapByCode(domain()->takeLocalSnapshot()->items());
     for (const auto& reference : fetchList_) {
         if (auto found = held.find(reference->code()); found != held.end())
-            setSortIndex(found->second, sortIndexOf(reference));
+            VnSetSortIndex(found->second, VnSortIndexOf(reference));
     }
 
     if (!added.empty())

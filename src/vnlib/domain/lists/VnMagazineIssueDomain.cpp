@@ -8,6 +8,7 @@
 #include "vnlib/dev/util/VndDiags.h"
 #include "vnlib/domain/VnItemCode.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/domain/lists/VnListItemFields.h"
 #include "vnlib/domain/storage/VnBookStoreLocalStorage.h"
 #include "vnlib/info/catalogue/VnMagazineIssueMetaInfo.h"
 #include "vnlib/info/catalogue/VnPageInfo.h"
@@ -23,20 +24,6 @@ PLAT_DEFINE_CLASS(VnMagazineIssueDomainUpdatingRequest, VnDomainUpdatingRequest,
 namespace {
 
 using Proxy = VnMagazineIssueInfoProxy;
-
-std::optional<std::string> hashOf(const Ref<VnInfo>& item) {
-    if (auto record = Proxy::recordOf(item))
-        return record->hashString();
-    auto hashed = std::dynamic_pointer_cast<VnInfoWithHashString>(item);
-    return hashed ? hashed->hashString() : std::nullopt;
-}
-
-VnInfoList sortedBySortIndex(VnInfoList items) {
-    std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) {
-        return Proxy::sortIndexOf(a) < Proxy::sortIndexOf(b);
-    });
-    return items;
-}
 
 std::vector<Ref<VnMagazineIssueInfo>> recordsOf(const VnInfoList& items) {
     std::vector<Ref<VnMagazineIssueInfo>> records;
@@ -114,14 +101,8 @@ std::string VnMagazineIssueDomain::persistentStorageTableName() const {
         name = issueKind_ + "." + *magazineCode_;
     else
         name = issueKind_;
-    if (keyword_) {
-        std::string safe = *keyword_;
-        for (char& c : safe) {
-            if (std::string_view("/\\?%*|\"<>: ").find(c) != std::string_view::npos)
-                c = '_';
-        }
-        name += "." + safe;
-    }
+    if (keyword_)
+        name += "." + VnSafeTableText(*keyword_);
     return name;
 }
 
@@ -141,7 +122,7 @@ std::vector<Ref<VnUserMagazineIssueInfo>> VnMagazineIssueDomain::convertToUserIn
             continue;
         auto userInfo = VnUserMagazineIssueInfo::itemWithMagazineIssueCode(*record->code());
         userInfo->setHiddenFromLibrary(record->hiddenFromLibrary_);
-        userInfo->setSortIndex(Proxy::sortIndexOf(item));
+        userInfo->setSortIndex(VnSortIndexOf(item));
         userInfo->setFinished(record->finished_);
         userInfo->setReaded(record->readed_);
         userInfos.push_back(std::move(userInfo));
@@ -183,7 +164,7 @@ VnInfoList VnMagazineIssueDomain::itemsFromPersistentStorage() {
         items.push_back(
             proxyWithInfo(record, std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(userInfo)));
     }
-    return sortedBySortIndex(std::move(items));
+    return VnSortedBySortIndex(std::move(items));
 }
 
 Ref<VnMagazineIssueInfo> VnMagazineIssueDomain::latestIssueFromSnapshot() {
@@ -201,13 +182,13 @@ Ref<VnMagazineIssueInfo> VnMagazineIssueDomain::latestIssueFromSnapshot() {
 void VnMagazineIssueDomain::persistItems(const VnInfoList& items) {
     if (auto userContext = bookStoreUserContext())
         userContext->userStorage()->persistMagazineIssueInfos(recordsOf(items), issueKind_);
-    replaceItemsCacheWithItems(sortedBySortIndex(items));
+    replaceItemsCacheWithItems(VnSortedBySortIndex(items));
 }
 
 void VnMagazineIssueDomain::persistAddOrUpdateItems(const VnInfoList& items) {
     if (auto userContext = bookStoreUserContext())
         userContext->userStorage()->persistMagazineIssueInfos(recordsOf(items), issueKind_);
-    replaceItemsCacheWithItems(sortedBySortIndex(VnDomain::items()));
+    replaceItemsCacheWithItems(VnSortedBySortIndex(VnDomain::items()));
 }
 
 void VnMagazineIssueDomain::notifyItemsAddOrUpdate(const VnInfoList& incoming) {
@@ -226,14 +207,8 @@ void VnMagazineIssueDomain::notifyItemsAddOrUpdate(const VnInfoList& incoming) {
         auto record = Proxy::recordOf(proxy);
         if (!record->pageArray_ || !userContext)
             continue;
-        std::vector<Ref<VnInfo>> pages;
-        record->pageArray_->enumerate([&](const plat::Value& page) {
-            if (auto info = page.as<VnInfo>())
-                pages.push_back(std::move(info));
-            return true;
-        });
         auto pageTable = userContext->pageDataTableForIssueInfo(record);
-        pageTable->replaceWithNewItems(pages);
+        pageTable->replaceWithNewItems(VnInfoListFromArray(record->pageArray_));
         pageTable->flushStorageWriting();
     }
 }
@@ -241,16 +216,15 @@ void VnMagazineIssueDomain::notifyItemsAddOrUpdate(const VnInfoList& incoming) {
 void VnMagazineIssueDomain::notifyUserInfoItemsRemove(
     const std::vector<Ref<VnUserMagazineIssueInfo>>& userInfos) {
     auto table = userIssueInfoDataTable();
+    std::set<std::string> removed;
     for (const auto& userInfo : userInfos) {
-        if (!userInfo || !userInfo->code())
-            continue;
-        table->removeInfoByCode(*userInfo->code());
-        VnInfoList held = VnDomain::items();
-        for (const auto& item : held) {
-            if (item->code() == userInfo->code())
-                removeItemCacheForItem(item);
-        }
+        if (userInfo && userInfo->code() && removed.insert(*userInfo->code()).second)
+            table->removeInfoByCode(*userInfo->code());
     }
+    // One pass over the held list, however many items leave.
+    std::erase_if(VnDomain::items(), [&](const Ref<VnInfo>& item) {
+        return item->code() && removed.contains(*item->code());
+    });
 }
 
 void VnMagazineIssueDomain::notifyUserInfoItemsRemovedAll() {
@@ -328,8 +302,8 @@ Ref<VnMagazineIssueDomain> VnMagazineIssueDomainUpdatingRequest::issueDomain() c
 
 bool VnMagazineIssueDomainUpdatingRequest::checkUpdateWithRemoteInfo(
     const Ref<VnInfo>& reference, const Ref<VnInfo>& held) const {
-    const auto referenceHash = hashOf(reference);
-    if (!referenceHash || referenceHash != hashOf(held))
+    const auto referenceHash = VnHashOf(reference);
+    if (!referenceHash || referenceHash != VnHashOf(held))
         return true;
     auto record = Proxy::recordOf(held);
     return !record || record->bookKind() != bookKind();
@@ -337,7 +311,7 @@ bool VnMagazineIssueDomainUpdatingRequest::checkUpdateWithRemoteInfo(
 
 bool VnMagazineIssueDomainUpdatingRequest::checkSortIndexUpdate(const Ref<VnInfo>& reference,
                                                                 const Ref<VnInfo>& userInfo) {
-    return Proxy::sortIndexOf(reference) != Proxy::sortIndexOf(userInfo);
+    return VnSortIndexOf(reference) != VnSortIndexOf(userInfo);
 }
 
 std::vector<Ref<VnUserMagazineIssueInfo>> VnMagazineIssueDomainUpdatingRequest::userItemsByInfos(
@@ -351,7 +325,7 @@ std::vector<Ref<VnUserMagazineIssueInfo>> VnMagazineIssueDomainUpdatingRequest::
             std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(table->infoForCode(*info->code()));
         if (!userInfo) {
             userInfo = VnUserMagazineIssueInfo::itemWithMagazineIssueCode(*info->code());
-            userInfo->setSortIndex(Proxy::sortIndexOf(info));
+            userInfo->setSortIndex(VnSortIndexOf(info));
         }
         userInfos.push_back(std::move(userInfo));
     }
@@ -369,7 +343,7 @@ VnChangeList VnMagazineIssueDomainUpdatingRequest::filterForNeedUpdatedMetaInfo(
     VnChangeList needed;
     for (const auto& change : changes) {
         auto found = held.find(change->updatedData()->code());
-        if (found == held.end() || hashOf(found->second) != hashOf(change->updatedData()))
+        if (found == held.end() || VnHashOf(found->second) != VnHashOf(change->updatedData()))
             needed.push_back(change);
     }
     return needed;
@@ -452,12 +426,12 @@ void VnMagazineIssueDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(
                 std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(change->originalData());
             if (!userInfo)
                 continue;
-            userInfo->setSortIndex(Proxy::sortIndexOf(change->updatedData()));
+            userInfo->setSortIndex(VnSortIndexOf(change->updatedData()));
             positions.push_back(userInfo);
         } else if (change->changeType() == VnDataChangeRecord::New) {
             auto userInfo =
                 VnUserMagazineIssueInfo::itemWithMagazineIssueCode(*change->updatedData()->code());
-            userInfo->setSortIndex(Proxy::sortIndexOf(change->updatedData()));
+            userInfo->setSortIndex(VnSortIndexOf(change->updatedData()));
             positions.push_back(userInfo);
         }
     }

@@ -19,8 +19,6 @@ class VnMagazineIssueInfoProxy : public VnInfo {
 
     // The catalogue record of a listed item or of a record itself; null for anything else.
     static Ref<VnMagazineIssueInfo> recordOf(const Ref<VnInfo>& item);
-    // The item's position: the proxy's own, else the record's.
-    static int32_t sortIndexOf(const Ref<VnInfo>& item);
 
   private:
     Ref<VnMagazineIssueInfo> info_;

@@ -171,7 +171,7 @@ void VnClientServiceSession::signOutWithRemoteRequest(bool remote) {
     // they are now; afterwards they are forgotten, so that no later call acts as the old member,
     // and the sign-out's reply (however late) cannot touch cookies set after it.
     auto& store = plat::HttpCookieStorage::shared();
-    const auto signOutUrl = VnJsonWebRequest(serviceUrl_, "AccountLogoutEx", {}).requestUrl();
+    const auto signOutUrl = serviceUrl_.urlByAppendingPathComponent("AccountLogoutEx");
     auto cookies = store.cookiesForURL(serviceUrl_);
     for (auto& cookie : store.cookiesForURL(signOutUrl))
         cookies.push_back(std::move(cookie));

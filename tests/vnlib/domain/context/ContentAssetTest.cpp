@@ -11,29 +11,12 @@ using demo::Json;
 
 namespace {
 
-class ProgressWatcher : public plat::Object {
-    PLAT_CLASS(ProgressWatcher)
-  public:
-    void progress(Ref<VnRequestContext>, VnRequestProgress p) {
-        steps.emplace_back(p.completed, p.total);
-    }
-    void finished(Ref<VnRequestContext>, Ref<VnRequestResult> r) { result = r; }
-    std::vector<std::pair<float, float>> steps;
-    Ref<VnRequestResult> result;
-};
-
-Ref<VnMagazineIssueInfo> item(const std::string& code) {
-    auto info = std::make_shared<VnMagazineIssueInfo>();
-    info->setCode(code);
-    return info;
-}
-
 using ContentAssetTest = ContextTest;
 
 TEST_F(ContentAssetTest, LocatesDownloadsAndThenAnswersFromTheCache) {
     auto user = context->activeUserContext();
-    auto watcher = std::make_shared<ProgressWatcher>();
-    user->requestPageFileWithMagazineIssueInfo(item("MG01-2401"), 3)
+    auto watcher = std::make_shared<RequestWatcher>();
+    user->requestPageFileWithMagazineIssueInfo(issueRecord("MG01-2401"), 3)
         ->startWithDelegate(watcher, "w_");
     plat::RunLoop::current().runUntil([&] { return watcher->result != nullptr; });
     ASSERT_TRUE(watcher->result && watcher->result->succeed()) << watcher->result->description();
@@ -50,8 +33,8 @@ TEST_F(ContentAssetTest, LocatesDownloadsAndThenAnswersFromTheCache) {
 
     // Complete in the cache: a later turn, no request, no progress.
     service.clearRequests();
-    auto again = std::make_shared<ProgressWatcher>();
-    user->requestPageFileWithMagazineIssueInfo(item("MG01-2401"), 3)
+    auto again = std::make_shared<RequestWatcher>();
+    user->requestPageFileWithMagazineIssueInfo(issueRecord("MG01-2401"), 3)
         ->startWithDelegate(again, "w_");
     EXPECT_FALSE(again->result);
     plat::RunLoop::current().runUntil([&] { return again->result != nullptr; });
@@ -64,7 +47,7 @@ TEST_F(ContentAssetTest, LocatesDownloadsAndThenAnswersFromTheCache) {
     auto known = std::make_shared<VnAssetFileInfo>();
     known->primaryUrl_ = service.baseUrl() + demo::demoContentPath("MG01-2401", "PAGE", "PDF", "4");
     VnContentAssetRequest::addGlobalFileInfo(known, id);
-    ASSERT_TRUE(run(user->requestAssetForMagazineIssue(item("MG01-2401"), id))->succeed());
+    ASSERT_TRUE(run(user->requestAssetForMagazineIssue(issueRecord("MG01-2401"), id))->succeed());
     EXPECT_TRUE(service.requestsForMethod("GetAssetFiles").empty());
     const double now = plat::Date::now().seconds;
     EXPECT_TRUE(VnContentAssetRequest::fileInfoForAssetId(id, now + 14399));
@@ -76,9 +59,10 @@ TEST_F(ContentAssetTest, LocatesDownloadsAndThenAnswersFromTheCache) {
     auto gone = std::make_shared<VnAssetFileInfo>();
     gone->primaryUrl_ = "http://127.0.0.1:1/gone.pdf";
     VnContentAssetRequest::addGlobalFileInfo(gone, dead);
-    EXPECT_FALSE(run(user->requestAssetForMagazineIssue(item("MG01-2401"), dead))->succeed());
+    EXPECT_FALSE(
+        run(user->requestAssetForMagazineIssue(issueRecord("MG01-2401"), dead))->succeed());
     EXPECT_FALSE(VnContentAssetRequest::fileInfoForAssetId(dead));
-    EXPECT_TRUE(run(user->requestAssetForMagazineIssue(item("MG01-2401"), dead))->succeed());
+    EXPECT_TRUE(run(user->requestAssetForMagazineIssue(issueRecord("MG01-2401"), dead))->succeed());
 
     // Width alone: the same cache file, another key.
     auto wide = VnContentAssetId::idWithMagazineIssueCode("MG01-2401", "4", 2, 0);
@@ -91,14 +75,14 @@ TEST_F(ContentAssetTest, LocatesDownloadsAndThenAnswersFromTheCache) {
 TEST_F(ContentAssetTest, NoLocationAndHostileIdsFailClearly) {
     auto user = context->activeUserContext();
     service.addMethod("GetAssetFiles", [](const Json&, demo::Session&) { return Json::array(); });
-    auto none = run(user->requestPageFileWithMagazineIssueInfo(item("MG01-2401"), 7));
+    auto none = run(user->requestPageFileWithMagazineIssueInfo(issueRecord("MG01-2401"), 7));
     ASSERT_FALSE(none->succeed());
     EXPECT_EQ(none->error()->domain(), "");
     EXPECT_EQ(none->error()->code(), 404);
 
     service.clearRequests();
     for (const char* bad : {"../x", "a/b", "..", ""}) {
-        auto hostile = user->requestAssetForMagazineIssue(item("MG01-2401"), 5, 1, bad);
+        auto hostile = user->requestAssetForMagazineIssue(issueRecord("MG01-2401"), 5, 1, bad);
         bool inCall = false;
         Ref<VnRequestResult> result;
         hostile->startWithDidFinishBlock([&](const Ref<VnRequestResult>& r, const plat::Value&) {
@@ -119,8 +103,3 @@ TEST_F(ContentAssetTest, NoLocationAndHostileIdsFailClearly) {
 }
 
 }  // namespace
-
-PLAT_DEFINE_CLASS(ProgressWatcher, plat::Object, [](auto& c) {
-    c.method("w_request:progressReport:", &ProgressWatcher::progress)
-        .method("w_request:didFinishWithResult:", &ProgressWatcher::finished);
-})

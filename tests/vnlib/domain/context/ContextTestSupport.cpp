@@ -10,3 +10,7 @@ PLAT_DEFINE_CLASS(ContextListener, plat::Object, [](auto& c) {
 PLAT_DEFINE_CLASS(OfflineDelegate, plat::Object, [](auto& c) {
     c.method("bookStoreContextIsOfflineMode", &OfflineDelegate::offline);
 })
+PLAT_DEFINE_CLASS(RequestWatcher, plat::Object, [](auto& c) {
+    c.method("w_request:progressReport:", &RequestWatcher::progress)
+        .method("w_request:didFinishWithResult:", &RequestWatcher::finished);
+})

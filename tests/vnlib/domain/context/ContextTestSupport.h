@@ -14,6 +14,7 @@
 #include "platform/storage/UserDefaults.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 #include "vnlib/service/v2/VnClientServiceConfiguration.h"
 
 // Hears sign-in outcomes ("caller_" and "second_" prefixes), observer messages and, when asked,
@@ -37,6 +38,35 @@ class ContextListener : public plat::Object {
     int activeChanges = 0;
     std::vector<std::string> failures;
 };
+
+// Hears one request's progress and outcome under the prefix "w_".
+class RequestWatcher : public plat::Object {
+    PLAT_CLASS(RequestWatcher)
+  public:
+    void progress(Ref<VnRequestContext>, VnRequestProgress p) {
+        steps.emplace_back(p.completed, p.total);
+    }
+    void finished(Ref<VnRequestContext>, Ref<VnRequestResult> r) { result = r; }
+    std::vector<std::pair<float, float>> steps;
+    Ref<VnRequestResult> result;
+};
+
+// A catalogue item record of that code (also its item code) and type.
+inline Ref<VnMagazineIssueInfo> issueRecord(const std::string& code,
+                                            const char* type = "Magazine") {
+    auto info = std::make_shared<VnMagazineIssueInfo>();
+    info->setCode(code);
+    info->itemCode_ = code;
+    info->type_ = type;
+    return info;
+}
+
+inline std::vector<std::string> codesOf(const VnInfoList& items) {
+    std::vector<std::string> codes;
+    for (const auto& item : items)
+        codes.push_back(item->code().value_or("<none>"));
+    return codes;
+}
 
 class OfflineDelegate : public plat::Object {
     PLAT_CLASS(OfflineDelegate)

@@ -35,18 +35,11 @@ class IssueWatcher : public plat::Object {
     std::vector<int32_t> pages;
 };
 
-Ref<VnMagazineIssueInfo> item(const std::string& code) {
-    auto info = std::make_shared<VnMagazineIssueInfo>();
-    info->setCode(code);
-    info->type_ = "Newspaper";
-    return info;
-}
-
 using IssueContextTest = ContextTest;
 
 TEST_F(IssueContextTest, AWholeIssueArrivesInReadingOrderAndIsMarkedFinished) {
     auto user = context->activeUserContext();
-    auto issue = user->magazineIssueContextWithInfo(item("NP01-240302"));
+    auto issue = user->magazineIssueContextWithInfo(issueRecord("NP01-240302", "Newspaper"));
     auto watcher = std::make_shared<IssueWatcher>();
     issue->setDelegate(watcher);
     for (int i = 0; i < 24; ++i)
@@ -100,7 +93,7 @@ TEST_F(IssueContextTest, AWholeIssueArrivesInReadingOrderAndIsMarkedFinished) {
 
     // A new context on the cached item needs no request and finishes at once.
     service.clearRequests();
-    auto again = user->magazineIssueContextWithInfo(item("NP01-240302"));
+    auto again = user->magazineIssueContextWithInfo(issueRecord("NP01-240302", "Newspaper"));
     again->setDelegate(watcher);
     again->startLoadingAllPages();
     plat::RunLoop::current().runUntil([&] { return again->info()->finished_; }, 10);
@@ -109,7 +102,7 @@ TEST_F(IssueContextTest, AWholeIssueArrivesInReadingOrderAndIsMarkedFinished) {
     EXPECT_EQ(again->finishedPageCount(), 24U);
 
     // Interactive ids that cannot name a file are dropped; the item still finishes.
-    auto hostile = user->magazineIssueContextWithInfo(item("NP02-240301"));
+    auto hostile = user->magazineIssueContextWithInfo(issueRecord("NP02-240301", "Newspaper"));
     auto picky = std::make_shared<IssueWatcher>();
     picky->extraIds = {"../x", "a/b", "", "..", "fine"};
     hostile->setDelegate(picky);
@@ -131,7 +124,7 @@ TEST_F(IssueContextTest, AfterARestartFinishedPagesComeFromTheCacheAndAPartialPa
     // Page 5 arrives a byte at a time; the context is released while it is partly there.
     service.setFault("/content/NP02-240301/PAGE_5.pdf", demo::Fault::drip(0.002));
     auto user = context->activeUserContext();
-    auto issue = user->magazineIssueContextWithInfo(item("NP02-240301"));
+    auto issue = user->magazineIssueContextWithInfo(issueRecord("NP02-240301", "Newspaper"));
     auto watcher = std::make_shared<IssueWatcher>();
     issue->setDelegate(watcher);
     issue->startLoadingAllPages();
@@ -155,7 +148,7 @@ TEST_F(IssueContextTest, AfterARestartFinishedPagesComeFromTheCacheAndAPartialPa
     context.reset();
     context = makeContext();
     user = context->activeUserContext();
-    auto again = user->magazineIssueContextWithInfo(item("NP02-240301"));
+    auto again = user->magazineIssueContextWithInfo(issueRecord("NP02-240301", "Newspaper"));
     again->setDelegate(watcher);
     again->startLoadingAllPages();
     plat::RunLoop::current().runUntil([&] { return again->info()->finished_; }, 30);
@@ -183,7 +176,7 @@ TEST_F(IssueContextTest, FailedMetadataAndPagesAreAskedForAgainOnTheRetryTimer) 
     clock->setAutoAdvance(false);
     plat::RunLoop::current().setClock(clock);
     auto user = context->activeUserContext();
-    auto issue = user->magazineIssueContextWithInfo(item("NP02-240301"));
+    auto issue = user->magazineIssueContextWithInfo(issueRecord("NP02-240301", "Newspaper"));
     auto watcher = std::make_shared<IssueWatcher>();
     issue->setDelegate(watcher);
     demo::Fault once = demo::Fault::htmlStatus(500);

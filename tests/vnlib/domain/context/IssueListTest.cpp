@@ -13,17 +13,6 @@ using demo::Json;
 
 namespace {
 
-class ProgressRecorder : public plat::Object {
-    PLAT_CLASS(ProgressRecorder)
-  public:
-    void progress(Ref<VnRequestContext>, VnRequestProgress p) {
-        steps.emplace_back(static_cast<int>(p.completed), static_cast<int>(p.total));
-    }
-    void finished(Ref<VnRequestContext>, Ref<VnRequestResult> r) { result = r; }
-    std::vector<std::pair<int, int>> steps;
-    Ref<VnRequestResult> result;
-};
-
 class IssueListTest : public ContextTest {
   protected:
     // The library's issues in the service's order.
@@ -35,19 +24,13 @@ class IssueListTest : public ContextTest {
         }
         return codes;
     }
-    static std::vector<std::string> codesOf(const VnInfoList& items) {
-        std::vector<std::string> codes;
-        for (const auto& item : items)
-            codes.push_back(item->code().value_or("<none>"));
-        return codes;
-    }
     // Refreshes the domain from the snapshot (forced); answers the recorder.
-    Ref<ProgressRecorder> refresh(const Ref<VnMagazineIssueDomain>& domain,
-                                  const Ref<VnLocalSnapshot>& from) {
-        auto recorder = std::make_shared<ProgressRecorder>();
+    Ref<RequestWatcher> refresh(const Ref<VnMagazineIssueDomain>& domain,
+                                const Ref<VnLocalSnapshot>& from) {
+        auto recorder = std::make_shared<RequestWatcher>();
         auto request = domain->newDomainUpdatingRequest(from);
         request->setForceUpdate(true);
-        request->startWithDelegate(recorder, "r_");
+        request->startWithDelegate(recorder, "w_");
         plat::RunLoop::current().runUntil([&] { return recorder->result != nullptr; }, 60);
         return recorder;
     }
@@ -62,7 +45,7 @@ class IssueListTest : public ContextTest {
         std::sort(codes.begin(), codes.end());
         return codes;
     }
-    Ref<VnUpdatedLocalSnapshot> snapshotOf(const Ref<ProgressRecorder>& recorder) {
+    Ref<VnUpdatedLocalSnapshot> snapshotOf(const Ref<RequestWatcher>& recorder) {
         EXPECT_TRUE(recorder->result && recorder->result->succeed())
             << (recorder->result ? recorder->result->description() : "no result");
         return recorder->result ? recorder->result->returnValue().as<VnUpdatedLocalSnapshot>()
@@ -83,10 +66,10 @@ TEST_F(IssueListTest, IncrementalRefreshFetchesOnlyWhatChanged) {
     EXPECT_EQ(snapshot->fullLengthItemCount(), static_cast<int32_t>(order.size()));
     // Started (0 of 1), then batches of 200 with progress.
     ASSERT_EQ(first->steps.size(), 1 + (order.size() + 199) / 200);
-    EXPECT_EQ(first->steps[0], (std::pair{0, 1}));
+    EXPECT_EQ(first->steps[0], (std::pair{0.0F, 1.0F}));
     for (size_t i = 1; i < first->steps.size(); ++i) {
-        EXPECT_EQ(first->steps[i].first, static_cast<int>(std::min(i * 200, order.size())));
-        EXPECT_EQ(first->steps[i].second, static_cast<int>(order.size()));
+        EXPECT_EQ(first->steps[i].first, static_cast<float>(std::min(i * 200, order.size())));
+        EXPECT_EQ(first->steps[i].second, static_cast<float>(order.size()));
     }
 
     // Revise 7, add 3, remove 2, move 5.
@@ -250,8 +233,3 @@ TEST_F(IssueListTest, HostileRepliesAreRefusedBeforeAnythingIsStored) {
 }
 
 }  // namespace
-
-PLAT_DEFINE_CLASS(ProgressRecorder, plat::Object, [](auto& c) {
-    c.method("r_request:progressReport:", &ProgressRecorder::progress)
-        .method("r_request:didFinishWithResult:", &ProgressRecorder::finished);
-})

@@ -15,13 +15,6 @@ using demo::Json;
 
 namespace {
 
-Ref<VnMagazineIssueInfo> item(const std::string& code) {
-    auto info = std::make_shared<VnMagazineIssueInfo>();
-    info->setCode(code);
-    info->itemCode_ = code;
-    return info;
-}
-
 // The class of the answer, or of its first element.
 std::string answerClass(const Ref<VnRequestResult>& result) {
     const plat::Value& value = result->returnValue();
@@ -62,11 +55,11 @@ TEST_F(LendingTest, EveryOperationCallsItsWebMethodThroughTheGateOrNot) {
     price->purchaseCode_ = "BK0002-INAPP";
     const std::vector<Row> rows = {
         {"BorrowBook", true, "VnCommonBoolReturnValue",
-         [](auto& u, auto&) { return u.requestForBorrowBook(item("BK0003")); }},
+         [](auto& u, auto&) { return u.requestForBorrowBook(issueRecord("BK0003")); }},
         {"ReserveBook", true, "VnCommonBoolReturnValue",
-         [](auto& u, auto&) { return u.requestForReserveBook(item("BK0004")); }},
+         [](auto& u, auto&) { return u.requestForReserveBook(issueRecord("BK0004")); }},
         {"ReturnBook", true, "VnCommonBoolReturnValue",
-         [](auto& u, auto&) { return u.requestForReturnBook(item("BK0003")); }},
+         [](auto& u, auto&) { return u.requestForReturnBook(issueRecord("BK0003")); }},
         {"CancelReserveBook", true, "VnCommonBoolReturnValue",
          [](auto& u, auto&) { return u.requestForCancelReserveBook("BK0004"); }},
         {"GetCurrentReserveBookInfos", true, "VnReserveItemInfo",
@@ -93,13 +86,13 @@ TEST_F(LendingTest, EveryOperationCallsItsWebMethodThroughTheGateOrNot) {
         {"GetSubscriptionOptions", true, "",
          [](auto& u, auto&) { return u.requestForGetSubscriptionOptions(); }},
         {"ReadBookNow", false, "VnCommonBoolReturnValue",
-         [](auto& u, auto&) { return u.requestForReadBookNow(item("BK0003")); }},
+         [](auto& u, auto&) { return u.requestForReadBookNow(issueRecord("BK0003")); }},
         {"PurchaseFreeBook", false, "VnCommonBoolReturnValue",
-         [](auto& u, auto&) { return u.requestForPurchaseFreeBook(item("BK0003")); }},
+         [](auto& u, auto&) { return u.requestForPurchaseFreeBook(issueRecord("BK0003")); }},
         {"GetHistory", false, "VnBorrowHistoryInfo",
          [](auto& u, auto&) { return u.requestForGetHistory(0, 10); }},
         {"GetBookDetails", false, "VnBookDetail",
-         [](auto& u, auto&) { return u.requestForBookDetail(item("BK0001")); }},
+         [](auto& u, auto&) { return u.requestForBookDetail(issueRecord("BK0001")); }},
         {"UnSubScriptionFree", true, "VnCommonBoolReturnValue",
          [subscription](auto& u, auto&) {
              return u.requestForUnSubscriptionWithSubscriptionInfo(subscription);
@@ -170,11 +163,11 @@ TEST_F(LendingTest, EveryOperationCallsItsWebMethodThroughTheGateOrNot) {
 TEST_F(LendingTest, LoansReservationsAndHistoryMoveAsTheLibrarySays) {
     auto user = member();
     // Already borrowed, not available, reserve, another member returns, claim.
-    EXPECT_NE(lend(user->requestForBorrowBook(item("BK0001"))).second.find("already"),
+    EXPECT_NE(lend(user->requestForBorrowBook(issueRecord("BK0001"))).second.find("already"),
               std::string::npos);
     ASSERT_TRUE(catalogue.borrow("nok@example.com", "BK0004").success);
-    EXPECT_FALSE(lend(user->requestForBorrowBook(item("BK0004"))).first);
-    EXPECT_TRUE(lend(user->requestForReserveBook(item("BK0004"))).first);
+    EXPECT_FALSE(lend(user->requestForBorrowBook(issueRecord("BK0004"))).first);
+    EXPECT_TRUE(lend(user->requestForReserveBook(issueRecord("BK0004"))).first);
     ASSERT_TRUE(catalogue.returnLoan("nok@example.com", "BK0004").success);
     EXPECT_TRUE(run(user->requestForNeedClaimAction())->returnValue().boolValue());
     EXPECT_TRUE(lend(user->requestForClaimReserveBook("BK0004")).first);
@@ -189,12 +182,12 @@ TEST_F(LendingTest, LoansReservationsAndHistoryMoveAsTheLibrarySays) {
 
     // The loan limit.
     for (const char* code : {"BK0003", "BK0005", "BK0006"})
-        EXPECT_TRUE(lend(user->requestForBorrowBook(item(code))).first) << code;
-    const auto overLimit = lend(user->requestForBorrowBook(item("BK0002")));
+        EXPECT_TRUE(lend(user->requestForBorrowBook(issueRecord(code))).first) << code;
+    const auto overLimit = lend(user->requestForBorrowBook(issueRecord("BK0002")));
     EXPECT_NE(overLimit.second.find("limit"), std::string::npos) << overLimit.second;
 
     // A return shows in both histories, newest first.
-    EXPECT_TRUE(lend(user->requestForReturnBook(item("BK0001"))).first);
+    EXPECT_TRUE(lend(user->requestForReturnBook(issueRecord("BK0001"))).first);
     for (const auto& history : {run(user->requestForGetBorrowHistory(std::nullopt, std::nullopt)),
                                 run(user->requestForGetHistory(0, 10))}) {
         ASSERT_TRUE(history->succeed());
@@ -207,7 +200,7 @@ TEST_F(LendingTest, LoansReservationsAndHistoryMoveAsTheLibrarySays) {
 TEST_F(LendingTest, FollowsReviewsReceiptsTransfersAndRedemptions) {
     // The device user borrows, then a member takes the device's loans over.
     auto device = context->activeUserContext();
-    ASSERT_TRUE(run(device->requestForBorrowBook(item("BK0003")))->succeed());
+    ASSERT_TRUE(run(device->requestForBorrowBook(issueRecord("BK0003")))->succeed());
     const auto deviceName =
         VnUserAuthenticationInfo::infoWithDeviceId(context->machineID())->username();
     ASSERT_EQ(catalogue.loans(deviceName).size(), 1U);

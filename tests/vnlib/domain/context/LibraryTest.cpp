@@ -8,6 +8,7 @@
 #include "platform/runloop/NotificationCenter.h"
 #include "vnlib/domain/content/VnContentAssetId.h"
 #include "vnlib/domain/content/VnLocalCacheAsset.h"
+#include "vnlib/domain/lists/VnListItemFields.h"
 #include "vnlib/domain/lists/VnMagazineDomain.h"
 #include "vnlib/domain/lists/VnMagazineIssueDomain.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
@@ -18,25 +19,11 @@ using demo::Json;
 
 namespace {
 
-Ref<VnMagazineIssueInfo> record(const std::string& code, const char* type = "Magazine") {
-    auto info = std::make_shared<VnMagazineIssueInfo>();
-    info->setCode(code);
-    info->type_ = type;
-    return info;
-}
-
 Ref<VnMagazineInfo> magazine(const std::string& code, const std::string& coverUrl = {}) {
     auto info = std::make_shared<VnMagazineInfo>();
     info->setCode(code);
     info->coverUrl_ = coverUrl;
     return info;
-}
-
-std::vector<std::string> codesOf(const VnInfoList& items) {
-    std::vector<std::string> codes;
-    for (const auto& item : items)
-        codes.push_back(item->code().value_or("<none>"));
-    return codes;
 }
 
 void writeFile(const std::filesystem::path& path, const std::string& bytes) {
@@ -66,10 +53,10 @@ TEST_F(LibraryTest, CacheNamesAndPageListsComeFromTheItemsFolder) {
     EXPECT_FALSE(user->cachedAssetWithId(id(nullptr, "1", 2, 0)));
     EXPECT_FALSE(user->isContentAssetAvaiableWithId(id(nullptr, "1", 2, 0)));
     EXPECT_EQ(user->cachedAssetWithId(id("MG01-2401", "12", 2, 0))->filePath().parent_path(),
-              user->bookArchiveWithIssueInfo(record("MG01-2401"))->archivePath());
+              user->bookArchiveWithIssueInfo(issueRecord("MG01-2401"))->archivePath());
 
     // A stored page list answers on a later turn, in reading order, without the service.
-    auto item = record("MG01-2401");
+    auto item = issueRecord("MG01-2401");
     std::vector<Ref<VnInfo>> pages;
     for (int i : {2, 0, 1}) {
         auto page = std::make_shared<VnPageInfo>();
@@ -96,7 +83,7 @@ TEST_F(LibraryTest, CacheNamesAndPageListsComeFromTheItemsFolder) {
     EXPECT_FALSE(snapshot->hasUpdated());
     EXPECT_TRUE(service.requests().empty());
     // Without one: "GetBookPages" through the gate.
-    auto remote = run(user->requestForPageInfosWithMagazineIssueInfo(record("MG01-2402")));
+    auto remote = run(user->requestForPageInfosWithMagazineIssueInfo(issueRecord("MG01-2402")));
     ASSERT_TRUE(remote->succeed());
     ASSERT_TRUE(remote->returnValue().as<VnUpdatedLocalSnapshot>()) << remote->description();
     EXPECT_TRUE(remote->returnValue().as<VnUpdatedLocalSnapshot>()->hasUpdated());
@@ -139,7 +126,7 @@ TEST_F(LibraryTest, CoversDownloadOnceDecodeOnceAndFailuresAddNothing) {
     EXPECT_FALSE(missing->succeed());
     EXPECT_EQ(context->decodedImageCount(), 2U);
 
-    auto issue = record("MG01-2401");
+    auto issue = issueRecord("MG01-2401");
     issue->coverUrl_ = base + "/covers/MG01-2401.jpg";
     auto cover = run(user->newCoverRequestWithIssueInfo(issue));
     ASSERT_TRUE(cover->succeed());
@@ -172,8 +159,7 @@ TEST_F(LibraryTest, SingleRecordsLatestIssueAndBackIssuesKeepTheirState) {
     const auto after = back->items();
     EXPECT_EQ(codesOf(after), codesOf(before));
     for (size_t i = 0; i < after.size(); ++i)
-        EXPECT_EQ(VnMagazineIssueInfoProxy::sortIndexOf(after[i]),
-                  VnMagazineIssueInfoProxy::sortIndexOf(before[i]));
+        EXPECT_EQ(VnSortIndexOf(after[i]), VnSortIndexOf(before[i]));
     EXPECT_TRUE(VnMagazineIssueInfoProxy::recordOf(after[0])->finished_);
 
     auto none = run(user->requestForShopMagazineIssueInfoWithCode("NO-SUCH"));
@@ -237,7 +223,7 @@ TEST_F(LibraryTest, ListsPerKeyLocalLibraryPreferencesAndTransfer) {
 
     // A transfer moves only the device items the member lacks, and they stay after a restart.
     auto device = context->defaultUserContext();
-    auto a = record("MG01-2401"), b = record("MG02-2402");
+    auto a = issueRecord("MG01-2401"), b = issueRecord("MG02-2402");
     device->libraryDomain()->notifyItemsAddOrUpdate({a, b});
     device->libraryDomain()->notifyUserItemsAddOrUpdate({a, b});
     device->libraryDomain()->flushUserInfoItemsWritingCache();
@@ -245,8 +231,8 @@ TEST_F(LibraryTest, ListsPerKeyLocalLibraryPreferencesAndTransfer) {
     auto member = context->activeUserContext();
     member->libraryDomain()->notifyItemsRemovedAll();
     member->libraryDomain()->notifyUserInfoItemsRemovedAll();
-    member->libraryDomain()->notifyItemsAddOrUpdate({record("MG01-2401")});
-    member->libraryDomain()->notifyUserItemsAddOrUpdate({record("MG01-2401")});
+    member->libraryDomain()->notifyItemsAddOrUpdate({issueRecord("MG01-2401")});
+    member->libraryDomain()->notifyUserItemsAddOrUpdate({issueRecord("MG01-2401")});
     auto expected = codesOf(device->libraryDomain()->items());
     ASSERT_NE(std::find(expected.begin(), expected.end(), "MG02-2402"), expected.end());
     member->takeOverDeviceLibrary();
