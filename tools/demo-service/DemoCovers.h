@@ -1,7 +1,6 @@
 #pragma once
 // Cover images of the demo catalogue: "/covers/<code>.jpg" is a JPEG, "/covers/<code>.png" a PNG,
 // drawn from the code (shapes and colours, no text), the same bytes for the same path.
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -11,11 +10,7 @@ namespace demo {
 // The image bytes and content type of a cover path; none for any other path.
 std::optional<std::pair<std::string, std::string>> demoCover(const std::string& path);
 
-// Content files of items: "/content/<code>/<TYPE>_<id>.<format>", deterministic bytes of a size
-// that depends on the type, the same for the same path.
-std::string demoContentPath(const std::string& code, const std::string& type,
-                            const std::string& format, const std::string& fileId);
-int64_t demoContentSize(const std::string& path);
-std::optional<std::pair<std::string, std::string>> demoContent(const std::string& path);
+// A picture of the given size drawn from `seedName`, as JPEG or PNG bytes; empty on failure.
+std::string demoDrawnImage(const std::string& seedName, int width, int height, bool png);
 
 }  // namespace demo

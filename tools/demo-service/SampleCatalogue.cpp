@@ -230,6 +230,15 @@ bool SampleCatalogue::moveItem(std::string_view code, int sortIndex) {
     return true;
 }
 
+bool SampleCatalogue::setContentVariant(std::string_view code, ContentVariant variant) {
+    std::lock_guard lock(mutex_);
+    auto it = itemIndex_.find(std::string(code));
+    if (it == itemIndex_.end())
+        return false;
+    items_[it->second].content = variant;
+    return true;
+}
+
 void SampleCatalogue::generateItems(size_t count, uint32_t seed) {
     static const char* const kThaiWords[] = {"บ้าน",  "ทะเล",   "ดอกไม้", "ฝน",
                                              "ภูเขา", "แสงดาว", "เมือง",  "ความฝัน"};

@@ -27,6 +27,18 @@ namespace demo {
 
 enum class ItemKind { Book, MagazineIssue, NewspaperIssue };
 
+// How an item's content is served, for tests: sound (the rendering metadata as an XML or binary
+// property list) or broken on purpose.
+enum class ContentVariant {
+    Xml,
+    Binary,
+    TruncatedBinary,  // a binary property list cut short
+    PagesAsList,      // "Pages" a list instead of a dictionary
+    WrongTypes,       // pages, insets, alignments, names of the wrong types; missing keys
+    Hostile,          // negative sizes, page keys out of range, file ids naming other folders;
+                      // page lists and asset locations with the same faults
+};
+
 // The text the services give an item kind: "Book", "Magazine" or "Newspaper".
 constexpr const char* itemKindName(ItemKind kind) {
     switch (kind) {
@@ -74,6 +86,7 @@ struct SampleItem {
     int sortIndex = 0;
     int revision = 1;        // bumped when the record changes
     bool withdrawn = false;  // taken out of the catalogue (kept so that references stay valid)
+    ContentVariant content = ContentVariant::Xml;
 
     bool isFree() const;
     // The content hash the services report: "<code>-r<revision>".
@@ -196,6 +209,7 @@ class SampleCatalogue {
     bool withdrawItem(std::string_view code);
     bool reviseItem(std::string_view code);
     bool moveItem(std::string_view code, int sortIndex);
+    bool setContentVariant(std::string_view code, ContentVariant variant);
     // Adds `count` generated library items (books and issues of generated magazines, Thai and
     // English titles, in turn), the same for the same seed.
     void generateItems(size_t count, uint32_t seed);

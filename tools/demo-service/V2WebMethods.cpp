@@ -10,6 +10,7 @@
 #include <map>
 #include <stdexcept>
 
+#include "demo-service/DemoContent.h"
 #include "demo-service/DemoCovers.h"
 #include "demo-service/DemoListing.h"
 #include "demo-service/JsonNumber.h"
@@ -601,11 +602,15 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
         for (int i = 0; i < count; ++i)
             out.push_back({{"SourcePageIndex", i},
                            {"PresentationPageIndex", reordered ? (i + 1) % count : i}});
+        if (item->content == ContentVariant::Hostile) {
+            out.push_back({{"SourcePageIndex", -1}, {"PresentationPageIndex", 0}});
+            out.push_back({{"SourcePageIndex", "abc"}, {"PresentationPageIndex", 1}});
+            out.push_back({{"SourcePageIndex", 3}, {"PresentationPageIndex", -7}});
+            out.push_back("junk");
+        }
         return out;
     });
-    // Item content: the rendering metadata of an item as an XML property list (pages named
-    // "P1", "P2", ..., every sixth page with an image widget naming an interactive file
-    // "img<page>"), any other file as deterministic bytes.
+    // Item content: the rendering metadata from the catalogue, any other file from its path.
     auto content =
         [cat](const std::string& path) -> std::optional<std::pair<std::string, std::string>> {
         const std::string prefix = "/content/";
@@ -615,32 +620,15 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
         const SampleItem* item = cat->findItem(path.substr(prefix.size(), slash - prefix.size()));
         if (!item || path.substr(slash + 1) != "XML_0.xml")
             return demoContent(path);
-        std::string plist =
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
-            "<key>HasSingleCoverPage</key><true/><key>TableOfContentPageName</key><string>P2</"
-            "string>"
-            "<key>DefaultSinglePageAlignment</key><integer>0</integer><key>Pages</key><dict>";
-        for (int i = 0; i < item->pageCount; ++i) {
-            plist += "<key>" + std::to_string(i) + "</key><dict><key>PageName</key><string>P" +
-                     std::to_string(i + 1) +
-                     "</string><key>PageInsets</key><dict><key>Top</key><integer>4</integer>"
-                     "<key>Bottom</key><integer>4</integer></dict>";
-            if (i % 6 == 5)
-                plist +=
-                    "<key>Widgets</key><array><dict><key>Type</key><string>ImageWidget</string>"
-                    "<key>FileId</key><string>img" +
-                    std::to_string(i) + "</string></dict></array>";
-            plist += "</dict>";
-        }
-        plist += "</dict></dict></plist>\n";
-        return std::pair{std::move(plist), std::string("application/xml")};
+        return std::pair{demoRenderingMetadata(*item), std::string("application/xml")};
     };
     service.addFileProvider("/content/", content);
     service.addMethod("GetAssetFiles", [cat, replies, content](const Json& body, Session&) {
         const std::string code = text(body, "magazineIssueCode");
         Json out = Json::array();
-        if (!cat->findItem(code) || !body.contains("assetRequests") ||
-            !body["assetRequests"].is_array()) {
+        const SampleItem* item = cat->findItem(code);
+        const bool hostile = item && item->content == ContentVariant::Hostile;
+        if (!item || !body.contains("assetRequests") || !body["assetRequests"].is_array()) {
             return out;
         }
         for (const auto& request : body["assetRequests"]) {
@@ -668,6 +656,15 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
                                {"BookCode", code},
                                {"Width", integer(request, "width")},
                                {"Height", integer(request, "height")}});
+                if (hostile) {
+                    out.back()["FileSize"] = -1;
+                    out.back()["Width"] = -5;
+                    out.push_back({{"RequestId", requestId},
+                                   {"FileId", "../../escape"},
+                                   {"FileSize", -100},
+                                   {"PrimaryUrl", replies->url(path)},
+                                   {"BookCode", "../" + code}});
+                }
             }
         }
         return out;

@@ -1,15 +1,21 @@
 #include "vnlib/domain/content/VnMagazineIssuePageRenderingInfo.h"
 
+#include <cmath>
+#include <limits>
+
 #include "vnlib/dev/util/VndDiags.h"
 
 PLAT_DEFINE_CLASS(VnMagazineIssuePageRenderingInfo, plat::Object, PLAT_NO_METHODS)
 
 namespace {
 
-// A side of the insets as a 32-bit float; anything but a number is 0.
+// A side of the insets as a 32-bit float; anything but a number a float can hold is 0.
 double side(const plat::Dictionary& insets, const char* key) {
     const plat::Value value = insets.objectForKey(key);
-    return value.isNumber() ? static_cast<double>(static_cast<float>(value.doubleValue())) : 0.0;
+    const double number = value.isNumber() ? value.doubleValue() : 0.0;
+    if (!std::isfinite(number) || std::fabs(number) > std::numeric_limits<float>::max())
+        return 0.0;
+    return static_cast<double>(static_cast<float>(number));
 }
 
 int32_t alignment(const plat::Dictionary& page, const char* key) {

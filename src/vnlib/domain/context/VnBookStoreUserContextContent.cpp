@@ -1,6 +1,7 @@
 // The user context's content names, page lists, asset and cover requests and single store
 // records.
 #include "platform/core/Collections.h"
+#include "platform/core/Log.h"
 #include "vnlib/dev/request/VnRequestManager.h"
 #include "vnlib/dev/request/VnRequestProxy2.h"
 #include "vnlib/domain/VnAssetFormat.h"
@@ -119,9 +120,20 @@ Ref<VnRequestResult> VnBookStoreUserContext::pageInfos_requestProxy_request_tran
     Ref<VnRequestProxy2>, Ref<VnRequestContext>, Ref<VnRequestResult> result) {
     if (!result->succeed())
         return result;
+    // A page that no file can hold (a negative index) or that is listed twice would keep the
+    // item from ever being complete: only the first entry of each sound index is kept.
+    VnInfoList pages;
+    std::set<int32_t> seen;
+    for (auto& item : VnInfoListFromValue(result->returnValue())) {
+        auto page = std::dynamic_pointer_cast<VnPageInfo>(item);
+        if (page && page->sourcePageIndex() >= 0 && seen.insert(page->sourcePageIndex()).second)
+            pages.push_back(std::move(item));
+        else
+            VND_TRACE("Error", "%s", "Page entry without a sound source page index dropped");
+    }
     return VnRequestResult::resultWithReturnValue(
-        plat::Value::fromObject(VnUpdatedLocalSnapshot::snapshotsWithItems(
-            VnInfoListFromValue(result->returnValue()), plat::Date::now(), true)),
+        plat::Value::fromObject(
+            VnUpdatedLocalSnapshot::snapshotsWithItems(std::move(pages), plat::Date::now(), true)),
         nullptr);
 }
 

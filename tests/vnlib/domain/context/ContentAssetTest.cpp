@@ -2,7 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "ContextTestSupport.h"
-#include "demo-service/DemoCovers.h"
+#include "demo-service/DemoContent.h"
+#include "platform/image/Image.h"
 #include "vnlib/domain/content/VnContentAsset.h"
 #include "vnlib/domain/content/VnContentAssetRequest.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
@@ -12,6 +13,28 @@ using demo::Json;
 namespace {
 
 using ContentAssetTest = ContextTest;
+
+// The objects a PDF's cross-reference table lists, each found at its offset; -1 when the table,
+// its start or an entry is not where it says.
+int pdfObjectsAtTheirOffsets(const std::string& pdf) {
+    const size_t start = pdf.rfind("startxref\n");
+    if (pdf.rfind("%PDF-1.4\n", 0) != 0 || start == std::string::npos)
+        return -1;
+    const size_t table = std::stoul(pdf.substr(start + 10));
+    int first = 0, count = 0;
+    if (table >= pdf.size() ||
+        std::sscanf(pdf.c_str() + table, "xref\n%d %d\n", &first, &count) != 2)
+        return -1;
+    const size_t entries = pdf.find('\n', pdf.find('\n', table) + 1) + 1;
+    for (int i = 1; i < count; ++i) {
+        const std::string entry = pdf.substr(entries + 20 * static_cast<size_t>(i), 20);
+        const size_t offset = std::stoul(entry.substr(0, 10));
+        if (entry.substr(10) != " 00000 n \n" ||
+            pdf.compare(offset, std::to_string(i).size() + 6, std::to_string(i) + " 0 obj") != 0)
+            return -1;
+    }
+    return count - 1;
+}
 
 TEST_F(ContentAssetTest, LocatesDownloadsAndThenAnswersFromTheCache) {
     auto user = context->activeUserContext();
@@ -26,6 +49,9 @@ TEST_F(ContentAssetTest, LocatesDownloadsAndThenAnswersFromTheCache) {
     const auto bytes = asset->data();
     ASSERT_TRUE(expected && bytes);
     EXPECT_EQ(std::string(bytes->begin(), bytes->end()), expected->first);
+    EXPECT_EQ(pdfObjectsAtTheirOffsets(expected->first), 6);  // five objects and the padding
+    EXPECT_GT(expected->first.size(), 40'000U);
+    EXPECT_EQ(pdfObjectsAtTheirOffsets(demo::demoPdfPage("X(1)", 12, 0)), 5);
     EXPECT_EQ(calls("GetAssetFiles"), 1U);
     EXPECT_NE(std::find(watcher->steps.begin(), watcher->steps.end(), std::pair{2.0F, 100.0F}),
               watcher->steps.end());
@@ -63,6 +89,14 @@ TEST_F(ContentAssetTest, LocatesDownloadsAndThenAnswersFromTheCache) {
         run(user->requestAssetForMagazineIssue(issueRecord("MG01-2401"), dead))->succeed());
     EXPECT_FALSE(VnContentAssetRequest::fileInfoForAssetId(dead));
     EXPECT_TRUE(run(user->requestAssetForMagazineIssue(issueRecord("MG01-2401"), dead))->succeed());
+
+    // A page preview is a 240x320 picture.
+    auto preview = run(user->requestAssetForMagazineIssue(issueRecord("MG01-2401"), 3, 1, "2"));
+    ASSERT_TRUE(preview->succeed());
+    auto image = plat::Image::imageWithData(*preview->returnValue().as<VnContentAsset>()->data());
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width(), 240);
+    EXPECT_EQ(image->height(), 320);
 
     // Width alone: the same cache file, another key.
     auto wide = VnContentAssetId::idWithMagazineIssueCode("MG01-2401", "4", 2, 0);

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ContextTestSupport.h"
-#include "demo-service/DemoCovers.h"
+#include "demo-service/DemoContent.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 
 using demo::Json;
@@ -183,6 +183,9 @@ TEST_F(IssueContextTest, FailedMetadataAndPagesAreAskedForAgainOnTheRetryTimer) 
     once.calls = 1;
     service.setFault("/content/NP02-240301/XML_0.xml", once);
     service.setFault("/content/NP02-240301/PAGE_3.pdf", once);
+    demo::Fault locations = once;  // the second location call: every page's
+    locations.afterCalls = 1;
+    service.setFault("GetAssetFiles", locations);
     auto gets = [&](const std::string& name) {
         size_t n = 0;
         for (const auto& r : service.requests())
@@ -198,13 +201,117 @@ TEST_F(IssueContextTest, FailedMetadataAndPagesAreAskedForAgainOnTheRetryTimer) 
     // Each tick re-asks what failed; downloads cut short by the clock's jumps are retried too.
     for (int tick = 0; tick < 20 && !issue->info()->finished_; ++tick) {
         clock->advance(VnMagazineIssueContext::kRetryInterval);
-        plat::RunLoop::current().runUntil([&] { return issue->info()->finished_; }, 5);
+        plat::RunLoop::current().runUntil([&] { return issue->info()->finished_; }, 1.5);
     }
     plat::RunLoop::current().setClock(nullptr);
     ASSERT_TRUE(issue->info()->finished_);
     EXPECT_GE(gets("XML_0.xml"), 2U);
     EXPECT_GE(gets("PAGE_3.pdf"), 2U);
+    EXPECT_GE(calls("GetAssetFiles"), 3U);
     EXPECT_FALSE(issue->retryTimerRunning());
+}
+
+TEST_F(IssueContextTest, BrokenAndHostileContentFallsBackAndStaysInTheItemsFolder) {
+    using demo::ContentVariant;
+    auto user = context->activeUserContext();
+    int n = 0;
+    for (auto variant :
+         {ContentVariant::Binary, ContentVariant::TruncatedBinary, ContentVariant::PagesAsList,
+          ContentVariant::WrongTypes, ContentVariant::Hostile}) {
+        SCOPED_TRACE(n);
+        demo::SampleItem item;
+        item.code = "HX0" + std::to_string(++n);
+        item.kind = demo::ItemKind::MagazineIssue;
+        item.pageCount = 8;
+        item.content = variant;
+        ASSERT_TRUE(catalogue.addItem(item));
+        auto issue = user->magazineIssueContextWithInfo(issueRecord(item.code));
+        auto watcher = std::make_shared<IssueWatcher>();
+        issue->setDelegate(watcher);
+        issue->startLoadingAllPages();
+        plat::RunLoop::current().runUntil([&] { return issue->info()->finished_; }, 20);
+        ASSERT_TRUE(issue->info()->finished_);
+        EXPECT_EQ(issue->finishedPageCount(), 8U);
+        auto page = [&](int32_t index) {
+            return issue->pageContextWithSourcePageIndex(index)->renderingInfo();
+        };
+        switch (variant) {
+            case ContentVariant::Binary:
+                EXPECT_EQ(page(0)->pageName(), "P1");
+                EXPECT_EQ(page(0)->singlePageAlignment(), 1);
+                EXPECT_EQ(page(1)->pageInsets(), (VnEdgeInsets{4, 0, 4, 0}));
+                EXPECT_EQ(page(2)->widgetDictionaries()->count(), 1U);
+                EXPECT_TRUE(
+                    issue->pageContextWithSourcePageIndex(5)->interactiveAssetWithId("img5"));
+                break;
+            case ContentVariant::TruncatedBinary:
+            case ContentVariant::PagesAsList:
+                EXPECT_EQ(page(0)->pageName(), "*0");
+                EXPECT_EQ(page(7)->pageName(), "*7");
+                break;
+            case ContentVariant::WrongTypes:
+                EXPECT_EQ(page(0)->pageName(), "*0");
+                EXPECT_EQ(page(1)->pageInsets(), VnEdgeInsets{});
+                EXPECT_EQ(page(2)->singlePageAlignment(), 99);
+                EXPECT_EQ(page(2)->doublePageAlignment(), 99);
+                EXPECT_FALSE(page(3)->pageName());
+                EXPECT_FALSE(page(3)->widgetDictionaries());
+                EXPECT_FALSE(page(4)->pageName());
+                EXPECT_EQ(page(5)->pageInsets(), VnEdgeInsets{});
+                break;
+            case ContentVariant::Hostile:
+            default:
+                // Sides a float cannot hold are 0; the page list's bad entries are dropped.
+                EXPECT_EQ(page(1)->pageInsets(), (VnEdgeInsets{-40, 0, 0, 0}));
+                EXPECT_EQ(issue->info()->pageArray_->count(), 8U);
+                EXPECT_EQ(issue->pageContextWithSourcePageIndex(5)->interactiveFileIds(),
+                          (std::set<std::string>{"img5"}));
+                break;
+        }
+    }
+    // Nothing named by the replies or the metadata made a file of its own, anywhere.
+    const auto home = std::filesystem::path(VnBookStoreContext::storageRootPath()).parent_path();
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name.find("escape") == std::string::npos && name != "b" && name != "-1")
+            << entry.path();
+    }
+}
+
+TEST_F(IssueContextTest, AFailingInteractiveFileIsRetriedUntilThePageCancels) {
+    auto clock = std::make_shared<plat::VirtualClock>();
+    clock->setAutoAdvance(false);
+    plat::RunLoop::current().setClock(clock);
+    service.setFault("/content/NP02-240301/INTERACTIVE_img5.jpg", demo::Fault::htmlStatus(500));
+    auto user = context->activeUserContext();
+    auto issue = user->magazineIssueContextWithInfo(issueRecord("NP02-240301", "Newspaper"));
+    auto watcher = std::make_shared<IssueWatcher>();
+    watcher->extraIds = {"img5"};  // the metadata is not loaded: the page names its file here
+    issue->setDelegate(watcher);
+    auto page = issue->pageContextWithSourcePageIndex(5);
+    auto gets = [&] {
+        size_t count = 0;
+        for (const auto& r : service.requests())
+            count += r.path.find("INTERACTIVE_img5") != std::string::npos;
+        return count;
+    };
+    page->startLoading();
+    plat::RunLoop::current().runUntil([&] { return gets() == 1; }, 5);
+    plat::RunLoop::current().runUntil([] { return false; }, 0.3);
+    EXPECT_EQ(gets(), 1U);
+    EXPECT_TRUE(page->interactiveDownloading());
+    for (size_t round = 2; round <= 3; ++round) {
+        clock->advance(VnMagazineIssuePageContext::kInteractiveRetryInterval);
+        plat::RunLoop::current().runUntil([&] { return gets() == round; }, 5);
+        plat::RunLoop::current().runUntil([] { return false; }, 0.3);
+        EXPECT_EQ(gets(), round);
+    }
+    page->cancelLoading();
+    clock->advance(3 * VnMagazineIssuePageContext::kInteractiveRetryInterval);
+    plat::RunLoop::current().runUntil([] { return false; }, 0.5);
+    plat::RunLoop::current().setClock(nullptr);
+    EXPECT_EQ(gets(), 3U);
+    EXPECT_FALSE(page->interactiveAssetWithId("img5"));
 }
 
 }  // namespace

@@ -1,0 +1,220 @@
+#include "demo-service/DemoContent.h"
+
+#include <cctype>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+#include "demo-service/DemoCovers.h"
+#include "demo-service/DemoPropertyList.h"
+#include "demo-service/DemoService.h"
+
+namespace demo {
+namespace {
+
+using Json = nlohmann::json;
+
+std::string pdfText(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '(' || c == ')' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+std::string deterministicBytes(const std::string& path, size_t size) {
+    const auto seed = static_cast<uint32_t>(std::hash<std::string>()(path));
+    std::string bytes(size, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(DemoService::generatedByte(static_cast<int64_t>(i), seed));
+    return bytes;
+}
+
+// "/content/<code>/<TYPE>_<id>.<format>" split into its parts.
+struct ContentName {
+    std::string code, type, id, format;
+};
+
+std::optional<ContentName> parseContentPath(const std::string& path) {
+    static const std::string kPrefix = "/content/";
+    if (path.rfind(kPrefix, 0) != 0 || path.find("..") != std::string::npos)
+        return std::nullopt;
+    const size_t slash = path.find('/', kPrefix.size());
+    if (slash == std::string::npos || path.find('/', slash + 1) != std::string::npos)
+        return std::nullopt;
+    const std::string name = path.substr(slash + 1);
+    const size_t underscore = name.find('_');
+    const size_t dot = name.rfind('.');
+    if (underscore == std::string::npos || dot == std::string::npos || dot < underscore)
+        return std::nullopt;
+    return ContentName{path.substr(kPrefix.size(), slash - kPrefix.size()),
+                       name.substr(0, underscore),
+                       name.substr(underscore + 1, dot - underscore - 1), name.substr(dot + 1)};
+}
+
+Json insets(double top, double left, double bottom, double right) {
+    return {{"Top", top}, {"Left", left}, {"Bottom", bottom}, {"Right", right}};
+}
+
+Json soundMetadata(const SampleItem& item) {
+    Json pages = Json::object();
+    for (int i = 0; i < item.pageCount; ++i) {
+        Json page = {{"PageName", "P" + std::to_string(i + 1)},
+                     {"PageInsets", insets(4, 0, 4, 0)},
+                     {"backgroundColor", "transparent"},
+                     {"SinglePageAlignment", i == 0 ? 1 : 99},
+                     {"DoublePageAlignment", 99}};
+        Json widgets = Json::array();
+        if (i == 1)
+            widgets.push_back({{"Type", "PageLink"},
+                               {"Frame", "{{40, 600}, {200, 40}}"},
+                               {"TargetPageName", "P5"}});
+        if (i == 2)
+            widgets.push_back({{"Type", "SlideshowButton"},
+                               {"Frame", "{{40, 80}, {320, 240}}"},
+                               {"FileIds", {"slide2a", "slide2b", "slide2c"}}});
+        if (i % 6 == 5)
+            widgets.push_back({{"Type", "ImageWidget"},
+                               {"Frame", "{{40, 80}, {320, 240}}"},
+                               {"FileId", "img" + std::to_string(i)}});
+        if (!widgets.empty())
+            page["Widgets"] = widgets;
+        pages[std::to_string(i)] = page;
+    }
+    return {{"HasSingleCoverPage", true},
+            {"TableOfContentPageName", "P2"},
+            {"DefaultPageBackgroundColor", "transparent"},
+            {"DefaultSinglePageAlignment", 0},
+            {"DefaultDoublePageAlignment", 0},
+            {"Pages", pages}};
+}
+
+}  // namespace
+
+std::string demoContentPath(const std::string& code, const std::string& type,
+                            const std::string& format, const std::string& fileId) {
+    std::string lower = format;
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return "/content/" + code + "/" + type + "_" + fileId + "." + lower;
+}
+
+std::string demoPdfPage(const std::string& code, int pageNumber, size_t padding) {
+    const size_t seed = std::hash<std::string>()(code);
+    char colour[64];
+    std::snprintf(colour, sizeof colour, "%.2f %.2f %.2f rg", static_cast<double>(seed % 7) / 8,
+                  static_cast<double>((seed / 7) % 7) / 8, 0.6);
+    const std::string content = std::string("q ") + colour +
+                                " 60 180 475 520 re f Q\nBT /F1 36 Tf 72 760 Td (" + pdfText(code) +
+                                ") Tj ET\nBT /F1 96 Tf 250 380 Td (" + std::to_string(pageNumber) +
+                                ") Tj ET\n";
+    std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R "
+        "/Resources << /Font << /F1 5 0 R >> >> >>",
+        "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" + content + "\nendstream",
+        "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"};
+    if (padding > 0)
+        objects.push_back("<< /Length " + std::to_string(padding) + " >>\nstream\n" +
+                          deterministicBytes(code + std::to_string(pageNumber), padding) +
+                          "\nendstream");
+
+    std::string pdf = "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n";
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (size_t offset : offsets) {
+        char entry[32];
+        std::snprintf(entry, sizeof entry, "%010zu 00000 n \n", offset);
+        pdf += entry;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
+           " /Root 1 0 R >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+std::string demoRenderingMetadata(const SampleItem& item) {
+    Json metadata = soundMetadata(item);
+    switch (item.content) {
+        case ContentVariant::Xml:
+            break;
+        case ContentVariant::Binary:
+            return binaryPropertyList(metadata);
+        case ContentVariant::TruncatedBinary: {
+            const std::string whole = binaryPropertyList(metadata);
+            return whole.substr(0, whole.size() / 2);
+        }
+        case ContentVariant::PagesAsList: {
+            Json list = Json::array();
+            for (const auto& [key, page] : metadata["Pages"].items())
+                list.push_back(page);
+            metadata["Pages"] = list;
+            break;
+        }
+        case ContentVariant::WrongTypes: {
+            Json& pages = metadata["Pages"];
+            pages["0"] = "P1";
+            pages["1"]["PageInsets"] = "{4, 0, 4, 0}";
+            pages["2"]["SinglePageAlignment"] = "left";
+            pages["2"]["DoublePageAlignment"] = Json::array({1});
+            pages["3"]["PageName"] = 3;
+            pages["3"]["Widgets"] = "none";
+            pages["4"] = Json::object();
+            pages["5"]["PageInsets"] = {{"Top", "4"}, {"Left", true}};
+            metadata["HasSingleCoverPage"] = "yes";
+            metadata["TableOfContentPageName"] = 2;
+            metadata.erase("DefaultSinglePageAlignment");
+            break;
+        }
+        case ContentVariant::Hostile: {
+            Json& pages = metadata["Pages"];
+            pages["1"]["PageInsets"] = insets(-40, -1e39, 1e300, -0.0);
+            pages["2"]["SinglePageAlignment"] = -2147483648LL;
+            pages["2"]["DoublePageAlignment"] = 99999999999LL;
+            pages["-1"] = {{"PageName", "minus one"}};
+            pages["abc"] = {{"PageName", "abc"}};
+            pages["99999"] = {{"PageName", "far"}};
+            pages["5"]["Widgets"] =
+                Json::array({{{"Type", "ImageWidget"}, {"FileId", "../../escape"}},
+                             {{"Type", "ImageWidget"}, {"FileId", "a/b"}},
+                             {{"Type", "ImageWidget"}, {"FileId", ".."}},
+                             {{"Type", "ImageWidget"}, {"FileId", ""}},
+                             {{"Type", "ImageWidget"}, {"FileId", "img5"}}});
+            break;
+        }
+    }
+    return xmlPropertyList(metadata);
+}
+
+std::optional<std::pair<std::string, std::string>> demoContent(const std::string& path) {
+    const auto name = parseContentPath(path);
+    if (!name)
+        return std::nullopt;
+    const size_t seed = std::hash<std::string>()(path);
+    if (name->type == "PAGE" && name->format == "pdf") {
+        char* end = nullptr;
+        const long index = std::strtol(name->id.c_str(), &end, 10);
+        if (!name->id.empty() && *end == '\0' && index >= 0 && index < 100000) {
+            return std::pair{
+                demoPdfPage(name->code, static_cast<int>(index) + 1, 40 * 1024 + seed % 4096),
+                std::string("application/pdf")};
+        }
+    }
+    if (name->format == "jpg") {
+        const bool preview = name->type == "PAGEPREVIEW" || name->type == "COVER";
+        std::string image = demoDrawnImage(name->code + "/" + name->id, preview ? 240 : 320,
+                                           preview ? 320 : 240, false);
+        if (!image.empty())
+            return std::pair{std::move(image), std::string("image/jpeg")};
+    }
+    return std::pair{deterministicBytes(path, 6 * 1024 + seed % 4096),
+                     std::string("application/octet-stream")};
+}
+
+}  // namespace demo
