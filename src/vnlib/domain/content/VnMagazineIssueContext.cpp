@@ -361,6 +361,17 @@ void VnMagazineIssueContext::stopRetryTimer() {
         timer->invalidate();
 }
 
+void VnMagazineIssueContext::checkReaded() {
+    if (metadataAvailable() && !pageContextMap_.empty()) {
+        itemArchive()->preloadAllCacheAssets();
+        if (!info_->readed_)
+            plat::sendIfResponds(userContext_, "markReaded:", plat::Value::fromObject(info_));
+        stopRetryTimer();
+    } else if (info_->readed_) {
+        plat::sendIfResponds(userContext_, "markUnReaded:", plat::Value::fromObject(info_));
+    }
+}
+
 void VnMagazineIssueContext::startLoadingWithPages(const std::vector<int32_t>& sourcePageIndices) {
     plat::sendIfResponds(delegate_, "magazineIssueContextWillStartLoading:", self());
     if (!info_->pageArray_) {
@@ -553,6 +564,18 @@ void VnMagazineIssueContext::_notifyInteractiveAssetDidFinishLoading(
         plat::sendIfResponds(delegate_, "magazineIssueContextDidFinishLoadingInteractive:", self());
         checkFinished();
     }
+}
+
+void VnMagazineIssueContext::_notifyInteractiveFileArrived(const std::string& fileId,
+                                                           const VnMagazineIssuePageContext* from) {
+    std::vector<Ref<VnMagazineIssuePageContext>> waiting;
+    for (const auto& [index, page] : finishedPageMap()) {
+        if (page && page.get() != from && page->interactiveFileIds().contains(fileId) &&
+            !page->interactiveAssetWithId(fileId))
+            waiting.push_back(page);
+    }
+    for (const auto& page : waiting)
+        page->startLoadingInteractiveAssets();
 }
 
 void VnMagazineIssueContext::checkFinished() {

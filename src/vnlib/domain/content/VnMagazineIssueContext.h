@@ -99,6 +99,10 @@ class VnMagazineIssueContext : public plat::Object {
     // ---- For page contexts and request callbacks ----
     void _notifyInteractiveAssetDidStartLoading(const Ref<VnMagazineIssuePageContext>& page);
     void _notifyInteractiveAssetDidFinishLoading(const Ref<VnMagazineIssuePageContext>& page);
+    // A page's interactive file arrived: pages already loaded that name it too (and did not
+    // ask for it while that request was queued) take it now.
+    void _notifyInteractiveFileArrived(const std::string& fileId,
+                                       const VnMagazineIssuePageContext* from);
     void pageInfos_request_didFinishWithResult(Ref<VnRequestContext> request,
                                                Ref<VnRequestResult> result);
     void xml_request_didFinishWithResult(Ref<VnRequestContext> request,
@@ -113,6 +117,10 @@ class VnMagazineIssueContext : public plat::Object {
                                             Ref<VnRequestResult> result);
     void checkDelayedPages();
     void checkFinished();
+    // With the metadata known and pages open: preloads the item's cached files, asks the user
+    // context (when it answers "markReaded:") to mark the item read and stops the retry timer;
+    // otherwise a read item is marked unread ("markUnReaded:"). Nothing calls it yet.
+    void checkReaded();
     void refreshPageContextAtSourcePageIndex(int32_t sourcePageIndex);
 
   private:

@@ -254,9 +254,11 @@ void VnMagazineIssuePageContext::interactive_request_didFinishWithResult(
     Ref<VnRequestContext> request, Ref<VnRequestResult> result) {
     const std::string* fileId = request->userInfo().string();
     auto asset = result->returnValue().as<VnContentAsset>();
-    if (result->succeed() && fileId && asset)
+    if (result->succeed() && fileId && asset) {
         interactiveFileMap_[*fileId] = asset;
-    else
+        if (auto issue = issueContext())
+            issue->_notifyInteractiveFileArrived(*fileId, this);
+    } else
         performLater("startLoadingInteractiveAssets", kInteractiveRetryInterval,
                      &VnMagazineIssuePageContext::startLoadingInteractiveAssets);
     notifyInteractiveFinishIfNeeded();

@@ -100,13 +100,23 @@ TEST_F(IssueContextTest, AWholeIssueArrivesInReadingOrderAndIsMarkedFinished) {
     EXPECT_TRUE(again->info()->finished_);
     EXPECT_EQ(calls("GetBookPages"), 0U);
     EXPECT_EQ(again->finishedPageCount(), 24U);
+    again->pageContextWithSourcePageIndex(0);
+    again->checkReaded();  // the user context keeps no read marks: only the timer stops
+    EXPECT_FALSE(again->retryTimerRunning());
+    EXPECT_FALSE(again->info()->readed_);
 
-    // Interactive ids that cannot name a file are dropped; the item still finishes.
+    // Interactive ids that cannot name a file are dropped; the item still finishes. Every page
+    // names "fine", which arrives only after all pages: each page takes it then.
+    service.setFault("/content/NP02-240301/INTERACTIVE_fine.jpg", demo::Fault::stall());
     auto hostile = user->magazineIssueContextWithInfo(issueRecord("NP02-240301", "Newspaper"));
     auto picky = std::make_shared<IssueWatcher>();
     picky->extraIds = {"../x", "a/b", "", "..", "fine"};
     hostile->setDelegate(picky);
     hostile->startLoadingAllPages();
+    plat::RunLoop::current().runUntil(
+        [&] { return hostile->finishedPageCount() == 24 && service.stalledCount() == 1; }, 30);
+    EXPECT_FALSE(hostile->info()->finished_);
+    service.releaseStalled();
     plat::RunLoop::current().runUntil([&] { return hostile->info()->finished_; }, 30);
     EXPECT_TRUE(hostile->info()->finished_);
     EXPECT_EQ(hostile->pageContextWithSourcePageIndex(0)->interactiveFileIds(),
