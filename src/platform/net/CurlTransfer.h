@@ -17,6 +17,7 @@
 #include "platform/core/Error.h"
 #include "platform/core/Value.h"
 #include "platform/net/HttpUrlResponse.h"
+#include "platform/net/NetworkThread.h"
 #include "platform/net/UrlRequest.h"
 
 namespace plat {
@@ -30,10 +31,9 @@ struct TransferEvent {
     Ref<Error> error;          // Fail
 };
 
-class CurlTransfer {
+class CurlTransfer : public NetworkTransfer {
   public:
     using Listener = std::function<void(TransferEvent event)>;
-    using SteadyTime = std::chrono::steady_clock::time_point;
 
     // A redirect response's body is kept up to this size, in case the redirect is not followed.
     static constexpr size_t kMaxRedirectBody = 1 << 20;
@@ -50,7 +50,7 @@ class CurlTransfer {
     // request cannot be sent (an invalid method, or libcurl refuses a setting).
     static Ref<CurlTransfer> make(const UrlRequest& request,
                                   std::optional<std::string> cookieHeader, Listener listener);
-    ~CurlTransfer();
+    ~CurlTransfer() override;
     CurlTransfer(const CurlTransfer&) = delete;
     CurlTransfer& operator=(const CurlTransfer&) = delete;
 
@@ -62,14 +62,12 @@ class CurlTransfer {
     size_t undeliveredBytes() const { return undelivered_; }
 
     // Network thread only.
-    CURL* handle() const { return handle_; }
-    void begin(SteadyTime now) { lastActivity_ = now; }
-    // When the transfer times out unless something happens before.
-    SteadyTime idleDeadline() const;
-    void complete(CURLcode result);
-    void timeOut();
-    // Takes up a paused transfer again.
-    void resume(SteadyTime now);
+    CURL* handle() const override { return handle_; }
+    void begin(SteadyTime now) override { lastActivity_ = now; }
+    SteadyTime idleDeadline() const override;
+    void complete(CURLcode result) override;
+    void timeOut() override;
+    void resume(SteadyTime now) override;
 
     struct Private {};
     CurlTransfer(Private, const UrlRequest& request, Listener listener);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 
-#include "platform/net/CurlTransfer.h"
 #include "platform/net/HttpCookieStorage.h"
 
 namespace plat {
@@ -38,19 +37,19 @@ NetworkThread::~NetworkThread() {
     curl_multi_cleanup(multi_);
 }
 
-void NetworkThread::add(Ref<CurlTransfer> transfer) {
+void NetworkThread::add(Ref<NetworkTransfer> transfer) {
     send(Action::Add, std::move(transfer));
 }
 
-void NetworkThread::remove(Ref<CurlTransfer> transfer) {
+void NetworkThread::remove(Ref<NetworkTransfer> transfer) {
     send(Action::Remove, std::move(transfer));
 }
 
-void NetworkThread::resume(Ref<CurlTransfer> transfer) {
+void NetworkThread::resume(Ref<NetworkTransfer> transfer) {
     send(Action::Resume, std::move(transfer));
 }
 
-void NetworkThread::send(Action action, Ref<CurlTransfer> transfer) {
+void NetworkThread::send(Action action, Ref<NetworkTransfer> transfer) {
     {
         std::lock_guard lock(mutex_);
         commands_.push_back({action, std::move(transfer)});
@@ -96,14 +95,14 @@ void NetworkThread::run() {
             auto it = running_.find(handle);
             if (it == running_.end())
                 continue;
-            Ref<CurlTransfer> transfer = std::move(it->second);
+            Ref<NetworkTransfer> transfer = std::move(it->second);
             running_.erase(it);
             curl_multi_remove_handle(multi_, handle);
             transfer->complete(result);
         }
 
         const auto now = Clock::now();
-        std::vector<Ref<CurlTransfer>> idle;
+        std::vector<Ref<NetworkTransfer>> idle;
         auto nextDeadline = Clock::time_point::max();
         for (const auto& [handle, transfer] : running_) {
             const auto deadline = transfer->idleDeadline();

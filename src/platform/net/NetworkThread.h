@@ -5,6 +5,7 @@
 // and withdrawn from any thread.
 #include <curl/curl.h>
 
+#include <chrono>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -14,19 +15,32 @@
 
 namespace plat {
 
-class CurlTransfer;
+// One easy handle that the network thread drives. All but handle() run on the network thread.
+class NetworkTransfer {
+  public:
+    using SteadyTime = std::chrono::steady_clock::time_point;
+    virtual ~NetworkTransfer() = default;
+    virtual CURL* handle() const = 0;
+    virtual void begin(SteadyTime now) = 0;
+    // When the transfer times out unless something happens before; the far future for never.
+    virtual SteadyTime idleDeadline() const = 0;
+    virtual void complete(CURLcode result) = 0;
+    virtual void timeOut() = 0;
+    // Takes up a paused transfer again.
+    virtual void resume(SteadyTime now) = 0;
+};
 
 class NetworkThread {
   public:
     static NetworkThread& shared();
 
     // Starts the transfer on the I/O thread.
-    void add(Ref<CurlTransfer> transfer);
+    void add(Ref<NetworkTransfer> transfer);
     // Stops the transfer if it is still running; it reports nothing more once its listener is
     // detached.
-    void remove(Ref<CurlTransfer> transfer);
+    void remove(Ref<NetworkTransfer> transfer);
     // Takes up a transfer that paused because its loop fell behind.
-    void resume(Ref<CurlTransfer> transfer);
+    void resume(Ref<NetworkTransfer> transfer);
 
     NetworkThread(const NetworkThread&) = delete;
     NetworkThread& operator=(const NetworkThread&) = delete;
@@ -36,11 +50,11 @@ class NetworkThread {
     NetworkThread();
     void run();
     enum class Action { Add, Remove, Resume };
-    void send(Action action, Ref<CurlTransfer> transfer);
+    void send(Action action, Ref<NetworkTransfer> transfer);
 
     struct Command {
         Action action;
-        Ref<CurlTransfer> transfer;
+        Ref<NetworkTransfer> transfer;
     };
 
     CURLM* multi_ = nullptr;
@@ -48,7 +62,7 @@ class NetworkThread {
     std::vector<Command> commands_;
     bool stopping_ = false;
     // I/O thread only.
-    std::unordered_map<CURL*, Ref<CurlTransfer>> running_;
+    std::unordered_map<CURL*, Ref<NetworkTransfer>> running_;
     std::thread thread_;
 };
 

@@ -21,6 +21,32 @@ std::unique_ptr<FileHandle> FileHandle::openForUpdating(const std::filesystem::p
     return std::make_unique<FileHandle>(fd, path);
 }
 
+std::unique_ptr<FileHandle> FileHandle::openForReading(const std::filesystem::path& path,
+                                                       Ref<Error>* error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (error)
+            *error = posixError(errno, "Cannot open", path);
+        return nullptr;
+    }
+    return std::make_unique<FileHandle>(fd, path);
+}
+
+std::unique_ptr<FileHandle> FileHandle::openForWriting(const std::filesystem::path& path,
+                                                       bool append, Ref<Error>* error) {
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? 0 : O_TRUNC);
+    const int fd = ::open(path.c_str(), flags, 0600);
+    if (fd < 0) {
+        if (error)
+            *error = posixError(errno, "Cannot open", path);
+        return nullptr;
+    }
+    auto handle = std::make_unique<FileHandle>(fd, path);
+    if (append)
+        handle->seekToEndOfFile();
+    return handle;
+}
+
 FileHandle::~FileHandle() {
     closeFile();
 }
@@ -59,6 +85,26 @@ std::optional<Bytes> FileHandle::readDataOfLength(size_t length, Ref<Error>* err
     bytes.resize(done);
     offset_ += done;
     return bytes;
+}
+
+int64_t FileHandle::readInto(uint8_t* buffer, size_t length, Ref<Error>* error) {
+    if (fd_ < 0) {
+        if (error)
+            *error = posixError(EBADF, "Cannot read a closed file", path_);
+        return -1;
+    }
+    for (;;) {
+        const ssize_t n = ::pread(fd_, buffer, length, static_cast<off_t>(offset_));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            if (error)
+                *error = posixError(errno, "Cannot read", path_);
+            return -1;
+        }
+        offset_ += static_cast<uint64_t>(n);
+        return n;
+    }
 }
 
 Ref<Error> FileHandle::writeData(std::span<const uint8_t> bytes) {

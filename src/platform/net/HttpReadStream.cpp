@@ -1,0 +1,475 @@
+#include "platform/net/HttpReadStream.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/net/NetText.h"
+#include "platform/net/NetworkThread.h"
+#include "platform/net/UrlError.h"
+
+namespace plat {
+
+// What the network thread hands the reading thread, under one lock.
+struct HttpReadStream::Shared {
+    std::mutex mutex;
+    Bytes buffer;
+    size_t offset = 0;  // bytes of `buffer` already read
+    HttpMessage response = HttpMessage::emptyResponse();
+    bool headComplete = false;
+    bool finished = false;
+    bool paused = false;
+    bool reused = false;
+    Ref<Error> error;
+    std::atomic<uint64_t> bytesWritten{0};
+    std::weak_ptr<HttpReadStream> stream;
+
+    size_t waiting() const { return buffer.size() - offset; }
+    void wake() {
+        if (auto s = stream.lock())
+            s->signal();
+    }
+};
+
+class HttpReadStream::Transfer final : public NetworkTransfer {
+  public:
+    Transfer(std::shared_ptr<Shared> shared, Ref<InputStream> body)
+        : shared_(std::move(shared)), body_(std::move(body)), handle_(curl_easy_init()) {}
+    ~Transfer() override {
+        if (handle_)
+            curl_easy_cleanup(handle_);
+        curl_slist_free_all(headers_);
+    }
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+
+    Ref<Error> configure(const HttpReadStream& stream);
+
+    CURL* handle() const override { return handle_; }
+    void begin(SteadyTime) override {}
+    SteadyTime idleDeadline() const override { return SteadyTime::max(); }
+    void complete(CURLcode result) override;
+    void timeOut() override {}
+    void resume(SteadyTime) override { curl_easy_pause(handle_, CURLPAUSE_CONT); }
+
+  private:
+    static size_t onHeader(char* data, size_t size, size_t count, void* self);
+    static size_t onBody(char* data, size_t size, size_t count, void* self);
+    static size_t onRead(char* data, size_t size, size_t count, void* self);
+    Ref<Error> errorFor(CURLcode result);
+
+    std::shared_ptr<Shared> shared_;
+    Ref<InputStream> body_;
+    Ref<Error> bodyError_;
+    CURL* handle_ = nullptr;
+    curl_slist* headers_ = nullptr;
+    std::string proxy_;
+    std::string url_;
+    std::string parseFailure_;
+    char errorBuffer_[CURL_ERROR_SIZE] = {};
+};
+
+namespace {
+
+Ref<Error> networkError(int64_t code, std::string description, std::string_view detail = {}) {
+    auto info = MutableDictionary::make();
+    info->setObject(Value(std::move(description)), "NSLocalizedDescription");
+    if (!detail.empty())
+        info->setObject(Value(std::string(detail)), NSDebugDescriptionErrorKey);
+    return Error::make(kCFErrorDomainCFNetwork, code, info);
+}
+
+Ref<Error> connectionLost(std::string_view detail) {
+    return networkError(NSURLErrorNetworkConnectionLost, "The network connection was lost.",
+                        detail);
+}
+
+bool isHttpToken(std::string_view text) {
+    constexpr std::string_view kSymbols = "!#$%&'*+-.^_`|~";
+    if (text.empty())
+        return false;
+    for (char c : text) {
+        const bool alnum =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alnum && kSymbols.find(c) == std::string_view::npos)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+Ref<Error> HttpReadStream::Transfer::configure(const HttpReadStream& stream) {
+    const HttpMessage& request = stream.request_;
+    const Url& url = request.url();
+    if (!handle_)
+        return networkError(NSURLErrorUnknown, "The transfer could not be made.");
+    if (!url.isValid() || (url.scheme() != "http" && url.scheme() != "https") || url.host().empty())
+        return makeUrlError(NSURLErrorUnsupportedURL, url);
+    if (!isHttpToken(request.method()))
+        return makeUrlError(NSURLErrorBadURL, url, "invalid method");
+
+    url_ = url.absoluteString();
+    bool ok = curl_easy_setopt(handle_, CURLOPT_URL, url_.c_str()) == CURLE_OK;
+    auto set = [&](CURLoption option, auto value) {
+        ok = ok && curl_easy_setopt(handle_, option, value) == CURLE_OK;
+    };
+    set(CURLOPT_PRIVATE, this);
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_ERRORBUFFER, errorBuffer_);
+    set(CURLOPT_FOLLOWLOCATION, 0L);
+    set(CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    set(CURLOPT_PATH_AS_IS, 1L);
+    set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    set(CURLOPT_HTTP_VERSION,
+        request.version() == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
+    set(CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+    set(CURLOPT_HEADERDATA, this);
+    set(CURLOPT_WRITEFUNCTION, &Transfer::onBody);
+    set(CURLOPT_WRITEDATA, this);
+
+    // The method, and the body when there is one.
+    const std::string& method = request.method();
+    if (body_) {
+        set(CURLOPT_POST, 1L);
+        set(CURLOPT_READFUNCTION, &Transfer::onRead);
+        set(CURLOPT_READDATA, this);
+        curl_off_t length = -1;
+        if (auto text = request.headerFieldValue("Content-Length")) {
+            char* end = nullptr;
+            errno = 0;
+            const long long n = std::strtoll(text->c_str(), &end, 10);
+            if (!text->empty() && *end == '\0' && errno == 0 && n >= 0)
+                length = n;
+        }
+        set(CURLOPT_POSTFIELDSIZE_LARGE, length);
+        if (method != "POST")
+            set(CURLOPT_CUSTOMREQUEST, method.c_str());
+    } else if (method == "HEAD") {
+        set(CURLOPT_NOBODY, 1L);
+    } else {
+        set(CURLOPT_HTTPGET, 1L);
+        if (method != "GET")
+            set(CURLOPT_CUSTOMREQUEST, method.c_str());
+    }
+
+    // The header fields as given; curl adds none of its own but Host (and, for a body of
+    // unknown length, "Transfer-Encoding: chunked").
+    for (const auto& [name, value] : request.allHeaderFields()) {
+        std::string line = name + (value.empty() ? ";" : ": " + value);
+        for (char& c : line) {
+            if (c == '\r' || c == '\n' || c == '\0')
+                c = ' ';
+        }
+        headers_ = curl_slist_append(headers_, line.c_str());
+    }
+    for (const char* name : {"Accept", "Expect", "Content-Type"}) {
+        if (!request.allHeaderFields().contains(name))
+            headers_ = curl_slist_append(headers_, (std::string(name) + ":").c_str());
+    }
+    set(CURLOPT_HTTPHEADER, headers_);
+
+    // TLS.
+    const TlsSettings& tls = stream.tls_;
+    if (!tls.validatesCertificateChain) {
+        set(CURLOPT_SSL_VERIFYPEER, 0L);
+        set(CURLOPT_SSL_VERIFYHOST, 0L);
+    }
+    if (!tls.clientCertificatePem.empty()) {
+        curl_blob certificate{const_cast<char*>(tls.clientCertificatePem.data()),
+                              tls.clientCertificatePem.size(), CURL_BLOB_COPY};
+        set(CURLOPT_SSLCERT_BLOB, &certificate);
+        set(CURLOPT_SSLCERTTYPE, "PEM");
+        if (!tls.clientKeyPem.empty()) {
+            curl_blob key{const_cast<char*>(tls.clientKeyPem.data()), tls.clientKeyPem.size(),
+                          CURL_BLOB_COPY};
+            set(CURLOPT_SSLKEY_BLOB, &key);
+            set(CURLOPT_SSLKEYTYPE, "PEM");
+        }
+    }
+
+    // Proxies: only the ones given (never the environment's, which the caller has read).
+    auto address = [](const ProxyAddress& p) {
+        const bool v6 = p.host.find(':') != std::string::npos;
+        return (v6 ? "[" + p.host + "]" : p.host) + ":" + std::to_string(p.port);
+    };
+    if (stream.socksProxy_)
+        proxy_ = "socks5h://" + address(*stream.socksProxy_);
+    else if (url.isHttps() && stream.httpsProxy_)
+        proxy_ = "http://" + address(*stream.httpsProxy_);
+    else if (!url.isHttps() && stream.httpProxy_)
+        proxy_ = "http://" + address(*stream.httpProxy_);
+    set(CURLOPT_PROXY, proxy_.c_str());
+
+    if (!stream.persistent_) {
+        set(CURLOPT_FRESH_CONNECT, 1L);
+        set(CURLOPT_FORBID_REUSE, 1L);
+    }
+    if (!ok)
+        return makeUrlError(NSURLErrorBadURL, url, "the transfer refused a setting");
+    return nullptr;
+}
+
+size_t HttpReadStream::Transfer::onHeader(char* data, size_t size, size_t count, void* self) {
+    auto* me = static_cast<Transfer*>(self);
+    const size_t n = size * count;
+    auto& shared = *me->shared_;
+    bool wake = false;
+    {
+        std::lock_guard lock(shared.mutex);
+        if (shared.headComplete)
+            return n;  // trailers of a chunked body
+        std::string reason;
+        if (!shared.response.appendHeaderLine({data, n}, &reason)) {
+            me->parseFailure_ = reason;
+            return 0;
+        }
+        if (shared.response.isFinalHeadComplete()) {
+            shared.headComplete = true;
+            long connects = 0;
+            curl_easy_getinfo(me->handle_, CURLINFO_NUM_CONNECTS, &connects);
+            shared.reused = connects == 0;
+            wake = true;
+        }
+    }
+    if (wake)
+        shared.wake();
+    return n;
+}
+
+size_t HttpReadStream::Transfer::onBody(char* data, size_t size, size_t count, void* self) {
+    auto* me = static_cast<Transfer*>(self);
+    const size_t n = size * count;
+    auto& shared = *me->shared_;
+    bool wake = false;
+    {
+        std::lock_guard lock(shared.mutex);
+        if (shared.waiting() >= kMaxWaitingBytes) {
+            shared.paused = true;
+            return CURL_WRITEFUNC_PAUSE;
+        }
+        if (shared.offset > 0 && shared.offset >= shared.buffer.size() / 2) {
+            shared.buffer.erase(shared.buffer.begin(),
+                                shared.buffer.begin() + static_cast<ptrdiff_t>(shared.offset));
+            shared.offset = 0;
+        }
+        wake = shared.waiting() == 0;
+        shared.buffer.insert(shared.buffer.end(), data, data + n);
+    }
+    if (wake)
+        shared.wake();
+    return n;
+}
+
+size_t HttpReadStream::Transfer::onRead(char* data, size_t size, size_t count, void* self) {
+    auto* me = static_cast<Transfer*>(self);
+    const int64_t n = me->body_->read(reinterpret_cast<uint8_t*>(data), size * count);
+    if (n < 0) {
+        me->bodyError_ = me->body_->streamError();
+        return CURL_READFUNC_ABORT;
+    }
+    me->shared_->bytesWritten += static_cast<uint64_t>(n);
+    return static_cast<size_t>(n);
+}
+
+Ref<Error> HttpReadStream::Transfer::errorFor(CURLcode result) {
+    const std::string detail = errorBuffer_[0] ? errorBuffer_ : curl_easy_strerror(result);
+    long osErrno = 0;
+    curl_easy_getinfo(handle_, CURLINFO_OS_ERRNO, &osErrno);
+    const bool headComplete = [&] {
+        std::lock_guard lock(shared_->mutex);
+        return shared_->headComplete;
+    }();
+    if (!parseFailure_.empty())
+        return networkError(kCFErrorHTTPParseFailure,
+                            "The response head could not be read: " + parseFailure_ + ".");
+    if (bodyError_)
+        return bodyError_;
+    switch (result) {
+        case CURLE_WEIRD_SERVER_REPLY:
+        case CURLE_UNSUPPORTED_PROTOCOL:
+            return networkError(kCFErrorHTTPParseFailure, "The response head could not be read.",
+                                detail);
+        case CURLE_OUT_OF_MEMORY:  // what curl answers for a head line it will not hold
+            if (!headComplete)
+                return networkError(kCFErrorHTTPParseFailure,
+                                    "The response head could not be read: it is too long.", detail);
+            return makeUrlError(NSURLErrorUnknown, *Url::parse(url_), detail);
+        case CURLE_RECV_ERROR:
+            if (!headComplete && detail.find("eader") != std::string::npos)
+                return networkError(kCFErrorHTTPParseFailure,
+                                    "The response head could not be read.", detail);
+            return connectionLost(detail);
+        case CURLE_PARTIAL_FILE:
+        case CURLE_GOT_NOTHING:
+        case CURLE_SEND_ERROR:
+            return connectionLost(detail);
+        case CURLE_PEER_FAILED_VERIFICATION:
+            return Error::withDescription(NSOSStatusErrorDomain, -9807,
+                                          "The server's certificate is not trusted: " + detail);
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_ENGINE_NOTFOUND:
+        case CURLE_SSL_ENGINE_SETFAILED:
+        case CURLE_SSL_CRL_BADFILE:
+        case CURLE_SSL_SHUTDOWN_FAILED:
+            return Error::withDescription(NSOSStatusErrorDomain, -9800,
+                                          "The secure connection failed: " + detail);
+        case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
+            return makeUrlError(NSURLErrorCannotFindHost, *Url::parse(url_), detail);
+        case CURLE_COULDNT_CONNECT:
+            if (osErrno != 0)
+                return Error::withDescription("NSPOSIXErrorDomain", osErrno,
+                                              std::strerror(static_cast<int>(osErrno)));
+            return makeUrlError(NSURLErrorCannotConnectToHost, *Url::parse(url_), detail);
+        case CURLE_OPERATION_TIMEDOUT:
+            return makeUrlError(NSURLErrorTimedOut, *Url::parse(url_), detail);
+        default:
+            return makeUrlError(NSURLErrorUnknown, *Url::parse(url_), detail);
+    }
+}
+
+void HttpReadStream::Transfer::complete(CURLcode result) {
+    Ref<Error> error = result == CURLE_OK ? nullptr : errorFor(result);
+    {
+        std::lock_guard lock(shared_->mutex);
+        if (error)
+            shared_->error = error;
+        else
+            shared_->finished = true;
+    }
+    shared_->wake();
+}
+
+// ---- The stream ---------------------------------------------------------------------------------
+
+Ref<HttpReadStream> HttpReadStream::make(HttpMessage request, Ref<InputStream> body) {
+    if (!body && !request.body().empty())
+        body = InputStream::inputStreamWithData(request.body());
+    return std::make_shared<HttpReadStream>(Private{}, std::move(request), std::move(body));
+}
+
+HttpReadStream::HttpReadStream(Private, HttpMessage request, Ref<InputStream> body)
+    : request_(std::move(request)), body_(std::move(body)), shared_(std::make_shared<Shared>()) {}
+
+HttpReadStream::~HttpReadStream() {
+    if (transfer_)
+        NetworkThread::shared().remove(transfer_);
+}
+
+bool HttpReadStream::open() {
+    if (streamStatus() != Status::NotOpen)
+        return streamStatus() != Status::Error;
+    shared_->stream = std::static_pointer_cast<HttpReadStream>(shared_from_this());
+    if (body_ && body_->streamStatus() == Status::NotOpen)
+        body_->open();
+    auto transfer = std::make_shared<Transfer>(shared_, body_);
+    if (auto error = transfer->configure(*this)) {
+        setError(error);
+        signal();
+        return false;
+    }
+    transfer_ = transfer;
+    setStatus(Status::Opening);
+    NetworkThread::shared().add(transfer_);
+    return true;
+}
+
+void HttpReadStream::close() {
+    InputStream::close();
+    if (auto transfer = std::move(transfer_))
+        NetworkThread::shared().remove(transfer);
+    if (body_)
+        body_->close();
+}
+
+int64_t HttpReadStream::read(uint8_t* buffer, size_t length) {
+    const Status status = streamStatus();
+    if (status == Status::Closed || status == Status::NotOpen)
+        return status == Status::Closed ? 0 : -1;
+    bool resume = false;
+    size_t n = 0;
+    Ref<Error> error;
+    {
+        std::lock_guard lock(shared_->mutex);
+        n = std::min(length, shared_->waiting());
+        if (n > 0)
+            std::memcpy(buffer, shared_->buffer.data() + shared_->offset, n);
+        shared_->offset += n;
+        if (shared_->paused && shared_->waiting() < kMaxWaitingBytes) {
+            shared_->paused = false;
+            resume = true;
+        }
+        if (n == 0)
+            error = shared_->error;
+    }
+    if (resume && transfer_)
+        NetworkThread::shared().resume(transfer_);
+    if (n == 0 && error) {
+        setError(error);
+        return -1;
+    }
+    countRead(n);
+    return static_cast<int64_t>(n);
+}
+
+bool HttpReadStream::hasBytesAvailable() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->waiting() > 0;
+}
+
+size_t HttpReadStream::bytesWaiting() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->waiting();
+}
+
+std::optional<HttpMessage> HttpReadStream::responseHeader() const {
+    std::lock_guard lock(shared_->mutex);
+    if (!shared_->headComplete)
+        return std::nullopt;
+    return shared_->response;
+}
+
+uint64_t HttpReadStream::requestBytesWritten() const {
+    return shared_->bytesWritten;
+}
+
+bool HttpReadStream::reusedConnection() const {
+    std::lock_guard lock(shared_->mutex);
+    return shared_->reused;
+}
+
+Stream::Event HttpReadStream::pendingEvent() {
+    std::lock_guard lock(shared_->mutex);
+    if (!openReported_ && shared_->headComplete) {
+        openReported_ = true;
+        setStatus(Status::Open);
+        return OpenCompleted;
+    }
+    if (shared_->waiting() > 0) {
+        readBefore_ = bytesRead();
+        return HasBytesAvailable;
+    }
+    if (endReported_)
+        return None;
+    if (shared_->error) {
+        endReported_ = true;
+        setError(shared_->error);
+        return ErrorOccurred;
+    }
+    if (shared_->finished) {
+        endReported_ = true;
+        setStatus(Status::AtEnd);
+        return EndEncountered;
+    }
+    return None;
+}
+
+bool HttpReadStream::askAgain(Event delivered) {
+    return delivered != HasBytesAvailable || bytesRead() != readBefore_;
+}
+
+}  // namespace plat

@@ -1,0 +1,310 @@
+#include "support/net/RawHttpServer.h"
+
+#include <arpa/inet.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/evp.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace net_test {
+
+struct RawHttpServer::Tls {
+    SSL_CTX* context = nullptr;
+    Tls() {
+        EVP_PKEY* key = EVP_EC_gen("P-256");
+        X509* certificate = X509_new();
+        X509_set_version(certificate, 2);
+        ASN1_INTEGER_set(X509_get_serialNumber(certificate), 1);
+        X509_gmtime_adj(X509_getm_notBefore(certificate), -3600);
+        X509_gmtime_adj(X509_getm_notAfter(certificate), 3600);
+        X509_set_pubkey(certificate, key);
+        X509_NAME* name = X509_get_subject_name(certificate);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                                   reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+        X509_set_issuer_name(certificate, name);
+        X509_sign(certificate, key, EVP_sha256());
+        context = SSL_CTX_new(TLS_server_method());
+        SSL_CTX_use_certificate(context, certificate);
+        SSL_CTX_use_PrivateKey(context, key);
+        X509_free(certificate);
+        EVP_PKEY_free(key);
+    }
+    ~Tls() { SSL_CTX_free(context); }
+};
+
+namespace {
+
+// One connection's reads and writes, plain or TLS.
+class Channel {
+  public:
+    Channel(int fd, SSL_CTX* tls) : fd_(fd) {
+        if (tls) {
+            ssl_ = SSL_new(tls);
+            SSL_set_fd(ssl_, fd);
+            if (SSL_accept(ssl_) != 1) {
+                SSL_free(ssl_);
+                ssl_ = nullptr;
+                failed_ = true;
+            }
+        }
+    }
+    ~Channel() {
+        if (ssl_) {
+            SSL_shutdown(ssl_);
+            SSL_free(ssl_);
+        }
+    }
+    bool failed() const { return failed_; }
+    // Reads more into `buffer`; false at the end or on an error.
+    bool fill(std::string& buffer) {
+        char chunk[16384];
+        const long n = ssl_ ? SSL_read(ssl_, chunk, sizeof chunk)
+                            : static_cast<long>(::recv(fd_, chunk, sizeof chunk, 0));
+        if (n <= 0)
+            return false;
+        buffer.append(chunk, static_cast<size_t>(n));
+        return true;
+    }
+    bool send(const std::string& bytes) {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const long n =
+                ssl_ ? SSL_write(ssl_, bytes.data() + done, static_cast<int>(bytes.size() - done))
+                     : static_cast<long>(
+                           ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL));
+            if (n <= 0)
+                return false;
+            done += static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+  private:
+    int fd_;
+    SSL* ssl_ = nullptr;
+    bool failed_ = false;
+};
+
+std::string lower(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The value of a field in a request head (name without case), or empty.
+std::string field(const std::string& head, const std::string& name) {
+    const std::string low = lower(head);
+    const size_t at = low.find("\r\n" + lower(name) + ":");
+    if (at == std::string::npos)
+        return {};
+    const size_t start = at + name.size() + 3;
+    const size_t end = head.find("\r\n", start);
+    std::string value = head.substr(start, end - start);
+    value.erase(0, value.find_first_not_of(' '));
+    return value;
+}
+
+// Reads one request (head and body) from the channel; false when the connection ends first.
+bool readRequest(Channel& channel, std::string& pending, std::string& head, std::string& body) {
+    size_t end;
+    while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
+        if (!channel.fill(pending))
+            return false;
+    }
+    head = pending.substr(0, end + 4);
+    pending.erase(0, end + 4);
+    body.clear();
+    if (lower(field(head, "Transfer-Encoding")) == "chunked") {
+        for (;;) {
+            size_t line;
+            while ((line = pending.find("\r\n")) == std::string::npos) {
+                if (!channel.fill(pending))
+                    return false;
+            }
+            const size_t size = std::stoul(pending.substr(0, line), nullptr, 16);
+            while (pending.size() < line + 2 + size + 2) {
+                if (!channel.fill(pending))
+                    return false;
+            }
+            body += pending.substr(line + 2, size);
+            pending.erase(0, line + 2 + size + 2);
+            if (size == 0)
+                return true;
+        }
+    }
+    const std::string length = field(head, "Content-Length");
+    const size_t size = length.empty() ? 0 : std::stoul(length);
+    while (pending.size() < size) {
+        if (!channel.fill(pending))
+            return false;
+    }
+    body = pending.substr(0, size);
+    pending.erase(0, size);
+    return true;
+}
+
+int connectTo(const std::string& host, const std::string& port) {
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0)
+        return -1;
+    int fd = ::socket(found->ai_family, SOCK_STREAM, 0);
+    if (fd >= 0 && ::connect(fd, found->ai_addr, found->ai_addrlen) != 0) {
+        ::close(fd);
+        fd = -1;
+    }
+    freeaddrinfo(found);
+    return fd;
+}
+
+}  // namespace
+
+RawHttpServer::RawHttpServer(Handler handler, bool tls) : handler_(std::move(handler)) {
+    if (tls)
+        tls_ = std::make_unique<Tls>();
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    int yes = 1;
+    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(listener_, 64);
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    acceptor_ = std::thread([this] { acceptLoop(); });
+}
+
+RawHttpServer::~RawHttpServer() {
+    stopping_ = true;
+    ::shutdown(listener_, SHUT_RDWR);
+    ::close(listener_);
+    acceptor_.join();
+    {
+        std::lock_guard lock(mutex_);
+        for (int fd : open_)
+            ::shutdown(fd, SHUT_RDWR);
+    }
+    for (auto& thread : threads_)
+        thread.join();
+}
+
+std::string RawHttpServer::url(const std::string& path) const {
+    return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::vector<std::string> RawHttpServer::heads() const {
+    std::lock_guard lock(mutex_);
+    return heads_;
+}
+
+std::vector<std::string> RawHttpServer::bodies() const {
+    std::lock_guard lock(mutex_);
+    return bodies_;
+}
+
+std::string RawHttpServer::ok(const std::string& body, const std::string& extraFields) {
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" +
+           extraFields + "\r\n" + body;
+}
+
+void RawHttpServer::acceptLoop() {
+    for (;;) {
+        const int fd = ::accept(listener_, nullptr, nullptr);
+        if (fd < 0)
+            return;
+        if (stopping_) {
+            ::close(fd);
+            return;
+        }
+        ++connections_;
+        std::lock_guard lock(mutex_);
+        open_.push_back(fd);
+        threads_.emplace_back([this, fd] { serve(fd); });
+    }
+}
+
+void RawHttpServer::serve(int fd) {
+    {
+        Channel channel(fd, tls_ ? tls_->context : nullptr);
+        std::string pending, head, body;
+        while (!channel.failed() && !stopping_ && readRequest(channel, pending, head, body)) {
+            {
+                std::lock_guard lock(mutex_);
+                heads_.push_back(head);
+                bodies_.push_back(body);
+            }
+            const Reply reply = handler_(head, body);
+            if (!channel.send(reply.bytes) || reply.close ||
+                lower(field(head, "Connection")) == "close")
+                break;
+        }
+    }
+    std::lock_guard lock(mutex_);
+    open_.erase(std::remove(open_.begin(), open_.end(), fd), open_.end());
+    ::close(fd);
+}
+
+ForwardProxy::ForwardProxy() {
+    server_ = std::make_unique<RawHttpServer>([](const std::string& head,
+                                                 const std::string& body) -> RawHttpServer::Reply {
+        // "GET http://host:port/path HTTP/1.1"
+        const size_t firstSpace = head.find(' ');
+        const size_t secondSpace = head.find(' ', firstSpace + 1);
+        const std::string target = head.substr(firstSpace + 1, secondSpace - firstSpace - 1);
+        const std::string prefix = "http://";
+        if (target.rfind(prefix, 0) != 0)
+            return RawHttpServer::Reply{"HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n",
+                                        true};
+        const size_t slash = target.find('/', prefix.size());
+        const std::string authority = target.substr(prefix.size(), slash - prefix.size());
+        const std::string path = slash == std::string::npos ? "/" : target.substr(slash);
+        const size_t colon = authority.rfind(':');
+        const std::string host = authority.substr(0, colon);
+        const std::string port = colon == std::string::npos ? "80" : authority.substr(colon + 1);
+        const int upstream = connectTo(host, port);
+        if (upstream < 0)
+            return RawHttpServer::Reply{"HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n",
+                                        true};
+        std::string forwarded = head.substr(0, firstSpace) + " " + path +
+                                head.substr(secondSpace, head.find("\r\n") - secondSpace) + "\r\n";
+        size_t line = head.find("\r\n") + 2;
+        while (line < head.size() - 2) {
+            const size_t next = head.find("\r\n", line);
+            const std::string text = head.substr(line, next - line);
+            const std::string name = lower(text.substr(0, text.find(':')));
+            if (name != "connection" && name.rfind("proxy-", 0) != 0)
+                forwarded += text + "\r\n";
+            line = next + 2;
+        }
+        forwarded += "Connection: close\r\n\r\n" + body;
+        Channel out(upstream, nullptr);
+        std::string reply;
+        if (out.send(forwarded)) {
+            while (out.fill(reply)) {
+            }
+        }
+        ::close(upstream);
+        return RawHttpServer::Reply{reply, true};
+    });
+}
+
+ForwardProxy::~ForwardProxy() = default;
+
+std::vector<std::string> ForwardProxy::requestLines() const {
+    std::vector<std::string> lines;
+    for (const auto& head : server_->heads())
+        lines.push_back(head.substr(0, head.find("\r\n")));
+    return lines;
+}
+
+}  // namespace net_test

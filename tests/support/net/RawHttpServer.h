@@ -1,0 +1,72 @@
+#pragma once
+// A loopback HTTP/1.1 server for tests that must control every byte of a reply: each request
+// (head, and a body by Content-Length or chunks) is answered with the bytes a handler returns,
+// on the same connection until a reply asks to close. Optionally over TLS with a self-signed
+// certificate made at start. It counts connections and keeps every request head.
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace net_test {
+
+class RawHttpServer {
+  public:
+    struct Reply {
+        std::string bytes;
+        bool close = false;
+    };
+    using Handler = std::function<Reply(const std::string& head, const std::string& body)>;
+
+    explicit RawHttpServer(Handler handler, bool tls = false);
+    ~RawHttpServer();
+    RawHttpServer(const RawHttpServer&) = delete;
+    RawHttpServer& operator=(const RawHttpServer&) = delete;
+
+    int port() const { return port_; }
+    std::string url(const std::string& path = "/") const;
+    size_t connections() const { return connections_; }
+    std::vector<std::string> heads() const;
+    std::vector<std::string> bodies() const;
+
+    // "HTTP/1.1 200 OK" with Content-Length and the body.
+    static std::string ok(const std::string& body, const std::string& extraFields = {});
+
+  private:
+    struct Tls;
+    void acceptLoop();
+    void serve(int fd);
+
+    Handler handler_;
+    std::unique_ptr<Tls> tls_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<size_t> connections_{0};
+    std::atomic<bool> stopping_{false};
+    mutable std::mutex mutex_;
+    std::vector<std::string> heads_, bodies_;
+    std::vector<int> open_;
+    std::vector<std::thread> threads_;
+    std::thread acceptor_;
+};
+
+// A forward HTTP proxy on loopback (absolute-form requests, plain HTTP): each request is sent
+// on to its origin with "Connection: close" and the reply relayed back; the client connection
+// then closes. It keeps the request lines it saw.
+class ForwardProxy {
+  public:
+    ForwardProxy();
+    ~ForwardProxy();
+    ForwardProxy(const ForwardProxy&) = delete;
+    ForwardProxy& operator=(const ForwardProxy&) = delete;
+    int port() const { return server_->port(); }
+    std::vector<std::string> requestLines() const;
+
+  private:
+    std::unique_ptr<RawHttpServer> server_;
+};
+
+}  // namespace net_test
