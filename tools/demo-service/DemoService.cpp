@@ -172,6 +172,7 @@ struct DemoService::Impl {
     std::map<std::string, RequestMethodHandler> methods;
     std::set<std::string> sessionOpeningMethods;
     std::vector<std::pair<std::string, FileProvider>> fileProviders;
+    std::vector<std::pair<std::string, RouteHandler>> routes;
     std::map<std::string, File> files;
     std::map<std::string, Fault> faults;
     std::map<std::string, int64_t> faultCalls;  // calls of each faulted name so far
@@ -186,6 +187,7 @@ struct DemoService::Impl {
 
     void handle(const httplib::Request& req, httplib::Response& res);
     std::optional<std::string> webMethodName(const std::string& path) const;
+    std::optional<RouteReply> routeReply(const std::string& path, const RecordedRequest& request);
     std::optional<Fault> takeFault(const std::string& name, bool exempt);
     void stall(double maxSeconds);
     // Waits up to `seconds` unless the service stops; false when it stops.
@@ -246,6 +248,11 @@ void DemoService::Impl::handle(const httplib::Request& req, httplib::Response& r
         reply.headers.emplace_back("Location", fault->location.empty()
                                                    ? std::string(kMovedPrefix) + req.target
                                                    : fault->location);
+    } else if (auto routed = routeReply(path, request)) {
+        reply.status = routed->status;
+        reply.contentType = routed->contentType;
+        reply.body = std::move(routed->body);
+        reply.headers = std::move(routed->headers);
     } else if (method) {
         reply = callMethod(*method, req, request, fault ? &*fault : nullptr);
         if (fault && fault->kind == FaultKind::Status)
@@ -256,6 +263,24 @@ void DemoService::Impl::handle(const httplib::Request& req, httplib::Response& r
         reply = messageReply(404, "Not found", "System.IO.FileNotFoundException");
     }
     write(std::move(reply), fault ? &*fault : nullptr, res);
+}
+
+std::optional<DemoService::RouteReply> DemoService::Impl::routeReply(
+    const std::string& path, const RecordedRequest& request) {
+    RouteHandler handler;
+    {
+        std::lock_guard lock(mutex);
+        for (const auto& [prefix, candidate] : routes) {
+            if (path.rfind(prefix, 0) == 0)
+                handler = candidate;
+        }
+    }
+    return handler ? handler(request) : std::nullopt;
+}
+
+void DemoService::addRoute(std::string prefix, RouteHandler handler) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->routes.emplace_back(std::move(prefix), std::move(handler));
 }
 
 std::optional<std::string> DemoService::Impl::webMethodName(const std::string& path) const {

@@ -111,6 +111,16 @@ class DemoService {
     using FileProvider =
         std::function<std::optional<std::pair<std::string, std::string>>(const std::string& path)>;
     void addFileProvider(std::string prefix, FileProvider provider);
+    // Answers requests of any method under a path prefix with what the handler makes; when it
+    // answers nothing, the request is handled as usual. Faults set on the path come first.
+    struct RouteReply {
+        int status = 200;
+        std::string contentType = "text/plain; charset=utf-8";
+        std::string body;
+        std::vector<std::pair<std::string, std::string>> headers;
+    };
+    using RouteHandler = std::function<std::optional<RouteReply>(const RecordedRequest& request)>;
+    void addRoute(std::string prefix, RouteHandler handler);
     // Serves the bytes at a path for GET, with Range support.
     void addFile(std::string path, std::string bytes,
                  std::string contentType = "application/octet-stream");

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <string>
 
+#include "demo-service/DemoAuthentication.h"
 #include "demo-service/DemoService.h"
 #include "demo-service/SampleCatalogue.h"
 #include "demo-service/V2WebMethods.h"
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
     catalogue.generateItems(generated, 1);
     demo::DemoService service;
     demo::registerVersion2Methods(service, catalogue);
+    demo::registerAuthenticationPaths(service);
     if (!service.start(port)) {
         std::cerr << "varnel-demo-service: cannot listen on 127.0.0.1:" << port << "\n";
         return 1;

@@ -9,6 +9,7 @@
 //   "Content-Length"); repeated fields are joined with ", " (lookups ignore case), and the raw list
 //   is kept for Set-Cookie.
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,8 @@
 #include "platform/net/Url.h"
 
 namespace plat {
+
+class HttpAuthentication;
 
 class HttpMessage {
   public:
@@ -58,6 +61,15 @@ class HttpMessage {
         return complete_ && (statusCode_ < 100 || statusCode_ >= 200);
     }
 
+    // The authentication object whose credentials this request carries (server or proxy), so
+    // that the read stream can tell it whether they were accepted.
+    void setAppliedAuthentication(std::weak_ptr<HttpAuthentication> authentication, bool proxy) {
+        (proxy ? proxyAuthentication_ : authentication_) = std::move(authentication);
+    }
+    std::shared_ptr<HttpAuthentication> appliedAuthentication(bool proxy) const {
+        return (proxy ? proxyAuthentication_ : authentication_).lock();
+    }
+
     // "ETag" -> "Etag", "x-api-key" -> "X-Api-Key".
     static std::string canonicalFieldName(std::string_view name);
 
@@ -73,6 +85,7 @@ class HttpMessage {
     HttpHeaderFields fields_;
     std::vector<HttpHeaderFields::Field> raw_;
     Bytes body_;
+    std::weak_ptr<HttpAuthentication> authentication_, proxyAuthentication_;
     bool complete_ = false;
     bool failed_ = false;
     size_t headBytes_ = 0;

@@ -1,5 +1,7 @@
 #include "platform/net/HttpReadStream.h"
 
+#include "platform/net/HttpAuthentication.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -59,6 +61,7 @@ class HttpReadStream::Transfer final : public NetworkTransfer {
 
     std::shared_ptr<Shared> shared_;
     Ref<InputStream> body_;
+    HttpMessage request_ = HttpMessage::emptyResponse();
     Ref<Error> bodyError_;
     CURL* handle_ = nullptr;
     curl_slist* headers_ = nullptr;
@@ -99,7 +102,8 @@ bool isHttpToken(std::string_view text) {
 }  // namespace
 
 Ref<Error> HttpReadStream::Transfer::configure(const HttpReadStream& stream) {
-    const HttpMessage& request = stream.request_;
+    request_ = stream.request_;
+    const HttpMessage& request = request_;
     const Url& url = request.url();
     if (!handle_)
         return networkError(NSURLErrorUnknown, "The transfer could not be made.");
@@ -225,6 +229,11 @@ size_t HttpReadStream::Transfer::onHeader(char* data, size_t size, size_t count,
         }
         if (shared.response.isFinalHeadComplete()) {
             shared.headComplete = true;
+            // A challenge answered before: the credentials were refused, or a nonce went stale.
+            for (bool proxy : {false, true}) {
+                if (auto authentication = me->request_.appliedAuthentication(proxy))
+                    authentication->updateFromResponse(shared.response);
+            }
             long connects = 0;
             curl_easy_getinfo(me->handle_, CURLINFO_NUM_CONNECTS, &connects);
             shared.reused = connects == 0;
