@@ -87,7 +87,9 @@ void Stream::signal() {
     {
         std::lock_guard lock(clientMutex_);
         loop = loop_.lock();
-        if (!loop || !client_ || signalQueued_ || streamStatus() == Status::NotOpen)
+        const Status status = streamStatus();
+        if (!loop || !client_ || signalQueued_ || status == Status::NotOpen ||
+            status == Status::Closed)
             return;
         signalQueued_ = true;
         modes = modes_;
@@ -106,7 +108,7 @@ void Stream::deliver(uint64_t generation) {
     auto keep = shared_from_this();
     auto current = [&](std::shared_ptr<Client>* client, uint32_t* mask) {
         std::lock_guard lock(clientMutex_);
-        if (generation != generation_ || !client_)
+        if (generation != generation_ || !client_ || streamStatus() == Status::Closed)
             return false;
         if (client) {
             *client = client_;
