@@ -1,6 +1,8 @@
 #include "platform/core/DateFormatter.h"
 
+#include <cctype>
 #include <cmath>
+#include <cstdlib>
 #include <ctime>
 
 namespace plat {
@@ -23,6 +25,90 @@ bool isLeap(int64_t y) {
 int daysInMonth(int64_t y, int m) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     return m == 2 && isLeap(y) ? 29 : days[m - 1];
+}
+
+constexpr const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+
+bool sameLetters(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    }
+    return true;
+}
+
+// The index of a three-letter name in the list (any case), or -1.
+int nameIndex(std::string_view text, const char* const* names, int count) {
+    for (int i = 0; i < count; ++i) {
+        if (sameLetters(text.substr(0, 3), names[i]))
+            return i;
+    }
+    return -1;
+}
+
+// "+h", "+hh", "+hhmm", "+hh:mm" (and "-"): seconds east of UTC, with the characters used.
+std::optional<std::pair<int32_t, size_t>> readOffset(std::string_view text) {
+    if (text.empty() || (text[0] != '+' && text[0] != '-'))
+        return std::nullopt;
+    size_t pos = 1;
+    auto digits = [&](size_t most) {
+        size_t n = 0;
+        int value = 0;
+        while (n < most && pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
+            value = value * 10 + (text[pos++] - '0');
+            ++n;
+        }
+        return std::pair{value, n};
+    };
+    const auto [hours, hourDigits] = digits(2);
+    if (hourDigits == 0)
+        return std::nullopt;
+    int minutes = 0;
+    if (pos < text.size() && text[pos] == ':') {
+        ++pos;
+        const auto [m, n] = digits(2);
+        if (n != 2)
+            return std::nullopt;
+        minutes = m;
+    } else if (hourDigits == 2) {
+        const auto [m, n] = digits(2);
+        if (n == 1)
+            return std::nullopt;
+        minutes = n == 2 ? m : 0;
+    }
+    if (hours > 23 || minutes > 59)
+        return std::nullopt;
+    const int32_t seconds = (hours * 60 + minutes) * 60;
+    return std::pair{text[0] == '-' ? -seconds : seconds, pos};
+}
+
+// A zone as the z field reads it: seconds east of UTC, with the characters used.
+std::optional<std::pair<int32_t, size_t>> readZone(std::string_view text) {
+    static const std::pair<const char*, int> kAbbreviations[] = {
+        {"EST", -5}, {"EDT", -4}, {"CST", -6}, {"CDT", -5},
+        {"MST", -7}, {"MDT", -6}, {"PST", -8}, {"PDT", -7}};
+    for (const char* name : {"GMT", "UTC", "UT"}) {
+        const std::string_view n(name);
+        if (text.substr(0, n.size()) == n) {
+            if (auto offset = readOffset(text.substr(n.size())))
+                return std::pair{offset->first, n.size() + offset->second};
+            return std::pair{int32_t{0}, n.size()};
+        }
+    }
+    if (text.substr(0, 1) == "Z")
+        return std::pair{int32_t{0}, size_t{1}};
+    for (const auto& [name, hours] : kAbbreviations) {
+        if (text.substr(0, 3) == name)
+            return std::pair{static_cast<int32_t>(hours * 3600), size_t{3}};
+    }
+    if (auto offset = readOffset(text); offset && offset->second == 5)
+        return offset;
+    return std::nullopt;
 }
 
 void appendNumber(std::string& out, int64_t value, int width) {
@@ -73,8 +159,10 @@ CivilTime civilFromEpoch(int64_t seconds) {
 DateFormatter::DateFormatter(std::string pattern, TimeZone zone)
     : pattern_(std::move(pattern)), zone_(zone) {
     static const std::pair<const char*, Field> fields[] = {
-        {"yyyy", Field::Year4}, {"yy", Field::Year2},  {"MM", Field::Month}, {"dd", Field::Day},
-        {"HH", Field::Hour},    {"mm", Field::Minute}, {"ss", Field::Second}};
+        {"yyyy", Field::Year4}, {"yy", Field::Year2},  {"MMM", Field::MonthName},
+        {"MM", Field::Month},   {"dd", Field::Day},    {"HH", Field::Hour},
+        {"mm", Field::Minute},  {"ss", Field::Second}, {"EEE", Field::Weekday},
+        {"z", Field::Zone}};
     for (size_t i = 0; i < pattern_.size();) {
         bool matched = false;
         for (const auto& [text, field] : fields) {
@@ -145,6 +233,27 @@ std::string DateFormatter::stringFromDate(const Date& date) const {
             case Field::Second:
                 appendNumber(out, t.second, 2);
                 break;
+            case Field::Weekday: {
+                // 1970-01-01 was a Thursday.
+                const int64_t local = utc + offsetFor(utc);
+                const int64_t days = local >= 0 ? local / 86400 : (local - 86399) / 86400;
+                out += kWeekdays[(days % 7 + 7 + 4) % 7];
+                break;
+            }
+            case Field::MonthName:
+                out += kMonths[t.month - 1];
+                break;
+            case Field::Zone: {
+                const int32_t offset = offsetFor(utc);
+                out += "GMT";
+                if (offset != 0) {
+                    out += offset < 0 ? '-' : '+';
+                    appendNumber(out, std::abs(offset) / 3600, 2);
+                    out += ':';
+                    appendNumber(out, std::abs(offset) / 60 % 60, 2);
+                }
+                break;
+            }
         }
     }
     return out;
@@ -153,6 +262,7 @@ std::string DateFormatter::stringFromDate(const Date& date) const {
 std::optional<Date> DateFormatter::dateFromString(std::string_view text) const {
     CivilTime t;
     bool twoDigitYear = false;
+    std::optional<int32_t> zoneOffset;
     size_t pos = 0;
     auto readDigits = [&](size_t count, int64_t& out) {
         if (pos + count > text.size())
@@ -187,6 +297,27 @@ std::optional<Date> DateFormatter::dateFromString(std::string_view text) const {
                 t.year = v;
                 twoDigitYear = true;
                 continue;
+            case Field::Weekday:
+                if (nameIndex(text.substr(pos), kWeekdays, 7) < 0)
+                    return std::nullopt;
+                pos += 3;
+                continue;
+            case Field::MonthName: {
+                const int month = nameIndex(text.substr(pos), kMonths, 12);
+                if (month < 0)
+                    return std::nullopt;
+                t.month = month + 1;
+                pos += 3;
+                continue;
+            }
+            case Field::Zone: {
+                const auto zone = readZone(text.substr(pos));
+                if (!zone)
+                    return std::nullopt;
+                zoneOffset = zone->first;
+                pos += zone->second;
+                continue;
+            }
             default:
                 break;
         }
@@ -227,6 +358,8 @@ std::optional<Date> DateFormatter::dateFromString(std::string_view text) const {
         t.second > 59) {
         return std::nullopt;
     }
+    if (zoneOffset)
+        return Date{static_cast<double>(timeToEpoch(t) - *zoneOffset)};
     auto utc = toUtc(t);
     if (!utc)
         return std::nullopt;

@@ -1,6 +1,10 @@
 #pragma once
 // Dates as text in fixed patterns: "dd/MM/yyyy HH:mm:ss", "yyyy/MM/dd", "ddMMyyyy", "ddMMyy",
-// "dd/MM/yy HH:mm" and the like (fields dd MM yyyy yy HH mm ss; any other character is a literal).
+// "dd/MM/yy HH:mm", "EEE, dd MMM yyyy HH:mm:ss z" and the like (fields dd MM yyyy yy HH mm ss,
+// English weekday and month abbreviations EEE and MMM, and a zone z: written "GMT" or
+// "GMT+hh:mm"; read as "GMT", "UTC", "UT", "Z", either of the first three with an offset
+// "+h", "+hh:mm" or "+hhmm", a bare "+hhmm", or a US zone abbreviation such as "PST"; a zone in
+// the text wins over the formatter's). Any other character is a literal.
 // The calendar is always the Gregorian one and digits are always Latin, whatever the user's
 // locale. Parsing is strict: text that does not match the whole pattern gives nothing. Two-digit
 // years fall in the hundred years that start 80 years before "now" (injectable for tests).
@@ -58,7 +62,19 @@ class DateFormatter {
     void setReferenceNow(std::function<Date()> now) { now_ = std::move(now); }
 
   private:
-    enum class Field { Literal, Day, Month, Year4, Year2, Hour, Minute, Second };
+    enum class Field {
+        Literal,
+        Day,
+        Month,
+        Year4,
+        Year2,
+        Hour,
+        Minute,
+        Second,
+        Weekday,
+        MonthName,
+        Zone
+    };
     struct Token {
         Field field;
         std::string literal;

@@ -1,5 +1,7 @@
 #include "platform/net/Url.h"
 
+#include <cctype>
+
 #include "platform/core/HexDigit.h"
 
 #include "platform/net/NetText.h"
@@ -319,6 +321,95 @@ void Url::compose() {
     if (fragment_)
         text += "#" + *fragment_;
     text_ = std::move(text);
+}
+
+std::optional<Url> Url::resolve(std::string_view reference, const Url& base) {
+    // The reference's parts (RFC 3986 appendix B).
+    std::optional<std::string_view> scheme, authority, query, fragment;
+    std::string_view rest = reference;
+    if (const size_t hash = rest.find('#'); hash != std::string_view::npos) {
+        fragment = rest.substr(hash + 1);
+        rest = rest.substr(0, hash);
+    }
+    if (const size_t question = rest.find('?'); question != std::string_view::npos) {
+        query = rest.substr(question + 1);
+        rest = rest.substr(0, question);
+    }
+    if (const size_t colon = rest.find(':');
+        colon != std::string_view::npos && colon > 0 &&
+        rest.substr(0, colon).find('/') == std::string_view::npos) {
+        const std::string_view name = rest.substr(0, colon);
+        bool valid = std::isalpha(static_cast<unsigned char>(name[0])) != 0;
+        for (char c : name)
+            valid = valid && (std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '-' ||
+                              c == '.');
+        if (valid) {
+            scheme = name;
+            rest = rest.substr(colon + 1);
+        }
+    }
+    if (rest.substr(0, 2) == "//") {
+        const size_t end = std::min(rest.find('/', 2), rest.size());
+        authority = rest.substr(2, end - 2);
+        rest = rest.substr(end);
+    }
+    const std::string_view path = rest;
+
+    auto text = [](std::string_view s) { return std::string(s); };
+    std::string out;
+    std::string targetPath;
+    std::optional<std::string> targetQuery;
+    if (scheme) {
+        out = text(*scheme) + ":" + (authority ? "//" + text(*authority) : "");
+        targetPath = removeDotSegments(path);
+        if (query)
+            targetQuery = text(*query);
+    } else {
+        if (!base.isValid())
+            return std::nullopt;
+        out = base.scheme() + ":";
+        if (authority) {
+            out += "//" + text(*authority);
+            targetPath = removeDotSegments(path);
+            if (query)
+                targetQuery = text(*query);
+        } else {
+            if (base.hasAuthority()) {
+                // The base's authority as written.
+                const std::string& whole = base.absoluteString();
+                const size_t start = whole.find("//") + 2;
+                const size_t end = std::min(whole.find_first_of("/?#", start), whole.size());
+                out += "//" + whole.substr(start, end - start);
+            }
+            if (path.empty()) {
+                targetPath = base.path();
+                targetQuery = query ? std::optional(text(*query)) : base.query();
+            } else {
+                if (path.front() == '/') {
+                    targetPath = removeDotSegments(path);
+                } else {
+                    std::string merged;
+                    if (base.hasAuthority() && base.path().empty()) {
+                        merged = "/" + text(path);
+                    } else {
+                        const size_t slash = base.path().rfind('/');
+                        merged = (slash == std::string::npos ? std::string()
+                                                             : base.path().substr(0, slash + 1)) +
+                                 text(path);
+                    }
+                    targetPath = removeDotSegments(merged);
+                }
+                if (query)
+                    targetQuery = text(*query);
+            }
+        }
+    }
+    out += targetPath;
+    if (targetQuery)
+        out += "?" + *targetQuery;
+    if (fragment)
+        out += "#" + text(*fragment);
+    return parse(out);
 }
 
 }  // namespace plat

@@ -47,6 +47,11 @@ class Url {
     // percent-encoded; query and fragment are kept. An empty component changes nothing.
     Url urlByAppendingPathComponent(std::string_view component) const;
 
+    // A reference (absolute, or relative: "//host/p", "/p", "p", "?q", "#f", "") resolved
+    // against a base URL as RFC 3986 section 5.2 says; nothing when the result is not a valid
+    // URL.
+    static std::optional<Url> resolve(std::string_view reference, const Url& base);
+
     friend bool operator==(const Url& a, const Url& b) { return a.text_ == b.text_; }
 
     // Percent-encodes every byte except ASCII letters, digits and the characters in `keep`.
