@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <deque>
 
 #include "platform/net/NetText.h"
 #include "platform/net/NetworkThread.h"
@@ -14,8 +15,10 @@ namespace plat {
 // What the network thread hands the reading thread, under one lock.
 struct HttpReadStream::Shared {
     std::mutex mutex;
-    Bytes buffer;
-    size_t offset = 0;  // bytes of `buffer` already read
+    std::deque<Bytes> pieces;  // as the network thread handed them over
+    std::vector<Bytes> spare;  // read pieces kept for reuse (their memory stays mapped)
+    size_t offset = 0;         // bytes of the first piece already read
+    size_t waitingBytes = 0;
     HttpMessage response = HttpMessage::emptyResponse();
     bool headComplete = false;
     bool finished = false;
@@ -25,7 +28,7 @@ struct HttpReadStream::Shared {
     std::atomic<uint64_t> bytesWritten{0};
     std::weak_ptr<HttpReadStream> stream;
 
-    size_t waiting() const { return buffer.size() - offset; }
+    size_t waiting() const { return waitingBytes; }
     void wake() {
         if (auto s = stream.lock())
             s->signal();
@@ -128,6 +131,8 @@ Ref<Error> HttpReadStream::Transfer::configure(const HttpReadStream& stream) {
         request.version() == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
     set(CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
     set(CURLOPT_HEADERDATA, this);
+    // Larger pieces mean fewer hand-overs to the reading thread.
+    set(CURLOPT_BUFFERSIZE, static_cast<long>(kPieceBytes));
     set(CURLOPT_WRITEFUNCTION, &Transfer::onBody);
     set(CURLOPT_WRITEDATA, this);
 
@@ -256,13 +261,15 @@ size_t HttpReadStream::Transfer::onBody(char* data, size_t size, size_t count, v
             shared.paused = true;
             return CURL_WRITEFUNC_PAUSE;
         }
-        if (shared.offset > 0 && shared.offset >= shared.buffer.size() / 2) {
-            shared.buffer.erase(shared.buffer.begin(),
-                                shared.buffer.begin() + static_cast<ptrdiff_t>(shared.offset));
-            shared.offset = 0;
-        }
         wake = shared.waiting() == 0;
-        shared.buffer.insert(shared.buffer.end(), data, data + n);
+        Bytes piece;
+        if (!shared.spare.empty()) {
+            piece = std::move(shared.spare.back());
+            shared.spare.pop_back();
+        }
+        piece.assign(data, data + n);
+        shared.pieces.push_back(std::move(piece));
+        shared.waitingBytes += n;
     }
     if (wake)
         shared.wake();
@@ -404,10 +411,20 @@ int64_t HttpReadStream::read(uint8_t* buffer, size_t length) {
     Ref<Error> error;
     {
         std::lock_guard lock(shared_->mutex);
-        n = std::min(length, shared_->waiting());
-        if (n > 0)
-            std::memcpy(buffer, shared_->buffer.data() + shared_->offset, n);
-        shared_->offset += n;
+        while (n < length && !shared_->pieces.empty()) {
+            const Bytes& piece = shared_->pieces.front();
+            const size_t take = std::min(length - n, piece.size() - shared_->offset);
+            std::memcpy(buffer + n, piece.data() + shared_->offset, take);
+            n += take;
+            shared_->offset += take;
+            if (shared_->offset == piece.size()) {
+                if (shared_->spare.size() < 8)
+                    shared_->spare.push_back(std::move(shared_->pieces.front()));
+                shared_->pieces.pop_front();
+                shared_->offset = 0;
+            }
+        }
+        shared_->waitingBytes -= n;
         if (shared_->paused && shared_->waiting() < kMaxWaitingBytes) {
             shared_->paused = false;
             resume = true;

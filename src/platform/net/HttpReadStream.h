@@ -32,6 +32,8 @@ inline constexpr int64_t kCFErrorHTTPParseFailure = 303;
 class HttpReadStream final : public InputStream {
   public:
     static constexpr size_t kMaxWaitingBytes = 1 << 20;
+    // The largest piece the network thread hands over at once.
+    static constexpr size_t kPieceBytes = 256 * 1024;
 
     struct TlsSettings {
         bool validatesCertificateChain = true;
