@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #include "external/ASIHTTPRequestErrors.h"
@@ -21,6 +22,47 @@ namespace {
 constexpr size_t kMinimumStep = 16 * 1024;
 // zlib counts input in 32-bit units: longer pieces go in parts.
 constexpr uint64_t kLargestFeed = 1u << 30;
+
+// Output collected in pieces (never moved while the coder writes), joined once at the end; a
+// single piece is handed over as it is.
+class PieceSink {
+  public:
+    explicit PieceSink(size_t first) : next_(std::max(first, kMinimumStep)) {}
+    // Free room for the coder, at most 4 GiB at a time.
+    std::pair<uint8_t*, uInt> room() {
+        if (pieces_.empty() || used_ == pieces_.back().size()) {
+            if (!pieces_.empty())
+                pieces_.back().resize(used_);
+            pieces_.emplace_back(next_);
+            used_ = 0;
+            next_ = std::min(std::max(next_, total_ / 2), size_t{64} << 20);
+        }
+        return {pieces_.back().data() + used_,
+                static_cast<uInt>(std::min<size_t>(pieces_.back().size() - used_, UINT_MAX))};
+    }
+    void produced(size_t n) {
+        used_ += n;
+        total_ += n;
+    }
+    plat::Bytes take() {
+        if (pieces_.empty())
+            return {};
+        pieces_.back().resize(used_);
+        if (pieces_.size() == 1)
+            return std::move(pieces_.front());
+        plat::Bytes out;
+        out.reserve(total_);
+        for (const plat::Bytes& piece : pieces_)
+            out.insert(out.end(), piece.begin(), piece.end());
+        return out;
+    }
+
+  private:
+    std::vector<plat::Bytes> pieces_;
+    size_t used_ = 0;  // of the last piece
+    size_t next_;
+    size_t total_ = 0;
+};
 
 // Runs a whole file through a coder, 256 KiB at a time. `step` codes one read (last: a short
 // read) into bytes to write; `finish` codes what the end of input leaves (or fails).
@@ -167,9 +209,7 @@ std::optional<plat::Bytes> ASIDataCompressor::deflatePiece(const uint8_t* bytes,
             *error = deflateErrorWithCode(Z_STREAM_ERROR);
         return std::nullopt;
     }
-    const size_t step = std::max<size_t>(static_cast<size_t>(length / 2), kMinimumStep);
-    plat::Bytes out(step);
-    size_t produced = 0;
+    PieceSink out(static_cast<size_t>(length / 2));
     uint64_t offset = 0;
     do {
         const uint64_t feed = std::min(length - offset, kLargestFeed);
@@ -179,13 +219,11 @@ std::optional<plat::Bytes> ASIDataCompressor::deflatePiece(const uint8_t* bytes,
         offset += feed;
         const int flush = last && shouldFinish ? Z_FINISH : Z_NO_FLUSH;
         for (;;) {
-            if (produced == out.size())
-                out.resize(out.size() + step);
-            zStream_.next_out = out.data() + produced;
-            zStream_.avail_out =
-                static_cast<uInt>(std::min<size_t>(out.size() - produced, UINT_MAX));
+            const auto [room, size] = out.room();
+            zStream_.next_out = room;
+            zStream_.avail_out = size;
             const int status = deflate(&zStream_, flush);
-            produced = static_cast<size_t>(zStream_.next_out - out.data());
+            out.produced(size - zStream_.avail_out);
             if (status == Z_STREAM_END) {
                 finished_ = true;
                 break;
@@ -201,8 +239,7 @@ std::optional<plat::Bytes> ASIDataCompressor::deflatePiece(const uint8_t* bytes,
                 break;
         }
     } while (offset < length);
-    out.resize(produced);
-    return out;
+    return out.take();
 }
 
 std::optional<plat::Bytes> ASIDataCompressor::compressData(const plat::Bytes& data,
@@ -282,6 +319,12 @@ Ref<plat::Error> ASIDataDecompressor::closeStream() {
 std::optional<plat::Bytes> ASIDataDecompressor::uncompressBytes(const uint8_t* bytes,
                                                                 uint64_t length,
                                                                 Ref<plat::Error>* error) {
+    return inflatePiece(bytes, length, error, length + length / 2);
+}
+
+std::optional<plat::Bytes> ASIDataDecompressor::inflatePiece(const uint8_t* bytes, uint64_t length,
+                                                             Ref<plat::Error>* error,
+                                                             uint64_t expectedSize) {
     if (length == 0)
         return std::nullopt;
     if (!streamReady_) {
@@ -289,9 +332,7 @@ std::optional<plat::Bytes> ASIDataDecompressor::uncompressBytes(const uint8_t* b
             *error = inflateErrorWithCode(Z_STREAM_ERROR);
         return std::nullopt;
     }
-    const size_t step = std::max<size_t>(static_cast<size_t>(length / 2), kMinimumStep);
-    plat::Bytes out(static_cast<size_t>(std::min<uint64_t>(length, kLargestFeed)) + step);
-    size_t produced = 0;
+    PieceSink out(static_cast<size_t>(std::min(expectedSize, kLargestFeed)));
     uint64_t offset = 0;
     while (offset < length && !reachedEnd_) {
         const uint64_t feed = std::min(length - offset, kLargestFeed);
@@ -300,13 +341,11 @@ std::optional<plat::Bytes> ASIDataDecompressor::uncompressBytes(const uint8_t* b
         offset += feed;
         // Until this input is used up and nothing is left waiting for output room.
         for (;;) {
-            if (produced == out.size())
-                out.resize(out.size() + step);
-            zStream_.next_out = out.data() + produced;
-            zStream_.avail_out =
-                static_cast<uInt>(std::min<size_t>(out.size() - produced, UINT_MAX));
+            const auto [room, size] = out.room();
+            zStream_.next_out = room;
+            zStream_.avail_out = size;
             const int status = inflate(&zStream_, Z_NO_FLUSH);
-            produced = static_cast<size_t>(zStream_.next_out - out.data());
+            out.produced(size - zStream_.avail_out);
             if (status == Z_STREAM_END) {
                 reachedEnd_ = true;
                 break;
@@ -322,15 +361,23 @@ std::optional<plat::Bytes> ASIDataDecompressor::uncompressBytes(const uint8_t* b
                 break;
         }
     }
-    out.resize(produced);
-    return out;
+    return out.take();
 }
 
 std::optional<plat::Bytes> ASIDataDecompressor::uncompressData(const plat::Bytes& data,
                                                                Ref<plat::Error>* error) {
     auto decompressor = ASIDataDecompressor::decompressor();
     Ref<plat::Error> failure;
-    auto out = decompressor->uncompressBytes(data.data(), data.size(), &failure);
+    // A whole gzip member ends with its size (modulo 4 GiB): a first guess for the output,
+    // trusted no further than deflate's largest ratio.
+    uint64_t expected = data.size() + data.size() / 2;
+    if (data.size() >= 18 && data[0] == 0x1F && data[1] == 0x8B) {
+        const size_t end = data.size();
+        const uint64_t stated = uint64_t{data[end - 4]} | uint64_t{data[end - 3]} << 8 |
+                                uint64_t{data[end - 2]} << 16 | uint64_t{data[end - 1]} << 24;
+        expected = std::min<uint64_t>(std::max(stated, uint64_t{1}), data.size() * 1032);
+    }
+    auto out = decompressor->inflatePiece(data.data(), data.size(), &failure, expected);
     if (!failure && out && !decompressor->reachedEnd())
         failure = inflateErrorWithCode(Z_BUF_ERROR);  // the data ends before the stream does
     if (failure) {
@@ -348,7 +395,8 @@ bool ASIDataDecompressor::uncompressDataFromFile(const std::string& sourcePath,
     return codeFile(
         "Decompression", sourcePath, destinationPath, error,
         [&](const uint8_t* bytes, uint64_t n, Ref<plat::Error>* e, bool) {
-            return decompressor->uncompressBytes(bytes, n, e);
+            // Room for a text-like ratio at once, so one piece usually holds the output.
+            return decompressor->inflatePiece(bytes, n, e, std::max<uint64_t>(n * 4, 1 << 20));
         },
         [&](Ref<plat::Error>* e) -> std::optional<plat::Bytes> {
             if (!decompressor->reachedEnd())

@@ -3,7 +3,8 @@
 // gzip or zlib in), plus one-shot operations on a whole buffer and on a whole file (read in
 // 256 KiB pieces, written as they come). Errors are code 11 of the engine's domain.
 // - A file whose end falls on a piece boundary (or an empty file) still gets its gzip trailer.
-// - Output buffers start at 16 KiB at least and grow by at least that, so tiny pieces work.
+// - Output buffers start at 16 KiB at least and grow by at least that (and by half their size),
+//   so tiny pieces work and large ones grow in few steps.
 // - Whole buffers and files that end before the compressed stream does fail ("... code -5");
 //   reachedEnd() tells a piece-by-piece caller whether the stream ended.
 #include <cstdint>
@@ -74,6 +75,9 @@ class ASIDataDecompressor : public plat::Object {
     static Ref<plat::Error> inflateErrorWithCode(int code);
 
   private:
+    std::optional<plat::Bytes> inflatePiece(const uint8_t* bytes, uint64_t length,
+                                            Ref<plat::Error>* error, uint64_t expectedSize);
+
     z_stream zStream_{};
     bool streamReady_ = false;
     bool reachedEnd_ = false;

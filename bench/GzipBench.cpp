@@ -1,0 +1,188 @@
+// 50 MB of catalogue-like JSON text gzipped and inflated by the request engine's coders (whole
+// buffers and whole files) and, in the same run with the same settings, by plain zlib calls.
+// Prints the four speed ratios (engine speed / zlib speed).
+#include <benchmark/benchmark.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "RatioReporter.h"
+#include "external/ASIDataCompressor.h"
+
+namespace {
+
+constexpr size_t kSize = 50u << 20;
+
+const plat::Bytes& text() {
+    static const plat::Bytes bytes = [] {
+        plat::Bytes out;
+        out.reserve(kSize + 256);
+        uint32_t seed = 7;
+        while (out.size() < kSize) {
+            seed = seed * 1103515245 + 12345;
+            const std::string item = "{\"Code\":\"MG" + std::to_string(seed % 9000 + 1000) + "-24" +
+                                     std::to_string(seed % 12 + 10) + "\",\"Title\":\"สุขภาพดี " +
+                                     std::to_string(seed % 977) +
+                                     "\",\"Price\":" + std::to_string(seed % 300) +
+                                     ".0,\"Pages\":" + std::to_string(seed % 200 + 20) + "},";
+            out.insert(out.end(), item.begin(), item.end());
+        }
+        out.resize(kSize);
+        return out;
+    }();
+    return bytes;
+}
+
+const plat::Bytes& gzipped() {
+    static const plat::Bytes bytes = *ASIDataCompressor::compressData(text(), nullptr);
+    return bytes;
+}
+
+std::filesystem::path folder() {
+    static const auto path = [] {
+        auto p = std::filesystem::temp_directory_path() / "varnel-gzip-bench";
+        std::filesystem::create_directories(p);
+        std::ofstream(p / "plain", std::ios::binary)
+            .write(reinterpret_cast<const char*>(text().data()), kSize);
+        std::ofstream(p / "packed", std::ios::binary)
+            .write(reinterpret_cast<const char*>(gzipped().data()),
+                   static_cast<std::streamsize>(gzipped().size()));
+        return p;
+    }();
+    return path;
+}
+
+plat::Bytes zlibDeflate(const plat::Bytes& in) {
+    z_stream s{};
+    deflateInit2(&s, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
+    plat::Bytes out(deflateBound(&s, in.size()));
+    s.next_in = const_cast<Bytef*>(in.data());
+    s.avail_in = static_cast<uInt>(in.size());
+    s.next_out = out.data();
+    s.avail_out = static_cast<uInt>(out.size());
+    deflate(&s, Z_FINISH);
+    out.resize(s.total_out);
+    deflateEnd(&s);
+    return out;
+}
+
+plat::Bytes zlibInflate(const plat::Bytes& in) {
+    z_stream s{};
+    inflateInit2(&s, 47);
+    plat::Bytes out(in.size() * 4);
+    s.next_in = const_cast<Bytef*>(in.data());
+    s.avail_in = static_cast<uInt>(in.size());
+    int status = Z_OK;
+    while (status == Z_OK) {
+        if (s.total_out == out.size())
+            out.resize(out.size() * 2);
+        s.next_out = out.data() + s.total_out;
+        s.avail_out = static_cast<uInt>(out.size() - s.total_out);
+        status = inflate(&s, Z_NO_FLUSH);
+    }
+    out.resize(s.total_out);
+    inflateEnd(&s);
+    return out;
+}
+
+// Plain zlib over files in 256 KiB pieces, as the engine reads them.
+void zlibFile(const std::filesystem::path& from, const std::filesystem::path& to, bool pack) {
+    FILE* in = std::fopen(from.c_str(), "rb");
+    FILE* out = std::fopen(to.c_str(), "wb");
+    z_stream s{};
+    if (pack)
+        deflateInit2(&s, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
+    else
+        inflateInit2(&s, 47);
+    std::vector<uint8_t> input(262'144), output(1 << 20);
+    size_t n;
+    int status = Z_OK;
+    while ((n = std::fread(input.data(), 1, input.size(), in)) > 0 || pack) {
+        s.next_in = input.data();
+        s.avail_in = static_cast<uInt>(n);
+        const int flush = pack && n < input.size() ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            s.next_out = output.data();
+            s.avail_out = static_cast<uInt>(output.size());
+            status = pack ? deflate(&s, flush) : inflate(&s, Z_NO_FLUSH);
+            std::fwrite(output.data(), 1, output.size() - s.avail_out, out);
+        } while (s.avail_out == 0);
+        if (status == Z_STREAM_END || flush == Z_FINISH)
+            break;
+    }
+    pack ? deflateEnd(&s) : inflateEnd(&s);
+    std::fclose(in);
+    std::fclose(out);
+}
+
+void BM_Gzip_Engine(benchmark::State& state) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ASIDataCompressor::compressData(text(), nullptr));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
+}
+void BM_Gzip_Zlib(benchmark::State& state) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zlibDeflate(text()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
+}
+void BM_Inflate_Engine(benchmark::State& state) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ASIDataDecompressor::uncompressData(gzipped(), nullptr));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
+}
+void BM_Inflate_Zlib(benchmark::State& state) {
+    for (auto _ : state)
+        benchmark::DoNotOptimize(zlibInflate(gzipped()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
+}
+void BM_GzipFile_Engine(benchmark::State& state) {
+    for (auto _ : state)
+        ASIDataCompressor::compressDataFromFile(folder() / "plain", folder() / "e.gz", nullptr);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
+}
+void BM_GzipFile_Zlib(benchmark::State& state) {
+    for (auto _ : state)
+        zlibFile(folder() / "plain", folder() / "z.gz", true);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
+}
+void BM_InflateFile_Engine(benchmark::State& state) {
+    for (auto _ : state)
+        ASIDataDecompressor::uncompressDataFromFile(folder() / "packed", folder() / "e.out",
+                                                    nullptr);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
+}
+void BM_InflateFile_Zlib(benchmark::State& state) {
+    for (auto _ : state)
+        zlibFile(folder() / "packed", folder() / "z.out", false);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
+}
+
+BENCHMARK(BM_Gzip_Engine)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Gzip_Zlib)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Inflate_Engine)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Inflate_Zlib)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GzipFile_Engine)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GzipFile_Zlib)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InflateFile_Engine)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InflateFile_Zlib)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    folder();  // the text, its gzip form and both files exist before anything is timed
+    bench::RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatio("gzip buffer: engine speed / zlib speed", "BM_Gzip_Zlib", "BM_Gzip_Engine");
+    reporter.printRatio("inflate buffer: engine speed / zlib speed", "BM_Inflate_Zlib",
+                        "BM_Inflate_Engine");
+    reporter.printRatio("gzip file: engine speed / zlib speed", "BM_GzipFile_Zlib",
+                        "BM_GzipFile_Engine");
+    reporter.printRatio("inflate file: engine speed / zlib speed", "BM_InflateFile_Zlib",
+                        "BM_InflateFile_Engine");
+    benchmark::Shutdown();
+    std::filesystem::remove_all(folder());
+    return 0;
+}
