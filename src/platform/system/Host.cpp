@@ -1,5 +1,9 @@
 #include "platform/system/Host.h"
 
+#include <sys/utsname.h>
+
+#include <cstdlib>
+
 #include <sys/sysinfo.h>
 #include <unistd.h>
 
@@ -64,6 +68,48 @@ std::optional<uint64_t> Host::freeMemoryBytes() {
     if (ram > std::numeric_limits<uint64_t>::max() / unit)
         return std::numeric_limits<uint64_t>::max();
     return ram * unit;
+}
+
+std::optional<std::array<unsigned, 3>> Host::parseSystemVersion(std::string_view release) {
+    std::array<unsigned, 3> parts{};
+    size_t pos = 0;
+    for (size_t i = 0; i < 3; ++i) {
+        if (i > 0) {
+            if (pos >= release.size() || release[pos] != '.')
+                return std::nullopt;
+            ++pos;
+        }
+        const size_t start = pos;
+        unsigned value = 0;
+        while (pos < release.size() && release[pos] >= '0' && release[pos] <= '9' &&
+               pos - start < 9)
+            value = value * 10 + static_cast<unsigned>(release[pos++] - '0');
+        if (pos == start)
+            return std::nullopt;
+        parts[i] = value;
+    }
+    return parts;
+}
+
+std::optional<std::array<unsigned, 3>> Host::systemVersion() {
+    utsname name{};
+    if (::uname(&name) != 0)
+        return std::nullopt;
+    return parseSystemVersion(name.release);
+}
+
+std::string Host::localeIdentifier() {
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (!value || !*value)
+            continue;
+        std::string locale(value);
+        locale = locale.substr(0, locale.find_first_of(".@"));
+        if (locale.empty() || locale == "C" || locale == "POSIX")
+            return "en_US";
+        return locale;
+    }
+    return "en_US";
 }
 
 }  // namespace plat
