@@ -9,6 +9,7 @@
 // dates, RFC 1123 dates, Content-Type parsing); and, of each request, what throttling and the
 // scheduling of its read stream need.
 #include <atomic>
+#include <functional>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -27,6 +28,7 @@
 #include "platform/runloop/Operation.h"
 #include "platform/runloop/OperationQueue.h"
 #include "platform/runloop/Thread.h"
+#include "platform/storage/OutputStream.h"
 
 // Keys of session credential records (built when credentials are applied).
 inline constexpr const char* kASISessionCredentialsKey = "Credentials";
@@ -46,6 +48,7 @@ class ASIHTTPRequest : public plat::Operation {
     PLAT_CLASS(ASIHTTPRequest)
   public:
     explicit ASIHTTPRequest(plat::Url url);
+    ~ASIHTTPRequest() override;
     static Ref<ASIHTTPRequest> requestWithURL(plat::Url url);
 
     // ---- Class-wide: queue, network thread, defaults -------------------------------------------
@@ -128,6 +131,195 @@ class ASIHTTPRequest : public plat::Operation {
     static void parseMimeType(std::string* mimeType, plat::StringEncoding* encoding,
                               const std::optional<std::string>& contentType);
 
+    // ---- Per request: configuration -------------------------------------------------------------
+    // Delegates and their selectors; blocks (set by the twelve setters, run on the main thread).
+    Ref<plat::Object> delegate() const;
+    void setDelegate(const Ref<plat::Object>& delegate);
+    Ref<plat::Object> queue() const;
+    void setQueue(Ref<plat::Object> queue);
+    std::string didStartSelector() const;
+    void setDidStartSelector(std::string selector);
+    std::string didReceiveResponseHeadersSelector() const;
+    void setDidReceiveResponseHeadersSelector(std::string selector);
+    std::string willRedirectSelector() const;
+    void setWillRedirectSelector(std::string selector);
+    std::string didFinishSelector() const;
+    void setDidFinishSelector(std::string selector);
+    std::string didFailSelector() const;
+    void setDidFailSelector(std::string selector);
+    std::string didReceiveDataSelector() const;
+    void setDidReceiveDataSelector(std::string selector);
+    using Block = std::function<void()>;
+    void setStartedBlock(Block block);
+    void setHeadersReceivedBlock(std::function<void(Ref<plat::Dictionary>)> block);
+    void setCompletionBlock(Block block);
+    void setFailedBlock(Block block);
+    void setBytesReceivedBlock(std::function<void(uint64_t, uint64_t)> block);
+    void setBytesSentBlock(std::function<void(uint64_t, uint64_t)> block);
+    void setDownloadSizeIncrementedBlock(std::function<void(int64_t)> block);
+    void setUploadSizeIncrementedBlock(std::function<void(int64_t)> block);
+    void setDataReceivedBlock(std::function<void(const plat::Bytes&)> block);
+    void setAuthenticationNeededBlock(Block block);
+    void setProxyAuthenticationNeededBlock(Block block);
+    void setRequestRedirectedBlock(Block block);
+
+    std::string requestMethod() const;
+    // Stores the verb; "POST", "PUT" or a body turn connection reuse off for good.
+    void setRequestMethod(std::string method);
+    // Sets one header, replacing an earlier value of the same name.
+    void addRequestHeader(const std::string& name, const std::string& value);
+    Ref<plat::Dictionary> requestHeaders() const;
+    std::vector<plat::HttpCookie> requestCookies() const;
+    void setRequestCookies(std::vector<plat::HttpCookie> cookies);
+    std::optional<plat::Url> originalURL() const;
+    std::optional<plat::Url> redirectURL() const { return redirectURL_; }
+
+    // Plain settings (atomic accessors).
+#define ASI_SETTING(Type, name, Setter) \
+    Type name() const;                   \
+    void Setter(Type value);
+    ASI_SETTING(bool, useCookiePersistence, setUseCookiePersistence)
+    ASI_SETTING(bool, useKeychainPersistence, setUseKeychainPersistence)
+    ASI_SETTING(bool, useSessionPersistence, setUseSessionPersistence)
+    ASI_SETTING(bool, allowCompressedResponse, setAllowCompressedResponse)
+    ASI_SETTING(bool, shouldCompressRequestBody, setShouldCompressRequestBody)
+    ASI_SETTING(bool, shouldStreamPostDataFromDisk, setShouldStreamPostDataFromDisk)
+    ASI_SETTING(std::optional<std::string>, postBodyFilePath, setPostBodyFilePath)
+    ASI_SETTING(std::optional<std::string>, downloadDestinationPath, setDownloadDestinationPath)
+    ASI_SETTING(std::optional<std::string>, temporaryFileDownloadPath,
+                setTemporaryFileDownloadPath)
+    ASI_SETTING(std::optional<std::string>, userAgentString, setUserAgentString)
+    ASI_SETTING(std::optional<std::string>, domain, setDomain)
+    ASI_SETTING(std::optional<std::string>, proxyUsername, setProxyUsername)
+    ASI_SETTING(std::optional<std::string>, proxyPassword, setProxyPassword)
+    ASI_SETTING(std::optional<std::string>, proxyDomain, setProxyDomain)
+    ASI_SETTING(std::optional<std::string>, proxyType, setProxyType)
+    ASI_SETTING(std::optional<std::string>, authenticationScheme, setAuthenticationScheme)
+    ASI_SETTING(double, timeOutSeconds, setTimeOutSeconds)
+    ASI_SETTING(int64_t, tag, setTag)
+    ASI_SETTING(Ref<plat::Dictionary>, userInfo, setUserInfo)
+    ASI_SETTING(bool, useHTTPVersionOne, setUseHTTPVersionOne)
+    ASI_SETTING(bool, shouldRedirect, setShouldRedirect)
+    ASI_SETTING(bool, validatesSecureCertificate, setValidatesSecureCertificate)
+    ASI_SETTING(bool, shouldPresentCredentialsBeforeChallenge,
+                setShouldPresentCredentialsBeforeChallenge)
+    ASI_SETTING(bool, shouldAttemptPersistentConnection, setShouldAttemptPersistentConnection)
+    ASI_SETTING(double, persistentConnectionTimeoutSeconds, setPersistentConnectionTimeoutSeconds)
+    ASI_SETTING(bool, allowResumeForFileDownloads, setAllowResumeForFileDownloads)
+    ASI_SETTING(plat::StringEncoding, defaultResponseEncoding, setDefaultResponseEncoding)
+    ASI_SETTING(plat::StringEncoding, responseEncoding, setResponseEncoding)
+    ASI_SETTING(bool, shouldWaitToInflateCompressedResponses,
+                setShouldWaitToInflateCompressedResponses)
+    ASI_SETTING(int32_t, numberOfTimesToRetryOnTimeout, setNumberOfTimesToRetryOnTimeout)
+    ASI_SETTING(int32_t, cachePolicy, setCachePolicy)
+    ASI_SETTING(int32_t, cacheStoragePolicy, setCacheStoragePolicy)
+    ASI_SETTING(double, secondsToCache, setSecondsToCache)
+    ASI_SETTING(bool, showAccurateProgress, setShowAccurateProgress)
+    ASI_SETTING(bool, shouldResetUploadProgress, setShouldResetUploadProgress)
+    ASI_SETTING(bool, shouldResetDownloadProgress, setShouldResetDownloadProgress)
+    ASI_SETTING(bool, shouldPresentAuthenticationDialog, setShouldPresentAuthenticationDialog)
+    ASI_SETTING(bool, shouldPresentProxyAuthenticationDialog,
+                setShouldPresentProxyAuthenticationDialog)
+    ASI_SETTING(bool, shouldUseRFC2616RedirectBehaviour, setShouldUseRFC2616RedirectBehaviour)
+    // State (atomic accessors).
+    ASI_SETTING(Ref<plat::Error>, error, setError)
+    ASI_SETTING(bool, complete, setComplete)
+    ASI_SETTING(bool, inProgress, setInProgress)
+    ASI_SETTING(int32_t, responseStatusCode, setResponseStatusCode)
+    ASI_SETTING(std::optional<std::string>, responseStatusMessage, setResponseStatusMessage)
+    ASI_SETTING(uint64_t, contentLength, setContentLength)
+    ASI_SETTING(uint64_t, partialDownloadSize, setPartialDownloadSize)
+    ASI_SETTING(uint64_t, postLength, setPostLength)
+    ASI_SETTING(uint64_t, totalBytesRead, setTotalBytesRead)
+    ASI_SETTING(uint64_t, totalBytesSent, setTotalBytesSent)
+    ASI_SETTING(bool, haveBuiltRequestHeaders, setHaveBuiltRequestHeaders)
+    ASI_SETTING(bool, didCreateTemporaryPostDataFile, setDidCreateTemporaryPostDataFile)
+    ASI_SETTING(int32_t, authenticationNeeded, setAuthenticationNeeded)
+    ASI_SETTING(int32_t, retryCount, setRetryCount)
+    ASI_SETTING(bool, willRetryRequest, setWillRetryRequest)
+    ASI_SETTING(bool, didUseCachedResponse, setDidUseCachedResponse)
+    ASI_SETTING(std::optional<uint32_t>, requestID, setRequestID)
+    ASI_SETTING(Ref<plat::MutableDictionary>, connectionInfo, setConnectionInfo)
+    ASI_SETTING(std::optional<plat::Bytes>, rawResponseData, setRawResponseData)
+    ASI_SETTING(std::optional<plat::Bytes>, postBody, setPostBody)
+    ASI_SETTING(Ref<ASIHTTPRequest>, mainRequest, setMainRequest)
+    ASI_SETTING(Ref<ASICacheDelegate>, downloadCache, setDownloadCache)
+#undef ASI_SETTING
+    bool haveBuiltPostBody() const { return haveBuiltPostBody_; }
+    int32_t redirectCount() const { return redirectCount_; }
+    bool isSynchronous() const { return isSynchronous_; }
+    bool isPACFileRequest() const { return isPACFileRequest_; }
+    const std::optional<plat::Bytes>& compressedPostBody() const { return compressedPostBody_; }
+    const std::optional<std::string>& compressedPostBodyFilePath() const {
+        return compressedPostBodyFilePath_;
+    }
+
+    // ---- Per request: starting, cancelling, the response ---------------------------------------
+    void startAsynchronous();
+    void startSynchronous();
+    void start() override;
+    void main() override;
+    bool isConcurrent() const override { return true; }
+    bool isExecuting() const override { return inProgress(); }
+    bool isFinished() const override;
+    bool isCancelled() const override;
+    void cancel() override;
+    void clearDelegatesAndCancel();
+    void redirectToURL(plat::Url url);
+    void performRedirect();
+    void cancelOnRequestThread();
+    void cancelLoad();
+    bool isResponseCompressed() const;
+    std::optional<plat::Bytes> responseData() const;
+    std::optional<std::string> responseString() const;
+
+    // ---- Per request: the body -------------------------------------------------------------------
+    void appendPostData(const plat::Bytes& data);
+    void appendPostDataFromFile(const std::string& path);
+    void setupPostBody();
+    virtual void buildPostBody();
+
+    // ---- Per request: one attempt ----------------------------------------------------------------
+    void buildRequestHeaders();
+    void applyCookieHeader();
+    void applyAuthorizationHeader();
+    void addBasicAuthenticationHeaderWithUsername(const std::string& user,
+                                                  const std::string& password);
+    void updatePartialDownloadSize();
+    void startRequest();
+    // Proxy discovery; answers YES (go on at once) for now.
+    bool configureProxies();
+    // The HTTP message of the current attempt.
+    const std::optional<plat::HttpMessage>& request() const { return request_; }
+    // Closes idle kept-alive connections whose time is up.
+    static void expirePersistentConnections();
+    // A copy of the class's table of kept-alive connections (for tests).
+    static std::vector<Ref<plat::MutableDictionary>> persistentConnections();
+    // Called by the status timer every 0.25 s.
+    virtual void updateStatus();
+
+    // ---- Per request: reporting (main thread) ------------------------------------------------
+    void requestStarted();
+    void requestReceivedResponseHeaders(const Ref<plat::Dictionary>& headers);
+    void requestWillRedirectToURL(const plat::Url& url);
+    void requestRedirected();
+    void passOnReceivedData(const plat::Bytes& data);
+    void requestFinished();
+    void reportFinished();
+    void reportFailure();
+    // Fails the request: the first error wins and is reported once.
+    void failWithError(Ref<plat::Error> error);
+    void markAsFinished();
+
+    // The five shared errors.
+    static Ref<plat::Error> requestTimedOutError();
+    static Ref<plat::Error> authenticationError();
+    static Ref<plat::Error> requestCancelledError();
+    static Ref<plat::Error> unableToCreateRequestError();
+    static Ref<plat::Error> tooMuchRedirectionError();
+    static constexpr const char* kRunLoopMode = "ASIHTTPRequestRunLoopMode";
+    static constexpr const char* kVersion = "v1.8.1-61 2011-09-19";
+
     // ---- Per request: what the class-wide code reads -------------------------------------------
     plat::Url url() const;
     void setURL(plat::Url url);
@@ -175,9 +367,106 @@ class ASIHTTPRequest : public plat::Operation {
     // The class's count of requests with a scheduled stream, and the activity indicator.
     static void noteRunningRequest(int delta);
 
+    // Takes this request's entry out of the table of kept-alive connections.
+    void dropConnectionEntry();
+    // Picks or makes this attempt's entry in that table and ties the new stream to it; answers
+    // the stream the entry held before (to close once the new one is open).
+    Ref<plat::HttpReadStream> attachPersistentConnection(const Ref<plat::HttpReadStream>& stream);
+    // Answers from the response cache (the cache's own issue builds how).
+    virtual void useDataFromCache() {}
+    // Runs fn on the main thread: at once when already there, else later without waiting.
+    void onMainThread(std::function<void()> fn);
+    void closeBodyWriteStream();
+
     mutable plat::RecursiveLock cancelledLock_;
     mutable std::mutex propertyMutex_;
     plat::Url url_;
+    std::optional<plat::Url> originalURL_, redirectURL_;
+    std::weak_ptr<plat::Object> delegate_;
+    Ref<plat::Object> queue_;
+    std::string didStartSelector_ = "requestStarted:";
+    std::string didReceiveResponseHeadersSelector_ = "request:didReceiveResponseHeaders:";
+    std::string willRedirectSelector_ = "request:willRedirectToURL:";
+    std::string didFinishSelector_ = "requestFinished:";
+    std::string didFailSelector_ = "requestFailed:";
+    std::string didReceiveDataSelector_ = "request:didReceiveData:";
+    Block startedBlock_, completionBlock_, failureBlock_, authenticationNeededBlock_,
+        proxyAuthenticationNeededBlock_, requestRedirectedBlock_;
+    std::function<void(Ref<plat::Dictionary>)> headersReceivedBlock_;
+    std::function<void(uint64_t, uint64_t)> bytesReceivedBlock_, bytesSentBlock_;
+    std::function<void(int64_t)> downloadSizeIncrementedBlock_, uploadSizeIncrementedBlock_;
+    std::function<void(const plat::Bytes&)> dataReceivedBlock_;
+
+    std::string requestMethod_ = "GET";
+    Ref<plat::MutableDictionary> requestHeaders_;
+    std::vector<plat::HttpCookie> requestCookies_;
+    bool useCookiePersistence_ = true;
+    bool useKeychainPersistence_ = false;
+    bool useSessionPersistence_ = true;
+    bool allowCompressedResponse_ = true;
+    bool shouldCompressRequestBody_ = false;
+    bool shouldStreamPostDataFromDisk_ = false;
+    std::optional<std::string> postBodyFilePath_, compressedPostBodyFilePath_;
+    std::optional<std::string> downloadDestinationPath_, temporaryFileDownloadPath_;
+    std::optional<std::string> userAgentString_, domain_, proxyUsername_, proxyPassword_,
+        proxyDomain_, proxyType_, authenticationScheme_;
+    double timeOutSeconds_ = 10.0;
+    int64_t tag_ = 0;
+    Ref<plat::Dictionary> userInfo_;
+    bool useHTTPVersionOne_ = false;
+    bool shouldRedirect_ = true;
+    bool validatesSecureCertificate_ = true;
+    bool shouldPresentCredentialsBeforeChallenge_ = true;
+    bool shouldAttemptPersistentConnection_ = true;
+    double persistentConnectionTimeoutSeconds_ = 60.0;
+    bool allowResumeForFileDownloads_ = false;
+    plat::StringEncoding defaultResponseEncoding_ = plat::NSISOLatin1StringEncoding;
+    plat::StringEncoding responseEncoding_ = 0;
+    bool shouldWaitToInflateCompressedResponses_ = true;
+    int32_t numberOfTimesToRetryOnTimeout_ = 0;
+    int32_t cachePolicy_ = 0;
+    int32_t cacheStoragePolicy_ = 0;
+    double secondsToCache_ = 0;
+    bool showAccurateProgress_ = true;
+    bool shouldResetUploadProgress_ = true;
+    bool shouldResetDownloadProgress_ = true;
+    bool shouldPresentAuthenticationDialog_ = false;
+    bool shouldPresentProxyAuthenticationDialog_ = true;
+    bool shouldUseRFC2616RedirectBehaviour_ = false;
+
+    Ref<plat::Error> error_;
+    bool complete_ = false;
+    bool finished_ = false;
+    bool cancelled_ = false;
+    bool inProgress_ = false;
+    int32_t responseStatusCode_ = 0;
+    std::optional<std::string> responseStatusMessage_;
+    uint64_t contentLength_ = 0, partialDownloadSize_ = 0, postLength_ = 0;
+    uint64_t totalBytesRead_ = 0, totalBytesSent_ = 0, lastBytesRead_ = 0, lastBytesSent_ = 0;
+    bool haveBuiltRequestHeaders_ = false;
+    bool haveBuiltPostBody_ = false;
+    bool didCreateTemporaryPostDataFile_ = false;
+    int32_t authenticationNeeded_ = 0;
+    int32_t retryCount_ = 0;
+    bool willRetryRequest_ = false;
+    bool didUseCachedResponse_ = false;
+    std::optional<uint32_t> requestID_;
+    Ref<plat::MutableDictionary> connectionInfo_;
+    std::optional<plat::Bytes> rawResponseData_;
+    std::optional<plat::Bytes> postBody_;
+    std::optional<plat::Bytes> compressedPostBody_;
+    Ref<plat::OutputStream> postBodyWriteStream_;
+    Ref<plat::Error> postBodyError_;  // a body write or file read that failed
+    Ref<plat::InputStream> postBodyReadStream_;
+    std::weak_ptr<ASIHTTPRequest> mainRequest_;
+    Ref<ASICacheDelegate> downloadCache_;
+    bool downloadComplete_ = false;
+    bool needsRedirect_ = false;
+    int32_t redirectCount_ = 0;
+    bool isSynchronous_ = false;
+    bool isPACFileRequest_ = false;
+    std::optional<plat::HttpMessage> request_;
+    Ref<plat::Timer> statusTimer_;
     std::optional<std::string> username_, password_, authenticationRealm_, proxyHost_;
     int32_t proxyPort_ = 0;
     Ref<plat::Dictionary> responseHeaders_;

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <numeric>
 
@@ -28,6 +29,9 @@ struct ClassState {
 
     std::recursive_mutex connectionsLock;
     uint32_t runningRequestCount = 0;
+    std::vector<Ref<plat::MutableDictionary>> persistentConnectionsPool;
+    int32_t nextConnectionNumberToCreate = 0;
+    uint32_t nextRequestID = 0;
     bool shouldUpdateNetworkActivityIndicator = true;
 
     std::mutex bandwidthThrottlingLock;
@@ -530,4 +534,120 @@ void ASIHTTPRequest::parseMimeType(std::string* mimeType, plat::StringEncoding* 
         return;
     if (auto found = plat::TextEncoding::encodingForIanaName(name); found && encoding)
         *encoding = *found;
+}
+
+// ---- Kept-alive connections ---------------------------------------------------------------------
+
+namespace {
+
+// Streams are not values: an entry's "stream" names the read stream by the entry's "id", and
+// the class keeps the stream itself here.
+std::map<int32_t, Ref<plat::HttpReadStream>>& entryStreams() {
+    static std::map<int32_t, Ref<plat::HttpReadStream>> streams;
+    return streams;
+}
+
+int32_t entryId(const plat::Dictionary& entry) {
+    return entry.objectForKey("id").intValue();
+}
+
+}  // namespace
+
+std::vector<Ref<plat::MutableDictionary>> ASIHTTPRequest::persistentConnections() {
+    std::lock_guard lock(state().connectionsLock);
+    return state().persistentConnectionsPool;
+}
+
+void ASIHTTPRequest::expirePersistentConnections() {
+    ClassState& s = state();
+    std::lock_guard lock(s.connectionsLock);
+    const double nowSeconds = plat::Date::now().seconds;
+    auto& pool = s.persistentConnectionsPool;
+    for (auto it = pool.begin(); it != pool.end();) {
+        const plat::Value expires = (*it)->objectForKey("expires");
+        const bool idle = (*it)->objectForKey("request").isNil();
+        if (idle && expires.date() && expires.date()->seconds < nowSeconds) {
+            if (auto stream = entryStreams()[entryId(**it)])
+                stream->close();
+            entryStreams().erase(entryId(**it));
+            it = pool.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void ASIHTTPRequest::dropConnectionEntry() {
+    ClassState& s = state();
+    std::lock_guard lock(s.connectionsLock);
+    auto info = connectionInfo();
+    if (!info)
+        return;
+    info->removeObjectForKey("request");
+    auto& pool = s.persistentConnectionsPool;
+    pool.erase(std::remove(pool.begin(), pool.end(), info), pool.end());
+    entryStreams().erase(entryId(*info));
+}
+
+Ref<plat::HttpReadStream> ASIHTTPRequest::attachPersistentConnection(
+    const Ref<plat::HttpReadStream>& stream) {
+    ClassState& s = state();
+    std::lock_guard lock(s.connectionsLock);
+    const plat::Url target = url();
+    if (!target.isValid() || target.host().empty()) {
+        setConnectionInfo(nullptr);
+        setShouldAttemptPersistentConnection(false);
+    }
+    if (!shouldAttemptPersistentConnection())
+        return nullptr;
+    const int32_t port = target.port().value_or(0);
+    auto matches = [&](const plat::Dictionary& entry) {
+        const plat::Value host = entry.objectForKey("host");
+        const plat::Value scheme = entry.objectForKey("scheme");
+        return host.string() && *host.string() == target.host() && scheme.string() &&
+               *scheme.string() == target.scheme() && entry.objectForKey("port").intValue() == port;
+    };
+    auto& pool = s.persistentConnectionsPool;
+    auto info = connectionInfo();
+    if (info) {
+        if (!matches(*info)) {
+            info = nullptr;
+        } else {
+            const plat::Value expires = info->objectForKey("expires");
+            if (expires.date() && expires.date()->seconds < plat::Date::now().seconds) {
+                pool.erase(std::remove(pool.begin(), pool.end(), info), pool.end());
+                entryStreams().erase(entryId(*info));
+                info = nullptr;
+            } else if (!info->objectForKey("request").isNil()) {
+                info = nullptr;
+            }
+        }
+    }
+    if (!info) {
+        for (const auto& entry : pool) {
+            if (entry->objectForKey("request").isNil() && matches(*entry))
+                info = entry;  // the last idle match wins
+        }
+    }
+    Ref<plat::HttpReadStream> oldStream;
+    if (info) {
+        if (auto it = entryStreams().find(entryId(*info)); it != entryStreams().end())
+            oldStream = it->second;
+    } else {
+        info = plat::MutableDictionary::make();
+        info->setObject(plat::Value(++s.nextConnectionNumberToCreate), "id");
+        info->setObject(plat::Value(target.host()), "host");
+        info->setObject(plat::Value(port), "port");
+        info->setObject(plat::Value(target.scheme()), "scheme");
+        pool.push_back(info);
+    }
+    setConnectionInfo(info);
+    if (!requestID())
+        setRequestID(++s.nextRequestID);
+    info->setObject(plat::Value(static_cast<int64_t>(*requestID())), "request");
+    info->setObject(plat::Value(static_cast<int32_t>(entryId(*info))), "stream");
+    entryStreams()[entryId(*info)] = stream;
+    stream->setAttemptPersistentConnection(true);
+    stream->setReuseKey(std::to_string(entryId(*info)));
+    return oldStream == stream ? nullptr : oldStream;
 }
