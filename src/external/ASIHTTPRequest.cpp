@@ -21,14 +21,13 @@ PLAT_DEFINE_CLASS(ASIHTTPRequest, plat::Operation, [](auto& c) {
                   &ASIHTTPRequest::requestMethod, &ASIHTTPRequest::setRequestMethod)
         .property("didStartSelector", "T:,V_didStartSelector", &ASIHTTPRequest::didStartSelector,
                   &ASIHTTPRequest::setDidStartSelector)
-        .property("didReceiveResponseHeadersSelector",
-                  "T:,V_didReceiveResponseHeadersSelector",
+        .property("didReceiveResponseHeadersSelector", "T:,V_didReceiveResponseHeadersSelector",
                   &ASIHTTPRequest::didReceiveResponseHeadersSelector,
                   &ASIHTTPRequest::setDidReceiveResponseHeadersSelector)
         .property("willRedirectSelector", "T:,V_willRedirectSelector",
                   &ASIHTTPRequest::willRedirectSelector, &ASIHTTPRequest::setWillRedirectSelector)
-        .property("didFinishSelector", "T:,V_didFinishSelector",
-                  &ASIHTTPRequest::didFinishSelector, &ASIHTTPRequest::setDidFinishSelector)
+        .property("didFinishSelector", "T:,V_didFinishSelector", &ASIHTTPRequest::didFinishSelector,
+                  &ASIHTTPRequest::setDidFinishSelector)
         .property("didFailSelector", "T:,V_didFailSelector", &ASIHTTPRequest::didFailSelector,
                   &ASIHTTPRequest::setDidFailSelector)
         .property("didReceiveDataSelector", "T:,V_didReceiveDataSelector",
@@ -36,63 +35,143 @@ PLAT_DEFINE_CLASS(ASIHTTPRequest, plat::Operation, [](auto& c) {
                   &ASIHTTPRequest::setDidReceiveDataSelector)
         .property("responseHeaders", "T@\"NSDictionary\",&,V_responseHeaders",
                   &ASIHTTPRequest::responseHeaders, &ASIHTTPRequest::setResponseHeaders)
-        .property("useCookiePersistence", "Tc,V_useCookiePersistence", &ASIHTTPRequest::useCookiePersistence, &ASIHTTPRequest::setUseCookiePersistence)
-        .property("useKeychainPersistence", "Tc,V_useKeychainPersistence", &ASIHTTPRequest::useKeychainPersistence, &ASIHTTPRequest::setUseKeychainPersistence)
-        .property("useSessionPersistence", "Tc,V_useSessionPersistence", &ASIHTTPRequest::useSessionPersistence, &ASIHTTPRequest::setUseSessionPersistence)
-        .property("allowCompressedResponse", "Tc,V_allowCompressedResponse", &ASIHTTPRequest::allowCompressedResponse, &ASIHTTPRequest::setAllowCompressedResponse)
-        .property("shouldCompressRequestBody", "Tc,V_shouldCompressRequestBody", &ASIHTTPRequest::shouldCompressRequestBody, &ASIHTTPRequest::setShouldCompressRequestBody)
-        .property("shouldStreamPostDataFromDisk", "Tc,V_shouldStreamPostDataFromDisk", &ASIHTTPRequest::shouldStreamPostDataFromDisk, &ASIHTTPRequest::setShouldStreamPostDataFromDisk)
-        .property("postBodyFilePath", "T@\"NSString\",&,V_postBodyFilePath", &ASIHTTPRequest::postBodyFilePath, &ASIHTTPRequest::setPostBodyFilePath)
-        .property("downloadDestinationPath", "T@\"NSString\",&,V_downloadDestinationPath", &ASIHTTPRequest::downloadDestinationPath, &ASIHTTPRequest::setDownloadDestinationPath)
-        .property("temporaryFileDownloadPath", "T@\"NSString\",&,V_temporaryFileDownloadPath", &ASIHTTPRequest::temporaryFileDownloadPath, &ASIHTTPRequest::setTemporaryFileDownloadPath)
-        .property("userAgentString", "T@\"NSString\",&,V_userAgentString", &ASIHTTPRequest::userAgentString, &ASIHTTPRequest::setUserAgentString)
-        .property("domain", "T@\"NSString\",&,V_domain", &ASIHTTPRequest::domain, &ASIHTTPRequest::setDomain)
-        .property("proxyUsername", "T@\"NSString\",&,V_proxyUsername", &ASIHTTPRequest::proxyUsername, &ASIHTTPRequest::setProxyUsername)
-        .property("proxyPassword", "T@\"NSString\",&,V_proxyPassword", &ASIHTTPRequest::proxyPassword, &ASIHTTPRequest::setProxyPassword)
-        .property("proxyDomain", "T@\"NSString\",&,V_proxyDomain", &ASIHTTPRequest::proxyDomain, &ASIHTTPRequest::setProxyDomain)
-        .property("proxyType", "T@\"NSString\",&,V_proxyType", &ASIHTTPRequest::proxyType, &ASIHTTPRequest::setProxyType)
-        .property("authenticationScheme", "T@\"NSString\",&,V_authenticationScheme", &ASIHTTPRequest::authenticationScheme, &ASIHTTPRequest::setAuthenticationScheme)
-        .property("timeOutSeconds", "Td,V_timeOutSeconds", &ASIHTTPRequest::timeOutSeconds, &ASIHTTPRequest::setTimeOutSeconds)
+        .property("useCookiePersistence", "Tc,V_useCookiePersistence",
+                  &ASIHTTPRequest::useCookiePersistence, &ASIHTTPRequest::setUseCookiePersistence)
+        .property("useKeychainPersistence", "Tc,V_useKeychainPersistence",
+                  &ASIHTTPRequest::useKeychainPersistence,
+                  &ASIHTTPRequest::setUseKeychainPersistence)
+        .property("useSessionPersistence", "Tc,V_useSessionPersistence",
+                  &ASIHTTPRequest::useSessionPersistence, &ASIHTTPRequest::setUseSessionPersistence)
+        .property("allowCompressedResponse", "Tc,V_allowCompressedResponse",
+                  &ASIHTTPRequest::allowCompressedResponse,
+                  &ASIHTTPRequest::setAllowCompressedResponse)
+        .property("shouldCompressRequestBody", "Tc,V_shouldCompressRequestBody",
+                  &ASIHTTPRequest::shouldCompressRequestBody,
+                  &ASIHTTPRequest::setShouldCompressRequestBody)
+        .property("shouldStreamPostDataFromDisk", "Tc,V_shouldStreamPostDataFromDisk",
+                  &ASIHTTPRequest::shouldStreamPostDataFromDisk,
+                  &ASIHTTPRequest::setShouldStreamPostDataFromDisk)
+        .property("postBodyFilePath", "T@\"NSString\",&,V_postBodyFilePath",
+                  &ASIHTTPRequest::postBodyFilePath, &ASIHTTPRequest::setPostBodyFilePath)
+        .property("downloadDestinationPath", "T@\"NSString\",&,V_downloadDestinationPath",
+                  &ASIHTTPRequest::downloadDestinationPath,
+                  &ASIHTTPRequest::setDownloadDestinationPath)
+        .property("temporaryFileDownloadPath", "T@\"NSString\",&,V_temporaryFileDownloadPath",
+                  &ASIHTTPRequest::temporaryFileDownloadPath,
+                  &ASIHTTPRequest::setTemporaryFileDownloadPath)
+        .property("userAgentString", "T@\"NSString\",&,V_userAgentString",
+                  &ASIHTTPRequest::userAgentString, &ASIHTTPRequest::setUserAgentString)
+        .property("domain", "T@\"NSString\",&,V_domain", &ASIHTTPRequest::domain,
+                  &ASIHTTPRequest::setDomain)
+        .property("proxyUsername", "T@\"NSString\",&,V_proxyUsername",
+                  &ASIHTTPRequest::proxyUsername, &ASIHTTPRequest::setProxyUsername)
+        .property("proxyPassword", "T@\"NSString\",&,V_proxyPassword",
+                  &ASIHTTPRequest::proxyPassword, &ASIHTTPRequest::setProxyPassword)
+        .property("proxyDomain", "T@\"NSString\",&,V_proxyDomain", &ASIHTTPRequest::proxyDomain,
+                  &ASIHTTPRequest::setProxyDomain)
+        .property("proxyType", "T@\"NSString\",&,V_proxyType", &ASIHTTPRequest::proxyType,
+                  &ASIHTTPRequest::setProxyType)
+        .property("authenticationScheme", "T@\"NSString\",&,V_authenticationScheme",
+                  &ASIHTTPRequest::authenticationScheme, &ASIHTTPRequest::setAuthenticationScheme)
+        .property("timeOutSeconds", "Td,V_timeOutSeconds", &ASIHTTPRequest::timeOutSeconds,
+                  &ASIHTTPRequest::setTimeOutSeconds)
         .property("tag", "Tq,V_tag", &ASIHTTPRequest::tag, &ASIHTTPRequest::setTag)
-        .property("userInfo", "T@\"NSDictionary\",&,V_userInfo", &ASIHTTPRequest::userInfo, &ASIHTTPRequest::setUserInfo)
-        .property("useHTTPVersionOne", "Tc,V_useHTTPVersionOne", &ASIHTTPRequest::useHTTPVersionOne, &ASIHTTPRequest::setUseHTTPVersionOne)
-        .property("shouldRedirect", "Tc,V_shouldRedirect", &ASIHTTPRequest::shouldRedirect, &ASIHTTPRequest::setShouldRedirect)
-        .property("validatesSecureCertificate", "Tc,V_validatesSecureCertificate", &ASIHTTPRequest::validatesSecureCertificate, &ASIHTTPRequest::setValidatesSecureCertificate)
-        .property("shouldPresentCredentialsBeforeChallenge", "Tc,V_shouldPresentCredentialsBeforeChallenge", &ASIHTTPRequest::shouldPresentCredentialsBeforeChallenge, &ASIHTTPRequest::setShouldPresentCredentialsBeforeChallenge)
-        .property("shouldAttemptPersistentConnection", "Tc,V_shouldAttemptPersistentConnection", &ASIHTTPRequest::shouldAttemptPersistentConnection, &ASIHTTPRequest::setShouldAttemptPersistentConnection)
-        .property("persistentConnectionTimeoutSeconds", "Td,V_persistentConnectionTimeoutSeconds", &ASIHTTPRequest::persistentConnectionTimeoutSeconds, &ASIHTTPRequest::setPersistentConnectionTimeoutSeconds)
-        .property("allowResumeForFileDownloads", "Tc,V_allowResumeForFileDownloads", &ASIHTTPRequest::allowResumeForFileDownloads, &ASIHTTPRequest::setAllowResumeForFileDownloads)
-        .property("defaultResponseEncoding", "TQ,V_defaultResponseEncoding", &ASIHTTPRequest::defaultResponseEncoding, &ASIHTTPRequest::setDefaultResponseEncoding)
-        .property("responseEncoding", "TQ,V_responseEncoding", &ASIHTTPRequest::responseEncoding, &ASIHTTPRequest::setResponseEncoding)
-        .property("shouldWaitToInflateCompressedResponses", "Tc,V_shouldWaitToInflateCompressedResponses", &ASIHTTPRequest::shouldWaitToInflateCompressedResponses, &ASIHTTPRequest::setShouldWaitToInflateCompressedResponses)
-        .property("numberOfTimesToRetryOnTimeout", "Ti,V_numberOfTimesToRetryOnTimeout", &ASIHTTPRequest::numberOfTimesToRetryOnTimeout, &ASIHTTPRequest::setNumberOfTimesToRetryOnTimeout)
-        .property("cachePolicy", "Ti,V_cachePolicy", &ASIHTTPRequest::cachePolicy, &ASIHTTPRequest::setCachePolicy)
-        .property("cacheStoragePolicy", "Ti,V_cacheStoragePolicy", &ASIHTTPRequest::cacheStoragePolicy, &ASIHTTPRequest::setCacheStoragePolicy)
-        .property("secondsToCache", "Td,V_secondsToCache", &ASIHTTPRequest::secondsToCache, &ASIHTTPRequest::setSecondsToCache)
-        .property("showAccurateProgress", "Tc,V_showAccurateProgress", &ASIHTTPRequest::showAccurateProgress, &ASIHTTPRequest::setShowAccurateProgress)
-        .property("shouldResetUploadProgress", "Tc,V_shouldResetUploadProgress", &ASIHTTPRequest::shouldResetUploadProgress, &ASIHTTPRequest::setShouldResetUploadProgress)
-        .property("shouldResetDownloadProgress", "Tc,V_shouldResetDownloadProgress", &ASIHTTPRequest::shouldResetDownloadProgress, &ASIHTTPRequest::setShouldResetDownloadProgress)
-        .property("shouldPresentAuthenticationDialog", "Tc,V_shouldPresentAuthenticationDialog", &ASIHTTPRequest::shouldPresentAuthenticationDialog, &ASIHTTPRequest::setShouldPresentAuthenticationDialog)
-        .property("shouldPresentProxyAuthenticationDialog", "Tc,V_shouldPresentProxyAuthenticationDialog", &ASIHTTPRequest::shouldPresentProxyAuthenticationDialog, &ASIHTTPRequest::setShouldPresentProxyAuthenticationDialog)
-        .property("shouldUseRFC2616RedirectBehaviour", "Tc,V_shouldUseRFC2616RedirectBehaviour", &ASIHTTPRequest::shouldUseRFC2616RedirectBehaviour, &ASIHTTPRequest::setShouldUseRFC2616RedirectBehaviour)
-        .property("error", "T@\"NSError\",&,V_error", &ASIHTTPRequest::error, &ASIHTTPRequest::setError)
-        .property("complete", "Tc,V_complete", &ASIHTTPRequest::complete, &ASIHTTPRequest::setComplete)
-        .property("inProgress", "Tc,V_inProgress", &ASIHTTPRequest::inProgress, &ASIHTTPRequest::setInProgress)
-        .property("responseStatusCode", "Ti,V_responseStatusCode", &ASIHTTPRequest::responseStatusCode, &ASIHTTPRequest::setResponseStatusCode)
-        .property("responseStatusMessage", "T@\"NSString\",&,V_responseStatusMessage", &ASIHTTPRequest::responseStatusMessage, &ASIHTTPRequest::setResponseStatusMessage)
-        .property("contentLength", "TQ,V_contentLength", &ASIHTTPRequest::contentLength, &ASIHTTPRequest::setContentLength)
-        .property("partialDownloadSize", "TQ,V_partialDownloadSize", &ASIHTTPRequest::partialDownloadSize, &ASIHTTPRequest::setPartialDownloadSize)
-        .property("postLength", "TQ,V_postLength", &ASIHTTPRequest::postLength, &ASIHTTPRequest::setPostLength)
-        .property("totalBytesRead", "TQ,V_totalBytesRead", &ASIHTTPRequest::totalBytesRead, &ASIHTTPRequest::setTotalBytesRead)
-        .property("totalBytesSent", "TQ,V_totalBytesSent", &ASIHTTPRequest::totalBytesSent, &ASIHTTPRequest::setTotalBytesSent)
-        .property("haveBuiltRequestHeaders", "Tc,V_haveBuiltRequestHeaders", &ASIHTTPRequest::haveBuiltRequestHeaders, &ASIHTTPRequest::setHaveBuiltRequestHeaders)
-        .property("didCreateTemporaryPostDataFile", "Tc,V_didCreateTemporaryPostDataFile", &ASIHTTPRequest::didCreateTemporaryPostDataFile, &ASIHTTPRequest::setDidCreateTemporaryPostDataFile)
-        .property("authenticationNeeded", "Ti,V_authenticationNeeded", &ASIHTTPRequest::authenticationNeeded, &ASIHTTPRequest::setAuthenticationNeeded)
-        .property("retryCount", "Ti,V_retryCount", &ASIHTTPRequest::retryCount, &ASIHTTPRequest::setRetryCount)
-        .property("willRetryRequest", "Tc,V_willRetryRequest", &ASIHTTPRequest::willRetryRequest, &ASIHTTPRequest::setWillRetryRequest)
-        .property("didUseCachedResponse", "Tc,V_didUseCachedResponse", &ASIHTTPRequest::didUseCachedResponse, &ASIHTTPRequest::setDidUseCachedResponse)
-        .property("rawResponseData", "T@\"NSMutableData\",&,V_rawResponseData", &ASIHTTPRequest::rawResponseData, &ASIHTTPRequest::setRawResponseData)
-        .property("postBody", "T@\"NSMutableData\",&,V_postBody", &ASIHTTPRequest::postBody, &ASIHTTPRequest::setPostBody);
+        .property("userInfo", "T@\"NSDictionary\",&,V_userInfo", &ASIHTTPRequest::userInfo,
+                  &ASIHTTPRequest::setUserInfo)
+        .property("useHTTPVersionOne", "Tc,V_useHTTPVersionOne", &ASIHTTPRequest::useHTTPVersionOne,
+                  &ASIHTTPRequest::setUseHTTPVersionOne)
+        .property("shouldRedirect", "Tc,V_shouldRedirect", &ASIHTTPRequest::shouldRedirect,
+                  &ASIHTTPRequest::setShouldRedirect)
+        .property("validatesSecureCertificate", "Tc,V_validatesSecureCertificate",
+                  &ASIHTTPRequest::validatesSecureCertificate,
+                  &ASIHTTPRequest::setValidatesSecureCertificate)
+        .property("shouldPresentCredentialsBeforeChallenge",
+                  "Tc,V_shouldPresentCredentialsBeforeChallenge",
+                  &ASIHTTPRequest::shouldPresentCredentialsBeforeChallenge,
+                  &ASIHTTPRequest::setShouldPresentCredentialsBeforeChallenge)
+        .property("shouldAttemptPersistentConnection", "Tc,V_shouldAttemptPersistentConnection",
+                  &ASIHTTPRequest::shouldAttemptPersistentConnection,
+                  &ASIHTTPRequest::setShouldAttemptPersistentConnection)
+        .property("persistentConnectionTimeoutSeconds", "Td,V_persistentConnectionTimeoutSeconds",
+                  &ASIHTTPRequest::persistentConnectionTimeoutSeconds,
+                  &ASIHTTPRequest::setPersistentConnectionTimeoutSeconds)
+        .property("allowResumeForFileDownloads", "Tc,V_allowResumeForFileDownloads",
+                  &ASIHTTPRequest::allowResumeForFileDownloads,
+                  &ASIHTTPRequest::setAllowResumeForFileDownloads)
+        .property("defaultResponseEncoding", "TQ,V_defaultResponseEncoding",
+                  &ASIHTTPRequest::defaultResponseEncoding,
+                  &ASIHTTPRequest::setDefaultResponseEncoding)
+        .property("responseEncoding", "TQ,V_responseEncoding", &ASIHTTPRequest::responseEncoding,
+                  &ASIHTTPRequest::setResponseEncoding)
+        .property("shouldWaitToInflateCompressedResponses",
+                  "Tc,V_shouldWaitToInflateCompressedResponses",
+                  &ASIHTTPRequest::shouldWaitToInflateCompressedResponses,
+                  &ASIHTTPRequest::setShouldWaitToInflateCompressedResponses)
+        .property("numberOfTimesToRetryOnTimeout", "Ti,V_numberOfTimesToRetryOnTimeout",
+                  &ASIHTTPRequest::numberOfTimesToRetryOnTimeout,
+                  &ASIHTTPRequest::setNumberOfTimesToRetryOnTimeout)
+        .property("cachePolicy", "Ti,V_cachePolicy", &ASIHTTPRequest::cachePolicy,
+                  &ASIHTTPRequest::setCachePolicy)
+        .property("cacheStoragePolicy", "Ti,V_cacheStoragePolicy",
+                  &ASIHTTPRequest::cacheStoragePolicy, &ASIHTTPRequest::setCacheStoragePolicy)
+        .property("secondsToCache", "Td,V_secondsToCache", &ASIHTTPRequest::secondsToCache,
+                  &ASIHTTPRequest::setSecondsToCache)
+        .property("showAccurateProgress", "Tc,V_showAccurateProgress",
+                  &ASIHTTPRequest::showAccurateProgress, &ASIHTTPRequest::setShowAccurateProgress)
+        .property("shouldResetUploadProgress", "Tc,V_shouldResetUploadProgress",
+                  &ASIHTTPRequest::shouldResetUploadProgress,
+                  &ASIHTTPRequest::setShouldResetUploadProgress)
+        .property("shouldResetDownloadProgress", "Tc,V_shouldResetDownloadProgress",
+                  &ASIHTTPRequest::shouldResetDownloadProgress,
+                  &ASIHTTPRequest::setShouldResetDownloadProgress)
+        .property("shouldPresentAuthenticationDialog", "Tc,V_shouldPresentAuthenticationDialog",
+                  &ASIHTTPRequest::shouldPresentAuthenticationDialog,
+                  &ASIHTTPRequest::setShouldPresentAuthenticationDialog)
+        .property("shouldPresentProxyAuthenticationDialog",
+                  "Tc,V_shouldPresentProxyAuthenticationDialog",
+                  &ASIHTTPRequest::shouldPresentProxyAuthenticationDialog,
+                  &ASIHTTPRequest::setShouldPresentProxyAuthenticationDialog)
+        .property("shouldUseRFC2616RedirectBehaviour", "Tc,V_shouldUseRFC2616RedirectBehaviour",
+                  &ASIHTTPRequest::shouldUseRFC2616RedirectBehaviour,
+                  &ASIHTTPRequest::setShouldUseRFC2616RedirectBehaviour)
+        .property("error", "T@\"NSError\",&,V_error", &ASIHTTPRequest::error,
+                  &ASIHTTPRequest::setError)
+        .property("complete", "Tc,V_complete", &ASIHTTPRequest::complete,
+                  &ASIHTTPRequest::setComplete)
+        .property("inProgress", "Tc,V_inProgress", &ASIHTTPRequest::inProgress,
+                  &ASIHTTPRequest::setInProgress)
+        .property("responseStatusCode", "Ti,V_responseStatusCode",
+                  &ASIHTTPRequest::responseStatusCode, &ASIHTTPRequest::setResponseStatusCode)
+        .property("responseStatusMessage", "T@\"NSString\",&,V_responseStatusMessage",
+                  &ASIHTTPRequest::responseStatusMessage, &ASIHTTPRequest::setResponseStatusMessage)
+        .property("contentLength", "TQ,V_contentLength", &ASIHTTPRequest::contentLength,
+                  &ASIHTTPRequest::setContentLength)
+        .property("partialDownloadSize", "TQ,V_partialDownloadSize",
+                  &ASIHTTPRequest::partialDownloadSize, &ASIHTTPRequest::setPartialDownloadSize)
+        .property("postLength", "TQ,V_postLength", &ASIHTTPRequest::postLength,
+                  &ASIHTTPRequest::setPostLength)
+        .property("totalBytesRead", "TQ,V_totalBytesRead", &ASIHTTPRequest::totalBytesRead,
+                  &ASIHTTPRequest::setTotalBytesRead)
+        .property("totalBytesSent", "TQ,V_totalBytesSent", &ASIHTTPRequest::totalBytesSent,
+                  &ASIHTTPRequest::setTotalBytesSent)
+        .property("haveBuiltRequestHeaders", "Tc,V_haveBuiltRequestHeaders",
+                  &ASIHTTPRequest::haveBuiltRequestHeaders,
+                  &ASIHTTPRequest::setHaveBuiltRequestHeaders)
+        .property("didCreateTemporaryPostDataFile", "Tc,V_didCreateTemporaryPostDataFile",
+                  &ASIHTTPRequest::didCreateTemporaryPostDataFile,
+                  &ASIHTTPRequest::setDidCreateTemporaryPostDataFile)
+        .property("authenticationNeeded", "Ti,V_authenticationNeeded",
+                  &ASIHTTPRequest::authenticationNeeded, &ASIHTTPRequest::setAuthenticationNeeded)
+        .property("retryCount", "Ti,V_retryCount", &ASIHTTPRequest::retryCount,
+                  &ASIHTTPRequest::setRetryCount)
+        .property("willRetryRequest", "Tc,V_willRetryRequest", &ASIHTTPRequest::willRetryRequest,
+                  &ASIHTTPRequest::setWillRetryRequest)
+        .property("didUseCachedResponse", "Tc,V_didUseCachedResponse",
+                  &ASIHTTPRequest::didUseCachedResponse, &ASIHTTPRequest::setDidUseCachedResponse)
+        .property("rawResponseData", "T@\"NSMutableData\",&,V_rawResponseData",
+                  &ASIHTTPRequest::rawResponseData, &ASIHTTPRequest::setRawResponseData)
+        .property("postBody", "T@\"NSMutableData\",&,V_postBody", &ASIHTTPRequest::postBody,
+                  &ASIHTTPRequest::setPostBody);
 })
 
 ASIHTTPRequest::ASIHTTPRequest(plat::Url url)
@@ -147,13 +226,13 @@ std::optional<plat::Url> ASIHTTPRequest::originalURL() const {
 }
 
 #define ASI_ATOMIC_PROPERTY(Type, getter, setter, field) \
-    Type ASIHTTPRequest::getter() const {                 \
-        std::lock_guard lock(propertyMutex_);             \
-        return field;                                     \
-    }                                                     \
-    void ASIHTTPRequest::setter(Type value) {             \
-        std::lock_guard lock(propertyMutex_);             \
-        field = std::move(value);                         \
+    Type ASIHTTPRequest::getter() const {                \
+        std::lock_guard lock(propertyMutex_);            \
+        return field;                                    \
+    }                                                    \
+    void ASIHTTPRequest::setter(Type value) {            \
+        std::lock_guard lock(propertyMutex_);            \
+        field = std::move(value);                        \
     }
 
 ASI_ATOMIC_PROPERTY(std::optional<std::string>, username, setUsername, username_)
@@ -173,63 +252,93 @@ ASI_ATOMIC_PROPERTY(std::string, didFailSelector, setDidFailSelector, didFailSel
 ASI_ATOMIC_PROPERTY(std::string, didReceiveDataSelector, setDidReceiveDataSelector,
                     didReceiveDataSelector_)
 ASI_ATOMIC_PROPERTY(bool, useCookiePersistence, setUseCookiePersistence, useCookiePersistence_)
-ASI_ATOMIC_PROPERTY(bool, useKeychainPersistence, setUseKeychainPersistence, useKeychainPersistence_)
+ASI_ATOMIC_PROPERTY(bool, useKeychainPersistence, setUseKeychainPersistence,
+                    useKeychainPersistence_)
 ASI_ATOMIC_PROPERTY(bool, useSessionPersistence, setUseSessionPersistence, useSessionPersistence_)
-ASI_ATOMIC_PROPERTY(bool, allowCompressedResponse, setAllowCompressedResponse, allowCompressedResponse_)
-ASI_ATOMIC_PROPERTY(bool, shouldCompressRequestBody, setShouldCompressRequestBody, shouldCompressRequestBody_)
-ASI_ATOMIC_PROPERTY(bool, shouldStreamPostDataFromDisk, setShouldStreamPostDataFromDisk, shouldStreamPostDataFromDisk_)
-ASI_ATOMIC_PROPERTY(std::optional<std::string>, postBodyFilePath, setPostBodyFilePath, postBodyFilePath_)
-ASI_ATOMIC_PROPERTY(std::optional<std::string>, downloadDestinationPath, setDownloadDestinationPath, downloadDestinationPath_)
-ASI_ATOMIC_PROPERTY(std::optional<std::string>, temporaryFileDownloadPath, setTemporaryFileDownloadPath, temporaryFileDownloadPath_)
-ASI_ATOMIC_PROPERTY(std::optional<std::string>, userAgentString, setUserAgentString, userAgentString_)
+ASI_ATOMIC_PROPERTY(bool, allowCompressedResponse, setAllowCompressedResponse,
+                    allowCompressedResponse_)
+ASI_ATOMIC_PROPERTY(bool, shouldCompressRequestBody, setShouldCompressRequestBody,
+                    shouldCompressRequestBody_)
+ASI_ATOMIC_PROPERTY(bool, shouldStreamPostDataFromDisk, setShouldStreamPostDataFromDisk,
+                    shouldStreamPostDataFromDisk_)
+ASI_ATOMIC_PROPERTY(std::optional<std::string>, postBodyFilePath, setPostBodyFilePath,
+                    postBodyFilePath_)
+ASI_ATOMIC_PROPERTY(std::optional<std::string>, downloadDestinationPath, setDownloadDestinationPath,
+                    downloadDestinationPath_)
+ASI_ATOMIC_PROPERTY(std::optional<std::string>, temporaryFileDownloadPath,
+                    setTemporaryFileDownloadPath, temporaryFileDownloadPath_)
+ASI_ATOMIC_PROPERTY(std::optional<std::string>, userAgentString, setUserAgentString,
+                    userAgentString_)
 ASI_ATOMIC_PROPERTY(std::optional<std::string>, domain, setDomain, domain_)
 ASI_ATOMIC_PROPERTY(std::optional<std::string>, proxyUsername, setProxyUsername, proxyUsername_)
 ASI_ATOMIC_PROPERTY(std::optional<std::string>, proxyPassword, setProxyPassword, proxyPassword_)
 ASI_ATOMIC_PROPERTY(std::optional<std::string>, proxyDomain, setProxyDomain, proxyDomain_)
 ASI_ATOMIC_PROPERTY(std::optional<std::string>, proxyType, setProxyType, proxyType_)
-ASI_ATOMIC_PROPERTY(std::optional<std::string>, authenticationScheme, setAuthenticationScheme, authenticationScheme_)
+ASI_ATOMIC_PROPERTY(std::optional<std::string>, authenticationScheme, setAuthenticationScheme,
+                    authenticationScheme_)
 ASI_ATOMIC_PROPERTY(double, timeOutSeconds, setTimeOutSeconds, timeOutSeconds_)
 ASI_ATOMIC_PROPERTY(int64_t, tag, setTag, tag_)
 ASI_ATOMIC_PROPERTY(Ref<plat::Dictionary>, userInfo, setUserInfo, userInfo_)
 ASI_ATOMIC_PROPERTY(bool, useHTTPVersionOne, setUseHTTPVersionOne, useHTTPVersionOne_)
 ASI_ATOMIC_PROPERTY(bool, shouldRedirect, setShouldRedirect, shouldRedirect_)
-ASI_ATOMIC_PROPERTY(bool, validatesSecureCertificate, setValidatesSecureCertificate, validatesSecureCertificate_)
-ASI_ATOMIC_PROPERTY(bool, shouldPresentCredentialsBeforeChallenge, setShouldPresentCredentialsBeforeChallenge, shouldPresentCredentialsBeforeChallenge_)
-ASI_ATOMIC_PROPERTY(bool, shouldAttemptPersistentConnection, setShouldAttemptPersistentConnection, shouldAttemptPersistentConnection_)
-ASI_ATOMIC_PROPERTY(double, persistentConnectionTimeoutSeconds, setPersistentConnectionTimeoutSeconds, persistentConnectionTimeoutSeconds_)
-ASI_ATOMIC_PROPERTY(bool, allowResumeForFileDownloads, setAllowResumeForFileDownloads, allowResumeForFileDownloads_)
-ASI_ATOMIC_PROPERTY(plat::StringEncoding, defaultResponseEncoding, setDefaultResponseEncoding, defaultResponseEncoding_)
+ASI_ATOMIC_PROPERTY(bool, validatesSecureCertificate, setValidatesSecureCertificate,
+                    validatesSecureCertificate_)
+ASI_ATOMIC_PROPERTY(bool, shouldPresentCredentialsBeforeChallenge,
+                    setShouldPresentCredentialsBeforeChallenge,
+                    shouldPresentCredentialsBeforeChallenge_)
+ASI_ATOMIC_PROPERTY(bool, shouldAttemptPersistentConnection, setShouldAttemptPersistentConnection,
+                    shouldAttemptPersistentConnection_)
+ASI_ATOMIC_PROPERTY(double, persistentConnectionTimeoutSeconds,
+                    setPersistentConnectionTimeoutSeconds, persistentConnectionTimeoutSeconds_)
+ASI_ATOMIC_PROPERTY(bool, allowResumeForFileDownloads, setAllowResumeForFileDownloads,
+                    allowResumeForFileDownloads_)
+ASI_ATOMIC_PROPERTY(plat::StringEncoding, defaultResponseEncoding, setDefaultResponseEncoding,
+                    defaultResponseEncoding_)
 ASI_ATOMIC_PROPERTY(plat::StringEncoding, responseEncoding, setResponseEncoding, responseEncoding_)
-ASI_ATOMIC_PROPERTY(bool, shouldWaitToInflateCompressedResponses, setShouldWaitToInflateCompressedResponses, shouldWaitToInflateCompressedResponses_)
-ASI_ATOMIC_PROPERTY(int32_t, numberOfTimesToRetryOnTimeout, setNumberOfTimesToRetryOnTimeout, numberOfTimesToRetryOnTimeout_)
+ASI_ATOMIC_PROPERTY(bool, shouldWaitToInflateCompressedResponses,
+                    setShouldWaitToInflateCompressedResponses,
+                    shouldWaitToInflateCompressedResponses_)
+ASI_ATOMIC_PROPERTY(int32_t, numberOfTimesToRetryOnTimeout, setNumberOfTimesToRetryOnTimeout,
+                    numberOfTimesToRetryOnTimeout_)
 ASI_ATOMIC_PROPERTY(int32_t, cachePolicy, setCachePolicy, cachePolicy_)
 ASI_ATOMIC_PROPERTY(int32_t, cacheStoragePolicy, setCacheStoragePolicy, cacheStoragePolicy_)
 ASI_ATOMIC_PROPERTY(double, secondsToCache, setSecondsToCache, secondsToCache_)
 ASI_ATOMIC_PROPERTY(bool, showAccurateProgress, setShowAccurateProgress, showAccurateProgress_)
-ASI_ATOMIC_PROPERTY(bool, shouldResetUploadProgress, setShouldResetUploadProgress, shouldResetUploadProgress_)
-ASI_ATOMIC_PROPERTY(bool, shouldResetDownloadProgress, setShouldResetDownloadProgress, shouldResetDownloadProgress_)
-ASI_ATOMIC_PROPERTY(bool, shouldPresentAuthenticationDialog, setShouldPresentAuthenticationDialog, shouldPresentAuthenticationDialog_)
-ASI_ATOMIC_PROPERTY(bool, shouldPresentProxyAuthenticationDialog, setShouldPresentProxyAuthenticationDialog, shouldPresentProxyAuthenticationDialog_)
-ASI_ATOMIC_PROPERTY(bool, shouldUseRFC2616RedirectBehaviour, setShouldUseRFC2616RedirectBehaviour, shouldUseRFC2616RedirectBehaviour_)
+ASI_ATOMIC_PROPERTY(bool, shouldResetUploadProgress, setShouldResetUploadProgress,
+                    shouldResetUploadProgress_)
+ASI_ATOMIC_PROPERTY(bool, shouldResetDownloadProgress, setShouldResetDownloadProgress,
+                    shouldResetDownloadProgress_)
+ASI_ATOMIC_PROPERTY(bool, shouldPresentAuthenticationDialog, setShouldPresentAuthenticationDialog,
+                    shouldPresentAuthenticationDialog_)
+ASI_ATOMIC_PROPERTY(bool, shouldPresentProxyAuthenticationDialog,
+                    setShouldPresentProxyAuthenticationDialog,
+                    shouldPresentProxyAuthenticationDialog_)
+ASI_ATOMIC_PROPERTY(bool, shouldUseRFC2616RedirectBehaviour, setShouldUseRFC2616RedirectBehaviour,
+                    shouldUseRFC2616RedirectBehaviour_)
 ASI_ATOMIC_PROPERTY(Ref<plat::Error>, error, setError, error_)
 ASI_ATOMIC_PROPERTY(bool, complete, setComplete, complete_)
 ASI_ATOMIC_PROPERTY(bool, inProgress, setInProgress, inProgress_)
 ASI_ATOMIC_PROPERTY(int32_t, responseStatusCode, setResponseStatusCode, responseStatusCode_)
-ASI_ATOMIC_PROPERTY(std::optional<std::string>, responseStatusMessage, setResponseStatusMessage, responseStatusMessage_)
+ASI_ATOMIC_PROPERTY(std::optional<std::string>, responseStatusMessage, setResponseStatusMessage,
+                    responseStatusMessage_)
 ASI_ATOMIC_PROPERTY(uint64_t, contentLength, setContentLength, contentLength_)
 ASI_ATOMIC_PROPERTY(uint64_t, partialDownloadSize, setPartialDownloadSize, partialDownloadSize_)
 ASI_ATOMIC_PROPERTY(uint64_t, postLength, setPostLength, postLength_)
 ASI_ATOMIC_PROPERTY(uint64_t, totalBytesRead, setTotalBytesRead, totalBytesRead_)
 ASI_ATOMIC_PROPERTY(uint64_t, totalBytesSent, setTotalBytesSent, totalBytesSent_)
-ASI_ATOMIC_PROPERTY(bool, haveBuiltRequestHeaders, setHaveBuiltRequestHeaders, haveBuiltRequestHeaders_)
-ASI_ATOMIC_PROPERTY(bool, didCreateTemporaryPostDataFile, setDidCreateTemporaryPostDataFile, didCreateTemporaryPostDataFile_)
+ASI_ATOMIC_PROPERTY(bool, haveBuiltRequestHeaders, setHaveBuiltRequestHeaders,
+                    haveBuiltRequestHeaders_)
+ASI_ATOMIC_PROPERTY(bool, didCreateTemporaryPostDataFile, setDidCreateTemporaryPostDataFile,
+                    didCreateTemporaryPostDataFile_)
 ASI_ATOMIC_PROPERTY(int32_t, authenticationNeeded, setAuthenticationNeeded, authenticationNeeded_)
 ASI_ATOMIC_PROPERTY(int32_t, retryCount, setRetryCount, retryCount_)
 ASI_ATOMIC_PROPERTY(bool, willRetryRequest, setWillRetryRequest, willRetryRequest_)
 ASI_ATOMIC_PROPERTY(bool, didUseCachedResponse, setDidUseCachedResponse, didUseCachedResponse_)
 ASI_ATOMIC_PROPERTY(std::optional<uint32_t>, requestID, setRequestID, requestID_)
-ASI_ATOMIC_PROPERTY(Ref<plat::MutableDictionary>, connectionInfo, setConnectionInfo, connectionInfo_)
-ASI_ATOMIC_PROPERTY(std::optional<plat::Bytes>, rawResponseData, setRawResponseData, rawResponseData_)
+ASI_ATOMIC_PROPERTY(Ref<plat::MutableDictionary>, connectionInfo, setConnectionInfo,
+                    connectionInfo_)
+ASI_ATOMIC_PROPERTY(std::optional<plat::Bytes>, rawResponseData, setRawResponseData,
+                    rawResponseData_)
 ASI_ATOMIC_PROPERTY(std::optional<plat::Bytes>, postBody, setPostBody, postBody_)
 Ref<ASIHTTPRequest> ASIHTTPRequest::mainRequest() const {
     std::lock_guard lock(propertyMutex_);
@@ -280,8 +389,7 @@ ASI_BLOCK_SETTER(setDownloadSizeIncrementedBlock, std::function<void(int64_t)>,
                  downloadSizeIncrementedBlock_)
 ASI_BLOCK_SETTER(setUploadSizeIncrementedBlock, std::function<void(int64_t)>,
                  uploadSizeIncrementedBlock_)
-ASI_BLOCK_SETTER(setDataReceivedBlock, std::function<void(const plat::Bytes&)>,
-                 dataReceivedBlock_)
+ASI_BLOCK_SETTER(setDataReceivedBlock, std::function<void(const plat::Bytes&)>, dataReceivedBlock_)
 ASI_BLOCK_SETTER(setAuthenticationNeededBlock, Block, authenticationNeededBlock_)
 ASI_BLOCK_SETTER(setProxyAuthenticationNeededBlock, Block, proxyAuthenticationNeededBlock_)
 ASI_BLOCK_SETTER(setRequestRedirectedBlock, Block, requestRedirectedBlock_)
@@ -339,14 +447,13 @@ Ref<plat::Error> ASIHTTPRequest::requestCancelledError() {
     return error;
 }
 Ref<plat::Error> ASIHTTPRequest::unableToCreateRequestError() {
-    static const auto error = ASIMakeError(ASIUnableToCreateRequestErrorType,
-                                           "Unable to create request (bad url?)");
+    static const auto error =
+        ASIMakeError(ASIUnableToCreateRequestErrorType, "Unable to create request (bad url?)");
     return error;
 }
 Ref<plat::Error> ASIHTTPRequest::tooMuchRedirectionError() {
-    static const auto error =
-        ASIMakeError(ASITooMuchRedirectionErrorType,
-                     "The request failed because it redirected too many times");
+    static const auto error = ASIMakeError(
+        ASITooMuchRedirectionErrorType, "The request failed because it redirected too many times");
     return error;
 }
 

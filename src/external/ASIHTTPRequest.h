@@ -9,9 +9,9 @@
 // dates, RFC 1123 dates, Content-Type parsing); and, of each request, what throttling and the
 // scheduling of its read stream need.
 #include <atomic>
-#include <functional>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -176,7 +176,7 @@ class ASIHTTPRequest : public plat::Operation {
 
     // Plain settings (atomic accessors).
 #define ASI_SETTING(Type, name, Setter) \
-    Type name() const;                   \
+    Type name() const;                  \
     void Setter(Type value);
     ASI_SETTING(bool, useCookiePersistence, setUseCookiePersistence)
     ASI_SETTING(bool, useKeychainPersistence, setUseKeychainPersistence)
@@ -186,8 +186,7 @@ class ASIHTTPRequest : public plat::Operation {
     ASI_SETTING(bool, shouldStreamPostDataFromDisk, setShouldStreamPostDataFromDisk)
     ASI_SETTING(std::optional<std::string>, postBodyFilePath, setPostBodyFilePath)
     ASI_SETTING(std::optional<std::string>, downloadDestinationPath, setDownloadDestinationPath)
-    ASI_SETTING(std::optional<std::string>, temporaryFileDownloadPath,
-                setTemporaryFileDownloadPath)
+    ASI_SETTING(std::optional<std::string>, temporaryFileDownloadPath, setTemporaryFileDownloadPath)
     ASI_SETTING(std::optional<std::string>, userAgentString, setUserAgentString)
     ASI_SETTING(std::optional<std::string>, domain, setDomain)
     ASI_SETTING(std::optional<std::string>, proxyUsername, setProxyUsername)
@@ -245,11 +244,21 @@ class ASIHTTPRequest : public plat::Operation {
     ASI_SETTING(Ref<ASIHTTPRequest>, mainRequest, setMainRequest)
     ASI_SETTING(Ref<ASICacheDelegate>, downloadCache, setDownloadCache)
 #undef ASI_SETTING
-    bool haveBuiltPostBody() const { return haveBuiltPostBody_; }
-    int32_t redirectCount() const { return redirectCount_; }
-    bool isSynchronous() const { return isSynchronous_; }
-    bool isPACFileRequest() const { return isPACFileRequest_; }
-    const std::optional<plat::Bytes>& compressedPostBody() const { return compressedPostBody_; }
+    bool haveBuiltPostBody() const {
+        return haveBuiltPostBody_;
+    }
+    int32_t redirectCount() const {
+        return redirectCount_;
+    }
+    bool isSynchronous() const {
+        return isSynchronous_;
+    }
+    bool isPACFileRequest() const {
+        return isPACFileRequest_;
+    }
+    const std::optional<plat::Bytes>& compressedPostBody() const {
+        return compressedPostBody_;
+    }
     const std::optional<std::string>& compressedPostBodyFilePath() const {
         return compressedPostBodyFilePath_;
     }
@@ -259,8 +268,12 @@ class ASIHTTPRequest : public plat::Operation {
     void startSynchronous();
     void start() override;
     void main() override;
-    bool isConcurrent() const override { return true; }
-    bool isExecuting() const override { return inProgress(); }
+    bool isConcurrent() const override {
+        return true;
+    }
+    bool isExecuting() const override {
+        return inProgress();
+    }
     bool isFinished() const override;
     bool isCancelled() const override;
     void cancel() override;
@@ -273,13 +286,15 @@ class ASIHTTPRequest : public plat::Operation {
     std::optional<plat::Bytes> responseData() const;
     std::optional<std::string> responseString() const;
 
-    // ---- Per request: the body -------------------------------------------------------------------
+    // ---- Per request: the body
+    // -------------------------------------------------------------------
     void appendPostData(const plat::Bytes& data);
     void appendPostDataFromFile(const std::string& path);
     void setupPostBody();
     virtual void buildPostBody();
 
-    // ---- Per request: one attempt ----------------------------------------------------------------
+    // ---- Per request: one attempt
+    // ----------------------------------------------------------------
     void buildRequestHeaders();
     void applyCookieHeader();
     void applyAuthorizationHeader();
@@ -290,7 +305,9 @@ class ASIHTTPRequest : public plat::Operation {
     // Proxy discovery; answers YES (go on at once) for now.
     bool configureProxies();
     // The HTTP message of the current attempt.
-    const std::optional<plat::HttpMessage>& request() const { return request_; }
+    const std::optional<plat::HttpMessage>& request() const {
+        return request_;
+    }
     // Closes idle kept-alive connections whose time is up.
     static void expirePersistentConnections();
     // A copy of the class's table of kept-alive connections (for tests).
@@ -341,14 +358,30 @@ class ASIHTTPRequest : public plat::Operation {
     Ref<plat::Dictionary> findSessionProxyAuthenticationCredentials() const;
 
     // ---- Per request: the read stream on the run loop ------------------------------------------
-    const Ref<plat::HttpReadStream>& readStream() const { return readStream_; }
-    void setReadStream(Ref<plat::HttpReadStream> stream) { readStream_ = std::move(stream); }
-    bool readStreamIsScheduled() const { return readStreamIsScheduled_; }
-    const std::string& runLoopMode() const { return runLoopMode_; }
-    void setRunLoopMode(std::string mode) { runLoopMode_ = std::move(mode); }
-    bool connectionCanBeReused() const { return connectionCanBeReused_; }
-    void setConnectionCanBeReused(bool reusable) { connectionCanBeReused_ = reusable; }
-    std::optional<double> lastActivityTime() const { return lastActivityTime_; }
+    const Ref<plat::HttpReadStream>& readStream() const {
+        return readStream_;
+    }
+    void setReadStream(Ref<plat::HttpReadStream> stream) {
+        readStream_ = std::move(stream);
+    }
+    bool readStreamIsScheduled() const {
+        return readStreamIsScheduled_;
+    }
+    const std::string& runLoopMode() const {
+        return runLoopMode_;
+    }
+    void setRunLoopMode(std::string mode) {
+        runLoopMode_ = std::move(mode);
+    }
+    bool connectionCanBeReused() const {
+        return connectionCanBeReused_;
+    }
+    void setConnectionCanBeReused(bool reusable) {
+        connectionCanBeReused_ = reusable;
+    }
+    std::optional<double> lastActivityTime() const {
+        return lastActivityTime_;
+    }
     // Unschedules or schedules the read stream as class-wide throttling says.
     void performThrottling();
     // The same, run on the loop the stream is scheduled on (body reads come from another

@@ -49,6 +49,9 @@ struct ClassState {
     std::vector<Ref<plat::Dictionary>> sessionProxyCredentialsStore;
 
     ClassState() {
+        // The network layer is set up on the thread that first uses the class, not on one of
+        // the engine's own threads.
+        plat::HttpReadStream::initializeNetworking();
         sharedQueue = plat::OperationQueue::make("ASIHTTPRequest shared queue");
         sharedQueue->setMaxConcurrentOperationCount(4);
     }

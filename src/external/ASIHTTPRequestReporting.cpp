@@ -131,8 +131,8 @@ void ASIHTTPRequest::failWithError(Ref<plat::Error> theError) {
     }
     if (isCancelled() || error())
         return;
-    if (auto cache = downloadCache(); cache && (cachePolicy() & 64) &&
-                                      cache->canUseCachedDataForRequest(*this)) {
+    if (auto cache = downloadCache();
+        cache && (cachePolicy() & 64) && cache->canUseCachedDataForRequest(*this)) {
         useDataFromCache();
         return;
     }

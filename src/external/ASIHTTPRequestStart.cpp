@@ -29,8 +29,8 @@ void ASIHTTPRequest::setupPostBody() {
             setDidCreateTemporaryPostDataFile(true);
         }
         if (!postBodyWriteStream_) {
-            postBodyWriteStream_ = plat::OutputStream::outputStreamToFileAtPath(*postBodyFilePath(),
-                                                                               false);
+            postBodyWriteStream_ =
+                plat::OutputStream::outputStreamToFileAtPath(*postBodyFilePath(), false);
             if (!postBodyWriteStream_->open() && !postBodyError_)
                 postBodyError_ = postBodyWriteStream_->streamError();
         }
@@ -88,11 +88,11 @@ void ASIHTTPRequest::buildPostBody() {
     if (postBodyError_) {
         // A body that could not be written whole is not sent at all.
         closeBodyWriteStream();
-        failWithError(ASIMakeError(ASIFileManagementError,
-                                   "Failed to write the request body" +
-                                       (postBodyFilePath() ? " to '" + *postBodyFilePath() + "'"
-                                                           : std::string()),
-                                   postBodyError_));
+        failWithError(ASIMakeError(
+            ASIFileManagementError,
+            "Failed to write the request body" +
+                (postBodyFilePath() ? " to '" + *postBodyFilePath() + "'" : std::string()),
+            postBodyError_));
         return;
     }
     if (auto path = postBodyFilePath()) {
@@ -113,12 +113,10 @@ void ASIHTTPRequest::buildPostBody() {
         std::error_code code;
         const auto size = std::filesystem::file_size(measured, code);
         if (code) {
-            failWithError(ASIMakeError(ASIFileManagementError,
-                                       "Failed to get attributes for file at path '" + measured +
-                                           "'",
-                                       plat::Error::withDescription("NSPOSIXErrorDomain",
-                                                                    code.value(),
-                                                                    code.message())));
+            failWithError(ASIMakeError(
+                ASIFileManagementError,
+                "Failed to get attributes for file at path '" + measured + "'",
+                plat::Error::withDescription("NSPOSIXErrorDomain", code.value(), code.message())));
             return;
         }
         setPostLength(size);
@@ -201,9 +199,8 @@ void ASIHTTPRequest::main() {
         if (configureProxies())
             startRequest();
     } catch (const plat::Exception& exception) {
-        auto underlying = plat::Error::withDescription(NetworkRequestErrorDomain,
-                                                       ASIUnhandledExceptionError,
-                                                       exception.reason());
+        auto underlying = plat::Error::withDescription(
+            NetworkRequestErrorDomain, ASIUnhandledExceptionError, exception.reason());
         failWithError(ASIMakeError(ASIUnhandledExceptionError, exception.name(), underlying));
     }
 }
@@ -279,8 +276,10 @@ void ASIHTTPRequest::applyAuthorizationHeader() {
             if (auto record = findSessionAuthenticationCredentials()) {
                 auto credentials = record->objectForKey(kASISessionCredentialsKey).dictionary();
                 if (credentials) {
-                    const plat::Value name = credentials->objectForKey(kCFHTTPAuthenticationUsername);
-                    const plat::Value word = credentials->objectForKey(kCFHTTPAuthenticationPassword);
+                    const plat::Value name =
+                        credentials->objectForKey(kCFHTTPAuthenticationUsername);
+                    const plat::Value word =
+                        credentials->objectForKey(kCFHTTPAuthenticationPassword);
                     if (name.string() && word.string())
                         addBasicAuthenticationHeaderWithUsername(*name.string(), *word.string());
                 }
@@ -313,6 +312,9 @@ void ASIHTTPRequest::startRequest() {
     auto me = self<ASIHTTPRequest>();
     onMainThread([me] { me->requestStarted(); });
 
+    // A stream left from an earlier attempt (a restart while it was running) goes first.
+    if (readStream_)
+        destroyReadStream();
     downloadComplete_ = false;
     setComplete(false);
     setTotalBytesRead(0);
@@ -343,8 +345,8 @@ void ASIHTTPRequest::startRequest() {
         postBodyReadStream_.reset();
     }
     if (!request_) {
-        failWithError(ASIMakeError(ASIInternalErrorWhileBuildingRequestType,
-                                   "Unable to create read stream"));
+        failWithError(
+            ASIMakeError(ASIInternalErrorWhileBuildingRequestType, "Unable to create read stream"));
         return;
     }
     auto stream = plat::HttpReadStream::make(*request_, postBodyReadStream_);

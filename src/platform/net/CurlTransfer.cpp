@@ -4,6 +4,7 @@
 
 #include "platform/net/HttpCookieStorage.h"
 #include "platform/net/NetText.h"
+#include "platform/net/NetworkThread.h"
 #include "platform/net/UrlError.h"
 
 namespace plat {
@@ -92,7 +93,7 @@ Ref<CurlTransfer> CurlTransfer::make(const UrlRequest& request,
 }
 
 CurlTransfer::CurlTransfer(Private, const UrlRequest& request, Listener listener)
-    : handle_(curl_easy_init()),
+    : handle_((NetworkThread::shared(), curl_easy_init())),
       url_(request.url()),
       body_(request.httpBody()),
       handleCookies_(request.httpShouldHandleCookies()),

@@ -38,7 +38,10 @@ struct HttpReadStream::Shared {
 class HttpReadStream::Transfer final : public NetworkTransfer {
   public:
     Transfer(std::shared_ptr<Shared> shared, Ref<InputStream> body)
-        : shared_(std::move(shared)), body_(std::move(body)), handle_(curl_easy_init()) {}
+        : shared_(std::move(shared)), body_(std::move(body)) {
+        NetworkThread::shared();  // libcurl's global set-up comes before any handle
+        handle_ = curl_easy_init();
+    }
     ~Transfer() override {
         if (handle_)
             curl_easy_cleanup(handle_);
@@ -361,6 +364,10 @@ void HttpReadStream::Transfer::complete(CURLcode result) {
 }
 
 // ---- The stream ---------------------------------------------------------------------------------
+
+void HttpReadStream::initializeNetworking() {
+    NetworkThread::shared();
+}
 
 Ref<HttpReadStream> HttpReadStream::make(HttpMessage request, Ref<InputStream> body) {
     if (!body && !request.body().empty())

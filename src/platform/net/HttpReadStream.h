@@ -45,6 +45,10 @@ class HttpReadStream final : public InputStream {
         int port = 0;
     };
 
+    // Sets the network layer up on the calling thread (done by the first stream otherwise);
+    // owners of worker threads that make streams call it first from the main thread.
+    static void initializeNetworking();
+
     // The request, with the body to send from a stream (a body in the message is sent when
     // there is no stream).
     static Ref<HttpReadStream> make(HttpMessage request, Ref<InputStream> body = nullptr);

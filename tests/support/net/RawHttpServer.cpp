@@ -111,8 +111,48 @@ std::string field(const std::string& head, const std::string& name) {
     return value;
 }
 
+// The body of one request, kept or hashed as it arrives.
+class BodySink {
+  public:
+    BodySink(bool hash, std::atomic<uint64_t>& counter) : counter_(counter) {
+        if (hash) {
+            digest_ = EVP_MD_CTX_new();
+            EVP_DigestInit_ex(digest_, EVP_sha256(), nullptr);
+        }
+    }
+    ~BodySink() { EVP_MD_CTX_free(digest_); }
+    BodySink(const BodySink&) = delete;
+    BodySink& operator=(const BodySink&) = delete;
+    void add(std::string_view bytes) {
+        counter_ += bytes.size();
+        if (digest_)
+            EVP_DigestUpdate(digest_, bytes.data(), bytes.size());
+        else
+            body_.append(bytes);
+    }
+    std::string take() {
+        if (!digest_)
+            return std::move(body_);
+        unsigned char out[EVP_MAX_MD_SIZE];
+        unsigned int length = 0;
+        EVP_DigestFinal_ex(digest_, out, &length);
+        static const char* kHex = "0123456789abcdef";
+        std::string hex;
+        for (unsigned int i = 0; i < length; ++i) {
+            hex += kHex[out[i] >> 4];
+            hex += kHex[out[i] & 15];
+        }
+        return hex;
+    }
+
+  private:
+    std::atomic<uint64_t>& counter_;
+    EVP_MD_CTX* digest_ = nullptr;
+    std::string body_;
+};
+
 // Reads one request (head and body) from the channel; false when the connection ends first.
-bool readRequest(Channel& channel, std::string& pending, std::string& head, std::string& body) {
+bool readRequest(Channel& channel, std::string& pending, std::string& head, BodySink& body) {
     size_t end;
     while ((end = pending.find("\r\n\r\n")) == std::string::npos) {
         if (!channel.fill(pending))
@@ -120,7 +160,6 @@ bool readRequest(Channel& channel, std::string& pending, std::string& head, std:
     }
     head = pending.substr(0, end + 4);
     pending.erase(0, end + 4);
-    body.clear();
     if (lower(field(head, "Transfer-Encoding")) == "chunked") {
         for (;;) {
             size_t line;
@@ -128,25 +167,36 @@ bool readRequest(Channel& channel, std::string& pending, std::string& head, std:
                 if (!channel.fill(pending))
                     return false;
             }
-            const size_t size = std::stoul(pending.substr(0, line), nullptr, 16);
-            while (pending.size() < line + 2 + size + 2) {
+            size_t size = std::stoul(pending.substr(0, line), nullptr, 16);
+            pending.erase(0, line + 2);
+            const bool last = size == 0;
+            while (size > 0) {
+                if (pending.empty() && !channel.fill(pending))
+                    return false;
+                const size_t take = std::min(size, pending.size());
+                body.add(std::string_view(pending).substr(0, take));
+                pending.erase(0, take);
+                size -= take;
+            }
+            while (pending.size() < 2) {
                 if (!channel.fill(pending))
                     return false;
             }
-            body += pending.substr(line + 2, size);
-            pending.erase(0, line + 2 + size + 2);
-            if (size == 0)
+            pending.erase(0, 2);
+            if (last)
                 return true;
         }
     }
     const std::string length = field(head, "Content-Length");
-    const size_t size = length.empty() ? 0 : std::stoul(length);
-    while (pending.size() < size) {
-        if (!channel.fill(pending))
+    uint64_t size = length.empty() ? 0 : std::stoull(length);
+    while (size > 0) {
+        if (pending.empty() && !channel.fill(pending))
             return false;
+        const size_t take = static_cast<size_t>(std::min<uint64_t>(size, pending.size()));
+        body.add(std::string_view(pending).substr(0, take));
+        pending.erase(0, take);
+        size -= take;
     }
-    body = pending.substr(0, size);
-    pending.erase(0, size);
     return true;
 }
 
@@ -236,8 +286,14 @@ void RawHttpServer::acceptLoop() {
 void RawHttpServer::serve(int fd) {
     {
         Channel channel(fd, tls_ ? tls_->context : nullptr);
-        std::string pending, head, body;
-        while (!channel.failed() && !stopping_ && readRequest(channel, pending, head, body)) {
+        std::string pending, head;
+        for (;;) {
+            if (channel.failed() || stopping_)
+                break;
+            BodySink sink(hashBodies_, bodyBytes_);
+            if (!readRequest(channel, pending, head, sink))
+                break;
+            const std::string body = sink.take();
             {
                 std::lock_guard lock(mutex_);
                 heads_.push_back(head);

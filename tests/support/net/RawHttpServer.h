@@ -30,7 +30,13 @@ class RawHttpServer {
     std::string url(const std::string& path = "/") const;
     size_t connections() const { return connections_; }
     std::vector<std::string> heads() const;
+    // The bodies received; with hashed bodies, the SHA-256 (hex) of each instead, and the
+    // handler sees that text too.
     std::vector<std::string> bodies() const;
+    // Bodies are hashed as they arrive and never kept (for very large uploads). Set before use.
+    void setHashBodies(bool hash) { hashBodies_ = hash; }
+    // Body bytes received so far, over all requests (as they arrive).
+    uint64_t bodyBytesReceived() const { return bodyBytes_; }
 
     // "HTTP/1.1 200 OK" with Content-Length and the body.
     static std::string ok(const std::string& body, const std::string& extraFields = {});
@@ -45,6 +51,8 @@ class RawHttpServer {
     int listener_ = -1;
     int port_ = 0;
     std::atomic<size_t> connections_{0};
+    std::atomic<bool> hashBodies_{false};
+    std::atomic<uint64_t> bodyBytes_{0};
     std::atomic<bool> stopping_{false};
     mutable std::mutex mutex_;
     std::vector<std::string> heads_, bodies_;
