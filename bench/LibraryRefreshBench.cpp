@@ -74,8 +74,9 @@ const Replies& replies() {
         demo::registerStoreService(store, catalogue, "BENCH");
         service.start();
         store.start();
-        r.meta = post(service.serviceUrl() + "/GetMetaMagazineIssueInfos",
-                      R"({"magazineType":"Libraries","magazineCode":null,"optionalParams":null})", {});
+        r.meta =
+            post(service.serviceUrl() + "/GetMetaMagazineIssueInfos",
+                 R"({"magazineType":"Libraries","magazineCode":null,"optionalParams":null})", {});
         const auto meta = nlohmann::json::parse(r.meta)["d"];
         std::vector<std::string> codes;
         for (const auto& reference : meta)
@@ -83,11 +84,15 @@ const Replies& replies() {
         for (size_t i = 0; i < codes.size(); i += 200) {
             nlohmann::json body = {
                 {"magazineIssueCodes",
-                 std::vector<std::string>(codes.begin() + static_cast<long>(i),
-                                          codes.begin() + static_cast<long>(std::min(i + 200, codes.size())))},
+                 std::vector<std::string>(
+                     codes.begin() + static_cast<long>(i),
+                     codes.begin() + static_cast<long>(std::min(i + 200, codes.size())))},
                 {"optionalParams", nullptr},
                 {"tokenContext",
-                 {{"TokenVersion", "2"}, {"TokenKey", "guest"}, {"AppCode", "BENCH"}, {"IsTestUser", false}}}};
+                 {{"TokenVersion", "2"},
+                  {"TokenKey", "guest"},
+                  {"AppCode", "BENCH"},
+                  {"IsTestUser", false}}}};
             r.batches.push_back(post(store.serviceUrl() + "/GetMagazineIssueInfos", body.dump(),
                                      {"TokenVersion: 2", "Authorization: Token token=\"guest\"",
                                       "Varnel-AppCode: BENCH"}));
@@ -109,7 +114,8 @@ class CannedReply : public VnRequestContext {
   protected:
     void coreStart() override {
         plat::Value reply = objectFromJSONString(*text_);
-        plat::Value answer = reply.dictionary() ? reply.dictionary()->objectForKey("d") : plat::Value();
+        plat::Value answer =
+            reply.dictionary() ? reply.dictionary()->objectForKey("d") : plat::Value();
         plat::Value mapped;
         if (auto v2 = std::dynamic_pointer_cast<VnClientServiceRemoteRequest>(mapper_))
             mapped = v2->mapReturnValue(answer);
@@ -142,8 +148,8 @@ struct Library {
 
 Library freshLibrary() {
     static int round = 0;
-    const auto home = std::filesystem::temp_directory_path() / ("varnel-bench-" + std::to_string(getpid())) /
-                      std::to_string(round++);
+    const auto home = std::filesystem::temp_directory_path() /
+                      ("varnel-bench-" + std::to_string(getpid())) / std::to_string(round++);
     std::filesystem::remove_all(home);
     std::filesystem::create_directories(home);
     setenv("VARNEL_HOME", home.c_str(), 1);
@@ -152,17 +158,18 @@ Library freshLibrary() {
     configuration->setAppCode("BENCH");
     configuration->setStoreServiceURL("http://127.0.0.1:9/store.svc");
     Library library;
-    library.context =
-        VnBookStoreContextFactory(*plat::Url::parse("http://127.0.0.1:9/service.svc"), configuration)
-            .newContext();
+    library.context = VnBookStoreContextFactory(*plat::Url::parse("http://127.0.0.1:9/service.svc"),
+                                                configuration)
+                          .newContext();
     library.context->serviceSession()->notifyAuthenticatedWithUserName("bench");  // no gate
     library.domain = library.context->activeUserContext()->libraryDomain();
     return library;
 }
 
 size_t refresh(const Library& library) {
-    auto metaMapper = library.context->serviceSession()->requestForMetaMagazineIssueInfosWithMagazineType(
-        std::string(VnMagazineIssueKind_Library), std::nullopt, VnIndexRange{0, 0});
+    auto metaMapper =
+        library.context->serviceSession()->requestForMetaMagazineIssueInfosWithMagazineType(
+            std::string(VnMagazineIssueKind_Library), std::nullopt, VnIndexRange{0, 0});
     auto request = std::make_shared<CannedRefresh>(
         library.domain, std::make_shared<CannedReply>(&replies().meta, metaMapper),
         VnLocalSnapshot::empty());
@@ -233,12 +240,13 @@ int main(int argc, char** argv) {
     const size_t after = mallinfo2().uordblks;
     std::printf("\nlist of %zu issues, %zu reply bytes in %zu texts\n", held, r.bytes,
                 r.batches.size() + 1);
-    reporter.printRatio("parse_ratio (refresh / bare parse, ours; goal <= 2)", "BM_LibraryRefresh/iterations:3",
-                        "BM_BareParse_Varnel");
+    reporter.printRatio("parse_ratio (refresh / bare parse, ours; goal <= 2)",
+                        "BM_LibraryRefresh/iterations:3", "BM_BareParse_Varnel");
     reporter.printRatio("refresh / bare parse, RapidJSON", "BM_LibraryRefresh/iterations:3",
                         "BM_BareParse_RapidJSON");
-    std::printf("%-60s %6.2fx\n", "memory_ratio (heap with the list held / JSON bytes; goal <= 3)",
-                static_cast<double>(after > before ? after - before : 0) / static_cast<double>(r.bytes));
+    std::printf(
+        "%-60s %6.2fx\n", "memory_ratio (heap with the list held / JSON bytes; goal <= 3)",
+        static_cast<double>(after > before ? after - before : 0) / static_cast<double>(r.bytes));
     benchmark::Shutdown();
     return 0;
 }

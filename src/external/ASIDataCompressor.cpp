@@ -64,6 +64,29 @@ class PieceSink {
     size_t total_ = 0;
 };
 
+// Output written out through one reused buffer whenever it fills (whole-file coding).
+class FlushingSink {
+  public:
+    explicit FlushingSink(std::function<bool(const uint8_t*, size_t)> emit)
+        : buffer_(1 << 20), emit_(std::move(emit)) {}
+    std::pair<uint8_t*, uInt> room() {
+        if (used_ == buffer_.size() && !flush())
+            return {nullptr, 0};
+        return {buffer_.data() + used_, static_cast<uInt>(buffer_.size() - used_)};
+    }
+    void produced(size_t n) { used_ += n; }
+    bool flush() {
+        const bool ok = used_ == 0 || emit_(buffer_.data(), used_);
+        used_ = 0;
+        return ok;
+    }
+
+  private:
+    std::vector<uint8_t> buffer_;
+    size_t used_ = 0;
+    std::function<bool(const uint8_t*, size_t)> emit_;
+};
+
 // Runs a whole file through a coder, 256 KiB at a time. `step` codes one read (last: a short
 // read) into bytes to write; `finish` codes what the end of input leaves (or fails).
 template <class Step, class Finish>
@@ -106,6 +129,12 @@ bool codeFile(const char* verb, const std::string& sourcePath, const std::string
                                  output->streamError()));
     };
     std::vector<uint8_t> buffer(ASIDataCompressor::kFileChunkBytes);
+    bool writeFailed = false;
+    auto emit = [&](const uint8_t* bytes, size_t n) {
+        if (!writeFailed && output->write(bytes, n) != static_cast<int64_t>(n))
+            writeFailed = true;
+        return !writeFailed;
+    };
     while (ready()) {
         const int64_t n = input->read(buffer.data(), buffer.size());
         if (input->streamStatus() == plat::Stream::Status::Error || n < 0) {
@@ -120,7 +149,9 @@ bool codeFile(const char* verb, const std::string& sourcePath, const std::string
             break;
         Ref<plat::Error> coded;
         auto bytes = step(buffer.data(), static_cast<uint64_t>(n), &coded,
-                          static_cast<size_t>(n) < buffer.size());
+                          static_cast<size_t>(n) < buffer.size(), emit);
+        if (writeFailed)
+            return write(std::nullopt);
         if (coded) {
             close();
             return fail(coded);
@@ -261,7 +292,7 @@ bool ASIDataCompressor::compressDataFromFile(const std::string& sourcePath,
     auto compressor = ASIDataCompressor::compressor();
     return codeFile(
         "Compression", sourcePath, destinationPath, error,
-        [&](const uint8_t* bytes, uint64_t n, Ref<plat::Error>* e, bool last) {
+        [&](const uint8_t* bytes, uint64_t n, Ref<plat::Error>* e, bool last, auto&) {
             return compressor->compressBytes(bytes, n, e, last);
         },
         [&](Ref<plat::Error>* e) -> std::optional<plat::Bytes> {
@@ -322,17 +353,14 @@ std::optional<plat::Bytes> ASIDataDecompressor::uncompressBytes(const uint8_t* b
     return inflatePiece(bytes, length, error, length + length / 2);
 }
 
-std::optional<plat::Bytes> ASIDataDecompressor::inflatePiece(const uint8_t* bytes, uint64_t length,
-                                                             Ref<plat::Error>* error,
-                                                             uint64_t expectedSize) {
-    if (length == 0)
-        return std::nullopt;
+template <class Sink>
+bool ASIDataDecompressor::inflateInto(const uint8_t* bytes, uint64_t length,
+                                      Ref<plat::Error>* error, Sink& out) {
     if (!streamReady_) {
         if (error)
             *error = inflateErrorWithCode(Z_STREAM_ERROR);
-        return std::nullopt;
+        return false;
     }
-    PieceSink out(static_cast<size_t>(std::min(expectedSize, kLargestFeed)));
     uint64_t offset = 0;
     while (offset < length && !reachedEnd_) {
         const uint64_t feed = std::min(length - offset, kLargestFeed);
@@ -342,6 +370,8 @@ std::optional<plat::Bytes> ASIDataDecompressor::inflatePiece(const uint8_t* byte
         // Until this input is used up and nothing is left waiting for output room.
         for (;;) {
             const auto [room, size] = out.room();
+            if (!room)
+                return false;  // the sink could not take what came before
             zStream_.next_out = room;
             zStream_.avail_out = size;
             const int status = inflate(&zStream_, Z_NO_FLUSH);
@@ -355,12 +385,23 @@ std::optional<plat::Bytes> ASIDataDecompressor::inflatePiece(const uint8_t* byte
             if (status != Z_OK) {
                 if (error)
                     *error = inflateErrorWithCode(status);
-                return std::nullopt;
+                return false;
             }
             if (zStream_.avail_in == 0 && zStream_.avail_out != 0)
                 break;
         }
     }
+    return true;
+}
+
+std::optional<plat::Bytes> ASIDataDecompressor::inflatePiece(const uint8_t* bytes, uint64_t length,
+                                                             Ref<plat::Error>* error,
+                                                             uint64_t expectedSize) {
+    if (length == 0)
+        return std::nullopt;
+    PieceSink out(static_cast<size_t>(std::min(expectedSize, kLargestFeed)));
+    if (!inflateInto(bytes, length, error, out))
+        return std::nullopt;
     return out.take();
 }
 
@@ -392,11 +433,17 @@ bool ASIDataDecompressor::uncompressDataFromFile(const std::string& sourcePath,
                                                  const std::string& destinationPath,
                                                  Ref<plat::Error>* error) {
     auto decompressor = ASIDataDecompressor::decompressor();
+    std::optional<FlushingSink> sink;
     return codeFile(
         "Decompression", sourcePath, destinationPath, error,
-        [&](const uint8_t* bytes, uint64_t n, Ref<plat::Error>* e, bool) {
-            // Room for a text-like ratio at once, so one piece usually holds the output.
-            return decompressor->inflatePiece(bytes, n, e, std::max<uint64_t>(n * 4, 1 << 20));
+        [&](const uint8_t* bytes, uint64_t n, Ref<plat::Error>* e, bool,
+            auto& emit) -> std::optional<plat::Bytes> {
+            // Inflated straight into one reused buffer that is written out whenever it fills.
+            if (!sink)
+                sink.emplace(emit);
+            if (decompressor->inflateInto(bytes, n, e, *sink))
+                sink->flush();
+            return std::nullopt;
         },
         [&](Ref<plat::Error>* e) -> std::optional<plat::Bytes> {
             if (!decompressor->reachedEnd())

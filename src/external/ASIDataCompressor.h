@@ -77,6 +77,9 @@ class ASIDataDecompressor : public plat::Object {
   private:
     std::optional<plat::Bytes> inflatePiece(const uint8_t* bytes, uint64_t length,
                                             Ref<plat::Error>* error, uint64_t expectedSize);
+    // Inflates into a sink that offers room (room(), produced()); false on an error.
+    template <class Sink>
+    bool inflateInto(const uint8_t* bytes, uint64_t length, Ref<plat::Error>* error, Sink& out);
 
     z_stream zStream_{};
     bool streamReady_ = false;

@@ -114,7 +114,8 @@ std::string field(const std::string& head, const std::string& name) {
 // The body of one request, kept or hashed as it arrives.
 class BodySink {
   public:
-    BodySink(bool hash, std::atomic<uint64_t>& counter) : counter_(counter) {
+    BodySink(bool hash, bool discard, std::atomic<uint64_t>& counter)
+        : counter_(counter), discard_(discard) {
         if (hash) {
             digest_ = EVP_MD_CTX_new();
             EVP_DigestInit_ex(digest_, EVP_sha256(), nullptr);
@@ -125,6 +126,8 @@ class BodySink {
     BodySink& operator=(const BodySink&) = delete;
     void add(std::string_view bytes) {
         counter_ += bytes.size();
+        if (discard_)
+            return;
         if (digest_)
             EVP_DigestUpdate(digest_, bytes.data(), bytes.size());
         else
@@ -147,6 +150,7 @@ class BodySink {
 
   private:
     std::atomic<uint64_t>& counter_;
+    bool discard_;
     EVP_MD_CTX* digest_ = nullptr;
     std::string body_;
 };
@@ -290,7 +294,7 @@ void RawHttpServer::serve(int fd) {
         for (;;) {
             if (channel.failed() || stopping_)
                 break;
-            BodySink sink(hashBodies_, bodyBytes_);
+            BodySink sink(hashBodies_, discardBodies_, bodyBytes_);
             if (!readRequest(channel, pending, head, sink))
                 break;
             const std::string body = sink.take();

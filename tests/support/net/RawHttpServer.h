@@ -35,6 +35,8 @@ class RawHttpServer {
     std::vector<std::string> bodies() const;
     // Bodies are hashed as they arrive and never kept (for very large uploads). Set before use.
     void setHashBodies(bool hash) { hashBodies_ = hash; }
+    // Bodies are only counted (for benchmarks); bodies() holds empty texts.
+    void setDiscardBodies(bool discard) { discardBodies_ = discard; }
     // Body bytes received so far, over all requests (as they arrive).
     uint64_t bodyBytesReceived() const { return bodyBytes_; }
 
@@ -52,6 +54,7 @@ class RawHttpServer {
     int port_ = 0;
     std::atomic<size_t> connections_{0};
     std::atomic<bool> hashBodies_{false};
+    std::atomic<bool> discardBodies_{false};
     std::atomic<uint64_t> bodyBytes_{0};
     std::atomic<bool> stopping_{false};
     mutable std::mutex mutex_;
