@@ -184,6 +184,73 @@ Ref<ASIHTTPRequest> ASIHTTPRequest::requestWithURL(plat::Url url) {
     return std::make_shared<ASIHTTPRequest>(std::move(url));
 }
 
+Ref<ASIHTTPRequest> ASIHTTPRequest::requestWithURL(plat::Url url, Ref<ASICacheDelegate> cache,
+                                                   int32_t cachePolicy) {
+    auto request = requestWithURL(std::move(url));
+    request->setDownloadCache(std::move(cache));
+    request->setCachePolicy(cachePolicy);
+    return request;
+}
+
+Ref<ASIHTTPRequest> ASIHTTPRequest::copyWithZone() const {
+    auto copy = std::make_shared<ASIHTTPRequest>(url());
+    copy->setDelegate(delegate());
+    copy->requestMethod_ = requestMethod();
+    copy->setPostBody(postBody());
+    copy->setShouldStreamPostDataFromDisk(shouldStreamPostDataFromDisk());
+    copy->setPostBodyFilePath(postBodyFilePath());
+    if (auto headers = requestHeaders())
+        copy->requestHeaders_ = plat::MutableDictionary::make([&] {
+            std::vector<std::pair<plat::Value, plat::Value>> entries;
+            headers->enumerateKeysAndObjects([&](const plat::Value& k, const plat::Value& v) {
+                entries.emplace_back(k, v);
+                return true;
+            });
+            return entries;
+        }());
+    copy->setRequestCookies(requestCookies());
+    copy->setUseCookiePersistence(useCookiePersistence());
+    copy->setUseKeychainPersistence(useKeychainPersistence());
+    copy->setUseSessionPersistence(useSessionPersistence());
+    copy->setAllowCompressedResponse(allowCompressedResponse());
+    copy->setDownloadDestinationPath(downloadDestinationPath());
+    copy->setTemporaryFileDownloadPath(temporaryFileDownloadPath());
+    copy->setUsername(username());
+    copy->setPassword(password());
+    copy->setDomain(domain());
+    copy->setProxyUsername(proxyUsername());
+    copy->setProxyPassword(proxyPassword());
+    copy->setProxyDomain(proxyDomain());
+    copy->setProxyHost(proxyHost());
+    copy->setProxyPort(proxyPort());
+    copy->setProxyType(proxyType());
+    copy->setShouldPresentAuthenticationDialog(shouldPresentAuthenticationDialog());
+    copy->setShouldPresentProxyAuthenticationDialog(shouldPresentProxyAuthenticationDialog());
+    copy->setPostLength(postLength());
+    copy->haveBuiltPostBody_ = haveBuiltPostBody_;
+    copy->setDidStartSelector(didStartSelector());
+    copy->setDidFinishSelector(didFinishSelector());
+    copy->setDidFailSelector(didFailSelector());
+    copy->setTimeOutSeconds(timeOutSeconds());
+    copy->setShouldResetDownloadProgress(shouldResetDownloadProgress());
+    copy->setShouldResetUploadProgress(shouldResetUploadProgress());
+    copy->setShowAccurateProgress(showAccurateProgress());
+    copy->setDefaultResponseEncoding(defaultResponseEncoding());
+    copy->setAllowResumeForFileDownloads(allowResumeForFileDownloads());
+    copy->setUserInfo(userInfo());
+    copy->setTag(tag());
+    copy->setUseHTTPVersionOne(useHTTPVersionOne());
+    copy->setShouldRedirect(shouldRedirect());
+    copy->setValidatesSecureCertificate(validatesSecureCertificate());
+    copy->setShouldPresentCredentialsBeforeChallenge(shouldPresentCredentialsBeforeChallenge());
+    copy->setNumberOfTimesToRetryOnTimeout(numberOfTimesToRetryOnTimeout());
+    copy->setShouldUseRFC2616RedirectBehaviour(shouldUseRFC2616RedirectBehaviour());
+    copy->setShouldAttemptPersistentConnection(shouldAttemptPersistentConnection());
+    copy->setPersistentConnectionTimeoutSeconds(persistentConnectionTimeoutSeconds());
+    copy->setAuthenticationScheme(authenticationScheme());
+    return copy;
+}
+
 ASIHTTPRequest::~ASIHTTPRequest() {
     authenticationNeeded_ = 0;
     if (statusTimer_)

@@ -50,6 +50,12 @@ class ASIHTTPRequest : public plat::Operation {
     explicit ASIHTTPRequest(plat::Url url);
     ~ASIHTTPRequest() override;
     static Ref<ASIHTTPRequest> requestWithURL(plat::Url url);
+    static Ref<ASIHTTPRequest> requestWithURL(plat::Url url, Ref<ASICacheDelegate> cache,
+                                              int32_t cachePolicy = 0);
+    // A new request of the same class on the same URL with the caller's settings copied
+    // (delegate, method, body, headers, cookies, credentials, proxy, timing, redirect and
+    // certificate rules); not copied: the queue, blocks, response state and cache settings.
+    virtual Ref<ASIHTTPRequest> copyWithZone() const;
 
     // ---- Class-wide: queue, network thread, defaults -------------------------------------------
     static Ref<plat::OperationQueue> sharedQueue();

@@ -67,6 +67,7 @@ TEST_F(RequestTest, StartsSendTheirHeadersAndEachStartReportsOneFailure) {
     plat::HttpCookieStorage::shared().setCookie({"a", "1", "127.0.0.1"});
     plat::HttpCookieStorage::shared().setCookie({"b", "2", "127.0.0.1"});
     auto listener = std::make_shared<Listener>();
+    auto queueListener = std::make_shared<Listener>();
     int failureBlocks = 0;
 
     // Queued: a GET with a body goes as POST, with cookies, pre-emptive Basic and gzip asked.
@@ -76,6 +77,7 @@ TEST_F(RequestTest, StartsSendTheirHeadersAndEachStartReportsOneFailure) {
     first->setDidFinishSelector("finished:");
     first->setDidFailSelector("failed:");
     first->setFailedBlock([&] { ++failureBlocks; });
+    first->setQueue(queueListener);  // told with its fixed selectors
     first->setUsername(std::string("ann"));
     first->setPassword(std::string("pw"));
     first->setAuthenticationScheme(std::string("Basic"));
@@ -95,6 +97,7 @@ TEST_F(RequestTest, StartsSendTheirHeadersAndEachStartReportsOneFailure) {
     runFor(0.2);
     EXPECT_EQ(listener->failures, 1);
     EXPECT_EQ(failureBlocks, 1);
+    EXPECT_EQ(queueListener->failures, 1);
     EXPECT_EQ(listener->codes, (std::vector<int64_t>{4}));
     EXPECT_TRUE(listener->onMain);
     EXPECT_TRUE(first->isCancelled());
@@ -120,6 +123,12 @@ TEST_F(RequestTest, StartsSendTheirHeadersAndEachStartReportsOneFailure) {
     EXPECT_EQ(putHead.find("Accept-Encoding"), std::string::npos);
     auto reuse = request(server.url("/"));
     EXPECT_TRUE(reuse->shouldAttemptPersistentConnection());
+    reuse->setTag(7);
+    reuse->setTimeOutSeconds(30);
+    const auto copy = reuse->copyWithZone();
+    EXPECT_EQ(copy->tag(), 7);
+    EXPECT_EQ(copy->timeOutSeconds(), 30);
+    EXPECT_EQ(copy->url(), reuse->url());
     reuse->setRequestMethod("POST");
     reuse->setRequestMethod("GET");
     EXPECT_FALSE(reuse->shouldAttemptPersistentConnection());
@@ -343,6 +352,8 @@ TEST_F(RequestTest, A200MegabyteFileBodyArrivesByteExactWithoutGrowingMemory) {
 
 PLAT_DEFINE_CLASS(Listener, plat::Object, [](auto& c) {
     c.method("started:", &Listener::started)
+        .method("requestStarted:", &Listener::started)
+        .method("requestFailed:", &Listener::failed)
         .method("finished:", &Listener::finished)
         .method("failed:", &Listener::failed);
 })
