@@ -1,6 +1,8 @@
 #include "external/ASIHTTPRequest.h"
 
+#include <any>
 #include <filesystem>
+#include <utility>
 
 #include "external/ASIDataCompressor.h"
 #include "external/ASIHTTPRequestErrors.h"
@@ -251,8 +253,47 @@ Ref<ASIHTTPRequest> ASIHTTPRequest::copyWithZone() const {
     return copy;
 }
 
+void ASIHTTPRequest::setClientCertificateIdentity(std::optional<ClientIdentity> identity) {
+    std::lock_guard lock(propertyMutex_);
+    clientCertificateIdentity_ = std::move(identity);
+}
+
+void ASIHTTPRequest::setClientCertificates(std::vector<std::string> certificatesPem) {
+    std::lock_guard lock(propertyMutex_);
+    clientCertificates_ = std::move(certificatesPem);
+}
+
+void ASIHTTPRequest::releaseBlocksOnMainThread() {
+    auto blocks = std::make_shared<std::vector<std::any>>();
+    {
+        std::lock_guard lock(propertyMutex_);
+        for (Block* block :
+             {&startedBlock_, &completionBlock_, &failureBlock_, &authenticationNeededBlock_,
+              &proxyAuthenticationNeededBlock_, &requestRedirectedBlock_}) {
+            if (*block)
+                blocks->push_back(std::exchange(*block, nullptr));
+        }
+        if (headersReceivedBlock_)
+            blocks->push_back(std::exchange(headersReceivedBlock_, nullptr));
+        for (auto* block : {&bytesReceivedBlock_, &bytesSentBlock_}) {
+            if (*block)
+                blocks->push_back(std::exchange(*block, nullptr));
+        }
+        for (auto* block : {&downloadSizeIncrementedBlock_, &uploadSizeIncrementedBlock_}) {
+            if (*block)
+                blocks->push_back(std::exchange(*block, nullptr));
+        }
+        if (dataReceivedBlock_)
+            blocks->push_back(std::exchange(dataReceivedBlock_, nullptr));
+    }
+    if (blocks->empty() || plat::RunLoop::isMainThread())
+        return;  // released here, on the main thread
+    plat::RunLoop::main().tryPost([blocks]() mutable { blocks.reset(); });
+}
+
 ASIHTTPRequest::~ASIHTTPRequest() {
     authenticationNeeded_ = 0;
+    releaseBlocksOnMainThread();
     if (statusTimer_)
         statusTimer_->invalidate();
     // The tear-down of an attempt, without the self references it takes while running.

@@ -269,6 +269,15 @@ class ASIHTTPRequest : public plat::Operation {
         return compressedPostBodyFilePath_;
     }
 
+    // The client's TLS identity (certificate and key, PEM), shown when a server asks; further
+    // certificates of its chain go after it.
+    struct ClientIdentity {
+        std::string certificatePem;
+        std::string keyPem;
+    };
+    void setClientCertificateIdentity(std::optional<ClientIdentity> identity);
+    void setClientCertificates(std::vector<std::string> certificatesPem);
+
     // ---- Per request: starting, cancelling, the response ---------------------------------------
     void startAsynchronous();
     void startSynchronous();
@@ -406,6 +415,8 @@ class ASIHTTPRequest : public plat::Operation {
     // The class's count of requests with a scheduled stream, and the activity indicator.
     static void noteRunningRequest(int delta);
 
+    // Hands the blocks to the main thread, so that whatever they hold is let go there.
+    void releaseBlocksOnMainThread();
     // Takes this request's entry out of the table of kept-alive connections.
     void dropConnectionEntry();
     // Picks or makes this attempt's entry in that table and ties the new stream to it; answers
@@ -505,6 +516,8 @@ class ASIHTTPRequest : public plat::Operation {
     bool isSynchronous_ = false;
     bool isPACFileRequest_ = false;
     std::optional<plat::HttpMessage> request_;
+    std::optional<ClientIdentity> clientCertificateIdentity_;
+    std::vector<std::string> clientCertificates_;
     Ref<plat::Timer> statusTimer_;
     std::optional<std::string> username_, password_, authenticationRealm_, proxyHost_;
     int32_t proxyPort_ = 0;

@@ -353,8 +353,18 @@ void ASIHTTPRequest::startRequest() {
     readStream_ = stream;
 
     const plat::Url target = url();
-    if (target.isHttps() && !validatesSecureCertificate())
-        stream->setTlsSettings({.validatesCertificateChain = false});
+    if (target.isHttps()) {
+        plat::HttpReadStream::TlsSettings tls;
+        tls.validatesCertificateChain = validatesSecureCertificate();
+        std::lock_guard lock(propertyMutex_);
+        if (clientCertificateIdentity_) {
+            tls.clientCertificatePem = clientCertificateIdentity_->certificatePem;
+            for (const auto& certificate : clientCertificates_)
+                tls.clientCertificatePem += certificate;
+            tls.clientKeyPem = clientCertificateIdentity_->keyPem;
+        }
+        stream->setTlsSettings(std::move(tls));
+    }
     if (auto host = proxyHost(); host && proxyPort() != 0) {
         const std::string type = proxyType().value_or("kCFProxyTypeHTTP");
         const plat::HttpReadStream::ProxyAddress address{*host, proxyPort()};
