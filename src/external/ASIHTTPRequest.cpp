@@ -793,8 +793,6 @@ void ASIHTTPRequest::destroyReadStream() {
     readStream_.reset();
 }
 
-void ASIHTTPRequest::handleNetworkEvent(plat::Stream::Event) {}
-
 bool ASIHTTPRequest::removeFileAtPath(const std::string& path, Ref<plat::Error>* error) {
     std::error_code code;
     if (!std::filesystem::exists(path, code))

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "external/ASICacheDelegate.h"
+#include "external/ASIDataCompressor.h"
 #include "platform/core/Collections.h"
 #include "platform/net/HttpCookie.h"
 #include "platform/net/HttpReadStream.h"
@@ -330,6 +331,36 @@ class ASIHTTPRequest : public plat::Operation {
     // Called by the status timer every 0.25 s.
     virtual void updateStatus();
 
+    // ---- Per request: the response
+    // ---------------------------------------------------------------
+    void readResponseHeaders();
+    // A redirect to follow: prepares the request for it and answers YES.
+    bool willRedirect();
+    void parseStringEncodingFromHeaders();
+    bool willAskDelegateToConfirmRedirect();
+    void handleBytesAvailable();
+    void handleStreamComplete();
+    void handleStreamError();
+    bool retryUsingNewConnection();
+    std::vector<plat::HttpCookie> responseCookies() const;
+    bool downloadComplete() const {
+        return downloadComplete_;
+    }
+    bool needsRedirect() const {
+        return needsRedirect_;
+    }
+    bool removeTemporaryDownloadFile();
+    bool removeTemporaryUncompressedDownloadFile();
+    bool removeTemporaryUploadFile();
+    bool removeTemporaryCompressedUploadFile();
+    // Progress (the status check's own code builds on these).
+    virtual void incrementDownloadSizeBy(int64_t) {}
+    virtual void incrementUploadSizeBy(int64_t) {}
+    virtual void updateProgressIndicators() {}
+    // Applies credentials after a 401 or 407 and resumes (the authentication code builds it);
+    // until then such a request fails as needing authentication.
+    virtual void attemptToApplyCredentialsAndResume();
+
     // ---- Per request: reporting (main thread) ------------------------------------------------
     void requestStarted();
     void requestReceivedResponseHeaders(const Ref<plat::Dictionary>& headers);
@@ -517,6 +548,10 @@ class ASIHTTPRequest : public plat::Operation {
     bool isPACFileRequest_ = false;
     std::optional<plat::HttpMessage> request_;
     std::optional<ClientIdentity> clientCertificateIdentity_;
+    std::vector<plat::HttpCookie> responseCookies_;
+    Ref<ASIDataDecompressor> dataDecompressor_;
+    Ref<plat::OutputStream> fileDownloadOutputStream_, inflatedFileDownloadOutputStream_;
+    std::optional<std::string> temporaryUncompressedDataDownloadPath_;
     std::vector<std::string> clientCertificates_;
     Ref<plat::Timer> statusTimer_;
     std::optional<std::string> username_, password_, authenticationRealm_, proxyHost_;

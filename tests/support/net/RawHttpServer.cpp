@@ -240,6 +240,7 @@ RawHttpServer::RawHttpServer(Handler handler, bool tls) : handler_(std::move(han
 
 RawHttpServer::~RawHttpServer() {
     stopping_ = true;
+    release();
     ::shutdown(listener_, SHUT_RDWR);
     ::close(listener_);
     acceptor_.join();
@@ -250,6 +251,19 @@ RawHttpServer::~RawHttpServer() {
     }
     for (auto& thread : threads_)
         thread.join();
+}
+
+void RawHttpServer::hold() {
+    std::lock_guard lock(mutex_);
+    held_ = true;
+}
+
+void RawHttpServer::release() {
+    {
+        std::lock_guard lock(mutex_);
+        held_ = false;
+    }
+    released_.notify_all();
 }
 
 std::string RawHttpServer::url(const std::string& path) const {
@@ -302,6 +316,10 @@ void RawHttpServer::serve(int fd) {
                 std::lock_guard lock(mutex_);
                 heads_.push_back(head);
                 bodies_.push_back(body);
+            }
+            {
+                std::unique_lock lock(mutex_);
+                released_.wait(lock, [this] { return !held_ || stopping_; });
             }
             const Reply reply = handler_(head, body);
             if (!channel.send(reply.bytes) || reply.close ||

@@ -4,6 +4,7 @@
 // on the same connection until a reply asks to close. Optionally over TLS with a self-signed
 // certificate made at start. It counts connections and keeps every request head.
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -37,6 +38,9 @@ class RawHttpServer {
     void setHashBodies(bool hash) { hashBodies_ = hash; }
     // Bodies are only counted (for benchmarks); bodies() holds empty texts.
     void setDiscardBodies(bool discard) { discardBodies_ = discard; }
+    // Replies wait while held (the request has arrived, its answer has not).
+    void hold();
+    void release();
     // Body bytes received so far, over all requests (as they arrive).
     uint64_t bodyBytesReceived() const { return bodyBytes_; }
 
@@ -58,6 +62,8 @@ class RawHttpServer {
     std::atomic<uint64_t> bodyBytes_{0};
     std::atomic<bool> stopping_{false};
     mutable std::mutex mutex_;
+    std::condition_variable released_;
+    bool held_ = false;
     std::vector<std::string> heads_, bodies_;
     std::vector<int> open_;
     std::vector<std::thread> threads_;

@@ -1,0 +1,534 @@
+// The receiving half of an attempt: the response head, redirects, the body into memory or a
+// file (inflated on the fly when asked), the end of the stream and its errors.
+#include <filesystem>
+
+#include "external/ASIHTTPRequest.h"
+#include "external/ASIHTTPRequestErrors.h"
+#include "platform/crypto/Uuid.h"
+#include "platform/net/HttpCookieStorage.h"
+#include "platform/net/NetText.h"
+
+namespace {
+
+std::string temporaryPath() {
+    return (std::filesystem::temp_directory_path() / plat::Uuid::createString()).string();
+}
+
+std::string headerText(const Ref<plat::Dictionary>& headers, const char* name) {
+    if (!headers)
+        return {};
+    const plat::Value value = headers->objectForKey(name);
+    return value.string() ? *value.string() : std::string();
+}
+
+// "timeout=T, max=M", read in that order: a timeout only at the start, then whatever follows
+// "max="; both 0 when missing.
+std::pair<long, long> keepAliveTerms(const std::string& text) {
+    long timeout = 0, max = 0;
+    size_t pos = text.find_first_not_of(' ');
+    if (pos != std::string::npos && text.compare(pos, 8, "timeout=") == 0) {
+        char* end = nullptr;
+        timeout = std::strtol(text.c_str() + pos + 8, &end, 10);
+        pos = static_cast<size_t>(end - text.c_str());
+    } else {
+        pos = 0;
+    }
+    const size_t maxAt = text.find("max=", pos);
+    if (maxAt != std::string::npos)
+        max = std::strtol(text.c_str() + maxAt + 4, nullptr, 10);
+    return {timeout, max};
+}
+
+}  // namespace
+
+std::vector<plat::HttpCookie> ASIHTTPRequest::responseCookies() const {
+    std::lock_guard lock(propertyMutex_);
+    return responseCookies_;
+}
+
+void ASIHTTPRequest::attemptToApplyCredentialsAndResume() {
+    cancelLoad();
+    failWithError(authenticationError());
+}
+
+// ---- The head -----------------------------------------------------------------------------------
+
+void ASIHTTPRequest::readResponseHeaders() {
+    setAuthenticationNeeded(0);
+    if (!readStream_)
+        return;
+    const auto message = readStream_->responseHeader();
+    if (!message || !message->isHeaderComplete())
+        return;
+    auto headers = plat::MutableDictionary::make();
+    for (const auto& [name, value] : message->allHeaderFields())
+        headers->setObject(plat::Value(value), name);
+    setResponseHeaders(headers);
+    setResponseStatusCode(message->statusCode());
+    setResponseStatusMessage(message->statusLine());
+
+    if (auto cache = downloadCache(); cache && cache->canUseCachedDataForRequest(*this)) {
+        cache->updateExpiryForRequest(*this, secondsToCache());
+        useDataFromCache();
+        return;
+    }
+    if (message->statusCode() == 401)
+        setAuthenticationNeeded(1);
+    else if (message->statusCode() == 407)
+        setAuthenticationNeeded(2);
+
+    const auto user = username();
+    const auto secret = password();
+    if (authenticationNeeded() == 0 &&
+        authenticationScheme() == std::optional<std::string>("Basic") && user && secret &&
+        useSessionPersistence()) {
+        auto credentials = plat::MutableDictionary::make();
+        credentials->setObject(plat::Value(*user), kCFHTTPAuthenticationUsername);
+        credentials->setObject(plat::Value(*secret), kCFHTTPAuthenticationPassword);
+        auto record = plat::MutableDictionary::make();
+        record->setObject(plat::Value::fromObject(credentials), kASISessionCredentialsKey);
+        record->setObject(plat::Value(url().absoluteString()), kASISessionURLKey);
+        record->setObject(plat::Value("Basic"), kASISessionSchemeKey);
+        storeAuthenticationCredentialsInSessionStore(record);
+    }
+    parseStringEncodingFromHeaders();
+
+    plat::HttpHeaderFields raw;
+    for (const auto& [name, value] : message->rawFields())
+        raw.add(name, value);
+    const plat::Url target = url();
+    auto cookies =
+        plat::HttpCookie::cookiesWithResponseHeaderFields(raw, target, plat::Date::now());
+    {
+        std::lock_guard lock(propertyMutex_);
+        responseCookies_ = cookies;
+    }
+    if (useCookiePersistence()) {
+        plat::HttpCookieStorage::shared().setCookiesFromResponseHeaderFields(raw, target);
+        for (const auto& cookie : cookies)
+            addSessionCookie(cookie);
+    }
+
+    if (!willRedirect()) {
+        const auto counting = mainRequest() ? mainRequest() : self<ASIHTTPRequest>();
+        const std::string length = headerText(headers, "Content-Length");
+        if (!length.empty()) {
+            const uint64_t value = std::strtoull(length.c_str(), nullptr, 0);
+            if (mainRequest() && allowCompressedResponse() && value == 20 &&
+                showAccurateProgress() && shouldResetDownloadProgress()) {
+                counting->setShowAccurateProgress(false);
+                counting->incrementDownloadSizeBy(1);
+            } else {
+                counting->setContentLength(value);
+                if (showAccurateProgress() && shouldResetDownloadProgress())
+                    counting->incrementDownloadSizeBy(
+                        static_cast<int64_t>(value + partialDownloadSize()));
+            }
+        } else if (showAccurateProgress() && shouldResetDownloadProgress()) {
+            counting->setShowAccurateProgress(false);
+            counting->incrementDownloadSizeBy(1);
+        }
+    }
+
+    if (shouldAttemptPersistentConnection()) {
+        const std::string connection =
+            plat::net_text::asciiLowercase(headerText(headers, "Connection"));
+        const bool keep = (message->version() != "HTTP/1.0" || connection == "keep-alive") &&
+                          connection != "close";
+        const std::string keepAlive = headerText(headers, "Keep-Alive");
+        if (keep && keepAlive.empty()) {
+            setConnectionCanBeReused(true);
+        } else if (keep && !keepAlive.empty()) {
+            const auto [timeout, max] = keepAliveTerms(keepAlive);
+            if (max > 5) {
+                setConnectionCanBeReused(true);
+                setPersistentConnectionTimeoutSeconds(static_cast<double>(timeout));
+            }
+        }
+    }
+
+    auto me = self<ASIHTTPRequest>();
+    Ref<plat::Dictionary> copy = headers;
+    onMainThread([me, copy] { me->requestReceivedResponseHeaders(copy); });
+}
+
+void ASIHTTPRequest::parseStringEncodingFromHeaders() {
+    plat::StringEncoding encoding = 0;
+    const auto headers = responseHeaders();
+    const plat::Value type = headers ? headers->objectForKey("Content-Type") : plat::Value();
+    parseMimeType(nullptr, &encoding,
+                  type.string() ? std::optional<std::string>(*type.string()) : std::nullopt);
+    setResponseEncoding(encoding != 0 ? encoding : defaultResponseEncoding());
+}
+
+bool ASIHTTPRequest::willRedirect() {
+    const auto headers = responseHeaders();
+    const std::string location = headerText(headers, "Location");
+    if (!shouldRedirect() || location.empty())
+        return false;
+    const int32_t status = responseStatusCode();
+    if (status != 301 && status != 302 && status != 303 && status != 307)
+        return false;
+    auto me = self<ASIHTTPRequest>();
+    onMainThread([me] { me->requestRedirected(); });
+
+    const plat::Url from = url();
+    const auto target = plat::Url::resolve(location, from);
+    if (!target)
+        return false;  // a Location that names no URL: the response is the answer
+    if (status == 307 || (shouldUseRFC2616RedirectBehaviour() && status != 303)) {
+        // Credentials stay with the host they were given for.
+        if (target->host() != from.host()) {
+            std::lock_guard lock(propertyMutex_);
+            if (requestHeaders_)
+                requestHeaders_->removeObjectForKey(plat::Value("Authorization"));
+        }
+    } else {
+        {
+            std::lock_guard lock(cancelledLock_);
+            requestMethod_ = "GET";
+        }
+        setPostBody(std::nullopt);
+        setPostLength(0);
+        compressedPostBody_.reset();
+        const auto old = requestHeaders();
+        auto kept = plat::MutableDictionary::make();
+        for (const char* name : {"User-Agent", "Accept"}) {
+            if (old && !old->objectForKey(name).isNil())
+                kept->setObject(old->objectForKey(name), name);
+        }
+        {
+            std::lock_guard lock(propertyMutex_);
+            requestHeaders_ = kept;
+        }
+        setHaveBuiltRequestHeaders(false);
+    }
+    redirectURL_ = *target;
+    needsRedirect_ = true;
+    setRequestCookies({});
+    if (status == 307 || (shouldUseRFC2616RedirectBehaviour() && status != 303)) {
+        // The cookies of the target, not of the old URL (nor the old attempt's header).
+        {
+            std::lock_guard lock(propertyMutex_);
+            if (requestHeaders_)
+                requestHeaders_->removeObjectForKey(plat::Value("Cookie"));
+        }
+        const plat::Url current = url_;
+        url_ = *target;
+        applyCookieHeader();
+        url_ = current;
+    }
+    return true;
+}
+
+bool ASIHTTPRequest::willAskDelegateToConfirmRedirect() {
+    bool ask = false;
+    {
+        std::lock_guard lock(cancelledLock_);
+        auto target = delegate_.lock();
+        if (target && plat::respondsToSelector(target, plat::Selector(willRedirectSelector())))
+            ask = true;
+        else if (queue_ && plat::respondsToSelector(queue_, "request:willRedirectToURL:"))
+            ask = true;
+    }
+    if (!ask)
+        return false;
+    const plat::Url target = *redirectURL_;
+    redirectURL_.reset();
+    auto me = self<ASIHTTPRequest>();
+    onMainThread([me, target] { me->requestWillRedirectToURL(target); });
+    return true;
+}
+
+// ---- Events -------------------------------------------------------------------------------------
+
+void ASIHTTPRequest::handleNetworkEvent(plat::Stream::Event event) {
+    auto keep = self<ASIHTTPRequest>();
+    {
+        std::lock_guard lock(cancelledLock_);
+        if (complete() || cancelled_)
+            return;
+        if (event == plat::Stream::EndEncountered)
+            handleStreamComplete();
+        else if (event == plat::Stream::ErrorOccurred)
+            handleStreamError();
+        else if (event == plat::Stream::HasBytesAvailable)
+            handleBytesAvailable();
+        performThrottling();
+    }
+    if (downloadComplete_ && needsRedirect_) {
+        if (!willAskDelegateToConfirmRedirect())
+            performRedirect();
+    } else if (downloadComplete_ && authenticationNeeded() != 0) {
+        attemptToApplyCredentialsAndResume();
+    }
+}
+
+void ASIHTTPRequest::handleBytesAvailable() {
+    if (!responseHeaders())
+        readResponseHeaders();
+    if (complete() || !readStream_ || !readStream_->hasBytesAvailable())
+        return;
+    const uint64_t length = contentLength();
+    size_t bufferSize = length > 262'144 ? 262'144 : length > 65'536 ? 65'536 : 16'384;
+    if (isBandwidthThrottled()) {
+        const uint64_t limit = maxBandwidthPerSecond();
+        const uint64_t used = bandwidthUsedInLastSecond();
+        if (limit != 0) {
+            if (used > limit)
+                bufferSize = 1;
+            else if ((limit - used) / 4 < bufferSize)
+                bufferSize = static_cast<size_t>((limit - used) / 4);
+        }
+        bufferSize = std::max<size_t>(bufferSize, 1);
+    }
+    std::vector<uint8_t> buffer(bufferSize);
+    const int64_t n = readStream_->read(buffer.data(), buffer.size());
+    if (n < 0) {
+        handleStreamError();
+        return;
+    }
+    if (n == 0)
+        return;
+    buffer.resize(static_cast<size_t>(n));
+    std::optional<plat::Bytes> inflated;
+    const bool onTheFly = isResponseCompressed() && !shouldWaitToInflateCompressedResponses();
+    if (onTheFly) {
+        if (!dataDecompressor_)
+            dataDecompressor_ = ASIDataDecompressor::decompressor();
+        Ref<plat::Error> error;
+        inflated = dataDecompressor_->uncompressBytes(buffer.data(), buffer.size(), &error);
+        if (error) {
+            failWithError(error);
+            return;
+        }
+        if (!inflated)
+            inflated = plat::Bytes{};
+    }
+    setTotalBytesRead(totalBytesRead() + static_cast<uint64_t>(n));
+    lastActivityTime_ = plat::RunLoop::current().now();
+    incrementBandwidthUsedInLastSecond(static_cast<uint64_t>(n));
+    if (needsRedirect_ && shouldRedirect() && allowResumeForFileDownloads())
+        return;
+
+    auto target = delegate();
+    bool takes =
+        target && plat::respondsToSelector(target, plat::Selector(didReceiveDataSelector()));
+    {
+        std::lock_guard lock(propertyMutex_);
+        takes = takes || static_cast<bool>(dataReceivedBlock_);
+    }
+    if (takes) {
+        plat::Bytes handed = onTheFly ? *inflated : plat::Bytes(buffer.begin(), buffer.end());
+        auto me = self<ASIHTTPRequest>();
+        onMainThread([me, handed = std::move(handed)] { me->passOnReceivedData(handed); });
+        return;
+    }
+    if (auto destination = downloadDestinationPath()) {
+        if (!fileDownloadOutputStream_) {
+            bool append = false;
+            if (!temporaryFileDownloadPath()) {
+                setTemporaryFileDownloadPath(temporaryPath());
+            } else if (allowResumeForFileDownloads() && requestHeaders() &&
+                       !requestHeaders()->objectForKey("Range").isNil()) {
+                if (!headerText(responseHeaders(), "Content-Range").empty()) {
+                    append = true;
+                } else {
+                    incrementDownloadSizeBy(-static_cast<int64_t>(partialDownloadSize()));
+                    setPartialDownloadSize(0);
+                }
+            }
+            fileDownloadOutputStream_ =
+                plat::OutputStream::outputStreamToFileAtPath(*temporaryFileDownloadPath(), append);
+            fileDownloadOutputStream_->open();
+            if (onTheFly) {
+                if (!temporaryUncompressedDataDownloadPath_)
+                    temporaryUncompressedDataDownloadPath_ = temporaryPath();
+                inflatedFileDownloadOutputStream_ = plat::OutputStream::outputStreamToFileAtPath(
+                    *temporaryUncompressedDataDownloadPath_, append);
+                inflatedFileDownloadOutputStream_->open();
+            }
+        }
+        fileDownloadOutputStream_->write(buffer.data(), buffer.size());
+        if (onTheFly && inflatedFileDownloadOutputStream_ && !inflated->empty())
+            inflatedFileDownloadOutputStream_->write(inflated->data(), inflated->size());
+        return;
+    }
+    std::lock_guard lock(propertyMutex_);
+    if (!rawResponseData_)
+        rawResponseData_ = plat::Bytes{};
+    if (onTheFly)
+        rawResponseData_->insert(rawResponseData_->end(), inflated->begin(), inflated->end());
+    else
+        rawResponseData_->insert(rawResponseData_->end(), buffer.begin(), buffer.end());
+}
+
+void ASIHTTPRequest::handleStreamComplete() {
+    if (statusTimer_) {
+        statusTimer_->invalidate();
+        statusTimer_.reset();
+    }
+    downloadComplete_ = true;
+    if (!responseHeaders())
+        readResponseHeaders();
+    // Whatever is still waiting in the stream is read first.
+    while (readStream_ && readStream_->hasBytesAvailable() && !complete())
+        handleBytesAvailable();
+    Ref<plat::Error> fileError;
+    lastBytesSent_ = totalBytesSent();
+    setTotalBytesSent(readStream_ ? readStream_->requestBytesWritten() : totalBytesSent());
+    setComplete(true);
+    if (contentLength() == 0)
+        setContentLength(totalBytesRead());
+    updateProgressIndicators();
+    if (postBodyReadStream_) {
+        postBodyReadStream_->close();
+        postBodyReadStream_.reset();
+    }
+    // An inflated-on-the-fly body must have reached its end.
+    if (dataDecompressor_ && !dataDecompressor_->reachedEnd() && !needsRedirect_ &&
+        authenticationNeeded() == 0)
+        fileError = ASIDataDecompressor::inflateErrorWithCode(Z_BUF_ERROR);
+    dataDecompressor_.reset();
+    if (didCreateTemporaryPostDataFile() && authenticationNeeded() == 0) {
+        removeTemporaryUploadFile();
+        removeTemporaryCompressedUploadFile();
+    }
+    if (auto temporary = temporaryFileDownloadPath()) {
+        for (auto* stream : {&fileDownloadOutputStream_, &inflatedFileDownloadOutputStream_}) {
+            if (*stream) {
+                (*stream)->close();
+                stream->reset();
+            }
+        }
+        const auto destination = downloadDestinationPath();
+        if (shouldRedirect() && needsRedirect_ && allowResumeForFileDownloads()) {
+            // kept for the redirected attempt
+        } else if (fileError) {
+            removeTemporaryDownloadFile();
+            removeTemporaryUncompressedDownloadFile();
+        } else if (!isResponseCompressed()) {
+            if (removeFileAtPath(*destination, &fileError)) {
+                std::error_code code;
+                std::filesystem::rename(*temporary, *destination, code);
+                if (code) {
+                    fileError = ASIMakeError(
+                        ASIFileManagementError,
+                        "Failed to move file from '" + *temporary + "' to '" + *destination + "'",
+                        plat::Error::withDescription("NSPOSIXErrorDomain", code.value(),
+                                                     code.message()));
+                } else {
+                    setTemporaryFileDownloadPath(std::nullopt);
+                }
+            }
+        } else if (shouldWaitToInflateCompressedResponses()) {
+            ASIDataDecompressor::uncompressDataFromFile(*temporary, *destination, &fileError);
+            removeTemporaryDownloadFile();
+        } else {
+            std::error_code code;
+            std::filesystem::rename(*temporaryUncompressedDataDownloadPath_, *destination, code);
+            if (code)
+                fileError = ASIMakeError(ASIFileManagementError,
+                                         "Failed to move file from '" +
+                                             *temporaryUncompressedDataDownloadPath_ + "' to '" +
+                                             *destination + "'",
+                                         plat::Error::withDescription(
+                                             "NSPOSIXErrorDomain", code.value(), code.message()));
+            temporaryUncompressedDataDownloadPath_.reset();
+            removeTemporaryDownloadFile();
+        }
+    }
+    if (auto cache = downloadCache(); cache && !didUseCachedResponse())
+        cache->storeResponseForRequest(*this, secondsToCache());
+
+    if (!connectionCanBeReused_)
+        unscheduleReadStream();
+    if (auto info = connectionInfo()) {
+        info->removeObjectForKey(plat::Value("request"));
+        info->setObject(plat::Value(plat::Date{plat::Date::now().seconds +
+                                               persistentConnectionTimeoutSeconds()}),
+                        "expires");
+    }
+    if (authenticationNeeded() == 0)
+        destroyReadStream();
+    if (!needsRedirect_ && authenticationNeeded() == 0 && !didUseCachedResponse()) {
+        if (fileError)
+            failWithError(fileError);
+        else
+            requestFinished();
+        markAsFinished();
+    }
+}
+
+void ASIHTTPRequest::handleStreamError() {
+    const Ref<plat::Error> underlying = readStream_ ? readStream_->streamError() : nullptr;
+    if (error()) {
+        cancelLoad();
+    } else {
+        const bool dropped =
+            underlying && ((underlying->domain() == "NSPOSIXErrorDomain" &&
+                            (underlying->code() == 57 || underlying->code() == 32)) ||
+                           underlying->code() == -1005);
+        if (dropped && retryUsingNewConnection())
+            return;
+        std::string message = "A connection failure occurred";
+        if (underlying && underlying->code() >= -9818 && underlying->code() <= -9800)
+            message = underlying->localizedDescription() +
+                      ": SSL problem (Possible causes may include a bad/expired/self-signed "
+                      "certificate, clock set to wrong date)";
+        cancelLoad();
+        failWithError(ASIMakeError(ASIConnectionFailureErrorType, message, underlying));
+    }
+}
+
+bool ASIHTTPRequest::retryUsingNewConnection() {
+    if (retryCount() != 0)
+        return false;
+    setWillRetryRequest(true);
+    cancelLoad();
+    setWillRetryRequest(false);
+    dropConnectionEntry();
+    setConnectionInfo(nullptr);
+    setRetryCount(retryCount() + 1);
+    startRequest();
+    return true;
+}
+
+// ---- Temporary files ----------------------------------------------------------------------------
+
+namespace {
+
+bool removeTemporary(ASIHTTPRequest& request, std::optional<std::string> path,
+                     const std::function<void()>& clear) {
+    if (!path)
+        return true;
+    Ref<plat::Error> error;
+    if (!ASIHTTPRequest::removeFileAtPath(*path, &error)) {
+        request.failWithError(error);
+        return false;
+    }
+    clear();
+    return true;
+}
+
+}  // namespace
+
+bool ASIHTTPRequest::removeTemporaryDownloadFile() {
+    return removeTemporary(*this, temporaryFileDownloadPath(),
+                           [this] { setTemporaryFileDownloadPath(std::nullopt); });
+}
+
+bool ASIHTTPRequest::removeTemporaryUncompressedDownloadFile() {
+    return removeTemporary(*this, temporaryUncompressedDataDownloadPath_,
+                           [this] { temporaryUncompressedDataDownloadPath_.reset(); });
+}
+
+bool ASIHTTPRequest::removeTemporaryUploadFile() {
+    return removeTemporary(*this, postBodyFilePath(),
+                           [this] { setPostBodyFilePath(std::nullopt); });
+}
+
+bool ASIHTTPRequest::removeTemporaryCompressedUploadFile() {
+    return removeTemporary(*this, compressedPostBodyFilePath_,
+                           [this] { compressedPostBodyFilePath_.reset(); });
+}

@@ -1,0 +1,215 @@
+// Responses: finishing once with the decoded text, redirects and what they keep, keep-alive
+// terms, bodies shorter or longer than announced, gzip deferred and on the fly, downloads to a
+// file.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "external/ASIDataCompressor.h"
+#include "external/ASIHTTPRequest.h"
+#include "platform/net/HttpCookieStorage.h"
+#include "platform/storage/ScopedEnvironment.h"
+#include "support/net/RawHttpServer.h"
+
+using net_test::RawHttpServer;
+
+namespace {
+
+bool waitFor(const std::function<bool()>& condition, double seconds = 10) {
+    plat::RunLoop::current().runUntil(condition, seconds);
+    return condition();
+}
+
+// Runs a request to its end; answers whether it finished (else it failed).
+bool run(const Ref<ASIHTTPRequest>& request) {
+    int finished = 0, failed = 0;
+    request->setCompletionBlock([&] { ++finished; });
+    request->setFailedBlock([&] { ++failed; });
+    request->startAsynchronous();
+    waitFor([&] { return finished + failed > 0 && request->isFinished(); });
+    plat::RunLoop::current().runUntil([] { return false; }, 0.05);
+    EXPECT_EQ(finished + failed, 1);
+    request->setCompletionBlock(nullptr);
+    request->setFailedBlock(nullptr);
+    return finished == 1;
+}
+
+Ref<ASIHTTPRequest> get(const std::string& url) {
+    return ASIHTTPRequest::requestWithURL(*plat::Url::parse(url));
+}
+
+std::string gzip(const std::string& text) {
+    auto packed = ASIDataCompressor::compressData(plat::Bytes(text.begin(), text.end()), nullptr);
+    return std::string(packed->begin(), packed->end());
+}
+
+TEST(Response, FinishesOnceWithTheTextAndFollowsRedirectsByTheirRules) {
+    // Replies by path: a Thai text in TIS-620, redirects of each kind, and an echo.
+    RawHttpServer server([](const std::string& head, const std::string& body) {
+        const std::string path = head.substr(
+            head.find(' ') + 1, head.find(' ', head.find(' ') + 1) - head.find(' ') - 1);
+        auto redirect = [](int status, const std::string& to) {
+            return RawHttpServer::Reply{
+                "HTTP/1.1 " + std::to_string(status) + " Moved\r\nLocation: " + to +
+                "\r\nSet-Cookie: hop=1; Path=/\r\nContent-Length: 0\r\n\r\n"};
+        };
+        if (path == "/thai")
+            return RawHttpServer::Reply{RawHttpServer::ok(
+                "\xCA\xC7\xD1\xCA\xB4\xD5", "Content-Type: text/plain; charset=TIS-620\r\n")};
+        if (path == "/302")
+            return redirect(302, "echo");  // relative
+        if (path == "/307")
+            return redirect(307, "/echo");
+        if (path.rfind("/307away", 0) == 0)
+            return redirect(307, "http://localhost:" +
+                                     head.substr(head.find("Host: 127.0.0.1:") + 16,
+                                                 head.find("\r\n", head.find("Host:")) -
+                                                     head.find("Host: 127.0.0.1:") - 16) +
+                                     "/echo");
+        return RawHttpServer::Reply{RawHttpServer::ok(head + "|" + body)};
+    });
+    plat::HttpCookieStorage::shared().removeAllCookies();
+
+    auto thai = get(server.url("/thai"));
+    ASSERT_TRUE(run(thai));
+    EXPECT_EQ(thai->responseStatusCode(), 200);
+    EXPECT_EQ(thai->responseStatusMessage(), "HTTP/1.1 200 OK");
+    EXPECT_EQ(thai->responseString(), "สวัสดี");
+    EXPECT_EQ(thai->contentLength(), 6U);
+
+    // A POST redirected by 302 becomes a GET without body, keeping User-Agent and Accept; the
+    // hop's cookie goes on to the next hop and into the stores.
+    auto post = get(server.url("/302"));
+    post->setRequestMethod("POST");
+    post->addRequestHeader("Accept", "text/plain");
+    post->addRequestHeader("X-Extra", "dropped");
+    post->setUserAgentString(std::string("VarnelTest/2"));
+    post->appendPostData({'a', 'b'});
+    ASSERT_TRUE(run(post));
+    std::string echoed = *post->responseString();
+    EXPECT_EQ(echoed.rfind("GET /echo HTTP/1.1\r\n", 0), 0U) << echoed;
+    EXPECT_NE(echoed.find("\r\nAccept: text/plain\r\n"), std::string::npos);
+    EXPECT_NE(echoed.find("\r\nUser-Agent: VarnelTest/2\r\n"), std::string::npos);
+    EXPECT_NE(echoed.find("\r\nCookie: hop=1\r\n"), std::string::npos);
+    EXPECT_EQ(echoed.find("X-Extra"), std::string::npos);
+    EXPECT_TRUE(echoed.ends_with("|"));
+    EXPECT_EQ(post->url().absoluteString(), server.url("/echo"));
+    EXPECT_EQ(post->originalURL()->absoluteString(), server.url("/302"));
+    bool inSession = false;
+    for (const auto& cookie : ASIHTTPRequest::sessionCookies())
+        inSession = inSession || cookie.name == "hop";
+    EXPECT_TRUE(inSession);
+
+    // 307 keeps method and body; credentials do not follow it to another host.
+    auto kept = get(server.url("/307"));
+    kept->setRequestMethod("POST");
+    kept->appendPostData({'x', 'y'});
+    ASSERT_TRUE(run(kept));
+    EXPECT_EQ(kept->responseString()->rfind("POST /echo HTTP/1.1\r\n", 0), 0U);
+    EXPECT_TRUE(kept->responseString()->ends_with("|xy"));
+    auto away = get(server.url("/307away"));
+    away->setRequestMethod("POST");
+    away->addRequestHeader("Authorization", "Basic c2VjcmV0");
+    away->appendPostData({'z'});
+    ASSERT_TRUE(run(away));
+    EXPECT_EQ(away->url().host(), "localhost");
+    EXPECT_EQ(away->responseString()->find("Authorization"), std::string::npos);
+    EXPECT_EQ(away->responseString()->find("hop=1"), std::string::npos);  // 127.0.0.1's cookie
+    plat::HttpCookieStorage::shared().removeAllCookies();
+    ASIHTTPRequest::setSessionCookies(std::nullopt);
+}
+
+TEST(Response, KeepAliveTermsAndBodyLengthsAreReadFromTheHead) {
+    struct Case {
+        std::string head;
+        bool reusable;
+        double timeout;
+    };
+    const std::vector<Case> cases = {
+        {"HTTP/1.1 200 OK\r\nConnection: close\r\nKeep-Alive: timeout=15, max=100\r\n", false, 60},
+        {"HTTP/1.0 200 OK\r\n", false, 60},
+        {"HTTP/1.1 200 OK\r\nKeep-Alive: timeout=15, max=100\r\n", true, 15},
+        {"HTTP/1.1 200 OK\r\nKeep-Alive: max=100, timeout=15\r\n", true, 0},
+        {"HTTP/1.1 200 OK\r\nKeep-Alive: timeout=15, max=5\r\n", false, 60},
+        {"HTTP/1.1 200 OK\r\n", true, 60},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.head);
+        RawHttpServer server([&](const std::string&, const std::string&) {
+            return RawHttpServer::Reply{c.head + "Content-Length: 0x4\r\n\r\nbody", true};
+        });
+        auto request = get(server.url("/"));
+        ASSERT_TRUE(run(request));
+        EXPECT_EQ(request->connectionCanBeReused(), c.reusable);
+        EXPECT_EQ(request->persistentConnectionTimeoutSeconds(), c.timeout);
+        EXPECT_EQ(request->contentLength(), 4U);  // "0x4": the base-0 rule
+    }
+}
+
+TEST(Response, BodiesShortLongGzipAndFilesEndRight) {
+    const std::string text(100'000, 'g');
+    const std::string packed = gzip(text);
+    int shortTries = 0;
+    RawHttpServer server([&](const std::string& head, const std::string&) {
+        const std::string path = head.substr(4, head.find(' ', 4) - 4);
+        if (path == "/short") {
+            ++shortTries;
+            return RawHttpServer::Reply{"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly ten..",
+                                        true};
+        }
+        if (path == "/long")
+            return RawHttpServer::Reply{"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nfour-and-more",
+                                        true};
+        if (path == "/nolength")
+            return RawHttpServer::Reply{"HTTP/1.1 200 OK\r\n\r\nuntil the end", true};
+        if (path == "/gzip")
+            return RawHttpServer::Reply{RawHttpServer::ok(packed, "Content-Encoding: gzip\r\n")};
+        if (path == "/cut")
+            return RawHttpServer::Reply{RawHttpServer::ok(packed.substr(0, packed.size() / 2),
+                                                          "Content-Encoding: gzip\r\n")};
+        return RawHttpServer::Reply{RawHttpServer::ok("file body")};
+    });
+
+    auto shortBody = get(server.url("/short"));
+    EXPECT_FALSE(run(shortBody));
+    EXPECT_EQ(shortBody->error()->code(), 1);
+    EXPECT_EQ(shortTries, 2);  // retried once on a new connection
+
+    auto longBody = get(server.url("/long"));
+    ASSERT_TRUE(run(longBody));
+    EXPECT_EQ(longBody->responseString(), "four");
+    auto next = get(server.url("/nolength"));
+    ASSERT_TRUE(run(next));
+    EXPECT_EQ(next->responseString(), "until the end");
+    EXPECT_EQ(next->contentLength(), 13U);
+
+    for (bool onTheFly : {false, true}) {
+        auto zipped = get(server.url("/gzip"));
+        zipped->setShouldWaitToInflateCompressedResponses(!onTheFly);
+        ASSERT_TRUE(run(zipped));
+        EXPECT_EQ(zipped->responseString(), text);
+        EXPECT_EQ(zipped->totalBytesRead(), packed.size());  // compressed bytes
+        auto cut = get(server.url("/cut"));
+        cut->setShouldWaitToInflateCompressedResponses(!onTheFly);
+        if (onTheFly) {
+            EXPECT_FALSE(run(cut));
+            EXPECT_EQ(cut->error()->code(), 11);
+        } else {
+            ASSERT_TRUE(run(cut));
+            EXPECT_FALSE(cut->responseData());  // inflating on access fails
+        }
+    }
+
+    // A download replaces an old file; nothing temporary is left.
+    const auto folder = testing_support::freshTestFolder();
+    std::ofstream(folder / "out.txt") << "old content";
+    auto download = get(server.url("/file"));
+    download->setDownloadDestinationPath((folder / "out.txt").string());
+    ASSERT_TRUE(run(download));
+    std::ifstream in(folder / "out.txt");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "file body");
+    EXPECT_FALSE(download->temporaryFileDownloadPath());
+    EXPECT_FALSE(download->rawResponseData());
+}
+
+}  // namespace
