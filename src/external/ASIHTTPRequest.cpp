@@ -194,8 +194,12 @@ Ref<ASIHTTPRequest> ASIHTTPRequest::requestWithURL(plat::Url url, Ref<ASICacheDe
     return request;
 }
 
+Ref<ASIHTTPRequest> ASIHTTPRequest::makeEmptyCopy() const {
+    return std::make_shared<ASIHTTPRequest>(url());
+}
+
 Ref<ASIHTTPRequest> ASIHTTPRequest::copyWithZone() const {
-    auto copy = std::make_shared<ASIHTTPRequest>(url());
+    auto copy = makeEmptyCopy();
     copy->setDelegate(delegate());
     copy->requestMethod_ = requestMethod();
     copy->setPostBody(postBody());

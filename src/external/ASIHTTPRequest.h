@@ -58,6 +58,11 @@ class ASIHTTPRequest : public plat::Operation {
     // certificate rules); not copied: the queue, blocks, response state and cache settings.
     virtual Ref<ASIHTTPRequest> copyWithZone() const;
 
+  protected:
+    // A new request of this class on this URL, as made by the constructor.
+    virtual Ref<ASIHTTPRequest> makeEmptyCopy() const;
+
+  public:
     // ---- Class-wide: queue, network thread, defaults -------------------------------------------
     static Ref<plat::OperationQueue> sharedQueue();
     // The one thread whose run loop carries every request's stream; made on first use.
