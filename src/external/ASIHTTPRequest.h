@@ -451,6 +451,7 @@ class ASIHTTPRequest : public plat::Operation {
     // The class's count of requests with a scheduled stream, and the activity indicator.
     static void noteRunningRequest(int delta);
 
+    void appendPostBytes(const uint8_t* bytes, size_t length);
     // Hands the blocks to the main thread, so that whatever they hold is let go there.
     void releaseBlocksOnMainThread();
     // Takes this request's entry out of the table of kept-alive connections.

@@ -41,16 +41,19 @@ void ASIHTTPRequest::setupPostBody() {
 
 void ASIHTTPRequest::appendPostData(const plat::Bytes& data) {
     setupPostBody();
-    if (data.empty())
+    appendPostBytes(data.data(), data.size());
+}
+
+void ASIHTTPRequest::appendPostBytes(const uint8_t* bytes, size_t length) {
+    if (length == 0)
         return;
     if (shouldStreamPostDataFromDisk()) {
-        if (postBodyWriteStream_->write(data.data(), data.size()) !=
-                static_cast<int64_t>(data.size()) &&
+        if (postBodyWriteStream_->write(bytes, length) != static_cast<int64_t>(length) &&
             !postBodyError_)
             postBodyError_ = postBodyWriteStream_->streamError();
     } else {
         std::lock_guard lock(propertyMutex_);
-        postBody_->insert(postBody_->end(), data.begin(), data.end());
+        postBody_->insert(postBody_->end(), bytes, bytes + length);
     }
 }
 
@@ -70,7 +73,7 @@ void ASIHTTPRequest::appendPostDataFromFile(const std::string& path) {
         }
         if (n == 0)
             break;
-        appendPostData(plat::Bytes(buffer.begin(), buffer.begin() + n));
+        appendPostBytes(buffer.data(), static_cast<size_t>(n));
     }
     input->close();
 }
