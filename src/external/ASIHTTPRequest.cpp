@@ -629,6 +629,8 @@ void ASIHTTPRequest::clearDelegatesAndCancel() {
         std::lock_guard lock(cancelledLock_);
         delegate_.reset();
         queue_.reset();
+        uploadProgressDelegate_.reset();
+        downloadProgressDelegate_.reset();
         std::lock_guard properties(propertyMutex_);
         startedBlock_ = completionBlock_ = failureBlock_ = authenticationNeededBlock_ =
             proxyAuthenticationNeededBlock_ = requestRedirectedBlock_ = nullptr;

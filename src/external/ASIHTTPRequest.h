@@ -334,7 +334,7 @@ class ASIHTTPRequest : public plat::Operation {
     // A copy of the class's table of kept-alive connections (for tests).
     static std::vector<Ref<plat::MutableDictionary>> persistentConnections();
     // Called by the status timer every 0.25 s.
-    virtual void updateStatus();
+    void updateStatus();
 
     // ---- Per request: the response
     // ---------------------------------------------------------------
@@ -358,10 +358,25 @@ class ASIHTTPRequest : public plat::Operation {
     bool removeTemporaryUncompressedDownloadFile();
     bool removeTemporaryUploadFile();
     bool removeTemporaryCompressedUploadFile();
-    // Progress (the status check's own code builds on these).
-    virtual void incrementDownloadSizeBy(int64_t) {}
-    virtual void incrementUploadSizeBy(int64_t) {}
-    virtual void updateProgressIndicators() {}
+    // ---- Per request: time-outs and progress ---------------------------------------------------
+    void checkRequestStatus();
+    bool shouldTimeOut();
+    void updateProgressIndicators();
+    void updateUploadProgress();
+    void updateDownloadProgress();
+    void incrementUploadSizeBy(int64_t amount);
+    void incrementDownloadSizeBy(int64_t amount);
+    void removeUploadProgressSoFar();
+    // Receivers of progress (not owned); setting one tells it "setMaxValue:" 1.0.
+    Ref<plat::Object> uploadProgressDelegate() const;
+    void setUploadProgressDelegate(const Ref<plat::Object>& receiver);
+    Ref<plat::Object> downloadProgressDelegate() const;
+    void setDownloadProgressDelegate(const Ref<plat::Object>& receiver);
+    uint64_t uploadBufferSize() const {
+        return uploadBufferSize_;
+    }
+    // A twin that asks only for the head (for queues that size a transfer first).
+    Ref<ASIHTTPRequest> HEADRequest() const;
     // Applies credentials after a 401 or 407 and resumes (the authentication code builds it);
     // until then such a request fails as needing authentication.
     virtual void attemptToApplyCredentialsAndResume();
@@ -452,6 +467,12 @@ class ASIHTTPRequest : public plat::Operation {
     static void noteRunningRequest(int delta);
 
     void appendPostBytes(const uint8_t* bytes, size_t length);
+    // Progress messages go to a receiver field read again on the main thread; the request is
+    // kept alive until each has run.
+    enum class Receiver { Upload, Download, Queue };
+    void deliver(Receiver receiver, const std::string& selector,
+                 std::function<void(const Ref<plat::Object>&)> send);
+    void deliverFraction(Receiver receiver, uint64_t progress, uint64_t total);
     // Hands the blocks to the main thread, so that whatever they hold is let go there.
     void releaseBlocksOnMainThread();
     // Takes this request's entry out of the table of kept-alive connections.
@@ -560,6 +581,9 @@ class ASIHTTPRequest : public plat::Operation {
     std::optional<std::string> temporaryUncompressedDataDownloadPath_;
     std::vector<std::string> clientCertificates_;
     Ref<plat::Timer> statusTimer_;
+    std::weak_ptr<plat::Object> uploadProgressDelegate_, downloadProgressDelegate_;
+    uint64_t uploadBufferSize_ = 0;
+    bool updatedProgress_ = false;
     std::optional<std::string> username_, password_, authenticationRealm_, proxyHost_;
     int32_t proxyPort_ = 0;
     Ref<plat::Dictionary> responseHeaders_;

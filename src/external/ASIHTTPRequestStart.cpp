@@ -326,6 +326,8 @@ void ASIHTTPRequest::startRequest() {
         std::lock_guard lock(propertyMutex_);
         originalURL_ = url_;
     }
+    if (lastBytesSent_ != 0)
+        removeUploadProgressSoFar();
     lastBytesSent_ = 0;
     setContentLength(0);
     setResponseHeaders(nullptr);
@@ -396,6 +398,14 @@ void ASIHTTPRequest::startRequest() {
         return;
     }
 
+    if (!mainRequest()) {
+        if (shouldResetUploadProgress()) {
+            incrementUploadSizeBy(showAccurateProgress() ? static_cast<int64_t>(postLength()) : 1);
+            deliverFraction(Receiver::Upload, 0, 1);
+        }
+        if (shouldResetDownloadProgress() && partialDownloadSize() == 0)
+            deliverFraction(Receiver::Download, 0, 1);
+    }
     lastActivityTime_ = plat::RunLoop::current().now();
     if (statusTimer_)
         statusTimer_->invalidate();
@@ -406,5 +416,3 @@ void ASIHTTPRequest::startRequest() {
     });
     plat::RunLoop::current().addTimer(statusTimer_, {runLoopMode_});
 }
-
-void ASIHTTPRequest::updateStatus() {}
