@@ -331,7 +331,21 @@ void ASIHTTPRequest::handleBytesAvailable() {
                 setTemporaryFileDownloadPath(temporaryPath());
             } else if (allowResumeForFileDownloads() && requestHeaders() &&
                        !requestHeaders()->objectForKey("Range").isNil()) {
-                if (!headerText(responseHeaders(), "Content-Range").empty()) {
+                const std::string range = headerText(responseHeaders(), "Content-Range");
+                if (!range.empty()) {
+                    // Only a partial reply that continues the file where it stops is appended.
+                    const size_t digits = range.find_first_of("0123456789");
+                    const uint64_t start = digits == std::string::npos
+                                               ? UINT64_MAX
+                                               : std::strtoull(range.c_str() + digits, nullptr, 10);
+                    if (responseStatusCode() != 206 || start != partialDownloadSize()) {
+                        failWithError(
+                            ASIMakeError(ASIFileManagementError,
+                                         "The server resumed the download at the wrong place (" +
+                                             range + ", the partial file holds " +
+                                             std::to_string(partialDownloadSize()) + " bytes)"));
+                        return;
+                    }
                     append = true;
                 } else {
                     incrementDownloadSizeBy(-static_cast<int64_t>(partialDownloadSize()));
@@ -490,6 +504,14 @@ bool ASIHTTPRequest::retryUsingNewConnection() {
     dropConnectionEntry();
     setConnectionInfo(nullptr);
     setRetryCount(retryCount() + 1);
+    // A resumable download asks for what is still missing, not what the first attempt asked.
+    updatePartialDownloadSize();
+    if (allowResumeForFileDownloads() && partialDownloadSize() != 0) {
+        const std::string range = "bytes=" + std::to_string(partialDownloadSize()) + "-";
+        addRequestHeader("Range", range);
+        if (request_)
+            request_->setHeaderFieldValue("Range", range);
+    }
     startRequest();
     return true;
 }
