@@ -480,8 +480,8 @@ class ASIHTTPRequest : public plat::Operation {
     // Picks or makes this attempt's entry in that table and ties the new stream to it; answers
     // the stream the entry held before (to close once the new one is open).
     Ref<plat::HttpReadStream> attachPersistentConnection(const Ref<plat::HttpReadStream>& stream);
-    // Answers from the response cache (the cache's own issue builds how).
-    virtual void useDataFromCache() {}
+    // Answers from the response cache.
+    void useDataFromCache();
     // Runs fn on the main thread: at once when already there, else later without waiting.
     void onMainThread(std::function<void()> fn);
     void closeBodyWriteStream();

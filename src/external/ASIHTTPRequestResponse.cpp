@@ -516,6 +516,59 @@ bool ASIHTTPRequest::retryUsingNewConnection() {
     return true;
 }
 
+// ---- The cache ----------------------------------------------------------------------------------
+
+void ASIHTTPRequest::useDataFromCache() {
+    auto me = self<ASIHTTPRequest>();
+    const auto main = mainRequest();
+    const Ref<ASIHTTPRequest> receiver = main ? main : me;
+    const auto cache = downloadCache();
+    const plat::Url target = url();
+    const auto headers = cache ? cache->cachedResponseHeadersForURL(target) : nullptr;
+    const auto bodyPath = cache ? cache->pathToCachedResponseDataForURL(target) : std::nullopt;
+    if (headers && bodyPath) {
+        const plat::Value status = headers->objectForKey("X-ASIHTTPRequest-Response-Status-Code");
+        setResponseStatusCode(status.intValue());
+        setDidUseCachedResponse(true);
+        receiver->setResponseHeaders(headers);
+        if (!receiver->downloadDestinationPath())
+            receiver->setRawResponseData(cache->cachedResponseDataForURL(target));
+        else
+            receiver->setDownloadDestinationPath(bodyPath->string());
+        const std::string length = headerText(responseHeaders(), "Content-Length");
+        receiver->setContentLength(std::strtoull(length.c_str(), nullptr, 10));
+        receiver->setTotalBytesRead(contentLength());
+        receiver->parseStringEncodingFromHeaders();
+        plat::HttpHeaderFields fields;
+        headers->enumerateKeysAndObjects([&](const plat::Value& key, const plat::Value& value) {
+            if (key.string() && value.string())
+                fields.add(*key.string(), *value.string());
+            return true;
+        });
+        {
+            std::lock_guard lock(receiver->propertyMutex_);
+            receiver->responseCookies_ = plat::HttpCookie::cookiesWithResponseHeaderFields(
+                fields, target, plat::Date::now());
+        }
+        if (willRedirect()) {
+            if (!willAskDelegateToConfirmRedirect())
+                performRedirect();
+            return;
+        }
+    }
+    receiver->setComplete(true);
+    receiver->downloadComplete_ = true;
+    if (redirectCount_ == 0) {
+        std::lock_guard lock(receiver->propertyMutex_);
+        receiver->originalURL_ = receiver->url_;
+    }
+    receiver->updateProgressIndicators();
+    receiver->requestFinished();
+    receiver->markAsFinished();
+    if (main)
+        markAsFinished();
+}
+
 // ---- Temporary files ----------------------------------------------------------------------------
 
 namespace {

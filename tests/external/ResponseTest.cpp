@@ -212,4 +212,58 @@ TEST(Response, BodiesShortLongGzipAndFilesEndRight) {
     EXPECT_FALSE(download->rawResponseData());
 }
 
+// A cache that answers every request from memory.
+class MemoryCache : public ASICacheDelegate {
+  public:
+    int32_t defaultCachePolicy() override { return 4; }
+    bool canUseCachedDataForRequest(ASIHTTPRequest&) override { return true; }
+    bool isCachedDataCurrentForRequest(ASIHTTPRequest&) override { return true; }
+    void storeResponseForRequest(ASIHTTPRequest&, double) override { ++stores; }
+    void updateExpiryForRequest(ASIHTTPRequest&, double) override {}
+    Ref<plat::Dictionary> cachedResponseHeadersForURL(const plat::Url&) override {
+        auto headers = plat::MutableDictionary::make();
+        headers->setObject(plat::Value("200"), "X-ASIHTTPRequest-Response-Status-Code");
+        headers->setObject(plat::Value("5"), "Content-Length");
+        headers->setObject(plat::Value("text/plain; charset=utf-8"), "Content-Type");
+        return headers;
+    }
+    std::optional<plat::Bytes> cachedResponseDataForURL(const plat::Url&) override {
+        return plat::Bytes{'c', 'a', 'c', 'h', 'e'};
+    }
+    std::optional<std::filesystem::path> pathToCachedResponseDataForURL(const plat::Url&) override {
+        return std::filesystem::path("/cached/body");
+    }
+    std::optional<std::filesystem::path> pathToCachedResponseHeadersForURL(
+        const plat::Url&) override {
+        return std::filesystem::path("/cached/headers");
+    }
+    void removeCachedDataForURL(const plat::Url&) override {}
+    void removeCachedDataForRequest(ASIHTTPRequest&) override {}
+    void clearCachedResponsesForStoragePolicy(int32_t) override {}
+    int stores = 0;
+};
+
+TEST(Response, CachedAnswersNeedNoServerAndDataReceiversKeepNothing) {
+    auto cache = std::make_shared<MemoryCache>();
+    auto cached =
+        ASIHTTPRequest::requestWithURL(*plat::Url::parse("http://127.0.0.1:1/nowhere"), cache);
+    ASSERT_TRUE(run(cached));
+    EXPECT_TRUE(cached->didUseCachedResponse());
+    EXPECT_EQ(cached->responseStatusCode(), 200);
+    EXPECT_EQ(cached->responseString(), "cache");
+    EXPECT_EQ(cached->cachePolicy(), 4);  // the cache's default for a policy of 0
+    EXPECT_EQ(cache->stores, 0);
+
+    RawHttpServer server([](const std::string&, const std::string&) {
+        return RawHttpServer::Reply{RawHttpServer::ok("handed over")};
+    });
+    auto taken = get(server.url("/data"));
+    std::string received;
+    taken->setDataReceivedBlock(
+        [&](const plat::Bytes& data) { received.append(data.begin(), data.end()); });
+    ASSERT_TRUE(run(taken));
+    EXPECT_EQ(received, "handed over");
+    EXPECT_TRUE(taken->rawResponseData().value_or(plat::Bytes{}).empty());
+}
+
 }  // namespace
