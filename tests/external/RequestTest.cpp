@@ -192,8 +192,13 @@ TEST_F(RequestTest, FiveRedirectRestartsReachTheServerAndTheSixthFails) {
 
 TEST_F(RequestTest, KeptAliveConnectionsAreMatchedByHostSchemeAndPort) {
     auto idle = [](const Ref<plat::MutableDictionary>& entry, double fromNow) {
-        entry->removeObjectForKey(plat::Value("request"));
-        entry->setObject(plat::Value(plat::Date{plat::Date::now().seconds + fromNow}), "expires");
+        ASIHTTPRequest::threadForRequest(nullptr).performOnThread(
+            [&] {
+                entry->removeObjectForKey(plat::Value("request"));
+                entry->setObject(plat::Value(plat::Date{plat::Date::now().seconds + fromNow}),
+                                 "expires");
+            },
+            true);
     };
     server.hold();  // no attempt ends on its own here
     auto one = request(server.url("/one"));
@@ -240,10 +245,20 @@ TEST_F(RequestTest, KeptAliveConnectionsAreMatchedByHostSchemeAndPort) {
         return noPort->connectionInfo() && port80->connectionInfo() && secure->connectionInfo();
     });
     ASSERT_TRUE(attached);  // (refused connections fail afterwards; the entries were made)
-    EXPECT_EQ(noPort->connectionInfo()->objectForKey("port").intValue(), 0);
-    EXPECT_EQ(port80->connectionInfo()->objectForKey("port").intValue(), 80);
+    // The entries belong to the network thread (failures change them there): read them there.
+    int64_t noPortPort = -1, port80Port = -1;
+    std::string secureScheme;
+    ASIHTTPRequest::threadForRequest(nullptr).performOnThread(
+        [&] {
+            noPortPort = noPort->connectionInfo()->objectForKey("port").intValue();
+            port80Port = port80->connectionInfo()->objectForKey("port").intValue();
+            secureScheme = *secure->connectionInfo()->objectForKey("scheme").string();
+        },
+        true);
+    EXPECT_EQ(noPortPort, 0);
+    EXPECT_EQ(port80Port, 80);
     EXPECT_NE(secure->connectionInfo(), three->connectionInfo());
-    EXPECT_EQ(*secure->connectionInfo()->objectForKey("scheme").string(), "https");
+    EXPECT_EQ(secureScheme, "https");
 }
 
 TEST_F(RequestTest, BodiesArriveIntactPlainOrGzipAndUnwritableBodiesSendNothing) {

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstring>
 
 namespace net_test {
@@ -222,6 +223,8 @@ int connectTo(const std::string& host, const std::string& port) {
 }  // namespace
 
 RawHttpServer::RawHttpServer(Handler handler, bool tls) : handler_(std::move(handler)) {
+    // A client that goes away mid-reply must not end the test process (TLS writes use write()).
+    std::signal(SIGPIPE, SIG_IGN);
     if (tls)
         tls_ = std::make_unique<Tls>();
     listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
