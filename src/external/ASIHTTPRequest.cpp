@@ -329,6 +329,8 @@ void ASIHTTPRequest::setURL(plat::Url url) {
         return;
     url_ = std::move(url);
     request_.reset();
+    requestAuthentication_.reset();
+    proxyAuthentication_.reset();
     redirectURL_.reset();
 }
 

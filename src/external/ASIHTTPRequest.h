@@ -20,6 +20,7 @@
 #include "external/ASICacheDelegate.h"
 #include "external/ASIDataCompressor.h"
 #include "platform/core/Collections.h"
+#include "platform/net/HttpAuthentication.h"
 #include "platform/net/HttpCookie.h"
 #include "platform/net/HttpReadStream.h"
 #include "platform/net/TextEncoding.h"
@@ -377,9 +378,40 @@ class ASIHTTPRequest : public plat::Operation {
     }
     // A twin that asks only for the head (for queues that size a transfer first).
     Ref<ASIHTTPRequest> HEADRequest() const;
-    // Applies credentials after a 401 or 407 and resumes (the authentication code builds it);
-    // until then such a request fails as needing authentication.
-    virtual void attemptToApplyCredentialsAndResume();
+    // ---- Per request: credentials after a challenge ---------------------------------------------
+    void attemptToApplyCredentialsAndResume();
+    void attemptToApplyProxyCredentialsAndResume();
+    // The credentials to try (user, password and, for NTLM, the account domain), found in a
+    // fixed order; none when no complete pair is known.
+    Ref<plat::Dictionary> findCredentials();
+    Ref<plat::Dictionary> findProxyCredentials();
+    bool applyCredentials(const Ref<plat::Dictionary>& credentials);
+    bool applyProxyCredentials(const Ref<plat::Dictionary>& credentials);
+    void saveCredentialsToKeychain(const Ref<plat::Dictionary>& credentials);
+    void saveProxyCredentialsToKeychain(const Ref<plat::Dictionary>& credentials);
+    bool willAskDelegateForCredentials();
+    bool willAskDelegateForProxyCredentials();
+    void askDelegateForCredentials();
+    void askDelegateForProxyCredentials();
+    bool showAuthenticationDialog() {
+        return false;
+    }
+    bool showProxyAuthenticationDialog() {
+        return false;
+    }
+    // Called by a delegate that filled in credentials, or gave up.
+    void retryUsingSuppliedCredentials();
+    void cancelAuthentication();
+    void failAuthentication();
+    std::optional<std::string> proxyAuthenticationRealm() const;
+    std::optional<std::string> proxyAuthenticationScheme() const;
+    int32_t authenticationRetryCount() const {
+        return authenticationRetryCount_;
+    }
+    int32_t proxyAuthenticationRetryCount() const {
+        return proxyAuthenticationRetryCount_;
+    }
+    Ref<plat::Dictionary> requestCredentials() const;
 
     // ---- Per request: reporting (main thread) ------------------------------------------------
     void requestStarted();
@@ -576,6 +608,10 @@ class ASIHTTPRequest : public plat::Operation {
     std::optional<plat::HttpMessage> request_;
     std::optional<ClientIdentity> clientCertificateIdentity_;
     std::vector<plat::HttpCookie> responseCookies_;
+    Ref<plat::HttpAuthentication> requestAuthentication_, proxyAuthentication_;
+    Ref<plat::Dictionary> requestCredentials_, proxyCredentials_;
+    int32_t authenticationRetryCount_ = 0, proxyAuthenticationRetryCount_ = 0;
+    std::optional<std::string> proxyAuthenticationRealm_, proxyAuthenticationScheme_;
     Ref<ASIDataDecompressor> dataDecompressor_;
     Ref<plat::OutputStream> fileDownloadOutputStream_, inflatedFileDownloadOutputStream_;
     std::optional<std::string> temporaryUncompressedDataDownloadPath_;

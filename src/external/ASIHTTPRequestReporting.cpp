@@ -153,6 +153,8 @@ void ASIHTTPRequest::failWithError(Ref<plat::Error> theError) {
 void ASIHTTPRequest::markAsFinished() {
     auto keep = self<ASIHTTPRequest>();
     request_.reset();
+    requestAuthentication_.reset();
+    proxyAuthentication_.reset();
     const bool wasInProgress = inProgress();
     const bool wasFinished = isFinished();
     if (!wasFinished)

@@ -46,11 +46,6 @@ std::vector<plat::HttpCookie> ASIHTTPRequest::responseCookies() const {
     return responseCookies_;
 }
 
-void ASIHTTPRequest::attemptToApplyCredentialsAndResume() {
-    cancelLoad();
-    failWithError(authenticationError());
-}
-
 // ---- The head -----------------------------------------------------------------------------------
 
 void ASIHTTPRequest::readResponseHeaders() {

@@ -266,31 +266,6 @@ void ASIHTTPRequest::addBasicAuthenticationHeaderWithUsername(const std::string&
     setAuthenticationScheme(std::string("Basic"));
 }
 
-void ASIHTTPRequest::applyAuthorizationHeader() {
-    if (!shouldPresentCredentialsBeforeChallenge())
-        return;
-    auto headers = requestHeaders();
-    if (!headers || headers->objectForKey("Authorization").isNil()) {
-        const auto user = username();
-        const auto secret = password();
-        if (user && secret && authenticationScheme() == std::optional<std::string>("Basic")) {
-            addBasicAuthenticationHeaderWithUsername(*user, *secret);
-        } else if (useSessionPersistence()) {
-            if (auto record = findSessionAuthenticationCredentials()) {
-                auto credentials = record->objectForKey(kASISessionCredentialsKey).dictionary();
-                if (credentials) {
-                    const plat::Value name =
-                        credentials->objectForKey(kCFHTTPAuthenticationUsername);
-                    const plat::Value word =
-                        credentials->objectForKey(kCFHTTPAuthenticationPassword);
-                    if (name.string() && word.string())
-                        addBasicAuthenticationHeaderWithUsername(*name.string(), *word.string());
-                }
-            }
-        }
-    }
-}
-
 void ASIHTTPRequest::updatePartialDownloadSize() {
     const auto temporary = temporaryFileDownloadPath();
     if (!allowResumeForFileDownloads() || !downloadDestinationPath() || !temporary)
