@@ -9,6 +9,7 @@
 #include "platform/core/Property.h"
 
 PLAT_DEFINE_CLASS(ASIHTTPRequest, plat::Operation, [](auto& c) {
+    c.method("finishedDownloadingPACFile:", &ASIHTTPRequest::finishedDownloadingPACFile);
     c.property("username", "T@\"NSString\",&,V_username", &ASIHTTPRequest::username,
                &ASIHTTPRequest::setUsername)
         .property("password", "T@\"NSString\",&,V_password", &ASIHTTPRequest::password,
@@ -21,20 +22,6 @@ PLAT_DEFINE_CLASS(ASIHTTPRequest, plat::Operation, [](auto& c) {
                   &ASIHTTPRequest::setProxyPort)
         .property("requestMethod", "T@\"NSString\",&,N,V_requestMethod",
                   &ASIHTTPRequest::requestMethod, &ASIHTTPRequest::setRequestMethod)
-        .property("didStartSelector", "T:,V_didStartSelector", &ASIHTTPRequest::didStartSelector,
-                  &ASIHTTPRequest::setDidStartSelector)
-        .property("didReceiveResponseHeadersSelector", "T:,V_didReceiveResponseHeadersSelector",
-                  &ASIHTTPRequest::didReceiveResponseHeadersSelector,
-                  &ASIHTTPRequest::setDidReceiveResponseHeadersSelector)
-        .property("willRedirectSelector", "T:,V_willRedirectSelector",
-                  &ASIHTTPRequest::willRedirectSelector, &ASIHTTPRequest::setWillRedirectSelector)
-        .property("didFinishSelector", "T:,V_didFinishSelector", &ASIHTTPRequest::didFinishSelector,
-                  &ASIHTTPRequest::setDidFinishSelector)
-        .property("didFailSelector", "T:,V_didFailSelector", &ASIHTTPRequest::didFailSelector,
-                  &ASIHTTPRequest::setDidFailSelector)
-        .property("didReceiveDataSelector", "T:,V_didReceiveDataSelector",
-                  &ASIHTTPRequest::didReceiveDataSelector,
-                  &ASIHTTPRequest::setDidReceiveDataSelector)
         .property("responseHeaders", "T@\"NSDictionary\",&,V_responseHeaders",
                   &ASIHTTPRequest::responseHeaders, &ASIHTTPRequest::setResponseHeaders)
         .property("useCookiePersistence", "Tc,V_useCookiePersistence",

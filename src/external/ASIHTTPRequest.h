@@ -324,8 +324,20 @@ class ASIHTTPRequest : public plat::Operation {
                                                   const std::string& password);
     void updatePartialDownloadSize();
     void startRequest();
-    // Proxy discovery; answers YES (go on at once) for now.
+    // ---- Per request: proxies -----------------------------------------------------------------
+    // YES: go on now; NO: the request restarts itself once its proxy script is read (or it
+    // has failed).
     bool configureProxies();
+    void fetchPACFile();
+    void runPACScript(const std::optional<std::string>& script);
+    void finishedDownloadingPACFile(Ref<plat::Object> scriptRequest);
+    void timeOutPACRead();
+    std::optional<plat::Url> PACurl() const;
+    void setPACurl(std::optional<plat::Url> url);
+    void setIsPACFileRequest(bool value) {
+        isPACFileRequest_ = value;
+    }
+    std::optional<int32_t> connectionID() const;
     // The HTTP message of the current attempt.
     const std::optional<plat::HttpMessage>& request() const {
         return request_;
@@ -497,6 +509,8 @@ class ASIHTTPRequest : public plat::Operation {
   private:
     // The class's count of requests with a scheduled stream, and the activity indicator.
     static void noteRunningRequest(int delta);
+    // Raises or lowers the shared queue's width, under the connections lock.
+    static void adjustSharedQueueWidth(int delta);
 
     void appendPostBytes(const uint8_t* bytes, size_t length);
     // Progress messages go to a receiver field read again on the main thread; the request is
@@ -605,6 +619,11 @@ class ASIHTTPRequest : public plat::Operation {
     int32_t redirectCount_ = 0;
     bool isSynchronous_ = false;
     bool isPACFileRequest_ = false;
+    std::optional<plat::Url> PACurl_;
+    Ref<ASIHTTPRequest> PACFileRequest_;
+    Ref<plat::InputStream> PACFileReadStream_;
+    std::optional<plat::Bytes> PACFileData_;
+    void handlePACStreamEvent(plat::Stream::Event event);
     std::optional<plat::HttpMessage> request_;
     std::optional<ClientIdentity> clientCertificateIdentity_;
     std::vector<plat::HttpCookie> responseCookies_;

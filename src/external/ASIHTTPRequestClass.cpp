@@ -201,6 +201,13 @@ void ASIHTTPRequest::hideNetworkActivityIndicatorIfNeeeded() {
         hideNetworkActivityIndicator();
 }
 
+void ASIHTTPRequest::adjustSharedQueueWidth(int delta) {
+    ClassState& s = state();
+    std::lock_guard lock(s.connectionsLock);
+    s.sharedQueue->setMaxConcurrentOperationCount(s.sharedQueue->maxConcurrentOperationCount() +
+                                                  delta);
+}
+
 void ASIHTTPRequest::noteRunningRequest(int delta) {
     ClassState& s = state();
     std::lock_guard lock(s.connectionsLock);
@@ -569,7 +576,7 @@ void ASIHTTPRequest::expirePersistentConnections() {
     for (auto it = pool.begin(); it != pool.end();) {
         const plat::Value expires = (*it)->objectForKey("expires");
         const bool idle = (*it)->objectForKey("request").isNil();
-        if (idle && expires.date() && expires.date()->seconds < nowSeconds) {
+        if (idle && expires.date() && expires.date()->seconds <= nowSeconds) {
             if (auto stream = entryStreams()[entryId(**it)])
                 stream->close();
             entryStreams().erase(entryId(**it));

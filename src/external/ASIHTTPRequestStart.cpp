@@ -208,10 +208,6 @@ void ASIHTTPRequest::main() {
     }
 }
 
-bool ASIHTTPRequest::configureProxies() {
-    return true;
-}
-
 void ASIHTTPRequest::buildRequestHeaders() {
     if (haveBuiltRequestHeaders())
         return;

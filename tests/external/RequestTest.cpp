@@ -10,6 +10,7 @@
 
 #include "external/ASIDataCompressor.h"
 #include "external/ASIHTTPRequest.h"
+#include "platform/core/KeyValueCoding.h"
 #include "platform/net/HttpCookieStorage.h"
 #include "platform/storage/ScopedEnvironment.h"
 #include "support/net/RawHttpServer.h"
@@ -130,6 +131,12 @@ TEST_F(RequestTest, StartsSendTheirHeadersAndEachStartReportsOneFailure) {
     EXPECT_EQ(copy->tag(), 7);
     EXPECT_EQ(copy->timeOutSeconds(), 30);
     EXPECT_EQ(copy->url(), reuse->url());
+    // Its declared properties answer by key.
+    EXPECT_EQ(plat::valueForKey(*copy, "tag").intValue(), 7);
+    EXPECT_EQ(plat::valueForKey(*copy, "timeOutSeconds").doubleValue(), 30.0);
+    EXPECT_EQ(*plat::valueForKey(*copy, "requestMethod").string(), "GET");
+    plat::setValueForKey(*copy, plat::Value("POST"), "requestMethod");
+    EXPECT_EQ(copy->requestMethod(), "POST");
     reuse->setRequestMethod("POST");
     reuse->setRequestMethod("GET");
     EXPECT_FALSE(reuse->shouldAttemptPersistentConnection());

@@ -1,0 +1,71 @@
+// Requests find their proxy through an auto-configuration script fetched over HTTP or read
+// from a file, or skip discovery when they name one.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "external/ASIHTTPRequest.h"
+#include "platform/storage/ScopedEnvironment.h"
+#include "support/net/RawHttpServer.h"
+
+using net_test::RawHttpServer;
+
+namespace {
+
+std::optional<std::string> run(const Ref<ASIHTTPRequest>& r) {
+    bool done = false;
+    r->setCompletionBlock([&] { done = true; });
+    r->setFailedBlock([&] { done = true; });
+    r->startAsynchronous();
+    plat::RunLoop::current().runUntil([&] { return done && r->isFinished(); }, 10);
+    r->setCompletionBlock(nullptr);
+    r->setFailedBlock(nullptr);
+    return r->error() ? std::nullopt : r->responseString();
+}
+
+TEST(RequestProxies, ScriptsOverHttpOrFromFilesChooseTheProxy) {
+    RawHttpServer origin([](const std::string&, const std::string&) {
+        return RawHttpServer::Reply{RawHttpServer::ok("from the origin")};
+    });
+    net_test::ForwardProxy proxy;
+    const std::string script =
+        "// r\xE9seau (Latin-1)\nfunction FindProxyForURL(url, host) {\n"
+        "  return 'PROXY 127.0.0.1:" +
+        std::to_string(proxy.port()) + "; DIRECT';\n}\n";
+    RawHttpServer pac([&](const std::string&, const std::string&) {
+        return RawHttpServer::Reply{RawHttpServer::ok(script)};
+    });
+
+    // A script fetched over HTTP by a request of its own.
+    auto fetched = ASIHTTPRequest::requestWithURL(*plat::Url::parse(origin.url("/a")));
+    fetched->setPACurl(plat::Url::parse(pac.url("/proxy.pac")));
+    EXPECT_EQ(run(fetched), "from the origin");
+    EXPECT_EQ(fetched->proxyHost(), "127.0.0.1");
+    EXPECT_EQ(fetched->proxyPort(), proxy.port());
+    ASSERT_EQ(proxy.requestLines().size(), 1U);
+    EXPECT_EQ(proxy.requestLines()[0], "GET " + origin.url("/a") + " HTTP/1.1");
+
+    // The same script from a file (not valid UTF-8: read as Latin-1).
+    const auto path = testing_support::freshTestFolder() / "proxy.pac";
+    std::ofstream(path, std::ios::binary) << script;
+    auto local = ASIHTTPRequest::requestWithURL(*plat::Url::parse(origin.url("/b")));
+    local->setPACurl(plat::Url::parse("file://" + path.string()));
+    EXPECT_EQ(run(local), "from the origin");
+    EXPECT_EQ(proxy.requestLines().size(), 2U);
+
+    // A script URL of another scheme: straight to the origin.
+    auto ftp = ASIHTTPRequest::requestWithURL(*plat::Url::parse(origin.url("/c")));
+    ftp->setPACurl(plat::Url::parse("ftp://127.0.0.1/proxy.pac"));
+    EXPECT_EQ(run(ftp), "from the origin");
+    EXPECT_FALSE(ftp->proxyHost());
+
+    // A request that names a port skips discovery altogether.
+    auto named = ASIHTTPRequest::requestWithURL(*plat::Url::parse(origin.url("/d")));
+    named->setProxyPort(9);
+    named->setPACurl(plat::Url::parse(pac.url("/proxy.pac")));
+    EXPECT_EQ(run(named), "from the origin");
+    EXPECT_EQ(pac.heads().size(), 1U);  // fetched once, for the first request only
+    EXPECT_EQ(proxy.requestLines().size(), 2U);
+}
+
+}  // namespace
