@@ -432,6 +432,12 @@ void ASIHTTPRequest::attemptToApplyCredentialsAndResume() {
         failWithError(authenticationError());
         return;
     }
+    if (!requestCredentials()) {
+        // A scheme that needs no user name and password has nothing to send: give up, rather
+        // than wait for nothing.
+        failWithError(authenticationError());
+        return;
+    }
     const bool ntlm = authenticationScheme() == std::optional<std::string>("NTLM");
     if (!(ntlm && authenticationRetryCount_ >= 2) && applyCredentials(requestCredentials())) {
         startRequest();
@@ -525,6 +531,10 @@ void ASIHTTPRequest::attemptToApplyProxyCredentialsAndResume() {
         if (willAskDelegateForProxyCredentials() || showProxyAuthenticationDialog())
             return;
         lock.unlock();
+        failWithError(authenticationError());
+        return;
+    }
+    if (!applied) {
         failWithError(authenticationError());
         return;
     }

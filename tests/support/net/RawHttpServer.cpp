@@ -335,48 +335,67 @@ void RawHttpServer::serve(int fd) {
     ::close(fd);
 }
 
-ForwardProxy::ForwardProxy() {
-    server_ = std::make_unique<RawHttpServer>([](const std::string& head,
-                                                 const std::string& body) -> RawHttpServer::Reply {
-        // "GET http://host:port/path HTTP/1.1"
-        const size_t firstSpace = head.find(' ');
-        const size_t secondSpace = head.find(' ', firstSpace + 1);
-        const std::string target = head.substr(firstSpace + 1, secondSpace - firstSpace - 1);
-        const std::string prefix = "http://";
-        if (target.rfind(prefix, 0) != 0)
-            return RawHttpServer::Reply{"HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n",
-                                        true};
-        const size_t slash = target.find('/', prefix.size());
-        const std::string authority = target.substr(prefix.size(), slash - prefix.size());
-        const std::string path = slash == std::string::npos ? "/" : target.substr(slash);
-        const size_t colon = authority.rfind(':');
-        const std::string host = authority.substr(0, colon);
-        const std::string port = colon == std::string::npos ? "80" : authority.substr(colon + 1);
-        const int upstream = connectTo(host, port);
-        if (upstream < 0)
-            return RawHttpServer::Reply{"HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n",
-                                        true};
-        std::string forwarded = head.substr(0, firstSpace) + " " + path +
-                                head.substr(secondSpace, head.find("\r\n") - secondSpace) + "\r\n";
-        size_t line = head.find("\r\n") + 2;
-        while (line < head.size() - 2) {
-            const size_t next = head.find("\r\n", line);
-            const std::string text = head.substr(line, next - line);
-            const std::string name = lower(text.substr(0, text.find(':')));
-            if (name != "connection" && name.rfind("proxy-", 0) != 0)
-                forwarded += text + "\r\n";
-            line = next + 2;
-        }
-        forwarded += "Connection: close\r\n\r\n" + body;
-        Channel out(upstream, nullptr);
-        std::string reply;
-        if (out.send(forwarded)) {
-            while (out.fill(reply)) {
+ForwardProxy::ForwardProxy(std::string basicUser, std::string basicPassword) {
+    std::string expected;
+    if (!basicUser.empty()) {
+        const std::string pair = basicUser + ":" + basicPassword;
+        std::string encoded(4 * ((pair.size() + 2) / 3) + 1, '\0');
+        const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
+                                      reinterpret_cast<const unsigned char*>(pair.data()),
+                                      static_cast<int>(pair.size()));
+        encoded.resize(static_cast<size_t>(n));
+        expected = "Basic " + encoded;
+    }
+    server_ = std::make_unique<RawHttpServer>(
+        [this, expected](const std::string& head, const std::string& body) -> RawHttpServer::Reply {
+            if (!expected.empty() && field(head, "Proxy-Authorization") != expected) {
+                ++challenges_;
+                return RawHttpServer::Reply{
+                    "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic "
+                    "realm=\"proxy\"\r\nContent-Length: 0\r\n\r\n",
+                    true};
             }
-        }
-        ::close(upstream);
-        return RawHttpServer::Reply{reply, true};
-    });
+            // "GET http://host:port/path HTTP/1.1"
+            const size_t firstSpace = head.find(' ');
+            const size_t secondSpace = head.find(' ', firstSpace + 1);
+            const std::string target = head.substr(firstSpace + 1, secondSpace - firstSpace - 1);
+            const std::string prefix = "http://";
+            if (target.rfind(prefix, 0) != 0)
+                return RawHttpServer::Reply{"HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n",
+                                            true};
+            const size_t slash = target.find('/', prefix.size());
+            const std::string authority = target.substr(prefix.size(), slash - prefix.size());
+            const std::string path = slash == std::string::npos ? "/" : target.substr(slash);
+            const size_t colon = authority.rfind(':');
+            const std::string host = authority.substr(0, colon);
+            const std::string port =
+                colon == std::string::npos ? "80" : authority.substr(colon + 1);
+            const int upstream = connectTo(host, port);
+            if (upstream < 0)
+                return RawHttpServer::Reply{"HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n",
+                                            true};
+            std::string forwarded = head.substr(0, firstSpace) + " " + path +
+                                    head.substr(secondSpace, head.find("\r\n") - secondSpace) +
+                                    "\r\n";
+            size_t line = head.find("\r\n") + 2;
+            while (line < head.size() - 2) {
+                const size_t next = head.find("\r\n", line);
+                const std::string text = head.substr(line, next - line);
+                const std::string name = lower(text.substr(0, text.find(':')));
+                if (name != "connection" && name.rfind("proxy-", 0) != 0)
+                    forwarded += text + "\r\n";
+                line = next + 2;
+            }
+            forwarded += "Connection: close\r\n\r\n" + body;
+            Channel out(upstream, nullptr);
+            std::string reply;
+            if (out.send(forwarded)) {
+                while (out.fill(reply)) {
+                }
+            }
+            ::close(upstream);
+            return RawHttpServer::Reply{reply, true};
+        });
 }
 
 ForwardProxy::~ForwardProxy() = default;

@@ -75,14 +75,18 @@ class RawHttpServer {
 // then closes. It keeps the request lines it saw.
 class ForwardProxy {
   public:
-    ForwardProxy();
+    // With a user name, requests without that user's Basic "Proxy-Authorization" get a 407.
+    explicit ForwardProxy(std::string basicUser = {}, std::string basicPassword = {});
     ~ForwardProxy();
     ForwardProxy(const ForwardProxy&) = delete;
     ForwardProxy& operator=(const ForwardProxy&) = delete;
     int port() const { return server_->port(); }
     std::vector<std::string> requestLines() const;
+    // Requests answered with 407.
+    size_t challenges() const { return challenges_; }
 
   private:
+    std::atomic<size_t> challenges_{0};
     std::unique_ptr<RawHttpServer> server_;
 };
 
