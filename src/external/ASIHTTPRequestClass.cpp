@@ -424,22 +424,24 @@ void ASIHTTPRequest::removeCredentialsForProxy(const std::string& proxyHost, int
 }
 
 Ref<plat::Dictionary> ASIHTTPRequest::findSessionProxyAuthenticationCredentials() const {
-    std::lock_guard lock(state().sessionCredentialsLock);
     const auto host = proxyHost();
+    const int32_t port = proxyPort();
+    std::lock_guard lock(state().sessionCredentialsLock);
     for (const auto& record : state().sessionProxyCredentialsStore) {
         if (host && textOf(*record, kASISessionHostKey) == *host &&
-            record->objectForKey(kASISessionPortKey).intValue() == proxyPort())
+            record->objectForKey(kASISessionPortKey).intValue() == port)
             return record;
     }
     return nullptr;
 }
 
 Ref<plat::Dictionary> ASIHTTPRequest::findSessionAuthenticationCredentials() const {
-    std::lock_guard lock(state().sessionCredentialsLock);
+    // The request's own values (under its own locks) first, then the store's lock.
     const plat::Url requestUrl = url();
     const auto realm = authenticationRealm();
     const auto user = username();
     const auto secret = password();
+    std::lock_guard lock(state().sessionCredentialsLock);
     Ref<plat::Dictionary> candidate;
     for (const auto& record : state().sessionCredentialsStore) {
         const auto recordUrl = plat::Url::parse(textOf(*record, kASISessionURLKey));
@@ -602,8 +604,10 @@ void ASIHTTPRequest::dropConnectionEntry() {
 Ref<plat::HttpReadStream> ASIHTTPRequest::attachPersistentConnection(
     const Ref<plat::HttpReadStream>& stream) {
     ClassState& s = state();
-    std::lock_guard lock(s.connectionsLock);
+    // The URL (under the request's own lock) is read before the table's lock is taken, so that
+    // the two locks are always taken in one order.
     const plat::Url target = url();
+    std::lock_guard lock(s.connectionsLock);
     if (!target.isValid() || target.host().empty()) {
         setConnectionInfo(nullptr);
         setShouldAttemptPersistentConnection(false);

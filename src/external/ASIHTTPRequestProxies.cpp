@@ -166,9 +166,15 @@ void ASIHTTPRequest::runPACScript(const std::optional<std::string>& script) {
 
 void ASIHTTPRequest::finishedDownloadingPACFile(Ref<plat::Object> scriptRequest) {
     auto fetch = std::dynamic_pointer_cast<ASIHTTPRequest>(scriptRequest);
+    std::optional<std::string> script;
     if (fetch && !fetch->error())
-        runPACScript(fetch->responseString());
-    adjustSharedQueueWidth(-1);
-    PACFileRequest_.reset();
-    startRequest();
+        script = fetch->responseString();
+    // Carried on once the script request has let go of its own lock.
+    auto me = self<ASIHTTPRequest>();
+    plat::RunLoop::current().perform([me, script] {
+        me->runPACScript(script);
+        adjustSharedQueueWidth(-1);
+        me->PACFileRequest_.reset();
+        me->startRequest();
+    });
 }

@@ -14,14 +14,21 @@ namespace {
 // The values of containers being released on this thread that still hold objects. The outermost
 // release drains the list; a release inside it only adds to the list, so nesting depth never
 // becomes stack depth.
+// Set once the thread's list is destroyed (a plain flag outlives it): containers released after
+// that, at thread or process exit, release their values directly.
+thread_local bool deferredReleaseGone = false;
+
 struct DeferredRelease {
     std::vector<Value> pending;
     bool draining = false;
+    ~DeferredRelease() { deferredReleaseGone = true; }
 };
 
-DeferredRelease& deferredRelease() {
+DeferredRelease* deferredRelease() {
+    if (deferredReleaseGone)
+        return nullptr;
     thread_local DeferredRelease list;
-    return list;
+    return &list;
 }
 
 void defer(DeferredRelease& list, Value& value) {
@@ -104,11 +111,13 @@ Ref<Array> Array::make(std::vector<Value> values) {
 // ---- MutableArray -------------------------------------------------------------------------------
 
 MutableArray::~MutableArray() {
-    DeferredRelease& list = deferredRelease();
+    DeferredRelease* list = deferredRelease();
+    if (!list)
+        return;  // exit time: the values go with the members
     for (Value& value : values_)
-        defer(list, value);
+        defer(*list, value);
     values_.clear();
-    drain(list);
+    drain(*list);
 }
 
 Value MutableArray::objectAtIndex(size_t index) const {
@@ -237,14 +246,16 @@ MutableDictionary::MutableDictionary(std::vector<std::pair<Value, Value>> entrie
 }
 
 MutableDictionary::~MutableDictionary() {
-    DeferredRelease& list = deferredRelease();
+    DeferredRelease* list = deferredRelease();
+    if (!list)
+        return;  // exit time: the entries go with the members
     for (auto& [key, value] : entries_) {
-        defer(list, key);
-        defer(list, value);
+        defer(*list, key);
+        defer(*list, value);
     }
     entries_.clear();
     index_.clear();
-    drain(list);
+    drain(*list);
 }
 
 Value MutableDictionary::objectForKey(const Value& key) const {
