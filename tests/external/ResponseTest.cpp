@@ -15,6 +15,18 @@ using net_test::RawHttpServer;
 
 namespace {
 
+// Confirms every redirect it is asked about.
+class Confirmer : public plat::Object {
+    PLAT_CLASS(Confirmer)
+  public:
+    void willRedirect(Ref<plat::Object> request, plat::Value url) {
+        ++asked;
+        std::dynamic_pointer_cast<ASIHTTPRequest>(request)->redirectToURL(
+            *plat::Url::parse(*url.string()));
+    }
+    int asked = 0;
+};
+
 bool waitFor(const std::function<bool()>& condition, double seconds = 10) {
     plat::RunLoop::current().runUntil(condition, seconds);
     return condition();
@@ -99,6 +111,22 @@ TEST(Response, FinishesOnceWithTheTextAndFollowsRedirectsByTheirRules) {
     for (const auto& cookie : ASIHTTPRequest::sessionCookies())
         inSession = inSession || cookie.name == "hop";
     EXPECT_TRUE(inSession);
+
+    // With the RFC 2616 rule a 302 keeps the method; a 303 still becomes GET.
+    auto strict = get(server.url("/302"));
+    strict->setShouldUseRFC2616RedirectBehaviour(true);
+    strict->setRequestMethod("POST");
+    strict->appendPostData({'s'});
+    ASSERT_TRUE(run(strict));
+    EXPECT_EQ(strict->responseString()->rfind("POST /echo HTTP/1.1\r\n", 0), 0U);
+
+    // A delegate that answers the redirect selector confirms it with redirectToURL:.
+    auto confirmer = std::make_shared<Confirmer>();
+    auto confirmed = get(server.url("/302"));
+    confirmed->setDelegate(confirmer);
+    ASSERT_TRUE(run(confirmed));
+    EXPECT_EQ(confirmer->asked, 1);
+    EXPECT_EQ(confirmed->url().absoluteString(), server.url("/echo"));
 
     // 307 keeps method and body; credentials do not follow it to another host.
     auto kept = get(server.url("/307"));
@@ -267,3 +295,6 @@ TEST(Response, CachedAnswersNeedNoServerAndDataReceiversKeepNothing) {
 }
 
 }  // namespace
+
+PLAT_DEFINE_CLASS(Confirmer, plat::Object,
+                  [](auto& c) { c.method("request:willRedirectToURL:", &Confirmer::willRedirect); })
