@@ -72,30 +72,37 @@ TEST(RequestProxies, AProxyChallengeIsAnsweredAndItsCredentialsServeTheSession) 
     RawHttpServer origin([](const std::string&, const std::string&) {
         return RawHttpServer::Reply{RawHttpServer::ok("through")};
     });
-    net_test::ForwardProxy proxy("gate", "keeper");
-    auto viaProxy = [&](const char* user, const char* password) {
-        auto r = ASIHTTPRequest::requestWithURL(*plat::Url::parse(origin.url("/p")));
-        r->setProxyHost(std::string("127.0.0.1"));
-        r->setProxyPort(proxy.port());
-        if (user) {
-            r->setProxyUsername(std::string(user));
-            r->setProxyPassword(std::string(password));
-        }
-        return r;
-    };
-    ASIHTTPRequest::clearSession();
-    auto wrong = viaProxy("gate", "wrong");
-    EXPECT_FALSE(run(wrong));
-    EXPECT_EQ(wrong->error()->code(), 3);
-    auto right = viaProxy("gate", "keeper");
-    EXPECT_EQ(run(right), "through");
-    EXPECT_EQ(right->proxyAuthenticationScheme(), "Basic");
-    // The session's proxy credentials answer before any challenge.
-    const size_t challenged = proxy.challenges();
-    auto again = viaProxy(nullptr, nullptr);
-    EXPECT_EQ(run(again), "through");
-    EXPECT_EQ(proxy.challenges(), challenged);
-    ASIHTTPRequest::clearSession();
+    using Scheme = net_test::ForwardProxy::Scheme;
+    for (Scheme scheme : {Scheme::Basic, Scheme::Digest}) {
+        SCOPED_TRACE(scheme == Scheme::Basic ? "Basic" : "Digest");
+        net_test::ForwardProxy proxy("gate", "keeper", scheme);
+        auto viaProxy = [&](const char* user, const char* password) {
+            auto r = ASIHTTPRequest::requestWithURL(*plat::Url::parse(origin.url("/p")));
+            r->setProxyHost(std::string("127.0.0.1"));
+            r->setProxyPort(proxy.port());
+            if (user) {
+                r->setProxyUsername(std::string(user));
+                r->setProxyPassword(std::string(password));
+            }
+            return r;
+        };
+        ASIHTTPRequest::clearSession();
+        auto wrong = viaProxy("gate", "wrong");
+        EXPECT_FALSE(run(wrong));
+        EXPECT_EQ(wrong->error()->code(), 3);
+        EXPECT_EQ(proxy.passed(), 0U);
+        auto right = viaProxy("gate", "keeper");
+        EXPECT_EQ(run(right), "through");
+        EXPECT_EQ(right->proxyAuthenticationScheme(), scheme == Scheme::Basic ? "Basic" : "Digest");
+        EXPECT_EQ(proxy.passed(), 1U);
+        // The session's proxy credentials answer before any challenge.
+        const size_t challenged = proxy.challenges();
+        auto again = viaProxy(nullptr, nullptr);
+        EXPECT_EQ(run(again), "through");
+        EXPECT_EQ(proxy.challenges(), challenged);
+        EXPECT_EQ(proxy.passed(), 2U);
+        ASIHTTPRequest::clearSession();
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "demo-service/DemoAuthentication.h"
+#include "demo-service/DemoImages.h"
 #include "demo-service/DemoService.h"
 #include "demo-service/SampleCatalogue.h"
 #include "demo-service/V2WebMethods.h"
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
     demo::DemoService service;
     demo::registerVersion2Methods(service, catalogue);
     demo::registerAuthenticationPaths(service);
+    demo::registerImagePaths(service);
     if (!service.start(port)) {
         std::cerr << "varnel-demo-service: cannot listen on 127.0.0.1:" << port << "\n";
         return 1;

@@ -4,8 +4,32 @@
 #include <QByteArray>
 #include <QImage>
 #include <QImageReader>
+#include <algorithm>
+#include <string_view>
 
 namespace plat {
+namespace {
+
+// The size a PNG's header announces, read from the bytes themselves: the decoder cannot tell it
+// when the file ends right after its header.
+QSize pngHeaderSize(const Bytes& data) {
+    static constexpr uint8_t kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+    if (data.size() < 24 ||
+        !std::equal(std::begin(kSignature), std::end(kSignature), data.begin()) ||
+        std::string_view(reinterpret_cast<const char*>(data.data()) + 12, 4) != "IHDR") {
+        return {};
+    }
+    auto word = [&](size_t at) {
+        return (uint32_t{data[at]} << 24) | (uint32_t{data[at + 1]} << 16) |
+               (uint32_t{data[at + 2]} << 8) | data[at + 3];
+    };
+    const uint32_t width = word(16), height = word(20);
+    if (width > INT32_MAX || height > INT32_MAX)
+        return QSize(INT32_MAX, INT32_MAX);
+    return QSize(static_cast<int>(width), static_cast<int>(height));
+}
+
+}  // namespace
 
 PLAT_DEFINE_CLASS(Image, Object, PLAT_NO_METHODS)
 
@@ -31,7 +55,9 @@ Ref<Image> Image::imageWithData(const Bytes& data, Ref<Error>* error) {
     QImageReader reader(&buffer);
     if (!reader.canRead())
         return refuse(2, "The data is not an image in a format the decoders know.");
-    const QSize size = reader.size();
+    QSize size = pngHeaderSize(data);
+    if (!size.isValid())
+        size = reader.size();
     if (size.isValid()) {
         const int64_t pixels = int64_t{size.width()} * size.height();
         if (size.width() <= 0 || size.height() <= 0 || pixels > kMaxPixels)

@@ -23,12 +23,16 @@
 namespace plat {
 
 struct TransferEvent {
-    enum class Kind { Response, Data, Redirect, Finish, Fail };
+    enum class Kind { Response, Data, Redirect, Finish, Fail, SentBody };
     Kind kind = Kind::Finish;
     HttpUrlResponse response;  // Response, Redirect
     Bytes data;                // Data; for Redirect the body of the redirect response
     std::string location;      // Redirect: the absolute target
     Ref<Error> error;          // Fail
+    // SentBody: bytes sent since the last report, in all, and expected in all (-1: unknown).
+    int64_t sent = 0;
+    int64_t totalSent = 0;
+    int64_t expectedToSend = -1;
 };
 
 class CurlTransfer : public NetworkTransfer {
@@ -47,9 +51,11 @@ class CurlTransfer : public NetworkTransfer {
     static double timeoutScale();
 
     // A transfer of the request with the Cookie header to add (when given); nothing when the
-    // request cannot be sent (an invalid method, or libcurl refuses a setting).
+    // request cannot be sent (an invalid method, or libcurl refuses a setting). trustServer:
+    // the server's certificate is not verified (its delegate accepted it).
     static Ref<CurlTransfer> make(const UrlRequest& request,
-                                  std::optional<std::string> cookieHeader, Listener listener);
+                                  std::optional<std::string> cookieHeader, Listener listener,
+                                  bool trustServer = false);
     ~CurlTransfer() override;
     CurlTransfer(const CurlTransfer&) = delete;
     CurlTransfer& operator=(const CurlTransfer&) = delete;
@@ -75,10 +81,12 @@ class CurlTransfer : public NetworkTransfer {
   private:
     static size_t onHeader(char* buffer, size_t size, size_t count, void* self);
     static size_t onBody(char* buffer, size_t size, size_t count, void* self);
+    static size_t onRead(char* buffer, size_t size, size_t count, void* self);
     static int onProgress(void* self, curl_off_t dltotal, curl_off_t dlnow, curl_off_t ultotal,
                           curl_off_t ulnow);
 
-    bool configure(const UrlRequest& request, const std::optional<std::string>& cookieHeader);
+    bool configure(const UrlRequest& request, const std::optional<std::string>& cookieHeader,
+                   bool trustServer);
     void headerLine(std::string_view line);
     void endOfHeaders();
     void emit(TransferEvent event);
@@ -90,6 +98,8 @@ class CurlTransfer : public NetworkTransfer {
     curl_slist* headerList_ = nullptr;
     Url url_;
     Bytes body_;
+    Ref<InputStream> bodyStream_;
+    curl_off_t bodyLength_ = -1;
     bool handleCookies_ = true;
     bool decoding_ = false;
     std::chrono::duration<double> timeout_;
@@ -98,6 +108,7 @@ class CurlTransfer : public NetworkTransfer {
     // Network thread state.
     SteadyTime lastActivity_{};
     curl_off_t uploaded_ = 0;
+    curl_off_t streamRead_ = 0;
     std::vector<HttpHeaderFields::Field> rawFields_;
     HttpHeaderFields fields_;
     bool headersDone_ = false;

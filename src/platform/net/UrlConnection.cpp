@@ -4,7 +4,9 @@
 
 #include "platform/core/Exception.h"
 #include "platform/net/CurlTransfer.h"
+#include "platform/net/HttpAuthentication.h"
 #include "platform/net/HttpCookieStorage.h"
+#include "platform/net/HttpMessage.h"
 #include "platform/net/NetText.h"
 #include "platform/net/NetworkThread.h"
 #include "platform/net/UrlError.h"
@@ -39,6 +41,45 @@ bool isWebScheme(const Url& url) {
     return url.scheme() == "http" || url.scheme() == "https";
 }
 
+// The response head as a message the authentication objects read.
+std::optional<HttpMessage> challengeMessage(const HttpUrlResponse& response) {
+    HttpMessage message = HttpMessage::emptyResponse();
+    std::string reason;
+    if (!message.appendHeaderLine("HTTP/1.1 " + std::to_string(response.statusCode()) + " Auth",
+                                  &reason)) {
+        return std::nullopt;
+    }
+    for (const auto& [name, value] : response.allHeaderFields()) {
+        if (!message.appendHeaderLine(name + ": " + value, &reason))
+            return std::nullopt;
+    }
+    if (!message.appendHeaderLine("", &reason))
+        return std::nullopt;
+    return message;
+}
+
+const char* methodName(const std::string& scheme) {
+    if (scheme == "Basic")
+        return NSURLAuthenticationMethodHTTPBasic;
+    if (scheme == "Digest")
+        return NSURLAuthenticationMethodHTTPDigest;
+    if (scheme == "NTLM")
+        return NSURLAuthenticationMethodNTLM;
+    if (scheme == "Negotiate")
+        return NSURLAuthenticationMethodNegotiate;
+    return NSURLAuthenticationMethodDefault;
+}
+
+ProtectionSpace spaceFor(const Url& url, std::string realm, std::string method) {
+    ProtectionSpace space;
+    space.host = url.host();
+    space.port = url.effectivePort();
+    space.protocol = url.scheme();
+    space.realm = std::move(realm);
+    space.authenticationMethod = std::move(method);
+    return space;
+}
+
 }  // namespace
 
 std::optional<UrlRequest> UrlConnectionDelegate::willSendRequest(UrlConnection&,
@@ -51,6 +92,38 @@ void UrlConnectionDelegate::didReceiveData(UrlConnection&, const Bytes&) {}
 void UrlConnectionDelegate::didFinishLoading(UrlConnection&) {}
 void UrlConnectionDelegate::didFailWithError(UrlConnection&, const Ref<Error>&) {}
 
+bool UrlConnectionDelegate::canAuthenticateAgainstProtectionSpace(UrlConnection&,
+                                                                  const ProtectionSpace& space) {
+    return space.authenticationMethod != NSURLAuthenticationMethodServerTrust &&
+           space.authenticationMethod != NSURLAuthenticationMethodClientCertificate;
+}
+
+void UrlConnectionDelegate::didReceiveAuthenticationChallenge(
+    UrlConnection& connection, const UrlAuthenticationChallenge& challenge) {
+    if (challenge.previousFailureCount == 0 && challenge.proposedCredential) {
+        connection.useCredential(*challenge.proposedCredential, challenge);
+    } else {
+        connection.continueWithoutCredential(challenge);
+    }
+}
+
+bool UrlConnectionDelegate::connectionShouldUseCredentialStorage(UrlConnection&) {
+    return true;
+}
+
+Ref<InputStream> UrlConnectionDelegate::needNewBodyStream(UrlConnection&,
+                                                          const UrlRequest& request) {
+    const auto& stream = request.httpBodyStream();
+    return stream ? stream->copyStream() : nullptr;
+}
+
+void UrlConnectionDelegate::didSendBodyData(UrlConnection&, int64_t, int64_t, int64_t) {}
+
+std::optional<CachedUrlResponse> UrlConnectionDelegate::willCacheResponse(
+    UrlConnection&, const CachedUrlResponse& response) {
+    return response;
+}
+
 Ref<UrlConnection> UrlConnection::make(UrlRequest request,
                                        WeakRef<UrlConnectionDelegate> delegate) {
     return std::make_shared<UrlConnection>(Private{}, std::move(request), std::move(delegate));
@@ -60,6 +133,8 @@ UrlConnection::UrlConnection(Private, UrlRequest request, WeakRef<UrlConnectionD
     : originalRequest_(request),
       currentRequest_(std::move(request)),
       delegate_(std::move(delegate)) {}
+
+UrlConnection::~UrlConnection() = default;
 
 void UrlConnection::scheduleInRunLoop(RunLoop& loop, const std::string& mode) {
     scheduleInRunLoop(loop, Modes{mode});
@@ -88,6 +163,7 @@ void UrlConnection::start() {
 void UrlConnection::cancel() {
     if (cancelled_.exchange(true))
         return;
+    closeChallenge();
     // Dropping the transfer's listener may drop the last other reference to this connection.
     const auto keepAlive = weak_from_this().lock();
     if (transfer_) {
@@ -121,19 +197,32 @@ void UrlConnection::launch() {
         post(std::move(failure));
         return;
     }
+    if (request.httpBodyStream()) {
+        if (bodyStreamUsed_) {
+            failure.error = makeUrlError(NSURLErrorRequestBodyStreamExhausted, url);
+            post(std::move(failure));
+            return;
+        }
+        bodyStreamUsed_ = true;
+    }
     std::optional<std::string> cookies;
     if (request.httpShouldHandleCookies() && !request.valueForHttpHeaderField("Cookie")) {
         cookies = HttpCookieStorage::shared().cookieHeaderForURL(url);
     }
     // The listener runs on the network thread: it captures what it needs by value, and the loop
     // weakly (a loop whose thread has ended refuses posts).
-    auto listener = [self = shared_from_this(), weakLoop = loop_->weak_from_this(),
-                     modes = modes_](TransferEvent event) {
+    auto listener = [self = shared_from_this(), weakLoop = loop_->weak_from_this(), modes = modes_,
+                     generation = ++generation_](TransferEvent event) {
         if (const auto loop = weakLoop.lock()) {
-            loop->post([self, event = std::move(event)]() mutable { self->deliver(event); }, modes);
+            loop->post(
+                [self, generation, event = std::move(event)]() mutable {
+                    if (generation == self->generation_)
+                        self->deliver(event);
+                },
+                modes);
         }
     };
-    transfer_ = CurlTransfer::make(request, std::move(cookies), std::move(listener));
+    transfer_ = CurlTransfer::make(request, std::move(cookies), std::move(listener), trustServer_);
     if (!transfer_) {
         failure.error = makeUrlError(NSURLErrorUnknown, url, "The request cannot be sent.");
         post(std::move(failure));
@@ -144,7 +233,11 @@ void UrlConnection::launch() {
 
 void UrlConnection::post(TransferEvent event) {
     loop_->post(
-        [self = shared_from_this(), event = std::move(event)]() mutable { self->deliver(event); },
+        [self = shared_from_this(), generation = generation_.load(),
+         event = std::move(event)]() mutable {
+            if (generation == self->generation_)
+                self->deliver(event);
+        },
         modes_);
 }
 
@@ -157,8 +250,25 @@ void UrlConnection::deliver(TransferEvent& event) {
         cancel();
         return;
     }
+    if (challenge_) {
+        // The transfer goes on while its challenge waits for an answer.
+        held_.push_back(std::move(event));
+        return;
+    }
     switch (event.kind) {
         case TransferEvent::Kind::Response:
+            if (challenge(event, *delegate))
+                return;
+            if (appliedCredential_ && appliedSpace_) {
+                // Accepted: keep the credential as its space's default.
+                if (appliedCredential_->persistence != UrlCredential::Persistence::None &&
+                    delegate->connectionShouldUseCredentialStorage(*this)) {
+                    UrlCredentialStorage::shared().setDefaultCredential(*appliedCredential_,
+                                                                        *appliedSpace_);
+                }
+                appliedCredential_.reset();
+                appliedSpace_.reset();
+            }
             delegate->didReceiveResponse(*this, event.response);
             break;
         case TransferEvent::Kind::Data: {
@@ -172,14 +282,188 @@ void UrlConnection::deliver(TransferEvent& event) {
             redirect(event, *delegate);
             break;
         case TransferEvent::Kind::Finish:
-            finished_ = true;
-            transfer_.reset();
-            delegate->didFinishLoading(*this);
+            finish(*delegate, event);
             break;
         case TransferEvent::Kind::Fail:
+            if (challenge(event, *delegate))
+                return;
             fail(*delegate, event.error);
             break;
+        case TransferEvent::Kind::SentBody:
+            delegate->didSendBodyData(*this, event.sent, event.totalSent, event.expectedToSend);
+            break;
     }
+}
+
+void UrlConnection::finish(UrlConnectionDelegate& delegate, const TransferEvent&) {
+    if (currentRequest_.httpMethod() == "GET") {
+        // Nothing keeps the answer: there is no local cache.
+        (void)delegate.willCacheResponse(*this, CachedUrlResponse{lastResponse_});
+        if (cancelled_ || finished_)
+            return;
+    }
+    finished_ = true;
+    transfer_.reset();
+    delegate.didFinishLoading(*this);
+}
+
+bool UrlConnection::challenge(const TransferEvent& event, UrlConnectionDelegate& delegate) {
+    UrlAuthenticationChallenge open;
+    if (event.kind == TransferEvent::Kind::Response) {
+        lastResponse_ = event.response;
+        if (event.response.statusCode() != 401 ||
+            !event.response.valueForHttpHeaderField("WWW-Authenticate")) {
+            return false;
+        }
+        const auto message = challengeMessage(event.response);
+        authentication_ = message ? HttpAuthentication::fromResponse(*message) : nullptr;
+        if (!authentication_)
+            return false;
+        open.protectionSpace = spaceFor(currentRequest_.url(), authentication_->realm(),
+                                        methodName(authentication_->method()));
+        open.failureResponse = event.response;
+    } else {
+        const auto& url = currentRequest_.url();
+        if (!event.error || event.error->code() != NSURLErrorServerCertificateUntrusted ||
+            trustServer_ || url.scheme() != "https") {
+            return false;
+        }
+        open.protectionSpace = spaceFor(url, {}, NSURLAuthenticationMethodServerTrust);
+        open.error = event.error;
+        // Only a delegate that says so may accept an unverified server.
+        if (!delegate.canAuthenticateAgainstProtectionSpace(*this, open.protectionSpace))
+            return false;
+    }
+    const bool useStorage = delegate.connectionShouldUseCredentialStorage(*this);
+    if (useStorage && !open.error)
+        open.proposedCredential =
+            UrlCredentialStorage::shared().defaultCredential(open.protectionSpace);
+    open.previousFailureCount = failures_;
+    open.sender = weak_from_this();
+    open.serial = ++challengeSerial_;
+    challenge_ = open;
+    held_.clear();
+    held_.push_back(event);
+    if (open.error || delegate.canAuthenticateAgainstProtectionSpace(*this, open.protectionSpace)) {
+        delegate.didReceiveAuthenticationChallenge(*this, open);
+    } else if (open.previousFailureCount == 0 && open.proposedCredential) {
+        useCredential(*open.proposedCredential, open);
+    } else {
+        continueWithoutCredential(open);
+    }
+    return true;
+}
+
+bool UrlConnection::openChallenge(const UrlAuthenticationChallenge& challenge) const {
+    return challenge_ && challenge_->serial == challenge.serial && !cancelled_ && !finished_;
+}
+
+void UrlConnection::closeChallenge() {
+    challenge_.reset();
+}
+
+void UrlConnection::useCredential(const UrlCredential& credential,
+                                  const UrlAuthenticationChallenge& challenge) {
+    if (!openChallenge(challenge))
+        return;
+    if (challenge.protectionSpace.authenticationMethod == NSURLAuthenticationMethodServerTrust) {
+        if (!credential.trustsServer) {
+            continueWithoutCredential(challenge);
+            return;
+        }
+        trustServer_ = true;
+    } else {
+        HttpMessage message =
+            HttpMessage::request(currentRequest_.httpMethod(), currentRequest_.url());
+        if (credential.trustsServer || !authentication_ ||
+            !authentication_->applyCredentials(message, {credential.user, credential.password, {}},
+                                               nullptr)) {
+            continueWithoutCredential(challenge);
+            return;
+        }
+        currentRequest_.setValueForHttpHeaderField(message.headerFieldValue("Authorization"),
+                                                   "Authorization");
+        appliedCredential_ = credential;
+        appliedSpace_ = challenge.protectionSpace;
+        ++failures_;
+    }
+    closeChallenge();
+    held_.clear();
+    const auto delegate = delegate_.lock();
+    if (!delegate) {
+        cancel();
+        return;
+    }
+    relaunch(*delegate);
+}
+
+void UrlConnection::continueWithoutCredential(const UrlAuthenticationChallenge& challenge) {
+    if (!openChallenge(challenge))
+        return;
+    closeChallenge();
+    appliedCredential_.reset();
+    appliedSpace_.reset();
+    // The held events go out as if nothing had been asked; the first is what asked.
+    auto held = std::move(held_);
+    held_.clear();
+    const auto delegate = delegate_.lock();
+    if (!delegate) {
+        cancel();
+        return;
+    }
+    bool first = true;
+    for (auto& event : held) {
+        if (cancelled_ || finished_)
+            return;
+        if (first && event.kind == TransferEvent::Kind::Response) {
+            delegate->didReceiveResponse(*this, event.response);
+        } else if (first && event.kind == TransferEvent::Kind::Fail) {
+            fail(*delegate, event.error);
+        } else {
+            deliver(event);
+        }
+        first = false;
+    }
+}
+
+void UrlConnection::cancelAuthenticationChallenge(const UrlAuthenticationChallenge& challenge) {
+    if (!openChallenge(challenge))
+        return;
+    closeChallenge();
+    held_.clear();
+    const auto delegate = delegate_.lock();
+    if (transfer_) {
+        transfer_->detach();
+        NetworkThread::shared().remove(transfer_);
+    }
+    if (!delegate) {
+        cancel();
+        return;
+    }
+    fail(*delegate, makeUrlError(NSURLErrorUserCancelledAuthentication, currentRequest_.url()));
+}
+
+bool UrlConnection::relaunch(UrlConnectionDelegate& delegate) {
+    if (transfer_) {
+        transfer_->detach();
+        NetworkThread::shared().remove(transfer_);
+        transfer_.reset();
+    }
+    ++generation_;  // whatever the old transfer still has queued is dropped
+    if (currentRequest_.httpBodyStream() && bodyStreamUsed_) {
+        auto stream = delegate.needNewBodyStream(*this, currentRequest_);
+        if (cancelled_ || finished_)
+            return false;
+        if (!stream) {
+            fail(delegate,
+                 makeUrlError(NSURLErrorRequestBodyStreamExhausted, currentRequest_.url()));
+            return false;
+        }
+        currentRequest_.setHttpBodyStream(std::move(stream));
+        bodyStreamUsed_ = false;
+    }
+    launch();
+    return true;
 }
 
 void UrlConnection::redirect(TransferEvent& event, UrlConnectionDelegate& delegate) {
@@ -203,8 +487,11 @@ void UrlConnection::redirect(TransferEvent& event, UrlConnectionDelegate& delega
     if (cancelled_ || finished_)
         return;
     if (answer) {
+        // A new request (the answer may carry another body stream than the one already read).
+        if (answer->httpBodyStream() != currentRequest_.httpBodyStream())
+            bodyStreamUsed_ = false;
         currentRequest_ = std::move(*answer);
-        launch();
+        relaunch(delegate);
         return;
     }
     // Not followed: the redirect response is the answer.
@@ -225,7 +512,11 @@ void UrlConnection::redirect(TransferEvent& event, UrlConnectionDelegate& delega
 
 void UrlConnection::fail(UrlConnectionDelegate& delegate, const Ref<Error>& error) {
     finished_ = true;
-    transfer_.reset();
+    if (transfer_) {
+        transfer_->detach();
+        NetworkThread::shared().remove(transfer_);
+        transfer_.reset();
+    }
     delegate.didFailWithError(*this, error);
 }
 

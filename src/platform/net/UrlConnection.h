@@ -21,13 +21,24 @@
 //    are sent and every response's Set-Cookie fields (redirects included) are stored.
 //  - No content decoding unless the request sets a non-empty "Accept-Encoding"; TLS peers are
 //    verified.
+//  - A 401 with a challenge, or a server certificate that does not verify, becomes an
+//    authentication challenge: the delegate says whether it can authenticate in the protection
+//    space, then answers the challenge (now or later, on the connection's loop) with
+//    useCredential, continueWithoutCredential or cancelAuthenticationChallenge. A delegate that
+//    cannot authenticate gets the storage's credential for the space, when it lets the connection
+//    use the storage and this is the first attempt; otherwise the 401 is an ordinary response
+//    (and an untrusted server an ordinary failure).
+//  - A request body stream is read once; sending the request again (a redirect keeping the
+//    body, credentials) asks the delegate for a new stream (needNewBodyStream).
 #include <atomic>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/core/Error.h"
 #include "platform/core/Value.h"
 #include "platform/net/HttpUrlResponse.h"
+#include "platform/net/UrlAuthenticationChallenge.h"
 #include "platform/net/UrlRequest.h"
 #include "platform/runloop/RunLoop.h"
 
@@ -35,6 +46,7 @@ namespace plat {
 
 class UrlConnection;
 class CurlTransfer;
+class HttpAuthentication;
 struct TransferEvent;
 
 class UrlConnectionDelegate {
@@ -51,6 +63,25 @@ class UrlConnectionDelegate {
     virtual void didReceiveData(UrlConnection& connection, const Bytes& data);
     virtual void didFinishLoading(UrlConnection& connection);
     virtual void didFailWithError(UrlConnection& connection, const Ref<Error>& error);
+
+    // Authentication: no by default for server trust and client certificates, yes otherwise.
+    virtual bool canAuthenticateAgainstProtectionSpace(UrlConnection& connection,
+                                                       const ProtectionSpace& space);
+    // By default: the proposed credential on a first attempt, else no credential.
+    virtual void didReceiveAuthenticationChallenge(UrlConnection& connection,
+                                                   const UrlAuthenticationChallenge& challenge);
+    // Whether the connection may take credentials from the shared storage (yes by default).
+    virtual bool connectionShouldUseCredentialStorage(UrlConnection& connection);
+    // A new body stream for sending `request` again; by default a copy of its stream when the
+    // stream can be read again. Null fails the connection (-1021).
+    virtual Ref<InputStream> needNewBodyStream(UrlConnection& connection,
+                                               const UrlRequest& request);
+    // Body bytes sent: this time, in all, and in all expected (-1 when unknown).
+    virtual void didSendBodyData(UrlConnection& connection, int64_t bytesWritten,
+                                 int64_t totalBytesWritten, int64_t totalBytesExpectedToWrite);
+    // Before didFinishLoading of a successful GET: the response that could be kept, or nothing.
+    virtual std::optional<CachedUrlResponse> willCacheResponse(UrlConnection& connection,
+                                                               const CachedUrlResponse& response);
 };
 
 class UrlConnection : public std::enable_shared_from_this<UrlConnection> {
@@ -62,6 +93,7 @@ class UrlConnection : public std::enable_shared_from_this<UrlConnection> {
 
     struct Private {};
     UrlConnection(Private, UrlRequest request, WeakRef<UrlConnectionDelegate> delegate);
+    ~UrlConnection();
     UrlConnection(const UrlConnection&) = delete;
     UrlConnection& operator=(const UrlConnection&) = delete;
 
@@ -75,6 +107,13 @@ class UrlConnection : public std::enable_shared_from_this<UrlConnection> {
     // Stops loading. Called on the scheduling loop's thread, it guarantees that no callback
     // arrives afterwards.
     void cancel();
+
+    // Answers to a challenge this connection asked, on the loop's thread; an answer to a
+    // challenge that is no longer open is ignored.
+    void useCredential(const UrlCredential& credential,
+                       const UrlAuthenticationChallenge& challenge);
+    void continueWithoutCredential(const UrlAuthenticationChallenge& challenge);
+    void cancelAuthenticationChallenge(const UrlAuthenticationChallenge& challenge);
 
     const UrlRequest& originalRequest() const { return originalRequest_; }
     // The request being sent: the original one, or the one answered for the last redirect.
@@ -92,6 +131,13 @@ class UrlConnection : public std::enable_shared_from_this<UrlConnection> {
     void deliver(TransferEvent& event);
     void redirect(TransferEvent& event, UrlConnectionDelegate& delegate);
     void fail(UrlConnectionDelegate& delegate, const Ref<Error>& error);
+    void finish(UrlConnectionDelegate& delegate, const TransferEvent& event);
+    // True when the event opened a challenge (its transfer's later events are held back).
+    bool challenge(const TransferEvent& event, UrlConnectionDelegate& delegate);
+    bool openChallenge(const UrlAuthenticationChallenge& challenge) const;
+    void closeChallenge();
+    // Sends the current request again on a new transfer; false when it failed.
+    bool relaunch(UrlConnectionDelegate& delegate);
 
     UrlRequest originalRequest_;
     UrlRequest currentRequest_;
@@ -103,6 +149,19 @@ class UrlConnection : public std::enable_shared_from_this<UrlConnection> {
     std::atomic<bool> cancelled_{false};
     int redirects_ = 0;
     Ref<CurlTransfer> transfer_;
+    // Events of an earlier transfer (still queued on the loop) are dropped.
+    std::atomic<uint64_t> generation_{0};
+    HttpUrlResponse lastResponse_;
+    std::shared_ptr<HttpAuthentication> authentication_;
+    bool bodyStreamUsed_ = false;
+    bool trustServer_ = false;
+    // An open challenge: the events of its transfer wait until it is answered.
+    std::optional<UrlAuthenticationChallenge> challenge_;
+    std::vector<TransferEvent> held_;
+    uint64_t challengeSerial_ = 0;
+    int failures_ = 0;
+    std::optional<UrlCredential> appliedCredential_;
+    std::optional<ProtectionSpace> appliedSpace_;
 };
 
 }  // namespace plat

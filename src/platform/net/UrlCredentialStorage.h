@@ -35,6 +35,15 @@ struct UrlCredential {
     std::string user;
     std::string password;
     Persistence persistence = Persistence::ForSession;
+    // Answers a server-trust challenge: the server's certificate is accepted as it is.
+    bool trustsServer = false;
+
+    static UrlCredential forTrust() {
+        UrlCredential credential;
+        credential.persistence = Persistence::None;
+        credential.trustsServer = true;
+        return credential;
+    }
 };
 
 class UrlCredentialStorage {

@@ -21,7 +21,10 @@ inline constexpr int64_t NSURLErrorNetworkConnectionLost = -1005;
 inline constexpr int64_t NSURLErrorHTTPTooManyRedirects = -1007;
 inline constexpr int64_t NSURLErrorNotConnectedToInternet = -1009;
 inline constexpr int64_t NSURLErrorBadServerResponse = -1011;
+inline constexpr int64_t NSURLErrorUserCancelledAuthentication = -1012;
+inline constexpr int64_t NSURLErrorUserAuthenticationRequired = -1013;
 inline constexpr int64_t NSURLErrorCannotDecodeContentData = -1016;
+inline constexpr int64_t NSURLErrorRequestBodyStreamExhausted = -1021;
 inline constexpr int64_t NSURLErrorSecureConnectionFailed = -1200;
 inline constexpr int64_t NSURLErrorServerCertificateUntrusted = -1202;
 

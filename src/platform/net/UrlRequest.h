@@ -1,8 +1,9 @@
 #pragma once
 // plat::UrlRequest: what a URL connection sends: the URL, the method (GET unless set), header
 // fields in order (a later field of the same name, in any case, replaces the earlier value), the
-// body bytes, an idle time-out, a cache policy and whether the shared cookie store is used.
-// A plain value: copy it to change it.
+// body bytes (or a stream to read them from), an idle time-out, a cache policy and whether the
+// shared cookie store is used. A plain value: copy it to change it (a copy shares the body
+// stream).
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,6 +12,7 @@
 #include "platform/core/Value.h"
 #include "platform/net/HttpHeaderFields.h"
 #include "platform/net/Url.h"
+#include "platform/storage/InputStream.h"
 
 namespace plat {
 
@@ -47,8 +49,21 @@ class UrlRequest {
     void setValueForHttpHeaderField(std::optional<std::string_view> value, std::string_view name);
 
     const Bytes& httpBody() const { return body_; }
-    void setHttpBody(Bytes body) { body_ = std::move(body); }
-    void setHttpBody(std::string_view text) { body_.assign(text.begin(), text.end()); }
+    // Setting a body drops the body stream, and setting a body stream drops the body.
+    void setHttpBody(Bytes body) {
+        body_ = std::move(body);
+        bodyStream_.reset();
+    }
+    void setHttpBody(std::string_view text) { setHttpBody(Bytes(text.begin(), text.end())); }
+
+    // The body read from a stream, on the network thread, from its start; its length is sent as
+    // "Content-Length" when the request sets that field, else the body goes chunked. A stream is
+    // read once: a connection that sends the request again asks its delegate for a new one.
+    const Ref<InputStream>& httpBodyStream() const { return bodyStream_; }
+    void setHttpBodyStream(Ref<InputStream> stream) {
+        bodyStream_ = std::move(stream);
+        body_.clear();
+    }
 
     // Seconds the connection may stay idle (connecting, or waiting for the next bytes) before it
     // fails with "The request timed out."; a value that is not positive means the default.
@@ -68,6 +83,7 @@ class UrlRequest {
     std::string method_ = "GET";
     HttpHeaderFields headers_;
     Bytes body_;
+    Ref<InputStream> bodyStream_;
     double timeout_ = kDefaultTimeoutInterval;
     CachePolicy cachePolicy_ = CachePolicy::UseProtocolCachePolicy;
     bool handleCookies_ = true;

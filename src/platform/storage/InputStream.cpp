@@ -82,6 +82,9 @@ class MemoryInputStream final : public LocalInputStream {
   public:
     explicit MemoryInputStream(Bytes data) : data_(std::move(data)) {}
     bool hasBytesAvailable() const override { return position_ < data_.size(); }
+    Ref<InputStream> copyStream() const override {
+        return std::make_shared<MemoryInputStream>(data_);
+    }
 
   private:
     bool openSource() override { return true; }
@@ -102,6 +105,9 @@ class FileInputStream final : public LocalInputStream {
   public:
     explicit FileInputStream(std::filesystem::path path) : path_(std::move(path)) {}
     bool hasBytesAvailable() const override { return !end_; }
+    Ref<InputStream> copyStream() const override {
+        return std::make_shared<FileInputStream>(path_);
+    }
 
   private:
     bool openSource() override {

@@ -21,6 +21,9 @@ class InputStream : public Stream {
     virtual bool hasBytesAvailable() const = 0;
     // Bytes read so far.
     uint64_t bytesRead() const { return bytesRead_; }
+    // A new stream, not opened, over the same bytes from their start (file and memory streams);
+    // null for streams that cannot be read again.
+    virtual Ref<InputStream> copyStream() const { return nullptr; }
 
   protected:
     InputStream() = default;

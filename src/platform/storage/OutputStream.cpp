@@ -23,6 +23,7 @@ class MemoryOutputStream final : public OutputStream {
         return static_cast<int64_t>(length);
     }
     Bytes dataWrittenToMemory() const override { return data_; }
+    bool writesToMemory() const override { return true; }
 
   private:
     Bytes data_;

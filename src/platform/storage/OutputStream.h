@@ -23,6 +23,7 @@ class OutputStream : public Stream {
     uint64_t bytesWritten() const { return bytesWritten_; }
     // Memory streams: every byte written so far (the data-written-to-memory property).
     virtual Bytes dataWrittenToMemory() const { return {}; }
+    virtual bool writesToMemory() const { return false; }
     // File streams: the offset in the file (the current-offset property).
     virtual uint64_t currentOffset() const { return bytesWritten_; }
 

@@ -5,6 +5,7 @@
 #include <netinet/in.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
+#include <openssl/rand.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <sys/socket.h>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <map>
 
 namespace net_test {
 
@@ -335,70 +337,154 @@ void RawHttpServer::serve(int fd) {
     ::close(fd);
 }
 
-ForwardProxy::ForwardProxy(std::string basicUser, std::string basicPassword) {
-    std::string expected;
-    if (!basicUser.empty()) {
-        const std::string pair = basicUser + ":" + basicPassword;
+namespace {
+
+std::string md5Hex(const std::string& text) {
+    unsigned char out[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(text.data(), text.size(), out, &length, EVP_md5(), nullptr);
+    static const char* kHex = "0123456789abcdef";
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        hex += kHex[out[i] >> 4];
+        hex += kHex[out[i] & 15];
+    }
+    return hex;
+}
+
+// The name="value" and name=value parameters of a Digest answer.
+std::map<std::string, std::string> digestParameters(const std::string& value) {
+    std::map<std::string, std::string> params;
+    size_t i = value.find(' ');
+    while (i != std::string::npos && i < value.size()) {
+        while (i < value.size() && (value[i] == ' ' || value[i] == ','))
+            ++i;
+        const size_t equals = value.find('=', i);
+        if (equals == std::string::npos)
+            break;
+        const std::string name = lower(value.substr(i, equals - i));
+        std::string text;
+        i = equals + 1;
+        if (i < value.size() && value[i] == '"') {
+            for (++i; i < value.size() && value[i] != '"'; ++i) {
+                if (value[i] == '\\' && i + 1 < value.size())
+                    ++i;
+                text += value[i];
+            }
+            ++i;
+        } else {
+            const size_t end = std::min(value.find(',', i), value.size());
+            text = value.substr(i, end - i);
+            i = end;
+        }
+        params[name] = text;
+    }
+    return params;
+}
+
+}  // namespace
+
+ForwardProxy::ForwardProxy(std::string user, std::string password, Scheme scheme)
+    : user_(std::move(user)), password_(std::move(password)), scheme_(scheme) {
+    server_ = std::make_unique<RawHttpServer>([this](
+                                                  const std::string& head,
+                                                  const std::string& body) -> RawHttpServer::Reply {
+        if (!user_.empty() && !authorized(head)) {
+            ++challenges_;
+            return RawHttpServer::Reply{
+                "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: " + challenge() +
+                    "\r\nContent-Length: 0\r\n\r\n",
+                true};
+        }
+        ++passed_;
+        // "GET http://host:port/path HTTP/1.1"
+        const size_t firstSpace = head.find(' ');
+        const size_t secondSpace = head.find(' ', firstSpace + 1);
+        const std::string target = head.substr(firstSpace + 1, secondSpace - firstSpace - 1);
+        const std::string prefix = "http://";
+        if (target.rfind(prefix, 0) != 0)
+            return RawHttpServer::Reply{"HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n",
+                                        true};
+        const size_t slash = target.find('/', prefix.size());
+        const std::string authority = target.substr(prefix.size(), slash - prefix.size());
+        const std::string path = slash == std::string::npos ? "/" : target.substr(slash);
+        const size_t colon = authority.rfind(':');
+        const std::string host = authority.substr(0, colon);
+        const std::string port = colon == std::string::npos ? "80" : authority.substr(colon + 1);
+        const int upstream = connectTo(host, port);
+        if (upstream < 0)
+            return RawHttpServer::Reply{"HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n",
+                                        true};
+        std::string forwarded = head.substr(0, firstSpace) + " " + path +
+                                head.substr(secondSpace, head.find("\r\n") - secondSpace) + "\r\n";
+        size_t line = head.find("\r\n") + 2;
+        while (line < head.size() - 2) {
+            const size_t next = head.find("\r\n", line);
+            const std::string text = head.substr(line, next - line);
+            const std::string name = lower(text.substr(0, text.find(':')));
+            if (name != "connection" && name.rfind("proxy-", 0) != 0)
+                forwarded += text + "\r\n";
+            line = next + 2;
+        }
+        forwarded += "Connection: close\r\n\r\n" + body;
+        Channel out(upstream, nullptr);
+        std::string reply;
+        if (out.send(forwarded)) {
+            while (out.fill(reply)) {
+            }
+        }
+        ::close(upstream);
+        return RawHttpServer::Reply{reply, true};
+    });
+}
+
+ForwardProxy::~ForwardProxy() = default;
+
+std::string ForwardProxy::challenge() {
+    if (scheme_ == Scheme::Basic)
+        return "Basic realm=\"proxy\"";
+    unsigned char bytes[12];
+    RAND_bytes(bytes, sizeof bytes);
+    std::string nonce;
+    for (unsigned char byte : bytes)
+        nonce += "0123456789abcdef"[byte >> 4], nonce += "0123456789abcdef"[byte & 15];
+    {
+        std::lock_guard lock(nonceMutex_);
+        nonces_.push_back(nonce);
+    }
+    return "Digest realm=\"proxy\", qop=\"auth\", algorithm=MD5, nonce=\"" + nonce + "\"";
+}
+
+bool ForwardProxy::authorized(const std::string& head) const {
+    const std::string answer = field(head, "Proxy-Authorization");
+    if (scheme_ == Scheme::Basic) {
+        const std::string pair = user_ + ":" + password_;
         std::string encoded(4 * ((pair.size() + 2) / 3) + 1, '\0');
         const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(encoded.data()),
                                       reinterpret_cast<const unsigned char*>(pair.data()),
                                       static_cast<int>(pair.size()));
         encoded.resize(static_cast<size_t>(n));
-        expected = "Basic " + encoded;
+        return answer == "Basic " + encoded;
     }
-    server_ = std::make_unique<RawHttpServer>(
-        [this, expected](const std::string& head, const std::string& body) -> RawHttpServer::Reply {
-            if (!expected.empty() && field(head, "Proxy-Authorization") != expected) {
-                ++challenges_;
-                return RawHttpServer::Reply{
-                    "HTTP/1.1 407 Proxy Authentication Required\r\nProxy-Authenticate: Basic "
-                    "realm=\"proxy\"\r\nContent-Length: 0\r\n\r\n",
-                    true};
-            }
-            // "GET http://host:port/path HTTP/1.1"
-            const size_t firstSpace = head.find(' ');
-            const size_t secondSpace = head.find(' ', firstSpace + 1);
-            const std::string target = head.substr(firstSpace + 1, secondSpace - firstSpace - 1);
-            const std::string prefix = "http://";
-            if (target.rfind(prefix, 0) != 0)
-                return RawHttpServer::Reply{"HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n",
-                                            true};
-            const size_t slash = target.find('/', prefix.size());
-            const std::string authority = target.substr(prefix.size(), slash - prefix.size());
-            const std::string path = slash == std::string::npos ? "/" : target.substr(slash);
-            const size_t colon = authority.rfind(':');
-            const std::string host = authority.substr(0, colon);
-            const std::string port =
-                colon == std::string::npos ? "80" : authority.substr(colon + 1);
-            const int upstream = connectTo(host, port);
-            if (upstream < 0)
-                return RawHttpServer::Reply{"HTTP/1.1 502 Bad Gateway\r\nContent-Length: 0\r\n\r\n",
-                                            true};
-            std::string forwarded = head.substr(0, firstSpace) + " " + path +
-                                    head.substr(secondSpace, head.find("\r\n") - secondSpace) +
-                                    "\r\n";
-            size_t line = head.find("\r\n") + 2;
-            while (line < head.size() - 2) {
-                const size_t next = head.find("\r\n", line);
-                const std::string text = head.substr(line, next - line);
-                const std::string name = lower(text.substr(0, text.find(':')));
-                if (name != "connection" && name.rfind("proxy-", 0) != 0)
-                    forwarded += text + "\r\n";
-                line = next + 2;
-            }
-            forwarded += "Connection: close\r\n\r\n" + body;
-            Channel out(upstream, nullptr);
-            std::string reply;
-            if (out.send(forwarded)) {
-                while (out.fill(reply)) {
-                }
-            }
-            ::close(upstream);
-            return RawHttpServer::Reply{reply, true};
-        });
+    if (lower(answer.substr(0, 7)) != "digest ")
+        return false;
+    auto params = digestParameters(answer);
+    {
+        std::lock_guard lock(nonceMutex_);
+        if (std::find(nonces_.begin(), nonces_.end(), params["nonce"]) == nonces_.end())
+            return false;
+    }
+    if (params["username"] != user_ || params["realm"] != "proxy")
+        return false;
+    const std::string method = head.substr(0, head.find(' '));
+    const std::string ha1 = md5Hex(user_ + ":proxy:" + password_);
+    const std::string ha2 = md5Hex(method + ":" + params["uri"]);
+    const std::string expected =
+        params["qop"].empty() ? md5Hex(ha1 + ":" + params["nonce"] + ":" + ha2)
+                              : md5Hex(ha1 + ":" + params["nonce"] + ":" + params["nc"] + ":" +
+                                       params["cnonce"] + ":" + params["qop"] + ":" + ha2);
+    return params["response"] == expected;
 }
-
-ForwardProxy::~ForwardProxy() = default;
 
 std::vector<std::string> ForwardProxy::requestLines() const {
     std::vector<std::string> lines;

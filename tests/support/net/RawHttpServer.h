@@ -75,18 +75,30 @@ class RawHttpServer {
 // then closes. It keeps the request lines it saw.
 class ForwardProxy {
   public:
-    // With a user name, requests without that user's Basic "Proxy-Authorization" get a 407.
-    explicit ForwardProxy(std::string basicUser = {}, std::string basicPassword = {});
+    enum class Scheme { Basic, Digest };
+    // With a user name, requests without that user's "Proxy-Authorization" get a 407: Basic,
+    // or Digest MD5 (qop "auth", realm "proxy", any nonce this proxy issued).
+    explicit ForwardProxy(std::string user = {}, std::string password = {},
+                          Scheme scheme = Scheme::Basic);
     ~ForwardProxy();
     ForwardProxy(const ForwardProxy&) = delete;
     ForwardProxy& operator=(const ForwardProxy&) = delete;
     int port() const { return server_->port(); }
     std::vector<std::string> requestLines() const;
-    // Requests answered with 407.
+    // Requests answered with 407, and requests passed on to their origin.
     size_t challenges() const { return challenges_; }
+    size_t passed() const { return passed_; }
 
   private:
+    bool authorized(const std::string& head) const;
+    std::string challenge();
+
+    std::string user_, password_;
+    Scheme scheme_;
+    mutable std::mutex nonceMutex_;
+    std::vector<std::string> nonces_;
     std::atomic<size_t> challenges_{0};
+    std::atomic<size_t> passed_{0};
     std::unique_ptr<RawHttpServer> server_;
 };
 
