@@ -2,6 +2,7 @@
 // from a file, or skip discovery when they name one.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "external/ASIHTTPRequest.h"
@@ -66,6 +67,57 @@ TEST(RequestProxies, ScriptsOverHttpOrFromFilesChooseTheProxy) {
     EXPECT_EQ(run(named), "from the origin");
     EXPECT_EQ(pac.heads().size(), 1U);  // fetched once, for the first request only
     EXPECT_EQ(proxy.requestLines().size(), 2U);
+}
+
+TEST(RequestProxies, ScriptsChoosePerHostBadScriptsGoDirectAndAFullQueueStillFetchesThem) {
+    RawHttpServer origin([](const std::string&, const std::string&) {
+        return RawHttpServer::Reply{RawHttpServer::ok("from the origin")};
+    });
+    net_test::ForwardProxy proxy;
+    const std::string script =
+        "function FindProxyForURL(url, host) {\n"
+        "  if (host == 'localhost') return 'DIRECT';\n"
+        "  return 'PROXY 127.0.0.1:" +
+        std::to_string(proxy.port()) + "';\n}\n";
+    RawHttpServer pac([&](const std::string&, const std::string&) {
+        return RawHttpServer::Reply{RawHttpServer::ok(script)};
+    });
+    auto withScript = [&](const std::string& url, const std::string& pacUrl) {
+        auto r = ASIHTTPRequest::requestWithURL(*plat::Url::parse(url));
+        r->setPACurl(plat::Url::parse(pacUrl));
+        return r;
+    };
+
+    // Four requests fill the shared queue, and each one's script fetch still gets through.
+    std::vector<Ref<ASIHTTPRequest>> four;
+    for (int i = 0; i < 4; ++i) {
+        four.push_back(withScript(origin.url("/q" + std::to_string(i)), pac.url("/proxy.pac")));
+        four.back()->startAsynchronous();
+    }
+    ASSERT_TRUE(plat::RunLoop::current().runUntil(
+        [&] {
+            return std::all_of(four.begin(), four.end(), [](auto& r) { return r->isFinished(); });
+        },
+        10));
+    for (const auto& r : four)
+        EXPECT_EQ(r->responseString(), "from the origin");
+    EXPECT_EQ(proxy.passed(), 4U);
+
+    // The script sends another host straight to the origin.
+    const std::string local = "http://localhost:" + std::to_string(origin.port()) + "/direct";
+    EXPECT_EQ(run(withScript(local, pac.url("/proxy.pac"))), "from the origin");
+    EXPECT_EQ(proxy.passed(), 4U);
+
+    // A script that throws, or never ends, means no proxy.
+    const auto folder = testing_support::freshTestFolder();
+    for (const char* bad : {"function FindProxyForURL(u, h) { throw new Error('no'); }",
+                            "function FindProxyForURL(u, h) { while (true) {} }"}) {
+        const auto path = folder / "bad.pac";
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << bad;
+        EXPECT_EQ(run(withScript(origin.url("/bad"), "file://" + path.string())),
+                  "from the origin");
+    }
+    EXPECT_EQ(proxy.passed(), 4U);
 }
 
 TEST(RequestProxies, AProxyChallengeIsAnsweredAndItsCredentialsServeTheSession) {

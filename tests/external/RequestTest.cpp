@@ -228,15 +228,18 @@ TEST_F(RequestTest, KeptAliveConnectionsAreMatchedByHostSchemeAndPort) {
                            : two->connectionInfo();
     EXPECT_EQ(three->connectionInfo(), later);
 
-    // An idle entry whose time is up leaves the table when the next attempt starts.
-    idle(three->connectionInfo(), 60);
+    // Idle entries whose time is up leave the table when the next attempt starts, two in a row
+    // in one pass.
     idle(one->connectionInfo(), -1);
+    idle(two->connectionInfo(), -1);
     auto four = request(server.url("/four"));
     four->startAsynchronous();
     ASSERT_TRUE(waitFor([&] { return four->connectionInfo() != nullptr; }));
     const auto table = ASIHTTPRequest::persistentConnections();
     EXPECT_EQ(std::find(table.begin(), table.end(), one->connectionInfo()), table.end());
+    EXPECT_EQ(std::find(table.begin(), table.end(), two->connectionInfo()), table.end());
     EXPECT_NE(four->connectionInfo(), one->connectionInfo());
+    EXPECT_NE(four->connectionInfo(), two->connectionInfo());
 
     // No port (0) and port 80 never share; nor do http and https. (The shared queue runs four
     // requests at once: the ones above end first.)
