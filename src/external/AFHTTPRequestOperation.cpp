@@ -271,9 +271,14 @@ Ref<plat::DispatchQueue> AFHTTPRequestOperation::failureQueue() const {
 
 void AFHTTPRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success,
                                                            FailureBlock failure) {
-    // The block holds the operation until it has run (it is released then).
-    auto operation = std::static_pointer_cast<AFHTTPRequestOperation>(shared_from_this());
-    setCompletionBlock([operation, success = std::move(success), failure = std::move(failure)] {
+    // Held weakly: an operation that never runs is not kept alive by its own block (it is
+    // alive whenever its completion runs).
+    WeakRef<AFHTTPRequestOperation> weak =
+        std::static_pointer_cast<AFHTTPRequestOperation>(shared_from_this());
+    setCompletionBlock([weak, success = std::move(success), failure = std::move(failure)] {
+        const auto operation = weak.lock();
+        if (!operation)
+            return;
         if (const auto error = operation->error()) {
             if (failure)
                 operation->failureQueue()->async(

@@ -56,7 +56,7 @@ class AFHTTPRequestOperation : public AFURLConnectionOperation {
     void setFailureCallbackQueue(const Ref<plat::DispatchQueue>& queue);
 
     // Success: the operation and its body (data, or nil); failure: the operation and error().
-    void setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure);
+    virtual void setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure);
 
     // What this class accepts; a class that does not answer for itself takes its superclass's.
     static std::optional<AFIndexSet> acceptableStatusCodes();
@@ -69,6 +69,9 @@ class AFHTTPRequestOperation : public AFURLConnectionOperation {
     // The answers of the operation's own class.
     virtual std::optional<AFIndexSet> classAcceptableStatusCodes() const;
     virtual std::optional<AFContentTypeSet> classAcceptableContentTypes() const;
+    virtual bool classCanProcessRequest(const plat::UrlRequest& request) const {
+        return canProcessRequest(request);
+    }
 
   protected:
     // The class-wide answers set by addAcceptable*, by class name.

@@ -35,8 +35,14 @@ Ref<plat::Error> AFImageRequestOperation::decodeError() const {
 
 void AFImageRequestOperation::setCompletionBlockWithSuccess(ImageSuccessBlock success,
                                                             FailureBlock failure) {
-    auto operation = std::static_pointer_cast<AFImageRequestOperation>(shared_from_this());
-    setCompletionBlock([operation, success = std::move(success), failure = std::move(failure)] {
+    // Held weakly: an operation that never runs is not kept alive by its own block (it is
+    // alive whenever its completion runs).
+    WeakRef<AFImageRequestOperation> weak =
+        std::static_pointer_cast<AFImageRequestOperation>(shared_from_this());
+    setCompletionBlock([weak, success = std::move(success), failure = std::move(failure)] {
+        const auto operation = weak.lock();
+        if (!operation)
+            return;
         processingQueue()->async([operation, success, failure] {
             if (const auto error = operation->error()) {
                 if (failure)
@@ -49,6 +55,17 @@ void AFImageRequestOperation::setCompletionBlockWithSuccess(ImageSuccessBlock su
             }
         });
     });
+}
+
+void AFImageRequestOperation::setCompletionBlockWithSuccess(SuccessBlock success,
+                                                            FailureBlock failure) {
+    ImageSuccessBlock onImage;
+    if (success) {
+        onImage = [success](const Ref<AFHTTPRequestOperation>& op, const Ref<plat::Image>& image) {
+            success(op, image ? plat::Value::fromObject(image) : plat::Value());
+        };
+    }
+    setCompletionBlockWithSuccess(std::move(onImage), std::move(failure));
 }
 
 Ref<AFImageRequestOperation> AFImageRequestOperation::imageRequestOperationWithRequest(

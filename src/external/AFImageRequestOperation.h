@@ -33,6 +33,8 @@ class AFImageRequestOperation : public AFHTTPRequestOperation {
 
     // The image is decoded on the processing queue, only when a success block is given.
     void setCompletionBlockWithSuccess(ImageSuccessBlock success, FailureBlock failure);
+    // The same with the image as an object value (nil when there is none).
+    void setCompletionBlockWithSuccess(SuccessBlock success, FailureBlock failure) override;
 
     static Ref<AFImageRequestOperation> imageRequestOperationWithRequest(
         const plat::UrlRequest& request, std::function<void(const Ref<plat::Image>&)> success);
@@ -45,6 +47,9 @@ class AFImageRequestOperation : public AFHTTPRequestOperation {
     // Yes for a URL ending in a known image extension (exact case), else by "Accept".
     static bool canProcessRequest(const plat::UrlRequest& request);
     std::optional<AFContentTypeSet> classAcceptableContentTypes() const override;
+    bool classCanProcessRequest(const plat::UrlRequest& request) const override {
+        return canProcessRequest(request);
+    }
 
     // The shared concurrent queue the images decode on.
     static Ref<plat::DispatchQueue> processingQueue();

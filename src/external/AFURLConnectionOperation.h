@@ -159,9 +159,11 @@ class AFURLConnectionOperation : public plat::Operation,
     std::optional<plat::CachedUrlResponse> willCacheResponse(
         plat::UrlConnection& connection, const plat::CachedUrlResponse& response) override;
 
+    // What the constructors do: a fresh operation, ready, for the request (also for an
+    // operation made by class name).
+    virtual void initWithRequest(plat::UrlRequest request);
+
   protected:
-    // What the constructors do: a fresh operation, ready, for the request.
-    void initWithRequest(plat::UrlRequest request);
     // Subclasses building an error read these without the lock.
     mutable plat::RecursiveLock lock_;
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "demo-service/DemoAuthentication.h"
+#include "demo-service/DemoHttpClientRoutes.h"
 #include "demo-service/DemoImages.h"
 #include "demo-service/DemoService.h"
 #include "demo-service/SampleCatalogue.h"
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
     demo::registerVersion2Methods(service, catalogue);
     demo::registerAuthenticationPaths(service);
     demo::registerImagePaths(service);
+    demo::registerHttpClientRoutes(service);
     if (!service.start(port)) {
         std::cerr << "varnel-demo-service: cannot listen on 127.0.0.1:" << port << "\n";
         return 1;

@@ -1,5 +1,7 @@
 #include "platform/system/Host.h"
 
+#include <algorithm>
+
 #include <sys/utsname.h>
 
 #include <cstdlib>
@@ -110,6 +112,33 @@ std::string Host::localeIdentifier() {
         return locale;
     }
     return "en_US";
+}
+
+std::vector<std::string> Host::preferredLanguages() {
+    std::vector<std::string> languages;
+    auto add = [&](std::string locale) {
+        locale = locale.substr(0, locale.find_first_of(".@"));
+        if (locale.empty() || locale == "C" || locale == "POSIX")
+            return;
+        std::replace(locale.begin(), locale.end(), '_', '-');
+        if (std::find(languages.begin(), languages.end(), locale) == languages.end())
+            languages.push_back(std::move(locale));
+    };
+    if (const char* list = std::getenv("LANGUAGE")) {
+        std::string rest(list);
+        for (size_t start = 0; start <= rest.size();) {
+            const size_t colon = std::min(rest.find(':', start), rest.size());
+            add(rest.substr(start, colon - start));
+            start = colon + 1;
+        }
+    }
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        if (const char* value = std::getenv(variable); value && *value)
+            add(value);
+    }
+    if (languages.empty())
+        languages.push_back("en");
+    return languages;
 }
 
 }  // namespace plat

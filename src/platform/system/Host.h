@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace plat {
 
@@ -24,6 +25,9 @@ class Host {
     // The user's locale as "th_TH", from LC_ALL, LC_MESSAGES or LANG (encoding and modifier
     // dropped); "en_US" for the C and POSIX locales or none.
     static std::string localeIdentifier();
+    // The user's languages in order of preference, as "th-TH", "en": LANGUAGE's colon-separated
+    // list, then LC_ALL, LC_MESSAGES, LANG (duplicates and the C locale dropped); "en" when none.
+    static std::vector<std::string> preferredLanguages();
 };
 
 }  // namespace plat
