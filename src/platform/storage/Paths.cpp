@@ -153,4 +153,12 @@ Ref<Error> Paths::createDirectories(const fs::path& path, unsigned mode) {
     return nullptr;
 }
 
+std::filesystem::path Paths::cachesDirectory() {
+    if (const char* root = std::getenv("VARNEL_HOME"); root && *root)
+        return std::filesystem::path(root) / "Caches";
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/')
+        return cache;
+    return homeDirectory() / ".cache";
+}
+
 }  // namespace plat

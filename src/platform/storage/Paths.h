@@ -24,6 +24,8 @@ class Paths {
     static std::filesystem::path libraryDirectory();
     // The configuration root + "/Varnel" (user defaults live here).
     static std::filesystem::path configurationDirectory();
+    // The user's caches folder: $XDG_CACHE_HOME (default ~/.cache), or VARNEL_HOME + "/Caches".
+    static std::filesystem::path cachesDirectory();
     // The Library folder + "/Varnel": the program's own data (pasteboards, keychain file store).
     static std::filesystem::path applicationDataDirectory();
 

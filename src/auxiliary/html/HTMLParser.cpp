@@ -1,0 +1,278 @@
+#include "auxiliary/html/HTMLParser.h"
+
+#include <libxml/HTMLtree.h>
+
+#include <climits>
+#include <cstring>
+
+#include "platform/storage/FileHandle.h"
+#include "platform/storage/FileManager.h"
+
+PLAT_DEFINE_CLASS(HTMLNode, plat::Object, PLAT_NO_METHODS)
+PLAT_DEFINE_CLASS(HTMLParser, plat::Object, PLAT_NO_METHODS)
+
+namespace {
+
+std::string utf8(const xmlChar* text) {
+    return text ? reinterpret_cast<const char*>(text) : "";
+}
+
+bool nameIs(xmlNodePtr node, const std::string& name) {
+    return node->name && utf8(node->name) == name;
+}
+
+// The first attribute of that name, exactly.
+xmlAttrPtr attributeNamed(xmlNodePtr node, const std::string& name) {
+    if (node->type != XML_ELEMENT_NODE)
+        return nullptr;
+    for (xmlAttrPtr attribute = node->properties; attribute; attribute = attribute->next) {
+        if (attribute->name && utf8(attribute->name) == name)
+            return attribute;
+    }
+    return nullptr;
+}
+
+bool attributeMatches(xmlNodePtr node, const std::string& attribute, const std::string& value,
+                      bool allowPartial) {
+    const xmlAttrPtr found = attributeNamed(node, attribute);
+    if (!found)
+        return false;
+    for (xmlNodePtr child = found->children; child; child = child->next) {
+        if (child->type != XML_TEXT_NODE || !child->content)
+            continue;
+        const std::string text = utf8(child->content);
+        if (allowPartial ? text.find(value) != std::string::npos : text == value)
+            return true;
+    }
+    return false;
+}
+
+HTMLNode::Document parse(const char* bytes, size_t length, const char* base, int options) {
+    if (length > static_cast<size_t>(INT_MAX))
+        return nullptr;
+    htmlDocPtr document = htmlReadMemory(bytes, static_cast<int>(length), base, "UTF-8", options);
+    if (!document)
+        return nullptr;
+    return HTMLNode::Document(document, [](xmlDoc* d) { xmlFreeDoc(d); });
+}
+
+}  // namespace
+
+template <class Visit>
+void HTMLNode::walk(Visit&& visit) const {
+    if (!node_)
+        return;
+    // Depth first, in document order: a node, its descendants, then its next sibling.
+    xmlNodePtr current = node_->children;
+    while (current) {
+        if (!visit(current))
+            return;
+        if (current->children && current->type != XML_ENTITY_REF_NODE) {
+            current = current->children;
+            continue;
+        }
+        while (current && !current->next) {
+            current = current->parent;
+            if (current == node_)
+                return;
+        }
+        if (current)
+            current = current->next;
+    }
+}
+
+Ref<HTMLNode> HTMLNode::wrap(xmlNodePtr node) const {
+    return node ? std::make_shared<HTMLNode>(document_, node) : nullptr;
+}
+
+Ref<HTMLNode> HTMLNode::parent() const {
+    return node_ ? wrap(node_->parent) : nullptr;
+}
+Ref<HTMLNode> HTMLNode::nextSibling() const {
+    return node_ ? wrap(node_->next) : nullptr;
+}
+Ref<HTMLNode> HTMLNode::previousSibling() const {
+    return node_ ? wrap(node_->prev) : nullptr;
+}
+Ref<HTMLNode> HTMLNode::firstChild() const {
+    return node_ ? wrap(node_->children) : nullptr;
+}
+
+std::vector<Ref<HTMLNode>> HTMLNode::children() const {
+    std::vector<Ref<HTMLNode>> list;
+    for (xmlNodePtr child = node_ ? node_->children : nullptr; child; child = child->next)
+        list.push_back(wrap(child));
+    return list;
+}
+
+std::optional<std::string> HTMLNode::tagName() const {
+    if (!node_ || !node_->name)
+        return std::nullopt;
+    return utf8(node_->name);
+}
+
+std::optional<std::string> HTMLNode::getAttributeNamed(const std::string& name) const {
+    const xmlAttrPtr attribute = node_ ? attributeNamed(node_, name) : nullptr;
+    if (!attribute || !attribute->children || !attribute->children->content)
+        return std::nullopt;
+    return utf8(attribute->children->content);
+}
+
+std::optional<std::string> HTMLNode::contents() const {
+    if (!node_ || !node_->children || !node_->children->content)
+        return std::nullopt;
+    return utf8(node_->children->content);
+}
+
+std::string HTMLNode::allContents() const {
+    if (!node_)
+        return "";
+    xmlChar* text = xmlNodeGetContent(node_);
+    std::string out = utf8(text);
+    xmlFree(text);
+    return out;
+}
+
+std::optional<std::string> HTMLNode::rawContents() const {
+    if (!node_)
+        return std::nullopt;
+    xmlBufferPtr buffer = xmlBufferCreateSize(1000);
+    if (!buffer)
+        return std::nullopt;
+    htmlNodeDump(buffer, document_.get(), node_);
+    std::string out(reinterpret_cast<const char*>(xmlBufferContent(buffer)),
+                    static_cast<size_t>(xmlBufferLength(buffer)));
+    xmlBufferFree(buffer);
+    return out;
+}
+
+int32_t HTMLNode::nodetype() const {
+    if (!node_ || !node_->name)
+        return HTMLUnkownNode;
+    static const std::pair<const char*, int32_t> kTypes[] = {
+        {"a", HTMLHrefNode},        {"text", HTMLTextNode},   {"code", HTMLCodeNode},
+        {"span", HTMLSpanNode},     {"p", HTMLPNode},         {"ul", HTMLUlNode},
+        {"li", HTMLLiNode},         {"image", HTMLImageNode}, {"ol", HTMLOlNode},
+        {"strong", HTMLStrongNode}, {"pre", HTMLPreNode},     {"blockquote", HTMLBlockQuoteNode},
+    };
+    for (const auto& [name, type] : kTypes) {
+        if (std::strcmp(reinterpret_cast<const char*>(node_->name), name) == 0)
+            return type;
+    }
+    return HTMLUnkownNode;
+}
+
+Ref<HTMLNode> HTMLNode::findChildTag(const std::string& tagName) const {
+    xmlNodePtr found = nullptr;
+    walk([&](xmlNodePtr node) {
+        if (nameIs(node, tagName))
+            found = node;
+        return !found;
+    });
+    return wrap(found);
+}
+
+std::vector<Ref<HTMLNode>> HTMLNode::findChildTags(const std::string& tagName) const {
+    std::vector<Ref<HTMLNode>> list;
+    walk([&](xmlNodePtr node) {
+        if (nameIs(node, tagName))
+            list.push_back(wrap(node));
+        return true;
+    });
+    return list;
+}
+
+Ref<HTMLNode> HTMLNode::findChildWithAttribute(const std::string& attribute,
+                                               const std::string& name, bool allowPartial) const {
+    xmlNodePtr found = nullptr;
+    walk([&](xmlNodePtr node) {
+        if (attributeMatches(node, attribute, name, allowPartial))
+            found = node;
+        return !found;
+    });
+    return wrap(found);
+}
+
+std::vector<Ref<HTMLNode>> HTMLNode::findChildrenWithAttribute(const std::string& attribute,
+                                                               const std::string& name,
+                                                               bool allowPartial) const {
+    std::vector<Ref<HTMLNode>> list;
+    walk([&](xmlNodePtr node) {
+        if (attributeMatches(node, attribute, name, allowPartial))
+            list.push_back(wrap(node));
+        return true;
+    });
+    return list;
+}
+
+void setAttributeNamed(xmlNodePtr node, const char* name, const char* value) {
+    const xmlAttrPtr attribute = node ? attributeNamed(node, name) : nullptr;
+    if (!attribute || !attribute->children)
+        return;
+    xmlNodeSetContent(attribute->children, reinterpret_cast<const xmlChar*>(value));
+}
+
+Ref<HTMLParser> HTMLParser::initWithString(const std::string& string, Ref<plat::Error>* error) {
+    auto parser = std::make_shared<HTMLParser>();
+    if (string.empty()) {
+        if (error)
+            *error = plat::Error::make(kHTMLParserErrorDomain, 1);
+        return parser;
+    }
+    parser->document_ =
+        parse(string.data(), string.size(), nullptr,
+              HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
+    return parser;
+}
+
+Ref<HTMLParser> HTMLParser::initWithData(const std::optional<plat::Bytes>& data,
+                                         Ref<plat::Error>* error) {
+    auto parser = std::make_shared<HTMLParser>();
+    if (!data) {
+        if (error)
+            *error = plat::Error::make(kHTMLParserErrorDomain, 1);
+        return parser;
+    }
+    parser->document_ = parse(reinterpret_cast<const char*>(data->data()), data->size(), "",
+                              HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
+    return parser;
+}
+
+Ref<HTMLParser> HTMLParser::initWithContentsOfURL(const plat::Url& url, Ref<plat::Error>* error) {
+    if (url.scheme() != "file") {
+        if (error) {
+            *error = plat::Error::withDescription("NSCocoaErrorDomain", 262,
+                                                  "Only file URLs can be read here.");
+        }
+        return nullptr;
+    }
+    const std::string path = plat::Url::percentDecode(url.path()).value_or(url.path());
+    Ref<plat::Error> readError;
+    auto file = plat::FileHandle::openForReading(path, &readError);
+    std::optional<plat::Bytes> data;
+    const auto size = plat::FileManager::fileSize(path);
+    if (file && size)
+        data = file->readDataOfLength(static_cast<size_t>(*size), &readError);
+    if (!data || readError) {
+        if (error)
+            *error = readError;
+        return nullptr;
+    }
+    return initWithData(data, error);
+}
+
+Ref<HTMLNode> HTMLParser::doc() const {
+    return document_ ? std::make_shared<HTMLNode>(document_,
+                                                  reinterpret_cast<xmlNodePtr>(document_.get()))
+                     : nullptr;
+}
+
+Ref<HTMLNode> HTMLParser::html() const {
+    const auto root = doc();
+    return root ? root->findChildTag("html") : nullptr;
+}
+
+Ref<HTMLNode> HTMLParser::body() const {
+    const auto root = doc();
+    return root ? root->findChildTag("body") : nullptr;
+}

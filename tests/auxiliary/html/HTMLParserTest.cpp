@@ -1,0 +1,83 @@
+// HTML documents: searches by tag and attribute in document order, text, node types, and
+// documents that are empty, broken, deep, or outlive their parser.
+#include <gtest/gtest.h>
+
+#include "auxiliary/html/HTMLParser.h"
+
+namespace {
+
+TEST(HTMLParser, SearchesTextAndTypes) {
+    const std::string page =
+        "<html><body><div class=\"outer\"><p>first <b>bold</b></p><p>second</p>"
+        "<div class=\"menu active\"><span>in</span></div></div><img src=\"a.png\">"
+        "<ul><li><a href=\"/x\">x</a></li></ul></body></html>";
+    Ref<plat::Error> error;
+    auto parser = HTMLParser::initWithString(page, &error);
+    EXPECT_FALSE(error);
+    const auto body = parser->body();
+    ASSERT_TRUE(body);
+    EXPECT_EQ(parser->html()->tagName(), "html");
+    EXPECT_EQ(body->findChildTag("p")->allContents(), "first bold");
+    const auto divs = body->findChildTags("div");
+    ASSERT_EQ(divs.size(), 2U);
+    EXPECT_EQ(divs[0]->className(), "outer");
+    EXPECT_FALSE(body->findChildTag("P"));  // names are lower case
+    EXPECT_FALSE(body->findChildOfClass("active"));
+    EXPECT_TRUE(body->findChildWithAttribute("class", "act", true));
+    EXPECT_EQ(body->findChildrenWithAttribute("class", "e", true).size(), 2U);
+    EXPECT_EQ(body->findChildWithAttribute("href", "/x", false)->nodetype(), HTMLHrefNode);
+    EXPECT_EQ(body->findChildTag("img")->nodetype(), HTMLUnkownNode);
+    EXPECT_EQ(body->findChildTag("li")->nodetype(), HTMLLiNode);
+    EXPECT_EQ(body->findChildTag("img")->getAttributeNamed("src"), "a.png");
+
+    // contents: the first child's text only; allContents: everything below.
+    const auto paragraph = body->findChildTag("p");
+    EXPECT_EQ(paragraph->contents(), "first ");
+    const auto menu = body->findChildOfClass("menu active");
+    EXPECT_FALSE(menu->contents());
+    EXPECT_EQ(menu->allContents(), "in");
+    EXPECT_FALSE(menu->nextSibling());
+    EXPECT_EQ(paragraph->nextSibling()->allContents(), "second");
+    EXPECT_NE(menu->rawContents()->find("<span>in</span>"), std::string::npos);
+    EXPECT_EQ(paragraph->children().size(), 2U);
+}
+
+TEST(HTMLParser, EmptyBrokenDeepAndOrphanedDocuments) {
+    Ref<plat::Error> error;
+    auto empty = HTMLParser::initWithString("", &error);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain(), kHTMLParserErrorDomain);
+    EXPECT_EQ(error->code(), 1);
+    EXPECT_FALSE(empty->doc());
+    error.reset();
+    EXPECT_FALSE(HTMLParser::initWithData(std::nullopt, &error)->body());
+    EXPECT_TRUE(error);
+
+    // A node keeps its document alive after the parser is gone.
+    Ref<HTMLNode> kept;
+    {
+        auto parser = HTMLParser::initWithString("<p class=\"x\">still here</p>", nullptr);
+        kept = parser->body()->findChildOfClass("x");
+    }
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->allContents(), "still here");
+    EXPECT_EQ(kept->parent()->tagName(), "body");
+
+    std::string deep;
+    for (int i = 0; i < 100000; ++i)
+        deep += "<div>";
+    deep += "x";
+    auto nested = HTMLParser::initWithString(deep, nullptr);
+    if (const auto body = nested->body()) {
+        EXPECT_FALSE(body->findChildTag("nothing"));
+        EXPECT_GT(body->findChildTags("div").size(), 0U);
+    }
+    const std::string broken = "<html><body><p><b>unclosed <i>tags &amp &#99999999; <a href=";
+    auto messy = HTMLParser::initWithString(broken, nullptr);
+    ASSERT_TRUE(messy->body());
+    EXPECT_FALSE(messy->body()->allContents().empty());
+    const plat::Bytes binary{0, 1, 2, 0xFF, 0xFE, '<', 'p', '>'};
+    HTMLParser::initWithData(binary, nullptr);
+}
+
+}  // namespace
