@@ -84,9 +84,10 @@ TEST_F(TimeOutTest, SilenceTimesOutRetriesFirstAndNeverWithoutALimit) {
     const size_t before = server.heads().size();
     retried->startAsynchronous();
     for (size_t attempt = 1; attempt <= 3; ++attempt) {
-        ASSERT_TRUE(waitFor([&] { return server.heads().size() - before == attempt; })) << attempt;
+        // (A lagging network thread may already have sent a later attempt.)
+        ASSERT_TRUE(waitFor([&] { return server.heads().size() - before >= attempt; })) << attempt;
         // Time moves until the next attempt arrives (or the request gives up).
-        for (int step = 0; step < 400 && !failed && server.heads().size() - before == attempt;
+        for (int step = 0; step < 400 && !failed && server.heads().size() - before <= attempt;
              ++step) {
             stepped->advance(0.25);
             plat::RunLoop::current().runUntil([] { return false; }, 0.002);
