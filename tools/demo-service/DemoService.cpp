@@ -257,7 +257,7 @@ void DemoService::Impl::handle(const httplib::Request& req, httplib::Response& r
         reply = callMethod(*method, req, request, fault ? &*fault : nullptr);
         if (fault && fault->kind == FaultKind::Status)
             reply.status = fault->status;
-    } else if (req.method == "GET") {
+    } else if (req.method == "GET" || req.method == "HEAD") {
         reply = fileReply(path, req, fault ? &*fault : nullptr);
     } else {
         reply = messageReply(404, "Not found", "System.IO.FileNotFoundException");

@@ -38,7 +38,7 @@ void OperationQueue::Core::pump() {
         std::vector<Ref<Operation>> waiting;
         {
             std::lock_guard guard(mutex);
-            if (static_cast<int>(running) >= width())
+            if (suspended || static_cast<int>(running) >= width())
                 return;
             for (const auto& item : items) {
                 if (!item.started)
@@ -235,6 +235,20 @@ void OperationQueue::setName(std::string name) {
 void OperationQueue::setBecameEmptyHandler(std::function<void()> handler) {
     std::lock_guard guard(core_->mutex);
     core_->becameEmpty = std::move(handler);
+}
+
+void OperationQueue::setSuspended(bool suspended) {
+    {
+        std::lock_guard guard(core_->mutex);
+        core_->suspended = suspended;
+    }
+    if (!suspended)
+        core_->pump();
+}
+
+bool OperationQueue::isSuspended() const {
+    std::lock_guard guard(core_->mutex);
+    return core_->suspended;
 }
 
 }  // namespace plat

@@ -35,7 +35,11 @@ class OperationQueue : public Object {
     // Values below -1 mean -1. Has no effect on the main queue, which runs one at a time.
     void setMaxConcurrentOperationCount(int count);
 
-    void cancelAllOperations();
+    // A suspended queue keeps its operations and starts none until it is resumed.
+    virtual void setSuspended(bool suspended);
+    bool isSuspended() const;
+
+    virtual void cancelAllOperations();
     // Blocks until every operation has finished (on the main thread, the main queue's operations
     // keep running meanwhile).
     void waitUntilAllOperationsAreFinished();

@@ -21,6 +21,7 @@ struct OperationQueue::Core : std::enable_shared_from_this<OperationQueue::Core>
     int maxCount = kDefaultMaxConcurrentOperationCount;
     std::vector<Item> items;  // in the order they were added
     size_t running = 0;
+    bool suspended = false;  // nothing new starts while set
     std::function<void()> becameEmpty;
 
     int width() const;  // needs mutex
