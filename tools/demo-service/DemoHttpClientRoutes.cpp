@@ -88,6 +88,32 @@ void registerHttpClientRoutes(DemoService& service) {
         reply.body = parameters["body"];
         return reply;
     });
+    service.addRoute("/cached/", [](const RecordedRequest& request) -> std::optional<RouteReply> {
+        auto parameters = queryParameters(request.query);
+        RouteReply reply;
+        reply.contentType = "text/plain";
+        reply.status = parameters.count("status") ? std::atoi(parameters["status"].c_str()) : 200;
+        if (reply.status < 100 || reply.status > 599)
+            reply.status = 200;
+        const std::string etag = parameters.count("etag") ? parameters["etag"] : "\"v1\"";
+        const std::string modified =
+            parameters.count("lm") ? parameters["lm"] : "Sat, 05 Dec 2026 10:00:00 GMT";
+        reply.headers.emplace_back("ETag", etag);
+        reply.headers.emplace_back("Last-Modified", modified);
+        for (const auto& [key, name] :
+             {std::pair{"cc", "Cache-Control"}, std::pair{"expires", "Expires"},
+              std::pair{"pragma", "Pragma"}}) {
+            if (parameters.count(key))
+                reply.headers.emplace_back(name, parameters[key]);
+        }
+        if (request.header("If-None-Match") == etag ||
+            request.header("If-Modified-Since") == modified) {
+            reply.status = 304;
+            return reply;
+        }
+        reply.body = parameters.count("body") ? parameters["body"] : "cached " + request.path;
+        return reply;
+    });
     service.addRoute("/discard", [](const RecordedRequest& request) -> std::optional<RouteReply> {
         return json(200, {{"received", request.body.size()}});
     });
