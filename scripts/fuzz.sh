@@ -9,5 +9,7 @@ cmake --build --preset fuzz
 seconds="${1:-60}"
 mkdir -p build/fuzz/corpus/json
 build/fuzz/fuzz/json_reader_fuzzer -max_total_time="$seconds" -max_len=4096 build/fuzz/corpus/json
+mkdir -p build/fuzz/corpus/cjson
+build/fuzz/fuzz/cjson_deserializer_fuzzer -max_total_time="$seconds" -max_len=4096 build/fuzz/corpus/cjson
 mkdir -p build/fuzz/corpus/http
 build/fuzz/fuzz/http_text_fuzzer -max_total_time="$seconds" -max_len=8192 build/fuzz/corpus/http

@@ -6,14 +6,14 @@
 #include "external/ASIHTTPRequest.h"
 #include "external/ASIHTTPRequestErrors.h"
 
-namespace {
-
 // Session records hold the challenge object that applied their credentials.
 class ASIAuthenticationBox : public plat::Object {
     PLAT_CLASS(ASIAuthenticationBox)
   public:
     Ref<plat::HttpAuthentication> authentication;
 };
+
+namespace {
 
 std::recursive_mutex& delegateAuthenticationLock() {
     static std::recursive_mutex lock;

@@ -12,6 +12,82 @@
 namespace demo {
 namespace {
 
+// A zip archive of stored (uncompressed) entries, written by hand.
+std::string storedZip(const std::vector<std::pair<std::string, std::string>>& entries) {
+    const auto crc32 = [](const std::string& data) {
+        uint32_t crc = 0xFFFFFFFFu;
+        for (unsigned char c : data) {
+            crc ^= c;
+            for (int k = 0; k < 8; ++k)
+                crc = crc & 1 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+        }
+        return ~crc;
+    };
+    const auto le = [](std::string& out, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            out += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    std::string out, central;
+    for (const auto& [name, data] : entries) {
+        const uint32_t offset = static_cast<uint32_t>(out.size());
+        const uint32_t crc = crc32(data);
+        const uint32_t dosDate = (44u << 25) | (3u << 21) | (2u << 16);  // 2024-03-02
+        out += "PK\x03\x04";
+        le(out, 10, 2);
+        le(out, 0, 2);
+        le(out, 0, 2);
+        le(out, dosDate, 4);
+        le(out, crc, 4);
+        le(out, static_cast<uint32_t>(data.size()), 4);
+        le(out, static_cast<uint32_t>(data.size()), 4);
+        le(out, static_cast<uint32_t>(name.size()), 2);
+        le(out, 0, 2);
+        out += name + data;
+        central += "PK\x01\x02";
+        le(central, 0x031E, 2);
+        le(central, 10, 2);
+        le(central, 0, 2);
+        le(central, 0, 2);
+        le(central, dosDate, 4);
+        le(central, crc, 4);
+        le(central, static_cast<uint32_t>(data.size()), 4);
+        le(central, static_cast<uint32_t>(data.size()), 4);
+        le(central, static_cast<uint32_t>(name.size()), 2);
+        le(central, 0, 4);  // extra and comment lengths
+        le(central, 0, 4);  // disk and internal attributes
+        le(central, 0100644u << 16, 4);
+        le(central, offset, 4);
+        central += name;
+    }
+    const uint32_t centralOffset = static_cast<uint32_t>(out.size());
+    out += central;
+    out += "PK\x05\x06";
+    le(out, 0, 4);
+    le(out, static_cast<uint32_t>(entries.size()), 2);
+    le(out, static_cast<uint32_t>(entries.size()), 2);
+    le(out, static_cast<uint32_t>(central.size()), 4);
+    le(out, centralOffset, 4);
+    le(out, 0, 2);
+    return out;
+}
+
+// An item's EPUB download: a zip holding "book.epub", itself a small EPUB whose container file
+// is named with a backslash, as some packagers write it.
+std::string demoEpubPackage(const std::string& code) {
+    const std::string book = storedZip({
+        {"mimetype", "application/epub+zip"},
+        {"META-INF\\container.xml",
+         "<?xml version=\"1.0\"?><container version=\"1.0\" "
+         "xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\"><rootfiles><rootfile "
+         "full-path=\"OEBPS/content.opf\" media-type=\"application/oebps-package+xml\"/>"
+         "</rootfiles></container>"},
+        {"OEBPS/content.opf", "<?xml version=\"1.0\"?><package version=\"2.0\"><metadata>"
+                              "<title>" + code + "</title></metadata></package>"},
+        {"OEBPS/chapter1.xhtml", "<html><body><h1>" + code + "</h1></body></html>"},
+    });
+    return storedZip({{"readme.txt", "Varnel demo book " + code}, {"book.epub", book}});
+}
+
 using Json = nlohmann::json;
 
 std::string pdfText(const std::string& text) {
@@ -206,6 +282,8 @@ std::optional<std::pair<std::string, std::string>> demoContent(const std::string
                 std::string("application/pdf")};
         }
     }
+    if (name->type == "PAGE" && name->format == "epub")
+        return std::pair{demoEpubPackage(name->code), std::string("application/zip")};
     if (name->format == "jpg") {
         const bool preview = name->type == "PAGEPREVIEW" || name->type == "COVER";
         std::string image = demoDrawnImage(name->code + "/" + name->id, preview ? 240 : 320,

@@ -4,6 +4,7 @@
 //   Helvetica) padded to some 40 KB so that transfers take a while;
 // - "PAGEPREVIEW", "COVER" and "INTERACTIVE" JPG: drawn JPEGs (240x320 previews);
 // - "XML_0.xml": the item's rendering metadata, a property list (see demoRenderingMetadata);
+// - "PAGE" EPUB ("PAGE_0.epub"): a zip holding "book.epub", a small EPUB;
 // - anything else: deterministic bytes.
 // The same path always gives the same bytes.
 #include <cstdint>

@@ -149,6 +149,60 @@ std::string Decimal::stringValue() const {
     return out;
 }
 
+std::optional<Decimal> Decimal::fromString(std::string_view text) {
+    size_t i = 0;
+    Decimal d;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        d.negative = text[i++] == '-';
+    std::string digits;
+    int64_t exponent = 0;
+    bool anyDigit = false;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        digits += text[i];
+        anyDigit = true;
+    }
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+            digits += text[i];
+            --exponent;
+            anyDigit = true;
+        }
+    }
+    if (!anyDigit)
+        return std::nullopt;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        size_t j = i + 1;
+        bool negativeExponent = false;
+        if (j < text.size() && (text[j] == '+' || text[j] == '-'))
+            negativeExponent = text[j++] == '-';
+        int64_t value = 0;
+        bool expDigits = false;
+        for (; j < text.size() && text[j] >= '0' && text[j] <= '9'; ++j) {
+            expDigits = true;
+            if (value <= 4 * int64_t{kMaxExponent})
+                value = value * 10 + (text[j] - '0');
+        }
+        if (expDigits)
+            exponent += negativeExponent ? -value : value;
+    }
+    const size_t first = digits.find_first_not_of('0');
+    if (first == std::string::npos) {
+        d.digits = "0";
+        d.exponent = 0;
+        return d;  // zero keeps its sign, as "-0.0" reads
+    }
+    digits.erase(0, first);
+    const size_t last = digits.find_last_not_of('0');
+    exponent += static_cast<int64_t>(digits.size() - 1 - last);
+    digits.erase(last + 1);
+    if (exponent > kMaxExponent || exponent < -kMaxExponent - static_cast<int64_t>(digits.size()))
+        return std::nullopt;
+    d.digits = std::move(digits);
+    d.exponent = static_cast<int>(exponent);
+    return d;
+}
+
 double Decimal::doubleValue() const {
     return std::strtod(stringValue().c_str(), nullptr);
 }

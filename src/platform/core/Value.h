@@ -5,6 +5,7 @@
 // Values are cheap to copy; strings and data are shared and immutable.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +64,12 @@ struct Decimal {
     std::string stringValue() const;
     double doubleValue() const;
     bool operator==(const Decimal&) const = default;
+    // The decimal of the longest number at the start of the text ("[+-]digits[.digits][e[+-]
+    // digits]", at least one digit, "-.5" and "1." included), normalised (no trailing zeros in
+    // the digits; zero has exponent 0); nothing when no digit leads or the exponent lies beyond
+    // kMaxExponent either way.
+    static std::optional<Decimal> fromString(std::string_view text);
+    static constexpr int kMaxExponent = 10000;
 };
 
 // An instant: seconds since 1970-01-01 00:00:00 UTC.

@@ -1,8 +1,10 @@
 #pragma once
 // Text encodings by number, as the request engine stores them: 1 ASCII, 4 UTF-8, 5 ISO Latin-1,
-// 10 UTF-16 (a byte-order mark decides, else big-endian), 12 Windows-1252, and the two Thai
-// encodings TIS-620 and Windows-874. IANA charset names map to them and back; bytes decode to
-// UTF-8 text through iconv, and invalid bytes give nothing rather than a guess.
+// 10 UTF-16 (a byte-order mark decides, else big-endian), 12 Windows-1252, UTF-16 and UTF-32 in
+// a fixed byte order, and the two Thai encodings TIS-620 and Windows-874. Decoding is strict: a
+// lone surrogate or a code point beyond U+10FFFF is invalid in every Unicode encoding. IANA charset
+// names map to them and back; bytes decode to UTF-8 text through iconv, and invalid bytes give
+// nothing rather than a guess.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -17,6 +19,11 @@ inline constexpr StringEncoding NSUTF8StringEncoding = 4;
 inline constexpr StringEncoding NSISOLatin1StringEncoding = 5;
 inline constexpr StringEncoding NSUnicodeStringEncoding = 10;
 inline constexpr StringEncoding NSWindowsCP1252StringEncoding = 12;
+inline constexpr StringEncoding NSUTF16BigEndianStringEncoding = 0x90000100;
+inline constexpr StringEncoding NSUTF16LittleEndianStringEncoding = 0x94000100;
+inline constexpr StringEncoding NSUTF32StringEncoding = 0x8c000100;
+inline constexpr StringEncoding NSUTF32BigEndianStringEncoding = 0x98000100;
+inline constexpr StringEncoding NSUTF32LittleEndianStringEncoding = 0x9c000100;
 // The Thai encodings, numbered as the platform numbers encodings it has no constant for.
 inline constexpr StringEncoding kThaiTis620StringEncoding = 0x8000020B;
 inline constexpr StringEncoding kThaiWindows874StringEncoding = 0x8000041D;

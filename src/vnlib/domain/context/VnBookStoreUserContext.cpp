@@ -563,7 +563,9 @@ void VnBookStoreUserContext::takeOverDeviceLibrary() {
     const std::pair<Ref<VnMagazineIssueDomain>, Ref<VnMagazineIssueDomain>> pairs[] = {
         {device->libraryDomain(), libraryDomain_},
         {device->bookLibraryDomain(), bookLibraryDomain_}};
-    for (const auto& [from, to] : pairs) {
+    for (const auto& pair : pairs) {
+        const Ref<VnMagazineIssueDomain>& from = pair.first;
+        const Ref<VnMagazineIssueDomain>& to = pair.second;
         VnInfoList moving = from->takeLocalSnapshot()->items();
         from->notifyItemsRemovedAll();
         // The device's own list forgets them too, or they would come back from its table.
