@@ -9,3 +9,12 @@ function(varnel_add_test name)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} test_support GTest::gtest GTest::gmock Threads::Threads)
   gtest_discover_tests(${name} PROPERTIES LABELS ${ARG_LABEL} DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# A screen test: label gui, run inside a QApplication on the offscreen platform.
+function(varnel_add_gui_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} test_gui_support GTest::gtest Threads::Threads)
+  gtest_discover_tests(${name} PROPERTIES LABELS gui
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen" DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,144 @@
+// The reader's first page: 100 one-page A4 PDFs made into pages and inserted, a PdfView shown
+// offscreen until page 0 is painted, against QPdfDocument loading that page's file and rendering
+// it at the same size. Then 2,000 pages scrolled through with a 64 MiB cache: the cache's peak
+// and the growth of the process's peak RSS. Prints the time ratio and the memory figures.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPdfDocument>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "RatioReporter.h"
+#include "platform_ui/pdf/PdfView.h"
+#include "support/PdfFixtures.h"
+
+namespace {
+
+constexpr int kPages = 100;
+const QSize kViewSize(600, 800);
+
+std::vector<std::string>& files() {
+    static std::vector<std::string> paths;
+    return paths;
+}
+
+// Runs the event loop until `done` holds, sleeping briefly between passes so that the render
+// worker gets the core.
+void spinUntil(const std::function<bool()>& done) {
+    QElapsedTimer timer;
+    timer.start();
+    while (true) {
+        QApplication::processEvents(QEventLoop::AllEvents);
+        if (done() || timer.elapsed() > 20000)
+            return;
+        std::this_thread::sleep_for(std::chrono::microseconds(20));
+    }
+}
+
+// The size page 0 is painted at: the view's width less its margins, A4's proportions.
+QSize firstPageSize(const ui::PdfView& view) {
+    const double scale = (view.viewport()->width() - 2 * ui::PdfLayout::kPageBreak) / 595.0;
+    return QSizeF(595 * scale, 842 * scale).toSize();
+}
+
+void BM_PdfView_FirstPagePainted(benchmark::State& state) {
+    // One window, shown once; each round makes a new document of new pages.
+    ui::PdfView view;
+    view.resize(kViewSize);
+    view.setAutoScales(true);
+    view.show();
+    spinUntil([&] { return view.isVisible(); });
+    for (auto _ : state) {
+        ui::PdfRenderCache cache;
+        view.setRenderCache(&cache);
+        auto document = std::make_shared<ui::PdfDocument>();
+        for (const auto& path : files())
+            document->insertPage(ui::PdfPage::fromFile(path), document->pageCount());
+        view.setDocument(document);
+        spinUntil([&] { return view.hasPainted(document->pageAtIndex(0)); });
+        state.PauseTiming();
+        view.setDocument(nullptr);
+        view.setRenderCache(nullptr);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_PdfView_FirstPagePainted)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_QPdfDocument_LoadAndRender(benchmark::State& state) {
+    ui::PdfView sizing;
+    sizing.resize(kViewSize);
+    const QSize size = firstPageSize(sizing);
+    for (auto _ : state) {
+        QPdfDocument document;
+        document.load(QString::fromStdString(files().front()));
+        QImage image = document.render(0, size);
+        benchmark::DoNotOptimize(image.bits());
+    }
+}
+BENCHMARK(BM_QPdfDocument_LoadAndRender)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+long statusKiB(const char* field) {
+    std::ifstream in("/proc/self/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind(field, 0) == 0)
+            return std::stol(line.substr(std::strlen(field)));
+    }
+    return 0;
+}
+
+void scrollThroughTwoThousandPages() {
+    const long rssBefore = statusKiB("VmHWM:");
+    ui::PdfRenderCache cache(size_t{64} << 20);
+    auto document = std::make_shared<ui::PdfDocument>();
+    const std::string pdf = testing_support::filledPdf(595, 842, 0.2, 0.4, 0.6);
+    for (int i = 0; i < 2000; ++i)
+        document->insertPage(
+            ui::PdfPage::fromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size()))), i);
+    ui::PdfView view;
+    view.setRenderCache(&cache);
+    view.resize(kViewSize);
+    view.setAutoScales(true);
+    view.setDocument(document);
+    view.show();
+    while (view.verticalScrollBar()->value() < view.verticalScrollBar()->maximum()) {
+        view.verticalScrollBar()->setValue(view.verticalScrollBar()->value() + 400);
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    spinUntil([&] { return false; });
+    const long rssAfter = statusKiB("VmHWM:");
+    std::printf(
+        "2,000 pages scrolled: cache peak %.1f MiB (budget 64 MiB), %llu renders, "
+        "peak RSS growth %.1f MiB (goal <= 96 MiB)\n",
+        static_cast<double>(cache.peakBytesUsed()) / (1 << 20),
+        static_cast<unsigned long long>(cache.renderCount()),
+        static_cast<double>(rssAfter - rssBefore) / 1024);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    for (int i = 0; i < kPages; ++i) {
+        const std::string path = dir.filePath(QString("page%1.pdf").arg(i)).toStdString();
+        std::ofstream(path, std::ios::binary)
+            << testing_support::onePagePdf(595, 842, 72, 72, 451, 698, (i % 5) / 5.0, 0.3, 0.7);
+        files().push_back(path);
+    }
+    benchmark::Initialize(&argc, argv);
+    bench::RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatio("PdfView first page time / QPdfDocument load+render time",
+                        "BM_PdfView_FirstPagePainted/real_time",
+                        "BM_QPdfDocument_LoadAndRender/real_time");
+    scrollThroughTwoThousandPages();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,128 @@
+#include "platform_ui/pdf/PdfEngine.h"
+
+#include <QBuffer>
+#include <QPdfDocument>
+#include <QPdfDocumentRenderOptions>
+#include <list>
+#include <memory>
+#include <mutex>
+
+namespace ui {
+namespace {
+
+struct OpenDocument {
+    uint64_t pageId = 0;
+    std::unique_ptr<QByteArray> bytes;
+    std::unique_ptr<QBuffer> buffer;
+    std::unique_ptr<QPdfDocument> document;
+    QPdfDocument::Error error = QPdfDocument::Error::None;
+};
+
+struct Engine {
+    std::recursive_mutex mutex;
+    std::list<OpenDocument> open;  // most recent first
+    int peak = 0;
+};
+
+Engine& engine() {
+    static Engine e;
+    return e;
+}
+
+const char* reasonFor(QPdfDocument::Error error) {
+    switch (error) {
+        case QPdfDocument::Error::FileNotFound:
+            return "The file was not found";
+        case QPdfDocument::Error::InvalidFileFormat:
+            return "The data is not a PDF document QtPdf can read";
+        case QPdfDocument::Error::IncorrectPassword:
+            return "The PDF document is encrypted";
+        case QPdfDocument::Error::UnsupportedSecurityScheme:
+            return "The PDF document uses an unsupported security scheme";
+        case QPdfDocument::Error::DataNotYetAvailable:
+            return "The PDF document is incomplete";
+        default:
+            return "The PDF document could not be read";
+    }
+}
+
+// The open document of the page, opened now when it is not (the engine's lock is held).
+OpenDocument& documentFor(uint64_t pageId, const QByteArray& bytes) {
+    Engine& e = engine();
+    for (auto it = e.open.begin(); it != e.open.end(); ++it) {
+        if (it->pageId == pageId) {
+            e.open.splice(e.open.begin(), e.open, it);
+            return e.open.front();
+        }
+    }
+    while (static_cast<int>(e.open.size()) >= PdfEngine::kMaxOpenDocuments)
+        e.open.pop_back();
+    OpenDocument d;
+    d.pageId = pageId;
+    d.bytes = std::make_unique<QByteArray>(bytes);
+    d.buffer = std::make_unique<QBuffer>(d.bytes.get());
+    d.buffer->open(QIODevice::ReadOnly);
+    d.document = std::make_unique<QPdfDocument>();
+    d.document->load(d.buffer.get());
+    d.error = d.document->status() == QPdfDocument::Status::Ready ? QPdfDocument::Error::None
+              : d.document->error() == QPdfDocument::Error::None
+                  ? QPdfDocument::Error::DataNotYetAvailable
+                  : d.document->error();
+    // Used from whichever thread holds the lock; no events are involved.
+    d.document->moveToThread(nullptr);
+    d.buffer->moveToThread(nullptr);
+    e.open.push_front(std::move(d));
+    e.peak = std::max(e.peak, static_cast<int>(e.open.size()));
+    return e.open.front();
+}
+
+}  // namespace
+
+PdfEngine::PageInfo PdfEngine::inspect(uint64_t pageId, const QByteArray& bytes) {
+    std::lock_guard lock(engine().mutex);
+    OpenDocument& d = documentFor(pageId, bytes);
+    PageInfo info;
+    if (d.error != QPdfDocument::Error::None) {
+        info.error = plat::Error::withDescription("PdfPageErrorDomain", static_cast<int>(d.error),
+                                                  reasonFor(d.error));
+        return info;
+    }
+    if (d.document->pageCount() < 1) {
+        info.error = plat::Error::withDescription("PdfPageErrorDomain", 100,
+                                                  "The PDF document has no pages");
+        return info;
+    }
+    info.size = d.document->pagePointSize(0);
+    return info;
+}
+
+QImage PdfEngine::render(uint64_t pageId, const QByteArray& bytes, const QSize& fullSize,
+                         const QRect& clip) {
+    std::lock_guard lock(engine().mutex);
+    OpenDocument& d = documentFor(pageId, bytes);
+    if (d.error != QPdfDocument::Error::None || d.document->pageCount() < 1 || fullSize.isEmpty())
+        return {};
+    if (clip.isNull() || clip == QRect(QPoint(0, 0), fullSize))
+        return d.document->render(0, fullSize);
+    QPdfDocumentRenderOptions options;
+    options.setScaledSize(fullSize);
+    options.setScaledClipRect(clip);
+    return d.document->render(0, clip.size(), options);
+}
+
+void PdfEngine::forget(uint64_t pageId) {
+    std::lock_guard lock(engine().mutex);
+    engine().open.remove_if([&](const OpenDocument& d) { return d.pageId == pageId; });
+}
+
+int PdfEngine::openDocuments() {
+    std::lock_guard lock(engine().mutex);
+    return static_cast<int>(engine().open.size());
+}
+
+int PdfEngine::peakOpenDocuments() {
+    std::lock_guard lock(engine().mutex);
+    return engine().peak;
+}
+
+}  // namespace ui

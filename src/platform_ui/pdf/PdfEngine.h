@@ -1,0 +1,34 @@
+#pragma once
+// ui::PdfEngine: QtPdf behind one lock (the PDF library is not thread-safe), with at most
+// kMaxOpenDocuments documents open at once, least recently used closed first.
+#include <QImage>
+#include <QRect>
+#include <QSizeF>
+#include <cstdint>
+#include <functional>
+
+#include "platform/core/Error.h"
+
+class QByteArray;
+
+namespace ui {
+
+class PdfEngine {
+  public:
+    static constexpr int kMaxOpenDocuments = 8;
+    struct PageInfo {
+        QSizeF size;  // points
+        Ref<plat::Error> error;
+    };
+    // The first page's size, or why the bytes cannot be used.
+    static PageInfo inspect(uint64_t pageId, const QByteArray& bytes);
+    // The first page at `fullSize` pixels, the part `clip` only (a null clip: all of it).
+    static QImage render(uint64_t pageId, const QByteArray& bytes, const QSize& fullSize,
+                         const QRect& clip);
+    static void forget(uint64_t pageId);
+    // Documents open now, and the most ever open at once.
+    static int openDocuments();
+    static int peakOpenDocuments();
+};
+
+}  // namespace ui

@@ -1,0 +1,199 @@
+#include "platform_ui/pdf/PdfPage.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QPainter>
+#include <atomic>
+#include <cerrno>
+
+#include "platform/core/Log.h"
+#include "platform/core/Property.h"
+#include "platform_ui/pdf/PdfEngine.h"
+
+PLAT_DEFINE_CLASS(ui::PdfPage, plat::Object, [](auto& c) {
+    c.property("label", "T@\"NSString\",C,N", &ui::PdfPage::label, &ui::PdfPage::setLabel);
+})
+
+namespace ui {
+namespace {
+
+uint64_t nextPageId() {
+    static std::atomic<uint64_t> next{1};
+    return next++;
+}
+
+Ref<plat::Error> pageError(int64_t code, const std::string& reason) {
+    return plat::Error::withDescription(kPdfPageErrorDomain, code, reason);
+}
+
+}  // namespace
+
+PdfPage::~PdfPage() {
+    if (!bytes_.isEmpty())
+        PdfEngine::forget(pageId_);
+}
+
+Ref<PdfPage> PdfPage::fromData(QByteArray bytes, Ref<plat::Error>* error) {
+    const bool header = bytes.startsWith("%PDF-");
+    const bool trailer = bytes.right(1024).contains("%%EOF");
+    if (!header || !trailer) {
+        if (error)
+            *error = pageError(1, bytes.isEmpty() ? "The data is empty"
+                                  : !header       ? "The data does not start as a PDF document"
+                                                  : "The PDF document is cut short (no %%EOF)");
+        return nullptr;
+    }
+    auto page = std::make_shared<PdfPage>();
+    page->pageId_ = nextPageId();
+    page->bytes_ = std::move(bytes);
+    return page;
+}
+
+Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Error>* error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    QByteArray bytes;
+    bool ok = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (ok) {
+        bytes.resize(static_cast<qsizetype>(st.st_size));
+        qsizetype done = 0;
+        while (ok && done < bytes.size()) {
+            const ssize_t n =
+                ::read(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
+            ok = n > 0 || (n < 0 && errno == EINTR);
+            done += n > 0 ? n : 0;
+        }
+    }
+    if (fd >= 0)
+        ::close(fd);
+    if (!ok) {
+        if (error)
+            *error = pageError(2, "Cannot read " + path.string());
+        return nullptr;
+    }
+    return fromData(std::move(bytes), error);
+}
+
+Ref<PdfPage> PdfPage::fromImage(const QImage& image) {
+    auto page = std::make_shared<PdfPage>();
+    page->pageId_ = nextPageId();
+    page->image_ = image.isNull() ? QImage(1, 1, QImage::Format_ARGB32) : image;
+    page->mediaBox_ = QRectF(0, 0, page->image_.width(), page->image_.height());
+    page->parsed_ = true;
+    return page;
+}
+
+bool PdfPage::parse() {
+    {
+        std::lock_guard lock(mutex_);
+        if (parsed_)
+            return !error_;
+    }
+    const PdfEngine::PageInfo info = PdfEngine::inspect(pageId_, bytes_);
+    std::lock_guard lock(mutex_);
+    if (parsed_)
+        return !error_;
+    parsed_ = true;
+    if (!info.error && (info.size.width() < kMinSide || info.size.height() < kMinSide ||
+                        info.size.width() > kMaxSide || info.size.height() > kMaxSide)) {
+        error_ = pageError(101, "The page's sides lie outside 3 to 14,400 points");
+    } else {
+        error_ = info.error;
+    }
+    if (error_) {
+        VND_TRACE("Error", "Cannot use PDF page %llu: %s", static_cast<unsigned long long>(pageId_),
+                  error_->localizedDescription().c_str());
+        mediaBox_ = QRectF(QPointF(0, 0), estimate_);
+        cropBox_.reset();
+        return false;
+    }
+    mediaBox_ = QRectF(QPointF(0, 0), info.size);
+    if (cropBox_)
+        cropBox_ = cropBox_->intersected(mediaBox_);
+    return true;
+}
+
+bool PdfPage::isParsed() const {
+    std::lock_guard lock(mutex_);
+    return parsed_;
+}
+
+Ref<plat::Error> PdfPage::error() const {
+    std::lock_guard lock(mutex_);
+    return error_;
+}
+
+QRectF PdfPage::boundsForBox(Box box) {
+    parse();
+    std::lock_guard lock(mutex_);
+    return box == CropBox && cropBox_ ? *cropBox_ : mediaBox_;
+}
+
+void PdfPage::setBounds(const QRectF& bounds, Box box) {
+    if (box != CropBox)
+        return;
+    parse();
+    std::lock_guard lock(mutex_);
+    const QRectF cut = bounds.normalized().intersected(mediaBox_);
+    if (cut.isEmpty()) {
+        VND_TRACE("Error", "Crop box outside the page; the whole page is shown");
+        cropBox_.reset();
+        return;
+    }
+    cropBox_ = cut;
+}
+
+QSizeF PdfPage::displaySize() const {
+    std::lock_guard lock(mutex_);
+    if (!parsed_)
+        return estimate_;
+    return (cropBox_ ? *cropBox_ : mediaBox_).size();
+}
+
+void PdfPage::setEstimatedSize(const QSizeF& size) {
+    std::lock_guard lock(mutex_);
+    if (!size.isEmpty())
+        estimate_ = size;
+}
+
+QImage PdfPage::drawnPlaceholder(const QSize& size) const {
+    if (!placeholder_.isNull())
+        return placeholder_.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(QColor(0xE0, 0xE0, 0xE0));
+    return image;
+}
+
+QImage PdfPage::image(const QSize& size) {
+    return render(size, QRect(QPoint(0, 0), size));
+}
+
+QImage PdfPage::render(const QSize& fullSize, const QRect& clip) {
+    if (fullSize.isEmpty())
+        return {};
+    const QRect part = clip.isNull() ? QRect(QPoint(0, 0), fullSize) : clip;
+    if (isImagePage())
+        return image_.scaled(fullSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).copy(part);
+    if (!parse())
+        return drawnPlaceholder(fullSize).copy(part);
+    // The crop box fills `fullSize`: render the media box at the matching scale and take the
+    // crop box's part of it.
+    QRectF media, crop;
+    {
+        std::lock_guard lock(mutex_);
+        media = mediaBox_;
+        crop = cropBox_ ? *cropBox_ : mediaBox_;
+    }
+    const double sx = fullSize.width() / crop.width(), sy = fullSize.height() / crop.height();
+    const QSize mediaPixels(qRound(media.width() * sx), qRound(media.height() * sy));
+    const QPoint cropOrigin(qRound(crop.x() * sx),
+                            qRound((media.height() - crop.y() - crop.height()) * sy));
+    QImage out = PdfEngine::render(pageId_, bytes_, mediaPixels, part.translated(cropOrigin));
+    if (out.isNull())
+        return drawnPlaceholder(fullSize).copy(part);
+    return out;
+}
+
+}  // namespace ui

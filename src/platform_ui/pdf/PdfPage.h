@@ -1,0 +1,88 @@
+#pragma once
+// ui::PdfPage: one page of the reader's document: the first page of a one-page PDF (bytes or a
+// file), or an image at one point per pixel. A PDF page is checked only for "%PDF-" at the start
+// and "%%EOF" near the end when it is made; QtPdf parses it when its size or pixels are first
+// needed (visible pages first, the rest on the render worker). Until then it reports an estimated
+// size. A page QtPdf cannot open keeps an error saying why and draws its placeholder image.
+// Boxes are in y-up page space: the media box starts at (0, 0); the crop box is what is shown.
+#include <QByteArray>
+#include <QImage>
+#include <QRectF>
+#include <QSizeF>
+#include <filesystem>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "platform/core/Error.h"
+
+namespace ui {
+
+inline constexpr const char* kPdfPageErrorDomain = "PdfPageErrorDomain";
+
+class PdfPage : public plat::Object {
+    PLAT_CLASS(PdfPage)
+  public:
+    enum Box : int { MediaBox = 0, CropBox = 1 };
+    // Pages whose sides lie outside this range (points) are refused.
+    static constexpr double kMinSide = 3, kMaxSide = 14400;
+
+    PdfPage() = default;
+    ~PdfPage() override;
+    // Null, with an error, when the bytes do not look like a PDF.
+    static Ref<PdfPage> fromData(QByteArray bytes, Ref<plat::Error>* error = nullptr);
+    static Ref<PdfPage> fromFile(const std::filesystem::path& path,
+                                 Ref<plat::Error>* error = nullptr);
+    static Ref<PdfPage> fromImage(const QImage& image);
+
+    bool isImagePage() const { return !image_.isNull(); }
+    // Parses the page now when it has not been (thread-safe); false when QtPdf cannot use it.
+    bool parse();
+    bool isParsed() const;
+    // The reason QtPdf could not use the page; null while it can (or has not been parsed).
+    Ref<plat::Error> error() const;
+
+    // The box in page space; parses the page first.
+    QRectF boundsForBox(Box box);
+    // The crop box is cut to the media box; one that misses it entirely falls back to the media
+    // box (logged). The media box cannot be changed.
+    void setBounds(const QRectF& bounds, Box box);
+    // The shown size: the crop box's when known, else the estimate.
+    QSizeF displaySize() const;
+    void setEstimatedSize(const QSizeF& size);
+
+    const std::string& label() const { return label_; }
+    void setLabel(std::string label) { label_ = std::move(label); }
+
+    // The crop box rendered into an image of that size (synchronously); the placeholder for a
+    // page that cannot be drawn.
+    QImage image(const QSize& size);
+    // As image(), for the part `clip` of the crop box drawn at `fullSize` (pixels, y-down).
+    QImage render(const QSize& fullSize, const QRect& clip);
+    // The PDF bytes (empty for an image page).
+    const QByteArray& dataRepresentation() const { return bytes_; }
+    const QImage& sourceImage() const { return image_; }
+    const QImage& placeholderImage() const { return placeholder_; }
+    void setPlaceholderImage(const QImage& image) { placeholder_ = image; }
+
+    // A process-unique number (cache keys).
+    uint64_t pageId() const { return pageId_; }
+
+  private:
+    QImage drawnPlaceholder(const QSize& size) const;
+
+    uint64_t pageId_ = 0;
+    QByteArray bytes_;
+    QImage image_;
+    QImage placeholder_;
+    std::string label_;
+    mutable std::mutex mutex_;
+    bool parsed_ = false;
+    Ref<plat::Error> error_;
+    QRectF mediaBox_;
+    std::optional<QRectF> cropBox_;
+    QSizeF estimate_{595, 842};
+};
+
+}  // namespace ui

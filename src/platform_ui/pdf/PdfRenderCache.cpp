@@ -1,0 +1,226 @@
+#include "platform_ui/pdf/PdfRenderCache.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QPointer>
+#include <algorithm>
+
+namespace ui {
+namespace {
+
+size_t imageBytes(const QImage& image) {
+    return static_cast<size_t>(image.sizeInBytes());
+}
+
+}  // namespace
+
+size_t PdfRenderCache::KeyHash::operator()(const Key& k) const {
+    size_t h = std::hash<uint64_t>()(k.pageId);
+    for (int v : {k.fullSize.width(), k.fullSize.height(), k.clip.x(), k.clip.y(), k.clip.width(),
+                  k.clip.height()})
+        h = h * 31 + static_cast<size_t>(v);
+    return h;
+}
+
+PdfRenderCache::PdfRenderCache(size_t byteBudget)
+    : budget_(byteBudget), worker_([this] { run(); }) {}
+
+PdfRenderCache::~PdfRenderCache() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        queue_.clear();
+        parseQueue_.clear();
+    }
+    wake_.notify_all();
+    worker_.join();
+}
+
+PdfRenderCache& PdfRenderCache::shared() {
+    static PdfRenderCache cache;
+    return cache;
+}
+
+size_t PdfRenderCache::byteBudget() const {
+    std::lock_guard lock(mutex_);
+    return budget_;
+}
+
+void PdfRenderCache::setByteBudget(size_t bytes) {
+    std::lock_guard lock(mutex_);
+    budget_ = bytes;
+    evictLocked();
+}
+
+size_t PdfRenderCache::bytesUsed() const {
+    std::lock_guard lock(mutex_);
+    return used_;
+}
+
+size_t PdfRenderCache::peakBytesUsed() const {
+    std::lock_guard lock(mutex_);
+    return peak_;
+}
+
+uint64_t PdfRenderCache::renderCount() const {
+    std::lock_guard lock(mutex_);
+    return renders_;
+}
+
+uint64_t PdfRenderCache::cancelledCount() const {
+    std::lock_guard lock(mutex_);
+    return cancelled_;
+}
+
+QImage PdfRenderCache::image(const Key& key) {
+    std::lock_guard lock(mutex_);
+    const auto it = index_.find(key);
+    if (it == index_.end())
+        return {};
+    lru_.splice(lru_.begin(), lru_, it->second);
+    return it->second->second;
+}
+
+QImage PdfRenderCache::anyImageOfPage(uint64_t pageId) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& [key, image] : lru_) {
+        if (key.pageId == pageId && key.clip.isNull())
+            return image;
+    }
+    return {};
+}
+
+void PdfRenderCache::request(const void* client, std::vector<Request> requests, DoneCallback done) {
+    {
+        std::lock_guard lock(mutex_);
+        doneCallbacks_[client] = std::move(done);
+        const auto listed = [&](const Key& key) {
+            return std::any_of(requests.begin(), requests.end(),
+                               [&](const Request& r) { return r.key == key; });
+        };
+        cancelled_ +=
+            static_cast<uint64_t>(std::count_if(queue_.begin(), queue_.end(), [&](const Queued& q) {
+                return q.client == client && !listed(q.request.key);
+            }));
+        std::erase_if(queue_, [&](const Queued& q) { return q.client == client; });
+        for (auto& r : requests) {
+            if (!r.page || index_.count(r.key) || (inFlight_ && *inFlight_ == r.key))
+                continue;
+            const bool queued = std::any_of(queue_.begin(), queue_.end(), [&](const Queued& q) {
+                return q.request.key == r.key;
+            });
+            if (!queued)
+                queue_.push_back({client, std::move(r)});
+        }
+    }
+    wake_.notify_one();
+}
+
+void PdfRenderCache::cancelClient(const void* client) {
+    std::lock_guard lock(mutex_);
+    const size_t before = queue_.size();
+    std::erase_if(queue_, [&](const Queued& q) { return q.client == client; });
+    cancelled_ += before - queue_.size();
+    std::erase_if(parseQueue_, [&](const ParseJob& j) { return j.client == client; });
+    doneCallbacks_.erase(client);
+    parsedCallbacks_.erase(client);
+}
+
+void PdfRenderCache::parseLater(const void* client, const std::vector<Ref<PdfPage>>& pages,
+                                std::function<void(const Ref<PdfPage>&)> parsed) {
+    {
+        std::lock_guard lock(mutex_);
+        parsedCallbacks_[client] = std::move(parsed);
+        std::erase_if(parseQueue_, [&](const ParseJob& j) { return j.client == client; });
+        for (const auto& page : pages) {
+            if (page && !page->isParsed())
+                parseQueue_.push_back({client, page});
+        }
+    }
+    wake_.notify_one();
+}
+
+void PdfRenderCache::insert(const Key& key, QImage image) {
+    std::lock_guard lock(mutex_);
+    if (index_.count(key))
+        return;
+    used_ += imageBytes(image);
+    lru_.emplace_front(key, std::move(image));
+    index_[key] = lru_.begin();
+    evictLocked();
+    peak_ = std::max(peak_, used_);
+}
+
+void PdfRenderCache::evictLocked() {
+    // The newest image stays even when it alone is over budget.
+    while (used_ > budget_ && lru_.size() > 1) {
+        used_ -= imageBytes(lru_.back().second);
+        index_.erase(lru_.back().first);
+        lru_.pop_back();
+    }
+}
+
+void PdfRenderCache::run() {
+    QPointer<PdfRenderCache> self(this);
+    while (true) {
+        std::unique_lock lock(mutex_);
+        wake_.wait(lock, [&] { return stopping_ || !queue_.empty() || !parseQueue_.empty(); });
+        if (stopping_)
+            return;
+        if (!queue_.empty()) {
+            Queued job = std::move(queue_.front());
+            queue_.pop_front();
+            ++renders_;
+            inFlight_ = job.request.key;
+            lock.unlock();
+            QImage image = job.request.page->render(job.request.key.fullSize, job.request.key.clip);
+            const Key key = job.request.key;
+            const void* client = job.client;
+            QMetaObject::invokeMethod(
+                this,
+                [this, key, client, image = std::move(image)]() mutable {
+                    insert(key, std::move(image));
+                    {
+                        std::lock_guard guard(mutex_);
+                        if (inFlight_ && *inFlight_ == key)
+                            inFlight_.reset();
+                    }
+                    DoneCallback done;
+                    {
+                        std::lock_guard guard(mutex_);
+                        const auto it = doneCallbacks_.find(client);
+                        if (it != doneCallbacks_.end())
+                            done = it->second;
+                    }
+                    if (done)
+                        done(key);
+                },
+                Qt::QueuedConnection);
+            continue;
+        }
+        ParseJob job = std::move(parseQueue_.front());
+        parseQueue_.pop_front();
+        lock.unlock();
+        Ref<PdfPage> page = job.page.lock();
+        if (!page || page->isParsed())
+            continue;
+        page->parse();
+        const void* client = job.client;
+        QMetaObject::invokeMethod(
+            this,
+            [this, client, page]() {
+                std::function<void(const Ref<PdfPage>&)> parsed;
+                {
+                    std::lock_guard guard(mutex_);
+                    const auto it = parsedCallbacks_.find(client);
+                    if (it != parsedCallbacks_.end())
+                        parsed = it->second;
+                }
+                if (parsed)
+                    parsed(page);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+}  // namespace ui

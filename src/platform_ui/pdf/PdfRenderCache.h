@@ -1,0 +1,98 @@
+#pragma once
+// ui::PdfRenderCache: page images rendered by one worker thread, kept least-recently-used within
+// one byte budget (256 MiB unless set) shared by the page views and thumbnail strips. A client
+// hands over its wanted renders in priority order (visible pages first, then neighbours); queued
+// requests it no longer lists are cancelled and never render. Results and parsed-page notices
+// are delivered on the thread that made the cache (the GUI thread), through its event loop.
+#include <QImage>
+#include <QObject>
+#include <QRect>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <list>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <unordered_map>
+
+#include "platform_ui/pdf/PdfPage.h"
+
+namespace ui {
+
+class PdfRenderCache : public QObject {
+  public:
+    struct Key {
+        uint64_t pageId = 0;
+        QSize fullSize;  // the crop box's size in pixels
+        QRect clip;      // the part rendered (null: all)
+        bool operator==(const Key& o) const {
+            return pageId == o.pageId && fullSize == o.fullSize && clip == o.clip;
+        }
+    };
+    struct KeyHash {
+        size_t operator()(const Key& k) const;
+    };
+    struct Request {
+        Ref<PdfPage> page;
+        Key key;
+    };
+    using DoneCallback = std::function<void(const Key&)>;
+
+    explicit PdfRenderCache(size_t byteBudget = size_t{256} << 20);
+    ~PdfRenderCache() override;
+    static PdfRenderCache& shared();
+
+    size_t byteBudget() const;
+    void setByteBudget(size_t bytes);
+    size_t bytesUsed() const;
+    size_t peakBytesUsed() const;
+
+    // The image under the key (now the most recently used), or a null image.
+    QImage image(const Key& key);
+    // Some image of the page, any size (to stretch while the right one renders).
+    QImage anyImageOfPage(uint64_t pageId) const;
+
+    // Replaces the client's queued requests; `done` is called for each render that finishes.
+    void request(const void* client, std::vector<Request> requests, DoneCallback done);
+    void cancelClient(const void* client);
+    // Parses the pages on the worker when it has nothing to render; `parsed` is called with each.
+    void parseLater(const void* client, const std::vector<Ref<PdfPage>>& pages,
+                    std::function<void(const Ref<PdfPage>&)> parsed);
+
+    uint64_t renderCount() const;
+    uint64_t cancelledCount() const;
+
+  private:
+    struct Queued {
+        const void* client;
+        Request request;
+    };
+    struct ParseJob {
+        const void* client;
+        WeakRef<PdfPage> page;
+    };
+    void run();
+    void insert(const Key& key, QImage image);
+    void evictLocked();
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::deque<Queued> queue_;
+    std::deque<ParseJob> parseQueue_;
+    std::map<const void*, DoneCallback> doneCallbacks_;
+    std::map<const void*, std::function<void(const Ref<PdfPage>&)>> parsedCallbacks_;
+    std::list<std::pair<Key, QImage>> lru_;  // most recent first
+    std::unordered_map<Key, std::list<std::pair<Key, QImage>>::iterator, KeyHash> index_;
+    size_t budget_;
+    size_t used_ = 0;
+    size_t peak_ = 0;
+    uint64_t renders_ = 0;
+    uint64_t cancelled_ = 0;
+    std::optional<Key> inFlight_;  // until its image is in the cache
+    bool stopping_ = false;
+    std::thread worker_;
+};
+
+}  // namespace ui

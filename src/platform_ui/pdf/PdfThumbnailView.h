@@ -1,0 +1,43 @@
+#pragma once
+// ui::PdfThumbnailView: a fixed-width vertical strip of page images with their labels, linked to
+// a PdfView: a click goes to the page, and the strip follows the view's document.
+#include <QAbstractScrollArea>
+#include <QPointer>
+
+#include "platform_ui/pdf/PdfView.h"
+
+namespace ui {
+
+class PdfThumbnailView : public QAbstractScrollArea {
+  public:
+    static constexpr int kDefaultWidth = 140;
+
+    explicit PdfThumbnailView(QWidget* parent = nullptr);
+    ~PdfThumbnailView() override;
+
+    void setPdfView(PdfView* view);
+    PdfView* pdfView() const { return view_; }
+    // Re-reads the view's document (pages added, removed or replaced).
+    void reload();
+    // The item rectangle of a page index, in viewport coordinates.
+    QRect itemRect(int index) const;
+    int indexAt(const QPoint& viewportPoint) const;
+
+  protected:
+    bool viewportEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+  private:
+    QSize imageSize(int index) const;
+    int itemHeight() const;
+    void requestRenders();
+    void paint();
+
+    QPointer<PdfView> view_;
+    Ref<PdfDocument> document_;
+    int observerToken_ = 0;
+};
+
+}  // namespace ui

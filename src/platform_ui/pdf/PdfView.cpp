@@ -1,0 +1,670 @@
+#include "platform_ui/pdf/PdfView.h"
+
+#include <QEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimer>
+#include <cmath>
+
+namespace ui {
+namespace {
+
+constexpr double kDefaultWidth = 595, kDefaultHeight = 842;  // A4, for pages of unknown size
+constexpr qint64 kMaxWholePagePixels = 4096 * 4096;
+constexpr int kBackgroundParseDelayMs = 100;
+
+}  // namespace
+
+PdfView::PdfView(QWidget* parent) : QAbstractScrollArea(parent), cache_(&PdfRenderCache::shared()) {
+    documentViewOwner_ = std::make_unique<QWidget>(viewport());
+    documentView_ = documentViewOwner_.get();
+    documentView_->setAttribute(Qt::WA_TransparentForMouseEvents, false);
+    documentView_->setGeometry(viewport()->rect());
+    documentView_->show();
+    viewport()->setMouseTracking(true);
+    setFrameShape(QFrame::NoFrame);
+}
+
+PdfView::~PdfView() {
+    cache_->cancelClient(this);
+    if (document_)
+        document_->removeChangeObserver(observerToken_);
+}
+
+void PdfView::setRenderCache(PdfRenderCache* cache) {
+    cache_->cancelClient(this);
+    cache_ = cache ? cache : &PdfRenderCache::shared();
+    changed();
+}
+
+void PdfView::setDocument(const Ref<PdfDocument>& document) {
+    if (document_)
+        document_->removeChangeObserver(observerToken_);
+    document_ = document;
+    observerToken_ = 0;
+    if (document_) {
+        const QPointer<PdfView> self(this);
+        observerToken_ = document_->addChangeObserver([self] {
+            if (self)
+                self->relayout(true);
+        });
+    }
+    layout_.currentRow = 0;
+    painted_.clear();
+    anchorPage_.reset();
+    relayout(false);
+    verticalScrollBar()->setValue(0);
+    horizontalScrollBar()->setValue(0);
+}
+
+void PdfView::setDisplayMode(int mode) {
+    if (mode < SinglePage || mode > TwoUpContinuous || mode == mode_)
+        return;
+    const Ref<PdfPage> current = currentPage();
+    mode_ = mode;
+    relayout(false);
+    if (current)
+        goToPage(current);
+}
+
+void PdfView::setDisplaysAsBook(bool book) {
+    if (book == book_)
+        return;
+    const Ref<PdfPage> current = currentPage();
+    book_ = book;
+    relayout(false);
+    if (current)
+        goToPage(current);
+}
+
+void PdfView::setDisplaysPageBreaks(bool breaks) {
+    breaks_ = breaks;
+    relayout(true);
+}
+
+void PdfView::setDisplayBox(PdfPage::Box box) {
+    displayBox_ = box;
+    relayout(true);
+}
+
+void PdfView::setBackgroundColor(const QColor& color) {
+    background_ = color;
+    viewport()->update();
+}
+
+void PdfView::layoutDocumentView() {
+    relayout(true);
+}
+
+int PdfView::indexOf(const Ref<PdfPage>& page) const {
+    return document_ && page ? document_->indexForPage(page) : -1;
+}
+
+QRectF PdfView::cropBoxOf(const Ref<PdfPage>& page) const {
+    if (!page->isParsed())
+        return QRectF(QPointF(0, 0), page->displaySize());
+    return page->boundsForBox(displayBox_);
+}
+
+QSizeF PdfView::sizeOfPage(int index) const {
+    return index >= 0 && static_cast<size_t>(index) < sizes_.size()
+               ? sizes_[static_cast<size_t>(index)]
+               : QSizeF();
+}
+
+void PdfView::relayout(bool keepCurrentPage) {
+    const int count = document_ ? document_->pageCount() : 0;
+    // Keep the anchor page (the page gone to, or the current one after a scroll) where it is on
+    // screen.
+    const Ref<PdfPage> anchor = keepCurrentPage ? anchorPage_.lock() : nullptr;
+    const double anchorY = anchorY_;
+
+    // Sizes: a page not parsed yet takes the nearest known size.
+    sizes_.assign(static_cast<size_t>(count), QSizeF());
+    std::vector<bool> known(static_cast<size_t>(count), false);
+    for (int i = 0; i < count; ++i) {
+        const Ref<PdfPage> page = document_->pageAtIndex(i);
+        if (page->isParsed()) {
+            sizes_[static_cast<size_t>(i)] = cropBoxOf(page).size();
+            known[static_cast<size_t>(i)] = true;
+        }
+    }
+    std::vector<int> lastKnown(static_cast<size_t>(count), -1),
+        nextKnown(static_cast<size_t>(count), -1);
+    for (int i = 0, last = -1; i < count; ++i) {
+        if (known[static_cast<size_t>(i)])
+            last = i;
+        lastKnown[static_cast<size_t>(i)] = last;
+    }
+    for (int i = count - 1, next = -1; i >= 0; --i) {
+        if (known[static_cast<size_t>(i)])
+            next = i;
+        nextKnown[static_cast<size_t>(i)] = next;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (known[static_cast<size_t>(i)])
+            continue;
+        const int before = lastKnown[static_cast<size_t>(i)],
+                  after = nextKnown[static_cast<size_t>(i)];
+        const int nearest = before < 0  ? after
+                            : after < 0 ? before
+                                        : (i - before <= after - i ? before : after);
+        sizes_[static_cast<size_t>(i)] =
+            nearest >= 0 ? sizes_[static_cast<size_t>(nearest)]
+                         : document_->pageAtIndex(i)->displaySize().expandedTo(QSizeF(1, 1));
+        if (nearest < 0 && !document_->pageAtIndex(i)->isImagePage())
+            sizes_[static_cast<size_t>(i)] = QSizeF(kDefaultWidth, kDefaultHeight);
+    }
+
+    const QSizeF viewportSize = viewport()->size();
+    if (autoScales_)
+        scale_ =
+            PdfLayout::fitScale(sizes_, mode_, book_, breaks_, layout_.currentRow, viewportSize);
+    layout_ = PdfLayout::make(sizes_, mode_, book_, breaks_, scale_, layout_.currentRow);
+    updateScrollBars();
+    if (anchor && indexOf(anchor) >= 0 && PdfLayout::isContinuous(mode_))
+        verticalScrollBar()->setValue(
+            qRound(pageFrame(anchor).top() - anchorY +
+                   std::max(0.0, (viewportSize.height() - layout_.contentSize.height()) / 2)));
+    changed();
+}
+
+void PdfView::updateScrollBars() {
+    const QSize v = viewport()->size();
+    const QSizeF c = layout_.contentSize;
+    horizontalScrollBar()->setRange(
+        0, std::max(0, static_cast<int>(std::ceil(c.width())) - v.width()));
+    horizontalScrollBar()->setPageStep(v.width());
+    verticalScrollBar()->setRange(
+        0, std::max(0, static_cast<int>(std::ceil(c.height())) - v.height()));
+    verticalScrollBar()->setPageStep(v.height());
+    verticalScrollBar()->setSingleStep(20);
+    horizontalScrollBar()->setSingleStep(20);
+}
+
+QPointF PdfView::scrollOffset() const {
+    const QSize v = viewport()->size();
+    const double cx = std::max(0.0, (v.width() - layout_.contentSize.width()) / 2);
+    const double cy = std::max(0.0, (v.height() - layout_.contentSize.height()) / 2);
+    return QPointF(horizontalScrollBar()->value() - cx, verticalScrollBar()->value() - cy);
+}
+
+QRectF PdfView::documentVisibleRect() const {
+    return QRectF(scrollOffset(), QSizeF(viewport()->size()));
+}
+
+void PdfView::scrollRectToVisible(const QRectF& rect) {
+    const QRectF visible = documentVisibleRect();
+    double dx = 0, dy = 0;
+    if (rect.left() < visible.left())
+        dx = rect.left() - visible.left();
+    else if (rect.right() > visible.right())
+        dx = std::min(rect.right() - visible.right(), rect.left() - visible.left());
+    if (rect.top() < visible.top())
+        dy = rect.top() - visible.top();
+    else if (rect.bottom() > visible.bottom())
+        dy = std::min(rect.bottom() - visible.bottom(), rect.top() - visible.top());
+    horizontalScrollBar()->setValue(horizontalScrollBar()->value() + qRound(dx));
+    verticalScrollBar()->setValue(verticalScrollBar()->value() + qRound(dy));
+}
+
+QRectF PdfView::pageFrame(const Ref<PdfPage>& page) const {
+    const int index = indexOf(page);
+    if (index < 0 || static_cast<size_t>(index) >= layout_.frames.size())
+        return {};
+    return layout_.frames[static_cast<size_t>(index)];
+}
+
+QTransform PdfView::pageToViewTransform(const Ref<PdfPage>& page) const {
+    const QRectF frame = pageFrame(page);
+    if (frame.isNull())
+        return {};
+    const QRectF crop = cropBoxOf(page);
+    const QSizeF size = sizeOfPage(indexOf(page));
+    const double sx = size.width() > 0 ? frame.width() / crop.width() : scale_;
+    const double sy = size.height() > 0 ? frame.height() / crop.height() : scale_;
+    const QPointF origin = frame.topLeft() - scrollOffset();
+    // x' = origin.x + (x - crop.x) * sx ; y' = origin.y + (crop.top - y) * sy (crop.top: y-up top)
+    return QTransform(sx, 0, 0, -sy, origin.x() - crop.x() * sx,
+                      origin.y() + (crop.y() + crop.height()) * sy);
+}
+
+QPointF PdfView::convertPointFromPage(const QPointF& point, const Ref<PdfPage>& page) const {
+    return pageToViewTransform(page).map(point);
+}
+
+QPointF PdfView::convertPointToPage(const QPointF& viewPoint, const Ref<PdfPage>& page) const {
+    bool invertible = false;
+    const QTransform inverse = pageToViewTransform(page).inverted(&invertible);
+    return invertible ? inverse.map(viewPoint) : QPointF();
+}
+
+QRectF PdfView::convertRectFromPage(const QRectF& rect, const Ref<PdfPage>& page) const {
+    return pageToViewTransform(page).mapRect(rect);
+}
+
+QRectF PdfView::convertRectToPage(const QRectF& viewRect, const Ref<PdfPage>& page) const {
+    bool invertible = false;
+    const QTransform inverse = pageToViewTransform(page).inverted(&invertible);
+    return invertible ? inverse.mapRect(viewRect) : QRectF();
+}
+
+QRectF PdfView::convertRectToDocumentView(const QRectF& viewRect) const {
+    return viewRect.translated(scrollOffset());
+}
+
+QRectF PdfView::convertRectFromDocumentView(const QRectF& documentRect) const {
+    return documentRect.translated(-scrollOffset());
+}
+
+Ref<PdfPage> PdfView::currentPage() const {
+    if (!document_ || document_->pageCount() == 0)
+        return nullptr;
+    const QRectF visible = documentVisibleRect();
+    double best = -1;
+    int bestIndex = -1;
+    for (size_t i = 0; i < layout_.frames.size(); ++i) {
+        const QRectF frame = layout_.frames[i];
+        if (frame.isNull())
+            continue;
+        const QRectF shown = frame.intersected(visible);
+        const double area = shown.isEmpty() ? 0 : shown.width() * shown.height();
+        if (area > best + 1e-9) {
+            best = area;
+            bestIndex = static_cast<int>(i);
+        }
+    }
+    return document_->pageAtIndex(bestIndex < 0 ? 0 : bestIndex);
+}
+
+std::vector<Ref<PdfPage>> PdfView::visiblePages() {
+    std::vector<Ref<PdfPage>> pages;
+    if (!document_)
+        return pages;
+    const QRectF visible = documentVisibleRect();
+    for (const auto& row : layout_.rows) {
+        for (int index : row) {
+            const QRectF frame = layout_.frames[static_cast<size_t>(index)];
+            if (!frame.isNull() && frame.intersects(visible))
+                pages.push_back(document_->pageAtIndex(index));
+        }
+    }
+    return pages;
+}
+
+void PdfView::goToPage(const Ref<PdfPage>& page) {
+    const int index = indexOf(page);
+    if (index < 0)
+        return;
+    const int row = layout_.rowOfPage(index);
+    if (!PdfLayout::isContinuous(mode_)) {
+        layout_.currentRow = row;
+        relayout(false);
+        verticalScrollBar()->setValue(0);
+    } else {
+        const QRectF frame = layout_.frames[static_cast<size_t>(index)];
+        const double margin = breaks_ ? PdfLayout::kPageBreak : 0;
+        applyingLayout_ = true;
+        verticalScrollBar()->setValue(qRound(frame.top() - margin));
+        applyingLayout_ = false;
+        // Sizes still to be learnt move the page; it stays the one at the top.
+        anchorPage_ = page;
+        anchorY_ = margin;
+    }
+    changed();
+}
+
+void PdfView::goToFirstPage() {
+    if (document_)
+        goToPage(document_->pageAtIndex(0));
+}
+
+void PdfView::goToLastPage() {
+    if (document_)
+        goToPage(document_->pageAtIndex(document_->pageCount() - 1));
+}
+
+void PdfView::goToNextPage() {
+    const int row = layout_.rowOfPage(indexOf(currentPage()));
+    if (row >= 0 && static_cast<size_t>(row) + 1 < layout_.rows.size())
+        goToPage(document_->pageAtIndex(layout_.rows[static_cast<size_t>(row) + 1].front()));
+}
+
+void PdfView::goToPreviousPage() {
+    const int row = layout_.rowOfPage(indexOf(currentPage()));
+    if (row > 0)
+        goToPage(document_->pageAtIndex(layout_.rows[static_cast<size_t>(row) - 1].front()));
+}
+
+void PdfView::setScaleFactor(double scale) {
+    autoScales_ = false;
+    zoomTo(scale);
+}
+
+void PdfView::zoomIn() {
+    setScaleFactor(scale_ * std::sqrt(2.0));
+}
+
+void PdfView::zoomOut() {
+    setScaleFactor(scale_ / std::sqrt(2.0));
+}
+
+void PdfView::setAutoScales(bool autoScales) {
+    autoScales_ = autoScales;
+    if (autoScales_)
+        relayout(true);
+}
+
+void PdfView::zoomTo(double scale) {
+    scale = std::clamp(scale, kMinScale, kMaxScale);
+    // The page point at the centre stays at the centre.
+    const QPointF centre(viewport()->width() / 2.0, viewport()->height() / 2.0);
+    const Ref<PdfPage> page = currentPage();
+    const QPointF pagePoint = page ? convertPointToPage(centre, page) : QPointF();
+    scale_ = scale;
+    relayout(false);
+    if (page) {
+        const QPointF now = convertPointFromPage(pagePoint, page);
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() +
+                                        qRound(now.x() - centre.x()));
+        verticalScrollBar()->setValue(verticalScrollBar()->value() + qRound(now.y() - centre.y()));
+    }
+    changed();
+}
+
+void PdfView::addOverlay(QWidget* widget, int pageIndex) {
+    const Ref<PdfPage> page = document_ ? document_->pageAtIndex(pageIndex) : nullptr;
+    if (!widget || !page)
+        return;
+    const QRectF viewRect = convertRectFromDocumentView(QRectF(widget->geometry()));
+    overlays_.push_back({widget, page, pageIndex, convertRectToPage(viewRect, page)});
+    widget->setParent(documentView_);
+    placeOverlays();
+}
+
+void PdfView::removeOverlay(QWidget* widget) {
+    std::erase_if(overlays_, [&](const Overlay& o) { return o.widget == widget; });
+}
+
+void PdfView::placeOverlays() {
+    std::erase_if(overlays_, [](const Overlay& o) { return o.widget.isNull(); });
+    const QRectF shown(QPointF(0, 0), QSizeF(viewport()->size()));
+    for (auto& overlay : overlays_) {
+        // A page replaced in its slot takes the overlays of the page it replaced.
+        Ref<PdfPage> page = overlay.page.lock();
+        int index = indexOf(page);
+        if (index < 0 && document_) {
+            page = document_->pageAtIndex(overlay.pageIndex);
+            index = page ? overlay.pageIndex : -1;
+            if (page)
+                overlay.page = page;
+        }
+        overlay.pageIndex = index < 0 ? overlay.pageIndex : index;
+        const QRectF rect = index >= 0 ? convertRectFromPage(overlay.pageRect, page) : QRectF();
+        const QRectF pageShown =
+            index >= 0 ? convertRectFromDocumentView(pageFrame(page)) : QRectF();
+        if (rect.isNull() || pageShown.isNull() || !pageShown.intersects(shown)) {
+            overlay.widget->hide();
+            continue;
+        }
+        overlay.widget->setGeometry(rect.toAlignedRect());
+        overlay.widget->show();
+    }
+}
+
+void PdfView::changed() {
+    if (changeScheduled_)
+        return;
+    changeScheduled_ = true;
+    const QPointer<PdfView> self(this);
+    QTimer::singleShot(0, this, [self] {
+        if (self)
+            self->afterChange();
+    });
+}
+
+void PdfView::afterChange() {
+    changeScheduled_ = false;
+    // The first page on screen is parsed now, so that its true size shows at once; the other
+    // visible pages are parsed by their renders, first in the worker's queue.
+    bool resized = false;
+    for (const auto& page : visiblePagesInLayout()) {
+        if (!page->isParsed()) {
+            const QSizeF before = sizeOfPage(indexOf(page));
+            page->parse();
+            resized = cropBoxOf(page).size() != before;
+        }
+        break;
+    }
+    if (resized) {
+        relayout(true);
+        return;  // asked again on the next turn
+    }
+    documentView_->setGeometry(viewport()->rect());
+    placeOverlays();
+    requestRenders();
+    viewport()->update();
+    visiblePages();
+}
+
+std::vector<Ref<PdfPage>> PdfView::visiblePagesInLayout() const {
+    std::vector<Ref<PdfPage>> pages;
+    if (!document_)
+        return pages;
+    const QRectF visible = documentVisibleRect();
+    for (size_t i = 0; i < layout_.frames.size(); ++i) {
+        if (!layout_.frames[i].isNull() && layout_.frames[i].intersects(visible))
+            pages.push_back(document_->pageAtIndex(static_cast<int>(i)));
+    }
+    return pages;
+}
+
+PdfRenderCache::Key PdfView::keyFor(int index) const {
+    const Ref<PdfPage> page = document_->pageAtIndex(index);
+    const double dpr = devicePixelRatioF();
+    const QSizeF size = sizeOfPage(index) * scale_ * dpr;
+    PdfRenderCache::Key key{page->pageId(), size.toSize(), QRect()};
+    if (static_cast<qint64>(key.fullSize.width()) * key.fullSize.height() > kMaxWholePagePixels) {
+        // At high zoom only the part on screen is rendered.
+        const QRectF frame = layout_.frames[static_cast<size_t>(index)];
+        const QRectF shown = frame.intersected(documentVisibleRect());
+        if (!shown.isEmpty()) {
+            const QRectF local((shown.topLeft() - frame.topLeft()) * dpr, shown.size() * dpr);
+            key.clip = local.toAlignedRect().intersected(QRect(QPoint(0, 0), key.fullSize));
+        }
+    }
+    return key;
+}
+
+void PdfView::requestRenders() {
+    if (!document_)
+        return;
+    std::vector<PdfRenderCache::Request> requests;
+    std::vector<int> order;
+    int firstRow = -1, lastRow = -1;
+    for (const auto& page : visiblePagesInLayout()) {
+        const int index = indexOf(page);
+        order.push_back(index);
+        const int row = layout_.rowOfPage(index);
+        firstRow = firstRow < 0 ? row : std::min(firstRow, row);
+        lastRow = std::max(lastRow, row);
+    }
+    // Then a page or spread each side.
+    for (int row : {firstRow - 1, lastRow + 1}) {
+        if (firstRow >= 0 && row >= 0 && static_cast<size_t>(row) < layout_.rows.size())
+            order.insert(order.end(), layout_.rows[static_cast<size_t>(row)].begin(),
+                         layout_.rows[static_cast<size_t>(row)].end());
+    }
+    for (int index : order) {
+        const Ref<PdfPage> page = document_->pageAtIndex(index);
+        if (page->isImagePage() || (page->isParsed() && page->error()))
+            continue;
+        PdfRenderCache::Key key = keyFor(index);
+        if (layout_.frames[static_cast<size_t>(index)].isNull() ||
+            !layout_.frames[static_cast<size_t>(index)].intersects(documentVisibleRect()))
+            key.clip = QRect();  // neighbours: whole pages
+        if (!key.fullSize.isEmpty())
+            requests.push_back({page, key});
+    }
+    const QPointer<PdfView> self(this);
+    cache_->request(this, std::move(requests), [self](const PdfRenderCache::Key& key) {
+        if (self)
+            self->pageRendered(key.pageId);
+    });
+    // The other pages are parsed on the worker once the screen has settled, so that they never
+    // hold up what is shown.
+    if (!parseTimerRunning_) {
+        parseTimerRunning_ = true;
+        QTimer::singleShot(kBackgroundParseDelayMs, this, [self] {
+            if (self) {
+                self->parseTimerRunning_ = false;
+                self->parseRestLater();
+            }
+        });
+    }
+}
+
+void PdfView::pageRendered(uint64_t pageId) {
+    // A render parses its page: a size other than the estimate moves the pages after it.
+    for (int i = 0; document_ && i < document_->pageCount(); ++i) {
+        const Ref<PdfPage> page = document_->pageAtIndex(i);
+        if (page->pageId() != pageId)
+            continue;
+        if (page->isParsed() && cropBoxOf(page).size() != sizeOfPage(i)) {
+            relayout(true);
+            return;
+        }
+        break;
+    }
+    viewport()->update();
+}
+
+void PdfView::parseRestLater() {
+    if (!document_)
+        return;
+    std::vector<Ref<PdfPage>> unparsed;
+    for (int i = 0; i < document_->pageCount(); ++i) {
+        const Ref<PdfPage> page = document_->pageAtIndex(i);
+        if (!page->isParsed())
+            unparsed.push_back(page);
+    }
+    if (unparsed.empty())
+        return;
+    const QPointer<PdfView> self(this);
+    cache_->parseLater(this, unparsed, [self](const Ref<PdfPage>&) {
+        if (self && !self->relayoutQueued_) {
+            self->relayoutQueued_ = true;
+            QTimer::singleShot(0, self, [self] {
+                if (!self)
+                    return;
+                self->relayoutQueued_ = false;
+                self->relayout(true);
+            });
+        }
+    });
+}
+
+void PdfView::paintPages() {
+    QPainter painter(viewport());
+    painter.fillRect(viewport()->rect(), background_);
+    if (!document_)
+        return;
+    const QPointF offset = scrollOffset();
+    const QRectF shown(QPointF(0, 0), QSizeF(viewport()->size()));
+    const double dpr = devicePixelRatioF();
+    for (size_t i = 0; i < layout_.frames.size(); ++i) {
+        const QRectF frame = layout_.frames[i];
+        if (frame.isNull())
+            continue;
+        const QRectF target = frame.translated(-offset);
+        if (!target.intersects(shown))
+            continue;
+        const Ref<PdfPage> page = document_->pageAtIndex(static_cast<int>(i));
+        painter.fillRect(target, Qt::white);
+        if (page->isImagePage()) {
+            painter.drawImage(target, page->sourceImage());
+            painted_.insert(page->pageId());
+            continue;
+        }
+        if (page->isParsed() && page->error()) {
+            painter.drawImage(target, page->image((target.size() * dpr).toSize()));
+            painted_.insert(page->pageId());
+            continue;
+        }
+        const PdfRenderCache::Key key = keyFor(static_cast<int>(i));
+        const QImage image = cache_->image(key);
+        if (!image.isNull()) {
+            const QRectF part = key.clip.isNull()
+                                    ? target
+                                    : QRectF(target.topLeft() + QPointF(key.clip.topLeft()) / dpr,
+                                             QSizeF(key.clip.size()) / dpr);
+            painter.drawImage(part, image);
+            painted_.insert(page->pageId());
+        } else if (const QImage any = cache_->anyImageOfPage(page->pageId()); !any.isNull()) {
+            painter.drawImage(target, any);
+        }
+    }
+}
+
+bool PdfView::hasPainted(const Ref<PdfPage>& page) const {
+    return page && painted_.count(page->pageId());
+}
+
+bool PdfView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::Paint) {
+        paintPages();
+        return true;
+    }
+    if (event->type() == QEvent::Resize && !applyingLayout_) {
+        // The viewport changes size with the window and when a scroll bar comes or goes.
+        documentView_->setGeometry(viewport()->rect());
+        relayout(true);
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void PdfView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    documentView_->setGeometry(viewport()->rect());
+}
+
+void PdfView::rememberAnchor() {
+    const Ref<PdfPage> page = currentPage();
+    anchorPage_ = page;
+    anchorY_ = page ? pageFrame(page).top() - scrollOffset().y() : 0;
+}
+
+void PdfView::scrollContentsBy(int, int) {
+    if (!applyingLayout_)
+        rememberAnchor();
+    placeOverlays();
+    viewport()->update();
+    changed();
+}
+
+void PdfView::mousePressEvent(QMouseEvent* event) {
+    // Dragging scrolls; nothing is selected and no link is followed.
+    if (event->button() != Qt::LeftButton)
+        return;
+    dragging_ = true;
+    dragStart_ = event->position().toPoint();
+    dragVisible_ = documentVisibleRect();
+    viewport()->setCursor(Qt::ClosedHandCursor);
+}
+
+void PdfView::mouseMoveEvent(QMouseEvent* event) {
+    if (dragging_) {
+        const QPointF delta = QPointF(dragStart_) - event->position();
+        scrollRectToVisible(dragVisible_.translated(delta));
+    } else {
+        viewport()->setCursor(Qt::OpenHandCursor);
+    }
+}
+
+void PdfView::mouseReleaseEvent(QMouseEvent*) {
+    dragging_ = false;
+    viewport()->setCursor(Qt::OpenHandCursor);
+}
+
+}  // namespace ui

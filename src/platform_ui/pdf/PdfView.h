@@ -1,0 +1,160 @@
+#pragma once
+// ui::PdfView: the reader's page view. It lays a PdfDocument out in one of four modes (single,
+// single continuous, two-up, two-up continuous; optionally as a book), zooms in steps of the
+// square root of two between 0.1 and 10 keeping the centre, or scales itself to fit the width
+// (the whole page or spread in the non-continuous modes). Pages render on the render cache's
+// worker, visible pages first, then a page or spread each side.
+// Coordinates: page space is y-up, in points, relative to the page's media box; the view is the
+// viewport widget (pixels, y down); the document view is the scroll-independent space of the
+// layout (view + scroll offset). Overlays added with addOverlay stay on their page through
+// scrolling, zooming, resizing, mode changes and page replacement, hidden while it is off screen.
+// After every scroll, resize, zoom, layout, mode change or page replacement the view asks its
+// own visiblePages() once on the next event-loop turn, so a subclass override sees each change.
+#include <QAbstractScrollArea>
+#include <QColor>
+#include <QPointer>
+#include <QTransform>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "platform_ui/pdf/PdfDocument.h"
+#include "platform_ui/pdf/PdfLayout.h"
+#include "platform_ui/pdf/PdfRenderCache.h"
+
+namespace ui {
+
+class PdfView : public QAbstractScrollArea {
+  public:
+    enum DisplayMode : int {
+        SinglePage = 0,
+        SinglePageContinuous = 1,
+        TwoUp = 2,
+        TwoUpContinuous = 3
+    };
+    static constexpr double kMinScale = 0.1, kMaxScale = 10;
+
+    explicit PdfView(QWidget* parent = nullptr);
+    ~PdfView() override;
+
+    const Ref<PdfDocument>& document() const { return document_; }
+    void setDocument(const Ref<PdfDocument>& document);
+    int displayMode() const { return mode_; }
+    void setDisplayMode(int mode);
+    bool displaysAsBook() const { return book_; }
+    void setDisplaysAsBook(bool book);
+    bool displaysPageBreaks() const { return breaks_; }
+    void setDisplaysPageBreaks(bool breaks);
+    PdfPage::Box displayBox() const { return displayBox_; }
+    void setDisplayBox(PdfPage::Box box);
+    void setBackgroundColor(const QColor& color);
+    QColor backgroundColor() const { return background_; }
+    void layoutDocumentView();
+
+    // Navigation; an absent page does nothing.
+    void goToPage(const Ref<PdfPage>& page);
+    void goToFirstPage();
+    void goToLastPage();
+    void goToNextPage();
+    void goToPreviousPage();
+    // The most visible page (the first of equals); null without pages.
+    Ref<PdfPage> currentPage() const;
+
+    double scaleFactor() const { return scale_; }
+    void setScaleFactor(double scale);
+    void zoomIn();
+    void zoomOut();
+    bool autoScales() const { return autoScales_; }
+    void setAutoScales(bool autoScales);
+
+    // Pages that intersect the visible rect, in layout order.
+    virtual std::vector<Ref<PdfPage>> visiblePages();
+
+    // The overlay parent; its widget coordinates are the view's.
+    QWidget* documentView() const { return documentView_; }
+    QRectF documentVisibleRect() const;
+    void scrollRectToVisible(const QRectF& documentRect);
+    bool isFlipped() const { return true; }
+
+    // page (y-up points) <-> view (pixels, y down) <-> document view.
+    QRectF convertRectFromPage(const QRectF& rect, const Ref<PdfPage>& page) const;
+    QRectF convertRectToPage(const QRectF& viewRect, const Ref<PdfPage>& page) const;
+    QPointF convertPointFromPage(const QPointF& point, const Ref<PdfPage>& page) const;
+    QPointF convertPointToPage(const QPointF& viewPoint, const Ref<PdfPage>& page) const;
+    QRectF convertRectToDocumentView(const QRectF& viewRect) const;
+    QRectF convertRectFromDocumentView(const QRectF& documentRect) const;
+    QTransform pageToViewTransform(const Ref<PdfPage>& page) const;
+    // The page's frame in document-view coordinates (null when it is not laid out).
+    QRectF pageFrame(const Ref<PdfPage>& page) const;
+
+    // Reparents the widget to the document view; its current geometry, in document-view
+    // coordinates, is taken as its place on the page.
+    void addOverlay(QWidget* widget, int pageIndex);
+    void removeOverlay(QWidget* widget);
+
+    PdfRenderCache& renderCache() const { return *cache_; }
+    void setRenderCache(PdfRenderCache* cache);
+    // Whether the page's own rendering (not a stand-in) has been drawn.
+    bool hasPainted(const Ref<PdfPage>& page) const;
+
+  protected:
+    bool viewportEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+  private:
+    struct Overlay {
+        QPointer<QWidget> widget;
+        WeakRef<PdfPage> page;
+        int pageIndex;    // the slot, for a page replaced in it
+        QRectF pageRect;  // y-up page space
+    };
+    std::vector<Ref<PdfPage>> visiblePagesInLayout() const;
+    void relayout(bool keepCurrentPage);
+    void changed();  // schedules the once-per-turn work
+    void afterChange();
+    void updateScrollBars();
+    void rememberAnchor();
+    void placeOverlays();
+    void requestRenders();
+    void parseRestLater();
+    void pageRendered(uint64_t pageId);
+    void paintPages();
+    void zoomTo(double scale);
+    QPointF scrollOffset() const;  // document point at the view's origin
+    QSizeF sizeOfPage(int index) const;
+    int indexOf(const Ref<PdfPage>& page) const;
+    PdfRenderCache::Key keyFor(int index) const;
+    QRectF cropBoxOf(const Ref<PdfPage>& page) const;
+
+    Ref<PdfDocument> document_;
+    int observerToken_ = 0;
+    int mode_ = SinglePageContinuous;
+    bool book_ = false;
+    bool breaks_ = true;
+    PdfPage::Box displayBox_ = PdfPage::CropBox;
+    QColor background_ = Qt::gray;
+    double scale_ = 1;
+    bool autoScales_ = false;
+    PdfLayout layout_;
+    std::vector<QSizeF> sizes_;
+    std::unique_ptr<QWidget> documentViewOwner_;
+    QWidget* documentView_ = nullptr;
+    bool relayoutQueued_ = false;
+    bool parseTimerRunning_ = false;
+    bool applyingLayout_ = false;
+    WeakRef<PdfPage> anchorPage_;
+    double anchorY_ = 0;  // the anchor page's top in view coordinates
+    std::vector<Overlay> overlays_;
+    PdfRenderCache* cache_;
+    bool changeScheduled_ = false;
+    std::set<uint64_t> painted_;
+    QPoint dragStart_;
+    QRectF dragVisible_;
+    bool dragging_ = false;
+};
+
+}  // namespace ui

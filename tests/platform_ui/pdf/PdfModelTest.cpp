@@ -1,0 +1,144 @@
+#include <QTemporaryDir>
+
+#include "PdfTestSupport.h"
+#include "platform/core/KeyValueCoding.h"
+#include "platform_ui/pdf/PdfEngine.h"
+
+namespace {
+
+QByteArray bytesOf(const std::string& s) {
+    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+TEST(PdfModelTest, PagesRenderTheirCropBoxAndDamageGivesAnErrorAndThePlaceholder) {
+    // A red box in the lower left quarter of a 200 x 100 page.
+    const std::string pdf = testing_support::onePagePdf(200, 100, 0, 0, 100, 50);
+    auto page = ui::PdfPage::fromData(bytesOf(pdf));
+    ASSERT_TRUE(page);
+    EXPECT_FALSE(page->isParsed());
+    EXPECT_EQ(page->boundsForBox(ui::PdfPage::MediaBox), QRectF(0, 0, 200, 100));
+    QImage whole = page->image({200, 100});
+    EXPECT_EQ(QColor(whole.pixel(20, 90)).red(), 255);  // lower left: red
+    EXPECT_NE(QColor(whole.pixel(180, 10)), QColor(Qt::red));
+    // The crop box (lower left quarter) fills the image; one beyond the page is cut to it, one
+    // that misses it shows the whole page.
+    page->setBounds({0, 0, 100, 50}, ui::PdfPage::CropBox);
+    QImage cropped = page->image({100, 50});
+    EXPECT_EQ(QColor(cropped.pixel(90, 5)), QColor(Qt::red));
+    page->setBounds({150, 50, 100, 100}, ui::PdfPage::CropBox);
+    EXPECT_EQ(page->boundsForBox(ui::PdfPage::CropBox), QRectF(150, 50, 50, 50));
+    page->setBounds({500, 500, 10, 10}, ui::PdfPage::CropBox);
+    EXPECT_EQ(page->boundsForBox(ui::PdfPage::CropBox), QRectF(0, 0, 200, 100));
+    plat::setValueForKey(*page, plat::Value("iv"), "label");
+    EXPECT_EQ(page->label(), "iv");
+
+    // Bad bytes: no page at all, with a reason.
+    Ref<plat::Error> error;
+    EXPECT_FALSE(ui::PdfDocument::fromData(QByteArray("<html>"), &error));
+    EXPECT_NE(error->localizedDescription().find("PDF"), std::string::npos);
+    EXPECT_FALSE(ui::PdfPage::fromData(QByteArray(), &error));
+    EXPECT_FALSE(ui::PdfPage::fromFile("/nonexistent/page.pdf", &error));
+    EXPECT_FALSE(ui::PdfPage::fromData(bytesOf(pdf.substr(0, pdf.size() / 2)), &error));
+
+    // Damage that passes the quick check: an error on first use and the placeholder drawn.
+    QImage placeholder(10, 10, QImage::Format_ARGB32);
+    placeholder.fill(Qt::green);
+    std::vector<std::string> damaged;
+    for (size_t cut : {size_t{9}, pdf.size() / 3, pdf.size() - 40})
+        damaged.push_back(pdf.substr(0, cut) + "\n%%EOF\n");
+    damaged.push_back("%PDF-1.4\n" + std::string(3000, '\x7f') + "%%EOF");
+    damaged.push_back(testing_support::onePagePdf(100, 100, 0, 0, 10, 10, 1, 0, 0, true));
+    damaged.push_back(testing_support::filledPdf(1, 1));        // too small
+    damaged.push_back(testing_support::filledPdf(20000, 100));  // too large
+    for (const auto& bytes : damaged) {
+        auto bad = ui::PdfPage::fromData(bytesOf(bytes));
+        ASSERT_TRUE(bad);
+        bad->setPlaceholderImage(placeholder);
+        EXPECT_FALSE(bad->parse());
+        ASSERT_TRUE(bad->error());
+        EXPECT_FALSE(bad->error()->localizedDescription().empty());
+        EXPECT_EQ(QColor(bad->image({40, 40}).pixel(20, 20)), QColor(Qt::green));
+    }
+}
+
+TEST(PdfModelTest, DocumentsIgnoreBadIndexesAndTellTheirObservers) {
+    auto document = std::make_shared<ui::PdfDocument>();
+    int changes = 0;
+    const int token = document->addChangeObserver([&] { ++changes; });
+    auto a = pdfPage(100, 100), b = pdfPage(100, 100);
+    document->insertPage(a, 0);
+    document->insertPage(b, 5);  // out of range: nothing
+    document->insertPage(nullptr, 0);
+    document->insertPage(b, 0);
+    EXPECT_EQ(document->pageCount(), 2);
+    EXPECT_EQ(document->indexForPage(a), 1);
+    EXPECT_FALSE(document->pageAtIndex(2));
+    EXPECT_FALSE(document->pageAtIndex(-1));
+    document->removePageAtIndex(7);
+    document->removePageAtIndex(0);
+    EXPECT_EQ(changes, 3);
+    document->removeChangeObserver(token);
+    document->removePageAtIndex(0);
+    EXPECT_EQ(changes, 3);
+    EXPECT_EQ(document->pageCount(), 0);
+}
+
+TEST(PdfModelTest, CacheKeepsItsBudgetAndNeverRendersCancelledRequests) {
+    ui::PdfRenderCache cache(100 * 100 * 4 * 3);  // three 100 x 100 images
+    std::vector<Ref<ui::PdfPage>> pages;
+    for (int i = 0; i < 40; ++i)
+        pages.push_back(pdfPage(100, 100));
+    std::vector<ui::PdfRenderCache::Request> all;
+    for (const auto& p : pages)
+        all.push_back({p, {p->pageId(), {100, 100}, QRect()}});
+    int done = 0;
+    const char client = 0;
+    cache.request(&client, all, [&](const ui::PdfRenderCache::Key&) { ++done; });
+    // At once, only two remain wanted.
+    cache.request(&client, {all[38], all[39]}, [&](const ui::PdfRenderCache::Key&) { ++done; });
+    ASSERT_TRUE(spinUntil(
+        [&] { return !cache.image(all[38].key).isNull() && !cache.image(all[39].key).isNull(); }));
+    spin(50);
+    EXPECT_LE(cache.renderCount(), 2u + 2u);  // the two wanted and at most what had started
+    EXPECT_GE(cache.cancelledCount(), 36u);
+    // Least recent out first, within the budget.
+    const uint64_t rendered = cache.renderCount();
+    cache.request(&client, {all[0], all[1], all[2], all[3]}, {});
+    ASSERT_TRUE(spinUntil(
+        [&] { return cache.renderCount() >= rendered + 4 && !cache.image(all[3].key).isNull(); }));
+    EXPECT_LE(cache.bytesUsed(), cache.byteBudget());
+    EXPECT_TRUE(cache.image(all[38].key).isNull());
+    EXPECT_FALSE(cache.image(all[3].key).isNull());
+}
+
+TEST(PdfModelTest, ScrollingThroughTwoThousandPagesRendersWhatIsShownAndKeepsFewDocumentsOpen) {
+    ui::PdfRenderCache cache(size_t{64} << 20);
+    auto document = std::make_shared<ui::PdfDocument>();
+    for (int i = 0; i < 2000; ++i)
+        document->insertPage(pdfPage(595, 842, (i % 7) / 7.0, 0.5, 0.5), i);
+    CountingPdfView view;
+    view.setRenderCache(&cache);
+    view.resize(500, 700);
+    view.setDocument(document);
+    view.setAutoScales(true);
+    view.show();
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(document->pageAtIndex(0)); }));
+    // The first page's pixels are on screen.
+    const QImage shot = view.viewport()->grab().toImage();
+    const QRectF frame = view.convertRectFromDocumentView(view.pageFrame(document->pageAtIndex(0)));
+    EXPECT_EQ(QColor(shot.pixel(frame.center().toPoint())).green(), 128);
+
+    size_t shown = 0;
+    for (int step = 0; step < 200; ++step) {
+        view.verticalScrollBar()->setValue(view.verticalScrollBar()->value() + 7000);
+        spin(2);
+        shown += view.answers.empty() ? 0 : view.answers.back().size();
+    }
+    spin(200);
+    // Each position renders what it shows and a neighbour each side at most.
+    EXPECT_LE(cache.renderCount(), shown + 2 * 200 + 10);
+    EXPECT_LE(ui::PdfEngine::peakOpenDocuments(), ui::PdfEngine::kMaxOpenDocuments);
+    EXPECT_LE(cache.peakBytesUsed(), cache.byteBudget() + (size_t{4} << 20));
+}
+
+}  // namespace

@@ -1,0 +1,234 @@
+#include <cmath>
+
+#include "PdfTestSupport.h"
+
+using ui::PdfLayout;
+using ui::PdfView;
+
+namespace {
+
+constexpr double kBreak = PdfLayout::kPageBreak;
+
+TEST(PdfLayoutTest, FramesOfEveryModeBookAndBreaks) {
+    const std::vector<QSizeF> sizes = {{100, 200}, {120, 200}, {100, 150}, {100, 200}, {80, 100}};
+    // Single continuous with breaks: centred on the widest page, stacked with gaps.
+    PdfLayout single = PdfLayout::make(sizes, 1, false, true, 1, 0);
+    EXPECT_EQ(single.frames[0], QRectF(kBreak + 10, kBreak, 100, 200));
+    EXPECT_EQ(single.frames[1], QRectF(kBreak, 2 * kBreak + 200, 120, 200));
+    EXPECT_EQ(single.contentSize, QSizeF(120 + 2 * kBreak, 850 + 6 * kBreak));
+    // Without breaks the pages touch.
+    PdfLayout touching = PdfLayout::make(sizes, 1, false, false, 2, 0);
+    EXPECT_EQ(touching.frames[1].top(), 400);
+    EXPECT_EQ(touching.contentSize.height(), 1700);
+    // Single page: only the current row is laid out.
+    PdfLayout one = PdfLayout::make(sizes, 0, false, true, 1, 2);
+    EXPECT_TRUE(one.frames[0].isNull());
+    EXPECT_EQ(one.frames[2], QRectF(kBreak + 10, kBreak, 100, 150));
+    // Two-up as a book: page 0 alone on the right of the spine, then 1-2 and 3-4.
+    PdfLayout book = PdfLayout::make(sizes, 3, true, true, 1, 0);
+    EXPECT_EQ(book.rows, (std::vector<std::vector<int>>{{0}, {1, 2}, {3, 4}}));
+    const double spine = book.contentSize.width() / 2;
+    EXPECT_EQ(book.frames[0].left(), spine + kBreak / 2);
+    EXPECT_EQ(book.frames[1].right(), spine - kBreak / 2);
+    EXPECT_EQ(book.frames[2].left(), spine + kBreak / 2);
+    EXPECT_EQ(book.frames[2].center().y(), book.frames[1].center().y());  // centred in the row
+    // Not a book: 0-1, 2-3 and 4 alone on the left.
+    PdfLayout pairs = PdfLayout::make(sizes, 2, false, false, 1, 2);
+    EXPECT_EQ(pairs.rows, (std::vector<std::vector<int>>{{0, 1}, {2, 3}, {4}}));
+    EXPECT_TRUE(pairs.frames[0].isNull());
+    EXPECT_EQ(pairs.frames[4].right(), pairs.contentSize.width() / 2);
+    EXPECT_EQ(PdfLayout::makeRows(4, 3, true).size(), 3u);
+    EXPECT_EQ(PdfLayout::makeRows(4, 3, false).size(), 2u);
+    // Fitting: the width in continuous modes, the whole row in the others.
+    EXPECT_NEAR(PdfLayout::fitScale(sizes, 1, false, true, 0, {616, 300}), 5, 1e-9);
+    EXPECT_NEAR(PdfLayout::fitScale(sizes, 0, false, true, 0, {616, 416}), 2, 1e-9);
+    EXPECT_NEAR(PdfLayout::fitScale(sizes, 3, false, false, 0, {480, 5000}), 2, 1e-9);
+}
+
+class PdfViewTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        view.resize(600, 800);
+        view.show();
+    }
+    CountingPdfView view;
+};
+
+TEST_F(PdfViewTest, ZoomStepsLimitsAutoFitAndConversionsThatRoundTrip) {
+    auto document = documentOf({{600, 800}, {400, 800}, {600, 800}, {600, 800}, {300, 400}});
+    view.setDocument(document);
+    view.setAutoScales(true);
+    spin();
+    EXPECT_NEAR(view.scaleFactor(), (view.viewport()->width() - 2 * kBreak) / 600.0, 1e-9);
+    view.resize(900, 800);
+    spin();
+    EXPECT_NEAR(view.scaleFactor(), (view.viewport()->width() - 2 * kBreak) / 600.0, 1e-9);
+    EXPECT_GT(view.viewport()->width(), 850);
+    view.setScaleFactor(1);
+    view.zoomIn();
+    EXPECT_NEAR(view.scaleFactor(), std::sqrt(2.0), 1e-9);
+    view.zoomOut();
+    view.zoomOut();
+    EXPECT_NEAR(view.scaleFactor(), 1 / std::sqrt(2.0), 1e-9);
+    EXPECT_FALSE(view.autoScales());
+    view.setScaleFactor(50);
+    EXPECT_EQ(view.scaleFactor(), PdfView::kMaxScale);
+    view.setScaleFactor(0.001);
+    EXPECT_EQ(view.scaleFactor(), PdfView::kMinScale);
+
+    // A widget frame (10, 20, 100, 50) on an 800-point page is (10, 730, 100, 50) in page space,
+    // and lands 10 and 20 points (scaled) from the page's top left.
+    auto page = document->pageAtIndex(0);
+    for (int mode = 0; mode < 4; ++mode) {
+        for (double scale : {0.5, 1.0, 2.5}) {
+            view.setDisplayMode(mode);
+            view.setScaleFactor(scale);
+            view.goToPage(document->pageAtIndex(3));
+            view.goToPage(page);
+            spin();
+            const QRectF frame = view.convertRectFromDocumentView(view.pageFrame(page));
+            const QRectF r = view.convertRectFromPage({10, 730, 100, 50}, page);
+            EXPECT_NEAR(r.left(), frame.left() + 10 * scale, 1e-6);
+            EXPECT_NEAR(r.top(), frame.top() + 20 * scale, 1e-6);
+            EXPECT_NEAR(r.width(), 100 * scale, 1e-6);
+            for (const QRectF& probe : {QRectF(10, 730, 100, 50), QRectF(-5, 0.25, 3, 7)}) {
+                const QRectF back =
+                    view.convertRectToPage(view.convertRectFromPage(probe, page), page);
+                EXPECT_NEAR(back.x(), probe.x(), 1e-6);
+                EXPECT_NEAR(back.y(), probe.y(), 1e-6);
+                EXPECT_NEAR(back.height(), probe.height(), 1e-6);
+            }
+            const QRectF doc = view.convertRectToDocumentView(r);
+            EXPECT_NEAR(view.convertRectFromDocumentView(doc).top(), r.top(), 1e-6);
+            EXPECT_EQ(view.pageToViewTransform(page).map(QPointF(10, 730)),
+                      view.convertPointFromPage({10, 730}, page));
+        }
+    }
+    // At the highest zoom only the part on screen is rendered.
+    ui::PdfRenderCache cache(size_t{1} << 30);
+    view.setRenderCache(&cache);
+    view.setScaleFactor(PdfView::kMaxScale);
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(view.currentPage()); }));
+    EXPECT_LT(cache.peakBytesUsed(), size_t{3} * 600 * 800 * 4 * 4);  // far below 6000 x 8000
+    view.setRenderCache(nullptr);
+
+    // A cropped page converts relative to its media box.
+    page->setBounds({50, 100, 500, 600}, ui::PdfPage::CropBox);
+    view.setDisplayMode(PdfView::SinglePageContinuous);
+    view.setScaleFactor(1);
+    view.goToPage(page);
+    spin();
+    const QRectF frame = view.convertRectFromDocumentView(view.pageFrame(page));
+    EXPECT_EQ(frame.size(), QSizeF(500, 600));
+    EXPECT_EQ(view.convertPointFromPage({50, 700}, page), frame.topLeft());
+}
+
+TEST_F(PdfViewTest, VisiblePagesAreAskedOncePerChangeAndNavigationStepsSpreads) {
+    auto document = documentOf(std::vector<QSizeF>(9, QSizeF(600, 800)));
+    view.setDisplaysAsBook(true);
+    view.setDocument(document);
+    view.setScaleFactor(0.5);
+    spin();
+    view.answers.clear();
+    view.verticalScrollBar()->setValue(500);
+    spin();
+    EXPECT_EQ(view.answers.size(), 1u);
+    view.goToPage(document->pageAtIndex(6));
+    view.goToPage(document->pageAtIndex(7));  // two changes in one turn: asked once
+    spin();
+    EXPECT_EQ(view.answers.size(), 2u);
+    EXPECT_EQ(view.currentPage(), document->pageAtIndex(7));
+
+    view.setDisplayMode(PdfView::TwoUp);
+    spin();
+    EXPECT_EQ(view.answers.size(), 3u);
+    // As a book: 7 is in the spread 7-8.
+    EXPECT_EQ(view.answers.back(),
+              (std::vector<Ref<ui::PdfPage>>{document->pageAtIndex(7), document->pageAtIndex(8)}));
+    view.goToFirstPage();
+    spin();
+    EXPECT_EQ(view.answers.back(), (std::vector<Ref<ui::PdfPage>>{document->pageAtIndex(0)}));
+    view.goToNextPage();
+    spin();
+    EXPECT_EQ(view.currentPage(), document->pageAtIndex(1));
+    view.goToNextPage();
+    spin();
+    EXPECT_EQ(view.currentPage(), document->pageAtIndex(3));
+    view.goToPreviousPage();
+    spin();
+    EXPECT_EQ(view.currentPage(), document->pageAtIndex(1));
+    // An absent page does nothing; an empty document has no current page.
+    view.goToPage(pdfPage(100, 100));
+    spin();
+    EXPECT_EQ(view.currentPage(), document->pageAtIndex(1));
+    EXPECT_EQ(document->indexForPage(pdfPage(100, 100)), -1);
+    view.setDocument(std::make_shared<ui::PdfDocument>());
+    EXPECT_FALSE(view.currentPage());
+}
+
+TEST_F(PdfViewTest, OverlaysStayOnTheirPageAndPlaceholdersAreReplacedInPlace) {
+    auto document = documentOf(std::vector<QSizeF>(6, QSizeF(600, 800)));
+    QImage grey(60, 80, QImage::Format_ARGB32);
+    grey.fill(Qt::gray);
+    auto placeholder = ui::PdfPage::fromImage(grey);
+    document->removePageAtIndex(2);
+    document->insertPage(placeholder, 2);
+    view.setDocument(document);
+    view.setScaleFactor(1);
+    view.goToPage(placeholder);
+    spin();
+    // An overlay 10 points in and 20 down from the slot's top left, in document coordinates.
+    const QRectF frame = view.pageFrame(placeholder);
+    auto* widget = new QWidget();  // owned by the document view once added
+    widget->setGeometry(QRectF(frame.topLeft() + QPointF(5, 10), QSizeF(20, 15)).toRect());
+    view.addOverlay(widget, 2);
+    const auto expectPlaced = [&](const char* when) {
+        spin();
+        const auto page = document->pageAtIndex(2);
+        const QRectF slot = view.convertRectFromDocumentView(view.pageFrame(page));
+        // The overlay keeps its place in page space (y up): 10 points down from the top of the
+        // 80-point placeholder is 55 up from its bottom.
+        const QRectF expected = view.convertRectFromPage({5, 55, 20, 15}, page);
+        const auto visible = view.visiblePages();
+        const bool pageShown = std::find(visible.begin(), visible.end(), page) != visible.end();
+        EXPECT_EQ(widget->isVisible(), pageShown) << when;
+        if (pageShown) {
+            EXPECT_NEAR(widget->geometry().left(), expected.left(), 1.0) << when;
+            EXPECT_NEAR(widget->geometry().top(), expected.top(), 1.0) << when;
+        }
+        EXPECT_FALSE(slot.isNull()) << when;
+    };
+    expectPlaced("added");
+    view.zoomIn();
+    expectPlaced("zoomed");
+    view.setDisplayMode(PdfView::TwoUpContinuous);
+    expectPlaced("two-up");
+    view.resize(700, 500);
+    expectPlaced("resized");
+    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum());
+    expectPlaced("scrolled away");
+    EXPECT_FALSE(widget->isVisible());
+    view.goToPage(placeholder);
+    expectPlaced("back");
+
+    // The real page replaces the placeholder in its slot: same slot, overlay kept, thumbnail
+    // strip follows; a click in the strip goes to the page.
+    ui::PdfThumbnailView strip;
+    strip.resize(ui::PdfThumbnailView::kDefaultWidth, 600);
+    strip.setPdfView(&view);
+    strip.show();
+    const int before = view.verticalScrollBar()->value();
+    const auto real = pdfPage(600, 800, 0, 0, 1);
+    document->removePageAtIndex(2);
+    document->insertPage(real, 2);
+    spin();
+    EXPECT_EQ(document->indexForPage(real), 2);
+    EXPECT_EQ(view.verticalScrollBar()->value(), before);
+    expectPlaced("replaced");
+    EXPECT_TRUE(widget->isVisible());
+    strip.verticalScrollBar()->setValue(strip.itemRect(4).top());
+    clickAt(strip.viewport(), strip.itemRect(4).center());
+    EXPECT_EQ(view.currentPage(), document->pageAtIndex(4));
+}
+
+}  // namespace

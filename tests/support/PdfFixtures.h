@@ -1,0 +1,54 @@
+#pragma once
+// One-page PDF documents written by hand for tests and benchmarks: a page of any size with a
+// coloured rectangle (page space, y up) and correct cross-reference offsets.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+// `encrypted` adds a standard security handler whose password nobody knows.
+inline std::string onePagePdf(double width, double height, double x, double y, double w, double h,
+                              double r = 1, double g = 0, double b = 0, bool encrypted = false) {
+    char content[160];
+    std::snprintf(content, sizeof content, "%.3f %.3f %.3f rg %.2f %.2f %.2f %.2f re f\n", r, g, b,
+                  x, y, w, h);
+    char box[96];
+    std::snprintf(box, sizeof box, "[0 0 %.2f %.2f]", width, height);
+    std::vector<std::string> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        std::string("<< /Type /Page /Parent 2 0 R /MediaBox ") + box + " /Contents 4 0 R >>",
+        "<< /Length " + std::to_string(std::string(content).size()) + " >>\nstream\n" + content +
+            "endstream",
+    };
+    const std::string hex32(64, 'A');
+    if (encrypted)
+        objects.push_back("<< /Filter /Standard /V 1 /R 2 /O <" + hex32 + "> /U <" + hex32 +
+                          "> /P -4 >>");
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (size_t offset : offsets) {
+        char line[24];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        pdf += line;
+    }
+    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R" +
+           (encrypted ? " /Encrypt 5 0 R /ID [<0102030405060708><0102030405060708>]" : "") +
+           " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+    return pdf;
+}
+
+// A page filled with one colour.
+inline std::string filledPdf(double width, double height, double r = 1, double g = 0,
+                             double b = 0) {
+    return onePagePdf(width, height, 0, 0, width, height, r, g, b);
+}
+
+}  // namespace testing_support
