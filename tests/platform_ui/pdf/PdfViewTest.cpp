@@ -157,10 +157,39 @@ TEST_F(PdfViewTest, VisiblePagesAreAskedOncePerChangeAndNavigationStepsSpreads) 
     view.goToPreviousPage();
     spin();
     EXPECT_EQ(view.currentPage(), document->pageAtIndex(1));
+    // Dragging scrolls by the whole offset from where it started; zooming keeps the centre.
+    view.setDisplayMode(PdfView::SinglePageContinuous);
+    view.goToPage(document->pageAtIndex(4));
+    spin();
+    const int top = view.verticalScrollBar()->value();
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(100, 300), QPointF(100, 300),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, QPointF(100, 200), QPointF(100, 200), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent far(QEvent::MouseMove, QPointF(100, -100), QPointF(100, -100), Qt::NoButton,
+                    Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(100, -100), QPointF(100, -100),
+                        Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(view.viewport(), &press);
+    QApplication::sendEvent(view.viewport(), &move);
+    EXPECT_EQ(view.verticalScrollBar()->value(), top + 100);
+    QApplication::sendEvent(view.viewport(), &far);
+    QApplication::sendEvent(view.viewport(), &release);
+    EXPECT_EQ(view.verticalScrollBar()->value(), top + 400);
+    const QPointF centre(view.viewport()->width() / 2.0, view.viewport()->height() / 2.0);
+    const auto centrePage = view.currentPage();
+    const QPointF before = view.convertPointToPage(centre, centrePage);
+    view.zoomIn();
+    spin();
+    const QPointF after = view.convertPointToPage(centre, centrePage);
+    EXPECT_NEAR(after.x(), before.x(), 1.0);
+    EXPECT_NEAR(after.y(), before.y(), 1.0);
+
     // An absent page does nothing; an empty document has no current page.
+    const auto stays = view.currentPage();
     view.goToPage(pdfPage(100, 100));
     spin();
-    EXPECT_EQ(view.currentPage(), document->pageAtIndex(1));
+    EXPECT_EQ(view.currentPage(), stays);
     EXPECT_EQ(document->indexForPage(pdfPage(100, 100)), -1);
     view.setDocument(std::make_shared<ui::PdfDocument>());
     EXPECT_FALSE(view.currentPage());
