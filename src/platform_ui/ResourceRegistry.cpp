@@ -1,0 +1,69 @@
+#include "platform_ui/ResourceRegistry.h"
+
+#include "platform/core/Log.h"
+
+namespace ui {
+
+ResourceRegistry& ResourceRegistry::shared() {
+    static ResourceRegistry registry;
+    return registry;
+}
+
+void ResourceRegistry::registerController(const std::string& storyboard,
+                                          const std::string& identifier,
+                                          ControllerFactory factory) {
+    controllers_[{storyboard, identifier}] = std::move(factory);
+}
+
+Ref<plat::Object> ResourceRegistry::instantiateController(const std::string& storyboard,
+                                                          const std::string& identifier) const {
+    const auto it = controllers_.find({storyboard, identifier});
+    if (it == controllers_.end() || !it->second) {
+        VND_TRACE("Error", "No controller \"%s\" in storyboard \"%s\"", identifier.c_str(),
+                  storyboard.c_str());
+        return nullptr;
+    }
+    return it->second();
+}
+
+void ResourceRegistry::registerNib(const std::string& name, NibBuilder builder) {
+    nibs_[name] = std::move(builder);
+}
+
+bool ResourceRegistry::hasNib(const std::string& name) const {
+    return nibs_.count(name) > 0;
+}
+
+std::unique_ptr<QWidget> ResourceRegistry::loadNib(const std::string& name,
+                                                   plat::Object& owner) const {
+    const auto it = nibs_.find(name);
+    if (it == nibs_.end() || !it->second) {
+        VND_TRACE("Error", "No nib named \"%s\"", name.c_str());
+        return nullptr;
+    }
+    return it->second(owner);
+}
+
+void ResourceRegistry::addImageFolder(const std::filesystem::path& folder) {
+    imageFolders_.push_back(folder);
+}
+
+QImage ResourceRegistry::imageNamed(const std::string& name) const {
+    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+        return {};
+    for (const auto& folder : imageFolders_) {
+        for (const char* extension : {"", ".png", ".jpg", ".jpeg", ".gif", ".bmp"}) {
+            const std::filesystem::path path = folder / (name + extension);
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(path, ec)) {
+                QImage image(QString::fromStdString(path.string()));
+                if (!image.isNull())
+                    return image;
+            }
+        }
+    }
+    VND_TRACE("Error", "No image named \"%s\"", name.c_str());
+    return {};
+}
+
+}  // namespace ui

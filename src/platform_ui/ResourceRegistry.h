@@ -1,0 +1,51 @@
+#pragma once
+// ui::ResourceRegistry: what the program's storyboards and nibs stand for: factories of
+// controllers under (storyboard, identifier), builders of widget trees under a nib name (they
+// wire the owner's outlets and actions), and named images in resource folders (the extension is
+// optional). An unknown name gives null and a log line.
+#include <QImage>
+#include <QWidget>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/core/Object.h"
+
+namespace ui {
+
+class ResourceRegistry {
+  public:
+    using ControllerFactory = std::function<Ref<plat::Object>()>;
+    using NibBuilder = std::function<std::unique_ptr<QWidget>(plat::Object& owner)>;
+
+    static ResourceRegistry& shared();
+
+    void registerController(const std::string& storyboard, const std::string& identifier,
+                            ControllerFactory factory);
+    Ref<plat::Object> instantiateController(const std::string& storyboard,
+                                            const std::string& identifier) const;
+    template <class T>
+    Ref<T> instantiate(const std::string& storyboard, const std::string& identifier) const {
+        return std::dynamic_pointer_cast<T>(instantiateController(storyboard, identifier));
+    }
+
+    void registerNib(const std::string& name, NibBuilder builder);
+    bool hasNib(const std::string& name) const;
+    std::unique_ptr<QWidget> loadNib(const std::string& name, plat::Object& owner) const;
+
+    // Folders searched for named images, in order.
+    void addImageFolder(const std::filesystem::path& folder);
+    // "temp_hd_pdf" finds temp_hd_pdf.png, .jpg, .jpeg, .gif, .bmp or the exact name; null and
+    // logged when none.
+    QImage imageNamed(const std::string& name) const;
+
+  private:
+    std::map<std::pair<std::string, std::string>, ControllerFactory> controllers_;
+    std::map<std::string, NibBuilder> nibs_;
+    std::vector<std::filesystem::path> imageFolders_;
+};
+
+}  // namespace ui

@@ -1,0 +1,79 @@
+#include "platform_ui/WindowController.h"
+
+#include <QEvent>
+#include <QLayout>
+
+#include "platform/runloop/NotificationCenter.h"
+#include "platform_ui/ResourceRegistry.h"
+
+PLAT_DEFINE_CLASS(ui::WindowController, plat::Object, PLAT_NO_METHODS)
+
+namespace ui {
+
+class WindowController::CloseFilter : public QObject {
+  public:
+    explicit CloseFilter(WindowController& owner) : owner_(owner) {}
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == owner_.window_.data() && event->type() == QEvent::Close)
+            plat::NotificationCenter::defaultCenter().postNotificationName(
+                kWindowWillCloseNotification, owner_.shared_from_this());
+        return false;
+    }
+
+  private:
+    WindowController& owner_;
+};
+
+WindowController::WindowController(std::string windowNibName)
+    : nibName_(std::move(windowNibName)) {}
+
+WindowController::~WindowController() {
+    if (window_) {
+        window_->removeEventFilter(filter_.get());
+        window_->deleteLater();
+    }
+}
+
+std::unique_ptr<QWidget> WindowController::loadWindow() {
+    if (!nibName_.empty() && ResourceRegistry::shared().hasNib(nibName_))
+        return ResourceRegistry::shared().loadNib(nibName_, *this);
+    return std::make_unique<QWidget>();
+}
+
+QWidget* WindowController::window() {
+    if (!window_) {
+        std::unique_ptr<QWidget> made = loadWindow();
+        if (!made)
+            made = std::make_unique<QWidget>();
+        window_ = made.release();  // deleted with the controller
+        filter_ = std::make_unique<CloseFilter>(*this);
+        window_->installEventFilter(filter_.get());
+        if (content_)
+            content_->addToContainer(window_);
+        windowDidLoad();
+    }
+    return window_;
+}
+
+void WindowController::showWindow() {
+    QWidget* w = window();
+    w->show();
+    w->raise();
+}
+
+void WindowController::close() {
+    if (window_)
+        window_->close();
+}
+
+void WindowController::setContentViewController(const Ref<ViewController>& controller) {
+    if (content_ == controller)
+        return;
+    if (content_)
+        content_->removeFromContainer();
+    content_ = controller;
+    if (content_ && window_)
+        content_->addToContainer(window_);
+}
+
+}  // namespace ui

@@ -1,0 +1,337 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMessageBox>
+#include <QRawFont>
+#include <QScrollBar>
+#include <QTextLayout>
+#include <QTimer>
+#include <thread>
+
+#include "platform/net/UrlConnection.h"
+#include "platform/runloop/NotificationCenter.h"
+#include "platform/runloop/RunLoop.h"
+#include "platform_ui/Alert.h"
+#include "platform_ui/Application.h"
+#include "platform_ui/CollectionView.h"
+#include "platform_ui/Controls.h"
+#include "platform_ui/RunLoopBridge.h"
+#include "platform_ui/TableView.h"
+#include "platform_ui/UrlOpener.h"
+#include "platform_ui/ViewGeometry.h"
+#include "platform_ui/WindowController.h"
+#include "support/net/RawHttpServer.h"
+
+namespace {
+
+bool spinUntil(const std::function<bool()>& done, int ms = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+void spin(int ms = 50) {
+    spinUntil([] { return false; }, ms);
+}
+
+std::vector<std::string>& events() {
+    static std::vector<std::string> log;
+    return log;
+}
+
+class RecordingController : public ui::ViewController {
+  public:
+    explicit RecordingController(std::string name) : ViewController("Recording"), name_(name) {
+        events().push_back(name_ + " init");
+    }
+    void awakeFromNib() override { events().push_back(name_ + " awake"); }
+    void viewDidLoad() override { events().push_back(name_ + " load"); }
+    void viewWillAppear() override { events().push_back(name_ + " willAppear"); }
+    void viewDidAppear() override { events().push_back(name_ + " appear"); }
+    void viewDidDisappear() override { events().push_back(name_ + " disappear"); }
+
+  private:
+    std::string name_;
+};
+
+class RecordingWindow : public ui::WindowController {
+  public:
+    void windowDidLoad() override { events().push_back("window load"); }
+};
+
+TEST(ScreenKitTest, ControllersFollowTheLifeCycleOfExplicitShowsAndHides) {
+    events().clear();
+    auto content = ui::ViewController::create<RecordingController>("content");
+    EXPECT_EQ(content->view(), content->view());
+    auto windowController = std::make_shared<RecordingWindow>();
+    windowController->setContentViewController(content);
+    int closes = 0;
+    const auto observer = plat::NotificationCenter::defaultCenter().addObserver(
+        [&](const plat::Notification&) { ++closes; }, ui::kWindowWillCloseNotification);
+    events().push_back("before show");
+    windowController->showWindow();
+    events().push_back("after show");
+    spin();
+    auto child = ui::ViewController::create<RecordingController>("child");
+    child->addToContainer(content->view());
+    child->removeFromContainer();
+    child->addToContainer(content->view());
+    auto sheet = ui::ViewController::create<RecordingController>("sheet");
+    content->presentViewControllerAsSheet(sheet);
+    spin();
+    content->dismissViewController(sheet);
+    spin();
+    events().push_back("-- close");
+    windowController->close();
+    spin();
+    events().push_back("-- reshow");
+    windowController->showWindow();
+    spin();
+    events().push_back("-- minimise");
+    windowController->window()->showMinimized();
+    spin();
+    windowController->window()->showNormal();
+    spin();
+    plat::NotificationCenter::defaultCenter().removeObserver(observer);
+
+    const std::vector<std::string> expected = {
+        "content init",       "content awake",      "content load",     "before show",
+        "window load",        "content willAppear", "content appear",   "after show",
+        "child init",         "child awake",        "child load",       "child willAppear",
+        "child appear",       "child disappear",    "child willAppear", "child appear",
+        "sheet init",         "sheet awake",        "sheet load",       "sheet willAppear",
+        "sheet appear",       "sheet disappear",    "-- close",         "child disappear",
+        "content disappear",  "-- reshow",          "child willAppear", "child appear",
+        "content willAppear", "content appear",     "-- minimise"};
+    EXPECT_EQ(events(), expected);
+    EXPECT_EQ(closes, 1);
+}
+
+// Answers one request after a short delay.
+class Waiter : public plat::UrlConnectionDelegate {
+  public:
+    void didFinishLoading(plat::UrlConnection&) override {
+        finished = true;
+        if (onFinish)
+            onFinish();
+    }
+    void didFailWithError(plat::UrlConnection&, const Ref<plat::Error>&) override {
+        finished = true;
+        if (onFinish)
+            onFinish();
+    }
+    bool finished = false;
+    std::function<void()> onFinish;
+};
+
+TEST(ScreenKitTest, ModalLoopsRunCompletionsButHoldDefaultModeWork) {
+    ui::RunLoopBridge::install();
+    net_test::RawHttpServer server([](const std::string&, const std::string&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return net_test::RawHttpServer::Reply{"HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok",
+                                              false};
+    });
+    const auto load = [&](const std::shared_ptr<Waiter>& waiter) {
+        auto connection = plat::UrlConnection::make(
+            plat::UrlRequest(plat::Url::parse(server.url("/")).value()), waiter);
+        connection->scheduleInRunLoop(plat::RunLoop::main(), plat::commonModes());
+        connection->start();
+        return connection;
+    };
+
+    // An alert opened inside a perform: the completion arrives while it is up and closes it; a
+    // default-mode perform queued meanwhile waits for the alert.
+    auto waiter = std::make_shared<Waiter>();
+    bool defaultWorkRan = false, defaultRanDuringAlert = false, alertDone = false;
+    Ref<plat::UrlConnection> connection;
+    waiter->onFinish = [&] {
+        if (QWidget* box = QApplication::activeModalWidget())
+            box->close();
+        else
+            QTimer::singleShot(50, [] {
+                if (QWidget* box = QApplication::activeModalWidget())
+                    box->close();
+            });
+    };
+    plat::RunLoop::main().perform([&] {
+        connection = load(waiter);
+        plat::RunLoop::main().perform([&] {
+            defaultWorkRan = true;
+            defaultRanDuringAlert = !alertDone;
+        });
+        ui::Alert::shared().runModal(nullptr, "ข้อความ", "");
+        alertDone = true;
+    });
+    ASSERT_TRUE(spinUntil([&] { return alertDone && defaultWorkRan; }, 10000));
+    EXPECT_TRUE(waiter->finished);
+    EXPECT_FALSE(defaultRanDuringAlert);
+
+    // A modal window ended by the completion's stopModal; stopModal without a loop, or twice,
+    // does nothing.
+    ui::Application::shared().stopModal();
+    auto second = std::make_shared<Waiter>();
+    second->onFinish = [] {
+        ui::Application::shared().stopModal(7);
+        ui::Application::shared().stopModal(8);
+    };
+    QWidget window;
+    connection = load(second);
+    EXPECT_EQ(ui::Application::shared().runModalForWindow(&window), 7);
+    EXPECT_TRUE(second->finished);
+    EXPECT_FALSE(ui::Application::shared().isRunningModal());
+}
+
+TEST(ScreenKitTest, ListsAndGridsBuildOnlyWhatIsOnScreenAndReuseIt) {
+    ui::TableView table;
+    table.resize(300, 600);
+    int made = 0;
+    table.setRowHeight(130);
+    table.setDataSource({[](ui::TableView&) { return 10000; },
+                         [&](ui::TableView& t, int row) {
+                             QWidget* cell = t.makeView("cell");
+                             if (!cell) {
+                                 cell = std::make_unique<QLabel>().release();  // the table owns it
+                                 ui::TableView::setIdentifier(cell, "cell");
+                                 ++made;
+                             }
+                             static_cast<QLabel*>(cell)->setText(QString::number(row));
+                             return cell;
+                         },
+                         {}});
+    table.show();
+    spin();
+    const int visible = (table.viewport()->height() + 129) / 130 + 1;
+    EXPECT_LE(table.liveViewCount(), visible);
+    EXPECT_LE(made, visible + 2);
+    table.scrollRowToVisible(9999);
+    spin();
+    EXPECT_TRUE(table.viewAtRow(9999));
+    EXPECT_EQ(static_cast<QLabel*>(table.viewAtRow(9999))->text(), "9999");
+    EXPECT_LE(made, visible + 2);
+
+    ui::CollectionView grid;
+    grid.resize(420, 600);
+    grid.setItemSize({120, 160});
+    int appeared = 0;
+    class Item : public ui::CollectionViewItem {
+      public:
+        explicit Item(int& appeared) : appeared_(appeared) {}
+        void viewDidAppear() override { ++appeared_; }
+        int& appeared_;
+    };
+    grid.setItemFactory([&] { return ui::ViewController::create<Item>(appeared); });
+    std::vector<plat::Value> content;
+    for (int i = 0; i < 1000; ++i)
+        content.emplace_back(int32_t{i});
+    grid.setContent(content);
+    grid.show();
+    spin();
+    const int onScreen = grid.liveItemCount();
+    EXPECT_GT(onScreen, 0);
+    for (int step = 0; step < 20; ++step) {
+        grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->value() + 500);
+        spin(5);
+    }
+    EXPECT_LE(grid.madeItemCount(), onScreen + 2 * 3 + 3);
+    const int last = static_cast<int>(content.size()) - 1;
+    grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum());
+    spin();
+    ASSERT_TRUE(grid.itemAtIndex(last));
+    EXPECT_EQ(grid.itemAtIndex(last)->representedObject().intValue(), last);
+    EXPECT_GT(appeared, grid.madeItemCount());  // reused items appear again
+}
+
+TEST(ScreenKitTest, ThaiTextLayersMasksFieldsAndUrls) {
+    // A Thai label draws dark pixels with a font that has Thai glyphs.
+    QLabel label(QString::fromUtf8("สวัสดีครับ"));
+    label.setFont(ui::thaiCapableFont(20));
+    label.setStyleSheet("background: white; color: black");
+    label.adjustSize();
+    const QImage shot = label.grab().toImage();
+    int dark = 0;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            dark += qGray(shot.pixel(x, y)) < 100;
+    EXPECT_GT(dark, 20);
+    QTextLayout layout(label.text(), label.font());
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    for (const QGlyphRun& run : layout.glyphRuns())
+        EXPECT_TRUE(run.rawFont().supportsCharacter(QChar(0x0E2A)));
+
+    // Layer: background, border, rounded corner, shadow on the parent.
+    QWidget parent;
+    parent.resize(200, 200);
+    parent.setStyleSheet("background: white");
+    ui::LayerView layer(&parent);
+    layer.setGeometry(50, 50, 100, 80);
+    ui::LayerStyle style;
+    style.background = QColor(Qt::blue);
+    style.borderColor = QColor(Qt::red);
+    style.borderWidth = 4;
+    style.cornerRadius = 20;
+    style.shadowColor = QColor(0, 0, 0, 200);
+    style.shadowRadius = 4;
+    style.shadowOffset = {0, 6};
+    layer.setLayerStyle(style);
+    parent.show();
+    spin();
+    const QImage p = parent.grab().toImage();
+    EXPECT_EQ(QColor(p.pixel(100, 90)), QColor(Qt::blue));
+    EXPECT_GT(QColor(p.pixel(100, 51)).red(), 200);  // border
+    EXPECT_LT(QColor(p.pixel(100, 51)).blue(), 80);
+    EXPECT_EQ(QColor(p.pixel(51, 51)).blue(), 255);  // outside the rounded corner: white
+    EXPECT_EQ(QColor(p.pixel(51, 51)).red(), 255);
+    EXPECT_LT(qGray(p.pixel(100, 133)), 200);  // shadow below
+    EXPECT_EQ(QColor(p.pixel(100, 190)), QColor(Qt::white));
+
+    // Autoresizing masks after a parent resize (y-up margins).
+    QWidget box;
+    box.resize(400, 300);
+    QWidget a(&box), b(&box), c(&box);
+    for (QWidget* w : {&a, &b, &c})
+        ui::setFrame(w, {20, 30, 100, 50});  // 20 from the left, 30 from the bottom
+    ui::setAutoresizingMask(&a, ui::ViewWidthSizable | ui::ViewHeightSizable);  // 18
+    ui::setAutoresizingMask(&b,
+                            ui::ViewWidthSizable | ui::ViewMinYMargin | ui::ViewMaxYMargin);  // 42
+    ui::setAutoresizingMask(&c, ui::ViewWidthSizable | ui::ViewMaxXMargin | ui::ViewHeightSizable |
+                                    ui::ViewMaxYMargin);  // 54
+    box.show();
+    spin();
+    box.resize(500, 400);
+    spin();
+    EXPECT_EQ(ui::frame(&a), QRectF(20, 30, 200, 150));
+    const QRectF fb = ui::frame(&b);
+    EXPECT_EQ(fb.width(), 200);
+    EXPECT_EQ(fb.height(), 50);
+    EXPECT_NEAR(fb.y(), 30 + 100.0 * 30 / (30 + 220), 1);  // the margins share the change
+    const QRectF fc = ui::frame(&c);
+    EXPECT_EQ(fc.x(), 20);
+    EXPECT_NEAR(fc.width() + (500 - fc.right()), 100 + 280 + 100, 1);
+    EXPECT_EQ(fc.y(), 30);
+
+    // A null string shows as empty text; URLs go to the replaceable opener.
+    ui::TextField field;
+    field.setStringValue(std::nullopt);
+    EXPECT_EQ(field.text(), "");
+    std::vector<std::string> opened;
+    ui::UrlOpener::setHandler([&](const std::string& url) {
+        opened.push_back(url);
+        return true;
+    });
+    EXPECT_TRUE(ui::UrlOpener::openUrl("https://library.example/help"));
+    EXPECT_TRUE(ui::UrlOpener::openUrl("mailto:help@library.example"));
+    ui::UrlOpener::setHandler(nullptr);
+    EXPECT_EQ(opened, (std::vector<std::string>{"https://library.example/help",
+                                                "mailto:help@library.example"}));
+}
+
+}  // namespace
