@@ -1,0 +1,98 @@
+#include "platform_ui/web/WebView.h"
+
+#include <QApplication>
+#include <QVBoxLayout>
+#include <QWebEngineCookieStore>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+#include "platform/net/HttpCookieStorage.h"
+
+namespace ui {
+
+class WebView::Page : public QWebEnginePage {
+  public:
+    Page(WebView& owner, QWebEngineProfile* profile) : QWebEnginePage(profile), owner_(owner) {}
+
+  protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
+        if (!isMainFrame || !owner_.policy_)
+            return true;
+        const bool allowed = owner_.policy_(url, type == NavigationTypeRedirect);
+        if (!allowed)
+            owner_.refused_ = true;
+        return allowed;
+    }
+
+  private:
+    WebView& owner_;
+};
+
+QWebEngineProfile& WebView::profile() {
+    // Off the record (no storage name); it lives as long as the application object.
+    static QWebEngineProfile* shared = [] {
+        auto made = std::make_unique<QWebEngineProfile>();
+        made->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+        made->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+        made->setParent(QApplication::instance());
+        return made.release();
+    }();
+    return *shared;
+}
+
+WebView::WebView(QWidget* parent) : QWidget(parent), view_(std::make_unique<QWebEngineView>()) {
+    auto page = std::make_unique<Page>(*this, &profile());
+    page->setParent(view_.get());
+    view_->setPage(page.release());  // the view's child
+    auto layout = std::make_unique<QVBoxLayout>();
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view_.get());
+    setLayout(layout.release());  // owned by this widget
+    QObject::connect(view_.get(), &QWebEngineView::loadStarted, this, [this] { refused_ = false; });
+    QObject::connect(view_.get(), &QWebEngineView::loadFinished, this, [this](bool ok) {
+        if (ok && !refused_) {
+            if (onFinish_)
+                onFinish_();
+            return;
+        }
+        if (onFail_)
+            onFail_(kWebViewFrameLoadInterrupted,
+                    refused_ ? "Frame load interrupted" : "The page could not be loaded");
+    });
+    QObject::connect(view_.get(), &QWebEngineView::titleChanged, this, [this](const QString& t) {
+        if (onTitle_)
+            onTitle_(t.toStdString());
+    });
+}
+
+WebView::~WebView() {
+    // The layout holds the view too: take it out before the unique_ptr deletes it.
+    if (layout())
+        layout()->removeWidget(view_.get());
+    view_->setParent(nullptr);
+}
+
+void WebView::loadUrl(const QUrl& url) {
+    refused_ = false;
+    view_->load(url);
+}
+
+void WebView::stopLoading() {
+    view_->stop();
+}
+
+QUrl WebView::url() const {
+    return view_->url();
+}
+
+std::string WebView::title() const {
+    return view_->title().toStdString();
+}
+
+void WebView::clearAllCookies() {
+    profile().cookieStore()->deleteAllCookies();
+    plat::HttpCookieStorage::shared().removeAllCookies();
+}
+
+}  // namespace ui
