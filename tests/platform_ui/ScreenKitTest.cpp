@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QRawFont>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTextLayout>
 #include <QTimer>
 #include <thread>
@@ -17,6 +18,8 @@
 #include "platform_ui/Application.h"
 #include "platform_ui/CollectionView.h"
 #include "platform_ui/Controls.h"
+#include "platform_ui/Popover.h"
+#include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/RunLoopBridge.h"
 #include "platform_ui/TableView.h"
 #include "platform_ui/UrlOpener.h"
@@ -317,6 +320,45 @@ TEST(ScreenKitTest, ThaiTextLayersMasksFieldsAndUrls) {
     EXPECT_EQ(fc.x(), 20);
     EXPECT_NEAR(fc.width() + (500 - fc.right()), 100 + 280 + 100, 1);
     EXPECT_EQ(fc.y(), 30);
+
+    // Named images with or without their extension; unknown names give nothing.
+    QTemporaryDir images;
+    QImage red(4, 4, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    red.save(images.filePath("temp_hd_pdf.png"));
+    ui::ResourceRegistry::shared().addImageFolder(images.path().toStdString());
+    EXPECT_EQ(ui::ResourceRegistry::shared().imageNamed("temp_hd_pdf").size(), QSize(4, 4));
+    EXPECT_FALSE(ui::ResourceRegistry::shared().imageNamed("temp_hd_pdf.png").isNull());
+    EXPECT_TRUE(ui::ResourceRegistry::shared().imageNamed("../temp_hd_pdf").isNull());
+    EXPECT_TRUE(ui::ResourceRegistry::shared().imageNamed("missing").isNull());
+    EXPECT_FALSE(ui::ResourceRegistry::shared().instantiateController("Main", "Nothing"));
+
+    // Hover tracking and a popover next to a button.
+    QWidget host;
+    host.resize(200, 100);
+    host.show();
+    QWidget hover(&host);
+    hover.setGeometry(10, 10, 50, 20);
+    hover.show();
+    int entered = 0, exited = 0;
+    ui::TrackingArea::install(
+        &hover, [&] { ++entered; }, [&] { ++exited; });
+    QEvent enter(QEvent::Enter), leave(QEvent::Leave);
+    QApplication::sendEvent(&hover, &enter);
+    QApplication::sendEvent(&hover, &leave);
+    EXPECT_EQ(entered, 1);
+    EXPECT_EQ(exited, 1);
+    ui::Popover popover;
+    auto inside = ui::ViewController::create<ui::ViewController>();
+    inside->view()->resize(120, 80);
+    popover.setContentViewController(inside);
+    popover.showRelativeTo(hover.rect(), &hover);
+    spin();
+    EXPECT_TRUE(popover.isShown());
+    EXPECT_TRUE(inside->view()->isVisible());
+    EXPECT_TRUE(inside->view()->window()->windowFlags() & Qt::Popup);
+    popover.close();
+    EXPECT_FALSE(popover.isShown());
 
     // A null string shows as empty text; URLs go to the replaceable opener.
     ui::TextField field;
