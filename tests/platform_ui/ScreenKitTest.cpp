@@ -191,6 +191,22 @@ TEST(ScreenKitTest, ModalLoopsRunCompletionsButHoldDefaultModeWork) {
     EXPECT_FALSE(ui::Application::shared().isRunningModal());
 }
 
+TEST(ScreenKitTest, TheLaunchHookRunsOnceTheLoopRunsAndPerformsFlowThroughIt) {
+    int launches = 0;
+    bool performed = false;
+    ui::Application::shared().setLaunchHook([&] {
+        ++launches;
+        plat::RunLoop::main().perform([&] {
+            performed = true;
+            QApplication::quit();
+        });
+    });
+    EXPECT_EQ(launches, 0);
+    EXPECT_EQ(ui::Application::shared().run(), 0);
+    EXPECT_EQ(launches, 1);
+    EXPECT_TRUE(performed);
+}
+
 TEST(ScreenKitTest, ListsAndGridsBuildOnlyWhatIsOnScreenAndReuseIt) {
     ui::TableView table;
     table.resize(300, 600);
