@@ -1,5 +1,7 @@
 #include "platform_ui/pdf/PdfRenderCache.h"
 
+#include "platform_ui/pdf/PdfEngine.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
@@ -22,8 +24,12 @@ size_t PdfRenderCache::KeyHash::operator()(const Key& k) const {
     return h;
 }
 
-PdfRenderCache::PdfRenderCache(size_t byteBudget)
-    : budget_(byteBudget), worker_([this] { run(); }) {}
+PdfRenderCache::PdfRenderCache(size_t byteBudget) : budget_(byteBudget) {
+    // The engine is made first, so that a process-wide cache goes (and stops its worker) before
+    // the engine it uses does.
+    PdfEngine::openDocuments();
+    worker_ = std::thread([this] { run(); });
+}
 
 PdfRenderCache::~PdfRenderCache() {
     {
