@@ -68,6 +68,14 @@ size_t PdfRenderCache::peakBytesUsed() const {
     return peak_;
 }
 
+void PdfRenderCache::setSuspended(bool suspended) {
+    {
+        std::lock_guard lock(mutex_);
+        suspended_ = suspended;
+    }
+    wake_.notify_all();
+}
+
 uint64_t PdfRenderCache::renderCount() const {
     std::lock_guard lock(mutex_);
     return renders_;
@@ -170,7 +178,9 @@ void PdfRenderCache::run() {
     QPointer<PdfRenderCache> self(this);
     while (true) {
         std::unique_lock lock(mutex_);
-        wake_.wait(lock, [&] { return stopping_ || !queue_.empty() || !parseQueue_.empty(); });
+        wake_.wait(lock, [&] {
+            return stopping_ || (!suspended_ && (!queue_.empty() || !parseQueue_.empty()));
+        });
         if (stopping_)
             return;
         if (!queue_.empty()) {

@@ -61,6 +61,9 @@ class PdfRenderCache : public QObject {
     void parseLater(const void* client, const std::vector<Ref<PdfPage>>& pages,
                     std::function<void(const Ref<PdfPage>&)> parsed);
 
+    // While suspended the worker starts nothing new (queued requests wait, and may be cancelled).
+    void setSuspended(bool suspended);
+
     uint64_t renderCount() const;
     uint64_t cancelledCount() const;
 
@@ -92,6 +95,7 @@ class PdfRenderCache : public QObject {
     uint64_t cancelled_ = 0;
     std::optional<Key> inFlight_;  // until its image is in the cache
     bool stopping_ = false;
+    bool suspended_ = false;
     std::thread worker_;
 };
 
