@@ -3,6 +3,8 @@
 // body streams sent again, a body that cannot be written, archiving and copying.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <filesystem>
 #include <fstream>
 
@@ -43,7 +45,8 @@ class OperationTest : public ::testing::Test {
         return Op::operationWithRequest<T>(request(path));
     }
     // Runs the main loop until the operation finished and its completion ran.
-    void waitFor(const Ref<Op>& op, int& completions) {
+    template <class Counter>
+    void waitFor(const Ref<Op>& op, const Counter& completions) {
         plat::RunLoop::current().runUntil([&] { return op->isFinished() && completions > 0; }, 10);
         plat::RunLoop::current().runUntil([] { return false; }, 0.05);  // late deliveries
     }
@@ -102,7 +105,7 @@ TEST(OperationStates, TransitionTableAndKeyPaths) {
 TEST_F(OperationTest, AnswersAreJudgedAndReportedOnceOnTheMainThread) {
     auto queue = plat::OperationQueue::make();
     struct Outcome {
-        int completions = 0;
+        int completions = 0;  // counted on the main thread
         std::optional<plat::Value> body;
         Ref<plat::Error> error;
         bool onMain = false;
@@ -177,7 +180,7 @@ TEST_F(OperationTest, CancellingInEveryStateEndsOnceWithTheCancellationError) {
     // Ready: it still passes through executing, makes no connection, and says it started.
     {
         auto op = operation("/images/png/ready.png");
-        int completions = 0;
+        std::atomic<int> completions{0};  // counted on the operation's thread
         op->setCompletionBlock([&] { ++completions; });
         op->cancel();
         queue->addOperation(op);
@@ -192,7 +195,7 @@ TEST_F(OperationTest, CancellingInEveryStateEndsOnceWithTheCancellationError) {
     {
         service.setFault("/images/png/slow.png", demo::Fault::stall());
         auto op = operation("/images/png/slow.png");
-        int completions = 0;
+        std::atomic<int> completions{0};  // counted on the operation's thread
         op->setCompletionBlock([&] { ++completions; });
         queue->addOperation(op);
         ASSERT_TRUE(service.waitForStalled(1));
@@ -206,7 +209,7 @@ TEST_F(OperationTest, CancellingInEveryStateEndsOnceWithTheCancellationError) {
     // Paused: the cancellation takes effect when it is resumed.
     {
         auto op = operation("/images/png/paused.png");
-        int completions = 0;
+        std::atomic<int> completions{0};  // counted on the operation's thread
         op->setCompletionBlock([&] { ++completions; });
         op->pause();
         op->cancel();
@@ -224,7 +227,7 @@ TEST_F(OperationTest, APauseResumesWithARangeAndTheBodyEndsByteExact) {
     service.addGeneratedFile("/files/issue.pdf", kSize, 7);
     service.setFault("/files/issue.pdf", demo::Fault::stallAfter(1000));
     auto op = operation("/files/issue.pdf");
-    int completions = 0;
+    std::atomic<int> completions{0};  // counted on the operation's thread
     op->setCompletionBlock([&] { ++completions; });
     op->start();
     ASSERT_TRUE(
@@ -266,7 +269,7 @@ TEST_F(OperationTest, CredentialsAndAnUntrustedServerAreAnsweredThroughTheOperat
                                            plat::UrlCredential::Persistence::None};
             connection.useCredential(credential, challenge);
         });
-    int completions = 0;
+    std::atomic<int> completions{0};  // counted on the operation's thread
     op->setCompletionBlock([&] { ++completions; });
     queue->addOperation(op);
     waitFor(op, completions);
@@ -324,7 +327,7 @@ TEST_F(OperationTest, BodyStreamsAreSentAgainAfterARedirectAndAnUnwritableBodyFa
         plat::InputStream::inputStreamWithData(plat::Bytes(payload.begin(), payload.end())));
     int64_t uploaded = 0;
     op->setUploadProgressBlock([&](int64_t, int64_t total, int64_t) { uploaded = total; });
-    int completions = 0;
+    std::atomic<int> completions{0};  // counted on the operation's thread
     op->setCompletionBlock([&] { ++completions; });
     op->start();
     waitFor(op, completions);
@@ -355,7 +358,7 @@ TEST_F(OperationTest, BodyStreamsAreSentAgainAfterARedirectAndAnUnwritableBodyFa
 
 TEST_F(OperationTest, ArchivedOperationsComeBackReadyAndCopiesKeepTheirBlocks) {
     auto op = operation("/images/png/archived.png");
-    int completions = 0;
+    std::atomic<int> completions{0};  // counted on the operation's thread
     op->setCompletionBlock([&] { ++completions; });
     op->start();
     waitFor(op, completions);
