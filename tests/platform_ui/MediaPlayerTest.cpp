@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "support/GuiTestSupport.h"
+
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QAudioDevice>
+#include <QElapsedTimer>
 #include <QMediaDevices>
 #include <QTemporaryDir>
 #include <fstream>
@@ -11,15 +13,8 @@
 
 namespace {
 
-bool spinUntil(const std::function<bool()>& done, int ms = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
+bool spinUntil(const std::function<bool()>& done) {
+    return testing_support::spinUntil(done, 10000);
 }
 
 TEST(MediaPlayerTest, PlaysAVideoIntoItsViewAndReportsTheEndOnce) {
@@ -49,7 +44,7 @@ TEST(MediaPlayerTest, PlaysAVideoIntoItsViewAndReportsTheEndOnce) {
     EXPECT_NEAR(centre.green(), 128, 24);
     EXPECT_NEAR(centre.blue(), 128, 24);
     ASSERT_TRUE(spinUntil([&] { return ends > 0; }));
-    spinUntil([] { return false; }, 300);
+    testing_support::spin(300);
     EXPECT_EQ(ends, 1);
     EXPECT_GE(view.framesShown(), 3);
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/GuiTestSupport.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -29,19 +31,11 @@
 
 namespace {
 
-bool spinUntil(const std::function<bool()>& done, int ms = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
+using testing_support::spinUntil;
 
+// Screen changes get a little longer than the default.
 void spin(int ms = 50) {
-    spinUntil([] { return false; }, ms);
+    testing_support::spin(ms);
 }
 
 std::vector<std::string>& events() {

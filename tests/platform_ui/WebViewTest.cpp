@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+
 #include <httplib.h>
+#include "support/GuiTestSupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -10,15 +12,8 @@
 
 namespace {
 
-bool spinUntil(const std::function<bool()>& done, int ms = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
+bool spinUntil(const std::function<bool()>& done) {
+    return testing_support::spinUntil(done, 20000);
 }
 
 TEST(WebViewTest, RefusedRedirectFailsWith102AndClearingEmptiesBothCookieStores) {

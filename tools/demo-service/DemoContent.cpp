@@ -1,5 +1,7 @@
 #include "demo-service/DemoContent.h"
 
+#include <zlib.h>
+
 #include <cctype>
 #include <cstdio>
 #include <functional>
@@ -15,13 +17,8 @@ namespace {
 // A zip archive of stored (uncompressed) entries, written by hand.
 std::string storedZip(const std::vector<std::pair<std::string, std::string>>& entries) {
     const auto crc32 = [](const std::string& data) {
-        uint32_t crc = 0xFFFFFFFFu;
-        for (unsigned char c : data) {
-            crc ^= c;
-            for (int k = 0; k < 8; ++k)
-                crc = crc & 1 ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
-        }
-        return ~crc;
+        return static_cast<uint32_t>(::crc32(0, reinterpret_cast<const Bytef*>(data.data()),
+                                             static_cast<uInt>(data.size())));
     };
     const auto le = [](std::string& out, uint32_t v, int bytes) {
         for (int i = 0; i < bytes; ++i)
@@ -81,8 +78,10 @@ std::string demoEpubPackage(const std::string& code) {
          "xmlns=\"urn:oasis:names:tc:opendocument:xmlns:container\"><rootfiles><rootfile "
          "full-path=\"OEBPS/content.opf\" media-type=\"application/oebps-package+xml\"/>"
          "</rootfiles></container>"},
-        {"OEBPS/content.opf", "<?xml version=\"1.0\"?><package version=\"2.0\"><metadata>"
-                              "<title>" + code + "</title></metadata></package>"},
+        {"OEBPS/content.opf",
+         "<?xml version=\"1.0\"?><package version=\"2.0\"><metadata>"
+         "<title>" +
+             code + "</title></metadata></package>"},
         {"OEBPS/chapter1.xhtml", "<html><body><h1>" + code + "</h1></body></html>"},
     });
     return storedZip({{"readme.txt", "Varnel demo book " + code}, {"book.epub", book}});

@@ -1,5 +1,7 @@
 #include "demo-service/DemoImages.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -17,20 +19,8 @@ namespace {
 using RouteReply = DemoService::RouteReply;
 
 uint32_t crc32(const std::string& bytes) {
-    static const auto table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    uint32_t crc = 0xFFFFFFFFu;
-    for (unsigned char byte : bytes)
-        crc = table[(crc ^ byte) & 0xFF] ^ (crc >> 8);
-    return crc ^ 0xFFFFFFFFu;
+    return static_cast<uint32_t>(
+        ::crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
 }
 
 void appendBigEndian(std::string& out, uint32_t value) {

@@ -1,6 +1,5 @@
 #include "auxiliary/bookstore/VnEPUBIssueContext.h"
 
-#include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -8,6 +7,8 @@
 #include "platform/core/Exception.h"
 #include "platform/core/Log.h"
 #include "platform/runloop/RunLoop.h"
+#include "platform/storage/FileHandle.h"
+#include "platform/storage/Paths.h"
 #include "vnlib/domain/VnAssetFormat.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/domain/storage/VnLocalArchive.h"
@@ -108,17 +109,9 @@ void VnEPUBIssueContext::stateInit() {
 void VnEPUBIssueContext::startLoading() {
     ensureState();
     switch (currentState_) {
-        case Finished: {
-            const WeakRef<VnEPUBIssueContext> weak =
-                std::static_pointer_cast<VnEPUBIssueContext>(shared_from_this());
-            plat::RunLoop::current().perform(
-                [weak] {
-                    if (auto self = weak.lock())
-                        self->notifyFinish();
-                },
-                0, plat::defaultModes(), this, "notifyFinish");
+        case Finished:
+            scheduleNotifyFinish();
             break;
-        }
         case Downloaded:
             startExtracting();
             break;
@@ -190,30 +183,30 @@ void VnEPUBIssueContext::startExtracting() {
         markEPUBFinish();
         userContext_->markFinished(issueInfo_);
         currentState_ = Finished;
-        const WeakRef<VnEPUBIssueContext> weak =
-            std::static_pointer_cast<VnEPUBIssueContext>(shared_from_this());
-        plat::RunLoop::current().perform(
-            [weak] {
-                if (auto self = weak.lock())
-                    self->notifyFinish();
-            },
-            0, plat::defaultModes(), this, "notifyFinish");
+        scheduleNotifyFinish();
     } catch (const std::exception& e) {
         const auto* exception = dynamic_cast<const plat::Exception*>(&e);
         currentState_ = Downloaded;
         removeFolder(temp);
         notifyFailure(failedResult(exception ? exception->reason() : e.what(), detail));
     }
-    removeFolder(temp);
+}
+
+void VnEPUBIssueContext::scheduleNotifyFinish() {
+    const WeakRef<VnEPUBIssueContext> weak =
+        std::static_pointer_cast<VnEPUBIssueContext>(shared_from_this());
+    plat::RunLoop::current().perform(
+        [weak] {
+            if (auto self = weak.lock())
+                self->notifyFinish();
+        },
+        0, plat::defaultModes(), this, "notifyFinish");
 }
 
 void VnEPUBIssueContext::markEPUBFinish() {
     const fs::path marker = finishedMarkerFilePath();
-    std::error_code ec;
-    fs::create_directories(marker.parent_path(), ec);
-    const int fd = ::open(marker.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd >= 0)
-        ::close(fd);
+    plat::Paths::createDirectories(marker.parent_path(), 0755);
+    plat::FileHandle::openForWriting(marker, false);  // an empty file
 }
 
 void VnEPUBIssueContext::notifyFinish() {

@@ -82,6 +82,7 @@ class VnEPUBIssueContext : public plat::Object {
     void startDownloading();
     void startExtracting();
     void notifyFailure(const Ref<VnRequestResult>& result);
+    void scheduleNotifyFinish();
 
     Ref<VnMagazineIssueInfo> issueInfo_;
     Ref<VnBookStoreUserContext> userContext_;

@@ -16,6 +16,7 @@
 
 #include "platform/core/Log.h"
 #include "platform/crypto/ZipCipher.h"
+#include "platform/storage/FileHandle.h"
 #include "platform/storage/Paths.h"
 
 PLAT_DEFINE_CLASS(ZipArchive, plat::Object, [](auto&) {})
@@ -345,37 +346,6 @@ time_t dosTime(uLong dosDate) {
     return std::mktime(&tm);
 }
 
-// Closes a file descriptor when it goes.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() { close(); }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-  private:
-    int fd_;
-};
-
-bool writeAll(int fd, const uint8_t* data, size_t length) {
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, length);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        length -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 ZipArchive::~ZipArchive() {
@@ -563,15 +533,16 @@ bool ZipArchive::extractCurrentEntry(const std::string& destination, bool overwr
         reader->finish();
         return true;  // kept as it is
     }
-    FileDescriptor fd(
-        ::open(target->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (fd.get() < 0) {
+    const int fd =
+        ::open(target->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
         reader->finish();
         OutputErrorMessage("Error occurs");
         return false;
     }
+    plat::FileHandle out(fd, *target);
     const auto fail = [&](const std::string& reason) {
-        fd.close();
+        out.closeFile();
         fs::remove(*target, ec);
         return refuse(rawName, reason);
     };
@@ -588,7 +559,7 @@ bool ZipArchive::extractCurrentEntry(const std::string& destination, bool overwr
         written += static_cast<uint64_t>(n);
         if (written > info.uncompressed_size)
             return fail("inflates past its declared size");
-        if (!writeAll(fd.get(), buffer.data(), static_cast<size_t>(n))) {
+        if (out.writeData({buffer.data(), static_cast<size_t>(n)})) {
             OutputErrorMessage("Error occurs");
             return fail("cannot write " + target->string());
         }
@@ -597,7 +568,7 @@ bool ZipArchive::extractCurrentEntry(const std::string& destination, bool overwr
         return fail("size differs from the declared size");
     if (!reader->finish())
         return fail(reader->error());
-    if (!fd.close())
+    if (out.closeFile())
         return fail("cannot write " + target->string());
     total += written;
     if (info.dosDate != 0) {

@@ -1,5 +1,7 @@
 #include "auxiliary/json/CJSONScanner.h"
 
+#include "auxiliary/json/CJSONDepthGuard.h"
+
 #include "platform/storage/PropertyListSupport.h"
 
 PLAT_DEFINE_CLASS(CJSONScanner, CDataScanner, [](auto&) {})
@@ -65,18 +67,6 @@ std::optional<std::string> decode(const plat::Bytes& data, plat::StringEncoding 
         return plat::plist::isValidUtf8(text) ? std::optional<std::string>(text) : std::nullopt;
     return plat::TextEncoding::decode(text, encoding);
 }
-
-// Keeps the scanner's depth count for one container.
-class DepthGuard {
-  public:
-    explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
-    ~DepthGuard() { --depth_; }
-    DepthGuard(const DepthGuard&) = delete;
-    DepthGuard& operator=(const DepthGuard&) = delete;
-
-  private:
-    int& depth_;
-};
 
 }  // namespace
 
@@ -170,7 +160,7 @@ bool CJSONScanner::scanJSONDictionary(plat::Value* value, Ref<plat::Error>* erro
         return fail(error, kJSONScannerErrorCode_DictionaryStartCharacterMissing, start);
     if (depth_ >= kMaxDepth)
         return fail(error, kJSONScannerErrorCode_DictionaryValueScanFailed, start);
-    DepthGuard guard(depth_);
+    CJSONDepthGuard guard(depth_);
     auto dictionary = plat::MutableDictionary::make();
     while (currentCharacter() != '}') {
         skipWhitespace();
@@ -216,7 +206,7 @@ bool CJSONScanner::scanJSONArray(plat::Value* value, Ref<plat::Error>* error) {
         return fail(error, kJSONScannerErrorCode_ArrayStartCharacterMissing, start);
     if (depth_ >= kMaxDepth)
         return fail(error, kJSONScannerErrorCode_ArrayValueScanFailed, start);
-    DepthGuard guard(depth_);
+    CJSONDepthGuard guard(depth_);
     skipWhitespace();
     std::vector<plat::Value> elements;
     while (currentCharacter() != ']') {

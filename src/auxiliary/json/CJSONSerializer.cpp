@@ -1,5 +1,7 @@
 #include "auxiliary/json/CJSONSerializer.h"
 
+#include "auxiliary/json/CJSONDepthGuard.h"
+
 #include <cmath>
 
 #include "platform/storage/PropertyListSupport.h"
@@ -98,18 +100,6 @@ std::string clippedDescription(const plat::Value& value) {
     }
     return out;
 }
-
-// Counts one container level for as long as it lives.
-class DepthGuard {
-  public:
-    explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
-    ~DepthGuard() { --depth_; }
-    DepthGuard(const DepthGuard&) = delete;
-    DepthGuard& operator=(const DepthGuard&) = delete;
-
-  private:
-    int& depth_;
-};
 
 plat::Bytes toBytes(const std::string& text) {
     return plat::Bytes(text.begin(), text.end());
@@ -269,7 +259,7 @@ bool CJSONSerializer::writeArray(std::string& out, const plat::Value& value,
     const Ref<plat::Array> array = value.array();
     if (!array || depth_ >= kMaxDepth)
         return false;
-    DepthGuard guard(depth_);
+    CJSONDepthGuard guard(depth_);
     out += '[';
     bool ok = true;
     bool first = true;
@@ -289,7 +279,7 @@ bool CJSONSerializer::writeDictionary(std::string& out, const plat::Value& value
     const Ref<plat::Dictionary> dictionary = value.dictionary();
     if (!dictionary || depth_ >= kMaxDepth)
         return false;
-    DepthGuard guard(depth_);
+    CJSONDepthGuard guard(depth_);
     out += '{';
     bool ok = true;
     bool first = true;

@@ -3,6 +3,7 @@
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
 #include <openssl/params.h>
+#include <zlib.h>
 
 #include <cstring>
 #include <vector>
@@ -13,19 +14,11 @@ namespace plat {
 
 namespace {
 
-// One byte of the CRC-32 that zip uses (reflected polynomial 0xEDB88320).
+// One byte of the CRC-32 that zip uses, through zlib's table (without zlib's pre- and
+// post-inversion, as the cipher's key schedule wants).
 uint32_t crc32Byte(uint32_t crc, uint8_t b) {
-    static const std::array<uint32_t, 256> table = [] {
-        std::array<uint32_t, 256> t{};
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t c = i;
-            for (int k = 0; k < 8; ++k)
-                c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            t[i] = c;
-        }
-        return t;
-    }();
-    return table[(crc ^ b) & 0xFF] ^ (crc >> 8);
+    static const z_crc_t* table = get_crc_table();
+    return static_cast<uint32_t>(table[(crc ^ b) & 0xFF]) ^ (crc >> 8);
 }
 
 }  // namespace

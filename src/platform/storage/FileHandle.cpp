@@ -133,11 +133,13 @@ Ref<Error> FileHandle::synchronizeFile() {
     return nullptr;
 }
 
-void FileHandle::closeFile() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+Ref<Error> FileHandle::closeFile() {
+    if (fd_ < 0)
+        return nullptr;
+    const int rc = ::close(fd_);
+    const int code = errno;
+    fd_ = -1;
+    return rc == 0 ? nullptr : posixError(code, "Cannot close the file", path_);
 }
 
 }  // namespace plat

@@ -49,7 +49,8 @@ class FileHandle {
     Ref<Error> writeData(std::span<const uint8_t> bytes);
     // Flushes the file to the disk.
     Ref<Error> synchronizeFile();
-    void closeFile();
+    // Closes the file; the error when the close fails (which can mean lost data).
+    Ref<Error> closeFile();
     bool isOpen() const { return fd_ >= 0; }
 
   private:

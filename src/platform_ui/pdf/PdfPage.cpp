@@ -10,6 +10,7 @@
 
 #include "platform/core/Log.h"
 #include "platform/core/Property.h"
+#include "platform/storage/FileHandle.h"
 #include "platform_ui/pdf/PdfEngine.h"
 
 PLAT_DEFINE_CLASS(ui::PdfPage, plat::Object, [](auto& c) {
@@ -52,22 +53,20 @@ Ref<PdfPage> PdfPage::fromData(QByteArray bytes, Ref<plat::Error>* error) {
 }
 
 Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Error>* error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
+    const auto file = plat::FileHandle::openForReading(path);
     QByteArray bytes;
-    bool ok = fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    bool ok = file != nullptr;
     if (ok) {
-        bytes.resize(static_cast<qsizetype>(st.st_size));
+        bytes.resize(static_cast<qsizetype>(file->seekToEndOfFile()));
+        file->seekToFileOffset(0);
         qsizetype done = 0;
         while (ok && done < bytes.size()) {
-            const ssize_t n =
-                ::read(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
-            ok = n > 0 || (n < 0 && errno == EINTR);
+            const int64_t n = file->readInto(reinterpret_cast<uint8_t*>(bytes.data()) + done,
+                                             static_cast<size_t>(bytes.size() - done));
+            ok = n > 0;
             done += n > 0 ? n : 0;
         }
     }
-    if (fd >= 0)
-        ::close(fd);
     if (!ok) {
         if (error)
             *error = pageError(2, "Cannot read " + path.string());

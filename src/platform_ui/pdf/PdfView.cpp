@@ -279,18 +279,7 @@ Ref<PdfPage> PdfView::currentPage() const {
 }
 
 std::vector<Ref<PdfPage>> PdfView::visiblePages() {
-    std::vector<Ref<PdfPage>> pages;
-    if (!document_)
-        return pages;
-    const QRectF visible = documentVisibleRect();
-    for (const auto& row : layout_.rows) {
-        for (int index : row) {
-            const QRectF frame = layout_.frames[static_cast<size_t>(index)];
-            if (!frame.isNull() && frame.intersects(visible))
-                pages.push_back(document_->pageAtIndex(index));
-        }
-    }
-    return pages;
+    return visiblePagesInLayout();
 }
 
 void PdfView::goToPage(const Ref<PdfPage>& page) {

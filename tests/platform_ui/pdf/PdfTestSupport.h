@@ -9,7 +9,11 @@
 
 #include "platform_ui/pdf/PdfThumbnailView.h"
 #include "platform_ui/pdf/PdfView.h"
+#include "support/GuiTestSupport.h"
 #include "support/PdfFixtures.h"
+
+using testing_support::spin;
+using testing_support::spinUntil;
 
 inline Ref<ui::PdfPage> pdfPage(double width, double height, double r = 1, double g = 0,
                                 double b = 0) {
@@ -22,22 +26,6 @@ inline Ref<ui::PdfDocument> documentOf(const std::vector<QSizeF>& sizes) {
     for (const auto& s : sizes)
         document->insertPage(pdfPage(s.width(), s.height()), document->pageCount());
     return document;
-}
-
-// Runs the event loop until the predicate holds or the time is up.
-inline bool spinUntil(const std::function<bool()>& predicate, int milliseconds = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!predicate()) {
-        if (timer.elapsed() > milliseconds)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
-}
-
-inline void spin(int milliseconds = 30) {
-    spinUntil([] { return false; }, milliseconds);
 }
 
 inline void clickAt(QWidget* widget, const QPoint& point) {
