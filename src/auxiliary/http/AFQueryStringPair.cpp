@@ -1,5 +1,7 @@
 #include "auxiliary/http/AFQueryStringPair.h"
 
+#include "platform/net/Url.h"
+
 #include <algorithm>
 
 #include "platform/core/Collections.h"
@@ -25,25 +27,10 @@ std::string textOf(const plat::Value& value) {
 
 std::string AFPercentEscapedQueryStringPairMemberFromStringWithEncoding(const std::string& string,
                                                                         uint64_t stringEncoding) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     const std::string bytes =
         plat::TextEncoding::encode(string, static_cast<plat::StringEncoding>(stringEncoding))
             .value_or(string);
-    std::string out;
-    out.reserve(bytes.size() * 3);
-    for (unsigned char c : bytes) {
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                           (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' || c == '~' ||
-                           c == '[' || c == ']';
-        if (plain) {
-            out += static_cast<char>(c);
-        } else {
-            out += '%';
-            out += kHex[c >> 4];
-            out += kHex[c & 15];
-        }
-    }
-    return out;
+    return plat::Url::percentEncode(bytes, "-_.~[]");
 }
 
 std::string AFQueryStringPair::URLEncodedStringValueWithEncoding(uint64_t stringEncoding) const {

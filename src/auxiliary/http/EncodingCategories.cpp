@@ -1,14 +1,14 @@
 #include "auxiliary/http/EncodingCategories.h"
 
+#include "platform/crypto/Base64.h"
+#include "platform/crypto/Digest.h"
+
 #include <array>
 #include <mutex>
 
 #include "platform/crypto/Uuid.h"
 
 namespace {
-
-constexpr char kEncodingTable[] =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 int sixBitValue(unsigned char c) {
     if (c >= 'A' && c <= 'Z')
@@ -68,36 +68,24 @@ std::string base64Encoding(const plat::Bytes& data) {
 }
 
 std::string base64EncodingWithLineLength(const plat::Bytes& data, uint32_t lineLength) {
+    const std::string plain = plat::Base64::encode(data);
+    // A line ends after the first whole group of four that reaches the length; the column
+    // counter is 16 bits wide, so lengths beyond 65,532 never end a line.
+    const size_t step = (static_cast<size_t>(lineLength) + 3) / 4 * 4;
+    if (lineLength == 0 || step > 65532)
+        return plain;
     std::string out;
-    out.reserve((data.size() + 2) / 3 * 4 + (lineLength ? data.size() / lineLength + 1 : 0));
-    uint16_t onLine = 0;
-    for (size_t i = 0; i < data.size(); i += 3) {
-        const size_t left = data.size() - i;
-        const uint8_t b0 = data[i];
-        const uint8_t b1 = left > 1 ? data[i + 1] : 0;
-        const uint8_t b2 = left > 2 ? data[i + 2] : 0;
-        out += kEncodingTable[b0 >> 2];
-        out += kEncodingTable[((b0 & 3) << 4) | (b1 >> 4)];
-        out += left > 1 ? kEncodingTable[((b1 & 0x0F) << 2) | (b2 >> 6)] : '=';
-        out += left > 2 ? kEncodingTable[b2 & 0x3F] : '=';
-        onLine = static_cast<uint16_t>(onLine + 4);
-        if (lineLength > 0 && onLine >= lineLength) {
+    out.reserve(plain.size() + plain.size() / step + 1);
+    for (size_t at = 0; at < plain.size(); at += step) {
+        out.append(plain, at, step);
+        if (at + step <= plain.size())
             out += '\n';
-            onLine = 0;
-        }
     }
     return out;
 }
 
 std::string base16Encoding(const plat::Bytes& data) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(data.size() * 2);
-    for (uint8_t byte : data) {
-        out += kDigits[byte >> 4];
-        out += kDigits[byte & 0x0F];
-    }
-    return out;
+    return plat::Digest::hex(data);
 }
 
 std::string stringWithNewUUID() {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/net/NetText.h"
+#include "platform/net/Url.h"
 
 namespace plat {
 namespace {
@@ -139,22 +140,7 @@ std::optional<std::string> TextEncoding::percentEscape(std::string_view text,
     const auto bytes = encode(text, encoding);
     if (!bytes)
         return std::nullopt;
-    static const char* kHex = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bytes->size() * 3);
-    for (char c : *bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        const bool keep = (b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') ||
-                          (b >= '0' && b <= '9') || b == '-' || b == '_' || b == '.';
-        if (keep) {
-            out += c;
-        } else {
-            out += '%';
-            out += kHex[b >> 4];
-            out += kHex[b & 15];
-        }
-    }
-    return out;
+    return Url::percentEncode(*bytes, "-_.");
 }
 
 std::string mimeTypeForPathExtension(std::string_view extension) {
