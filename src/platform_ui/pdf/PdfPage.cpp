@@ -10,7 +10,7 @@
 
 #include "platform/core/Log.h"
 #include "platform/core/Property.h"
-#include "platform/storage/FileHandle.h"
+#include "platform/storage/AtomicFile.h"
 #include "platform_ui/pdf/PdfEngine.h"
 
 PLAT_DEFINE_CLASS(ui::PdfPage, plat::Object, [](auto& c) {
@@ -24,6 +24,9 @@ uint64_t nextPageId() {
     static std::atomic<uint64_t> next{1};
     return next++;
 }
+
+// One page's PDF is never this large.
+constexpr size_t kMaxFileBytes = size_t{1} << 30;
 
 Ref<plat::Error> pageError(int64_t code, const std::string& reason) {
     return plat::Error::withDescription(kPdfPageErrorDomain, code, reason);
@@ -53,26 +56,15 @@ Ref<PdfPage> PdfPage::fromData(QByteArray bytes, Ref<plat::Error>* error) {
 }
 
 Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Error>* error) {
-    const auto file = plat::FileHandle::openForReading(path);
-    QByteArray bytes;
-    bool ok = file != nullptr;
-    if (ok) {
-        bytes.resize(static_cast<qsizetype>(file->seekToEndOfFile()));
-        file->seekToFileOffset(0);
-        qsizetype done = 0;
-        while (ok && done < bytes.size()) {
-            const int64_t n = file->readInto(reinterpret_cast<uint8_t*>(bytes.data()) + done,
-                                             static_cast<size_t>(bytes.size() - done));
-            ok = n > 0;
-            done += n > 0 ? n : 0;
-        }
-    }
-    if (!ok) {
+    const auto bytes = plat::AtomicFile::read(path, kMaxFileBytes);
+    if (!bytes) {
         if (error)
             *error = pageError(2, "Cannot read " + path.string());
         return nullptr;
     }
-    return fromData(std::move(bytes), error);
+    return fromData(QByteArray(reinterpret_cast<const char*>(bytes->data()),
+                               static_cast<qsizetype>(bytes->size())),
+                    error);
 }
 
 Ref<PdfPage> PdfPage::fromImage(const QImage& image) {
