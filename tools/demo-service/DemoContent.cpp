@@ -9,6 +9,7 @@
 
 #include "demo-service/DemoCovers.h"
 #include "demo-service/DemoPropertyList.h"
+#include "demo-service/DemoReaderContent.h"
 #include "demo-service/DemoService.h"
 
 namespace demo {
@@ -216,6 +217,7 @@ std::string demoPdfPage(const std::string& code, int pageNumber, size_t padding)
 
 std::string demoRenderingMetadata(const SampleItem& item) {
     Json metadata = soundMetadata(item);
+    applyReaderSwitches(item, metadata);
     switch (item.content) {
         case ContentVariant::Xml:
             break;

@@ -87,6 +87,11 @@ struct SampleItem {
     int revision = 1;        // bumped when the record changes
     bool withdrawn = false;  // taken out of the catalogue (kept so that references stay valid)
     ContentVariant content = ContentVariant::Xml;
+    // Reader switches (DemoReaderContent.h): damaged source pages 2 to 5, pages without
+    // "PageName", page files of about this many bytes (0: some 40 KB).
+    bool damagedPages = false;
+    bool withoutPageNames = false;
+    int64_t pageBytes = 0;
 
     bool isFree() const;
     // The content hash the services report: "<code>-r<revision>".

@@ -13,6 +13,7 @@
 #include "demo-service/DemoContent.h"
 #include "demo-service/DemoCovers.h"
 #include "demo-service/DemoListing.h"
+#include "demo-service/DemoReaderContent.h"
 #include "demo-service/JsonNumber.h"
 
 namespace demo {
@@ -618,6 +619,8 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
         if (path.rfind(prefix, 0) != 0 || slash == std::string::npos)
             return std::nullopt;
         const SampleItem* item = cat->findItem(path.substr(prefix.size(), slash - prefix.size()));
+        if (auto page = item ? demoReaderPage(*item, path) : std::nullopt)
+            return page;
         if (!item || path.substr(slash + 1) != "XML_0.xml")
             return demoContent(path);
         return std::pair{demoRenderingMetadata(*item), std::string("application/xml")};

@@ -7,8 +7,13 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/storage/AtomicFile.h"
+
 namespace ui {
 namespace {
+
+// One page's PDF is never this large.
+constexpr size_t kMaxFileBytes = size_t{1} << 30;
 
 struct OpenDocument {
     uint64_t pageId = 0;
@@ -16,6 +21,7 @@ struct OpenDocument {
     std::unique_ptr<QBuffer> buffer;
     std::unique_ptr<QPdfDocument> document;
     QPdfDocument::Error error = QPdfDocument::Error::None;
+    bool unreadable = false;  // the page's file could not be read
 };
 
 struct Engine {
@@ -47,7 +53,7 @@ const char* reasonFor(QPdfDocument::Error error) {
 }
 
 // The open document of the page, opened now when it is not (the engine's lock is held).
-OpenDocument& documentFor(uint64_t pageId, const QByteArray& bytes) {
+OpenDocument& documentFor(uint64_t pageId, const PdfEngine::Source& source) {
     Engine& e = engine();
     for (auto it = e.open.begin(); it != e.open.end(); ++it) {
         if (it->pageId == pageId) {
@@ -59,7 +65,14 @@ OpenDocument& documentFor(uint64_t pageId, const QByteArray& bytes) {
         e.open.pop_back();
     OpenDocument d;
     d.pageId = pageId;
-    d.bytes = std::make_unique<QByteArray>(bytes);
+    d.bytes = std::make_unique<QByteArray>(source.bytes);
+    if (d.bytes->isEmpty() && !source.path.empty()) {
+        const auto read = plat::AtomicFile::read(source.path, kMaxFileBytes);
+        if (read)
+            *d.bytes = QByteArray(reinterpret_cast<const char*>(read->data()),
+                                  static_cast<qsizetype>(read->size()));
+        d.unreadable = !read;
+    }
     d.buffer = std::make_unique<QBuffer>(d.bytes.get());
     d.buffer->open(QIODevice::ReadOnly);
     d.document = std::make_unique<QPdfDocument>();
@@ -78,10 +91,15 @@ OpenDocument& documentFor(uint64_t pageId, const QByteArray& bytes) {
 
 }  // namespace
 
-PdfEngine::PageInfo PdfEngine::inspect(uint64_t pageId, const QByteArray& bytes) {
+PdfEngine::PageInfo PdfEngine::inspect(uint64_t pageId, const Source& source) {
     std::lock_guard lock(engine().mutex);
-    OpenDocument& d = documentFor(pageId, bytes);
+    OpenDocument& d = documentFor(pageId, source);
     PageInfo info;
+    if (d.unreadable) {
+        info.error = plat::Error::withDescription("PdfPageErrorDomain", 102,
+                                                  "The page's file cannot be read");
+        return info;
+    }
     if (d.error != QPdfDocument::Error::None) {
         info.error = plat::Error::withDescription("PdfPageErrorDomain", static_cast<int>(d.error),
                                                   reasonFor(d.error));
@@ -96,10 +114,10 @@ PdfEngine::PageInfo PdfEngine::inspect(uint64_t pageId, const QByteArray& bytes)
     return info;
 }
 
-QImage PdfEngine::render(uint64_t pageId, const QByteArray& bytes, const QSize& fullSize,
+QImage PdfEngine::render(uint64_t pageId, const Source& source, const QSize& fullSize,
                          const QRect& clip) {
     std::lock_guard lock(engine().mutex);
-    OpenDocument& d = documentFor(pageId, bytes);
+    OpenDocument& d = documentFor(pageId, source);
     if (d.error != QPdfDocument::Error::None || d.document->pageCount() < 1 || fullSize.isEmpty())
         return {};
     if (clip.isNull() || clip == QRect(QPoint(0, 0), fullSize))

@@ -1,29 +1,34 @@
 #pragma once
 // ui::PdfEngine: QtPdf behind one lock (the PDF library is not thread-safe), with at most
-// kMaxOpenDocuments documents open at once, least recently used closed first.
+// kMaxOpenDocuments documents open at once, least recently used closed first. A page's bytes are
+// held in memory or read from its file when its document opens; only open documents hold them.
+#include <QByteArray>
 #include <QImage>
 #include <QRect>
 #include <QSizeF>
 #include <cstdint>
-#include <functional>
+#include <filesystem>
 
 #include "platform/core/Error.h"
-
-class QByteArray;
 
 namespace ui {
 
 class PdfEngine {
   public:
     static constexpr int kMaxOpenDocuments = 8;
+    // Where a page's PDF comes from: the bytes, or (when they are empty) the file.
+    struct Source {
+        QByteArray bytes;
+        std::filesystem::path path;
+    };
     struct PageInfo {
         QSizeF size;  // points
         Ref<plat::Error> error;
     };
     // The first page's size, or why the bytes cannot be used.
-    static PageInfo inspect(uint64_t pageId, const QByteArray& bytes);
+    static PageInfo inspect(uint64_t pageId, const Source& source);
     // The first page at `fullSize` pixels, the part `clip` only (a null clip: all of it).
-    static QImage render(uint64_t pageId, const QByteArray& bytes, const QSize& fullSize,
+    static QImage render(uint64_t pageId, const Source& source, const QSize& fullSize,
                          const QRect& clip);
     static void forget(uint64_t pageId);
     // Documents open now, and the most ever open at once.

@@ -1,16 +1,14 @@
 #include "platform_ui/pdf/PdfPage.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <QPainter>
 #include <atomic>
 #include <cerrno>
+#include <cmath>
 
 #include "platform/core/Log.h"
 #include "platform/core/Property.h"
 #include "platform/storage/AtomicFile.h"
+#include "platform/storage/FileHandle.h"
 #include "platform_ui/pdf/PdfEngine.h"
 
 PLAT_DEFINE_CLASS(ui::PdfPage, plat::Object, [](auto& c) {
@@ -28,25 +26,41 @@ uint64_t nextPageId() {
 // One page's PDF is never this large.
 constexpr size_t kMaxFileBytes = size_t{1} << 30;
 
+// The trailer is looked for this far from the end.
+constexpr size_t kTrailerWindow = 1024;
+
 Ref<plat::Error> pageError(int64_t code, const std::string& reason) {
     return plat::Error::withDescription(kPdfPageErrorDomain, code, reason);
+}
+
+// Whether the first bytes and the last kTrailerWindow bytes look like a whole PDF; the error
+// when they do not.
+Ref<plat::Error> checkHeadAndTail(const QByteArray& head, const QByteArray& tail) {
+    const bool header = head.startsWith("%PDF-");
+    const bool trailer = tail.contains("%%EOF");
+    if (header && trailer)
+        return nullptr;
+    return pageError(1, head.isEmpty() ? "The data is empty"
+                        : !header      ? "The data does not start as a PDF document"
+                                       : "The PDF document is cut short (no %%EOF)");
+}
+
+QByteArray toByteArray(const plat::Bytes& bytes) {
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<qsizetype>(bytes.size()));
 }
 
 }  // namespace
 
 PdfPage::~PdfPage() {
-    if (!bytes_.isEmpty())
+    if (isPdfPage())
         PdfEngine::forget(pageId_);
 }
 
 Ref<PdfPage> PdfPage::fromData(QByteArray bytes, Ref<plat::Error>* error) {
-    const bool header = bytes.startsWith("%PDF-");
-    const bool trailer = bytes.right(1024).contains("%%EOF");
-    if (!header || !trailer) {
+    if (auto failed = checkHeadAndTail(bytes, bytes.right(kTrailerWindow))) {
         if (error)
-            *error = pageError(1, bytes.isEmpty() ? "The data is empty"
-                                  : !header       ? "The data does not start as a PDF document"
-                                                  : "The PDF document is cut short (no %%EOF)");
+            *error = failed;
         return nullptr;
     }
     auto page = std::make_shared<PdfPage>();
@@ -56,15 +70,39 @@ Ref<PdfPage> PdfPage::fromData(QByteArray bytes, Ref<plat::Error>* error) {
 }
 
 Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Error>* error) {
-    const auto bytes = plat::AtomicFile::read(path, kMaxFileBytes);
-    if (!bytes) {
+    const auto fail = [&](Ref<plat::Error> failed) -> Ref<PdfPage> {
         if (error)
-            *error = pageError(2, "Cannot read " + path.string());
+            *error = std::move(failed);
         return nullptr;
-    }
-    return fromData(QByteArray(reinterpret_cast<const char*>(bytes->data()),
-                               static_cast<qsizetype>(bytes->size())),
-                    error);
+    };
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return fail(pageError(2, "Cannot read " + path.string()));
+    auto file = plat::FileHandle::openForReading(path);
+    if (!file)
+        return fail(pageError(2, "Cannot read " + path.string()));
+    const uint64_t size = file->seekToEndOfFile();
+    if (size > kMaxFileBytes)
+        return fail(pageError(3, "The file is too large for one page: " + path.string()));
+    file->seekToFileOffset(0);
+    const auto head = file->readDataOfLength(8);
+    file->seekToFileOffset(size > kTrailerWindow ? size - kTrailerWindow : 0);
+    const auto tail = file->readDataOfLength(kTrailerWindow);
+    if (!head || !tail)
+        return fail(pageError(2, "Cannot read " + path.string()));
+    if (auto failed = checkHeadAndTail(toByteArray(*head), toByteArray(*tail)))
+        return fail(failed);
+    auto page = std::make_shared<PdfPage>();
+    page->pageId_ = nextPageId();
+    page->path_ = path;
+    return page;
+}
+
+QByteArray PdfPage::dataRepresentation() const {
+    if (!bytes_.isEmpty() || path_.empty())
+        return bytes_;
+    const auto bytes = plat::AtomicFile::read(path_, kMaxFileBytes);
+    return bytes ? toByteArray(*bytes) : QByteArray();
 }
 
 Ref<PdfPage> PdfPage::fromImage(const QImage& image) {
@@ -82,7 +120,7 @@ bool PdfPage::parse() {
         if (parsed_)
             return !error_;
     }
-    const PdfEngine::PageInfo info = PdfEngine::inspect(pageId_, bytes_);
+    const PdfEngine::PageInfo info = PdfEngine::inspect(pageId_, {bytes_, path_});
     std::lock_guard lock(mutex_);
     if (parsed_)
         return !error_;
@@ -103,7 +141,39 @@ bool PdfPage::parse() {
     mediaBox_ = QRectF(QPointF(0, 0), info.size);
     if (cropBox_)
         cropBox_ = cropBox_->intersected(mediaBox_);
+    applyInsetsLocked();
     return true;
+}
+
+void PdfPage::insetCropBox(const QMarginsF& insets) {
+    for (double v : {insets.left(), insets.top(), insets.right(), insets.bottom()}) {
+        if (!std::isfinite(v)) {
+            VND_TRACE("Error", "Page insets that are not finite are ignored");
+            return;
+        }
+    }
+    std::lock_guard lock(mutex_);
+    pendingInsets_ += insets;
+    if (parsed_ && !error_)
+        applyInsetsLocked();
+}
+
+void PdfPage::applyInsetsLocked() {
+    if (pendingInsets_.isNull())
+        return;
+    const QMarginsF m = pendingInsets_;
+    pendingInsets_ = QMarginsF();
+    const QRectF crop = cropBox_ ? *cropBox_ : mediaBox_;
+    // Page space is y-up: the bottom inset raises the box's origin.
+    const QRectF cut(crop.x() + m.left(), crop.y() + m.bottom(),
+                     crop.width() - m.left() - m.right(), crop.height() - m.top() - m.bottom());
+    const QRectF shown = cut.normalized().intersected(mediaBox_);
+    if (!std::isfinite(cut.x() + cut.y() + cut.width() + cut.height()) || shown.isEmpty() ||
+        cut.width() <= 0 || cut.height() <= 0) {
+        VND_TRACE("Error", "Page insets leave nothing of the page; the whole page is shown");
+        return;
+    }
+    cropBox_ = shown;
 }
 
 bool PdfPage::isParsed() const {
@@ -181,7 +251,8 @@ QImage PdfPage::render(const QSize& fullSize, const QRect& clip) {
     const QSize mediaPixels(qRound(media.width() * sx), qRound(media.height() * sy));
     const QPoint cropOrigin(qRound(crop.x() * sx),
                             qRound((media.height() - crop.y() - crop.height()) * sy));
-    QImage out = PdfEngine::render(pageId_, bytes_, mediaPixels, part.translated(cropOrigin));
+    QImage out =
+        PdfEngine::render(pageId_, {bytes_, path_}, mediaPixels, part.translated(cropOrigin));
     if (out.isNull())
         return drawnPlaceholder(fullSize).copy(part);
     return out;

@@ -4,9 +4,11 @@
 // and "%%EOF" near the end when it is made; QtPdf parses it when its size or pixels are first
 // needed (visible pages first, the rest on the render worker). Until then it reports an estimated
 // size. A page QtPdf cannot open keeps an error saying why and draws its placeholder image.
+// A page made from a file keeps only the path: the bytes are read while QtPdf has the page open.
 // Boxes are in y-up page space: the media box starts at (0, 0); the crop box is what is shown.
 #include <QByteArray>
 #include <QImage>
+#include <QMarginsF>
 #include <QRectF>
 #include <QSizeF>
 #include <filesystem>
@@ -32,6 +34,8 @@ class PdfPage : public plat::Object {
     ~PdfPage() override;
     // Null, with an error, when the bytes do not look like a PDF.
     static Ref<PdfPage> fromData(QByteArray bytes, Ref<plat::Error>* error = nullptr);
+    // Checks the file's start and end only; null, with an error, when it cannot be read or does
+    // not look like a PDF.
     static Ref<PdfPage> fromFile(const std::filesystem::path& path,
                                  Ref<plat::Error>* error = nullptr);
     static Ref<PdfPage> fromImage(const QImage& image);
@@ -48,6 +52,10 @@ class PdfPage : public plat::Object {
     // The crop box is cut to the media box; one that misses it entirely falls back to the media
     // box (logged). The media box cannot be changed.
     void setBounds(const QRectF& bounds, Box box);
+    // Cuts the crop box by insets in points (QMarginsF: left, top, right, bottom; top is the
+    // upper edge): at once when the page is parsed, else when it is, so that making a page
+    // never opens it. Non-finite insets are ignored.
+    void insetCropBox(const QMarginsF& insets);
     // The shown size: the crop box's when known, else the estimate.
     QSizeF displaySize() const;
     void setEstimatedSize(const QSizeF& size);
@@ -60,8 +68,11 @@ class PdfPage : public plat::Object {
     QImage image(const QSize& size);
     // As image(), for the part `clip` of the crop box drawn at `fullSize` (pixels, y-down).
     QImage render(const QSize& fullSize, const QRect& clip);
-    // The PDF bytes (empty for an image page).
-    const QByteArray& dataRepresentation() const { return bytes_; }
+    // The PDF bytes (read from the page's file when it has one; empty for an image page or a
+    // file that can no longer be read).
+    QByteArray dataRepresentation() const;
+    // The file of a page made from one; empty otherwise.
+    const std::filesystem::path& filePath() const { return path_; }
     const QImage& sourceImage() const { return image_; }
     const QImage& placeholderImage() const { return placeholder_; }
     void setPlaceholderImage(const QImage& image) { placeholder_ = image; }
@@ -71,9 +82,13 @@ class PdfPage : public plat::Object {
 
   private:
     QImage drawnPlaceholder(const QSize& size) const;
+    // With the lock held, once the media box is known.
+    void applyInsetsLocked();
+    bool isPdfPage() const { return !bytes_.isEmpty() || !path_.empty(); }
 
     uint64_t pageId_ = 0;
     QByteArray bytes_;
+    std::filesystem::path path_;
     QImage image_;
     QImage placeholder_;
     std::string label_;
@@ -82,6 +97,7 @@ class PdfPage : public plat::Object {
     Ref<plat::Error> error_;
     QRectF mediaBox_;
     std::optional<QRectF> cropBox_;
+    QMarginsF pendingInsets_;
     QSizeF estimate_{595, 842};
 };
 

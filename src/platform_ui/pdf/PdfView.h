@@ -73,6 +73,8 @@ class PdfView : public QAbstractScrollArea {
     // The overlay parent; its widget coordinates are the view's.
     QWidget* documentView() const { return documentView_; }
     QRectF documentVisibleRect() const;
+    // The size of the laid-out pages with their margins (document-view coordinates).
+    QSizeF documentSize() const { return layout_.contentSize; }
     void scrollRectToVisible(const QRectF& documentRect);
     bool isFlipped() const { return true; }
 

@@ -1,4 +1,7 @@
 #include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
+#include <limits>
 
 #include "PdfTestSupport.h"
 #include "platform/core/KeyValueCoding.h"
@@ -59,6 +62,50 @@ TEST(PdfModelTest, PagesRenderTheirCropBoxAndDamageGivesAnErrorAndThePlaceholder
         EXPECT_FALSE(bad->error()->localizedDescription().empty());
         EXPECT_EQ(QColor(bad->image({40, 40}).pixel(20, 20)), QColor(Qt::green));
     }
+}
+
+TEST(PdfModelTest, PagesFromFilesAreCheckedAtOnceAndReadOnlyWhenQtPdfOpensThem) {
+    QTemporaryDir folder;
+    const auto write = [&](const char* name, const std::string& bytes) {
+        const std::filesystem::path path = folder.filePath(name).toStdString();
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    };
+    const std::string red = testing_support::filledPdf(200, 100, 1, 0, 0);
+    const std::string green = testing_support::filledPdf(300, 150, 0, 1, 0);
+    Ref<plat::Error> error;
+    // Only the start and the end are looked at when the page is made.
+    EXPECT_FALSE(ui::PdfPage::fromFile(write("html.pdf", "<html>" + red), &error));
+    EXPECT_NE(error->localizedDescription().find("PDF"), std::string::npos);
+    EXPECT_FALSE(ui::PdfPage::fromFile(write("cut.pdf", red.substr(0, red.size() - 20)), &error));
+    EXPECT_FALSE(ui::PdfPage::fromFile(write("empty.pdf", ""), &error));
+    EXPECT_FALSE(ui::PdfPage::fromFile(folder.path().toStdString(), &error));
+
+    // The page holds the path: what the file holds when QtPdf first needs it is what shows.
+    const auto path = write("page.pdf", red);
+    auto page = ui::PdfPage::fromFile(path);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->filePath(), path);
+    write("page.pdf", green);
+    // Insets wait for the page to be opened: (left, top, right, bottom), y-up page space.
+    page->insetCropBox(QMarginsF(5, 10, 15, 20));
+    EXPECT_FALSE(page->isParsed());
+    EXPECT_EQ(page->boundsForBox(ui::PdfPage::MediaBox), QRectF(0, 0, 300, 150));
+    EXPECT_EQ(page->boundsForBox(ui::PdfPage::CropBox), QRectF(5, 20, 280, 120));
+    page->insetCropBox(QMarginsF(0, 1e300, std::numeric_limits<double>::infinity(), 0));
+    page->insetCropBox(QMarginsF(0, 200, 0, 0));  // nothing left: the box stays
+    EXPECT_EQ(page->boundsForBox(ui::PdfPage::CropBox), QRectF(5, 20, 280, 120));
+    page->setBounds(page->boundsForBox(ui::PdfPage::MediaBox), ui::PdfPage::CropBox);
+    EXPECT_EQ(QColor(page->image({30, 15}).pixel(15, 7)), QColor(Qt::green));
+    EXPECT_EQ(page->dataRepresentation().toStdString(), green);
+    // A file gone before it is opened gives an error and the placeholder, not a crash.
+    auto gone = ui::PdfPage::fromFile(write("gone.pdf", red));
+    ASSERT_TRUE(gone);
+    std::filesystem::remove(gone->filePath());
+    EXPECT_FALSE(gone->parse());
+    EXPECT_TRUE(gone->error());
+    EXPECT_TRUE(gone->dataRepresentation().isEmpty());
+    EXPECT_FALSE(gone->image({20, 20}).isNull());
 }
 
 TEST(PdfModelTest, DocumentsIgnoreBadIndexesAndTellTheirObservers) {
