@@ -1,13 +1,29 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds and runs the tests.
-#   scripts/test.sh          debug build, every test
-#   scripts/test.sh asan     AddressSanitizer + UndefinedBehaviorSanitizer build, unit and integration tests
-#   scripts/test.sh tsan     ThreadSanitizer build of the concurrency tests
+#   scripts/test.sh          the concurrency tests under ThreadSanitizer, then every test (unit,
+#                            integration, concurrency and screen tests) in one AddressSanitizer +
+#                            UndefinedBehaviorSanitizer build
+#   scripts/test.sh debug    a plain debug build, every test
+#   scripts/test.sh asan     only the AddressSanitizer + UndefinedBehaviorSanitizer part
+#   scripts/test.sh tsan     only the ThreadSanitizer part
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-packages.sh
-preset="${1:-debug}"
 
-cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset"
-ctest --preset "$preset" -j "$(nproc)"
+run_preset() {
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1"
+  ctest --preset "$1" -j "$(nproc)"
+}
+
+case "${1:-all}" in
+  all)
+    run_preset tsan
+    run_preset asan
+    ;;
+  debug | asan | tsan) run_preset "$1" ;;
+  *)
+    echo "usage: scripts/test.sh [debug|asan|tsan]" >&2
+    exit 2
+    ;;
+esac
