@@ -12,6 +12,23 @@ CollectionView::CollectionView(QWidget* parent) : QAbstractScrollArea(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
+void CollectionView::setScrollDirection(ScrollDirection direction) {
+    direction_ = direction;
+    setHorizontalScrollBarPolicy(horizontal() ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(horizontal() ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    horizontalScrollBar()->setValue(0);
+    verticalScrollBar()->setValue(0);
+    relayout();
+}
+
+int CollectionView::lineStep() const {
+    return (horizontal() ? itemSize_.width() : itemSize_.height()) + spacing_;
+}
+
+int CollectionView::scrollOffset() const {
+    return horizontal() ? horizontalScrollBar()->value() : verticalScrollBar()->value();
+}
+
 CollectionView::~CollectionView() {
     // Item views are children of the viewport and go with it; the items must not outlive them
     // holding dangling views.
@@ -48,22 +65,22 @@ int CollectionView::columns() const {
 QRect CollectionView::rectOfItem(int index) const {
     if (index < 0 || index >= static_cast<int>(content_.size()))
         return {};
-    const int c = columns();
-    const int x = spacing_ + (index % c) * (itemSize_.width() + spacing_);
-    const int y = spacing_ + (index / c) * (itemSize_.height() + spacing_);
-    return QRect(QPoint(x, y - verticalScrollBar()->value()), itemSize_);
+    const int perLine = itemsPerLine();
+    const int along = spacing_ + (index / perLine) * lineStep() - scrollOffset();
+    const int across = spacing_ + (index % perLine) * (itemSize_.width() + spacing_);
+    return horizontal() ? QRect(QPoint(along, spacing_), itemSize_)
+                        : QRect(QPoint(across, along), itemSize_);
 }
 
 int CollectionView::indexAt(const QPoint& point) const {
-    const int c = columns();
-    const int y = point.y() + verticalScrollBar()->value() - spacing_;
-    const int x = point.x() - spacing_;
-    if (x < 0 || y < 0)
+    const int perLine = itemsPerLine();
+    const int along = (horizontal() ? point.x() : point.y()) + scrollOffset() - spacing_;
+    const int across = horizontal() ? 0 : point.x() - spacing_;
+    if (along < 0 || across < 0)
         return -1;
-    const int column = x / (itemSize_.width() + spacing_),
-              row = y / (itemSize_.height() + spacing_);
-    const int index = row * c + column;
-    if (column >= c || index >= static_cast<int>(content_.size()) ||
+    const int column = across / (itemSize_.width() + spacing_);
+    const int index = (along / lineStep()) * perLine + column;
+    if (column >= perLine || index >= static_cast<int>(content_.size()) ||
         !rectOfItem(index).contains(point))
         return -1;
     return index;
@@ -75,21 +92,24 @@ Ref<CollectionViewItem> CollectionView::itemAtIndex(int index) const {
 }
 
 void CollectionView::relayout() {
-    const int rows = (static_cast<int>(content_.size()) + columns() - 1) / columns();
-    const int height = spacing_ + rows * (itemSize_.height() + spacing_);
-    verticalScrollBar()->setRange(0, std::max(0, height - viewport()->height()));
-    verticalScrollBar()->setPageStep(viewport()->height());
-    verticalScrollBar()->setSingleStep(itemSize_.height() / 4 + 1);
+    const int perLine = itemsPerLine();
+    const int lines = (static_cast<int>(content_.size()) + perLine - 1) / perLine;
+    const int extent = spacing_ + lines * lineStep();
+    const int visible = horizontal() ? viewport()->width() : viewport()->height();
+    QScrollBar* bar = horizontal() ? horizontalScrollBar() : verticalScrollBar();
+    bar->setRange(0, std::max(0, extent - visible));
+    bar->setPageStep(visible);
+    bar->setSingleStep(lineStep() / 4 + 1);
     tile();
 }
 
 void CollectionView::tile() {
-    const int c = columns();
-    const int rowHeight = itemSize_.height() + spacing_;
-    const int firstRow = std::max(0, (verticalScrollBar()->value() - spacing_) / rowHeight);
-    const int lastRow = (verticalScrollBar()->value() + viewport()->height()) / rowHeight;
-    const int first = firstRow * c;
-    const int last = std::min(static_cast<int>(content_.size()) - 1, (lastRow + 1) * c - 1);
+    const int perLine = itemsPerLine();
+    const int visible = horizontal() ? viewport()->width() : viewport()->height();
+    const int firstLine = std::max(0, (scrollOffset() - spacing_) / lineStep());
+    const int lastLine = (scrollOffset() + visible) / lineStep();
+    const int first = firstLine * perLine;
+    const int last = std::min(static_cast<int>(content_.size()) - 1, (lastLine + 1) * perLine - 1);
     for (auto it = live_.begin(); it != live_.end();) {
         if (it->first < first || it->first > last) {
             it->second->view()->hide();
@@ -108,8 +128,10 @@ void CollectionView::tile() {
             } else if (factory_) {
                 item = factory_();
                 ++made_;
-                if (item)
+                if (item) {
+                    item->setCollectionView(this);
                     item->view()->setParent(viewport());
+                }
             }
             if (!item) {
                 live_.erase(index);

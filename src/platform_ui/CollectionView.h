@@ -1,9 +1,12 @@
 #pragma once
 // ui::CollectionView: a grid of items of one size that builds only the items on screen. Items
 // are view controllers made by the item factory; an item that leaves the screen is reused for
-// another with a new represented object, and gets viewDidAppear each time it is shown. The
-// delegate (not retained) may answer "collectionView:didSelectItemAtIndex:".
+// another with a new represented object, and gets viewDidAppear each time it is shown. An item
+// knows the grid that shows it, and through it the grid's delegate (not retained), which may
+// answer "collectionView:didSelectItemAtIndex:" and whatever messages the items send it. A grid
+// scrolls vertically in rows, or horizontally as a strip of one row.
 #include <QAbstractScrollArea>
+#include <QPointer>
 #include <functional>
 #include <map>
 #include <vector>
@@ -13,6 +16,8 @@
 
 namespace ui {
 
+class CollectionView;
+
 class CollectionViewItem : public ViewController {
     PLAT_CLASS(CollectionViewItem)
   public:
@@ -20,13 +25,19 @@ class CollectionViewItem : public ViewController {
     const plat::Value& representedObject() const { return representedObject_; }
     virtual void setRepresentedObject(const plat::Value& object) { representedObject_ = object; }
 
+    // The grid that made this item (null before, and once the grid is gone).
+    CollectionView* collectionView() const { return collectionView_; }
+    void setCollectionView(CollectionView* view) { collectionView_ = view; }
+
   private:
     plat::Value representedObject_;
+    QPointer<CollectionView> collectionView_;
 };
 
 class CollectionView : public QAbstractScrollArea {
   public:
     using ItemFactory = std::function<Ref<CollectionViewItem>()>;
+    enum class ScrollDirection { Vertical, Horizontal };
 
     explicit CollectionView(QWidget* parent = nullptr);
     ~CollectionView() override;
@@ -37,6 +48,10 @@ class CollectionView : public QAbstractScrollArea {
     void setContent(std::vector<plat::Value> content);
     const std::vector<plat::Value>& content() const { return content_; }
     void setDelegate(const Ref<plat::Object>& delegate) { delegate_ = delegate; }
+    Ref<plat::Object> delegate() const { return delegate_.lock(); }
+    // Vertical (rows, the default) or horizontal (one row).
+    void setScrollDirection(ScrollDirection direction);
+    ScrollDirection scrollDirection() const { return direction_; }
 
     // The live item of an index on screen (null otherwise).
     Ref<CollectionViewItem> itemAtIndex(int index) const;
@@ -51,7 +66,13 @@ class CollectionView : public QAbstractScrollArea {
     void mousePressEvent(QMouseEvent* event) override;
 
   private:
+    bool horizontal() const { return direction_ == ScrollDirection::Horizontal; }
     int columns() const;
+    // Items across the scrolling direction, the step from one line of items to the next along
+    // it, and how far the grid is scrolled.
+    int itemsPerLine() const { return horizontal() ? 1 : columns(); }
+    int lineStep() const;
+    int scrollOffset() const;
     void relayout();
     void tile();
 
@@ -62,6 +83,7 @@ class CollectionView : public QAbstractScrollArea {
     std::map<int, Ref<CollectionViewItem>> live_;
     std::vector<Ref<CollectionViewItem>> reusable_;
     WeakRef<plat::Object> delegate_;
+    ScrollDirection direction_ = ScrollDirection::Vertical;
     int made_ = 0;
 };
 

@@ -259,6 +259,31 @@ TEST(ScreenKitTest, ListsAndGridsBuildOnlyWhatIsOnScreenAndReuseIt) {
     ASSERT_TRUE(grid.itemAtIndex(last));
     EXPECT_EQ(grid.itemAtIndex(last)->representedObject().intValue(), last);
     EXPECT_GT(appeared, grid.madeItemCount());  // reused items appear again
+
+    // A strip: one row that scrolls sideways; its items know the strip and its delegate.
+    ui::CollectionView strip;
+    strip.resize(300, 200);
+    strip.setItemSize({100, 150});
+    strip.setScrollDirection(ui::CollectionView::ScrollDirection::Horizontal);
+    auto delegate = std::make_shared<plat::Object>();
+    strip.setDelegate(delegate);
+    strip.setItemFactory([&] { return ui::ViewController::create<Item>(appeared); });
+    strip.setContent(std::vector<plat::Value>(content.begin(), content.begin() + 30));
+    strip.show();
+    spin();
+    ASSERT_TRUE(strip.itemAtIndex(1));
+    EXPECT_EQ(strip.rectOfItem(1).top(), strip.rectOfItem(0).top());
+    EXPECT_EQ(strip.rectOfItem(1).left(), strip.rectOfItem(0).right() + 11);
+    EXPECT_EQ(strip.itemAtIndex(1)->collectionView(), &strip);
+    EXPECT_EQ(strip.itemAtIndex(1)->collectionView()->delegate(), delegate);
+    EXPECT_FALSE(strip.itemAtIndex(29));
+    EXPECT_EQ(strip.indexAt(strip.rectOfItem(2).center()), 2);
+    strip.horizontalScrollBar()->setValue(strip.horizontalScrollBar()->maximum());
+    spin();
+    ASSERT_TRUE(strip.itemAtIndex(29));
+    EXPECT_EQ(strip.itemAtIndex(29)->representedObject().intValue(), 29);
+    EXPECT_EQ(strip.verticalScrollBar()->maximum(), 0);
+    EXPECT_LE(strip.madeItemCount(), 6);
 }
 
 TEST(ScreenKitTest, ThaiTextLayersMasksFieldsAndUrls) {

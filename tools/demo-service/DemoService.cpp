@@ -721,6 +721,12 @@ void DemoService::addMethodWithRequest(std::string name, RequestMethodHandler ha
     impl_->methods[std::move(name)] = std::move(handler);
 }
 
+DemoService::RequestMethodHandler DemoService::methodHandler(const std::string& name) const {
+    std::lock_guard lock(impl_->mutex);
+    const auto it = impl_->methods.find(name);
+    return it == impl_->methods.end() ? RequestMethodHandler() : it->second;
+}
+
 void DemoService::addFileProvider(std::string prefix, FileProvider provider) {
     std::lock_guard lock(impl_->mutex);
     impl_->fileProviders.emplace_back(std::move(prefix), std::move(provider));

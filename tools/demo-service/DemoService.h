@@ -103,6 +103,8 @@ class DemoService {
     // with its message.
     void addMethod(std::string name, MethodHandler handler);
     void addMethodWithRequest(std::string name, RequestMethodHandler handler);
+    // The handler registered for a web method (empty when none), so that another can wrap it.
+    RequestMethodHandler methodHandler(const std::string& name) const;
     // Calls of this web method that come without a session get a new one (and its cookie), as
     // "RequestSessionID" gives, before the handler runs.
     void setOpensSession(std::string name);

@@ -571,6 +571,10 @@ Outcome SampleCatalogue::extendLoan(std::string_view username, std::string_view 
     for (auto& loan : m.loans) {
         if (loan.itemCode != loanCode && loan.bookCode != loanCode)
             continue;
+        if (loan.readNow) {
+            loan.due = std::max(loan.due, now_.load()) + kReadNowSeconds;
+            return Outcome::done("Extended.", "ขยายเวลาสำเร็จ");
+        }
         if (loan.extended)
             return Outcome::refused(3, "This loan was extended already.",
                                     "ขยายเวลายืมได้เพียงครั้งเดียว");
@@ -641,6 +645,70 @@ Outcome SampleCatalogue::takeFreeItem(std::string_view username, std::string_vie
     std::lock_guard lock(mutex_);
     member(username).freeItems.insert(std::string(bookCode));
     return Outcome::done("Added to your shelf.", "เพิ่มในชั้นหนังสือแล้ว");
+}
+
+Outcome SampleCatalogue::readNow(std::string_view username, std::string_view bookCode,
+                                 int64_t seconds) {
+    const SampleItem* item = findItem(bookCode);
+    if (!item)
+        return Outcome::refused(2, "No such item.", "ไม่พบรายการนี้");
+    std::lock_guard lock(mutex_);
+    Member& m = member(username);
+    for (const auto& loan : m.loans) {
+        if (loan.bookCode == bookCode)
+            return Outcome::done("Ready to read.", "พร้อมอ่าน");
+    }
+    assignHolds(bookCode);
+    if (item->libraryCopies - lentCopies(bookCode) - heldCopies(bookCode) <= 0)
+        return Outcome::refused(3, "No copy is free to read now.", "ไม่มีสำเนาว่างให้อ่านทันที");
+    const std::string loanCode = "LN" + std::to_string(10000 + nextCode_++);
+    m.loans.push_back({loanCode, std::string(bookCode), now_, now_ + seconds, false, true});
+    return Outcome::done("Ready to read.", "พร้อมอ่าน");
+}
+
+void SampleCatalogue::endOverdueLoans() {
+    std::lock_guard lock(mutex_);
+    std::set<std::string> freed;
+    for (auto& [name, m] : members_) {
+        std::erase_if(m.loans, [&](const SampleLoan& loan) {
+            if (loan.due > now_)
+                return false;
+            m.history.insert(m.history.begin(), {loan.bookCode, loan.borrowed, loan.due});
+            freed.insert(loan.bookCode);
+            return true;
+        });
+    }
+    for (const auto& code : freed)
+        assignHolds(code);
+}
+
+std::optional<int64_t> SampleCatalogue::earliestDue(std::string_view bookCode) const {
+    std::lock_guard lock(mutex_);
+    std::optional<int64_t> earliest;
+    for (const auto& [name, m] : members_) {
+        for (const auto& loan : m.loans) {
+            if (loan.bookCode == bookCode && (!earliest || loan.due < *earliest))
+                earliest = loan.due;
+        }
+    }
+    return earliest;
+}
+
+std::set<std::string> SampleCatalogue::freeItems(std::string_view username) const {
+    std::lock_guard lock(mutex_);
+    const Member* m = findMember(username);
+    return m ? m->freeItems : std::set<std::string>{};
+}
+
+void SampleCatalogue::takeSample(std::string_view username, std::string_view bookCode) {
+    std::lock_guard lock(mutex_);
+    member(username).samples.insert(std::string(bookCode));
+}
+
+std::set<std::string> SampleCatalogue::samples(std::string_view username) const {
+    std::lock_guard lock(mutex_);
+    const Member* m = findMember(username);
+    return m ? m->samples : std::set<std::string>{};
 }
 
 bool SampleCatalogue::setFollow(std::string_view username, int type, std::string_view code,

@@ -143,6 +143,7 @@ struct SampleLoan {
     int64_t borrowed = 0;
     int64_t due = 0;
     bool extended = false;
+    bool readNow = false;  // a short loan taken to read at once; each extension lengthens it
 };
 
 struct SampleReservation {
@@ -248,6 +249,18 @@ class SampleCatalogue {
     Outcome claimReservation(std::string_view username, std::string_view reservationCode);
     // Free items a member has taken.
     Outcome takeFreeItem(std::string_view username, std::string_view bookCode);
+    // A read-now loan of `seconds` on the service's clock, when a copy is free.
+    static constexpr int kReadNowSeconds = 15 * 60;
+    Outcome readNow(std::string_view username, std::string_view bookCode,
+                    int64_t seconds = kReadNowSeconds);
+    // Ends every loan whose due time has passed on the service's clock.
+    void endOverdueLoans();
+    // The earliest due time among the loans of the item; none while nobody has it.
+    std::optional<int64_t> earliestDue(std::string_view bookCode) const;
+    // Free items and samples a member holds.
+    std::set<std::string> freeItems(std::string_view username) const;
+    void takeSample(std::string_view username, std::string_view bookCode);
+    std::set<std::string> samples(std::string_view username) const;
     bool hasItem(std::string_view username, std::string_view bookCode) const;
     // Follows of a member: follow type (1 book category, 2 magazine category, 3 author,
     // 4 publisher) and code. False when the type is not one of the four or nothing changed.
@@ -271,6 +284,7 @@ class SampleCatalogue {
         std::vector<SampleReservation> reservations;
         std::vector<SampleHistoryEntry> history;
         std::set<std::string> freeItems;
+        std::set<std::string> samples;
         std::vector<std::string> wishlist;
         std::vector<SampleBookmark> bookmarks;
         std::map<std::string, int> lastPages;

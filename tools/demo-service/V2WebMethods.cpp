@@ -14,6 +14,7 @@
 #include "demo-service/DemoCovers.h"
 #include "demo-service/DemoListing.h"
 #include "demo-service/DemoReaderContent.h"
+#include "demo-service/DemoStoreItems.h"
 #include "demo-service/JsonNumber.h"
 
 namespace demo {
@@ -263,6 +264,7 @@ class Replies {
                 }
             }
         }
+        addStoreItemFields(out, catalogue_, item);
         return out;
     }
 

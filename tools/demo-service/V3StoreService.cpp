@@ -12,6 +12,7 @@
 
 #include "demo-service/DemoCovers.h"
 #include "demo-service/DemoListing.h"
+#include "demo-service/DemoStoreItems.h"
 #include "demo-service/JsonNumber.h"
 #include "demo-service/SampleCatalogue.h"
 
@@ -64,7 +65,7 @@ std::string categoryName(const SampleCatalogue& catalogue, const std::string& co
     return {};
 }
 
-Json itemRecord(const SampleCatalogue& catalogue, const SampleItem& item) {
+Json listingRecord(const SampleCatalogue& catalogue, const SampleItem& item) {
     const auto title = item.titleCode.empty() ? std::nullopt : catalogue.findTitle(item.titleCode);
     const std::string category = categoryName(catalogue, item.categoryCode);
     return {{"Code", item.code},
@@ -94,6 +95,12 @@ Json itemRecord(const SampleCatalogue& catalogue, const SampleItem& item) {
             {"SortIndex", item.sortIndex},
             {"SupportedMediaFormats",
              item.kind == ItemKind::Book ? Json::array({0, 3}) : Json::array({0, 1})}};
+}
+
+Json itemRecord(const SampleCatalogue& catalogue, const SampleItem& item) {
+    Json record = listingRecord(catalogue, item);
+    addStoreItemFields(record, catalogue, item);
+    return record;
 }
 
 Json titleRecord(const SampleCatalogue& catalogue, const SampleTitle& t) {

@@ -1,7 +1,8 @@
-// varnel-demo-service [--generate N] [port]: runs the stand-in library service on 127.0.0.1 (on
-// a free port when none is given) over the sample catalogue (plus N generated library items),
-// and its store service on the next port (or a free one), prints their URLs and serves until
-// interrupted.
+// varnel-demo-service [--generate N] [--member-shelves] [port]: runs the stand-in library
+// service on 127.0.0.1 (on a free port when none is given) over the sample catalogue (plus N
+// generated library items), and its store service on the next port (or a free one), prints their
+// URLs and serves until interrupted. With --member-shelves the library lists hold what the
+// signed-in member holds (see DemoMemberShelves.h).
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -10,6 +11,7 @@
 #include "demo-service/DemoAuthentication.h"
 #include "demo-service/DemoHttpClientRoutes.h"
 #include "demo-service/DemoImages.h"
+#include "demo-service/DemoMemberShelves.h"
 #include "demo-service/DemoService.h"
 #include "demo-service/SampleCatalogue.h"
 #include "demo-service/V2WebMethods.h"
@@ -18,6 +20,7 @@
 int main(int argc, char** argv) {
     int port = 0;
     size_t generated = 0;
+    bool memberShelves = false;
     auto number = [](const char* text, long max) -> long {
         char* end = nullptr;
         const long value = std::strtol(text, &end, 10);
@@ -32,10 +35,12 @@ int main(int argc, char** argv) {
                 return 2;
             }
             generated = static_cast<size_t>(count);
+        } else if (arg == "--member-shelves") {
+            memberShelves = true;
         } else if (arg != "--help" && number(argv[i], 65535) >= 0 && port == 0) {
             port = static_cast<int>(number(argv[i], 65535));
         } else {
-            std::cerr << "usage: varnel-demo-service [--generate N] [port]\n";
+            std::cerr << "usage: varnel-demo-service [--generate N] [--member-shelves] [port]\n";
             return 2;
         }
     }
@@ -51,6 +56,8 @@ int main(int argc, char** argv) {
     catalogue.generateItems(generated, 1);
     demo::DemoService service;
     demo::registerVersion2Methods(service, catalogue);
+    if (memberShelves)
+        demo::enableMemberShelves(service, catalogue);
     demo::registerAuthenticationPaths(service);
     demo::registerImagePaths(service);
     demo::registerHttpClientRoutes(service);

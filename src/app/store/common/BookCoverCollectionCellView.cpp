@@ -1,0 +1,138 @@
+#include "app/store/common/BookCoverCollectionCellView.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+
+#include "app/common/QtImageView.h"
+#include "app/common/ScreenTexts.h"
+#include "platform/core/Log.h"
+#include "platform_ui/ResourceRegistry.h"
+#include "platform_ui/ViewGeometry.h"
+#include "vnlib/info/catalogue/VnMagazineInfo.h"
+#include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
+#include "vnlib/info/store/VnShopGroupInfo.h"
+
+PLAT_DEFINE_CLASS(BookCoverCollectionCellView, ui::CollectionViewItem, [](auto& c) {
+    c.method("itemButton_Click:", &BookCoverCollectionCellView::itemButton_Click);
+    c.method("reloadCoverImage:", &BookCoverCollectionCellView::reloadCoverImage);
+})
+
+namespace {
+constexpr const char* kCoverBack = "vn3_cover_back.png";
+constexpr const char* kCoverFront = "vn3_cover_front.png";
+
+QImage resourceImage(const char* name) {
+    return ui::ResourceRegistry::shared().imageNamed(name);
+}
+}  // namespace
+
+void BookCoverCollectionCellView::registerResources(ui::ResourceRegistry& registry) {
+    registry.registerController(kStoryboard, kIdentifier, [] {
+        return ui::ViewController::create<BookCoverCollectionCellView>();
+    });
+}
+
+Ref<BookCoverCollectionCellView> BookCoverCollectionCellView::makeFromStoryboard() {
+    if (auto cell = ui::ResourceRegistry::shared().instantiate<BookCoverCollectionCellView>(
+            kStoryboard, kIdentifier))
+        return cell;
+    return ui::ViewController::create<BookCoverCollectionCellView>();
+}
+
+std::unique_ptr<QWidget> BookCoverCollectionCellView::loadView() {
+    auto view = std::make_unique<QWidget>();
+    view->resize(kWidth, kHeight);
+    viewCover = new ui::LayerView(view.get());
+    ui::setFrame(viewCover, {5, 55, 120, 160});
+    coverBackgroungImageView = new QLabel(viewCover);
+    coverBackgroungImageView->setScaledContents(true);
+    coverBackgroungImageView->setGeometry(0, 0, 120, 160);
+    auto* cover = new QLabel(viewCover);
+    cover->setGeometry(10, 0, 110, 160);
+    coverImageView_ = QtImageView::make(cover);
+    frontBookImageView = new QLabel(viewCover);
+    frontBookImageView->setScaledContents(true);
+    frontBookImageView->setGeometry(0, 0, 120, 160);
+    frontMagImageView = new QLabel(viewCover);
+    frontMagImageView->setGeometry(0, 0, 120, 160);
+    frontMagImageView->hide();
+    actionButton = new QPushButton(viewCover);
+    actionButton->setFlat(true);
+    actionButton->setStyleSheet("background: transparent; border: none");
+    actionButton->setGeometry(0, 0, 120, 160);
+    QObject::connect(actionButton, &QPushButton::clicked,
+                     [weak = weakSelf<BookCoverCollectionCellView>()] {
+                         if (auto cell = weak.lock())
+                             cell->itemButton_Click(nullptr);
+                     });
+    titleTextField = new QLabel(view.get());
+    ui::setFrame(titleTextField, {5, 36, 120, 17});
+    priceTextField = new QLabel(view.get());
+    priceTextField->setStyleSheet("color: gray");
+    ui::setFrame(priceTextField, {5, 20, 120, 17});
+    return view;
+}
+
+Ref<VnShopGroupInfo> BookCoverCollectionCellView::shopGroupInfo() const {
+    return representedObject().as<VnShopGroupInfo>();
+}
+
+Ref<VnMagazineInfo> BookCoverCollectionCellView::magazineInfo() const {
+    return representedObject().as<VnMagazineInfo>();
+}
+
+Ref<VnMagazineIssueInfo> BookCoverCollectionCellView::magazineIssueInfo() const {
+    return representedObject().as<VnMagazineIssueInfo>();
+}
+
+void BookCoverCollectionCellView::viewDidAppear() {
+    ui::CollectionViewItem::viewDidAppear();
+    if (representedObject().isNil())
+        return;
+    view();
+    const QImage back = resourceImage(kCoverBack);
+    coverBackgroungImageView->setPixmap(QPixmap::fromImage(back));
+    frontBookImageView->setPixmap(QPixmap::fromImage(resourceImage(kCoverFront)));
+    if (auto group = representedObject().as<VnShopGroupInfo>()) {
+        titleTextField->setText(objectText(group->Title_));
+        priceTextField->setText(objectText(group->Description_));
+        coverImageView_->setImageWithURL(group->ImageUrl_, back);
+    } else if (auto magazine = representedObject().as<VnMagazineInfo>()) {
+        titleTextField->setText(objectText(magazine->name()));
+        priceTextField->setText(objectText(
+            magazine->latestIssue_ ? magazine->latestIssue_->issueName() : std::nullopt));
+        coverImageView_->setImageWithURL(magazine->coverUrl_, back);
+    } else if (auto issue = representedObject().as<VnMagazineIssueInfo>()) {
+        titleTextField->setText(objectText(issue->issueName()));
+        priceTextField->setText("");
+        coverImageView_->setImageWithURL(issue->coverUrl_, back);
+    }
+    viewCover->setLayerStyle(coverShadowStyle());
+    layOutTitle();
+}
+
+void BookCoverCollectionCellView::layOutTitle() {
+    titleTextField->setWordWrap(true);
+    const QRectF cover = ui::frame(viewCover);
+    QRectF title = ui::frame(titleTextField);
+    title = {cover.x() + 4, title.y(), cover.width() - 8, 17};
+    ui::setFrame(titleTextField, title);
+    const int natural =
+        QFontMetrics(titleTextField->font()).horizontalAdvance(titleTextField->text());
+    if (natural > title.width()) {
+        title = {title.x(), cover.y() - 37, title.width(), 31};
+        ui::setFrame(titleTextField, title);
+    }
+    const QRectF second = ui::frame(priceTextField);
+    ui::setFrame(priceTextField, {title.x(), title.y() - 16, title.width(), second.height()});
+}
+
+void BookCoverCollectionCellView::itemButton_Click(Ref<plat::Object>) {
+    plat::log("double click in the collectionItem");
+    ui::CollectionView* grid = collectionView();
+    if (!grid)
+        return;
+    plat::sendIfResponds(grid->delegate(),
+                         "bookCoverCollectionCellSelect:", self<BookCoverCollectionCellView>());
+}
