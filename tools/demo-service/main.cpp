@@ -2,7 +2,8 @@
 // service on 127.0.0.1 (on a free port when none is given) over the sample catalogue (plus N
 // generated library items), and its store service on the next port (or a free one), prints their
 // URLs and serves until interrupted. With --member-shelves the library lists hold what the
-// signed-in member holds (see DemoMemberShelves.h).
+// signed-in member holds (see DemoMemberShelves.h). The version-2 web methods are posted under
+// "/BookService.asmx".
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -55,6 +56,7 @@ int main(int argc, char** argv) {
     demo::SampleCatalogue catalogue;
     catalogue.generateItems(generated, 1);
     demo::DemoService service;
+    service.setServicePath("/BookService.asmx");
     demo::registerVersion2Methods(service, catalogue);
     if (memberShelves)
         demo::enableMemberShelves(service, catalogue);

@@ -1,0 +1,8 @@
+#include "app/shell/AreaList.h"
+
+#include "app/shell/ShellResources.h"
+
+// In this order: Shell, SignOn, Link, IssueUI, Library, Reader, Widget, Store.
+void registerAllAreaResources(ui::ResourceRegistry& registry) {
+    registerShellResources(registry);
+}

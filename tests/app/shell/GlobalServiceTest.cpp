@@ -1,0 +1,154 @@
+#include <QLocale>
+#include <algorithm>
+
+#include "ShellTestSupport.h"
+#include "app/shell/ReaderHandOver.h"
+#include "platform/runloop/RunLoop.h"
+#include "support/CapturedLog.h"
+#include "vnlib/domain/context/VnBookStoreContext.h"
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/info/catalogue/VnMagazineCategoryInfo.h"
+
+namespace {
+
+class SignInListener : public plat::Object {
+    PLAT_CLASS(SignInListener)
+  public:
+    void finished(Ref<plat::Object>, Ref<VnRequestResult> result) { results.push_back(result); }
+    std::vector<Ref<VnRequestResult>> results;
+};
+
+class PlainReader : public plat::Object {
+    PLAT_CLASS(PlainReader)
+};
+
+class HandOverReader : public plat::Object, public ReaderHandOver {
+    PLAT_CLASS(HandOverReader)
+  public:
+    void setDelegate(const Ref<plat::Object>&) override {}
+    void showWindow() override {}
+    void openIssue(const Ref<MagazineIssueUIContext>&, const std::string&, int) override {}
+};
+
+}  // namespace
+
+PLAT_DEFINE_CLASS(SignInListener, plat::Object, [](auto& c) {
+    c.method("t_request:didFinishWithResult:", &SignInListener::finished);
+})
+PLAT_DEFINE_CLASS(PlainReader, plat::Object, PLAT_NO_METHODS)
+PLAT_DEFINE_CLASS(HandOverReader, plat::Object, PLAT_NO_METHODS)
+
+namespace {
+
+class GlobalServiceTest : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        plat::RunLoop::current().runUntil([] { return false; }, 0.02);
+        demo.stop();
+    }
+
+    bool runUntil(const std::function<bool()>& done) {
+        return plat::RunLoop::current().runUntil(done, 15);
+    }
+
+    shell_testing::DemoEnvironment demo;
+};
+
+TEST_F(GlobalServiceTest, OneInstanceWithItsContextAndTheDefaults) {
+    demo.start(false);
+    std::vector<std::string> lines;
+    Ref<GlobalService> first;
+    lines = testing_support::logged([&] {
+        plat::setTraceSwitch([](std::string_view group) { return group == "Error"; });
+        first = GlobalService::globalShared();
+        plat::setTraceSwitch({});
+    });
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
+        return l.find("ServiceHost") != std::string::npos;
+    })) << "a missing service host is traced";
+    const auto second = GlobalService::globalShared();
+    EXPECT_EQ(first, second);
+    ASSERT_TRUE(first->storeContext());
+    EXPECT_EQ(first->storeContext(), second->storeContext());
+    EXPECT_EQ(first->defaultBuyCode(), "INAPP");
+    EXPECT_EQ(first->numberLimitLoadOfItem(), 48);
+    EXPECT_EQ(first->shopStyle(), 1);
+    EXPECT_EQ(first->libraryStyle(), 0);
+    EXPECT_FALSE(first->tokenID());
+    EXPECT_FALSE(first->windowController());
+
+    // No "ApplicationCustomization": the default code and all-categories name.
+    EXPECT_EQ(first->storeContext()->appCode().value_or(""), "ORV_001");
+    const auto all = first->allCategoryDefault();
+    EXPECT_EQ(all->code().value_or("?"), "");
+    EXPECT_EQ(all->name_.value_or(""), "ทั้งหมด");
+
+    auto cat = std::make_shared<VnMagazineCategoryInfo>();
+    cat->setCode(std::string("C1"));
+    EXPECT_EQ(first->GenerateCategoryWithAllOnly({}).size(), 1u);
+    auto list = first->GenerateCategoryWithDefault({cat}, false);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[1], cat);
+    first->setIsUseKelOption(true);
+    list = first->GenerateCategoryWithDefault({cat}, false);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0]->code().value_or(""), "_MarsdenCatalog");
+    EXPECT_EQ(list[0]->name_.value_or(""), "Marsden Group Catalog");
+    EXPECT_EQ(first->GenerateCategoryWithDefault({cat}, true).size(), 2u);
+
+    // A reader controller without the hand-over interface is said; one with it is used.
+    lines = testing_support::logged(
+        [&] { first->setReaderViewController(std::make_shared<PlainReader>()); });
+    EXPECT_EQ(lines.size(), 1u);
+    EXPECT_FALSE(first->readerHandOver());
+    lines = testing_support::logged(
+        [&] { first->setReaderViewController(std::make_shared<HandOverReader>()); });
+    EXPECT_TRUE(lines.empty());
+    EXPECT_TRUE(first->readerHandOver());
+}
+
+TEST_F(GlobalServiceTest, AmountsLoseTheirCurrencySign) {
+    EXPECT_EQ(GlobalService::numberCurrentcyFormatterWithInt(1234), "1,234");
+    EXPECT_EQ(GlobalService::numberCurrentcyFormatterWithInt(5), "5");
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(GlobalService::numberCurrentcyFormatterWithFloat(12.5f), "12.50");
+    EXPECT_EQ(GlobalService::numberCurrentcyFormatterWithFloat(7.0f), "7");
+    // The sign is not always in front: only it goes, never a digit.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(GlobalService::numberCurrentcyFormatterWithFloat(12.5f), "12,50");
+    QLocale::setDefault(saved);
+}
+
+TEST_F(GlobalServiceTest, PushTokenIsRegisteredForEachNewActiveUser) {
+    demo.start();
+    const auto service = GlobalService::globalShared();
+    const auto context = service->storeContext();
+    auto listener = std::make_shared<SignInListener>();
+
+    // Without a token a change of user registers nothing.
+    context->startUserAuthenticationRequestWithUserName("somchai@example.com", "rak-an-nangsue",
+                                                        listener, "t_");
+    ASSERT_TRUE(runUntil([&] { return !listener->results.empty(); }));
+    ASSERT_TRUE(listener->results.back()->succeed());
+    ASSERT_FALSE(context->activeUserContext()->isDefault());
+    plat::RunLoop::current().runUntil([] { return false; }, 0.1);
+    EXPECT_EQ(demo.calls("RegisterAPNS"), 0u);
+
+    // A token: registered at once for the member, whose flag is set on success.
+    plat::send(service, "registerTokenToServer:", std::string("device-token-1"));
+    EXPECT_EQ(service->tokenID().value_or(""), "device-token-1");
+    const auto member = context->activeUserContext();
+    ASSERT_TRUE(runUntil([&] { return member->apnsRegistered(); }));
+    EXPECT_EQ(demo.calls("RegisterAPNS"), 1u);
+
+    // Each later change of user registers once more, for the new user.
+    context->signOutRegisteredUser();
+    const auto device = context->activeUserContext();
+    ASSERT_TRUE(device->isDefault());
+    ASSERT_TRUE(runUntil([&] { return device->apnsRegistered(); }));
+    plat::RunLoop::current().runUntil([] { return false; }, 0.1);
+    EXPECT_EQ(demo.calls("RegisterAPNS"), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,72 @@
+#pragma once
+// The shell's tests run against the demo library service in-process, serving version 2 under
+// "/BookService.asmx", with a home folder, user defaults, keychain and information dictionary of
+// their own and a new GlobalService.
+#include <gtest/gtest.h>
+
+#include "app/shell/GlobalService.h"
+#include "demo-service/DemoService.h"
+#include "demo-service/V2WebMethods.h"
+#include "demo-service/V3StoreService.h"
+#include "platform/core/Collections.h"
+#include "platform/net/HttpCookieStorage.h"
+#include "platform/storage/InfoDictionary.h"
+#include "platform/storage/Keychain.h"
+#include "platform/storage/MemoryKeychainBackend.h"
+#include "platform/storage/ScopedEnvironment.h"
+#include "platform/storage/UserDefaults.h"
+
+namespace shell_testing {
+
+class DemoEnvironment {
+  public:
+    // Starts the services; `deployment` false leaves "VarnelDeployment" out of the dictionary.
+    void start(bool deployment = true) {
+        environment.set("VARNEL_HOME", testing_support::freshTestFolder().string());
+        plat::UserDefaults::resetStandardUserDefaults();
+        plat::Keychain::setShared(
+            std::make_shared<plat::Keychain>(std::make_unique<plat::MemoryKeychainBackend>()));
+        plat::HttpCookieStorage::shared().removeAllCookies();
+        service.setServicePath(kBookServicePath);
+        demo::registerVersion2Methods(service, catalogue);
+        ASSERT_TRUE(service.start());
+        demo::registerStoreService(store, catalogue, "ORV_001", demo::kDemoAuthorizationToken);
+        ASSERT_TRUE(store.start());
+        std::vector<std::pair<plat::Value, plat::Value>> entries;
+        if (deployment) {
+            entries.emplace_back(
+                plat::Value(kVarnelDeploymentKey),
+                plat::Value(plat::makeDictionary(
+                    {{plat::Value(kServiceHostKey), plat::Value(service.baseUrl())},
+                     {plat::Value(kAuthorizationTokenKey),
+                      plat::Value(demo::kDemoAuthorizationToken)}})));
+            entries.emplace_back(
+                plat::Value("ApplicationCustomization"),
+                plat::Value(plat::makeDictionary(
+                    {{plat::Value("Shop"),
+                      plat::Value(plat::makeDictionary({{plat::Value("StoreServiceURL"),
+                                                         plat::Value(store.serviceUrl())}}))}})));
+        }
+        plat::InfoDictionary::setDictionary(plat::makeDictionary(std::move(entries)));
+        GlobalService::resetSharedForTesting();
+    }
+
+    void stop() {
+        GlobalService::resetSharedForTesting();
+        plat::InfoDictionary::setDictionary(nullptr);
+        plat::Keychain::setShared(nullptr);
+        plat::UserDefaults::resetStandardUserDefaults();
+        plat::HttpCookieStorage::shared().removeAllCookies();
+        store.stop();
+        service.stop();
+    }
+
+    size_t calls(const char* method) const { return service.requestsForMethod(method).size(); }
+
+    testing_support::ScopedEnvironment environment;
+    demo::SampleCatalogue catalogue;
+    demo::DemoService service;
+    demo::DemoService store;
+};
+
+}  // namespace shell_testing
