@@ -48,8 +48,17 @@ void ResourceRegistry::addImageFolder(const std::filesystem::path& folder) {
     imageFolders_.push_back(folder);
 }
 
+namespace {
+
+bool isPlainFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
+}
+
+}  // namespace
+
 QImage ResourceRegistry::imageNamed(const std::string& name) const {
-    if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..")
+    if (!isPlainFileName(name))
         return {};
     for (const auto& folder : imageFolders_) {
         for (const char* extension : {"", ".png", ".jpg", ".jpeg", ".gif", ".bmp"}) {
@@ -64,6 +73,20 @@ QImage ResourceRegistry::imageNamed(const std::string& name) const {
     }
     VND_TRACE("Error", "No image named \"%s\"", name.c_str());
     return {};
+}
+
+std::optional<std::filesystem::path> ResourceRegistry::pathForResource(
+    const std::string& name) const {
+    if (!isPlainFileName(name))
+        return std::nullopt;
+    for (const auto& folder : imageFolders_) {
+        const std::filesystem::path path = folder / name;
+        std::error_code ec;
+        if (std::filesystem::is_regular_file(path, ec))
+            return path;
+    }
+    VND_TRACE("Error", "No resource named \"%s\"", name.c_str());
+    return std::nullopt;
 }
 
 }  // namespace ui

@@ -1,14 +1,15 @@
 #pragma once
 // ui::ResourceRegistry: what the program's storyboards and nibs stand for: factories of
 // controllers under (storyboard, identifier), builders of widget trees under a nib name (they
-// wire the owner's outlets and actions), and named images in resource folders (the extension is
-// optional). An unknown name gives null and a log line.
+// wire the owner's outlets and actions), named images in resource folders (the extension is
+// optional) and resource files named exactly. An unknown name gives null and a log line.
 #include <QImage>
 #include <QWidget>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ class ResourceRegistry {
     // "temp_hd_pdf" finds temp_hd_pdf.png, .jpg, .jpeg, .gif, .bmp or the exact name; null and
     // logged when none.
     QImage imageNamed(const std::string& name) const;
+    // The path of the regular file named exactly so in the first folder that has one; nothing
+    // for an unknown name and for names that could leave the folders (empty, ".", "..", or
+    // holding "/" or NUL).
+    std::optional<std::filesystem::path> pathForResource(const std::string& name) const;
 
   private:
     std::map<std::pair<std::string, std::string>, ControllerFactory> controllers_;

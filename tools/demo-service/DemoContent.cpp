@@ -11,6 +11,7 @@
 #include "demo-service/DemoPropertyList.h"
 #include "demo-service/DemoReaderContent.h"
 #include "demo-service/DemoService.h"
+#include "demo-service/DemoWidgets.h"
 
 namespace demo {
 namespace {
@@ -142,18 +143,24 @@ Json soundMetadata(const SampleItem& item) {
                      {"backgroundColor", "transparent"},
                      {"SinglePageAlignment", i == 0 ? 1 : 99},
                      {"DoublePageAlignment", 99}};
-        Json widgets = Json::array();
+        // "Type", "FileId" and "FileIds" repeat the kind and the files for older readers.
+        Json widgets = hasWidgetShowcase(item.code) ? showcaseWidgets(i) : Json::array();
         if (i == 1)
-            widgets.push_back({{"Type", "PageLink"},
+            widgets.push_back({{"WidgetType", "PageLink"},
+                               {"Type", "PageLink"},
                                {"Frame", "{{40, 600}, {200, 40}}"},
-                               {"TargetPageName", "P5"}});
+                               {"PageName", "P5"}});
         if (i == 2)
-            widgets.push_back({{"Type", "SlideshowButton"},
+            widgets.push_back({{"WidgetType", "SlideshowButton"},
+                               {"Type", "SlideshowButton"},
                                {"Frame", "{{40, 80}, {320, 240}}"},
+                               {"ImageFileNames", {"slide2a", "slide2b", "slide2c"}},
                                {"FileIds", {"slide2a", "slide2b", "slide2c"}}});
         if (i % 6 == 5)
-            widgets.push_back({{"Type", "ImageWidget"},
+            widgets.push_back({{"WidgetType", "ImageWidget"},
+                               {"Type", "ImageWidget"},
                                {"Frame", "{{40, 80}, {320, 240}}"},
+                               {"ImageFileName", "img" + std::to_string(i)},
                                {"FileId", "img" + std::to_string(i)}});
         if (!widgets.empty())
             page["Widgets"] = widgets;
@@ -249,6 +256,9 @@ std::string demoRenderingMetadata(const SampleItem& item) {
             metadata.erase("DefaultSinglePageAlignment");
             break;
         }
+        case ContentVariant::HostileWidgets:
+            addHostileWidgets(metadata["Pages"]);
+            break;
         case ContentVariant::Hostile: {
             Json& pages = metadata["Pages"];
             pages["1"]["PageInsets"] = insets(-40, -1e39, 1e300, -0.0);
@@ -282,6 +292,10 @@ std::optional<std::pair<std::string, std::string>> demoContent(const std::string
                 demoPdfPage(name->code, static_cast<int>(index) + 1, 40 * 1024 + seed % 4096),
                 std::string("application/pdf")};
         }
+    }
+    if (name->type == "INTERACTIVE") {
+        if (auto media = demoInteractiveMedia(name->id))
+            return std::pair{std::move(*media), std::string("application/octet-stream")};
     }
     if (name->type == "PAGE" && name->format == "epub")
         return std::pair{demoEpubPackage(name->code), std::string("application/zip")};

@@ -2,7 +2,8 @@
 // Content files of the demo catalogue's items: "/content/<code>/<TYPE>_<id>.<format>".
 // - "PAGE" PDF: a one-page PDF 1.4 document (a coloured box, the code and the page number in
 //   Helvetica) padded to some 40 KB so that transfers take a while;
-// - "PAGEPREVIEW", "COVER" and "INTERACTIVE" JPG: drawn JPEGs (240x320 previews);
+// - "PAGEPREVIEW", "COVER" and "INTERACTIVE" JPG: drawn JPEGs (240x320 previews); interactive
+//   media ids (".y4m", ".wav") placeholder bytes (DemoWidgets.h);
 // - "XML_0.xml": the item's rendering metadata, a property list (see demoRenderingMetadata);
 // - "PAGE" EPUB ("PAGE_0.epub"): a zip holding "book.epub", a small EPUB;
 // - anything else: deterministic bytes.
@@ -29,7 +30,8 @@ std::string demoPdfPage(const std::string& code, int pageNumber, size_t padding)
 
 // The rendering metadata of an item in its content variant: pages named "P1", "P2", ... with
 // insets and alignments; widgets: a page link on page 2, a slide show on page 3, an image
-// widget naming "img<index>" on every sixth page. Hostile variants break it on purpose.
+// widget naming "img<index>" on every sixth page, and the widget showcase (DemoWidgets.h).
+// Hostile variants break it on purpose.
 std::string demoRenderingMetadata(const SampleItem& item);
 
 }  // namespace demo

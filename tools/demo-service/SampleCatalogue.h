@@ -37,6 +37,7 @@ enum class ContentVariant {
     WrongTypes,       // pages, insets, alignments, names of the wrong types; missing keys
     Hostile,          // negative sizes, page keys out of range, file ids naming other folders;
                       // page lists and asset locations with the same faults
+    HostileWidgets,   // widget descriptions broken on purpose (DemoWidgets.h)
 };
 
 // The text the services give an item kind: "Book", "Magazine" or "Newspaper".

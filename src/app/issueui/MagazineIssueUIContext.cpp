@@ -1,0 +1,404 @@
+#include "app/issueui/MagazineIssueUIContext.h"
+
+#include <algorithm>
+
+#include "app/issueui/MagazinePageUIContext.h"
+#include "app/issueui/VisibleWidget.h"
+#include "app/issueui/WidgetFactory.h"
+#include "platform/core/Log.h"
+#include "platform/core/Property.h"
+#include "vnlib/dev/request/VnRequestManager.h"
+#include "vnlib/dev/util/VndDictionaryAdditions.h"
+#include "vnlib/domain/content/VnMagazineIssueContext.h"
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/domain/storage/VnBookStoreLocalStorage.h"
+
+PLAT_DEFINE_CLASS(MagazineIssueUIContextRenderingInfo, VnInfoBase, [](auto& c) {
+    using C = MagazineIssueUIContextRenderingInfo;
+    c.property("hasSingleCoverPage", "Tc,N,VhasSingleCoverPage_", &C::hasSingleCoverPage_)
+        .property("tableOfContentPageName", "T@\"NSString\",C,N,VtableOfContentPageName_",
+                  &C::tableOfContentPageName_)
+        .property("tableOfContentPresentationPageIndex",
+                  "Ti,N,VtableOfContentPresentationPageIndex_",
+                  &C::tableOfContentPresentationPageIndex_);
+})
+
+PLAT_DEFINE_CLASS(MagazineIssueUIContext, plat::Object, [](auto& c) {
+    using C = MagazineIssueUIContext;
+    c.method("magazineIssueContextWillStartLoading:", &C::magazineIssueContextWillStartLoading)
+        .method("magazineIssueContext:pageAvalable:", &C::magazineIssueContext_pageAvalable)
+        .method("magazineIssueContextDidFinishLoadingInteractive:",
+                &C::magazineIssueContextDidFinishLoadingInteractive)
+        .method("magazineIssueContext:interactiveAssetFilesForRenderingInfo:",
+                &C::magazineIssueContext_interactiveAssetFilesForRenderingInfo)
+        .method("applicationDidEnterBackgroundNotification:",
+                &C::applicationDidEnterBackgroundNotification)
+        .method("applicationWillEnterForegroundNotification:",
+                &C::applicationWillEnterForegroundNotification)
+        .method("applicationWillTerminateNotification:", &C::applicationWillTerminateNotification);
+})
+
+Ref<MagazineIssueUIContextRenderingInfo> MagazineIssueUIContextRenderingInfo::withMetadata(
+    const plat::Value& metadata) {
+    auto dictionary = metadata.dictionary();
+    if (!dictionary)
+        dictionary = plat::MutableDictionary::make();
+    auto info = withDictionary<MagazineIssueUIContextRenderingInfo>(dictionary);
+    info->defaultSinglePageAlignment_ = intForKey(*dictionary, "DefaultSinglePageAlignment", 0);
+    info->defaultDoublePageAlignment_ = intForKey(*dictionary, "DefaultDoublePageAlignment", 0);
+    return info;
+}
+
+// ---- Creation
+// --------------------------------------------------------------------------------------
+
+namespace {
+
+constexpr const char* kLastViewedPageIndex = "LastViewedPageIndex";
+constexpr const char* kIsViewSinglePage = "IsViewSinglePage";
+constexpr const char* kIsViewLockRotate = "IsViewLockRotae";
+constexpr const char* kDisplayMode = "DisplayMode";
+
+// A stored number or boolean; anything else reads 0.
+int32_t settingValue(const plat::Value& value) {
+    return value.isNumber() || value.isBool() ? value.intValue() : 0;
+}
+
+}  // namespace
+
+MagazineIssueUIContext::MagazineIssueUIContext(Ref<VnMagazineIssueContext> context)
+    : issueContext_(std::move(context)) {
+    PLAT_PARAMETER_ASSERT(issueContext_);
+    userLastViewedPageIndex_ = settingValue(storedSetting(lastViewedPageIndexKeyName()));
+    userIsSinglePage_ = settingValue(storedSetting(isViewSinglePageKeyName())) != 0;
+    userIsLockRotate_ = settingValue(storedSetting(isViewLockRotateKeyName())) != 0;
+    userDisplayMode_ = settingValue(storedSetting(displayModeKeyName()));
+    imageRequestManager_ = std::make_shared<VnRequestManager>();
+    imageRequestManager_->setConcurrentRequestCountLimit(1);
+}
+
+MagazineIssueUIContext::~MagazineIssueUIContext() = default;
+
+void MagazineIssueUIContext::becomeIssueContextDelegate() {
+    issueContext_->setDelegate(self());
+}
+
+// ---- Reading settings
+// ------------------------------------------------------------------------------
+
+namespace {
+
+std::string settingKey(const VnMagazineIssueContext& context, const char* name) {
+    const auto& info = context.info();
+    return (info ? info->code().value_or("(null)") : std::string("(null)")) + "/" + name;
+}
+
+}  // namespace
+
+std::string MagazineIssueUIContext::lastViewedPageIndexKeyName() const {
+    return settingKey(*issueContext_, kLastViewedPageIndex);
+}
+
+std::string MagazineIssueUIContext::isViewSinglePageKeyName() const {
+    return settingKey(*issueContext_, kIsViewSinglePage);
+}
+
+std::string MagazineIssueUIContext::isViewLockRotateKeyName() const {
+    return settingKey(*issueContext_, kIsViewLockRotate);
+}
+
+std::string MagazineIssueUIContext::displayModeKeyName() const {
+    return settingKey(*issueContext_, kDisplayMode);
+}
+
+plat::Value MagazineIssueUIContext::storedSetting(const std::string& key) const {
+    const auto& user = issueContext_->userContext();
+    const auto storage = user ? user->userStorage() : nullptr;
+    return storage ? storage->objectForKey(key) : plat::Value();
+}
+
+void MagazineIssueUIContext::storeSetting(const plat::Value& value, const std::string& key) const {
+    const auto& user = issueContext_->userContext();
+    if (const auto storage = user ? user->userStorage() : nullptr)
+        storage->setObject(value, key);
+}
+
+void MagazineIssueUIContext::persistUserLastViewedPageIndex(int32_t index) {
+    userLastViewedPageIndex_ = index;
+    storeSetting(plat::Value(index), lastViewedPageIndexKeyName());
+}
+
+void MagazineIssueUIContext::persistUserIsViewSinglePage(bool value) {
+    userIsSinglePage_ = value;
+    storeSetting(plat::Value::boolean(value), isViewSinglePageKeyName());
+}
+
+void MagazineIssueUIContext::persistUserIsViewLockRotate(bool value) {
+    userIsLockRotate_ = value;
+    storeSetting(plat::Value::boolean(value), isViewLockRotateKeyName());
+}
+
+void MagazineIssueUIContext::persistUserDisplayMode(int32_t mode) {
+    userDisplayMode_ = mode;
+    storeSetting(plat::Value(mode), displayModeKeyName());
+}
+
+// ---- Pages
+// -----------------------------------------------------------------------------------------
+
+std::vector<Ref<VnPageInfo>> MagazineIssueUIContext::pageInfos() const {
+    std::vector<Ref<VnPageInfo>> pages;
+    const auto& info = issueContext_->info();
+    if (info && info->pageArray_) {
+        info->pageArray_->enumerate([&](const plat::Value& value) {
+            if (auto page = value.as<VnPageInfo>())
+                pages.push_back(std::move(page));
+            return true;
+        });
+    }
+    return pages;
+}
+
+int32_t MagazineIssueUIContext::presentationPageCount() const {
+    const auto& info = issueContext_->info();
+    return info && info->pageArray_ ? static_cast<int32_t>(info->pageArray_->count()) : 0;
+}
+
+int32_t MagazineIssueUIContext::finishedPageCount() const {
+    return static_cast<int32_t>(issueContext_->finishedPageCount());
+}
+
+bool MagazineIssueUIContext::allPresentationPagesAvailable() const {
+    return presentationPageCount() == finishedPageCount();
+}
+
+float MagazineIssueUIContext::pageDownloadProgress() const {
+    const int32_t count = presentationPageCount();
+    if (count == 0)
+        return 0;
+    return static_cast<float>(finishedPageCount()) / static_cast<float>(count);
+}
+
+bool MagazineIssueUIContext::readyForDisplay() const {
+    return issueContext_->metadataAvailable() && issueContext_->info()->pageArray_;
+}
+
+Ref<MagazinePageUIContext> MagazineIssueUIContext::pageContextAtSourceIndex(int32_t sourceIndex) {
+    auto& slot = pageUIContextMap_[sourceIndex];
+    if (!slot) {
+        auto pageContext = issueContext_->pageContextWithSourcePageIndex(sourceIndex);
+        if (!pageContext) {
+            pageUIContextMap_.erase(sourceIndex);
+            return nullptr;
+        }
+        slot = MagazinePageUIContext::initWithMagazineIssueUIContext(self<MagazineIssueUIContext>(),
+                                                                     pageContext);
+    }
+    return slot;
+}
+
+bool MagazineIssueUIContext::buildIndexMaps() {
+    if (pageUIPresentationIndexMap_)
+        return true;
+    if (!issueContext_->info()->pageArray_)
+        return false;
+    auto& presentation = pageUIPresentationIndexMap_.emplace();
+    auto& lookup = presentationLookupMap_.emplace();
+    for (const auto& page : pageInfos()) {
+        presentation[page->presentationPageIndex_] = page;
+        lookup[page->sourcePageIndex()].push_back(page);
+    }
+    return true;
+}
+
+Ref<MagazinePageUIContext> MagazineIssueUIContext::pageContextAtPresentationIndex(
+    int32_t presentationIndex) {
+    if (!buildIndexMaps())
+        return nullptr;
+    const auto it = pageUIPresentationIndexMap_->find(presentationIndex);
+    if (it == pageUIPresentationIndexMap_->end())
+        return nullptr;
+    return pageContextAtSourceIndex(it->second->sourcePageIndex());
+}
+
+Ref<MagazinePageUIContext> MagazineIssueUIContext::pageContextForPageName(
+    const std::string& pageName) {
+    if (!pageNameMap_) {
+        if (!buildIndexMaps())
+            return nullptr;
+        auto& names = pageNameMap_.emplace();
+        const int32_t count = presentationPageCount();
+        for (int32_t index = 0; index < count; ++index) {
+            auto page = pageContextAtPresentationIndex(index);
+            if (!page)
+                continue;
+            if (auto name = page->pageContext()->pageName())
+                names[*name] = page;
+        }
+    }
+    const auto it = pageNameMap_->find(pageName);
+    return it == pageNameMap_->end() ? nullptr : it->second;
+}
+
+std::optional<std::set<int32_t>> MagazineIssueUIContext::presentationIndicesForSourceIndex(
+    int32_t sourceIndex) {
+    if (!buildIndexMaps())
+        return std::nullopt;
+    const auto it = presentationLookupMap_->find(sourceIndex);
+    if (it == presentationLookupMap_->end())
+        return std::nullopt;
+    std::set<int32_t> indices;
+    for (const auto& page : it->second)
+        indices.insert(page->presentationPageIndex_);
+    return indices;
+}
+
+std::vector<Ref<MagazinePageUIContext>> MagazineIssueUIContext::pageContextsForSourceIndex(
+    int32_t sourceIndex) {
+    std::vector<Ref<MagazinePageUIContext>> pages;
+    if (const auto indices = presentationIndicesForSourceIndex(sourceIndex)) {
+        for (int32_t index : *indices) {
+            if (auto page = pageContextAtPresentationIndex(index))
+                pages.push_back(std::move(page));
+        }
+    }
+    return pages;
+}
+
+std::vector<Ref<MagazinePageUIContext>> MagazineIssueUIContext::allActivePageContexts() const {
+    std::vector<Ref<MagazinePageUIContext>> pages;
+    for (const auto& [index, page] : pageUIContextMap_)
+        pages.push_back(page);
+    return pages;
+}
+
+int32_t MagazineIssueUIContext::presentationPairPageForIndex(int32_t presentationIndex) {
+    const int64_t cover = renderingInfo()->hasSingleCoverPage() ? 1 : 0;
+    const int64_t index = presentationIndex;
+    return static_cast<int32_t>((index + cover) % 2 != 0 ? index - 1 : index + 1);
+}
+
+int32_t MagazineIssueUIContext::pageHorizontalAlignmentForPresentationIndex(
+    int32_t presentationIndex) {
+    const int64_t cover = renderingInfo()->hasSingleCoverPage() ? 1 : 0;
+    if (cover == 1 && presentationIndex == 0)
+        return 1;
+    return (presentationIndex + cover) % 2 != 0 ? 0 : 2;
+}
+
+Ref<MagazineIssueUIContextRenderingInfo> MagazineIssueUIContext::renderingInfo() {
+    if (renderingInfo_)
+        return renderingInfo_;
+    auto info = MagazineIssueUIContextRenderingInfo::withMetadata(
+        issueContext_->contentRenderingMetadata());
+    if (const auto& tocName = info->tableOfContentPageName()) {
+        const int32_t count = presentationPageCount();
+        for (int32_t index = 0; index < count; ++index) {
+            auto page = issueContext_->pageContextWithSourcePageIndex(index);
+            if (!page || page->pageName() != *tocName)
+                continue;
+            const auto indices = presentationIndicesForSourceIndex(index);
+            info->setTableOfContentPresentationPageIndex(
+                indices && !indices->empty() ? *indices->begin() : 0);
+            break;
+        }
+    }
+    renderingInfo_ = info;
+    return renderingInfo_;
+}
+
+std::string MagazineIssueUIContext::readerCaptionText() const {
+    const auto& info = issueContext_->info();
+    const std::string issueName = info->issueName().value_or("");
+    if (info->bookKind() == 0 && info->magazineName())
+        return *info->magazineName() + " - " + issueName;
+    return issueName;
+}
+
+std::string MagazineIssueUIContext::issueLibraryUriWithReader(bool withReader) const {
+    const auto& info = issueContext_->info();
+    return std::string("varnel.kel://library/") + (info->bookKind() == 1 ? "book" : "magazine") +
+           "/issue?id=" + info->code().value_or("") + "&download=1" + (withReader ? "&view=1" : "");
+}
+
+// ---- Page images
+// -----------------------------------------------------------------------------------
+
+void MagazineIssueUIContext::enqueuePageRelatedRequest(const Ref<VnRequestContext>& request) {
+    imageRequestManager_->enqueueRequest(request);
+}
+
+void MagazineIssueUIContext::prioritizePageRelatedRequest(const Ref<VnRequestContext>& request) {
+    (void)imageRequestManager_->prioritizeRequest(request);
+}
+
+bool MagazineIssueUIContext::generatingThumbnails() const {
+    return !imageRequestManager_->activeRequests().empty();
+}
+
+void MagazineIssueUIContext::cancelLoading() {
+    issueContext_->cancelLoading();
+    imageRequestManager_->cancelAndClearQueue();
+    endBackgroundTaskIfNeeded();
+}
+
+void MagazineIssueUIContext::applicationDidEnterBackgroundNotification(const Ref<plat::Object>&) {
+    imageRequestManager_->setAutostart(false);
+    imageRequestManager_->cancel();
+}
+
+void MagazineIssueUIContext::applicationWillEnterForegroundNotification(const Ref<plat::Object>&) {
+    imageRequestManager_->setAutostart(true);
+    if (!imageRequestManager_->running())
+        imageRequestManager_->start();
+}
+
+// ---- Issue context callbacks
+// -----------------------------------------------------------------------
+
+void MagazineIssueUIContext::magazineIssueContext_pageAvalable(
+    const Ref<plat::Object>& issueContext, int32_t sourcePageIndex) {
+    const auto keep = self();
+    plat::sendIfResponds(delegate_, "magazineIssueContext:pageAvalable:", issueContext,
+                         sourcePageIndex);
+    plat::sendIfResponds(delegate_, "magazineIssueUIContextPageDownloadProgressChange:", keep);
+    checkIfFinished();
+}
+
+void MagazineIssueUIContext::magazineIssueContextDidFinishLoadingInteractive(
+    const Ref<plat::Object>& issueContext) {
+    const auto keep = self();
+    plat::sendIfResponds(delegate_,
+                         "magazineIssueContextDidFinishLoadingInteractive:", issueContext);
+    checkIfFinished();
+}
+
+void MagazineIssueUIContext::checkIfFinished() {
+    if (allPresentationPagesAvailable() && !issueContext_->interactiveDownloading()) {
+        notifyFinishedToUserIfNeeded();
+        endBackgroundTaskIfNeeded();
+    }
+}
+
+plat::Value MagazineIssueUIContext::magazineIssueContext_interactiveAssetFilesForRenderingInfo(
+    const Ref<plat::Object>&, const Ref<VnMagazineIssuePageRenderingInfo>& renderingInfo) {
+    std::set<std::string> ids;
+    if (renderingInfo && renderingInfo->widgetDictionaries()) {
+        renderingInfo->widgetDictionaries()->enumerate([&](const plat::Value& description) {
+            try {
+                auto widget = WidgetFactory::widgetWithDictionary(description, nullptr);
+                if (!widget)
+                    return true;
+                auto visible = std::dynamic_pointer_cast<VisibleWidget>(widget);
+                for (auto& id : visible ? visible->requiredInteractiveFileIds()
+                                        : widget->_requiredAssetFileIds())
+                    ids.insert(std::move(id));
+            } catch (const std::exception& e) {
+                plat::log(plat::format("A widget description was skipped: %s", e.what()));
+            }
+            return true;
+        });
+    }
+    std::vector<plat::Value> list(ids.begin(), ids.end());
+    return plat::Value(plat::Array::make(std::move(list)));
+}

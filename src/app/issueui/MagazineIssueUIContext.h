@@ -1,0 +1,168 @@
+#pragma once
+// MagazineIssueUIContext: the screen side of one opened issue. It becomes the issue context's
+// delegate, answers the issue in reading order (page count, the page UI context of a presentation
+// index, source index or page name, spreads and alignment), the issue-wide rendering defaults,
+// the reader's caption, the member's reading settings for the issue (kept in the member's user
+// storage under "<code>/<name>", written at once) and a one-at-a-time queue for page images.
+// One page UI context per source page, made when first asked for.
+//
+// Delegate messages (optional, not kept): "magazineIssueContext:pageAvalable:",
+// "magazineIssueUIContextPageDownloadProgressChange:",
+// "magazineIssueContextDidFinishLoadingInteractive:".
+//
+// MagazineIssueUIContextRenderingInfo: the issue's rendering defaults: "HasSingleCoverPage" (yes
+// when absent), "TableOfContentPageName", "TableOfContentPresentationPageIndex",
+// "DefaultSinglePageAlignment" and "DefaultDoublePageAlignment" (0 when absent).
+#include <QColor>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "vnlib/info/VnInfoBase.h"
+
+class MagazinePageUIContext;
+class VnMagazineIssueContext;
+class VnMagazineIssuePageRenderingInfo;
+class VnPageInfo;
+class VnRequestContext;
+class VnRequestManager;
+
+class MagazineIssueUIContextRenderingInfo : public VnInfoBase {
+    PLAT_CLASS(MagazineIssueUIContextRenderingInfo)
+  public:
+    // Loads from the metadata; anything but a dictionary loads the defaults.
+    static Ref<MagazineIssueUIContextRenderingInfo> withMetadata(const plat::Value& metadata);
+
+    virtual bool hasSingleCoverPage() const { return hasSingleCoverPage_; }
+    void setHasSingleCoverPage(bool value) { hasSingleCoverPage_ = value; }
+    const std::optional<std::string>& tableOfContentPageName() const {
+        return tableOfContentPageName_;
+    }
+    void setTableOfContentPageName(std::optional<std::string> name) {
+        tableOfContentPageName_ = std::move(name);
+    }
+    virtual int32_t tableOfContentPresentationPageIndex() const {
+        return tableOfContentPresentationPageIndex_;
+    }
+    void setTableOfContentPresentationPageIndex(int32_t index) {
+        tableOfContentPresentationPageIndex_ = index;
+    }
+    QColor defaultPageBackgroundColor() const { return QColor(0, 0, 0, 0); }
+    int32_t defaultSinglePageAlignment() const { return defaultSinglePageAlignment_; }
+    int32_t defaultDoublePageAlignment() const { return defaultDoublePageAlignment_; }
+
+    bool hasSingleCoverPage_ = true;
+    std::optional<std::string> tableOfContentPageName_;
+    int32_t tableOfContentPresentationPageIndex_ = 0;
+
+  private:
+    int32_t defaultSinglePageAlignment_ = 0;
+    int32_t defaultDoublePageAlignment_ = 0;
+};
+
+class MagazineIssueUIContext : public plat::Object {
+    PLAT_CLASS(MagazineIssueUIContext)
+  public:
+    // Makes the context (of class T, built with the issue context and the further arguments)
+    // and makes it the issue context's delegate. A null issue context is an assertion failure.
+    template <class T = MagazineIssueUIContext, class... A>
+    static Ref<T> initWithContext(const Ref<VnMagazineIssueContext>& context, A&&... args) {
+        auto ui = std::make_shared<T>(context, std::forward<A>(args)...);
+        ui->becomeIssueContextDelegate();
+        return ui;
+    }
+    explicit MagazineIssueUIContext(Ref<VnMagazineIssueContext> context);
+    ~MagazineIssueUIContext() override;
+
+    virtual const Ref<VnMagazineIssueContext>& context() const { return issueContext_; }
+    Ref<plat::Object> delegate() const { return delegate_.lock(); }
+    virtual void setDelegate(const Ref<plat::Object>& delegate) { delegate_ = delegate; }
+
+    // ---- Reading settings ----
+    virtual int32_t userLastViewedPageIndex() const { return userLastViewedPageIndex_; }
+    virtual void persistUserLastViewedPageIndex(int32_t index);
+    bool userIsSinglePage() const { return userIsSinglePage_; }
+    void persistUserIsViewSinglePage(bool value);
+    bool userIsLockRotate() const { return userIsLockRotate_; }
+    void persistUserIsViewLockRotate(bool value);
+    int32_t userDisplayMode() const { return userDisplayMode_; }
+    void persistUserDisplayMode(int32_t mode);
+    std::string lastViewedPageIndexKeyName() const;
+    std::string isViewSinglePageKeyName() const;
+    std::string isViewLockRotateKeyName() const;
+    std::string displayModeKeyName() const;
+
+    // ---- Pages ----
+    virtual int32_t presentationPageCount() const;
+    int32_t finishedPageCount() const;
+    virtual bool allPresentationPagesAvailable() const;
+    // Finished pages over all pages; 0 without pages.
+    float pageDownloadProgress() const;
+    bool readyForDisplay() const;
+    virtual Ref<MagazinePageUIContext> pageContextAtSourceIndex(int32_t sourceIndex);
+    // Null when no page stands at that index.
+    virtual Ref<MagazinePageUIContext> pageContextAtPresentationIndex(int32_t presentationIndex);
+    // Null when no page has that name.
+    virtual Ref<MagazinePageUIContext> pageContextForPageName(const std::string& pageName);
+    // Nothing when the source page stands nowhere.
+    std::optional<std::set<int32_t>> presentationIndicesForSourceIndex(int32_t sourceIndex);
+    std::vector<Ref<MagazinePageUIContext>> pageContextsForSourceIndex(int32_t sourceIndex);
+    std::vector<Ref<MagazinePageUIContext>> allActivePageContexts() const;
+    // The other page of the spread; -1 for a single cover.
+    int32_t presentationPairPageForIndex(int32_t presentationIndex);
+    // 0 left, 1 centre, 2 right.
+    int32_t pageHorizontalAlignmentForPresentationIndex(int32_t presentationIndex);
+    virtual Ref<MagazineIssueUIContextRenderingInfo> renderingInfo();
+    virtual std::string readerCaptionText() const;
+    std::string issueLibraryUriWithReader(bool withReader) const;
+
+    // ---- Page images ----
+    void enqueuePageRelatedRequest(const Ref<VnRequestContext>& request);
+    void prioritizePageRelatedRequest(const Ref<VnRequestContext>& request);
+    bool generatingThumbnails() const;
+    const Ref<VnRequestManager>& imageRequestManager() const { return imageRequestManager_; }
+    void cancelLoading();
+    void applicationDidEnterBackgroundNotification(const Ref<plat::Object>& notification);
+    void applicationWillEnterForegroundNotification(const Ref<plat::Object>& notification);
+    void applicationWillTerminateNotification(const Ref<plat::Object>&) {}
+
+    // ---- Issue context callbacks ----
+    void magazineIssueContextWillStartLoading(const Ref<plat::Object>&) {
+        endBackgroundTaskIfNeeded();
+    }
+    void magazineIssueContext_pageAvalable(const Ref<plat::Object>& issueContext,
+                                           int32_t sourcePageIndex);
+    void magazineIssueContextDidFinishLoadingInteractive(const Ref<plat::Object>& issueContext);
+    // The distinct file ids the page's widgets need.
+    plat::Value magazineIssueContext_interactiveAssetFilesForRenderingInfo(
+        const Ref<plat::Object>& issueContext,
+        const Ref<VnMagazineIssuePageRenderingInfo>& renderingInfo);
+
+    void endBackgroundTaskIfNeeded() {}
+    void notifyFinishedToUserIfNeeded() {}
+
+  protected:
+    void becomeIssueContextDelegate();
+
+  private:
+    void checkIfFinished();
+    std::vector<Ref<VnPageInfo>> pageInfos() const;
+    bool buildIndexMaps();
+    plat::Value storedSetting(const std::string& key) const;
+    void storeSetting(const plat::Value& value, const std::string& key) const;
+
+    Ref<VnMagazineIssueContext> issueContext_;
+    std::map<int32_t, Ref<MagazinePageUIContext>> pageUIContextMap_;
+    std::optional<std::map<int32_t, Ref<VnPageInfo>>> pageUIPresentationIndexMap_;
+    std::optional<std::map<int32_t, std::vector<Ref<VnPageInfo>>>> presentationLookupMap_;
+    std::optional<std::map<std::string, Ref<MagazinePageUIContext>>> pageNameMap_;
+    int32_t userLastViewedPageIndex_ = 0;
+    bool userIsSinglePage_ = false;
+    bool userIsLockRotate_ = false;
+    int32_t userDisplayMode_ = 0;
+    Ref<MagazineIssueUIContextRenderingInfo> renderingInfo_;
+    Ref<VnRequestManager> imageRequestManager_;
+    WeakRef<plat::Object> delegate_;
+};
