@@ -1,8 +1,10 @@
 #include "app/shell/AreaList.h"
 
+#include "app/issueui/IssueUIResources.h"
 #include "app/shell/ShellResources.h"
 
 // In this order: Shell, SignOn, Link, IssueUI, Library, Reader, Widget, Store.
 void registerAllAreaResources(ui::ResourceRegistry& registry) {
     registerShellResources(registry);
+    registerIssueUIResources(registry);
 }
