@@ -1,5 +1,6 @@
 #include "platform_ui/WindowController.h"
 
+#include <QDialog>
 #include <QEvent>
 #include <QLayout>
 
@@ -64,6 +65,32 @@ void WindowController::showWindow() {
 void WindowController::close() {
     if (window_)
         window_->close();
+}
+
+QWidget* WindowController::beginSheet(const Ref<ViewController>& sheet) {
+    if (!sheet)
+        return nullptr;
+    if (sheet_)
+        endSheet(sheet_);
+    auto dialog = std::make_unique<QDialog>(window());
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->addToContainer(dialog.get());
+    sheet_ = sheet;
+    sheetWindow_ = dialog.get();
+    dialog.release()->open();  // owned by the window; no nested loop
+    return sheetWindow_;
+}
+
+void WindowController::endSheet(const Ref<ViewController>& sheet) {
+    if (!sheet || sheet != sheet_)
+        return;
+    Ref<ViewController> ending = std::move(sheet_);
+    sheet_.reset();
+    ending->removeFromContainer();
+    if (sheetWindow_)
+        sheetWindow_->close();
+    sheetWindow_.clear();
 }
 
 void WindowController::setContentViewController(const Ref<ViewController>& controller) {

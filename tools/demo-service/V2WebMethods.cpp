@@ -913,14 +913,22 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
         const auto account = user ? cat->account(*user) : std::nullopt;
         if (!account)
             throw std::runtime_error("Please sign in first.");
-        const Json membership = {{"StartDate", "2024/01/01"}, {"ExpiredDate", "2026/12/31"}};
+        // Member types 1 to 4 go round the accounts; the first membership has no online library.
+        const int memberType = (account->userId - 1) % 4 + 1;
+        char personalId[16];
+        std::snprintf(personalId, sizeof personalId, "1%012d", account->userId);
+        const Json membership = {{"StartDate", "2024-01-01 00:00:00"},
+                                 {"ExpiredDate", "2026-12-31 23:59:59"}};
         return Json{{"MemberID", account->userId},
                     {"Username", account->username},
                     {"Name", account->firstName},
                     {"Lastname", account->lastName},
                     {"Email", account->username},
+                    {"Personalid", personalId},
+                    {"MemberTypeID", std::to_string(memberType)},
                     {"MemberTypeName", account->isLibrarian ? "Librarian" : "Member"},
-                    {"MemberShip", {{"OnlineLibrary", membership}}}};
+                    {"MemberShip",
+                     Json::array({{{"HaldenPass", membership}}, {{"OnlineLibrary", membership}}})}};
     });
     service.addMethod("UpdateAcountDetail", [](const Json&, Session&) { return Json(); });
     service.addMethod("RegisterAPNS", [](const Json& body, Session&) {
@@ -955,7 +963,15 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
         return out;
     };
     service.addMethod("GetUserSubscriptions", subscriptions);
-    service.addMethod("GetCurrentSubscription", subscriptions);
+    // The member's allowance: one record with the limits of each kind.
+    service.addMethod("GetCurrentSubscription", [subscriptions](const Json& body, Session& session) {
+        Json all = subscriptions(body, session);
+        if (all.empty())
+            return Json();
+        Json current = all[0];
+        current.update({{"BookLimitSize", 5}, {"MagazineLimitSize", 3}, {"NewspaperLimitSize", 2}});
+        return current;
+    });
     service.addMethod("GetSubscriptionOptions", [cat, replies](const Json& body, Session&) {
         Json out = Json::array();
         const auto code = optText(body, "magazineCode");

@@ -140,7 +140,7 @@ std::shared_ptr<ReaderHandOver> GlobalService::readerHandOver() const {
     return std::dynamic_pointer_cast<ReaderHandOver>(readerViewController_);
 }
 
-// ---- Push-token registration --------------------------------------------------------------------
+// ---- Push-token registration ----
 
 void GlobalService::bookStoreContextActiveUserContextDidChange(Ref<VnBookStoreContext>) {
     if (tokenID_ && !tokenID_->empty())
@@ -170,8 +170,7 @@ void GlobalService::apnsPushTokenRegistration_request_didFinishWithResult(
         storeContext_->activeUserContext()->setApnsRegistered(true);
 }
 
-// ---- Categories
-// -----------------------------------------------------------------------------------
+// ---- Categories ----
 
 Ref<VnMagazineCategoryInfo> GlobalService::allCategoryDefault() const {
     auto all = std::make_shared<VnMagazineCategoryInfo>();
@@ -203,8 +202,7 @@ std::vector<Ref<VnMagazineCategoryInfo>> GlobalService::GenerateCategoryWithDefa
     return list;
 }
 
-// ---- Amounts
-// ----------------------------------------------------------------------------------------
+// ---- Amounts ----
 
 std::string GlobalService::numberCurrentcyFormatterWithFloat(float amount) {
     const QLocale locale;

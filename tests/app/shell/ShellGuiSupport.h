@@ -1,8 +1,14 @@
 #pragma once
-// Helpers of the shell's screen tests: colours found in a grab of a widget.
+// Helpers of the shell's screen tests: colours found in a grab, a screen double that records the
+// messages the shell sends it, and alerts recorded instead of shown.
 #include <QColor>
 #include <QImage>
 #include <QWidget>
+#include <string>
+#include <vector>
+
+#include "platform_ui/Alert.h"
+#include "platform_ui/ViewController.h"
 
 namespace shell_testing {
 
@@ -25,5 +31,38 @@ inline int pixelsNear(const QImage& image, const QColor& colour, int tolerance =
 inline int pixelsNear(QWidget* widget, const QColor& colour, int tolerance = 6) {
     return pixelsNear(widget->grab().toImage(), colour, tolerance);
 }
+
+// Every message a TestScreen heard, as "<name> <selector><argument>", in order.
+inline std::vector<std::string>& screenEvents() {
+    static std::vector<std::string> events;
+    return events;
+}
+
+class TestScreen : public ui::ViewController {
+    PLAT_CLASS(TestScreen)
+  public:
+    explicit TestScreen(std::string name = {}) : name(std::move(name)) {}
+    void setFeatureCode(std::string code) {
+        screenEvents().push_back(name + " setFeatureCode:" + code);
+    }
+    void setDelegate(Ref<plat::Object> d) {
+        delegate = d;
+        screenEvents().push_back(name + " setDelegate:");
+    }
+    void updateLibraryForceUpdate(bool force) {
+        screenEvents().push_back(name + " updateLibraryForceUpdate:" + (force ? "YES" : "NO"));
+    }
+    void startSearch(std::string text) { screenEvents().push_back(name + " startSearch:" + text); }
+    std::string name;
+    WeakRef<plat::Object> delegate;
+};
+
+class AlertRecorder : public ui::Alert {
+  public:
+    void runModal(QWidget*, const std::string& message, const std::string&) override {
+        messages.push_back(message);
+    }
+    std::vector<std::string> messages;
+};
 
 }  // namespace shell_testing

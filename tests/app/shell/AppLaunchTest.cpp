@@ -1,0 +1,221 @@
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QSplitter>
+#include <QToolBar>
+#include <QTreeWidget>
+
+#include "ShellGuiSupport.h"
+#include "ShellTestSupport.h"
+#include "app/shell/AppDelegate.h"
+#include "app/shell/AreaList.h"
+#include "app/shell/HZLoading.h"
+#include "app/shell/WindowController.h"
+#include "platform/core/Log.h"
+#include "platform_ui/Application.h"
+#include "platform_ui/ResourceRegistry.h"
+#include "platform_ui/RunLoopBridge.h"
+#include "support/GuiTestSupport.h"
+#include "vnlib/domain/context/VnBookStoreContext.h"
+
+namespace {
+
+using shell_testing::screenEvents;
+using shell_testing::TestScreen;
+
+// What the global service held when the library screen was made (inside windowDidLoad).
+struct AtLibrary {
+    bool made = false;
+    bool reader = false;
+    bool storeContext = false;
+    bool windowController = false;
+};
+
+class AppLaunchTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ui::RunLoopBridge::install();
+        demo.start();
+        screenEvents().clear();
+        auto& registry = ui::ResourceRegistry::shared();
+        registerAllAreaResources(registry);
+        // Doubles of every screen, registered under the names the shell asks for.
+        registry.registerController("ReaderWindowStoryboard", "ReaderWindow",
+                                    [] { return std::make_shared<ui::WindowController>(); });
+        registry.registerController("LibraryStoryboard", "LibraryMainViewController", [this] {
+            const auto service = GlobalService::globalShared();
+            atLibrary = {true, service->readerViewController() != nullptr,
+                         service->storeContext() != nullptr,
+                         service->windowController() != nullptr};
+            ++made;
+            return ui::ViewController::create<TestScreen>("library");
+        });
+        registry.registerController("ShopFeatureStoryboard", "ShopFeatureViewController", [this] {
+            ++made;
+            return ui::ViewController::create<TestScreen>("feature");
+        });
+        for (const char* nib : {"TopChartMainViewController", "CategoryMainViewController",
+                                "BrowseMainViewController"}) {
+            registry.registerController("", nib, [this, nib] {
+                ++made;
+                return ui::ViewController::create<TestScreen>(nib);
+            });
+        }
+        registry.registerController("SearchViewStoryboard", "SearchMainViewContrller", [] {
+            return ui::ViewController::create<TestScreen>("search");
+        });
+    }
+
+    void TearDown() override {
+        delegate.reset();
+        testing_support::spin(10);
+        demo.stop();
+    }
+
+    QWidget* shown() const {
+        const auto views = window->mainView()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+        return views.size() == 1 ? views.first() : nullptr;
+    }
+    QWidget* viewOf(WindowController::Screen screen) const {
+        auto controller =
+            std::dynamic_pointer_cast<ui::ViewController>(window->screenController(screen));
+        return controller ? controller->view() : nullptr;
+    }
+    void type(const QString& text) {
+        QLineEdit* field = window->searchBookField();
+        field->setFocus();
+        for (const QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(field, &press);
+        }
+    }
+    void key(int code) {
+        QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
+        QApplication::sendEvent(window->searchBookField(), &press);
+    }
+
+    shell_testing::DemoEnvironment demo;
+    AtLibrary atLibrary;
+    int made = 0;
+    Ref<AppDelegate> delegate;
+    Ref<WindowController> window;
+};
+
+TEST_F(AppLaunchTest, ToolbarSwitchesScreensAndSearchComesAndGoes) {
+    delegate = std::make_shared<AppDelegate>();
+    delegate->applicationDidFinishLaunching();
+    window = delegate->myWindowController();
+    ASSERT_TRUE(window);
+
+    // Inside windowDidLoad the reader and the store context were there, the window not yet.
+    ASSERT_TRUE(atLibrary.made);
+    EXPECT_TRUE(atLibrary.reader);
+    EXPECT_TRUE(atLibrary.storeContext);
+    EXPECT_FALSE(atLibrary.windowController);
+    const auto service = GlobalService::globalShared();
+    EXPECT_EQ(service->windowController(), window);
+    EXPECT_EQ(service->LibraryViewController(),
+              window->screenController(WindowController::Library));
+    EXPECT_EQ(delegate->readerWindowController(), service->readerViewController());
+    // One forced library update, while home shows.
+    EXPECT_EQ(std::count(screenEvents().begin(), screenEvents().end(),
+                         "library updateLibraryForceUpdate:YES"),
+              1);
+    EXPECT_EQ(shown(), viewOf(WindowController::Home));
+    testing_support::spin(20);
+
+    const QColor red = HZLoading::overlayRed();
+    for (int i = 0; i < WindowController::kScreenCount; ++i) {
+        const auto screen = static_cast<WindowController::Screen>(i);
+        for (int click = 0; click < 2; ++click) {  // a second click re-adds the same view
+            window->toolbarItem(screen)->trigger();
+            QWidget* view = shown();
+            ASSERT_TRUE(view) << i;
+            EXPECT_EQ(view, viewOf(screen)) << i;
+            EXPECT_EQ(view->geometry(), window->mainView()->rect()) << i;
+            EXPECT_TRUE(view->isVisible()) << i;
+        }
+        for (int j = 0; j < WindowController::kScreenCount; ++j) {
+            QWidget* button = window->toolbarWindow()->widgetForAction(
+                window->toolbarItem(static_cast<WindowController::Screen>(j)));
+            const int reds = shell_testing::pixelsNear(button, red, 20);
+            if (j == i)
+                EXPECT_GT(reds, 20) << "item " << j << " is red when chosen";
+            else
+                EXPECT_EQ(reds, 0) << "item " << j << " is grey while " << i << " shows";
+        }
+    }
+    EXPECT_EQ(made, 8) << "each screen made once, the library at load";
+    const std::vector<std::string> expectedCodes = {
+        "feature setFeatureCode:0.feature_all", "feature setFeatureCode:0.feature_book",
+        "feature setFeatureCode:0.feature_magazine", "feature setFeatureCode:0.feature_hdbook"};
+    std::vector<std::string> codes;
+    for (const auto& e : screenEvents())
+        if (e.find("setFeatureCode:") != std::string::npos)
+            codes.push_back(e);
+    EXPECT_EQ(codes, expectedCodes);
+
+    // Search: the first edit shows the search page; cancel puts back what showed, frame as is.
+    window->toolbarItem(WindowController::Home)->trigger();
+    QWidget* home = shown();
+    home->setGeometry(3, 4, 200, 100);
+    type("ab");
+    ASSERT_TRUE(window->searchMainViewController());
+    auto search = std::dynamic_pointer_cast<ui::ViewController>(window->searchMainViewController());
+    EXPECT_EQ(shown(), search->view());
+    key(Qt::Key_Return);
+    EXPECT_EQ(screenEvents().back(), "search startSearch:ab");
+    // Editing again while the search page shows; cancel still leaves the search.
+    key(Qt::Key_Backspace);
+    key(Qt::Key_Backspace);
+    key(Qt::Key_Return);
+    EXPECT_EQ(screenEvents().back(), "search startSearch:") << "an empty end still searches";
+    window->searchCancelAction()->trigger();
+    EXPECT_EQ(shown(), home);
+    EXPECT_EQ(home->geometry(), QRect(3, 4, 200, 100));
+    EXPECT_TRUE(window->searchBookField()->text().isEmpty());
+
+    // The divider stays between 200 and 300; the menu button collapses the pane and opens it again.
+    window->setDividerPosition(50);
+    EXPECT_EQ(window->dividerPosition(), 200);
+    window->setDividerPosition(500);
+    EXPECT_EQ(window->dividerPosition(), 300);
+    window->setDividerPosition(250);
+    window->menu_Click(nullptr);
+    EXPECT_TRUE(window->isHiddenSlideMenu());
+    EXPECT_EQ(window->dividerPosition(), 0);
+    window->menu_Click(nullptr);
+    EXPECT_FALSE(window->isHiddenSlideMenu());
+    EXPECT_EQ(window->dividerPosition(), 250);
+    EXPECT_EQ(window->menuSettingOutlineView()->topLevelItemCount(), 0);
+
+    // Closing the main window ends the event loop.
+    ui::Application::shared().setLaunchHook([this] { window->close(); });
+    EXPECT_EQ(ui::Application::shared().run(), 0);
+}
+
+TEST_F(AppLaunchTest, ScreensNobodyRegisteredAreEmptyPagesAndAReaderWithoutHandOverIsSaid) {
+    auto& registry = ui::ResourceRegistry::shared();
+    registry.registerController("LibraryStoryboard", "LibraryMainViewController", nullptr);
+    registry.registerController("", "TopChartMainViewController", nullptr);
+    std::vector<std::string> lines;
+    const auto previous = plat::setLogSink([&](std::string_view l) { lines.emplace_back(l); });
+    delegate = std::make_shared<AppDelegate>();
+    delegate->applicationDidFinishLaunching();
+    window = delegate->myWindowController();
+    window->toolbarItem(WindowController::TopChart)->trigger();
+    plat::setLogSink(previous);
+    ASSERT_TRUE(shown());
+    EXPECT_EQ(shown(), viewOf(WindowController::TopChart));
+    const auto said = [&](const char* text) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    };
+    EXPECT_TRUE(said("cannot open issues")) << "the reader double has no hand-over";
+    EXPECT_TRUE(said("TopChartMainViewController"));
+    EXPECT_TRUE(said("LibraryMainViewController"));
+    window->close();
+}
+
+}  // namespace
