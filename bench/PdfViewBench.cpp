@@ -13,6 +13,7 @@
 #include <fstream>
 #include <thread>
 
+#include "ProcessStatus.h"
 #include "RatioReporter.h"
 #include "platform_ui/pdf/PdfView.h"
 #include "support/PdfFixtures.h"
@@ -82,18 +83,8 @@ void BM_QPdfDocument_LoadAndRender(benchmark::State& state) {
 }
 BENCHMARK(BM_QPdfDocument_LoadAndRender)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-long statusKiB(const char* field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind(field, 0) == 0)
-            return std::stol(line.substr(std::strlen(field)));
-    }
-    return 0;
-}
-
 void scrollThroughTwoThousandPages() {
-    const long rssBefore = statusKiB("VmHWM:");
+    const long rssBefore = bench::statusKiB("VmHWM:");
     ui::PdfRenderCache cache(size_t{64} << 20);
     auto document = std::make_shared<ui::PdfDocument>();
     const std::string pdf = testing_support::filledPdf(595, 842, 0.2, 0.4, 0.6);
@@ -111,7 +102,7 @@ void scrollThroughTwoThousandPages() {
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     spinUntil([&] { return false; });
-    const long rssAfter = statusKiB("VmHWM:");
+    const long rssAfter = bench::statusKiB("VmHWM:");
     std::printf(
         "2,000 pages scrolled: cache peak %.1f MiB (budget 64 MiB), %llu renders, "
         "peak RSS growth %.1f MiB (goal <= 96 MiB)\n",

@@ -38,6 +38,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
         std::printf("%-60s %6.2fx\n", label.c_str(), n / d);
     }
 
+    // time(numerator) / time(denominator); 0 unless both rows ran.
+    double ratio(const std::string& numerator, const std::string& denominator) const {
+        const double n = timeOf(numerator);
+        const double d = timeOf(denominator);
+        return n > 0 && d > 0 ? n / d : 0;
+    }
+
   private:
     double timeOf(const std::string& name) const {
         if (auto it = medians_.find(name); it != medians_.end())

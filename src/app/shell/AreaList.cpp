@@ -1,10 +1,12 @@
 #include "app/shell/AreaList.h"
 
 #include "app/issueui/IssueUIResources.h"
+#include "app/reader/ReaderResources.h"
 #include "app/shell/ShellResources.h"
 
 // In this order: Shell, SignOn, Link, IssueUI, Library, Reader, Widget, Store.
 void registerAllAreaResources(ui::ResourceRegistry& registry) {
     registerShellResources(registry);
     registerIssueUIResources(registry);
+    registerReaderResources(registry);
 }

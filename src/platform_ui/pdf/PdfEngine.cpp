@@ -1,6 +1,7 @@
 #include "platform_ui/pdf/PdfEngine.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QPdfDocument>
 #include <QPdfDocumentRenderOptions>
 #include <list>
@@ -28,11 +29,22 @@ struct Engine {
     std::recursive_mutex mutex;
     std::list<OpenDocument> open;  // most recent first
     int peak = 0;
+    bool closeRegistered = false;
+    bool ended = false;  // the application has gone: nothing opens any more
 };
 
 Engine& engine() {
     static Engine e;
     return e;
+}
+
+// QtPdf's own state does not outlive the application: the documents still open (pages kept to
+// the end of the program) are closed while the application goes.
+void closeAllDocuments() {
+    Engine& e = engine();
+    std::lock_guard lock(e.mutex);
+    e.open.clear();
+    e.ended = true;
 }
 
 const char* reasonFor(QPdfDocument::Error error) {
@@ -55,6 +67,10 @@ const char* reasonFor(QPdfDocument::Error error) {
 // The open document of the page, opened now when it is not (the engine's lock is held).
 OpenDocument& documentFor(uint64_t pageId, const PdfEngine::Source& source) {
     Engine& e = engine();
+    if (!e.closeRegistered && QCoreApplication::instance()) {
+        qAddPostRoutine(closeAllDocuments);
+        e.closeRegistered = true;
+    }
     for (auto it = e.open.begin(); it != e.open.end(); ++it) {
         if (it->pageId == pageId) {
             e.open.splice(e.open.begin(), e.open, it);
@@ -93,8 +109,13 @@ OpenDocument& documentFor(uint64_t pageId, const PdfEngine::Source& source) {
 
 PdfEngine::PageInfo PdfEngine::inspect(uint64_t pageId, const Source& source) {
     std::lock_guard lock(engine().mutex);
-    OpenDocument& d = documentFor(pageId, source);
     PageInfo info;
+    if (engine().ended) {
+        info.error =
+            plat::Error::withDescription("PdfPageErrorDomain", 103, "The application has ended");
+        return info;
+    }
+    OpenDocument& d = documentFor(pageId, source);
     if (d.unreadable) {
         info.error = plat::Error::withDescription("PdfPageErrorDomain", 102,
                                                   "The page's file cannot be read");
@@ -117,6 +138,8 @@ PdfEngine::PageInfo PdfEngine::inspect(uint64_t pageId, const Source& source) {
 QImage PdfEngine::render(uint64_t pageId, const Source& source, const QSize& fullSize,
                          const QRect& clip) {
     std::lock_guard lock(engine().mutex);
+    if (engine().ended)
+        return {};
     OpenDocument& d = documentFor(pageId, source);
     if (d.error != QPdfDocument::Error::None || d.document->pageCount() < 1 || fullSize.isEmpty())
         return {};

@@ -1,0 +1,319 @@
+// The reader window's paging: a 200-page demo issue downloaded first, then shown offscreen in a
+// 1200 x 900 reader in single-page mode, scaled to fit. Timed: opening at page 100 until that
+// page is painted, then 20 moves to the next page, each until painted; against QPdfDocument
+// loading the same 21 files and rendering each at the size the reader painted it. Then memory:
+// a 500-page issue of 1 MiB pages, the peak RSS reset once it is downloaded, paged to its end two
+// pages at a time. Prints reader_paging_ratio, reader_open_ratio, reader_peak_rss_mib and
+// reader_max_open_documents.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPdfDocument>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "ProcessStatus.h"
+#include "RatioReporter.h"
+#include "app/issueui/MagazineIssueUIContext.h"
+#include "app/reader/ReaderViewController.h"
+#include "app/shell/AreaList.h"
+#include "app/shell/GlobalService.h"
+#include "demo-service/DemoService.h"
+#include "demo-service/V2WebMethods.h"
+#include "demo-service/V3StoreService.h"
+#include "platform/core/Collections.h"
+#include "platform/runloop/RunLoop.h"
+#include "platform/storage/InfoDictionary.h"
+#include "platform/storage/Keychain.h"
+#include "platform/storage/MemoryKeychainBackend.h"
+#include "platform/storage/UserDefaults.h"
+#include "platform_ui/ResourceRegistry.h"
+#include "platform_ui/RunLoopBridge.h"
+#include "platform_ui/pdf/PdfEngine.h"
+#include "platform_ui/pdf/PdfRenderCache.h"
+#include "vnlib/domain/content/VnMagazineIssueContext.h"
+#include "vnlib/domain/context/VnBookStoreContext.h"
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
+
+namespace {
+
+constexpr const char* kPagingIssue = "RB01-0200";
+constexpr const char* kMemoryIssue = "RB02-0500";
+constexpr int kOpenPage = 100, kMoves = 20;
+const QSize kWindowSize(1200, 900);
+
+// Runs the event loop until `done` holds (false after a minute), sleeping a little between
+// passes so that the render worker gets the core.
+bool spinUntil(const std::function<bool()>& done, int milliseconds = 60000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > milliseconds)
+            return false;
+        QApplication::processEvents(QEventLoop::AllEvents);
+        std::this_thread::sleep_for(std::chrono::microseconds(20));
+    }
+    return true;
+}
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "reader_bench: %s\n", what);
+    std::exit(1);
+}
+
+struct Demo {
+    demo::SampleCatalogue catalogue;
+    demo::DemoService service;
+    demo::DemoService store;
+};
+
+Demo& demoService() {
+    static Demo demo;
+    return demo;
+}
+
+Ref<VnMagazineIssueInfo> recordOf(const std::string& code) {
+    auto info = std::make_shared<VnMagazineIssueInfo>();
+    info->setCode(code);
+    info->itemCode_ = code;
+    info->type_ = "Magazine";
+    info->setMagazineName(std::string("Reader Bench"));
+    info->setIssueName(code);
+    return info;
+}
+
+// A new UI context over a new issue context of the item, its page list and metadata loaded (as
+// the shelf hands an issue over).
+Ref<MagazineIssueUIContext> contextOf(const std::string& code) {
+    auto user = GlobalService::globalShared()->storeContext()->activeUserContext();
+    auto issue = user->magazineIssueContextWithInfo(recordOf(code));
+    auto context = MagazineIssueUIContext::initWithContext(issue);
+    bool loaded = false;
+    issue->requestForLoadingMetadata()->startWithDidFinishBlock(
+        [&](const Ref<VnRequestResult>&, const plat::Value&) { loaded = true; });
+    if (!spinUntil([&] { return loaded; }))
+        fail("the metadata did not load");
+    return context;
+}
+
+void download(const std::string& code) {
+    auto user = GlobalService::globalShared()->storeContext()->activeUserContext();
+    auto issue = user->magazineIssueContextWithInfo(recordOf(code));
+    issue->startLoadingAllPages();
+    if (!spinUntil([&] { return issue->info()->finished_; }, 600000))
+        fail("the issue did not download");
+}
+
+struct Reader {
+    Ref<ReaderViewController> controller = ui::ViewController::create<ReaderViewController>();
+    Reader() {
+        QWidget* view = controller->view();
+        view->resize(kWindowSize);
+        view->show();
+        controller->pdfPageViewType(0);
+        controller->zoomAutoPdfView();
+        spinUntil([&] { return view->isVisible(); });
+    }
+    bool painted(int index) const {
+        const auto page = controller->mainDocument()->pageAtIndex(index);
+        return page && controller->pdfView()->hasPainted(page);
+    }
+    QSize paintedSize(int index) const {
+        const auto page = controller->mainDocument()->pageAtIndex(index);
+        const QRectF frame = controller->pdfView()->pageFrame(page);
+        return (frame.size() * controller->pdfView()->devicePixelRatioF()).toSize();
+    }
+};
+
+// Made once the application runs, gone before it ends.
+std::unique_ptr<Reader>& readerSlot() {
+    static std::unique_ptr<Reader> r;
+    return r;
+}
+
+Reader& reader() {
+    if (!readerSlot())
+        readerSlot() = std::make_unique<Reader>();
+    return *readerSlot();
+}
+
+// What the reader painted in the last round: the files of pages 100 to 120 and their sizes.
+std::vector<std::pair<std::string, QSize>>& paintedPages() {
+    static std::vector<std::pair<std::string, QSize>> pages;
+    return pages;
+}
+
+void BM_Reader_OpenAtPage100(benchmark::State& state) {
+    Reader& r = reader();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto context = contextOf(kPagingIssue);
+        r.controller->setUiContext(nullptr);
+        spinUntil([] { return false; }, 20);
+        state.ResumeTiming();
+        r.controller->setUiContext(context);
+        r.controller->goToPage(kOpenPage);
+        if (!spinUntil([&] { return r.painted(kOpenPage); }))
+            fail("page 100 was not painted");
+    }
+}
+BENCHMARK(BM_Reader_OpenAtPage100)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_Reader_TwentyNextPages(benchmark::State& state) {
+    Reader& r = reader();
+    for (auto _ : state) {
+        state.PauseTiming();
+        r.controller->setUiContext(contextOf(kPagingIssue));
+        r.controller->goToPage(kOpenPage);
+        if (!spinUntil([&] { return r.painted(kOpenPage); }))
+            fail("page 100 was not painted");
+        state.ResumeTiming();
+        for (int k = 1; k <= kMoves; ++k) {
+            r.controller->goToNextPage();
+            if (!spinUntil([&] { return r.painted(kOpenPage + k); }))
+                fail("a next page was not painted");
+        }
+        state.PauseTiming();
+        if (r.controller->currentPageIndex() != kOpenPage + kMoves)
+            fail("the reader is not on page 120");
+        auto& pages = paintedPages();
+        pages.clear();
+        for (int i = kOpenPage; i <= kOpenPage + kMoves; ++i)
+            pages.emplace_back(r.controller->mainDocument()->pageAtIndex(i)->filePath().string(),
+                               r.paintedSize(i));
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_Reader_TwentyNextPages)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void loadAndRender(const std::pair<std::string, QSize>& page) {
+    QPdfDocument document;
+    document.load(QString::fromStdString(page.first));
+    const QImage image = document.render(0, page.second);
+    if (image.isNull() || image.size() != page.second)
+        fail("QtPdf did not render a page");
+    benchmark::DoNotOptimize(image.bits());
+}
+
+void BM_QPdfDocument_OpenPage100(benchmark::State& state) {
+    for (auto _ : state)
+        loadAndRender(paintedPages().front());
+}
+BENCHMARK(BM_QPdfDocument_OpenPage100)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_QPdfDocument_TwentyPages(benchmark::State& state) {
+    for (auto _ : state) {
+        for (size_t i = 1; i < paintedPages().size(); ++i)
+            loadAndRender(paintedPages()[i]);
+    }
+}
+BENCHMARK(BM_QPdfDocument_TwentyPages)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A 500-page issue of 1 MiB pages paged to its end, two pages at a time.
+void pageThroughLargeIssue() {
+    download(kMemoryIssue);
+    Reader& r = reader();
+    r.controller->setUiContext(nullptr);
+    auto context = contextOf(kMemoryIssue);
+    spinUntil([] { return false; }, 200);
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const long before = bench::statusKiB("VmHWM:");
+    r.controller->pdfPageViewType(3);
+    r.controller->setUiContext(context);
+    r.controller->goToPage(0);
+    const int count = r.controller->mainDocument()->pageCount();
+    int moves = 0;
+    while (r.controller->currentPageIndex() < count - 1 && moves < count) {
+        const int at = r.controller->currentPageIndex();
+        r.controller->goToNextPage();
+        ++moves;
+        if (!spinUntil([&] {
+                const int now = r.controller->currentPageIndex();
+                return now != at && r.painted(now);
+            }))
+            fail("a spread of the large issue was not painted");
+    }
+    spinUntil([] { return false; }, 200);
+    const long peak = bench::statusKiB("VmHWM:");
+    const auto& cache = r.controller->pdfView()->renderCache();
+    std::printf("reader_peak_rss_mib %.1f\n", static_cast<double>(peak) / 1024);
+    std::printf("reader_max_open_documents %d\n", ui::PdfEngine::peakOpenDocuments());
+    std::printf(
+        "(%d pages in %d moves; RSS at the reset %.1f MiB; render cache peak %.1f MiB of "
+        "%.0f MiB)\n",
+        count, moves, static_cast<double>(before) / 1024,
+        static_cast<double>(cache.peakBytesUsed()) / (1 << 20),
+        static_cast<double>(cache.byteBudget()) / (1 << 20));
+    if (r.controller->currentPageIndex() != count - 1 || count != 500)
+        fail("the large issue was not paged to its end");
+    if (cache.peakBytesUsed() > cache.byteBudget())
+        fail("the render cache went over its budget");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    char folder[] = "/tmp/reader_bench.XXXXXX";
+    if (!mkdtemp(folder))
+        fail("no temporary folder");
+    setenv("VARNEL_HOME", folder, 1);
+    int status = 0;
+    {
+        QApplication app(argc, argv);
+        ui::RunLoopBridge::install();
+        plat::UserDefaults::resetStandardUserDefaults();
+        plat::Keychain::setShared(
+            std::make_shared<plat::Keychain>(std::make_unique<plat::MemoryKeychainBackend>()));
+        Demo& demo = demoService();
+        for (const auto& [code, pages, bytes] : {std::tuple{kPagingIssue, 200, int64_t{0}},
+                                                 std::tuple{kMemoryIssue, 500, int64_t{1} << 20}}) {
+            demo::SampleItem item;
+            item.code = code;
+            item.kind = demo::ItemKind::MagazineIssue;
+            item.title = code;
+            item.titleCode = "RB";
+            item.pageCount = pages;
+            item.pageBytes = bytes;
+            item.libraryCopies = 1;
+            demo.catalogue.addItem(item);
+        }
+        demo.service.setServicePath(kBookServicePath);
+        demo::registerVersion2Methods(demo.service, demo.catalogue);
+        demo::registerStoreService(demo.store, demo.catalogue, "ORV_001",
+                                   demo::kDemoAuthorizationToken);
+        if (!demo.service.start() || !demo.store.start())
+            fail("the demo service did not start");
+        plat::InfoDictionary::setDictionary(plat::makeDictionary(
+            {{plat::Value(kVarnelDeploymentKey),
+              plat::Value(plat::makeDictionary(
+                  {{plat::Value(kServiceHostKey), plat::Value(demo.service.baseUrl())},
+                   {plat::Value(kAuthorizationTokenKey),
+                    plat::Value(demo::kDemoAuthorizationToken)}}))}}));
+        registerAllAreaResources(ui::ResourceRegistry::shared());
+        download(kPagingIssue);
+
+        benchmark::Initialize(&argc, argv);
+        bench::RatioReporter reporter;
+        benchmark::RunSpecifiedBenchmarks(&reporter);
+        std::printf("reader_paging_ratio %.2fx\n",
+                    reporter.ratio("BM_Reader_TwentyNextPages/iterations:5/real_time",
+                                   "BM_QPdfDocument_TwentyPages/real_time"));
+        std::printf("reader_open_ratio %.2fx\n",
+                    reporter.ratio("BM_Reader_OpenAtPage100/iterations:5/real_time",
+                                   "BM_QPdfDocument_OpenPage100/real_time"));
+        pageThroughLargeIssue();
+        benchmark::Shutdown();
+        readerSlot().reset();
+        GlobalService::resetSharedForTesting();
+        plat::Keychain::setShared(nullptr);
+        demo.store.stop();
+        demo.service.stop();
+    }
+    std::filesystem::remove_all(folder);
+    return status;
+}

@@ -1,0 +1,609 @@
+#include "app/reader/ReaderViewController.h"
+
+#include <QLabel>
+#include <QLoggingCategory>
+#include <QProgressBar>
+#include <QResizeEvent>
+#include <algorithm>
+
+#include "app/issueui/MagazineIssueUIContext.h"
+#include "app/issueui/MagazinePageUIContext.h"
+#include "app/issueui/QtWidgetView.h"
+#include "app/issueui/VisibleWidget.h"
+#include "app/issueui/WidgetActionButton.h"
+#include "app/reader/BookmarkViewController.h"
+#include "app/reader/PageChangeButton.h"
+#include "platform/core/Log.h"
+#include "platform/runloop/RunLoop.h"
+#include "platform_ui/ResourceRegistry.h"
+#include "platform_ui/ViewGeometry.h"
+#include "platform_ui/pdf/PdfRenderCache.h"
+#include "platform_ui/pdf/PdfThumbnailView.h"
+#include "vnlib/domain/content/VnMagazineIssueContext.h"
+#include "vnlib/domain/storage/VnBookstoreUserBookmarkContext.h"
+
+Q_LOGGING_CATEGORY(readerLog, "varnel.reader", QtInfoMsg)
+
+PLAT_DEFINE_CLASS(ReaderViewController, ui::ViewController, [](auto& c) {
+    c.method("magazineIssueContext:pageAvalable:",
+             &ReaderViewController::magazineIssueContext_pageAvalable)
+        .method("magazineIssueContextDidFinishLoadingInteractive:",
+                &ReaderViewController::magazineIssueContextDidFinishLoadingInteractive)
+        .method("pageUIContextPageContentPainterAvailable:",
+                &ReaderViewController::pageUIContextPageContentPainterAvailable)
+        .method("pageUIContextFullPageImageAvailable:",
+                &ReaderViewController::pageUIContextFullPageImageAvailable)
+        .method("pageUIContextSmallThumbnailImageAvailable:",
+                &ReaderViewController::pageUIContextSmallThumbnailImageAvailable)
+        .method("pageUIContextRootWidgetAvailable:",
+                &ReaderViewController::pageUIContextRootWidgetAvailable);
+})
+
+namespace {
+
+// The controller's view: it lays its children out again whenever it is resized.
+class ReaderView : public QWidget {
+  public:
+    std::function<void()> didResize;
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        if (didResize)
+            didResize();
+    }
+};
+
+constexpr int kHoverButtonWidth = 56, kHoverButtonHeight = 120;
+
+std::string pageText(const Ref<ui::PdfPage>& page) {
+    return page ? page->label() : std::string();
+}
+
+// The Qt widget of a widget view made over one; null for other views.
+QWidget* qtWidgetOf(const Ref<WidgetView>& view) {
+    const auto* qt = dynamic_cast<const QtWidgetView*>(view.get());
+    return qt ? qt->widget() : nullptr;
+}
+
+}  // namespace
+
+ReaderViewController::ReaderViewController()
+    : renderCache_(std::make_unique<ui::PdfRenderCache>(kRenderCacheBytes)) {}
+
+ReaderViewController::~ReaderViewController() {
+    if (jumpObserver_)
+        plat::NotificationCenter::defaultCenter().removeObserver(jumpObserver_);
+    // The views may outlive the controller (their window goes later): they leave its cache.
+    if (isViewLoaded()) {
+        pdfView_->setRenderCache(nullptr);
+        pdfThumbnailView_->setPdfView(nullptr);
+    }
+}
+
+// ---- Life cycle ------------------------------------------------------------------------------
+
+std::unique_ptr<QWidget> ReaderViewController::loadView() {
+    auto view = std::make_unique<ReaderView>();
+    view->resize(1024, 768);
+    view->setAutoFillBackground(true);
+    pdfView_ = new PDFModifyView(view.get());
+    pdfView_->setRenderCache(renderCache_.get());
+    // The layout's starting mode: two pages side by side.
+    pdfView_->setDisplayMode(ui::PdfView::TwoUp);
+    pdfThumbnailView_ = new ui::PdfThumbnailView(view.get());
+    pdfThumbnailView_->setPdfView(pdfView_);
+    pdfThumbnailView_->hide();
+    previousPageButton_ = new PageChangeButton(PageChangeButton::Previous, view.get());
+    nextPageButton_ = new PageChangeButton(PageChangeButton::Next, view.get());
+    QObject::connect(previousPageButton_, &QPushButton::clicked, view.get(),
+                     [this] { previousButton_Click(); });
+    QObject::connect(nextPageButton_, &QPushButton::clicked, view.get(),
+                     [this] { nextButton_Click(); });
+
+    progressView_ = new QWidget(view.get());
+    progressView_->setAutoFillBackground(true);
+    percentProgress_ = new QProgressBar(progressView_);
+    percentProgress_->setRange(0, 1000);
+    percentProgress_->setTextVisible(false);
+    percentTextField_ = new QLabel(progressView_);
+    progressView_->hide();
+
+    view->didResize = [this] { layoutSubviews(); };
+    return view;
+}
+
+void ReaderViewController::viewDidLoad() {
+    placeholder_ = ui::ResourceRegistry::shared().imageNamed("temp_hd_pdf");
+    // The observation is held weakly: it ends with the controller.
+    const WeakRef<ReaderViewController> weak = weakSelf<ReaderViewController>();
+    jumpObserver_ = plat::NotificationCenter::defaultCenter().addObserver(
+        [weak](const plat::Notification& notification) {
+            if (const auto self = weak.lock())
+                self->jumpToPageNotify(notification);
+        },
+        kJumpToPageNotification);
+    widgetVisibleInPage_.clear();
+    pdfView_->setDelegate(std::dynamic_pointer_cast<PDFModifyViewDelegate>(self()));
+    createDocument();
+    layoutSubviews();
+}
+
+void ReaderViewController::viewDidAppear() {
+    pdfModifyView_visiblePageChagne(nullptr, pdfView_->visiblePages());
+}
+
+void ReaderViewController::viewDidDisappear() {
+    removeWidgetVisibleViewNotInPage(std::nullopt);
+    // Stored only when a page is shown.
+    const int index = currentPageIndex();
+    if (uiContext_ && index >= 0)
+        uiContext_->persistUserLastViewedPageIndex(index);
+}
+
+void ReaderViewController::createDocument() {
+    mainDocument_ = std::make_shared<ui::PdfDocument>();
+    pdfView_->setDisplaysAsBook(true);
+    pdfView_->setDocument(mainDocument_);
+    pdfView_->setDisplayBox(ui::PdfPage::CropBox);
+    pdfView_->layoutDocumentView();
+    pdfThumbnailView_->reload();
+}
+
+void ReaderViewController::layoutSubviews() {
+    if (!isViewLoaded())
+        return;
+    const QSizeF size = view()->size();
+    const double strip = progressHidden_ ? 0 : kProgressViewHeight;
+    const double left = hiddenThumbmailPDF_ ? 0 : ui::PdfThumbnailView::kDefaultWidth;
+    // y-up frames: the loading strip lies along the bottom, the page view above it.
+    ui::setFrame(pdfView_, QRectF(left, strip, size.width() - left, size.height() - strip));
+    ui::setFrame(pdfThumbnailView_,
+                 QRectF(0, strip, ui::PdfThumbnailView::kDefaultWidth, size.height() - strip));
+    ui::setFrame(progressView_, QRectF(0, 0, size.width(), kProgressViewHeight));
+    percentProgress_->setGeometry(12, 8, 240, kProgressViewHeight - 16);
+    percentTextField_->setGeometry(264, 0, std::max(0.0, size.width() - 276), kProgressViewHeight);
+    const QRect page = pdfView_->geometry();
+    const int y = page.top() + (page.height() - kHoverButtonHeight) / 2;
+    previousPageButton_->setGeometry(page.left() + 8, y, kHoverButtonWidth, kHoverButtonHeight);
+    nextPageButton_->setGeometry(page.right() - 8 - kHoverButtonWidth, y, kHoverButtonWidth,
+                                 kHoverButtonHeight);
+    previousPageButton_->raise();
+    nextPageButton_->raise();
+}
+
+// ---- The open issue ---------------------------------------------------------------------------
+
+Ref<VnMagazineIssueContext> ReaderViewController::issueContext() const {
+    return uiContext_ ? uiContext_->context() : nullptr;
+}
+
+void ReaderViewController::setUiContext(const Ref<MagazineIssueUIContext>& context) {
+    if (context == uiContext_)
+        return;
+    view();
+    // The widgets of the issue shown so far go with it.
+    removeWidgetVisibleViewNotInPage(std::nullopt);
+    pdfView_->setDocument(nullptr);
+    isDisplayReader_ = false;
+    uiContext_ = context;
+    if (!uiContext_)
+        return;
+    uiContext_->setDelegate(self());
+    const auto issue = uiContext_->context();
+    if (issue)
+        issue->checkFinished();
+    getPdfForAddToDocument();
+    const bool book = issue && issue->info() && issue->info()->bookKind() == 1;
+    pdfView_->setBackgroundColor(book ? Qt::white : Qt::black);
+    pdfView_->setDisplayBox(ui::PdfPage::CropBox);
+    pdfView_->layoutDocumentView();
+    updateLoadingProgress();
+    if (issue)
+        issue->startLoadingAllPages();
+}
+
+Ref<ui::PdfPage> ReaderViewController::insetPage(const Ref<ui::PdfPage>& page, double top,
+                                                 double left, double bottom, double right) {
+    if (!page)
+        return page;
+    const auto single = [](double v) { return static_cast<double>(static_cast<float>(v)); };
+    page->insetCropBox(QMarginsF(single(left), single(top), single(right), single(bottom)));
+    return page;
+}
+
+Ref<ui::PdfPage> ReaderViewController::placeholderPage() const {
+    return ui::PdfPage::fromImage(placeholder_);
+}
+
+Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
+    const auto issue = issueContext();
+    const auto pageContext =
+        issue ? issue->pageContextWithSourcePageIndex(sourcePageIndex) : nullptr;
+    if (!pageContext || !pageContext->pageContentAssetAvailable())
+        return nullptr;
+    const auto asset = pageContext->pageContentAsset();
+    Ref<plat::Error> error;
+    auto page = asset ? ui::PdfPage::fromFile(asset->filePath(), &error) : nullptr;
+    if (!page) {
+        plat::log(plat::format("Page %d of the issue is not a PDF and keeps its placeholder: %s",
+                               sourcePageIndex,
+                               error ? error->localizedDescription().c_str() : "no file"));
+        return nullptr;
+    }
+    page->setPlaceholderImage(placeholder_);
+    page->setLabel(pageContext->pageName().value_or(""));
+    if (const auto info = pageContext->renderingInfo()) {
+        const VnEdgeInsets& insets = info->pageInsets();
+        insetPage(page, insets.top, insets.left, insets.bottom, insets.right);
+    }
+    return page;
+}
+
+void ReaderViewController::replaceSlot(int index, const Ref<ui::PdfPage>& page) {
+    if (mainDocument_->pageAtIndex(index))
+        mainDocument_->removePageAtIndex(index);
+    mainDocument_->insertPage(page, index);
+}
+
+void ReaderViewController::getPdfForAddToDocument() {
+    mainDocument_ = std::make_shared<ui::PdfDocument>();
+    const int count = uiContext_ ? std::max(0, uiContext_->presentationPageCount()) : 0;
+    const auto issue = issueContext();
+    for (int i = 0; i < count; ++i) {
+        Ref<ui::PdfPage> page = downloadedPage(i);
+        if (!page) {
+            page = placeholderPage();
+            const auto pageContext = issue ? issue->pageContextWithSourcePageIndex(i) : nullptr;
+            page->setLabel(pageContext ? pageContext->pageName().value_or("") : "");
+        }
+        replaceSlot(i, page);
+    }
+    pdfView_->setDocument(mainDocument_);
+    pdfView_->setDisplaysPageBreaks(false);
+    pdfThumbnailView_->reload();
+}
+
+void ReaderViewController::loadPDfView(const QByteArray& pdf, int index) {
+    auto page = ui::PdfPage::fromData(pdf);
+    if (!page || index < 0 || index >= mainDocument_->pageCount())
+        return;
+    page->setPlaceholderImage(placeholder_);
+    replaceSlot(index, page);
+    pdfView_->setDocument(mainDocument_);
+}
+
+void ReaderViewController::magazineIssueContext_pageAvalable(Ref<VnMagazineIssueContext> context,
+                                                             int32_t sourcePageIndex) {
+    // Callbacks of an issue no longer shown, and slots the document does not have, are ignored.
+    if (!context || context != issueContext())
+        return;
+    if (sourcePageIndex >= 0 && sourcePageIndex < mainDocument_->pageCount()) {
+        if (const auto page = downloadedPage(sourcePageIndex))
+            replaceSlot(sourcePageIndex, page);
+    }
+    updateLoadingProgress();
+}
+
+void ReaderViewController::updateLoadingProgress() {
+    if (!isViewLoaded())
+        return;
+    const auto issue = issueContext();
+    const size_t finished = issue ? issue->finishedPageCount() : 0;
+    const auto pageArray = issue && issue->info() ? issue->info()->pageArray_ : nullptr;
+    const size_t total = pageArray ? pageArray->count() : 0;
+    const bool allPages = !uiContext_ || uiContext_->allPresentationPagesAvailable();
+    const bool interactive = issue && issue->interactiveDownloading();
+    progressHidden_ = allPages && !interactive;
+    progressView_->setHidden(progressHidden_);
+    percentTextField_->setHidden(progressHidden_);
+    percentProgress_->setHidden(progressHidden_);
+    progressValue_ = total ? static_cast<double>(finished) / static_cast<double>(total) : 0;
+    percentProgress_->setValue(static_cast<int>(progressValue_ * 1000 + 0.5));
+    // No translation table is carried: the English texts show.
+    if (!allPages)
+        percentTextField_->setText(QString::fromStdString(
+            plat::format("Loading pages... %d of %d done", static_cast<int>(finished),
+                         static_cast<int>(total))));
+    else if (interactive)
+        percentTextField_->setText("Loading interactive files...");
+    else
+        percentTextField_->setText("Optimizing pages...");
+    layoutSubviews();
+}
+
+void ReaderViewController::updateLoadingProgressLater() {
+    const WeakRef<ReaderViewController> weak = weakSelf<ReaderViewController>();
+    plat::RunLoop::main().perform(
+        [weak] {
+            if (const auto self = weak.lock())
+                self->updateLoadingProgress();
+        },
+        kProgressLaterDelay);
+}
+
+void ReaderViewController::magazineIssueContextDidFinishLoadingInteractive(
+    Ref<VnMagazineIssueContext>) {
+    updateLoadingProgress();
+}
+
+void ReaderViewController::pageUIContextPageContentPainterAvailable(Ref<MagazinePageUIContext>) {
+    updateLoadingProgress();
+}
+
+void ReaderViewController::pageUIContextFullPageImageAvailable(Ref<MagazinePageUIContext>) {
+    updateLoadingProgressLater();
+}
+
+void ReaderViewController::pageUIContextSmallThumbnailImageAvailable(Ref<MagazinePageUIContext>) {
+    updateLoadingProgressLater();
+}
+
+void ReaderViewController::pageUIContextRootWidgetAvailable(Ref<MagazinePageUIContext>) {}
+
+// ---- Navigation, modes and bookmarks ------------------------------------------------------------
+
+void ReaderViewController::goToPage(int index) {
+    const int count = mainDocument_ ? mainDocument_->pageCount() : 0;
+    if (count == 0)
+        return;
+    pdfView_->goToPage(mainDocument_->pageAtIndex(std::clamp(index, 0, count - 1)));
+}
+
+void ReaderViewController::goToCoverPage() {
+    pdfView_->goToFirstPage();
+}
+
+void ReaderViewController::goToTOCPage() {
+    const auto info = uiContext_ ? uiContext_->renderingInfo() : nullptr;
+    if (info)
+        goToPage(info->tableOfContentPresentationPageIndex());
+}
+
+void ReaderViewController::goToNextPage() {
+    pdfView_->goToNextPage();
+}
+
+void ReaderViewController::gotoPreviousPage() {
+    pdfView_->goToPreviousPage();
+}
+
+void ReaderViewController::nextButton_Click() {
+    goToNextPage();
+}
+
+void ReaderViewController::previousButton_Click() {
+    gotoPreviousPage();
+}
+
+int ReaderViewController::currentPageIndex() const {
+    if (!pdfView_ || !mainDocument_)
+        return -1;
+    const auto page = pdfView_->currentPage();
+    return page ? mainDocument_->indexForPage(page) : -1;
+}
+
+void ReaderViewController::zoomInPdfView() {
+    pdfView_->zoomIn();
+}
+
+void ReaderViewController::zoomOutPdfView() {
+    pdfView_->zoomOut();
+}
+
+void ReaderViewController::zoomAutoPdfView() {
+    pdfView_->setAutoScales(true);
+}
+
+void ReaderViewController::pdfPageViewType(int mode) {
+    if (mode >= 0 && mode <= 3)
+        pdfView_->setDisplayMode(mode);
+    removeWidgetVisibleViewNotInPage(std::nullopt);
+    // Asked afresh: the pages shown may be the same ones, and their widgets must come back.
+    pdfView_->forgetVisiblePages();
+    pdfView_->visiblePages();
+    pdfView_->setDisplaysPageBreaks(false);
+}
+
+void ReaderViewController::setHiddenThumbmailPDF(bool hidden) {
+    hiddenThumbmailPDF_ = hidden;
+    pdfThumbnailView_->setHidden(hidden);
+    layoutSubviews();
+}
+
+void ReaderViewController::jumpToPageNotify(const plat::Notification& notification) {
+    if (!uiContext_)
+        return;
+    int64_t target = -1;
+    const auto& info = notification.userInfo;
+    const plat::Value name = info ? info->objectForKey("TargetPageName") : plat::Value();
+    if (!name.isNil()) {
+        // A name that finds no page (or is not text) goes nowhere, whatever the index says.
+        const auto page =
+            name.string() ? uiContext_->pageContextForPageName(*name.string()) : nullptr;
+        if (page && page->pageContext())
+            target = page->pageContext()->sourcePageIndex();
+    } else if (info) {
+        // A number, or text holding one; read in 64 bits so that no large value wraps inside.
+        const plat::Value index = info->objectForKey("TargetPageIndex");
+        if (index.isNumber() || index.string())
+            target = index.int64Value();
+    }
+    if (target >= 0 && target < uiContext_->presentationPageCount())
+        goToPage(static_cast<int>(target));
+}
+
+void ReaderViewController::addBookmarkCurrentPage() {
+    const auto store = BookmarkViewController::activeBookmarkContext();
+    const auto issue = issueContext();
+    const int i = currentPageIndex();
+    if (!store || !issue || !issue->info() || i < 0)
+        return;
+    const auto page = uiContext_->pageContextAtPresentationIndex(i);
+    const auto pageContext = page ? page->pageContext() : nullptr;
+    const std::optional<std::string> named = pageContext ? pageContext->pageName() : std::nullopt;
+    const std::string pageName = named ? *named : plat::format("'%d", i + 1);
+    const Ref<VnMagazineIssueInfo>& info = issue->info();
+    if (store->bookmarkForIssueInfo(info, pageName))
+        return;
+    const auto bookmark = store->bookmarkWithIssueInfo(info);
+    if (!bookmark)
+        return;
+    bookmark->setPageIndex(i);
+    bookmark->setPageName(pageName);
+    const std::string issueName = info->issueName().value_or("");
+    bookmark->setTitle(info->bookKind() == 0 ? info->magazineName().value_or("") + " | " + issueName
+                                             : issueName);
+    bookmark->setCreateDate(plat::Date::now());
+    store->addBookmark(bookmark);
+}
+
+std::map<int, QImage> ReaderViewController::getThumbnailBookmark() {
+    std::map<int, QImage> thumbnails;
+    const auto store = BookmarkViewController::activeBookmarkContext();
+    const auto issue = issueContext();
+    if (!store || !issue || !issue->info())
+        return thumbnails;
+    for (const auto& bookmark : store->bookmarksForIssueInfo(issue->info())) {
+        const auto page = mainDocument_->pageAtIndex(bookmark->pageIndex());
+        if (!page)
+            continue;
+        const QSizeF size = page->displaySize();
+        const double scale = size.height() > 0 ? 126.0 / size.height() : 1;
+        thumbnails[bookmark->pageIndex()] =
+            page->image((size * scale).toSize().expandedTo(QSize(1, 1)));
+    }
+    return thumbnails;
+}
+
+// ---- Page widgets -----------------------------------------------------------------------------
+
+void ReaderViewController::pdfModifyView_visiblePageChagne(
+    PDFModifyView*, const std::vector<Ref<ui::PdfPage>>& pages) {
+    if (!mainDocument_)
+        return;
+    std::vector<int> indices;
+    for (const auto& page : pages)
+        indices.push_back(mainDocument_->indexForPage(page));
+    removeWidgetVisibleViewNotInPage(indices);
+    std::string text;
+    for (const auto& page : pages) {
+        text = plat::format("%s,@%s", text.c_str(), pageText(page).c_str());
+        const int index = mainDocument_->indexForPage(page);
+        // A page placed already keeps its views; the walk goes on with the next one.
+        if (index < 0 || widgetVisibleInPage_.count(index))
+            continue;
+        const auto pageUI = uiContext_ ? uiContext_->pageContextAtSourceIndex(index) : nullptr;
+        const auto root = pageUI ? pageUI->rootWidget() : nullptr;
+        if (!root || root->subwidgets().empty())
+            continue;
+        for (const auto& subwidget : root->subwidgets()) {
+            // Data-only widgets get no view; unready ones wait for a later change.
+            const auto widget = std::dynamic_pointer_cast<VisibleWidget>(subwidget);
+            if (widget && widget->isReadyForDisplay())
+                addWidgetData(widget, page, index);
+        }
+        root->didBecomeActive();
+    }
+    qCDebug(readerLog, "visible page : %s", text.c_str());
+}
+
+void ReaderViewController::addWidgetData(const Ref<VisibleWidget>& widget,
+                                         const Ref<ui::PdfPage>& page, int index) {
+    addWigdetBox(widget, page, index);
+}
+
+void ReaderViewController::addWigdetBox(const Ref<VisibleWidget>& widget,
+                                        const Ref<ui::PdfPage>& page, int index) {
+    if (!widget || !page)
+        return;
+    const auto host = QtWidgetView::borrowing(pdfView_->documentView());
+    const QRectF frame = convertRectFromPageToDocumentView(page, widget->frame());
+    widget->setAttachedView(host);
+    if (const auto view = widget->newWidgetView(frame)) {
+        qCDebug(readerLog) << "Frame on View :" << frame;
+        addWidgetVisibleView(view, index);
+    }
+    if (!widget->hasButton())
+        return;
+    widget->setAttachedView(host);
+    const auto button = widget->button();
+    if (!button)
+        return;
+    const QRectF buttonFrame = convertRectFromPageToDocumentView(page, button->frame());
+    if (const auto view = button->newWidgetView(buttonFrame)) {
+        qCDebug(readerLog) << "Button Frame on View :" << buttonFrame;
+        addWidgetVisibleView(view, index);
+    }
+}
+
+void ReaderViewController::addWidgetVisibleView(const Ref<WidgetView>& view, int index) {
+    if (!view)
+        return;
+    widgetVisibleInPage_[index].push_back(view);
+    if (QWidget* widget = qtWidgetOf(view))
+        pdfView_->addOverlay(widget, index);
+}
+
+void ReaderViewController::removeWidgetVisibleViewNotInPage(
+    const std::optional<std::vector<int>>& keep) {
+    for (const int index : placedPages()) {
+        if (keep && std::find(keep->begin(), keep->end(), index) != keep->end())
+            continue;
+        // The widgets let go of their views before the views go.
+        const auto pageUI = uiContext_ ? uiContext_->pageContextAtSourceIndex(index) : nullptr;
+        if (const auto root = pageUI ? pageUI->rootWidget() : nullptr) {
+            for (const auto& subwidget : root->subwidgets()) {
+                if (const auto widget = std::dynamic_pointer_cast<VisibleWidget>(subwidget))
+                    widget->detachFromView();
+            }
+        }
+        for (const auto& view : widgetVisibleInPage_[index]) {
+            view->removeFromSuperview();
+            QWidget* widget = qtWidgetOf(view);
+            if (!widget)
+                continue;
+            pdfView_->removeOverlay(widget);
+            // The view's own widget goes with the view; one lent to it goes now.
+            widget->hide();
+            if (static_cast<const QtWidgetView&>(*view).ownsWidget())
+                widget->setParent(nullptr);
+            else if (widget->parentWidget() == pdfView_->documentView())
+                widget->deleteLater();
+        }
+        widgetVisibleInPage_.erase(index);
+    }
+}
+
+QRectF ReaderViewController::convertRectFromPageToDocumentView(const Ref<ui::PdfPage>& page,
+                                                               const QRectF& frame) const {
+    if (!page)
+        return {};
+    const double height = page->boundsForBox(ui::PdfPage::MediaBox).height();
+    const QRectF pageRect(frame.x(), height - (frame.y() + frame.height()), frame.width(),
+                          frame.height());
+    return pdfView_->convertRectToDocumentView(pdfView_->convertRectFromPage(pageRect, page));
+}
+
+QRectF ReaderViewController::convertRectFromViewToWidgetFrame(const Ref<ui::PdfPage>& page,
+                                                              const QRectF& viewRect) const {
+    if (!page)
+        return {};
+    const QRectF r = pdfView_->convertRectToPage(viewRect, page);
+    const double height = page->boundsForBox(ui::PdfPage::MediaBox).height();
+    const auto single = [](double v) { return static_cast<double>(static_cast<float>(v)); };
+    return QRectF(single(r.x()), single(height - (r.y() + r.height())), single(r.width()),
+                  single(r.height()));
+}
+
+std::vector<Ref<WidgetView>> ReaderViewController::widgetViewsOfPage(int index) const {
+    const auto it = widgetVisibleInPage_.find(index);
+    return it == widgetVisibleInPage_.end() ? std::vector<Ref<WidgetView>>{} : it->second;
+}
+
+std::vector<int> ReaderViewController::placedPages() const {
+    std::vector<int> pages;
+    for (const auto& [index, views] : widgetVisibleInPage_)
+        pages.push_back(index);
+    return pages;
+}

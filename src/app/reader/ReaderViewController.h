@@ -1,0 +1,158 @@
+#pragma once
+// ReaderViewController: the reader window's content: the page view (PDFModifyView) with the
+// thumbnail strip at its left, the previous/next hover buttons over it and the loading strip
+// under it. It builds its own document, one slot a source page: the downloaded page (its file,
+// cropped by the page's insets) or a "temp_hd_pdf" placeholder until the page arrives; bytes
+// QtPdf cannot use keep the placeholder. It moves through the issue (pages, cover, contents,
+// jumps asked by page links), zooms, switches the four display modes, keeps bookmarks and the
+// last viewed page, and lays the page widgets of the visible pages over them.
+//
+// Messages it answers by selector: "magazineIssueContext:pageAvalable:",
+// "magazineIssueContextDidFinishLoadingInteractive:", "pageUIContextPageContentPainterAvailable:",
+// "pageUIContextFullPageImageAvailable:", "pageUIContextSmallThumbnailImageAvailable:",
+// "pageUIContextRootWidgetAvailable:".
+#include <QImage>
+#include <QRectF>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "app/reader/PDFModifyView.h"
+#include "platform/runloop/NotificationCenter.h"
+#include "platform_ui/ViewController.h"
+
+class QLabel;
+class QProgressBar;
+class MagazineIssueUIContext;
+class MagazinePageUIContext;
+class PageChangeButton;
+class VisibleWidget;
+class WidgetView;
+class VnMagazineIssueContext;
+namespace ui {
+class PdfThumbnailView;
+class PdfRenderCache;
+}  // namespace ui
+
+inline constexpr const char* kJumpToPageNotification = "BookViewController_JumpToPage";
+
+class ReaderViewController : public ui::ViewController, public PDFModifyViewDelegate {
+    PLAT_CLASS(ReaderViewController)
+  public:
+    static constexpr int kProgressViewHeight = 30;
+    static constexpr size_t kRenderCacheBytes = size_t{128} << 20;
+    static constexpr double kProgressLaterDelay = 3.0;
+
+    ReaderViewController();
+    ~ReaderViewController() override;
+
+    // ---- Life cycle ----
+    void viewDidLoad() override;
+    void viewDidAppear() override;
+    void viewDidDisappear() override;
+    void createDocument();
+
+    // ---- The open issue ----
+    const Ref<MagazineIssueUIContext>& uiContext() const { return uiContext_; }
+    void setUiContext(const Ref<MagazineIssueUIContext>& context);
+    void getPdfForAddToDocument();
+    // Crops the page by insets (top, left, bottom, right), each read in single precision.
+    static Ref<ui::PdfPage> insetPage(const Ref<ui::PdfPage>& page, double top, double left,
+                                      double bottom, double right);
+    void loadPDfView(const QByteArray& pdf, int index);
+    void magazineIssueContext_pageAvalable(Ref<VnMagazineIssueContext> context,
+                                           int32_t sourcePageIndex);
+    void updateLoadingProgress();
+    void updateLoadingProgressLater();
+    void magazineIssueContextDidFinishLoadingInteractive(Ref<VnMagazineIssueContext> context);
+    void pageUIContextPageContentPainterAvailable(Ref<MagazinePageUIContext> page);
+    void pageUIContextFullPageImageAvailable(Ref<MagazinePageUIContext> page);
+    void pageUIContextSmallThumbnailImageAvailable(Ref<MagazinePageUIContext> page);
+    void pageUIContextRootWidgetAvailable(Ref<MagazinePageUIContext> page);
+
+    bool isDisplayReader() const { return isDisplayReader_; }
+    void setIsDisplayReader(bool display) { isDisplayReader_ = display; }
+    bool hiddenThumbmailPDF() const { return hiddenThumbmailPDF_; }
+    const Ref<ui::PdfDocument>& mainDocument() const { return mainDocument_; }
+    const QImage& placeholderImage() const { return placeholder_; }
+
+    // ---- Navigation, modes and bookmarks ----
+    // Every move is clamped to the document's pages; an empty document goes nowhere.
+    void goToPage(int index);
+    void goToCoverPage();
+    void goToTOCPage();
+    void goToNextPage();
+    void gotoPreviousPage();
+    void nextButton_Click();
+    void previousButton_Click();
+    // -1 without a current page.
+    int currentPageIndex() const;
+    void zoomInPdfView();
+    void zoomOutPdfView();
+    void zoomAutoPdfView();
+    void pdfPageViewType(int mode);
+    void setHiddenThumbmailPDF(bool hidden);
+    void jumpToPageNotify(const plat::Notification& notification);
+    void addBookmarkCurrentPage();
+    // Page images of the open issue's bookmarks, by page index.
+    std::map<int, QImage> getThumbnailBookmark();
+
+    // ---- Page widgets ----
+    void pdfModifyView_visiblePageChagne(PDFModifyView* view,
+                                         const std::vector<Ref<ui::PdfPage>>& pages) override;
+    void addWidgetData(const Ref<VisibleWidget>& widget, const Ref<ui::PdfPage>& page, int index);
+    void addWigdetBox(const Ref<VisibleWidget>& widget, const Ref<ui::PdfPage>& page, int index);
+    void addWidgetVisibleView(const Ref<WidgetView>& view, int index);
+    // Keeps the pages listed; without a list every page's views go.
+    void removeWidgetVisibleViewNotInPage(const std::optional<std::vector<int>>& keep);
+    QRectF convertRectFromPageToDocumentView(const Ref<ui::PdfPage>& page,
+                                             const QRectF& frame) const;
+    QRectF convertRectFromViewToWidgetFrame(const Ref<ui::PdfPage>& page,
+                                            const QRectF& viewRect) const;
+    // The widget views placed for a page (none when it has no entry).
+    std::vector<Ref<WidgetView>> widgetViewsOfPage(int index) const;
+    std::vector<int> placedPages() const;
+
+    // ---- Outlets ----
+    PDFModifyView* pdfView() const { return pdfView_; }
+    ui::PdfThumbnailView* pdfThumbnailView() const { return pdfThumbnailView_; }
+    PageChangeButton* nextPageButton() const { return nextPageButton_; }
+    PageChangeButton* previousPageButton() const { return previousPageButton_; }
+    QWidget* progressView() const { return progressView_; }
+    QLabel* percentTextField() const { return percentTextField_; }
+    QProgressBar* percentProgress() const { return percentProgress_; }
+    // The loading bar's value, from 0 to 1.
+    double progressValue() const { return progressValue_; }
+
+  protected:
+    std::unique_ptr<QWidget> loadView() override;
+
+  private:
+    // The page of a downloaded slot: its file, labelled, cropped, with the placeholder for when
+    // QtPdf refuses it later; null (logged) when the file is not a PDF.
+    Ref<ui::PdfPage> downloadedPage(int sourcePageIndex);
+    Ref<ui::PdfPage> placeholderPage() const;
+    void replaceSlot(int index, const Ref<ui::PdfPage>& page);
+    // Lays the page view, strip, buttons and thumbnails out for the view's size.
+    void layoutSubviews();
+    Ref<VnMagazineIssueContext> issueContext() const;
+
+    bool isDisplayReader_ = false;
+    bool hiddenThumbmailPDF_ = true;
+    bool progressHidden_ = true;
+    double progressValue_ = 0;
+    Ref<MagazineIssueUIContext> uiContext_;
+    Ref<ui::PdfDocument> mainDocument_;
+    std::unique_ptr<ui::PdfRenderCache> renderCache_;
+    QImage placeholder_;
+    std::map<int, std::vector<Ref<WidgetView>>> widgetVisibleInPage_;
+    plat::NotificationCenter::ObserverId jumpObserver_ = 0;
+
+    PDFModifyView* pdfView_ = nullptr;
+    ui::PdfThumbnailView* pdfThumbnailView_ = nullptr;
+    PageChangeButton* nextPageButton_ = nullptr;
+    PageChangeButton* previousPageButton_ = nullptr;
+    QWidget* progressView_ = nullptr;
+    QLabel* percentTextField_ = nullptr;
+    QProgressBar* percentProgress_ = nullptr;
+};

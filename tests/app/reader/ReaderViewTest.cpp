@@ -1,0 +1,134 @@
+// The reader view against the demo library: a slot a page, filled as pages arrive, under a
+// loading strip; books on white; damaged pages on placeholders; odd issues open without harm.
+#include <QLabel>
+#include <QPointer>
+
+#include "ReaderTestSupport.h"
+#include "vnlib/domain/content/VnMagazineIssueContext.h"
+
+using namespace reader_testing;
+
+using ReaderViewTest = ReaderTest;
+
+TEST_F(ReaderViewTest, EachArrivalFillsItsOwnSlotWhileTheStripCountsThePages) {
+    addItem("RV01-0008", 8);
+    for (int stalled : {2, 5, 7})
+        demo.service.setFault("/content/RV01-0008/PAGE_" + std::to_string(stalled) + ".pdf",
+                              demo::Fault::stall());
+    auto context = contextOf("RV01-0008");
+    ASSERT_TRUE(context);
+    auto reader = shownReader();
+    reader->setUiContext(context);
+    ASSERT_TRUE(spinUntil(
+        [&] { return context->finishedPageCount() == 5 && demo.service.stalledCount() == 3; }));
+    spin(50);
+
+    // Five pages cropped by the demo's insets (4 points top and bottom), three placeholders.
+    const auto document = reader->mainDocument();
+    ASSERT_EQ(document->pageCount(), 8);
+    std::vector<Ref<ui::PdfPage>> before;
+    for (int i = 0; i < 8; ++i) {
+        const auto page = document->pageAtIndex(i);
+        before.push_back(page);
+        const bool stalled = i == 2 || i == 5 || i == 7;
+        EXPECT_EQ(page->isImagePage(), stalled) << i;
+        EXPECT_EQ(page->label(), "P" + std::to_string(i + 1));
+        if (!stalled) {
+            EXPECT_EQ(page->boundsForBox(ui::PdfPage::CropBox), QRectF(0, 4, 595, 834)) << i;
+        }
+    }
+    EXPECT_EQ(reader->percentTextField()->text(), "Loading pages... 5 of 8 done");
+    EXPECT_DOUBLE_EQ(reader->progressValue(), 0.625);
+    EXPECT_FALSE(reader->progressView()->isHidden());
+    EXPECT_EQ(reader->pdfView()->geometry().bottom() + 1, reader->progressView()->geometry().top());
+    EXPECT_EQ(reader->progressView()->geometry().bottom() + 1, reader->view()->height());
+    // A magazine lies on black.
+    ASSERT_TRUE(waitUntilPainted(reader, 0));
+    const QImage shot = reader->pdfView()->viewport()->grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(3, 3)), QColor(Qt::black));
+    EXPECT_EQ(QColor(shot.pixel(3, shot.height() - 3)), QColor(Qt::black));
+
+    // Something laid over slot 2 while it holds its placeholder.
+    const auto slot2 = document->pageAtIndex(2);
+    const QRectF slot2Frame = reader->pdfView()->pageFrame(slot2);
+    QPointer<QWidget> mark = new QWidget;
+    mark->setGeometry(QRect(slot2Frame.topLeft().toPoint() + QPoint(10, 10), QSize(20, 20)));
+    reader->pdfView()->addOverlay(mark, 2);
+
+    demo.service.clearFaults();
+    demo.service.releaseStalled();
+    ASSERT_TRUE(waitUntilLoaded(reader));
+    // Each arrival took its own slot only, with its label; the overlay stayed on its slot.
+    for (int i = 0; i < 8; ++i) {
+        const auto page = document->pageAtIndex(i);
+        const bool arrived = i == 2 || i == 5 || i == 7;
+        EXPECT_EQ(page == before[static_cast<size_t>(i)], !arrived) << i;
+        EXPECT_FALSE(page->isImagePage()) << i;
+        EXPECT_EQ(page->label(), "P" + std::to_string(i + 1));
+    }
+    ASSERT_TRUE(mark);
+    EXPECT_EQ(mark->parentWidget(), reader->pdfView()->documentView());
+    reader->goToPage(2);
+    ASSERT_TRUE(waitUntilPainted(reader, 2));
+    EXPECT_TRUE(mark->isVisible());
+    // The strip has gone and the page view takes the whole height.
+    EXPECT_TRUE(reader->progressView()->isHidden());
+    EXPECT_DOUBLE_EQ(reader->progressValue(), 1.0);
+    EXPECT_EQ(reader->pdfView()->height(), reader->view()->height());
+
+    // The same context again changes nothing.
+    reader->setIsDisplayReader(true);
+    reader->setUiContext(context);
+    EXPECT_EQ(reader->mainDocument(), document);
+    EXPECT_TRUE(reader->isDisplayReader());
+    EXPECT_EQ(reader->currentPageIndex(), 1);  // the spread of pages 1 and 2
+}
+
+TEST_F(ReaderViewTest, BooksLieOnWhiteDamagedPagesKeepPlaceholdersAndOddIssuesOpen) {
+    addItem("RV02-0008", 8, true).damagedPages = true;
+    auto reader = shownReader();
+    auto context = contextOf("RV02-0008");
+    ASSERT_TRUE(context);
+    reader->setUiContext(context);
+    ASSERT_TRUE(waitUntilLoaded(reader));
+    EXPECT_EQ(reader->pdfView()->backgroundColor(), QColor(Qt::white));
+    ASSERT_TRUE(waitUntilPainted(reader, 0));
+    const QImage shot = reader->pdfView()->viewport()->grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(3, 3)), QColor(Qt::white));
+    // An HTML page, a cut one, garbage and a 1-point page show the placeholder, the rest their
+    // own pixels.
+    const QColor grey = reader->placeholderImage().pixelColor(10, 10);
+    for (int i = 0; i < 8; ++i) {
+        const auto page = reader->mainDocument()->pageAtIndex(i);
+        const bool placeholder = page->isImagePage() || !page->parse();
+        EXPECT_EQ(placeholder, i >= 2 && i <= 5) << i;
+        EXPECT_EQ(page->image({60, 84}).pixelColor(30, 60) == grey, i >= 2 && i <= 5) << i;
+    }
+
+    // No pages at all: nothing to show, nothing stored, nothing divided by zero.
+    addItem("RV03-0000", 0);
+    auto empty = contextOf("RV03-0000");
+    ASSERT_TRUE(empty);
+    reader->setUiContext(empty);
+    spin(100);
+    EXPECT_EQ(reader->mainDocument()->pageCount(), 0);
+    EXPECT_EQ(reader->currentPageIndex(), -1);
+    EXPECT_DOUBLE_EQ(reader->progressValue(), 0);
+    reader->goToPage(3);
+    reader->goToNextPage();
+    reader->addBookmarkCurrentPage();
+    reader->view()->hide();
+    reader->view()->show();
+    EXPECT_EQ(empty->userLastViewedPageIndex(), 0);
+
+    // Hostile metadata and page lists open too.
+    addItem("RV04-0008", 8).content = demo::ContentVariant::Hostile;
+    auto hostile = contextOf("RV04-0008");
+    ASSERT_TRUE(hostile);
+    reader->setUiContext(hostile);
+    spinUntil([&] { return hostile->context()->finishedPageCount() >= 8; }, 10000);
+    spin(100);
+    EXPECT_EQ(reader->mainDocument()->pageCount(), hostile->presentationPageCount());
+    reader->goToPage(1);
+    spin(50);
+}

@@ -1,0 +1,122 @@
+// Page widgets over the visible pages, with widget trees set by the test: spreads place the
+// arriving pages once and detach the leaving ones, a widget and its button give two views at the
+// page's conversion of their frames (also after zooming), a page placed already does not stop
+// the others, unready and data-only widgets and viewless buttons get nothing, modes re-place.
+#include "ReaderTestSupport.h"
+#include "app/issueui/QtWidgetView.h"
+
+using namespace reader_testing;
+
+namespace {
+
+QRect widgetGeometry(const Ref<WidgetView>& view) {
+    const auto* qt = dynamic_cast<const QtWidgetView*>(view.get());
+    return qt && qt->widget() ? qt->widget()->geometry() : QRect();
+}
+
+}  // namespace
+
+using ReaderWidgetPlacementTest = ReaderTest;
+
+TEST_F(ReaderWidgetPlacementTest, VisiblePagesGetTheirWidgetsOnceAtTheirPlaces) {
+    addItem("RP01-0008", 8);
+    // The pages never come: every slot keeps its 595 x 842 placeholder.
+    for (int i = 0; i < 8; ++i)
+        demo.service.setFault("/content/RP01-0008/PAGE_" + std::to_string(i) + ".pdf",
+                              demo::Fault::stall());
+    auto context = contextOf<FakeIssueUIContext>("RP01-0008");
+    ASSERT_TRUE(context);
+    std::vector<Ref<ColouredBoxWidget>> boxes;
+    for (int i = 0; i < 6; ++i) {
+        boxes.push_back(box(QRectF(10, 20, 100, 50)));
+        context->rootOf(i)->addSubwidget(boxes.back());
+    }
+    auto reader = shownReader();
+    reader->setUiContext(context);
+    const auto placed = [&](std::vector<int> pages) {
+        return spinUntil([&] { return reader->placedPages() == pages; });
+    };
+
+    // The cover alone, then the spreads 1-2 and 3-4.
+    ASSERT_TRUE(placed({0}));
+    EXPECT_EQ(boxes[0]->activations, 1);
+    EXPECT_EQ(reader->widgetViewsOfPage(0).size(), 2u);  // the box and its button
+    reader->goToNextPage();
+    ASSERT_TRUE(placed({1, 2}));
+    EXPECT_EQ(boxes[0]->detaches, 1);
+    EXPECT_EQ(boxes[1]->activations, 1);
+    EXPECT_EQ(boxes[2]->activations, 1);
+    reader->goToNextPage();
+    ASSERT_TRUE(placed({3, 4}));
+    spin(50);
+    for (int i : {1, 2})
+        EXPECT_EQ(boxes[static_cast<size_t>(i)]->detaches, 1) << i;
+    for (int i : {3, 4}) {
+        EXPECT_EQ(boxes[static_cast<size_t>(i)]->activations, 1) << i;
+        EXPECT_EQ(boxes[static_cast<size_t>(i)]->viewsMade, 1) << i;
+    }
+
+    // (10, 20, 100, 50) from the top of an 842-point page is (10, 772, 100, 50) in page space;
+    // the views follow a zoom.
+    const auto page3 = reader->mainDocument()->pageAtIndex(3);
+    PDFModifyView* view = reader->pdfView();
+    const auto expected = [&] {
+        return view->convertRectFromPage(QRectF(10, 772, 100, 50), page3).toAlignedRect();
+    };
+    const auto views = reader->widgetViewsOfPage(3);
+    ASSERT_EQ(views.size(), 2u);
+    EXPECT_EQ(views[0]->frame(), view->convertRectToDocumentView(
+                                     view->convertRectFromPage(QRectF(10, 772, 100, 50), page3)));
+    for (const auto& v : views)
+        EXPECT_EQ(widgetGeometry(v), expected());
+    reader->zoomInPdfView();
+    ASSERT_TRUE(spinUntil([&] { return widgetGeometry(views[0]) == expected(); }));
+    EXPECT_EQ(widgetGeometry(views[1]), expected());
+    EXPECT_EQ(reader->placedPages(), (std::vector<int>{3, 4}));
+
+    // A page placed already in the middle of the list: the walk goes on.
+    const auto document = reader->mainDocument();
+    reader->pdfModifyView_visiblePageChagne(nullptr,
+                                            {document->pageAtIndex(3), document->pageAtIndex(5)});
+    EXPECT_EQ(reader->placedPages(), (std::vector<int>{3, 5}));
+    EXPECT_EQ(boxes[3]->activations, 1);
+    EXPECT_EQ(boxes[5]->activations, 1);
+    EXPECT_EQ(boxes[4]->detaches, 1);
+
+    // An unready box, a data-only widget and a box whose button makes no view: one view.
+    auto unready = box(QRectF(0, 0, 50, 50));
+    unready->ready = false;
+    auto buttonless = box(QRectF(60, 0, 50, 50));
+    buttonless->customButton = std::make_shared<ViewlessButton>();
+    const auto root6 = context->rootOf(6);
+    root6->addSubwidget(unready);
+    root6->addSubwidget(std::make_shared<OverlayData>());
+    root6->addSubwidget(buttonless);
+    reader->pdfModifyView_visiblePageChagne(nullptr, {document->pageAtIndex(6)});
+    EXPECT_EQ(reader->placedPages(), (std::vector<int>{6}));
+    EXPECT_EQ(reader->widgetViewsOfPage(6).size(), 1u);
+    EXPECT_EQ(unready->viewsMade, 0);
+    EXPECT_EQ(buttonless->viewsMade, 1);
+    // A page without widgets gets no entry; no pages at all removes every view.
+    reader->pdfModifyView_visiblePageChagne(nullptr, {document->pageAtIndex(7)});
+    EXPECT_TRUE(reader->placedPages().empty());
+    EXPECT_EQ(buttonless->detaches, 1);
+
+    // A mode change clears the views and places those of the new layout, even when the same
+    // pages stay on screen; an unknown mode too.
+    reader->goToPage(5);
+    ASSERT_TRUE(placed({5, 6}));
+    const int before = boxes[5]->activations;
+    reader->pdfPageViewType(0);
+    EXPECT_EQ(view->displayMode(), 0);
+    ASSERT_TRUE(placed({5}));
+    EXPECT_EQ(boxes[5]->activations, before + 1);
+    reader->pdfPageViewType(7);
+    EXPECT_EQ(view->displayMode(), 0);
+    EXPECT_EQ(reader->placedPages(), (std::vector<int>{5}));
+    EXPECT_EQ(boxes[5]->activations, before + 2);
+    // The widget views go with the reader's views of the issue.
+    reader->view()->hide();
+    EXPECT_TRUE(reader->placedPages().empty());
+    EXPECT_EQ(view->documentView()->findChildren<QWidget*>().size(), 0);
+}
