@@ -1,6 +1,7 @@
 // A 200 MB file from a loopback server, downloaded by VnUrlDownloader into a cache asset and, in
 // the same run and folder, by libcurl's easy interface writing a file; both end with the file on
-// disk (fsync). Prints both throughputs and their ratio.
+// disk (fsync), checked whole. The folder is made for the run and removed after it. Prints both
+// throughputs and their ratio.
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <filesystem>
 
 #include "RatioReporter.h"
+#include "TemporaryFolder.h"
 #include "demo-service/DemoService.h"
 #include "platform/runloop/RunLoop.h"
 #include "vnlib/domain/content/VnUrlDownloader.h"
@@ -34,13 +36,9 @@ demo::DemoService& server() {
     return service;
 }
 
-std::filesystem::path folder() {
-    static const auto path = [] {
-        auto p = std::filesystem::temp_directory_path() / "varnel-download-bench";
-        std::filesystem::create_directories(p);
-        return p;
-    }();
-    return path;
+const bench::TemporaryFolder& folder() {
+    static const bench::TemporaryFolder folder("varnel-download-bench");
+    return folder;
 }
 
 void BM_Download_Varnel(benchmark::State& state) {
@@ -54,8 +52,8 @@ void BM_Download_Varnel(benchmark::State& state) {
         download->startWithDidFinishBlock(
             [&](const Ref<VnRequestResult>& r, const plat::Value&) { result = r; });
         plat::RunLoop::current().runUntil([&] { return result != nullptr; }, 300);
-        if (!result || !result->succeed())
-            state.SkipWithError("the download failed");
+        if (!result || !result->succeed() || bench::fileSize(path) != kSize)
+            state.SkipWithError("the download failed or the file is not whole");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kSize);
 }
@@ -69,17 +67,20 @@ void BM_Download_CurlEasy(benchmark::State& state) {
     const auto path = folder() / "curl.bin";
     for (auto _ : state) {
         FILE* file = std::fopen(path.c_str(), "wb");
+        if (!file) {
+            state.SkipWithError("the file could not be made");
+            break;
+        }
         CURL* curl = curl_easy_init();
         curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &writeToFile);
         curl_easy_setopt(curl, CURLOPT_WRITEDATA, file);
         const CURLcode code = curl_easy_perform(curl);
         curl_easy_cleanup(curl);
-        std::fflush(file);
-        ::fsync(::fileno(file));
-        std::fclose(file);
-        if (code != CURLE_OK)
-            state.SkipWithError("the download failed");
+        const bool flushed = std::fflush(file) == 0 && ::fsync(::fileno(file)) == 0;
+        const bool closed = std::fclose(file) == 0;
+        if (code != CURLE_OK || !flushed || !closed || bench::fileSize(path) != kSize)
+            state.SkipWithError("the download failed or the file is not whole");
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kSize);
 }
@@ -96,6 +97,5 @@ int main(int argc, char** argv) {
     reporter.printRatio("VnUrlDownloader speed / libcurl easy speed",
                         "BM_Download_CurlEasy/real_time", "BM_Download_Varnel/real_time");
     benchmark::Shutdown();
-    std::filesystem::remove_all(folder());
     return 0;
 }

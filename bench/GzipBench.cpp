@@ -1,14 +1,18 @@
 // 50 MB of catalogue-like JSON text gzipped and inflated by the request engine's coders (whole
 // buffers and whole files) and, in the same run with the same settings, by plain zlib calls.
-// Prints the four speed ratios (engine speed / zlib speed).
+// Every result is checked (its size, or the file written); the files live in a folder made for the
+// run and removed after it. Prints the four speed ratios (engine speed / zlib speed).
 #include <benchmark/benchmark.h>
 #include <zlib.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <stdexcept>
 
 #include "RatioReporter.h"
+#include "TemporaryFolder.h"
 #include "external/ASIDataCompressor.h"
 
 namespace {
@@ -40,18 +44,22 @@ const plat::Bytes& gzipped() {
     return bytes;
 }
 
-std::filesystem::path folder() {
-    static const auto path = [] {
-        auto p = std::filesystem::temp_directory_path() / "varnel-gzip-bench";
-        std::filesystem::create_directories(p);
-        std::ofstream(p / "plain", std::ios::binary)
-            .write(reinterpret_cast<const char*>(text().data()), kSize);
-        std::ofstream(p / "packed", std::ios::binary)
-            .write(reinterpret_cast<const char*>(gzipped().data()),
-                   static_cast<std::streamsize>(gzipped().size()));
-        return p;
+// The folder with the text ("plain") and its gzip form ("packed") written whole.
+const bench::TemporaryFolder& folder() {
+    static const bench::TemporaryFolder folder("varnel-gzip-bench");
+    static const bool written = [] {
+        auto write = [](const std::filesystem::path& path, const plat::Bytes& bytes) {
+            std::ofstream out(path, std::ios::binary);
+            out.write(reinterpret_cast<const char*>(bytes.data()),
+                      static_cast<std::streamsize>(bytes.size()));
+            out.close();
+            return out.good() && bench::fileSize(path) == static_cast<int64_t>(bytes.size());
+        };
+        return write(folder / "plain", text()) && write(folder / "packed", gzipped());
     }();
-    return path;
+    if (!written)
+        throw std::runtime_error("the benchmark's input files could not be written");
+    return folder;
 }
 
 plat::Bytes zlibDeflate(const plat::Bytes& in) {
@@ -87,10 +95,19 @@ plat::Bytes zlibInflate(const plat::Bytes& in) {
     return out;
 }
 
-// Plain zlib over files in 256 KiB pieces, as the engine reads them.
-void zlibFile(const std::filesystem::path& from, const std::filesystem::path& to, bool pack) {
+// Plain zlib over files in 256 KiB pieces, as the engine reads them; false when a file cannot
+// be opened, read or written whole.
+bool zlibFile(const std::filesystem::path& from, const std::filesystem::path& to, bool pack) {
     FILE* in = std::fopen(from.c_str(), "rb");
     FILE* out = std::fopen(to.c_str(), "wb");
+    if (!in || !out) {
+        if (in)
+            std::fclose(in);
+        if (out)
+            std::fclose(out);
+        return false;
+    }
+    bool written = true;
     z_stream s{};
     if (pack)
         deflateInit2(&s, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
@@ -107,55 +124,93 @@ void zlibFile(const std::filesystem::path& from, const std::filesystem::path& to
             s.next_out = output.data();
             s.avail_out = static_cast<uInt>(output.size());
             status = pack ? deflate(&s, flush) : inflate(&s, Z_NO_FLUSH);
-            std::fwrite(output.data(), 1, output.size() - s.avail_out, out);
+            const size_t produced = output.size() - s.avail_out;
+            written = written && std::fwrite(output.data(), 1, produced, out) == produced;
         } while (s.avail_out == 0);
         if (status == Z_STREAM_END || flush == Z_FINISH)
             break;
     }
     pack ? deflateEnd(&s) : inflateEnd(&s);
+    const bool readWhole = !std::ferror(in);
     std::fclose(in);
-    std::fclose(out);
+    return std::fclose(out) == 0 && written && readWhole && status == Z_STREAM_END;
+}
+
+// A gzip form is whole when it inflates back to the text's size (checked outside the timing).
+bool inflatesWhole(const plat::Bytes& packed) {
+    const auto plain = ASIDataDecompressor::uncompressData(packed, nullptr);
+    return plain && plain->size() == kSize;
 }
 
 void BM_Gzip_Engine(benchmark::State& state) {
-    for (auto _ : state)
-        benchmark::DoNotOptimize(ASIDataCompressor::compressData(text(), nullptr));
+    std::optional<plat::Bytes> packed;
+    for (auto _ : state) {
+        packed = ASIDataCompressor::compressData(text(), nullptr);
+        benchmark::DoNotOptimize(packed);
+    }
+    if (!packed || !inflatesWhole(*packed))
+        state.SkipWithError("the engine's gzip form is not whole");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
 void BM_Gzip_Zlib(benchmark::State& state) {
-    for (auto _ : state)
-        benchmark::DoNotOptimize(zlibDeflate(text()));
+    plat::Bytes packed;
+    for (auto _ : state) {
+        packed = zlibDeflate(text());
+        benchmark::DoNotOptimize(packed);
+    }
+    if (!inflatesWhole(packed))
+        state.SkipWithError("zlib's gzip form is not whole");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
 void BM_Inflate_Engine(benchmark::State& state) {
-    for (auto _ : state)
-        benchmark::DoNotOptimize(ASIDataDecompressor::uncompressData(gzipped(), nullptr));
+    for (auto _ : state) {
+        const auto plain = ASIDataDecompressor::uncompressData(gzipped(), nullptr);
+        if (!plain || plain->size() != kSize)
+            state.SkipWithError("the engine's inflated text is not whole");
+    }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
 void BM_Inflate_Zlib(benchmark::State& state) {
-    for (auto _ : state)
-        benchmark::DoNotOptimize(zlibInflate(gzipped()));
+    for (auto _ : state) {
+        if (zlibInflate(gzipped()).size() != kSize)
+            state.SkipWithError("zlib's inflated text is not whole");
+    }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
 void BM_GzipFile_Engine(benchmark::State& state) {
-    for (auto _ : state)
-        ASIDataCompressor::compressDataFromFile(folder() / "plain", folder() / "e.gz", nullptr);
+    for (auto _ : state) {
+        if (!ASIDataCompressor::compressDataFromFile(folder() / "plain", folder() / "e.gz",
+                                                     nullptr))
+            state.SkipWithError("the engine could not gzip the file");
+    }
+    if (bench::fileSize(folder() / "e.gz") <= 0)
+        state.SkipWithError("the engine's gzip file is missing");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
 void BM_GzipFile_Zlib(benchmark::State& state) {
-    for (auto _ : state)
-        zlibFile(folder() / "plain", folder() / "z.gz", true);
+    for (auto _ : state) {
+        if (!zlibFile(folder() / "plain", folder() / "z.gz", true))
+            state.SkipWithError("zlib could not gzip the file");
+    }
+    if (bench::fileSize(folder() / "z.gz") <= 0)
+        state.SkipWithError("zlib's gzip file is missing");
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
 void BM_InflateFile_Engine(benchmark::State& state) {
-    for (auto _ : state)
-        ASIDataDecompressor::uncompressDataFromFile(folder() / "packed", folder() / "e.out",
-                                                    nullptr);
+    for (auto _ : state) {
+        if (!ASIDataDecompressor::uncompressDataFromFile(folder() / "packed", folder() / "e.out",
+                                                         nullptr) ||
+            bench::fileSize(folder() / "e.out") != static_cast<int64_t>(kSize))
+            state.SkipWithError("the engine's inflated file is not whole");
+    }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
 void BM_InflateFile_Zlib(benchmark::State& state) {
-    for (auto _ : state)
-        zlibFile(folder() / "packed", folder() / "z.out", false);
+    for (auto _ : state) {
+        if (!zlibFile(folder() / "packed", folder() / "z.out", false) ||
+            bench::fileSize(folder() / "z.out") != static_cast<int64_t>(kSize))
+            state.SkipWithError("zlib's inflated file is not whole");
+    }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kSize));
 }
 
@@ -183,6 +238,5 @@ int main(int argc, char** argv) {
     reporter.printRatio("inflate file: engine speed / zlib speed", "BM_InflateFile_Zlib",
                         "BM_InflateFile_Engine");
     benchmark::Shutdown();
-    std::filesystem::remove_all(folder());
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "external/ASIHTTPRequest.h"
 
+#include <algorithm>
 #include <any>
 #include <filesystem>
 #include <utility>
@@ -713,15 +714,33 @@ void ASIHTTPRequest::performThrottling() {
         return;
     measureBandwidthUsage();
     if (isBandwidthThrottled()) {
+        // The transfer itself keeps to the window: little read ahead, and nothing taken from
+        // the server or sent to it while the stream waits unscheduled.
+        if (!readStreamThrottled_) {
+            readStreamThrottled_ = true;
+            readStream_->setReadAheadLimit(static_cast<size_t>(
+                std::clamp<uint64_t>(maxBandwidthPerSecond() / 32, 4096, 65'536)));
+        }
         const auto wakeUp = throttleWakeUpTime();
         if (wakeUp && *wakeUp > plat::RunLoop::main().now()) {
             if (readStreamIsScheduled_)
                 unscheduleReadStream();
-        } else if (wakeUp && !readStreamIsScheduled_) {
-            scheduleReadStream();
+            readStream_->holdTransfer();
+            return;
         }
-    } else if (!readStreamIsScheduled_) {
+        if (wakeUp && !readStreamIsScheduled_)
+            scheduleReadStream();
+        // Also lets go a request body that stopped itself when the window was spent.
+        if (readStreamIsScheduled_)
+            readStream_->releaseTransfer();
+        return;
+    }
+    if (!readStreamIsScheduled_)
         scheduleReadStream();
+    if (readStreamThrottled_) {
+        readStreamThrottled_ = false;
+        readStream_->setReadAheadLimit(0);
+        readStream_->releaseTransfer();
     }
 }
 

@@ -94,6 +94,10 @@ class ASIHTTPRequest : public plat::Operation {
     static void measureBandwidthUsage();
     // Bytes one upload read may take now.
     static uint64_t maxUploadReadLength();
+    // Bytes one download read may take now, by the same window: a quarter of what is left of
+    // the limit, or all of it near the end of the window; 0 once (nearly) nothing is left, and
+    // then throttled streams wait for the next window.
+    static uint64_t maxDownloadReadLength(uint64_t bufferSize);
     static std::optional<double> throttleWakeUpTime();
     static std::optional<double> bandwidthMeasurementDate();
     static uint64_t bandwidthUsedInLastSecond();
@@ -645,6 +649,7 @@ class ASIHTTPRequest : public plat::Operation {
 
     Ref<plat::HttpReadStream> readStream_;
     bool readStreamIsScheduled_ = false;
+    bool readStreamThrottled_ = false;  // the stream's transfer follows the throttling window
     std::weak_ptr<plat::RunLoop> scheduledLoop_;
     std::string runLoopMode_;
     bool connectionCanBeReused_ = false;

@@ -291,6 +291,23 @@ uint64_t ASIHTTPRequest::maxUploadReadLength() {
     return toRead;
 }
 
+uint64_t ASIHTTPRequest::maxDownloadReadLength(uint64_t bufferSize) {
+    // Less than this left in the window is left unused: no tiny reads at a window's end.
+    constexpr uint64_t kSmallestRead = 4096;
+    ClassState& s = state();
+    std::lock_guard lock(s.bandwidthThrottlingLock);
+    const uint64_t limit = s.maxBandwidthPerSecond;
+    if (limit == 0)
+        return bufferSize;
+    const uint64_t left =
+        s.bandwidthUsedInLastSecond >= limit ? 0 : limit - s.bandwidthUsedInLastSecond;
+    if (left < std::min(kSmallestRead, limit)) {
+        s.throttleWakeUpTime = s.bandwidthMeasurementDate;
+        return 0;
+    }
+    return std::min(bufferSize, std::max(left / 4, std::min<uint64_t>(left, 16'384)));
+}
+
 // ---- Session cookies and credentials ------------------------------------------------------------
 
 std::vector<plat::HttpCookie> ASIHTTPRequest::sessionCookies() {

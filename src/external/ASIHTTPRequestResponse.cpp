@@ -267,15 +267,11 @@ void ASIHTTPRequest::handleBytesAvailable() {
     const uint64_t length = contentLength();
     size_t bufferSize = length > 262'144 ? 262'144 : length > 65'536 ? 65'536 : 16'384;
     if (isBandwidthThrottled()) {
-        const uint64_t limit = maxBandwidthPerSecond();
-        const uint64_t used = bandwidthUsedInLastSecond();
-        if (limit != 0) {
-            if (used > limit)
-                bufferSize = 1;
-            else if ((limit - used) / 4 < bufferSize)
-                bufferSize = static_cast<size_t>((limit - used) / 4);
-        }
-        bufferSize = std::max<size_t>(bufferSize, 1);
+        // With the window's bytes spent nothing is read: the throttling that follows this
+        // event unschedules the stream until the next window.
+        bufferSize = static_cast<size_t>(maxDownloadReadLength(bufferSize));
+        if (bufferSize == 0)
+            return;
     }
     std::vector<uint8_t> buffer(bufferSize);
     const int64_t n = readStream_->read(buffer.data(), buffer.size());
@@ -481,10 +477,14 @@ void ASIHTTPRequest::handleStreamError() {
         if (dropped && retryUsingNewConnection())
             return;
         std::string message = "A connection failure occurred";
-        if (underlying && underlying->code() >= -9818 && underlying->code() <= -9800)
-            message = underlying->localizedDescription() +
-                      ": SSL problem (Possible causes may include a bad/expired/self-signed "
-                      "certificate, clock set to wrong date)";
+        if (underlying && underlying->code() >= -9818 && underlying->code() <= -9800) {
+            // The fixed text first; what the TLS layer said follows it.
+            message +=
+                ": SSL problem (Possible causes may include a bad/expired/self-signed "
+                "certificate, clock set to wrong date)";
+            if (!underlying->localizedDescription().empty())
+                message += ": " + underlying->localizedDescription();
+        }
         cancelLoad();
         failWithError(ASIMakeError(ASIConnectionFailureErrorType, message, underlying));
     }

@@ -327,6 +327,7 @@ void ASIHTTPRequest::startRequest() {
     }
     auto stream = plat::HttpReadStream::make(*request_, postBodyReadStream_);
     readStream_ = stream;
+    readStreamThrottled_ = false;
 
     const plat::Url target = url();
     if (target.isHttps()) {
@@ -358,6 +359,10 @@ void ASIHTTPRequest::startRequest() {
     const auto wakeUp = throttleWakeUpTime();
     if (!readStreamIsScheduled_ && (!wakeUp || *wakeUp < plat::RunLoop::main().now()))
         scheduleReadStream();
+    else if (isBandwidthThrottled())
+        stream->holdTransfer();  // a stream made inside a spent window waits for the next one
+    if (isBandwidthThrottled())
+        performThrottling();  // the throttled read-ahead from the first byte
     const bool opened = stream->open();
     if (oldStream)
         oldStream->close();

@@ -37,12 +37,14 @@ int64_t ASIInputStream::read(uint8_t* buffer, size_t length) {
         if (ASIHTTPRequest::isBandwidthThrottled()) {
             toRead = static_cast<size_t>(
                 std::min<uint64_t>(ASIHTTPRequest::maxUploadReadLength(), length));
-            if (toRead == 0)
-                toRead = 1;
             if (auto owner = request())
                 owner->performThrottlingOnStreamLoop();
         }
     }
+    // With the window spent nothing is read; the stream still has bytes, so its reader waits
+    // (the stream layer pauses the sending until the next window) instead of ending the body.
+    if (toRead == 0 && length > 0)
+        return 0;
     const int64_t n = stream_->read(buffer, toRead);
     if (n > 0) {
         ASIHTTPRequest::incrementBandwidthUsedInLastSecond(static_cast<uint64_t>(n));

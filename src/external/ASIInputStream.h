@@ -1,7 +1,8 @@
 #pragma once
 // ASIInputStream: the body stream the HTTP stream layer reads a request body from, wrapping a
 // file or memory stream so that every read is counted in the engine's class-wide bandwidth
-// and, while throttling is on, limited in size (at least one byte, so an upload never stalls).
+// and, while throttling is on, limited in size: with the window's bytes spent a read takes
+// nothing while bytes remain (hasBytesAvailable), and the stream layer waits for the next window.
 // Everything else passes through to the wrapped stream.
 #include <memory>
 #include <mutex>

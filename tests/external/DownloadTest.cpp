@@ -1,5 +1,6 @@
 // Downloads to a file that resume: dropped mid-body, from a server that ignores "Range",
-// dropped again while resuming, and a partial reply from the wrong place.
+// dropped again while resuming, a partial reply from the wrong place, and a server that hangs up
+// before it says anything.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -7,6 +8,7 @@
 #include "demo-service/DemoService.h"
 #include "external/ASIHTTPRequest.h"
 #include "platform/storage/ScopedEnvironment.h"
+#include "support/net/RawHttpServer.h"
 
 namespace {
 
@@ -95,6 +97,37 @@ TEST_F(DownloadTest, DroppedDownloadsResumeByteExactAndWrongPartialRepliesFail) 
     ASSERT_TRUE(wrong->error());
     EXPECT_EQ(wrong->error()->code(), 8);
     EXPECT_EQ(readAll(folder / "issue.bin.part"), whole.substr(0, 500'000));
+}
+
+TEST(DownloadHangUp, AServerThatClosesBeforeAnyReplyFailsClearlyAfterOneRetry) {
+    net_test::RawHttpServer silent([](const std::string&, const std::string&) {
+        return net_test::RawHttpServer::Reply{"", true};
+    });
+    const auto folder = testing_support::freshTestFolder();
+    auto request = ASIHTTPRequest::requestWithURL(*plat::Url::parse(silent.url("/issue.bin")));
+    request->setAllowResumeForFileDownloads(true);
+    request->setDownloadDestinationPath((folder / "issue.bin").string());
+    request->setTemporaryFileDownloadPath((folder / "issue.bin.part").string());
+    int finished = 0, failed = 0;
+    request->setCompletionBlock([&] { ++finished; });
+    request->setFailedBlock([&] { ++failed; });
+    request->startAsynchronous();
+    ASSERT_TRUE(plat::RunLoop::current().runUntil(
+        [&] { return finished + failed > 0 && request->isFinished(); }, 20));
+    plat::RunLoop::current().runUntil([] { return false; }, 0.05);
+    EXPECT_EQ(finished, 0);
+    EXPECT_EQ(failed, 1);
+    ASSERT_TRUE(request->error());
+    EXPECT_EQ(request->error()->code(), 1);
+    EXPECT_EQ(request->error()->localizedDescription(), "A connection failure occurred");
+    EXPECT_EQ(request->retryCount(), 1);
+    EXPECT_EQ(silent.connections(), 2U);  // the first attempt and its one retry
+    EXPECT_EQ(request->responseStatusCode(), 0);
+    EXPECT_FALSE(std::filesystem::exists(folder / "issue.bin"));
+    EXPECT_TRUE(!std::filesystem::exists(folder / "issue.bin.part") ||
+                std::filesystem::file_size(folder / "issue.bin.part") == 0);
+    request->setCompletionBlock(nullptr);
+    request->setFailedBlock(nullptr);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "platform/net/TextEncoding.h"
 #include "platform/runloop/NotificationCenter.h"
 #include "platform/runloop/OperationQueue.h"
+#include "platform/storage/ScopedEnvironment.h"
 #include "support/FileSizeLimit.h"
 #include "support/net/RawHttpServer.h"
 
@@ -308,6 +309,75 @@ TEST_F(OperationTest, CredentialsAndAnUntrustedServerAreAnsweredThroughTheOperat
             ASSERT_TRUE(secure->error());
             EXPECT_EQ(secure->error()->code(), -1202);
         }
+    }
+}
+
+TEST_F(OperationTest, AProxyAskingForCredentialsIsAnsweredThroughTheOperation) {
+    net_test::RawHttpServer origin([](const std::string&, const std::string&) {
+        return net_test::RawHttpServer::Reply{net_test::RawHttpServer::ok("past the proxy")};
+    });
+    auto queue = plat::OperationQueue::make();
+    using Scheme = net_test::ForwardProxy::Scheme;
+    for (Scheme scheme : {Scheme::Basic, Scheme::Digest}) {
+        SCOPED_TRACE(scheme == Scheme::Basic ? "Basic" : "Digest");
+        net_test::ForwardProxy proxy("gate", "keeper", scheme);
+        testing_support::ScopedEnvironment environment;
+        environment.set("http_proxy", "http://127.0.0.1:" + std::to_string(proxy.port()));
+        for (const char* name : {"no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"})
+            environment.set(name, std::nullopt);
+        const auto url = *plat::Url::parse(origin.url("/p"));
+
+        // The challenge names the proxy's space; the answer goes out to the proxy.
+        auto op = Op::operationWithRequest<AFHTTPRequestOperation>(plat::UrlRequest(url));
+        std::vector<plat::ProtectionSpace> spaces;
+        op->setAuthenticationChallengeBlock(
+            [&](plat::UrlConnection& connection, const plat::UrlAuthenticationChallenge& c) {
+                spaces.push_back(c.protectionSpace);
+                connection.useCredential({"gate", spaces.size() == 1 ? "wrong" : "keeper",
+                                          plat::UrlCredential::Persistence::None},
+                                         c);
+            });
+        std::atomic<int> completions{0};
+        op->setCompletionBlock([&] { ++completions; });
+        queue->addOperation(op);
+        waitFor(op, completions);
+        EXPECT_FALSE(op->error());
+        EXPECT_EQ(op->responseString(), "past the proxy");
+        ASSERT_EQ(spaces.size(), 2U);
+        EXPECT_TRUE(spaces[0].proxy);
+        EXPECT_EQ(spaces[0].host, "127.0.0.1");
+        EXPECT_EQ(spaces[0].port, proxy.port());
+        EXPECT_EQ(spaces[0].realm, "proxy");
+        EXPECT_EQ(spaces[0].authenticationMethod, scheme == Scheme::Basic
+                                                      ? plat::NSURLAuthenticationMethodHTTPBasic
+                                                      : plat::NSURLAuthenticationMethodHTTPDigest);
+        EXPECT_EQ(proxy.challenges(), 2U);
+        EXPECT_EQ(proxy.passed(), 1U);
+
+        // The operation's own credential answers the first challenge.
+        auto withCredential =
+            Op::operationWithRequest<AFHTTPRequestOperation>(plat::UrlRequest(url));
+        withCredential->setCredential(
+            plat::UrlCredential{"gate", "keeper", plat::UrlCredential::Persistence::None});
+        withCredential->setShouldUseCredentialStorage(false);
+        completions = 0;
+        withCredential->setCompletionBlock([&] { ++completions; });
+        queue->addOperation(withCredential);
+        waitFor(withCredential, completions);
+        EXPECT_EQ(withCredential->responseString(), "past the proxy");
+        EXPECT_EQ(proxy.passed(), 2U);
+
+        // Without one the 407 is the answer, and the HTTP judgement fails it.
+        auto bare = Op::operationWithRequest<AFHTTPRequestOperation>(plat::UrlRequest(url));
+        bare->setShouldUseCredentialStorage(false);
+        completions = 0;
+        bare->setCompletionBlock([&] { ++completions; });
+        queue->addOperation(bare);
+        waitFor(bare, completions);
+        ASSERT_TRUE(bare->error());
+        EXPECT_EQ(bare->error()->code(), -1011);
+        EXPECT_EQ(bare->response()->statusCode(), 407);
+        EXPECT_EQ(proxy.passed(), 2U);
     }
 }
 

@@ -11,6 +11,36 @@
 
 using net_test::RawHttpServer;
 
+// Answers a proxy's challenge with the passwords given, in turn; with none left it gives up.
+// While `deferred` it answers nothing (the request must wait for it).
+class ProxyAsker : public plat::Object {
+    PLAT_CLASS(ProxyAsker)
+  public:
+    void proxyAuthenticationNeeded(Ref<plat::Object> request) {
+        ++asked;
+        pending = std::dynamic_pointer_cast<ASIHTTPRequest>(request);
+        if (!deferred)
+            answer();
+    }
+    void answer() {
+        auto r = std::exchange(pending, nullptr);
+        if (!r)
+            return;
+        if (passwords.empty()) {
+            r->cancelAuthentication();
+            return;
+        }
+        r->setProxyUsername(std::string("gate"));
+        r->setProxyPassword(passwords.front());
+        passwords.erase(passwords.begin());
+        r->retryUsingSuppliedCredentials();
+    }
+    std::vector<std::string> passwords;
+    bool deferred = false;
+    int asked = 0;
+    Ref<ASIHTTPRequest> pending;
+};
+
 namespace {
 
 std::optional<std::string> run(const Ref<ASIHTTPRequest>& r) {
@@ -157,4 +187,76 @@ TEST(RequestProxies, AProxyChallengeIsAnsweredAndItsCredentialsServeTheSession) 
     }
 }
 
+TEST(RequestProxies, ASocksProxyCarriesTheRequestToItsOrigin) {
+    RawHttpServer origin([](const std::string&, const std::string&) {
+        return RawHttpServer::Reply{RawHttpServer::ok("by socks")};
+    });
+    net_test::Socks5Proxy socks;
+    const auto path = testing_support::freshTestFolder() / "socks.pac";
+    std::ofstream(path, std::ios::binary)
+        << "function FindProxyForURL(url, host) { return 'SOCKS 127.0.0.1:" << socks.port()
+        << "'; }";
+    auto r = ASIHTTPRequest::requestWithURL(*plat::Url::parse(origin.url("/s")));
+    r->setPACurl(plat::Url::parse("file://" + path.string()));
+    EXPECT_EQ(run(r), "by socks");
+    EXPECT_EQ(socks.targets(),
+              std::vector<std::string>{"127.0.0.1:" + std::to_string(origin.port())});
+    // The origin saw an ordinary request, not one addressed to a proxy.
+    ASSERT_EQ(origin.heads().size(), 1U);
+    EXPECT_EQ(origin.heads()[0].rfind("GET /s HTTP/1.1\r\n", 0), 0U);
+}
+
+TEST(RequestProxies, RefusedProxyCredentialsAskTheDelegateOncePerRefusal) {
+    RawHttpServer origin([](const std::string&, const std::string&) {
+        return RawHttpServer::Reply{RawHttpServer::ok("through")};
+    });
+    net_test::ForwardProxy proxy("gate", "keeper", net_test::ForwardProxy::Scheme::Digest);
+    ASIHTTPRequest::clearSession();
+    auto viaProxy = [&](const Ref<ProxyAsker>& asker) {
+        auto r = ASIHTTPRequest::requestWithURL(*plat::Url::parse(origin.url("/p")));
+        r->setProxyHost(std::string("127.0.0.1"));
+        r->setProxyPort(proxy.port());
+        r->setProxyUsername(std::string("gate"));
+        r->setProxyPassword(std::string("stale"));
+        r->setUseSessionPersistence(false);
+        r->setDelegate(asker);
+        return r;
+    };
+
+    // Two wrong answers, then the right one: asked once for each refusal, then through.
+    auto asker = std::make_shared<ProxyAsker>();
+    asker->passwords = {"wrong", "still wrong", "keeper"};
+    EXPECT_EQ(run(viaProxy(asker)), "through");
+    EXPECT_EQ(asker->asked, 3);
+    EXPECT_EQ(proxy.challenges(), 4U);  // the first attempt and three with credentials
+    EXPECT_EQ(proxy.passed(), 1U);
+
+    // While the delegate thinks, the request waits: no new attempt, no second question.
+    auto slow = std::make_shared<ProxyAsker>();
+    slow->deferred = true;
+    auto waiting = viaProxy(slow);
+    bool done = false;
+    waiting->setFailedBlock([&] { done = true; });
+    waiting->setCompletionBlock([&] { done = true; });
+    waiting->startAsynchronous();
+    ASSERT_TRUE(plat::RunLoop::current().runUntil([&] { return slow->asked == 1; }, 10));
+    const size_t challenged = proxy.challenges();
+    plat::RunLoop::current().runUntil([] { return false; }, 0.3);
+    EXPECT_EQ(slow->asked, 1);
+    EXPECT_EQ(proxy.challenges(), challenged);
+    EXPECT_FALSE(done);
+    slow->answer();  // no passwords: it gives up
+    ASSERT_TRUE(
+        plat::RunLoop::current().runUntil([&] { return done && waiting->isFinished(); }, 10));
+    EXPECT_EQ(waiting->error()->code(), 3);
+    EXPECT_EQ(proxy.passed(), 1U);
+    waiting->setFailedBlock(nullptr);
+    waiting->setCompletionBlock(nullptr);
+    ASIHTTPRequest::clearSession();
+}
+
 }  // namespace
+
+PLAT_DEFINE_CLASS(ProxyAsker, plat::Object, [](auto& c) {
+    c.method("proxyAuthenticationNeededForRequest:", &ProxyAsker::proxyAuthenticationNeeded);
+})

@@ -41,7 +41,8 @@ TEST_F(RequestClassTest, BandwidthWindowsThrottleReadsAndScheduleStreams) {
     EXPECT_EQ(ASIHTTPRequest::maxUploadReadLength(), 0U);
     EXPECT_DOUBLE_EQ(*ASIHTTPRequest::throttleWakeUpTime(), windowEnd);
 
-    // Metered reads: a quarter of the limit in a fresh window, then a byte at a time.
+    // Metered reads: a quarter of the limit in a fresh window, then nothing (never a byte at a
+    // time) until the window ends.
     const auto folder = testing_support::freshTestFolder();
     std::ofstream(folder / "body") << std::string(10'000, 'b');
     auto request = ASIHTTPRequest::requestWithURL(*plat::Url::parse("http://127.0.0.1:1/"));
@@ -54,10 +55,13 @@ TEST_F(RequestClassTest, BandwidthWindowsThrottleReadsAndScheduleStreams) {
     EXPECT_EQ(body->read(buffer, sizeof buffer), 1000);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(body->read(buffer, sizeof buffer), 1000);
-    EXPECT_EQ(body->read(buffer, sizeof buffer), 1);  // the window's allowance is used up
-    EXPECT_EQ(ASIHTTPRequest::bandwidthUsedInLastSecond(), 4001U);
+    EXPECT_EQ(body->read(buffer, sizeof buffer), 0);  // the window's allowance is used up
+    EXPECT_TRUE(body->hasBytesAvailable());           // ... but the body goes on
+    EXPECT_EQ(ASIHTTPRequest::bandwidthUsedInLastSecond(), 4000U);
+    EXPECT_DOUBLE_EQ(*ASIHTTPRequest::throttleWakeUpTime(),
+                     *ASIHTTPRequest::bandwidthMeasurementDate());
     ASIHTTPRequest::setMaxBandwidthPerSecond(0);
-    EXPECT_EQ(body->read(buffer, sizeof buffer), 10'000 - 4001);
+    EXPECT_EQ(body->read(buffer, sizeof buffer), 10'000 - 4000);
     EXPECT_EQ(body->read(buffer, sizeof buffer), 0);  // the end adds nothing
     EXPECT_EQ(body->bytesRead(), 10'000U);
 
@@ -68,6 +72,21 @@ TEST_F(RequestClassTest, BandwidthWindowsThrottleReadsAndScheduleStreams) {
     clock->advance(1.1);
     ASIHTTPRequest::measureBandwidthUsage();
     EXPECT_EQ(ASIHTTPRequest::averageBandwidthUsedPerSecond(), 0U);
+
+    // Downloads by the same window: a quarter of what is left, what is left at once near the
+    // window's end, then nothing.
+    ASIHTTPRequest::setMaxBandwidthPerSecond(262'144);
+    EXPECT_EQ(ASIHTTPRequest::maxDownloadReadLength(262'144), 65'536U);
+    ASIHTTPRequest::incrementBandwidthUsedInLastSecond(262'144 - 10'000);
+    EXPECT_EQ(ASIHTTPRequest::maxDownloadReadLength(262'144), 10'000U);
+    ASIHTTPRequest::incrementBandwidthUsedInLastSecond(9000);
+    EXPECT_EQ(ASIHTTPRequest::maxDownloadReadLength(262'144), 0U);  // 1000 left: not worth it
+    EXPECT_DOUBLE_EQ(*ASIHTTPRequest::throttleWakeUpTime(),
+                     *ASIHTTPRequest::bandwidthMeasurementDate());
+    ASIHTTPRequest::setMaxBandwidthPerSecond(0);
+    EXPECT_EQ(ASIHTTPRequest::maxDownloadReadLength(16'384), 16'384U);
+    clock->advance(1.1);
+    ASIHTTPRequest::measureBandwidthUsage();
 
     // Throttling a request's stream: unscheduled before the wake-up time, scheduled after it.
     auto stream = plat::HttpReadStream::make(

@@ -294,6 +294,41 @@ TEST(Response, CachedAnswersNeedNoServerAndDataReceiversKeepNothing) {
     EXPECT_TRUE(taken->rawResponseData().value_or(plat::Bytes{}).empty());
 }
 
+TEST(Response, RefusedCertificatesFailAsConnectionFailuresThatSayWhy) {
+    using Certificate = RawHttpServer::Certificate;
+    for (const auto kind : {Certificate::Current, Certificate::Expired, Certificate::OtherHost}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        RawHttpServer server(
+            [](const std::string&, const std::string&) {
+                return RawHttpServer::Reply{RawHttpServer::ok("secret")};
+            },
+            true, kind);
+        const std::string url = "https://127.0.0.1:" + std::to_string(server.port()) + "/";
+        auto refused = get(url);
+        ASSERT_FALSE(run(refused));
+        const auto error = refused->error();
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), 1);
+        const std::string text = error->localizedDescription();
+        const std::string fixed =
+            "A connection failure occurred: SSL problem (Possible causes may include a "
+            "bad/expired/self-signed certificate, clock set to wrong date)";
+        EXPECT_EQ(text.rfind(fixed, 0), 0U) << text;
+        auto underlying = error->userInfo()->objectForKey("NSUnderlyingError").as<plat::Error>();
+        ASSERT_TRUE(underlying);
+        EXPECT_GE(underlying->code(), -9818);
+        EXPECT_LE(underlying->code(), -9800);
+        EXPECT_EQ(text, fixed + ": " + underlying->localizedDescription());
+        EXPECT_TRUE(refused->responseString().value_or("").empty());
+
+        // Told not to check, the same server is read.
+        auto trusting = get(url);
+        trusting->setValidatesSecureCertificate(false);
+        ASSERT_TRUE(run(trusting));
+        EXPECT_EQ(trusting->responseString(), "secret");
+    }
+}
+
 }  // namespace
 
 PLAT_DEFINE_CLASS(Confirmer, plat::Object,

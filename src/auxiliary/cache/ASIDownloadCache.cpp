@@ -103,26 +103,26 @@ int32_t ASIDownloadCache::defaultCachePolicy() {
 
 void ASIDownloadCache::setDefaultCachePolicy(int32_t policy) {
     std::lock_guard lock(accessLock_);
-    defaultCachePolicy_ = policy == 0 ? ASIAskServerIfModifiedWhenStaleCachePolicy : policy;
+    defaultCachePolicy_ = policy == 0 ? CachePolicyRevalidateWhenStale : policy;
 }
 
 bool ASIDownloadCache::canUseCachedDataForRequest(ASIHTTPRequest& request) {
     const int32_t policy = request.cachePolicy();
-    if (policy & ASIDoNotReadFromCacheCachePolicy)
+    if (policy & CachePolicyNoRead)
         return false;
-    if (policy & ASIDontLoadCachePolicy)
+    if (policy & CachePolicyNeverLoad)
         return true;
     if (!pathToCachedResponseHeadersForURL(request.url()) ||
         !pathToCachedResponseDataForURL(request.url())) {
         return false;
     }
-    if (policy & ASIOnlyLoadIfNotCachedCachePolicy)
+    if (policy & CachePolicyUseCachedIfPresent)
         return true;
-    if (request.complete() && (policy & ASIFallbackToCacheIfLoadFailsCachePolicy))
+    if (request.complete() && (policy & CachePolicyFallbackOnFailure))
         return true;
-    if (policy & ASIAskServerIfModifiedWhenStaleCachePolicy)
+    if (policy & CachePolicyRevalidateWhenStale)
         return isCachedDataCurrentForRequest(request);
-    if (policy & ASIAskServerIfModifiedCachePolicy)
+    if (policy & CachePolicyRevalidateAlways)
         return request.responseHeaders() && isCachedDataCurrentForRequest(request);
     return false;
 }
@@ -154,7 +154,7 @@ bool ASIDownloadCache::isCachedDataCurrentForRequest(ASIHTTPRequest& request) {
 void ASIDownloadCache::storeResponseForRequest(ASIHTTPRequest& request, double maxAge) {
     std::lock_guard lock(accessLock_);
     if (request.error() || !request.responseHeaders() ||
-        (request.cachePolicy() & ASIDoNotWriteToCacheCachePolicy)) {
+        (request.cachePolicy() & CachePolicyNoWrite)) {
         return;
     }
     const int32_t status = request.responseStatusCode();
@@ -316,7 +316,7 @@ void ASIDownloadCache::setStoragePath(std::filesystem::path path) {
     std::string failure, reason;
     {
         std::lock_guard lock(accessLock_);
-        clearCachedResponsesForStoragePolicy(ASICacheForSessionDurationCacheStoragePolicy);
+        clearCachedResponsesForStoragePolicy(StorageForSession);
         storagePath_ = path;
         for (const auto& folder : {path, path / kSessionStore, path / kPermanentStore}) {
             bool isDirectory = false;
@@ -338,7 +338,7 @@ void ASIDownloadCache::setStoragePath(std::filesystem::path path) {
             }
         }
         if (failure.empty())
-            clearCachedResponsesForStoragePolicy(ASICacheForSessionDurationCacheStoragePolicy);
+            clearCachedResponsesForStoragePolicy(StorageForSession);
     }
     if (!failure.empty())
         plat::raise(failure, reason);

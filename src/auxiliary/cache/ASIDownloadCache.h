@@ -13,20 +13,34 @@
 #include "external/ASICacheDelegate.h"
 #include "external/ASIHTTPRequest.h"
 
+// A request's cache policy, a bit set as this cache reads it.
 enum ASICachePolicy : int32_t {
-    ASIUseDefaultCachePolicy = 0,
-    ASIDoNotReadFromCacheCachePolicy = 1,
-    ASIDoNotWriteToCacheCachePolicy = 2,
-    ASIAskServerIfModifiedWhenStaleCachePolicy = 4,
-    ASIAskServerIfModifiedCachePolicy = 8,
-    ASIOnlyLoadIfNotCachedCachePolicy = 16,
-    ASIDontLoadCachePolicy = 32,
-    ASIFallbackToCacheIfLoadFailsCachePolicy = 64,
+    CachePolicyUseDefault = 0,
+    CachePolicyNoRead = 1,
+    CachePolicyNoWrite = 2,
+    CachePolicyRevalidateWhenStale = 4,
+    CachePolicyRevalidateAlways = 8,
+    CachePolicyUseCachedIfPresent = 16,
+    CachePolicyNeverLoad = 32,
+    CachePolicyFallbackOnFailure = 64,
+    // Older names of the same values.
+    ASIUseDefaultCachePolicy = CachePolicyUseDefault,
+    ASIDoNotReadFromCacheCachePolicy = CachePolicyNoRead,
+    ASIDoNotWriteToCacheCachePolicy = CachePolicyNoWrite,
+    ASIAskServerIfModifiedWhenStaleCachePolicy = CachePolicyRevalidateWhenStale,
+    ASIAskServerIfModifiedCachePolicy = CachePolicyRevalidateAlways,
+    ASIOnlyLoadIfNotCachedCachePolicy = CachePolicyUseCachedIfPresent,
+    ASIDontLoadCachePolicy = CachePolicyNeverLoad,
+    ASIFallbackToCacheIfLoadFailsCachePolicy = CachePolicyFallbackOnFailure,
 };
 
+// Where a response is stored: 0 the session store, any other value the permanent store.
 enum ASICacheStoragePolicy : int32_t {
-    ASICacheForSessionDurationCacheStoragePolicy = 0,
-    ASICachePermanentlyCacheStoragePolicy = 1,
+    StorageForSession = 0,
+    StoragePermanent = 1,
+    // Older names of the same values.
+    ASICacheForSessionDurationCacheStoragePolicy = StorageForSession,
+    ASICachePermanentlyCacheStoragePolicy = StoragePermanent,
 };
 
 class ASIDownloadCache : public ASICacheDelegate {
@@ -72,5 +86,5 @@ class ASIDownloadCache : public ASICacheDelegate {
 
     std::recursive_mutex accessLock_;
     std::optional<std::filesystem::path> storagePath_;
-    int32_t defaultCachePolicy_ = ASIAskServerIfModifiedWhenStaleCachePolicy;
+    int32_t defaultCachePolicy_ = CachePolicyRevalidateWhenStale;
 };

@@ -257,6 +257,12 @@ void ESSecureCache::setObject(const plat::Value& object, const std::string& key)
     });
 }
 
+void ESSecureCache::setObjectForKeyedSubscript(const plat::Value& object, const plat::Value& key) {
+    const std::string* text = key.string();
+    PLAT_ASSERT(text, key.description() + " should confirm to NSCoding protocol");
+    setObject(object, *text);
+}
+
 bool ESSecureCache::objectExistsForKey(const std::string& key) {
     return !objectForKey(key).isNil();
 }

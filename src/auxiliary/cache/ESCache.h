@@ -36,6 +36,11 @@ class ESCache : public plat::Object {
     void setObject(const Ref<plat::Object>& object, const std::string& key);
     bool objectExistsForKey(const std::string& key);
     Ref<plat::Object> objectForKey(const std::string& key);
+    // cache[key] = object and cache[key]: the same as setObject and objectForKey.
+    void setObjectForKeyedSubscript(const Ref<plat::Object>& object, const std::string& key) {
+        setObject(object, key);
+    }
+    Ref<plat::Object> objectForKeyedSubscript(const std::string& key) { return objectForKey(key); }
     void removeObjectForKey(const std::string& key);
     void removeAllObjects();
     void clearMemory();
@@ -67,6 +72,10 @@ class ESSecureCache : public plat::Object {
     void setObject(const plat::Value& object, const std::string& key);
     bool objectExistsForKey(const std::string& key);
     plat::Value objectForKey(const std::string& key);
+    // cache[key] = object: the pairs are archived keyed by text, so a key of any other kind
+    // throws NSInternalInconsistencyException ("<key> should confirm to NSCoding protocol").
+    void setObjectForKeyedSubscript(const plat::Value& object, const plat::Value& key);
+    plat::Value objectForKeyedSubscript(const std::string& key) { return objectForKey(key); }
     void removeObjectForKey(const std::string& key);
     void removeAllObjects();
     void clearMemory();

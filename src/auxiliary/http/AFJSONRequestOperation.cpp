@@ -1,5 +1,7 @@
 #include "auxiliary/http/AFJSONRequestOperation.h"
 
+#include <algorithm>
+
 #include "platform/core/Collections.h"
 #include "vnlib/dev/json/JSONKitDeserializing.h"
 
@@ -12,6 +14,35 @@ std::string AFPathExtensionOfURL(const plat::Url& url) {
     return dot == std::string_view::npos ? std::string() : std::string(last.substr(dot + 1));
 }
 
+namespace {
+
+plat::Value parseJSON(const plat::Bytes& utf8, uint64_t options, Ref<plat::Error>* error) {
+    const bool mutableContainers = options & NSJSONReadingMutableContainers;
+    auto parse = [&](const plat::Bytes& text) {
+        return mutableContainers ? mutableObjectFromJSONDataWithParseOptions(text, 0, error)
+                                 : objectFromJSONDataWithParseOptions(text, 0, error);
+    };
+    const auto first = std::find_if(utf8.begin(), utf8.end(), [](uint8_t c) {
+        return c != ' ' && c != '\t' && c != '\n' && c != '\r';
+    });
+    if (!(options & NSJSONReadingAllowFragments) || first == utf8.end() || *first == '[' ||
+        *first == '{') {
+        return parse(utf8);
+    }
+    // A fragment is read as the one element of an array around it.
+    plat::Bytes wrapped;
+    wrapped.reserve(utf8.size() + 2);
+    wrapped.push_back('[');
+    wrapped.insert(wrapped.end(), utf8.begin(), utf8.end());
+    wrapped.push_back(']');
+    const plat::Value array = parse(wrapped);
+    if (array.array() && array.array()->count() == 1)
+        return array.array()->objectAtIndex(0);
+    return plat::Value();
+}
+
+}  // namespace
+
 plat::Value AFJSONRequestOperation::responseJSON() {
     std::lock_guard guard(lock_);
     const auto data = responseData();
@@ -22,15 +53,15 @@ plat::Value AFJSONRequestOperation::responseJSON() {
         if (text && *text != " ") {
             // The text is UTF-8 already: it re-encodes to itself.
             const plat::Bytes utf8(text->begin(), text->end());
-            parsed = (readingOptions_ & NSJSONReadingMutableContainers)
-                         ? mutableObjectFromJSONDataWithParseOptions(utf8, 0, &parseError)
-                         : objectFromJSONDataWithParseOptions(utf8, 0, &parseError);
+            parsed = parseJSON(utf8, readingOptions_, &parseError);
             if (parsed.isNil() && !parseError) {
                 parseError = plat::Error::withDescription(AFNetworkingErrorDomain, -1016,
                                                           "The JSON text could not be read.");
             }
         } else if (!text) {
-            // Bytes that do not decode in the response's encoding: nothing to re-encode.
+            // Bytes that do not decode in the response's encoding: nothing to re-encode. This
+            // fails rather than succeeding with nothing, so a reply that cannot be read never
+            // passes for an empty one.
             parseError = plat::Error::make(
                 AFNetworkingErrorDomain, -1016,
                 plat::makeDictionary(

@@ -2,11 +2,14 @@
 // AFJSONRequestOperation: an HTTP operation whose body is JSON ("application/json",
 // "text/json", "text/javascript", or a ".json" URL). The body is parsed once, under the
 // operation's lock, on a concurrent queue of its own when the operation completes; a parse
-// error becomes the operation's error. A body of one space, or none, succeeds with nothing.
+// error becomes the operation's error. A body of one space, or none, succeeds with nothing; a
+// body that does not decode in its text encoding fails (it must not pass for an empty reply).
 #include "external/AFHTTPRequestOperation.h"
 
-// The reading options: 1 gives mutable containers. (Top-level scalars are always refused.)
+// The reading options: 1 gives mutable containers; 4 also reads a top-level string, number,
+// boolean or null, which are refused otherwise.
 inline constexpr uint64_t NSJSONReadingMutableContainers = 1;
+inline constexpr uint64_t NSJSONReadingAllowFragments = 4;
 
 class AFJSONRequestOperation : public AFHTTPRequestOperation {
     PLAT_CLASS(AFJSONRequestOperation)

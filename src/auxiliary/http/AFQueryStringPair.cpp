@@ -25,6 +25,19 @@ std::string textOf(const plat::Value& value) {
 
 }  // namespace
 
+PLAT_DEFINE_CLASS(AFQueryStringSet, plat::Object, PLAT_NO_METHODS)
+
+AFQueryStringSet::AFQueryStringSet(const std::vector<plat::Value>& elements) {
+    for (const auto& element : elements) {
+        if (std::find(elements_.begin(), elements_.end(), element) == elements_.end())
+            elements_.push_back(element);
+    }
+}
+
+plat::Value AFQueryStringSet::value(const std::vector<plat::Value>& elements) {
+    return plat::Value::fromObject(std::make_shared<AFQueryStringSet>(elements));
+}
+
 std::string AFPercentEscapedQueryStringPairMemberFromStringWithEncoding(const std::string& string,
                                                                         uint64_t stringEncoding) {
     const std::string bytes =
@@ -71,6 +84,11 @@ std::vector<AFQueryStringPair> AFQueryStringPairsFromKeyAndValue(const plat::Val
             pairs.insert(pairs.end(), more.begin(), more.end());
             return true;
         });
+    } else if (const auto set = value.as<AFQueryStringSet>()) {
+        for (const auto& element : set->elements()) {
+            auto more = AFQueryStringPairsFromKeyAndValue(key, element);
+            pairs.insert(pairs.end(), more.begin(), more.end());
+        }
     } else {
         pairs.emplace_back(key, value);
     }

@@ -59,6 +59,12 @@ std::string escaped(const std::string& text) {
     return plat::Url::percentEncode(text, "-._~");
 }
 
+// The standard escaping of a text placed in a URL: the URL's own delimiters (":/?&=+" and the
+// other sub-delimiters) stay; "%", "#", brackets, spaces and all other bytes are escaped.
+std::string urlStringEscaped(const std::string& text) {
+    return plat::Url::percentEncode(text, "-._~:/?&=+!$'()*,;@");
+}
+
 std::optional<std::string> resultField(const plat::Value& reply, const std::string& key,
                                        const char* field) {
     const auto root = reply.dictionary();
@@ -99,7 +105,7 @@ std::optional<std::string> MKBitlyHelper::shortenURL(const std::string& longURL)
         return std::nullopt;
     // Escaped for a URL (with "&" and "+"), then escaped once more as the query's value.
     const std::string once = plat::Url::percentEncode(longURL, "-._~:/?#[]@!$'()*,;=%");
-    const auto reply = getJson(*base + "longUrl=" + escaped(once));
+    const auto reply = getJson(*base + "longUrl=" + urlStringEscaped(once));
     return reply ? resultField(*reply, once, "shortUrl") : std::nullopt;
 }
 
@@ -108,6 +114,6 @@ std::optional<std::string> MKBitlyHelper::expandURL(const std::string& shortURL)
     const size_t slash = shortURL.rfind('/');
     if (!base || slash == std::string::npos)
         return std::nullopt;
-    const auto reply = getJson(*base + "shortUrl=" + escaped(shortURL));
+    const auto reply = getJson(*base + "shortUrl=" + urlStringEscaped(shortURL));
     return reply ? resultField(*reply, shortURL.substr(slash + 1), "longUrl") : std::nullopt;
 }

@@ -2,9 +2,13 @@
 
 #include "platform/net/HttpAuthentication.h"
 
+#include <sys/socket.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <deque>
+#include <memory>
+#include <utility>
 
 #include "platform/net/NetText.h"
 #include "platform/net/NetworkThread.h"
@@ -15,20 +19,61 @@ namespace plat {
 // What the network thread hands the reading thread, under one lock.
 struct HttpReadStream::Shared {
     std::mutex mutex;
-    std::deque<Bytes> pieces;  // as the network thread handed them over
-    std::vector<Bytes> spare;  // read pieces kept for reuse (their memory stays mapped)
-    size_t offset = 0;         // bytes of the first piece already read
+    // The body bytes waiting, in one ring reused for the whole exchange: no block is made or
+    // freed per piece handed over. It grows (never past the read-ahead and one piece) only while
+    // more waits than it holds.
+    std::unique_ptr<uint8_t[]> ring;
+    size_t capacity = 0;
+    size_t head = 0;  // where the oldest waiting byte is
     size_t waitingBytes = 0;
     HttpMessage response = HttpMessage::emptyResponse();
     bool headComplete = false;
     bool finished = false;
-    bool paused = false;
+    bool paused = false;      // the transfer stopped taking body bytes
+    bool held = false;        // throttled: take and send nothing until released
+    bool sendPaused = false;  // the transfer stopped sending the request body
+    size_t readAhead = kMaxWaitingBytes;
     bool reused = false;
     Ref<Error> error;
     std::atomic<uint64_t> bytesWritten{0};
     std::weak_ptr<HttpReadStream> stream;
 
     size_t waiting() const { return waitingBytes; }
+
+    void put(const uint8_t* data, size_t n) {
+        if (n == 0)
+            return;
+        if (capacity - waitingBytes < n)
+            grow(waitingBytes + n);
+        const size_t tail = (head + waitingBytes) % capacity;
+        const size_t first = std::min(n, capacity - tail);
+        std::memcpy(ring.get() + tail, data, first);
+        std::memcpy(ring.get(), data + first, n - first);
+        waitingBytes += n;
+    }
+    size_t take(uint8_t* out, size_t length) {
+        const size_t n = std::min(length, waitingBytes);
+        if (n == 0)
+            return 0;
+        const size_t first = std::min(n, capacity - head);
+        std::memcpy(out, ring.get() + head, first);
+        std::memcpy(out + first, ring.get(), n - first);
+        waitingBytes -= n;
+        head = waitingBytes == 0 ? 0 : (head + n) % capacity;
+        return n;
+    }
+    void grow(size_t needed) {
+        const size_t bigger =
+            std::max(needed, std::min(std::max<size_t>(capacity * 2, 64 * 1024),
+                                      std::max(readAhead, kMaxWaitingBytes) + kPieceBytes));
+        auto next = std::make_unique_for_overwrite<uint8_t[]>(bigger);
+        const size_t held = waitingBytes;
+        take(next.get(), held);
+        ring = std::move(next);
+        capacity = bigger;
+        head = 0;
+        waitingBytes = held;
+    }
     void wake() {
         if (auto s = stream.lock())
             s->signal();
@@ -58,11 +103,16 @@ class HttpReadStream::Transfer final : public NetworkTransfer {
     void complete(CURLcode result) override;
     void timeOut() override {}
     void resume(SteadyTime) override { curl_easy_pause(handle_, CURLPAUSE_CONT); }
+    void afterPerform() override {
+        if (std::exchange(wakePending_, false))
+            shared_->wake();
+    }
 
   private:
     static size_t onHeader(char* data, size_t size, size_t count, void* self);
     static size_t onBody(char* data, size_t size, size_t count, void* self);
     static size_t onRead(char* data, size_t size, size_t count, void* self);
+    static int onSocket(void* self, curl_socket_t socket, curlsocktype purpose);
     Ref<Error> errorFor(CURLcode result);
 
     std::shared_ptr<Shared> shared_;
@@ -75,6 +125,8 @@ class HttpReadStream::Transfer final : public NetworkTransfer {
     std::string url_;
     std::string parseFailure_;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
+    bool wakePending_ = false;  // body bytes arrived in this pass of the I/O loop
+    int socketBuffer_ = 0;      // the sockets' buffer sizes of a throttled stream
 };
 
 namespace {
@@ -134,8 +186,23 @@ Ref<Error> HttpReadStream::Transfer::configure(const HttpReadStream& stream) {
         request.version() == "HTTP/1.0" ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
     set(CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
     set(CURLOPT_HEADERDATA, this);
-    // Larger pieces mean fewer hand-overs to the reading thread.
-    set(CURLOPT_BUFFERSIZE, static_cast<long>(kPieceBytes));
+    // Larger pieces mean fewer hand-overs to the reading thread. A stream that reads ahead
+    // less than usual (a throttled one) keeps every buffer on the way small too, the sockets'
+    // included, so that the server is held back by the connection itself.
+    const size_t readAhead = [&] {
+        std::lock_guard lock(shared_->mutex);
+        return shared_->readAhead;
+    }();
+    if (readAhead < kMaxWaitingBytes) {
+        set(CURLOPT_BUFFERSIZE,
+            static_cast<long>(std::clamp<size_t>(readAhead, 16384, kPieceBytes)));
+        set(CURLOPT_UPLOAD_BUFFERSIZE, 16384L);
+        socketBuffer_ = static_cast<int>(std::max<size_t>(readAhead, 4096));
+        set(CURLOPT_SOCKOPTFUNCTION, &Transfer::onSocket);
+        set(CURLOPT_SOCKOPTDATA, this);
+    } else {
+        set(CURLOPT_BUFFERSIZE, static_cast<long>(kPieceBytes));
+    }
     set(CURLOPT_WRITEFUNCTION, &Transfer::onBody);
     set(CURLOPT_WRITEDATA, this);
 
@@ -257,34 +324,54 @@ size_t HttpReadStream::Transfer::onBody(char* data, size_t size, size_t count, v
     auto* me = static_cast<Transfer*>(self);
     const size_t n = size * count;
     auto& shared = *me->shared_;
-    bool wake = false;
+    bool wakeNow = false;
     {
         std::lock_guard lock(shared.mutex);
-        if (shared.waiting() >= kMaxWaitingBytes) {
+        if (shared.held || shared.waiting() >= shared.readAhead) {
             shared.paused = true;
             return CURL_WRITEFUNC_PAUSE;
         }
-        wake = shared.waiting() == 0;
-        Bytes piece;
-        if (!shared.spare.empty()) {
-            piece = std::move(shared.spare.back());
-            shared.spare.pop_back();
-        }
-        piece.assign(data, data + n);
-        shared.pieces.push_back(std::move(piece));
-        shared.waitingBytes += n;
+        // The reader is woken once per pass of the I/O loop (afterPerform), not per piece: on
+        // a busy core every wake-up costs two context switches. Only a pass that gathers half
+        // the read-ahead wakes it at once, so that another core can read while this one takes.
+        const size_t half = shared.readAhead / 2;
+        wakeNow = shared.waiting() < half && shared.waiting() + n >= half;
+        shared.put(reinterpret_cast<const uint8_t*>(data), n);
     }
-    if (wake)
+    me->wakePending_ = !wakeNow;
+    if (wakeNow)
         shared.wake();
     return n;
 }
 
+int HttpReadStream::Transfer::onSocket(void* self, curl_socket_t socket, curlsocktype purpose) {
+    const int size = static_cast<Transfer*>(self)->socketBuffer_;
+    if (purpose == CURLSOCKTYPE_IPCXN && size > 0) {
+        ::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+        ::setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+    }
+    return CURL_SOCKOPT_OK;
+}
+
 size_t HttpReadStream::Transfer::onRead(char* data, size_t size, size_t count, void* self) {
     auto* me = static_cast<Transfer*>(self);
+    {
+        std::lock_guard lock(me->shared_->mutex);
+        if (me->shared_->held) {
+            me->shared_->sendPaused = true;
+            return CURL_READFUNC_PAUSE;
+        }
+    }
     const int64_t n = me->body_->read(reinterpret_cast<uint8_t*>(data), size * count);
     if (n < 0) {
         me->bodyError_ = me->body_->streamError();
         return CURL_READFUNC_ABORT;
+    }
+    if (n == 0 && me->body_->hasBytesAvailable()) {
+        // Nothing now but more to come (a throttled body): wait for the next release.
+        std::lock_guard lock(me->shared_->mutex);
+        me->shared_->sendPaused = true;
+        return CURL_READFUNC_PAUSE;
     }
     me->shared_->bytesWritten += static_cast<uint64_t>(n);
     return static_cast<size_t>(n);
@@ -418,21 +505,8 @@ int64_t HttpReadStream::read(uint8_t* buffer, size_t length) {
     Ref<Error> error;
     {
         std::lock_guard lock(shared_->mutex);
-        while (n < length && !shared_->pieces.empty()) {
-            const Bytes& piece = shared_->pieces.front();
-            const size_t take = std::min(length - n, piece.size() - shared_->offset);
-            std::memcpy(buffer + n, piece.data() + shared_->offset, take);
-            n += take;
-            shared_->offset += take;
-            if (shared_->offset == piece.size()) {
-                if (shared_->spare.size() < 8)
-                    shared_->spare.push_back(std::move(shared_->pieces.front()));
-                shared_->pieces.pop_front();
-                shared_->offset = 0;
-            }
-        }
-        shared_->waitingBytes -= n;
-        if (shared_->paused && shared_->waiting() < kMaxWaitingBytes) {
+        n = shared_->take(buffer, length);
+        if (shared_->paused && !shared_->held && shared_->waiting() < shared_->readAhead) {
             shared_->paused = false;
             resume = true;
         }
@@ -447,6 +521,31 @@ int64_t HttpReadStream::read(uint8_t* buffer, size_t length) {
     }
     countRead(n);
     return static_cast<int64_t>(n);
+}
+
+void HttpReadStream::holdTransfer() {
+    std::lock_guard lock(shared_->mutex);
+    shared_->held = true;
+}
+
+void HttpReadStream::releaseTransfer() {
+    bool resume = false;
+    {
+        std::lock_guard lock(shared_->mutex);
+        shared_->held = false;
+        if (shared_->sendPaused || (shared_->paused && shared_->waiting() < shared_->readAhead)) {
+            resume = true;
+            shared_->sendPaused = false;
+            shared_->paused = false;
+        }
+    }
+    if (resume && transfer_)
+        NetworkThread::shared().resume(transfer_);
+}
+
+void HttpReadStream::setReadAheadLimit(size_t bytes) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->readAhead = bytes == 0 ? kMaxWaitingBytes : bytes;
 }
 
 bool HttpReadStream::hasBytesAvailable() const {

@@ -7,7 +7,8 @@
 //   head is complete, HasBytesAvailable while body bytes wait, then EndEncountered or
 //   ErrorOccurred (after any bytes that arrived first).
 // - read() never blocks: > 0 bytes, 0 when nothing waits (the end once the status is AtEnd),
-//   -1 on an error. Beyond 1 MiB waiting, the transfer pauses until the reader catches up.
+//   -1 on an error. Beyond 1 MiB waiting (or the read-ahead limit), the transfer pauses until
+//   the reader catches up.
 // - Nothing is decided here: no redirects, authentication, cookies, content decoding or idle
 //   time-out (the engine's status check owns time-outs).
 // - Errors: a connection lost (also a body short of its length or of its last chunk) is
@@ -65,6 +66,14 @@ class HttpReadStream final : public InputStream {
     // The engine's key for the connection it means to reuse.
     void setReuseKey(std::string key) { reuseKey_ = std::move(key); }
     const std::string& reuseKey() const { return reuseKey_; }
+
+    // Throttling. While held, the transfer takes no more body bytes from the server and sends
+    // no more of the request body; a request body stream that reads 0 while it still has bytes
+    // also stops the sending until the next release. Release lets it go on. The read-ahead
+    // limit replaces kMaxWaitingBytes (0: back to it).
+    void holdTransfer();
+    void releaseTransfer();
+    void setReadAheadLimit(size_t bytes);
 
     bool open() override;
     void close() override;

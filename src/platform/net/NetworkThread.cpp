@@ -100,6 +100,8 @@ void NetworkThread::run() {
             curl_multi_remove_handle(multi_, handle);
             transfer->complete(result);
         }
+        for (const auto& [handle, transfer] : running_)
+            transfer->afterPerform();
 
         const auto now = Clock::now();
         std::vector<Ref<NetworkTransfer>> idle;

@@ -28,6 +28,9 @@ class NetworkTransfer {
     virtual void timeOut() = 0;
     // Takes up a paused transfer again.
     virtual void resume(SteadyTime now) = 0;
+    // Once per pass of the I/O loop, after libcurl moved what the sockets had (a transfer may
+    // hand over what it gathered in that pass at once here).
+    virtual void afterPerform() {}
 };
 
 class NetworkThread {

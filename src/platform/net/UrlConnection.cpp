@@ -9,6 +9,7 @@
 #include "platform/net/HttpMessage.h"
 #include "platform/net/NetText.h"
 #include "platform/net/NetworkThread.h"
+#include "platform/net/ProxySettings.h"
 #include "platform/net/UrlError.h"
 
 namespace plat {
@@ -77,6 +78,28 @@ ProtectionSpace spaceFor(const Url& url, std::string realm, std::string method) 
     space.protocol = url.scheme();
     space.realm = std::move(realm);
     space.authenticationMethod = std::move(method);
+    return space;
+}
+
+// The space of the proxy that asked (407): the first proxy the settings give for the URL, the
+// one the transfer went through.
+ProtectionSpace proxySpaceFor(const Url& url, std::string realm, std::string method) {
+    ProtectionSpace space;
+    space.proxy = true;
+    space.protocol = "http";
+    space.realm = std::move(realm);
+    space.authenticationMethod = std::move(method);
+    if (const auto settings = ProxySettings::systemSettings()) {
+        for (const auto& entry :
+             ProxySettings::proxiesForUrl(url, *settings).value_or(std::vector<ProxyEntry>{})) {
+            if (entry.type == ProxyEntry::Type::Http || entry.type == ProxyEntry::Type::Https) {
+                space.host = entry.host;
+                space.port = entry.port;
+                space.protocol = entry.type == ProxyEntry::Type::Https ? "https" : "http";
+                break;
+            }
+        }
+    }
     return space;
 }
 
@@ -311,16 +334,22 @@ bool UrlConnection::challenge(const TransferEvent& event, UrlConnectionDelegate&
     UrlAuthenticationChallenge open;
     if (event.kind == TransferEvent::Kind::Response) {
         lastResponse_ = event.response;
-        if (event.response.statusCode() != 401 ||
-            !event.response.valueForHttpHeaderField("WWW-Authenticate")) {
+        // A server's challenge (401), or the proxy's on the way to it (407).
+        const bool proxy = event.response.statusCode() == 407;
+        if ((event.response.statusCode() != 401 ||
+             !event.response.valueForHttpHeaderField("WWW-Authenticate")) &&
+            (!proxy || !event.response.valueForHttpHeaderField("Proxy-Authenticate"))) {
             return false;
         }
         const auto message = challengeMessage(event.response);
         authentication_ = message ? HttpAuthentication::fromResponse(*message) : nullptr;
         if (!authentication_)
             return false;
-        open.protectionSpace = spaceFor(currentRequest_.url(), authentication_->realm(),
-                                        methodName(authentication_->method()));
+        open.protectionSpace = proxy
+                                   ? proxySpaceFor(currentRequest_.url(), authentication_->realm(),
+                                                   methodName(authentication_->method()))
+                                   : spaceFor(currentRequest_.url(), authentication_->realm(),
+                                              methodName(authentication_->method()));
         open.failureResponse = event.response;
     } else {
         const auto& url = currentRequest_.url();
@@ -381,8 +410,8 @@ void UrlConnection::useCredential(const UrlCredential& credential,
             continueWithoutCredential(challenge);
             return;
         }
-        currentRequest_.setValueForHttpHeaderField(message.headerFieldValue("Authorization"),
-                                                   "Authorization");
+        const char* field = authentication_->isProxy() ? "Proxy-Authorization" : "Authorization";
+        currentRequest_.setValueForHttpHeaderField(message.headerFieldValue(field), field);
         appliedCredential_ = credential;
         appliedSpace_ = challenge.protectionSpace;
         ++failures_;

@@ -21,9 +21,10 @@
 //    are sent and every response's Set-Cookie fields (redirects included) are stored.
 //  - No content decoding unless the request sets a non-empty "Accept-Encoding"; TLS peers are
 //    verified.
-//  - A 401 with a challenge, or a server certificate that does not verify, becomes an
-//    authentication challenge: the delegate says whether it can authenticate in the protection
-//    space, then answers the challenge (now or later, on the connection's loop) with
+//  - A 401 with a challenge, a 407 with the proxy's (its protection space is the proxy's, the
+//    credential goes out as "Proxy-Authorization"), or a server certificate that does not
+//    verify, becomes an authentication challenge: the delegate says whether it can authenticate in
+//    the protection space, then answers the challenge (now or later, on the connection's loop) with
 //    useCredential, continueWithoutCredential or cancelAuthenticationChallenge. A delegate that
 //    cannot authenticate gets the storage's credential for the space, when it lets the connection
 //    use the storage and this is the first attempt; otherwise the 401 is an ordinary response

@@ -50,6 +50,12 @@ fs::path Paths::libraryDirectory() {
     return homeDirectory() / ".local" / "share";
 }
 
+fs::path Paths::documentsDirectory() {
+    if (auto home = absoluteFromEnvironment("VARNEL_HOME"))
+        return *home / "Documents";
+    return homeDirectory() / "Documents";
+}
+
 fs::path Paths::configurationDirectory() {
     if (auto home = absoluteFromEnvironment("VARNEL_HOME"))
         return *home / kApplicationFolderName;

@@ -26,6 +26,8 @@ class Paths {
     static std::filesystem::path configurationDirectory();
     // The user's caches folder: $XDG_CACHE_HOME (default ~/.cache), or VARNEL_HOME + "/Caches".
     static std::filesystem::path cachesDirectory();
+    // The user's documents folder: VARNEL_HOME + "/Documents" when set, else ~/Documents.
+    static std::filesystem::path documentsDirectory();
     // The Library folder + "/Varnel": the program's own data (pasteboards, keychain file store).
     static std::filesystem::path applicationDataDirectory();
 

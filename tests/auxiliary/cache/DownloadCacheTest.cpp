@@ -26,7 +26,7 @@ class DownloadCacheTest : public ::testing::Test {
     }
     // A synchronous GET through the cache: the body, or nothing when it failed.
     Ref<ASIHTTPRequest> get(const std::string& pathAndQuery, int32_t policy = 0,
-                            int32_t storage = ASICacheForSessionDurationCacheStoragePolicy) {
+                            int32_t storage = StorageForSession) {
         auto request = ASIHTTPRequest::requestWithURL(url(pathAndQuery));
         request->setDownloadCache(cache);
         request->setCachePolicy(policy);
@@ -92,34 +92,33 @@ TEST_F(DownloadCacheTest, WhatIsStoredAndWhatIsServed) {
     // Stale data is revalidated: a 304 makes it current and it is served.
     const std::string stale = "/cached/stale?cc=max-age%3D0";
     get(stale);
-    auto revalidated = get(stale, ASIAskServerIfModifiedCachePolicy);
+    auto revalidated = get(stale, CachePolicyRevalidateAlways);
     EXPECT_EQ(revalidated->responseString(), "cached /cached/stale");
     EXPECT_TRUE(revalidated->didUseCachedResponse());
     EXPECT_EQ(service.requests().back().header("If-None-Match"), "\"v1\"");
     // Policy 16 serves stale data at once; 32 claims the cache even with nothing stored.
     const size_t before = hits("/cached/stale");
-    EXPECT_TRUE(get(stale, ASIOnlyLoadIfNotCachedCachePolicy)->didUseCachedResponse());
+    EXPECT_TRUE(get(stale, CachePolicyUseCachedIfPresent)->didUseCachedResponse());
     EXPECT_EQ(hits("/cached/stale"), before);
     auto never = ASIHTTPRequest::requestWithURL(url("/never"));
-    never->setCachePolicy(ASIAskServerIfModifiedWhenStaleCachePolicy);
+    never->setCachePolicy(CachePolicyRevalidateWhenStale);
     EXPECT_FALSE(cache->canUseCachedDataForRequest(*never));
-    never->setCachePolicy(ASIDontLoadCachePolicy);
+    never->setCachePolicy(CachePolicyNeverLoad);
     EXPECT_TRUE(cache->canUseCachedDataForRequest(*never));
 
     // A failing load falls back to stored data with policy 64.
     const std::string kept = "/cached/kept?cc=max-age%3D0";
-    get(kept, 0, ASICachePermanentlyCacheStoragePolicy);
+    get(kept, 0, StoragePermanent);
     service.stop();
     auto fallback =
-        get(kept, ASIFallbackToCacheIfLoadFailsCachePolicy | ASIAskServerIfModifiedCachePolicy,
-            ASICachePermanentlyCacheStoragePolicy);
+        get(kept, CachePolicyFallbackOnFailure | CachePolicyRevalidateAlways, StoragePermanent);
     EXPECT_FALSE(fallback->error());
     EXPECT_EQ(fallback->responseString(), "cached /cached/kept");
 }
 
 TEST_F(DownloadCacheTest, RootsStoresAndStoresCutShort) {
     get("/cached/session?cc=max-age%3D600");
-    get("/cached/permanent?cc=max-age%3D600", 0, ASICachePermanentlyCacheStoragePolicy);
+    get("/cached/permanent?cc=max-age%3D600", 0, StoragePermanent);
     const auto newRoot = root.parent_path() / "other";
     cache->setStoragePath(newRoot);
     EXPECT_TRUE(plat::FileManager::contentsOfDirectory(root / "SessionStore").empty());

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "auxiliary/cache/ESCache.h"
+#include "platform/core/Exception.h"
 #include "platform/crypto/Aes.h"
 #include "platform/crypto/Digest.h"
 #include "platform/storage/AtomicFile.h"
@@ -62,9 +63,12 @@ TEST(ObjectCaches, FilesFollowKeysAndMemoryFollowsTheFiles) {
     EXPECT_EQ(noteText(cache->objectForKey("a/b c")), "first");
     cache->setObject(std::make_shared<plat::Object>(), "plain");
     EXPECT_FALSE(cache->objectExistsForKey("plain"));
-    // A new cache over the same folder finds what the first one stored.
+    // A new cache over the same folder finds what the first one stored, also by subscript.
     auto again = ESCache::initWithName("notes", folder / "notes", &error);
-    EXPECT_EQ(noteText(again->objectForKey("a/b c")), "first");
+    EXPECT_EQ(noteText(again->objectForKeyedSubscript("a/b c")), "first");
+    again->setObjectForKeyedSubscript(std::make_shared<CachedNote>("second"), "n2");
+    EXPECT_EQ(noteText(again->objectForKeyedSubscript("n2")), "second");
+    EXPECT_TRUE(plat::FileManager::fileExists(folder / "notes" / "n2"));
     // Nil removes memory and file; names that would be the folder or its parent are refused.
     cache->setObject(nullptr, "a/b c");
     EXPECT_FALSE(cache->objectExistsForKey("a/b c"));
@@ -148,10 +152,13 @@ TEST(ObjectCaches, SecureStoresEncryptKeepTheirPairsAndSurviveAWrongKey) {
         {
             auto cache = ESSecureCache::initWithName(name, type, &error);
             cache->setEncryptionKey(key);
-            cache->setObject(plat::Value("v2"), "b");
+            cache->setObjectForKeyedSubscript(plat::Value("v2"), plat::Value("b"));
+            // Pairs are keyed by text: another kind of key is refused loudly, nothing stored.
+            EXPECT_THROW(cache->setObjectForKeyedSubscript(plat::Value("v3"), plat::Value(3)),
+                         plat::Exception);
             cache->clearMemory();
             EXPECT_EQ(*cache->objectForKey("a").string(), "v1");
-            EXPECT_EQ(*cache->objectForKey("b").string(), "v2");
+            EXPECT_EQ(*cache->objectForKeyedSubscript("b").string(), "v2");
         }
         // A wrong key reads nothing and cannot overwrite the store; the right key still can.
         {

@@ -73,6 +73,35 @@ TEST_F(FormatOperationTest, JsonBodiesParseOnceAndFailuresCarryTheirBody) {
     const auto broken = run(make<AFJSONRequestOperation>(reply(200, "text/json", "{\"a\":")));
     ASSERT_TRUE(broken.error);
 
+    // A body that is not UTF-8 fails: an unreadable reply never passes for an empty one.
+    const auto garbled = run(make<AFJSONRequestOperation>(
+        reply(200, "application/json; charset=utf-8", "{\"a\":\"\xFF\xFE\"}")));
+    ASSERT_TRUE(garbled.error);
+    EXPECT_EQ(garbled.error->code(), -1016);
+    EXPECT_EQ(garbled.error->localizedDescription(),
+              "Operation responseData failed decoding as a UTF-8 string");
+    EXPECT_TRUE(garbled.object.isNil());
+
+    // Top-level strings and numbers only with the fragments option; one value, not a list.
+    for (const bool fragments : {false, true}) {
+        for (const char* body : {"\"ไทย\"", " 42 ", "1, 2"}) {
+            auto op = make<AFJSONRequestOperation>(reply(200, "application/json", body));
+            if (fragments)
+                op->setJSONReadingOptions(NSJSONReadingAllowFragments |
+                                          NSJSONReadingMutableContainers);
+            const auto outcome = run(op);
+            const bool readable = fragments && std::string(body) != "1, 2";
+            EXPECT_EQ(!outcome.error, readable) << body << fragments;
+            EXPECT_EQ(outcome.object.isNil(), !readable) << body << fragments;
+        }
+    }
+    auto number = make<AFJSONRequestOperation>(reply(200, "application/json", "42"));
+    number->setJSONReadingOptions(NSJSONReadingAllowFragments);
+    EXPECT_EQ(run(number).object.intValue(), 42);
+    auto object = make<AFJSONRequestOperation>(reply(200, "application/json", "{\"k\":[1]}"));
+    object->setJSONReadingOptions(NSJSONReadingAllowFragments);
+    EXPECT_TRUE(run(object).object.dictionary());
+
     // A 404 with a JSON body: the HTTP error, and the factory's failure block gets the body.
     std::optional<Value> failedBody;
     Ref<plat::Error> failedError;

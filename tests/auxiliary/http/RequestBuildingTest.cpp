@@ -38,6 +38,13 @@ TEST(HttpClientRequests, QueryStringsAndBodiesFollowTheParameterRules) {
               "A=1&b=x%20y%2Bz%2F%26%3D&flag&t=~-_.%E0%B9%84%E0%B8%97%E0%B8%A2&tags[]=a&tags[]=b"
               "&user[age]=30&user[name]=ann");
     EXPECT_EQ(AFQueryStringFromParametersWithEncoding(dict({}), 4), "");
+    // A set's elements share its key (no brackets), each once; sets nest in the other branches.
+    const Value sets = dict({
+        {Value("ids"), AFQueryStringSet::value({Value("7"), Value(int64_t{8}), Value("7")})},
+        {Value("f"), dict({{Value("s"), AFQueryStringSet::value({Value("a b")})}})},
+        {Value("e"), AFQueryStringSet::value({})},
+    });
+    EXPECT_EQ(AFQueryStringFromParametersWithEncoding(sets, 4), "f[s]=a%20b&ids=7&ids=8");
 
     auto c = client();
     EXPECT_EQ(c->baseURL().absoluteString(), "http://h.test/api/");

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 
 #include "auxiliary/net/ASINetworkQueue.h"
 #include "demo-service/DemoService.h"
@@ -121,6 +122,24 @@ TEST_F(NetworkQueueTest, OneFailureCancelsTheRestAndResetKeepsTheRedirectSelecto
     silent->go();
     EXPECT_TRUE(plat::RunLoop::current().runUntil([&] { return one->complete(); }, 10));
     EXPECT_FALSE(silent->respondsToSelector(plat::Selector("authenticationNeededForRequest:")));
+}
+
+TEST_F(NetworkQueueTest, NegativeByteCountsNeverWrapTheSums) {
+    // A request that resends its body reports the bytes it takes back as a negative count.
+    auto queue = ASINetworkQueue::queue();
+    queue->setUploadProgressDelegate(watcher);
+    queue->requestIncrementUploadSizeBy(nullptr, 1000);
+    queue->requestDidSendBytes(nullptr, 600);
+    EXPECT_DOUBLE_EQ(watcher->fraction, 0.6);
+    queue->requestDidSendBytes(nullptr, -200);
+    EXPECT_EQ(queue->bytesUploadedSoFar(), 400U);
+    queue->requestDidSendBytes(nullptr, -5000);  // more than was sent: none, not 2^64 - 4600
+    EXPECT_EQ(queue->bytesUploadedSoFar(), 0U);
+    EXPECT_DOUBLE_EQ(watcher->fraction, 0.0);
+    queue->requestDidSendBytes(nullptr, std::numeric_limits<int64_t>::min());
+    EXPECT_EQ(queue->bytesUploadedSoFar(), 0U);
+    queue->requestIncrementUploadSizeBy(nullptr, -2000);
+    EXPECT_EQ(queue->totalBytesToUpload(), 0U);
 }
 
 }  // namespace

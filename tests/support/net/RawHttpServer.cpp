@@ -8,6 +8,7 @@
 #include <openssl/rand.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -20,17 +21,19 @@ namespace net_test {
 
 struct RawHttpServer::Tls {
     SSL_CTX* context = nullptr;
-    Tls() {
+    explicit Tls(Certificate kind) {
         EVP_PKEY* key = EVP_EC_gen("P-256");
         X509* certificate = X509_new();
         X509_set_version(certificate, 2);
         ASN1_INTEGER_set(X509_get_serialNumber(certificate), 1);
-        X509_gmtime_adj(X509_getm_notBefore(certificate), -3600);
-        X509_gmtime_adj(X509_getm_notAfter(certificate), 3600);
+        const bool expired = kind == Certificate::Expired;
+        X509_gmtime_adj(X509_getm_notBefore(certificate), expired ? -7200 : -3600);
+        X509_gmtime_adj(X509_getm_notAfter(certificate), expired ? -3600 : 3600);
         X509_set_pubkey(certificate, key);
         X509_NAME* name = X509_get_subject_name(certificate);
+        const char* host = kind == Certificate::OtherHost ? "other.invalid" : "127.0.0.1";
         X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
-                                   reinterpret_cast<const unsigned char*>("127.0.0.1"), -1, -1, 0);
+                                   reinterpret_cast<const unsigned char*>(host), -1, -1, 0);
         X509_set_issuer_name(certificate, name);
         X509_sign(certificate, key, EVP_sha256());
         context = SSL_CTX_new(TLS_server_method());
@@ -75,16 +78,20 @@ class Channel {
         buffer.append(chunk, static_cast<size_t>(n));
         return true;
     }
-    bool send(const std::string& bytes) {
+    // Sends everything; each piece written is added to `sent` when given, and with a `piece`
+    // size no write takes more than that.
+    bool send(const std::string& bytes, std::atomic<uint64_t>* sent = nullptr, size_t piece = 0) {
         size_t done = 0;
         while (done < bytes.size()) {
+            const size_t size = piece ? std::min(piece, bytes.size() - done) : bytes.size() - done;
             const long n =
-                ssl_ ? SSL_write(ssl_, bytes.data() + done, static_cast<int>(bytes.size() - done))
-                     : static_cast<long>(
-                           ::send(fd_, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL));
+                ssl_ ? SSL_write(ssl_, bytes.data() + done, static_cast<int>(size))
+                     : static_cast<long>(::send(fd_, bytes.data() + done, size, MSG_NOSIGNAL));
             if (n <= 0)
                 return false;
             done += static_cast<size_t>(n);
+            if (sent)
+                *sent += static_cast<uint64_t>(n);
         }
         return true;
     }
@@ -224,38 +231,55 @@ int connectTo(const std::string& host, const std::string& port) {
 
 }  // namespace
 
-RawHttpServer::RawHttpServer(Handler handler, bool tls) : handler_(std::move(handler)) {
-    // A client that goes away mid-reply must not end the test process (TLS writes use write()).
-    std::signal(SIGPIPE, SIG_IGN);
-    if (tls)
-        tls_ = std::make_unique<Tls>();
-    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+namespace {
+
+// A listening socket on a free loopback port.
+int listenOnLoopback(int* port) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     int yes = 1;
-    ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    ::listen(listener_, 64);
-    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
+    ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(listener, 64);
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    *port = ntohs(address.sin_port);
+    return listener;
+}
+
+// Closes the listener, ends every open connection and waits for their threads.
+void stopServing(int listener, std::thread& acceptor, std::mutex& mutex,
+                 const std::vector<int>& open, std::vector<std::thread>& threads) {
+    ::shutdown(listener, SHUT_RDWR);
+    ::close(listener);
+    acceptor.join();
+    {
+        std::lock_guard lock(mutex);
+        for (int fd : open)
+            ::shutdown(fd, SHUT_RDWR);
+    }
+    for (auto& thread : threads)
+        thread.join();
+}
+
+}  // namespace
+
+RawHttpServer::RawHttpServer(Handler handler, bool tls, Certificate certificate)
+    : handler_(std::move(handler)) {
+    // A client that goes away mid-reply must not end the test process (TLS writes use write()).
+    std::signal(SIGPIPE, SIG_IGN);
+    if (tls)
+        tls_ = std::make_unique<Tls>(certificate);
+    listener_ = listenOnLoopback(&port_);
     acceptor_ = std::thread([this] { acceptLoop(); });
 }
 
 RawHttpServer::~RawHttpServer() {
     stopping_ = true;
     release();
-    ::shutdown(listener_, SHUT_RDWR);
-    ::close(listener_);
-    acceptor_.join();
-    {
-        std::lock_guard lock(mutex_);
-        for (int fd : open_)
-            ::shutdown(fd, SHUT_RDWR);
-    }
-    for (auto& thread : threads_)
-        thread.join();
+    stopServing(listener_, acceptor_, mutex_, open_, threads_);
 }
 
 void RawHttpServer::hold() {
@@ -307,6 +331,10 @@ void RawHttpServer::acceptLoop() {
 }
 
 void RawHttpServer::serve(int fd) {
+    if (paced_) {
+        const int size = 4096;
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+    }
     {
         Channel channel(fd, tls_ ? tls_->context : nullptr);
         std::string pending, head;
@@ -327,7 +355,7 @@ void RawHttpServer::serve(int fd) {
                 released_.wait(lock, [this] { return !held_ || stopping_; });
             }
             const Reply reply = handler_(head, body);
-            if (!channel.send(reply.bytes) || reply.close ||
+            if (!channel.send(reply.bytes, &bytesSent_, paced_ ? 4096 : 0) || reply.close ||
                 lower(field(head, "Connection")) == "close")
                 break;
         }
@@ -491,6 +519,132 @@ std::vector<std::string> ForwardProxy::requestLines() const {
     for (const auto& head : server_->heads())
         lines.push_back(head.substr(0, head.find("\r\n")));
     return lines;
+}
+
+namespace {
+
+// Reads exactly `length` bytes; false when the peer closes first.
+bool readExactly(int fd, uint8_t* data, size_t length) {
+    while (length > 0) {
+        const ssize_t n = ::recv(fd, data, length, 0);
+        if (n <= 0)
+            return false;
+        data += n;
+        length -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool sendAll(int fd, const uint8_t* data, size_t length) {
+    while (length > 0) {
+        const ssize_t n = ::send(fd, data, length, MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        data += n;
+        length -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+Socks5Proxy::Socks5Proxy() {
+    listener_ = listenOnLoopback(&port_);
+    acceptor_ = std::thread([this] {
+        for (;;) {
+            const int fd = ::accept(listener_, nullptr, nullptr);
+            if (fd < 0 || stopping_) {
+                if (fd >= 0)
+                    ::close(fd);
+                return;
+            }
+            std::lock_guard lock(mutex_);
+            open_.push_back(fd);
+            threads_.emplace_back([this, fd] { serve(fd); });
+        }
+    });
+}
+
+Socks5Proxy::~Socks5Proxy() {
+    stopping_ = true;
+    stopServing(listener_, acceptor_, mutex_, open_, threads_);
+}
+
+std::vector<std::string> Socks5Proxy::targets() const {
+    std::lock_guard lock(mutex_);
+    return targets_;
+}
+
+void Socks5Proxy::serve(int client) {
+    int upstream = -1;
+    auto relay = [&] {
+        // Greeting: version 5 and the offered methods; "no authentication" is chosen.
+        uint8_t head[4];
+        if (!readExactly(client, head, 2) || head[0] != 5)
+            return;
+        std::vector<uint8_t> methods(head[1]);
+        if (!readExactly(client, methods.data(), methods.size()) ||
+            std::find(methods.begin(), methods.end(), 0) == methods.end()) {
+            const uint8_t refuse[] = {5, 0xFF};
+            sendAll(client, refuse, sizeof refuse);
+            return;
+        }
+        const uint8_t chosen[] = {5, 0};
+        if (!sendAll(client, chosen, sizeof chosen))
+            return;
+        // The request: version, CONNECT, reserved, address type, address, port.
+        if (!readExactly(client, head, 4) || head[0] != 5 || head[1] != 1)
+            return;
+        std::string host;
+        if (head[3] == 1 || head[3] == 4) {
+            uint8_t raw[16];
+            const size_t size = head[3] == 1 ? 4 : 16;
+            char text[INET6_ADDRSTRLEN] = {};
+            if (!readExactly(client, raw, size) ||
+                !::inet_ntop(head[3] == 1 ? AF_INET : AF_INET6, raw, text, sizeof text))
+                return;
+            host = text;
+        } else if (head[3] == 3) {
+            uint8_t size = 0;
+            if (!readExactly(client, &size, 1))
+                return;
+            host.resize(size);
+            if (!readExactly(client, reinterpret_cast<uint8_t*>(host.data()), size))
+                return;
+        } else {
+            return;
+        }
+        uint8_t portBytes[2];
+        if (!readExactly(client, portBytes, 2))
+            return;
+        const std::string port = std::to_string(portBytes[0] << 8 | portBytes[1]);
+        {
+            std::lock_guard lock(mutex_);
+            targets_.push_back(host + ":" + port);
+        }
+        upstream = connectTo(host, port);
+        const uint8_t reply[] = {5, static_cast<uint8_t>(upstream < 0 ? 5 : 0), 0, 1, 0, 0, 0, 0, 0,
+                                 0};
+        if (!sendAll(client, reply, sizeof reply) || upstream < 0)
+            return;
+        pollfd fds[2] = {{client, POLLIN, 0}, {upstream, POLLIN, 0}};
+        uint8_t buffer[16384];
+        while (!stopping_ && ::poll(fds, 2, 200) >= 0) {
+            for (int side = 0; side < 2; ++side) {
+                if (!(fds[side].revents & (POLLIN | POLLHUP | POLLERR)))
+                    continue;
+                const ssize_t n = ::recv(fds[side].fd, buffer, sizeof buffer, 0);
+                if (n <= 0 || !sendAll(fds[1 - side].fd, buffer, static_cast<size_t>(n)))
+                    return;
+            }
+        }
+    };
+    relay();
+    if (upstream >= 0)
+        ::close(upstream);
+    std::lock_guard lock(mutex_);
+    open_.erase(std::remove(open_.begin(), open_.end(), client), open_.end());
+    ::close(client);
 }
 
 }  // namespace net_test

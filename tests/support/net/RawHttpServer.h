@@ -22,7 +22,12 @@ class RawHttpServer {
     };
     using Handler = std::function<Reply(const std::string& head, const std::string& body)>;
 
-    explicit RawHttpServer(Handler handler, bool tls = false);
+    // The self-signed certificate a TLS server shows: valid now for 127.0.0.1, out of date, or
+    // made out to another host.
+    enum class Certificate { Current, Expired, OtherHost };
+
+    explicit RawHttpServer(Handler handler, bool tls = false,
+                           Certificate certificate = Certificate::Current);
     ~RawHttpServer();
     RawHttpServer(const RawHttpServer&) = delete;
     RawHttpServer& operator=(const RawHttpServer&) = delete;
@@ -43,6 +48,11 @@ class RawHttpServer {
     void release();
     // Body bytes received so far, over all requests (as they arrive).
     uint64_t bodyBytesReceived() const { return bodyBytes_; }
+    // Reply bytes written to the sockets so far, over all connections.
+    uint64_t bytesSent() const { return bytesSent_; }
+    // Replies go out in pieces of 4 KiB through a small socket send buffer, so that bytesSent
+    // follows what the client takes (for measuring a client's pace). Set before use.
+    void setPacedSending(bool paced) { paced_ = paced; }
 
     // "HTTP/1.1 200 OK" with Content-Length and the body.
     static std::string ok(const std::string& body, const std::string& extraFields = {});
@@ -60,6 +70,8 @@ class RawHttpServer {
     std::atomic<bool> hashBodies_{false};
     std::atomic<bool> discardBodies_{false};
     std::atomic<uint64_t> bodyBytes_{0};
+    std::atomic<uint64_t> bytesSent_{0};
+    std::atomic<bool> paced_{false};
     std::atomic<bool> stopping_{false};
     mutable std::mutex mutex_;
     std::condition_variable released_;
@@ -100,6 +112,31 @@ class ForwardProxy {
     std::atomic<size_t> challenges_{0};
     std::atomic<size_t> passed_{0};
     std::unique_ptr<RawHttpServer> server_;
+};
+
+// A SOCKS version 5 proxy on loopback: no authentication, CONNECT only (to an IPv4 address, an
+// IPv6 address or a host name); the bytes are relayed both ways until either side closes. It
+// keeps the "host:port" of every CONNECT.
+class Socks5Proxy {
+  public:
+    Socks5Proxy();
+    ~Socks5Proxy();
+    Socks5Proxy(const Socks5Proxy&) = delete;
+    Socks5Proxy& operator=(const Socks5Proxy&) = delete;
+    int port() const { return port_; }
+    std::vector<std::string> targets() const;
+
+  private:
+    void serve(int client);
+
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    mutable std::mutex mutex_;
+    std::vector<std::string> targets_;
+    std::vector<int> open_;
+    std::vector<std::thread> threads_;
+    std::thread acceptor_;
 };
 
 }  // namespace net_test

@@ -211,6 +211,14 @@ void VnMagazineIssuePageContext::_didFinishLoadingPage() {
     startLoadingInteractiveAssets();
 }
 
+void VnMagazineIssuePageContext::_didFinishLoadingFullPageImage() {
+    plat::sendIfResponds(delegate_, "pageContextDidFinishLoadingFullPageImage:", self());
+}
+
+void VnMagazineIssuePageContext::_didFinishLoadingSmallThumbnailImage() {
+    plat::sendIfResponds(delegate_, "pageContextDidFinishLoadingSmallThumbnailImage:", self());
+}
+
 void VnMagazineIssuePageContext::_dispose() {
     cancelLoading();
     issueContext_.reset();

@@ -65,6 +65,10 @@ class VnMagazineIssuePageContext : public VndObject {
 
     // ---- For the issue context ----
     void _didFinishLoadingPage();
+    // Tell the delegate that the full-page image or the small thumbnail is cached (the issue
+    // context does not load those images today; a caller that does calls these).
+    void _didFinishLoadingFullPageImage();
+    void _didFinishLoadingSmallThumbnailImage();
     void _dispose();
     void startLoadingInteractiveAssets();
     bool startLoadingInteractiveAssetWithFileIdIfNeeded(const std::string& fileId);

@@ -60,6 +60,14 @@ std::filesystem::path VnBookStoreContext::storageRootPath() {
     return plat::Paths::libraryDirectory() / "Varnel";
 }
 
+std::filesystem::path VnBookStoreContext::offlineStorageRootPath() {
+    return plat::Paths::libraryDirectory() / "PrivateDocuments" / "Varnel";
+}
+
+std::filesystem::path VnBookStoreContext::offlineStorageRootPath_Old() {
+    return plat::Paths::documentsDirectory() / "Varnel";
+}
+
 VnBookStoreContext::VnBookStoreContext(Ref<VnClientServiceSession> session,
                                        plat::Url storeServiceURL)
     : session_(std::move(session)), storeServiceURL_(std::move(storeServiceURL)) {
@@ -157,10 +165,12 @@ void VnBookStoreContext::changeActiveUserContext(const Ref<VnBookStoreUserContex
         plat::autorelease(std::move(old));
     }
     activeUserContext_ = userContext;
-    if (!activeUserContext_)
-        return;
-    activeUserContext_->setStoreSessionToken(session_->sessionId());
-    activeUserContext_->clearFollowContext();
+    if (activeUserContext_) {
+        activeUserContext_->setStoreSessionToken(session_->sessionId());
+        activeUserContext_->clearFollowContext();
+    }
+    // Observers hear of every change, also one to no context (a sign-out before the device
+    // user's context was ever made): screens leave the member's pages on it.
     notifyActiveUserContextDidChange();
 }
 

@@ -54,6 +54,10 @@ class VnBookStoreContext : public VndObject {
 
     // "Varnel" in the user's Library folder.
     static std::filesystem::path storageRootPath();
+    // Older roots that nothing reads any more: "Varnel" in "PrivateDocuments" of the Library
+    // folder, and "Varnel" in the user's documents folder.
+    static std::filesystem::path offlineStorageRootPath();
+    static std::filesystem::path offlineStorageRootPath_Old();
     const Ref<VnClientServiceSession>& serviceSession() const { return session_; }
     const Ref<VnBookStoreLocalStorage>& localStorage() const { return localStorage_; }
     const Ref<VnBooksLocalArchive>& booksLocalArchive() const {

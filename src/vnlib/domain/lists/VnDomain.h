@@ -79,6 +79,8 @@ class VnDomain : public VnBookStoreContextSubobject {
     Ref<VnUpdatedLocalSnapshot> takeLocalSnapshotWithUpdateFlag(bool hasUpdated);
     Ref<VnUpdatedLocalSnapshot> takeLocalSnapshotWithUpdateFlag(bool hasUpdated,
                                                                 VnIndexRange itemRange);
+    // A subclass's own snapshot; the base has none. Nothing here calls it.
+    virtual Ref<VnLocalSnapshot> coreTakeLocalSnapshot() { return nullptr; }
     // The held items of the listed codes, in the order of the codes; unknown codes skipped.
     Ref<VnLocalSnapshot> takeLocalSnapshotForCodes(const std::vector<std::string>& codes);
     VnIndexRange trimRange(VnIndexRange range);

@@ -46,6 +46,8 @@ class VnDomainUpdatingRequest : public VnRequestContext {
     virtual VnInfoList itemsByRequestReturnValue(const plat::Value& returnValue) const;
     // Takes the server's items and finishes: the base makes them the domain's whole list.
     virtual void coreNotifyRemoteItemsAvailable(const VnInfoList& items);
+    // A subclass's look at received items; the base does nothing and nothing here calls it.
+    virtual void processReceivedItems(const VnInfoList&) {}
     void activeRequest_request_didFinishWithResult(Ref<VnRequestContext> request,
                                                    Ref<VnRequestResult> result);
     // Ranged when the update range has a length.

@@ -122,7 +122,10 @@ TEST_F(ContextTest, MemberRestoresAfterARestartAndSignsOutCleanly) {
     plat::HttpCookieStorage::shared().removeAllCookies();
     service.clearRequests();
     context = makeContext();
+    context->addContextObserver(listener);
+    listener->activeChanges = 0;
     EXPECT_TRUE(context->restoreRegisteredUserContext());
+    EXPECT_EQ(listener->activeChanges, 1);
     EXPECT_TRUE(service.requests().empty());
     member = context->activeUserContext();
     EXPECT_EQ(member->userId()->userName(), "somchai@example.com");
@@ -141,6 +144,8 @@ TEST_F(ContextTest, MemberRestoresAfterARestartAndSignsOutCleanly) {
         EXPECT_EQ(stored(key), "<none>") << key;
     EXPECT_EQ(context->tokenKeychainItem()->objectForKey(plat::kSecValueData).stringOr(), "");
     EXPECT_EQ(context->accountKeychainItem()->objectForKey(plat::kSecValueData).stringOr(), "");
+    // The device user's context was never made in this run: observers still hear of the change.
+    EXPECT_EQ(listener->activeChanges, 2);
     EXPECT_TRUE(context->activeUserContext()->isDefault());
     EXPECT_TRUE(plat::HttpCookieStorage::shared()
                     .cookiesForURL(*plat::Url::parse(service.serviceUrl()))
@@ -264,6 +269,12 @@ TEST_F(ContextTest, HostileAnswersAndNamesChangeNothingOutsideTheirPlace) {
     const auto path = context->activeUserContext()->userStorage()->userPath();
     EXPECT_EQ(std::mismatch(root.begin(), root.end(), path.begin()).first, root.end()) << path;
     EXPECT_EQ(path.lexically_normal(), path);
+    // The older roots lie beside it, in the same temporary home, and are never made.
+    EXPECT_EQ(VnBookStoreContext::offlineStorageRootPath(),
+              root.parent_path() / "PrivateDocuments" / "Varnel");
+    EXPECT_EQ(VnBookStoreContext::offlineStorageRootPath_Old(),
+              root.parent_path() / "Documents" / "Varnel");
+    EXPECT_FALSE(std::filesystem::exists(VnBookStoreContext::offlineStorageRootPath()));
 }
 
 TEST_F(ContextTest, SignOutForgetsTheOldSessionsCookies) {

@@ -4,6 +4,7 @@
 
 #include "ContextTestSupport.h"
 #include "demo-service/DemoContent.h"
+#include "vnlib/domain/content/VnContentAssetRequest.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 
 using demo::Json;
@@ -31,11 +32,25 @@ class IssueWatcher : public plat::Object {
         return plat::Value::fromObject(plat::Array::make(std::move(ids)));
     }
     void progress(Ref<plat::Object>, VnRequestProgress) { ++progressReports; }
+    void fullImage(Ref<plat::Object>) { ++fullImages; }
+    void thumbnail(Ref<plat::Object>) { ++thumbnails; }
     int starts = 0, pageInfoLoads = 0, interactiveFinishes = 0, progressReports = 0;
+    int fullImages = 0, thumbnails = 0;
     std::vector<int32_t> pages;
 };
 
-using IssueContextTest = ContextTest;
+class IssueContextTest : public ContextTest {
+  protected:
+    // Loads the whole of the sample newspaper through the active user's context, to its end.
+    Ref<VnMagazineIssueContext> loadWholeNewspaper(const Ref<IssueWatcher>& watcher) {
+        auto issue = context->activeUserContext()->magazineIssueContextWithInfo(
+            issueRecord("NP02-240301", "Newspaper"));
+        issue->setDelegate(watcher);
+        issue->startLoadingAllPages();
+        plat::RunLoop::current().runUntil([&] { return issue->info()->finished_; }, 30);
+        return issue;
+    }
+};
 
 TEST_F(IssueContextTest, AWholeIssueArrivesInReadingOrderAndIsMarkedFinished) {
     auto user = context->activeUserContext();
@@ -157,11 +172,7 @@ TEST_F(IssueContextTest, AfterARestartFinishedPagesComeFromTheCacheAndAPartialPa
     service.clearRequests();
     context.reset();
     context = makeContext();
-    user = context->activeUserContext();
-    auto again = user->magazineIssueContextWithInfo(issueRecord("NP02-240301", "Newspaper"));
-    again->setDelegate(watcher);
-    again->startLoadingAllPages();
-    plat::RunLoop::current().runUntil([&] { return again->info()->finished_; }, 30);
+    auto again = loadWholeNewspaper(watcher);
     ASSERT_TRUE(again->info()->finished_);
     std::vector<std::string> pageGets;
     std::string range;
@@ -179,6 +190,51 @@ TEST_F(IssueContextTest, AfterARestartFinishedPagesComeFromTheCacheAndAPartialPa
         demo::demoContent(demo::demoContentPath("NP02-240301", "PAGE", "PDF", "5"));
     ASSERT_TRUE(bytes && expected);
     EXPECT_EQ(std::string(bytes->begin(), bytes->end()), expected->first);
+}
+
+TEST_F(IssueContextTest, WithEveryPageLocatedOnlyTheInteractiveFilesAreLocated) {
+    auto watcher = std::make_shared<IssueWatcher>();
+    auto issue = loadWholeNewspaper(watcher);
+    ASSERT_TRUE(issue->info()->finished_);
+    auto user = context->activeUserContext();
+    // The interactive files are forgotten (location and file); the pages stay.
+    std::set<std::string> fileIds;
+    for (int32_t i = 0; i < 24; ++i) {
+        const auto& ids = issue->pageContextWithSourcePageIndex(i)->interactiveFileIds();
+        fileIds.insert(ids.begin(), ids.end());
+    }
+    ASSERT_FALSE(fileIds.empty());
+    for (const auto& fileId : fileIds) {
+        const auto id = issue->interactiveContentAssetIdWithFileId(fileId);
+        VnContentAssetRequest::removeGlobalFileInfoForAssetId(id);
+        std::filesystem::remove(user->cachedAssetWithId(id)->filePath());
+    }
+    issue->cancelLoading();
+    issue.reset();
+    context.reset();
+    context = makeContext();
+    service.clearRequests();
+    auto again = loadWholeNewspaper(watcher);
+    ASSERT_TRUE(again->info()->finished_);
+    user = context->activeUserContext();
+    // One location call, for the interactive files alone, and each of them read from it.
+    const auto located = service.requestsForMethod("GetAssetFiles");
+    ASSERT_EQ(located.size(), 1U);
+    EXPECT_NE(located[0].body.find("INTERACTIVE"), std::string::npos);
+    EXPECT_EQ(located[0].body.find("\"PAGE\""), std::string::npos) << located[0].body;
+    for (const auto& fileId : fileIds)
+        EXPECT_TRUE(
+            user->isContentAssetAvaiableWithId(again->interactiveContentAssetIdWithFileId(fileId)))
+            << fileId;
+
+    // The image hooks reach the page's delegate when a caller uses them.
+    auto page = again->pageContextWithSourcePageIndex(2);
+    page->setDelegate(watcher);
+    page->_didFinishLoadingFullPageImage();
+    page->_didFinishLoadingSmallThumbnailImage();
+    page->_didFinishLoadingSmallThumbnailImage();
+    EXPECT_EQ(watcher->fullImages, 1);
+    EXPECT_EQ(watcher->thumbnails, 2);
 }
 
 TEST_F(IssueContextTest, FailedMetadataAndPagesAreAskedForAgainOnTheRetryTimer) {
@@ -333,5 +389,7 @@ PLAT_DEFINE_CLASS(IssueWatcher, plat::Object, [](auto& c) {
         .method("magazineIssueContextDidFinishLoadingInteractive:", &IssueWatcher::interactiveDone)
         .method("magazineIssueContext:interactiveAssetFilesForRenderingInfo:",
                 &IssueWatcher::interactiveFiles)
-        .method("pageContext:loadingProgress:", &IssueWatcher::progress);
+        .method("pageContext:loadingProgress:", &IssueWatcher::progress)
+        .method("pageContextDidFinishLoadingFullPageImage:", &IssueWatcher::fullImage)
+        .method("pageContextDidFinishLoadingSmallThumbnailImage:", &IssueWatcher::thumbnail);
 })

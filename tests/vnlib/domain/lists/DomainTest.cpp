@@ -239,6 +239,39 @@ TEST_F(DomainTest, TableNamesStayInsideTheArchive) {
     EXPECT_EQ(files, 4U);
 }
 
+// Subclasses that use the two hooks the base leaves empty.
+class SnapshotDomain : public VnStoreDomain {
+  public:
+    using VnStoreDomain::VnStoreDomain;
+    Ref<VnLocalSnapshot> coreTakeLocalSnapshot() override {
+        return VnLocalSnapshot::snapshotsWithItems({title("OWN")}, plat::Date{});
+    }
+};
+
+class CountingUpdate : public VnDomainUpdatingRequest {
+  public:
+    using VnDomainUpdatingRequest::VnDomainUpdatingRequest;
+    void processReceivedItems(const VnInfoList& items) override { received += items.size(); }
+    size_t received = 0;
+};
+
+TEST_F(DomainTest, SubclassHooksAnswerInPlaceOfTheEmptyBase) {
+    EXPECT_FALSE(domain->coreTakeLocalSnapshot());
+    Ref<VnDomain> own = std::make_shared<SnapshotDomain>(userContext, VnMagazineInfo::classObject(),
+                                                         itemsRequest, archive);
+    EXPECT_EQ(codesOf(own->coreTakeLocalSnapshot()->items()), std::vector<std::string>{"OWN"});
+
+    auto counting =
+        std::make_shared<CountingUpdate>(domain, itemsRequest, VnLocalSnapshot::empty());
+    VnDomainUpdatingRequest& base = *counting;
+    base.processReceivedItems({title("A"), title("B")});
+    EXPECT_EQ(counting->received, 2U);
+    auto plain =
+        std::make_shared<VnDomainUpdatingRequest>(domain, itemsRequest, VnLocalSnapshot::empty());
+    plain->processReceivedItems({title("A")});  // the base ignores them
+    EXPECT_TRUE(domain->items().empty());
+}
+
 TEST(RequestChainTest, StepsInOrderStopAtAFailureAndCancelTheRunningStep) {
     auto step = [](const char* value, bool fail = false) {
         auto request = std::make_shared<TestItemsRequest>();
