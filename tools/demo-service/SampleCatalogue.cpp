@@ -492,6 +492,11 @@ void SampleCatalogue::rememberSessionToken(std::string token, std::string userna
     sessionTokens_[std::move(token)] = std::move(username);
 }
 
+std::map<std::string, std::string> SampleCatalogue::sessionTokens() const {
+    std::lock_guard lock(mutex_);
+    return sessionTokens_;
+}
+
 std::optional<std::string> SampleCatalogue::userForSessionToken(std::string_view token) const {
     std::lock_guard lock(mutex_);
     auto it = sessionTokens_.find(std::string(token));

@@ -236,6 +236,8 @@ class SampleCatalogue {
     // The user name that a session token of a past sign-in belongs to.
     void rememberSessionToken(std::string token, std::string username);
     std::optional<std::string> userForSessionToken(std::string_view token) const;
+    // Every remembered session token with its user name.
+    std::map<std::string, std::string> sessionTokens() const;
 
     // ---- Member state ----
     std::vector<SampleLoan> loans(std::string_view username) const;

@@ -3,7 +3,8 @@
 // generated library items), and its store service on the next port (or a free one), prints their
 // URLs and serves until interrupted. With --member-shelves the library lists hold what the
 // signed-in member holds (see DemoMemberShelves.h). The version-2 web methods are posted under
-// "/BookService.asmx".
+// "/BookService.asmx". With --state FILE the members' session tokens are kept in that file across
+// restarts, so that a program signed in before a restart is still signed in after it.
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -14,6 +15,7 @@
 #include "demo-service/DemoImages.h"
 #include "demo-service/DemoMemberShelves.h"
 #include "demo-service/DemoService.h"
+#include "demo-service/DemoSessionState.h"
 #include "demo-service/SampleCatalogue.h"
 #include "demo-service/V2WebMethods.h"
 #include "demo-service/V3StoreService.h"
@@ -22,6 +24,7 @@ int main(int argc, char** argv) {
     int port = 0;
     size_t generated = 0;
     bool memberShelves = false;
+    std::string stateFile;
     auto number = [](const char* text, long max) -> long {
         char* end = nullptr;
         const long value = std::strtol(text, &end, 10);
@@ -36,12 +39,16 @@ int main(int argc, char** argv) {
                 return 2;
             }
             generated = static_cast<size_t>(count);
+        } else if (arg == "--state" && i + 1 < argc) {
+            stateFile = argv[++i];
         } else if (arg == "--member-shelves") {
             memberShelves = true;
         } else if (arg != "--help" && number(argv[i], 65535) >= 0 && port == 0) {
             port = static_cast<int>(number(argv[i], 65535));
         } else {
-            std::cerr << "usage: varnel-demo-service [--generate N] [--member-shelves] [port]\n";
+            std::cerr
+                << "usage: varnel-demo-service [--generate N] [--member-shelves] [--state FILE] "
+                   "[port]\n";
             return 2;
         }
     }
@@ -55,6 +62,8 @@ int main(int argc, char** argv) {
 
     demo::SampleCatalogue catalogue;
     catalogue.generateItems(generated, 1);
+    if (!stateFile.empty())
+        demo::loadSessionTokens(catalogue, stateFile);
     demo::DemoService service;
     service.setServicePath("/BookService.asmx");
     demo::registerVersion2Methods(service, catalogue);
@@ -82,5 +91,9 @@ int main(int argc, char** argv) {
     sigwait(&stopSignals, &received);
     storeService.stop();
     service.stop();
+    if (!stateFile.empty() && !demo::saveSessionTokens(catalogue, stateFile)) {
+        std::cerr << "varnel-demo-service: cannot write " << stateFile << "\n";
+        return 1;
+    }
     return 0;
 }

@@ -3,11 +3,14 @@
 
 #include "ShellTestSupport.h"
 #include "app/shell/ReaderHandOver.h"
+#include "demo-service/DemoSessionState.h"
 #include "platform/runloop/RunLoop.h"
 #include "support/CapturedLog.h"
+#include "vnlib/dev/request/VnRequestContext.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/info/catalogue/VnMagazineCategoryInfo.h"
+#include "vnlib/info/member/VnProfileInfo.h"
 
 namespace {
 
@@ -149,6 +152,43 @@ TEST_F(GlobalServiceTest, PushTokenIsRegisteredForEachNewActiveUser) {
     ASSERT_TRUE(runUntil([&] { return device->apnsRegistered(); }));
     plat::RunLoop::current().runUntil([] { return false; }, 0.1);
     EXPECT_EQ(demo.calls("RegisterAPNS"), 2u);
+}
+
+TEST_F(GlobalServiceTest, AMemberSignedInBeforeADemoRestartIsStillSignedInAfterIt) {
+    demo.start();
+    auto listener = std::make_shared<SignInListener>();
+    GlobalService::globalShared()->storeContext()->startUserAuthenticationRequestWithUserName(
+        "nok@example.com", "nok-2567", listener, "t_");
+    ASSERT_TRUE(runUntil([&] { return !listener->results.empty(); }));
+    ASSERT_TRUE(listener->results[0]->succeed());
+    const auto state = testing_support::freshTestFolder() / "demo-state.json";
+    ASSERT_TRUE(demo::saveSessionTokens(demo.catalogue, state));
+    demo.service.stop();
+
+    // A new demo on the same port with the saved state, and a new run of the program.
+    demo::SampleCatalogue catalogue;
+    demo::loadSessionTokens(catalogue, state);
+    demo::DemoService restarted;
+    restarted.setServicePath(kBookServicePath);
+    demo::registerVersion2Methods(restarted, catalogue);
+    ASSERT_TRUE(restarted.start(demo.service.port()));
+    GlobalService::resetSharedForTesting();
+    const auto context = GlobalService::globalShared()->storeContext();
+    ASSERT_TRUE(context->restoreRegisteredUserContext());
+    Ref<VnProfileInfo> profile;
+    bool done = false;
+    context->activeUserContext()->requestForGetProfileInfo()->startWithDidFinishBlock(
+        [&](const Ref<VnRequestResult>&, const plat::Value& value) {
+            profile = value.as<VnProfileInfo>();
+            done = true;
+        });
+    ASSERT_TRUE(runUntil([&] { return done; }));
+    ASSERT_TRUE(profile) << "the restored session answers as the member";
+    EXPECT_EQ(profile->username_.value_or(""), "nok@example.com");
+    EXPECT_EQ(restarted.requestsForMethod("AccountAuthentication").size(), 0u)
+        << "restored, not signed in again";
+    GlobalService::resetSharedForTesting();
+    restarted.stop();
 }
 
 }  // namespace
