@@ -83,9 +83,13 @@ void setFrame(QWidget* widget, const QRectF& yUpFrame) {
 void setAutoresizingMask(QWidget* widget, unsigned mask) {
     if (!widget || !widget->parentWidget())
         return;
-    if (auto* existing = widget->findChild<Autoresizer*>(QString(), Qt::FindDirectChildrenOnly)) {
-        existing->setMask(mask);
-        return;
+    // By class, not through Qt's meta-object (the resizer has none of its own): a widget's other
+    // children (a scroll area's viewport, say) must not be taken for it.
+    for (QObject* child : widget->children()) {
+        if (auto* existing = dynamic_cast<Autoresizer*>(child)) {
+            existing->setMask(mask);
+            return;
+        }
     }
     std::make_unique<Autoresizer>(widget, mask).release();  // owned by the widget (its parent)
 }

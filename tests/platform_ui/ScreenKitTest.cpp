@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QRawFont>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextLayout>
@@ -355,6 +356,16 @@ TEST(ScreenKitTest, ThaiTextLayersMasksFieldsAndUrls) {
     EXPECT_EQ(fc.x(), 20);
     EXPECT_NEAR(fc.width() + (500 - fc.right()), 100 + 280 + 100, 1);
     EXPECT_EQ(fc.y(), 30);
+    // A widget with children of its own (a scroll area) keeps them whole.
+    QScrollArea scroller(&box);
+    ui::setFrame(&scroller, {10, 10, 100, 100});
+    ui::setAutoresizingMask(&scroller, ui::ViewWidthSizable | ui::ViewHeightSizable);
+    scroller.show();
+    box.resize(600, 500);
+    spin();
+    EXPECT_EQ(ui::frame(&scroller), QRectF(10, 10, 200, 200));
+    EXPECT_EQ(scroller.viewport()->parentWidget(), &scroller);
+    EXPECT_GT(scroller.viewport()->height(), 100);
 
     // Named images with or without their extension; unknown names give nothing.
     QTemporaryDir images;

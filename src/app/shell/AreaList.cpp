@@ -3,10 +3,12 @@
 #include "app/issueui/IssueUIResources.h"
 #include "app/reader/ReaderResources.h"
 #include "app/shell/ShellResources.h"
+#include "app/store/StoreResources.h"
 
 // In this order: Shell, SignOn, Link, IssueUI, Library, Reader, Widget, Store.
 void registerAllAreaResources(ui::ResourceRegistry& registry) {
     registerShellResources(registry);
     registerIssueUIResources(registry);
     registerReaderResources(registry);
+    registerStoreResources(registry);
 }

@@ -1,14 +1,15 @@
 #include "StoreTestSupport.h"
 
+#include "app/shell/GlobalService.h"
 #include "demo-service/V2WebMethods.h"
 #include "demo-service/V3StoreService.h"
 #include "platform/net/HttpCookieStorage.h"
 #include "platform/runloop/RunLoop.h"
+#include "platform/storage/InfoDictionary.h"
 #include "platform/storage/Keychain.h"
 #include "platform/storage/MemoryKeychainBackend.h"
 #include "platform/storage/UserDefaults.h"
 #include "vnlib/dev/request/VnRequestResult.h"
-#include "vnlib/service/v2/VnClientServiceConfiguration.h"
 
 namespace {
 
@@ -32,22 +33,36 @@ void StoreTest::SetUp() {
     plat::Keychain::setShared(
         std::make_shared<plat::Keychain>(std::make_unique<plat::MemoryKeychainBackend>()));
     plat::HttpCookieStorage::shared().removeAllCookies();
+    service.setServicePath(kBookServicePath);
     demo::registerVersion2Methods(service, catalogue);
     ASSERT_TRUE(service.start());
     demo::registerStoreService(store, catalogue, "VARNEL", demo::kDemoAuthorizationToken);
     ASSERT_TRUE(store.start());
-    auto configuration = std::make_shared<VnClientServiceConfiguration>();
-    configuration->setAppCode("VARNEL");
-    configuration->setAuthorizationToken(demo::kDemoAuthorizationToken);
-    configuration->setStoreServiceURL(store.serviceUrl());
-    context = VnBookStoreContextFactory(*plat::Url::parse(service.serviceUrl()), configuration)
-                  .newContext();
+    // The program's facade builds its store context over the demo.
+    using plat::makeDictionary;
+    using plat::Value;
+    plat::InfoDictionary::setDictionary(makeDictionary(
+        {{Value(kVarnelDeploymentKey),
+          Value(makeDictionary(
+              {{Value(kServiceHostKey), Value(service.baseUrl())},
+               {Value(kAuthorizationTokenKey), Value(demo::kDemoAuthorizationToken)}}))},
+         {Value("ApplicationCustomization"),
+          Value(makeDictionary(
+              {{Value("Metadata"), Value(makeDictionary({{Value("AppCode"), Value("VARNEL")}}))},
+               {Value("Shop"), Value(makeDictionary({{Value("StoreServiceURL"),
+                                                      Value(store.serviceUrl())}}))}}))}}));
+    GlobalService::resetSharedForTesting();
+    context = GlobalService::globalShared()->storeContext();
     ui::Alert::setShared(alerts);
 }
 
 void StoreTest::TearDown() {
+    if (virtualClock)
+        plat::RunLoop::current().setClock(nullptr);
     ui::Alert::setShared(nullptr);
     context.reset();
+    GlobalService::resetSharedForTesting();
+    plat::InfoDictionary::setDictionary(nullptr);
     plat::RunLoop::current().runUntil([] { return false; }, 0.02);
     plat::Keychain::setShared(nullptr);
     plat::UserDefaults::resetStandardUserDefaults();
@@ -65,7 +80,7 @@ Ref<VnRequestResult> StoreTest::run(const Ref<VnRequestContext>& request, double
     Ref<VnRequestResult> result;
     request->startWithDidFinishBlock(
         [&result](const Ref<VnRequestResult>& r, const plat::Value&) { result = r; });
-    plat::RunLoop::current().runUntil([&] { return result != nullptr; }, timeout);
+    waitFor([&] { return result != nullptr; }, timeout);
     return result;
 }
 
@@ -79,9 +94,26 @@ Ref<VnMagazineIssueInfo> StoreTest::storeItem(const std::string& code) {
 }
 
 bool StoreTest::waitFor(const std::function<bool()>& predicate, double timeout) {
-    return plat::RunLoop::current().runUntil(predicate, timeout);
+    return plat::RunLoop::current().runUntil(
+        [&] {
+            if (virtualClock)
+                virtualClock->advance(0.002);
+            return predicate();
+        },
+        timeout);
 }
 
 void StoreTest::settle(double seconds) {
-    plat::RunLoop::current().runUntil([] { return false; }, seconds);
+    waitFor([] { return false; }, seconds);
+}
+
+std::shared_ptr<plat::VirtualClock> StoreTest::useVirtualClock() {
+    virtualClock = std::make_shared<plat::VirtualClock>(plat::RunLoop::current().now());
+    virtualClock->setAutoAdvance(false);
+    plat::RunLoop::current().setClock(virtualClock);
+    return virtualClock;
+}
+
+void StoreTest::useNeighbours(const Ref<plat::Object>& library) {
+    GlobalService::globalShared()->setLibraryViewController(library);
 }

@@ -1,0 +1,428 @@
+#include "app/store/detail/ShopDetailInfoItemState.h"
+
+#include "app/store/detail/ShopDetailInfoItemView.h"
+#include "app/store/detail/StoreNeighbours.h"
+#include "platform/core/Log.h"
+#include "platform/runloop/RunLoop.h"
+#include "platform_ui/Alert.h"
+#include "vnlib/dev/request/VnRequestContext.h"
+#include "vnlib/dev/request/VnRequestResult.h"
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/domain/context/VnUserId.h"
+#include "vnlib/info/catalogue/VnMagazineInfo.h"
+#include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
+#include "vnlib/info/member/VnReserveItemInfo.h"
+#include "vnlib/service/v2/VnRemoteReturnValue.h"
+
+PLAT_DEFINE_CLASS(ShopDetailInfoItemState, plat::Object, [](auto& c) {
+    using S = ShopDetailInfoItemState;
+    c.method("setMagazineInfo:", &S::setMagazineInfo)
+        .method("setMagazineIssueInfo:", &S::setMagazineIssueInfo)
+        .method("reloadDetail:withMagazineIssueInfo:withIsBook:", &S::reloadDetail)
+        .method("checkPurchased:", &S::checkPurchased)
+        .method("btnRead_Click:", &S::btnRead_Click)
+        .method("btnPreview_Click:", &S::btnPreview_Click)
+        .method("btnGetSample_Click:", &S::btnGetSample_Click)
+        .method("btnBorrow_Click:", &S::btnBorrow_Click)
+        .method("btnReturn_Click:", &S::btnReturn_Click)
+        .method("btnReserve_Click:", &S::btnReserve_Click)
+        .method("btnCancel_Click:", &S::btnCancel_Click)
+        .method("btnReadNow_Clcik:", &S::btnReadNow_Clcik)
+        .method("btnBuyNow_click:", &S::btnBuyNow_click)
+        .method("returnBook:", &S::returnBook)
+        .method("extendBorrowBooks", &S::extendBorrowBooks)
+        .method("startLoading", &S::startLoading)
+        .method("endLoading", &S::endLoading)
+        .method("viewWillAppear", &S::viewWillAppear);
+})
+
+namespace {
+
+using store_neighbours::activeUserContext;
+
+Ref<VnCommonBoolReturnValue> boolAnswer(const plat::Value& value) {
+    return value.as<VnCommonBoolReturnValue>();
+}
+
+// The service's Thai message; without an answer (a failed connection), the failure's own.
+std::string refusalText(const Ref<VnRequestResult>& result, const plat::Value& value) {
+    if (auto answer = boolAnswer(value))
+        return answer->messageTH().value_or("");
+    return result ? result->errorMessage().value_or("") : std::string();
+}
+
+// The first library record of a lookup that succeeded; null otherwise.
+Ref<VnMagazineIssueInfo> firstListed(const Ref<VnRequestResult>& result, const plat::Value& value) {
+    const auto list = value.array();
+    if (!result || !result->succeed() || !list || list->count() == 0)
+        return nullptr;
+    return list->objectAtIndex(0).as<VnMagazineIssueInfo>();
+}
+
+Ref<plat::Array> codeList(const Ref<VnMagazineIssueInfo>& item) {
+    return plat::Array::make({plat::Value(item->code().value_or(""))});
+}
+
+void traceStatus(const char* word) {
+    VND_TRACE("GUI", "%s", word);
+}
+
+// Gives a read-now loan back with no one to tell: the lookup, then the return.
+void returnSilently(const Ref<VnMagazineIssueInfo>& item) {
+    const auto user = activeUserContext();
+    if (!user || !item)
+        return;
+    user->requestForGetLibraryIssueInfo(codeList(item))
+        ->startWithDidFinishBlock([item](const Ref<VnRequestResult>& r, const plat::Value& v) {
+            const auto loan = firstListed(r, v);
+            const auto user = activeUserContext();
+            if (!loan || !user)
+                return;
+            user->requestForReturnBook(loan)->startWithDidFinishBlock(
+                [item](const Ref<VnRequestResult>&, const plat::Value& answer) {
+                    const auto user = activeUserContext();
+                    if (auto ok = boolAnswer(answer); ok && ok->isSuccess() && user)
+                        user->removeBookFromLocalLibrary(item);
+                    store_neighbours::refreshLibrary();
+                });
+        });
+}
+
+}  // namespace
+
+ShopDetailInfoItemState::~ShopDetailInfoItemState() {
+    if (extendBorrowBookTimer_)
+        extendBorrowBookTimer_->invalidate();
+    if (reqExtendBorrowBook_)
+        reqExtendBorrowBook_->cancel();
+    if (isReadBookNow_)
+        returnSilently(magIssueReadNow_);
+}
+
+void ShopDetailInfoItemState::setView(ShopDetailInfoItemView* view) {
+    view_ = view;
+    render();
+}
+
+void ShopDetailInfoItemState::render() {
+    if (view_)
+        view_->render(model_, check_);
+}
+
+void ShopDetailInfoItemState::alert(const std::string& message) {
+    ui::Alert::shared().runModal(view_ ? view_->window() : nullptr, message, "");
+}
+
+void ShopDetailInfoItemState::setMagazineInfo(Ref<VnMagazineInfo> magazine) {
+    magazineInfo_ = std::move(magazine);
+    isBook_ = magazineInfo_ == nullptr;
+}
+
+void ShopDetailInfoItemState::setMagazineIssueInfo(Ref<VnMagazineIssueInfo> item) {
+    magazineIssueInfo_ = std::move(item);
+    if (magazineIssueInfo_) {
+        model_.fillNames(magazineInfo_.get(), *magazineIssueInfo_, isBook_);
+        if (view_)
+            view_->loadCover(magazineIssueInfo_->coverUrl_);
+    }
+    reloadDetail(magazineInfo_, magazineIssueInfo_, isBook_);
+    checkPurchased(magazineIssueInfo_);
+}
+
+void ShopDetailInfoItemState::reloadDetail(Ref<VnMagazineInfo>, Ref<VnMagazineIssueInfo> item,
+                                           bool) {
+    if (item)
+        model_.reloadDetail(*item);
+    render();
+}
+
+void ShopDetailInfoItemState::checkPurchased(Ref<VnMagazineIssueInfo> item) {
+    const auto user = activeUserContext();
+    if (!item || !user)
+        return;
+    if (user->userId())
+        VND_TRACE("GUI", "%s", user->userId()->userName().c_str());
+    if (user->hasIssueInLibrary(item)) {
+        model_.showHeld();
+        render();
+        return;
+    }
+    auto request = user->requestForGetCurrentReserveBookInfos();
+    request->setUserInfo(plat::Value(item));
+    model_.showNotHeld(isBook_);
+    render();
+    request->startWithDidFinishBlock([self = self<ShopDetailInfoItemState>(), item](
+                                         const Ref<VnRequestResult>& r, const plat::Value& v) {
+        const auto list = v.array();
+        if (!r || !r->succeed() || !list)
+            return;
+        // Only while the row still shows the item the lookup was made for.
+        const auto& current = self->magazineIssueInfo_;
+        if (!current || current->code() != item->code())
+            return;
+        bool reserved = false;
+        list->enumerate([&](const plat::Value& entry) {
+            const auto reservation = entry.as<VnReserveItemInfo>();
+            reserved =
+                reservation && reservation->bookCode_ && reservation->bookCode_ == item->code();
+            return !reserved;
+        });
+        if (reserved) {
+            self->model_.showReserved();
+            self->render();
+        }
+    });
+}
+
+void ShopDetailInfoItemState::rebuildGroups() {
+    reloadDetail(magazineInfo_, magazineIssueInfo_, isBook_);
+    checkPurchased(magazineIssueInfo_);
+}
+
+void ShopDetailInfoItemState::startLoading() {
+    plat::sendIfResponds(delegate_, "shopDetailInfoItemStartLoading");
+}
+
+void ShopDetailInfoItemState::endLoading() {
+    plat::sendIfResponds(delegate_, "shopDetailInfoItemLoadComplete");
+}
+
+void ShopDetailInfoItemState::btnRead_Click(Ref<plat::Object>) {
+    store_neighbours::openReader(magazineIssueInfo_);
+}
+
+void ShopDetailInfoItemState::btnPreview_Click(Ref<plat::Object>) {
+    plat::sendIfResponds(delegate_, "shopDetailInfoItem:previewMagazineIssueInfo:",
+                         self<ShopDetailInfoItemState>(), magazineIssueInfo_);
+}
+
+void ShopDetailInfoItemState::btnGetSample_Click(Ref<plat::Object>) {
+    const auto user = activeUserContext();
+    const auto item = magazineIssueInfo_;
+    if (!user || !item)
+        return;
+    startLoading();
+    user->requestForBookSample(item)->startWithDidFinishBlock(
+        [self = self<ShopDetailInfoItemState>(), item](const Ref<VnRequestResult>& r,
+                                                       const plat::Value&) {
+            if (r && r->succeed()) {
+                store_neighbours::refreshLibrary();
+                store_neighbours::openReader(item);
+                return;
+            }
+            self->endLoading();
+            const std::string message = r ? r->errorMessage().value_or("") : std::string();
+            VND_TRACE("GUI", "%s", message.c_str());
+            self->alert(message);
+        });
+}
+
+void ShopDetailInfoItemState::btnBorrow_Click(Ref<plat::Object>) {
+    const auto user = activeUserContext();
+    const auto item = magazineIssueInfo_;
+    if (!user || !item)
+        return;
+    startLoading();
+    user->requestForBorrowBook(item)->startWithDidFinishBlock(
+        [self = self<ShopDetailInfoItemState>(), item](const Ref<VnRequestResult>& r,
+                                                       const plat::Value& v) {
+            if (auto answer = boolAnswer(v); answer && answer->isSuccess()) {
+                traceStatus("ยืมแล้ว");
+                auto& model = self->model_;
+                model.digitalPrice = "ยืมแล้ว";
+                model.hide(InfoItemGroup::Borrow);
+                model.show(InfoItemGroup::Return);
+                model.hide(InfoItemGroup::ReadNow);
+                model.show(InfoItemGroup::View);
+                model.hide(InfoItemGroup::GetSample);
+                model.hide(InfoItemGroup::Preview);
+                self->render();
+                store_neighbours::refreshLibrary();
+                store_neighbours::openReader(item);
+                return;
+            }
+            self->endLoading();
+            const std::string message = refusalText(r, v);
+            VND_TRACE("GUI", "%s", message.c_str());
+            self->alert(message);
+        });
+}
+
+void ShopDetailInfoItemState::btnReturn_Click(Ref<plat::Object>) {
+    returnBook(magazineIssueInfo_);
+}
+
+void ShopDetailInfoItemState::returnBook(Ref<VnMagazineIssueInfo> item) {
+    const auto user = activeUserContext();
+    if (!user || !item)
+        return;
+    startLoading();
+    user->requestForGetLibraryIssueInfo(codeList(item))
+        ->startWithDidFinishBlock([self = self<ShopDetailInfoItemState>(), item](
+                                      const Ref<VnRequestResult>& r, const plat::Value& v) {
+            const auto loan = firstListed(r, v);
+            const auto user = activeUserContext();
+            if (!loan || !user) {
+                self->endLoading();
+                // A read-now loan the library no longer lists has ended already.
+                if (r && r->succeed() && self->isReadBookNow_ && self->magIssueReadNow_ &&
+                    self->magIssueReadNow_->code() == item->code()) {
+                    self->stopExtensionTimer();
+                    self->isReadBookNow_ = false;
+                }
+                return;
+            }
+            user->requestForReturnBook(loan)->startWithDidFinishBlock(
+                [self, item](const Ref<VnRequestResult>& r, const plat::Value& v) {
+                    self->endLoading();
+                    const bool readNow = self->isReadBookNow_;
+                    if (auto answer = boolAnswer(v); answer && answer->isSuccess()) {
+                        store_neighbours::cancelLibraryLoading();
+                        if (const auto user = activeUserContext())
+                            user->removeBookFromLocalLibrary(item);
+                        store_neighbours::refreshLibrary();
+                        if (!readNow) {
+                            traceStatus("คืนแล้ว");
+                            self->model_.hide(InfoItemGroup::Return);
+                            self->model_.show(InfoItemGroup::Borrow);
+                            self->model_.hide(InfoItemGroup::View);
+                            self->render();
+                            self->alert("การคืนเสร็จสมบูรณ์");
+                        }
+                    } else if (!readNow) {
+                        const std::string message = refusalText(r, v);
+                        VND_TRACE("GUI", "%s", message.c_str());
+                        self->alert(message);
+                    }
+                    if (readNow) {
+                        self->stopExtensionTimer();
+                        self->isReadBookNow_ = false;
+                    }
+                    store_neighbours::refreshLibrary();
+                    self->rebuildGroups();
+                });
+        });
+}
+
+void ShopDetailInfoItemState::btnReserve_Click(Ref<plat::Object>) {
+    const auto user = activeUserContext();
+    if (!user || !magazineIssueInfo_)
+        return;
+    changeReservation(user->requestForReserveBook(magazineIssueInfo_), "จองแล้ว", "การจองเสร็จสมบูรณ์",
+                      InfoItemGroup::Reserve, true);
+}
+
+void ShopDetailInfoItemState::btnCancel_Click(Ref<plat::Object>) {
+    const auto user = activeUserContext();
+    if (!user || !magazineIssueInfo_)
+        return;
+    changeReservation(user->requestForCancelReserveBook(magazineIssueInfo_->code()),
+                      "ยกเลิกการจองแล้ว", "ยกเลิกการจองเสร็จสมบูรณ์", InfoItemGroup::Cancel, false);
+}
+
+void ShopDetailInfoItemState::changeReservation(const Ref<VnRequestContext>& request,
+                                                const char* status, const char* done,
+                                                InfoItemGroup hide, bool showCancel) {
+    startLoading();
+    request->startWithDidFinishBlock(
+        [self = self<ShopDetailInfoItemState>(), status, done, hide, showCancel](
+            const Ref<VnRequestResult>& r, const plat::Value& v) {
+            self->endLoading();
+            std::string message;
+            if (auto answer = boolAnswer(v); answer && answer->isSuccess()) {
+                traceStatus(status);
+                message = done;
+                self->model_.hide(hide);
+                if (showCancel)
+                    self->model_.show(InfoItemGroup::Cancel);
+                self->render();
+            } else {
+                message = refusalText(r, v);
+                VND_TRACE("GUI", "%s", message.c_str());
+            }
+            self->alert(message);
+            self->rebuildGroups();
+        });
+}
+
+void ShopDetailInfoItemState::stopExtensionTimer() {
+    if (extendBorrowBookTimer_) {
+        extendBorrowBookTimer_->invalidate();
+        extendBorrowBookTimer_.reset();
+    }
+}
+
+void ShopDetailInfoItemState::btnReadNow_Clcik(Ref<plat::Object>) {
+    const auto user = activeUserContext();
+    const auto item = magazineIssueInfo_;
+    if (!user || !item)
+        return;
+    startLoading();
+    stopExtensionTimer();
+    user->requestForReadBookNow(item)->startWithDidFinishBlock(
+        [self = self<ShopDetailInfoItemState>(), item](const Ref<VnRequestResult>& r,
+                                                       const plat::Value& v) {
+            if (auto answer = boolAnswer(v); answer && answer->isSuccess()) {
+                traceStatus("หยิบอ่านแล้ว");
+                self->magIssueReadNow_ = item;
+                self->isReadBookNow_ = true;
+                store_neighbours::openReader(item);
+                self->stopExtensionTimer();
+                self->extendBorrowBookTimer_ = plat::Timer::scheduled(
+                    kExtensionInterval, true,
+                    [weak = self->weakSelf<ShopDetailInfoItemState>()](plat::Timer&) {
+                        if (auto state = weak.lock())
+                            state->extendBorrowBooks();
+                    },
+                    plat::defaultModes());
+                return;
+            }
+            self->endLoading();
+            const std::string message = refusalText(r, v);
+            VND_TRACE("GUI", "%s", message.c_str());
+            self->alert(message);
+        });
+}
+
+void ShopDetailInfoItemState::extendBorrowBooks() {
+    if (reqExtendBorrowBook_) {
+        reqExtendBorrowBook_->cancel();
+        reqExtendBorrowBook_.reset();
+    }
+    const auto user = activeUserContext();
+    if (!user || !magIssueReadNow_)
+        return;
+    reqExtendBorrowBook_ = user->requestForGetLibraryIssueInfo(codeList(magIssueReadNow_));
+    reqExtendBorrowBook_->startWithDidFinishBlock(
+        [weak = weakSelf<ShopDetailInfoItemState>()](const Ref<VnRequestResult>& r,
+                                                     const plat::Value& v) {
+            const auto self = weak.lock();
+            if (!self)
+                return;
+            self->reqExtendBorrowBook_.reset();
+            self->endLoading();
+            const auto loan = firstListed(r, v);
+            const auto user = activeUserContext();
+            if (!loan || !user || !self->isReadBookNow_)
+                return;
+            // A refusal or a failure waits for the next tick.
+            self->reqExtendBorrowBook_ = user->requestforExtendBorrowBook(loan->itemCode_);
+            self->reqExtendBorrowBook_->startWithDidFinishBlock(
+                [weak](const Ref<VnRequestResult>&, const plat::Value&) {
+                    if (const auto self = weak.lock())
+                        self->reqExtendBorrowBook_.reset();
+                });
+        });
+}
+
+void ShopDetailInfoItemState::viewWillAppear() {
+    if (isReadBookNow_)
+        returnBook(magIssueReadNow_);
+    else
+        endLoading();
+}
+
+void ShopDetailInfoItemState::btnBuyNow_click(Ref<plat::Object>) {
+    check_ = !check_;
+    render();
+}

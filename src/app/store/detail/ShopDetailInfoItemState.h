@@ -1,0 +1,87 @@
+#pragma once
+// ShopDetailInfoItemState: the item information row's records and lending state, and its
+// actions: read, preview, sample, borrow, return, reserve, cancel a reservation, read now (kept
+// by an extension every 180 s) and the buy-now toggle. Each action takes its request afresh from
+// the active user context and starts it with a finish block, which keeps this state alive until
+// the answer; the row's widget is reached through a guarded pointer, so an answer that arrives
+// after the widget has gone changes nothing on screen. The delegate (the detail screen, not
+// retained) hears "shopDetailInfoItemStartLoading", "shopDetailInfoItemLoadComplete" and
+// "shopDetailInfoItem:previewMagazineIssueInfo:". A read-now loan still held when the state goes
+// is given back without a word.
+#include <QPointer>
+
+#include "app/store/detail/ShopDetailInfoItemModel.h"
+#include "platform/core/Object.h"
+
+class ShopDetailInfoItemView;
+class VnMagazineInfo;
+class VnMagazineIssueInfo;
+class VnRequestContext;
+namespace plat {
+class Timer;
+}
+
+class ShopDetailInfoItemState : public plat::Object {
+    PLAT_CLASS(ShopDetailInfoItemState)
+  public:
+    static constexpr double kExtensionInterval = 180.0;
+
+    ~ShopDetailInfoItemState() override;
+
+    void setView(ShopDetailInfoItemView* view);
+    void setDelegate(const Ref<plat::Object>& delegate) { delegate_ = delegate; }
+    Ref<plat::Object> delegate() const { return delegate_.lock(); }
+
+    void setMagazineInfo(Ref<VnMagazineInfo> magazine);
+    void setMagazineIssueInfo(Ref<VnMagazineIssueInfo> item);
+    const Ref<VnMagazineInfo>& magazineInfo() const { return magazineInfo_; }
+    const Ref<VnMagazineIssueInfo>& magazineIssueInfo() const { return magazineIssueInfo_; }
+    bool isBook() const { return isBook_; }
+    const ShopDetailInfoItemModel& model() const { return model_; }
+
+    void reloadDetail(Ref<VnMagazineInfo> magazine, Ref<VnMagazineIssueInfo> item, bool isBook);
+    void checkPurchased(Ref<VnMagazineIssueInfo> item);
+
+    // The actions (the sender is not read).
+    void btnRead_Click(Ref<plat::Object> sender);
+    void btnPreview_Click(Ref<plat::Object> sender);
+    void btnGetSample_Click(Ref<plat::Object> sender);
+    void btnBorrow_Click(Ref<plat::Object> sender);
+    void btnReturn_Click(Ref<plat::Object> sender);
+    void btnReserve_Click(Ref<plat::Object> sender);
+    void btnCancel_Click(Ref<plat::Object> sender);
+    void btnReadNow_Clcik(Ref<plat::Object> sender);
+    void btnBuyNow_click(Ref<plat::Object> sender);
+    bool check() const { return check_; }
+
+    void returnBook(Ref<VnMagazineIssueInfo> item);
+    void extendBorrowBooks();
+    void startLoading();
+    void endLoading();
+    void viewWillAppear();
+
+    bool isReadBookNow() const { return isReadBookNow_; }
+    const Ref<VnMagazineIssueInfo>& readNowItem() const { return magIssueReadNow_; }
+    bool hasExtensionTimer() const { return extendBorrowBookTimer_ != nullptr; }
+
+  private:
+    void render();
+    void alert(const std::string& message);
+    void stopExtensionTimer();
+    void rebuildGroups();
+    // Reserve or cancel: the loading ends, the outcome is told, the groups are rebuilt.
+    void changeReservation(const Ref<VnRequestContext>& request, const char* status,
+                           const char* done, InfoItemGroup hide, bool showCancel);
+
+    WeakRef<plat::Object> delegate_;
+    QPointer<ShopDetailInfoItemView> view_;
+    Ref<VnMagazineInfo> magazineInfo_;
+    Ref<VnMagazineIssueInfo> magazineIssueInfo_;
+    bool isBook_ = true;
+    ShopDetailInfoItemModel model_;
+    bool check_ = false;
+    bool isReadBookNow_ = false;
+    Ref<VnMagazineIssueInfo> magIssueReadNow_;
+    Ref<plat::Timer> extendBorrowBookTimer_;
+    Ref<VnRequestContext> reqExtendBorrowBook_;
+};

@@ -1,0 +1,18 @@
+#pragma once
+// The item detail's neighbours, reached through GlobalService: the active user context (through
+// the store context) and the library screen controller, which is messaged by selector after its
+// view has been asked for ("updateLibraryForceUpdate:", "displayReaderWithIssueInfo:",
+// "cancelLoading"). Each does nothing when its neighbour is missing.
+#include "platform/core/Object.h"
+
+class VnBookStoreUserContext;
+class VnMagazineIssueInfo;
+
+namespace store_neighbours {
+
+Ref<VnBookStoreUserContext> activeUserContext();
+void refreshLibrary();
+void openReader(const Ref<VnMagazineIssueInfo>& item);
+void cancelLibraryLoading();
+
+}  // namespace store_neighbours

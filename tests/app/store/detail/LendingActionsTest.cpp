@@ -1,0 +1,266 @@
+// The item information row's lending actions against the demo library, with a signed-in member,
+// a library screen double and an alert recorder: borrow, return, read now with its extensions,
+// and the service's refusals and failures.
+#include <filesystem>
+#include <fstream>
+
+#include "StoreTestSupport.h"
+#include "app/store/detail/ShopDetailInfoItemState.h"
+#include "demo-service/DemoMemberShelves.h"
+#include "platform/runloop/RunLoop.h"
+#include "support/DynamicObject.h"
+#include "vnlib/domain/storage/VnLocalArchive.h"
+
+namespace {
+
+using G = InfoItemGroup;
+using testing_support::DynamicObject;
+
+class LendingActionsTest : public StoreTest {
+  protected:
+    void SetUp() override {
+        StoreTest::SetUp();
+        ASSERT_TRUE(signIn("somchai@example.com", "rak-an-nangsue"));
+        demo::enableMemberShelves(service, catalogue);
+        library = DynamicObject::make();
+        for (const char* sel :
+             {"view", "updateLibraryForceUpdate:", "displayReaderWithIssueInfo:", "cancelLoading"})
+            library->on(sel);
+        useNeighbours(library);
+        delegate = DynamicObject::make();
+        delegate->on("shopDetailInfoItemStartLoading").on("shopDetailInfoItemLoadComplete");
+        state = std::make_shared<ShopDetailInfoItemState>();
+        state->setDelegate(delegate);
+    }
+    void TearDown() override {
+        state.reset();
+        StoreTest::TearDown();
+    }
+
+    // The row shows the book as the store gives it; the reservations lookup has answered.
+    Ref<VnMagazineIssueInfo> showBook(const std::string& code) {
+        auto item = storeItem(code);
+        EXPECT_TRUE(item);
+        const size_t lookups = calls("GetCurrentReserveBookInfos");
+        state->setMagazineInfo(nullptr);
+        state->setMagazineIssueInfo(item);
+        waitFor([&] { return calls("GetCurrentReserveBookInfos") > lookups; });
+        settle();
+        return item;
+    }
+    std::set<G> shown() const {
+        std::set<G> out;
+        for (size_t i = 0; i < kInfoItemGroupCount; ++i)
+            if (state->model().shown[i])
+                out.insert(static_cast<G>(i));
+        return out;
+    }
+    size_t ends() const { return delegate->count("shopDetailInfoItemLoadComplete"); }
+    size_t starts() const { return delegate->count("shopDetailInfoItemStartLoading"); }
+    // The item codes of the calls of a web method, from their bodies.
+    std::vector<std::string> bodies(const char* method) const {
+        std::vector<std::string> out;
+        for (const auto& request : service.requestsForMethod(method))
+            out.push_back(request.body);
+        return out;
+    }
+
+    Ref<DynamicObject> library;
+    Ref<DynamicObject> delegate;
+    Ref<ShopDetailInfoItemState> state;
+};
+
+}  // namespace
+
+TEST_F(LendingActionsTest, BorrowOpensTheReaderAndRefusalsAlertTheServicesMessage) {
+    const auto book = showBook("BK0003");
+    EXPECT_EQ(shown(), (std::set<G>{G::Borrow, G::ReadNow, G::GetSample}));
+    state->btnBorrow_Click(nullptr);
+    ASSERT_TRUE(waitFor([&] { return library->count("displayReaderWithIssueInfo:") == 1; }));
+    EXPECT_EQ(state->model().digitalPrice, "ยืมแล้ว");
+    EXPECT_EQ(shown(), (std::set<G>{G::Return, G::View}));
+    EXPECT_EQ(library->count("view"), 2u);
+    ASSERT_EQ(library->count("updateLibraryForceUpdate:"), 1u);
+    EXPECT_TRUE(std::any_cast<bool>(library->arguments("updateLibraryForceUpdate:")[0][0]));
+    EXPECT_EQ(
+        std::any_cast<Ref<plat::Object>>(library->arguments("displayReaderWithIssueInfo:")[0][0]),
+        book);
+    EXPECT_EQ(starts(), 1u);
+    EXPECT_EQ(ends(), 0u);  // the loading stays until the screen shows again
+    state->viewWillAppear();
+    EXPECT_EQ(ends(), 1u);
+    EXPECT_TRUE(alerts->messages.empty());
+
+    // Up to the loan limit, then the service's refusal in Thai.
+    for (const auto* item : catalogue.libraryItems()) {
+        if (catalogue.loans("somchai@example.com").size() >= demo::SampleCatalogue::kLoanLimit)
+            break;
+        if (item->code != "BK0006")
+            catalogue.borrow("somchai@example.com", item->code);
+    }
+    showBook("BK0006");
+    state->btnBorrow_Click(nullptr);
+    ASSERT_TRUE(waitFor([&] { return alerts->messages.size() == 1; }));
+    EXPECT_EQ(alerts->messages[0], "คุณยืมครบจำนวนสูงสุดแล้ว");
+    EXPECT_EQ(ends(), 2u);
+    EXPECT_EQ(library->count("displayReaderWithIssueInfo:"), 1u);
+
+    // A connection that drops: the failure's own message.
+    service.setFault("BorrowBook", demo::Fault{demo::FaultKind::Drop});
+    state->btnBorrow_Click(nullptr);
+    ASSERT_TRUE(waitFor([&] { return alerts->messages.size() == 2; }, 60));
+    EXPECT_FALSE(alerts->messages[1].empty());
+    EXPECT_EQ(ends(), 3u);
+}
+
+TEST_F(LendingActionsTest, ReturnLooksTheLoanUpReturnsItsCodeAndClearsTheFiles) {
+    const auto book = showBook("BK0001");  // somchai's loan LN0001
+    const auto folder = user()->archiveForIssueInfo(book)->archivePath();
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "PAGE_PDF_0") << "page";
+    std::ofstream(folder / "cover_240x320") << "cover";
+    const size_t lookups = calls("GetLibraryIssueInfos");
+    state->btnReturn_Click(nullptr);
+    ASSERT_TRUE(waitFor([&] { return !alerts->messages.empty(); }));
+    EXPECT_EQ(alerts->messages, std::vector<std::string>{"การคืนเสร็จสมบูรณ์"});
+    ASSERT_EQ(bodies("ReturnBook").size(), 1u);
+    EXPECT_NE(bodies("ReturnBook")[0].find("\"LN0001\""), std::string::npos);
+    EXPECT_EQ(calls("GetLibraryIssueInfos"), lookups + 1);
+    EXPECT_EQ(library->count("cancelLoading"), 1u);
+    EXPECT_FALSE(std::filesystem::exists(folder / "PAGE_PDF_0") &&
+                 std::filesystem::file_size(folder / "PAGE_PDF_0") > 0);
+    EXPECT_TRUE(std::filesystem::exists(folder / "cover_240x320"));
+    EXPECT_TRUE(catalogue.loans("somchai@example.com").empty());
+    EXPECT_EQ(ends(), 1u);
+
+    // An item not on loan: the lookup lists nothing, the loading ends, nothing else.
+    showBook("BK0004");
+    state->btnReturn_Click(nullptr);
+    ASSERT_TRUE(waitFor([&] { return ends() == 2; }));
+    settle();
+    EXPECT_EQ(bodies("ReturnBook").size(), 1u);
+    EXPECT_EQ(alerts->messages.size(), 1u);
+
+    // A reservation the member holds swaps reserve and borrow for cancel; cancelling it says so
+    // and rebuilds the groups from the record.
+    showBook("BK0002");
+    EXPECT_TRUE(state->model().isShown(G::Cancel));
+    EXPECT_FALSE(state->model().isShown(G::Borrow) || state->model().isShown(G::Reserve));
+    state->btnCancel_Click(nullptr);
+    ASSERT_TRUE(waitFor([&] { return alerts->messages.size() == 2; }));
+    EXPECT_EQ(alerts->messages[1], "ยกเลิกการจองเสร็จสมบูรณ์");
+    settle();
+    EXPECT_FALSE(state->model().isShown(G::Cancel));
+    EXPECT_TRUE(catalogue.reservations("somchai@example.com").empty());
+
+    // A lookup that answers no list: the loading ends, nothing is returned.
+    const size_t ended = ends();
+    service.addMethod("GetLibraryIssueInfos", [](const demo::Json&, demo::Session&) {
+        return demo::Json{{"Code", 1}};
+    });
+    state->btnReturn_Click(nullptr);
+    ASSERT_TRUE(waitFor([&] { return ends() == ended + 1; }));
+    EXPECT_EQ(bodies("ReturnBook").size(), 1u);
+}
+
+TEST_F(LendingActionsTest, ReadNowIsExtendedEveryThreeMinutesAndGivenBackSilently) {
+    // Time moves only when told: a little while the loop waits for the network, three minutes
+    // at a time for the timer.
+    auto clock = useVirtualClock();
+    auto loanOf = [&](const std::string& code) -> std::string {
+        for (const auto& loan : catalogue.loans("somchai@example.com"))
+            if (loan.bookCode == code)
+                return loan.itemCode;
+        return {};
+    };
+
+    // No free copy: the loading ends and the service's refusal shows; nothing is held.
+    showBook("BK0002");
+    state->btnReadNow_Clcik(nullptr);
+    ASSERT_TRUE(waitFor([&] { return alerts->messages.size() == 1; }));
+    EXPECT_EQ(alerts->messages[0], "ไม่มีสำเนาว่างให้อ่านทันที");
+    EXPECT_EQ(ends(), 1u);
+    EXPECT_FALSE(state->isReadBookNow() || state->hasExtensionTimer());
+    alerts->messages.clear();
+
+    // Twice in a row: one timer, for the second item.
+    showBook("BK0003");
+    state->btnReadNow_Clcik(nullptr);
+    ASSERT_TRUE(waitFor([&] { return library->count("displayReaderWithIssueInfo:") == 1; }));
+    const auto second = showBook("BK0006");
+    state->btnReadNow_Clcik(nullptr);
+    ASSERT_TRUE(waitFor([&] { return library->count("displayReaderWithIssueInfo:") == 2; }));
+    EXPECT_EQ(state->readNowItem(), second);
+    EXPECT_TRUE(state->isReadBookNow());
+    EXPECT_EQ(ends(), 1u);
+    ASSERT_FALSE(loanOf("BK0006").empty());
+
+    // Each 180 s: one lookup, then one extension of the loan's code.
+    const size_t lookups = calls("GetLibraryIssueInfos");
+    clock->advance(179);
+    settle();
+    EXPECT_EQ(calls("ExtendBorrowBook"), 0u);
+    clock->advance(1);
+    ASSERT_TRUE(waitFor([&] { return calls("ExtendBorrowBook") == 1; }));
+    settle();
+    EXPECT_EQ(calls("GetLibraryIssueInfos"), lookups + 1);
+    EXPECT_NE(bodies("ExtendBorrowBook")[0].find(loanOf("BK0006")), std::string::npos);
+    EXPECT_EQ(ends(), 2u);  // the tick ends the loading
+
+    // Refused extensions wait for the next tick: two calls in 360 s.
+    service.setFault("ExtendBorrowBook", demo::Fault{demo::FaultKind::ServerError});
+    clock->advance(180);
+    ASSERT_TRUE(waitFor([&] { return calls("ExtendBorrowBook") == 2; }));
+    settle();
+    clock->advance(180);
+    ASSERT_TRUE(waitFor([&] { return calls("ExtendBorrowBook") == 3; }));
+    settle();
+    EXPECT_EQ(calls("ExtendBorrowBook"), 3u);
+
+    // Shown again: the loan goes back without a word, also when the return fails.
+    service.setFault("ReturnBook", demo::Fault{demo::FaultKind::ServerError});
+    state->viewWillAppear();
+    ASSERT_TRUE(waitFor([&] { return calls("ReturnBook") == 1; }));
+    ASSERT_TRUE(waitFor([&] { return !state->isReadBookNow(); }));
+    EXPECT_FALSE(state->hasExtensionTimer());
+    EXPECT_TRUE(alerts->messages.empty());
+    service.clearFaults();
+    clock->advance(400);
+    settle();
+    EXPECT_EQ(calls("ExtendBorrowBook"), 3u);
+
+    // The loan taken goes back, and its files go, though the row now shows another item.
+    showBook("BK0003");
+    state->btnReadNow_Clcik(nullptr);
+    ASSERT_TRUE(waitFor([&] { return library->count("displayReaderWithIssueInfo:") == 3; }));
+    const auto shownNow = showBook("BK0004");
+    const auto folderOf = [&](const std::string& code) {
+        return user()->archiveForIssueInfo(storeItem(code))->archivePath();
+    };
+    for (const char* code : {"BK0003", "BK0004"}) {
+        std::filesystem::create_directories(folderOf(code));
+        std::ofstream(folderOf(code) / "PAGE_PDF_0") << "page";
+    }
+    state->viewWillAppear();
+    ASSERT_TRUE(waitFor([&] { return loanOf("BK0003").empty(); }));
+    settle();
+    EXPECT_EQ(calls("ReturnBook"), 2u);
+    EXPECT_FALSE(std::filesystem::exists(folderOf("BK0003") / "PAGE_PDF_0") &&
+                 std::filesystem::file_size(folderOf("BK0003") / "PAGE_PDF_0") > 0);
+    EXPECT_TRUE(std::filesystem::exists(folderOf("BK0004") / "PAGE_PDF_0"));
+    EXPECT_EQ(state->magazineIssueInfo(), shownNow);
+
+    // A row let go while it holds a read-now loan gives it back.
+    state->btnReadNow_Clcik(nullptr);
+    ASSERT_TRUE(waitFor([&] { return library->count("displayReaderWithIssueInfo:") == 4; }));
+    settle();
+    WeakRef<ShopDetailInfoItemState> weak = state;
+    state.reset();
+    EXPECT_TRUE(weak.expired());
+    ASSERT_TRUE(waitFor([&] { return loanOf("BK0004").empty(); }));
+    EXPECT_EQ(calls("ReturnBook"), 3u);
+    clock->advance(400);
+    settle();
+    EXPECT_EQ(calls("ExtendBorrowBook"), 3u);
+    EXPECT_TRUE(alerts->messages.empty());
+}
