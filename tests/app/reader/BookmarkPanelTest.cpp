@@ -75,8 +75,12 @@ TEST_F(BookmarkPanelTest, OneBookmarkAPageNameKeptEditedDeletedAndChosen) {
     EXPECT_EQ(storedBookmarks(book)[0]->pageName(), "P2");  // in two-up, the spread 1-2
     bookWindow->close();
 
-    // The rows survive a new store and user context on the same home.
+    // The rows survive a new store and user context on the same home; the issue is opened
+    // again through them.
     GlobalService::resetSharedForTesting();
+    magazine = contextOf("RB01-0008");
+    ASSERT_TRUE(magazine);
+    window->openIssue(magazine, "RB", 0);
     ASSERT_EQ(storedBookmarks(magazine).size(), 3u);
 
     // The panel, with the dates written alike in a Thai locale.
