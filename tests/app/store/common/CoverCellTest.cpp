@@ -83,7 +83,8 @@ TEST(CoverCellTest, FillsByKindLaysOutTheTitleLoadsCoversAndReportsClicks) {
     EXPECT_EQ(cell(4)->titleTextField->text(), "");
 
     // A cover that loads replaces the placeholder; a dead one keeps it; none shows it.
-    ASSERT_TRUE(spinUntil([&] { return cell(0)->coverImageView()->image() != placeholder; }));
+    ASSERT_TRUE(
+        spinUntil([&] { return cell(0)->coverImageView()->image() != placeholder; }, 20000));
     EXPECT_EQ(cell(0)->coverImageView()->image().width(), 120);
     testing_support::spin(200);
     EXPECT_EQ(cell(3)->coverImageView()->image(), placeholder);

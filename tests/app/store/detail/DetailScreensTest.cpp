@@ -24,6 +24,9 @@ namespace {
 
 using testing_support::DynamicObject;
 
+// How long a screen may wait for the demo's answers (a loaded machine, sanitizers).
+constexpr int kPatience = 20000;
+
 class DetailScreensTest : public StoreTest {
   protected:
     void SetUp() override {
@@ -156,8 +159,8 @@ TEST_F(ShopDetailTest, ResolvesAnEntryAndShowsTheMagazineWithItsBackIssues) {
     view->resize(800, 1000);
     view->show();
     const auto& row = detail->byAuthorView();
-    ASSERT_TRUE(
-        testing_support::spinUntil([&] { return row && row->magazineIssueArray()->size() == 20; }));
+    ASSERT_TRUE(testing_support::spinUntil(
+        [&] { return row && row->magazineIssueArray()->size() == 20; }, kPatience));
     std::vector<std::string> newest;
     for (int day = 30; day > 10; --day)
         newest.push_back(issueCode(day));
@@ -220,9 +223,11 @@ TEST_F(AuthorRowTest, ShowsTheAuthorsOtherBooksAndReportsAChoice) {
     row->view()->resize(760, 200);
     row->view()->show();
     row->setMagazineIssueInfo(storeItem("BKA1"));
-    ASSERT_TRUE(testing_support::spinUntil([&] {
-        return codes(*row->magazineIssueArray()) == std::vector<std::string>{"BKA2", "BKA3"};
-    }));
+    ASSERT_TRUE(testing_support::spinUntil(
+        [&] {
+            return codes(*row->magazineIssueArray()) == std::vector<std::string>{"BKA2", "BKA3"};
+        },
+        kPatience));
     EXPECT_FALSE(row->seeAllButton->isVisible());
     EXPECT_EQ(row->titleByAuthorTextField->text(), QString::fromUtf8("โดยผู้แต่งคนนี้"));
 
