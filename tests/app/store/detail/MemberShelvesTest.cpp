@@ -80,6 +80,7 @@ TEST_F(MemberShelvesTest, HoldEachMembersItemsAndReadNowLoansEndOnTheClock) {
     held = lookup({"BK0001", "BK0005"});
     ASSERT_EQ(held.size(), 1u);
     EXPECT_EQ(held[0]->code(), "BK0005");
+    EXPECT_EQ(shelf(user()->bookLibraryDomain()), std::vector<std::string>{"BK0005"});
     std::string message;
     EXPECT_FALSE(lent(user()->requestForReadBookNow(storeItem("BK0002")), &message));
     EXPECT_EQ(message, "ไม่มีสำเนาว่างให้อ่านทันที");
