@@ -78,6 +78,14 @@ QWidget* WindowController::beginSheet(const Ref<ViewController>& sheet) {
     sheet->addToContainer(dialog.get());
     sheet_ = sheet;
     sheetWindow_ = dialog.get();
+    // A sheet dismissed by the window system (Escape) ends as endSheet would, so that its
+    // controller keeps its view rather than losing it with the dialog.
+    QObject::connect(dialog.get(), &QDialog::rejected, dialog.get(),
+                     [owner = weak_from_this(), weak = std::weak_ptr<ViewController>(sheet)] {
+                         auto controller = std::static_pointer_cast<WindowController>(owner.lock());
+                         if (auto ending = weak.lock(); controller && ending)
+                             controller->endSheet(ending);
+                     });
     dialog.release()->open();  // owned by the window; no nested loop
     return sheetWindow_;
 }

@@ -1,3 +1,5 @@
+#include <QApplication>
+#include <QKeyEvent>
 #include <QPushButton>
 
 #include "ShellGuiSupport.h"
@@ -103,6 +105,17 @@ TEST_F(AccountSheetTest, AnonymousSheetOffersSignInOnlyAndCloses) {
     testing_support::spin(20);
     EXPECT_TRUE(!sheetWindow || !sheetWindow->isVisible());
     EXPECT_FALSE(window->settingWindow());
+
+    // Escape ends the sheet too; its controller keeps its view.
+    window->logInButton_Click(nullptr);
+    QWidget* menu = window->settingView()->menuView();
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QApplication::sendEvent(window->settingWindow(), &escape);
+    testing_support::spin(20);
+    EXPECT_FALSE(window->settingWindow());
+    EXPECT_EQ(window->settingView()->menuView(), menu);
+    window->logInButton_Click(nullptr);
+    EXPECT_TRUE(window->settingWindow());
     window->close();
 }
 

@@ -65,6 +65,11 @@ class AppLaunchTest : public ::testing::Test {
         registry.registerController("SearchViewStoryboard", "SearchMainViewContrller", [] {
             return ui::ViewController::create<TestScreen>("search");
         });
+        registry.registerController("ShopDetailStoryboard", "ShopDetailMainView", [this] {
+            auto detail = ui::ViewController::create<TestScreen>("detail");
+            detailScreen = detail;
+            return detail;
+        });
     }
 
     void TearDown() override {
@@ -98,6 +103,7 @@ class AppLaunchTest : public ::testing::Test {
     shell_testing::DemoEnvironment demo;
     AtLibrary atLibrary;
     int made = 0;
+    WeakRef<TestScreen> detailScreen;
     Ref<AppDelegate> delegate;
     Ref<WindowController> window;
 };
@@ -175,6 +181,30 @@ TEST_F(AppLaunchTest, ToolbarSwitchesScreensAndSearchComesAndGoes) {
     EXPECT_EQ(shown(), home);
     EXPECT_EQ(home->geometry(), QRect(3, 4, 200, 100));
     EXPECT_TRUE(window->searchBookField()->text().isEmpty());
+
+    // Leaving the field also ends the search.
+    type("c");
+    QFocusEvent focusOut(QEvent::FocusOut, Qt::TabFocusReason);
+    QApplication::sendEvent(window->searchBookField(), &focusOut);
+    EXPECT_EQ(screenEvents().back(), "search startSearch:c");
+    window->searchCancelAction()->trigger();
+    EXPECT_EQ(shown(), home);
+
+    // An item-detail page lies over the current screen and is held while it shows.
+    plat::send(window, "shopFeatureMainView:selectShopGroupInfo:", Ref<plat::Object>(),
+               Ref<plat::Object>());
+    auto views = window->mainView()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    ASSERT_EQ(views.size(), 2);
+    EXPECT_EQ(views[0], home);
+    EXPECT_EQ(views[1]->geometry(), window->mainView()->rect());
+    EXPECT_EQ(screenEvents().back(), "detail setDelegate:");
+    testing_support::spin(10);
+    EXPECT_TRUE(views[1]->isVisible());
+    EXPECT_FALSE(detailScreen.expired()) << "its controller is held while it shows";
+    window->toolbarItem(WindowController::Browse)->trigger();
+    EXPECT_TRUE(detailScreen.expired()) << "and let go once it is gone";
+    EXPECT_EQ(shown(), viewOf(WindowController::Browse));
+    window->toolbarItem(WindowController::Home)->trigger();
 
     // The divider stays between 200 and 300; the menu button collapses the pane and opens it again.
     window->setDividerPosition(50);
