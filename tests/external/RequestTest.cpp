@@ -6,6 +6,7 @@
 #include <sys/resource.h>
 
 #include <fstream>
+#include <numeric>
 #include <thread>
 
 #include "external/ASIDataCompressor.h"
@@ -373,6 +374,91 @@ TEST_F(RequestTest, A200MegabyteFileBodyArrivesByteExactWithoutGrowingMemory) {
     getrusage(RUSAGE_SELF, &after);
     EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 32 * 1024);  // kilobytes
     EXPECT_TRUE(std::filesystem::exists(path));                // the caller's body file stays
+}
+
+// What the server had counted at each moment of a transfer (seconds from a fresh throttling
+// window), one sample every few milliseconds.
+struct Samples {
+    std::vector<double> seconds;
+    std::vector<uint64_t> counts;
+    // The most bytes counted beyond what the windows begun by then allow (a window of the budget
+    // every second at most), or 0.
+    uint64_t mostAhead(uint64_t budget) const {
+        uint64_t most = 0;
+        for (size_t i = 0; i < counts.size(); ++i) {
+            const uint64_t allowed = budget * (static_cast<uint64_t>(seconds[i]) + 1);
+            if (counts[i] > allowed)
+                most = std::max(most, counts[i] - allowed);
+        }
+        return most;
+    }
+};
+
+TEST(RequestThrottling, ThrottledTransfersKeepToTheirWindowsWithoutTinyReads) {
+    constexpr uint64_t kBudget = 256 * 1024;
+    const std::string body(2 * 1024 * 1024, 'w');
+    RawHttpServer server([&](const std::string& head, const std::string&) {
+        return RawHttpServer::Reply{RawHttpServer::ok(head.rfind("GET", 0) == 0 ? body : "taken")};
+    });
+    server.setPacedSending(true);
+    server.setDiscardBodies(true);
+    ASIHTTPRequest::setMaxBandwidthPerSecond(kBudget);
+    // Runs the request to its end from a fresh window, sampling what the server counts.
+    auto measure = [&](const std::function<uint64_t()>& count, const Ref<ASIHTTPRequest>& r) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        ASIHTTPRequest::measureBandwidthUsage();
+        const uint64_t before = count();
+        Samples samples;
+        std::atomic<bool> done{false};
+        const auto start = std::chrono::steady_clock::now();
+        std::thread sampler([&] {
+            while (!done) {
+                samples.seconds.push_back(
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+                        .count());
+                samples.counts.push_back(count() - before);
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        });
+        bool ended = false;
+        r->setCompletionBlock([&] { ended = true; });
+        r->setFailedBlock([&] { ended = true; });
+        r->startAsynchronous();
+        plat::RunLoop::current().runUntil([&] { return ended && r->isFinished(); }, 60);
+        done = true;
+        sampler.join();
+        samples.seconds.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        samples.counts.push_back(count() - before);
+        r->setCompletionBlock(nullptr);
+        r->setFailedBlock(nullptr);
+        return samples;
+    };
+
+    // Download: the body arrives whole, never a byte at a time, and the server is never let
+    // run ahead: at most a fifth of a window's bytes wait in the buffers on the way.
+    auto download = ASIHTTPRequest::requestWithURL(*plat::Url::parse(server.url("/big")));
+    std::vector<size_t> reads;
+    download->setDataReceivedBlock([&](const plat::Bytes& data) { reads.push_back(data.size()); });
+    const Samples sent = measure([&] { return server.bytesSent(); }, download);
+    EXPECT_FALSE(download->error());
+    EXPECT_EQ(std::accumulate(reads.begin(), reads.end(), size_t{0}), body.size());
+    ASSERT_FALSE(reads.empty());
+    EXPECT_EQ(std::count(reads.begin(), reads.end() - 1, size_t{1}), 0);
+    EXPECT_LE(sent.mostAhead(kBudget), kBudget / 5);
+    EXPECT_GE(sent.seconds.back(), 7.0);  // eight windows' worth
+
+    // Upload: the body sent keeps to the same windows.
+    auto upload = ASIHTTPRequest::requestWithURL(*plat::Url::parse(server.url("/up")));
+    upload->setRequestMethod("POST");
+    upload->appendPostData(plat::Bytes(body.begin(), body.end()));
+    const Samples taken = measure([&] { return server.bodyBytesReceived(); }, upload);
+    EXPECT_FALSE(upload->error());
+    EXPECT_EQ(upload->responseString(), "taken");
+    EXPECT_EQ(taken.counts.back(), body.size());
+    EXPECT_LE(taken.mostAhead(kBudget), kBudget / 5);
+    EXPECT_GE(taken.seconds.back(), 7.0);
+    ASIHTTPRequest::setMaxBandwidthPerSecond(0);
 }
 
 }  // namespace
