@@ -4,11 +4,13 @@
 #include "app/reader/ReaderResources.h"
 #include "app/shell/ShellResources.h"
 #include "app/store/StoreResources.h"
+#include "app/widgets/WidgetKinds.h"
 
 // In this order: Shell, SignOn, Link, IssueUI, Library, Reader, Widget, Store.
 void registerAllAreaResources(ui::ResourceRegistry& registry) {
     registerShellResources(registry);
     registerIssueUIResources(registry);
     registerReaderResources(registry);
+    registerWidgetResources(registry);
     registerStoreResources(registry);
 }

@@ -1,0 +1,16 @@
+#include "app/widgets/WidgetKinds.h"
+
+#include "app/issueui/WidgetFactory.h"
+#include "app/widgets/EmailLinkWidget.h"
+#include "app/widgets/PageLinkWidget.h"
+#include "app/widgets/UrlLinkWidget.h"
+
+void registerWidgetKinds() {
+    WidgetFactory::registerWidgetClass<UrlLinkWidget>("UrlLinkWidget");
+    WidgetFactory::registerWidgetClass<EmailLinkWidget>("EmailLinkWidget");
+    WidgetFactory::registerWidgetClass<PageLinkWidget>("PageLinkWidget");
+}
+
+void registerWidgetResources(ui::ResourceRegistry&) {
+    registerWidgetKinds();
+}

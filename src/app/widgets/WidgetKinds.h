@@ -1,0 +1,10 @@
+#pragma once
+// The page widget kinds of this library: registerWidgetKinds hands their makers to the widget
+// factory (called explicitly: a static library drops self-registration), and
+// registerWidgetResources does that for the program's list of areas.
+namespace ui {
+class ResourceRegistry;
+}
+
+void registerWidgetKinds();
+void registerWidgetResources(ui::ResourceRegistry& registry);
