@@ -2,6 +2,7 @@
 
 #include "app/issueui/WidgetFactory.h"
 #include "app/widgets/EmailLinkWidget.h"
+#include "app/widgets/ImageWidget.h"
 #include "app/widgets/PageLinkWidget.h"
 #include "app/widgets/UrlLinkWidget.h"
 
@@ -9,6 +10,7 @@ void registerWidgetKinds() {
     WidgetFactory::registerWidgetClass<UrlLinkWidget>("UrlLinkWidget");
     WidgetFactory::registerWidgetClass<EmailLinkWidget>("EmailLinkWidget");
     WidgetFactory::registerWidgetClass<PageLinkWidget>("PageLinkWidget");
+    WidgetFactory::registerWidgetClass<ImageWidget>("ImageWidget");
 }
 
 void registerWidgetResources(ui::ResourceRegistry&) {

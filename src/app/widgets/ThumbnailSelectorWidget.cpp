@@ -1,0 +1,3 @@
+#include "app/widgets/ThumbnailSelectorWidget.h"
+
+PLAT_DEFINE_CLASS(ThumbnailSelectorWidget, VisibleWidget, [](auto&) {})
