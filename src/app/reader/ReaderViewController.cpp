@@ -91,8 +91,8 @@ std::unique_ptr<QWidget> ReaderViewController::loadView() {
     pdfView_->setRenderCache(renderCache_.get());
     // The layout's starting mode: two pages side by side.
     pdfView_->setDisplayMode(ui::PdfView::TwoUp);
+    // The strip follows the page view only while it shows: hidden, it asks for no renders.
     pdfThumbnailView_ = new ui::PdfThumbnailView(view.get());
-    pdfThumbnailView_->setPdfView(pdfView_);
     pdfThumbnailView_->hide();
     previousPageButton_ = new PageChangeButton(PageChangeButton::Previous, view.get());
     nextPageButton_ = new PageChangeButton(PageChangeButton::Next, view.get());
@@ -407,6 +407,7 @@ void ReaderViewController::pdfPageViewType(int mode) {
 
 void ReaderViewController::setHiddenThumbmailPDF(bool hidden) {
     hiddenThumbmailPDF_ = hidden;
+    pdfThumbnailView_->setPdfView(hidden ? nullptr : pdfView_);
     pdfThumbnailView_->setHidden(hidden);
     layoutSubviews();
 }

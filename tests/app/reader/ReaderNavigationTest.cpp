@@ -104,11 +104,13 @@ TEST_F(ReaderNavigationTest, ModesZoomMovesJumpsAndTheStrip) {
     window->thumbnailToolbar_Click();
     EXPECT_FALSE(reader->hiddenThumbmailPDF());
     EXPECT_FALSE(reader->pdfThumbnailView()->isHidden());
+    EXPECT_EQ(reader->pdfThumbnailView()->pdfView(), view);  // hidden, it followed nothing
     const int strip = reader->pdfThumbnailView()->width();
     EXPECT_EQ(reader->pdfThumbnailView()->x(), 0);
     EXPECT_EQ(view->geometry(), QRect(strip, 0, width - strip, reader->view()->height()));
     window->thumbnailToolbar_Click();
     EXPECT_TRUE(reader->pdfThumbnailView()->isHidden());
+    EXPECT_EQ(reader->pdfThumbnailView()->pdfView(), nullptr);
     EXPECT_EQ(view->geometry(), QRect(0, 0, width, reader->view()->height()));
     window->close();
 }
