@@ -9,6 +9,7 @@
 
 #include "auxiliary/http/AFPropertyListRequestOperation.h"
 #include "auxiliary/http/AFXMLRequestOperation.h"
+#include "platform/net/HttpReadStream.h"
 #include "support/net/RawHttpServer.h"
 
 namespace {
@@ -45,6 +46,8 @@ std::vector<const void*> readWhileTaken(const Ref<Op>& op, Read read) {
 }
 
 TEST(FormatOperationThreads, PropertyListAndXmlGettersParseOnceUnderConcurrentReads) {
+    // The operations load on a thread of their own: the network layer is set up here first.
+    plat::HttpReadStream::initializeNetworking();
     std::string plist = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><array>";
     std::string xml = "<?xml version=\"1.0\"?><feed>";
     for (int i = 0; i < 2000; ++i) {
