@@ -7,8 +7,10 @@
 #include "app/shell/BackgroundViews.h"
 #include "platform_ui/Controls.h"
 
-PLAT_DEFINE_CLASS(HZLoading, ui::ViewController,
-                  [](auto& c) { c.method("cancelButton_Click:", &HZLoading::cancelButton_Click); })
+PLAT_DEFINE_CLASS(HZLoading, ui::ViewController, [](auto& c) {
+    c.method("cancelButton_Click:", &HZLoading::cancelButton_Click)
+        .method("setDelegate:", &HZLoading::setDelegate);
+})
 
 namespace {
 

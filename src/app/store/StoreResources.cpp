@@ -3,10 +3,12 @@
 #include "app/store/common/BookCoverCollectionCellView.h"
 #include "app/store/detail/PreviewPopupMainView.h"
 #include "app/store/detail/ShopDetailMainViewController.h"
+#include "app/store/feature/ShopFeatureViewController.h"
 #include "platform_ui/ResourceRegistry.h"
 
 void registerStoreResources(ui::ResourceRegistry& registry) {
     BookCoverCollectionCellView::registerResources(registry);
     ShopDetailMainViewController::registerResources(registry);
     PreviewPopupMainView::registerResources(registry);
+    ShopFeatureViewController::registerResources(registry);
 }

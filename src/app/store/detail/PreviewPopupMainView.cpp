@@ -20,7 +20,8 @@ PLAT_DEFINE_CLASS(PreviewObjectItem, plat::Object, PLAT_NO_METHODS)
 PLAT_DEFINE_CLASS(PreviewPopupItemView, ui::CollectionViewItem, PLAT_NO_METHODS)
 PLAT_DEFINE_CLASS(PreviewPopupMainView, ui::ViewController, [](auto& c) {
     c.method("setMagazineIssueInfo:", &PreviewPopupMainView::setMagazineIssueInfo)
-        .method("closeButton_Click:", &PreviewPopupMainView::closeButton_Click);
+        .method("closeButton_Click:", &PreviewPopupMainView::closeButton_Click)
+        .method("setDelegate:", &PreviewPopupMainView::setDelegate);
 })
 
 // ---- A page cell -------------------------------------------------------------------------------
