@@ -1,7 +1,8 @@
 #pragma once
 // The page widget kinds of this library: registerWidgetKinds hands their makers to the widget
-// factory (called explicitly: a static library drops self-registration), and
-// registerWidgetResources does that for the program's list of areas.
+// factory and the looks of their views (over Qt widgets) to the view factory (called explicitly: a
+// static library drops self-registration), and registerWidgetResources does that for the program's
+// list of areas.
 namespace ui {
 class ResourceRegistry;
 }

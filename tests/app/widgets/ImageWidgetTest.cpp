@@ -17,9 +17,9 @@ class ImageWidgetTest : public IssueUITest {
   protected:
     void SetUp() override {
         IssueUITest::SetUp();
-        WidgetViewFactory::removeAllMakers();
         WidgetFactory::unregisterAllWidgetClasses();
         registerWidgetKinds();
+        WidgetViewFactory::removeAllMakers();  // views of no toolkit here
         issue = makeIssue("MG-44", "Magazine", {{0, 0}});
         cacheInteractiveFile(issue, 0, "photo", pngBytes(1000, 500));
         cacheInteractiveFile(issue, 0, "broken", plat::Bytes{'n', 'o'});

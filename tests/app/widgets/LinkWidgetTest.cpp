@@ -30,9 +30,9 @@ class SiblingWidget : public VisibleWidget {
 class LinkWidgetTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        WidgetViewFactory::removeAllMakers();
         WidgetFactory::unregisterAllWidgetClasses();
         registerWidgetKinds();
+        WidgetViewFactory::removeAllMakers();  // views of no toolkit here
         ui::UrlOpener::setHandler([this](const std::string& url) {
             opened.push_back(url);
             return true;
