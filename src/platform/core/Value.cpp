@@ -220,6 +220,10 @@ Value::Value(std::string s)
     : Value(Kind::String, std::make_shared<const std::string>(std::move(s))) {}
 Value::Value(Bytes bytes) : Value(Kind::Data, std::make_shared<const Bytes>(std::move(bytes))) {}
 
+std::shared_ptr<const void> Value::documentRef() const noexcept {
+    return std::shared_ptr<const void>(doc_.owner->shared_from_this(), doc_.payload);
+}
+
 Value Value::null() {
     Value v;
     v.kind_ = Kind::Null;

@@ -123,9 +123,41 @@ class Value {
     static Value sharedString(std::shared_ptr<const std::string> string) noexcept {
         return Value(Kind::String, std::move(string));
     }
+    // The same, for a text that is known to be well-formed UTF-8 (see hasCheckedUTF8()).
+    static Value sharedString(std::shared_ptr<const std::string> string,
+                              bool checkedUTF8) noexcept {
+        Value v(Kind::String, std::move(string));
+        if (checkedUTF8 && v.kind_ == Kind::String)
+            v.flags_ |= kCheckedUTF8;
+        return v;
+    }
 
-    Value(const Value& other) noexcept : kind_(other.kind_) { constructFrom(other); }
-    Value(Value&& other) noexcept : kind_(other.kind_) { constructFrom(std::move(other)); }
+    // A value whose payload lives inside a document: `owner` keeps the payload alive and frees
+    // all of a document's parts together, so this value holds no count of its own. Only storage
+    // that the owner keeps (the document's own containers) may hold such a value; any copy of it
+    // counts a reference to the owner instead, so that a value taken out of a document keeps the
+    // whole document alive. The owner must be held by a shared pointer.
+    static Value inDocument(const std::string& string, const Object& owner,
+                            bool checkedUTF8) noexcept {
+        Value v = inDocument(Kind::String, &string, owner);
+        if (checkedUTF8)
+            v.flags_ |= kCheckedUTF8;
+        return v;
+    }
+    static Value inDocument(const Array& array, const Object& owner) noexcept {
+        return inDocument(Kind::Array, &array, owner);
+    }
+    static Value inDocument(const Dictionary& dictionary, const Object& owner) noexcept {
+        return inDocument(Kind::Dictionary, &dictionary, owner);
+    }
+
+    Value(const Value& other) noexcept
+        : kind_(other.kind_), flags_(static_cast<uint8_t>(other.flags_ & ~kInDocument)) {
+        constructFrom(other);
+    }
+    Value(Value&& other) noexcept : kind_(other.kind_), flags_(other.flags_) {
+        constructFrom(std::move(other));
+    }
     Value& operator=(const Value& other) noexcept {
         if (this != &other)
             *this = Value(other);
@@ -137,18 +169,11 @@ class Value {
             return *this;
         // Take the other payload before releasing ours: the other value may live inside an
         // object that only this value keeps alive.
-        const Kind kind = other.kind_;
-        if (isShared(kind)) {
-            std::shared_ptr<const void> ref = std::move(other.ref_);
-            other.reset();
-            destroy();
-            std::construct_at(&ref_, std::move(ref));
-        } else {
-            const Scalar scalar = other.scalar_;
-            destroy();
-            std::construct_at(&scalar_, scalar);
-        }
-        kind_ = kind;
+        Value taken(std::move(other));
+        destroy();
+        kind_ = taken.kind_;
+        flags_ = taken.flags_;
+        constructFrom(std::move(taken));
         return *this;
     }
     ~Value() { destroy(); }
@@ -179,6 +204,15 @@ class Value {
     const Date* date() const;
     Ref<Array> array() const;
     Ref<Dictionary> dictionary() const;
+    // The array or dictionary without taking a reference: valid while this value is.
+    const Array* arrayPointer() const noexcept { return sharedAs<Array>(Kind::Array); }
+    const Dictionary* dictionaryPointer() const noexcept {
+        return sharedAs<Dictionary>(Kind::Dictionary);
+    }
+    // Whether this string's text is known to be well-formed UTF-8 (the JSON reader's strings are).
+    bool hasCheckedUTF8() const noexcept {
+        return kind_ == Kind::String && (flags_ & kCheckedUTF8);
+    }
     // The object for Array, Dictionary and Object kinds.
     Ref<Object> object() const;
     template <class T>
@@ -212,6 +246,23 @@ class Value {
     static constexpr bool isShared(Kind k) {
         return (kSharedKinds >> static_cast<unsigned>(k)) & 1u;
     }
+    // flags_: the payload lives in a document (held in doc_, not ref_); a string's text is
+    // well-formed UTF-8.
+    static constexpr uint8_t kInDocument = 1;
+    static constexpr uint8_t kCheckedUTF8 = 2;
+    static Value inDocument(Kind kind, const void* payload, const Object& owner) noexcept {
+        Value v;
+        std::construct_at(&v.doc_, InDocument{payload, &owner});
+        v.kind_ = kind;
+        v.flags_ = kInDocument;
+        return v;
+    }
+    bool holdsRef() const noexcept { return isShared(kind_) && !(flags_ & kInDocument); }
+    const void* payload() const noexcept {
+        return (flags_ & kInDocument) ? doc_.payload : ref_.get();
+    }
+    // A counted reference to a document's payload: the owner's count.
+    std::shared_ptr<const void> documentRef() const noexcept;
     // A shared payload of a given kind; nil for a null pointer.
     Value(Kind kind, std::shared_ptr<const void> ref) noexcept {
         if (ref) {
@@ -221,23 +272,31 @@ class Value {
             std::construct_at(&scalar_);
         }
     }
-    // Constructs the payload from another value's (kind_ is already set).
+    // Constructs the payload from another value's (kind_ and flags_ are already set). A copy of
+    // a document's payload holds a counted reference.
     void constructFrom(const Value& other) noexcept {
-        if (isShared(kind_))
-            std::construct_at(&ref_, other.ref_);
-        else
+        if (isShared(kind_)) {
+            if (other.flags_ & kInDocument)
+                std::construct_at(&ref_, other.documentRef());
+            else
+                std::construct_at(&ref_, other.ref_);
+        } else {
             std::construct_at(&scalar_, other.scalar_);
+        }
     }
     void constructFrom(Value&& other) noexcept {
         if (isShared(kind_)) {
-            std::construct_at(&ref_, std::move(other.ref_));
+            if (flags_ & kInDocument)
+                std::construct_at(&doc_, other.doc_);
+            else
+                std::construct_at(&ref_, std::move(other.ref_));
             other.reset();
         } else {
             std::construct_at(&scalar_, other.scalar_);
         }
     }
     void destroy() noexcept {
-        if (isShared(kind_))
+        if (holdsRef())
             std::destroy_at(&ref_);
     }
     // Makes the value nil.
@@ -245,15 +304,18 @@ class Value {
         destroy();
         std::construct_at(&scalar_);
         kind_ = Kind::Nil;
+        flags_ = 0;
     }
     template <class T>
-    const T* sharedAs(Kind k) const {
-        return kind_ == k ? static_cast<const T*>(ref_.get()) : nullptr;
+    const T* sharedAs(Kind k) const noexcept {
+        return kind_ == k ? static_cast<const T*>(payload()) : nullptr;
     }
     template <class T>
     Ref<T> refAs(Kind k) const {
         if (kind_ != k)
             return nullptr;
+        if (flags_ & kInDocument)
+            return std::static_pointer_cast<T>(std::const_pointer_cast<void>(documentRef()));
         return std::static_pointer_cast<T>(std::const_pointer_cast<void>(ref_));
     }
 
@@ -266,11 +328,17 @@ class Value {
         Number number;
         Date date;
     };
+    struct InDocument {
+        const void* payload;
+        const Object* owner;
+    };
     union {
         Scalar scalar_;                    // nil, null, booleans, numbers, dates
         std::shared_ptr<const void> ref_;  // decimals, strings, data, arrays, dictionaries, objects
+        InDocument doc_;                   // strings, arrays and dictionaries inside a document
     };
     Kind kind_ = Kind::Nil;
+    uint8_t flags_ = 0;
 };
 
 }  // namespace plat

@@ -105,3 +105,43 @@ TEST(Log, TraceLinesCarryFunctionAndLineAndObeyTheSwitch) {
     EXPECT_TRUE(lines[0].ends_with("] n=4"));
     EXPECT_TRUE(lines[1].ends_with("] shown"));
 }
+
+namespace {
+
+// A document that holds a string and an array for the values that refer into it.
+struct Holder : plat::Object {
+    std::string text = "a string longer than any inline buffer";
+    Ref<plat::Array> array = plat::Array::make({Value(int32_t{1})});
+};
+
+}  // namespace
+
+TEST(Value, ValuesInADocumentCountTheDocumentOnlyWhenCopied) {
+    auto holder = std::make_shared<Holder>();
+    const Value inside = Value::inDocument(holder->text, *holder, true);
+    const Value array = Value::inDocument(*holder->array, *holder);
+    EXPECT_EQ(holder.use_count(), 1);  // the document's own values hold no count
+
+    Value moved = Value::inDocument(holder->text, *holder, false);
+    Value target = std::move(moved);
+    EXPECT_TRUE(moved.isNil());
+    EXPECT_EQ(holder.use_count(), 1);
+
+    Value copy = inside;
+    EXPECT_EQ(holder.use_count(), 2);
+    Ref<plat::Array> taken = array.array();
+    EXPECT_EQ(holder.use_count(), 3);
+    EXPECT_EQ(array.arrayPointer(), holder->array.get());
+    EXPECT_EQ(array.dictionaryPointer(), nullptr);
+
+    // Taken values keep the document alive and stay identical to the document's own.
+    const std::string* text = inside.string();
+    holder.reset();
+    EXPECT_EQ(*copy.string(), "a string longer than any inline buffer");
+    EXPECT_EQ(copy.string(), text);
+    EXPECT_TRUE(copy.hasCheckedUTF8());
+    EXPECT_FALSE(Value(std::string("x")).hasCheckedUTF8());
+    EXPECT_EQ(taken->objectAtIndex(0).intValue(), 1);
+    copy = Value();
+    taken.reset();  // the last reference: the document goes
+}

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/core/Log.h"
+#include "vnlib/dev/json/JKDocument.h"
 #include "vnlib/dev/json/JKTrailingStorage.h"
 
 namespace plat::detail {
@@ -43,6 +44,18 @@ Ref<JKArray> JKArray::_JKArrayCreate(Value* objects, size_t count, bool mutableC
                                                objects, count, mutableCollection);
 }
 
+const JKArray& JKArray::_JKArrayCreateInDocument(JKDocument& document, Value* objects,
+                                                 size_t count) {
+    constexpr size_t head =
+        (sizeof(JKArray) + alignof(Value) - 1) / alignof(Value) * alignof(Value);
+    auto* block = static_cast<std::byte*>(document.allocate(head + count * sizeof(Value)));
+    std::byte* const storage = block + head;
+    auto* array = std::construct_at(reinterpret_cast<JKArray*>(block), Private{}, storage, objects,
+                                    count, false);
+    array->document_ = &document;
+    return *array;
+}
+
 void JKArray::beyondBounds(const char* method, size_t index, size_t bound) const {
     plat::raise(
         plat::NSRangeException,
@@ -78,6 +91,8 @@ void JKArray::enumerate(const std::function<bool(const Value&)>& fn) const {
 }
 
 Ref<plat::Array> JKArray::copy() const {
+    if (!isMutable() && document_)
+        return JKDocument::refTo<plat::Array>(*document_, *this);
     if (!isMutable())
         return std::const_pointer_cast<plat::Array>(self<plat::Array>());
     return plat::Array::make(std::vector<Value>(objects_, objects_ + count_));

@@ -12,6 +12,8 @@
 
 #include "platform/core/Collections.h"
 
+class JKDocument;
+
 class JKArray final : public plat::Array {
     PLAT_CLASS(JKArray)
     struct Private {};
@@ -24,6 +26,10 @@ class JKArray final : public plat::Array {
 
     // Makes an array of the `count` values at `objects`, which are moved into it.
     static Ref<JKArray> _JKArrayCreate(plat::Value* objects, size_t count, bool mutableCollection);
+    // The same, immutable, in a document's storage: the values must be the document's own or
+    // plain values (see plat::Value::inDocument), since the array is never destroyed by itself.
+    static const JKArray& _JKArrayCreateInDocument(JKDocument& document, plat::Value* objects,
+                                                   size_t count);
 
     size_t count() const override { return count_; }
     // NSRangeException for an index at or beyond the count.
@@ -60,4 +66,5 @@ class JKArray final : public plat::Array {
     size_t capacity_ = 0;
     uint64_t mutations_ = 0;
     std::unique_ptr<plat::Value[]> heap_;
+    const JKDocument* document_ = nullptr;  // the document whose storage holds the array
 };

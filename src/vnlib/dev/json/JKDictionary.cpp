@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/core/Log.h"
+#include "vnlib/dev/json/JKDocument.h"
 #include "vnlib/dev/json/JKTrailingStorage.h"
 
 namespace plat::detail {
@@ -102,8 +103,31 @@ Ref<JKDictionary> JKDictionary::_JKDictionaryCreate(Value* keys, const size_t* k
     auto dictionary =
         jk_makeWithTrailingStorage<JKDictionary>(*capacity * sizeof(JKHashTableEntry), storage,
                                                  Private{}, storage, *capacity, mutableCollection);
-    JKHashTableEntry* const table = dictionary->entry_;
-    const size_t slots = *capacity;
+    dictionary->fill(keys, keyHashes, objects, count);
+    return dictionary;
+}
+
+const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(JKDocument& document, Value* keys,
+                                                                const size_t* keyHashes,
+                                                                Value* objects, size_t count) {
+    const auto capacity = _JKDictionaryCapacityForCount(count);
+    if (!capacity)
+        return nullptr;
+    constexpr size_t head = (sizeof(JKDictionary) + alignof(JKHashTableEntry) - 1) /
+                            alignof(JKHashTableEntry) * alignof(JKHashTableEntry);
+    auto* block =
+        static_cast<std::byte*>(document.allocate(head + *capacity * sizeof(JKHashTableEntry)));
+    std::byte* const storage = block + head;
+    auto* dictionary = std::construct_at(reinterpret_cast<JKDictionary*>(block), Private{}, storage,
+                                         *capacity, false);
+    dictionary->document_ = &document;
+    dictionary->fill(keys, keyHashes, objects, count);
+    return dictionary;
+}
+
+void JKDictionary::fill(Value* keys, const size_t* keyHashes, Value* objects, size_t count) {
+    JKHashTableEntry* const table = entry_;
+    const size_t slots = capacity_;
     size_t added = 0;
     for (size_t i = 0; i < count; ++i) {
         // As _JKDictionaryAddObject: the first empty slot from the home slot, unless an equal
@@ -128,8 +152,7 @@ Ref<JKDictionary> JKDictionary::_JKDictionaryCreate(Value* keys, const size_t* k
                 slot = 0;
         }
     }
-    dictionary->count_ = added;
-    return dictionary;
+    count_ = added;
 }
 
 JKHashTableEntry* JKDictionary::_JKDictionaryHashTableEntryForKey(const Value& key) const {
@@ -255,6 +278,8 @@ void JKDictionary::enumerateKeysAndObjects(
 }
 
 Ref<plat::Dictionary> JKDictionary::copy() const {
+    if (!isMutable() && document_)
+        return JKDocument::refTo<plat::Dictionary>(*document_, *this);
     if (!isMutable())
         return std::const_pointer_cast<plat::Dictionary>(self<plat::Dictionary>());
     std::vector<std::pair<Value, Value>> pairs;
@@ -281,6 +306,10 @@ void JKDictionary::getObjects(Value* objects, Value* keys) const {
 }
 
 Ref<JKDictionaryEnumerator> JKDictionary::keyEnumerator() const {
+    if (document_) {
+        return std::make_shared<JKDictionaryEnumerator>(
+            JKDocument::refTo<const JKDictionary>(*document_, *this));
+    }
     return std::make_shared<JKDictionaryEnumerator>(self<JKDictionary>());
 }
 

@@ -23,6 +23,7 @@ struct JKHashTableEntry {
 };
 
 class JKDictionaryEnumerator;
+class JKDocument;
 
 class JKDictionary final : public plat::Dictionary {
     PLAT_CLASS(JKDictionary)
@@ -39,6 +40,13 @@ class JKDictionary final : public plat::Dictionary {
     static Ref<JKDictionary> _JKDictionaryCreate(plat::Value* keys, const size_t* keyHashes,
                                                  plat::Value* objects, size_t count,
                                                  bool mutableCollection);
+    // The same, immutable, in a document's storage: keys and objects must be the document's own
+    // or plain values (see plat::Value::inDocument), since the dictionary is never destroyed by
+    // itself.
+    static const JKDictionary* _JKDictionaryCreateInDocument(JKDocument& document,
+                                                             plat::Value* keys,
+                                                             const size_t* keyHashes,
+                                                             plat::Value* objects, size_t count);
     // The table size for a count, or nothing above the largest table.
     static std::optional<size_t> _JKDictionaryCapacityForCount(size_t count);
 
@@ -72,6 +80,8 @@ class JKDictionary final : public plat::Dictionary {
     void _JKDictionaryAddObject(size_t keyHash, plat::Value key, plat::Value object);
     void _JKDictionaryRemoveObjectWithEntry(JKHashTableEntry* entry);
     void _JKDictionaryResizeIfNeccessary();
+    // Fills the new, empty table with `count` pairs, later equal keys replacing earlier ones.
+    void fill(plat::Value* keys, const size_t* keyHashes, plat::Value* objects, size_t count);
     void checkMutable(const char* method) const;
     void mutated();
 
@@ -81,6 +91,7 @@ class JKDictionary final : public plat::Dictionary {
     // The table lives after the object until the first growth, then in `heap_`.
     JKHashTableEntry* entry_ = nullptr;
     std::unique_ptr<JKHashTableEntry[]> heap_;
+    const JKDocument* document_ = nullptr;  // the document whose storage holds the dictionary
 };
 
 class JKDictionaryEnumerator : public plat::Object {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <span>
 #include <typeinfo>
 #include <utility>
 #include <vector>
@@ -117,7 +118,9 @@ std::string classNameOf(const Value& v) {
 }
 
 // Bytes that a string writes as they are: 0x20..0x7F except the quotation mark, the backslash
-// and, when asked, the solidus.
+// and, when asked, the solidus; and, for a text known to be well-formed UTF-8, the bytes of
+// 0x80 and above.
+template <bool kMultiByte>
 inline const uint8_t* skipPlainBytes(const uint8_t* s, const uint8_t* end, bool escapeSolidus,
                                      const bool* plain) {
 #if defined(__SSE2__)
@@ -125,20 +128,41 @@ inline const uint8_t* skipPlainBytes(const uint8_t* s, const uint8_t* end, bool 
     const __m128i backslash = _mm_set1_epi8('\\');
     const __m128i solidus = _mm_set1_epi8(escapeSolidus ? '/' : '"');
     const __m128i space = _mm_set1_epi8(0x20);
+    const __m128i control = _mm_set1_epi8(0x1F);
     while (end - s >= 16) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+        // Signed comparison: bytes below 0x20 and bytes of 0x80 and above both compare less;
+        // unsigned: a byte is a control character when max(byte, 0x1F) is 0x1F.
+        const __m128i low = kMultiByte ? _mm_cmpeq_epi8(_mm_max_epu8(x, control), control)
+                                       : _mm_cmplt_epi8(x, space);
         const __m128i special =
             _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(x, quote), _mm_cmpeq_epi8(x, backslash)),
-                         _mm_or_si128(_mm_cmpeq_epi8(x, solidus), _mm_cmplt_epi8(x, space)));
+                         _mm_or_si128(_mm_cmpeq_epi8(x, solidus), low));
         const int mask = _mm_movemask_epi8(special);
         if (mask)
             return s + __builtin_ctz(static_cast<unsigned>(mask));
         s += 16;
     }
 #endif
-    while (s < end && plain[*s])
+    while (s < end && ((kMultiByte && *s >= 0x80) || plain[*s]))
         ++s;
     return s;
+}
+
+// The length of the well-formed UTF-8 sequence at s (lead byte 0x80 or above), or 0.
+inline size_t wellFormedSequenceLength(const uint8_t* s, const uint8_t* end) {
+    const uint8_t c = s[0];
+    const ptrdiff_t left = end - s;
+    if (c >= 0xC2 && c <= 0xDF)
+        return left >= 2 && (s[1] & 0xC0) == 0x80 ? 2 : 0;
+    if (c >= 0xE0 && c <= 0xEF) {
+        if (left < 3 || (s[1] & 0xC0) != 0x80 || (s[2] & 0xC0) != 0x80)
+            return 0;
+        if ((c == 0xE0 && s[1] < 0xA0) || (c == 0xED && s[1] > 0x9F))
+            return 0;
+        return 3;
+    }
+    return left >= 4 && isLegalUTF8(s, 4) ? 4 : 0;
 }
 
 struct PlainTables {
@@ -244,7 +268,8 @@ class Encoder {
 
     bool write1(int depthChange, char c);
     bool writePrettyPrintWhiteSpace();
-    bool writeString(const std::string& s);
+    // A text known to be well-formed UTF-8 is not checked again.
+    bool writeString(const std::string& s, bool checkedUTF8);
     bool writeNumber(const Number& n);
     bool writeArray(const plat::Array& array);
     bool writeDictionary(const plat::Dictionary& dictionary);
@@ -321,7 +346,7 @@ bool Encoder::write1(int depthChange, char c) {
     return writePrettyPrintWhiteSpace();
 }
 
-bool Encoder::writeString(const std::string& string) {
+bool Encoder::writeString(const std::string& string, bool checkedUTF8) {
     static constexpr char hex[] = "0123456789abcdef";
     auto* s = reinterpret_cast<const uint8_t*>(string.data());
     const uint8_t* const end = s + string.size();
@@ -339,9 +364,11 @@ bool Encoder::writeString(const std::string& string) {
                                  hex[unit & 0xF]};
         put(escaped, 6);
     };
+    const bool copyMultiByte = checkedUTF8 && !escapeNonASCII_;
     while (s < end) {
         const uint8_t* run = s;
-        s = skipPlainBytes(s, end, escapeSolidus_, plain_);
+        s = copyMultiByte ? skipPlainBytes<true>(s, end, escapeSolidus_, plain_)
+                          : skipPlainBytes<false>(s, end, escapeSolidus_, plain_);
         if (s > run) {
             if (!reserve(static_cast<size_t>(s - run)))
                 return false;
@@ -388,12 +415,12 @@ bool Encoder::writeString(const std::string& string) {
             // Copy the run of well-formed multi-byte sequences as it is.
             const uint8_t* start = s;
             while (s < end && *s >= 0x80) {
-                const size_t announced = *s >= 0xF0 ? 4 : (*s >= 0xE0 ? 3 : 2);
-                if (static_cast<size_t>(end - s) < announced || !isLegalUTF8(s, announced)) {
+                const size_t n = wellFormedSequenceLength(s, end);
+                if (n == 0) {
                     recordError("An error occurred converting the contents of a NSString to UTF8.");
                     return false;
                 }
-                s += announced;
+                s += n;
             }
             if (!reserve(static_cast<size_t>(s - start)))
                 return false;
@@ -492,10 +519,19 @@ bool Encoder::writeArray(const plat::Array& array) {
         first = false;
         return add(v);
     };
-    const auto* jk =
-        typeid(array) == typeid(JKArray) ? static_cast<const JKArray*>(&array) : nullptr;
-    if (jk && !jk->isMutable()) {
-        for (const Value& v : jk->objects()) {
+    // The reader's immutable arrays and the platform's own are read in place; others (and
+    // mutable reader arrays, which watch for mutation) through their enumeration.
+    std::span<const Value> direct;
+    bool isDirect = false;
+    if (typeid(array) == typeid(JKArray) && !array.isMutable()) {
+        direct = static_cast<const JKArray&>(array).objects();
+        isDirect = true;
+    } else if (typeid(array) == typeid(plat::MutableArray)) {
+        direct = static_cast<const plat::MutableArray&>(array).storage();
+        isDirect = true;
+    }
+    if (isDirect) {
+        for (const Value& v : direct) {
             if (!element(v))
                 return false;
         }
@@ -556,6 +592,14 @@ bool Encoder::writeDictionary(const plat::Dictionary& dictionary) {
                 return false;
             first = false;
         }
+    } else if (typeid(dictionary) == typeid(plat::MutableDictionary)) {
+        bool first = true;
+        for (const auto& [key, value] :
+             static_cast<const plat::MutableDictionary&>(dictionary).entries()) {
+            if (!addMember(first, key, value))
+                return false;
+            first = false;
+        }
     } else {
         bool first = true, ok = true;
         dictionary.enumerateKeysAndObjects([&](const Value& k, const Value& v) {
@@ -591,7 +635,7 @@ bool Encoder::add(const Value& original) {
     for (bool replaced = false;; replaced = true) {
         switch (value->kind()) {
             case Value::Kind::String:
-                if (!writeString(*value->string()))
+                if (!writeString(*value->string(), value->hasCheckedUTF8()))
                     return false;
                 break;
             case Value::Kind::Number:
@@ -612,14 +656,14 @@ bool Encoder::add(const Value& original) {
                 break;
             }
             case Value::Kind::Array: {
-                const auto array = value->array();
+                const plat::Array* array = value->arrayPointer();
                 if (!enter(*array, *value) || !writeArray(*array))
                     return false;
                 leave();
                 return true;
             }
             case Value::Kind::Dictionary: {
-                const auto dictionary = value->dictionary();
+                const plat::Dictionary* dictionary = value->dictionaryPointer();
                 if (!enter(*dictionary, *value) || !writeDictionary(*dictionary))
                     return false;
                 leave();

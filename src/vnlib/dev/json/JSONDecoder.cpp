@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <new>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@
 #include "vnlib/dev/json/JKArray.h"
 #include "vnlib/dev/json/JKConvertUTF8.h"
 #include "vnlib/dev/json/JKDictionary.h"
+#include "vnlib/dev/json/JKDocument.h"
 #include "vnlib/dev/json/JKError.h"
 #include "vnlib/dev/json/JKManagedBuffer.h"
 
@@ -59,22 +61,25 @@ constexpr const char* kUnexpectedToken =
 
 constexpr size_t kCachedBytes = 40;
 
-// One slot of the token cache. The bytes of short strings are kept in the slot itself, so that
-// a probe compares them without visiting the string object.
+// One slot of the token cache: a string of a document. The bytes of short strings are kept in
+// the slot itself, so that a probe compares them without visiting the string object.
 struct JKTokenCacheItem {
     uint64_t hash = 0;
     size_t size = 0;
     uint8_t type = 0;
     char bytes[kCachedBytes] = {};
-    Value object;
-    size_t keyHash = 0;  // the platform hash of the object as a dictionary key; 0 until needed
+    const std::string* text = nullptr;
+    const JKDocument* document = nullptr;  // the document that holds the text
+    uint64_t generation = 0;               // the parse that made the document
+    size_t keyHash = 0;  // the platform hash of the string as a dictionary key; 0 until needed
 
     bool holds(uint64_t h, const uint8_t* p, size_t n) const {
         if (hash != h || size != n || type != kValueTypeString)
             return false;
-        const char* stored = n <= kCachedBytes ? bytes : object.string()->data();
+        const char* stored = n <= kCachedBytes ? bytes : text->data();
         return std::memcmp(stored, p, n) == 0;
     }
+    Value object() const { return Value::inDocument(*text, *document, true); }
 };
 
 struct JKParseToken {
@@ -196,10 +201,18 @@ inline size_t jk_allowedSequenceLength(const uint8_t* s, const uint8_t* end) {
     return static_cast<size_t>(next - s);
 }
 
+// The one empty string of every parse, held by a document that is never released.
 const Value& emptyString() {
-    static const Value empty{std::string()};
+    static const Value empty = [] {
+        static const Ref<JKDocument> holder = std::make_shared<JKDocument>();
+        return Value::inDocument(holder->makeString("", 0), *holder, true);
+    }();
     return empty;
 }
+
+// Long strings of values rarely repeat: only keys and strings up to this length go through the
+// token cache.
+constexpr size_t kCachedValueBytes = kCachedBytes;
 
 }  // namespace
 
@@ -244,6 +257,34 @@ class JKTokenCache {
 struct JKParseState {
     explicit JKParseState(JKParseOptionFlags options) : options(options) {}
 
+    // An earlier parse's document that cache slots still refer to.
+    struct CachedDocument {
+        Ref<const JKDocument> document;
+        size_t slots = 0;     // cache slots that refer to it
+        uint64_t keptBy = 0;  // the last parse whose document was made to keep it
+    };
+
+    // Gives up a slot's claim on its document.
+    void releaseSlot(const JKTokenCacheItem& item) {
+        if (!item.text)
+            return;
+        if (item.generation == generation) {
+            --currentSlots;
+            return;
+        }
+        auto it = cachedDocuments.find(item.generation);
+        if (it != cachedDocuments.end() && --it->second.slots == 0)
+            cachedDocuments.erase(it);
+    }
+    // Ends a parse: the cache keeps its document while slots refer to it; the slots of a failed
+    // parse are emptied.
+    void finishParse(const Ref<JKDocument>& document, bool succeeded);
+    void clearCache() {
+        cache.clear();
+        cachedDocuments.clear();
+        currentSlots = 0;
+    }
+
     void resetObjectStack() {
         objects.assign(kObjectStackStart, Value());
         keys.assign(kObjectStackStart, Value());
@@ -255,6 +296,9 @@ struct JKParseState {
 
     JKParseOptionFlags options;
     JKTokenCache cache;
+    uint64_t generation = 1;  // of the current or next parse
+    size_t currentSlots = 0;  // cache slots that refer to the current parse's document
+    std::map<uint64_t, CachedDocument> cachedDocuments;
     // The pending elements of every open container: three parallel arrays.
     std::vector<Value> objects;
     std::vector<Value> keys;
@@ -267,8 +311,10 @@ namespace {
 // One parse run over the decoder's state.
 class Parser {
   public:
-    Parser(JKParseState& state, const uint8_t* bytes, size_t length, bool mutableCollections)
+    Parser(JKParseState& state, JKDocument& document, const uint8_t* bytes, size_t length,
+           bool mutableCollections)
         : state_(state),
+          document_(document),
           options_(state.options),
           begin_(bytes),
           end_(bytes + length),
@@ -318,7 +364,16 @@ class Parser {
     bool parseStringSlow(JKParseToken& token, const uint8_t* quote, const uint8_t* s);
     bool appendToken(size_t& at, const uint8_t* bytes, size_t n);
     bool parseNumber(JKParseToken& token);
-    Value stringValue(const uint8_t* bytes, size_t n, JKTokenCacheItem** slot);
+    Value stringValue(const uint8_t* bytes, size_t n, bool isKey, JKTokenCacheItem** slot);
+    Value newString(const uint8_t* bytes, size_t n) {
+        return Value::inDocument(document_.makeString(reinterpret_cast<const char*>(bytes), n),
+                                 document_, true);
+    }
+    // The values of a container closing in a mutable parse hold their own references.
+    void holdReferences(Value* values, size_t n) {
+        for (size_t i = 0; i < n; ++i)
+            values[i] = Value(static_cast<const Value&>(values[i]));
+    }
     Value valueForToken(const JKParseToken& token);
     Value parseContainer(JKTokenType first);
     bool pushFrame(bool isDictionary, size_t start);
@@ -326,6 +381,7 @@ class Parser {
     void expectedItem(const JKFrame& frame, const JKParseToken& token);
 
     JKParseState& state_;
+    JKDocument& document_;
     const JKParseOptionFlags options_;
     const uint8_t* const begin_;
     const uint8_t* const end_;
@@ -853,10 +909,12 @@ bool Parser::parseNumber(JKParseToken& token) {
 // ---- Values -------------------------------------------------------------------------------------
 
 // A string value through the token cache: equal strings of one decoder share one object.
-Value Parser::stringValue(const uint8_t* bytes, size_t n, JKTokenCacheItem** slot) {
+Value Parser::stringValue(const uint8_t* bytes, size_t n, bool isKey, JKTokenCacheItem** slot) {
     *slot = nullptr;
     if (n == 0)
         return emptyString();
+    if (!isKey && n > kCachedValueBytes)
+        return newString(bytes, n);
     JKTokenCache& cache = state_.cache;
     const uint64_t hash = jk_stringHash(bytes, n);
     const size_t first = hash & (kTokenCacheSize - 1);
@@ -864,22 +922,30 @@ Value Parser::stringValue(const uint8_t* bytes, size_t n, JKTokenCacheItem** slo
     for (size_t i = 0; i < 4; ++i) {
         const size_t index =
             i == 0 ? first : (hash + n * i + kValueTypeString * i + 3 * i) & (kTokenCacheSize - 1);
-        const JKTokenCacheItem* item = cache.find(index);
+        JKTokenCacheItem* item = cache.find(index);
         if (!item) {
             chosen = index;
             break;
         }
         if (item->holds(hash, bytes, n)) {
-            *slot = cache.take(index);
-            return item->object;
+            if (item->generation != state_.generation) {
+                // A string of an earlier parse's document: this document keeps that one.
+                auto& earlier = state_.cachedDocuments.at(item->generation);
+                if (earlier.keptBy != state_.generation) {
+                    document_.keep(earlier.document);
+                    earlier.keptBy = state_.generation;
+                }
+            }
+            *slot = item;
+            return item->object();
         }
     }
     JKTokenCacheItem* item = cache.take(chosen);
-    // The string that the slot gives up is released below: fetch it while the new one is made.
-    if (const std::string* evicted = item->object.string())
-        __builtin_prefetch(evicted);
-    item->object = Value::sharedString(
-        std::make_shared<const std::string>(reinterpret_cast<const char*>(bytes), n));
+    state_.releaseSlot(*item);
+    item->text = &document_.makeString(reinterpret_cast<const char*>(bytes), n);
+    item->document = &document_;
+    item->generation = state_.generation;
+    ++state_.currentSlots;
     item->hash = hash;
     item->keyHash = 0;
     item->size = n;
@@ -887,14 +953,14 @@ Value Parser::stringValue(const uint8_t* bytes, size_t n, JKTokenCacheItem** slo
     if (n <= kCachedBytes)
         std::memcpy(item->bytes, bytes, n);
     *slot = item;
-    return item->object;
+    return item->object();
 }
 
 Value Parser::valueForToken(const JKParseToken& token) {
     switch (token.type) {
         case JKTokenTypeString: {
             JKTokenCacheItem* slot;
-            return stringValue(token.value, token.valueLength, &slot);
+            return stringValue(token.value, token.valueLength, false, &slot);
         }
         case JKTokenTypeNumber:
             return Value(token.number);
@@ -1029,9 +1095,16 @@ Value Parser::parseContainer(JKTokenType first) {
                         fail(p_, "Unexpected ']'.");
                         return Value();
                     }
-                    const size_t start = frame->start;
-                    completed = Value(Ref<plat::Array>(JKArray::_JKArrayCreate(
-                        objects.data() + start, frame->cursor - start, mutable_)));
+                    const size_t start = frame->start, n = frame->cursor - start;
+                    if (mutable_) {
+                        holdReferences(objects.data() + start, n);
+                        completed = Value(Ref<plat::Array>(
+                            JKArray::_JKArrayCreate(objects.data() + start, n, true)));
+                    } else {
+                        completed = Value::inDocument(
+                            JKArray::_JKArrayCreateInDocument(document_, objects.data() + start, n),
+                            document_);
+                    }
                     frames.pop_back();
                     if (frames.empty())
                         return completed;
@@ -1065,14 +1138,23 @@ Value Parser::parseContainer(JKTokenType first) {
                     return Value();
                 }
                 const size_t start = frame->start, n = frame->cursor - start;
-                auto dictionary =
-                    JKDictionary::_JKDictionaryCreate(keys.data() + start, keyHashes.data() + start,
-                                                      objects.data() + start, n, mutable_);
-                if (!dictionary) {
+                if (mutable_) {
+                    holdReferences(keys.data() + start, n);
+                    holdReferences(objects.data() + start, n);
+                    auto dictionary = JKDictionary::_JKDictionaryCreate(
+                        keys.data() + start, keyHashes.data() + start, objects.data() + start, n,
+                        true);
+                    completed = Value(Ref<plat::Dictionary>(std::move(dictionary)));
+                } else if (const JKDictionary* dictionary =
+                               JKDictionary::_JKDictionaryCreateInDocument(
+                                   document_, keys.data() + start, keyHashes.data() + start,
+                                   objects.data() + start, n)) {
+                    completed = Value::inDocument(*dictionary, document_);
+                }
+                if (completed.isNil()) {
                     fail(p_, "Internal error: Object == NULL.");
                     return Value();
                 }
-                completed = Value(Ref<plat::Dictionary>(std::move(dictionary)));
                 frames.pop_back();
                 if (frames.empty())
                     return completed;
@@ -1084,7 +1166,7 @@ Value Parser::parseContainer(JKTokenType first) {
                     return Value();
                 }
                 JKTokenCacheItem* slot;
-                Value key = stringValue(token.value, token.valueLength, &slot);
+                Value key = stringValue(token.value, token.valueLength, true, &slot);
                 size_t keyHash;
                 if (slot) {
                     if (slot->keyHash == 0)
@@ -1166,7 +1248,21 @@ JKParseOptionFlags JSONDecoder::parseOptionFlags() const {
 void JSONDecoder::clearCache() {
     if (!parseState_)
         return;
-    parseState_->cache.clear();
+    parseState_->clearCache();
+}
+
+void JKParseState::finishParse(const Ref<JKDocument>& document, bool succeeded) {
+    if (currentSlots > 0 && succeeded) {
+        cachedDocuments[generation] = CachedDocument{document, currentSlots, 0};
+    } else if (currentSlots > 0) {
+        for (size_t i = 0; i < kTokenCacheSize; ++i) {
+            JKTokenCacheItem* item = cache.find(i);
+            if (item && item->text && item->generation == generation)
+                *item = JKTokenCacheItem{};
+        }
+    }
+    currentSlots = 0;
+    ++generation;
 }
 
 void JSONDecoder::releaseState() {
@@ -1179,21 +1275,31 @@ Value JSONDecoder::parse(const unsigned char* bytes, size_t length, bool mutable
         plat::raise(plat::NSInternalInconsistencyException, "parseState is NULL.");
     if (!bytes)
         plat::raise(plat::NSInvalidArgumentException, "The string argument is NULL.");
-    Parser parser(*parseState_, bytes, length, mutableCollections);
+    // Everything the parse makes lives in its document; the result holds the document.
+    const auto document = std::make_shared<JKDocument>();
     Value result;
+    bool failed = true;
+    Ref<plat::Error> failure;
     try {
-        result = parser.run();
+        Parser parser(*parseState_, *document, bytes, length, mutableCollections);
+        const Value value = parser.run();
+        failed = parser.failed();
+        if (failed)
+            failure = parser.error();
+        else
+            result = value;  // a counted copy
     } catch (const std::bad_alloc&) {
-        result = Value();
+        parseState_->finishParse(document, false);
         if (error) {
             *error = JKErrorMake(
                 plat::format("Internal error: Unable to allocate memory. %s", kSourceFile));
         }
-        return result;
+        return Value();
     }
-    if (parser.failed() && error)
-        *error = parser.error();
-    return parser.failed() ? Value() : result;
+    parseState_->finishParse(document, !failed);
+    if (failed && error)
+        *error = failure;
+    return result;
 }
 
 Value JSONDecoder::objectWithUTF8String(const char* string, size_t length,

@@ -292,3 +292,36 @@ TEST(JKSerializer, OutputCacheNeverConfusesObjects) {
         ASSERT_EQ(reread.array()->objectAtIndex(i), list->objectAtIndex(i)) << i;
     }
 }
+
+// Strings from the reader are known to be well-formed and are copied without a second check;
+// other strings are checked. Both give the same text, and only the check refuses bad bytes.
+TEST(JKSerializer, WritesReaderStringsAsOtherStringsAndChecksOnlyTheOthers) {
+    const std::string text =
+        "[\"สุขภาพดี \\\"เริ่มต้น\\\" ที่บ้าน\\n\\u0001 — ok/💡 ชีวจิตชีวจิตชีวจิต\",\"a/b\"]";
+    Value read = objectFromJSONString(text);
+    ASSERT_TRUE(read.isArray());
+    const Value fromReader = read.array()->objectAtIndex(0);
+    ASSERT_TRUE(fromReader.hasCheckedUTF8());
+    const Value plain(*fromReader.string());
+    ASSERT_FALSE(plain.hasCheckedUTF8());
+    for (JKSerializeOptionFlags options :
+         {JKSerializeOptionFlags{0}, JKSerializeOptionEscapeSolidus,
+          JKSerializeOptionEscapeNonASCII}) {
+        auto a = JSONStringWithOptions(Ref<plat::Array>(plat::Array::make({fromReader})), options,
+                                       nullptr);
+        auto b =
+            JSONStringWithOptions(Ref<plat::Array>(plat::Array::make({plain})), options, nullptr);
+        ASSERT_TRUE(a && b);
+        EXPECT_EQ(*a, *b) << options;
+    }
+    EXPECT_EQ(JSONString(read.array()).value_or(""), text);
+
+    Ref<plat::Error> error;
+    for (const char* bad : {"\xC3", "a\xE0\x80\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80"}) {
+        EXPECT_FALSE(
+            JSONStringWithOptions(Ref<plat::Array>(plat::Array::make({Value(bad)})), 0, &error));
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->localizedDescription(),
+                  "An error occurred converting the contents of a NSString to UTF8.");
+    }
+}
