@@ -100,6 +100,8 @@ void TableView::scrollRowToVisible(int row) {
 void TableView::selectRow(int row) {
     if (row < -1 || row >= numberOfRows() || row == selectedRow_)
         return;
+    if (row >= 0 && dataSource_.shouldSelectRow && !dataSource_.shouldSelectRow(*this, row))
+        return;
     selectedRow_ = row;
     if (selectionDidChange)
         selectionDidChange(row);

@@ -17,6 +17,8 @@ class TableView : public QAbstractScrollArea {
         std::function<int(TableView&)> numberOfRows;
         std::function<QWidget*(TableView&, int row)> viewForRow;
         std::function<int(TableView&, int row)> heightOfRow;  // optional: rowHeight()
+        // optional: every row may be selected; false keeps the selection as it is.
+        std::function<bool(TableView&, int row)> shouldSelectRow;
     };
 
     explicit TableView(QWidget* parent = nullptr);

@@ -451,6 +451,24 @@ int SampleCatalogue::reserverCount(std::string_view bookCode) const {
     return count;
 }
 
+int SampleCatalogue::reserversAhead(std::string_view username, std::string_view bookCode) const {
+    std::lock_guard lock(mutex_);
+    const Member* self = findMember(username);
+    if (!self)
+        return 0;
+    const auto own =
+        std::find_if(self->reservations.begin(), self->reservations.end(),
+                     [&](const SampleReservation& r) { return r.bookCode == bookCode; });
+    if (own == self->reservations.end())
+        return 0;
+    int ahead = 0;
+    for (const auto& [name, m] : members_) {
+        for (const auto& r : m.reservations)
+            ahead += r.bookCode == bookCode && r.reserved < own->reserved ? 1 : 0;
+    }
+    return ahead;
+}
+
 // ---- Accounts -----------------------------------------------------------------------------------
 
 std::string SampleCatalogue::key(std::string_view username) {

@@ -223,6 +223,8 @@ class SampleCatalogue {
     // Library copies not lent out right now.
     int availableCopies(std::string_view bookCode) const;
     int reserverCount(std::string_view bookCode) const;
+    // Members whose reservation of the item is older than the member's own.
+    int reserversAhead(std::string_view username, std::string_view bookCode) const;
     int64_t now() const { return now_.load(); }
     // Moves the service's clock (loan dates, claim windows) forward.
     void advanceClock(int64_t seconds) { now_ += seconds; }

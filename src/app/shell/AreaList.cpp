@@ -1,6 +1,7 @@
 #include "app/shell/AreaList.h"
 
 #include "app/issueui/IssueUIResources.h"
+#include "app/library/LibraryResources.h"
 #include "app/reader/ReaderResources.h"
 #include "app/shell/ShellResources.h"
 #include "app/store/StoreResources.h"
@@ -10,6 +11,7 @@
 void registerAllAreaResources(ui::ResourceRegistry& registry) {
     registerShellResources(registry);
     registerIssueUIResources(registry);
+    registerLibraryResources(registry);
     registerReaderResources(registry);
     registerWidgetResources(registry);
     registerStoreResources(registry);

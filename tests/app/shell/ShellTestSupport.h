@@ -4,6 +4,8 @@
 // their own and a new GlobalService.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/shell/GlobalService.h"
 #include "demo-service/DemoService.h"
 #include "demo-service/V2WebMethods.h"
@@ -21,7 +23,8 @@ namespace shell_testing {
 class DemoEnvironment {
   public:
     // Starts the services; `deployment` false leaves "VarnelDeployment" out of the dictionary.
-    void start(bool deployment = true) {
+    // `extend` adds to the version-2 methods before the service starts.
+    void start(bool deployment = true, const std::function<void()>& extend = {}) {
         environment.set("VARNEL_HOME", testing_support::freshTestFolder().string());
         plat::UserDefaults::resetStandardUserDefaults();
         plat::Keychain::setShared(
@@ -29,6 +32,8 @@ class DemoEnvironment {
         plat::HttpCookieStorage::shared().removeAllCookies();
         service.setServicePath(kBookServicePath);
         demo::registerVersion2Methods(service, catalogue);
+        if (extend)
+            extend();
         ASSERT_TRUE(service.start());
         demo::registerStoreService(store, catalogue, "ORV_001", demo::kDemoAuthorizationToken);
         ASSERT_TRUE(store.start());

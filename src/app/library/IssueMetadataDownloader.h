@@ -1,0 +1,87 @@
+#pragma once
+// IssueMetadataDownloader: starts an issue's download far enough for the reader to open it and
+// reports, through a fan-out to its one delegate, the progress as one figure (metadata the first
+// quarter, first page the rest, on the reported total) and once the finish:
+//   "issueDownloader:metadataLoadingProgress:"       (downloader, VnRequestProgress)
+//   "issueDownloaderMetadataLoadingDidFinish:withResult:" (downloader, VnRequestResult)
+// The base class does nothing; PdfIssueMetadataDownloader loads a PDF issue's page infos and
+// rendering metadata as one request, then the first page's content. Main thread only.
+#include "platform/core/Object.h"
+#include "vnlib/dev/request/VnRequestProgress.h"
+
+class MagazineIssueUIContext;
+class MagazinePageUIContext;
+class MulticastDelegate;
+class VnMagazineIssueInfo;
+class VnRequestContext;
+class VnRequestResult;
+
+inline constexpr const char* IssueDownloaderProgressSelector =
+    "issueDownloader:metadataLoadingProgress:";
+inline constexpr const char* IssueDownloaderDidFinishSelector =
+    "issueDownloaderMetadataLoadingDidFinish:withResult:";
+
+class IssueMetadataDownloader : public plat::Object {
+    PLAT_CLASS(IssueMetadataDownloader)
+  public:
+    explicit IssueMetadataDownloader(Ref<VnMagazineIssueInfo> issueInfo);
+    ~IssueMetadataDownloader() override;
+
+    const Ref<VnMagazineIssueInfo>& issueInfo() const { return issueInfo_; }
+    Ref<plat::Object> delegate() const { return delegate_.lock(); }
+    // A new delegate gets a new fan-out; the same one again changes nothing.
+    void setDelegate(const Ref<plat::Object>& delegate);
+
+    virtual Ref<MagazineIssueUIContext> issueContext() const { return nullptr; }
+    virtual void startLoading() {}
+    virtual void cancelLoading() {}
+    virtual bool isReadyForDisplay() const { return false; }
+
+  protected:
+    void reportProgress(VnRequestProgress progress);
+    void reportFinish(const Ref<VnRequestResult>& result);
+    const Ref<MulticastDelegate>& multicastDelegate() const { return multicastDelegate_; }
+
+  private:
+    Ref<VnMagazineIssueInfo> issueInfo_;
+    WeakRef<plat::Object> delegate_;
+    Ref<MulticastDelegate> multicastDelegate_;
+};
+
+class PdfIssueMetadataDownloader : public IssueMetadataDownloader {
+    PLAT_CLASS(PdfIssueMetadataDownloader)
+  public:
+    // A null context is an assertion failure.
+    explicit PdfIssueMetadataDownloader(const Ref<MagazineIssueUIContext>& context);
+    static Ref<PdfIssueMetadataDownloader> initWithPdfMagazineIssueUIContext(
+        const Ref<MagazineIssueUIContext>& context);
+    ~PdfIssueMetadataDownloader() override;
+
+    Ref<MagazineIssueUIContext> issueContext() const override { return pdfContext_; }
+    void startLoading() override;
+    void cancelLoading() override { releaseDownloadingIssue(); }
+    bool isReadyForDisplay() const override;
+
+    // Stops everything: the issue's loading, the metadata request, the first page's listening.
+    void releaseDownloadingIssue();
+    bool finished() const { return finished_; }
+
+    // ---- Messages ----
+    void pageUIContextFullPageImageAvailable(const Ref<plat::Object>& page);
+    void pageUIContextPageContentPainterAvailable(const Ref<plat::Object>& page);
+    void pageUIContext_pageLoadingProgress(const Ref<plat::Object>& page,
+                                           VnRequestProgress progress);
+    void metadata_request_didFinishWithResult(const Ref<VnRequestContext>& request,
+                                              const Ref<VnRequestResult>& result);
+    void metadata_request_progressReport(const Ref<VnRequestContext>& request,
+                                         VnRequestProgress progress);
+
+  private:
+    void firstPageAvailable(const Ref<plat::Object>& page);
+    void finishOnce(const Ref<VnRequestResult>& result);
+
+    Ref<MagazineIssueUIContext> pdfContext_;
+    Ref<VnRequestContext> metadataRequest_;
+    Ref<MagazinePageUIContext> firstPageContext_;
+    bool finished_ = false;
+};

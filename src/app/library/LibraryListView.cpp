@@ -1,0 +1,518 @@
+#include "app/library/LibraryListView.h"
+
+#include <algorithm>
+
+#include "app/issueui/MagazineIssueUIContext.h"
+#include "app/library/IssueMetadataDownloader.h"
+#include "app/library/LibraryAccess.h"
+#include "app/library/LibraryShelfBookInfo.h"
+#include "app/library/LibraryTexts.h"
+#include "app/shell/GlobalService.h"
+#include "app/shell/ReaderHandOver.h"
+#include "platform/core/Log.h"
+#include "platform_ui/Alert.h"
+#include "platform_ui/WindowController.h"
+#include "vnlib/domain/content/VnMagazineIssueContext.h"
+#include "vnlib/domain/context/VnBookStoreContext.h"
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/domain/lists/VnDomainUpdatingRequest.h"
+#include "vnlib/domain/lists/VnMagazineIssueDomain.h"
+#include "vnlib/domain/lists/VnMagazineIssueInfoProxy.h"
+#include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
+#include "vnlib/service/v2/VnRemoteReturnValue.h"
+
+PLAT_DEFINE_CLASS(LibraryShelfBookInfo, plat::Object, PLAT_NO_METHODS)
+
+PLAT_DEFINE_CLASS(LibraryListView, ui::ViewController, [](auto& c) {
+    using C = LibraryListView;
+    c.method("libraryUpdate_request:didFinishWithResult:",
+             &C::libraryUpdate_request_didFinishWithResult)
+        .method("bookLibraryUpdate_request:didFinishWithResult:",
+                &C::bookLibraryUpdate_request_didFinishWithResult)
+        .method("libraryUpdate_request:progressReport:", &C::libraryUpdate_request_progressReport)
+        .method("getIssueInfo_request:didFinishWithResult:",
+                &C::getIssueInfo_request_didFinishWithResult)
+        .method("returnReadBookNow_request:didFinishWithResult:",
+                &C::returnReadBookNow_request_didFinishWithResult)
+        .method("libraryBookCollectionCellSelect:", &C::libraryBookCollectionCellSelect)
+        .method("libraryBookCollectionCellRemove:", &C::libraryBookCollectionCellRemove)
+        .method("libraryBookCollectionCellDelete:", &C::libraryBookCollectionCellDelete)
+        .method("libraryBookShelfCellStopDownload:", &C::libraryBookShelfCellStopDownload)
+        .method(IssueDownloaderProgressSelector, &C::issueDownloader_metadataLoadingProgress)
+        .method(IssueDownloaderDidFinishSelector,
+                &C::issueDownloaderMetadataLoadingDidFinish_withResult)
+        .method("readerWindowControllerWillClose", &C::readerWindowControllerWillClose);
+})
+
+namespace {
+
+constexpr int kFormatPageImages = 1;
+
+// A code that may name a local item: codes become folder names, so none that could leave the
+// cache folder.
+bool isSafeCode(const std::optional<std::string>& code) {
+    return code && !code->empty() && *code != "." && *code != ".." &&
+           code->find('/') == std::string::npos && code->find('\0') == std::string::npos;
+}
+
+bool sameCode(const Ref<VnMagazineIssueInfo>& a, const Ref<VnMagazineIssueInfo>& b) {
+    return a && b && (a == b || (a->code() && b->code() && *a->code() == *b->code()));
+}
+
+LibraryListView::Items issueItems(const VnInfoList& infos) {
+    LibraryListView::Items items;
+    for (const auto& info : infos) {
+        // Listed items are proxies of the catalogue records.
+        if (auto item = VnMagazineIssueInfoProxy::recordOf(info))
+            items.push_back(std::move(item));
+    }
+    return items;
+}
+
+void append(LibraryListView::Items& to, const LibraryListView::Items& items) {
+    to.insert(to.end(), items.begin(), items.end());
+}
+
+}  // namespace
+
+LibraryListView::LibraryListView() : ui::ViewController("LibraryListView") {}
+
+LibraryListView::~LibraryListView() {
+    if (metadataDownloader_)
+        metadataDownloader_->cancelLoading();
+}
+
+void LibraryListView::awakeFromNib() {
+    mode_ = 0;
+}
+
+void LibraryListView::viewDidLoad() {
+    bindContent(libraryIssueArray());
+}
+
+void LibraryListView::setTitleLibrary(std::string title) {
+    titleLibrary_ = std::move(title);
+    if (contentDidChange)
+        contentDidChange();
+}
+
+void LibraryListView::setBookLibraryMode(bool bookMode) {
+    isBookLibraryMode_ = bookMode;
+    updatePresentationIssues();
+}
+
+// ---- Content --------------------------------------------------------------------------------
+
+LibraryListView::ShelfItems LibraryListView::libraryIssueArray() {
+    ShelfItems wrappers;
+    const auto& items = isBookLibraryMode_ ? libraryBooks_ : libraryMagazines_;
+    if (!items)
+        return wrappers;
+    for (const auto& item : *items) {
+        auto info = std::make_shared<LibraryShelfBookInfo>();
+        info->isBook = isBookLibraryMode_;
+        info->magazineIssueInfo = item;
+        wrappers.push_back(std::move(info));
+    }
+    return wrappers;
+}
+
+void LibraryListView::bindContent(ShelfItems items) {
+    content_ = std::move(items);
+    if (contentDidChange)
+        contentDidChange();
+}
+
+void LibraryListView::setMagazineIssueInfos(const Items& infos) {
+    if (&infos == &magIssueInfos_)
+        return;
+    updateIssueInfos(infos);
+}
+
+void LibraryListView::updateIssueInfos(const Items& infos) {
+    Items ordered;
+    for (const auto& info : infos) {
+        if (info)
+            ordered.push_back(info);
+    }
+    // Newest issue date first; items without a date last; order kept among equals.
+    std::stable_sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) {
+        const auto& da = a->issueDate();
+        const auto& db = b->issueDate();
+        if (!db)
+            return da.has_value();
+        return da && *db < *da;
+    });
+    magIssueInfos_ = std::move(ordered);
+    Items books;
+    Items magazines;
+    for (const auto& info : magIssueInfos_)
+        (info->bookKind() == 1 ? books : magazines).push_back(info);
+    libraryBooks_ = std::move(books);
+    libraryMagazines_ = std::move(magazines);
+    bindContent(libraryIssueArray());
+}
+
+void LibraryListView::updatePresentationIssues() {
+    if (libraryBooks_ || libraryMagazines_)
+        return;
+    const auto user = libraryActiveUser();
+    if (!user)
+        return;
+    Items items;
+    if (const auto& domain = user->bookLibraryDomain())
+        append(items, issueItems(domain->takeLocalSnapshot()->items()));
+    if (const auto& domain = user->libraryDomain())
+        append(items, issueItems(domain->takeLocalSnapshot()->items()));
+    updateIssueInfos(items);
+}
+
+// ---- Refresh --------------------------------------------------------------------------------
+
+void LibraryListView::updateLibraryForceUpdate(bool force, bool) {
+    auto& running = isBookLibraryMode_ ? booksRequest_ : magazineIssuesRequest_;
+    if (running && (!force || running->forceUpdate()))
+        return;
+    if (running && !isBookLibraryMode_) {
+        running->cancel();
+        running.reset();
+    }
+    const auto user = libraryActiveUser();
+    if (!user)
+        return;
+    const auto& domain = isBookLibraryMode_ ? user->bookLibraryDomain() : user->libraryDomain();
+    if (!domain)
+        return;
+    auto request = domain->newDomainUpdatingRequest(domain->takeLocalSnapshot());
+    if (!request)
+        return;
+    request->setItemUpdateDelegate(self());
+    request->setForceUpdate(force);
+    running = request;
+    request->startWithDelegateUsingPrefixFromDidFinishSelector(
+        self(), isBookLibraryMode_ ? "bookLibraryUpdate_request:didFinishWithResult:"
+                                   : "libraryUpdate_request:didFinishWithResult:");
+}
+
+void LibraryListView::cancelLoading() {
+    releaseDownloadingIssue();
+}
+
+void LibraryListView::libraryUpdate_request_didFinishWithResult(
+    const Ref<VnRequestContext>& request, const Ref<VnRequestResult>& result) {
+    const auto keep = self<LibraryListView>();
+    const auto snapshot =
+        result && result->succeed() ? result->returnValue().as<VnLocalSnapshot>() : nullptr;
+    if (snapshot) {
+        const auto user = libraryActiveUser();
+        // The interim content keeps the magazines the update brought, until the service says
+        // which are still lent.
+        Items interim = libraryBooks_.value_or(Items{});
+        append(interim, issueItems(snapshot->items()));
+        if (user)
+            append(interim, user->bookSamples());
+        setMagazineIssueInfos(interim);
+        getLibraryIssueInfos(issueItems(snapshot->items()));
+    }
+    if (magazineIssuesRequest_ == request)
+        magazineIssuesRequest_.reset();
+}
+
+void LibraryListView::bookLibraryUpdate_request_didFinishWithResult(
+    const Ref<VnRequestContext>& request, const Ref<VnRequestResult>& result) {
+    const auto keep = self<LibraryListView>();
+    const auto snapshot =
+        result && result->succeed() ? result->returnValue().as<VnLocalSnapshot>() : nullptr;
+    if (snapshot)
+        getLibraryIssueInfos(issueItems(snapshot->items()));
+    // A replaced update still reports here; only the running one's reference is cleared.
+    if (booksRequest_ == request)
+        booksRequest_.reset();
+}
+
+void LibraryListView::getLibraryIssueInfos(const Items& items) {
+    const auto user = libraryActiveUser();
+    if (!user)
+        return;
+    std::vector<plat::Value> codes;
+    for (const auto& item : items) {
+        if (item && item->code())
+            codes.emplace_back(*item->code());
+    }
+    getIssueInfoRequest_ = user->requestForGetLibraryIssueInfo(plat::Array::make(std::move(codes)));
+    if (getIssueInfoRequest_)
+        getIssueInfoRequest_->startWithDelegate(self(), "getIssueInfo_");
+}
+
+void LibraryListView::getIssueInfo_request_didFinishWithResult(const Ref<VnRequestContext>&,
+                                                               const Ref<VnRequestResult>& result) {
+    const auto keep = self<LibraryListView>();
+    const auto records = recordsOf<VnMagazineIssueInfo>(result);
+    const auto user = libraryActiveUser();
+    if (records && user) {
+        Items readNow;
+        Items others;
+        for (const auto& info : *records) {
+            if (isSafeCode(info->code()))
+                (info->asReadNow_ ? readNow : others).push_back(info);
+        }
+        const auto listed = [&](const Ref<VnMagazineIssueInfo>& local) {
+            return std::any_of(others.begin(), others.end(),
+                               [&](const auto& other) { return sameCode(local, other); });
+        };
+        Items removals;
+        if (!isBookLibraryMode_ && libraryMagazines_) {
+            for (const auto& magazine : *libraryMagazines_) {
+                if (!listed(magazine) && !magazine->isSample_)
+                    removals.push_back(magazine);
+            }
+        } else if (isBookLibraryMode_ && libraryBooks_) {
+            for (const auto& book : *libraryBooks_) {
+                const bool stays = listed(book) && !book->isGetSample_;
+                if (!stays && !book->isSample_)
+                    removals.push_back(book);
+            }
+        }
+        for (const auto& item : removals) {
+            if (isSafeCode(item->code()))
+                user->removeBookFromLocalLibrary(item);
+        }
+        Items content = isBookLibraryMode_ ? libraryMagazines_.value_or(Items{})
+                                           : libraryBooks_.value_or(Items{});
+        append(content, others);
+        if (isBookLibraryMode_)
+            append(content, user->bookSamples());
+        setMagazineIssueInfos(content);
+        for (const auto& item : readNow)
+            returnReadBookNow(item);
+    }
+    bindContent(libraryIssueArray());
+}
+
+void LibraryListView::returnReadBookNow(const Ref<VnMagazineIssueInfo>& item) {
+    const auto user = libraryActiveUser();
+    if (!user || !item)
+        return;
+    auto request = user->requestForReturnBook(item);
+    if (!request)
+        return;
+    request->setUserInfo(plat::Value(item));
+    request->startWithDelegate(self(), "returnReadBookNow_");
+}
+
+void LibraryListView::returnReadBookNow_request_didFinishWithResult(
+    const Ref<VnRequestContext>& request, const Ref<VnRequestResult>& result) {
+    const auto keep = self<LibraryListView>();
+    plat::sendIfResponds(libraryDelegate_, "libraryListView_LoadComplete:", self());
+    const auto answer =
+        result && result->succeed() ? result->returnValue().as<VnCommonBoolReturnValue>() : nullptr;
+    if (!answer || !answer->isSuccess())
+        return;
+    const auto item = request ? request->userInfo().as<VnMagazineIssueInfo>() : nullptr;
+    const auto user = libraryActiveUser();
+    if (item && user && isSafeCode(item->code()))
+        user->removeBookFromLocalLibrary(item);
+    updatePresentationIssues();
+    updateLibrary();
+}
+
+// ---- Return mode ----------------------------------------------------------------------------
+
+void LibraryListView::returnButton_Click() {
+    mode_ = 1;
+    returnButtonHidden_ = true;
+    closeButtonHidden_ = false;
+    auto items = libraryIssueArray();
+    for (const auto& item : items)
+        item->removeMode = true;
+    bindContent(std::move(items));
+}
+
+void LibraryListView::closeButton_Click() {
+    mode_ = 0;
+    closeButtonHidden_ = true;
+    returnButtonHidden_ = false;
+    bindContent(libraryIssueArray());
+}
+
+// ---- Cells ----------------------------------------------------------------------------------
+
+void LibraryListView::libraryBookCollectionCellSelect(const Ref<plat::Object>& object) {
+    plat::log("Library book cover click");
+    const auto cell = std::dynamic_pointer_cast<LibraryShelfCell>(object);
+    const auto item = cell ? cell->magazienIssueInfo() : nullptr;
+    if (!item)
+        return;
+    currentCell_ = cell;
+    displayLibraryItem(item);
+}
+
+void LibraryListView::libraryBookCollectionCellRemove(const Ref<plat::Object>& object) {
+    plat::log("Library book cover Remove click");
+    const auto cell = std::dynamic_pointer_cast<LibraryShelfCell>(object);
+    const auto item = cell ? cell->magazienIssueInfo() : nullptr;
+    if (!item)
+        return;
+    plat::sendIfResponds(libraryDelegate_, "libraryListView_StartLoading:", self());
+    returnReadBookNow(item);
+}
+
+void LibraryListView::libraryBookCollectionCellDelete(const Ref<plat::Object>& object) {
+    const auto cell = std::dynamic_pointer_cast<LibraryShelfCell>(object);
+    const auto item = cell ? cell->magazienIssueInfo() : nullptr;
+    const auto user = libraryActiveUser();
+    if (!item || !user)
+        return;
+    if (isSafeCode(item->code()))
+        user->removeBookFromLocalLibrary(item);
+    updatePresentationIssues();
+    updateLibrary();
+}
+
+void LibraryListView::libraryBookShelfCellStopDownload(const Ref<plat::Object>& object) {
+    const auto cell = std::dynamic_pointer_cast<LibraryShelfCell>(object);
+    const auto item = cell ? cell->magazienIssueInfo() : nullptr;
+    const auto downloading = metadataDownloader_ ? metadataDownloader_->issueInfo() : nullptr;
+    if (!item || !sameCode(item, downloading))
+        return;
+    cell->setDownloadMode(false);
+    releaseDownloadingIssue();
+}
+
+// ---- Opening --------------------------------------------------------------------------------
+
+void LibraryListView::displayLibraryItem(const Ref<VnMagazineIssueInfo>& item) {
+    displayLibraryItem_checkReachability(item, true);
+}
+
+void LibraryListView::displayLibraryItem_checkReachability(const Ref<VnMagazineIssueInfo>& item,
+                                                           bool) {
+    if (!item)
+        return;
+    const bool current = downloadingIssueInfoMetadata(item) ||
+                         (downloadingIssueUIContext_ && downloadingIssueUIContext_->context() &&
+                          downloadingIssueUIContext_->context()->info() == item);
+    if (current) {
+        if (currentDownloadingIssueReadyForDisplay())
+            displayCurrentDownloadingIssue();
+        return;
+    }
+    releaseDownloadingIssue();
+    startDownloadingIssue(item);
+}
+
+bool LibraryListView::downloadingIssueInfoMetadata(const Ref<VnMagazineIssueInfo>& item) const {
+    return metadataDownloader_ && item && metadataDownloader_->issueInfo() == item;
+}
+
+bool LibraryListView::currentDownloadingIssueReadyForDisplay() const {
+    if (metadataDownloader_)
+        return metadataDownloader_->isReadyForDisplay();
+    return downloadingIssueUIContext_ != nullptr;
+}
+
+void LibraryListView::releaseDownloadingIssue() {
+    if (auto context = std::move(downloadingIssueUIContext_))
+        context->cancelLoading();
+    if (auto downloader = std::move(metadataDownloader_))
+        downloader->cancelLoading();
+}
+
+void LibraryListView::startDownloadingIssue(const Ref<VnMagazineIssueInfo>& item) {
+    if (item && item->defaultFormat() == kFormatPageImages)
+        startDownloadingPDFIssue(item);
+}
+
+void LibraryListView::startDownloadingPDFIssue(const Ref<VnMagazineIssueInfo>& item) {
+    const auto user = libraryActiveUser();
+    const auto issue = user ? user->magazineIssueContextWithInfo(item) : nullptr;
+    if (!issue)
+        return;
+    const auto ui = MagazineIssueUIContext::initWithContext<MagazineIssueUIContext>(issue);
+    startDownloadWithDownloader(PdfIssueMetadataDownloader::initWithPdfMagazineIssueUIContext(ui));
+}
+
+void LibraryListView::startDownloadWithDownloader(const Ref<IssueMetadataDownloader>& downloader) {
+    if (auto previous = std::move(metadataDownloader_))
+        previous->cancelLoading();
+    metadataDownloader_ = downloader;
+    if (!downloader)
+        return;
+    downloader->setDelegate(self());
+    downloader->startLoading();
+}
+
+Ref<LibraryShelfCell> LibraryListView::downloadingCell() const {
+    const auto cell = currentCell_.lock();
+    if (!cell)
+        return nullptr;
+    Ref<VnMagazineIssueInfo> downloading;
+    if (metadataDownloader_)
+        downloading = metadataDownloader_->issueInfo();
+    else if (downloadingIssueUIContext_ && downloadingIssueUIContext_->context())
+        downloading = downloadingIssueUIContext_->context()->info();
+    return sameCode(cell->magazienIssueInfo(), downloading) ? cell : nullptr;
+}
+
+void LibraryListView::issueDownloader_metadataLoadingProgress(
+    const Ref<IssueMetadataDownloader>& downloader, VnRequestProgress progress) {
+    plat::log(plat::format("***** %f", static_cast<double>(progress.completed)));
+    if (downloader != metadataDownloader_)
+        return;
+    if (const auto cell = downloadingCell()) {
+        cell->setDownloadMode(true);
+        // The bar runs to 100 whatever unit the report counts in.
+        const double total = progress.total;
+        cell->setDownloadProgressValue(
+            total > 0 ? std::clamp(progress.completed / total, 0.0, 1.0) * 100 : 0.0);
+    }
+}
+
+void LibraryListView::issueDownloaderMetadataLoadingDidFinish_withResult(
+    const Ref<IssueMetadataDownloader>& downloader, const Ref<VnRequestResult>& result) {
+    const auto keep = self<LibraryListView>();
+    if (downloader != metadataDownloader_)
+        return;
+    if (const auto cell = downloadingCell())
+        cell->setDownloadMode(false);
+    if (!result || !result->succeed()) {
+        // Nothing to read: free the slot so that the next click starts afresh.
+        releaseDownloadingIssue();
+        ui::Alert::shared().runModal(nullptr, kConnectionErrorText, "");
+        return;
+    }
+    displayCurrentDownloadingIssuePDF();
+}
+
+void LibraryListView::displayCurrentDownloadingIssue() {
+    displayCurrentDownloadingIssuePDF();
+}
+
+void LibraryListView::displayCurrentDownloadingIssuePDF() {
+    if (!downloadingIssueUIContext_ && metadataDownloader_)
+        downloadingIssueUIContext_ = metadataDownloader_->issueContext();
+    const auto ui = downloadingIssueUIContext_;
+    if (!ui)
+        return;
+    if (!reader_) {
+        plat::log("No reader window: the issue is not shown");
+        return;
+    }
+    reader_->setDelegate(self());
+    const int32_t last = std::max(0, ui->presentationPageCount() - 1);
+    const int32_t page = std::clamp(ui->userLastViewedPageIndex(), 0, last);
+    reader_->openIssue(ui, ui->readerCaptionText(), page);
+    setMainWindowVisible(false);
+}
+
+void LibraryListView::readerWindowControllerWillClose() {
+    setMainWindowVisible(true);
+}
+
+void LibraryListView::setMainWindowVisible(bool visible) {
+    const auto service = GlobalService::globalShared();
+    const auto window =
+        std::dynamic_pointer_cast<ui::WindowController>(service->windowController());
+    if (window && window->isWindowLoaded())
+        window->window()->setVisible(visible);
+}

@@ -1,0 +1,161 @@
+#pragma once
+// LibraryListView: one shelf of the member's library (magazines, or books). It fills itself from
+// the active member's two library domains (local snapshots first, then an update from the
+// service, at most one update of its domain at a time), reconciles the local items with the loans
+// the service reports (items no longer lent are removed, samples kept; read-now loans are
+// returned), offers a return mode (return a loan, delete a sample), opens a clicked item through
+// a metadata downloader with the progress in the clicked cell and then hands it to the reader
+// window, hiding the main window until the reader closes.
+//
+// Everything is reached anew at each use through GlobalService → storeContext →
+// activeUserContext. All state lives here; the grid only shows content(). Main thread only.
+//
+// Messages it answers: the request completions ("bookLibraryUpdate_", "libraryUpdate_",
+// "getIssueInfo_", "returnReadBookNow_"), the downloader's reports, the cells'
+// "libraryBookCollectionCellSelect:", "libraryBookCollectionCellRemove:",
+// "libraryBookCollectionCellDelete:", "libraryBookShelfCellStopDownload:" and the reader's
+// "readerWindowControllerWillClose". It tells its library delegate "libraryListView_StartLoading:"
+// and "libraryListView_LoadComplete:".
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform_ui/ViewController.h"
+#include "vnlib/dev/request/VnRequestProgress.h"
+
+class IssueMetadataDownloader;
+class LibraryShelfBookInfo;
+class LibraryShelfCell;
+class MagazineIssueUIContext;
+class ReaderHandOver;
+class VnDomainUpdatingRequest;
+class VnMagazineIssueInfo;
+class VnRequestContext;
+class VnRequestResult;
+
+class LibraryListView : public ui::ViewController {
+    PLAT_CLASS(LibraryListView)
+  public:
+    using Items = std::vector<Ref<VnMagazineIssueInfo>>;
+    using ShelfItems = std::vector<Ref<LibraryShelfBookInfo>>;
+
+    LibraryListView();
+    ~LibraryListView() override;
+
+    void awakeFromNib() override;
+    void viewDidLoad() override;
+
+    // ---- Partners ----
+    // Told when a return starts and finishes; not kept (the library screen owns the shelf).
+    Ref<plat::Object> libraryDelegate() const { return libraryDelegate_.lock(); }
+    void setLibraryDelegate(const Ref<plat::Object>& delegate) { libraryDelegate_ = delegate; }
+    const std::shared_ptr<ReaderHandOver>& readerWindowController() const { return reader_; }
+    void setReaderWindowController(std::shared_ptr<ReaderHandOver> reader) {
+        reader_ = std::move(reader);
+    }
+
+    // ---- Content ----
+    const std::string& titleLibrary() const { return titleLibrary_; }
+    void setTitleLibrary(std::string title);
+    bool bookLibraryMode() const { return isBookLibraryMode_; }
+    // Stores the kind; the first call fills the shelf from the local snapshots.
+    void setBookLibraryMode(bool bookMode);
+    // Rebuilds the wrappers of this shelf's kind (removeMode NO) and answers them.
+    ShelfItems libraryIssueArray();
+    // What the grid shows: the wrappers last bound.
+    const ShelfItems& content() const { return content_; }
+    void setMagazineIssueInfos(const Items& infos);
+    void updateIssueInfos(const Items& infos);
+    void updatePresentationIssues();
+    const std::optional<Items>& libraryBooks() const { return libraryBooks_; }
+    const std::optional<Items>& libraryMagazines() const { return libraryMagazines_; }
+    // Called after every bind of new content (the grid reloads).
+    std::function<void()> contentDidChange;
+
+    // ---- Refresh ----
+    void updateLibraryForceUpdate(bool force, bool loadFromSnapshot);
+    void updateLibraryForceUpdate(bool force) { updateLibraryForceUpdate(force, true); }
+    void updateLibrary() { updateLibraryForceUpdate(false); }
+    void cancelLoading();
+    const Ref<VnDomainUpdatingRequest>& booksRequest() const { return booksRequest_; }
+    const Ref<VnDomainUpdatingRequest>& magazineIssuesRequest() const {
+        return magazineIssuesRequest_;
+    }
+
+    void libraryUpdate_request_didFinishWithResult(const Ref<VnRequestContext>& request,
+                                                   const Ref<VnRequestResult>& result);
+    void bookLibraryUpdate_request_didFinishWithResult(const Ref<VnRequestContext>& request,
+                                                       const Ref<VnRequestResult>& result);
+    void libraryUpdate_request_progressReport(const Ref<VnRequestContext>&, VnRequestProgress) {}
+    void getLibraryIssueInfos(const Items& items);
+    // The last library-state request.
+    const Ref<VnRequestContext>& getIssueInfoRequest() const { return getIssueInfoRequest_; }
+    void getIssueInfo_request_didFinishWithResult(const Ref<VnRequestContext>& request,
+                                                  const Ref<VnRequestResult>& result);
+    void returnReadBookNow(const Ref<VnMagazineIssueInfo>& item);
+    void returnReadBookNow_request_didFinishWithResult(const Ref<VnRequestContext>& request,
+                                                       const Ref<VnRequestResult>& result);
+
+    // ---- Return mode ----
+    int mode() const { return mode_; }
+    bool returnButtonHidden() const { return returnButtonHidden_; }
+    bool closeButtonHidden() const { return closeButtonHidden_; }
+    void returnButton_Click();
+    void closeButton_Click();
+
+    // ---- Cells ----
+    void libraryBookCollectionCellSelect(const Ref<plat::Object>& cell);
+    void libraryBookCollectionCellRemove(const Ref<plat::Object>& cell);
+    void libraryBookCollectionCellDelete(const Ref<plat::Object>& cell);
+    void libraryBookShelfCellStopDownload(const Ref<plat::Object>& cell);
+
+    // ---- Opening ----
+    void displayLibraryItem(const Ref<VnMagazineIssueInfo>& item);
+    void displayLibraryItem_checkReachability(const Ref<VnMagazineIssueInfo>& item, bool check);
+    void startDownloadingIssue(const Ref<VnMagazineIssueInfo>& item);
+    void startDownloadingPDFIssue(const Ref<VnMagazineIssueInfo>& item);
+    void startDownloadWithDownloader(const Ref<IssueMetadataDownloader>& downloader);
+    bool currentDownloadingIssueReadyForDisplay() const;
+    void displayCurrentDownloadingIssue();
+    void displayCurrentDownloadingIssuePDF();
+    void releaseDownloadingIssue();
+    bool downloadingIssueInfoMetadata(const Ref<VnMagazineIssueInfo>& item) const;
+    const Ref<IssueMetadataDownloader>& metadataDownloader() const { return metadataDownloader_; }
+    const Ref<MagazineIssueUIContext>& downloadingIssueUIContext() const {
+        return downloadingIssueUIContext_;
+    }
+    Ref<LibraryShelfCell> currentBookShelfCellView() const { return currentCell_.lock(); }
+
+    void issueDownloader_metadataLoadingProgress(const Ref<IssueMetadataDownloader>& downloader,
+                                                 VnRequestProgress progress);
+    void issueDownloaderMetadataLoadingDidFinish_withResult(
+        const Ref<IssueMetadataDownloader>& downloader, const Ref<VnRequestResult>& result);
+    void readerWindowControllerWillClose();
+
+  private:
+    void bindContent(ShelfItems items);
+    void startDomainUpdate(bool force);
+    // The cell last clicked, when it still shows the downloading item.
+    Ref<LibraryShelfCell> downloadingCell() const;
+    static void setMainWindowVisible(bool visible);
+
+    WeakRef<plat::Object> libraryDelegate_;
+    std::shared_ptr<ReaderHandOver> reader_;
+    std::string titleLibrary_;
+    bool isBookLibraryMode_ = false;
+    Items magIssueInfos_;
+    std::optional<Items> libraryBooks_;
+    std::optional<Items> libraryMagazines_;
+    ShelfItems content_;
+    Ref<VnDomainUpdatingRequest> booksRequest_;
+    Ref<VnDomainUpdatingRequest> magazineIssuesRequest_;
+    Ref<VnRequestContext> getIssueInfoRequest_;
+    int mode_ = 0;
+    bool returnButtonHidden_ = false;
+    bool closeButtonHidden_ = true;
+    // The cell is the grid's; the shelf does not keep it alive.
+    WeakRef<LibraryShelfCell> currentCell_;
+    Ref<MagazineIssueUIContext> downloadingIssueUIContext_;
+    Ref<IssueMetadataDownloader> metadataDownloader_;
+};

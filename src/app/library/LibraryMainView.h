@@ -1,0 +1,72 @@
+#pragma once
+// The library screen of the main window.
+//   LibraryMainViewController: the container that the main window shows and that other screens
+//     reach as GlobalService's LibraryViewController: refresh, stop a download, open an item
+//     after a store action. It shows the loading overlay while a return runs.
+//   LibraryMainView: the two shelves (books above, magazines below), refresh and cancel
+//     forwarded to both (book shelf first), an item routed to the shelf of its kind, and the
+//     notice of reserved books that are ready to claim, on every showing.
+// Messages: "LibraryMainViewStartLoading", "LibraryMainViewLoadComplete" (view → container);
+// "libraryListView_StartLoading:", "libraryListView_LoadComplete:" (shelf → view).
+#include "platform_ui/ViewController.h"
+
+class HZLoading;
+class LibraryListView;
+class VnMagazineIssueInfo;
+
+class LibraryMainView : public ui::ViewController {
+    PLAT_CLASS(LibraryMainView)
+  public:
+    LibraryMainView();
+    ~LibraryMainView() override;
+
+    Ref<plat::Object> delegate() const { return delegate_.lock(); }
+    void setDelegate(const Ref<plat::Object>& delegate) { delegate_ = delegate; }
+
+    void viewDidLoad() override;
+    void viewDidAppear() override;
+    // Makes both shelves once (the view calls it when it loads).
+    void buildShelves();
+    void needClaimAction();
+    void displayReaderWithIssueInfo(const Ref<VnMagazineIssueInfo>& item);
+    void cancelLoading();
+    void updateLibraryForceUpdate(bool force);
+    void libraryListView_StartLoading(const Ref<plat::Object>& shelf);
+    void libraryListView_LoadComplete(const Ref<plat::Object>& shelf);
+
+    const Ref<LibraryListView>& magazineLibraryListView() const { return magazineShelf_; }
+    const Ref<LibraryListView>& bookLibraryListView() const { return bookShelf_; }
+
+  private:
+    WeakRef<plat::Object> delegate_;
+    Ref<LibraryListView> magazineShelf_;
+    Ref<LibraryListView> bookShelf_;
+};
+
+class LibraryMainViewController : public ui::ViewController {
+    PLAT_CLASS(LibraryMainViewController)
+  public:
+    LibraryMainViewController();
+    ~LibraryMainViewController() override;
+
+    void awakeFromNib() override;
+    void viewDidLoad() override;
+
+    void HZLoading_CancelClick(const Ref<plat::Object>& sender);
+    void cancelLoading();
+    void updateLibraryForceUpdate(bool force);
+    void LibraryMainViewStartLoading();
+    void LibraryMainViewLoadComplete();
+    void displayReaderWithIssueInfo(const Ref<VnMagazineIssueInfo>& item);
+
+    const Ref<LibraryMainView>& libraryMainView() const { return libraryMainView_; }
+    // Whether the area of the loading overlay shows.
+    bool loadingViewVisible() const { return loadingVisible_; }
+
+  private:
+    void setLoadingVisible(bool visible);
+
+    Ref<LibraryMainView> libraryMainView_;
+    Ref<HZLoading> hzLoading_;
+    bool loadingVisible_ = false;
+};

@@ -1,0 +1,126 @@
+#include "app/library/ReserveBookViewController.h"
+
+#include "app/library/LibraryAccess.h"
+#include "app/library/LibraryTexts.h"
+#include "app/shell/GlobalService.h"
+#include "platform_ui/Alert.h"
+#include "vnlib/domain/context/VnBookStoreContext.h"
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/info/member/VnReserveItemInfo.h"
+#include "vnlib/service/v2/VnRemoteReturnValue.h"
+
+PLAT_DEFINE_CLASS(ReserveBookViewController, ui::ViewController, [](auto& c) {
+    using C = ReserveBookViewController;
+    c.method("reserveBookItemCell:cancelReserveBookCode:",
+             &C::reserveBookItemCell_cancelReserveBookCode)
+        .method("reserveBookItemCell:claimReserveBookCode:",
+                &C::reserveBookItemCell_claimReserveBookCode)
+        .method("cancelReserve_request:didFinishWithResult:",
+                &C::cancelReserve_request_didFinishWithResult)
+        .method("claimReserveBook_request:didFinishWithResult:",
+                &C::claimReserveBook_request_didFinishWithResult);
+})
+
+ReserveRowState reserveRowState(const VnReserveItemInfo& info, bool cancelMode) {
+    ReserveRowState row;
+    row.title = reserveRowTitle(info);
+    row.detail = reserveRowDetail(info);
+    row.queueLine = reserveRowQueueLine(info);
+    row.activeBookButtonShown = info.isClaimable_;
+    // The screen's cancel mode, set after the record, decides the cancel button.
+    row.cancelReserveButtonShown = cancelMode;
+    return row;
+}
+
+ReserveBookViewController::ReserveBookViewController()
+    : ui::ViewController("ReserveBookViewController") {}
+
+ReserveBookViewController::~ReserveBookViewController() = default;
+
+void ReserveBookViewController::viewDidAppear() {
+    refresh();
+}
+
+void ReserveBookViewController::refresh() {
+    const auto user = libraryActiveUser();
+    const auto request = user ? user->requestForGetCurrentReserveBookInfos() : nullptr;
+    if (!request)
+        return;
+    request->startWithDidFinishBlock([screen = self<ReserveBookViewController>()](
+                                         const Ref<VnRequestResult>& result, const plat::Value&) {
+        if (auto rows = recordsOf<VnReserveItemInfo>(result)) {
+            screen->rows_ = std::move(*rows);
+            screen->reload();
+        }
+    });
+}
+
+void ReserveBookViewController::reload() {
+    if (rowsDidChange)
+        rowsDidChange();
+}
+
+void ReserveBookViewController::cancelButton_Click() {
+    closeButtonHidden_ = false;
+    cancelReserveButtonHidden_ = true;
+    cancelMode_ = true;
+    reload();
+}
+
+void ReserveBookViewController::closeButton_Click() {
+    closeButtonHidden_ = true;
+    cancelReserveButtonHidden_ = false;
+    cancelMode_ = false;
+    reload();
+}
+
+void ReserveBookViewController::reserveBookItemCell_cancelReserveBookCode(
+    const Ref<plat::Object>&, const std::optional<std::string>& bookCode) {
+    const auto user = libraryActiveUser();
+    if (!user)
+        return;
+    cancelRequest_ = user->requestForCancelReserveBook(bookCode);
+    if (cancelRequest_)
+        cancelRequest_->startWithDelegate(self(), "cancelReserve_");
+}
+
+void ReserveBookViewController::reserveBookItemCell_claimReserveBookCode(
+    const Ref<plat::Object>&, const std::optional<std::string>& itemCode) {
+    const auto user = libraryActiveUser();
+    if (!user)
+        return;
+    claimRequest_ = user->requestForClaimReserveBook(itemCode);
+    if (claimRequest_)
+        claimRequest_->startWithDelegate(self(), "claimReserveBook_");
+}
+
+void ReserveBookViewController::cancelReserve_request_didFinishWithResult(
+    const Ref<VnRequestContext>& request, const Ref<VnRequestResult>& result) {
+    const auto keep = self<ReserveBookViewController>();
+    finishLendingAction(result);
+    if (cancelRequest_ == request)
+        cancelRequest_.reset();
+}
+
+void ReserveBookViewController::claimReserveBook_request_didFinishWithResult(
+    const Ref<VnRequestContext>& request, const Ref<VnRequestResult>& result) {
+    const auto keep = self<ReserveBookViewController>();
+    finishLendingAction(result);
+    if (claimRequest_ == request)
+        claimRequest_.reset();
+}
+
+void ReserveBookViewController::finishLendingAction(const Ref<VnRequestResult>& result) {
+    const auto answer = result ? result->returnValue().as<VnCommonBoolReturnValue>() : nullptr;
+    if (!answer || !answer->isSuccess()) {
+        // Without an answer, or an answer without a message, the member still learns it failed.
+        const bool hasMessage = answer && answer->messageTH() && !answer->messageTH()->empty();
+        ui::Alert::shared().runModal(nullptr,
+                                     hasMessage ? *answer->messageTH() : kConnectionErrorText, "");
+    }
+    refresh();
+}
+
+Ref<VnReserveItemInfo> ReserveBookViewController::rowAt(int row) const {
+    return row >= 0 && row < numberOfRows() ? rows_[static_cast<size_t>(row)] : nullptr;
+}

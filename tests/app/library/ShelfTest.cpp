@@ -1,0 +1,263 @@
+// The shelves against the demo library: refresh gating, first fill, reconciliation with the
+// member's loans, return mode and opening an item into the reader.
+#include <algorithm>
+
+#include "LibraryTestSupport.h"
+#include "app/issueui/MagazineIssueUIContext.h"
+#include "app/library/IssueMetadataDownloader.h"
+#include "app/library/LibraryListView.h"
+#include "app/library/LibraryShelfBookInfo.h"
+#include "demo-service/DemoLibraryMembers.h"
+#include "vnlib/dev/request/VnRequestContext.h"
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/domain/lists/VnDomainUpdatingRequest.h"
+#include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
+
+using namespace library_testing;
+
+namespace {
+
+bool contains(const std::vector<std::string>& codes, const std::string& code) {
+    return std::find(codes.begin(), codes.end(), code) != codes.end();
+}
+
+Ref<VnMagazineIssueInfo> bookRecord(const std::string& code) {
+    auto info = std::make_shared<VnMagazineIssueInfo>();
+    info->setCode(code);
+    info->itemCode_ = code;
+    info->type_ = "Book";
+    return info;
+}
+
+class ShelfTest : public LibraryTest {};
+
+TEST_F(ShelfTest, RefreshGateOnBothShelvesAndAnEmptyLibrary) {
+    startDemo(false, demo::kEmptyMember, demo::kEmptyMemberPassword);
+    for (const bool bookShelf : {true, false}) {
+        SCOPED_TRACE(bookShelf ? "books" : "magazines");
+        auto shelf = makeShelf(bookShelf);
+        // The first fill leaves empty lists, not none.
+        ASSERT_TRUE(shelf->libraryBooks() && shelf->libraryMagazines());
+        EXPECT_TRUE(shelf->content().empty());
+        const char* list = bookShelf ? "GetMetaBookInfos" : "GetMetaMagazineIssueInfos";
+        const auto running = [&] {
+            return bookShelf ? shelf->booksRequest() : shelf->magazineIssuesRequest();
+        };
+        demo.service.setFault(list, demo::Fault::stall());
+        shelf->updateLibrary();
+        const auto first = running();
+        ASSERT_TRUE(first);
+        ASSERT_TRUE(runUntil([&] { return demo.service.stalledCount() == 1; }));
+        shelf->updateLibrary();  // ignored while one runs
+        EXPECT_EQ(running(), first);
+        shelf->updateLibraryForceUpdate(true);  // replaces a non-forced one
+        const auto second = running();
+        ASSERT_TRUE(second);
+        EXPECT_NE(second, first);
+        EXPECT_TRUE(second->forceUpdate());
+        // The magazine shelf cancels the replaced update; the book shelf lets it run.
+        EXPECT_EQ(first->running(), bookShelf);
+        shelf->updateLibraryForceUpdate(true);  // ignored during a forced one
+        shelf->updateLibrary();
+        EXPECT_EQ(running(), second);
+        demo.service.clearFaults();
+        demo.service.releaseStalled();
+        ASSERT_TRUE(runUntil([&] { return !running() && !first->running(); }));
+        // Once finished, any refresh starts a new one.
+        shelf->updateLibrary();
+        EXPECT_TRUE(running());
+        ASSERT_TRUE(runUntil([&] { return !running(); }));
+        spin(0.1);
+        EXPECT_TRUE(shelf->content().empty());
+        EXPECT_TRUE(shelf->libraryBooks()->empty() && shelf->libraryMagazines()->empty());
+    }
+    // An empty library asks nothing more on its own.
+    const size_t states = calls("GetLibraryIssueInfos");
+    const size_t lists = calls("GetMetaBookInfos") + calls("GetMetaMagazineIssueInfos");
+    spin(0.3);
+    EXPECT_EQ(calls("GetLibraryIssueInfos"), states);
+    EXPECT_EQ(calls("GetMetaBookInfos") + calls("GetMetaMagazineIssueInfos"), lists);
+}
+
+TEST_F(ShelfTest, ReconcilesTheShelvesWithTheMembersLoans) {
+    startDemo(true);
+    auto sample = bookRecord("BK0007");
+    user()->saveBookSample(sample);
+    auto books = makeShelf(true);
+    auto magazines = makeShelf(false);
+    ASSERT_TRUE(refresh(books));
+    ASSERT_TRUE(refresh(magazines));
+
+    auto codes = contentCodes(*books);
+    EXPECT_TRUE(contains(codes, demo::kNumericCodeBook));  // sent as a number, still matched
+    EXPECT_TRUE(contains(codes, "BK0003"));
+    EXPECT_TRUE(contains(codes, "BK0007"));   // the local sample
+    EXPECT_FALSE(contains(codes, "BK0006"));  // the read-now loan is not shown...
+    EXPECT_EQ(calls("ReturnBook"), 1u);       // ...but returned
+    EXPECT_TRUE(contains(contentCodes(*magazines), "MG01-2401"));
+    // The return's success refreshes; the read-now loan is gone from the local library, so a new
+    // shelf, filled before any reply, shows the rest without it.
+    ASSERT_TRUE(runUntil([&] { return !books->booksRequest(); }));
+    spin(0.2);
+    EXPECT_EQ(calls("ReturnBook"), 1u);
+    EXPECT_FALSE(contains(contentCodes(*books), "BK0006"));
+    // A new shelf shows the local items before any reply.
+    EXPECT_TRUE(contains(contentCodes(*makeShelf(true)), "BK0003"));
+
+    // A failed library-state request, or one that is not a list, removes nothing.
+    demo.catalogue.returnLoan(demo::kShelfMember, "BK0003");
+    for (const auto kind : {demo::FaultKind::ServerError, demo::FaultKind::EmptyObject}) {
+        demo.service.setFault("GetLibraryIssueInfos", demo::Fault{kind});
+        ASSERT_TRUE(refresh(books));
+        EXPECT_TRUE(contains(contentCodes(*books), "BK0003"));
+    }
+    demo.service.clearFaults();
+    // Returned elsewhere: removed; the sample stays.
+    ASSERT_TRUE(refresh(books));
+    codes = contentCodes(*books);
+    EXPECT_FALSE(contains(codes, "BK0003"));
+    EXPECT_TRUE(contains(codes, "BK0007"));
+    EXPECT_FALSE(contains(contentCodes(*makeShelf(true)), "BK0003"));
+    // Expired on the service's clock: removed.
+    demo.catalogue.advanceClock(30 * 24 * 3600);
+    ASSERT_TRUE(refresh(magazines));
+    EXPECT_FALSE(contains(contentCodes(*magazines), "MG01-2401"));
+
+    // Hostile codes in a reply are neither returned nor taken for local items.
+    demo.service.addMethod("GetLibraryIssueInfos", [](const demo::Json&, demo::Session&) {
+        demo::Json records = demo::Json::array();
+        for (const char* code : {"", ".", "..", "../BK0001", "a/b"})
+            records.push_back({{"Code", code}, {"Type", "Book"}, {"AsReadNow", true}});
+        return records;
+    });
+    const size_t returns = calls("ReturnBook");
+    ASSERT_TRUE(refresh(books));
+    spin(0.1);
+    EXPECT_EQ(calls("ReturnBook"), returns);
+    EXPECT_EQ(contentCodes(*books), std::vector<std::string>{"BK0007"});
+}
+
+TEST_F(ShelfTest, ReturnModeReturnsLoansAndDeletesSamplesLocally) {
+    startDemo();
+    auto sample = bookRecord("BK0007");
+    user()->saveBookSample(sample);
+    auto books = makeShelf(true);
+    ASSERT_TRUE(refresh(books));
+    // The read-now loan's automatic return.
+    ASSERT_TRUE(runUntil([&] { return delegate->events.size() == 1; }));
+    ASSERT_TRUE(runUntil([&] { return !books->booksRequest(); }));
+    spin(0.2);
+    delegate->events.clear();
+    const size_t shown = books->content().size();
+
+    books->returnButton_Click();
+    EXPECT_EQ(books->mode(), 1);
+    EXPECT_TRUE(books->returnButtonHidden());
+    EXPECT_FALSE(books->closeButtonHidden());
+    for (const auto& info : books->content())
+        EXPECT_TRUE(info->removeMode);
+
+    // Refused (the member never borrowed it): start and complete, the item stays.
+    const auto cell = std::make_shared<RecordingCell>(bookRecord("BK0002"));
+    books->libraryBookCollectionCellRemove(cell);
+    ASSERT_TRUE(runUntil([&] { return delegate->events.size() == 2; }));
+    EXPECT_EQ(delegate->events, (std::vector<std::string>{"start", "complete"}));
+    EXPECT_EQ(books->content().size(), shown);
+
+    // Accepted: removed from the local library and refreshed, without the remove buttons, while
+    // the close button stays.
+    cell->item = itemOf(*books, "BK0003");
+    ASSERT_TRUE(cell->item);
+    books->libraryBookCollectionCellRemove(cell);
+    ASSERT_TRUE(runUntil([&] { return !contains(contentCodes(*books), "BK0003"); }));
+    EXPECT_EQ(delegate->events.size(), 4u);
+    for (const auto& info : books->content())
+        EXPECT_FALSE(info->removeMode);
+    EXPECT_EQ(books->mode(), 1);
+    EXPECT_FALSE(books->closeButtonHidden());
+
+    // Deleting a sample asks the service nothing.
+    const size_t returns = calls("ReturnBook");
+    cell->item = itemOf(*books, "BK0007");
+    ASSERT_TRUE(cell->item && cell->item->isSample_);
+    books->libraryBookCollectionCellDelete(cell);
+    spin(0.2);
+    EXPECT_EQ(calls("ReturnBook"), returns);
+    EXPECT_TRUE(user()->bookSamples().empty());
+
+    books->closeButton_Click();
+    EXPECT_EQ(books->mode(), 0);
+    EXPECT_FALSE(books->returnButtonHidden());
+    EXPECT_TRUE(books->closeButtonHidden());
+}
+
+TEST_F(ShelfTest, OpeningAnItemHandsItToTheReader) {
+    startDemo();
+    auto books = makeShelf(true);
+    auto magazines = makeShelf(false);
+    ASSERT_TRUE(refresh(books));
+    ASSERT_TRUE(refresh(magazines));
+    const auto issue = itemOf(*magazines, "MG01-2401");
+    ASSERT_TRUE(issue);
+    const auto storePage = [&](const Ref<VnMagazineIssueInfo>& item, int page) {
+        auto context = user()->magazineIssueContextWithInfo(item);
+        MagazineIssueUIContext::initWithContext<MagazineIssueUIContext>(context)
+            ->persistUserLastViewedPageIndex(page);
+    };
+    storePage(issue, 999);
+
+    const auto cell = std::make_shared<RecordingCell>(issue);
+    magazines->libraryBookCollectionCellSelect(cell);
+    ASSERT_TRUE(runUntil([&] { return !reader->calls.empty(); }));
+    ASSERT_EQ(reader->calls.size(), 2u);
+    EXPECT_EQ(reader->calls[0], "setDelegate");
+    EXPECT_EQ(reader->pages, std::vector<int>{83});  // 84 pages
+    EXPECT_EQ(reader->delegate.lock(), magazines);
+    ASSERT_FALSE(cell->progress.empty());
+    EXPECT_EQ(cell->progress.front(), 0.0);
+    for (const double value : cell->progress)
+        EXPECT_TRUE(value >= 0 && value <= 100) << value;
+    EXPECT_GE(cell->progress.back(), 25.0);
+    EXPECT_FALSE(cell->downloadMode);
+
+    // Opening it again shows it at once and asks the service nothing.
+    const size_t requests = demo.service.requests().size();
+    magazines->libraryBookCollectionCellSelect(cell);
+    EXPECT_EQ(reader->pages, (std::vector<int>{83, 83}));
+    EXPECT_EQ(demo.service.requests().size(), requests);
+    plat::send(reader->delegate, "readerWindowControllerWillClose");
+
+    // Another item, opened from the store, cancels the first; the cell of the first gets none of
+    // its progress. A zero-page issue fails: the slot is freed, no reader, one alert.
+    const size_t progressBefore = cell->progress.size();
+    const auto zero = itemOf(*magazines, demo::kZeroPageIssue);
+    ASSERT_TRUE(zero);
+    magazines->displayLibraryItem(zero);
+    EXPECT_FALSE(magazines->downloadingIssueUIContext());
+    ASSERT_TRUE(runUntil([&] { return !alerts->messages.empty(); }));
+    EXPECT_EQ(alerts->messages, std::vector<std::string>{"Connection error. Please try again."});
+    EXPECT_FALSE(magazines->metadataDownloader());
+    EXPECT_EQ(cell->progress.size(), progressBefore);
+    EXPECT_EQ(reader->pages.size(), 2u);
+
+    // EPUB starts nothing.
+    books->displayLibraryItem(itemOf(*books, demo::kEpubOnlyBook));
+    EXPECT_FALSE(books->metadataDownloader());
+
+    // The stop button cancels that download.
+    const auto book = itemOf(*books, "BK0003");
+    storePage(book, -5);
+    const auto bookCell = std::make_shared<RecordingCell>(book);
+    books->libraryBookCollectionCellSelect(bookCell);
+    ASSERT_TRUE(books->metadataDownloader());
+    books->libraryBookShelfCellStopDownload(bookCell);
+    EXPECT_FALSE(books->metadataDownloader());
+    spin(0.3);
+    EXPECT_EQ(reader->pages.size(), 2u);
+    // Opened again, the stored page −5 opens at the first page.
+    books->libraryBookCollectionCellSelect(bookCell);
+    ASSERT_TRUE(runUntil([&] { return reader->pages.size() == 3; }));
+    EXPECT_EQ(reader->pages.back(), 0);
+}
+
+}  // namespace
