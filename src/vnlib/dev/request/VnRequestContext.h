@@ -79,6 +79,10 @@ class VnRequestContext : public plat::Object {
         customParams_ = std::move(params);
     }
     const std::vector<Ref<VnJointRequest>>& jointRequests() const { return jointRequests_; }
+    // A list answer keeps its null elements (as null) instead of dropping them, for callers
+    // that must tell a list of nothing but nulls from an empty list. Off by default.
+    bool keepsNullElements() const { return keepsNullElements_; }
+    void setKeepsNullElements(bool keep) { keepsNullElements_ = keep; }
 
     // ---- For subclasses and sibling classes ----
     // The finish, called from the work's completion on the request's thread.
@@ -116,6 +120,7 @@ class VnRequestContext : public plat::Object {
     plat::Value userInfo_;
     Ref<plat::Dictionary> customParams_;
     bool ownsDelegate_ = false;
+    bool keepsNullElements_ = false;
     bool running_ = false;
     std::vector<Ref<VnJointRequest>> jointRequests_;
     Ref<VnRequestResult> pendingResult_;

@@ -23,6 +23,8 @@ VnDomain::VnDomain(Ref<VnBookStoreContext> context, const plat::Class& itemClass
       itemClass_(&itemClass),
       itemsRequest_(std::move(itemsRequest)) {
     PLAT_PARAMETER_ASSERT(itemsRequest_);
+    // A reply of nulls must not read as an empty list: subclasses refuse it.
+    itemsRequest_->setKeepsNullElements(true);
 }
 
 VnDomain::VnDomain(const Ref<plat::Object>& userContext, const plat::Class& itemClass,
@@ -38,6 +40,7 @@ VnDomain::~VnDomain() {
 
 void VnDomain::replaceItemsRequest(Ref<VnRequestContext> request) {
     PLAT_PARAMETER_ASSERT(request);
+    request->setKeepsNullElements(true);
     if (request != itemsRequest_)
         itemsRequest_ = std::move(request);
 }

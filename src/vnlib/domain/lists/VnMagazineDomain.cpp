@@ -7,6 +7,7 @@
 #include "platform/core/Collections.h"
 #include "vnlib/dev/util/VndDiags.h"
 #include "vnlib/domain/lists/VnListItemFields.h"
+#include "vnlib/domain/lists/VnMagazineIssueDomain.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/catalogue/VnMagazineIssueMetaInfo.h"
 #include "vnlib/service/v3/VnStoreRemoteSession.h"
@@ -73,6 +74,11 @@ void VnMagazineDomainUpdatingRequest::finishWithSnapshot(bool hasUpdated) {
     auto snapshot = takeLocalSnapshotWithUpdateFlag(hasUpdated);
     coreNotifyFinishWithResult(
         VnRequestResult::resultWithReturnValue(plat::Value::fromObject(snapshot), nullptr));
+}
+
+Ref<VnRequestResult> VnMagazineDomainUpdatingRequest::rejectRemoteValue(
+    const plat::Value& value) const {
+    return VnRejectMissingList(value, "title list");
 }
 
 void VnMagazineDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(const VnInfoList& references) {
@@ -155,7 +161,11 @@ void VnMagazineDomainUpdatingRequest::magazineInfo_request_didFinishWithResult(
         coreNotifyFinishWithResult(result);
         return;
     }
-    const auto fetched = itemsByRequestReturnValue(result->returnValue());
+    std::set<std::string> asked;
+    for (const auto& reference : fetchList_)
+        asked.insert(*reference->code());
+    const auto fetched =
+        VnKeepAskedRecords(itemsByRequestReturnValue(result->returnValue()), asked);
     const auto fetchMap = VnInfoMapByCode(fetchList_);
     std::map<std::optional<std::string>, Ref<VnInfo>> modifiedMap;
     for (const auto& change : modified_)

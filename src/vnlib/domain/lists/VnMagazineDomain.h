@@ -38,6 +38,7 @@ class VnMagazineDomainUpdatingRequest : public VnDomainUpdatingRequest {
     static bool checkUpdate(const Ref<VnInfo>& reference, const Ref<VnInfo>& held);
     // The references whose code the domain does not hold with the same hash.
     VnInfoList filterForNeedUpdatedMetaInfo(const VnInfoList& references);
+    Ref<VnRequestResult> rejectRemoteValue(const plat::Value& value) const override;
     void coreNotifyRemoteItemsAvailable(const VnInfoList& references) override;
     void magazineInfo_request_didFinishWithResult(Ref<VnRequestContext> request,
                                                   Ref<VnRequestResult> result);

@@ -65,6 +65,36 @@ Ref<VnRequestResult> VnRejectUnusableCodes(const plat::Value& reply, const char*
     return rejected;
 }
 
+Ref<VnRequestResult> VnRejectMissingList(const plat::Value& reply, const char* what) {
+    if (reply.isNilOrNull())
+        return VnRequestResult::failedResultWithErrorMessage(std::string("The ") + what +
+                                                             " is missing from the reply");
+    bool holdsNull = false;
+    if (auto list = reply.array()) {
+        list->enumerate([&](const plat::Value& element) {
+            holdsNull = element.isNilOrNull();
+            return !holdsNull;
+        });
+    }
+    if (!holdsNull)
+        return nullptr;
+    return VnRequestResult::failedResultWithErrorMessage(std::string("The ") + what +
+                                                         " holds a null element");
+}
+
+VnInfoList VnKeepAskedRecords(const VnInfoList& records, const std::set<std::string>& asked) {
+    VnInfoList kept;
+    for (const auto& record : records) {
+        if (record && record->code() && asked.contains(*record->code())) {
+            kept.push_back(record);
+            continue;
+        }
+        VND_TRACE("Error", "Dropped a record that was not asked for: %s",
+                  record ? record->code().value_or("(no code)").c_str() : "(null)");
+    }
+    return kept;
+}
+
 // ---- VnMagazineIssueDomain ---------------------------------------------------------------------
 
 VnMagazineIssueDomain::VnMagazineIssueDomain(const Ref<VnBookStoreUserContext>& userContext,
@@ -266,10 +296,13 @@ Ref<VnRequestContext> VnMagazineIssueDomain::updateRequestWithRange(VnIndexRange
     auto userContext = bookStoreUserContext();
     PLAT_ASSERT(userContext, "The list's user context has been closed");
     auto& factory = userContext->requestFactoryForIssueKind(issueKind_);
-    if (bookCategory_)
-        return factory.requestForMetaBookInfosWithCategoryCode(bookCategory_, keyword_, range);
-    return factory.requestForMetaMagazineIssueInfosWithMagazineType(issueKind_, magazineCode_,
-                                                                    range);
+    auto request = bookCategory_ ? factory.requestForMetaBookInfosWithCategoryCode(bookCategory_,
+                                                                                   keyword_, range)
+                                 : factory.requestForMetaMagazineIssueInfosWithMagazineType(
+                                       issueKind_, magazineCode_, range);
+    if (request)
+        request->setKeepsNullElements(true);
+    return request;
 }
 
 Ref<VnDomainUpdatingRequest> VnMagazineIssueDomain::requestForUpdateWithRange(VnIndexRange range) {
@@ -351,6 +384,8 @@ VnChangeList VnMagazineIssueDomainUpdatingRequest::filterForNeedUpdatedMetaInfo(
 
 Ref<VnRequestResult> VnMagazineIssueDomainUpdatingRequest::rejectRemoteValue(
     const plat::Value& value) const {
+    if (auto missing = VnRejectMissingList(value, "reference list"))
+        return missing;
     return VnRejectUnusableCodes(value, "reference list");
 }
 
@@ -460,6 +495,7 @@ void VnMagazineIssueDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(
         return;
     }
     queryingInfoCodes_.assign(unique.begin(), unique.end());
+    askedCodes_ = std::move(seen);
     resultItems_.clear();
     anyBatchFailed_ = false;
     startLoadingByInfoCodes();
@@ -508,7 +544,8 @@ void VnMagazineIssueDomainUpdatingRequest::magazineIssueInfo_request_didFinishWi
     else
         failure = VnRejectUnusableCodes(result->returnValue(), "batch");
     if (!failure) {
-        for (auto& record : itemsByRequestReturnValue(result->returnValue()))
+        for (auto& record :
+             VnKeepAskedRecords(itemsByRequestReturnValue(result->returnValue()), askedCodes_))
             resultItems_.push_back(std::move(record));
         coreReportProgress(VnRequestProgressMake(
             static_cast<float>(resultItems_.size()),
@@ -584,6 +621,7 @@ void VnMagazineIssueDomainUpdatingRequest::coreCancel() {
 
 void VnMagazineIssueDomainUpdatingRequest::coreCleanUp() {
     queryingInfoCodes_.clear();
+    askedCodes_.clear();
     modified_.clear();
     resultItems_.clear();
 }

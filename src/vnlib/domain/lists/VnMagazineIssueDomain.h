@@ -11,6 +11,7 @@
 // stored; the domain is marked updated only when every batch arrived.
 #include <deque>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "vnlib/domain/VnMagazineIssueKind.h"
@@ -136,7 +137,8 @@ class VnMagazineIssueDomainUpdatingRequest : public VnDomainUpdatingRequest {
     bool isBook_ = false;
     Ref<VnRequestContext> chainedRequest_;
     std::deque<std::string> queryingInfoCodes_;
-    VnChangeList modified_;  // the modified group of this refresh (kept for the finish)
+    std::set<std::string> askedCodes_;  // every code this refresh's batches ask for
+    VnChangeList modified_;             // the modified group of this refresh (kept for the finish)
     int32_t fullLengthItemCount_ = 0;
     bool skipRemoving_ = false;
     VnInfoList resultItems_;
@@ -148,3 +150,10 @@ class VnMagazineIssueDomainUpdatingRequest : public VnDomainUpdatingRequest {
 // A failed result naming the first element of a reply that is not a record with a usable code;
 // null when every element is one. `what` says what the reply was ("list", "batch").
 Ref<VnRequestResult> VnRejectUnusableCodes(const plat::Value& reply, const char* what);
+
+// A failed result when a reply that must be a list is missing (none or null) or holds a null
+// element (the domains' item requests keep them); null otherwise.
+Ref<VnRequestResult> VnRejectMissingList(const plat::Value& reply, const char* what);
+
+// The records whose codes were asked for, in order; the others are dropped with an "Error" trace.
+VnInfoList VnKeepAskedRecords(const VnInfoList& records, const std::set<std::string>& asked);

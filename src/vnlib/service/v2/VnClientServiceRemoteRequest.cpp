@@ -84,9 +84,12 @@ void VnClientServiceRemoteRequest::webmethod_request_didFinishWithResult(
 }
 
 plat::Value VnClientServiceRemoteRequest::mapReturnValue(const plat::Value& answer) const {
-    return VnMapRemoteAnswer(answer, [this](const Ref<plat::Dictionary>& dictionary) {
-        return coreReturnValueWithJsonDictionary(dictionary);
-    });
+    return VnMapRemoteAnswer(
+        answer,
+        [this](const Ref<plat::Dictionary>& dictionary) {
+            return coreReturnValueWithJsonDictionary(dictionary);
+        },
+        keepsNullElements());
 }
 
 plat::Value VnClientServiceRemoteRequest::webMethodParams() const {

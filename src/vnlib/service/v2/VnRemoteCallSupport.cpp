@@ -83,7 +83,7 @@ plat::Value VnMergeCustomParams(const plat::Value& params, const Ref<plat::Dicti
 
 plat::Value VnMapRemoteAnswer(
     const plat::Value& answer,
-    const std::function<plat::Value(const Ref<plat::Dictionary>&)>& mapOne) {
+    const std::function<plat::Value(const Ref<plat::Dictionary>&)>& mapOne, bool keepNulls) {
     if (auto dictionary = answer.dictionary())
         return mapOne(dictionary);
     auto list = answer.array();
@@ -91,8 +91,11 @@ plat::Value VnMapRemoteAnswer(
         return answer;
     auto out = plat::MutableArray::make();
     list->enumerate([&](const plat::Value& element) {
-        if (element.isNilOrNull())
+        if (element.isNilOrNull()) {
+            if (keepNulls)
+                out->addObject(plat::Value::null());
             return true;
+        }
         auto dictionary = element.dictionary();
         if (!dictionary)
             dictionary = plat::makeDictionary({{plat::Value("Code"), element}});

@@ -18,9 +18,10 @@ plat::Value VnMergeCustomParams(const plat::Value& params, const Ref<plat::Dicti
 // Maps a web call's answer: a dictionary becomes mapOne of it; a list becomes the list of mapOne
 // of each element (nulls and elements that map to nothing are left out; an element that is not a
 // dictionary is first wrapped as {"Code": element}); any other value is the answer unchanged.
+// keepNulls: null elements stay in the list, as null.
 plat::Value VnMapRemoteAnswer(
     const plat::Value& answer,
-    const std::function<plat::Value(const Ref<plat::Dictionary>&)>& mapOne);
+    const std::function<plat::Value(const Ref<plat::Dictionary>&)>& mapOne, bool keepNulls = false);
 
 // A new object of a return-value class (a record or a hand-read return value) loaded from the
 // dictionary; nothing without a class.

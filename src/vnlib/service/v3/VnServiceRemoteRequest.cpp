@@ -89,9 +89,12 @@ void VnServiceRemoteRequest::webmethod_request_didFinishWithResult(Ref<VnRequest
 }
 
 plat::Value VnServiceRemoteRequest::mapReturnValue(const plat::Value& answer) const {
-    return VnMapRemoteAnswer(answer, [this](const Ref<plat::Dictionary>& dictionary) {
-        return coreReturnValueWithJsonDictionary(dictionary);
-    });
+    return VnMapRemoteAnswer(
+        answer,
+        [this](const Ref<plat::Dictionary>& dictionary) {
+            return coreReturnValueWithJsonDictionary(dictionary);
+        },
+        keepsNullElements());
 }
 
 void VnServiceRemoteRequest::coreCancel() {

@@ -171,12 +171,13 @@ TEST_F(IssueListTest, HostileRepliesAreRefusedBeforeAnythingIsStored) {
     };
     const auto tableBefore = bytes(table);
 
-    for (const Json& reply :
-         {Json("not a list"), Json::array({Json{{"MagazineIssueCode", nullptr}}}),
-          Json::array({Json{{"MagazineIssueCode", ""}}}),
-          Json::array({Json{{"MagazineIssueCode", "../x"}, {"Hash", "h"}}}),
-          Json::array({Json{{"MagazineIssueCode", "a/b"}}}),
-          Json::array({Json{{"MagazineIssueCode", ".."}}})}) {
+    // Also a missing list and a list of nulls: neither may read as "the member holds nothing".
+    for (const Json& reply : {Json("not a list"), Json(nullptr), Json::array({nullptr, nullptr}),
+                              Json::array({Json{{"MagazineIssueCode", nullptr}}}),
+                              Json::array({Json{{"MagazineIssueCode", ""}}}),
+                              Json::array({Json{{"MagazineIssueCode", "../x"}, {"Hash", "h"}}}),
+                              Json::array({Json{{"MagazineIssueCode", "a/b"}}}),
+                              Json::array({Json{{"MagazineIssueCode", ".."}}})}) {
         service.addMethod("GetMetaMagazineIssueInfos",
                           [reply](const Json&, demo::Session&) { return reply; });
         auto outcome = refresh(library, library->takeLocalSnapshot());
@@ -216,6 +217,26 @@ TEST_F(IssueListTest, HostileRepliesAreRefusedBeforeAnythingIsStored) {
     auto rows = context->activeUserContext()->userStorage()->dataTableForMagazineIssueKind(
         VnMagazineIssueKind_Library);
     EXPECT_TRUE(rows->infoForCode("DUP1"));
+
+    // A batch answering a record nobody asked for: dropped and logged, never merged.
+    service.addMethod("GetMetaMagazineIssueInfos", [](const Json&, demo::Session&) {
+        return Json::array({Json{{"MagazineIssueCode", "ASKED"}, {"Hash", "q"}}});
+    });
+    store.addMethod("GetMagazineIssueInfos", [](const Json&, demo::Session&) {
+        return Json::array({Json{{"Code", "FOREIGN"}, {"Hash", "q"}}});
+    });
+    lines = testing_support::logged([&] {
+        plat::setTraceSwitch([](std::string_view group) { return group == "Error"; });
+        EXPECT_TRUE(refresh(library, library->takeLocalSnapshot())->result);
+        plat::setTraceSwitch({});
+    });
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](auto& l) {
+        return l.find("not asked for") != std::string::npos &&
+               l.find("FOREIGN") != std::string::npos;
+    }));
+    EXPECT_FALSE(rows->infoForCode("FOREIGN"));
+    for (const auto& code : codesOf(library->items()))
+        EXPECT_NE(code, "FOREIGN");
 
     store.addMethod("GetMagazineIssueInfos", [](const Json&, demo::Session&) {
         return Json::array({Json{{"Code", "../../escape"}}});

@@ -228,6 +228,26 @@ TEST_F(MagazineDomainTest, HostileMetaListsAreFetchedAndLoggedWithoutHarm) {
     EXPECT_EQ(codesOf(makeDomain()->items()), codesOf(domain->items()));
 }
 
+TEST_F(MagazineDomainTest, AMissingOrNullTitleListFailsAndKeepsTheHeldTitles) {
+    ASSERT_TRUE(refresh(nullptr));
+    const auto held = codesOf(domain->items());
+    ASSERT_GE(held.size(), 3U);
+    for (const plat::Value& reply :
+         {plat::Value(), plat::Value::null(),
+          plat::Value(plat::Array::make({plat::Value::null(), plat::Value::null()}))}) {
+        auto items = std::make_shared<TestItemsRequest>();
+        items->answer = [reply] { return VnRequestResult::resultWithReturnValue(reply, nullptr); };
+        domain = makeDomain(items);
+        auto request = domain->newDomainUpdatingRequest(domain->takeLocalSnapshot());
+        request->setForceUpdate(true);
+        auto result = runToEnd(request);
+        ASSERT_TRUE(result);
+        EXPECT_FALSE(result->succeed()) << reply.description();
+        EXPECT_EQ(codesOf(domain->items()), held);
+        EXPECT_EQ(codesOf(makeDomain()->items()), held);  // the table too
+    }
+}
+
 }  // namespace
 
 PLAT_DEFINE_CLASS(ItemWatcher, plat::Object, [](auto& c) {
