@@ -8,7 +8,10 @@
 #include <zlib.h>
 
 #include <array>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -333,6 +336,26 @@ std::string unsafeNameReason(const std::string& name, size_t declaredLength) {
     return {};
 }
 
+// Why an entry's name cannot be unpacked under `destination`; empty when it can. Names are
+// bounded before anything is made from them: the whole target within PATH_MAX, each segment
+// within NAME_MAX.
+std::string entryNameProblem(std::string name, size_t declaredLength,
+                             const std::string& destination) {
+    for (char& c : name) {
+        if (c == '\\')
+            c = '/';
+    }
+    if (destination.size() + 1 + name.size() >= PATH_MAX)
+        return "name longer than " + std::to_string(PATH_MAX) + " bytes with its folder";
+    size_t segment = 0;
+    for (const char c : name) {
+        segment = c == '/' ? 0 : segment + 1;
+        if (segment > NAME_MAX)
+            return "a name segment longer than " + std::to_string(NAME_MAX) + " bytes";
+    }
+    return unsafeNameReason(name, declaredLength);
+}
+
 // A DOS date and time word as local time.
 time_t dosTime(uLong dosDate) {
     std::tm tm{};
@@ -400,6 +423,13 @@ plat::Date ZipArchive::Date1980() {
     return plat::Date{static_cast<double>(std::mktime(&tm))};
 }
 
+bool ZipArchive::failEntry(const std::string& name, const std::string& reason) {
+    const std::string message = "Cannot unpack zip entry '" + name + "': " + reason;
+    VND_TRACE("Error", "%s", message.c_str());
+    OutputErrorMessage(message);
+    return false;
+}
+
 bool ZipArchive::refuse(const std::string& name, const std::string& reason) {
     const std::string message = "Refused zip entry '" + name + "': " + reason;
     VND_TRACE("Error", "%s", message.c_str());
@@ -410,26 +440,75 @@ bool ZipArchive::refuse(const std::string& name, const std::string& reason) {
 bool ZipArchive::UnzipFileTo(const std::string& path, bool overwrite) {
     if (!unzFile_)
         return false;
-    if (unzGoToFirstFile(handle(unzFile_)) != UNZ_OK) {
-        OutputErrorMessage("Failed");
-        return true;  // nothing to unpack
-    }
+    if (!checkDirectory(path))
+        return false;
+    if (unzGoToFirstFile(handle(unzFile_)) != UNZ_OK)
+        return true;  // an archive without entries: nothing to unpack
     uint64_t total = 0;
-    uint64_t count = 0;
     while (true) {
-        if (++count > limits_.maxEntries) {
-            char name[512] = {};
-            unzGetCurrentFileInfo64(handle(unzFile_), nullptr, name, sizeof name, nullptr, 0,
-                                    nullptr, 0);
-            return refuse(name, "more than " + std::to_string(limits_.maxEntries) + " entries");
-        }
         if (!extractCurrentEntry(path, overwrite, total))
             return false;
         const int rc = unzGoToNextFile(handle(unzFile_));
         if (rc == UNZ_END_OF_LIST_OF_FILE)
             return true;
         if (rc != UNZ_OK) {
-            OutputErrorMessage("Error occurs while getting file info");
+            OutputErrorMessage("Cannot read the zip file's directory (error " + std::to_string(rc) +
+                               ")");
+            return false;
+        }
+    }
+}
+
+bool ZipArchive::checkDirectory(const std::string& destination) {
+    unzFile file = handle(unzFile_);
+    unz_global_info64 global{};
+    if (unzGetGlobalInfo64(file, &global) != UNZ_OK) {
+        OutputErrorMessage("Cannot read the zip file's directory");
+        return false;
+    }
+    const int first = unzGoToFirstFile(file);
+    if (first != UNZ_OK) {
+        if (global.number_entry == 0)
+            return true;
+        OutputErrorMessage("Failed: the zip file's directory is damaged (error " +
+                           std::to_string(first) + ")");
+        return false;
+    }
+    // The whole directory is read before anything is written: a refusal leaves no file behind.
+    uint64_t count = 0;
+    uint64_t declared = 0;
+    std::vector<char> nameBuffer;
+    while (true) {
+        unz_file_info64 info{};
+        if (unzGetCurrentFileInfo64(file, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) {
+            OutputErrorMessage("Cannot read the zip file's directory");
+            return false;
+        }
+        nameBuffer.assign(info.size_filename + 1, '\0');
+        if (unzGetCurrentFileInfo64(file, &info, nameBuffer.data(),
+                                    static_cast<uLong>(nameBuffer.size()), nullptr, 0, nullptr,
+                                    0) != UNZ_OK) {
+            OutputErrorMessage("Cannot read the zip file's directory");
+            return false;
+        }
+        const std::string rawName(nameBuffer.data());
+        if (++count > limits_.maxEntries)
+            return refuse(rawName, "more than " + std::to_string(limits_.maxEntries) + " entries");
+        if (std::string reason = entryNameProblem(rawName, info.size_filename, destination);
+            !reason.empty())
+            return refuse(rawName.substr(0, 256), reason);
+        if (S_ISLNK(static_cast<mode_t>(info.external_fa >> 16)))
+            return refuse(rawName, "symbolic link");
+        declared += std::min<uint64_t>(info.uncompressed_size, limits_.maxTotalBytes + 1);
+        if (declared > limits_.maxTotalBytes)
+            return refuse(rawName,
+                          "more than " + std::to_string(limits_.maxTotalBytes) + " bytes in all");
+        const int rc = unzGoToNextFile(file);
+        if (rc == UNZ_END_OF_LIST_OF_FILE)
+            return true;
+        if (rc != UNZ_OK) {
+            OutputErrorMessage("Cannot read the zip file's directory (error " + std::to_string(rc) +
+                               ")");
             return false;
         }
     }
@@ -470,10 +549,8 @@ bool ZipArchive::extractCurrentEntry(const std::string& destination, bool overwr
         return refuse(rawName, "not a safe path");
 
     if (isFolder) {
-        if (auto error = plat::Paths::createDirectories(*target, 0755)) {
-            OutputErrorMessage("Error occurs");
-            return false;
-        }
+        if (auto error = plat::Paths::createDirectories(*target, 0755))
+            return failEntry(rawName, error->localizedDescription());
         return true;
     }
     if (info.uncompressed_size > limits_.maxTotalBytes - std::min(total, limits_.maxTotalBytes))
@@ -491,10 +568,11 @@ bool ZipArchive::extractCurrentEntry(const std::string& destination, bool overwr
     const bool encrypted = info.flag & 1;
     const bool aesEntry = encrypted && info.compression_method == kAesMethod;
     int method = 0, level = 0;
-    if ((encrypted && (!password_ || password_->empty())) ||
-        (!aesEntry && unzOpenCurrentFile2(file, &method, &level, 1) != UNZ_OK)) {
-        OutputErrorMessage("Error occurs");
-        return false;
+    if (encrypted && (!password_ || password_->empty()))
+        return failEntry(rawName, "encrypted, and no password was given");
+    if (!aesEntry) {
+        if (const int rc = unzOpenCurrentFile2(file, &method, &level, 1); rc != UNZ_OK)
+            return failEntry(rawName, "cannot open the entry (error " + std::to_string(rc) + ")");
     }
     if (!encrypted) {
         auto plain = std::make_unique<UnencryptedReader>(file, info);
@@ -504,10 +582,8 @@ bool ZipArchive::extractCurrentEntry(const std::string& destination, bool overwr
     } else if (aesEntry) {
         // minizip does not open AES entries at all: their data is read from the file directly.
         std::FILE* direct = openEntryData(zipPath_, unzGetOffset64(file));
-        if (!direct) {
-            OutputErrorMessage("Error occurs");
-            return false;
-        }
+        if (!direct)
+            return failEntry(rawName, "cannot find the entry's data");
         const std::optional<AesField> aes = aesField(extra);
         const std::optional<uLong> crc =
             aes && aes->vendorVersion == 1 ? std::optional<uLong>(info.crc) : std::nullopt;
@@ -526,8 +602,7 @@ bool ZipArchive::extractCurrentEntry(const std::string& destination, bool overwr
     std::error_code ec;
     if (auto error = plat::Paths::createDirectories(target->parent_path(), 0755)) {
         reader->finish();
-        OutputErrorMessage("Error occurs");
-        return false;
+        return failEntry(rawName, error->localizedDescription());
     }
     if (fs::exists(fs::symlink_status(*target, ec)) && !overwrite && !OverWrite(target->string())) {
         reader->finish();
@@ -536,9 +611,10 @@ bool ZipArchive::extractCurrentEntry(const std::string& destination, bool overwr
     const int fd =
         ::open(target->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
+        const int openError = errno;
         reader->finish();
-        OutputErrorMessage("Error occurs");
-        return false;
+        return failEntry(rawName,
+                         "cannot create " + target->string() + ": " + std::strerror(openError));
     }
     plat::FileHandle out(fd, *target);
     const auto fail = [&](const std::string& reason) {
@@ -559,10 +635,8 @@ bool ZipArchive::extractCurrentEntry(const std::string& destination, bool overwr
         written += static_cast<uint64_t>(n);
         if (written > info.uncompressed_size)
             return fail("inflates past its declared size");
-        if (out.writeData({buffer.data(), static_cast<size_t>(n)})) {
-            OutputErrorMessage("Error occurs");
-            return fail("cannot write " + target->string());
-        }
+        if (auto error = out.writeData({buffer.data(), static_cast<size_t>(n)}))
+            return fail("cannot write " + target->string() + ": " + error->localizedDescription());
     }
     if (written != info.uncompressed_size)
         return fail("size differs from the declared size");

@@ -1,11 +1,14 @@
 #pragma once
 // ZipArchive: unpacks a zip file into a folder over minizip; encrypted entries (traditional or
-// WinZip AES) are decrypted by our own ciphers. Entries that would land outside the folder (an
-// absolute name, a ".." segment, NUL or an empty name), symbolic links, and archives that unpack
-// to too much (too many entries, an entry inflating past its declared size or far beyond its
-// compressed size, too many bytes in all) are refused: extraction stops with NO and the delegate
-// and the "Error" trace get "Refused zip entry '<name>': <reason>". Read and CRC errors fail the
-// extraction too; a file that was being written when it failed is removed.
+// WinZip AES) are decrypted by our own ciphers. The central directory is read whole before
+// anything is written. Entries that would land outside the folder (an absolute name, a ".."
+// segment, NUL or an empty name), names too long for the file system (PATH_MAX with the folder,
+// NAME_MAX a segment), symbolic links, and archives that unpack to too much (too many entries,
+// an entry inflating past its declared size or far beyond its compressed size, too many bytes in
+// all) are refused: extraction stops with NO and the delegate and the "Error" trace get "Refused
+// zip entry '<name>': <reason>". A damaged directory, read and CRC errors and files that cannot be
+// written fail the extraction too, with the reason ("Cannot unpack zip entry '<name>': ..."); a
+// file that was being written when it failed is removed.
 // Delegate (optional): "ErrorMessage:" with a message, "OverWriteOperation:" with a path,
 // answering whether an existing file may be replaced.
 #include <cstdint>
@@ -47,6 +50,11 @@ class ZipArchive : public plat::Object {
 
   private:
     bool refuse(const std::string& name, const std::string& reason);
+    // An entry that could not be unpacked: "Cannot unpack zip entry '<name>': <reason>".
+    bool failEntry(const std::string& name, const std::string& reason);
+    // Reads the central directory once and refuses the archive when any entry would be refused
+    // by name, kind, count or declared size; leaves the archive at an unknown entry.
+    bool checkDirectory(const std::string& destination);
     bool extractCurrentEntry(const std::string& destination, bool overwrite, uint64_t& total);
 
     void* unzFile_ = nullptr;

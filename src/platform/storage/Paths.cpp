@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -144,19 +145,58 @@ std::optional<fs::path> Paths::joinSafely(const fs::path& base, std::string_view
 Ref<Error> Paths::createDirectories(const fs::path& path, unsigned mode) {
     if (path.empty())
         return posixError(EINVAL, "Cannot create a folder without a name", path);
+    if (path.native().size() >= PATH_MAX)
+        return posixError(ENAMETOOLONG, "Cannot create folder", path);
     std::error_code ec;
     if (fs::is_directory(path, ec))
         return nullptr;
-    if (path.has_parent_path() && path.parent_path() != path) {
-        if (auto error = createDirectories(path.parent_path(), mode))
+    // One buffer, cut at each separator in turn: no recursion and no copy a level, so a path of
+    // any depth costs its own length.
+    std::string buffer = path.native();
+    while (buffer.size() > 1 && buffer.back() == '/')
+        buffer.pop_back();
+    const auto isFolder = [&](const char* name) {
+        struct stat st {};
+        return ::stat(name, &st) == 0 && S_ISDIR(st.st_mode);
+    };
+    // The deepest ancestor that exists already.
+    size_t from = buffer.size();
+    while (true) {
+        const size_t slash = buffer.rfind('/', from - 1);
+        if (slash == std::string::npos || slash == 0) {
+            from = 0;
+            break;
+        }
+        buffer[slash] = '\0';
+        const bool exists = isFolder(buffer.c_str());
+        buffer[slash] = '/';
+        if (exists) {
+            from = slash;
+            break;
+        }
+        from = slash;
+    }
+    const auto makeOne = [&](size_t end) -> Ref<Error> {
+        const char kept = end < buffer.size() ? buffer[end] : '\0';
+        if (end < buffer.size())
+            buffer[end] = '\0';
+        Ref<Error> error;
+        if (::mkdir(buffer.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST)
+            error = posixError(errno, "Cannot create folder", buffer.c_str());
+        else if (!isFolder(buffer.c_str()))
+            error = posixError(ENOTDIR, "Not a folder", buffer.c_str());
+        if (end < buffer.size())
+            buffer[end] = kept;
+        return error;
+    };
+    for (size_t slash = buffer.find('/', from + 1); slash != std::string::npos;
+         slash = buffer.find('/', slash + 1)) {
+        if (buffer[slash - 1] == '/')
+            continue;  // "a//b"
+        if (auto error = makeOne(slash))
             return error;
     }
-    if (::mkdir(path.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST) {
-        return posixError(errno, "Cannot create folder", path);
-    }
-    if (!fs::is_directory(path, ec))
-        return posixError(ENOTDIR, "Not a folder", path);
-    return nullptr;
+    return makeOne(buffer.size());
 }
 
 std::filesystem::path Paths::cachesDirectory() {

@@ -8,6 +8,7 @@
 
 #include "auxiliary/bookstore/ZipArchive.h"
 #include "platform/storage/ScopedEnvironment.h"
+#include "support/ChildProcess.h"
 #include "support/ZipBuilder.h"
 
 namespace fs = std::filesystem;
@@ -185,7 +186,8 @@ TEST_F(ZipArchiveTest, DecryptsTraditionalAndAesEntriesAndRefusesAWrongPassword)
     EXPECT_FALSE(unpack(root / "locked.zip", std::string("wrong")));
     EXPECT_NE(listener->messages.back().find("wrong password"), std::string::npos);
     EXPECT_FALSE(unpack(root / "locked.zip"));  // no password at all
-    EXPECT_EQ(listener->messages.back(), "Error occurs");
+    EXPECT_EQ(listener->messages.back(),
+              "Cannot unpack zip entry 'crypto.txt': encrypted, and no password was given");
     EXPECT_FALSE(fs::exists(destination / "crypto.txt"));
 
     // AES data changed on the way fails its authentication.
@@ -200,6 +202,80 @@ TEST_F(ZipArchiveTest, DecryptsTraditionalAndAesEntriesAndRefusesAWrongPassword)
     std::ofstream(root / "aes-only.zip", std::ios::binary) << bytes;
     EXPECT_FALSE(unpack(root / "aes-only.zip", std::string("pa55")));
     EXPECT_NE(listener->messages.back().find("authentication failed"), std::string::npos);
+}
+
+TEST_F(ZipArchiveTest, ReadsTheWholeDirectoryBeforeWritingAndRefusesADamagedOne) {
+    const auto emptyDestination = [&] { return fs::is_empty(destination); };
+    const auto build = [&](const std::string& name, int entries) {
+        ZipBuilder zip(root / name);
+        for (int i = 0; i < entries; ++i)
+            zip.add("file" + std::to_string(i) + ".txt", "text " + std::to_string(i));
+        EXPECT_TRUE(zip.close());
+        return root / name;
+    };
+
+    // Too many entries: refused before the first is written.
+    ZipArchive::Limits five;
+    five.maxEntries = 5;
+    EXPECT_FALSE(unpack(build("many.zip", 8), {}, five));
+    EXPECT_NE(listener->messages.back().find("more than 5 entries"), std::string::npos);
+    EXPECT_TRUE(emptyDestination());
+
+    // A bad name late in the archive stops it before anything is written, as does a segment
+    // longer than a file name may be.
+    {
+        ZipBuilder zip(root / "late.zip");
+        zip.add("a.txt", "a").add("b/c.txt", "c").add("b/../../x", "x");
+        ASSERT_TRUE(zip.close());
+    }
+    EXPECT_FALSE(unpack(root / "late.zip"));
+    EXPECT_TRUE(emptyDestination());
+    {
+        ZipBuilder zip(root / "segment.zip");
+        zip.add("a.txt", "a").add("dir/" + std::string(300, 's'), "s");
+        ASSERT_TRUE(zip.close());
+    }
+    EXPECT_FALSE(unpack(root / "segment.zip"));
+    EXPECT_NE(listener->messages.back().find("segment longer than 255"), std::string::npos);
+    EXPECT_TRUE(emptyDestination());
+
+    // A central directory whose first header is overwritten: a clear failure, not an empty
+    // success.
+    std::string bytes = readFile(build("damaged.zip", 3));
+    const size_t central = bytes.find("PK\x01\x02");
+    ASSERT_NE(central, std::string::npos);
+    bytes.replace(central, 4, "XXXX");
+    std::ofstream(root / "damaged.zip", std::ios::binary | std::ios::trunc) << bytes;
+    listener->messages.clear();
+    EXPECT_FALSE(unpack(root / "damaged.zip"));
+    ASSERT_FALSE(listener->messages.empty());
+    EXPECT_NE(listener->messages.back().find("directory is damaged"), std::string::npos);
+    EXPECT_TRUE(emptyDestination());
+}
+
+// A name 32,000 folders deep: refused by its length, in bounded memory and time.
+TEST_F(ZipArchiveTest, DeepNameChild) {
+    if (!testing_support::inChildProcess())
+        GTEST_SKIP() << "runs inside DeepNamesAreRefusedInBoundedMemory";
+    std::string name;
+    for (int i = 0; i < 32000; ++i)
+        name += "d/";
+    name += "f";
+    {
+        ZipBuilder zip(root / "deep.zip");
+        zip.add("ok.txt", "fine").add(name, "deep");
+        ASSERT_TRUE(zip.close());
+    }
+    EXPECT_FALSE(unpack(root / "deep.zip"));
+    ASSERT_FALSE(listener->messages.empty());
+    EXPECT_NE(listener->messages.back().find("name longer than"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(destination));
+}
+
+TEST(ZipArchiveMemory, DeepNamesAreRefusedInBoundedMemory) {
+    const auto run = testing_support::runTestInChild("ZipArchiveTest.DeepNameChild", 60);
+    EXPECT_TRUE(run.passed) << "exit " << run.exitStatus << (run.timedOut ? ", timed out" : "");
+    EXPECT_LT(run.peakResidentKb, 200 * 1024);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <fstream>
 #include <string>
 
@@ -72,4 +73,17 @@ TEST(Paths, CreateDirectoriesMakesPrivateFoldersAndReportsFailures) {
     auto error = Paths::createDirectories(file / "below", 0700);
     ASSERT_TRUE(error);
     EXPECT_NE(error->localizedDescription().find("plain"), std::string::npos);
+
+    // Depth costs a loop, not the stack: as deep as the system allows, and far past it.
+    std::string levels;
+    while (root.native().size() + levels.size() + 8 < PATH_MAX)
+        levels += "/d";
+    EXPECT_FALSE(Paths::createDirectories(root.native() + levels));
+    EXPECT_TRUE(std::filesystem::is_directory(root.native() + levels));
+    std::string tooDeep;
+    for (int i = 0; i < 32000; ++i)
+        tooDeep += "/d";
+    error = Paths::createDirectories(root.native() + tooDeep);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), ENAMETOOLONG);
 }
