@@ -353,6 +353,25 @@ std::optional<plat::Bytes> ASIDataDecompressor::uncompressBytes(const uint8_t* b
     return inflatePiece(bytes, length, error, length + length / 2);
 }
 
+bool ASIDataDecompressor::uncompressBytes(const uint8_t* bytes, uint64_t length,
+                                          Ref<plat::Error>* error,
+                                          const std::function<bool(const uint8_t*, size_t)>& emit) {
+    if (length == 0)
+        return true;
+    FlushingSink sink(emit);
+    return inflateInto(bytes, length, error, sink) && sink.flush();
+}
+
+bool ASIDataDecompressor::exceedsRatio(uint64_t inflated, uint64_t compressed) {
+    return inflated > kRatioFloorBytes && inflated / kMaxInflateRatio > compressed;
+}
+
+Ref<plat::Error> ASIDataDecompressor::ratioError() {
+    return ASIMakeError(ASICompressionError,
+                        "Decompression stopped: the data inflates to more than " +
+                            std::to_string(kMaxInflateRatio) + " times its compressed size");
+}
+
 template <class Sink>
 bool ASIDataDecompressor::inflateInto(const uint8_t* bytes, uint64_t length,
                                       Ref<plat::Error>* error, Sink& out) {
@@ -431,18 +450,28 @@ std::optional<plat::Bytes> ASIDataDecompressor::uncompressData(const plat::Bytes
 
 bool ASIDataDecompressor::uncompressDataFromFile(const std::string& sourcePath,
                                                  const std::string& destinationPath,
-                                                 Ref<plat::Error>* error) {
+                                                 Ref<plat::Error>* error, bool limitRatio) {
     auto decompressor = ASIDataDecompressor::decompressor();
     std::optional<FlushingSink> sink;
+    uint64_t consumed = 0, produced = 0;
+    bool tooMuch = false;
     return codeFile(
         "Decompression", sourcePath, destinationPath, error,
         [&](const uint8_t* bytes, uint64_t n, Ref<plat::Error>* e, bool,
             auto& emit) -> std::optional<plat::Bytes> {
             // Inflated straight into one reused buffer that is written out whenever it fills.
-            if (!sink)
-                sink.emplace(emit);
+            if (!sink) {
+                sink.emplace([&](const uint8_t* out, size_t size) {
+                    produced += size;
+                    tooMuch = limitRatio && exceedsRatio(produced, consumed);
+                    return !tooMuch && emit(out, size);
+                });
+            }
+            consumed += n;
             if (decompressor->inflateInto(bytes, n, e, *sink))
                 sink->flush();
+            if (tooMuch)
+                *e = ratioError();
             return std::nullopt;
         },
         [&](Ref<plat::Error>* e) -> std::optional<plat::Bytes> {

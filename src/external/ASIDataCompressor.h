@@ -8,6 +8,7 @@
 // - Whole buffers and files that end before the compressed stream does fail ("... code -5");
 //   reachedEnd() tells a piece-by-piece caller whether the stream ended.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -65,13 +66,26 @@ class ASIDataDecompressor : public plat::Object {
     // The bytes this piece inflates to; none for an empty piece or on an error.
     std::optional<plat::Bytes> uncompressBytes(const uint8_t* bytes, uint64_t length,
                                                Ref<plat::Error>* error);
+    // The same, handing the output on as it comes in pieces of at most 1 MiB, none of it held:
+    // false on an error, or when `emit` answers false (it knows why).
+    bool uncompressBytes(const uint8_t* bytes, uint64_t length, Ref<plat::Error>* error,
+                         const std::function<bool(const uint8_t*, size_t)>& emit);
     // Whether the compressed stream has ended.
     bool reachedEnd() const { return reachedEnd_; }
 
+    // Deflate cannot inflate much past 1032:1: more is a bomb, not data.
+    static constexpr uint64_t kMaxInflateRatio = 1000;
+    static constexpr uint64_t kRatioFloorBytes = 1 << 20;
+    // Whether `inflated` bytes out of `compressed` pass that ratio (small outputs never do).
+    static bool exceedsRatio(uint64_t inflated, uint64_t compressed);
+    static Ref<plat::Error> ratioError();
+
     static std::optional<plat::Bytes> uncompressData(const plat::Bytes& data,
                                                      Ref<plat::Error>* error);
+    // limitRatio: inflating stops with ratioError() past kMaxInflateRatio.
     static bool uncompressDataFromFile(const std::string& sourcePath,
-                                       const std::string& destinationPath, Ref<plat::Error>* error);
+                                       const std::string& destinationPath, Ref<plat::Error>* error,
+                                       bool limitRatio = false);
     static Ref<plat::Error> inflateErrorWithCode(int code);
 
   private:

@@ -167,6 +167,7 @@ PLAT_DEFINE_CLASS(ASIHTTPRequest, plat::Operation, [](auto& c) {
 ASIHTTPRequest::ASIHTTPRequest(plat::Url url)
     : url_(std::move(url)),
       timeOutSeconds_(defaultTimeOutSeconds()),
+      maxResponseDataSize_(defaultMaxResponseDataSize()),
       downloadCache_(defaultCache()),
       runLoopMode_(plat::kDefaultRunLoopMode) {}
 
@@ -226,6 +227,7 @@ Ref<ASIHTTPRequest> ASIHTTPRequest::copyWithZone() const {
     copy->setDidFinishSelector(didFinishSelector());
     copy->setDidFailSelector(didFailSelector());
     copy->setTimeOutSeconds(timeOutSeconds());
+    copy->setMaxResponseDataSize(maxResponseDataSize());
     copy->setShouldResetDownloadProgress(shouldResetDownloadProgress());
     copy->setShouldResetUploadProgress(shouldResetUploadProgress());
     copy->setShowAccurateProgress(showAccurateProgress());
@@ -379,6 +381,7 @@ ASI_ATOMIC_PROPERTY(std::optional<std::string>, proxyType, setProxyType, proxyTy
 ASI_ATOMIC_PROPERTY(std::optional<std::string>, authenticationScheme, setAuthenticationScheme,
                     authenticationScheme_)
 ASI_ATOMIC_PROPERTY(double, timeOutSeconds, setTimeOutSeconds, timeOutSeconds_)
+ASI_ATOMIC_PROPERTY(uint64_t, maxResponseDataSize, setMaxResponseDataSize, maxResponseDataSize_)
 ASI_ATOMIC_PROPERTY(int64_t, tag, setTag, tag_)
 ASI_ATOMIC_PROPERTY(Ref<plat::Dictionary>, userInfo, setUserInfo, userInfo_)
 ASI_ATOMIC_PROPERTY(bool, useHTTPVersionOne, setUseHTTPVersionOne, useHTTPVersionOne_)

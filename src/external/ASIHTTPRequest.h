@@ -70,6 +70,11 @@ class ASIHTTPRequest : public plat::Operation {
     static plat::Thread& threadForRequest(const ASIHTTPRequest* request);
     static double defaultTimeOutSeconds();
     static void setDefaultTimeOutSeconds(double seconds);
+    // The most body bytes a request keeps in memory (inflated, when it inflates as it reads)
+    // unless it sets its own limit: 256 MiB.
+    static constexpr uint64_t kDefaultMaxResponseDataSize = uint64_t{256} << 20;
+    static uint64_t defaultMaxResponseDataSize();
+    static void setDefaultMaxResponseDataSize(uint64_t bytes);
     // "<name> <version> (X11; Linux <x.y.z>; <locale>)", built once from the information
     // dictionary; none when the name or the system version cannot be read.
     static std::optional<std::string> defaultUserAgentString();
@@ -212,6 +217,8 @@ class ASIHTTPRequest : public plat::Operation {
     ASI_SETTING(std::optional<std::string>, proxyType, setProxyType)
     ASI_SETTING(std::optional<std::string>, authenticationScheme, setAuthenticationScheme)
     ASI_SETTING(double, timeOutSeconds, setTimeOutSeconds)
+    // Past this many body bytes in memory the request fails (ASIResponseTooLargeErrorType).
+    ASI_SETTING(uint64_t, maxResponseDataSize, setMaxResponseDataSize)
     ASI_SETTING(int64_t, tag, setTag)
     ASI_SETTING(Ref<plat::Dictionary>, userInfo, setUserInfo)
     ASI_SETTING(bool, useHTTPVersionOne, setUseHTTPVersionOne)
@@ -361,6 +368,10 @@ class ASIHTTPRequest : public plat::Operation {
     void parseStringEncodingFromHeaders();
     bool willAskDelegateToConfirmRedirect();
     void handleBytesAvailable();
+    static Ref<plat::Error> responseTooLargeError(uint64_t limit);
+    // For a body kept compressed in memory: an error when it does not inflate whole within the
+    // limit.
+    Ref<plat::Error> checkCompressedResponseData() const;
     void handleStreamComplete();
     void handleStreamError();
     bool retryUsingNewConnection();
@@ -569,6 +580,7 @@ class ASIHTTPRequest : public plat::Operation {
     std::optional<std::string> userAgentString_, domain_, proxyUsername_, proxyPassword_,
         proxyDomain_, proxyType_, authenticationScheme_;
     double timeOutSeconds_ = 10.0;
+    uint64_t maxResponseDataSize_ = kDefaultMaxResponseDataSize;
     int64_t tag_ = 0;
     Ref<plat::Dictionary> userInfo_;
     bool useHTTPVersionOne_ = false;
@@ -636,6 +648,9 @@ class ASIHTTPRequest : public plat::Operation {
     int32_t authenticationRetryCount_ = 0, proxyAuthenticationRetryCount_ = 0;
     std::optional<std::string> proxyAuthenticationRealm_, proxyAuthenticationScheme_;
     Ref<ASIDataDecompressor> dataDecompressor_;
+    // What the on-the-fly decompressor took and gave, for its ratio.
+    uint64_t inflateInput_ = 0;
+    uint64_t inflateOutput_ = 0;
     Ref<plat::OutputStream> fileDownloadOutputStream_, inflatedFileDownloadOutputStream_;
     std::optional<std::string> temporaryUncompressedDataDownloadPath_;
     std::vector<std::string> clientCertificates_;

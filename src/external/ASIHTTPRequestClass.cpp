@@ -25,6 +25,7 @@ struct ClassState {
     std::optional<std::string> defaultUserAgent;
     Ref<ASICacheDelegate> defaultCache;
     std::atomic<double> defaultTimeOutSeconds{10.0};
+    std::atomic<uint64_t> defaultMaxResponseDataSize{ASIHTTPRequest::kDefaultMaxResponseDataSize};
     Ref<plat::OperationQueue> sharedQueue;
 
     std::recursive_mutex connectionsLock;
@@ -132,6 +133,14 @@ double ASIHTTPRequest::defaultTimeOutSeconds() {
 
 void ASIHTTPRequest::setDefaultTimeOutSeconds(double seconds) {
     state().defaultTimeOutSeconds = seconds;
+}
+
+uint64_t ASIHTTPRequest::defaultMaxResponseDataSize() {
+    return state().defaultMaxResponseDataSize;
+}
+
+void ASIHTTPRequest::setDefaultMaxResponseDataSize(uint64_t bytes) {
+    state().defaultMaxResponseDataSize = bytes;
 }
 
 std::optional<std::string> ASIHTTPRequest::defaultUserAgentString() {

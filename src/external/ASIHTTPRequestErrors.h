@@ -20,6 +20,8 @@ enum ASINetworkErrorType : int64_t {
     ASITooMuchRedirectionErrorType = 9,
     ASIUnhandledExceptionError = 10,
     ASICompressionError = 11,
+    // A body kept in memory passed the request's limit.
+    ASIResponseTooLargeErrorType = 12,
 };
 
 // An engine error with the message and, when given, the underlying error.

@@ -10,6 +10,9 @@
 
 namespace {
 
+// The first room for a body kept in memory.
+constexpr uint64_t kMinimumResponseRoom = 64 * 1024;
+
 std::string temporaryPath() {
     return (std::filesystem::temp_directory_path() / plat::Uuid::createString()).string();
 }
@@ -282,25 +285,38 @@ void ASIHTTPRequest::handleBytesAvailable() {
     if (n == 0)
         return;
     buffer.resize(static_cast<size_t>(n));
-    std::optional<plat::Bytes> inflated;
     const bool onTheFly = isResponseCompressed() && !shouldWaitToInflateCompressedResponses();
-    if (onTheFly) {
-        if (!dataDecompressor_)
-            dataDecompressor_ = ASIDataDecompressor::decompressor();
-        Ref<plat::Error> error;
-        inflated = dataDecompressor_->uncompressBytes(buffer.data(), buffer.size(), &error);
-        if (error) {
-            failWithError(error);
-            return;
-        }
-        if (!inflated)
-            inflated = plat::Bytes{};
+    if (onTheFly && !dataDecompressor_) {
+        dataDecompressor_ = ASIDataDecompressor::decompressor();
+        inflateInput_ = inflateOutput_ = 0;
     }
     setTotalBytesRead(totalBytesRead() + static_cast<uint64_t>(n));
     lastActivityTime_ = plat::RunLoop::current().now();
     incrementBandwidthUsedInLastSecond(static_cast<uint64_t>(n));
     if (needsRedirect_ && shouldRedirect() && allowResumeForFileDownloads())
         return;
+
+    // Inflates what was read into `take`, a piece at a time; a stream (to a file or a delegate)
+    // stops past the decompressor's ratio. False (the request failed) on an error.
+    Ref<plat::Error> refused;
+    const auto inflate = [&](bool limitRatio,
+                             const std::function<bool(const uint8_t*, size_t)>& take) {
+        inflateInput_ += buffer.size();
+        Ref<plat::Error> error;
+        const bool ok = dataDecompressor_->uncompressBytes(
+            buffer.data(), buffer.size(), &error, [&](const uint8_t* bytes, size_t size) {
+                inflateOutput_ += size;
+                if (limitRatio &&
+                    ASIDataDecompressor::exceedsRatio(inflateOutput_, inflateInput_)) {
+                    refused = ASIDataDecompressor::ratioError();
+                    return false;
+                }
+                return take(bytes, size);
+            });
+        if (!ok)
+            failWithError(error ? error : refused);
+        return ok;
+    };
 
     auto target = delegate();
     bool takes =
@@ -310,9 +326,17 @@ void ASIHTTPRequest::handleBytesAvailable() {
         takes = takes || static_cast<bool>(dataReceivedBlock_);
     }
     if (takes) {
-        plat::Bytes handed = onTheFly ? *inflated : plat::Bytes(buffer.begin(), buffer.end());
         auto me = self<ASIHTTPRequest>();
-        onMainThread([me, handed = std::move(handed)] { me->passOnReceivedData(handed); });
+        const auto handOver = [this, &me](const uint8_t* bytes, size_t size) {
+            onMainThread([me, handed = plat::Bytes(bytes, bytes + size)] {
+                me->passOnReceivedData(handed);
+            });
+            return true;
+        };
+        if (onTheFly)
+            inflate(true, handOver);
+        else
+            handOver(buffer.data(), buffer.size());
         return;
     }
     if (auto destination = downloadDestinationPath()) {
@@ -355,17 +379,68 @@ void ASIHTTPRequest::handleBytesAvailable() {
             }
         }
         fileDownloadOutputStream_->write(buffer.data(), buffer.size());
-        if (onTheFly && inflatedFileDownloadOutputStream_ && !inflated->empty())
-            inflatedFileDownloadOutputStream_->write(inflated->data(), inflated->size());
+        if (onTheFly && inflatedFileDownloadOutputStream_) {
+            inflate(true, [this](const uint8_t* bytes, size_t size) {
+                inflatedFileDownloadOutputStream_->write(bytes, size);
+                return true;
+            });
+        }
         return;
     }
-    std::lock_guard lock(propertyMutex_);
-    if (!rawResponseData_)
-        rawResponseData_ = plat::Bytes{};
+    // Kept in memory, up to the limit.
+    const uint64_t limit = maxResponseDataSize();
+    const auto keep = [&](const uint8_t* bytes, size_t size) {
+        std::lock_guard lock(propertyMutex_);
+        if (!rawResponseData_)
+            rawResponseData_ = plat::Bytes{};
+        if (size > limit - std::min<uint64_t>(limit, rawResponseData_->size())) {
+            refused = responseTooLargeError(limit);
+            rawResponseData_.reset();  // a failed request keeps no part of it
+            return false;
+        }
+        // Room grows through the limit's halves, so that the last move (half the limit, while
+        // the new room fills) never holds more than the limit at once.
+        const uint64_t needed = rawResponseData_->size() + size;
+        if (needed > rawResponseData_->capacity()) {
+            uint64_t room = limit;
+            while (room / 2 >= needed && room / 2 >= kMinimumResponseRoom)
+                room /= 2;
+            rawResponseData_->reserve(static_cast<size_t>(room));
+        }
+        rawResponseData_->insert(rawResponseData_->end(), bytes, bytes + size);
+        return true;
+    };
     if (onTheFly)
-        rawResponseData_->insert(rawResponseData_->end(), inflated->begin(), inflated->end());
-    else
-        rawResponseData_->insert(rawResponseData_->end(), buffer.begin(), buffer.end());
+        inflate(false, keep);
+    else if (!keep(buffer.data(), buffer.size()))
+        failWithError(refused);
+}
+
+Ref<plat::Error> ASIHTTPRequest::responseTooLargeError(uint64_t limit) {
+    return ASIMakeError(ASIResponseTooLargeErrorType,
+                        "The response body is larger than the limit of " + std::to_string(limit) +
+                            " bytes kept in memory");
+}
+
+Ref<plat::Error> ASIHTTPRequest::checkCompressedResponseData() const {
+    const auto raw = rawResponseData();
+    if (!raw || raw->empty())
+        return nullptr;
+    // Inflated once, nothing kept: what responseData() will give must exist and fit.
+    const uint64_t limit = maxResponseDataSize();
+    auto decompressor = ASIDataDecompressor::decompressor();
+    uint64_t total = 0;
+    Ref<plat::Error> error;
+    const bool ok = decompressor->uncompressBytes(raw->data(), raw->size(), &error,
+                                                  [&](const uint8_t*, size_t size) {
+                                                      total += size;
+                                                      return total <= limit;
+                                                  });
+    if (!ok)
+        return error ? error : responseTooLargeError(limit);
+    if (!decompressor->reachedEnd())
+        return ASIDataDecompressor::inflateErrorWithCode(Z_BUF_ERROR);
+    return nullptr;
 }
 
 void ASIHTTPRequest::handleStreamComplete() {
@@ -390,10 +465,15 @@ void ASIHTTPRequest::handleStreamComplete() {
         postBodyReadStream_->close();
         postBodyReadStream_.reset();
     }
-    // An inflated-on-the-fly body must have reached its end.
+    // An inflated-on-the-fly body must have reached its end; one kept compressed in memory must
+    // inflate whole.
     if (dataDecompressor_ && !dataDecompressor_->reachedEnd() && !needsRedirect_ &&
         authenticationNeeded() == 0)
         fileError = ASIDataDecompressor::inflateErrorWithCode(Z_BUF_ERROR);
+    if (!fileError && !dataDecompressor_ && !downloadDestinationPath() && !needsRedirect_ &&
+        authenticationNeeded() == 0 && isResponseCompressed() &&
+        shouldWaitToInflateCompressedResponses())
+        fileError = checkCompressedResponseData();
     dataDecompressor_.reset();
     if (didCreateTemporaryPostDataFile() && authenticationNeeded() == 0) {
         removeTemporaryUploadFile();
@@ -427,7 +507,19 @@ void ASIHTTPRequest::handleStreamComplete() {
                 }
             }
         } else if (shouldWaitToInflateCompressedResponses()) {
-            ASIDataDecompressor::uncompressDataFromFile(*temporary, *destination, &fileError);
+            // Inflated beside, then moved: a failure leaves the destination as it was.
+            const std::string inflated = temporaryPath();
+            std::error_code code;
+            if (ASIDataDecompressor::uncompressDataFromFile(*temporary, inflated, &fileError, true))
+                std::filesystem::rename(inflated, *destination, code);
+            if (code)
+                fileError = ASIMakeError(
+                    ASIFileManagementError,
+                    "Failed to move file from '" + inflated + "' to '" + *destination + "'",
+                    plat::Error::withDescription("NSPOSIXErrorDomain", code.value(),
+                                                 code.message()));
+            if (fileError)
+                std::filesystem::remove(inflated, code);
             removeTemporaryDownloadFile();
         } else {
             std::error_code code;

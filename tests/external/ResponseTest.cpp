@@ -7,8 +7,11 @@
 
 #include "external/ASIDataCompressor.h"
 #include "external/ASIHTTPRequest.h"
+#include "external/ASIHTTPRequestErrors.h"
 #include "platform/net/HttpCookieStorage.h"
 #include "platform/storage/ScopedEnvironment.h"
+#include "support/ChildProcess.h"
+#include "support/net/HostileReplies.h"
 #include "support/net/RawHttpServer.h"
 
 using net_test::RawHttpServer;
@@ -33,12 +36,12 @@ bool waitFor(const std::function<bool()>& condition, double seconds = 10) {
 }
 
 // Runs a request to its end; answers whether it finished (else it failed).
-bool run(const Ref<ASIHTTPRequest>& request) {
+bool run(const Ref<ASIHTTPRequest>& request, double seconds = 10) {
     int finished = 0, failed = 0;
     request->setCompletionBlock([&] { ++finished; });
     request->setFailedBlock([&] { ++failed; });
     request->startAsynchronous();
-    waitFor([&] { return finished + failed > 0 && request->isFinished(); });
+    waitFor([&] { return finished + failed > 0 && request->isFinished(); }, seconds);
     plat::RunLoop::current().runUntil([] { return false; }, 0.05);
     EXPECT_EQ(finished + failed, 1);
     request->setCompletionBlock(nullptr);
@@ -223,8 +226,9 @@ TEST(Response, BodiesShortLongGzipAndFilesEndRight) {
             EXPECT_FALSE(run(cut));
             EXPECT_EQ(cut->error()->code(), 11);
         } else {
-            ASSERT_TRUE(run(cut));
-            EXPECT_FALSE(cut->responseData());  // inflating on access fails
+            // Kept compressed in memory: checked whole before the request may finish.
+            EXPECT_FALSE(run(cut));
+            EXPECT_EQ(cut->error()->code(), 11);
         }
     }
 
@@ -238,6 +242,115 @@ TEST(Response, BodiesShortLongGzipAndFilesEndRight) {
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "file body");
     EXPECT_FALSE(download->temporaryFileDownloadPath());
     EXPECT_FALSE(download->rawResponseData());
+}
+
+// Hostile bodies: corrupt gzip, an overflowing length, endless bodies and gzip bombs, in memory
+// and to files.
+RawHttpServer hostileServer() {
+    const std::string text(100'000, 'g');
+    std::string corrupt = gzip(text);
+    for (size_t i = corrupt.size() / 3; i < corrupt.size() / 2; ++i)
+        corrupt[i] = static_cast<char>(~corrupt[i]);
+    const std::string segment = net_test::zeroDeflateSegment(size_t{16} << 20);
+    return RawHttpServer([corrupt, segment](const std::string& head, const std::string&) {
+        const std::string path = head.substr(4, head.find(' ', 4) - 4);
+        const std::string gzipField = "Content-Encoding: gzip\r\n";
+        if (path == "/corrupt")
+            return RawHttpServer::Reply{RawHttpServer::ok(corrupt, gzipField)};
+        if (path == "/overflow")
+            return RawHttpServer::Reply{
+                "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\nx", true};
+        if (path == "/endless")
+            return net_test::endlessReply("HTTP/1.1 200 OK\r\n", "", std::string(65536, 'e'),
+                                          false);
+        if (path == "/bomb")  // 64 MiB from 64 KB
+            return RawHttpServer::Reply{
+                RawHttpServer::ok(net_test::gzipBomb(segment, 4), gzipField)};
+        if (path == "/big-bomb")  // 10 GiB from 10 MB
+            return RawHttpServer::Reply{
+                RawHttpServer::ok(net_test::gzipBomb(segment, 640), gzipField)};
+        const bool chunked = path == "/endless-gzip-chunked";
+        return net_test::endlessReply("HTTP/1.1 200 OK\r\n" + gzipField, net_test::gzipHeader(),
+                                      segment, chunked);
+    });
+}
+
+TEST(Response, BrokenOrOverlongBodiesFailWithTheirReason) {
+    RawHttpServer server = hostileServer();
+    const auto failure = [](const Ref<ASIHTTPRequest>& request) {
+        EXPECT_FALSE(run(request)) << request->url().absoluteString();
+        return request->error() ? request->error() : plat::Error::make("none", 0);
+    };
+    // Corrupt gzip: an error, never an empty success, whether inflated as read or kept.
+    for (bool wait : {true, false}) {
+        auto corrupt = get(server.url("/corrupt"));
+        corrupt->setShouldWaitToInflateCompressedResponses(wait);
+        EXPECT_EQ(failure(corrupt)->code(), ASICompressionError);
+    }
+    // A length no body can have.
+    auto overflow = failure(get(server.url("/overflow")));
+    EXPECT_EQ(overflow->code(), ASIConnectionFailureErrorType);
+    const auto underlying =
+        overflow->userInfo()->objectForKey("NSUnderlyingError").as<plat::Error>();
+    ASSERT_TRUE(underlying);
+    EXPECT_NE(underlying->localizedDescription().find("Content-Length"), std::string::npos)
+        << underlying->localizedDescription();
+
+    // A body kept in memory stops at the request's limit, raw or inflating, kept compressed too.
+    for (const char* path : {"/endless", "/endless-gzip", "/bomb"}) {
+        for (bool wait : {true, false}) {
+            if (std::string(path) == "/endless-gzip" && wait)
+                continue;  // endless compressed bytes: the same as /endless
+            auto request = get(server.url(path));
+            request->setShouldWaitToInflateCompressedResponses(wait);
+            request->setMaxResponseDataSize(1 << 20);
+            const auto error = failure(request);
+            EXPECT_EQ(error->code(), ASIResponseTooLargeErrorType) << path;
+            EXPECT_NE(error->localizedDescription().find("1048576"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(ASIHTTPRequest::defaultMaxResponseDataSize(), uint64_t{256} << 20);
+    EXPECT_EQ(get(server.url("/"))->maxResponseDataSize(), uint64_t{256} << 20);
+
+    // A download to a file streams on, but stops inflating past 1,000:1.
+    const auto folder = testing_support::freshTestFolder();
+    for (const char* path : {"/endless-gzip", "/endless-gzip-chunked", "/bomb"}) {
+        for (bool wait : {true, false}) {
+            if (std::string(path) != "/bomb" && wait)
+                continue;  // an endless download never ends: nothing to inflate after it
+            auto download = get(server.url(path));
+            download->setShouldWaitToInflateCompressedResponses(wait);
+            download->setDownloadDestinationPath((folder / "bomb.bin").string());
+            const auto error = failure(download);
+            EXPECT_EQ(error->code(), ASICompressionError) << path;
+            EXPECT_NE(error->localizedDescription().find("1000 times"), std::string::npos)
+                << error->localizedDescription();
+            EXPECT_FALSE(std::filesystem::exists(folder / "bomb.bin"));
+        }
+    }
+}
+
+// Endless bodies and a 10 MB gzip that inflates to 10 GB, with the default limit.
+TEST(Response, EndlessBodiesChild) {
+    if (!testing_support::inChildProcess())
+        GTEST_SKIP() << "runs inside InMemoryBodiesStayWithinTheirLimit";
+    RawHttpServer server = hostileServer();
+    for (const char* path : {"/endless", "/endless-gzip-chunked", "/big-bomb"}) {
+        auto request = get(server.url(path));
+        request->setShouldWaitToInflateCompressedResponses(std::string(path) == "/big-bomb");
+        EXPECT_FALSE(run(request, 90));
+        ASSERT_TRUE(request->error()) << path;
+        EXPECT_EQ(request->error()->code(), ASIResponseTooLargeErrorType) << path;
+    }
+}
+
+TEST(Response, InMemoryBodiesStayWithinTheirLimit) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "memory is measured without ThreadSanitizer, whose shadow dwarfs it";
+#endif
+    const auto run = testing_support::runTestInChild("Response.EndlessBodiesChild", 120);
+    EXPECT_TRUE(run.passed) << "exit " << run.exitStatus << (run.timedOut ? ", timed out" : "");
+    EXPECT_LT(run.peakResidentKb, 400 * 1024);
 }
 
 // A cache that answers every request from memory.

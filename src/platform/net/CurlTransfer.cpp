@@ -257,7 +257,8 @@ size_t CurlTransfer::onHeader(char* buffer, size_t size, size_t count, void* sel
     auto* transfer = static_cast<CurlTransfer*>(self);
     transfer->lastActivity_ = std::chrono::steady_clock::now();
     transfer->headerLine(std::string_view(buffer, size * count));
-    return size * count;
+    // Returning less than given stops the transfer (the reason is kept for fail()).
+    return transfer->badReply_.empty() ? size * count : 0;
 }
 
 size_t CurlTransfer::onBody(char* buffer, size_t size, size_t count, void* self) {
@@ -328,8 +329,13 @@ void CurlTransfer::headerLine(std::string_view line) {
         headersDone_ = false;
         return;
     }
-    if (headersDone_)
-        return;  // trailers
+    if (headersDone_) {
+        // Trailers: bounded as a head is.
+        trailerBytes_ += line.size();
+        if (trailerBytes_ > kMaxTrailerBytes)
+            badReply_ = "its trailer fields are longer than 64 KiB";
+        return;
+    }
     const std::string_view text = net_text::trim(line);
     if (text.empty()) {
         endOfHeaders();
@@ -348,6 +354,9 @@ void CurlTransfer::headerLine(std::string_view line) {
         return;
     rawFields_.emplace_back(net_text::trim(text.substr(0, colon)),
                             net_text::trim(text.substr(colon + 1)));
+    if (equalsIgnoringCase(rawFields_.back().first, "Content-Length") &&
+        !net_text::isUsableContentLength(rawFields_.back().second))
+        badReply_ = "its Content-Length is invalid or overflows";
 }
 
 void CurlTransfer::endOfHeaders() {
@@ -433,6 +442,20 @@ void CurlTransfer::fail(CURLcode result) {
     curl_easy_getinfo(handle_, CURLINFO_OS_ERRNO, &osErrno);
     TransferEvent event;
     event.kind = TransferEvent::Kind::Fail;
+    char* address = nullptr;
+    curl_easy_getinfo(handle_, CURLINFO_PRIMARY_IP, &address);
+    const bool answered = address && *address;
+    if (!badReply_.empty() || (answered && (result == CURLE_UNSUPPORTED_PROTOCOL ||
+                                            result == CURLE_WEIRD_SERVER_REPLY))) {
+        // A server answered, but not with HTTP this layer can read: not an unsupported URL.
+        const std::string detail = !badReply_.empty() ? badReply_
+                                   : errorBuffer_[0]  ? std::string(errorBuffer_)
+                                                      : std::string(curl_easy_strerror(result));
+        event.error = makeUrlError(NSURLErrorBadServerResponse, url_,
+                                   "The server's reply could not be read: " + detail);
+        emitLast(std::move(event));
+        return;
+    }
     event.error = makeUrlError(urlErrorCode(result, osErrno), url_,
                                errorBuffer_[0] ? std::string_view(errorBuffer_)
                                                : std::string_view(curl_easy_strerror(result)));

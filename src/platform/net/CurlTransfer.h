@@ -44,6 +44,8 @@ class CurlTransfer : public NetworkTransfer {
     // Body bytes reported but not yet taken by the connection's loop: beyond this the transfer
     // pauses (it is not idle while paused) until the loop catches up.
     static constexpr size_t kMaxUndelivered = 1 << 20;
+    // Trailer fields after a chunked body, in bytes, as a response head is bounded.
+    static constexpr size_t kMaxTrailerBytes = 64 * 1024;
 
     // Multiplies every idle and connect time-out from now on (tests: 0.01 turns 15 s into
     // 150 ms); 1 by default.
@@ -116,6 +118,8 @@ class CurlTransfer : public NetworkTransfer {
     bool redirect_ = false;
     HttpUrlResponse response_;
     Bytes redirectBody_;
+    size_t trailerBytes_ = 0;
+    std::string badReply_;  // why the reply cannot be read, once it is known
 
     std::atomic<size_t> undelivered_{0};
     std::atomic<bool> paused_{false};

@@ -261,6 +261,10 @@ std::optional<HttpCookie> HttpCookie::parse(std::string_view setCookie, const Ur
         } else if (equalsIgnoringCase(key, "Domain")) {
             if (value.empty())
                 continue;
+            // "example.org." names no registered domain a host could match: the cookie is
+            // refused, not widened to "example.org" (a host's own trailing dot is still dropped).
+            if (value.back() == '.')
+                return std::nullopt;
             std::string_view domain = value;
             if (domain.front() == '.')
                 domain.remove_prefix(1);

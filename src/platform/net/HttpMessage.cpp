@@ -122,6 +122,11 @@ bool HttpMessage::appendHeaderLine(std::string_view line, std::string* reason) {
         }
         raw_.emplace_back(canonicalFieldName(name),
                           std::string(net_text::trim(line.substr(colon + 1))));
+        if (raw_.back().first == "Content-Length" &&
+            !net_text::isUsableContentLength(raw_.back().second)) {
+            failed_ = true;
+            return fail(reason, "an invalid or overflowing Content-Length");
+        }
     }
     // The joined view is rebuilt for the field just touched.
     const std::string& name = raw_.back().first;

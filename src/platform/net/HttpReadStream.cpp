@@ -124,6 +124,7 @@ class HttpReadStream::Transfer final : public NetworkTransfer {
     std::string proxy_;
     std::string url_;
     std::string parseFailure_;
+    size_t trailerBytes_ = 0;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
     bool wakePending_ = false;  // body bytes arrived in this pass of the I/O loop
     int socketBuffer_ = 0;      // the sockets' buffer sizes of a throttled stream
@@ -295,8 +296,14 @@ size_t HttpReadStream::Transfer::onHeader(char* data, size_t size, size_t count,
     bool wake = false;
     {
         std::lock_guard lock(shared.mutex);
-        if (shared.headComplete)
-            return n;  // trailers of a chunked body
+        if (shared.headComplete) {
+            // Trailers of a chunked body: bounded as the head is.
+            me->trailerBytes_ += n;
+            if (me->trailerBytes_ > HttpMessage::kMaxHeadBytes) {
+                return 0;
+            }
+            return n;
+        }
         std::string reason;
         if (!shared.response.appendHeaderLine({data, n}, &reason)) {
             me->parseFailure_ = reason;
@@ -385,6 +392,9 @@ Ref<Error> HttpReadStream::Transfer::errorFor(CURLcode result) {
         std::lock_guard lock(shared_->mutex);
         return shared_->headComplete;
     }();
+    if (trailerBytes_ > HttpMessage::kMaxHeadBytes)
+        return networkError(kCFErrorHTTPParseFailure,
+                            "The response's trailer fields are longer than 64 KiB.");
     if (!parseFailure_.empty())
         return networkError(kCFErrorHTTPParseFailure,
                             "The response head could not be read: " + parseFailure_ + ".");

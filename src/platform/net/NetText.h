@@ -2,6 +2,9 @@
 // Small ASCII text helpers shared by the networking classes (header names, cookie attributes,
 // URL schemes and hosts are all case-insensitive ASCII).
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -39,6 +42,17 @@ inline std::string_view trim(std::string_view s) {
 
 inline bool isDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+// Whether a Content-Length value names a length a body can have: read by the C library's base-0
+// rule (as the request engine reads it), it must not overflow nor pass 2^63 - 1.
+inline bool isUsableContentLength(std::string_view value) {
+    const std::string text(trim(value));
+    if (text.empty() || text.front() == '-' || text.front() == '+')
+        return false;
+    errno = 0;
+    const unsigned long long n = std::strtoull(text.c_str(), nullptr, 0);
+    return errno != ERANGE && n <= static_cast<unsigned long long>(INT64_MAX);
 }
 
 }  // namespace plat::net_text

@@ -226,8 +226,15 @@ TEST(HttpCookie, RefusesPublicSuffixDomainsAndTrailingDotTricks) {
     auto own = HttpCookie::parse("a=1; Domain=co.uk", url("http://co.uk/"), now);
     ASSERT_TRUE(own);
     EXPECT_TRUE(own->hostOnly);
-    // An ordinary registered domain, with or without a trailing dot, covers its subdomains.
-    for (const char* attribute : {"Domain=example.co.uk", "Domain=.Example.co.uk."}) {
+    // A Domain attribute ending in a dot is refused, whatever the host.
+    for (const char* host : {"http://www.example.co.uk/", "http://www.example.co.uk./"}) {
+        for (const char* attribute :
+             {"Domain=example.co.uk.", "Domain=.example.co.uk.", "Domain=."})
+            EXPECT_FALSE(HttpCookie::parse(std::string("a=1; ") + attribute, url(host), now))
+                << attribute << " from " << host;
+    }
+    // An ordinary registered domain, with or without a leading dot, covers its subdomains.
+    for (const char* attribute : {"Domain=example.co.uk", "Domain=.Example.co.uk"}) {
         auto cookie = HttpCookie::parse(std::string("a=1; ") + attribute,
                                         url("http://www.example.co.uk./"), now);
         ASSERT_TRUE(cookie) << attribute;

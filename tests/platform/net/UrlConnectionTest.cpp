@@ -7,6 +7,8 @@
 #include "platform/net/HttpCookieStorage.h"
 #include "platform/net/NetTestSupport.h"
 #include "platform/net/RawCapture.h"
+#include "support/ChildProcess.h"
+#include "support/net/HostileReplies.h"
 
 using demo::Fault;
 using demo::FaultKind;
@@ -351,4 +353,83 @@ TEST_F(UrlConnectionTest, AConnectionWhoseDelegateIsGoneStops) {
     loading.recorder.reset();
     ASSERT_TRUE(
         plat::RunLoop::current().runUntil([&] { return loading.connection->isCancelled(); }, 10));
+}
+
+namespace {
+
+plat::UrlRequest getRequest(const std::string& target) {
+    plat::UrlRequest request(net_test::url(target));
+    request.setValueForHttpHeaderField("gzip", "Accept-Encoding");
+    return request;
+}
+
+}  // namespace
+
+TEST(UrlConnectionReplies, RepliesThatAreNotHttpOrOverflowFailWithTheReason) {
+    net_test::RawHttpServer server([](const std::string& head, const std::string&) {
+        const std::string path = head.substr(4, head.find(' ', 4) - 4);
+        if (path == "/status")
+            return net_test::RawHttpServer::Reply{"HTTP/1.1 abc Broken\r\n\r\nbody", true};
+        if (path == "/overflow")
+            return net_test::RawHttpServer::Reply{
+                "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\nx", true};
+        // 200 KB of trailer fields after a short chunked body.
+        std::string reply =
+            "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nbody\r\n0\r\n";
+        for (int i = 0; i < 2000; ++i)
+            reply += "X-Trailer-" + std::to_string(i) + ": " + std::string(100, 't') + "\r\n";
+        return net_test::RawHttpServer::Reply{reply + "\r\n", true};
+    });
+    for (const char* path : {"/status", "/overflow", "/trailers"}) {
+        auto r = load(getRequest(server.url(path)));
+        ASSERT_TRUE(r->error) << path;
+        EXPECT_EQ(r->error->code(), plat::NSURLErrorBadServerResponse) << path;
+        const plat::Value detail =
+            r->error->userInfo()->objectForKey(plat::NSDebugDescriptionErrorKey);
+        ASSERT_TRUE(detail.string()) << path;
+        EXPECT_NE(detail.string()->find("reply could not be read"), std::string::npos)
+            << *detail.string();
+    }
+}
+
+// A gzip reply that never ends, read by a delegate that keeps nothing: memory stays within the
+// connection's pause window however far the reply inflates.
+TEST(UrlConnectionReplies, EndlessGzipChild) {
+    if (!testing_support::inChildProcess())
+        GTEST_SKIP() << "runs inside InflatingRepliesStayWithinThePauseWindow";
+    const std::string segment = net_test::zeroDeflateSegment(size_t{16} << 20);
+    net_test::RawHttpServer server([&](const std::string& head, const std::string&) {
+        const bool chunked = head.find("/chunked") != std::string::npos;
+        return net_test::endlessReply("HTTP/1.1 200 OK\r\nContent-Encoding: gzip\r\n",
+                                      net_test::gzipHeader(), segment, chunked);
+    });
+    class Counter : public plat::UrlConnectionDelegate {
+      public:
+        void didReceiveData(plat::UrlConnection& connection, const plat::Bytes& data) override {
+            received += data.size();
+            if (received >= (uint64_t{512} << 20) && !done) {
+                done = true;
+                connection.cancel();
+            }
+        }
+        void didFailWithError(plat::UrlConnection&, const Ref<plat::Error>&) override {
+            done = true;
+        }
+        uint64_t received = 0;
+        bool done = false;
+    };
+    for (const char* path : {"/plain", "/chunked"}) {
+        auto counter = std::make_shared<Counter>();
+        auto connection = plat::UrlConnection::make(getRequest(server.url(path)), counter);
+        connection->scheduleInRunLoop(plat::RunLoop::current(), plat::defaultModes());
+        connection->start();
+        plat::RunLoop::current().runUntil([&] { return counter->done; }, 100);
+        EXPECT_GE(counter->received, uint64_t{512} << 20) << path;
+    }
+}
+
+TEST(UrlConnectionReplies, InflatingRepliesStayWithinThePauseWindow) {
+    const auto run = testing_support::runTestInChild("UrlConnectionReplies.EndlessGzipChild", 150);
+    EXPECT_TRUE(run.passed) << "exit " << run.exitStatus << (run.timedOut ? ", timed out" : "");
+    EXPECT_LT(run.peakResidentKb, 100 * 1024);
 }

@@ -355,8 +355,10 @@ void RawHttpServer::serve(int fd) {
                 released_.wait(lock, [this] { return !held_ || stopping_; });
             }
             const Reply reply = handler_(head, body);
-            if (!channel.send(reply.bytes, &bytesSent_, paced_ ? 4096 : 0) || reply.close ||
-                lower(field(head, "Connection")) == "close")
+            bool sent = channel.send(reply.bytes, &bytesSent_, paced_ ? 4096 : 0);
+            for (std::string piece; sent && reply.more && !stopping_ && reply.more(piece);)
+                sent = channel.send(piece, &bytesSent_, paced_ ? 4096 : 0);
+            if (!sent || reply.close || lower(field(head, "Connection")) == "close")
                 break;
         }
     }

@@ -19,6 +19,9 @@ class RawHttpServer {
     struct Reply {
         std::string bytes;
         bool close = false;
+        // After the bytes: further pieces, sent while this answers true and the client reads
+        // (an endless or very long body without holding it).
+        std::function<bool(std::string& piece)> more;
     };
     using Handler = std::function<Reply(const std::string& head, const std::string& body)>;
 
