@@ -47,9 +47,85 @@ bool attributeMatches(xmlNodePtr node, const std::string& attribute, const std::
     return false;
 }
 
-HTMLNode::Document parse(const char* bytes, size_t length, const char* base, int options) {
-    if (length > static_cast<size_t>(INT_MAX))
+constexpr size_t kMaxPageBytes = size_t{256} << 20;
+constexpr size_t kMaxAttributes = 10000;
+
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+bool isLetter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// One pass over the page before libxml2 sees it: libxml2 checks each new attribute of a tag
+// against every earlier one, so a start tag with very many attributes costs their square. Why the
+// page is refused; empty when it may be parsed.
+std::string refusalOf(const char* bytes, size_t length) {
+    if (length > kMaxPageBytes)
+        return "the page is larger than " + std::to_string(kMaxPageBytes) + " bytes";
+    const char* p = bytes;
+    const char* end = bytes + length;
+    while ((p = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p))))) {
+        ++p;
+        if (p < end && *p == '!' && end - p >= 3 && p[1] == '-' && p[2] == '-') {
+            // A comment: to its end, whatever it holds.
+            const char* close =
+                static_cast<const char*>(memmem(p + 3, static_cast<size_t>(end - p - 3), "-->", 3));
+            if (!close)
+                break;
+            p = close + 3;
+            continue;
+        }
+        if (p >= end || !isLetter(*p))
+            continue;
+        // A start tag: its name, then attributes (a name, maybe "=" and a value) to '>'.
+        while (p < end && !isBlank(*p) && *p != '>' && *p != '/')
+            ++p;
+        size_t attributes = 0;
+        while (p < end && *p != '>') {
+            if (isBlank(*p) || *p == '/') {
+                ++p;
+                continue;
+            }
+            if (++attributes > kMaxAttributes)
+                return "a start tag has more than " + std::to_string(kMaxAttributes) +
+                       " attributes";
+            while (p < end && !isBlank(*p) && *p != '>' && *p != '=' && *p != '/')
+                ++p;
+            while (p < end && isBlank(*p))
+                ++p;
+            if (p == end || *p != '=')
+                continue;
+            ++p;
+            while (p < end && isBlank(*p))
+                ++p;
+            if (p < end && (*p == '"' || *p == '\'')) {
+                const char quote = *p++;
+                const char* closing =
+                    static_cast<const char*>(std::memchr(p, quote, static_cast<size_t>(end - p)));
+                p = closing ? closing + 1 : end;
+            } else {
+                while (p < end && !isBlank(*p) && *p != '>')
+                    ++p;
+            }
+        }
+    }
+    return {};
+}
+
+HTMLNode::Document parse(const char* bytes, size_t length, const char* base, int options,
+                         Ref<plat::Error>* error) {
+    if (std::string refusal = refusalOf(bytes, length); !refusal.empty()) {
+        if (error) {
+            *error = plat::Error::withDescription(kHTMLParserErrorDomain, 2,
+                                                  "The page cannot be read: " + refusal);
+        }
         return nullptr;
+    }
+    // Long text runs are kept whole (libxml2 would stop at 10 MB and drop the rest of the page);
+    // the page itself is bounded above.
+    options |= XML_PARSE_HUGE;
     htmlDocPtr document = htmlReadMemory(bytes, static_cast<int>(length), base, "UTF-8", options);
     if (!document)
         return nullptr;
@@ -219,9 +295,9 @@ Ref<HTMLParser> HTMLParser::initWithString(const std::string& string, Ref<plat::
             *error = plat::Error::make(kHTMLParserErrorDomain, 1);
         return parser;
     }
-    parser->document_ =
-        parse(string.data(), string.size(), nullptr,
-              HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
+    parser->document_ = parse(
+        string.data(), string.size(), nullptr,
+        HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET, error);
     return parser;
 }
 
@@ -234,7 +310,7 @@ Ref<HTMLParser> HTMLParser::initWithData(const std::optional<plat::Bytes>& data,
         return parser;
     }
     parser->document_ = parse(reinterpret_cast<const char*>(data->data()), data->size(), "",
-                              HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET);
+                              HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET, error);
     return parser;
 }
 

@@ -2,7 +2,9 @@
 // HTMLParser and HTMLNode: an HTML document read by libxml2's HTML parser, and views on its
 // nodes with navigation, tag and attribute searches and text. Every node shares the document,
 // so a node stays usable after its parser is gone. Searches walk the tree without recursion, so
-// deep documents cannot exhaust the stack.
+// deep documents cannot exhaust the stack. Pages over 256 MiB, and pages with a start tag of more
+// than 10,000 attributes (which libxml2 reads in quadratic time), are refused with error 2 in
+// "HTMLParserdomain"; text runs of any length are kept whole.
 #include <libxml/HTMLparser.h>
 
 #include <memory>

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <unordered_set>
 
 #include "platform/core/Collections.h"
 #include "platform/crypto/Base64.h"
@@ -109,9 +110,65 @@ std::string dateText(double seconds) {
     return out + "Z";
 }
 
+// A generous bound on the text a value takes when each of its distinct strings, data and
+// containers is written once (escaping, Base64, tags and indentation included): the value's own
+// size. A value that shares one object many times would be written in full each time; the writer
+// refuses to write more than a few times this bound.
+class SizeEstimate {
+  public:
+    uint64_t of(const Value& v) {
+        add(v, 0);
+        return total_;
+    }
+
+  private:
+    static constexpr uint64_t kTag = 48;
+    // Short texts count at each use (keys are often one shared text).
+    static constexpr size_t kSmall = 1024;
+    bool first(const void* p) { return seen_.insert(p).second; }
+    void add(const Value& v, uint64_t depth) {
+        total_ += kTag + depth;
+        switch (v.kind()) {
+            case Value::Kind::String:
+                if (v.string()->size() <= kSmall || first(v.string()))
+                    total_ += 6 * v.string()->size();
+                return;
+            case Value::Kind::Data:
+                if (v.bytes()->size() <= kSmall || first(v.bytes()))
+                    total_ += 2 * v.bytes()->size() + v.bytes()->size() / 32;
+                return;
+            case Value::Kind::Array: {
+                const auto a = v.array();
+                if (depth <= PropertyList::kMaxDepth && first(a.get())) {
+                    a->enumerate([&](const Value& element) {
+                        add(element, depth + 1);
+                        return true;
+                    });
+                }
+                return;
+            }
+            case Value::Kind::Dictionary: {
+                const auto d = v.dictionary();
+                if (depth <= PropertyList::kMaxDepth && first(d.get())) {
+                    d->enumerateKeysAndObjects([&](const Value& key, const Value& element) {
+                        add(key, depth + 1);
+                        add(element, depth + 1);
+                        return true;
+                    });
+                }
+                return;
+            }
+            default:
+                return;
+        }
+    }
+    std::unordered_set<const void*> seen_;
+    uint64_t total_ = 0;
+};
+
 class Writer {
   public:
-    explicit Writer(bool emit) : emit_(emit) {}
+    Writer(bool emit, uint64_t budget) : emit_(emit), budget_(budget) {}
 
     void value(const Value& v, int depth) {
         switch (v.kind()) {
@@ -150,11 +207,19 @@ class Writer {
     std::string take() { return std::move(out_); }
 
   private:
+    // Counts what a piece adds to the text, written or not.
+    void spend(uint64_t bytes) {
+        spent_ += bytes;
+        if (spent_ > budget_)
+            fail("the text would pass " + std::to_string(budget_) +
+                 " bytes: the value shares objects too many times to be written in full");
+    }
     void indent(int depth) {
         if (emit_)
             out_.append(static_cast<size_t>(depth), '\t');
     }
     void line(std::string_view text, int depth) {
+        spend(static_cast<uint64_t>(depth) + text.size() + 1);
         if (!emit_)
             return;
         indent(depth);
@@ -162,6 +227,7 @@ class Writer {
         out_.push_back('\n');
     }
     void element(std::string_view name, std::string_view text, int depth) {
+        spend(static_cast<uint64_t>(depth) + 2 * name.size() + text.size() + 6);
         checkXmlText(text);
         if (!emit_)
             return;
@@ -205,19 +271,25 @@ class Writer {
     }
 
     bool emit_;
+    uint64_t budget_;
+    uint64_t spent_ = 0;
     std::string out_;
 };
+
+Writer writerFor(const Value& value, bool emit) {
+    return Writer(emit, 4 * SizeEstimate().of(value) + (uint64_t{1} << 20));
+}
 
 }  // namespace
 
 std::string XmlPropertyListWriter::write(const Value& value) {
-    Writer writer(true);
+    Writer writer = writerFor(value, true);
     writer.value(value, 0);
     return kProlog + writer.take() + "</plist>\n";
 }
 
 void XmlPropertyListWriter::validate(const Value& value) {
-    Writer(false).value(value, 0);
+    writerFor(value, false).value(value, 0);
 }
 
 }  // namespace plat::plist

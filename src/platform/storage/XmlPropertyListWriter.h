@@ -1,5 +1,7 @@
 #pragma once
 // Internal: writes a value as an XML property list (UTF-8, tab-indented, the standard prolog).
+// The text is bounded by the value's own size (each distinct object counted once): a value that
+// shares one object thousands of times is refused rather than written out in full each time.
 #include <string>
 
 #include "platform/core/Value.h"

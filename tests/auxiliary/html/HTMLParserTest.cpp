@@ -80,4 +80,40 @@ TEST(HTMLParser, EmptyBrokenDeepAndOrphanedDocuments) {
     HTMLParser::initWithData(binary, nullptr);
 }
 
+TEST(HTMLParser, ManyAttributesAreRefusedAndLongTextIsKeptWhole) {
+    // 200,000 attributes on one element: refused before libxml2 spends their square.
+    std::string crowded = "<html><body><div";
+    for (int i = 0; i < 200000; ++i)
+        crowded += " a" + std::to_string(i) + "='v>'";
+    crowded += ">x</div></body></html>";
+    Ref<plat::Error> error;
+    auto refused = HTMLParser::initWithString(crowded, &error);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code(), 2);
+    EXPECT_NE(error->localizedDescription().find("more than 10000 attributes"), std::string::npos);
+    EXPECT_FALSE(refused->doc());
+
+    // Many attributes in all, but few a tag, and '>' inside quoted values and comments: read.
+    std::string busy = "<html><body><!-- <div a b c> -->";
+    for (int i = 0; i < 3000; ++i)
+        busy += "<span title='a>b' data-x=1 hidden>" + std::to_string(i) + "</span>";
+    busy += "<p id='last' " + std::string(50, ' ') + "b=\"2\">end</p></body></html>";
+    error.reset();
+    auto read = HTMLParser::initWithData(plat::Bytes(busy.begin(), busy.end()), &error);
+    EXPECT_FALSE(error);
+    ASSERT_TRUE(read->body());
+    EXPECT_EQ(read->body()->findChildTags("span").size(), 3000U);
+    ASSERT_TRUE(read->body()->findChildWithAttribute("id", "last", false));
+
+    // A text run past 10 MB does not cut the page short.
+    std::string longText = "<html><body><p>";
+    longText.append(12'000'000, 'x');
+    longText += "</p><div id=\"after\">tail</div></body></html>";
+    auto whole = HTMLParser::initWithString(longText, nullptr);
+    ASSERT_TRUE(whole->body());
+    const auto after = whole->body()->findChildWithAttribute("id", "after", false);
+    ASSERT_TRUE(after);
+    EXPECT_EQ(after->allContents(), "tail");
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "platform/core/Collections.h"
 #include "platform/storage/PropertyList.h"
+#include "support/ChildProcess.h"
 
 using plat::Bytes;
 using plat::Number;
@@ -472,6 +473,42 @@ TEST(PropertyListBinary, NestingAndExpansionLimits) {
     // A shared subtree reached at two depths: legal while the deeper use stays within the limit.
     std::vector<Bytes> shared = {{0xA2, 1, 2}, {0xA1, 2}, {0xA1, 3}, {0x50}};
     EXPECT_FALSE(parse(binaryPlist(shared)).error);
+}
+
+// A 1.05 MB list whose array names one 1 MB string 3,000 times: read shared, refused for
+// writing in full (3 GB of text), all in bounded memory.
+TEST(PropertyListBinary, SharedStringChild) {
+    if (!testing_support::inChildProcess())
+        GTEST_SKIP() << "runs inside SharedObjectsAreNotWrittenOutThousandsOfTimes";
+    Bytes slots = {0xAF, 0x11, 0x0B, 0xB8};
+    slots.insert(slots.end(), 3000, 1);
+    Bytes text = {0x5F, 0x12, 0x00, 0x0F, 0x42, 0x40};  // 1,000,000 ASCII bytes
+    text.insert(text.end(), 1'000'000, 'a');
+    const Parsed read = parse(binaryPlist({slots, text}, 0, 1, 4));
+    ASSERT_FALSE(read.error) << read.error->localizedDescription();
+    ASSERT_EQ(read.value.array()->count(), 3000u);
+    Ref<plat::Error> error;
+    EXPECT_FALSE(PropertyList::dataWithPropertyList(read.value, PropertyListFormat::XML, &error));
+    ASSERT_TRUE(error);
+    EXPECT_NE(error->localizedDescription().find("shares objects"), std::string::npos);
+    EXPECT_FALSE(PropertyList::isValidPropertyList(read.value));
+
+    // Sharing in moderation still writes: the same string in ten slots, a small one in many.
+    auto few = plat::MutableArray::make();
+    for (int i = 0; i < 10; ++i)
+        few->addObject(read.value.array()->objectAtIndex(0));
+    const Value key("a key that many entries share");
+    for (int i = 0; i < 5000; ++i)
+        few->addObject(dict({{key, Value(int64_t{i})}}));
+    const auto written = PropertyList::dataWithPropertyList(Value(few), PropertyListFormat::XML);
+    ASSERT_TRUE(written);
+    EXPECT_EQ(parse(*written).value, Value(few));
+}
+
+TEST(PropertyListMemory, SharedObjectsAreNotWrittenOutThousandsOfTimes) {
+    const auto run = testing_support::runTestInChild("PropertyListBinary.SharedStringChild", 60);
+    EXPECT_TRUE(run.passed) << "exit " << run.exitStatus << (run.timedOut ? ", timed out" : "");
+    EXPECT_LT(run.peakResidentKb, 200 * 1024);
 }
 
 // ---- Old-style text -----------------------------------------------------------------------------

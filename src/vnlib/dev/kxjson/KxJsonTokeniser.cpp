@@ -329,9 +329,17 @@ KxJsonTokenType KxJsonTokeniser::getStringToken(plat::Value* token) {
 }
 
 KxJsonTokenType KxJsonTokeniser::getNumberToken(plat::Value* token) {
+    const KxJsonTokenType type = scanNumberToken(token);
+    if (type != KxJsonTokenTypeEOF)
+        exponentResume_.reset();
+    return type;
+}
+
+KxJsonTokenType KxJsonTokeniser::scanNumberToken(plat::Value* token) {
     const uint8_t* p = stream_.bytes();
     const size_t len = stream_.length();
     size_t i = stream_.index();
+    const size_t tokenStart = i;
 
     bool negative = false;
     std::string digits;  // integer and fraction digits, as long as there may be a value
@@ -397,12 +405,20 @@ KxJsonTokenType KxJsonTokeniser::getNumberToken(plat::Value* token) {
         }
         if (!isDigit(p[i]))
             return fail("No digits in exponent");
+        // Only the exponent's digits are unbounded: a number cut off there goes on from where its
+        // scan stopped (what comes before is at most a few dozen bytes, read again).
+        if (exponentResume_ && exponentResume_->offset > i - tokenStart) {
+            i = tokenStart + exponentResume_->offset;
+            explicitExponent = exponentResume_->value;
+        }
         while (isDigit(p[i])) {
             explicitExponent = explicitExponent * 10 + (p[i] - '0');
             if (explicitExponent > kExponentCap)
                 explicitExponent = kExponentCap;
-            if (++i >= len)
+            if (++i >= len) {
+                exponentResume_ = ExponentResume{i - tokenStart, explicitExponent};
                 return KxJsonTokenTypeEOF;
+            }
         }
         if (exponentNegative)
             explicitExponent = -explicitExponent;

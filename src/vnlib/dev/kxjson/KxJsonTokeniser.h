@@ -3,8 +3,9 @@
 // Strings come out decoded (escapes resolved, surrogate pairs joined, "\u0000" kept); numbers
 // come out as signed 64-bit integers, as decimal numbers, or as a signed zero in double
 // precision. When a token is cut off by the end of the buffer the tokeniser answers
-// KxJsonTokenTypeEOF and reads on once more bytes are appended: a string from where its scan
-// stopped, other tokens again from their start.
+// KxJsonTokenTypeEOF and reads on once more bytes are appended: a string, and a number's
+// exponent, from where the scan stopped; other tokens (a few bytes at most) again from their
+// start.
 // On a malformed token it answers KxJsonTokenTypeError and keeps the reason in error().
 #include <cstddef>
 #include <cstdint>
@@ -50,6 +51,7 @@ class KxJsonTokeniser {
   private:
     KxJsonTokenType getStringToken(plat::Value* token);
     KxJsonTokenType getNumberToken(plat::Value* token);
+    KxJsonTokenType scanNumberToken(plat::Value* token);
     KxJsonTokenType matchWord(const char* word, KxJsonTokenType type);
     KxJsonTokenType fail(std::string text);
 
@@ -59,4 +61,11 @@ class KxJsonTokeniser {
     // where its scan goes on.
     bool inString_ = false;
     std::string pendingString_;
+    // A number cut off in its exponent: how far into the token its scan got, and the exponent
+    // read so far.
+    struct ExponentResume {
+        size_t offset;
+        long value;
+    };
+    std::optional<ExponentResume> exponentResume_;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 #include <random>
 #include <string>
@@ -125,8 +126,33 @@ TEST(KxJsonStreamParser, StringsCutAnywhereReadOnFromWhereTheyStopped) {
     ASSERT_TRUE(pieces.error.empty()) << pieces.error;
     EXPECT_EQ(pieces.value, parse(longText).value);
     // Broken UTF-8 split across pieces is still found.
-    EXPECT_EQ(kxjson_test::parseInPieces("[\"ab\xE0\xB8\"]", rng).error,
-              "Broken Unicode encoding");
+    EXPECT_EQ(kxjson_test::parseInPieces("[\"ab\xE0\xB8\"]", rng).error, "Broken Unicode encoding");
+}
+
+TEST(KxJsonStreamParser, NumbersCutAnywhereReadOnAndLongExponentsCostTheirLength) {
+    std::mt19937_64 rng(36);
+    for (const char* text : {"[-12.5e+07,0,-0.0,123456789012345678901]", "[1E-3,9e9]"}) {
+        const auto pieces = kxjson_test::parseInPieces(text, rng);
+        ASSERT_TRUE(pieces.error.empty()) << text << ": " << pieces.error;
+        EXPECT_EQ(pieces.value, parse(text).value) << text;
+    }
+    // An exponent of four million digits in 1 KB pieces: its scan goes on where it stopped, so
+    // the pieces cost what the whole text does (rescanning it would take minutes).
+    std::string longExponent = "[5e-";
+    longExponent.append(4'000'000, '0');
+    longExponent += "3]";
+    auto accumulator = std::make_shared<KxJsonStreamParserAccumulator>();
+    auto adapter = std::make_shared<KxJsonStreamParserAdapter>();
+    adapter->setDelegate(accumulator);
+    auto parser = std::make_shared<KxJsonStreamParser>();
+    parser->setDelegate(adapter);
+    const auto started = std::chrono::steady_clock::now();
+    KxJsonStreamParserStatus status = KxJsonStreamParserWaitingForData;
+    for (size_t at = 0; at < longExponent.size(); at += 1024)
+        status = parser->parse(std::string_view(longExponent).substr(at, 1024));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+    ASSERT_EQ(status, KxJsonStreamParserComplete) << parser->error().value_or("");
+    EXPECT_EQ(accumulator->value(), parse(longExponent).value);
 }
 
 TEST(KxJsonParser, IntegersUpTo19DigitsAreInt64AndLongerOnesDecimals) {
