@@ -16,6 +16,14 @@ struct ChildRun {
     long peakResidentKb = 0;
 };
 
+// What AddressSanitizer itself adds to a test program's peak (its shadow, allocator and a small
+// quarantine): memory bounds on a child allow this much more in that build.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr long kSanitizerAllowanceKb = 96 * 1024;
+#else
+inline constexpr long kSanitizerAllowanceKb = 0;
+#endif
+
 // Whether this process is a child started by runTestInChild.
 bool inChildProcess();
 // Runs the named test ("Suite.Name") alone in a new copy of this program and waits up to
