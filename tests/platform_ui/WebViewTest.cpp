@@ -37,7 +37,8 @@ TEST(WebViewTest, RefusedRedirectFailsWith102AndClearingEmptiesBothCookieStores)
     view.resize(400, 300);
     view.show();
     std::vector<std::pair<std::string, bool>> asked;
-    int failure = 0, finished = 0;
+    int failure = 0, finished = 0, started = 0;
+    view.setStartHandler([&] { ++started; });
     view.setNavigationPolicy([&](const QUrl& url, bool redirect) {
         asked.emplace_back(url.path().toStdString() + "?" + url.query().toStdString(), redirect);
         return url.path() != "/app";
@@ -54,6 +55,12 @@ TEST(WebViewTest, RefusedRedirectFailsWith102AndClearingEmptiesBothCookieStores)
     view.loadUrl(QUrl(base + "/check"));
     ASSERT_TRUE(spinUntil([&] { return finished == 1; }));
     EXPECT_EQ(view.title(), "Check");
+    EXPECT_GE(started, 2);
+    std::string scripted = "<none>";
+    view.evaluateJavaScript("document.title + '|' + document.cookie",
+                            [&](const std::string& result) { scripted = result; });
+    ASSERT_TRUE(spinUntil([&] { return scripted != "<none>"; }));
+    EXPECT_EQ(scripted, "Check|sid=1");
     plat::HttpCookieStorage::shared().setCookie(*plat::HttpCookie::parse(
         "token=2; Path=/", *plat::Url::parse(base.toStdString()), plat::Date::now()));
     ui::WebView::clearAllCookies();
@@ -68,6 +75,12 @@ TEST(WebViewTest, RefusedRedirectFailsWith102AndClearingEmptiesBothCookieStores)
     }
     server.stop();
     thread.join();
+
+    // A server that is not there fails with the engine's own code, not as an interruption.
+    failure = 0;
+    view.loadUrl(QUrl(base + "/gone"));
+    ASSERT_TRUE(spinUntil([&] { return failure != 0; }));
+    EXPECT_NE(failure, ui::kWebViewFrameLoadInterrupted);
 }
 
 }  // namespace

@@ -523,6 +523,25 @@ std::optional<std::string> SampleCatalogue::userForSessionToken(std::string_view
     return it->second;
 }
 
+void SampleCatalogue::grantAccessToken(std::string token, std::string username) {
+    std::lock_guard lock(mutex_);
+    accessTokens_[std::move(token)] = std::move(username);
+}
+
+void SampleCatalogue::revokeAccessToken(std::string_view token) {
+    std::lock_guard lock(mutex_);
+    if (auto it = accessTokens_.find(token); it != accessTokens_.end())
+        accessTokens_.erase(it);
+}
+
+std::optional<std::string> SampleCatalogue::userForAccessToken(std::string_view token) const {
+    std::lock_guard lock(mutex_);
+    auto it = accessTokens_.find(token);
+    if (it == accessTokens_.end())
+        return std::nullopt;
+    return it->second;
+}
+
 // ---- Member state -------------------------------------------------------------------------------
 
 SampleCatalogue::Member& SampleCatalogue::member(std::string_view username) {

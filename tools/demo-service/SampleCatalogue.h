@@ -240,6 +240,10 @@ class SampleCatalogue {
     std::optional<std::string> userForSessionToken(std::string_view token) const;
     // Every remembered session token with its user name.
     std::map<std::string, std::string> sessionTokens() const;
+    // Single-sign-on access tokens that sign their member in, until revoked.
+    void grantAccessToken(std::string token, std::string username);
+    void revokeAccessToken(std::string_view token);
+    std::optional<std::string> userForAccessToken(std::string_view token) const;
 
     // ---- Member state ----
     std::vector<SampleLoan> loans(std::string_view username) const;
@@ -317,6 +321,7 @@ class SampleCatalogue {
     std::map<std::string, SampleAccount> accounts_;
     std::map<std::string, Member> members_;
     std::map<std::string, std::string> sessionTokens_;
+    std::map<std::string, std::string, std::less<>> accessTokens_;
     int nextCode_ = 1;
 };
 

@@ -460,7 +460,11 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
         if (withToken) {
             const std::string token =
                 optText(body, "authorizationCode").value_or(text(body, "token"));
-            if (token != kDemoAccessToken || lowerAscii(username) != kDemoAccessTokenUser)
+            const auto granted = cat->userForAccessToken(token);
+            const bool known = token == kDemoAccessToken
+                                   ? lowerAscii(username) == kDemoAccessTokenUser
+                                   : granted && lowerAscii(*granted) == lowerAscii(username);
+            if (!known)
                 return refused;
         } else {
             const std::string admin = text(body, "adminUsername");

@@ -240,6 +240,8 @@ std::map<std::string, Json> makeWidgets(const SampleCatalogue& c) {
         group("0.topseller_newspaper_paid", "ขายดี", 0,
               {itemRow(c, "0.topseller_newspaper_paid.list", "หนังสือพิมพ์ขายดี",
                        ItemKind::NewspaperIssue, false, 3)});
+    // A group with no entries at all.
+    w["0.feature_empty"] = Json::array();
     return w;
 }
 

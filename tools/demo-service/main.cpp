@@ -1,10 +1,11 @@
 // varnel-demo-service [--generate N] [--member-shelves] [port]: runs the stand-in library
 // service on 127.0.0.1 (on a free port when none is given) over the sample catalogue (plus N
 // generated library items), and its store service on the next port (or a free one), prints their
-// URLs and serves until interrupted. With --member-shelves the library lists hold what the
-// signed-in member holds (see DemoMemberShelves.h). The version-2 web methods are posted under
-// "/BookService.asmx". With --state FILE the members' session tokens are kept in that file across
-// restarts, so that a program signed in before a restart is still signed in after it.
+// URLs (the sign-on server's and the member service's last) and serves until interrupted. With
+// --member-shelves the library lists hold what the signed-in member holds (see
+// DemoMemberShelves.h). The version-2 web methods are posted under "/BookService.asmx". With
+// --state FILE the members' session tokens are kept in that file across restarts, so that a
+// program signed in before a restart is still signed in after it.
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -16,6 +17,7 @@
 #include "demo-service/DemoMemberShelves.h"
 #include "demo-service/DemoService.h"
 #include "demo-service/DemoSessionState.h"
+#include "demo-service/DemoSignOn.h"
 #include "demo-service/SampleCatalogue.h"
 #include "demo-service/V2WebMethods.h"
 #include "demo-service/V3StoreService.h"
@@ -72,6 +74,7 @@ int main(int argc, char** argv) {
     demo::registerAuthenticationPaths(service);
     demo::registerImagePaths(service);
     demo::registerHttpClientRoutes(service);
+    demo::DemoSignOn signOn(service, catalogue);
     if (!service.start(port)) {
         std::cerr << "varnel-demo-service: cannot listen on 127.0.0.1:" << port << "\n";
         return 1;
@@ -85,7 +88,9 @@ int main(int argc, char** argv) {
     }
     std::cout << service.baseUrl() << "\n"
               << service.serviceUrl() << "\n"
-              << storeService.serviceUrl() << std::endl;
+              << storeService.serviceUrl() << "\n"
+              << signOn.hostUrl() << "\n"
+              << signOn.serviceUrl() << std::endl;
 
     int received = 0;
     sigwait(&stopSignals, &received);

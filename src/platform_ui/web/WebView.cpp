@@ -1,8 +1,11 @@
 #include "platform_ui/web/WebView.h"
 
 #include <QApplication>
+#include <QPointer>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineCookieStore>
+#include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -10,6 +13,10 @@
 #include "platform/net/HttpCookieStorage.h"
 
 namespace ui {
+
+namespace {
+constexpr int kEngineAborted = -3;
+}
 
 class WebView::Page : public QWebEnginePage {
   public:
@@ -49,16 +56,29 @@ WebView::WebView(QWidget* parent) : QWidget(parent), view_(std::make_unique<QWeb
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(view_.get());
     setLayout(layout.release());  // owned by this widget
-    QObject::connect(view_.get(), &QWebEngineView::loadStarted, this, [this] { refused_ = false; });
+    QObject::connect(view_.get(), &QWebEngineView::loadStarted, this, [this] {
+        refused_ = false;
+        failureCode_ = 0;
+        failureText_.clear();
+        if (onStart_)
+            onStart_();
+    });
+    QObject::connect(view_->page(), &QWebEnginePage::loadingChanged, this,
+                     [this](const QWebEngineLoadingInfo& info) {
+                         if (info.status() != QWebEngineLoadingInfo::LoadFailedStatus)
+                             return;
+                         failureCode_ = info.errorCode();
+                         failureText_ = info.errorString().toStdString();
+                     });
     QObject::connect(view_.get(), &QWebEngineView::loadFinished, this, [this](bool ok) {
         if (ok && !refused_) {
             if (onFinish_)
                 onFinish_();
             return;
         }
-        if (onFail_)
-            onFail_(kWebViewFrameLoadInterrupted,
-                    refused_ ? "Frame load interrupted" : "The page could not be loaded");
+        // The engine may tell why the load failed just after it reports the end: decide on the
+        // next turn of the loop.
+        QTimer::singleShot(0, this, [this, refused = refused_] { reportFailure(refused); });
     });
     QObject::connect(view_.get(), &QWebEngineView::titleChanged, this, [this](const QString& t) {
         if (onTitle_)
@@ -88,6 +108,28 @@ QUrl WebView::url() const {
 
 std::string WebView::title() const {
     return view_->title().toStdString();
+}
+
+void WebView::reportFailure(bool refused) {
+    if (!onFail_)
+        return;
+    // A refused navigation or an abort (the engine's "aborted", -3) interrupts the frame load;
+    // any other failure keeps the engine's code, kept apart from 102.
+    if (refused || failureCode_ == 0 || failureCode_ == kEngineAborted) {
+        onFail_(kWebViewFrameLoadInterrupted, "Frame load interrupted");
+        return;
+    }
+    const int code = failureCode_ == kWebViewFrameLoadInterrupted ? -failureCode_ : failureCode_;
+    onFail_(code, failureText_.empty() ? "The page could not be loaded" : failureText_);
+}
+
+void WebView::evaluateJavaScript(const std::string& script, ScriptResultHandler handler) {
+    QPointer<WebView> guard(this);
+    view_->page()->runJavaScript(
+        QString::fromStdString(script), [guard, handler = std::move(handler)](const QVariant& v) {
+            if (guard && handler)
+                handler(v.isNull() || !v.isValid() ? std::string() : v.toString().toStdString());
+        });
 }
 
 void WebView::clearAllCookies() {

@@ -1,0 +1,10 @@
+#include "app/links/LinkResources.h"
+
+#include "app/links/UriDirect.h"
+#include "platform_ui/ResourceRegistry.h"
+
+void registerLinkResources(ui::ResourceRegistry& registry) {
+    registry.registerController("", "UriDirect", [] {
+        return std::static_pointer_cast<plat::Object>(std::make_shared<UriDirect>());
+    });
+}
