@@ -116,8 +116,10 @@ bool OAuthLogin::isRedirect(const std::string& url) const {
 
 bool OAuthLogin::parserURL(const std::string& url) {
     plat::log("FIND : " + redirectMarker());
-    if (!isRedirect(url))
+    if (!isRedirect(url)) {
+        exchangeFailed_ = false;  // the member goes on elsewhere
         return true;
+    }
     const QueryDictionary query = parseQueryString(url);
     plat::log(plat::format("queryString : %zu keys", query.size()));
     if (auto code = query.find("code"); code != query.end()) {
@@ -205,7 +207,9 @@ void OAuthLogin::requestError(Ref<plat::Object> object) {
             oauth->getDelegate(), "authRequest:didFailWithError:", tag,
             error ? error->description() : std::string("Unable to create request (bad url?)"));
     statusCallWebService_ = false;
-    // The member stays in the window, told that the connection failed.
+    // The member stays in the window, told that the connection failed, until they go on to
+    // another page (the redirect's own page may still be loading).
+    exchangeFailed_ = true;
     hideLoading("ERROR");
     if (oauth)
         oauth->showAlertConnectFail();
@@ -241,7 +245,8 @@ void OAuthLogin::closeButton_Click() {
 }
 
 void OAuthLogin::webViewDidStartLoad() {
-    showLoading();
+    if (!exchangeFailed_)
+        showLoading();
 }
 
 void OAuthLogin::webViewDidFinishLoad() {
@@ -253,12 +258,12 @@ void OAuthLogin::webViewDidFinishLoad() {
                 me->window()->setWindowTitle(QString::fromStdString(title));
         });
     }
-    if (!statusCallWebService_)
+    if (!statusCallWebService_ && !exchangeFailed_)
         hideLoading("OK");
 }
 
 void OAuthLogin::webViewDidFailLoad(int code) {
-    if (statusCallWebService_)
+    if (statusCallWebService_ || exchangeFailed_)
         return;
     hideLoading(code == ui::kWebViewFrameLoadInterrupted ? "OK" : "ERROR");
 }

@@ -71,6 +71,7 @@ class OAuthLogin : public ui::WindowController {
     std::string urlWebview_;
     bool statusCallWebService_ = false;
     bool exchangeSucceeded_ = false;
+    bool exchangeFailed_ = false;
     QPointer<ui::WebView> webView_;
     QPointer<QWidget> loadingView_;
     QPointer<QWidget> connectFail_;
