@@ -272,13 +272,16 @@ void UriDirect::loadRecord(Family family, const std::string& code, Forwarder for
     if (!request)
         return;
     reqContext_ = request;
-    auto me = self<UriDirect>();
+    // The router holds its request: the block only refers back to it, so that a router whose
+    // screen has gone goes too.
+    WeakRef<UriDirect> weakMe = self<UriDirect>();
     WeakRef<VnRequestContext> weakRequest = request;
     request->startWithDidFinishBlock(
-        [me, family, forward, weakRequest](const Ref<VnRequestResult>& result,
-                                           const plat::Value& value) {
+        [weakMe, family, forward, weakRequest](const Ref<VnRequestResult>& result,
+                                               const plat::Value& value) {
+            auto me = weakMe.lock();
             // Only the last load of the family reports.
-            if (!result || !result->succeed() || weakRequest.lock() != me->reqContext_)
+            if (!me || !result || !result->succeed() || weakRequest.lock() != me->reqContext_)
                 return;
             auto record = value.as<VnInfo>();
             if (!record)
@@ -306,12 +309,13 @@ void UriDirect::loadGroupInfo(const std::string& code, int32_t contentKind) {
     if (!request)
         return;
     reqGroupInfo_ = request;
-    auto me = self<UriDirect>();
+    WeakRef<UriDirect> weakMe = self<UriDirect>();
     WeakRef<VnDomainUpdatingRequest> weakRequest = request;
     request->startWithDidFinishBlock(
-        [me, contentKind, weakRequest](const Ref<VnRequestResult>& result,
-                                       const plat::Value& value) {
-            if (!result || !result->succeed() || weakRequest.lock() != me->reqGroupInfo_)
+        [weakMe, contentKind, weakRequest](const Ref<VnRequestResult>& result,
+                                           const plat::Value& value) {
+            auto me = weakMe.lock();
+            if (!me || !result || !result->succeed() || weakRequest.lock() != me->reqGroupInfo_)
                 return;
             auto updated = value.as<VnLocalSnapshot>();
             if (!updated || updated->items().empty())
