@@ -5,8 +5,10 @@
 #include <climits>
 
 #include "app/links/VarnelUriData.h"
+#include "app/shell/GlobalService.h"
 #include "platform/core/Log.h"
 #include "platform_ui/UrlOpener.h"
+#include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/domain/lists/VnDomainUpdatingRequest.h"
 #include "vnlib/domain/lists/VnLocalSnapshot.h"
@@ -222,7 +224,10 @@ void UriDirect::processContentKind_Message(const Ref<VarnelUriData>& uriData) {
 // ---- Loaders ----
 
 Ref<VnBookStoreUserContext> UriDirect::userContext() const {
-    return userContextSource_ ? userContextSource_() : nullptr;
+    if (userContextSource_)
+        return userContextSource_();
+    const auto& store = GlobalService::globalShared()->storeContext();
+    return store ? store->activeUserContext() : nullptr;
 }
 
 void UriDirect::loadBookInfo(const std::string& code) {

@@ -48,7 +48,8 @@ class VnShopGroupInfo;
 class UriDirect : public plat::Object {
     PLAT_CLASS(UriDirect)
   public:
-    // Where records are loaded: the program's active user context unless replaced.
+    // Where records are loaded: the active user context of the global service's store context
+    // unless replaced.
     using UserContextSource = std::function<Ref<VnBookStoreUserContext>()>;
 
     UriDirect();
