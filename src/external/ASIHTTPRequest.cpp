@@ -731,7 +731,7 @@ void ASIHTTPRequest::performThrottling() {
             readStream_->holdTransfer();
             return;
         }
-        if (wakeUp && !readStreamIsScheduled_)
+        if (!readStreamIsScheduled_)
             scheduleReadStream();
         // Also lets go a request body that stopped itself when the window was spent.
         if (readStreamIsScheduled_)

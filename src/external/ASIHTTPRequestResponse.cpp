@@ -270,11 +270,15 @@ void ASIHTTPRequest::handleBytesAvailable() {
     const uint64_t length = contentLength();
     size_t bufferSize = length > 262'144 ? 262'144 : length > 65'536 ? 65'536 : 16'384;
     if (isBandwidthThrottled()) {
-        // With the window's bytes spent nothing is read: the throttling that follows this
-        // event unschedules the stream until the next window.
+        // With the window's bytes spent nothing is read, and the stream waits unscheduled: a
+        // stream whose read-ahead is full gets no new event, so only scheduling it again (in
+        // the next window) makes it ask once more.
         bufferSize = static_cast<size_t>(maxDownloadReadLength(bufferSize));
-        if (bufferSize == 0)
+        if (bufferSize == 0) {
+            unscheduleReadStream();
+            readStream_->holdTransfer();
             return;
+        }
     }
     std::vector<uint8_t> buffer(bufferSize);
     const int64_t n = readStream_->read(buffer.data(), buffer.size());
