@@ -134,9 +134,10 @@ TEST_F(UrlConnectionTest, IdleTimeOutFailsWithTimedOut) {
 }
 
 TEST_F(UrlConnectionTest, ASlowButSteadyReplyDoesNotTimeOut) {
-    // About 0.4 s in all, but never more than 0.03 s without a byte.
-    service.setFaultForNext(1, Fault::drip(0.03));
-    auto r = load(postRequest(method("Echo"), R"(["0123"])", /*timeout=*/0.25));
+    // About 1.3 s in all, but never more than 0.1 s without a byte: the time-out is for idleness,
+    // with room for a busy machine.
+    service.setFaultForNext(1, Fault::drip(0.1));
+    auto r = load(postRequest(method("Echo"), R"(["0123"])", /*timeout=*/0.8));
     EXPECT_EQ(r->events, (Events{"response 200", "data", "finish"}));
     EXPECT_EQ(r->body, R"({"d":["0123"]})");
     EXPECT_EQ(r->chunks, r->body.size());
