@@ -9,31 +9,11 @@ namespace {
 
 using Json = nlohmann::json;
 
-std::string escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '&':
-                out += "&amp;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 void writeXml(const Json& value, std::string& out) {
     if (value.is_object()) {
         out += "<dict>";
         for (const auto& [key, member] : value.items()) {
-            out += "<key>" + escaped(key) + "</key>";
+            out += "<key>" + markupEscaped(key) + "</key>";
             writeXml(member, out);
         }
         out += "</dict>";
@@ -49,8 +29,8 @@ void writeXml(const Json& value, std::string& out) {
     } else if (value.is_number()) {
         out += "<real>" + value.dump() + "</real>";
     } else {
-        out +=
-            "<string>" + escaped(value.is_string() ? value.get<std::string>() : "") + "</string>";
+        out += "<string>" + markupEscaped(value.is_string() ? value.get<std::string>() : "") +
+               "</string>";
     }
 }
 
@@ -180,6 +160,30 @@ std::string xmlPropertyList(const Json& value) {
 
 std::string binaryPropertyList(const Json& value) {
     return BinaryWriter().write(value);
+}
+
+std::string markupEscaped(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
 }
 
 }  // namespace demo

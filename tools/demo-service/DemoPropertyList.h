@@ -3,6 +3,7 @@
 // dictionaries, arrays arrays, strings, integers, reals and booleans themselves (null is
 // written as an empty string). XML, or binary ("bplist00").
 #include <string>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -10,5 +11,7 @@ namespace demo {
 
 std::string xmlPropertyList(const nlohmann::json& value);
 std::string binaryPropertyList(const nlohmann::json& value);
+// Text for XML or HTML content and attribute values: & < > " escaped.
+std::string markupEscaped(std::string_view text);
 
 }  // namespace demo

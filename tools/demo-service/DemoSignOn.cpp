@@ -1,5 +1,7 @@
 #include "demo-service/DemoSignOn.h"
 
+#include "demo-service/DemoPropertyList.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -83,29 +85,6 @@ std::map<std::string, std::string> formFields(std::string_view text) {
     return fields;
 }
 
-std::string htmlEscape(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
@@ -116,8 +95,8 @@ DemoService::RouteReply page(int status, const std::string& title, const std::st
     DemoService::RouteReply reply;
     reply.status = status;
     reply.contentType = kHtml;
-    reply.body = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + htmlEscape(title) +
-                 "</title></head><body>" + body + "</body></html>";
+    reply.body = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" +
+                 markupEscaped(title) + "</title></head><body>" + body + "</body></html>";
     return reply;
 }
 
@@ -163,7 +142,7 @@ struct DemoSignOn::State {
 DemoService::RouteReply DemoSignOn::State::signInForm(const std::string& message) const {
     std::string body = "<h1>เข้าสู่ระบบห้องสมุด</h1>";
     if (!message.empty())
-        body += "<p id=\"message\">" + htmlEscape(message) + "</p>";
+        body += "<p id=\"message\">" + markupEscaped(message) + "</p>";
     body +=
         "<form id=\"signin\" method=\"post\" action=\"index.php\">"
         "<input id=\"username\" name=\"username\"><input id=\"password\" name=\"password\" "
@@ -171,7 +150,7 @@ DemoService::RouteReply DemoSignOn::State::signInForm(const std::string& message
         "<button id=\"cancel\" name=\"cancel\" value=\"1\" type=\"submit\">ยกเลิก</button></form>"
         "<ul id=\"accounts\">";
     for (const auto& account : accounts())
-        body += "<li>" + htmlEscape(account.username) + " / " + htmlEscape(account.password) +
+        body += "<li>" + markupEscaped(account.username) + " / " + markupEscaped(account.password) +
                 (account.suspended ? " (ระงับ)" : "") + "</li>";
     body += "</ul>";
     return page(200, "เข้าสู่ระบบ Varnel", body);

@@ -9,12 +9,9 @@
 #include "demo-service/DemoService.h"
 #include "demo-service/V2WebMethods.h"
 #include "demo-service/V3StoreService.h"
-#include "platform/net/HttpCookieStorage.h"
 #include "platform/runloop/RunLoop.h"
-#include "platform/storage/Keychain.h"
-#include "platform/storage/MemoryKeychainBackend.h"
+#include "platform/storage/FreshProcessState.h"
 #include "platform/storage/ScopedEnvironment.h"
-#include "platform/storage/UserDefaults.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/UrlOpener.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
@@ -96,11 +93,7 @@ using Lines = std::vector<std::string>;
 class UriRouterTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        environment.set("VARNEL_HOME", testing_support::freshTestFolder().string());
-        plat::UserDefaults::resetStandardUserDefaults();
-        plat::Keychain::setShared(
-            std::make_shared<plat::Keychain>(std::make_unique<plat::MemoryKeychainBackend>()));
-        plat::HttpCookieStorage::shared().removeAllCookies();
+        testing_support::beginFreshProcessState(environment);
         demo::registerVersion2Methods(service, catalogue);
         ASSERT_TRUE(service.start());
         demo::registerStoreService(store, catalogue, "VARNEL", demo::kDemoAuthorizationToken);
@@ -123,9 +116,7 @@ class UriRouterTest : public ::testing::Test {
         router.reset();
         context.reset();
         plat::RunLoop::current().runUntil([] { return false; }, 0.02);
-        plat::Keychain::setShared(nullptr);
-        plat::UserDefaults::resetStandardUserDefaults();
-        plat::HttpCookieStorage::shared().removeAllCookies();
+        testing_support::endFreshProcessState();
     }
 
     Ref<UriDirect> makeRouter(const Ref<plat::Object>& delegate) {

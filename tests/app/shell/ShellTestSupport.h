@@ -11,12 +11,9 @@
 #include "demo-service/V2WebMethods.h"
 #include "demo-service/V3StoreService.h"
 #include "platform/core/Collections.h"
-#include "platform/net/HttpCookieStorage.h"
+#include "platform/storage/FreshProcessState.h"
 #include "platform/storage/InfoDictionary.h"
-#include "platform/storage/Keychain.h"
-#include "platform/storage/MemoryKeychainBackend.h"
 #include "platform/storage/ScopedEnvironment.h"
-#include "platform/storage/UserDefaults.h"
 
 namespace shell_testing {
 
@@ -25,11 +22,7 @@ class DemoEnvironment {
     // Starts the services; `deployment` false leaves "VarnelDeployment" out of the dictionary.
     // `extend` adds to the version-2 methods before the service starts.
     void start(bool deployment = true, const std::function<void()>& extend = {}) {
-        environment.set("VARNEL_HOME", testing_support::freshTestFolder().string());
-        plat::UserDefaults::resetStandardUserDefaults();
-        plat::Keychain::setShared(
-            std::make_shared<plat::Keychain>(std::make_unique<plat::MemoryKeychainBackend>()));
-        plat::HttpCookieStorage::shared().removeAllCookies();
+        testing_support::beginFreshProcessState(environment);
         service.setServicePath(kBookServicePath);
         demo::registerVersion2Methods(service, catalogue);
         if (extend)
@@ -59,9 +52,7 @@ class DemoEnvironment {
     void stop() {
         GlobalService::resetSharedForTesting();
         plat::InfoDictionary::setDictionary(nullptr);
-        plat::Keychain::setShared(nullptr);
-        plat::UserDefaults::resetStandardUserDefaults();
-        plat::HttpCookieStorage::shared().removeAllCookies();
+        testing_support::endFreshProcessState();
         store.stop();
         service.stop();
     }

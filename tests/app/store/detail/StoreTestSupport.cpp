@@ -3,12 +3,9 @@
 #include "app/shell/GlobalService.h"
 #include "demo-service/V2WebMethods.h"
 #include "demo-service/V3StoreService.h"
-#include "platform/net/HttpCookieStorage.h"
 #include "platform/runloop/RunLoop.h"
+#include "platform/storage/FreshProcessState.h"
 #include "platform/storage/InfoDictionary.h"
-#include "platform/storage/Keychain.h"
-#include "platform/storage/MemoryKeychainBackend.h"
-#include "platform/storage/UserDefaults.h"
 #include "vnlib/dev/request/VnRequestResult.h"
 
 namespace {
@@ -28,11 +25,7 @@ PLAT_DEFINE_CLASS(SignInListener, plat::Object, [](auto& c) {
 })
 
 void StoreTest::SetUp() {
-    environment.set("VARNEL_HOME", testing_support::freshTestFolder().string());
-    plat::UserDefaults::resetStandardUserDefaults();
-    plat::Keychain::setShared(
-        std::make_shared<plat::Keychain>(std::make_unique<plat::MemoryKeychainBackend>()));
-    plat::HttpCookieStorage::shared().removeAllCookies();
+    testing_support::beginFreshProcessState(environment);
     service.setServicePath(kBookServicePath);
     demo::registerVersion2Methods(service, catalogue);
     ASSERT_TRUE(service.start());
@@ -64,9 +57,7 @@ void StoreTest::TearDown() {
     GlobalService::resetSharedForTesting();
     plat::InfoDictionary::setDictionary(nullptr);
     plat::RunLoop::current().runUntil([] { return false; }, 0.02);
-    plat::Keychain::setShared(nullptr);
-    plat::UserDefaults::resetStandardUserDefaults();
-    plat::HttpCookieStorage::shared().removeAllCookies();
+    testing_support::endFreshProcessState();
 }
 
 bool StoreTest::signIn(const std::string& name, const std::string& password) {

@@ -6,10 +6,8 @@
 #include "demo-service/DemoService.h"
 #include "demo-service/V2WebMethods.h"
 #include "demo-service/V3StoreService.h"
-#include "platform/net/HttpCookieStorage.h"
 #include "platform/runloop/RunLoop.h"
-#include "platform/storage/Keychain.h"
-#include "platform/storage/MemoryKeychainBackend.h"
+#include "platform/storage/FreshProcessState.h"
 #include "platform/storage/ScopedEnvironment.h"
 #include "platform/storage/UserDefaults.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
@@ -77,11 +75,7 @@ class OfflineDelegate : public plat::Object {
 class ContextTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        environment.set("VARNEL_HOME", testing_support::freshTestFolder().string());
-        plat::UserDefaults::resetStandardUserDefaults();
-        plat::Keychain::setShared(
-            std::make_shared<plat::Keychain>(std::make_unique<plat::MemoryKeychainBackend>()));
-        plat::HttpCookieStorage::shared().removeAllCookies();
+        testing_support::beginFreshProcessState(environment);
         demo::registerVersion2Methods(service, catalogue);
         ASSERT_TRUE(service.start());
         demo::registerStoreService(store, catalogue, "VARNEL", demo::kDemoAuthorizationToken);
@@ -94,9 +88,7 @@ class ContextTest : public ::testing::Test {
     void TearDown() override {
         context.reset();
         plat::RunLoop::current().runUntil([] { return false; }, 0.02);
-        plat::Keychain::setShared(nullptr);
-        plat::UserDefaults::resetStandardUserDefaults();
-        plat::HttpCookieStorage::shared().removeAllCookies();
+        testing_support::endFreshProcessState();
     }
 
     Ref<VnBookStoreContext> makeContext(std::string serviceUrl = {}) {
