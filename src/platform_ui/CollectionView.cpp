@@ -4,11 +4,14 @@
 #include <QScrollBar>
 #include <algorithm>
 
+#include "platform/runloop/NotificationCenter.h"
+
 PLAT_DEFINE_CLASS(ui::CollectionViewItem, ui::ViewController, PLAT_NO_METHODS)
 
 namespace ui {
 
-CollectionView::CollectionView(QWidget* parent) : QAbstractScrollArea(parent) {
+CollectionView::CollectionView(QWidget* parent)
+    : QAbstractScrollArea(parent), boundsObject_(std::make_shared<plat::Object>()) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
@@ -86,15 +89,31 @@ int CollectionView::indexAt(const QPoint& point) const {
     return index;
 }
 
+QSize CollectionView::contentSize() const {
+    const int perLine = itemsPerLine();
+    const int lines = (static_cast<int>(content_.size()) + perLine - 1) / perLine;
+    const int extent = spacing_ + lines * lineStep();
+    return horizontal() ? QSize(extent, viewport()->height()) : QSize(viewport()->width(), extent);
+}
+
+QRect CollectionView::visibleRect() const {
+    const QPoint origin = horizontal() ? QPoint(scrollOffset(), 0) : QPoint(0, scrollOffset());
+    return QRect(origin, viewport()->size());
+}
+
+void CollectionView::postBoundsDidChange() {
+    plat::NotificationCenter::defaultCenter().postNotificationName(kViewBoundsDidChangeNotification,
+                                                                   boundsObject_);
+}
+
 Ref<CollectionViewItem> CollectionView::itemAtIndex(int index) const {
     const auto it = live_.find(index);
     return it == live_.end() ? nullptr : it->second;
 }
 
 void CollectionView::relayout() {
-    const int perLine = itemsPerLine();
-    const int lines = (static_cast<int>(content_.size()) + perLine - 1) / perLine;
-    const int extent = spacing_ + lines * lineStep();
+    const QSize size = contentSize();
+    const int extent = horizontal() ? size.width() : size.height();
     const int visible = horizontal() ? viewport()->width() : viewport()->height();
     QScrollBar* bar = horizontal() ? horizontalScrollBar() : verticalScrollBar();
     bar->setRange(0, std::max(0, extent - visible));
@@ -147,10 +166,12 @@ void CollectionView::tile() {
 void CollectionView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     relayout();
+    postBoundsDidChange();
 }
 
 void CollectionView::scrollContentsBy(int, int) {
     tile();
+    postBoundsDidChange();
 }
 
 void CollectionView::mousePressEvent(QMouseEvent* event) {

@@ -4,17 +4,22 @@
 // another with a new represented object, and gets viewDidAppear each time it is shown. An item
 // knows the grid that shows it, and through it the grid's delegate (not retained), which may
 // answer "collectionView:didSelectItemAtIndex:" and whatever messages the items send it. A grid
-// scrolls vertically in rows, or horizontally as a strip of one row.
+// scrolls vertically in rows, or horizontally as a strip of one row. Each scroll and resize
+// posts kViewBoundsDidChangeNotification with the grid's bounds object; visibleRect answers the
+// part of the content on screen. Items carry a selected flag that their subclasses may show.
 #include <QAbstractScrollArea>
 #include <QPointer>
 #include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "platform/core/Value.h"
 #include "platform_ui/ViewController.h"
 
 namespace ui {
+
+inline const std::string kViewBoundsDidChangeNotification = "NSViewBoundsDidChangeNotification";
 
 class CollectionView;
 
@@ -24,6 +29,9 @@ class CollectionViewItem : public ViewController {
     using ViewController::ViewController;
     const plat::Value& representedObject() const { return representedObject_; }
     virtual void setRepresentedObject(const plat::Value& object) { representedObject_ = object; }
+    bool isSelected() const { return selected_; }
+    // Subclasses that show the selection override this and call it.
+    virtual void setSelected(bool selected) { selected_ = selected; }
 
     // The grid that made this item (null before, and once the grid is gone).
     CollectionView* collectionView() const { return collectionView_; }
@@ -32,6 +40,7 @@ class CollectionViewItem : public ViewController {
   private:
     plat::Value representedObject_;
     QPointer<CollectionView> collectionView_;
+    bool selected_ = false;
 };
 
 class CollectionView : public QAbstractScrollArea {
@@ -60,6 +69,14 @@ class CollectionView : public QAbstractScrollArea {
     QRect rectOfItem(int index) const;
     int indexAt(const QPoint& viewportPoint) const;
 
+    // The object of the grid's bounds notifications (the grid's content view), to observe them
+    // by.
+    const Ref<plat::Object>& boundsObject() const { return boundsObject_; }
+    // The part of the content on screen, in content coordinates (y down from the content's top),
+    // and the size of the whole content.
+    QRect visibleRect() const;
+    QSize contentSize() const;
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -75,6 +92,7 @@ class CollectionView : public QAbstractScrollArea {
     int scrollOffset() const;
     void relayout();
     void tile();
+    void postBoundsDidChange();
 
     ItemFactory factory_;
     QSize itemSize_{120, 160};
@@ -85,6 +103,7 @@ class CollectionView : public QAbstractScrollArea {
     WeakRef<plat::Object> delegate_;
     ScrollDirection direction_ = ScrollDirection::Vertical;
     int made_ = 0;
+    Ref<plat::Object> boundsObject_;
 };
 
 }  // namespace ui

@@ -2,6 +2,7 @@
 
 #include "support/GuiTestSupport.h"
 
+#include <QAbstractAnimation>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -24,6 +25,7 @@
 #include "platform_ui/Popover.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/RunLoopBridge.h"
+#include "platform_ui/SubviewTransition.h"
 #include "platform_ui/TableView.h"
 #include "platform_ui/UrlOpener.h"
 #include "platform_ui/ViewGeometry.h"
@@ -285,6 +287,95 @@ TEST(ScreenKitTest, ListsAndGridsBuildOnlyWhatIsOnScreenAndReuseIt) {
     EXPECT_EQ(strip.itemAtIndex(29)->representedObject().intValue(), 29);
     EXPECT_EQ(strip.verticalScrollBar()->maximum(), 0);
     EXPECT_LE(strip.madeItemCount(), 6);
+}
+
+TEST(ScreenKitTest, GridsReportTheirBoundsItemsSelectAndSubviewsChangeWithTransitions) {
+    // Scrolling and resizing a grid post its bounds changes; the visible part follows.
+    ui::CollectionView grid;
+    grid.resize(400, 300);
+    grid.setItemSize({100, 100});
+    grid.setSpacing(0);
+    grid.setItemFactory([] { return ui::ViewController::create<ui::CollectionViewItem>(); });
+    grid.setContent(std::vector<plat::Value>(100, plat::Value(int32_t{1})));
+    grid.show();
+    spin();
+    int posts = 0;
+    const auto observer = plat::NotificationCenter::defaultCenter().addObserver(
+        [&](const plat::Notification& n) {
+            EXPECT_EQ(n.object, grid.boundsObject());
+            ++posts;
+        },
+        ui::kViewBoundsDidChangeNotification, grid.boundsObject());
+    EXPECT_EQ(grid.contentSize().height(),
+              grid.verticalScrollBar()->maximum() + grid.viewport()->height());
+    grid.verticalScrollBar()->setValue(700);
+    EXPECT_EQ(posts, 1);
+    EXPECT_EQ(grid.visibleRect().top(), 700);
+    EXPECT_EQ(grid.visibleRect().bottom() + 1, 700 + grid.viewport()->height());
+    grid.resize(400, 500);
+    spin();
+    EXPECT_GE(posts, 2);
+    EXPECT_EQ(grid.visibleRect().height(), grid.viewport()->height());
+    plat::NotificationCenter::defaultCenter().removeObserver(observer);
+    ASSERT_TRUE(grid.itemAtIndex(28));
+    grid.itemAtIndex(28)->setSelected(true);
+    EXPECT_TRUE(grid.itemAtIndex(28)->isSelected());
+    EXPECT_FALSE(grid.itemAtIndex(29)->isSelected());
+
+    // A push from the right: both views move while it runs, then only the new one stays, in the
+    // old one's place; nothing runs afterwards. A second change finishes the first at once.
+    QWidget container;
+    container.resize(200, 100);
+    container.show();
+    auto first = std::make_unique<QWidget>(&container);
+    first->setGeometry(10, 5, 180, 90);
+    auto second = std::make_unique<QWidget>();
+    auto third = std::make_unique<QWidget>();
+    std::vector<QWidget*> leftViews;
+    const auto record = [&](QWidget* old) { leftViews.push_back(old); };
+    ui::replaceSubview(
+        &container, first.get(), second.get(),
+        {ui::SubviewTransition::Type::Push, ui::SubviewTransition::Subtype::FromRight, 0.2},
+        record);
+    EXPECT_TRUE(ui::isRunningSubviewTransition(&container));
+    EXPECT_EQ(second->parentWidget(), &container);
+    EXPECT_EQ(second->pos(), QPoint(190, 5));
+    spin(60);
+    EXPECT_LT(second->x(), 190);
+    EXPECT_LT(first->x(), 10);
+    ASSERT_TRUE(spinUntil([&] { return !ui::isRunningSubviewTransition(&container); }));
+    EXPECT_EQ(second->geometry(), QRect(10, 5, 180, 90));
+    EXPECT_EQ(first->parentWidget(), nullptr);
+    EXPECT_EQ(leftViews, std::vector<QWidget*>{first.get()});
+    for (const auto* animation : container.findChildren<QAbstractAnimation*>())
+        EXPECT_EQ(animation->state(), QAbstractAnimation::Stopped);
+    EXPECT_TRUE(spinUntil([&] { return container.findChildren<QAbstractAnimation*>().isEmpty(); }));
+
+    ui::replaceSubview(&container, second.get(), third.get(),
+                       {ui::SubviewTransition::Type::Fade, {}, 5.0}, record);
+    ASSERT_TRUE(ui::isRunningSubviewTransition(&container));
+    ASSERT_TRUE(third->graphicsEffect());
+    ui::replaceSubview(
+        &container, third.get(), first.get(),
+        {ui::SubviewTransition::Type::MoveIn, ui::SubviewTransition::Subtype::FromTop, 5.0},
+        record);
+    EXPECT_EQ(third->parentWidget(), &container);
+    EXPECT_FALSE(third->graphicsEffect());
+    EXPECT_EQ(second->parentWidget(), nullptr);
+    EXPECT_EQ(first->pos(), QPoint(10, 5 - 90));
+    ui::finishSubviewTransition(&container);
+    EXPECT_FALSE(ui::isRunningSubviewTransition(&container));
+    EXPECT_EQ(first->geometry(), QRect(10, 5, 180, 90));
+    EXPECT_EQ(third->parentWidget(), nullptr);
+    EXPECT_EQ(leftViews.size(), 3u);
+    // Out of sight the change is made at once.
+    container.hide();
+    ui::replaceSubview(
+        &container, first.get(), second.get(),
+        {ui::SubviewTransition::Type::Push, ui::SubviewTransition::Subtype::FromLeft, 5.0});
+    EXPECT_FALSE(ui::isRunningSubviewTransition(&container));
+    EXPECT_EQ(first->parentWidget(), nullptr);
+    second.release();  // the container owns it now
 }
 
 TEST(ScreenKitTest, ThaiTextLayersMasksFieldsAndUrls) {
