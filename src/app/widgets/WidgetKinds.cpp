@@ -2,8 +2,13 @@
 
 #include "app/issueui/WidgetFactory.h"
 #include "app/widgets/EmailLinkWidget.h"
+#include "app/widgets/ImageScrollWidget.h"
+#include "app/widgets/ImageView360Widget.h"
 #include "app/widgets/ImageWidget.h"
 #include "app/widgets/PageLinkWidget.h"
+#include "app/widgets/PictureScroller.h"
+#include "app/widgets/PictureViewMakers.h"
+#include "app/widgets/SlideshowButton.h"
 #include "app/widgets/UrlLinkWidget.h"
 #include "app/widgets/WidgetViewMakers.h"
 
@@ -12,9 +17,14 @@ void registerWidgetKinds() {
     WidgetFactory::registerWidgetClass<EmailLinkWidget>("EmailLinkWidget");
     WidgetFactory::registerWidgetClass<PageLinkWidget>("PageLinkWidget");
     WidgetFactory::registerWidgetClass<ImageWidget>("ImageWidget");
+    WidgetFactory::registerWidgetClass<ImageScrollWidget>("ImageScrollWidget");
+    WidgetFactory::registerWidgetClass<ImageView360Widget>("ImageView360Widget");
+    WidgetFactory::registerWidgetClass<SlideshowButton>("SlideshowButton");
     installWidgetViewMakers();
+    installPictureViewMakers();
 }
 
-void registerWidgetResources(ui::ResourceRegistry&) {
+void registerWidgetResources(ui::ResourceRegistry& registry) {
     registerWidgetKinds();
+    PictureScroller::registerNib(registry);
 }
