@@ -3,6 +3,7 @@
 // click on its close control closes it rather than pressing the button again.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QScrollArea>
 #include <QTest>
 
@@ -145,6 +146,27 @@ TEST_F(SlideshowButtonTest, EachStyleShowsNewPicturesOnAPressAndClosesOverTheBut
     ASSERT_TRUE(widgetOf(readerPopup)->isVisible());
     strip.reset();
     EXPECT_FALSE(widgetOf(readerPopup)->isVisible());
+}
+
+TEST_F(SlideshowButtonTest, TheStripScrollsSidewaysOnlyForSeveralPicturesAndKeepsTheSameList) {
+    auto red = plat::Image::imageWithData(colourPng(Qt::red));
+    ImageListScroller strip(QRectF(0, 0, 200, 80));
+    EXPECT_EQ(strip.closeButton()->geometry(), QRect(160, 0, 40, 40));
+    const ImageListScroller::ImageList one =
+        std::make_shared<const std::vector<Ref<plat::Image>>>(std::vector{red});
+    strip.setImages(one);
+    ASSERT_EQ(strip.imageViews().size(), 1U);
+    EXPECT_EQ(strip.scrollView()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    const QPointer<ScaledImageView> shown = strip.imageViews()[0];
+    strip.setImages(one);  // the same list: nothing is rebuilt
+    EXPECT_EQ(strip.imageViews()[0], shown);
+    strip.setImages(std::make_shared<const std::vector<Ref<plat::Image>>>(std::vector{red, red}));
+    ASSERT_EQ(strip.imageViews().size(), 2U);
+    EXPECT_EQ(strip.imageViews()[1]->geometry(), QRect(200, 0, 200, 80));
+    EXPECT_EQ(strip.scrollView()->widget()->size(), QSize(400, 80));
+    EXPECT_EQ(strip.scrollView()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    strip.setCloseButtonVisible(false);
+    EXPECT_FALSE(strip.closeButtonVisible());
 }
 
 }  // namespace
