@@ -55,6 +55,11 @@ sed -e "s|http://127.0.0.1:8418/store.svc|$store|g" -e "s|http://127.0.0.1:8417|
 mv "$VARNEL_HOME/Info.plist.new" "$VARNEL_HOME/Info.plist"
 echo "Demo library service at $base (settings in $VARNEL_HOME/Info.plist)"
 
+# The web engine refuses to start its sandbox as root.
+if [ "$(id -u)" = 0 ]; then
+  export QTWEBENGINE_DISABLE_SANDBOX=1
+fi
+
 "$program" "$@" &
 program_pid=$!
 status=0

@@ -8,6 +8,7 @@
 #include "platform_ui/ResourceRegistry.h"
 
 int main(int argc, char** argv) {
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // the web engine needs it
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnel"));
     registerAllAreaResources(ui::ResourceRegistry::shared());

@@ -13,6 +13,8 @@
 // the account sheet; WindowControllerSignOn.cpp answers the sheet's sign-in and sign-out, the
 // single-sign-on client and the library's sign-in.
 #include <QPointer>
+#include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +27,7 @@ class QSplitter;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
+class OAuthUserInfo;
 class SettingView;
 class VnRequestResult;
 
@@ -127,6 +130,12 @@ class WindowController : public ui::WindowController {
     void applyDividerBounds();
     // Sets up the single-sign-on client (WindowControllerSignOn.cpp).
     void configureSignOn();
+    // A failed sign-in of the attempt: the sign-on sign-out, then the message (or the connection
+    // error) in an alert.
+    void failSignIn(uint64_t attempt, const std::optional<std::string>& message);
+    // The sign-on sign-out was answered: the library signs out unless a later sign-in was
+    // accepted.
+    void signOutAnswered();
 
     std::unique_ptr<Outlets> outlets_;
     double kMinOutlineViewSplit_ = 0;
@@ -146,6 +155,11 @@ class WindowController : public ui::WindowController {
   protected:
     // Sign-in state of the hand-over (WindowControllerSignOn.cpp).
     std::optional<std::string> oautAccessToken_;
-    Ref<plat::Object> oauthUserInfo_;
+    Ref<OAuthUserInfo> oauthUserInfo_;
     bool isGetUserAfterLogIn_ = false;
+    // Sign-in attempts so far, the last one the library accepted, and the attempts whose sign-on
+    // sign-out is still unanswered (oldest first).
+    uint64_t signInAttempt_ = 0;
+    uint64_t acceptedSignInAttempt_ = 0;
+    std::deque<uint64_t> signOutAttempts_;
 };

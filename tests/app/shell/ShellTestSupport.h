@@ -1,12 +1,13 @@
 #pragma once
 // The shell's tests run against the demo library service in-process, serving version 2 under
 // "/BookService.asmx", with a home folder, user defaults, keychain and information dictionary of
-// their own and a new GlobalService.
+// their own and a new GlobalService; the single-sign-on client is forgotten when they stop.
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "app/shell/GlobalService.h"
+#include "app/signon/OAuth.h"
 #include "demo-service/DemoService.h"
 #include "demo-service/V2WebMethods.h"
 #include "demo-service/V3StoreService.h"
@@ -50,6 +51,7 @@ class DemoEnvironment {
     }
 
     void stop() {
+        OAuth::gInstance.reset();  // a main window configured it with itself as delegate
         GlobalService::resetSharedForTesting();
         plat::InfoDictionary::setDictionary(nullptr);
         testing_support::endFreshProcessState();

@@ -1,6 +1,7 @@
 // The sign-on window over the real web engine and the demo sign-on server. Each scenario opens
 // the window (a modal loop) and acts in it from timers: the page is filled and sent by script,
-// the window's overlays and title are read, and the close button is pressed.
+// the window's overlays and title are read, and the close button is pressed. The first one
+// starts from the main window's account sheet and ends with the member signed in to the library.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,6 +10,10 @@
 #include <deque>
 #include <functional>
 
+#include "app/shell/SettingView.h"
+#include "app/shell/ShellResources.h"
+#include "app/shell/ShellTestSupport.h"
+#include "app/shell/WindowController.h"
 #include "app/signon/OAuth.h"
 #include "app/signon/SignOnResources.h"
 #include "app/signon/SignOnTestSupport.h"
@@ -18,10 +23,14 @@
 #include "platform/net/HttpCookieStorage.h"
 #include "platform/storage/InfoDictionary.h"
 #include "platform/storage/UserDefaults.h"
+#include "platform_ui/Controls.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/RunLoopBridge.h"
 #include "platform_ui/web/WebView.h"
 #include "support/GuiTestSupport.h"
+#include "vnlib/domain/context/VnBookStoreContext.h"
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/domain/context/VnUserId.h"
 
 namespace {
 
@@ -80,8 +89,8 @@ class Script {
         steps_.push_back({std::move(when), std::move(act)});
         return *this;
     }
-    // Opens the login window and runs the steps until the window closes.
-    void runLogin() {
+    // Opens the login window (by `open`) and runs the steps until the window closes.
+    void runLogin(const std::function<void()>& open = OAuth::login) {
         QTimer timer;
         QElapsedTimer clock;
         clock.start();
@@ -100,7 +109,7 @@ class Script {
             }
         });
         timer.start(25);
-        OAuth::login();
+        open();
         EXPECT_TRUE(steps_.empty()) << steps_.size() << " steps never ran";
     }
 
@@ -125,34 +134,91 @@ std::string fillForm(const std::string& user, const std::string& password) {
 class LoginWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        plat::UserDefaults::resetStandardUserDefaults();
-        registerSignOnResources(ui::ResourceRegistry::shared());
-        ASSERT_TRUE(service.start());
-        useDemoSignOnDeployment(signOn);
         OAuth::gInstance.reset();
-        OAuth::initWithClientID(demo::kDemoOAuthClientID, demo::kDemoOAuthSecret, listener);
+        registerShellResources(ui::ResourceRegistry::shared());
+        registerSignOnResources(ui::ResourceRegistry::shared());
+        demo.start(true, [&] { signOn.emplace(demo.service, demo.catalogue); });
+        addDemoSignOnDeployment(*signOn);
     }
     void TearDown() override {
         OAuth::gInstance.reset();
         // Closed windows go now, their pages before the web profile.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        plat::InfoDictionary::setDictionary(nullptr);
-        plat::UserDefaults::resetStandardUserDefaults();
+        demo.stop();
     }
-    size_t exchanges() const {
-        size_t count = 0;
-        for (const auto& r : service.requests())
-            count += r.path == "/oauth2/access_token.php";
-        return count;
+    void configure() {
+        OAuth::initWithClientID(demo::kDemoOAuthClientID, demo::kDemoOAuthSecret, listener);
     }
+    std::vector<demo::RecordedRequest> requests(const std::string& path) const {
+        std::vector<demo::RecordedRequest> found;
+        for (const auto& r : demo.service.requests()) {
+            if (r.path == path)
+                found.push_back(r);
+        }
+        return found;
+    }
+    size_t exchanges() const { return requests("/oauth2/access_token.php").size(); }
 
-    demo::SampleCatalogue catalogue;
-    demo::DemoService service;
-    demo::DemoSignOn signOn{service, catalogue};
+    shell_testing::DemoEnvironment demo;
+    std::optional<demo::DemoSignOn> signOn;
     Ref<LoginListener> listener = std::make_shared<LoginListener>();
 };
 
+TEST_F(LoginWindowTest, SheetSignInRunsTheWindowAndSignsTheMemberInToTheLibrary) {
+    auto window = std::make_shared<WindowController>();
+    window->showWindow();  // configures the sign-on client with itself as delegate
+    ASSERT_EQ(OAuth::sharedInstance()->getDelegate(), window);
+    auto context = GlobalService::globalShared()->storeContext();
+    plat::HttpCookie leftOver;
+    leftOver.name = "left";
+    leftOver.value = "over";
+    leftOver.domain = "127.0.0.1";
+    plat::HttpCookieStorage::shared().setCookie(leftOver);
+    ASSERT_FALSE(plat::HttpCookieStorage::shared().cookies().empty());
+
+    // The sheet's sign-in closes the sheet and runs the window until the exchange is done.
+    window->logInButton_Click(nullptr);
+    ASSERT_TRUE(window->settingWindow());
+    std::vector<std::string> titles;
+    Script()
+        .then(pageShown,
+              [&](const LoginWindow& w) {
+                  titles.push_back(w.title());
+                  EXPECT_FALSE(window->settingWindow());
+                  w.run(fillForm("somchai@example.com", "rak-an-nangsue"));
+              })
+        .runLogin([&] { window->settingView()->signInButton()->click(); });
+    EXPECT_EQ(titles, std::vector<std::string>{kFormTitle});
+    EXPECT_EQ(exchanges(), 1U);
+    EXPECT_FALSE(findLoginWindow().window);
+    EXPECT_FALSE(OAuth::sharedInstance()->getAccessToken().empty());
+    ASSERT_TRUE(testing_support::spinUntil(
+        [&] { return !context->activeUserContext()->isDefault(); }, 20000));
+    EXPECT_EQ(context->activeUserContext()->userId()->userName(), "somchai@example.com");
+    for (const auto& cookie : plat::HttpCookieStorage::shared().cookies())
+        EXPECT_NE(cookie.name, "left") << "every cookie went when the window opened";
+
+    // The sheet now offers the sign-out and names the member.
+    window->logInButton_Click(nullptr);
+    EXPECT_EQ(window->settingView()->signInButton()->text().toStdString(), "ออกจากระบบ");
+    EXPECT_EQ(window->settingView()->userNameTextField()->stringValue(), "somchai@example.com");
+    window->settingViewCloseButtonClick();
+
+    // The page set a cookie that the form's post carried; a second opening sends none.
+    const auto posts = requests("/oauth2/index.php");
+    ASSERT_GE(posts.size(), 2U);
+    EXPECT_TRUE(posts.back().hasHeader("Cookie"));
+    Script().then(pageShown, [](const LoginWindow& w) { w.close->click(); }).runLogin();
+    const auto pages = requests("/oauth2/index.php");
+    ASSERT_EQ(pages.size(), posts.size() + 1);
+    EXPECT_EQ(pages.back().method, "GET");
+    EXPECT_FALSE(pages.back().hasHeader("Cookie")) << pages.back().header("Cookie");
+    EXPECT_EQ(exchanges(), 1U);
+    window->close();
+}
+
 TEST_F(LoginWindowTest, RefusalsAndFailuresCloseOrShowTheFailureWithoutAnExchange) {
+    configure();
     // Cancel on the page, then a suspended account: closed at once, nobody told.
     Script()
         .then(pageShown,
@@ -167,7 +233,7 @@ TEST_F(LoginWindowTest, RefusalsAndFailuresCloseOrShowTheFailureWithoutAnExchang
 
     // An address that merely contains the redirect's text is no redirect; the close button ends
     // the loop.
-    const std::string lookalike = signOn.hostUrl() + "app-x?code=stolen";
+    const std::string lookalike = signOn->hostUrl() + "app-x?code=stolen";
     Script()
         .then(pageShown, [&](const LoginWindow& w) { w.run("location.href='" + lookalike + "';"); })
         .then(
@@ -180,7 +246,7 @@ TEST_F(LoginWindowTest, RefusalsAndFailuresCloseOrShowTheFailureWithoutAnExchang
     EXPECT_EQ(exchanges(), 0U);
 
     // An exchange cut off in transport: the failure overlay, the window stays until closed.
-    service.setFault("/oauth2/access_token.php", demo::Fault{demo::FaultKind::Drop});
+    demo.service.setFault("/oauth2/access_token.php", demo::Fault{demo::FaultKind::Drop});
     Script()
         .then(
             pageShown,

@@ -1,6 +1,5 @@
 #pragma once
-// The information dictionary of a test whose sign-on server is the demo's: "VarnelDeployment"
-// with its "OAuthHost" and "OAuthService" (plus any other deployment values given).
+// Information dictionaries of tests whose sign-on server is the demo's.
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,6 +8,8 @@
 #include "platform/core/Collections.h"
 #include "platform/storage/InfoDictionary.h"
 
+// Only "VarnelDeployment" with its "OAuthHost" and "OAuthService" (plus any other deployment
+// values given).
 inline void useDemoSignOnDeployment(
     const demo::DemoSignOn& signOn,
     const std::vector<std::pair<std::string, std::string>>& more = {}) {
@@ -21,4 +22,22 @@ inline void useDemoSignOnDeployment(
     info->setObject(plat::Value(Ref<plat::Dictionary>(deployment)),
                     plat::Value("VarnelDeployment"));
     plat::InfoDictionary::setDictionary(info);
+}
+
+// Adds the demo's sign-on server and the program's client id and secret to the deployment values
+// of the information dictionary in use, keeping everything else in it.
+inline void addDemoSignOnDeployment(const demo::DemoSignOn& signOn) {
+    auto info = plat::InfoDictionary::main();
+    auto merged = info ? info->mutableCopy() : plat::MutableDictionary::make();
+    auto current = merged->objectForKey("VarnelDeployment").dictionary();
+    auto deployment = current ? current->mutableCopy() : plat::MutableDictionary::make();
+    for (const auto& [key, value] :
+         {std::pair<const char*, std::string>{"OAuthHost", signOn.hostUrl()},
+          {"OAuthService", signOn.serviceUrl()},
+          {"OAuthClientID", demo::kDemoOAuthClientID},
+          {"OAuthSecret", demo::kDemoOAuthSecret}})
+        deployment->setObject(plat::Value(value), plat::Value(key));
+    merged->setObject(plat::Value(Ref<plat::Dictionary>(deployment)),
+                      plat::Value("VarnelDeployment"));
+    plat::InfoDictionary::setDictionary(merged);
 }
