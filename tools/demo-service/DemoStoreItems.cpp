@@ -64,7 +64,7 @@ void addStoreItemFields(Json& record, const SampleCatalogue& catalogue, const Sa
     setIfMissing(record, "SupportInteractiveVideo", seed.video);
     setIfMissing(record, "SupportInteractiveImage", seed.image);
     setIfMissing(record, "SupportInteractiveAudio", seed.audio);
-    if (!item.titleCode.empty())
+    if (!item.titleCode.empty() && !item.withoutParentCode)
         setIfMissing(record, "ParentCode", item.titleCode);
     if (seed.audio && item.kind == ItemKind::Book)
         record["SupportedMediaFormats"] = Json::array({0, 3});

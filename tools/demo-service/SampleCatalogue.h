@@ -87,6 +87,7 @@ struct SampleItem {
     int sortIndex = 0;
     int revision = 1;        // bumped when the record changes
     bool withdrawn = false;  // taken out of the catalogue (kept so that references stay valid)
+    bool withoutParentCode = false;  // an issue the store lists without its title's code
     ContentVariant content = ContentVariant::Xml;
     // Reader switches (DemoReaderContent.h): damaged source pages 2 to 5, pages without
     // "PageName", page files of about this many bytes (0: some 40 KB).

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "demo-service/DemoCovers.h"
+#include "demo-service/DemoGroupLists.h"
 #include "demo-service/DemoListing.h"
 #include "demo-service/DemoStoreItems.h"
 #include "demo-service/JsonNumber.h"
@@ -128,6 +129,8 @@ Json entry(const std::string& id, const std::string& title, const std::string& d
             {"ImageUrl", image}, {"LinkUrl", link}, {"ItemType", itemType}};
 }
 
+}  // namespace
+
 Json itemEntry(const SampleItem& item) {
     std::string link = kLinkScheme;
     int itemType = 1;
@@ -145,6 +148,8 @@ Json itemEntry(const SampleItem& item) {
     e["Price"] = priceText(firstPrice(item));
     return e;
 }
+
+namespace {
 
 Json titleEntry(const SampleTitle& t) {
     return entry(t.code, t.name, t.summary, std::string(kLinkScheme) + "/magazine?id=" + t.code,
@@ -242,6 +247,7 @@ std::map<std::string, Json> makeWidgets(const SampleCatalogue& c) {
                        ItemKind::NewspaperIssue, false, 3)});
     // A group with no entries at all.
     w["0.feature_empty"] = Json::array();
+    addGroupListHeads(c, w);
     return w;
 }
 
@@ -430,8 +436,8 @@ void absolutizeImageUrls(Json& json, const std::string& base) {
             absolutizeImageUrls(element, base);
     } else if (json.is_object()) {
         for (auto& [key, value] : json.items()) {
-            if ((key == "CoverUrl" || key == "ImageUrl") && value.is_string() &&
-                value.get<std::string>().rfind("/", 0) == 0)
+            if ((key == "CoverUrl" || key == "ImageUrl" || key == "HeadImageUrl") &&
+                value.is_string() && value.get<std::string>().rfind("/", 0) == 0)
                 value = base + value.get<std::string>();
             else
                 absolutizeImageUrls(value, base);
@@ -555,13 +561,19 @@ Json message(const std::string& id, const std::string& title, const std::string&
 
 void registerStoreFront(const std::shared_ptr<Store>& store) {
     add(store, "GetWidgetInfo", true, [](Store& s, const Caller&, const Json& body) {
-        auto it = s.widgets.find(required(body, "id"));
-        return it == s.widgets.end() ? Json() : it->second;
+        const std::string id = required(body, "id");
+        auto it = s.widgets.find(id);
+        if (it != s.widgets.end())
+            return it->second;
+        return groupListWidget(s.catalogue, s.groupIndex, id).value_or(Json());
     });
     add(store, "GetSubWidgetInfo", true, [](Store& s, const Caller&, const Json& body) {
-        auto it = s.groupIndex.find(textOf(body, "id").value_or(""));
+        const std::string id = textOf(body, "id").value_or("");
+        auto it = s.groupIndex.find(id);
         if (it == s.groupIndex.end())
-            return Json::array();
+            return groupListPage(s.catalogue, s.groupIndex, id, numberOf(body, "start", 0),
+                                 numberOf(body, "length", 0))
+                .value_or(Json::array());
         const Json subwidgets = it->second.value("Subwidgets", Json::array());
         return page(subwidgets, numberOf(body, "start", 0), numberOf(body, "length", 0));
     });

@@ -34,6 +34,9 @@ inline constexpr const char* kDemoAuthorizationToken = "varnel-demo-authorizatio
 // catalogue remembers from version-2 sign-ins; `appCode`, when not empty, is the only application
 // code accepted; `guestToken`, when not empty, is taken like "guest" (the client's configured
 // authorization token). The catalogue must outlive the service.
+// A store group's entry for an item: its link, cover, author (or publisher) and price.
+Json itemEntry(const SampleItem& item);
+
 void registerStoreService(DemoService& storeService, const SampleCatalogue& catalogue,
                           std::string appCode = {}, std::string guestToken = {});
 

@@ -1,17 +1,19 @@
-// varnel-demo-service [--generate N] [--member-shelves] [port]: runs the stand-in library
-// service on 127.0.0.1 (on a free port when none is given) over the sample catalogue (plus N
-// generated library items), and its store service on the next port (or a free one), prints their
+// varnel-demo-service [--generate N] [--member-shelves] [--back-issues] [port]: runs the stand-in
+// library service on 127.0.0.1 (on a free port when none is given) over the sample catalogue (plus
+// N generated library items), and its store service on the next port (or a free one), prints their
 // URLs (the sign-on server's and the member service's last) and serves until interrupted. With
 // --member-shelves the library lists hold what the signed-in member holds (see
 // DemoMemberShelves.h). The version-2 web methods are posted under "/BookService.asmx". With
 // --state FILE the members' session tokens are kept in that file across restarts, so that a
-// program signed in before a restart is still signed in after it.
+// program signed in before a restart is still signed in after it. With --back-issues the catalogue
+// also holds a weekly magazine of 130 issues (DemoGroupLists.h).
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <string>
 
 #include "demo-service/DemoAuthentication.h"
+#include "demo-service/DemoGroupLists.h"
 #include "demo-service/DemoHttpClientRoutes.h"
 #include "demo-service/DemoImages.h"
 #include "demo-service/DemoMemberShelves.h"
@@ -26,6 +28,7 @@ int main(int argc, char** argv) {
     int port = 0;
     size_t generated = 0;
     bool memberShelves = false;
+    bool backIssues = false;
     std::string stateFile;
     auto number = [](const char* text, long max) -> long {
         char* end = nullptr;
@@ -45,12 +48,14 @@ int main(int argc, char** argv) {
             stateFile = argv[++i];
         } else if (arg == "--member-shelves") {
             memberShelves = true;
+        } else if (arg == "--back-issues") {
+            backIssues = true;
         } else if (arg != "--help" && number(argv[i], 65535) >= 0 && port == 0) {
             port = static_cast<int>(number(argv[i], 65535));
         } else {
             std::cerr
-                << "usage: varnel-demo-service [--generate N] [--member-shelves] [--state FILE] "
-                   "[port]\n";
+                << "usage: varnel-demo-service [--generate N] [--member-shelves] [--back-issues] "
+                   "[--state FILE] [port]\n";
             return 2;
         }
     }
@@ -64,6 +69,8 @@ int main(int argc, char** argv) {
 
     demo::SampleCatalogue catalogue;
     catalogue.generateItems(generated, 1);
+    if (backIssues)
+        demo::addBackIssueMagazine(catalogue);
     if (!stateFile.empty())
         demo::loadSessionTokens(catalogue, stateFile);
     demo::DemoService service;

@@ -1,6 +1,8 @@
 #include "app/store/StoreResources.h"
 
 #include "app/store/common/BookCoverCollectionCellView.h"
+#include "app/store/common/ShopBackIssueViewController.h"
+#include "app/store/common/ShopCategoryMainViewController.h"
 #include "app/store/detail/PreviewPopupMainView.h"
 #include "app/store/detail/ShopDetailMainViewController.h"
 #include "app/store/feature/ShopFeatureViewController.h"
@@ -11,4 +13,6 @@ void registerStoreResources(ui::ResourceRegistry& registry) {
     ShopDetailMainViewController::registerResources(registry);
     PreviewPopupMainView::registerResources(registry);
     ShopFeatureViewController::registerResources(registry);
+    ShopBackIssueViewController::registerResources(registry);
+    ShopCategoryMainViewController::registerResources(registry);
 }
