@@ -59,6 +59,7 @@ void orderNewestFirst(IssueList& issues) {
 ShopBackIssueViewController::ShopBackIssueViewController() : ui::ViewController(kNibName) {}
 
 ShopBackIssueViewController::~ShopBackIssueViewController() {
+    store_lists::stopObserving(boundsObserver_);
     dropRequest();
 }
 
@@ -97,6 +98,8 @@ void ShopBackIssueViewController::viewDidLoad() {
         return BookCoverCollectionCellView::makeFromStoryboard();
     });
     collectionView->setDelegate(self());
+    boundsObserver_ =
+        store_lists::observeBounds(collectionView, weakSelf<ShopBackIssueViewController>());
     fillGrid();
 }
 

@@ -75,6 +75,7 @@ class ShopBackIssueViewController : public ui::ViewController {
     void fillGrid();
 
     WeakRef<plat::Object> delegate_;
+    uint64_t boundsObserver_ = 0;
     Ref<VnMagazineInfo> magazineInfo_;
     std::shared_ptr<const IssueList> shown_ = std::make_shared<const IssueList>();
     Ref<VnDomainUpdatingRequest> request_;

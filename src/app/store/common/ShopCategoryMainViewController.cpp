@@ -124,11 +124,11 @@ void ShopCategoryMenuCollectionViewItem::viewDidAppear() {
 }
 
 void ShopCategoryMenuCollectionViewItem::setSelected(bool selected) {
-    selected_ = selected;
+    ui::CollectionViewItem::setSelected(selected);
     // Light grey and grey, then red when selected.
     borderColor_ = QColor::fromRgbF(2.0f / 3, 2.0f / 3, 2.0f / 3);
     textColor_ = kTextColor;
-    if (selected_)
+    if (selected)
         borderColor_ = textColor_ = kSelectedColor;
     applyLook();
 }
@@ -137,7 +137,7 @@ void ShopCategoryMenuCollectionViewItem::applyLook() {
     if (!isViewLoaded())
         return;
     sortButton->setCheckable(true);
-    sortButton->setChecked(selected_);
+    sortButton->setChecked(isSelected());
     sortButton->setStyleSheet(QString("QPushButton { background: transparent; border: 1px solid "
                                       "%1; border-radius: 3px; }")
                                   .arg(borderColor_.name()));
@@ -169,6 +169,7 @@ void ShopCategoryMenuCollectionViewItem::sortButton_Click(Ref<plat::Object>) {
 ShopCategoryMainViewController::ShopCategoryMainViewController() : ui::ViewController(kNibName) {}
 
 ShopCategoryMainViewController::~ShopCategoryMainViewController() {
+    store_lists::stopObserving(boundsObserver_);
     cancelMenuRequest();
     cancelItemRequest();
 }
@@ -245,6 +246,8 @@ void ShopCategoryMainViewController::viewDidLoad() {
         return BookCoverCollectionCellView::makeFromStoryboard();
     });
     collectionView->setDelegate(self());
+    boundsObserver_ =
+        store_lists::observeBounds(collectionView, weakSelf<ShopCategoryMainViewController>());
     menuCollectionView->setItemFactory([]() -> Ref<ui::CollectionViewItem> {
         if (auto item = ui::ResourceRegistry::shared().instantiate<ui::CollectionViewItem>(
                 kMenuStoryboard, kMenuIdentifier))

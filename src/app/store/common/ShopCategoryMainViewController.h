@@ -49,8 +49,7 @@ class ShopCategoryMenuCollectionViewItem : public ui::CollectionViewItem {
     static std::string labelForTitle(const std::string& title);
 
     void viewDidAppear() override;
-    void setSelected(bool selected);
-    bool isSelected() const { return selected_; }
+    void setSelected(bool selected) override;
     void sortButton_Click(Ref<plat::Object> sender);
 
     // The represented object when it is an option; the setter keeps what the getter never gives.
@@ -69,7 +68,6 @@ class ShopCategoryMenuCollectionViewItem : public ui::CollectionViewItem {
 
   private:
     void applyLook();
-    bool selected_ = false;
     QColor borderColor_;
     QColor textColor_;
     Ref<VnShopGroupInfo> shopGroupInfo_;
@@ -145,6 +143,7 @@ class ShopCategoryMainViewController : public ui::ViewController {
     void showTitle();
 
     WeakRef<plat::Object> delegate_;
+    uint64_t boundsObserver_ = 0;
     Ref<VnShopGroupInfo> shopGroupInfo_;
     std::optional<std::string> currentCodeSort_;
     std::shared_ptr<const GroupList> menu_ = std::make_shared<const GroupList>();

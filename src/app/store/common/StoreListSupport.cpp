@@ -1,9 +1,9 @@
 #include "app/store/common/StoreListSupport.h"
 
-#include <QScrollBar>
 #include <algorithm>
 
 #include "app/shell/GlobalService.h"
+#include "platform/runloop/NotificationCenter.h"
 #include "platform_ui/CollectionView.h"
 #include "vnlib/dev/request/VnRequestResult.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
@@ -35,8 +35,21 @@ std::optional<VnInfoList> deliveredItems(const Ref<VnRequestResult>& result) {
 bool showsEnd(const ui::CollectionView* grid) {
     if (!grid)
         return false;
-    const QScrollBar* bar = grid->verticalScrollBar();
-    return bar->value() >= bar->maximum();
+    const QRect visible = grid->visibleRect();
+    return visible.y() + visible.height() >= grid->contentSize().height();
+}
+
+uint64_t observeBounds(const ui::CollectionView* grid, std::function<void()> handler) {
+    if (!grid)
+        return 0;
+    return plat::NotificationCenter::defaultCenter().addObserver(
+        [handler = std::move(handler)](const plat::Notification&) { handler(); },
+        ui::kViewBoundsDidChangeNotification, grid->boundsObject());
+}
+
+void stopObserving(uint64_t observation) {
+    if (observation)
+        plat::NotificationCenter::defaultCenter().removeObserver(observation);
 }
 
 void orderByDisplayOrder(std::vector<Ref<VnShopGroupInfo>>& entries) {
