@@ -1,16 +1,24 @@
 #include "app/library/LibraryListView.h"
 
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/issueui/MagazineIssueUIContext.h"
 #include "app/library/IssueMetadataDownloader.h"
 #include "app/library/LibraryAccess.h"
+#include "app/library/LibraryBookShelfCollectionCellView.h"
 #include "app/library/LibraryShelfBookInfo.h"
 #include "app/library/LibraryTexts.h"
 #include "app/shell/GlobalService.h"
 #include "app/shell/ReaderHandOver.h"
 #include "platform/core/Log.h"
 #include "platform_ui/Alert.h"
+#include "platform_ui/CollectionView.h"
+#include "platform_ui/Controls.h"
 #include "platform_ui/WindowController.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
@@ -75,7 +83,15 @@ void append(LibraryListView::Items& to, const LibraryListView::Items& items) {
 
 }  // namespace
 
-LibraryListView::LibraryListView() : ui::ViewController("LibraryListView") {}
+struct LibraryListView::Outlets {
+    QPointer<ui::CollectionView> collectionView;
+    QPointer<QLabel> titleTextField;
+    QPointer<QPushButton> returnButton;
+    QPointer<QPushButton> closeButton;
+};
+
+LibraryListView::LibraryListView()
+    : ui::ViewController("LibraryListView"), outlets_(std::make_unique<Outlets>()) {}
 
 LibraryListView::~LibraryListView() {
     if (metadataDownloader_)
@@ -86,14 +102,66 @@ void LibraryListView::awakeFromNib() {
     mode_ = 0;
 }
 
+std::unique_ptr<QWidget> LibraryListView::loadView() {
+    Outlets& o = *outlets_;
+    auto view = std::make_unique<QWidget>();
+    view->setFont(ui::thaiCapableFont());
+    view->resize(1024, kShelfHeight);
+    auto* column = new QVBoxLayout(view.get());  // owned by the view
+    column->setContentsMargins(10, 6, 10, 0);
+    column->setSpacing(2);
+    auto* bar = new QHBoxLayout();  // owned by the column
+    column->addLayout(bar);
+    o.titleTextField = new QLabel(view.get());
+    o.titleTextField->setFont(ui::thaiCapableFont(16));
+    bar->addWidget(o.titleTextField);
+    bar->addStretch(1);
+    const auto button = [&](const char* title, void (LibraryListView::*action)()) {
+        auto* b = new QPushButton(QString::fromUtf8(title), view.get());  // owned by the view
+        QObject::connect(b, &QPushButton::clicked, b, [weak = weakSelf<LibraryListView>(), action] {
+            if (auto shelf = weak.lock())
+                ((*shelf).*action)();
+        });
+        bar->addWidget(b);
+        return b;
+    };
+    o.returnButton = button("คืนหนังสือ", &LibraryListView::returnButton_Click);
+    o.closeButton = button("เสร็จสิ้น", &LibraryListView::closeButton_Click);
+
+    o.collectionView = new ui::CollectionView(view.get());
+    o.collectionView->setFrameShape(QFrame::NoFrame);
+    o.collectionView->setItemSize(
+        {LibraryBookShelfCollectionCellView::kWidth, LibraryBookShelfCollectionCellView::kHeight});
+    o.collectionView->setItemFactory(
+        [] { return LibraryBookShelfCollectionCellView::makeFromStoryboard(); });
+    o.collectionView->setDelegate(self());
+    column->addWidget(o.collectionView, 1);
+    return view;
+}
+
 void LibraryListView::viewDidLoad() {
+    if (outlets_->titleTextField)
+        outlets_->titleTextField->setText(QString::fromStdString(titleLibrary_));
     bindContent(libraryIssueArray());
+}
+
+ui::CollectionView* LibraryListView::collectionView() const {
+    return outlets_->collectionView;
+}
+QLabel* LibraryListView::titleTextField() const {
+    return outlets_->titleTextField;
+}
+QPushButton* LibraryListView::returnButton() const {
+    return outlets_->returnButton;
+}
+QPushButton* LibraryListView::closeButton() const {
+    return outlets_->closeButton;
 }
 
 void LibraryListView::setTitleLibrary(std::string title) {
     titleLibrary_ = std::move(title);
-    if (contentDidChange)
-        contentDidChange();
+    if (outlets_->titleTextField)
+        outlets_->titleTextField->setText(QString::fromStdString(titleLibrary_));
 }
 
 void LibraryListView::setBookLibraryMode(bool bookMode) {
@@ -119,8 +187,24 @@ LibraryListView::ShelfItems LibraryListView::libraryIssueArray() {
 
 void LibraryListView::bindContent(ShelfItems items) {
     content_ = std::move(items);
+    showState();
     if (contentDidChange)
         contentDidChange();
+}
+
+void LibraryListView::showState() {
+    Outlets& o = *outlets_;
+    if (o.returnButton)
+        o.returnButton->setHidden(returnButtonHidden_);
+    if (o.closeButton)
+        o.closeButton->setHidden(closeButtonHidden_);
+    if (!o.collectionView)
+        return;
+    std::vector<plat::Value> values;
+    values.reserve(content_.size());
+    for (const auto& info : content_)
+        values.emplace_back(info);
+    o.collectionView->setContent(std::move(values));
 }
 
 void LibraryListView::setMagazineIssueInfos(const Items& infos) {
@@ -344,6 +428,7 @@ void LibraryListView::libraryBookCollectionCellSelect(const Ref<plat::Object>& o
     if (!item)
         return;
     currentCell_ = cell;
+    clickedItem_ = item;
     displayLibraryItem(item);
 }
 
@@ -442,16 +527,30 @@ void LibraryListView::startDownloadWithDownloader(const Ref<IssueMetadataDownloa
     downloader->startLoading();
 }
 
-Ref<LibraryShelfCell> LibraryListView::downloadingCell() const {
-    const auto cell = currentCell_.lock();
-    if (!cell)
-        return nullptr;
+Ref<LibraryShelfCell> LibraryListView::downloadingCell() {
     Ref<VnMagazineIssueInfo> downloading;
     if (metadataDownloader_)
         downloading = metadataDownloader_->issueInfo();
     else if (downloadingIssueUIContext_ && downloadingIssueUIContext_->context())
         downloading = downloadingIssueUIContext_->context()->info();
-    return sameCode(cell->magazienIssueInfo(), downloading) ? cell : nullptr;
+    const auto cell = currentCell_.lock();
+    if (cell && cell->isOnScreen() && sameCode(cell->magazienIssueInfo(), downloading))
+        return cell;
+    // The grid reuses its cells: after a reload or a scroll the clicked item may show in another
+    // cell, or in none on screen.
+    if (!outlets_->collectionView || !sameCode(clickedItem_, downloading))
+        return nullptr;
+    for (size_t i = 0; i < content_.size(); ++i) {
+        if (!sameCode(content_[i]->magazineIssueInfo, downloading))
+            continue;
+        auto shown = std::dynamic_pointer_cast<LibraryShelfCell>(
+            outlets_->collectionView->itemAtIndex(static_cast<int>(i)));
+        if (shown && shown->isOnScreen()) {
+            currentCell_ = shown;
+            return shown;
+        }
+    }
+    return nullptr;
 }
 
 void LibraryListView::issueDownloader_metadataLoadingProgress(

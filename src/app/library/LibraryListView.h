@@ -8,7 +8,8 @@
 // window, hiding the main window until the reader closes.
 //
 // Everything is reached anew at each use through GlobalService → storeContext →
-// activeUserContext. All state lives here; the grid only shows content(). Main thread only.
+// activeUserContext. All state lives here; the view (title, return and close buttons, and a
+// ui::CollectionView of shelf cells whose delegate is the shelf) only shows it. Main thread only.
 //
 // Messages it answers: the request completions ("bookLibraryUpdate_", "libraryUpdate_",
 // "getIssueInfo_", "returnReadBookNow_"), the downloader's reports, the cells'
@@ -33,18 +34,31 @@ class VnDomainUpdatingRequest;
 class VnMagazineIssueInfo;
 class VnRequestContext;
 class VnRequestResult;
+class QLabel;
+class QPushButton;
+namespace ui {
+class CollectionView;
+}
 
 class LibraryListView : public ui::ViewController {
     PLAT_CLASS(LibraryListView)
   public:
     using Items = std::vector<Ref<VnMagazineIssueInfo>>;
     using ShelfItems = std::vector<Ref<LibraryShelfBookInfo>>;
+    // A shelf's height on the library screen.
+    static constexpr int kShelfHeight = 350;
 
     LibraryListView();
     ~LibraryListView() override;
 
     void awakeFromNib() override;
     void viewDidLoad() override;
+
+    // ---- Outlets (null until the view loads) ----
+    ui::CollectionView* collectionView() const;
+    QLabel* titleTextField() const;
+    QPushButton* returnButton() const;
+    QPushButton* closeButton() const;
 
     // ---- Partners ----
     // Told when a return starts and finishes; not kept (the library screen owns the shelf).
@@ -133,13 +147,21 @@ class LibraryListView : public ui::ViewController {
         const Ref<IssueMetadataDownloader>& downloader, const Ref<VnRequestResult>& result);
     void readerWindowControllerWillClose();
 
+  protected:
+    std::unique_ptr<QWidget> loadView() override;
+
   private:
+    struct Outlets;
     void bindContent(ShelfItems items);
+    // Shows the title, the two buttons and the content in the view, when it is loaded.
+    void showState();
     void startDomainUpdate(bool force);
-    // The cell last clicked, when it still shows the downloading item.
-    Ref<LibraryShelfCell> downloadingCell() const;
+    // The cell on screen that shows the downloading item: the one last clicked, or the one that
+    // shows the clicked item now; none otherwise.
+    Ref<LibraryShelfCell> downloadingCell();
     static void setMainWindowVisible(bool visible);
 
+    std::unique_ptr<Outlets> outlets_;
     WeakRef<plat::Object> libraryDelegate_;
     std::shared_ptr<ReaderHandOver> reader_;
     std::string titleLibrary_;
@@ -156,6 +178,7 @@ class LibraryListView : public ui::ViewController {
     bool closeButtonHidden_ = true;
     // The cell is the grid's; the shelf does not keep it alive.
     WeakRef<LibraryShelfCell> currentCell_;
+    Ref<VnMagazineIssueInfo> clickedItem_;
     Ref<MagazineIssueUIContext> downloadingIssueUIContext_;
     Ref<IssueMetadataDownloader> metadataDownloader_;
 };

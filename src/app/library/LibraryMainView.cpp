@@ -1,12 +1,19 @@
 #include "app/library/LibraryMainView.h"
 
+#include <QGridLayout>
+#include <QScrollArea>
+#include <QScrollBar>
+
 #include "app/library/LibraryAccess.h"
 #include "app/library/LibraryListView.h"
 #include "app/library/LibraryTexts.h"
+#include "app/shell/ContentArea.h"
 #include "app/shell/GlobalService.h"
 #include "app/shell/HZLoading.h"
 #include "platform/core/Log.h"
 #include "platform_ui/Alert.h"
+#include "platform_ui/ResourceRegistry.h"
+#include "platform_ui/ViewGeometry.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
@@ -17,12 +24,30 @@ PLAT_DEFINE_CLASS(LibraryMainView, ui::ViewController, [](auto& c) {
         .method("libraryListView_LoadComplete:", &LibraryMainView::libraryListView_LoadComplete);
 })
 
+// Other screens reach the container by these messages (GlobalService's LibraryViewController).
 PLAT_DEFINE_CLASS(LibraryMainViewController, ui::ViewController, [](auto& c) {
     using C = LibraryMainViewController;
     c.method("HZLoading_CancelClick:", &C::HZLoading_CancelClick)
         .method("LibraryMainViewStartLoading", &C::LibraryMainViewStartLoading)
-        .method("LibraryMainViewLoadComplete", &C::LibraryMainViewLoadComplete);
+        .method("LibraryMainViewLoadComplete", &C::LibraryMainViewLoadComplete)
+        .method("cancelLoading", &C::cancelLoading)
+        .method("updateLibraryForceUpdate:", &C::updateLibraryForceUpdate)
+        .method("displayReaderWithIssueInfo:", &C::displayReaderWithIssueInfo);
 })
+
+namespace {
+
+constexpr const char* kStoryboard = "LibraryStoryboard";
+
+// A controller of the storyboard, or a plain one of that class when none is registered.
+template <class T>
+Ref<T> instantiate(const char* identifier) {
+    if (auto made = ui::ResourceRegistry::shared().instantiate<T>(kStoryboard, identifier))
+        return made;
+    return ui::ViewController::create<T>();
+}
+
+}  // namespace
 
 // ---- LibraryMainView ------------------------------------------------------------------------
 
@@ -30,26 +55,60 @@ LibraryMainView::LibraryMainView() : ui::ViewController("LibraryMain") {}
 
 LibraryMainView::~LibraryMainView() = default;
 
+std::unique_ptr<QWidget> LibraryMainView::loadView() {
+    auto view = std::make_unique<QWidget>();
+    view->resize(1024, 700);
+    auto* layout = new QGridLayout(view.get());  // owned by the view
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(view.get());  // owned by the view
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    layout->addWidget(scroll, 0, 0);
+    scrollView_ = scroll;
+    return view;
+}
+
+QScrollArea* LibraryMainView::scrollView() const {
+    return qobject_cast<QScrollArea*>(scrollView_.data());
+}
+
 void LibraryMainView::viewDidLoad() {
     buildShelves();
 }
 
 void LibraryMainView::buildShelves() {
-    if (magazineShelf_ || bookShelf_)
+    QScrollArea* scroll = scrollView();
+    if (!scroll || magazineShelf_ || bookShelf_)
         return;
     const auto reader = GlobalService::globalShared()->readerHandOver();
-    const auto makeShelf = [&](const char* title, bool books) {
-        auto shelf = ui::ViewController::create<LibraryListView>();
+    constexpr int kShelf = LibraryListView::kShelfHeight;
+    const int width = scroll->viewport()->width();
+    // The document: two shelves high, as wide as the scroll view and following its width.
+    auto document = std::make_unique<QWidget>();
+    document->setFixedHeight(2 * kShelf);
+    document->resize(width, 2 * kShelf);
+    // Frames are y-up: the magazine shelf at y 0 lies at the bottom, the book shelf at y 350 on
+    // top.
+    const auto makeShelf = [&](const char* title, bool books, int y) {
+        auto shelf = instantiate<LibraryListView>("LibraryListView");
+        QWidget* shelfView = shelf->view();
         shelf->setTitleLibrary(title);
         shelf->setBookLibraryMode(books);
         shelf->setLibraryDelegate(self());
         shelf->setReaderWindowController(reader);
+        shelfView->setParent(document.get());
+        const QRectF own = ui::frame(shelfView);
+        ui::setFrame(shelfView, {own.x(), double(y), double(width), own.height()});
+        ui::setAutoresizingMask(shelfView, ui::ViewWidthSizable);
         return shelf;
     };
-    magazineShelf_ = makeShelf("นิตยสาร", false);
+    magazineShelf_ = makeShelf("นิตยสาร", false, 0);
     magazineShelf_->updateLibrary();
-    bookShelf_ = makeShelf("หนังสือ", true);
+    bookShelf_ = makeShelf("หนังสือ", true, kShelf);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(document.release());  // owned by the scroll view
     bookShelf_->updateLibrary();
+    scroll->verticalScrollBar()->setValue(0);
 }
 
 void LibraryMainView::viewDidAppear() {
@@ -108,13 +167,32 @@ LibraryMainViewController::LibraryMainViewController()
 LibraryMainViewController::~LibraryMainViewController() = default;
 
 void LibraryMainViewController::awakeFromNib() {
-    libraryMainView_ = ui::ViewController::create<LibraryMainView>();
+    libraryMainView_ = instantiate<LibraryMainView>("LibraryMain");
     libraryMainView_->setDelegate(self());
 }
 
+std::unique_ptr<QWidget> LibraryMainViewController::loadView() {
+    // The library view's area under the overlay's, both filling the screen.
+    auto view = std::make_unique<QWidget>();
+    view->resize(1024, 700);
+    auto* layout = new QGridLayout(view.get());  // owned by the view
+    layout->setContentsMargins(0, 0, 0, 0);
+    mainView_ = new QWidget(view.get());
+    loadingView_ = new QWidget(view.get());
+    for (QWidget* area : {mainView_.data(), loadingView_.data()}) {
+        layout->addWidget(area, 0, 0);
+        shell::keepChildrenAtBounds(area);
+    }
+    return view;
+}
+
 void LibraryMainViewController::viewDidLoad() {
-    hzLoading_ = ui::ViewController::create<HZLoading>();
+    shell::addFilling(mainView_, libraryMainView_->view());
+    hzLoading_ = ui::ResourceRegistry::shared().instantiate<HZLoading>("", "HZLoading");
+    if (!hzLoading_)
+        hzLoading_ = ui::ViewController::create<HZLoading>();
     hzLoading_->setDelegate(self());
+    shell::addFilling(loadingView_, hzLoading_->view());
     setLoadingVisible(false);
 }
 
@@ -144,4 +222,6 @@ void LibraryMainViewController::displayReaderWithIssueInfo(const Ref<VnMagazineI
 
 void LibraryMainViewController::setLoadingVisible(bool visible) {
     loadingVisible_ = visible;
+    if (loadingView_)
+        loadingView_->setVisible(visible);
 }

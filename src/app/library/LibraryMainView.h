@@ -3,15 +3,19 @@
 //   LibraryMainViewController: the container that the main window shows and that other screens
 //     reach as GlobalService's LibraryViewController: refresh, stop a download, open an item
 //     after a store action. It shows the loading overlay while a return runs.
-//   LibraryMainView: the two shelves (books above, magazines below), refresh and cancel
-//     forwarded to both (book shelf first), an item routed to the shelf of its kind, and the
-//     notice of reserved books that are ready to claim, on every showing.
+//   LibraryMainView: the two shelves in a scroll view (books above, magazines below, in a
+//     document of two shelf heights scrolled to its top), refresh and cancel forwarded to both
+//     (book shelf first), an item routed to the shelf of its kind, and the notice of reserved
+//     books that are ready to claim, on every showing.
 // Messages: "LibraryMainViewStartLoading", "LibraryMainViewLoadComplete" (view → container);
 // "libraryListView_StartLoading:", "libraryListView_LoadComplete:" (shelf → view).
+#include <QPointer>
+
 #include "platform_ui/ViewController.h"
 
 class HZLoading;
 class LibraryListView;
+class QScrollArea;
 class VnMagazineIssueInfo;
 
 class LibraryMainView : public ui::ViewController {
@@ -25,8 +29,6 @@ class LibraryMainView : public ui::ViewController {
 
     void viewDidLoad() override;
     void viewDidAppear() override;
-    // Makes both shelves once (the view calls it when it loads).
-    void buildShelves();
     void needClaimAction();
     void displayReaderWithIssueInfo(const Ref<VnMagazineIssueInfo>& item);
     void cancelLoading();
@@ -36,8 +38,17 @@ class LibraryMainView : public ui::ViewController {
 
     const Ref<LibraryListView>& magazineLibraryListView() const { return magazineShelf_; }
     const Ref<LibraryListView>& bookLibraryListView() const { return bookShelf_; }
+    // The scroll view holding both shelves (null until the view loads).
+    QScrollArea* scrollView() const;
+
+  protected:
+    std::unique_ptr<QWidget> loadView() override;
 
   private:
+    // Makes both shelves once, in the scroll view.
+    void buildShelves();
+
+    QPointer<QWidget> scrollView_;  // a QScrollArea
     WeakRef<plat::Object> delegate_;
     Ref<LibraryListView> magazineShelf_;
     Ref<LibraryListView> bookShelf_;
@@ -60,13 +71,22 @@ class LibraryMainViewController : public ui::ViewController {
     void displayReaderWithIssueInfo(const Ref<VnMagazineIssueInfo>& item);
 
     const Ref<LibraryMainView>& libraryMainView() const { return libraryMainView_; }
+    const Ref<HZLoading>& hzLoading() const { return hzLoading_; }
     // Whether the area of the loading overlay shows.
     bool loadingViewVisible() const { return loadingVisible_; }
+    // The areas of the library view and of the overlay (null until the view loads).
+    QWidget* mainView() const { return mainView_; }
+    QWidget* loadingView() const { return loadingView_; }
+
+  protected:
+    std::unique_ptr<QWidget> loadView() override;
 
   private:
     void setLoadingVisible(bool visible);
 
     Ref<LibraryMainView> libraryMainView_;
     Ref<HZLoading> hzLoading_;
+    QPointer<QWidget> mainView_;
+    QPointer<QWidget> loadingView_;
     bool loadingVisible_ = false;
 };

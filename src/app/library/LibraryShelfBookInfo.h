@@ -25,4 +25,6 @@ class LibraryShelfCell {
     // Shows or hides the progress bar and the stop button.
     virtual void setDownloadMode(bool downloadMode) = 0;
     virtual void setDownloadProgressValue(double value) = 0;
+    // Whether the cell shows on screen now (a grid hides the cells it keeps for reuse).
+    virtual bool isOnScreen() const { return true; }
 };

@@ -1,9 +1,16 @@
 #include "app/library/ReserveBookViewController.h"
 
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 #include "app/library/LibraryAccess.h"
+#include "app/library/LibraryTableSource.h"
 #include "app/library/LibraryTexts.h"
+#include "app/library/ReserveBookItemTableCellView.h"
 #include "app/shell/GlobalService.h"
 #include "platform_ui/Alert.h"
+#include "platform_ui/Controls.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/info/member/VnReserveItemInfo.h"
@@ -37,6 +44,71 @@ ReserveBookViewController::ReserveBookViewController()
 
 ReserveBookViewController::~ReserveBookViewController() = default;
 
+std::unique_ptr<QWidget> ReserveBookViewController::loadView() {
+    auto view = std::make_unique<QWidget>();
+    view->setFont(ui::thaiCapableFont());
+    auto* column = new QVBoxLayout(view.get());  // owned by the view
+    auto* bar = new QHBoxLayout();               // owned by the column
+    column->addLayout(bar);
+    bar->addStretch(1);
+    const auto button = [&](const char* title, void (ReserveBookViewController::*action)()) {
+        auto* b = new QPushButton(QString::fromUtf8(title), view.get());  // owned by the view
+        QObject::connect(b, &QPushButton::clicked, b,
+                         [weak = weakSelf<ReserveBookViewController>(), action] {
+                             if (auto screen = weak.lock())
+                                 ((*screen).*action)();
+                         });
+        bar->addWidget(b);
+        return b;
+    };
+    cancelReserveButton_ = button("ยกเลิกการจอง", &ReserveBookViewController::cancelButton_Click);
+    closeButton_ = button("เสร็จสิ้น", &ReserveBookViewController::closeButton_Click);
+    closeButton_->hide();
+    auto* table = new ui::TableView(view.get());
+    column->addWidget(table, 1);
+    reserveTableView_ = table;
+    ui::TableView::DataSource source = libraryTableSource(*this);
+    source.viewForRow = [this](ui::TableView& t, int row) { return viewForRow(t, row); };
+    table->setDataSource(std::move(source));
+    return view;
+}
+
+QWidget* ReserveBookViewController::viewForRow(ui::TableView& table, int row) {
+    Ref<ReserveBookItemTableCellView> cell;
+    if (QWidget* reused = table.makeView(ReserveBookItemTableCellView::kIdentifier)) {
+        if (const auto it = cells_.find(reused); it != cells_.end())
+            cell = it->second;
+    }
+    if (!cell) {
+        cell = ui::ViewController::create<ReserveBookItemTableCellView>();
+        ui::TableView::setIdentifier(cell->view(), ReserveBookItemTableCellView::kIdentifier);
+        cells_[cell->view()] = cell;
+    }
+    cell->setDelegate(self());
+    cell->setReserveInfo(rowAt(row));
+    cell->setIsCancelMode(cancelMode_);
+    return cell->view();
+}
+
+ui::TableView* ReserveBookViewController::reserveTableView() const {
+    return static_cast<ui::TableView*>(reserveTableView_.data());
+}
+
+QPushButton* ReserveBookViewController::cancelReserveButton() const {
+    return cancelReserveButton_;
+}
+
+QPushButton* ReserveBookViewController::closeButton() const {
+    return closeButton_;
+}
+
+Ref<ReserveBookItemTableCellView> ReserveBookViewController::cellAtRow(int row) const {
+    const auto* table = reserveTableView();
+    const QWidget* view = table ? table->viewAtRow(row) : nullptr;
+    const auto it = cells_.find(view);
+    return it == cells_.end() ? nullptr : it->second;
+}
+
 void ReserveBookViewController::viewDidAppear() {
     refresh();
 }
@@ -56,6 +128,12 @@ void ReserveBookViewController::refresh() {
 }
 
 void ReserveBookViewController::reload() {
+    if (cancelReserveButton_ && cancelReserveButtonHidden_)
+        cancelReserveButton_->setHidden(*cancelReserveButtonHidden_);
+    if (closeButton_ && closeButtonHidden_)
+        closeButton_->setHidden(*closeButtonHidden_);
+    if (auto* table = reserveTableView())
+        table->reloadData();
     if (rowsDidChange)
         rowsDidChange();
 }

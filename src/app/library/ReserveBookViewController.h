@@ -4,16 +4,21 @@
 // row offers its claim button; cancel mode (switched by the screen's two buttons) shows every
 // row's cancel button. A refused action shows the service's Thai message (or a connection error
 // when there is none) before the reload.
+// The view: the two buttons over a ui::TableView of ReserveBookItemTableCellView.
 // Rows tell the screen through ReserveBookItemTableCellViewDelegate:
 //   "reserveBookItemCell:cancelReserveBookCode:" (cell, book code)
 //   "reserveBookItemCell:claimReserveBookCode:"  (cell, item code)
+#include <QPointer>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "platform_ui/ViewController.h"
 
+class QPushButton;
+class ReserveBookItemTableCellView;
 class VnRequestContext;
 class VnRequestResult;
 class VnReserveItemInfo;
@@ -27,6 +32,9 @@ struct ReserveRowState {
     bool cancelReserveButtonShown = false;
 };
 ReserveRowState reserveRowState(const VnReserveItemInfo& info, bool cancelMode);
+namespace ui {
+class TableView;
+}
 
 class ReserveBookViewController : public ui::ViewController {
     PLAT_CLASS(ReserveBookViewController)
@@ -63,7 +71,19 @@ class ReserveBookViewController : public ui::ViewController {
     // Called after each load and each switch of cancel mode (the table reloads).
     std::function<void()> rowsDidChange;
 
+    // Outlets (null until the view loads).
+    ui::TableView* reserveTableView() const;
+    QPushButton* cancelReserveButton() const;
+    QPushButton* closeButton() const;
+    // The row controller whose view the table shows at a row (null when none).
+    Ref<ReserveBookItemTableCellView> cellAtRow(int row) const;
+
+  protected:
+    std::unique_ptr<QWidget> loadView() override;
+
   private:
+    QWidget* viewForRow(ui::TableView& table, int row);
+
     void finishLendingAction(const Ref<VnRequestResult>& result);
     void reload();
 
@@ -73,4 +93,9 @@ class ReserveBookViewController : public ui::ViewController {
     std::optional<bool> closeButtonHidden_;
     Ref<VnRequestContext> cancelRequest_;
     Ref<VnRequestContext> claimRequest_;
+    QPointer<QWidget> reserveTableView_;  // a ui::TableView
+    QPointer<QPushButton> cancelReserveButton_;
+    QPointer<QPushButton> closeButton_;
+    // The row controllers, by the view the table holds.
+    std::map<const QWidget*, Ref<ReserveBookItemTableCellView>> cells_;
 };

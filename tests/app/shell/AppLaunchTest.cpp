@@ -228,6 +228,7 @@ TEST_F(AppLaunchTest, ToolbarSwitchesScreensAndSearchComesAndGoes) {
 TEST_F(AppLaunchTest, ScreensNobodyRegisteredAreEmptyPagesAndAReaderWithoutHandOverIsSaid) {
     auto& registry = ui::ResourceRegistry::shared();
     registry.registerController("LibraryStoryboard", "LibraryMainViewController", nullptr);
+    registry.registerController("", "LibraryMainViewController", nullptr);  // nor its nib
     registry.registerController("", "TopChartMainViewController", nullptr);
     std::vector<std::string> lines;
     const auto previous = plat::setLogSink([&](std::string_view l) { lines.emplace_back(l); });

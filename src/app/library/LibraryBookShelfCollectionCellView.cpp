@@ -1,0 +1,227 @@
+#include "app/library/LibraryBookShelfCollectionCellView.h"
+
+#include <QLabel>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+
+#include "app/common/QtImageView.h"
+#include "app/library/LibraryTexts.h"
+#include "platform/core/Log.h"
+#include "platform_ui/Controls.h"
+#include "platform_ui/ResourceRegistry.h"
+#include "platform_ui/ViewGeometry.h"
+#include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
+
+PLAT_DEFINE_CLASS(LibraryBookShelfCollectionCellView, ui::CollectionViewItem, [](auto& c) {
+    using C = LibraryBookShelfCollectionCellView;
+    c.method("itemButton_Click:", &C::itemButton_Click)
+        .method("actionButton_Click:", &C::actionButton_Click)
+        .method("deleteButton_Click:", &C::deleteButton_Click)
+        .method("stopDownloadButton_Click:", &C::stopDownloadButton_Click);
+})
+
+namespace {
+
+constexpr const char* kStoryboard = "LibraryStoryboard";
+constexpr const char* kCoverPlaceholder = "vn3_cover_back.png";
+
+}  // namespace
+
+struct LibraryBookShelfCollectionCellView::Outlets {
+    QPointer<QWidget> root;
+    QPointer<QProgressBar> downloadProgress;
+    QPointer<QLabel> titleTextField;
+    QPointer<QLabel> descriptionTextField;
+    QPointer<QLabel> dueDateTextField;
+    QPointer<QLabel> coverImageView;
+    QPointer<QPushButton> itemSelectButton;
+    QPointer<QPushButton> removeButton;
+    QPointer<QPushButton> deleteButton;
+    QPointer<QPushButton> stopDownloadButton;
+};
+
+LibraryBookShelfCollectionCellView::LibraryBookShelfCollectionCellView()
+    : ui::CollectionViewItem(kIdentifier), outlets_(std::make_unique<Outlets>()) {}
+
+LibraryBookShelfCollectionCellView::~LibraryBookShelfCollectionCellView() = default;
+
+Ref<LibraryBookShelfCollectionCellView> LibraryBookShelfCollectionCellView::makeFromStoryboard() {
+    if (auto cell = ui::ResourceRegistry::shared().instantiate<LibraryBookShelfCollectionCellView>(
+            kStoryboard, kIdentifier))
+        return cell;
+    return ui::ViewController::create<LibraryBookShelfCollectionCellView>();
+}
+
+std::unique_ptr<QWidget> LibraryBookShelfCollectionCellView::loadView() {
+    Outlets& o = *outlets_;
+    auto view = std::make_unique<QWidget>();
+    view->setFont(ui::thaiCapableFont(12));
+    view->resize(kWidth, kHeight);
+    o.root = view.get();
+
+    // The cover with its shadow: dark grey, no offset, a blur of 2.
+    auto* holder = new ui::LayerView(view.get());  // owned by the view
+    ui::LayerStyle shadow;
+    shadow.shadowColor = QColor(Qt::darkGray);
+    shadow.shadowRadius = 2.0;
+    shadow.shadowOffset = QPointF(0, 0);
+    holder->setLayerStyle(shadow);
+    ui::setFrame(holder, {15, 100, 120, 170});
+    o.coverImageView = new QLabel(holder);
+    o.coverImageView->setGeometry(0, 0, 120, 170);
+    cover_ = QtImageView::make(o.coverImageView);
+
+    const auto button =
+        [this](QWidget* parent, const char* title, const QRectF& frame,
+               void (LibraryBookShelfCollectionCellView::*action)(const Ref<plat::Object>&)) {
+            auto* b = new QPushButton(QString::fromUtf8(title), parent);  // owned by its parent
+            ui::setFrame(b, frame);
+            QObject::connect(b, &QPushButton::clicked, b,
+                             [weak = weakSelf<LibraryBookShelfCollectionCellView>(), action] {
+                                 if (auto cell = weak.lock())
+                                     ((*cell).*action)(nullptr);
+                             });
+            return b;
+        };
+    // The item button lies over the whole cover.
+    o.itemSelectButton =
+        button(holder, "", {0, 0, 120, 170}, &LibraryBookShelfCollectionCellView::itemButton_Click);
+    o.itemSelectButton->setFlat(true);
+    o.itemSelectButton->setStyleSheet("background: transparent; border: none");
+    o.removeButton = button(view.get(), "คืน", {85, 102, 48, 24},
+                            &LibraryBookShelfCollectionCellView::actionButton_Click);
+    o.deleteButton = button(view.get(), "ลบ", {85, 102, 48, 24},
+                            &LibraryBookShelfCollectionCellView::deleteButton_Click);
+    o.stopDownloadButton = button(view.get(), "×", {111, 160, 24, 24},
+                                  &LibraryBookShelfCollectionCellView::stopDownloadButton_Click);
+    o.downloadProgress = new QProgressBar(view.get());
+    o.downloadProgress->setRange(0, 100);
+    o.downloadProgress->setTextVisible(false);
+    ui::setFrame(o.downloadProgress, {15, 164, 92, 16});
+
+    const auto label = [&](const QRectF& frame) {
+        auto* l = new QLabel(view.get());  // owned by the view
+        ui::setFrame(l, frame);
+        return l;
+    };
+    o.titleTextField = label({5, 74, 140, 20});
+    o.descriptionTextField = label({5, 54, 140, 18});
+    o.dueDateTextField = label({5, 34, 140, 18});
+    o.dueDateTextField->setStyleSheet("color: gray");
+    o.removeButton->hide();
+    o.deleteButton->hide();
+    o.stopDownloadButton->hide();
+    o.downloadProgress->hide();
+    // The download display sits on the cover.
+    o.downloadProgress->raise();
+    o.stopDownloadButton->raise();
+    return view;
+}
+
+void LibraryBookShelfCollectionCellView::setRepresentedObject(const plat::Value& object) {
+    ui::CollectionViewItem::setRepresentedObject(object);
+    const auto info = object.as<LibraryShelfBookInfo>();
+    if (!info || !info->magazineIssueInfo)
+        return;
+    view();
+    Outlets& o = *outlets_;
+    const auto& item = *info->magazineIssueInfo;
+    o.removeButton->setVisible(info->removeMode && !item.isSample_);
+    o.deleteButton->setVisible(info->removeMode && item.isSample_);
+    o.stopDownloadButton->setVisible(info->isLoading);
+    o.downloadProgress->setVisible(info->isLoading);
+    downloadMode_ = info->isLoading;
+    o.downloadProgress->setMaximum(100);
+    o.downloadProgress->setValue(static_cast<int>(info->current));
+    const auto texts = shelfCellTexts(item, info->isBook);
+    o.titleTextField->setText(QString::fromStdString(texts.title));
+    o.descriptionTextField->setText(QString::fromStdString(texts.description));
+    o.dueDateTextField->setText(QString::fromStdString(texts.dueDate));
+    cover_->setImageWithURL(item.coverUrl_,
+                            ui::ResourceRegistry::shared().imageNamed(kCoverPlaceholder));
+}
+
+Ref<VnMagazineIssueInfo> LibraryBookShelfCollectionCellView::magazienIssueInfo() const {
+    const auto info = representedObject().as<LibraryShelfBookInfo>();
+    return info ? info->magazineIssueInfo : nullptr;
+}
+
+void LibraryBookShelfCollectionCellView::setRemoveMode(bool removeMode) {
+    removeMode_ = removeMode;
+    if (outlets_->removeButton)
+        outlets_->removeButton->setVisible(removeMode);
+}
+
+void LibraryBookShelfCollectionCellView::setDownloadMode(bool downloadMode) {
+    downloadMode_ = downloadMode;
+    if (outlets_->stopDownloadButton)
+        outlets_->stopDownloadButton->setVisible(downloadMode);
+    if (outlets_->downloadProgress)
+        outlets_->downloadProgress->setVisible(downloadMode);
+}
+
+void LibraryBookShelfCollectionCellView::setDownloadProgressValue(double value) {
+    if (outlets_->downloadProgress)
+        outlets_->downloadProgress->setValue(static_cast<int>(value));
+}
+
+bool LibraryBookShelfCollectionCellView::isOnScreen() const {
+    return outlets_->root && !outlets_->root->isHidden();
+}
+
+void LibraryBookShelfCollectionCellView::tellShelf(const char* selector) {
+    if (const auto* grid = collectionView())
+        plat::sendIfResponds(grid->delegate(), selector, self());
+}
+
+void LibraryBookShelfCollectionCellView::itemButton_Click(const Ref<plat::Object>&) {
+    // In return mode a borrowed item's cover opens nothing.
+    if (outlets_->removeButton && !outlets_->removeButton->isHidden())
+        return;
+    plat::log("double click in the collectionItem");
+    tellShelf("libraryBookCollectionCellSelect:");
+}
+
+void LibraryBookShelfCollectionCellView::actionButton_Click(const Ref<plat::Object>&) {
+    plat::log("action click in the collectionItem");
+    tellShelf("libraryBookCollectionCellRemove:");
+}
+
+void LibraryBookShelfCollectionCellView::deleteButton_Click(const Ref<plat::Object>&) {
+    plat::log("delete click in the collectionItem");
+    tellShelf("libraryBookCollectionCellDelete:");
+}
+
+void LibraryBookShelfCollectionCellView::stopDownloadButton_Click(const Ref<plat::Object>&) {
+    plat::log("action click in the collectionItem");
+    tellShelf("libraryBookShelfCellStopDownload:");
+}
+
+QProgressBar* LibraryBookShelfCollectionCellView::downloadProgress() const {
+    return outlets_->downloadProgress;
+}
+QLabel* LibraryBookShelfCollectionCellView::titleTextField() const {
+    return outlets_->titleTextField;
+}
+QLabel* LibraryBookShelfCollectionCellView::descriptionTextField() const {
+    return outlets_->descriptionTextField;
+}
+QLabel* LibraryBookShelfCollectionCellView::dueDateTextField() const {
+    return outlets_->dueDateTextField;
+}
+QLabel* LibraryBookShelfCollectionCellView::coverImageView() const {
+    return outlets_->coverImageView;
+}
+QPushButton* LibraryBookShelfCollectionCellView::itemSelectButton() const {
+    return outlets_->itemSelectButton;
+}
+QPushButton* LibraryBookShelfCollectionCellView::removeButton() const {
+    return outlets_->removeButton;
+}
+QPushButton* LibraryBookShelfCollectionCellView::deleteButton() const {
+    return outlets_->deleteButton;
+}
+QPushButton* LibraryBookShelfCollectionCellView::stopDownloadButton() const {
+    return outlets_->stopDownloadButton;
+}
