@@ -1,0 +1,334 @@
+// The library screens on screen (offscreen), against the demo library: the two shelves in their
+// places, what the shelf cells show (a cover that fails keeps the placeholder), return mode's
+// buttons and the overlay while a return runs, a download's progress in the clicked cell, and the
+// borrow history and reservation rows.
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+
+#include "LibraryTestSupport.h"
+#include "app/library/BorrowHistoryViewController.h"
+#include "app/library/BorrowItemViewCell.h"
+#include "app/library/LibraryBookShelfCollectionCellView.h"
+#include "app/library/LibraryListView.h"
+#include "app/library/LibraryMainView.h"
+#include "app/library/LibraryResources.h"
+#include "app/library/ReserveBookItemTableCellView.h"
+#include "app/library/ReserveBookViewController.h"
+#include "app/shell/HZLoading.h"
+#include "app/shell/ShellResources.h"
+#include "demo-service/DemoLibraryMembers.h"
+#include "platform_ui/CollectionView.h"
+#include "platform_ui/ResourceRegistry.h"
+#include "platform_ui/RunLoopBridge.h"
+#include "platform_ui/TableView.h"
+#include "platform_ui/ViewGeometry.h"
+#include "support/GuiTestSupport.h"
+#include "vnlib/dev/request/VnRequestContext.h"
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/domain/lists/VnDomainUpdatingRequest.h"
+#include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
+#include "vnlib/info/member/VnBorrowHistoryInfo.h"
+#include "vnlib/info/member/VnReserveItemInfo.h"
+
+using namespace library_testing;
+using testing_support::spinUntil;
+
+namespace {
+
+using Cell = LibraryBookShelfCollectionCellView;
+constexpr int kWait = 20000;
+
+class LibraryScreenTest : public LibraryTest {
+  protected:
+    // The demo member without the read-now loan (whose automatic return would refresh on its
+    // own), the program's shell and library registrations, and the run loop under Qt's.
+    void startScreens() {
+        startDemo();
+        demo.catalogue.returnLoan(demo::kShelfMember, "BK0006");
+        ui::RunLoopBridge::install();
+        registerShellResources(ui::ResourceRegistry::shared());
+        registerLibraryResources(ui::ResourceRegistry::shared());
+    }
+
+    // The library screen as the main window makes it, shown.
+    Ref<LibraryMainViewController> showLibrary() {
+        auto library = ui::ResourceRegistry::shared().instantiate<LibraryMainViewController>(
+            "LibraryStoryboard", "LibraryMainViewController");
+        EXPECT_TRUE(library);
+        if (!library)
+            return nullptr;
+        library->view()->resize(1200, 800);
+        library->view()->show();
+        return library;
+    }
+
+    // A screen made from its nib, shown.
+    template <class T>
+    static Ref<T> showNib(const char* nib) {
+        auto screen = ui::ResourceRegistry::shared().instantiate<T>("", nib);
+        if (screen) {
+            screen->view()->resize(600, 500);
+            screen->view()->show();
+        }
+        return screen;
+    }
+
+    // Both shelves have no update running and their last library-state request has finished.
+    static bool settled(const LibraryMainView& screen) {
+        for (const auto* shelf :
+             {screen.bookLibraryListView().get(), screen.magazineLibraryListView().get()}) {
+            const auto& state = shelf->getIssueInfoRequest();
+            if (shelf->booksRequest() || shelf->magazineIssuesRequest() || !state ||
+                state->running() || shelf->content().empty())
+                return false;
+        }
+        return true;
+    }
+
+    // The grid's live cell that shows the item of that code.
+    static Ref<Cell> cellOf(const LibraryListView& shelf, const std::string& code) {
+        const ui::CollectionView* grid = shelf.collectionView();
+        for (int i = 0; grid && i < static_cast<int>(grid->content().size()); ++i) {
+            const auto cell = std::dynamic_pointer_cast<Cell>(grid->itemAtIndex(i));
+            if (cell && cell->magazienIssueInfo() && cell->magazienIssueInfo()->code() == code)
+                return cell;
+        }
+        return nullptr;
+    }
+
+    static QString text(const QLabel* label) { return label ? label->text() : QString("<none>"); }
+};
+
+TEST_F(LibraryScreenTest, ShelvesCellsAndReturnMode) {
+    startScreens();
+    user()->saveBookSample([] {
+        auto sample = std::make_shared<VnMagazineIssueInfo>();
+        sample->setCode("BK0007");
+        sample->itemCode_ = "BK0007";
+        sample->type_ = "Book";
+        sample->setIssueName("Sample Seven");
+        return sample;
+    }());
+    demo.service.setFault("/covers/BK0003.jpg", demo::Fault::htmlStatus(404));
+    const auto library = showLibrary();
+    ASSERT_TRUE(library);
+    const auto& screen = *library->libraryMainView();
+    ASSERT_TRUE(spinUntil([&] { return settled(screen); }, kWait));
+    testing_support::spin(50);  // milliseconds
+    auto& books = *screen.bookLibraryListView();
+    auto& magazines = *screen.magazineLibraryListView();
+
+    // Books on top, magazines below, in a document of two shelf heights scrolled to its top
+    // (in y-up frames the magazine shelf lies at 0, the book shelf at 350).
+    EXPECT_EQ(text(books.titleTextField()), "หนังสือ");
+    EXPECT_EQ(text(magazines.titleTextField()), "นิตยสาร");
+    QWidget* document = screen.scrollView()->widget();
+    EXPECT_EQ(document->height(), 700);
+    EXPECT_EQ(books.view()->parentWidget(), document);
+    EXPECT_EQ(books.view()->geometry().top(), 0);
+    EXPECT_EQ(magazines.view()->geometry().top(), 350);
+    EXPECT_EQ(ui::frame(magazines.view()).y(), 0);
+    EXPECT_EQ(ui::frame(books.view()).y(), 350);
+    EXPECT_EQ(books.view()->width(), screen.scrollView()->viewport()->width());
+    EXPECT_EQ(screen.scrollView()->verticalScrollBar()->value(), 0);
+    // The reserved-book notice came with the showing.
+    ASSERT_TRUE(spinUntil([&] { return !alerts->messages.empty(); }, kWait));
+    ASSERT_EQ(alerts->messages.size(), 1u);
+    EXPECT_EQ(alerts->messages[0],
+              "คุณได้รับหนังสือที่จองแล้ว\nชื่อเรื่อง : \nQueued BK-RSV1\n"
+              "ดูหนังสือที่ได้รับในเมนู \"คิวการจองหนังสือ\"");
+
+    // Cell texts: a borrowed book, a borrowed issue, a sample.
+    const auto book = cellOf(books, "BK0003");
+    const auto issue = cellOf(magazines, "MG01-2401");
+    const auto sample = cellOf(books, "BK0007");
+    ASSERT_TRUE(book && issue && sample);
+    const auto& bookItem = *book->magazienIssueInfo();
+    EXPECT_EQ(text(book->titleTextField()).toStdString(), bookItem.issueName().value_or("?"));
+    EXPECT_EQ(text(book->descriptionTextField()), "");
+    ASSERT_TRUE(bookItem.dueDate_ && !bookItem.dueDate_->empty());
+    EXPECT_EQ(text(book->dueDateTextField()).toStdString(), "กำหนดคืน : " + *bookItem.dueDate_);
+    const auto& issueItem = *issue->magazienIssueInfo();
+    EXPECT_EQ(text(issue->titleTextField()).toStdString(), issueItem.magazineName().value_or("?"));
+    EXPECT_EQ(text(issue->descriptionTextField()).toStdString(),
+              issueItem.issueName().value_or("?"));
+    EXPECT_EQ(text(sample->titleTextField()), "Sample Seven");
+    EXPECT_EQ(text(sample->descriptionTextField()), "");
+    EXPECT_EQ(text(sample->dueDateTextField()), "หนังสือตัวอย่าง");
+
+    // The cover that is not found keeps the drawn placeholder; a found one replaces it.
+    const auto coverAsked = [&] {
+        for (const auto& request : demo.service.requests()) {
+            if (request.path == "/covers/BK0003.jpg")
+                return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(spinUntil(coverAsked, kWait));
+    QLabel expected;
+    expected.setScaledContents(true);
+    expected.resize(book->coverImageView()->size());
+    expected.setPixmap(
+        QPixmap::fromImage(ui::ResourceRegistry::shared().imageNamed("vn3_cover_back.png")));
+    const QImage placeholder = expected.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const auto coverOf = [](const Ref<Cell>& cell) {
+        return cell->coverImageView()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    ASSERT_TRUE(spinUntil([&] { return coverOf(issue) != placeholder; }, kWait));
+    testing_support::spin(200);  // milliseconds
+    EXPECT_EQ(coverOf(book), placeholder);
+
+    // Return mode: borrowed items offer return, samples delete; the borrowed cover opens nothing.
+    ASSERT_FALSE(books.returnButton()->isHidden());
+    EXPECT_TRUE(books.closeButton()->isHidden());
+    books.returnButton()->click();
+    EXPECT_TRUE(books.returnButton()->isHidden());
+    EXPECT_FALSE(books.closeButton()->isHidden());
+    const auto bookNow = cellOf(books, "BK0003");
+    const auto sampleNow = cellOf(books, "BK0007");
+    ASSERT_TRUE(bookNow && sampleNow);
+    EXPECT_TRUE(bookNow->removeButton()->isVisible());
+    EXPECT_FALSE(bookNow->deleteButton()->isVisible());
+    EXPECT_FALSE(sampleNow->removeButton()->isVisible());
+    EXPECT_TRUE(sampleNow->deleteButton()->isVisible());
+    EXPECT_FALSE(cellOf(magazines, "MG01-2401")->removeButton()->isVisible());  // other shelf
+    bookNow->itemSelectButton()->click();
+    EXPECT_FALSE(books.metadataDownloader());
+    // A refresh drops the buttons; the close button stays.
+    const auto state = books.getIssueInfoRequest();
+    library->updateLibraryForceUpdate(true);
+    ASSERT_TRUE(
+        spinUntil([&] { return settled(screen) && books.getIssueInfoRequest() != state; }, kWait));
+    EXPECT_FALSE(cellOf(books, "BK0003")->removeButton()->isVisible());
+    EXPECT_FALSE(cellOf(books, "BK0007")->deleteButton()->isVisible());
+    EXPECT_FALSE(books.closeButton()->isHidden());
+    books.closeButton()->click();
+    EXPECT_FALSE(books.returnButton()->isHidden());
+    EXPECT_TRUE(books.closeButton()->isHidden());
+}
+
+TEST_F(LibraryScreenTest, DownloadProgressAndTheOverlayDuringAReturn) {
+    startScreens();
+    const auto library = showLibrary();
+    ASSERT_TRUE(library);
+    const auto& screen = *library->libraryMainView();
+    ASSERT_TRUE(spinUntil([&] { return settled(screen); }, kWait));
+    auto& books = *screen.bookLibraryListView();
+    auto& magazines = *screen.magazineLibraryListView();
+
+    // While the first page is held, the clicked cell shows the bar past the metadata's quarter
+    // and the stop button; when the page comes, the bar goes and the reader opens.
+    demo.service.setFault("/content/MG01-2401/PAGE_0.pdf", demo::Fault::stall());
+    const auto issue = cellOf(magazines, "MG01-2401");
+    ASSERT_TRUE(issue);
+    EXPECT_FALSE(issue->downloadProgress()->isVisible());
+    issue->itemSelectButton()->click();
+    ASSERT_TRUE(spinUntil([&] { return demo.service.stalledCount() == 1; }, kWait));
+    testing_support::spin(50);  // milliseconds
+    EXPECT_TRUE(issue->downloadProgress()->isVisible());
+    EXPECT_TRUE(issue->stopDownloadButton()->isVisible());
+    EXPECT_EQ(issue->downloadProgress()->maximum(), 100);
+    EXPECT_TRUE(spinUntil([&] { return issue->downloadProgress()->value() >= 25; }, kWait));
+    EXPECT_TRUE(reader->pages.empty());
+    for (const auto& other : {cellOf(magazines, demo::kZeroPageIssue), cellOf(books, "BK0003")})
+        EXPECT_FALSE(other && other->downloadProgress()->isVisible());
+    demo.service.clearFaults();
+    demo.service.releaseStalled();
+    ASSERT_TRUE(spinUntil([&] { return reader->pages.size() == 1; }, kWait));
+    EXPECT_FALSE(issue->downloadProgress()->isVisible());
+    EXPECT_FALSE(issue->stopDownloadButton()->isVisible());
+
+    // The overlay covers the screen from the return's start to its end.
+    EXPECT_FALSE(library->loadingView()->isVisible());
+    demo.service.setFault("ReturnBook", demo::Fault::stall());
+    books.returnButton()->click();
+    const auto book = cellOf(books, "BK0003");
+    ASSERT_TRUE(book);
+    book->removeButton()->click();
+    EXPECT_TRUE(library->loadingView()->isVisible());
+    EXPECT_TRUE(library->hzLoading()->view()->isVisible());
+    ASSERT_TRUE(spinUntil([&] { return demo.service.stalledCount() == 1; }, kWait));
+    EXPECT_TRUE(library->loadingView()->isVisible());
+    demo.service.clearFaults();
+    demo.service.releaseStalled();
+    ASSERT_TRUE(spinUntil([&] { return !library->loadingView()->isVisible(); }, kWait));
+    ASSERT_TRUE(spinUntil([&] { return settled(screen) && !cellOf(books, "BK0003"); }, kWait));
+    EXPECT_EQ(demo.calls("ReturnBook"), 1u);
+}
+
+TEST_F(LibraryScreenTest, HistoryAndReservationRows) {
+    startScreens();
+
+    // The history: 25 unselectable rows of 130 points.
+    const auto history = showNib<BorrowHistoryViewController>("BorrowHistoryViewController");
+    ASSERT_TRUE(history);
+    ui::TableView* historyTable = history->borrowTableView();
+    ASSERT_TRUE(spinUntil([&] { return historyTable->numberOfRows() == 25; }, kWait));
+    EXPECT_EQ(historyTable->rectOfRow(0).height(), 130);
+    const auto* row = dynamic_cast<BorrowItemViewCell*>(historyTable->viewAtRow(0));
+    ASSERT_TRUE(row);
+    const auto& loan = *history->rowAt(0);
+    EXPECT_EQ(row->titleBorrowTextField()->text().toStdString(),
+              loan.bookHeaderName_.value_or("") + " - " + loan.bookName_.value_or(""));
+    EXPECT_EQ(row->detailDateBorrowTextField()->text(), "");
+    ASSERT_TRUE(loan.returnDateString());
+    EXPECT_EQ(row->queueTextField()->text().toStdString(), "คืนวันที่ " + *loan.returnDateString());
+    QTest::mouseClick(historyTable->viewport(), Qt::LeftButton, {},
+                      historyTable->rectOfRow(1).center());
+    EXPECT_EQ(historyTable->selectedRow(), -1);
+
+    // The reservations: the claim button on the claimable row only; cancel mode shows every
+    // row's cancel button, and a cancel takes the row away.
+    const auto queue = showNib<ReserveBookViewController>("ReserveBookViewController");
+    ASSERT_TRUE(queue);
+    ui::TableView* table = queue->reserveTableView();
+    ASSERT_TRUE(spinUntil([&] { return table->numberOfRows() == 3; }, kWait));
+    EXPECT_EQ(table->rectOfRow(2).height(), 130);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->rectOfRow(0).center());
+    EXPECT_EQ(table->selectedRow(), -1);
+    const auto rowOf = [&](const char* bookCode) -> Ref<ReserveBookItemTableCellView> {
+        for (int i = 0; i < table->numberOfRows(); ++i) {
+            auto cell = queue->cellAtRow(i);
+            if (cell && cell->reserveInfo() && cell->reserveInfo()->bookCode_ == bookCode)
+                return cell;
+        }
+        return nullptr;
+    };
+    const auto buttons = [&](const char* bookCode) {
+        const auto cell = rowOf(bookCode);
+        if (!cell)
+            return std::string("<no row>");
+        return std::string(cell->activeBookButton()->isVisible() ? "claim" : "-") + "/" +
+               (cell->cancelReserveButton()->isVisible() ? "cancel" : "-");
+    };
+    EXPECT_EQ(buttons("BK-RSV1"), "claim/-");
+    EXPECT_EQ(buttons("BK-RSV2"), "-/-");
+    EXPECT_EQ(rowOf("BK-RSV1")->titleReserveTextField()->text(), "Queued BK-RSV1");
+    EXPECT_EQ(rowOf("BK-RSV1")->detailDateReserveTextField()->text(), "Book");
+    EXPECT_TRUE(rowOf("BK-RSV2")->queueDetailTextField()->text().startsWith(
+        QString::fromUtf8("คิวที่ 1 , ไม่เกินวันที่ ")));
+    EXPECT_TRUE(
+        rowOf("BK-RSV3")->queueDetailTextField()->text().startsWith(QString::fromUtf8("คิวที่ 2 , ")));
+
+    EXPECT_TRUE(queue->closeButton()->isHidden());
+    queue->cancelReserveButton()->click();
+    EXPECT_TRUE(queue->cancelReserveButton()->isHidden());
+    EXPECT_FALSE(queue->closeButton()->isHidden());
+    EXPECT_EQ(buttons("BK-RSV1"), "claim/cancel");
+    EXPECT_EQ(buttons("BK-RSV2"), "-/cancel");
+    EXPECT_EQ(buttons("BK-RSV3"), "-/cancel");
+    rowOf("BK-RSV2")->cancelReserveButton()->click();
+    ASSERT_TRUE(spinUntil([&] { return table->numberOfRows() == 2; }, kWait));
+    EXPECT_EQ(buttons("BK-RSV2"), "<no row>");
+    EXPECT_EQ(buttons("BK-RSV3"), "-/cancel");  // cancel mode survives the reload
+    queue->closeButton()->click();
+    EXPECT_EQ(buttons("BK-RSV1"), "claim/-");
+    EXPECT_EQ(buttons("BK-RSV3"), "-/-");
+    EXPECT_TRUE(alerts->messages.empty());
+}
+
+}  // namespace
