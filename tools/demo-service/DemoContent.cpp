@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "demo-service/DemoCovers.h"
+#include "demo-service/DemoMedia.h"
 #include "demo-service/DemoPropertyList.h"
 #include "demo-service/DemoReaderContent.h"
 #include "demo-service/DemoService.h"
@@ -258,6 +259,9 @@ std::string demoRenderingMetadata(const SampleItem& item) {
         }
         case ContentVariant::HostileWidgets:
             addHostileWidgets(metadata["Pages"]);
+            break;
+        case ContentVariant::HostileMedia:
+            addHostileMedia(metadata["Pages"]);
             break;
         case ContentVariant::Hostile: {
             Json& pages = metadata["Pages"];

@@ -3,7 +3,7 @@
 // - "PAGE" PDF: a one-page PDF 1.4 document (a coloured box, the code and the page number in
 //   Helvetica) padded to some 40 KB so that transfers take a while;
 // - "PAGEPREVIEW", "COVER" and "INTERACTIVE" JPG: drawn JPEGs (240x320 previews); interactive
-//   media ids (".y4m", ".wav") placeholder bytes (DemoWidgets.h);
+//   media ids (videos, sounds, pictures of a given size) as DemoMedia.h makes them;
 // - "XML_0.xml": the item's rendering metadata, a property list (see demoRenderingMetadata);
 // - "PAGE" EPUB ("PAGE_0.epub"): a zip holding "book.epub", a small EPUB;
 // - anything else: deterministic bytes.

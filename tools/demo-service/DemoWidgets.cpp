@@ -161,16 +161,4 @@ void addHostileWidgets(Json& pages) {
         Json::array({5, {{"WidgetType", "ItemHighlighter"}, {"FileName", "ok"}}});
 }
 
-std::optional<std::string> demoInteractiveMedia(const std::string& fileId) {
-    auto endsWith = [&](const std::string& suffix) {
-        return fileId.size() >= suffix.size() &&
-               fileId.compare(fileId.size() - suffix.size(), suffix.size(), suffix) == 0;
-    };
-    if (endsWith(".y4m"))
-        return "YUV4MPEG2 placeholder " + fileId;
-    if (endsWith(".wav"))
-        return "RIFF placeholder " + fileId;
-    return std::nullopt;
-}
-
 }  // namespace demo

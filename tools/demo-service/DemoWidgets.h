@@ -8,9 +8,7 @@
 //   widgets and a button with every key.
 // - Hostile descriptions (content variant HostileWidgets): wrong types, odd frames, deep nesting,
 //   refused id series and file names that name other folders.
-// Interactive files: ids ending ".y4m" or ".wav" are short placeholder bytes, any other id a
-// drawn picture.
-#include <optional>
+// The media files the widgets name are made in DemoMedia.h.
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -22,7 +20,5 @@ bool hasWidgetShowcase(const std::string& code);
 nlohmann::json showcaseWidgets(int pageIndex);
 // Puts the hostile descriptions into a metadata "Pages" dictionary.
 void addHostileWidgets(nlohmann::json& pages);
-// The bytes of a media file id; none for picture ids.
-std::optional<std::string> demoInteractiveMedia(const std::string& fileId);
 
 }  // namespace demo

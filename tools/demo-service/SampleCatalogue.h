@@ -38,6 +38,7 @@ enum class ContentVariant {
     Hostile,          // negative sizes, page keys out of range, file ids naming other folders;
                       // page lists and asset locations with the same faults
     HostileWidgets,   // widget descriptions broken on purpose (DemoWidgets.h)
+    HostileMedia,     // media widgets over broken files, hostile patterns and links (DemoMedia.h)
 };
 
 // The text the services give an item kind: "Book", "Magazine" or "Newspaper".

@@ -11,6 +11,8 @@
 #include <QVideoFrame>
 #include <QVideoSink>
 
+#include "platform/core/Log.h"
+
 namespace ui {
 
 MediaPlayer::MediaPlayer(QObject* parent)
@@ -20,13 +22,13 @@ MediaPlayer::MediaPlayer(QObject* parent)
         player_->setAudioOutput(audio_.get());
     }
     QObject::connect(player_.get(), &QMediaPlayer::mediaStatusChanged, this,
-                     [this](QMediaPlayer::MediaStatus status) {
-                         if (status != QMediaPlayer::EndOfMedia || endReported_)
-                             return;
-                         endReported_ = true;
-                         if (didPlayToEnd_)
-                             didPlayToEnd_();
-                     });
+                     [this](QMediaPlayer::MediaStatus status) { mediaStatusChanged(status); });
+    QObject::connect(
+        player_.get(), &QMediaPlayer::errorOccurred, this,
+        [this](QMediaPlayer::Error error, const QString& text) {
+            if (error != QMediaPlayer::NoError)
+                fail(text.isEmpty() ? "error " + std::to_string(error) : text.toStdString());
+        });
 }
 
 MediaPlayer::~MediaPlayer() {
@@ -34,12 +36,47 @@ MediaPlayer::~MediaPlayer() {
     player_->setVideoOutput(static_cast<QObject*>(nullptr));
 }
 
+void MediaPlayer::mediaStatusChanged(int status) {
+    if (status == QMediaPlayer::InvalidMedia) {
+        fail("the file is no media the player can read");
+        return;
+    }
+    if (status != QMediaPlayer::EndOfMedia || endReported_ || failed_)
+        return;
+    if (loops_) {
+        ++completedLoops_;
+        player_->setPosition(0);
+        player_->play();
+        return;
+    }
+    endReported_ = true;
+    // A copy: the handler may replace itself.
+    if (const auto handler = didPlayToEnd_)
+        handler();
+}
+
+void MediaPlayer::fail(const std::string& reason) {
+    if (failed_)
+        return;
+    failed_ = true;
+    plat::log(plat::format("The media file %s cannot be played: %s",
+                           source_.toString().toStdString().c_str(), reason.c_str()));
+    player_->stop();
+    if (const auto handler = didFail_)
+        handler(reason);
+}
+
 void MediaPlayer::setSource(const QUrl& url) {
     endReported_ = false;
+    failed_ = false;
+    completedLoops_ = 0;
+    source_ = url;
     player_->setSource(url);
 }
 
 void MediaPlayer::play() {
+    if (failed_)
+        return;
     if (player_->mediaStatus() == QMediaPlayer::EndOfMedia)
         player_->setPosition(0);
     endReported_ = false;
@@ -58,8 +95,12 @@ bool MediaPlayer::isPlaying() const {
     return player_->playbackState() == QMediaPlayer::PlayingState;
 }
 
-PlayerView::PlayerView(MediaPlayer& player, QWidget* parent)
-    : QGraphicsView(parent), player_(player), scene_(std::make_unique<QGraphicsScene>()) {
+PlayerView::PlayerView(MediaPlayer& player, QWidget* parent) : PlayerView(parent) {
+    setPlayer(&player);
+}
+
+PlayerView::PlayerView(QWidget* parent)
+    : QGraphicsView(parent), scene_(std::make_unique<QGraphicsScene>()) {
     setScene(scene_.get());
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -68,7 +109,6 @@ PlayerView::PlayerView(MediaPlayer& player, QWidget* parent)
     auto item = std::make_unique<QGraphicsVideoItem>();
     item_ = item.get();
     scene_->addItem(item.release());  // the scene owns its items
-    player_.player().setVideoOutput(item_);
     QObject::connect(item_->videoSink(), &QVideoSink::videoFrameChanged, this,
                      [this](const QVideoFrame& frame) {
                          if (frame.isValid())
@@ -90,24 +130,47 @@ PlayerView::PlayerView(MediaPlayer& player, QWidget* parent)
     controls->setLayout(layout.release());
     controls_ = controls.release();  // a child of this view
     QObject::connect(playButton_, &QPushButton::clicked, this, [this] {
-        if (player_.isPlaying())
-            player_.pause();
+        if (!player_)
+            return;
+        if (player_->isPlaying())
+            player_->pause();
         else
-            player_.play();
+            player_->play();
     });
     QObject::connect(fullScreenButton_, &QPushButton::clicked, this,
                      [this] { setFullScreen(!fullScreen_); });
-    QObject::connect(&player_.player(), &QMediaPlayer::durationChanged, this,
-                     [this](qint64 d) { position_->setRange(0, static_cast<int>(d)); });
-    QObject::connect(&player_.player(), &QMediaPlayer::positionChanged, this,
-                     [this](qint64 p) { position_->setValue(static_cast<int>(p)); });
-    QObject::connect(position_, &QSlider::sliderMoved, this,
-                     [this](int p) { player_.player().setPosition(p); });
+    QObject::connect(position_, &QSlider::sliderMoved, this, [this](int p) {
+        if (player_)
+            player_->player().setPosition(p);
+    });
     layoutItems();
 }
 
 PlayerView::~PlayerView() {
-    player_.player().setVideoOutput(static_cast<QObject*>(nullptr));
+    setPlayer(nullptr);
+}
+
+void PlayerView::setPlayer(MediaPlayer* player) {
+    if (player == player_.data())
+        return;
+    for (const auto& connection : playerConnections_)
+        QObject::disconnect(connection);
+    playerConnections_.clear();
+    if (player_)
+        player_->player().setVideoOutput(static_cast<QObject*>(nullptr));
+    player_ = player;
+    position_->setRange(0, 0);
+    if (!player)
+        return;
+    QMediaPlayer& media = player->player();
+    media.setVideoOutput(item_);
+    position_->setRange(0, static_cast<int>(media.duration()));
+    playerConnections_.push_back(
+        QObject::connect(&media, &QMediaPlayer::durationChanged, this,
+                         [this](qint64 d) { position_->setRange(0, static_cast<int>(d)); }));
+    playerConnections_.push_back(
+        QObject::connect(&media, &QMediaPlayer::positionChanged, this,
+                         [this](qint64 p) { position_->setValue(static_cast<int>(p)); }));
 }
 
 void PlayerView::setFullScreen(bool fullScreen) {

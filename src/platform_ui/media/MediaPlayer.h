@@ -1,12 +1,19 @@
 #pragma once
 // ui::MediaPlayer: plays a video or audio file over QtMultimedia (the ffmpeg backend) and reports
-// the end of play once per play. Sound goes out only when an audio device exists.
+// the end of play once per play. Sound goes out only when an audio device exists; without one the
+// player has no output yet plays (and reports playing) all the same. A looping player starts
+// again from the beginning at each end instead of reporting it. A file the backend cannot play
+// is logged and reported once through the failure handler; nothing waits for it.
 // ui::PlayerView: the picture of a player, able to lie over a page: a graphics view with a video
-// item, a control bar (play/pause, position) and a full-screen toggle.
+// item, a control bar (play/pause, position) and a full-screen toggle. It may be made before its
+// player and handed one (or another) later; a player that goes leaves the view empty.
 #include <QGraphicsView>
+#include <QPointer>
 #include <QUrl>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QAudioOutput;
 class QGraphicsVideoItem;
@@ -23,6 +30,7 @@ class MediaPlayer : public QObject {
     ~MediaPlayer() override;
 
     void setSource(const QUrl& url);
+    const QUrl& source() const { return source_; }
     void play();
     void pause();
     void stop();
@@ -30,22 +38,48 @@ class MediaPlayer : public QObject {
     bool hasAudioOutput() const { return audio_ != nullptr; }
     QMediaPlayer& player() const { return *player_; }
 
+    // Called at the end of play, once per play; never while looping.
     void setDidPlayToEnd(std::function<void()> handler) { didPlayToEnd_ = std::move(handler); }
+    // Looping: at the end, play again from the beginning.
+    void setLoops(bool loops) { loops_ = loops; }
+    bool loops() const { return loops_; }
+    // How often a looping player has started again.
+    int completedLoops() const { return completedLoops_; }
+    // Called once when the source cannot be played, with the backend's reason.
+    void setDidFail(std::function<void(const std::string& reason)> handler) {
+        didFail_ = std::move(handler);
+    }
+    bool hasFailed() const { return failed_; }
 
   private:
+    void mediaStatusChanged(int status);
+    void fail(const std::string& reason);
+
     std::unique_ptr<QMediaPlayer> player_;
     std::unique_ptr<QAudioOutput> audio_;
     std::function<void()> didPlayToEnd_;
+    std::function<void(const std::string&)> didFail_;
+    QUrl source_;
     bool endReported_ = false;
+    bool loops_ = false;
+    bool failed_ = false;
+    int completedLoops_ = 0;
 };
 
 class PlayerView : public QGraphicsView {
   public:
+    explicit PlayerView(QWidget* parent = nullptr);
     explicit PlayerView(MediaPlayer& player, QWidget* parent = nullptr);
     ~PlayerView() override;
 
+    // Shows that player's picture from now on (null: none); the former player keeps playing
+    // without a picture.
+    void setPlayer(MediaPlayer* player);
+    MediaPlayer* mediaPlayer() const { return player_.data(); }
     QGraphicsVideoItem& videoItem() const { return *item_; }
     int framesShown() const { return frames_; }
+    QWidget* controlBar() const { return controls_; }
+    QPushButton* fullScreenButton() const { return fullScreenButton_; }
     void setFullScreen(bool fullScreen);
     bool isFullScreen() const { return fullScreen_; }
 
@@ -54,7 +88,8 @@ class PlayerView : public QGraphicsView {
 
   private:
     void layoutItems();
-    MediaPlayer& player_;
+    QPointer<MediaPlayer> player_;
+    std::vector<QMetaObject::Connection> playerConnections_;
     std::unique_ptr<QGraphicsScene> scene_;
     QGraphicsVideoItem* item_;  // owned by the scene
     QWidget* controls_;         // owned by this view
