@@ -515,6 +515,8 @@ class ASIHTTPRequest : public plat::Operation {
     void scheduleReadStream();
     void unscheduleReadStream();
     void destroyReadStream();
+    // Closes the streams that write a download's temporary files.
+    void closeFileDownloadStreams();
     // Stream events arrive here (bytes available 2, error 8, end 16).
     virtual void handleNetworkEvent(plat::Stream::Event event);
 

@@ -317,8 +317,14 @@ void ASIHTTPRequest::handleBytesAvailable() {
                 }
                 return take(bytes, size);
             });
-        if (!ok)
+        if (!ok) {
+            // What was written of a body refused midway is of no use, resumable or not.
+            closeFileDownloadStreams();
+            removeTemporaryUncompressedDownloadFile();
+            if (!allowResumeForFileDownloads())
+                removeTemporaryDownloadFile();
             failWithError(error ? error : refused);
+        }
         return ok;
     };
 
@@ -484,12 +490,7 @@ void ASIHTTPRequest::handleStreamComplete() {
         removeTemporaryCompressedUploadFile();
     }
     if (auto temporary = temporaryFileDownloadPath()) {
-        for (auto* stream : {&fileDownloadOutputStream_, &inflatedFileDownloadOutputStream_}) {
-            if (*stream) {
-                (*stream)->close();
-                stream->reset();
-            }
-        }
+        closeFileDownloadStreams();
         const auto destination = downloadDestinationPath();
         if (shouldRedirect() && needsRedirect_ && allowResumeForFileDownloads()) {
             // kept for the redirected attempt
@@ -678,6 +679,15 @@ bool removeTemporary(ASIHTTPRequest& request, std::optional<std::string> path,
 }
 
 }  // namespace
+
+void ASIHTTPRequest::closeFileDownloadStreams() {
+    for (auto* stream : {&fileDownloadOutputStream_, &inflatedFileDownloadOutputStream_}) {
+        if (*stream) {
+            (*stream)->close();
+            stream->reset();
+        }
+    }
+}
 
 bool ASIHTTPRequest::removeTemporaryDownloadFile() {
     return removeTemporary(*this, temporaryFileDownloadPath(),

@@ -312,8 +312,12 @@ TEST(Response, BrokenOrOverlongBodiesFailWithTheirReason) {
     EXPECT_EQ(ASIHTTPRequest::defaultMaxResponseDataSize(), uint64_t{256} << 20);
     EXPECT_EQ(get(server.url("/"))->maxResponseDataSize(), uint64_t{256} << 20);
 
-    // A download to a file streams on, but stops inflating past 1,000:1.
+    // A download to a file streams on, but stops inflating past 1,000:1, and leaves no
+    // temporary file behind.
     const auto folder = testing_support::freshTestFolder();
+    testing_support::ScopedEnvironment environment;
+    environment.set("TMPDIR", (folder / "tmp").string());
+    std::filesystem::create_directories(folder / "tmp");
     for (const char* path : {"/endless-gzip", "/endless-gzip-chunked", "/bomb"}) {
         for (bool wait : {true, false}) {
             if (std::string(path) != "/bomb" && wait)
@@ -326,6 +330,7 @@ TEST(Response, BrokenOrOverlongBodiesFailWithTheirReason) {
             EXPECT_NE(error->localizedDescription().find("1000 times"), std::string::npos)
                 << error->localizedDescription();
             EXPECT_FALSE(std::filesystem::exists(folder / "bomb.bin"));
+            EXPECT_TRUE(std::filesystem::is_empty(folder / "tmp")) << path;
         }
     }
 }
