@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "demo-service/DemoCategoriesBrowse.h"
 #include "demo-service/DemoCovers.h"
 #include "demo-service/DemoGroupLists.h"
 #include "demo-service/DemoListing.h"
@@ -336,13 +337,18 @@ struct Store {
     std::string extraGuestToken;  // the configuration's authorization token, when given
     std::map<std::string, Json> widgets;
     std::map<std::string, Json> groupIndex;
-    std::mutex mutex;  // guards what follows
+    std::map<std::string, Json> pagedLists;  // whole lists that "GetSubWidgetInfo" pages
+    std::mutex mutex;                        // guards what follows
     std::map<std::string, Member> members;
     std::map<std::string, std::vector<Json>> reviews;   // item id -> reviews, oldest first
     std::map<std::string, std::vector<Json>> messages;  // item id -> item messages
 
     Store(DemoService& s, const SampleCatalogue& c, std::string code)
         : service(s), catalogue(c), appCode(std::move(code)), widgets(makeWidgets(c)) {
+        auto categories = makeCategoryBrowseGroups(c);
+        widgets.merge(categories.widgets);
+        pagedLists.merge(categories.pagedLists);
+        groupIndex = std::move(categories.categoryLists);
         for (const auto& [id, g] : widgets)
             indexGroups(g, groupIndex);
         reviews["bookcode_BK0001"] = {
@@ -569,6 +575,8 @@ void registerStoreFront(const std::shared_ptr<Store>& store) {
     });
     add(store, "GetSubWidgetInfo", true, [](Store& s, const Caller&, const Json& body) {
         const std::string id = textOf(body, "id").value_or("");
+        if (auto paged = s.pagedLists.find(id); paged != s.pagedLists.end())
+            return page(paged->second, numberOf(body, "start", 0), numberOf(body, "length", 0));
         auto it = s.groupIndex.find(id);
         if (it == s.groupIndex.end())
             return groupListPage(s.catalogue, s.groupIndex, id, numberOf(body, "start", 0),

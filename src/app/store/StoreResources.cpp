@@ -1,5 +1,11 @@
 #include "app/store/StoreResources.h"
 
+#include "app/store/browse/BrowseListView.h"
+#include "app/store/browse/BrowseMainView.h"
+#include "app/store/browse/BrowseMainViewController.h"
+#include "app/store/browse/BrowseSubView.h"
+#include "app/store/category/CategoryMainView.h"
+#include "app/store/category/CategoryMainViewController.h"
 #include "app/store/common/BookCoverCollectionCellView.h"
 #include "app/store/common/ShopBackIssueViewController.h"
 #include "app/store/common/ShopCategoryMainViewController.h"
@@ -15,4 +21,10 @@ void registerStoreResources(ui::ResourceRegistry& registry) {
     ShopFeatureViewController::registerResources(registry);
     ShopBackIssueViewController::registerResources(registry);
     ShopCategoryMainViewController::registerResources(registry);
+    CategoryMainViewController::registerResources(registry);
+    CategoryMainView::registerResources(registry);
+    BrowseMainViewController::registerResources(registry);
+    BrowseMainView::registerResources(registry);
+    BrowseSubView::registerResources(registry);
+    BrowseListView::registerResources(registry);
 }

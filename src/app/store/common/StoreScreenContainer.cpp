@@ -189,9 +189,13 @@ void StoreScreenContainer::groupListBack(Ref<plat::Object>, Ref<plat::Object>) {
     showMainChild();
 }
 
+Ref<plat::Object> StoreScreenContainer::childReplacedByDetail() const {
+    return detailReplacesCurrentChild() ? current_ : mainChild_;
+}
+
 void StoreScreenContainer::detailLoadDataInfoComplete() {
     setOverlayShown(false);
-    removeView(detailReplacesCurrentChild() ? current_ : mainChild_);
+    removeView(childReplacedByDetail());
     showDetailMainView();
 }
 
@@ -204,7 +208,7 @@ void StoreScreenContainer::detailBack(Ref<plat::Object>, Ref<plat::Object>) {
     removeView(detail_);
     if (releasesLeftChildren())
         detail_.reset();
-    showMainChild();
+    showAfterDetailBack();
 }
 
 void StoreScreenContainer::detailPreview(Ref<plat::Object>, Ref<VnMagazineIssueInfo> issue) {

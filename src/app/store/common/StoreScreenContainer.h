@@ -103,6 +103,11 @@ class StoreScreenContainer : public ui::ViewController {
     virtual bool overlayOnSelection() const { return true; }
     // Whether the item detail, once loaded, replaces the child shown last (else the main view).
     virtual bool detailReplacesCurrentChild() const { return true; }
+    // The child that the loaded item detail replaces: as detailReplacesCurrentChild says, unless
+    // a container replaces one fixed child of its own.
+    virtual Ref<plat::Object> childReplacedByDetail() const;
+    // Shows the child that the detail's back button returns to (the main view here).
+    virtual void showAfterDetailBack() { showMainChild(); }
     // Whether the detail, the back issues and the group item list are released when left.
     virtual bool releasesLeftChildren() const { return true; }
     // Whether the loading area starts hidden.
@@ -110,11 +115,13 @@ class StoreScreenContainer : public ui::ViewController {
     // Whether the page has the preview popup.
     virtual bool hasPreviewPopup() const { return true; }
 
+    // Takes a child's view out of the page; makes the group item list when there is none.
+    static void removeView(const Ref<plat::Object>& child);
+    void makeGroupList();
+
   private:
     Ref<plat::Object> make(const std::string& storyboard, const std::string& identifier);
     void show(const Ref<plat::Object>& child);
-    static void removeView(const Ref<plat::Object>& child);
-    void makeGroupList();
 
     Ref<plat::Object> mainChild_;
     Ref<plat::Object> detail_;
@@ -127,3 +134,28 @@ class StoreScreenContainer : public ui::ViewController {
     Ref<VnShopGroupInfo> currentGroupInfo_;
     Ref<VnShopGroupInfo> headerGroupInfo_;
 };
+
+// A callback of the base as a method of a container's own class, for its own method table:
+//   c.method("shopDetailMainViewStartLoading", ownMethod<V>(&V::detailStartLoading))
+template <class Container, class R, class... A>
+constexpr auto ownMethod(R (StoreScreenContainer::*method)(A...)) {
+    return static_cast<R (Container::*)(A...)>(method);
+}
+
+// Enters in a container's own method table the callbacks that the pages with an item detail
+// answer alike: the detail's loading reports, its see-all-back-issues and back, the back issues'
+// back, and the router's book, magazine and issue codes.
+template <class Container>
+void addDetailCallbacks(plat::ClassBuilder<Container>& c) {
+    using V = Container;
+    c.method("shopDetailMainViewStartLoading", ownMethod<V>(&V::detailStartLoading))
+        .method("shopDetailMainViewLoadComplete", ownMethod<V>(&V::detailLoadComplete))
+        .method("shopDetailMainViewLoadDataInfoComplete",
+                ownMethod<V>(&V::detailLoadDataInfoComplete))
+        .method("shopDetailMainView:seeAllBackIssue:", ownMethod<V>(&V::detailSeeAllBackIssue))
+        .method("shopDetailMainView:backToTopView:", ownMethod<V>(&V::detailBack))
+        .method("shopBackIssueView:backFromBackIssueView:", ownMethod<V>(&V::backIssueBack))
+        .method("UriDirect:webLinkByBookInfoCode:", ownMethod<V>(&V::routerBookCode))
+        .method("UriDirect:webLinkByMagazineInfoCode:", ownMethod<V>(&V::routerMagazineCode))
+        .method("UriDirect:webLinkByMagazineIssueInfoCode:", ownMethod<V>(&V::routerMagazineCode));
+}
