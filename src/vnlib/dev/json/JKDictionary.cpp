@@ -107,21 +107,91 @@ Ref<JKDictionary> JKDictionary::_JKDictionaryCreate(Value* keys, const size_t* k
     return dictionary;
 }
 
+namespace {
+
+// Objects with more members than this keep an index by hash; smaller ones are searched in order.
+constexpr size_t kLargestUnindexed = 32;
+
+// Adds entry number n (key hash h, key k) to an index of mask + 1 slots holding entry numbers
+// plus one; answers the earlier entry of an equal key instead, if there is one.
+template <class Slot>
+JKHashTableEntry* indexEntry(Slot* index, size_t mask, JKHashTableEntry* table, size_t n, size_t h,
+                             const Value& k) {
+    for (size_t s = h & mask;; s = (s + 1) & mask) {
+        if (index[s] == 0) {
+            index[s] = static_cast<Slot>(n + 1);
+            return nullptr;
+        }
+        JKHashTableEntry& e = table[index[s] - 1];
+        if (e.keyHash == h && (e.key.identical(k) || e.key.equals(k)))
+            return &e;
+    }
+}
+
+}  // namespace
+
 const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(JKDocument& document, Value* keys,
                                                                 const size_t* keyHashes,
                                                                 Value* objects, size_t count) {
-    const auto capacity = _JKDictionaryCapacityForCount(count);
-    if (!capacity)
+    if (!_JKDictionaryCapacityForCount(count))
         return nullptr;
+    size_t indexSlots = 0;
+    if (count > kLargestUnindexed) {
+        indexSlots = 1;
+        while (indexSlots < 2 * count)
+            indexSlots <<= 1;
+    }
     constexpr size_t head = (sizeof(JKDictionary) + alignof(JKHashTableEntry) - 1) /
                             alignof(JKHashTableEntry) * alignof(JKHashTableEntry);
-    auto* block =
-        static_cast<std::byte*>(document.allocate(head + *capacity * sizeof(JKHashTableEntry)));
+    const size_t tableBytes = count * sizeof(JKHashTableEntry);
+    auto* block = static_cast<std::byte*>(
+        document.allocate(head + tableBytes + indexSlots * sizeof(uint32_t)));
     std::byte* const storage = block + head;
-    auto* dictionary = std::construct_at(reinterpret_cast<JKDictionary*>(block), Private{}, storage,
-                                         *capacity, false);
+    auto* dictionary =
+        std::construct_at(reinterpret_cast<JKDictionary*>(block), Private{}, storage, 0, false);
     dictionary->document_ = &document;
-    dictionary->fill(keys, keyHashes, objects, count);
+    dictionary->flat_ = true;
+
+    // Members in the order of the text; a later equal key replaces the earlier member's key and
+    // object in its place. Small objects find equal keys through a scratch index of their own.
+    uint32_t* index = nullptr;
+    uint8_t scratch[2 * kLargestUnindexed];
+    size_t mask = 0;
+    if (indexSlots) {
+        index = reinterpret_cast<uint32_t*>(storage + tableBytes);
+        std::fill_n(index, indexSlots, 0u);
+        mask = indexSlots - 1;
+    } else if (count > 4) {
+        std::fill_n(scratch, sizeof scratch, uint8_t{0});
+        mask = sizeof scratch - 1;
+    }
+    JKHashTableEntry* const table = dictionary->entry_;
+    size_t n = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const size_t h = keyHashes[i];
+        JKHashTableEntry* same = nullptr;
+        if (index) {
+            same = indexEntry(index, mask, table, n, h, keys[i]);
+        } else if (mask) {
+            same = indexEntry(scratch, mask, table, n, h, keys[i]);
+        } else {
+            for (size_t j = 0; j < n && !same; ++j) {
+                JKHashTableEntry& e = table[j];
+                if (e.keyHash == h && (e.key.identical(keys[i]) || e.key.equals(keys[i])))
+                    same = &e;
+            }
+        }
+        if (same) {
+            same->key = std::move(keys[i]);
+            same->object = std::move(objects[i]);
+            continue;
+        }
+        std::construct_at(table + n, h, std::move(keys[i]), std::move(objects[i]));
+        ++n;
+    }
+    dictionary->count_ = dictionary->capacity_ = n;
+    dictionary->index_ = index;
+    dictionary->indexMask_ = mask;
     return dictionary;
 }
 
@@ -159,6 +229,22 @@ JKHashTableEntry* JKDictionary::_JKDictionaryHashTableEntryForKey(const Value& k
     if (key.isNil() || capacity_ == 0)
         return nullptr;
     const size_t hash = key.hash();
+    if (flat_) {
+        if (index_) {
+            for (size_t s = hash & indexMask_; index_[s] != 0; s = (s + 1) & indexMask_) {
+                JKHashTableEntry& e = entry_[index_[s] - 1];
+                if (e.keyHash == hash && (e.key.identical(key) || e.key.equals(key)))
+                    return &e;
+            }
+            return nullptr;
+        }
+        for (size_t i = 0; i < count_; ++i) {
+            JKHashTableEntry& e = entry_[i];
+            if (e.keyHash == hash && (e.key.identical(key) || e.key.equals(key)))
+                return &e;
+        }
+        return nullptr;
+    }
     size_t slot = hash % capacity_;
     for (size_t probe = 0; probe < capacity_; ++probe) {
         JKHashTableEntry& e = entry_[slot];

@@ -1,10 +1,12 @@
 #pragma once
 // JKDictionary: the dictionary in which the JSON reader delivers every JSON object, an ordinary
-// plat::Dictionary to everyone else. Its entries sit in one open-addressing table with linear
-// probing, about 1.33 times the count; the reader hands it the keys together with their hashes.
-// Enumeration runs in slot order, which follows the keys' hashes, not the order of the text.
-// An instance is created immutable or mutable; an immutable one refuses every mutation. Only the
-// reader makes instances: making one by class name raises.
+// plat::Dictionary to everyone else. The entries of a mutable one sit in one open-addressing
+// table with linear probing, about 1.33 times the count, and enumeration runs in slot order,
+// which follows the keys' hashes. An immutable one that the reader places in a document keeps
+// its entries flat, in the order of the text, without empty slots (its capacity is its count);
+// a large one also keeps an index of its entries by hash, a small one is searched in order.
+// The reader hands either kind the keys together with their hashes. An immutable instance
+// refuses every mutation. Only the reader makes instances: making one by class name raises.
 //
 // JKDictionaryEnumerator walks the keys of a JKDictionary in slot order.
 #include <cstddef>
@@ -92,6 +94,11 @@ class JKDictionary final : public plat::Dictionary {
     JKHashTableEntry* entry_ = nullptr;
     std::unique_ptr<JKHashTableEntry[]> heap_;
     const JKDocument* document_ = nullptr;  // the document whose storage holds the dictionary
+    // Flat entries (a dictionary in a document); an index of entry numbers plus one by hash, of
+    // indexMask_ + 1 slots, for a large one.
+    bool flat_ = false;
+    const uint32_t* index_ = nullptr;
+    size_t indexMask_ = 0;
 };
 
 class JKDictionaryEnumerator : public plat::Object {

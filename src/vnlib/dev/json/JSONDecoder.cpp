@@ -100,6 +100,13 @@ struct JKFrame {
     size_t cursor = 0;  // next free entry
 };
 
+// Puts a value into a stack entry that a container has given up (nil): constructing it there
+// costs less than assigning.
+inline void place(Value& entry, Value&& v) noexcept {
+    std::destroy_at(&entry);
+    std::construct_at(&entry, std::move(v));
+}
+
 inline uint64_t load64(const uint8_t* p) {
     uint64_t v;
     std::memcpy(&v, p, sizeof v);
@@ -1053,8 +1060,7 @@ Value Parser::parseContainer(JKTokenType first) {
     for (;;) {
         JKFrame* frame = &frames.back();
         if (!completed.isNil()) {
-            objects[frame->cursor++] = std::move(completed);
-            completed = Value();
+            place(objects[frame->cursor++], std::move(completed));
             frame->state = kMayComma | kMayEnd;
             frame->awaitingValue = false;
         }
@@ -1077,7 +1083,7 @@ Value Parser::parseContainer(JKTokenType first) {
                         fail(p_, "Unexpected value.");
                         return Value();
                     }
-                    objects[frame->cursor++] = valueForToken(token);
+                    place(objects[frame->cursor++], valueForToken(token));
                     frame->state = kMayComma | kMayEnd;
                     continue;
                 case JKTokenTypeArrayBegin:
@@ -1175,7 +1181,7 @@ Value Parser::parseContainer(JKTokenType first) {
                 } else {
                     keyHash = key.hash();
                 }
-                keys[frame->cursor] = std::move(key);
+                place(keys[frame->cursor], std::move(key));
                 keyHashes[frame->cursor] = keyHash;
                 break;
             }
@@ -1198,7 +1204,7 @@ Value Parser::parseContainer(JKTokenType first) {
             case JKTokenTypeTrue:
             case JKTokenTypeFalse:
             case JKTokenTypeNull:
-                objects[frame->cursor++] = valueForToken(token);
+                place(objects[frame->cursor++], valueForToken(token));
                 frame->state = kMayComma | kMayEnd;
                 continue;
             case JKTokenTypeArrayBegin:

@@ -242,3 +242,36 @@ TEST(JKArray, GrowsAndMutatesOnlyWhenMutable) {
               }).substr(0, 34),
               "NSGenericException: *** Collection");
 }
+
+// Immutable dictionaries keep their members in the order of the text; small ones are searched
+// in order, large ones through an index. Every size finds each key, misses absent ones, and lets
+// a later equal key replace the earlier member in its place.
+TEST(JKDictionary, ReaderDictionariesOfEverySizeFindEachKeyAndDropDuplicates) {
+    for (size_t n : {1u, 4u, 5u, 32u, 33u, 300u}) {
+        std::string text = "{";
+        for (size_t i = 0; i < n; ++i)
+            text += plat::format("%s\"k%zu\":%zu", i ? "," : "", i, i);
+        text += plat::format(",\"k%zu\":\"again\",\"k0\":\"last\"}", n / 2);
+        auto d = objectFromJSONString(text).as<JKDictionary>();
+        ASSERT_TRUE(d) << n;
+        EXPECT_EQ(d->count(), n) << n;
+        EXPECT_EQ(d->capacity(), n) << n;
+        EXPECT_TRUE(everyKeyReachable(*d)) << n;
+        for (size_t i = 0; i < n; ++i) {
+            const Value v = d->objectForKey(plat::format("k%zu", i));
+            if (i == 0)
+                EXPECT_EQ(v.stringOr(), "last") << n;
+            else if (i == n / 2)
+                EXPECT_EQ(v.stringOr(), "again") << n;
+            else
+                EXPECT_EQ(v.int64Value(), static_cast<int64_t>(i)) << n << " " << i;
+        }
+        EXPECT_TRUE(d->objectForKey(plat::format("k%zu", n)).isNil());
+        EXPECT_TRUE(d->objectForKey("").isNil());
+        // Members stay in the order of the text.
+        const auto keys = d->allKeys();
+        for (size_t i = 0; i < keys.size(); ++i)
+            ASSERT_EQ(keys[i].stringOr(), plat::format("k%zu", i)) << n;
+        EXPECT_THROW(d->removeObjectForKey(Value("k0")), plat::Exception);
+    }
+}
