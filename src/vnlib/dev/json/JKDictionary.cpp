@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <vector>
 
@@ -112,19 +113,23 @@ namespace {
 // Objects with more members than this keep an index by hash; smaller ones are searched in order.
 constexpr size_t kLargestUnindexed = 32;
 
-// Adds entry number n (key hash h, key k) to an index of mask + 1 slots holding entry numbers
-// plus one; answers the earlier entry of an equal key instead, if there is one.
+bool sameKey(const std::string* a, const std::string* b) {
+    return a == b || (a->size() == b->size() && std::memcmp(a->data(), b->data(), a->size()) == 0);
+}
+
+// Adds member number n (key hash h, key k) to an index of mask + 1 slots holding member numbers
+// plus one; answers the earlier member of an equal key instead, if there is one.
 template <class Slot>
-JKHashTableEntry* indexEntry(Slot* index, size_t mask, JKHashTableEntry* table, size_t n, size_t h,
-                             const Value& k) {
+JKFlatMember* indexMember(Slot* index, size_t mask, JKFlatMember* members, size_t n, size_t h,
+                          const std::string* k) {
     for (size_t s = h & mask;; s = (s + 1) & mask) {
         if (index[s] == 0) {
             index[s] = static_cast<Slot>(n + 1);
             return nullptr;
         }
-        JKHashTableEntry& e = table[index[s] - 1];
-        if (e.keyHash == h && (e.key.identical(k) || e.key.equals(k)))
-            return &e;
+        JKFlatMember& m = members[index[s] - 1];
+        if (sameKey(m.key, k))
+            return &m;
     }
 }
 
@@ -133,7 +138,7 @@ JKHashTableEntry* indexEntry(Slot* index, size_t mask, JKHashTableEntry* table, 
 const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(JKDocument& document, Value* keys,
                                                                 const size_t* keyHashes,
                                                                 Value* objects, size_t count) {
-    if (!_JKDictionaryCapacityForCount(count))
+    if (!_JKDictionaryCapacityForCount(count) || count >= UINT32_MAX)
         return nullptr;
     size_t indexSlots = 0;
     if (count > kLargestUnindexed) {
@@ -141,54 +146,55 @@ const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(JKDocument& docu
         while (indexSlots < 2 * count)
             indexSlots <<= 1;
     }
-    constexpr size_t head = (sizeof(JKDictionary) + alignof(JKHashTableEntry) - 1) /
-                            alignof(JKHashTableEntry) * alignof(JKHashTableEntry);
-    const size_t tableBytes = count * sizeof(JKHashTableEntry);
+    constexpr size_t head = (sizeof(JKDictionary) + alignof(JKFlatMember) - 1) /
+                            alignof(JKFlatMember) * alignof(JKFlatMember);
+    const size_t memberBytes = count * sizeof(JKFlatMember);
     auto* block = static_cast<std::byte*>(
-        document.allocate(head + tableBytes + indexSlots * sizeof(uint32_t)));
+        document.allocate(head + memberBytes + indexSlots * sizeof(uint32_t)));
     std::byte* const storage = block + head;
     auto* dictionary =
         std::construct_at(reinterpret_cast<JKDictionary*>(block), Private{}, storage, 0, false);
     dictionary->document_ = &document;
-    dictionary->flat_ = true;
+    auto* const members = reinterpret_cast<JKFlatMember*>(storage);
 
-    // Members in the order of the text; a later equal key replaces the earlier member's key and
-    // object in its place. Small objects find equal keys through a scratch index of their own.
+    // Members in the order of the text; a later equal key replaces the earlier member's object
+    // in its place. Small objects find equal keys through a scratch index of their own.
     uint32_t* index = nullptr;
     uint8_t scratch[2 * kLargestUnindexed];
     size_t mask = 0;
     if (indexSlots) {
-        index = reinterpret_cast<uint32_t*>(storage + tableBytes);
+        index = reinterpret_cast<uint32_t*>(storage + memberBytes);
         std::fill_n(index, indexSlots, 0u);
         mask = indexSlots - 1;
     } else if (count > 4) {
         std::fill_n(scratch, sizeof scratch, uint8_t{0});
         mask = sizeof scratch - 1;
     }
-    JKHashTableEntry* const table = dictionary->entry_;
     size_t n = 0;
     for (size_t i = 0; i < count; ++i) {
-        const size_t h = keyHashes[i];
-        JKHashTableEntry* same = nullptr;
+        const std::string* key = keys[i].string();
+        if (!key)
+            return nullptr;  // the reader's keys are strings
+        JKFlatMember* same = nullptr;
         if (index) {
-            same = indexEntry(index, mask, table, n, h, keys[i]);
+            same = indexMember(index, mask, members, n, keyHashes[i], key);
         } else if (mask) {
-            same = indexEntry(scratch, mask, table, n, h, keys[i]);
+            same = indexMember(scratch, mask, members, n, keyHashes[i], key);
         } else {
             for (size_t j = 0; j < n && !same; ++j) {
-                JKHashTableEntry& e = table[j];
-                if (e.keyHash == h && (e.key.identical(keys[i]) || e.key.equals(keys[i])))
-                    same = &e;
+                if (sameKey(members[j].key, key))
+                    same = &members[j];
             }
         }
         if (same) {
-            same->key = std::move(keys[i]);
             same->object = std::move(objects[i]);
             continue;
         }
-        std::construct_at(table + n, h, std::move(keys[i]), std::move(objects[i]));
+        std::construct_at(members + n, std::move(objects[i]), key);
         ++n;
     }
+    dictionary->members_ = members;
+    dictionary->entry_ = nullptr;
     dictionary->count_ = dictionary->capacity_ = n;
     dictionary->index_ = index;
     dictionary->indexMask_ = mask;
@@ -225,26 +231,30 @@ void JKDictionary::fill(Value* keys, const size_t* keyHashes, Value* objects, si
     count_ = added;
 }
 
-JKHashTableEntry* JKDictionary::_JKDictionaryHashTableEntryForKey(const Value& key) const {
-    if (key.isNil() || capacity_ == 0)
+const JKFlatMember* JKDictionary::memberForKey(const Value& key) const {
+    const std::string* k = key.string();
+    if (!k)
         return nullptr;
-    const size_t hash = key.hash();
-    if (flat_) {
-        if (index_) {
-            for (size_t s = hash & indexMask_; index_[s] != 0; s = (s + 1) & indexMask_) {
-                JKHashTableEntry& e = entry_[index_[s] - 1];
-                if (e.keyHash == hash && (e.key.identical(key) || e.key.equals(key)))
-                    return &e;
-            }
-            return nullptr;
-        }
-        for (size_t i = 0; i < count_; ++i) {
-            JKHashTableEntry& e = entry_[i];
-            if (e.keyHash == hash && (e.key.identical(key) || e.key.equals(key)))
-                return &e;
+    if (index_) {
+        const size_t hash = std::hash<std::string>()(*k);  // as Value::hash() of a string
+        for (size_t s = hash & indexMask_; index_[s] != 0; s = (s + 1) & indexMask_) {
+            const JKFlatMember& m = members_[index_[s] - 1];
+            if (sameKey(m.key, k))
+                return &m;
         }
         return nullptr;
     }
+    for (size_t i = 0; i < count_; ++i) {
+        if (sameKey(members_[i].key, k))
+            return members_ + i;
+    }
+    return nullptr;
+}
+
+JKHashTableEntry* JKDictionary::_JKDictionaryHashTableEntryForKey(const Value& key) const {
+    if (key.isNil() || capacity_ == 0 || members_)
+        return nullptr;
+    const size_t hash = key.hash();
     size_t slot = hash % capacity_;
     for (size_t probe = 0; probe < capacity_; ++probe) {
         JKHashTableEntry& e = entry_[slot];
@@ -334,12 +344,23 @@ void JKDictionary::_JKDictionaryResizeIfNeccessary() {
 }
 
 Value JKDictionary::objectForKey(const Value& key) const {
+    if (members_) {
+        const JKFlatMember* m = memberForKey(key);
+        return m ? m->object : Value();
+    }
     const JKHashTableEntry* e = _JKDictionaryHashTableEntryForKey(key);
     return e ? e->object : Value();
 }
 
 void JKDictionary::enumerateKeysAndObjects(
     const std::function<bool(const Value&, const Value&)>& fn) const {
+    if (members_) {
+        for (const JKFlatMember& m : members()) {
+            if (!fn(keyOf(m), m.object))
+                return;
+        }
+        return;
+    }
     if (mutations_ == 0) {
         for (size_t i = 0; i < capacity_; ++i) {
             const JKHashTableEntry& e = entry_[i];
@@ -379,6 +400,15 @@ Ref<plat::Dictionary> JKDictionary::copy() const {
 
 void JKDictionary::getObjects(Value* objects, Value* keys) const {
     size_t n = 0;
+    for (const JKFlatMember& m : members()) {
+        if (objects)
+            objects[n] = m.object;
+        if (keys)
+            keys[n] = keyOf(m);
+        ++n;
+    }
+    if (members_)
+        return;
     for (size_t i = 0; i < capacity_; ++i) {
         const JKHashTableEntry& e = entry_[i];
         if (e.key.isNil())
@@ -454,6 +484,10 @@ JKDictionaryEnumerator::JKDictionaryEnumerator(Ref<const JKDictionary> collectio
 }
 
 Value JKDictionaryEnumerator::nextObject() {
+    const auto members = collection_->members();
+    if (!members.empty()) {
+        return nextObject_ < members.size() ? collection_->keyOf(members[nextObject_++]) : Value();
+    }
     while (nextObject_ < collection_->capacity_) {
         const JKHashTableEntry& e = collection_->entry_[nextObject_++];
         if (!e.key.isNil())

@@ -3,10 +3,11 @@
 // plat::Dictionary to everyone else. The entries of a mutable one sit in one open-addressing
 // table with linear probing, about 1.33 times the count, and enumeration runs in slot order,
 // which follows the keys' hashes. An immutable one that the reader places in a document keeps
-// its entries flat, in the order of the text, without empty slots (its capacity is its count);
-// a large one also keeps an index of its entries by hash, a small one is searched in order.
-// The reader hands either kind the keys together with their hashes. An immutable instance
-// refuses every mutation. Only the reader makes instances: making one by class name raises.
+// its members flat, in the order of the text, without empty slots (its capacity is its count):
+// each member is its value and a pointer to its key, a string of the document; a large one also
+// keeps an index of its members by the keys' hashes, a small one is searched in order. The
+// reader hands either kind the keys together with their hashes. An immutable instance refuses
+// every mutation. Only the reader makes instances: making one by class name raises.
 //
 // JKDictionaryEnumerator walks the keys of a JKDictionary in slot order.
 #include <cstddef>
@@ -15,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 
 #include "platform/core/Collections.h"
 
@@ -22,6 +24,13 @@ struct JKHashTableEntry {
     size_t keyHash = 0;  // the key's Value::hash()
     plat::Value key;     // nil in an empty slot
     plat::Value object;
+};
+
+// A member of a dictionary in a document: its value and its key, one of the document's strings
+// (or of a document that it keeps).
+struct JKFlatMember {
+    plat::Value object;
+    const std::string* key = nullptr;
 };
 
 class JKDictionaryEnumerator;
@@ -72,13 +81,20 @@ class JKDictionary final : public plat::Dictionary {
 
     size_t capacity() const { return capacity_; }
     uint64_t mutations() const { return mutations_; }
-    // The slot table, valid until the next mutation.
-    std::span<const JKHashTableEntry> entries() const { return {entry_, capacity_}; }
+    // The slot table, valid until the next mutation; empty for a dictionary in a document.
+    std::span<const JKHashTableEntry> entries() const { return {entry_, members_ ? 0 : capacity_}; }
+    // The members of a dictionary in a document, in the order of the text; empty otherwise.
+    std::span<const JKFlatMember> members() const { return {members_, members_ ? count_ : 0}; }
+    // A member's key as a value of the document.
+    plat::Value keyOf(const JKFlatMember& member) const {
+        return plat::Value::inDocument(*member.key, *document_, true);
+    }
 
   private:
     friend class JKDictionaryEnumerator;
 
     JKHashTableEntry* _JKDictionaryHashTableEntryForKey(const plat::Value& key) const;
+    const JKFlatMember* memberForKey(const plat::Value& key) const;
     void _JKDictionaryAddObject(size_t keyHash, plat::Value key, plat::Value object);
     void _JKDictionaryRemoveObjectWithEntry(JKHashTableEntry* entry);
     void _JKDictionaryResizeIfNeccessary();
@@ -93,10 +109,10 @@ class JKDictionary final : public plat::Dictionary {
     // The table lives after the object until the first growth, then in `heap_`.
     JKHashTableEntry* entry_ = nullptr;
     std::unique_ptr<JKHashTableEntry[]> heap_;
-    const JKDocument* document_ = nullptr;  // the document whose storage holds the dictionary
-    // Flat entries (a dictionary in a document); an index of entry numbers plus one by hash, of
-    // indexMask_ + 1 slots, for a large one.
-    bool flat_ = false;
+    const plat::Object* document_ = nullptr;  // the document whose storage holds the dictionary
+    // The members of a dictionary in a document, and for a large one an index of member numbers
+    // plus one by the keys' hashes, of indexMask_ + 1 slots.
+    const JKFlatMember* members_ = nullptr;
     const uint32_t* index_ = nullptr;
     size_t indexMask_ = 0;
 };

@@ -565,6 +565,8 @@ bool Encoder::writeDictionary(const plat::Dictionary& dictionary) {
         std::vector<std::pair<Value, Value>> members;
         members.reserve(dictionary.count());
         if (direct) {
+            for (const JKFlatMember& m : jk->members())
+                members.emplace_back(jk->keyOf(m), m.object);
             for (const JKHashTableEntry& e : jk->entries()) {
                 if (!e.key.isNil())
                     members.emplace_back(e.key, e.object);
@@ -585,6 +587,11 @@ bool Encoder::writeDictionary(const plat::Dictionary& dictionary) {
         }
     } else if (direct) {
         bool first = true;
+        for (const JKFlatMember& m : jk->members()) {
+            if (!addMember(first, jk->keyOf(m), m.object))
+                return false;
+            first = false;
+        }
         for (const JKHashTableEntry& e : jk->entries()) {
             if (e.key.isNil())
                 continue;

@@ -35,10 +35,16 @@ Ref<JKDictionary> dictionaryWithKeys(size_t n, bool mutableCollection) {
     return v.as<JKDictionary>();
 }
 
-// Every key must be reachable from its home slot without crossing an empty slot.
+// Every key must be reachable from its home slot without crossing an empty slot; a dictionary
+// in a document must find the key of each of its members.
 bool everyKeyReachable(const JKDictionary& d) {
     auto slots = d.entries();
     size_t occupied = 0;
+    for (const JKFlatMember& m : d.members()) {
+        ++occupied;
+        if (d.objectForKey(Value(*m.key)).isNil())
+            return false;
+    }
     for (size_t i = 0; i < slots.size(); ++i) {
         if (slots[i].key.isNil())
             continue;

@@ -99,9 +99,17 @@ TEST(JKDocument, StringsSharedAcrossParsesStayAliveWithTheLaterTree) {
     EXPECT_EQ(bArray->objectAtIndex(0).stringOr(), "MAG-000001");
     EXPECT_EQ(bArray->objectAtIndex(1).stringOr(), "fresh");
     EXPECT_EQ(bArray->objectAtIndex(2).dictionary()->objectForKey("Key").stringOr(), "shared");
+    // The key's text belongs to the first document; a key taken out keeps it as well.
+    Value sharedKey;
+    bArray->objectAtIndex(2).dictionary()->enumerateKeysAndObjects(
+        [&](const Value& k, const Value&) {
+            sharedKey = k;
+            return true;
+        });
     b = Value();
     bArray.reset();
     EXPECT_EQ(code.stringOr(), "MAG-000001");
+    EXPECT_EQ(sharedKey.stringOr(), "Key");
 }
 
 TEST(JKDocument, KeepsLargeAndManyPartsInItsBlocks) {
