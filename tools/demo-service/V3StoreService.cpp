@@ -12,6 +12,7 @@
 
 #include "demo-service/DemoCategoriesBrowse.h"
 #include "demo-service/DemoCovers.h"
+#include "demo-service/DemoFeaturePages.h"
 #include "demo-service/DemoGroupLists.h"
 #include "demo-service/DemoListing.h"
 #include "demo-service/DemoStoreItems.h"
@@ -249,6 +250,7 @@ std::map<std::string, Json> makeWidgets(const SampleCatalogue& c) {
     // A group with no entries at all.
     w["0.feature_empty"] = Json::array();
     addGroupListHeads(c, w);
+    arrangeFeaturePages(w);
     return w;
 }
 
@@ -913,6 +915,7 @@ void registerStoreService(DemoService& storeService, const SampleCatalogue& cata
                           std::string appCode, std::string guestToken) {
     storeService.setServicePath(kStoreServicePath);
     storeService.addFileProvider("/covers/", demoCover);
+    storeService.addFileProvider("/banners/", demoBanner);
     auto store = std::make_shared<Store>(storeService, catalogue, std::move(appCode));
     store->extraGuestToken = guestToken.empty() ? std::string(kGuestToken) : std::move(guestToken);
     registerStoreFront(store);

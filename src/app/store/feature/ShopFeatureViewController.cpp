@@ -1,5 +1,6 @@
 #include "app/store/feature/ShopFeatureViewController.h"
 
+#include "app/store/feature/ShopFeatureMainView.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
@@ -69,6 +70,7 @@ void ShopFeatureViewController::registerResources(ui::ResourceRegistry& registry
     registry.registerController(kStoryboard, kIdentifier, [] {
         return ui::ViewController::create<ShopFeatureViewController>();
     });
+    ShopFeatureMainView::registerResources(registry);
 }
 
 Ref<VnShopGroupInfo> ShopFeatureViewController::newShopGroupInfo(const std::string& title,
