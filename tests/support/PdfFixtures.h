@@ -7,6 +7,27 @@
 
 namespace testing_support {
 
+// A PDF file of the objects (numbered from 1, the first the catalogue) with correct
+// cross-reference offsets; `trailerExtra` goes into the trailer dictionary.
+inline std::string pdfOfObjects(const std::vector<std::string>& objects,
+                                const std::string& trailerExtra = {}) {
+    std::string pdf = "%PDF-1.4\n";
+    std::vector<size_t> offsets;
+    for (size_t i = 0; i < objects.size(); ++i) {
+        offsets.push_back(pdf.size());
+        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const size_t xref = pdf.size();
+    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (size_t offset : offsets) {
+        char line[24];
+        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
+        pdf += line;
+    }
+    return pdf + "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R" +
+           trailerExtra + " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
+}
+
 // `encrypted` adds a standard security handler whose password nobody knows.
 inline std::string onePagePdf(double width, double height, double x, double y, double w, double h,
                               double r = 1, double g = 0, double b = 0, bool encrypted = false) {
@@ -26,23 +47,8 @@ inline std::string onePagePdf(double width, double height, double x, double y, d
     if (encrypted)
         objects.push_back("<< /Filter /Standard /V 1 /R 2 /O <" + hex32 + "> /U <" + hex32 +
                           "> /P -4 >>");
-    std::string pdf = "%PDF-1.4\n";
-    std::vector<size_t> offsets;
-    for (size_t i = 0; i < objects.size(); ++i) {
-        offsets.push_back(pdf.size());
-        pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
-    }
-    const size_t xref = pdf.size();
-    pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
-    for (size_t offset : offsets) {
-        char line[24];
-        std::snprintf(line, sizeof line, "%010zu 00000 n \n", offset);
-        pdf += line;
-    }
-    pdf += "trailer\n<< /Size " + std::to_string(objects.size() + 1) + " /Root 1 0 R" +
-           (encrypted ? " /Encrypt 5 0 R /ID [<0102030405060708><0102030405060708>]" : "") +
-           " >>\nstartxref\n" + std::to_string(xref) + "\n%%EOF\n";
-    return pdf;
+    return pdfOfObjects(
+        objects, encrypted ? " /Encrypt 5 0 R /ID [<0102030405060708><0102030405060708>]" : "");
 }
 
 // A page filled with one colour.

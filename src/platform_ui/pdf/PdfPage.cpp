@@ -10,6 +10,7 @@
 #include "platform/storage/AtomicFile.h"
 #include "platform/storage/FileHandle.h"
 #include "platform_ui/pdf/PdfEngine.h"
+#include "platform_ui/pdf/PdfPageCheck.h"
 
 PLAT_DEFINE_CLASS(ui::PdfPage, plat::Object, [](auto& c) {
     c.property("label", "T@\"NSString\",C,N", &ui::PdfPage::label, &ui::PdfPage::setLabel);
@@ -120,7 +121,15 @@ bool PdfPage::parse() {
         if (parsed_)
             return !error_;
     }
-    const PdfEngine::PageInfo info = PdfEngine::inspect(pageId_, {bytes_, path_});
+    PdfEngine::PageInfo info;
+    if (!path_.empty()) {
+        // A file is opened and drawn once in a child process before QtPdf opens it here.
+        const PdfPageCheck::Verdict verdict = PdfPageCheck::check(path_);
+        if (!verdict.usable)
+            info.error = pageError(102, "The page file is damaged: " + verdict.reason);
+    }
+    if (!info.error)
+        info = PdfEngine::inspect(pageId_, {bytes_, path_});
     std::lock_guard lock(mutex_);
     if (parsed_)
         return !error_;

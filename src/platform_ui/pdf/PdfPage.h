@@ -5,6 +5,8 @@
 // needed (visible pages first, the rest on the render worker). Until then it reports an estimated
 // size. A page QtPdf cannot open keeps an error saying why and draws its placeholder image.
 // A page made from a file keeps only the path: the bytes are read while QtPdf has the page open.
+// Such a page is first checked in a child process (PdfPageCheck): one that hangs, crashes or
+// exhausts memory there is damaged, with the reason, and QtPdf never opens it here.
 // Boxes are in y-up page space: the media box starts at (0, 0); the crop box is what is shown.
 #include <QByteArray>
 #include <QImage>

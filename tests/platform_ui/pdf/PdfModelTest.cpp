@@ -1,11 +1,17 @@
+#include <zlib.h>
+
 #include <QTemporaryDir>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <thread>
 
 #include "PdfTestSupport.h"
 #include "platform/core/KeyValueCoding.h"
 #include "platform_ui/pdf/PdfEngine.h"
+#include "platform_ui/pdf/PdfPageCheck.h"
+#include "support/CapturedLog.h"
 
 namespace {
 
@@ -106,6 +112,116 @@ TEST(PdfModelTest, PagesFromFilesAreCheckedAtOnceAndReadOnlyWhenQtPdfOpensThem) 
     EXPECT_TRUE(gone->error());
     EXPECT_TRUE(gone->dataRepresentation().isEmpty());
     EXPECT_FALSE(gone->image({20, 20}).isNull());
+}
+
+// A zlib stream of about 1 MB that inflates to 1 GiB of zero bytes (white space to PDF).
+std::string gigabyteOfNothing() {
+    z_stream z{};
+    deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 9, Z_DEFAULT_STRATEGY);
+    std::string zeros(size_t{1} << 20, '\0'), segment(zeros.size() / 512, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(zeros.data());
+    z.avail_in = static_cast<uInt>(zeros.size());
+    z.next_out = reinterpret_cast<Bytef*>(segment.data());
+    z.avail_out = static_cast<uInt>(segment.size());
+    deflate(&z, Z_FULL_FLUSH);
+    segment.resize(segment.size() - z.avail_out);
+    deflateEnd(&z);
+    std::string stream("\x78\xDA", 2);
+    for (int i = 0; i < 1024; ++i)
+        stream += segment;
+    stream += std::string("\x03\x00", 2);
+    const uint32_t adler = ((uint32_t{1} << 30) % 65521) << 16 | 1;  // of 2^30 zeros
+    for (int shift = 24; shift >= 0; shift -= 8)
+        stream += static_cast<char>((adler >> shift) & 0xFF);
+    return stream;
+}
+
+TEST(PdfModelTest, PageFilesThatHangOrExhaustQtPdfAreCheckedOnceInAChildAndShowPlaceholders) {
+    QTemporaryDir folder;
+    const std::filesystem::path dir = folder.path().toStdString();
+    const std::string good = testing_support::filledPdf(200, 100, 0, 0, 1);
+    const std::string bomb = gigabyteOfNothing();
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"good.pdf", good},
+        {"kids-cycle.pdf",
+         testing_support::pdfOfObjects(
+             {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [2 0 R] /Count 1 >>"})},
+        {"parent-cycle.pdf", testing_support::pdfOfObjects(
+                                 {"<< /Type /Catalog /Pages 2 0 R >>",
+                                  "<< /Type /Pages /Parent 3 0 R /Kids [3 0 R] /Count 1 >>",
+                                  "<< /Type /Pages /Parent 2 0 R /Kids [2 0 R] /Count 1 >>"})},
+        {"bomb.pdf",
+         testing_support::pdfOfObjects(
+             {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+              "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 200 100] /Contents 4 0 R >>",
+              "<< /Length " + std::to_string(bomb.size()) + " /Filter /FlateDecode >>\nstream\n" +
+                  bomb + "\nendstream"})},
+        {"truncated.pdf", good.substr(0, good.size() / 3) + "\n%%EOF\n"},
+    };
+    auto document = std::make_shared<ui::PdfDocument>();
+    QImage placeholder(10, 10, QImage::Format_ARGB32);
+    placeholder.fill(Qt::green);
+    for (const auto& [name, bytes] : files) {
+        std::ofstream(dir / name, std::ios::binary) << bytes;
+        auto page = ui::PdfPage::fromFile(dir / name);
+        ASSERT_TRUE(page) << name;
+        page->setPlaceholderImage(placeholder);
+        document->insertPage(page, document->pageCount());
+    }
+
+    // All pages parsed at once, as the reader's threads would: none waits past the time limit,
+    // and the good page is not held up by the others.
+    std::vector<double> seconds(files.size());
+    const auto lines = testing_support::logged([&] {
+        plat::setTraceSwitch([](std::string_view group) { return group == "Error"; });
+        std::vector<std::thread> threads;
+        for (int i = 0; i < document->pageCount(); ++i) {
+            threads.emplace_back([&, i] {
+                const auto start = std::chrono::steady_clock::now();
+                document->pageAtIndex(i)->parse();
+                seconds[static_cast<size_t>(i)] =
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            });
+        }
+        for (auto& thread : threads)
+            thread.join();
+        plat::setTraceSwitch({});
+    });
+    const double limit = std::chrono::duration<double>(ui::PdfPageCheck::kTimeLimit).count();
+    for (size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(files[i].first);
+        EXPECT_LT(seconds[i], limit + 1.5);
+        auto page = document->pageAtIndex(static_cast<int>(i));
+        EXPECT_TRUE(std::filesystem::exists(ui::PdfPageCheck::verdictPath(dir / files[i].first)));
+        if (i == 0) {
+            EXPECT_FALSE(page->error());
+            EXPECT_EQ(QColor(page->image({40, 20}).pixel(20, 10)), QColor(Qt::blue));
+            continue;
+        }
+        ASSERT_TRUE(page->error());
+        const std::string reason = page->error()->localizedDescription();
+        EXPECT_NE(reason.find("damaged"), std::string::npos) << reason;
+        EXPECT_EQ(QColor(page->image({40, 20}).pixel(20, 10)), QColor(Qt::green));
+        EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.find(reason) != std::string::npos;
+        })) << reason;
+    }
+    EXPECT_NE(document->pageAtIndex(1)->error()->localizedDescription().find("within 5 s"),
+              std::string::npos);
+
+    // Checked once: the kept verdicts answer at once, for new pages of the same files; a file
+    // that changes is checked again.
+    for (const auto& [name, bytes] : files) {
+        const auto start = std::chrono::steady_clock::now();
+        const auto verdict = ui::PdfPageCheck::check(dir / name);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50)) << name;
+        EXPECT_EQ(verdict.usable, name == "good.pdf");
+    }
+    std::ofstream(dir / "kids-cycle.pdf", std::ios::binary | std::ios::trunc) << good;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(ui::PdfPageCheck::check(dir / "kids-cycle.pdf").usable);
+    // A good page's check costs little (a generous bound here; the report gives the figure).
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
 }
 
 TEST(PdfModelTest, DocumentsIgnoreBadIndexesAndTellTheirObservers) {
