@@ -1,7 +1,7 @@
 // varnel-pdf-check FILE: opens a one-page PDF file and draws its first page at thumbnail size, as
 // the reader would, so that the reader learns in a separate process whether QtPdf can use the
 // file. Exit status 0: usable; 1: not usable, the reason on standard output; 2: wrong use. Its
-// address space is bounded here (PdfPageCheck::kMemoryLimit); the reader bounds its time.
+// processor time and address space are bounded here (PdfPageCheck::kTimeLimit, kMemoryLimit).
 #include <sys/resource.h>
 
 #include <QCoreApplication>
@@ -26,6 +26,10 @@ int main(int argc, char** argv) {
         std::fputs("usage: varnel-pdf-check FILE\n", stderr);
         return 2;
     }
+    // Processor time: a signal at the limit, the end a second later.
+    const auto seconds = static_cast<rlim_t>(ui::PdfPageCheck::kTimeLimit.count());
+    const rlimit processor{seconds, seconds + 1};
+    ::setrlimit(RLIMIT_CPU, &processor);
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
     // (A sanitizer's shadow memory alone passes any such bound.)
     const rlimit memory{ui::PdfPageCheck::kMemoryLimit, ui::PdfPageCheck::kMemoryLimit};

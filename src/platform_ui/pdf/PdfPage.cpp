@@ -1,9 +1,12 @@
 #include "platform_ui/pdf/PdfPage.h"
 
+#include <QCoreApplication>
 #include <QPainter>
+#include <QThread>
 #include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <utility>
 
 #include "platform/core/Log.h"
 #include "platform/core/Property.h"
@@ -44,6 +47,12 @@ Ref<plat::Error> checkHeadAndTail(const QByteArray& head, const QByteArray& tail
     return pageError(1, head.isEmpty() ? "The data is empty"
                         : !header      ? "The data does not start as a PDF document"
                                        : "The PDF document is cut short (no %%EOF)");
+}
+
+// The thread of the application's event loop, which must never wait for a page check.
+bool onGuiThread() {
+    const QCoreApplication* application = QCoreApplication::instance();
+    return application && QThread::currentThread() == application->thread();
 }
 
 QByteArray toByteArray(const plat::Bytes& bytes) {
@@ -123,10 +132,15 @@ bool PdfPage::parse() {
     }
     PdfEngine::PageInfo info;
     if (!path_.empty()) {
-        // A file is opened and drawn once in a child process before QtPdf opens it here.
-        const PdfPageCheck::Verdict verdict = PdfPageCheck::check(path_);
-        if (!verdict.usable)
-            info.error = pageError(102, "The page file is damaged: " + verdict.reason);
+        // A file is opened and drawn once in a child process before QtPdf opens it here. The GUI
+        // thread never waits for that: it leaves the page unparsed for the render worker.
+        auto verdict = PdfPageCheck::keptVerdict(path_);
+        if (!verdict && onGuiThread())
+            return false;
+        if (!verdict)
+            verdict = PdfPageCheck::check(path_);
+        if (!verdict->usable)
+            info.error = pageError(102, "The page file is damaged: " + verdict->reason);
     }
     if (!info.error)
         info = PdfEngine::inspect(pageId_, {bytes_, path_});
@@ -150,6 +164,8 @@ bool PdfPage::parse() {
     mediaBox_ = QRectF(QPointF(0, 0), info.size);
     if (cropBox_)
         cropBox_ = cropBox_->intersected(mediaBox_);
+    if (pendingBounds_)
+        setCropBoxLocked(*std::exchange(pendingBounds_, std::nullopt));
     applyInsetsLocked();
     return true;
 }
@@ -198,6 +214,8 @@ Ref<plat::Error> PdfPage::error() const {
 QRectF PdfPage::boundsForBox(Box box) {
     parse();
     std::lock_guard lock(mutex_);
+    if (!parsed_)
+        return QRectF(QPointF(0, 0), estimate_);  // its file waits for its check
     return box == CropBox && cropBox_ ? *cropBox_ : mediaBox_;
 }
 
@@ -206,6 +224,13 @@ void PdfPage::setBounds(const QRectF& bounds, Box box) {
         return;
     parse();
     std::lock_guard lock(mutex_);
+    if (!parsed_)
+        pendingBounds_ = bounds;
+    else
+        setCropBoxLocked(bounds);
+}
+
+void PdfPage::setCropBoxLocked(const QRectF& bounds) {
     const QRectF cut = bounds.normalized().intersected(mediaBox_);
     if (cut.isEmpty()) {
         VND_TRACE("Error", "Crop box outside the page; the whole page is shown");

@@ -6,7 +6,9 @@
 // size. A page QtPdf cannot open keeps an error saying why and draws its placeholder image.
 // A page made from a file keeps only the path: the bytes are read while QtPdf has the page open.
 // Such a page is first checked in a child process (PdfPageCheck): one that hangs, crashes or
-// exhausts memory there is damaged, with the reason, and QtPdf never opens it here.
+// exhausts memory there is damaged, with the reason, and QtPdf never opens it here. The GUI
+// thread never waits for a check: there such a page stays unparsed until a worker (the render
+// cache's) has parsed it.
 // Boxes are in y-up page space: the media box starts at (0, 0); the crop box is what is shown.
 #include <QByteArray>
 #include <QImage>
@@ -43,13 +45,14 @@ class PdfPage : public plat::Object {
     static Ref<PdfPage> fromImage(const QImage& image);
 
     bool isImagePage() const { return !image_.isNull(); }
-    // Parses the page now when it has not been (thread-safe); false when QtPdf cannot use it.
+    // Parses the page now when it has not been (thread-safe); false when QtPdf cannot use it,
+    // or, on the GUI thread, while its file waits for its check (the page then stays unparsed).
     bool parse();
     bool isParsed() const;
     // The reason QtPdf could not use the page; null while it can (or has not been parsed).
     Ref<plat::Error> error() const;
 
-    // The box in page space; parses the page first.
+    // The box in page space; parses the page first (the estimate while it stays unparsed).
     QRectF boundsForBox(Box box);
     // The crop box is cut to the media box; one that misses it entirely falls back to the media
     // box (logged). The media box cannot be changed.
@@ -86,6 +89,7 @@ class PdfPage : public plat::Object {
     QImage drawnPlaceholder(const QSize& size) const;
     // With the lock held, once the media box is known.
     void applyInsetsLocked();
+    void setCropBoxLocked(const QRectF& bounds);
     bool isPdfPage() const { return !bytes_.isEmpty() || !path_.empty(); }
 
     uint64_t pageId_ = 0;
@@ -100,6 +104,7 @@ class PdfPage : public plat::Object {
     QRectF mediaBox_;
     std::optional<QRectF> cropBox_;
     QMarginsF pendingInsets_;
+    std::optional<QRectF> pendingBounds_;  // asked while the page waited for its check
     QSizeF estimate_{595, 842};
 };
 

@@ -3,13 +3,16 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <mutex>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/core/Log.h"
@@ -44,8 +47,25 @@ std::vector<std::string> linesOf(const plat::Bytes& bytes) {
     return lines;
 }
 
-std::optional<PdfPageCheck::Verdict> keptVerdict(const fs::path& page,
-                                                 const std::string& identity) {
+// Verdicts known in this process, by file, with the file's identity then.
+struct Memo {
+    std::mutex mutex;
+    std::unordered_map<std::string, std::pair<std::string, PdfPageCheck::Verdict>> verdicts;
+};
+
+Memo& memo() {
+    static Memo memo;
+    return memo;
+}
+
+void remember(const fs::path& page, const std::string& identity,
+              const PdfPageCheck::Verdict& verdict) {
+    std::lock_guard lock(memo().mutex);
+    memo().verdicts[page.string()] = {identity, verdict};
+}
+
+std::optional<PdfPageCheck::Verdict> readKeptVerdict(const fs::path& page,
+                                                     const std::string& identity) {
     const auto bytes = plat::AtomicFile::read(PdfPageCheck::verdictPath(page), 4096);
     if (!bytes)
         return std::nullopt;
@@ -60,6 +80,7 @@ std::optional<PdfPageCheck::Verdict> keptVerdict(const fs::path& page,
 }
 
 void keep(const fs::path& page, const std::string& identity, const PdfPageCheck::Verdict& verdict) {
+    remember(page, identity, verdict);
     const std::string text = std::string(kVerdictMagic) + "\n" + identity + "\n" +
                              (verdict.usable ? "usable\n" : "damaged\n" + verdict.reason + "\n");
     if (auto error = plat::AtomicFile::write(
@@ -80,76 +101,116 @@ std::string oneLine(std::string text) {
     return text;
 }
 
-// Runs the checker on the page; nothing when it could not be run at all.
-std::optional<PdfPageCheck::Verdict> runChecker(const fs::path& page) {
-    const std::string program = PdfPageCheck::program().string();
-    const std::string file = page.string();
+// Reads what the child wrote so far (the read end does not block), up to kMaxReason bytes;
+// false once the pipe is closed.
+bool drain(int fd, std::string& said) {
+    for (char buffer[256];;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n > 0) {
+            if (said.size() < kMaxReason)
+                said.append(buffer, static_cast<size_t>(n));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        return n < 0;  // EAGAIN: open, nothing more yet; 0: closed
+    }
+}
+
+// Starts the checker on the file with its output on `out` and no other file of ours open.
+std::optional<pid_t> spawnChecker(const std::string& program, const std::string& file, int out) {
     std::vector<char*> argv{const_cast<char*>(program.c_str()), const_cast<char*>(file.c_str()),
                             nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawnattr_init(&attributes);
+    ::posix_spawn_file_actions_adddup2(&actions, out, STDOUT_FILENO);
+    ::posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    ::posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+    // Default signal handling and an empty mask: the processor-time signal must end it.
+    sigset_t none, all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    ::posix_spawnattr_setsigmask(&attributes, &none);
+    ::posix_spawnattr_setsigdefault(&attributes, &all);
+    ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = 0;
+    const int error =
+        ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::posix_spawnattr_destroy(&attributes);
+    if (error != 0)
+        return std::nullopt;
+    return pid;
+}
+
+struct CheckerRun {
+    std::optional<PdfPageCheck::Verdict> verdict;  // nothing: the checker could not be run
+    bool keep = true;
+};
+
+CheckerRun runChecker(const fs::path& page) {
     int out[2];
     if (::pipe2(out, O_CLOEXEC) != 0)
-        return std::nullopt;
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        ::close(out[0]);
-        ::close(out[1]);
-        return std::nullopt;
-    }
-    if (pid == 0) {
-        // Only async-signal-safe calls until exec.
-        ::dup2(out[1], STDOUT_FILENO);
-        const int quiet = ::open("/dev/null", O_WRONLY);
-        if (quiet >= 0)
-            ::dup2(quiet, STDERR_FILENO);
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
+        return {};
+    ::fcntl(out[0], F_SETFL, ::fcntl(out[0], F_GETFL) | O_NONBLOCK);
+    const auto pid = spawnChecker(PdfPageCheck::program().string(), page.string(), out[1]);
     ::close(out[1]);
-    const auto deadline = Clock::now() + PdfPageCheck::kTimeLimit;
+    if (!pid) {
+        ::close(out[0]);
+        return {};
+    }
+    // The child bounds its own processor time; real time only guards against one that waits
+    // for ever.
+    const auto deadline = Clock::now() + PdfPageCheck::kWallLimit;
     std::string said;
-    bool open = true, killed = false;
+    bool open = true, killed = false, lost = false;
     int status = 0;
-    while (::waitpid(pid, &status, WNOHANG) != pid) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, &status, 0);
+    for (;;) {
+        const pid_t ended = ::waitpid(*pid, &status, WNOHANG);
+        if (ended == *pid)
+            break;
+        if (ended < 0 && errno != EINTR) {
+            lost = true;  // reaped by someone else: its status is unknown
+            break;
+        }
+        if (Clock::now() >= deadline) {
+            ::kill(*pid, SIGKILL);
+            while (::waitpid(*pid, &status, 0) < 0 && errno == EINTR) {
+            }
             killed = true;
             break;
         }
-        // Its output as it comes; once that is closed, short naps until it is gone.
-        const int wait = static_cast<int>(std::min<int64_t>(left.count(), open ? 50 : 2));
         pollfd p{open ? out[0] : -1, POLLIN, 0};
-        if (::poll(&p, 1, wait) > 0 && open) {
-            char buffer[256];
-            const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-            if (n > 0 && said.size() < kMaxReason)
-                said.append(buffer, static_cast<size_t>(n));
-            open = n > 0 || (n < 0 && errno == EINTR);
-        }
+        ::poll(&p, 1, open ? 50 : 5);
+        if (open)
+            open = drain(out[0], said);
     }
-    // What it wrote just before it ended (the write end is closed now).
-    for (char buffer[256]; open && said.size() < kMaxReason;) {
-        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
-        if (n > 0)
-            said.append(buffer, static_cast<size_t>(n));
-        open = n > 0 || (n < 0 && errno == EINTR);
-    }
+    if (open)
+        drain(out[0], said);  // what it wrote just before it ended
     ::close(out[0]);
+    using Verdict = PdfPageCheck::Verdict;
+    if (lost)
+        return {Verdict{false, "the check's end could not be seen"}, false};
     if (killed) {
-        return PdfPageCheck::Verdict{
-            false, "the check did not finish within " +
-                       std::to_string(PdfPageCheck::kTimeLimit.count() / 1000) + " s"};
+        return {Verdict{false, "the check did not end within " +
+                                   std::to_string(PdfPageCheck::kWallLimit.count()) + " s"},
+                false};
     }
-    if (WIFSIGNALED(status))
-        return PdfPageCheck::Verdict{
-            false, "the check crashed (signal " + std::to_string(WTERMSIG(status)) + ")"};
+    if (WIFSIGNALED(status)) {
+        const int signal = WTERMSIG(status);
+        if (signal == SIGXCPU || signal == SIGKILL)
+            return {Verdict{false, "the check did not finish within " +
+                                       std::to_string(PdfPageCheck::kTimeLimit.count()) +
+                                       " s of processor time"}};
+        return {Verdict{false, "the check crashed (signal " + std::to_string(signal) + ")"}};
+    }
     if (!WIFEXITED(status) || WEXITSTATUS(status) == 127 || WEXITSTATUS(status) == 2)
-        return std::nullopt;
+        return {};
     if (WEXITSTATUS(status) == 0)
-        return PdfPageCheck::Verdict{};
-    return PdfPageCheck::Verdict{false, said.empty() ? "QtPdf cannot use the file" : oneLine(said)};
+        return {Verdict{}};
+    return {Verdict{false, said.empty() ? "QtPdf cannot use the file" : oneLine(said)}};
 }
 
 }  // namespace
@@ -171,22 +232,36 @@ fs::path PdfPageCheck::program() {
     return VARNEL_PDF_CHECK_BUILT;
 }
 
-PdfPageCheck::Verdict PdfPageCheck::check(const fs::path& page) {
+std::optional<PdfPageCheck::Verdict> PdfPageCheck::keptVerdict(const fs::path& page) {
     const auto identity = identityOf(page);
     if (!identity)
         return Verdict{false, "the file cannot be read"};
-    if (auto kept = keptVerdict(page, *identity))
+    {
+        std::lock_guard lock(memo().mutex);
+        const auto it = memo().verdicts.find(page.string());
+        if (it != memo().verdicts.end() && it->second.first == *identity)
+            return it->second.second;
+    }
+    auto kept = readKeptVerdict(page, *identity);
+    if (kept)
+        remember(page, *identity, *kept);
+    return kept;
+}
+
+PdfPageCheck::Verdict PdfPageCheck::check(const fs::path& page) {
+    if (auto kept = keptVerdict(page))
         return *kept;
-    const auto verdict = runChecker(page);
-    if (!verdict) {
+    const auto identity = identityOf(page);
+    const CheckerRun run = runChecker(page);
+    if (!run.verdict) {
         VND_TRACE("Error", "Cannot run %s: page %s is used unchecked", program().c_str(),
                   page.c_str());
         return Verdict{};
     }
     // Kept only when the file did not change while it was checked.
-    if (identityOf(page) == identity)
-        keep(page, *identity, *verdict);
-    return *verdict;
+    if (run.keep && identity && identityOf(page) == identity)
+        keep(page, *identity, *run.verdict);
+    return *run.verdict;
 }
 
 }  // namespace ui

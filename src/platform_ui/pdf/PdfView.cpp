@@ -416,13 +416,16 @@ void PdfView::changed() {
 void PdfView::afterChange() {
     changeScheduled_ = false;
     // The first page on screen is parsed now, so that its true size shows at once; the other
-    // visible pages are parsed by their renders, first in the worker's queue.
+    // visible pages are parsed by their renders, first in the worker's queue. A page whose file
+    // waits for its check stays unparsed here: its render parses it.
     bool resized = false;
+    firstVisiblePageWaiting_ = false;
     for (const auto& page : visiblePagesInLayout()) {
         if (!page->isParsed()) {
             const QSizeF before = sizeOfPage(indexOf(page));
             page->parse();
-            resized = cropBoxOf(page).size() != before;
+            firstVisiblePageWaiting_ = !page->isParsed();
+            resized = !firstVisiblePageWaiting_ && cropBoxOf(page).size() != before;
         }
         break;
     }
@@ -434,7 +437,10 @@ void PdfView::afterChange() {
     placeOverlays();
     requestRenders();
     viewport()->update();
-    visiblePages();
+    // Reported once the first visible page has its true size: what is placed over the pages
+    // goes by it. Its render parses it and asks again.
+    if (!firstVisiblePageWaiting_)
+        visiblePages();
 }
 
 std::vector<Ref<PdfPage>> PdfView::visiblePagesInLayout() const {
@@ -526,6 +532,8 @@ void PdfView::pageRendered(uint64_t pageId) {
         }
         break;
     }
+    if (firstVisiblePageWaiting_)
+        changed();
     viewport()->update();
 }
 

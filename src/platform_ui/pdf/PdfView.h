@@ -147,6 +147,8 @@ class PdfView : public QAbstractScrollArea {
     QWidget* documentView_ = nullptr;
     bool relayoutQueued_ = false;
     bool parseTimerRunning_ = false;
+    // The visible pages are not reported while the first of them waits for its file's check.
+    bool firstVisiblePageWaiting_ = false;
     bool applyingLayout_ = false;
     WeakRef<PdfPage> anchorPage_;
     double anchorY_ = 0;  // the anchor page's top in view coordinates

@@ -151,10 +151,26 @@ bool ReaderTest::waitUntilLoaded(const Ref<ReaderViewController>& reader, int se
 }
 
 bool ReaderTest::waitUntilPainted(const Ref<ReaderViewController>& reader, int index) {
-    return spinUntil([&] {
-        const auto page = reader->mainDocument()->pageAtIndex(index);
-        return page && reader->pdfView()->hasPainted(page);
-    });
+    return spinUntil(
+        [&] {
+            const auto page = reader->mainDocument()->pageAtIndex(index);
+            return page && reader->pdfView()->hasPainted(page);
+        },
+        20000);
+}
+
+bool ReaderTest::waitUntilParsed(const Ref<ReaderViewController>& reader) {
+    return spinUntil(
+        [&] {
+            const auto document = reader->mainDocument();
+            for (int i = 0; document && i < document->pageCount(); ++i) {
+                const auto page = document->pageAtIndex(i);
+                if (!page->isImagePage() && !page->isParsed())
+                    return false;
+            }
+            return true;
+        },
+        20000);
 }
 
 }  // namespace reader_testing

@@ -22,6 +22,7 @@ TEST_F(ReaderViewTest, EachArrivalFillsItsOwnSlotWhileTheStripCountsThePages) {
     ASSERT_TRUE(spinUntil(
         [&] { return context->finishedPageCount() == 5 && demo.service.stalledCount() == 3; }));
     spin(50);
+    ASSERT_TRUE(waitUntilParsed(reader));
 
     // Five pages cropped by the demo's insets (4 points top and bottom), three placeholders.
     const auto document = reader->mainDocument();
@@ -44,6 +45,7 @@ TEST_F(ReaderViewTest, EachArrivalFillsItsOwnSlotWhileTheStripCountsThePages) {
     EXPECT_EQ(reader->progressView()->geometry().bottom() + 1, reader->view()->height());
     // A magazine lies on black.
     ASSERT_TRUE(waitUntilPainted(reader, 0));
+    ASSERT_TRUE(waitUntilParsed(reader));
     const QImage shot = reader->pdfView()->viewport()->grab().toImage();
     EXPECT_EQ(QColor(shot.pixel(3, 3)), QColor(Qt::black));
     EXPECT_EQ(QColor(shot.pixel(3, shot.height() - 3)), QColor(Qt::black));
@@ -93,6 +95,7 @@ TEST_F(ReaderViewTest, BooksLieOnWhiteDamagedPagesKeepPlaceholdersAndOddIssuesOp
     ASSERT_TRUE(waitUntilLoaded(reader));
     EXPECT_EQ(reader->pdfView()->backgroundColor(), QColor(Qt::white));
     ASSERT_TRUE(waitUntilPainted(reader, 0));
+    ASSERT_TRUE(waitUntilParsed(reader));
     const QImage shot = reader->pdfView()->viewport()->grab().toImage();
     EXPECT_EQ(QColor(shot.pixel(3, 3)), QColor(Qt::white));
     // An HTML page, a cut one, garbage and a 1-point page show the placeholder, the rest their
