@@ -3,6 +3,7 @@
 #include "platform/core/HexDigit.h"
 
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
@@ -59,6 +60,21 @@ constexpr const char* kUnexpectedToken =
     "Unexpected token, wanted '{', '}', '[', ']', ',', ':', 'true', 'false', 'null', "
     "'\"STRING\"', 'NUMBER'.";
 
+inline uint64_t load64(const uint8_t* p) {
+    uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Byte equality of two short texts without a call for the usual lengths.
+inline bool jk_equalBytes(const uint8_t* a, const char* b, size_t n) {
+    if (n >= 8 && n <= 16) {
+        const auto* c = reinterpret_cast<const uint8_t*>(b);
+        return load64(a) == load64(c) && load64(a + n - 8) == load64(c + n - 8);
+    }
+    return std::memcmp(a, b, n) == 0;
+}
+
 constexpr size_t kCachedBytes = 40;
 
 // One slot of the token cache: a string of a document. The bytes of short strings are kept in
@@ -72,12 +88,12 @@ struct JKTokenCacheItem {
     const JKDocument* document = nullptr;  // the document that holds the text
     uint64_t generation = 0;               // the parse that made the document
     size_t keyHash = 0;  // the platform hash of the string as a dictionary key; 0 until needed
+    bool key = false;    // the string has served as a key: only another key may take the slot
 
     bool holds(uint64_t h, const uint8_t* p, size_t n) const {
         if (hash != h || size != n || type != kValueTypeString)
             return false;
-        const char* stored = n <= kCachedBytes ? bytes : text->data();
-        return std::memcmp(stored, p, n) == 0;
+        return jk_equalBytes(p, n <= kCachedBytes ? bytes : text->data(), n);
     }
     Value object() const { return Value::inDocument(*text, *document, true); }
 };
@@ -105,12 +121,6 @@ struct JKFrame {
 inline void place(Value& entry, Value&& v) noexcept {
     std::destroy_at(&entry);
     std::construct_at(&entry, std::move(v));
-}
-
-inline uint64_t load64(const uint8_t* p) {
-    uint64_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
 }
 
 inline uint64_t mix(uint64_t h) {
@@ -206,6 +216,43 @@ inline size_t jk_allowedSequenceLength(const uint8_t* s, const uint8_t* end) {
     if (ConvertSingleCodePointInUTF8(s, end, &next, &cp) != conversionOK)
         return 0;
     return static_cast<size_t>(next - s);
+}
+
+// Skips a run of allowed UTF-8 sequences; stops at an ASCII byte or at a sequence that is
+// malformed, forbidden or cut off.
+inline const uint8_t* jk_skipAllowedSequences(const uint8_t* s, const uint8_t* end) {
+    while (s < end && *s >= 0x80) {
+        if constexpr (std::endian::native == std::endian::little) {
+            // Three bytes led by E0 with a second byte A0..BF (Thai among them): code points
+            // U+0800..U+0FFF, none of them forbidden.
+            if (end - s >= 4) {
+                uint32_t v;
+                std::memcpy(&v, s, 4);
+                if ((v & 0x00C0E0FFu) == 0x0080A0E0u) {
+                    s += 3;
+                    continue;
+                }
+            }
+        }
+        const size_t n = jk_allowedSequenceLength(s, end);
+        if (n == 0)
+            break;
+        s += n;
+    }
+    return s;
+}
+
+// Skips the bytes that a string may hold as they stand: plain ASCII and allowed UTF-8.
+inline const uint8_t* jk_skipVerbatimStringBytes(const uint8_t* s, const uint8_t* end) {
+    for (;;) {
+        s = jk_skipPlainStringBytes(s, end);
+        if (s >= end || *s < 0x80)
+            return s;
+        const uint8_t* after = jk_skipAllowedSequences(s, end);
+        if (after == s)
+            return s;
+        s = after;
+    }
 }
 
 // The one empty string of every parse, held by a document that is never released.
@@ -599,12 +646,9 @@ bool Parser::parseString(JKParseToken& token) {
             break;
         if (c >= 0x80) {
             // A run of multi-byte characters (Thai text is nothing else).
-            do {
-                const size_t n = jk_allowedSequenceLength(s, end_);
-                if (n == 0)
-                    return parseStringSlow(token, quote, s);
-                s += n;
-            } while (s < end_ && *s >= 0x80);
+            s = jk_skipAllowedSequences(s, end_);
+            if (s < end_ && *s >= 0x80)
+                return parseStringSlow(token, quote, s);
             continue;
         }
         if (c == '\\')
@@ -672,15 +716,15 @@ bool Parser::parseStringSlow(JKParseToken& token, const uint8_t* quote, const ui
         return false;
 
     while (s < end_) {
+        // Text that needs no decoding is copied a whole run at a time.
+        if (const uint8_t* run = s; (s = jk_skipVerbatimStringBytes(s, end_)) != run) {
+            if (!appendToken(at, run, static_cast<size_t>(s - run)))
+                return false;
+            if (s >= end_)
+                break;
+        }
         const uint8_t c = *s;
         if (c < 0x80) {
-            if (kPlain.plain[c]) {
-                const uint8_t* run = s;
-                s = jk_skipPlainStringBytes(s, end_);
-                if (!appendToken(at, run, static_cast<size_t>(s - run)))
-                    return false;
-                continue;
-            }
             if (c == '"') {
                 token.value = tokenBuffer_.bytes.ptr;
                 token.valueLength = at;
@@ -780,12 +824,6 @@ bool Parser::parseStringSlow(JKParseToken& token, const uint8_t* quote, const ui
             ++s;
             if (!appendToken(at, &decoded, 1))
                 return false;
-            continue;
-        }
-        if (const size_t n = jk_allowedSequenceLength(s, end_)) {
-            if (!appendToken(at, s, n))
-                return false;
-            s += n;
             continue;
         }
         const uint8_t* next;
@@ -925,7 +963,10 @@ Value Parser::stringValue(const uint8_t* bytes, size_t n, bool isKey, JKTokenCac
     JKTokenCache& cache = state_.cache;
     const uint64_t hash = jk_stringHash(bytes, n);
     const size_t first = hash & (kTokenCacheSize - 1);
-    size_t chosen = first;
+    // The slot that a new string takes: an empty one, else the first probed; the many strings
+    // of values that never repeat replace only each other, never a key.
+    constexpr size_t kNone = kTokenCacheSize;
+    size_t chosen = isKey ? first : kNone;
     for (size_t i = 0; i < 4; ++i) {
         const size_t index =
             i == 0 ? first : (hash + n * i + kValueTypeString * i + 3 * i) & (kTokenCacheSize - 1);
@@ -934,7 +975,10 @@ Value Parser::stringValue(const uint8_t* bytes, size_t n, bool isKey, JKTokenCac
             chosen = index;
             break;
         }
+        if (chosen == kNone && !item->key)
+            chosen = index;
         if (item->holds(hash, bytes, n)) {
+            item->key |= isKey;
             if (item->generation != state_.generation) {
                 // A string of an earlier parse's document: this document keeps that one.
                 auto& earlier = state_.cachedDocuments.at(item->generation);
@@ -947,8 +991,11 @@ Value Parser::stringValue(const uint8_t* bytes, size_t n, bool isKey, JKTokenCac
             return item->object();
         }
     }
+    if (chosen == kNone)
+        return newString(bytes, n);
     JKTokenCacheItem* item = cache.take(chosen);
     state_.releaseSlot(*item);
+    item->key = isKey;
     item->text = &document_.makeString(reinterpret_cast<const char*>(bytes), n);
     item->document = &document_;
     item->generation = state_.generation;
@@ -1069,6 +1116,18 @@ Value Parser::parseContainer(JKTokenType first) {
             return Value();
         if (!ensureStack(frame->cursor, frame->isDictionary))
             return Value();
+        // A comma straight after the previous token, the usual case, needs no full token read.
+        if (*p_ == ',') {
+            token.type = JKTokenTypeComma;
+            token.text = p_++;
+            token.textLength = 1;
+            if (!(frame->state & kMayComma)) {
+                fail(p_, "Unexpected ','.");
+                return Value();
+            }
+            frame->state = kMayValue;
+            continue;
+        }
         if (!nextToken(token))
             return Value();
 
@@ -1190,11 +1249,15 @@ Value Parser::parseContainer(JKTokenType first) {
                 return Value();
         }
 
-        if (!nextToken(token))
-            return Value();
-        if (token.type != JKTokenTypeSeparator) {
-            fail(p_, "Expected ':'.");
-            return Value();
+        if (p_ < end_ && *p_ == ':') {
+            ++p_;
+        } else {
+            if (!nextToken(token))
+                return Value();
+            if (token.type != JKTokenTypeSeparator) {
+                fail(p_, "Expected ':'.");
+                return Value();
+            }
         }
         if (!nextToken(token))
             return Value();

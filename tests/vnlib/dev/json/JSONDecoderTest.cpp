@@ -6,6 +6,7 @@
 #include "JSONTestSupport.h"
 #include "platform/core/Exception.h"
 #include "vnlib/dev/json/JKArray.h"
+#include "vnlib/dev/json/JKConvertUTF8.h"
 #include "vnlib/dev/json/JKDictionary.h"
 #include "vnlib/dev/json/JKError.h"
 #include "vnlib/dev/json/JSONDecoder.h"
@@ -262,6 +263,38 @@ TEST(JSONDecoder, ReadsEscapesAndValidatesUnicode) {
     for (JKParseOptionFlags options : {JKParseOptionFlags{0}, JKParseReplaceInvalidUnicode}) {
         auto p = parse("[\"\xe2\x82", options);
         EXPECT_EQ(p.message(), "End of buffer reached while parsing UTF8 in \"\" string.");
+    }
+}
+
+// Runs of Thai text are checked several bytes at a time: every three-byte sequence led by E0
+// to EF, between Thai letters, with and without an escape earlier in the string, is accepted
+// exactly when the code point decoder accepts it, and kept byte for byte.
+TEST(JSONDecoder, ThreeByteSequencesAmongThaiTextAreCheckedLikeSingleCodePoints) {
+    const std::string thai = "\xE0\xB8\x81";  // ko kai
+    for (int lead : {0xE0, 0xE1, 0xED, 0xEF}) {
+        for (int second = 0x70; second <= 0xC8; ++second) {
+            for (int third : {0x41, 0x80, 0x95, 0xBF, 0xC0}) {
+                const uint8_t bytes[3] = {static_cast<uint8_t>(lead), static_cast<uint8_t>(second),
+                                          static_cast<uint8_t>(third)};
+                const uint8_t* next;
+                uint32_t cp;
+                const bool allowed =
+                    ConvertSingleCodePointInUTF8(bytes, bytes + 3, &next, &cp) == conversionOK;
+                const std::string sequence(reinterpret_cast<const char*>(bytes), 3);
+                for (const std::string& before : {thai, "\\n" + thai}) {
+                    const std::string text = "[\"" + before + sequence + thai + "\"]";
+                    auto p = parse(text);
+                    ASSERT_EQ(!p.value.isNil(), allowed)
+                        << std::hex << lead << " " << second << " " << third << " " << before;
+                    if (allowed) {
+                        ASSERT_EQ(onlyString(p),
+                                  (before == thai ? thai : "\n" + thai) + sequence + thai);
+                    } else {
+                        ASSERT_EQ(p.message(), "Illegal UTF8 sequence found in \"\" string.");
+                    }
+                }
+            }
+        }
     }
 }
 
