@@ -2,6 +2,7 @@
 
 #include <QColor>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <functional>
