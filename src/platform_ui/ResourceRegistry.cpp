@@ -45,6 +45,7 @@ std::unique_ptr<QWidget> ResourceRegistry::loadNib(const std::string& name,
 }
 
 void ResourceRegistry::addImageFolder(const std::filesystem::path& folder) {
+    // Images already found stay right: an added folder is searched after them.
     imageFolders_.push_back(folder);
 }
 
@@ -60,14 +61,22 @@ bool isPlainFileName(const std::string& name) {
 QImage ResourceRegistry::imageNamed(const std::string& name) const {
     if (!isPlainFileName(name))
         return {};
+    {
+        std::lock_guard lock(imagesMutex_);
+        if (const auto it = images_.find(name); it != images_.end())
+            return it->second;
+    }
     for (const auto& folder : imageFolders_) {
         for (const char* extension : {"", ".png", ".jpg", ".jpeg", ".gif", ".bmp"}) {
             const std::filesystem::path path = folder / (name + extension);
             std::error_code ec;
             if (std::filesystem::is_regular_file(path, ec)) {
                 QImage image(QString::fromStdString(path.string()));
-                if (!image.isNull())
+                if (!image.isNull()) {
+                    std::lock_guard lock(imagesMutex_);
+                    images_.emplace(name, image);
                     return image;
+                }
             }
         }
     }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,7 +41,7 @@ class ResourceRegistry {
     // Folders searched for named images, in order.
     void addImageFolder(const std::filesystem::path& folder);
     // "temp_hd_pdf" finds temp_hd_pdf.png, .jpg, .jpeg, .gif, .bmp or the exact name; null and
-    // logged when none.
+    // logged when none. An image found is read once and shared after that.
     QImage imageNamed(const std::string& name) const;
     // The path of the regular file named exactly so in the first folder that has one; nothing
     // for an unknown name and for names that could leave the folders (empty, ".", "..", or
@@ -51,6 +52,8 @@ class ResourceRegistry {
     std::map<std::pair<std::string, std::string>, ControllerFactory> controllers_;
     std::map<std::string, NibBuilder> nibs_;
     std::vector<std::filesystem::path> imageFolders_;
+    mutable std::mutex imagesMutex_;
+    mutable std::map<std::string, QImage> images_;
 };
 
 }  // namespace ui

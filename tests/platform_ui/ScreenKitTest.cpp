@@ -5,6 +5,7 @@
 #include <QAbstractAnimation>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QRawFont>
@@ -468,6 +469,9 @@ TEST(ScreenKitTest, ThaiTextLayersMasksFieldsAndUrls) {
     EXPECT_FALSE(ui::ResourceRegistry::shared().imageNamed("temp_hd_pdf.png").isNull());
     EXPECT_TRUE(ui::ResourceRegistry::shared().imageNamed("../temp_hd_pdf").isNull());
     EXPECT_TRUE(ui::ResourceRegistry::shared().imageNamed("missing").isNull());
+    // An image is read once: cells that ask for it each time they show decode nothing more.
+    QFile::remove(images.filePath("temp_hd_pdf.png"));
+    EXPECT_EQ(ui::ResourceRegistry::shared().imageNamed("temp_hd_pdf").size(), QSize(4, 4));
     EXPECT_FALSE(ui::ResourceRegistry::shared().instantiateController("Main", "Nothing"));
 
     // Hover tracking and a popover next to a button.
