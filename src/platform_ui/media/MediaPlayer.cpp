@@ -106,14 +106,6 @@ PlayerView::PlayerView(QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setBackgroundBrush(Qt::black);
-    auto item = std::make_unique<QGraphicsVideoItem>();
-    item_ = item.get();
-    scene_->addItem(item.release());  // the scene owns its items
-    QObject::connect(item_->videoSink(), &QVideoSink::videoFrameChanged, this,
-                     [this](const QVideoFrame& frame) {
-                         if (frame.isValid())
-                             ++frames_;
-                     });
 
     // The control bar: play/pause, position, full screen.
     auto controls = std::make_unique<QWidget>(this);
@@ -150,6 +142,21 @@ PlayerView::~PlayerView() {
     setPlayer(nullptr);
 }
 
+QGraphicsVideoItem& PlayerView::videoItem() {
+    if (!item_) {
+        auto item = std::make_unique<QGraphicsVideoItem>();
+        item_ = item.get();
+        scene_->addItem(item.release());  // the scene owns its items
+        QObject::connect(item_->videoSink(), &QVideoSink::videoFrameChanged, this,
+                         [this](const QVideoFrame& frame) {
+                             if (frame.isValid())
+                                 ++frames_;
+                         });
+        layoutItems();
+    }
+    return *item_;
+}
+
 void PlayerView::setPlayer(MediaPlayer* player) {
     if (player == player_.data())
         return;
@@ -163,7 +170,7 @@ void PlayerView::setPlayer(MediaPlayer* player) {
     if (!player)
         return;
     QMediaPlayer& media = player->player();
-    media.setVideoOutput(item_);
+    media.setVideoOutput(&videoItem());
     position_->setRange(0, static_cast<int>(media.duration()));
     playerConnections_.push_back(
         QObject::connect(&media, &QMediaPlayer::durationChanged, this,
@@ -198,7 +205,8 @@ void PlayerView::resizeEvent(QResizeEvent* event) {
 void PlayerView::layoutItems() {
     const int barHeight = controls_->sizeHint().height();
     scene_->setSceneRect(QRectF(QPointF(0, 0), QSizeF(size())));
-    item_->setSize(QSizeF(width(), std::max(0, height() - barHeight)));
+    if (item_)
+        item_->setSize(QSizeF(width(), std::max(0, height() - barHeight)));
     controls_->setGeometry(0, height() - barHeight, width(), barHeight);
 }
 

@@ -6,7 +6,8 @@
 // is logged and reported once through the failure handler; nothing waits for it.
 // ui::PlayerView: the picture of a player, able to lie over a page: a graphics view with a video
 // item, a control bar (play/pause, position) and a full-screen toggle. It may be made before its
-// player and handed one (or another) later; a player that goes leaves the view empty.
+// player and handed one (or another) later; a player that goes leaves the view empty. The video
+// item (and with it the media backend) is made with the first player.
 #include <QGraphicsView>
 #include <QPointer>
 #include <QUrl>
@@ -76,7 +77,8 @@ class PlayerView : public QGraphicsView {
     // without a picture.
     void setPlayer(MediaPlayer* player);
     MediaPlayer* mediaPlayer() const { return player_.data(); }
-    QGraphicsVideoItem& videoItem() const { return *item_; }
+    // The video item, made on first use.
+    QGraphicsVideoItem& videoItem();
     int framesShown() const { return frames_; }
     QWidget* controlBar() const { return controls_; }
     QPushButton* fullScreenButton() const { return fullScreenButton_; }
@@ -91,8 +93,8 @@ class PlayerView : public QGraphicsView {
     QPointer<MediaPlayer> player_;
     std::vector<QMetaObject::Connection> playerConnections_;
     std::unique_ptr<QGraphicsScene> scene_;
-    QGraphicsVideoItem* item_;  // owned by the scene
-    QWidget* controls_;         // owned by this view
+    QGraphicsVideoItem* item_ = nullptr;  // owned by the scene
+    QWidget* controls_;                   // owned by this view
     QPushButton* playButton_;
     QPushButton* fullScreenButton_;
     QSlider* position_;
