@@ -3,8 +3,10 @@
 JKDocument::~JKDocument() {
     // Only the strings whose text did not fit inside them own memory of their own; every other
     // object in the blocks goes with them.
-    for (std::string* s : heapStrings_)
-        std::destroy_at(s);
+    for (HeapStrings* chunk = heapStrings_; chunk; chunk = chunk->next) {
+        for (size_t i = 0; i < chunk->count; ++i)
+            std::destroy_at(chunk->strings[i]);
+    }
 }
 
 void* JKDocument::allocateSlow(size_t bytes) {
@@ -31,12 +33,18 @@ const std::string& JKDocument::makeString(const char* bytes, size_t n) {
     const char* text = s->data();
     const auto* self = reinterpret_cast<const char*>(s);
     if (text < self || text >= self + sizeof(std::string)) {
-        try {
-            heapStrings_.push_back(s);
-        } catch (...) {
-            std::destroy_at(s);
-            throw;
+        if (!heapStrings_ || heapStrings_->count == HeapStrings::kCapacity) {
+            HeapStrings* chunk;
+            try {
+                chunk = make<HeapStrings>();
+            } catch (...) {
+                std::destroy_at(s);
+                throw;
+            }
+            chunk->next = heapStrings_;
+            heapStrings_ = chunk;
         }
+        heapStrings_->strings[heapStrings_->count++] = s;
     }
     return *s;
 }

@@ -61,10 +61,19 @@ class JKDocument final : public plat::Object {
 
     void* allocateSlow(size_t bytes);
 
+    // The strings whose text lies outside the document, listed in chunks of the document's own
+    // storage, so that the list never moves.
+    struct HeapStrings {
+        static constexpr size_t kCapacity = 62;
+        HeapStrings* next = nullptr;
+        size_t count = 0;
+        std::string* strings[kCapacity];
+    };
+
     std::vector<std::unique_ptr<std::byte[]>> blocks_;
     std::byte* next_ = nullptr;
     size_t left_ = 0;
     size_t blockSize_ = kFirstBlock;
-    std::vector<std::string*> heapStrings_;  // strings whose text lies outside the document
+    HeapStrings* heapStrings_ = nullptr;  // the chunk being filled, linked to the earlier ones
     std::vector<Ref<const plat::Object>> kept_;
 };
