@@ -328,10 +328,19 @@ TEST_F(MediaWidgetTest, TheClipPlaysInThePageAndInPopupWindowsAndTheToneToggles)
     EXPECT_FALSE(audio->player());
     EXPECT_TRUE(sameImage(audio->button()->icon(), videoIcon));
 
-    audio->detachFromView();
+    // Widgets going while they play stop their own players, whoever holds their views.
+    click(buttonViewOf(audio));
+    const QPointer<ui::MediaPlayer> tone = audio->player();
+    const QPointer<ui::MediaPlayer> loop = looping->player();
+    ASSERT_TRUE(tone && loop);
+    EXPECT_TRUE(loop->isPlaying());
+    audio.reset();
+    looping.reset();
+    EXPECT_FALSE(tone);
+    EXPECT_FALSE(loop);
+    testing_support::spin(50);
     ending->detachFromView();
     video->detachFromView();
-    looping->detachFromView();
 }
 
 }  // namespace
