@@ -11,6 +11,7 @@
 #include "app/common/QtImageView.h"
 #include "app/store/StoreResources.h"
 #include "app/store/common/BookCoverCollectionCellView.h"
+#include "app/store/common/StoreScreenContainer.h"
 #include "app/store/feature/FeatureAdBannerItemView.h"
 #include "app/store/feature/FeatureAdBannerView.h"
 #include "app/store/feature/FeatureBannerGroupCollectionCellView.h"
@@ -137,6 +138,9 @@ TEST_F(FeaturePageTest, RowsInPageOrderBannersOnScreenClicksReportedReloadOnRetu
     ASSERT_EQ(delegate->count(select), 3u);
     EXPECT_EQ(groupArgument(*delegate, select, 0, 1), slide->shopGroupInfo());
     EXPECT_FALSE(groupArgument(*delegate, select, 0, 2));
+    // Without a group, the detail's header is the kind word alone.
+    EXPECT_EQ(StoreScreenContainer::headerTitle(true, groupArgument(*delegate, select, 0, 2)),
+              "หนังสือ");
     EXPECT_EQ(groupArgument(*delegate, select, 1, 1), items->shopGroupItemArray().at(1));
     EXPECT_EQ(groupArgument(*delegate, select, 1, 2), home->shopGroupItems()[2]);
     EXPECT_EQ(groupArgument(*delegate, select, 2, 1), strip->shopBannerGroupArray().at(0));

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/store/feature/FeatureAdBannerView.h"
 #include "app/store/feature/MIHSliderDotsControl.h"
 #include "app/store/feature/MIHSliderView.h"
 #include "platform/runloop/RunLoop.h"
@@ -204,6 +205,20 @@ TEST_F(ImageSliderTest, TimedSwipedAndClickedChangesKeepTheirStyles) {
     once->removeAllSlide();
     after(4.0);
     EXPECT_EQ(once->displayedSlide(), shown);
+
+    // A feature page's banner row slides every 5 seconds, pushing from the right, and stops its
+    // slider when it goes: the slider goes with it.
+    WeakRef<MIHSliderView> rowSlider;
+    {
+        auto row = ui::ViewController::create<FeatureAdBannerView>();
+        rowSlider = row->mihSliderView();
+        ASSERT_TRUE(rowSlider.lock());
+        EXPECT_TRUE(rowSlider.lock()->scheduledTransition());
+        EXPECT_EQ(rowSlider.lock()->scheduledTransitionInterval(), 5.0);
+        EXPECT_EQ(rowSlider.lock()->transitionStyle(), MIHSliderView::kPushFromRight);
+    }
+    plat::RunLoop::main().runPending();
+    EXPECT_TRUE(rowSlider.expired());
 }
 
 TEST_F(ImageSliderTest, ArchivesRoundTripAndCorruptArchivesMakeNothing) {
