@@ -1,9 +1,12 @@
 #include "app/library/LibraryBookShelfCollectionCellView.h"
 
+#include <QAbstractButton>
 #include <QLabel>
+#include <QPainter>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <vector>
 
 #include "app/common/QtImageView.h"
 #include "app/library/LibraryTexts.h"
@@ -25,6 +28,93 @@ namespace {
 
 constexpr const char* kStoryboard = "LibraryStoryboard";
 constexpr const char* kCoverPlaceholder = "vn3_cover_back.png";
+constexpr QSize kCoverSize(120, 160);  // the placeholder's size
+// The cover's shadow: dark grey, no offset, a blur of 2 points (two box passes of that radius,
+// drawn in a margin twice as wide around the cover).
+constexpr int kShadowBlur = 2;
+constexpr int kShadowMargin = 2 * kShadowBlur;
+
+// One box-blur pass of the alpha values along rows (step 1) or columns (step width).
+void boxBlur(std::vector<float>& alpha, int width, int height, bool rows) {
+    const std::vector<float> source = alpha;
+    const int lines = rows ? height : width;
+    const int length = rows ? width : height;
+    const auto at = [&](int line, int i) -> size_t {
+        return rows ? size_t(line) * size_t(width) + size_t(i)
+                    : size_t(i) * size_t(width) + size_t(line);
+    };
+    for (int line = 0; line < lines; ++line) {
+        for (int i = 0; i < length; ++i) {
+            float sum = 0;
+            for (int k = -kShadowBlur; k <= kShadowBlur; ++k) {
+                const int j = i + k;
+                if (j >= 0 && j < length)
+                    sum += source[at(line, j)];
+            }
+            alpha[at(line, i)] = sum / float(2 * kShadowBlur + 1);
+        }
+    }
+}
+
+// The shadow of a cover, drawn once: the cover's area in dark grey, blurred, in the margin.
+const QImage& coverShadow() {
+    static const QImage shadow = [] {
+        const int width = kCoverSize.width() + 2 * kShadowMargin;
+        const int height = kCoverSize.height() + 2 * kShadowMargin;
+        std::vector<float> alpha(size_t(width) * size_t(height), 0.0f);
+        for (int y = kShadowMargin; y < height - kShadowMargin; ++y) {
+            for (int x = kShadowMargin; x < width - kShadowMargin; ++x)
+                alpha[size_t(y) * size_t(width) + size_t(x)] = 1.0f;
+        }
+        for (int pass = 0; pass < 2; ++pass) {
+            boxBlur(alpha, width, height, true);
+            boxBlur(alpha, width, height, false);
+        }
+        QImage image(width, height, QImage::Format_ARGB32);
+        const QColor grey(Qt::darkGray);
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const float a = alpha[size_t(y) * size_t(width) + size_t(x)];
+                image.setPixel(x, y, qRgba(grey.red(), grey.green(), grey.blue(), int(a * 255)));
+            }
+        }
+        return image;
+    }();
+    return shadow;
+}
+
+// The area of the cover and its shadow: the shadow painted from its one drawing, the cover in
+// the middle.
+class CoverArea : public QWidget {
+  public:
+    using QWidget::QWidget;
+
+  protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).drawImage(0, 0, coverShadow()); }
+};
+
+// The cover: its picture stretched over it, drawn straight (no scaled copy is made while the
+// picture has the cover's size).
+class CoverLabel : public QLabel {
+  public:
+    using QLabel::QLabel;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {
+        const QPixmap picture = pixmap();
+        if (!picture.isNull())
+            QPainter(this).drawPixmap(rect(), picture);
+    }
+};
+
+// The click area over the cover: it draws nothing.
+class CoverButton : public QAbstractButton {
+  public:
+    using QAbstractButton::QAbstractButton;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {}
+};
 
 }  // namespace
 
@@ -35,7 +125,7 @@ struct LibraryBookShelfCollectionCellView::Outlets {
     QPointer<QLabel> descriptionTextField;
     QPointer<QLabel> dueDateTextField;
     QPointer<QLabel> coverImageView;
-    QPointer<QPushButton> itemSelectButton;
+    QPointer<QAbstractButton> itemSelectButton;
     QPointer<QPushButton> removeButton;
     QPointer<QPushButton> deleteButton;
     QPointer<QPushButton> stopDownloadButton;
@@ -60,16 +150,14 @@ std::unique_ptr<QWidget> LibraryBookShelfCollectionCellView::loadView() {
     view->resize(kWidth, kHeight);
     o.root = view.get();
 
-    // The cover with its shadow: dark grey, no offset, a blur of 2.
-    auto* holder = new ui::LayerView(view.get());  // owned by the view
-    ui::LayerStyle shadow;
-    shadow.shadowColor = QColor(Qt::darkGray);
-    shadow.shadowRadius = 2.0;
-    shadow.shadowOffset = QPointF(0, 0);
-    holder->setLayerStyle(shadow);
-    ui::setFrame(holder, {15, 100, 120, 170});
-    o.coverImageView = new QLabel(holder);
-    o.coverImageView->setGeometry(0, 0, 120, 170);
+    // The cover with its shadow.
+    auto* holder = new CoverArea(view.get());  // owned by the view
+    ui::setFrame(holder, {15.0 - kShadowMargin, 100.0 - kShadowMargin,
+                          double(kCoverSize.width() + 2 * kShadowMargin),
+                          double(kCoverSize.height() + 2 * kShadowMargin)});
+    const QRect coverRect(QPoint(kShadowMargin, kShadowMargin), kCoverSize);
+    o.coverImageView = new CoverLabel(holder);
+    o.coverImageView->setGeometry(coverRect);
     cover_ = QtImageView::make(o.coverImageView);
 
     const auto button =
@@ -85,10 +173,14 @@ std::unique_ptr<QWidget> LibraryBookShelfCollectionCellView::loadView() {
             return b;
         };
     // The item button lies over the whole cover.
-    o.itemSelectButton =
-        button(holder, "", {0, 0, 120, 170}, &LibraryBookShelfCollectionCellView::itemButton_Click);
-    o.itemSelectButton->setFlat(true);
-    o.itemSelectButton->setStyleSheet("background: transparent; border: none");
+    auto* itemButton = new CoverButton(holder);  // owned by the holder
+    itemButton->setGeometry(coverRect);
+    QObject::connect(itemButton, &QAbstractButton::clicked, itemButton,
+                     [weak = weakSelf<LibraryBookShelfCollectionCellView>()] {
+                         if (auto cell = weak.lock())
+                             cell->itemButton_Click(nullptr);
+                     });
+    o.itemSelectButton = itemButton;
     o.removeButton = button(view.get(), "คืน", {85, 102, 48, 24},
                             &LibraryBookShelfCollectionCellView::actionButton_Click);
     o.deleteButton = button(view.get(), "ลบ", {85, 102, 48, 24},
@@ -108,7 +200,9 @@ std::unique_ptr<QWidget> LibraryBookShelfCollectionCellView::loadView() {
     o.titleTextField = label({5, 74, 140, 20});
     o.descriptionTextField = label({5, 54, 140, 18});
     o.dueDateTextField = label({5, 34, 140, 18});
-    o.dueDateTextField->setStyleSheet("color: gray");
+    QPalette grey = o.dueDateTextField->palette();
+    grey.setColor(QPalette::WindowText, Qt::gray);
+    o.dueDateTextField->setPalette(grey);
     o.removeButton->hide();
     o.deleteButton->hide();
     o.stopDownloadButton->hide();
@@ -213,7 +307,7 @@ QLabel* LibraryBookShelfCollectionCellView::dueDateTextField() const {
 QLabel* LibraryBookShelfCollectionCellView::coverImageView() const {
     return outlets_->coverImageView;
 }
-QPushButton* LibraryBookShelfCollectionCellView::itemSelectButton() const {
+QAbstractButton* LibraryBookShelfCollectionCellView::itemSelectButton() const {
     return outlets_->itemSelectButton;
 }
 QPushButton* LibraryBookShelfCollectionCellView::removeButton() const {

@@ -12,6 +12,7 @@
 #include "app/library/LibraryShelfBookInfo.h"
 #include "platform_ui/CollectionView.h"
 
+class QAbstractButton;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -50,7 +51,7 @@ class LibraryBookShelfCollectionCellView : public ui::CollectionViewItem, public
     QLabel* descriptionTextField() const;
     QLabel* dueDateTextField() const;
     QLabel* coverImageView() const;
-    QPushButton* itemSelectButton() const;
+    QAbstractButton* itemSelectButton() const;
     QPushButton* removeButton() const;
     QPushButton* deleteButton() const;
     QPushButton* stopDownloadButton() const;

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <unordered_set>
 
 #include "app/issueui/MagazineIssueUIContext.h"
 #include "app/library/IssueMetadataDownloader.h"
@@ -340,9 +341,13 @@ void LibraryListView::getIssueInfo_request_didFinishWithResult(const Ref<VnReque
             if (isSafeCode(info->code()))
                 (info->asReadNow_ ? readNow : others).push_back(info);
         }
+        // Every code the service lists (all of them safe, so none empty).
+        std::unordered_set<std::string> listedCodes;
+        listedCodes.reserve(others.size());
+        for (const auto& other : others)
+            listedCodes.insert(*other->code());
         const auto listed = [&](const Ref<VnMagazineIssueInfo>& local) {
-            return std::any_of(others.begin(), others.end(),
-                               [&](const auto& other) { return sameCode(local, other); });
+            return local->code() && listedCodes.count(*local->code()) > 0;
         };
         Items removals;
         if (!isBookLibraryMode_ && libraryMagazines_) {
@@ -366,9 +371,11 @@ void LibraryListView::getIssueInfo_request_didFinishWithResult(const Ref<VnReque
         append(content, others);
         if (isBookLibraryMode_)
             append(content, user->bookSamples());
+        // The new content is bound here, so the grid is filled once.
         setMagazineIssueInfos(content);
         for (const auto& item : readNow)
             returnReadBookNow(item);
+        return;
     }
     bindContent(libraryIssueArray());
 }

@@ -181,6 +181,12 @@ TEST_F(LibraryScreenTest, ShelvesCellsAndReturnMode) {
     ASSERT_TRUE(spinUntil([&] { return coverOf(issue) != placeholder; }, kWait));
     testing_support::spin(200);  // milliseconds
     EXPECT_EQ(coverOf(book), placeholder);
+    // A shadow darkens the cover's edge.
+    const QImage cellImage = book->view()->grab().toImage();
+    const QRect cover = book->coverImageView()->geometry().translated(
+        book->coverImageView()->parentWidget()->pos());
+    EXPECT_LT(cellImage.pixelColor(cover.left() - 2, cover.center().y()).lightness(),
+              cellImage.pixelColor(2, cover.center().y()).lightness());
 
     // Return mode: borrowed items offer return, samples delete; the borrowed cover opens nothing.
     ASSERT_FALSE(books.returnButton()->isHidden());
