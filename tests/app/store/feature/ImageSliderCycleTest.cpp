@@ -24,7 +24,11 @@ class QtEnvironment : public ::testing::Environment {
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
         app_ = std::make_unique<QApplication>(argc_, argv_);
     }
-    void TearDown() override { app_.reset(); }
+    // Views whose deletion waits for an event loop go before the application does.
+    void TearDown() override {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        app_.reset();
+    }
 
   private:
     int argc_ = 1;
@@ -70,8 +74,10 @@ class ImageSliderTest : public ::testing::Test {
     void TearDown() override {
         for (const auto& slider : sliders)
             slider->setScheduledTransition(false);
+        sliders.clear();
         plat::RunLoop::main().runPending();
         plat::RunLoop::main().setClock(nullptr);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     Ref<MIHSliderView> slider(size_t slides, const char* prefix = "s") {
         auto made = MIHSliderView::make(QSize(400, 250));

@@ -79,6 +79,11 @@ class StoreContainerTest : public ::testing::Test {
 
     void TearDown() override {
         ui::UrlOpener::setHandler(nullptr);
+        // The doubles keep what they were sent, the container among it: that goes with the test.
+        for (auto* made : {&mains, &details, &lists, &loadings, &popups, &routers})
+            for (const auto& object : *made)
+                for (const auto& sel : object->calls())
+                    object->arguments(sel).clear();
         for (const auto& [storyboard, name] : std::vector<std::pair<const char*, const char*>>{
                  {"ShopFeatureStoryboard", "ShopFeatureMain"},
                  {"ShopDetailStoryboard", "ShopDetailMainView"},
