@@ -16,6 +16,7 @@
 #include "demo-service/DemoGroupLists.h"
 #include "demo-service/DemoListing.h"
 #include "demo-service/DemoStoreItems.h"
+#include "demo-service/DemoTopCharts.h"
 #include "demo-service/JsonNumber.h"
 #include "demo-service/SampleCatalogue.h"
 
@@ -223,30 +224,6 @@ std::map<std::string, Json> makeWidgets(const SampleCatalogue& c) {
                itemRow(c, "0.feature_hdbook.newspapers", "หนังสือพิมพ์", ItemKind::NewspaperIssue,
                        false, 3)});
 
-    Json sections = Json::array();
-    for (const auto& [predefined, type] : std::vector<std::pair<std::string, std::string>>{
-             {"0.categories.books", "Book"}, {"0.categories.magazines", "Magazine"}}) {
-        Json list = Json::array();
-        int order = 0;
-        for (const auto& category : c.categories(type))
-            list.push_back(group(category.code, category.name, 0, Json::array(), ++order));
-        Json section =
-            group(predefined, type == "Book" ? "Books" : "Magazines", 0, std::move(list));
-        section["PredefinedId"] = predefined;
-        sections.push_back(std::move(section));
-    }
-    w["0.categories_top"] = group("0.categories_top", "หมวดหมู่", 0, std::move(sections));
-    w["0.topseller_book_paid"] =
-        group("0.topseller_book_paid", "ขายดี", 0,
-              {itemRow(c, "0.topseller_book_paid.list", "หนังสือขายดี", ItemKind::Book, false, 2)});
-    w["0.topseller_magazine_paid"] =
-        group("0.topseller_magazine_paid", "ขายดี", 0,
-              {itemRow(c, "0.topseller_magazine_paid.list", "นิตยสารขายดี", ItemKind::MagazineIssue,
-                       false, 3)});
-    w["0.topseller_newspaper_paid"] =
-        group("0.topseller_newspaper_paid", "ขายดี", 0,
-              {itemRow(c, "0.topseller_newspaper_paid.list", "หนังสือพิมพ์ขายดี",
-                       ItemKind::NewspaperIssue, false, 3)});
     // A group with no entries at all.
     w["0.feature_empty"] = Json::array();
     addGroupListHeads(c, w);
@@ -351,6 +328,9 @@ struct Store {
         widgets.merge(categories.widgets);
         pagedLists.merge(categories.pagedLists);
         groupIndex = std::move(categories.categoryLists);
+        auto charts = makeTopChartGroups(c);
+        widgets.merge(charts.widgets);
+        pagedLists.merge(charts.pagedLists);
         for (const auto& [id, g] : widgets)
             indexGroups(g, groupIndex);
         reviews["bookcode_BK0001"] = {

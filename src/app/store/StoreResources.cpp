@@ -12,6 +12,8 @@
 #include "app/store/detail/PreviewPopupMainView.h"
 #include "app/store/detail/ShopDetailMainViewController.h"
 #include "app/store/feature/ShopFeatureViewController.h"
+#include "app/store/search/SearchMainViewController.h"
+#include "app/store/topchart/TopChartMainViewController.h"
 #include "platform_ui/ResourceRegistry.h"
 
 void registerStoreResources(ui::ResourceRegistry& registry) {
@@ -27,4 +29,6 @@ void registerStoreResources(ui::ResourceRegistry& registry) {
     BrowseMainView::registerResources(registry);
     BrowseSubView::registerResources(registry);
     BrowseListView::registerResources(registry);
+    TopChartMainViewController::registerResources(registry);
+    SearchMainViewController::registerResources(registry);
 }

@@ -98,10 +98,14 @@ void StoreScreenContainer::showMainChild() {
     show(mainChild_);
 }
 
-void StoreScreenContainer::showDetailMainView() {
+const Ref<plat::Object>& StoreScreenContainer::ensureDetail() {
     if (!detail_)
         detail_ = make(kDetailStoryboard, kDetailIdentifier);
-    show(detail_);
+    return detail_;
+}
+
+void StoreScreenContainer::showDetailMainView() {
+    show(ensureDetail());
 }
 
 void StoreScreenContainer::showBackIssueMainView(Ref<VnMagazineInfo> magazine) {
@@ -135,8 +139,7 @@ bool StoreScreenContainer::isPreviewShown() const {
 }
 
 void StoreScreenContainer::pushToShopDetail(bool isBook) {
-    if (!detail_)
-        detail_ = make(kDetailStoryboard, kDetailIdentifier);
+    ensureDetail();
     if (!overlayOnSelection())
         setOverlayShown(true);
     plat::sendIfResponds(detail_, "setIsBook:", isBook);
@@ -228,9 +231,7 @@ void StoreScreenContainer::backIssueSelect(Ref<plat::Object>, Ref<VnMagazineIssu
     removeView(backIssues_);
     if (releasesLeftChildren())
         backIssues_.reset();
-    if (!detail_)
-        detail_ = make(kDetailStoryboard, kDetailIdentifier);
-    plat::sendIfResponds(detail_, "setMagazineIssueInfo:", std::move(issue));
+    plat::sendIfResponds(ensureDetail(), "setMagazineIssueInfo:", std::move(issue));
     showDetailMainView();
 }
 

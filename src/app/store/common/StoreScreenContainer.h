@@ -115,6 +115,8 @@ class StoreScreenContainer : public ui::ViewController {
     // Whether the page has the preview popup.
     virtual bool hasPreviewPopup() const { return true; }
 
+    // The item detail, made (with this container as delegate) when there is none; not shown.
+    const Ref<plat::Object>& ensureDetail();
     // Takes a child's view out of the page; makes the group item list when there is none.
     static void removeView(const Ref<plat::Object>& child);
     void makeGroupList();

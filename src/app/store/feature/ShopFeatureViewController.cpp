@@ -6,16 +6,6 @@
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 #include "vnlib/info/store/VnShopGroupInfo.h"
 
-namespace {
-
-// The container's callbacks, as methods of this class's own table.
-template <class R, class... A>
-auto asOwn(R (StoreScreenContainer::*method)(A...)) {
-    return static_cast<R (ShopFeatureViewController::*)(A...)>(method);
-}
-
-}  // namespace
-
 PLAT_DEFINE_CLASS(ShopFeatureViewController, StoreScreenContainer, [](auto& c) {
     using V = ShopFeatureViewController;
     for (const char* protocol :
@@ -28,30 +18,31 @@ PLAT_DEFINE_CLASS(ShopFeatureViewController, StoreScreenContainer, [](auto& c) {
         .method("showFeatureMainView", &V::showFeatureMainView)
         .method("Va3ShopDetailMainViewController_CompleteLoad:",
                 &V::Va3ShopDetailMainViewController_CompleteLoad)
-        .method("shopFeatureMainViewStartDownloading", asOwn(&V::mainViewStartLoading))
-        .method("shopFeatureMainViewLoadComplete", asOwn(&V::mainViewLoadComplete))
+        .method("shopFeatureMainViewStartDownloading", ownMethod<V>(&V::mainViewStartLoading))
+        .method("shopFeatureMainViewLoadComplete", ownMethod<V>(&V::mainViewLoadComplete))
         .method("shopFeatureMainView:selectShopGroupInfo:withHeaderGroupInfo:",
-                asOwn(&V::selectEntry))
-        .method("shopFeatureMainView:selectSeeAll:", asOwn(&V::selectSeeAll))
+                ownMethod<V>(&V::selectEntry))
+        .method("shopFeatureMainView:selectSeeAll:", ownMethod<V>(&V::selectSeeAll))
         .method("shopCategoryMainView:selectShopGroupInfo:withHeaderGroupInfo:",
-                asOwn(&V::selectEntry))
-        .method("shopCategoryMainView:backToTopView:", asOwn(&V::groupListBack))
-        .method("shopDetailMainViewStartLoading", asOwn(&V::detailStartLoading))
-        .method("shopDetailMainViewLoadComplete", asOwn(&V::detailLoadComplete))
-        .method("shopDetailMainViewLoadDataInfoComplete", asOwn(&V::detailLoadDataInfoComplete))
-        .method("shopDetailMainView:seeAllBackIssue:", asOwn(&V::detailSeeAllBackIssue))
-        .method("shopDetailMainView:backToTopView:", asOwn(&V::detailBack))
-        .method("shopDetailMainView:previewMagazineIssueInfo:", asOwn(&V::detailPreview))
-        .method("shopBackIssueView:backFromBackIssueView:", asOwn(&V::backIssueBack))
-        .method("shopBackIssueView:selectMagazineIssueInfo:", asOwn(&V::backIssueSelect))
-        .method("UriDirect:webLinkByBookInfoCode:", asOwn(&V::routerBookCode))
-        .method("UriDirect:webLinkByMagazineInfoCode:", asOwn(&V::routerMagazineCode))
-        .method("UriDirect:webLinkByMagazineIssueInfoCode:", asOwn(&V::routerMagazineCode))
-        .method("UriDirect_WidgetCode:withIssueList:", asOwn(&V::routerIssueList))
-        .method("UriDirect_WidgetCode:withFeatured:", asOwn(&V::routerFeatured))
-        .method("UriDirect_WebLinkComplete:", asOwn(&V::routerWebLinkComplete))
-        .method("HZLoading_CancelClick:", asOwn(&V::loadingCancelClick))
-        .method("previewPopupMainViewClose", asOwn(&V::previewClose));
+                ownMethod<V>(&V::selectEntry))
+        .method("shopCategoryMainView:backToTopView:", ownMethod<V>(&V::groupListBack))
+        .method("shopDetailMainViewStartLoading", ownMethod<V>(&V::detailStartLoading))
+        .method("shopDetailMainViewLoadComplete", ownMethod<V>(&V::detailLoadComplete))
+        .method("shopDetailMainViewLoadDataInfoComplete",
+                ownMethod<V>(&V::detailLoadDataInfoComplete))
+        .method("shopDetailMainView:seeAllBackIssue:", ownMethod<V>(&V::detailSeeAllBackIssue))
+        .method("shopDetailMainView:backToTopView:", ownMethod<V>(&V::detailBack))
+        .method("shopDetailMainView:previewMagazineIssueInfo:", ownMethod<V>(&V::detailPreview))
+        .method("shopBackIssueView:backFromBackIssueView:", ownMethod<V>(&V::backIssueBack))
+        .method("shopBackIssueView:selectMagazineIssueInfo:", ownMethod<V>(&V::backIssueSelect))
+        .method("UriDirect:webLinkByBookInfoCode:", ownMethod<V>(&V::routerBookCode))
+        .method("UriDirect:webLinkByMagazineInfoCode:", ownMethod<V>(&V::routerMagazineCode))
+        .method("UriDirect:webLinkByMagazineIssueInfoCode:", ownMethod<V>(&V::routerMagazineCode))
+        .method("UriDirect_WidgetCode:withIssueList:", ownMethod<V>(&V::routerIssueList))
+        .method("UriDirect_WidgetCode:withFeatured:", ownMethod<V>(&V::routerFeatured))
+        .method("UriDirect_WebLinkComplete:", ownMethod<V>(&V::routerWebLinkComplete))
+        .method("HZLoading_CancelClick:", ownMethod<V>(&V::loadingCancelClick))
+        .method("previewPopupMainViewClose", ownMethod<V>(&V::previewClose));
 })
 
 ShopFeatureViewController::ShopFeatureViewController() {

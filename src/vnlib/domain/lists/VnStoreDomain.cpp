@@ -1,5 +1,6 @@
 #include "vnlib/domain/lists/VnStoreDomain.h"
 
+#include "platform/core/Log.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/storage/VnBookStoreLocalStorage.h"
 
@@ -34,7 +35,17 @@ VnInfoList VnStoreDomain::itemsFromPersistentStorage() {
 }
 
 void VnStoreDomain::persistItems(const VnInfoList& items) {
+    // The service may answer records without their code: they are held but have no place in
+    // the table.
+    VnInfoList coded;
+    for (const auto& item : items) {
+        if (item && item->code())
+            coded.push_back(item);
+        else
+            VND_TRACE("Error", "A %s without a code is not stored in %s",
+                      itemClass().name().c_str(), dataTableName_.c_str());
+    }
     auto table = dataTable();
-    table->replaceWithNewItems(items);
+    table->replaceWithNewItems(coded);
     table->flushStorageWriting();
 }

@@ -1,6 +1,7 @@
 #pragma once
 // VnStoreDomain: a domain whose whole list is one JSON data table of a local archive, named by
-// dataTableName (by default the item class's name). The server's list replaces the table.
+// dataTableName (by default the item class's name). The server's list replaces the table (its
+// records without a code are held but not stored).
 #include <filesystem>
 
 #include "vnlib/domain/lists/VnDomain.h"

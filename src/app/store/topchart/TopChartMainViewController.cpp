@@ -1,0 +1,60 @@
+#include "app/store/topchart/TopChartMainViewController.h"
+
+#include "app/store/topchart/TopChartListViewController.h"
+#include "app/store/topchart/TopChartMainView.h"
+#include "app/store/topchart/TopChartProtocols.h"
+#include "platform/core/Protocol.h"
+#include "platform_ui/ResourceRegistry.h"
+#include "vnlib/info/catalogue/VnMagazineInfo.h"
+#include "vnlib/info/store/VnShopGroupInfo.h"
+
+PLAT_DEFINE_CLASS(TopChartMainViewController, StoreScreenContainer, [](auto& c) {
+    using V = TopChartMainViewController;
+    c.cls().addProtocolName(topchart_protocols::topChartMainViewDelegate().name());
+    for (const char* protocol :
+         {"ShopCategoryMainViewDelegate", "ShopDetailMainViewControllerDelegate",
+          "ShopBackIssueViewControllerDelegate", "UriDirectDelegate", "HZLoadingDelegate"})
+        c.cls().addProtocolName(protocol);
+    c.method("showTopChartMainView", &V::showTopChartMainView)
+        .method("showShopCategoryMainView", &V::showShopCategoryMainView)
+        .method("Va3ShopDetailMainViewController_CompleteLoad:",
+                &V::Va3ShopDetailMainViewController_CompleteLoad)
+        .method("topChartMainView:selectShopGroupInfo:withHeaderGroupInfo:",
+                ownMethod<V>(&V::selectEntry))
+        .method("UriDirect:webLinkByBookInfoCode:", ownMethod<V>(&V::routerBookCode))
+        .method("UriDirect:webLinkByMagazineInfoCode:", ownMethod<V>(&V::routerMagazineCode))
+        .method("UriDirect:webLinkByMagazineIssueInfoCode:", ownMethod<V>(&V::routerMagazineCode))
+        .method("UriDirect_WidgetCode:withIssueList:", &V::routerIssueListKeepingOverlay)
+        .method("UriDirect_WidgetCode:withFeatured:", ownMethod<V>(&V::routerFeatured))
+        .method("shopDetailMainViewStartLoading", ownMethod<V>(&V::detailStartLoading))
+        .method("shopDetailMainViewLoadComplete", ownMethod<V>(&V::detailLoadComplete))
+        .method("shopDetailMainViewLoadDataInfoComplete",
+                ownMethod<V>(&V::detailLoadDataInfoComplete))
+        .method("shopDetailMainView:seeAllBackIssue:", ownMethod<V>(&V::detailSeeAllBackIssue))
+        .method("shopDetailMainView:backToTopView:", ownMethod<V>(&V::detailBack))
+        .method("shopBackIssueView:backFromBackIssueView:", ownMethod<V>(&V::backIssueBack))
+        .method("shopCategoryMainView:selectShopGroupInfo:withHeaderGroupInfo:",
+                ownMethod<V>(&V::selectEntry))
+        .method("shopCategoryMainView:backToTopView:", ownMethod<V>(&V::groupListBack))
+        .method("HZLoading_CancelClick:", ownMethod<V>(&V::loadingCancelClick));
+})
+
+TopChartMainViewController::TopChartMainViewController() : StoreScreenContainer(kNibName) {}
+
+void TopChartMainViewController::registerResources(ui::ResourceRegistry& registry) {
+    registry.registerController(
+        "", kNibName, [] { return ui::ViewController::create<TopChartMainViewController>(); });
+    TopChartMainView::registerResources(registry);
+    TopChartListViewController::registerResources(registry);
+}
+
+Ref<plat::Object> TopChartMainViewController::makeMainChild() {
+    return ui::ResourceRegistry::shared().instantiateController("", kMainNibName);
+}
+
+void TopChartMainViewController::routerIssueListKeepingOverlay(Ref<plat::Object> router,
+                                                               std::string groupCode) {
+    const bool overlay = isOverlayShown();
+    routerIssueList(std::move(router), std::move(groupCode));
+    setOverlayShown(overlay);
+}

@@ -1,0 +1,61 @@
+#pragma once
+// What the store page tests outside the gui label share: a QApplication on the offscreen
+// platform, and doubles of a page's neighbours made under their registry names (a test object
+// answering the given messages and recording them) together with a link router double.
+#include <any>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/DynamicObject.h"
+
+namespace screen_test {
+
+using testing_support::DynamicObject;
+
+// Makes the application once per process (offscreen unless the caller chose a platform), with
+// the program's pictures.
+void ensureApplication();
+// Adds the program's picture folder to the registry (once).
+void addPictures();
+
+// The argument of a recorded message; objects travel as Ref<plat::Object>.
+template <class T>
+T arg(DynamicObject& object, const std::string& sel, size_t call, size_t index = 0) {
+    const std::any& slot = object.arguments(sel).at(call).at(index);
+    if constexpr (requires { typename T::element_type; })
+        return std::dynamic_pointer_cast<typename T::element_type>(
+            std::any_cast<Ref<plat::Object>>(slot));
+    else
+        return std::any_cast<T>(slot);
+}
+
+// Doubles registered under names until destroyed (the names are then unregistered).
+class Doubles {
+  public:
+    Doubles() = default;
+    Doubles(const Doubles&) = delete;
+    Doubles& operator=(const Doubles&) = delete;
+    ~Doubles();
+
+    // Every object made under the name answers the selectors; made(name) lists them.
+    void add(const std::string& storyboard, const std::string& identifier,
+             std::vector<std::string> answers);
+    std::vector<Ref<DynamicObject>>& made(const std::string& identifier) {
+        return made_[identifier];
+    }
+    // The router ("", "UriDirect"): "code:book:<c>", "code:magazine:<c>", "code:issue:<c>",
+    // "code:list:<c>" and "code:featured:<c>" answer at once as code-only links of that kind,
+    // "https:..." as an opened web link; anything else gets no answer. Whether the delegate
+    // answers is asked first. overlayWhileRouting records `overlayShown()` at each link.
+    void addRouter(std::function<bool()> overlayShown);
+    std::vector<bool> overlayWhileRouting;
+
+  private:
+    std::vector<std::pair<std::string, std::string>> names_;
+    std::map<std::string, std::vector<Ref<DynamicObject>>> made_;
+    WeakRef<plat::Object> routerDelegate_;
+};
+
+}  // namespace screen_test
