@@ -5,12 +5,10 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "app/shell/GlobalService.h"
 #include "app/store/common/BookCoverCollectionCellView.h"
-#include "app/store/detail/StoreNeighbours.h"
+#include "app/store/common/StoreListSupport.h"
 #include "app/store/search/SearchProtocols.h"
 #include "platform/core/Log.h"
-#include "platform/runloop/NotificationCenter.h"
 #include "platform_ui/CollectionView.h"
 #include "platform_ui/Controls.h"
 #include "platform_ui/ResourceRegistry.h"
@@ -52,12 +50,6 @@ const QColor kSelectedColour = QColor::fromRgbF(1.0f, 0.231f, 0.188f);
 const QColor kUnselectedBorder = QColor::fromRgbF(2.0f / 3, 2.0f / 3, 2.0f / 3);
 const QColor kUnselectedCaption = QColor::fromRgbF(0.5f, 0.5f, 0.5f);
 
-// The records of a succeeded page; nothing for a failure.
-VnInfoList itemsOf(const Ref<VnRequestResult>& result) {
-    const auto snapshot = result ? result->returnValue().as<VnLocalSnapshot>() : nullptr;
-    return snapshot ? snapshot->items() : VnInfoList{};
-}
-
 // Catalogue records of listed items: book and issue records, magazine records.
 std::vector<plat::Value> recordsOf(const VnInfoList& items) {
     std::vector<plat::Value> out;
@@ -87,12 +79,11 @@ void applyBorder(QPushButton* button) {
                               .arg(colour.name()));
 }
 
-int pageLength() {
-    const auto global = GlobalService::globalShared();
-    return global ? global->numberLimitLoadOfItem() : 48;
-}
-
 }  // namespace
+
+SearchMainView::~SearchMainView() {
+    store_lists::stopObserving(boundsObservation_);
+}
 
 void SearchMainView::registerResources(ui::ResourceRegistry& registry) {
     registry.registerController(kStoryboard, kIdentifier,
@@ -155,11 +146,7 @@ void SearchMainView::viewDidLoad() {
     magazineUnselected();
     bookButton_Click(nullptr);
     scrollView = collectionView.data();
-    // The view lives as long as the window; the centre holds it weakly.
-    plat::NotificationCenter::defaultCenter().addObserver(
-        self<SearchMainView>(),
-        [this](const plat::Notification& notification) { scrollViewDidScroll(notification); },
-        ui::kViewBoundsDidChangeNotification, collectionView->boundsObject());
+    boundsObservation_ = store_lists::observeBounds(collectionView, weakSelf<SearchMainView>());
 }
 
 // ---- Searching -------------------------------------------------------------------------------
@@ -220,7 +207,7 @@ void SearchMainView::startSearchMagazine(std::string text) {
 }
 
 void SearchMainView::startFirstPage(bool books, std::string text) {
-    if (!store_neighbours::activeUserContext())
+    if (!store_lists::activeUserContext())
         return;
     (books ? book_ : magazine_) = TypeState{};
     currentTextSearch_ = text;
@@ -231,7 +218,7 @@ void SearchMainView::startFirstPage(bool books, std::string text) {
 
 void SearchMainView::searchPage(bool books, const std::string& text, int start,
                                 const char* prefix) {
-    const auto user = store_neighbours::activeUserContext();
+    const auto user = store_lists::activeUserContext();
     Ref<VnDomain> domain;
     if (books)
         domain = user->bookDomainWithSearchKeyword(text);
@@ -241,7 +228,7 @@ void SearchMainView::searchPage(bool books, const std::string& text, int start,
     dropRequest();
     searchRequest_ = domain->newDomainUpdatingRequest(VnLocalSnapshot::empty());
     searchRequest_->setUpdateRange(
-        {static_cast<uint64_t>(start), static_cast<uint64_t>(pageLength())});
+        {static_cast<uint64_t>(start), static_cast<uint64_t>(store_lists::pageLength())});
     searchRequest_->startWithDelegate(self(), prefix);
 }
 
@@ -256,9 +243,9 @@ void SearchMainView::magazineInfoUpdate(Ref<plat::Object>, Ref<VnRequestResult> 
 void SearchMainView::firstPageArrived(bool books, const Ref<VnRequestResult>& result) {
     plat::sendIfResponds(delegate_, "searchMainViewLoadComplete");
     if (result && result->succeed()) {
-        const VnInfoList items = itemsOf(result);
-        setResults(
-            recordsOf(books ? orderedPage(items, static_cast<size_t>(pageLength())) : items));
+        const VnInfoList items = store_lists::deliveredItems(result).value_or(VnInfoList{});
+        setResults(recordsOf(
+            books ? orderedPage(items, static_cast<size_t>(store_lists::pageLength())) : items));
         if (resultSearchTextField)
             resultSearchTextField->setText(
                 QString::fromStdString(resultText(currentTextSearch_, magazineIssueInfos_.size())));
@@ -277,10 +264,10 @@ void SearchMainView::continueSearchMagazine(std::string text) {
 void SearchMainView::continueSearch(bool books, const std::string& text) {
     TypeState& state = books ? book_ : magazine_;
     // Nothing was searched since an empty text: no page of an empty search is asked for.
-    if (!state.isUpdate || text.empty() || !store_neighbours::activeUserContext())
+    if (!state.isUpdate || text.empty() || !store_lists::activeUserContext())
         return;
     state.moreCount += 1;
-    state.startRange = pageLength() * state.moreCount;
+    state.startRange = store_lists::pageLength() * state.moreCount;
     searchPage(books, text, state.startRange,
                books ? "bookInfoContinueUpdate_" : "magazineInfoContinueUpdate_");
     state.isUpdate = false;
@@ -296,13 +283,14 @@ void SearchMainView::magazineInfoContinueUpdate(Ref<plat::Object>, Ref<VnRequest
 
 void SearchMainView::nextPageArrived(bool books, const Ref<VnRequestResult>& result) {
     TypeState& state = books ? book_ : magazine_;
-    const VnInfoList items = result && result->succeed() ? itemsOf(result) : VnInfoList{};
+    const VnInfoList items = store_lists::deliveredItems(result).value_or(VnInfoList{});
     if (items.empty()) {
         // An empty or failed page is asked for again by the next scroll to the bottom.
         state.moreCount -= 1;
     } else {
         auto results = magazineIssueInfos_;
-        for (auto& record : recordsOf(orderedPage(items, static_cast<size_t>(pageLength()))))
+        for (auto& record :
+             recordsOf(orderedPage(items, static_cast<size_t>(store_lists::pageLength()))))
             results.push_back(std::move(record));
         setResults(std::move(results));
         if (resultSearchTextField)
@@ -318,11 +306,8 @@ void SearchMainView::setResults(std::vector<plat::Value> results) {
         collectionView->setContent(magazineIssueInfos_);
 }
 
-void SearchMainView::scrollViewDidScroll(const plat::Notification&) {
-    if (!collectionView)
-        return;
-    const QRect visible = collectionView->visibleRect();
-    if (visible.y() + visible.height() < collectionView->contentSize().height())
+void SearchMainView::scrollViewDidScroll() {
+    if (!store_lists::showsEnd(collectionView))
         return;
     if (isBook_)
         continueSearchBook(keyword_);

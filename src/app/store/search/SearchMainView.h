@@ -19,9 +19,6 @@ class QPushButton;
 class QAbstractScrollArea;
 class VnDomainUpdatingRequest;
 class VnRequestResult;
-namespace plat {
-class Notification;
-}
 namespace ui {
 class CollectionView;
 class ResourceRegistry;
@@ -33,6 +30,8 @@ class SearchMainView : public ui::ViewController {
     static constexpr const char* kStoryboard = "SearchViewStoryboard";
     static constexpr const char* kIdentifier = "SearchMainView";
 
+    SearchMainView() = default;
+    ~SearchMainView() override;
     static void registerResources(ui::ResourceRegistry& registry);
     // The result line: 'ค้นหา "<text>" พบจำนวน <n>', or 'ไม่พบ "<text>"' for none.
     static std::string resultText(const std::string& text, size_t count);
@@ -49,7 +48,8 @@ class SearchMainView : public ui::ViewController {
     void startSearchMagazine(std::string text);
     void continueSearchBook(std::string text);
     void continueSearchMagazine(std::string text);
-    void scrollViewDidScroll(const plat::Notification& notification);
+    // Each bounds change of the grid: a next page when its end is in view.
+    void scrollViewDidScroll();
     void bookCoverCollectionCellSelect(Ref<plat::Object> cell);
     void btnBorder();
     void bookSelected();
@@ -114,4 +114,5 @@ class SearchMainView : public ui::ViewController {
     TypeState magazine_;
     Ref<VnDomainUpdatingRequest> searchRequest_;
     std::vector<plat::Value> magazineIssueInfos_;
+    uint64_t boundsObservation_ = 0;
 };

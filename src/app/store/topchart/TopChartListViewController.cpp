@@ -4,16 +4,13 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "app/shell/GlobalService.h"
-#include "app/store/detail/StoreNeighbours.h"
+#include "app/store/common/StoreListSupport.h"
 #include "app/store/topchart/TopChartCollectionCellView.h"
 #include "app/store/topchart/TopChartProtocols.h"
-#include "platform/runloop/NotificationCenter.h"
 #include "platform_ui/CollectionView.h"
 #include "platform_ui/Controls.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "vnlib/dev/request/VnRequestResult.h"
-#include "vnlib/dev/util/VndArrayAdditions.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/domain/lists/VnDomainUpdatingRequest.h"
 #include "vnlib/domain/lists/VnStoreDomain.h"
@@ -38,24 +35,27 @@ namespace {
 
 // The store groups among a list's elements, ordered by OrderWidget with the 0s last.
 ShopGroupList orderedByOrderWidget(const Ref<plat::Array>& list) {
-    std::vector<plat::Value> groups;
+    ShopGroupList out;
     if (list)
         for (const auto& value : list->values())
-            if (value.as<VnShopGroupInfo>())
-                groups.push_back(value);
+            if (auto group = value.as<VnShopGroupInfo>())
+                out.push_back(std::move(group));
+    store_lists::orderByDisplayOrder(out);
+    return out;
+}
+
+ShopGroupList orderedByOrderWidget(const VnInfoList& items) {
     ShopGroupList out;
-    for (const auto& value :
-         linq_orderByIntNoZero(*plat::Array::make(std::move(groups)), "OrderWidget")->values())
-        out.push_back(value.as<VnShopGroupInfo>());
+    for (const auto& item : items)
+        if (auto group = std::dynamic_pointer_cast<VnShopGroupInfo>(item))
+            out.push_back(std::move(group));
+    store_lists::orderByDisplayOrder(out);
     return out;
 }
 
 // The records of a finished list request (none for a failure).
 VnInfoList itemsOf(const Ref<VnRequestResult>& result) {
-    if (!result || !result->succeed())
-        return {};
-    const auto snapshot = result->returnValue().as<VnLocalSnapshot>();
-    return snapshot ? snapshot->items() : VnInfoList{};
+    return store_lists::deliveredItems(result).value_or(VnInfoList{});
 }
 
 Ref<VnShopGroupInfo> firstGroup(const VnInfoList& items) {
@@ -67,7 +67,7 @@ Ref<VnShopGroupInfo> firstGroup(const VnInfoList& items) {
 TopChartListViewController::TopChartListViewController() : ui::ViewController(kNibName) {}
 
 TopChartListViewController::~TopChartListViewController() {
-    plat::NotificationCenter::defaultCenter().removeObserver(this);
+    store_lists::stopObserving(boundsObservation_);
 }
 
 void TopChartListViewController::registerResources(ui::ResourceRegistry& registry) {
@@ -124,22 +124,21 @@ void TopChartListViewController::viewDidLoad() {
     currentCode_ = topSellerCodePaid;
     updateGroupCategory();
     scrollView = collentiionView.data();
-    plat::NotificationCenter::defaultCenter().addObserver(
-        self<TopChartListViewController>(),
-        [this](const plat::Notification& notification) { scrollViewDidScroll(notification); },
-        ui::kViewBoundsDidChangeNotification, collentiionView->boundsObject());
+    boundsObservation_ =
+        store_lists::observeBounds(collentiionView, weakSelf<TopChartListViewController>());
 }
 
 void TopChartListViewController::setCategoryArrary(const ShopGroupList& categories) {
     auto all = std::make_shared<VnShopGroupInfo>();
     all->Id_ = kAllId;
     all->Title_ = kAllTitle;
-    std::vector<plat::Value> values;
+    ShopGroupList ordered;
     for (const auto& category : categories)
-        values.push_back(plat::Value(category));
+        if (category)
+            ordered.push_back(category);
+    store_lists::orderByDisplayOrder(ordered);
     categoryArrary_ = {all};
-    for (auto& category : orderedByOrderWidget(plat::Array::make(std::move(values))))
-        categoryArrary_.push_back(std::move(category));
+    categoryArrary_.insert(categoryArrary_.end(), ordered.begin(), ordered.end());
     if (!catePopupButton)
         return;
     catePopupButton->clear();
@@ -156,7 +155,7 @@ Ref<VnShopGroupInfo> TopChartListViewController::selectedCategory() const {
 }
 
 void TopChartListViewController::updateGroupCategory() {
-    const auto user = store_neighbours::activeUserContext();
+    const auto user = store_lists::activeUserContext();
     if (!user)
         return;
     const auto domain = user->shopGroupInfoDomainWithGroupCode(kCategoryGroupCode);
@@ -208,7 +207,7 @@ void TopChartListViewController::dropChartRequest() {
 }
 
 void TopChartListViewController::updateGroupTopSeller() {
-    const auto user = store_neighbours::activeUserContext();
+    const auto user = store_lists::activeUserContext();
     if (!currentCode_ || !user)
         return;
     const auto domain = user->shopGroupInfoDomainWithGroupCode(*currentCode_);
@@ -233,12 +232,12 @@ void TopChartListViewController::groupTopSellerUpdate(Ref<plat::Object>,
 }
 
 void TopChartListViewController::updateGroupTopSellerContinue() {
-    const auto user = store_neighbours::activeUserContext();
+    const auto user = store_lists::activeUserContext();
     if (!currentCode_ || isUpdateTopSeller_ || loadingFirstPage_ || !user)
         return;
     isUpdateTopSeller_ = true;
     const auto start = static_cast<int32_t>(groupTopPaid_.size());
-    const int32_t length = GlobalService::globalShared()->numberLimitLoadOfItem();
+    const int32_t length = store_lists::pageLength();
     const auto domain = user->shopSubGroupInfoDomainWithGroupCode(*currentCode_, start, length);
     const auto snapshot = domain->takeLocalSnapshot();
     reqGroupTopSeller_ = domain->newDomainUpdatingRequest(snapshot);
@@ -249,10 +248,7 @@ void TopChartListViewController::groupTopSellerContinueUpdate(Ref<plat::Object>,
                                                               Ref<VnRequestResult> result) {
     const VnInfoList items = itemsOf(result);
     if (!items.empty()) {
-        std::vector<plat::Value> page;
-        for (const auto& item : items)
-            page.push_back(plat::Value(item));
-        for (auto& entry : orderedByOrderWidget(plat::Array::make(std::move(page))))
+        for (auto& entry : orderedByOrderWidget(items))
             groupTopPaid_.push_back(std::move(entry));
         showEntries(groupTopPaid_);
     }
@@ -271,11 +267,8 @@ void TopChartListViewController::showEntries(ShopGroupList entries) {
     collentiionView->setContent(std::move(content));
 }
 
-void TopChartListViewController::scrollViewDidScroll(const plat::Notification&) {
-    if (!collentiionView)
-        return;
-    const QRect visible = collentiionView->visibleRect();
-    if (visible.y() + visible.height() >= collentiionView->contentSize().height())
+void TopChartListViewController::scrollViewDidScroll() {
+    if (store_lists::showsEnd(collentiionView))
         updateGroupTopSellerContinue();
 }
 

@@ -22,9 +22,6 @@ class QAbstractScrollArea;
 class VnDomainUpdatingRequest;
 class VnRequestResult;
 class VnShopGroupInfo;
-namespace plat {
-class Notification;
-}
 namespace ui {
 class CollectionView;
 class ResourceRegistry;
@@ -72,7 +69,8 @@ class TopChartListViewController : public ui::ViewController {
     void btnType_buttonClick(Ref<plat::Object> sender);
     void updateGroupTopSeller();
     void updateGroupTopSellerContinue();
-    void scrollViewDidScroll(const plat::Notification& notification);
+    // Each bounds change of the grid: a next page when its end is in view.
+    void scrollViewDidScroll();
     void adjustCategories() {}
     void topChartCollentionSelectShopGroupInfo(Ref<plat::Object> cell);
     void groupCategoryUpdate(Ref<plat::Object> request, Ref<VnRequestResult> result);
@@ -104,4 +102,5 @@ class TopChartListViewController : public ui::ViewController {
     Ref<VnDomainUpdatingRequest> categoryRequest_;
     bool isUpdateTopSeller_ = false;
     bool loadingFirstPage_ = false;
+    uint64_t boundsObservation_ = 0;
 };

@@ -31,7 +31,6 @@ class SearchScreenTest : public StoreTest {
     void SetUp() override {
         ui::RunLoopBridge::install();
         StoreTest::SetUp();
-        screen_test::addPictures();
         registerStoreResources(ui::ResourceRegistry::shared());
         doubles.add("ShopDetailStoryboard", "ShopDetailMainView",
                     {"setDelegate:", "setIsBook:", "setHeaderTitle:", "setMagazineInfo:",

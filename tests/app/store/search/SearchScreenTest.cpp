@@ -21,10 +21,7 @@ namespace {
 
 class SearchScreenTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        screen_test::ensureApplication();
-        registerStoreResources(ui::ResourceRegistry::shared());
-    }
+    void SetUp() override { registerStoreResources(ui::ResourceRegistry::shared()); }
     DynamicObject& made(const std::string& name, size_t index = 0) {
         return *doubles.made(name).at(index);
     }

@@ -1,33 +1,45 @@
 #include "ScreenTestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
+#include <array>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "platform_ui/ResourceRegistry.h"
 
 namespace screen_test {
 
-void ensureApplication() {
-    if (QApplication::instance())
-        return;
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static int argc = 1;
-    static char name[] = "varnel-store-screen-tests";
-    static char* argv[] = {name, nullptr};
-    static QApplication application(argc, argv);
-    addPictures();
-}
+namespace {
 
-void addPictures() {
-    static const bool added = [] {
+// The program's pictures, and the application of a test process without one of its own (the
+// screen tests' main makes one), made before the first test and gone before the process ends.
+class ApplicationEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
         ui::ResourceRegistry::shared().addImageFolder(std::filesystem::path(VARNEL_SOURCE_DIR) /
                                                       "data" / "images");
-        return true;
-    }();
-    (void)added;
-}
+        if (QApplication::instance())
+            return;
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        application_ = std::make_unique<QApplication>(argc_, argv_.data());
+    }
+    void TearDown() override { application_.reset(); }
+
+  private:
+    int argc_ = 1;
+    std::string name_ = "varnel-store-screen-tests";
+    std::array<char*, 2> argv_{name_.data(), nullptr};
+    std::unique_ptr<QApplication> application_;
+};
+
+[[maybe_unused]] const ::testing::Environment* const kApplication =
+    ::testing::AddGlobalTestEnvironment(std::make_unique<ApplicationEnvironment>().release());
+
+}  // namespace
 
 Doubles::~Doubles() {
     for (const auto& [storyboard, identifier] : names_)

@@ -1,7 +1,8 @@
 #pragma once
-// What the store page tests outside the gui label share: a QApplication on the offscreen
-// platform, and doubles of a page's neighbours made under their registry names (a test object
-// answering the given messages and recording them) together with a link router double.
+// What the store page tests share: a QApplication on the offscreen platform for a process that
+// has none (made before the first test, with the program's pictures), and doubles of a page's
+// neighbours made under their registry names (a test object answering the given messages and
+// recording them) together with a link router double.
 #include <any>
 #include <functional>
 #include <map>
@@ -13,12 +14,6 @@
 namespace screen_test {
 
 using testing_support::DynamicObject;
-
-// Makes the application once per process (offscreen unless the caller chose a platform), with
-// the program's pictures.
-void ensureApplication();
-// Adds the program's picture folder to the registry (once).
-void addPictures();
 
 // The argument of a recorded message; objects travel as Ref<plat::Object>.
 template <class T>

@@ -35,7 +35,6 @@ class TopChartTest : public StoreTest {
     void SetUp() override {
         ui::RunLoopBridge::install();
         StoreTest::SetUp();
-        screen_test::addPictures();
         auto& registry = ui::ResourceRegistry::shared();
         registerStoreResources(registry);
         registerLinkResources(registry);

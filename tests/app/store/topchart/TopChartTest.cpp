@@ -33,10 +33,7 @@ Ref<VnShopGroupInfo> group(const std::string& title, std::optional<std::string> 
 
 class TopChartTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        screen_test::ensureApplication();
-        registerStoreResources(ui::ResourceRegistry::shared());
-    }
+    void SetUp() override { registerStoreResources(ui::ResourceRegistry::shared()); }
 
     // The page over doubles of its main view and children.
     Ref<TopChartMainViewController> makePage() {
