@@ -15,24 +15,15 @@ PLAT_DEFINE_CLASS(TopChartMainViewController, StoreScreenContainer, [](auto& c) 
          {"ShopCategoryMainViewDelegate", "ShopDetailMainViewControllerDelegate",
           "ShopBackIssueViewControllerDelegate", "UriDirectDelegate", "HZLoadingDelegate"})
         c.cls().addProtocolName(protocol);
+    addDetailCallbacks(c);
     c.method("showTopChartMainView", &V::showTopChartMainView)
         .method("showShopCategoryMainView", &V::showShopCategoryMainView)
         .method("Va3ShopDetailMainViewController_CompleteLoad:",
                 &V::Va3ShopDetailMainViewController_CompleteLoad)
         .method("topChartMainView:selectShopGroupInfo:withHeaderGroupInfo:",
                 ownMethod<V>(&V::selectEntry))
-        .method("UriDirect:webLinkByBookInfoCode:", ownMethod<V>(&V::routerBookCode))
-        .method("UriDirect:webLinkByMagazineInfoCode:", ownMethod<V>(&V::routerMagazineCode))
-        .method("UriDirect:webLinkByMagazineIssueInfoCode:", ownMethod<V>(&V::routerMagazineCode))
         .method("UriDirect_WidgetCode:withIssueList:", &V::routerIssueListKeepingOverlay)
         .method("UriDirect_WidgetCode:withFeatured:", ownMethod<V>(&V::routerFeatured))
-        .method("shopDetailMainViewStartLoading", ownMethod<V>(&V::detailStartLoading))
-        .method("shopDetailMainViewLoadComplete", ownMethod<V>(&V::detailLoadComplete))
-        .method("shopDetailMainViewLoadDataInfoComplete",
-                ownMethod<V>(&V::detailLoadDataInfoComplete))
-        .method("shopDetailMainView:seeAllBackIssue:", ownMethod<V>(&V::detailSeeAllBackIssue))
-        .method("shopDetailMainView:backToTopView:", ownMethod<V>(&V::detailBack))
-        .method("shopBackIssueView:backFromBackIssueView:", ownMethod<V>(&V::backIssueBack))
         .method("shopCategoryMainView:selectShopGroupInfo:withHeaderGroupInfo:",
                 ownMethod<V>(&V::selectEntry))
         .method("shopCategoryMainView:backToTopView:", ownMethod<V>(&V::groupListBack))
