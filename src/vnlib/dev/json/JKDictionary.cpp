@@ -190,7 +190,7 @@ const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(JKDocument& docu
             same->object = std::move(objects[i]);
             continue;
         }
-        std::construct_at(members + n, std::move(objects[i]), key);
+        std::construct_at(members + n, JKFlatMember{std::move(objects[i]), key});
         ++n;
     }
     dictionary->members_ = members;
