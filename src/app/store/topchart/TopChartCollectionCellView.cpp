@@ -40,8 +40,9 @@ std::unique_ptr<QWidget> TopChartCollectionCellView::loadView() {
     cover->setGeometry(0, 0, 70, 100);
     coverImageView_ = QtImageView::make(cover);
     titleTextField = new QLabel(view.get());
-    titleTextField->setFont(ui::thaiCapableFont(12));
+    titleTextField->setFont(ui::thaiCapableFont(11));
     titleTextField->setWordWrap(true);
+    titleTextField->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     ui::setFrame(titleTextField, kTitleFrame);
     descriptionTextField = new QLabel(view.get());
     descriptionTextField->setFont(ui::thaiCapableFont(11));

@@ -13,6 +13,7 @@
 #include "app/store/topchart/TopChartMainViewController.h"
 #include "platform_ui/CollectionView.h"
 #include "platform_ui/ResourceRegistry.h"
+#include "platform_ui/ViewGeometry.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/store/VnShopGroupInfo.h"
 
@@ -183,6 +184,9 @@ TEST_F(TopChartTest, CellsShowPositionsAsRanksAndStripeEvenPositions) {
     std::vector<plat::Value> entries;
     for (int order : {9, 3, 7, 1})
         entries.push_back(plat::Value(group("เล่ม " + std::to_string(order), {}, order)));
+    // The first title is too long for one line.
+    entries[0].as<VnShopGroupInfo>()->Title_ =
+        "A title of many words that cannot stand on one line of the cell";
     grid.setContent(entries);
     grid.show();
     ASSERT_EQ(grid.liveItemCount(), 4);
@@ -192,14 +196,23 @@ TEST_F(TopChartTest, CellsShowPositionsAsRanksAndStripeEvenPositions) {
         EXPECT_EQ(cell->rankTextFielad->text(), QString::number(i + 1));
         EXPECT_EQ(cell->bgCategory->pixmap().isNull(), i % 2 == 1) << i;
     }
-    // A cell reused for another position follows it.
-    std::swap(entries[0], entries[1]);
-    entries.erase(entries.begin());
-    grid.setContent(entries);
+    // A long title moves up to two lines above the cover's middle, the description under it.
+    auto first = std::dynamic_pointer_cast<TopChartCollectionCellView>(grid.itemAtIndex(0));
+    auto second = std::dynamic_pointer_cast<TopChartCollectionCellView>(grid.itemAtIndex(1));
+    const double coverY = ui::frame(first->coverFrame).y();
+    EXPECT_EQ(ui::frame(first->titleTextField).y(), coverY + 75.0);
+    EXPECT_EQ(ui::frame(first->titleTextField).height(), 35.0);
+    EXPECT_EQ(ui::frame(first->descriptionTextField).y(), coverY + 75.0 - 60.0);
+    EXPECT_EQ(ui::frame(second->titleTextField).height(),
+              ui::frame(second->descriptionTextField).height());
+
+    // A cell reused for another position follows it, and its title finds its one-line place.
+    grid.setContent({entries[3], entries[2], entries[0]});
     for (int i = 0; i < 3; ++i) {
         auto cell = std::dynamic_pointer_cast<TopChartCollectionCellView>(grid.itemAtIndex(i));
         EXPECT_EQ(cell->rankTextFielad->text(), QString::number(i + 1));
         EXPECT_EQ(cell->bgCategory->pixmap().isNull(), i % 2 == 1) << i;
+        EXPECT_EQ(ui::frame(cell->titleTextField).height(), i == 2 ? 35.0 : 20.0) << i;
     }
 }
 
