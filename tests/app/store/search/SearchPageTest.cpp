@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "ScreenTestSupport.h"
 #include "app/store/StoreResources.h"
@@ -129,7 +130,11 @@ TEST_F(SearchScreenTest, BooksAndMagazinesPageAndOpenByTheirOwnKind) {
     screen->magazineButton->click();
     plat::send(page, "startSearch:", std::string());
     testing_support::spin(50);
-    EXPECT_EQ(starts("GetMetaMagazineInfos"), std::vector<int64_t>{0});
+    // (A bounds change of the short list may ask for the page after it.)
+    const auto magazinePages = starts("GetMetaMagazineInfos");
+    ASSERT_FALSE(magazinePages.empty());
+    EXPECT_EQ(magazinePages.front(), 0);
+    EXPECT_EQ(std::count(magazinePages.begin(), magazinePages.end(), 0), 1);
     EXPECT_TRUE(store.requestsForMethod("GetMetaBookInfos").empty());
     EXPECT_EQ(line(), "ค้นหา \"River\" พบจำนวน 5");
 
