@@ -35,4 +35,15 @@ class DynamicObject : public plat::Object {
 // A shared journal for checking the order of callbacks across objects.
 using Journal = std::vector<std::string>;
 
+// The index-th argument of the call-th recorded message; objects travel as Ref<plat::Object>.
+template <class T>
+T sentArgument(DynamicObject& object, const std::string& sel, size_t call, size_t index = 0) {
+    const std::any& slot = object.arguments(sel).at(call).at(index);
+    if constexpr (requires { typename T::element_type; })
+        return std::dynamic_pointer_cast<typename T::element_type>(
+            std::any_cast<Ref<plat::Object>>(slot));
+    else
+        return std::any_cast<T>(slot);
+}
+
 }  // namespace testing_support

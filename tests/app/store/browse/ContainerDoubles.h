@@ -29,17 +29,6 @@ inline Ref<VnShopGroupInfo> shopGroup(const std::string& title,
     return info;
 }
 
-// The argument as sent; objects travel as Ref<plat::Object>.
-template <class T>
-T sentArgument(DynamicObject& object, const std::string& sel, size_t call, size_t index = 0) {
-    const std::any& slot = object.arguments(sel).at(call).at(index);
-    if constexpr (requires { typename T::element_type; })
-        return std::dynamic_pointer_cast<typename T::element_type>(
-            std::any_cast<Ref<plat::Object>>(slot));
-    else
-        return std::any_cast<T>(slot);
-}
-
 class ContainerDoubles {
   public:
     using Made = std::vector<Ref<DynamicObject>>;

@@ -17,6 +17,7 @@
 #include "vnlib/info/store/VnShopGroupInfo.h"
 
 using testing_support::DynamicObject;
+using testing_support::sentArgument;
 
 namespace {
 
@@ -25,17 +26,6 @@ Ref<VnShopGroupInfo> group(const std::string& title, std::optional<std::string> 
     info->Title_ = title;
     info->LinkUrl_ = std::move(link);
     return info;
-}
-
-// The argument as sent; objects travel as Ref<plat::Object>.
-template <class T>
-T arg(DynamicObject& object, const std::string& sel, size_t call, size_t index = 0) {
-    const std::any& slot = object.arguments(sel).at(call).at(index);
-    if constexpr (requires { typename T::element_type; })
-        return std::dynamic_pointer_cast<typename T::element_type>(
-            std::any_cast<Ref<plat::Object>>(slot));
-    else
-        return std::any_cast<T>(slot);
 }
 
 class StoreContainerTest : public ::testing::Test {
@@ -145,10 +135,10 @@ TEST_F(StoreContainerTest, SeeAllListsAndLinksMoveBetweenChildrenWithTheOverlay)
     container->view()->resize(900, 700);
     container->view()->show();
     ASSERT_EQ(mains.size(), 1u);
-    EXPECT_EQ(arg<std::string>(*mains[0], "setFeatureCode:", 0), "0.feature_book");
-    EXPECT_EQ(arg<Ref<plat::Object>>(*mains[0], "setDelegate:", 0), container);
-    EXPECT_EQ(arg<Ref<plat::Object>>(*loadings.at(0), "setDelegate:", 0), container);
-    EXPECT_EQ(arg<Ref<plat::Object>>(*popups.at(0), "setDelegate:", 0), container);
+    EXPECT_EQ(sentArgument<std::string>(*mains[0], "setFeatureCode:", 0), "0.feature_book");
+    EXPECT_EQ(sentArgument<Ref<plat::Object>>(*mains[0], "setDelegate:", 0), container);
+    EXPECT_EQ(sentArgument<Ref<plat::Object>>(*loadings.at(0), "setDelegate:", 0), container);
+    EXPECT_EQ(sentArgument<Ref<plat::Object>>(*popups.at(0), "setDelegate:", 0), container);
     EXPECT_EQ(container->currentChild(), mains[0]);
     EXPECT_FALSE(container->isOverlayShown());
     EXPECT_FALSE(container->isPreviewShown());
@@ -158,7 +148,7 @@ TEST_F(StoreContainerTest, SeeAllListsAndLinksMoveBetweenChildrenWithTheOverlay)
     const auto recent = group("มาใหม่", "");
     plat::send(container, "shopFeatureMainView:selectSeeAll:", mains[0], recent);
     ASSERT_EQ(lists.size(), 1u);
-    EXPECT_EQ(arg<Ref<plat::Object>>(*lists[0], "setShopGroupInfo:", 0), recent);
+    EXPECT_EQ(sentArgument<Ref<plat::Object>>(*lists[0], "setShopGroupInfo:", 0), recent);
     EXPECT_EQ(container->currentChild(), lists[0]);
     EXPECT_FALSE(container->isOverlayShown());
     EXPECT_TRUE(routers.empty());
@@ -171,7 +161,7 @@ TEST_F(StoreContainerTest, SeeAllListsAndLinksMoveBetweenChildrenWithTheOverlay)
     plat::send(container, "shopFeatureMainView:selectSeeAll:", mains[0],
                group("ขายดี", "code:list:77.paid"));
     ASSERT_EQ(lists.size(), 2u);
-    EXPECT_EQ(arg<std::string>(*lists[1], "setCurrentCodeSort:", 0), "77.paid");
+    EXPECT_EQ(sentArgument<std::string>(*lists[1], "setCurrentCodeSort:", 0), "77.paid");
     EXPECT_EQ(container->currentChild(), lists[1]);
     EXPECT_EQ(overlayWhileRouting, std::vector<bool>{true});
     EXPECT_FALSE(container->isOverlayShown());
@@ -184,16 +174,16 @@ TEST_F(StoreContainerTest, SeeAllListsAndLinksMoveBetweenChildrenWithTheOverlay)
                group("เล่มหนึ่ง", "code:book:B1"), group("ขายดี", std::nullopt));
     ASSERT_EQ(details.size(), 1u);
     EXPECT_TRUE(container->isOverlayShown());
-    EXPECT_EQ(arg<bool>(*details[0], "setIsBook:", 0), true);
-    EXPECT_EQ(arg<std::string>(*details[0], "setHeaderTitle:", 0), "หนังสือ / ขายดี");
+    EXPECT_EQ(sentArgument<bool>(*details[0], "setIsBook:", 0), true);
+    EXPECT_EQ(sentArgument<std::string>(*details[0], "setHeaderTitle:", 0), "หนังสือ / ขายดี");
     EXPECT_EQ(container->currentChild(), lists[1]);
     const auto second = group("ฉบับใหม่", "code:magazine:M2");
     plat::send(container, "shopFeatureMainView:selectShopGroupInfo:withHeaderGroupInfo:", mains[0],
                second, Ref<VnShopGroupInfo>());
     ASSERT_EQ(details.size(), 1u);
-    EXPECT_EQ(arg<bool>(*details[0], "setIsBook:", 1), false);
-    EXPECT_EQ(arg<Ref<VnShopGroupInfo>>(*details[0], "setCurrentGroupInfo:", 1), second);
-    EXPECT_EQ(arg<std::string>(*details[0], "setHeaderTitle:", 1), "นิตยสาร");
+    EXPECT_EQ(sentArgument<bool>(*details[0], "setIsBook:", 1), false);
+    EXPECT_EQ(sentArgument<Ref<VnShopGroupInfo>>(*details[0], "setCurrentGroupInfo:", 1), second);
+    EXPECT_EQ(sentArgument<std::string>(*details[0], "setHeaderTitle:", 1), "นิตยสาร");
     EXPECT_EQ(routers.size(), 1u);  // one router, kept
     EXPECT_EQ(routers[0]->count("cancel"), 3u);
 
@@ -220,7 +210,8 @@ TEST_F(StoreContainerTest, SeeAllListsAndLinksMoveBetweenChildrenWithTheOverlay)
     auto issue = std::make_shared<VnMagazineIssueInfo>();
     plat::send(container, "shopBackIssueView:selectMagazineIssueInfo:", backIssues[1], issue);
     EXPECT_EQ(container->currentChild(), details[0]);
-    EXPECT_EQ(arg<Ref<VnMagazineIssueInfo>>(*details[0], "setMagazineIssueInfo:", 0), issue);
+    EXPECT_EQ(sentArgument<Ref<VnMagazineIssueInfo>>(*details[0], "setMagazineIssueInfo:", 0),
+              issue);
     EXPECT_EQ(details[0]->count("setCurrentGroupInfo:"), 2u);
     EXPECT_FALSE(backIssues[1]->view()->parentWidget());
 
@@ -232,7 +223,7 @@ TEST_F(StoreContainerTest, SeeAllListsAndLinksMoveBetweenChildrenWithTheOverlay)
     plat::send(container, "shopFeatureMainView:selectShopGroupInfo:withHeaderGroupInfo:", mains[0],
                group("อีกเล่ม", "code:book:B3"), group("แนะนำ", ""));
     EXPECT_EQ(details.size(), 2u);
-    EXPECT_EQ(arg<std::string>(*details[1], "setHeaderTitle:", 0), "หนังสือ / แนะนำ");
+    EXPECT_EQ(sentArgument<std::string>(*details[1], "setHeaderTitle:", 0), "หนังสือ / แนะนำ");
 }
 
 TEST_F(StoreContainerTest, WebFeaturedCancelAndPreviewAndTheCallbacksAnswered) {
@@ -278,10 +269,11 @@ TEST_F(StoreContainerTest, WebFeaturedCancelAndPreviewAndTheCallbacksAnswered) {
     auto issue = std::make_shared<VnMagazineIssueInfo>();
     plat::send(container, "shopDetailMainView:previewMagazineIssueInfo:", details[0], issue);
     EXPECT_TRUE(container->isPreviewShown());
-    EXPECT_EQ(arg<Ref<VnMagazineIssueInfo>>(*popups[0], "setMagazineIssueInfo:", 0), issue);
+    EXPECT_EQ(sentArgument<Ref<VnMagazineIssueInfo>>(*popups[0], "setMagazineIssueInfo:", 0),
+              issue);
     plat::send(container, "previewPopupMainViewClose");
     EXPECT_FALSE(container->isPreviewShown());
-    EXPECT_FALSE(arg<Ref<VnMagazineIssueInfo>>(*popups[0], "setMagazineIssueInfo:", 1));
+    EXPECT_FALSE(sentArgument<Ref<VnMagazineIssueInfo>>(*popups[0], "setMagazineIssueInfo:", 1));
 
     // The router's other callbacks are not answered, so they are never sent.
     EXPECT_TRUE(container->respondsToSelector("UriDirect:webLinkByMagazineIssueInfoCode:"));

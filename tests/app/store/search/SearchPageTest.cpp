@@ -19,8 +19,8 @@
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 
-using screen_test::arg;
 using screen_test::DynamicObject;
+using testing_support::sentArgument;
 using testing_support::spinUntil;
 
 namespace {
@@ -150,10 +150,10 @@ TEST_F(SearchScreenTest, BooksAndMagazinesPageAndOpenByTheirOwnKind) {
     auto& magazineDetail = *doubles.made("ShopDetailMainView")[0];
     const auto magazine = results[0].as<VnMagazineInfo>();
     ASSERT_TRUE(magazine && magazine->latestIssue_);
-    EXPECT_EQ(arg<bool>(magazineDetail, "setIsBook:", 0), false);
-    EXPECT_EQ(arg<std::string>(magazineDetail, "setHeaderTitle:", 0), "นิตยสาร / ค้นหา");
-    EXPECT_EQ(arg<Ref<VnMagazineInfo>>(magazineDetail, "setMagazineInfo:", 0), magazine);
-    EXPECT_EQ(arg<Ref<VnMagazineIssueInfo>>(magazineDetail, "setMagazineIssueInfo:", 0),
+    EXPECT_EQ(sentArgument<bool>(magazineDetail, "setIsBook:", 0), false);
+    EXPECT_EQ(sentArgument<std::string>(magazineDetail, "setHeaderTitle:", 0), "นิตยสาร / ค้นหา");
+    EXPECT_EQ(sentArgument<Ref<VnMagazineInfo>>(magazineDetail, "setMagazineInfo:", 0), magazine);
+    EXPECT_EQ(sentArgument<Ref<VnMagazineIssueInfo>>(magazineDetail, "setMagazineIssueInfo:", 0),
               magazine->latestIssue_);
     EXPECT_EQ(page->currentChild().get(), &magazineDetail);
 
@@ -169,9 +169,9 @@ TEST_F(SearchScreenTest, BooksAndMagazinesPageAndOpenByTheirOwnKind) {
     clickResult(1);
     ASSERT_EQ(doubles.made("ShopDetailMainView").size(), 2u);
     auto& bookDetail = *doubles.made("ShopDetailMainView")[1];
-    EXPECT_EQ(arg<bool>(bookDetail, "setIsBook:", 0), true);
-    EXPECT_EQ(arg<std::string>(bookDetail, "setHeaderTitle:", 0), "หนังสือ / ค้นหา");
-    EXPECT_EQ(arg<Ref<VnMagazineIssueInfo>>(bookDetail, "setMagazineIssueInfo:", 0),
+    EXPECT_EQ(sentArgument<bool>(bookDetail, "setIsBook:", 0), true);
+    EXPECT_EQ(sentArgument<std::string>(bookDetail, "setHeaderTitle:", 0), "หนังสือ / ค้นหา");
+    EXPECT_EQ(sentArgument<Ref<VnMagazineIssueInfo>>(bookDetail, "setMagazineIssueInfo:", 0),
               results[1].as<VnMagazineIssueInfo>());
 }
 

@@ -14,8 +14,8 @@
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 
-using screen_test::arg;
 using screen_test::DynamicObject;
+using testing_support::sentArgument;
 
 namespace {
 
@@ -44,13 +44,13 @@ TEST_F(SearchScreenTest, ContainerHandsTheChosenRecordToTheDetailAndReleasesWhat
     plat::send(page, "setDelegate:", window);
     page->view();
     auto& main = made("SearchMainView");
-    EXPECT_EQ(arg<Ref<plat::Object>>(main, "setDelegate:", 0), page);
+    EXPECT_EQ(sentArgument<Ref<plat::Object>>(main, "setDelegate:", 0), page);
     EXPECT_TRUE(doubles.made("PreviewPopupMainView").empty());
     EXPECT_FALSE(page->isOverlayShown());
 
     // The text goes to the main view, whose first page drives the overlay.
     plat::send(page, "startSearch:", std::string("River"));
-    EXPECT_EQ(arg<std::string>(main, "startSearch:", 0), "River");
+    EXPECT_EQ(sentArgument<std::string>(main, "startSearch:", 0), "River");
     plat::send(page, "searchMainViewStartLoading");
     EXPECT_TRUE(page->isOverlayShown());
     plat::send(page, "HZLoading_CancelClick:", made("HZLoading").self());
@@ -64,9 +64,9 @@ TEST_F(SearchScreenTest, ContainerHandsTheChosenRecordToTheDetailAndReleasesWhat
     plat::send(page, "searchMainView:selectBookIssueInfo:", main.self(), book);
     auto& detail = made("ShopDetailMainView");
     EXPECT_EQ(page->currentChild().get(), &detail);
-    EXPECT_EQ(arg<bool>(detail, "setIsBook:", 0), true);
-    EXPECT_EQ(arg<std::string>(detail, "setHeaderTitle:", 0), "หนังสือ / ค้นหา");
-    EXPECT_EQ(arg<Ref<VnMagazineIssueInfo>>(detail, "setMagazineIssueInfo:", 0), book);
+    EXPECT_EQ(sentArgument<bool>(detail, "setIsBook:", 0), true);
+    EXPECT_EQ(sentArgument<std::string>(detail, "setHeaderTitle:", 0), "หนังสือ / ค้นหา");
+    EXPECT_EQ(sentArgument<Ref<VnMagazineIssueInfo>>(detail, "setMagazineIssueInfo:", 0), book);
     EXPECT_EQ(detail.calls().front(), "setDelegate:");
     EXPECT_FALSE(page->isOverlayShown());
 
@@ -87,10 +87,10 @@ TEST_F(SearchScreenTest, ContainerHandsTheChosenRecordToTheDetailAndReleasesWhat
     plat::send(page, "searchMainView:selectMagazineInfo:", main.self(), magazine);
     ASSERT_EQ(doubles.made("ShopDetailMainView").size(), 2u);
     auto& second = made("ShopDetailMainView", 1);
-    EXPECT_EQ(arg<bool>(second, "setIsBook:", 0), false);
-    EXPECT_EQ(arg<std::string>(second, "setHeaderTitle:", 0), "นิตยสาร / ค้นหา");
-    EXPECT_EQ(arg<Ref<VnMagazineInfo>>(second, "setMagazineInfo:", 0), magazine);
-    EXPECT_EQ(arg<Ref<VnMagazineIssueInfo>>(second, "setMagazineIssueInfo:", 0),
+    EXPECT_EQ(sentArgument<bool>(second, "setIsBook:", 0), false);
+    EXPECT_EQ(sentArgument<std::string>(second, "setHeaderTitle:", 0), "นิตยสาร / ค้นหา");
+    EXPECT_EQ(sentArgument<Ref<VnMagazineInfo>>(second, "setMagazineInfo:", 0), magazine);
+    EXPECT_EQ(sentArgument<Ref<VnMagazineIssueInfo>>(second, "setMagazineIssueInfo:", 0),
               magazine->latestIssue_);
     plat::send(page, "shopDetailMainView:backToTopView:", second.self(), Ref<plat::Object>());
 
@@ -137,9 +137,9 @@ TEST_F(SearchScreenTest, ResultsOpenByTheirOwnClassAndButtonsShowTheType) {
     cell->setRepresentedObject(plat::Value(book));
     plat::send(screen, "bookCoverCollectionCellSelect:", cell);
     ASSERT_EQ(container->count("searchMainView:selectBookIssueInfo:"), 1u);
-    EXPECT_EQ(
-        arg<Ref<VnMagazineIssueInfo>>(*container, "searchMainView:selectBookIssueInfo:", 0, 1),
-        book);
+    EXPECT_EQ(sentArgument<Ref<VnMagazineIssueInfo>>(*container,
+                                                     "searchMainView:selectBookIssueInfo:", 0, 1),
+              book);
     plat::send(screen, "bookButton_Click:", Ref<plat::Object>());
     auto magazine = std::make_shared<VnMagazineInfo>();
     cell->setRepresentedObject(plat::Value(magazine));

@@ -15,17 +15,6 @@ namespace screen_test {
 
 using testing_support::DynamicObject;
 
-// The argument of a recorded message; objects travel as Ref<plat::Object>.
-template <class T>
-T arg(DynamicObject& object, const std::string& sel, size_t call, size_t index = 0) {
-    const std::any& slot = object.arguments(sel).at(call).at(index);
-    if constexpr (requires { typename T::element_type; })
-        return std::dynamic_pointer_cast<typename T::element_type>(
-            std::any_cast<Ref<plat::Object>>(slot));
-    else
-        return std::any_cast<T>(slot);
-}
-
 // Doubles registered under names until destroyed (the names are then unregistered).
 class Doubles {
   public:

@@ -22,8 +22,8 @@
 #include "vnlib/domain/lists/VnDomainUpdatingRequest.h"
 #include "vnlib/info/store/VnShopGroupInfo.h"
 
-using screen_test::arg;
 using screen_test::DynamicObject;
+using testing_support::sentArgument;
 using testing_support::spinUntil;
 
 namespace {
@@ -178,9 +178,9 @@ TEST_F(TopChartTest, ColumnsLoadPageAndOpenTheirEntries) {
     click(books, 0);
     auto& detail = *doubles.made("ShopDetailMainView").at(0);
     EXPECT_TRUE(page->isOverlayShown());
-    EXPECT_EQ(arg<bool>(detail, "setIsBook:", 0), true);
-    EXPECT_EQ(arg<std::string>(detail, "setHeaderTitle:", 0), "หนังสือ / ทั้งหมด");
-    EXPECT_EQ(arg<Ref<VnShopGroupInfo>>(detail, "setCurrentGroupInfo:", 0)->Id_,
+    EXPECT_EQ(sentArgument<bool>(detail, "setIsBook:", 0), true);
+    EXPECT_EQ(sentArgument<std::string>(detail, "setHeaderTitle:", 0), "หนังสือ / ทั้งหมด");
+    EXPECT_EQ(sentArgument<Ref<VnShopGroupInfo>>(detail, "setCurrentGroupInfo:", 0)->Id_,
               "0.topseller_book_paid.1");
     plat::send(page, "shopDetailMainViewLoadDataInfoComplete");
     EXPECT_EQ(page->currentChild().get(), &detail);
@@ -189,13 +189,13 @@ TEST_F(TopChartTest, ColumnsLoadPageAndOpenTheirEntries) {
     EXPECT_EQ(page->currentChild(), main);
     // A newspaper issue gets the magazine word.
     click(newspapers, 0);
-    EXPECT_EQ(arg<std::string>(detail, "setHeaderTitle:", 1), "นิตยสาร / ทั้งหมด");
+    EXPECT_EQ(sentArgument<std::string>(detail, "setHeaderTitle:", 1), "นิตยสาร / ทั้งหมด");
     plat::send(page, "HZLoading_CancelClick:", doubles.made("HZLoading").at(0));
 
     // The list link: the group item list, whose back returns to the columns as they were.
     click(books, 2);
     auto& list = *doubles.made("ShopCategoryMainViewController").at(0);
-    EXPECT_EQ(arg<std::string>(list, "setCurrentCodeSort:", 0), "0.feature_all.books");
+    EXPECT_EQ(sentArgument<std::string>(list, "setCurrentCodeSort:", 0), "0.feature_all.books");
     EXPECT_EQ(page->currentChild().get(), &list);
     plat::send(page, "shopCategoryMainView:backToTopView:", list.self(), Ref<plat::Object>());
     EXPECT_EQ(page->currentChild(), main);

@@ -17,8 +17,8 @@
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/store/VnShopGroupInfo.h"
 
-using screen_test::arg;
 using screen_test::DynamicObject;
+using testing_support::sentArgument;
 
 namespace {
 
@@ -65,8 +65,8 @@ TEST_F(TopChartTest, ContainerKeepsItsChildrenAndShowsTheOverlayWhilePreparingTh
     ASSERT_TRUE(page);
     page->view()->resize(900, 600);
     auto& main = made("TopChartMainView");
-    EXPECT_EQ(arg<Ref<plat::Object>>(main, "setDelegate:", 0), page);
-    EXPECT_EQ(arg<Ref<plat::Object>>(made("HZLoading"), "setDelegate:", 0), page);
+    EXPECT_EQ(sentArgument<Ref<plat::Object>>(main, "setDelegate:", 0), page);
+    EXPECT_EQ(sentArgument<Ref<plat::Object>>(made("HZLoading"), "setDelegate:", 0), page);
     EXPECT_TRUE(doubles.made("PreviewPopupMainView").empty());
     EXPECT_FALSE(page->isOverlayShown());
     EXPECT_EQ(page->currentChild().get(), &main);
@@ -79,9 +79,9 @@ TEST_F(TopChartTest, ContainerKeepsItsChildrenAndShowsTheOverlayWhilePreparingTh
     EXPECT_EQ(doubles.overlayWhileRouting, std::vector<bool>{false});
     EXPECT_TRUE(page->isOverlayShown());
     auto& detail = made("ShopDetailMainView");
-    EXPECT_EQ(arg<bool>(detail, "setIsBook:", 0), true);
-    EXPECT_EQ(arg<Ref<VnShopGroupInfo>>(detail, "setCurrentGroupInfo:", 0), entry);
-    EXPECT_EQ(arg<std::string>(detail, "setHeaderTitle:", 0), "หนังสือ / ทั้งหมด");
+    EXPECT_EQ(sentArgument<bool>(detail, "setIsBook:", 0), true);
+    EXPECT_EQ(sentArgument<Ref<VnShopGroupInfo>>(detail, "setCurrentGroupInfo:", 0), entry);
+    EXPECT_EQ(sentArgument<std::string>(detail, "setHeaderTitle:", 0), "หนังสือ / ทั้งหมด");
     EXPECT_EQ(page->currentChild().get(), &main);
 
     plat::send(page, "shopDetailMainViewLoadDataInfoComplete");
@@ -110,8 +110,8 @@ TEST_F(TopChartTest, ContainerKeepsItsChildrenAndShowsTheOverlayWhilePreparingTh
     plat::send(page, "topChartMainView:selectShopGroupInfo:withHeaderGroupInfo:", main.self(),
                group("ข่าวเช้า", "code:issue:NP01-240302"), group("ข่าว"));
     EXPECT_EQ(doubles.made("ShopDetailMainView").size(), 1u);
-    EXPECT_EQ(arg<std::string>(detail, "setHeaderTitle:", 1), "นิตยสาร / ข่าว");
-    EXPECT_EQ(arg<bool>(detail, "setIsBook:", 1), false);
+    EXPECT_EQ(sentArgument<std::string>(detail, "setHeaderTitle:", 1), "นิตยสาร / ข่าว");
+    EXPECT_EQ(sentArgument<bool>(detail, "setIsBook:", 1), false);
 
     // A list link while the overlay shows: the list of the code in place of the main view, the
     // overlay left as it is.
@@ -119,7 +119,7 @@ TEST_F(TopChartTest, ContainerKeepsItsChildrenAndShowsTheOverlayWhilePreparingTh
                group("รวมเล่ม", "code:list:0.feature_all.books"), all);
     EXPECT_TRUE(page->isOverlayShown());
     auto& list = made("ShopCategoryMainViewController");
-    EXPECT_EQ(arg<std::string>(list, "setCurrentCodeSort:", 0), "0.feature_all.books");
+    EXPECT_EQ(sentArgument<std::string>(list, "setCurrentCodeSort:", 0), "0.feature_all.books");
     EXPECT_EQ(page->currentChild().get(), &list);
     plat::send(page, "HZLoading_CancelClick:", made("HZLoading").self());
     EXPECT_FALSE(page->isOverlayShown());
@@ -129,7 +129,7 @@ TEST_F(TopChartTest, ContainerKeepsItsChildrenAndShowsTheOverlayWhilePreparingTh
     // its back returns to the main view and the list stays made.
     plat::send(page, "shopCategoryMainView:selectShopGroupInfo:withHeaderGroupInfo:", list.self(),
                group("เล่มในรายการ", "code:book:BK0002"), group("หนังสือแนะนำ"));
-    EXPECT_EQ(arg<std::string>(detail, "setHeaderTitle:", 2), "หนังสือ / หนังสือแนะนำ");
+    EXPECT_EQ(sentArgument<std::string>(detail, "setHeaderTitle:", 2), "หนังสือ / หนังสือแนะนำ");
     plat::send(page, "shopDetailMainViewLoadDataInfoComplete");
     EXPECT_EQ(page->currentChild().get(), &detail);
     plat::send(page, "shopDetailMainView:backToTopView:", detail.self(), Ref<plat::Object>());
