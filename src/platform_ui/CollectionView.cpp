@@ -53,12 +53,29 @@ void CollectionView::setSpacing(int spacing) {
 
 void CollectionView::setContent(std::vector<plat::Value> content) {
     content_ = std::move(content);
-    for (auto& [index, item] : live_) {
-        item->view()->hide();
-        reusable_.push_back(item);
-    }
-    live_.clear();
     relayout();
+    // Items still on screen keep their places; one given another object is told it went and
+    // came back, as a reused item is, but it is not hidden and shown, which would have the whole
+    // grid laid out and painted again.
+    const std::vector<std::pair<int, Ref<CollectionViewItem>>> kept(live_.begin(), live_.end());
+    for (const auto& [index, item] : kept) {
+        // What an item did on being told may have changed the grid.
+        if (itemAtIndex(index) != item)
+            continue;
+        const plat::Value& object = content_[static_cast<size_t>(index)];
+        if (item->representedObject() == object)
+            continue;
+        const bool shown = item->view()->isVisible();
+        if (shown) {
+            item->viewWillDisappear();
+            item->viewDidDisappear();
+        }
+        item->setRepresentedObject(object);
+        if (shown) {
+            item->viewWillAppear();
+            item->viewDidAppear();
+        }
+    }
 }
 
 int CollectionView::columns() const {

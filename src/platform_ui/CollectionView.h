@@ -1,7 +1,9 @@
 #pragma once
 // ui::CollectionView: a grid of items of one size that builds only the items on screen. Items
 // are view controllers made by the item factory; an item that leaves the screen is reused for
-// another with a new represented object, and gets viewDidAppear each time it is shown. An item
+// another with a new represented object, and gets viewDidAppear each time it is shown. New
+// content leaves the items on screen in their places: one whose object changes gets it, between
+// viewDidDisappear and viewDidAppear, as a reused one does; the others are left alone. An item
 // knows the grid that shows it, and through it the grid's delegate (not retained), which may
 // answer "collectionView:didSelectItemAtIndex:" and whatever messages the items send it. A grid
 // scrolls vertically in rows, or horizontally as a strip of one row. Each scroll and resize

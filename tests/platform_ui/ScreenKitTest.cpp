@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTextLayout>
 #include <QTimer>
+#include <map>
 #include <thread>
 
 #include "platform/net/UrlConnection.h"
@@ -263,6 +264,36 @@ TEST(ScreenKitTest, ListsAndGridsBuildOnlyWhatIsOnScreenAndReuseIt) {
     ASSERT_TRUE(grid.itemAtIndex(last));
     EXPECT_EQ(grid.itemAtIndex(last)->representedObject().intValue(), last);
     EXPECT_GT(appeared, grid.madeItemCount());  // reused items appear again
+
+    // New content leaves the items on screen in their places: an item whose object changed
+    // shows the new one and appears again, the others are left alone, and items past the end of
+    // shorter content go.
+    grid.verticalScrollBar()->setValue(0);
+    spin();
+    std::map<int, Ref<ui::CollectionViewItem>> before;
+    for (int i = 0; i < onScreen; ++i)
+        before[i] = grid.itemAtIndex(i);
+    ASSERT_TRUE(before[0] && before[onScreen - 1]);
+    const int appearedBefore = appeared;
+    auto changed = content;
+    changed[1] = plat::Value(int32_t{-1});
+    changed[2] = plat::Value(int32_t{-2});
+    grid.setContent(changed);
+    for (int i = 0; i < onScreen; ++i)
+        EXPECT_EQ(grid.itemAtIndex(i), before[i]) << i;
+    EXPECT_EQ(grid.itemAtIndex(1)->representedObject().intValue(), -1);
+    EXPECT_EQ(grid.itemAtIndex(2)->representedObject().intValue(), -2);
+    EXPECT_EQ(grid.itemAtIndex(3)->representedObject().intValue(), 3);
+    EXPECT_EQ(appeared, appearedBefore + 2);
+    EXPECT_TRUE(grid.itemAtIndex(1)->view()->isVisible());
+    grid.setContent(std::vector<plat::Value>(changed.begin(), changed.begin() + 2));
+    EXPECT_EQ(grid.liveItemCount(), 2);
+    EXPECT_EQ(grid.itemAtIndex(0), before[0]);
+    EXPECT_FALSE(before[2]->view()->isVisible());
+    EXPECT_EQ(appeared, appearedBefore + 2);
+    grid.setContent(changed);
+    EXPECT_EQ(grid.itemAtIndex(2)->representedObject().intValue(), -2);
+    EXPECT_TRUE(grid.itemAtIndex(2)->view()->isVisible());
 
     // A strip: one row that scrolls sideways; its items know the strip and its delegate.
     ui::CollectionView strip;

@@ -232,8 +232,14 @@ void LibraryBookShelfCollectionCellView::setRepresentedObject(const plat::Value&
     o.titleTextField->setText(QString::fromStdString(texts.title));
     o.descriptionTextField->setText(QString::fromStdString(texts.description));
     o.dueDateTextField->setText(QString::fromStdString(texts.dueDate));
-    cover_->setImageWithURL(item.coverUrl_,
-                            ui::ResourceRegistry::shared().imageNamed(kCoverPlaceholder));
+    // The same cover, shown or on its way, is left as it is; a failed one is asked again.
+    const QImage& placeholder = ui::ResourceRegistry::shared().imageNamed(kCoverPlaceholder);
+    const bool coverShown =
+        cover_->af_imageRequestOperation() || cover_->image().cacheKey() != placeholder.cacheKey();
+    if (item.coverUrl_ && item.coverUrl_ == coverUrl_ && coverShown)
+        return;
+    coverUrl_ = item.coverUrl_;
+    cover_->setImageWithURL(item.coverUrl_, placeholder);
 }
 
 Ref<VnMagazineIssueInfo> LibraryBookShelfCollectionCellView::magazienIssueInfo() const {

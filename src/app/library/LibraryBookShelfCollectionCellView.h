@@ -8,6 +8,8 @@
 // "libraryBookCollectionCellRemove:", "libraryBookCollectionCellDelete:",
 // "libraryBookShelfCellStopDownload:".
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "app/library/LibraryShelfBookInfo.h"
 #include "platform_ui/CollectionView.h"
@@ -67,4 +69,5 @@ class LibraryBookShelfCollectionCellView : public ui::CollectionViewItem, public
     bool removeMode_ = false;
     bool downloadMode_ = false;
     Ref<QtImageView> cover_;
+    std::optional<std::string> coverUrl_;  // the cover last asked for
 };
