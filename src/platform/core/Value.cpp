@@ -248,12 +248,15 @@ Value Value::fromObject(Ref<Object> object) {
 }
 
 const std::string* Value::string() const {
+    if (kind_ == Kind::String && (flags_ & kDocumentText))
+        return &static_cast<const DocumentText*>(payload())->string();
     return sharedAs<std::string>(Kind::String);
 }
 
 std::string Value::stringOr(std::string fallback) const {
-    const std::string* s = string();
-    return s ? *s : fallback;
+    if (kind_ != Kind::String)
+        return fallback;
+    return std::string(stringView());
 }
 
 const Number* Value::number() const {
@@ -300,9 +303,9 @@ bool Value::boolValue() const {
         return n->boolValue();
     if (auto* d = decimal())
         return d->doubleValue() != 0;
-    if (auto* s = string()) {
+    if (isString()) {
         // NSString boolValue: leading whitespace, then Y/y/T/t or a non-zero digit.
-        for (char c : *s) {
+        for (char c : stringView()) {
             if (c == ' ' || c == '\t' || c == '\n')
                 continue;
             if (c == 'Y' || c == 'y' || c == 'T' || c == 't')
@@ -322,8 +325,8 @@ int64_t Value::int64Value() const {
         return n->int64Value();
     if (auto* d = decimal())
         return Number::fromDouble(d->doubleValue()).int64Value();
-    if (auto* s = string())
-        return std::strtoll(s->c_str(), nullptr, 10);
+    if (isString())  // every string's bytes end in a NUL
+        return std::strtoll(stringView().data(), nullptr, 10);
     return 0;
 }
 
@@ -334,8 +337,8 @@ double Value::doubleValue() const {
         return n->doubleValue();
     if (auto* d = decimal())
         return d->doubleValue();
-    if (auto* s = string())
-        return std::strtod(s->c_str(), nullptr);
+    if (isString())
+        return std::strtod(stringView().data(), nullptr);
     if (auto* d = date())
         return d->seconds;
     return 0;
@@ -354,7 +357,7 @@ std::string Value::description() const {
         case Kind::Decimal:
             return decimal()->stringValue();
         case Kind::String:
-            return *string();
+            return std::string(stringView());
         case Kind::Data:
             return format("<%zu bytes>", bytes()->size());
         case Kind::Date:
@@ -390,7 +393,7 @@ bool Value::equals(const Value& other) const {
         case Kind::Null:
             return true;
         case Kind::String:
-            return *string() == *other.string();
+            return stringView() == other.stringView();
         case Kind::Data:
             return *bytes() == *other.bytes();
         case Kind::Date:
@@ -440,7 +443,7 @@ size_t Value::hash() const {
         case Kind::Decimal:
             return std::hash<double>()(decimal()->doubleValue());
         case Kind::String:
-            return std::hash<std::string>()(*string());
+            return std::hash<std::string_view>()(stringView());
         case Kind::Data:
             return bytes()->size();
         case Kind::Date:
@@ -470,7 +473,7 @@ bool Value::identical(const Value& other) const {
         case Kind::Decimal:
             return decimal() == other.decimal();
         case Kind::String:
-            return string() == other.string();
+            return payload() == other.payload();
         case Kind::Data:
             return bytes() == other.bytes();
         default:

@@ -16,6 +16,7 @@ namespace plat {
 
 class Array;
 class Dictionary;
+class DocumentStrings;
 
 using Bytes = std::vector<uint8_t>;
 
@@ -78,6 +79,37 @@ struct Date {
     static Date now();
     bool operator==(const Date&) const = default;
     auto operator<=>(const Date&) const = default;
+};
+
+// The text of a string kept in a document's storage: this header, then its bytes and a NUL. It
+// is made in place and never destroyed by itself (the document's storage goes as a whole). A
+// std::string of the text is made only when someone asks for one (Value::string()); the
+// DocumentStrings named at the making keeps it, so it lives as long as the document.
+class DocumentText {
+  public:
+    // The bytes that a text of n bytes takes, and their alignment.
+    static constexpr size_t storageSize(size_t n) { return sizeof(DocumentText) + n + 1; }
+    static constexpr size_t storageAlignment = alignof(uintptr_t);
+    // Makes a text of the n bytes at `bytes` in `storage` (storageSize(n) bytes, aligned).
+    static const DocumentText& make(void* storage, const char* bytes, size_t n,
+                                    DocumentStrings& strings) noexcept;
+    DocumentText(const DocumentText&) = delete;
+    DocumentText& operator=(const DocumentText&) = delete;
+
+    size_t size() const noexcept { return size_; }
+    const char* data() const noexcept { return reinterpret_cast<const char*>(this + 1); }
+    std::string_view view() const noexcept { return {data(), size_}; }
+    // The text as a std::string, made on the first call; any thread may ask.
+    const std::string& string() const;
+
+  private:
+    friend class DocumentStrings;
+    DocumentText(size_t n, DocumentStrings& strings) noexcept;
+
+    // The string once made (an even address); until then the address of the DocumentStrings
+    // with bit 0 set. Read and written atomically.
+    mutable uintptr_t state_;
+    size_t size_;
 };
 
 class Value {
@@ -144,6 +176,14 @@ class Value {
             v.flags_ |= kCheckedUTF8;
         return v;
     }
+    // The same for a text in a document's storage: its std::string is made only when string()
+    // asks for it, stringView() reads the bytes in place.
+    static Value inDocument(const DocumentText& text, const Object& owner,
+                            bool checkedUTF8) noexcept {
+        Value v = inDocument(Kind::String, &text, owner);
+        v.flags_ |= checkedUTF8 ? kDocumentText | kCheckedUTF8 : kDocumentText;
+        return v;
+    }
     static Value inDocument(const Array& array, const Object& owner) noexcept {
         return inDocument(Kind::Array, &array, owner);
     }
@@ -197,6 +237,15 @@ class Value {
 
     // Typed access; null pointers / defaults when the kind differs.
     const std::string* string() const;
+    // A string's text without making or copying a std::string (empty for other kinds): valid
+    // while this value is. Prefer it to string() for reading.
+    std::string_view stringView() const noexcept {
+        if (kind_ != Kind::String)
+            return {};
+        if (flags_ & kDocumentText)
+            return static_cast<const DocumentText*>(payload())->view();
+        return *static_cast<const std::string*>(payload());
+    }
     std::string stringOr(std::string fallback = {}) const;
     const Number* number() const;
     const Decimal* decimal() const;
@@ -247,9 +296,10 @@ class Value {
         return (kSharedKinds >> static_cast<unsigned>(k)) & 1u;
     }
     // flags_: the payload lives in a document (held in doc_, not ref_); a string's text is
-    // well-formed UTF-8.
+    // well-formed UTF-8; a string's payload is a DocumentText rather than a std::string.
     static constexpr uint8_t kInDocument = 1;
     static constexpr uint8_t kCheckedUTF8 = 2;
+    static constexpr uint8_t kDocumentText = 4;
     static Value inDocument(Kind kind, const void* payload, const Object& owner) noexcept {
         Value v;
         std::construct_at(&v.doc_, InDocument{payload, &owner});

@@ -48,7 +48,8 @@ const JKArray& JKArray::_JKArrayCreateInDocument(JKDocument& document, Value* ob
                                                  size_t count) {
     constexpr size_t head =
         (sizeof(JKArray) + alignof(Value) - 1) / alignof(Value) * alignof(Value);
-    auto* block = static_cast<std::byte*>(document.allocate(head + count * sizeof(Value)));
+    auto* block =
+        static_cast<std::byte*>(document.allocate(head + count * sizeof(Value), alignof(JKArray)));
     std::byte* const storage = block + head;
     auto* array = std::construct_at(reinterpret_cast<JKArray*>(block), Private{}, storage, objects,
                                     count, false);

@@ -113,15 +113,19 @@ namespace {
 // Objects with more members than this keep an index by hash; smaller ones are searched in order.
 constexpr size_t kLargestUnindexed = 32;
 
-bool sameKey(const std::string* a, const std::string* b) {
+bool sameKey(const plat::DocumentText* a, const plat::DocumentText* b) {
     return a == b || (a->size() == b->size() && std::memcmp(a->data(), b->data(), a->size()) == 0);
+}
+
+bool sameKey(const plat::DocumentText* a, std::string_view b) {
+    return a->size() == b.size() && std::memcmp(a->data(), b.data(), b.size()) == 0;
 }
 
 // Adds member number n (key hash h, key k) to an index of mask + 1 slots holding member numbers
 // plus one; answers the earlier member of an equal key instead, if there is one.
 template <class Slot>
 JKFlatMember* indexMember(Slot* index, size_t mask, JKFlatMember* members, size_t n, size_t h,
-                          const std::string* k) {
+                          const plat::DocumentText* k) {
     for (size_t s = h & mask;; s = (s + 1) & mask) {
         if (index[s] == 0) {
             index[s] = static_cast<Slot>(n + 1);
@@ -135,9 +139,9 @@ JKFlatMember* indexMember(Slot* index, size_t mask, JKFlatMember* members, size_
 
 }  // namespace
 
-const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(JKDocument& document, Value* keys,
-                                                                const size_t* keyHashes,
-                                                                Value* objects, size_t count) {
+const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(
+    JKDocument& document, const plat::DocumentText* const* keys, const size_t* keyHashes,
+    Value* objects, size_t count) {
     if (!_JKDictionaryCapacityForCount(count) || count >= UINT32_MAX)
         return nullptr;
     size_t indexSlots = 0;
@@ -149,8 +153,8 @@ const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(JKDocument& docu
     constexpr size_t head = (sizeof(JKDictionary) + alignof(JKFlatMember) - 1) /
                             alignof(JKFlatMember) * alignof(JKFlatMember);
     const size_t memberBytes = count * sizeof(JKFlatMember);
-    auto* block = static_cast<std::byte*>(
-        document.allocate(head + memberBytes + indexSlots * sizeof(uint32_t)));
+    auto* block = static_cast<std::byte*>(document.allocate(
+        head + memberBytes + indexSlots * sizeof(uint32_t), alignof(JKDictionary)));
     std::byte* const storage = block + head;
     auto* dictionary =
         std::construct_at(reinterpret_cast<JKDictionary*>(block), Private{}, storage, 0, false);
@@ -172,9 +176,7 @@ const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(JKDocument& docu
     }
     size_t n = 0;
     for (size_t i = 0; i < count; ++i) {
-        const std::string* key = keys[i].string();
-        if (!key)
-            return nullptr;  // the reader's keys are strings
+        const plat::DocumentText* const key = keys[i];
         JKFlatMember* same = nullptr;
         if (index) {
             same = indexMember(index, mask, members, n, keyHashes[i], key);
@@ -232,11 +234,11 @@ void JKDictionary::fill(Value* keys, const size_t* keyHashes, Value* objects, si
 }
 
 const JKFlatMember* JKDictionary::memberForKey(const Value& key) const {
-    const std::string* k = key.string();
-    if (!k)
+    if (!key.isString())
         return nullptr;
+    const std::string_view k = key.stringView();
     if (index_) {
-        const size_t hash = std::hash<std::string>()(*k);  // as Value::hash() of a string
+        const size_t hash = std::hash<std::string_view>()(k);  // as Value::hash() of a string
         for (size_t s = hash & indexMask_; index_[s] != 0; s = (s + 1) & indexMask_) {
             const JKFlatMember& m = members_[index_[s] - 1];
             if (sameKey(m.key, k))

@@ -26,11 +26,11 @@ struct JKHashTableEntry {
     plat::Value object;
 };
 
-// A member of a dictionary in a document: its value and its key, one of the document's strings
+// A member of a dictionary in a document: its value and its key, one of the document's texts
 // (or of a document that it keeps).
 struct JKFlatMember {
     plat::Value object;
-    const std::string* key = nullptr;
+    const plat::DocumentText* key = nullptr;
 };
 
 class JKDictionaryEnumerator;
@@ -51,11 +51,11 @@ class JKDictionary final : public plat::Dictionary {
     static Ref<JKDictionary> _JKDictionaryCreate(plat::Value* keys, const size_t* keyHashes,
                                                  plat::Value* objects, size_t count,
                                                  bool mutableCollection);
-    // The same, immutable, in a document's storage: keys and objects must be the document's own
-    // or plain values (see plat::Value::inDocument), since the dictionary is never destroyed by
-    // itself.
+    // The same, immutable, in a document's storage, keyed by texts of the document (or of a
+    // document that it keeps); the objects must be the document's own or plain values (see
+    // plat::Value::inDocument), since the dictionary is never destroyed by itself.
     static const JKDictionary* _JKDictionaryCreateInDocument(JKDocument& document,
-                                                             plat::Value* keys,
+                                                             const plat::DocumentText* const* keys,
                                                              const size_t* keyHashes,
                                                              plat::Value* objects, size_t count);
     // The table size for a count, or nothing above the largest table.

@@ -7,16 +7,18 @@
 // one shared count.
 //
 //   auto document = std::make_shared<JKDocument>();
-//   const std::string& s = document->makeString("abc", 3);
+//   const plat::DocumentText& s = document->makeText("abc", 3);
 //   plat::Value v = plat::Value::inDocument(s, *document, true);  // for the document's own use
 //   plat::Value held = v;  // counts a reference to the document
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <new>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/core/DocumentStrings.h"
 #include "platform/core/Object.h"
 
 class JKDocument final : public plat::Object {
@@ -24,25 +26,30 @@ class JKDocument final : public plat::Object {
     JKDocument() = default;
     ~JKDocument() override;
 
-    // `bytes` bytes aligned for any object, kept until the document goes. Objects made there
-    // are never destroyed one by one: only objects whose destruction frees nothing belong here.
-    void* allocate(size_t bytes) {
-        bytes = (bytes + kAlign - 1) & ~(kAlign - 1);
-        if (bytes > left_) [[unlikely]]
-            return allocateSlow(bytes);
-        void* p = next_;
-        next_ += bytes;
-        left_ -= bytes;
+    // `bytes` bytes aligned for any object (or for `alignment`, a power of two), kept until the
+    // document goes. Objects made there are never destroyed one by one: only objects whose
+    // destruction frees nothing belong here.
+    void* allocate(size_t bytes, size_t alignment = alignof(std::max_align_t)) {
+        auto* p = reinterpret_cast<std::byte*>(
+            (reinterpret_cast<uintptr_t>(next_) + alignment - 1) & ~(alignment - 1));
+        if (bytes > static_cast<size_t>(end_ - p)) [[unlikely]]
+            return allocateSlow(bytes, alignment);
+        next_ = p + bytes;
         return p;
     }
     // Makes a T in the document's storage.
     template <class T, class... Args>
     T* make(Args&&... args) {
-        return std::construct_at(static_cast<T*>(allocate(sizeof(T))), std::forward<Args>(args)...);
+        return std::construct_at(static_cast<T*>(allocate(sizeof(T), alignof(T))),
+                                 std::forward<Args>(args)...);
     }
 
-    // A string of the document: its text is released with the document.
-    const std::string& makeString(const char* bytes, size_t n);
+    // A string's text in the document's storage, released with the document.
+    const plat::DocumentText& makeText(const char* bytes, size_t n) {
+        return plat::DocumentText::make(
+            allocate(plat::DocumentText::storageSize(n), plat::DocumentText::storageAlignment),
+            bytes, n, strings_);
+    }
 
     // Keeps another document alive as long as this one: this document refers to its strings.
     void keep(Ref<const plat::Object> document) { kept_.push_back(std::move(document)); }
@@ -55,25 +62,15 @@ class JKDocument final : public plat::Object {
     }
 
   private:
-    static constexpr size_t kAlign = alignof(std::max_align_t);
     static constexpr size_t kFirstBlock = 4096;
     static constexpr size_t kLargestBlock = 256 * 1024;
 
-    void* allocateSlow(size_t bytes);
-
-    // The strings whose text lies outside the document, listed in chunks of the document's own
-    // storage, so that the list never moves.
-    struct HeapStrings {
-        static constexpr size_t kCapacity = 62;
-        HeapStrings* next = nullptr;
-        size_t count = 0;
-        std::string* strings[kCapacity];
-    };
+    void* allocateSlow(size_t bytes, size_t alignment);
 
     std::vector<std::unique_ptr<std::byte[]>> blocks_;
-    std::byte* next_ = nullptr;
-    size_t left_ = 0;
+    std::byte* next_ = nullptr;  // the free part of the current block
+    std::byte* end_ = nullptr;
     size_t blockSize_ = kFirstBlock;
-    HeapStrings* heapStrings_ = nullptr;  // the chunk being filled, linked to the earlier ones
+    plat::DocumentStrings strings_;
     std::vector<Ref<const plat::Object>> kept_;
 };

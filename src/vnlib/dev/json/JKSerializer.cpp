@@ -34,18 +34,21 @@ constexpr size_t kEncodeCacheSize = 1024;
 constexpr size_t kOutputFrameSize = 4096;
 
 // The output cache: for each of its slots, the object whose text was written last, and where
-// that text lies in the output. A slot keeps its object alive, so that no other object can take
-// the same address during the call. Slots are made on first use.
+// that text lies in the output. No other object may take the same address during the call: a
+// slot keeps its object alive unless the caller knows that something else does (the tree being
+// written, while no code of others runs). Slots are made on first use.
 class JKEncodeCache {
   public:
     JKEncodeCache() : objects_(std::allocator<Value>().allocate(kEncodeCacheSize)) {
         identity_.fill(nullptr);
+        held_.fill(false);
+        kept_.fill(false);
     }
     JKEncodeCache(const JKEncodeCache&) = delete;
     JKEncodeCache& operator=(const JKEncodeCache&) = delete;
     ~JKEncodeCache() {
         for (size_t i = 0; i < kEncodeCacheSize; ++i) {
-            if (identity_[i])
+            if (held_[i])
                 std::destroy_at(objects_ + i);
         }
         std::allocator<Value>().deallocate(objects_, kEncodeCacheSize);
@@ -59,19 +62,36 @@ class JKEncodeCache {
     size_t offset(size_t slot) const { return offset_[slot]; }
     size_t length(size_t slot) const { return length_[slot]; }
 
-    void fill(size_t slot, const void* identity, const Value& v, size_t offset, size_t length) {
-        if (identity_[slot]) {
-            objects_[slot] = v;
-        } else {
-            std::construct_at(objects_ + slot, v);
+    // `keep`: the slot keeps `v` alive; otherwise something else must, until forgetUnkept().
+    void fill(size_t slot, const void* identity, const Value& v, bool keep, size_t offset,
+              size_t length) {
+        if (keep) {
+            if (held_[slot]) {
+                objects_[slot] = v;
+            } else {
+                std::construct_at(objects_ + slot, v);
+                held_[slot] = true;
+            }
         }
+        kept_[slot] = keep;
         identity_[slot] = identity;
         offset_[slot] = offset;
         length_[slot] = length;
     }
+    // Forgets the objects that the slots do not keep alive themselves.
+    void forgetUnkept() {
+        for (size_t i = 0; i < kEncodeCacheSize; ++i) {
+            if (!kept_[i])
+                identity_[i] = nullptr;
+        }
+    }
 
   private:
-    std::array<const void*, kEncodeCacheSize> identity_;  // a slot's object is alive while set
+    std::array<const void*, kEncodeCacheSize> identity_;
+    // held_: objects_[slot] is constructed (it may be an earlier object of the slot); kept_:
+    // it is the slot's current object.
+    std::array<bool, kEncodeCacheSize> held_;
+    std::array<bool, kEncodeCacheSize> kept_;
     std::array<size_t, kEncodeCacheSize> offset_;
     std::array<size_t, kEncodeCacheSize> length_;
     Value* objects_;
@@ -82,7 +102,7 @@ class JKEncodeCache {
 const void* identityOf(const Value& v) {
     switch (v.kind()) {
         case Value::Kind::String:
-            return v.string();
+            return v.stringView().data();  // the bytes of one string object
         case Value::Kind::Data:
             return v.bytes();
         case Value::Kind::Decimal:
@@ -178,7 +198,7 @@ struct PlainTables {
 constexpr PlainTables kPlain;
 
 // Sorts keys as the platform's literal string comparison does: by UTF-16 code units.
-bool utf16Less(const std::string& a, const std::string& b) {
+bool utf16Less(std::string_view a, std::string_view b) {
     const auto* x = reinterpret_cast<const uint8_t*>(a.data());
     const auto* y = reinterpret_cast<const uint8_t*>(b.data());
     const uint8_t *xe = x + a.size(), *ye = y + b.size();
@@ -210,11 +230,10 @@ bool utf16Less(const std::string& a, const std::string& b) {
 }
 
 bool keyLess(const Value& a, const Value& b) {
-    const std::string* x = a.string();
-    const std::string* y = b.string();
+    const bool x = a.isString(), y = b.isString();
     if (x && y)
-        return utf16Less(*x, *y);
-    return x != nullptr && y == nullptr;  // keys that are not strings go last (and then fail)
+        return utf16Less(a.stringView(), b.stringView());
+    return x && !y;  // keys that are not strings go last (and then fail)
 }
 
 class Encoder {
@@ -269,13 +288,21 @@ class Encoder {
     bool write1(int depthChange, char c);
     bool writePrettyPrintWhiteSpace();
     // A text known to be well-formed UTF-8 is not checked again.
-    bool writeString(const std::string& s, bool checkedUTF8);
+    bool writeString(std::string_view s, bool checkedUTF8);
     bool writeNumber(const Number& n);
     bool writeArray(const plat::Array& array);
     bool writeDictionary(const plat::Dictionary& dictionary);
     bool enter(const plat::Object& container, const Value& v);
     void leave() { path_.pop_back(); }
     bool addMember(bool first, const Value& key, const Value& value);
+    // Called before code of others runs (formatters, enumerations of other collections), which
+    // could let go of values written before: from then on the cache keeps what it refers to.
+    void othersRun() {
+        if (!othersRan_) {
+            othersRan_ = true;
+            cache_->forgetUnkept();
+        }
+    }
 
     const bool pretty_, escapeNonASCII_, escapeSolidus_, trimQuotes_;
     const bool* const plain_;
@@ -290,6 +317,8 @@ class Encoder {
     size_t atIndex_ = 0;
     size_t depth_ = 0;
     std::unique_ptr<JKEncodeCache> cache_;
+    // Until code of others runs, the tree being written keeps every value it holds alive.
+    bool othersRan_ = false;
     std::vector<const void*> path_;  // the containers being written, outermost first
     Ref<plat::Error> error_;
 };
@@ -346,7 +375,7 @@ bool Encoder::write1(int depthChange, char c) {
     return writePrettyPrintWhiteSpace();
 }
 
-bool Encoder::writeString(const std::string& string, bool checkedUTF8) {
+bool Encoder::writeString(std::string_view string, bool checkedUTF8) {
     static constexpr char hex[] = "0123456789abcdef";
     auto* s = reinterpret_cast<const uint8_t*>(string.data());
     const uint8_t* const end = s + string.size();
@@ -537,6 +566,7 @@ bool Encoder::writeArray(const plat::Array& array) {
         }
     } else {
         bool ok = true;
+        othersRun();
         array.enumerate([&](const Value& v) { return ok = element(v); });
         if (!ok)
             return false;
@@ -562,6 +592,8 @@ bool Encoder::writeDictionary(const plat::Dictionary& dictionary) {
                          : nullptr;
     const bool direct = jk && !jk->isMutable();
     if (pretty_) {
+        if (!direct)
+            othersRun();
         std::vector<std::pair<Value, Value>> members;
         members.reserve(dictionary.count());
         if (direct) {
@@ -609,6 +641,7 @@ bool Encoder::writeDictionary(const plat::Dictionary& dictionary) {
         }
     } else {
         bool first = true, ok = true;
+        othersRun();
         dictionary.enumerateKeysAndObjects([&](const Value& k, const Value& v) {
             ok = addMember(first, k, v);
             first = false;
@@ -642,7 +675,7 @@ bool Encoder::add(const Value& original) {
     for (bool replaced = false;; replaced = true) {
         switch (value->kind()) {
             case Value::Kind::String:
-                if (!writeString(*value->string(), value->hasCheckedUTF8()))
+                if (!writeString(value->stringView(), value->hasCheckedUTF8()))
                     return false;
                 break;
             case Value::Kind::Number:
@@ -684,6 +717,7 @@ bool Encoder::add(const Value& original) {
                         classNameOf(*value).c_str(), classNameOf(original).c_str()));
                     return false;
                 }
+                othersRun();
                 if (block_)
                     replacement = block_(original);
                 if (replacement.isNil() && delegate_) {
@@ -701,7 +735,8 @@ bool Encoder::add(const Value& original) {
         break;
     }
     if (identity)
-        cache_->fill(slot, identity, original, startingAtIndex, atIndex_ - startingAtIndex);
+        cache_->fill(slot, identity, original, othersRan_, startingAtIndex,
+                     atIndex_ - startingAtIndex);
     return true;
 }
 

@@ -84,7 +84,7 @@ struct JKTokenCacheItem {
     size_t size = 0;
     uint8_t type = 0;
     char bytes[kCachedBytes] = {};
-    const std::string* text = nullptr;
+    const plat::DocumentText* text = nullptr;
     const JKDocument* document = nullptr;  // the document that holds the text
     uint64_t generation = 0;               // the parse that made the document
     size_t keyHash = 0;  // the platform hash of the string as a dictionary key; 0 until needed
@@ -95,7 +95,6 @@ struct JKTokenCacheItem {
             return false;
         return jk_equalBytes(p, n <= kCachedBytes ? bytes : text->data(), n);
     }
-    Value object() const { return Value::inDocument(*text, *document, true); }
 };
 
 struct JKParseToken {
@@ -255,12 +254,10 @@ inline const uint8_t* jk_skipVerbatimStringBytes(const uint8_t* s, const uint8_t
     }
 }
 
-// The one empty string of every parse, held by a document that is never released.
-const Value& emptyString() {
-    static const Value empty = [] {
-        static const Ref<JKDocument> holder = std::make_shared<JKDocument>();
-        return Value::inDocument(holder->makeString("", 0), *holder, true);
-    }();
+// The one empty text of every parse, held by a document that is never released.
+const plat::DocumentText& emptyText() {
+    static const Ref<JKDocument> holder = std::make_shared<JKDocument>();
+    static const plat::DocumentText& empty = holder->makeText("", 0);
     return empty;
 }
 
@@ -342,9 +339,11 @@ struct JKParseState {
     void resetObjectStack() {
         objects.assign(kObjectStackStart, Value());
         keys.assign(kObjectStackStart, Value());
+        keyTexts.assign(kObjectStackStart, nullptr);
         keyHashes.assign(kObjectStackStart, 0);
         objects.shrink_to_fit();
         keys.shrink_to_fit();
+        keyTexts.shrink_to_fit();
         keyHashes.shrink_to_fit();
     }
 
@@ -353,9 +352,11 @@ struct JKParseState {
     uint64_t generation = 1;  // of the current or next parse
     size_t currentSlots = 0;  // cache slots that refer to the current parse's document
     std::map<uint64_t, CachedDocument> cachedDocuments;
-    // The pending elements of every open container: three parallel arrays.
+    // The pending elements of every open container: parallel arrays of objects, keys (values
+    // for mutable containers, texts of the document for immutable ones) and the keys' hashes.
     std::vector<Value> objects;
     std::vector<Value> keys;
+    std::vector<const plat::DocumentText*> keyTexts;
     std::vector<size_t> keyHashes;
     std::vector<JKFrame> frames;
 };
@@ -418,10 +419,10 @@ class Parser {
     bool parseStringSlow(JKParseToken& token, const uint8_t* quote, const uint8_t* s);
     bool appendToken(size_t& at, const uint8_t* bytes, size_t n);
     bool parseNumber(JKParseToken& token);
-    Value stringValue(const uint8_t* bytes, size_t n, bool isKey, JKTokenCacheItem** slot);
-    Value newString(const uint8_t* bytes, size_t n) {
-        return Value::inDocument(document_.makeString(reinterpret_cast<const char*>(bytes), n),
-                                 document_, true);
+    const plat::DocumentText& stringText(const uint8_t* bytes, size_t n, bool isKey,
+                                         JKTokenCacheItem** slot);
+    Value valueOf(const plat::DocumentText& text) const {
+        return Value::inDocument(text, document_, true);
     }
     // The values of a container closing in a mutable parse hold their own references.
     void holdReferences(Value* values, size_t n) {
@@ -953,13 +954,14 @@ bool Parser::parseNumber(JKParseToken& token) {
 
 // ---- Values -------------------------------------------------------------------------------------
 
-// A string value through the token cache: equal strings of one decoder share one object.
-Value Parser::stringValue(const uint8_t* bytes, size_t n, bool isKey, JKTokenCacheItem** slot) {
+// A string's text through the token cache: equal strings of one decoder share one text.
+const plat::DocumentText& Parser::stringText(const uint8_t* bytes, size_t n, bool isKey,
+                                             JKTokenCacheItem** slot) {
     *slot = nullptr;
     if (n == 0)
-        return emptyString();
+        return emptyText();
     if (!isKey && n > kCachedValueBytes)
-        return newString(bytes, n);
+        return document_.makeText(reinterpret_cast<const char*>(bytes), n);
     JKTokenCache& cache = state_.cache;
     const uint64_t hash = jk_stringHash(bytes, n);
     const size_t first = hash & (kTokenCacheSize - 1);
@@ -988,15 +990,15 @@ Value Parser::stringValue(const uint8_t* bytes, size_t n, bool isKey, JKTokenCac
                 }
             }
             *slot = item;
-            return item->object();
+            return *item->text;
         }
     }
     if (chosen == kNone)
-        return newString(bytes, n);
+        return document_.makeText(reinterpret_cast<const char*>(bytes), n);
     JKTokenCacheItem* item = cache.take(chosen);
     state_.releaseSlot(*item);
     item->key = isKey;
-    item->text = &document_.makeString(reinterpret_cast<const char*>(bytes), n);
+    item->text = &document_.makeText(reinterpret_cast<const char*>(bytes), n);
     item->document = &document_;
     item->generation = state_.generation;
     ++state_.currentSlots;
@@ -1007,14 +1009,14 @@ Value Parser::stringValue(const uint8_t* bytes, size_t n, bool isKey, JKTokenCac
     if (n <= kCachedBytes)
         std::memcpy(item->bytes, bytes, n);
     *slot = item;
-    return item->object();
+    return *item->text;
 }
 
 Value Parser::valueForToken(const JKParseToken& token) {
     switch (token.type) {
         case JKTokenTypeString: {
             JKTokenCacheItem* slot;
-            return stringValue(token.value, token.valueLength, false, &slot);
+            return valueOf(stringText(token.value, token.valueLength, false, &slot));
         }
         case JKTokenTypeNumber:
             return Value(token.number);
@@ -1044,6 +1046,7 @@ bool Parser::ensureStack(size_t index, bool isDictionary) {
     try {
         state_.objects.resize(wanted);
         state_.keys.resize(wanted);
+        state_.keyTexts.resize(wanted);
         state_.keyHashes.resize(wanted);
     } catch (const std::bad_alloc&) {
         if (isDictionary) {
@@ -1097,6 +1100,7 @@ Value Parser::parseContainer(JKTokenType first) {
     auto& frames = state_.frames;
     auto& objects = state_.objects;
     auto& keys = state_.keys;
+    auto& keyTexts = state_.keyTexts;
     auto& keyHashes = state_.keyHashes;
     frames.clear();
     if (!pushFrame(first == JKTokenTypeObjectBegin, 0))
@@ -1212,7 +1216,7 @@ Value Parser::parseContainer(JKTokenType first) {
                     completed = Value(Ref<plat::Dictionary>(std::move(dictionary)));
                 } else if (const JKDictionary* dictionary =
                                JKDictionary::_JKDictionaryCreateInDocument(
-                                   document_, keys.data() + start, keyHashes.data() + start,
+                                   document_, keyTexts.data() + start, keyHashes.data() + start,
                                    objects.data() + start, n)) {
                     completed = Value::inDocument(*dictionary, document_);
                 }
@@ -1231,16 +1235,20 @@ Value Parser::parseContainer(JKTokenType first) {
                     return Value();
                 }
                 JKTokenCacheItem* slot;
-                Value key = stringValue(token.value, token.valueLength, true, &slot);
+                const plat::DocumentText& key =
+                    stringText(token.value, token.valueLength, true, &slot);
                 size_t keyHash;
                 if (slot) {
                     if (slot->keyHash == 0)
-                        slot->keyHash = key.hash();
+                        slot->keyHash = std::hash<std::string_view>()(key.view());
                     keyHash = slot->keyHash;
                 } else {
-                    keyHash = key.hash();
+                    keyHash = std::hash<std::string_view>()(key.view());
                 }
-                place(keys[frame->cursor], std::move(key));
+                if (mutable_)
+                    place(keys[frame->cursor], valueOf(key));
+                else
+                    keyTexts[frame->cursor] = &key;
                 keyHashes[frame->cursor] = keyHash;
                 break;
             }

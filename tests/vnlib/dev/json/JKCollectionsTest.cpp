@@ -42,7 +42,7 @@ bool everyKeyReachable(const JKDictionary& d) {
     size_t occupied = 0;
     for (const JKFlatMember& m : d.members()) {
         ++occupied;
-        if (d.objectForKey(Value(*m.key)).isNil())
+        if (d.objectForKey(Value(m.key->view())).isNil())
             return false;
     }
     for (size_t i = 0; i < slots.size(); ++i) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "vnlib/dev/json/JKArray.h"
@@ -78,6 +79,56 @@ TEST(JKDocument, ValuesOutliveTheReplyTheyCameFrom) {
               R"({"Code":"P-1","Name":"Edited"})");
 }
 
+// The reader's strings are read in place; a std::string of one is made only when asked for,
+// once whatever the thread, and lives as long as the value that gave it.
+TEST(JKDocument, StringsAreReadInPlaceAndMadeOnceWhenAskedFor) {
+    Value name, numbers;
+    {
+        const Value reply = objectFromJSONString(kReply);
+        name = reply.dictionary()
+                   ->objectForKey("d")
+                   .dictionary()
+                   ->objectForKey("Items")
+                   .array()
+                   ->objectAtIndex(1)
+                   .dictionary()
+                   ->objectForKey("Name");
+        numbers = objectFromJSONString(R"([" 42 apples","-3.5e1","Yes","","x"])");
+    }
+    const std::string_view text = name.stringView();
+    EXPECT_EQ(text, "ชีวจิต ฉบับพิเศษ ประจำเดือน");
+    std::vector<const std::string*> made(4);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < made.size(); ++i)
+        threads.emplace_back([&, i] { made[i] = name.string(); });
+    for (std::thread& t : threads)
+        t.join();
+    for (const std::string* s : made)
+        EXPECT_EQ(s, made[0]);
+    ASSERT_TRUE(made[0]);
+    EXPECT_EQ(*made[0], text);
+
+    const Value copy = name, plain{std::string(text)};
+    EXPECT_TRUE(copy.identical(name));
+    EXPECT_FALSE(plain.identical(name));
+    EXPECT_EQ(copy.string(), made[0]);
+    EXPECT_EQ(plain, name);
+    EXPECT_EQ(plain.hash(), name.hash());
+    EXPECT_EQ(plain.stringView(), text);
+    EXPECT_EQ(name.stringOr(), text);
+    EXPECT_EQ(name.description(), text);
+    EXPECT_TRUE(Value(int32_t{7}).stringView().empty());
+
+    auto list = numbers.array();
+    EXPECT_EQ(list->objectAtIndex(0).intValue(), 42);
+    EXPECT_EQ(list->objectAtIndex(1).doubleValue(), -35.0);
+    EXPECT_TRUE(list->objectAtIndex(2).boolValue());
+    EXPECT_FALSE(list->objectAtIndex(3).boolValue());
+    EXPECT_EQ(list->objectAtIndex(3).stringView(), "");
+    EXPECT_EQ(*list->objectAtIndex(3).string(), "");
+    EXPECT_EQ(list->objectAtIndex(4).int64Value(), 0);
+}
+
 // A decoder shares the strings of its earlier parses with later ones; the later tree must keep
 // the earlier one's storage, and a failed parse must leave nothing behind in the cache.
 TEST(JKDocument, StringsSharedAcrossParsesStayAliveWithTheLaterTree) {
@@ -114,13 +165,13 @@ TEST(JKDocument, StringsSharedAcrossParsesStayAliveWithTheLaterTree) {
 
 TEST(JKDocument, KeepsLargeAndManyPartsInItsBlocks) {
     auto document = std::make_shared<JKDocument>();
-    std::vector<const std::string*> strings;
+    std::vector<const plat::DocumentText*> strings;
     for (size_t i = 0; i < 3000; ++i)
-        strings.push_back(&document->makeString(std::string(i % 97, 'x').c_str(), i % 97));
+        strings.push_back(&document->makeText(std::string(i % 97, 'x').c_str(), i % 97));
     void* large = document->allocate(1 << 20);  // larger than any block
     std::memset(large, 0xAB, 1 << 20);
     void* small = document->allocate(24);
     EXPECT_EQ(reinterpret_cast<uintptr_t>(small) % alignof(std::max_align_t), 0u);
     for (size_t i = 0; i < strings.size(); ++i)
-        ASSERT_EQ(*strings[i], std::string(i % 97, 'x'));
+        ASSERT_EQ(strings[i]->view(), std::string(i % 97, 'x'));
 }

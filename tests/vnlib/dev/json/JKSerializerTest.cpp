@@ -291,6 +291,26 @@ TEST(JKSerializer, OutputCacheNeverConfusesObjects) {
     for (size_t i = 0; i < 4000; ++i) {
         ASSERT_EQ(reread.array()->objectAtIndex(i), list->objectAtIndex(i)) << i;
     }
+
+    // A formatter may let go of strings written before it ran and make new ones of the same
+    // size, which the heap likely places at the same addresses (the text's own block is of
+    // another size than the string object's, so that it is the one handed out again).
+    for (const char* textOfReader : {"", R"(["read from a reply, long enough"])"}) {
+        auto inner = plat::MutableArray::make({Value(std::string(100, 'o'))});
+        if (*textOfReader)
+            inner->addObject(objectFromJSONString(textOfReader).array()->objectAtIndex(0));
+        const Value tree(Ref<plat::Array>(plat::MutableArray::make(
+            {Value(Ref<plat::Array>(inner)), Value(plat::Date{1}), Value(plat::Date{2})})));
+        const auto replaced = write(tree, 0, [&](const Value&) {
+            while (inner->count())
+                inner->removeObjectAtIndex(0);
+            return Value(plat::Array::make({Value(std::string(100, 'n'))}));
+        });
+        const std::string old = *textOfReader ? R"(,"read from a reply, long enough")" : "";
+        const std::string made = "[\"" + std::string(100, 'n') + "\"]";
+        EXPECT_EQ(replaced.text,
+                  "[[\"" + std::string(100, 'o') + "\"" + old + "]," + made + "," + made + "]");
+    }
 }
 
 // Strings from the reader are known to be well-formed and are copied without a second check;
