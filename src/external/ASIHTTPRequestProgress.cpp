@@ -39,10 +39,11 @@ void ASIHTTPRequest::checkRequestStatus() {
         if (postLength() != 0) {
             lastBytesSent_ = totalBytesSent();
             setTotalBytesSent(readStream_->requestBytesWritten());
-            if (totalBytesSent() > lastBytesSent_) {
+            // The body's bytes were counted against the bandwidth window as the metered body
+            // stream read them; counting them again as sent would spend each window twice and
+            // hold a throttled upload to half its limit.
+            if (totalBytesSent() > lastBytesSent_)
                 lastActivityTime_ = plat::RunLoop::current().now();
-                incrementBandwidthUsedInLastSecond(totalBytesSent() - lastBytesSent_);
-            }
         }
         updateProgressIndicators();
     }

@@ -5,6 +5,7 @@
 #include <openssl/evp.h>
 #include <sys/resource.h>
 
+#include <cmath>
 #include <fstream>
 #include <numeric>
 #include <thread>
@@ -377,10 +378,28 @@ TEST_F(RequestTest, A200MegabyteFileBodyArrivesByteExactWithoutGrowingMemory) {
 }
 
 // What the server had counted at each moment of a transfer (seconds from a fresh throttling
-// window), one sample every few milliseconds.
+// window), one sample every few milliseconds, and the engine's measurement windows seen
+// meanwhile: their ends, and the most the engine had counted in each.
 struct Samples {
     std::vector<double> seconds;
     std::vector<uint64_t> counts;
+    std::vector<double> windowEnds;  // steady-clock seconds, in order
+    std::vector<uint64_t> windowUse;
+    void sampleWindow() {
+        const auto end = ASIHTTPRequest::bandwidthMeasurementDate();
+        const uint64_t used = ASIHTTPRequest::bandwidthUsedInLastSecond();
+        if (!end || end != ASIHTTPRequest::bandwidthMeasurementDate())
+            return;  // a new window began meanwhile: the next sample sees it
+        if (windowEnds.empty() || *end != windowEnds.back()) {
+            windowEnds.push_back(*end);
+            windowUse.push_back(0);
+        }
+        windowUse.back() = std::max(windowUse.back(), used);
+    }
+    // The bytes the engine counted against its windows (at least).
+    uint64_t counted() const {
+        return std::accumulate(windowUse.begin(), windowUse.end(), uint64_t{0});
+    }
     // The most bytes counted beyond what the windows begun by then allow (a window of the budget
     // every second at most), or 0.
     uint64_t mostAhead(uint64_t budget) const {
@@ -389,6 +408,33 @@ struct Samples {
             const uint64_t allowed = budget * (static_cast<uint64_t>(seconds[i]) + 1);
             if (counts[i] > allowed)
                 most = std::max(most, counts[i] - allowed);
+        }
+        return most;
+    }
+    // The most the server counted (its log of counts at moments) within one of the engine's
+    // windows, as a share of the budget. A window runs from its start (its end less a second)
+    // to the next one's start; a span of two seconds or more between two starts seen may hold
+    // as many windows (a start the sampler missed), and gets as many budgets.
+    double mostInAWindow(const std::vector<RawHttpServer::Count>& log, uint64_t budget) const {
+        auto countBefore = [&](double moment) {
+            uint64_t bytes = 0;
+            for (const auto& count : log) {
+                if (count.seconds >= moment)
+                    break;
+                bytes = count.bytes;
+            }
+            return bytes;
+        };
+        const double last = log.empty() ? 0 : log.back().seconds + 1e-3;
+        double most = 0;
+        for (size_t i = 0; i < windowEnds.size(); ++i) {
+            const double start = windowEnds[i] - 1;
+            const double next = i + 1 < windowEnds.size() ? windowEnds[i + 1] - 1 : last;
+            if (next <= start)
+                continue;
+            const double windows = std::max(1.0, std::floor(next - start));
+            const auto bytes = static_cast<double>(countBefore(next) - countBefore(start));
+            most = std::max(most, bytes / (windows * static_cast<double>(budget)));
         }
         return most;
     }
@@ -415,11 +461,12 @@ TEST(RequestThrottling, ThrottledTransfersKeepToTheirWindowsWithoutTinyReads) {
         std::atomic<bool> done{false};
         std::thread sampler([&] {
             while (!done) {
+                samples.sampleWindow();
                 samples.seconds.push_back(
                     std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
                         .count());
                 samples.counts.push_back(count() - before);
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
             }
         });
         bool ended = false;
@@ -438,7 +485,10 @@ TEST(RequestThrottling, ThrottledTransfersKeepToTheirWindowsWithoutTinyReads) {
     };
 
     // Download: the body arrives whole, never a byte at a time, and the server is never let
-    // run ahead: at most a quarter of a window's bytes wait in the buffers on the way.
+    // run ahead: at most a fifth of a window's bytes wait in the buffers on the way, so that no
+    // window of the engine's, as the server counts it, carries more than 1.2 budgets. (Seconds
+    // counted from any other moment may see the end of one window's bytes and the start of the
+    // next one's: the windows bound what each of them carries, not any second's.)
     auto download = ASIHTTPRequest::requestWithURL(*plat::Url::parse(server.url("/big")));
     std::vector<size_t> reads;
     download->setDataReceivedBlock([&](const plat::Bytes& data) { reads.push_back(data.size()); });
@@ -447,10 +497,13 @@ TEST(RequestThrottling, ThrottledTransfersKeepToTheirWindowsWithoutTinyReads) {
     EXPECT_EQ(std::accumulate(reads.begin(), reads.end(), size_t{0}), body.size());
     ASSERT_FALSE(reads.empty());
     EXPECT_EQ(std::count(reads.begin(), reads.end() - 1, size_t{1}), 0);
-    EXPECT_LE(sent.mostAhead(kBudget), kBudget / 4);
-    EXPECT_GE(sent.seconds.back(), 7.0);  // eight windows' worth
+    EXPECT_LE(sent.mostAhead(kBudget), kBudget / 5);
+    EXPECT_LE(sent.mostInAWindow(server.sentLog(), kBudget), 1.2);
+    EXPECT_LE(sent.counted(), body.size());  // each byte spends the window once
+    EXPECT_GE(sent.seconds.back(), 7.0);     // eight windows' worth
 
-    // Upload: the body sent keeps to the same windows.
+    // Upload: the body sent keeps to the same windows, and its bytes spend them once (as read
+    // from the body, not again as sent), so that it goes at the full rate.
     auto upload = ASIHTTPRequest::requestWithURL(*plat::Url::parse(server.url("/up")));
     upload->setRequestMethod("POST");
     upload->appendPostData(plat::Bytes(body.begin(), body.end()));
@@ -458,7 +511,9 @@ TEST(RequestThrottling, ThrottledTransfersKeepToTheirWindowsWithoutTinyReads) {
     EXPECT_FALSE(upload->error());
     EXPECT_EQ(upload->responseString(), "taken");
     EXPECT_EQ(taken.counts.back(), body.size());
-    EXPECT_LE(taken.mostAhead(kBudget), kBudget / 4);
+    EXPECT_LE(taken.mostAhead(kBudget), kBudget / 5);
+    EXPECT_LE(taken.mostInAWindow(server.receivedLog(), kBudget), 1.2);
+    EXPECT_LE(taken.counted(), body.size() + 16);  // and the reply's few bytes
     EXPECT_GE(taken.seconds.back(), 7.0);
     ASIHTTPRequest::setMaxBandwidthPerSecond(0);
 }

@@ -20,8 +20,8 @@ namespace plat {
 struct HttpReadStream::Shared {
     std::mutex mutex;
     // The body bytes waiting, in one ring reused for the whole exchange: no block is made or
-    // freed per piece handed over. It grows (never past the read-ahead and one piece) only while
-    // more waits than it holds.
+    // freed per piece handed over. It grows (never past the read-ahead, or one piece when that
+    // is larger) only while more waits than it holds.
     std::unique_ptr<uint8_t[]> ring;
     size_t capacity = 0;
     size_t head = 0;  // where the oldest waiting byte is
@@ -30,6 +30,7 @@ struct HttpReadStream::Shared {
     bool headComplete = false;
     bool finished = false;
     bool paused = false;      // the transfer stopped taking body bytes
+    size_t pausedPiece = 0;   // the piece it holds back meanwhile
     bool held = false;        // throttled: take and send nothing until released
     bool sendPaused = false;  // the transfer stopped sending the request body
     size_t readAhead = kMaxWaitingBytes;
@@ -39,6 +40,11 @@ struct HttpReadStream::Shared {
     std::weak_ptr<HttpReadStream> stream;
 
     size_t waiting() const { return waitingBytes; }
+    // Whether a piece of n bytes may join those waiting: the waiting bytes never go past the
+    // read-ahead, but a piece is always taken when nothing waits.
+    bool roomFor(size_t n) const { return waitingBytes == 0 || waitingBytes + n <= readAhead; }
+    // Whether a paused transfer may go on: it is not held and its piece now fits.
+    bool mayResume() const { return paused && !held && roomFor(pausedPiece); }
 
     void put(const uint8_t* data, size_t n) {
         if (n == 0)
@@ -63,9 +69,8 @@ struct HttpReadStream::Shared {
         return n;
     }
     void grow(size_t needed) {
-        const size_t bigger =
-            std::max(needed, std::min(std::max<size_t>(capacity * 2, 64 * 1024),
-                                      std::max(readAhead, kMaxWaitingBytes) + kPieceBytes));
+        const size_t bigger = std::max(needed, std::min(std::max<size_t>(capacity * 2, 64 * 1024),
+                                                        std::max(readAhead, kPieceBytes)));
         auto next = std::make_unique_for_overwrite<uint8_t[]>(bigger);
         const size_t held = waitingBytes;
         take(next.get(), held);
@@ -196,7 +201,7 @@ Ref<Error> HttpReadStream::Transfer::configure(const HttpReadStream& stream) {
     }();
     if (readAhead < kMaxWaitingBytes) {
         set(CURLOPT_BUFFERSIZE,
-            static_cast<long>(std::clamp<size_t>(readAhead, 16384, kPieceBytes)));
+            static_cast<long>(std::clamp<size_t>(readAhead, 4096, kPieceBytes)));
         set(CURLOPT_UPLOAD_BUFFERSIZE, 16384L);
         socketBuffer_ = static_cast<int>(std::max<size_t>(readAhead, 4096));
         set(CURLOPT_SOCKOPTFUNCTION, &Transfer::onSocket);
@@ -334,8 +339,9 @@ size_t HttpReadStream::Transfer::onBody(char* data, size_t size, size_t count, v
     bool wakeNow = false;
     {
         std::lock_guard lock(shared.mutex);
-        if (shared.held || shared.waiting() >= shared.readAhead) {
+        if (shared.held || !shared.roomFor(n)) {
             shared.paused = true;
+            shared.pausedPiece = n;
             return CURL_WRITEFUNC_PAUSE;
         }
         // The reader is woken once per pass of the I/O loop (afterPerform), not per piece: on
@@ -516,7 +522,7 @@ int64_t HttpReadStream::read(uint8_t* buffer, size_t length) {
     {
         std::lock_guard lock(shared_->mutex);
         n = shared_->take(buffer, length);
-        if (shared_->paused && !shared_->held && shared_->waiting() < shared_->readAhead) {
+        if (shared_->mayResume()) {
             shared_->paused = false;
             resume = true;
         }
@@ -543,7 +549,7 @@ void HttpReadStream::releaseTransfer() {
     {
         std::lock_guard lock(shared_->mutex);
         shared_->held = false;
-        if (shared_->sendPaused || (shared_->paused && shared_->waiting() < shared_->readAhead)) {
+        if (shared_->sendPaused || shared_->mayResume()) {
             resume = true;
             shared_->sendPaused = false;
             shared_->paused = false;

@@ -7,8 +7,8 @@
 //   head is complete, HasBytesAvailable while body bytes wait, then EndEncountered or
 //   ErrorOccurred (after any bytes that arrived first).
 // - read() never blocks: > 0 bytes, 0 when nothing waits (the end once the status is AtEnd),
-//   -1 on an error. Beyond 1 MiB waiting (or the read-ahead limit), the transfer pauses until
-//   the reader catches up.
+//   -1 on an error. No more than 1 MiB (or the read-ahead limit) waits, but for a single piece
+//   when nothing else does: the transfer pauses until the reader catches up.
 // - Nothing is decided here: no redirects, authentication, cookies, content decoding or idle
 //   time-out (the engine's status check owns time-outs).
 // - Errors: a connection lost (also a body short of its length or of its last chunk) is

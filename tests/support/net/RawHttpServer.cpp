@@ -13,8 +13,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <map>
 
 namespace net_test {
@@ -78,9 +80,10 @@ class Channel {
         buffer.append(chunk, static_cast<size_t>(n));
         return true;
     }
-    // Sends everything; each piece written is added to `sent` when given, and with a `piece`
+    // Sends everything; each piece written is told to `sent` when given, and with a `piece`
     // size no write takes more than that.
-    bool send(const std::string& bytes, std::atomic<uint64_t>* sent = nullptr, size_t piece = 0) {
+    bool send(const std::string& bytes, const std::function<void(size_t)>& sent = nullptr,
+              size_t piece = 0) {
         size_t done = 0;
         while (done < bytes.size()) {
             const size_t size = piece ? std::min(piece, bytes.size() - done) : bytes.size() - done;
@@ -91,7 +94,7 @@ class Channel {
                 return false;
             done += static_cast<size_t>(n);
             if (sent)
-                *sent += static_cast<uint64_t>(n);
+                sent(static_cast<size_t>(n));
         }
         return true;
     }
@@ -124,8 +127,8 @@ std::string field(const std::string& head, const std::string& name) {
 // The body of one request, kept or hashed as it arrives.
 class BodySink {
   public:
-    BodySink(bool hash, bool discard, std::atomic<uint64_t>& counter)
-        : counter_(counter), discard_(discard) {
+    BodySink(bool hash, bool discard, std::function<void(size_t)> counter)
+        : counter_(std::move(counter)), discard_(discard) {
         if (hash) {
             digest_ = EVP_MD_CTX_new();
             EVP_DigestInit_ex(digest_, EVP_sha256(), nullptr);
@@ -135,7 +138,7 @@ class BodySink {
     BodySink(const BodySink&) = delete;
     BodySink& operator=(const BodySink&) = delete;
     void add(std::string_view bytes) {
-        counter_ += bytes.size();
+        counter_(bytes.size());
         if (discard_)
             return;
         if (digest_)
@@ -159,7 +162,7 @@ class BodySink {
     }
 
   private:
-    std::atomic<uint64_t>& counter_;
+    std::function<void(size_t)> counter_;
     bool discard_;
     EVP_MD_CTX* digest_ = nullptr;
     std::string body_;
@@ -330,18 +333,45 @@ void RawHttpServer::acceptLoop() {
     }
 }
 
+std::vector<RawHttpServer::Count> RawHttpServer::sentLog() const {
+    std::lock_guard lock(mutex_);
+    return sentLog_;
+}
+
+std::vector<RawHttpServer::Count> RawHttpServer::receivedLog() const {
+    std::lock_guard lock(mutex_);
+    return receivedLog_;
+}
+
 void RawHttpServer::serve(int fd) {
-    if (paced_) {
-        const int size = 4096;
-        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+    const bool paced = paced_;
+    if (paced) {
+        const int sendSize = 4096, receiveSize = 8192;
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendSize, sizeof sendSize);
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveSize, sizeof receiveSize);
     }
+    // Adds to a count, and logs it with the moment when paced.
+    auto counter = [this, paced](std::atomic<uint64_t>& count, std::vector<Count>& log) {
+        return [this, paced, &count, &log](size_t n) {
+            const uint64_t total = count += n;
+            if (!paced)
+                return;
+            const double now =
+                std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
+                    .count();
+            std::lock_guard lock(mutex_);
+            log.push_back({now, total});
+        };
+    };
+    const auto sent = counter(bytesSent_, sentLog_);
+    const auto received = counter(bodyBytes_, receivedLog_);
     {
         Channel channel(fd, tls_ ? tls_->context : nullptr);
         std::string pending, head;
         for (;;) {
             if (channel.failed() || stopping_)
                 break;
-            BodySink sink(hashBodies_, discardBodies_, bodyBytes_);
+            BodySink sink(hashBodies_, discardBodies_, received);
             if (!readRequest(channel, pending, head, sink))
                 break;
             const std::string body = sink.take();
@@ -355,10 +385,10 @@ void RawHttpServer::serve(int fd) {
                 released_.wait(lock, [this] { return !held_ || stopping_; });
             }
             const Reply reply = handler_(head, body);
-            bool sent = channel.send(reply.bytes, &bytesSent_, paced_ ? 4096 : 0);
-            for (std::string piece; sent && reply.more && !stopping_ && reply.more(piece);)
-                sent = channel.send(piece, &bytesSent_, paced_ ? 4096 : 0);
-            if (!sent || reply.close || lower(field(head, "Connection")) == "close")
+            bool ok = channel.send(reply.bytes, sent, paced ? 4096 : 0);
+            for (std::string piece; ok && reply.more && !stopping_ && reply.more(piece);)
+                ok = channel.send(piece, sent, paced ? 4096 : 0);
+            if (!ok || reply.close || lower(field(head, "Connection")) == "close")
                 break;
         }
     }

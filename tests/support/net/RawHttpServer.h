@@ -53,9 +53,19 @@ class RawHttpServer {
     uint64_t bodyBytesReceived() const { return bodyBytes_; }
     // Reply bytes written to the sockets so far, over all connections.
     uint64_t bytesSent() const { return bytesSent_; }
-    // Replies go out in pieces of 4 KiB through a small socket send buffer, so that bytesSent
-    // follows what the client takes (for measuring a client's pace). Set before use.
+    // Replies go out in pieces of 4 KiB through a small socket send buffer, and bodies come in
+    // through a small receive buffer, so that bytesSent and bodyBytesReceived follow what the
+    // client takes and gives (for measuring a client's pace); both are then also logged with
+    // the moment of each change. Set before use.
     void setPacedSending(bool paced) { paced_ = paced; }
+    // A count at a moment: seconds of the steady clock, bytes in all so far.
+    struct Count {
+        double seconds = 0;
+        uint64_t bytes = 0;
+    };
+    // Paced sending only: every change of bytesSent and of bodyBytesReceived, in order.
+    std::vector<Count> sentLog() const;
+    std::vector<Count> receivedLog() const;
 
     // "HTTP/1.1 200 OK" with Content-Length and the body.
     static std::string ok(const std::string& body, const std::string& extraFields = {});
@@ -80,6 +90,7 @@ class RawHttpServer {
     std::condition_variable released_;
     bool held_ = false;
     std::vector<std::string> heads_, bodies_;
+    std::vector<Count> sentLog_, receivedLog_;
     std::vector<int> open_;
     std::vector<std::thread> threads_;
     std::thread acceptor_;
