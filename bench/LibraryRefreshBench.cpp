@@ -15,6 +15,7 @@
 #include <nlohmann/json.hpp>
 
 #include "RatioReporter.h"
+#include "TemporaryFolder.h"
 #include "demo-service/DemoService.h"
 #include "demo-service/V2WebMethods.h"
 #include "demo-service/V3StoreService.h"
@@ -146,11 +147,14 @@ struct Library {
     Ref<VnMagazineIssueDomain> domain;
 };
 
+// Each library lives in a fresh folder below the run's own; a round's files go when the next
+// round starts, and the whole folder when the program ends.
 Library freshLibrary() {
+    static const bench::TemporaryFolder folder("varnel-refresh-bench");
     static int round = 0;
-    const auto home = std::filesystem::temp_directory_path() /
-                      ("varnel-bench-" + std::to_string(getpid())) / std::to_string(round++);
-    std::filesystem::remove_all(home);
+    if (round > 0)
+        std::filesystem::remove_all(folder / std::to_string(round - 1));
+    const auto home = folder / std::to_string(round++);
     std::filesystem::create_directories(home);
     setenv("VARNEL_HOME", home.c_str(), 1);
     plat::UserDefaults::resetStandardUserDefaults();
