@@ -27,8 +27,8 @@ using plat::Value;
 JKArray::JKArray(Private, std::byte* const& storage, Value* objects, size_t count,
                  bool mutableCollection)
     : objects_(reinterpret_cast<Value*>(storage)),
-      count_(count),
-      capacity_(count),
+      count_(static_cast<uint32_t>(count)),
+      capacity_(static_cast<uint32_t>(count)),
       mutations_(mutableCollection ? 1 : 0) {
     std::uninitialized_move_n(objects, count, objects_);
 }
@@ -38,7 +38,15 @@ JKArray::~JKArray() {
         std::destroy_n(objects_, count_);
 }
 
+namespace {
+
+constexpr size_t kMostElements = UINT32_MAX - 16;
+
+}  // namespace
+
 Ref<JKArray> JKArray::_JKArrayCreate(Value* objects, size_t count, bool mutableCollection) {
+    if (count > kMostElements)
+        throw std::bad_alloc();
     std::byte* storage = nullptr;
     return jk_makeWithTrailingStorage<JKArray>(count * sizeof(Value), storage, Private{}, storage,
                                                objects, count, mutableCollection);
@@ -46,6 +54,8 @@ Ref<JKArray> JKArray::_JKArrayCreate(Value* objects, size_t count, bool mutableC
 
 const JKArray& JKArray::_JKArrayCreateInDocument(JKDocument& document, Value* objects,
                                                  size_t count) {
+    if (count > kMostElements)
+        throw std::bad_alloc();
     constexpr size_t head =
         (sizeof(JKArray) + alignof(Value) - 1) / alignof(Value) * alignof(Value);
     auto* block =
@@ -141,6 +151,8 @@ void JKArray::insertObject(Value object, size_t index) {
         // Grow by 16 slots, onto the heap.
         std::unique_ptr<Value[]> grown;
         try {
+            if (capacity_ > kMostElements)
+                throw std::bad_alloc();
             grown = std::make_unique<Value[]>(capacity_ + 16);
         } catch (const std::bad_alloc&) {
             plat::raise(plat::NSMallocException, "Unable to resize objects array.");

@@ -62,8 +62,8 @@ class JKArray final : public plat::Array {
 
     // The elements live after the object until the first growth, then in `heap_`.
     plat::Value* objects_ = nullptr;
-    size_t count_ = 0;
-    size_t capacity_ = 0;
+    uint32_t count_ = 0;  // below 2^32: larger arrays are refused
+    uint32_t capacity_ = 0;
     uint64_t mutations_ = 0;
     std::unique_ptr<plat::Value[]> heap_;
     const JKDocument* document_ = nullptr;  // the document whose storage holds the array

@@ -36,6 +36,7 @@ constexpr std::array<size_t, 40> jk_dictionaryCapacities = {
     7351,     11959,    19447,    31231,    50683,     81919,     132607,    214519,
     346607,   561109,   907759,   1468927,  2376191,   3845119,   6221311,   10066421,
     16287743, 26354171, 42641881, 68996069, 111638519, 180634607, 292272623, 472907251};
+static_assert(jk_dictionaryCapacities.back() < UINT32_MAX);
 
 // Keys are stored as copies: a mutable container key is frozen.
 Value copyKey(Value key) {
@@ -50,7 +51,7 @@ Value copyKey(Value key) {
 
 JKDictionary::JKDictionary(Private, std::byte* const& storage, size_t capacity,
                            bool mutableCollection)
-    : capacity_(capacity),
+    : capacity_(static_cast<uint32_t>(capacity)),
       mutations_(mutableCollection ? 1 : 0),
       entry_(reinterpret_cast<JKHashTableEntry*>(storage)) {
     std::uninitialized_value_construct_n(entry_, capacity_);
@@ -113,6 +114,10 @@ namespace {
 // Objects with more members than this keep an index by hash; smaller ones are searched in order.
 constexpr size_t kLargestUnindexed = 32;
 
+// Where the storage that follows a dictionary in a document begins.
+constexpr size_t kDocumentHead = (sizeof(JKDictionary) + alignof(JKFlatMember) - 1) /
+                                 alignof(JKFlatMember) * alignof(JKFlatMember);
+
 bool sameKey(const plat::DocumentText* a, const plat::DocumentText* b) {
     return a == b || (a->size() == b->size() && std::memcmp(a->data(), b->data(), a->size()) == 0);
 }
@@ -150,16 +155,15 @@ const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(
         while (indexSlots < 2 * count)
             indexSlots <<= 1;
     }
-    constexpr size_t head = (sizeof(JKDictionary) + alignof(JKFlatMember) - 1) /
-                            alignof(JKFlatMember) * alignof(JKFlatMember);
-    const size_t memberBytes = count * sizeof(JKFlatMember);
+    // The object, the index (a multiple of eight bytes: at least 64 slots), the members.
+    const size_t indexBytes = indexSlots * sizeof(uint32_t);
     auto* block = static_cast<std::byte*>(document.allocate(
-        head + memberBytes + indexSlots * sizeof(uint32_t), alignof(JKDictionary)));
-    std::byte* const storage = block + head;
+        kDocumentHead + indexBytes + count * sizeof(JKFlatMember), alignof(JKDictionary)));
+    std::byte* const storage = block + kDocumentHead;
     auto* dictionary =
         std::construct_at(reinterpret_cast<JKDictionary*>(block), Private{}, storage, 0, false);
     dictionary->document_ = &document;
-    auto* const members = reinterpret_cast<JKFlatMember*>(storage);
+    auto* const members = reinterpret_cast<JKFlatMember*>(storage + indexBytes);
 
     // Members in the order of the text; a later equal key replaces the earlier member's object
     // in its place. Small objects find equal keys through a scratch index of their own.
@@ -167,7 +171,7 @@ const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(
     uint8_t scratch[2 * kLargestUnindexed];
     size_t mask = 0;
     if (indexSlots) {
-        index = reinterpret_cast<uint32_t*>(storage + memberBytes);
+        index = reinterpret_cast<uint32_t*>(storage);
         std::fill_n(index, indexSlots, 0u);
         mask = indexSlots - 1;
     } else if (count > 4) {
@@ -197,9 +201,8 @@ const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(
     }
     dictionary->members_ = members;
     dictionary->entry_ = nullptr;
-    dictionary->count_ = dictionary->capacity_ = n;
-    dictionary->index_ = index;
-    dictionary->indexMask_ = mask;
+    dictionary->count_ = dictionary->capacity_ = static_cast<uint32_t>(n);
+    dictionary->indexMask_ = index ? mask : 0;
     return dictionary;
 }
 
@@ -230,17 +233,18 @@ void JKDictionary::fill(Value* keys, const size_t* keyHashes, Value* objects, si
                 slot = 0;
         }
     }
-    count_ = added;
+    count_ = static_cast<uint32_t>(added);
 }
 
 const JKFlatMember* JKDictionary::memberForKey(const Value& key) const {
     if (!key.isString())
         return nullptr;
     const std::string_view k = key.stringView();
-    if (index_) {
+    if (indexMask_) {
+        const uint32_t* const index = this->index();
         const size_t hash = std::hash<std::string_view>()(k);  // as Value::hash() of a string
-        for (size_t s = hash & indexMask_; index_[s] != 0; s = (s + 1) & indexMask_) {
-            const JKFlatMember& m = members_[index_[s] - 1];
+        for (size_t s = hash & indexMask_; index[s] != 0; s = (s + 1) & indexMask_) {
+            const JKFlatMember& m = members_[index[s] - 1];
             if (sameKey(m.key, k))
                 return &m;
         }
@@ -251,6 +255,11 @@ const JKFlatMember* JKDictionary::memberForKey(const Value& key) const {
             return members_ + i;
     }
     return nullptr;
+}
+
+const uint32_t* JKDictionary::index() const {
+    return reinterpret_cast<const uint32_t*>(reinterpret_cast<const std::byte*>(this) +
+                                             kDocumentHead);
 }
 
 JKHashTableEntry* JKDictionary::_JKDictionaryHashTableEntryForKey(const Value& key) const {
@@ -334,7 +343,7 @@ void JKDictionary::_JKDictionaryResizeIfNeccessary() {
     const size_t oldCapacity = capacity_;
     std::swap(table, heap_);  // `table` now holds the old heap table, if any
     entry_ = heap_.get();
-    capacity_ = *wanted;
+    capacity_ = static_cast<uint32_t>(*wanted);
     count_ = 0;
     for (size_t i = 0; i < oldCapacity; ++i) {
         JKHashTableEntry& e = old[i];

@@ -103,18 +103,20 @@ class JKDictionary final : public plat::Dictionary {
     void checkMutable(const char* method) const;
     void mutated();
 
-    size_t count_ = 0;
-    size_t capacity_ = 0;
+    // No table is larger than 2^32 slots (see _JKDictionaryCapacityForCount), and no dictionary
+    // in a document has 2^32 members.
+    uint32_t count_ = 0;
+    uint32_t capacity_ = 0;
     uint64_t mutations_ = 0;
     // The table lives after the object until the first growth, then in `heap_`.
     JKHashTableEntry* entry_ = nullptr;
     std::unique_ptr<JKHashTableEntry[]> heap_;
     const plat::Object* document_ = nullptr;  // the document whose storage holds the dictionary
     // The members of a dictionary in a document, and for a large one an index of member numbers
-    // plus one by the keys' hashes, of indexMask_ + 1 slots.
+    // plus one by the keys' hashes, of indexMask_ + 1 slots, right after the object (0: none).
     const JKFlatMember* members_ = nullptr;
-    const uint32_t* index_ = nullptr;
     size_t indexMask_ = 0;
+    const uint32_t* index() const;
 };
 
 class JKDictionaryEnumerator : public plat::Object {

@@ -19,6 +19,7 @@
 #include "vnlib/dev/json/JKArray.h"
 #include "vnlib/dev/json/JKConvertUTF8.h"
 #include "vnlib/dev/json/JKDictionary.h"
+#include "vnlib/dev/json/JKDoubleText.h"
 #include "vnlib/dev/json/JKError.h"
 #include "vnlib/dev/json/JKManagedBuffer.h"
 #include "vnlib/dev/json/JSONDecoder.h"
@@ -285,7 +286,17 @@ class Encoder {
         return true;
     }
 
-    bool write1(int depthChange, char c);
+    // One structural character; pretty text also changes the depth and breaks lines.
+    bool write1(int depthChange, char c) {
+        if (!pretty_) [[likely]] {
+            if (!reserve(1))
+                return false;
+            put(c);
+            return true;
+        }
+        return write1Pretty(depthChange, c);
+    }
+    bool write1Pretty(int depthChange, char c);
     bool writePrettyPrintWhiteSpace();
     // A text known to be well-formed UTF-8 is not checked again.
     bool writeString(std::string_view s, bool checkedUTF8);
@@ -350,13 +361,7 @@ bool Encoder::writePrettyPrintWhiteSpace() {
     return true;
 }
 
-bool Encoder::write1(int depthChange, char c) {
-    if (!pretty_) {
-        if (!reserve(4))
-            return false;
-        put(c);
-        return true;
-    }
+bool Encoder::write1Pretty(int depthChange, char c) {
     if (!reserve(2 * (depth_ + 1) + 16))
         return false;
     depth_ = static_cast<size_t>(static_cast<ptrdiff_t>(depth_) + depthChange);
@@ -508,7 +513,8 @@ bool Encoder::writeNumber(const Number& number) {
                 return false;
             }
             // The same text as "%.17g".
-            r = std::to_chars(scratch, scratch + sizeof scratch, d, std::chars_format::general, 17);
+            static_assert(sizeof scratch >= kJKDoubleTextMax);
+            r.ptr = jk_writeDoubleText(d, scratch);
             break;
         }
         default:

@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdio>
 #include <limits>
+#include <random>
 #include <string>
 
 #include "JSONTestSupport.h"
 #include "platform/core/Exception.h"
 #include "platform/core/Log.h"
 #include "support/DynamicObject.h"
+#include "vnlib/dev/json/JKDoubleText.h"
 #include "vnlib/dev/json/JKError.h"
 #include "vnlib/dev/json/JKSerializer.h"
 #include "vnlib/dev/json/JSONKitDeserializing.h"
@@ -131,6 +135,41 @@ TEST(JKSerializer, WritesNumbersByTheirTypeCode) {
 
     const auto unknown = write(array({Value(Number::fromInt64(1, 'x'))}));
     EXPECT_EQ(unknown.text, "NSNumber conversion error, unknown type.  Type: 'x' / 0x78");
+}
+
+// Floating-point numbers are written as "%.17g" writes them: correctly rounded digits, fixed or
+// exponent notation, trailing zeros dropped, across the whole range.
+TEST(JKSerializer, WritesDoublesAsPrintfDoes) {
+    std::vector<double> values = {0.0, -0.0, 1.0, 0.1, 0.5, 1e-6, 1e-5, 1e-4, 1e16, 1e17,
+                                  1e15 + 0.5, 123456.0, 0.00999, 1.0725, 99.9999, 9.999999e-5,
+                                  5e-324, 1.7e308,
+                                  // ties at the 18th digit, between an even and an odd digit
+                                  1234567890123456.25, 1234567890123456.75, 4503599627370495.5};
+    for (double p = 1e-7; p < 1e18; p *= 10) {
+        values.push_back(p);
+        values.push_back(std::nextafter(p, 0.0));
+        values.push_back(std::nextafter(p, 1e300));
+    }
+    for (int i = 0; i < 40000; ++i) {
+        values.push_back(i / 100.0);
+        values.push_back(i / 100.0 * 1.0725);
+        values.push_back(i / 7.0);
+    }
+    std::mt19937_64 rng(7);
+    for (int i = 0; i < 100000; ++i) {
+        // Every bit pattern of sign and fraction, exponents from about 1e-9 to 1e19.
+        const uint64_t bits = (rng() & 0x800FFFFFFFFFFFFFull) | (uint64_t{990} + rng() % 85) << 52;
+        values.push_back(std::bit_cast<double>(bits));
+    }
+    for (double v : values) {
+        char expected[64];
+        std::snprintf(expected, sizeof expected, "%.17g", v);
+        char written[kJKDoubleTextMax];
+        ASSERT_EQ(std::string_view(written, jk_writeDoubleText(v, written) - written), expected)
+            << std::hexfloat << v;
+    }
+    EXPECT_EQ(write(array({Value(1234.5), Value(-2e-6), Value(100.0)})).text,
+              "[1234.5,-1.9999999999999999e-06,100]");
 }
 
 TEST(JKSerializer, EscapesStrings) {
