@@ -6,6 +6,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <string_view>
 #include <unordered_set>
 
 #include "app/issueui/MagazineIssueUIContext.h"
@@ -80,6 +83,32 @@ LibraryListView::Items issueItems(const VnInfoList& infos) {
 
 void append(LibraryListView::Items& to, const LibraryListView::Items& items) {
     to.insert(to.end(), items.begin(), items.end());
+}
+
+// The items, newest issue date first, those without a date (or with one that is not a number)
+// last, in their order among equals. Sorted by their dates read once, not by the items.
+LibraryListView::Items newestFirst(LibraryListView::Items items) {
+    struct Key {
+        bool undated;
+        double newest;  // the date's seconds, negated
+        uint32_t index;
+        auto operator<=>(const Key&) const = default;
+    };
+    std::vector<Key> keys;
+    keys.reserve(items.size());
+    for (const auto& item : items) {
+        const auto& date = item->issueDate();
+        const bool dated = date && !std::isnan(date->seconds);
+        keys.push_back({!dated, dated ? -date->seconds : 0.0, static_cast<uint32_t>(keys.size())});
+    }
+    if (std::is_sorted(keys.begin(), keys.end()))
+        return items;
+    std::sort(keys.begin(), keys.end());
+    LibraryListView::Items ordered;
+    ordered.reserve(items.size());
+    for (const auto& key : keys)
+        ordered.push_back(std::move(items[key.index]));
+    return ordered;
 }
 
 }  // namespace
@@ -177,6 +206,7 @@ LibraryListView::ShelfItems LibraryListView::libraryIssueArray() {
     const auto& items = isBookLibraryMode_ ? libraryBooks_ : libraryMagazines_;
     if (!items)
         return wrappers;
+    wrappers.reserve(items->size());
     for (const auto& item : *items) {
         auto info = std::make_shared<LibraryShelfBookInfo>();
         info->isBook = isBookLibraryMode_;
@@ -214,23 +244,12 @@ void LibraryListView::setMagazineIssueInfos(const Items& infos) {
     updateIssueInfos(infos);
 }
 
-void LibraryListView::updateIssueInfos(const Items& infos) {
-    Items ordered;
-    for (const auto& info : infos) {
-        if (info)
-            ordered.push_back(info);
-    }
-    // Newest issue date first; items without a date last; order kept among equals.
-    std::stable_sort(ordered.begin(), ordered.end(), [](const auto& a, const auto& b) {
-        const auto& da = a->issueDate();
-        const auto& db = b->issueDate();
-        if (!db)
-            return da.has_value();
-        return da && *db < *da;
-    });
-    magIssueInfos_ = std::move(ordered);
+void LibraryListView::updateIssueInfos(Items infos) {
+    std::erase(infos, nullptr);
+    magIssueInfos_ = newestFirst(std::move(infos));
     Items books;
     Items magazines;
+    books.reserve(magIssueInfos_.size());
     for (const auto& info : magIssueInfos_)
         (info->bookKind() == 1 ? books : magazines).push_back(info);
     libraryBooks_ = std::move(books);
@@ -332,17 +351,18 @@ void LibraryListView::getLibraryIssueInfos(const Items& items) {
 void LibraryListView::getIssueInfo_request_didFinishWithResult(const Ref<VnRequestContext>&,
                                                                const Ref<VnRequestResult>& result) {
     const auto keep = self<LibraryListView>();
-    const auto records = recordsOf<VnMagazineIssueInfo>(result);
+    auto records = recordsOf<VnMagazineIssueInfo>(result);
     const auto user = libraryActiveUser();
     if (records && user) {
         Items readNow;
         Items others;
-        for (const auto& info : *records) {
+        others.reserve(records->size());
+        for (auto& info : *records) {
             if (isSafeCode(info->code()))
-                (info->asReadNow_ ? readNow : others).push_back(info);
+                (info->asReadNow_ ? readNow : others).push_back(std::move(info));
         }
-        // Every code the service lists (all of them safe, so none empty).
-        std::unordered_set<std::string> listedCodes;
+        // Every code the service lists (all of them safe, so none empty), held by the records.
+        std::unordered_set<std::string_view> listedCodes;
         listedCodes.reserve(others.size());
         for (const auto& other : others)
             listedCodes.insert(*other->code());
@@ -368,11 +388,12 @@ void LibraryListView::getIssueInfo_request_didFinishWithResult(const Ref<VnReque
         }
         Items content = isBookLibraryMode_ ? libraryMagazines_.value_or(Items{})
                                            : libraryBooks_.value_or(Items{});
-        append(content, others);
-        if (isBookLibraryMode_)
-            append(content, user->bookSamples());
+        const Items samples = isBookLibraryMode_ ? user->bookSamples() : Items{};
+        content.reserve(content.size() + others.size() + samples.size());
+        std::move(others.begin(), others.end(), std::back_inserter(content));
+        append(content, samples);
         // The new content is bound here, so the grid is filled once.
-        setMagazineIssueInfos(content);
+        updateIssueInfos(std::move(content));
         for (const auto& item : readNow)
             returnReadBookNow(item);
         return;

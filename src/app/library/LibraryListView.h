@@ -80,7 +80,7 @@ class LibraryListView : public ui::ViewController {
     // What the grid shows: the wrappers last bound.
     const ShelfItems& content() const { return content_; }
     void setMagazineIssueInfos(const Items& infos);
-    void updateIssueInfos(const Items& infos);
+    void updateIssueInfos(Items infos);
     void updatePresentationIssues();
     const std::optional<Items>& libraryBooks() const { return libraryBooks_; }
     const std::optional<Items>& libraryMagazines() const { return libraryMagazines_; }

@@ -2,6 +2,8 @@
 // places, what the shelf cells show (a cover that fails keeps the placeholder), return mode's
 // buttons and the overlay while a return runs, a download's progress in the clicked cell, and the
 // borrow history and reservation rows.
+#include <algorithm>
+
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -114,6 +116,7 @@ TEST_F(LibraryScreenTest, ShelvesCellsAndReturnMode) {
         return sample;
     }());
     demo.service.setFault("/covers/BK0003.jpg", demo::Fault::htmlStatus(404));
+    demo.service.setFault("/covers/BK0001.jpg", demo::Fault::stall());
     const auto library = showLibrary();
     ASSERT_TRUE(library);
     const auto& screen = *library->libraryMainView();
@@ -187,6 +190,39 @@ TEST_F(LibraryScreenTest, ShelvesCellsAndReturnMode) {
         book->coverImageView()->parentWidget()->pos());
     EXPECT_LT(cellImage.pixelColor(cover.left() - 2, cover.center().y()).lightness(),
               cellImage.pixelColor(2, cover.center().y()).lightness());
+
+    // A refresh with the same answers leaves the cells in place with the covers they show or
+    // load; a cover that was not found is asked for again.
+    const auto coverRequests = [&](const char* path) {
+        const auto& requests = demo.service.requests();
+        return std::count_if(requests.begin(), requests.end(),
+                             [&](const auto& request) { return request.path == path; });
+    };
+    const auto notFoundAsked = coverRequests("/covers/BK0003.jpg");
+    ASSERT_TRUE(cellOf(books, "BK0001"));
+    ASSERT_TRUE(spinUntil([&] { return demo.service.stalledCount() == 1; }, kWait));
+    const auto loading = coverRequests("/covers/BK0001.jpg");
+    const qint64 shownCover = issue->coverImageView()->pixmap().cacheKey();
+    for (LibraryListView* shelf : {&books, &magazines}) {
+        const auto before = shelf->getIssueInfoRequest();
+        shelf->updateLibraryForceUpdate(true);
+        ASSERT_TRUE(spinUntil(
+            [&] {
+                const auto& state = shelf->getIssueInfoRequest();
+                return state && state != before && !state->running() && !shelf->booksRequest() &&
+                       !shelf->magazineIssuesRequest();
+            },
+            kWait));
+    }
+    EXPECT_EQ(cellOf(magazines, "MG01-2401"), issue);
+    EXPECT_EQ(cellOf(books, "BK0003"), book);
+    EXPECT_EQ(issue->coverImageView()->pixmap().cacheKey(), shownCover);
+    EXPECT_TRUE(
+        spinUntil([&] { return coverRequests("/covers/BK0003.jpg") > notFoundAsked; }, kWait));
+    EXPECT_EQ(coverRequests("/covers/BK0001.jpg"), loading);
+    demo.service.clearFaults();
+    demo.service.setFault("/covers/BK0003.jpg", demo::Fault::htmlStatus(404));
+    demo.service.releaseStalled();
 
     // Return mode: borrowed items offer return, samples delete; the borrowed cover opens nothing.
     ASSERT_FALSE(books.returnButton()->isHidden());

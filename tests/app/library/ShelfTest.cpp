@@ -1,6 +1,7 @@
 // The shelves against the demo library: refresh gating, first fill, reconciliation with the
 // member's loans, return mode and opening an item into the reader.
 #include <algorithm>
+#include <limits>
 
 #include "LibraryTestSupport.h"
 #include "app/issueui/MagazineIssueUIContext.h"
@@ -261,3 +262,39 @@ TEST_F(ShelfTest, OpeningAnItemHandsItToTheReader) {
 }
 
 }  // namespace
+
+TEST_F(ShelfTest, ItemsGoNewestFirstWithUndatedLastAndSplitByKind) {
+    const auto dated = [](const std::string& code, const char* type, std::optional<double> at) {
+        auto info = bookRecord(code);
+        info->type_ = type;
+        if (at)
+            info->setIssueDate(plat::Date{*at});
+        return info;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    auto shelf = ui::ViewController::create<LibraryListView>();
+    shelf->setBookLibraryMode(true);
+    shelf->updateIssueInfos({dated("A", "Book", 100), dated("B", "Book", std::nullopt),
+                             dated("C", "Magazine", 300), nullptr, dated("D", "Book", 300),
+                             dated("E", "Book", nan), dated("F", "Book", 200)});
+    const auto codesOf = [](const LibraryListView::Items& items) {
+        std::vector<std::string> codes;
+        for (const auto& item : items)
+            codes.push_back(item->code().value_or("?"));
+        return codes;
+    };
+    // Equal dates keep their order; a date that is no number counts as none.
+    const std::vector<std::string> books{"D", "F", "A", "B", "E"};
+    ASSERT_TRUE(shelf->libraryBooks() && shelf->libraryMagazines());
+    EXPECT_EQ(codesOf(*shelf->libraryBooks()), books);
+    EXPECT_EQ(codesOf(*shelf->libraryMagazines()), std::vector<std::string>{"C"});
+    EXPECT_EQ(contentCodes(*shelf), books);
+    EXPECT_TRUE(shelf->content().front()->isBook);
+    // Items already in order stay as they are; the magazine shelf shows the magazines.
+    shelf->updateIssueInfos(*shelf->libraryBooks());
+    EXPECT_EQ(codesOf(*shelf->libraryBooks()), books);
+    shelf->setBookLibraryMode(false);
+    shelf->updateIssueInfos({dated("G", "Magazine", 5), dated("H", "Magazine", 6)});
+    EXPECT_EQ(contentCodes(*shelf), (std::vector<std::string>{"H", "G"}));
+    EXPECT_FALSE(shelf->content().front()->isBook);
+}
