@@ -65,6 +65,13 @@ class Statement {
 
     int prepareCode() const { return code_; }
     sqlite3_stmt* get() const { return stmt_; }
+    // Whether it was stepped and not reset since (a fetch still reading).
+    bool busy() const { return stmt_ && sqlite3_stmt_busy(stmt_); }
+    // Ready to be bound and run again.
+    void reset() {
+        sqlite3_reset(stmt_);
+        sqlite3_clear_bindings(stmt_);
+    }
 
     int bind(int index, const Value& value) {
         if (const std::string* text = value.string())
@@ -138,6 +145,47 @@ int compareValues(const Value& a, const Value& b) {
     const double y = b.doubleValue();
     return x < y ? -1 : x > y;
 }
+
+}  // namespace
+
+// The statements of one entity, prepared on first use and kept while the store is open.
+struct ObjectStoreContext::EntityStatements {
+    std::unique_ptr<Statement> insert;
+    std::unique_ptr<Statement> update;
+    std::unique_ptr<Statement> remove;
+    std::map<std::string, std::unique_ptr<Statement>> selects;  // by their SQL text
+};
+
+namespace {
+
+// A kept statement in use, reset when the use ends; a statement of its own when the kept one is
+// still running (a fetch started while another one reads).
+class StatementUse {
+  public:
+    StatementUse(sqlite3* db, std::unique_ptr<Statement>& kept, const std::string& sql) {
+        if (!kept || kept->prepareCode() != SQLITE_OK)
+            kept = std::make_unique<Statement>(db, sql);
+        if (kept->busy()) {
+            own_ = std::make_unique<Statement>(db, sql);
+            statement_ = own_.get();
+        } else {
+            statement_ = kept.get();
+        }
+    }
+    ~StatementUse() {
+        if (!own_)
+            statement_->reset();
+    }
+    StatementUse(const StatementUse&) = delete;
+    StatementUse& operator=(const StatementUse&) = delete;
+
+    Statement& operator*() const { return *statement_; }
+    Statement* operator->() const { return statement_; }
+
+  private:
+    Statement* statement_ = nullptr;
+    std::unique_ptr<Statement> own_;
+};
 
 }  // namespace
 
@@ -304,7 +352,16 @@ ObjectStoreContext::~ObjectStoreContext() {
     closeStore();
 }
 
+ObjectStoreContext::EntityStatements& ObjectStoreContext::statementsOf(
+    const EntityDescription& entity) {
+    auto& statements = statements_[&entity];
+    if (!statements)
+        statements = std::make_unique<EntityStatements>();
+    return *statements;
+}
+
 void ObjectStoreContext::closeStore() {
+    statements_.clear();
     if (db_) {
         sqlite3_close_v2(db_);
         db_ = nullptr;
@@ -502,42 +559,54 @@ Ref<Error> ObjectStoreContext::save() {
     };
     for (const auto& row : inserted_) {
         const EntityDescription& entity = *row->entity_;
-        std::string names, marks;
-        for (const auto& attribute : entity.attributes) {
-            names += (names.empty() ? "" : ", ") + sqlName(attribute.name);
-            marks += marks.empty() ? "?" : ", ?";
+        auto& kept = statementsOf(entity).insert;
+        std::string sql;
+        if (!kept) {
+            std::string names, marks;
+            for (const auto& attribute : entity.attributes) {
+                names += (names.empty() ? "" : ", ") + sqlName(attribute.name);
+                marks += marks.empty() ? "?" : ", ?";
+            }
+            sql = "INSERT INTO " + sqlName(entity.name) + " (" + names + ") VALUES (" + marks + ")";
         }
-        Statement insert(
-            db_, "INSERT INTO " + sqlName(entity.name) + " (" + names + ") VALUES (" + marks + ")");
-        if (insert.prepareCode() != SQLITE_OK)
+        StatementUse insert(db_, kept, sql);
+        if (insert->prepareCode() != SQLITE_OK)
             return failed("Cannot save");
         for (size_t i = 0; i < row->values_.size(); ++i)
-            insert.bind(static_cast<int>(i + 1), row->values_[i]);
-        if (sqlite3_step(insert.get()) != SQLITE_DONE)
+            insert->bind(static_cast<int>(i + 1), row->values_[i]);
+        if (sqlite3_step(insert->get()) != SQLITE_DONE)
             return failed("Cannot save");
         newRowIds.push_back(sqlite3_last_insert_rowid(db_));
     }
     for (const auto& row : changed_) {
         const EntityDescription& entity = *row->entity_;
-        std::string assignments;
-        for (const auto& attribute : entity.attributes)
-            assignments += (assignments.empty() ? "" : ", ") + sqlName(attribute.name) + " = ?";
-        Statement update(
-            db_, "UPDATE " + sqlName(entity.name) + " SET " + assignments + " WHERE rowid = ?");
-        if (update.prepareCode() != SQLITE_OK)
+        auto& kept = statementsOf(entity).update;
+        std::string sql;
+        if (!kept) {
+            std::string assignments;
+            for (const auto& attribute : entity.attributes)
+                assignments += (assignments.empty() ? "" : ", ") + sqlName(attribute.name) + " = ?";
+            sql = "UPDATE " + sqlName(entity.name) + " SET " + assignments + " WHERE rowid = ?";
+        }
+        StatementUse update(db_, kept, sql);
+        if (update->prepareCode() != SQLITE_OK)
             return failed("Cannot save");
         for (size_t i = 0; i < row->values_.size(); ++i)
-            update.bind(static_cast<int>(i + 1), row->values_[i]);
-        update.bind(static_cast<int>(row->values_.size() + 1), Value(row->rowId_));
-        if (sqlite3_step(update.get()) != SQLITE_DONE)
+            update->bind(static_cast<int>(i + 1), row->values_[i]);
+        update->bind(static_cast<int>(row->values_.size() + 1), Value(row->rowId_));
+        if (sqlite3_step(update->get()) != SQLITE_DONE)
             return failed("Cannot save");
     }
     for (const auto& row : deleted_) {
-        Statement remove(db_, "DELETE FROM " + sqlName(row->entity_->name) + " WHERE rowid = ?");
-        if (remove.prepareCode() != SQLITE_OK)
+        auto& kept = statementsOf(*row->entity_).remove;
+        StatementUse remove(
+            db_, kept,
+            kept ? std::string()
+                 : "DELETE FROM " + sqlName(row->entity_->name) + " WHERE rowid = ?");
+        if (remove->prepareCode() != SQLITE_OK)
             return failed("Cannot save");
-        remove.bind(1, Value(row->rowId_));
-        if (sqlite3_step(remove.get()) != SQLITE_DONE)
+        remove->bind(1, Value(row->rowId_));
+        if (sqlite3_step(remove->get()) != SQLITE_DONE)
             return failed("Cannot save");
     }
     if (execute(db_, "COMMIT") != SQLITE_OK)
@@ -586,15 +655,16 @@ Ref<Error> ObjectStoreContext::selectStored(
         if (withAttributes)
             columns += ", " + sqlName(attribute.name);
     }
-    Statement select(
-        db_, "SELECT " + columns + " FROM " + sqlName(entity->name) + " WHERE " + *condition);
-    if (select.prepareCode() != SQLITE_OK)
-        return sqliteError(db_, select.prepareCode(), "Cannot read the store");
+    const std::string sql =
+        "SELECT " + columns + " FROM " + sqlName(entity->name) + " WHERE " + *condition;
+    StatementUse select(db_, statementsOf(*entity).selects[sql], sql);
+    if (select->prepareCode() != SQLITE_OK)
+        return sqliteError(db_, select->prepareCode(), "Cannot read the store");
     for (size_t i = 0; i < values.size(); ++i)
-        select.bind(static_cast<int>(i + 1), values[i]);
+        select->bind(static_cast<int>(i + 1), values[i]);
     int rc;
-    while ((rc = sqlite3_step(select.get())) == SQLITE_ROW)
-        onRow(*entity, select.get());
+    while ((rc = sqlite3_step(select->get())) == SQLITE_ROW)
+        onRow(*entity, select->get());
     if (rc != SQLITE_DONE)
         return sqliteError(db_, rc, "Cannot read the store");
     return nullptr;

@@ -4,9 +4,9 @@
 // attributes; opening a store adds missing tables, columns and indexes and keeps the rows
 // (additive migration). A context hands out one row object per row, keeps inserts, changes and
 // deletions pending until save() writes them in one transaction, and its fetches see the
-// pending inserts and deletions. Predicates are TRUE, ==, > and AND, always sent as bound
-// parameters. A store file that cannot be read is set aside (renamed, never over an earlier
-// one), logged, and replaced by a fresh store.
+// pending inserts and deletions; its statements are prepared once per entity and reused. Predicates
+// are TRUE, ==, > and AND, always sent as bound parameters. A store file that cannot be read is set
+// aside (renamed, never over an earlier one), logged, and replaced by a fresh store.
 //
 //   auto context = ObjectStoreContext::open(path, model);
 //   auto row = context->insertNewObject("UserBookmark");
@@ -175,6 +175,8 @@ class ObjectStoreContext : public Object {
         const std::function<void(const EntityDescription&, sqlite3_stmt*)>& onRow);
     Ref<ManagedObject> rowObject(const EntityDescription& entity, int64_t rowId,
                                  std::vector<Value> values);
+    struct EntityStatements;
+    EntityStatements& statementsOf(const EntityDescription& entity);
 
     std::filesystem::path path_;
     ObjectModel model_;
@@ -184,6 +186,8 @@ class ObjectStoreContext : public Object {
     std::vector<Ref<ManagedObject>> inserted_;
     std::vector<Ref<ManagedObject>> changed_;
     std::vector<Ref<ManagedObject>> deleted_;
+    // Prepared statements by entity, finalized when the store closes.
+    std::map<const EntityDescription*, std::unique_ptr<EntityStatements>> statements_;
 };
 
 }  // namespace plat

@@ -89,6 +89,53 @@ TEST(ObjectStore, PendingChangesPredicatesAndOneObjectPerRow) {
     EXPECT_EQ(again->count("Note"), 2);
 }
 
+// Statements are prepared once and run again with new values: each run sees its own values and
+// the rows as they are now, and none keeps the file locked between calls.
+TEST(ObjectStore, ReusedStatementsBindAfreshAndLeaveTheFileFree) {
+    const auto path = testing_support::freshTestFolder() / "notes.sqlite";
+    auto context = ObjectStoreContext::open(path, notesModel(true));
+    for (int32_t i = 0; i < 40; ++i) {
+        auto row = context->insertNewObject("Note");
+        row->setPrimitiveValueForKey("title", Value("n" + std::to_string(i)));
+        row->setPrimitiveValueForKey("count", Value(i));
+    }
+    ASSERT_FALSE(context->save());
+    for (int32_t i = 0; i < 40; i += 7) {
+        auto rows =
+            context->fetch("Note", Predicate::equal("title", Value("n" + std::to_string(i))));
+        ASSERT_EQ(rows.size(), 1u) << i;
+        EXPECT_EQ(rows[0]->primitiveValueForKey("count"), Value(i));
+        EXPECT_EQ(context->count("Note", Predicate::greaterThan("count", Value(i))), 39 - i);
+    }
+    // Changes and deletions of many rows in one save, each with its own values.
+    for (const auto& row : context->fetch("Note", Predicate::greaterThan("count", Value(29)))) {
+        row->setPrimitiveValueForKey(
+            "title", Value("late" + std::to_string(row->primitiveValueForKey("count").intValue())));
+    }
+    for (const auto& row : context->fetch("Note", Predicate::greaterThan("count", Value(35))))
+        context->deleteObject(row);
+    ASSERT_FALSE(context->save());
+    EXPECT_EQ(context->count("Note"), 36);
+    auto late = context->fetch("Note", Predicate::equal("title", Value("late33")));
+    ASSERT_EQ(late.size(), 1u);
+    EXPECT_EQ(late[0]->primitiveValueForKey("count"), Value(int32_t{33}));
+    EXPECT_TRUE(context->fetch("Note", Predicate::equal("title", Value("late37"))).empty());
+
+    // Another connection writes at once (no statement of ours still reads), and the next fetch
+    // sees its row.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(other,
+                           "BEGIN IMMEDIATE; INSERT INTO \"Note\" (title, count) "
+                           "VALUES ('other', 99); COMMIT",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK)
+        << sqlite3_errmsg(other);
+    sqlite3_close(other);
+    EXPECT_EQ(context->count("Note", Predicate::greaterThan("count", Value(int32_t{35}))), 1);
+    EXPECT_EQ(context->fetch("Note", Predicate::equal("title", Value("other"))).size(), 1u);
+}
+
 TEST(ObjectStore, AnOlderSchemaGainsColumnsAndTablesAndKeepsItsRows) {
     const auto path = testing_support::freshTestFolder() / "notes.sqlite";
     {
