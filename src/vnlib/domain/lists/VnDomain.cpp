@@ -1,6 +1,7 @@
 #include "vnlib/domain/lists/VnDomain.h"
 
 #include <algorithm>
+#include <set>
 
 #include "vnlib/domain/lists/VnDomainUpdatingRequest.h"
 #include "vnlib/service/v3/VnStoreRemoteSession.h"
@@ -76,13 +77,25 @@ VnInfoList& VnDomain::items() {
 void VnDomain::notifyItemsAddOrUpdate(const VnInfoList& incoming) {
     ensureLocalItems();
     const auto held = VnInfoMapByCode(items_);
+    std::set<const VnInfo*> replaced, appendedObjects;
+    VnInfoList appended;
     for (const auto& item : incoming) {
         if (!item)
             continue;
-        if (auto found = held.find(item->code()); found != held.end())
-            std::erase(items_, found->second);
-        items_.push_back(item);
+        if (auto found = held.find(item->code()); found != held.end()) {
+            replaced.insert(found->second.get());
+            // A held object that was given earlier in the list leaves that place too.
+            if (appendedObjects.erase(found->second.get()))
+                std::erase(appended, found->second);
+        }
+        appended.push_back(item);
+        appendedObjects.insert(item.get());
     }
+    // One pass over the held list, however many items are replaced.
+    if (!replaced.empty())
+        std::erase_if(items_,
+                      [&](const Ref<VnInfo>& item) { return replaced.contains(item.get()); });
+    items_.insert(items_.end(), appended.begin(), appended.end());
     persistAddOrUpdateItems(incoming);
 }
 

@@ -197,6 +197,54 @@ VnInfoList VnMagazineIssueDomain::itemsFromPersistentStorage() {
     return VnSortedBySortIndex(std::move(items));
 }
 
+void VnMagazineIssueDomain::updateHeldItemsWithUserInfos(
+    const std::vector<Ref<VnUserMagazineIssueInfo>>& userInfos) {
+    auto table = userIssueInfoDataTable();
+    std::map<std::string, Ref<VnUserMagazineIssueInfo>> changed;
+    for (const auto& userInfo : userInfos) {
+        if (userInfo && userInfo->code())
+            changed[*userInfo->code()] = userInfo;
+    }
+    // Held items keep their place in the table: a changed one is listed anew with its per-user
+    // record, one whose per-user record is gone leaves, a code is listed once.
+    VnInfoList items;
+    std::set<std::string> listed;
+    for (const auto& item : VnDomain::items()) {
+        auto record = Proxy::recordOf(item);
+        if (!record || !item->code() || !listed.insert(*item->code()).second)
+            continue;
+        auto userInfo =
+            std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(table->infoForCode(*item->code()));
+        if (!userInfo)
+            continue;
+        items.push_back(changed.contains(*item->code()) ? proxyWithInfo(record, userInfo) : item);
+    }
+    // Codes new to the list join with the catalogue record stored for them, if any.
+    std::vector<std::string> missing;
+    for (const auto& [code, userInfo] : changed) {
+        if (!listed.contains(code))
+            missing.push_back(code);
+    }
+    if (auto userContext = bookStoreUserContext(); userContext && !missing.empty()) {
+        auto catalogue = userContext->userStorage()->dataTableForMagazineIssueKind(issueKind_);
+        catalogue->preloadItemsWithCodes(missing);
+        for (const auto& code : missing) {
+            auto record =
+                std::dynamic_pointer_cast<VnMagazineIssueInfo>(catalogue->infoForCode(code));
+            auto userInfo =
+                std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(table->infoForCode(code));
+            if (record && userInfo && (!magazineCode_ || record->headCode_ == magazineCode_))
+                items.push_back(proxyWithInfo(record, userInfo));
+        }
+    }
+    // The order storage gives: by position, then by code.
+    std::sort(items.begin(), items.end(), [](const Ref<VnInfo>& a, const Ref<VnInfo>& b) {
+        const int32_t x = VnSortIndexOf(a), y = VnSortIndexOf(b);
+        return x != y ? x < y : a->code() < b->code();
+    });
+    replaceItemsCacheWithItems(items);
+}
+
 Ref<VnMagazineIssueInfo> VnMagazineIssueDomain::latestIssueFromSnapshot() {
     Ref<VnMagazineIssueInfo> latest;
     const auto snapshot = takeLocalSnapshot();
@@ -265,7 +313,9 @@ void VnMagazineIssueDomain::notifyUserInfoItemsRemovedAll() {
 void VnMagazineIssueDomain::notifyUserInfoItemsAddOrUpdate(
     const std::vector<Ref<VnUserMagazineIssueInfo>>& userInfos) {
     userIssueInfoDataTable()->updateWithInfos(VnInfoList(userInfos.begin(), userInfos.end()));
-    clearItemsCache();
+    // A list not read yet is read with these records on first use.
+    if (loadedFromPersistentStorage())
+        updateHeldItemsWithUserInfos(userInfos);
 }
 
 void VnMagazineIssueDomain::flushUserInfoItemsWritingCache() {

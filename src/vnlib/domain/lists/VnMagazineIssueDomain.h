@@ -71,6 +71,8 @@ class VnMagazineIssueDomain : public VnDomain {
     // ---- The per-user table (written on flush) ----
     void notifyUserInfoItemsRemove(const std::vector<Ref<VnUserMagazineIssueInfo>>& userInfos);
     void notifyUserInfoItemsRemovedAll();
+    // Stores the per-user records and updates the held list in place, as reading it again from
+    // storage would give it.
     void notifyUserInfoItemsAddOrUpdate(const std::vector<Ref<VnUserMagazineIssueInfo>>& userInfos);
     void flushUserInfoItemsWritingCache();
     void notifyUserItemsAddOrUpdate(const VnInfoList& items);
@@ -88,6 +90,8 @@ class VnMagazineIssueDomain : public VnDomain {
         Ref<VnLocalSnapshot> previousSnapshot) override;
 
   private:
+    void updateHeldItemsWithUserInfos(const std::vector<Ref<VnUserMagazineIssueInfo>>& userInfos);
+
     std::optional<std::string> magazineCode_;
     std::optional<std::string> bookCategory_;
     std::optional<std::string> keyword_;

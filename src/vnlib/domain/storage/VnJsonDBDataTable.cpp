@@ -1,5 +1,6 @@
 #include "vnlib/domain/storage/VnJsonDBDataTable.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "platform/core/Log.h"
@@ -33,6 +34,8 @@ plat::Predicate VnJsonDBDataTable::predicateForInfoCode(const std::string& code)
 Ref<VnJsonData> VnJsonDBDataTable::dataForCode(const std::string& code) {
     if (auto it = dataCodeMap_.find(code); it != dataCodeMap_.end())
         return it->second;
+    if (notStored_.contains(code))
+        return nullptr;
     for (const auto& row : dataContext_->infosWithPredicate(predicateForInfoCode(code))) {
         if (auto data = std::dynamic_pointer_cast<VnJsonData>(row)) {
             dataCodeMap_[code] = data;
@@ -47,6 +50,7 @@ void VnJsonDBDataTable::addInfo(const Ref<VnInfo>& info) {
     auto data = jsonDataForInfo(info);
     dataContext_->addInfo(data);
     dataCodeMap_[*info->code()] = data;
+    notStored_.erase(*info->code());
 }
 
 void VnJsonDBDataTable::updateInfo(const Ref<VnInfo>& info) {
@@ -67,12 +71,20 @@ void VnJsonDBDataTable::updateWithInfos(const std::vector<Ref<VnInfo>>& infos) {
         return;
     }
     // Many records: the stored rows are read once and looked up by code, instead of one query
-    // per record.
+    // per record; a few records among many rows are looked up by code.
     std::unordered_map<std::string, Ref<VnJsonData>> stored;
-    for (const auto& row : dataContext_->allInfos()) {
-        auto data = std::dynamic_pointer_cast<VnJsonData>(row);
-        if (data && data->code())
-            stored.emplace(*data->code(), data);
+    if (infos.size() * 8 < static_cast<size_t>(std::max(dataContext_->itemCount(), 0))) {
+        for (const auto& info : infos) {
+            PLAT_PARAMETER_ASSERT(info && info->code());
+            if (auto data = dataForCode(*info->code()))
+                stored.emplace(*info->code(), std::move(data));
+        }
+    } else {
+        for (const auto& row : dataContext_->allInfos()) {
+            auto data = std::dynamic_pointer_cast<VnJsonData>(row);
+            if (data && data->code())
+                stored.emplace(*data->code(), data);
+        }
     }
     for (const auto& info : infos) {
         PLAT_PARAMETER_ASSERT(info && info->code());
@@ -84,6 +96,7 @@ void VnJsonDBDataTable::updateWithInfos(const std::vector<Ref<VnInfo>>& infos) {
             auto data = jsonDataForInfo(info);
             dataContext_->addInfo(data);
             dataCodeMap_[*info->code()] = data;
+            notStored_.erase(*info->code());
             stored.emplace(*info->code(), data);
         }
     }
@@ -100,6 +113,7 @@ void VnJsonDBDataTable::replaceWithNewItems(const std::vector<Ref<VnInfo>>& info
     VnDataContext::UpdateScope update(*dataContext_);
     dataContext_->removeAll();
     dataCodeMap_.clear();
+    notStored_.clear();
     for (const auto& info : infos)
         addInfo(info);
 }
@@ -112,7 +126,8 @@ Ref<VnInfo> VnJsonDBDataTable::infoForCode(const std::string& code) {
 void VnJsonDBDataTable::preloadItemsWithCodes(const std::vector<std::string>& codes) {
     const int32_t n = dataContext_->itemCount();
     std::vector<Ref<VnJsonData>> rows;
-    if (static_cast<int64_t>(codes.size()) > static_cast<int64_t>(n) * 8 / 10) {
+    const bool everyRow = static_cast<int64_t>(codes.size()) > static_cast<int64_t>(n) * 8 / 10;
+    if (everyRow) {
         for (const auto& row : dataContext_->allInfos()) {
             if (auto data = std::dynamic_pointer_cast<VnJsonData>(row))
                 rows.push_back(std::move(data));
@@ -127,6 +142,13 @@ void VnJsonDBDataTable::preloadItemsWithCodes(const std::vector<std::string>& co
     for (const auto& data : rows) {
         if (const auto code = data->code())
             dataCodeMap_[*code] = data;
+    }
+    // Every row was read: the codes it lacks need not be asked for one by one.
+    if (everyRow) {
+        for (const auto& code : codes) {
+            if (!dataCodeMap_.contains(code))
+                notStored_.insert(code);
+        }
     }
     VND_TRACE("Performance", "Parse time for %d objects: %f seconds", static_cast<int>(rows.size()),
               plat::Date::now().seconds - start);

@@ -2,8 +2,11 @@
 // VnJsonDBDataTable: a record table kept as rows of an object store (code and JSON text per
 // record), through a data context. Every change is saved by the data context; rows already
 // fetched or added are cached by code, and each row decodes its record once. Preloading more than
-// 80 % of the rows takes them in one fetch instead of one fetch per code.
+// 80 % of the rows takes them in one fetch instead of one fetch per code, and the codes that fetch
+// did not find are then known to have no row. A table object is meant for one piece of work: rows
+// added through another one afterwards are not seen for those codes.
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,6 +46,7 @@ class VnJsonDBDataTable : public VnStorageBackedObject, public VnLocalDataTableP
   private:
     Ref<VnDataContext> dataContext_;
     std::map<std::string, Ref<VnJsonData>> dataCodeMap_;
+    std::set<std::string> notStored_;  // asked for by a preload of every row, not found
     const plat::Class* infoClass_;
     const plat::Class* dataClass_;
 };

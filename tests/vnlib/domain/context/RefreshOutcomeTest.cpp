@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "ContextTestSupport.h"
@@ -265,6 +266,46 @@ TEST_F(RefreshOutcomeTest, RevisedAddedWithdrawnAndMovedItemsGiveTheRecordedOutc
         ASSERT_EQ(gotten, wanted) << "line " << line;
     }
     EXPECT_FALSE(std::getline(got, gotten)) << "more lines than recorded: " << gotten;
+}
+
+TEST_F(RefreshOutcomeTest, ARefreshChangesTheHeldListInPlace) {
+    catalogue.generateItems(120, 9);
+    auto first = refresh("first refresh", nullptr);
+    ASSERT_TRUE(first);
+    auto library = context->activeUserContext()->libraryDomain();
+    const VnInfoList before = library->items();
+    ASSERT_GE(before.size(), 40U);
+    const std::string revised = *before[3]->code(), moved = *before[10]->code(),
+                      gone = *before[20]->code();
+    catalogue.reviseItem(revised);
+    catalogue.moveItem(moved, -1);
+    catalogue.withdrawItem(gone);
+    ASSERT_TRUE(refresh("second refresh", first));
+
+    // Untouched items are the objects held before; the moved one keeps its record, the revised
+    // one has the record that arrived, the withdrawn one is gone; the order is the service's.
+    std::map<std::string, Ref<VnInfo>> held;
+    for (const auto& item : library->items())
+        held[*item->code()] = item;
+    EXPECT_EQ(held.size(), before.size() - 1);
+    EXPECT_FALSE(held.contains(gone));
+    for (const auto& item : before) {
+        const auto& code = *item->code();
+        if (code == revised || code == moved || code == gone)
+            continue;
+        EXPECT_EQ(held[code], item) << code;
+    }
+    EXPECT_EQ(VnMagazineIssueInfoProxy::recordOf(held[moved]),
+              VnMagazineIssueInfoProxy::recordOf(before[10]));
+    EXPECT_NE(VnMagazineIssueInfoProxy::recordOf(held[revised]),
+              VnMagazineIssueInfoProxy::recordOf(before[3]));
+    EXPECT_EQ(codesOf(library->items()).front(), moved);
+    std::vector<std::string> order;
+    for (const auto* item : catalogue.libraryItems()) {
+        if (item->kind != demo::ItemKind::Book)
+            order.push_back(item->code);
+    }
+    EXPECT_EQ(codesOf(library->items()), order);
 }
 
 }  // namespace

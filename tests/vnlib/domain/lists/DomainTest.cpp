@@ -80,6 +80,26 @@ TEST_F(DomainTest, HeldListMergesByCodeAndSnapshotsSliceIt) {
     EXPECT_TRUE(makeDomain()->items().empty());
 }
 
+TEST_F(DomainTest, AHeldObjectGivenAgainIsListedOnceWhereItWasGivenLast) {
+    VnInfoList six;
+    for (int i = 0; i < 6; ++i)
+        six.push_back(title("T" + std::to_string(i)));
+    domain->notifyItemLoaded(six);
+    auto t2 = domain->items()[2];
+    domain->notifyItemsAddOrUpdate({t2, t2});
+    EXPECT_EQ(codesOf(domain->items()),
+              (std::vector<std::string>{"T0", "T1", "T3", "T4", "T5", "T2"}));
+    EXPECT_EQ(domain->items().back(), t2);
+    // Given before another record of its code: only the later one stays.
+    auto t2again = title("T2", "h3");
+    auto t4 = domain->items()[3];
+    domain->notifyItemsAddOrUpdate({t2, t4, t2again, title("N1")});
+    EXPECT_EQ(codesOf(domain->items()),
+              (std::vector<std::string>{"T0", "T1", "T3", "T5", "T4", "T2", "N1"}));
+    EXPECT_EQ(domain->items()[5], t2again);
+    EXPECT_EQ(std::count(domain->items().begin(), domain->items().end(), t2), 0);
+}
+
 TEST_F(DomainTest, FreshnessFollowsTheCallersSnapshot) {
     domain->markUpdated();
     EXPECT_EQ(userContext->marked, 1);

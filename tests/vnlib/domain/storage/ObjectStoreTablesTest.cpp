@@ -98,6 +98,56 @@ TEST(JsonDBDataTable, EveryOperationThroughTheStoreAndPreloadingByShare) {
     EXPECT_FALSE(broken->info()->code());
 }
 
+TEST(JsonDBDataTable, CodesAFullPreloadLacksAndFewUpdatesAmongManyRowsAreNotReadRowByRow) {
+    const auto path = testing_support::freshTestFolder() / "GlobalCache.sqlite";
+    auto store = plat::ObjectStoreContext::open(path, VarnelClientGlobalCacheModel());
+    auto tableOn = [&](const Ref<CountingDataContext>& context) {
+        return std::make_shared<VnJsonDBDataTable>(context, VnMagazineIssueInfo::classObject(),
+                                                   VnJsonMagazineIssueInfoData::classObject());
+    };
+    auto writer = std::make_shared<CountingDataContext>("JSONMagazineIssueInfoLibrary", store);
+    tableOn(writer)->replaceWithNewItems(issues(0, 100));
+
+    // Every row read at once: codes it did not find are answered without asking the store, until
+    // one of them is added.
+    auto context = std::make_shared<CountingDataContext>("JSONMagazineIssueInfoLibrary", store);
+    auto table = tableOn(context);
+    std::vector<std::string> codes;
+    for (int i = 0; i < 100; ++i)
+        codes.push_back("ISS" + std::to_string(i));
+    codes.insert(codes.end(), {"GONE1", "GONE2"});
+    table->preloadItemsWithCodes(codes);
+    EXPECT_EQ(context->fetches, 1);
+    EXPECT_FALSE(table->infoForCode("GONE1"));
+    EXPECT_FALSE(table->infoForCode("GONE2"));
+    EXPECT_TRUE(table->infoForCode("ISS42"));
+    EXPECT_EQ(context->fetches, 1);
+    table->addInfo(issue("GONE1", "MG02"));
+    ASSERT_TRUE(table->infoForCode("GONE1"));
+    table->updateWithInfos({issue("GONE2", "MG03"), issue("ISS1", "MG04")});
+    EXPECT_EQ(std::static_pointer_cast<VnMagazineIssueInfo>(table->infoForCode("GONE2"))->headCode_,
+              "MG03");
+    EXPECT_EQ(context->itemCount(), 102);
+
+    // Three records among a hundred rows: three lookups by code, not a read of every row; the
+    // rows are refilled in place and the new one is added once.
+    auto few = std::make_shared<CountingDataContext>("JSONMagazineIssueInfoLibrary", store);
+    tableOn(few)->updateWithInfos(
+        {issue("ISS3", "MG01", "แก้ไข"), issue("ISS7", "MG07"), issue("NEW1")});
+    EXPECT_EQ(few->fetches, 3);
+    auto reader =
+        tableOn(std::make_shared<CountingDataContext>("JSONMagazineIssueInfoLibrary", store));
+    EXPECT_EQ(
+        std::static_pointer_cast<VnMagazineIssueInfo>(reader->infoForCode("ISS3"))->issueName(),
+        "แก้ไข");
+    EXPECT_EQ(std::static_pointer_cast<VnMagazineIssueInfo>(reader->infoForCode("ISS7"))->headCode_,
+              "MG07");
+    EXPECT_EQ(store->count("JSONMagazineIssueInfoLibrary",
+                           plat::Predicate::equal("code", plat::Value("ISS3"))),
+              1);
+    EXPECT_EQ(context->itemCount(), 103);
+}
+
 TEST(UserBookmarks, PageBookmarksMatchTheirFilterAndAreFoundAgain) {
     const auto path = testing_support::freshTestFolder() / "UserData.sqlite";
     auto owner = std::make_shared<BookmarkOwner>();
