@@ -353,14 +353,15 @@ void RawHttpServer::serve(int fd) {
     // Adds to a count, and logs it with the moment when paced.
     auto counter = [this, paced](std::atomic<uint64_t>& count, std::vector<Count>& log) {
         return [this, paced, &count, &log](size_t n) {
-            const uint64_t total = count += n;
-            if (!paced)
+            if (!paced) {
+                count += n;
                 return;
+            }
             const double now =
                 std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
                     .count();
-            std::lock_guard lock(mutex_);
-            log.push_back({now, total});
+            std::lock_guard lock(mutex_);  // the log in the order of the counts, over connections
+            log.push_back({now, count += n});
         };
     };
     const auto sent = counter(bytesSent_, sentLog_);
