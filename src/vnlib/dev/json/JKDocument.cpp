@@ -1,13 +1,45 @@
 #include "vnlib/dev/json/JKDocument.h"
 
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <bit>
+
+namespace {
+
+// Asks for huge pages behind the whole huge pages inside a block; only advice, which the
+// system may not follow.
+void adviseHugePages(std::byte* block, size_t size, size_t hugePage) {
+    const auto start = (reinterpret_cast<uintptr_t>(block) + hugePage - 1) & ~(hugePage - 1);
+    const auto end = (reinterpret_cast<uintptr_t>(block) + size) & ~(hugePage - 1);
+    if (start < end)
+        madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+}
+
+}  // namespace
+
+JKDocument::JKDocument(size_t expectedBytes)
+    : blockSize_(std::bit_ceil(std::clamp(expectedBytes, kFirstBlock, kLargestBlock))),
+      expected_(expectedBytes >= kLargeTree ? expectedBytes : 0) {}
+
+size_t JKDocument::nextBlockSize() {
+    if (expected_) {
+        const size_t left = expected_ > allocated_ ? expected_ - allocated_ : 0;
+        return std::clamp((left + kHugePage - 1) & ~(kHugePage - 1), kHugePage, kLargestLargeBlock);
+    }
+    // Blocks double up to a size that the heap still serves from its arenas rather than by
+    // mapping fresh pages.
+    const size_t size = blockSize_;
+    if (blockSize_ < kLargestBlock)
+        blockSize_ *= 2;
+    return size;
+}
+
 JKDocument::~JKDocument() = default;
 
 void* JKDocument::allocateSlow(size_t bytes, size_t alignment) {
-    // Blocks double up to a size that the heap still serves from its arenas rather than by
-    // mapping fresh pages; a larger request gets a block of its own.
-    size_t size = blockSize_;
-    if (blockSize_ < kLargestBlock)
-        blockSize_ *= 2;
+    // A request larger than the next block gets a block of its own.
+    size_t size = nextBlockSize();
     const size_t wanted = bytes + alignment;
     const bool own = wanted > size;
     if (own)
@@ -15,6 +47,9 @@ void* JKDocument::allocateSlow(size_t bytes, size_t alignment) {
     // The block is storage for objects made in place: std::byte[] is what gives it that role.
     blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(size));
     std::byte* const block = blocks_.back().get();
+    allocated_ += size;
+    if (size >= kHugePage)
+        adviseHugePages(block, size, kHugePage);
     auto* p = reinterpret_cast<std::byte*>((reinterpret_cast<uintptr_t>(block) + alignment - 1) &
                                            ~(alignment - 1));
     if (own && next_)

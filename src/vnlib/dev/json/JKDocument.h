@@ -24,6 +24,11 @@
 class JKDocument final : public plat::Object {
   public:
     JKDocument() = default;
+    // A document that expects to hold about `expectedBytes`: its first block is sized for them
+    // (within the usual block sizes), so that a small tree takes one block. A large tree goes
+    // in blocks of megabytes whose memory the system is asked to back with huge pages, which
+    // spares it most of the page faults of its first use.
+    explicit JKDocument(size_t expectedBytes);
     ~JKDocument() override;
 
     // `bytes` bytes aligned for any object (or for `alignment`, a power of two), kept until the
@@ -64,6 +69,13 @@ class JKDocument final : public plat::Object {
   private:
     static constexpr size_t kFirstBlock = 4096;
     static constexpr size_t kLargestBlock = 256 * 1024;
+    // Large trees: blocks of a few huge pages, the last ones no larger than what the expected
+    // size leaves (at least one huge page).
+    static constexpr size_t kLargeTree = 4 << 20;
+    static constexpr size_t kHugePage = 2 << 20;
+    static constexpr size_t kLargestLargeBlock = 8 << 20;
+
+    size_t nextBlockSize();
 
     void* allocateSlow(size_t bytes, size_t alignment);
 
@@ -71,6 +83,8 @@ class JKDocument final : public plat::Object {
     std::byte* next_ = nullptr;  // the free part of the current block
     std::byte* end_ = nullptr;
     size_t blockSize_ = kFirstBlock;
+    size_t expected_ = 0;  // of a large tree; 0 for others
+    size_t allocated_ = 0;
     plat::DocumentStrings strings_;
     std::vector<Ref<const plat::Object>> kept_;
 };

@@ -1352,8 +1352,9 @@ Value JSONDecoder::parse(const unsigned char* bytes, size_t length, bool mutable
         plat::raise(plat::NSInternalInconsistencyException, "parseState is NULL.");
     if (!bytes)
         plat::raise(plat::NSInvalidArgumentException, "The string argument is NULL.");
-    // Everything the parse makes lives in its document; the result holds the document.
-    const auto document = std::make_shared<JKDocument>();
+    // Everything the parse makes lives in its document; the result holds the document. Trees
+    // of replies take about twice their text.
+    const auto document = std::make_shared<JKDocument>(2 * length);
     Value result;
     bool failed = true;
     Ref<plat::Error> failure;

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/core/Log.h"
 #include "vnlib/dev/json/JKArray.h"
 #include "vnlib/dev/json/JKDictionary.h"
 #include "vnlib/dev/json/JKDocument.h"
@@ -174,4 +176,51 @@ TEST(JKDocument, KeepsLargeAndManyPartsInItsBlocks) {
     EXPECT_EQ(reinterpret_cast<uintptr_t>(small) % alignof(std::max_align_t), 0u);
     for (size_t i = 0; i < strings.size(); ++i)
         ASSERT_EQ(strings[i]->view(), std::string(i % 97, 'x'));
+
+    // A document sized for its tree gives storage of any alignment asked for, in and beyond
+    // its first block.
+    auto sized = std::make_shared<JKDocument>(100000);
+    std::vector<std::pair<uint8_t*, size_t>> parts;
+    for (size_t i = 0; i < 2000; ++i) {
+        const size_t alignment = size_t{1} << (i % 7), bytes = 1 + i % 300;
+        auto* p = static_cast<uint8_t*>(sized->allocate(bytes, alignment));
+        ASSERT_EQ(reinterpret_cast<uintptr_t>(p) % alignment, 0u) << i;
+        std::memset(p, static_cast<int>(i & 0xFF), bytes);
+        parts.emplace_back(p, bytes);
+    }
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const auto [p, bytes] = parts[i];
+        ASSERT_EQ(std::count(p, p + bytes, static_cast<uint8_t>(i & 0xFF)),
+                  static_cast<ptrdiff_t>(bytes))
+            << i;
+    }
+}
+
+// A large reply goes in the blocks of a large tree, beyond the size its text led to expect.
+TEST(JKDocument, ReadsALargeReplyWholeAndKeepsItWhileAValueIsHeld) {
+    std::string text = "[";
+    for (size_t i = 0; i < 40000; ++i) {
+        text += plat::format(
+            "%s{\"Code\":\"MAG-%06zu\",\"Name\":\"ชีวจิต ฉบับพิเศษ %zu\",\"Tags\":[%zu,%zu.5,"
+            "\"long enough to live outside any inline buffer %zu\"]}",
+            i ? "," : "", i, i, i, i, i);
+    }
+    text += "]";
+    ASSERT_GT(text.size(), size_t{4} << 20);
+    Value last;
+    {
+        const Value reply = objectFromJSONString(text);
+        ASSERT_TRUE(reply.isArray());
+        const auto items = reply.array();
+        ASSERT_EQ(items->count(), 40000u);
+        for (size_t i = 0; i < 40000; i += 997) {
+            const auto item = items->objectAtIndex(i).dictionary();
+            ASSERT_EQ(item->objectForKey("Code").stringView(), plat::format("MAG-%06zu", i));
+            const auto tags = item->objectForKey("Tags").array();
+            ASSERT_EQ(tags->objectAtIndex(1).doubleValue(), static_cast<double>(i) + 0.5);
+        }
+        last = items->objectAtIndex(39999);
+        EXPECT_EQ(JSONString(reply.array()).value_or(""), text);
+    }
+    EXPECT_EQ(last.dictionary()->objectForKey("Name").stringOr(), "ชีวจิต ฉบับพิเศษ 39999");
 }
