@@ -1,5 +1,7 @@
 #include "platform_ui/ResourceRegistry.h"
 
+#include <algorithm>
+
 #include "platform/core/Log.h"
 
 namespace ui {
@@ -56,6 +58,20 @@ bool isPlainFileName(const std::string& name) {
            name.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
 }
 
+// The picture in the format the raster engine draws straight: RGB32 when every pixel is opaque,
+// premultiplied ARGB32 otherwise.
+QImage paintable(const QImage& image) {
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_RGB32);
+    QImage converted = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < converted.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(converted.constScanLine(y));
+        if (std::any_of(row, row + converted.width(), [](QRgb p) { return qAlpha(p) != 255; }))
+            return converted;
+    }
+    return converted.convertToFormat(QImage::Format_RGB32);
+}
+
 }  // namespace
 
 QImage ResourceRegistry::imageNamed(const std::string& name) const {
@@ -71,7 +87,7 @@ QImage ResourceRegistry::imageNamed(const std::string& name) const {
             const std::filesystem::path path = folder / (name + extension);
             std::error_code ec;
             if (std::filesystem::is_regular_file(path, ec)) {
-                QImage image(QString::fromStdString(path.string()));
+                const QImage image = paintable(QImage(QString::fromStdString(path.string())));
                 if (!image.isNull()) {
                     std::lock_guard lock(imagesMutex_);
                     images_.emplace(name, image);
@@ -82,6 +98,15 @@ QImage ResourceRegistry::imageNamed(const std::string& name) const {
     }
     VND_TRACE("Error", "No image named \"%s\"", name.c_str());
     return {};
+}
+
+QPixmap ResourceRegistry::pixmapNamed(const std::string& name) const {
+    if (const auto it = pixmaps_.find(name); it != pixmaps_.end())
+        return it->second;
+    const QImage image = imageNamed(name);
+    if (image.isNull())
+        return {};
+    return pixmaps_.emplace(name, QPixmap::fromImage(image)).first->second;
 }
 
 std::optional<std::filesystem::path> ResourceRegistry::pathForResource(

@@ -3,7 +3,10 @@
 // controllers under (storyboard, identifier), builders of widget trees under a nib name (they
 // wire the owner's outlets and actions), named images in resource folders (the extension is
 // optional) and resource files named exactly. An unknown name gives null and a log line.
+// Named images are read once, in the format the screen paints without converting, and shown
+// from one shared pixmap each.
 #include <QImage>
+#include <QPixmap>
 #include <QWidget>
 #include <filesystem>
 #include <functional>
@@ -41,8 +44,12 @@ class ResourceRegistry {
     // Folders searched for named images, in order.
     void addImageFolder(const std::filesystem::path& folder);
     // "temp_hd_pdf" finds temp_hd_pdf.png, .jpg, .jpeg, .gif, .bmp or the exact name; null and
-    // logged when none. An image found is read once and shared after that.
+    // logged when none. An image found is read once and shared after that: opaque pictures as
+    // RGB32, the others as premultiplied ARGB32.
     QImage imageNamed(const std::string& name) const;
+    // The named image as one pixmap shared by every view that shows it (a label given the same
+    // pixmap again keeps what it drew of it). Main thread only.
+    QPixmap pixmapNamed(const std::string& name) const;
     // The path of the regular file named exactly so in the first folder that has one; nothing
     // for an unknown name and for names that could leave the folders (empty, ".", "..", or
     // holding "/" or NUL).
@@ -54,6 +61,7 @@ class ResourceRegistry {
     std::vector<std::filesystem::path> imageFolders_;
     mutable std::mutex imagesMutex_;
     mutable std::map<std::string, QImage> images_;
+    mutable std::map<std::string, QPixmap> pixmaps_;
 };
 
 }  // namespace ui

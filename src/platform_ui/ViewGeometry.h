@@ -4,7 +4,9 @@
 //   top-left coordinates in one place;
 // - autoresizing masks keep margins or sizes as the parent resizes (the y margins are read y-up:
 //   the bottom margin is "min Y");
-// - a layer style: background, border, corner radius and shadow.
+// - a layer style: background, border, corner radius and shadow. The shadow follows what the
+//   layer draws, or, for a layer whose content covers its rounded body, the body's outline: that
+//   shadow is drawn once per size and style and reused.
 #include <QColor>
 #include <QRectF>
 #include <QWidget>
@@ -39,6 +41,11 @@ struct LayerStyle {
     std::optional<QColor> shadowColor;
     double shadowRadius = 3;
     QPointF shadowOffset{0, 3};  // y down
+    // The layer's content covers its rounded body opaquely: the shadow is cast by the body's
+    // outline, without rendering the content offscreen on each paint.
+    bool shadowFromBody = false;
+
+    bool operator==(const LayerStyle&) const = default;
 };
 
 // A widget that paints its layer style under its children.

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QGraphicsEffect>
 #include <QLabel>
 #include <QMessageBox>
 #include <QRawFont>
@@ -454,6 +455,51 @@ TEST(ScreenKitTest, ThaiTextLayersMasksFieldsAndUrls) {
     EXPECT_EQ(QColor(p.pixel(51, 51)).red(), 255);
     EXPECT_LT(qGray(p.pixel(100, 133)), 200);  // shadow below
     EXPECT_EQ(QColor(p.pixel(100, 190)), QColor(Qt::white));
+    // The same style again keeps the layer's shadow as it is.
+    QGraphicsEffect* const shadow = layer.graphicsEffect();
+    layer.setLayerStyle(style);
+    EXPECT_EQ(layer.graphicsEffect(), shadow);
+
+    // A shadow cast by the body's outline, over a layer whose picture covers it: the picture
+    // shows whole, the shadow lies under it and fades out within its radius beyond it.
+    QWidget page;
+    page.resize(200, 200);
+    page.setStyleSheet("background: white");
+    ui::LayerView body(&page);
+    body.setGeometry(50, 50, 100, 80);
+    QLabel picture(&body);
+    picture.setGeometry(body.rect());
+    QImage green(100, 80, QImage::Format_RGB32);
+    green.fill(Qt::green);
+    green.setPixel(0, 0, qRgb(255, 0, 255));
+    picture.setPixmap(QPixmap::fromImage(green));
+    style = {};
+    style.shadowColor = QColor(0, 0, 0, 200);
+    style.shadowRadius = 4;
+    style.shadowOffset = {0, 6};
+    style.shadowFromBody = true;
+    body.setLayerStyle(style);
+    page.show();
+    spin();
+    const QImage cast = page.grab().toImage();
+    EXPECT_EQ(QColor(cast.pixel(50, 50)), QColor(255, 0, 255));
+    EXPECT_EQ(QColor(cast.pixel(149, 129)), QColor(Qt::green));
+    EXPECT_LT(qGray(cast.pixel(100, 133)), 200);                          // below, offset down
+    EXPECT_LT(qGray(cast.pixel(151, 100)), qGray(cast.pixel(153, 100)));  // fading sideways
+    EXPECT_EQ(QColor(cast.pixel(100, 48)), QColor(Qt::white));            // lifted off the top
+    EXPECT_EQ(QColor(cast.pixel(155, 100)), QColor(Qt::white));
+    EXPECT_EQ(QColor(cast.pixel(100, 141)), QColor(Qt::white));
+    // Resized, the layer casts the shadow of its new size; without a shadow it casts none.
+    body.resize(60, 40);
+    spin();
+    const QImage small = page.grab().toImage();
+    EXPECT_LT(qGray(small.pixel(80, 93)), 200);
+    EXPECT_EQ(QColor(small.pixel(100, 133)), QColor(Qt::white));
+    style.shadowColor.reset();
+    body.setLayerStyle(style);
+    EXPECT_FALSE(body.graphicsEffect());
+    spin();
+    EXPECT_EQ(QColor(page.grab().toImage().pixel(80, 93)), QColor(Qt::white));
 
     // Autoresizing masks after a parent resize (y-up margins).
     QWidget box;
@@ -503,6 +549,26 @@ TEST(ScreenKitTest, ThaiTextLayersMasksFieldsAndUrls) {
     // An image is read once: cells that ask for it each time they show decode nothing more.
     QFile::remove(images.filePath("temp_hd_pdf.png"));
     EXPECT_EQ(ui::ResourceRegistry::shared().imageNamed("temp_hd_pdf").size(), QSize(4, 4));
+    // It is kept as the screen draws it: opaque as RGB32, see-through premultiplied, with the
+    // same colours; its pixmap is one, shared.
+    EXPECT_EQ(ui::ResourceRegistry::shared().imageNamed("temp_hd_pdf").format(),
+              QImage::Format_RGB32);
+    EXPECT_EQ(ui::ResourceRegistry::shared().imageNamed("temp_hd_pdf").pixel(1, 1),
+              qRgb(255, 0, 0));
+    QImage glass(2, 1, QImage::Format_ARGB32);
+    glass.setPixel(0, 0, qRgba(0, 0, 255, 255));
+    glass.setPixel(1, 0, qRgba(255, 255, 255, 60));
+    glass.save(images.filePath("glass.png"));
+    const QImage seen = ui::ResourceRegistry::shared().imageNamed("glass");
+    EXPECT_EQ(seen.format(), QImage::Format_ARGB32_Premultiplied);
+    EXPECT_EQ(seen.pixel(0, 0), qRgba(0, 0, 255, 255));
+    EXPECT_EQ(qAlpha(seen.pixel(1, 0)), 60);
+    const QPixmap shared = ui::ResourceRegistry::shared().pixmapNamed("glass.png");
+    EXPECT_EQ(shared.size(), QSize(2, 1));
+    EXPECT_EQ(ui::ResourceRegistry::shared().pixmapNamed("glass.png").cacheKey(),
+              shared.cacheKey());
+    EXPECT_TRUE(ui::ResourceRegistry::shared().pixmapNamed("missing").isNull());
+    EXPECT_TRUE(ui::ResourceRegistry::shared().pixmapNamed("../glass").isNull());
     EXPECT_FALSE(ui::ResourceRegistry::shared().instantiateController("Main", "Nothing"));
 
     // Hover tracking and a popover next to a button.

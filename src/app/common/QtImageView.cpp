@@ -18,8 +18,13 @@ void QtImageView::setImage(const Ref<plat::Image>& image) {
 void QtImageView::setImage(const QImage& image) {
     if (!label_)
         return;
+    // The picture already shown stays as drawn (the label keeps its scaled copy).
+    if (!image.isNull() && image.cacheKey() == image_.cacheKey() &&
+        label_->pixmap().cacheKey() == pixmap_.cacheKey())
+        return;
     image_ = image;
-    label_->setPixmap(QPixmap::fromImage(image));
+    pixmap_ = QPixmap::fromImage(image);
+    label_->setPixmap(pixmap_);
 }
 
 void QtImageView::setImageWithURL(const std::optional<std::string>& url,

@@ -7,6 +7,7 @@
 //   auto cover = QtImageView::make(label);
 //   cover->setImageWithURL(record->coverUrl_, placeholder);
 #include <QImage>
+#include <QPixmap>
 #include <QPointer>
 #include <optional>
 #include <string>
@@ -36,4 +37,5 @@ class QtImageView : public AFImageView {
     QPointer<QLabel> label_;
     QImage placeholder_;
     QImage image_;
+    QPixmap pixmap_;  // the label's pixmap of image_
 };

@@ -22,9 +22,21 @@ namespace {
 constexpr const char* kCoverBack = "vn3_cover_back.png";
 constexpr const char* kCoverFront = "vn3_cover_front.png";
 
-QImage resourceImage(const char* name) {
-    return ui::ResourceRegistry::shared().imageNamed(name);
+// The cover's shadow, cast by the cover's outline: the placeholder under the picture fills it.
+ui::LayerStyle cellShadowStyle() {
+    ui::LayerStyle style = coverShadowStyle();
+    style.shadowFromBody = true;
+    return style;
 }
+
+// The click area over the cover: it draws nothing.
+class ClearButton : public QPushButton {
+  public:
+    using QPushButton::QPushButton;
+
+  protected:
+    void paintEvent(QPaintEvent*) override {}
+};
 }  // namespace
 
 void BookCoverCollectionCellView::registerResources(ui::ResourceRegistry& registry) {
@@ -57,9 +69,8 @@ std::unique_ptr<QWidget> BookCoverCollectionCellView::loadView() {
     frontMagImageView = new QLabel(viewCover);
     frontMagImageView->setGeometry(0, 0, 120, 160);
     frontMagImageView->hide();
-    actionButton = new QPushButton(viewCover);
+    actionButton = new ClearButton(viewCover);
     actionButton->setFlat(true);
-    actionButton->setStyleSheet("background: transparent; border: none");
     actionButton->setGeometry(0, 0, 120, 160);
     QObject::connect(actionButton, &QPushButton::clicked,
                      [weak = weakSelf<BookCoverCollectionCellView>()] {
@@ -69,7 +80,9 @@ std::unique_ptr<QWidget> BookCoverCollectionCellView::loadView() {
     titleTextField = new QLabel(view.get());
     ui::setFrame(titleTextField, {5, 36, 120, 17});
     priceTextField = new QLabel(view.get());
-    priceTextField->setStyleSheet("color: gray");
+    QPalette grey = priceTextField->palette();
+    grey.setColor(QPalette::WindowText, Qt::gray);
+    priceTextField->setPalette(grey);
     ui::setFrame(priceTextField, {5, 20, 120, 17});
     return view;
 }
@@ -91,9 +104,10 @@ void BookCoverCollectionCellView::viewDidAppear() {
     if (representedObject().isNil())
         return;
     view();
-    const QImage back = resourceImage(kCoverBack);
-    coverBackgroungImageView->setPixmap(QPixmap::fromImage(back));
-    frontBookImageView->setPixmap(QPixmap::fromImage(resourceImage(kCoverFront)));
+    const auto& registry = ui::ResourceRegistry::shared();
+    const QImage back = registry.imageNamed(kCoverBack);
+    coverBackgroungImageView->setPixmap(registry.pixmapNamed(kCoverBack));
+    frontBookImageView->setPixmap(registry.pixmapNamed(kCoverFront));
     if (auto group = representedObject().as<VnShopGroupInfo>()) {
         titleTextField->setText(objectText(group->Title_));
         priceTextField->setText(objectText(group->Description_));
@@ -108,7 +122,7 @@ void BookCoverCollectionCellView::viewDidAppear() {
         priceTextField->setText("");
         coverImageView_->setImageWithURL(issue->coverUrl_, back);
     }
-    viewCover->setLayerStyle(coverShadowStyle());
+    viewCover->setLayerStyle(cellShadowStyle());
     layOutTitle();
 }
 

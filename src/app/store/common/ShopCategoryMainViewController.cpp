@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 #include "app/common/QtImageView.h"
 #include "app/store/common/BookCoverCollectionCellView.h"
@@ -257,7 +258,20 @@ void ShopCategoryMainViewController::viewDidLoad() {
     menuCollectionView->setDelegate(self());
     showTitle();
     menuCollectionView->setContent(valuesOf(*menu_));
-    collectionView->setContent(valuesOf(*entries_));
+    collectionView->setContent(entryValues());
+}
+
+// The entries as the grid's values. A list that goes on from the one the values were made of (a
+// page appended) has values made for its new entries only.
+const std::vector<plat::Value>& ShopCategoryMainViewController::entryValues() {
+    const GroupList& made = *entryValuesOf_;
+    const GroupList& now = *entries_;
+    if (now.size() < made.size() || !std::equal(made.begin(), made.end(), now.begin()))
+        entryValues_.clear();
+    entryValues_.insert(entryValues_.end(),
+                        now.begin() + static_cast<ptrdiff_t>(entryValues_.size()), now.end());
+    entryValuesOf_ = entries_;
+    return entryValues_;
 }
 
 void ShopCategoryMainViewController::showTitle() {
@@ -281,7 +295,7 @@ void ShopCategoryMainViewController::setShopMenuSortArray(
 void ShopCategoryMainViewController::setShopGroupArray(std::shared_ptr<const GroupList> entries) {
     entries_ = entries ? std::move(entries) : std::make_shared<const GroupList>();
     if (collectionView)
-        collectionView->setContent(valuesOf(*entries_));
+        collectionView->setContent(entryValues());
 }
 
 // ---- Opening a list ----------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "app/common/QtImageView.h"
 #include "app/store/StoreResources.h"
@@ -80,6 +81,16 @@ class GroupListTest : public ListScreens {
     static Ref<Menu> option(const Ref<ShopCategoryMainViewController>& list, int index) {
         return std::dynamic_pointer_cast<Menu>(list->menuCollectionView->itemAtIndex(index));
     }
+    // The grid holds the list's entries themselves, in order.
+    static bool gridHoldsEntries(const Ref<ShopCategoryMainViewController>& list) {
+        const auto& content = list->collectionView->content();
+        const auto& entries = *list->shopGroupArray();
+        return content.size() == entries.size() &&
+               std::equal(entries.begin(), entries.end(), content.begin(),
+                          [](const auto& entry, const plat::Value& value) {
+                              return value.as<VnShopGroupInfo>() == entry;
+                          });
+    }
 };
 
 TEST_F(GroupListTest, TheScreenPlacesItsHeaderShowsItsOptionsAndPagesAtTheEndOfTheGrid) {
@@ -119,6 +130,8 @@ TEST_F(GroupListTest, TheScreenPlacesItsHeaderShowsItsOptionsAndPagesAtTheEndOfT
     EXPECT_EQ(Menu::kSelectedColor,
               option(list, 2)->sortText->palette().color(QPalette::WindowText));
     EXPECT_EQ(row->Id_.value() + ".Title", list->currentCodeSort());
+    ASSERT_TRUE(spinUntil([&] { return !list->isUpdateItem(); }, kPatience));
+    EXPECT_TRUE(gridHoldsEntries(list));  // the other sort's entries, none of the first
 
     // A cover reports its entry with the list's group.
     delegate->on("shopCategoryMainView:selectShopGroupInfo:withHeaderGroupInfo:");
@@ -148,6 +161,11 @@ TEST_F(GroupListTest, TheScreenPlacesItsHeaderShowsItsOptionsAndPagesAtTheEndOfT
     EXPECT_TRUE(all->isUpdateItem());
     ASSERT_TRUE(spinUntil([&] { return all->shopGroupArray()->size() == 96u; }, kPatience));
     EXPECT_EQ(96u, all->collectionView->content().size());
+    EXPECT_TRUE(gridHoldsEntries(all));
+    // A list put in place of a longer one: the grid holds it alone.
+    all->setShopGroupArray(std::make_shared<const ShopCategoryMainViewController::GroupList>(
+        all->shopGroupArray()->begin() + 1, all->shopGroupArray()->begin() + 3));
+    EXPECT_TRUE(gridHoldsEntries(all));
 }
 
 class BackIssuesTest : public ListScreens {};

@@ -4,10 +4,9 @@
 
 #include <QAbstractAnimation>
 #include <QAbstractButton>
-#include <QApplication>
-#include <cstdlib>
 #include <memory>
 
+#include "app/store/browse/OffscreenApplication.h"
 #include "app/store/feature/FeatureAdBannerView.h"
 #include "app/store/feature/MIHSliderDotsControl.h"
 #include "app/store/feature/MIHSliderView.h"
@@ -16,28 +15,6 @@
 #include "platform_ui/SubviewTransition.h"
 
 namespace {
-
-// The widgets need an application; nothing here waits in its event loop.
-class QtEnvironment : public ::testing::Environment {
-  public:
-    void SetUp() override {
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
-        app_ = std::make_unique<QApplication>(argc_, argv_);
-    }
-    // Views whose deletion waits for an event loop go before the application does.
-    void TearDown() override {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        app_.reset();
-    }
-
-  private:
-    int argc_ = 1;
-    char name_[16] = "slider-tests";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QApplication> app_;
-};
-const auto* const kQt =
-    ::testing::AddGlobalTestEnvironment(std::make_unique<QtEnvironment>().release());
 
 // A slide that codes its name.
 class NamedSlide : public ui::ViewController, public plat::Coding {
@@ -77,7 +54,7 @@ class ImageSliderTest : public ::testing::Test {
         sliders.clear();
         plat::RunLoop::main().runPending();
         plat::RunLoop::main().setClock(nullptr);
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        testing_support::runDeferredDeletions();
     }
     Ref<MIHSliderView> slider(size_t slides, const char* prefix = "s") {
         auto made = MIHSliderView::make(QSize(400, 250));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/store/StoreResources.h"
+#include "app/store/browse/OffscreenApplication.h"
 #include "app/store/feature/ShopFeatureViewController.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/UrlOpener.h"
