@@ -76,17 +76,17 @@ VnInfoList& VnDomain::items() {
 
 void VnDomain::notifyItemsAddOrUpdate(const VnInfoList& incoming) {
     ensureLocalItems();
-    const auto held = VnInfoMapByCode(items_);
+    const VnInfoIndexByCode held(items_);
     std::set<const VnInfo*> replaced, appendedObjects;
     VnInfoList appended;
     for (const auto& item : incoming) {
         if (!item)
             continue;
-        if (auto found = held.find(item->code()); found != held.end()) {
-            replaced.insert(found->second.get());
+        if (const Ref<VnInfo>* found = held.find(item->code())) {
+            replaced.insert(found->get());
             // A held object that was given earlier in the list leaves that place too.
-            if (appendedObjects.erase(found->second.get()))
-                std::erase(appended, found->second);
+            if (appendedObjects.erase(found->get()))
+                std::erase(appended, *found);
         }
         appended.push_back(item);
         appendedObjects.insert(item.get());

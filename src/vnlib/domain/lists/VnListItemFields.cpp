@@ -9,17 +9,17 @@
 #include "vnlib/info/catalogue/VnPageInfo.h"
 
 int32_t VnSortIndexOf(const Ref<VnInfo>& item) {
-    if (auto proxy = std::dynamic_pointer_cast<VnMagazineIssueInfoProxy>(item))
+    if (const auto* proxy = dynamic_cast<const VnMagazineIssueInfoProxy*>(item.get()))
         return proxy->sortIndex();
-    if (auto record = std::dynamic_pointer_cast<VnMagazineIssueInfo>(item))
+    if (const auto* record = dynamic_cast<const VnMagazineIssueInfo*>(item.get()))
         return record->sortIndex_;
-    if (auto title = std::dynamic_pointer_cast<VnMagazineInfo>(item))
+    if (const auto* title = dynamic_cast<const VnMagazineInfo*>(item.get()))
         return title->sortIndex_;
-    if (auto reference = std::dynamic_pointer_cast<VnMagazineIssueMetaInfo>(item))
+    if (const auto* reference = dynamic_cast<const VnMagazineIssueMetaInfo*>(item.get()))
         return reference->sortIndex_;
-    if (auto reference = std::dynamic_pointer_cast<VnMagazineMetaInfo>(item))
+    if (const auto* reference = dynamic_cast<const VnMagazineMetaInfo*>(item.get()))
         return reference->sortIndex_;
-    if (auto userRecord = std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(item))
+    if (const auto* userRecord = dynamic_cast<const VnUserMagazineIssueInfo*>(item.get()))
         return userRecord->sortIndex();
     return 0;
 }
@@ -39,18 +39,27 @@ void VnSetSortIndex(const Ref<VnInfo>& item, int32_t index) {
         userRecord->setSortIndex(index);
 }
 
-std::optional<std::string> VnHashOf(const Ref<VnInfo>& item) {
-    if (auto proxy = std::dynamic_pointer_cast<VnMagazineIssueInfoProxy>(item))
+const std::optional<std::string>& VnHashOf(const Ref<VnInfo>& item) {
+    static const std::optional<std::string> none;
+    if (const auto* proxy = dynamic_cast<const VnMagazineIssueInfoProxy*>(item.get()))
         return proxy->info()->hashString();
-    auto hashed = std::dynamic_pointer_cast<VnInfoWithHashString>(item);
-    return hashed ? hashed->hashString() : std::nullopt;
+    const auto* hashed = dynamic_cast<const VnInfoWithHashString*>(item.get());
+    return hashed ? hashed->hashString() : none;
 }
 
 VnInfoList VnSortedBySortIndex(VnInfoList items) {
-    std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) {
-        return VnSortIndexOf(a) < VnSortIndexOf(b);
-    });
-    return items;
+    // Each item's index is read once, not at every comparison.
+    std::vector<std::pair<int32_t, size_t>> keys;
+    keys.reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i)
+        keys.emplace_back(VnSortIndexOf(items[i]), i);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    VnInfoList sorted;
+    sorted.reserve(items.size());
+    for (const auto& key : keys)
+        sorted.push_back(std::move(items[key.second]));
+    return sorted;
 }
 
 VnInfoList VnSortedByPresentationIndex(VnInfoList pages) {

@@ -9,7 +9,7 @@
 
 int32_t VnSortIndexOf(const Ref<VnInfo>& item);
 void VnSetSortIndex(const Ref<VnInfo>& item, int32_t index);
-std::optional<std::string> VnHashOf(const Ref<VnInfo>& item);
+const std::optional<std::string>& VnHashOf(const Ref<VnInfo>& item);
 // Stable: items of one position keep their order.
 VnInfoList VnSortedBySortIndex(VnInfoList items);
 // Pages in reading order (by presentation index), stable.

@@ -22,6 +22,29 @@ std::map<std::optional<std::string>, Ref<VnInfo>> VnInfoMapByCode(const VnInfoLi
     return map;
 }
 
+VnInfoIndexByCode::VnInfoIndexByCode(const VnInfoList& items) {
+    byCode_.reserve(items.size());
+    for (const auto& item : items) {
+        if (!item)
+            continue;
+        const Ref<VnInfo>** slot;
+        if (const auto& code = item->code())
+            slot = &byCode_[*code];
+        else
+            slot = &withoutCode_;
+        if (*slot)
+            VND_TRACE("Warning", "%s", "Id must be unique");
+        *slot = &item;
+    }
+}
+
+const Ref<VnInfo>* VnInfoIndexByCode::find(const std::optional<std::string>& code) const {
+    if (!code)
+        return withoutCode_;
+    auto it = byCode_.find(*code);
+    return it == byCode_.end() ? nullptr : it->second;
+}
+
 Ref<VnLocalSnapshot> VnLocalSnapshot::snapshotsWithItems(VnInfoList items, plat::Date lastUpdated) {
     return std::make_shared<VnLocalSnapshot>(std::move(items), lastUpdated);
 }
@@ -49,20 +72,20 @@ bool VnLocalSnapshot::checkUpdateWithNewData(const Ref<VnInfo>& newData,
 
 VnChangeList VnLocalSnapshot::compareWithNewItems(const VnInfoList& newItems,
                                                   const UpdateCheck& check) const {
-    const auto oldMap = VnInfoMapByCode(items_);
-    const auto newMap = VnInfoMapByCode(newItems);
+    const VnInfoIndexByCode oldIndex(items_);
+    const VnInfoIndexByCode newIndex(newItems);
     VnChangeList changes;
     for (const auto& item : newItems) {
         if (!item)
             continue;
-        auto old = oldMap.find(item->code());
-        if (old == oldMap.end())
+        const Ref<VnInfo>* old = oldIndex.find(item->code());
+        if (!old)
             changes.push_back(VnDataChangeRecord::changeWithNewData(item));
-        else if (check(item, old->second))
-            changes.push_back(VnDataChangeRecord::changeWithModifiedData(item, old->second));
+        else if (check(item, *old))
+            changes.push_back(VnDataChangeRecord::changeWithModifiedData(item, *old));
     }
     for (const auto& item : items_) {
-        if (item && !newMap.contains(item->code()))
+        if (item && !newIndex.contains(item->code()))
             changes.push_back(VnDataChangeRecord::changeWithRemovedData(item));
     }
     return changes;

@@ -9,6 +9,8 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "vnlib/domain/lists/VnDataChangeRecord.h"
@@ -90,3 +92,16 @@ inline VnInfoList VnInfoListFromValue(const plat::Value& value) {
 // Code to item, as the domain keys its lists: an absent code is a key of its own; of two items
 // with one code the later wins (logged in the "Warning" group).
 std::map<std::optional<std::string>, Ref<VnInfo>> VnInfoMapByCode(const VnInfoList& items);
+
+// The same keying over a list that outlives the index, without copying codes or items.
+class VnInfoIndexByCode {
+  public:
+    explicit VnInfoIndexByCode(const VnInfoList& items);
+    // The item of the code (the later of two), null when none.
+    const Ref<VnInfo>* find(const std::optional<std::string>& code) const;
+    bool contains(const std::optional<std::string>& code) const { return find(code); }
+
+  private:
+    std::unordered_map<std::string_view, const Ref<VnInfo>*> byCode_;
+    const Ref<VnInfo>* withoutCode_ = nullptr;
+};

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <tuple>
+#include <unordered_set>
 
 #include "platform/core/Collections.h"
 #include "vnlib/dev/util/VndDiags.h"
@@ -208,7 +210,7 @@ void VnMagazineIssueDomain::updateHeldItemsWithUserInfos(
     // Held items keep their place in the table: a changed one is listed anew with its per-user
     // record, one whose per-user record is gone leaves, a code is listed once.
     VnInfoList items;
-    std::set<std::string> listed;
+    std::unordered_set<std::string_view> listed;
     for (const auto& item : VnDomain::items()) {
         auto record = Proxy::recordOf(item);
         if (!record || !item->code() || !listed.insert(*item->code()).second)
@@ -238,11 +240,16 @@ void VnMagazineIssueDomain::updateHeldItemsWithUserInfos(
         }
     }
     // The order storage gives: by position, then by code.
-    std::sort(items.begin(), items.end(), [](const Ref<VnInfo>& a, const Ref<VnInfo>& b) {
-        const int32_t x = VnSortIndexOf(a), y = VnSortIndexOf(b);
-        return x != y ? x < y : a->code() < b->code();
-    });
-    replaceItemsCacheWithItems(items);
+    std::vector<std::tuple<int32_t, std::string, size_t>> keys;
+    keys.reserve(items.size());
+    for (size_t i = 0; i < items.size(); ++i)
+        keys.emplace_back(VnSortIndexOf(items[i]), items[i]->code().value_or(""), i);
+    std::sort(keys.begin(), keys.end());
+    VnInfoList sorted;
+    sorted.reserve(items.size());
+    for (const auto& key : keys)
+        sorted.push_back(std::move(items[std::get<2>(key)]));
+    replaceItemsCacheWithItems(sorted);
 }
 
 Ref<VnMagazineIssueInfo> VnMagazineIssueDomain::latestIssueFromSnapshot() {
@@ -385,7 +392,7 @@ Ref<VnMagazineIssueDomain> VnMagazineIssueDomainUpdatingRequest::issueDomain() c
 
 bool VnMagazineIssueDomainUpdatingRequest::checkUpdateWithRemoteInfo(
     const Ref<VnInfo>& reference, const Ref<VnInfo>& held) const {
-    const auto referenceHash = VnHashOf(reference);
+    const auto& referenceHash = VnHashOf(reference);
     if (!referenceHash || referenceHash != VnHashOf(held))
         return true;
     auto record = Proxy::recordOf(held);
@@ -449,11 +456,16 @@ void VnMagazineIssueDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(
     }
 
     const VnIndexRange range = updateRange();
-    std::set<std::optional<std::string>> heldCodes;
+    std::unordered_set<std::string_view> heldCodes;
+    bool heldWithoutCode = false;
     const auto userRecords = domain->takeLocalUserItemSnapshot();
-    for (const auto& userInfo : userRecords->items())
-        heldCodes.insert(userInfo->code());
-    const uint64_t held = heldCodes.size();
+    for (const auto& userInfo : userRecords->items()) {
+        if (userInfo->code())
+            heldCodes.insert(*userInfo->code());
+        else
+            heldWithoutCode = true;
+    }
+    const uint64_t held = heldCodes.size() + (heldWithoutCode ? 1 : 0);
     const bool intersects = range.length > 0 && held > 0 && range.location < held;
     const bool covers = range.location == 0 && held <= range.location + range.length;
     Ref<VnLocalSnapshot> base = previousSnapshot();
@@ -497,8 +509,20 @@ void VnMagazineIssueDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(
         codes.push_back(*change->updatedData()->code());
         toFetch.push_back(change->updatedData());
     }
-    if (!toFetch.empty())
-        domain->notifyUserInfoItemsAddOrUpdate(userItemsByInfos(toFetch));
+    // A per-user record the table holds already, of an item the list holds, stays as it is: only
+    // the others are written (and listed).
+    std::vector<Ref<VnUserMagazineIssueInfo>> userInfos;
+    if (!toFetch.empty()) {
+        auto table = domain->userIssueInfoDataTable();
+        const VnInfoIndexByCode listed(domain->items());
+        for (auto& userInfo : userItemsByInfos(toFetch)) {
+            if (table->infoForCode(*userInfo->code()) != userInfo ||
+                !listed.contains(userInfo->code()))
+                userInfos.push_back(std::move(userInfo));
+        }
+    }
+    if (!userInfos.empty())
+        domain->notifyUserInfoItemsAddOrUpdate(userInfos);
 
     // Positions: every per-user record takes its reference's sort index.
     const auto userSnapshot = domain->takeLocalUserItemSnapshot();

@@ -306,6 +306,21 @@ TEST_F(RefreshOutcomeTest, ARefreshChangesTheHeldListInPlace) {
             order.push_back(item->code);
     }
     EXPECT_EQ(codesOf(library->items()), order);
+
+    // Only a record revised: the per-user table has nothing new and is not written again.
+    const auto table = library->userIssueInfoDataTable()->filePath();
+    const auto written = std::filesystem::last_write_time(table);
+    const std::string again = *before[5]->code();
+    catalogue.reviseItem(again);
+    ASSERT_TRUE(refresh("third refresh", library->takeLocalSnapshot()));
+    EXPECT_EQ(std::filesystem::last_write_time(table), written);
+    for (const auto& item : library->items()) {
+        if (item->code() == again) {
+            EXPECT_NE(VnMagazineIssueInfoProxy::recordOf(item),
+                      VnMagazineIssueInfoProxy::recordOf(before[5]));
+        }
+    }
+    EXPECT_EQ(codesOf(library->items()), order);
 }
 
 }  // namespace
