@@ -35,10 +35,12 @@ class JKDocument final : public plat::Object {
     // document goes. Objects made there are never destroyed one by one: only objects whose
     // destruction frees nothing belong here.
     void* allocate(size_t bytes, size_t alignment = alignof(std::max_align_t)) {
-        auto* p = reinterpret_cast<std::byte*>(
-            (reinterpret_cast<uintptr_t>(next_) + alignment - 1) & ~(alignment - 1));
-        if (bytes > static_cast<size_t>(end_ - p)) [[unlikely]]
+        const auto next = reinterpret_cast<uintptr_t>(next_);
+        const size_t padding = ((next + alignment - 1) & ~(alignment - 1)) - next;
+        const auto room = static_cast<size_t>(end_ - next_);
+        if (bytes > room || padding > room - bytes) [[unlikely]]
             return allocateSlow(bytes, alignment);
+        std::byte* const p = next_ + padding;
         next_ = p + bytes;
         return p;
     }

@@ -177,6 +177,18 @@ TEST(JKDocument, KeepsLargeAndManyPartsInItsBlocks) {
     for (size_t i = 0; i < strings.size(); ++i)
         ASSERT_EQ(strings[i]->view(), std::string(i % 97, 'x'));
 
+    // A first request larger than the first block, then requests of larger alignments than
+    // its own: each gets storage of its own, inside a block.
+    auto mixed = std::make_shared<JKDocument>();
+    auto* big = static_cast<uint8_t*>(mixed->allocate(5000, 8));
+    std::memset(big, 1, 5000);
+    for (size_t alignment : {64u, 16u, 4096u}) {
+        auto* p = static_cast<uint8_t*>(mixed->allocate(8, alignment));
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(p) % alignment, 0u) << alignment;
+        std::memset(p, 2, 8);
+    }
+    EXPECT_EQ(std::count(big, big + 5000, uint8_t{1}), 5000);
+
     // A document sized for its tree gives storage of any alignment asked for, in and beyond
     // its first block.
     auto sized = std::make_shared<JKDocument>(100000);
