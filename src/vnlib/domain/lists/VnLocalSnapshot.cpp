@@ -22,7 +22,7 @@ std::map<std::optional<std::string>, Ref<VnInfo>> VnInfoMapByCode(const VnInfoLi
     return map;
 }
 
-VnInfoIndexByCode::VnInfoIndexByCode(const VnInfoList& items) {
+VnInfoIndexByCode::VnInfoIndexByCode(const VnInfoList& items) : arena_(64 * (items.size() + 1)) {
     byCode_.reserve(items.size());
     for (const auto& item : items) {
         if (!item)
@@ -72,8 +72,14 @@ bool VnLocalSnapshot::checkUpdateWithNewData(const Ref<VnInfo>& newData,
 
 VnChangeList VnLocalSnapshot::compareWithNewItems(const VnInfoList& newItems,
                                                   const UpdateCheck& check) const {
-    const VnInfoIndexByCode oldIndex(items_);
     const VnInfoIndexByCode newIndex(newItems);
+    return compareWithNewItems(newItems, newIndex, check);
+}
+
+VnChangeList VnLocalSnapshot::compareWithNewItems(const VnInfoList& newItems,
+                                                  const VnInfoIndexByCode& newIndex,
+                                                  const UpdateCheck& check) const {
+    const VnInfoIndexByCode oldIndex(items_);
     VnChangeList changes;
     for (const auto& item : newItems) {
         if (!item)

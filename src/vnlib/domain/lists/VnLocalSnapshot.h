@@ -7,6 +7,7 @@
 //   VnDomainSnapshot: a plain list.
 #include <functional>
 #include <map>
+#include <memory_resource>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -24,6 +25,23 @@ class VnDateModifiedAttached {
     virtual ~VnDateModifiedAttached() = default;
     virtual plat::Date modifiedDate() const = 0;
 };
+// Code to item as VnInfoMapByCode keys them, over a list that outlives the index, without
+// copying codes or items (its entries live in one arena).
+class VnInfoIndexByCode {
+  public:
+    explicit VnInfoIndexByCode(const VnInfoList& items);
+    VnInfoIndexByCode(const VnInfoIndexByCode&) = delete;
+    VnInfoIndexByCode& operator=(const VnInfoIndexByCode&) = delete;
+    // The item of the code (the later of two), null when none.
+    const Ref<VnInfo>* find(const std::optional<std::string>& code) const;
+    bool contains(const std::optional<std::string>& code) const { return find(code); }
+
+  private:
+    std::pmr::monotonic_buffer_resource arena_;
+    std::pmr::unordered_map<std::string_view, const Ref<VnInfo>*> byCode_{&arena_};
+    const Ref<VnInfo>* withoutCode_ = nullptr;
+};
+
 class VnLocalSnapshot : public plat::Object {
     PLAT_CLASS(VnLocalSnapshot)
   public:
@@ -48,6 +66,9 @@ class VnLocalSnapshot : public plat::Object {
     // New and modified records in the order of the new list, then removed records in the order
     // of this snapshot.
     VnChangeList compareWithNewItems(const VnInfoList& newItems, const UpdateCheck& check) const;
+    // The same with the new list's index made by the caller (for several comparisons with it).
+    VnChangeList compareWithNewItems(const VnInfoList& newItems, const VnInfoIndexByCode& newIndex,
+                                     const UpdateCheck& check) const;
     VnChangeList compareWithNewItems(const VnInfoList& newItems) const;
     std::string description() const override;
 
@@ -92,16 +113,3 @@ inline VnInfoList VnInfoListFromValue(const plat::Value& value) {
 // Code to item, as the domain keys its lists: an absent code is a key of its own; of two items
 // with one code the later wins (logged in the "Warning" group).
 std::map<std::optional<std::string>, Ref<VnInfo>> VnInfoMapByCode(const VnInfoList& items);
-
-// The same keying over a list that outlives the index, without copying codes or items.
-class VnInfoIndexByCode {
-  public:
-    explicit VnInfoIndexByCode(const VnInfoList& items);
-    // The item of the code (the later of two), null when none.
-    const Ref<VnInfo>* find(const std::optional<std::string>& code) const;
-    bool contains(const std::optional<std::string>& code) const { return find(code); }
-
-  private:
-    std::unordered_map<std::string_view, const Ref<VnInfo>*> byCode_;
-    const Ref<VnInfo>* withoutCode_ = nullptr;
-};

@@ -474,8 +474,9 @@ void VnMagazineIssueDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(
         base = VnLocalSnapshot::empty();
     }
 
-    const auto changes =
-        base->compareWithNewItems(references, [this](const Ref<VnInfo>& n, const Ref<VnInfo>& o) {
+    const VnInfoIndexByCode referenceIndex(references);
+    const auto changes = base->compareWithNewItems(
+        references, referenceIndex, [this](const Ref<VnInfo>& n, const Ref<VnInfo>& o) {
             return checkUpdateWithRemoteInfo(n, o);
         });
     VnChangeList removed, added;
@@ -526,7 +527,8 @@ void VnMagazineIssueDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(
 
     // Positions: every per-user record takes its reference's sort index.
     const auto userSnapshot = domain->takeLocalUserItemSnapshot();
-    const auto moves = userSnapshot->compareWithNewItems(references, &checkSortIndexUpdate);
+    const auto moves =
+        userSnapshot->compareWithNewItems(references, referenceIndex, &checkSortIndexUpdate);
     std::vector<Ref<VnUserMagazineIssueInfo>> positions;
     for (const auto& change : moves) {
         changed = true;
