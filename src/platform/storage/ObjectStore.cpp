@@ -517,6 +517,19 @@ Ref<ManagedObject> ObjectStoreContext::insertNewObject(std::string_view entityNa
     return row;
 }
 
+ManagedObject::~ManagedObject() {
+    if (rowId_ != 0) {
+        if (auto context = context_.lock())
+            context->forgetRow(entity_, rowId_);
+    }
+}
+
+void ObjectStoreContext::forgetRow(const EntityDescription* entity, int64_t rowId) {
+    // Called as a row goes: its entry no longer names a live row.
+    if (auto it = rows_.find({entity, rowId}); it != rows_.end() && it->second.expired())
+        rows_.erase(it);
+}
+
 void ObjectStoreContext::noteChanged(ManagedObject& row) {
     if (row.inserted_ || row.deleted_ || row.changed_)
         return;

@@ -99,6 +99,7 @@ class ManagedObject : public Object {
     PLAT_CLASS(ManagedObject)
   public:
     ManagedObject() = default;
+    ~ManagedObject() override;  // the context forgets the row
 
     const EntityDescription* entity() const { return entity_; }
     // The context the row belongs to; null after it was deleted and saved, or the context went.
@@ -165,6 +166,7 @@ class ObjectStoreContext : public Object {
   private:
     friend class ManagedObject;
     void noteChanged(ManagedObject& row);
+    void forgetRow(const EntityDescription* entity, int64_t rowId);
     bool openStore(Ref<Error>* error, bool* unreadable);
     void closeStore();
     void setAside();
