@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "RecordTestClasses.h"
 #include "platform/core/KeyValueCoding.h"
 #include "platform/core/Property.h"
 #include "vnlib/dev/json/JSONKitDeserializing.h"
@@ -10,62 +11,6 @@
 #include "vnlib/info/VnInfo.h"
 
 using plat::Value;
-
-namespace {
-
-class VnTestChild : public VnInfo {
-    PLAT_CLASS(VnTestChild)
-  public:
-    int32_t count_ = 0;
-};
-
-class VnTestRecord : public VnInfoWithHashString {
-    PLAT_CLASS(VnTestRecord)
-  public:
-    std::optional<std::string> name_;
-    int32_t pageCount_ = 0;
-    bool isFree_ = false;
-    double price_ = 0;
-    int64_t fileSize_ = 0;
-    std::optional<plat::Date> published_;
-    Ref<plat::Array> children_;
-    Ref<plat::Array> numbers_;
-    Ref<plat::Array> tags_;
-    Ref<plat::Dictionary> options_;
-    Ref<VnTestChild> main_;
-    std::optional<std::string> Id_;
-    std::optional<std::string> eBook_;
-    std::optional<std::string> secret_;
-
-    const plat::Class* _classForPropertyDeserialization(const std::string& name) const override {
-        return name == "children" ? &VnTestChild::classObject() : nullptr;
-    }
-    std::vector<std::string> _propertyNameSetForCustomWrite() const override { return {"tags"}; }
-    std::vector<std::string> coreSerializationExcludedPropertyNames() const override {
-        return {"secret"};
-    }
-};
-
-}  // namespace
-
-PLAT_DEFINE_CLASS(VnTestChild, VnInfo,
-                  [](auto& c) { c.property("count", "Ti,N,Vcount_", &VnTestChild::count_); })
-PLAT_DEFINE_CLASS(VnTestRecord, VnInfoWithHashString, [](auto& c) {
-    c.property("name", "T@\"NSString\",C,N,Vname_", &VnTestRecord::name_)
-        .property("pageCount", "Ti,N,VpageCount_", &VnTestRecord::pageCount_)
-        .property("isFree", "Tc,N,VisFree_", &VnTestRecord::isFree_)
-        .property("price", "Td,N,Vprice_", &VnTestRecord::price_)
-        .property("fileSize", "Tq,N,VfileSize_", &VnTestRecord::fileSize_)
-        .property("published", "T@\"NSDate\",&,N,Vpublished_", &VnTestRecord::published_)
-        .property("children", "T@\"NSArray\",&,N,Vchildren_", &VnTestRecord::children_)
-        .property("numbers", "T@\"NSArray\",&,N,Vnumbers_", &VnTestRecord::numbers_)
-        .property("tags", "T@\"NSArray\",&,N,Vtags_", &VnTestRecord::tags_)
-        .property("options", "T@\"NSDictionary\",&,N,Voptions_", &VnTestRecord::options_)
-        .property("main", "T@\"VnTestChild\",&,N,Vmain_", &VnTestRecord::main_)
-        .property("Id", "T@\"NSString\",C,N,VId_", &VnTestRecord::Id_)
-        .property("eBook", "T@\"NSString\",C,N,VeBook_", &VnTestRecord::eBook_)
-        .property("secret", "T@\"NSString\",C,N,Vsecret_", &VnTestRecord::secret_);
-})
 
 namespace {
 

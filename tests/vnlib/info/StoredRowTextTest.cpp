@@ -1,0 +1,114 @@
+// The text that the local tables store for a record is written through the record's dictionary
+// view. Rows written by earlier versions must read back, and a record written again must give
+// the very same bytes, so these texts are pinned here byte for byte.
+#include <gtest/gtest.h>
+
+#include "RecordTestClasses.h"
+#include "vnlib/dev/json/JSONKitDeserializing.h"
+#include "vnlib/dev/json/JSONKitSerializing.h"
+#include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
+#include "vnlib/info/member/VnAccountInfo.h"
+
+namespace {
+
+std::string rowText(const Ref<VnInfoBase>& record) {
+    return JSONStringWithOptions(record->proxyForJson().dictionary(), 0, nullptr)
+        .value_or("<failed>");
+}
+
+template <class T>
+Ref<T> loaded(std::string_view json) {
+    auto record = std::make_shared<T>();
+    record->initWithJSONString(json);
+    return record;
+}
+
+// Written, read back into a fresh record and written again: the same bytes.
+template <class T>
+void expectStableRow(const Ref<T>& record, const std::string& expected) {
+    const std::string text = rowText(record);
+    EXPECT_EQ(text, expected);
+    EXPECT_EQ(rowText(loaded<T>(text)), expected);
+    EXPECT_EQ(rowText(record), expected) << "a second write of the same record";
+}
+
+// A catalogue item as the lending service answers it: Thai names, a list of prices, dates in
+// two formats, nulls, a value of the wrong kind, an empty parent code and keys the record does
+// not map (one of them nested).
+constexpr std::string_view kIssueReply = R"({
+  "Code": "ISS-0042", "Hash": "ABCDEF0123", "MagazineName": "ชีวจิต", "IssueName": "ฉบับที่ 42",
+  "HeadCode": null, "ModifiedDate": "15/01/2024 10:20:30", "PageCount": 120, "ParentCode": "",
+  "Prices": [{"Code": "P1", "Price": 99.5, "Currency": 0, "PriceText": "฿99.50",
+              "Method": "INAPP", "Extra": [1, 2]},
+             {"Code": "P2", "Price": 0, "Currency": "USD", "Method": null}],
+  "IssueDate": "2024/02/29", "CoverUrl": "https://covers.example/42.jpg", "IsPurchased": true,
+  "Type": "Magazine", "ItemCode": null, "IsFreeContent": false, "PrintListPrice": 120.25,
+  "Revision": 7, "Author": "สมชาย ใจดี", "Category": "ไลฟ์สไตล์", "FileSize": 1.5e7,
+  "Language": "th", "BestSellerRank": "12", "Available": "yes", "ReturnDate": "01032024",
+  "Summary": "บรรยาย \"quoted\" \\ slash\nline\ttab é 😀", "SupportedMediaFormats": [1, 3],
+  "UnmappedObject": {"Nested": [true, null, {"Deep": "ลึก"}], "Empty": {}},
+  "UnmappedNull": null, "BorrowDate": 20240101, "VarnelSaleDate": "bad date"
+})";
+
+TEST(StoredRowText, CatalogueItemFromAReplyAndAfterLocalChanges) {
+    auto item = loaded<VnMagazineIssueInfo>(kIssueReply);
+    expectStableRow(
+        item,
+        R"row({"MagazineName":"ชีวจิต","IssueName":"ฉบับที่ 42","HeadCode":null,"ModifiedDate":"15/01/2024 10:20:30","PageCount":120,"ParentCode":"","Prices":[{"Currency":0,"Price":99.5,"PriceText":"฿99.50","Method":"INAPP","PurchaseCode":null,"InAppID":null,"IsTest":0,"LumoCardRewards":0,"PurchaseMethod":3,"Code":"P1","Extra":[1,2]},{"Currency":1,"Price":0,"PriceText":null,"Method":null,"PurchaseCode":null,"InAppID":null,"IsTest":0,"LumoCardRewards":0,"PurchaseMethod":1,"Code":"P2"}],"PricesExpire":null,"IssueDate":"2024/02/29","CoverUrl":"https://covers.example/42.jpg","IsPurchased":1,"BookKind":0,"Type":"Magazine","ItemCode":null,"IsFreeContent":0,"PrintListPriceCurrency":"THB","PrintListPrice":120.25,"Revision":7,"SortIndex":0,"Finished":0,"Readed":0,"Author":"สมชาย ใจดี","Category":"ไลฟ์สไตล์","Publisher":null,"AuthorImage":null,"PublisherImage":null,"PrimaryCategoryImage":null,"SecondaryCategoryImage":null,"ISBN":null,"FileSize":15000000,"PrimaryCategoryName":null,"SecondaryCategoryName":null,"AuthorLink":null,"PublisherLink":null,"PrimaryCategoryLink":null,"SecondaryCategoryLink":null,"Country":null,"VarnelSaleDate":"bad date","Language":"th","SupportInteractiveImage":0,"SupportInteractiveVideo":0,"SupportInteractiveAudio":0,"InteractiveSize":0,"BestSellerPrimaryCateRank":0,"BestSellerSecondaryCateRank":0,"BestSellerRank":12,"RemainingIssues":0,"TotalIssues":0,"BorrowDate":"20240101","DueDate":null,"SubscriptionRequire":0,"Available":0,"ReserverCount":0,"ReturnDate":"01032024","ReturnDateValue":"01/03/2024 00:00:00","BookStatus":0,"IsGetSample":0,"ReadDirection":0,"AsReadNow":0,"Summary":"บรรยาย \"quoted\" \\ slash\nline\ttab é 😀","Hash":"abcdef0123","Code":"ISS-0042","SupportedMediaFormats":[1,3],"UnmappedObject":{"Nested":[true,null,{"Deep":"ลึก"}],"Empty":{}},"UnmappedNull":null})row");
+
+    auto changed = loaded<VnMagazineIssueInfo>(kIssueReply);
+    changed->readed_ = true;
+    changed->sortIndex_ = 5;
+    changed->setIssueName(std::string("ฉบับพิเศษ"));
+    changed->prices_ = plat::Array::make({});
+    expectStableRow(
+        changed,
+        R"row({"MagazineName":"ชีวจิต","IssueName":"ฉบับพิเศษ","HeadCode":null,"ModifiedDate":"15/01/2024 10:20:30","PageCount":120,"ParentCode":"","Prices":[],"PricesExpire":null,"IssueDate":"2024/02/29","CoverUrl":"https://covers.example/42.jpg","IsPurchased":1,"BookKind":0,"Type":"Magazine","ItemCode":null,"IsFreeContent":0,"PrintListPriceCurrency":"THB","PrintListPrice":120.25,"Revision":7,"SortIndex":5,"Finished":0,"Readed":1,"Author":"สมชาย ใจดี","Category":"ไลฟ์สไตล์","Publisher":null,"AuthorImage":null,"PublisherImage":null,"PrimaryCategoryImage":null,"SecondaryCategoryImage":null,"ISBN":null,"FileSize":15000000,"PrimaryCategoryName":null,"SecondaryCategoryName":null,"AuthorLink":null,"PublisherLink":null,"PrimaryCategoryLink":null,"SecondaryCategoryLink":null,"Country":null,"VarnelSaleDate":"bad date","Language":"th","SupportInteractiveImage":0,"SupportInteractiveVideo":0,"SupportInteractiveAudio":0,"InteractiveSize":0,"BestSellerPrimaryCateRank":0,"BestSellerSecondaryCateRank":0,"BestSellerRank":12,"RemainingIssues":0,"TotalIssues":0,"BorrowDate":"20240101","DueDate":null,"SubscriptionRequire":0,"Available":0,"ReserverCount":0,"ReturnDate":"01032024","ReturnDateValue":"01/03/2024 00:00:00","BookStatus":0,"IsGetSample":0,"ReadDirection":0,"AsReadNow":0,"Summary":"บรรยาย \"quoted\" \\ slash\nline\ttab é 😀","Hash":"abcdef0123","Code":"ISS-0042","SupportedMediaFormats":[1,3],"UnmappedObject":{"Nested":[true,null,{"Deep":"ลึก"}],"Empty":{}},"UnmappedNull":null})row");
+}
+
+TEST(StoredRowText, RecordsMadeInCodeAndFromAnEmptyReply) {
+    auto made = std::make_shared<VnMagazineIssueInfo>();
+    made->setCode(std::string("LOCAL-1"));
+    made->setMagazineName(std::string("Local title"));
+    made->setIssueDate(plat::Date{1700000000});
+    expectStableRow(
+        made,
+        R"row({"MagazineName":"Local title","IssueName":null,"HeadCode":null,"ModifiedDate":null,"PageCount":0,"ParentCode":null,"Prices":[],"PricesExpire":null,"IssueDate":"2023/11/14","CoverUrl":null,"IsPurchased":0,"BookKind":1,"Type":null,"ItemCode":null,"IsFreeContent":0,"PrintListPriceCurrency":"THB","PrintListPrice":0,"Revision":0,"SortIndex":0,"Finished":0,"Readed":0,"Author":null,"Category":null,"Publisher":null,"AuthorImage":null,"PublisherImage":null,"PrimaryCategoryImage":null,"SecondaryCategoryImage":null,"ISBN":null,"FileSize":0,"PrimaryCategoryName":null,"SecondaryCategoryName":null,"AuthorLink":null,"PublisherLink":null,"PrimaryCategoryLink":null,"SecondaryCategoryLink":null,"Country":null,"VarnelSaleDate":null,"Language":null,"SupportInteractiveImage":0,"SupportInteractiveVideo":0,"SupportInteractiveAudio":0,"InteractiveSize":0,"BestSellerPrimaryCateRank":0,"BestSellerSecondaryCateRank":0,"BestSellerRank":0,"RemainingIssues":0,"TotalIssues":0,"BorrowDate":null,"DueDate":null,"SubscriptionRequire":0,"Available":0,"ReserverCount":0,"ReturnDate":null,"ReturnDateValue":null,"BookStatus":0,"IsGetSample":0,"ReadDirection":0,"AsReadNow":0,"Summary":null,"Hash":null,"Code":"LOCAL-1"})row");
+
+    expectStableRow(
+        loaded<VnMagazineIssueInfo>("{}"),
+        R"row({"MagazineName":null,"IssueName":null,"HeadCode":null,"ModifiedDate":null,"PageCount":0,"ParentCode":null,"Prices":[],"PricesExpire":null,"IssueDate":null,"CoverUrl":null,"IsPurchased":0,"BookKind":1,"Type":null,"ItemCode":null,"IsFreeContent":0,"PrintListPriceCurrency":"THB","PrintListPrice":0,"Revision":0,"SortIndex":0,"Finished":0,"Readed":0,"Author":null,"Category":null,"Publisher":null,"AuthorImage":null,"PublisherImage":null,"PrimaryCategoryImage":null,"SecondaryCategoryImage":null,"ISBN":null,"FileSize":0,"PrimaryCategoryName":null,"SecondaryCategoryName":null,"AuthorLink":null,"PublisherLink":null,"PrimaryCategoryLink":null,"SecondaryCategoryLink":null,"Country":null,"VarnelSaleDate":null,"Language":null,"SupportInteractiveImage":0,"SupportInteractiveVideo":0,"SupportInteractiveAudio":0,"InteractiveSize":0,"BestSellerPrimaryCateRank":0,"BestSellerSecondaryCateRank":0,"BestSellerRank":0,"RemainingIssues":0,"TotalIssues":0,"BorrowDate":null,"DueDate":null,"SubscriptionRequire":0,"Available":0,"ReserverCount":0,"ReturnDate":null,"ReturnDateValue":null,"BookStatus":0,"IsGetSample":0,"ReadDirection":0,"AsReadNow":0,"Summary":null,"Hash":null,"Code":null})row");
+}
+
+TEST(StoredRowText, EveryPropertyKindWithNestedRecords) {
+    auto record = loaded<VnTestRecord>(R"({
+      "Code": "R1", "Hash": "FF00", "Name": "ทดสอบ", "PageCount": null, "IsFree": 1,
+      "Price": 12.75, "FileSize": 12345678901, "Published": "29/02/2024 00:00:00",
+      "Children": [{"Code": "C1", "Count": 2, "Own": "kept"}, 5,
+                   {"Code": "C2", "Count": null}],
+      "Numbers": [1, 2], "Tags": ["a", 1, null], "Options": [{"Key": "a", "Value": 1}, {"Key": "b", "Value": "สอง"}],
+      "Main": {"Code": "M", "Count": 9, "Other": 1}, "Id": "id-1",
+      "EBook": "e-1", "Secret": "not written", "Missing": null
+    })");
+    expectStableRow(
+        record,
+        R"row({"Name":"ทดสอบ","PageCount":0,"IsFree":1,"Price":12.75,"FileSize":12345678901,"Published":"29/02/2024 00:00:00","Children":[{"Count":2,"Code":"C1","Own":"kept"},{"Count":0,"Code":"C2"}],"Numbers":[],"Tags":["a",1,null],"Options":{"a":1,"b":"สอง"},"Main":{"Count":9,"Code":"M"},"Id":"id-1","EBook":"e-1","Hash":"ff00","Code":"R1","Secret":"not written","Missing":null})row");
+
+    auto nulls =
+        loaded<VnTestRecord>(R"({"Children": null, "Options": null, "Main": null, "Numbers": null,
+      "Tags": null, "Published": null, "Name": null, "Id": null})");
+    expectStableRow(
+        nulls,
+        R"row({"Name":null,"PageCount":0,"IsFree":0,"Price":0,"FileSize":0,"Published":null,"Children":[],"Numbers":[],"Tags":null,"Options":null,"Main":{"Count":0,"Code":null},"Id":null,"EBook":null,"Hash":null,"Code":null})row");
+}
+
+TEST(StoredRowText, RecordWithItsOwnValueHooks) {
+    auto account = loaded<VnAccountInfo>(R"({"Code": "A1", "Email": "me@example.com",
+      "FirstName": "สมหญิง", "UserId": 17, "IsLumoCardUser": true,
+      "LumoCardLastUpdate": "2024/01/15", "LumoCardPointExpireDate": null})");
+    expectStableRow(
+        account,
+        R"row({"Email":"A1","FirstName":"สมหญิง","LastName":null,"UserId":17,"IsLumoCardUser":1,"LumoCardNumber":null,"LumoCardCurrentRewardPoints":0,"LumoCardLastUpdate":"2024/01/15","LumoCardExpiringPoints":0,"LumoCardPointExpireDate":null,"Code":"A1"})row");
+}
+
+}  // namespace
