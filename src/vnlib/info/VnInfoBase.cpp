@@ -9,6 +9,7 @@
 #include "platform/core/Log.h"
 #include "platform/core/Property.h"
 #include "vnlib/dev/json/JSONKitDeserializing.h"
+#include "vnlib/dev/util/VndLoadedDictionary.h"
 #include "vnlib/dev/util/VndObjectAdditions.h"
 #include "vnlib/dev/util/VndObjectProxyDictionary.h"
 #include "vnlib/info/VnInfoBaseSerializationHelper.h"
@@ -32,7 +33,7 @@ void VnInfoBase::initWithDictionary(const Ref<plat::Dictionary>& dictionary) {
         return;
     VnInfoBaseSerializationHelper::loadInfo(*this, *dictionary);
     additionalLoadFromDictionary(dictionary);
-    persistentDictionary_ = dictionary->copy();
+    persistentDictionary_ = VndLoadedDictionary::make(*this, dictionary);
 }
 
 void VnInfoBase::initWithJSONString(std::string_view json) {
@@ -128,6 +129,10 @@ void VnInfoBase::setSerializedValue(const plat::Value& value, const std::string&
 }
 
 plat::Value VnInfoBase::serializedValueForPropertyName(const std::string& name) const {
+    if (const plat::PropertyEntry* property =
+            VnInfoBaseSerializationHelper::helperFor(*this).readableProperty(name)) {
+        return property->getter ? property->getter(*this) : plat::Value();
+    }
     return plat::valueForKey(*this, name);
 }
 

@@ -6,6 +6,9 @@
 // a default nested record or nothing, by the property's type; a missing key leaves the property
 // untouched. Keys the record does not map survive a load-and-write round trip.
 //
+// A record keeps the dictionary it was loaded from as a compact copy that shares nothing with the
+// decoded reply (VndLoadedDictionary), so that the reply is freed once its records are loaded.
+//
 // Record classes override the hooks below and declare their properties in PLAT_DEFINE_CLASS.
 #include <memory>
 #include <optional>
@@ -16,10 +19,11 @@
 #include "platform/core/Collections.h"
 #include "platform/core/DateFormatter.h"
 #include "vnlib/dev/util/VndObject.h"
+#include "vnlib/dev/util/VndPropertyValueSource.h"
 
 class VndObjectProxyDictionary;
 
-class VnInfoBase : public VndObject {
+class VnInfoBase : public VndObject, public VndPropertyValueSource {
     PLAT_CLASS(VnInfoBase)
   public:
     VnInfoBase();
@@ -44,7 +48,8 @@ class VnInfoBase : public VndObject {
 
     // The record's dictionary view, made on first use with the shared write formatter and the
     // loaded dictionary; the same view on every call.
-    plat::Value proxyForJson();
+    plat::Value proxyForJson() override;
+    // The compact copy of the dictionary the record was loaded from (see above).
     const Ref<plat::Dictionary>& persistentDictionary() const { return persistentDictionary_; }
     std::string description() const override;
 
@@ -62,7 +67,7 @@ class VnInfoBase : public VndObject {
     // Stores the loaded value of a property listed for custom write.
     virtual void setSerializedValue(const plat::Value& value, const std::string& key);
     // The value the dictionary view writes for a property.
-    virtual plat::Value serializedValueForPropertyName(const std::string& name) const;
+    plat::Value serializedValueForPropertyName(const std::string& name) const override;
 
     // ---- Class hooks (the same answer for every record of a class) ----
     // The record class of the elements of an array property; none by default.

@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "platform/core/Property.h"
+#include "vnlib/dev/util/VndDictionaryAdditions.h"
 #include "vnlib/dev/util/VndObjectAdditions.h"
 
 namespace {
@@ -32,6 +33,10 @@ VnInfoBaseProperty::VnInfoBaseProperty(const VnInfoBase& prototype, std::string 
         capitalizedDictionaryKeyName_[0] =
             static_cast<char>(std::toupper(static_cast<unsigned char>(propertyName_[0])));
     }
+    dictionaryKey_ = plat::Value(dictionaryKeyName_);
+    capitalizedDictionaryKey_ = plat::Value(capitalizedDictionaryKeyName_);
+    entry_ = prototype.getClass().findProperty(propertyName_);
+    keepsText_ = typeEncoding == "@\"NSString\"" && !customWrite_;
     if (customWrite_)
         return;  // custom-write properties take the loaded value as it is
     if (typeEncoding == "i" || typeEncoding == "c") {
@@ -93,7 +98,8 @@ plat::Value VnInfoBaseProperty::applyRule(VnInfoBase& record, const plat::Value&
                 plat::Value key = entry->objectForKey("Key");
                 if (key.isNilOrNull())
                     return true;
-                out->setObject(entry->objectForKey("Value"), key);  // no "Value" removes the key
+                // No "Value" removes the key.
+                out->setObject(detachedCopy(entry->objectForKey("Value")), detachedCopy(key));
                 return true;
             });
             return plat::Value(out);
@@ -105,6 +111,10 @@ plat::Value VnInfoBaseProperty::applyRule(VnInfoBase& record, const plat::Value&
             return plat::Value(VnInfoBase::recordOfClass(*subItemClass_, d));
         }
         case Rule::Identity:
+            // Lists, dictionaries and untyped values are kept: a copy of their own, so that the
+            // record does not keep the decoded reply alive. Text properties copy their text.
+            if (v.isArray() || v.isDictionary() || (v.isString() && !keepsText_))
+                return detachedCopy(v);
             break;
     }
     (void)record;
@@ -112,9 +122,9 @@ plat::Value VnInfoBaseProperty::applyRule(VnInfoBase& record, const plat::Value&
 }
 
 void VnInfoBaseProperty::load(VnInfoBase& record, const plat::Dictionary& dictionary) const {
-    plat::Value v = dictionary.objectForKey(capitalizedDictionaryKeyName_);
-    if (v.isNil())
-        v = dictionary.objectForKey(dictionaryKeyName_);
+    plat::Value v = dictionary.objectForKey(capitalizedDictionaryKey_);
+    if (v.isNil() && dictionaryKeyName_ != capitalizedDictionaryKeyName_)
+        v = dictionary.objectForKey(dictionaryKey_);
     if (v.isNil())
         return;  // a missing key leaves the property as it is
     if (v.isNull())
@@ -124,7 +134,8 @@ void VnInfoBaseProperty::load(VnInfoBase& record, const plat::Dictionary& dictio
         result = plat::Value();
     if (customWrite_) {
         record.setSerializedValue(result.isNil() ? plat::Value::null() : result, propertyName_);
-    } else {
+    } else if (!entry_ || !entry_->setter || !entry_->setter(record, result)) {
+        // Refused (or no such setter): setting by name reports why and changes nothing.
         record.setPropertyValue(result, propertyName_);
     }
 }
@@ -136,6 +147,8 @@ VnInfoBaseSerializationHelper::VnInfoBaseSerializationHelper(const VnInfoBase& p
         const std::string& name = property->name();
         const std::string key = prototype._dictionaryKeyNameWithPropertyName(name);
         propertyByKey_.emplace(key, name);
+        if (auto entry = prototype.getClass().findProperty(name))
+            readableByName_.emplace(name, std::move(entry));
         if (property->isReadOnly() || contains(excluded, name))
             continue;
         VnInfoBaseProperty entry(prototype, name, property->typeEncoding().value_or(""),
@@ -152,12 +165,17 @@ VnInfoBaseSerializationHelper::VnInfoBaseSerializationHelper(const VnInfoBase& p
 
 const VnInfoBaseSerializationHelper& VnInfoBaseSerializationHelper::helperFor(
     const VnInfoBase& record) {
+    // Helpers live as long as the process: each thread remembers those it has used.
+    thread_local std::unordered_map<const plat::Class*, const VnInfoBaseSerializationHelper*> used;
+    if (auto it = used.find(&record.getClass()); it != used.end())
+        return *it->second;
     static std::recursive_mutex lock;
     static std::unordered_map<std::string, std::unique_ptr<VnInfoBaseSerializationHelper>> map;
     std::lock_guard guard(lock);
     auto& slot = map[record.className()];
     if (!slot)
         slot = std::make_unique<VnInfoBaseSerializationHelper>(record);
+    used.emplace(&record.getClass(), slot.get());
     return *slot;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 // The load plan of a record class, made once per class on its first load: for every writable,
-// not excluded visible property, its dictionary keys and the rule that turns a loaded value into
-// the property's value.
+// not excluded visible property, its dictionary keys, the rule that turns a loaded value into
+// the property's value and the property's own accessors, so that loading sets each property
+// directly rather than by name; and the readers of every visible property, for writing.
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/core/Property.h"
 #include "vnlib/info/VnInfoBase.h"
 
 class VnInfoBaseProperty {
@@ -33,9 +35,13 @@ class VnInfoBaseProperty {
     std::string propertyName_;
     std::string dictionaryKeyName_;
     std::string capitalizedDictionaryKeyName_;
+    plat::Value dictionaryKey_;
+    plat::Value capitalizedDictionaryKey_;
+    std::shared_ptr<const plat::PropertyEntry> entry_;  // the property that setting by name finds
     Rule rule_ = Rule::Identity;
     const plat::Class* subItemClass_ = nullptr;
     bool customWrite_ = false;
+    bool keepsText_ = false;  // a text property, which copies the text it is given
 };
 
 class VnInfoBaseSerializationHelper {
@@ -50,10 +56,16 @@ class VnInfoBaseSerializationHelper {
     const std::vector<VnInfoBaseProperty>& properties() const { return properties_; }
     // The property whose key (or first lookup key) is this key, over every visible property.
     std::optional<std::string> propertyNameForKey(const std::string& key) const;
+    // The declared property that reading the name by key-value coding finds; null when none.
+    const plat::PropertyEntry* readableProperty(const std::string& name) const {
+        auto it = readableByName_.find(name);
+        return it == readableByName_.end() ? nullptr : it->second.get();
+    }
 
     explicit VnInfoBaseSerializationHelper(const VnInfoBase& prototype);
 
   private:
     std::vector<VnInfoBaseProperty> properties_;
     std::unordered_map<std::string, std::string> propertyByKey_;
+    std::unordered_map<std::string, std::shared_ptr<const plat::PropertyEntry>> readableByName_;
 };

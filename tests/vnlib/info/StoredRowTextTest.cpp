@@ -111,4 +111,44 @@ TEST(StoredRowText, RecordWithItsOwnValueHooks) {
         R"row({"Email":"A1","FirstName":"สมหญิง","LastName":null,"UserId":17,"IsLumoCardUser":1,"LumoCardNumber":null,"LumoCardCurrentRewardPoints":0,"LumoCardLastUpdate":"2024/01/15","LumoCardExpiringPoints":0,"LumoCardPointExpireDate":null,"Code":"A1"})row");
 }
 
+// A record keeps nothing of the decoded reply: once the reply is dropped it is freed, while
+// what the record kept still reads as the dictionary it was loaded from, entry for entry and in
+// order, and a value that a property has lost since is written as it was loaded.
+TEST(StoredRowText, RecordsKeepNothingOfTheDecodedReply) {
+    const std::string reply = "[" + std::string(kIssueReply) + "," + std::string(kIssueReply) + "]";
+    WeakRef<plat::Object> decoded;
+    Ref<plat::MutableArray> items;
+    {
+        auto list = objectFromJSONString(reply).array();
+        ASSERT_TRUE(list);
+        decoded = list;
+        items = VnInfoBase::arrayFromDictionaryArray(VnMagazineIssueInfo::classObject(), *list);
+    }
+    EXPECT_TRUE(decoded.expired()) << "the records keep the decoded reply alive";
+    ASSERT_EQ(items->count(), 2u);
+    auto item = items->objectAtIndex(0).as<VnMagazineIssueInfo>();
+    auto price = item->prices_->objectAtIndex(0).as<VnInfoBase>();
+
+    auto fresh = objectFromJSONString(kIssueReply).dictionary();
+    const auto kept = item->persistentDictionary();
+    EXPECT_EQ(kept->count(), fresh->count());
+    EXPECT_EQ(kept->allKeys(), fresh->allKeys());
+    EXPECT_EQ(kept->allValues(), fresh->allValues());
+    EXPECT_EQ((*kept)["Summary"], (*fresh)["Summary"]);
+    EXPECT_EQ((*kept)["UnmappedObject"], (*fresh)["UnmappedObject"]);
+    EXPECT_TRUE((*kept)["HeadCode"].isNull());
+    EXPECT_TRUE((*kept)["NotThere"].isNil());
+    EXPECT_EQ((*price->persistentDictionary())["Extra"],
+              (*fresh)["Prices"].array()->objectAtIndex(0).dictionary()->objectForKey("Extra"));
+
+    // Properties that lost their values write them as loaded.
+    item->setMagazineName(std::nullopt);
+    item->author_.reset();
+    item->modifiedDate_.reset();
+    const std::string text = rowText(item);
+    EXPECT_NE(text.find(R"("MagazineName":"ชีวจิต")"), std::string::npos) << text;
+    EXPECT_NE(text.find(R"("Author":"สมชาย ใจดี")"), std::string::npos) << text;
+    EXPECT_NE(text.find(R"("ModifiedDate":"15/01/2024 10:20:30")"), std::string::npos) << text;
+}
+
 }  // namespace

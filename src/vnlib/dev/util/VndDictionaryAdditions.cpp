@@ -44,3 +44,27 @@ void setObjectForIntKey(plat::MutableDictionary& dictionary, plat::Value value, 
 void removeObjectForIntKey(plat::MutableDictionary& dictionary, int32_t key) {
     dictionary.removeObjectForKey(intKey(key));
 }
+
+plat::Value detachedCopy(const plat::Value& value) {
+    if (const std::string* text = value.string())
+        return plat::Value(std::string(*text));
+    if (auto array = value.array()) {
+        std::vector<plat::Value> elements;
+        elements.reserve(array->count());
+        array->enumerate([&](const plat::Value& element) {
+            elements.push_back(detachedCopy(element));
+            return true;
+        });
+        return plat::Value(plat::Array::make(std::move(elements)));
+    }
+    if (auto dictionary = value.dictionary()) {
+        std::vector<std::pair<plat::Value, plat::Value>> entries;
+        entries.reserve(dictionary->count());
+        dictionary->enumerateKeysAndObjects([&](const plat::Value& key, const plat::Value& object) {
+            entries.emplace_back(detachedCopy(key), detachedCopy(object));
+            return true;
+        });
+        return plat::Value(plat::makeDictionary(std::move(entries)));
+    }
+    return value;
+}

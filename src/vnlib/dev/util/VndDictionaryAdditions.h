@@ -1,6 +1,7 @@
 #pragma once
 // Typed dictionary getters with defaults (a default is used only when the key is absent, never
-// for a present value), integer keys, and date comparisons.
+// for a present value), integer keys, date comparisons, and copies that share nothing with the
+// reply they were read from.
 #include <optional>
 #include <string>
 
@@ -14,6 +15,11 @@ bool boolForKey(const plat::Dictionary& dictionary, std::string_view key, bool d
 std::optional<std::string> stringForKey(const plat::Dictionary& dictionary, std::string_view key);
 std::string stringForKey(const plat::Dictionary& dictionary, std::string_view key,
                          const std::string& defaultValue);
+
+// A deep copy that shares no storage with the value it was read from: strings, arrays and
+// dictionaries are copied, in order (a value taken out of a decoded reply keeps the whole reply
+// alive); other values are answered as they are.
+plat::Value detachedCopy(const plat::Value& value);
 
 void setObjectForIntKey(plat::MutableDictionary& dictionary, plat::Value value, int32_t key);
 void removeObjectForIntKey(plat::MutableDictionary& dictionary, int32_t key);

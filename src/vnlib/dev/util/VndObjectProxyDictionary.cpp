@@ -1,47 +1,28 @@
 #include "vnlib/dev/util/VndObjectProxyDictionary.h"
 
-#include <algorithm>
-#include <mutex>
-#include <unordered_map>
-
 #include "platform/core/KeyValueCoding.h"
+#include "vnlib/dev/util/VndLoadedDictionary.h"
 #include "vnlib/dev/util/VndObject.h"
-#include "vnlib/dev/util/VndObjectAdditions.h"
+#include "vnlib/dev/util/VndPropertyValueSource.h"
+#include "vnlib/dev/util/VndProxyClassPlan.h"
 
 PLAT_DEFINE_CLASS(VndObjectProxyDictionary, plat::Dictionary, PLAT_NO_METHODS)
 
 namespace {
 
-constexpr const char* kExcludedHook = "coreSerializationExcludedPropertyNames";
-constexpr const char* kKeyForPropertyHook = "_dictionaryKeyNameWithPropertyName:";
-constexpr const char* kPropertyForKeyHook = "_propertyNameByDictionaryKeyName:";
-constexpr const char* kSerializedValueHook = "serializedValueForPropertyName:";
+const plat::Selector& propertyForKeyHook() {
+    static const plat::Selector sel("_propertyNameByDictionaryKeyName:");
+    return sel;
+}
 
-// The class part of the key set, per class name, computed once.
-std::shared_ptr<const std::vector<plat::Value>> classKeys(plat::Object& target) {
-    static std::mutex lock;
-    static std::unordered_map<std::string, std::shared_ptr<const std::vector<plat::Value>>> map;
-    std::lock_guard guard(lock);
-    auto& slot = map[target.className()];
-    if (slot)
-        return slot;
-    std::vector<std::string> excluded;
-    if (target.respondsToSelector(kExcludedHook)) {
-        excluded = plat::send<std::vector<std::string>>(&target, kExcludedHook);
-    }
-    const bool mapsKeys = target.respondsToSelector(kKeyForPropertyHook);
-    auto keys = std::make_shared<std::vector<plat::Value>>();
-    for (const auto& property : rt_allVisibleProperties(target.getClass())) {
-        const std::string& name = property->name();
-        if (std::find(excluded.begin(), excluded.end(), name) != excluded.end())
-            continue;
-        plat::Value key(mapsKeys ? plat::send<std::string>(&target, kKeyForPropertyHook, name)
-                                 : name);
-        if (std::find(keys->begin(), keys->end(), key) == keys->end())
-            keys->push_back(key);
-    }
-    slot = std::move(keys);
-    return slot;
+const plat::Selector& serializedValueHook() {
+    static const plat::Selector sel("serializedValueForPropertyName:");
+    return sel;
+}
+
+const plat::Selector& proxyForJsonMessage() {
+    static const plat::Selector sel("proxyForJson");
+    return sel;
 }
 
 }  // namespace
@@ -50,49 +31,59 @@ VndObjectProxyDictionary::VndObjectProxyDictionary(
     const Ref<plat::Object>& target, std::shared_ptr<const plat::DateFormatter> formatter)
     : target_(target), formatter_(std::move(formatter)) {}
 
-const std::vector<plat::Value>& VndObjectProxyDictionary::keys() const {
-    if (propertyNames_)
-        return *propertyNames_;
+const VndProxyClassPlan& VndObjectProxyDictionary::plan() const {
+    if (plan_)
+        return *plan_;
+    static const VndProxyClassPlan none;
     auto target = target_.lock();
-    auto base = target ? classKeys(*target) : std::make_shared<const std::vector<plat::Value>>();
-    if (!persistentDictionary_) {
-        propertyNames_ = std::move(base);
-    } else {
-        auto all = std::make_shared<std::vector<plat::Value>>(*base);
+    plan_ = target ? &VndProxyClassPlan::of(*target) : &none;
+    const auto* loaded = dynamic_cast<const VndLoadedDictionary*>(persistentDictionary_.get());
+    if (loaded && &loaded->plan() == plan_) {
+        loaded_ = loaded;  // its unmapped entries are the keys outside the class part
+    } else if (persistentDictionary_) {
         persistentDictionary_->enumerateKeysAndObjects(
             [&](const plat::Value& k, const plat::Value&) {
-                if (std::find(all->begin(), all->end(), k) == all->end())
-                    all->push_back(k);
+                if (plan_->indexOf(k) == VndProxyClassPlan::npos)
+                    extraKeys_.push_back(k);
                 return true;
             });
-        propertyNames_ = std::move(all);
     }
-    return *propertyNames_;
+    return *plan_;
 }
 
 size_t VndObjectProxyDictionary::count() const {
-    return keys().size();
+    const size_t classKeys = plan().keys().size();
+    return classKeys + (loaded_ ? loaded_->unmappedEntries().size() : extraKeys_.size());
 }
 
-plat::Value VndObjectProxyDictionary::objectForKey(const plat::Value& key) const {
-    auto target = target_.lock();
+plat::Value VndObjectProxyDictionary::valueForKey(const Ref<plat::Object>& target,
+                                                  const VndPropertyValueSource* source,
+                                                  const plat::Value& key,
+                                                  const VndProxyKeyPlan* keyPlan,
+                                                  size_t index) const {
     plat::Value value;
-    if (target && key.isString()) {
+    if (source) {
+        if (keyPlan && keyPlan->readable)
+            value = source->serializedValueForPropertyName(keyPlan->propertyName);
+    } else if (target && key.isString()) {
         const std::string name =
-            target->respondsToSelector(kPropertyForKeyHook)
-                ? plat::send<std::string>(target, kPropertyForKeyHook, *key.string())
+            target->respondsToSelector(propertyForKeyHook())
+                ? plat::send<std::string>(target, propertyForKeyHook(), *key.string())
                 : *key.string();
         if (target->respondsToSelector(name)) {
-            value = target->respondsToSelector(kSerializedValueHook)
-                        ? plat::send<plat::Value>(target, kSerializedValueHook, name)
+            value = target->respondsToSelector(serializedValueHook())
+                        ? plat::send<plat::Value>(target, serializedValueHook(), name)
                         : plat::valueForKey(*target, name);
         }
     }
     if (const plat::Date* date = value.date(); date && formatter_) {
         value = plat::Value(formatter_->stringFromDate(*date));
     }
-    if (value.isNil() && persistentDictionary_)
+    if (value.isNil() && loaded_ && index != VndProxyClassPlan::npos) {
+        value = loaded_->mappedValue(index);
+    } else if (value.isNil() && persistentDictionary_) {
         value = persistentDictionary_->objectForKey(key);
+    }
     if (auto object = value.as<VndObject>()) {
         // A nested library object is shown through a view of its own, which keeps it alive: the
         // value may have been made just for this lookup.
@@ -104,8 +95,10 @@ plat::Value VndObjectProxyDictionary::objectForKey(const plat::Value& key) const
         elements.reserve(array->count());
         array->enumerate([&](const plat::Value& element) {
             auto object = element.object();
-            if (object && object->respondsToSelector("proxyForJson")) {
-                elements.push_back(plat::send<plat::Value>(object, "proxyForJson"));
+            if (auto* elementSource = dynamic_cast<VndPropertyValueSource*>(object.get())) {
+                elements.push_back(elementSource->proxyForJson());
+            } else if (object && object->respondsToSelector(proxyForJsonMessage())) {
+                elements.push_back(plat::send<plat::Value>(object, proxyForJsonMessage()));
             } else {
                 elements.push_back(element);
             }
@@ -116,10 +109,39 @@ plat::Value VndObjectProxyDictionary::objectForKey(const plat::Value& key) const
     return value.isNil() ? plat::Value::null() : value;
 }
 
+plat::Value VndObjectProxyDictionary::objectForKey(const plat::Value& key) const {
+    const VndProxyClassPlan& classPart = plan();
+    auto target = target_.lock();
+    const auto* source = dynamic_cast<const VndPropertyValueSource*>(target.get());
+    const VndProxyKeyPlan* keyPlan =
+        source && key.isString() ? &classPart.planFor(*target, key) : nullptr;
+    return valueForKey(target, source, key, keyPlan, classPart.indexOf(key));
+}
+
 void VndObjectProxyDictionary::enumerateKeysAndObjects(
     const std::function<bool(const plat::Value&, const plat::Value&)>& fn) const {
-    for (const auto& key : keys()) {
-        if (!fn(key, objectForKey(key)))
+    const VndProxyClassPlan& classPart = plan();
+    auto target = target_.lock();
+    const auto* source = dynamic_cast<const VndPropertyValueSource*>(target.get());
+    const auto& keys = classPart.keys();
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (!fn(keys[i].key, valueForKey(target, source, keys[i].key, &keys[i], i)))
             return;
+    }
+    auto other = [&](const plat::Value& key) {
+        const VndProxyKeyPlan* keyPlan =
+            source && key.isString() ? &classPart.planFor(*target, key) : nullptr;
+        return fn(key, valueForKey(target, source, key, keyPlan, VndProxyClassPlan::npos));
+    };
+    if (loaded_) {
+        for (const auto& entry : loaded_->unmappedEntries()) {
+            if (!other(entry.first))
+                return;
+        }
+    } else {
+        for (const plat::Value& key : extraKeys_) {
+            if (!other(key))
+                return;
+        }
     }
 }

@@ -11,11 +11,20 @@
 //   _dictionaryKeyNameWithPropertyName:  (name)    -> std::string
 //   _propertyNameByDictionaryKeyName:    (key)     -> std::string
 //   serializedValueForPropertyName:      (name)    -> plat::Value
+// For a target that is a VndPropertyValueSource the class part of the key set and the property
+// of every key are worked out once per class and shared by all its views, and values are read
+// without messages; a persistent dictionary that is a VndLoadedDictionary is read without being
+// decoded unless a property has lost a value it had loaded.
 #include <memory>
 #include <vector>
 
 #include "platform/core/Collections.h"
 #include "platform/core/DateFormatter.h"
+
+class VndLoadedDictionary;
+class VndPropertyValueSource;
+class VndProxyClassPlan;
+struct VndProxyKeyPlan;
 
 class VndObjectProxyDictionary : public plat::Dictionary {
     PLAT_CLASS(VndObjectProxyDictionary)
@@ -38,11 +47,20 @@ class VndObjectProxyDictionary : public plat::Dictionary {
         const std::function<bool(const plat::Value&, const plat::Value&)>& fn) const override;
 
   private:
-    const std::vector<plat::Value>& keys() const;
+    // The plan of the target's class; the keys of the persistent dictionary outside it are
+    // worked out with it.
+    const VndProxyClassPlan& plan() const;
+    // The value of a key; `index` is its position among the class keys (npos for others).
+    plat::Value valueForKey(const Ref<plat::Object>& target, const VndPropertyValueSource* source,
+                            const plat::Value& key, const VndProxyKeyPlan* keyPlan,
+                            size_t index) const;
 
     WeakRef<plat::Object> target_;
     Ref<plat::Object> ownedTarget_;  // set for nested views only
     std::shared_ptr<const plat::DateFormatter> formatter_;
     Ref<plat::Dictionary> persistentDictionary_;
-    mutable std::shared_ptr<const std::vector<plat::Value>> propertyNames_;
+    mutable const VndProxyClassPlan* plan_ = nullptr;
+    // The persistent dictionary when it is a record's compact one of the same class plan.
+    mutable const VndLoadedDictionary* loaded_ = nullptr;
+    mutable std::vector<plat::Value> extraKeys_;  // for other persistent dictionaries
 };

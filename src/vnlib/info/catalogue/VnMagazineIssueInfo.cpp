@@ -1,6 +1,7 @@
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 
 #include "platform/core/Property.h"
+#include "vnlib/dev/util/VndDictionaryAdditions.h"
 #include "vnlib/domain/VnAssetFormat.h"
 #include "vnlib/info/catalogue/VnDayDateFormats.h"
 #include "vnlib/info/catalogue/VnPageInfo.h"
@@ -245,7 +246,7 @@ plat::Value VnMagazineIssueInfo::serializedValueForPropertyName(const std::strin
 void VnMagazineIssueInfo::additionalLoadFromDictionary(const Ref<plat::Dictionary>& dictionary) {
     VnInfoWithCover::additionalLoadFromDictionary(dictionary);
     if (auto formats = dictionary->objectForKey("SupportedMediaFormats").array()) {
-        supportedFormats_ = formats->copy();
+        supportedFormats_ = detachedCopy(plat::Value(formats)).array();
     }
     if (supportedFormats_->count() == 0)
         supportedFormats_ = defaultContentFormats();

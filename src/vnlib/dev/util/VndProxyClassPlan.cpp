@@ -1,0 +1,85 @@
+#include "vnlib/dev/util/VndProxyClassPlan.h"
+
+#include <algorithm>
+#include <shared_mutex>
+
+#include "vnlib/dev/util/VndObjectAdditions.h"
+#include "vnlib/dev/util/VndPropertyValueSource.h"
+
+namespace {
+
+const plat::Selector& propertyForKeyHook() {
+    static const plat::Selector sel("_propertyNameByDictionaryKeyName:");
+    return sel;
+}
+
+}  // namespace
+
+VndProxyClassPlan::VndProxyClassPlan(plat::Object& target)
+    : isSource_(dynamic_cast<VndPropertyValueSource*>(&target) != nullptr) {
+    static const plat::Selector excludedHook("coreSerializationExcludedPropertyNames");
+    static const plat::Selector keyForPropertyHook("_dictionaryKeyNameWithPropertyName:");
+    std::vector<std::string> excluded;
+    if (target.respondsToSelector(excludedHook))
+        excluded = plat::send<std::vector<std::string>>(&target, excludedHook);
+    const bool mapsKeys = target.respondsToSelector(keyForPropertyHook);
+    for (const auto& property : rt_allVisibleProperties(target.getClass())) {
+        const std::string& name = property->name();
+        if (std::find(excluded.begin(), excluded.end(), name) != excluded.end())
+            continue;
+        std::string key =
+            mapsKeys ? plat::send<std::string>(&target, keyForPropertyHook, name) : name;
+        if (indexByKey_.count(key))
+            continue;
+        indexByKey_.emplace(key, keys_.size());
+        keys_.push_back(makePlan(target, plat::Value(key)));
+    }
+}
+
+const VndProxyClassPlan& VndProxyClassPlan::of(plat::Object& target) {
+    static std::shared_mutex lock;
+    static std::unordered_map<const plat::Class*, std::unique_ptr<VndProxyClassPlan>> plans;
+    const plat::Class* cls = &target.getClass();
+    {
+        std::shared_lock reading(lock);
+        if (auto it = plans.find(cls); it != plans.end())
+            return *it->second;
+    }
+    // Made outside the lock: the hooks may make views of their own.
+    auto made = std::make_unique<VndProxyClassPlan>(target);
+    std::unique_lock writing(lock);
+    auto& slot = plans[cls];
+    if (!slot)
+        slot = std::move(made);
+    return *slot;
+}
+
+size_t VndProxyClassPlan::indexOf(const plat::Value& key) const {
+    const std::string* text = key.string();
+    if (!text)
+        return npos;
+    auto it = indexByKey_.find(*text);
+    return it == indexByKey_.end() ? npos : it->second;
+}
+
+const VndProxyKeyPlan& VndProxyClassPlan::planFor(plat::Object& target,
+                                                  const plat::Value& key) const {
+    if (const size_t index = indexOf(key); index != npos)
+        return keys_[index];
+    std::lock_guard guard(extrasLock_);
+    auto& slot = extras_[*key.string()];
+    if (!slot)
+        slot = std::make_unique<VndProxyKeyPlan>(makePlan(target, key));
+    return *slot;
+}
+
+VndProxyKeyPlan VndProxyClassPlan::makePlan(plat::Object& target, const plat::Value& key) const {
+    VndProxyKeyPlan plan{key, {}, false};
+    if (!isSource_)
+        return plan;  // other targets are asked at each lookup
+    plan.propertyName = target.respondsToSelector(propertyForKeyHook())
+                            ? plat::send<std::string>(&target, propertyForKeyHook(), *key.string())
+                            : *key.string();
+    plan.readable = target.respondsToSelector(plan.propertyName);
+    return plan;
+}

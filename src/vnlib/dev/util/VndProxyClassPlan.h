@@ -1,0 +1,45 @@
+#pragma once
+// The class part of the dictionary views of one class, worked out once from the first target
+// of that class and kept for the process: the keys of the visible properties (less the excluded
+// ones) in property order and, for targets that are value sources, the property each key reads.
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/core/Value.h"
+
+struct VndProxyKeyPlan {
+    plat::Value key;
+    std::string propertyName;
+    bool readable = false;  // the target answers the property name
+};
+
+class VndProxyClassPlan {
+  public:
+    static constexpr size_t npos = static_cast<size_t>(-1);
+
+    VndProxyClassPlan() = default;
+    explicit VndProxyClassPlan(plat::Object& target);
+
+    // The plan of the target's class.
+    static const VndProxyClassPlan& of(plat::Object& target);
+
+    const std::vector<VndProxyKeyPlan>& keys() const { return keys_; }
+    // Whether targets are value sources (their keys carry the property they read).
+    bool isSource() const { return isSource_; }
+    // The position of a key among the class keys; npos for any other key.
+    size_t indexOf(const plat::Value& key) const;
+    // The plan of any text key of a target of this class, made once.
+    const VndProxyKeyPlan& planFor(plat::Object& target, const plat::Value& key) const;
+
+  private:
+    VndProxyKeyPlan makePlan(plat::Object& target, const plat::Value& key) const;
+
+    bool isSource_ = false;
+    std::vector<VndProxyKeyPlan> keys_;
+    std::unordered_map<std::string, size_t> indexByKey_;
+    mutable std::mutex extrasLock_;
+    mutable std::unordered_map<std::string, std::unique_ptr<VndProxyKeyPlan>> extras_;
+};
