@@ -1,10 +1,42 @@
 #include "app/common/QtImageView.h"
 
 #include <QLabel>
+#include <QPainter>
 #include <QPixmap>
+#include <QPixmapCache>
 
 #include "platform/image/Image.h"
 #include "platform/net/Url.h"
+
+namespace {
+
+// The picture as a label of that size shows it: stretched to the size once, with a bilinear
+// filter, and kept in the pixmap cache, so that the label draws it as it stands. A picture of
+// the label's size, or a label not sized yet, takes the picture as it is.
+QPixmap fitted(const QImage& image, QSize size) {
+    if (image.isNull() || size.isEmpty() || image.size() == size)
+        return QPixmap::fromImage(image);
+    const QString key = QStringLiteral("QtImageView:%1:%2x%3")
+                            .arg(image.cacheKey())
+                            .arg(size.width())
+                            .arg(size.height());
+    QPixmap shown;
+    if (QPixmapCache::find(key, &shown))
+        return shown;
+    QImage scaled(
+        size, image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    scaled.fill(Qt::transparent);
+    {
+        QPainter painter(&scaled);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(scaled.rect(), image);
+    }
+    shown = QPixmap::fromImage(std::move(scaled));
+    QPixmapCache::insert(key, shown);
+    return shown;
+}
+
+}  // namespace
 
 QtImageView::QtImageView(QLabel* label) : label_(label) {
     if (label_)
@@ -23,7 +55,9 @@ void QtImageView::setImage(const QImage& image) {
         label_->pixmap().cacheKey() == pixmap_.cacheKey())
         return;
     image_ = image;
-    pixmap_ = QPixmap::fromImage(image);
+    const bool sized = label_->hasScaledContents() && label_->testAttribute(Qt::WA_Resized);
+    pixmap_ =
+        fitted(image, sized ? label_->contentsRect().size() * label_->devicePixelRatio() : QSize());
     label_->setPixmap(pixmap_);
 }
 

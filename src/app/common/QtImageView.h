@@ -3,6 +3,8 @@
 // picture shows at once; otherwise the placeholder shows until the picture arrives, and stays
 // when the load fails. The label belongs to its widget tree and may go first: a load that ends
 // after that shows nothing. Main thread only; made shared (loads hold the view until they end).
+// A label already given its size gets a picture of another size stretched to it once (labels of
+// that size showing the same picture share that copy), not on each paint.
 //
 //   auto cover = QtImageView::make(label);
 //   cover->setImageWithURL(record->coverUrl_, placeholder);

@@ -86,6 +86,18 @@ TEST(CoverCellTest, FillsByKindLaysOutTheTitleLoadsCoversAndReportsClicks) {
     ASSERT_TRUE(
         spinUntil([&] { return cell(0)->coverImageView()->image() != placeholder; }, 20000));
     EXPECT_EQ(cell(0)->coverImageView()->image().width(), 120);
+    // The cover is shown stretched to its 110 x 160 place, with the picture's colours.
+    QLabel* coverLabel = cell(0)->coverImageView()->label();
+    EXPECT_EQ(coverLabel->pixmap().size(), QSize(110, 160));
+    const QImage shown = coverLabel->grab().toImage();
+    const QImage picture = cell(0)->coverImageView()->image();
+    for (const QPoint at : {QPoint(3, 3), QPoint(30, 90), QPoint(60, 120)}) {
+        const QColor want = picture.pixelColor(at.x() * 120 / 110, at.y());
+        const QColor got = shown.pixelColor(at);
+        EXPECT_NEAR(got.red(), want.red(), 24) << at.x() << "," << at.y();
+        EXPECT_NEAR(got.green(), want.green(), 24) << at.x() << "," << at.y();
+        EXPECT_NEAR(got.blue(), want.blue(), 24) << at.x() << "," << at.y();
+    }
     testing_support::spin(200);
     EXPECT_EQ(cell(3)->coverImageView()->image(), placeholder);
     EXPECT_EQ(cell(2)->coverImageView()->image(), placeholder);
