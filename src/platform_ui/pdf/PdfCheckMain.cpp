@@ -1,13 +1,19 @@
 // varnel-pdf-check FILE: opens a one-page PDF file and draws its first page at thumbnail size, as
 // the reader would, so that the reader learns in a separate process whether QtPdf can use the
 // file. Exit status 0: usable; 1: not usable, the reason on standard output; 2: wrong use. Its
-// processor time and address space are bounded here (PdfPageCheck::kTimeLimit, kMemoryLimit).
+// processor time and address space are bounded here (PdfPageCheck::kTimeLimit, kMemoryLimit); in
+// a sanitizer's build, where an address-space bound cannot hold, its peak resident memory is
+// checked against the same limit at the end.
 #include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QImage>
 #include <QPdfDocument>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
 
 #include "platform_ui/pdf/PdfPageCheck.h"
 
@@ -17,6 +23,17 @@ int damaged(const char* reason) {
     std::fputs(reason, stdout);
     std::fflush(stdout);
     return 1;
+}
+
+// This process's peak resident memory in bytes (VmHWM), 0 when it cannot be read.
+uint64_t peakResident() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::strtoull(line.c_str() + 6, nullptr, 10) * 1024;
+    }
+    return 0;
 }
 
 }  // namespace
@@ -51,5 +68,11 @@ int main(int argc, char** argv) {
                        std::max(1, qRound(points.height() * scale)));
     if (document.render(0, pixels).isNull())
         return damaged("the page cannot be drawn");
+    if (peakResident() > ui::PdfPageCheck::kMemoryLimit) {
+        const std::string reason = "the check needed more than " +
+                                   std::to_string(ui::PdfPageCheck::kMemoryLimit >> 20) +
+                                   " MiB of memory";
+        return damaged(reason.c_str());
+    }
     return 0;
 }

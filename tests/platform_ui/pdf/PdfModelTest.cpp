@@ -1,7 +1,9 @@
+#include <sys/mman.h>
 #include <zlib.h>
 
 #include <QTemporaryDir>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -232,6 +234,21 @@ TEST(PdfModelTest, PageFilesThatHangOrExhaustQtPdfAreCheckedOnceInAChildAndShowP
     // A good page's check costs little (a generous bound here; the report gives the figure).
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
     EXPECT_TRUE(ui::PdfPage::fromFile(dir / "kids-cycle.pdf")->parse());
+}
+
+// The checker's memory is its own: a program that once had much resident (a reader beside a
+// large catalogue) still gets its good pages.
+TEST(PdfModelTest, AGoodPageIsUsableAfterTheAskingProgramHadMuchMemoryResident) {
+    QTemporaryDir folder;
+    const std::filesystem::path page = folder.path().toStdString() + "/good.pdf";
+    std::ofstream(page, std::ios::binary) << testing_support::filledPdf(200, 100, 0, 0, 1);
+    const size_t size = static_cast<size_t>(ui::PdfPageCheck::kMemoryLimit) + (size_t{128} << 20);
+    void* block = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(block, MAP_FAILED);
+    std::memset(block, 1, size);  // resident, so this program's peak passes the checker's limit
+    ::munmap(block, size);
+    const auto verdict = ui::PdfPageCheck::check(page);
+    EXPECT_TRUE(verdict.usable) << verdict.reason;
 }
 
 TEST(PdfModelTest, DocumentsIgnoreBadIndexesAndTellTheirObservers) {
