@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/store/common/StoreSelectionLook.h"
+#include "platform_ui/ConnectAction.h"
 #include "platform_ui/Controls.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "vnlib/info/store/VnShopGroupInfo.h"
@@ -103,22 +104,13 @@ std::unique_ptr<QWidget> BrowseMainView::loadView() {
     column->addWidget(browseSubMainView, 1);
 
     const auto weak = weakSelf<BrowseMainView>();
-    QObject::connect(bookButton, &QPushButton::clicked, [weak] {
-        if (auto screen = weak.lock())
-            screen->bookButton_Click(nullptr);
-    });
-    QObject::connect(magazineButton, &QPushButton::clicked, [weak] {
-        if (auto screen = weak.lock())
-            screen->magazineButton_Click(nullptr);
-    });
-    QObject::connect(bookPopUpButton, &QComboBox::activated, [weak] {
-        if (auto screen = weak.lock())
-            screen->bookPopUpButton_Click(nullptr);
-    });
-    QObject::connect(magazinePopUpButton, &QComboBox::activated, [weak] {
-        if (auto screen = weak.lock())
-            screen->magazinePopUpButton_Click(nullptr);
-    });
+    ui::connectAction(bookButton, &QPushButton::clicked, weak, &BrowseMainView::bookButton_Click);
+    ui::connectAction(magazineButton, &QPushButton::clicked, weak,
+                      &BrowseMainView::magazineButton_Click);
+    ui::connectAction(bookPopUpButton, &QComboBox::activated, weak,
+                      &BrowseMainView::bookPopUpButton_Click);
+    ui::connectAction(magazinePopUpButton, &QComboBox::activated, weak,
+                      &BrowseMainView::magazinePopUpButton_Click);
     return view;
 }
 

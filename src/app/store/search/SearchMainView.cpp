@@ -10,6 +10,7 @@
 #include "app/store/search/SearchProtocols.h"
 #include "platform/core/Log.h"
 #include "platform_ui/CollectionView.h"
+#include "platform_ui/ConnectAction.h"
 #include "platform_ui/Controls.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "vnlib/dev/request/VnRequestResult.h"
@@ -128,14 +129,9 @@ std::unique_ptr<QWidget> SearchMainView::loadView() {
     layout->addWidget(collectionView, 1, 0, 1, 3);
     layout->setRowStretch(1, 1);
     const auto weak = weakSelf<SearchMainView>();
-    QObject::connect(bookButton, &QPushButton::clicked, [weak] {
-        if (auto screen = weak.lock())
-            screen->bookButton_Click(nullptr);
-    });
-    QObject::connect(magazineButton, &QPushButton::clicked, [weak] {
-        if (auto screen = weak.lock())
-            screen->magazineButton_Click(nullptr);
-    });
+    ui::connectAction(bookButton, &QPushButton::clicked, weak, &SearchMainView::bookButton_Click);
+    ui::connectAction(magazineButton, &QPushButton::clicked, weak,
+                      &SearchMainView::magazineButton_Click);
     return view;
 }
 
