@@ -1,11 +1,13 @@
 #pragma once
 // VnUserMagazineIssueInfo: the per-user state of one catalogue item in one list: its position
-// from the server and what the user did with it (hidden from the library, finished, opened).
+// from the server and what the user did with it (hidden from the library, finished, opened). It
+// writes its own row of the list's table file.
 #include <string>
 
+#include "vnlib/domain/storage/VnRowText.h"
 #include "vnlib/info/VnInfo.h"
 
-class VnUserMagazineIssueInfo : public VnInfo {
+class VnUserMagazineIssueInfo : public VnInfo, public VnRowText {
     PLAT_CLASS(VnUserMagazineIssueInfo)
   public:
     VnUserMagazineIssueInfo() = default;
@@ -20,6 +22,10 @@ class VnUserMagazineIssueInfo : public VnInfo {
     void setFinished(bool finished) { finished_ = finished; }
     bool readed() const { return readed_; }
     void setReaded(bool readed) { readed_ = readed; }
+
+    // {"HiddenFromLibrary":0,"SortIndex":3,"Finished":0,"Readed":0,"Code":"..."}; declined for a
+    // subclass, without a code, or when loaded from a dictionary with other keys.
+    bool appendRowText(std::string& out) const override;
 
   private:
     bool hiddenFromLibrary_ = false;

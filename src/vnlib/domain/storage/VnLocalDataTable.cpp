@@ -7,6 +7,7 @@
 #include "platform/storage/Paths.h"
 #include "vnlib/dev/json/JSONKitDeserializing.h"
 #include "vnlib/dev/json/JSONKitSerializing.h"
+#include "vnlib/domain/storage/VnRowText.h"
 
 PLAT_DEFINE_CLASS(VnLocalDataTable, VnStorageBackedObject, PLAT_NO_METHODS)
 
@@ -124,12 +125,28 @@ void VnLocalDataTable::preloadItemsWithCodes(const std::vector<std::string>&) {
     ensureLoading();
 }
 
+std::optional<std::string> VnLocalDataTable::directText() const {
+    std::string text = "[";
+    for (const auto& [code, info] : infoMap_) {
+        const auto* row = dynamic_cast<const VnRowText*>(info.get());
+        if (text.size() > 1)
+            text += ',';
+        if (!row || !row->appendRowText(text))
+            return std::nullopt;
+    }
+    text += ']';
+    return text;
+}
+
 bool VnLocalDataTable::_writeToStorage() {
-    auto rows = plat::MutableArray::make();
-    for (const auto& [code, info] : infoMap_)
-        rows->addObject(info->proxyForJson());
     Ref<plat::Error> error;
-    const auto text = JSONStringWithOptions(Ref<plat::Array>(rows), 0, &error);
+    auto text = directText();
+    if (!text) {
+        auto rows = plat::MutableArray::make();
+        for (const auto& [code, info] : infoMap_)
+            rows->addObject(info->proxyForJson());
+        text = JSONStringWithOptions(Ref<plat::Array>(rows), 0, &error);
+    }
     if (!text) {
         VND_TRACE("Error", "%s", error ? error->description().c_str() : "cannot write JSON");
         return false;

@@ -4,8 +4,9 @@
 //
 // VnLocalDataTable keeps one JSON file ("<name>.table.json") holding an array of records of one
 // class, in memory as a map by code, read on first use and written back whole, atomically, when
-// flushed. A missing file is an empty table; a file that is not a JSON array is set aside
-// (renamed, logged) and the table starts empty; elements that do not load are skipped.
+// flushed (by the records themselves when they all can, VnRowText). A missing file is an empty
+// table; a file that is not a JSON array is set aside (renamed, logged) and the table starts
+// empty; elements that do not load are skipped.
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -58,6 +59,8 @@ class VnLocalDataTable : public VnStorageBackedObject, public VnLocalDataTablePr
 
   private:
     void put(const Ref<VnInfo>& info);
+    // The file's text when every record writes its own row (see VnRowText); nothing otherwise.
+    std::optional<std::string> directText() const;
 
     std::filesystem::path filePath_;
     std::map<std::string, Ref<VnInfo>> infoMap_;

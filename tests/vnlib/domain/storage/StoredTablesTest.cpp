@@ -2,6 +2,9 @@
 // a table file) read back into the same records, and written again give the same bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
+
 #include "StorageTestSupport.h"
 #include "platform/storage/ScopedEnvironment.h"
 #include "vnlib/dev/json/JSONKitSerializing.h"
@@ -89,6 +92,65 @@ TEST(StoredTables, PerUserTableFileReadsBackAndRewritesTheSameBytes) {
         table.updateWithInfos(items);
     }
     EXPECT_EQ(readFile(path), before);
+}
+
+// Per-user records write their rows themselves, with the text of their dictionary view: made
+// here or loaded, with codes the writer escapes and extreme positions. A record that cannot (a
+// key of its own from the file, a code that is not UTF-8) leaves the whole table to the generic
+// writer, and its key is kept.
+TEST(StoredTables, PerUserRowsWrittenByTheRecordsMatchTheGenericWriter) {
+    std::vector<Ref<VnInfo>> records;
+    int32_t position = INT32_MIN;
+    for (const char* code :
+         {"GI1", "a\"b\\c", "\xe0\xb8\x97\xe0\xb8\x94", "tab\there", "x/y", "\x7f"}) {
+        auto record = userItem(code, position);
+        record->setHiddenFromLibrary(position < 0);
+        record->setFinished(records.size() % 2 == 0);
+        record->setReaded(records.size() % 3 == 0);
+        records.push_back(record);
+        position = position < 0 ? INT32_MAX : position / 7;
+    }
+    auto loaded = std::make_shared<VnUserMagazineIssueInfo>();
+    loaded->initWithJSONString(
+        R"({"HiddenFromLibrary":1,"SortIndex":-7,"Finished":0,"Readed":1,"Code":"GI9"})");
+    records.push_back(loaded);
+    for (const auto& record : records) {
+        std::string direct = "[";
+        ASSERT_TRUE(
+            std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(record)->appendRowText(direct));
+        EXPECT_EQ(direct, "[" + textOf(record));
+    }
+
+    auto noted = std::make_shared<VnUserMagazineIssueInfo>();
+    noted->initWithJSONString(R"({"SortIndex":3,"Code":"GI8","Note":"kept"})");
+    auto notText = userItem("GI7\xff", 1);
+    for (const auto& declining : {noted, notText}) {
+        std::string out = "[";
+        EXPECT_FALSE(declining->appendRowText(out));
+        EXPECT_EQ(out, "[");
+    }
+
+    // The table file: rows by code, the same bytes whichever writer wrote them.
+    const auto folder = testing_support::freshTestFolder();
+    for (const bool withNoted : {false, true}) {
+        auto rows = records;
+        if (withNoted)
+            rows.push_back(noted);
+        const auto path = folder / (withNoted ? "Noted.table.json" : "Own.table.json");
+        {
+            VnLocalDataTable table(path, VnUserMagazineIssueInfo::classObject());
+            table.replaceWithNewItems(rows);
+        }
+        std::sort(rows.begin(), rows.end(),
+                  [](const auto& a, const auto& b) { return *a->code() < *b->code(); });
+        auto views = plat::MutableArray::make();
+        for (const auto& row : rows)
+            views->addObject(row->proxyForJson());
+        const auto expected = JSONStringWithOptions(Ref<plat::Array>(views), 0, nullptr);
+        ASSERT_TRUE(expected);
+        EXPECT_EQ(readFile(path), *expected);
+        EXPECT_EQ(readFile(path).find(R"("Note":"kept")") != std::string::npos, withNoted);
+    }
 }
 
 }  // namespace
