@@ -73,10 +73,16 @@ class Statement {
         sqlite3_clear_bindings(stmt_);
     }
 
-    int bind(int index, const Value& value) {
+    // The statement keeps a copy of a text.
+    int bind(int index, const Value& value) { return bind(index, value, SQLITE_TRANSIENT); }
+    // The statement reads a text where it is: the value must stay until the statement is reset.
+    int bindHeld(int index, const Value& value) { return bind(index, value, SQLITE_STATIC); }
+
+  private:
+    int bind(int index, const Value& value, sqlite3_destructor_type textLifetime) {
         if (const std::string* text = value.string())
             return sqlite3_bind_text(stmt_, index, text->data(), static_cast<int>(text->size()),
-                                     SQLITE_TRANSIENT);
+                                     textLifetime);
         if (const Number* number = value.number()) {
             if (number->isFloatingPoint())
                 return sqlite3_bind_double(stmt_, index, number->doubleValue());
@@ -89,7 +95,6 @@ class Statement {
         return sqlite3_bind_null(stmt_, index);
     }
 
-  private:
     sqlite3_stmt* stmt_ = nullptr;
     int code_ = SQLITE_OK;
 };
@@ -586,7 +591,7 @@ Ref<Error> ObjectStoreContext::save() {
         if (insert->prepareCode() != SQLITE_OK)
             return failed("Cannot save");
         for (size_t i = 0; i < row->values_.size(); ++i)
-            insert->bind(static_cast<int>(i + 1), row->values_[i]);
+            insert->bindHeld(static_cast<int>(i + 1), row->values_[i]);
         if (sqlite3_step(insert->get()) != SQLITE_DONE)
             return failed("Cannot save");
         newRowIds.push_back(sqlite3_last_insert_rowid(db_));
@@ -605,7 +610,7 @@ Ref<Error> ObjectStoreContext::save() {
         if (update->prepareCode() != SQLITE_OK)
             return failed("Cannot save");
         for (size_t i = 0; i < row->values_.size(); ++i)
-            update->bind(static_cast<int>(i + 1), row->values_[i]);
+            update->bindHeld(static_cast<int>(i + 1), row->values_[i]);
         update->bind(static_cast<int>(row->values_.size() + 1), Value(row->rowId_));
         if (sqlite3_step(update->get()) != SQLITE_DONE)
             return failed("Cannot save");
@@ -624,6 +629,8 @@ Ref<Error> ObjectStoreContext::save() {
     }
     if (execute(db_, "COMMIT") != SQLITE_OK)
         return failed("Cannot save");
+    // The pages a large save went through are not kept in memory.
+    sqlite3_db_release_memory(db_);
 
     for (size_t i = 0; i < inserted_.size(); ++i) {
         const auto& row = inserted_[i];
