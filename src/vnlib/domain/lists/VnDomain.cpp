@@ -1,7 +1,7 @@
 #include "vnlib/domain/lists/VnDomain.h"
 
 #include <algorithm>
-#include <set>
+#include <unordered_set>
 
 #include "vnlib/domain/lists/VnDomainUpdatingRequest.h"
 #include "vnlib/service/v3/VnStoreRemoteSession.h"
@@ -77,8 +77,9 @@ VnInfoList& VnDomain::items() {
 void VnDomain::notifyItemsAddOrUpdate(const VnInfoList& incoming) {
     ensureLocalItems();
     const VnInfoIndexByCode held(items_);
-    std::set<const VnInfo*> replaced, appendedObjects;
+    std::unordered_set<const VnInfo*> replaced, appendedObjects(incoming.size());
     VnInfoList appended;
+    appended.reserve(incoming.size());
     for (const auto& item : incoming) {
         if (!item)
             continue;

@@ -41,6 +41,7 @@ VnInfoList VnDomainUpdatingRequest::itemsByRequestReturnValue(
     if (returnValue.isNilOrNull())
         return items;
     if (auto list = returnValue.array()) {
+        items.reserve(list->count());
         list->enumerate([&](const plat::Value& element) {
             if (auto item = element.as<VnInfo>())
                 items.push_back(std::move(item));

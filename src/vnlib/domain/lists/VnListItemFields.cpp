@@ -1,6 +1,7 @@
 #include "vnlib/domain/lists/VnListItemFields.h"
 
 #include <algorithm>
+#include <typeinfo>
 
 #include "vnlib/domain/lists/VnMagazineIssueInfoProxy.h"
 #include "vnlib/domain/lists/VnUserMagazineIssueInfo.h"
@@ -8,7 +9,26 @@
 #include "vnlib/info/catalogue/VnMagazineIssueMetaInfo.h"
 #include "vnlib/info/catalogue/VnPageInfo.h"
 
+namespace {
+
+// The exact class of an item, compared before any cast: each failed dynamic_cast walks the
+// class hierarchy, and a refresh asks for thousands of items' positions.
+template <class T>
+const T* exactly(const VnInfo* item) {
+    return typeid(*item) == typeid(T) ? static_cast<const T*>(item) : nullptr;
+}
+
+}  // namespace
+
 int32_t VnSortIndexOf(const Ref<VnInfo>& item) {
+    if (!item)
+        return 0;
+    if (const auto* proxy = exactly<VnMagazineIssueInfoProxy>(item.get()))
+        return proxy->sortIndex();
+    if (const auto* userRecord = exactly<VnUserMagazineIssueInfo>(item.get()))
+        return userRecord->sortIndex();
+    if (const auto* reference = exactly<VnMagazineIssueMetaInfo>(item.get()))
+        return reference->sortIndex_;
     if (const auto* proxy = dynamic_cast<const VnMagazineIssueInfoProxy*>(item.get()))
         return proxy->sortIndex();
     if (const auto* record = dynamic_cast<const VnMagazineIssueInfo*>(item.get()))
@@ -41,6 +61,10 @@ void VnSetSortIndex(const Ref<VnInfo>& item, int32_t index) {
 
 const std::optional<std::string>& VnHashOf(const Ref<VnInfo>& item) {
     static const std::optional<std::string> none;
+    if (!item)
+        return none;
+    if (const auto* reference = exactly<VnMagazineIssueMetaInfo>(item.get()))
+        return reference->hashString();
     if (const auto* proxy = dynamic_cast<const VnMagazineIssueInfoProxy*>(item.get()))
         return proxy->info()->hashString();
     const auto* hashed = dynamic_cast<const VnInfoWithHashString*>(item.get());

@@ -161,7 +161,7 @@ void VnMagazineDomainUpdatingRequest::magazineInfo_request_didFinishWithResult(
         coreNotifyFinishWithResult(result);
         return;
     }
-    std::set<std::string> asked;
+    VnCodeSet asked;
     for (const auto& reference : fetchList_)
         asked.insert(*reference->code());
     const auto fetched =

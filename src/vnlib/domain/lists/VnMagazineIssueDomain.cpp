@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <tuple>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "platform/core/Collections.h"
@@ -84,7 +85,7 @@ Ref<VnRequestResult> VnRejectMissingList(const plat::Value& reply, const char* w
                                                          " holds a null element");
 }
 
-VnInfoList VnKeepAskedRecords(const VnInfoList& records, const std::set<std::string>& asked) {
+VnInfoList VnKeepAskedRecords(const VnInfoList& records, const VnCodeSet& asked) {
     VnInfoList kept;
     for (const auto& record : records) {
         if (record && record->code() && asked.contains(*record->code())) {
@@ -202,7 +203,7 @@ VnInfoList VnMagazineIssueDomain::itemsFromPersistentStorage() {
 void VnMagazineIssueDomain::updateHeldItemsWithUserInfos(
     const std::vector<Ref<VnUserMagazineIssueInfo>>& userInfos) {
     auto table = userIssueInfoDataTable();
-    std::map<std::string, Ref<VnUserMagazineIssueInfo>> changed;
+    std::unordered_map<std::string_view, Ref<VnUserMagazineIssueInfo>> changed(userInfos.size());
     for (const auto& userInfo : userInfos) {
         if (userInfo && userInfo->code())
             changed[*userInfo->code()] = userInfo;
@@ -225,7 +226,7 @@ void VnMagazineIssueDomain::updateHeldItemsWithUserInfos(
     std::vector<std::string> missing;
     for (const auto& [code, userInfo] : changed) {
         if (!listed.contains(code))
-            missing.push_back(code);
+            missing.emplace_back(code);
     }
     if (auto userContext = bookStoreUserContext(); userContext && !missing.empty()) {
         auto catalogue = userContext->userStorage()->dataTableForMagazineIssueKind(issueKind_);
@@ -239,11 +240,12 @@ void VnMagazineIssueDomain::updateHeldItemsWithUserInfos(
                 items.push_back(proxyWithInfo(record, userInfo));
         }
     }
-    // The order storage gives: by position, then by code.
-    std::vector<std::tuple<int32_t, std::string, size_t>> keys;
+    // The order storage gives: by position, then by code (every item here has one: held ones
+    // were checked, joining ones are listed by their record's code).
+    std::vector<std::tuple<int32_t, std::string_view, size_t>> keys;
     keys.reserve(items.size());
     for (size_t i = 0; i < items.size(); ++i)
-        keys.emplace_back(VnSortIndexOf(items[i]), items[i]->code().value_or(""), i);
+        keys.emplace_back(VnSortIndexOf(items[i]), std::string_view(*items[i]->code()), i);
     std::sort(keys.begin(), keys.end());
     VnInfoList sorted;
     sorted.reserve(items.size());
@@ -551,8 +553,9 @@ void VnMagazineIssueDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(
     domain->flushUserInfoItemsWritingCache();
 
     // A code listed twice is fetched once (one item, one stored row).
-    std::set<std::string> seen;
+    VnCodeSet seen(codes.size());
     std::vector<std::string> unique;
+    unique.reserve(codes.size());
     for (const auto& code : codes) {
         if (seen.insert(code).second)
             unique.push_back(code);
@@ -641,30 +644,34 @@ void VnMagazineIssueDomainUpdatingRequest::magazineIssueInfo_request_didFinishWi
 void VnMagazineIssueDomainUpdatingRequest::finishWithFetchedRecords(
     const Ref<VnRequestResult>& lastFailure) {
     auto domain = issueDomain();
-    std::map<std::optional<std::string>, Ref<VnInfo>> modifiedMap;
-    for (const auto& change : modified_)
-        modifiedMap[change->updatedData()->code()] = change->updatedData();
+    // Every modified reference and every kept record has a code (unusable ones were refused).
+    std::unordered_map<std::string_view, const Ref<VnInfo>*> modifiedMap(modified_.size());
+    for (const auto& change : modified_) {
+        if (const auto& code = change->updatedData()->code())
+            modifiedMap[*code] = &change->updatedData();
+    }
     // One record per code, the last answer winning.
     VnInfoList records;
-    std::map<std::optional<std::string>, size_t> position;
+    records.reserve(resultItems_.size());
+    std::unordered_map<std::string_view, size_t> position(resultItems_.size());
+    const char* type = isNewspaper_ ? "Newspaper" : isBook_ ? "Book" : "Magazine";
     for (const auto& item : resultItems_) {
-        auto record = std::dynamic_pointer_cast<VnMagazineIssueInfo>(item);
-        if (!record)
+        auto* record = dynamic_cast<VnMagazineIssueInfo*>(item.get());
+        if (!record || !record->code())
             continue;
-        record->type_ = isNewspaper_ ? "Newspaper" : isBook_ ? "Book" : "Magazine";
-        if (auto at = position.find(record->code()); at != position.end()) {
-            records[at->second] = record;
-        } else {
-            position[record->code()] = records.size();
-            records.push_back(record);
-        }
+        record->type_ = type;
+        auto [at, inserted] = position.try_emplace(*record->code(), records.size());
+        if (inserted)
+            records.push_back(item);
+        else
+            records[at->second] = item;
     }
     VnInfoList added;
     VnChangeList changed;
     for (const auto& record : records) {
-        if (auto reference = modifiedMap.find(record->code()); reference != modifiedMap.end())
+        if (auto reference = modifiedMap.find(*record->code()); reference != modifiedMap.end())
             changed.push_back(
-                VnDataChangeRecord::changeWithModifiedData(record, reference->second));
+                VnDataChangeRecord::changeWithModifiedData(record, *reference->second));
         else
             added.push_back(record);
     }
@@ -697,7 +704,7 @@ void VnMagazineIssueDomainUpdatingRequest::coreCancel() {
 
 void VnMagazineIssueDomainUpdatingRequest::coreCleanUp() {
     queryingInfoCodes_.clear();
-    askedCodes_.clear();
+    askedCodes_ = {};  // its buckets too
     modified_.clear();
     resultItems_.clear();
 }

@@ -13,6 +13,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_set>
 
 #include "vnlib/domain/VnMagazineIssueKind.h"
 #include "vnlib/domain/lists/VnDomainUpdatingRequest.h"
@@ -32,6 +33,8 @@ inline constexpr const char* VnMagazineCategory_SpecialIssues = "_SpecialIssues"
 inline constexpr const char* VnMagazineCategory_Promotion = "_Promotion";
 inline constexpr const char* VnMagazineCategory_MarsdenCatalog = "_MarsdenCatalog";
 inline constexpr const char* VnBookCategory_Libraries = "_Libraries";
+
+using VnCodeSet = std::unordered_set<std::string>;
 
 class VnMagazineIssueDomain : public VnDomain {
     PLAT_CLASS(VnMagazineIssueDomain)
@@ -141,8 +144,8 @@ class VnMagazineIssueDomainUpdatingRequest : public VnDomainUpdatingRequest {
     bool isBook_ = false;
     Ref<VnRequestContext> chainedRequest_;
     std::deque<std::string> queryingInfoCodes_;
-    std::set<std::string> askedCodes_;  // every code this refresh's batches ask for
-    VnChangeList modified_;             // the modified group of this refresh (kept for the finish)
+    VnCodeSet askedCodes_;   // every code this refresh's batches ask for
+    VnChangeList modified_;  // the modified group of this refresh (kept for the finish)
     int32_t fullLengthItemCount_ = 0;
     bool skipRemoving_ = false;
     VnInfoList resultItems_;
@@ -160,4 +163,4 @@ Ref<VnRequestResult> VnRejectUnusableCodes(const plat::Value& reply, const char*
 Ref<VnRequestResult> VnRejectMissingList(const plat::Value& reply, const char* what);
 
 // The records whose codes were asked for, in order; the others are dropped with an "Error" trace.
-VnInfoList VnKeepAskedRecords(const VnInfoList& records, const std::set<std::string>& asked);
+VnInfoList VnKeepAskedRecords(const VnInfoList& records, const VnCodeSet& asked);
