@@ -73,12 +73,15 @@ std::optional<plat::Date> VnInfoBase::dateFromShortStyleString(std::string_view 
 }
 
 plat::Value VnInfoBase::proxyForJson() {
-    if (!proxyDictionary_) {
-        proxyDictionary_ =
-            std::make_shared<VndObjectProxyDictionary>(self<VnInfoBase>(), sharedWriteFormatter());
-        proxyDictionary_->setPersistentDictionary(persistentDictionary_);
-    }
-    return plat::Value(proxyDictionary_);
+    if (auto held = proxyDictionary_.lock())
+        return plat::Value(std::move(held));
+    // Made apart from its count, so that the view's memory goes with the last holder rather
+    // than with the record's weak reference.
+    Ref<VndObjectProxyDictionary> view(
+        std::make_unique<VndObjectProxyDictionary>(self<VnInfoBase>(), sharedWriteFormatter()));
+    view->setPersistentDictionary(persistentDictionary_);
+    proxyDictionary_ = view;
+    return plat::Value(std::move(view));
 }
 
 std::string VnInfoBase::description() const {

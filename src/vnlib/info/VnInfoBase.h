@@ -46,8 +46,10 @@ class VnInfoBase : public VndObject, public VndPropertyValueSource {
     static Ref<VnInfoBase> recordOfClass(const plat::Class& cls,
                                          const Ref<plat::Dictionary>& dictionary);
 
-    // The record's dictionary view, made on first use with the shared write formatter and the
-    // loaded dictionary; the same view on every call.
+    // The record's dictionary view, made with the shared write formatter and the loaded
+    // dictionary; the same view on every call while anyone holds it. The record does not keep
+    // its view alive: a view holds nothing but what it reads from the record, so one made again
+    // once the last went shows exactly what the old one would.
     plat::Value proxyForJson() override;
     // The compact copy of the dictionary the record was loaded from (see above).
     const Ref<plat::Dictionary>& persistentDictionary() const { return persistentDictionary_; }
@@ -88,7 +90,7 @@ class VnInfoBase : public VndObject, public VndPropertyValueSource {
 
   private:
     Ref<plat::Dictionary> persistentDictionary_;
-    Ref<VndObjectProxyDictionary> proxyDictionary_;
+    std::weak_ptr<VndObjectProxyDictionary> proxyDictionary_;
 };
 
 // "9" + the text when its first UTF-16 unit is from 65 to 255, else "0" + the text; the empty

@@ -118,6 +118,28 @@ TEST(VnInfoBase, DictionaryViewWritesCurrentValuesAndKeepsUnmappedKeys) {
     EXPECT_EQ((*va)["Secret"], Value("hidden"));  // excluded, but answered when asked
 }
 
+// The record does not keep its view alive: a view made again once the last holder let go writes
+// the same text, and follows later changes like the first.
+TEST(VnInfoBase, AViewLivesWithItsHoldersAndIsMadeAgainAlike) {
+    auto a = load(R"({"Code":"A","Extra":"x","Children":[{"Code":"c1","Odd":1}],"PageCount":3})");
+    WeakRef<plat::Dictionary> first;
+    Ref<plat::Error> error;
+    std::optional<std::string> before;
+    {
+        auto view = viewOf(a);
+        first = view;
+        before = JSONStringWithOptions(view, 0, &error);
+        EXPECT_EQ(viewOf(a), view);
+    }
+    EXPECT_TRUE(first.expired()) << "the record keeps its view alive";
+    auto again = viewOf(a);
+    ASSERT_TRUE(before);
+    EXPECT_NE(before->find(R"("Odd":1)"), std::string::npos) << *before;
+    EXPECT_EQ(JSONStringWithOptions(again, 0, &error), before);
+    a->pageCount_ = 9;
+    EXPECT_EQ((*again)["PageCount"], Value(int32_t{9}));
+}
+
 TEST(VnInfoBase, CapitalisedAndMixedCasePropertiesAreWrittenFromTheirValues) {
     auto r = std::make_shared<VnTestRecord>();
     r->Id_ = "made-in-code";
@@ -205,3 +227,4 @@ TEST(VnInfoBase, RoundTripsThroughBothCodecs) {
         EXPECT_EQ((*copy->persistentDictionary())["Extra"], Value("kept"));
     }
 }
+
