@@ -32,8 +32,9 @@ void VnInfoBase::initWithDictionary(const Ref<plat::Dictionary>& dictionary) {
     if (!dictionary)
         return;
     VnInfoBaseSerializationHelper::loadInfo(*this, *dictionary);
-    additionalLoadFromDictionary(dictionary);
+    // Kept before the last hook, which may share what the copy holds already.
     persistentDictionary_ = VndLoadedDictionary::make(*this, dictionary);
+    additionalLoadFromDictionary(dictionary);
 }
 
 void VnInfoBase::initWithJSONString(std::string_view json) {

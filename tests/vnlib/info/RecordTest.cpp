@@ -228,3 +228,53 @@ TEST(VnInfoBase, RoundTripsThroughBothCodecs) {
     }
 }
 
+// What a record keeps of its reply reads back as the reply, value for value and with each
+// number's type, under mapped and unmapped keys alike; values of the wrong kind are kept as they
+// came and written where the property has none; the records of a class share their unmapped keys.
+TEST(VnInfoBase, TheKeptCopyReadsBackEveryKindOfValue) {
+    const std::string json = R"({"Code":-9223372036854775808,"Name":[1,{"a":null,"b":[true,false]}],
+        "PageCount":18446744073709551615,"IsFree":true,"Price":-0.5,"FileSize":1.5e300,
+        "Published":"","Children":[{"Code":"c1","Count":-1}],"Main":null,"Hash":"ÄÖ ✓ 𝄞",
+        "UnmappedNumbers":[0,-1,127,128,16383,16384,-64,-65,4294967296,2.25],
+        "UnmappedObject":{"k":{"":""}},"UnmappedNull":null,"Secret":"x"})";
+    auto record = load(json);
+    auto other = load(json);
+    auto fresh = objectFromJSONString(json).dictionary();
+    ASSERT_TRUE(fresh);
+    const auto kept = record->persistentDictionary();
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->count(), fresh->count());
+    EXPECT_EQ(kept->allKeys(), fresh->allKeys());
+    EXPECT_EQ(kept->allValues(), fresh->allValues());
+    // Numbers keep their type code, deep inside lists too.
+    std::function<void(const Value&, const Value&)> sameTypes = [&](const Value& a,
+                                                                    const Value& b) {
+        if (a.number() && b.number()) {
+            EXPECT_EQ(a.number()->type(), b.number()->type()) << b.description();
+        } else if (a.array() && b.array() && a.array()->count() == b.array()->count()) {
+            for (size_t i = 0; i < a.array()->count(); ++i)
+                sameTypes(a.array()->objectAtIndex(i), b.array()->objectAtIndex(i));
+        }
+    };
+    fresh->enumerateKeysAndObjects([&](const Value& key, const Value& value) {
+        sameTypes((*kept)[*key.string()], value);
+        return true;
+    });
+    EXPECT_TRUE((*kept)["UnmappedNull"].isNull());
+    EXPECT_TRUE((*kept)["Missing"].isNil());
+    // The name was refused: the view writes it as loaded.
+    EXPECT_FALSE(record->name_);
+    EXPECT_EQ((*viewOf(record))["Name"], (*fresh)["Name"]);
+    // One key for all the records of the class.
+    auto keyOf = [](const Ref<plat::Dictionary>& d, const char* name) {
+        Value found;
+        d->enumerateKeysAndObjects([&](const Value& k, const Value&) {
+            if (k == Value(name))
+                found = k;
+            return found.isNil();
+        });
+        return found;
+    };
+    EXPECT_TRUE(keyOf(kept, "UnmappedNumbers")
+                    .identical(keyOf(other->persistentDictionary(), "UnmappedNumbers")));
+}

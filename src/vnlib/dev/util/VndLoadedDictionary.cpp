@@ -1,31 +1,45 @@
 #include "vnlib/dev/util/VndLoadedDictionary.h"
 
 #include <cstring>
+#include <mutex>
+#include <string_view>
+#include <unordered_map>
 
+#include "vnlib/dev/json/JKTrailingStorage.h"
 #include "vnlib/dev/util/VndDictionaryAdditions.h"
 #include "vnlib/dev/util/VndProxyClassPlan.h"
 
 PLAT_DEFINE_CLASS(VndLoadedDictionary, plat::Dictionary, PLAT_NO_METHODS)
 
-// The packed entries: for each entry in order, its key (a 32-bit position: below the number of
-// class keys a class key, above it an unmapped entry, whose value is kept apart) and, for class
-// keys, its value. A value is a kind byte and its payload: nothing for null; one byte for
-// booleans; the type code and eight bytes for numbers; a 32-bit length and the bytes for
-// strings; a 32-bit count and the elements for arrays, and for dictionaries the keys (as
-// values) and objects in turn; for any other kind a 32-bit position among the values kept apart.
+// The packed entries: for each entry in order, its key (a variable-length number: below the
+// number of class keys a class key, above it an unmapped entry, whose value is kept apart) and,
+// for class keys, its value. A value is a kind byte and its payload: nothing for null and the
+// two booleans; the type code and the value (integers as variable-length numbers, signed ones
+// zig-zagged; floating ones as their eight bytes) for numbers; the length and the bytes for
+// strings; the count and the elements for arrays, and for dictionaries the keys (as values) and
+// objects in turn; for any other kind a position among the values kept apart. Variable-length
+// numbers take seven bits a byte, low bits first, the top bit set on every byte but the last.
 namespace {
 
-enum Tag : char { kNull, kBool, kNumber, kString, kArray, kDictionary, kOther };
+enum Tag : char {
+    kNull,
+    kFalse,
+    kTrue,
+    kSigned,
+    kUnsigned,
+    kFloating,
+    kString,
+    kArray,
+    kDictionary,
+    kOther
+};
 
-void put32(std::string& out, uint32_t n) {
-    out.append(reinterpret_cast<const char*>(&n), sizeof n);
-}
-
-uint32_t get32(const std::string& in, size_t& at) {
-    uint32_t n = 0;
-    std::memcpy(&n, in.data() + at, sizeof n);
-    at += sizeof n;
-    return n;
+void putVarint(std::string& out, uint64_t n) {
+    while (n >= 0x80) {
+        out += static_cast<char>(n | 0x80);
+        n >>= 7;
+    }
+    out += static_cast<char>(n);
 }
 
 class Packer {
@@ -36,34 +50,38 @@ class Packer {
         if (value.isNull()) {
             out_ += kNull;
         } else if (value.isBool()) {
-            out_ += kBool;
-            out_ += value.boolValue() ? '\1' : '\0';
+            out_ += value.boolValue() ? kTrue : kFalse;
         } else if (const plat::Number* number = value.number()) {
-            out_ += kNumber;
-            out_ += number->type();
-            uint64_t bits = 0;
             if (number->isFloatingPoint()) {
+                out_ += kFloating;
+                out_ += number->type();
                 const double d = number->doubleValue();
-                std::memcpy(&bits, &d, sizeof bits);
+                out_.append(reinterpret_cast<const char*>(&d), sizeof d);
+            } else if (number->isUnsigned()) {
+                out_ += kUnsigned;
+                out_ += number->type();
+                putVarint(out_, number->uint64Value());
             } else {
-                bits = number->isUnsigned() ? number->uint64Value()
-                                            : static_cast<uint64_t>(number->int64Value());
+                out_ += kSigned;
+                out_ += number->type();
+                const int64_t n = number->int64Value();
+                putVarint(out_, (static_cast<uint64_t>(n) << 1) ^ static_cast<uint64_t>(n >> 63));
             }
-            out_.append(reinterpret_cast<const char*>(&bits), sizeof bits);
-        } else if (const std::string* text = value.string()) {
+        } else if (value.isString()) {
+            const std::string_view text = value.stringView();
             out_ += kString;
-            put32(out_, static_cast<uint32_t>(text->size()));
-            out_ += *text;
+            putVarint(out_, text.size());
+            out_ += text;
         } else if (auto array = value.array()) {
             out_ += kArray;
-            put32(out_, static_cast<uint32_t>(array->count()));
+            putVarint(out_, array->count());
             array->enumerate([&](const plat::Value& element) {
                 pack(element);
                 return true;
             });
         } else if (auto dictionary = value.dictionary()) {
             out_ += kDictionary;
-            put32(out_, static_cast<uint32_t>(dictionary->count()));
+            putVarint(out_, dictionary->count());
             dictionary->enumerateKeysAndObjects([&](const plat::Value& k, const plat::Value& v) {
                 pack(k);
                 pack(v);
@@ -71,7 +89,7 @@ class Packer {
             });
         } else {
             out_ += kOther;
-            put32(out_, static_cast<uint32_t>(others_.size()));
+            putVarint(out_, others_.size());
             others_.push_back(detachedCopy(value));
         }
     }
@@ -83,47 +101,61 @@ class Packer {
 
 class Unpacker {
   public:
-    Unpacker(const std::string& in, const std::vector<plat::Value>& others)
-        : in_(in), others_(others) {}
+    Unpacker(const std::byte* data, size_t size, const std::vector<plat::Value>* others)
+        : at_(reinterpret_cast<const unsigned char*>(data)), end_(at_ + size), others_(others) {}
 
-    bool atEnd() const { return at_ >= in_.size(); }
-    uint32_t next32() { return get32(in_, at_); }
+    bool atEnd() const { return at_ >= end_; }
+
+    uint64_t nextVarint() {
+        uint64_t n = 0;
+        for (unsigned shift = 0; at_ < end_ && shift < 64; shift += 7) {
+            const unsigned char byte = *at_++;
+            n |= static_cast<uint64_t>(byte & 0x7F) << shift;
+            if (!(byte & 0x80))
+                break;
+        }
+        return n;
+    }
 
     plat::Value unpack() {
-        switch (static_cast<Tag>(in_[at_++])) {
+        switch (static_cast<Tag>(*at_++)) {
             case kNull:
                 return plat::Value::null();
-            case kBool:
-                return plat::Value::boolean(in_[at_++] != 0);
-            case kNumber: {
-                const char type = in_[at_++];
-                uint64_t bits = 0;
-                std::memcpy(&bits, in_.data() + at_, sizeof bits);
-                at_ += sizeof bits;
-                plat::Number shape = plat::Number::fromInt64(0, type);
-                if (shape.isFloatingPoint()) {
-                    double d = 0;
-                    std::memcpy(&d, &bits, sizeof d);
-                    return plat::Value(plat::Number::fromDouble(d, type));
-                }
-                if (shape.isUnsigned())
-                    return plat::Value(plat::Number::fromUInt64(bits, type));
-                return plat::Value(plat::Number::fromInt64(static_cast<int64_t>(bits), type));
+            case kFalse:
+                return plat::Value::boolean(false);
+            case kTrue:
+                return plat::Value::boolean(true);
+            case kSigned: {
+                const char type = static_cast<char>(*at_++);
+                const uint64_t z = nextVarint();
+                const auto n = static_cast<int64_t>((z >> 1) ^ (~(z & 1) + 1));
+                return plat::Value(plat::Number::fromInt64(n, type));
+            }
+            case kUnsigned: {
+                const char type = static_cast<char>(*at_++);
+                return plat::Value(plat::Number::fromUInt64(nextVarint(), type));
+            }
+            case kFloating: {
+                const char type = static_cast<char>(*at_++);
+                double d = 0;
+                std::memcpy(&d, at_, sizeof d);
+                at_ += sizeof d;
+                return plat::Value(plat::Number::fromDouble(d, type));
             }
             case kString: {
-                const uint32_t length = next32();
-                std::string text = in_.substr(at_, length);
+                const size_t length = nextVarint();
+                std::string text(reinterpret_cast<const char*>(at_), length);
                 at_ += length;
                 return plat::Value(std::move(text));
             }
             case kArray: {
-                std::vector<plat::Value> elements(next32());
+                std::vector<plat::Value> elements(nextVarint());
                 for (auto& element : elements)
                     element = unpack();
                 return plat::Value(plat::Array::make(std::move(elements)));
             }
             case kDictionary: {
-                std::vector<std::pair<plat::Value, plat::Value>> entries(next32());
+                std::vector<std::pair<plat::Value, plat::Value>> entries(nextVarint());
                 for (auto& [k, v] : entries) {
                     k = unpack();
                     v = unpack();
@@ -131,16 +163,46 @@ class Unpacker {
                 return plat::Value(plat::makeDictionary(std::move(entries)));
             }
             case kOther:
-                return others_.at(next32());
+                return others_->at(nextVarint());
         }
         return plat::Value();
     }
 
   private:
-    const std::string& in_;
-    const std::vector<plat::Value>& others_;
-    size_t at_ = 0;
+    const unsigned char* at_;
+    const unsigned char* end_;
+    const std::vector<plat::Value>* others_;
 };
+
+// The key of an unmapped entry, shared by every record of the class that kept it: the same few
+// keys come back in each record of a reply. Keys beyond the first few thousand are not shared,
+// so that a server sending ever new keys cannot grow the table without bound.
+plat::Value sharedUnmappedKey(const VndProxyClassPlan& plan, const plat::Value& key) {
+    if (!key.isString())
+        return detachedCopy(key);
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>()(text);
+        }
+    };
+    using Keys = std::unordered_map<std::string, plat::Value, TextHash, std::equal_to<>>;
+    static std::mutex lock;
+    static std::unordered_map<const VndProxyClassPlan*, Keys> shared;
+    static size_t count = 0;
+    constexpr size_t kMostShared = 4096;
+    std::lock_guard guard(lock);
+    auto& keys = shared[&plan];
+    const std::string_view text = key.stringView();
+    if (auto it = keys.find(text); it != keys.end())
+        return it->second;
+    plat::Value copy = detachedCopy(key);
+    if (count < kMostShared) {
+        keys.emplace(std::string(text), copy);
+        ++count;
+    }
+    return copy;
+}
 
 }  // namespace
 
@@ -149,38 +211,64 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
     const VndProxyClassPlan& plan = VndProxyClassPlan::of(target);
     if (!plan.isSource())
         return loaded->copy();
-    auto made = std::make_shared<VndLoadedDictionary>(plan);
     const size_t classKeys = plan.keys().size();
-    made->mapped_.resize((classKeys + 63) / 64);
-    Packer packer(made->packed_, made->others_);
+    const size_t bitBytes = (classKeys + 7) / 8;
+    // Packed into a buffer of the thread's first, then copied into the block of the dictionary.
+    thread_local std::string packed;
+    packed.assign(bitBytes, '\0');
+    Entries unmapped;
+    Extras extras;
+    uint32_t count = 0;
+    Packer packer(packed, extras.others);
     loaded->enumerateKeysAndObjects([&](const plat::Value& key, const plat::Value& value) {
-        ++made->count_;
+        ++count;
         const size_t index = plan.indexOf(key);
         if (index == VndProxyClassPlan::npos) {
-            put32(made->packed_, static_cast<uint32_t>(classKeys + made->unmapped_.size()));
-            made->unmapped_.emplace_back(detachedCopy(key), detachedCopy(value));
+            putVarint(packed, classKeys + unmapped.size());
+            unmapped.emplace_back(sharedUnmappedKey(plan, key), detachedCopy(value));
             return true;
         }
-        put32(made->packed_, static_cast<uint32_t>(index));
+        putVarint(packed, index);
         packer.pack(value);
         if (!value.isNull() && !plan.keys()[index].readable)
-            made->unread_.emplace_back(index, detachedCopy(value));
+            extras.unread.emplace_back(index, detachedCopy(value));
         else if (!value.isNull())
-            made->mapped_[index / 64] |= uint64_t{1} << (index % 64);
+            packed[index / 8] = static_cast<char>(packed[index / 8] | (1 << (index % 8)));
         return true;
     });
-    made->packed_.shrink_to_fit();
+    std::byte* storage = nullptr;
+    auto made = jk_makeWithTrailingStorage<VndLoadedDictionary>(packed.size(), storage, Private{},
+                                                                storage, plan);
+    std::memcpy(storage, packed.data(), packed.size());
+    made->packedSize_ = static_cast<uint32_t>(packed.size() - bitBytes);
+    made->count_ = count;
+    made->unmapped_ = std::move(unmapped);
+    if (!extras.unread.empty() || !extras.others.empty())
+        made->extras_ = std::make_unique<Extras>(std::move(extras));
+    if (packed.capacity() > (64u << 10)) {
+        packed.clear();
+        packed.shrink_to_fit();  // one huge record does not hold the thread's buffer
+    }
     return made;
 }
 
-VndLoadedDictionary::VndLoadedDictionary(const VndProxyClassPlan& plan) : plan_(&plan) {}
+VndLoadedDictionary::VndLoadedDictionary(Private, std::byte* const& storage,
+                                         const VndProxyClassPlan& plan)
+    : plan_(&plan), storage_(storage) {}
+
+bool VndLoadedDictionary::isMapped(size_t index) const {
+    if (index >= plan_->keys().size())
+        return false;
+    return (static_cast<unsigned char>(storage_[index / 8]) >> (index % 8)) & 1;
+}
 
 void VndLoadedDictionary::unpackEach(
     const std::function<bool(const plat::Value&, const plat::Value&)>& fn) const {
-    Unpacker unpacker(packed_, others_);
     const size_t classKeys = plan_->keys().size();
+    Unpacker unpacker(storage_ + (classKeys + 7) / 8, packedSize_,
+                      extras_ ? &extras_->others : nullptr);
     while (!unpacker.atEnd()) {
-        const uint32_t keyRef = unpacker.next32();
+        const uint64_t keyRef = unpacker.nextVarint();
         if (keyRef >= classKeys) {
             const auto& entry = unmapped_.at(keyRef - classKeys);
             if (!fn(entry.first, entry.second))
@@ -194,11 +282,13 @@ void VndLoadedDictionary::unpackEach(
 }
 
 plat::Value VndLoadedDictionary::mappedValue(size_t index) const {
-    for (const auto& [position, value] : unread_) {
-        if (position == index)
-            return value;
+    if (extras_) {
+        for (const auto& [position, value] : extras_->unread) {
+            if (position == index)
+                return value;
+        }
     }
-    if (index / 64 >= mapped_.size() || !(mapped_[index / 64] >> (index % 64) & 1))
+    if (!isMapped(index))
         return plat::Value();
     return objectForKey(plan_->keys()[index].key);
 }

@@ -1,11 +1,13 @@
 #pragma once
 // VndLoadedDictionary: what a record keeps of the dictionary it was loaded from, compact and
 // sharing nothing with the decoded reply (a value taken out of a reply keeps the whole reply
-// alive). The entries under keys that the record's class does not map are kept as values; the
-// whole dictionary is kept as JSON text as well, read again only when a value that the record's
-// properties took is asked for. To everyone else an immutable dictionary with the same entries
-// in the same order.
+// alive). The entries under keys that the record's class does not map are kept as values (their
+// keys shared by the records of the class); every entry is kept packed as well, in one block
+// with the dictionary itself, and unpacked only when a value that the record's properties took
+// is asked for. To everyone else an immutable dictionary with the same entries in the same order.
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,6 +18,8 @@ class VndProxyClassPlan;
 
 class VndLoadedDictionary final : public plat::Dictionary {
     PLAT_CLASS(VndLoadedDictionary)
+    struct Private {};
+
   public:
     using Entries = std::vector<std::pair<plat::Value, plat::Value>>;
 
@@ -23,7 +27,8 @@ class VndLoadedDictionary final : public plat::Dictionary {
     // that its views read as a value source, else the dictionary's own copy.
     static Ref<plat::Dictionary> make(plat::Object& target, const Ref<plat::Dictionary>& loaded);
 
-    explicit VndLoadedDictionary(const VndProxyClassPlan& plan);
+    // Made by make() only, with its packed entries in the storage that follows it.
+    VndLoadedDictionary(Private, std::byte* const& storage, const VndProxyClassPlan& plan);
 
     size_t count() const override { return count_; }
     using plat::Dictionary::objectForKey;
@@ -40,15 +45,22 @@ class VndLoadedDictionary final : public plat::Dictionary {
     plat::Value mappedValue(size_t index) const;
 
   private:
+    // Loaded values under class keys that name no property the record answers (always written),
+    // and values of kinds that are not packed: seldom any.
+    struct Extras {
+        std::vector<std::pair<size_t, plat::Value>> unread;
+        std::vector<plat::Value> others;
+    };
+
     // Calls fn with each entry in order, unpacking the class keys' values.
     void unpackEach(const std::function<bool(const plat::Value&, const plat::Value&)>& fn) const;
+    bool isMapped(size_t index) const;
 
     const VndProxyClassPlan* plan_;
+    // One bit per class key (a value other than null was loaded), then the packed entries.
+    const std::byte* storage_;
+    uint32_t packedSize_ = 0;
+    uint32_t count_ = 0;
     Entries unmapped_;
-    // Loaded values under class keys that name no property the record answers: always written.
-    std::vector<std::pair<size_t, plat::Value>> unread_;
-    std::string packed_;               // every entry, in order (see the source)
-    std::vector<plat::Value> others_;  // values of kinds that are not packed
-    std::vector<uint64_t> mapped_;     // one bit per class key: a value other than null was loaded
-    size_t count_ = 0;
+    std::unique_ptr<Extras> extras_;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/core/Property.h"
 #include "vnlib/dev/util/VndDictionaryAdditions.h"
+#include "vnlib/dev/util/VndLoadedDictionary.h"
 #include "vnlib/domain/VnAssetFormat.h"
 #include "vnlib/info/catalogue/VnDayDateFormats.h"
 #include "vnlib/info/catalogue/VnPageInfo.h"
@@ -245,8 +246,12 @@ plat::Value VnMagazineIssueInfo::serializedValueForPropertyName(const std::strin
 
 void VnMagazineIssueInfo::additionalLoadFromDictionary(const Ref<plat::Dictionary>& dictionary) {
     VnInfoWithCover::additionalLoadFromDictionary(dictionary);
-    if (auto formats = dictionary->objectForKey("SupportedMediaFormats").array()) {
-        supportedFormats_ = detachedCopy(plat::Value(formats)).array();
+    static const plat::Value formatsKey("SupportedMediaFormats");
+    if (auto formats = dictionary->objectForKey(formatsKey).array()) {
+        // The record's copy of its reply holds the same list, detached already: share it.
+        const auto* kept = dynamic_cast<const VndLoadedDictionary*>(persistentDictionary().get());
+        auto shared = kept ? kept->objectForKey(formatsKey).array() : nullptr;
+        supportedFormats_ = shared ? shared : detachedCopy(plat::Value(formats)).array();
     }
     if (supportedFormats_->count() == 0)
         supportedFormats_ = defaultContentFormats();
