@@ -644,9 +644,10 @@ Ref<Error> ObjectStoreContext::save() {
         rows_.erase({row->entity_, row->rowId_});
         row->context_.reset();
     }
-    inserted_.clear();
-    changed_.clear();
-    deleted_.clear();
+    // The lists go with their room: a large save is not followed by another one at once.
+    inserted_ = {};
+    changed_ = {};
+    deleted_ = {};
     // Forget rows nobody holds any more.
     std::erase_if(rows_, [](const auto& entry) { return entry.second.expired(); });
     return nullptr;

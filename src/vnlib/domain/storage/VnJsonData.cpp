@@ -35,6 +35,10 @@ void VnJsonData::setJsonString(const std::optional<std::string>& json) {
     setPrimitiveValueForKey("jsonString", valueOf(json));
 }
 
+void VnJsonData::setJsonString(std::optional<std::string>&& json) {
+    setPrimitiveValueForKey("jsonString", json ? plat::Value(std::move(*json)) : plat::Value());
+}
+
 Ref<VnInfo> VnJsonData::info() {
     if (!info_) {
         auto record = std::dynamic_pointer_cast<VnInfo>(infoClass().make());

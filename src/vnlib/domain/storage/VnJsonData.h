@@ -16,6 +16,8 @@ class VnJsonData : public plat::ManagedObject {
     void setCode(const std::optional<std::string>& code);
     std::optional<std::string> jsonString() const;
     void setJsonString(const std::optional<std::string>& json);
+    // The same, keeping the text given instead of a copy of it.
+    void setJsonString(std::optional<std::string>&& json);
 
     virtual const plat::Class& _infoClass() const { return VnInfo::classObject(); }
     const plat::Class& infoClass() const { return _infoClass(); }
