@@ -20,6 +20,7 @@ class MutableDictionary;
 class Array : public Object {
     PLAT_CLASS(Array)
   public:
+    CollectionKind collectionKind() const noexcept final { return CollectionKind::Array; }
     virtual size_t count() const = 0;
     // The element at an index; NSRangeException beyond the end.
     virtual Value objectAtIndex(size_t index) const = 0;
@@ -78,12 +79,20 @@ class MutableArray : public Array {
 class Dictionary : public Object {
     PLAT_CLASS(Dictionary)
   public:
+    CollectionKind collectionKind() const noexcept final { return CollectionKind::Dictionary; }
     virtual size_t count() const = 0;
     // The value under a key; nil when absent.
     virtual Value objectForKey(const Value& key) const = 0;
     // Calls fn(key, value) for each entry until it answers false. Order is the container's own.
     virtual void enumerateKeysAndObjects(
         const std::function<bool(const Value& key, const Value& value)>& fn) const = 0;
+    // The same, for a reader that writes each value at once, changes nothing meanwhile and keeps
+    // nothing afterwards: a computed view may then hand out values that refer to its source's
+    // own storage rather than copies (see PropertyEntry::borrow). By default the same entries.
+    virtual void enumerateKeysAndTransientObjects(
+        const std::function<bool(const Value& key, const Value& value)>& fn) const {
+        enumerateKeysAndObjects(fn);
+    }
     virtual bool isMutable() const { return false; }
 
     Value operator[](std::string_view key) const { return objectForKey(Value(key)); }

@@ -15,6 +15,7 @@
 //   plat::send(foo, "bar:", x);
 #include <any>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -176,6 +177,11 @@ class Object : public std::enable_shared_from_this<Object> {
     static Class& classObject();
     virtual const Class& getClass() const { return classObject(); }
     const std::string& className() const { return getClass().name(); }
+
+    // Whether the object is a list or a dictionary of the platform (the kind of a Value that
+    // holds it); the two collection bases answer for every subclass.
+    enum class CollectionKind : uint8_t { None, Array, Dictionary };
+    virtual CollectionKind collectionKind() const noexcept { return CollectionKind::None; }
 
     bool isKindOfClass(const Class& cls) const { return getClass().isSubclassOf(cls); }
     template <class T>

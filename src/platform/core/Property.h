@@ -59,6 +59,12 @@ struct PropertyEntry {
     Class& (*objectClassAccessor)() = nullptr;  // the class of Ref<T> members
     Getter getter;
     Setter setter;  // empty for read-only properties
+    // For a text the object holds itself: reads it without a copy. The value refers to the
+    // object's own string and counts no reference of its own (a copy of it counts one to the
+    // object, which must be held by a shared pointer); it reads right only while the property
+    // is not set again, so it is for a reader that writes the text at once and changes nothing
+    // meanwhile. Empty for other properties (use getter).
+    Getter borrow;
 
     bool isReadOnly() const { return !setter; }
     bool isObjectType() const { return !typeEncoding.empty() && typeEncoding[0] == '@'; }
@@ -454,6 +460,18 @@ struct PropertyRegistrar {
         entry->getter = [read, code](const Object& self) -> Value {
             return Coding<V>::box(read(static_cast<const C&>(self)), code);
         };
+        if constexpr (std::is_reference_v<std::invoke_result_t<Read, const C&>> &&
+                      (std::is_same_v<V, std::string> ||
+                       std::is_same_v<V, std::optional<std::string>>)) {
+            entry->borrow = [read](const Object& self) -> Value {
+                const V& text = read(static_cast<const C&>(self));
+                if constexpr (std::is_same_v<V, std::string>) {
+                    return Value::inDocument(text, self, false);
+                } else {
+                    return text ? Value::inDocument(*text, self, false) : Value();
+                }
+            };
+        }
 
         const auto customGetter = propertyAttribute(entry->attributes, 'G');
         const auto customSetter = propertyAttribute(entry->attributes, 'S');

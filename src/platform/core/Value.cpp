@@ -240,10 +240,14 @@ Value Value::boolean(bool b) {
 Value Value::fromObject(Ref<Object> object) {
     if (!object)
         return Value();
-    if (auto a = std::dynamic_pointer_cast<Array>(object))
-        return Value(Kind::Array, std::move(a));
-    if (auto d = std::dynamic_pointer_cast<Dictionary>(object))
-        return Value(Kind::Dictionary, std::move(d));
+    switch (object->collectionKind()) {
+        case Object::CollectionKind::Array:
+            return Value(Kind::Array, std::static_pointer_cast<Array>(std::move(object)));
+        case Object::CollectionKind::Dictionary:
+            return Value(Kind::Dictionary, std::static_pointer_cast<Dictionary>(std::move(object)));
+        case Object::CollectionKind::None:
+            break;
+    }
     return Value(Kind::Object, std::move(object));
 }
 

@@ -133,11 +133,21 @@ void VnInfoBase::setSerializedValue(const plat::Value& value, const std::string&
 }
 
 plat::Value VnInfoBase::serializedValueForPropertyName(const std::string& name) const {
-    if (const plat::PropertyEntry* property =
-            VnInfoBaseSerializationHelper::helperFor(*this).readableProperty(name)) {
-        return property->getter ? property->getter(*this) : plat::Value();
-    }
-    return plat::valueForKey(*this, name);
+    return serializedValueForProperty(name, serializedProperty(name), false);
+}
+
+const plat::PropertyEntry* VnInfoBase::serializedProperty(const std::string& name) const {
+    return VnInfoBaseSerializationHelper::helperFor(*this).readableProperty(name);
+}
+
+plat::Value VnInfoBase::serializedValueForProperty(const std::string& name,
+                                                   const plat::PropertyEntry* property,
+                                                   bool transient) const {
+    if (!property)
+        return plat::valueForKey(*this, name);
+    if (transient && property->borrow)
+        return property->borrow(*this);
+    return property->getter ? property->getter(*this) : plat::Value();
 }
 
 const plat::Class* VnInfoBase::_classForPropertyDeserialization(const std::string&) const {

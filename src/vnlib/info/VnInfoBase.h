@@ -68,8 +68,16 @@ class VnInfoBase : public VndObject, public VndPropertyValueSource {
     }
     // Stores the loaded value of a property listed for custom write.
     virtual void setSerializedValue(const plat::Value& value, const std::string& key);
-    // The value the dictionary view writes for a property.
-    plat::Value serializedValueForPropertyName(const std::string& name) const override;
+    // The value the dictionary view writes for a property: serializedValueForProperty with the
+    // property the name finds.
+    plat::Value serializedValueForPropertyName(const std::string& name) const;
+    // The property's value as its getter gives it (a text lent when `transient`); by key-value
+    // coding for a name that is no visible property. Classes that write some properties their
+    // own way override this and pass the others on.
+    plat::Value serializedValueForProperty(const std::string& name,
+                                           const plat::PropertyEntry* property,
+                                           bool transient) const override;
+    const plat::PropertyEntry* serializedProperty(const std::string& name) const override;
 
     // ---- Class hooks (the same answer for every record of a class) ----
     // The record class of the elements of an array property; none by default.

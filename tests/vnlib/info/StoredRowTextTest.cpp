@@ -151,4 +151,36 @@ TEST(StoredRowText, RecordsKeepNothingOfTheDecodedReply) {
     EXPECT_NE(text.find(R"("ModifiedDate":"15/01/2024 10:20:30")"), std::string::npos) << text;
 }
 
+// The writer reads a record's texts in place; anyone else who reads the view gets texts of their
+// own. A text kept from the writer's reading keeps its record alive.
+TEST(StoredRowText, TextsAreLentOnlyToTheWriter) {
+    auto item = loaded<VnMagazineIssueInfo>(kIssueReply);
+    const auto view = item->proxyForJson().dictionary();
+    ASSERT_TRUE(view);
+
+    const plat::Value copied = view->objectForKey("Author");
+    plat::Value enumerated;
+    view->enumerateKeysAndObjects([&](const plat::Value& key, const plat::Value& value) {
+        if (key.stringView() == "Author")
+            enumerated = value;
+        return true;
+    });
+    plat::Value lent;
+    view->enumerateKeysAndTransientObjects([&](const plat::Value& key, const plat::Value& value) {
+        if (key.stringView() == "Summary")
+            lent = value;
+        return true;
+    });
+    item->author_ = std::nullopt;
+    EXPECT_EQ(copied.stringView(), "สมชาย ใจดี");
+    EXPECT_EQ(enumerated.stringView(), "สมชาย ใจดี");
+
+    const WeakRef<VnMagazineIssueInfo> weak = item;
+    item.reset();
+    EXPECT_FALSE(weak.expired()) << "the lent text keeps its record";
+    EXPECT_EQ(lent.stringView(), "บรรยาย \"quoted\" \\ slash\nline\ttab é 😀");
+    lent = plat::Value();
+    EXPECT_TRUE(weak.expired());
+}
+
 }  // namespace

@@ -33,27 +33,46 @@ namespace {
 
 constexpr size_t kEncodeCacheSize = 1024;
 constexpr size_t kOutputFrameSize = 4096;
+// Texts shorter than this are written again sooner than kept in the output cache for reuse.
+constexpr size_t kShortText = 64;
 
 // The output cache: for each of its slots, the object whose text was written last, and where
 // that text lies in the output. No other object may take the same address during the call: a
 // slot keeps its object alive unless the caller knows that something else does (the tree being
-// written, while no code of others runs). Slots are made on first use.
+// written, while no code of others runs). Slots are made on first use; the slots used are
+// listed, so that emptying the cache costs what the call used, and a thread reuses one cache
+// from call to call (see take() and give()).
 class JKEncodeCache {
   public:
     JKEncodeCache() : objects_(std::allocator<Value>().allocate(kEncodeCacheSize)) {
         identity_.fill(nullptr);
         held_.fill(false);
         kept_.fill(false);
+        used_.reserve(256);
     }
     JKEncodeCache(const JKEncodeCache&) = delete;
     JKEncodeCache& operator=(const JKEncodeCache&) = delete;
     ~JKEncodeCache() {
-        for (size_t i = 0; i < kEncodeCacheSize; ++i) {
-            if (held_[i])
-                std::destroy_at(objects_ + i);
-        }
+        clear();
         std::allocator<Value>().deallocate(objects_, kEncodeCacheSize);
     }
+
+    // An empty cache: the one this thread used last when no call holds it, else a new one.
+    static std::unique_ptr<JKEncodeCache> take() {
+        if (auto& spare = spare_(); spare)
+            return std::move(spare);
+        return std::make_unique<JKEncodeCache>();
+    }
+    // Empties the cache and keeps it for this thread's next call.
+    static void give(std::unique_ptr<JKEncodeCache> cache) {
+        cache->clear();
+        if (auto& spare = spare_(); !spare)
+            spare = std::move(cache);
+    }
+
+    // The first output buffer of a call that holds the cache.
+    unsigned char* frame() { return frame_.data(); }
+    static constexpr size_t frameSize() { return kOutputFrameSize; }
 
     static size_t slotFor(const void* identity) {
         const auto p = reinterpret_cast<uintptr_t>(identity);
@@ -66,6 +85,8 @@ class JKEncodeCache {
     // `keep`: the slot keeps `v` alive; otherwise something else must, until forgetUnkept().
     void fill(size_t slot, const void* identity, const Value& v, bool keep, size_t offset,
               size_t length) {
+        if (!identity_[slot] && !held_[slot])
+            used_.push_back(static_cast<uint16_t>(slot));
         if (keep) {
             if (held_[slot]) {
                 objects_[slot] = v;
@@ -81,13 +102,30 @@ class JKEncodeCache {
     }
     // Forgets the objects that the slots do not keep alive themselves.
     void forgetUnkept() {
-        for (size_t i = 0; i < kEncodeCacheSize; ++i) {
-            if (!kept_[i])
-                identity_[i] = nullptr;
+        for (const uint16_t slot : used_) {
+            if (!kept_[slot])
+                identity_[slot] = nullptr;
         }
     }
 
   private:
+    static std::unique_ptr<JKEncodeCache>& spare_() {
+        thread_local std::unique_ptr<JKEncodeCache> spare;
+        return spare;
+    }
+    // Lets go of every object and forgets every slot (a slot may be listed twice).
+    void clear() {
+        for (const uint16_t slot : used_) {
+            if (held_[slot]) {
+                std::destroy_at(objects_ + slot);
+                held_[slot] = false;
+            }
+            kept_[slot] = false;
+            identity_[slot] = nullptr;
+        }
+        used_.clear();
+    }
+
     std::array<const void*, kEncodeCacheSize> identity_;
     // held_: objects_[slot] is constructed (it may be an earlier object of the slot); kept_:
     // it is the slot's current object.
@@ -95,7 +133,9 @@ class JKEncodeCache {
     std::array<bool, kEncodeCacheSize> kept_;
     std::array<size_t, kEncodeCacheSize> offset_;
     std::array<size_t, kEncodeCacheSize> length_;
+    std::vector<uint16_t> used_;  // the slots filled since the cache was last emptied
     Value* objects_;
+    std::array<unsigned char, kOutputFrameSize> frame_;
 };
 
 // The address by which a value is known to the output cache; null for values that have no
@@ -250,12 +290,16 @@ class Encoder {
           block_(std::move(block)),
           delegate_(std::move(delegate)),
           selector_(selector),
-          cache_(std::make_unique<JKEncodeCache>()) {
+          cache_(JKEncodeCache::take()) {
         buffer_.growthGranule = 32768;
-        jk_managedBuffer_setToStackBuffer(buffer_, frame_, sizeof frame_);
+        jk_managedBuffer_setToStackBuffer(buffer_, cache_->frame(), JKEncodeCache::frameSize());
         out_ = buffer_.bytes.ptr;
         capacity_ = buffer_.bytes.length;
     }
+
+    Encoder(const Encoder&) = delete;
+    Encoder& operator=(const Encoder&) = delete;
+    ~Encoder() { JKEncodeCache::give(std::move(cache_)); }
 
     bool add(const Value& object);
     bool failed() const { return error_ != nullptr; }
@@ -322,7 +366,6 @@ class Encoder {
     plat::Selector selector_;
 
     JKManagedBuffer buffer_;
-    unsigned char frame_[kOutputFrameSize];
     unsigned char* out_ = nullptr;
     size_t capacity_ = 0;
     size_t atIndex_ = 0;
@@ -648,7 +691,8 @@ bool Encoder::writeDictionary(const plat::Dictionary& dictionary) {
     } else {
         bool first = true, ok = true;
         othersRun();
-        dictionary.enumerateKeysAndObjects([&](const Value& k, const Value& v) {
+        // Each value is written at once; the cache keeps what it refers to alive until the end.
+        dictionary.enumerateKeysAndTransientObjects([&](const Value& k, const Value& v) {
             ok = addMember(first, k, v);
             first = false;
             return ok;
@@ -660,8 +704,13 @@ bool Encoder::writeDictionary(const plat::Dictionary& dictionary) {
 }
 
 bool Encoder::add(const Value& original) {
-    // Strings written before in this call are copied from the output.
+    // Strings written before in this call are copied from the output. Once the cache must keep
+    // what it refers to alive, a short text is written again rather than counted and kept.
     const void* identity = identityOf(original);
+    if (othersRan_ && identity && original.isString() &&
+        original.stringView().size() < kShortText) {
+        identity = nullptr;
+    }
     size_t slot = 0;
     if (identity) {
         slot = JKEncodeCache::slotFor(identity);

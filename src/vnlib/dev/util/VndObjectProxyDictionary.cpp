@@ -59,12 +59,13 @@ size_t VndObjectProxyDictionary::count() const {
 plat::Value VndObjectProxyDictionary::valueForKey(const Ref<plat::Object>& target,
                                                   const VndPropertyValueSource* source,
                                                   const plat::Value& key,
-                                                  const VndProxyKeyPlan* keyPlan,
-                                                  size_t index) const {
+                                                  const VndProxyKeyPlan* keyPlan, size_t index,
+                                                  bool transient) const {
     plat::Value value;
     if (source) {
         if (keyPlan && keyPlan->readable)
-            value = source->serializedValueForPropertyName(keyPlan->propertyName);
+            value = source->serializedValueForProperty(keyPlan->propertyName, keyPlan->property,
+                                                       transient);
     } else if (target && key.isString()) {
         const std::string name =
             target->respondsToSelector(propertyForKeyHook())
@@ -106,7 +107,9 @@ plat::Value VndObjectProxyDictionary::valueForKey(const Ref<plat::Object>& targe
         });
         value = plat::Value(plat::Array::make(std::move(elements)));
     }
-    return value.isNil() ? plat::Value::null() : value;
+    if (value.isNil())
+        return plat::Value::null();
+    return value;
 }
 
 plat::Value VndObjectProxyDictionary::objectForKey(const plat::Value& key) const {
@@ -115,23 +118,34 @@ plat::Value VndObjectProxyDictionary::objectForKey(const plat::Value& key) const
     const auto* source = dynamic_cast<const VndPropertyValueSource*>(target.get());
     const VndProxyKeyPlan* keyPlan =
         source && key.isString() ? &classPart.planFor(*target, key) : nullptr;
-    return valueForKey(target, source, key, keyPlan, classPart.indexOf(key));
+    return valueForKey(target, source, key, keyPlan, classPart.indexOf(key), false);
 }
 
 void VndObjectProxyDictionary::enumerateKeysAndObjects(
     const std::function<bool(const plat::Value&, const plat::Value&)>& fn) const {
+    enumerate(fn, false);
+}
+
+void VndObjectProxyDictionary::enumerateKeysAndTransientObjects(
+    const std::function<bool(const plat::Value&, const plat::Value&)>& fn) const {
+    enumerate(fn, true);
+}
+
+void VndObjectProxyDictionary::enumerate(
+    const std::function<bool(const plat::Value&, const plat::Value&)>& fn, bool transient) const {
     const VndProxyClassPlan& classPart = plan();
     auto target = target_.lock();
     const auto* source = dynamic_cast<const VndPropertyValueSource*>(target.get());
     const auto& keys = classPart.keys();
     for (size_t i = 0; i < keys.size(); ++i) {
-        if (!fn(keys[i].key, valueForKey(target, source, keys[i].key, &keys[i], i)))
+        if (!fn(keys[i].key, valueForKey(target, source, keys[i].key, &keys[i], i, transient)))
             return;
     }
     auto other = [&](const plat::Value& key) {
         const VndProxyKeyPlan* keyPlan =
             source && key.isString() ? &classPart.planFor(*target, key) : nullptr;
-        return fn(key, valueForKey(target, source, key, keyPlan, VndProxyClassPlan::npos));
+        return fn(key,
+                  valueForKey(target, source, key, keyPlan, VndProxyClassPlan::npos, transient));
     };
     if (loaded_) {
         for (const auto& entry : loaded_->unmappedEntries()) {

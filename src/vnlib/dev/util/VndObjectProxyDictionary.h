@@ -11,6 +11,7 @@
 //   _dictionaryKeyNameWithPropertyName:  (name)    -> std::string
 //   _propertyNameByDictionaryKeyName:    (key)     -> std::string
 //   serializedValueForPropertyName:      (name)    -> plat::Value
+// (a VndPropertyValueSource answers the last one through serializedValueForProperty).
 // For a target that is a VndPropertyValueSource the class part of the key set and the property
 // of every key are worked out once per class and shared by all its views, and values are read
 // without messages; a persistent dictionary that is a VndLoadedDictionary is read without being
@@ -45,15 +46,21 @@ class VndObjectProxyDictionary : public plat::Dictionary {
     plat::Value objectForKey(const plat::Value& key) const override;
     void enumerateKeysAndObjects(
         const std::function<bool(const plat::Value&, const plat::Value&)>& fn) const override;
+    // For a source target, texts of its properties are lent rather than copied.
+    void enumerateKeysAndTransientObjects(
+        const std::function<bool(const plat::Value&, const plat::Value&)>& fn) const override;
 
   private:
     // The plan of the target's class; the keys of the persistent dictionary outside it are
     // worked out with it.
     const VndProxyClassPlan& plan() const;
-    // The value of a key; `index` is its position among the class keys (npos for others).
+    // The value of a key; `index` is its position among the class keys (npos for others);
+    // `transient` as for enumerateKeysAndTransientObjects.
     plat::Value valueForKey(const Ref<plat::Object>& target, const VndPropertyValueSource* source,
-                            const plat::Value& key, const VndProxyKeyPlan* keyPlan,
-                            size_t index) const;
+                            const plat::Value& key, const VndProxyKeyPlan* keyPlan, size_t index,
+                            bool transient) const;
+    void enumerate(const std::function<bool(const plat::Value&, const plat::Value&)>& fn,
+                   bool transient) const;
 
     WeakRef<plat::Object> target_;
     Ref<plat::Object> ownedTarget_;  // set for nested views only

@@ -4,6 +4,7 @@
 // once per class, and reads the written value of a property (and the object's own view) directly.
 #include <string>
 
+#include "platform/core/Property.h"
 #include "platform/core/Value.h"
 
 class VndPropertyValueSource {
@@ -13,8 +14,15 @@ class VndPropertyValueSource {
     VndPropertyValueSource& operator=(const VndPropertyValueSource&) = default;
     virtual ~VndPropertyValueSource() = default;
 
-    // What the view writes for the property (the "serializedValueForPropertyName:" message).
-    virtual plat::Value serializedValueForPropertyName(const std::string& name) const = 0;
+    // The declared property whose value the view writes for a property name; null when the
+    // name is no such property (it is then read by key-value coding). Asked once per class.
+    virtual const plat::PropertyEntry* serializedProperty(const std::string& name) const = 0;
+    // What the view writes for the property (the "serializedValueForPropertyName:" message),
+    // given serializedProperty(name). `transient`: the reader writes the value at once and
+    // keeps nothing (plat::Dictionary::enumerateKeysAndTransientObjects), so a text may be lent.
+    virtual plat::Value serializedValueForProperty(const std::string& name,
+                                                   const plat::PropertyEntry* property,
+                                                   bool transient) const = 0;
     // The object's own dictionary view (the "proxyForJson" message).
     virtual plat::Value proxyForJson() = 0;
 };

@@ -74,12 +74,15 @@ const VndProxyKeyPlan& VndProxyClassPlan::planFor(plat::Object& target,
 }
 
 VndProxyKeyPlan VndProxyClassPlan::makePlan(plat::Object& target, const plat::Value& key) const {
-    VndProxyKeyPlan plan{key, {}, false};
+    VndProxyKeyPlan plan{key, {}, false, nullptr};
     if (!isSource_)
         return plan;  // other targets are asked at each lookup
     plan.propertyName = target.respondsToSelector(propertyForKeyHook())
                             ? plat::send<std::string>(&target, propertyForKeyHook(), *key.string())
                             : *key.string();
     plan.readable = target.respondsToSelector(plan.propertyName);
+    if (plan.readable)
+        plan.property =
+            dynamic_cast<VndPropertyValueSource&>(target).serializedProperty(plan.propertyName);
     return plan;
 }

@@ -8,12 +8,16 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/core/Property.h"
 #include "platform/core/Value.h"
 
 struct VndProxyKeyPlan {
     plat::Value key;
     std::string propertyName;
     bool readable = false;  // the target answers the property name
+    // The declared property the source writes for the name (VndPropertyValueSource::
+    // serializedProperty); null for a name that is none.
+    const plat::PropertyEntry* property = nullptr;
 };
 
 class VndProxyClassPlan {

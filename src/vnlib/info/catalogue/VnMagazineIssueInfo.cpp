@@ -234,14 +234,16 @@ void VnMagazineIssueInfo::setSerializedValue(const plat::Value& value, const std
     }
 }
 
-plat::Value VnMagazineIssueInfo::serializedValueForPropertyName(const std::string& name) const {
+plat::Value VnMagazineIssueInfo::serializedValueForProperty(const std::string& name,
+                                                            const plat::PropertyEntry* property,
+                                                            bool transient) const {
     if (name == "issueDate" || name == "varnelSaleDate") {
         const auto& date = name == "issueDate" ? issueDate_ : varnelSaleDate_;
         if (!date)
             return plat::Value();
         return plat::Value(vnSlashedDayFormatter().stringFromDate(*date));
     }
-    return VnInfoWithCover::serializedValueForPropertyName(name);
+    return VnInfoWithCover::serializedValueForProperty(name, property, transient);
 }
 
 void VnMagazineIssueInfo::additionalLoadFromDictionary(const Ref<plat::Dictionary>& dictionary) {

@@ -120,7 +120,9 @@ class VnMagazineIssueInfo : public VnInfoWithCover {
     std::vector<std::string> coreSerializationExcludedPropertyNames() const override;
     std::vector<std::string> _propertyNameSetForCustomWrite() const override;
     void setSerializedValue(const plat::Value& value, const std::string& key) override;
-    plat::Value serializedValueForPropertyName(const std::string& name) const override;
+    plat::Value serializedValueForProperty(const std::string& name,
+                                           const plat::PropertyEntry* property,
+                                           bool transient) const override;
     void additionalLoadFromDictionary(const Ref<plat::Dictionary>& dictionary) override;
 
   private:

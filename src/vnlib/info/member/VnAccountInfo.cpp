@@ -48,11 +48,13 @@ void VnAccountInfo::setSerializedValue(const plat::Value& value, const std::stri
     }
 }
 
-plat::Value VnAccountInfo::serializedValueForPropertyName(const std::string& name) const {
+plat::Value VnAccountInfo::serializedValueForProperty(const std::string& name,
+                                                      const plat::PropertyEntry* property,
+                                                      bool transient) const {
     if (name == kLastUpdate)
         return VnDateText::valueFromDate(dateFormatter(), lumoCardLastUpdate_);
     if (name == kPointExpireDate) {
         return VnDateText::valueFromDate(dateFormatter(), lumoCardPointExpireDate_);
     }
-    return VnInfo::serializedValueForPropertyName(name);
+    return VnInfo::serializedValueForProperty(name, property, transient);
 }

@@ -60,10 +60,12 @@ void VnSyncBookmarkInfo::setSerializedValue(const plat::Value& value, const std:
     }
 }
 
-plat::Value VnSyncBookmarkInfo::serializedValueForPropertyName(const std::string& name) const {
+plat::Value VnSyncBookmarkInfo::serializedValueForProperty(const std::string& name,
+                                                           const plat::PropertyEntry* property,
+                                                           bool transient) const {
     if (name == kSyncLastDate)
         return VnDateText::valueFromDate(dateFormatter(), syncLastDate_);
-    return VnInfo::serializedValueForPropertyName(name);
+    return VnInfo::serializedValueForProperty(name, property, transient);
 }
 
 // ---- VnSyncLastPageInfo ----
@@ -89,8 +91,10 @@ void VnSyncLastPageInfo::setSerializedValue(const plat::Value& value, const std:
     }
 }
 
-plat::Value VnSyncLastPageInfo::serializedValueForPropertyName(const std::string& name) const {
+plat::Value VnSyncLastPageInfo::serializedValueForProperty(const std::string& name,
+                                                           const plat::PropertyEntry* property,
+                                                           bool transient) const {
     if (name == kSyncLastDate)
         return VnDateText::valueFromDate(dateFormatter(), syncLastDate_);
-    return VnInfo::serializedValueForPropertyName(name);
+    return VnInfo::serializedValueForProperty(name, property, transient);
 }

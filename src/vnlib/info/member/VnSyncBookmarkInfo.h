@@ -30,7 +30,9 @@ class VnSyncBookmarkInfo : public VnInfo {
 
     std::vector<std::string> _propertyNameSetForCustomWrite() const override;
     void setSerializedValue(const plat::Value& value, const std::string& key) override;
-    plat::Value serializedValueForPropertyName(const std::string& name) const override;
+    plat::Value serializedValueForProperty(const std::string& name,
+                                           const plat::PropertyEntry* property,
+                                           bool transient) const override;
 };
 
 class VnSyncLastPageInfo : public VnInfo {
@@ -50,5 +52,7 @@ class VnSyncLastPageInfo : public VnInfo {
 
     std::vector<std::string> _propertyNameSetForCustomWrite() const override;
     void setSerializedValue(const plat::Value& value, const std::string& key) override;
-    plat::Value serializedValueForPropertyName(const std::string& name) const override;
+    plat::Value serializedValueForProperty(const std::string& name,
+                                           const plat::PropertyEntry* property,
+                                           bool transient) const override;
 };

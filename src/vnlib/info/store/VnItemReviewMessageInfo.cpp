@@ -48,8 +48,10 @@ void VnItemReviewMessageInfo::setSerializedValue(const plat::Value& value, const
     }
 }
 
-plat::Value VnItemReviewMessageInfo::serializedValueForPropertyName(const std::string& name) const {
+plat::Value VnItemReviewMessageInfo::serializedValueForProperty(const std::string& name,
+                                                                const plat::PropertyEntry* property,
+                                                                bool transient) const {
     if (name == kCreateDate)
         return VnDateText::valueFromDate(dateFormatter(), createDate_);
-    return VnItemReviewMessageRecieve::serializedValueForPropertyName(name);
+    return VnItemReviewMessageRecieve::serializedValueForProperty(name, property, transient);
 }

@@ -31,5 +31,7 @@ class VnItemReviewMessageInfo : public VnItemReviewMessageRecieve {
 
     std::vector<std::string> _propertyNameSetForCustomWrite() const override;
     void setSerializedValue(const plat::Value& value, const std::string& key) override;
-    plat::Value serializedValueForPropertyName(const std::string& name) const override;
+    plat::Value serializedValueForProperty(const std::string& name,
+                                           const plat::PropertyEntry* property,
+                                           bool transient) const override;
 };

@@ -96,13 +96,15 @@ void VnBannerInfo<Base>::setSerializedValue(const plat::Value& value, const std:
 }
 
 template <class Base>
-plat::Value VnBannerInfo<Base>::serializedValueForPropertyName(const std::string& name) const {
+plat::Value VnBannerInfo<Base>::serializedValueForProperty(const std::string& name,
+                                                           const plat::PropertyEntry* property,
+                                                           bool transient) const {
     if (name == creationDatePropertyName()) {
         return VnDateText::valueFromDate(dateFormatter(), createDate_);
     }
     if (name == kExpiredDate)
         return VnDateText::valueFromDate(dateFormatter(), expiredDate_);
-    return Base::serializedValueForPropertyName(name);
+    return Base::serializedValueForProperty(name, property, transient);
 }
 
 template class VnBannerInfo<VnInfoWithCover>;

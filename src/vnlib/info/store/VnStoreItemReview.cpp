@@ -59,10 +59,12 @@ void VnStoreItemReview::setSerializedValue(const plat::Value& value, const std::
     }
 }
 
-plat::Value VnStoreItemReview::serializedValueForPropertyName(const std::string& name) const {
+plat::Value VnStoreItemReview::serializedValueForProperty(const std::string& name,
+                                                          const plat::PropertyEntry* property,
+                                                          bool transient) const {
     if (name == kReviewDate)
         return VnDateText::valueFromDate(dateFormatter(), reviewDate_);
-    return VnInfoWithCover::serializedValueForPropertyName(name);
+    return VnInfoWithCover::serializedValueForProperty(name, property, transient);
 }
 
 // ---- VnStoreItemReviewRange ----

@@ -24,12 +24,14 @@ Ref<plat::Array> VnClientServiceParams::serializableOptionalParamItems() const {
     return plat::Array::make(std::move(items));
 }
 
-plat::Value VnClientServiceParams::serializedValueForPropertyName(const std::string& name) const {
+plat::Value VnClientServiceParams::serializedValueForProperty(const std::string& name,
+                                                              const plat::PropertyEntry* property,
+                                                              bool transient) const {
     if (name == "optionalParams") {
         auto items = serializableOptionalParamItems();
         return items ? plat::Value(items) : plat::Value();
     }
-    return VnInfoBase::serializedValueForPropertyName(name);
+    return VnInfoBase::serializedValueForProperty(name, property, transient);
 }
 
 std::string VnClientServiceParams::_dictionaryKeyNameWithPropertyName(

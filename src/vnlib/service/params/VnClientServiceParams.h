@@ -16,7 +16,9 @@ class VnClientServiceParams : public VnInfoBase {
     // One {"Key", "Value"} object per optional parameter; null when there are none.
     Ref<plat::Array> serializableOptionalParamItems() const;
 
-    plat::Value serializedValueForPropertyName(const std::string& name) const override;
+    plat::Value serializedValueForProperty(const std::string& name,
+                                           const plat::PropertyEntry* property,
+                                           bool transient) const override;
     std::string _dictionaryKeyNameWithPropertyName(const std::string& name) const override;
     std::string _propertyNameByDictionaryKeyName(const std::string& key) const override;
 
