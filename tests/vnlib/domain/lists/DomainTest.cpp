@@ -1,10 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "DomainTestSupport.h"
 #include "platform/storage/ScopedEnvironment.h"
 #include "vnlib/domain/lists/VnDomainUpdatingRequest.h"
+#include "vnlib/domain/lists/VnListItemFields.h"
+#include "vnlib/domain/lists/VnMagazineIssueInfoProxy.h"
 #include "vnlib/domain/lists/VnRequestContextChain.h"
 #include "vnlib/domain/lists/VnStoreDomain.h"
+#include "vnlib/domain/lists/VnUserMagazineIssueInfo.h"
+#include "vnlib/info/catalogue/VnMagazineIssueMetaInfo.h"
 
 namespace {
 
@@ -290,6 +296,50 @@ TEST_F(DomainTest, SubclassHooksAnswerInPlaceOfTheEmptyBase) {
         std::make_shared<VnDomainUpdatingRequest>(domain, itemsRequest, VnLocalSnapshot::empty());
     plain->processReceivedItems({title("A")});  // the base ignores them
     EXPECT_TRUE(domain->items().empty());
+}
+
+// A reference of a class of its own below the server's: read like its base.
+class LocalIssueReference : public VnMagazineIssueMetaInfo {};
+
+// Every kind of list item answers its own position and its record's hash, whether its class is
+// one of the list classes themselves or derives from one; anything else sorts as 0 without one.
+TEST(ListItemFields, PositionsAndHashesOfEveryKindOfItem) {
+    auto record = std::make_shared<VnMagazineIssueInfo>();
+    record->sortIndex_ = 5;
+    record->setHashString("issue");
+    auto listed = std::make_shared<VnMagazineIssueInfoProxy>(record);
+    listed->setSortIndex(9);
+    auto title = std::make_shared<VnMagazineInfo>();
+    title->sortIndex_ = 3;
+    title->setHashText("title");
+    auto reference = std::make_shared<VnMagazineIssueMetaInfo>();
+    reference->sortIndex_ = 7;
+    reference->setHashString("reference");
+    auto titleReference = std::make_shared<VnMagazineMetaInfo>();
+    titleReference->sortIndex_ = 8;
+    titleReference->setHashString("title reference");
+    auto local = std::make_shared<LocalIssueReference>();
+    local->sortIndex_ = 4;
+    local->setHashString("local");
+    auto user = VnUserMagazineIssueInfo::itemWithMagazineIssueCode("GI1");
+    user->setSortIndex(11);
+
+    const std::vector<std::tuple<Ref<VnInfo>, int32_t, std::optional<std::string>>> expected = {
+        {listed, 9, "issue"},
+        {record, 5, "issue"},
+        {title, 3, "title"},
+        {reference, 7, "reference"},
+        {titleReference, 8, "title reference"},
+        {local, 4, "local"},
+        {user, 11, std::nullopt},
+        {std::make_shared<VnInfo>(), 0, std::nullopt},
+        {nullptr, 0, std::nullopt},
+    };
+    for (const auto& [item, position, hash] : expected) {
+        const std::string what = item ? item->className() : "(null)";
+        EXPECT_EQ(VnSortIndexOf(item), position) << what;
+        EXPECT_EQ(VnHashOf(item), hash) << what;
+    }
 }
 
 TEST(RequestChainTest, StepsInOrderStopAtAFailureAndCancelTheRunningStep) {
