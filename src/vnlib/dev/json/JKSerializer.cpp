@@ -350,6 +350,9 @@ class Encoder {
     bool enter(const plat::Object& container, const Value& v);
     void leave() { path_.pop_back(); }
     bool addMember(bool first, const Value& key, const Value& value);
+    // add() for the common members: a number, null, or a short text once the cache keeps what
+    // it refers to (see add()), written without the cache's bookkeeping.
+    bool addQuick(const Value& v);
     // Called before code of others runs (formatters, enumerations of other collections), which
     // could let go of values written before: from then on the cache keeps what it refers to.
     void othersRun() {
@@ -630,7 +633,23 @@ bool Encoder::addMember(bool first, const Value& key, const Value& value) {
         recordError("Key must be a string object.");
         return false;
     }
-    return add(key) && write1(0, ':') && add(value);
+    return addQuick(key) && write1(0, ':') && addQuick(value);
+}
+
+bool Encoder::addQuick(const Value& v) {
+    switch (v.kind()) {
+        case Value::Kind::String:
+            if (othersRan_ && v.stringView().size() < kShortText)
+                return writeString(v.stringView(), v.hasCheckedUTF8());
+            break;
+        case Value::Kind::Number:
+            return writeNumber(*v.number());
+        case Value::Kind::Null:
+            return write("null");
+        default:
+            break;
+    }
+    return add(v);
 }
 
 bool Encoder::writeDictionary(const plat::Dictionary& dictionary) {

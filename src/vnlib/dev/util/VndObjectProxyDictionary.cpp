@@ -61,22 +61,27 @@ plat::Value VndObjectProxyDictionary::valueForKey(const Ref<plat::Object>& targe
                                                   const plat::Value& key,
                                                   const VndProxyKeyPlan* keyPlan, size_t index,
                                                   bool transient) const {
-    plat::Value value;
-    if (source) {
-        if (keyPlan && keyPlan->readable)
-            value = source->serializedValueForProperty(keyPlan->propertyName, keyPlan->property,
-                                                       transient);
-    } else if (target && key.isString()) {
+    plat::Value value = [&] {
+        if (source) {
+            return keyPlan && keyPlan->readable
+                       ? source->serializedValueForProperty(keyPlan->propertyName,
+                                                            keyPlan->property, transient)
+                       : plat::Value();
+        }
+        if (!target || !key.isString())
+            return plat::Value();
         const std::string name =
             target->respondsToSelector(propertyForKeyHook())
                 ? plat::send<std::string>(target, propertyForKeyHook(), *key.string())
                 : *key.string();
-        if (target->respondsToSelector(name)) {
-            value = target->respondsToSelector(serializedValueHook())
-                        ? plat::send<plat::Value>(target, serializedValueHook(), name)
-                        : plat::valueForKey(*target, name);
-        }
-    }
+        if (!target->respondsToSelector(name))
+            return plat::Value();
+        return target->respondsToSelector(serializedValueHook())
+                   ? plat::send<plat::Value>(target, serializedValueHook(), name)
+                   : plat::valueForKey(*target, name);
+    }();
+    if (value.isString() || value.isNumber())
+        return value;  // the common values, written as they are
     if (const plat::Date* date = value.date(); date && formatter_) {
         value = plat::Value(formatter_->stringFromDate(*date));
     }

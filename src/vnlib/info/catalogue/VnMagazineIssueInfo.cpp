@@ -237,8 +237,9 @@ void VnMagazineIssueInfo::setSerializedValue(const plat::Value& value, const std
 plat::Value VnMagazineIssueInfo::serializedValueForProperty(const std::string& name,
                                                             const plat::PropertyEntry* property,
                                                             bool transient) const {
-    if (name == "issueDate" || name == "varnelSaleDate") {
-        const auto& date = name == "issueDate" ? issueDate_ : varnelSaleDate_;
+    const std::string_view asked = name;  // compared by length first
+    if (asked == "issueDate" || asked == "varnelSaleDate") {
+        const auto& date = asked == "issueDate" ? issueDate_ : varnelSaleDate_;
         if (!date)
             return plat::Value();
         return plat::Value(vnSlashedDayFormatter().stringFromDate(*date));
