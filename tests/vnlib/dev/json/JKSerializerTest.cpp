@@ -203,6 +203,50 @@ TEST(JKSerializer, EscapesStrings) {
     EXPECT_EQ(std::string(data->begin(), data->end()), R"("\u0e01")");
 }
 
+// Texts are scanned several bytes at a time: a character that needs escaping, and its near
+// neighbours that do not, must be found at every place of short and long texts, in texts the
+// reader checked and in others.
+TEST(JKSerializer, EscapesACharacterAtEveryPlaceOfATextOfAnyLength) {
+    struct Case {
+        std::string text, written, writtenWithSolidus;
+    };
+    const std::vector<Case> cases = {{"\"", "\\\"", "\\\""},
+                                     {"\\", "\\\\", "\\\\"},
+                                     {"\n", "\\n", "\\n"},
+                                     {"\x01", "\\u0001", "\\u0001"},
+                                     {"\x1f", "\\u001f", "\\u001f"},
+                                     {"/", "/", "\\/"},
+                                     {" ", " ", " "},
+                                     {"!", "!", "!"},
+                                     {"#", "#", "#"},
+                                     {".", ".", "."},
+                                     {"0", "0", "0"},
+                                     {"[", "[", "["},
+                                     {"]", "]", "]"},
+                                     {"\x7f", "\x7f", "\x7f"},
+                                     {"é", "é", "é"},
+                                     {"ก", "ก", "ก"}};
+    for (size_t length = 1; length <= 40; ++length) {
+        for (size_t at = 0; at < length; ++at) {
+            for (const Case& c : cases) {
+                const std::string before(at, 'a'), after(length - at - 1, 'b');
+                const std::string text = before + c.text + after;
+                const std::string plain = "[\"" + before + c.written + after + "\"]";
+                const std::string solidus = "[\"" + before + c.writtenWithSolidus + after + "\"]";
+                EXPECT_EQ(write(array({Value(text)})).text, plain) << text;
+                EXPECT_EQ(write(array({Value(text)}), JKSerializeOptionEscapeSolidus).text, solidus)
+                    << text;
+                // The same text as the reader hands it out (known to be well-formed).
+                const Value read = objectFromJSONString(plain);
+                ASSERT_TRUE(read.isArray()) << plain;
+                EXPECT_EQ(write(read).text, plain) << text;
+            }
+            std::string broken = std::string(at, 'a') + "\xff" + std::string(length - at - 1, 'b');
+            EXPECT_FALSE(write(array({Value(broken)})).ok) << length << " " << at;
+        }
+    }
+}
+
 TEST(JKSerializer, RefusesWhatJSONCannotHold) {
     EXPECT_EQ(write(dictionary({{Value(int32_t{1}), Value("one")}})).text,
               "Key must be a string object.");
