@@ -2,6 +2,7 @@
 
 #include "platform/core/Log.h"
 #include "platform/core/Property.h"
+#include "vnlib/info/VnInfoBaseSerializationHelper.h"
 
 PLAT_DEFINE_CLASS(VnInfo, VnInfoBase, [](auto& c) {
     c.property("code", "T@\"NSString\",C,N,Vcode_", &VnInfo::code, &VnInfo::setCode);
@@ -21,9 +22,27 @@ void VnInfo::initWithDictionary(const Ref<plat::Dictionary>& dictionary) {
         return;
     // The code is read once more from its own key, replacing what the generic load set. Null
     // clears it and a number gives its decimal text.
-    plat::Value value = dictionary->objectForKey(coreCodeKeyName());
-    if (!value.isNil())
-        setPropertyValue(value.isNull() ? plat::Value() : value, "code");
+    plat::Value value = dictionary->objectForKey(codeKey());
+    if (value.isNil())
+        return;
+    if (value.isNull())
+        value = plat::Value();
+    static const std::string name = "code";
+    const plat::PropertyEntry* code =
+        VnInfoBaseSerializationHelper::helperFor(*this).readableProperty(name);
+    if (!code || !code->setter || !code->setter(*this, value))
+        setPropertyValue(value, name);  // refused: setting by name reports why
+}
+
+const plat::Value& VnInfo::codeKey() const {
+    // The key of the class, made once per class and thread.
+    thread_local const plat::Class* cls = nullptr;
+    thread_local plat::Value key;
+    if (cls != &getClass()) {
+        key = plat::Value(coreCodeKeyName());
+        cls = &getClass();
+    }
+    return key;
 }
 
 void VnInfoWithHashString::setHashString(std::optional<std::string> hash) {

@@ -8,11 +8,14 @@ class VnInfo : public VnInfoBase {
   public:
     const std::optional<std::string>& code() const { return code_; }
     void setCode(std::optional<std::string> code) { code_ = std::move(code); }
-    // The key the code is read from after the generic load.
+    // The key the code is read from after the generic load (a class hook: the same answer for
+    // every record of a class).
     virtual std::string coreCodeKeyName() const { return "Code"; }
     void initWithDictionary(const Ref<plat::Dictionary>& dictionary) override;
 
   private:
+    const plat::Value& codeKey() const;
+
     std::optional<std::string> code_;
 };
 

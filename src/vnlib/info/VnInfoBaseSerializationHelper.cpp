@@ -1,11 +1,13 @@
 #include "vnlib/info/VnInfoBaseSerializationHelper.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <memory>
 #include <mutex>
 
 #include "platform/core/Property.h"
+#include "vnlib/dev/json/JKDictionary.h"
 #include "vnlib/dev/util/VndDictionaryAdditions.h"
 #include "vnlib/dev/util/VndObjectAdditions.h"
 
@@ -127,6 +129,10 @@ void VnInfoBaseProperty::load(VnInfoBase& record, const plat::Dictionary& dictio
         v = dictionary.objectForKey(dictionaryKey_);
     if (v.isNil())
         return;  // a missing key leaves the property as it is
+    loadValue(record, std::move(v));
+}
+
+void VnInfoBaseProperty::loadValue(VnInfoBase& record, plat::Value v) const {
     if (v.isNull())
         v = plat::Value();
     plat::Value result = applyRule(record, v);
@@ -161,6 +167,19 @@ VnInfoBaseSerializationHelper::VnInfoBaseSerializationHelper(const VnInfoBase& p
             properties_.push_back(std::move(entry));
         }
     }
+    for (size_t i = 0; i < properties_.size(); ++i) {
+        const auto& property = properties_[i];
+        const auto index = static_cast<uint32_t>(i);
+        usesByKey_[property.capitalizedDictionaryKeyName()].push_back({index, true});
+        if (property.dictionaryKeyName() != property.capitalizedDictionaryKeyName())
+            usesByKey_[property.dictionaryKeyName()].push_back({index, false});
+    }
+}
+
+const VnInfoBaseSerializationHelper::KeyUses* VnInfoBaseSerializationHelper::usesOfKey(
+    std::string_view key) const {
+    auto it = usesByKey_.find(key);
+    return it == usesByKey_.end() ? nullptr : &it->second;
 }
 
 const VnInfoBaseSerializationHelper& VnInfoBaseSerializationHelper::helperFor(
@@ -181,8 +200,58 @@ const VnInfoBaseSerializationHelper& VnInfoBaseSerializationHelper::helperFor(
 
 void VnInfoBaseSerializationHelper::loadInfo(VnInfoBase& record,
                                              const plat::Dictionary& dictionary) {
-    for (const auto& property : helperFor(record).properties())
+    const VnInfoBaseSerializationHelper& helper = helperFor(record);
+    if (const auto* decoded = dynamic_cast<const JKDictionary*>(&dictionary);
+        decoded && !decoded->members().empty()) {
+        helper.loadMembers(record, *decoded);
+        return;
+    }
+    for (const auto& property : helper.properties())
         property.load(record, dictionary);
+}
+
+void VnInfoBaseSerializationHelper::loadMembers(VnInfoBase& record,
+                                                const JKDictionary& dictionary) const {
+    // The records of one reply have the same keys in the same order: each thread remembers the
+    // keys it last met per class, and looks up only those that differ.
+    struct Shape {
+        std::vector<std::string> keys;
+        std::vector<const KeyUses*> uses;
+    };
+    thread_local std::unordered_map<const VnInfoBaseSerializationHelper*, Shape> shapes;
+    Shape& shape = shapes[this];
+    const auto members = dictionary.members();
+    if (shape.keys.size() < members.size()) {
+        shape.keys.resize(members.size());
+        shape.uses.resize(members.size(), nullptr);
+    }
+    // The value under each property's capitalised key and under its own name, in two slots per
+    // property. All are found before any is loaded: loading a nested record of the same class
+    // uses the same remembered keys.
+    constexpr size_t kOnStack = 256;
+    std::array<const plat::Value*, kOnStack> onStack{};
+    std::vector<const plat::Value*> onHeap;
+    const plat::Value** found = onStack.data();
+    if (2 * properties_.size() > kOnStack) {
+        onHeap.assign(2 * properties_.size(), nullptr);
+        found = onHeap.data();
+    }
+    for (size_t i = 0; i < members.size(); ++i) {
+        const std::string_view key = members[i].key->view();
+        if (shape.keys[i] != key) {
+            shape.keys[i].assign(key);
+            shape.uses[i] = usesOfKey(key);
+        }
+        if (const KeyUses* uses = shape.uses[i]) {
+            for (const KeyUse& use : *uses)
+                found[2 * use.property + (use.capitalized ? 0 : 1)] = &members[i].object;
+        }
+    }
+    for (size_t i = 0; i < properties_.size(); ++i) {
+        const plat::Value* value = found[2 * i] ? found[2 * i] : found[2 * i + 1];
+        if (value)
+            properties_[i].loadValue(record, *value);
+    }
 }
 
 std::string VnInfoBaseSerializationHelper::defaultKeyForPropertyName(const std::string& name) {

@@ -3,8 +3,10 @@
 // not excluded visible property, its dictionary keys, the rule that turns a loaded value into
 // the property's value and the property's own accessors, so that loading sets each property
 // directly rather than by name; and the readers of every visible property, for writing.
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -28,6 +30,8 @@ class VnInfoBaseProperty {
 
     // Loads the property of the record from the dictionary (a missing key changes nothing).
     void load(VnInfoBase& record, const plat::Dictionary& dictionary) const;
+    // Loads the property from the value found under one of its keys.
+    void loadValue(VnInfoBase& record, plat::Value v) const;
 
   private:
     plat::Value applyRule(VnInfoBase& record, const plat::Value& value) const;
@@ -43,6 +47,8 @@ class VnInfoBaseProperty {
     bool customWrite_ = false;
     bool keepsText_ = false;  // a text property, which copies the text it is given
 };
+
+class JKDictionary;
 
 class VnInfoBaseSerializationHelper {
   public:
@@ -65,7 +71,25 @@ class VnInfoBaseSerializationHelper {
     explicit VnInfoBaseSerializationHelper(const VnInfoBase& prototype);
 
   private:
+    // A property that a key loads: under its capitalised key, which comes first, or as named.
+    struct KeyUse {
+        uint32_t property;
+        bool capitalized;
+    };
+    using KeyUses = std::vector<KeyUse>;
+    struct TextHash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const {
+            return std::hash<std::string_view>()(text);
+        }
+    };
+    // The properties of a key; null for a key that loads none.
+    const KeyUses* usesOfKey(std::string_view key) const;
+    // Loads from a reader's dictionary by walking its members once.
+    void loadMembers(VnInfoBase& record, const JKDictionary& dictionary) const;
+
     std::vector<VnInfoBaseProperty> properties_;
+    std::unordered_map<std::string, KeyUses, TextHash, std::equal_to<>> usesByKey_;
     std::unordered_map<std::string, std::string> propertyByKey_;
     std::unordered_map<std::string, std::shared_ptr<const plat::PropertyEntry>> readableByName_;
 };

@@ -6,6 +6,7 @@
 #include "RecordTestClasses.h"
 #include "vnlib/dev/json/JSONKitDeserializing.h"
 #include "vnlib/dev/json/JSONKitSerializing.h"
+#include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 #include "vnlib/info/member/VnAccountInfo.h"
 
@@ -184,3 +185,62 @@ TEST(StoredRowText, TextsAreLentOnlyToTheWriter) {
 }
 
 }  // namespace
+
+namespace {
+
+// The same record loaded from the reader's dictionary and from a platform dictionary with the
+// same entries (which is looked up key by key).
+template <class T>
+void expectLoadedAlike(const std::string& json) {
+    auto decoded = objectFromJSONString(json).dictionary();
+    ASSERT_TRUE(decoded) << json;
+    std::vector<std::pair<plat::Value, plat::Value>> entries;
+    decoded->enumerateKeysAndObjects([&](const plat::Value& k, const plat::Value& v) {
+        entries.emplace_back(k, v);
+        return true;
+    });
+    auto fromReader = std::make_shared<T>();
+    fromReader->initWithDictionary(decoded);
+    auto fromPlatform = std::make_shared<T>();
+    fromPlatform->initWithDictionary(plat::makeDictionary(std::move(entries)));
+    EXPECT_EQ(fromReader->description(), fromPlatform->description()) << json;
+    EXPECT_EQ(rowText(fromReader), rowText(fromPlatform)) << json;
+}
+
+}  // namespace
+
+// A reply's records are loaded by walking each one's keys once, remembering the keys between
+// records: whatever the keys and their order from one record to the next, the records equal
+// those loaded key by key. Covered: keys under which a property is looked up second (a magazine's
+// "RealPrice"), two properties of one key ("Hash"), setters whose order matters (the parent code
+// and the issue date's sorting token, the return date and its day), nested records of the record's
+// own class and of others, and values of the wrong kind.
+TEST(StoredRowText, RecordsOfAReplyLoadAsKeyByKey) {
+    // The reply's keys in the reverse order.
+    std::vector<std::pair<plat::Value, plat::Value>> entries;
+    objectFromJSONString(kIssueReply)
+        .dictionary()
+        ->enumerateKeysAndObjects([&](const plat::Value& k, const plat::Value& v) {
+            entries.emplace(entries.begin(), k, v);
+            return true;
+        });
+    const std::string reversed =
+        JSONStringWithOptions(plat::makeDictionary(std::move(entries)), 0, nullptr).value_or("");
+    ASSERT_EQ(reversed.rfind(R"({"VarnelSaleDate":)", 0), 0u) << reversed;
+    for (int round = 0; round < 2; ++round) {
+        expectLoadedAlike<VnMagazineIssueInfo>(std::string(kIssueReply));
+        expectLoadedAlike<VnMagazineIssueInfo>(reversed);
+        expectLoadedAlike<VnMagazineIssueInfo>(R"({"Code":"X","ParentCode":"T1",
+            "IssueDate":"2024/01/01","ReturnDateValue":null,"ReturnDate":"bad","Prices":7})");
+        expectLoadedAlike<VnMagazineIssueInfo>(R"({"IssueDate":"2024/01/01","ParentCode":"",
+            "ReturnDate":"02032024","ReturnDateValue":"01/01/2020 00:00:00","Code":null})");
+        expectLoadedAlike<VnMagazineInfo>(R"({"Code":"M1","Name":"ชีวจิต","RealPrice":50,
+            "PealPrice":60,"RealPriceCurrency":"USD","Hash":"AbC","Description":"d",
+            "LatestIssue":{"Code":"I1","MagazineName":"n","Prices":[{"Code":"P"}]},
+            "Subscriptions":[{"Code":"S1"},null,{"Code":"S2"}]})");
+        expectLoadedAlike<VnMagazineInfo>(R"({"RealPrice":"free","Hash":null,"Code":"M2"})");
+        expectLoadedAlike<VnTestRecord>(R"({"Code":"T","Children":[{"Code":"c1","Count":2}],
+            "Main":{"Code":"m","Count":"x"},"Name":5,"Id":"i","EBook":"e","Tags":"not a list"})");
+        expectLoadedAlike<VnTestRecord>(R"({})");
+    }
+}
