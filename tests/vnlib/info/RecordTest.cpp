@@ -229,12 +229,14 @@ TEST(VnInfoBase, RoundTripsThroughBothCodecs) {
 }
 
 // What a record keeps of its reply reads back as the reply, value for value and with each
-// number's type, under mapped and unmapped keys alike; values of the wrong kind are kept as they
-// came and written where the property has none; the records of a class share their unmapped keys.
+// number's type, under mapped and unmapped keys alike, texts met twice and the keys of nested
+// objects included; values of the wrong kind are kept as they came and written where the
+// property has none; the records of a class share their unmapped keys.
 TEST(VnInfoBase, TheKeptCopyReadsBackEveryKindOfValue) {
     const std::string json = R"({"Code":-9223372036854775808,"Name":[1,{"a":null,"b":[true,false]}],
         "PageCount":18446744073709551615,"IsFree":true,"Price":-0.5,"FileSize":1.5e300,
-        "Published":"","Children":[{"Code":"c1","Count":-1}],"Main":null,"Hash":"ÄÖ ✓ 𝄞",
+        "Published":"","Children":[{"Code":"c1","Count":-1},{"Count":"ÄÖ ✓ 𝄞","Code":"c1"}],
+        "Main":null,"Hash":"ÄÖ ✓ 𝄞","Id":"abc","EBook":"abc","Tags":["ÄÖ ✓ 𝄞",{"abc":"abc"}],
         "UnmappedNumbers":[0,-1,127,128,16383,16384,-64,-65,4294967296,2.25],
         "UnmappedObject":{"k":{"":""}},"UnmappedNull":null,"Secret":"x"})";
     auto record = load(json);

@@ -1,6 +1,8 @@
 #include "vnlib/dev/util/VndLoadedDictionary.h"
 
+#include <array>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <string_view>
 #include <unordered_map>
@@ -16,9 +18,11 @@ PLAT_DEFINE_CLASS(VndLoadedDictionary, plat::Dictionary, PLAT_NO_METHODS)
 // for class keys, its value. A value is a kind byte and its payload: nothing for null and the
 // two booleans; the type code and the value (integers as variable-length numbers, signed ones
 // zig-zagged; floating ones as their eight bytes) for numbers; the length and the bytes for
-// strings; the count and the elements for arrays, and for dictionaries the keys (as values) and
-// objects in turn; for any other kind a position among the values kept apart. Variable-length
-// numbers take seven bits a byte, low bits first, the top bit set on every byte but the last.
+// strings, or for a string met earlier in the same entries the position of its first kind byte;
+// the count and the elements for arrays, and for dictionaries the keys and objects in turn, a
+// key being the number of a text shared by every copy; for any other kind a position among the
+// values kept apart. Variable-length numbers take seven bits a byte, low bits first, the top bit
+// set on every byte but the last.
 namespace {
 
 enum Tag : char {
@@ -31,7 +35,10 @@ enum Tag : char {
     kString,
     kArray,
     kDictionary,
-    kOther
+    kOther,
+    kStringAt,
+    kSharedKey,
+    kKey
 };
 
 void putVarint(std::string& out, uint64_t n) {
@@ -42,9 +49,46 @@ void putVarint(std::string& out, uint64_t n) {
     out += static_cast<char>(n);
 }
 
+// The keys of nested dictionaries, shared by every copy: the same few come back in every record
+// of a reply. Beyond the first few thousand, keys are kept in the copy itself, so that a server
+// sending ever new keys cannot grow the table without bound.
+class SharedKeys {
+  public:
+    static constexpr uint32_t npos = UINT32_MAX;
+
+    static SharedKeys& instance() {
+        static SharedKeys keys;
+        return keys;
+    }
+    // The number of the text, made if there is room; npos when there is none.
+    uint32_t numberOf(std::string_view text) {
+        std::lock_guard guard(lock_);
+        if (auto it = numbers_.find(text); it != numbers_.end())
+            return it->second;
+        if (texts_.size() >= kMostShared)
+            return npos;
+        const plat::Value& kept = texts_.emplace_back(std::string(text));
+        const auto number = static_cast<uint32_t>(texts_.size() - 1);
+        numbers_.emplace(kept.stringView(), number);
+        return number;
+    }
+    plat::Value text(uint64_t number) {
+        std::lock_guard guard(lock_);
+        return number < texts_.size() ? texts_[number] : plat::Value();
+    }
+
+  private:
+    static constexpr size_t kMostShared = 4096;
+    std::mutex lock_;
+    std::deque<plat::Value> texts_;  // the values' strings never move
+    std::unordered_map<std::string_view, uint32_t> numbers_;
+};
+
 class Packer {
   public:
-    Packer(std::string& out, std::vector<plat::Value>& others) : out_(out), others_(others) {}
+    // `base`: where the entries start in `out`.
+    Packer(std::string& out, size_t base, std::vector<plat::Value>& others)
+        : out_(out), base_(base), others_(others) {}
 
     void pack(const plat::Value& value) {
         if (value.isNull()) {
@@ -68,10 +112,7 @@ class Packer {
                 putVarint(out_, (static_cast<uint64_t>(n) << 1) ^ static_cast<uint64_t>(n >> 63));
             }
         } else if (value.isString()) {
-            const std::string_view text = value.stringView();
-            out_ += kString;
-            putVarint(out_, text.size());
-            out_ += text;
+            packString(value.stringView());
         } else if (auto array = value.array()) {
             out_ += kArray;
             putVarint(out_, array->count());
@@ -83,7 +124,7 @@ class Packer {
             out_ += kDictionary;
             putVarint(out_, dictionary->count());
             dictionary->enumerateKeysAndObjects([&](const plat::Value& k, const plat::Value& v) {
-                pack(k);
+                packKey(k);
                 pack(v);
                 return true;
             });
@@ -95,14 +136,60 @@ class Packer {
     }
 
   private:
+    void packString(std::string_view text) {
+        // A text met earlier in these entries is referred to, when that is shorter.
+        if (text.size() > 3) {
+            for (size_t i = 0; i < remembered_; ++i) {
+                const auto [at, size] = strings_[i];
+                if (size == text.size() &&
+                    out_.compare(at + 1 + varintSize(size), size, text) == 0) {
+                    out_ += kStringAt;
+                    putVarint(out_, at - base_);
+                    return;
+                }
+            }
+        }
+        if (text.size() > 3 && remembered_ < strings_.size())
+            strings_[remembered_++] = {out_.size(), text.size()};
+        out_ += kString;
+        putVarint(out_, text.size());
+        out_ += text;
+    }
+
+    void packKey(const plat::Value& key) {
+        if (key.isString()) {
+            const uint32_t number = SharedKeys::instance().numberOf(key.stringView());
+            if (number != SharedKeys::npos) {
+                out_ += kSharedKey;
+                putVarint(out_, number);
+                return;
+            }
+        }
+        out_ += kKey;
+        pack(key);
+    }
+
+    static size_t varintSize(uint64_t n) {
+        size_t size = 1;
+        for (; n >= 0x80; n >>= 7)
+            ++size;
+        return size;
+    }
+
     std::string& out_;
+    size_t base_;
     std::vector<plat::Value>& others_;
+    std::array<std::pair<size_t, size_t>, 64> strings_;  // position of the kind byte, length
+    size_t remembered_ = 0;
 };
 
 class Unpacker {
   public:
     Unpacker(const std::byte* data, size_t size, const std::vector<plat::Value>* others)
-        : at_(reinterpret_cast<const unsigned char*>(data)), end_(at_ + size), others_(others) {}
+        : begin_(reinterpret_cast<const unsigned char*>(data)),
+          at_(begin_),
+          end_(at_ + size),
+          others_(others) {}
 
     bool atEnd() const { return at_ >= end_; }
 
@@ -157,18 +244,30 @@ class Unpacker {
             case kDictionary: {
                 std::vector<std::pair<plat::Value, plat::Value>> entries(nextVarint());
                 for (auto& [k, v] : entries) {
-                    k = unpack();
+                    k = static_cast<Tag>(*at_++) == kSharedKey
+                            ? SharedKeys::instance().text(nextVarint())
+                            : unpack();
                     v = unpack();
                 }
                 return plat::Value(plat::makeDictionary(std::move(entries)));
             }
             case kOther:
                 return others_->at(nextVarint());
+            case kStringAt: {
+                const uint64_t at = nextVarint();
+                Unpacker earlier(*this);
+                earlier.at_ = begin_ + std::min<uint64_t>(at, static_cast<uint64_t>(end_ - begin_));
+                return earlier.atEnd() ? plat::Value() : earlier.unpack();
+            }
+            case kSharedKey:
+            case kKey:
+                break;  // only before the keys of dictionaries
         }
         return plat::Value();
     }
 
   private:
+    const unsigned char* begin_;
     const unsigned char* at_;
     const unsigned char* end_;
     const std::vector<plat::Value>* others_;
@@ -219,7 +318,7 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
     Entries unmapped;
     Extras extras;
     uint32_t count = 0;
-    Packer packer(packed, extras.others);
+    Packer packer(packed, bitBytes, extras.others);
     loaded->enumerateKeysAndObjects([&](const plat::Value& key, const plat::Value& value) {
         ++count;
         const size_t index = plan.indexOf(key);
