@@ -234,9 +234,10 @@ void VnMagazineIssueDomain::updateHeldItemsWithUserInfos(
         for (const auto& code : missing) {
             auto record =
                 std::dynamic_pointer_cast<VnMagazineIssueInfo>(catalogue->infoForCode(code));
-            auto userInfo =
-                std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(table->infoForCode(code));
-            if (record && userInfo && (!magazineCode_ || record->headCode_ == magazineCode_))
+            if (!record || (magazineCode_ && record->headCode_ != magazineCode_))
+                continue;
+            if (auto userInfo =
+                    std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(table->infoForCode(code)))
                 items.push_back(proxyWithInfo(record, userInfo));
         }
     }

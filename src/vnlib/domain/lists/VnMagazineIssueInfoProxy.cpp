@@ -1,5 +1,7 @@
 #include "vnlib/domain/lists/VnMagazineIssueInfoProxy.h"
 
+#include <typeinfo>
+
 PLAT_DEFINE_CLASS(VnMagazineIssueInfoProxy, VnInfo, PLAT_NO_METHODS)
 
 VnMagazineIssueInfoProxy::VnMagazineIssueInfoProxy(Ref<VnMagazineIssueInfo> info)
@@ -22,6 +24,11 @@ std::string VnMagazineIssueInfoProxy::description() const {
 }
 
 Ref<VnMagazineIssueInfo> VnMagazineIssueInfoProxy::recordOf(const Ref<VnInfo>& item) {
+    // The two common classes by their exact class, before any cast walks the hierarchy.
+    if (item && typeid(*item) == typeid(VnMagazineIssueInfoProxy))
+        return static_cast<const VnMagazineIssueInfoProxy&>(*item).info();
+    if (item && typeid(*item) == typeid(VnMagazineIssueInfo))
+        return std::static_pointer_cast<VnMagazineIssueInfo>(item);
     if (auto proxy = std::dynamic_pointer_cast<VnMagazineIssueInfoProxy>(item))
         return proxy->info();
     return std::dynamic_pointer_cast<VnMagazineIssueInfo>(item);
