@@ -3,6 +3,8 @@
 // full-resolution cover come from data providers that the bookstore context sets when the files
 // are in the cache; each is decoded on first request and kept until a purge or a provider change.
 // Neither picture nor provider is part of the record's dictionary form.
+#include <memory>
+
 #include "platform/image/Image.h"
 #include "vnlib/dev/request/VnRequestProxy2.h"
 #include "vnlib/info/VnInfo.h"
@@ -10,19 +12,18 @@
 class VnInfoWithCover : public VnInfoWithHashString {
     PLAT_CLASS(VnInfoWithCover)
   public:
+    VnInfoWithCover();
     ~VnInfoWithCover() override;
 
     // The decoded cover, else the full-resolution cover; null without provider or picture.
     Ref<plat::Image> coverImage() const;
     Ref<plat::Image> fullResolutionCoverImage() const;
-    bool coverImageLoaded() const { return coverImage_ != nullptr; }
+    bool coverImageLoaded() const;
 
-    const Ref<VndDataProxy>& coverImageDataProvider() const { return coverImageDataProvider_; }
+    const Ref<VndDataProxy>& coverImageDataProvider() const;
     // A different provider (by identity) drops the decoded cover and any cover request.
     void setCoverImageDataProvider(Ref<VndDataProxy> provider);
-    const Ref<VndDataProxy>& fullResolutionCoverImageDataProvider() const {
-        return fullResolutionCoverImageDataProvider_;
-    }
+    const Ref<VndDataProxy>& fullResolutionCoverImageDataProvider() const;
     void setFullResolutionCoverImageDataProvider(Ref<VndDataProxy> provider);
     // Sets the cover provider and the already decoded cover in one step.
     void replaceCoverWithImage(Ref<plat::Image> image, Ref<VndDataProxy> provider);
@@ -40,11 +41,10 @@ class VnInfoWithCover : public VnInfoWithHashString {
     std::vector<std::string> coreSerializationExcludedPropertyNames() const override;
 
   private:
-    Ref<VndDataProxy> coverImageDataProvider_;
-    Ref<VndCachableDataProxy> coverCache_;
-    mutable Ref<plat::Image> coverImage_;
-    Ref<VnRequestContext> coverImageRequest_;
-    Ref<VndDataProxy> fullResolutionCoverImageDataProvider_;
-    Ref<VndCachableDataProxy> fullResolutionCache_;
-    mutable Ref<plat::Image> fullResolutionCoverImage_;
+    struct Cover;
+    // The cover's providers, caches, pictures and request, made when the first is set: most
+    // records of a list never show their cover.
+    Cover& cover() const;
+
+    mutable std::unique_ptr<Cover> cover_;
 };

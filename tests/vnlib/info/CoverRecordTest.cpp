@@ -113,3 +113,22 @@ TEST(VnInfoWithCover, TransformTurnsASuccessIntoTheRecord) {
     EXPECT_EQ(record->requestProxy_request_transformRequestResult(nullptr, nullptr, failed),
               failed);
 }
+
+// A record that never had a cover answers none everywhere, purges without effect, and takes a
+// cover set later like any other.
+TEST(VnInfoWithCover, ARecordWithoutACoverAnswersNone) {
+    auto record = std::make_shared<VnInfoWithCover>();
+    record->purgeMemoryCache();
+    record->purgeFullCoverImageMemoryCache();
+    record->setCoverImageDataProvider(nullptr);
+    EXPECT_FALSE(record->coverImage());
+    EXPECT_FALSE(record->fullResolutionCoverImage());
+    EXPECT_FALSE(record->coverImageDataProvider());
+    EXPECT_FALSE(record->fullResolutionCoverImageDataProvider());
+    EXPECT_FALSE(record->coverImageLoaded());
+    auto full = std::make_shared<BytesProxy>(png(4, 4));
+    record->setFullResolutionCoverImageDataProvider(full);
+    EXPECT_EQ(record->fullResolutionCoverImageDataProvider(), full);
+    EXPECT_TRUE(record->coverImage());  // falls back to the full-resolution cover
+    EXPECT_FALSE(record->coverImageLoaded());
+}
