@@ -279,4 +279,15 @@ TEST(VnInfoBase, TheKeptCopyReadsBackEveryKindOfValue) {
     };
     EXPECT_TRUE(keyOf(kept, "UnmappedNumbers")
                     .identical(keyOf(other->persistentDictionary(), "UnmappedNumbers")));
+    // Short lists of numbers are shared by equal content, types included.
+    auto formats = [](const char* json) {
+        return load(json)->persistentDictionary()->objectForKey("Formats");
+    };
+    const Value ints = formats(R"({"Formats":[0,1]})");
+    EXPECT_TRUE(ints.identical(formats(R"({"Formats":[0,1]})")));
+    const Value doubles = formats(R"({"Formats":[0.0,1]})");
+    EXPECT_FALSE(ints.identical(doubles));
+    EXPECT_EQ(doubles.array()->objectAtIndex(0).number()->type(),
+              objectFromJSONString("[0.0]").array()->objectAtIndex(0).number()->type());
+    EXPECT_FALSE(ints.identical(formats(R"({"Formats":[0,1,"x"]})")));
 }

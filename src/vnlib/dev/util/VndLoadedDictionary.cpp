@@ -303,6 +303,36 @@ plat::Value sharedUnmappedKey(const VndProxyClassPlan& plan, const plat::Value& 
     return copy;
 }
 
+// An unmapped value as the record keeps it: a short list of numbers (a list of content formats,
+// say) is shared by every copy that holds an equal one, numbers' types included; anything else
+// is a copy of its own. Beyond the first thousand lists, lists are no longer shared.
+plat::Value keptUnmappedValue(const plat::Value& value) {
+    constexpr size_t kLongestShared = 8;
+    const auto list = value.array();
+    if (!list || list->count() > kLongestShared)
+        return detachedCopy(value);
+    bool scalars = true;
+    list->enumerate([&](const plat::Value& element) {
+        scalars = element.isNumber() || element.isBool() || element.isNull();
+        return scalars;
+    });
+    if (!scalars)
+        return detachedCopy(value);
+    std::string packed;
+    std::vector<plat::Value> none;
+    Packer(packed, 0, none).pack(value);
+    static std::mutex lock;
+    static std::unordered_map<std::string, plat::Value> shared;
+    constexpr size_t kMostShared = 1024;
+    std::lock_guard guard(lock);
+    if (auto it = shared.find(packed); it != shared.end())
+        return it->second;
+    plat::Value copy = detachedCopy(value);
+    if (shared.size() < kMostShared)
+        shared.emplace(std::move(packed), copy);
+    return copy;
+}
+
 }  // namespace
 
 Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
@@ -324,7 +354,7 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
         const size_t index = plan.indexOf(key);
         if (index == VndProxyClassPlan::npos) {
             putVarint(packed, classKeys + unmapped.size());
-            unmapped.emplace_back(sharedUnmappedKey(plan, key), detachedCopy(value));
+            unmapped.emplace_back(sharedUnmappedKey(plan, key), keptUnmappedValue(value));
             return true;
         }
         putVarint(packed, index);

@@ -2,7 +2,8 @@
 // VndLoadedDictionary: what a record keeps of the dictionary it was loaded from, compact and
 // sharing nothing with the decoded reply (a value taken out of a reply keeps the whole reply
 // alive). The entries under keys that the record's class does not map are kept as values (their
-// keys shared by the records of the class); every entry is kept packed as well, in one block
+// keys shared by the records of the class, short lists of numbers shared by all that hold an
+// equal one); every entry is kept packed as well, in one block
 // with the dictionary itself, and unpacked only when a value that the record's properties took
 // is asked for. To everyone else an immutable dictionary with the same entries in the same order.
 #include <cstddef>
