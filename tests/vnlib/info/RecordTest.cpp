@@ -248,6 +248,10 @@ TEST(VnInfoBase, TheKeptCopyReadsBackEveryKindOfValue) {
     EXPECT_EQ(kept->count(), fresh->count());
     EXPECT_EQ(kept->allKeys(), fresh->allKeys());
     EXPECT_EQ(kept->allValues(), fresh->allValues());
+    // The second record of the class repeats the first's texts: it reads back alike.
+    EXPECT_EQ(other->persistentDictionary()->allValues(), fresh->allValues());
+    EXPECT_EQ(load(R"({"Id":"changed","EBook":"abc"})")->persistentDictionary()->allValues(),
+              objectFromJSONString(R"({"Id":"changed","EBook":"abc"})").dictionary()->allValues());
     // Numbers keep their type code, deep inside lists too.
     std::function<void(const Value&, const Value&)> sameTypes = [&](const Value& a,
                                                                     const Value& b) {

@@ -38,7 +38,8 @@ enum Tag : char {
     kOther,
     kStringAt,
     kSharedKey,
-    kKey
+    kKey,
+    kSharedText
 };
 
 void putVarint(std::string& out, uint64_t n) {
@@ -49,15 +50,16 @@ void putVarint(std::string& out, uint64_t n) {
     out += static_cast<char>(n);
 }
 
-// The keys of nested dictionaries, shared by every copy: the same few come back in every record
-// of a reply. Beyond the first few thousand, keys are kept in the copy itself, so that a server
-// sending ever new keys cannot grow the table without bound.
-class SharedKeys {
+// The keys of nested dictionaries and the texts that records of a class repeat (a category, a
+// publisher, a language), shared by every copy: the same few come back in every record of a
+// reply. Beyond the first few thousand, texts are kept in the copy itself, so that a server
+// sending ever new ones cannot grow the table without bound.
+class SharedTexts {
   public:
     static constexpr uint32_t npos = UINT32_MAX;
 
-    static SharedKeys& instance() {
-        static SharedKeys keys;
+    static SharedTexts& instance() {
+        static SharedTexts keys;
         return keys;
     }
     // The number of the text, made if there is room; npos when there is none.
@@ -158,8 +160,8 @@ class Packer {
 
     void packKey(const plat::Value& key) {
         if (key.isString()) {
-            const uint32_t number = SharedKeys::instance().numberOf(key.stringView());
-            if (number != SharedKeys::npos) {
+            const uint32_t number = SharedTexts::instance().numberOf(key.stringView());
+            if (number != SharedTexts::npos) {
                 out_ += kSharedKey;
                 putVarint(out_, number);
                 return;
@@ -245,7 +247,7 @@ class Unpacker {
                 std::vector<std::pair<plat::Value, plat::Value>> entries(nextVarint());
                 for (auto& [k, v] : entries) {
                     k = static_cast<Tag>(*at_++) == kSharedKey
-                            ? SharedKeys::instance().text(nextVarint())
+                            ? SharedTexts::instance().text(nextVarint())
                             : unpack();
                     v = unpack();
                 }
@@ -259,6 +261,8 @@ class Unpacker {
                 earlier.at_ = begin_ + std::min<uint64_t>(at, static_cast<uint64_t>(end_ - begin_));
                 return earlier.atEnd() ? plat::Value() : earlier.unpack();
             }
+            case kSharedText:
+                return SharedTexts::instance().text(nextVarint());
             case kSharedKey:
             case kKey:
                 break;  // only before the keys of dictionaries
@@ -349,6 +353,12 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
     Extras extras;
     uint32_t count = 0;
     Packer packer(packed, bitBytes, extras.others);
+    // The texts of the thread's previous record of the class, by class key.
+    constexpr size_t kLongestRepeated = 64;
+    thread_local std::unordered_map<const VndProxyClassPlan*, std::vector<std::string>>
+        previousTexts;
+    std::vector<std::string>& previous = previousTexts[&plan];
+    previous.resize(classKeys);
     loaded->enumerateKeysAndObjects([&](const plat::Value& key, const plat::Value& value) {
         ++count;
         const size_t index = plan.indexOf(key);
@@ -358,7 +368,26 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
             return true;
         }
         putVarint(packed, index);
-        packer.pack(value);
+        // A text that the class's previous record held under the same key is likely held by
+        // many: it is shared.
+        bool shared = false;
+        if (value.isString() && value.stringView().size() > 3 &&
+            value.stringView().size() <= kLongestRepeated) {
+            std::string& before = previous[index];
+            const std::string_view text = value.stringView();
+            if (before == text) {
+                if (const uint32_t number = SharedTexts::instance().numberOf(text);
+                    number != SharedTexts::npos) {
+                    packed += kSharedText;
+                    putVarint(packed, number);
+                    shared = true;
+                }
+            } else {
+                before.assign(text);
+            }
+        }
+        if (!shared)
+            packer.pack(value);
         if (!value.isNull() && !plan.keys()[index].readable)
             extras.unread.emplace_back(index, detachedCopy(value));
         else if (!value.isNull())
