@@ -1,5 +1,6 @@
 #include "vnlib/dev/util/VndLoadedDictionary.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <deque>
@@ -400,7 +401,22 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
     std::memcpy(storage, packed.data(), packed.size());
     made->packedSize_ = static_cast<uint32_t>(packed.size() - bitBytes);
     made->count_ = count;
-    made->unmapped_ = std::move(unmapped);
+    if (!unmapped.empty()) {
+        // Records of a reply mostly hold the same unmapped entries, their keys and short lists
+        // shared already: the entries themselves are shared then.
+        thread_local std::unordered_map<const VndProxyClassPlan*, std::shared_ptr<const Entries>>
+            previousUnmapped;
+        auto& previous = previousUnmapped[&plan];
+        const bool same =
+            previous && std::equal(previous->begin(), previous->end(), unmapped.begin(),
+                                   unmapped.end(), [](const auto& a, const auto& b) {
+                                       return a.first.identical(b.first) &&
+                                              a.second.identical(b.second);
+                                   });
+        if (!same)
+            previous = std::make_shared<const Entries>(std::move(unmapped));
+        made->unmapped_ = previous;
+    }
     if (!extras.unread.empty() || !extras.others.empty())
         made->extras_ = std::make_unique<Extras>(std::move(extras));
     if (packed.capacity() > (64u << 10)) {
@@ -413,6 +429,11 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
 VndLoadedDictionary::VndLoadedDictionary(Private, std::byte* const& storage,
                                          const VndProxyClassPlan& plan)
     : plan_(&plan), storage_(storage) {}
+
+const VndLoadedDictionary::Entries& VndLoadedDictionary::unmappedEntries() const {
+    static const Entries none;
+    return unmapped_ ? *unmapped_ : none;
+}
 
 bool VndLoadedDictionary::isMapped(size_t index) const {
     if (index >= plan_->keys().size())
@@ -428,7 +449,7 @@ void VndLoadedDictionary::unpackEach(
     while (!unpacker.atEnd()) {
         const uint64_t keyRef = unpacker.nextVarint();
         if (keyRef >= classKeys) {
-            const auto& entry = unmapped_.at(keyRef - classKeys);
+            const auto& entry = unmappedEntries().at(keyRef - classKeys);
             if (!fn(entry.first, entry.second))
                 return;
         } else {
@@ -453,7 +474,7 @@ plat::Value VndLoadedDictionary::mappedValue(size_t index) const {
 
 plat::Value VndLoadedDictionary::objectForKey(const plat::Value& key) const {
     if (plan_->indexOf(key) == VndProxyClassPlan::npos) {
-        for (const auto& [k, v] : unmapped_) {
+        for (const auto& [k, v] : unmappedEntries()) {
             if (k == key)
                 return v;
         }

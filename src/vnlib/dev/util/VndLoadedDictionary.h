@@ -40,7 +40,7 @@ class VndLoadedDictionary final : public plat::Dictionary {
     // ---- For the views of the record ----
     const VndProxyClassPlan& plan() const { return *plan_; }
     // The entries under keys outside the class part, in order.
-    const Entries& unmappedEntries() const { return unmapped_; }
+    const Entries& unmappedEntries() const;
     // The loaded value under the class key at that position of the plan: nil when the
     // dictionary held none there, or null.
     plat::Value mappedValue(size_t index) const;
@@ -62,6 +62,7 @@ class VndLoadedDictionary final : public plat::Dictionary {
     const std::byte* storage_;
     uint32_t packedSize_ = 0;
     uint32_t count_ = 0;
-    Entries unmapped_;
+    // Shared with the previous copy of the class made by the thread when it holds the same.
+    std::shared_ptr<const Entries> unmapped_;
     std::unique_ptr<Extras> extras_;
 };
