@@ -73,6 +73,8 @@ void VnJsonDBDataTable::updateWithInfos(const std::vector<Ref<VnInfo>>& infos) {
     // Many records: the stored rows are read once and looked up by code, instead of one query
     // per record; a few records among many rows are looked up by code.
     std::unordered_map<std::string, Ref<VnJsonData>> stored;
+    stored.reserve(infos.size());
+    dataCodeMap_.reserve(dataCodeMap_.size() + infos.size());
     if (infos.size() * 8 < static_cast<size_t>(std::max(dataContext_->itemCount(), 0))) {
         for (const auto& info : infos) {
             PLAT_PARAMETER_ASSERT(info && info->code());

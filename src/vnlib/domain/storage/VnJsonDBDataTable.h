@@ -5,9 +5,9 @@
 // 80 % of the rows takes them in one fetch instead of one fetch per code, and the codes that fetch
 // did not find are then known to have no row. A table object is meant for one piece of work: rows
 // added through another one afterwards are not seen for those codes.
-#include <map>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "vnlib/domain/storage/VnDataContext.h"
@@ -45,7 +45,7 @@ class VnJsonDBDataTable : public VnStorageBackedObject, public VnLocalDataTableP
 
   private:
     Ref<VnDataContext> dataContext_;
-    std::map<std::string, Ref<VnJsonData>> dataCodeMap_;
+    std::unordered_map<std::string, Ref<VnJsonData>> dataCodeMap_;
     std::set<std::string> notStored_;  // asked for by a preload of every row, not found
     const plat::Class* infoClass_;
     const plat::Class* dataClass_;
