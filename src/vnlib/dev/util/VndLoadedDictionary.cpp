@@ -360,9 +360,31 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
         previousTexts;
     std::vector<std::string>& previous = previousTexts[&plan];
     previous.resize(classKeys);
+    // The records of a reply have the same keys in the same order: the thread remembers the
+    // class keys' positions by the keys it last met, and looks up only those that differ.
+    struct Shape {
+        std::vector<std::string> keys;
+        std::vector<size_t> indexes;
+    };
+    thread_local std::unordered_map<const VndProxyClassPlan*, Shape> shapes;
+    Shape& shape = shapes[&plan];
+    size_t position = 0;
+    auto indexOfKey = [&](const plat::Value& key, size_t at) {
+        if (!key.isString())
+            return plan.indexOf(key);
+        const std::string_view text = key.stringView();
+        if (at >= shape.keys.size()) {
+            shape.keys.resize(at + 1);
+            shape.indexes.resize(at + 1, VndProxyClassPlan::npos);
+        } else if (shape.keys[at] == text) {
+            return shape.indexes[at];
+        }
+        shape.keys[at].assign(text);
+        return shape.indexes[at] = plan.indexOf(key);
+    };
     loaded->enumerateKeysAndObjects([&](const plat::Value& key, const plat::Value& value) {
         ++count;
-        const size_t index = plan.indexOf(key);
+        const size_t index = indexOfKey(key, position++);
         if (index == VndProxyClassPlan::npos) {
             putVarint(packed, classKeys + unmapped.size());
             unmapped.emplace_back(sharedUnmappedKey(plan, key), keptUnmappedValue(value));
