@@ -9,6 +9,7 @@
 #include "platform/core/Property.h"
 #include "vnlib/dev/json/JKDictionary.h"
 #include "vnlib/dev/util/VndDictionaryAdditions.h"
+#include "vnlib/dev/util/VndKeyOrderMemo.h"
 #include "vnlib/dev/util/VndObjectAdditions.h"
 
 namespace {
@@ -214,17 +215,11 @@ void VnInfoBaseSerializationHelper::loadMembers(VnInfoBase& record,
                                                 const JKDictionary& dictionary) const {
     // The records of one reply have the same keys in the same order: each thread remembers the
     // keys it last met per class, and looks up only those that differ.
-    struct Shape {
-        std::vector<std::string> keys;
-        std::vector<const KeyUses*> uses;
-    };
-    thread_local std::unordered_map<const VnInfoBaseSerializationHelper*, Shape> shapes;
-    Shape& shape = shapes[this];
+    thread_local std::unordered_map<const VnInfoBaseSerializationHelper*,
+                                    VndKeyOrderMemo<const KeyUses*>>
+        shapes;
+    VndKeyOrderMemo<const KeyUses*>& shape = shapes[this];
     const auto members = dictionary.members();
-    if (shape.keys.size() < members.size()) {
-        shape.keys.resize(members.size());
-        shape.uses.resize(members.size(), nullptr);
-    }
     // The value under each property's capitalised key and under its own name, in two slots per
     // property. All are found before any is loaded: loading a nested record of the same class
     // uses the same remembered keys.
@@ -237,12 +232,9 @@ void VnInfoBaseSerializationHelper::loadMembers(VnInfoBase& record,
         found = onHeap.data();
     }
     for (size_t i = 0; i < members.size(); ++i) {
-        const std::string_view key = members[i].key->view();
-        if (shape.keys[i] != key) {
-            shape.keys[i].assign(key);
-            shape.uses[i] = usesOfKey(key);
-        }
-        if (const KeyUses* uses = shape.uses[i]) {
+        const KeyUses* uses = shape.at(i, members[i].key->view(),
+                                       [&](std::string_view key) { return usesOfKey(key); });
+        if (uses) {
             for (const KeyUse& use : *uses)
                 found[2 * use.property + (use.capitalized ? 0 : 1)] = &members[i].object;
         }

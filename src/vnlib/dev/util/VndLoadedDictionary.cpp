@@ -10,6 +10,7 @@
 
 #include "vnlib/dev/json/JKTrailingStorage.h"
 #include "vnlib/dev/util/VndDictionaryAdditions.h"
+#include "vnlib/dev/util/VndKeyOrderMemo.h"
 #include "vnlib/dev/util/VndProxyClassPlan.h"
 
 PLAT_DEFINE_CLASS(VndLoadedDictionary, plat::Dictionary, PLAT_NO_METHODS)
@@ -362,25 +363,13 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
     previous.resize(classKeys);
     // The records of a reply have the same keys in the same order: the thread remembers the
     // class keys' positions by the keys it last met, and looks up only those that differ.
-    struct Shape {
-        std::vector<std::string> keys;
-        std::vector<size_t> indexes;
-    };
-    thread_local std::unordered_map<const VndProxyClassPlan*, Shape> shapes;
-    Shape& shape = shapes[&plan];
+    thread_local std::unordered_map<const VndProxyClassPlan*, VndKeyOrderMemo<size_t>> shapes;
+    VndKeyOrderMemo<size_t>& shape = shapes[&plan];
     size_t position = 0;
     auto indexOfKey = [&](const plat::Value& key, size_t at) {
         if (!key.isString())
             return plan.indexOf(key);
-        const std::string_view text = key.stringView();
-        if (at >= shape.keys.size()) {
-            shape.keys.resize(at + 1);
-            shape.indexes.resize(at + 1, VndProxyClassPlan::npos);
-        } else if (shape.keys[at] == text) {
-            return shape.indexes[at];
-        }
-        shape.keys[at].assign(text);
-        return shape.indexes[at] = plan.indexOf(key);
+        return shape.at(at, key.stringView(), [&](std::string_view) { return plan.indexOf(key); });
     };
     loaded->enumerateKeysAndObjects([&](const plat::Value& key, const plat::Value& value) {
         ++count;
