@@ -644,10 +644,11 @@ Ref<Error> ObjectStoreContext::save() {
         rows_.erase({row->entity_, row->rowId_});
         row->context_.reset();
     }
-    // The lists go with their room: a large save is not followed by another one at once.
-    inserted_ = {};
-    changed_ = {};
-    deleted_ = {};
+    // The lists go with their room: a large save is not followed by another one at once. (Assigning
+    // an empty brace list would keep the room: it empties the list in place.)
+    std::vector<Ref<ManagedObject>>().swap(inserted_);
+    std::vector<Ref<ManagedObject>>().swap(changed_);
+    std::vector<Ref<ManagedObject>>().swap(deleted_);
     // Forget rows nobody holds any more.
     std::erase_if(rows_, [](const auto& entry) { return entry.second.expired(); });
     return nullptr;

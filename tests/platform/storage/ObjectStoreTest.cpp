@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <malloc.h>
+
 #include <fstream>
 
 #include "ScopedEnvironment.h"
@@ -190,4 +192,28 @@ TEST(ObjectStore, DamagedFilesAreSetAsideLoggedAndReplacedByAnEmptyStore) {
     EXPECT_FALSE(nowhere->hasStore());
     nowhere->insertNewObject("Note");
     EXPECT_TRUE(nowhere->save());
+}
+
+// A large save keeps nothing of what it wrote in memory: neither the rows nobody holds nor the
+// room of its pending lists. (Sanitizer builds keep their own heap, where this reads zero.)
+TEST(ObjectStore, ALargeSaveLeavesNothingHeld) {
+    const auto path = testing_support::freshTestFolder() / "notes.sqlite";
+    auto context = ObjectStoreContext::open(path, notesModel(true));
+    auto insert = [&](int n) {
+        for (int32_t i = 0; i < n; ++i)
+            context->insertNewObject("Note")->setPrimitiveValueForKey("count", Value(i));
+    };
+    insert(1);  // the statements and the page cache are made here
+    ASSERT_FALSE(context->save());
+    // In use, from the heap and from blocks of their own.
+    auto inUse = [] {
+        const auto info = mallinfo2();
+        return info.uordblks + info.hblkhd;
+    };
+    const size_t before = inUse();
+    insert(20000);
+    ASSERT_FALSE(context->save());
+    const size_t after = inUse();
+    EXPECT_LT(after, before + 64 * 1024) << "held " << (after - before) << " bytes";
+    EXPECT_EQ(context->count("Note"), 20001);
 }

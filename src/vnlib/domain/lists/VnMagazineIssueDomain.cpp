@@ -705,7 +705,8 @@ void VnMagazineIssueDomainUpdatingRequest::coreCancel() {
 
 void VnMagazineIssueDomainUpdatingRequest::coreCleanUp() {
     queryingInfoCodes_.clear();
-    askedCodes_ = {};  // its buckets too
-    modified_.clear();
-    resultItems_.clear();
+    // Their room goes too (clear() would keep it while the request is held).
+    VnCodeSet().swap(askedCodes_);
+    VnChangeList().swap(modified_);
+    VnInfoList().swap(resultItems_);
 }
