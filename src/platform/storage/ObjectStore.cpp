@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <limits>
 #include <set>
 
 #include "platform/core/Log.h"
@@ -16,6 +17,10 @@ PLAT_DEFINE_CLASS(ObjectStoreContext, Object, PLAT_NO_METHODS)
 namespace {
 
 constexpr const char* kSchemaTable = "varnel_schema";
+// Rows inserted by one statement at most, and the values one statement binds at most (the
+// smallest limit any SQLite build has).
+constexpr size_t kRowsPerInsert = 16;
+constexpr size_t kMaxBoundValues = 999;
 
 std::string sqlName(std::string_view identifier) {
     std::string out = "\"";
@@ -156,6 +161,8 @@ int compareValues(const Value& a, const Value& b) {
 // The statements of one entity, prepared on first use and kept while the store is open.
 struct ObjectStoreContext::EntityStatements {
     std::unique_ptr<Statement> insert;
+    std::unique_ptr<Statement> insertMany;  // of kRowsPerInsert rows, or fewer for wide entities
+    std::unique_ptr<Statement> largest;     // the largest row number
     std::unique_ptr<Statement> update;
     std::unique_ptr<Statement> remove;
     std::map<std::string, std::unique_ptr<Statement>> selects;  // by their SQL text
@@ -559,6 +566,87 @@ bool ObjectStoreContext::hasChanges() const {
     return !inserted_.empty() || !changed_.empty() || !deleted_.empty();
 }
 
+std::optional<int64_t> ObjectStoreContext::largestRowId(const EntityDescription& entity) {
+    auto& kept = statementsOf(entity).largest;
+    StatementUse largest(db_, kept,
+                         kept ? std::string() : "SELECT max(rowid) FROM " + sqlName(entity.name));
+    if (largest->prepareCode() != SQLITE_OK || sqlite3_step(largest->get()) != SQLITE_ROW)
+        return std::nullopt;
+    return sqlite3_column_int64(largest->get(), 0);  // 0 for an empty table
+}
+
+Ref<Error> ObjectStoreContext::insertRows(const EntityDescription& entity, size_t first, size_t end,
+                                          std::vector<int64_t>& rowIds) {
+    auto failed = [&](const std::string& what) {
+        return sqliteError(db_, sqlite3_errcode(db_), what);
+    };
+    auto& statements = statementsOf(entity);
+    auto insertSql = [&](size_t rows) {
+        std::string names, marks;
+        for (const auto& attribute : entity.attributes) {
+            names += (names.empty() ? "" : ", ") + sqlName(attribute.name);
+            marks += marks.empty() ? "?" : ", ?";
+        }
+        std::string sql = "INSERT INTO " + sqlName(entity.name) + " (" + names + ") VALUES ";
+        for (size_t i = 0; i < rows; ++i)
+            sql += (i ? ", (" : "(") + marks + ")";
+        return sql;
+    };
+    // Binds the rows from `at` on to the statement's parameters, row after row.
+    auto bindRows = [&](Statement& statement, size_t at, size_t rows) {
+        int index = 1;
+        for (size_t i = at; i < at + rows; ++i) {
+            for (const auto& value : inserted_[i]->values_)
+                statement.bindHeld(index++, value);
+        }
+    };
+
+    size_t next = first;
+    // Many rows go several to a statement, which saves most of the cost of running one. A row
+    // given no number gets the largest one of its table plus one; while that stays below the
+    // limit, the rows of a statement are numbered in turn, so the last number gives them all.
+    const size_t width = std::max<size_t>(entity.attributes.size(), 1);
+    const size_t perStatement = std::min(kRowsPerInsert, kMaxBoundValues / width);
+    if (!entity.attributes.empty() && perStatement > 1 && end - first >= perStatement) {
+        const auto largest = largestRowId(entity);
+        if (!largest)
+            return failed("Cannot save");
+        if (*largest <= std::numeric_limits<int64_t>::max() - static_cast<int64_t>(end - first)) {
+            int64_t expected = *largest;
+            while (end - next >= perStatement) {
+                StatementUse insert(
+                    db_, statements.insertMany,
+                    statements.insertMany ? std::string() : insertSql(perStatement));
+                if (insert->prepareCode() != SQLITE_OK)
+                    return failed("Cannot save");
+                bindRows(*insert, next, perStatement);
+                if (sqlite3_step(insert->get()) != SQLITE_DONE)
+                    return failed("Cannot save");
+                expected += static_cast<int64_t>(perStatement);
+                if (sqlite3_last_insert_rowid(db_) != expected) {
+                    return Error::withDescription(NSSQLiteErrorDomain, SQLITE_ERROR,
+                                                  "Cannot save: rows were not numbered in turn");
+                }
+                for (int64_t id = expected - static_cast<int64_t>(perStatement) + 1; id <= expected;
+                     ++id)
+                    rowIds.push_back(id);
+                next += perStatement;
+            }
+        }
+    }
+    for (; next < end; ++next) {
+        StatementUse insert(db_, statements.insert,
+                            statements.insert ? std::string() : insertSql(1));
+        if (insert->prepareCode() != SQLITE_OK)
+            return failed("Cannot save");
+        bindRows(*insert, next, 1);
+        if (sqlite3_step(insert->get()) != SQLITE_DONE)
+            return failed("Cannot save");
+        rowIds.push_back(sqlite3_last_insert_rowid(db_));
+    }
+    return nullptr;
+}
+
 Ref<Error> ObjectStoreContext::save() {
     if (!hasChanges())
         return nullptr;
@@ -575,26 +663,18 @@ Ref<Error> ObjectStoreContext::save() {
         execute(db_, "ROLLBACK");
         return error;
     };
-    for (const auto& row : inserted_) {
-        const EntityDescription& entity = *row->entity_;
-        auto& kept = statementsOf(entity).insert;
-        std::string sql;
-        if (!kept) {
-            std::string names, marks;
-            for (const auto& attribute : entity.attributes) {
-                names += (names.empty() ? "" : ", ") + sqlName(attribute.name);
-                marks += marks.empty() ? "?" : ", ?";
-            }
-            sql = "INSERT INTO " + sqlName(entity.name) + " (" + names + ") VALUES (" + marks + ")";
+    // Inserts go by runs of rows of one entity.
+    newRowIds.reserve(inserted_.size());
+    for (size_t first = 0; first < inserted_.size();) {
+        const EntityDescription* entity = inserted_[first]->entity_;
+        size_t end = first + 1;
+        while (end < inserted_.size() && inserted_[end]->entity_ == entity)
+            ++end;
+        if (auto error = insertRows(*entity, first, end, newRowIds)) {
+            execute(db_, "ROLLBACK");
+            return error;
         }
-        StatementUse insert(db_, kept, sql);
-        if (insert->prepareCode() != SQLITE_OK)
-            return failed("Cannot save");
-        for (size_t i = 0; i < row->values_.size(); ++i)
-            insert->bindHeld(static_cast<int>(i + 1), row->values_[i]);
-        if (sqlite3_step(insert->get()) != SQLITE_DONE)
-            return failed("Cannot save");
-        newRowIds.push_back(sqlite3_last_insert_rowid(db_));
+        first = end;
     }
     for (const auto& row : changed_) {
         const EntityDescription& entity = *row->entity_;

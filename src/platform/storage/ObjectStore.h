@@ -179,6 +179,12 @@ class ObjectStoreContext : public Object {
                                  std::vector<Value> values);
     struct EntityStatements;
     EntityStatements& statementsOf(const EntityDescription& entity);
+    // Writes the pending inserts from first to end (all of the entity), appending their row
+    // numbers in order; answers the error, inside the save's transaction.
+    Ref<Error> insertRows(const EntityDescription& entity, size_t first, size_t end,
+                          std::vector<int64_t>& rowIds);
+    // The largest row number of the entity's table (0 when empty); nothing on an error.
+    std::optional<int64_t> largestRowId(const EntityDescription& entity);
 
     std::filesystem::path path_;
     ObjectModel model_;

@@ -217,3 +217,73 @@ TEST(ObjectStore, ALargeSaveLeavesNothingHeld) {
     EXPECT_LT(after, before + 64 * 1024) << "held " << (after - before) << " bytes";
     EXPECT_EQ(context->count("Note"), 20001);
 }
+
+// Many rows are written several to a statement: each row gets the number it would get alone (the
+// largest so far plus one, in the order inserted, table by table), and that number leads to its
+// own values, however the runs of each entity fall.
+TEST(ObjectStore, ManyInsertsKeepTheirOrderNumbersAndValues) {
+    const auto path = testing_support::freshTestFolder() / "notes.sqlite";
+    auto context = ObjectStoreContext::open(path, notesModel(true));
+    context->insertNewObject("Note")->setPrimitiveValueForKey("title", Value("old"));
+    ASSERT_FALSE(context->save());
+    std::vector<Ref<plat::ManagedObject>> notes, tags;
+    // Runs of one, of exactly a statement's rows, of several statements and a rest.
+    int made = 0;
+    for (int run : {1, 16, 37, 2, 16, 50}) {
+        for (int i = 0; i < run; ++i, ++made) {
+            auto row = context->insertNewObject("Note");
+            row->setPrimitiveValueForKey("title", Value("n" + std::to_string(made)));
+            row->setPrimitiveValueForKey("count", Value(int32_t{made}));
+            notes.push_back(row);
+        }
+        auto tag = context->insertNewObject("Tag");
+        tag->setPrimitiveValueForKey("name", Value("t" + std::to_string(made)));
+        tags.push_back(tag);
+    }
+    ASSERT_FALSE(context->save());
+    for (size_t i = 0; i < notes.size(); ++i)
+        EXPECT_EQ(notes[i]->rowId(), static_cast<int64_t>(i) + 2) << i;
+    for (size_t i = 0; i < tags.size(); ++i)
+        EXPECT_EQ(tags[i]->rowId(), static_cast<int64_t>(i) + 1) << i;
+
+    auto again = ObjectStoreContext::open(path, notesModel(true));
+    for (const auto& note : notes) {
+        const Value title = note->primitiveValueForKey("title");
+        auto stored = again->fetch("Note", Predicate::equal("title", title));
+        ASSERT_EQ(stored.size(), 1u) << title.description();
+        EXPECT_EQ(stored[0]->rowId(), note->rowId());
+        EXPECT_EQ(stored[0]->primitiveValueForKey("count"), note->primitiveValueForKey("count"));
+        // This context hands out the row it saved for that number.
+        EXPECT_EQ(context->fetch("Note", Predicate::equal("title", title))[0], note);
+    }
+    EXPECT_EQ(again->count("Tag"), static_cast<int64_t>(tags.size()));
+}
+
+// Past the largest row number SQLite picks free numbers at random: rows are then written one by
+// one and still know their own numbers.
+TEST(ObjectStore, RowsAfterTheLargestNumberKnowTheirOwnNumbers) {
+    const auto path = testing_support::freshTestFolder() / "notes.sqlite";
+    { auto made = ObjectStoreContext::open(path, notesModel(true)); }
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(
+                  other, "INSERT INTO \"Note\" (rowid, title) VALUES (9223372036854775807, 'last')",
+                  nullptr, nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(other);
+
+    auto context = ObjectStoreContext::open(path, notesModel(true));
+    std::vector<Ref<plat::ManagedObject>> notes;
+    for (int32_t i = 0; i < 40; ++i) {
+        notes.push_back(context->insertNewObject("Note"));
+        notes.back()->setPrimitiveValueForKey("title", Value("r" + std::to_string(i)));
+    }
+    ASSERT_FALSE(context->save());
+    auto again = ObjectStoreContext::open(path, notesModel(true));
+    for (const auto& note : notes) {
+        auto stored =
+            again->fetch("Note", Predicate::equal("title", note->primitiveValueForKey("title")));
+        ASSERT_EQ(stored.size(), 1u);
+        EXPECT_EQ(stored[0]->rowId(), note->rowId());
+    }
+}
