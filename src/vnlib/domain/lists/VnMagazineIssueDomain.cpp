@@ -222,14 +222,18 @@ void VnMagazineIssueDomain::updateHeldItemsWithUserInfos(
             continue;
         items.push_back(changed.contains(*item->code()) ? proxyWithInfo(record, userInfo) : item);
     }
-    // Codes new to the list join with the catalogue record stored for them, if any.
+    // Codes new to the list join with the catalogue record stored for them, if any (an empty
+    // catalogue, as at a first refresh, has none to look up).
     std::vector<std::string> missing;
     for (const auto& [code, userInfo] : changed) {
         if (!listed.contains(code))
             missing.emplace_back(code);
     }
-    if (auto userContext = bookStoreUserContext(); userContext && !missing.empty()) {
-        auto catalogue = userContext->userStorage()->dataTableForMagazineIssueKind(issueKind_);
+    auto userContext = missing.empty() ? nullptr : bookStoreUserContext();
+    auto catalogue = userContext
+                         ? userContext->userStorage()->dataTableForMagazineIssueKind(issueKind_)
+                         : nullptr;
+    if (catalogue && catalogue->dataContext()->itemCount() > 0) {
         catalogue->preloadItemsWithCodes(missing);
         for (const auto& code : missing) {
             auto record =
