@@ -521,6 +521,7 @@ Ref<ManagedObject> ObjectStoreContext::insertNewObject(std::string_view entityNa
     row->entity_ = entity;
     row->context_ = self<ObjectStoreContext>();
     row->values_.clear();
+    row->values_.reserve(entity->attributes.size());
     for (const auto& attribute : entity->attributes)
         row->values_.push_back(defaultValue(attribute));
     row->inserted_ = true;

@@ -203,37 +203,46 @@ VnInfoList VnMagazineIssueDomain::itemsFromPersistentStorage() {
 void VnMagazineIssueDomain::updateHeldItemsWithUserInfos(
     const std::vector<Ref<VnUserMagazineIssueInfo>>& userInfos) {
     auto table = userIssueInfoDataTable();
-    std::unordered_map<std::string_view, Ref<VnUserMagazineIssueInfo>> changed(userInfos.size());
-    for (const auto& userInfo : userInfos) {
-        if (userInfo && userInfo->code())
-            changed[*userInfo->code()] = userInfo;
-    }
     // Held items keep their place in the table: a changed one is listed anew with its per-user
     // record, one whose per-user record is gone leaves, a code is listed once.
     VnInfoList items;
     std::unordered_set<std::string_view> listed;
-    for (const auto& item : VnDomain::items()) {
-        auto record = Proxy::recordOf(item);
-        if (!record || !item->code() || !listed.insert(*item->code()).second)
-            continue;
-        auto userInfo =
-            std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(table->infoForCode(*item->code()));
-        if (!userInfo)
-            continue;
-        items.push_back(changed.contains(*item->code()) ? proxyWithInfo(record, userInfo) : item);
+    if (const auto& held = VnDomain::items(); !held.empty()) {
+        std::unordered_set<std::string_view> changed(userInfos.size());
+        for (const auto& userInfo : userInfos) {
+            if (userInfo && userInfo->code())
+                changed.insert(*userInfo->code());
+        }
+        for (const auto& item : held) {
+            auto record = Proxy::recordOf(item);
+            if (!record || !item->code() || !listed.insert(*item->code()).second)
+                continue;
+            auto userInfo = std::dynamic_pointer_cast<VnUserMagazineIssueInfo>(
+                table->infoForCode(*item->code()));
+            if (!userInfo)
+                continue;
+            items.push_back(changed.contains(*item->code()) ? proxyWithInfo(record, userInfo)
+                                                            : item);
+        }
     }
     // Codes new to the list join with the catalogue record stored for them, if any (an empty
     // catalogue, as at a first refresh, has none to look up).
-    std::vector<std::string> missing;
-    for (const auto& [code, userInfo] : changed) {
-        if (!listed.contains(code))
-            missing.emplace_back(code);
+    std::vector<std::string_view> joining;
+    for (const auto& userInfo : userInfos) {
+        if (userInfo && userInfo->code() && !listed.contains(*userInfo->code()))
+            joining.emplace_back(*userInfo->code());
     }
-    auto userContext = missing.empty() ? nullptr : bookStoreUserContext();
+    auto userContext = joining.empty() ? nullptr : bookStoreUserContext();
     auto catalogue = userContext
                          ? userContext->userStorage()->dataTableForMagazineIssueKind(issueKind_)
                          : nullptr;
     if (catalogue && catalogue->dataContext()->itemCount() > 0) {
+        std::vector<std::string> missing;  // each code once
+        std::unordered_set<std::string_view> seen(joining.size());
+        for (const auto code : joining) {
+            if (seen.insert(code).second)
+                missing.emplace_back(code);
+        }
         catalogue->preloadItemsWithCodes(missing);
         for (const auto& code : missing) {
             auto record =
