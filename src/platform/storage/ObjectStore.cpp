@@ -17,8 +17,8 @@ PLAT_DEFINE_CLASS(ObjectStoreContext, Object, PLAT_NO_METHODS)
 namespace {
 
 constexpr const char* kSchemaTable = "varnel_schema";
-// Rows inserted by one statement at most, and the values one statement binds at most (the
-// smallest limit any SQLite build has).
+// Rows inserted by one statement at most, and the values one statement binds at most (the limit
+// of SQLite builds before 3.32; where a statement that wide cannot be made, rows go one by one).
 constexpr size_t kRowsPerInsert = 16;
 constexpr size_t kMaxBoundValues = 999;
 
@@ -619,7 +619,7 @@ Ref<Error> ObjectStoreContext::insertRows(const EntityDescription& entity, size_
                     db_, statements.insertMany,
                     statements.insertMany ? std::string() : insertSql(perStatement));
                 if (insert->prepareCode() != SQLITE_OK)
-                    return failed("Cannot save");
+                    break;
                 bindRows(*insert, next, perStatement);
                 if (sqlite3_step(insert->get()) != SQLITE_DONE)
                     return failed("Cannot save");
