@@ -245,7 +245,8 @@ std::optional<std::string> stringReading(const Value& value) {
         case Value::Kind::Null:
             return std::string();
         case Value::Kind::String:
-            return *value.string();
+            // Read in place: a text of a decoded reply is not made into a string of its own.
+            return std::string(value.stringView());
         case Value::Kind::Bool:
         case Value::Kind::Number:
         case Value::Kind::Decimal:

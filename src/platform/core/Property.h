@@ -490,6 +490,18 @@ struct PropertyRegistrar {
         Method setterMethod;
         if constexpr (kWritable) {
             entry->setter = [write](Object& self, const Value& value) -> bool {
+                // Text, the common case, is copied straight into the value written.
+                if constexpr (std::is_same_v<V, std::string>) {
+                    if (value.isString()) {
+                        write(static_cast<C&>(self), V(value.stringView()));
+                        return true;
+                    }
+                } else if constexpr (std::is_same_v<V, std::optional<std::string>>) {
+                    if (value.isString()) {
+                        write(static_cast<C&>(self), V(std::in_place, value.stringView()));
+                        return true;
+                    }
+                }
                 std::optional<V> converted = Coding<V>::unbox(value);
                 if (!converted)
                     return false;

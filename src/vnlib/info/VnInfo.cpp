@@ -1,5 +1,8 @@
 #include "vnlib/info/VnInfo.h"
 
+#include <deque>
+#include <utility>
+
 #include "platform/core/Log.h"
 #include "platform/core/Property.h"
 #include "vnlib/info/VnInfoBaseSerializationHelper.h"
@@ -35,14 +38,16 @@ void VnInfo::initWithDictionary(const Ref<plat::Dictionary>& dictionary) {
 }
 
 const plat::Value& VnInfo::codeKey() const {
-    // The key of the class, made once per class and thread.
-    thread_local const plat::Class* cls = nullptr;
-    thread_local plat::Value key;
-    if (cls != &getClass()) {
-        key = plat::Value(coreCodeKeyName());
-        cls = &getClass();
+    // The key of the class, made once per class and thread: records of several classes are
+    // loaded in turn (a record and those nested in it), so that each keeps its own.
+    thread_local std::deque<std::pair<const plat::Class*, plat::Value>> keys;  // stay in place
+    const plat::Class* cls = &getClass();
+    for (const auto& [known, key] : keys) {
+        if (known == cls)
+            return key;
     }
-    return key;
+    keys.emplace_back(cls, plat::Value(coreCodeKeyName()));
+    return keys.back().second;
 }
 
 void VnInfoWithHashString::setHashString(std::optional<std::string> hash) {

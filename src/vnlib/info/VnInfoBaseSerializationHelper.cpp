@@ -116,7 +116,9 @@ plat::Value VnInfoBaseProperty::applyRule(VnInfoBase& record, const plat::Value&
         case Rule::Identity:
             // Lists, dictionaries and untyped values are kept: a copy of their own, so that the
             // record does not keep the decoded reply alive. Text properties copy their text.
-            if (v.isArray() || v.isDictionary() || (v.isString() && !keepsText_))
+            if (v.isString() && !keepsText_)
+                return plat::Value(std::string(v.stringView()));  // read in place
+            if (v.isArray() || v.isDictionary())
                 return detachedCopy(v);
             break;
     }
@@ -130,12 +132,20 @@ void VnInfoBaseProperty::load(VnInfoBase& record, const plat::Dictionary& dictio
         v = dictionary.objectForKey(dictionaryKey_);
     if (v.isNil())
         return;  // a missing key leaves the property as it is
-    loadValue(record, std::move(v));
+    loadValue(record, v);
 }
 
-void VnInfoBaseProperty::loadValue(VnInfoBase& record, plat::Value v) const {
-    if (v.isNull())
-        v = plat::Value();
+void VnInfoBaseProperty::loadValue(VnInfoBase& record, const plat::Value& given) const {
+    static const plat::Value nil;
+    const plat::Value& v = given.isNull() ? nil : given;
+    // Scalars, and text for a text property, are taken as they are: set without a copy.
+    const bool asItIs = rule_ == Rule::Identity && !customWrite_ && !v.isArray() &&
+                        !v.isDictionary() && (!v.isString() || keepsText_);
+    if (asItIs) {
+        if (!entry_ || !entry_->setter || !entry_->setter(record, v))
+            record.setPropertyValue(v, propertyName_);  // refused: reports why, changes nothing
+        return;
+    }
     plat::Value result = applyRule(record, v);
     if (result.isNull())
         result = plat::Value();
@@ -224,12 +234,14 @@ void VnInfoBaseSerializationHelper::loadMembers(VnInfoBase& record,
     // property. All are found before any is loaded: loading a nested record of the same class
     // uses the same remembered keys.
     constexpr size_t kOnStack = 256;
-    std::array<const plat::Value*, kOnStack> onStack{};
+    std::array<const plat::Value*, kOnStack> onStack;
     std::vector<const plat::Value*> onHeap;
     const plat::Value** found = onStack.data();
     if (2 * properties_.size() > kOnStack) {
         onHeap.assign(2 * properties_.size(), nullptr);
         found = onHeap.data();
+    } else {
+        std::fill_n(found, 2 * properties_.size(), nullptr);  // only the slots in use
     }
     for (size_t i = 0; i < members.size(); ++i) {
         const KeyUses* uses = shape.at(i, members[i].key->view(),

@@ -31,7 +31,7 @@ class VnInfoBaseProperty {
     // Loads the property of the record from the dictionary (a missing key changes nothing).
     void load(VnInfoBase& record, const plat::Dictionary& dictionary) const;
     // Loads the property from the value found under one of its keys.
-    void loadValue(VnInfoBase& record, plat::Value v) const;
+    void loadValue(VnInfoBase& record, const plat::Value& v) const;
 
   private:
     plat::Value applyRule(VnInfoBase& record, const plat::Value& value) const;

@@ -9,6 +9,7 @@
 #include "vnlib/dev/kxjson/KxJsonWriter.h"
 #include "vnlib/dev/util/VndObjectProxyDictionary.h"
 #include "vnlib/info/VnInfo.h"
+#include "vnlib/info/catalogue/VnMagazineIssueMetaInfo.h"
 
 using plat::Value;
 
@@ -294,4 +295,102 @@ TEST(VnInfoBase, TheKeptCopyReadsBackEveryKindOfValue) {
     EXPECT_EQ(doubles.array()->objectAtIndex(0).number()->type(),
               objectFromJSONString("[0.0]").array()->objectAtIndex(0).number()->type());
     EXPECT_FALSE(ints.identical(formats(R"({"Formats":[0,1,"x"]})")));
+}
+
+namespace {
+
+class VnTestTitled : public VnInfo {
+    PLAT_CLASS(VnTestTitled)
+  public:
+    std::string title_;
+};
+
+}  // namespace
+
+PLAT_DEFINE_CLASS(VnTestTitled, VnInfo, [](auto& c) { c.property("title", &VnTestTitled::title_); })
+
+// Text properties take text straight into the member; every kind of value gives what the
+// general conversion gives, and a value of the wrong kind is refused, changing nothing.
+TEST(VnInfoBase, TextSettersAgreeWithTheGeneralConversion) {
+    const auto reply = objectFromJSONString(R"({"Text":"ÄÖ ✓ long enough to leave the buffer"})");
+    const std::vector<Value> values = {Value("abc"),
+                                       Value(""),
+                                       (*reply.dictionary())["Text"],  // a text of a reply
+                                       Value(int32_t{12}),
+                                       Value(2.5),
+                                       Value::boolean(true),
+                                       Value::null(),
+                                       Value(),
+                                       Value(plat::Array::make({Value("x")})),
+                                       Value(plat::Date{5})};
+    const auto& record = VnTestRecord::classObject();
+    const auto& titled = VnTestTitled::classObject();
+    for (const Value& value : values) {
+        SCOPED_TRACE(value.description());
+        using Optional = plat::detail::PropertyCoding<std::optional<std::string>>;
+        using Plain = plat::detail::PropertyCoding<std::string>;
+        const auto optional = Optional::unbox(value);
+        const auto plain = Plain::unbox(value);
+
+        auto r = std::make_shared<VnTestRecord>();
+        r->name_ = "before";
+        r->setCode("before");
+        EXPECT_EQ(record.findProperty("name")->setter(*r, value), optional.has_value());
+        EXPECT_EQ(record.findProperty("code")->setter(*r, value), optional.has_value());
+        EXPECT_EQ(r->name_, optional ? *optional : std::optional<std::string>("before"));
+        EXPECT_EQ(r->code(), optional ? *optional : std::optional<std::string>("before"));
+
+        auto t = std::make_shared<VnTestTitled>();
+        t->title_ = "before";
+        EXPECT_EQ(titled.findProperty("title")->setter(*t, value), plain.has_value());
+        EXPECT_EQ(t->title_, plain ? *plain : std::string("before"));
+    }
+}
+
+// Records loaded in turn from replies whose texts, nested keys and unmapped entries differ at
+// the same places: each kept copy still reads back as its own reply, numbers' types included.
+TEST(VnInfoBase, KeptCopiesOfRecordsLoadedInTurnReadBackAsTheirReplies) {
+    const std::vector<std::string> replies = {
+        R"({"Code":"same text","Id":"first text","Main":{"Count":1,"Aa":"x"},"U1":[0,1],
+            "U2":"u","Children":[{"Code":"c","Zz":[1]}]})",
+        R"({"Code":"same text","Id":"other text","Main":{"Bb":"y","Count":2},"U1":[0.0,1],
+            "U3":"v","Children":[{"Yy":2,"Code":"d"}]})",
+        R"({"Code":"same text","Id":"first text","Main":{"Count":1,"Aa":"x"},"U2":[0,1],
+            "U1":"w","Children":[{"Code":"c","Zz":[1.5]}]})",
+        R"({"Id":"same text","Code":"first text","U1":[0,2],"Main":{"Aa":3,"Count":"z"}})"};
+    std::function<void(const Value&, const Value&)> same = [&](const Value& a, const Value& b) {
+        EXPECT_EQ(a, b);
+        if (a.number() && b.number()) {
+            EXPECT_EQ(a.number()->type(), b.number()->type()) << b.description();
+        }
+        if (a.array() && b.array() && a.array()->count() == b.array()->count()) {
+            for (size_t i = 0; i < a.array()->count(); ++i)
+                same(a.array()->objectAtIndex(i), b.array()->objectAtIndex(i));
+        }
+    };
+    for (int round = 0; round < 3; ++round) {
+        for (const auto& json : replies) {
+            SCOPED_TRACE(json);
+            const auto kept = load(json)->persistentDictionary();
+            const auto fresh = objectFromJSONString(json).dictionary();
+            ASSERT_TRUE(kept && fresh);
+            EXPECT_EQ(kept->allKeys(), fresh->allKeys());
+            fresh->enumerateKeysAndObjects([&](const Value& key, const Value& value) {
+                same(kept->objectForKey(key), value);
+                return true;
+            });
+        }
+    }
+}
+
+// Records of classes with different code keys, loaded in turn, each read their own.
+TEST(VnInfo, ClassesLoadedInTurnReadTheirOwnCodeKeys) {
+    for (int round = 0; round < 2; ++round) {
+        auto meta = std::make_shared<VnMagazineIssueMetaInfo>();
+        meta->initWithJSONString(R"({"MagazineIssueCode":"M1","Code":"other"})");
+        EXPECT_EQ(meta->code(), "M1");
+        auto child = std::make_shared<VnTestChild>();
+        child->initWithJSONString(R"({"MagazineIssueCode":"M1","Code":"C1"})");
+        EXPECT_EQ(child->code(), "C1");
+    }
 }

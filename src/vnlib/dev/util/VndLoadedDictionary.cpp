@@ -8,6 +8,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "vnlib/dev/json/JKDictionary.h"
 #include "vnlib/dev/json/JKTrailingStorage.h"
 #include "vnlib/dev/util/VndDictionaryAdditions.h"
 #include "vnlib/dev/util/VndKeyOrderMemo.h"
@@ -44,12 +45,55 @@ enum Tag : char {
     kSharedText
 };
 
-void putVarint(std::string& out, uint64_t n) {
+// Bytes written one after another into a buffer that only grows: cheaper per byte than
+// appending to a string, which checks and ends itself at each append.
+class Sink {
+  public:
+    explicit Sink(std::string& buffer) : buffer_(buffer) {}
+
+    size_t size() const { return size_; }
+    char* data() { return buffer_.data(); }
+    const char* data() const { return buffer_.data(); }
+    Sink& operator+=(char c) {
+        room(1);
+        buffer_[size_++] = c;
+        return *this;
+    }
+    Sink& operator+=(std::string_view text) {
+        append(text.data(), text.size());
+        return *this;
+    }
+    void append(const char* bytes, size_t n) {
+        room(n);
+        std::memcpy(buffer_.data() + size_, bytes, n);
+        size_ += n;
+    }
+    std::string_view view() const { return {buffer_.data(), size_}; }
+
+  private:
+    void room(size_t n) {
+        if (size_ + n > buffer_.size()) [[unlikely]]
+            grow(n);
+    }
+    void grow(size_t n) { buffer_.resize(std::max(2 * buffer_.size(), size_ + n + 64)); }
+
+    std::string& buffer_;
+    size_t size_ = 0;
+};
+
+void putVarint(Sink& out, uint64_t n) {
+    if (n < 0x80) {
+        out += static_cast<char>(n);  // most are: one byte
+        return;
+    }
+    char bytes[10];
+    size_t size = 0;
     while (n >= 0x80) {
-        out += static_cast<char>(n | 0x80);
+        bytes[size++] = static_cast<char>(n | 0x80);
         n >>= 7;
     }
-    out += static_cast<char>(n);
+    bytes[size++] = static_cast<char>(n);
+    out.append(bytes, size);
 }
 
 // The keys of nested dictionaries and the texts that records of a class repeat (a category, a
@@ -59,12 +103,16 @@ void putVarint(std::string& out, uint64_t n) {
 class SharedTexts {
   public:
     static constexpr uint32_t npos = UINT32_MAX;
+    // Not a number: for callers that remember numbers, one not asked for yet.
+    static constexpr uint32_t notAsked = UINT32_MAX - 1;
 
     static SharedTexts& instance() {
         static SharedTexts keys;
         return keys;
     }
-    // The number of the text, made if there is room; npos when there is none.
+    // The number of the text, made if there is room; npos when there is none. A text keeps its
+    // number, and one without has none for good (the table only grows), so that callers may
+    // remember the answer.
     uint32_t numberOf(std::string_view text) {
         std::lock_guard guard(lock_);
         if (auto it = numbers_.find(text); it != numbers_.end())
@@ -91,7 +139,7 @@ class SharedTexts {
 class Packer {
   public:
     // `base`: where the entries start in `out`.
-    Packer(std::string& out, size_t base, std::vector<plat::Value>& others)
+    Packer(Sink& out, size_t base, std::vector<plat::Value>& others)
         : out_(out), base_(base), others_(others) {}
 
     void pack(const plat::Value& value) {
@@ -127,8 +175,9 @@ class Packer {
         } else if (auto dictionary = value.dictionary()) {
             out_ += kDictionary;
             putVarint(out_, dictionary->count());
+            size_t position = 0;
             dictionary->enumerateKeysAndObjects([&](const plat::Value& k, const plat::Value& v) {
-                packKey(k);
+                packKey(k, position++);
                 pack(v);
                 return true;
             });
@@ -146,7 +195,7 @@ class Packer {
             for (size_t i = 0; i < remembered_; ++i) {
                 const auto [at, size] = strings_[i];
                 if (size == text.size() &&
-                    out_.compare(at + 1 + varintSize(size), size, text) == 0) {
+                    std::string_view(out_.data() + at + 1 + varintSize(size), size) == text) {
                     out_ += kStringAt;
                     putVarint(out_, at - base_);
                     return;
@@ -160,9 +209,15 @@ class Packer {
         out_ += text;
     }
 
-    void packKey(const plat::Value& key) {
+    // `position`: the key's place in its dictionary.
+    void packKey(const plat::Value& key, size_t position) {
         if (key.isString()) {
-            const uint32_t number = SharedTexts::instance().numberOf(key.stringView());
+            // Nested dictionaries of a reply have the same keys in the same order: the thread
+            // remembers the keys' numbers by the keys it last met at each place.
+            thread_local VndKeyOrderMemo<uint32_t> numbers;
+            const uint32_t number = numbers.at(
+                position, key.stringView(),
+                [](std::string_view text) { return SharedTexts::instance().numberOf(text); });
             if (number != SharedTexts::npos) {
                 out_ += kSharedKey;
                 putVarint(out_, number);
@@ -180,7 +235,7 @@ class Packer {
         return size;
     }
 
-    std::string& out_;
+    Sink& out_;
     size_t base_;
     std::vector<plat::Value>& others_;
     std::array<std::pair<size_t, size_t>, 64> strings_;  // position of the kind byte, length
@@ -282,7 +337,9 @@ class Unpacker {
 // The key of an unmapped entry, shared by every record of the class that kept it: the same few
 // keys come back in each record of a reply. Keys beyond the first few thousand are not shared,
 // so that a server sending ever new keys cannot grow the table without bound.
-plat::Value sharedUnmappedKey(const VndProxyClassPlan& plan, const plat::Value& key) {
+// `ordinal`: the entry's place among the record's unmapped entries.
+plat::Value sharedUnmappedKey(const VndProxyClassPlan& plan, const plat::Value& key,
+                              size_t ordinal) {
     if (!key.isString())
         return detachedCopy(key);
     struct TextHash {
@@ -291,6 +348,17 @@ plat::Value sharedUnmappedKey(const VndProxyClassPlan& plan, const plat::Value& 
             return std::hash<std::string_view>()(text);
         }
     };
+    // The shared key last found at each place among the class's unmapped entries.
+    struct Found {
+        const VndProxyClassPlan* plan = nullptr;
+        std::string text;
+        plat::Value key;
+    };
+    thread_local std::vector<Found> lastFound;
+    const std::string_view text = key.stringView();
+    if (ordinal < lastFound.size() && lastFound[ordinal].plan == &plan &&
+        lastFound[ordinal].text == text)
+        return lastFound[ordinal].key;
     using Keys = std::unordered_map<std::string, plat::Value, TextHash, std::equal_to<>>;
     static std::mutex lock;
     static std::unordered_map<const VndProxyClassPlan*, Keys> shared;
@@ -298,21 +366,24 @@ plat::Value sharedUnmappedKey(const VndProxyClassPlan& plan, const plat::Value& 
     constexpr size_t kMostShared = 4096;
     std::lock_guard guard(lock);
     auto& keys = shared[&plan];
-    const std::string_view text = key.stringView();
-    if (auto it = keys.find(text); it != keys.end())
-        return it->second;
-    plat::Value copy = detachedCopy(key);
-    if (count < kMostShared) {
-        keys.emplace(std::string(text), copy);
+    auto it = keys.find(text);
+    if (it == keys.end()) {
+        if (count >= kMostShared)
+            return detachedCopy(key);
+        it = keys.emplace(std::string(text), detachedCopy(key)).first;
         ++count;
     }
-    return copy;
+    if (ordinal >= lastFound.size())
+        lastFound.resize(ordinal + 1);
+    lastFound[ordinal] = {&plan, std::string(text), it->second};
+    return it->second;
 }
 
 // An unmapped value as the record keeps it: a short list of numbers (a list of content formats,
 // say) is shared by every copy that holds an equal one, numbers' types included; anything else
 // is a copy of its own. Beyond the first thousand lists, lists are no longer shared.
-plat::Value keptUnmappedValue(const plat::Value& value) {
+// `ordinal`: the entry's place among the record's unmapped entries.
+plat::Value keptUnmappedValue(const plat::Value& value, size_t ordinal) {
     constexpr size_t kLongestShared = 8;
     const auto list = value.array();
     if (!list || list->count() > kLongestShared)
@@ -324,19 +395,29 @@ plat::Value keptUnmappedValue(const plat::Value& value) {
     });
     if (!scalars)
         return detachedCopy(value);
-    std::string packed;
+    thread_local std::string buffer;
+    Sink sink(buffer);
     std::vector<plat::Value> none;
-    Packer(packed, 0, none).pack(value);
+    Packer(sink, 0, none).pack(value);
+    // The shared list last found at each place among the unmapped entries.
+    thread_local std::vector<std::pair<std::string, plat::Value>> lastFound;
+    if (ordinal < lastFound.size() && lastFound[ordinal].first == sink.view())
+        return lastFound[ordinal].second;
+    std::string packed(sink.view());
     static std::mutex lock;
     static std::unordered_map<std::string, plat::Value> shared;
     constexpr size_t kMostShared = 1024;
     std::lock_guard guard(lock);
-    if (auto it = shared.find(packed); it != shared.end())
-        return it->second;
-    plat::Value copy = detachedCopy(value);
-    if (shared.size() < kMostShared)
-        shared.emplace(std::move(packed), copy);
-    return copy;
+    auto it = shared.find(packed);
+    if (it == shared.end()) {
+        if (shared.size() >= kMostShared)
+            return detachedCopy(value);
+        it = shared.emplace(packed, detachedCopy(value)).first;
+    }
+    if (ordinal >= lastFound.size())
+        lastFound.resize(ordinal + 1);
+    lastFound[ordinal] = {std::move(packed), it->second};
+    return it->second;
 }
 
 }  // namespace
@@ -349,18 +430,25 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
     const size_t classKeys = plan.keys().size();
     const size_t bitBytes = (classKeys + 7) / 8;
     // Packed into a buffer of the thread's first, then copied into the block of the dictionary.
-    thread_local std::string packed;
-    packed.assign(bitBytes, '\0');
+    thread_local std::string buffer;
+    Sink packed(buffer);
+    for (size_t i = 0; i < bitBytes; ++i)
+        packed += '\0';
     Entries unmapped;
     Extras extras;
     uint32_t count = 0;
     Packer packer(packed, bitBytes, extras.others);
-    // The texts of the thread's previous record of the class, by class key.
+    // The texts of the thread's previous record of the class, by class key, with their shared
+    // numbers once asked for.
     constexpr size_t kLongestRepeated = 64;
-    thread_local std::unordered_map<const VndProxyClassPlan*, std::vector<std::string>>
-        previousTexts;
-    std::vector<std::string>& previous = previousTexts[&plan];
-    previous.resize(classKeys);
+    struct PreviousTexts {
+        std::vector<std::string> texts;
+        std::vector<uint32_t> numbers;
+    };
+    thread_local std::unordered_map<const VndProxyClassPlan*, PreviousTexts> previousTexts;
+    PreviousTexts& previous = previousTexts[&plan];
+    previous.texts.resize(classKeys);
+    previous.numbers.resize(classKeys, SharedTexts::notAsked);
     // The records of a reply have the same keys in the same order: the thread remembers the
     // class keys' positions by the keys it last met, and looks up only those that differ.
     thread_local std::unordered_map<const VndProxyClassPlan*, VndKeyOrderMemo<size_t>> shapes;
@@ -371,12 +459,14 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
             return plan.indexOf(key);
         return shape.at(at, key.stringView(), [&](std::string_view) { return plan.indexOf(key); });
     };
-    loaded->enumerateKeysAndObjects([&](const plat::Value& key, const plat::Value& value) {
+    auto add = [&](const plat::Value& key, const plat::Value& value) {
         ++count;
         const size_t index = indexOfKey(key, position++);
         if (index == VndProxyClassPlan::npos) {
-            putVarint(packed, classKeys + unmapped.size());
-            unmapped.emplace_back(sharedUnmappedKey(plan, key), keptUnmappedValue(value));
+            const size_t ordinal = unmapped.size();
+            putVarint(packed, classKeys + ordinal);
+            unmapped.emplace_back(sharedUnmappedKey(plan, key, ordinal),
+                                  keptUnmappedValue(value, ordinal));
             return true;
         }
         putVarint(packed, index);
@@ -385,17 +475,20 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
         bool shared = false;
         if (value.isString() && value.stringView().size() > 3 &&
             value.stringView().size() <= kLongestRepeated) {
-            std::string& before = previous[index];
+            std::string& before = previous.texts[index];
+            uint32_t& number = previous.numbers[index];
             const std::string_view text = value.stringView();
             if (before == text) {
-                if (const uint32_t number = SharedTexts::instance().numberOf(text);
-                    number != SharedTexts::npos) {
+                if (number == SharedTexts::notAsked)
+                    number = SharedTexts::instance().numberOf(text);
+                if (number != SharedTexts::npos) {
                     packed += kSharedText;
                     putVarint(packed, number);
                     shared = true;
                 }
             } else {
                 before.assign(text);
+                number = SharedTexts::notAsked;
             }
         }
         if (!shared)
@@ -403,9 +496,16 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
         if (!value.isNull() && !plan.keys()[index].readable)
             extras.unread.emplace_back(index, detachedCopy(value));
         else if (!value.isNull())
-            packed[index / 8] = static_cast<char>(packed[index / 8] | (1 << (index % 8)));
+            packed.data()[index / 8] |= static_cast<char>(1 << (index % 8));
         return true;
-    });
+    };
+    if (const auto* decoded = dynamic_cast<const JKDictionary*>(loaded.get());
+        decoded && !decoded->members().empty()) {
+        for (const JKFlatMember& member : decoded->members())
+            add(decoded->keyOf(member), member.object);  // a decoded reply's, walked directly
+    } else {
+        loaded->enumerateKeysAndObjects(add);
+    }
     std::byte* storage = nullptr;
     auto made = jk_makeWithTrailingStorage<VndLoadedDictionary>(packed.size(), storage, Private{},
                                                                 storage, plan);
@@ -430,9 +530,9 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
     }
     if (!extras.unread.empty() || !extras.others.empty())
         made->extras_ = std::make_unique<Extras>(std::move(extras));
-    if (packed.capacity() > (64u << 10)) {
-        packed.clear();
-        packed.shrink_to_fit();  // one huge record does not hold the thread's buffer
+    if (buffer.size() > (64u << 10)) {
+        buffer.clear();
+        buffer.shrink_to_fit();  // one huge record does not hold the thread's buffer
     }
     return made;
 }
