@@ -22,6 +22,7 @@
 #include "vnlib/dev/json/JKDoubleText.h"
 #include "vnlib/dev/json/JKError.h"
 #include "vnlib/dev/json/JKManagedBuffer.h"
+#include "vnlib/dev/json/JKMemberWriter.h"
 #include "vnlib/dev/json/JSONDecoder.h"
 
 PLAT_DEFINE_CLASS(JKSerializer, plat::Object, PLAT_NO_METHODS)
@@ -330,6 +331,8 @@ class Encoder {
     std::string_view text() const { return {reinterpret_cast<const char*>(out_), atIndex_}; }
 
   private:
+    friend class MemberSink;
+
     // Room for n more bytes; false after recording the failure.
     bool reserve(size_t n) {
         if (atIndex_ + n <= capacity_) [[likely]]
@@ -366,6 +369,8 @@ class Encoder {
     bool writeNumber(const Number& n);
     bool writeArray(const plat::Array& array);
     bool writeDictionary(const plat::Dictionary& dictionary);
+    // The members of a dictionary that gives them itself (compact text without options only).
+    bool writeSelfWritten(const JKSelfWritingDictionary& dictionary);
     bool enter(const plat::Object& container, const Value& v);
     void leave() { path_.pop_back(); }
     bool addMember(bool first, const Value& key, const Value& value);
@@ -379,6 +384,11 @@ class Encoder {
             othersRan_ = true;
             cache_->forgetUnkept();
         }
+    }
+
+    // Compact text with quoted, unescaped keys: what a rendered key is.
+    bool plainText() const {
+        return !pretty_ && !escapeNonASCII_ && !escapeSolidus_ && !trimQuotes_;
     }
 
     const bool pretty_, escapeNonASCII_, escapeSolidus_, trimQuotes_;
@@ -726,6 +736,11 @@ bool Encoder::writeDictionary(const plat::Dictionary& dictionary) {
                 return false;
             first = false;
         }
+    } else if (const auto* self = plainText()
+                                      ? dynamic_cast<const JKSelfWritingDictionary*>(&dictionary)
+                                      : nullptr) {
+        if (!writeSelfWritten(*self))
+            return false;
     } else {
         bool first = true, ok = true;
         othersRun();
@@ -739,6 +754,45 @@ bool Encoder::writeDictionary(const plat::Dictionary& dictionary) {
             return false;
     }
     return write1(-1, '}');
+}
+
+// The writer a self-writing dictionary is given: members go straight to the encoder's output.
+class MemberSink final : public JKMemberWriter {
+  public:
+    explicit MemberSink(Encoder& encoder) : encoder_(encoder) {}
+
+    bool textMember(std::string_view renderedKey, std::string_view text) override {
+        return key(renderedKey) && encoder_.writeString(text, false);
+    }
+    bool valueMember(std::string_view renderedKey, const Value& value) override {
+        return key(renderedKey) && encoder_.addQuick(value);
+    }
+    bool member(const Value& key, const Value& value) override {
+        const bool first = first_;
+        first_ = false;
+        return encoder_.addMember(first, key, value);
+    }
+
+  private:
+    bool key(std::string_view renderedKey) {
+        if (!encoder_.reserve(renderedKey.size() + 1))
+            return false;
+        if (!first_)
+            encoder_.put(',');
+        first_ = false;
+        encoder_.put(renderedKey.data(), renderedKey.size());
+        return true;
+    }
+
+    Encoder& encoder_;
+    bool first_ = true;
+};
+
+bool Encoder::writeSelfWritten(const JKSelfWritingDictionary& dictionary) {
+    // The dictionary runs code of others (its own readers, formatters) between the members.
+    othersRun();
+    MemberSink sink(*this);
+    return dictionary.writeMembers(sink) && !failed();
 }
 
 bool Encoder::add(const Value& original) {
@@ -840,6 +894,15 @@ struct JKEncodeState {
     explicit JKEncodeState(A&&... args) : encoder(std::forward<A>(args)...) {}
     Encoder encoder;
 };
+
+std::optional<std::string> JKMemberWriter::renderedKey(std::string_view key) {
+    auto text = JKSerializer::serializeObjectToString(
+        Value(std::string(key)), 0, JKEncodeOptionStringObj | JKEncodeOptionResultString, {}, {},
+        {}, nullptr);
+    if (text)
+        *text += ':';
+    return text;
+}
 
 JKSerializer::JKSerializer() = default;
 JKSerializer::~JKSerializer() {

@@ -80,6 +80,11 @@ plat::Value VndObjectProxyDictionary::valueForKey(const Ref<plat::Object>& targe
                    ? plat::send<plat::Value>(target, serializedValueHook(), name)
                    : plat::valueForKey(*target, name);
     }();
+    return shownValue(std::move(value), key, index);
+}
+
+plat::Value VndObjectProxyDictionary::shownValue(plat::Value value, const plat::Value& key,
+                                                 size_t index) const {
     if (value.isString() || value.isNumber())
         return value;  // the common values, written as they are
     if (const plat::Date* date = value.date(); date && formatter_) {
@@ -163,4 +168,52 @@ void VndObjectProxyDictionary::enumerate(
                 return;
         }
     }
+}
+
+bool VndObjectProxyDictionary::writeMembers(JKMemberWriter& writer) const {
+    const VndProxyClassPlan& classPart = plan();
+    auto target = target_.lock();
+    const auto* source = dynamic_cast<const VndPropertyValueSource*>(target.get());
+    const auto& keys = classPart.keys();
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const VndProxyKeyPlan& keyPlan = keys[i];
+        if (!source || keyPlan.reading == VndProxyKeyPlan::Reading::General) {
+            if (!writer.member(keyPlan.key,
+                               valueForKey(target, source, keyPlan.key, &keyPlan, i, true)))
+                return false;
+            continue;
+        }
+        if (keyPlan.reading == VndProxyKeyPlan::Reading::Text) {
+            const plat::Value text = keyPlan.property->borrow(*target);
+            const bool ok =
+                text.isString()
+                    ? writer.textMember(keyPlan.renderedKey, text.stringView())
+                    : writer.valueMember(keyPlan.renderedKey, shownValue(text, keyPlan.key, i));
+            if (!ok)
+                return false;
+            continue;
+        }
+        if (!writer.valueMember(keyPlan.renderedKey, keyPlan.property->getter(*target)))
+            return false;
+    }
+    bool ok = true;
+    auto other = [&](const plat::Value& key) {
+        const VndProxyKeyPlan* keyPlan =
+            source && key.isString() ? &classPart.planFor(*target, key) : nullptr;
+        ok = writer.member(
+            key, valueForKey(target, source, key, keyPlan, VndProxyClassPlan::npos, true));
+        return ok;
+    };
+    if (loaded_) {
+        for (const auto& entry : loaded_->unmappedEntries()) {
+            if (!other(entry.first))
+                break;
+        }
+    } else {
+        for (const plat::Value& key : extraKeys_) {
+            if (!other(key))
+                break;
+        }
+    }
+    return ok;
 }

@@ -15,19 +15,23 @@
 // For a target that is a VndPropertyValueSource the class part of the key set and the property
 // of every key are worked out once per class and shared by all its views, and values are read
 // without messages; a persistent dictionary that is a VndLoadedDictionary is read without being
-// decoded unless a property has lost a value it had loaded.
+// decoded unless a property has lost a value it had loaded. The compact JSON writer is given the
+// members of such a view directly: texts and scalars of the plan's properties go from the target
+// to the text with their keys' texts made once per class, everything else as the enumeration
+// gives it.
 #include <memory>
 #include <vector>
 
 #include "platform/core/Collections.h"
 #include "platform/core/DateFormatter.h"
+#include "vnlib/dev/json/JKMemberWriter.h"
 
 class VndLoadedDictionary;
 class VndPropertyValueSource;
 class VndProxyClassPlan;
 struct VndProxyKeyPlan;
 
-class VndObjectProxyDictionary : public plat::Dictionary {
+class VndObjectProxyDictionary : public plat::Dictionary, public JKSelfWritingDictionary {
     PLAT_CLASS(VndObjectProxyDictionary)
   public:
     // The target is not owned: the view must not outlive it.
@@ -50,6 +54,8 @@ class VndObjectProxyDictionary : public plat::Dictionary {
     void enumerateKeysAndTransientObjects(
         const std::function<bool(const plat::Value&, const plat::Value&)>& fn) const override;
 
+    bool writeMembers(JKMemberWriter& writer) const override;
+
   private:
     // The plan of the target's class; the keys of the persistent dictionary outside it are
     // worked out with it.
@@ -59,6 +65,8 @@ class VndObjectProxyDictionary : public plat::Dictionary {
     plat::Value valueForKey(const Ref<plat::Object>& target, const VndPropertyValueSource* source,
                             const plat::Value& key, const VndProxyKeyPlan* keyPlan, size_t index,
                             bool transient) const;
+    // What valueForKey answers for the value read from the target.
+    plat::Value shownValue(plat::Value value, const plat::Value& key, size_t index) const;
     void enumerate(const std::function<bool(const plat::Value&, const plat::Value&)>& fn,
                    bool transient) const;
 

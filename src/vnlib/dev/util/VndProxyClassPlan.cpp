@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <shared_mutex>
 
+#include "vnlib/dev/json/JKMemberWriter.h"
 #include "vnlib/dev/util/VndObjectAdditions.h"
 #include "vnlib/dev/util/VndPropertyValueSource.h"
 
@@ -22,6 +23,8 @@ VndProxyClassPlan::VndProxyClassPlan(plat::Object& target)
     std::vector<std::string> excluded;
     if (target.respondsToSelector(excludedHook))
         excluded = plat::send<std::vector<std::string>>(&target, excludedHook);
+    if (const auto* source = dynamic_cast<VndPropertyValueSource*>(&target))
+        ownWay_ = source->propertiesSerializedTheirOwnWay();
     const bool mapsKeys = target.respondsToSelector(keyForPropertyHook);
     for (const auto& property : rt_allVisibleProperties(target.getClass())) {
         const std::string& name = property->name();
@@ -74,7 +77,8 @@ const VndProxyKeyPlan& VndProxyClassPlan::planFor(plat::Object& target,
 }
 
 VndProxyKeyPlan VndProxyClassPlan::makePlan(plat::Object& target, const plat::Value& key) const {
-    VndProxyKeyPlan plan{key, {}, false, nullptr};
+    VndProxyKeyPlan plan;
+    plan.key = key;
     if (!isSource_)
         return plan;  // other targets are asked at each lookup
     plan.propertyName = target.respondsToSelector(propertyForKeyHook())
@@ -84,5 +88,20 @@ VndProxyKeyPlan VndProxyClassPlan::makePlan(plat::Object& target, const plat::Va
     if (plan.readable)
         plan.property =
             dynamic_cast<VndPropertyValueSource&>(target).serializedProperty(plan.propertyName);
+    const plat::PropertyEntry* property = plan.property;
+    if (!property ||
+        std::find(ownWay_.begin(), ownWay_.end(), plan.propertyName) != ownWay_.end()) {
+        return plan;
+    }
+    // Texts the object holds, and scalars: what the source writes is what these read.
+    const bool text = property->typeEncoding == "@\"NSString\"" && property->borrow;
+    const bool scalar = property->scalarType() != 0 && property->getter;
+    if (!text && !scalar)
+        return plan;
+    auto rendered = JKMemberWriter::renderedKey(*key.string());
+    if (!rendered)
+        return plan;
+    plan.renderedKey = std::move(*rendered);
+    plan.reading = text ? VndProxyKeyPlan::Reading::Text : VndProxyKeyPlan::Reading::Scalar;
     return plan;
 }

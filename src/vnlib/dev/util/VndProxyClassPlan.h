@@ -1,7 +1,9 @@
 #pragma once
 // The class part of the dictionary views of one class, worked out once from the first target
 // of that class and kept for the process: the keys of the visible properties (less the excluded
-// ones) in property order and, for targets that are value sources, the property each key reads.
+// ones) in property order and, for targets that are value sources, the property each key reads
+// and whether the compact writer may read it straight from the target.
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -12,12 +14,19 @@
 #include "platform/core/Value.h"
 
 struct VndProxyKeyPlan {
+    // How the compact writer reads the key's value: the general way, or straight from the
+    // property of a source (a lent text, or a scalar as its getter boxes it).
+    enum class Reading : uint8_t { General, Text, Scalar };
+
     plat::Value key;
     std::string propertyName;
     bool readable = false;  // the target answers the property name
     // The declared property the source writes for the name (VndPropertyValueSource::
     // serializedProperty); null for a name that is none.
     const plat::PropertyEntry* property = nullptr;
+    Reading reading = Reading::General;
+    // The key's compact text with its colon, for the keys read straight from the source.
+    std::string renderedKey;
 };
 
 class VndProxyClassPlan {
@@ -42,6 +51,7 @@ class VndProxyClassPlan {
     VndProxyKeyPlan makePlan(plat::Object& target, const plat::Value& key) const;
 
     bool isSource_ = false;
+    std::vector<std::string> ownWay_;  // VndPropertyValueSource::propertiesSerializedTheirOwnWay
     std::vector<VndProxyKeyPlan> keys_;
     std::unordered_map<std::string, size_t> indexByKey_;
     mutable std::mutex extrasLock_;

@@ -13,6 +13,7 @@
 #include "support/DynamicObject.h"
 #include "vnlib/dev/json/JKDoubleText.h"
 #include "vnlib/dev/json/JKError.h"
+#include "vnlib/dev/json/JKMemberWriter.h"
 #include "vnlib/dev/json/JKSerializer.h"
 #include "vnlib/dev/json/JSONKitDeserializing.h"
 #include "vnlib/dev/json/JSONKitSerializing.h"
@@ -69,10 +70,40 @@ class ComputedList : public plat::Array {
     size_t n_;
 };
 
+// The same members as a ComputedRow, given to the compact writer directly: the first with its
+// key rendered beforehand, the rest the general way; the last value is `last`.
+class SelfWrittenRow : public ComputedRow, public JKSelfWritingDictionary {
+    PLAT_CLASS(SelfWrittenRow)
+  public:
+    SelfWrittenRow(size_t n, std::string last) : ComputedRow(n), last_(std::move(last)) {}
+    Value objectForKey(const Value& key) const override {
+        return key == Value(plat::format("key%zu", count() - 1)) ? Value(last_)
+                                                                 : ComputedRow::objectForKey(key);
+    }
+    bool writeMembers(JKMemberWriter& writer) const override {
+        ++written;
+        static const auto first = JKMemberWriter::renderedKey("key0");
+        if (count() > 0 && !writer.textMember(*first, objectForKey(Value("key0")).stringView()))
+            return false;
+        for (size_t i = 1; i < count(); ++i) {
+            const Value key(plat::format("key%zu", i));
+            if (i == 1 ? !writer.valueMember("\"key1\":", objectForKey(key))
+                       : !writer.member(key, objectForKey(key)))
+                return false;
+        }
+        return true;
+    }
+    mutable int written = 0;
+
+  private:
+    std::string last_;
+};
+
 }  // namespace
 
 PLAT_DEFINE_CLASS(ComputedRow, plat::Dictionary, PLAT_NO_METHODS)
 PLAT_DEFINE_CLASS(ComputedList, plat::Array, PLAT_NO_METHODS)
+PLAT_DEFINE_CLASS(SelfWrittenRow, ComputedRow, PLAT_NO_METHODS)
 
 TEST(JKSerializer, WritesCompactAndPrettyText) {
     EXPECT_EQ(write(array({})).text, "[]");
@@ -426,5 +457,40 @@ TEST(JKSerializer, WritesReaderStringsAsOtherStringsAndChecksOnlyTheOthers) {
         ASSERT_TRUE(error);
         EXPECT_EQ(error->localizedDescription(),
                   "An error occurred converting the contents of a NSString to UTF8.");
+    }
+}
+
+// Compact text without options takes a self-writing dictionary's members from the dictionary,
+// nested or not; every other text enumerates it. Either way the text is the same, failures
+// included.
+TEST(JKSerializer, SelfWritingDictionariesGiveTheEnumeratedText) {
+    EXPECT_EQ(*JKMemberWriter::renderedKey("k\"é/"), "\"k\\\"é/\":");
+    EXPECT_FALSE(JKMemberWriter::renderedKey("\xff"));
+
+    for (size_t n : {0, 1, 2, 5}) {
+        auto row = std::make_shared<SelfWrittenRow>(n, "ท้าย \"/\n");
+        std::vector<std::pair<Value, Value>> entries;
+        row->enumerateKeysAndObjects([&](const Value& k, const Value& v) {
+            entries.emplace_back(k, v);
+            return true;
+        });
+        const Value copy(plat::makeDictionary(entries));
+        auto nest = [](const Value& v) { return array({v, dictionary({{Value("in"), v}})}); };
+        for (JKSerializeOptionFlags options :
+             {JKSerializeOptionFlags{0}, JKSerializeOptionPretty, JKSerializeOptionEscapeNonASCII,
+              JKSerializeOptionEscapeSolidus}) {
+            const int before = row->written;
+            const auto text = write(nest(Value(row)), options);
+            ASSERT_TRUE(text.ok) << text.text;
+            EXPECT_EQ(text.text, write(nest(copy), options).text) << n << " " << options;
+            EXPECT_EQ(row->written - before, options == 0 ? 2 : 0) << options;
+        }
+    }
+
+    for (const char* last : {"\xff", "\xc3"}) {
+        auto bad = std::make_shared<SelfWrittenRow>(last[0] == '\xff' ? 3 : 1, last);
+        Ref<plat::Error> error;
+        EXPECT_FALSE(JSONStringWithOptions(Ref<plat::Dictionary>(bad), 0, &error));
+        EXPECT_TRUE(error);
     }
 }
