@@ -30,6 +30,8 @@ class JKMemberWriter {
     // Each answers false once the writer has failed (the failure is recorded; stop writing).
     // A member of rendered key and text value (the text is checked as UTF-8).
     virtual bool textMember(std::string_view renderedKey, std::string_view text) = 0;
+    // A member of rendered key and null value.
+    virtual bool nullMember(std::string_view renderedKey) = 0;
     // A member of rendered key and any value.
     virtual bool valueMember(std::string_view renderedKey, const plat::Value& value) = 0;
     // A member written the general way (a key that is no string fails).

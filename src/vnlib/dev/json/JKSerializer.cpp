@@ -559,8 +559,12 @@ bool Encoder::writeString(std::string_view string, bool checkedUTF8) {
 }
 
 bool Encoder::writeNumber(const Number& number) {
-    char scratch[64];
-    std::to_chars_result r{};
+    // Written in place: room for the longest text of any number.
+    static_assert(kJKDoubleTextMax >= 21);
+    if (!reserve(kJKDoubleTextMax))
+        return false;
+    char* const at = reinterpret_cast<char*>(out_ + atIndex_);
+    char* end = nullptr;
     const char type = number.type();
     switch (type) {
         case 'c':
@@ -568,7 +572,7 @@ bool Encoder::writeNumber(const Number& number) {
         case 's':
         case 'l':
         case 'q':
-            r = std::to_chars(scratch, scratch + sizeof scratch, number.int64Value());
+            end = std::to_chars(at, at + kJKDoubleTextMax, number.int64Value()).ptr;
             break;
         case 'C':
         case 'I':
@@ -576,7 +580,7 @@ bool Encoder::writeNumber(const Number& number) {
         case 'L':
         case 'Q':
         case 'B':
-            r = std::to_chars(scratch, scratch + sizeof scratch, number.uint64Value());
+            end = std::to_chars(at, at + kJKDoubleTextMax, number.uint64Value()).ptr;
             break;
         case 'f':
         case 'd': {
@@ -588,8 +592,7 @@ bool Encoder::writeNumber(const Number& number) {
                 return false;
             }
             // The same text as "%.17g".
-            static_assert(sizeof scratch >= kJKDoubleTextMax);
-            r.ptr = jk_writeDoubleText(d, scratch);
+            end = jk_writeDoubleText(d, at);
             break;
         }
         default:
@@ -598,7 +601,8 @@ bool Encoder::writeNumber(const Number& number) {
                              static_cast<unsigned char>(type)));
             return false;
     }
-    return write(std::string_view(scratch, static_cast<size_t>(r.ptr - scratch)));
+    atIndex_ += static_cast<size_t>(end - at);
+    return true;
 }
 
 bool Encoder::enter(const plat::Object& container, const Value& v) {
@@ -763,6 +767,9 @@ class MemberSink final : public JKMemberWriter {
 
     bool textMember(std::string_view renderedKey, std::string_view text) override {
         return key(renderedKey) && encoder_.writeString(text, false);
+    }
+    bool nullMember(std::string_view renderedKey) override {
+        return key(renderedKey) && encoder_.write("null");
     }
     bool valueMember(std::string_view renderedKey, const Value& value) override {
         return key(renderedKey) && encoder_.addQuick(value);

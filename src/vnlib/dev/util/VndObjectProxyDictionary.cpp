@@ -25,6 +25,18 @@ const plat::Selector& proxyForJsonMessage() {
     return sel;
 }
 
+// Whether an element of the array is an object (a collection included).
+bool holdsObjects(const plat::Array& array) {
+    bool found = false;
+    array.enumerate([&](const plat::Value& element) {
+        const plat::Value::Kind kind = element.kind();
+        found = kind == plat::Value::Kind::Object || kind == plat::Value::Kind::Array ||
+                kind == plat::Value::Kind::Dictionary;
+        return !found;
+    });
+    return found;
+}
+
 }  // namespace
 
 VndObjectProxyDictionary::VndObjectProxyDictionary(
@@ -80,28 +92,38 @@ plat::Value VndObjectProxyDictionary::valueForKey(const Ref<plat::Object>& targe
                    ? plat::send<plat::Value>(target, serializedValueHook(), name)
                    : plat::valueForKey(*target, name);
     }();
-    return shownValue(std::move(value), key, index);
+    return shownValue(std::move(value), key, index, transient);
 }
 
 plat::Value VndObjectProxyDictionary::shownValue(plat::Value value, const plat::Value& key,
-                                                 size_t index) const {
+                                                 size_t index, bool transient) const {
     if (value.isString() || value.isNumber())
         return value;  // the common values, written as they are
     if (const plat::Date* date = value.date(); date && formatter_) {
         value = plat::Value(formatter_->stringFromDate(*date));
     }
-    if (value.isNil() && loaded_ && index != VndProxyClassPlan::npos) {
-        value = loaded_->mappedValue(index);
-    } else if (value.isNil() && persistentDictionary_) {
-        value = persistentDictionary_->objectForKey(key);
-    }
-    if (auto object = value.as<VndObject>()) {
+    if (value.isNil())
+        value = loadedValue(key, index);
+    return viewed(std::move(value), transient);
+}
+
+plat::Value VndObjectProxyDictionary::loadedValue(const plat::Value& key, size_t index) const {
+    if (loaded_ && index != VndProxyClassPlan::npos)
+        return loaded_->mappedValue(index);
+    return persistentDictionary_ ? persistentDictionary_->objectForKey(key) : plat::Value();
+}
+
+plat::Value VndObjectProxyDictionary::viewed(plat::Value value, bool transient) const {
+    const plat::Value::Kind kind = value.kind();
+    auto object = kind == plat::Value::Kind::Object ? value.as<VndObject>() : nullptr;
+    if (object) {
         // A nested library object is shown through a view of its own, which keeps it alive: the
         // value may have been made just for this lookup.
         auto nested = std::make_shared<VndObjectProxyDictionary>(object, formatter_);
         nested->ownedTarget_ = object;
         value = plat::Value(nested);
-    } else if (auto array = value.array()) {
+    } else if (auto array = kind == plat::Value::Kind::Array ? value.array() : nullptr;
+               array && (!transient || holdsObjects(*array))) {
         std::vector<plat::Value> elements;
         elements.reserve(array->count());
         array->enumerate([&](const plat::Value& element) {
@@ -151,69 +173,63 @@ void VndObjectProxyDictionary::enumerate(
         if (!fn(keys[i].key, valueForKey(target, source, keys[i].key, &keys[i], i, transient)))
             return;
     }
-    auto other = [&](const plat::Value& key) {
+    eachOtherKey([&](const plat::Value& key) {
         const VndProxyKeyPlan* keyPlan =
             source && key.isString() ? &classPart.planFor(*target, key) : nullptr;
         return fn(key,
                   valueForKey(target, source, key, keyPlan, VndProxyClassPlan::npos, transient));
-    };
-    if (loaded_) {
-        for (const auto& entry : loaded_->unmappedEntries()) {
-            if (!other(entry.first))
-                return;
-        }
-    } else {
-        for (const plat::Value& key : extraKeys_) {
-            if (!other(key))
-                return;
-        }
-    }
+    });
 }
 
 bool VndObjectProxyDictionary::writeMembers(JKMemberWriter& writer) const {
     const VndProxyClassPlan& classPart = plan();
     auto target = target_.lock();
     const auto* source = dynamic_cast<const VndPropertyValueSource*>(target.get());
+    // A member written the general way, under its key's text when the plan has it.
+    auto general = [&](const VndProxyKeyPlan* keyPlan, const plat::Value& key, size_t index) {
+        plat::Value value = valueForKey(target, source, key, keyPlan, index, true);
+        return keyPlan && !keyPlan->renderedKey.empty()
+                   ? writer.valueMember(keyPlan->renderedKey, value)
+                   : writer.member(key, value);
+    };
     const auto& keys = classPart.keys();
     for (size_t i = 0; i < keys.size(); ++i) {
         const VndProxyKeyPlan& keyPlan = keys[i];
+        bool ok;
         if (!source || keyPlan.reading == VndProxyKeyPlan::Reading::General) {
-            if (!writer.member(keyPlan.key,
-                               valueForKey(target, source, keyPlan.key, &keyPlan, i, true)))
-                return false;
-            continue;
+            ok = general(&keyPlan, keyPlan.key, i);
+        } else if (keyPlan.reading == VndProxyKeyPlan::Reading::Scalar) {
+            ok = writer.valueMember(keyPlan.renderedKey, keyPlan.property->getter(*target));
+        } else if (const plat::Value text = keyPlan.property->borrow(*target); text.isString()) {
+            ok = writer.textMember(keyPlan.renderedKey, text.stringView());
+        } else {
+            // No text: what was loaded under the key, if anything.
+            plat::Value loaded = loadedValue(keyPlan.key, i);
+            ok = loaded.isNil()
+                     ? writer.nullMember(keyPlan.renderedKey)
+                     : writer.valueMember(keyPlan.renderedKey, viewed(std::move(loaded), true));
         }
-        if (keyPlan.reading == VndProxyKeyPlan::Reading::Text) {
-            const plat::Value text = keyPlan.property->borrow(*target);
-            const bool ok =
-                text.isString()
-                    ? writer.textMember(keyPlan.renderedKey, text.stringView())
-                    : writer.valueMember(keyPlan.renderedKey, shownValue(text, keyPlan.key, i));
-            if (!ok)
-                return false;
-            continue;
-        }
-        if (!writer.valueMember(keyPlan.renderedKey, keyPlan.property->getter(*target)))
+        if (!ok)
             return false;
     }
-    bool ok = true;
-    auto other = [&](const plat::Value& key) {
-        const VndProxyKeyPlan* keyPlan =
-            source && key.isString() ? &classPart.planFor(*target, key) : nullptr;
-        ok = writer.member(
-            key, valueForKey(target, source, key, keyPlan, VndProxyClassPlan::npos, true));
-        return ok;
-    };
+    return eachOtherKey([&](const plat::Value& key) {
+        return general(source && key.isString() ? &classPart.planFor(*target, key) : nullptr, key,
+                       VndProxyClassPlan::npos);
+    });
+}
+
+bool VndObjectProxyDictionary::eachOtherKey(
+    const std::function<bool(const plat::Value&)>& fn) const {
     if (loaded_) {
         for (const auto& entry : loaded_->unmappedEntries()) {
-            if (!other(entry.first))
-                break;
+            if (!fn(entry.first))
+                return false;
         }
     } else {
         for (const plat::Value& key : extraKeys_) {
-            if (!other(key))
-                break;
+            if (!fn(key))
+                return false;
         }
     }
-    return ok;
+    return true;
 }

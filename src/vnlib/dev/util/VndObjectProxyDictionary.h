@@ -66,7 +66,16 @@ class VndObjectProxyDictionary : public plat::Dictionary, public JKSelfWritingDi
                             const plat::Value& key, const VndProxyKeyPlan* keyPlan, size_t index,
                             bool transient) const;
     // What valueForKey answers for the value read from the target.
-    plat::Value shownValue(plat::Value value, const plat::Value& key, size_t index) const;
+    plat::Value shownValue(plat::Value value, const plat::Value& key, size_t index,
+                           bool transient) const;
+    // The value loaded under the key, for a property without one.
+    plat::Value loadedValue(const plat::Value& key, size_t index) const;
+    // A value as the view shows it: nested library objects and the elements of arrays through
+    // their own views, nil as null. An array holding no object is copied unless `transient`.
+    plat::Value viewed(plat::Value value, bool transient) const;
+    // Calls fn with each key outside the class part, in order, while it answers true; answers
+    // whether it always did.
+    bool eachOtherKey(const std::function<bool(const plat::Value&)>& fn) const;
     void enumerate(const std::function<bool(const plat::Value&, const plat::Value&)>& fn,
                    bool transient) const;
 

@@ -79,6 +79,8 @@ const VndProxyKeyPlan& VndProxyClassPlan::planFor(plat::Object& target,
 VndProxyKeyPlan VndProxyClassPlan::makePlan(plat::Object& target, const plat::Value& key) const {
     VndProxyKeyPlan plan;
     plan.key = key;
+    if (auto rendered = JKMemberWriter::renderedKey(*key.string()))
+        plan.renderedKey = std::move(*rendered);
     if (!isSource_)
         return plan;  // other targets are asked at each lookup
     plan.propertyName = target.respondsToSelector(propertyForKeyHook())
@@ -96,12 +98,8 @@ VndProxyKeyPlan VndProxyClassPlan::makePlan(plat::Object& target, const plat::Va
     // Texts the object holds, and scalars: what the source writes is what these read.
     const bool text = property->typeEncoding == "@\"NSString\"" && property->borrow;
     const bool scalar = property->scalarType() != 0 && property->getter;
-    if (!text && !scalar)
+    if ((!text && !scalar) || plan.renderedKey.empty())
         return plan;
-    auto rendered = JKMemberWriter::renderedKey(*key.string());
-    if (!rendered)
-        return plan;
-    plan.renderedKey = std::move(*rendered);
     plan.reading = text ? VndProxyKeyPlan::Reading::Text : VndProxyKeyPlan::Reading::Scalar;
     return plan;
 }

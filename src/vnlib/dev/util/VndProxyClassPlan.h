@@ -25,7 +25,8 @@ struct VndProxyKeyPlan {
     // serializedProperty); null for a name that is none.
     const plat::PropertyEntry* property = nullptr;
     Reading reading = Reading::General;
-    // The key's compact text with its colon, for the keys read straight from the source.
+    // The key's compact text with its colon (JKMemberWriter::renderedKey); empty for a key the
+    // writer refuses.
     std::string renderedKey;
 };
 

@@ -70,15 +70,17 @@ class ComputedList : public plat::Array {
     size_t n_;
 };
 
-// The same members as a ComputedRow, given to the compact writer directly: the first with its
-// key rendered beforehand, the rest the general way; the last value is `last`.
+// The members of a ComputedRow, but key2 null (unless last) and the last value `last`, given to
+// the compact writer directly: key0 as text, key1 as any value and key2 as null under keys
+// rendered beforehand, the rest the general way.
 class SelfWrittenRow : public ComputedRow, public JKSelfWritingDictionary {
     PLAT_CLASS(SelfWrittenRow)
   public:
     SelfWrittenRow(size_t n, std::string last) : ComputedRow(n), last_(std::move(last)) {}
     Value objectForKey(const Value& key) const override {
-        return key == Value(plat::format("key%zu", count() - 1)) ? Value(last_)
-                                                                 : ComputedRow::objectForKey(key);
+        if (key == Value(plat::format("key%zu", count() - 1)))
+            return Value(last_);
+        return key == Value("key2") ? Value::null() : ComputedRow::objectForKey(key);
     }
     bool writeMembers(JKMemberWriter& writer) const override {
         ++written;
@@ -87,8 +89,10 @@ class SelfWrittenRow : public ComputedRow, public JKSelfWritingDictionary {
             return false;
         for (size_t i = 1; i < count(); ++i) {
             const Value key(plat::format("key%zu", i));
-            if (i == 1 ? !writer.valueMember("\"key1\":", objectForKey(key))
-                       : !writer.member(key, objectForKey(key)))
+            const bool ok = i == 1 ? writer.valueMember("\"key1\":", objectForKey(key))
+                            : i == 2 && i + 1 < count() ? writer.nullMember("\"key2\":")
+                                                        : writer.member(key, objectForKey(key));
+            if (!ok)
                 return false;
         }
         return true;
@@ -467,7 +471,7 @@ TEST(JKSerializer, SelfWritingDictionariesGiveTheEnumeratedText) {
     EXPECT_EQ(*JKMemberWriter::renderedKey("k\"é/"), "\"k\\\"é/\":");
     EXPECT_FALSE(JKMemberWriter::renderedKey("\xff"));
 
-    for (size_t n : {0, 1, 2, 5}) {
+    for (size_t n : {0, 1, 2, 3, 5}) {
         auto row = std::make_shared<SelfWrittenRow>(n, "ท้าย \"/\n");
         std::vector<std::pair<Value, Value>> entries;
         row->enumerateKeysAndObjects([&](const Value& k, const Value& v) {
@@ -488,7 +492,7 @@ TEST(JKSerializer, SelfWritingDictionariesGiveTheEnumeratedText) {
     }
 
     for (const char* last : {"\xff", "\xc3"}) {
-        auto bad = std::make_shared<SelfWrittenRow>(last[0] == '\xff' ? 3 : 1, last);
+        auto bad = std::make_shared<SelfWrittenRow>(last[0] == '\xff' ? 4 : 1, last);
         Ref<plat::Error> error;
         EXPECT_FALSE(JSONStringWithOptions(Ref<plat::Dictionary>(bad), 0, &error));
         EXPECT_TRUE(error);
