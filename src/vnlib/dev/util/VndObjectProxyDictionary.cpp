@@ -1,5 +1,7 @@
 #include "vnlib/dev/util/VndObjectProxyDictionary.h"
 
+#include <typeinfo>
+
 #include "platform/core/KeyValueCoding.h"
 #include "vnlib/dev/util/VndLoadedDictionary.h"
 #include "vnlib/dev/util/VndObject.h"
@@ -49,7 +51,11 @@ const VndProxyClassPlan& VndObjectProxyDictionary::plan() const {
     static const VndProxyClassPlan none;
     auto target = target_.lock();
     plan_ = target ? &VndProxyClassPlan::of(*target) : &none;
-    const auto* loaded = dynamic_cast<const VndLoadedDictionary*>(persistentDictionary_.get());
+    // The class is final: its objects are those of exactly its type.
+    const auto* loaded =
+        persistentDictionary_ && typeid(*persistentDictionary_) == typeid(VndLoadedDictionary)
+            ? static_cast<const VndLoadedDictionary*>(persistentDictionary_.get())
+            : nullptr;
     if (loaded && &loaded->plan() == plan_) {
         loaded_ = loaded;  // its unmapped entries are the keys outside the class part
     } else if (persistentDictionary_) {
@@ -61,6 +67,12 @@ const VndProxyClassPlan& VndObjectProxyDictionary::plan() const {
             });
     }
     return *plan_;
+}
+
+const VndPropertyValueSource* VndObjectProxyDictionary::sourceOf(const plat::Object* target) const {
+    if (!target)
+        return nullptr;
+    return source_ ? source_ : dynamic_cast<const VndPropertyValueSource*>(target);
 }
 
 size_t VndObjectProxyDictionary::count() const {
@@ -147,7 +159,7 @@ plat::Value VndObjectProxyDictionary::viewed(plat::Value value, bool transient) 
 plat::Value VndObjectProxyDictionary::objectForKey(const plat::Value& key) const {
     const VndProxyClassPlan& classPart = plan();
     auto target = target_.lock();
-    const auto* source = dynamic_cast<const VndPropertyValueSource*>(target.get());
+    const auto* source = sourceOf(target.get());
     const VndProxyKeyPlan* keyPlan =
         source && key.isString() ? &classPart.planFor(*target, key) : nullptr;
     return valueForKey(target, source, key, keyPlan, classPart.indexOf(key), false);
@@ -167,7 +179,7 @@ void VndObjectProxyDictionary::enumerate(
     const std::function<bool(const plat::Value&, const plat::Value&)>& fn, bool transient) const {
     const VndProxyClassPlan& classPart = plan();
     auto target = target_.lock();
-    const auto* source = dynamic_cast<const VndPropertyValueSource*>(target.get());
+    const auto* source = sourceOf(target.get());
     const auto& keys = classPart.keys();
     for (size_t i = 0; i < keys.size(); ++i) {
         if (!fn(keys[i].key, valueForKey(target, source, keys[i].key, &keys[i], i, transient)))
@@ -184,7 +196,7 @@ void VndObjectProxyDictionary::enumerate(
 bool VndObjectProxyDictionary::writeMembers(JKMemberWriter& writer) const {
     const VndProxyClassPlan& classPart = plan();
     auto target = target_.lock();
-    const auto* source = dynamic_cast<const VndPropertyValueSource*>(target.get());
+    const auto* source = sourceOf(target.get());
     // A member written the general way, under its key's text when the plan has it.
     auto general = [&](const VndProxyKeyPlan* keyPlan, const plat::Value& key, size_t index) {
         plat::Value value = valueForKey(target, source, key, keyPlan, index, true);

@@ -19,15 +19,16 @@
 // members of such a view directly: texts and scalars of the plan's properties go from the target
 // to the text with their keys' texts made once per class, everything else as the enumeration
 // gives it.
+#include <concepts>
 #include <memory>
 #include <vector>
 
 #include "platform/core/Collections.h"
 #include "platform/core/DateFormatter.h"
 #include "vnlib/dev/json/JKMemberWriter.h"
+#include "vnlib/dev/util/VndPropertyValueSource.h"
 
 class VndLoadedDictionary;
-class VndPropertyValueSource;
 class VndProxyClassPlan;
 struct VndProxyKeyPlan;
 
@@ -37,6 +38,14 @@ class VndObjectProxyDictionary : public plat::Dictionary, public JKSelfWritingDi
     // The target is not owned: the view must not outlive it.
     VndObjectProxyDictionary(const Ref<plat::Object>& target,
                              std::shared_ptr<const plat::DateFormatter> formatter);
+    // The same, for a target known to be a value source.
+    template <class T>
+    requires std::derived_from<T, plat::Object> && std::derived_from<T, VndPropertyValueSource>
+    VndObjectProxyDictionary(const Ref<T>& target,
+                             std::shared_ptr<const plat::DateFormatter> formatter)
+        : VndObjectProxyDictionary(Ref<plat::Object>(target), std::move(formatter)) {
+        source_ = target.get();
+    }
 
     // Set before the first use: the key set is fixed then.
     void setPersistentDictionary(Ref<plat::Dictionary> dictionary) {
@@ -60,6 +69,8 @@ class VndObjectProxyDictionary : public plat::Dictionary, public JKSelfWritingDi
     // The plan of the target's class; the keys of the persistent dictionary outside it are
     // worked out with it.
     const VndProxyClassPlan& plan() const;
+    // The target, held by the caller, as a value source; null when it is none.
+    const VndPropertyValueSource* sourceOf(const plat::Object* target) const;
     // The value of a key; `index` is its position among the class keys (npos for others);
     // `transient` as for enumerateKeysAndTransientObjects.
     plat::Value valueForKey(const Ref<plat::Object>& target, const VndPropertyValueSource* source,
@@ -80,7 +91,8 @@ class VndObjectProxyDictionary : public plat::Dictionary, public JKSelfWritingDi
                    bool transient) const;
 
     WeakRef<plat::Object> target_;
-    Ref<plat::Object> ownedTarget_;  // set for nested views only
+    const VndPropertyValueSource* source_ = nullptr;  // the target, when known to be a source
+    Ref<plat::Object> ownedTarget_;                   // set for nested views only
     std::shared_ptr<const plat::DateFormatter> formatter_;
     Ref<plat::Dictionary> persistentDictionary_;
     mutable const VndProxyClassPlan* plan_ = nullptr;

@@ -276,8 +276,17 @@ TEST(JKSerializer, EscapesACharacterAtEveryPlaceOfATextOfAnyLength) {
                 ASSERT_TRUE(read.isArray()) << plain;
                 EXPECT_EQ(write(read).text, plain) << text;
             }
-            std::string broken = std::string(at, 'a') + "\xff" + std::string(length - at - 1, 'b');
-            EXPECT_FALSE(write(array({Value(broken)})).ok) << length << " " << at;
+            // Bytes that are no UTF-8: a stray byte, a cut sequence, an overlong form, a
+            // surrogate and a code point beyond U+10FFFF, among ASCII or Thai text.
+            for (const char* bad :
+                 {"\xff", "\xe0\xb8", "\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80"}) {
+                for (const char* around : {"a", "ก"}) {
+                    std::string broken;
+                    for (size_t i = 0; i < length; ++i)
+                        broken += i == at ? bad : around;
+                    EXPECT_FALSE(write(array({Value(broken)})).ok) << length << " " << at;
+                }
+            }
         }
     }
 }

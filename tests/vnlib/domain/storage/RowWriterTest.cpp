@@ -9,6 +9,7 @@
 
 #include "platform/core/Property.h"
 #include "vnlib/dev/json/JSONKitSerializing.h"
+#include "vnlib/dev/util/VndObjectProxyDictionary.h"
 #include "vnlib/info/catalogue/VnMagazineCategoryInfo.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
@@ -185,6 +186,12 @@ TEST(RowWriter, EveryPropertyKindAndTheOwnWayOne) {
         << text;
     EXPECT_NE(text.find(R"("Ratio":0.10000000149011612)"), std::string::npos) << text;
     EXPECT_NE(text.find(R"("UpperTitle":"ทดสอบ \"x\"!")"), std::string::npos) << text;
+
+    // A view made of the record as a plain object writes the same.
+    auto asObject = std::make_shared<VndObjectProxyDictionary>(Ref<plat::Object>(record),
+                                                               VnInfoBase::sharedWriteFormatter());
+    asObject->setPersistentDictionary(record->persistentDictionary());
+    EXPECT_EQ(JSONStringWithOptions(Ref<plat::Dictionary>(asObject), 0, nullptr), text);
 
     auto empty = std::make_shared<VnRowKindsRecord>();
     expectSameRow(empty);
