@@ -33,6 +33,9 @@ void VnInfo::initWithDictionary(const Ref<plat::Dictionary>& dictionary) {
     static const std::string name = "code";
     const plat::PropertyEntry* code =
         VnInfoBaseSerializationHelper::helperFor(*this).readableProperty(name);
+    if (code && code->owner == &VnInfo::classObject() && value.isString() && code_ &&
+        *code_ == value.stringView())
+        return;  // the generic load set this text already: setting it again changes nothing
     if (!code || !code->setter || !code->setter(*this, value))
         setPropertyValue(value, name);  // refused: setting by name reports why
 }

@@ -394,3 +394,20 @@ TEST(VnInfo, ClassesLoadedInTurnReadTheirOwnCodeKeys) {
         EXPECT_EQ(child->code(), "C1");
     }
 }
+
+// A record far larger than any before it on the thread: its copy grows as it is packed (texts
+// met twice across the growth included) and still reads back as its reply, and so does the next
+// small one.
+TEST(VnInfoBase, AHugeRecordsKeptCopyReadsBackAsItsReply) {
+    std::string json = R"({"Code":"huge","Name":")" + std::string(100000, 'n') + R"(","Tags":[)";
+    for (int i = 0; i < 2000; ++i)
+        json += (i ? ",\"" : "\"") + std::string("repeated text ") + std::to_string(i % 50) + "\"";
+    json += R"(],"Id":"repeated text 7","Extra":")" + std::string(70000, 'x') + R"("})";
+    for (const std::string& text : {json, std::string(R"({"Code":"small","Id":"abcd"})")}) {
+        const auto kept = load(text)->persistentDictionary();
+        const auto fresh = objectFromJSONString(text).dictionary();
+        ASSERT_TRUE(kept && fresh);
+        EXPECT_EQ(kept->allKeys(), fresh->allKeys());
+        EXPECT_EQ(kept->allValues(), fresh->allValues());
+    }
+}

@@ -54,11 +54,17 @@ class Sink {
     size_t size() const { return size_; }
     char* data() { return buffer_.data(); }
     const char* data() const { return buffer_.data(); }
-    Sink& operator+=(char c) {
+    [[gnu::always_inline]] Sink& operator+=(char c) {
         room(1);
         buffer_[size_++] = c;
         return *this;
     }
+    // Room for at least n bytes at the end, to be written and then counted by advance().
+    [[gnu::always_inline]] char* end(size_t n) {
+        room(n);
+        return buffer_.data() + size_;
+    }
+    [[gnu::always_inline]] void advance(size_t n) { size_ += n; }
     Sink& operator+=(std::string_view text) {
         append(text.data(), text.size());
         return *this;
@@ -71,29 +77,27 @@ class Sink {
     std::string_view view() const { return {buffer_.data(), size_}; }
 
   private:
-    void room(size_t n) {
+    [[gnu::always_inline]] void room(size_t n) {
         if (size_ + n > buffer_.size()) [[unlikely]]
             grow(n);
     }
-    void grow(size_t n) { buffer_.resize(std::max(2 * buffer_.size(), size_ + n + 64)); }
+    [[gnu::noinline]] void grow(size_t n) {
+        buffer_.resize(std::max(2 * buffer_.size(), size_ + n + 64));
+    }
 
     std::string& buffer_;
     size_t size_ = 0;
 };
 
-void putVarint(Sink& out, uint64_t n) {
-    if (n < 0x80) {
-        out += static_cast<char>(n);  // most are: one byte
-        return;
-    }
-    char bytes[10];
+[[gnu::always_inline]] inline void putVarint(Sink& out, uint64_t n) {
+    char* const bytes = out.end(10);
     size_t size = 0;
     while (n >= 0x80) {
         bytes[size++] = static_cast<char>(n | 0x80);
         n >>= 7;
     }
     bytes[size++] = static_cast<char>(n);
-    out.append(bytes, size);
+    out.advance(size);
 }
 
 // The keys of nested dictionaries and the texts that records of a class repeat (a category, a
@@ -434,38 +438,38 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
     Sink packed(buffer);
     for (size_t i = 0; i < bitBytes; ++i)
         packed += '\0';
-    Entries unmapped;
+    // The unmapped entries, gathered in a list of the thread's: mostly the same as the previous
+    // record's, and then not copied at all.
+    thread_local Entries gathered;
+    Entries& unmapped = gathered;
+    unmapped.clear();
     Extras extras;
     uint32_t count = 0;
     Packer packer(packed, bitBytes, extras.others);
-    // The texts of the thread's previous record of the class, by class key, with their shared
-    // numbers once asked for.
-    constexpr size_t kLongestRepeated = 64;
-    struct PreviousTexts {
+    // What the thread remembers of its previous record of the class.
+    struct Previous {
+        // The texts by class key, with their shared numbers once asked for.
         std::vector<std::string> texts;
         std::vector<uint32_t> numbers;
+        // The records of a reply have the same keys in the same order: the class keys'
+        // positions by the keys last met, so that only those that differ are looked up.
+        VndKeyOrderMemo<size_t> shape;
+        std::shared_ptr<const Entries> unmapped;
     };
-    thread_local std::unordered_map<const VndProxyClassPlan*, PreviousTexts> previousTexts;
-    PreviousTexts& previous = previousTexts[&plan];
+    constexpr size_t kLongestRepeated = 64;
+    thread_local std::unordered_map<const VndProxyClassPlan*, Previous> previousOfClass;
+    Previous& previous = previousOfClass[&plan];
     previous.texts.resize(classKeys);
     previous.numbers.resize(classKeys, SharedTexts::notAsked);
-    // The records of a reply have the same keys in the same order: the thread remembers the
-    // class keys' positions by the keys it last met, and looks up only those that differ.
-    thread_local std::unordered_map<const VndProxyClassPlan*, VndKeyOrderMemo<size_t>> shapes;
-    VndKeyOrderMemo<size_t>& shape = shapes[&plan];
     size_t position = 0;
-    auto indexOfKey = [&](const plat::Value& key, size_t at) {
-        if (!key.isString())
-            return plan.indexOf(key);
-        return shape.at(at, key.stringView(), [&](std::string_view) { return plan.indexOf(key); });
-    };
-    auto add = [&](const plat::Value& key, const plat::Value& value) {
+    // Adds the entry whose key's position in the class is `index`; `keyOf()` gives the key.
+    auto add = [&](size_t index, const auto& keyOf, const plat::Value& value) {
         ++count;
-        const size_t index = indexOfKey(key, position++);
+        ++position;
         if (index == VndProxyClassPlan::npos) {
             const size_t ordinal = unmapped.size();
             putVarint(packed, classKeys + ordinal);
-            unmapped.emplace_back(sharedUnmappedKey(plan, key, ordinal),
+            unmapped.emplace_back(sharedUnmappedKey(plan, keyOf(), ordinal),
                                   keptUnmappedValue(value, ordinal));
             return true;
         }
@@ -501,10 +505,24 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
     };
     if (const auto* decoded = dynamic_cast<const JKDictionary*>(loaded.get());
         decoded && !decoded->members().empty()) {
-        for (const JKFlatMember& member : decoded->members())
-            add(decoded->keyOf(member), member.object);  // a decoded reply's, walked directly
+        // A decoded reply's members, walked directly: their keys are texts of the reply.
+        for (const JKFlatMember& member : decoded->members()) {
+            const auto keyOf = [&] { return decoded->keyOf(member); };
+            const size_t index =
+                previous.shape.at(position, member.key->view(),
+                                  [&](std::string_view) { return plan.indexOf(keyOf()); });
+            add(index, keyOf, member.object);
+        }
     } else {
-        loaded->enumerateKeysAndObjects(add);
+        loaded->enumerateKeysAndObjects([&](const plat::Value& key, const plat::Value& value) {
+            const auto keyOf = [&]() -> const plat::Value& { return key; };
+            const size_t index =
+                key.isString()
+                    ? previous.shape.at(position, key.stringView(),
+                                        [&](std::string_view) { return plan.indexOf(key); })
+                    : plan.indexOf(key);
+            return add(index, keyOf, value);
+        });
     }
     std::byte* storage = nullptr;
     auto made = jk_makeWithTrailingStorage<VndLoadedDictionary>(packed.size(), storage, Private{},
@@ -515,18 +533,16 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
     if (!unmapped.empty()) {
         // Records of a reply mostly hold the same unmapped entries, their keys and short lists
         // shared already: the entries themselves are shared then.
-        thread_local std::unordered_map<const VndProxyClassPlan*, std::shared_ptr<const Entries>>
-            previousUnmapped;
-        auto& previous = previousUnmapped[&plan];
-        const bool same =
-            previous && std::equal(previous->begin(), previous->end(), unmapped.begin(),
-                                   unmapped.end(), [](const auto& a, const auto& b) {
-                                       return a.first.identical(b.first) &&
-                                              a.second.identical(b.second);
-                                   });
+        auto& shared = previous.unmapped;
+        const bool same = shared && std::equal(shared->begin(), shared->end(), unmapped.begin(),
+                                               unmapped.end(), [](const auto& a, const auto& b) {
+                                                   return a.first.identical(b.first) &&
+                                                          a.second.identical(b.second);
+                                               });
         if (!same)
-            previous = std::make_shared<const Entries>(std::move(unmapped));
-        made->unmapped_ = previous;
+            shared = std::make_shared<const Entries>(unmapped);
+        made->unmapped_ = shared;
+        unmapped.clear();  // holds nothing past the call
     }
     if (!extras.unread.empty() || !extras.others.empty())
         made->extras_ = std::make_unique<Extras>(std::move(extras));
