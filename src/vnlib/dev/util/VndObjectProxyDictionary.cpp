@@ -50,12 +50,18 @@ const VndProxyClassPlan& VndObjectProxyDictionary::plan() const {
         return *plan_;
     static const VndProxyClassPlan none;
     auto target = target_.lock();
-    plan_ = target ? &VndProxyClassPlan::of(*target) : &none;
     // The class is final: its objects are those of exactly its type.
     const auto* loaded =
         persistentDictionary_ && typeid(*persistentDictionary_) == typeid(VndLoadedDictionary)
             ? static_cast<const VndLoadedDictionary*>(persistentDictionary_.get())
             : nullptr;
+    if (!target) {
+        plan_ = &none;
+    } else if (loaded && loaded->plan().planClass() == &target->getClass()) {
+        plan_ = &loaded->plan();  // the plan of the class, kept by the record's copy of its reply
+    } else {
+        plan_ = &VndProxyClassPlan::of(*target);
+    }
     if (loaded && &loaded->plan() == plan_) {
         loaded_ = loaded;  // its unmapped entries are the keys outside the class part
     } else if (persistentDictionary_) {
@@ -225,8 +231,8 @@ bool VndObjectProxyDictionary::writeMembers(JKMemberWriter& writer) const {
             return false;
     }
     return eachOtherKey([&](const plat::Value& key) {
-        return general(source && key.isString() ? &classPart.planFor(*target, key) : nullptr, key,
-                       VndProxyClassPlan::npos);
+        return general(source && key.isString() ? &classPart.otherPlanFor(*target, key) : nullptr,
+                       key, VndProxyClassPlan::npos);
     });
 }
 

@@ -17,7 +17,8 @@ const plat::Selector& propertyForKeyHook() {
 }  // namespace
 
 VndProxyClassPlan::VndProxyClassPlan(plat::Object& target)
-    : isSource_(dynamic_cast<VndPropertyValueSource*>(&target) != nullptr) {
+    : class_(&target.getClass()),
+      isSource_(dynamic_cast<VndPropertyValueSource*>(&target) != nullptr) {
     static const plat::Selector excludedHook("coreSerializationExcludedPropertyNames");
     static const plat::Selector keyForPropertyHook("_dictionaryKeyNameWithPropertyName:");
     std::vector<std::string> excluded;
@@ -69,6 +70,11 @@ const VndProxyKeyPlan& VndProxyClassPlan::planFor(plat::Object& target,
                                                   const plat::Value& key) const {
     if (const size_t index = indexOf(key); index != npos)
         return keys_[index];
+    return otherPlanFor(target, key);
+}
+
+const VndProxyKeyPlan& VndProxyClassPlan::otherPlanFor(plat::Object& target,
+                                                       const plat::Value& key) const {
     std::lock_guard guard(extrasLock_);
     auto& slot = extras_[*key.string()];
     if (!slot)

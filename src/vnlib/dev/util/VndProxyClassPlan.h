@@ -40,6 +40,8 @@ class VndProxyClassPlan {
     // The plan of the target's class.
     static const VndProxyClassPlan& of(plat::Object& target);
 
+    // The class the plan was made for; null for the empty plan.
+    const plat::Class* planClass() const { return class_; }
     const std::vector<VndProxyKeyPlan>& keys() const { return keys_; }
     // Whether targets are value sources (their keys carry the property they read).
     bool isSource() const { return isSource_; }
@@ -47,10 +49,13 @@ class VndProxyClassPlan {
     size_t indexOf(const plat::Value& key) const;
     // The plan of any text key of a target of this class, made once.
     const VndProxyKeyPlan& planFor(plat::Object& target, const plat::Value& key) const;
+    // The same for a text key known to be none of the class keys.
+    const VndProxyKeyPlan& otherPlanFor(plat::Object& target, const plat::Value& key) const;
 
   private:
     VndProxyKeyPlan makePlan(plat::Object& target, const plat::Value& key) const;
 
+    const plat::Class* class_ = nullptr;
     bool isSource_ = false;
     std::vector<std::string> ownWay_;  // VndPropertyValueSource::propertiesSerializedTheirOwnWay
     std::vector<VndProxyKeyPlan> keys_;

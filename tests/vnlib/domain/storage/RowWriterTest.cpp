@@ -192,6 +192,15 @@ TEST(RowWriter, EveryPropertyKindAndTheOwnWayOne) {
                                                                VnInfoBase::sharedWriteFormatter());
     asObject->setPersistentDictionary(record->persistentDictionary());
     EXPECT_EQ(JSONStringWithOptions(Ref<plat::Dictionary>(asObject), 0, nullptr), text);
+    // One given the copy of a record of another class takes its keys as keys of its own.
+    auto other = loaded(VnMagazineIssueInfo::classObject(), kReply);
+    auto mixed =
+        std::make_shared<VndObjectProxyDictionary>(record, VnInfoBase::sharedWriteFormatter());
+    mixed->setPersistentDictionary(other->persistentDictionary());
+    const auto mixedText = JSONStringWithOptions(Ref<plat::Dictionary>(mixed), 0, nullptr);
+    EXPECT_EQ(mixedText,
+              JSONStringWithOptions(enumeratedCopy(plat::Value(mixed)).dictionary(), 0, nullptr));
+    EXPECT_NE(mixedText.value_or("").find(R"("MagazineName":"ชีวจิต\u0001")"), std::string::npos);
 
     auto empty = std::make_shared<VnRowKindsRecord>();
     expectSameRow(empty);
