@@ -77,7 +77,10 @@ VnInfoList& VnDomain::items() {
 void VnDomain::notifyItemsAddOrUpdate(const VnInfoList& incoming) {
     ensureLocalItems();
     const VnInfoIndexByCode held(items_);
-    std::unordered_set<const VnInfo*> replaced, appendedObjects(incoming.size());
+    // The objects appended so far are only looked up for a held code: a list that holds nothing
+    // (a first refresh) need not keep them.
+    const bool holdsItems = !items_.empty();
+    std::unordered_set<const VnInfo*> replaced, appendedObjects(holdsItems ? incoming.size() : 0);
     VnInfoList appended;
     appended.reserve(incoming.size());
     for (const auto& item : incoming) {
@@ -90,7 +93,8 @@ void VnDomain::notifyItemsAddOrUpdate(const VnInfoList& incoming) {
                 std::erase(appended, *found);
         }
         appended.push_back(item);
-        appendedObjects.insert(item.get());
+        if (holdsItems)
+            appendedObjects.insert(item.get());
     }
     // One pass over the held list, however many items are replaced.
     if (!replaced.empty())
