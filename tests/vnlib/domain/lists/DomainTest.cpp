@@ -106,6 +106,17 @@ TEST_F(DomainTest, AHeldObjectGivenAgainIsListedOnceWhereItWasGivenLast) {
     EXPECT_EQ(std::count(domain->items().begin(), domain->items().end(), t2), 0);
 }
 
+// A list holding nothing yet lists what it is given as given, then behaves as any held list.
+TEST_F(DomainTest, AnEmptyListTakesItsFirstItemsInTheOrderGiven) {
+    ASSERT_TRUE(domain->items().empty());
+    auto a = title("A"), b = title("B");
+    domain->notifyItemsAddOrUpdate({a, b, title("C")});
+    EXPECT_EQ(codesOf(domain->items()), (std::vector<std::string>{"A", "B", "C"}));
+    domain->notifyItemsAddOrUpdate({a, title("D")});
+    EXPECT_EQ(codesOf(domain->items()), (std::vector<std::string>{"B", "C", "A", "D"}));
+    EXPECT_EQ(domain->items()[2], a);
+}
+
 TEST_F(DomainTest, FreshnessFollowsTheCallersSnapshot) {
     domain->markUpdated();
     EXPECT_EQ(userContext->marked, 1);
