@@ -28,8 +28,8 @@ class VnUserMagazineIssueInfo : public VnInfo, public VnRowText {
     bool appendRowText(std::string& out) const override;
 
   private:
+    int32_t sortIndex_ = 0;  // first: the flags then fill its word, with no padding between
     bool hiddenFromLibrary_ = false;
-    int32_t sortIndex_ = 0;
     bool finished_ = false;
     bool readed_ = false;
 };

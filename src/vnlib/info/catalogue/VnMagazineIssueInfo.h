@@ -58,33 +58,25 @@ class VnMagazineIssueInfo : public VnInfoWithCover {
     float coverPriceBaht() const { return static_cast<float>(printListPrice_); }
 
     // ---- Plain properties ----
+    // Kept by size, largest first, so that no padding lies between them: a library list holds
+    // thousands of these records at once. Their order as properties is set where the class is
+    // defined.
     std::optional<std::string> headCode_;
     std::optional<plat::Date> modifiedDate_;
-    int32_t pageCount_ = 0;
     Ref<plat::Array> prices_;  // VnPriceInfo
     std::optional<plat::Date> pricesExpire_;
     std::optional<std::string> coverUrl_;
-    bool isPurchased_ = false;
     Ref<plat::Array> pageArray_;  // VnPageInfo, filled by the page request; never written
     std::optional<std::string> type_;
     std::optional<std::string> itemCode_;
-    bool isFreeContent_ = false;
-    double printListPrice_ = 0;
-    int32_t revision_ = 0;
-    bool hiddenFromLibrary_ = false;  // local state, never written
-    int32_t sortIndex_ = 0;
-    bool finished_ = false;
-    bool readed_ = false;
     std::optional<std::string> author_;
     std::optional<std::string> category_;
-    bool isSample_ = false;  // a locally kept sample copy; never written
     std::optional<std::string> publisher_;
     std::optional<std::string> authorImage_;
     std::optional<std::string> publisherImage_;
     std::optional<std::string> primaryCategoryImage_;
     std::optional<std::string> secondaryCategoryImage_;
     std::optional<std::string> ISBN_;
-    double fileSize_ = 0;
     std::optional<std::string> primaryCategoryName_;
     std::optional<std::string> secondaryCategoryName_;
     std::optional<std::string> authorLink_;
@@ -94,26 +86,37 @@ class VnMagazineIssueInfo : public VnInfoWithCover {
     std::optional<std::string> country_;
     std::optional<plat::Date> varnelSaleDate_;
     std::optional<std::string> language_;
+    std::optional<std::string> borrowDate_;  // the service's text
+    std::optional<std::string> dueDate_;     // the service's text
+    std::optional<plat::Date> returnDateValue_;
+    std::optional<std::string> summary_;
+    double printListPrice_ = 0;
+    double fileSize_ = 0;
+    double interactiveSize_ = 0;
+    int32_t pageCount_ = 0;
+    int32_t revision_ = 0;
+    int32_t sortIndex_ = 0;
     int32_t supportInteractiveImage_ = 0;
     int32_t supportInteractiveVideo_ = 0;
     int32_t supportInteractiveAudio_ = 0;
-    double interactiveSize_ = 0;
     int32_t bestSellerPrimaryCateRank_ = 0;
     int32_t bestSellerSecondaryCateRank_ = 0;
     int32_t bestSellerRank_ = 0;
     int32_t remainingIssues_ = 0;
     int32_t totalIssues_ = 0;
-    std::optional<std::string> borrowDate_;  // the service's text
-    std::optional<std::string> dueDate_;     // the service's text
+    int32_t reserverCount_ = 0;
+    int32_t bookStatus_ = 0;
+    int32_t readDirection_ = 0;
+    bool isPurchased_ = false;
+    bool isFreeContent_ = false;
+    bool hiddenFromLibrary_ = false;  // local state, never written
+    bool finished_ = false;
+    bool readed_ = false;
+    bool isSample_ = false;  // a locally kept sample copy; never written
     int8_t subscriptionRequire_ = 0;
     int8_t available_ = 0;
-    int32_t reserverCount_ = 0;
-    std::optional<plat::Date> returnDateValue_;
-    int32_t bookStatus_ = 0;
     int8_t isGetSample_ = 0;
-    int32_t readDirection_ = 0;
     int8_t asReadNow_ = 0;
-    std::optional<std::string> summary_;
 
     // ---- Record mapping ----
     const plat::Class* _classForPropertyDeserialization(const std::string& name) const override;

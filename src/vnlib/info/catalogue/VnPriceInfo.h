@@ -22,12 +22,14 @@ class VnPriceInfo : public VnInfo {
     // 2 "FREE", 3 "INAPP", 4 "ORV"; 1 for no method or any other text (case matters).
     int32_t purchaseMethod() const;
 
-    double price_ = 0;
+    // Members are kept by size, largest first, so that no padding lies between them: every
+    // catalogue record holds prices. Their order as properties is set where the class is defined.
     std::optional<std::string> priceText_;
     std::optional<std::string> purchaseCode_;
     std::optional<std::string> inAppID_;
-    bool isTest_ = false;
+    double price_ = 0;
     int32_t lumoCardRewards_ = 0;
+    bool isTest_ = false;
 
     std::vector<std::string> coreSerializationExcludedPropertyNames() const override;
     std::vector<std::string> _propertyNameSetForCustomWrite() const override;
@@ -36,7 +38,7 @@ class VnPriceInfo : public VnInfo {
 
   private:
     std::optional<std::string> currencyText_;
-    int32_t currency_ = 0;
     std::optional<std::string> method_;
+    int32_t currency_ = 0;
     mutable int32_t purchaseMethod_ = 0;  // 0: not worked out yet
 };
