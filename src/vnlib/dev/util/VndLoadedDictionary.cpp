@@ -341,9 +341,7 @@ class Unpacker {
 // The key of an unmapped entry, shared by every record of the class that kept it: the same few
 // keys come back in each record of a reply. Keys beyond the first few thousand are not shared,
 // so that a server sending ever new keys cannot grow the table without bound.
-// `ordinal`: the entry's place among the record's unmapped entries.
-plat::Value sharedUnmappedKey(const VndProxyClassPlan& plan, const plat::Value& key,
-                              size_t ordinal) {
+plat::Value sharedUnmappedKey(const VndProxyClassPlan& plan, const plat::Value& key) {
     if (!key.isString())
         return detachedCopy(key);
     struct TextHash {
@@ -352,17 +350,6 @@ plat::Value sharedUnmappedKey(const VndProxyClassPlan& plan, const plat::Value& 
             return std::hash<std::string_view>()(text);
         }
     };
-    // The shared key last found at each place among the class's unmapped entries.
-    struct Found {
-        const VndProxyClassPlan* plan = nullptr;
-        std::string text;
-        plat::Value key;
-    };
-    thread_local std::vector<Found> lastFound;
-    const std::string_view text = key.stringView();
-    if (ordinal < lastFound.size() && lastFound[ordinal].plan == &plan &&
-        lastFound[ordinal].text == text)
-        return lastFound[ordinal].key;
     using Keys = std::unordered_map<std::string, plat::Value, TextHash, std::equal_to<>>;
     static std::mutex lock;
     static std::unordered_map<const VndProxyClassPlan*, Keys> shared;
@@ -370,24 +357,25 @@ plat::Value sharedUnmappedKey(const VndProxyClassPlan& plan, const plat::Value& 
     constexpr size_t kMostShared = 4096;
     std::lock_guard guard(lock);
     auto& keys = shared[&plan];
-    auto it = keys.find(text);
-    if (it == keys.end()) {
-        if (count >= kMostShared)
-            return detachedCopy(key);
-        it = keys.emplace(std::string(text), detachedCopy(key)).first;
+    const std::string_view text = key.stringView();
+    if (auto it = keys.find(text); it != keys.end())
+        return it->second;
+    plat::Value copy = detachedCopy(key);
+    if (count < kMostShared) {
+        keys.emplace(std::string(text), copy);
         ++count;
     }
-    if (ordinal >= lastFound.size())
-        lastFound.resize(ordinal + 1);
-    lastFound[ordinal] = {&plan, std::string(text), it->second};
-    return it->second;
+    return copy;
 }
 
 // An unmapped value as the record keeps it: a short list of numbers (a list of content formats,
 // say) is shared by every copy that holds an equal one, numbers' types included; anything else
 // is a copy of its own. Beyond the first thousand lists, lists are no longer shared.
 // `ordinal`: the entry's place among the record's unmapped entries.
-plat::Value keptUnmappedValue(const plat::Value& value, size_t ordinal) {
+// `lastFound` remembers the list kept at each place among a class's unmapped entries, by its
+// packed bytes: records of a reply mostly repeat them, and then take no lock.
+plat::Value keptUnmappedValue(const plat::Value& value, VndKeyOrderMemo<plat::Value>& lastFound,
+                              size_t ordinal) {
     constexpr size_t kLongestShared = 8;
     const auto list = value.array();
     if (!list || list->count() > kLongestShared)
@@ -403,25 +391,18 @@ plat::Value keptUnmappedValue(const plat::Value& value, size_t ordinal) {
     Sink sink(buffer);
     std::vector<plat::Value> none;
     Packer(sink, 0, none).pack(value);
-    // The shared list last found at each place among the unmapped entries.
-    thread_local std::vector<std::pair<std::string, plat::Value>> lastFound;
-    if (ordinal < lastFound.size() && lastFound[ordinal].first == sink.view())
-        return lastFound[ordinal].second;
-    std::string packed(sink.view());
-    static std::mutex lock;
-    static std::unordered_map<std::string, plat::Value> shared;
-    constexpr size_t kMostShared = 1024;
-    std::lock_guard guard(lock);
-    auto it = shared.find(packed);
-    if (it == shared.end()) {
-        if (shared.size() >= kMostShared)
-            return detachedCopy(value);
-        it = shared.emplace(packed, detachedCopy(value)).first;
-    }
-    if (ordinal >= lastFound.size())
-        lastFound.resize(ordinal + 1);
-    lastFound[ordinal] = {std::move(packed), it->second};
-    return it->second;
+    return lastFound.at(ordinal, sink.view(), [&](std::string_view packed) {
+        static std::mutex lock;
+        static std::unordered_map<std::string, plat::Value> shared;
+        constexpr size_t kMostShared = 1024;
+        std::lock_guard guard(lock);
+        if (auto it = shared.find(std::string(packed)); it != shared.end())
+            return it->second;
+        plat::Value copy = detachedCopy(value);
+        if (shared.size() < kMostShared)
+            shared.emplace(std::string(packed), copy);
+        return copy;
+    });
 }
 
 }  // namespace
@@ -454,6 +435,9 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
         // The records of a reply have the same keys in the same order: the class keys'
         // positions by the keys last met, so that only those that differ are looked up.
         VndKeyOrderMemo<size_t> shape;
+        // The unmapped entries' shared keys and kept short lists by their place among them.
+        VndKeyOrderMemo<plat::Value> unmappedKeys;
+        VndKeyOrderMemo<plat::Value> unmappedLists;
         std::shared_ptr<const Entries> unmapped;
     };
     constexpr size_t kLongestRepeated = 64;
@@ -469,8 +453,14 @@ Ref<plat::Dictionary> VndLoadedDictionary::make(plat::Object& target,
         if (index == VndProxyClassPlan::npos) {
             const size_t ordinal = unmapped.size();
             putVarint(packed, classKeys + ordinal);
-            unmapped.emplace_back(sharedUnmappedKey(plan, keyOf(), ordinal),
-                                  keptUnmappedValue(value, ordinal));
+            const plat::Value& key = keyOf();
+            plat::Value kept =
+                key.isString() ? previous.unmappedKeys.at(
+                                     ordinal, key.stringView(),
+                                     [&](std::string_view) { return sharedUnmappedKey(plan, key); })
+                               : detachedCopy(key);
+            unmapped.emplace_back(std::move(kept),
+                                  keptUnmappedValue(value, previous.unmappedLists, ordinal));
             return true;
         }
         putVarint(packed, index);

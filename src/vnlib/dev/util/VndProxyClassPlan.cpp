@@ -16,16 +16,16 @@ const plat::Selector& propertyForKeyHook() {
 
 }  // namespace
 
-VndProxyClassPlan::VndProxyClassPlan(plat::Object& target)
-    : class_(&target.getClass()),
-      isSource_(dynamic_cast<VndPropertyValueSource*>(&target) != nullptr) {
+VndProxyClassPlan::VndProxyClassPlan(plat::Object& target) : class_(&target.getClass()) {
     static const plat::Selector excludedHook("coreSerializationExcludedPropertyNames");
     static const plat::Selector keyForPropertyHook("_dictionaryKeyNameWithPropertyName:");
     std::vector<std::string> excluded;
     if (target.respondsToSelector(excludedHook))
         excluded = plat::send<std::vector<std::string>>(&target, excludedHook);
-    if (const auto* source = dynamic_cast<VndPropertyValueSource*>(&target))
+    if (const auto* source = dynamic_cast<VndPropertyValueSource*>(&target)) {
+        isSource_ = true;
         ownWay_ = source->propertiesSerializedTheirOwnWay();
+    }
     const bool mapsKeys = target.respondsToSelector(keyForPropertyHook);
     for (const auto& property : rt_allVisibleProperties(target.getClass())) {
         const std::string& name = property->name();
