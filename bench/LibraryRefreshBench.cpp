@@ -4,11 +4,15 @@
 // parse of the same texts by our reader and by RapidJSON. Prints parse_ratio (refresh over bare
 // parse; goal at most 2) and memory_ratio (heap in use with the list held and the replies freed,
 // over the replies' JSON bytes; goal at most 3), and a refresh where 1 % of the items changed
-// against the full refresh (goal at most 0.5).
+// against the full refresh (goal at most 0.5). Beside them, the floor under any refresh that stores
+// its rows: the parse, plus the stored row texts written by RapidJSON and inserted into SQLite.
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
 #include <malloc.h>
 #include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+#include <sqlite3.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -293,10 +297,140 @@ void BM_BareParse_RapidJSON(benchmark::State& state) {
     }
 }
 
+// The least that storing the rows costs, whoever makes the records: the row texts a full refresh
+// stored, read back once, then (1) written again from parsed documents by RapidJSON's writer and
+// (2) inserted with their codes into a fresh SQLite file of the store's schema, in one transaction
+// through one prepared statement: with the store's own settings (SQLite's defaults: a rollback
+// journal, the file synced on commit), and with the fastest SQLite has (64 KB pages, no journal,
+// no sync), which a store that must survive a crash cannot use. Their sum with the bare parse is
+// the floor under the refresh.
+struct StoredRows {
+    std::vector<std::pair<std::string, std::string>> rows;  // code, row text
+    size_t bytes = 0;
+};
+
+const StoredRows& storedRows() {
+    static const StoredRows made = [] {
+        StoredRows stored;
+        auto library = freshLibrary();
+        if (refresh(library) < kIssues || !storedAtLeast(library, kIssues))
+            return stored;
+        auto table =
+            library.context->activeUserContext()->userStorage()->dataTableForMagazineIssueKind(
+                std::string(VnMagazineIssueKind_Library));
+        auto core = std::dynamic_pointer_cast<VnCoreDataContext>(table->dataContext());
+        sqlite3* db = nullptr;
+        if (sqlite3_open_v2(core->objectContext()->path().c_str(), &db, SQLITE_OPEN_READONLY,
+                            nullptr) == SQLITE_OK) {
+            sqlite3_stmt* select = nullptr;
+            if (sqlite3_prepare_v2(db,
+                                   "SELECT code, jsonString FROM JSONMagazineIssueInfoLibrary "
+                                   "ORDER BY rowid",
+                                   -1, &select, nullptr) == SQLITE_OK) {
+                while (sqlite3_step(select) == SQLITE_ROW) {
+                    auto text = [&](int column) {
+                        const auto* bytes = sqlite3_column_text(select, column);
+                        return bytes
+                                   ? std::string(
+                                         reinterpret_cast<const char*>(bytes),
+                                         static_cast<size_t>(sqlite3_column_bytes(select, column)))
+                                   : std::string();
+                    };
+                    stored.rows.emplace_back(text(0), text(1));
+                    stored.bytes += stored.rows.back().second.size();
+                }
+            }
+            sqlite3_finalize(select);
+        }
+        sqlite3_close_v2(db);
+        return stored;
+    }();
+    return made;
+}
+
+void BM_Floor_RapidJSONWrite(benchmark::State& state) {
+    const auto& stored = storedRows();
+    std::vector<rapidjson::Document> documents(stored.rows.size());
+    for (size_t i = 0; i < documents.size(); ++i)
+        documents[i].Parse(stored.rows[i].second.data(), stored.rows[i].second.size());
+    if (stored.rows.size() < kIssues) {
+        state.SkipWithError("no stored rows");
+        return;
+    }
+    size_t written = 0;
+    for (auto _ : state) {
+        written = 0;
+        for (const auto& document : documents) {
+            rapidjson::StringBuffer buffer;
+            rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
+            document.Accept(writer);
+            written += buffer.GetSize();
+        }
+        benchmark::DoNotOptimize(written);
+    }
+    // The writer must have produced about as much text as was stored (it may escape otherwise).
+    if (written < stored.bytes * 9 / 10 || written > stored.bytes * 11 / 10)
+        state.SkipWithError("the written texts differ in size from the stored rows");
+    state.counters["row_bytes"] = static_cast<double>(stored.bytes);
+}
+
+void BM_Floor_SQLiteInsert(benchmark::State& state) {
+    const auto& stored = storedRows();
+    if (stored.rows.size() < kIssues) {
+        state.SkipWithError("no stored rows");
+        return;
+    }
+    static const bench::TemporaryFolder folder("varnel-refresh-floor");
+    int round = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const auto path = folder / ("floor" + std::to_string(round++) + ".sqlite");
+        sqlite3* db = nullptr;
+        const char* settings = state.range(0) == 0 ? ""
+                                                   : "PRAGMA page_size = 65536;"
+                                                     "PRAGMA journal_mode = OFF;"
+                                                     "PRAGMA synchronous = OFF;";
+        bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                                  nullptr) == SQLITE_OK &&
+                  sqlite3_exec(db, settings, nullptr, nullptr, nullptr) == SQLITE_OK &&
+                  sqlite3_exec(db,
+                               "CREATE TABLE JSONMagazineIssueInfoLibrary (rowid INTEGER PRIMARY "
+                               "KEY, code TEXT, jsonString TEXT);"
+                               "CREATE INDEX JSONMagazineIssueInfoLibrary_code ON "
+                               "JSONMagazineIssueInfoLibrary (code)",
+                               nullptr, nullptr, nullptr) == SQLITE_OK;
+        state.ResumeTiming();
+        sqlite3_stmt* insert = nullptr;
+        ok = ok && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK &&
+             sqlite3_prepare_v2(db,
+                                "INSERT INTO JSONMagazineIssueInfoLibrary (code, jsonString) "
+                                "VALUES (?, ?)",
+                                -1, &insert, nullptr) == SQLITE_OK;
+        for (size_t i = 0; ok && i < stored.rows.size(); ++i) {
+            const auto& [code, text] = stored.rows[i];
+            sqlite3_bind_text(insert, 1, code.data(), static_cast<int>(code.size()), SQLITE_STATIC);
+            sqlite3_bind_text(insert, 2, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+            ok = sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;
+        }
+        sqlite3_finalize(insert);
+        ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_close_v2(db);
+        state.PauseTiming();
+        std::filesystem::remove(path);
+        if (!ok) {
+            state.SkipWithError("the rows could not be stored");
+            break;
+        }
+        state.ResumeTiming();
+    }
+}
+
 BENCHMARK(BM_LibraryRefresh)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_LibraryRefreshOnePercent)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_BareParse_Varnel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareParse_RapidJSON)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Floor_RapidJSONWrite)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Floor_SQLiteInsert)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 }  // namespace
 
@@ -327,6 +461,22 @@ int main(int argc, char** argv) {
     reporter.printRatio("1 % changed / full refresh (goal <= 0.5)",
                         "BM_LibraryRefreshOnePercent/iterations:3",
                         "BM_LibraryRefresh/iterations:3");
+    const double write = reporter.ratio("BM_Floor_RapidJSONWrite", "BM_BareParse_Varnel");
+    const double insert =
+        reporter.ratio("BM_Floor_SQLiteInsert/0/iterations:5", "BM_BareParse_Varnel");
+    const double fastest =
+        reporter.ratio("BM_Floor_SQLiteInsert/1/iterations:5", "BM_BareParse_Varnel");
+    if (write > 0 && insert > 0 && fastest > 0) {
+        std::printf("%-60s %6.2fx\n", "floor: rows written by RapidJSON / bare parse", write);
+        std::printf("%-60s %6.2fx\n", "floor: rows inserted, store's settings / bare parse",
+                    insert);
+        std::printf("%-60s %6.2fx\n", "floor: rows inserted, no journal, no sync / bare parse",
+                    fastest);
+        std::printf("%-60s %6.2fx\n", "floor: parse + write + insert (store's settings) / parse",
+                    1 + write + insert);
+        std::printf("%-60s %6.2fx\n", "floor: parse + write + insert (no journal, no sync) / parse",
+                    1 + write + fastest);
+    }
     std::printf(
         "%-60s %6.2fx\n", "memory_ratio (heap with the list held / JSON bytes; goal <= 3)",
         static_cast<double>(after > before ? after - before : 0) / static_cast<double>(r.bytes));
