@@ -400,22 +400,46 @@ void BM_Floor_SQLiteInsert(benchmark::State& state) {
                                "JSONMagazineIssueInfoLibrary (code)",
                                nullptr, nullptr, nullptr) == SQLITE_OK;
         state.ResumeTiming();
-        sqlite3_stmt* insert = nullptr;
-        ok = ok && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK &&
-             sqlite3_prepare_v2(db,
-                                "INSERT INTO JSONMagazineIssueInfoLibrary (code, jsonString) "
-                                "VALUES (?, ?)",
-                                -1, &insert, nullptr) == SQLITE_OK;
-        for (size_t i = 0; ok && i < stored.rows.size(); ++i) {
-            const auto& [code, text] = stored.rows[i];
-            sqlite3_bind_text(insert, 1, code.data(), static_cast<int>(code.size()), SQLITE_STATIC);
-            sqlite3_bind_text(insert, 2, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+        // Sixteen rows to a statement, as the store inserts them; one at a time for the rest.
+        constexpr size_t kRowsPerStatement = 16;
+        auto prepare = [&](size_t rows) {
+            std::string sql = "INSERT INTO JSONMagazineIssueInfoLibrary (code, jsonString) VALUES ";
+            for (size_t i = 0; i < rows; ++i)
+                sql += i ? ", (?, ?)" : "(?, ?)";
+            sqlite3_stmt* statement = nullptr;
+            sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
+            return statement;
+        };
+        ok = ok && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+        sqlite3_stmt* many = ok ? prepare(kRowsPerStatement) : nullptr;
+        sqlite3_stmt* one = ok ? prepare(1) : nullptr;
+        ok = ok && many && one;
+        for (size_t i = 0; ok && i < stored.rows.size();) {
+            const size_t rows = stored.rows.size() - i >= kRowsPerStatement ? kRowsPerStatement : 1;
+            sqlite3_stmt* insert = rows == 1 ? one : many;
+            for (size_t row = 0; row < rows; ++row, ++i) {
+                const auto& [code, text] = stored.rows[i];
+                const int column = static_cast<int>(2 * row);
+                sqlite3_bind_text(insert, column + 1, code.data(), static_cast<int>(code.size()),
+                                  SQLITE_STATIC);
+                sqlite3_bind_text(insert, column + 2, text.data(), static_cast<int>(text.size()),
+                                  SQLITE_STATIC);
+            }
             ok = sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;
         }
-        sqlite3_finalize(insert);
+        sqlite3_finalize(many);
+        sqlite3_finalize(one);
         ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-        sqlite3_close_v2(db);
         state.PauseTiming();
+        // Every row must have reached the file.
+        sqlite3_stmt* count = nullptr;
+        ok = ok &&
+             sqlite3_prepare_v2(db, "SELECT count(*) FROM JSONMagazineIssueInfoLibrary", -1, &count,
+                                nullptr) == SQLITE_OK &&
+             sqlite3_step(count) == SQLITE_ROW &&
+             static_cast<size_t>(sqlite3_column_int64(count, 0)) == stored.rows.size();
+        sqlite3_finalize(count);
+        sqlite3_close_v2(db);
         std::filesystem::remove(path);
         if (!ok) {
             state.SkipWithError("the rows could not be stored");
