@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <mutex>
 #include <set>
 
 #include "platform/core/Log.h"
@@ -21,6 +22,19 @@ constexpr const char* kSchemaTable = "varnel_schema";
 // of SQLite builds before 3.32; where a statement that wide cannot be made, rows go one by one).
 constexpr size_t kRowsPerInsert = 16;
 constexpr size_t kMaxBoundValues = 999;
+// The page size of a new store: its rows are texts of a few KB, written by the thousand in one
+// save, which pages of 32 KB write in an eighth of the calls that SQLite's 4 KB pages take. A store
+// made before keeps the page size it was made with.
+constexpr int kPageSize = 32768;
+
+// SQLite sets aside room for twenty pages for every connection up front and keeps it until the
+// connection closes (660 KB each with pages of 32 KB); the store asks for pages as it needs them
+// and gives them back after opening and after each save. A setting of the whole library, so it is
+// made once, before the first store opens; where SQLite already runs, its own setting stays.
+void configureSQLite() {
+    static std::once_flag once;
+    std::call_once(once, [] { sqlite3_config(SQLITE_CONFIG_PAGECACHE, nullptr, 0, 0); });
+}
 
 std::string sqlName(std::string_view identifier) {
     std::string out = "\"";
@@ -382,6 +396,7 @@ void ObjectStoreContext::closeStore() {
 
 bool ObjectStoreContext::openStore(Ref<Error>* error, bool* unreadable) {
     *unreadable = false;
+    configureSQLite();
     sqlite3* db = nullptr;
     int rc =
         sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -395,6 +410,8 @@ bool ObjectStoreContext::openStore(Ref<Error>* error, bool* unreadable) {
         return fail(rc, "Cannot open the store");
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, 5000);
+    // Takes effect only while the file is new and empty.
+    execute(db, "PRAGMA page_size = " + std::to_string(kPageSize));
 
     // A damaged file must not be written into: check it before anything else.
     {
@@ -469,6 +486,8 @@ bool ObjectStoreContext::openStore(Ref<Error>* error, bool* unreadable) {
     }
     if ((rc = execute(db, "COMMIT")) != SQLITE_OK)
         return fail(rc, "Cannot update the store's schema");
+    // The pages read and written to open the store are not kept in memory.
+    sqlite3_db_release_memory(db);
     db_ = db;
     return true;
 }

@@ -218,6 +218,59 @@ TEST(ObjectStore, ALargeSaveLeavesNothingHeld) {
     EXPECT_EQ(context->count("Note"), 20001);
 }
 
+// A new store is made with large pages and holds none of them once open; a store made before,
+// with SQLite's 4 KB pages, keeps its pages and its rows. (Sanitizer builds keep their own heap,
+// where the memory read here is zero.)
+TEST(ObjectStore, NewStoresHaveLargePagesAndOldStoresKeepTheirs) {
+    const auto folder = testing_support::freshTestFolder();
+    auto pageSize = [](const fs::path& path) {
+        sqlite3* db = nullptr;
+        sqlite3_stmt* statement = nullptr;
+        int size = 0;
+        if (sqlite3_open(path.c_str(), &db) == SQLITE_OK &&
+            sqlite3_prepare_v2(db, "PRAGMA page_size", -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW)
+            size = sqlite3_column_int(statement, 0);
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        return size;
+    };
+    auto inUse = [] {
+        const auto info = mallinfo2();
+        return info.uordblks + info.hblkhd;
+    };
+
+    const size_t before = inUse();
+    auto fresh = ObjectStoreContext::open(folder / "new.sqlite", notesModel(true));
+    ASSERT_TRUE(fresh->hasStore());
+    EXPECT_LT(inUse(), before + 256 * 1024) << "held " << (inUse() - before) << " bytes";
+    fresh->insertNewObject("Note")->setPrimitiveValueForKey("title", Value("new"));
+    ASSERT_FALSE(fresh->save());
+    EXPECT_EQ(pageSize(folder / "new.sqlite"), 32768);
+
+    const auto oldPath = folder / "old.sqlite";
+    {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(oldPath.c_str(), &db), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db,
+                               "PRAGMA page_size = 4096; CREATE TABLE \"Note\" (rowid INTEGER "
+                               "PRIMARY KEY, title TEXT); INSERT INTO \"Note\" (title) "
+                               "VALUES ('kept')",
+                               nullptr, nullptr, nullptr),
+                  SQLITE_OK);
+        sqlite3_close(db);
+    }
+    auto old = ObjectStoreContext::open(oldPath, notesModel(true));
+    ASSERT_TRUE(old->hasStore());
+    auto rows = old->fetch("Note", Predicate::truePredicate());
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0]->primitiveValueForKey("title"), Value("kept"));
+    old->insertNewObject("Note")->setPrimitiveValueForKey("title", Value("added"));
+    ASSERT_FALSE(old->save());
+    EXPECT_EQ(old->count("Note"), 2);
+    EXPECT_EQ(pageSize(oldPath), 4096);
+}
+
 // Many rows are written several to a statement: each row gets the number it would get alone (the
 // largest so far plus one, in the order inserted, table by table), and that number leads to its
 // own values, however the runs of each entity fall.
