@@ -301,7 +301,7 @@ void BM_BareParse_RapidJSON(benchmark::State& state) {
 // The least that storing the rows costs, whoever makes the records: the row texts a full refresh
 // stored, read back once, then (1) written again from parsed documents by RapidJSON's writer and
 // (2) inserted with their codes into a fresh SQLite file of the store's schema in one transaction:
-// with the store's own settings (32 KB pages, SQLite's rollback journal, the file synced on
+// with the store's own settings (16 KB pages, SQLite's rollback journal, the file synced on
 // commit), with the largest pages SQLite has and the same journal and sync (64 KB pages), and with
 // the fastest SQLite has (64 KB pages, no journal, no sync), which a store that must survive a
 // crash cannot use. Their sum with the bare parse is the floor under the refresh.
@@ -388,7 +388,7 @@ void BM_Floor_SQLiteInsert(benchmark::State& state) {
         const auto path = folder / ("floor" + std::to_string(round++) + ".sqlite");
         sqlite3* db = nullptr;
         static constexpr const char* kSettings[] = {
-            "PRAGMA page_size = 32768;", "PRAGMA page_size = 65536;",
+            "PRAGMA page_size = 16384;", "PRAGMA page_size = 65536;",
             "PRAGMA page_size = 65536; PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;"};
         const char* settings = kSettings[state.range(0)];
         bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
@@ -494,7 +494,7 @@ int main(int argc, char** argv) {
                            "BM_BareParse_Varnel");
     if (write > 0 && insert[0] > 0 && insert[1] > 0 && insert[2] > 0) {
         std::printf("%-60s %6.2fx\n", "floor: rows written by RapidJSON / bare parse", write);
-        std::printf("%-60s %6.2fx\n", "floor: rows inserted, store's settings (32 KB) / bare parse",
+        std::printf("%-60s %6.2fx\n", "floor: rows inserted, store's settings (16 KB) / bare parse",
                     insert[0]);
         std::printf("%-60s %6.2fx\n", "floor: rows inserted, 64 KB pages / bare parse", insert[1]);
         std::printf("%-60s %6.2fx\n", "floor: rows inserted, no journal, no sync / bare parse",

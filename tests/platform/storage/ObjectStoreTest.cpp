@@ -246,7 +246,7 @@ TEST(ObjectStore, NewStoresHaveLargePagesAndOldStoresKeepTheirs) {
     EXPECT_LT(inUse(), before + 256 * 1024) << "held " << (inUse() - before) << " bytes";
     fresh->insertNewObject("Note")->setPrimitiveValueForKey("title", Value("new"));
     ASSERT_FALSE(fresh->save());
-    EXPECT_EQ(pageSize(folder / "new.sqlite"), 32768);
+    EXPECT_EQ(pageSize(folder / "new.sqlite"), 16384);
 
     const auto oldPath = folder / "old.sqlite";
     {
