@@ -351,12 +351,17 @@ const StoredRows& storedRows() {
 
 void BM_Floor_RapidJSONWrite(benchmark::State& state) {
     const auto& stored = storedRows();
-    std::vector<rapidjson::Document> documents(stored.rows.size());
-    for (size_t i = 0; i < documents.size(); ++i)
-        documents[i].Parse(stored.rows[i].second.data(), stored.rows[i].second.size());
     if (stored.rows.size() < kIssues) {
         state.SkipWithError("no stored rows");
         return;
+    }
+    std::vector<rapidjson::Document> documents(stored.rows.size());
+    for (size_t i = 0; i < documents.size(); ++i) {
+        documents[i].Parse(stored.rows[i].second.data(), stored.rows[i].second.size());
+        if (documents[i].HasParseError()) {
+            state.SkipWithError("a stored row is not JSON");
+            return;
+        }
     }
     size_t written = 0;
     for (auto _ : state) {
