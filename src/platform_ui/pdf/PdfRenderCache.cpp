@@ -6,6 +6,7 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <algorithm>
+#include <atomic>
 
 namespace ui {
 namespace {
@@ -32,6 +33,10 @@ PdfRenderCache::PdfRenderCache(size_t byteBudget) : budget_(byteBudget) {
 }
 
 PdfRenderCache::~PdfRenderCache() {
+    shutdown();
+}
+
+void PdfRenderCache::shutdown() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -39,12 +44,23 @@ PdfRenderCache::~PdfRenderCache() {
         parseQueue_.clear();
     }
     wake_.notify_all();
-    worker_.join();
+    if (worker_.joinable())
+        worker_.join();
 }
+
+namespace {
+std::atomic<PdfRenderCache*> sharedCache{nullptr};
+}  // namespace
 
 PdfRenderCache& PdfRenderCache::shared() {
     static PdfRenderCache cache;
+    sharedCache.store(&cache, std::memory_order_release);
     return cache;
+}
+
+void PdfRenderCache::stopSharedWorker() {
+    if (PdfRenderCache* cache = sharedCache.load(std::memory_order_acquire))
+        cache->shutdown();
 }
 
 size_t PdfRenderCache::byteBudget() const {

@@ -43,6 +43,11 @@ class PdfRenderCache : public QObject {
     explicit PdfRenderCache(size_t byteBudget = size_t{256} << 20);
     ~PdfRenderCache() override;
     static PdfRenderCache& shared();
+    // Stops and joins the worker: renders still queued never run and later requests wait for
+    // nothing. Renders use Qt's thread pool, so a program stops the shared cache's worker before
+    // its QApplication goes (stopSharedWorker does nothing when no shared cache was made).
+    void shutdown();
+    static void stopSharedWorker();
 
     size_t byteBudget() const;
     void setByteBudget(size_t bytes);

@@ -143,7 +143,7 @@ void BookCoverCollectionCellView::layOutTitle() {
 }
 
 void BookCoverCollectionCellView::itemButton_Click(Ref<plat::Object>) {
-    plat::log("double click in the collectionItem");
+    VND_TRACE("GUI", "double click in the collectionItem");
     ui::CollectionView* grid = collectionView();
     if (!grid)
         return;
