@@ -1,10 +1,13 @@
-// The reader window's paging: a 200-page demo issue downloaded first, then shown offscreen in a
-// 1200 x 900 reader in single-page mode, scaled to fit. Timed: opening at page 100 until that
-// page is painted, then 20 moves to the next page, each until painted; against QPdfDocument
-// loading the same 21 files and rendering each at the size the reader painted it. Then memory:
-// a 500-page issue of 1 MiB pages, the peak RSS reset once it is downloaded, paged to its end two
-// pages at a time. Prints reader_paging_ratio, reader_open_ratio, reader_peak_rss_mib and
-// reader_max_open_documents.
+// The reader window's paging: a 200-page demo issue downloaded first (as the shelf does, each
+// page file checked as it arrives), then shown offscreen in a 1200 x 900 reader in single-page
+// mode, scaled to fit. Timed: opening at page 100 until that page is painted, then 20 moves to
+// the next page, each until painted; against QPdfDocument loading the same 21 files and rendering
+// each at the size the reader painted it. Then the opening of a downloaded 412-page issue at page
+// 1 against that of a 20-page one, each until page 1 is painted. Then memory: a 500-page issue of
+// 1 MiB pages, the peak RSS reset once it is downloaded, paged to its end two pages at a time.
+// Prints reader_paging_ratio, reader_open_ratio, reader_large_open_ratio, reader_peak_rss_mib and
+// reader_max_open_documents, and the checker processes and layouts the timed openings and moves
+// made.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -35,6 +38,7 @@
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/RunLoopBridge.h"
 #include "platform_ui/pdf/PdfEngine.h"
+#include "platform_ui/pdf/PdfPageCheck.h"
 #include "platform_ui/pdf/PdfRenderCache.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
@@ -44,6 +48,8 @@ namespace {
 
 constexpr const char* kPagingIssue = "RB01-0200";
 constexpr const char* kMemoryIssue = "RB02-0500";
+constexpr const char* kLargeIssue = "RB03-0412";
+constexpr const char* kSmallIssue = "RB04-0020";
 constexpr int kOpenPage = 100, kMoves = 20;
 const QSize kWindowSize(1200, 900);
 
@@ -103,12 +109,38 @@ Ref<MagazineIssueUIContext> contextOf(const std::string& code) {
     return context;
 }
 
+// Downloads the issue as the shelf does (its UI context hears each page arrive and has its file
+// checked), until every page file has its kept check.
 void download(const std::string& code) {
     auto user = GlobalService::globalShared()->storeContext()->activeUserContext();
     auto issue = user->magazineIssueContextWithInfo(recordOf(code));
+    auto context = MagazineIssueUIContext::initWithContext(issue);
     issue->startLoadingAllPages();
     if (!spinUntil([&] { return issue->info()->finished_; }, 600000))
         fail("the issue did not download");
+    const auto checked = [&] {
+        const auto& pages = issue->info()->pageArray_;
+        for (size_t i = 0; pages && i < pages->count(); ++i) {
+            const auto page = issue->pageContextWithSourcePageIndex(static_cast<int32_t>(i));
+            if (!page->pageContentAssetAvailable() ||
+                !ui::PdfPageCheck::keptVerdict(page->pageContentAsset()->filePath()))
+                return false;
+        }
+        return true;
+    };
+    if (!spinUntil(checked, 600000))
+        fail("the issue's pages were not checked");
+}
+
+// Checker processes and layouts made while the timed parts ran.
+struct Counts {
+    uint64_t checks = 0;
+    int layouts = 0;
+    int openings = 0;
+};
+Counts& counts() {
+    static Counts c;
+    return c;
 }
 
 struct Reader {
@@ -157,11 +189,21 @@ void BM_Reader_OpenAtPage100(benchmark::State& state) {
         auto context = contextOf(kPagingIssue);
         r.controller->setUiContext(nullptr);
         spinUntil([] { return false; }, 20);
+        const uint64_t checks = ui::PdfPageCheck::checksRun();
+        const int layouts = r.controller->pdfView()->layoutCount();
         state.ResumeTiming();
         r.controller->setUiContext(context);
         r.controller->goToPage(kOpenPage);
         if (!spinUntil([&] { return r.painted(kOpenPage); }))
             fail("page 100 was not painted");
+        state.PauseTiming();
+        // The announcements of the pages found on disk come after the paint: they are counted
+        // too.
+        spinUntil([] { return false; }, 100);
+        counts().checks += ui::PdfPageCheck::checksRun() - checks;
+        counts().layouts += r.controller->pdfView()->layoutCount() - layouts;
+        ++counts().openings;
+        state.ResumeTiming();
     }
 }
 BENCHMARK(BM_Reader_OpenAtPage100)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
@@ -177,6 +219,7 @@ void BM_Reader_TwentyNextPages(benchmark::State& state) {
         auto& pages = paintedPages();
         pages.assign(1, {r.controller->mainDocument()->pageAtIndex(kOpenPage)->filePath().string(),
                          r.paintedSize(kOpenPage)});
+        const uint64_t checks = ui::PdfPageCheck::checksRun();
         state.ResumeTiming();
         for (int k = 1; k <= kMoves; ++k) {
             r.controller->goToNextPage();
@@ -188,6 +231,7 @@ void BM_Reader_TwentyNextPages(benchmark::State& state) {
                 r.paintedSize(kOpenPage + k));
         }
         state.PauseTiming();
+        counts().checks += ui::PdfPageCheck::checksRun() - checks;
         if (r.controller->currentPageIndex() != kOpenPage + kMoves)
             fail("the reader is not on page 120");
         state.ResumeTiming();
@@ -217,6 +261,36 @@ void BM_QPdfDocument_TwentyPages(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_QPdfDocument_TwentyPages)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A downloaded issue opened at page 1, until that page is painted.
+void openAtFirstPage(benchmark::State& state, const char* code) {
+    Reader& r = reader();
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto context = contextOf(code);
+        r.controller->setUiContext(nullptr);
+        spinUntil([] { return false; }, 20);
+        const uint64_t checks = ui::PdfPageCheck::checksRun();
+        state.ResumeTiming();
+        r.controller->setUiContext(context);
+        r.controller->goToPage(0);
+        if (!spinUntil([&] { return r.painted(0); }))
+            fail("page 1 was not painted");
+        state.PauseTiming();
+        counts().checks += ui::PdfPageCheck::checksRun() - checks;
+        state.ResumeTiming();
+    }
+}
+
+void BM_Reader_OpenLargeIssue(benchmark::State& state) {
+    openAtFirstPage(state, kLargeIssue);
+}
+BENCHMARK(BM_Reader_OpenLargeIssue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+void BM_Reader_OpenSmallIssue(benchmark::State& state) {
+    openAtFirstPage(state, kSmallIssue);
+}
+BENCHMARK(BM_Reader_OpenSmallIssue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 
 // A 500-page issue of 1 MiB pages paged to its end, two pages at a time.
 void pageThroughLargeIssue() {
@@ -276,7 +350,9 @@ int main(int argc, char** argv) {
             std::make_shared<plat::Keychain>(std::make_unique<plat::MemoryKeychainBackend>()));
         Demo& demo = demoService();
         for (const auto& [code, pages, bytes] : {std::tuple{kPagingIssue, 200, int64_t{0}},
-                                                 std::tuple{kMemoryIssue, 500, int64_t{1} << 20}}) {
+                                                 std::tuple{kMemoryIssue, 500, int64_t{1} << 20},
+                                                 std::tuple{kLargeIssue, 412, int64_t{0}},
+                                                 std::tuple{kSmallIssue, 20, int64_t{0}}}) {
             demo::SampleItem item;
             item.code = code;
             item.kind = demo::ItemKind::MagazineIssue;
@@ -301,6 +377,8 @@ int main(int argc, char** argv) {
                     plat::Value(demo::kDemoAuthorizationToken)}}))}}));
         registerAllAreaResources(ui::ResourceRegistry::shared());
         download(kPagingIssue);
+        download(kLargeIssue);
+        download(kSmallIssue);
 
         benchmark::Initialize(&argc, argv);
         bench::RatioReporter reporter;
@@ -311,6 +389,14 @@ int main(int argc, char** argv) {
         std::printf("reader_open_ratio %.2fx\n",
                     reporter.ratio("BM_Reader_OpenAtPage100/iterations:5/real_time",
                                    "BM_QPdfDocument_OpenPage100/real_time"));
+        std::printf("reader_large_open_ratio %.2fx\n",
+                    reporter.ratio("BM_Reader_OpenLargeIssue/iterations:5/real_time",
+                                   "BM_Reader_OpenSmallIssue/iterations:5/real_time"));
+        std::printf("(checker processes in the timed openings and moves: %llu; layouts per opening "
+                    "at page 100: %.1f)\n",
+                    static_cast<unsigned long long>(counts().checks),
+                    counts().openings ? static_cast<double>(counts().layouts) / counts().openings
+                                      : 0.0);
         pageThroughLargeIssue();
         benchmark::Shutdown();
         readerSlot().reset();

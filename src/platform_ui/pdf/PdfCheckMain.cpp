@@ -1,6 +1,7 @@
 // varnel-pdf-check FILE: opens a one-page PDF file and draws its first page at thumbnail size, as
 // the reader would, so that the reader learns in a separate process whether QtPdf can use the
-// file. Exit status 0: usable; 1: not usable, the reason on standard output; 2: wrong use. Its
+// file. Exit status 0: usable, the first page's width and height in points on standard output;
+// 1: not usable, the reason on standard output; 2: wrong use. Its
 // processor time and address space are bounded here (PdfPageCheck::kTimeLimit, kMemoryLimit); in
 // a sanitizer's build, where an address-space bound cannot hold, its peak resident memory is
 // checked against the same limit at the end.
@@ -74,5 +75,7 @@ int main(int argc, char** argv) {
                                    " MiB of memory";
         return damaged(reason.c_str());
     }
+    std::printf("%.17g %.17g\n", points.width(), points.height());
+    std::fflush(stdout);
     return 0;
 }

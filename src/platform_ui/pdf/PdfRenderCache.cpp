@@ -29,6 +29,7 @@ PdfRenderCache::PdfRenderCache(size_t byteBudget) : budget_(byteBudget) {
     // the engine it uses does.
     PdfEngine::openDocuments();
     worker_ = std::thread([this] { run(); });
+    checker_ = std::thread([this] { runChecks(); });
 }
 
 PdfRenderCache::~PdfRenderCache() {
@@ -39,7 +40,9 @@ PdfRenderCache::~PdfRenderCache() {
         parseQueue_.clear();
     }
     wake_.notify_all();
+    wakeChecker_.notify_all();
     worker_.join();
+    checker_.join();
 }
 
 PdfRenderCache& PdfRenderCache::shared() {
@@ -140,7 +143,7 @@ void PdfRenderCache::cancelClient(const void* client) {
     parsedCallbacks_.erase(client);
 }
 
-void PdfRenderCache::parseLater(const void* client, const std::vector<Ref<PdfPage>>& pages,
+void PdfRenderCache::checkLater(const void* client, const std::vector<Ref<PdfPage>>& pages,
                                 std::function<void(const Ref<PdfPage>&)> parsed) {
     {
         std::lock_guard lock(mutex_);
@@ -151,7 +154,7 @@ void PdfRenderCache::parseLater(const void* client, const std::vector<Ref<PdfPag
                 parseQueue_.push_back({client, page});
         }
     }
-    wake_.notify_one();
+    wakeChecker_.notify_one();
 }
 
 void PdfRenderCache::insert(const Key& key, QImage image) {
@@ -175,45 +178,51 @@ void PdfRenderCache::evictLocked() {
 }
 
 void PdfRenderCache::run() {
-    QPointer<PdfRenderCache> self(this);
     while (true) {
         std::unique_lock lock(mutex_);
-        wake_.wait(lock, [&] {
-            return stopping_ || (!suspended_ && (!queue_.empty() || !parseQueue_.empty()));
-        });
+        wake_.wait(lock, [&] { return stopping_ || (!suspended_ && !queue_.empty()); });
         if (stopping_)
             return;
-        if (!queue_.empty()) {
-            Queued job = std::move(queue_.front());
-            queue_.pop_front();
-            ++renders_;
-            inFlight_ = job.request.key;
-            lock.unlock();
-            QImage image = job.request.page->render(job.request.key.fullSize, job.request.key.clip);
-            const Key key = job.request.key;
-            const void* client = job.client;
-            QMetaObject::invokeMethod(
-                this,
-                [this, key, client, image = std::move(image)]() mutable {
-                    insert(key, std::move(image));
-                    {
-                        std::lock_guard guard(mutex_);
-                        if (inFlight_ && *inFlight_ == key)
-                            inFlight_.reset();
-                    }
-                    DoneCallback done;
-                    {
-                        std::lock_guard guard(mutex_);
-                        const auto it = doneCallbacks_.find(client);
-                        if (it != doneCallbacks_.end())
-                            done = it->second;
-                    }
-                    if (done)
-                        done(key);
-                },
-                Qt::QueuedConnection);
-            continue;
-        }
+        Queued job = std::move(queue_.front());
+        queue_.pop_front();
+        ++renders_;
+        inFlight_ = job.request.key;
+        lock.unlock();
+        QImage image = job.request.page->render(job.request.key.fullSize, job.request.key.clip);
+        const Key key = job.request.key;
+        const void* client = job.client;
+        QMetaObject::invokeMethod(
+            this,
+            [this, key, client, image = std::move(image)]() mutable {
+                {
+                    std::lock_guard guard(mutex_);
+                    if (inFlight_ && *inFlight_ == key)
+                        inFlight_.reset();
+                }
+                // A page that waits for its check is asked for again once it is checked.
+                if (image.isNull())
+                    return;
+                insert(key, std::move(image));
+                DoneCallback done;
+                {
+                    std::lock_guard guard(mutex_);
+                    const auto it = doneCallbacks_.find(client);
+                    if (it != doneCallbacks_.end())
+                        done = it->second;
+                }
+                if (done)
+                    done(key);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void PdfRenderCache::runChecks() {
+    while (true) {
+        std::unique_lock lock(mutex_);
+        wakeChecker_.wait(lock, [&] { return stopping_ || !parseQueue_.empty(); });
+        if (stopping_)
+            return;
         ParseJob job = std::move(parseQueue_.front());
         parseQueue_.pop_front();
         lock.unlock();
