@@ -30,20 +30,21 @@ uint64_t nextPageId() {
 // One page's PDF is never this large.
 constexpr size_t kMaxFileBytes = size_t{1} << 30;
 
-// Where PDF readers look: the header within the first kHeaderWindow bytes (anything before it is
-// skipped), the end marker within the last kTrailerWindow bytes (anything after it is ignored).
+// Where PDF readers look: the header starts within the first kHeaderWindow bytes (anything before
+// it is skipped). QtPdf ignores anything after the end marker; a file without one is a download
+// cut short, so the marker is still asked for, within a bounded read of the file's end.
 constexpr size_t kHeaderWindow = 1024;
-constexpr size_t kTrailerWindow = 64 * 1024;
+constexpr size_t kTrailerWindow = size_t{1} << 20;
 
 Ref<plat::Error> pageError(int64_t code, const std::string& reason) {
     return plat::Error::withDescription(kPdfPageErrorDomain, code, reason);
 }
 
-// Whether the first kHeaderWindow bytes (and a few more) and the last kTrailerWindow bytes look
-// like a whole PDF; the error when they do not.
+// Whether the first bytes (kHeaderWindow and the header's length) and the last kTrailerWindow
+// bytes look like a whole PDF; the error when they do not.
 Ref<plat::Error> checkHeadAndTail(const QByteArray& head, const QByteArray& tail) {
     const qsizetype at = head.indexOf("%PDF-");
-    const bool header = at >= 0 && static_cast<size_t>(at) < kHeaderWindow;
+    const bool header = at >= 0 && static_cast<size_t>(at) <= kHeaderWindow;
     const bool trailer = tail.contains("%%EOF");
     if (header && trailer)
         return nullptr;
@@ -71,7 +72,7 @@ PdfPage::~PdfPage() {
 }
 
 Ref<PdfPage> PdfPage::fromData(QByteArray bytes, Ref<plat::Error>* error) {
-    if (auto failed = checkHeadAndTail(bytes.left(kHeaderWindow + 4),
+    if (auto failed = checkHeadAndTail(bytes.left(kHeaderWindow + 5),
                                        bytes.right(kTrailerWindow))) {
         if (error)
             *error = failed;
@@ -108,7 +109,7 @@ Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Erro
     if (size > kMaxFileBytes)
         return fail(pageError(3, "The file is too large for one page: " + path.string()));
     file->seekToFileOffset(0);
-    const auto head = file->readDataOfLength(kHeaderWindow + 4);
+    const auto head = file->readDataOfLength(kHeaderWindow + 5);
     file->seekToFileOffset(size > kTrailerWindow ? size - kTrailerWindow : 0);
     const auto tail = file->readDataOfLength(kTrailerWindow);
     if (!head || !tail)

@@ -1,8 +1,8 @@
 #pragma once
 // ui::PdfPage: one page of the reader's document: the first page of a one-page PDF (bytes or a
-// file), or an image at one point per pixel. A PDF page is checked only for "%PDF-" within its
-// first 1,024 bytes and "%%EOF" within its last 64 KiB when it is made (as PDF readers look for
-// them). Before QtPdf opens it here, every PDF is opened and drawn once in a child process
+// file), or an image at one point per pixel. A PDF page is checked only for "%PDF-" starting
+// within its first 1,024 bytes and "%%EOF" within its last MiB when it is made (PDF readers skip
+// what comes before the header and ignore what follows the marker). Before QtPdf opens it here, every PDF is opened and drawn once in a child process
 // (PdfPageCheck): one that hangs, crashes or exhausts memory there is damaged, with the reason,
 // and QtPdf never opens it here. That check also tells the page's size, and is kept: a page made
 // from a file checked before (when it was downloaded) knows its size, or its damage, at once,
