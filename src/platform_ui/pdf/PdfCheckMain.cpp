@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -53,6 +54,23 @@ int main(int argc, char** argv) {
     const rlimit memory{ui::PdfPageCheck::kMemoryLimit, ui::PdfPageCheck::kMemoryLimit};
     ::setrlimit(RLIMIT_AS, &memory);
 #endif
+    // What is not a whole PDF where readers look is refused before QtPdf sees it.
+    {
+        std::ifstream file(argv[1], std::ios::binary);
+        std::string head(ui::PdfPageCheck::kHeaderWindow + 5, '\0');
+        file.read(head.data(), static_cast<std::streamsize>(head.size()));
+        head.resize(static_cast<size_t>(file.gcount()));
+        file.clear();
+        file.seekg(0, std::ios::end);
+        const auto size = static_cast<uint64_t>(std::max<std::streamoff>(0, file.tellg()));
+        const uint64_t window = ui::PdfPageCheck::kTrailerWindow;
+        file.seekg(static_cast<std::streamoff>(size > window ? size - window : 0));
+        std::string tail(static_cast<size_t>(std::min(size, window)), '\0');
+        file.read(tail.data(), static_cast<std::streamsize>(tail.size()));
+        tail.resize(static_cast<size_t>(file.gcount()));
+        if (const auto problem = ui::PdfPageCheck::headAndTailProblem(head, tail))
+            return damaged(problem->c_str());
+    }
     QCoreApplication application(argc, argv);
     QPdfDocument document;
     if (document.load(QString::fromLocal8Bit(argv[1])) != QPdfDocument::Error::None ||

@@ -30,27 +30,20 @@ uint64_t nextPageId() {
 // One page's PDF is never this large.
 constexpr size_t kMaxFileBytes = size_t{1} << 30;
 
-// Where PDF readers look: the header starts within the first kHeaderWindow bytes (anything before
-// it is skipped). QtPdf ignores anything after the end marker; a file without one is a download
-// cut short, so the marker is still asked for, within a bounded read of the file's end.
-constexpr size_t kHeaderWindow = 1024;
-constexpr size_t kTrailerWindow = size_t{1} << 20;
+constexpr size_t kHeaderWindow = PdfPageCheck::kHeaderWindow;
+constexpr size_t kTrailerWindow = PdfPageCheck::kTrailerWindow;
 
 Ref<plat::Error> pageError(int64_t code, const std::string& reason) {
     return plat::Error::withDescription(kPdfPageErrorDomain, code, reason);
 }
 
-// Whether the first bytes (kHeaderWindow and the header's length) and the last kTrailerWindow
-// bytes look like a whole PDF; the error when they do not.
+// Whether the first bytes and the last kTrailerWindow bytes look like a whole PDF; the error when
+// they do not.
 Ref<plat::Error> checkHeadAndTail(const QByteArray& head, const QByteArray& tail) {
-    const qsizetype at = head.indexOf("%PDF-");
-    const bool header = at >= 0 && static_cast<size_t>(at) <= kHeaderWindow;
-    const bool trailer = tail.contains("%%EOF");
-    if (header && trailer)
-        return nullptr;
-    return pageError(1, head.isEmpty() ? "The data is empty"
-                        : !header      ? "The data does not start as a PDF document"
-                                       : "The PDF document is cut short (no %%EOF)");
+    const auto problem = PdfPageCheck::headAndTailProblem(
+        std::string_view(head.constData(), static_cast<size_t>(head.size())),
+        std::string_view(tail.constData(), static_cast<size_t>(tail.size())));
+    return problem ? pageError(1, *problem) : nullptr;
 }
 
 // The thread of the application's event loop, which must never wait for a page check.

@@ -25,6 +25,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace ui {
 
@@ -62,6 +63,24 @@ class PdfPageCheck {
     static std::filesystem::path program();
     // Checker processes started by this process so far.
     static uint64_t checksRun();
+
+    // Where PDF readers look: the header starts within the first kHeaderWindow bytes (anything
+    // before it is skipped). QtPdf ignores anything after the end marker; a file without one is a
+    // download cut short, so the marker is still asked for, within a bounded read of the end.
+    static constexpr size_t kHeaderWindow = 1024;
+    static constexpr size_t kTrailerWindow = size_t{1} << 20;
+    // Why the first bytes (kHeaderWindow and the header's length) and the last kTrailerWindow
+    // bytes are not those of a whole PDF; nothing when they are.
+    static std::optional<std::string> headAndTailProblem(std::string_view head,
+                                                         std::string_view tail) {
+        const size_t at = head.find("%PDF-");
+        const bool header = at != std::string_view::npos && at <= kHeaderWindow;
+        if (header && tail.find("%%EOF") != std::string_view::npos)
+            return std::nullopt;
+        return head.empty() ? "The data is empty"
+               : !header    ? "The data does not start as a PDF document"
+                            : "The PDF document is cut short (no %%EOF)";
+    }
 };
 
 }  // namespace ui

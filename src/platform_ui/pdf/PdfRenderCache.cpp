@@ -38,6 +38,7 @@ PdfRenderCache::~PdfRenderCache() {
         stopping_ = true;
         queue_.clear();
         parseQueue_.clear();
+        awaitingCheck_.clear();
     }
     wake_.notify_all();
     wakeChecker_.notify_all();
@@ -115,17 +116,20 @@ void PdfRenderCache::request(const void* client, std::vector<Request> requests, 
             return std::any_of(requests.begin(), requests.end(),
                                [&](const Request& r) { return r.key == key; });
         };
-        cancelled_ +=
-            static_cast<uint64_t>(std::count_if(queue_.begin(), queue_.end(), [&](const Queued& q) {
-                return q.client == client && !listed(q.request.key);
-            }));
+        const auto unlisted = [&](const Queued& q) {
+            return q.client == client && !listed(q.request.key);
+        };
+        cancelled_ += static_cast<uint64_t>(std::count_if(queue_.begin(), queue_.end(), unlisted));
+        cancelled_ += static_cast<uint64_t>(
+            std::count_if(awaitingCheck_.begin(), awaitingCheck_.end(), unlisted));
         std::erase_if(queue_, [&](const Queued& q) { return q.client == client; });
+        std::erase_if(awaitingCheck_, unlisted);
         for (auto& r : requests) {
             if (!r.page || index_.count(r.key) || (inFlight_ && *inFlight_ == r.key))
                 continue;
-            const bool queued = std::any_of(queue_.begin(), queue_.end(), [&](const Queued& q) {
-                return q.request.key == r.key;
-            });
+            const auto same = [&](const Queued& q) { return q.request.key == r.key; };
+            const bool queued = std::any_of(queue_.begin(), queue_.end(), same) ||
+                                std::any_of(awaitingCheck_.begin(), awaitingCheck_.end(), same);
             if (!queued)
                 queue_.push_back({client, std::move(r)});
         }
@@ -135,9 +139,10 @@ void PdfRenderCache::request(const void* client, std::vector<Request> requests, 
 
 void PdfRenderCache::cancelClient(const void* client) {
     std::lock_guard lock(mutex_);
-    const size_t before = queue_.size();
+    const size_t before = queue_.size() + awaitingCheck_.size();
     std::erase_if(queue_, [&](const Queued& q) { return q.client == client; });
-    cancelled_ += before - queue_.size();
+    std::erase_if(awaitingCheck_, [&](const Queued& q) { return q.client == client; });
+    cancelled_ += before - queue_.size() - awaitingCheck_.size();
     std::erase_if(parseQueue_, [&](const ParseJob& j) { return j.client == client; });
     doneCallbacks_.erase(client);
     parsedCallbacks_.erase(client);
@@ -185,6 +190,18 @@ void PdfRenderCache::run() {
             return;
         Queued job = std::move(queue_.front());
         queue_.pop_front();
+        if (!job.request.page->isParsed()) {
+            lock.unlock();
+            const bool waits = job.request.page->needsCheck();
+            lock.lock();
+            if (waits) {
+                // Checked first on the checking thread, then rendered.
+                parseQueue_.push_back({this, job.request.page});
+                awaitingCheck_.push_back(std::move(job));
+                wakeChecker_.notify_one();
+                continue;
+            }
+        }
         ++renders_;
         inFlight_ = job.request.key;
         lock.unlock();
@@ -227,9 +244,23 @@ void PdfRenderCache::runChecks() {
         parseQueue_.pop_front();
         lock.unlock();
         Ref<PdfPage> page = job.page.lock();
-        if (!page || page->isParsed())
+        if (page && !page->isParsed())
+            page->parse();
+        if (job.client == this) {
+            // Renders that waited for this page go first.
+            lock.lock();
+            std::deque<Queued> ready, still;
+            for (auto& q : awaitingCheck_)
+                (q.request.page == page ? ready : still).push_back(std::move(q));
+            awaitingCheck_ = std::move(still);
+            queue_.insert(queue_.begin(), std::make_move_iterator(ready.begin()),
+                          std::make_move_iterator(ready.end()));
+            lock.unlock();
+            wake_.notify_one();
             continue;
-        page->parse();
+        }
+        if (!page)
+            continue;
         const void* client = job.client;
         QMetaObject::invokeMethod(
             this,

@@ -89,6 +89,8 @@ class PdfRenderCache : public QObject {
     std::condition_variable wakeChecker_;
     std::deque<Queued> queue_;
     std::deque<ParseJob> parseQueue_;
+    // Renders whose page waits for its check (made on the checking thread, then queued first).
+    std::deque<Queued> awaitingCheck_;
     std::map<const void*, DoneCallback> doneCallbacks_;
     std::map<const void*, std::function<void(const Ref<PdfPage>&)>> parsedCallbacks_;
     std::list<std::pair<Key, QImage>> lru_;  // most recent first

@@ -331,7 +331,7 @@ TEST(PdfModelTest, PagesWithBytesBeforeTheirHeaderOrAfterTheirEndAreTakenAsReade
     Ref<plat::Error> error;
     const std::vector<std::string> refused = {
         std::string(1025, 'x') + red,                   // the header too far in
-        "<html><body>%PDF-1.4 %%EOF</body>" + std::string(2000, ' '),  // a page about PDFs
+        "<html><body>Not found</body></html>\n%%EOF",  // a server's page
         red.substr(0, red.find("%%EOF")),               // no end marker at all
     };
     for (const auto& bytes : refused) {
@@ -405,9 +405,19 @@ TEST(PdfModelTest, DocumentsIgnoreBadIndexesAndTellTheirObservers) {
     document->removePageAtIndex(7);
     document->removePageAtIndex(0);
     EXPECT_EQ(changes, 3);
+    // A page put in a slot is one change; the same page, a bad slot or no page, none.
+    const auto replacement = pdfPage(50, 50);
+    document->replacePageAtIndex(0, replacement);
+    EXPECT_EQ(changes, 4);
+    EXPECT_EQ(document->pageAtIndex(0), replacement);
+    EXPECT_EQ(document->pageCount(), 1);
+    document->replacePageAtIndex(0, replacement);
+    document->replacePageAtIndex(1, pdfPage(50, 50));
+    document->replacePageAtIndex(0, nullptr);
+    EXPECT_EQ(changes, 4);
     document->removeChangeObserver(token);
     document->removePageAtIndex(0);
-    EXPECT_EQ(changes, 3);
+    EXPECT_EQ(changes, 4);
     EXPECT_EQ(document->pageCount(), 0);
 }
 
