@@ -1,7 +1,8 @@
 // The reader's first page: 100 one-page A4 PDFs (checked once before, as downloaded pages are)
 // made into pages and inserted, a PdfView shown offscreen until page 0 is painted, against
-// QPdfDocument loading that page's file and rendering it at the same size. Then 2,000 pages scrolled through with a 64 MiB cache: the cache's peak
-// and the growth of the process's peak RSS. Prints the time ratio and the memory figures.
+// QPdfDocument loading that page's file and rendering it at the same size. Then 2,000 pages
+// scrolled through with a 64 MiB cache: the cache's peak and the growth of the process's peak RSS.
+// Prints the time ratio and the memory figures.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>

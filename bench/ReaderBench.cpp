@@ -349,10 +349,10 @@ int main(int argc, char** argv) {
         plat::Keychain::setShared(
             std::make_shared<plat::Keychain>(std::make_unique<plat::MemoryKeychainBackend>()));
         Demo& demo = demoService();
-        for (const auto& [code, pages, bytes] : {std::tuple{kPagingIssue, 200, int64_t{0}},
-                                                 std::tuple{kMemoryIssue, 500, int64_t{1} << 20},
-                                                 std::tuple{kLargeIssue, 412, int64_t{0}},
-                                                 std::tuple{kSmallIssue, 20, int64_t{0}}}) {
+        for (const auto& [code, pages, bytes] :
+             {std::tuple{kPagingIssue, 200, int64_t{0}},
+              std::tuple{kMemoryIssue, 500, int64_t{1} << 20},
+              std::tuple{kLargeIssue, 412, int64_t{0}}, std::tuple{kSmallIssue, 20, int64_t{0}}}) {
             demo::SampleItem item;
             item.code = code;
             item.kind = demo::ItemKind::MagazineIssue;
@@ -392,11 +392,11 @@ int main(int argc, char** argv) {
         std::printf("reader_large_open_ratio %.2fx\n",
                     reporter.ratio("BM_Reader_OpenLargeIssue/iterations:5/real_time",
                                    "BM_Reader_OpenSmallIssue/iterations:5/real_time"));
-        std::printf("(checker processes in the timed openings and moves: %llu; layouts per opening "
-                    "at page 100: %.1f)\n",
-                    static_cast<unsigned long long>(counts().checks),
-                    counts().openings ? static_cast<double>(counts().layouts) / counts().openings
-                                      : 0.0);
+        std::printf(
+            "(checker processes in the timed openings and moves: %llu; layouts per opening "
+            "at page 100: %.1f)\n",
+            static_cast<unsigned long long>(counts().checks),
+            counts().openings ? static_cast<double>(counts().layouts) / counts().openings : 0.0);
         pageThroughLargeIssue();
         benchmark::Shutdown();
         readerSlot().reset();

@@ -381,7 +381,8 @@ void MagazineIssueUIContext::checkPageFile(int32_t sourcePageIndex) {
     // then learns its size, or why it cannot be used, without opening it. A file checked before
     // costs a look at its kept verdict.
     const auto page = issueContext_->pageContextWithSourcePageIndex(sourcePageIndex);
-    const auto asset = page && page->pageContentAssetAvailable() ? page->pageContentAsset() : nullptr;
+    const auto asset =
+        page && page->pageContentAssetAvailable() ? page->pageContentAsset() : nullptr;
     if (!asset || asset->filePath().empty())
         return;
     if (!checkQueue_)

@@ -10,10 +10,10 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QPdfDocument>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <algorithm>
 #include <fstream>
 #include <string>
 

@@ -65,8 +65,8 @@ PdfPage::~PdfPage() {
 }
 
 Ref<PdfPage> PdfPage::fromData(QByteArray bytes, Ref<plat::Error>* error) {
-    if (auto failed = checkHeadAndTail(bytes.left(kHeaderWindow + 5),
-                                       bytes.right(kTrailerWindow))) {
+    if (auto failed =
+            checkHeadAndTail(bytes.left(kHeaderWindow + 5), bytes.right(kTrailerWindow))) {
         if (error)
             *error = failed;
         return nullptr;

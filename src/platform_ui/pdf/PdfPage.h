@@ -2,14 +2,14 @@
 // ui::PdfPage: one page of the reader's document: the first page of a one-page PDF (bytes or a
 // file), or an image at one point per pixel. A PDF page is checked only for "%PDF-" starting
 // within its first 1,024 bytes and "%%EOF" within its last MiB when it is made (PDF readers skip
-// what comes before the header and ignore what follows the marker). Before QtPdf opens it here, every PDF is opened and drawn once in a child process
-// (PdfPageCheck): one that hangs, crashes or exhausts memory there is damaged, with the reason,
-// and QtPdf never opens it here. That check also tells the page's size, and is kept: a page made
-// from a file checked before (when it was downloaded) knows its size, or its damage, at once,
-// without being opened. Until its check is known a page reports an estimated size.
-// A page made from a file keeps only the path: the bytes are read while QtPdf has the page open.
-// The GUI thread never waits for a file's check, and rendering never runs one: the page view has
-// unchecked pages checked on a thread of their own.
+// what comes before the header and ignore what follows the marker). Before QtPdf opens it here,
+// every PDF is opened and drawn once in a child process (PdfPageCheck): one that hangs, crashes or
+// exhausts memory there is damaged, with the reason, and QtPdf never opens it here. That check also
+// tells the page's size, and is kept: a page made from a file checked before (when it was
+// downloaded) knows its size, or its damage, at once, without being opened. Until its check is
+// known a page reports an estimated size. A page made from a file keeps only the path: the bytes
+// are read while QtPdf has the page open. The GUI thread never waits for a file's check, and
+// rendering never runs one: the page view has unchecked pages checked on a thread of their own.
 // Boxes are in y-up page space: the media box starts at (0, 0); the crop box is what is shown.
 #include <QByteArray>
 #include <QImage>

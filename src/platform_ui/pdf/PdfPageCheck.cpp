@@ -17,9 +17,9 @@
 #include <cstdlib>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <span>
-#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -124,7 +124,7 @@ void keep(const fs::path& page, const std::string& identity, const Kept& kept) {
     char size[64];
     std::snprintf(size, sizeof size, "%.17g %.17g", v.width, v.height);
     const std::string text = std::string(kVerdictMagic) + "\n" + identity + "\n" +
-                             (v.usable   ? "usable\n" + std::string(size) + "\n"
+                             (v.usable    ? "usable\n" + std::string(size) + "\n"
                               : kept.slow ? "slow\n" + v.reason + "\n"
                                           : "damaged\n" + v.reason + "\n");
     if (auto error = plat::AtomicFile::write(
@@ -373,8 +373,7 @@ PdfPageCheck::Verdict PdfPageCheck::check(const fs::path& page) {
         });
 }
 
-std::optional<PdfPageCheck::Verdict> PdfPageCheck::knownDataVerdict(const char* data,
-                                                                    size_t size) {
+std::optional<PdfPageCheck::Verdict> PdfPageCheck::knownDataVerdict(const char* data, size_t size) {
     const std::string key = digestKey(data, size);
     std::lock_guard lock(memo().mutex);
     const auto it = memo().verdicts.find(key);

@@ -237,7 +237,8 @@ TEST(PdfModelTest, PageFilesThatHangOrExhaustQtPdfAreCheckedOnceInAChildAndShowP
     const uint64_t childrenBefore = ui::PdfPageCheck::checksRun();
     std::vector<std::thread> rechecks;
     for (const char* name : {"kids-cycle.pdf", "parent-cycle.pdf"})
-        rechecks.emplace_back([&, name] { EXPECT_FALSE(ui::PdfPageCheck::check(dir / name).usable); });
+        rechecks.emplace_back(
+            [&, name] { EXPECT_FALSE(ui::PdfPageCheck::check(dir / name).usable); });
     for (auto& thread : rechecks)
         thread.join();
     EXPECT_EQ(ui::PdfPageCheck::checksRun() - childrenBefore, 2u);
@@ -330,9 +331,9 @@ TEST(PdfModelTest, PagesWithBytesBeforeTheirHeaderOrAfterTheirEndAreTakenAsReade
     }
     Ref<plat::Error> error;
     const std::vector<std::string> refused = {
-        std::string(1025, 'x') + red,                   // the header too far in
+        std::string(1025, 'x') + red,                  // the header too far in
         "<html><body>Not found</body></html>\n%%EOF",  // a server's page
-        red.substr(0, red.find("%%EOF")),               // no end marker at all
+        red.substr(0, red.find("%%EOF")),              // no end marker at all
     };
     for (const auto& bytes : refused) {
         EXPECT_FALSE(ui::PdfPage::fromData(bytesOf(bytes), &error));
