@@ -380,6 +380,9 @@ int main(int argc, char** argv) {
         download(kLargeIssue);
         download(kSmallIssue);
 
+        // (For a profiler attached from here on.)
+        std::fprintf(stderr, "reader_bench: downloads done, %llu checker processes so far\n",
+                     static_cast<unsigned long long>(ui::PdfPageCheck::checksRun()));
         benchmark::Initialize(&argc, argv);
         bench::RatioReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);

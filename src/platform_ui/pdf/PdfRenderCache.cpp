@@ -29,7 +29,12 @@ PdfRenderCache::PdfRenderCache(size_t byteBudget) : budget_(byteBudget) {
     // the engine it uses does.
     PdfEngine::openDocuments();
     worker_ = std::thread([this] { run(); });
-    checker_ = std::thread([this] { runChecks(); });
+}
+
+void PdfRenderCache::startCheckerLocked() {
+    // Made when the first page needs its check: most documents are checked before they show.
+    if (!checker_.joinable())
+        checker_ = std::thread([this] { runChecks(); });
 }
 
 PdfRenderCache::~PdfRenderCache() {
@@ -43,7 +48,13 @@ PdfRenderCache::~PdfRenderCache() {
     wake_.notify_all();
     wakeChecker_.notify_all();
     worker_.join();
-    checker_.join();
+    std::thread checker;
+    {
+        std::lock_guard lock(mutex_);
+        checker = std::move(checker_);
+    }
+    if (checker.joinable())
+        checker.join();
 }
 
 PdfRenderCache& PdfRenderCache::shared() {
@@ -158,6 +169,8 @@ void PdfRenderCache::checkLater(const void* client, const std::vector<Ref<PdfPag
             if (page && !page->isParsed())
                 parseQueue_.push_back({client, page});
         }
+        if (!parseQueue_.empty())
+            startCheckerLocked();
     }
     wakeChecker_.notify_one();
 }
@@ -198,6 +211,8 @@ void PdfRenderCache::run() {
                 // Checked first on the checking thread, then rendered.
                 parseQueue_.push_back({this, job.request.page});
                 awaitingCheck_.push_back(std::move(job));
+                if (!stopping_)
+                    startCheckerLocked();
                 wakeChecker_.notify_one();
                 continue;
             }

@@ -81,6 +81,7 @@ class PdfRenderCache : public QObject {
     };
     void run();
     void runChecks();
+    void startCheckerLocked();
     void insert(const Key& key, QImage image);
     void evictLocked();
 

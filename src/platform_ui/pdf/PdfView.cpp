@@ -194,6 +194,8 @@ void PdfView::relayout(bool keepCurrentPage) {
         verticalScrollBar()->setValue(
             qRound(pageFrame(anchor).top() - anchorY +
                    std::max(0.0, (viewportSize.height() - layout_.contentSize.height()) / 2)));
+    // The worker starts on what is shown now, not a turn later.
+    requestRenders();
     changed();
 }
 
