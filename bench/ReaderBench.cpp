@@ -332,6 +332,11 @@ void pageThroughLargeIssue() {
         fail("the large issue was not paged to its end");
     if (cache.peakBytesUsed() > cache.byteBudget())
         fail("the render cache went over its budget");
+    // The timed parts read single pages, scaled to fit.
+    r.controller->setUiContext(nullptr);
+    r.controller->pdfPageViewType(0);
+    r.controller->zoomAutoPdfView();
+    spinUntil([] { return false; }, 200);
 }
 
 }  // namespace
