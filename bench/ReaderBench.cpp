@@ -17,6 +17,7 @@
 #include <QPdfDocument>
 #include <QTimer>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -70,8 +71,15 @@ bool spinUntil(const std::function<bool()>& done, int milliseconds = 60000) {
     return true;
 }
 
+// The benchmark's temporary folder, removed on every way out.
+char folder[] = "/tmp/reader_bench.XXXXXX";
+
 [[noreturn]] void fail(const char* what) {
     std::fprintf(stderr, "reader_bench: %s\n", what);
+    if (std::strcmp(folder, "/tmp/reader_bench.XXXXXX") != 0) {
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
     std::_Exit(1);
 }
 
@@ -343,7 +351,6 @@ void pageThroughLargeIssue() {
 
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    char folder[] = "/tmp/reader_bench.XXXXXX";
     if (!mkdtemp(folder))
         fail("no temporary folder");
     setenv("VARNEL_HOME", folder, 1);
