@@ -383,8 +383,8 @@ void MagazineIssueUIContext::checkPageFile(int32_t sourcePageIndex) {
     const auto page = issueContext_->pageContextWithSourcePageIndex(sourcePageIndex);
     const auto asset =
         page && page->pageContentAssetAvailable() ? page->pageContentAsset() : nullptr;
-    if (!asset || asset->filePath().empty())
-        return;
+    if (!asset || asset->filePath().empty() || ui::PdfPageCheck::keptVerdict(asset->filePath()))
+        return;  // (checked before: a page found on disk again)
     if (!checkQueue_)
         checkQueue_ = plat::DispatchQueue::serial("varnel.page-check");
     checkQueue_->async([path = asset->filePath()] { ui::PdfPageCheck::check(path); });
