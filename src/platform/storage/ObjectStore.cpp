@@ -6,6 +6,7 @@
 #include <limits>
 #include <mutex>
 #include <set>
+#include <thread>
 
 #include "platform/core/Log.h"
 #include "platform/storage/FileManager.h"
@@ -27,6 +28,18 @@ constexpr size_t kMaxBoundValues = 999;
 // pages write little faster still, and make each row changed alone cost a larger page. A store made
 // before keeps the page size it was made with.
 constexpr int kPageSize = 16384;
+
+// The store keeps its changes in a write-ahead log: a save appends its pages to the log and is
+// not synced, so a crash (of the program or of the machine) leaves the store whole and loses at
+// most the saves since the last sync. The log is synced and copied into the store by a checkpoint,
+// which runs on a thread of its own once a save has left this many pages in the log (and when the
+// store closes), so that a large save does not wait for the disk.
+constexpr int kCheckpointPages = 64;
+constexpr int kLogBytesKept = 4 * 1024 * 1024;
+// The page cache of a connection takes up to this many KB while a save runs, so that a save of
+// thousands of rows is written once, at its commit, instead of spilling pages into the log in its
+// middle; the pages are given back after every save.
+constexpr int kCacheKilobytes = 64 * 1024;
 
 // SQLite sets aside room for twenty pages for every connection up front and keeps it until the
 // connection closes (330 KB each with pages of 16 KB); the store asks for pages as it needs them
@@ -121,6 +134,17 @@ class Statement {
 
 int execute(sqlite3* db, const std::string& sql) {
     return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+}
+
+// The first column of the statement's first row, as text; empty when there is none.
+std::string answer(sqlite3* db, const std::string& sql) {
+    std::string text;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_text(stmt, 0))
+        text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    sqlite3_finalize(stmt);
+    return text;
 }
 
 Value columnValue(sqlite3_stmt* stmt, int column, const AttributeDescription& attribute) {
@@ -388,6 +412,8 @@ ObjectStoreContext::EntityStatements& ObjectStoreContext::statementsOf(
 }
 
 void ObjectStoreContext::closeStore() {
+    if (checkpoint_.joinable())
+        checkpoint_.join();
     statements_.clear();
     if (db_) {
         sqlite3_close_v2(db_);
@@ -432,6 +458,17 @@ bool ObjectStoreContext::openStore(Ref<Error>* error, bool* unreadable) {
             return false;
         }
     }
+
+    // Saves go to the log, unsynced (a store made before takes the log on now and keeps its
+    // rows); where the log cannot be kept, the rollback journal stays, synced at every commit.
+    if (answer(db, "PRAGMA journal_mode = WAL") == "wal") {
+        execute(db, "PRAGMA synchronous = NORMAL");
+        // A log emptied by a checkpoint is cut back to this size when the next save starts it
+        // anew.
+        execute(db, "PRAGMA journal_size_limit = " + std::to_string(kLogBytesKept));
+        sqlite3_wal_hook(db, &ObjectStoreContext::noteLogPages, this);
+    }
+    execute(db, "PRAGMA cache_size = -" + std::to_string(kCacheKilobytes));
 
     // Additive migration: missing tables, columns and indexes are added; rows are kept.
     if ((rc = execute(db, "BEGIN IMMEDIATE")) != SQLITE_OK)
@@ -491,6 +528,35 @@ bool ObjectStoreContext::openStore(Ref<Error>* error, bool* unreadable) {
     sqlite3_db_release_memory(db);
     db_ = db;
     return true;
+}
+
+int ObjectStoreContext::noteLogPages(void* context, sqlite3*, const char*, int pages) {
+    static_cast<ObjectStoreContext*>(context)->logPages_ = pages;
+    return SQLITE_OK;
+}
+
+void ObjectStoreContext::checkpointInBackground() {
+    if (checkpointRunning_.load(std::memory_order_acquire))
+        return;  // the next save starts another one
+    if (checkpoint_.joinable())
+        checkpoint_.join();
+    checkpointRunning_.store(true, std::memory_order_relaxed);
+    // A connection of its own: the context's one stays free for the thread that uses it. The
+    // copy never waits for that one, and what it cannot copy yet is copied by a later one.
+    checkpoint_ = std::thread([path = path_, running = &checkpointRunning_] {
+        sqlite3* db = nullptr;
+        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+            // A connection knows that its store keeps a log only once it has read the store.
+            execute(db, "PRAGMA schema_version");
+            const int rc =
+                sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+            if (rc != SQLITE_OK && rc != SQLITE_BUSY)
+                log("Object store " + path.string() +
+                    ": cannot copy the log into the store: " + sqlite3_errmsg(db));
+        }
+        sqlite3_close_v2(db);
+        running->store(false, std::memory_order_release);
+    });
 }
 
 void ObjectStoreContext::setAside() {
@@ -730,6 +796,8 @@ Ref<Error> ObjectStoreContext::save() {
     }
     if (execute(db_, "COMMIT") != SQLITE_OK)
         return failed("Cannot save");
+    if (logPages_ >= kCheckpointPages)
+        checkpointInBackground();
     // The pages a large save went through are not kept in memory.
     sqlite3_db_release_memory(db_);
 
