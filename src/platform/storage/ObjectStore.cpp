@@ -30,11 +30,11 @@ constexpr size_t kMaxBoundValues = 999;
 constexpr int kPageSize = 16384;
 
 // The store keeps its changes in a write-ahead log: a save appends its pages to the log and is
-// not synced, so a crash (of the program or of the machine) leaves the store whole and loses at
-// most the saves since the last sync. The log is synced and copied into the store by a checkpoint,
-// which runs on a thread of its own once a save has left this many pages in the log (and when the
-// store closes), so that a large save does not wait for the disk.
-constexpr int kCheckpointPages = 64;
+// not synced, so a crash of the program leaves every save whole. A checkpoint syncs the log and
+// copies it into the store; it runs after every save on a thread of the store's own (and when the
+// store closes), so that a save does not wait for the disk, and a crash of the machine loses at
+// most the saves whose checkpoint had not finished, never the store.
+// The room a log keeps on disk once a checkpoint has copied all of it.
 constexpr int kLogBytesKept = 4 * 1024 * 1024;
 // The page cache of a connection takes up to this many KB while a save runs, so that a save of
 // thousands of rows is written once, at its commit, instead of spilling pages into the log in its
@@ -461,12 +461,12 @@ bool ObjectStoreContext::openStore(Ref<Error>* error, bool* unreadable) {
 
     // Saves go to the log, unsynced (a store made before takes the log on now and keeps its
     // rows); where the log cannot be kept, the rollback journal stays, synced at every commit.
-    if (answer(db, "PRAGMA journal_mode = WAL") == "wal") {
+    keepsLog_ = answer(db, "PRAGMA journal_mode = WAL") == "wal";
+    if (keepsLog_) {
         execute(db, "PRAGMA synchronous = NORMAL");
         // A log emptied by a checkpoint is cut back to this size when the next save starts it
         // anew.
         execute(db, "PRAGMA journal_size_limit = " + std::to_string(kLogBytesKept));
-        sqlite3_wal_hook(db, &ObjectStoreContext::noteLogPages, this);
     }
     execute(db, "PRAGMA cache_size = -" + std::to_string(kCacheKilobytes));
 
@@ -530,32 +530,42 @@ bool ObjectStoreContext::openStore(Ref<Error>* error, bool* unreadable) {
     return true;
 }
 
-int ObjectStoreContext::noteLogPages(void* context, sqlite3*, const char*, int pages) {
-    static_cast<ObjectStoreContext*>(context)->logPages_ = pages;
-    return SQLITE_OK;
-}
-
 void ObjectStoreContext::checkpointInBackground() {
-    if (checkpointRunning_.load(std::memory_order_acquire))
-        return;  // the next save starts another one
+    {
+        std::lock_guard lock(checkpointMutex_);
+        checkpointWanted_ = true;
+        if (checkpointRunning_)
+            return;  // the running thread copies again
+        checkpointRunning_ = true;
+    }
     if (checkpoint_.joinable())
-        checkpoint_.join();
-    checkpointRunning_.store(true, std::memory_order_relaxed);
-    // A connection of its own: the context's one stays free for the thread that uses it. The
-    // copy never waits for that one, and what it cannot copy yet is copied by a later one.
-    checkpoint_ = std::thread([path = path_, running = &checkpointRunning_] {
+        checkpoint_.join();  // it has ended
+    // A connection of its own, so that the context's one stays free for the thread that uses it.
+    // A copy never waits for that one: what it cannot copy yet, the next one copies.
+    checkpoint_ = std::thread([this] {
         sqlite3* db = nullptr;
-        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-            // A connection knows that its store keeps a log only once it has read the store.
+        const bool open =
+            sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+        // A connection knows that its store keeps a log only once it has read the store.
+        if (open)
             execute(db, "PRAGMA schema_version");
-            const int rc =
-                sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+        for (;;) {
+            {
+                std::lock_guard lock(checkpointMutex_);
+                if (!checkpointWanted_) {
+                    checkpointRunning_ = false;
+                    break;
+                }
+                checkpointWanted_ = false;
+            }
+            const int rc = open ? sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE,
+                                                            nullptr, nullptr)
+                                : SQLITE_CANTOPEN;
             if (rc != SQLITE_OK && rc != SQLITE_BUSY)
-                log("Object store " + path.string() +
-                    ": cannot copy the log into the store: " + sqlite3_errmsg(db));
+                log("Object store " + path_.string() + ": cannot copy the log into the store: " +
+                    (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
         }
         sqlite3_close_v2(db);
-        running->store(false, std::memory_order_release);
     });
 }
 
@@ -796,7 +806,7 @@ Ref<Error> ObjectStoreContext::save() {
     }
     if (execute(db_, "COMMIT") != SQLITE_OK)
         return failed("Cannot save");
-    if (logPages_ >= kCheckpointPages)
+    if (keepsLog_)
         checkpointInBackground();
     // The pages a large save went through are not kept in memory.
     sqlite3_db_release_memory(db_);

@@ -15,12 +15,12 @@
 //   row->setPrimitiveValueForKey("title", Value("บทที่ 1"));
 //   context->save();
 //   auto rows = context->fetch("UserBookmark", Predicate::equal("title", Value("บทที่ 1")));
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -174,9 +174,8 @@ class ObjectStoreContext : public Object {
     bool openStore(Ref<Error>* error, bool* unreadable);
     void closeStore();
     void setAside();
-    // Copies the log's pages into the store on a thread of its own, unless a copy still runs.
+    // Has the log copied into the store on a thread of its own, after the copy that runs, if any.
     void checkpointInBackground();
-    static int noteLogPages(void* context, sqlite3*, const char*, int pages);
     // Reads the stored rows of the entity matching the predicate: the row number, then (with
     // withAttributes) every attribute in model order; answers the error of the query.
     Ref<Error> selectStored(
@@ -203,11 +202,14 @@ class ObjectStoreContext : public Object {
     std::vector<Ref<ManagedObject>> deleted_;
     // Prepared statements by entity, finalized when the store closes.
     std::map<const EntityDescription*, std::unique_ptr<EntityStatements>> statements_;
-    // The pages in the store's log after its last commit.
-    int logPages_ = 0;
-    // The last checkpoint started, joined before the next one starts and before the store closes.
+    // Whether saves go to the store's write-ahead log.
+    bool keepsLog_ = false;
+    // The checkpoint thread: started by a save when none runs, it copies the log into the store
+    // until no save asks for more; joined before the next one starts and before the store closes.
     std::thread checkpoint_;
-    std::atomic<bool> checkpointRunning_{false};
+    std::mutex checkpointMutex_;
+    bool checkpointWanted_ = false;   // guarded by checkpointMutex_
+    bool checkpointRunning_ = false;  // guarded by checkpointMutex_
 };
 
 }  // namespace plat
