@@ -464,6 +464,8 @@ bool ObjectStoreContext::openStore(Ref<Error>* error, bool* unreadable) {
     keepsLog_ = answer(db, "PRAGMA journal_mode = WAL") == "wal";
     if (keepsLog_) {
         execute(db, "PRAGMA synchronous = NORMAL");
+        // The checkpoint thread copies the log; SQLite's own copy would run inside a save.
+        execute(db, "PRAGMA wal_autocheckpoint = 0");
         // A log emptied by a checkpoint is cut back to this size when the next save starts it
         // anew.
         execute(db, "PRAGMA journal_size_limit = " + std::to_string(kLogBytesKept));
