@@ -6,6 +6,7 @@
 #include <limits>
 #include <mutex>
 #include <set>
+#include <system_error>
 #include <thread>
 
 #include "platform/core/Log.h"
@@ -34,6 +35,7 @@ constexpr int kPageSize = 16384;
 // copies it into the store; it runs after every save on a thread of the store's own (and when the
 // store closes), so that a save does not wait for the disk, and a crash of the machine loses at
 // most the saves whose checkpoint had not finished, never the store.
+//
 // The room a log keeps on disk once a checkpoint has copied all of it.
 constexpr int kLogBytesKept = 4 * 1024 * 1024;
 // The page cache of a connection takes up to this many KB while a save runs, so that a save of
@@ -542,33 +544,41 @@ void ObjectStoreContext::checkpointInBackground() {
     }
     if (checkpoint_.joinable())
         checkpoint_.join();  // it has ended
+    // Where no thread can be started, the log is copied when the store closes.
+    try {
+        checkpoint_ = std::thread([this] { copyLogUntilNoSaveAsks(); });
+    } catch (const std::system_error&) {
+        std::lock_guard lock(checkpointMutex_);
+        checkpointRunning_ = false;
+    }
+}
+
+void ObjectStoreContext::copyLogUntilNoSaveAsks() {
     // A connection of its own, so that the context's one stays free for the thread that uses it.
     // A copy never waits for that one: what it cannot copy yet, the next one copies.
-    checkpoint_ = std::thread([this] {
-        sqlite3* db = nullptr;
-        const bool open =
-            sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
-        // A connection knows that its store keeps a log only once it has read the store.
-        if (open)
-            execute(db, "PRAGMA schema_version");
-        for (;;) {
-            {
-                std::lock_guard lock(checkpointMutex_);
-                if (!checkpointWanted_) {
-                    checkpointRunning_ = false;
-                    break;
-                }
-                checkpointWanted_ = false;
+    sqlite3* db = nullptr;
+    const bool open =
+        sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+    // A connection knows that its store keeps a log only once it has read the store.
+    if (open)
+        execute(db, "PRAGMA schema_version");
+    for (;;) {
+        {
+            std::lock_guard lock(checkpointMutex_);
+            if (!checkpointWanted_) {
+                checkpointRunning_ = false;
+                break;
             }
-            const int rc = open ? sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE,
-                                                            nullptr, nullptr)
-                                : SQLITE_CANTOPEN;
-            if (rc != SQLITE_OK && rc != SQLITE_BUSY)
-                log("Object store " + path_.string() + ": cannot copy the log into the store: " +
-                    (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
+            checkpointWanted_ = false;
         }
-        sqlite3_close_v2(db);
-    });
+        const int rc = open ? sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE,
+                                                        nullptr, nullptr)
+                            : SQLITE_CANTOPEN;
+        if (rc != SQLITE_OK && rc != SQLITE_BUSY)
+            log("Object store " + path_.string() + ": cannot copy the log into the store: " +
+                (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
+    }
+    sqlite3_close_v2(db);
 }
 
 void ObjectStoreContext::setAside() {

@@ -176,6 +176,8 @@ class ObjectStoreContext : public Object {
     void setAside();
     // Has the log copied into the store on a thread of its own, after the copy that runs, if any.
     void checkpointInBackground();
+    // The checkpoint thread's work, on a connection of its own.
+    void copyLogUntilNoSaveAsks();
     // Reads the stored rows of the entity matching the predicate: the row number, then (with
     // withAttributes) every attribute in model order; answers the error of the query.
     Ref<Error> selectStored(
