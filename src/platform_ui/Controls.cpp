@@ -1,7 +1,11 @@
 #include "platform_ui/Controls.h"
 
+#include <QAbstractButton>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QPainter>
+#include <QStyle>
+#include <algorithm>
 #include <memory>
 
 namespace ui {
@@ -33,6 +37,43 @@ bool TrackingArea::eventFilter(QObject*, QEvent* event) {
     else if (event->type() == QEvent::Leave && exited_)
         exited_();
     return false;
+}
+
+QSize ElidingLabel::minimumSizeHint() const {
+    const QSize whole = QLabel::minimumSizeHint();
+    return {std::min(whole.width(), fontMetrics().horizontalAdvance(QStringLiteral("…")) * 3),
+            whole.height()};
+}
+
+void ElidingLabel::paintEvent(QPaintEvent* event) {
+    QRect box = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+    if (fontMetrics().horizontalAdvance(text()) <= box.width() || !pixmap().isNull()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    drawFrame(&painter);
+    const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, box.width());
+    style()->drawItemText(&painter, box, QStyle::visualAlignment(layoutDirection(), alignment()),
+                          palette(), isEnabled(), shown, foregroundRole());
+}
+
+void giveTextRoom(QWidget* widget) {
+    int need = 0;
+    if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+        if (label->text().isEmpty() || !label->pixmap().isNull())
+            return;
+        need =
+            label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
+    } else if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
+        if (button->text().isEmpty())
+            return;
+        need = button->sizeHint().height();
+    }
+    const QRect place = widget ? widget->geometry() : QRect();
+    if (need <= place.height())
+        return;
+    widget->setGeometry(place.x(), place.y() - (need - place.height()) / 2, place.width(), need);
 }
 
 QFont thaiCapableFont(double pointSize) {

@@ -2,9 +2,15 @@
 // Small control behaviours the screens rely on:
 // - TextField: a line edit whose string value may be null, shown as "";
 // - TrackingArea: mouse enter/leave callbacks over a widget (hover buttons);
+// - ElidingLabel: a one-line label that ends its text with an ellipsis when the text is wider
+//   than the label;
+// - giveTextRoom: grows a label or button about its middle to the height its text needs: Thai
+//   marks above and below the line and fallback fonts take more than the Latin line that frames
+//   are drawn for;
 // - thaiCapableFont: the interface font, from a family that has Thai glyphs when one is
 //   installed.
 #include <QFont>
+#include <QLabel>
 #include <QLineEdit>
 #include <functional>
 #include <optional>
@@ -30,6 +36,20 @@ class TrackingArea : public QObject {
     TrackingArea(QWidget* widget, std::function<void()> entered, std::function<void()> exited);
     std::function<void()> entered_, exited_;
 };
+
+// text() stays the whole text; only what is drawn is cut, at its end, with "…".
+class ElidingLabel : public QLabel {
+  public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// Never shrinks the widget, and leaves one without text as it is. A label that wraps is measured
+// at its width.
+void giveTextRoom(QWidget* widget);
 
 QFont thaiCapableFont(double pointSize = 13);
 
