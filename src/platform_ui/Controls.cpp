@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace ui {
@@ -47,7 +48,8 @@ QSize ElidingLabel::minimumSizeHint() const {
 
 void ElidingLabel::paintEvent(QPaintEvent* event) {
     QRect box = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
-    if (fontMetrics().horizontalAdvance(text()) <= box.width() || !pixmap().isNull()) {
+    if (wordWrap() || fontMetrics().horizontalAdvance(text()) <= box.width() ||
+        !pixmap().isNull()) {
         QLabel::paintEvent(event);
         return;
     }
@@ -58,19 +60,23 @@ void ElidingLabel::paintEvent(QPaintEvent* event) {
                           palette(), isEnabled(), shown, foregroundRole());
 }
 
-void giveTextRoom(QWidget* widget) {
-    int need = 0;
+int textRoomHeight(const QWidget* widget) {
     if (const auto* label = qobject_cast<const QLabel*>(widget)) {
         if (label->text().isEmpty() || !label->pixmap().isNull())
-            return;
-        need =
-            label->wordWrap() ? label->heightForWidth(label->width()) : label->sizeHint().height();
-    } else if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) {
-        if (button->text().isEmpty())
-            return;
-        need = button->sizeHint().height();
+            return 0;
+        return label->wordWrap() ? label->heightForWidth(label->width())
+                                 : label->sizeHint().height();
     }
-    const QRect place = widget ? widget->geometry() : QRect();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(widget))
+        return button->text().isEmpty() ? 0 : button->sizeHint().height();
+    return 0;
+}
+
+void giveTextRoom(QWidget* widget) {
+    if (!widget)
+        return;
+    const int need = textRoomHeight(widget);
+    const QRect place = widget->geometry();
     if (need <= place.height())
         return;
     widget->setGeometry(place.x(), place.y() - (need - place.height()) / 2, place.width(), need);
@@ -86,7 +92,7 @@ QFont thaiCapableFont(double pointSize) {
         return thai.isEmpty() ? QString() : thai.front();
     }();
     QFont font = family.isEmpty() ? QFont() : QFont(family);
-    font.setPointSizeF(pointSize);
+    font.setPixelSize(std::max(1, static_cast<int>(std::lround(pointSize))));
     return font;
 }
 

@@ -8,7 +8,8 @@
 //   marks above and below the line and fallback fonts take more than the Latin line that frames
 //   are drawn for;
 // - thaiCapableFont: the interface font, from a family that has Thai glyphs when one is
-//   installed.
+//   installed, in the screens' points: one point to a pixel, the unit their frames are drawn
+//   in (a typographic point at 96 dpi would make every text a third larger than its frame).
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,7 +38,8 @@ class TrackingArea : public QObject {
     std::function<void()> entered_, exited_;
 };
 
-// text() stays the whole text; only what is drawn is cut, at its end, with "…".
+// text() stays the whole text; only what is drawn is cut, at its end, with "…". A label that
+// wraps its text is drawn as QLabel draws it.
 class ElidingLabel : public QLabel {
   public:
     using QLabel::QLabel;
@@ -50,6 +52,9 @@ class ElidingLabel : public QLabel {
 // Never shrinks the widget, and leaves one without text as it is. A label that wraps is measured
 // at its width.
 void giveTextRoom(QWidget* widget);
+// The height giveTextRoom gives: what the text needs with the widget's own margins (0 without
+// text).
+int textRoomHeight(const QWidget* widget);
 
 QFont thaiCapableFont(double pointSize = 13);
 

@@ -249,7 +249,8 @@ class Collector {
         QRect box = label->contentsRect();
         box.adjust(label->margin(), label->margin(), -label->margin(), -label->margin());
         const QFontMetrics metrics(label->font());
-        const bool elides = dynamic_cast<const ui::ElidingLabel*>(label) != nullptr;
+        const bool elides =
+            dynamic_cast<const ui::ElidingLabel*>(label) != nullptr && !label->wordWrap();
         QStringList lines = label->wordWrap() ? wrappedLines(label->font(), text, box.width())
                                               : text.split(QLatin1Char('\n'));
         if (elides) {

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextStream>
+#include <QTreeWidget>
 
 #include "TextFit.h"
 #include "app/shell/AppDelegate.h"
@@ -50,6 +51,24 @@ PLAT_DEFINE_CLASS(SurveySignIn, plat::Object, [](auto& c) {
 })
 
 namespace {
+
+// The first shown button without text at least this large: a tile or a cover a member clicks.
+QAbstractButton* firstTile(QWidget* root, QSize atLeast) {
+    for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
+        if (button->isVisible() && button->text().isEmpty() && button->width() >= atLeast.width() &&
+            button->height() >= atLeast.height() && !button->visibleRegion().isEmpty())
+            return button;
+    }
+    return nullptr;
+}
+
+QAbstractButton* buttonWithText(QWidget* root, const QString& text) {
+    for (QAbstractButton* button : root->findChildren<QAbstractButton*>()) {
+        if (button->isVisible() && button->text() == text)
+            return button;
+    }
+    return nullptr;
+}
 
 class TextFitJourney : public ::testing::Test {
   protected:
@@ -127,6 +146,47 @@ TEST_F(TextFitJourney, TextFitsOnEveryScreen) {
         check(main, QString::fromLatin1(names[i]));
     }
 
+    // A category's list; a browse list of a chosen author, then the magazines.
+    window->toolbarItem(WindowController::Category)->trigger();
+    testing_support::spin(1500);
+    if (QAbstractButton* tile = firstTile(main, {200, 80})) {
+        tile->click();
+        check(main, "category list");
+    } else {
+        ADD_FAILURE() << "no category tile";
+    }
+    window->toolbarItem(WindowController::Browse)->trigger();
+    testing_support::spin(1500);
+    for (QTreeWidget* tree : main->findChildren<QTreeWidget*>()) {
+        if (tree->isVisible() && tree->topLevelItemCount() > 0 && tree != window->menuSettingOutlineView()) {
+            tree->setCurrentItem(tree->topLevelItem(0));
+            break;
+        }
+    }
+    check(main, "browse author");
+    if (QAbstractButton* magazines = buttonWithText(main, QStringLiteral("นิตยสาร"))) {
+        magazines->click();
+        check(main, "browse magazines");
+        for (QTreeWidget* tree : main->findChildren<QTreeWidget*>()) {
+            if (tree->isVisible() && tree->topLevelItemCount() > 0 &&
+                tree != window->menuSettingOutlineView()) {
+                tree->setCurrentItem(tree->topLevelItem(0));
+                break;
+            }
+        }
+        check(main, "browse magazine");
+    }
+
+    // An item's detail, from the books page.
+    window->toolbarItem(WindowController::Book)->trigger();
+    testing_support::spin(1500);
+    if (QAbstractButton* cover = firstTile(main, {100, 140})) {
+        cover->click();
+        check(main, "detail");
+    } else {
+        ADD_FAILURE() << "no cover";
+    }
+
     // Search.
     QLineEdit* field = window->searchBookField();
     field->setFocus();
@@ -149,13 +209,14 @@ TEST_F(TextFitJourney, TextFitsOnEveryScreen) {
     window->logInButton_Click(nullptr);
     const auto sheet = window->settingView();
     ASSERT_TRUE(sheet);
-    check(main, "account sheet");
+    QWidget* sheetWindow = sheet->view()->window();
+    check(sheetWindow, "account sheet");
     sheet->userInfoButton()->click();
-    check(main, "member information");
+    check(sheetWindow, "member information");
     sheet->historyButton()->click();
-    check(main, "history");
+    check(sheetWindow, "history");
     sheet->reserveButton()->click();
-    check(main, "reservations");
+    check(sheetWindow, "reservations");
 
     EXPECT_TRUE(problems.empty()) << problems.size() << " places:\n"
                                   << journeys::describe(problems).toStdString();
