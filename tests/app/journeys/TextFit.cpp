@@ -41,12 +41,21 @@ struct ShownText {
     QRegion unobscured;
 };
 
+// The widget's object name; for a widget without one, its class, where it stands and the nearest
+// named ancestor (Qt's own parts, named "qt_...", do not count).
 QString nameOf(const QWidget* widget) {
-    if (!widget->objectName().isEmpty())
+    const auto named = [](const QWidget* w) {
+        return !w->objectName().isEmpty() && !w->objectName().startsWith(QLatin1String("qt_"));
+    };
+    if (named(widget))
         return widget->objectName();
-    QString name = QString::fromLatin1(widget->metaObject()->className());
+    const QPoint at = widget->mapTo(widget->window(), QPoint(0, 0));
+    QString name = QStringLiteral("%1 at %2,%3")
+                       .arg(QString::fromLatin1(widget->metaObject()->className()))
+                       .arg(at.x())
+                       .arg(at.y());
     for (const QWidget* up = widget->parentWidget(); up; up = up->parentWidget()) {
-        if (!up->objectName().isEmpty())
+        if (named(up))
             return name + QStringLiteral(" in ") + up->objectName();
     }
     return name;
