@@ -16,7 +16,7 @@
 
 #include "TextFit.h"
 #include "app/shell/AppDelegate.h"
-#include "app/shell/AreaList.h"
+#include "app/AreaRegistrations.h"
 #include "app/shell/GlobalService.h"
 #include "app/shell/SettingView.h"
 #include "app/shell/WindowController.h"
