@@ -11,6 +11,7 @@
 // callbacks it answers (senders ask respondsToSelector first) and settles the rest through the
 // virtual choices below.
 #include <QPointer>
+#include <any>
 #include <string>
 
 #include "platform_ui/ViewController.h"
@@ -76,12 +77,13 @@ class StoreScreenContainer : public ui::ViewController {
     void selectEntry(Ref<plat::Object> sender, Ref<VnShopGroupInfo> entry,
                      Ref<VnShopGroupInfo> header);
     void selectSeeAll(Ref<plat::Object> sender, Ref<VnShopGroupInfo> group);
-    void groupListBack(Ref<plat::Object> sender, Ref<plat::Object> unused);
+    // The second argument is not read: the screens send an empty text there.
+    void groupListBack(Ref<plat::Object> sender, std::any unused);
     void detailStartLoading() { setOverlayShown(true); }
     void detailLoadComplete() { setOverlayShown(false); }
     void detailLoadDataInfoComplete();
     void detailSeeAllBackIssue(Ref<plat::Object> sender, Ref<VnMagazineInfo> magazine);
-    void detailBack(Ref<plat::Object> sender, Ref<plat::Object> unused);
+    void detailBack(Ref<plat::Object> sender, std::any unused);
     void detailPreview(Ref<plat::Object> sender, Ref<VnMagazineIssueInfo> issue);
     void backIssueBack(Ref<plat::Object> sender, Ref<plat::Object> unused);
     void backIssueSelect(Ref<plat::Object> sender, Ref<VnMagazineIssueInfo> issue);
