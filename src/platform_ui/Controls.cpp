@@ -13,6 +13,8 @@ namespace ui {
 
 void TextField::setStringValue(const std::optional<std::string>& value) {
     setText(value ? QString::fromStdString(*value) : QString());
+    // Shown from its start, as a label shows it, when it is wider than the field.
+    setCursorPosition(0);
 }
 
 TrackingArea::TrackingArea(QWidget* widget, std::function<void()> entered,

@@ -1,6 +1,6 @@
 #pragma once
 // Small control behaviours the screens rely on:
-// - TextField: a line edit whose string value may be null, shown as "";
+// - TextField: a line edit whose string value may be null, shown as "", and shows from its start;
 // - TrackingArea: mouse enter/leave callbacks over a widget (hover buttons);
 // - ElidingLabel: a one-line label that ends its text with an ellipsis when the text is wider
 //   than the label;

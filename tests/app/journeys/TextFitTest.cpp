@@ -108,3 +108,38 @@ TEST(TextFitTest, ScrolledTextIsNotCutAndCellsNeedTheirHeight) {
 }
 
 }  // namespace
+
+namespace {
+
+// The screen kit's room for text: a Latin-sized frame grows about its middle to what its Thai
+// text needs, and the check then finds it whole; room enough is left as it is.
+TEST(TextFitTest, TheKitGivesThaiTextItsRoom) {
+    QWidget screen;
+    screen.resize(400, 200);
+    QLabel* label = labelAt(&screen, kThai, {10, 40, 300, 17}, "grown");
+    auto* button = new QPushButton(QStringLiteral("ยกเลิกการจอง"), &screen);
+    button->setFont(ui::thaiCapableFont(12));
+    button->setGeometry(10, 100, 160, 14);
+    screen.show();
+    ASSERT_EQ(checkTextFit(&screen, "kit").size(), 2u)
+        << describe(checkTextFit(&screen, "kit")).toStdString();
+
+    const int middle = label->geometry().center().y();
+    ui::giveTextRoom(label);
+    ui::giveTextRoom(button);
+    EXPECT_GT(label->height(), 17);
+    EXPECT_LE(std::abs(label->geometry().center().y() - middle), 1);
+    EXPECT_TRUE(checkTextFit(&screen, "kit").empty())
+        << describe(checkTextFit(&screen, "kit")).toStdString();
+    const QRect grown = label->geometry();
+    ui::giveTextRoom(label);
+    EXPECT_EQ(label->geometry(), grown) << "room enough stays as it is";
+
+    // A field too narrow for its value shows the value's start.
+    ui::TextField field(&screen);
+    field.setGeometry(10, 150, 60, 30);
+    field.setStringValue(std::string("หนังสือ 5 เล่ม, นิตยสาร 3 เล่ม, หนังสือพิมพ์ 2 เล่ม"));
+    EXPECT_EQ(field.cursorPosition(), 0);
+}
+
+}  // namespace
