@@ -185,7 +185,7 @@ void StoreScreenContainer::selectSeeAll(Ref<plat::Object>, Ref<VnShopGroupInfo> 
     showCategoryMainView();
 }
 
-void StoreScreenContainer::groupListBack(Ref<plat::Object>, std::any) {
+void StoreScreenContainer::groupListBack(Ref<plat::Object>, Ref<plat::Object>) {
     removeView(groupList_);
     if (releasesLeftChildren())
         groupList_.reset();
@@ -207,7 +207,7 @@ void StoreScreenContainer::detailSeeAllBackIssue(Ref<plat::Object>, Ref<VnMagazi
     showBackIssueMainView(std::move(magazine));
 }
 
-void StoreScreenContainer::detailBack(Ref<plat::Object>, std::any) {
+void StoreScreenContainer::detailBack(Ref<plat::Object>, Ref<plat::Object>) {
     removeView(detail_);
     if (releasesLeftChildren())
         detail_.reset();

@@ -11,7 +11,6 @@
 // callbacks it answers (senders ask respondsToSelector first) and settles the rest through the
 // virtual choices below.
 #include <QPointer>
-#include <any>
 #include <string>
 
 #include "platform_ui/ViewController.h"
@@ -77,13 +76,12 @@ class StoreScreenContainer : public ui::ViewController {
     void selectEntry(Ref<plat::Object> sender, Ref<VnShopGroupInfo> entry,
                      Ref<VnShopGroupInfo> header);
     void selectSeeAll(Ref<plat::Object> sender, Ref<VnShopGroupInfo> group);
-    // The second argument is not read: the screens send an empty text there.
-    void groupListBack(Ref<plat::Object> sender, std::any unused);
+    void groupListBack(Ref<plat::Object> sender, Ref<plat::Object> unused);
     void detailStartLoading() { setOverlayShown(true); }
     void detailLoadComplete() { setOverlayShown(false); }
     void detailLoadDataInfoComplete();
     void detailSeeAllBackIssue(Ref<plat::Object> sender, Ref<VnMagazineInfo> magazine);
-    void detailBack(Ref<plat::Object> sender, std::any unused);
+    void detailBack(Ref<plat::Object> sender, Ref<plat::Object> unused);
     void detailPreview(Ref<plat::Object> sender, Ref<VnMagazineIssueInfo> issue);
     void backIssueBack(Ref<plat::Object> sender, Ref<plat::Object> unused);
     void backIssueSelect(Ref<plat::Object> sender, Ref<VnMagazineIssueInfo> issue);
