@@ -4,7 +4,7 @@
 
 #include "app/ProgramEnvironment.h"
 #include "app/shell/AppDelegate.h"
-#include "app/shell/AreaList.h"
+#include "app/AreaRegistrations.h"
 #include "platform_ui/Application.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "vnlib/dev/util/VndDiags.h"

@@ -193,7 +193,7 @@ std::unique_ptr<QWidget> LibraryBookShelfCollectionCellView::loadView() {
     ui::setFrame(o.downloadProgress, {15, 164, 92, 16});
 
     const auto label = [&](const QRectF& frame) {
-        auto* l = new QLabel(view.get());  // owned by the view
+        auto* l = new ui::ElidingLabel(view.get());  // owned by the view
         ui::setFrame(l, frame);
         return l;
     };

@@ -422,6 +422,8 @@ void ReaderViewController::setHiddenThumbmailPDF(bool hidden) {
     pdfThumbnailView_->setPdfView(hidden ? nullptr : pdfView_);
     pdfThumbnailView_->setHidden(hidden);
     layoutSubviews();
+    // The page had the whole width or has it back: fit it to the width it has now.
+    zoomAutoPdfView();
 }
 
 void ReaderViewController::jumpToPageNotify(const plat::Notification& notification) {
