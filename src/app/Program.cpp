@@ -2,9 +2,9 @@
 
 #include <QApplication>
 
+#include "app/AreaRegistrations.h"
 #include "app/ProgramEnvironment.h"
 #include "app/shell/AppDelegate.h"
-#include "app/AreaRegistrations.h"
 #include "platform_ui/Application.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "vnlib/dev/util/VndDiags.h"

@@ -140,8 +140,8 @@ void ShopDetailInfoItemState::checkPurchased(Ref<VnMagazineIssueInfo> item) {
     const auto user = activeUserContext();
     if (!item || !user)
         return;
-    if (user->userId())
-        VND_TRACE("GUI", "%s", user->userId()->userName().c_str());
+    // The member is not named in the line: user names are personal.
+    VND_TRACE("GUI", "checking the %s member's library", user->userId() ? "signed-in" : "unknown");
     if (user->hasIssueInLibrary(item)) {
         model_.showHeld();
         render();

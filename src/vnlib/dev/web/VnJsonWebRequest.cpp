@@ -36,66 +36,6 @@ bool isSecretName(std::string name) {
     return false;
 }
 
-plat::Value masked(const plat::Value& value, bool secret) {
-    if (auto dictionary = value.dictionary()) {
-        auto out = plat::MutableDictionary::make();
-        dictionary->enumerateKeysAndObjects([&](const plat::Value& k, const plat::Value& v) {
-            out->setObject(masked(v, secret || isSecretName(k.description())), k);
-            return true;
-        });
-        return plat::Value(out);
-    }
-    if (auto array = value.array()) {
-        std::vector<plat::Value> out;
-        array->enumerate([&](const plat::Value& v) {
-            out.push_back(masked(v, secret));
-            return true;
-        });
-        return plat::Value(plat::Array::make(std::move(out)));
-    }
-    // "optionalParams" lists carry {"Key": name, "Value": value} pairs.
-    return secret && !value.isNilOrNull() ? plat::Value("***") : value;
-}
-
-plat::Value maskKeyValuePairs(const plat::Value& value) {
-    if (auto array = value.array()) {
-        std::vector<plat::Value> out;
-        array->enumerate([&](const plat::Value& v) {
-            out.push_back(maskKeyValuePairs(v));
-            return true;
-        });
-        return plat::Value(plat::Array::make(std::move(out)));
-    }
-    auto dictionary = value.dictionary();
-    if (!dictionary)
-        return value;
-    auto out = plat::MutableDictionary::make();
-    const bool secretPair = isSecretName(dictionary->objectForKey("Key").description());
-    dictionary->enumerateKeysAndObjects([&](const plat::Value& k, const plat::Value& v) {
-        const bool isPairValue = secretPair && k.description() == "Value";
-        out->setObject(isPairValue ? plat::Value("***") : maskKeyValuePairs(v), k);
-        return true;
-    });
-    return plat::Value(out);
-}
-
-// JSON text with secret values replaced; text that is not JSON is not shown at all.
-std::string maskedJsonText(std::string_view text) {
-    if (text.empty())
-        return std::string();
-    KxJsonParser parser;
-    plat::Value value = parser.objectWithString(text);
-    if (value.isNil())
-        return plat::format("<%zu bytes>", text.size());
-    KxJsonWriter writer;
-    return writer.stringWithObject(maskKeyValuePairs(masked(value, false)))
-        .value_or(plat::format("<%zu bytes>", text.size()));
-}
-
-std::string bodyText(const plat::Bytes& body) {
-    return std::string(body.begin(), body.end());
-}
-
 std::string_view bytesAsText(const std::optional<plat::Bytes>& bytes) {
     if (!bytes || bytes->empty())
         return {};
@@ -115,7 +55,8 @@ std::string VnJsonWebRequestDebugDescription(const plat::UrlRequest& request) {
         out += " -H \"" + name + ": " + (secret ? std::string("***") : value) + "\"\n";
     }
     if (request.httpMethod() == "POST") {
-        out += " -B \"" + maskedJsonText(bodyText(request.httpBody())) + "\"\n";
+        // The body carries members' names and tokens: only its length is shown.
+        out += plat::format(" -B <%zu bytes>\n", request.httpBody().size());
     }
     return out + "===================================\n\n";
 }
@@ -168,9 +109,8 @@ void VnJsonWebRequest::coreStart() {
         body = std::move(*text);
     }
     VND_TRACE("Webservice", "WebMethod:%s", methodName().c_str());
-    if (plat::traceEnabled("Webservice")) {
-        VND_TRACE("Webservice", "JSON String:%s", maskedJsonText(body).c_str());
-    }
+    // Bodies carry members' names, addresses and tokens: only their length is written.
+    VND_TRACE("Webservice", "JSON String: %zu bytes", body.size());
 
     request.setValueForHttpHeaderField("application/json; charset=utf-8", "Content-Type");
     request.setValueForHttpHeaderField("application/json", "Accept");
@@ -273,11 +213,9 @@ void VnJsonWebRequest::didFinishLoading(plat::UrlConnection& connection) {
         if (!d.isNil())
             returnValue = d.isNull() ? plat::Value() : d;
     }
-    if (plat::traceEnabled("Webservice")) {
-        VND_TRACE("Webservice", "WebMethod: %s(%s), Response Time = %f, ResultValue = %s",
-                  methodName().c_str(), requestObject_.isNil() ? "(null)" : "…", responseTime,
-                  maskedJsonText(text).c_str());
-    }
+    VND_TRACE("Webservice", "WebMethod: %s(%s), Response Time = %f, ResultValue = %zu bytes",
+              methodName().c_str(), requestObject_.isNil() ? "(null)" : "…", responseTime,
+              text.size());
     serviceReturnValue_.reset();
     if (statusCode_ < 200 || statusCode_ > 299) {
         // An error status is never an answer, even when its body holds one.
