@@ -26,7 +26,10 @@ Json showcaseWidgets(int pageIndex) {
                                  {"Frame", "{{40, 280}, {200, 40}}"},
                                  {"Recipient", "library@example.com"},
                                  {"Subject", "Hello there"},
-                                 {"Body", "Questions & answers"}}});
+                                 {"Body", "Questions & answers"}},
+                                {{"WidgetType", "UrlLink"},
+                                 {"Frame", "{{40, 340}, {200, 40}}"},
+                                 {"TargetURL", "varnel.kel://shop/magazine/issue?id=MG01-2403"}}});
         case 2:  // pictures
             return Json::array(
                 {{{"WidgetType", "ImageWidget"},
