@@ -21,7 +21,7 @@
 #include "RatioReporter.h"
 #include "app/issueui/MagazineIssueUIContext.h"
 #include "app/reader/ReaderViewController.h"
-#include "app/shell/AreaList.h"
+#include "app/AreaRegistrations.h"
 #include "app/shell/GlobalService.h"
 #include "demo-service/DemoService.h"
 #include "demo-service/V2WebMethods.h"

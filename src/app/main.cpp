@@ -2,8 +2,8 @@
 // loop runs; closing the main window ends the program.
 #include <QApplication>
 
+#include "app/AreaRegistrations.h"
 #include "app/shell/AppDelegate.h"
-#include "app/shell/AreaList.h"
 #include "platform_ui/Application.h"
 #include "platform_ui/ResourceRegistry.h"
 

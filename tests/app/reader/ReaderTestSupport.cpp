@@ -5,7 +5,7 @@
 
 #include "app/issueui/QtWidgetView.h"
 #include "app/issueui/WidgetFactory.h"
-#include "app/shell/AreaList.h"
+#include "app/AreaRegistrations.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/RunLoopBridge.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"

@@ -4,7 +4,7 @@
 
 #include "ShellGuiSupport.h"
 #include "ShellTestSupport.h"
-#include "app/shell/AreaList.h"
+#include "app/AreaRegistrations.h"
 #include "app/shell/SettingView.h"
 #include "app/shell/UserInfoViewController.h"
 #include "app/shell/WindowController.h"

@@ -9,7 +9,7 @@
 #include "ShellGuiSupport.h"
 #include "ShellTestSupport.h"
 #include "app/shell/AppDelegate.h"
-#include "app/shell/AreaList.h"
+#include "app/AreaRegistrations.h"
 #include "app/shell/HZLoading.h"
 #include "app/shell/WindowController.h"
 #include "platform/core/Log.h"

@@ -4,7 +4,7 @@
 #include <QPushButton>
 
 #include "ShellGuiSupport.h"
-#include "app/shell/AreaList.h"
+#include "app/AreaRegistrations.h"
 #include "app/shell/HZLoading.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "support/GuiTestSupport.h"

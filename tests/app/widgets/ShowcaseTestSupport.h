@@ -7,7 +7,7 @@
 #include <QCoreApplication>
 
 #include "app/issueui/MagazineIssueUIContext.h"
-#include "app/shell/AreaList.h"
+#include "app/AreaRegistrations.h"
 #include "app/shell/ShellTestSupport.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/RunLoopBridge.h"

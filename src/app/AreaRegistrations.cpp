@@ -1,4 +1,4 @@
-#include "app/shell/AreaList.h"
+#include "app/AreaRegistrations.h"
 
 #include "app/issueui/IssueUIResources.h"
 #include "app/library/LibraryResources.h"

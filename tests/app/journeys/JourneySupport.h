@@ -1,0 +1,547 @@
+#pragma once
+// The journey tests' harness: the whole program, started in-process as main starts it (every area
+// registered, the real AppDelegate, GlobalService and main window), against the demo library
+// service, which runs once per test program on free ports. Each test gets its own VARNEL_HOME
+// holding an Info.plist made from the shipped one with the demo's ports, as the run command makes
+// it. A test acts only as a member does: it finds widgets in the window tree and clicks or types
+// into them, and waits while the event loop runs.
+//
+//   class MyJourney : public journey::JourneyTest {};
+//   TEST_F(MyJourney, Something) {
+//       launch();
+//       clickToolbar("ic_top");
+//       ASSERT_TRUE(waitFor([&] { return visibleWithText<QLabel>("...") != nullptr; }));
+//   }
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QWidget>
+#include <QtTest/QTest>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/AreaRegistrations.h"
+#include "app/shell/AppDelegate.h"
+#include "app/shell/GlobalService.h"
+#include "app/shell/WindowController.h"
+#include "app/signon/OAuth.h"
+#include "demo-service/DemoHttpClientRoutes.h"
+#include "demo-service/DemoImages.h"
+#include "demo-service/DemoLibraryMembers.h"
+#include "demo-service/DemoMemberShelves.h"
+#include "demo-service/DemoService.h"
+#include "demo-service/DemoSignOn.h"
+#include "demo-service/SampleCatalogue.h"
+#include "demo-service/V2WebMethods.h"
+#include "demo-service/V3StoreService.h"
+#include "platform/net/HttpCookieStorage.h"
+#include "platform/storage/InfoDictionary.h"
+#include "platform/storage/Keychain.h"
+#include "platform/storage/MemoryKeychainBackend.h"
+#include "platform/storage/ScopedEnvironment.h"
+#include "platform/storage/UserDefaults.h"
+#include "platform_ui/Alert.h"
+#include "platform_ui/ResourceRegistry.h"
+#include "platform_ui/RunLoopBridge.h"
+#include "platform_ui/web/WebView.h"
+#include "support/GuiTestSupport.h"
+#include "vnlib/domain/context/VnBookStoreContext.h"
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
+
+#ifndef VARNEL_SOURCE_DIR
+#error "the journey program is built with VARNEL_SOURCE_DIR"
+#endif
+
+namespace journey {
+
+// ---- The demo library service, once per test program ----
+
+// The demo as its program runs it for the run command: the version-2 web methods with the
+// members' own shelves, the sign-on server, images, and the store service on a port of its own.
+// stop() and start() again make the services afresh on the same ports over the same catalogue
+// (members, loans, sign-on tokens), as the demo program restarted with its state file: the
+// service's sessions are gone.
+class DemoLibrary {
+  public:
+    static DemoLibrary& shared() {
+        static DemoLibrary library;
+        return library;
+    }
+
+    bool start() {
+        if (service && service->isRunning() && store && store->isRunning())
+            return true;
+        stop();
+        service = std::make_unique<demo::DemoService>();
+        service->setServicePath("/BookService.asmx");
+        demo::registerVersion2Methods(*service, catalogue);
+        demo::enableMemberShelves(*service, catalogue);
+        if (!seeded_) {
+            seeded_ = true;
+            demo::seedLibraryMembers(catalogue);  // the EPUB-only book among them
+        }
+        demo::enableLibraryMembers(*service, catalogue, false);
+        demo::registerImagePaths(*service);
+        demo::registerHttpClientRoutes(*service);
+        signOn = std::make_unique<demo::DemoSignOn>(*service, catalogue);
+        store = std::make_unique<demo::DemoService>();
+        demo::registerStoreService(*store, catalogue, {}, demo::kDemoAuthorizationToken);
+        if (!service->start(servicePort_) || !store->start(storePort_))
+            return false;
+        servicePort_ = service->port();
+        storePort_ = store->port();
+        return true;
+    }
+    void stop() {
+        if (store)
+            store->stop();
+        if (service)
+            service->stop();
+    }
+    bool running() const { return service && service->isRunning(); }
+
+    // The shipped Info.plist with this demo's addresses, as the run command writes it.
+    std::string infoPlist() const {
+        std::ifstream in(std::string(VARNEL_SOURCE_DIR) + "/data/Info.plist");
+        std::stringstream text;
+        text << in.rdbuf();
+        std::string plist = text.str();
+        replaceAll(plist, "http://127.0.0.1:8418/store.svc", store->serviceUrl());
+        replaceAll(plist, "http://127.0.0.1:8417", service->baseUrl());
+        return plist;
+    }
+
+    // How many requests of a web method the service heard since it started.
+    size_t calls(const char* method) const {
+        return service ? service->requestsForMethod(method).size() : 0;
+    }
+
+    demo::SampleCatalogue catalogue;
+    std::unique_ptr<demo::DemoService> service;
+    std::unique_ptr<demo::DemoService> store;
+    std::unique_ptr<demo::DemoSignOn> signOn;
+
+  private:
+    DemoLibrary() = default;
+    static void replaceAll(std::string& text, const std::string& from, const std::string& to) {
+        for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+            text.replace(at, from.size(), to);
+            at += to.size();
+        }
+    }
+    bool seeded_ = false;
+    int servicePort_ = 0;
+    int storePort_ = 0;
+};
+
+// ---- Waiting ----
+
+// Runs the event loop until the condition holds (true) or the time is up (false).
+inline bool waitFor(const std::function<bool()>& condition, int milliseconds = 15000) {
+    return testing_support::spinUntil(condition, milliseconds);
+}
+
+inline void spin(int milliseconds) {
+    testing_support::spin(milliseconds);
+}
+
+// ---- Finding widgets ----
+
+// Whether the widget shows on its window (it and its parents are visible, its window too).
+inline bool showing(const QWidget* widget) {
+    return widget && widget->isVisible() && widget->window() && widget->window()->isVisible();
+}
+
+// Every widget of the type below the roots (all top-level windows when none), shown ones only
+// unless asked otherwise.
+template <class T = QWidget>
+std::vector<T*> widgets(const std::function<bool(T*)>& match = {}, bool shownOnly = true,
+                        QWidget* root = nullptr) {
+    std::vector<T*> found;
+    const auto consider = [&](QWidget* w) {
+        auto* t = dynamic_cast<T*>(w);
+        if (t && (!shownOnly || showing(t)) && (!match || match(t)))
+            found.push_back(t);
+    };
+    const QList<QWidget*> roots = root ? QList<QWidget*>{root} : QApplication::topLevelWidgets();
+    for (QWidget* top : roots) {
+        consider(top);
+        for (QWidget* child : top->findChildren<QWidget*>())
+            consider(child);
+    }
+    return found;
+}
+
+template <class T = QWidget>
+T* first(const std::function<bool(T*)>& match = {}, QWidget* root = nullptr) {
+    const auto all = widgets<T>(match, true, root);
+    return all.empty() ? nullptr : all.front();
+}
+
+// The text a widget shows: a label's, a button's, a line edit's.
+inline QString textOf(const QWidget* widget) {
+    if (auto* label = qobject_cast<const QLabel*>(widget))
+        return label->text();
+    if (auto* button = qobject_cast<const QAbstractButton*>(widget))
+        return button->text();
+    if (auto* field = qobject_cast<const QLineEdit*>(widget))
+        return field->text();
+    return {};
+}
+
+template <class T = QWidget>
+T* byName(const QString& objectName, QWidget* root = nullptr) {
+    return first<T>([&](T* w) { return w->objectName() == objectName; }, root);
+}
+
+// A shown widget whose text is exactly the text (or contains it, when `part`).
+template <class T = QWidget>
+T* byText(const QString& text, bool part = false, QWidget* root = nullptr) {
+    return first<T>(
+        [&](T* w) {
+            const QString shown = textOf(w);
+            return part ? shown.contains(text) : shown == text;
+        },
+        root);
+}
+
+// Every text shown below the root, joined by new lines (for failure messages and checks).
+inline std::string shownTexts(QWidget* root = nullptr) {
+    std::string all;
+    for (QWidget* w : widgets<QWidget>({}, true, root)) {
+        const QString text = textOf(w);
+        if (!text.isEmpty())
+            all += text.toStdString() + "\n";
+    }
+    return all;
+}
+
+inline bool showsText(const QString& text, QWidget* root = nullptr) {
+    return byText<QWidget>(text, true, root) != nullptr;
+}
+
+// The button nearest to a shown text: the button of the cell or row that shows it (the text's
+// closest ancestor holding a shown button, that button).
+inline QAbstractButton* buttonNear(QWidget* textWidget) {
+    for (QWidget* up = textWidget; up; up = up->parentWidget()) {
+        if (auto* self = dynamic_cast<QAbstractButton*>(up))
+            return self;
+        const auto buttons = widgets<QAbstractButton>({}, true, up);
+        if (!buttons.empty())
+            return buttons.front();
+    }
+    return nullptr;
+}
+
+// ---- Acting ----
+
+// A click in the middle of the widget, as the mouse gives it.
+inline void click(QWidget* widget) {
+    ASSERT_TRUE(widget) << "nothing to click";
+    ASSERT_TRUE(showing(widget)) << "clicking a widget that does not show: "
+                                 << widget->objectName().toStdString();
+    QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
+}
+
+inline void doubleClick(QWidget* widget) {
+    ASSERT_TRUE(widget) << "nothing to click";
+    QTest::mouseDClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
+}
+
+// Types the text into the field as keys, after giving it the focus.
+inline void type(QWidget* field, const QString& text) {
+    ASSERT_TRUE(field) << "nothing to type into";
+    field->activateWindow();
+    field->setFocus(Qt::OtherFocusReason);
+    QTest::keyClicks(field, text);
+}
+
+inline void press(QWidget* widget, Qt::Key key) {
+    ASSERT_TRUE(widget);
+    QTest::keyClick(widget, key);
+}
+
+// Alerts the program shows, recorded instead of run modally (an offscreen modal box would wait
+// for nobody).
+class RecordedAlerts : public ui::Alert {
+  public:
+    void runModal(QWidget*, const std::string& message, const std::string& info) override {
+        messages.push_back(info.empty() ? message : message + "\n" + info);
+    }
+    bool said(const std::string& part) const {
+        for (const auto& m : messages)
+            if (m.find(part) != std::string::npos)
+                return true;
+        return false;
+    }
+    std::vector<std::string> messages;
+};
+
+// ---- The program ----
+
+class JourneyTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        ui::RunLoopBridge::install();
+        ASSERT_TRUE(DemoLibrary::shared().start());
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(DemoLibrary::shared().start()) << "the demo is back for each journey";
+        // A home of its own with the run command's settings in it.
+        home_ = testing_support::freshTestFolder();
+        environment_.set("VARNEL_HOME", home_.string());
+        std::ofstream(home_ / "Info.plist") << demo().infoPlist();
+        plat::InfoDictionary::setDictionary(nullptr);
+        plat::UserDefaults::resetStandardUserDefaults();
+        plat::Keychain::setShared(
+            std::make_shared<plat::Keychain>(std::make_unique<plat::MemoryKeychainBackend>()));
+        plat::HttpCookieStorage::shared().removeAllCookies();
+        alerts_ = std::make_shared<RecordedAlerts>();
+        ui::Alert::setShared(alerts_);
+    }
+
+    void TearDown() override {
+        quit();
+        ui::Alert::setShared(nullptr);
+        plat::Keychain::setShared(nullptr);
+        plat::UserDefaults::resetStandardUserDefaults();
+        plat::HttpCookieStorage::shared().removeAllCookies();
+        plat::InfoDictionary::setDictionary(nullptr);
+        DemoLibrary::shared().start();  // a journey that stopped it leaves it running
+    }
+
+    static DemoLibrary& demo() { return DemoLibrary::shared(); }
+
+    // Starts the program as main does, once the event loop runs: every area registered, the
+    // application delegate launched; waits until the main window shows.
+    void launch() {
+        registerAllAreaResources(ui::ResourceRegistry::shared());
+        delegate_ = std::make_shared<AppDelegate>();
+        delegate_->applicationDidFinishLaunching();
+        ASSERT_TRUE(waitFor([&] { return mainWindow() && mainWindow()->isVisible(); }))
+            << "the main window shows";
+    }
+
+    // Ends the program as closing its window does, forgetting what lives for the process only
+    // (the user defaults file, the keychain and the home stay, as on a disk).
+    void quit() {
+        if (delegate_) {
+            if (QWidget* w = mainWindow())
+                w->close();
+            spin(20);
+        }
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->isVisible())
+                top->close();
+        delegate_.reset();
+        OAuth::gInstance.reset();
+        GlobalService::resetSharedForTesting();
+        spin(20);
+    }
+
+    // Quits and starts the program again on the same home.
+    void restart() {
+        quit();
+        plat::UserDefaults::resetStandardUserDefaults();
+        plat::InfoDictionary::setDictionary(nullptr);
+        launch();
+    }
+
+    Ref<WindowController> window() const {
+        return delegate_ ? delegate_->myWindowController() : nullptr;
+    }
+    QWidget* mainWindow() const {
+        auto w = window();
+        return w && w->isWindowLoaded() ? w->window() : nullptr;
+    }
+    // The content area of the main window, where the screens show.
+    QWidget* content() const {
+        auto w = window();
+        return w ? w->mainView() : nullptr;
+    }
+
+    // The toolbar item with the image name ("ic_home", "ic_book", "ic_mag", "ic_newspaper",
+    // "ic_top", "ic_cat", "ic_browse", "ic_myshelf"), clicked as its button.
+    void clickToolbar(const char* image) {
+        QToolBar* bar = byName<QToolBar>(QString(), mainWindow());
+        bar = bar ? bar : first<QToolBar>({}, mainWindow());
+        ASSERT_TRUE(bar) << "the toolbar shows";
+        QAction* item = nullptr;
+        for (QAction* a : bar->actions())
+            if (a->objectName() == QLatin1String(image))
+                item = a;
+        ASSERT_TRUE(item) << "no toolbar item " << image;
+        click(bar->widgetForAction(item));
+    }
+
+    // Searches as a member does: types into the toolbar's field and presses Return.
+    void search(const QString& text) {
+        auto* field = first<QLineEdit>(
+            [](QLineEdit* f) { return f->placeholderText() == QStringLiteral("ค้นหา"); },
+            mainWindow());
+        ASSERT_TRUE(field) << "the search field shows";
+        field->selectAll();
+        type(field, text);
+        press(field, Qt::Key_Return);
+    }
+
+    // The member signed in on the program's store context, empty when none.
+    std::string signedInMember() const {
+        auto service = GlobalService::globalShared();
+        auto context = service ? service->storeContext() : nullptr;
+        if (!context)
+            return {};
+        auto user = context->activeUserContext();
+        return user && !user->isDefault() ? user->userId()->userName() : std::string();
+    }
+
+    // Opens the account sheet with the toolbar's account button.
+    void openAccountSheet() {
+        auto w = window();
+        ASSERT_TRUE(w);
+        click(w->logInButton());
+        ASSERT_TRUE(waitFor([&] { return w->settingWindow() && w->settingWindow()->isVisible(); }))
+            << "the account sheet shows";
+    }
+
+    // Signs a demo member in the way the sheet does: the account button, the sheet's sign-in
+    // button, then the sign-on window, where the demo's sign-on server has already accepted the
+    // member: the page is sent on to the redirect with a code the demo issued for the member.
+    // With `fillForm`, the member's name and password are typed into the sign-on page itself.
+    void signIn(const std::string& user, const std::string& password = {}, bool fillForm = false) {
+        openAccountSheet();
+        auto sheetButton = byText<QAbstractButton>(QStringLiteral("ลงบัญชีเข้าใช้"));
+        ASSERT_TRUE(sheetButton) << "the sheet offers to sign in";
+        driveSignOnWindow([&](ui::WebView* web, int step) {
+            if (step > 0)
+                return false;
+            if (fillForm) {
+                if (web->title().empty())
+                    return true;  // wait for the page
+                web->evaluateJavaScript("document.getElementById('username').value='" + user +
+                                            "';document.getElementById('password').value='" +
+                                            password +
+                                            "';document.getElementById('signin').submit();",
+                                        {});
+            } else {
+                const auto code = demo().signOn->issueCode(user);
+                EXPECT_TRUE(code) << "the demo knows " << user;
+                web->loadUrl(QUrl(QString::fromStdString(demo().signOn->hostUrl() +
+                                                         "app?code=" + code.value_or("none") +
+                                                         "&state=journey")));
+            }
+            return false;
+        });
+        click(sheetButton);
+        ASSERT_TRUE(waitFor([&] { return signedInMember() == user; }, 30000))
+            << "the program signed " << user << " in; alerts: " << alertsText();
+    }
+
+    // Runs `act` on the sign-on window's web view each time the window shows, while the modal
+    // loop runs, until it answers false (its argument counts the acts done).
+    void driveSignOnWindow(std::function<bool(ui::WebView*, int)> act) {
+        auto timer = std::make_shared<QTimer>();
+        auto step = std::make_shared<int>(0);
+        QObject::connect(timer.get(), &QTimer::timeout, [timer, step, act] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (top->objectName() != "OAuthLogin" || !top->isVisible())
+                    continue;
+                auto* web = top->findChild<ui::WebView*>("webView");
+                if (!web)
+                    continue;
+                if (act(web, *step))
+                    return;
+                ++*step;
+                timer->stop();
+            }
+        });
+        timer->start(50);
+        pendingTimers_.push_back(timer);
+    }
+
+    // Clicks the cell or row showing the text in the content area (its nearest button).
+    void openShown(const QString& text) {
+        QWidget* shown = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (shown = byText<QLabel>(text, false, content())); }))
+            << "no " << text.toStdString() << " shows:\n"
+            << shownTexts(content());
+        click(buttonNear(shown));
+    }
+
+    // The shown button whose text contains the words ("กลับ": the back button of the screen
+    // that shows), in the content area unless another root is given.
+    QAbstractButton* shownButton(const QString& words, QWidget* root = nullptr) {
+        QAbstractButton* found = nullptr;
+        waitFor([&] {
+            return (found = byText<QAbstractButton>(words, true, root ? root : content()));
+        });
+        return found;
+    }
+
+    // A button of the item detail: its caption is a label over the button.
+    QAbstractButton* detailAction(const QString& caption) {
+        QAbstractButton* found = nullptr;
+        waitFor([&] {
+            QLabel* label = byText<QLabel>(caption, false, content());
+            return label && (found = buttonNear(label));
+        });
+        return found;
+    }
+
+    // The shelf, shown with the toolbar's item.
+    void showShelf() { clickToolbar("ic_myshelf"); }
+    bool shelfShows(const QString& title) {
+        return byText<QLabel>(title, false, content()) != nullptr;
+    }
+    // Whether a loading overlay lies over the screen.
+    bool overlayShows() {
+        return byText<QAbstractButton>(QStringLiteral("กำลังโหลด..."), false, content());
+    }
+    // Closes the reader window as its Close item does.
+    void closeReader() {
+        QWidget* reader = readerWindow();
+        if (!reader)
+            return;
+        click(byText<QAbstractButton>(QStringLiteral("Close"), false, reader));
+        waitFor([&] { return readerWindow() == nullptr; });
+    }
+
+    // The reader window, when it shows.
+    QWidget* readerWindow() const {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top != mainWindow() && top->isVisible() &&
+                byText<QAbstractButton>(QStringLiteral("Thumbnails"), false, top))
+                return top;
+        return nullptr;
+    }
+
+    std::string alertsText() const {
+        std::string all;
+        for (const auto& m : alerts_->messages)
+            all += "[" + m + "] ";
+        return all;
+    }
+
+    std::filesystem::path home_;
+    testing_support::ScopedEnvironment environment_;
+    std::shared_ptr<RecordedAlerts> alerts_;
+    Ref<AppDelegate> delegate_;
+    std::vector<std::shared_ptr<QTimer>> pendingTimers_;
+};
+
+}  // namespace journey

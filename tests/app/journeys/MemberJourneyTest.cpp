@@ -1,0 +1,187 @@
+// Journeys of a member who signs in, borrows, reads, returns and reserves.
+#include <algorithm>
+
+#include "JourneySupport.h"
+
+namespace {
+
+using namespace journey;  // NOLINT: the harness is this program's own
+
+constexpr const char* kSomchai = "somchai@example.com";
+constexpr const char* kNok = "nok@example.com";
+
+bool holds(const std::string& member, const std::string& code) {
+    const auto loans = journey::DemoLibrary::shared().catalogue.loans(member);
+    return std::any_of(loans.begin(), loans.end(),
+                       [&](const demo::SampleLoan& l) { return l.bookCode == code; });
+}
+
+bool reserved(const std::string& member, const std::string& code) {
+    const auto list = journey::DemoLibrary::shared().catalogue.reservations(member);
+    return std::any_of(list.begin(), list.end(),
+                       [&](const demo::SampleReservation& r) { return r.bookCode == code; });
+}
+
+// 4. Signing in on the sign-on page shows the member on the account sheet; after a restart the
+// member is still signed in and the home page shows its rows.
+TEST_F(JourneyTest, SignInOnThePageLastsAcrossARestart) {
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kSomchai, "rak-an-nangsue", true));
+    openAccountSheet();
+    EXPECT_TRUE(showsText(kSomchai, window()->settingWindow()))
+        << shownTexts(window()->settingWindow());
+    EXPECT_TRUE(byText<QAbstractButton>("ออกจากระบบ", false, window()->settingWindow()));
+    click(byText<QAbstractButton>("ปิด", false, window()->settingWindow()));
+
+    restart();
+    EXPECT_TRUE(waitFor([&] { return showsText("หนังสือใหม่", content()); }))
+        << "home shows its rows on a signed-in start:\n"
+        << shownTexts(content());
+    EXPECT_TRUE(waitFor([&] { return showsText("สี่แผ่นดิน", content()); }));
+    openAccountSheet();
+    EXPECT_TRUE(showsText(kSomchai, window()->settingWindow()))
+        << "still signed in:\n"
+        << shownTexts(window()->settingWindow());
+}
+
+// 5. Borrowing a book and a magazine issue from their details: the overlay goes, the shelf lists
+// them and the reader opens at the first page.
+TEST_F(JourneyTest, BorrowOpensTheReaderAndFillsTheShelf) {
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
+    clickToolbar("ic_book");
+    openShown("The Little Prince");
+    click(detailAction("ยืม"));
+    ASSERT_TRUE(waitFor([&] { return readerWindow() != nullptr; }, 30000))
+        << "the reader opens; alerts: " << alertsText() << "\n"
+        << shownTexts(content());
+    EXPECT_TRUE(readerWindow()->windowTitle().contains("The Little Prince"))
+        << readerWindow()->windowTitle().toStdString();
+    EXPECT_TRUE(waitFor([&] { return !overlayShows(); })) << "the overlay goes";
+    EXPECT_TRUE(holds(kNok, "BK0003"));
+    closeReader();
+
+    clickToolbar("ic_mag");
+    openShown("สุขภาพดี");
+    click(detailAction("ยืม"));
+    ASSERT_TRUE(waitFor([&] { return readerWindow() != nullptr; }, 30000))
+        << "the reader opens the issue; alerts: " << alertsText();
+    EXPECT_TRUE(waitFor([&] { return !overlayShows(); })) << "the overlay goes";
+    EXPECT_TRUE(holds(kNok, "MG01-2403"));
+    closeReader();
+
+    showShelf();
+    EXPECT_TRUE(waitFor([&] { return shelfShows("The Little Prince"); })) << shownTexts(content());
+    EXPECT_TRUE(waitFor([&] { return shelfShows("สุขภาพดี 2024/03"); })) << shownTexts(content());
+}
+
+// 6. Read now on a book opens the reader; so does "อ่าน" on a borrowed book.
+TEST_F(JourneyTest, ReadNowAndReadOpenTheReader) {
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kSomchai));
+    clickToolbar("ic_book");
+    openShown("Pride and Prejudice");
+    click(detailAction("หยิบอ่าน"));
+    ASSERT_TRUE(waitFor([&] { return readerWindow() != nullptr; }, 30000))
+        << "read now opens the reader; alerts: " << alertsText();
+    EXPECT_TRUE(waitFor([&] { return !overlayShows(); }));
+    closeReader();
+    click(shownButton("กลับ"));
+
+    openShown("ข้างหลังภาพ");  // borrowed by this member
+    click(detailAction("อ่าน"));
+    EXPECT_TRUE(waitFor([&] { return readerWindow() != nullptr; }, 30000))
+        << "อ่าน opens the reader; alerts: " << alertsText();
+    closeReader();
+}
+
+// 7. Returning from the shelf: the item leaves it and the service has it back.
+TEST_F(JourneyTest, ReturnFromTheShelf) {
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kSomchai));
+    ASSERT_TRUE(holds(kSomchai, "BK0001"));
+    showShelf();
+    ASSERT_TRUE(waitFor([&] { return shelfShows("ข้างหลังภาพ"); })) << shownTexts(content());
+    click(shownButton("คืนหนังสือ"));
+    QLabel* title = byText<QLabel>("ข้างหลังภาพ", false, content());
+    ASSERT_TRUE(title);
+    QAbstractButton* giveBack = nullptr;
+    for (QWidget* up = title->parentWidget(); up && !giveBack; up = up->parentWidget())
+        giveBack = byText<QAbstractButton>("คืน", false, up);
+    click(giveBack);
+    EXPECT_TRUE(waitFor([&] { return !holds(kSomchai, "BK0001"); }))
+        << "the service has it back; alerts: " << alertsText();
+    EXPECT_TRUE(waitFor([&] { return !shelfShows("ข้างหลังภาพ"); })) << "the shelf lets it go:\n"
+                                                                   << shownTexts(content());
+}
+
+// 8. Reserving an item with no copy left, its place in the queue, the claim once the demo has a
+// copy for the member, and a cancelled reservation.
+TEST_F(JourneyTest, ReserveClaimAndCancel) {
+    auto& catalogue = demo().catalogue;
+    ASSERT_TRUE(catalogue.borrow(kSomchai, "BK0004").success);  // the one copy is out
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
+    clickToolbar("ic_book");
+    openShown("Thai Economy in Transition");
+    click(detailAction("จอง"));
+    ASSERT_TRUE(waitFor([&] { return reserved(kNok, "BK0004"); })) << alertsText();
+
+    openAccountSheet();
+    click(byText<QAbstractButton>("คิวการจองหนังสือ", false, window()->settingWindow()));
+    ASSERT_TRUE(waitFor([&] { return showsText("Thai Economy in Transition"); }))
+        << "the queue lists it:\n"
+        << shownTexts();
+
+    // Somchai gives the copy back; it is held for Nok.
+    std::string loanCode;
+    for (const auto& loan : catalogue.loans(kSomchai))
+        if (loan.bookCode == "BK0004")
+            loanCode = loan.itemCode;
+    ASSERT_TRUE(catalogue.returnLoan(kSomchai, loanCode).success);
+    click(byText<QAbstractButton>("เสร็จสิ้น"));
+    openAccountSheet();
+    click(byText<QAbstractButton>("คิวการจองหนังสือ", false, window()->settingWindow()));
+    ASSERT_TRUE(waitFor([&] { return byText<QAbstractButton>("รับหนังสือ") != nullptr; }))
+        << shownTexts();
+    click(byText<QAbstractButton>("รับหนังสือ"));
+    EXPECT_TRUE(waitFor([&] { return holds(kNok, "BK0004"); })) << alertsText();
+    if (auto* done = byText<QAbstractButton>("เสร็จสิ้น"))
+        click(done);
+    showShelf();
+    EXPECT_TRUE(waitFor([&] { return shelfShows("Thai Economy in Transition"); }))
+        << shownTexts(content());
+
+    // A reservation cancelled from the item's detail.
+    clickToolbar("ic_mag");
+    openShown("Tech Today");
+    click(detailAction("จอง"));
+    ASSERT_TRUE(waitFor([&] { return reserved(kNok, "MG02-2402"); })) << alertsText();
+    click(detailAction("ยกเลิกการจอง"));
+    EXPECT_TRUE(waitFor([&] { return !reserved(kNok, "MG02-2402"); })) << alertsText();
+}
+
+// 9. After sign-out the shelf shows none of the member's loans; the next member sees only theirs.
+TEST_F(JourneyTest, ShelfFollowsTheMemberSignedIn) {
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kSomchai));
+    showShelf();
+    ASSERT_TRUE(waitFor([&] { return shelfShows("ข้างหลังภาพ"); })) << shownTexts(content());
+
+    openAccountSheet();
+    click(byText<QAbstractButton>("ออกจากระบบ", false, window()->settingWindow()));
+    ASSERT_TRUE(waitFor([&] { return signedInMember().empty(); }));
+    showShelf();
+    journey::spin(500);
+    EXPECT_TRUE(waitFor([&] { return !shelfShows("ข้างหลังภาพ"); }))
+        << "the member who left is not on the shelf:\n"
+        << shownTexts(content());
+
+    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
+    showShelf();
+    EXPECT_TRUE(waitFor([&] { return shelfShows("ประวัติศาสตร์กรุงศรีอยุธยา"); }))
+        << shownTexts(content());
+    EXPECT_FALSE(shelfShows("ข้างหลังภาพ")) << shownTexts(content());
+}
+
+}  // namespace
