@@ -139,7 +139,8 @@ TEST_F(ImageView360Test, HostileSeriesAreRefusedAndPatternsStayText) {
     EXPECT_FALSE(rotation->isAnimating());
     placed->didBecomeActive();
     EXPECT_TRUE(rotation->isAnimating());
-    tick(1.0);
+    tick(0.5);
+    tick(0.5);
     EXPECT_FALSE(rotation->isAnimating());
     placed->invokeButtonAction(nullptr);
     EXPECT_TRUE(rotation->isAnimating());
