@@ -283,7 +283,7 @@ void ReaderViewController::magazineIssueContext_pageAvalable(Ref<VnMagazineIssue
     if (sourcePageIndex >= 0 && sourcePageIndex < mainDocument_->pageCount()) {
         if (const auto page = downloadedPage(sourcePageIndex)) {
             replaceSlot(sourcePageIndex, page);
-            replaceWidgetsOfPage(page, sourcePageIndex);
+            replaceWidgetsOfPage(sourcePageIndex);
         }
     }
     updateLoadingProgress();
@@ -528,7 +528,7 @@ void ReaderViewController::placeWidgetsOfPage(const Ref<ui::PdfPage>& page, int 
     root->didBecomeActive();
 }
 
-void ReaderViewController::replaceWidgetsOfPage(const Ref<ui::PdfPage>& page, int index) {
+void ReaderViewController::replaceWidgetsOfPage(int index) {
     if (!widgetVisibleInPage_.count(index))
         return;
     // Placed over the stand-in, whose size may differ: they go, and come again over the page
@@ -536,7 +536,6 @@ void ReaderViewController::replaceWidgetsOfPage(const Ref<ui::PdfPage>& page, in
     std::vector<int> keep = placedPages();
     std::erase(keep, index);
     removeWidgetVisibleViewNotInPage(keep);
-    (void)page;
 }
 
 void ReaderViewController::placeWidgetsThatBecameReady() {

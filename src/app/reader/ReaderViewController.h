@@ -142,8 +142,9 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     void layoutSubviews();
     Ref<VnMagazineIssueContext> issueContext() const;
     void placeWidgetsOfPage(const Ref<ui::PdfPage>& page, int index);
-    // The page arrived in its slot: its widgets, placed already, are placed again over it.
-    void replaceWidgetsOfPage(const Ref<ui::PdfPage>& page, int index);
+    // The page arrived in its slot: its widgets, placed already over the stand-in, go; they come
+    // again with the next report of the pages shown.
+    void replaceWidgetsOfPage(int index);
     // Whether a widget of that frame (page space, y down) may go on the page.
     bool mayPlaceOnPage(const Ref<ui::PdfPage>& page, const QRectF& frame) const;
     // Keeps the view's frame, its clipping to the page and the widget's sub-widgets in step
