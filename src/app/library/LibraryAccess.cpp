@@ -8,3 +8,9 @@ Ref<VnBookStoreUserContext> libraryActiveUser() {
     const auto& store = service ? service->storeContext() : nullptr;
     return store ? store->activeUserContext() : nullptr;
 }
+
+void observeLibraryUserChanges(const Ref<plat::Object>& observer) {
+    const auto service = GlobalService::globalShared();
+    if (const auto& store = service ? service->storeContext() : nullptr)
+        store->addContextObserver(observer);
+}

@@ -11,6 +11,9 @@ class VnBookStoreUserContext;
 
 // Null while there is no store context.
 Ref<VnBookStoreUserContext> libraryActiveUser();
+// Has the observer hear "bookStoreContextActiveUserContextDidChange:" each time another member
+// signs in or the member signs out; the observer is not retained.
+void observeLibraryUserChanges(const Ref<plat::Object>& observer);
 
 // The records of type T in a successful list answer, in order; none for a failed answer or one
 // that is not a list.

@@ -24,6 +24,7 @@
 #include "platform_ui/CollectionView.h"
 #include "platform_ui/Controls.h"
 #include "platform_ui/WindowController.h"
+#include "vnlib/domain/VnAssetFormat.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
@@ -506,7 +507,9 @@ void LibraryListView::displayLibraryItem_checkReachability(const Ref<VnMagazineI
                          (downloadingIssueUIContext_ && downloadingIssueUIContext_->context() &&
                           downloadingIssueUIContext_->context()->info() == item);
     if (current) {
-        if (currentDownloadingIssueReadyForDisplay())
+        // An issue shown before (its reader since closed) opens again as it is; one still on its
+        // way shows once its first page is in.
+        if (downloadingIssueUIContext_ || currentDownloadingIssueReadyForDisplay())
             displayCurrentDownloadingIssue();
         return;
     }
@@ -532,8 +535,18 @@ void LibraryListView::releaseDownloadingIssue() {
 }
 
 void LibraryListView::startDownloadingIssue(const Ref<VnMagazineIssueInfo>& item) {
-    if (item && item->defaultFormat() == kFormatPageImages)
+    if (!item)
+        return;
+    // The reader shows pages. An item the store lists with pages and with EPUB text (a book) is
+    // read as its pages; one that offers EPUB only cannot be read here, and the member is told.
+    if (item->defaultFormat() == kFormatPageImages ||
+        item->supportsContentFormat(VnAssetFormatTypePDF) ||
+        item->supportsContentFormat(VnAssetFormatTypeJPG)) {
         startDownloadingPDFIssue(item);
+        return;
+    }
+    plat::log("The reader cannot open the formats of " + item->code().value_or(""));
+    ui::Alert::shared().runModal(nullptr, kUnreadableFormatText, "");
 }
 
 void LibraryListView::startDownloadingPDFIssue(const Ref<VnMagazineIssueInfo>& item) {

@@ -21,7 +21,9 @@
 
 PLAT_DEFINE_CLASS(LibraryMainView, ui::ViewController, [](auto& c) {
     c.method("libraryListView_StartLoading:", &LibraryMainView::libraryListView_StartLoading)
-        .method("libraryListView_LoadComplete:", &LibraryMainView::libraryListView_LoadComplete);
+        .method("libraryListView_LoadComplete:", &LibraryMainView::libraryListView_LoadComplete)
+        .method("bookStoreContextActiveUserContextDidChange:",
+                &LibraryMainView::bookStoreContextActiveUserContextDidChange);
 })
 
 // Other screens reach the container by these messages (GlobalService's LibraryViewController).
@@ -74,6 +76,12 @@ QScrollArea* LibraryMainView::scrollView() const {
 
 void LibraryMainView::viewDidLoad() {
     buildShelves();
+    observeLibraryUserChanges(self());
+}
+
+void LibraryMainView::bookStoreContextActiveUserContextDidChange(const Ref<plat::Object>&) {
+    cancelLoading();
+    updateLibraryForceUpdate(true);
 }
 
 void LibraryMainView::buildShelves() {

@@ -35,6 +35,9 @@ class LibraryMainView : public ui::ViewController {
     void updateLibraryForceUpdate(bool force);
     void libraryListView_StartLoading(const Ref<plat::Object>& shelf);
     void libraryListView_LoadComplete(const Ref<plat::Object>& shelf);
+    // Another member signed in, or the member signed out: the shelves load what the member now
+    // signed in holds, at once, whether or not they show.
+    void bookStoreContextActiveUserContextDidChange(const Ref<plat::Object>& context);
 
     const Ref<LibraryListView>& magazineLibraryListView() const { return magazineShelf_; }
     const Ref<LibraryListView>& bookLibraryListView() const { return bookShelf_; }

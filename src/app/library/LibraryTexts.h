@@ -36,3 +36,6 @@ std::string reserveRowQueueLine(const VnReserveItemInfo& info);
 
 // The text of a failed lending action that has no message of the service's.
 inline constexpr const char* kConnectionErrorText = "Connection error. Please try again.";
+// The text for an item whose formats the reader cannot show (EPUB text only).
+inline constexpr const char* kUnreadableFormatText =
+    "รายการนี้เปิดอ่านในโปรแกรมนี้ไม่ได้ (มีเฉพาะรูปแบบ EPUB)";

@@ -11,6 +11,7 @@
 #include "platform/crypto/Random.h"
 #include "platform/crypto/Uuid.h"
 #include "platform/net/Url.h"
+#include "platform/runloop/NotificationCenter.h"
 #include "platform/storage/InfoDictionary.h"
 #include "platform/storage/UserDefaults.h"
 #include "platform/system/Host.h"
@@ -233,7 +234,13 @@ void OAuth::presentController(const std::string& mode, const plat::Value&) {
     param->setObject(plat::Value(OAuthClientID), plat::Value("OAuthClientID"));
     param->setObject(plat::Value(getUID()), plat::Value("UDID"));
     auto login = std::make_shared<OAuthLogin>("OAuthLogin", param);
+    // The window closed from its title bar ends the loop as its close button does.
+    auto& center = plat::NotificationCenter::defaultCenter();
+    const uint64_t closing =
+        center.addObserver([](const plat::Notification&) { ui::Application::shared().stopModal(); },
+                           ui::kWindowWillCloseNotification, login);
     ui::Application::shared().runModalForWindow(login->window());
+    center.removeObserver(closing);
     lastModePresentController_ = mode;
 }
 

@@ -48,6 +48,11 @@ void Class::addMethod(Selector sel, Method method) {
     methods_[sel] = std::move(method);
 }
 
+const Method* Class::findOwnMethod(Selector sel) const {
+    auto it = methods_.find(sel);
+    return it == methods_.end() ? nullptr : &it->second;
+}
+
 const Class* Class::named(const std::string& name) {
     auto& r = registry();
     std::lock_guard lock(r.mutex);
@@ -100,6 +105,11 @@ void registerClass(const Class& cls) {
 void argumentMismatch(Selector sel, size_t index, const char* expected) {
     raise(NSInvalidArgumentException, format("argument %zu of %s is not of the expected type %s",
                                              index, sel.name().c_str(), expected));
+}
+
+void duplicateMethod(const Class& cls, Selector sel) {
+    raise(NSInternalInconsistencyException,
+          format("%s declares %s twice", cls.name().c_str(), sel.name().c_str()));
 }
 
 void arityMismatch(Selector sel, size_t expected, size_t given) {

@@ -14,6 +14,7 @@
 //
 //   plat::send(foo, "bar:", x);
 #include <any>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -45,7 +46,17 @@ struct Method {
     size_t arity = 0;
     // The type code of each argument, when known (methods registered from member functions).
     std::vector<std::string> argumentTypes;
+    // The kind of value each argument must arrive as (see argumentKind), when known; empty for
+    // methods not declared through ClassBuilder::method.
+    std::vector<const std::type_info*> argumentKinds;
+    // Declared with ClassBuilder::method (a second declaration of the selector is refused).
+    bool declared = false;
 };
+
+// The kind of value in which an argument of type T travels: every object reference as
+// Ref<Object>, any other type as itself; null for std::any, which takes every kind.
+template <class T>
+const std::type_info* argumentKind();
 
 // Declared-property entries are attached to classes by the reflection layer; the runtime only
 // stores them.
@@ -73,6 +84,8 @@ class Class {
 
     // Methods along the superclass chain; null when none.
     const Method* findMethod(Selector sel) const;
+    // This class's own method; null when none.
+    const Method* findOwnMethod(Selector sel) const;
     bool instancesRespondToSelector(Selector sel) const { return findMethod(sel) != nullptr; }
     // This class's own methods, in registration order.
     const std::vector<Selector>& methodOrder() const { return methodOrder_; }
@@ -248,6 +261,11 @@ std::any pack(T&& value) {
 
 [[noreturn]] void argumentMismatch(Selector sel, size_t index, const char* expected);
 [[noreturn]] void arityMismatch(Selector sel, size_t expected, size_t given);
+[[noreturn]] void duplicateMethod(const Class& cls, Selector sel);
+
+// The record of messages sent by name (MessageWiring.h): on only while a test checks the wiring.
+extern std::atomic<bool> sentMessagesRecorded;
+void recordSentMessage(Selector sel, const Args& args);
 
 // Answers a copy: a method declared with a const reference parameter binds to it.
 template <class T>
@@ -292,6 +310,17 @@ std::any callWith(F& fn, Args& args, Selector sel, std::index_sequence<I...>) {
 
 }  // namespace detail
 
+template <class T>
+const std::type_info* argumentKind() {
+    using U = std::remove_cvref_t<T>;
+    if constexpr (detail::IsObjectRef<U>::value)
+        return &typeid(Ref<Object>);
+    else if constexpr (std::is_same_v<U, std::any>)
+        return nullptr;
+    else
+        return &typeid(U);
+}
+
 // Builds a class's method table at registration time.
 template <class C>
 class ClassBuilder {
@@ -331,10 +360,14 @@ class ClassBuilder {
   private:
     template <class R, class... A, class F>
     ClassBuilder& add(Selector sel, F invoker) {
+        if (const Method* earlier = cls_.findOwnMethod(sel); earlier && earlier->declared)
+            detail::duplicateMethod(cls_, sel);
         Method m;
         m.returnType = typeCode<R>();
         m.arity = sizeof...(A);
         m.argumentTypes = {typeCode<A>()...};
+        m.argumentKinds = {argumentKind<A>()...};
+        m.declared = true;
         m.call = [invoker, sel](Object& self, Args& args) mutable -> std::any {
             if (args.size() != sizeof...(A))
                 detail::arityMismatch(sel, sizeof...(A), args.size());
@@ -377,6 +410,8 @@ R send(Object* target, Selector sel, A&&... args) {
             return R{};
     }
     Invocation inv(sel, Args{detail::pack(std::forward<A>(args))...});
+    if (detail::sentMessagesRecorded.load(std::memory_order_relaxed))
+        detail::recordSentMessage(sel, inv.arguments());
     target->dispatch(inv);
     if constexpr (!std::is_void_v<R>) {
         if (!inv.returnValue().has_value())

@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QWidget>
 #include <QtTest/QTest>
 #include <filesystem>
@@ -48,6 +49,7 @@
 #include "demo-service/SampleCatalogue.h"
 #include "demo-service/V2WebMethods.h"
 #include "demo-service/V3StoreService.h"
+#include "platform/core/MessageWiring.h"
 #include "platform/net/HttpCookieStorage.h"
 #include "platform/storage/InfoDictionary.h"
 #include "platform/storage/Keychain.h"
@@ -219,6 +221,19 @@ T* byText(const QString& text, bool part = false, QWidget* root = nullptr) {
         root);
 }
 
+// The rows of a tree (an index, an outline), depth first.
+inline std::vector<QTreeWidgetItem*> rowsOf(QTreeWidget* tree) {
+    std::vector<QTreeWidgetItem*> rows;
+    std::function<void(QTreeWidgetItem*)> visit = [&](QTreeWidgetItem* item) {
+        rows.push_back(item);
+        for (int i = 0; i < item->childCount(); ++i)
+            visit(item->child(i));
+    };
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        visit(tree->topLevelItem(i));
+    return rows;
+}
+
 // Every text shown below the root, joined by new lines (for failure messages and checks).
 inline std::string shownTexts(QWidget* root = nullptr) {
     std::string all;
@@ -226,8 +241,21 @@ inline std::string shownTexts(QWidget* root = nullptr) {
         const QString text = textOf(w);
         if (!text.isEmpty())
             all += text.toStdString() + "\n";
+        if (auto* tree = dynamic_cast<QTreeWidget*>(w))
+            for (QTreeWidgetItem* row : rowsOf(tree))
+                all += "[row] " + row->text(0).toStdString() + "\n";
     }
     return all;
+}
+
+// A row with the text in a shown tree; null when none.
+inline std::pair<QTreeWidget*, QTreeWidgetItem*> shownRow(const QString& text,
+                                                          QWidget* root = nullptr) {
+    for (QTreeWidget* tree : widgets<QTreeWidget>({}, true, root))
+        for (QTreeWidgetItem* row : rowsOf(tree))
+            if (row->text(0) == text)
+                return {tree, row};
+    return {nullptr, nullptr};
 }
 
 inline bool showsText(const QString& text, QWidget* root = nullptr) {
@@ -262,12 +290,28 @@ inline void doubleClick(QWidget* widget) {
     QTest::mouseDClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
 }
 
-// Types the text into the field as keys, after giving it the focus.
+// A click on a tree's row, as the mouse gives it.
+inline void clickRow(QTreeWidget* tree, QTreeWidgetItem* row) {
+    ASSERT_TRUE(tree && row) << "no row to click";
+    tree->scrollToItem(row);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      tree->visualItemRect(row).center());
+}
+
+// Types the text into the field as keys, after giving it the focus. Thai letters have no key
+// code of their own: they come as key events carrying their text, as an input method sends them.
 inline void type(QWidget* field, const QString& text) {
     ASSERT_TRUE(field) << "nothing to type into";
     field->activateWindow();
     field->setFocus(Qt::OtherFocusReason);
-    QTest::keyClicks(field, text);
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80) {
+            QTest::keyClick(field, c.toLatin1());
+        } else {
+            QTest::sendKeyEvent(QTest::Press, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, field, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
 }
 
 inline void press(QWidget* widget, Qt::Key key) {
@@ -297,8 +341,13 @@ class JourneyTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         ui::RunLoopBridge::install();
+        // Every message sent by name while the program runs is held against its receivers.
+        plat::setRecordingSentMessages(true);
         ASSERT_TRUE(DemoLibrary::shared().start());
     }
+
+    // The demo stops before the application object goes: its pictures are drawn with Qt.
+    static void TearDownTestSuite() { DemoLibrary::shared().stop(); }
 
     void SetUp() override {
         ASSERT_TRUE(DemoLibrary::shared().start()) << "the demo is back for each journey";
@@ -316,7 +365,10 @@ class JourneyTest : public ::testing::Test {
     }
 
     void TearDown() override {
+        pendingTimers_.clear();
         quit();
+        EXPECT_EQ(plat::messageWiringFaults(), std::vector<std::string>{})
+            << "messages sent by name with arguments their receivers do not take";
         ui::Alert::setShared(nullptr);
         plat::Keychain::setShared(nullptr);
         plat::UserDefaults::resetStandardUserDefaults();
@@ -427,7 +479,7 @@ class JourneyTest : public ::testing::Test {
         openAccountSheet();
         auto sheetButton = byText<QAbstractButton>(QStringLiteral("ลงบัญชีเข้าใช้"));
         ASSERT_TRUE(sheetButton) << "the sheet offers to sign in";
-        driveSignOnWindow([&](ui::WebView* web, int step) {
+        driveSignOnWindow([user, password, fillForm](ui::WebView* web, int step) {
             if (step > 0)
                 return false;
             if (fillForm) {
@@ -457,7 +509,7 @@ class JourneyTest : public ::testing::Test {
     void driveSignOnWindow(std::function<bool(ui::WebView*, int)> act) {
         auto timer = std::make_shared<QTimer>();
         auto step = std::make_shared<int>(0);
-        QObject::connect(timer.get(), &QTimer::timeout, [timer, step, act] {
+        QObject::connect(timer.get(), &QTimer::timeout, [timer = timer.get(), step, act] {
             for (QWidget* top : QApplication::topLevelWidgets()) {
                 if (top->objectName() != "OAuthLogin" || !top->isVisible())
                     continue;
@@ -475,31 +527,44 @@ class JourneyTest : public ::testing::Test {
     }
 
     // Clicks the cell or row showing the text in the content area (its nearest button).
+    // A row of an index or outline with the text is clicked as it is.
     void openShown(const QString& text) {
         QWidget* shown = nullptr;
-        ASSERT_TRUE(waitFor([&] { return (shown = byText<QLabel>(text, false, content())); }))
-            << "no " << text.toStdString() << " shows:\n"
+        std::pair<QTreeWidget*, QTreeWidgetItem*> row;
+        ASSERT_TRUE(waitFor([&] {
+            shown = byText<QLabel>(text, false, content());
+            row = shownRow(text, content());
+            return shown || row.second;
+        })) << "no "
+            << text.toStdString() << " shows:\n"
             << shownTexts(content());
-        click(buttonNear(shown));
+        if (shown)
+            click(buttonNear(shown));
+        else
+            clickRow(row.first, row.second);
     }
 
     // The shown button whose text contains the words ("กลับ": the back button of the screen
     // that shows), in the content area unless another root is given.
     QAbstractButton* shownButton(const QString& words, QWidget* root = nullptr) {
         QAbstractButton* found = nullptr;
-        waitFor([&] {
-            return (found = byText<QAbstractButton>(words, true, root ? root : content()));
-        });
+        if (!waitFor([&] {
+                return (found = byText<QAbstractButton>(words, true, root ? root : content()));
+            }))
+            ADD_FAILURE() << "no button " << words.toStdString() << " shows:\n"
+                          << shownTexts(root ? root : content());
         return found;
     }
 
     // A button of the item detail: its caption is a label over the button.
     QAbstractButton* detailAction(const QString& caption) {
         QAbstractButton* found = nullptr;
-        waitFor([&] {
-            QLabel* label = byText<QLabel>(caption, false, content());
-            return label && (found = buttonNear(label));
-        });
+        if (!waitFor([&] {
+                QLabel* label = byText<QLabel>(caption, false, content());
+                return label && (found = buttonNear(label));
+            }))
+            ADD_FAILURE() << "the detail offers no " << caption.toStdString() << ":\n"
+                          << shownTexts(content());
         return found;
     }
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/core/Collections.h"
+#include "platform/core/MessageWiring.h"
 #include "platform/core/Object.h"
 #include "support/DynamicObject.h"
 
@@ -21,7 +24,27 @@ class LoudGreeter : public Greeter {
     std::string shout(std::string name) { return "HELLO " + name; }
 };
 
+// A second receiver of "take:" that takes a text: a sender cannot suit both.
+class WiringTextTaker : public plat::Object {
+    PLAT_CLASS(WiringTextTaker)
+  public:
+    void take(std::string text) { last = std::move(text); }
+    std::string last;
+};
+
+class WiringTwice : public plat::Object {
+    PLAT_CLASS(WiringTwice)
+  public:
+    void one() {}
+};
+
 }  // namespace
+
+PLAT_DEFINE_CLASS(WiringTextTaker, plat::Object,
+                  [](auto& c) { c.method("take:", &WiringTextTaker::take); })
+PLAT_DEFINE_CLASS(WiringTwice, plat::Object, [](auto& c) {
+    c.method("one", &WiringTwice::one).method("one", &WiringTwice::one);
+})
 
 PLAT_DEFINE_CLASS(Greeter, plat::Object, [](auto& c) {
     c.method("greet:", &Greeter::greet)
@@ -104,4 +127,43 @@ TEST(Assertions, CarryTheExpressionFileAndLine) {
         EXPECT_NE(e.file().find("ObjectTest.cpp"), std::string::npos);
         EXPECT_GT(e.line(), 0);
     }
+}
+
+TEST(MessageWiring, SendsAreHeldAgainstEveryDeclaredReceiver) {
+    const auto greeter = std::make_shared<Greeter>();
+    WiringTextTaker::classObject();  // registered, as a class is on its first use
+    const auto has = [](const std::vector<std::string>& faults, const std::string& part) {
+        return std::any_of(faults.begin(), faults.end(),
+                           [&](const std::string& f) { return f.find(part) != std::string::npos; });
+    };
+
+    // Sends that fit their one receiver.
+    plat::setRecordingSentMessages(true);
+    plat::send(greeter, "add:to:", 1, 2);
+    EXPECT_TRUE(plat::messageWiringFaults().empty());
+    // A null object fits Greeter, not the receiver that takes a text; the two disagree.
+    plat::send(greeter, "take:", nullptr);
+    auto faults = plat::messageWiringFaults();
+    EXPECT_TRUE(has(faults, "take: is sent (an object) but WiringTextTaker takes (std::"))
+        << ::testing::PrintToString(faults);
+    EXPECT_TRUE(has(faults, "take:: Greeter takes (an object) but WiringTextTaker takes (std::") ||
+                has(faults, "take:: WiringTextTaker takes (std::"))
+        << ::testing::PrintToString(faults);
+    // A text where the object is taken fails only once sent; the record had it.
+    EXPECT_THROW(plat::send(greeter, "take:", std::string()), plat::Exception);
+    EXPECT_TRUE(has(plat::messageWiringFaults(), "but Greeter takes (an object)"));
+    plat::setRecordingSentMessages(false);
+
+    // Off, nothing is noted; on again, the record starts afresh.
+    EXPECT_THROW(plat::send(greeter, "add:to:", 1, 2L), plat::Exception);
+    plat::setRecordingSentMessages(true);
+    EXPECT_TRUE(plat::messageWiringFaults().empty());
+    EXPECT_THROW(plat::send(greeter, "add:to:", 1, 2L), plat::Exception);
+    plat::setRecordingSentMessages(false);
+    EXPECT_EQ(plat::messageWiringFaults(),
+              std::vector<std::string>{"add:to: is sent (int, long) but Greeter takes (int, int)"});
+}
+
+TEST(MessageWiring, ASelectorDeclaredTwiceInOneClassIsRefused) {
+    EXPECT_THROW(WiringTwice::classObject(), plat::Exception);
 }

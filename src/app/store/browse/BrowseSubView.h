@@ -18,6 +18,7 @@
 #include "platform/core/Value.h"
 #include "platform_ui/ViewController.h"
 
+class QLabel;
 class QSplitter;
 class QTreeWidget;
 class BrowseListView;
@@ -105,6 +106,11 @@ class BrowseSubView : public ui::ViewController {
     QPointer<QSplitter> splitView;
     QPointer<QTreeWidget> browseListOutlineView;
     QPointer<QWidget> customListMainView;
+    // Shown over the index when the names could not be loaded.
+    QPointer<QLabel> loadFailureTextField;
+
+    // A list of names left empty by a failed load asks again each time it shows.
+    void viewDidAppear() override;
 
   protected:
     std::unique_ptr<QWidget> loadView() override;
@@ -123,6 +129,9 @@ class BrowseSubView : public ui::ViewController {
     std::map<std::string, size_t> groupBrowseBookIndexMap_;
     Ref<VnShopGroupInfo> currentGroupInfo_;
     std::string currentBookGroupCode_;
+    // The names' group asked for last, and whether its answer came.
+    std::string namesGroupCode_;
+    bool namesAnswered_ = false;
     // The code whose first page the list shows; paging extends only that list.
     std::string shownBookGroupCode_;
     GroupList groupBookItems_;

@@ -212,5 +212,5 @@ void ShopBackIssueViewController::bookCoverCollectionCellSelect(Ref<plat::Object
 
 void ShopBackIssueViewController::backButton_Click(Ref<plat::Object>) {
     plat::sendIfResponds(delegate_, "shopBackIssueView:backFromBackIssueView:",
-                         self<ShopBackIssueViewController>(), std::string());
+                         self<ShopBackIssueViewController>(), Ref<plat::Object>());
 }

@@ -482,5 +482,5 @@ void ShopCategoryMainViewController::shopCategoryMenuCollectionCellSelect(Ref<pl
 
 void ShopCategoryMainViewController::backButton_Click(Ref<plat::Object>) {
     plat::sendIfResponds(delegate_, "shopCategoryMainView:backToTopView:",
-                         self<ShopCategoryMainViewController>(), std::string());
+                         self<ShopCategoryMainViewController>(), Ref<plat::Object>());
 }

@@ -261,7 +261,7 @@ void ShopDetailMainViewController::webLinkByIssue(Ref<plat::Object>,
 void ShopDetailMainViewController::backButton_Click(Ref<plat::Object>) {
     plat::sendIfResponds(delegate_,
                          "shopDetailMainView:backToTopView:", self<ShopDetailMainViewController>(),
-                         std::string());
+                         Ref<plat::Object>());
 }
 
 void ShopDetailMainViewController::shopDetailInfoItemStartLoading() {

@@ -41,4 +41,10 @@ void cancelLibraryLoading() {
     plat::sendIfResponds(loadedLibrary(), "cancelLoading");
 }
 
+void observeActiveUserChanges(const Ref<plat::Object>& observer) {
+    const auto global = GlobalService::globalShared();
+    if (const auto context = global ? global->storeContext() : nullptr)
+        context->addContextObserver(observer);
+}
+
 }  // namespace store_neighbours

@@ -14,5 +14,8 @@ Ref<VnBookStoreUserContext> activeUserContext();
 void refreshLibrary();
 void openReader(const Ref<VnMagazineIssueInfo>& item);
 void cancelLibraryLoading();
+// Has the observer hear "bookStoreContextActiveUserContextDidChange:" (the store context) each
+// time another member signs in or the member signs out; the observer is not retained.
+void observeActiveUserChanges(const Ref<plat::Object>& observer);
 
 }  // namespace store_neighbours

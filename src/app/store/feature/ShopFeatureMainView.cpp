@@ -23,6 +23,8 @@ PLAT_DEFINE_CLASS(ShopFeatureMainView, ui::ViewController, [](auto& c) {
     c.method("setFeatureCode:", &V::setFeatureCode)
         .method("setDelegate:", &V::setDelegate)
         .method("cancelSelector", &V::cancelSelector)
+        .method("bookStoreContextActiveUserContextDidChange:",
+                &V::bookStoreContextActiveUserContextDidChange)
         .method("requestGroupInfo_request:didFinishWithResult:", &V::requestGroupInfoFinished)
         .method("featureAdBannerView:selectShopGroupInfo:", &V::featureAdBannerViewSelect)
         .method("featureBannerGroupView:selectShopGroupInfo:", &V::featureBannerGroupViewSelect)
@@ -80,6 +82,7 @@ std::unique_ptr<QWidget> ShopFeatureMainView::loadView() {
     source.shouldSelectRow = [](ui::TableView&, int) { return false; };
     mainTableView->setDataSource(std::move(source));
     ui::setAutoresizingMask(mainTableView, ui::ViewWidthSizable | ui::ViewHeightSizable);
+    store_neighbours::observeActiveUserChanges(self());
     return view;
 }
 
@@ -149,6 +152,11 @@ Ref<ui::ViewController> ShopFeatureMainView::rowControllerAt(int row) const {
 void ShopFeatureMainView::viewDidAppear() {
     ui::ViewController::viewDidAppear();
     requestGroupInfo(featureCode_, true);
+}
+
+void ShopFeatureMainView::bookStoreContextActiveUserContextDidChange(Ref<plat::Object>) {
+    if (isViewLoaded() && view()->isVisible())
+        requestGroupInfo(featureCode_, true);
 }
 
 void ShopFeatureMainView::cancelSelector() {

@@ -42,6 +42,9 @@ class ShopFeatureMainView : public ui::ViewController {
     void requestGroupInfoFinished(Ref<plat::Object> request, Ref<VnRequestResult> result);
     // Cancels and drops the load in progress.
     void cancelSelector();
+    // Another member signed in, or the member signed out: a page that shows loads again (the
+    // load of the member who left ends without rows).
+    void bookStoreContextActiveUserContextDidChange(Ref<plat::Object> context);
 
     const Ref<VnShopGroupInfo>& shopGroupInfo() const { return shopGroupInfo_; }
     const std::vector<Ref<VnShopGroupInfo>>& shopGroupItems() const { return shopGroupItems_; }

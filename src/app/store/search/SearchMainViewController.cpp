@@ -41,6 +41,11 @@ Ref<plat::Object> SearchMainViewController::makeMainChild() {
 }
 
 void SearchMainViewController::startSearch(std::string text) {
+    // A search shows its results, also when an item's detail or back issues were left over them.
+    if (mainChild() && currentChild() && currentChild() != mainChild()) {
+        removeView(currentChild());
+        showMainChild();
+    }
     if (mainChild())
         plat::sendIfResponds(mainChild(), "startSearch:", std::move(text));
 }

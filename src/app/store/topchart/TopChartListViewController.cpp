@@ -102,6 +102,8 @@ std::unique_ptr<QWidget> TopChartListViewController::loadView() {
     catePopupButton = new QComboBox(view.get());
     catePopupButton->setFont(ui::thaiCapableFont(12));
     layout->addWidget(catePopupButton);
+    loadFailureTextField = store_lists::makeLoadFailureLine(view.get());
+    layout->addWidget(loadFailureTextField);
     QObject::connect(catePopupButton, &QComboBox::activated,
                      [weak = weakSelf<TopChartListViewController>()](int) {
                          if (auto column = weak.lock())
@@ -126,6 +128,17 @@ void TopChartListViewController::viewDidLoad() {
     scrollView = collentiionView.data();
     boundsObservation_ =
         store_lists::observeBounds(collentiionView, weakSelf<TopChartListViewController>());
+}
+
+void TopChartListViewController::viewDidAppear() {
+    ui::ViewController::viewDidAppear();
+    // A column left empty by a failed load asks again each time it shows.
+    if (categoryArrary_.empty()) {
+        if (categoryAnswered_)
+            updateGroupCategory();
+    } else if (groupTopPaid_.empty() && !loadingFirstPage_) {
+        updateGroupTopSeller();
+    }
 }
 
 void TopChartListViewController::setCategoryArrary(const ShopGroupList& categories) {
@@ -162,12 +175,20 @@ void TopChartListViewController::updateGroupCategory() {
     const auto snapshot = domain->takeLocalSnapshot();
     if (categoryRequest_)
         categoryRequest_->cancel();
+    categoryAnswered_ = false;
     categoryRequest_ = domain->newDomainUpdatingRequest(snapshot);
     categoryRequest_->startWithDelegate(self(), "groupCategoryUpdate_");
 }
 
 void TopChartListViewController::groupCategoryUpdate(Ref<plat::Object>,
                                                      Ref<VnRequestResult> result) {
+    categoryAnswered_ = true;
+    if (!result || !result->succeed()) {
+        // Said in the column; the column asks again when it shows again.
+        store_lists::showLoadFailure(loadFailureTextField);
+        return;
+    }
+    store_lists::hideLoadFailure(loadFailureTextField);
     const auto root = firstGroup(itemsOf(result));
     if (!root || !root->Subwidgets_)
         return;
@@ -221,6 +242,10 @@ void TopChartListViewController::updateGroupTopSeller() {
 void TopChartListViewController::groupTopSellerUpdate(Ref<plat::Object>,
                                                       Ref<VnRequestResult> result) {
     loadingFirstPage_ = false;
+    if (!result || !result->succeed())
+        store_lists::showLoadFailure(loadFailureTextField);
+    else
+        store_lists::hideLoadFailure(loadFailureTextField);
     const VnInfoList items = itemsOf(result);
     if (!items.empty()) {
         const auto chart = firstGroup(items);

@@ -65,6 +65,7 @@ class TopChartListViewController : public ui::ViewController {
     bool isLoadingFirstPage() const { return loadingFirstPage_; }
 
     void viewDidLoad() override;
+    void viewDidAppear() override;
     void updateGroupCategory();
     void btnType_buttonClick(Ref<plat::Object> sender);
     void updateGroupTopSeller();
@@ -79,6 +80,8 @@ class TopChartListViewController : public ui::ViewController {
 
     // Outlets.
     QPointer<QLabel> titleTextField;
+    // Shown in place of the chart when a load failed.
+    QPointer<QLabel> loadFailureTextField;
     QPointer<ui::CollectionView> collentiionView;
     QPointer<QComboBox> catePopupButton;
     QPointer<QAbstractScrollArea> scrollView;
@@ -102,5 +105,7 @@ class TopChartListViewController : public ui::ViewController {
     Ref<VnDomainUpdatingRequest> categoryRequest_;
     bool isUpdateTopSeller_ = false;
     bool loadingFirstPage_ = false;
+    // The category group's request has answered (a later showing may ask again).
+    bool categoryAnswered_ = false;
     uint64_t boundsObservation_ = 0;
 };

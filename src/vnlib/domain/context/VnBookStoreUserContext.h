@@ -338,6 +338,10 @@ class VnBookStoreUserContext : public VnBookStoreContextSubobject {
     std::set<Ref<VnRequestContext>> pendingRequests_;
     std::set<Ref<VnRequestContext>> activeRequests_;
     bool isRestoringSession_ = false;
+    // The device's sign-in was refused once and asked again on a fresh session: the service
+    // refuses a sign-in whose session it no longer knows (it restarted, or the session's cookie
+    // was cleared, as the sign-on window clears every cookie).
+    bool defaultSignInRetried_ = false;
     bool waitingOnOtherSignIn_ = false;
     Ref<VnRequestContext> sessionRequest_;
     Ref<VnMagazineIssueDomain> specialIssueDomain_;
@@ -381,4 +385,6 @@ class VnBookStoreUserRequest : public VnRequestContext {
   private:
     WeakRef<VnBookStoreUserContext> userContext_;
     Ref<VnRequestContext> remoteRequest_;
+    // Sent once more after the session was made again (see remoteRequest_request_...).
+    bool resentOnNewSession_ = false;
 };
