@@ -26,7 +26,10 @@ Json showcaseWidgets(int pageIndex) {
                                  {"Frame", "{{40, 280}, {200, 40}}"},
                                  {"Recipient", "library@example.com"},
                                  {"Subject", "Hello there"},
-                                 {"Body", "Questions & answers"}}});
+                                 {"Body", "Questions & answers"}},
+                                {{"WidgetType", "UrlLink"},
+                                 {"Frame", "{{40, 340}, {200, 40}}"},
+                                 {"TargetURL", "varnel.kel://shop/magazine/issue?id=MG01-2403"}}});
         case 2:  // pictures
             return Json::array(
                 {{{"WidgetType", "ImageWidget"},
@@ -39,6 +42,15 @@ Json showcaseWidgets(int pageIndex) {
                  {{"WidgetType", "ImageScrollWidget"},
                   {"Frame", "{{40, 400}, {500, 300}}"},
                   {"ScrollableIndicatorVisible", true},
+                  {"Subwidgets", Json::array({{{"WidgetType", "ImageWidget"},
+                                               {"Frame", "{{0, 0}, {500, 250}}"},
+                                               {"ImageFileName", "scroll_1"}},
+                                              {{"WidgetType", "ImageWidget"},
+                                               {"Frame", "{{0, 250}, {500, 250}}"},
+                                               {"ImageFileName", "scroll_2"}},
+                                              {{"WidgetType", "ImageWidget"},
+                                               {"Frame", "{{0, 500}, {500, 250}}"},
+                                               {"ImageFileName", "scroll_3"}}})},
                   {"ImageViews",
                    Json::array({{{"ImageFileName", "scroll_1"}, {"ScrollDirection", 0}},
                                 {{"ImageFileName", "scroll_2"}, {"ScrollDirection", 0}},

@@ -1,6 +1,8 @@
 #include "app/issueui/QtWidgetView.h"
 
 #include <QWidget>
+#include <algorithm>
+#include <cmath>
 
 PLAT_DEFINE_CLASS(QtWidgetView, WidgetView, PLAT_NO_METHODS)
 
@@ -55,10 +57,19 @@ QRectF QtWidgetView::frame() const {
     return frame_;
 }
 
+QRect QtWidgetView::geometryOf(const QRectF& frame) {
+    const auto held = [](double value) {
+        constexpr double kLimit = 1 << 24;
+        return std::isfinite(value) ? std::clamp(value, -kLimit, kLimit) : 0.0;
+    };
+    return QRectF(held(frame.x()), held(frame.y()), held(frame.width()), held(frame.height()))
+        .toRect();
+}
+
 void QtWidgetView::setFrame(const QRectF& frame) {
     frame_ = frame;
     if (widget_)
-        widget_->setGeometry(frame.toRect());
+        widget_->setGeometry(geometryOf(frame));
 }
 
 bool QtWidgetView::isHidden() const {
@@ -76,7 +87,7 @@ void QtWidgetView::didAddSubview(WidgetView& view) {
     if (!child || !child->widget() || !widget_)
         return;
     child->widget()->setParent(widget_);
-    child->widget()->setGeometry(child->frame_.toRect());
+    child->widget()->setGeometry(geometryOf(child->frame_));
     child->widget()->setVisible(!child->hidden_);
 }
 

@@ -28,6 +28,10 @@ class QtWidgetView : public WidgetView {
     bool isHidden() const override;
     void setHidden(bool hidden) override;
 
+    // The widget geometry of a frame: frames come from issue files, so what is no number or does
+    // not fit a widget's geometry is held to what does, keeping the rounding defined.
+    static QRect geometryOf(const QRectF& frame);
+
     // Makes plain widget views over Qt widgets (the "" kind of WidgetViewFactory).
     static void installPlainViewMaker();
 

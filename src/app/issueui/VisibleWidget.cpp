@@ -15,8 +15,8 @@ PLAT_DEFINE_CLASS(VisibleWidget, OverlayData, [](auto& c) {
 })
 
 VisibleWidget::~VisibleWidget() {
-    if (widgetView_)
-        widgetView_->removeFromSuperview();
+    // This class's own detaching: the kinds' parts are gone already.
+    VisibleWidget::detachFromView();
 }
 
 // ---- Views
@@ -52,6 +52,15 @@ void VisibleWidget::attachToView(const Ref<WidgetView>& view, const QTransform& 
     if (widgetView_ && view)
         view->addSubview(widgetView_);
 
+    attachChildren(transformation, viewFrame);
+
+    if (hasButton() && button_) {
+        button_->setIcon(buttonIcon());
+        button_->attachToView(view, transformation);
+    }
+}
+
+void VisibleWidget::attachChildren(const QTransform& transformation, const QRectF& viewFrame) {
     if (auto parentView = subwidgetParentView()) {
         for (const auto& subwidget : std::vector(subwidgets_))
             subwidget->attachToView(parentView,
@@ -62,11 +71,37 @@ void VisibleWidget::attachToView(const Ref<WidgetView>& view, const QTransform& 
         if (needOverlayButton())
             createTransparentButtonWithSuperview(attachedView_, viewFrame);
     }
+}
 
-    if (hasButton() && button_) {
-        button_->setIcon(buttonIcon());
-        button_->attachToView(view, transformation);
-    }
+void VisibleWidget::adoptPlacedView(const Ref<WidgetView>& host, const Ref<WidgetView>& view,
+                                    const QTransform& transformation) {
+    if (widgetView_ && widgetView_ != view)
+        detachFromView();
+    attachedView_ = host;
+    userToViewTransformation_ = transformation;
+    documentBounds_ = host ? transformation.mapRect(host->bounds()) : QRectF();
+    widgetView_ = view;
+    attachChildren(transformation, view ? view->frame() : transformation.mapRect(frame()));
+}
+
+void VisibleWidget::layoutSubwidgets(const QTransform& transformation) {
+    userToViewTransformation_ = transformation;
+    const auto parentView = subwidgetParentView();
+    if (!parentView)
+        return;
+    for (const auto& subwidget : std::vector(subwidgets_))
+        subwidget->layoutWidget(calcSubwidgetTransformation(transformation, widgetView_));
+    for (const auto& attached : std::vector(attachedWidgets_))
+        attached->layoutWidget(transformation);
+    subwidgetsDidAttached(parentView);
+}
+
+void VisibleWidget::layoutWidget(const QTransform& transformation) {
+    if (widgetView_)
+        widgetView_->setFrame(transformation.mapRect(frame()));
+    layoutSubwidgets(transformation);
+    if (button_ && button_->widgetView())
+        button_->layoutWidget(transformation);
 }
 
 void VisibleWidget::detachFromView() {

@@ -6,8 +6,11 @@
 // the widget becomes active). Parents keep their children, the button and their views; children
 // and buttons do not keep their parents.
 //
-// Whoever holds a widget calls detachFromView() before letting it go: the destructor only takes
-// the widget's own view off its host.
+// Two roads put a widget on screen: attachToView makes and places every view itself; a host that
+// places views itself (the reader) asks newWidgetView for the frame it computed, lays the view
+// where it wants and hands it back with adoptPlacedView, after which the widget behaves as if it
+// had been attached (its view, sub-widgets, attached widgets). layoutSubwidgets follows a new
+// transformation (a zoom) without making anything anew. A widget going is detached first.
 #include <vector>
 
 #include "app/issueui/OverlayData.h"
@@ -44,6 +47,16 @@ class VisibleWidget : public OverlayData, public WidgetActionDelegate {
     // Places the widget's view, its sub-widgets, attached widgets and button in the view.
     void attachToView(const Ref<WidgetView>& view, const QTransform& transformation) override;
     void detachFromView() override;
+    // The host placed `view` (made by newWidgetView, null for widgets without a view) itself,
+    // with the page transformation t: it becomes the widget's view, and the sub-widgets and
+    // attached widgets are attached in it as attachToView does. The button is not touched.
+    void adoptPlacedView(const Ref<WidgetView>& host, const Ref<WidgetView>& view,
+                         const QTransform& transformation);
+    // The page transformation changed while the widget's view stays where its host put it: the
+    // sub-widgets and attached widgets follow.
+    void layoutSubwidgets(const QTransform& transformation);
+    // A child's view follows the transformation: its frame, then its own children.
+    void layoutWidget(const QTransform& transformation) override;
     virtual bool needOverlayButton() const { return false; }
     virtual void createTransparentButtonWithSuperview(const Ref<WidgetView>&, const QRectF&) {}
     // A page rectangle in the host view of the last attach.
@@ -102,6 +115,7 @@ class VisibleWidget : public OverlayData, public WidgetActionDelegate {
 
   private:
     void loadButton(const plat::Dictionary& description);
+    void attachChildren(const QTransform& transformation, const QRectF& viewFrame);
 
     Ref<WidgetView> widgetView_;
     std::vector<Ref<OverlayData>> subwidgets_;

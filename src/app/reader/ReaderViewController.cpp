@@ -5,6 +5,8 @@
 #include <QProgressBar>
 #include <QResizeEvent>
 #include <algorithm>
+#include <cmath>
+#include <functional>
 
 #include "app/issueui/MagazineIssueUIContext.h"
 #include "app/issueui/MagazinePageUIContext.h"
@@ -286,8 +288,10 @@ void ReaderViewController::magazineIssueContext_pageAvalable(Ref<VnMagazineIssue
         return;
     if (sourcePageIndex >= 0 && sourcePageIndex < mainDocument_->pageCount() &&
         !showsDownloadedFile(sourcePageIndex)) {
-        if (const auto page = downloadedPage(sourcePageIndex))
+        if (const auto page = downloadedPage(sourcePageIndex)) {
             replaceSlot(sourcePageIndex, page);
+            replaceWidgetsOfPage(sourcePageIndex);
+        }
     }
     updateLoadingProgress();
 }
@@ -332,6 +336,7 @@ void ReaderViewController::updateLoadingProgressLater() {
 void ReaderViewController::magazineIssueContextDidFinishLoadingInteractive(
     Ref<VnMagazineIssueContext>) {
     updateLoadingProgress();
+    placeWidgetsThatBecameReady();
 }
 
 void ReaderViewController::pageUIContextPageContentPainterAvailable(Ref<MagazinePageUIContext>) {
@@ -346,7 +351,9 @@ void ReaderViewController::pageUIContextSmallThumbnailImageAvailable(Ref<Magazin
     updateLoadingProgressLater();
 }
 
-void ReaderViewController::pageUIContextRootWidgetAvailable(Ref<MagazinePageUIContext>) {}
+void ReaderViewController::pageUIContextRootWidgetAvailable(Ref<MagazinePageUIContext>) {
+    placeWidgetsThatBecameReady();
+}
 
 // ---- Navigation, modes and bookmarks ------------------------------------------------------------
 
@@ -501,6 +508,9 @@ void ReaderViewController::pdfModifyView_visiblePageChagne(
     for (const auto& page : pages)
         indices.push_back(mainDocument_->indexForPage(page));
     removeWidgetVisibleViewNotInPage(indices);
+    widgetPagesShown_.clear();
+    for (const auto& page : pages)
+        widgetPagesShown_.emplace_back(mainDocument_->indexForPage(page), page);
     std::string text;
     for (const auto& page : pages) {
         text = plat::format("%s,@%s", text.c_str(), pageText(page).c_str());
@@ -508,19 +518,65 @@ void ReaderViewController::pdfModifyView_visiblePageChagne(
         // A page placed already keeps its views; the walk goes on with the next one.
         if (index < 0 || widgetVisibleInPage_.count(index))
             continue;
-        const auto pageUI = uiContext_ ? uiContext_->pageContextAtSourceIndex(index) : nullptr;
-        const auto root = pageUI ? pageUI->rootWidget() : nullptr;
-        if (!root || root->subwidgets().empty())
-            continue;
-        for (const auto& subwidget : root->subwidgets()) {
-            // Data-only widgets get no view; unready ones wait for a later change.
-            const auto widget = std::dynamic_pointer_cast<VisibleWidget>(subwidget);
-            if (widget && widget->isReadyForDisplay())
-                addWidgetData(widget, page, index);
-        }
-        root->didBecomeActive();
+        placeWidgetsOfPage(page, index);
     }
     qCDebug(readerLog, "visible page : %s", text.c_str());
+}
+
+void ReaderViewController::placeWidgetsOfPage(const Ref<ui::PdfPage>& page, int index) {
+    const auto pageUI = uiContext_ ? uiContext_->pageContextAtSourceIndex(index) : nullptr;
+    if (!pageUI)
+        return;
+    // The page says when its widgets are built, should that come while it is shown.
+    pageUI->addDelegate(self());
+    const auto root = pageUI->rootWidget();
+    if (!root || root->subwidgets().empty())
+        return;
+    (void)widgetVisibleInPage_[index];  // the page counts as placed from now on
+    for (const auto& subwidget : std::vector(root->subwidgets())) {
+        // Data-only widgets get no view; unready ones come when they are ready.
+        const auto widget = std::dynamic_pointer_cast<VisibleWidget>(subwidget);
+        if (widget && widget->isReadyForDisplay())
+            addWidgetData(widget, page, index);
+    }
+    root->didBecomeActive();
+}
+
+void ReaderViewController::replaceWidgetsOfPage(int index) {
+    if (!widgetVisibleInPage_.count(index))
+        return;
+    // Placed over the stand-in, whose size may differ: they go, and come again over the page
+    // with the report of the pages shown that follows its layout.
+    std::vector<int> keep = placedPages();
+    std::erase(keep, index);
+    removeWidgetVisibleViewNotInPage(keep);
+}
+
+void ReaderViewController::placeWidgetsThatBecameReady() {
+    if (!mainDocument_ || !uiContext_ || !isViewLoaded())
+        return;
+    for (const auto& [index, shown] : std::vector(widgetPagesShown_)) {
+        // A page replaced since the report waits for the report of its own layout.
+        const auto page = mainDocument_->pageAtIndex(index);
+        if (!page || page != shown.lock())
+            continue;
+        if (!widgetVisibleInPage_.count(index)) {
+            placeWidgetsOfPage(page, index);
+            continue;
+        }
+        const auto pageUI = uiContext_->pageContextAtSourceIndex(index);
+        const auto root = pageUI ? pageUI->rootWidget() : nullptr;
+        if (!root)
+            continue;
+        for (const auto& subwidget : std::vector(root->subwidgets())) {
+            const auto widget = std::dynamic_pointer_cast<VisibleWidget>(subwidget);
+            // A widget placed has its host; the others are placed once ready, and start.
+            if (!widget || widget->attachedView() || !widget->isReadyForDisplay())
+                continue;
+            addWidgetData(widget, page, index);
+            widget->didBecomeActive();
+        }
+    }
 }
 
 void ReaderViewController::addWidgetData(const Ref<VisibleWidget>& widget,
@@ -528,16 +584,57 @@ void ReaderViewController::addWidgetData(const Ref<VisibleWidget>& widget,
     addWigdetBox(widget, page, index);
 }
 
+bool ReaderViewController::mayPlaceOnPage(const Ref<ui::PdfPage>& page, const QRectF& frame) const {
+    // Frames come from the issue's files: a frame that is no number, lies far away or misses
+    // its page entirely gets no view.
+    constexpr double kFar = 1e6;
+    for (const double value : {frame.x(), frame.y(), frame.width(), frame.height()}) {
+        if (!std::isfinite(value) || std::abs(value) > kFar)
+            return false;
+    }
+    if (frame.width() <= 0 || frame.height() <= 0)
+        return true;  // shows nothing of its own
+    const QRectF box = page ? page->boundsForBox(ui::PdfPage::MediaBox) : QRectF();
+    return QRectF(QPointF(), box.size()).intersects(frame);
+}
+
+QTransform ReaderViewController::pageTransformation(const Ref<ui::PdfPage>& page) const {
+    const QRectF box = page ? page->boundsForBox(ui::PdfPage::MediaBox) : QRectF();
+    if (box.width() <= 0 || box.height() <= 0)
+        return {};
+    const QRectF whole =
+        convertRectFromPageToDocumentView(page, QRectF(0, 0, box.width(), box.height()));
+    return QTransform(whole.width() / box.width(), 0, 0, whole.height() / box.height(), whole.x(),
+                      whole.y());
+}
+
 void ReaderViewController::addWigdetBox(const Ref<VisibleWidget>& widget,
                                         const Ref<ui::PdfPage>& page, int index) {
     if (!widget || !page)
         return;
     const auto host = QtWidgetView::borrowing(pdfView_->documentView());
+    const QTransform transformation = pageTransformation(page);
     const QRectF frame = convertRectFromPageToDocumentView(page, widget->frame());
     widget->setAttachedView(host);
-    if (const auto view = widget->newWidgetView(frame)) {
+    if (!mayPlaceOnPage(page, widget->frame())) {
+        qCDebug(readerLog) << "A widget outside its page is not shown:" << frame;
+        return;
+    }
+    const auto view = widget->newWidgetView(frame);
+    if (view) {
         qCDebug(readerLog) << "Frame on View :" << frame;
         addWidgetVisibleView(view, index);
+    }
+    // The placed view is the widget's own: its sub-widgets and behaviour follow it.
+    widget->adoptPlacedView(host, view, transformation);
+    if (view) {
+        // A view the widget sized itself (a popup over the whole host) is not held to the page.
+        const QRectF made = view->frame();
+        const bool atFrame = std::abs(made.left() - frame.left()) <= 1 &&
+                             std::abs(made.top() - frame.top()) <= 1 &&
+                             std::abs(made.right() - frame.right()) <= 1 &&
+                             std::abs(made.bottom() - frame.bottom()) <= 1;
+        watchPlacedView(widget, view, index, atFrame);
     }
     if (!widget->hasButton())
         return;
@@ -545,11 +642,85 @@ void ReaderViewController::addWigdetBox(const Ref<VisibleWidget>& widget,
     const auto button = widget->button();
     if (!button)
         return;
+    button->setIcon(widget->buttonIcon());
+    button->setAttachedView(host);
     const QRectF buttonFrame = convertRectFromPageToDocumentView(page, button->frame());
-    if (const auto view = button->newWidgetView(buttonFrame)) {
+    if (!mayPlaceOnPage(page, button->frame()))
+        return;
+    if (const auto buttonView = button->newWidgetView(buttonFrame)) {
         qCDebug(readerLog) << "Button Frame on View :" << buttonFrame;
-        addWidgetVisibleView(view, index);
+        addWidgetVisibleView(buttonView, index);
+        button->adoptPlacedView(host, buttonView, transformation);
+        watchPlacedView(button, buttonView, index, true);
     }
+}
+
+namespace {
+
+// Reports the moves and resizes of a placed widget's Qt widget (the page view moves its overlays
+// on every scroll, zoom and layout); it goes with the widget.
+class PlacedViewWatcher : public QObject {
+  public:
+    PlacedViewWatcher(QWidget* watched, std::function<void(bool resized)> changed)
+        : QObject(watched), changed_(std::move(changed)) {
+        watched->installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Move)
+            changed_(event->type() == QEvent::Resize);
+        return false;
+    }
+
+  private:
+    std::function<void(bool)> changed_;
+};
+
+}  // namespace
+
+void ReaderViewController::watchPlacedView(const Ref<VisibleWidget>& widget,
+                                           const Ref<WidgetView>& view, int index,
+                                           bool clipToPage) {
+    QWidget* qt = qtWidgetOf(view);
+    if (!qt)
+        return;
+    const WeakRef<ReaderViewController> weakSelf = self<ReaderViewController>();
+    const WeakRef<VisibleWidget> weakWidget = widget;
+    const WeakRef<WidgetView> weakView = view;
+    const auto changed = [weakSelf, weakWidget, weakView, index, clipToPage](bool resized) {
+        const auto self = weakSelf.lock();
+        const auto widget = weakWidget.lock();
+        const auto view = weakView.lock();
+        if (!self || !widget || !view || widget->widgetView() != view || !self->mainDocument_)
+            return;
+        QWidget* shown = qtWidgetOf(view);
+        const auto page = self->mainDocument_->pageAtIndex(index);
+        if (!shown || !page)
+            return;
+        // The view's frame is where the page view put it.
+        if (view->frame() != QRectF(shown->geometry()))
+            view->setFrame(QRectF(shown->geometry()));
+        if (clipToPage) {
+            // Nothing of a page's widget shows beyond its page.
+            // Overlays lie in the page view's coordinates.
+            const QRect pageRect =
+                self->pdfView_->convertRectFromDocumentView(self->pdfView_->pageFrame(page))
+                    .toAlignedRect();
+            const QRect geometry = shown->geometry();
+            if (pageRect.contains(geometry)) {
+                shown->clearMask();
+            } else {
+                const QRect inside = pageRect.intersected(geometry).translated(-geometry.topLeft());
+                // An empty mask would show all: a region beside the widget shows nothing.
+                shown->setMask(inside.isEmpty() ? QRegion(-1, -1, 1, 1) : QRegion(inside));
+            }
+        }
+        if (resized)
+            widget->layoutSubwidgets(self->pageTransformation(page));
+    };
+    new PlacedViewWatcher(qt, changed);  // owned by the watched widget
+    changed(false);
 }
 
 void ReaderViewController::addWidgetVisibleView(const Ref<WidgetView>& view, int index) {
@@ -562,6 +733,8 @@ void ReaderViewController::addWidgetVisibleView(const Ref<WidgetView>& view, int
 
 void ReaderViewController::removeWidgetVisibleViewNotInPage(
     const std::optional<std::vector<int>>& keep) {
+    if (!keep)
+        widgetPagesShown_.clear();
     for (const int index : placedPages()) {
         if (keep && std::find(keep->begin(), keep->end(), index) != keep->end())
             continue;

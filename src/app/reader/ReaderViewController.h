@@ -13,6 +13,7 @@
 // "pageUIContextRootWidgetAvailable:".
 #include <QImage>
 #include <QRectF>
+#include <QTransform>
 #include <map>
 #include <optional>
 #include <vector>
@@ -108,6 +109,10 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
                                              const QRectF& frame) const;
     QRectF convertRectFromViewToWidgetFrame(const Ref<ui::PdfPage>& page,
                                             const QRectF& viewRect) const;
+    // Places the widgets of the pages shown that are ready now and were not before.
+    void placeWidgetsThatBecameReady();
+    // Page space (origin top left, y down, points) to the document view, for the page.
+    QTransform pageTransformation(const Ref<ui::PdfPage>& page) const;
     // The widget views placed for a page (none when it has no entry).
     std::vector<Ref<WidgetView>> widgetViewsOfPage(int index) const;
     std::vector<int> placedPages() const;
@@ -137,6 +142,16 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     // Lays the page view, strip, buttons and thumbnails out for the view's size.
     void layoutSubviews();
     Ref<VnMagazineIssueContext> issueContext() const;
+    void placeWidgetsOfPage(const Ref<ui::PdfPage>& page, int index);
+    // The page arrived in its slot: its widgets, placed already over the stand-in, go; they come
+    // again with the next report of the pages shown.
+    void replaceWidgetsOfPage(int index);
+    // Whether a widget of that frame (page space, y down) may go on the page.
+    bool mayPlaceOnPage(const Ref<ui::PdfPage>& page, const QRectF& frame) const;
+    // Keeps the view's frame, its clipping to the page and the widget's sub-widgets in step
+    // with where the page view puts it.
+    void watchPlacedView(const Ref<VisibleWidget>& widget, const Ref<WidgetView>& view, int index,
+                         bool clipToPage);
 
     bool isDisplayReader_ = false;
     bool hiddenThumbmailPDF_ = true;
@@ -147,6 +162,8 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     std::unique_ptr<ui::PdfRenderCache> renderCache_;
     QImage placeholder_;
     std::map<int, std::vector<Ref<WidgetView>>> widgetVisibleInPage_;
+    // The visible pages of the last report, by index.
+    std::vector<std::pair<int, WeakRef<ui::PdfPage>>> widgetPagesShown_;
     plat::NotificationCenter::ObserverId jumpObserver_ = 0;
 
     PDFModifyView* pdfView_ = nullptr;

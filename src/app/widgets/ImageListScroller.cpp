@@ -2,6 +2,7 @@
 
 #include <QScrollArea>
 
+#include "app/issueui/QtWidgetView.h"
 #include "app/widgets/PopupCloseButton.h"
 #include "app/widgets/ScaledImageView.h"
 #include "platform/image/Image.h"
@@ -22,9 +23,10 @@ class ClearButton : public QAbstractButton {
 }  // namespace
 
 ImageListScroller::ImageListScroller(const QRectF& frame) {
-    setGeometry(frame.toRect());
-    const int w = static_cast<int>(frame.width());
-    const int h = static_cast<int>(frame.height());
+    const QRect geometry = QtWidgetView::geometryOf(frame);
+    setGeometry(geometry);
+    const int w = geometry.width();
+    const int h = geometry.height();
     auto* scroll = new QScrollArea(this);  // children of the strip
     scroll->setGeometry(0, 0, w, h);
     scroll->setFrameShape(QFrame::NoFrame);

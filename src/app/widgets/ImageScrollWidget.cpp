@@ -51,14 +51,8 @@ Ref<WidgetView> ImageScrollWidget::newWidgetView(const QRectF& frame) {
         frames.push_back(subwidget->frame());
     auto document =
         WidgetViewFactory::makeView(WidgetViewFactory::kPlainView, *this, contentRect(frames));
-    // Attached here, the sub-widgets are placed in the content by the attach itself.
-    if (!attaching_) {
-        for (const auto& subwidget : subwidgets()) {
-            auto visible = std::dynamic_pointer_cast<VisibleWidget>(subwidget);
-            if (auto subview = visible ? visible->newWidgetView(subwidget->frame()) : nullptr)
-                document->addSubview(subview);
-        }
-    }
+    // The sub-widgets are placed in the content when the view is attached (or handed back by
+    // the host that placed it), with the widget's scale.
     if (scroll)
         scroll->setDocumentView(document);
     else
@@ -71,13 +65,6 @@ Ref<WidgetView> ImageScrollWidget::newWidgetView(const QRectF& frame) {
     indicatorShownInView_ = false;
     scrollableIndicator_.reset();
     return view;
-}
-
-void ImageScrollWidget::attachToView(const Ref<WidgetView>& view,
-                                     const QTransform& transformation) {
-    attaching_ = true;
-    VisibleWidget::attachToView(view, transformation);
-    attaching_ = false;
 }
 
 void ImageScrollWidget::detachFromView() {

@@ -7,9 +7,8 @@
 // view's width (0) or height (any other value). The "Widgets" of an entry are built and let go.
 // It has no button.
 //
-// Attached by attachToView, the sub-widgets are placed in the scrolling content with the
-// widget's scale, once each; a view made for someone else (the reader) holds every sub-widget's
-// own view at its unscaled frame.
+// Attached (by attachToView, or by a host that places the view itself and hands it back), the
+// sub-widgets are placed in the scrolling content with the widget's scale, once each.
 #include <QColor>
 
 #include "app/issueui/VisibleWidget.h"
@@ -24,7 +23,6 @@ class ImageScrollWidget : public VisibleWidget {
     bool hasButton() const override { return false; }
     // The scroll view with the sub-widgets' views in its content.
     Ref<WidgetView> newWidgetView(const QRectF& frame) override;
-    void attachToView(const Ref<WidgetView>& view, const QTransform& transformation) override;
     void detachFromView() override;
     // The scrolling content of the widget's view.
     Ref<WidgetView> subwidgetParentView() const override;
@@ -60,5 +58,4 @@ class ImageScrollWidget : public VisibleWidget {
     Ref<WidgetView> documentView_;
     WeakRef<WidgetView> scrollView_;  // the last view made, which reports scrolls here
     bool indicatorShownInView_ = false;
-    bool attaching_ = false;
 };

@@ -71,11 +71,6 @@ Ref<WidgetView> ImageView360Widget::newWidgetView(const QRectF& frame) {
     return view;
 }
 
-void ImageView360Widget::layoutWidget(const QTransform& transformation) {
-    if (const auto& view = widgetView())
-        view->setFrame(transformation.mapRect(frame()));
-}
-
 void ImageView360Widget::purgeCacheData() {
     VisibleWidget::purgeCacheData();
     images_.reset();

@@ -29,7 +29,6 @@ class ImageView360Widget : public VisibleWidget {
     void invokeButtonAction(const Ref<plat::Object>& sender) override;
     // A rotation view (tag 1) showing the frames.
     Ref<WidgetView> newWidgetView(const QRectF& frame) override;
-    void layoutWidget(const QTransform& transformation) override;
     // Drops the frames; the rotation view keeps its own.
     void purgeCacheData() override;
 

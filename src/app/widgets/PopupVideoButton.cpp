@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+#include "app/shell/GlobalService.h"
 #include "app/widgets/MediaSupport.h"
 #include "platform_ui/WindowController.h"
 #include "platform_ui/media/MediaPlayer.h"
@@ -49,7 +50,12 @@ Ref<plat::Image> PopupVideoButton::buttonIcon() const {
     return mediaButtonIcon("widgeticon_video");
 }
 
-QRect PopupVideoButton::hostWindowFrame() const {
+QRect PopupVideoButton::mainWindowFrame() const {
+    // The program's main window, even while it is hidden behind the reader.
+    const auto service = GlobalService::globalShared();
+    const auto main = std::dynamic_pointer_cast<ui::WindowController>(service->windowController());
+    if (main && main->isWindowLoaded())
+        return main->window()->geometry();
     if (const auto host = std::dynamic_pointer_cast<QtWidgetView>(attachedView());
         host && host->widget())
         return host->widget()->window()->geometry();
@@ -70,7 +76,7 @@ void PopupVideoButton::widgetTapped() {
     Popup& made = *popup;
     made.controller = std::make_shared<ui::WindowController>();
     QWidget* window = made.controller->window();
-    window->setGeometry(hostWindowFrame());
+    window->setGeometry(mainWindowFrame());
     auto* layout = new QVBoxLayout(window);  // owned by the window
     layout->setContentsMargins(0, 0, 0, 0);
     made.view = new ui::PlayerView(window);  // owned by the window

@@ -1,6 +1,6 @@
 #pragma once
 // PopupVideoButton ("PopupVideoButton"): only a button with the video icon; each press opens a
-// new window with the frame of the host's top-level window, raised above the page, playing the
+// new window with the frame of the program's main window, raised above the page, playing the
 // video ("VideoFileName") in a player view with its control bar and full-screen toggle. Each
 // window is watched on its own: the end of its video takes its view out of full screen and closes
 // that window, and closing it in any way pauses that window's player; both observations go when
@@ -49,7 +49,7 @@ class PopupVideoButton : public VisibleWidget {
     void itemDidFinishPlaying(Popup& popup);
     void windowWillClose(Popup& popup);
     void closeAllPopups();
-    QRect hostWindowFrame() const;
+    QRect mainWindowFrame() const;
 
     std::string videoFileName_;
     std::vector<std::unique_ptr<Popup>> popups_;

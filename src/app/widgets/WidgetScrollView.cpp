@@ -41,7 +41,7 @@ void WidgetScrollView::setDocumentView(const Ref<WidgetView>& view) {
     if (!area || !qt || !qt->widget())
         return;
     QWidget* document = qt->widget();
-    document->resize(view->frame().size().toSize());
+    document->resize(geometryOf(view->frame()).size());
     area->setWidget(document);
     document->setAutoFillBackground(false);  // the area's own background shows
     document->show();
@@ -50,7 +50,7 @@ void WidgetScrollView::setDocumentView(const Ref<WidgetView>& view) {
 void WidgetScrollView::documentViewDidResize() {
     auto* qt = dynamic_cast<QtWidgetView*>(documentView_.get());
     if (qt && qt->widget())
-        qt->widget()->resize(documentView_->frame().size().toSize());
+        qt->widget()->resize(geometryOf(documentView_->frame()).size());
 }
 
 void WidgetScrollView::setHasVerticalScroller(bool on) {

@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
+#include <functional>
+#include <optional>
 
 #include "app/issueui/QtWidgetView.h"
 #include "app/issueui/WidgetActionButton.h"
@@ -23,6 +25,7 @@ class PaintedSurface : public QAbstractButton {
     QColor borderColor = Qt::transparent;
     QImage picture;
     QPointer<QWidget> underline;  // kept along the bottom edge
+    std::function<void()> didResize;
 
   protected:
     void paintEvent(QPaintEvent*) override {
@@ -52,6 +55,8 @@ class PaintedSurface : public QAbstractButton {
         QAbstractButton::resizeEvent(event);
         if (underline)
             underline->setGeometry(0, height() - 2, width(), 2);
+        if (didResize)
+            didResize();
     }
 };
 
@@ -68,6 +73,17 @@ class SurfaceView : public QtWidgetView {
             s->picture = image ? image->qimage() : QImage();
             s->update();
         }
+        imageSize_ = image ? QSizeF(image->width(), image->height()) : QSizeF();
+        placeByAnchor();
+    }
+    // An icon: it keeps the size of its picture, placed in its superview by the anchor.
+    void setAnchor(WidgetAnchor anchor) { anchor_ = anchor; }
+    void placeByAnchor() {
+        const auto parent = superview();
+        if (!anchor_ || !parent)
+            return;
+        setFrame(
+            VisibleWidget::alignRect(QRectF(QPointF(), imageSize_), parent->bounds(), *anchor_));
     }
     void setBackgroundColor(const QColor& color) override {
         if (auto* s = surface()) {
@@ -75,6 +91,10 @@ class SurfaceView : public QtWidgetView {
             s->repaint();
         }
     }
+
+  private:
+    std::optional<WidgetAnchor> anchor_;
+    QSizeF imageSize_;
 };
 
 Ref<WidgetView> makeButtonView(VisibleWidget& owner, const QRectF& frame) {
@@ -119,7 +139,20 @@ Ref<WidgetView> makeButtonView(VisibleWidget& owner, const QRectF& frame) {
                                      button->iconAlignment()));
         iconView->setImage(icon);
         view->addSubview(iconView);
+        iconView->setAnchor(button->iconAlignment());
         button->setIconButton(iconView);
+        // The icon keeps its place when the button is laid out anew (a zoom).
+        const WeakRef<SurfaceView> weakIcon = iconView;
+        const WeakRef<SurfaceView> weakView = view;
+        body->didResize = [weakIcon, weakView] {
+            const auto owner = weakView.lock();
+            const auto placed = weakIcon.lock();
+            if (!owner || !placed)
+                return;
+            if (auto* qt = owner->widget())
+                owner->QtWidgetView::setFrame(QRectF(qt->geometry()));
+            placed->placeByAnchor();
+        };
     }
     return view;
 }

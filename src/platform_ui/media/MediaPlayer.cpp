@@ -6,10 +6,14 @@
 #include <QHBoxLayout>
 #include <QMediaDevices>
 #include <QMediaPlayer>
+#include <QPainter>
+#include <QPixmap>
+#include <QPolygonF>
 #include <QPushButton>
 #include <QSlider>
 #include <QVideoFrame>
 #include <QVideoSink>
+#include <tuple>
 
 #include "platform/core/Log.h"
 
@@ -24,6 +28,33 @@ std::unique_ptr<QMediaPlayer> makePlayer() {
     if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
         qputenv("QT_MEDIA_BACKEND", "ffmpeg");
     return std::make_unique<QMediaPlayer>();
+}
+
+// The full-screen toggle's icon, drawn here: four corner brackets of a square (no font carries a
+// symbol for it).
+QIcon fullScreenIcon() {
+    QIcon icon;
+    for (const int side : {16, 32}) {
+        QPixmap pixmap(side, side);
+        pixmap.fill(Qt::transparent);
+        QPainter painter(&pixmap);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal unit = side / 16.0;
+        painter.setPen(
+            QPen(QColor(40, 40, 40), 1.6 * unit, Qt::SolidLine, Qt::SquareCap, Qt::MiterJoin));
+        const qreal a = 2.5 * unit, b = side - 2.5 * unit, arm = 4 * unit;
+        for (const auto& [x, y, dx, dy] : {std::tuple{a, a, 1.0, 1.0},
+                                           {b, a, -1.0, 1.0},
+                                           {a, b, 1.0, -1.0},
+                                           {b, b, -1.0, -1.0}}) {
+            const QPointF corner(x, y);
+            painter.drawPolyline(
+                QPolygonF({corner + QPointF(0, dy * arm), corner, corner + QPointF(dx * arm, 0)}));
+        }
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }
 
 }  // namespace
@@ -140,7 +171,9 @@ PlayerView::PlayerView(QWidget* parent)
     auto layout = std::make_unique<QHBoxLayout>();
     auto play = std::make_unique<QPushButton>(QString::fromUtf8("▶"));
     auto position = std::make_unique<QSlider>(Qt::Horizontal);
-    auto full = std::make_unique<QPushButton>(QString::fromUtf8("⛶"));
+    auto full = std::make_unique<QPushButton>();
+    full->setIcon(fullScreenIcon());
+    full->setToolTip("Full screen");
     playButton_ = play.get();
     position_ = position.get();
     fullScreenButton_ = full.get();

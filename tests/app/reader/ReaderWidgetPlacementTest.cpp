@@ -1,9 +1,14 @@
 // Page widgets over the visible pages, with widget trees set by the test: spreads place the
 // arriving pages once and detach the leaving ones, a widget and its button give two views at the
-// page's conversion of their frames (also after zooming), a page placed already does not stop
-// the others, unready and data-only widgets and viewless buttons get nothing, modes re-place.
+// page's conversion of their frames (also after zooming) and become the widgets' own views, a
+// page placed already does not stop the others, unready and data-only widgets and viewless
+// buttons get nothing until ready, frames that are no numbers or miss the page get nothing and
+// overhanging ones are clipped to it, modes re-place.
 #include "ReaderTestSupport.h"
 #include "app/issueui/QtWidgetView.h"
+#include "app/issueui/WidgetActionButton.h"
+
+#include <limits>
 
 using namespace reader_testing;
 
@@ -65,6 +70,11 @@ TEST_F(ReaderWidgetPlacementTest, VisiblePagesGetTheirWidgetsOnceAtTheirPlaces) 
     };
     const auto views = reader->widgetViewsOfPage(3);
     ASSERT_EQ(views.size(), 2u);
+    // The placed views are the widget's and its button's own.
+    EXPECT_EQ(boxes[3]->widgetView(), views[0]);
+    EXPECT_EQ(boxes[3]->button()->widgetView(), views[1]);
+    EXPECT_FALSE(boxes[1]->widgetView());
+    EXPECT_FALSE(boxes[1]->button()->widgetView());
     EXPECT_EQ(views[0]->frame(), view->convertRectToDocumentView(
                                      view->convertRectFromPage(QRectF(10, 772, 100, 50), page3)));
     for (const auto& v : views)
@@ -92,11 +102,34 @@ TEST_F(ReaderWidgetPlacementTest, VisiblePagesGetTheirWidgetsOnceAtTheirPlaces) 
     root6->addSubwidget(unready);
     root6->addSubwidget(std::make_shared<OverlayData>());
     root6->addSubwidget(buttonless);
+    // Frames from the files that are no numbers or miss the page get nothing; one that
+    // overhangs the page's edge shows only on its page.
+    auto wild = box(QRectF(0, 0, 10, 10));
+    wild->setFrame(QRectF(std::numeric_limits<double>::quiet_NaN(), 0,
+                          std::numeric_limits<double>::infinity(), 10));
+    auto far = box(QRectF(5000, 5000, 10, 10));
+    auto overhanging = box(QRectF(545, 10, 100, 50));
+    root6->addSubwidget(wild);
+    root6->addSubwidget(far);
+    root6->addSubwidget(overhanging);
     reader->pdfModifyView_visiblePageChagne(nullptr, {document->pageAtIndex(6)});
     EXPECT_EQ(reader->placedPages(), (std::vector<int>{6}));
-    EXPECT_EQ(reader->widgetViewsOfPage(6).size(), 1u);
+    EXPECT_EQ(reader->widgetViewsOfPage(6).size(), 3u);
     EXPECT_EQ(unready->viewsMade, 0);
     EXPECT_EQ(buttonless->viewsMade, 1);
+    EXPECT_EQ(wild->viewsMade, 0);
+    EXPECT_EQ(far->viewsMade, 0);
+    EXPECT_EQ(overhanging->viewsMade, 1);
+
+    // The unready box becomes ready while its page shows: it comes on that page once, and starts.
+    const int activationsBefore = unready->activations;
+    unready->ready = true;
+    reader->pageUIContextRootWidgetAvailable(context->pages[6]);
+    EXPECT_EQ(unready->viewsMade, 1);
+    EXPECT_EQ(unready->activations, activationsBefore + 1);
+    EXPECT_EQ(reader->widgetViewsOfPage(6).size(), 5u);
+    reader->placeWidgetsThatBecameReady();
+    EXPECT_EQ(unready->viewsMade, 1);
     // A page without widgets gets no entry; no pages at all removes every view.
     reader->pdfModifyView_visiblePageChagne(nullptr, {document->pageAtIndex(7)});
     EXPECT_TRUE(reader->placedPages().empty());
@@ -106,6 +139,17 @@ TEST_F(ReaderWidgetPlacementTest, VisiblePagesGetTheirWidgetsOnceAtTheirPlaces) 
     // pages stay on screen; an unknown mode too.
     reader->goToPage(5);
     ASSERT_TRUE(placed({5, 6}));
+    // Shown, the overhanging box and its button show only on their page.
+    for (const auto& placedView :
+         {overhanging->widgetView(), overhanging->button()->widgetView()}) {
+        const auto* qt = dynamic_cast<const QtWidgetView*>(placedView.get());
+        ASSERT_TRUE(qt && qt->widget());
+        const QRegion mask = qt->widget()->mask();
+        ASSERT_FALSE(mask.isEmpty());
+        EXPECT_EQ(mask.boundingRect().left(), 0);
+        EXPECT_LT(mask.boundingRect().width(), qt->widget()->width() * 6 / 10);
+        EXPECT_GT(mask.boundingRect().width(), qt->widget()->width() * 4 / 10);
+    }
     const int before = boxes[5]->activations;
     reader->pdfPageViewType(0);
     EXPECT_EQ(view->displayMode(), 0);

@@ -1,6 +1,7 @@
 // Image scroll widgets: their description (files, direction, skipped entries, nested widgets
 // let go), sub-widgets shown once each in scrolling content fitted to the view and starting at
-// the origin, and the up/down hint in the top right corner until the first scroll.
+// the origin (also in a view the reader placed, and after a zoom), and the up/down hint in the
+// top right corner until the first scroll.
 #include <gtest/gtest.h>
 
 #include <QScrollArea>
@@ -59,14 +60,25 @@ TEST_F(ImageScrollWidgetTest, EntriesGiveFilesAndTheLastDirection) {
     EXPECT_EQ(ImageScrollWidget::contentRect({QRectF(50, 50, 10, 10)}), QRectF(0, 0, 60, 60));
     EXPECT_EQ(ImageScrollWidget::contentRect({}), QRectF());
 
-    // The reader's road: the view holds each sub-widget's view at its own, unscaled frame.
+    // The reader's road: the view it placed, handed back, takes each sub-widget once with the
+    // page's scale, in content fitted to the view's width; a zoom scales them again.
     widget->setAttachedView(hostView);
     auto view =
         std::dynamic_pointer_cast<WidgetScrollView>(widget->newWidgetView({0, 0, 300, 200}));
     ASSERT_TRUE(view);
+    EXPECT_TRUE(view->documentView()->subviews().empty());
+    widget->adoptPlacedView(hostView, view, QTransform(3, 0, 0, 3, 40, 40));
+    EXPECT_EQ(widget->widgetView(), view);
     ASSERT_EQ(view->documentView()->subviews().size(), 1U);
-    EXPECT_EQ(frameOf(view->documentView()->subviews()[0]), QRectF(50, 50, 10, 10));
-    EXPECT_EQ(frameOf(view->documentView()), QRectF(0, 0, 60, 60));
+    EXPECT_EQ(frameOf(view->documentView()->subviews()[0]), QRectF(150, 150, 30, 30));
+    EXPECT_EQ(frameOf(view->documentView()), QRectF(0, 0, 299, 180));
+    widget->layoutSubwidgets(QTransform(6, 0, 0, 6, 80, 80));
+    ASSERT_EQ(view->documentView()->subviews().size(), 1U);
+    EXPECT_EQ(frameOf(view->documentView()->subviews()[0]), QRectF(300, 300, 60, 60));
+    EXPECT_EQ(frameOf(view->documentView()), QRectF(0, 0, 299, 360));
+    widget->detachFromView();
+    EXPECT_FALSE(widget->widgetView());
+    EXPECT_TRUE(view->documentView()->subviews().empty());
 }
 
 TEST_F(ImageScrollWidgetTest, SubwidgetsScrollInFittedContentAndTheHintGoesAtTheFirstScroll) {

@@ -1,6 +1,6 @@
 // 360-degree pictures on screen: one turn of four frames on a virtual clock, ticking at 0.25 s
 // with a new colour each tick and ending on the first frame; hostile series refused; the widget's
-// own timer stopped when the widget goes.
+// own timer stopped when the widget goes; a view placed by the reader turns as its own does.
 #include <gtest/gtest.h>
 
 #include "PictureWidgetTestSupport.h"
@@ -116,18 +116,38 @@ TEST_F(ImageView360Test, HostileSeriesAreRefusedAndPatternsStayText) {
     EXPECT_EQ(widget->imagePaths(), (std::vector<std::string>{"%@%s%n009%d%", "%@%s%n010%d%"}));
     EXPECT_FALSE(widget->isReadyForDisplay());
 
-    // Without frames nothing turns; on the reader's road (no view of its own) the action is idle.
+    // Without frames nothing turns.
     widget->attachToView(hostView, QTransform());
     ASSERT_TRUE(widget->rotationView());
     EXPECT_TRUE(widget->rotationView()->hasImages());
     widget->didBecomeActive();
     EXPECT_FALSE(widget->rotationView()->isAnimating());
     widget->detachFromView();
-    widget->setAttachedView(hostView);
-    auto readerView = widget->newWidgetView(QRectF(0, 0, 50, 50));
-    EXPECT_TRUE(dynamic_cast<ImageRotationView*>(readerView.get()));
-    widget->invokeButtonAction(nullptr);
-    EXPECT_FALSE(static_cast<ImageRotationView&>(*readerView).isAnimating());
+
+    // On the reader's road the view it placed is handed back and becomes the widget's own: the
+    // first activation turns it, and a press turns it again once the turn is over.
+    cache("r1", Qt::red);
+    cache("r2", Qt::green);
+    auto placed = build<ImageView360Widget>(spin(1, 2, 1, "r<Id>"));
+    ASSERT_TRUE(placed);
+    placed->setAttachedView(hostView);
+    auto readerView = placed->newWidgetView(QRectF(0, 0, 50, 50));
+    auto* rotation = dynamic_cast<ImageRotationView*>(readerView.get());
+    ASSERT_TRUE(rotation);
+    placed->adoptPlacedView(hostView, readerView, QTransform());
+    EXPECT_EQ(placed->widgetView(), readerView);
+    EXPECT_FALSE(rotation->isAnimating());
+    placed->didBecomeActive();
+    EXPECT_TRUE(rotation->isAnimating());
+    tick(0.5);
+    tick(0.5);
+    EXPECT_FALSE(rotation->isAnimating());
+    placed->invokeButtonAction(nullptr);
+    EXPECT_TRUE(rotation->isAnimating());
+    // Taken off its page, the widget lets the view go.
+    placed->detachFromView();
+    EXPECT_FALSE(placed->widgetView());
+    EXPECT_FALSE(placed->attachedView());
 }
 
 }  // namespace

@@ -179,6 +179,17 @@ TEST_F(LinkWidgetTest, OnlyWellFormedWebAndMailAddressesReachTheSystem) {
     EXPECT_EQ(opened,
               (std::vector<std::string>{"http://example.com/a?b=c#d", "HTTPS://example.com/%20x",
                                         "mailto:a@example.com"}));
+
+    // The program's own links go to its router, never to the system; web links make no router.
+    auto own = build<UrlLinkWidget>(
+        {{"WidgetType", "UrlLink"}, {"TargetURL", "varnel.kel://shop/book/category?id=B1"}});
+    auto web = build<UrlLinkWidget>({{"WidgetType", "UrlLink"}, {"TargetURL", "https://a.b"}});
+    press(own);
+    press(web);
+    EXPECT_TRUE(own->urlDirect());
+    EXPECT_FALSE(web->urlDirect());
+    EXPECT_EQ(opened.size(), 4U);
+    EXPECT_EQ(opened.back(), "https://a.b");
 }
 
 TEST_F(LinkWidgetTest, ButtonsAreUnderlinesWithoutIconsAndRunWhenActiveActsAtEachActivation) {

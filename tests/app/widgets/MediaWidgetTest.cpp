@@ -14,6 +14,7 @@
 #include "app/issueui/WidgetActionButton.h"
 #include "app/issueui/WidgetAssetManager.h"
 #include "app/issueui/WidgetFactory.h"
+#include "app/shell/GlobalService.h"
 #include "app/widgets/AudioPlayerWidget.h"
 #include "app/widgets/MediaSupport.h"
 #include "app/widgets/PopupVideoButton.h"
@@ -156,7 +157,17 @@ TEST_F(MediaWidgetTest, DescriptionsReadinessAndPressesWithoutAFile) {
     ASSERT_TRUE(playerView->playerView());
     EXPECT_FALSE(playerView->playerView()->mediaPlayer());
     EXPECT_TRUE(playerView->playerView()->controlBar());
-    EXPECT_TRUE(playerView->playerView()->fullScreenButton());
+    auto* fullScreen = playerView->playerView()->fullScreenButton();
+    ASSERT_TRUE(fullScreen);
+    // Its icon is drawn by the program (no font has a glyph for it): dark strokes, no text.
+    EXPECT_TRUE(fullScreen->text().isEmpty());
+    const QImage icon = fullScreen->icon().pixmap(16, 16).toImage();
+    int strokes = 0;
+    for (int y = 0; y < icon.height(); ++y)
+        for (int x = 0; x < icon.width(); ++x)
+            strokes += QColor::fromRgba(icon.pixel(x, y)).alpha() > 128 ? 1 : 0;
+    EXPECT_GT(strokes, 20);
+    EXPECT_LT(strokes, 16 * 16 / 2);
     EXPECT_EQ(playerView->frame(), QRectF(0, 0, 320, 240));
 
     // The audio player: the file asked anew each time; without a name, "" and never ready.
@@ -242,7 +253,10 @@ TEST_F(MediaWidgetTest, TheClipPlaysInThePageAndInPopupWindowsAndTheToneToggles)
     EXPECT_TRUE(video->player()->isPlaying());
     EXPECT_LT(video->player()->player().position(), 1000);
 
-    // ---- Two popup windows, each watched on its own.
+    // ---- Two popup windows, each watched on its own, each with the main window's frame.
+    const auto mainWindow = std::make_shared<ui::WindowController>();
+    mainWindow->window()->setGeometry(40, 50, 720, 520);
+    GlobalService::globalShared()->setWindowController(mainWindow);
     auto popup = build<PopupVideoButton>({{"WidgetType", "PopupVideoButton"},
                                           {"Frame", "{{10,200},{40,40}}"},
                                           {"VideoFileName", "clip.y4m"}});
@@ -259,7 +273,8 @@ TEST_F(MediaWidgetTest, TheClipPlaysInThePageAndInPopupWindowsAndTheToneToggles)
     const QPointer<ui::MediaPlayer> b = popup->popupPlayer(1);
     ASSERT_TRUE(windowA && windowB);
     EXPECT_NE(windowA, windowB);
-    EXPECT_EQ(windowB->geometry(), host.window()->geometry());
+    EXPECT_EQ(windowB->geometry(), QRect(40, 50, 720, 520));
+    EXPECT_NE(windowB->geometry(), host.window()->geometry());
     EXPECT_TRUE(windowA->isVisible() && windowB->isVisible());
     EXPECT_EQ(popup->observationCount(), 4U);
 
@@ -289,6 +304,7 @@ TEST_F(MediaWidgetTest, TheClipPlaysInThePageAndInPopupWindowsAndTheToneToggles)
     EXPECT_TRUE(!windowC || !windowC->isVisible());
     plat::NotificationCenter::defaultCenter().postNotificationName(
         ui::kWindowWillCloseNotification);
+    GlobalService::resetSharedForTesting();
 
     // ---- The looping clip started over while the other played on.
     ASSERT_TRUE(spinUntil([&] { return looping->player()->completedLoops() >= 1; }, kPatience));

@@ -1,0 +1,264 @@
+// Journeys through the page widgets of an issue in the reader: the demo's showcase issue, whose
+// widgets show and act there as they do on their own, and an issue of hostile widget
+// descriptions, whose widgets stay on their pages.
+#include "JourneySupport.h"
+#include "app/issueui/MagazineIssueUIContext.h"
+#include "app/issueui/MagazinePageUIContext.h"
+#include "app/issueui/QtWidgetView.h"
+#include "app/issueui/WidgetActionButton.h"
+#include "app/reader/ReaderViewController.h"
+#include "app/reader/ReaderWindowController.h"
+#include "app/shell/GlobalService.h"
+#include "app/widgets/ImageRotationView.h"
+#include "app/widgets/ImageScrollWidget.h"
+#include "app/widgets/ImageView360Widget.h"
+#include "app/widgets/UrlLinkWidget.h"
+#include "platform/image/Image.h"
+#include "vnlib/domain/content/VnMagazineIssueContext.h"
+
+namespace {
+
+using namespace journey;  // NOLINT: the harness is this program's own
+
+constexpr const char* kNok = "nok@example.com";
+
+// The reader the program shows (its controller), looked at but never driven.
+Ref<ReaderViewController> shownReader() {
+    const auto window = std::dynamic_pointer_cast<ReaderWindowController>(
+        GlobalService::globalShared()->readerViewController());
+    return window ? window->readerViewController() : nullptr;
+}
+
+QWidget* qtOf(const Ref<WidgetView>& view) {
+    const auto qt = std::dynamic_pointer_cast<QtWidgetView>(view);
+    return qt ? qt->widget() : nullptr;
+}
+
+// The top-level widgets of a page of the issue shown, of a kind.
+template <class T>
+std::vector<Ref<T>> widgetsOfPage(int index) {
+    std::vector<Ref<T>> found;
+    const auto reader = shownReader();
+    const auto page = reader && reader->uiContext()
+                          ? reader->uiContext()->pageContextAtSourceIndex(index)
+                          : nullptr;
+    const auto root = page ? page->rootWidget() : nullptr;
+    if (!root)
+        return found;
+    for (const auto& widget : root->subwidgets())
+        if (auto typed = std::dynamic_pointer_cast<T>(widget))
+            found.push_back(typed);
+    return found;
+}
+
+bool near(QColor a, QColor b, int tolerance) {
+    return std::abs(a.red() - b.red()) <= tolerance &&
+           std::abs(a.green() - b.green()) <= tolerance &&
+           std::abs(a.blue() - b.blue()) <= tolerance;
+}
+
+// Whether the window's picture shows the button's icon where its icon button lies: most of the
+// icon's opaque pixels are seen there.
+bool showsIcon(QWidget* window, const Ref<WidgetActionButton>& button, std::string& why) {
+    const auto& icon = button->icon();
+    QWidget* iconWidget = qtOf(button->iconButton());
+    if (!icon || !iconWidget || !showing(iconWidget)) {
+        why = "no icon shows";
+        return false;
+    }
+    const QImage shot = window->grab().toImage();
+    const QImage picture =
+        icon->qimage().scaled(iconWidget->size()).convertToFormat(QImage::Format_ARGB32);
+    const QPoint origin = iconWidget->mapTo(window, QPoint());
+    int opaque = 0, seen = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QColor colour = picture.pixelColor(x, y);
+            if (colour.alpha() < 250)
+                continue;
+            ++opaque;
+            const QPoint at = origin + QPoint(x, y);
+            if (shot.rect().contains(at) && near(shot.pixelColor(at), colour, 40))
+                ++seen;
+        }
+    }
+    why = std::to_string(seen) + " of " + std::to_string(opaque) + " icon pixels seen";
+    return opaque > 0 && seen * 10 >= opaque * 8;
+}
+
+// The showcase issue on eight pages, so that it arrives whole quickly.
+void shortenShowcase() {
+    auto& catalogue = DemoLibrary::shared().catalogue;
+    demo::SampleItem item = *catalogue.findItem("MG01-2403");
+    item.pageCount = 8;
+    ASSERT_TRUE(catalogue.withdrawItem("MG01-2403"));
+    ASSERT_TRUE(catalogue.addItem(item));
+}
+
+// Requests of either service that name the code in their body or query.
+size_t requestsNaming(const std::string& code) {
+    size_t count = 0;
+    for (const auto* service :
+         {DemoLibrary::shared().service.get(), DemoLibrary::shared().store.get()}) {
+        if (!service)
+            continue;
+        for (const auto& request : service->requests())
+            count += request.body.find(code) != std::string::npos ||
+                     request.query.find(code) != std::string::npos;
+    }
+    return count;
+}
+
+}  // namespace
+
+// The showcase issue borrowed and read: on each widget page the buttons show their icons at their
+// frames, the 360-degree view turns after it becomes active, the picture scroller fits its
+// pictures and shows its hint, a link of the program's own scheme reaches its router (which loads
+// the linked issue from the service); zooming in scales the scroller's pictures.
+TEST_F(JourneyTest, ReaderWidgetsShowAndActAsOnTheirOwn) {
+    ASSERT_NO_FATAL_FAILURE(shortenShowcase());
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
+    clickToolbar("ic_mag");
+    openShown("สุขภาพดี");
+    click(detailAction("ยืม"));
+    ASSERT_TRUE(waitFor([&] { return readerWindow() != nullptr; }, 30000))
+        << "the reader opens the issue; alerts: " << alertsText();
+    QWidget* window = readerWindow();
+    const auto reader = shownReader();
+    ASSERT_TRUE(reader);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto& ui = reader->uiContext();
+            return ui && ui->allPresentationPagesAvailable() &&
+                   !ui->context()->interactiveDownloading();
+        },
+        60000))
+        << "the issue arrives";
+    const auto next = [&] { click(byText<QAbstractButton>("Next", false, window)); };
+    const auto placed = [&](std::vector<int> pages) {
+        return waitFor([&] { return reader->placedPages() == pages; }, 30000);
+    };
+
+    // ---- Links and pictures.
+    next();
+    ASSERT_TRUE(placed({1, 2}));
+    spin(200);
+    const auto scrollers = widgetsOfPage<ImageScrollWidget>(2);
+    ASSERT_EQ(scrollers.size(), 1U);
+    const auto& scroller = scrollers.front();
+    ASSERT_TRUE(scroller->widgetView()) << "the view placed is the scroller's own";
+    ASSERT_TRUE(scroller->documentView());
+    const auto pictures = scroller->documentView()->subviews();
+    ASSERT_EQ(pictures.size(), 3U) << "the scroller shows its three pictures";
+    // Fitted across, its pictures one under the other at the page's scale.
+    const QRectF bounds = scroller->widgetView()->bounds();
+    EXPECT_NEAR(scroller->documentView()->frame().width(), bounds.width() - 1, 1);
+    EXPECT_NEAR(pictures[0]->frame().width(), bounds.width(), 2);
+    EXPECT_NEAR(pictures[1]->frame().top(), pictures[0]->frame().bottom(), 1);
+    EXPECT_GT(scroller->documentView()->frame().height(), bounds.height());
+    ASSERT_TRUE(scroller->scrollableIndicator()) << "the hint shows until the first scroll";
+    EXPECT_TRUE(showing(qtOf(scroller->scrollableIndicator())));
+
+    // The program's own link goes to its router, which loads the issue it names.
+    Ref<UrlLinkWidget> ownLink;
+    for (const auto& link : widgetsOfPage<UrlLinkWidget>(1))
+        if (link->urlPath() && link->urlPath()->rfind("varnel", 0) == 0)
+            ownLink = link;
+    ASSERT_TRUE(ownLink);
+    ASSERT_TRUE(ownLink->button());
+    const size_t before = requestsNaming("MG01-2403");
+    click(qtOf(ownLink->button()->widgetView()));
+    ASSERT_TRUE(ownLink->urlDirect()) << "the link reached the router";
+    EXPECT_TRUE(waitFor([&] { return requestsNaming("MG01-2403") > before; }))
+        << "the router loads the linked issue";
+
+    // Zoomed in, the scroller's pictures grow with the page.
+    const double pictureWidth = pictures[0]->frame().width();
+    click(byText<QAbstractButton>("+", false, window));
+    EXPECT_TRUE(waitFor([&] { return pictures[0]->frame().width() > pictureWidth * 1.3; }))
+        << pictures[0]->frame().width() << " after " << pictureWidth;
+    click(byText<QAbstractButton>("Fit", false, window));
+    ASSERT_TRUE(placed({1, 2}));
+
+    // ---- Turning and sliding pictures, video and sound.
+    next();
+    ASSERT_TRUE(placed({3, 4}));
+    const auto spins = widgetsOfPage<ImageView360Widget>(3);
+    ASSERT_EQ(spins.size(), 1U);
+    QWidget* spinView = qtOf(spins.front()->widgetView());
+    ASSERT_TRUE(spinView) << "the view placed is the 360-degree view's own";
+    // Activated with its page, it turns for a second: its pictures change meanwhile.
+    const QImage first = spinView->grab().toImage();
+    bool turned = false;
+    waitFor([&] { return (turned = spinView->grab().toImage() != first); }, 1000);
+    EXPECT_TRUE(turned) << "the 360-degree view turns";
+    spin(1200);
+    spins.front()->invokeButtonAction(nullptr);  // it has no button; its action turns it again
+    EXPECT_TRUE(static_cast<ImageRotationView&>(*spins.front()->widgetView()).isAnimating());
+
+    spin(300);
+    int buttons = 0;
+    for (const int index : {3, 4}) {
+        for (const auto& widget : widgetsOfPage<VisibleWidget>(index)) {
+            if (!widget->hasButton() || !widget->button() || !widget->buttonIcon())
+                continue;
+            ++buttons;
+            std::string why;
+            EXPECT_TRUE(showsIcon(window, widget->button(), why))
+                << widget->className() << " on page " << index << ": " << why;
+        }
+    }
+    EXPECT_EQ(buttons, 5) << "two slideshows, a popup video, an embedded video and a sound";
+    closeReader();
+}
+
+// An issue of hostile widget descriptions read through: whatever shows lies on its page.
+TEST_F(JourneyTest, ReaderWidgetsOfAHostileIssueStayOnTheirPages) {
+    ASSERT_TRUE(DemoLibrary::shared().catalogue.setContentVariant(
+        "MG01-2403", demo::ContentVariant::HostileWidgets));
+    ASSERT_NO_FATAL_FAILURE(shortenShowcase());
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
+    clickToolbar("ic_mag");
+    openShown("สุขภาพดี");
+    click(detailAction("ยืม"));
+    ASSERT_TRUE(waitFor([&] { return readerWindow() != nullptr; }, 30000))
+        << "the reader opens the issue; alerts: " << alertsText();
+    QWidget* window = readerWindow();
+    const auto reader = shownReader();
+    ASSERT_TRUE(reader);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            const auto& ui = reader->uiContext();
+            return ui && ui->allPresentationPagesAvailable() &&
+                   !ui->context()->interactiveDownloading();
+        },
+        60000));
+    PDFModifyView* pages = reader->pdfView();
+    int checked = 0;
+    for (int spread = 0; spread < 4; ++spread) {
+        spin(300);
+        for (const int index : reader->placedPages()) {
+            const auto page = reader->mainDocument()->pageAtIndex(index);
+            const QRect pageRect =
+                pages->convertRectFromDocumentView(pages->pageFrame(page)).toAlignedRect();
+            for (const auto& view : reader->widgetViewsOfPage(index)) {
+                QWidget* shown = qtOf(view);
+                if (!shown || !shown->isVisible())
+                    continue;
+                const QRegion visible =
+                    shown->mask().isEmpty() ? QRegion(shown->rect()) : shown->mask();
+                const QRect onView = visible.boundingRect().translated(shown->pos());
+                ++checked;
+                EXPECT_TRUE(onView.isEmpty() || pageRect.contains(onView))
+                    << "page " << index << ": " << onView.x() << "," << onView.y() << " "
+                    << onView.width() << "x" << onView.height() << " outside " << pageRect.x()
+                    << "," << pageRect.y() << " " << pageRect.width() << "x" << pageRect.height();
+            }
+        }
+        click(byText<QAbstractButton>("Next", false, window));
+    }
+    EXPECT_GT(checked, 10) << "widget views shown";
+    closeReader();
+}
