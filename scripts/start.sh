@@ -3,10 +3,19 @@
 # into $VARNEL_HOME/Info.plist and runs the program against it. The demo stops when the program
 # ends, also when either fails or this script is interrupted or terminated.
 #   scripts/start.sh <build folder> [program arguments...]
+#   scripts/start.sh --smoke <build folder>
+#       offscreen, in a home of its own: waits until the home page shows its rows, closes the
+#       main window as a user would and exits 0 only when the program and the demo both ended
+#       cleanly (exit 0, no signal) within 60 s; otherwise says why in one line and exits 1.
 # VARNEL_HOME defaults to ${XDG_DATA_HOME:-$HOME/.local/share}/varnel-demo.
 set -euo pipefail
+smoke=0
+if [ "${1:-}" = "--smoke" ]; then
+  smoke=1
+  shift
+fi
 if [ $# -lt 1 ]; then
-  echo "usage: scripts/start.sh <build folder> [program arguments...]" >&2
+  echo "usage: scripts/start.sh [--smoke] <build folder> [program arguments...]" >&2
   exit 2
 fi
 build="$(cd "$1" && pwd)"
@@ -18,9 +27,17 @@ for f in "$demo" "$program"; do
   [ -x "$f" ] || { echo "Not built: $f" >&2; exit 1; }
 done
 
+smoke_home=""
+if [ "$smoke" = 1 ]; then
+  smoke_home="$(mktemp -d)"
+  export VARNEL_HOME="$smoke_home" QT_QPA_PLATFORM=offscreen VARNEL_SMOKE_CHECK=1
+fi
 export VARNEL_HOME="${VARNEL_HOME:-${XDG_DATA_HOME:-$HOME/.local/share}/varnel-demo}"
 mkdir -p "$VARNEL_HOME"
+# The tests' media backend: Qt's default on Linux needs GStreamer plugins a machine may lack.
+export QT_MEDIA_BACKEND="${QT_MEDIA_BACKEND:-ffmpeg}"
 urls="$(mktemp)"
+program_out="$(mktemp)"
 demo_pid=""
 program_pid=""
 stop() {
@@ -28,7 +45,8 @@ stop() {
   [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null || true
   [ -n "$program_pid" ] && wait "$program_pid" 2>/dev/null || true
   [ -n "$demo_pid" ] && wait "$demo_pid" 2>/dev/null || true
-  rm -f "$urls"
+  rm -f "$urls" "$program_out"
+  [ -z "$smoke_home" ] || rm -rf "$smoke_home"
 }
 trap stop EXIT
 trap 'exit 130' INT
@@ -60,9 +78,50 @@ if [ "$(id -u)" = 0 ]; then
   export QTWEBENGINE_DISABLE_SANDBOX=1
 fi
 
-"$program" "$@" &
+if [ "$smoke" = 0 ]; then
+  "$program" "$@" &
+  program_pid=$!
+  status=0
+  wait "$program_pid" || status=$?
+  program_pid=""
+  exit "$status"
+fi
+
+# The smoke start: the program closes its own window once its home page shows rows.
+smoke_fail() {
+  echo "Smoke start failed: $*" >&2
+  exit 1
+}
+"$program" >"$program_out" 2>&1 &
 program_pid=$!
+deadline=$((SECONDS + 60))
+while kill -0 "$program_pid" 2>/dev/null && [ "$SECONDS" -lt "$deadline" ]; do
+  sleep 0.2
+done
+if kill -0 "$program_pid" 2>/dev/null; then
+  kill -KILL "$program_pid" 2>/dev/null || true
+  wait "$program_pid" 2>/dev/null || true
+  program_pid=""
+  tail -n 20 "$program_out" >&2
+  smoke_fail "the program did not end within 60 s"
+fi
 status=0
 wait "$program_pid" || status=$?
 program_pid=""
-exit "$status"
+if [ "$status" -ne 0 ]; then
+  tail -n 40 "$program_out" >&2
+  if [ "$status" -gt 128 ]; then
+    smoke_fail "the program ended by signal $((status - 128))"
+  fi
+  smoke_fail "the program exited with status $status"
+fi
+if ! grep -q "^Smoke check: the home page shows" "$program_out"; then
+  tail -n 20 "$program_out" >&2
+  smoke_fail "the home page showed no rows"
+fi
+kill -TERM "$demo_pid" 2>/dev/null || true
+status=0
+wait "$demo_pid" || status=$?
+demo_pid=""
+[ "$status" -eq 0 ] || smoke_fail "the demo library service exited with status $status"
+echo "Smoke start passed: $(grep '^Smoke check:' "$program_out")"

@@ -688,9 +688,28 @@ bool ASIHTTPRequest::isResponseCompressed() const {
 
 std::optional<plat::Bytes> ASIHTTPRequest::responseData() const {
     auto raw = rawResponseData();
-    if (raw && isResponseCompressed() && shouldWaitToInflateCompressedResponses())
+    if (!raw || !isResponseCompressed() || !shouldWaitToInflateCompressedResponses())
+        return raw;
+    if (raw->empty())
         return ASIDataDecompressor::uncompressData(*raw, nullptr);
-    return raw;
+    // Inflated within the request's limit: a body that inflates past it (the request failed at
+    // its limit) gives nothing, as a body read past the limit keeps nothing.
+    const uint64_t limit = maxResponseDataSize();
+    auto decompressor = ASIDataDecompressor::decompressor();
+    plat::Bytes out;
+    const bool whole = decompressor->uncompressBytes(
+        raw->data(), raw->size(), nullptr, [&](const uint8_t* bytes, size_t size) {
+            if (size > limit - out.size())
+                return false;
+            if (out.size() + size > out.capacity())
+                out.reserve(static_cast<size_t>(
+                    std::min<uint64_t>(limit, std::max(out.capacity() * 2, out.size() + size))));
+            out.insert(out.end(), bytes, bytes + size);
+            return true;
+        });
+    if (!whole || !decompressor->reachedEnd())
+        return std::nullopt;
+    return out;
 }
 
 std::optional<std::string> ASIHTTPRequest::responseString() const {

@@ -316,6 +316,8 @@ class ASIHTTPRequest : public plat::Operation {
     void cancelOnRequestThread();
     void cancelLoad();
     bool isResponseCompressed() const;
+    // The body; one kept compressed is inflated here, within maxResponseDataSize (nothing when
+    // it is corrupt, cut, or inflates past that).
     std::optional<plat::Bytes> responseData() const;
     std::optional<std::string> responseString() const;
 

@@ -1,10 +1,17 @@
 #pragma once
 // Small control behaviours the screens rely on:
-// - TextField: a line edit whose string value may be null, shown as "";
+// - TextField: a line edit whose string value may be null, shown as "", and shows from its start;
 // - TrackingArea: mouse enter/leave callbacks over a widget (hover buttons);
+// - ElidingLabel: a one-line label that ends its text with an ellipsis when the text is wider
+//   than the label;
+// - giveTextRoom: grows a label or button about its middle to the height its text needs: Thai
+//   marks above and below the line and fallback fonts take more than the Latin line that frames
+//   are drawn for;
 // - thaiCapableFont: the interface font, from a family that has Thai glyphs when one is
-//   installed.
+//   installed, in the screens' points: one point to a pixel, the unit their frames are drawn
+//   in (a typographic point at 96 dpi would make every text a third larger than its frame).
 #include <QFont>
+#include <QLabel>
 #include <QLineEdit>
 #include <functional>
 #include <optional>
@@ -30,6 +37,24 @@ class TrackingArea : public QObject {
     TrackingArea(QWidget* widget, std::function<void()> entered, std::function<void()> exited);
     std::function<void()> entered_, exited_;
 };
+
+// text() stays the whole text; only what is drawn is cut, at its end, with "…". A label that
+// wraps its text is drawn as QLabel draws it.
+class ElidingLabel : public QLabel {
+  public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override;
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};
+
+// Never shrinks the widget, and leaves one without text as it is. A label that wraps is measured
+// at its width.
+void giveTextRoom(QWidget* widget);
+// The height giveTextRoom gives: what the text needs with the widget's own margins (0 without
+// text).
+int textRoomHeight(const QWidget* widget);
 
 QFont thaiCapableFont(double pointSize = 13);
 

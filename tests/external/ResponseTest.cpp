@@ -252,7 +252,8 @@ RawHttpServer hostileServer() {
     for (size_t i = corrupt.size() / 3; i < corrupt.size() / 2; ++i)
         corrupt[i] = static_cast<char>(~corrupt[i]);
     const std::string segment = net_test::zeroDeflateSegment(size_t{16} << 20);
-    return RawHttpServer([corrupt, segment](const std::string& head, const std::string&) {
+    const std::string sound = gzip(std::string(size_t{16} << 20, '\0'));  // a bomb with its CRC
+    return RawHttpServer([corrupt, segment, sound](const std::string& head, const std::string&) {
         const std::string path = head.substr(4, head.find(' ', 4) - 4);
         const std::string gzipField = "Content-Encoding: gzip\r\n";
         if (path == "/corrupt")
@@ -263,6 +264,8 @@ RawHttpServer hostileServer() {
         if (path == "/endless")
             return net_test::endlessReply("HTTP/1.1 200 OK\r\n", "", std::string(65536, 'e'),
                                           false);
+        if (path == "/sound-bomb")
+            return RawHttpServer::Reply{RawHttpServer::ok(sound, gzipField)};
         if (path == "/bomb")  // 64 MiB from 64 KB
             return RawHttpServer::Reply{
                 RawHttpServer::ok(net_test::gzipBomb(segment, 4), gzipField)};
@@ -297,7 +300,7 @@ TEST(Response, BrokenOrOverlongBodiesFailWithTheirReason) {
         << underlying->localizedDescription();
 
     // A body kept in memory stops at the request's limit, raw or inflating, kept compressed too.
-    for (const char* path : {"/endless", "/endless-gzip", "/bomb"}) {
+    for (const char* path : {"/endless", "/endless-gzip", "/bomb", "/sound-bomb"}) {
         for (bool wait : {true, false}) {
             if (std::string(path) == "/endless-gzip" && wait)
                 continue;  // endless compressed bytes: the same as /endless
@@ -307,6 +310,9 @@ TEST(Response, BrokenOrOverlongBodiesFailWithTheirReason) {
             const auto error = failure(request);
             EXPECT_EQ(error->code(), ASIResponseTooLargeErrorType) << path;
             EXPECT_NE(error->localizedDescription().find("1048576"), std::string::npos);
+            // Asked for afterwards, the body is not inflated past the limit either.
+            const auto data = request->responseData();
+            EXPECT_FALSE(data) << path << ": " << data->size() << " bytes";
         }
     }
     EXPECT_EQ(ASIHTTPRequest::defaultMaxResponseDataSize(), uint64_t{256} << 20);

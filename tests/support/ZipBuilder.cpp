@@ -10,22 +10,13 @@
 #include <vector>
 
 #include "platform/crypto/ZipCipher.h"
+#include "support/net/HostileReplies.h"
 
 namespace testing_support {
 namespace {
 
 std::string rawDeflate(const std::string& data) {
-    z_stream z{};
-    deflateInit2(&z, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&z, static_cast<uLong>(data.size())) + 16, '\0');
-    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    z.avail_in = static_cast<uInt>(data.size());
-    z.next_out = reinterpret_cast<Bytef*>(out.data());
-    z.avail_out = static_cast<uInt>(out.size());
-    deflate(&z, Z_FINISH);
-    out.resize(z.total_out);
-    deflateEnd(&z);
-    return out;
+    return net_test::compressedWith(data, -MAX_WBITS, 9);
 }
 
 uLong crcOf(const std::string& data) {

@@ -510,6 +510,24 @@ void SampleCatalogue::rememberSessionToken(std::string token, std::string userna
     sessionTokens_[std::move(token)] = std::move(username);
 }
 
+std::map<std::string, SampleMemberState> SampleCatalogue::memberStates() const {
+    std::lock_guard lock(mutex_);
+    return {members_.begin(), members_.end()};
+}
+
+int SampleCatalogue::nextCode() const {
+    std::lock_guard lock(mutex_);
+    return nextCode_;
+}
+
+void SampleCatalogue::restoreMemberStates(std::map<std::string, SampleMemberState> states,
+                                          int nextCode) {
+    std::lock_guard lock(mutex_);
+    for (auto& [name, state] : states)
+        members_[key(name)] = std::move(state);
+    nextCode_ = std::max(nextCode_, nextCode);
+}
+
 std::map<std::string, std::string> SampleCatalogue::sessionTokens() const {
     std::lock_guard lock(mutex_);
     return sessionTokens_;

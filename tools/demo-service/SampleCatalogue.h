@@ -171,6 +171,19 @@ struct SampleBookmark {
     int amountPage = 0;
 };
 
+// What a member did: loans, reservations, history and the rest, kept by member.
+struct SampleMemberState {
+    std::vector<SampleLoan> loans;
+    std::vector<SampleReservation> reservations;
+    std::vector<SampleHistoryEntry> history;
+    std::set<std::string> freeItems;
+    std::set<std::string> samples;
+    std::vector<std::string> wishlist;
+    std::vector<SampleBookmark> bookmarks;
+    std::map<std::string, int> lastPages;
+    std::set<std::pair<int, std::string>> follows;
+};
+
 // The outcome of a member operation, as the service reports it.
 struct Outcome {
     bool success = false;
@@ -289,18 +302,16 @@ class SampleCatalogue {
     void setLastPage(std::string_view username, std::string_view issueCode, int pageIndex);
     std::optional<int> lastPage(std::string_view username, std::string_view issueCode) const;
 
+    // ---- What a restart keeps ----
+    // Every member's state, under the member's key, and the next code to hand out.
+    std::map<std::string, SampleMemberState> memberStates() const;
+    int nextCode() const;
+    // Replaces the state of the members named (others keep theirs); codes handed out from now on
+    // follow both the kept ones and nextCode.
+    void restoreMemberStates(std::map<std::string, SampleMemberState> states, int nextCode);
+
   private:
-    struct Member {
-        std::vector<SampleLoan> loans;
-        std::vector<SampleReservation> reservations;
-        std::vector<SampleHistoryEntry> history;
-        std::set<std::string> freeItems;
-        std::set<std::string> samples;
-        std::vector<std::string> wishlist;
-        std::vector<SampleBookmark> bookmarks;
-        std::map<std::string, int> lastPages;
-        std::set<std::pair<int, std::string>> follows;
-    };
+    using Member = SampleMemberState;
     static std::string key(std::string_view username);
     Member& member(std::string_view username);
     const Member* findMember(std::string_view username) const;

@@ -344,9 +344,12 @@ class Replies {
         return out;
     }
 
-    Json reservation(const SampleReservation& r) const {
+    // As the library sends it: the item type as text ("Book" for books), the members ahead in the
+    // queue and, while no copy is held, the earliest date a borrowed copy comes back.
+    Json reservation(const SampleReservation& r, const std::string& username) const {
         const SampleItem* book = catalogue_.findItem(r.bookCode);
         const bool claimable = r.claimValidUntil >= catalogue_.now();
+        const auto due = catalogue_.earliestDue(r.bookCode);
         return {{"ItemCode", r.itemCode},
                 {"BookCode", r.bookCode},
                 {"Name", book ? book->title : r.bookCode},
@@ -355,9 +358,10 @@ class Replies {
                 {"ISBN", book ? book->isbn : ""},
                 {"ReserveDate", formatTime(r.reserved, "%d%m%y")},
                 {"ClaimValidDate", claimable ? formatTime(r.claimValidUntil, "%d%m%y") : ""},
-                {"RemainingPeople", claimable ? 0 : 1},
+                {"ReturnDate", due ? formatTime(*due, "%d%m%y") : ""},
+                {"RemainingPeople", claimable ? 0 : catalogue_.reserversAhead(username, r.bookCode)},
                 {"IsClaimable", claimable},
-                {"ItemType", 1}};
+                {"ItemType", book ? itemKindName(book->kind) : "Book"}};
     }
 
     Json history(const SampleHistoryEntry& h) const {
@@ -759,7 +763,7 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
                 return out;
             for (const auto& r : cat->reservations(*user)) {
                 if (!claimableOnly || r.claimValidUntil >= cat->now())
-                    out.push_back(replies->reservation(r));
+                    out.push_back(replies->reservation(r, *user));
             }
             return out;
         };

@@ -4,8 +4,9 @@
 // URLs (the sign-on server's and the member service's last) and serves until interrupted. With
 // --member-shelves the library lists hold what the signed-in member holds (see
 // DemoMemberShelves.h). The version-2 web methods are posted under "/BookService.asmx". With
-// --state FILE the members' session tokens are kept in that file across restarts, so that a
-// program signed in before a restart is still signed in after it. With --back-issues the catalogue
+// --state FILE the members' session tokens and what the members did (loans, returns,
+// reservations, claims, bookmarks) are kept in that file across restarts, so that a program signed
+// in before a restart is still signed in after it and finds its member's shelf as it was. With --back-issues the catalogue
 // also holds a weekly magazine of 130 issues (DemoGroupLists.h).
 #include <csignal>
 #include <cstdlib>
@@ -72,7 +73,7 @@ int main(int argc, char** argv) {
     if (backIssues)
         demo::addBackIssueMagazine(catalogue);
     if (!stateFile.empty())
-        demo::loadSessionTokens(catalogue, stateFile);
+        demo::loadState(catalogue, stateFile);
     demo::DemoService service;
     service.setServicePath("/BookService.asmx");
     demo::registerVersion2Methods(service, catalogue);
@@ -103,7 +104,7 @@ int main(int argc, char** argv) {
     sigwait(&stopSignals, &received);
     storeService.stop();
     service.stop();
-    if (!stateFile.empty() && !demo::saveSessionTokens(catalogue, stateFile)) {
+    if (!stateFile.empty() && !demo::saveState(catalogue, stateFile)) {
         std::cerr << "varnel-demo-service: cannot write " << stateFile << "\n";
         return 1;
     }

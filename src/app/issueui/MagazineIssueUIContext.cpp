@@ -7,6 +7,8 @@
 #include "app/issueui/WidgetFactory.h"
 #include "platform/core/Log.h"
 #include "platform/core/Property.h"
+#include "platform/runloop/DispatchQueue.h"
+#include "platform_ui/pdf/PdfPageCheck.h"
 #include "vnlib/dev/request/VnRequestManager.h"
 #include "vnlib/dev/util/VndDictionaryAdditions.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
@@ -359,6 +361,7 @@ void MagazineIssueUIContext::applicationWillEnterForegroundNotification(const Re
 void MagazineIssueUIContext::magazineIssueContext_pageAvalable(
     const Ref<plat::Object>& issueContext, int32_t sourcePageIndex) {
     const auto keep = self();
+    checkPageFile(sourcePageIndex);
     plat::sendIfResponds(delegate_, "magazineIssueContext:pageAvalable:", issueContext,
                          sourcePageIndex);
     plat::sendIfResponds(delegate_, "magazineIssueUIContextPageDownloadProgressChange:", keep);
@@ -371,6 +374,20 @@ void MagazineIssueUIContext::magazineIssueContextDidFinishLoadingInteractive(
     plat::sendIfResponds(delegate_,
                          "magazineIssueContextDidFinishLoadingInteractive:", issueContext);
     checkIfFinished();
+}
+
+void MagazineIssueUIContext::checkPageFile(int32_t sourcePageIndex) {
+    // Each page file is opened once in the checker, off this thread, as it arrives: the reader
+    // then learns its size, or why it cannot be used, without opening it. A file checked before
+    // costs a look at its kept verdict.
+    const auto page = issueContext_->pageContextWithSourcePageIndex(sourcePageIndex);
+    const auto asset =
+        page && page->pageContentAssetAvailable() ? page->pageContentAsset() : nullptr;
+    if (!asset || asset->filePath().empty() || ui::PdfPageCheck::keptVerdict(asset->filePath()))
+        return;  // (checked before: a page found on disk again)
+    if (!checkQueue_)
+        checkQueue_ = plat::DispatchQueue::serial("varnel.page-check");
+    checkQueue_->async([path = asset->filePath()] { ui::PdfPageCheck::check(path); });
 }
 
 void MagazineIssueUIContext::checkIfFinished() {

@@ -62,6 +62,10 @@ class MagazineIssueUIContextRenderingInfo : public VnInfoBase {
     int32_t defaultDoublePageAlignment_ = 0;
 };
 
+namespace plat {
+class DispatchQueue;
+}
+
 class MagazineIssueUIContext : public plat::Object {
     PLAT_CLASS(MagazineIssueUIContext)
   public:
@@ -147,6 +151,7 @@ class MagazineIssueUIContext : public plat::Object {
     void becomeIssueContextDelegate();
 
   private:
+    void checkPageFile(int32_t sourcePageIndex);
     void checkIfFinished();
     std::vector<Ref<VnPageInfo>> pageInfos() const;
     bool buildIndexMaps();
@@ -164,5 +169,6 @@ class MagazineIssueUIContext : public plat::Object {
     int32_t userDisplayMode_ = 0;
     Ref<MagazineIssueUIContextRenderingInfo> renderingInfo_;
     Ref<VnRequestManager> imageRequestManager_;
+    Ref<plat::DispatchQueue> checkQueue_;  // page files checked as they arrive, one at a time
     WeakRef<plat::Object> delegate_;
 };

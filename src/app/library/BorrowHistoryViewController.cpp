@@ -21,6 +21,8 @@ BorrowHistoryViewController::~BorrowHistoryViewController() = default;
 std::unique_ptr<QWidget> BorrowHistoryViewController::loadView() {
     auto view = std::make_unique<QWidget>();
     view->setFont(ui::thaiCapableFont());
+    // The account sheet lays member screens over the ones opened before: this one hides them.
+    view->setAutoFillBackground(true);
     auto* column = new QVBoxLayout(view.get());  // owned by the view
     auto* title = new QLabel(QStringLiteral("ประวัติการยืม"), view.get());
     title->setFont(ui::thaiCapableFont(17));

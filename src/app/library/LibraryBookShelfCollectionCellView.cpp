@@ -193,7 +193,7 @@ std::unique_ptr<QWidget> LibraryBookShelfCollectionCellView::loadView() {
     ui::setFrame(o.downloadProgress, {15, 164, 92, 16});
 
     const auto label = [&](const QRectF& frame) {
-        auto* l = new QLabel(view.get());  // owned by the view
+        auto* l = new ui::ElidingLabel(view.get());  // owned by the view
         ui::setFrame(l, frame);
         return l;
     };
@@ -279,22 +279,22 @@ void LibraryBookShelfCollectionCellView::itemButton_Click(const Ref<plat::Object
     // In return mode a borrowed item's cover opens nothing.
     if (outlets_->removeButton && !outlets_->removeButton->isHidden())
         return;
-    plat::log("double click in the collectionItem");
+    VND_TRACE("GUI", "double click in the collectionItem");
     tellShelf("libraryBookCollectionCellSelect:");
 }
 
 void LibraryBookShelfCollectionCellView::actionButton_Click(const Ref<plat::Object>&) {
-    plat::log("action click in the collectionItem");
+    VND_TRACE("GUI", "action click in the collectionItem");
     tellShelf("libraryBookCollectionCellRemove:");
 }
 
 void LibraryBookShelfCollectionCellView::deleteButton_Click(const Ref<plat::Object>&) {
-    plat::log("delete click in the collectionItem");
+    VND_TRACE("GUI", "delete click in the collectionItem");
     tellShelf("libraryBookCollectionCellDelete:");
 }
 
 void LibraryBookShelfCollectionCellView::stopDownloadButton_Click(const Ref<plat::Object>&) {
-    plat::log("action click in the collectionItem");
+    VND_TRACE("GUI", "action click in the collectionItem");
     tellShelf("libraryBookShelfCellStopDownload:");
 }
 

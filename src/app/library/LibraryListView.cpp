@@ -451,7 +451,7 @@ void LibraryListView::closeButton_Click() {
 // ---- Cells ----------------------------------------------------------------------------------
 
 void LibraryListView::libraryBookCollectionCellSelect(const Ref<plat::Object>& object) {
-    plat::log("Library book cover click");
+    VND_TRACE("GUI", "Library book cover click");
     const auto cell = std::dynamic_pointer_cast<LibraryShelfCell>(object);
     const auto item = cell ? cell->magazienIssueInfo() : nullptr;
     if (!item)
@@ -462,7 +462,7 @@ void LibraryListView::libraryBookCollectionCellSelect(const Ref<plat::Object>& o
 }
 
 void LibraryListView::libraryBookCollectionCellRemove(const Ref<plat::Object>& object) {
-    plat::log("Library book cover Remove click");
+    VND_TRACE("GUI", "Library book cover Remove click");
     const auto cell = std::dynamic_pointer_cast<LibraryShelfCell>(object);
     const auto item = cell ? cell->magazienIssueInfo() : nullptr;
     if (!item)
@@ -596,7 +596,7 @@ Ref<LibraryShelfCell> LibraryListView::downloadingCell() {
 
 void LibraryListView::issueDownloader_metadataLoadingProgress(
     const Ref<IssueMetadataDownloader>& downloader, VnRequestProgress progress) {
-    plat::log(plat::format("***** %f", static_cast<double>(progress.completed)));
+    VND_TRACE("GUI", "***** %f", static_cast<double>(progress.completed));
     if (downloader != metadataDownloader_)
         return;
     if (const auto cell = downloadingCell()) {

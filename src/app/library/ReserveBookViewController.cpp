@@ -47,6 +47,8 @@ ReserveBookViewController::~ReserveBookViewController() = default;
 std::unique_ptr<QWidget> ReserveBookViewController::loadView() {
     auto view = std::make_unique<QWidget>();
     view->setFont(ui::thaiCapableFont());
+    // The account sheet lays member screens over the ones opened before: this one hides them.
+    view->setAutoFillBackground(true);
     auto* column = new QVBoxLayout(view.get());  // owned by the view
     auto* bar = new QHBoxLayout();               // owned by the column
     column->addLayout(bar);

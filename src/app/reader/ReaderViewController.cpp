@@ -212,6 +212,19 @@ Ref<ui::PdfPage> ReaderViewController::insetPage(const Ref<ui::PdfPage>& page, d
     return page;
 }
 
+bool ReaderViewController::showsDownloadedFile(int sourcePageIndex) const {
+    // A file that arrives again unchanged (the issue announces the pages it finds on disk) keeps
+    // its page, with its size and its render.
+    const auto issue = issueContext();
+    const auto pageContext =
+        issue ? issue->pageContextWithSourcePageIndex(sourcePageIndex) : nullptr;
+    if (!pageContext || !pageContext->pageContentAssetAvailable())
+        return false;
+    const auto asset = pageContext->pageContentAsset();
+    const auto shown = mainDocument_->pageAtIndex(sourcePageIndex);
+    return asset && shown && shown->isUnchangedFile(asset->filePath());
+}
+
 Ref<ui::PdfPage> ReaderViewController::placeholderPage() const {
     return ui::PdfPage::fromImage(placeholder_);
 }
@@ -241,9 +254,11 @@ Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
 }
 
 void ReaderViewController::replaceSlot(int index, const Ref<ui::PdfPage>& page) {
+    // One change: the view lays the document out once.
     if (mainDocument_->pageAtIndex(index))
-        mainDocument_->removePageAtIndex(index);
-    mainDocument_->insertPage(page, index);
+        mainDocument_->replacePageAtIndex(index, page);
+    else
+        mainDocument_->insertPage(page, index);
 }
 
 void ReaderViewController::getPdfForAddToDocument() {
@@ -264,21 +279,13 @@ void ReaderViewController::getPdfForAddToDocument() {
     pdfThumbnailView_->reload();
 }
 
-void ReaderViewController::loadPDfView(const QByteArray& pdf, int index) {
-    auto page = ui::PdfPage::fromData(pdf);
-    if (!page || index < 0 || index >= mainDocument_->pageCount())
-        return;
-    page->setPlaceholderImage(placeholder_);
-    replaceSlot(index, page);
-    pdfView_->setDocument(mainDocument_);
-}
-
 void ReaderViewController::magazineIssueContext_pageAvalable(Ref<VnMagazineIssueContext> context,
                                                              int32_t sourcePageIndex) {
     // Callbacks of an issue no longer shown, and slots the document does not have, are ignored.
     if (!context || context != issueContext())
         return;
-    if (sourcePageIndex >= 0 && sourcePageIndex < mainDocument_->pageCount()) {
+    if (sourcePageIndex >= 0 && sourcePageIndex < mainDocument_->pageCount() &&
+        !showsDownloadedFile(sourcePageIndex)) {
         if (const auto page = downloadedPage(sourcePageIndex))
             replaceSlot(sourcePageIndex, page);
     }
@@ -347,7 +354,12 @@ void ReaderViewController::goToPage(int index) {
     const int count = mainDocument_ ? mainDocument_->pageCount() : 0;
     if (count == 0)
         return;
-    pdfView_->goToPage(mainDocument_->pageAtIndex(std::clamp(index, 0, count - 1)));
+    index = std::clamp(index, 0, count - 1);
+    // A page still to come is fetched before the others.
+    const auto page = mainDocument_->pageAtIndex(index);
+    if (const auto issue = issueContext(); issue && page->isImagePage())
+        issue->prioritizePageWithSourcePageIndex(index);
+    pdfView_->goToPage(page);
 }
 
 void ReaderViewController::goToCoverPage() {
@@ -410,6 +422,8 @@ void ReaderViewController::setHiddenThumbmailPDF(bool hidden) {
     pdfThumbnailView_->setPdfView(hidden ? nullptr : pdfView_);
     pdfThumbnailView_->setHidden(hidden);
     layoutSubviews();
+    // The page had the whole width or has it back: fit it to the width it has now.
+    zoomAutoPdfView();
 }
 
 void ReaderViewController::jumpToPageNotify(const plat::Notification& notification) {

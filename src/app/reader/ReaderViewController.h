@@ -59,7 +59,6 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     // Crops the page by insets (top, left, bottom, right), each read in single precision.
     static Ref<ui::PdfPage> insetPage(const Ref<ui::PdfPage>& page, double top, double left,
                                       double bottom, double right);
-    void loadPDfView(const QByteArray& pdf, int index);
     void magazineIssueContext_pageAvalable(Ref<VnMagazineIssueContext> context,
                                            int32_t sourcePageIndex);
     void updateLoadingProgress();
@@ -132,6 +131,8 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     // QtPdf refuses it later; null (logged) when the file is not a PDF.
     Ref<ui::PdfPage> downloadedPage(int sourcePageIndex);
     Ref<ui::PdfPage> placeholderPage() const;
+    // Whether the slot shows the page's downloaded file as it is now.
+    bool showsDownloadedFile(int sourcePageIndex) const;
     void replaceSlot(int index, const Ref<ui::PdfPage>& page);
     // Lays the page view, strip, buttons and thumbnails out for the view's size.
     void layoutSubviews();

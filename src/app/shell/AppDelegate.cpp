@@ -4,11 +4,14 @@
 
 #include "app/shell/GlobalService.h"
 #include "app/shell/WindowController.h"
+#include "app/signon/OAuth.h"
 #include "platform/runloop/NotificationCenter.h"
 #include "platform_ui/ResourceRegistry.h"
+#include "platform_ui/pdf/PdfRenderCache.h"
 
 PLAT_DEFINE_CLASS(AppDelegate, plat::Object, [](auto& c) {
     c.method("applicationDidFinishLaunching:", &AppDelegate::applicationDidFinishLaunching);
+    c.method("applicationWillTerminate:", &AppDelegate::applicationWillTerminate);
 })
 
 AppDelegate::AppDelegate() = default;
@@ -30,4 +33,21 @@ void AppDelegate::applicationDidFinishLaunching() {
         ui::kWindowWillCloseNotification, myWindowController_);
     myWindowController_->showWindow();
     service->setWindowController(myWindowController_);
+}
+
+void AppDelegate::applicationWillTerminate() {
+    if (closeObserver_) {
+        plat::NotificationCenter::defaultCenter().removeObserver(closeObserver_);
+        closeObserver_ = 0;
+    }
+    // The page renderer's worker uses Qt's thread pool: it stops first.
+    ui::PdfRenderCache::stopSharedWorker();
+    // Windows and screens are kept by the delegate, by the global service and by the sign-on
+    // client (whose delegate is the main window): all of them go now, while their widgets can
+    // still be destroyed, not in the process's static destruction.
+    myWindowController_.reset();
+    readerWindowController_.reset();
+    OAuth::gInstance.reset();
+    GlobalService::releaseShared();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

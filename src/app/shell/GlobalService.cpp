@@ -88,6 +88,10 @@ Ref<GlobalService> GlobalService::globalShared() {
     return shared;
 }
 
+void GlobalService::releaseShared() {
+    resetSharedForTesting();
+}
+
 void GlobalService::resetSharedForTesting() {
     Ref<GlobalService> old = std::move(sharedSlot());
     sharedSlot().reset();

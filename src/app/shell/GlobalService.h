@@ -45,6 +45,9 @@ class GlobalService : public plat::Object {
     // Tests: forgets the shared service (its store context goes with it), so that the next
     // globalShared builds a new one from the information dictionary as it then is.
     static void resetSharedForTesting();
+    // At the program's end, before the application object goes: lets the shared service go with
+    // the screens it keeps (the main window, the library, the reader window).
+    static void releaseShared();
 
     int libraryStyle() const { return libraryStyle_; }
     void setLibraryStyle(int style) { libraryStyle_ = style; }

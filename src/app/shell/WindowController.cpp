@@ -409,15 +409,15 @@ void WindowController::shopFeatureMainView_selectShopGroupInfo(Ref<plat::Object>
 // ---- Search ----
 
 void WindowController::searchToolbar_Click(Ref<plat::Object>) {
-    plat::log("Search toolbar Click");
+    VND_TRACE("GUI", "Search toolbar Click");
 }
 
 void WindowController::searchAciton(Ref<plat::Object>) {
-    plat::log("searchAciton");
+    VND_TRACE("GUI", "searchAciton");
 }
 
 void WindowController::controlTextDidBeginEditing() {
-    plat::log("BeginEditing");
+    VND_TRACE("GUI", "BeginEditing");
     if (!searchMainViewController_) {
         searchMainViewController_ =
             instantiateScreen("SearchViewStoryboard", "SearchMainViewContrller");
@@ -432,17 +432,17 @@ void WindowController::controlTextDidBeginEditing() {
 }
 
 void WindowController::controlTextDidChange() {
-    plat::log("controlTextDidChange");
+    VND_TRACE("GUI", "controlTextDidChange");
 }
 
 void WindowController::controlTextDidEndEditing() {
-    plat::log("EndEditing");
+    VND_TRACE("GUI", "EndEditing");
     tell(searchMainViewController_,
          "startSearch:", outlets_->searchBookField->text().toStdString());
 }
 
 void WindowController::desiredSelector() {
-    plat::log("desiredSelector");
+    VND_TRACE("GUI", "desiredSelector");
     searchEditing_ = false;  // the next edit starts a search again
     outlets_->searchBookField->setText(QString());
     if (!currentViewBeforSearch_)

@@ -69,20 +69,20 @@ void WindowController::settingViewClickForLogOut() {
 // ---- The single-sign-on client's answers ----
 
 void WindowController::authRequest_didFinishWithResponse(int tag, std::string response) {
-    plat::log(plat::format("XXX OAuthRequest didFinishWithResponse [%d]", tag));
-    plat::log(plat::format("OAuthRequest response : %zu bytes", response.size()));
+    VND_TRACE("GUI", "XXX OAuthRequest didFinishWithResponse [%d]", tag);
+    VND_TRACE("GUI", "OAuthRequest response : %zu bytes", response.size());
     switch (tag) {
         case kOAuthTagAccessToken: {
             auto result = VnInfoBase::withDictionary<OAuthLogInResult>(replyDictionary(response));
             if (!hasText(result->accessToken_)) {
-                plat::log("authen : no access token in the reply");
+                VND_TRACE("GUI", "authen : no access token in the reply");
                 // A token already on its way to the profile stays; otherwise the sign-in failed.
                 if (!isGetUserAfterLogIn_)
                     failSignIn(++signInAttempt_, std::nullopt);
                 return;
             }
             oautAccessToken_ = result->accessToken_;
-            plat::log("authen : " + maskedSecret(oautAccessToken_));
+            VND_TRACE("GUI", "authen : access token received");
             isGetUserAfterLogIn_ = true;
             OAuth::getProfile();
             break;
@@ -90,13 +90,13 @@ void WindowController::authRequest_didFinishWithResponse(int tag, std::string re
         case kOAuthTagCheckToken: {
             auto result = VnInfoBase::withDictionary<OAuthLogInResult>(replyDictionary(response));
             if (result->validToken_)
-                plat::log("authen : " + maskedSecret(result->accessToken_));
+                VND_TRACE("GUI", "authen : the token is valid");
             break;
         }
         case kOAuthTagProfile: {
             auto user = VnInfoBase::withDictionary<OAuthUserInfo>(replyDictionary(response));
             oauthUserInfo_ = user;
-            plat::log("user : " + user->username_.value_or(std::string()));
+            VND_TRACE("GUI", "user : %s", hasText(user->username_) ? "named" : "no user name");
             if (isGetUserAfterLogIn_) {
                 isGetUserAfterLogIn_ = false;
                 authenticationWithVarnelLibrary(oautAccessToken_.value_or(std::string()));
@@ -112,7 +112,7 @@ void WindowController::authRequest_didFinishWithResponse(int tag, std::string re
 }
 
 void WindowController::authRequest_didFailWithError(int tag, std::string) {
-    plat::log(plat::format("XXX OAuthRequest didFailWithError [%d]", tag));
+    VND_TRACE("GUI", "XXX OAuthRequest didFailWithError [%d]", tag);
     // No answer will come for this sign-out; the library keeps its member.
     if (tag == kOAuthTagSignOut && !signOutAttempts_.empty())
         signOutAttempts_.pop_front();

@@ -69,12 +69,6 @@ void writeStoredValues(const Ref<plat::MutableDictionary>& values) {
 
 }  // namespace
 
-std::string maskedSecret(const std::optional<std::string>& secret) {
-    if (!secret)
-        return "(none)";
-    const std::string shown = secret->size() > 8 ? secret->substr(0, 4) : std::string();
-    return shown + "… (" + std::to_string(secret->size()) + " characters)";
-}
 
 // ---- The facade ----
 
@@ -297,8 +291,8 @@ void OAuth::callWebService(const std::string& path, const ParamList& param, cons
     request->setDelegate(delegate);
     request->setDidFinishSelector("requestCompleted:");
     request->setDidFailSelector("requestError:");
-    plat::log(
-        plat::format("OAuth: %s %s%s (tag %d)", type.c_str(), base.c_str(), path.c_str(), tag));
+    VND_TRACE("Webservice", "OAuth: %s %s%s (tag %d)", type.c_str(), base.c_str(), path.c_str(),
+              tag);
     request->startAsynchronous();
 }
 

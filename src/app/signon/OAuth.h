@@ -109,5 +109,3 @@ class OAuth : public plat::Object {
     std::string lastModePresentController_;
 };
 
-// Secrets in log lines: the first four characters and the length ("abcd… (32 characters)").
-std::string maskedSecret(const std::optional<std::string>& secret);

@@ -115,17 +115,17 @@ bool OAuthLogin::isRedirect(const std::string& url) const {
 }
 
 bool OAuthLogin::parserURL(const std::string& url) {
-    plat::log("FIND : " + redirectMarker());
+    VND_TRACE("GUI", "FIND : %s", redirectMarker().c_str());
     if (!isRedirect(url)) {
         exchangeFailed_ = false;  // the member goes on elsewhere
         return true;
     }
     const QueryDictionary query = parseQueryString(url);
-    plat::log(plat::format("queryString : %zu keys", query.size()));
+    VND_TRACE("GUI", "queryString : %zu keys", query.size());
     if (auto code = query.find("code"); code != query.end()) {
         // One exchange at a time, and none after a token came.
         if (statusCallWebService_ || exchangeSucceeded_) {
-            plat::log("OAuthLogin: another code ignored (" + maskedSecret(code->second) + ")");
+            VND_TRACE("GUI", "another code ignored");
             return false;
         }
         auto oauth = OAuth::sharedInstance();
@@ -140,7 +140,7 @@ bool OAuthLogin::parserURL(const std::string& url) {
         oauth->addObject(code->second, "code", param);
         oauth->callWebService("access_token.php", param, "POST", kOAuthTagAccessToken,
                               self<OAuthLogin>());
-        plat::log("FOUND");
+        VND_TRACE("GUI", "FOUND");
     } else {
         // "error" (the member cancelled, or the server refused), or neither: nothing to say.
         closeButton_Click();
@@ -175,7 +175,7 @@ void OAuthLogin::requestCompleted(Ref<plat::Object> object) {
     auto request = std::dynamic_pointer_cast<ASIHTTPRequest>(object);
     const std::string text =
         request ? request->responseString().value_or(std::string()) : std::string();
-    plat::log(plat::format("XXX requestCompleted : %zu characters", text.size()));
+    VND_TRACE("GUI", "XXX requestCompleted : %zu characters", text.size());
     statusCallWebService_ = false;
     const auto tag = request ? static_cast<int32_t>(request->tag()) : kOAuthTagAccessToken;
     auto oauth = OAuth::sharedInstance();
@@ -188,8 +188,7 @@ void OAuthLogin::requestCompleted(Ref<plat::Object> object) {
             oauth->setObjectWithKey(token, OAuth::kAccessTokenKey);
             exchangeSucceeded_ = true;
         }
-        plat::log("res : access token " +
-                  maskedSecret(token.string() ? std::optional(*token.string()) : std::nullopt));
+        VND_TRACE("GUI", "res : access token %s", exchangeSucceeded_ ? "received" : "missing");
     }
     if (oauth)
         plat::sendIfResponds(oauth->getDelegate(), "authRequest:didFinishWithResponse:", tag, text);

@@ -67,6 +67,12 @@ void VideoAsset::widgetTapped() {
         return;
     dropPlayer();
     player_ = std::make_unique<ui::MediaPlayer>();
+    if (!player_->isAvailable()) {
+        // Nothing can play here: the player says why, and the page shows no empty picture.
+        player_->setSource(*url);
+        player_.reset();
+        return;
+    }
     player_->setLoops(repeat_);
     player_->setSource(*url);
     if (auto view = std::dynamic_pointer_cast<PlayerWidgetView>(playerView_)) {

@@ -3,6 +3,7 @@
 #include <libxml/HTMLtree.h>
 
 #include <climits>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/storage/FileHandle.h"
@@ -49,6 +50,12 @@ bool attributeMatches(xmlNodePtr node, const std::string& attribute, const std::
 
 constexpr size_t kMaxPageBytes = size_t{256} << 20;
 constexpr size_t kMaxAttributes = 10000;
+// libxml2 checks each new attribute of a tag against every earlier one of that tag: the page's
+// work is the number of such pairs over all its tags. One tag of the most attributes allowed
+// (about a fifth of a second) is the most a page may cost, however its attributes are spread.
+constexpr uint64_t kMaxAttributePairs = uint64_t{kMaxAttributes} * (kMaxAttributes - 1) / 2;
+// Attributes in all: each costs libxml2 a node and some copying.
+constexpr uint64_t kMaxAttributesInAll = 1'000'000;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
@@ -56,6 +63,17 @@ bool isBlank(char c) {
 
 bool isLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Where a comment whose text starts at `p` ends, as libxml2 reads it: after the first "-->" or
+// "--!>"; null when it never ends (libxml2 then reads nothing more).
+const char* commentEnd(const char* p, const char* end) {
+    const auto length = static_cast<size_t>(end - p);
+    const auto* plain = static_cast<const char*>(memmem(p, length, "-->", 3));
+    const auto* bang = static_cast<const char*>(memmem(p, length, "--!>", 4));
+    if (bang && (!plain || bang < plain))
+        return bang + 4;
+    return plain ? plain + 3 : nullptr;
 }
 
 // One pass over the page before libxml2 sees it: libxml2 checks each new attribute of a tag
@@ -66,15 +84,15 @@ std::string refusalOf(const char* bytes, size_t length) {
         return "the page is larger than " + std::to_string(kMaxPageBytes) + " bytes";
     const char* p = bytes;
     const char* end = bytes + length;
+    uint64_t pairs = 0;
+    uint64_t inAll = 0;
     while ((p = static_cast<const char*>(std::memchr(p, '<', static_cast<size_t>(end - p))))) {
         ++p;
         if (p < end && *p == '!' && end - p >= 3 && p[1] == '-' && p[2] == '-') {
             // A comment: to its end, whatever it holds.
-            const char* close =
-                static_cast<const char*>(memmem(p + 3, static_cast<size_t>(end - p - 3), "-->", 3));
-            if (!close)
+            p = commentEnd(p + 3, end);
+            if (!p)
                 break;
-            p = close + 3;
             continue;
         }
         if (p >= end || !isLetter(*p))
@@ -91,6 +109,9 @@ std::string refusalOf(const char* bytes, size_t length) {
             if (++attributes > kMaxAttributes)
                 return "a start tag has more than " + std::to_string(kMaxAttributes) +
                        " attributes";
+            pairs += attributes - 1;
+            if (pairs > kMaxAttributePairs || ++inAll > kMaxAttributesInAll)
+                return "its start tags hold too many attributes in all to be read";
             while (p < end && !isBlank(*p) && *p != '>' && *p != '=' && *p != '/')
                 ++p;
             while (p < end && isBlank(*p))
@@ -304,7 +325,7 @@ Ref<HTMLParser> HTMLParser::initWithString(const std::string& string, Ref<plat::
 Ref<HTMLParser> HTMLParser::initWithData(const std::optional<plat::Bytes>& data,
                                          Ref<plat::Error>* error) {
     auto parser = std::make_shared<HTMLParser>();
-    if (!data) {
+    if (!data || data->empty()) {
         if (error)
             *error = plat::Error::make(kHTMLParserErrorDomain, 1);
         return parser;

@@ -2,9 +2,11 @@
 // HTMLParser and HTMLNode: an HTML document read by libxml2's HTML parser, and views on its
 // nodes with navigation, tag and attribute searches and text. Every node shares the document,
 // so a node stays usable after its parser is gone. Searches walk the tree without recursion, so
-// deep documents cannot exhaust the stack. Pages over 256 MiB, and pages with a start tag of more
-// than 10,000 attributes (which libxml2 reads in quadratic time), are refused with error 2 in
-// "HTMLParserdomain"; text runs of any length are kept whole.
+// deep documents cannot exhaust the stack. Pages over 256 MiB, pages with a start tag of more
+// than 10,000 attributes (which libxml2 reads in quadratic time), and pages whose tags together
+// cost more of that work than one such tag (or hold over 1,000,000 attributes) are refused with
+// error 2 in "HTMLParserdomain"; comments end where libxml2 ends them ("-->" or "--!>"). Text
+// runs of any length are kept whole.
 #include <libxml/HTMLparser.h>
 
 #include <memory>
@@ -89,7 +91,8 @@ class HTMLParser : public plat::Object {
     PLAT_CLASS(HTMLParser)
   public:
     HTMLParser() = default;
-    // An empty string or no data: error 1 in "HTMLParserdomain", and a parser with no document.
+    // An empty string, or no or empty data: error 1 in "HTMLParserdomain", and a parser with no
+    // document.
     static Ref<HTMLParser> initWithString(const std::string& string, Ref<plat::Error>* error);
     static Ref<HTMLParser> initWithData(const std::optional<plat::Bytes>& data,
                                         Ref<plat::Error>* error);

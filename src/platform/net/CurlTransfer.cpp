@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/net/ContentDecoder.h"
 #include "platform/net/HttpCookieStorage.h"
 #include "platform/net/NetText.h"
 #include "platform/net/NetworkThread.h"
@@ -195,9 +196,11 @@ bool CurlTransfer::configure(const UrlRequest& request,
     if (acceptEncoding && acceptEncoding->empty()) {
         append("Accept-Encoding;");  // sent empty: identity only, nothing to decode
     } else if (acceptEncoding) {
+        // Decoded here, not by libcurl, which ends a cut compressed body without an error.
         decoding_ = true;
-        set(CURLOPT_ACCEPT_ENCODING, acceptEncoding->c_str());
+        append("Accept-Encoding: " + *acceptEncoding);
     }
+    set(CURLOPT_HTTP_CONTENT_DECODING, 0L);
     // Neither libcurl's form content type nor its "Expect: 100-continue" pause.
     if (sendsBody && !fields.contains("Content-Type"))
         append("Content-Type:");
@@ -246,6 +249,13 @@ bool CurlTransfer::consumed(size_t bytes) {
     return paused_ && left < kMaxUndelivered / 2;
 }
 
+void CurlTransfer::afterPerform() {
+    // The loop may have taken every reported byte between the window check and the pause: then
+    // no one else takes the transfer up again.
+    if (paused_ && undelivered_ < kMaxUndelivered / 2)
+        resume(std::chrono::steady_clock::now());
+}
+
 void CurlTransfer::resume(SteadyTime now) {
     if (!paused_.exchange(false))
         return;
@@ -268,8 +278,17 @@ size_t CurlTransfer::onBody(char* buffer, size_t size, size_t count, void* self)
     const auto* bytes = reinterpret_cast<const uint8_t*>(buffer);
     if (transfer->redirect_) {
         Bytes& kept = transfer->redirectBody_;
-        const size_t room = kMaxRedirectBody - std::min(kMaxRedirectBody, kept.size());
-        kept.insert(kept.end(), bytes, bytes + std::min(room, length));
+        const auto keep = [&kept](const uint8_t* piece, size_t size) {
+            const size_t room = kMaxRedirectBody - std::min(kMaxRedirectBody, kept.size());
+            kept.insert(kept.end(), piece, piece + std::min(room, size));
+        };
+        if (!transfer->decoder_) {
+            keep(bytes, length);
+        } else if (kept.size() < kMaxRedirectBody &&
+                   !transfer->decoder_->decode(bytes, length, keep,
+                                               kMaxRedirectBody - kept.size())) {
+            transfer->redirectBody_.clear();  // an undecodable redirect body is not shown
+        }
         return length;
     }
     if (length == 0)
@@ -279,11 +298,31 @@ size_t CurlTransfer::onBody(char* buffer, size_t size, size_t count, void* self)
         transfer->paused_ = true;
         return CURL_WRITEFUNC_PAUSE;
     }
-    transfer->undelivered_ += length;
-    TransferEvent event;
-    event.kind = TransferEvent::Kind::Data;
-    event.data.assign(bytes, bytes + length);
-    transfer->emit(std::move(event));
+    const auto deliver = [transfer](const uint8_t* piece, size_t size) {
+        transfer->undelivered_ += size;
+        TransferEvent event;
+        event.kind = TransferEvent::Kind::Data;
+        event.data.assign(piece, piece + size);
+        transfer->emit(std::move(event));
+    };
+    if (!transfer->decoder_) {
+        deliver(bytes, length);
+        return length;
+    }
+    // A compressed body inflates up to the window at a time: libcurl hands the bytes over
+    // again after a pause, and those decoded already are skipped.
+    const size_t skip = std::min(transfer->decodedAhead_, length);
+    const size_t window =
+        kMaxUndelivered - std::min(kMaxUndelivered, transfer->undelivered_.load());
+    const auto taken = transfer->decoder_->decode(bytes + skip, length - skip, deliver, window);
+    if (!taken)
+        return 0;  // less than given stops the transfer; fail() says why
+    if (skip + *taken < length) {
+        transfer->decodedAhead_ = skip + *taken;
+        transfer->paused_ = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    transfer->decodedAhead_ -= skip;
     return length;
 }
 
@@ -371,6 +410,10 @@ void CurlTransfer::endOfHeaders() {
         fields_.add(name, value);
     if (handleCookies_)
         HttpCookieStorage::shared().setCookiesFromResponseHeaderFields(fields_, url_);
+    if (decoding_) {
+        if (const auto coding = fields_.first("Content-Encoding"))
+            decoder_ = ContentDecoder::forContentEncoding(*coding);
+    }
     if (isRedirectStatus(status) && fields_.contains("Location")) {
         redirect_ = true;
         response_ = HttpUrlResponse(url_, static_cast<int>(status), fields_);
@@ -392,6 +435,15 @@ void CurlTransfer::endOfHeaders() {
 void CurlTransfer::complete(CURLcode result) {
     if (result != CURLE_OK) {
         fail(result);
+        return;
+    }
+    if (!redirect_ && decoder_ && decoder_->started() && !decoder_->ended()) {
+        TransferEvent event;
+        event.kind = TransferEvent::Kind::Fail;
+        event.error = makeUrlError(NSURLErrorCannotDecodeContentData, url_,
+                                   "The server's reply could not be read: its compressed body "
+                                   "ends before its compressed stream does");
+        emitLast(std::move(event));
         return;
     }
     if (redirect_) {
@@ -445,8 +497,17 @@ void CurlTransfer::fail(CURLcode result) {
     char* address = nullptr;
     curl_easy_getinfo(handle_, CURLINFO_PRIMARY_IP, &address);
     const bool answered = address && *address;
-    if (!badReply_.empty() || (answered && (result == CURLE_UNSUPPORTED_PROTOCOL ||
-                                            result == CURLE_WEIRD_SERVER_REPLY))) {
+    if (decoder_ && !decoder_->failure().empty()) {
+        event.error = makeUrlError(NSURLErrorCannotDecodeContentData, url_,
+                                   "The server's reply could not be read: " + decoder_->failure());
+        emitLast(std::move(event));
+        return;
+    }
+    // libcurl refuses a status line or header field longer than it holds as out of memory.
+    const bool headTooLong = answered && !headersDone_ && result == CURLE_OUT_OF_MEMORY;
+    if (!badReply_.empty() || headTooLong ||
+        (answered &&
+         (result == CURLE_UNSUPPORTED_PROTOCOL || result == CURLE_WEIRD_SERVER_REPLY))) {
         // A server answered, but not with HTTP this layer can read: not an unsupported URL.
         const std::string detail = !badReply_.empty() ? badReply_
                                    : errorBuffer_[0]  ? std::string(errorBuffer_)

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@
 
 #include "platform/core/Error.h"
 #include "platform/core/Value.h"
+#include "platform/net/ContentDecoder.h"
 #include "platform/net/HttpUrlResponse.h"
 #include "platform/net/NetworkThread.h"
 #include "platform/net/UrlRequest.h"
@@ -76,6 +78,7 @@ class CurlTransfer : public NetworkTransfer {
     void complete(CURLcode result) override;
     void timeOut() override;
     void resume(SteadyTime now) override;
+    void afterPerform() override;
 
     struct Private {};
     CurlTransfer(Private, const UrlRequest& request, Listener listener);
@@ -119,7 +122,9 @@ class CurlTransfer : public NetworkTransfer {
     HttpUrlResponse response_;
     Bytes redirectBody_;
     size_t trailerBytes_ = 0;
-    std::string badReply_;  // why the reply cannot be read, once it is known
+    std::string badReply_;                     // why the reply cannot be read, once it is known
+    std::unique_ptr<ContentDecoder> decoder_;  // the final response's Content-Encoding undone
+    size_t decodedAhead_ = 0;  // bytes libcurl will hand over again that were decoded already
 
     std::atomic<size_t> undelivered_{0};
     std::atomic<bool> paused_{false};

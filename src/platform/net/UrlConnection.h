@@ -19,8 +19,11 @@
 //    delegate is gone stops).
 //  - Cookies: with the request's httpShouldHandleCookies, the shared HttpCookieStorage's cookies
 //    are sent and every response's Set-Cookie fields (redirects included) are stored.
-//  - No content decoding unless the request sets a non-empty "Accept-Encoding"; TLS peers are
-//    verified.
+//  - No content decoding unless the request sets a non-empty "Accept-Encoding"; then gzip and
+//    deflate bodies are decoded, and another coding, or a compressed body that is corrupt or ends
+//    before its stream does, fails with -1016. TLS peers are verified.
+//  - A reply that is not HTTP this layer can read (a malformed or over-long status line or
+//    header field, an impossible Content-Length) fails with -1011, saying why.
 //  - A 401 with a challenge, a 407 with the proxy's (its protection space is the proxy's, the
 //    credential goes out as "Proxy-Authorization"), or a server certificate that does not
 //    verify, becomes an authentication challenge: the delegate says whether it can authenticate in

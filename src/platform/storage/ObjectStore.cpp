@@ -6,6 +6,8 @@
 #include <limits>
 #include <mutex>
 #include <set>
+#include <system_error>
+#include <thread>
 
 #include "platform/core/Log.h"
 #include "platform/storage/FileManager.h"
@@ -27,6 +29,19 @@ constexpr size_t kMaxBoundValues = 999;
 // pages write little faster still, and make each row changed alone cost a larger page. A store made
 // before keeps the page size it was made with.
 constexpr int kPageSize = 16384;
+
+// The store keeps its changes in a write-ahead log: a save appends its pages to the log and is
+// not synced, so a crash of the program leaves every save whole. A checkpoint syncs the log and
+// copies it into the store; it runs after every save on a thread of the store's own (and when the
+// store closes), so that a save does not wait for the disk, and a crash of the machine loses at
+// most the saves whose checkpoint had not finished, never the store.
+//
+// The room a log keeps on disk once a checkpoint has copied all of it.
+constexpr int kLogBytesKept = 4 * 1024 * 1024;
+// The page cache of a connection takes up to this many KB while a save runs, so that a save of
+// thousands of rows is written once, at its commit, instead of spilling pages into the log in its
+// middle; the pages are given back after every save.
+constexpr int kCacheKilobytes = 64 * 1024;
 
 // SQLite sets aside room for twenty pages for every connection up front and keeps it until the
 // connection closes (330 KB each with pages of 16 KB); the store asks for pages as it needs them
@@ -121,6 +136,17 @@ class Statement {
 
 int execute(sqlite3* db, const std::string& sql) {
     return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+}
+
+// The first column of the statement's first row, as text; empty when there is none.
+std::string answer(sqlite3* db, const std::string& sql) {
+    std::string text;
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+        sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_text(stmt, 0))
+        text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+    sqlite3_finalize(stmt);
+    return text;
 }
 
 Value columnValue(sqlite3_stmt* stmt, int column, const AttributeDescription& attribute) {
@@ -388,6 +414,8 @@ ObjectStoreContext::EntityStatements& ObjectStoreContext::statementsOf(
 }
 
 void ObjectStoreContext::closeStore() {
+    if (checkpoint_.joinable())
+        checkpoint_.join();
     statements_.clear();
     if (db_) {
         sqlite3_close_v2(db_);
@@ -432,6 +460,19 @@ bool ObjectStoreContext::openStore(Ref<Error>* error, bool* unreadable) {
             return false;
         }
     }
+
+    // Saves go to the log, unsynced (a store made before takes the log on now and keeps its
+    // rows); where the log cannot be kept, the rollback journal stays, synced at every commit.
+    keepsLog_ = answer(db, "PRAGMA journal_mode = WAL") == "wal";
+    if (keepsLog_) {
+        execute(db, "PRAGMA synchronous = NORMAL");
+        // The checkpoint thread copies the log; SQLite's own copy would run inside a save.
+        execute(db, "PRAGMA wal_autocheckpoint = 0");
+        // A log emptied by a checkpoint is cut back to this size when the next save starts it
+        // anew.
+        execute(db, "PRAGMA journal_size_limit = " + std::to_string(kLogBytesKept));
+    }
+    execute(db, "PRAGMA cache_size = -" + std::to_string(kCacheKilobytes));
 
     // Additive migration: missing tables, columns and indexes are added; rows are kept.
     if ((rc = execute(db, "BEGIN IMMEDIATE")) != SQLITE_OK)
@@ -491,6 +532,53 @@ bool ObjectStoreContext::openStore(Ref<Error>* error, bool* unreadable) {
     sqlite3_db_release_memory(db);
     db_ = db;
     return true;
+}
+
+void ObjectStoreContext::checkpointInBackground() {
+    {
+        std::lock_guard lock(checkpointMutex_);
+        checkpointWanted_ = true;
+        if (checkpointRunning_)
+            return;  // the running thread copies again
+        checkpointRunning_ = true;
+    }
+    if (checkpoint_.joinable())
+        checkpoint_.join();  // it has ended
+    // Where no thread can be started, the log is copied when the store closes.
+    try {
+        checkpoint_ = std::thread([this] { copyLogUntilNoSaveAsks(); });
+    } catch (const std::system_error&) {
+        std::lock_guard lock(checkpointMutex_);
+        checkpointRunning_ = false;
+    }
+}
+
+void ObjectStoreContext::copyLogUntilNoSaveAsks() {
+    // A connection of its own, so that the context's one stays free for the thread that uses it.
+    // A copy never waits for that one: what it cannot copy yet, the next one copies.
+    sqlite3* db = nullptr;
+    const bool open =
+        sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK;
+    // A connection knows that its store keeps a log only once it has read the store.
+    if (open)
+        execute(db, "PRAGMA schema_version");
+    for (;;) {
+        {
+            std::lock_guard lock(checkpointMutex_);
+            if (!checkpointWanted_) {
+                checkpointRunning_ = false;
+                break;
+            }
+            checkpointWanted_ = false;
+        }
+        const int rc = open ? sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE,
+                                                        nullptr, nullptr)
+                            : SQLITE_CANTOPEN;
+        if (rc != SQLITE_OK && rc != SQLITE_BUSY)
+            log("Object store " + path_.string() + ": cannot copy the log into the store: " +
+                (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
+    }
+    sqlite3_close_v2(db);
 }
 
 void ObjectStoreContext::setAside() {
@@ -730,6 +818,8 @@ Ref<Error> ObjectStoreContext::save() {
     }
     if (execute(db_, "COMMIT") != SQLITE_OK)
         return failed("Cannot save");
+    if (keepsLog_)
+        checkpointInBackground();
     // The pages a large save went through are not kept in memory.
     sqlite3_db_release_memory(db_);
 

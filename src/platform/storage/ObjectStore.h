@@ -2,11 +2,13 @@
 // The object store: rows of declared entities kept in one SQLite file, reached through a context
 // that confines them to one thread. A model lists the entities (one table each) and their
 // attributes; opening a store adds missing tables, columns and indexes and keeps the rows
-// (additive migration). A context hands out one row object per row, keeps inserts, changes and
-// deletions pending until save() writes them in one transaction, and its fetches see the
-// pending inserts and deletions; its statements are prepared once per entity and reused. Predicates
-// are TRUE, ==, > and AND, always sent as bound parameters. A store file that cannot be read is set
-// aside (renamed, never over an earlier one), logged, and replaced by a fresh store.
+// (additive migration). Saves go to the store's write-ahead log, which a thread of the context's
+// own copies into the store later (see ObjectStore.cpp). A context hands out one row object per
+// row, keeps inserts, changes and deletions pending until save() writes them in one transaction,
+// and its fetches see the pending inserts and deletions; its statements are prepared once per
+// entity and reused. Predicates are TRUE, ==, > and AND, always sent as bound parameters. A store
+// file that cannot be read is set aside (renamed, never over an earlier one), logged, and replaced
+// by a fresh store.
 //
 //   auto context = ObjectStoreContext::open(path, model);
 //   auto row = context->insertNewObject("UserBookmark");
@@ -18,9 +20,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "platform/core/Error.h"
@@ -170,6 +174,10 @@ class ObjectStoreContext : public Object {
     bool openStore(Ref<Error>* error, bool* unreadable);
     void closeStore();
     void setAside();
+    // Has the log copied into the store on a thread of its own, after the copy that runs, if any.
+    void checkpointInBackground();
+    // The checkpoint thread's work, on a connection of its own.
+    void copyLogUntilNoSaveAsks();
     // Reads the stored rows of the entity matching the predicate: the row number, then (with
     // withAttributes) every attribute in model order; answers the error of the query.
     Ref<Error> selectStored(
@@ -196,6 +204,14 @@ class ObjectStoreContext : public Object {
     std::vector<Ref<ManagedObject>> deleted_;
     // Prepared statements by entity, finalized when the store closes.
     std::map<const EntityDescription*, std::unique_ptr<EntityStatements>> statements_;
+    // Whether saves go to the store's write-ahead log.
+    bool keepsLog_ = false;
+    // The checkpoint thread: started by a save when none runs, it copies the log into the store
+    // until no save asks for more; joined before the next one starts and before the store closes.
+    std::thread checkpoint_;
+    std::mutex checkpointMutex_;
+    bool checkpointWanted_ = false;   // guarded by checkpointMutex_
+    bool checkpointRunning_ = false;  // guarded by checkpointMutex_
 };
 
 }  // namespace plat

@@ -15,8 +15,25 @@
 
 namespace ui {
 
-MediaPlayer::MediaPlayer(QObject* parent)
-    : QObject(parent), player_(std::make_unique<QMediaPlayer>()) {
+namespace {
+
+// The ffmpeg backend is the one the program's packages bring; Qt's default on Linux needs
+// GStreamer plugins that a machine may lack, and then fails inside its player. Chosen before the
+// first player is made, unless the user chose one.
+std::unique_ptr<QMediaPlayer> makePlayer() {
+    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
+        qputenv("QT_MEDIA_BACKEND", "ffmpeg");
+    return std::make_unique<QMediaPlayer>();
+}
+
+}  // namespace
+
+MediaPlayer::MediaPlayer(QObject* parent) : QObject(parent), player_(makePlayer()) {
+    if (!player_->isAvailable()) {
+        // No backend could make a player: every play reports the failure, none is attempted.
+        unavailable_ = true;
+        return;
+    }
     if (!QMediaDevices::audioOutputs().isEmpty()) {
         audio_ = std::make_unique<QAudioOutput>();
         player_->setAudioOutput(audio_.get());
@@ -32,6 +49,8 @@ MediaPlayer::MediaPlayer(QObject* parent)
 }
 
 MediaPlayer::~MediaPlayer() {
+    if (unavailable_)
+        return;
     player_->stop();
     player_->setVideoOutput(static_cast<QObject*>(nullptr));
 }
@@ -59,9 +78,10 @@ void MediaPlayer::fail(const std::string& reason) {
     if (failed_)
         return;
     failed_ = true;
-    plat::log(plat::format("The media file %s cannot be played: %s",
-                           source_.toString().toStdString().c_str(), reason.c_str()));
-    player_->stop();
+    VND_TRACE("Error", "The media file %s cannot be played: %s",
+              source_.fileName().toStdString().c_str(), reason.c_str());
+    if (!unavailable_)
+        player_->stop();
     if (const auto handler = didFail_)
         handler(reason);
 }
@@ -71,10 +91,16 @@ void MediaPlayer::setSource(const QUrl& url) {
     failed_ = false;
     completedLoops_ = 0;
     source_ = url;
+    if (unavailable_) {
+        fail("no media backend can play here");
+        return;
+    }
     player_->setSource(url);
 }
 
 void MediaPlayer::play() {
+    if (unavailable_ && !failed_)
+        fail("no media backend can play here");
     if (failed_)
         return;
     if (player_->mediaStatus() == QMediaPlayer::EndOfMedia)
@@ -84,11 +110,13 @@ void MediaPlayer::play() {
 }
 
 void MediaPlayer::pause() {
-    player_->pause();
+    if (!unavailable_)
+        player_->pause();
 }
 
 void MediaPlayer::stop() {
-    player_->stop();
+    if (!unavailable_)
+        player_->stop();
 }
 
 bool MediaPlayer::isPlaying() const {
@@ -163,11 +191,12 @@ void PlayerView::setPlayer(MediaPlayer* player) {
     for (const auto& connection : playerConnections_)
         QObject::disconnect(connection);
     playerConnections_.clear();
-    if (player_)
+    if (player_ && player_->isAvailable())
         player_->player().setVideoOutput(static_cast<QObject*>(nullptr));
     player_ = player;
     position_->setRange(0, 0);
-    if (!player)
+    // A player no backend could make shows nothing.
+    if (!player || !player->isAvailable())
         return;
     QMediaPlayer& media = player->player();
     media.setVideoOutput(&videoItem());

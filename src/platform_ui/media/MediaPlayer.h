@@ -3,7 +3,8 @@
 // the end of play once per play. Sound goes out only when an audio device exists; without one the
 // player has no output yet plays (and reports playing) all the same. A looping player starts
 // again from the beginning at each end instead of reporting it. A file the backend cannot play
-// is logged and reported once through the failure handler; nothing waits for it.
+// is logged and reported once through the failure handler; nothing waits for it. Where no media
+// backend can make a player, every source fails that way and nothing is played.
 // ui::PlayerView: the picture of a player, able to lie over a page: a graphics view with a video
 // item, a control bar (play/pause, position) and a full-screen toggle. It may be made before its
 // player and handed one (or another) later; a player that goes leaves the view empty. The video
@@ -51,6 +52,8 @@ class MediaPlayer : public QObject {
         didFail_ = std::move(handler);
     }
     bool hasFailed() const { return failed_; }
+    // False when no media backend could make a player.
+    bool isAvailable() const { return !unavailable_; }
 
   private:
     void mediaStatusChanged(int status);
@@ -64,6 +67,7 @@ class MediaPlayer : public QObject {
     bool endReported_ = false;
     bool loops_ = false;
     bool failed_ = false;
+    bool unavailable_ = false;
     int completedLoops_ = 0;
 };
 

@@ -1,6 +1,7 @@
 // varnel-pdf-check FILE: opens a one-page PDF file and draws its first page at thumbnail size, as
 // the reader would, so that the reader learns in a separate process whether QtPdf can use the
-// file. Exit status 0: usable; 1: not usable, the reason on standard output; 2: wrong use. Its
+// file. Exit status 0: usable, the first page's width and height in points on standard output;
+// 1: not usable, the reason on standard output; 2: wrong use. Its
 // processor time and address space are bounded here (PdfPageCheck::kTimeLimit, kMemoryLimit); in
 // a sanitizer's build, where an address-space bound cannot hold, its peak resident memory is
 // checked against the same limit at the end.
@@ -9,6 +10,7 @@
 #include <QCoreApplication>
 #include <QImage>
 #include <QPdfDocument>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -52,6 +54,23 @@ int main(int argc, char** argv) {
     const rlimit memory{ui::PdfPageCheck::kMemoryLimit, ui::PdfPageCheck::kMemoryLimit};
     ::setrlimit(RLIMIT_AS, &memory);
 #endif
+    // What is not a whole PDF where readers look is refused before QtPdf sees it.
+    {
+        std::ifstream file(argv[1], std::ios::binary);
+        std::string head(ui::PdfPageCheck::kHeaderWindow + 5, '\0');
+        file.read(head.data(), static_cast<std::streamsize>(head.size()));
+        head.resize(static_cast<size_t>(file.gcount()));
+        file.clear();
+        file.seekg(0, std::ios::end);
+        const auto size = static_cast<uint64_t>(std::max<std::streamoff>(0, file.tellg()));
+        const uint64_t window = ui::PdfPageCheck::kTrailerWindow;
+        file.seekg(static_cast<std::streamoff>(size > window ? size - window : 0));
+        std::string tail(static_cast<size_t>(std::min(size, window)), '\0');
+        file.read(tail.data(), static_cast<std::streamsize>(tail.size()));
+        tail.resize(static_cast<size_t>(file.gcount()));
+        if (const auto problem = ui::PdfPageCheck::headAndTailProblem(head, tail))
+            return damaged(problem->c_str());
+    }
     QCoreApplication application(argc, argv);
     QPdfDocument document;
     if (document.load(QString::fromLocal8Bit(argv[1])) != QPdfDocument::Error::None ||
@@ -74,5 +93,7 @@ int main(int argc, char** argv) {
                                    " MiB of memory";
         return damaged(reason.c_str());
     }
+    std::printf("%.17g %.17g\n", points.width(), points.height());
+    std::fflush(stdout);
     return 0;
 }

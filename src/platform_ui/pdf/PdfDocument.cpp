@@ -44,6 +44,13 @@ void PdfDocument::removePageAtIndex(int index) {
     changed();
 }
 
+void PdfDocument::replacePageAtIndex(int index, const Ref<PdfPage>& page) {
+    if (!page || index < 0 || index >= pageCount() || pages_[static_cast<size_t>(index)] == page)
+        return;
+    pages_[static_cast<size_t>(index)] = page;
+    changed();
+}
+
 int PdfDocument::indexForPage(const PdfPage* page) const {
     const auto it = std::find_if(pages_.begin(), pages_.end(),
                                  [&](const Ref<PdfPage>& p) { return p.get() == page; });

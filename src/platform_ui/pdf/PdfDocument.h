@@ -1,7 +1,7 @@
 #pragma once
 // ui::PdfDocument: the reader's document, an ordered list of pages (each usually the only page of
 // its own PDF). Out-of-range indexes have no effect; indexForPage of an absent page is -1.
-// Views listen for changes through addChangeObserver.
+// Views listen for changes through addChangeObserver: one notice a change (a replaced page is one).
 #include <QByteArray>
 #include <functional>
 #include <vector>
@@ -24,6 +24,9 @@ class PdfDocument : public plat::Object {
     // An index from 0 to pageCount (appending); others and a null page do nothing.
     void insertPage(const Ref<PdfPage>& page, int index);
     void removePageAtIndex(int index);
+    // Puts the page in the slot of the one at the index (one change); out of range, a null page,
+    // or the same page, nothing.
+    void replacePageAtIndex(int index, const Ref<PdfPage>& page);
     int indexForPage(const PdfPage* page) const;
     int indexForPage(const Ref<PdfPage>& page) const { return indexForPage(page.get()); }
 

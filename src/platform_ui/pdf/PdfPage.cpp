@@ -30,23 +30,20 @@ uint64_t nextPageId() {
 // One page's PDF is never this large.
 constexpr size_t kMaxFileBytes = size_t{1} << 30;
 
-// The trailer is looked for this far from the end.
-constexpr size_t kTrailerWindow = 1024;
+constexpr size_t kHeaderWindow = PdfPageCheck::kHeaderWindow;
+constexpr size_t kTrailerWindow = PdfPageCheck::kTrailerWindow;
 
 Ref<plat::Error> pageError(int64_t code, const std::string& reason) {
     return plat::Error::withDescription(kPdfPageErrorDomain, code, reason);
 }
 
-// Whether the first bytes and the last kTrailerWindow bytes look like a whole PDF; the error
-// when they do not.
+// Whether the first bytes and the last kTrailerWindow bytes look like a whole PDF; the error when
+// they do not.
 Ref<plat::Error> checkHeadAndTail(const QByteArray& head, const QByteArray& tail) {
-    const bool header = head.startsWith("%PDF-");
-    const bool trailer = tail.contains("%%EOF");
-    if (header && trailer)
-        return nullptr;
-    return pageError(1, head.isEmpty() ? "The data is empty"
-                        : !header      ? "The data does not start as a PDF document"
-                                       : "The PDF document is cut short (no %%EOF)");
+    const auto problem = PdfPageCheck::headAndTailProblem(
+        std::string_view(head.constData(), static_cast<size_t>(head.size())),
+        std::string_view(tail.constData(), static_cast<size_t>(tail.size())));
+    return problem ? pageError(1, *problem) : nullptr;
 }
 
 // The thread of the application's event loop, which must never wait for a page check.
@@ -68,7 +65,8 @@ PdfPage::~PdfPage() {
 }
 
 Ref<PdfPage> PdfPage::fromData(QByteArray bytes, Ref<plat::Error>* error) {
-    if (auto failed = checkHeadAndTail(bytes, bytes.right(kTrailerWindow))) {
+    if (auto failed =
+            checkHeadAndTail(bytes.left(kHeaderWindow + 5), bytes.right(kTrailerWindow))) {
         if (error)
             *error = failed;
         return nullptr;
@@ -85,9 +83,18 @@ Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Erro
             *error = std::move(failed);
         return nullptr;
     };
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
+    auto page = std::make_shared<PdfPage>();
+    page->pageId_ = nextPageId();
+    page->path_ = path;
+    auto identity = PdfPageCheck::fileIdentity(path);
+    if (!identity)
         return fail(pageError(2, "Cannot read " + path.string()));
+    page->identity_ = std::move(*identity);
+    // A file checked before is known without opening it: its size, or why it cannot be used.
+    if (const auto verdict = PdfPageCheck::keptVerdict(path)) {
+        page->apply(*verdict);
+        return page;
+    }
     auto file = plat::FileHandle::openForReading(path);
     if (!file)
         return fail(pageError(2, "Cannot read " + path.string()));
@@ -95,17 +102,18 @@ Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Erro
     if (size > kMaxFileBytes)
         return fail(pageError(3, "The file is too large for one page: " + path.string()));
     file->seekToFileOffset(0);
-    const auto head = file->readDataOfLength(8);
+    const auto head = file->readDataOfLength(kHeaderWindow + 5);
     file->seekToFileOffset(size > kTrailerWindow ? size - kTrailerWindow : 0);
     const auto tail = file->readDataOfLength(kTrailerWindow);
     if (!head || !tail)
         return fail(pageError(2, "Cannot read " + path.string()));
     if (auto failed = checkHeadAndTail(toByteArray(*head), toByteArray(*tail)))
         return fail(failed);
-    auto page = std::make_shared<PdfPage>();
-    page->pageId_ = nextPageId();
-    page->path_ = path;
     return page;
+}
+
+bool PdfPage::isUnchangedFile(const std::filesystem::path& path) const {
+    return !path_.empty() && path_ == path && PdfPageCheck::fileIdentity(path) == identity_;
 }
 
 QByteArray PdfPage::dataRepresentation() const {
@@ -124,25 +132,51 @@ Ref<PdfPage> PdfPage::fromImage(const QImage& image) {
     return page;
 }
 
+std::optional<PdfPageCheck::Verdict> PdfPage::knownVerdict() const {
+    if (!path_.empty())
+        return PdfPageCheck::keptVerdict(path_);
+    return PdfPageCheck::knownDataVerdict(bytes_.constData(), static_cast<size_t>(bytes_.size()));
+}
+
+bool PdfPage::needsCheck() const {
+    return isPdfPage() && !isParsed() && !knownVerdict();
+}
+
 bool PdfPage::parse() {
+    return parse(true);
+}
+
+bool PdfPage::parseIfChecked() {
+    return parse(false);
+}
+
+bool PdfPage::parse(bool mayCheck) {
     {
         std::lock_guard lock(mutex_);
         if (parsed_)
             return !error_;
     }
+    if (!isPdfPage())
+        return true;
+    // Every PDF is opened and drawn once in a child process before QtPdf opens it here. The GUI
+    // thread never waits for the check of a file: such a page stays unparsed for a worker.
+    auto verdict = knownVerdict();
+    if (!verdict && (!mayCheck || (!path_.empty() && onGuiThread())))
+        return false;
+    if (!verdict)
+        verdict = path_.empty() ? PdfPageCheck::checkData(bytes_.constData(),
+                                                          static_cast<size_t>(bytes_.size()))
+                                : PdfPageCheck::check(path_);
+    return apply(*verdict);
+}
+
+bool PdfPage::apply(const PdfPageCheck::Verdict& verdict) {
     PdfEngine::PageInfo info;
-    if (!path_.empty()) {
-        // A file is opened and drawn once in a child process before QtPdf opens it here. The GUI
-        // thread never waits for that: it leaves the page unparsed for the render worker.
-        auto verdict = PdfPageCheck::keptVerdict(path_);
-        if (!verdict && onGuiThread())
-            return false;
-        if (!verdict)
-            verdict = PdfPageCheck::check(path_);
-        if (!verdict->usable)
-            info.error = pageError(102, "The page file is damaged: " + verdict->reason);
-    }
-    if (!info.error)
+    if (!verdict.usable)
+        info.error = pageError(102, "The page file is damaged: " + verdict.reason);
+    else if (verdict.hasSize())
+        info.size = QSizeF(verdict.width, verdict.height);
+    else  // the checker could not be run: QtPdf itself tells the size
         info = PdfEngine::inspect(pageId_, {bytes_, path_});
     std::lock_guard lock(mutex_);
     if (parsed_)
@@ -262,6 +296,11 @@ QImage PdfPage::drawnPlaceholder(const QSize& size) const {
 }
 
 QImage PdfPage::image(const QSize& size) {
+    if (size.isEmpty())
+        return {};
+    parse();
+    if (!isParsed())
+        return drawnPlaceholder(size);  // its file waits for its check
     return render(size, QRect(QPoint(0, 0), size));
 }
 
@@ -271,8 +310,11 @@ QImage PdfPage::render(const QSize& fullSize, const QRect& clip) {
     const QRect part = clip.isNull() ? QRect(QPoint(0, 0), fullSize) : clip;
     if (isImagePage())
         return image_.scaled(fullSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).copy(part);
-    if (!parse())
+    if (!parseIfChecked()) {
+        if (!isParsed())
+            return {};  // waits for its check
         return drawnPlaceholder(fullSize).copy(part);
+    }
     // The crop box fills `fullSize`: render the media box at the matching scale and take the
     // crop box's part of it.
     QRectF media, crop;

@@ -1,14 +1,15 @@
 #pragma once
 // ui::PdfPage: one page of the reader's document: the first page of a one-page PDF (bytes or a
-// file), or an image at one point per pixel. A PDF page is checked only for "%PDF-" at the start
-// and "%%EOF" near the end when it is made; QtPdf parses it when its size or pixels are first
-// needed (visible pages first, the rest on the render worker). Until then it reports an estimated
-// size. A page QtPdf cannot open keeps an error saying why and draws its placeholder image.
-// A page made from a file keeps only the path: the bytes are read while QtPdf has the page open.
-// Such a page is first checked in a child process (PdfPageCheck): one that hangs, crashes or
-// exhausts memory there is damaged, with the reason, and QtPdf never opens it here. The GUI
-// thread never waits for a check: there such a page stays unparsed until a worker (the render
-// cache's) has parsed it.
+// file), or an image at one point per pixel. A PDF page is checked only for "%PDF-" starting
+// within its first 1,024 bytes and "%%EOF" within its last MiB when it is made (PDF readers skip
+// what comes before the header and ignore what follows the marker). Before QtPdf opens it here,
+// every PDF is opened and drawn once in a child process (PdfPageCheck): one that hangs, crashes or
+// exhausts memory there is damaged, with the reason, and QtPdf never opens it here. That check also
+// tells the page's size, and is kept: a page made from a file checked before (when it was
+// downloaded) knows its size, or its damage, at once, without being opened. Until its check is
+// known a page reports an estimated size. A page made from a file keeps only the path: the bytes
+// are read while QtPdf has the page open. The GUI thread never waits for a file's check, and
+// rendering never runs one: the page view has unchecked pages checked on a thread of their own.
 // Boxes are in y-up page space: the media box starts at (0, 0); the crop box is what is shown.
 #include <QByteArray>
 #include <QImage>
@@ -22,6 +23,7 @@
 #include <string>
 
 #include "platform/core/Error.h"
+#include "platform_ui/pdf/PdfPageCheck.h"
 
 namespace ui {
 
@@ -38,17 +40,24 @@ class PdfPage : public plat::Object {
     ~PdfPage() override;
     // Null, with an error, when the bytes do not look like a PDF.
     static Ref<PdfPage> fromData(QByteArray bytes, Ref<plat::Error>* error = nullptr);
-    // Checks the file's start and end only; null, with an error, when it cannot be read or does
-    // not look like a PDF.
+    // Takes the file's kept check when there is one, else checks the file's start and end only;
+    // null, with an error, when it cannot be read or does not look like a PDF.
     static Ref<PdfPage> fromFile(const std::filesystem::path& path,
                                  Ref<plat::Error>* error = nullptr);
     static Ref<PdfPage> fromImage(const QImage& image);
 
     bool isImagePage() const { return !image_.isNull(); }
-    // Parses the page now when it has not been (thread-safe); false when QtPdf cannot use it,
-    // or, on the GUI thread, while its file waits for its check (the page then stays unparsed).
+    // Parses the page now when it has not been (thread-safe), checking it first when its check
+    // is not known; false when QtPdf cannot use it, or, on the GUI thread, while its file waits
+    // for its check (the page then stays unparsed).
     bool parse();
+    // As parse(), but never runs a check: false, unparsed, while one is needed.
+    bool parseIfChecked();
     bool isParsed() const;
+    // Whether the page waits for a check that has not been made (nor kept).
+    bool needsCheck() const;
+    // Whether the page is made from that file and the file is as it was then.
+    bool isUnchangedFile(const std::filesystem::path& path) const;
     // The reason QtPdf could not use the page; null while it can (or has not been parsed).
     Ref<plat::Error> error() const;
 
@@ -68,10 +77,11 @@ class PdfPage : public plat::Object {
     const std::string& label() const { return label_; }
     void setLabel(std::string label) { label_ = std::move(label); }
 
-    // The crop box rendered into an image of that size (synchronously); the placeholder for a
-    // page that cannot be drawn.
+    // The crop box rendered into an image of that size (synchronously, checking the page first
+    // where parse() would); the placeholder for a page that cannot be drawn.
     QImage image(const QSize& size);
-    // As image(), for the part `clip` of the crop box drawn at `fullSize` (pixels, y-down).
+    // As image(), for the part `clip` of the crop box drawn at `fullSize` (pixels, y-down); a
+    // null image while the page waits for its check.
     QImage render(const QSize& fullSize, const QRect& clip);
     // The PDF bytes (read from the page's file when it has one; empty for an image page or a
     // file that can no longer be read).
@@ -86,6 +96,10 @@ class PdfPage : public plat::Object {
     uint64_t pageId() const { return pageId_; }
 
   private:
+    bool parse(bool mayCheck);
+    // Takes the check's verdict: the size, or why the page cannot be used.
+    bool apply(const PdfPageCheck::Verdict& verdict);
+    std::optional<PdfPageCheck::Verdict> knownVerdict() const;
     QImage drawnPlaceholder(const QSize& size) const;
     // With the lock held, once the media box is known.
     void applyInsetsLocked();
@@ -95,6 +109,7 @@ class PdfPage : public plat::Object {
     uint64_t pageId_ = 0;
     QByteArray bytes_;
     std::filesystem::path path_;
+    std::string identity_;  // the file's size and time when the page was made
     QImage image_;
     QImage placeholder_;
     std::string label_;

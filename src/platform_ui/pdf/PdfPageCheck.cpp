@@ -9,14 +9,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 #include <optional>
+#include <set>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
 #include "platform/core/Log.h"
+#include "platform/crypto/Digest.h"
 #include "platform/storage/AtomicFile.h"
 
 namespace ui {
@@ -25,8 +33,10 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kVerdictMagic = "varnel-pdf-check 1";
+constexpr const char* kVerdictMagic = "varnel-pdf-check 2";
 constexpr size_t kMaxReason = 512;
+
+std::atomic<uint64_t> checkersStarted{0};
 
 // The file as it is now: size and modification time; nothing when it cannot be read.
 std::optional<std::string> identityOf(const fs::path& page) {
@@ -48,10 +58,31 @@ std::vector<std::string> linesOf(const plat::Bytes& bytes) {
     return lines;
 }
 
-// Verdicts known in this process, by file, with the file's identity then.
+// "W H" in points; false unless both are positive and finite.
+bool readSize(const std::string& text, PdfPageCheck::Verdict& verdict) {
+    char* end = nullptr;
+    const double w = std::strtod(text.c_str(), &end);
+    const double h = std::strtod(end, &end);
+    if (!(std::isfinite(w) && std::isfinite(h) && w > 0 && h > 0))
+        return false;
+    verdict.width = w;
+    verdict.height = h;
+    return true;
+}
+
+// A verdict as kept: a slow one (stopped once at its processor time) is due to run again.
+struct Kept {
+    PdfPageCheck::Verdict verdict;
+    bool slow = false;
+};
+
+// Verdicts known in this process, by file (with the file's identity then) or by the digest of
+// bytes held in memory; and the checks running now, which a second asker waits for.
 struct Memo {
     std::mutex mutex;
-    std::unordered_map<std::string, std::pair<std::string, PdfPageCheck::Verdict>> verdicts;
+    std::condition_variable ended;
+    std::unordered_map<std::string, std::pair<std::string, Kept>> verdicts;
+    std::set<std::string> running;
 };
 
 Memo& memo() {
@@ -59,31 +90,43 @@ Memo& memo() {
     return memo;
 }
 
-void remember(const fs::path& page, const std::string& identity,
-              const PdfPageCheck::Verdict& verdict) {
-    std::lock_guard lock(memo().mutex);
-    memo().verdicts[page.string()] = {identity, verdict};
-}
-
-std::optional<PdfPageCheck::Verdict> readKeptVerdict(const fs::path& page,
-                                                     const std::string& identity) {
+std::optional<Kept> readKeptVerdict(const fs::path& page, const std::string& identity) {
     const auto bytes = plat::AtomicFile::read(PdfPageCheck::verdictPath(page), 4096);
     if (!bytes)
         return std::nullopt;
     const auto lines = linesOf(*bytes);
-    if (lines.size() < 3 || lines[0] != kVerdictMagic || lines[1] != identity)
-        return std::nullopt;  // another file, or another version of it
-    if (lines[2] == "usable")
-        return PdfPageCheck::Verdict{};
-    if (lines[2] == "damaged" && lines.size() >= 4)
-        return PdfPageCheck::Verdict{false, lines[3]};
+    if (lines.size() < 4 || lines[0] != kVerdictMagic || lines[1] != identity)
+        return std::nullopt;  // another file, another version of it, or an older record
+    Kept kept;
+    if (lines[2] == "usable" && readSize(lines[3], kept.verdict))
+        return kept;
+    kept.verdict.usable = false;
+    kept.verdict.reason = lines[3];
+    kept.slow = lines[2] == "slow";
+    if (lines[2] == "damaged" || kept.slow)
+        return kept;
     return std::nullopt;
 }
 
-void keep(const fs::path& page, const std::string& identity, const PdfPageCheck::Verdict& verdict) {
-    remember(page, identity, verdict);
+// The memo's entry, else the kept file's (then remembered); the memo's lock is held.
+std::optional<Kept> lookUpLocked(const fs::path& page, const std::string& identity) {
+    const auto it = memo().verdicts.find(page.string());
+    if (it != memo().verdicts.end() && it->second.first == identity)
+        return it->second.second;
+    auto kept = readKeptVerdict(page, identity);
+    if (kept)
+        memo().verdicts[page.string()] = {identity, *kept};
+    return kept;
+}
+
+void keep(const fs::path& page, const std::string& identity, const Kept& kept) {
+    const PdfPageCheck::Verdict& v = kept.verdict;
+    char size[64];
+    std::snprintf(size, sizeof size, "%.17g %.17g", v.width, v.height);
     const std::string text = std::string(kVerdictMagic) + "\n" + identity + "\n" +
-                             (verdict.usable ? "usable\n" : "damaged\n" + verdict.reason + "\n");
+                             (v.usable    ? "usable\n" + std::string(size) + "\n"
+                              : kept.slow ? "slow\n" + v.reason + "\n"
+                                          : "damaged\n" + v.reason + "\n");
     if (auto error = plat::AtomicFile::write(
             PdfPageCheck::verdictPath(page),
             {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 0644))
@@ -149,6 +192,7 @@ std::optional<pid_t> spawnChecker(const std::string& program, const std::string&
 struct CheckerRun {
     std::optional<PdfPageCheck::Verdict> verdict;  // nothing: the checker could not be run
     bool keep = true;
+    bool slow = false;  // stopped at its processor time
 };
 
 CheckerRun runChecker(const fs::path& page) {
@@ -162,6 +206,7 @@ CheckerRun runChecker(const fs::path& page) {
         ::close(out[0]);
         return {};
     }
+    ++checkersStarted;
     // The child bounds its own processor time; real time only guards against one that waits
     // for ever.
     const auto deadline = Clock::now() + PdfPageCheck::kWallLimit;
@@ -204,19 +249,28 @@ CheckerRun runChecker(const fs::path& page) {
         if (signal == SIGXCPU || signal == SIGKILL)
             return {Verdict{false, "the check did not finish within " +
                                        std::to_string(PdfPageCheck::kTimeLimit.count()) +
-                                       " s of processor time"}};
+                                       " s of processor time"},
+                    true, true};
         return {Verdict{false, "the check crashed (signal " + std::to_string(signal) + ")"}};
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) == 127 || WEXITSTATUS(status) == 2)
         return {};
     // What the child had resident is not read here: posix_spawn starts it in this process's
     // memory, so its peak would count ours too. The child checks its own peak instead.
-    if (WEXITSTATUS(status) == 0)
-        return {Verdict{}};
+    if (WEXITSTATUS(status) == 0) {
+        Verdict usable;
+        if (!readSize(said, usable))
+            return {Verdict{false, "the check gave no page size"}};
+        return {usable};
+    }
     return {Verdict{false, said.empty() ? "QtPdf cannot use the file" : oneLine(said)}};
 }
 
 }  // namespace
+
+std::optional<std::string> PdfPageCheck::fileIdentity(const fs::path& page) {
+    return identityOf(page);
+}
 
 fs::path PdfPageCheck::verdictPath(const fs::path& page) {
     fs::path kept = page;
@@ -239,32 +293,136 @@ std::optional<PdfPageCheck::Verdict> PdfPageCheck::keptVerdict(const fs::path& p
     const auto identity = identityOf(page);
     if (!identity)
         return Verdict{false, "the file cannot be read"};
-    {
-        std::lock_guard lock(memo().mutex);
-        const auto it = memo().verdicts.find(page.string());
-        if (it != memo().verdicts.end() && it->second.first == *identity)
-            return it->second.second;
-    }
-    auto kept = readKeptVerdict(page, *identity);
-    if (kept)
-        remember(page, *identity, *kept);
-    return kept;
+    std::lock_guard lock(memo().mutex);
+    const auto kept = lookUpLocked(page, *identity);
+    if (!kept || kept->slow)
+        return std::nullopt;
+    return kept->verdict;
 }
 
-PdfPageCheck::Verdict PdfPageCheck::check(const fs::path& page) {
-    if (auto kept = keptVerdict(page))
-        return *kept;
-    const auto identity = identityOf(page);
-    const CheckerRun run = runChecker(page);
-    if (!run.verdict) {
-        VND_TRACE("Error", "Cannot run %s: page %s is used unchecked", program().c_str(),
-                  page.c_str());
-        return Verdict{};
+namespace {
+
+// Runs `run` for the key unless another thread runs it now (then waits for that one and asks
+// `known` again); `known` and `remember` are called with the memo's lock held.
+PdfPageCheck::Verdict checkOnce(const std::string& key,
+                                const std::function<std::optional<Kept>()>& known,
+                                const std::function<CheckerRun(const std::optional<Kept>&)>& run,
+                                const std::function<void(const CheckerRun&)>& remember) {
+    std::unique_lock lock(memo().mutex);
+    std::optional<Kept> before;
+    while (true) {
+        before = known();
+        if (before && !before->slow)
+            return before->verdict;
+        if (!memo().running.count(key))
+            break;
+        memo().ended.wait(lock);
     }
-    // Kept only when the file did not change while it was checked.
-    if (run.keep && identity && identityOf(page) == identity)
-        keep(page, *identity, *run.verdict);
-    return *run.verdict;
+    memo().running.insert(key);
+    lock.unlock();
+    CheckerRun result;
+    try {
+        result = run(before);
+    } catch (...) {
+        lock.lock();
+        memo().running.erase(key);
+        memo().ended.notify_all();
+        throw;
+    }
+    lock.lock();
+    if (result.verdict)
+        remember(result);
+    memo().running.erase(key);
+    memo().ended.notify_all();
+    return result.verdict ? *result.verdict : PdfPageCheck::Verdict{};
+}
+
+std::string digestKey(const char* data, size_t size) {
+    const auto digest =
+        plat::Digest::sha256(std::span(reinterpret_cast<const uint8_t*>(data), size));
+    return "bytes:" + plat::Digest::hex(digest);
+}
+
+}  // namespace
+
+PdfPageCheck::Verdict PdfPageCheck::check(const fs::path& page) {
+    const auto identity = identityOf(page);
+    if (!identity)
+        return Verdict{false, "the file cannot be read"};
+    return checkOnce(
+        page.string(), [&] { return lookUpLocked(page, *identity); },
+        [&](const std::optional<Kept>& before) {
+            CheckerRun run = runChecker(page);
+            if (!run.verdict) {
+                VND_TRACE("Error", "Cannot run %s: page %s is used unchecked", program().c_str(),
+                          page.c_str());
+                return run;
+            }
+            // A second stop at the limit is kept for good.
+            run.slow = run.slow && !(before && before->slow);
+            // Kept only when the file did not change while it was checked.
+            run.keep = run.keep && identityOf(page) == identity;
+            return run;
+        },
+        [&](const CheckerRun& run) {
+            if (!run.keep)
+                return;
+            const Kept kept{*run.verdict, run.slow};
+            memo().verdicts[page.string()] = {*identity, kept};
+            keep(page, *identity, kept);
+        });
+}
+
+std::optional<PdfPageCheck::Verdict> PdfPageCheck::knownDataVerdict(const char* data, size_t size) {
+    const std::string key = digestKey(data, size);
+    std::lock_guard lock(memo().mutex);
+    const auto it = memo().verdicts.find(key);
+    if (it == memo().verdicts.end())
+        return std::nullopt;
+    return it->second.second.verdict;
+}
+
+PdfPageCheck::Verdict PdfPageCheck::checkData(const char* data, size_t size) {
+    const std::string key = digestKey(data, size);
+    return checkOnce(
+        key,
+        [&]() -> std::optional<Kept> {
+            const auto it = memo().verdicts.find(key);
+            if (it == memo().verdicts.end())
+                return std::nullopt;
+            return Kept{it->second.second.verdict, false};
+        },
+        [&](const std::optional<Kept>&) {
+            // The checker reads a file: the bytes go to a private one for the check.
+            std::error_code ec;
+            fs::path folder = fs::temp_directory_path(ec);
+            std::string name = (folder / "varnel-pdf-page.XXXXXX").string();
+            const int fd = ::mkstemp(name.data());
+            if (fd < 0)
+                return CheckerRun{};
+            bool written = true;
+            for (size_t done = 0; done < size && written;) {
+                const ssize_t n = ::write(fd, data + done, size - done);
+                if (n < 0 && errno == EINTR)
+                    continue;
+                written = n > 0;
+                done += n > 0 ? static_cast<size_t>(n) : 0;
+            }
+            ::close(fd);
+            CheckerRun run = written ? runChecker(name) : CheckerRun{};
+            fs::remove(name, ec);
+            if (!run.verdict)
+                VND_TRACE("Error", "Cannot run %s: a page in memory is used unchecked",
+                          program().c_str());
+            return run;
+        },
+        [&](const CheckerRun& run) {
+            memo().verdicts[key] = {std::string(), Kept{*run.verdict, false}};
+        });
+}
+
+uint64_t PdfPageCheck::checksRun() {
+    return checkersStarted;
 }
 
 }  // namespace ui

@@ -3,21 +3,29 @@
 // varnel-pdf-check (built with this kit) before the reader uses it, under a limit of processor
 // time and a memory limit. QtPdf loops for ever on a page tree that points back at itself and
 // may take a gigabyte for one content stream; in a child process that costs at most kTimeLimit
-// of its processor time, however busy the machine is. The verdict is kept beside the file
-// ("<file>.pdfcheck") while the file stays the same (size and modification time), so each file
-// is checked once.
+// of its processor time, however busy the machine is. The verdict, with the page's size, is kept
+// beside the file ("<file>.pdfcheck") while the file stays the same (size and modification
+// time), so each file is checked once and a reader that opens it later learns its size without
+// opening it. A check stopped at its limit of processor time is kept only as slow: the next
+// check of the file runs the child once more, and that verdict is kept for good (a busy or slow
+// machine must not mark a good page damaged for ever).
 //
-// check() waits for the child: it is for worker threads. The GUI thread asks keptVerdict() only,
-// which never runs the child (PdfPage leaves a page whose file is not checked yet to the render
-// worker).
+// Pages held in memory are checked the same way through a private temporary file; their
+// verdicts are remembered in this process by the bytes' digest.
+//
+// check() and checkData() wait for the child: they are for worker threads (the reader's checks
+// run on a thread of their own, never on the GUI thread or the render worker). Two checks of one
+// file at once run one child. keptVerdict() never runs the child.
 //
 // The program is found through $VARNEL_PDF_CHECK, then beside the running program, then where
 // the build put it. When it cannot be run at all the page is used unchecked (logged).
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace ui {
 
@@ -35,15 +43,44 @@ class PdfPageCheck {
     struct Verdict {
         bool usable = true;
         std::string reason;  // why not
+        // The first page's size in points, when usable and known (0 when the checker could not
+        // be run).
+        double width = 0, height = 0;
+        bool hasSize() const { return width > 0 && height > 0; }
     };
     // The kept verdict for the file, or the checker's (then kept). Waits for the child.
     static Verdict check(const std::filesystem::path& page);
     // The kept verdict for the file as it is now (a file that cannot be read needs none: it is
-    // not usable); nothing when it has not been checked, or has changed since. Never runs the
-    // child.
+    // not usable); nothing when it has not been checked, has changed since, or its check was
+    // stopped once for its processor time (it is due to be checked again). Never runs the child.
     static std::optional<Verdict> keptVerdict(const std::filesystem::path& page);
+    // The verdict for a page's bytes held in memory, checked once in this process.
+    static Verdict checkData(const char* data, size_t size);
+    static std::optional<Verdict> knownDataVerdict(const char* data, size_t size);
     static std::filesystem::path verdictPath(const std::filesystem::path& page);
+    // The file's size and modification time as text; nothing when it cannot be read.
+    static std::optional<std::string> fileIdentity(const std::filesystem::path& page);
     static std::filesystem::path program();
+    // Checker processes started by this process so far.
+    static uint64_t checksRun();
+
+    // Where PDF readers look: the header starts within the first kHeaderWindow bytes (anything
+    // before it is skipped). QtPdf ignores anything after the end marker; a file without one is a
+    // download cut short, so the marker is still asked for, within a bounded read of the end.
+    static constexpr size_t kHeaderWindow = 1024;
+    static constexpr size_t kTrailerWindow = size_t{1} << 20;
+    // Why the first bytes (kHeaderWindow and the header's length) and the last kTrailerWindow
+    // bytes are not those of a whole PDF; nothing when they are.
+    static std::optional<std::string> headAndTailProblem(std::string_view head,
+                                                         std::string_view tail) {
+        const size_t at = head.find("%PDF-");
+        const bool header = at != std::string_view::npos && at <= kHeaderWindow;
+        if (header && tail.find("%%EOF") != std::string_view::npos)
+            return std::nullopt;
+        return head.empty() ? "The data is empty"
+               : !header    ? "The data does not start as a PDF document"
+                            : "The PDF document is cut short (no %%EOF)";
+    }
 };
 
 }  // namespace ui

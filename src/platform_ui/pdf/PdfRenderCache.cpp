@@ -6,6 +6,7 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <algorithm>
+#include <atomic>
 
 namespace ui {
 namespace {
@@ -31,20 +32,50 @@ PdfRenderCache::PdfRenderCache(size_t byteBudget) : budget_(byteBudget) {
     worker_ = std::thread([this] { run(); });
 }
 
+void PdfRenderCache::startCheckerLocked() {
+    // Made when the first page needs its check: most documents are checked before they show.
+    if (!checker_.joinable() && !stopping_)
+        checker_ = std::thread([this] { runChecks(); });
+}
+
 PdfRenderCache::~PdfRenderCache() {
+    shutdown();
+}
+
+void PdfRenderCache::shutdown() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
         queue_.clear();
         parseQueue_.clear();
+        awaitingCheck_.clear();
     }
     wake_.notify_all();
-    worker_.join();
+    wakeChecker_.notify_all();
+    if (worker_.joinable())
+        worker_.join();
+    std::thread checker;
+    {
+        std::lock_guard lock(mutex_);
+        checker = std::move(checker_);
+    }
+    if (checker.joinable())
+        checker.join();
 }
+
+namespace {
+std::atomic<PdfRenderCache*> sharedCache{nullptr};
+}  // namespace
 
 PdfRenderCache& PdfRenderCache::shared() {
     static PdfRenderCache cache;
+    sharedCache.store(&cache, std::memory_order_release);
     return cache;
+}
+
+void PdfRenderCache::stopSharedWorker() {
+    if (PdfRenderCache* cache = sharedCache.load(std::memory_order_acquire))
+        cache->shutdown();
 }
 
 size_t PdfRenderCache::byteBudget() const {
@@ -112,17 +143,20 @@ void PdfRenderCache::request(const void* client, std::vector<Request> requests, 
             return std::any_of(requests.begin(), requests.end(),
                                [&](const Request& r) { return r.key == key; });
         };
-        cancelled_ +=
-            static_cast<uint64_t>(std::count_if(queue_.begin(), queue_.end(), [&](const Queued& q) {
-                return q.client == client && !listed(q.request.key);
-            }));
+        const auto unlisted = [&](const Queued& q) {
+            return q.client == client && !listed(q.request.key);
+        };
+        cancelled_ += static_cast<uint64_t>(std::count_if(queue_.begin(), queue_.end(), unlisted));
+        cancelled_ += static_cast<uint64_t>(
+            std::count_if(awaitingCheck_.begin(), awaitingCheck_.end(), unlisted));
         std::erase_if(queue_, [&](const Queued& q) { return q.client == client; });
+        std::erase_if(awaitingCheck_, unlisted);
         for (auto& r : requests) {
             if (!r.page || index_.count(r.key) || (inFlight_ && *inFlight_ == r.key))
                 continue;
-            const bool queued = std::any_of(queue_.begin(), queue_.end(), [&](const Queued& q) {
-                return q.request.key == r.key;
-            });
+            const auto same = [&](const Queued& q) { return q.request.key == r.key; };
+            const bool queued = std::any_of(queue_.begin(), queue_.end(), same) ||
+                                std::any_of(awaitingCheck_.begin(), awaitingCheck_.end(), same);
             if (!queued)
                 queue_.push_back({client, std::move(r)});
         }
@@ -132,15 +166,16 @@ void PdfRenderCache::request(const void* client, std::vector<Request> requests, 
 
 void PdfRenderCache::cancelClient(const void* client) {
     std::lock_guard lock(mutex_);
-    const size_t before = queue_.size();
+    const size_t before = queue_.size() + awaitingCheck_.size();
     std::erase_if(queue_, [&](const Queued& q) { return q.client == client; });
-    cancelled_ += before - queue_.size();
+    std::erase_if(awaitingCheck_, [&](const Queued& q) { return q.client == client; });
+    cancelled_ += before - queue_.size() - awaitingCheck_.size();
     std::erase_if(parseQueue_, [&](const ParseJob& j) { return j.client == client; });
     doneCallbacks_.erase(client);
     parsedCallbacks_.erase(client);
 }
 
-void PdfRenderCache::parseLater(const void* client, const std::vector<Ref<PdfPage>>& pages,
+void PdfRenderCache::checkLater(const void* client, const std::vector<Ref<PdfPage>>& pages,
                                 std::function<void(const Ref<PdfPage>&)> parsed) {
     {
         std::lock_guard lock(mutex_);
@@ -150,8 +185,10 @@ void PdfRenderCache::parseLater(const void* client, const std::vector<Ref<PdfPag
             if (page && !page->isParsed())
                 parseQueue_.push_back({client, page});
         }
+        if (!parseQueue_.empty())
+            startCheckerLocked();
     }
-    wake_.notify_one();
+    wakeChecker_.notify_one();
 }
 
 void PdfRenderCache::insert(const Key& key, QImage image) {
@@ -175,52 +212,86 @@ void PdfRenderCache::evictLocked() {
 }
 
 void PdfRenderCache::run() {
-    QPointer<PdfRenderCache> self(this);
     while (true) {
         std::unique_lock lock(mutex_);
-        wake_.wait(lock, [&] {
-            return stopping_ || (!suspended_ && (!queue_.empty() || !parseQueue_.empty()));
-        });
+        wake_.wait(lock, [&] { return stopping_ || (!suspended_ && !queue_.empty()); });
         if (stopping_)
             return;
-        if (!queue_.empty()) {
-            Queued job = std::move(queue_.front());
-            queue_.pop_front();
-            ++renders_;
-            inFlight_ = job.request.key;
+        Queued job = std::move(queue_.front());
+        queue_.pop_front();
+        if (!job.request.page->isParsed()) {
             lock.unlock();
-            QImage image = job.request.page->render(job.request.key.fullSize, job.request.key.clip);
-            const Key key = job.request.key;
-            const void* client = job.client;
-            QMetaObject::invokeMethod(
-                this,
-                [this, key, client, image = std::move(image)]() mutable {
-                    insert(key, std::move(image));
-                    {
-                        std::lock_guard guard(mutex_);
-                        if (inFlight_ && *inFlight_ == key)
-                            inFlight_.reset();
-                    }
-                    DoneCallback done;
-                    {
-                        std::lock_guard guard(mutex_);
-                        const auto it = doneCallbacks_.find(client);
-                        if (it != doneCallbacks_.end())
-                            done = it->second;
-                    }
-                    if (done)
-                        done(key);
-                },
-                Qt::QueuedConnection);
-            continue;
+            const bool waits = job.request.page->needsCheck();
+            lock.lock();
+            if (waits) {
+                // Checked first on the checking thread, then rendered.
+                parseQueue_.push_back({this, job.request.page});
+                awaitingCheck_.push_back(std::move(job));
+                if (!stopping_)
+                    startCheckerLocked();
+                wakeChecker_.notify_one();
+                continue;
+            }
         }
+        ++renders_;
+        inFlight_ = job.request.key;
+        lock.unlock();
+        QImage image = job.request.page->render(job.request.key.fullSize, job.request.key.clip);
+        const Key key = job.request.key;
+        const void* client = job.client;
+        QMetaObject::invokeMethod(
+            this,
+            [this, key, client, image = std::move(image)]() mutable {
+                {
+                    std::lock_guard guard(mutex_);
+                    if (inFlight_ && *inFlight_ == key)
+                        inFlight_.reset();
+                }
+                // A page that waits for its check is asked for again once it is checked.
+                if (image.isNull())
+                    return;
+                insert(key, std::move(image));
+                DoneCallback done;
+                {
+                    std::lock_guard guard(mutex_);
+                    const auto it = doneCallbacks_.find(client);
+                    if (it != doneCallbacks_.end())
+                        done = it->second;
+                }
+                if (done)
+                    done(key);
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void PdfRenderCache::runChecks() {
+    while (true) {
+        std::unique_lock lock(mutex_);
+        wakeChecker_.wait(lock, [&] { return stopping_ || !parseQueue_.empty(); });
+        if (stopping_)
+            return;
         ParseJob job = std::move(parseQueue_.front());
         parseQueue_.pop_front();
         lock.unlock();
         Ref<PdfPage> page = job.page.lock();
-        if (!page || page->isParsed())
+        if (page && !page->isParsed())
+            page->parse();
+        if (job.client == this) {
+            // Renders that waited for this page go first.
+            lock.lock();
+            std::deque<Queued> ready, still;
+            for (auto& q : awaitingCheck_)
+                (q.request.page == page ? ready : still).push_back(std::move(q));
+            awaitingCheck_ = std::move(still);
+            queue_.insert(queue_.begin(), std::make_move_iterator(ready.begin()),
+                          std::make_move_iterator(ready.end()));
+            lock.unlock();
+            wake_.notify_one();
             continue;
-        page->parse();
+        }
+        if (!page)
+            continue;
         const void* client = job.client;
         QMetaObject::invokeMethod(
             this,

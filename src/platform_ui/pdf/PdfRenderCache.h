@@ -2,8 +2,10 @@
 // ui::PdfRenderCache: page images rendered by one worker thread, kept least-recently-used within
 // one byte budget (256 MiB unless set) shared by the page views and thumbnail strips. A client
 // hands over its wanted renders in priority order (visible pages first, then neighbours); queued
-// requests it no longer lists are cancelled and never render. Results and parsed-page notices
-// are delivered on the thread that made the cache (the GUI thread), through its event loop.
+// requests it no longer lists are cancelled and never render. The worker only renders: pages
+// that wait for their check (PdfPageCheck) are checked on a second thread, in the order their
+// client gives, and are not rendered before. Results and checked-page notices are delivered on
+// the thread that made the cache (the GUI thread), through its event loop.
 #include <QImage>
 #include <QObject>
 #include <QRect>
@@ -43,6 +45,11 @@ class PdfRenderCache : public QObject {
     explicit PdfRenderCache(size_t byteBudget = size_t{256} << 20);
     ~PdfRenderCache() override;
     static PdfRenderCache& shared();
+    // Stops and joins the worker: renders still queued never run and later requests wait for
+    // nothing. Renders use Qt's thread pool, so a program stops the shared cache's worker before
+    // its QApplication goes (stopSharedWorker does nothing when no shared cache was made).
+    void shutdown();
+    static void stopSharedWorker();
 
     size_t byteBudget() const;
     void setByteBudget(size_t bytes);
@@ -57,8 +64,9 @@ class PdfRenderCache : public QObject {
     // Replaces the client's queued requests; `done` is called for each render that finishes.
     void request(const void* client, std::vector<Request> requests, DoneCallback done);
     void cancelClient(const void* client);
-    // Parses the pages on the worker when it has nothing to render; `parsed` is called with each.
-    void parseLater(const void* client, const std::vector<Ref<PdfPage>>& pages,
+    // Replaces the client's queued checks: the pages are checked (and parsed) on the checking
+    // thread in that order; `parsed` is called with each.
+    void checkLater(const void* client, const std::vector<Ref<PdfPage>>& pages,
                     std::function<void(const Ref<PdfPage>&)> parsed);
 
     // While suspended the worker starts nothing new (queued requests wait, and may be cancelled).
@@ -77,13 +85,18 @@ class PdfRenderCache : public QObject {
         WeakRef<PdfPage> page;
     };
     void run();
+    void runChecks();
+    void startCheckerLocked();
     void insert(const Key& key, QImage image);
     void evictLocked();
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
+    std::condition_variable wakeChecker_;
     std::deque<Queued> queue_;
     std::deque<ParseJob> parseQueue_;
+    // Renders whose page waits for its check (made on the checking thread, then queued first).
+    std::deque<Queued> awaitingCheck_;
     std::map<const void*, DoneCallback> doneCallbacks_;
     std::map<const void*, std::function<void(const Ref<PdfPage>&)>> parsedCallbacks_;
     std::list<std::pair<Key, QImage>> lru_;  // most recent first
@@ -97,6 +110,7 @@ class PdfRenderCache : public QObject {
     bool stopping_ = false;
     bool suspended_ = false;
     std::thread worker_;
+    std::thread checker_;
 };
 
 }  // namespace ui

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
 #include <cmath>
 
 namespace ui {
@@ -12,7 +13,6 @@ namespace {
 
 constexpr double kDefaultWidth = 595, kDefaultHeight = 842;  // A4, for pages of unknown size
 constexpr qint64 kMaxWholePagePixels = 4096 * 4096;
-constexpr int kBackgroundParseDelayMs = 100;
 
 }  // namespace
 
@@ -47,7 +47,7 @@ void PdfView::setDocument(const Ref<PdfDocument>& document) {
         const QPointer<PdfView> self(this);
         observerToken_ = document_->addChangeObserver([self] {
             if (self)
-                self->relayout(true);
+                self->setNeedsLayout();
         });
     }
     layout_.currentRow = 0;
@@ -79,13 +79,17 @@ void PdfView::setDisplaysAsBook(bool book) {
 }
 
 void PdfView::setDisplaysPageBreaks(bool breaks) {
+    if (breaks == breaks_)
+        return;
     breaks_ = breaks;
-    relayout(true);
+    setNeedsLayout();
 }
 
 void PdfView::setDisplayBox(PdfPage::Box box) {
+    if (box == displayBox_)
+        return;
     displayBox_ = box;
-    relayout(true);
+    setNeedsLayout();
 }
 
 void PdfView::setBackgroundColor(const QColor& color) {
@@ -94,7 +98,27 @@ void PdfView::setBackgroundColor(const QColor& color) {
 }
 
 void PdfView::layoutDocumentView() {
-    relayout(true);
+    setNeedsLayout();
+}
+
+void PdfView::setNeedsLayout() {
+    layoutPending_ = true;
+    if (layoutQueued_)
+        return;
+    layoutQueued_ = true;
+    const QPointer<PdfView> self(this);
+    QTimer::singleShot(0, this, [self] {
+        if (!self)
+            return;
+        self->layoutQueued_ = false;
+        self->layoutIfNeeded();
+    });
+}
+
+void PdfView::layoutIfNeeded() const {
+    // The layout is the view's own cache of its document: making it late changes nothing else.
+    if (layoutPending_)
+        const_cast<PdfView*>(this)->relayout(true);
 }
 
 int PdfView::indexOf(const Ref<PdfPage>& page) const {
@@ -114,7 +138,10 @@ QSizeF PdfView::sizeOfPage(int index) const {
 }
 
 void PdfView::relayout(bool keepCurrentPage) {
+    layoutPending_ = false;
     const int count = document_ ? document_->pageCount() : 0;
+    if (count > 0)
+        ++layoutCount_;
     // Keep the anchor page (the page gone to, or the current one after a scroll) where it is on
     // screen.
     const Ref<PdfPage> anchor = keepCurrentPage ? anchorPage_.lock() : nullptr;
@@ -167,6 +194,8 @@ void PdfView::relayout(bool keepCurrentPage) {
         verticalScrollBar()->setValue(
             qRound(pageFrame(anchor).top() - anchorY +
                    std::max(0.0, (viewportSize.height() - layout_.contentSize.height()) / 2)));
+    // The worker starts on what is shown now, not a turn later.
+    requestRenders();
     changed();
 }
 
@@ -210,6 +239,7 @@ void PdfView::scrollRectToVisible(const QRectF& rect) {
 }
 
 QRectF PdfView::pageFrame(const Ref<PdfPage>& page) const {
+    layoutIfNeeded();
     const int index = indexOf(page);
     if (index < 0 || static_cast<size_t>(index) >= layout_.frames.size())
         return {};
@@ -261,6 +291,7 @@ QRectF PdfView::convertRectFromDocumentView(const QRectF& documentRect) const {
 Ref<PdfPage> PdfView::currentPage() const {
     if (!document_ || document_->pageCount() == 0)
         return nullptr;
+    layoutIfNeeded();
     const QRectF visible = documentVisibleRect();
     double best = -1;
     int bestIndex = -1;
@@ -286,12 +317,19 @@ void PdfView::goToPage(const Ref<PdfPage>& page) {
     const int index = indexOf(page);
     if (index < 0)
         return;
-    const int row = layout_.rowOfPage(index);
     if (!PdfLayout::isContinuous(mode_)) {
+        // The rows do not depend on the page sizes: a layout still to make is made once, here.
+        int row = 0;
+        const auto rows = PdfLayout::makeRows(document_->pageCount(), mode_, book_);
+        for (size_t r = 0; r < rows.size(); ++r) {
+            if (std::find(rows[r].begin(), rows[r].end(), index) != rows[r].end())
+                row = static_cast<int>(r);
+        }
         layout_.currentRow = row;
         relayout(false);
         verticalScrollBar()->setValue(0);
     } else {
+        layoutIfNeeded();
         const QRectF frame = layout_.frames[static_cast<size_t>(index)];
         const double margin = breaks_ ? PdfLayout::kPageBreak : 0;
         applyingLayout_ = true;
@@ -415,15 +453,16 @@ void PdfView::changed() {
 
 void PdfView::afterChange() {
     changeScheduled_ = false;
-    // The first page on screen is parsed now, so that its true size shows at once; the other
-    // visible pages are parsed by their renders, first in the worker's queue. A page whose file
-    // waits for its check stays unparsed here: its render parses it.
+    layoutIfNeeded();
+    // The first page on screen is parsed now when its check is known, so that its true size
+    // shows at once; the other visible pages are parsed by their renders. A page that waits for
+    // its check stays unparsed here: it is checked first on the checking thread.
     bool resized = false;
     firstVisiblePageWaiting_ = false;
     for (const auto& page : visiblePagesInLayout()) {
         if (!page->isParsed()) {
             const QSizeF before = sizeOfPage(indexOf(page));
-            page->parse();
+            page->parseIfChecked();
             firstVisiblePageWaiting_ = !page->isParsed();
             resized = !firstVisiblePageWaiting_ && cropBoxOf(page).size() != before;
         }
@@ -447,6 +486,7 @@ std::vector<Ref<PdfPage>> PdfView::visiblePagesInLayout() const {
     std::vector<Ref<PdfPage>> pages;
     if (!document_)
         return pages;
+    layoutIfNeeded();
     const QRectF visible = documentVisibleRect();
     for (size_t i = 0; i < layout_.frames.size(); ++i) {
         if (!layout_.frames[i].isNull() && layout_.frames[i].intersects(visible))
@@ -495,6 +535,8 @@ void PdfView::requestRenders() {
         const Ref<PdfPage> page = document_->pageAtIndex(index);
         if (page->isImagePage() || (page->isParsed() && page->error()))
             continue;
+        if (!page->isParsed() && page->needsCheck())
+            continue;  // rendered once it is checked
         PdfRenderCache::Key key = keyFor(index);
         if (layout_.frames[static_cast<size_t>(index)].isNull() ||
             !layout_.frames[static_cast<size_t>(index)].intersects(documentVisibleRect()))
@@ -507,17 +549,7 @@ void PdfView::requestRenders() {
         if (self)
             self->pageRendered(key.pageId);
     });
-    // The other pages are parsed on the worker once the screen has settled, so that they never
-    // hold up what is shown.
-    if (!parseTimerRunning_) {
-        parseTimerRunning_ = true;
-        QTimer::singleShot(kBackgroundParseDelayMs, this, [self] {
-            if (self) {
-                self->parseTimerRunning_ = false;
-                self->parseRestLater();
-            }
-        });
-    }
+    requestChecks();
 }
 
 void PdfView::pageRendered(uint64_t pageId) {
@@ -527,7 +559,7 @@ void PdfView::pageRendered(uint64_t pageId) {
         if (page->pageId() != pageId)
             continue;
         if (page->isParsed() && cropBoxOf(page).size() != sizeOfPage(i)) {
-            relayout(true);
+            setNeedsLayout();
             return;
         }
         break;
@@ -537,32 +569,48 @@ void PdfView::pageRendered(uint64_t pageId) {
     viewport()->update();
 }
 
-void PdfView::parseRestLater() {
-    if (!document_)
-        return;
-    std::vector<Ref<PdfPage>> unparsed;
-    for (int i = 0; i < document_->pageCount(); ++i) {
-        const Ref<PdfPage> page = document_->pageAtIndex(i);
-        if (!page->isParsed())
-            unparsed.push_back(page);
+void PdfView::requestChecks() {
+    // Pages not parsed yet, the ones on screen and their neighbours first (as they render), then
+    // the others in order: each is checked once (or its kept check read) and then parsed.
+    std::vector<Ref<PdfPage>> pages;
+    std::vector<bool> listed(static_cast<size_t>(document_->pageCount()), false);
+    const auto add = [&](int index) {
+        if (index < 0 || index >= document_->pageCount() || listed[static_cast<size_t>(index)])
+            return;
+        listed[static_cast<size_t>(index)] = true;
+        const Ref<PdfPage> page = document_->pageAtIndex(index);
+        if (!page->isImagePage() && !page->isParsed())
+            pages.push_back(page);
+    };
+    int firstRow = -1, lastRow = -1;
+    for (const auto& page : visiblePagesInLayout()) {
+        const int index = indexOf(page);
+        add(index);
+        const int row = layout_.rowOfPage(index);
+        firstRow = firstRow < 0 ? row : std::min(firstRow, row);
+        lastRow = std::max(lastRow, row);
     }
-    if (unparsed.empty())
-        return;
-    const QPointer<PdfView> self(this);
-    cache_->parseLater(this, unparsed, [self](const Ref<PdfPage>&) {
-        if (self && !self->relayoutQueued_) {
-            self->relayoutQueued_ = true;
-            QTimer::singleShot(0, self, [self] {
-                if (!self)
-                    return;
-                self->relayoutQueued_ = false;
-                self->relayout(true);
-            });
+    for (int row : {firstRow - 1, lastRow + 1}) {
+        if (firstRow >= 0 && row >= 0 && static_cast<size_t>(row) < layout_.rows.size()) {
+            for (int index : layout_.rows[static_cast<size_t>(row)])
+                add(index);
         }
+    }
+    for (int i = 0; i < document_->pageCount(); ++i)
+        add(i);
+    if (pages.empty() && !checksQueued_)
+        return;
+    checksQueued_ = !pages.empty();
+    const QPointer<PdfView> self(this);
+    cache_->checkLater(this, pages, [self](const Ref<PdfPage>&) {
+        // Pages checked within one turn are laid out together.
+        if (self)
+            self->setNeedsLayout();
     });
 }
 
 void PdfView::paintPages() {
+    layoutIfNeeded();
     QPainter painter(viewport());
     painter.fillRect(viewport()->rect(), background_);
     if (!document_)

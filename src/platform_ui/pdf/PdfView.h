@@ -3,7 +3,10 @@
 // single continuous, two-up, two-up continuous; optionally as a book), zooms in steps of the
 // square root of two between 0.1 and 10 keeping the centre, or scales itself to fit the width
 // (the whole page or spread in the non-continuous modes). Pages render on the render cache's
-// worker, visible pages first, then a page or spread each side.
+// worker, visible pages first, then a page or spread each side; pages whose check is not known
+// yet are checked on the cache's checking thread in the same order, then rendered.
+// Changes of the document and of the box or page breaks are laid out once per event-loop turn
+// (or at once when something needs the layout before then).
 // Coordinates: page space is y-up, in points, relative to the page's media box; the view is the
 // viewport widget (pixels, y down); the document view is the scroll-independent space of the
 // layout (view + scroll offset). Overlays added with addOverlay stay on their page through
@@ -74,7 +77,12 @@ class PdfView : public QAbstractScrollArea {
     QWidget* documentView() const { return documentView_; }
     QRectF documentVisibleRect() const;
     // The size of the laid-out pages with their margins (document-view coordinates).
-    QSizeF documentSize() const { return layout_.contentSize; }
+    QSizeF documentSize() const {
+        layoutIfNeeded();
+        return layout_.contentSize;
+    }
+    // Layouts of a document with pages made so far.
+    int layoutCount() const { return layoutCount_; }
     void scrollRectToVisible(const QRectF& documentRect);
     bool isFlipped() const { return true; }
 
@@ -116,13 +124,16 @@ class PdfView : public QAbstractScrollArea {
     };
     std::vector<Ref<PdfPage>> visiblePagesInLayout() const;
     void relayout(bool keepCurrentPage);
+    // A layout on the next event-loop turn; layoutIfNeeded makes it at once.
+    void setNeedsLayout();
+    void layoutIfNeeded() const;
     void changed();  // schedules the once-per-turn work
     void afterChange();
     void updateScrollBars();
     void rememberAnchor();
     void placeOverlays();
     void requestRenders();
-    void parseRestLater();
+    void requestChecks();
     void pageRendered(uint64_t pageId);
     void paintPages();
     void zoomTo(double scale);
@@ -145,8 +156,10 @@ class PdfView : public QAbstractScrollArea {
     std::vector<QSizeF> sizes_;
     std::unique_ptr<QWidget> documentViewOwner_;
     QWidget* documentView_ = nullptr;
-    bool relayoutQueued_ = false;
-    bool parseTimerRunning_ = false;
+    bool layoutPending_ = false;
+    bool layoutQueued_ = false;
+    int layoutCount_ = 0;
+    bool checksQueued_ = false;  // the cache holds checks of this view
     // The visible pages are not reported while the first of them waits for its file's check.
     bool firstVisiblePageWaiting_ = false;
     bool applyingLayout_ = false;

@@ -102,8 +102,8 @@ class ReaderTest : public ::testing::Test {
     bool waitUntilLoaded(const Ref<ReaderViewController>& reader, int seconds = 20);
     // Waits until the page at the index is painted with its own rendering.
     bool waitUntilPainted(const Ref<ReaderViewController>& reader, int index);
-    // Waits until every page of the document made from a file is parsed: its file is checked
-    // on the render worker, never on this thread.
+    // Waits until every page of the document made from a file is parsed: a file not checked
+    // when it arrived is checked on the page view's checking thread, never on this thread.
     bool waitUntilParsed(const Ref<ReaderViewController>& reader);
 
     shell_testing::DemoEnvironment demo;

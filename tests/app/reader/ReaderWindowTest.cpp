@@ -69,7 +69,7 @@ TEST_F(ReaderWindowTest, OpensAsTheShelfDoesAndStoresTheLastPageHoweverItCloses)
     demo.service.clearFaults();
     demo.service.releaseStalled();
     ASSERT_TRUE(waitUntilLoaded(reader));
-    // The page file is checked on the render worker first, however busy the machine is.
+    // The page file is checked first (off this thread), however busy the machine is.
     ASSERT_TRUE(spinUntil([&] { return !reader->widgetViewsOfPage(5).empty(); }, 20000));
     ASSERT_TRUE(waitUntilPainted(reader, 5));
     const auto page = reader->mainDocument()->pageAtIndex(5);

@@ -161,13 +161,35 @@ TEST_F(GlobalServiceTest, AMemberSignedInBeforeADemoRestartIsStillSignedInAfterI
         "nok@example.com", "nok-2567", listener, "t_");
     ASSERT_TRUE(runUntil([&] { return !listener->results.empty(); }));
     ASSERT_TRUE(listener->results[0]->succeed());
+    // The member borrows a book and returns one of the loans the demo seeded.
+    std::string borrowed;
+    for (const auto& item : demo.catalogue.items()) {
+        if (item.kind == demo::ItemKind::Book && item.libraryCopies > 0 && !item.withdrawn &&
+            demo.catalogue.borrow("nok@example.com", item.code).success) {
+            borrowed = item.code;
+            break;
+        }
+    }
+    ASSERT_FALSE(borrowed.empty());
+    const auto loansBefore = demo.catalogue.loans("nok@example.com");
     const auto state = testing_support::freshTestFolder() / "demo-state.json";
-    ASSERT_TRUE(demo::saveSessionTokens(demo.catalogue, state));
+    ASSERT_TRUE(demo::saveState(demo.catalogue, state));
     demo.service.stop();
 
     // A new demo on the same port with the saved state, and a new run of the program.
     demo::SampleCatalogue catalogue;
-    demo::loadSessionTokens(catalogue, state);
+    demo::loadState(catalogue, state);
+    const auto loansAfter = catalogue.loans("nok@example.com");
+    ASSERT_EQ(loansAfter.size(), loansBefore.size());
+    for (size_t i = 0; i < loansAfter.size(); ++i) {
+        EXPECT_EQ(loansAfter[i].itemCode, loansBefore[i].itemCode);
+        EXPECT_EQ(loansAfter[i].bookCode, loansBefore[i].bookCode);
+        EXPECT_EQ(loansAfter[i].due, loansBefore[i].due);
+    }
+    EXPECT_TRUE(std::any_of(loansAfter.begin(), loansAfter.end(),
+                            [&](const demo::SampleLoan& l) { return l.bookCode == borrowed; }));
+    // Codes handed out after the restart do not repeat the kept ones.
+    EXPECT_GE(catalogue.nextCode(), demo.catalogue.nextCode());
     demo::DemoService restarted;
     restarted.setServicePath(kBookServicePath);
     demo::registerVersion2Methods(restarted, catalogue);

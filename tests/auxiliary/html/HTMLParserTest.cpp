@@ -116,4 +116,44 @@ TEST(HTMLParser, ManyAttributesAreRefusedAndLongTextIsKeptWhole) {
     EXPECT_EQ(after->allContents(), "tail");
 }
 
+// The guard reads comments as libxml2 does, and bounds the work of the whole page, not of one tag.
+TEST(HTMLParser, AttributeWorkIsBoundedForTheWholePageWhateverTheComments) {
+    const auto tagWith = [](int attributes) {
+        std::string tag = "<div";
+        for (int i = 0; i < attributes; ++i)
+            tag += " a" + std::to_string(i) + "=\"x\"";
+        return tag + ">";
+    };
+    // A comment closed by "--!>" ends there: what follows is counted.
+    const auto codeOf = [](const Ref<plat::Error>& error) { return error ? error->code() : 0; };
+    Ref<plat::Error> error;
+    auto hidden = HTMLParser::initWithString("<!-- c --!> " + tagWith(20000), &error);
+    EXPECT_EQ(codeOf(error), 2);
+    EXPECT_FALSE(hidden->doc());
+    error.reset();
+    auto closed = HTMLParser::initWithString(
+        "<!-- a --!><p id='one'>1</p><!-- b -- > still comment --><p id='two'>2</p>", &error);
+    EXPECT_FALSE(error);
+    ASSERT_TRUE(closed->body());
+    EXPECT_EQ(closed->body()->findChildTags("p").size(), 2U);
+
+    // Many tags each under the cap, but far more work in all than one tag at the cap.
+    std::string crowded = "<html><body>";
+    for (int t = 0; t < 5; ++t)
+        crowded += tagWith(9000) + "</div>";
+    error.reset();
+    auto refused = HTMLParser::initWithData(plat::Bytes(crowded.begin(), crowded.end()), &error);
+    EXPECT_EQ(codeOf(error), 2);
+    EXPECT_NE(error ? error->localizedDescription().find("in all") : std::string::npos,
+              std::string::npos);
+    EXPECT_FALSE(refused->doc());
+
+    // Empty bytes are no page: error 1, as for an empty string.
+    error.reset();
+    auto empty = HTMLParser::initWithData(plat::Bytes{}, &error);
+    EXPECT_EQ(codeOf(error), 1);
+    EXPECT_EQ(error ? error->domain() : "", kHTMLParserErrorDomain);
+    EXPECT_FALSE(empty->doc());
+}
+
 }  // namespace

@@ -374,6 +374,16 @@ TEST(UrlConnectionReplies, RepliesThatAreNotHttpOrOverflowFailWithTheReason) {
         if (path == "/overflow")
             return net_test::RawHttpServer::Reply{
                 "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999999\r\n\r\nx", true};
+        // A status line and a field longer than libcurl holds.
+        if (path == "/long-status")
+            return net_test::RawHttpServer::Reply{
+                "HTTP/1.1 200 " + std::string(300000, 'O') + "\r\nContent-Length: 2\r\n\r\nok",
+                true};
+        if (path == "/long-field")
+            return net_test::RawHttpServer::Reply{
+                "HTTP/1.1 200 OK\r\nX-Long: " + std::string(300000, 'v') +
+                    "\r\nContent-Length: 2\r\n\r\nok",
+                true};
         // 200 KB of trailer fields after a short chunked body.
         std::string reply =
             "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nbody\r\n0\r\n";
@@ -381,7 +391,7 @@ TEST(UrlConnectionReplies, RepliesThatAreNotHttpOrOverflowFailWithTheReason) {
             reply += "X-Trailer-" + std::to_string(i) + ": " + std::string(100, 't') + "\r\n";
         return net_test::RawHttpServer::Reply{reply + "\r\n", true};
     });
-    for (const char* path : {"/status", "/overflow", "/trailers"}) {
+    for (const char* path : {"/status", "/overflow", "/trailers", "/long-status", "/long-field"}) {
         auto r = load(getRequest(server.url(path)));
         ASSERT_TRUE(r->error) << path;
         EXPECT_EQ(r->error->code(), plat::NSURLErrorBadServerResponse) << path;
@@ -390,6 +400,52 @@ TEST(UrlConnectionReplies, RepliesThatAreNotHttpOrOverflowFailWithTheReason) {
         ASSERT_TRUE(detail.string()) << path;
         EXPECT_NE(detail.string()->find("reply could not be read"), std::string::npos)
             << *detail.string();
+    }
+}
+
+// Compressed bodies are decoded whole or fail: one cut short within its Content-Length, one
+// corrupt, one in a coding that cannot be read. Never a shorter success.
+TEST(UrlConnectionReplies, CompressedBodiesAreWholeOrFail) {
+    std::string text;
+    for (int i = 0; text.size() < 2'000'000; ++i)
+        text += "line " + std::to_string(i * 7919 % 100003) + " of the catalogue\n";
+    const std::string gzip = net_test::compressedWith(text, 31);
+    std::string corrupt = gzip;
+    for (size_t i = corrupt.size() / 3; i < corrupt.size() / 2; ++i)
+        corrupt[i] = static_cast<char>(~corrupt[i]);
+    net_test::RawHttpServer server([&](const std::string& head, const std::string&) {
+        const std::string path = head.substr(4, head.find(' ', 4) - 4);
+        const auto reply = [](const std::string& body, const std::string& coding) {
+            return net_test::RawHttpServer::Reply{
+                net_test::RawHttpServer::ok(body, "Content-Encoding: " + coding + "\r\n")};
+        };
+        if (path == "/cut")
+            return reply(gzip.substr(0, 5000), "gzip");
+        if (path == "/corrupt")
+            return reply(corrupt, "gzip");
+        if (path == "/zlib")
+            return reply(net_test::compressedWith(text, 15), "deflate");
+        if (path == "/raw")
+            return reply(net_test::compressedWith(text, -15), "deflate");
+        if (path == "/brotli")
+            return reply("\x0b\x02\x80hi\x03", "br");
+        if (path == "/empty")
+            return reply("", "gzip");
+        return reply(gzip, "x-gzip");
+    });
+    for (const char* path : {"/whole", "/zlib", "/raw"}) {
+        auto r = load(getRequest(server.url(path)));
+        EXPECT_FALSE(r->error) << path << ": " << r->error->description();
+        EXPECT_TRUE(r->body == text) << path << ": " << r->body.size() << " bytes";
+    }
+    auto empty = load(getRequest(server.url("/empty")));
+    EXPECT_FALSE(empty->error);
+    EXPECT_TRUE(empty->body.empty());
+    for (const char* path : {"/cut", "/corrupt", "/brotli"}) {
+        auto r = load(getRequest(server.url(path)));
+        ASSERT_TRUE(r->error) << path << " gave " << r->body.size() << " bytes";
+        EXPECT_EQ(r->error->code(), plat::NSURLErrorCannotDecodeContentData) << path;
+        EXPECT_EQ(r->events.back(), "fail " + std::to_string(r->error->code())) << path;
     }
 }
 

@@ -4,7 +4,9 @@
 
 #include <malloc.h>
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 
 #include "ScopedEnvironment.h"
 #include "platform/storage/FileManager.h"
@@ -339,4 +341,50 @@ TEST(ObjectStore, RowsAfterTheLargestNumberKnowTheirOwnNumbers) {
         ASSERT_EQ(stored.size(), 1u);
         EXPECT_EQ(stored[0]->rowId(), note->rowId());
     }
+}
+
+// A save goes to the store's log, which other connections read at once; a large one is copied
+// into the store file by the store's own checkpoint while the program goes on, and closing the
+// store leaves it whole, with no log beside it.
+TEST(ObjectStore, SavesGoToTheLogWhichACheckpointCopiesIntoTheStore) {
+    const auto path = testing_support::freshTestFolder() / "notes.sqlite";
+    auto wal = path;
+    wal += "-wal";
+    auto ask = [&](const char* sql) {
+        sqlite3* db = nullptr;
+        sqlite3_stmt* statement = nullptr;
+        std::string text;
+        if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK &&
+            sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_text(statement, 0))
+            text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        sqlite3_finalize(statement);
+        sqlite3_close(db);
+        return text;
+    };
+    auto context = ObjectStoreContext::open(path, notesModel(true));
+    EXPECT_EQ(ask("PRAGMA journal_mode"), "wal");
+    const std::string text(2000, 'n');
+    for (int32_t i = 0; i < 3000; ++i) {
+        auto row = context->insertNewObject("Note");
+        row->setPrimitiveValueForKey("title", Value(text + std::to_string(i)));
+        row->setPrimitiveValueForKey("count", Value(i));
+    }
+    ASSERT_FALSE(context->save());
+    EXPECT_EQ(ask("SELECT count(*) FROM \"Note\""), "3000");
+    // The checkpoint runs on a thread of its own: the store file grows to hold the rows.
+    for (int wait = 0; wait < 1000 && fs::file_size(path) < 3000 * text.size(); ++wait)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_GE(fs::file_size(path), 3000 * text.size());
+    // A small save after it is read back with the rest.
+    context->insertNewObject("Note")->setPrimitiveValueForKey("title", Value("last"));
+    ASSERT_FALSE(context->save());
+    context.reset();
+    EXPECT_FALSE(fs::exists(wal));
+    EXPECT_EQ(ask("PRAGMA integrity_check"), "ok");
+    auto again = ObjectStoreContext::open(path, notesModel(true));
+    EXPECT_EQ(again->count("Note"), 3001);
+    auto last = again->fetch("Note", Predicate::equal("count", Value(int32_t{2999})));
+    ASSERT_EQ(last.size(), 1u);
+    EXPECT_EQ(last[0]->primitiveValueForKey("title"), Value(text + "2999"));
 }

@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 
+#include "platform_ui/pdf/PdfPageCheck.h"
 #include "platform_ui/pdf/PdfThumbnailView.h"
 #include "platform_ui/pdf/PdfView.h"
 #include "support/GuiTestSupport.h"
@@ -15,10 +16,14 @@
 using testing_support::spin;
 using testing_support::spinUntil;
 
+// A page checked before it is used, as the reader's pages are when they arrive.
 inline Ref<ui::PdfPage> pdfPage(double width, double height, double r = 1, double g = 0,
                                 double b = 0) {
     const std::string pdf = testing_support::filledPdf(width, height, r, g, b);
-    return ui::PdfPage::fromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())));
+    auto page = ui::PdfPage::fromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())));
+    if (page)
+        ui::PdfPageCheck::checkData(pdf.data(), pdf.size());
+    return page;
 }
 
 inline Ref<ui::PdfDocument> documentOf(const std::vector<QSizeF>& sizes) {

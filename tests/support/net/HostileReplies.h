@@ -1,6 +1,6 @@
 #pragma once
 // Replies for tests of a client's limits: gzip bodies that inflate far beyond their size, and
-// bodies that never end, plain or chunked, for RawHttpServer.
+// bodies that never end, plain or chunked, for RawHttpServer; and whole compressed bodies.
 #include <zlib.h>
 
 #include <algorithm>
@@ -35,6 +35,21 @@ inline std::string zeroDeflateSegment(size_t zeros) {
             out.append(piece, sizeof piece - z.avail_out);
         } while (z.avail_out == 0);
     } while (left > 0);
+    deflateEnd(&z);
+    return out;
+}
+
+// `data` compressed whole: gzip (windowBits 31), zlib-wrapped (15) or raw deflate (-15).
+inline std::string compressedWith(const std::string& data, int windowBits, int level = 6) {
+    z_stream z{};
+    deflateInit2(&z, level, Z_DEFLATED, windowBits, 8, Z_DEFAULT_STRATEGY);
+    std::string out(deflateBound(&z, static_cast<uLong>(data.size())) + 16, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+    z.avail_in = static_cast<uInt>(data.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, Z_FINISH);
+    out.resize(z.total_out);
     deflateEnd(&z);
     return out;
 }

@@ -37,9 +37,9 @@ std::unique_ptr<QWidget> BrowseListView::loadView() {
     cover->setFixedSize(60, 80);
     cover->setScaledContents(true);
     coverImageView_ = QtImageView::make(cover);
-    titleTextField = new QLabel(view.get());
+    titleTextField = new ui::ElidingLabel(view.get());
     titleTextField->setFont(ui::thaiCapableFont(16));
-    descriptionTextField = new QLabel(view.get());
+    descriptionTextField = new ui::ElidingLabel(view.get());
     descriptionTextField->setStyleSheet("color: gray");
     collectionView = new ui::CollectionView(view.get());
     collectionView->setItemSize(

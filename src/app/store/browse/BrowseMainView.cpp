@@ -42,6 +42,9 @@ QPushButton* makeTab(QWidget* parent, QPointer<QLabel>& label, const char* text)
     auto* layout = new QHBoxLayout(button);
     layout->setContentsMargins(4, 2, 4, 2);
     label = new QLabel(QString::fromUtf8(text), button);
+    // Its own font: a style sheet on the button (the selection look) stops the button's font
+    // from reaching it.
+    label->setFont(ui::thaiCapableFont());
     label->setAlignment(Qt::AlignCenter);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     layout->addWidget(label);

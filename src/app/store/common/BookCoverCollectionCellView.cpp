@@ -1,6 +1,7 @@
 #include "app/store/common/BookCoverCollectionCellView.h"
 
 #include <QFontMetrics>
+#include <algorithm>
 #include <QLabel>
 #include <QPushButton>
 
@@ -8,6 +9,7 @@
 #include "app/common/ScreenTexts.h"
 #include "platform/core/Log.h"
 #include "platform_ui/ResourceRegistry.h"
+#include "platform_ui/Controls.h"
 #include "platform_ui/ViewGeometry.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
@@ -77,9 +79,9 @@ std::unique_ptr<QWidget> BookCoverCollectionCellView::loadView() {
                          if (auto cell = weak.lock())
                              cell->itemButton_Click(nullptr);
                      });
-    titleTextField = new QLabel(view.get());
+    titleTextField = new ui::ElidingLabel(view.get());
     ui::setFrame(titleTextField, {5, 36, 120, 17});
-    priceTextField = new QLabel(view.get());
+    priceTextField = new ui::ElidingLabel(view.get());
     QPalette grey = priceTextField->palette();
     grey.setColor(QPalette::WindowText, Qt::gray);
     priceTextField->setPalette(grey);
@@ -127,23 +129,34 @@ void BookCoverCollectionCellView::viewDidAppear() {
 }
 
 void BookCoverCollectionCellView::layOutTitle() {
-    titleTextField->setWordWrap(true);
+    // Under the cover: the title on one line of 17, or on two of 31 when it is wider than the
+    // cover, and the second line under it; taller where the text needs it (Thai marks). Two
+    // lines that would not leave the second line room under the cover give one line, elided.
     const QRectF cover = ui::frame(viewCover);
-    QRectF title = ui::frame(titleTextField);
-    title = {cover.x() + 4, title.y(), cover.width() - 8, 17};
-    ui::setFrame(titleTextField, title);
+    const double x = cover.x() + 4;
+    const double width = cover.width() - 8;
+    titleTextField->setWordWrap(false);
+    titleTextField->resize(static_cast<int>(width), 17);
+    const double oneLine = std::max(17, ui::textRoomHeight(titleTextField));
+    QRectF title{x, cover.y() - 2 - oneLine, width, oneLine};
+    const double secondHeight = std::max(17, ui::textRoomHeight(priceTextField));
     const int natural =
         QFontMetrics(titleTextField->font()).horizontalAdvance(titleTextField->text());
-    if (natural > title.width()) {
-        title = {title.x(), cover.y() - 37, title.width(), 31};
-        ui::setFrame(titleTextField, title);
+    if (natural > width) {
+        titleTextField->setWordWrap(true);
+        const double twoLines = std::max(31, ui::textRoomHeight(titleTextField));
+        const double second = priceTextField->text().isEmpty() ? 0 : secondHeight - 1;
+        if (6 + twoLines + second <= cover.y())
+            title = {x, cover.y() - 6 - twoLines, width, twoLines};
+        else
+            titleTextField->setWordWrap(false);
     }
-    const QRectF second = ui::frame(priceTextField);
-    ui::setFrame(priceTextField, {title.x(), title.y() - 16, title.width(), second.height()});
+    ui::setFrame(titleTextField, title);
+    ui::setFrame(priceTextField, {x, title.y() + 1 - secondHeight, width, secondHeight});
 }
 
 void BookCoverCollectionCellView::itemButton_Click(Ref<plat::Object>) {
-    plat::log("double click in the collectionItem");
+    VND_TRACE("GUI", "double click in the collectionItem");
     ui::CollectionView* grid = collectionView();
     if (!grid)
         return;

@@ -148,7 +148,7 @@ void ShopCategoryMenuCollectionViewItem::applyLook() {
 }
 
 void ShopCategoryMenuCollectionViewItem::sortButton_Click(Ref<plat::Object>) {
-    plat::log("double click in the collectionItem");
+    VND_TRACE("GUI", "double click in the collectionItem");
     ui::CollectionView* bar = collectionView();
     const auto delegate = bar ? bar->delegate() : nullptr;
     if (!delegate || !delegate->respondsToSelector("shopCategoryMenuCollectionCellSelect:"))
@@ -464,7 +464,7 @@ void ShopCategoryMainViewController::requestItemBookGroupInfoContinueFinished(
 // ---- The member's choices ----------------------------------------------------------------------
 
 void ShopCategoryMainViewController::bookCoverCollectionCellSelect(Ref<plat::Object> cell) {
-    plat::log("Double clicked on icon: ShopInfo");
+    VND_TRACE("GUI", "Double clicked on icon: ShopInfo");
     auto item = std::dynamic_pointer_cast<ui::CollectionViewItem>(cell);
     auto entry = item ? item->representedObject().as<VnShopGroupInfo>() : nullptr;
     if (!entry)

@@ -151,6 +151,7 @@ void ShopDetailByAuthorView::setMagazineInfo(Ref<VnMagazineInfo> magazine) {
 void ShopDetailByAuthorView::setMagazineIssueInfo(Ref<VnMagazineIssueInfo> item) {
     magazineIssueInfo_ = std::move(item);
     titleByAuthorTextField->setText(QString::fromUtf8("โดยผู้แต่งคนนี้"));
+    ui::giveTextRoom(titleByAuthorTextField);
     seeAllButton->hide();
     if (magazineIssueInfo_ && magazineIssueInfo_->author_ &&
         !magazineIssueInfo_->author_->empty()) {

@@ -71,7 +71,7 @@ ShopDetailInfoItemView::ShopDetailInfoItemView(QWidget* parent)
     subscriptionTextField = textField(this, 220, 205, 520, 20, 12);
     coverPriceTextField = textField(this, 480, 80, 200, 20, 12);
 
-    // The groups in one row under the texts; a hidden one leaves its place empty.
+    // The groups under the texts; render lines up the shown ones.
     for (size_t i = 0; i < kInfoItemGroupCount; ++i) {
         const GroupLook& look = looks()[i];
         Group& g = groups_[static_cast<size_t>(look.group)];
@@ -123,8 +123,14 @@ void ShopDetailInfoItemView::render(const ShopDetailInfoItemModel& model, bool b
     typeTextField->setText(QString::fromStdString(model.type));
     digitalPriceTextField->setText(QString::fromStdString(model.digitalPrice));
     subscriptionTextField->setText(QString::fromStdString(model.subscription));
-    for (size_t i = 0; i < kInfoItemGroupCount; ++i)
+    // The shown groups stand side by side in one row, in the order of the table.
+    int place = 0;
+    for (const GroupLook& look : looks()) {
+        const size_t i = static_cast<size_t>(look.group);
         groups_[i].container->setVisible(model.shown[i]);
+        if (model.shown[i])
+            groups_[i].container->move(220 + place++ * 104, 235);
+    }
     const QColor background =
         buyNowChecked ? QColor::fromRgbF(1.0f, 0.231f, 0.188f, 0.2f) : QColor(Qt::transparent);
     group(InfoItemGroup::BuyNow)

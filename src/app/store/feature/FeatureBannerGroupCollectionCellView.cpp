@@ -88,7 +88,7 @@ void FeatureBannerGroupCollectionCellView::viewDidAppear() {
 }
 
 void FeatureBannerGroupCollectionCellView::banner_Click(Ref<plat::Object>) {
-    plat::log("double click in the collectionItem");
+    VND_TRACE("GUI", "double click in the collectionItem");
     if (ui::CollectionView* strip = collectionView())
         plat::sendIfResponds(strip->delegate(), "bannerGroupCollectionSelectShopGroupInfo:",
                              self<FeatureBannerGroupCollectionCellView>());

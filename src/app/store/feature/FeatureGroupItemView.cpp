@@ -34,7 +34,7 @@ std::unique_ptr<QWidget> FeatureGroupItemView::loadView() {
 }
 
 void FeatureGroupItemView::bookCoverCollectionCellSelect(Ref<plat::Object> cell) {
-    plat::log("Double clicked on icon: ShopInfo");
+    VND_TRACE("GUI", "Double clicked on icon: ShopInfo");
     auto cover = std::dynamic_pointer_cast<BookCoverCollectionCellView>(cell);
     plat::sendIfResponds(delegate(),
                          "featureGroupItemView:selectShopGroupInfo:withHeaderGroupInfo:",

@@ -248,7 +248,8 @@ void MIHSliderView::dotViewSelected(size_t tag, Qt::KeyboardModifiers modifiers)
     if (tag >= slides_.size())
         return;
     const size_t highlighted = dotsControl_->indexOfHighlightedDot();
-    plat::log("dotView, " + std::to_string(tag) + " crrut View:" + std::to_string(highlighted));
+    VND_TRACE("GUI", "dotView, %d crrut View:%d", static_cast<int>(tag),
+              static_cast<int>(highlighted));
     const int32_t configured = transitionStyle_;
     transitionStyle_ = tag > highlighted ? kPushFromRight : kPushFromLeft;
     show(tag, modifiers);

@@ -312,7 +312,7 @@ void SearchMainView::scrollViewDidScroll() {
 }
 
 void SearchMainView::bookCoverCollectionCellSelect(Ref<plat::Object> sender) {
-    plat::log("Double clicked on icon: ShopInfo");
+    VND_TRACE("GUI", "Double clicked on icon: ShopInfo");
     const auto cell = std::dynamic_pointer_cast<BookCoverCollectionCellView>(sender);
     if (!cell)
         return;

@@ -51,10 +51,10 @@ const VndProxyClassPlan& VndObjectProxyDictionary::plan() const {
     static const VndProxyClassPlan none;
     auto target = target_.lock();
     // The class is final: its objects are those of exactly its type.
-    const auto* loaded =
-        persistentDictionary_ && typeid(*persistentDictionary_) == typeid(VndLoadedDictionary)
-            ? static_cast<const VndLoadedDictionary*>(persistentDictionary_.get())
-            : nullptr;
+    const plat::Dictionary* copy = persistentDictionary_.get();
+    const auto* loaded = copy && typeid(*copy) == typeid(VndLoadedDictionary)
+                             ? static_cast<const VndLoadedDictionary*>(copy)
+                             : nullptr;
     if (!target) {
         plan_ = &none;
     } else if (loaded && loaded->plan().planClass() == &target->getClass()) {

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/core/Log.h"
+#include "platform/net/UrlError.h"
 #include "vnlib/dev/json/JSONKitDeserializing.h"
 #include "vnlib/dev/kxjson/KxJsonParser.h"
 #include "vnlib/dev/kxjson/KxJsonWriter.h"
@@ -93,6 +94,12 @@ std::string maskedJsonText(std::string_view text) {
 
 std::string bodyText(const plat::Bytes& body) {
     return std::string(body.begin(), body.end());
+}
+
+std::string_view bytesAsText(const std::optional<plat::Bytes>& bytes) {
+    if (!bytes || bytes->empty())
+        return {};
+    return {reinterpret_cast<const char*>(bytes->data()), bytes->size()};
 }
 
 }  // namespace
@@ -210,10 +217,14 @@ void VnJsonWebRequest::didReceiveResponse(plat::UrlConnection& connection,
         return;
     }
     statusCode_ = response.statusCode();
-    serviceReturnValue_.emplace();
     const int64_t expected = response.expectedContentLength();
-    serviceReturnValue_->reserve(
-        expected < 1 ? 1024 : static_cast<size_t>(std::min<int64_t>(expected, 64 << 20)));
+    if (expected > 0 && static_cast<uint64_t>(expected) > kMaxReplyBytes) {
+        connection.cancel();
+        failWith(replyTooLargeError());
+        return;
+    }
+    serviceReturnValue_.emplace();
+    serviceReturnValue_->reserve(expected < 1 ? 1024 : static_cast<size_t>(expected));
     notifyToKeepAlive();
 }
 
@@ -222,8 +233,21 @@ void VnJsonWebRequest::didReceiveData(plat::UrlConnection& connection, const pla
         return;
     if (!serviceReturnValue_)
         serviceReturnValue_.emplace();
+    if (data.size() > kMaxReplyBytes - std::min(kMaxReplyBytes, serviceReturnValue_->size())) {
+        // Not held any further: the reply cannot be an answer.
+        serviceReturnValue_.reset();
+        connection.cancel();
+        failWith(replyTooLargeError());
+        return;
+    }
     serviceReturnValue_->insert(serviceReturnValue_->end(), data.begin(), data.end());
     notifyToKeepAlive();
+}
+
+Ref<plat::Error> VnJsonWebRequest::replyTooLargeError() const {
+    return plat::makeUrlError(plat::NSURLErrorBadServerResponse, requestUrl(),
+                              plat::format("The reply of %s is larger than %zu bytes",
+                                           methodName().c_str(), kMaxReplyBytes));
 }
 
 void VnJsonWebRequest::didFinishLoading(plat::UrlConnection& connection) {
@@ -232,7 +256,8 @@ void VnJsonWebRequest::didFinishLoading(plat::UrlConnection& connection) {
     auto keepAlive = self<VnJsonWebRequest>();
     leaveQueue();
     const double responseTime = plat::RunLoop::current().now() - startTimeInterval_;
-    const std::string text = serviceReturnValue_ ? bodyText(*serviceReturnValue_) : std::string();
+    // Parsed where it was received, not copied.
+    const std::string_view text = bytesAsText(serviceReturnValue_);
     VND_TRACE("Performance", "WebMethod: %s, Response Time = %f", methodName().c_str(),
               responseTime);
     VnNetworkActivityNotificationCenter::defaultCenter()->notifyNetworkActivityDidFinish();
@@ -253,6 +278,7 @@ void VnJsonWebRequest::didFinishLoading(plat::UrlConnection& connection) {
                   methodName().c_str(), requestObject_.isNil() ? "(null)" : "…", responseTime,
                   maskedJsonText(text).c_str());
     }
+    serviceReturnValue_.reset();
     if (statusCode_ < 200 || statusCode_ > 299) {
         // An error status is never an answer, even when its body holds one.
         std::string message = plat::format("HTTP status %d", statusCode_);

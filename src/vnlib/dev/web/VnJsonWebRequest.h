@@ -6,7 +6,9 @@
 // prioritising moves a waiting one to the front. 120 seconds without any sign of the reply fail
 // the request with "Request timeout"; 401 fails it with "Unauthorized". Any other status outside
 // 200-299 fails it too, whatever the body holds: the error (NSURLErrorDomain) has the status as its
-// code and the service's "Message" (or "HTTP status <code>") as its text.
+// code and the service's "Message" (or "HTTP status <code>") as its text. A reply longer than
+// kMaxReplyBytes fails (NSURLErrorBadServerResponse) as soon as its length or its bytes pass the
+// limit, and what came of it is let go.
 #include <optional>
 #include <string>
 
@@ -18,6 +20,10 @@ class VnJsonWebRequest : public VnTimeoutRequest, public plat::UrlConnectionDele
   public:
     static constexpr size_t kMaxActiveConnections = 8;
     static constexpr double kRequestTimeoutInterval = 40.0;
+    // The longest reply held. The largest answers are whole lists: about 100 bytes a reference
+    // and 650 a magazine title, so a catalogue of a million items (the most the demo service
+    // makes) answers some 50 MB; 128 MiB leaves that more than twice over.
+    static constexpr size_t kMaxReplyBytes = size_t{128} << 20;
 
     VnJsonWebRequest(plat::Url serviceUrl, std::optional<std::string> webMethod,
                      plat::Value requestObject, Ref<plat::Dictionary> headerObject = nullptr);
@@ -59,6 +65,7 @@ class VnJsonWebRequest : public VnTimeoutRequest, public plat::UrlConnectionDele
   private:
     std::string methodName() const { return webMethod_.value_or(""); }
     void failWith(const Ref<plat::Error>& error);
+    Ref<plat::Error> replyTooLargeError() const;
     void leaveQueue();
 
     plat::Url serviceUrl_;

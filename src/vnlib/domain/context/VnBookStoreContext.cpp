@@ -379,7 +379,7 @@ void VnBookStoreContext::userContextNeedUserCredential() {
         const std::string userName = activeUserContext()->userId()->userName();
         auto info = VnUserAuthenticationInfo::infoWithUserNameHashedPassword(userName, *hash,
                                                                              method, std::nullopt);
-        VND_TRACE("Warning", "Automatic credential injection for user: %s", userName.c_str());
+        VND_TRACE("Warning", "Automatic credential injection for the active user");
         injectUserCredential(info);
         invokingWaitingForAuthentication_ = false;
         return;

@@ -350,11 +350,12 @@ void VnBookStoreUserContext::accountInfo_request_didFinishWithResult(Ref<VnReque
         return;
     auto info = result->returnValue().as<VnAccountInfo>();
     if (!info) {
-        VND_TRACE("Error", "Ignored an account record of the wrong kind: %s",
-                  result->returnValue().description().c_str());
+        VND_TRACE("Error", "Ignored an account record of the wrong kind");
         return;
     }
-    VND_TRACE("Service", "%s", info->email().value_or("(null)").c_str());
+    // The record is the member's own: what it holds (the e-mail address) is never written out.
+    VND_TRACE("Service", "Account record received (%s)",
+              info->email() ? "with an e-mail address" : "(null)");
     writeAccountInfo(info);
 }
 

@@ -45,6 +45,18 @@ Ref<VnRequestContext> metaIssueRequest(const Ref<VnBookStoreUserContext>& userCo
         .requestForMetaMagazineIssueInfosWithMagazineType(kind, magazineCode, VnIndexRange{0, 0});
 }
 
+// Whether the record's code came as text: a number or a truth value under the code's key is made
+// into text by the record, but is no code.
+bool codeCameAsText(const VnInfo& info) {
+    const auto& loaded = info.persistentDictionary();
+    if (!loaded)
+        return true;
+    plat::Value value = loaded->objectForKey(info.coreCodeKeyName());
+    if (value.isNil())
+        value = loaded->objectForKey("Code");
+    return value.isString();
+}
+
 }  // namespace
 
 Ref<VnRequestResult> VnRejectUnusableCodes(const plat::Value& reply, const char* what) {
@@ -58,7 +70,7 @@ Ref<VnRequestResult> VnRejectUnusableCodes(const plat::Value& reply, const char*
     Ref<VnRequestResult> rejected;
     list->enumerate([&](const plat::Value& element) {
         auto info = element.as<VnInfo>();
-        if (info && info->code() && VnIsUsableItemCode(*info->code()))
+        if (info && info->code() && VnIsUsableItemCode(*info->code()) && codeCameAsText(*info))
             return true;
         rejected = VnRequestResult::failedResultWithErrorMessage(
             std::string("The ") + what + " holds an element without a usable code: " +
@@ -96,6 +108,28 @@ VnInfoList VnKeepAskedRecords(const VnInfoList& records, const VnCodeSet& asked)
                   record ? record->code().value_or("(no code)").c_str() : "(null)");
     }
     return kept;
+}
+
+Ref<VnRequestResult> VnRejectMissingAskedCodes(const std::vector<std::string>& asked,
+                                               const VnInfoList& records) {
+    VnCodeSet answered(records.size());
+    for (const auto& record : records) {
+        if (record && record->code())
+            answered.insert(*record->code());
+    }
+    std::string missing;
+    size_t count = 0;
+    for (const auto& code : asked) {
+        if (answered.contains(code))
+            continue;
+        if (++count <= 5)
+            missing += (missing.empty() ? "" : ", ") + code;
+    }
+    if (count == 0)
+        return nullptr;
+    return VnRequestResult::failedResultWithErrorMessage(
+        "The batch did not bring back " + std::to_string(count) +
+        " of the items asked for: " + missing + (count > 5 ? ", ..." : ""));
 }
 
 // ---- VnMagazineIssueDomain ---------------------------------------------------------------------
@@ -591,6 +625,7 @@ void VnMagazineIssueDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(
     askedCodes_ = std::move(seen);
     resultItems_.clear();
     anyBatchFailed_ = false;
+    missingFailure_.reset();
     startLoadingByInfoCodes();
 }
 
@@ -606,8 +641,10 @@ void VnMagazineIssueDomainUpdatingRequest::startLoadingByInfoCodes() {
         return;
     const size_t n = std::min(kBatchSize, queryingInfoCodes_.size());
     std::vector<plat::Value> codes;
+    batchCodes_.clear();
     for (size_t i = 0; i < n; ++i) {
         codes.emplace_back(queryingInfoCodes_.front());
+        batchCodes_.push_back(std::move(queryingInfoCodes_.front()));
         queryingInfoCodes_.pop_front();
     }
     chainedRequest_ = makeBatchRequest(plat::Array::make(std::move(codes)));
@@ -637,8 +674,15 @@ void VnMagazineIssueDomainUpdatingRequest::magazineIssueInfo_request_didFinishWi
     else
         failure = VnRejectUnusableCodes(result->returnValue(), "batch");
     if (!failure) {
-        for (auto& record :
-             VnKeepAskedRecords(itemsByRequestReturnValue(result->returnValue()), askedCodes_))
+        auto kept =
+            VnKeepAskedRecords(itemsByRequestReturnValue(result->returnValue()), askedCodes_);
+        // An asked item that did not come back fails the refresh (what came is still kept).
+        if (auto missing = VnRejectMissingAskedCodes(batchCodes_, kept)) {
+            VND_TRACE("Error", "%s", missing->errorMessage().value_or("").c_str());
+            anyBatchFailed_ = true;
+            missingFailure_ = missing;
+        }
+        for (auto& record : kept)
             resultItems_.push_back(std::move(record));
         coreReportProgress(VnRequestProgressMake(
             static_cast<float>(resultItems_.size()),
@@ -698,8 +742,8 @@ void VnMagazineIssueDomainUpdatingRequest::finishWithFetchedRecords(
         notifyItemUpdateDelegate(VnDomainItemsChangedSelector, changed);
     chainedRequest_.reset();
     resultItems_.clear();
-    if (lastFailure) {
-        coreNotifyFinishWithResult(lastFailure);
+    if (lastFailure || missingFailure_) {
+        coreNotifyFinishWithResult(lastFailure ? lastFailure : missingFailure_);
         return;
     }
     // The domain counts as refreshed only when every batch arrived.
@@ -722,4 +766,6 @@ void VnMagazineIssueDomainUpdatingRequest::coreCleanUp() {
     VnCodeSet().swap(askedCodes_);
     VnChangeList().swap(modified_);
     VnInfoList().swap(resultItems_);
+    std::vector<std::string>().swap(batchCodes_);
+    missingFailure_.reset();
 }

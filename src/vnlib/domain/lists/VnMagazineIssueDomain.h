@@ -152,10 +152,14 @@ class VnMagazineIssueDomainUpdatingRequest : public VnDomainUpdatingRequest {
     bool isNewspaper_ = false;
     bool isLibrary_ = false;
     bool anyBatchFailed_ = false;
+    // The codes the running batch asked for, and the failure of a batch that left some out.
+    std::vector<std::string> batchCodes_;
+    Ref<VnRequestResult> missingFailure_;
 };
 
-// A failed result naming the first element of a reply that is not a record with a usable code;
-// null when every element is one. `what` says what the reply was ("list", "batch").
+// A failed result naming the first element of a reply that is not a record with a usable code
+// (text the reply gave as text, not a number or a truth value); null when every element is one.
+// `what` says what the reply was ("list", "batch").
 Ref<VnRequestResult> VnRejectUnusableCodes(const plat::Value& reply, const char* what);
 
 // A failed result when a reply that must be a list is missing (none or null) or holds a null
@@ -164,3 +168,7 @@ Ref<VnRequestResult> VnRejectMissingList(const plat::Value& reply, const char* w
 
 // The records whose codes were asked for, in order; the others are dropped with an "Error" trace.
 VnInfoList VnKeepAskedRecords(const VnInfoList& records, const VnCodeSet& asked);
+
+// A failed result naming the asked codes that no record answers; null when every one came back.
+Ref<VnRequestResult> VnRejectMissingAskedCodes(const std::vector<std::string>& asked,
+                                               const VnInfoList& records);

@@ -25,9 +25,10 @@ std::string VnMagazineIssueInfoProxy::description() const {
 
 Ref<VnMagazineIssueInfo> VnMagazineIssueInfoProxy::recordOf(const Ref<VnInfo>& item) {
     // The two common classes by their exact class, before any cast walks the hierarchy.
-    if (item && typeid(*item) == typeid(VnMagazineIssueInfoProxy))
-        return static_cast<const VnMagazineIssueInfoProxy&>(*item).info();
-    if (item && typeid(*item) == typeid(VnMagazineIssueInfo))
+    const VnInfo* object = item.get();
+    if (object && typeid(*object) == typeid(VnMagazineIssueInfoProxy))
+        return static_cast<const VnMagazineIssueInfoProxy&>(*object).info();
+    if (object && typeid(*object) == typeid(VnMagazineIssueInfo))
         return std::static_pointer_cast<VnMagazineIssueInfo>(item);
     if (auto proxy = std::dynamic_pointer_cast<VnMagazineIssueInfoProxy>(item))
         return proxy->info();

@@ -5,8 +5,11 @@
 #include "demo-service/DemoService.h"
 #include "platform/core/Log.h"
 #include "platform/net/HttpCookieStorage.h"
+#include "platform/net/UrlError.h"
 #include "platform/runloop/RunLoop.h"
 #include "support/DynamicObject.h"
+#include "support/net/HostileReplies.h"
+#include "support/net/RawHttpServer.h"
 #include "vnlib/dev/web/VnJsonWebRequest.h"
 #include "vnlib/dev/web/VnNetworkActivityNotificationCenter.h"
 
@@ -251,4 +254,39 @@ TEST(JsonWebRequestDump, MasksSecretsAndIsOffByDefault) {
         EXPECT_EQ(dump.find(secret), std::string::npos) << secret;
     }
     EXPECT_FALSE(plat::traceEnabled("Webservice"));
+}
+
+// A reply longer than the limit fails without being held: at once when its length says so, as
+// soon as its bytes pass the limit otherwise.
+TEST(JsonWebRequestReplies, RepliesOverTheLimitFailWithoutBeingHeld) {
+    const std::string piece(1 << 20, ' ');
+    net_test::RawHttpServer server([&](const std::string& head, const std::string&) {
+        if (head.find("/Announced") != std::string::npos) {
+            return net_test::endlessReply(
+                "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+                    std::to_string(VnJsonWebRequest::kMaxReplyBytes + 1) + "\r\n",
+                "{\"d\":1", piece, false);
+        }
+        return net_test::endlessReply("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n",
+                                      "{\"d\":[", piece, true);
+    });
+    const auto url = *plat::Url::parse(server.url("/service"));
+    for (const char* method : {"Announced", "Endless"}) {
+        auto request = std::make_shared<VnJsonWebRequest>(url, method, Value());
+        Outcome out;
+        request->startWithDidFinishBlock(out.block());
+        plat::RunLoop::current().runUntil([&] { return out.calls > 0; }, 120);
+        ASSERT_EQ(out.calls, 1) << method;
+        ASSERT_TRUE(out.result->error()) << method;
+        EXPECT_EQ(out.result->error()->code(), plat::NSURLErrorBadServerResponse) << method;
+        const plat::Value detail =
+            out.result->error()->userInfo()->objectForKey(plat::NSDebugDescriptionErrorKey);
+        EXPECT_NE(detail.description().find("larger than"), std::string::npos) << method;
+        EXPECT_EQ(VnJsonWebRequest::activeConnectionCount(), 0u);
+        EXPECT_EQ(VnNetworkActivityNotificationCenter::defaultCenter()->activityCount(), 0);
+        // The announced one was refused at its head: far less than the limit was taken.
+        if (std::string(method) == "Announced") {
+            EXPECT_LT(server.bytesSent(), VnJsonWebRequest::kMaxReplyBytes / 2);
+        }
+    }
 }

@@ -1,6 +1,9 @@
 // Writes the storage without pause until it is killed: each round replaces a JSON table with 20
 // records of one version, replaces the rows of a catalogue store table with 10 records of that
-// version (one transaction), and adds 5 bookmarks of that version to a bookmark store (one save).
+// version (one transaction), refreshes a library table of 400 catalogue records to that version as
+// a list refresh stores them (one save of about 1.5 MB, which the store's log takes and a
+// checkpoint of its own copies into the store while the next rounds run), and adds 5 bookmarks of
+// that version to a bookmark store (one save).
 //   storage_kill_child <folder> <first version>
 #include <cstdlib>
 #include <string>
@@ -20,11 +23,13 @@ int main(int argc, char** argv) {
 
     auto archive = std::make_shared<VnLocalArchive>(folder);
     auto table = archive->tableWithName("Versions", VnUserMagazineIssueInfo::classObject());
+    auto cache = plat::ObjectStoreContext::open(folder / "GlobalCache.sqlite",
+                                                VarnelClientGlobalCacheModel());
     auto catalogue = std::make_shared<VnJsonDBDataTable>(
-        std::make_shared<VnCoreDataContext>(
-            "JSONMagazineIssueInfoShop",
-            plat::ObjectStoreContext::open(folder / "GlobalCache.sqlite",
-                                           VarnelClientGlobalCacheModel())),
+        std::make_shared<VnCoreDataContext>("JSONMagazineIssueInfoShop", cache),
+        VnMagazineIssueInfo::classObject(), VnJsonMagazineIssueInfoData::classObject());
+    auto library = std::make_shared<VnJsonDBDataTable>(
+        std::make_shared<VnCoreDataContext>("JSONMagazineIssueInfoLibrary", cache),
         VnMagazineIssueInfo::classObject(), VnJsonMagazineIssueInfoData::classObject());
     auto bookmarks = std::make_shared<VnCoreDataContext>(
         "UserBookmark",
@@ -48,6 +53,16 @@ int main(int argc, char** argv) {
             issues.push_back(issue);
         }
         catalogue->replaceWithNewItems(issues);
+
+        std::vector<Ref<VnInfo>> refreshed;
+        for (int i = 0; i < 400; ++i) {
+            auto issue = std::make_shared<VnMagazineIssueInfo>();
+            issue->setCode("LIB" + std::to_string(i));
+            issue->setIssueName("v" + std::to_string(version));
+            issue->publisher_ = std::string(3000, static_cast<char>('a' + (version + i) % 26));
+            refreshed.push_back(issue);
+        }
+        library->updateWithInfos(refreshed);
 
         bookmarks->beginUpdate();
         for (int i = 0; i < 5; ++i) {

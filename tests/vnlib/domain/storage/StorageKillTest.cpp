@@ -58,7 +58,8 @@ int savedBookmarks(const fs::path& folder) {
 }  // namespace
 
 // Killed at random moments, the writer leaves every file whole: the table is one written version,
-// each store passes its integrity check and holds whole saved batches.
+// each store passes its integrity check and holds whole saved batches, a library refresh's rows
+// among them, whatever the store's log and its checkpoint were doing.
 TEST(StorageKill, EveryKillLeavesWholeVersions) {
     const auto folder = testing_support::freshTestFolder();
     std::mt19937 random(20261206);
@@ -124,6 +125,13 @@ TEST(StorageKill, EveryKillLeavesWholeVersions) {
             EXPECT_TRUE(names == std::vector<std::string>{"0|0"} ||
                         names == std::vector<std::string>{"10|10"})
                 << names.front();
+            // The library's refresh: nothing before the first one, then one whole version.
+            const auto library = query(folder / "GlobalCache.sqlite",
+                                       "SELECT COUNT(*), COUNT(DISTINCT json_extract(jsonString, "
+                                       "'$.IssueName')) FROM JSONMagazineIssueInfoLibrary");
+            EXPECT_TRUE(library == std::vector<std::string>{"0|0"} ||
+                        library == std::vector<std::string>{"400|1"})
+                << library.front() << ", round " << round;
         }
         if (fs::exists(folder / "UserData.sqlite")) {
             for (const auto& batch : query(folder / "UserData.sqlite",

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <climits>
 
+#include <sqlite3.h>
+
 #include "StorageTestSupport.h"
 #include "platform/storage/ScopedEnvironment.h"
 #include "vnlib/dev/json/JSONKitSerializing.h"
@@ -34,6 +36,30 @@ std::vector<std::pair<std::string, std::string>> rowsOf(plat::ObjectStoreContext
     return rows;
 }
 
+// The record of every stored row, read through the table: it has the row's code and writes the
+// row's text again, and so does a copy loaded from that text; answers the copies. Some hold Thai.
+std::vector<Ref<VnInfo>> readBackEqual(
+    VnJsonDBDataTable& table, const std::vector<std::pair<std::string, std::string>>& stored) {
+    std::vector<Ref<VnInfo>> records;
+    bool anyThai = false;
+    for (const auto& [code, text] : stored) {
+        auto record = std::dynamic_pointer_cast<VnMagazineIssueInfo>(table.infoForCode(code));
+        EXPECT_TRUE(record) << code;
+        if (!record)
+            continue;
+        EXPECT_EQ(record->code(), code);
+        EXPECT_EQ(textOf(record), text) << code;
+        anyThai = anyThai || record->issueName().value_or("").find("\xe0\xb8") != std::string::npos;
+        // A copy loaded from the row's text is the same record.
+        auto copy = std::make_shared<VnMagazineIssueInfo>();
+        copy->initWithJSONString(text);
+        EXPECT_EQ(textOf(copy), text) << code;
+        records.push_back(copy);
+    }
+    EXPECT_TRUE(anyThai);
+    return records;
+}
+
 TEST(StoredTables, CatalogueRowsReadBackEqualAndRewriteUnchanged) {
     const auto folder = testing_support::freshTestFolder();
     std::filesystem::copy_file(kData / "LibraryRows.sqlite", folder / "GlobalCache.sqlite");
@@ -45,21 +71,7 @@ TEST(StoredTables, CatalogueRowsReadBackEqualAndRewriteUnchanged) {
         std::make_shared<VnCoreDataContext>("JSONMagazineIssueInfoLibrary", store),
         VnMagazineIssueInfo::classObject(), VnJsonMagazineIssueInfoData::classObject());
     table->preloadItemsWithCodes({});
-    std::vector<Ref<VnInfo>> records;
-    bool anyThai = false;
-    for (const auto& [code, text] : stored) {
-        auto record = std::dynamic_pointer_cast<VnMagazineIssueInfo>(table->infoForCode(code));
-        ASSERT_TRUE(record) << code;
-        EXPECT_EQ(record->code(), code);
-        EXPECT_EQ(textOf(record), text) << code;
-        anyThai = anyThai || record->issueName().value_or("").find("\xe0\xb8") != std::string::npos;
-        // A copy loaded from the row's text is the same record.
-        auto copy = std::make_shared<VnMagazineIssueInfo>();
-        copy->initWithJSONString(text);
-        EXPECT_EQ(textOf(copy), text) << code;
-        records.push_back(copy);
-    }
-    EXPECT_TRUE(anyThai);
+    const auto records = readBackEqual(*table, stored);
 
     // Written again into the old file: the same rows, the same texts.
     table->updateWithInfos(records);
@@ -69,6 +81,57 @@ TEST(StoredTables, CatalogueRowsReadBackEqualAndRewriteUnchanged) {
                                                    VarnelClientGlobalCacheModel());
     auto again = rowsOf(*reopened);
     EXPECT_EQ(again, stored);
+}
+
+// Catalogue stores written by a library refresh before the store kept a log, one made with 16 KB
+// pages and one with SQLite's 4 KB pages: each record reads back equal, a refresh's save writes
+// into the old file, and the store keeps its pages, its rows and a clean integrity check.
+TEST(StoredTables, RefreshedCatalogueStoresOfEitherPageSizeReadBackEqual) {
+    const auto folder = testing_support::freshTestFolder();
+    for (const auto& [name, pageSize] :
+         {std::pair<const char*, int>{"CatalogueRows16k.sqlite", 16384},
+          std::pair<const char*, int>{"CatalogueRows4k.sqlite", 4096}}) {
+        SCOPED_TRACE(name);
+        const auto path = folder / name;
+        std::filesystem::copy_file(kData / name, path);
+        auto store = plat::ObjectStoreContext::open(path, VarnelClientGlobalCacheModel());
+        ASSERT_TRUE(store->hasStore());
+        const auto stored = rowsOf(*store);
+        ASSERT_GE(stored.size(), 80U);
+        auto table = std::make_shared<VnJsonDBDataTable>(
+            std::make_shared<VnCoreDataContext>("JSONMagazineIssueInfoLibrary", store),
+            VnMagazineIssueInfo::classObject(), VnJsonMagazineIssueInfoData::classObject());
+        auto records = readBackEqual(*table, stored);
+        // A refresh: every record written again, and one new.
+        auto added = std::make_shared<VnMagazineIssueInfo>();
+        added->setCode("NEW1");
+        added->setIssueName("ฉบับใหม่");
+        records.push_back(added);
+        table->updateWithInfos(records);
+        table.reset();
+        store.reset();
+
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+        auto answer = [&](const char* sql) {
+            sqlite3_stmt* statement = nullptr;
+            std::string text;
+            if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK &&
+                sqlite3_step(statement) == SQLITE_ROW && sqlite3_column_text(statement, 0))
+                text = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+            sqlite3_finalize(statement);
+            return text;
+        };
+        EXPECT_EQ(answer("PRAGMA integrity_check"), "ok");
+        EXPECT_EQ(answer("PRAGMA page_size"), std::to_string(pageSize));
+        sqlite3_close(db);
+        auto reopened = plat::ObjectStoreContext::open(path, VarnelClientGlobalCacheModel());
+        auto again = rowsOf(*reopened);
+        ASSERT_EQ(again.size(), stored.size() + 1);
+        again.erase(std::find_if(again.begin(), again.end(),
+                                 [](const auto& row) { return row.first == "NEW1"; }));
+        EXPECT_EQ(again, stored);
+    }
 }
 
 TEST(StoredTables, PerUserTableFileReadsBackAndRewritesTheSameBytes) {
