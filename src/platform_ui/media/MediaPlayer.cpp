@@ -109,8 +109,8 @@ void MediaPlayer::fail(const std::string& reason) {
     if (failed_)
         return;
     failed_ = true;
-    VND_TRACE("Error", "The media file %s cannot be played: %s",
-              source_.fileName().toStdString().c_str(), reason.c_str());
+    plat::log(plat::format("The media file %s cannot be played: %s",
+                           source_.fileName().toStdString().c_str(), reason.c_str()));
     if (!unavailable_)
         player_->stop();
     if (const auto handler = didFail_)

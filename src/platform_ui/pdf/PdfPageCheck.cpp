@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -85,8 +86,10 @@ struct Memo {
     std::set<std::string> running;
 };
 
+// Kept for the rest of the process: checks run on background threads that may still be at work
+// while the process exits, after its static objects are gone.
 Memo& memo() {
-    static Memo memo;
+    static Memo& memo = *std::make_unique<Memo>().release();
     return memo;
 }
 

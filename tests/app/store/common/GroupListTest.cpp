@@ -252,7 +252,10 @@ TEST_F(GroupListTest, ACoverClickReportsTheEntryWithTheListsGroupAndBackGoesUp) 
     const auto entry = list->shopGroupArray()->front();
     auto cell = std::make_shared<BookCoverCollectionCellView>();
     cell->setRepresentedObject(plat::Value(entry));
+    // The screens' debugging lines are written with their group switched on.
+    plat::setTraceSwitch([](std::string_view group) { return group == "GUI"; });
     const auto lines = testing_support::logged([&] { list->bookCoverCollectionCellSelect(cell); });
+    plat::setTraceSwitch(nullptr);
     EXPECT_NE(lines.end(), std::find_if(lines.begin(), lines.end(), [](const auto& line) {
                   return line.find("Double clicked on icon: ShopInfo") != std::string::npos;
               }));
