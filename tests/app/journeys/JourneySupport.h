@@ -400,10 +400,14 @@ class JourneyTest : public ::testing::Test {
         for (QWidget* top : QApplication::topLevelWidgets())
             if (top->isVisible())
                 top->close();
+        // Work the screens queued runs while their store context is still there, as it does
+        // before the program's event loop ends; once the context goes, no loop runs until the
+        // next launch (the program ends its loop before it lets its objects go).
+        spin(300);
         delegate_.reset();
         OAuth::gInstance.reset();
         GlobalService::resetSharedForTesting();
-        spin(20);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     // Quits and starts the program again on the same home.

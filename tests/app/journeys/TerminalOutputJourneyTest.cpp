@@ -60,14 +60,14 @@ class CapturedTerminal {
 
 constexpr const char* kSomchai = "somchai@example.com";
 
-// A sign-in on the sign-on page, a search and a borrow, with every diagnostic group on: the
+// A sign-in through the sign-on window, a search and a borrow, with every diagnostic group on: the
 // member's e-mail address (which is the user name), first and last name, password, session token
 // and access token appear nowhere in what the program wrote.
 TEST_F(JourneyTest, TerminalOutputHoldsNoPersonalData) {
     CapturedTerminal terminal;
     launch();
     plat::setTraceSwitch([](std::string_view) { return true; });
-    ASSERT_NO_FATAL_FAILURE(signIn(kSomchai, "rak-an-nangsue", true));
+    ASSERT_NO_FATAL_FAILURE(signIn(kSomchai));
     const auto oauth = OAuth::sharedInstance();
     const std::string accessToken = oauth ? oauth->getAccessToken() : std::string();
     search(QStringLiteral("สี่แผ่นดิน"));
