@@ -167,6 +167,9 @@ void MagazinePageUIContext::fullPageImageGeneration_request_didFinishWithResult(
     fullPageImage_.reset();
 }
 
+// Measures the page's cached file itself, at its own path. The cache writes a page's file under
+// that name with no ".varnel" suffix, and no file of the suffixed name ever exists, so looking
+// for one would always find nothing and answer NO. The size is read in 64 bits.
 bool MagazinePageUIContext::checkFileSizeOverLimit() const {
     auto cache = pageContext_->localCacheAsset();
     if (!cache)

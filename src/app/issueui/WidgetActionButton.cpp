@@ -67,15 +67,15 @@ WidgetAnchor WidgetAnchorFromNSString(const std::optional<std::string>& text) {
     if (pos == std::string::npos)
         return anchor;
     ++pos;
-    // One component: blanks before it skipped, then everything up to the terminator.
+    // One component: blanks before it skipped, then everything up to the terminator, or up to
+    // the end of the text when the terminator never comes ("{top" is top). Nothing before the
+    // terminator is no component.
     auto component = [&](char terminator) -> std::optional<std::string> {
         while (pos < s.size() && isBlank(s[pos]))
             ++pos;
-        const size_t end = s.find(terminator, pos);
-        if (end == std::string::npos || end == pos) {
-            pos = end == std::string::npos ? s.size() : end;
+        const size_t end = std::min(s.find(terminator, pos), s.size());
+        if (end == pos)
             return std::nullopt;
-        }
         std::string part = s.substr(pos, end - pos);
         pos = end;
         return part;

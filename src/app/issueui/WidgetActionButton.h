@@ -7,7 +7,8 @@
 //
 // "IconAnchor" reads "{vertical,horizontal}" with the words top/center/bottom and
 // left/center/right in any letter case; a word that does not match (blanks after it included)
-// gives center.
+// gives center, and so does a missing one. A word without its "," or "}" runs to the end of the
+// text: "{top" is top, "{top}" (the vertical word read up to a "," that never comes) center.
 #include <QColor>
 #include <optional>
 

@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "app/common/QtImageView.h"
@@ -227,7 +229,7 @@ void LibraryBookShelfCollectionCellView::setRepresentedObject(const plat::Value&
     o.downloadProgress->setVisible(info->isLoading);
     downloadMode_ = info->isLoading;
     o.downloadProgress->setMaximum(100);
-    o.downloadProgress->setValue(static_cast<int>(info->current));
+    o.downloadProgress->setValue(progressBarValue(info->current).value_or(0));
     const auto texts = shelfCellTexts(item, info->isBook);
     o.titleTextField->setText(QString::fromStdString(texts.title));
     o.descriptionTextField->setText(QString::fromStdString(texts.description));
@@ -261,9 +263,16 @@ void LibraryBookShelfCollectionCellView::setDownloadMode(bool downloadMode) {
         outlets_->downloadProgress->setVisible(downloadMode);
 }
 
+std::optional<int> LibraryBookShelfCollectionCellView::progressBarValue(double value) {
+    if (std::isnan(value))
+        return std::nullopt;
+    return static_cast<int>(std::clamp(value, 0.0, 100.0));
+}
+
 void LibraryBookShelfCollectionCellView::setDownloadProgressValue(double value) {
-    if (outlets_->downloadProgress)
-        outlets_->downloadProgress->setValue(static_cast<int>(value));
+    const auto shown = progressBarValue(value);
+    if (outlets_->downloadProgress && shown)
+        outlets_->downloadProgress->setValue(*shown);
 }
 
 bool LibraryBookShelfCollectionCellView::isOnScreen() const {

@@ -39,7 +39,10 @@ class LibraryBookShelfCollectionCellView : public ui::CollectionViewItem, public
     void setRemoveMode(bool removeMode);
     bool downloadMode() const { return downloadMode_; }
     void setDownloadMode(bool downloadMode) override;
+    // The bar's value: clamped to the bar's 0 to 100; a value that is no number is not shown
+    // (the bar keeps what it showed).
     void setDownloadProgressValue(double value) override;
+    static std::optional<int> progressBarValue(double value);
     bool isOnScreen() const override;
 
     void itemButton_Click(const Ref<plat::Object>& sender);

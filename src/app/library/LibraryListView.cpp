@@ -601,10 +601,13 @@ void LibraryListView::issueDownloader_metadataLoadingProgress(
         return;
     if (const auto cell = downloadingCell()) {
         cell->setDownloadMode(true);
-        // The bar runs to 100 whatever unit the report counts in.
+        // The bar runs to 100 whatever unit the report counts in. A report that gives no figure
+        // (a total that is zero, infinite or no number, or a completed amount that is no number)
+        // leaves the bar where it is.
         const double total = progress.total;
-        cell->setDownloadProgressValue(
-            total > 0 ? std::clamp(progress.completed / total, 0.0, 1.0) * 100 : 0.0);
+        const double share = std::isfinite(total) && total > 0 ? progress.completed / total : NAN;
+        if (!std::isnan(share))
+            cell->setDownloadProgressValue(std::clamp(share, 0.0, 1.0) * 100);
     }
 }
 

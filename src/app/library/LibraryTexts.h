@@ -34,7 +34,9 @@ std::string reserveRowTitle(const VnReserveItemInfo& info);
 std::string reserveRowDetail(const VnReserveItemInfo& info);
 std::string reserveRowQueueLine(const VnReserveItemInfo& info);
 
-// The text of a failed lending action that has no message of the service's.
+// The text of a failed lending action that has no message of the service's, and of an issue
+// whose download failed. It stays in English: the program's alerts word a failed connection so
+// (the sign-in's too) and have no Thai wording for it.
 inline constexpr const char* kConnectionErrorText = "Connection error. Please try again.";
 // The text for an item whose formats the reader cannot show (EPUB text only).
 inline constexpr const char* kUnreadableFormatText =

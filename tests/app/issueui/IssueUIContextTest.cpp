@@ -1,11 +1,13 @@
 // The issue's UI context: pages by presentation index, source index and name, spreads, rendering
-// defaults, reading settings per member, relayed loading notices and the files a page needs.
+// defaults, reading settings per member, relayed loading notices and the files a page needs, and
+// the page-image queue stopped and resumed by the background and foreground notices.
 #include "IssueUITestSupport.h"
 #include "app/issueui/MagazineIssueUIContext.h"
 #include "app/issueui/MagazinePageUIContext.h"
 #include "app/issueui/OverlayWidgets.h"
 #include "app/issueui/WidgetFactory.h"
 #include "platform/core/Exception.h"
+#include "vnlib/dev/request/VnRequestManager.h"
 #include "vnlib/domain/storage/VnBookStoreLocalStorage.h"
 
 using namespace issueui_test;
@@ -236,4 +238,41 @@ TEST_F(IssueUIContextTest, RelaysLoadingNoticesAndCollectsThePageFiles) {
                   ->count(),
               0U);
     WidgetFactory::unregisterAllWidgetClasses();
+}
+
+TEST_F(IssueUIContextTest, PageImageWorkStopsInTheBackgroundAndGoesOnInTheForeground) {
+    auto issue = makeIssue("MG-8", "Magazine", {{0, 0}});
+    auto ui = MagazineIssueUIContext::initWithContext(issue);
+    const auto& queue = ui->imageRequestManager();
+    // Requests that run until they are cancelled; one at a time.
+    auto first = std::make_shared<VnRequestContext>();
+    auto second = std::make_shared<VnRequestContext>();
+    ui->enqueuePageRelatedRequest(first);
+    ui->enqueuePageRelatedRequest(second);
+    EXPECT_TRUE(first->running());
+    EXPECT_FALSE(second->running());
+    EXPECT_TRUE(ui->generatingThumbnails());
+
+    // To the background: the running one stops and waits at the front; new work only queues.
+    ui->applicationDidEnterBackgroundNotification(nullptr);
+    EXPECT_FALSE(first->running());
+    EXPECT_FALSE(queue->running());
+    EXPECT_FALSE(ui->generatingThumbnails());
+    auto third = std::make_shared<VnRequestContext>();
+    ui->enqueuePageRelatedRequest(third);
+    EXPECT_EQ(queue->queuedRequests(), (std::vector<Ref<VnRequestContext>>{first, second, third}));
+    EXPECT_FALSE(queue->running());
+    ui->applicationWillTerminateNotification(nullptr);
+    EXPECT_EQ(queue->queuedRequests().size(), 3U);
+
+    // Back: the queue goes on from its front; a second notice changes nothing.
+    ui->applicationWillEnterForegroundNotification(nullptr);
+    EXPECT_TRUE(first->running());
+    EXPECT_EQ(queue->queuedRequests(), (std::vector<Ref<VnRequestContext>>{second, third}));
+    ui->applicationWillEnterForegroundNotification(nullptr);
+    EXPECT_EQ(queue->activeRequests(), std::vector<Ref<VnRequestContext>>{first});
+    EXPECT_TRUE(ui->generatingThumbnails());
+    ui->cancelLoading();
+    EXPECT_FALSE(first->running());
+    EXPECT_TRUE(queue->queuedRequests().empty());
 }

@@ -1,6 +1,8 @@
 // A page's UI context: its widget tree once the interactive files are there, listeners, page
-// images from producers' requests, the cached file's size, alignment and background.
+// images from producers' requests and the files they save, the cached file's size, alignment and
+// background.
 #include <fstream>
+#include <iterator>
 
 #include "IssueUITestSupport.h"
 #include "app/issueui/ContainerWidget.h"
@@ -10,8 +12,11 @@
 #include "app/issueui/WidgetFactory.h"
 #include "platform/core/Exception.h"
 #include "platform/image/Image.h"
+#include "support/CapturedLog.h"
 #include "vnlib/dev/request/VnRequestContext.h"
 #include "vnlib/dev/request/VnRequestResult.h"
+#include "vnlib/domain/content/VnLocalCacheAsset.h"
+#include "vnlib/domain/content/VnMagazineIssuePageContext.h"
 
 using namespace issueui_test;
 
@@ -226,4 +231,59 @@ TEST_F(PageUIContextTest, FileSizeAlignmentAndBackground) {
     EXPECT_EQ(bookUI->pageContextAtSourceIndex(0)->effectiveBackgroundColor(), QColor(0, 0, 0));
     EXPECT_EQ(bookUI->pageContextAtSourceIndex(1)->effectiveBackgroundColor(),
               QColor(255, 255, 255));
+}
+
+TEST_F(PageUIContextTest, AProducersPageImagesGoToThePageCacheOnlyWhileTheIssueIsThere) {
+    auto issue = makeIssue("MG-14", "Magazine", {{0, 0}});
+    auto ui = MagazineIssueUIContext::initWithContext(issue);
+    const auto page = ui->pageContextAtSourceIndex(0);
+    const auto thumbnail = pngBytes(3, 4);
+    const auto full = pngBytes(30, 40);
+    const auto fileOf = [](const Ref<VnMagazineIssueContext>& owner, const std::string& id) {
+        std::ifstream in(owner->localCacheWithId(id)->filePath(), std::ios::binary);
+        return plat::Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+
+    page->setGenerateSmallThumbnail(true);
+    EXPECT_TRUE(page->generateSmallThumbnail());
+    page->saveSmallThumbnailImageWithImageData(thumbnail);
+    EXPECT_TRUE(page->pageContext()->smallThumbnailImageAssetAvailable());
+    EXPECT_FALSE(page->allThumbnailAvailable());
+    page->saveFullPageImageWithImageData(full);
+    EXPECT_TRUE(page->allThumbnailAvailable());
+    const auto fullId = page->pageContext()->fullPageImageAssetId();
+    EXPECT_EQ(fileOf(issue, fullId), full);
+    EXPECT_EQ(fileOf(issue, page->pageContext()->smallThumbnailImageAssetId()), thumbnail);
+
+    // Asking for the cached full page, and the hooks a producer fills, change nothing held.
+    page->setGenerateImages(true);
+    page->pageContextDidFinishLoadingFullPageImage(page->pageContext());
+    page->buildFullPageLayerFromImage(plat::Image::imageWithData(full));
+    page->imageLoader_request_didFinishWithResult(nullptr, nullptr);
+    EXPECT_FALSE(page->fullPageImage());
+    EXPECT_FALSE(page->fullPageLayer());
+    // The painter is said to go ("Memory") only once no image is being made.
+    plat::setTraceSwitch([](std::string_view group) { return group == "Memory"; });
+    page->setFullPageImageGenerationRequest(std::make_shared<VnRequestContext>());
+    const auto busy = testing_support::logged([&] { page->cleanupPainterIfNeeded(); });
+    page->setFullPageImageGenerationRequest(nullptr);
+    const auto idle = testing_support::logged([&] { page->cleanupPainterIfNeeded(); });
+    plat::setTraceSwitch(nullptr);
+    EXPECT_TRUE(busy.empty());
+    ASSERT_EQ(idle.size(), 1U);
+    EXPECT_NE(idle[0].find("Painter purged after thumbnail generation at page 0"),
+              std::string::npos);
+
+    // Once the issue is gone, a late producer's images are dropped: the cache keeps its files.
+    ui.reset();
+    issue.reset();
+    ASSERT_TRUE(page->pageContext()->disposed());
+    page->saveFullPageImageWithImageData(thumbnail);
+    page->saveSmallThumbnailImageWithImageData(full);
+    page->setGenerateImages(false);
+    page->setGenerateImages(true);
+    const auto again = makeIssue("MG-14", "Magazine", {{0, 0}});
+    EXPECT_EQ(fileOf(again, fullId), full);
+    EXPECT_EQ(fileOf(again, again->pageContextWithSourcePageIndex(0)->smallThumbnailImageAssetId()),
+              thumbnail);
 }

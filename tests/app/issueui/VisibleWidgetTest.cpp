@@ -143,6 +143,12 @@ TEST_F(VisibleWidgetTest, ButtonKeysAnchorsIconsAndPresses) {
     EXPECT_EQ(WidgetAnchorFromNSString("x{ \n top,center}"), (WidgetAnchor{1, 0}));
     EXPECT_EQ(WidgetAnchorFromNSString("{bottom ,right}"), (WidgetAnchor{2, 1}));
     EXPECT_EQ(WidgetAnchorFromNSString("{bottom}"), (WidgetAnchor{1, 1}));
+    // A word without its "," or "}" runs to the end of the text; a missing word is center.
+    EXPECT_EQ(WidgetAnchorFromNSString("{top"), (WidgetAnchor{1, 0}));
+    EXPECT_EQ(WidgetAnchorFromNSString("{bottom,right"), (WidgetAnchor{2, 2}));
+    EXPECT_EQ(WidgetAnchorFromNSString("{top,"), (WidgetAnchor{1, 0}));
+    EXPECT_EQ(WidgetAnchorFromNSString("{,right}"), (WidgetAnchor{2, 1}));
+    EXPECT_EQ(WidgetAnchorFromNSString("{ "), (WidgetAnchor{1, 1}));
     EXPECT_EQ(WidgetAnchorFromNSString("bottom,right"), (WidgetAnchor{1, 1}));
     EXPECT_EQ(WidgetAnchorFromNSString(std::nullopt), (WidgetAnchor{1, 1}));
     EXPECT_EQ(VertialAlignmentFromNSString("BOTTOM"), 2);

@@ -1,8 +1,11 @@
 // The library screens on screen (offscreen), against the demo library: the two shelves in their
 // places, what the shelf cells show (a cover that fails keeps the placeholder), return mode's
 // buttons and the overlay while a return runs, a download's progress in the clicked cell, and the
-// borrow history and reservation rows.
+// borrow history and reservation rows; items opened on the shelf of their kind, the bar kept in
+// its range, and the overlay dismissed while a return goes on.
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 #include <QLabel>
 #include <QProgressBar>
@@ -14,6 +17,7 @@
 #include "LibraryTestSupport.h"
 #include "app/library/BorrowHistoryViewController.h"
 #include "app/library/BorrowItemViewCell.h"
+#include "app/library/IssueMetadataDownloader.h"
 #include "app/library/LibraryBookShelfCollectionCellView.h"
 #include "app/library/LibraryListView.h"
 #include "app/library/LibraryMainView.h"
@@ -68,6 +72,20 @@ class LibraryScreenTest : public LibraryTest {
         return library;
     }
 
+    // The demo and the library screen, shown once both shelves have settled (null when they do
+    // not); `books` and `magazines` are its shelves.
+    Ref<LibraryMainViewController> openSettledLibrary() {
+        startScreens();
+        auto library = showLibrary();
+        if (!library || !spinUntil([&] { return settled(*library->libraryMainView()); }, kWait)) {
+            ADD_FAILURE() << "The shelves did not settle";
+            return nullptr;
+        }
+        books = library->libraryMainView()->bookLibraryListView().get();
+        magazines = library->libraryMainView()->magazineLibraryListView().get();
+        return library;
+    }
+
     // A screen made from its nib, shown.
     template <class T>
     static Ref<T> showNib(const char* nib) {
@@ -103,6 +121,9 @@ class LibraryScreenTest : public LibraryTest {
     }
 
     static QString text(const QLabel* label) { return label ? label->text() : QString("<none>"); }
+
+    LibraryListView* books = nullptr;
+    LibraryListView* magazines = nullptr;
 };
 
 TEST_F(LibraryScreenTest, ShelvesCellsAndReturnMode) {
@@ -122,21 +143,21 @@ TEST_F(LibraryScreenTest, ShelvesCellsAndReturnMode) {
     const auto& screen = *library->libraryMainView();
     ASSERT_TRUE(spinUntil([&] { return settled(screen); }, kWait));
     testing_support::spin(50);  // milliseconds
-    auto& books = *screen.bookLibraryListView();
-    auto& magazines = *screen.magazineLibraryListView();
+    books = screen.bookLibraryListView().get();
+    magazines = screen.magazineLibraryListView().get();
 
     // Books on top, magazines below, in a document of two shelf heights scrolled to its top
     // (in y-up frames the magazine shelf lies at 0, the book shelf at 350).
-    EXPECT_EQ(text(books.titleTextField()), "หนังสือ");
-    EXPECT_EQ(text(magazines.titleTextField()), "นิตยสาร");
+    EXPECT_EQ(text(books->titleTextField()), "หนังสือ");
+    EXPECT_EQ(text(magazines->titleTextField()), "นิตยสาร");
     QWidget* document = screen.scrollView()->widget();
     EXPECT_EQ(document->height(), 700);
-    EXPECT_EQ(books.view()->parentWidget(), document);
-    EXPECT_EQ(books.view()->geometry().top(), 0);
-    EXPECT_EQ(magazines.view()->geometry().top(), 350);
-    EXPECT_EQ(ui::frame(magazines.view()).y(), 0);
-    EXPECT_EQ(ui::frame(books.view()).y(), 350);
-    EXPECT_EQ(books.view()->width(), screen.scrollView()->viewport()->width());
+    EXPECT_EQ(books->view()->parentWidget(), document);
+    EXPECT_EQ(books->view()->geometry().top(), 0);
+    EXPECT_EQ(magazines->view()->geometry().top(), 350);
+    EXPECT_EQ(ui::frame(magazines->view()).y(), 0);
+    EXPECT_EQ(ui::frame(books->view()).y(), 350);
+    EXPECT_EQ(books->view()->width(), screen.scrollView()->viewport()->width());
     EXPECT_EQ(screen.scrollView()->verticalScrollBar()->value(), 0);
     // The reserved-book notice came with the showing.
     ASSERT_TRUE(spinUntil([&] { return !alerts->messages.empty(); }, kWait));
@@ -146,9 +167,9 @@ TEST_F(LibraryScreenTest, ShelvesCellsAndReturnMode) {
               "ดูหนังสือที่ได้รับในเมนู \"คิวการจองหนังสือ\"");
 
     // Cell texts: a borrowed book, a borrowed issue, a sample.
-    const auto book = cellOf(books, "BK0003");
-    const auto issue = cellOf(magazines, "MG01-2401");
-    const auto sample = cellOf(books, "BK0007");
+    const auto book = cellOf(*books, "BK0003");
+    const auto issue = cellOf(*magazines, "MG01-2401");
+    const auto sample = cellOf(*books, "BK0007");
     ASSERT_TRUE(book && issue && sample);
     const auto& bookItem = *book->magazienIssueInfo();
     EXPECT_EQ(text(book->titleTextField()).toStdString(), bookItem.issueName().value_or("?"));
@@ -199,11 +220,11 @@ TEST_F(LibraryScreenTest, ShelvesCellsAndReturnMode) {
                              [&](const auto& request) { return request.path == path; });
     };
     const auto notFoundAsked = coverRequests("/covers/BK0003.jpg");
-    ASSERT_TRUE(cellOf(books, "BK0001"));
+    ASSERT_TRUE(cellOf(*books, "BK0001"));
     ASSERT_TRUE(spinUntil([&] { return demo.service.stalledCount() == 1; }, kWait));
     const auto loading = coverRequests("/covers/BK0001.jpg");
     const qint64 shownCover = issue->coverImageView()->pixmap().cacheKey();
-    for (LibraryListView* shelf : {&books, &magazines}) {
+    for (LibraryListView* shelf : {books, magazines}) {
         const auto before = shelf->getIssueInfoRequest();
         shelf->updateLibraryForceUpdate(true);
         ASSERT_TRUE(spinUntil(
@@ -214,8 +235,8 @@ TEST_F(LibraryScreenTest, ShelvesCellsAndReturnMode) {
             },
             kWait));
     }
-    EXPECT_EQ(cellOf(magazines, "MG01-2401"), issue);
-    EXPECT_EQ(cellOf(books, "BK0003"), book);
+    EXPECT_EQ(cellOf(*magazines, "MG01-2401"), issue);
+    EXPECT_EQ(cellOf(*books, "BK0003"), book);
     EXPECT_EQ(issue->coverImageView()->pixmap().cacheKey(), shownCover);
     EXPECT_TRUE(
         spinUntil([&] { return coverRequests("/covers/BK0003.jpg") > notFoundAsked; }, kWait));
@@ -225,47 +246,43 @@ TEST_F(LibraryScreenTest, ShelvesCellsAndReturnMode) {
     demo.service.releaseStalled();
 
     // Return mode: borrowed items offer return, samples delete; the borrowed cover opens nothing.
-    ASSERT_FALSE(books.returnButton()->isHidden());
-    EXPECT_TRUE(books.closeButton()->isHidden());
-    books.returnButton()->click();
-    EXPECT_TRUE(books.returnButton()->isHidden());
-    EXPECT_FALSE(books.closeButton()->isHidden());
-    const auto bookNow = cellOf(books, "BK0003");
-    const auto sampleNow = cellOf(books, "BK0007");
+    ASSERT_FALSE(books->returnButton()->isHidden());
+    EXPECT_TRUE(books->closeButton()->isHidden());
+    books->returnButton()->click();
+    EXPECT_TRUE(books->returnButton()->isHidden());
+    EXPECT_FALSE(books->closeButton()->isHidden());
+    const auto bookNow = cellOf(*books, "BK0003");
+    const auto sampleNow = cellOf(*books, "BK0007");
     ASSERT_TRUE(bookNow && sampleNow);
     EXPECT_TRUE(bookNow->removeButton()->isVisible());
     EXPECT_FALSE(bookNow->deleteButton()->isVisible());
     EXPECT_FALSE(sampleNow->removeButton()->isVisible());
     EXPECT_TRUE(sampleNow->deleteButton()->isVisible());
-    EXPECT_FALSE(cellOf(magazines, "MG01-2401")->removeButton()->isVisible());  // other shelf
+    EXPECT_FALSE(cellOf(*magazines, "MG01-2401")->removeButton()->isVisible());  // other shelf
     bookNow->itemSelectButton()->click();
-    EXPECT_FALSE(books.metadataDownloader());
+    EXPECT_FALSE(books->metadataDownloader());
     // A refresh drops the buttons; the close button stays.
-    const auto state = books.getIssueInfoRequest();
+    const auto state = books->getIssueInfoRequest();
     library->updateLibraryForceUpdate(true);
     ASSERT_TRUE(
-        spinUntil([&] { return settled(screen) && books.getIssueInfoRequest() != state; }, kWait));
-    EXPECT_FALSE(cellOf(books, "BK0003")->removeButton()->isVisible());
-    EXPECT_FALSE(cellOf(books, "BK0007")->deleteButton()->isVisible());
-    EXPECT_FALSE(books.closeButton()->isHidden());
-    books.closeButton()->click();
-    EXPECT_FALSE(books.returnButton()->isHidden());
-    EXPECT_TRUE(books.closeButton()->isHidden());
+        spinUntil([&] { return settled(screen) && books->getIssueInfoRequest() != state; }, kWait));
+    EXPECT_FALSE(cellOf(*books, "BK0003")->removeButton()->isVisible());
+    EXPECT_FALSE(cellOf(*books, "BK0007")->deleteButton()->isVisible());
+    EXPECT_FALSE(books->closeButton()->isHidden());
+    books->closeButton()->click();
+    EXPECT_FALSE(books->returnButton()->isHidden());
+    EXPECT_TRUE(books->closeButton()->isHidden());
 }
 
 TEST_F(LibraryScreenTest, DownloadProgressAndTheOverlayDuringAReturn) {
-    startScreens();
-    const auto library = showLibrary();
+    const auto library = openSettledLibrary();
     ASSERT_TRUE(library);
     const auto& screen = *library->libraryMainView();
-    ASSERT_TRUE(spinUntil([&] { return settled(screen); }, kWait));
-    auto& books = *screen.bookLibraryListView();
-    auto& magazines = *screen.magazineLibraryListView();
 
     // While the first page is held, the clicked cell shows the bar past the metadata's quarter
     // and the stop button; when the page comes, the bar goes and the reader opens.
     demo.service.setFault("/content/MG01-2401/PAGE_0.pdf", demo::Fault::stall());
-    const auto issue = cellOf(magazines, "MG01-2401");
+    const auto issue = cellOf(*magazines, "MG01-2401");
     ASSERT_TRUE(issue);
     EXPECT_FALSE(issue->downloadProgress()->isVisible());
     issue->itemSelectButton()->click();
@@ -276,7 +293,7 @@ TEST_F(LibraryScreenTest, DownloadProgressAndTheOverlayDuringAReturn) {
     EXPECT_EQ(issue->downloadProgress()->maximum(), 100);
     EXPECT_TRUE(spinUntil([&] { return issue->downloadProgress()->value() >= 25; }, kWait));
     EXPECT_TRUE(reader->pages.empty());
-    for (const auto& other : {cellOf(magazines, demo::kZeroPageIssue), cellOf(books, "BK0003")})
+    for (const auto& other : {cellOf(*magazines, demo::kZeroPageIssue), cellOf(*books, "BK0003")})
         EXPECT_FALSE(other && other->downloadProgress()->isVisible());
     demo.service.clearFaults();
     demo.service.releaseStalled();
@@ -287,8 +304,8 @@ TEST_F(LibraryScreenTest, DownloadProgressAndTheOverlayDuringAReturn) {
     // The overlay covers the screen from the return's start to its end.
     EXPECT_FALSE(library->loadingView()->isVisible());
     demo.service.setFault("ReturnBook", demo::Fault::stall());
-    books.returnButton()->click();
-    const auto book = cellOf(books, "BK0003");
+    books->returnButton()->click();
+    const auto book = cellOf(*books, "BK0003");
     ASSERT_TRUE(book);
     book->removeButton()->click();
     EXPECT_TRUE(library->loadingView()->isVisible());
@@ -298,7 +315,68 @@ TEST_F(LibraryScreenTest, DownloadProgressAndTheOverlayDuringAReturn) {
     demo.service.clearFaults();
     demo.service.releaseStalled();
     ASSERT_TRUE(spinUntil([&] { return !library->loadingView()->isVisible(); }, kWait));
-    ASSERT_TRUE(spinUntil([&] { return settled(screen) && !cellOf(books, "BK0003"); }, kWait));
+    ASSERT_TRUE(spinUntil([&] { return settled(screen) && !cellOf(*books, "BK0003"); }, kWait));
+    EXPECT_EQ(demo.calls("ReturnBook"), 1u);
+}
+
+TEST_F(LibraryScreenTest, ItemsOpenOnTheShelfOfTheirKindAndTheOverlayCanBeDismissed) {
+    const auto library = openSettledLibrary();
+    ASSERT_TRUE(library);
+    const auto& screen = *library->libraryMainView();
+
+    // Opened through the screen, as the store does: a book on the book shelf, an issue on the
+    // magazine shelf, each without touching the other's download; a cancel stops both.
+    demo.service.setFault("/content/BK0003/PAGE_0.pdf", demo::Fault::stall());
+    demo.service.setFault("/content/MG01-2401/PAGE_0.pdf", demo::Fault::stall());
+    const auto book = itemOf(*books, "BK0003");
+    const auto issue = itemOf(*magazines, "MG01-2401");
+    ASSERT_TRUE(book && issue);
+    library->displayReaderWithIssueInfo(book);
+    ASSERT_TRUE(books->metadataDownloader());
+    EXPECT_EQ(books->metadataDownloader()->issueInfo(), book);
+    EXPECT_FALSE(magazines->metadataDownloader());
+    library->displayReaderWithIssueInfo(issue);
+    ASSERT_TRUE(magazines->metadataDownloader());
+    EXPECT_EQ(magazines->metadataDownloader()->issueInfo(), issue);
+    EXPECT_EQ(books->metadataDownloader()->issueInfo(), book);
+    library->cancelLoading();
+    EXPECT_FALSE(books->metadataDownloader());
+    EXPECT_FALSE(magazines->metadataDownloader());
+    demo.service.clearFaults();
+    demo.service.releaseStalled();
+    testing_support::spin(100);  // milliseconds
+    EXPECT_TRUE(reader->pages.empty());
+
+    // The bar keeps within 0 to 100, and a value that is no number leaves it as it was.
+    const auto cell = cellOf(*books, "BK0003");
+    ASSERT_TRUE(cell);
+    const double infinite = std::numeric_limits<double>::infinity();
+    std::vector<int> shown;
+    for (const double value : {40.0, std::nan(""), infinite, -infinite, 250.0, 7.9}) {
+        cell->setDownloadProgressValue(value);
+        shown.push_back(cell->downloadProgress()->value());
+    }
+    EXPECT_EQ(shown, (std::vector<int>{40, 40, 100, 0, 100, 7}));
+    const auto fresh = Cell::makeFromStoryboard();
+    auto loading = std::make_shared<LibraryShelfBookInfo>();
+    loading->isLoading = true;
+    loading->current = std::nanf("");
+    loading->magazineIssueInfo = book;
+    fresh->setRepresentedObject(plat::Value(loading));
+    EXPECT_EQ(fresh->downloadProgress()->value(), 0);
+
+    // The overlay's cancel button hides it while the return goes on to its end.
+    demo.service.setFault("ReturnBook", demo::Fault::stall());
+    books->returnButton()->click();
+    cellOf(*books, "BK0003")->removeButton()->click();
+    EXPECT_TRUE(library->loadingView()->isVisible());
+    ASSERT_TRUE(spinUntil([&] { return demo.service.stalledCount() == 1; }, kWait));
+    library->hzLoading()->cancelButton()->click();
+    EXPECT_FALSE(library->loadingView()->isVisible());
+    demo.service.clearFaults();
+    demo.service.releaseStalled();
+    ASSERT_TRUE(spinUntil([&] { return settled(screen) && !cellOf(*books, "BK0003"); }, kWait));
+    EXPECT_FALSE(library->loadingView()->isVisible());
     EXPECT_EQ(demo.calls("ReturnBook"), 1u);
 }
 

@@ -1,6 +1,7 @@
 // The shelves against the demo library: refresh gating, first fill, reconciliation with the
 // member's loans, return mode and opening an item into the reader.
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "LibraryTestSupport.h"
@@ -251,6 +252,23 @@ TEST_F(ShelfTest, OpeningAnItemHandsItToTheReader) {
     const auto bookCell = std::make_shared<RecordingCell>(book);
     books->libraryBookCollectionCellSelect(bookCell);
     ASSERT_TRUE(books->metadataDownloader());
+    // Before that: reports that give no figure (an infinite total, an amount that is no number)
+    // leave the bar as it is; the others stay within the bar.
+    const auto downloader =
+        std::dynamic_pointer_cast<PdfIssueMetadataDownloader>(books->metadataDownloader());
+    ASSERT_TRUE(downloader);
+    const float infinite = std::numeric_limits<float>::infinity();
+    const size_t reports = bookCell->progress.size();
+    downloader->pageUIContext_pageLoadingProgress(nullptr, VnRequestProgressMake(10, infinite));
+    downloader->metadata_request_progressReport(nullptr, VnRequestProgressMake(infinite, infinite));
+    downloader->metadata_request_progressReport(nullptr, VnRequestProgressMake(std::nanf(""), 100));
+    books->issueDownloader_metadataLoadingProgress(downloader, VnRequestProgressMake(5, 0));
+    EXPECT_EQ(bookCell->progress.size(), reports);
+    books->issueDownloader_metadataLoadingProgress(downloader, VnRequestProgressMake(infinite, 10));
+    books->issueDownloader_metadataLoadingProgress(downloader, VnRequestProgressMake(-3, 10));
+    EXPECT_EQ(std::vector<double>(bookCell->progress.begin() + reports, bookCell->progress.end()),
+              (std::vector<double>{100, 0}));
+    EXPECT_TRUE(bookCell->downloadMode);
     books->libraryBookShelfCellStopDownload(bookCell);
     EXPECT_FALSE(books->metadataDownloader());
     spin(0.3);
@@ -259,6 +277,28 @@ TEST_F(ShelfTest, OpeningAnItemHandsItToTheReader) {
     books->libraryBookCollectionCellSelect(bookCell);
     ASSERT_TRUE(runUntil([&] { return reader->pages.size() == 3; }));
     EXPECT_EQ(reader->pages.back(), 0);
+}
+
+TEST_F(ShelfTest, TheMagazineShelfShowsWhatItsUpdateBroughtWhenTheLoanCheckFails) {
+    startDemo();
+    auto magazines = makeShelf(false);
+    ASSERT_TRUE(refresh(magazines));
+    EXPECT_TRUE(contains(contentCodes(*magazines), "MG01-2401"));
+    EXPECT_FALSE(contains(contentCodes(*magazines), "MG01-2402"));
+    // A new issue on loan (room made by returning two books), while the service cannot say
+    // which items are lent: the update's issues show, and nothing is removed.
+    for (const char* code : {demo::kEpubOnlyBook, demo::kNumericCodeBook})
+        ASSERT_TRUE(demo.catalogue.returnLoan(demo::kShelfMember, code).success);
+    ASSERT_TRUE(demo.catalogue.borrow(demo::kShelfMember, "MG01-2402").success);
+    demo.service.setFault("GetLibraryIssueInfos", demo::Fault{demo::FaultKind::ServerError});
+    const size_t checks = calls("GetLibraryIssueInfos");
+    ASSERT_TRUE(refresh(magazines));
+    EXPECT_EQ(calls("GetLibraryIssueInfos"), checks + 1);
+    const auto codes = contentCodes(*magazines);
+    EXPECT_TRUE(contains(codes, "MG01-2402"));
+    EXPECT_TRUE(contains(codes, "MG01-2401"));
+    EXPECT_TRUE(contains(codes, demo::kZeroPageIssue));
+    EXPECT_FALSE(contains(codes, "BK0003"));  // magazines only
 }
 
 }  // namespace

@@ -146,6 +146,17 @@ TEST_F(MediaWidgetTest, DescriptionsReadinessAndPressesWithoutAFile) {
         EXPECT_FALSE(fallback->repeats());
         EXPECT_FALSE(fallback->isReadyForDisplay());
     }
+    // Made in code: the file and the rectangle, which frames both the widget and the video.
+    auto made = VideoAsset::initWithFileName("clip.y4m", QRectF(5, 6, 70, 80));
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->videoFileName(), "clip.y4m");
+    EXPECT_EQ(made->OverlayData::frame(), QRectF(5, 6, 70, 80));
+    EXPECT_EQ(made->frame(), QRectF(5, 6, 70, 80));
+    EXPECT_FALSE(made->repeats());
+    EXPECT_EQ(made->requiredInteractiveFileIds(), std::vector<std::string>{"clip.y4m"});
+    EXPECT_FALSE(made->isReadyForDisplay());  // no page files to look in yet
+    made->setAssetManager(manager);
+    EXPECT_TRUE(made->isReadyForDisplay());
 
     // Placed as the reader does: a player view with its control bar and full-screen toggle, no
     // player until a press; attaching does nothing.
