@@ -430,6 +430,9 @@ TEST_F(LendingActionsTest, ReadNowHoldsTheClickedItemsLoanAndGivesBackNoOrdinary
     ended = ends();
     state->viewWillAppear();
     ASSERT_TRUE(waitFor([&] { return ends() == ended + 1; }));
+    settle();
+    EXPECT_EQ(loanOf("BK0003"), borrowed);
+    EXPECT_TRUE(state->isReadBookNow());
     const size_t lookups = calls("GetLibraryIssueInfos");
     clock->advance(180);
     ASSERT_TRUE(waitFor([&] { return calls("GetLibraryIssueInfos") == lookups + 1; }));
