@@ -1,7 +1,10 @@
 #include "demo-service/DemoSessionState.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -9,131 +12,58 @@
 #include <nlohmann/json.hpp>
 
 namespace demo {
+
+// The stored form of each record: its fields under their own names; a missing field keeps its
+// default.
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(SampleLoan, itemCode, bookCode, borrowed, due,
+                                                extended, readNow)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(SampleReservation, itemCode, bookCode, reserved,
+                                                claimValidUntil)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(SampleHistoryEntry, bookCode, borrowed, returned)
+NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(SampleBookmark, id, issueCode, markName, pageIndex,
+                                                chapterIndex, amountPage)
+
 namespace {
 
 using nlohmann::json;
 
-// Readers that take a field when it has the right type and keep the default otherwise.
+// Reads a list under `name`, keeping the entries that read as T and skipping the others, so one
+// damaged entry costs only itself.
 template <class T>
-void take(const json& object, const char* name, T& field) {
-    const auto it = object.find(name);
-    if (it == object.end())
-        return;
-    if constexpr (std::is_same_v<T, bool>) {
-        if (it->is_boolean())
-            field = it->get<bool>();
-    } else if constexpr (std::is_integral_v<T>) {
-        if (it->is_number_integer())
-            field = it->get<T>();
-    } else {
-        if (it->is_string())
-            field = it->get<std::string>();
-    }
-}
-
-template <class T, class Read>
-void takeList(const json& object, const char* name, std::vector<T>& out, Read read) {
+std::vector<T> readList(const json& object, const char* name) {
+    std::vector<T> out;
     const auto it = object.find(name);
     if (it == object.end() || !it->is_array())
-        return;
+        return out;
     for (const auto& entry : *it) {
-        if (entry.is_object())
-            out.push_back(read(entry));
-    }
-}
-
-std::set<std::string> textSet(const json& object, const char* name) {
-    std::set<std::string> out;
-    const auto it = object.find(name);
-    if (it != object.end() && it->is_array()) {
-        for (const auto& entry : *it) {
-            if (entry.is_string())
-                out.insert(entry.get<std::string>());
+        try {
+            out.push_back(entry.get<T>());
+        } catch (const json::exception&) {
         }
     }
     return out;
 }
 
 json write(const SampleMemberState& m) {
-    json loans = json::array();
-    for (const auto& l : m.loans)
-        loans.push_back({{"itemCode", l.itemCode},
-                         {"bookCode", l.bookCode},
-                         {"borrowed", l.borrowed},
-                         {"due", l.due},
-                         {"extended", l.extended},
-                         {"readNow", l.readNow}});
-    json reservations = json::array();
-    for (const auto& r : m.reservations)
-        reservations.push_back({{"itemCode", r.itemCode},
-                                {"bookCode", r.bookCode},
-                                {"reserved", r.reserved},
-                                {"claimValidUntil", r.claimValidUntil}});
-    json history = json::array();
-    for (const auto& h : m.history)
-        history.push_back(
-            {{"bookCode", h.bookCode}, {"borrowed", h.borrowed}, {"returned", h.returned}});
-    json bookmarks = json::array();
-    for (const auto& b : m.bookmarks)
-        bookmarks.push_back({{"id", b.id},
-                             {"issueCode", b.issueCode},
-                             {"markName", b.markName},
-                             {"pageIndex", b.pageIndex},
-                             {"chapterIndex", b.chapterIndex},
-                             {"amountPage", b.amountPage}});
     json follows = json::array();
     for (const auto& [kind, code] : m.follows)
         follows.push_back({{"kind", kind}, {"code", code}});
-    return {{"loans", loans},           {"reservations", reservations}, {"history", history},
-            {"freeItems", m.freeItems}, {"samples", m.samples},         {"wishlist", m.wishlist},
-            {"bookmarks", bookmarks},   {"lastPages", m.lastPages},     {"follows", follows}};
+    return {{"loans", m.loans},         {"reservations", m.reservations}, {"history", m.history},
+            {"freeItems", m.freeItems}, {"samples", m.samples},           {"wishlist", m.wishlist},
+            {"bookmarks", m.bookmarks}, {"lastPages", m.lastPages},       {"follows", follows}};
 }
 
 SampleMemberState read(const json& object) {
     SampleMemberState m;
-    takeList(object, "loans", m.loans, [](const json& e) {
-        SampleLoan l;
-        take(e, "itemCode", l.itemCode);
-        take(e, "bookCode", l.bookCode);
-        take(e, "borrowed", l.borrowed);
-        take(e, "due", l.due);
-        take(e, "extended", l.extended);
-        take(e, "readNow", l.readNow);
-        return l;
-    });
-    takeList(object, "reservations", m.reservations, [](const json& e) {
-        SampleReservation r;
-        take(e, "itemCode", r.itemCode);
-        take(e, "bookCode", r.bookCode);
-        take(e, "reserved", r.reserved);
-        take(e, "claimValidUntil", r.claimValidUntil);
-        return r;
-    });
-    takeList(object, "history", m.history, [](const json& e) {
-        SampleHistoryEntry h;
-        take(e, "bookCode", h.bookCode);
-        take(e, "borrowed", h.borrowed);
-        take(e, "returned", h.returned);
-        return h;
-    });
-    takeList(object, "bookmarks", m.bookmarks, [](const json& e) {
-        SampleBookmark b;
-        take(e, "id", b.id);
-        take(e, "issueCode", b.issueCode);
-        take(e, "markName", b.markName);
-        take(e, "pageIndex", b.pageIndex);
-        take(e, "chapterIndex", b.chapterIndex);
-        take(e, "amountPage", b.amountPage);
-        return b;
-    });
-    m.freeItems = textSet(object, "freeItems");
-    m.samples = textSet(object, "samples");
-    if (const auto it = object.find("wishlist"); it != object.end() && it->is_array()) {
-        for (const auto& entry : *it) {
-            if (entry.is_string())
-                m.wishlist.push_back(entry.get<std::string>());
-        }
-    }
+    m.loans = readList<SampleLoan>(object, "loans");
+    m.reservations = readList<SampleReservation>(object, "reservations");
+    m.history = readList<SampleHistoryEntry>(object, "history");
+    m.bookmarks = readList<SampleBookmark>(object, "bookmarks");
+    for (auto& code : readList<std::string>(object, "freeItems"))
+        m.freeItems.insert(std::move(code));
+    for (auto& code : readList<std::string>(object, "samples"))
+        m.samples.insert(std::move(code));
+    m.wishlist = readList<std::string>(object, "wishlist");
     if (const auto it = object.find("lastPages"); it != object.end() && it->is_object()) {
         for (const auto& [code, page] : it->items()) {
             if (page.is_number_integer())
@@ -142,13 +72,10 @@ SampleMemberState read(const json& object) {
     }
     if (const auto it = object.find("follows"); it != object.end() && it->is_array()) {
         for (const auto& entry : *it) {
-            int kind = 0;
-            std::string code;
-            if (!entry.is_object())
-                continue;
-            take(entry, "kind", kind);
-            take(entry, "code", code);
-            m.follows.emplace(kind, code);
+            try {
+                m.follows.emplace(entry.at("kind").get<int>(), entry.at("code").get<std::string>());
+            } catch (const json::exception&) {
+            }
         }
     }
     return m;
@@ -180,8 +107,8 @@ void loadState(SampleCatalogue& catalogue, const std::filesystem::path& file) {
                 members[user] = read(member);
         }
     }
-    int nextCode = 0;
-    take(state, "nextCode", nextCode);
+    const auto next = state.find("nextCode");
+    const int nextCode = next != state.end() && next->is_number_integer() ? next->get<int>() : 0;
     catalogue.restoreMemberStates(std::move(members), nextCode);
 }
 
@@ -194,19 +121,31 @@ bool saveState(const SampleCatalogue& catalogue, const std::filesystem::path& fi
         members[user] = write(member);
     const json state{
         {"sessionTokens", tokens}, {"members", members}, {"nextCode", catalogue.nextCode()}};
+    // Written beside the file, synced and renamed over it, readable by the owner alone from the
+    // start (the file holds session tokens).
+    const std::string text = state.dump(1) + "\n";
     const std::filesystem::path temporary = file.string() + ".new";
-    {
-        const mode_t old = umask(077);
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        umask(old);
-        out << state.dump(1) << "\n";
-        out.flush();
-        if (!out)
-            return false;
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    bool written = ::fchmod(fd, 0600) == 0;
+    for (size_t done = 0; written && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        written = n > 0;
+        done += written ? static_cast<size_t>(n) : 0;
     }
+    written = written && ::fsync(fd) == 0;
+    written = ::close(fd) == 0 && written;
     std::error_code ec;
-    std::filesystem::rename(temporary, file, ec);
-    return !ec;
+    if (written)
+        std::filesystem::rename(temporary, file, ec);
+    if (!written || ec) {
+        std::filesystem::remove(temporary, ec);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace demo

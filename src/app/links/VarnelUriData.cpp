@@ -1,6 +1,7 @@
 #include "app/links/VarnelUriData.h"
 
 #include <array>
+#include <atomic>
 #include <utility>
 
 #include "platform/core/Exception.h"
@@ -138,15 +139,22 @@ Ref<VarnelUriData> VarnelUriData::dataWithURL(std::string_view url) {
     return data;
 }
 
+namespace {
+
+// Set by the first parse of the process, whose check runs once even when it fails.
+std::atomic<bool> gSelfTestRan{false};
+
+}  // namespace
+
+bool VarnelUriData::selfTestHasRun() {
+    return gSelfTestRan.load();
+}
+
 void VarnelUriData::initWithURL(std::string url) {
-#ifndef NDEBUG
-    static const bool checked = [] {
+    if (!gSelfTestRan.exchange(true)) {
         if (auto failed = selfTest())
             plat::assertionFailedWithText("Parsing " + *failed + " failed", __FILE__, __LINE__);
-        return true;
-    }();
-    (void)checked;
-#endif
+    }
     url_ = std::move(url);
     processUrl();
 }

@@ -77,8 +77,11 @@ class VarnelUriData : public plat::Object {
     static bool isVarnelMeURL(std::string_view url);
 
     // Parses the known links and answers the first that does not read as expected; none when all
-    // do. Debug builds check it once, at the first parse.
+    // do. Every build runs it once, at the first parse, which raises an assertion failure when a
+    // known link reads wrong.
     static std::optional<std::string> selfTest();
+    // Whether the first-parse check has run in this process.
+    static bool selfTestHasRun();
 
     int32_t rootKind() const { return rootKind_; }
     int32_t sublevelKind() const { return sublevelKind_; }

@@ -5,9 +5,10 @@
 
 namespace {
 
+// Laid over what is already painted beneath: a translucent colour lets it show through and the
+// clear colour leaves it as it is (copying them in would paint an opaque dark grey, or black).
 void fill(QWidget* widget, QPaintEvent* event, const QColor& colour) {
     QPainter painter(widget);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.fillRect(event->rect(), colour);
 }
 

@@ -76,12 +76,12 @@ std::unique_ptr<QWidget> SettingView::loadView() {
     grid->addWidget(new QLabel(QStringLiteral("ผู้ใช้"), o.menuView), 0, 0);
     o.userNameTextField = readOnlyField(o.menuView);
     grid->addWidget(o.userNameTextField, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("รหัสเครื่อง"), o.menuView), 1, 0);
+    // The device-code and support e-mail fields are there for the layout's sake only: nothing
+    // fills them, so the sheet does not show them.
     o.udidTextField = readOnlyField(o.menuView);
-    grid->addWidget(o.udidTextField, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("อีเมลติดต่อ"), o.menuView), 2, 0);
+    o.udidTextField->hide();
     o.emailSupporTextField = readOnlyField(o.menuView);
-    grid->addWidget(o.emailSupporTextField, 2, 1);
+    o.emailSupporTextField->hide();
 
     auto button = [&](const QString& title, int row,
                       void (SettingView::*action)(Ref<plat::Object>)) {
@@ -92,12 +92,12 @@ std::unique_ptr<QWidget> SettingView::loadView() {
         grid->addWidget(b, row, 0, 1, 2);
         return b;
     };
-    o.signInButton = button(QString::fromUtf8(kSignInTitle), 3, &SettingView::signInButton_Click);
-    o.reserveButton = button(QStringLiteral("คิวการจองหนังสือ"), 4, &SettingView::reserveButton_Click);
-    o.historyButton = button(QStringLiteral("ประวัติการยืม"), 5, &SettingView::historyButton_Click);
-    o.userInfoButton = button(QStringLiteral("ข้อมูลสมาชิก"), 6, &SettingView::userInfoButton_Click);
-    grid->setRowStretch(7, 1);
-    o.closeButton = button(QStringLiteral("ปิด"), 8, &SettingView::closeButton_Click);
+    o.signInButton = button(QString::fromUtf8(kSignInTitle), 1, &SettingView::signInButton_Click);
+    o.reserveButton = button(QStringLiteral("คิวการจองหนังสือ"), 2, &SettingView::reserveButton_Click);
+    o.historyButton = button(QStringLiteral("ประวัติการยืม"), 3, &SettingView::historyButton_Click);
+    o.userInfoButton = button(QStringLiteral("ข้อมูลสมาชิก"), 4, &SettingView::userInfoButton_Click);
+    grid->setRowStretch(5, 1);
+    o.closeButton = button(QStringLiteral("ปิด"), 6, &SettingView::closeButton_Click);
     stack->addWidget(o.menuView);
 
     o.infoView = new QWidget(view.get());

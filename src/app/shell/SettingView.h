@@ -44,6 +44,7 @@ class SettingView : public ui::ViewController {
     QPushButton* userInfoButton() const;
     QPushButton* closeButton() const;
     ui::TextField* userNameTextField() const;
+    // Never filled, and never shown.
     ui::TextField* udidTextField() const;
     ui::TextField* emailSupporTextField() const;
     const std::optional<std::string>& userName() const { return userName_; }

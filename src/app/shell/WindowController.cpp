@@ -4,8 +4,10 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QToolBar>
 #include <QToolButton>
@@ -129,22 +131,27 @@ struct WindowController::Outlets {
 
 namespace {
 
-// Hears the split view's resizes for its delegate.
-class SplitResizer : public QObject {
+// Hears one kind of event of a widget for the window controller: the split view's resizes, a
+// click on the search item's field. Owned by the widget.
+class EventWatcher : public QObject {
   public:
-    SplitResizer(QWidget* split, std::function<void()> resized)
-        : QObject(split), resized_(std::move(resized)) {
-        split->installEventFilter(this);
+    EventWatcher(QWidget* widget, QEvent::Type type, std::function<void()> heard)
+        : QObject(widget), type_(type), heard_(std::move(heard)) {
+        widget->installEventFilter(this);
     }
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Resize)
-            resized_();
+        if (event->type() == type_)
+            heard_();
         return false;
     }
 
   private:
-    std::function<void()> resized_;
+    QEvent::Type type_;
+    std::function<void()> heard_;
 };
+
+// The item string an outline row shows.
+constexpr int kOutlineItemRole = Qt::UserRole + 1;
 
 }  // namespace
 
@@ -228,6 +235,8 @@ std::unique_ptr<QWidget> WindowController::loadWindow() {
     QObject::connect(o.searchBookField, &QLineEdit::returnPressed, window.get(),
                      [this] { searchAciton(nullptr); });
     o.searchToolbarItem = o.toolbarWindow->addWidget(o.searchBookField);
+    new EventWatcher(o.searchBookField, QEvent::MouseButtonPress,
+                     [this] { searchToolbar_Click(nullptr); });
 
     o.logInButton = new QToolButton(o.toolbarWindow);
     o.logInButton->setText(QStringLiteral("บัญชี"));
@@ -243,7 +252,9 @@ std::unique_ptr<QWidget> WindowController::loadWindow() {
     paneLayout->setContentsMargins(0, 0, 0, 0);
     o.menuSettingOutlineView = new QTreeWidget(o.menuSplitView);
     o.menuSettingOutlineView->setHeaderHidden(true);
-    o.menuSettingOutlineView->setRootIsDecorated(false);
+    o.menuSettingOutlineView->setRootIsDecorated(false);  // no disclosure triangles
+    o.menuSettingOutlineView->setItemsExpandable(false);
+    o.menuSettingOutlineView->setIndentation(0);
     paneLayout->addWidget(o.menuSettingOutlineView);
     QObject::connect(o.menuSettingOutlineView, &QTreeWidget::itemSelectionChanged, window.get(),
                      [this] { outlineViewSelectionDidChange(); });
@@ -258,7 +269,8 @@ std::unique_ptr<QWidget> WindowController::loadWindow() {
     split->setCollapsible(1, false);
     QObject::connect(split.get(), &QSplitter::splitterMoved, window.get(),
                      [this](int position, int) { setDividerPosition(position); });
-    new SplitResizer(split.get(), [this] { splitView_resizeSubviewsWithOldSize(); });  // owned
+    new EventWatcher(split.get(), QEvent::Resize,
+                     [this] { splitView_resizeSubviewsWithOldSize(); });
     window->setCentralWidget(split.release());
     return window;
 }
@@ -271,6 +283,7 @@ void WindowController::windowDidLoad() {
                      [this] { desiredSelector(); });
     applyDividerBounds();
     setDividerPosition(kMinOutlineViewSplit_);
+    reloadOutline();
 
     const auto context = GlobalService::globalShared()->storeContext();
     context->restoreRegisteredUserContext();
@@ -509,6 +522,64 @@ void WindowController::menu_Click(Ref<plat::Object>) {
 
 // ---- Side outline ----
 
+void WindowController::setOutlineItems(
+    std::vector<std::string> topLevelItems, std::vector<std::string> featureItems,
+    std::vector<std::pair<std::string, std::vector<std::string>>> children) {
+    topLevelItems_ = std::move(topLevelItems);
+    featureItems_ = std::move(featureItems);
+    childrenDictionary_ = std::move(children);
+    reloadOutline();
+}
+
+const char* WindowController::outlineCellIdentifier(const std::string& item) const {
+    if (outlineIsGroupItem(item))
+        return "HeaderCell";
+    if (std::find(featureItems_.begin(), featureItems_.end(), item) != featureItems_.end())
+        return "FeatureCell";
+    return "DataCell";
+}
+
+void WindowController::reloadOutline() {
+    QTreeWidget* outline = outlets_->menuSettingOutlineView;
+    if (!outline)
+        return;
+    const QSignalBlocker quiet(outline);  // emptying it is no selection change
+    outline->clear();
+    // Each row: the cell of its kind showing the item, at its kind's height; group rows cannot
+    // be chosen, and an item with no parent shows its children.
+    const auto addRow = [&](QTreeWidgetItem* row, const std::string& item) {
+        const QString text = QString::fromStdString(item);
+        row->setData(0, kOutlineItemRole, text);
+        row->setToolTip(0, text);
+        const int height = static_cast<int>(outlineHeightOfRowByItem(item));
+        row->setSizeHint(0, QSize(0, height));
+        if (!outlineShouldSelectItem(item))
+            row->setFlags(row->flags() & ~Qt::ItemIsSelectable);
+        auto* cell = new QLabel(text);  // the outline takes it
+        cell->setObjectName(QString::fromUtf8(outlineCellIdentifier(item)));
+        QFont font = ui::thaiCapableFont();
+        if (outlineIsGroupItem(item)) {
+            // A group heading: bold grey text, small enough for its short row.
+            font.setPixelSize(std::max(8, height * 10 / 17));
+            font.setBold(true);
+            cell->setStyleSheet(QStringLiteral("color: #6e6e6e;"));
+        }
+        cell->setFont(font);
+        cell->setContentsMargins(6, 0, 6, 0);
+        cell->setTextFormat(Qt::PlainText);
+        outline->setItemWidget(row, 0, cell);
+    };
+    for (const std::string& top : outlineChildren(std::nullopt)) {
+        auto* row = new QTreeWidgetItem(outline);  // owned by the outline
+        addRow(row, top);
+        for (const std::string& child : outlineChildren(top)) {
+            auto* childRow = new QTreeWidgetItem(row);  // owned by its parent row
+            addRow(childRow, child);
+        }
+        row->setExpanded(true);
+    }
+}
+
 std::vector<std::string> WindowController::outlineChildren(
     const std::optional<std::string>& item) const {
     if (!item)
@@ -540,7 +611,7 @@ void WindowController::outlineViewSelectionDidChange() {
     QTreeWidget* outline = outlets_->menuSettingOutlineView;
     const auto selected = outline ? outline->selectedItems() : QList<QTreeWidgetItem*>();
     if (!selected.isEmpty() && selected.first()->parent())
-        _setContentViewToName(selected.first()->text(0).toStdString());
+        _setContentViewToName(selected.first()->data(0, kOutlineItemRole).toString().toStdString());
 }
 
 void WindowController::_setContentViewToName(const std::string&) {}

@@ -14,8 +14,8 @@
 // single-sign-on client and the library's sign-in.
 #include <QPointer>
 #include <cstdint>
-#include <deque>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -98,6 +98,13 @@ class WindowController : public ui::WindowController {
     double lastSplitViewSubViewLeftWidth() const { return lastSplitViewSubViewLeftWidth_; }
 
     // ---- Side outline (its lists start empty) ----
+    // Replaces the outline's lists and shows them: the top-level (group) rows, the rows drawn as
+    // feature rows, and the children of each item.
+    void setOutlineItems(std::vector<std::string> topLevelItems,
+                         std::vector<std::string> featureItems,
+                         std::vector<std::pair<std::string, std::vector<std::string>>> children);
+    // The cell kind of a row: "HeaderCell", "FeatureCell" or "DataCell".
+    const char* outlineCellIdentifier(const std::string& item) const;
     std::vector<std::string> outlineChildren(const std::optional<std::string>& item) const;
     bool outlineIsGroupItem(const std::string& item) const;
     bool outlineShouldSelectItem(const std::string& item) const;
@@ -128,14 +135,16 @@ class WindowController : public ui::WindowController {
     void addContentView(QWidget* view);
     void updateToolbarImages(Screen chosen);
     void applyDividerBounds();
+    // Fills the outline view from its lists.
+    void reloadOutline();
     // Sets up the single-sign-on client (WindowControllerSignOn.cpp).
     void configureSignOn();
     // A failed sign-in of the attempt: the sign-on sign-out, then the message (or the connection
     // error) in an alert.
     void failSignIn(uint64_t attempt, const std::optional<std::string>& message);
-    // The sign-on sign-out was answered: the library signs out unless a later sign-in was
-    // accepted.
-    void signOutAnswered();
+    // The sign-on sign-out of an attempt was answered: the library signs out unless a later
+    // sign-in was accepted.
+    void signOutAnswered(uint64_t attempt);
 
     std::unique_ptr<Outlets> outlets_;
     double kMinOutlineViewSplit_ = 0;
@@ -158,8 +167,8 @@ class WindowController : public ui::WindowController {
     Ref<OAuthUserInfo> oauthUserInfo_;
     bool isGetUserAfterLogIn_ = false;
     // Sign-in attempts so far, the last one the library accepted, and the attempts whose sign-on
-    // sign-out is still unanswered (oldest first).
+    // sign-out is still unanswered (each sign-out carries its attempt's number).
     uint64_t signInAttempt_ = 0;
     uint64_t acceptedSignInAttempt_ = 0;
-    std::deque<uint64_t> signOutAttempts_;
+    std::set<uint64_t> signOutAttempts_;
 };

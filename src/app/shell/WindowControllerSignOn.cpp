@@ -40,6 +40,12 @@ bool hasText(const std::optional<std::string>& text) {
     return text && !text->empty();
 }
 
+// The attempt whose sign-on sign-out is being answered (0: one this window did not send).
+uint64_t answeredSignOut() {
+    auto oauth = OAuth::sharedInstance();
+    return oauth ? oauth->signOutBeingAnswered() : 0;
+}
+
 }  // namespace
 
 void WindowController::configureSignOn() {
@@ -104,7 +110,7 @@ void WindowController::authRequest_didFinishWithResponse(int tag, std::string re
             break;
         }
         case kOAuthTagSignOut:
-            signOutAnswered();
+            signOutAnswered(answeredSignOut());
             break;
         default:
             break;
@@ -114,8 +120,8 @@ void WindowController::authRequest_didFinishWithResponse(int tag, std::string re
 void WindowController::authRequest_didFailWithError(int tag, std::string) {
     VND_TRACE("GUI", "XXX OAuthRequest didFailWithError [%d]", tag);
     // No answer will come for this sign-out; the library keeps its member.
-    if (tag == kOAuthTagSignOut && !signOutAttempts_.empty())
-        signOutAttempts_.pop_front();
+    if (tag == kOAuthTagSignOut)
+        signOutAttempts_.erase(answeredSignOut());
 }
 
 // ---- The library's sign-in ----
@@ -152,21 +158,18 @@ void WindowController::signin_request_didFinishWithResult(Ref<plat::Object>,
 
 void WindowController::failSignIn(uint64_t attempt, const std::optional<std::string>& message) {
     if (auto oauth = OAuth::sharedInstance(); oauth && oauth->getStatusOAuth()) {
-        signOutAttempts_.push_back(attempt);
-        OAuth::logout();
+        signOutAttempts_.insert(attempt);  // before sending: a bad address fails at once
+        OAuth::logout(attempt);
     }
     ui::Alert::shared().runModal(isWindowLoaded() ? window() : nullptr,
                                  message.value_or(kConnectionError), "");
 }
 
-void WindowController::signOutAnswered() {
-    if (!signOutAttempts_.empty()) {
-        const uint64_t attempt = signOutAttempts_.front();
-        signOutAttempts_.pop_front();
-        if (attempt < acceptedSignInAttempt_) {
-            plat::log("A sign-out of an earlier sign-in was answered; the member stays.");
-            return;
-        }
+void WindowController::signOutAnswered(uint64_t attempt) {
+    // Answers may come in any order: each is paired with the attempt it was sent for.
+    if (signOutAttempts_.erase(attempt) > 0 && attempt < acceptedSignInAttempt_) {
+        plat::log("A sign-out of an earlier sign-in was answered; the member stays.");
+        return;
     }
     storeContext()->signOutRegisteredUser();
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "app/signon/OAuthLogin.h"
 #include "external/ASIFormDataRequest.h"
@@ -36,6 +37,13 @@ namespace {
 constexpr double kTimeOutSeconds = 30.0;
 constexpr const char* kDeploymentKey = "VarnelDeployment";
 constexpr const char* kSentTokenKey = "OAuthSentToken";
+constexpr const char* kSignOutNumberKey = "OAuthSignOutNumber";
+
+uint64_t signOutNumberOf(const Ref<plat::Dictionary>& info) {
+    const plat::Value value = info ? info->objectForKey(kSignOutNumberKey) : plat::Value();
+    const plat::Number* number = value.number();
+    return number ? number->uint64Value() : 0;
+}
 
 std::string deploymentValue(const char* key) {
     auto deployment = plat::InfoDictionary::objectForKey(kDeploymentKey).dictionary();
@@ -69,7 +77,6 @@ void writeStoredValues(const Ref<plat::MutableDictionary>& values) {
 
 }  // namespace
 
-
 // ---- The facade ----
 
 void OAuth::createSharedInstance() {
@@ -97,18 +104,21 @@ void OAuth::getProfile() {
     sendWithStoredToken(kOAuthTagProfile, "profile/getProfile", "token");
 }
 
-void OAuth::logout() {
-    sendWithStoredToken(kOAuthTagSignOut, "signout.php", "access_token");
+void OAuth::logout(uint64_t number) {
+    sendWithStoredToken(kOAuthTagSignOut, "signout.php", "access_token", number);
 }
 
-void OAuth::sendWithStoredToken(int32_t tag, const char* path, const char* tokenKey) {
+void OAuth::sendWithStoredToken(int32_t tag, const char* path, const char* tokenKey,
+                                uint64_t signOutNumber) {
     auto instance = gInstance;
     if (!instance || !instance->statusOAuth_)
         return;
     ParamList list;
     instance->addObject(instance->getAccessToken(), tokenKey, list);
     instance->addObject(OAuthClientID, "client_id", list);
+    instance->nextSignOutNumber_ = signOutNumber;
     instance->callWebService(path, list, "GET", tag, instance);
+    instance->nextSignOutNumber_ = 0;
 }
 
 // ---- Configuration ----
@@ -265,7 +275,8 @@ void OAuth::callWebService(const std::string& path, const ParamList& param, cons
     if (!url) {
         plat::log("OAuth: cannot make a request of " + base + path);
         if (delegate.get() == this)
-            tell(delegate_, tag, "Unable to create request (bad url?)", true);
+            tell(delegate_, tag, "Unable to create request (bad url?)", true,
+                 tag == kOAuthTagSignOut ? nextSignOutNumber_ : 0);
         else
             plat::sendIfResponds(delegate, "requestError:", Ref<plat::Object>());
         return;
@@ -284,6 +295,7 @@ void OAuth::callWebService(const std::string& path, const ParamList& param, cons
     if (tag == kOAuthTagSignOut) {
         auto info = plat::MutableDictionary::make();
         info->setObject(plat::Value(getAccessToken()), plat::Value(kSentTokenKey));
+        info->setObject(plat::Value(nextSignOutNumber_), plat::Value(kSignOutNumberKey));
         request->setUserInfo(info);
     }
     request->setTimeOutSeconds(kTimeOutSeconds);
@@ -297,7 +309,14 @@ void OAuth::callWebService(const std::string& path, const ParamList& param, cons
 }
 
 void OAuth::tell(const Ref<plat::Object>& delegate, int32_t tag, const std::string& text,
-                 bool failed) {
+                 bool failed, uint64_t signOutNumber) {
+    // Kept for the delegate's call only (an answer told inside another is put back after).
+    const uint64_t outer = std::exchange(signOutBeingAnswered_, signOutNumber);
+    struct Restore {
+        uint64_t& field;
+        uint64_t value;
+        ~Restore() { field = value; }
+    } restore{signOutBeingAnswered_, outer};
     plat::sendIfResponds(
         delegate,
         failed ? "authRequest:didFailWithError:" : "authRequest:didFinishWithResponse:", tag, text);
@@ -316,7 +335,8 @@ void OAuth::requestCompleted(Ref<plat::Object> object) {
         if (stored.empty() || stored == sent)
             removeObjectWithKey(kAccessTokenKey);
     }
-    tell(delegate_, tag, request->responseString().value_or(std::string()), false);
+    tell(delegate_, tag, request->responseString().value_or(std::string()), false,
+         tag == kOAuthTagSignOut ? signOutNumberOf(request->userInfo()) : 0);
 }
 
 void OAuth::requestError(Ref<plat::Object> object) {
@@ -324,6 +344,7 @@ void OAuth::requestError(Ref<plat::Object> object) {
     if (!request)
         return;
     const auto error = request->error();
-    tell(delegate_, static_cast<int32_t>(request->tag()),
-         error ? error->description() : std::string("Unknown error"), true);
+    const auto tag = static_cast<int32_t>(request->tag());
+    tell(delegate_, tag, error ? error->description() : std::string("Unknown error"), true,
+         tag == kOAuthTagSignOut ? signOutNumberOf(request->userInfo()) : 0);
 }

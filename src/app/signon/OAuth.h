@@ -51,10 +51,15 @@ class OAuth : public plat::Object {
     static void login();
     static void checkAccessToken();
     static void getProfile();
-    static void logout();
+    // The sign-out carries the caller's number for it: while its answer (or failure) is being
+    // told to the delegate, signOutBeingAnswered() gives that number, so that a caller with
+    // several sign-outs under way knows which one was answered, in whatever order they come.
+    static void logout(uint64_t number = 0);
 
     // ---- The instance ----
     bool getStatusOAuth() const { return statusOAuth_; }
+    // The number of the sign-out whose answer is being told; 0 outside such an answer.
+    uint64_t signOutBeingAnswered() const { return signOutBeingAnswered_; }
     void initWithClientIDAndSecretAndDelegate(const std::string& clientId,
                                               const std::string& secret,
                                               const Ref<plat::Object>& delegate);
@@ -100,12 +105,15 @@ class OAuth : public plat::Object {
     static constexpr const char* kHardwareAddressKey = "OAuthHardwareAddress";
 
   private:
-    static void sendWithStoredToken(int32_t tag, const char* path, const char* tokenKey);
-    static void tell(const Ref<plat::Object>& delegate, int32_t tag, const std::string& text,
-                     bool failed);
+    static void sendWithStoredToken(int32_t tag, const char* path, const char* tokenKey,
+                                    uint64_t signOutNumber = 0);
+    // Tells the delegate; a sign-out's answer with its number in view.
+    void tell(const Ref<plat::Object>& delegate, int32_t tag, const std::string& text, bool failed,
+              uint64_t signOutNumber = 0);
 
     bool statusOAuth_ = false;
+    uint64_t nextSignOutNumber_ = 0;
+    uint64_t signOutBeingAnswered_ = 0;
     Ref<plat::Object> delegate_;
     std::string lastModePresentController_;
 };
-

@@ -581,6 +581,13 @@ class JourneyTest : public ::testing::Test {
     bool overlayShows() {
         return byText<QAbstractButton>(QStringLiteral("กำลังโหลด..."), false, content());
     }
+    // Opens the shown title's detail and borrows it there: the reader window opens.
+    void borrowShown(const QString& title) {
+        openShown(title);
+        click(detailAction(QStringLiteral("ยืม")));
+        ASSERT_TRUE(waitFor([&] { return readerWindow() != nullptr; }, 30000))
+            << "the reader opens " << title.toStdString() << "; alerts: " << alertsText();
+    }
     // Closes the reader window as its Close item does.
     void closeReader() {
         QWidget* reader = readerWindow();

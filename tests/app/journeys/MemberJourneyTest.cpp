@@ -62,10 +62,7 @@ TEST_F(JourneyTest, BorrowOpensTheReaderAndFillsTheShelf) {
     closeReader();
 
     clickToolbar("ic_mag");
-    openShown("สุขภาพดี");
-    click(detailAction("ยืม"));
-    ASSERT_TRUE(waitFor([&] { return readerWindow() != nullptr; }, 30000))
-        << "the reader opens the issue; alerts: " << alertsText();
+    ASSERT_NO_FATAL_FAILURE(borrowShown("สุขภาพดี"));
     EXPECT_TRUE(waitFor([&] { return !overlayShows(); })) << "the overlay goes";
     EXPECT_TRUE(holds(kNok, "MG01-2403"));
     closeReader();

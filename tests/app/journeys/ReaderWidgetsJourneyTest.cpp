@@ -95,6 +95,12 @@ void shortenShowcase() {
     ASSERT_TRUE(catalogue.addItem(item));
 }
 
+// Whether every page of the reader's issue and its widgets' files have arrived.
+bool wholeIssueShown(const Ref<ReaderViewController>& reader) {
+    const auto& ui = reader->uiContext();
+    return ui && ui->allPresentationPagesAvailable() && !ui->context()->interactiveDownloading();
+}
+
 // Requests of either service that name the code in their body or query.
 size_t requestsNaming(const std::string& code) {
     size_t count = 0;
@@ -120,21 +126,11 @@ TEST_F(JourneyTest, ReaderWidgetsShowAndActAsOnTheirOwn) {
     launch();
     ASSERT_NO_FATAL_FAILURE(signIn(kNok));
     clickToolbar("ic_mag");
-    openShown("สุขภาพดี");
-    click(detailAction("ยืม"));
-    ASSERT_TRUE(waitFor([&] { return readerWindow() != nullptr; }, 30000))
-        << "the reader opens the issue; alerts: " << alertsText();
+    ASSERT_NO_FATAL_FAILURE(borrowShown("สุขภาพดี"));
     QWidget* window = readerWindow();
     const auto reader = shownReader();
     ASSERT_TRUE(reader);
-    ASSERT_TRUE(waitFor(
-        [&] {
-            const auto& ui = reader->uiContext();
-            return ui && ui->allPresentationPagesAvailable() &&
-                   !ui->context()->interactiveDownloading();
-        },
-        60000))
-        << "the issue arrives";
+    ASSERT_TRUE(waitFor([&] { return wholeIssueShown(reader); }, 60000)) << "the issue arrives";
     const auto next = [&] { click(byText<QAbstractButton>("Next", false, window)); };
     const auto placed = [&](std::vector<int> pages) {
         return waitFor([&] { return reader->placedPages() == pages; }, 30000);
@@ -221,20 +217,11 @@ TEST_F(JourneyTest, ReaderWidgetsOfAHostileIssueStayOnTheirPages) {
     launch();
     ASSERT_NO_FATAL_FAILURE(signIn(kNok));
     clickToolbar("ic_mag");
-    openShown("สุขภาพดี");
-    click(detailAction("ยืม"));
-    ASSERT_TRUE(waitFor([&] { return readerWindow() != nullptr; }, 30000))
-        << "the reader opens the issue; alerts: " << alertsText();
+    ASSERT_NO_FATAL_FAILURE(borrowShown("สุขภาพดี"));
     QWidget* window = readerWindow();
     const auto reader = shownReader();
     ASSERT_TRUE(reader);
-    ASSERT_TRUE(waitFor(
-        [&] {
-            const auto& ui = reader->uiContext();
-            return ui && ui->allPresentationPagesAvailable() &&
-                   !ui->context()->interactiveDownloading();
-        },
-        60000));
+    ASSERT_TRUE(waitFor([&] { return wholeIssueShown(reader); }, 60000));
     PDFModifyView* pages = reader->pdfView();
     int checked = 0;
     for (int spread = 0; spread < 4; ++spread) {

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 
 #include "ShellGuiSupport.h"
@@ -90,6 +91,16 @@ TEST_F(AccountSheetTest, AnonymousSheetOffersSignInOnlyAndCloses) {
     EXPECT_TRUE(sheet->historyButton()->isHidden());
     EXPECT_TRUE(sheet->reserveButton()->isHidden());
     EXPECT_TRUE(sheet->userInfoButton()->isHidden());
+    // Only the user name is labelled: the device-code and e-mail fields, which nothing fills,
+    // are not shown.
+    EXPECT_FALSE(sheet->udidTextField()->isVisible());
+    EXPECT_FALSE(sheet->emailSupporTextField()->isVisible());
+    std::vector<std::string> labels;
+    for (QLabel* label : sheet->menuView()->findChildren<QLabel*>()) {
+        if (label->isVisible())
+            labels.push_back(label->text().toStdString());
+    }
+    EXPECT_EQ(labels, std::vector<std::string>{"ผู้ใช้"});
 
     // The action buttons have a blue border with round corners.
     const QImage grab = sheet->signInButton()->grab().toImage();

@@ -1,21 +1,24 @@
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSplitter>
+#include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
 
 #include "ShellGuiSupport.h"
 #include "ShellTestSupport.h"
-#include "app/shell/AppDelegate.h"
 #include "app/AreaRegistrations.h"
+#include "app/shell/AppDelegate.h"
 #include "app/shell/HZLoading.h"
 #include "app/shell/WindowController.h"
 #include "platform/core/Log.h"
 #include "platform_ui/Application.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/RunLoopBridge.h"
+#include "support/CapturedLog.h"
 #include "support/GuiTestSupport.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 
@@ -219,6 +222,56 @@ TEST_F(AppLaunchTest, ToolbarSwitchesScreensAndSearchComesAndGoes) {
     EXPECT_FALSE(window->isHiddenSlideMenu());
     EXPECT_EQ(window->dividerPosition(), 250);
     EXPECT_EQ(window->menuSettingOutlineView()->topLevelItemCount(), 0);
+
+    // A click on the search item writes its line, through the screens' trace group.
+    plat::setTraceSwitch([](std::string_view group) { return group == "GUI"; });
+    const auto lines = testing_support::logged(
+        [&] { QTest::mouseClick(window->searchBookField(), Qt::LeftButton); });
+    plat::setTraceSwitch(nullptr);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) {
+                                return l.find("Search toolbar Click") != std::string::npos;
+                            }),
+              1);
+
+    // Filled lists show in the outline by its rules: groups with their children under them, a
+    // cell and a height for each kind of row, and only rows under a group can be chosen.
+    window->setOutlineItems({"ชั้นหนังสือ", "ร้าน"}, {"แนะนำ"},
+                            {{"ชั้นหนังสือ", {"หนังสือ", "แนะนำ"}}, {"หนังสือ", {"hidden"}}});
+    QTreeWidget* outline = window->menuSettingOutlineView();
+    testing_support::spin(10);
+    ASSERT_EQ(outline->topLevelItemCount(), 2);
+    QTreeWidgetItem* shelf = outline->topLevelItem(0);
+    ASSERT_EQ(shelf->childCount(), 2);
+    EXPECT_EQ(shelf->child(0)->childCount(), 0) << "only items without a parent open";
+    EXPECT_EQ(outline->topLevelItem(1)->childCount(), 0);
+    struct Row {
+        QTreeWidgetItem* item;
+        const char* cell;
+        int height;
+        bool selectable;
+    };
+    for (const Row& row :
+         {Row{shelf, "HeaderCell", 17, false}, Row{shelf->child(0), "DataCell", 24, true},
+          Row{shelf->child(1), "FeatureCell", 50, true},
+          Row{outline->topLevelItem(1), "HeaderCell", 17, false}}) {
+        const auto* cell = qobject_cast<QLabel*>(outline->itemWidget(row.item, 0));
+        ASSERT_TRUE(cell);
+        EXPECT_EQ(cell->objectName().toStdString(), row.cell) << cell->text().toStdString();
+        EXPECT_EQ(outline->visualItemRect(row.item).height(), row.height) << row.cell;
+        EXPECT_EQ(row.item->flags().testFlag(Qt::ItemIsSelectable), row.selectable);
+        EXPECT_LE(cell->sizeHint().height(), row.height) << cell->text().toStdString();
+    }
+    EXPECT_EQ(shelf->child(0)->data(0, Qt::UserRole + 1).toString().toStdString(), "หนังสือ");
+    QTest::mouseClick(outline->viewport(), Qt::LeftButton, {},
+                      outline->visualItemRect(shelf).center());
+    EXPECT_TRUE(outline->selectedItems().isEmpty());
+    QTest::mouseClick(outline->viewport(), Qt::LeftButton, {},
+                      outline->visualItemRect(shelf->child(1)).center());
+    ASSERT_EQ(outline->selectedItems().size(), 1);
+    EXPECT_EQ(outline->selectedItems().first(), shelf->child(1));
+    window->setOutlineItems({}, {}, {});
+    EXPECT_EQ(outline->topLevelItemCount(), 0);
 
     // Closing the main window ends the event loop.
     ui::Application::shared().setLaunchHook([this] { window->close(); });

@@ -174,6 +174,9 @@ TEST_F(GlobalServiceTest, AMemberSignedInBeforeADemoRestartIsStillSignedInAfterI
     const auto loansBefore = demo.catalogue.loans("nok@example.com");
     const auto state = testing_support::freshTestFolder() / "demo-state.json";
     ASSERT_TRUE(demo::saveState(demo.catalogue, state));
+    EXPECT_EQ(std::filesystem::status(state).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+        << "the state holds session tokens";
     demo.service.stop();
 
     // A new demo on the same port with the saved state, and a new run of the program.
@@ -185,6 +188,7 @@ TEST_F(GlobalServiceTest, AMemberSignedInBeforeADemoRestartIsStillSignedInAfterI
         EXPECT_EQ(loansAfter[i].itemCode, loansBefore[i].itemCode);
         EXPECT_EQ(loansAfter[i].bookCode, loansBefore[i].bookCode);
         EXPECT_EQ(loansAfter[i].due, loansBefore[i].due);
+        EXPECT_EQ(loansAfter[i].readNow, loansBefore[i].readNow);
     }
     EXPECT_TRUE(std::any_of(loansAfter.begin(), loansAfter.end(),
                             [&](const demo::SampleLoan& l) { return l.bookCode == borrowed; }));

@@ -240,3 +240,31 @@ TEST_F(SignInHandOverTest, ASignOutAnsweredAfterALaterSignInLeavesThatMemberIn) 
 }
 
 }  // namespace
+
+TEST_F(SignInHandOverTest, SignOutAnswersArePairedWithTheirOwnAttemptInAnyOrder) {
+    // A refused sign-in whose sign-out hangs, then an accepted one.
+    const auto library = demo.service.methodHandler(kSignInMethod);
+    demo.service.setFault("/oauth2/signout.php", demo::Fault::stall());
+    refuseLibrarySignIn("Not now.");
+    signInWith("somchai@example.com");
+    ASSERT_TRUE(runUntil([&] { return !alerts->messages.empty(); }));
+    ASSERT_TRUE(demo.service.waitForStalled(1, 15));
+    demo.service.addMethodWithRequest(kSignInMethod, library);
+    demo.service.clearFaults();
+    signInWith("nok@example.com");
+    ASSERT_TRUE(runUntil([&] { return !active()->isDefault(); }));
+
+    // A later sign-in fails (the exchange gave no token): its sign-out is answered first, and it
+    // signs the library out although the earlier one is still unanswered.
+    window->authRequest_didFinishWithResponse(kOAuthTagAccessToken, R"({"error":"invalid_grant"})");
+    EXPECT_EQ(window->unansweredSignOuts(), 2U);
+    ASSERT_TRUE(runUntil([&] { return window->unansweredSignOuts() == 1; }));
+    EXPECT_EQ(demo.service.stalledCount(), 1U) << "the earlier sign-out is still waiting";
+    EXPECT_TRUE(active()->isDefault());
+    EXPECT_EQ(alerts->messages, (std::vector<std::string>{"Not now.", kConnectionError}));
+
+    // The earlier one's answer belongs to the refused attempt, older than the accepted one.
+    demo.service.releaseStalled();
+    ASSERT_TRUE(runUntil([&] { return window->unansweredSignOuts() == 0; }));
+    EXPECT_EQ(requests("/oauth2/signout.php"), 2U);
+}

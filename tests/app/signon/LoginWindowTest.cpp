@@ -271,3 +271,66 @@ TEST_F(LoginWindowTest, RefusalsAndFailuresCloseOrShowTheFailureWithoutAnExchang
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LoginWindowTest, EachLoadTitlesTheWindowAndAnInterruptedLoadShowsNoFailure) {
+    configure();
+    // Plain pages beside the sign-on server's, each titled by its name.
+    demo.service.addRoute("/pages/", [](const demo::RecordedRequest& request) {
+        demo::DemoService::RouteReply reply;
+        reply.contentType = "text/html; charset=utf-8";
+        const std::string name = request.path.substr(std::string("/pages/").size());
+        reply.body = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + name +
+                     "</title></head><body><p>" + name + "</p></body></html>";
+        return std::optional(reply);
+    });
+    const std::string host = signOn->hostUrl();
+    const std::string pages = host.substr(0, host.find("oauth2/")) + "pages/";
+    const auto go = [&](const LoginWindow& w, const std::string& name) {
+        w.run("location.href='" + pages + name + "';");
+    };
+    const auto titled = [](const std::string& title) {
+        return
+            [title](const LoginWindow& w) { return w.title() == title && !w.loading->isVisible(); };
+    };
+    std::vector<std::string> titles;
+    Script()
+        .then(pageShown,
+              [&](const LoginWindow& w) {
+                  titles.push_back(w.title());
+                  go(w, "second");
+              })
+        // The next page's title replaces the form's; then a page that never comes is stopped.
+        .then(titled("second"),
+              [&](const LoginWindow& w) {
+                  titles.push_back(w.title());
+                  demo.service.setFault("/pages/slow", demo::Fault::stall());
+                  go(w, "slow");
+              })
+        .then(
+            [&](const LoginWindow& w) {
+                return w.loading->isVisible() && demo.service.stalledCount() == 1;
+            },
+            [](const LoginWindow& w) { w.web->stopLoading(); })
+        // Interrupted: both overlays hidden, the title that of the page still shown.
+        .then([](const LoginWindow& w) { return !w.loading->isVisible(); },
+              [&](const LoginWindow& w) {
+                  EXPECT_FALSE(w.failureShown());
+                  EXPECT_EQ(w.title(), "second");
+                  demo.service.clearFaults();
+                  go(w, "third");
+              })
+        .then(titled("third"),
+              [&](const LoginWindow& w) {
+                  titles.push_back(w.title());
+                  EXPECT_FALSE(w.failureShown());
+                  w.close->click();
+              })
+        .runLogin();
+    EXPECT_EQ(titles, (std::vector<std::string>{kFormTitle, "second", "third"}));
+    EXPECT_EQ(exchanges(), 0U);
+    EXPECT_TRUE(listener->answers.empty());
+}
+
+}  // namespace

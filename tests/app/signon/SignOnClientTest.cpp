@@ -24,10 +24,10 @@ class SignOnListener : public plat::Object {
     PLAT_CLASS(SignOnListener)
   public:
     void finished(int32_t tag, std::string text) {
-        answers.push_back({tag, std::move(text), false, storedToken()});
+        answers.push_back({tag, std::move(text), false, storedToken(), signOutNumber()});
     }
     void failed(int32_t tag, std::string text) {
-        answers.push_back({tag, std::move(text), true, storedToken()});
+        answers.push_back({tag, std::move(text), true, storedToken(), signOutNumber()});
     }
     // The login window's part: the exchange's own answer.
     void requestCompleted(Ref<plat::Object> request) {
@@ -40,10 +40,15 @@ class SignOnListener : public plat::Object {
         std::string text;
         bool failed;
         std::string tokenThen;
+        uint64_t signOutNumber = 0;
     };
     std::vector<Answer> answers;
 
   private:
+    static uint64_t signOutNumber() {
+        auto oauth = OAuth::sharedInstance();
+        return oauth ? oauth->signOutBeingAnswered() : 0;
+    }
     static std::string storedToken() {
         auto oauth = OAuth::sharedInstance();
         return oauth ? oauth->getAccessToken() : "<no client>";
@@ -207,20 +212,25 @@ TEST_F(SignOnClientTest, EachTagSendsItsExactRequestAndSignOutClearsTheTokenFirs
     // A sign-out that fails in transport keeps the token; one answered after a newer token was
     // stored leaves that token alone.
     oauth->setObjectWithKey(plat::Value("kept"), OAuth::kAccessTokenKey);
+    // Each sign-out's answer comes with the number its sender gave it.
     OAuth::OAuthHost = "http://127.0.0.1:1/oauth2/";
-    OAuth::logout();
+    OAuth::logout(41);
     ASSERT_TRUE(waitForAnswers(7));
     EXPECT_TRUE(listener->answers[6].failed);
     EXPECT_EQ(listener->answers[6].tag, 4);
+    EXPECT_EQ(listener->answers[6].signOutNumber, 41U);
+    EXPECT_EQ(listener->answers[5].signOutNumber, 0U);
     EXPECT_EQ(oauth->getAccessToken(), "kept");
     OAuth::OAuthHost = signOn.hostUrl();
     service.setFault("/oauth2/signout.php", demo::Fault::stall());
-    OAuth::logout();
+    OAuth::logout(42);
     ASSERT_TRUE(service.waitForStalled(1));
     oauth->setObjectWithKey(plat::Value("newer"), OAuth::kAccessTokenKey);
     service.releaseStalled();
     ASSERT_TRUE(waitForAnswers(8));
     EXPECT_EQ(oauth->getAccessToken(), "newer");
+    EXPECT_EQ(listener->answers[7].signOutNumber, 42U);
+    EXPECT_EQ(oauth->signOutBeingAnswered(), 0U);
 }
 
 TEST_F(SignOnClientTest, DeviceIdentifierComesFromTheInterfacesAndStaysTheSame) {

@@ -51,12 +51,21 @@ std::string refusalText(const Ref<VnRequestResult>& result, const plat::Value& v
     return result ? result->errorMessage().value_or("") : std::string();
 }
 
-// The first library record of a lookup that succeeded; null otherwise.
-Ref<VnMagazineIssueInfo> firstListed(const Ref<VnRequestResult>& result, const plat::Value& value) {
+// The first library record of a lookup that succeeded; null otherwise. With readNowOnly, the
+// first one that is a read-now loan: what the row gives back or extends on its own is never a
+// loan the member took by borrowing (the shelves give read-now loans back whenever they learn of
+// them, so by then the item may be on an ordinary loan, which is the member's to keep).
+Ref<VnMagazineIssueInfo> firstListed(const Ref<VnRequestResult>& result, const plat::Value& value,
+                                     bool readNowOnly = false) {
     const auto list = value.array();
-    if (!result || !result->succeed() || !list || list->count() == 0)
+    if (!result || !result->succeed() || !list)
         return nullptr;
-    return list->objectAtIndex(0).as<VnMagazineIssueInfo>();
+    for (const auto& entry : list->values()) {
+        auto loan = entry.as<VnMagazineIssueInfo>();
+        if (!readNowOnly || (loan && loan->asReadNow_))
+            return loan;
+    }
+    return nullptr;
 }
 
 Ref<plat::Array> codeList(const Ref<VnMagazineIssueInfo>& item) {
@@ -74,7 +83,7 @@ void returnSilently(const Ref<VnMagazineIssueInfo>& item) {
         return;
     user->requestForGetLibraryIssueInfo(codeList(item))
         ->startWithDidFinishBlock([item](const Ref<VnRequestResult>& r, const plat::Value& v) {
-            const auto loan = firstListed(r, v);
+            const auto loan = firstListed(r, v, true);
             const auto user = activeUserContext();
             if (!loan || !user)
                 return;
@@ -253,23 +262,23 @@ void ShopDetailInfoItemState::btnReturn_Click(Ref<plat::Object>) {
 }
 
 void ShopDetailInfoItemState::returnBook(Ref<VnMagazineIssueInfo> item) {
+    returnLoan(std::move(item), false);
+}
+
+void ShopDetailInfoItemState::returnLoan(Ref<VnMagazineIssueInfo> item, bool readNowOnly) {
     const auto user = activeUserContext();
     if (!user || !item)
         return;
     startLoading();
     user->requestForGetLibraryIssueInfo(codeList(item))
-        ->startWithDidFinishBlock([self = self<ShopDetailInfoItemState>(), item](
+        ->startWithDidFinishBlock([self = self<ShopDetailInfoItemState>(), item, readNowOnly](
                                       const Ref<VnRequestResult>& r, const plat::Value& v) {
-            const auto loan = firstListed(r, v);
+            const auto loan = firstListed(r, v, readNowOnly);
             const auto user = activeUserContext();
+            // Nothing to give back: the loading ends, and a read-now loan stays held (its
+            // extension ticks and the next showing look it up again).
             if (!loan || !user) {
                 self->endLoading();
-                // A read-now loan the library no longer lists has ended already.
-                if (r && r->succeed() && self->isReadBookNow_ && self->magIssueReadNow_ &&
-                    self->magIssueReadNow_->code() == item->code()) {
-                    self->stopExtensionTimer();
-                    self->isReadBookNow_ = false;
-                }
                 return;
             }
             user->requestForReturnBook(loan)->startWithDidFinishBlock(
@@ -364,6 +373,9 @@ void ShopDetailInfoItemState::btnReadNow_Clcik(Ref<plat::Object>) {
                                                        const plat::Value& v) {
             if (auto answer = boolAnswer(v); answer && answer->isSuccess()) {
                 traceStatus("หยิบอ่านแล้ว");
+                // The loan is the clicked item's, also when the row has been given another item
+                // meanwhile (a click in the author's other items): that one is not extended,
+                // opened or given back in its place.
                 self->magIssueReadNow_ = item;
                 self->isReadBookNow_ = true;
                 store_neighbours::openReader(item);
@@ -401,7 +413,7 @@ void ShopDetailInfoItemState::extendBorrowBooks() {
                 return;
             self->reqExtendBorrowBook_.reset();
             self->endLoading();
-            const auto loan = firstListed(r, v);
+            const auto loan = firstListed(r, v, true);
             const auto user = activeUserContext();
             if (!loan || !user || !self->isReadBookNow_)
                 return;
@@ -417,7 +429,7 @@ void ShopDetailInfoItemState::extendBorrowBooks() {
 
 void ShopDetailInfoItemState::viewWillAppear() {
     if (isReadBookNow_)
-        returnBook(magIssueReadNow_);
+        returnLoan(magIssueReadNow_, true);
     else
         endLoading();
 }

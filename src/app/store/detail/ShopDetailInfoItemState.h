@@ -68,6 +68,9 @@ class ShopDetailInfoItemState : public plat::Object {
     void render();
     void alert(const std::string& message);
     void stopExtensionTimer();
+    // The return of returnBook; with readNowOnly (the read-now loan given back when the screen
+    // shows again), only a loan the library lists as a read-now loan goes back.
+    void returnLoan(Ref<VnMagazineIssueInfo> item, bool readNowOnly);
     void rebuildGroups();
     // Reserve or cancel: the loading ends, the outcome is told, the groups are rebuilt.
     void changeReservation(const Ref<VnRequestContext>& request, const char* status,

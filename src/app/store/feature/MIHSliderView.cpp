@@ -56,7 +56,11 @@ class MIHSliderView::SliderWidget : public QWidget {
     }
 
   protected:
-    // The content view and the shown slide keep the slider's bounds.
+    // The content view and the shown slide keep the slider's bounds, and the dots stay centred.
+    // A slider made with a fixed content view and dots keeps its first width: the feature page's
+    // ad banners are made at the row's first width before the page's table gives the row its
+    // own, and follow the window afterwards, so they would show narrower than their row with the
+    // dots off centre.
     void resizeEvent(QResizeEvent* event) override {
         QWidget::resizeEvent(event);
         if (auto slider = slider_.lock())

@@ -1,8 +1,10 @@
 // The item information row's lending actions against the demo library, with a signed-in member,
-// a library screen double and an alert recorder: borrow, return, read now with its extensions,
-// and the service's refusals and failures.
+// a library screen double and an alert recorder: borrow, return, reserve, read now with its
+// extensions, sample, read, preview, the buy-now toggle, and the service's refusals and failures.
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <set>
 
 #include "StoreTestSupport.h"
 #include "app/store/detail/ShopDetailInfoItemState.h"
@@ -63,6 +65,17 @@ class LendingActionsTest : public StoreTest {
         for (const auto& request : service.requestsForMethod(method))
             out.push_back(request.body);
         return out;
+    }
+
+    std::string loanOf(const std::string& code) const {
+        for (const auto& loan : catalogue.loans("somchai@example.com"))
+            if (loan.bookCode == code)
+                return loan.itemCode;
+        return {};
+    }
+    Ref<VnMagazineIssueInfo> readerItem(size_t call) {
+        return std::dynamic_pointer_cast<VnMagazineIssueInfo>(std::any_cast<Ref<plat::Object>>(
+            library->arguments("displayReaderWithIssueInfo:").at(call).at(0)));
     }
 
     Ref<DynamicObject> library;
@@ -167,12 +180,6 @@ TEST_F(LendingActionsTest, ReadNowIsExtendedEveryThreeMinutesAndGivenBackSilentl
     // Time moves only when told: a little while the loop waits for the network, three minutes
     // at a time for the timer.
     auto clock = useVirtualClock();
-    auto loanOf = [&](const std::string& code) -> std::string {
-        for (const auto& loan : catalogue.loans("somchai@example.com"))
-            if (loan.bookCode == code)
-                return loan.itemCode;
-        return {};
-    };
 
     // No free copy: the loading ends and the service's refusal shows; nothing is held.
     showBook("BK0002");
@@ -262,5 +269,176 @@ TEST_F(LendingActionsTest, ReadNowIsExtendedEveryThreeMinutesAndGivenBackSilentl
     clock->advance(400);
     settle();
     EXPECT_EQ(calls("ExtendBorrowBook"), 3u);
+    EXPECT_TRUE(alerts->messages.empty());
+}
+
+// Records the alerts and what the row showed when each came.
+class GroupsAtAlert : public AlertRecorder {
+  public:
+    void runModal(QWidget* parent, const std::string& message, const std::string& info) override {
+        AlertRecorder::runModal(parent, message, info);
+        if (onAlert)
+            onAlert();
+    }
+    std::function<void()> onAlert;
+};
+
+TEST_F(LendingActionsTest, ReserveTellsTheOutcomeAndTheMembersReservationsSwapReserveForCancel) {
+    auto recorder = std::make_shared<GroupsAtAlert>();
+    alerts = recorder;
+    ui::Alert::setShared(recorder);
+    std::vector<std::set<G>> atAlert;
+    recorder->onAlert = [&] { atAlert.push_back(shown()); };
+
+    // Nok holds BK0004's one copy: none left and nobody queued.
+    ASSERT_TRUE(catalogue.borrow("nok@example.com", "BK0004").success);
+    showBook("BK0004");
+    EXPECT_EQ(shown(), (std::set<G>{G::Reserve, G::GetSample}));
+    const std::string line = state->model().digitalPrice;
+    EXPECT_EQ(line.rfind("จำนวนเล่มเต็มแล้ว ยังไม่มีการจอง ได้ไม่เกินวันที่ ", 0), 0u) << line;
+
+    // Success: cancel in place of reserve, then the message, then the groups again from the
+    // unchanged record (reserve back) until the member's reservations swap it for cancel.
+    const size_t lookups = calls("GetCurrentReserveBookInfos");
+    state->btnReserve_Click(nullptr);
+    ASSERT_TRUE(waitFor([&] { return alerts->messages.size() == 1; }));
+    EXPECT_EQ(alerts->messages[0], "การจองเสร็จสมบูรณ์");
+    ASSERT_EQ(atAlert.size(), 1u);
+    EXPECT_EQ(atAlert[0], (std::set<G>{G::Cancel, G::GetSample}));
+    EXPECT_EQ(starts(), 1u);
+    EXPECT_EQ(ends(), 1u);
+    ASSERT_TRUE(waitFor([&] { return calls("GetCurrentReserveBookInfos") == lookups + 1; }));
+    settle();
+    EXPECT_EQ(shown(), (std::set<G>{G::Cancel, G::GetSample}));
+    EXPECT_EQ(state->model().digitalPrice, line);  // the record's line: the queue is not re-read
+    EXPECT_EQ(catalogue.reservations("somchai@example.com").size(), 2u);
+    EXPECT_EQ(library->count("updateLibraryForceUpdate:"), 0u);
+
+    // Refused: the service's Thai message, the groups rebuilt alike.
+    state->btnReserve_Click(nullptr);
+    ASSERT_TRUE(waitFor([&] { return alerts->messages.size() == 2; }));
+    EXPECT_EQ(alerts->messages[1], "คุณจองรายการนี้อยู่แล้ว");
+    EXPECT_EQ(ends(), 2u);
+    ASSERT_TRUE(waitFor([&] { return calls("GetCurrentReserveBookInfos") == lookups + 2; }));
+    settle();
+    EXPECT_EQ(shown(), (std::set<G>{G::Cancel, G::GetSample}));
+    EXPECT_EQ(catalogue.reservations("somchai@example.com").size(), 2u);
+
+    // The row given another item before the reservations of the first answer: the reserved
+    // item's answer does not put cancel on the other one, and the other's own answer stands.
+    const auto reserved = storeItem("BK0004");
+    const auto free = storeItem("BK0003");
+    const size_t before = calls("GetCurrentReserveBookInfos");
+    state->setMagazineIssueInfo(reserved);
+    state->setMagazineIssueInfo(free);
+    ASSERT_TRUE(waitFor([&] { return calls("GetCurrentReserveBookInfos") == before + 2; }));
+    settle();
+    EXPECT_EQ(shown(), (std::set<G>{G::Borrow, G::ReadNow, G::GetSample}));
+    state->setMagazineIssueInfo(free);
+    state->setMagazineIssueInfo(reserved);
+    ASSERT_TRUE(waitFor([&] { return calls("GetCurrentReserveBookInfos") == before + 4; }));
+    settle();
+    EXPECT_EQ(shown(), (std::set<G>{G::Cancel, G::GetSample}));
+}
+
+TEST_F(LendingActionsTest, SampleReadPreviewAndTheBuyNowToggle) {
+    const std::string preview = "shopDetailInfoItem:previewMagazineIssueInfo:";
+    delegate->on(preview);
+    const auto book = showBook("BK0003");
+    const size_t requests = service.requests().size() + store.requests().size();
+
+    // Read and preview: the reader, the delegate; no request, no loading.
+    state->btnRead_Click(nullptr);
+    ASSERT_EQ(library->count("displayReaderWithIssueInfo:"), 1u);
+    EXPECT_EQ(readerItem(0), book);
+    state->btnPreview_Click(nullptr);
+    ASSERT_EQ(delegate->count(preview), 1u);
+    EXPECT_EQ(testing_support::sentArgument<Ref<ShopDetailInfoItemState>>(*delegate, preview, 0, 0),
+              state);
+    EXPECT_EQ(testing_support::sentArgument<Ref<VnMagazineIssueInfo>>(*delegate, preview, 0, 1),
+              book);
+
+    // Buy now only toggles.
+    const auto groups = shown();
+    EXPECT_FALSE(state->check());
+    state->btnBuyNow_click(nullptr);
+    EXPECT_TRUE(state->check());
+    state->btnBuyNow_click(nullptr);
+    EXPECT_FALSE(state->check());
+    EXPECT_EQ(shown(), groups);
+    settle();
+    EXPECT_EQ(service.requests().size() + store.requests().size(), requests);
+    EXPECT_EQ(starts(), 0u);
+    EXPECT_EQ(library->count("updateLibraryForceUpdate:"), 0u);
+
+    // Sample: kept among the member's samples, the library refreshed and the reader opened; the
+    // loading lasts until the screen shows again.
+    state->btnGetSample_Click(nullptr);
+    ASSERT_TRUE(waitFor([&] { return library->count("displayReaderWithIssueInfo:") == 2; }));
+    EXPECT_EQ(readerItem(1), book);
+    EXPECT_EQ(library->count("updateLibraryForceUpdate:"), 1u);
+    bool kept = false;
+    for (const auto& sample : user()->bookSamples())
+        kept = kept || sample->code() == book->code();
+    EXPECT_TRUE(kept);
+    EXPECT_EQ(starts(), 1u);
+    EXPECT_EQ(ends(), 0u);
+    state->viewWillAppear();
+    EXPECT_EQ(ends(), 1u);
+    EXPECT_TRUE(alerts->messages.empty());
+}
+
+TEST_F(LendingActionsTest, ReadNowHoldsTheClickedItemsLoanAndGivesBackNoOrdinaryLoan) {
+    auto clock = useVirtualClock();
+
+    // The row given the member's own loan before the read-now answer: the loan taken, the
+    // reader and the give-back are the clicked item's.
+    const auto clicked = showBook("BK0003");
+    const auto own = storeItem("BK0001");  // LN0001
+    state->btnReadNow_Clcik(nullptr);
+    state->setMagazineIssueInfo(own);
+    ASSERT_TRUE(waitFor([&] { return library->count("displayReaderWithIssueInfo:") == 1; }));
+    EXPECT_EQ(state->readNowItem(), clicked);
+    EXPECT_EQ(readerItem(0), clicked);
+    ASSERT_FALSE(loanOf("BK0003").empty());
+    state->viewWillAppear();
+    ASSERT_TRUE(waitFor([&] { return !state->isReadBookNow(); }));
+    EXPECT_TRUE(loanOf("BK0003").empty());
+    EXPECT_EQ(loanOf("BK0001"), "LN0001");
+    EXPECT_TRUE(alerts->messages.empty());
+
+    // The read-now loan given back elsewhere (the shelves do so when they learn of it): the
+    // lookup lists nothing, the loading ends and the loan stays held.
+    showBook("BK0003");
+    state->btnReadNow_Clcik(nullptr);
+    ASSERT_TRUE(waitFor([&] { return library->count("displayReaderWithIssueInfo:") == 2; }));
+    ASSERT_TRUE(catalogue.returnLoan("somchai@example.com", loanOf("BK0003")).success);
+    const size_t returns = calls("ReturnBook");
+    size_t ended = ends();
+    state->viewWillAppear();
+    ASSERT_TRUE(waitFor([&] { return ends() == ended + 1; }));
+    settle();
+    EXPECT_TRUE(state->isReadBookNow());
+    EXPECT_TRUE(state->hasExtensionTimer());
+    EXPECT_EQ(calls("ReturnBook"), returns);
+
+    // Borrowed now in the ordinary way: neither the next showing nor a tick touches that loan.
+    state->btnBorrow_Click(nullptr);
+    ASSERT_TRUE(waitFor([&] { return library->count("displayReaderWithIssueInfo:") == 3; }));
+    const std::string borrowed = loanOf("BK0003");
+    ASSERT_FALSE(borrowed.empty());
+    ended = ends();
+    state->viewWillAppear();
+    ASSERT_TRUE(waitFor([&] { return ends() == ended + 1; }));
+    settle();
+    EXPECT_EQ(loanOf("BK0003"), borrowed);
+    EXPECT_TRUE(state->isReadBookNow());
+    const size_t lookups = calls("GetLibraryIssueInfos");
+    clock->advance(180);
+    ASSERT_TRUE(waitFor([&] { return calls("GetLibraryIssueInfos") == lookups + 1; }));
+    settle();
+    EXPECT_EQ(calls("ReturnBook"), returns);
+    EXPECT_EQ(calls("ExtendBorrowBook"), 0u);
+    EXPECT_EQ(loanOf("BK0003"), borrowed);
     EXPECT_TRUE(alerts->messages.empty());
 }

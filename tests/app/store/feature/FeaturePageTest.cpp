@@ -17,6 +17,7 @@
 #include "app/store/feature/FeatureBannerGroupCollectionCellView.h"
 #include "app/store/feature/FeatureBannerGroupView.h"
 #include "app/store/feature/FeatureGroupItemView.h"
+#include "app/store/feature/MIHSliderDotsControl.h"
 #include "app/store/feature/MIHSliderView.h"
 #include "app/store/feature/ShopFeatureMainView.h"
 #include "platform_ui/CollectionView.h"
@@ -119,6 +120,23 @@ TEST_F(FeaturePageTest, RowsInPageOrderBannersOnScreenClicksReportedReloadOnRetu
     const QPoint at = picture->mapTo(home->view(), middle);
     EXPECT_TRUE(near(grabbed.pixel(at), expected.pixel(middle)))
         << std::hex << grabbed.pixel(at) << " " << expected.pixel(middle);
+    // Made 760 points wide before the page's table gives the row its width, the banner takes
+    // the row's width and follows the window, its dots centred under it.
+    const auto bannerWidth = [&]() -> int {
+        const int width = slider.view()->width();
+        const QRect dots = slider.dotsControl()->view()->geometry();
+        const bool fills = slider.contentView()->width() == width &&
+                           slide->view()->width() == width && picture->width() == width &&
+                           dots.x() == qRound((width - (22 * 3 + 15) + 22) / 2.0);
+        return fills ? width : 0;
+    };
+    const int firstWidth = bannerWidth();
+    EXPECT_GT(firstWidth, 900);
+    window.resize(1200, 900);
+    EXPECT_TRUE(spinUntil([&] { return bannerWidth() == firstWidth + 200; }, 2000))
+        << slider.view()->width();
+    window.resize(1000, 900);
+    EXPECT_TRUE(spinUntil([&] { return bannerWidth() == firstWidth; }, 2000));
 
     // A banner reports no header group, a cover its row, see-all the row.
     const std::string select = "shopFeatureMainView:selectShopGroupInfo:withHeaderGroupInfo:";

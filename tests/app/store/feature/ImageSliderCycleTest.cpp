@@ -204,6 +204,25 @@ TEST_F(ImageSliderTest, TimedSwipedAndClickedChangesKeepTheirStyles) {
     EXPECT_TRUE(rowSlider.expired());
 }
 
+TEST_F(ImageSliderTest, ContentSlidesAndDotsFollowTheSlidersSize) {
+    auto s = slider(3);
+    s->view()->show();
+    s->view()->resize(900, 300);
+    const QRect bounds(0, 0, 900, 300);
+    EXPECT_EQ(s->contentView()->geometry(), bounds);
+    EXPECT_EQ(shownWidget(*s)->geometry(), bounds);
+    const QRect dots = s->dotsControl()->view()->geometry();
+    EXPECT_EQ(dots.x(), qRound((900 - (22 * 3 + 15) + 22) / 2.0));
+    EXPECT_EQ(dots.bottom() + 1, 300 - 8);
+    // Resized in the middle of a change: the change ends, the new slide fills the new size.
+    s->displaySlideAtIndex(1);
+    s->view()->resize(500, 200);
+    EXPECT_FALSE(ui::isRunningSubviewTransition(s->contentView()));
+    EXPECT_EQ(shownWidget(*s), s->slides()[1]->view());
+    EXPECT_EQ(shownWidget(*s)->geometry(), QRect(0, 0, 500, 200));
+    s->view()->hide();
+}
+
 TEST_F(ImageSliderTest, ArchivesRoundTripAndCorruptArchivesMakeNothing) {
     auto s = slider(3, "a");
     s->displaySlideAtIndex(1);
