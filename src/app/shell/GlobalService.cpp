@@ -89,10 +89,6 @@ Ref<GlobalService> GlobalService::globalShared() {
 }
 
 void GlobalService::releaseShared() {
-    resetSharedForTesting();
-}
-
-void GlobalService::resetSharedForTesting() {
     Ref<GlobalService> old = std::move(sharedSlot());
     sharedSlot().reset();
 }

@@ -42,11 +42,10 @@ class GlobalService : public plat::Object {
 
     // The shared service, made on first use and kept for the life of the process.
     static Ref<GlobalService> globalShared();
-    // Tests: forgets the shared service (its store context goes with it), so that the next
-    // globalShared builds a new one from the information dictionary as it then is.
-    static void resetSharedForTesting();
-    // At the program's end, before the application object goes: lets the shared service go with
-    // the screens it keeps (the main window, the library, the reader window).
+    // Lets the shared service go with its store context and the screens it keeps (the main
+    // window, the library, the reader window); the next globalShared builds a new one from the
+    // information dictionary as it then is. The program calls it at its end, before the
+    // application object goes; tests between runs of the program.
     static void releaseShared();
 
     int libraryStyle() const { return libraryStyle_; }

@@ -2,11 +2,11 @@
 
 #include <QGridLayout>
 
-#include "app/store/common/DTScrollView.h"
 #include "app/widgets/PopupCloseButton.h"
 #include "app/widgets/PopupView.h"
 #include "app/widgets/ScaledImageView.h"
 #include "platform/image/Image.h"
+#include "platform_ui/DTScrollView.h"
 #include "platform_ui/ResourceRegistry.h"
 
 PLAT_DEFINE_CLASS(PictureScroller, ui::ViewController, PLAT_NO_METHODS)
@@ -22,7 +22,7 @@ std::unique_ptr<QWidget> buildNib(plat::Object& owner) {
     root->setPalette(palette);
     auto layout = std::make_unique<QGridLayout>();
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new DTScrollView(root.get());  // children of the view
+    auto* scroll = new ui::DTScrollView(root.get());  // children of the view
     scroll->setObjectName("scrollView");
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(false);
@@ -51,14 +51,14 @@ void PictureScroller::registerNib(ui::ResourceRegistry& registry) {
     registry.registerNib(kNibName, [](plat::Object& owner) {
         auto view = buildNib(owner);
         if (auto* controller = dynamic_cast<PictureScroller*>(&owner)) {
-            controller->scrollView_ = view->findChild<DTScrollView*>("scrollView");
+            controller->scrollView_ = view->findChild<ui::DTScrollView*>("scrollView");
             controller->closeButton_ = view->findChild<QAbstractButton*>("closeButton");
         }
         return view;
     });
 }
 
-DTScrollView* PictureScroller::scrollView() const {
+ui::DTScrollView* PictureScroller::scrollView() const {
     return scrollView_;
 }
 

@@ -17,7 +17,9 @@ class Image;
 namespace ui {
 class ResourceRegistry;
 }
+namespace ui {
 class DTScrollView;
+}
 class QAbstractButton;
 class ScaledImageView;
 
@@ -40,7 +42,7 @@ class PictureScroller : public ui::ViewController {
     void setCloseButtonVisible(bool visible) { closeButtonVisible_ = visible; }
     const std::vector<Ref<plat::Image>>& pictures() const { return pictures_; }
 
-    DTScrollView* scrollView() const;
+    ui::DTScrollView* scrollView() const;
     QAbstractButton* closeButton() const;
     // The picture views; nothing while they must be built.
     const std::optional<std::vector<QPointer<ScaledImageView>>>& pictureViews() const {
@@ -48,7 +50,7 @@ class PictureScroller : public ui::ViewController {
     }
 
   private:
-    QPointer<DTScrollView> scrollView_;
+    QPointer<ui::DTScrollView> scrollView_;
     QPointer<QAbstractButton> closeButton_;
     std::vector<Ref<plat::Image>> pictures_;
     std::optional<std::vector<QPointer<ScaledImageView>>> pictureViews_;

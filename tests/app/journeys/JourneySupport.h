@@ -406,7 +406,7 @@ class JourneyTest : public ::testing::Test {
         spin(300);
         delegate_.reset();
         OAuth::gInstance.reset();
-        GlobalService::resetSharedForTesting();
+        GlobalService::releaseShared();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 

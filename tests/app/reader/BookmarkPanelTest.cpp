@@ -77,7 +77,7 @@ TEST_F(BookmarkPanelTest, OneBookmarkAPageNameKeptEditedDeletedAndChosen) {
 
     // The rows survive a new store and user context on the same home; the issue is opened
     // again through them.
-    GlobalService::resetSharedForTesting();
+    GlobalService::releaseShared();
     magazine = contextOf("RB01-0008");
     ASSERT_TRUE(magazine);
     window->openIssue(magazine, "RB", 0);

@@ -133,7 +133,7 @@ TEST_F(AccountSheetTest, AnonymousSheetOffersSignInOnlyAndCloses) {
 TEST_F(AccountSheetTest, StoredMemberIsRestoredAndMemberScreensReplaceTheirKind) {
     signIn("somchai@example.com", "rak-an-nangsue");
     // A new run: the context starts anonymous, with the member stored.
-    GlobalService::resetSharedForTesting();
+    GlobalService::releaseShared();
     ASSERT_TRUE(GlobalService::globalShared()->storeContext()->activeUserContext()->isDefault());
     shell_testing::screenEvents().clear();
     ui::ResourceRegistry::shared().registerController("", "BorrowHistoryViewController", [] {

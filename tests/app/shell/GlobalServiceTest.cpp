@@ -198,7 +198,7 @@ TEST_F(GlobalServiceTest, AMemberSignedInBeforeADemoRestartIsStillSignedInAfterI
     restarted.setServicePath(kBookServicePath);
     demo::registerVersion2Methods(restarted, catalogue);
     ASSERT_TRUE(restarted.start(demo.service.port()));
-    GlobalService::resetSharedForTesting();
+    GlobalService::releaseShared();
     const auto context = GlobalService::globalShared()->storeContext();
     ASSERT_TRUE(context->restoreRegisteredUserContext());
     Ref<VnProfileInfo> profile;
@@ -213,7 +213,7 @@ TEST_F(GlobalServiceTest, AMemberSignedInBeforeADemoRestartIsStillSignedInAfterI
     EXPECT_EQ(profile->username_.value_or(""), "nok@example.com");
     EXPECT_EQ(restarted.requestsForMethod("AccountAuthentication").size(), 0u)
         << "restored, not signed in again";
-    GlobalService::resetSharedForTesting();
+    GlobalService::releaseShared();
     restarted.stop();
 }
 

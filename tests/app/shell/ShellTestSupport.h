@@ -47,12 +47,12 @@ class DemoEnvironment {
                                                          plat::Value(store.serviceUrl())}}))}})));
         }
         plat::InfoDictionary::setDictionary(plat::makeDictionary(std::move(entries)));
-        GlobalService::resetSharedForTesting();
+        GlobalService::releaseShared();
     }
 
     void stop() {
         OAuth::gInstance.reset();  // a main window configured it with itself as delegate
-        GlobalService::resetSharedForTesting();
+        GlobalService::releaseShared();
         plat::InfoDictionary::setDictionary(nullptr);
         testing_support::endFreshProcessState();
         store.stop();

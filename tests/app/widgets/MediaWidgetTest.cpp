@@ -315,7 +315,7 @@ TEST_F(MediaWidgetTest, TheClipPlaysInThePageAndInPopupWindowsAndTheToneToggles)
     EXPECT_TRUE(!windowC || !windowC->isVisible());
     plat::NotificationCenter::defaultCenter().postNotificationName(
         ui::kWindowWillCloseNotification);
-    GlobalService::resetSharedForTesting();
+    GlobalService::releaseShared();
 
     // ---- The looping clip started over while the other played on.
     ASSERT_TRUE(spinUntil([&] { return looping->player()->completedLoops() >= 1; }, kPatience));

@@ -10,7 +10,7 @@
 #include "PictureWidgetTestSupport.h"
 #include "app/issueui/WidgetActionButton.h"
 #include "app/issueui/WidgetContext.h"
-#include "app/store/common/DTScrollView.h"
+#include "platform_ui/DTScrollView.h"
 #include "app/widgets/ImageListScroller.h"
 #include "app/widgets/PictureScroller.h"
 #include "app/widgets/ScaledImageView.h"

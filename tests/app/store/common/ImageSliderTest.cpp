@@ -6,7 +6,7 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
-#include "app/store/common/DTScrollView.h"
+#include "platform_ui/DTScrollView.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ TEST(ImageSliderTest, DTScrollViewScrollsSidewaysAndPassesVerticalWheelsOn) {
     page.resize(400, 300);
     auto* content = new QWidget;
     content->resize(400, 2000);
-    auto* strip = new DTScrollView(content);
+    auto* strip = new ui::DTScrollView(content);
     strip->setGeometry(0, 100, 400, 150);
     auto* row = new QWidget;
     row->resize(3000, 130);

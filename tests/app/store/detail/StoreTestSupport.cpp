@@ -44,7 +44,7 @@ void StoreTest::SetUp() {
               {{Value("Metadata"), Value(makeDictionary({{Value("AppCode"), Value("VARNEL")}}))},
                {Value("Shop"), Value(makeDictionary({{Value("StoreServiceURL"),
                                                       Value(store.serviceUrl())}}))}}))}}));
-    GlobalService::resetSharedForTesting();
+    GlobalService::releaseShared();
     context = GlobalService::globalShared()->storeContext();
     ui::Alert::setShared(alerts);
 }
@@ -54,7 +54,7 @@ void StoreTest::TearDown() {
         plat::RunLoop::current().setClock(nullptr);
     ui::Alert::setShared(nullptr);
     context.reset();
-    GlobalService::resetSharedForTesting();
+    GlobalService::releaseShared();
     plat::InfoDictionary::setDictionary(nullptr);
     plat::RunLoop::current().runUntil([] { return false; }, 0.02);
     testing_support::endFreshProcessState();

@@ -1,8 +1,10 @@
-#include "app/store/common/DTScrollView.h"
+#include "platform_ui/DTScrollView.h"
 
 #include <QApplication>
 #include <QWheelEvent>
 #include <cstdlib>
+
+namespace ui {
 
 DTScrollView::DTScrollView(QWidget* parent) : QScrollArea(parent) {}
 
@@ -33,3 +35,5 @@ void DTScrollView::passOn(const QWheelEvent& event) {
             return;
     }
 }
+
+}  // namespace ui

@@ -4,6 +4,8 @@
 // decided at the start of each gesture (or for each event of a plain mouse wheel).
 #include <QScrollArea>
 
+namespace ui {
+
 class DTScrollView : public QScrollArea {
   public:
     explicit DTScrollView(QWidget* parent = nullptr);
@@ -17,3 +19,5 @@ class DTScrollView : public QScrollArea {
     void passOn(const QWheelEvent& event);
     bool currentScrollIsHorizontal_ = false;
 };
+
+}  // namespace ui
