@@ -162,10 +162,16 @@ void VnMagazineDomainUpdatingRequest::magazineInfo_request_didFinishWithResult(
         return;
     }
     VnCodeSet asked;
-    for (const auto& reference : fetchList_)
+    std::vector<std::string> askedInOrder;
+    for (const auto& reference : fetchList_) {
         asked.insert(*reference->code());
+        askedInOrder.push_back(*reference->code());
+    }
     const auto fetched =
         VnKeepAskedRecords(itemsByRequestReturnValue(result->returnValue()), asked);
+    // A title asked for that did not come back fails the refresh once what came is kept, so that
+    // the list is not taken as refreshed without it.
+    const auto missing = VnRejectMissingAskedCodes(askedInOrder, fetched);
     const auto fetchMap = VnInfoMapByCode(fetchList_);
     std::map<std::optional<std::string>, Ref<VnInfo>> modifiedMap;
     for (const auto& change : modified_)
@@ -218,6 +224,11 @@ void VnMagazineDomainUpdatingRequest::magazineInfo_request_didFinishWithResult(
         domain()->notifyItemLoaded(page);
     } else {
         domain()->notifyItemsAddOrUpdate(fetched);
+    }
+    if (missing) {
+        VND_TRACE("Error", "%s", missing->errorMessage().value_or("").c_str());
+        coreNotifyFinishWithResult(missing);
+        return;
     }
     finishWithSnapshot(true);
 }

@@ -248,6 +248,48 @@ TEST_F(MagazineDomainTest, AMissingOrNullTitleListFailsAndKeepsTheHeldTitles) {
     }
 }
 
+// A title that the fetch leaves out fails the refresh: the titles that came are kept, the list
+// is not marked refreshed, and the next refresh asks for the missing one again.
+TEST_F(MagazineDomainTest, ATitleTheFetchLeavesOutFailsTheRefreshAndIsAskedForAgain) {
+    auto first = refresh(nullptr);
+    ASSERT_TRUE(first);
+    const auto order = serverOrder();
+    ASSERT_GE(order.size(), 3U);
+    catalogue.reviseTitle(order[0]);
+    catalogue.reviseTitle(order[1]);
+    const auto fetch = service.methodHandler("GetMagazineInfosEx");
+    ASSERT_TRUE(fetch);
+    service.addMethodWithRequest(
+        "GetMagazineInfosEx",
+        [&](const demo::Json& body, demo::Session& session, const demo::RecordedRequest& request) {
+            demo::Json all = fetch(body, session, request);
+            demo::Json kept = demo::Json::array();
+            for (const auto& record : all)
+                if (record.value("Code", "") != order[0])
+                    kept.push_back(record);
+            return kept;
+        });
+    const auto updated = domain->lastUpdated();
+    auto request = domain->newDomainUpdatingRequest(first);
+    request->setForceUpdate(true);
+    auto result = runToEnd(request);
+    ASSERT_TRUE(result);
+    EXPECT_FALSE(result->succeed());
+    EXPECT_NE(result->errorMessage().value_or("").find(order[0]), std::string::npos)
+        << result->errorMessage().value_or("");
+    EXPECT_EQ(domain->lastUpdated(), updated) << "not marked refreshed";
+    EXPECT_EQ(codesOf(domain->items()), order) << "no title leaves the list";
+
+    // Answered whole again: the refresh asks for the left-out title again and succeeds.
+    service.addMethodWithRequest("GetMagazineInfosEx", fetch);
+    service.clearRequests();
+    auto again = refresh(domain->takeLocalSnapshot());
+    ASSERT_TRUE(again);
+    const auto asked = fetchedCodes();
+    EXPECT_NE(std::find(asked.begin(), asked.end(), order[0]), asked.end());
+    EXPECT_NE(domain->lastUpdated(), updated);
+}
+
 }  // namespace
 
 PLAT_DEFINE_CLASS(ItemWatcher, plat::Object, [](auto& c) {
