@@ -66,6 +66,7 @@ class CurlTransfer : public NetworkTransfer {
 
     // Any thread: no event is reported after this returns.
     void detach();
+    void abandon() override { detach(); }
     // Any thread: the loop took `bytes` reported body bytes. True when the transfer is paused and
     // may now go on (NetworkThread::resume).
     bool consumed(size_t bytes);

@@ -34,6 +34,10 @@ NetworkThread::~NetworkThread() {
     curl_multi_wakeup(multi_);
     if (thread_.joinable())
         thread_.join();
+    // Transfers handed over too late to start.
+    for (const auto& command : commands_)
+        command.transfer->abandon();
+    commands_.clear();
     curl_multi_cleanup(multi_);
 }
 
@@ -135,8 +139,10 @@ void NetworkThread::run() {
         curl_multi_poll(multi_, nullptr, 0, static_cast<int>(waitMs), nullptr);
     }
 
-    for (const auto& [handle, transfer] : running_)
+    for (const auto& [handle, transfer] : running_) {
         curl_multi_remove_handle(multi_, handle);
+        transfer->abandon();
+    }
     running_.clear();
 }
 

@@ -31,6 +31,9 @@ class NetworkTransfer {
     // Once per pass of the I/O loop, after libcurl moved what the sockets had (a transfer may
     // hand over what it gathered in that pass at once here).
     virtual void afterPerform() {}
+    // The I/O thread is ending with the transfer unfinished: it lets go of whatever it reports
+    // to, which may be what keeps it (a connection waiting for its reply at the program's end).
+    virtual void abandon() {}
 };
 
 class NetworkThread {

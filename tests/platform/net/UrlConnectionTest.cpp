@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <chrono>
 #include <thread>
 
@@ -483,6 +487,33 @@ TEST(UrlConnectionReplies, EndlessGzipChild) {
         plat::RunLoop::current().runUntil([&] { return counter->done; }, 100);
         EXPECT_GE(counter->received, uint64_t{512} << 20) << path;
     }
+}
+
+// A connection still waiting for its reply when the program ends: the network layer lets it go
+// with everything it holds (the leak checker of the sanitizer build fails the child otherwise).
+TEST(UrlConnectionLife, WaitingAtExitChild) {
+    if (!testing_support::inChildProcess())
+        GTEST_SKIP() << "runs inside AConnectionStillWaitingAtExitLeavesNothingBehind";
+    // A loopback socket that takes connections into its backlog and never answers.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+    auto loading = prepare(getRequest(url));
+    loading.connection->start();
+    spin(0.3);
+    EXPECT_TRUE(loading.recorder->events.empty()) << "still waiting";
+}
+
+TEST(UrlConnectionLife, AConnectionStillWaitingAtExitLeavesNothingBehind) {
+    const auto run = testing_support::runTestInChild("UrlConnectionLife.WaitingAtExitChild", 60);
+    EXPECT_TRUE(run.passed) << "exit " << run.exitStatus << (run.timedOut ? ", timed out" : "");
 }
 
 TEST(UrlConnectionReplies, InflatingRepliesStayWithinThePauseWindow) {
