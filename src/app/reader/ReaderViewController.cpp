@@ -22,6 +22,7 @@
 #include "platform_ui/pdf/PdfRenderCache.h"
 #include "platform_ui/pdf/PdfThumbnailView.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/domain/storage/VnBookstoreUserBookmarkContext.h"
 
 Q_LOGGING_CATEGORY(readerLog, "varnel.reader", QtInfoMsg)
@@ -227,6 +228,9 @@ void ReaderViewController::startLoadingIssue(const Ref<MagazineIssueUIContext>& 
     loadingStarted_ = context;
     plat::RunLoop::main().cancelPerforms(this, "startLoadingIssue");
     const auto issue = context->context();
+    // An issue whose store has closed meanwhile (its user gone) loads nothing more.
+    if (issue && (!issue->userContext() || !issue->userContext()->context()))
+        return;
     if (issue)
         issue->checkFinished();
     updateLoadingProgress();

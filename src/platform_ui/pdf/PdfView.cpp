@@ -653,14 +653,8 @@ void PdfView::paintPages() {
         if (!target.intersects(shown))
             continue;
         const Ref<PdfPage> page = document_->pageAtIndex(static_cast<int>(i));
-        const PdfRenderCache::Key key = keyFor(static_cast<int>(i));
-        const bool whole = key.clip.isNull() &&
-                           std::abs(target.width() * dpr - key.fullSize.width()) < 1 &&
-                           std::abs(target.height() * dpr - key.fullSize.height()) < 1;
-        const QImage image = page->isImagePage() ? QImage() : cache_->image(key);
-        // Paper under what may not cover it all (a stand-in, a part, an image page).
-        if (!whole || image.isNull())
-            painter.fillRect(target, Qt::white);
+        // Paper: renders leave what the page does not draw on transparent.
+        painter.fillRect(target, Qt::white);
         if (page->isImagePage()) {
             painter.drawImage(target, page->sourceImage());
             painted_.insert(page->pageId());
@@ -671,6 +665,8 @@ void PdfView::paintPages() {
             painted_.insert(page->pageId());
             continue;
         }
+        const PdfRenderCache::Key key = keyFor(static_cast<int>(i));
+        const QImage image = cache_->image(key);
         if (!image.isNull()) {
             const QRectF part = key.clip.isNull()
                                     ? target
