@@ -1,9 +1,7 @@
 #pragma once
 // ui::RunLoopBridge: lets Qt's event loop drive the main plat::RunLoop. Work added to the run
 // loop wakes the bridge (a queued call, from any thread); each pass runs what is due in the
-// current mode and arms one single-shot timer for the next deadline. Work that keeps coming (each
-// result starting the next request) runs in slices of about a millisecond: between two slices
-// Qt's own events (paints, input, other threads' results) go first. Modal loops (alerts, modal
+// current mode and arms one single-shot timer for the next deadline. Modal loops (alerts, modal
 // windows) push the modal-panel mode: common-mode work (completions) goes on, default-mode work
 // waits until the modal loop ends. Passes nest inside performs that open a modal loop.
 #include <QObject>
@@ -34,20 +32,14 @@ class RunLoopBridge : public QObject {
         ModalScope& operator=(const ModalScope&) = delete;
     };
 
-  protected:
-    bool event(QEvent* event) override;
-
   private:
     RunLoopBridge();
-    // The next slice, after the events Qt has waiting.
-    void continueLater();
     void wake();
     void armTimer();
 
     std::vector<std::string> modes_;
     QTimer timer_;
     std::atomic<bool> posted_{false};
-    bool continuing_ = false;  // a slice is posted behind Qt's events
 };
 
 }  // namespace ui

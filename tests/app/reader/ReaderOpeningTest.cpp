@@ -2,13 +2,7 @@
 // opens on the kept sizes, without a child and with at most two layouts, however many pages the
 // issue announces again; damaged pages keep their placeholders and reasons; the last viewed page
 // shows as soon as its own file is there, and before the issue takes stock of what it has.
-#include <QApplication>
-#include <QMetaObject>
-#include <chrono>
-#include <functional>
-
 #include "ReaderTestSupport.h"
-#include "platform/runloop/RunLoop.h"
 #include "platform_ui/pdf/PdfPageCheck.h"
 #include "vnlib/dev/request/VnRequestManager.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
@@ -159,26 +153,4 @@ TEST_F(ReaderOpeningTest, ADownloadedIssueShowsItsPageBeforeTheIssueTakesStockAn
     hidden->setUiContext(other);
     ASSERT_TRUE(spinUntil([&] { return other->context()->info()->finished_; }, 5000));
     ASSERT_TRUE(spinUntil([&] { return other->finishedPageCount() == kPages; }));
-}
-
-TEST_F(ReaderOpeningTest, WorkThatKeepsComingOnTheRunLoopLetsPaintsAndResultsThrough) {
-    // A chain of small jobs, each queueing the next (as cached page results do): a queued Qt
-    // call (a render's result, a repaint) runs long before the chain ends.
-    constexpr int kJobs = 300;
-    int done = 0;
-    std::function<void()> job = [&] {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(100);
-        while (std::chrono::steady_clock::now() < until) {
-        }
-        if (++done < kJobs)
-            plat::RunLoop::main().perform(job, 0);
-    };
-    plat::RunLoop::main().perform(job, 0);
-    int doneWhenCalled = -1;
-    QMetaObject::invokeMethod(
-        qApp, [&] { doneWhenCalled = done; }, Qt::QueuedConnection);
-    ASSERT_TRUE(spinUntil([&] { return done == kJobs; }, 20000));
-    ASSERT_GE(doneWhenCalled, 0);
-    // About a millisecond's worth of jobs before it (the run loop's own bound is 100 passes).
-    EXPECT_LT(doneWhenCalled, 50);
 }
