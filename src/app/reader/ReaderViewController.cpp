@@ -22,6 +22,7 @@
 #include "platform_ui/pdf/PdfRenderCache.h"
 #include "platform_ui/pdf/PdfThumbnailView.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/domain/storage/VnBookstoreUserBookmarkContext.h"
 
 Q_LOGGING_CATEGORY(readerLog, "varnel.reader", QtInfoMsg)
@@ -74,6 +75,7 @@ ReaderViewController::ReaderViewController()
     : renderCache_(std::make_unique<ui::PdfRenderCache>(kRenderCacheBytes)) {}
 
 ReaderViewController::~ReaderViewController() {
+    plat::RunLoop::main().cancelPerforms(this);
     if (jumpObserver_)
         plat::NotificationCenter::defaultCenter().removeObserver(jumpObserver_);
     // The views may outlive the controller (their window goes later): they leave its cache.
@@ -189,20 +191,57 @@ void ReaderViewController::setUiContext(const Ref<MagazineIssueUIContext>& conte
     pdfView_->setDocument(nullptr);
     isDisplayReader_ = false;
     uiContext_ = context;
+    loadingStarted_.reset();
+    plat::RunLoop::main().cancelPerforms(this, "startLoadingIssue");
     if (!uiContext_)
         return;
     uiContext_->setDelegate(self());
     const auto issue = uiContext_->context();
-    if (issue)
-        issue->checkFinished();
     getPdfForAddToDocument();
     const bool book = issue && issue->info() && issue->info()->bookKind() == 1;
     pdfView_->setBackgroundColor(book ? Qt::white : Qt::black);
     pdfView_->setDisplayBox(ui::PdfPage::CropBox);
     pdfView_->layoutDocumentView();
-    updateLoadingProgress();
+    // The page asked for shows first, from what is on disk; then the issue takes stock and loads
+    // the rest (announcing again every page it finds on disk). At the latest after a moment: a
+    // view that is not on screen paints nothing.
+    if (mainDocument_->pageCount() == 0) {
+        startLoadingIssue(context);
+        return;
+    }
+    const WeakRef<ReaderViewController> weak = weakSelf<ReaderViewController>();
+    const WeakRef<MagazineIssueUIContext> opened = context;
+    const auto start = [weak, opened] {
+        const auto self = weak.lock();
+        if (self)
+            self->startLoadingIssue(opened.lock());
+    };
+    pdfView_->whenPageShown(start);
+    plat::RunLoop::main().perform(start, kStartLoadingAtLatest, plat::commonModes(), this,
+                                  "startLoadingIssue");
+}
+
+void ReaderViewController::startLoadingIssue(const Ref<MagazineIssueUIContext>& context) {
+    // Once per opening, for the issue still shown.
+    if (!context || context != uiContext_ || loadingStarted_.lock() == context)
+        return;
+    loadingStarted_ = context;
+    plat::RunLoop::main().cancelPerforms(this, "startLoadingIssue");
+    const auto issue = context->context();
+    // An issue whose store has closed meanwhile (its user gone) loads nothing more.
+    if (issue && (!issue->userContext() || !issue->userContext()->context()))
+        return;
     if (issue)
-        issue->startLoadingAllPages();
+        issue->checkFinished();
+    updateLoadingProgress();
+    if (!issue)
+        return;
+    issue->startLoadingAllPages();
+    // The page gone to meanwhile, when it is still to come, comes before the others.
+    const int current = currentPageIndex();
+    const auto page = current >= 0 ? mainDocument_->pageAtIndex(current) : nullptr;
+    if (page && page->isImagePage())
+        issue->prioritizePageWithSourcePageIndex(current);
 }
 
 Ref<ui::PdfPage> ReaderViewController::insetPage(const Ref<ui::PdfPage>& page, double top,
@@ -305,6 +344,7 @@ void ReaderViewController::updateLoadingProgress() {
     const size_t total = pageArray ? pageArray->count() : 0;
     const bool allPages = !uiContext_ || uiContext_->allPresentationPagesAvailable();
     const bool interactive = issue && issue->interactiveDownloading();
+    const bool wasHidden = progressHidden_;
     progressHidden_ = allPages && !interactive;
     progressView_->setHidden(progressHidden_);
     percentTextField_->setHidden(progressHidden_);
@@ -320,7 +360,9 @@ void ReaderViewController::updateLoadingProgress() {
         percentTextField_->setText("Loading interactive files...");
     else
         percentTextField_->setText("Optimizing pages...");
-    layoutSubviews();
+    // The page view gives the strip room, or takes it back, only when the strip comes or goes.
+    if (progressHidden_ != wasHidden)
+        layoutSubviews();
 }
 
 void ReaderViewController::updateLoadingProgressLater() {

@@ -43,6 +43,8 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     static constexpr int kProgressViewHeight = 30;
     static constexpr size_t kRenderCacheBytes = size_t{128} << 20;
     static constexpr double kProgressLaterDelay = 3.0;
+    // An opened issue starts loading once its first page shows, or after this long.
+    static constexpr double kStartLoadingAtLatest = 0.1;
 
     ReaderViewController();
     ~ReaderViewController() override;
@@ -136,6 +138,8 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     // QtPdf refuses it later; null (logged) when the file is not a PDF.
     Ref<ui::PdfPage> downloadedPage(int sourcePageIndex);
     Ref<ui::PdfPage> placeholderPage() const;
+    // The issue takes stock of its files and loads the rest, once per opening.
+    void startLoadingIssue(const Ref<MagazineIssueUIContext>& context);
     // Whether the slot shows the page's downloaded file as it is now.
     bool showsDownloadedFile(int sourcePageIndex) const;
     void replaceSlot(int index, const Ref<ui::PdfPage>& page);
@@ -158,6 +162,7 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     bool progressHidden_ = true;
     double progressValue_ = 0;
     Ref<MagazineIssueUIContext> uiContext_;
+    WeakRef<MagazineIssueUIContext> loadingStarted_;
     Ref<ui::PdfDocument> mainDocument_;
     std::unique_ptr<ui::PdfRenderCache> renderCache_;
     QImage placeholder_;

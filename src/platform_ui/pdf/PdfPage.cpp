@@ -91,7 +91,7 @@ Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Erro
         return fail(pageError(2, "Cannot read " + path.string()));
     page->identity_ = std::move(*identity);
     // A file checked before is known without opening it: its size, or why it cannot be used.
-    if (const auto verdict = PdfPageCheck::keptVerdict(path)) {
+    if (const auto verdict = PdfPageCheck::keptVerdict(path, page->identity_)) {
         page->apply(*verdict);
         return page;
     }

@@ -296,8 +296,13 @@ std::optional<PdfPageCheck::Verdict> PdfPageCheck::keptVerdict(const fs::path& p
     const auto identity = identityOf(page);
     if (!identity)
         return Verdict{false, "the file cannot be read"};
+    return keptVerdict(page, *identity);
+}
+
+std::optional<PdfPageCheck::Verdict> PdfPageCheck::keptVerdict(const fs::path& page,
+                                                               const std::string& identity) {
     std::lock_guard lock(memo().mutex);
-    const auto kept = lookUpLocked(page, *identity);
+    const auto kept = lookUpLocked(page, identity);
     if (!kept || kept->slow)
         return std::nullopt;
     return kept->verdict;

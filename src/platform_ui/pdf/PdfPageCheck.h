@@ -54,6 +54,9 @@ class PdfPageCheck {
     // not usable); nothing when it has not been checked, has changed since, or its check was
     // stopped once for its processor time (it is due to be checked again). Never runs the child.
     static std::optional<Verdict> keptVerdict(const std::filesystem::path& page);
+    // As keptVerdict, for the file as fileIdentity found it just now.
+    static std::optional<Verdict> keptVerdict(const std::filesystem::path& page,
+                                              const std::string& identity);
     // The verdict for a page's bytes held in memory, checked once in this process.
     static Verdict checkData(const char* data, size_t size);
     static std::optional<Verdict> knownDataVerdict(const char* data, size_t size);

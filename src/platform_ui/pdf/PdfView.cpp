@@ -3,10 +3,12 @@
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 #include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace ui {
 namespace {
@@ -23,6 +25,8 @@ PdfView::PdfView(QWidget* parent) : QAbstractScrollArea(parent), cache_(&PdfRend
     documentView_->setGeometry(viewport()->rect());
     documentView_->show();
     viewport()->setMouseTracking(true);
+    // paintPages fills the whole viewport itself.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setFrameShape(QFrame::NoFrame);
 }
 
@@ -52,6 +56,7 @@ void PdfView::setDocument(const Ref<PdfDocument>& document) {
     }
     layout_.currentRow = 0;
     painted_.clear();
+    whenShown_.clear();
     anchorPage_.reset();
     relayout(false);
     verticalScrollBar()->setValue(0);
@@ -554,6 +559,7 @@ void PdfView::requestRenders() {
 
 void PdfView::pageRendered(uint64_t pageId) {
     // A render parses its page: a size other than the estimate moves the pages after it.
+    bool shown = false;
     for (int i = 0; document_ && i < document_->pageCount(); ++i) {
         const Ref<PdfPage> page = document_->pageAtIndex(i);
         if (page->pageId() != pageId)
@@ -562,11 +568,18 @@ void PdfView::pageRendered(uint64_t pageId) {
             setNeedsLayout();
             return;
         }
+        const QRectF frame = layout_.frames[static_cast<size_t>(i)];
+        shown = !frame.isNull() && frame.intersects(documentVisibleRect());
         break;
     }
     if (firstVisiblePageWaiting_)
         changed();
-    viewport()->update();
+    // A page on screen is drawn now, not after whatever else waits in the event loop; a
+    // neighbour's render is drawn with the next paint.
+    if (shown && !layoutPending_ && isVisible())
+        viewport()->repaint();
+    else
+        viewport()->update();
 }
 
 void PdfView::requestChecks() {
@@ -612,11 +625,25 @@ void PdfView::requestChecks() {
 void PdfView::paintPages() {
     layoutIfNeeded();
     QPainter painter(viewport());
-    painter.fillRect(viewport()->rect(), background_);
-    if (!document_)
-        return;
     const QPointF offset = scrollOffset();
     const QRectF shown(QPointF(0, 0), QSizeF(viewport()->size()));
+    // The background goes around the pages, not under them (each pixel is filled once).
+    QRegion around(viewport()->rect());
+    for (size_t i = 0; document_ && i < layout_.frames.size(); ++i) {
+        const QRectF target = layout_.frames[i].translated(-offset);
+        if (layout_.frames[i].isNull() || !target.intersects(shown))
+            continue;
+        const QPoint inner(static_cast<int>(std::ceil(target.left())),
+                           static_cast<int>(std::ceil(target.top())));
+        const QPoint outer(static_cast<int>(std::floor(target.right())),
+                           static_cast<int>(std::floor(target.bottom())));
+        if (outer.x() > inner.x() && outer.y() > inner.y())
+            around -= QRect(inner, QSize(outer.x() - inner.x(), outer.y() - inner.y()));
+    }
+    for (const QRect& part : around)
+        painter.fillRect(part, background_);
+    if (!document_)
+        return;
     const double dpr = devicePixelRatioF();
     for (size_t i = 0; i < layout_.frames.size(); ++i) {
         const QRectF frame = layout_.frames[i];
@@ -626,6 +653,7 @@ void PdfView::paintPages() {
         if (!target.intersects(shown))
             continue;
         const Ref<PdfPage> page = document_->pageAtIndex(static_cast<int>(i));
+        // Paper: renders leave what the page does not draw on transparent.
         painter.fillRect(target, Qt::white);
         if (page->isImagePage()) {
             painter.drawImage(target, page->sourceImage());
@@ -644,12 +672,40 @@ void PdfView::paintPages() {
                                     ? target
                                     : QRectF(target.topLeft() + QPointF(key.clip.topLeft()) / dpr,
                                              QSizeF(key.clip.size()) / dpr);
-            painter.drawImage(part, image);
+            // Rendered at the size it shows: copied, not scaled (a part of a pixel is no reason
+            // to resample the page).
+            const QSizeF shownPixels = part.size() * dpr;
+            if (std::abs(shownPixels.width() - image.width()) < 1 &&
+                std::abs(shownPixels.height() - image.height()) < 1) {
+                QImage exact = image;
+                exact.setDevicePixelRatio(dpr);
+                painter.drawImage(part.topLeft(), exact);
+            } else {
+                painter.drawImage(part, image);
+            }
             painted_.insert(page->pageId());
         } else if (const QImage any = cache_->anyImageOfPage(page->pageId()); !any.isNull()) {
             painter.drawImage(target, any);
         }
     }
+    notifyShownIfPainted();
+}
+
+void PdfView::notifyShownIfPainted() {
+    if (whenShown_.empty() || !document_)
+        return;
+    const auto shownPages = visiblePagesInLayout();
+    if (std::none_of(shownPages.begin(), shownPages.end(),
+                     [&](const Ref<PdfPage>& page) { return painted_.count(page->pageId()) > 0; }))
+        return;
+    // Not from within the paint: what they do may lay the view out or paint again.
+    for (auto& shown : std::exchange(whenShown_, {}))
+        QTimer::singleShot(0, this, std::move(shown));
+}
+
+void PdfView::whenPageShown(std::function<void()> shown) {
+    if (shown)
+        whenShown_.push_back(std::move(shown));
 }
 
 bool PdfView::hasPainted(const Ref<PdfPage>& page) const {

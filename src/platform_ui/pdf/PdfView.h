@@ -17,6 +17,7 @@
 #include <QColor>
 #include <QPointer>
 #include <QTransform>
+#include <functional>
 #include <memory>
 #include <set>
 #include <vector>
@@ -106,6 +107,9 @@ class PdfView : public QAbstractScrollArea {
     void setRenderCache(PdfRenderCache* cache);
     // Whether the page's own rendering (not a stand-in) has been drawn.
     bool hasPainted(const Ref<PdfPage>& page) const;
+    // Calls `shown` once, on the event-loop turn after the next paint that draws a page on
+    // screen as itself (its rendering, its image, or its placeholder when it cannot be drawn).
+    void whenPageShown(std::function<void()> shown);
 
   protected:
     bool viewportEvent(QEvent* event) override;
@@ -136,6 +140,7 @@ class PdfView : public QAbstractScrollArea {
     void requestChecks();
     void pageRendered(uint64_t pageId);
     void paintPages();
+    void notifyShownIfPainted();
     void zoomTo(double scale);
     QPointF scrollOffset() const;  // document point at the view's origin
     QSizeF sizeOfPage(int index) const;
@@ -169,6 +174,7 @@ class PdfView : public QAbstractScrollArea {
     PdfRenderCache* cache_;
     bool changeScheduled_ = false;
     std::set<uint64_t> painted_;
+    std::vector<std::function<void()>> whenShown_;
     QPoint dragStart_;
     QRectF dragVisible_;
     bool dragging_ = false;

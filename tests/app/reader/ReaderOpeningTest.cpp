@@ -1,9 +1,10 @@
 // Opening a downloaded issue: every page file is checked once, when it arrives; the reader then
 // opens on the kept sizes, without a child and with at most two layouts, however many pages the
-// issue announces again; damaged pages keep their placeholders and reasons; and the last viewed
-// page shows as soon as its own file is there.
+// issue announces again; damaged pages keep their placeholders and reasons; the last viewed page
+// shows as soon as its own file is there, and before the issue takes stock of what it has.
 #include "ReaderTestSupport.h"
 #include "platform_ui/pdf/PdfPageCheck.h"
+#include "vnlib/dev/request/VnRequestManager.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 
 using namespace reader_testing;
@@ -112,4 +113,44 @@ TEST_F(ReaderOpeningTest, TheLastViewedPageShowsWhileOtherPagesStillDownload) {
     demo.service.releaseStalled();
     ASSERT_TRUE(waitUntilLoaded(reader));
     EXPECT_EQ(reader->currentPageIndex(), 9);
+}
+
+TEST_F(ReaderOpeningTest, ADownloadedIssueShowsItsPageBeforeTheIssueTakesStockAndLoads) {
+    constexpr int kPages = 40;
+    addItem("RO03-0040", kPages);
+    {
+        auto downloading = contextOf("RO03-0040");
+        ASSERT_TRUE(downloading);
+        downloading->context()->startLoadingAllPages();
+        ASSERT_TRUE(spinUntil([&] { return downloading->context()->info()->finished_; }, 60000));
+        ASSERT_TRUE(spinUntil([&] { return allChecked(downloading->context(), kPages); }, 60000));
+    }
+    auto reader = shownReader();
+    reader->pdfPageViewType(0);
+    spin(50);
+    auto context = contextOf("RO03-0040");
+    ASSERT_TRUE(context);
+    const auto issue = context->context();
+    reader->setUiContext(context);
+    reader->goToPage(30);
+    // Nothing is asked of the issue until its page shows: no page request waits in its queue.
+    EXPECT_TRUE(issue->pageRequestManager()->activeRequests().empty());
+    ASSERT_TRUE(waitUntilPainted(reader, 30));
+    // Then it takes stock (every page is on disk: finished) and announces what it found, which
+    // leaves the document as it was.
+    const auto shown = reader->mainDocument()->pageAtIndex(30);
+    ASSERT_TRUE(spinUntil([&] { return issue->info()->finished_; }));
+    ASSERT_TRUE(waitUntilLoaded(reader));
+    spin(100);
+    EXPECT_EQ(reader->mainDocument()->pageAtIndex(30), shown);
+    EXPECT_TRUE(reader->progressView()->isHidden());
+
+    // A reader that is not on screen paints nothing: its issue starts loading all the same.
+    auto hidden = ui::ViewController::create<ReaderViewController>();
+    hidden->view()->resize(800, 600);
+    auto other = contextOf("RO03-0040");
+    ASSERT_TRUE(other);
+    hidden->setUiContext(other);
+    ASSERT_TRUE(spinUntil([&] { return other->context()->info()->finished_; }, 5000));
+    ASSERT_TRUE(spinUntil([&] { return other->finishedPageCount() == kPages; }));
 }

@@ -87,6 +87,25 @@ std::vector<Ref<VnPageInfo>> VnMagazineIssueContext::pageInfos() const {
     return pages;
 }
 
+size_t VnMagazineIssueContext::pageInfoCount() const {
+    // Asked on every page's arrival: the list is walked only when it is another one.
+    const Ref<plat::Array>& list = info_->pageArray_;
+    const size_t size = list ? list->count() : 0;
+    if (list != countedPageArray_ || size != countedPageArraySize_) {
+        countedPageArray_ = list;
+        countedPageArraySize_ = size;
+        pageInfoCount_ = 0;
+        if (list) {
+            list->enumerate([&](const plat::Value& value) {
+                if (value.as<VnPageInfo>())
+                    ++pageInfoCount_;
+                return true;
+            });
+        }
+    }
+    return pageInfoCount_;
+}
+
 Ref<VnContentAssetId> VnMagazineIssueContext::contentRenderingMetadataAssetId() const {
     return VnContentAssetId::idWithMagazineIssueCode(info_->code(), "0", kMetadataType,
                                                      kMetadataFormat);
@@ -331,6 +350,8 @@ void VnMagazineIssueContext::startQueuePageLoading() {
             pageContextWithSourcePageIndex(page->sourcePageIndex())->interactiveFileIds();
         ids.insert(pageIds.begin(), pageIds.end());
     }
+    if (allInteractiveFileIds_ != ids)
+        interactiveFilesCached_ = false;
     allInteractiveFileIds_ = std::move(ids);
 }
 
@@ -579,9 +600,10 @@ void VnMagazineIssueContext::_notifyInteractiveFileArrived(const std::string& fi
 }
 
 void VnMagazineIssueContext::checkFinished() {
-    bool complete = metadataAvailable() && finishedPageCount() == pageInfos().size() &&
-                    loadingInteractivePageContextMap_.empty();
-    if (complete) {
+    // Sent on every page's arrival: it costs the same however many pages the item has.
+    bool complete = loadingInteractivePageContextMap_.empty() &&
+                    finishedPageCount() == pageInfoCount() && metadataAvailable();
+    if (complete && !interactiveFilesCached_) {
         itemArchive()->preloadAllCacheAssets();
         for (const auto& fileId : allInteractiveFileIds()) {
             if (!userContext_->isContentAssetAvaiableWithId(
@@ -590,6 +612,7 @@ void VnMagazineIssueContext::checkFinished() {
                 break;
             }
         }
+        interactiveFilesCached_ = complete;
     }
     if (complete) {
         if (!info_->finished_)

@@ -133,6 +133,8 @@ class VnMagazineIssueContext : public plat::Object {
     void stopRetryTimer();
     std::map<int32_t, Ref<VnMagazineIssuePageContext>>& finishedPageMap();
     std::vector<Ref<VnPageInfo>> pageInfos() const;
+    // The number of page infos in the page list, counted once per list.
+    size_t pageInfoCount() const;
     const std::set<std::string>& allInteractiveFileIds();
     Ref<VnLocalArchive> itemArchive() const;
 
@@ -152,6 +154,11 @@ class VnMagazineIssueContext : public plat::Object {
     Ref<VnRequestContext> loadingXmlRootRequest_;
     Ref<VnRequestContext> loadingMetadataRootRequest_;
     std::optional<std::set<std::string>> allInteractiveFileIds_;
+    // Set once every file of allInteractiveFileIds_ was found cached (cached files stay).
+    bool interactiveFilesCached_ = false;
+    mutable Ref<plat::Array> countedPageArray_;
+    mutable size_t countedPageArraySize_ = 0;
+    mutable size_t pageInfoCount_ = 0;
     WeakRef<plat::Object> delegate_;
     Ref<plat::Timer> retryTimer_;
     bool downloading_ = false;
