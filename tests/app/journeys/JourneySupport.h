@@ -76,7 +76,8 @@ namespace journey {
 // members' own shelves, the sign-on server, images, and the store service on a port of its own.
 // stop() and start() again make the services afresh on the same ports over the same catalogue
 // (members, loans, sign-on tokens), as the demo program restarted with its state file: the
-// service's sessions are gone.
+// service's sessions are gone. startAfresh() begins again from the seeded catalogue, so that each
+// journey meets the demo as a new demo program is, whatever the journeys before it did.
 class DemoLibrary {
   public:
     static DemoLibrary& shared() {
@@ -90,23 +91,32 @@ class DemoLibrary {
         stop();
         service = std::make_unique<demo::DemoService>();
         service->setServicePath("/BookService.asmx");
-        demo::registerVersion2Methods(*service, catalogue);
-        demo::enableMemberShelves(*service, catalogue);
+        demo::registerVersion2Methods(*service, *catalogue_);
+        demo::enableMemberShelves(*service, *catalogue_);
         if (!seeded_) {
             seeded_ = true;
-            demo::seedLibraryMembers(catalogue);  // the EPUB-only book among them
+            demo::seedLibraryMembers(*catalogue_);  // the EPUB-only book among them
         }
-        demo::enableLibraryMembers(*service, catalogue, false);
+        demo::enableLibraryMembers(*service, *catalogue_, false);
         demo::registerImagePaths(*service);
         demo::registerHttpClientRoutes(*service);
-        signOn = std::make_unique<demo::DemoSignOn>(*service, catalogue);
+        signOn = std::make_unique<demo::DemoSignOn>(*service, *catalogue_);
         store = std::make_unique<demo::DemoService>();
-        demo::registerStoreService(*store, catalogue, {}, demo::kDemoAuthorizationToken);
+        demo::registerStoreService(*store, *catalogue_, {}, demo::kDemoAuthorizationToken);
         if (!service->start(servicePort_) || !store->start(storePort_))
             return false;
         servicePort_ = service->port();
         storePort_ = store->port();
         return true;
+    }
+    bool startAfresh() {
+        stop();
+        signOn.reset();  // they serve the old catalogue
+        store.reset();
+        service.reset();
+        catalogue_ = std::make_unique<demo::SampleCatalogue>();
+        seeded_ = false;
+        return start();
     }
     void stop() {
         if (store)
@@ -132,13 +142,14 @@ class DemoLibrary {
         return service ? service->requestsForMethod(method).size() : 0;
     }
 
-    demo::SampleCatalogue catalogue;
+    demo::SampleCatalogue& catalogue() { return *catalogue_; }
     std::unique_ptr<demo::DemoService> service;
     std::unique_ptr<demo::DemoService> store;
     std::unique_ptr<demo::DemoSignOn> signOn;
 
   private:
     DemoLibrary() = default;
+    std::unique_ptr<demo::SampleCatalogue> catalogue_ = std::make_unique<demo::SampleCatalogue>();
     static void replaceAll(std::string& text, const std::string& from, const std::string& to) {
         for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
             text.replace(at, from.size(), to);
@@ -350,7 +361,7 @@ class JourneyTest : public ::testing::Test {
     static void TearDownTestSuite() { DemoLibrary::shared().stop(); }
 
     void SetUp() override {
-        ASSERT_TRUE(DemoLibrary::shared().start()) << "the demo is back for each journey";
+        ASSERT_TRUE(DemoLibrary::shared().startAfresh()) << "each journey meets a new demo";
         // A home of its own with the run command's settings in it.
         home_ = testing_support::freshTestFolder();
         environment_.set("VARNEL_HOME", home_.string());

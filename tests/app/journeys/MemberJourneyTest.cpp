@@ -11,13 +11,13 @@ constexpr const char* kSomchai = "somchai@example.com";
 constexpr const char* kNok = "nok@example.com";
 
 bool holds(const std::string& member, const std::string& code) {
-    const auto loans = journey::DemoLibrary::shared().catalogue.loans(member);
+    const auto loans = journey::DemoLibrary::shared().catalogue().loans(member);
     return std::any_of(loans.begin(), loans.end(),
                        [&](const demo::SampleLoan& l) { return l.bookCode == code; });
 }
 
 bool reserved(const std::string& member, const std::string& code) {
-    const auto list = journey::DemoLibrary::shared().catalogue.reservations(member);
+    const auto list = journey::DemoLibrary::shared().catalogue().reservations(member);
     return std::any_of(list.begin(), list.end(),
                        [&](const demo::SampleReservation& r) { return r.bookCode == code; });
 }
@@ -127,7 +127,7 @@ TEST_F(JourneyTest, ReturnFromTheShelf) {
 // 8. Reserving an item with no copy left, its place in the queue, the claim once the demo has a
 // copy for the member, and a cancelled reservation.
 TEST_F(JourneyTest, ReserveClaimAndCancel) {
-    auto& catalogue = demo().catalogue;
+    auto& catalogue = demo().catalogue();
     ASSERT_TRUE(catalogue.borrow(kSomchai, "BK0004").success);  // the one copy is out
     launch();
     ASSERT_NO_FATAL_FAILURE(signIn(kNok));

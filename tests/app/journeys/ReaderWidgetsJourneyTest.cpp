@@ -88,7 +88,7 @@ bool showsIcon(QWidget* window, const Ref<WidgetActionButton>& button, std::stri
 
 // The showcase issue on eight pages, so that it arrives whole quickly.
 void shortenShowcase() {
-    auto& catalogue = DemoLibrary::shared().catalogue;
+    auto& catalogue = DemoLibrary::shared().catalogue();
     demo::SampleItem item = *catalogue.findItem("MG01-2403");
     item.pageCount = 8;
     ASSERT_TRUE(catalogue.withdrawItem("MG01-2403"));
@@ -211,7 +211,7 @@ TEST_F(JourneyTest, ReaderWidgetsShowAndActAsOnTheirOwn) {
 
 // An issue of hostile widget descriptions read through: whatever shows lies on its page.
 TEST_F(JourneyTest, ReaderWidgetsOfAHostileIssueStayOnTheirPages) {
-    ASSERT_TRUE(DemoLibrary::shared().catalogue.setContentVariant(
+    ASSERT_TRUE(DemoLibrary::shared().catalogue().setContentVariant(
         "MG01-2403", demo::ContentVariant::HostileWidgets));
     ASSERT_NO_FATAL_FAILURE(shortenShowcase());
     launch();

@@ -52,7 +52,7 @@ TEST_F(JourneyTest, ServiceGoneAndBackAgain) {
     EXPECT_TRUE(waitFor([&] { return readerWindow() != nullptr; }, 30000))
         << "the loan went through; alerts: " << alertsText();
     EXPECT_EQ(signedInMember(), kSomchai);
-    const auto loans = demo().catalogue.loans(kSomchai);
+    const auto loans = demo().catalogue().loans(kSomchai);
     EXPECT_TRUE(std::any_of(loans.begin(), loans.end(), [](const demo::SampleLoan& l) {
         return l.bookCode == "BK0006";
     })) << alertsText();
@@ -97,7 +97,7 @@ TEST_F(JourneyTest, SignOnWindowClosedFromItsTitleBar) {
 
 // 12. An item the reader cannot open says so.
 TEST_F(JourneyTest, AnItemTheReaderCannotOpenSaysSo) {
-    auto& catalogue = demo().catalogue;
+    auto& catalogue = demo().catalogue();
     if (!catalogue.hasItem(kSomchai, demo::kEpubOnlyBook)) {
         ASSERT_TRUE(catalogue.borrow(kSomchai, demo::kEpubOnlyBook).success);
     }

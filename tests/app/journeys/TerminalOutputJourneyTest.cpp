@@ -80,7 +80,7 @@ TEST_F(JourneyTest, TerminalOutputHoldsNoPersonalData) {
     const std::string written = terminal.finish();
     VndDiags::reloadFromInfoDictionary();
 
-    const auto account = demo().catalogue.account(kSomchai);
+    const auto account = demo().catalogue().account(kSomchai);
     ASSERT_TRUE(account);
     std::vector<std::string> personal{kSomchai, "somchai", account->password};
     for (const std::string& name : {account->firstName, account->lastName}) {
@@ -89,7 +89,7 @@ TEST_F(JourneyTest, TerminalOutputHoldsNoPersonalData) {
     }
     if (!accessToken.empty())
         personal.push_back(accessToken);
-    for (const auto& [token, user] : demo().catalogue.sessionTokens())
+    for (const auto& [token, user] : demo().catalogue().sessionTokens())
         personal.push_back(token);
     ASSERT_FALSE(written.empty()) << "the diagnostic lines were captured";
     for (const std::string& secret : personal) {

@@ -60,7 +60,7 @@ class TextFitJourney {
 // 13. Every screen of the journeys shows its whole texts.
 TEST_F(JourneyTest, TextFitsOnEveryScreen) {
     // A copy of one book is out, so that a reservation waits in the queue.
-    ASSERT_TRUE(demo().catalogue.borrow(kSomchai, "BK0004").success);
+    ASSERT_TRUE(demo().catalogue().borrow(kSomchai, "BK0004").success);
     TextFitJourney journey;
     launch();
     journey.check("home");
