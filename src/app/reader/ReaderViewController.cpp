@@ -201,6 +201,14 @@ void ReaderViewController::setUiContext(const Ref<MagazineIssueUIContext>& conte
     const bool book = issue && issue->info() && issue->info()->bookKind() == 1;
     pdfView_->setBackgroundColor(book ? Qt::white : Qt::black);
     pdfView_->setDisplayBox(ui::PdfPage::CropBox);
+    // Until this issue takes stock of its files, no strip shows the previous issue's progress.
+    if (!progressHidden_) {
+        progressHidden_ = true;
+        for (QWidget* part : {progressView_, static_cast<QWidget*>(percentTextField_),
+                              static_cast<QWidget*>(percentProgress_)})
+            part->setHidden(true);
+        layoutSubviews();
+    }
     pdfView_->layoutDocumentView();
     // The page asked for shows first, from what is on disk; then the issue takes stock and loads
     // the rest (announcing again every page it finds on disk). At the latest after a moment: a

@@ -154,3 +154,24 @@ TEST_F(ReaderOpeningTest, ADownloadedIssueShowsItsPageBeforeTheIssueTakesStockAn
     ASSERT_TRUE(spinUntil([&] { return other->context()->info()->finished_; }, 5000));
     ASSERT_TRUE(spinUntil([&] { return other->finishedPageCount() == kPages; }));
 }
+
+// The reader opening another issue shows no strip with the former issue's progress; the new
+// issue's own comes once it has taken stock.
+TEST_F(ReaderOpeningTest, AnotherIssueOpensWithoutTheFormerIssuesProgress) {
+    addItem("RO04-0006", 6);
+    addItem("RO04-0007", 2);
+    demo.service.setFault("/content/RO04-0006/PAGE_5.pdf", demo::Fault::stall());
+    auto first = contextOf("RO04-0006");
+    ASSERT_TRUE(first);
+    auto reader = shownReader();
+    reader->setUiContext(first);
+    ASSERT_TRUE(spinUntil([&] { return !reader->progressView()->isHidden(); }))
+        << "the strip tells of the page still to come";
+    auto second = contextOf("RO04-0007");
+    ASSERT_TRUE(second);
+    reader->setUiContext(second);
+    EXPECT_TRUE(reader->progressView()->isHidden());
+    demo.service.clearFaults();
+    demo.service.releaseStalled();
+    ASSERT_TRUE(waitUntilLoaded(reader));
+}
