@@ -139,7 +139,7 @@ void startLibrary() {
               dictionary({{"Shop", dictionary({{"StoreServiceURL",
                                                 plat::Value(s.store.serviceUrl())}})}})}})
             .dictionary());
-    GlobalService::resetSharedForTesting();
+    GlobalService::releaseShared();
     ui::RunLoopBridge::install();
     registerShellResources(ui::ResourceRegistry::shared());
     registerLibraryResources(ui::ResourceRegistry::shared());
@@ -343,7 +343,7 @@ int main(int argc, char** argv) {
     std::printf("shelf_live_cells %d %d\n", s.mostCells, s.cellBound);
     benchmark::Shutdown();
     shared().shelf.reset();
-    GlobalService::resetSharedForTesting();
+    GlobalService::releaseShared();
     shared().store.stop();
     shared().service.stop();
     return 0;

@@ -420,7 +420,7 @@ int main(int argc, char** argv) {
             counts().openings ? static_cast<double>(counts().layouts) / counts().openings : 0.0);
         benchmark::Shutdown();
         readerSlot().reset();
-        GlobalService::resetSharedForTesting();
+        GlobalService::releaseShared();
         plat::Keychain::setShared(nullptr);
         demo.store.stop();
         demo.service.stop();

@@ -575,7 +575,7 @@ int main(int argc, char** argv) {
         printSliderFigures();
         homePageHeld().reset();
         benchmark::Shutdown();
-        GlobalService::resetSharedForTesting();
+        GlobalService::releaseShared();
         plat::Keychain::setShared(nullptr);
         demo.store.stop();
         demo.service.stop();
