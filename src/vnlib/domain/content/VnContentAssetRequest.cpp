@@ -116,6 +116,10 @@ void VnContentAssetRequest::removeGlobalFileInfoForAssetId(const Ref<VnContentAs
     fileInfoCache().erase(id);
 }
 
+void VnContentAssetRequest::forgetGlobalFileInfos() {
+    fileInfoCache().clear();
+}
+
 bool VnContentAssetRequest::tryFetchFromGlobalCache() {
     assetFileInfo_ = fileInfoForAssetId(assetId_);
     fileInfoFromCache_ = assetFileInfo_ != nullptr;

@@ -51,6 +51,9 @@ class VnContentAssetRequest : public VnRequestContext {
     static void addGlobalFileInfo(const Ref<VnAssetFileInfo>& info, const Ref<VnContentAssetId>& id,
                                   double now = plat::Date::now().seconds);
     static void removeGlobalFileInfoForAssetId(const Ref<VnContentAssetId>& id);
+    // Empties the file-info cache: the locations it holds name another service (tests that start
+    // a new demo service in the same process).
+    static void forgetGlobalFileInfos();
     bool tryFetchFromGlobalCache();
     void startDownloadFromFileInfo();
 

@@ -10,6 +10,7 @@
 #include "platform/storage/FreshProcessState.h"
 #include "platform/storage/ScopedEnvironment.h"
 #include "platform/storage/UserDefaults.h"
+#include "vnlib/domain/content/VnContentAssetRequest.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
@@ -76,6 +77,8 @@ class ContextTest : public ::testing::Test {
   protected:
     void SetUp() override {
         testing_support::beginFreshProcessState(environment);
+        // File locations learnt in an earlier test name that test's service.
+        VnContentAssetRequest::forgetGlobalFileInfos();
         demo::registerVersion2Methods(service, catalogue);
         ASSERT_TRUE(service.start());
         demo::registerStoreService(store, catalogue, "VARNEL", demo::kDemoAuthorizationToken);
