@@ -264,12 +264,8 @@ Ref<ui::PdfPage> ReaderViewController::insetPage(const Ref<ui::PdfPage>& page, d
 bool ReaderViewController::showsDownloadedFile(int sourcePageIndex) const {
     // A file that arrives again unchanged (the issue announces the pages it finds on disk) keeps
     // its page, with its size and its render.
-    const auto issue = issueContext();
-    const auto pageContext =
-        issue ? issue->pageContextWithSourcePageIndex(sourcePageIndex) : nullptr;
-    if (!pageContext || !pageContext->pageContentAssetAvailable())
-        return false;
-    const auto asset = pageContext->pageContentAsset();
+    const auto pageContext = arrivedPage(sourcePageIndex);
+    const auto asset = pageContext ? pageContext->pageContentAsset() : nullptr;
     const auto shown = mainDocument_->pageAtIndex(sourcePageIndex);
     return asset && shown && shown->isUnchangedFile(asset->filePath());
 }
@@ -278,11 +274,16 @@ Ref<ui::PdfPage> ReaderViewController::placeholderPage() const {
     return ui::PdfPage::fromImage(placeholder_);
 }
 
-Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
+Ref<VnMagazineIssuePageContext> ReaderViewController::arrivedPage(int sourcePageIndex) const {
     const auto issue = issueContext();
     const auto pageContext =
         issue ? issue->pageContextWithSourcePageIndex(sourcePageIndex) : nullptr;
-    if (!pageContext || !pageContext->pageContentAssetAvailable())
+    return pageContext && pageContext->pageContentAssetAvailable() ? pageContext : nullptr;
+}
+
+Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
+    const auto pageContext = arrivedPage(sourcePageIndex);
+    if (!pageContext)
         return nullptr;
     const auto asset = pageContext->pageContentAsset();
     Ref<plat::Error> error;

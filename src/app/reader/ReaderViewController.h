@@ -30,6 +30,7 @@ class PageChangeButton;
 class VisibleWidget;
 class WidgetView;
 class VnMagazineIssueContext;
+class VnMagazineIssuePageContext;
 namespace ui {
 class PdfThumbnailView;
 class PdfRenderCache;
@@ -137,6 +138,8 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     // The page of a downloaded slot: its file, labelled, cropped, with the placeholder for when
     // QtPdf refuses it later; null (logged) when the file is not a PDF.
     Ref<ui::PdfPage> downloadedPage(int sourcePageIndex);
+    // The page's context once its file has arrived whole; null before.
+    Ref<VnMagazineIssuePageContext> arrivedPage(int sourcePageIndex) const;
     Ref<ui::PdfPage> placeholderPage() const;
     // The issue takes stock of its files and loads the rest, once per opening.
     void startLoadingIssue(const Ref<MagazineIssueUIContext>& context);

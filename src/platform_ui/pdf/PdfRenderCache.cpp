@@ -11,6 +11,16 @@
 namespace ui {
 namespace {
 
+// The client's callback in the map, copied under the lock so that it runs without it; empty
+// when the client has none (it left meanwhile).
+template <class Callbacks>
+typename Callbacks::mapped_type callbackOf(std::mutex& mutex, const Callbacks& callbacks,
+                                           const void* client) {
+    std::lock_guard guard(mutex);
+    const auto it = callbacks.find(client);
+    return it != callbacks.end() ? it->second : typename Callbacks::mapped_type();
+}
+
 size_t imageBytes(const QImage& image) {
     return static_cast<size_t>(image.sizeInBytes());
 }
@@ -251,13 +261,7 @@ void PdfRenderCache::run() {
                 if (image.isNull())
                     return;
                 insert(key, std::move(image));
-                DoneCallback done;
-                {
-                    std::lock_guard guard(mutex_);
-                    const auto it = doneCallbacks_.find(client);
-                    if (it != doneCallbacks_.end())
-                        done = it->second;
-                }
+                const DoneCallback done = callbackOf(mutex_, doneCallbacks_, client);
                 if (done)
                     done(key);
             },
@@ -296,13 +300,7 @@ void PdfRenderCache::runChecks() {
         QMetaObject::invokeMethod(
             this,
             [this, client, page]() {
-                std::function<void(const Ref<PdfPage>&)> parsed;
-                {
-                    std::lock_guard guard(mutex_);
-                    const auto it = parsedCallbacks_.find(client);
-                    if (it != parsedCallbacks_.end())
-                        parsed = it->second;
-                }
+                const auto parsed = callbackOf(mutex_, parsedCallbacks_, client);
                 if (parsed)
                     parsed(page);
             },

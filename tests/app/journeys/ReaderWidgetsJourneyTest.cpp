@@ -95,10 +95,16 @@ void shortenShowcase() {
     ASSERT_TRUE(catalogue.addItem(item));
 }
 
-// Whether every page of the reader's issue and its widgets' files have arrived.
-bool wholeIssueShown(const Ref<ReaderViewController>& reader) {
-    const auto& ui = reader->uiContext();
-    return ui && ui->allPresentationPagesAvailable() && !ui->context()->interactiveDownloading();
+// The shown reader once every page of its issue and its widgets' files have arrived; null when
+// no reader shows or the issue does not arrive whole.
+Ref<ReaderViewController> wholeIssueReader() {
+    const auto reader = shownReader();
+    const auto whole = [&] {
+        const auto& ui = reader->uiContext();
+        return ui && ui->allPresentationPagesAvailable() &&
+               !ui->context()->interactiveDownloading();
+    };
+    return reader && waitFor(whole, 60000) ? reader : nullptr;
 }
 
 // Requests of either service that name the code in their body or query.
@@ -128,9 +134,8 @@ TEST_F(JourneyTest, ReaderWidgetsShowAndActAsOnTheirOwn) {
     clickToolbar("ic_mag");
     ASSERT_NO_FATAL_FAILURE(borrowShown("สุขภาพดี"));
     QWidget* window = readerWindow();
-    const auto reader = shownReader();
-    ASSERT_TRUE(reader);
-    ASSERT_TRUE(waitFor([&] { return wholeIssueShown(reader); }, 60000)) << "the issue arrives";
+    const auto reader = wholeIssueReader();
+    ASSERT_TRUE(reader) << "the issue arrives";
     const auto next = [&] { click(byText<QAbstractButton>("Next", false, window)); };
     const auto placed = [&](std::vector<int> pages) {
         return waitFor([&] { return reader->placedPages() == pages; }, 30000);
@@ -219,9 +224,8 @@ TEST_F(JourneyTest, ReaderWidgetsOfAHostileIssueStayOnTheirPages) {
     clickToolbar("ic_mag");
     ASSERT_NO_FATAL_FAILURE(borrowShown("สุขภาพดี"));
     QWidget* window = readerWindow();
-    const auto reader = shownReader();
-    ASSERT_TRUE(reader);
-    ASSERT_TRUE(waitFor([&] { return wholeIssueShown(reader); }, 60000));
+    const auto reader = wholeIssueReader();
+    ASSERT_TRUE(reader) << "the issue arrives";
     PDFModifyView* pages = reader->pdfView();
     int checked = 0;
     for (int spread = 0; spread < 4; ++spread) {
