@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/runloop/RunLoop.h"
+
 namespace {
 
 bool sameFields(const plat::HttpHeaderFields& a, const plat::HttpHeaderFields& b) {
@@ -90,6 +92,12 @@ void AFImageView::setImageWithURLRequest(const plat::UrlRequest& request,
         });
     af_setImageRequestOperation(operation);
     af_sharedImageRequestOperationQueue()->addOperation(operation);
+}
+
+void AFImageView::cancelAllImageRequests(double seconds) {
+    const auto queue = af_sharedImageRequestOperationQueue();
+    queue->cancelAllOperations();
+    plat::RunLoop::main().runUntil([&] { return queue->operationCount() == 0; }, seconds);
 }
 
 void AFImageView::cancelImageRequestOperation() {

@@ -39,6 +39,10 @@ class AFImageView : public std::enable_shared_from_this<AFImageView> {
 
     static Ref<plat::OperationQueue> af_sharedImageRequestOperationQueue();
     static AFImageCache& af_sharedImageCache();
+    // At the program's end: cancels the pictures still loading and lets the main loop run (at
+    // most the given seconds) until their operations have ended, so none outlives the program's
+    // objects half way.
+    static void cancelAllImageRequests(double seconds);
 
   private:
     Ref<AFImageRequestOperation> operation_;

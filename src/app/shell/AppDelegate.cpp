@@ -5,6 +5,7 @@
 #include "app/shell/GlobalService.h"
 #include "app/shell/WindowController.h"
 #include "app/signon/OAuth.h"
+#include "external/AFImageView.h"
 #include "platform/runloop/NotificationCenter.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/pdf/PdfRenderCache.h"
@@ -42,6 +43,7 @@ void AppDelegate::applicationWillTerminate() {
     }
     // The page renderer's worker uses Qt's thread pool: it stops first.
     ui::PdfRenderCache::stopSharedWorker();
+    AFImageView::cancelAllImageRequests(1.0);
     // Windows and screens are kept by the delegate, by the global service and by the sign-on
     // client (whose delegate is the main window): all of them go now, while their widgets can
     // still be destroyed, not in the process's static destruction.

@@ -49,6 +49,7 @@
 #include "demo-service/SampleCatalogue.h"
 #include "demo-service/V2WebMethods.h"
 #include "demo-service/V3StoreService.h"
+#include "external/AFImageView.h"
 #include "platform/core/MessageWiring.h"
 #include "platform/net/HttpCookieStorage.h"
 #include "platform/storage/InfoDictionary.h"
@@ -415,6 +416,7 @@ class JourneyTest : public ::testing::Test {
         // before the program's event loop ends; once the context goes, no loop runs until the
         // next launch (the program ends its loop before it lets its objects go).
         spin(300);
+        AFImageView::cancelAllImageRequests(1.0);  // as the program does at its end
         delegate_.reset();
         OAuth::gInstance.reset();
         GlobalService::releaseShared();
@@ -494,17 +496,33 @@ class JourneyTest : public ::testing::Test {
         openAccountSheet();
         auto sheetButton = byText<QAbstractButton>(QStringLiteral("ลงบัญชีเข้าใช้"));
         ASSERT_TRUE(sheetButton) << "the sheet offers to sign in";
-        driveSignOnWindow([user, password, fillForm](ui::WebView* web, int step) {
+        // The form is typed in once the page holds it (its title can come first, and a script
+        // sent then would find no form): asked again on each tick until the page says it sent it.
+        auto sent = std::make_shared<bool>(false);
+        driveSignOnWindow([user, password, fillForm, sent](ui::WebView* web, int step) {
             if (step > 0)
                 return false;
             if (fillForm) {
-                if (web->title().empty())
-                    return true;  // wait for the page
-                web->evaluateJavaScript("document.getElementById('username').value='" + user +
-                                            "';document.getElementById('password').value='" +
-                                            password +
-                                            "';document.getElementById('signin').submit();",
-                                        {});
+                if (*sent)
+                    return false;
+                web->evaluateJavaScript(
+                    "(function () {"
+                    "  const form = document.getElementById('signin');"
+                    "  const name = document.getElementById('username');"
+                    "  const password = document.getElementById('password');"
+                    "  if (window.journeySent) return 'sent';"
+                    "  if (!form || !name || !password) return 'waiting';"
+                    "  window.journeySent = true;"
+                    "  name.value = '" +
+                        user + "';  password.value = '" + password +
+                        "';  form.submit();"
+                        "  return 'sent';"
+                        "})()",
+                    [sent](const std::string& result) {
+                        if (result == "sent")
+                            *sent = true;
+                    });
+                return true;  // until the page has sent it
             } else {
                 const auto code = demo().signOn->issueCode(user);
                 EXPECT_TRUE(code) << "the demo knows " << user;
