@@ -2,13 +2,12 @@
 
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QFile>
 #include <QPdfDocument>
 #include <QPdfDocumentRenderOptions>
 #include <list>
 #include <memory>
 #include <mutex>
-
-#include "platform/storage/AtomicFile.h"
 
 namespace ui {
 namespace {
@@ -18,8 +17,10 @@ constexpr size_t kMaxFileBytes = size_t{1} << 30;
 
 struct OpenDocument {
     uint64_t pageId = 0;
+    // The page's bytes held in memory, or its file: QtPdf reads from the file only the parts it
+    // needs, as it needs them.
     std::unique_ptr<QByteArray> bytes;
-    std::unique_ptr<QBuffer> buffer;
+    std::unique_ptr<QIODevice> device;
     std::unique_ptr<QPdfDocument> document;
     QPdfDocument::Error error = QPdfDocument::Error::None;
     bool unreadable = false;  // the page's file could not be read
@@ -81,25 +82,24 @@ OpenDocument& documentFor(uint64_t pageId, const PdfEngine::Source& source) {
         e.open.pop_back();
     OpenDocument d;
     d.pageId = pageId;
-    d.bytes = std::make_unique<QByteArray>(source.bytes);
-    if (d.bytes->isEmpty() && !source.path.empty()) {
-        const auto read = plat::AtomicFile::read(source.path, kMaxFileBytes);
-        if (read)
-            *d.bytes = QByteArray(reinterpret_cast<const char*>(read->data()),
-                                  static_cast<qsizetype>(read->size()));
-        d.unreadable = !read;
+    if (!source.bytes.isEmpty() || source.path.empty()) {
+        d.bytes = std::make_unique<QByteArray>(source.bytes);
+        d.device = std::make_unique<QBuffer>(d.bytes.get());
+        d.device->open(QIODevice::ReadOnly);
+    } else {
+        d.device = std::make_unique<QFile>(QString::fromStdString(source.path.string()));
+        d.unreadable = !d.device->open(QIODevice::ReadOnly) ||
+                       static_cast<uint64_t>(d.device->size()) > kMaxFileBytes;
     }
-    d.buffer = std::make_unique<QBuffer>(d.bytes.get());
-    d.buffer->open(QIODevice::ReadOnly);
     d.document = std::make_unique<QPdfDocument>();
-    d.document->load(d.buffer.get());
+    d.document->load(d.device.get());
     d.error = d.document->status() == QPdfDocument::Status::Ready ? QPdfDocument::Error::None
               : d.document->error() == QPdfDocument::Error::None
                   ? QPdfDocument::Error::DataNotYetAvailable
                   : d.document->error();
     // Used from whichever thread holds the lock; no events are involved.
     d.document->moveToThread(nullptr);
-    d.buffer->moveToThread(nullptr);
+    d.device->moveToThread(nullptr);
     e.open.push_front(std::move(d));
     e.peak = std::max(e.peak, static_cast<int>(e.open.size()));
     return e.open.front();

@@ -1,7 +1,8 @@
 #pragma once
 // ui::PdfEngine: QtPdf behind one lock (the PDF library is not thread-safe), with at most
 // kMaxOpenDocuments documents open at once, least recently used closed first. A page's bytes are
-// held in memory or read from its file when its document opens; only open documents hold them.
+// held in memory, or its file is kept open while its document is and QtPdf reads from it only the
+// parts it needs.
 #include <QByteArray>
 #include <QImage>
 #include <QRect>

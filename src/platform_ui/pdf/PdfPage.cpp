@@ -60,7 +60,8 @@ QByteArray toByteArray(const plat::Bytes& bytes) {
 }  // namespace
 
 PdfPage::~PdfPage() {
-    if (isPdfPage())
+    // A page QtPdf never opened has nothing to close (an issue's pages mostly go unopened).
+    if (isPdfPage() && openedInEngine_.load(std::memory_order_acquire))
         PdfEngine::forget(pageId_);
 }
 
@@ -176,8 +177,10 @@ bool PdfPage::apply(const PdfPageCheck::Verdict& verdict) {
         info.error = pageError(102, "The page file is damaged: " + verdict.reason);
     else if (verdict.hasSize())
         info.size = QSizeF(verdict.width, verdict.height);
-    else  // the checker could not be run: QtPdf itself tells the size
+    else {  // the checker could not be run: QtPdf itself tells the size
+        openedInEngine_.store(true, std::memory_order_release);
         info = PdfEngine::inspect(pageId_, {bytes_, path_});
+    }
     std::lock_guard lock(mutex_);
     if (parsed_)
         return !error_;
@@ -327,10 +330,16 @@ QImage PdfPage::render(const QSize& fullSize, const QRect& clip) {
     const QSize mediaPixels(qRound(media.width() * sx), qRound(media.height() * sy));
     const QPoint cropOrigin(qRound(crop.x() * sx),
                             qRound((media.height() - crop.y() - crop.height()) * sy));
+    openedInEngine_.store(true, std::memory_order_release);
     QImage out =
         PdfEngine::render(pageId_, {bytes_, path_}, mediaPixels, part.translated(cropOrigin));
     if (out.isNull())
         return drawnPlaceholder(fullSize).copy(part);
+    // QtPdf's pages come with straight alpha, which the view can only draw through Qt's slow
+    // general path; premultiplied, a page is blended onto the screen directly. Converted here, on
+    // the render worker, in place.
+    if (out.format() == QImage::Format_ARGB32)
+        out.convertTo(QImage::Format_ARGB32_Premultiplied);
     return out;
 }
 

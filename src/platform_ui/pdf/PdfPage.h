@@ -16,6 +16,7 @@
 #include <QMarginsF>
 #include <QRectF>
 #include <QSizeF>
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <mutex>
@@ -107,6 +108,7 @@ class PdfPage : public plat::Object {
     bool isPdfPage() const { return !bytes_.isEmpty() || !path_.empty(); }
 
     uint64_t pageId_ = 0;
+    std::atomic<bool> openedInEngine_{false};  // QtPdf may hold a document of the page
     QByteArray bytes_;
     std::filesystem::path path_;
     std::string identity_;  // the file's size and time when the page was made

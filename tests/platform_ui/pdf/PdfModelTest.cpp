@@ -293,6 +293,15 @@ TEST(PdfModelTest, PagesCheckedWhenTheyArriveOpenOnTheirKeptCheckWithoutAChild) 
     EXPECT_EQ(ui::PdfEngine::openDocuments(), documentsOpen) << "QtPdf opened nothing";
     EXPECT_EQ(QColor(page->image({30, 12}).pixel(15, 6)), QColor(Qt::green));
     EXPECT_EQ(ui::PdfPageCheck::checksRun(), atOpening);
+    // Drawn, the page has its document open in QtPdf until the page goes; the damaged page, never
+    // opened, had nothing to close.
+    if (documentsOpen < ui::PdfEngine::kMaxOpenDocuments) {
+        EXPECT_EQ(ui::PdfEngine::openDocuments(), documentsOpen + 1);
+        damaged.reset();
+        EXPECT_EQ(ui::PdfEngine::openDocuments(), documentsOpen + 1);
+        page.reset();
+        EXPECT_EQ(ui::PdfEngine::openDocuments(), documentsOpen);
+    }
 
     // Kept beside the file, the check holds for the next run of the program too (an older
     // record, without the size, is checked again).

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
 
+#include "platform/runloop/DispatchQueue.h"
 #include "platform/storage/PropertyList.h"
 #include "vnlib/dev/request/VnChainedRequest.h"
 #include "vnlib/dev/util/VndDiags.h"
@@ -119,15 +122,67 @@ bool VnMagazineIssueContext::metadataAvailable() const {
     return info_->pageArray_ && contentRenderingMetadataAvailable();
 }
 
+// The metadata's read on a worker: whoever comes first reads it. The thread that needs it never
+// waits for a read that has not started (the workers may be busy); it waits only for one under
+// way.
+struct VnMagazineIssueContext::MetadataRead {
+    enum class State { Queued, Reading, Done, TakenOver };
+    std::mutex mutex;
+    std::condition_variable done;
+    State state = State::Queued;
+    plat::Value list;  // nothing when the file could not be read or parsed
+};
+
+namespace {
+
+// The property list in the asset's file; nothing, with the error, when it cannot be read.
+plat::Value readMetadata(const Ref<VnContentAsset>& asset, Ref<plat::Error>* error) {
+    const auto data = asset->data();
+    return data ? plat::PropertyList::propertyListWithData(*data, nullptr, error) : plat::Value();
+}
+
+}  // namespace
+
+void VnMagazineIssueContext::prepareRenderingMetadata() {
+    if (!contentRenderingMetadata_.isNil() || metadataRead_ || !contentRenderingMetadataAvailable())
+        return;
+    auto read = std::make_shared<MetadataRead>();
+    metadataRead_ = read;
+    auto asset = userContext_->contentAssetWithId(contentRenderingMetadataAssetId());
+    plat::DispatchQueue::global()->async([read, asset] {
+        {
+            std::lock_guard lock(read->mutex);
+            if (read->state != MetadataRead::State::Queued)
+                return;
+            read->state = MetadataRead::State::Reading;
+        }
+        plat::Value list = readMetadata(asset, nullptr);
+        std::lock_guard lock(read->mutex);
+        read->list = std::move(list);
+        read->state = MetadataRead::State::Done;
+        read->done.notify_all();
+    });
+}
+
 plat::Value VnMagazineIssueContext::contentRenderingMetadata() {
-    if (!contentRenderingMetadata_.isNil() || !contentRenderingMetadataAvailable())
+    if (!contentRenderingMetadata_.isNil())
+        return contentRenderingMetadata_;
+    if (const auto read = std::exchange(metadataRead_, nullptr)) {
+        std::unique_lock lock(read->mutex);
+        if (read->state == MetadataRead::State::Queued) {
+            read->state = MetadataRead::State::TakenOver;
+        } else {
+            read->done.wait(lock, [&] { return read->state == MetadataRead::State::Done; });
+            contentRenderingMetadata_ = read->list;
+            if (!contentRenderingMetadata_.isNil())
+                return contentRenderingMetadata_;
+        }
+    }
+    if (!contentRenderingMetadataAvailable())
         return contentRenderingMetadata_;
     auto asset = userContext_->contentAssetWithId(contentRenderingMetadataAssetId());
-    auto data = asset->data();
     Ref<plat::Error> error;
-    plat::Value list;
-    if (data)
-        list = plat::PropertyList::propertyListWithData(*data, nullptr, &error);
+    plat::Value list = readMetadata(asset, &error);
     if (list.isNil() && error)
         VND_TRACE("Error", "Error loading plist: %s at path: %s", error->description().c_str(),
                   asset->filePath().c_str());
@@ -511,6 +566,8 @@ void VnMagazineIssueContext::pageInfos_request_didFinishWithResult(Ref<VnRequest
 
 void VnMagazineIssueContext::xml_request_didFinishWithResult(Ref<VnRequestContext> request,
                                                              Ref<VnRequestResult> result) {
+    if (result->succeed())
+        prepareRenderingMetadata();
     if (!result->succeed() && request != loadingXmlRootRequest_) {
         // Not at once: on the retry timer's next tick.
         retryFullLoad_ = true;

@@ -56,8 +56,11 @@ class VnMagazineIssueContext : public plat::Object {
     bool metadataAvailable() const;
     bool contentRenderingMetadataAvailable() const;
     Ref<VnContentAssetId> contentRenderingMetadataAssetId() const;
-    // The rendering metadata property list; nothing while it cannot be read.
+    // The rendering metadata property list; nothing while it cannot be read. Once its file has
+    // arrived it is read on a worker thread (prepareRenderingMetadata), so that the reader opening
+    // the issue finds it made; asked before that read has started, it is read here.
     plat::Value contentRenderingMetadata();
+    void prepareRenderingMetadata();
     Ref<VnMagazineIssuePageContext> pageContextWithSourcePageIndex(int32_t sourcePageIndex);
     // Null for an empty page list.
     std::optional<std::vector<Ref<VnMagazineIssuePageContext>>> allPageContexts();
@@ -150,6 +153,8 @@ class VnMagazineIssueContext : public plat::Object {
     std::vector<Ref<VnPageInfo>> delayedPageInfos_;
     std::optional<std::map<int32_t, Ref<VnMagazineIssuePageContext>>> finishedPageContextMap_;
     plat::Value contentRenderingMetadata_;
+    struct MetadataRead;
+    std::shared_ptr<MetadataRead> metadataRead_;  // started on a worker, not taken yet
     Ref<VnRequestContext> loadingPageInfosRootRequest_;
     Ref<VnRequestContext> loadingXmlRootRequest_;
     Ref<VnRequestContext> loadingMetadataRootRequest_;

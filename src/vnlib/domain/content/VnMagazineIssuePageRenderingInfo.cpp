@@ -9,8 +9,20 @@ PLAT_DEFINE_CLASS(VnMagazineIssuePageRenderingInfo, plat::Object, PLAT_NO_METHOD
 
 namespace {
 
+// The metadata's keys, made once: an issue's opening looks up every page's entries.
+struct Keys {
+    plat::Value pages{"Pages"}, pageName{"PageName"}, widgets{"Widgets"}, insets{"PageInsets"},
+        clipInsets{"ClipPageInsets"}, top{"Top"}, left{"Left"}, bottom{"Bottom"}, right{"Right"},
+        single{"SinglePageAlignment"}, dual{"DoublePageAlignment"};
+};
+
+const Keys& keys() {
+    static const Keys made;
+    return made;
+}
+
 // A side of the insets as a 32-bit float; anything but a number a float can hold is 0.
-double side(const plat::Dictionary& insets, const char* key) {
+double side(const plat::Dictionary& insets, const plat::Value& key) {
     const plat::Value value = insets.objectForKey(key);
     const double number = value.isNumber() ? value.doubleValue() : 0.0;
     if (!std::isfinite(number) || std::fabs(number) > std::numeric_limits<float>::max())
@@ -18,7 +30,7 @@ double side(const plat::Dictionary& insets, const char* key) {
     return static_cast<double>(static_cast<float>(number));
 }
 
-int32_t alignment(const plat::Dictionary& page, const char* key) {
+int32_t alignment(const plat::Dictionary& page, const plat::Value& key) {
     const plat::Value value = page.objectForKey(key);
     return value.isNumber() ? value.intValue()
                             : VnMagazineIssuePageRenderingInfo::kDefaultAlignment;
@@ -27,17 +39,18 @@ int32_t alignment(const plat::Dictionary& page, const char* key) {
 }  // namespace
 
 VnMagazineIssuePageRenderingInfo::VnMagazineIssuePageRenderingInfo(const plat::Dictionary& page) {
-    if (const std::string* name = page.objectForKey("PageName").string())
+    const Keys& k = keys();
+    if (const std::string* name = page.objectForKey(k.pageName).string())
         pageName_ = *name;
-    widgetDictionaries_ = page.objectForKey("Widgets").array();
-    plat::Value insets = page.objectForKey("PageInsets");
+    widgetDictionaries_ = page.objectForKey(k.widgets).array();
+    plat::Value insets = page.objectForKey(k.insets);
     if (insets.isNil())
-        insets = page.objectForKey("ClipPageInsets");
+        insets = page.objectForKey(k.clipInsets);
     if (auto sides = insets.dictionary())
-        pageInsets_ = {side(*sides, "Top"), side(*sides, "Left"), side(*sides, "Bottom"),
-                       side(*sides, "Right")};
-    singlePageAlignment_ = alignment(page, "SinglePageAlignment");
-    doublePageAlignment_ = alignment(page, "DoublePageAlignment");
+        pageInsets_ = {side(*sides, k.top), side(*sides, k.left), side(*sides, k.bottom),
+                       side(*sides, k.right)};
+    singlePageAlignment_ = alignment(page, k.single);
+    doublePageAlignment_ = alignment(page, k.dual);
 }
 
 VnMagazineIssuePageRenderingInfo::VnMagazineIssuePageRenderingInfo(std::string pageName)
@@ -46,7 +59,7 @@ VnMagazineIssuePageRenderingInfo::VnMagazineIssuePageRenderingInfo(std::string p
 Ref<VnMagazineIssuePageRenderingInfo> VnMagazineIssuePageRenderingInfo::infoForSourcePageIndex(
     const plat::Value& metadata, int32_t sourcePageIndex) {
     auto root = metadata.dictionary();
-    auto pages = root ? root->objectForKey("Pages").dictionary() : nullptr;
+    auto pages = root ? root->objectForKey(keys().pages).dictionary() : nullptr;
     auto page = pages ? pages->objectForKey(std::to_string(sourcePageIndex)).dictionary() : nullptr;
     if (page)
         return std::make_shared<VnMagazineIssuePageRenderingInfo>(*page);

@@ -2,8 +2,14 @@
 // reading order at most four at a time, interactive files, the finished mark.
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <mutex>
+
 #include "ContextTestSupport.h"
 #include "demo-service/DemoContent.h"
+#include "platform/runloop/DispatchQueue.h"
+#include "platform/storage/AtomicFile.h"
+#include "platform/storage/PropertyList.h"
 #include "vnlib/domain/content/VnContentAssetRequest.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 
@@ -393,3 +399,51 @@ PLAT_DEFINE_CLASS(IssueWatcher, plat::Object, [](auto& c) {
         .method("pageContextDidFinishLoadingFullPageImage:", &IssueWatcher::fullImage)
         .method("pageContextDidFinishLoadingSmallThumbnailImage:", &IssueWatcher::thumbnail);
 })
+
+TEST_F(IssueContextTest, TheMetadataIsReadOnAWorkerOnceItArrivesAndNeverAwaitedUnstarted) {
+    auto watcher = std::make_shared<IssueWatcher>();
+    auto issue = loadWholeNewspaper(watcher);
+    ASSERT_TRUE(issue->info()->finished_);
+    const auto path = issue->userContext()
+                          ->contentAssetWithId(issue->contentRenderingMetadataAssetId())
+                          ->filePath();
+    const auto bytes = plat::AtomicFile::read(path, size_t{64} << 20);
+    ASSERT_TRUE(bytes);
+    const plat::Value fromFile = plat::PropertyList::propertyListWithData(*bytes, nullptr, nullptr);
+    ASSERT_FALSE(fromFile.isNil());
+    EXPECT_TRUE(issue->contentRenderingMetadata().equals(fromFile));
+
+    // Every worker busy: a read prepared now has not started when the reader asks, and is made
+    // on the asking thread instead of being waited for.
+    struct Workers {
+        std::mutex mutex;
+        std::condition_variable changed;
+        int started = 0;
+        bool release = false;
+    };
+    const auto workers = std::make_shared<Workers>();
+    struct Release {
+        std::shared_ptr<Workers> workers;
+        ~Release() {
+            std::lock_guard lock(workers->mutex);
+            workers->release = true;
+            workers->changed.notify_all();
+        }
+    } releaseAtEnd{workers};
+    for (int i = 0; i < 64; ++i) {
+        plat::DispatchQueue::global()->async([workers] {
+            std::unique_lock lock(workers->mutex);
+            ++workers->started;
+            workers->changed.notify_all();
+            workers->changed.wait(lock, [&] { return workers->release; });
+        });
+    }
+    {
+        std::unique_lock lock(workers->mutex);
+        ASSERT_TRUE(workers->changed.wait_for(lock, std::chrono::seconds(10),
+                                              [&] { return workers->started == 64; }));
+    }
+    auto again = VnMagazineIssueContext::make(issue->userContext(), issue->info());
+    again->prepareRenderingMetadata();
+    EXPECT_TRUE(again->contentRenderingMetadata().equals(fromFile));
+}
