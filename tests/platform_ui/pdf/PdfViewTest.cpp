@@ -267,4 +267,28 @@ TEST_F(PdfViewTest, OverlaysStayOnTheirPageAndPlaceholdersAreReplacedInPlace) {
     EXPECT_EQ(view.currentPage(), document->pageAtIndex(4));
 }
 
+TEST_F(PdfViewTest, APageShowsWhatItDrawsOnWhitePaperOverTheBackground) {
+    // A 400 x 600 page that draws a red square and leaves the rest of itself transparent.
+    const std::string pdf = testing_support::onePagePdf(400, 600, 100, 100, 200, 200, 1, 0, 0);
+    auto page = ui::PdfPage::fromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())));
+    ASSERT_TRUE(page);
+    ui::PdfPageCheck::checkData(pdf.data(), pdf.size());
+    auto document = std::make_shared<ui::PdfDocument>();
+    document->insertPage(page, 0);
+    view.setBackgroundColor(Qt::blue);
+    view.setDisplayMode(PdfView::SinglePage);
+    view.setScaleFactor(1);
+    view.setDocument(document);
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(page); }));
+    const QImage shown = view.viewport()->grab().toImage();
+    const auto at = [&](QPointF pagePoint) {
+        return QColor(shown.pixel(view.convertPointFromPage(pagePoint, page).toPoint()));
+    };
+    EXPECT_EQ(at({200, 200}), QColor(Qt::red));
+    EXPECT_EQ(at({50, 500}), QColor(Qt::white));
+    const QRectF frame = view.convertRectFromDocumentView(view.pageFrame(page));
+    EXPECT_EQ(QColor(shown.pixel(QPointF(frame.left() - 5, frame.center().y()).toPoint())),
+              QColor(Qt::blue));
+}
+
 }  // namespace
