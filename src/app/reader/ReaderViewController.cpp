@@ -202,13 +202,7 @@ void ReaderViewController::setUiContext(const Ref<MagazineIssueUIContext>& conte
     pdfView_->setBackgroundColor(book ? Qt::white : Qt::black);
     pdfView_->setDisplayBox(ui::PdfPage::CropBox);
     // Until this issue takes stock of its files, no strip shows the previous issue's progress.
-    if (!progressHidden_) {
-        progressHidden_ = true;
-        for (QWidget* part : {progressView_, static_cast<QWidget*>(percentTextField_),
-                              static_cast<QWidget*>(percentProgress_)})
-            part->setHidden(true);
-        layoutSubviews();
-    }
+    setProgressHidden(true);
     pdfView_->layoutDocumentView();
     // The page asked for shows first, from what is on disk; then the issue takes stock and loads
     // the rest (announcing again every page it finds on disk). At the latest after a moment: a
@@ -353,11 +347,7 @@ void ReaderViewController::updateLoadingProgress() {
     const size_t total = pageArray ? pageArray->count() : 0;
     const bool allPages = !uiContext_ || uiContext_->allPresentationPagesAvailable();
     const bool interactive = issue && issue->interactiveDownloading();
-    const bool wasHidden = progressHidden_;
-    progressHidden_ = allPages && !interactive;
-    progressView_->setHidden(progressHidden_);
-    percentTextField_->setHidden(progressHidden_);
-    percentProgress_->setHidden(progressHidden_);
+    setProgressHidden(allPages && !interactive);
     progressValue_ = total ? static_cast<double>(finished) / static_cast<double>(total) : 0;
     percentProgress_->setValue(static_cast<int>(progressValue_ * 1000 + 0.5));
     // No translation table is carried: the English texts show.
@@ -369,8 +359,16 @@ void ReaderViewController::updateLoadingProgress() {
         percentTextField_->setText("Loading interactive files...");
     else
         percentTextField_->setText("Optimizing pages...");
+}
+
+void ReaderViewController::setProgressHidden(bool hidden) {
+    const bool changed = hidden != progressHidden_;
+    progressHidden_ = hidden;
+    for (QWidget* part : {progressView_, static_cast<QWidget*>(percentTextField_),
+                          static_cast<QWidget*>(percentProgress_)})
+        part->setHidden(hidden);
     // The page view gives the strip room, or takes it back, only when the strip comes or goes.
-    if (progressHidden_ != wasHidden)
+    if (changed)
         layoutSubviews();
 }
 

@@ -143,6 +143,8 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     Ref<ui::PdfPage> placeholderPage() const;
     // The issue takes stock of its files and loads the rest, once per opening.
     void startLoadingIssue(const Ref<MagazineIssueUIContext>& context);
+    // Shows or hides the loading strip; the page view is laid out again when it comes or goes.
+    void setProgressHidden(bool hidden);
     // Whether the slot shows the page's downloaded file as it is now.
     bool showsDownloadedFile(int sourcePageIndex) const;
     void replaceSlot(int index, const Ref<ui::PdfPage>& page);
