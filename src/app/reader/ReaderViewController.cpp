@@ -189,6 +189,8 @@ void ReaderViewController::setUiContext(const Ref<MagazineIssueUIContext>& conte
     // The widgets of the issue shown so far go with it.
     removeWidgetVisibleViewNotInPage(std::nullopt);
     pdfView_->setDocument(nullptr);
+    // Its pages too, now rather than when the next issue opens.
+    mainDocument_ = std::make_shared<ui::PdfDocument>();
     isDisplayReader_ = false;
     uiContext_ = context;
     loadingStarted_.reset();

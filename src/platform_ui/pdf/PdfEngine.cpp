@@ -29,6 +29,10 @@ struct OpenDocument {
 struct Engine {
     std::recursive_mutex mutex;
     std::list<OpenDocument> open;  // most recent first
+    // QtPdf sets its renderer up when its first document is made and tears it down when its last
+    // one goes, scanning the system's fonts each time (about a millisecond before the next
+    // render). An empty document kept while the application runs keeps it set up between issues.
+    std::unique_ptr<QPdfDocument> keepsRendererUp;
     int peak = 0;
     bool closeRegistered = false;
     bool ended = false;  // the application has gone: nothing opens any more
@@ -45,6 +49,7 @@ void closeAllDocuments() {
     Engine& e = engine();
     std::lock_guard lock(e.mutex);
     e.open.clear();
+    e.keepsRendererUp.reset();
     e.ended = true;
 }
 
@@ -77,6 +82,10 @@ OpenDocument& documentFor(uint64_t pageId, const PdfEngine::Source& source) {
             e.open.splice(e.open.begin(), e.open, it);
             return e.open.front();
         }
+    }
+    if (!e.keepsRendererUp && e.closeRegistered) {
+        e.keepsRendererUp = std::make_unique<QPdfDocument>();
+        e.keepsRendererUp->moveToThread(nullptr);
     }
     while (static_cast<int>(e.open.size()) >= PdfEngine::kMaxOpenDocuments)
         e.open.pop_back();

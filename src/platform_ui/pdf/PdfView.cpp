@@ -58,7 +58,9 @@ void PdfView::setDocument(const Ref<PdfDocument>& document) {
     painted_.clear();
     whenShown_.clear();
     anchorPage_.reset();
-    relayout(false);
+    // Its renders are asked for at the end of this turn: a new document is mostly opened at
+    // another page than its first, gone to right after.
+    relayout(false, false);
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
 }
@@ -142,7 +144,7 @@ QSizeF PdfView::sizeOfPage(int index) const {
                : QSizeF();
 }
 
-void PdfView::relayout(bool keepCurrentPage) {
+void PdfView::relayout(bool keepCurrentPage, bool renderNow) {
     layoutPending_ = false;
     const int count = document_ ? document_->pageCount() : 0;
     if (count > 0)
@@ -200,7 +202,8 @@ void PdfView::relayout(bool keepCurrentPage) {
             qRound(pageFrame(anchor).top() - anchorY +
                    std::max(0.0, (viewportSize.height() - layout_.contentSize.height()) / 2)));
     // The worker starts on what is shown now, not a turn later.
-    requestRenders();
+    if (renderNow)
+        requestRenders();
     changed();
 }
 

@@ -127,7 +127,7 @@ class PdfView : public QAbstractScrollArea {
         QRectF pageRect;  // y-up page space
     };
     std::vector<Ref<PdfPage>> visiblePagesInLayout() const;
-    void relayout(bool keepCurrentPage);
+    void relayout(bool keepCurrentPage, bool renderNow = true);
     // A layout on the next event-loop turn; layoutIfNeeded makes it at once.
     void setNeedsLayout();
     void layoutIfNeeded() const;

@@ -291,4 +291,23 @@ TEST_F(PdfViewTest, APageShowsWhatItDrawsOnWhitePaperOverTheBackground) {
               QColor(Qt::blue));
 }
 
+TEST_F(PdfViewTest, ADocumentOpenedAtALaterPageNeverAsksForItsFirstPage) {
+    // Opened at page 30 in the same turn: the worker is never asked for the first page, whose
+    // render would hold the page gone to back. (Held still until then, the worker would show a
+    // request for the first page as one the move cancelled.)
+    ui::PdfRenderCache cache;
+    view.setRenderCache(&cache);
+    view.setDisplayMode(PdfView::SinglePage);
+    auto document = documentOf(std::vector<QSizeF>(40, QSizeF(300, 400)));
+    cache.setSuspended(true);
+    view.setDocument(document);
+    view.goToPage(document->pageAtIndex(30));
+    EXPECT_EQ(cache.cancelledCount(), 0u);
+    cache.setSuspended(false);
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(document->pageAtIndex(30)); }));
+    spin();
+    EXPECT_TRUE(cache.anyImageOfPage(document->pageAtIndex(0)->pageId()).isNull());
+    view.setRenderCache(nullptr);
+}
+
 }  // namespace
