@@ -76,16 +76,14 @@ OpenDocument& documentFor(uint64_t pageId, const PdfEngine::Source& source) {
     if (!e.closeRegistered && QCoreApplication::instance()) {
         qAddPostRoutine(closeAllDocuments);
         e.closeRegistered = true;
+        e.keepsRendererUp = std::make_unique<QPdfDocument>();
+        e.keepsRendererUp->moveToThread(nullptr);
     }
     for (auto it = e.open.begin(); it != e.open.end(); ++it) {
         if (it->pageId == pageId) {
             e.open.splice(e.open.begin(), e.open, it);
             return e.open.front();
         }
-    }
-    if (!e.keepsRendererUp && e.closeRegistered) {
-        e.keepsRendererUp = std::make_unique<QPdfDocument>();
-        e.keepsRendererUp->moveToThread(nullptr);
     }
     while (static_cast<int>(e.open.size()) >= PdfEngine::kMaxOpenDocuments)
         e.open.pop_back();
