@@ -175,9 +175,6 @@ DemoService::RouteReply DemoSignOn::State::authorize(const RecordedRequest& requ
     for (const auto& account : accounts()) {
         if (account.username != user || account.password != form["password"])
             continue;
-        if (account.suspended)
-            return redirect("app?error=access_denied&error_message=" +
-                            formEncode("This account is suspended."));
         std::lock_guard lock(mutex);
         const std::string code = randomText(24);
         codes[code] = account.username;
@@ -372,7 +369,7 @@ std::string DemoSignOn::serviceUrl() const {
 std::vector<SignOnAccount> DemoSignOn::accounts() {
     return {{"somchai@example.com", "rak-an-nangsue", false},
             {"nok@example.com", "nok-2567", false},
-            {"suspended@example.com", "suspended", true}};
+            {"suspended@example.com", "suspended-2567", true}};
 }
 
 void DemoSignOn::setOmitAccessToken(bool omit) {
@@ -389,7 +386,7 @@ void DemoSignOn::setWrongTypes(bool wrong) {
 
 std::optional<std::string> DemoSignOn::issueCode(const std::string& username) {
     for (const auto& account : accounts()) {
-        if (account.username != lower(username) || account.suspended)
+        if (account.username != lower(username))
             continue;
         std::lock_guard lock(state_->mutex);
         const std::string code = randomText(24);

@@ -156,6 +156,16 @@ void SampleCatalogue::seed() {
         "tester@example.com", "test1234", 1, "", "Test", "Account", 1004, true, false};
     accounts_[key("librarian@example.com")] = {
         "librarian@example.com", "bannarak", 1, "", "บรรณารักษ์", "ห้องสมุด", 1005, false, true};
+    accounts_[key("suspended@example.com")] = {"suspended@example.com",
+                                               "suspended-2567",
+                                               1,
+                                               "",
+                                               "Suspended",
+                                               "Member",
+                                               1006,
+                                               false,
+                                               false,
+                                               true};
 
     Member& somchai = members_[key("somchai@example.com")];
     somchai.loans.push_back({"LN0001", "BK0001", now_ - 3 * kDay, now_ + 11 * kDay, false});

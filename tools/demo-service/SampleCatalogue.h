@@ -138,6 +138,7 @@ struct SampleAccount {
     int userId = 0;
     bool isTestAccount = false;
     bool isLibrarian = false;  // may sign in for other members
+    bool suspended = false;    // the library refuses its sign-in with a message
 };
 
 struct SampleLoan {

@@ -17,6 +17,8 @@
 //   tester@example.com    / test1234        method 1, a test account
 //   librarian@example.com / bannarak        method 1; may sign in for any member by giving its
 //                                            own name as the administrator
+//   suspended@example.com / suspended-2567  method 1; suspended: every sign-in is refused with a
+//                                            message
 // Single-sign-on access token: "demo-sso-token-somchai" signs in somchai@example.com, and so
 // does every token the catalogue has granted (the demo sign-on server's), for its member.
 #include "demo-service/DemoService.h"

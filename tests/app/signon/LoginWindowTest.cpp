@@ -219,14 +219,14 @@ TEST_F(LoginWindowTest, SheetSignInRunsTheWindowAndSignsTheMemberInToTheLibrary)
 
 TEST_F(LoginWindowTest, RefusalsAndFailuresCloseOrShowTheFailureWithoutAnExchange) {
     configure();
-    // Cancel on the page, then a suspended account: closed at once, nobody told.
+    // Cancel on the page, then a refusal by the sign-on server: closed at once, nobody told.
     Script()
         .then(pageShown,
               [](const LoginWindow& w) { w.run("document.getElementById('cancel').click();"); })
         .runLogin();
+    const std::string denied = signOn->hostUrl() + "app?error=access_denied&error_message=No";
     Script()
-        .then(pageShown,
-              [](const LoginWindow& w) { w.run(fillForm("suspended@example.com", "suspended")); })
+        .then(pageShown, [&](const LoginWindow& w) { w.run("location.href='" + denied + "';"); })
         .runLogin();
     EXPECT_EQ(exchanges(), 0U);
     EXPECT_TRUE(listener->answers.empty());
