@@ -83,6 +83,12 @@ void UriDirect::reportCode(const char* selector, const std::string& code) {
     report(selector, self<UriDirect>(), code);
 }
 
+void UriDirect::reportLoadFailed(const VnRequestResult& result) {
+    // A load given up on by its caller is no failure to report.
+    if (!result.isUserCancelled())
+        report("UriDirect_LoadFailed:", self<UriDirect>());
+}
+
 void UriDirect::redirectUri(std::string url) {
     auto keep = self<UriDirect>();  // a report may drop the screen's last reference
     if (VarnelUriData::isVarnelURL(url)) {
@@ -286,11 +292,13 @@ void UriDirect::loadRecord(Family family, const std::string& code, Forwarder for
                                                const plat::Value& value) {
             auto me = weakMe.lock();
             // Only the last load of the family reports.
-            if (!me || !result || !result->succeed() || weakRequest.lock() != me->reqContext_)
+            if (!me || !result || weakRequest.lock() != me->reqContext_)
                 return;
-            auto record = value.as<VnInfo>();
-            if (!record)
+            auto record = result->succeed() ? value.as<VnInfo>() : nullptr;
+            if (!record) {
+                me->reportLoadFailed(*result);
                 return;
+            }
             me->dicCatch_[{family, record->code().value_or(std::string())}] = record;
             (me.get()->*forward)(record);
         });
@@ -320,14 +328,16 @@ void UriDirect::loadGroupInfo(const std::string& code, int32_t contentKind) {
         [weakMe, contentKind, weakRequest](const Ref<VnRequestResult>& result,
                                            const plat::Value& value) {
             auto me = weakMe.lock();
-            if (!me || !result || !result->succeed() || weakRequest.lock() != me->reqGroupInfo_)
+            if (!me || !result || weakRequest.lock() != me->reqGroupInfo_)
                 return;
-            auto updated = value.as<VnLocalSnapshot>();
-            if (!updated || updated->items().empty())
+            auto updated = result->succeed() ? value.as<VnLocalSnapshot>() : nullptr;
+            auto first = updated && !updated->items().empty()
+                             ? std::dynamic_pointer_cast<VnShopGroupInfo>(updated->items().front())
+                             : nullptr;
+            if (!first) {
+                me->reportLoadFailed(*result);
                 return;
-            auto first = std::dynamic_pointer_cast<VnShopGroupInfo>(updated->items().front());
-            if (!first)
-                return;
+            }
             me->dicCatch_[{Family::Group, first->code().value_or(std::string())}] = first;
             if (contentKind == VarnelUriContentKindFeatured)
                 me->webLinkByWidgetFeatured(first);

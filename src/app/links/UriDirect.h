@@ -24,6 +24,8 @@
 //   UriDirect_openMessageIsInbox:withMessageId: (bool inbox, int32_t number)
 //   UriDirect_WebLinkComplete:                  (router)
 //   UriDirect_CompleteLoad:                     (router), last of every redirectUri
+//   UriDirect_LoadFailed:                       (router), a record or group load that failed
+//                                               or found nothing: no record will come
 // The router is a plat::Object; a code missing from the link is sent as "". Screens reach the
 // router by selector: "initWithDelegate:" (Ref<plat::Object>), "cancel", "setIsUseCodeOnly:"
 // (bool) and "redirectUri:" (std::string, the link's text).
@@ -43,6 +45,7 @@ class VnMagazineInfo;
 class VnMagazineIssueInfo;
 class VnMagazineCategoryInfo;
 class VnRequestContext;
+class VnRequestResult;
 class VnShopGroupInfo;
 
 class UriDirect : public plat::Object {
@@ -119,6 +122,7 @@ class UriDirect : public plat::Object {
     template <class... A>
     void report(const char* selector, A&&... args);
     void reportCode(const char* selector, const std::string& code);
+    void reportLoadFailed(const VnRequestResult& result);
 
     WeakRef<plat::Object> delegate_;
     bool isUseCodeOnly_ = false;

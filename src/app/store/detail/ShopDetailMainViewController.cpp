@@ -41,7 +41,8 @@ PLAT_DEFINE_CLASS(ShopDetailMainViewController, ui::ViewController, [](auto& c) 
         .method("UriDirect:webLinkByMagazineInfo:", &V::webLinkByMagazineInfo)
         .method("UriDirect:webLinkByMagazineInfoPriceList:", &V::webLinkByMagazineInfo)
         .method("UriDirect:webLinkByMagazineIssueInfo:", &V::webLinkByIssue)
-        .method("UriDirect:webLinkByBookInfo:", &V::webLinkByIssue);
+        .method("UriDirect:webLinkByBookInfo:", &V::webLinkByIssue)
+        .method("UriDirect_LoadFailed:", &V::linkLoadFailed);
 })
 
 namespace {
@@ -256,6 +257,12 @@ void ShopDetailMainViewController::webLinkByIssue(Ref<plat::Object>,
     magazineIssueInfo_ = std::move(item);
     plat::sendIfResponds(delegate_, "shopDetailMainViewLoadDataInfoComplete");
     reloadTable();
+}
+
+void ShopDetailMainViewController::linkLoadFailed(Ref<plat::Object>) {
+    // No records will come: the screen keeps what it held and is not shown for them, and the
+    // container's loading overlay, which waited for them, ends.
+    plat::sendIfResponds(delegate_, "shopDetailMainViewLoadComplete");
 }
 
 void ShopDetailMainViewController::backButton_Click(Ref<plat::Object>) {
