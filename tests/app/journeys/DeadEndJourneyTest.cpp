@@ -1,11 +1,32 @@
 // Journeys through the places where a member could be left stuck: a loading overlay over a
 // request that failed, the detail after a read-now loan was read, and a sign-in the library
 // refuses.
+#include <algorithm>
+
 #include "JourneySupport.h"
+#include "app/issueui/MagazineIssueUIContext.h"
+#include "app/reader/ReaderViewController.h"
+#include "app/reader/ReaderWindowController.h"
 
 namespace {
 
 using namespace journey;  // NOLINT: the harness is this program's own
+
+constexpr const char* kSomchai = "somchai@example.com";
+
+bool holds(const std::string& member, const std::string& code) {
+    const auto loans = DemoLibrary::shared().catalogue().loans(member);
+    return std::any_of(loans.begin(), loans.end(),
+                       [&](const demo::SampleLoan& l) { return l.bookCode == code; });
+}
+
+// Whether the reader the program shows has every page of its issue.
+bool readerHasWholeIssue() {
+    const auto window = std::dynamic_pointer_cast<ReaderWindowController>(
+        GlobalService::globalShared()->readerViewController());
+    const auto reader = window ? window->readerViewController() : nullptr;
+    return reader && reader->uiContext() && reader->uiContext()->allPresentationPagesAvailable();
+}
 
 // A cover clicked while the service is away: the overlay over the page goes once the request
 // it waits for has failed, and the next click, with the service back, opens the detail.
@@ -62,4 +83,29 @@ TEST_F(JourneyTest, ARefusedSignInSaysWhy) {
     EXPECT_TRUE(signedInMember().empty());
 }
 
+// Read now, and the reader closed once the book has arrived (the library keeps it then): the
+// detail shows the book as the library lends it once the loan is given back, not "ยืมแล้ว".
+TEST_F(JourneyTest, ClosingTheReaderAfterReadNowShowsTheLoanGivenBack) {
+    demo::SampleItem book = *demo().catalogue().findItem("BK0006");
+    book.pageCount = 8;  // so that it arrives whole quickly
+    ASSERT_TRUE(demo().catalogue().withdrawItem("BK0006"));
+    ASSERT_TRUE(demo().catalogue().addItem(book));
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kSomchai));
+    clickToolbar("ic_book");
+    openShown("Pride and Prejudice");
+    click(detailAction("หยิบอ่าน"));
+    ASSERT_TRUE(waitFor([&] { return readerWindow() != nullptr; }, 30000)) << alertsText();
+    ASSERT_TRUE(holds(kSomchai, "BK0006"));
+    ASSERT_TRUE(waitFor(readerHasWholeIssue, 60000)) << "the book arrives";
+    closeReader();
+    EXPECT_TRUE(waitFor([&] { return !holds(kSomchai, "BK0006"); })) << "the loan goes back";
+    EXPECT_TRUE(waitFor([&] {
+        return !overlayShows() && !byText<QLabel>("ยืมแล้ว", false, content()) &&
+               byText<QLabel>("ยืม", false, content());
+    })) << "the detail offers the book again:\n"
+        << shownTexts(content());
+}
+
 }  // namespace
+
