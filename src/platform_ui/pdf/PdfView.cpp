@@ -1,6 +1,7 @@
 #include "platform_ui/pdf/PdfView.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
@@ -25,6 +26,8 @@ PdfView::PdfView(QWidget* parent) : QAbstractScrollArea(parent), cache_(&PdfRend
     documentView_->setGeometry(viewport()->rect());
     documentView_->show();
     viewport()->setMouseTracking(true);
+    // It takes the keyboard, as a page view does: a click or the tab key gives it the focus.
+    setFocusPolicy(Qt::StrongFocus);
     // paintPages fills the whole viewport itself.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setFrameShape(QFrame::NoFrame);
@@ -745,6 +748,66 @@ void PdfView::scrollContentsBy(int, int) {
     placeOverlays();
     viewport()->update();
     changed();
+}
+
+void PdfView::keyPressEvent(QKeyEvent* event) {
+    // Keys with a command modifier are the window's; the arrows may come from the keypad.
+    const auto modifiers =
+        event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier | Qt::GroupSwitchModifier);
+    if (modifiers != Qt::NoModifier || !document_) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    QScrollBar* bar = verticalScrollBar();
+    switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_PageUp:
+            goToPreviousPage();
+            break;
+        case Qt::Key_Right:
+        case Qt::Key_PageDown:
+            goToNextPage();
+            break;
+        case Qt::Key_Up:
+            bar->setValue(bar->value() - bar->singleStep());
+            break;
+        case Qt::Key_Down:
+            bar->setValue(bar->value() + bar->singleStep());
+            break;
+        case Qt::Key_Home:
+            goToFirstPage();
+            break;
+        case Qt::Key_End:
+            goToLastPage();
+            break;
+        case Qt::Key_Space:
+            pageOn(!(event->modifiers() & Qt::ShiftModifier));
+            break;
+        default:
+            QAbstractScrollArea::keyPressEvent(event);
+            return;
+    }
+    event->accept();
+}
+
+void PdfView::pageOn(bool forward) {
+    layoutIfNeeded();
+    QScrollBar* bar = verticalScrollBar();
+    // A screen at a time, keeping a line of what was seen; past the end of what shows, the next
+    // page (the previous one from its end, going back).
+    const int step = std::max(bar->singleStep(), bar->pageStep() - bar->singleStep());
+    if (forward ? bar->value() < bar->maximum() : bar->value() > bar->minimum()) {
+        bar->setValue(bar->value() + (forward ? step : -step));
+        return;
+    }
+    if (forward) {
+        goToNextPage();
+        return;
+    }
+    const Ref<PdfPage> before = currentPage();
+    goToPreviousPage();
+    if (currentPage() != before && !PdfLayout::isContinuous(mode_))
+        bar->setValue(bar->maximum());
 }
 
 void PdfView::mousePressEvent(QMouseEvent* event) {

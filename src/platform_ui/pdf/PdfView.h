@@ -2,9 +2,10 @@
 // ui::PdfView: the reader's page view. It lays a PdfDocument out in one of four modes (single,
 // single continuous, two-up, two-up continuous; optionally as a book), zooms in steps of the
 // square root of two between 0.1 and 10 keeping the centre, or scales itself to fit the width
-// (the whole page or spread in the non-continuous modes). Pages render on the render cache's
-// worker, visible pages first, then a page or spread each side; pages whose check is not known
-// yet are checked on the cache's checking thread in the same order, then rendered.
+// (the whole page or spread in the non-continuous modes), and pages and scrolls by keyboard
+// (keyPressEvent). Pages render on the render cache's worker, visible pages first, then a page
+// or spread each side; pages whose check is not known yet are checked on the cache's checking
+// thread in the same order, then rendered.
 // Changes of the document and of the box or page breaks are laid out once per event-loop turn
 // (or at once when something needs the layout before then).
 // Coordinates: page space is y-up, in points, relative to the page's media box; the view is the
@@ -115,6 +116,10 @@ class PdfView : public QAbstractScrollArea {
     bool viewportEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    // The keys of a page view: Left, Right, Page Up and Page Down turn pages, Up and Down
+    // scroll, Space and Shift+Space page on and back, Home and End go to the first and the last
+    // page.
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -142,6 +147,8 @@ class PdfView : public QAbstractScrollArea {
     void paintPages();
     void notifyShownIfPainted();
     void zoomTo(double scale);
+    // Space: a screen on (or back), or the next (previous) page where the screen ends.
+    void pageOn(bool forward);
     QPointF scrollOffset() const;  // document point at the view's origin
     QSizeF sizeOfPage(int index) const;
     int indexOf(const Ref<PdfPage>& page) const;
