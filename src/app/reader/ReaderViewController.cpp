@@ -747,7 +747,8 @@ void ReaderViewController::watchPlacedView(const Ref<VisibleWidget>& widget,
             return;
         QWidget* shown = qtWidgetOf(view);
         const auto page = self->mainDocument_->pageAtIndex(index);
-        if (!shown || !page)
+        // A view out on its own (a video shown full screen) keeps its place on the page.
+        if (!shown || !page || shown->isWindow())
             return;
         // The view's frame is where the page view put it.
         if (view->frame() != QRectF(shown->geometry()))

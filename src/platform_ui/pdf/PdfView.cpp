@@ -429,6 +429,10 @@ void PdfView::placeOverlays() {
     std::erase_if(overlays_, [](const Overlay& o) { return o.widget.isNull(); });
     const QRectF shown(QPointF(0, 0), QSizeF(viewport()->size()));
     for (auto& overlay : overlays_) {
+        // One taken out of the document view for now (a video shown full screen) is left alone
+        // until it comes back.
+        if (overlay.widget->parentWidget() != documentView_)
+            continue;
         // A page replaced in its slot takes the overlays of the page it replaced.
         Ref<PdfPage> page = overlay.page.lock();
         int index = indexOf(page);

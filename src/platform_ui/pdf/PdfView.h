@@ -11,7 +11,8 @@
 // Coordinates: page space is y-up, in points, relative to the page's media box; the view is the
 // viewport widget (pixels, y down); the document view is the scroll-independent space of the
 // layout (view + scroll offset). Overlays added with addOverlay stay on their page through
-// scrolling, zooming, resizing, mode changes and page replacement, hidden while it is off screen.
+// scrolling, zooming, resizing, mode changes and page replacement, hidden while it is off screen;
+// one taken out of the document view for a while (a video shown full screen) is left alone then.
 // After every scroll, resize, zoom, layout, mode change or page replacement the view asks its
 // own visiblePages() once on the next event-loop turn, so a subclass override sees each change.
 #include <QAbstractScrollArea>

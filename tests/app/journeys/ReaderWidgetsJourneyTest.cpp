@@ -12,8 +12,11 @@
 #include "app/widgets/ImageRotationView.h"
 #include "app/widgets/ImageScrollWidget.h"
 #include "app/widgets/ImageView360Widget.h"
+#include "app/widgets/MediaSupport.h"
 #include "app/widgets/UrlLinkWidget.h"
+#include "app/widgets/VideoAsset.h"
 #include "platform/image/Image.h"
+#include "platform_ui/media/MediaPlayer.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 
 namespace {
@@ -251,5 +254,61 @@ TEST_F(JourneyTest, ReaderWidgetsOfAHostileIssueStayOnTheirPages) {
         click(byText<QAbstractButton>("Next", false, window));
     }
     EXPECT_GT(checked, 10) << "widget views shown";
+    closeReader();
+}
+
+// The video of the showcase played on its page and shown full screen: a window over the whole
+// screen with its controls; Escape, the full-screen button and closing that window each put the
+// video back in its place on the page. While it plays, its play button shows pause.
+TEST_F(JourneyTest, AVideoShownFullScreenComesBackToItsPage) {
+    ASSERT_NO_FATAL_FAILURE(shortenShowcase());
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
+    clickToolbar("ic_mag");
+    ASSERT_NO_FATAL_FAILURE(borrowShown("สุขภาพดี"));
+    QWidget* window = readerWindow();
+    const auto reader = wholeIssueReader();
+    ASSERT_TRUE(reader) << "the issue arrives";
+    for (const auto& pages : {std::vector<int>{1, 2}, std::vector<int>{3, 4}}) {
+        click(byText<QAbstractButton>("Next", false, window));
+        ASSERT_TRUE(waitFor([&] { return reader->placedPages() == pages; }, 30000));
+    }
+    const auto videos = widgetsOfPage<VideoAsset>(4);
+    ASSERT_EQ(videos.size(), 1U);
+    const auto& video = videos.front();
+    ASSERT_TRUE(video->button());
+    click(qtOf(video->button()->widgetView()));
+    const auto placed = std::dynamic_pointer_cast<PlayerWidgetView>(video->playerView());
+    ui::PlayerView* player = placed ? placed->playerView() : nullptr;
+    ASSERT_TRUE(player && showing(player)) << "the video shows on its page";
+    EXPECT_TRUE(waitFor([&] { return player->playButton()->text() == QString::fromUtf8("❚❚"); }))
+        << "playing, the button offers pause: " << player->playButton()->text().toStdString();
+    QWidget* page = player->parentWidget();
+    const QRect onPage = player->geometry();
+
+    const auto fullScreen = [&](const char* how) {
+        click(player->fullScreenButton());
+        ASSERT_TRUE(player->isWindow()) << how;
+        EXPECT_TRUE(player->windowState() & Qt::WindowFullScreen) << how;
+        EXPECT_EQ(player->geometry(), player->screen()->geometry()) << how;
+        EXPECT_TRUE(player->mask().isEmpty()) << "nothing of it is cut away: " << how;
+        EXPECT_TRUE(showing(player->controlBar())) << how;
+        EXPECT_EQ(player->controlBar()->geometry().bottom(), player->height() - 1) << how;
+    };
+    const auto backOnItsPage = [&](const char* how) {
+        EXPECT_FALSE(player->isWindow()) << how;
+        EXPECT_EQ(player->parentWidget(), page) << how;
+        EXPECT_TRUE(waitFor([&] { return showing(player) && player->geometry() == onPage; }))
+            << how << ": at " << player->x() << "," << player->y();
+    };
+    ASSERT_NO_FATAL_FAILURE(fullScreen("by its button"));
+    QTest::keyClick(player, Qt::Key_Escape);
+    backOnItsPage("Escape");
+    ASSERT_NO_FATAL_FAILURE(fullScreen("again"));
+    click(player->fullScreenButton());
+    backOnItsPage("the full-screen button");
+    ASSERT_NO_FATAL_FAILURE(fullScreen("once more"));
+    player->close();  // what the window's close button or Alt+F4 does
+    backOnItsPage("closing the full-screen window");
     closeReader();
 }
