@@ -58,6 +58,9 @@ class MediaPlayer : public QObject {
     bool hasFailed() const { return failed_; }
     // False when no media backend could make a player.
     bool isAvailable() const { return !unavailable_; }
+    // Players made from now on behave as where no backend can make one (tests of that case:
+    // a backend that cannot be loaded cannot be chosen in a running process).
+    static void setPlayersWithoutBackend(bool without);
 
   private:
     void mediaStatusChanged(int status);
