@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QLoggingCategory>
+#include <QPointer>
 #include <QProgressBar>
 #include <QResizeEvent>
 #include <algorithm>
@@ -709,11 +710,12 @@ void ReaderViewController::addWigdetBox(const Ref<VisibleWidget>& widget,
 namespace {
 
 // Reports the moves and resizes of a placed widget's Qt widget (the page view moves its overlays
-// on every scroll, zoom and layout); it goes with the widget.
+// on every scroll, zoom and layout), and its showing when asked; it goes with the widget.
 class PlacedViewWatcher : public QObject {
   public:
-    PlacedViewWatcher(QWidget* watched, std::function<void(bool resized)> changed)
-        : QObject(watched), changed_(std::move(changed)) {
+    PlacedViewWatcher(QWidget* watched, std::function<void(bool resized)> changed,
+                      std::function<void()> shown)
+        : QObject(watched), changed_(std::move(changed)), shown_(std::move(shown)) {
         watched->installEventFilter(this);
     }
 
@@ -721,11 +723,14 @@ class PlacedViewWatcher : public QObject {
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Resize || event->type() == QEvent::Move)
             changed_(event->type() == QEvent::Resize);
+        else if (event->type() == QEvent::Show && shown_)
+            shown_();
         return false;
     }
 
   private:
     std::function<void(bool)> changed_;
+    std::function<void()> shown_;
 };
 
 }  // namespace
@@ -771,8 +776,30 @@ void ReaderViewController::watchPlacedView(const Ref<VisibleWidget>& widget,
         if (resized)
             widget->layoutSubwidgets(self->pageTransformation(page));
     };
-    new PlacedViewWatcher(qt, changed);  // owned by the watched widget
+    std::function<void()> shown;
+    if (!clipToPage) {
+        // Made over the whole host, it would lie off its page (or beyond the screen) wherever
+        // the page does not start at the top left of what shows.
+        shown = [weakSelf, index, watched = QPointer<QWidget>(qt)] {
+            if (const auto self = weakSelf.lock(); self && watched)
+                self->placeOverVisiblePage(watched, index);
+        };
+    }
+    new PlacedViewWatcher(qt, changed, std::move(shown));  // owned by the watched widget
     changed(false);
+}
+
+void ReaderViewController::placeOverVisiblePage(QWidget* placed, int index) {
+    const auto page = mainDocument_ ? mainDocument_->pageAtIndex(index) : nullptr;
+    if (!placed || !page || placed->parentWidget() != pdfView_->documentView())
+        return;
+    const QRectF shown = pdfView_->pageFrame(page).intersected(pdfView_->documentVisibleRect());
+    if (shown.isEmpty())
+        return;
+    // Overlays are placed from document-view frames, kept against their page.
+    placed->setGeometry(shown.toAlignedRect());
+    pdfView_->removeOverlay(placed);
+    pdfView_->addOverlay(placed, index);
 }
 
 void ReaderViewController::addWidgetVisibleView(const Ref<WidgetView>& view, int index) {

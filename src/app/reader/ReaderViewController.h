@@ -158,9 +158,12 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     // Whether a widget of that frame (page space, y down) may go on the page.
     bool mayPlaceOnPage(const Ref<ui::PdfPage>& page, const QRectF& frame) const;
     // Keeps the view's frame, its clipping to the page and the widget's sub-widgets in step
-    // with where the page view puts it.
+    // with where the page view puts it. A view not held to the page (a popup over the whole
+    // host) opens over the part of its page that shows.
     void watchPlacedView(const Ref<VisibleWidget>& widget, const Ref<WidgetView>& view, int index,
                          bool clipToPage);
+    // Lays the placed widget over the part of its page on screen (none when the page is not).
+    void placeOverVisiblePage(QWidget* placed, int index);
 
     bool isDisplayReader_ = false;
     bool hiddenThumbmailPDF_ = true;

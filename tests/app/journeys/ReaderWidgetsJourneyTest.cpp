@@ -1,6 +1,9 @@
 // Journeys through the page widgets of an issue in the reader: the demo's showcase issue, whose
 // widgets show and act there as they do on their own, and an issue of hostile widget
 // descriptions, whose widgets stay on their pages.
+#include <QAbstractItemView>
+#include <QComboBox>
+
 #include "JourneySupport.h"
 #include "app/issueui/MagazineIssueUIContext.h"
 #include "app/issueui/MagazinePageUIContext.h"
@@ -13,6 +16,7 @@
 #include "app/widgets/ImageScrollWidget.h"
 #include "app/widgets/ImageView360Widget.h"
 #include "app/widgets/MediaSupport.h"
+#include "app/widgets/SlideshowButton.h"
 #include "app/widgets/UrlLinkWidget.h"
 #include "app/widgets/VideoAsset.h"
 #include "platform/image/Image.h"
@@ -310,5 +314,76 @@ TEST_F(JourneyTest, AVideoShownFullScreenComesBackToItsPage) {
     ASSERT_NO_FATAL_FAILURE(fullScreen("once more"));
     player->close();  // what the window's close button or Alt+F4 does
     backOnItsPage("closing the full-screen window");
+    closeReader();
+}
+
+// The full-view slideshow of the showcase's fourth page opened in each display mode: it lies
+// within the part of its page that shows, and so does its close control, which closes it.
+TEST_F(JourneyTest, AFullViewSlideshowOpensOnItsPageInEveryDisplayMode) {
+    ASSERT_NO_FATAL_FAILURE(shortenShowcase());
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
+    clickToolbar("ic_mag");
+    ASSERT_NO_FATAL_FAILURE(borrowShown("สุขภาพดี"));
+    QWidget* window = readerWindow();
+    const auto reader = wholeIssueReader();
+    ASSERT_TRUE(reader) << "the issue arrives";
+    for (const auto& pages : {std::vector<int>{1, 2}, std::vector<int>{3, 4}}) {
+        click(byText<QAbstractButton>("Next", false, window));
+        ASSERT_TRUE(waitFor([&] { return reader->placedPages() == pages; }, 30000));
+    }
+    PDFModifyView* pages = reader->pdfView();
+    for (const char* mode :
+         {"Single Page", "Single Page Continuous", "Two Pages Continuous", "Two Pages"}) {
+        // The mode chosen in the toolbar's box: its list opened with a click, the mode picked
+        // with the arrow keys and Return.
+        auto* box = first<QComboBox>({}, window);
+        ASSERT_TRUE(box);
+        click(box);
+        QAbstractItemView* list = box->view();
+        ASSERT_TRUE(waitFor([&] { return showing(list); })) << mode;
+        const int from = box->currentIndex(), to = box->findText(mode);
+        for (int step = from; step != to; step += to > from ? 1 : -1)
+            QTest::keyClick(list, to > from ? Qt::Key_Down : Qt::Key_Up);
+        QTest::keyClick(list, Qt::Key_Return);
+        ASSERT_TRUE(waitFor([&] {
+            const auto placed = reader->placedPages();
+            return box->currentText() == mode &&
+                   std::find(placed.begin(), placed.end(), 3) != placed.end();
+        })) << mode;
+        Ref<SlideshowButton> slideshow;
+        for (const auto& widget : widgetsOfPage<SlideshowButton>(3))
+            if (widget->popupStyle() != 2)
+                slideshow = widget;
+        ASSERT_TRUE(slideshow && slideshow->button()) << mode;
+        QWidget* button = qtOf(slideshow->button()->widgetView());
+        ASSERT_TRUE(button) << mode;
+        // Scrolled to its button with the keys, as far as needed.
+        for (int key = 0; key < 200 && !pages->viewport()->rect().contains(button->geometry());
+             ++key)
+            QTest::keyClick(pages, Qt::Key_Down);
+        ASSERT_TRUE(pages->viewport()->rect().contains(button->geometry())) << mode;
+        click(button);
+        QWidget* popup = qtOf(slideshow->popupView());
+        ASSERT_TRUE(popup) << mode;
+        ASSERT_TRUE(waitFor([&] { return showing(popup); })) << mode;
+        const QRect page =
+            pages->convertRectFromDocumentView(pages->pageFrame(pages->document()->pageAtIndex(3)))
+                .toAlignedRect()
+                .intersected(pages->viewport()->rect());
+        const auto rectText = [](const QRect& r) {
+            return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " +
+                   std::to_string(r.width()) + "x" + std::to_string(r.height());
+        };
+        EXPECT_TRUE(page.adjusted(-1, -1, 1, 1).contains(popup->geometry()))
+            << mode << ": " << rectText(popup->geometry()) << " on " << rectText(page);
+        QWidget* close = popup->findChild<QAbstractButton*>("closeButton");
+        ASSERT_TRUE(close) << mode;
+        ASSERT_TRUE(showing(close)) << mode;
+        const QRect closeRect(close->mapTo(pages->viewport(), QPoint()), close->size());
+        EXPECT_TRUE(page.contains(closeRect)) << mode << ": " << rectText(closeRect);
+        click(close);
+        EXPECT_TRUE(waitFor([&] { return !showing(popup); })) << mode;
+    }
     closeReader();
 }
