@@ -18,11 +18,15 @@
 #include "app/reader/PageChangeButton.h"
 #include "platform/core/Log.h"
 #include "platform/runloop/RunLoop.h"
+#include "platform/storage/FileManager.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/ViewGeometry.h"
 #include "platform_ui/pdf/PdfRenderCache.h"
 #include "platform_ui/pdf/PdfThumbnailView.h"
+#include "vnlib/domain/content/VnContentAsset.h"
+#include "vnlib/domain/content/VnLocalCacheAsset.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
+#include "vnlib/domain/content/VnMagazineIssuePageContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/domain/storage/VnBookstoreUserBookmarkContext.h"
 
@@ -195,6 +199,7 @@ void ReaderViewController::setUiContext(const Ref<MagazineIssueUIContext>& conte
     isDisplayReader_ = false;
     uiContext_ = context;
     loadingStarted_.reset();
+    emptyPagesFetchedAgain_.clear();
     plat::RunLoop::main().cancelPerforms(this, "startLoadingIssue");
     if (!uiContext_)
         return;
@@ -283,6 +288,10 @@ Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
     if (!pageContext)
         return nullptr;
     const auto asset = pageContext->pageContentAsset();
+    if (asset && plat::FileManager::fileSize(asset->filePath()).value_or(0) == 0) {
+        fetchEmptyPageAgain(pageContext);
+        return nullptr;
+    }
     Ref<plat::Error> error;
     auto page = asset ? ui::PdfPage::fromFile(asset->filePath(), &error) : nullptr;
     if (!page) {
@@ -298,6 +307,19 @@ Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
         insetPage(page, insets.top, insets.left, insets.bottom, insets.right);
     }
     return page;
+}
+
+void ReaderViewController::fetchEmptyPageAgain(const Ref<VnMagazineIssuePageContext>& pageContext) {
+    // A file that holds nothing is a download that brought nothing, not a damaged page: the page
+    // keeps its placeholder, unchecked, and is downloaded again, once for the issue shown (a
+    // service that sends nothing again is not asked for ever). Told once for the issue shown.
+    if (!emptyPagesFetchedAgain_.insert(pageContext->sourcePageIndex()).second)
+        return;
+    if (emptyPagesFetchedAgain_.size() == 1)
+        plat::log("Pages of the issue arrived empty; they are downloaded again");
+    if (const auto cached = pageContext->localCacheAsset())
+        cached->clearData();
+    pageContext->startLoading();
 }
 
 void ReaderViewController::replaceSlot(int index, const Ref<ui::PdfPage>& page) {

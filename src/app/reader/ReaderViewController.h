@@ -16,6 +16,7 @@
 #include <QTransform>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "app/reader/PDFModifyView.h"
@@ -140,6 +141,8 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     Ref<ui::PdfPage> downloadedPage(int sourcePageIndex);
     // The page's context once its file has arrived whole; null before.
     Ref<VnMagazineIssuePageContext> arrivedPage(int sourcePageIndex) const;
+    // An arrived page file that holds nothing is cleared and its page loaded again.
+    void fetchEmptyPageAgain(const Ref<VnMagazineIssuePageContext>& pageContext);
     Ref<ui::PdfPage> placeholderPage() const;
     // The issue takes stock of its files and loads the rest, once per opening.
     void startLoadingIssue(const Ref<MagazineIssueUIContext>& context);
@@ -166,6 +169,7 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     void placeOverVisiblePage(QWidget* placed, int index);
 
     bool isDisplayReader_ = false;
+    std::set<int> emptyPagesFetchedAgain_;  // source indexes, for the issue shown
     bool hiddenThumbmailPDF_ = true;
     bool progressHidden_ = true;
     double progressValue_ = 0;
