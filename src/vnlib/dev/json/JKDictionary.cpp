@@ -146,7 +146,7 @@ JKFlatMember* indexMember(Slot* index, size_t mask, JKFlatMember* members, size_
 
 const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(
     JKDocument& document, const plat::DocumentText* const* keys, const size_t* keyHashes,
-    Value* objects, size_t count) {
+    Value* objects, size_t count, std::string_view sourceText) {
     if (!_JKDictionaryCapacityForCount(count) || count >= UINT32_MAX)
         return nullptr;
     size_t indexSlots = 0;
@@ -203,6 +203,8 @@ const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(
     dictionary->entry_ = nullptr;
     dictionary->count_ = dictionary->capacity_ = static_cast<uint32_t>(n);
     dictionary->indexMask_ = index ? mask : 0;
+    dictionary->sourceText_ = sourceText.data();
+    dictionary->sourceLength_ = sourceText.size();
     return dictionary;
 }
 

@@ -113,6 +113,7 @@ struct JKFrame {
     uint8_t state = kMayValue | kMayEnd;
     size_t start = 0;   // first object-stack entry of this container
     size_t cursor = 0;  // next free entry
+    const uint8_t* open = nullptr;  // the container's opening bracket in the text
 };
 
 // Puts a value into a stack entry that a container has given up (nil): constructing it there
@@ -367,14 +368,15 @@ namespace {
 class Parser {
   public:
     Parser(JKParseState& state, JKDocument& document, const uint8_t* bytes, size_t length,
-           bool mutableCollections)
+           bool mutableCollections, bool objectsKnowTheirText = false)
         : state_(state),
           document_(document),
           options_(state.options),
           begin_(bytes),
           end_(bytes + length),
           p_(bytes),
-          mutable_(mutableCollections) {
+          mutable_(mutableCollections),
+          objectsKnowTheirText_(objectsKnowTheirText) {
         jk_managedBuffer_setToStackBuffer(tokenBuffer_, frameBuffer_, sizeof frameBuffer_);
         tokenBuffer_.growthGranule = 4096;
         if (state_.objects.size() < kObjectStackStart)
@@ -442,6 +444,8 @@ class Parser {
     const uint8_t* const end_;
     const uint8_t* p_;
     const bool mutable_;
+    // The document keeps the text: its objects are told where they stand in it.
+    const bool objectsKnowTheirText_;
     uint64_t lineNumber_ = 1;
     size_t highWater_ = 0;
 
@@ -1071,6 +1075,7 @@ bool Parser::pushFrame(bool isDictionary, size_t start) {
     JKFrame frame;
     frame.isDictionary = isDictionary;
     frame.start = frame.cursor = start;
+    frame.open = p_ - 1;  // the bracket is the token just read
     state_.frames.push_back(frame);
     return true;
 }
@@ -1217,7 +1222,12 @@ Value Parser::parseContainer(JKTokenType first) {
                 } else if (const JKDictionary* dictionary =
                                JKDictionary::_JKDictionaryCreateInDocument(
                                    document_, keyTexts.data() + start, keyHashes.data() + start,
-                                   objects.data() + start, n)) {
+                                   objects.data() + start, n,
+                                   objectsKnowTheirText_
+                                       ? std::string_view(
+                                             reinterpret_cast<const char*>(frame->open),
+                                             static_cast<size_t>(p_ - frame->open))
+                                       : std::string_view())) {
                     completed = Value::inDocument(*dictionary, document_);
                 }
                 if (completed.isNil()) {
@@ -1347,7 +1357,7 @@ void JSONDecoder::releaseState() {
 }
 
 Value JSONDecoder::parse(const unsigned char* bytes, size_t length, bool mutableCollections,
-                         Ref<plat::Error>* error) {
+                         Ref<plat::Error>* error, plat::Bytes* keptText) {
     if (!parseState_)
         plat::raise(plat::NSInternalInconsistencyException, "parseState is NULL.");
     if (!bytes)
@@ -1355,11 +1365,14 @@ Value JSONDecoder::parse(const unsigned char* bytes, size_t length, bool mutable
     // Everything the parse makes lives in its document; the result holds the document. Trees
     // of replies take about twice their text.
     const auto document = std::make_shared<JKDocument>(2 * length);
+    if (keptText)
+        document->keepText(std::move(*keptText));  // the bytes stay where they are
     Value result;
     bool failed = true;
     Ref<plat::Error> failure;
     try {
-        Parser parser(*parseState_, *document, bytes, length, mutableCollections);
+        Parser parser(*parseState_, *document, bytes, length, mutableCollections,
+                      keptText != nullptr);
         const Value value = parser.run();
         failed = parser.failed();
         if (failed)
@@ -1388,6 +1401,13 @@ Value JSONDecoder::objectWithUTF8String(const char* string, size_t length,
 Value JSONDecoder::objectWithData(const plat::Bytes& jsonData, Ref<plat::Error>* error) {
     static const unsigned char empty = 0;
     return parse(jsonData.empty() ? &empty : jsonData.data(), jsonData.size(), false, error);
+}
+
+Value JSONDecoder::objectKeepingText(plat::Bytes text, Ref<plat::Error>* error) {
+    static const unsigned char empty = 0;
+    const unsigned char* bytes = text.empty() ? &empty : text.data();
+    const size_t length = text.size();
+    return parse(bytes, length, false, error, &text);
 }
 
 Value JSONDecoder::mutableObjectWithUTF8String(const char* string, size_t length,

@@ -412,3 +412,41 @@ TEST(JSONDecoder, RefusesMisuse) {
     EXPECT_TRUE(d.objectWithUTF8String("[x", 2).isNil());
     EXPECT_TRUE(d.objectWithUTF8String("[1]", 3).isArray());
 }
+
+TEST(JSONDecoder, ObjectsOfAKeptTextKnowTheirOwnBytes) {
+    const std::string text =
+        " {\"d\": [ {\"Code\":\"a\",\"Name\":\"\\u0e01 \xe0\xb8\x82\",\"Prices\":[{\"P\":1}]} ,\n"
+        "{ \"Code\" : \"b\" , \"Nested\" : {\"x\":{}} }, 7, {}]}\t";
+    Value reply = objectFromJSONDataKeepingText(plat::Bytes(text.begin(), text.end()));
+    ASSERT_TRUE(reply.isDictionary());
+    auto items = reply.dictionary()->objectForKey("d").array();
+    ASSERT_TRUE(items);
+    auto sourceOf = [](const Value& v) {
+        auto* d = v.as<JKDictionary>().get();
+        return d ? std::string(d->sourceText()) : std::string("<not an object>");
+    };
+    // Each object is its bytes between its braces, whitespace and escapes as they came; nested
+    // objects are their own bytes, never their neighbours'.
+    EXPECT_EQ(sourceOf(reply), text.substr(1, text.size() - 2));
+    EXPECT_EQ(sourceOf(items->objectAtIndex(0)),
+              "{\"Code\":\"a\",\"Name\":\"\\u0e01 \xe0\xb8\x82\",\"Prices\":[{\"P\":1}]}");
+    EXPECT_EQ(
+        sourceOf(
+            items->objectAtIndex(0).dictionary()->objectForKey("Prices").array()->objectAtIndex(0)),
+        "{\"P\":1}");
+    EXPECT_EQ(sourceOf(items->objectAtIndex(1)), "{ \"Code\" : \"b\" , \"Nested\" : {\"x\":{}} }");
+    EXPECT_EQ(sourceOf(items->objectAtIndex(1).dictionary()->objectForKey("Nested")), "{\"x\":{}}");
+    EXPECT_EQ(sourceOf(items->objectAtIndex(3)), "{}");
+    // The text stays while a value of the result is held.
+    Value second = items->objectAtIndex(1);
+    items.reset();
+    reply = Value();
+    EXPECT_EQ(sourceOf(second), "{ \"Code\" : \"b\" , \"Nested\" : {\"x\":{}} }");
+
+    // A text that is not kept gives its objects no bytes; neither do mutable results.
+    EXPECT_TRUE(parse(R"({"a":{"b":1}})").value.as<JKDictionary>()->sourceText().empty());
+    EXPECT_TRUE(mutableObjectFromJSONString(R"({"a":1})").as<JKDictionary>()->sourceText().empty());
+    // A text that does not parse gives nothing.
+    const std::string bad = R"([{"a":1},{"b":)";
+    EXPECT_TRUE(objectFromJSONDataKeepingText(plat::Bytes(bad.begin(), bad.end())).isNil());
+}
