@@ -85,6 +85,18 @@ plat::Value VnInfoBase::proxyForJson() {
     return plat::Value(std::move(view));
 }
 
+void VnInfoBase::setReceivedJson(std::string_view bytes) {
+    receivedJson_ = std::make_unique<std::string>(bytes);
+}
+
+std::optional<std::string> VnInfoBase::takeReceivedJson() {
+    if (!receivedJson_)
+        return std::nullopt;
+    std::optional<std::string> bytes(std::move(*receivedJson_));
+    receivedJson_.reset();
+    return bytes;
+}
+
 std::string VnInfoBase::description() const {
     return descriptionByProperties(*this);
 }

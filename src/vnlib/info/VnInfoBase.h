@@ -53,6 +53,16 @@ class VnInfoBase : public VndObject, public VndPropertyValueSource {
     plat::Value proxyForJson() override;
     // The compact copy of the dictionary the record was loaded from (see above).
     const Ref<plat::Dictionary>& persistentDictionary() const { return persistentDictionary_; }
+
+    // The bytes of the JSON object the record was made from, as a reply held them, for a record
+    // of an answer that keeps its text (VnRequestContext::keepsReceivedText): the record as
+    // received, which a table stores as its row. Kept until taken (by the first table that
+    // stores the record) or dropped (by whoever changes what the record writes before then).
+    // Null when the record holds none.
+    const std::string* receivedJson() const { return receivedJson_.get(); }
+    void setReceivedJson(std::string_view bytes);
+    std::optional<std::string> takeReceivedJson();
+    void dropReceivedJson() { receivedJson_.reset(); }
     std::string description() const override;
 
     // The server's date text "dd/MM/yyyy HH:mm:ss" in UTC; nothing when it does not match.
@@ -99,6 +109,7 @@ class VnInfoBase : public VndObject, public VndPropertyValueSource {
   private:
     Ref<plat::Dictionary> persistentDictionary_;
     std::weak_ptr<VndObjectProxyDictionary> proxyDictionary_;
+    std::unique_ptr<std::string> receivedJson_;
 };
 
 // "9" + the text when its first UTF-16 unit is from 65 to 255, else "0" + the text; the empty

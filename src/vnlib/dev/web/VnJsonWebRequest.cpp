@@ -203,7 +203,10 @@ void VnJsonWebRequest::didFinishLoading(plat::UrlConnection& connection) {
     VnNetworkActivityNotificationCenter::defaultCenter()->notifyNetworkActivityDidFinish();
 
     const double parseStart = plat::RunLoop::current().now();
-    plat::Value reply = objectFromJSONString(text);
+    // Answers whose records keep their bytes take the reply's text along with its values.
+    plat::Value reply = keepsReceivedText() && serviceReturnValue_
+                            ? objectFromJSONDataKeepingText(std::move(*serviceReturnValue_))
+                            : objectFromJSONString(text);
     std::optional<plat::Value> returnValue;
     if (auto object = reply.dictionary()) {
         // A present member is the answer, even null (a method without a value).

@@ -8,7 +8,8 @@
 // 200-299 fails it too, whatever the body holds: the error (NSURLErrorDomain) has the status as its
 // code and the service's "Message" (or "HTTP status <code>") as its text. A reply longer than
 // kMaxReplyBytes fails (NSURLErrorBadServerResponse) as soon as its length or its bytes pass the
-// limit, and what came of it is let go.
+// limit, and what came of it is let go. A request that keeps received text (keepsReceivedText)
+// hands its reply's bytes over with the decoded answer, whose objects know their bytes in it.
 #include <optional>
 #include <string>
 

@@ -653,6 +653,8 @@ void VnMagazineIssueDomainUpdatingRequest::startLoadingByInfoCodes() {
             VnRequestResult::failedResultWithErrorMessage("No store session to fetch items"));
         return;
     }
+    // The records are stored as they are received.
+    chainedRequest_->setKeepsReceivedText(true);
     chainedRequest_->startWithDelegate(self(), "magazineIssueInfo_");
 }
 
@@ -717,7 +719,11 @@ void VnMagazineIssueDomainUpdatingRequest::finishWithFetchedRecords(
         auto* record = dynamic_cast<VnMagazineIssueInfo*>(item.get());
         if (!record || !record->code())
             continue;
-        record->type_ = type;
+        // A record given another type than it came with is no longer the record as received.
+        if (record->type_ != type) {
+            record->dropReceivedJson();
+            record->type_ = type;
+        }
         auto [at, inserted] = position.try_emplace(*record->code(), records.size());
         if (inserted)
             records.push_back(item);
