@@ -7,7 +7,9 @@
 // untouched. Keys the record does not map survive a load-and-write round trip.
 //
 // A record keeps the dictionary it was loaded from as a compact copy that shares nothing with the
-// decoded reply (VndLoadedDictionary), so that the reply is freed once its records are loaded.
+// decoded reply, so that the reply is freed once its records are loaded: its values' texts when
+// the reader kept the reply's text (VndReceivedDictionary), else its entries packed
+// (VndLoadedDictionary).
 //
 // Record classes override the hooks below and declare their properties in PLAT_DEFINE_CLASS.
 #include <memory>
