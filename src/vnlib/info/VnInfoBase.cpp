@@ -93,15 +93,7 @@ plat::Value VnInfoBase::proxyForJson() {
 }
 
 void VnInfoBase::setReceivedJson(std::string_view bytes) {
-    receivedJson_ = std::make_unique<std::string>(bytes);
-}
-
-std::optional<std::string> VnInfoBase::takeReceivedJson() {
-    if (!receivedJson_)
-        return std::nullopt;
-    std::optional<std::string> bytes(std::move(*receivedJson_));
-    receivedJson_.reset();
-    return bytes;
+    receivedJson_ = std::make_shared<const std::string>(bytes);
 }
 
 std::string VnInfoBase::description() const {

@@ -63,7 +63,7 @@ class VnInfoBase : public VndObject, public VndPropertyValueSource {
     // Null when the record holds none.
     const std::string* receivedJson() const { return receivedJson_.get(); }
     void setReceivedJson(std::string_view bytes);
-    std::optional<std::string> takeReceivedJson();
+    std::shared_ptr<const std::string> takeReceivedJson() { return std::move(receivedJson_); }
     void dropReceivedJson() { receivedJson_.reset(); }
     std::string description() const override;
 
@@ -111,7 +111,7 @@ class VnInfoBase : public VndObject, public VndPropertyValueSource {
   private:
     Ref<plat::Dictionary> persistentDictionary_;
     std::weak_ptr<VndObjectProxyDictionary> proxyDictionary_;
-    std::unique_ptr<std::string> receivedJson_;
+    std::shared_ptr<const std::string> receivedJson_;
 };
 
 // "9" + the text when its first UTF-16 unit is from 65 to 255, else "0" + the text; the empty

@@ -18,6 +18,7 @@ class VnJsonData : public plat::ManagedObject {
     void setJsonString(const std::optional<std::string>& json);
     // The same, keeping the text given instead of a copy of it.
     void setJsonString(std::optional<std::string>&& json);
+    void setJsonString(std::shared_ptr<const std::string> json);
 
     virtual const plat::Class& _infoClass() const { return VnInfo::classObject(); }
     const plat::Class& infoClass() const { return _infoClass(); }

@@ -146,15 +146,24 @@ bool sameNumbers(const plat::Array& a, const plat::Array& b) {
     return true;
 }
 
-// The content formats an item is offered in when the reply names none.
-Ref<plat::Array> defaultContentFormats() {
-    return plat::Array::make({plat::Value(int32_t{VnAssetFormatTypeJPG})});
+// The content formats an item is offered in when the reply names none: one list for all, as it
+// never changes.
+const Ref<plat::Array>& defaultContentFormats() {
+    static const Ref<plat::Array> formats =
+        plat::Array::make({plat::Value(int32_t{VnAssetFormatTypeJPG})});
+    return formats;
+}
+
+// No prices: one empty list for all.
+const Ref<plat::Array>& noPrices() {
+    static const Ref<plat::Array> none = plat::Array::make({});
+    return none;
 }
 
 }  // namespace
 
 VnMagazineIssueInfo::VnMagazineIssueInfo()
-    : prices_(plat::Array::make({})),
+    : prices_(noPrices()),
       printListPriceCurrency_("THB"),
       supportedFormats_(defaultContentFormats()) {}
 
