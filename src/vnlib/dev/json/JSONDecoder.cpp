@@ -342,10 +342,12 @@ struct JKParseState {
         keys.assign(kObjectStackStart, Value());
         keyTexts.assign(kObjectStackStart, nullptr);
         keyHashes.assign(kObjectStackStart, 0);
+        valueTexts.assign(kObjectStackStart, {});
         objects.shrink_to_fit();
         keys.shrink_to_fit();
         keyTexts.shrink_to_fit();
         keyHashes.shrink_to_fit();
+        valueTexts.shrink_to_fit();
     }
 
     JKParseOptionFlags options;
@@ -359,6 +361,8 @@ struct JKParseState {
     std::vector<Value> keys;
     std::vector<const plat::DocumentText*> keyTexts;
     std::vector<size_t> keyHashes;
+    // Where each value lies in the text (offset, length), for the objects of a kept text.
+    std::vector<std::pair<size_t, size_t>> valueTexts;
     std::vector<JKFrame> frames;
 };
 
@@ -423,6 +427,10 @@ class Parser {
     bool parseNumber(JKParseToken& token);
     const plat::DocumentText& stringText(const uint8_t* bytes, size_t n, bool isKey,
                                          JKTokenCacheItem** slot);
+    // The text from an opening bracket up to where the parse is.
+    std::string_view textOf(const uint8_t* open) const {
+        return {reinterpret_cast<const char*>(open), static_cast<size_t>(p_ - open)};
+    }
     Value valueOf(const plat::DocumentText& text) const {
         return Value::inDocument(text, document_, true);
     }
@@ -444,8 +452,9 @@ class Parser {
     const uint8_t* const end_;
     const uint8_t* p_;
     const bool mutable_;
-    // The document keeps the text: its objects are told where they stand in it.
+    // The document keeps the text: its objects are told where they and their values stand in it.
     const bool objectsKnowTheirText_;
+    const uint8_t* completedOpen_ = nullptr;  // the opening bracket of the container just closed
     uint64_t lineNumber_ = 1;
     size_t highWater_ = 0;
 
@@ -1052,6 +1061,7 @@ bool Parser::ensureStack(size_t index, bool isDictionary) {
         state_.keys.resize(wanted);
         state_.keyTexts.resize(wanted);
         state_.keyHashes.resize(wanted);
+        state_.valueTexts.resize(wanted);
     } catch (const std::bad_alloc&) {
         if (isDictionary) {
             fail(p_, plat::format("Internal error: [dictionary] objectsIndex > %zu, resize failed? "
@@ -1116,6 +1126,10 @@ Value Parser::parseContainer(JKTokenType first) {
     for (;;) {
         JKFrame* frame = &frames.back();
         if (!completed.isNil()) {
+            if (objectsKnowTheirText_ && frame->isDictionary) {
+                state_.valueTexts[frame->cursor] = {static_cast<size_t>(completedOpen_ - begin_),
+                                                    static_cast<size_t>(p_ - completedOpen_)};
+            }
             place(objects[frame->cursor++], std::move(completed));
             frame->state = kMayComma | kMayEnd;
             frame->awaitingValue = false;
@@ -1179,6 +1193,7 @@ Value Parser::parseContainer(JKTokenType first) {
                             JKArray::_JKArrayCreateInDocument(document_, objects.data() + start, n),
                             document_);
                     }
+                    completedOpen_ = frame->open;
                     frames.pop_back();
                     if (frames.empty())
                         return completed;
@@ -1219,21 +1234,26 @@ Value Parser::parseContainer(JKTokenType first) {
                         keys.data() + start, keyHashes.data() + start, objects.data() + start, n,
                         true);
                     completed = Value(Ref<plat::Dictionary>(std::move(dictionary)));
-                } else if (const JKDictionary* dictionary =
-                               JKDictionary::_JKDictionaryCreateInDocument(
-                                   document_, keyTexts.data() + start, keyHashes.data() + start,
-                                   objects.data() + start, n,
-                                   objectsKnowTheirText_
-                                       ? std::string_view(
-                                             reinterpret_cast<const char*>(frame->open),
-                                             static_cast<size_t>(p_ - frame->open))
-                                       : std::string_view())) {
-                    completed = Value::inDocument(*dictionary, document_);
+                } else {
+                    if (objectsKnowTheirText_) {
+                        // The values' places, from the whole text's start to the object's.
+                        const size_t open = static_cast<size_t>(frame->open - begin_);
+                        for (size_t i = start; i < start + n; ++i)
+                            state_.valueTexts[i].first -= open;
+                    }
+                    if (const JKDictionary* dictionary =
+                            JKDictionary::_JKDictionaryCreateInDocument(
+                                document_, keyTexts.data() + start, keyHashes.data() + start,
+                                objects.data() + start, n,
+                                objectsKnowTheirText_ ? textOf(frame->open) : std::string_view(),
+                                objectsKnowTheirText_ ? state_.valueTexts.data() + start : nullptr))
+                        completed = Value::inDocument(*dictionary, document_);
                 }
                 if (completed.isNil()) {
                     fail(p_, "Internal error: Object == NULL.");
                     return Value();
                 }
+                completedOpen_ = frame->open;
                 frames.pop_back();
                 if (frames.empty())
                     return completed;
@@ -1285,6 +1305,10 @@ Value Parser::parseContainer(JKTokenType first) {
             case JKTokenTypeTrue:
             case JKTokenTypeFalse:
             case JKTokenTypeNull:
+                if (objectsKnowTheirText_) {
+                    state_.valueTexts[frame->cursor] = {static_cast<size_t>(token.text - begin_),
+                                                        token.textLength};
+                }
                 place(objects[frame->cursor++], valueForToken(token));
                 frame->state = kMayComma | kMayEnd;
                 continue;
@@ -1371,8 +1395,12 @@ Value JSONDecoder::parse(const unsigned char* bytes, size_t length, bool mutable
     bool failed = true;
     Ref<plat::Error> failure;
     try {
+        // Objects learn their texts only where the text reads as it is parsed: without comments,
+        // line breaks of other kinds or replaced bytes.
+        constexpr JKParseOptionFlags kReadAlike =
+            JKParseAllowComments | JKParseUnicodeLineBreaks | JKParseReplaceInvalidUnicode;
         Parser parser(*parseState_, *document, bytes, length, mutableCollections,
-                      keptText != nullptr);
+                      keptText != nullptr && (parseState_->options & kReadAlike) == 0);
         const Value value = parser.run();
         failed = parser.failed();
         if (failed)

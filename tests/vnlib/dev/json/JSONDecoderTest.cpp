@@ -437,11 +437,39 @@ TEST(JSONDecoder, ObjectsOfAKeptTextKnowTheirOwnBytes) {
     EXPECT_EQ(sourceOf(items->objectAtIndex(1)), "{ \"Code\" : \"b\" , \"Nested\" : {\"x\":{}} }");
     EXPECT_EQ(sourceOf(items->objectAtIndex(1).dictionary()->objectForKey("Nested")), "{\"x\":{}}");
     EXPECT_EQ(sourceOf(items->objectAtIndex(3)), "{}");
+    // Each member's value as the text holds it, whatever its kind.
+    auto first = items->objectAtIndex(0).as<JKDictionary>();
+    EXPECT_EQ(first->memberSourceText(0), "\"a\"");
+    EXPECT_EQ(first->memberSourceText(1), "\"\\u0e01 \xe0\xb8\x82\"");
+    EXPECT_EQ(first->memberSourceText(2), "[{\"P\":1}]");
+    EXPECT_TRUE(first->memberSourceText(3).empty());
+    auto secondItem = items->objectAtIndex(1).as<JKDictionary>();
+    EXPECT_EQ(secondItem->memberSourceText(1), "{\"x\":{}}");
+    EXPECT_EQ(reply.as<JKDictionary>()->memberSourceText(0),
+              text.substr(text.find('['), text.rfind(']') + 1 - text.find('[')));
     // The text stays while a value of the result is held.
     Value second = items->objectAtIndex(1);
     items.reset();
     reply = Value();
     EXPECT_EQ(sourceOf(second), "{ \"Code\" : \"b\" , \"Nested\" : {\"x\":{}} }");
+
+    // A repeated key: the later value, in the earlier member's place.
+    const std::string repeated = R"({"a":1,"b":true,"a":[2, 3],"c":null})";
+    auto twice = objectFromJSONDataKeepingText(plat::Bytes(repeated.begin(), repeated.end()))
+                     .as<JKDictionary>();
+    ASSERT_EQ(twice->count(), 3U);
+    EXPECT_EQ(twice->memberSourceText(0), "[2, 3]");
+    EXPECT_EQ(twice->memberSourceText(1), "true");
+    EXPECT_EQ(twice->memberSourceText(2), "null");
+
+    // A text read with comments, other line breaks or replaced bytes does not read as it is
+    // parsed: its objects know no bytes.
+    const std::string commented = "{\"a\": /* note */ [1, // more\n 2]}";
+    auto decoder = JSONDecoder::decoderWithParseOptions(JKParseAllowComments);
+    auto withComments = decoder->objectKeepingText(plat::Bytes(commented.begin(), commented.end()));
+    ASSERT_TRUE(withComments.isDictionary());
+    EXPECT_TRUE(withComments.as<JKDictionary>()->sourceText().empty());
+    EXPECT_TRUE(withComments.as<JKDictionary>()->memberSourceText(0).empty());
 
     // A text that is not kept gives its objects no bytes; neither do mutable results.
     EXPECT_TRUE(parse(R"({"a":{"b":1}})").value.as<JKDictionary>()->sourceText().empty());
