@@ -453,9 +453,9 @@ void expectSameEntries(const plat::Dictionary& kept, const plat::Dictionary& fre
 }  // namespace
 
 // Records loaded from a reply whose text was kept keep their values' texts under keys shared by
-// the records of one shape; each reads back as its reply, every kind of value, escapes and
-// spacing included, shapes changing from record to record, nested records too. What the scan of
-// the text cannot follow (a repeated key, comments) is kept the other way, alike.
+// the records of one shape; each reads back as its reply, every kind of value, escapes, spacing
+// and a repeated key included, shapes changing from record to record, nested records too. A text
+// read with comments is kept the other way, alike.
 TEST(VnInfoBase, ACopyKeptAsReceivedTextReadsBackAsItsReply) {
     const std::vector<std::string> replies = {
         R"({"Code":-9223372036854775808,"Name":[1,{"a":null,"b":[true,false]}],
@@ -464,8 +464,11 @@ TEST(VnInfoBase, ACopyKeptAsReceivedTextReadsBackAsItsReply) {
             "Main":null,"Hash":"ÄÖ \u2713 \ud834\udd1e \"q\" \\ \/","Id":"abc","EBook":"abc",
             "Tags":["ÄÖ ✓ 𝄞",{"abc":"abc"}],"UnmappedNumbers":[0,-1,127,128,4294967296,2.25],
             "UnmappedObject":{"k":{"":"", "}":"{"}},"UnmappedNull":null,"Secret":"x"})",
-        R"({ "Code" : "c2" , "Main" : { "Count" : 2 } })", R"({"Code":"c3","Main":{"Count":3}})",
-        "{}", R"({"Id":"x","Code":"c4","Children":[]})"};
+        R"({ "Code" : "c2" , "Main" : { "Count" : 2 } })",
+        R"({"Code":"c3","Main":{"Count":3}})",
+        "{}",
+        R"({"Id":"x","Code":"c4","Children":[]})",
+        R"({"Code":"a","Id":"1","Price":2,"Id":"2"})"};
     for (int round = 0; round < 2; ++round) {
         for (const auto& json : replies) {
             SCOPED_TRACE(json);
@@ -496,8 +499,8 @@ TEST(VnInfoBase, ACopyKeptAsReceivedTextReadsBackAsItsReply) {
 
     // Kept the other way, with the same entries.
     for (const auto& [json, options] :
-         {std::pair<std::string, JKParseOptionFlags>{R"({"Code":"a","Id":"1","Id":"2"})", 0},
-          {"{\"Code\":\"a\", /* note */ \"Id\":\"1\"}", JKParseAllowComments},
+         {std::pair<std::string, JKParseOptionFlags>{"{\"Code\":\"a\", /* note */ \"Id\":\"1\"}",
+                                                     JKParseAllowComments},
           {"{\"Code\":\"a\",\"Id\":[1, // note\n2]}", JKParseAllowComments}}) {
         SCOPED_TRACE(json);
         auto record = loadKept(json, options);

@@ -1,9 +1,9 @@
 #pragma once
 // VndReceivedDictionary: what a record keeps of a dictionary it was loaded from when the reader
-// kept the text that dictionary came in (JKDictionary::sourceText): the text of each value as it
-// came, in one block, under the keys of a shape that the dictionaries of the thread share while
-// they come with the same keys in the same order (the records of a reply do). Keeping it takes one
-// pass over the object's text and decodes nothing; a value is read again from its text when it is
+// kept the text that dictionary came in (JKDictionary::memberSourceText): the text of each value
+// as it came, in one block, under the keys of a shape that the dictionaries of the thread share
+// while they come with the same keys in the same order (the records of a reply do). Keeping it
+// copies the values' bytes and decodes nothing; a value is read again from its text when it is
 // asked for. To everyone else an immutable dictionary with the same entries in the same order as
 // the one it was made from.
 //
@@ -24,10 +24,10 @@ class VndReceivedDictionary final : public plat::Dictionary {
   public:
     struct Shape;
 
-    // The kept copy of a dictionary read from a kept text; null when the dictionary has no text,
-    // when its text repeats a key, or when the text holds more than values and white space (the
-    // comments some reads allow): the caller keeps such a dictionary another way. `kind` names
-    // the family of dictionaries whose last shape is tried first (a record class).
+    // The kept copy of a dictionary read from a kept text; null when the reader did not tell
+    // where its values lie (a text read with comments, say): the caller keeps such a dictionary
+    // another way. `kind` names the family of dictionaries whose last shape is tried first (a
+    // record class).
     static Ref<VndReceivedDictionary> make(const JKDictionary& loaded, const void* kind);
 
     // Made by make() only, with its value texts in the storage that follows it.
