@@ -330,32 +330,6 @@ void BM_BareParse_Varnel(benchmark::State& state) {
         bareParse(r);
 }
 
-// The full refresh and the bare parse in turn, each round one of each, so that a machine whose
-// speed drifts during the run slows both alike: the median of the rounds' ratios.
-void BM_RefreshOverParseInTurn(benchmark::State& state) {
-    const auto& r = replies();
-    std::vector<double> ratios;
-    bool complete = true;
-    for (auto _ : state) {
-        auto library = freshLibrary();
-        Received received(r.meta, r.batches);
-        const auto start = std::chrono::steady_clock::now();
-        bareParse(r);
-        const auto parsed = std::chrono::steady_clock::now();
-        const size_t held = refresh(library, r.meta, r.batches, received, VnLocalSnapshot::empty());
-        const auto refreshed = std::chrono::steady_clock::now();
-        complete = complete && held >= kIssues && storedAtLeast(library, held);
-        ratios.push_back(std::chrono::duration<double>(refreshed - parsed).count() /
-                         std::chrono::duration<double>(parsed - start).count());
-        library = {};
-        plat::RunLoop::current().runUntil([] { return false; }, 0.01);
-    }
-    if (!complete)
-        state.SkipWithError("a refresh was incomplete");
-    std::sort(ratios.begin(), ratios.end());
-    state.counters["parse_ratio"] = ratios.empty() ? 0 : ratios[ratios.size() / 2];
-}
-
 void BM_BareParse_RapidJSON(benchmark::State& state) {
     const auto& r = replies();
     for (auto _ : state) {
@@ -495,6 +469,75 @@ void BM_Floor_RapidJSONWrite(benchmark::State& state) {
     state.counters["row_bytes"] = static_cast<double>(stored.bytes);
 }
 
+// Inserts the rows into a fresh file at the path with settings 0-3 (see above); answers the
+// seconds the insert took, or a negative number when not every row reached the file.
+double insertRows(const StoredRows& stored, int setting, const std::filesystem::path& path) {
+    sqlite3* db = nullptr;
+    const std::string settings[] = {
+        "PRAGMA page_size = " + std::to_string(stored.pageSize) + ";", "PRAGMA page_size = 65536;",
+        "PRAGMA page_size = 65536; PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;",
+        "PRAGMA page_size = " + std::to_string(stored.pageSize) +
+            "; PRAGMA journal_mode = " + stored.journalMode +
+            "; PRAGMA synchronous = NORMAL; PRAGMA wal_autocheckpoint = 0;"
+            " PRAGMA cache_size = -65536;"};
+    bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                              nullptr) == SQLITE_OK &&
+              sqlite3_exec(db, settings[std::clamp(setting, 0, 3)].c_str(), nullptr, nullptr,
+                           nullptr) == SQLITE_OK;
+    for (const auto& statement : stored.schema)
+        ok = ok && sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    const auto start = std::chrono::steady_clock::now();
+    // Sixteen rows to a statement, as the store inserts them; one at a time for the rest.
+    constexpr size_t kRowsPerStatement = 16;
+    auto prepare = [&](size_t rows) {
+        std::string sql = "INSERT INTO JSONMagazineIssueInfoLibrary (code, jsonString) VALUES ";
+        for (size_t i = 0; i < rows; ++i)
+            sql += i ? ", (?, ?)" : "(?, ?)";
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
+        return statement;
+    };
+    ok = ok && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_stmt* many = ok ? prepare(kRowsPerStatement) : nullptr;
+    sqlite3_stmt* one = ok ? prepare(1) : nullptr;
+    ok = ok && many && one;
+    for (size_t i = 0; ok && i < stored.rows.size();) {
+        const size_t rows = stored.rows.size() - i >= kRowsPerStatement ? kRowsPerStatement : 1;
+        sqlite3_stmt* insert = rows == 1 ? one : many;
+        for (size_t row = 0; row < rows; ++row, ++i) {
+            const auto& [code, text] = stored.rows[i];
+            const int column = static_cast<int>(2 * row);
+            sqlite3_bind_text(insert, column + 1, code.data(), static_cast<int>(code.size()),
+                              SQLITE_STATIC);
+            sqlite3_bind_text(insert, column + 2, text.data(), static_cast<int>(text.size()),
+                              SQLITE_STATIC);
+        }
+        ok = sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;
+    }
+    sqlite3_finalize(many);
+    sqlite3_finalize(one);
+    ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
+    const auto end = std::chrono::steady_clock::now();
+    // Every row must have reached the file.
+    sqlite3_stmt* count = nullptr;
+    ok = ok &&
+         sqlite3_prepare_v2(db, "SELECT count(*) FROM JSONMagazineIssueInfoLibrary", -1, &count,
+                            nullptr) == SQLITE_OK &&
+         sqlite3_step(count) == SQLITE_ROW &&
+         static_cast<size_t>(sqlite3_column_int64(count, 0)) == stored.rows.size();
+    sqlite3_finalize(count);
+    sqlite3_close_v2(db);
+    std::filesystem::remove(path);
+    return ok ? std::chrono::duration<double>(end - start).count() : -1;
+}
+
+// A fresh file for a floor's rows, in a folder of the run's own.
+std::filesystem::path floorFile() {
+    static const bench::TemporaryFolder folder("varnel-refresh-floor");
+    static int round = 0;
+    return folder / ("floor" + std::to_string(round++) + ".sqlite");
+}
+
 // Settings 0-3 insert the stored rows (the items as received); 4 inserts the rows the former
 // design wrote, with the store's settings.
 void BM_Floor_SQLiteInsert(benchmark::State& state) {
@@ -503,73 +546,14 @@ void BM_Floor_SQLiteInsert(benchmark::State& state) {
         state.SkipWithError("no stored rows");
         return;
     }
-    static const bench::TemporaryFolder folder("varnel-refresh-floor");
-    int round = 0;
     for (auto _ : state) {
-        state.PauseTiming();
-        const auto path = folder / ("floor" + std::to_string(round++) + ".sqlite");
-        sqlite3* db = nullptr;
-        const std::string settings[] = {
-            "PRAGMA page_size = " + std::to_string(stored.pageSize) + ";",
-            "PRAGMA page_size = 65536;",
-            "PRAGMA page_size = 65536; PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF;",
-            "PRAGMA page_size = " + std::to_string(stored.pageSize) +
-                "; PRAGMA journal_mode = " + stored.journalMode +
-                "; PRAGMA synchronous = NORMAL; PRAGMA wal_autocheckpoint = 0;"
-                " PRAGMA cache_size = -65536;"};
-        const auto& setting = settings[std::min<int64_t>(state.range(0), 3)];
-        bool ok = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                                  nullptr) == SQLITE_OK &&
-                  sqlite3_exec(db, setting.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-        for (const auto& statement : stored.schema)
-            ok = ok && sqlite3_exec(db, statement.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
-        state.ResumeTiming();
-        // Sixteen rows to a statement, as the store inserts them; one at a time for the rest.
-        constexpr size_t kRowsPerStatement = 16;
-        auto prepare = [&](size_t rows) {
-            std::string sql = "INSERT INTO JSONMagazineIssueInfoLibrary (code, jsonString) VALUES ";
-            for (size_t i = 0; i < rows; ++i)
-                sql += i ? ", (?, ?)" : "(?, ?)";
-            sqlite3_stmt* statement = nullptr;
-            sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr);
-            return statement;
-        };
-        ok = ok && sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
-        sqlite3_stmt* many = ok ? prepare(kRowsPerStatement) : nullptr;
-        sqlite3_stmt* one = ok ? prepare(1) : nullptr;
-        ok = ok && many && one;
-        for (size_t i = 0; ok && i < stored.rows.size();) {
-            const size_t rows = stored.rows.size() - i >= kRowsPerStatement ? kRowsPerStatement : 1;
-            sqlite3_stmt* insert = rows == 1 ? one : many;
-            for (size_t row = 0; row < rows; ++row, ++i) {
-                const auto& [code, text] = stored.rows[i];
-                const int column = static_cast<int>(2 * row);
-                sqlite3_bind_text(insert, column + 1, code.data(), static_cast<int>(code.size()),
-                                  SQLITE_STATIC);
-                sqlite3_bind_text(insert, column + 2, text.data(), static_cast<int>(text.size()),
-                                  SQLITE_STATIC);
-            }
-            ok = sqlite3_step(insert) == SQLITE_DONE && sqlite3_reset(insert) == SQLITE_OK;
-        }
-        sqlite3_finalize(many);
-        sqlite3_finalize(one);
-        ok = ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK;
-        state.PauseTiming();
-        // Every row must have reached the file.
-        sqlite3_stmt* count = nullptr;
-        ok = ok &&
-             sqlite3_prepare_v2(db, "SELECT count(*) FROM JSONMagazineIssueInfoLibrary", -1, &count,
-                                nullptr) == SQLITE_OK &&
-             sqlite3_step(count) == SQLITE_ROW &&
-             static_cast<size_t>(sqlite3_column_int64(count, 0)) == stored.rows.size();
-        sqlite3_finalize(count);
-        sqlite3_close_v2(db);
-        std::filesystem::remove(path);
-        if (!ok) {
+        const double seconds =
+            insertRows(stored, static_cast<int>(std::min<int64_t>(state.range(0), 3)), floorFile());
+        if (seconds < 0) {
             state.SkipWithError("the rows could not be stored");
             break;
         }
-        state.ResumeTiming();
+        state.SetIterationTime(seconds);
     }
     state.counters["row_bytes"] = static_cast<double>(stored.bytes);
 }
@@ -577,24 +561,22 @@ void BM_Floor_SQLiteInsert(benchmark::State& state) {
 // The least this design costs before it lists or stores anything: the replies read keeping their
 // text and made into records by the sessions' mapping, as the refresh makes them (the parse
 // included); the records go outside the timing, as a refreshed list's do.
-void BM_Floor_Records(benchmark::State& state) {
-    const auto& r = replies();
-    auto library = freshLibrary();
-    Ref<VnRequestContext> references =
-        library.context->serviceSession()->requestForMetaMagazineIssueInfosWithMagazineType(
-            std::string(VnMagazineIssueKind_Library), std::nullopt, VnIndexRange{0, 0});
-    Ref<VnRequestContext> items =
-        library.domain->storeRemoteSession()->newMagazineIssueInfosRequestWithCodes(
+class RecordMaker {
+  public:
+    RecordMaker() : library_(freshLibrary()) {
+        references_ =
+            library_.context->serviceSession()->requestForMetaMagazineIssueInfosWithMagazineType(
+                std::string(VnMagazineIssueKind_Library), std::nullopt, VnIndexRange{0, 0});
+        items_ = library_.domain->storeRemoteSession()->newMagazineIssueInfosRequestWithCodes(
             plat::Array::make({}));
-    references->setKeepsReceivedText(true);
-    items->setKeepsReceivedText(true);
-    size_t made = 0;
-    for (auto _ : state) {
-        state.PauseTiming();
+        references_->setKeepsReceivedText(true);
+        items_->setKeepsReceivedText(true);
+    }
+    // The seconds that making the records of every reply took, and how many were made.
+    std::pair<double, size_t> make(const Replies& r) {
         Received received(r.meta, r.batches);
         std::vector<plat::Value> kept;
-        made = 0;
-        state.ResumeTiming();
+        size_t made = 0;
         auto map = [&](plat::Bytes& bytes, const Ref<VnRequestContext>& mapper) {
             plat::Value reply = objectFromJSONDataKeepingText(std::move(bytes));
             auto answer =
@@ -602,16 +584,70 @@ void BM_Floor_Records(benchmark::State& state) {
             kept.push_back(mapAnswer(mapper, answer));
             made += kept.back().array() ? kept.back().array()->count() : 0;
         };
-        map(received.meta, references);
+        const auto start = std::chrono::steady_clock::now();
+        map(received.meta, references_);
         for (auto& batch : received.batches)
-            map(batch, items);
-        state.PauseTiming();
-        kept.clear();
-        state.ResumeTiming();
+            map(batch, items_);
+        const auto end = std::chrono::steady_clock::now();
+        return {std::chrono::duration<double>(end - start).count(), made};
+    }
+
+  private:
+    Library library_;
+    Ref<VnRequestContext> references_;
+    Ref<VnRequestContext> items_;
+};
+
+void BM_Floor_Records(benchmark::State& state) {
+    RecordMaker maker;
+    size_t made = 0;
+    for (auto _ : state) {
+        const auto [seconds, count] = maker.make(replies());
+        state.SetIterationTime(seconds);
+        made = count;
     }
     if (made < 2 * kIssues)
         state.SkipWithError("the replies did not all become records");
     state.counters["records"] = static_cast<double>(made);
+}
+
+// The full refresh, the bare parse and the floors of this design in turn, each round one of each,
+// so that a machine whose speed drifts during the run slows them alike: the medians of the
+// rounds' ratios to the parse.
+void BM_RefreshOverParseInTurn(benchmark::State& state) {
+    const auto& r = replies();
+    const auto& stored = storedRows();
+    RecordMaker maker;
+    std::vector<double> refreshRatios, recordRatios, insertRatios;
+    bool complete = stored.rows.size() >= kIssues;
+    for (auto _ : state) {
+        auto library = freshLibrary();
+        Received received(r.meta, r.batches);
+        const auto start = std::chrono::steady_clock::now();
+        bareParse(r);
+        const auto parsed = std::chrono::steady_clock::now();
+        const size_t held = refresh(library, r.meta, r.batches, received, VnLocalSnapshot::empty());
+        const auto refreshed = std::chrono::steady_clock::now();
+        const auto [recordSeconds, records] = maker.make(r);
+        const double insertSeconds = insertRows(stored, 3, floorFile());
+        complete = complete && held >= kIssues && storedAtLeast(library, held) &&
+                   records >= 2 * kIssues && insertSeconds > 0;
+        const double parse = std::chrono::duration<double>(parsed - start).count();
+        refreshRatios.push_back(std::chrono::duration<double>(refreshed - parsed).count() / parse);
+        recordRatios.push_back(recordSeconds / parse);
+        insertRatios.push_back(insertSeconds / parse);
+        library = {};
+        plat::RunLoop::current().runUntil([] { return false; }, 0.01);
+    }
+    if (!complete)
+        state.SkipWithError("a refresh or a floor was incomplete");
+    auto median = [](std::vector<double>& ratios) {
+        std::sort(ratios.begin(), ratios.end());
+        return ratios.empty() ? 0 : ratios[ratios.size() / 2];
+    };
+    state.counters["parse_ratio"] = median(refreshRatios);
+    state.counters["records"] = median(recordRatios);
+    state.counters["as_received"] = median(insertRatios);
 }
 
 BENCHMARK(BM_LibraryRefresh)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -619,9 +655,13 @@ BENCHMARK(BM_LibraryRefreshOnePercent)->Unit(benchmark::kMillisecond)->Iteration
 BENCHMARK(BM_BareParse_Varnel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RefreshOverParseInTurn)->Unit(benchmark::kMillisecond)->Iterations(9);
 BENCHMARK(BM_BareParse_RapidJSON)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Floor_Records)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Floor_Records)->Unit(benchmark::kMillisecond)->Iterations(3)->UseManualTime();
 BENCHMARK(BM_Floor_RapidJSONWrite)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Floor_SQLiteInsert)->DenseRange(0, 4)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Floor_SQLiteInsert)
+    ->DenseRange(0, 4)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5)
+    ->UseManualTime();
 
 }  // namespace
 
@@ -647,23 +687,33 @@ int main(int argc, char** argv) {
                 r.batches.size() + 1);
     reporter.printRatio("parse_ratio (refresh / bare parse, ours; goal <= 3)",
                         "BM_LibraryRefresh/iterations:3", "BM_BareParse_Varnel");
-    if (const double inTurn =
-            reporter.counter("BM_RefreshOverParseInTurn/iterations:9", "parse_ratio");
-        inTurn > 0)
+    const std::string inTurn = "BM_RefreshOverParseInTurn/iterations:9";
+    const double refreshInTurn = reporter.counter(inTurn, "parse_ratio");
+    const double recordsInTurn = reporter.counter(inTurn, "records");
+    const double insertInTurn = reporter.counter(inTurn, "as_received");
+    if (refreshInTurn > 0) {
         std::printf("%-60s %6.2fx\n", "parse_ratio, refresh and parse in turn (median of 9)",
-                    inTurn);
+                    refreshInTurn);
+        std::printf("%-60s %6.2fx\n", "  in turn: floor of this design (records + as received)",
+                    recordsInTurn + insertInTurn);
+        std::printf("%-60s %6.2fx\n", "  in turn: records made from the replies (parse incl.)",
+                    recordsInTurn);
+        std::printf("%-60s %6.2fx\n", "  in turn: rows as received inserted, the store's",
+                    insertInTurn);
+    }
     reporter.printRatio("refresh / bare parse, RapidJSON", "BM_LibraryRefresh/iterations:3",
                         "BM_BareParse_RapidJSON");
     reporter.printRatio("1 % changed / full refresh (goal <= 0.5)",
                         "BM_LibraryRefreshOnePercent/iterations:3",
                         "BM_LibraryRefresh/iterations:3");
-    const double records = reporter.ratio("BM_Floor_Records/iterations:3", "BM_BareParse_Varnel");
+    const double records =
+        reporter.ratio("BM_Floor_Records/iterations:3/manual_time", "BM_BareParse_Varnel");
     const double write = reporter.ratio("BM_Floor_RapidJSONWrite", "BM_BareParse_Varnel");
     double insert[5];
     for (int settings = 0; settings < 5; ++settings)
-        insert[settings] =
-            reporter.ratio("BM_Floor_SQLiteInsert/" + std::to_string(settings) + "/iterations:5",
-                           "BM_BareParse_Varnel");
+        insert[settings] = reporter.ratio(
+            "BM_Floor_SQLiteInsert/" + std::to_string(settings) + "/iterations:5/manual_time",
+            "BM_BareParse_Varnel");
     auto print = [](const std::string& label, double ratio) {
         if (ratio > 0)
             std::printf("%-60s %6.2fx\n", label.c_str(), ratio);
