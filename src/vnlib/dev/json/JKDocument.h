@@ -58,6 +58,9 @@ class JKDocument final : public plat::Object {
             bytes, n, strings_);
     }
 
+    // The bytes of all blocks taken so far (what the document holds in memory).
+    size_t allocatedBytes() const { return allocated_; }
+
     // Keeps another document alive as long as this one: this document refers to its strings.
     void keep(Ref<const plat::Object> document) { kept_.push_back(std::move(document)); }
 
