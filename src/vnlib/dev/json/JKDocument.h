@@ -85,6 +85,7 @@ class JKDocument final : public plat::Object {
     void* allocateSlow(size_t bytes, size_t alignment);
 
     std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    std::vector<std::pair<std::byte*, size_t>> mapped_;  // large blocks, unmapped at the end
     std::byte* next_ = nullptr;  // the free part of the current block
     std::byte* end_ = nullptr;
     size_t blockSize_ = kFirstBlock;

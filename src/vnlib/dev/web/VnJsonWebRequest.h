@@ -27,12 +27,14 @@ class VnJsonWebRequest : public VnTimeoutRequest, public plat::UrlConnectionDele
     // makes) answers some 50 MB; 128 MiB leaves that more than twice over.
     static constexpr size_t kMaxReplyBytes = size_t{128} << 20;
     // The most a reply may become once decoded (JSONDecoder::setMaximumTreeBytes): short values
-    // cost far more decoded than as text ("0," 2 bytes, decoded some 60). The largest list, half
-    // a million item references in some 50 MB, decodes to about 170 MiB.
-    static constexpr size_t kMaxReplyTreeBytes = size_t{256} << 20;
-    // The reply bytes held by all requests in flight at once: five of the largest replies, where
-    // eight connections could otherwise hold 1 GiB.
-    static constexpr size_t kMaxRepliesInFlightBytes = size_t{256} << 20;
+    // cost far more decoded than as text ("0," 2 bytes, decoded some 60). The largest replies the
+    // program asks for are whole lists: 10,000 full item records (some 15 MB) decode to about
+    // 50 MiB, a list of item references takes 3.4 times its text (so 128 MiB holds one of some
+    // 380,000 references, 37 MB).
+    static constexpr size_t kMaxReplyTreeBytes = size_t{128} << 20;
+    // The reply bytes held by all requests in flight at once: one reply of the longest kind and
+    // room for the others, where eight connections could otherwise hold 1 GiB.
+    static constexpr size_t kMaxRepliesInFlightBytes = size_t{160} << 20;
 
     VnJsonWebRequest(plat::Url serviceUrl, std::optional<std::string> webMethod,
                      plat::Value requestObject, Ref<plat::Dictionary> headerObject = nullptr);
