@@ -3,9 +3,9 @@
 // the item's rendering metadata ("Pages" -> decimal source page index -> page dictionary):
 // "PageName", "Widgets" (kept as they are), "PageInsets" (else "ClipPageInsets"; each side a
 // number, a non-dictionary value meaning no insets), "SinglePageAlignment" and
-// "DoublePageAlignment" (99: the item-wide default applies). A page's widget list is cut at
-// kMaxWidgetsPerPage. Values of the wrong type count as
-// absent. The background colour is always clear.
+// "DoublePageAlignment" (99: the item-wide default applies). Values of the wrong type count as
+// absent. A page's widget list is cut at kMaxWidgetsPerPage. The background colour is always
+// clear.
 #include <optional>
 #include <string>
 
