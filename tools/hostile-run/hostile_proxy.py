@@ -27,7 +27,7 @@ import threading
 import urllib.parse
 
 TRANSPORT_BOUND = 128 << 20  # the web transport's reply bound, in bytes
-TREE_BOUND = 256 << 20  # what a reply may become once decoded
+TREE_BOUND = 128 << 20  # what a reply may become once decoded
 INT64_MAX = (1 << 63) - 1
 LIMITS = [INT64_MAX, -INT64_MAX - 1, (1 << 64) - 1, INT64_MAX + 1, -(1 << 63) - 1, 2**31, -2**31 - 1]
 HOP_HEADERS = {"connection", "keep-alive", "transfer-encoding", "te", "trailer", "upgrade",
