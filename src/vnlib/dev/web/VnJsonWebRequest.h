@@ -28,9 +28,10 @@ class VnJsonWebRequest : public VnTimeoutRequest, public plat::UrlConnectionDele
     static constexpr size_t kMaxReplyBytes = size_t{128} << 20;
     // The most a reply may become once decoded (JSONDecoder::setMaximumTreeBytes): short values
     // cost far more decoded than as text ("0," 2 bytes, decoded some 60). The largest replies the
-    // program asks for are whole lists: 10,000 full item records (some 15 MB) decode to about
-    // 50 MiB, a list of item references takes 3.4 times its text (so 128 MiB holds one of some
-    // 380,000 references, 37 MB).
+    // program asks for are whole lists: 10,000 full item records (some 14 MB) decode to under
+    // 32 MiB, and a list of item references to 3.4 times its text (so 128 MiB holds a list of
+    // 300,000 references, 30 MB; the demo's generated catalogue of a million items, half a
+    // million references a list, would need 170 MiB).
     static constexpr size_t kMaxReplyTreeBytes = size_t{128} << 20;
     // The reply bytes held by all requests in flight at once: one reply of the longest kind and
     // room for the others, where eight connections could otherwise hold 1 GiB.
