@@ -386,6 +386,17 @@ TEST(PdfModelTest, PagesInMemoryAreCheckedInAChildAndACycleBlocksNoOtherPage) {
 
 // The checker's memory is its own: a program that once had much resident (a reader beside a
 // large catalogue) still gets its good pages.
+// The checker only hands the page to QtPdf: in the sanitizer builds too it carries no sanitizer
+// runtime, whose bookkeeping of each of the PDF library's allocations took half the check's
+// processor time (and whose shadow memory kept the address-space bound from holding).
+TEST(PdfModelTest, TheCheckerRunsThePdfLibraryWithoutASanitizerRuntime) {
+    std::ifstream in(ui::PdfPageCheck::program(), std::ios::binary);
+    ASSERT_TRUE(in) << ui::PdfPageCheck::program();
+    const std::string binary{std::istreambuf_iterator<char>(in), {}};
+    for (const char* runtime : {"__asan_init", "__tsan_init", "__ubsan_handle"})
+        EXPECT_EQ(binary.find(runtime), std::string::npos) << runtime;
+}
+
 TEST(PdfModelTest, AGoodPageIsUsableAfterTheAskingProgramHadMuchMemoryResident) {
     QTemporaryDir folder;
     const std::filesystem::path page = folder.path().toStdString() + "/good.pdf";

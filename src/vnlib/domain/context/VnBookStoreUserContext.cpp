@@ -60,6 +60,17 @@ constexpr const char* kSessionInitializationFailed = "Session initialization fai
 // The result code of a member's call that the service answers as not signed in.
 constexpr int32_t kNotSignedInResultCode = 1;
 constexpr const char* kContextClosed = "The library has been closed";
+constexpr const char* kAccountRecordWithoutCode =
+    "The account reply has no e-mail address, so it was not kept";
+
+// Whether an account record has the code its table keys it by: an e-mail address the service
+// sent as text (a number or a list under "Email" is no address).
+bool accountCodeCameAsText(const Ref<VnAccountInfo>& info) {
+    if (!info || !info->code() || info->code()->empty())
+        return false;
+    const auto& loaded = info->persistentDictionary();
+    return !loaded || loaded->objectForKey("Email").isString();
+}
 }  // namespace
 
 // ---- Construction -------------------------------------------------------------------------------
@@ -124,7 +135,15 @@ void VnBookStoreUserContext::build() {
     accountInfo_ = std::dynamic_pointer_cast<VnAccountInfo>(
         accountInfoDataTable_->infoForCode(userId_->userName()));
 
-    accountInfoRequest_ = session->newAccountInfoRequest();
+    auto accountInfoRequest = session->newAccountInfoRequest();
+    // The account table keeps the record by its code (the e-mail address): a record without
+    // one has no place there, and fails the request instead.
+    accountInfoRequest->setReturnValueCheck([](const plat::Value& answer) {
+        return accountCodeCameAsText(answer.as<VnAccountInfo>())
+                   ? std::nullopt
+                   : std::optional<std::string>(kAccountRecordWithoutCode);
+    });
+    accountInfoRequest_ = std::move(accountInfoRequest);
     accountInfoRequest_->setDelegate(me, "accountInfo_");
 
     bookLibraryDomain_ = bookIssueDomainWithCategory(VnBookCategory_Libraries);
@@ -360,6 +379,10 @@ void VnBookStoreUserContext::accountInfo_request_didFinishWithResult(Ref<VnReque
 }
 
 void VnBookStoreUserContext::writeAccountInfo(const Ref<VnAccountInfo>& info) {
+    if (!accountCodeCameAsText(info)) {
+        VND_TRACE("Error", "%s", kAccountRecordWithoutCode);
+        return;
+    }
     accountInfo_ = info;
     accountInfoDataTable_->updateInfo(info);
     accountInfoDataTable_->flushStorageWriting();
