@@ -146,16 +146,8 @@ void SampleCatalogue::seed() {
     };
 
     // Sample members.
-    accounts_[key("somchai@example.com")] = {
-        "somchai@example.com", "rak-an-nangsue", 1, "", "สมชาย", "ใจดี", 1001, false, false};
-    accounts_[key("nok@example.com")] = {"nok@example.com", "nok-2567", 2,     "s4lt-nok", "Nok",
-                                         "Srisuk",          1002,       false, false};
-    accounts_[key("ploy@example.com")] = {
-        "ploy@example.com", "ploy-pass", 3, "ploy-salt", "พลอย", "แสงทอง", 1003, false, false};
-    accounts_[key("tester@example.com")] = {
-        "tester@example.com", "test1234", 1, "", "Test", "Account", 1004, true, false};
-    accounts_[key("librarian@example.com")] = {
-        "librarian@example.com", "bannarak", 1, "", "บรรณารักษ์", "ห้องสมุด", 1005, false, true};
+    for (auto& account : namedAccounts())
+        accounts_[key(account.username)] = std::move(account);
 
     Member& somchai = members_[key("somchai@example.com")];
     somchai.loans.push_back({"LN0001", "BK0001", now_ - 3 * kDay, now_ + 11 * kDay, false});
@@ -476,6 +468,18 @@ std::string SampleCatalogue::key(std::string_view username) {
     for (char& c : out)
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return out;
+}
+
+std::vector<SampleAccount> SampleCatalogue::namedAccounts() {
+    SampleAccount suspended{
+        "suspended@example.com", "suspended-2567", 1, "", "ระงับ", "ชั่วคราว", 1006};
+    suspended.suspended = true;
+    return {{"somchai@example.com", "rak-an-nangsue", 1, "", "สมชาย", "ใจดี", 1001},
+            {"nok@example.com", "nok-2567", 2, "s4lt-nok", "Nok", "Srisuk", 1002},
+            {"ploy@example.com", "ploy-pass", 3, "ploy-salt", "พลอย", "แสงทอง", 1003},
+            {"tester@example.com", "test1234", 1, "", "Test", "Account", 1004, true},
+            {"librarian@example.com", "bannarak", 1, "", "บรรณารักษ์", "ห้องสมุด", 1005, false, true},
+            std::move(suspended)};
 }
 
 std::optional<SampleAccount> SampleCatalogue::account(std::string_view username) const {

@@ -138,6 +138,7 @@ struct SampleAccount {
     int userId = 0;
     bool isTestAccount = false;
     bool isLibrarian = false;  // may sign in for other members
+    bool suspended = false;    // the library refuses its sign-ins with a message of its own
 };
 
 struct SampleLoan {
@@ -246,6 +247,8 @@ class SampleCatalogue {
     static constexpr int kClaimDays = 2;
 
     // ---- Accounts ----
+    // The demo's named members, which every catalogue starts with (V2WebMethods.h lists them).
+    static std::vector<SampleAccount> namedAccounts();
     std::optional<SampleAccount> account(std::string_view username) const;
     // False when the user name is taken.
     bool addAccount(SampleAccount account);

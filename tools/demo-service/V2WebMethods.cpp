@@ -486,6 +486,9 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
                 return refused;
             }
         }
+        if (account->suspended)
+            return signInFailure("This account is suspended. Please contact the library.",
+                                 "บัญชีนี้ถูกระงับการใช้งาน กรุณาติดต่อห้องสมุด");
         session.data["user"] = account->username;
         cat->rememberSessionToken(session.id, account->username);
         return {{"IsSuccess", true},

@@ -219,14 +219,16 @@ TEST_F(LoginWindowTest, SheetSignInRunsTheWindowAndSignsTheMemberInToTheLibrary)
 
 TEST_F(LoginWindowTest, RefusalsAndFailuresCloseOrShowTheFailureWithoutAnExchange) {
     configure();
-    // Cancel on the page, then a suspended account: closed at once, nobody told.
+    // Cancel on the page, then an account the sign-on server locks: closed at once, nobody told.
     Script()
         .then(pageShown,
               [](const LoginWindow& w) { w.run("document.getElementById('cancel').click();"); })
         .runLogin();
     Script()
         .then(pageShown,
-              [](const LoginWindow& w) { w.run(fillForm("suspended@example.com", "suspended")); })
+              [](const LoginWindow& w) {
+                  w.run(fillForm(demo::kLockedAccount, demo::kLockedAccountPassword));
+              })
         .runLogin();
     EXPECT_EQ(exchanges(), 0U);
     EXPECT_TRUE(listener->answers.empty());

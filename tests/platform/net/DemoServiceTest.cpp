@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "demo-service/DemoService.h"
+#include "demo-service/DemoSignOn.h"
+#include "demo-service/SampleCatalogue.h"
 #include "demo-service/V3StoreService.h"
 #include "platform/net/HttpCookieStorage.h"
 #include "platform/net/NetTestSupport.h"
@@ -277,4 +279,58 @@ TEST(DemoStoreService, EachCallIsAuthorizedByItsOwnHeaders) {
                       credentials);
     ASSERT_EQ(paged.status, 200) << paged.body;
     EXPECT_TRUE(Json::parse(paged.body)["d"]["Reviews"].empty());
+}
+
+// The sign-on page's form, posted as a browser posts it: the redirect it answers with ("app?code="
+// for an accepted member), or the status when it answers otherwise.
+std::string signOnFormAnswer(const std::string& target, const std::string& form) {
+    std::string headers;
+    long status = 0;
+    CURL* curl = curl_easy_init();
+    curl_easy_setopt(curl, CURLOPT_URL, target.c_str());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, form.c_str());
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(
+        curl, CURLOPT_HEADERFUNCTION, +[](char* data, size_t size, size_t count, void* out) {
+            static_cast<std::string*>(out)->append(data, size * count);
+            return size * count;
+        });
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &headers);
+    curl_easy_setopt(
+        curl, CURLOPT_WRITEFUNCTION,
+        +[](char*, size_t size, size_t count, void*) { return size * count; });
+    if (curl_easy_perform(curl) == CURLE_OK)
+        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_cleanup(curl);
+    const size_t at = headers.find("Location: ");
+    if (status != 302 || at == std::string::npos)
+        return "status " + std::to_string(status);
+    return headers.substr(at + 10, headers.find('\r', at) - at - 10);
+}
+
+// Every member the demo names signs in on the sign-on page with the library password; the locked
+// account is refused there, and the suspended member's refusal is the library's own (its code is
+// given here).
+TEST(DemoSignOnTest, ThePageAcceptsEveryNamedMember) {
+    demo::SampleCatalogue catalogue;
+    DemoService service;
+    demo::DemoSignOn signOn(service, catalogue);
+    ASSERT_TRUE(service.start());
+    const std::string page = signOn.hostUrl() + "index.php";
+    const auto named = demo::SampleCatalogue::namedAccounts();
+    ASSERT_GE(named.size(), 6U);
+    for (const auto& member : named) {
+        SCOPED_TRACE(member.username);
+        EXPECT_EQ(
+            signOnFormAnswer(page, "username=" + member.username + "&password=" + member.password)
+                .rfind("app?code=", 0),
+            0U);
+        EXPECT_TRUE(catalogue.account(member.username));
+    }
+    EXPECT_EQ(signOnFormAnswer(page, "username=ploy%40example.com&password=wrong"), "status 200");
+    EXPECT_EQ(signOnFormAnswer(page, std::string("username=") + demo::kLockedAccount +
+                                         "&password=" + demo::kLockedAccountPassword)
+                  .rfind("app?error=access_denied", 0),
+              0U);
 }
