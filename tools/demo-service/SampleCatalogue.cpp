@@ -545,6 +545,37 @@ std::optional<std::string> SampleCatalogue::userForSessionToken(std::string_view
     return it->second;
 }
 
+void SampleCatalogue::keepSession(std::string id, std::string data) {
+    std::lock_guard lock(mutex_);
+    auto& kept = keptSessions_[std::move(id)];
+    kept.data = std::move(data);
+    kept.lastUse = ++sessionUses_;
+    if (keptSessions_.size() <= kMaxKeptSessions)
+        return;
+    auto oldest = keptSessions_.begin();
+    for (auto it = keptSessions_.begin(); it != keptSessions_.end(); ++it) {
+        if (it->second.lastUse < oldest->second.lastUse)
+            oldest = it;
+    }
+    keptSessions_.erase(oldest);
+}
+
+std::optional<std::string> SampleCatalogue::keptSession(std::string_view id) const {
+    std::lock_guard lock(mutex_);
+    const auto it = keptSessions_.find(id);
+    if (it == keptSessions_.end())
+        return std::nullopt;
+    return it->second.data;
+}
+
+std::map<std::string, std::string> SampleCatalogue::keptSessions() const {
+    std::lock_guard lock(mutex_);
+    std::map<std::string, std::string> all;
+    for (const auto& [id, kept] : keptSessions_)
+        all.emplace(id, kept.data);
+    return all;
+}
+
 void SampleCatalogue::grantAccessToken(std::string token, std::string username) {
     std::lock_guard lock(mutex_);
     accessTokens_[std::move(token)] = std::move(username);

@@ -258,6 +258,13 @@ class SampleCatalogue {
     std::optional<std::string> userForSessionToken(std::string_view token) const;
     // Every remembered session token with its user name.
     std::map<std::string, std::string> sessionTokens() const;
+    // The version-2 service's sessions, each with its data as JSON text, kept here so that the
+    // service knows them again after a restart (the state file keeps them too). At most
+    // kMaxKeptSessions: beyond that the one used longest ago is forgotten.
+    static constexpr size_t kMaxKeptSessions = 4096;
+    void keepSession(std::string id, std::string data);
+    std::optional<std::string> keptSession(std::string_view id) const;
+    std::map<std::string, std::string> keptSessions() const;
     // Single-sign-on access tokens that sign their member in, until revoked.
     void grantAccessToken(std::string token, std::string username);
     void revokeAccessToken(std::string_view token);
@@ -337,6 +344,12 @@ class SampleCatalogue {
     std::map<std::string, SampleAccount> accounts_;
     std::map<std::string, Member> members_;
     std::map<std::string, std::string> sessionTokens_;
+    struct KeptSession {
+        std::string data;
+        uint64_t lastUse = 0;
+    };
+    std::map<std::string, KeptSession, std::less<>> keptSessions_;
+    uint64_t sessionUses_ = 0;
     std::map<std::string, std::string, std::less<>> accessTokens_;
     int nextCode_ = 1;
 };

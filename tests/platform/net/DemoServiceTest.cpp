@@ -3,6 +3,8 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
@@ -156,6 +158,47 @@ TEST_F(DemoServiceTest, KeepsSessionsByTheCookieOfRequestSessionID) {
     EXPECT_EQ(json(*call("Count"))["d"], (Json{{"id", id}, {"n", 1}}));
     EXPECT_EQ(json(*call("Count"))["d"], (Json{{"id", id}, {"n", 2}}));
     EXPECT_EQ(service.sessionCount(), 1u);
+}
+
+TEST_F(DemoServiceTest, ASessionStoreKeepsSessionsAcrossARestart) {
+    std::map<std::string, Json> kept;
+    std::mutex keeping;
+    const auto useStore = [&](DemoService& on) {
+        on.setSessionStore(
+            [&](const std::string& id) -> std::optional<Json> {
+                std::lock_guard lock(keeping);
+                const auto it = kept.find(id);
+                return it == kept.end() ? std::nullopt : std::optional<Json>(it->second);
+            },
+            [&](const demo::Session& session) {
+                std::lock_guard lock(keeping);
+                kept[session.id] = session.data;
+            });
+        on.addMethod("Count", [](const Json&, demo::Session& session) -> Json {
+            if (!session.valid())
+                return nullptr;
+            session.data["n"] = session.data.value("n", 0) + 1;
+            return session.data["n"];
+        });
+    };
+    useStore(service);
+    const std::string id = json(*call("RequestSessionID"))["d"];
+    EXPECT_EQ(json(*call("Count"))["d"], 1);
+    const int port = service.port();
+    service.stop();
+
+    // The same port, the same store: the session and its data come back by the cookie.
+    DemoService restarted;
+    useStore(restarted);
+    ASSERT_TRUE(restarted.start(port));
+    auto again = load(postRequest(restarted.serviceUrl() + "/Count", "{}"));
+    EXPECT_EQ(json(*again)["d"], 2);
+    EXPECT_EQ(restarted.sessionCount(), 1u);
+    // Without its cookie a call has no session.
+    plat::HttpCookieStorage::shared().removeAllCookies();
+    EXPECT_EQ(json(*load(postRequest(restarted.serviceUrl() + "/Count", "{}")))["d"], nullptr);
+    EXPECT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept.begin()->first, id);
 }
 
 TEST_F(DemoServiceTest, ServesFilesWithSingleRanges) {
