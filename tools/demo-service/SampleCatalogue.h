@@ -95,8 +95,15 @@ struct SampleItem {
     bool damagedPages = false;
     bool withoutPageNames = false;
     int64_t pageBytes = 0;
+    // Offered as EPUB text only, without pages (the reader cannot open it).
+    bool epubOnly = false;
 
     bool isFree() const;
+    // The content formats the services list ("SupportedMediaFormats"): PDF and page images, or
+    // EPUB alone.
+    std::vector<int> mediaFormats() const {
+        return epubOnly ? std::vector<int>{3} : std::vector<int>{0, 1};
+    }
     // The content hash the services report: "<code>-r<revision>".
     std::string hash() const { return code + "-r" + std::to_string(revision); }
     // The magazine or newspaper title of an issue; a book is its own series.

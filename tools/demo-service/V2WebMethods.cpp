@@ -244,7 +244,7 @@ class Replies {
                     {"FileSize", item.fileSize},
                     {"Language", item.language},
                     {"Summary", item.summary},
-                    {"SupportedMediaFormats", Json::array({0})}};
+                    {"SupportedMediaFormats", item.mediaFormats()}};
         if (item.libraryCopies > 0) {
             out["Available"] = catalogue_.availableCopies(item.code);
             out["ReserverCount"] = catalogue_.reserverCount(item.code);

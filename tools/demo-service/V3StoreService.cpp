@@ -97,8 +97,7 @@ Json listingRecord(const SampleCatalogue& catalogue, const SampleItem& item) {
             {"Available", catalogue.availableCopies(item.code)},
             {"ReserverCount", catalogue.reserverCount(item.code)},
             {"SortIndex", item.sortIndex},
-            {"SupportedMediaFormats",
-             item.kind == ItemKind::Book ? Json::array({0, 3}) : Json::array({0, 1})}};
+            {"SupportedMediaFormats", item.mediaFormats()}};
 }
 
 Json itemRecord(const SampleCatalogue& catalogue, const SampleItem& item) {
