@@ -53,6 +53,33 @@ class BrowseScreenTest : public StoreTest {
     Ref<BrowseMainViewController> container;
 };
 
+TEST_F(BrowseScreenTest, AFailedIndexSaysNothingAndAsksAgainWhenShownAgain) {
+    store.setFault("GetWidgetInfo", {demo::FaultKind::ServerError});
+    container = ui::ResourceRegistry::shared().instantiate<BrowseMainViewController>(
+        "", "BrowseMainViewController");
+    ASSERT_TRUE(container);
+    QWidget* page = container->view();
+    page->resize(1000, 700);
+    page->show();
+    auto main = std::dynamic_pointer_cast<BrowseMainView>(container->browseMainView());
+    ASSERT_TRUE(main);
+    auto authors = std::dynamic_pointer_cast<BrowseSubView>(main->browseBookSubView());
+    ASSERT_TRUE(authors);
+    ASSERT_TRUE(spinUntil([&] { return authors->namesAnswered(); }, kPatience));
+    // The index stays empty, with no message and no alert.
+    EXPECT_TRUE(authors->gAuthors().empty());
+    for (const QLabel* label : authors->view()->findChildren<QLabel*>())
+        EXPECT_FALSE(label->isVisible() && !label->text().isEmpty()) << label->text().toStdString();
+    EXPECT_TRUE(alerts->messages.empty());
+
+    // Shown again with the service back: the names are asked again and listed.
+    store.clearFaults();
+    page->hide();
+    page->show();
+    ASSERT_TRUE(spinUntil([&] { return !authors->gAuthors().empty(); }, kPatience));
+    EXPECT_EQ(askedGroups(), (std::vector<std::string>{"0.browse.author", "0.browse.author"}));
+}
+
 TEST_F(BrowseScreenTest, PageListsIndexesPagesAndOpensAnItem) {
     container = ui::ResourceRegistry::shared().instantiate<BrowseMainViewController>(
         "", "BrowseMainViewController");

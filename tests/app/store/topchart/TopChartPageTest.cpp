@@ -90,6 +90,41 @@ class TopChartTest : public StoreTest {
     screen_test::Doubles doubles;
 };
 
+// Texts that the shown labels below the view hold.
+std::vector<std::string> shownLabelTexts(QWidget* page) {
+    std::vector<std::string> texts;
+    for (const QLabel* label : page->findChildren<QLabel*>()) {
+        if (label->isVisible() && !label->text().isEmpty())
+            texts.push_back(label->text().toStdString());
+    }
+    return texts;
+}
+
+TEST_F(TopChartTest, AFailedColumnSaysNothingAndAsksAgainWhenShownAgain) {
+    // The store answers nothing (an empty column also asks for a next page as its end shows).
+    store.setFault("GetWidgetInfo", {demo::FaultKind::ServerError});
+    store.setFault("GetSubWidgetInfo", {demo::FaultKind::ServerError});
+    auto page = ui::ResourceRegistry::shared().instantiate<TopChartMainViewController>(
+        "", "TopChartMainViewController");
+    ASSERT_TRUE(page);
+    page->view()->resize(1100, 760);
+    page->view()->show();
+    auto main = std::dynamic_pointer_cast<TopChartMainView>(page->mainChild());
+    ASSERT_TRUE(main);
+    auto& books = *main->topChartBookView();
+    ASSERT_TRUE(spinUntil([&] { return books.categoryAnswered(); }, kPatience));
+    // The column stays as it was, empty, with no message and no alert.
+    EXPECT_TRUE(books.shopGroupArray().empty());
+    EXPECT_EQ(shownLabelTexts(books.view()), std::vector<std::string>{});
+    EXPECT_TRUE(alerts->messages.empty());
+
+    // Shown again with the service back: the column asks again and fills.
+    store.clearFaults();
+    page->view()->hide();
+    page->view()->show();
+    ASSERT_TRUE(spinUntil([&] { return books.shopGroupArray().size() == 48; }, kPatience));
+}
+
 TEST_F(TopChartTest, ColumnsLoadPageAndOpenTheirEntries) {
     auto page = ui::ResourceRegistry::shared().instantiate<TopChartMainViewController>(
         "", "TopChartMainViewController");
