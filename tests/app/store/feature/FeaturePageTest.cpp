@@ -77,6 +77,26 @@ class FeaturePageTest : public StoreTest {
     Ref<DynamicObject> delegate = DynamicObject::make();
 };
 
+// A page that shows loads again when another member signs in or the member signs out; one that
+// does not show loads when it shows again.
+TEST_F(FeaturePageTest, AShownPageLoadsAgainWhenTheMemberChanges) {
+    QWidget window;
+    window.resize(1000, 900);
+    window.show();
+    auto home = page("0.feature_all");
+    home->addToContainer(&window);
+    ASSERT_TRUE(spinUntil([&] { return loads() == 1; }, 20000));
+    ASSERT_TRUE(signIn("somchai@example.com", "rak-an-nangsue"));
+    EXPECT_TRUE(spinUntil([&] { return loads() == 2; }, 20000));
+    EXPECT_EQ(widgetCalls(), 2u);
+
+    home->removeFromContainer();
+    const size_t started = delegate->count("shopFeatureMainViewStartDownloading");
+    context->signOutRegisteredUser();
+    ASSERT_TRUE(context->activeUserContext()->isDefault());
+    EXPECT_EQ(delegate->count("shopFeatureMainViewStartDownloading"), started);
+}
+
 TEST_F(FeaturePageTest, RowsInPageOrderBannersOnScreenClicksReportedReloadOnReturnOnly) {
     QWidget window;
     window.resize(1000, 900);
