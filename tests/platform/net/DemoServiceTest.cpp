@@ -54,6 +54,7 @@ class DemoServiceTest : public ::testing::Test {
 struct PlainReply {
     long status = 0;  // 0 when no reply came
     std::string body;
+    std::string headers;  // the reply's head, as received
 };
 
 PlainReply plainPost(const std::string& target, const std::string& body,
@@ -76,6 +77,12 @@ PlainReply plainPost(const std::string& target, const std::string& body,
             return size * count;
         });
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
+    curl_easy_setopt(
+        curl, CURLOPT_HEADERFUNCTION, +[](char* data, size_t size, size_t count, void* out) {
+            static_cast<std::string*>(out)->append(data, size * count);
+            return size * count;
+        });
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reply.headers);
     if (curl_easy_perform(curl) == CURLE_OK)
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
     curl_slist_free_all(headers);
@@ -324,32 +331,14 @@ TEST(DemoStoreService, EachCallIsAuthorizedByItsOwnHeaders) {
     EXPECT_TRUE(Json::parse(paged.body)["d"]["Reviews"].empty());
 }
 
-// The sign-on page's form, posted as a browser posts it: the redirect it answers with ("app?code="
-// for an accepted member), or the status when it answers otherwise.
+// The sign-on page's form, posted: the redirect it answers with ("app?code=" for an accepted
+// member), or the status when it answers otherwise.
 std::string signOnFormAnswer(const std::string& target, const std::string& form) {
-    std::string headers;
-    long status = 0;
-    CURL* curl = curl_easy_init();
-    curl_easy_setopt(curl, CURLOPT_URL, target.c_str());
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, form.c_str());
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 30L);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(
-        curl, CURLOPT_HEADERFUNCTION, +[](char* data, size_t size, size_t count, void* out) {
-            static_cast<std::string*>(out)->append(data, size * count);
-            return size * count;
-        });
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &headers);
-    curl_easy_setopt(
-        curl, CURLOPT_WRITEFUNCTION,
-        +[](char*, size_t size, size_t count, void*) { return size * count; });
-    if (curl_easy_perform(curl) == CURLE_OK)
-        curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_cleanup(curl);
-    const size_t at = headers.find("Location: ");
-    if (status != 302 || at == std::string::npos)
-        return "status " + std::to_string(status);
-    return headers.substr(at + 10, headers.find('\r', at) - at - 10);
+    const PlainReply reply = plainPost(target, form);
+    const size_t at = reply.headers.find("Location: ");
+    if (reply.status != 302 || at == std::string::npos)
+        return "status " + std::to_string(reply.status);
+    return reply.headers.substr(at + 10, reply.headers.find('\r', at) - at - 10);
 }
 
 // Every member the demo names signs in on the sign-on page with the library password; the locked

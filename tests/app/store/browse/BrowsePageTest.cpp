@@ -49,18 +49,25 @@ class BrowseScreenTest : public StoreTest {
         return ids;
     }
 
+    // Makes the browse page as the main window does and shows it; false when it is not made.
+    bool showContainer() {
+        container = ui::ResourceRegistry::shared().instantiate<BrowseMainViewController>(
+            "", "BrowseMainViewController");
+        if (!container)
+            return false;
+        container->view()->resize(1000, 700);
+        container->view()->show();
+        return true;
+    }
+
     testing_support::ContainerDoubles doubles;
     Ref<BrowseMainViewController> container;
 };
 
 TEST_F(BrowseScreenTest, AFailedIndexSaysNothingAndAsksAgainWhenShownAgain) {
     store.setFault("GetWidgetInfo", {demo::FaultKind::ServerError});
-    container = ui::ResourceRegistry::shared().instantiate<BrowseMainViewController>(
-        "", "BrowseMainViewController");
-    ASSERT_TRUE(container);
+    ASSERT_TRUE(showContainer());
     QWidget* page = container->view();
-    page->resize(1000, 700);
-    page->show();
     auto main = std::dynamic_pointer_cast<BrowseMainView>(container->browseMainView());
     ASSERT_TRUE(main);
     auto authors = std::dynamic_pointer_cast<BrowseSubView>(main->browseBookSubView());
@@ -81,12 +88,8 @@ TEST_F(BrowseScreenTest, AFailedIndexSaysNothingAndAsksAgainWhenShownAgain) {
 }
 
 TEST_F(BrowseScreenTest, PageListsIndexesPagesAndOpensAnItem) {
-    container = ui::ResourceRegistry::shared().instantiate<BrowseMainViewController>(
-        "", "BrowseMainViewController");
-    ASSERT_TRUE(container);
+    ASSERT_TRUE(showContainer());
     QWidget* page = container->view();
-    page->resize(1000, 700);
-    page->show();
     // The first list: authors, the book tab marked, no overlay while it loads.
     EXPECT_FALSE(container->isOverlayShown());
     ASSERT_TRUE(spinUntil([&] { return !askedGroups().empty(); }, kPatience));

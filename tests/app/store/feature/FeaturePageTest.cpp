@@ -71,6 +71,14 @@ class FeaturePageTest : public StoreTest {
         made->setDelegate(delegate);
         return made;
     }
+    // The home feature page in the window, shown, once it has loaded; null when it does not.
+    Ref<ShopFeatureMainView> loadedHome(QWidget& window) {
+        window.resize(1000, 900);
+        window.show();
+        auto home = page("0.feature_all");
+        home->addToContainer(&window);
+        return spinUntil([&] { return loads() == 1; }, 20000) ? home : nullptr;
+    }
     size_t widgetCalls() const { return store.requestsForMethod("GetWidgetInfo").size(); }
     size_t loads() const { return delegate->count("shopFeatureMainViewLoadComplete"); }
 
@@ -81,11 +89,8 @@ class FeaturePageTest : public StoreTest {
 // does not show loads when it shows again.
 TEST_F(FeaturePageTest, AShownPageLoadsAgainWhenTheMemberChanges) {
     QWidget window;
-    window.resize(1000, 900);
-    window.show();
-    auto home = page("0.feature_all");
-    home->addToContainer(&window);
-    ASSERT_TRUE(spinUntil([&] { return loads() == 1; }, 20000));
+    auto home = loadedHome(window);
+    ASSERT_TRUE(home);
     ASSERT_TRUE(signIn("somchai@example.com", "rak-an-nangsue"));
     EXPECT_TRUE(spinUntil([&] { return loads() == 2; }, 20000));
     EXPECT_EQ(widgetCalls(), 2u);
@@ -99,11 +104,8 @@ TEST_F(FeaturePageTest, AShownPageLoadsAgainWhenTheMemberChanges) {
 
 TEST_F(FeaturePageTest, RowsInPageOrderBannersOnScreenClicksReportedReloadOnReturnOnly) {
     QWidget window;
-    window.resize(1000, 900);
-    window.show();
-    auto home = page("0.feature_all");
-    home->addToContainer(&window);
-    ASSERT_TRUE(spinUntil([&] { return loads() == 1; }, 20000));
+    auto home = loadedHome(window);
+    ASSERT_TRUE(home);
     EXPECT_EQ(delegate->count("shopFeatureMainViewStartDownloading"), 1u);
     EXPECT_EQ(widgetCalls(), 1u);
 

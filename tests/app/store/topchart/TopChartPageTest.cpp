@@ -87,6 +87,20 @@ class TopChartTest : public StoreTest {
         cell->view()->findChild<QPushButton*>()->click();
     }
 
+    // The top chart page, made and shown as the main window shows it; null when it is not made.
+    static Ref<TopChartMainViewController> showPage() {
+        auto page = ui::ResourceRegistry::shared().instantiate<TopChartMainViewController>(
+            "", "TopChartMainViewController");
+        if (page) {
+            page->view()->resize(1100, 760);
+            page->view()->show();
+        }
+        return page;
+    }
+    static Ref<TopChartMainView> mainOf(const Ref<TopChartMainViewController>& page) {
+        return page ? std::dynamic_pointer_cast<TopChartMainView>(page->mainChild()) : nullptr;
+    }
+
     screen_test::Doubles doubles;
 };
 
@@ -104,12 +118,8 @@ TEST_F(TopChartTest, AFailedColumnSaysNothingAndAsksAgainWhenShownAgain) {
     // The store answers nothing (an empty column also asks for a next page as its end shows).
     store.setFault("GetWidgetInfo", {demo::FaultKind::ServerError});
     store.setFault("GetSubWidgetInfo", {demo::FaultKind::ServerError});
-    auto page = ui::ResourceRegistry::shared().instantiate<TopChartMainViewController>(
-        "", "TopChartMainViewController");
-    ASSERT_TRUE(page);
-    page->view()->resize(1100, 760);
-    page->view()->show();
-    auto main = std::dynamic_pointer_cast<TopChartMainView>(page->mainChild());
+    auto page = showPage();
+    auto main = mainOf(page);
     ASSERT_TRUE(main);
     auto& books = *main->topChartBookView();
     ASSERT_TRUE(spinUntil([&] { return books.categoryAnswered(); }, kPatience));
@@ -126,12 +136,8 @@ TEST_F(TopChartTest, AFailedColumnSaysNothingAndAsksAgainWhenShownAgain) {
 }
 
 TEST_F(TopChartTest, ColumnsLoadPageAndOpenTheirEntries) {
-    auto page = ui::ResourceRegistry::shared().instantiate<TopChartMainViewController>(
-        "", "TopChartMainViewController");
-    ASSERT_TRUE(page);
-    page->view()->resize(1100, 760);
-    page->view()->show();
-    auto main = std::dynamic_pointer_cast<TopChartMainView>(page->mainChild());
+    auto page = showPage();
+    auto main = mainOf(page);
     ASSERT_TRUE(main);
     auto& books = *main->topChartBookView();
     auto& magazines = *main->topChartMagazineView();
@@ -259,11 +265,9 @@ TEST_F(TopChartTest, ColumnsLoadPageAndOpenTheirEntries) {
     store.addMethodWithRequest(
         "GetSubWidgetInfo",
         [subWidgets](const demo::Json&, auto&, const auto&) { return *subWidgets; });
-    auto hostile = ui::ResourceRegistry::shared().instantiate<TopChartMainViewController>(
-        "", "TopChartMainViewController");
-    hostile->view()->resize(1100, 760);
-    hostile->view()->show();
-    auto hostileMain = std::dynamic_pointer_cast<TopChartMainView>(hostile->mainChild());
+    auto hostile = showPage();
+    auto hostileMain = mainOf(hostile);
+    ASSERT_TRUE(hostileMain);
     auto& hostileMagazines = *hostileMain->topChartMagazineView();
     auto settled = [](const TopChartListViewController& column) {
         return [&column] {
