@@ -302,6 +302,15 @@ void LibraryListView::cancelLoading() {
     releaseDownloadingIssue();
 }
 
+void LibraryListView::reloadForAnotherMember() {
+    cancelLoading();
+    if (auto update = std::move(isBookLibraryMode_ ? booksRequest_ : magazineIssuesRequest_))
+        update->cancel();
+    if (auto state = std::move(getIssueInfoRequest_))
+        state->cancel();
+    updateLibraryForceUpdate(true);
+}
+
 void LibraryListView::libraryUpdate_request_didFinishWithResult(
     const Ref<VnRequestContext>& request, const Ref<VnRequestResult>& result) {
     const auto keep = self<LibraryListView>();
