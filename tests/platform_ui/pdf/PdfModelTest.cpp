@@ -471,6 +471,13 @@ TEST(PdfModelTest, CacheKeepsItsBudgetAndNeverRendersCancelledRequests) {
     EXPECT_LE(cache.bytesUsed(), cache.byteBudget());
     EXPECT_TRUE(cache.image(all[38].key).isNull());
     EXPECT_FALSE(cache.image(all[3].key).isNull());
+
+    // Shut down (as the program's end does), then asked again: it renders again.
+    cache.shutdown();
+    cache.request(&client, {all[10]}, {});
+    ASSERT_TRUE(spinUntil([&] { return !cache.image(all[10].key).isNull(); }));
+    cache.shutdown();
+    cache.shutdown();
 }
 
 TEST(PdfModelTest, ScrollingThroughTwoThousandPagesRendersWhatIsShownAndKeepsFewDocumentsOpen) {

@@ -31,7 +31,7 @@ bool isSecretName(std::string name) {
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     for (const char* word : {"password", "passwd", "hash", "token", "authorization", "session",
-                             "secret", "otp", "pin"}) {
+                             "secret", "otp", "pin", "cookie"}) {
         if (name.find(word) != std::string::npos)
             return true;
     }

@@ -245,15 +245,17 @@ TEST(JsonWebRequestDump, MasksSecretsAndIsOffByDefault) {
     plat::UrlRequest request(*plat::Url::parse("http://127.0.0.1:1/service.svc/Login"));
     request.setHttpMethod("POST");
     request.setValueForHttpHeaderField("Token token=\"abc123\"", "Authorization");
+    request.setValueForHttpHeaderField("ASP.NET_SessionId=c00k1e", "Cookie");
     request.setHttpBody(std::string_view(
         R"({"username":"somchai","hashedPassword":"deadbeef","optionalParams":[{"Key":"sessionToken","Value":"s3cr3t"},{"Key":"version","Value":"1"}]})"));
     const std::string dump = VnJsonWebRequestDebugDescription(request);
     EXPECT_NE(dump.find(" -H \"Authorization: ***\""), std::string::npos);
+    EXPECT_NE(dump.find(" -H \"Cookie: ***\""), std::string::npos) << dump;
     // The body holds the member's own data: only its length shows.
     EXPECT_NE(dump.find(" -B <" + std::to_string(request.httpBody().size()) + " bytes>"),
               std::string::npos)
         << dump;
-    for (const char* secret : {"somchai", "abc123", "deadbeef", "s3cr3t"}) {
+    for (const char* secret : {"somchai", "abc123", "deadbeef", "s3cr3t", "c00k1e"}) {
         EXPECT_EQ(dump.find(secret), std::string::npos) << secret;
     }
     EXPECT_FALSE(plat::traceEnabled("Webservice"));
