@@ -151,7 +151,7 @@ DemoService::RouteReply DemoSignOn::State::signInForm(const std::string& message
         "<ul id=\"accounts\">";
     for (const auto& account : accounts())
         body += "<li>" + markupEscaped(account.username) + " / " + markupEscaped(account.password) +
-                (account.suspended ? " (ระงับ)" : "") + "</li>";
+                (account.locked ? " (ระงับ)" : "") + "</li>";
     body += "</ul>";
     return page(200, "เข้าสู่ระบบ Varnel", body);
 }
@@ -175,9 +175,9 @@ DemoService::RouteReply DemoSignOn::State::authorize(const RecordedRequest& requ
     for (const auto& account : accounts()) {
         if (account.username != user || account.password != form["password"])
             continue;
-        if (account.suspended)
+        if (account.locked)
             return redirect("app?error=access_denied&error_message=" +
-                            formEncode("This account is suspended."));
+                            formEncode("This account is locked."));
         std::lock_guard lock(mutex);
         const std::string code = randomText(24);
         codes[code] = account.username;
@@ -370,9 +370,11 @@ std::string DemoSignOn::serviceUrl() const {
 }
 
 std::vector<SignOnAccount> DemoSignOn::accounts() {
-    return {{"somchai@example.com", "rak-an-nangsue", false},
-            {"nok@example.com", "nok-2567", false},
-            {"suspended@example.com", "suspended", true}};
+    std::vector<SignOnAccount> all;
+    for (const auto& member : SampleCatalogue::namedAccounts())
+        all.push_back({member.username, member.password, false});
+    all.push_back({kLockedAccount, kLockedAccountPassword, true});
+    return all;
 }
 
 void DemoSignOn::setOmitAccessToken(bool omit) {
@@ -389,7 +391,7 @@ void DemoSignOn::setWrongTypes(bool wrong) {
 
 std::optional<std::string> DemoSignOn::issueCode(const std::string& username) {
     for (const auto& account : accounts()) {
-        if (account.username != lower(username) || account.suspended)
+        if (account.username != lower(username) || account.locked)
             continue;
         std::lock_guard lock(state_->mutex);
         const std::string code = randomText(24);

@@ -66,8 +66,6 @@ void addStoreItemFields(Json& record, const SampleCatalogue& catalogue, const Sa
     setIfMissing(record, "SupportInteractiveAudio", seed.audio);
     if (!item.titleCode.empty() && !item.withoutParentCode)
         setIfMissing(record, "ParentCode", item.titleCode);
-    if (seed.audio && item.kind == ItemKind::Book)
-        record["SupportedMediaFormats"] = Json::array({0, 3});
     record["FileSize"] = seed.megabytes >= 0
                              ? seed.megabytes
                              : std::round(static_cast<double>(item.fileSize) / 10485.76) / 100;

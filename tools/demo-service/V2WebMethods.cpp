@@ -244,7 +244,7 @@ class Replies {
                     {"FileSize", item.fileSize},
                     {"Language", item.language},
                     {"Summary", item.summary},
-                    {"SupportedMediaFormats", Json::array({0})}};
+                    {"SupportedMediaFormats", item.mediaFormats()}};
         if (item.libraryCopies > 0) {
             out["Available"] = catalogue_.availableCopies(item.code);
             out["ReserverCount"] = catalogue_.reserverCount(item.code);
@@ -443,6 +443,16 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
     auto replies = std::make_shared<Replies>(service, catalogue);
     SampleCatalogue* cat = &catalogue;
 
+    // Sessions outlive the service: kept in the catalogue (and so in the demo's state file), a
+    // restarted service knows a signed-in member's session by its cookie as before.
+    service.setSessionStore(
+        [cat](const std::string& id) -> std::optional<Json> {
+            const auto text = cat->keptSession(id);
+            auto data = text ? Json::parse(*text, nullptr, false) : Json();
+            return data.is_object() ? std::optional<Json>(std::move(data)) : std::nullopt;
+        },
+        [cat](const Session& session) { cat->keepSession(session.id, session.data.dump()); });
+
     // ---- Session calls ----
     auto signIn = [cat](const Json& body, Session& session, bool withToken) -> Json {
         if (!session.valid())
@@ -486,6 +496,9 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
                 return refused;
             }
         }
+        if (account->suspended)
+            return signInFailure("This account is suspended. Please contact the library.",
+                                 "บัญชีนี้ถูกระงับการใช้งาน กรุณาติดต่อห้องสมุด");
         session.data["user"] = account->username;
         cat->rememberSessionToken(session.id, account->username);
         return {{"IsSuccess", true},

@@ -80,8 +80,10 @@ void LibraryMainView::viewDidLoad() {
 }
 
 void LibraryMainView::bookStoreContextActiveUserContextDidChange(const Ref<plat::Object>&) {
-    cancelLoading();
-    updateLibraryForceUpdate(true);
+    for (const auto& shelf : {bookShelf_, magazineShelf_}) {
+        if (shelf)
+            shelf->reloadForAnotherMember();
+    }
 }
 
 void LibraryMainView::buildShelves() {

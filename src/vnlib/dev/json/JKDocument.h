@@ -58,6 +58,9 @@ class JKDocument final : public plat::Object {
             bytes, n, strings_);
     }
 
+    // The bytes of all blocks taken so far (what the document holds in memory).
+    size_t allocatedBytes() const { return allocated_; }
+
     // Keeps another document alive as long as this one: this document refers to its strings.
     void keep(Ref<const plat::Object> document) { kept_.push_back(std::move(document)); }
     // Keeps the text the document was parsed from, for the objects that refer to their bytes
@@ -85,6 +88,7 @@ class JKDocument final : public plat::Object {
     void* allocateSlow(size_t bytes, size_t alignment);
 
     std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    std::vector<std::pair<std::byte*, size_t>> mapped_;  // large blocks, unmapped at the end
     std::byte* next_ = nullptr;  // the free part of the current block
     std::byte* end_ = nullptr;
     size_t blockSize_ = kFirstBlock;

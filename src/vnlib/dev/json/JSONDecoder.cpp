@@ -351,6 +351,8 @@ struct JKParseState {
     }
 
     JKParseOptionFlags options;
+    size_t maxTreeBytes = 0;         // 0: no bound
+    bool exceededTreeBytes = false;  // by the last parse
     JKTokenCache cache;
     uint64_t generation = 1;  // of the current or next parse
     size_t currentSlots = 0;  // cache slots that refer to the current parse's document
@@ -443,6 +445,9 @@ class Parser {
     Value parseContainer(JKTokenType first);
     bool pushFrame(bool isDictionary, size_t start);
     bool ensureStack(size_t index, bool isDictionary);
+    // Whether the tree with a stack of that many entries stays within the decoder's bound;
+    // fails the parse when not.
+    bool treeWithin(size_t stackEntries);
     void expectedItem(const JKFrame& frame, const JKParseToken& token);
 
     JKParseState& state_;
@@ -1046,16 +1051,33 @@ Value Parser::valueForToken(const JKParseToken& token) {
 
 // ---- Arrays and objects -------------------------------------------------------------------------
 
+bool Parser::treeWithin(size_t stackEntries) {
+    // The tree is what the document holds plus the pending entries of the open containers.
+    constexpr size_t kEntryBytes =
+        2 * sizeof(Value) + sizeof(const plat::DocumentText*) + sizeof(size_t);
+    const size_t limit = state_.maxTreeBytes;
+    const size_t held = document_.allocatedBytes();
+    if (held <= limit && stackEntries <= (limit - held) / kEntryBytes)
+        return true;
+    state_.exceededTreeBytes = true;
+    fail(p_, plat::format("The decoded value would take more than %zu bytes.", limit));
+    return false;
+}
+
 bool Parser::ensureStack(size_t index, bool isDictionary) {
     if (index + 1 > highWater_)
         highWater_ = index + 1;
     const size_t capacity = state_.objects.size();
+    if (state_.maxTreeBytes != 0 && !treeWithin(capacity)) [[unlikely]]
+        return false;
     if (index + 4 <= capacity)
         return true;
     // Grow by at least 2048 entries, and geometrically for very wide containers.
     size_t wanted = (capacity + 128 + 2047) / 2048 * 2048;
     if (wanted < capacity * 2)
         wanted = capacity * 2;
+    if (state_.maxTreeBytes != 0 && !treeWithin(wanted))
+        return false;
     try {
         state_.objects.resize(wanted);
         state_.keys.resize(wanted);
@@ -1356,6 +1378,15 @@ JKParseOptionFlags JSONDecoder::parseOptionFlags() const {
     return parseState_ ? parseState_->options : 0;
 }
 
+void JSONDecoder::setMaximumTreeBytes(size_t bytes) {
+    if (parseState_)
+        parseState_->maxTreeBytes = bytes;
+}
+
+bool JSONDecoder::exceededMaximumTreeBytes() const {
+    return parseState_ && parseState_->exceededTreeBytes;
+}
+
 void JSONDecoder::clearCache() {
     if (!parseState_)
         return;
@@ -1388,7 +1419,9 @@ Value JSONDecoder::parse(const unsigned char* bytes, size_t length, bool mutable
         plat::raise(plat::NSInvalidArgumentException, "The string argument is NULL.");
     // Everything the parse makes lives in its document; the result holds the document. Trees
     // of replies take about twice their text.
-    const auto document = std::make_shared<JKDocument>(2 * length);
+    const auto document = std::make_shared<JKDocument>(
+        parseState_->maxTreeBytes ? std::min(2 * length, parseState_->maxTreeBytes) : 2 * length);
+    parseState_->exceededTreeBytes = false;
     if (keptText)
         document->keepText(std::move(*keptText));  // the bytes stay where they are
     Value result;

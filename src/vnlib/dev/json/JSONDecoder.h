@@ -70,6 +70,13 @@ class JSONDecoder : public plat::Object {
         return objectWithData(jsonData, error);
     }
 
+    // Bounds what a parse may build (immutable parses): past `bytes` of the document and the
+    // pending entries of the open containers, the parse fails and what it made is let go. 0
+    // (the default) sets no bound.
+    void setMaximumTreeBytes(size_t bytes);
+    // Whether the last parse failed on that bound.
+    bool exceededMaximumTreeBytes() const;
+
     // Forgets every cached string.
     void clearCache();
 

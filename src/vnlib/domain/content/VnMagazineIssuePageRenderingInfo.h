@@ -4,7 +4,8 @@
 // "PageName", "Widgets" (kept as they are), "PageInsets" (else "ClipPageInsets"; each side a
 // number, a non-dictionary value meaning no insets), "SinglePageAlignment" and
 // "DoublePageAlignment" (99: the item-wide default applies). Values of the wrong type count as
-// absent. The background colour is always clear.
+// absent. A page's widget list is cut at kMaxWidgetsPerPage. The background colour is always
+// clear.
 #include <optional>
 #include <string>
 
@@ -32,6 +33,8 @@ class VnMagazineIssuePageRenderingInfo : public plat::Object {
     PLAT_CLASS(VnMagazineIssuePageRenderingInfo)
   public:
     static constexpr int32_t kDefaultAlignment = 99;
+    // A page lists at most this many widgets; a longer list is cut, with one logged line.
+    static constexpr size_t kMaxWidgetsPerPage = 1000;
 
     explicit VnMagazineIssuePageRenderingInfo(const plat::Dictionary& page);
     // Only a page name: no insets, alignments 0, no widgets.

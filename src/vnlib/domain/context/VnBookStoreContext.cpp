@@ -194,8 +194,6 @@ void VnBookStoreContext::persistUserAuthenticationInfo(const Ref<VnUserAuthentic
         activeUserContext_->startRequestAccountInfo();
     }
     localStorage_->setObject(plat::Value(session_->sessionId().value_or("")), VnSessionTokenKey);
-    // Held as a restored member's is, so that a session the service lost can be restored.
-    sessionToken_ = session_->sessionId();
     localStorage_->setObject(plat::Value(info->username()), VnUsernameKey);
     localStorage_->setObject(plat::Value(info->hashedPassword()), VnHashedPasswordKey);
     localStorage_->setObject(
@@ -217,10 +215,6 @@ bool VnBookStoreContext::restoreRegisteredUserContext() {
     const bool isTest = localStorage_->objectForKey(VnIsTestAccountKey).boolValue();
     changeActiveUserContext(VnBookStoreUserContext::make(
         self<VnBookStoreContext>(), VnUserId::userIdWithUserName(*userName), isTest));
-    // This run has no session of its own yet: the store knows the member by the session of the
-    // sign-in, kept with the member (a fresh session's id would be refused as unknown).
-    if (activeUserContext_ && !session_->sessionId())
-        activeUserContext_->setStoreSessionToken(sessionToken_);
     return true;
 }
 

@@ -622,7 +622,6 @@ void VnMagazineIssueDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(
     askedCodes_ = std::move(seen);
     resultItems_.clear();
     anyBatchFailed_ = false;
-    missingFailure_.reset();
     startLoadingByInfoCodes();
 }
 
@@ -675,11 +674,11 @@ void VnMagazineIssueDomainUpdatingRequest::magazineIssueInfo_request_didFinishWi
     if (!failure) {
         auto kept =
             VnKeepAskedRecords(itemsByRequestReturnValue(result->returnValue()), askedCodes_);
-        // An asked item that did not come back fails the refresh (what came is still kept).
+        // A batch that leaves out an asked item ends as a failed one that is not the last: what
+        // came is kept and the list is not marked updated, so the next refresh asks again.
         if (auto missing = VnRejectMissingAskedCodes(batchCodes_, kept)) {
             VND_TRACE("Error", "%s", missing->errorMessage().value_or("").c_str());
             anyBatchFailed_ = true;
-            missingFailure_ = missing;
         }
         for (auto& record : kept)
             resultItems_.push_back(std::move(record));
@@ -745,8 +744,8 @@ void VnMagazineIssueDomainUpdatingRequest::finishWithFetchedRecords(
         notifyItemUpdateDelegate(VnDomainItemsChangedSelector, changed);
     chainedRequest_.reset();
     resultItems_.clear();
-    if (lastFailure || missingFailure_) {
-        coreNotifyFinishWithResult(lastFailure ? lastFailure : missingFailure_);
+    if (lastFailure) {
+        coreNotifyFinishWithResult(lastFailure);
         return;
     }
     // The domain counts as refreshed only when every batch arrived.
@@ -770,5 +769,4 @@ void VnMagazineIssueDomainUpdatingRequest::coreCleanUp() {
     VnChangeList().swap(modified_);
     VnInfoList().swap(resultItems_);
     std::vector<std::string>().swap(batchCodes_);
-    missingFailure_.reset();
 }

@@ -5,12 +5,14 @@
 
 #include "JSONTestSupport.h"
 #include "platform/core/Exception.h"
+#include "platform/core/Log.h"
 #include "vnlib/dev/json/JKArray.h"
 #include "vnlib/dev/json/JKConvertUTF8.h"
 #include "vnlib/dev/json/JKDictionary.h"
 #include "vnlib/dev/json/JKError.h"
 #include "vnlib/dev/json/JSONDecoder.h"
 #include "vnlib/dev/json/JSONKitDeserializing.h"
+#include "vnlib/dev/web/VnJsonWebRequest.h"
 
 using json_test::parse;
 using plat::Value;
@@ -478,3 +480,58 @@ TEST(JSONDecoder, ObjectsOfAKeptTextKnowTheirOwnBytes) {
     const std::string bad = R"([{"a":1},{"b":)";
     EXPECT_TRUE(objectFromJSONDataKeepingText(plat::Bytes(bad.begin(), bad.end())).isNil());
 }
+
+namespace {
+
+// What a reply may become once decoded is bounded: short values that cost many times their text
+// fail before the tree grows past the bound, and the largest list the service sends stays
+// within the bound the transport uses.
+TEST(JSONDecoderTreeBound, ShortValuesFailAtTheBoundAndTheLargestListFits) {
+    constexpr size_t kBound = size_t{4} << 20;
+    std::string zeros = "[";
+    while (zeros.size() < (size_t{1} << 20))
+        zeros += "0,";
+    zeros += "0]";
+    std::string empties = "[";
+    while (empties.size() < (size_t{1} << 20))
+        empties += "[],{},";
+    empties += "[]]";
+    for (const std::string& text : {zeros, empties, "{\"d\":" + zeros + "}",
+                                    "[" + std::string(size_t{1} << 20, ' ') + zeros + "]"}) {
+        JSONDecoder decoder;
+        decoder.setMaximumTreeBytes(kBound);
+        Ref<plat::Error> error;
+        EXPECT_TRUE(decoder.objectWithUTF8String(text.data(), text.size(), &error).isNil());
+        EXPECT_TRUE(decoder.exceededMaximumTreeBytes());
+        ASSERT_TRUE(error);
+        EXPECT_NE(error->localizedDescription().find("would take more than"), std::string::npos)
+            << error->localizedDescription();
+    }
+    // Without a bound the same text decodes, and the decoder is reusable with one.
+    JSONDecoder decoder;
+    decoder.setMaximumTreeBytes(kBound);
+    EXPECT_TRUE(decoder.objectWithUTF8String(zeros.data(), zeros.size()).isNil());
+    decoder.setMaximumTreeBytes(0);
+    EXPECT_FALSE(decoder.objectWithUTF8String(zeros.data(), zeros.size()).isNil());
+    EXPECT_FALSE(decoder.exceededMaximumTreeBytes());
+
+    // A list of 300,000 item references (some 30 MB, about 100 MiB decoded) fits the bound the
+    // transport uses: a tenth of it fits a tenth of the bound.
+    std::string references = "[";
+    for (int i = 0; i < 30'000; ++i) {
+        references += plat::format(
+            "%s{\"MagazineIssueCode\":\"GB%d\",\"Hash\":\"GB%d-r1\","
+            "\"SortIndex\":%d,\"TotalResultLength\":500000}",
+            i ? "," : "", 100000 + 2 * i, 100000 + 2 * i, i);
+    }
+    references += "]";
+    decoder.setMaximumTreeBytes(VnJsonWebRequest::kMaxReplyTreeBytes / 10);
+    Ref<plat::Error> error;
+    const Value list = decoder.objectWithUTF8String(references.data(), references.size(), &error);
+    EXPECT_FALSE(decoder.exceededMaximumTreeBytes())
+        << references.size() << " bytes: " << (error ? error->localizedDescription() : "");
+    ASSERT_TRUE(list.array());
+    EXPECT_EQ(list.array()->count(), 30'000U);
+}
+
+}  // namespace
