@@ -1053,8 +1053,8 @@ Value Parser::valueForToken(const JKParseToken& token) {
 
 bool Parser::treeWithin(size_t stackEntries) {
     // The tree is what the document holds plus the pending entries of the open containers.
-    constexpr size_t kEntryBytes =
-        2 * sizeof(Value) + sizeof(const plat::DocumentText*) + sizeof(size_t);
+    constexpr size_t kEntryBytes = 2 * sizeof(Value) + sizeof(const plat::DocumentText*) +
+                                   sizeof(size_t) + sizeof(std::pair<size_t, size_t>);
     const size_t limit = state_.maxTreeBytes;
     const size_t held = document_.allocatedBytes();
     if (held <= limit && stackEntries <= (limit - held) / kEntryBytes)
