@@ -63,6 +63,9 @@ class JKDocument final : public plat::Object {
 
     // Keeps another document alive as long as this one: this document refers to its strings.
     void keep(Ref<const plat::Object> document) { kept_.push_back(std::move(document)); }
+    // Keeps the text the document was parsed from, for the objects that refer to their bytes
+    // in it. Moving a vector in keeps its bytes where they are.
+    void keepText(plat::Bytes text) { text_ = std::move(text); }
 
     // A counted reference to a part of a document.
     template <class T>
@@ -93,4 +96,5 @@ class JKDocument final : public plat::Object {
     size_t allocated_ = 0;
     plat::DocumentStrings strings_;
     std::vector<Ref<const plat::Object>> kept_;
+    plat::Bytes text_;
 };

@@ -228,16 +228,20 @@ void VnJsonWebRequest::didFinishLoading(plat::UrlConnection& connection) {
     plat::Value reply;
     bool treeTooLarge = false;
     {
-        // A fresh decoder, let go at once: what a parse keeps goes with it.
+        // A fresh decoder, let go at once: what a parse keeps goes with it. Answers whose records
+        // keep their bytes take the reply's text along with its values.
         JSONDecoder decoder;
         decoder.setMaximumTreeBytes(kMaxReplyTreeBytes);
-        reply = decoder.objectWithUTF8String(text.data() ? text.data() : "", text.size());
+        reply = keepsReceivedText() && serviceReturnValue_
+                    ? decoder.objectKeepingText(std::move(*serviceReturnValue_))
+                    : decoder.objectWithUTF8String(text.data() ? text.data() : "", text.size());
         treeTooLarge = decoder.exceededMaximumTreeBytes();
         decoder.releaseState();
     }
     if (treeTooLarge) {
         dropReply();
-        VND_TRACE("Webservice", "WebMethod: %s, reply too large once decoded", methodName().c_str());
+        VND_TRACE("Webservice", "WebMethod: %s, reply too large once decoded",
+                  methodName().c_str());
         coreNotifyFinishWithResult(VnRequestResult::resultWithReturnValue(
             plat::Value(),
             plat::makeUrlError(plat::NSURLErrorBadServerResponse, requestUrl(),

@@ -10,7 +10,8 @@
 // kMaxReplyBytes fails (NSURLErrorBadServerResponse) as soon as its length or its bytes pass the
 // limit, and what came of it is let go; so does one whose bytes would take the replies held by
 // all requests in flight past kMaxRepliesInFlightBytes, and one that would take more than
-// kMaxReplyTreeBytes once decoded.
+// kMaxReplyTreeBytes once decoded. A request that keeps received text (keepsReceivedText) hands
+// its reply's bytes over with the decoded answer, whose objects know their bytes in it.
 #include <optional>
 #include <string>
 

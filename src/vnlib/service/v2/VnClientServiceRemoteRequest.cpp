@@ -69,6 +69,7 @@ void VnClientServiceRemoteRequest::coreRemoteRequestStart() {
     remoteRequest_ = owner->webRequestWithWebMethod(coreWebMethod(), webMethodParams());
     if (fixedCookies_)
         remoteRequest_->setFixedCookieHeader(cookieHeader_);
+    remoteRequest_->setKeepsReceivedText(keepsReceivedText());
     remoteRequest_->startWithDelegate(self<VnClientServiceRemoteRequest>(), "webmethod_");
 }
 
@@ -130,5 +131,5 @@ VnClientServiceCommonRequest::VnClientServiceCommonRequest(
 
 plat::Value VnClientServiceCommonRequest::coreReturnValueWithJsonDictionary(
     const Ref<plat::Dictionary>& dictionary) const {
-    return VnReturnValueOfClass(returnValueClass_, dictionary);
+    return VnReturnValueOfClass(returnValueClass_, dictionary, keepsReceivedText());
 }

@@ -66,6 +66,7 @@ void VnServiceRemoteRequest::coreRemoteRequestStart() {
         previous->cancel();
     }
     remoteRequest_ = serviceConnection_->requestWithWebMethod(webMethod, body, headers);
+    remoteRequest_->setKeepsReceivedText(keepsReceivedText());
     remoteRequest_->startWithDelegateUsingPrefixFromDidFinishSelector(
         self<VnServiceRemoteRequest>(), plat::Selector("webmethod_request:didFinishWithResult:"));
 }
@@ -119,5 +120,5 @@ VnServiceCommonRequest::VnServiceCommonRequest(Ref<VnServiceConnection> connecti
 
 plat::Value VnServiceCommonRequest::coreReturnValueWithJsonDictionary(
     const Ref<plat::Dictionary>& dictionary) const {
-    return VnReturnValueOfClass(returnValueClass_, dictionary);
+    return VnReturnValueOfClass(returnValueClass_, dictionary, keepsReceivedText());
 }

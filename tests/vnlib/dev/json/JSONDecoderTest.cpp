@@ -415,6 +415,72 @@ TEST(JSONDecoder, RefusesMisuse) {
     EXPECT_TRUE(d.objectWithUTF8String("[1]", 3).isArray());
 }
 
+TEST(JSONDecoder, ObjectsOfAKeptTextKnowTheirOwnBytes) {
+    const std::string text =
+        " {\"d\": [ {\"Code\":\"a\",\"Name\":\"\\u0e01 \xe0\xb8\x82\",\"Prices\":[{\"P\":1}]} ,\n"
+        "{ \"Code\" : \"b\" , \"Nested\" : {\"x\":{}} }, 7, {}]}\t";
+    Value reply = objectFromJSONDataKeepingText(plat::Bytes(text.begin(), text.end()));
+    ASSERT_TRUE(reply.isDictionary());
+    auto items = reply.dictionary()->objectForKey("d").array();
+    ASSERT_TRUE(items);
+    auto sourceOf = [](const Value& v) {
+        auto* d = v.as<JKDictionary>().get();
+        return d ? std::string(d->sourceText()) : std::string("<not an object>");
+    };
+    // Each object is its bytes between its braces, whitespace and escapes as they came; nested
+    // objects are their own bytes, never their neighbours'.
+    EXPECT_EQ(sourceOf(reply), text.substr(1, text.size() - 2));
+    EXPECT_EQ(sourceOf(items->objectAtIndex(0)),
+              "{\"Code\":\"a\",\"Name\":\"\\u0e01 \xe0\xb8\x82\",\"Prices\":[{\"P\":1}]}");
+    EXPECT_EQ(
+        sourceOf(
+            items->objectAtIndex(0).dictionary()->objectForKey("Prices").array()->objectAtIndex(0)),
+        "{\"P\":1}");
+    EXPECT_EQ(sourceOf(items->objectAtIndex(1)), "{ \"Code\" : \"b\" , \"Nested\" : {\"x\":{}} }");
+    EXPECT_EQ(sourceOf(items->objectAtIndex(1).dictionary()->objectForKey("Nested")), "{\"x\":{}}");
+    EXPECT_EQ(sourceOf(items->objectAtIndex(3)), "{}");
+    // Each member's value as the text holds it, whatever its kind.
+    auto first = items->objectAtIndex(0).as<JKDictionary>();
+    EXPECT_EQ(first->memberSourceText(0), "\"a\"");
+    EXPECT_EQ(first->memberSourceText(1), "\"\\u0e01 \xe0\xb8\x82\"");
+    EXPECT_EQ(first->memberSourceText(2), "[{\"P\":1}]");
+    EXPECT_TRUE(first->memberSourceText(3).empty());
+    auto secondItem = items->objectAtIndex(1).as<JKDictionary>();
+    EXPECT_EQ(secondItem->memberSourceText(1), "{\"x\":{}}");
+    EXPECT_EQ(reply.as<JKDictionary>()->memberSourceText(0),
+              text.substr(text.find('['), text.rfind(']') + 1 - text.find('[')));
+    // The text stays while a value of the result is held.
+    Value second = items->objectAtIndex(1);
+    items.reset();
+    reply = Value();
+    EXPECT_EQ(sourceOf(second), "{ \"Code\" : \"b\" , \"Nested\" : {\"x\":{}} }");
+
+    // A repeated key: the later value, in the earlier member's place.
+    const std::string repeated = R"({"a":1,"b":true,"a":[2, 3],"c":null})";
+    auto twice = objectFromJSONDataKeepingText(plat::Bytes(repeated.begin(), repeated.end()))
+                     .as<JKDictionary>();
+    ASSERT_EQ(twice->count(), 3U);
+    EXPECT_EQ(twice->memberSourceText(0), "[2, 3]");
+    EXPECT_EQ(twice->memberSourceText(1), "true");
+    EXPECT_EQ(twice->memberSourceText(2), "null");
+
+    // A text read with comments, other line breaks or replaced bytes does not read as it is
+    // parsed: its objects know no bytes.
+    const std::string commented = "{\"a\": /* note */ [1, // more\n 2]}";
+    auto decoder = JSONDecoder::decoderWithParseOptions(JKParseAllowComments);
+    auto withComments = decoder->objectKeepingText(plat::Bytes(commented.begin(), commented.end()));
+    ASSERT_TRUE(withComments.isDictionary());
+    EXPECT_TRUE(withComments.as<JKDictionary>()->sourceText().empty());
+    EXPECT_TRUE(withComments.as<JKDictionary>()->memberSourceText(0).empty());
+
+    // A text that is not kept gives its objects no bytes; neither do mutable results.
+    EXPECT_TRUE(parse(R"({"a":{"b":1}})").value.as<JKDictionary>()->sourceText().empty());
+    EXPECT_TRUE(mutableObjectFromJSONString(R"({"a":1})").as<JKDictionary>()->sourceText().empty());
+    // A text that does not parse gives nothing.
+    const std::string bad = R"([{"a":1},{"b":)";
+    EXPECT_TRUE(objectFromJSONDataKeepingText(plat::Bytes(bad.begin(), bad.end())).isNil());
+}
+
 namespace {
 
 // What a reply may become once decoded is bounded: short values that cost many times their text
@@ -431,7 +497,7 @@ TEST(JSONDecoderTreeBound, ShortValuesFailAtTheBoundAndTheLargestListFits) {
         empties += "[],{},";
     empties += "[]]";
     for (const std::string& text : {zeros, empties, "{\"d\":" + zeros + "}",
-                                     "[" + std::string(size_t{1} << 20, ' ') + zeros + "]"}) {
+                                    "[" + std::string(size_t{1} << 20, ' ') + zeros + "]"}) {
         JSONDecoder decoder;
         decoder.setMaximumTreeBytes(kBound);
         Ref<plat::Error> error;
@@ -453,9 +519,10 @@ TEST(JSONDecoderTreeBound, ShortValuesFailAtTheBoundAndTheLargestListFits) {
     // transport uses: a tenth of it fits a tenth of the bound.
     std::string references = "[";
     for (int i = 0; i < 30'000; ++i) {
-        references += plat::format("%s{\"MagazineIssueCode\":\"GB%d\",\"Hash\":\"GB%d-r1\","
-                                   "\"SortIndex\":%d,\"TotalResultLength\":500000}",
-                                   i ? "," : "", 100000 + 2 * i, 100000 + 2 * i, i);
+        references += plat::format(
+            "%s{\"MagazineIssueCode\":\"GB%d\",\"Hash\":\"GB%d-r1\","
+            "\"SortIndex\":%d,\"TotalResultLength\":500000}",
+            i ? "," : "", 100000 + 2 * i, 100000 + 2 * i, i);
     }
     references += "]";
     decoder.setMaximumTreeBytes(VnJsonWebRequest::kMaxReplyTreeBytes / 10);
