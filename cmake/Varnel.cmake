@@ -1,4 +1,4 @@
-# varnel_add_test(<name> LABEL <unit|integration|gui> SOURCES <files...> LIBS <targets...>)
+# varnel_add_test(<name> LABEL <unit|integration|concurrency> SOURCES <files...> LIBS <targets...>)
 # Builds one GoogleTest executable and registers its cases with CTest under the given label.
 function(varnel_add_test name)
   cmake_parse_arguments(ARG "" "LABEL" "SOURCES;LIBS" ${ARGN})
@@ -8,7 +8,15 @@ function(varnel_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} test_support GTest::gtest GTest::gmock Threads::Threads)
   gtest_discover_tests(${name} PROPERTIES LABELS ${ARG_LABEL} DISCOVERY_TIMEOUT 60)
+  if(ARG_LABEL STREQUAL "concurrency")
+    add_dependencies(concurrency_tests ${name})
+  endif()
 endfunction()
+
+# Every test program of the label concurrency: what the ThreadSanitizer build builds.
+if(NOT TARGET concurrency_tests)
+  add_custom_target(concurrency_tests)
+endif()
 
 # A screen test: label gui, run inside a QApplication on the offscreen platform.
 function(varnel_add_gui_test name)
