@@ -2,6 +2,7 @@
 
 #include "platform/storage/PropertyList.h"
 #include "vnlib/domain/content/VnMagazineIssuePageRenderingInfo.h"
+#include "vnlib/info/store/VnShopTagLabel.h"
 
 namespace {
 
@@ -62,3 +63,11 @@ TEST(RenderingInfoTest, PagesFallBackAndWrongTypesCountAsAbsent) {
 }
 
 }  // namespace
+
+// One colour type for pages and tag labels (a source may see both): a page's background is
+// clear, a tag label's grey opaque.
+TEST(RenderingInfoTest, PageBackgroundsAreClearAndTagLabelsOpaqueInOneColourType) {
+    const VnMagazineIssuePageRenderingInfo cover("Cover");
+    EXPECT_EQ(cover.backgroundColor(), (VnColor{0, 0, 0, 0}));
+    EXPECT_EQ(VnShopTagLabel().backgroundColor(), (VnColor{1.0 / 3, 1.0 / 3, 1.0 / 3, 1}));
+}
