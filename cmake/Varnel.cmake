@@ -31,9 +31,10 @@ function(varnel_add_gui_test name)
 endfunction()
 
 # varnel_precompile_headers(<dir>)
-# Gives every C++ target below <dir> with three or more sources a precompiled header of the
-# headers most sources include (tests also get GoogleTest's): parsing them once a target instead
-# of once a source is most of a clean build's time.
+# Gives every C++ target below <dir> compiled as three or more translation units a precompiled
+# header of the headers most sources include (tests also get GoogleTest's): parsing them once a
+# target instead of once a unit saves more than the header costs. In a unity build a unit is up
+# to CMAKE_UNITY_BUILD_BATCH_SIZE sources, so only the large targets get one.
 function(varnel_precompile_headers dir)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
   foreach(target ${targets})
@@ -44,6 +45,12 @@ function(varnel_precompile_headers dir)
     get_target_property(sources ${target} SOURCES)
     list(FILTER sources INCLUDE REGEX "\\.cpp$")
     list(LENGTH sources count)
+    get_target_property(unity ${target} UNITY_BUILD)
+    if(unity AND CMAKE_UNITY_BUILD_BATCH_SIZE GREATER 0)
+      math(EXPR count "(${count} + ${CMAKE_UNITY_BUILD_BATCH_SIZE} - 1) / ${CMAKE_UNITY_BUILD_BATCH_SIZE}")
+    elseif(unity)
+      set(count 1)
+    endif()
     if(count LESS 3)
       continue()
     endif()
