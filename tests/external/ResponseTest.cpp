@@ -30,7 +30,7 @@ class Confirmer : public plat::Object {
     int asked = 0;
 };
 
-bool waitFor(const std::function<bool()>& condition, double seconds = 10) {
+bool waitForResponse(const std::function<bool()>& condition, double seconds = 10) {
     plat::RunLoop::current().runUntil(condition, seconds);
     return condition();
 }
@@ -41,7 +41,7 @@ bool run(const Ref<ASIHTTPRequest>& request, double seconds = 10) {
     request->setCompletionBlock([&] { ++finished; });
     request->setFailedBlock([&] { ++failed; });
     request->startAsynchronous();
-    waitFor([&] { return finished + failed > 0 && request->isFinished(); }, seconds);
+    waitForResponse([&] { return finished + failed > 0 && request->isFinished(); }, seconds);
     plat::RunLoop::current().runUntil([] { return false; }, 0.05);
     EXPECT_EQ(finished + failed, 1);
     request->setCompletionBlock(nullptr);

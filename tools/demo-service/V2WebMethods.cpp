@@ -193,7 +193,7 @@ std::vector<T> page(const std::vector<T>& all, int64_t start, int64_t length) {
     return std::vector<T>(first, last);
 }
 
-bool containsText(const std::string& haystack, const std::string& needle) {
+bool containsTextIgnoringCase(const std::string& haystack, const std::string& needle) {
     return needle.empty() || lowerAscii(haystack).find(lowerAscii(needle)) != std::string::npos;
 }
 
@@ -309,7 +309,8 @@ class Replies {
         const auto all = catalogue_.titles();
         std::vector<const SampleTitle*> matching;
         for (const auto& t : all) {
-            if ((!category || t.categoryCode == *category) && containsText(t.name, keyword))
+            if ((!category || t.categoryCode == *category) &&
+                containsTextIgnoringCase(t.name, keyword))
                 matching.push_back(&t);
         }
         Json out = Json::array();
@@ -567,7 +568,8 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
             }
         }
         std::erase_if(matching, [&](const SampleItem* item) {
-            return !containsText(item->title, keyword) && !containsText(item->author, keyword);
+            return !containsTextIgnoringCase(item->title, keyword) &&
+                   !containsTextIgnoringCase(item->author, keyword);
         });
         return replies->meta(matching, integer(body, "start"), integer(body, "length"));
     });

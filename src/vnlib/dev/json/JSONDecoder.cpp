@@ -163,7 +163,7 @@ struct PlainTable {
             plain[c] = c != '"' && c != '\\';
     }
 };
-constexpr PlainTable kPlain;
+constexpr PlainTable kPlainBytes;
 
 inline const uint8_t* jk_skipPlainStringBytes(const uint8_t* s, const uint8_t* end) {
 #if defined(__SSE2__)
@@ -182,7 +182,7 @@ inline const uint8_t* jk_skipPlainStringBytes(const uint8_t* s, const uint8_t* e
         s += 16;
     }
 #endif
-    while (s < end && kPlain.plain[*s])
+    while (s < end && kPlainBytes.plain[*s])
         ++s;
     return s;
 }

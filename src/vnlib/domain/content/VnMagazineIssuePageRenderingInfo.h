@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/core/Collections.h"
+#include "vnlib/info/VnColor.h"
 
 struct VnEdgeInsets {
     double top = 0;
@@ -17,16 +18,6 @@ struct VnEdgeInsets {
     double bottom = 0;
     double right = 0;
     bool operator==(const VnEdgeInsets&) const = default;
-};
-
-// Red, green, blue and alpha from 0 to 1.
-struct VnColor {
-    double red = 0;
-    double green = 0;
-    double blue = 0;
-    double alpha = 0;
-    static VnColor clearColor() { return {}; }
-    bool operator==(const VnColor&) const = default;
 };
 
 class VnMagazineIssuePageRenderingInfo : public plat::Object {

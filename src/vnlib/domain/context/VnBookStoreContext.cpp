@@ -37,7 +37,7 @@ PLAT_DEFINE_CLASS(VnBookStoreContextFactory, plat::Object, PLAT_NO_METHODS)
 namespace {
 
 constexpr const char* kNoNetworkDetected = "No network detected";
-constexpr const char* kSessionInitializationFailed = "Session initialization failed";
+constexpr const char* kContextSessionFailed = "Session initialization failed";
 
 // What a caller of a sign-in with a method question left: its delegate, prefix and credentials.
 struct PendingSignIn {
@@ -384,7 +384,7 @@ void VnBookStoreContext::userContextNeedUserCredential() {
                    "bookStoreContextWaitingForAuthentication:", self<VnBookStoreContext>());
     } else {
         activeUserContext()->failPendingRequestsWithResult(
-            VnRequestResult::failedResultWithErrorMessage(kSessionInitializationFailed));
+            VnRequestResult::failedResultWithErrorMessage(kContextSessionFailed));
     }
     invokingWaitingForAuthentication_ = false;
 }

@@ -8,9 +8,8 @@
 #include "vnlib/info/catalogue/VnPageInfo.h"
 #include "vnlib/info/catalogue/VnPriceInfo.h"
 
-using C = VnMagazineIssueInfo;
-
 PLAT_DEFINE_CLASS(VnMagazineIssueInfo, VnInfoWithCover, [](auto& c) {
+    using C = VnMagazineIssueInfo;
     c.property("magazineName", "T@\"NSString\",C,N,VmagazineName_", &C::magazineName,
                &C::setMagazineName)
         .property("magazineNameSortingToken", "T@\"NSString\",R,C,N,VmagazineNameSortingToken_",

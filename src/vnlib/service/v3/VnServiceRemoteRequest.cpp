@@ -15,7 +15,7 @@ PLAT_DEFINE_CLASS(VnServiceCommonRequest, VnServiceRemoteRequest, PLAT_NO_METHOD
 
 namespace {
 
-[[noreturn]] void notImplemented() {
+[[noreturn]] void notImplementedHere() {
     plat::raise(VnMethodNotImplementedException, "Method not implemented");
 }
 
@@ -28,14 +28,14 @@ VnServiceRemoteRequest::VnServiceRemoteRequest(Ref<VnServiceConnection> connecti
 }
 
 std::string VnServiceRemoteRequest::coreWebMethod() const {
-    notImplemented();
+    notImplementedHere();
 }
 plat::Value VnServiceRemoteRequest::coreRequestObject() const {
-    notImplemented();
+    notImplementedHere();
 }
 plat::Value VnServiceRemoteRequest::coreReturnValueWithJsonDictionary(
     const Ref<plat::Dictionary>&) const {
-    notImplemented();
+    notImplementedHere();
 }
 
 plat::Value VnServiceRemoteRequest::webMethodParams() const {

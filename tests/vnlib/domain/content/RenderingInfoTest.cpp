@@ -3,6 +3,7 @@
 #include "platform/storage/PropertyList.h"
 #include "support/CapturedLog.h"
 #include "vnlib/domain/content/VnMagazineIssuePageRenderingInfo.h"
+#include "vnlib/info/store/VnShopTagLabel.h"
 
 namespace {
 
@@ -89,3 +90,11 @@ TEST(RenderingInfoTest, APageListsAtMostItsBoundOfWidgets) {
 }
 
 }  // namespace
+
+// One colour type for pages and tag labels (a source may see both): a page's background is
+// clear, a tag label's grey opaque.
+TEST(RenderingInfoTest, PageBackgroundsAreClearAndTagLabelsOpaqueInOneColourType) {
+    const VnMagazineIssuePageRenderingInfo cover("Cover");
+    EXPECT_EQ(cover.backgroundColor(), (VnColor{0, 0, 0, 0}));
+    EXPECT_EQ(VnShopTagLabel().backgroundColor(), (VnColor{1.0 / 3, 1.0 / 3, 1.0 / 3, 1}));
+}
