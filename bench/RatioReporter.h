@@ -19,10 +19,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
             const double perIteration =
                 run.real_accumulated_time / static_cast<double>(run.iterations);
             // With repetitions the median stands for the row; a single run stands for itself.
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
                 medians_[run.run_name.str()] = perIteration;
-            else if (run.run_type == Run::RT_Iteration)
+                for (const auto& [name, counter] : run.counters)
+                    medianCounters_[run.run_name.str() + "/" + name] = counter.value;
+            } else if (run.run_type == Run::RT_Iteration) {
                 seconds_[run.run_name.str()] = perIteration;
+                for (const auto& [name, counter] : run.counters)
+                    counters_[run.run_name.str() + "/" + name] = counter.value;
+            }
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -45,6 +50,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
         return n > 0 && d > 0 ? n / d : 0;
     }
 
+    // A counter of a row (the median when repeated); 0 unless the row ran and set it.
+    double counter(const std::string& row, const std::string& name) const {
+        const std::string key = row + "/" + name;
+        if (auto it = medianCounters_.find(key); it != medianCounters_.end())
+            return it->second;
+        auto it = counters_.find(key);
+        return it == counters_.end() ? 0 : it->second;
+    }
+
   private:
     double timeOf(const std::string& name) const {
         if (auto it = medians_.find(name); it != medians_.end())
@@ -55,6 +69,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
     std::map<std::string, double> seconds_;
     std::map<std::string, double> medians_;
+    std::map<std::string, double> counters_;
+    std::map<std::string, double> medianCounters_;
 };
 
 }  // namespace bench

@@ -1,4 +1,4 @@
-# varnel_add_test(<name> LABEL <unit|integration|gui> SOURCES <files...> LIBS <targets...>)
+# varnel_add_test(<name> LABEL <unit|integration|concurrency> SOURCES <files...> LIBS <targets...>)
 # Builds one GoogleTest executable and registers its cases with CTest under the given label.
 function(varnel_add_test name)
   cmake_parse_arguments(ARG "" "LABEL" "SOURCES;LIBS" ${ARGN})
@@ -8,7 +8,15 @@ function(varnel_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} test_support GTest::gtest GTest::gmock Threads::Threads)
   gtest_discover_tests(${name} PROPERTIES LABELS ${ARG_LABEL} DISCOVERY_TIMEOUT 60)
+  if(ARG_LABEL STREQUAL "concurrency")
+    add_dependencies(concurrency_tests ${name})
+  endif()
 endfunction()
+
+# Every test program of the label concurrency: what the ThreadSanitizer build builds.
+if(NOT TARGET concurrency_tests)
+  add_custom_target(concurrency_tests)
+endif()
 
 # A screen test: label gui, run inside a QApplication on the offscreen platform.
 function(varnel_add_gui_test name)
@@ -23,9 +31,10 @@ function(varnel_add_gui_test name)
 endfunction()
 
 # varnel_precompile_headers(<dir>)
-# Gives every C++ target below <dir> with three or more sources a precompiled header of the
-# headers most sources include (tests also get GoogleTest's): parsing them once a target instead
-# of once a source is most of a clean build's time.
+# Gives every C++ target below <dir> compiled as three or more translation units a precompiled
+# header of the headers most sources include (tests also get GoogleTest's): parsing them once a
+# target instead of once a unit saves more than the header costs. In a unity build a unit is up
+# to CMAKE_UNITY_BUILD_BATCH_SIZE sources, so only the large targets get one.
 function(varnel_precompile_headers dir)
   get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
   foreach(target ${targets})
@@ -36,6 +45,12 @@ function(varnel_precompile_headers dir)
     get_target_property(sources ${target} SOURCES)
     list(FILTER sources INCLUDE REGEX "\\.cpp$")
     list(LENGTH sources count)
+    get_target_property(unity ${target} UNITY_BUILD)
+    if(unity AND CMAKE_UNITY_BUILD_BATCH_SIZE GREATER 0)
+      math(EXPR count "(${count} + ${CMAKE_UNITY_BUILD_BATCH_SIZE} - 1) / ${CMAKE_UNITY_BUILD_BATCH_SIZE}")
+    elseif(unity)
+      set(count 1)
+    endif()
     if(count LESS 3)
       continue()
     endif()

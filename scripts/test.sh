@@ -19,6 +19,11 @@ run_preset() {
   local preset="$1" build="build/$1" status=0
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"
+  # The sanitizer presets build several sources as one unit: no two of them may bring functions
+  # of one name that would overload each other there.
+  if grep -q '^CMAKE_UNITY_BUILD:[A-Z]*=ON$' "$build/CMakeCache.txt"; then
+    scripts/check-unity-names.sh "$build"
+  fi
   ctest --preset "$preset" -j "$(nproc)" || status=$?
   [ "$status" -eq 0 ] && return 0
   local failed="$build/Testing/Temporary/LastTestsFailed.log"

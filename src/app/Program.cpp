@@ -9,14 +9,22 @@
 #include "platform_ui/ResourceRegistry.h"
 #include "vnlib/dev/util/VndDiags.h"
 
-int runProgram(int argc, char** argv, const std::function<void(AppDelegate&)>& afterLaunch) {
+void prepareProgram() {
     prepareProgramEnvironment();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);  // the web engine needs it
-    QApplication application(argc, argv);
+}
+
+void setUpProgram() {
     QApplication::setApplicationName(QStringLiteral("Varnel"));
     quietQtLogging();
     VndDiags::initialize();  // diagnostic lines follow the information dictionary's groups
     registerAllAreaResources(ui::ResourceRegistry::shared());
+}
+
+int runProgram(int argc, char** argv, const std::function<void(AppDelegate&)>& afterLaunch) {
+    prepareProgram();
+    QApplication application(argc, argv);
+    setUpProgram();
     const auto delegate = std::make_shared<AppDelegate>();
     std::unique_ptr<QTimer> smokeCheck;
     ui::Application::shared().setLaunchHook([&] {

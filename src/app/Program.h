@@ -3,8 +3,19 @@
 // object, every screen area registered, the launch once the event loop runs, and the ending,
 // where every window, screen and worker goes before the application object does. `afterLaunch`
 // runs right after the launch (checks of the whole program use it); answers the exit status.
+//
+// The steps around the application object and its event loop are functions of their own, so that
+// the journey tests, which drive an event loop of their own, start and end the program through the
+// same ones: prepareProgram() before the application object is made, setUpProgram() once it
+// exists, then AppDelegate's applicationDidFinishLaunching() once the loop runs and
+// applicationWillTerminate() after it.
 #include <functional>
 
 class AppDelegate;
 
 int runProgram(int argc, char** argv, const std::function<void(AppDelegate&)>& afterLaunch = {});
+
+// The environment and application attributes the program needs, before the application object.
+void prepareProgram();
+// The application's name, its logging, the diagnostic groups and every screen area's resources.
+void setUpProgram();

@@ -381,13 +381,26 @@ bool ASIDataDecompressor::inflateInto(const uint8_t* bytes, uint64_t length,
         return false;
     }
     uint64_t offset = 0;
-    while (offset < length && !reachedEnd_) {
+    while (offset < length) {
         const uint64_t feed = std::min(length - offset, kLargestFeed);
         zStream_.next_in = const_cast<Bytef*>(bytes + offset);
         zStream_.avail_in = static_cast<uInt>(feed);
         offset += feed;
         // Until this input is used up and nothing is left waiting for output room.
         for (;;) {
+            if (reachedEnd_) {
+                // Input after the end of a stream begins another (a gzip body of several
+                // members): each is inflated in turn, and bytes that begin none fail.
+                if (zStream_.avail_in == 0)
+                    break;
+                const int reset = inflateReset(&zStream_);
+                if (reset != Z_OK) {
+                    if (error)
+                        *error = inflateErrorWithCode(reset);
+                    return false;
+                }
+                reachedEnd_ = false;
+            }
             const auto [room, size] = out.room();
             if (!room)
                 return false;  // the sink could not take what came before
@@ -397,7 +410,7 @@ bool ASIDataDecompressor::inflateInto(const uint8_t* bytes, uint64_t length,
             out.produced(size - zStream_.avail_out);
             if (status == Z_STREAM_END) {
                 reachedEnd_ = true;
-                break;
+                continue;
             }
             if (status == Z_BUF_ERROR)
                 break;  // needs more input

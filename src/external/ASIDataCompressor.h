@@ -70,7 +70,8 @@ class ASIDataDecompressor : public plat::Object {
     // false on an error, or when `emit` answers false (it knows why).
     bool uncompressBytes(const uint8_t* bytes, uint64_t length, Ref<plat::Error>* error,
                          const std::function<bool(const uint8_t*, size_t)>& emit);
-    // Whether the compressed stream has ended.
+    // Whether the compressed stream has ended (its last member so far: input after the end of
+    // one begins another, and input that begins none fails).
     bool reachedEnd() const { return reachedEnd_; }
 
     // Deflate cannot inflate much past 1032:1: more is a bomb, not data.

@@ -88,7 +88,7 @@ void recordBandwidthUsage(ClassState& s) {
     s.averageBandwidthUsedPerSecond = sum / s.bandwidthUsageTracker.size();
 }
 
-std::string textOf(const plat::Dictionary& dictionary, const char* key) {
+std::string dictionaryText(const plat::Dictionary& dictionary, const char* key) {
     const plat::Value value = dictionary.objectForKey(key);
     return value.string() ? *value.string() : std::string();
 }
@@ -454,7 +454,7 @@ Ref<plat::Dictionary> ASIHTTPRequest::findSessionProxyAuthenticationCredentials(
     const int32_t port = proxyPort();
     std::lock_guard lock(state().sessionCredentialsLock);
     for (const auto& record : state().sessionProxyCredentialsStore) {
-        if (host && textOf(*record, kASISessionHostKey) == *host &&
+        if (host && dictionaryText(*record, kASISessionHostKey) == *host &&
             record->objectForKey(kASISessionPortKey).intValue() == port)
             return record;
     }
@@ -470,7 +470,7 @@ Ref<plat::Dictionary> ASIHTTPRequest::findSessionAuthenticationCredentials() con
     std::lock_guard lock(state().sessionCredentialsLock);
     Ref<plat::Dictionary> candidate;
     for (const auto& record : state().sessionCredentialsStore) {
-        const auto recordUrl = plat::Url::parse(textOf(*record, kASISessionURLKey));
+        const auto recordUrl = plat::Url::parse(dictionaryText(*record, kASISessionURLKey));
         const bool exact = recordUrl && *recordUrl == requestUrl;
         if (!exact) {
             if (candidate || !recordUrl)
@@ -486,8 +486,9 @@ Ref<plat::Dictionary> ASIHTTPRequest::findSessionAuthenticationCredentials() con
             continue;
         if (user && secret) {
             auto credentials = record->objectForKey(kASISessionCredentialsKey).dictionary();
-            if (!credentials || textOf(*credentials, kCFHTTPAuthenticationUsername) != *user ||
-                textOf(*credentials, kCFHTTPAuthenticationPassword) != *secret)
+            if (!credentials ||
+                dictionaryText(*credentials, kCFHTTPAuthenticationUsername) != *user ||
+                dictionaryText(*credentials, kCFHTTPAuthenticationPassword) != *secret)
                 continue;
         }
         if (exact)

@@ -33,7 +33,7 @@ class SignOnClient : public plat::Object {
     bool onMain = true;
 };
 
-bool waitFor(const std::function<bool()>& condition, double seconds = 20) {
+bool waitForUpload(const std::function<bool()>& condition, double seconds = 20) {
     plat::RunLoop::current().runUntil(condition, seconds);
     return condition();
 }
@@ -56,7 +56,7 @@ class FormRequestTest : public ::testing::Test {
         form->setDidFailSelector("requestError:");
         const size_t answers = client->completed.size() + client->failed.size();
         form->startAsynchronous();
-        ASSERT_TRUE(waitFor(
+        ASSERT_TRUE(waitForUpload(
             [&] { return client->completed.size() + client->failed.size() == answers + 1; }));
     }
     RawHttpServer server{[](const std::string&, const std::string&) {
@@ -122,9 +122,9 @@ TEST_F(FormRequestTest, UrlEncodedAndMultipartBodiesGoOutByteForByte) {
     missing->setDelegate(client);
     missing->setDidFailSelector("requestError:");
     missing->addFile("/no/such/file.pdf", "upload");  // reported now, to the delegate set
-    ASSERT_TRUE(waitFor([&] { return client->failed.size() == 1; }));
+    ASSERT_TRUE(waitForUpload([&] { return client->failed.size() == 1; }));
     missing->startAsynchronous();  // a failed request only finishes
-    ASSERT_TRUE(waitFor([&] { return missing->isFinished(); }));
+    ASSERT_TRUE(waitForUpload([&] { return missing->isFinished(); }));
     EXPECT_EQ(client->failed, (std::vector<int64_t>{6}));
     EXPECT_EQ(missing->error()->localizedDescription(), "No file exists at /no/such/file.pdf");
     EXPECT_EQ(server.heads().size(), 3U);

@@ -69,6 +69,26 @@ TEST(Gzip, PiecesAndBuffersRoundTripAndBrokenInputFailsClearly) {
     zlibData.resize(zlibSize);
     EXPECT_EQ(ASIDataDecompressor::uncompressData(zlibData, &error), big);
 
+    // Two members, whole and a byte at a time, inflate to both; bytes after a member that begin
+    // no other fail.
+    plat::Bytes twoMembers = *whole;
+    twoMembers.insert(twoMembers.end(), gzip.begin(), gzip.end());
+    plat::Bytes both = big;
+    both.insert(both.end(), data.begin(), data.end());
+    EXPECT_EQ(ASIDataDecompressor::uncompressData(twoMembers, &error), both);
+    decompressor = ASIDataDecompressor::decompressor();
+    back.clear();
+    for (size_t i = 0; i < twoMembers.size(); ++i) {
+        auto piece = decompressor->uncompressBytes(&twoMembers[i], 1, &error);
+        ASSERT_TRUE(piece) << i;
+        back.insert(back.end(), piece->begin(), piece->end());
+    }
+    EXPECT_TRUE(decompressor->reachedEnd());
+    EXPECT_EQ(back, both);
+    plat::Bytes trailing = gzip;
+    trailing.insert(trailing.end(), data.begin(), data.begin() + 20);
+    EXPECT_FALSE(ASIDataDecompressor::uncompressData(trailing, &error));
+
     // Garbage, and a stream cut short, fail with code 11.
     EXPECT_FALSE(ASIDataDecompressor::uncompressData(catalogueText(100), &error));
     ASSERT_TRUE(error);

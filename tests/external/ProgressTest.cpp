@@ -26,7 +26,7 @@ class Meter : public plat::Object {
     int64_t sentBytes = 0, downloadTotal = 0, uploadTotal = 0;
 };
 
-bool waitFor(const std::function<bool()>& condition, double seconds = 10) {
+bool waitForProgress(const std::function<bool()>& condition, double seconds = 10) {
     plat::RunLoop::current().runUntil(condition, seconds);
     return condition();
 }
@@ -85,7 +85,8 @@ TEST_F(TimeOutTest, SilenceTimesOutRetriesFirstAndNeverWithoutALimit) {
     retried->startAsynchronous();
     for (size_t attempt = 1; attempt <= 3; ++attempt) {
         // (A lagging network thread may already have sent a later attempt.)
-        ASSERT_TRUE(waitFor([&] { return server.heads().size() - before >= attempt; })) << attempt;
+        ASSERT_TRUE(waitForProgress([&] { return server.heads().size() - before >= attempt; }))
+            << attempt;
         // Time moves until the next attempt arrives (or the request gives up).
         for (int step = 0; step < 400 && !failed && server.heads().size() - before <= attempt;
              ++step) {
@@ -104,13 +105,13 @@ TEST_F(TimeOutTest, SilenceTimesOutRetriesFirstAndNeverWithoutALimit) {
     auto patient = ASIHTTPRequest::requestWithURL(*plat::Url::parse(server.url("/patient")));
     patient->setTimeOutSeconds(0);
     patient->startAsynchronous();
-    ASSERT_TRUE(waitFor([&] { return server.heads().size() - before == 4; }));
+    ASSERT_TRUE(waitForProgress([&] { return server.heads().size() - before == 4; }));
     for (int step = 0; step < 400; ++step)
         stepped->advance(0.25);
     plat::RunLoop::current().runUntil([] { return false; }, 0.1);
     EXPECT_FALSE(patient->error());
     patient->cancel();
-    EXPECT_TRUE(waitFor([&] { return patient->isFinished(); }));
+    EXPECT_TRUE(waitForProgress([&] { return patient->isFinished(); }));
     network.setClock(nullptr);
     EXPECT_EQ(retried->error()->code(), 2);
     EXPECT_EQ(retried->retryCount(), 2);
@@ -133,7 +134,7 @@ TEST(Progress, ReceiversHearBytesThatSumToTheBodyAndClearedOnesNothing) {
     bool done = false;
     request->setCompletionBlock([&] { done = true; });
     request->startAsynchronous();
-    ASSERT_TRUE(waitFor([&] { return done; }));
+    ASSERT_TRUE(waitForProgress([&] { return done; }));
     plat::RunLoop::current().runUntil([] { return false; }, 0.1);
     EXPECT_EQ(download->max, 1.0);
     EXPECT_EQ(download->receivedBytes, body.size());
@@ -150,7 +151,7 @@ TEST(Progress, ReceiversHearBytesThatSumToTheBodyAndClearedOnesNothing) {
     done = false;
     rough->setCompletionBlock([&] { done = true; });
     rough->startAsynchronous();
-    ASSERT_TRUE(waitFor([&] { return done; }));
+    ASSERT_TRUE(waitForProgress([&] { return done; }));
     plat::RunLoop::current().runUntil([] { return false; }, 0.1);
     EXPECT_EQ(coarse->receives, 1);
     EXPECT_EQ(coarse->receivedBytes, 1U);

@@ -43,7 +43,7 @@ class ProxyAsker : public plat::Object {
 
 namespace {
 
-std::optional<std::string> run(const Ref<ASIHTTPRequest>& r) {
+std::optional<std::string> runThroughProxy(const Ref<ASIHTTPRequest>& r) {
     bool done = false;
     r->setCompletionBlock([&] { done = true; });
     r->setFailedBlock([&] { done = true; });
@@ -70,7 +70,7 @@ TEST(RequestProxies, ScriptsOverHttpOrFromFilesChooseTheProxy) {
     // A script fetched over HTTP by a request of its own.
     auto fetched = ASIHTTPRequest::requestWithURL(*plat::Url::parse(origin.url("/a")));
     fetched->setPACurl(plat::Url::parse(pac.url("/proxy.pac")));
-    EXPECT_EQ(run(fetched), "from the origin");
+    EXPECT_EQ(runThroughProxy(fetched), "from the origin");
     EXPECT_EQ(fetched->proxyHost(), "127.0.0.1");
     EXPECT_EQ(fetched->proxyPort(), proxy.port());
     ASSERT_EQ(proxy.requestLines().size(), 1U);
@@ -81,20 +81,20 @@ TEST(RequestProxies, ScriptsOverHttpOrFromFilesChooseTheProxy) {
     std::ofstream(path, std::ios::binary) << script;
     auto local = ASIHTTPRequest::requestWithURL(*plat::Url::parse(origin.url("/b")));
     local->setPACurl(plat::Url::parse("file://" + path.string()));
-    EXPECT_EQ(run(local), "from the origin");
+    EXPECT_EQ(runThroughProxy(local), "from the origin");
     EXPECT_EQ(proxy.requestLines().size(), 2U);
 
     // A script URL of another scheme: straight to the origin.
     auto ftp = ASIHTTPRequest::requestWithURL(*plat::Url::parse(origin.url("/c")));
     ftp->setPACurl(plat::Url::parse("ftp://127.0.0.1/proxy.pac"));
-    EXPECT_EQ(run(ftp), "from the origin");
+    EXPECT_EQ(runThroughProxy(ftp), "from the origin");
     EXPECT_FALSE(ftp->proxyHost());
 
     // A request that names a port skips discovery altogether.
     auto named = ASIHTTPRequest::requestWithURL(*plat::Url::parse(origin.url("/d")));
     named->setProxyPort(9);
     named->setPACurl(plat::Url::parse(pac.url("/proxy.pac")));
-    EXPECT_EQ(run(named), "from the origin");
+    EXPECT_EQ(runThroughProxy(named), "from the origin");
     EXPECT_EQ(pac.heads().size(), 1U);  // fetched once, for the first request only
     EXPECT_EQ(proxy.requestLines().size(), 2U);
 }
@@ -135,7 +135,7 @@ TEST(RequestProxies, ScriptsChoosePerHostBadScriptsGoDirectAndAFullQueueStillFet
 
     // The script sends another host straight to the origin.
     const std::string local = "http://localhost:" + std::to_string(origin.port()) + "/direct";
-    EXPECT_EQ(run(withScript(local, pac.url("/proxy.pac"))), "from the origin");
+    EXPECT_EQ(runThroughProxy(withScript(local, pac.url("/proxy.pac"))), "from the origin");
     EXPECT_EQ(proxy.passed(), 4U);
 
     // A script that throws, or never ends, means no proxy.
@@ -144,7 +144,7 @@ TEST(RequestProxies, ScriptsChoosePerHostBadScriptsGoDirectAndAFullQueueStillFet
                             "function FindProxyForURL(u, h) { while (true) {} }"}) {
         const auto path = folder / "bad.pac";
         std::ofstream(path, std::ios::binary | std::ios::trunc) << bad;
-        EXPECT_EQ(run(withScript(origin.url("/bad"), "file://" + path.string())),
+        EXPECT_EQ(runThroughProxy(withScript(origin.url("/bad"), "file://" + path.string())),
                   "from the origin");
     }
     EXPECT_EQ(proxy.passed(), 4U);
@@ -170,17 +170,17 @@ TEST(RequestProxies, AProxyChallengeIsAnsweredAndItsCredentialsServeTheSession) 
         };
         ASIHTTPRequest::clearSession();
         auto wrong = viaProxy("gate", "wrong");
-        EXPECT_FALSE(run(wrong));
+        EXPECT_FALSE(runThroughProxy(wrong));
         EXPECT_EQ(wrong->error()->code(), 3);
         EXPECT_EQ(proxy.passed(), 0U);
         auto right = viaProxy("gate", "keeper");
-        EXPECT_EQ(run(right), "through");
+        EXPECT_EQ(runThroughProxy(right), "through");
         EXPECT_EQ(right->proxyAuthenticationScheme(), scheme == Scheme::Basic ? "Basic" : "Digest");
         EXPECT_EQ(proxy.passed(), 1U);
         // The session's proxy credentials answer before any challenge.
         const size_t challenged = proxy.challenges();
         auto again = viaProxy(nullptr, nullptr);
-        EXPECT_EQ(run(again), "through");
+        EXPECT_EQ(runThroughProxy(again), "through");
         EXPECT_EQ(proxy.challenges(), challenged);
         EXPECT_EQ(proxy.passed(), 2U);
         ASIHTTPRequest::clearSession();
@@ -198,7 +198,7 @@ TEST(RequestProxies, ASocksProxyCarriesTheRequestToItsOrigin) {
         << "'; }";
     auto r = ASIHTTPRequest::requestWithURL(*plat::Url::parse(origin.url("/s")));
     r->setPACurl(plat::Url::parse("file://" + path.string()));
-    EXPECT_EQ(run(r), "by socks");
+    EXPECT_EQ(runThroughProxy(r), "by socks");
     EXPECT_EQ(socks.targets(),
               std::vector<std::string>{"127.0.0.1:" + std::to_string(origin.port())});
     // The origin saw an ordinary request, not one addressed to a proxy.
@@ -226,7 +226,7 @@ TEST(RequestProxies, RefusedProxyCredentialsAskTheDelegateOncePerRefusal) {
     // Two wrong answers, then the right one: asked once for each refusal, then through.
     auto asker = std::make_shared<ProxyAsker>();
     asker->passwords = {"wrong", "still wrong", "keeper"};
-    EXPECT_EQ(run(viaProxy(asker)), "through");
+    EXPECT_EQ(runThroughProxy(viaProxy(asker)), "through");
     EXPECT_EQ(asker->asked, 3);
     EXPECT_EQ(proxy.challenges(), 4U);  // the first attempt and three with credentials
     EXPECT_EQ(proxy.passed(), 1U);

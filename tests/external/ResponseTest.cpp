@@ -30,7 +30,7 @@ class Confirmer : public plat::Object {
     int asked = 0;
 };
 
-bool waitFor(const std::function<bool()>& condition, double seconds = 10) {
+bool waitForResponse(const std::function<bool()>& condition, double seconds = 10) {
     plat::RunLoop::current().runUntil(condition, seconds);
     return condition();
 }
@@ -41,7 +41,7 @@ bool run(const Ref<ASIHTTPRequest>& request, double seconds = 10) {
     request->setCompletionBlock([&] { ++finished; });
     request->setFailedBlock([&] { ++failed; });
     request->startAsynchronous();
-    waitFor([&] { return finished + failed > 0 && request->isFinished(); }, seconds);
+    waitForResponse([&] { return finished + failed > 0 && request->isFinished(); }, seconds);
     plat::RunLoop::current().runUntil([] { return false; }, 0.05);
     EXPECT_EQ(finished + failed, 1);
     request->setCompletionBlock(nullptr);
@@ -195,6 +195,10 @@ TEST(Response, BodiesShortLongGzipAndFilesEndRight) {
             return RawHttpServer::Reply{"HTTP/1.1 200 OK\r\n\r\nuntil the end", true};
         if (path == "/gzip")
             return RawHttpServer::Reply{RawHttpServer::ok(packed, "Content-Encoding: gzip\r\n")};
+        if (path == "/members")
+            return RawHttpServer::Reply{
+                RawHttpServer::ok(gzip(text.substr(0, 60'000)) + gzip(text.substr(60'000)),
+                                  "Content-Encoding: gzip\r\n")};
         if (path == "/cut")
             return RawHttpServer::Reply{RawHttpServer::ok(packed.substr(0, packed.size() / 2),
                                                           "Content-Encoding: gzip\r\n")};
@@ -220,6 +224,12 @@ TEST(Response, BodiesShortLongGzipAndFilesEndRight) {
         ASSERT_TRUE(run(zipped));
         EXPECT_EQ(zipped->responseString(), text);
         EXPECT_EQ(zipped->totalBytesRead(), packed.size());  // compressed bytes
+        // Two members: both, as one body.
+        auto members = get(server.url("/members"));
+        members->setShouldWaitToInflateCompressedResponses(!onTheFly);
+        ASSERT_TRUE(run(members));
+        EXPECT_TRUE(members->responseString() == text)
+            << members->responseString().value_or("").size();
         auto cut = get(server.url("/cut"));
         cut->setShouldWaitToInflateCompressedResponses(!onTheFly);
         if (onTheFly) {

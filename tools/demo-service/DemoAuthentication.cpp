@@ -24,7 +24,7 @@ std::string hexDigest(const EVP_MD* md, const std::string& text) {
     return hex;
 }
 
-std::string base64(const std::string& text) {
+std::string base64Of(const std::string& text) {
     std::string out(4 * ((text.size() + 2) / 3) + 1, '\0');
     const int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
                                   reinterpret_cast<const unsigned char*>(text.data()),
@@ -70,7 +70,7 @@ struct NonceBook {
     std::string issue() {
         unsigned char bytes[12];
         RAND_bytes(bytes, sizeof bytes);
-        std::string nonce = base64(std::string(reinterpret_cast<char*>(bytes), sizeof bytes));
+        std::string nonce = base64Of(std::string(reinterpret_cast<char*>(bytes), sizeof bytes));
         std::lock_guard lock(mutex);
         uses[nonce] = 0;
         return nonce;
@@ -102,7 +102,7 @@ void registerAuthenticationPaths(DemoService& service) {
 
     service.addRoute("/auth/basic/", [realm](const RecordedRequest& request) {
         const std::string expected =
-            "Basic " + base64(std::string(kDemoAuthUser) + ":" + kDemoAuthPassword);
+            "Basic " + base64Of(std::string(kDemoAuthUser) + ":" + kDemoAuthPassword);
         if (request.header("Authorization") == expected)
             return std::optional(hello());
         return std::optional(challenge({"Basic realm=\"" + realm + "\", charset=\"UTF-8\""}));

@@ -11,7 +11,7 @@ namespace {
 constexpr const char* kShop = "varnel.kel://shop";
 constexpr size_t kFirstPage = 48;
 
-Json group(const std::string& id, const std::string& title, Json subwidgets, int order) {
+Json browseGroup(const std::string& id, const std::string& title, Json subwidgets, int order) {
     return {{"Id", id},
             {"Title", title},
             {"Type", 0},
@@ -24,7 +24,7 @@ Json tile(const SampleCategory& category, int order) {
     int subOrder = 0;
     for (const auto& sub : category.subcategories)
         subgroups.push_back(tile(sub, ++subOrder));
-    Json t = group(category.code, category.name, std::move(subgroups), order);
+    Json t = browseGroup(category.code, category.name, std::move(subgroups), order);
     t["Description"] =
         category.type == "Book" ? "หนังสือหมวด " + category.name : "นิตยสารหมวด " + category.name;
     t["ImageUrl"] = "/covers/" + category.code + ".jpg";
@@ -52,7 +52,7 @@ Json menuEntry(const SampleCatalogue& catalogue, const std::string& title, const
     int tileOrder = 0;
     for (const auto& category : catalogue.categories(type))
         tiles.push_back(tile(category, ++tileOrder));
-    return group("0.categories." + title, title, std::move(tiles), order);
+    return browseGroup("0.categories." + title, title, std::move(tiles), order);
 }
 
 // An item of a name's list, linking to its detail.
@@ -110,7 +110,7 @@ void addBrowseGroup(CategoryBrowseGroups& out, const std::string& code, std::vec
         if (name.id.find('/') == std::string::npos || name.id == "../x")
             addList(out, listByOwnCode ? name.id : name.id + "_all", name);
     }
-    out.widgets[code] = group(code, code, std::move(list), 0);
+    out.widgets[code] = browseGroup(code, code, std::move(list), 0);
 }
 
 }  // namespace
@@ -119,13 +119,13 @@ CategoryBrowseGroups makeCategoryBrowseGroups(const SampleCatalogue& catalogue) 
     CategoryBrowseGroups out;
 
     // The menu, listed out of its order.
-    Json audios = group("0.categories.Audios", "Audios",
-                        Json::array({group("A01", "หนังสือเสียง", Json::array(), 1)}), 3);
+    Json audios = browseGroup("0.categories.Audios", "Audios",
+                              Json::array({browseGroup("A01", "หนังสือเสียง", Json::array(), 1)}), 3);
     out.widgets["0.categories"] =
-        group("0.categories", "หมวดหมู่",
-              Json::array({menuEntry(catalogue, "Magazines", "Magazine", 2), audios,
-                           menuEntry(catalogue, "Books", "Book", 1)}),
-              0);
+        browseGroup("0.categories", "หมวดหมู่",
+                    Json::array({menuEntry(catalogue, "Magazines", "Magazine", 2), audios,
+                                 menuEntry(catalogue, "Books", "Book", 1)}),
+                    0);
 
     for (const char* type : {"Book", "Magazine"}) {
         for (const auto& category : catalogue.categories(type))

@@ -9,7 +9,7 @@ namespace demo {
 
 namespace {
 
-constexpr const char* kShop = "varnel.kel://shop";
+constexpr const char* kShopLink = "varnel.kel://shop";
 constexpr size_t kMaxRowEntries = 20;
 
 struct Banner {
@@ -18,7 +18,7 @@ struct Banner {
 };
 
 // A row of the page: the group with that id among the page's rows, made an item row.
-Json itemRow(const Json& page, const std::string& id, const std::string& seeAllLink = {}) {
+Json featureItemRow(const Json& page, const std::string& id, const std::string& seeAllLink = {}) {
     for (const auto& row : page.value("Subwidgets", Json::array())) {
         if (row.value("Id", "") != id)
             continue;
@@ -41,8 +41,8 @@ std::string firstLink(const Json& row) {
     return entries.empty() ? std::string() : entries.front().value("LinkUrl", "");
 }
 
-Json bannerRow(const std::string& id, const std::string& title, int type, const char* folder,
-               const std::vector<Banner>& banners) {
+Json featureBannerRow(const std::string& id, const std::string& title, int type, const char* folder,
+                      const std::vector<Banner>& banners) {
     Json entries = Json::array();
     int n = 0;
     for (const auto& banner : banners) {
@@ -64,7 +64,7 @@ Json bannerRow(const std::string& id, const std::string& title, int type, const 
             {"Subwidgets", std::move(entries)}};
 }
 
-Json page(const Json& old, Json rows) {
+Json featurePage(const Json& old, Json rows) {
     Json out = old;
     Json kept = Json::array();
     for (auto& row : rows) {
@@ -78,10 +78,10 @@ Json page(const Json& old, Json rows) {
 }  // namespace
 
 void arrangeFeaturePages(std::map<std::string, Json>& w) {
-    const std::string shop = kShop;
+    const std::string shop = kShopLink;
     const Json home = w["0.feature_all"];
-    const Json books = itemRow(home, "0.feature_all.books");
-    const Json magazines = itemRow(home, "0.feature_all.magazines");
+    const Json books = featureItemRow(home, "0.feature_all.books");
+    const Json magazines = featureItemRow(home, "0.feature_all.magazines");
     const std::vector<Banner> adBanners = {
         {"หนังสือแนะนำ", firstLink(books)},
         {"นิตยสารใหม่", shop + "/magazine/list?id=0.feature_magazine.magazines"},
@@ -95,26 +95,28 @@ void arrangeFeaturePages(std::map<std::string, Json>& w) {
                                        {"นิตยสาร", firstLink(magazines)},
                                        {"หนังสือแนะนำ", firstLink(books)}};
     // In the service's order 3, 1, 2, 1.
-    w["0.feature_all"] = page(
-        home, Json::array({books, bannerRow("0.feature_all.banner", "แบนเนอร์", 1, "ad", adBanners),
-                           bannerRow("0.feature_all.strip", "แนะนำ", 2, "strip", strip),
-                           bannerRow("0.feature_all.banner2", "แบนเนอร์", 1, "ad", moreBanners)}));
+    w["0.feature_all"] = featurePage(
+        home,
+        Json::array({books, featureBannerRow("0.feature_all.banner", "แบนเนอร์", 1, "ad", adBanners),
+                     featureBannerRow("0.feature_all.strip", "แนะนำ", 2, "strip", strip),
+                     featureBannerRow("0.feature_all.banner2", "แบนเนอร์", 1, "ad", moreBanners)}));
 
     const Json bookPage = w["0.feature_book"];
-    w["0.feature_book"] = page(
-        bookPage, Json::array({bannerRow("0.feature_book.banner", "แบนเนอร์", 1, "ad", adBanners),
-                               itemRow(bookPage, "0.feature_book.books")}));
+    w["0.feature_book"] = featurePage(
+        bookPage,
+        Json::array({featureBannerRow("0.feature_book.banner", "แบนเนอร์", 1, "ad", adBanners),
+                     featureItemRow(bookPage, "0.feature_book.books")}));
     const Json magazinePage = w["0.feature_magazine"];
-    w["0.feature_magazine"] =
-        page(magazinePage,
-             Json::array({bannerRow("0.feature_magazine.banner", "แบนเนอร์", 1, "ad", moreBanners),
-                          itemRow(magazinePage, "0.feature_magazine.magazines",
-                                  shop + "/magazine/list?id=0.feature_magazine.magazines"),
-                          bannerRow("0.feature_magazine.strip", "แนะนำ", 2, "strip", strip)}));
+    w["0.feature_magazine"] = featurePage(
+        magazinePage,
+        Json::array({featureBannerRow("0.feature_magazine.banner", "แบนเนอร์", 1, "ad", moreBanners),
+                     featureItemRow(magazinePage, "0.feature_magazine.magazines",
+                                    shop + "/magazine/list?id=0.feature_magazine.magazines"),
+                     featureBannerRow("0.feature_magazine.strip", "แนะนำ", 2, "strip", strip)}));
     const Json libraryPage = w["0.feature_hdbook"];
-    w["0.feature_hdbook"] =
-        page(libraryPage, Json::array({itemRow(libraryPage, "0.feature_hdbook.books"),
-                                       itemRow(libraryPage, "0.feature_hdbook.newspapers")}));
+    w["0.feature_hdbook"] = featurePage(
+        libraryPage, Json::array({featureItemRow(libraryPage, "0.feature_hdbook.books"),
+                                  featureItemRow(libraryPage, "0.feature_hdbook.newspapers")}));
 
     // A page as a careless service might send it: rows that are no groups, a Type as text,
     // entries that are not a list or not records, no titles, a Type nobody knows.

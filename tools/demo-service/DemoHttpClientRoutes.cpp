@@ -45,7 +45,7 @@ std::map<std::string, std::string> queryParameters(const std::string& query) {
     return parameters;
 }
 
-RouteReply json(int status, const nlohmann::json& body) {
+RouteReply clientJsonReply(int status, const nlohmann::json& body) {
     RouteReply reply;
     reply.status = status;
     reply.contentType = "application/json";
@@ -115,21 +115,21 @@ void registerHttpClientRoutes(DemoService& service) {
         return reply;
     });
     service.addRoute("/discard", [](const RecordedRequest& request) -> std::optional<RouteReply> {
-        return json(200, {{"received", request.body.size()}});
+        return clientJsonReply(200, {{"received", request.body.size()}});
     });
     auto shortener = std::make_shared<Shortener>();
     service.addRoute(
         "/bitly/", [shortener](const RecordedRequest& request) -> std::optional<RouteReply> {
             auto parameters = queryParameters(request.query);
             if (parameters["version"] != "2.0.1" || parameters["apiKey"].empty())
-                return json(200, {{"statusCode", "INVALID_APIKEY"}});
+                return clientJsonReply(200, {{"statusCode", "INVALID_APIKEY"}});
             if (parameters["login"] == "status-302") {
-                RouteReply moved = json(302, {{"statusCode", "OK"}});
+                RouteReply moved = clientJsonReply(302, {{"statusCode", "OK"}});
                 moved.headers.emplace_back("Location", "/elsewhere");
                 return moved;
             }
             if (parameters["login"] == "status-500")
-                return json(500, {{"statusCode", "OK"}});
+                return clientJsonReply(500, {{"statusCode", "OK"}});
             std::lock_guard lock(shortener->mutex);
             if (request.path == "/bitly/shorten") {
                 // The key is the long URL as the client escaped it once (the query is decoded
@@ -137,17 +137,18 @@ void registerHttpClientRoutes(DemoService& service) {
                 const std::string escapedOnce = parameters["longUrl"];
                 const std::string code = "v" + std::to_string(shortener->longUrls.size() + 1);
                 shortener->longUrls[code] = percentDecode(escapedOnce);
-                return json(200,
-                            {{"statusCode", "OK"},
-                             {"results", {{escapedOnce, {{"shortUrl", "http://vn.el/" + code}}}}}});
+                return clientJsonReply(
+                    200, {{"statusCode", "OK"},
+                          {"results", {{escapedOnce, {{"shortUrl", "http://vn.el/" + code}}}}}});
             }
             if (request.path == "/bitly/expand") {
                 const std::string shortUrl = parameters["shortUrl"];
                 const std::string code = shortUrl.substr(shortUrl.rfind('/') + 1);
                 const auto it = shortener->longUrls.find(code);
                 if (it == shortener->longUrls.end())
-                    return json(200, {{"statusCode", "OK"}, {"results", nlohmann::json::object()}});
-                return json(
+                    return clientJsonReply(
+                        200, {{"statusCode", "OK"}, {"results", nlohmann::json::object()}});
+                return clientJsonReply(
                     200, {{"statusCode", "OK"}, {"results", {{code, {{"longUrl", it->second}}}}}});
             }
             return std::nullopt;

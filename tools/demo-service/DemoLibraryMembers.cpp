@@ -46,6 +46,13 @@ SampleItem book(std::string code, std::string title, int copies) {
 
 }  // namespace
 
+void addEpubOnlyBook(SampleCatalogue& catalogue) {
+    SampleItem item = book(kEpubOnlyBook, "Flowing Text", 2);
+    item.epubOnly = true;
+    item.summary = "A book offered as EPUB text only, without pages.";
+    catalogue.addItem(std::move(item));
+}
+
 void seedLibraryMembers(SampleCatalogue& catalogue) {
     catalogue.addAccount(
         {kShelfMember, kShelfMemberPassword, 1, "", "มานี", "มีตา", 2001, false, false});
@@ -55,7 +62,7 @@ void seedLibraryMembers(SampleCatalogue& catalogue) {
         {"waiting@example.com", "waiting-pass", 1, "", "Waiting", "Reader", 2003, false, false});
 
     catalogue.addItem(book(kNumericCodeBook, "Numbers Only", 2));
-    catalogue.addItem(book(kEpubOnlyBook, "Flowing Text", 2));
+    addEpubOnlyBook(catalogue);
     for (const char* code : {"BK-RSV1", "BK-RSV2", "BK-RSV3"})
         catalogue.addItem(book(code, std::string("Queued ") + code, 1));
     if (const SampleItem* issue = catalogue.findItem("MG01-2401")) {
@@ -134,8 +141,6 @@ void enableLibraryMembers(DemoService& service, SampleCatalogue& catalogue, bool
                 if (!record.is_object() || !record.contains("Code") || !record["Code"].is_string())
                     continue;
                 const std::string code = record["Code"].get<std::string>();
-                if (code == kEpubOnlyBook)
-                    record["SupportedMediaFormats"] = Json::array({3});
                 if (numericCodes && allDigits(code))
                     record["Code"] = std::stoll(code);
             }

@@ -7,8 +7,10 @@
 //    (one with a member ahead); "empty@example.com" ("empty-pass") with nothing at all.
 //  - enableLibraryMembers reshapes the member lists: reservations carry "ItemType" as text,
 //    "RemainingPeople" as the members ahead and "ReturnDate" as the earliest due date ("ddMMyy");
-//    the EPUB-only book lists EPUB as its one format; with `numericCodes`, all-digit item codes
-//    of "GetLibraryIssueInfos" go out as JSON numbers.
+//    with `numericCodes`, all-digit item codes of "GetLibraryIssueInfos" go out as JSON numbers.
+//  - addEpubOnlyBook adds "Flowing Text" (kEpubOnlyBook), a book in "Children's Books" by
+//    "Sample Author" that every list offers as EPUB only: the run command's demo carries it, so
+//    that a member can meet an item the reader cannot open.
 // Call enableLibraryMembers after registerVersion2Methods and enableMemberShelves.
 #include "demo-service/DemoService.h"
 #include "demo-service/SampleCatalogue.h"
@@ -24,6 +26,7 @@ inline constexpr const char* kEpubOnlyBook = "BK-EPUB1";
 inline constexpr const char* kZeroPageIssue = "MG01-ZERO";
 inline constexpr const char* kClaimableBook = "BK-RSV1";
 
+void addEpubOnlyBook(SampleCatalogue& catalogue);
 void seedLibraryMembers(SampleCatalogue& catalogue);
 void enableLibraryMembers(DemoService& service, SampleCatalogue& catalogue, bool numericCodes);
 

@@ -16,7 +16,7 @@ using Json = nlohmann::json;
 
 namespace {
 
-bool endsWith(const std::string& text, const std::string& suffix) {
+bool hasSuffix(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() &&
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
@@ -110,9 +110,9 @@ std::optional<std::string> demoInteractiveMedia(const std::string& fileId) {
             bytes[i] = static_cast<char>(DemoService::generatedByte(static_cast<int64_t>(i), seed));
         return bytes;
     }
-    if (endsWith(fileId, ".y4m"))
+    if (hasSuffix(fileId, ".y4m"))
         return clipVideo();
-    if (endsWith(fileId, ".wav"))
+    if (hasSuffix(fileId, ".wav"))
         return tone();
     if (const auto size = sizeSuffix(fileId)) {
         std::string image = demoDrawnImage(fileId, size->first, size->second, false);

@@ -17,7 +17,7 @@ std::string textField(const Json& body, const char* key) {
     return body[key].get<std::string>();
 }
 
-std::optional<std::string> memberOf(const Session& session) {
+std::optional<std::string> shelfMemberOf(const Session& session) {
     const auto it = session.data.find("user");
     if (it == session.data.end() || !it->is_string())
         return std::nullopt;
@@ -53,7 +53,7 @@ std::map<std::string, Held> heldBy(const SampleCatalogue& catalogue, const std::
 Json heldReferences(const SampleCatalogue& catalogue, const Json& body, const Session& session,
                     bool books) {
     Json out = Json::array();
-    const auto user = memberOf(session);
+    const auto user = shelfMemberOf(session);
     if (!user)
         return out;
     std::vector<const SampleItem*> items;
@@ -102,7 +102,7 @@ void enableMemberShelves(DemoService& service, SampleCatalogue& catalogue) {
                    : previous(body);
     });
     wrap("GetLibraryIssueInfos", [cat](const Json& body, Session& session, auto previous) {
-        const auto user = memberOf(session);
+        const auto user = shelfMemberOf(session);
         if (!user)
             return Json::array();
         const auto held = heldBy(*cat, *user);
@@ -129,7 +129,7 @@ void enableMemberShelves(DemoService& service, SampleCatalogue& catalogue) {
         return records;
     });
     wrap("ReadBookNow", [cat](const Json& body, Session& session, auto) -> Json {
-        const auto user = memberOf(session);
+        const auto user = shelfMemberOf(session);
         const auto reply = [](const Outcome& outcome) {
             return Json{{"IsSuccess", outcome.success},
                         {"Message", outcome.message},

@@ -184,6 +184,8 @@ struct DemoService::Impl {
     std::deque<RecordedRequest> recorded;
     size_t recordedBodyBytes = 0;
     std::map<std::string, std::shared_ptr<SessionSlot>> sessions;
+    SessionLoader loadSession;
+    SessionSaver saveSession;
 
     void handle(const httplib::Request& req, httplib::Response& res);
     std::optional<std::string> webMethodName(const std::string& path) const;
@@ -370,13 +372,27 @@ Reply DemoService::Impl::callMethod(const std::string& name, const httplib::Requ
 
     RequestMethodHandler handler;
     std::shared_ptr<SessionSlot> slot;
+    SessionLoader load;
+    SessionSaver save;
+    const std::string id = cookieValue(req.get_header_value("Cookie"), kSessionCookieName);
     {
         std::lock_guard lock(mutex);
         if (auto it = methods.find(name); it != methods.end())
             handler = it->second;
-        const std::string id = cookieValue(req.get_header_value("Cookie"), kSessionCookieName);
         if (auto it = sessions.find(id); !id.empty() && it != sessions.end())
             slot = it->second;
+        load = loadSession;
+        save = saveSession;
+    }
+    // A session kept from before a restart comes back under its id.
+    if (!slot && !id.empty() && load) {
+        if (auto data = load(id); data && data->is_object()) {
+            auto kept = std::make_shared<SessionSlot>();
+            kept->session.id = id;
+            kept->session.data = std::move(*data);
+            std::lock_guard lock(mutex);
+            slot = sessions.try_emplace(id, std::move(kept)).first->second;
+        }
     }
 
     Reply reply;
@@ -393,6 +409,8 @@ Reply DemoService::Impl::callMethod(const std::string& name, const httplib::Requ
             std::lock_guard lock(mutex);
             sessions[fresh->session.id] = fresh;
         }
+        if (save)
+            save(fresh->session);
         reply.headers.emplace_back("Set-Cookie", std::string(kSessionCookieName) + "=" +
                                                      fresh->session.id + "; path=/; HttpOnly");
         return fresh;
@@ -407,6 +425,15 @@ Reply DemoService::Impl::callMethod(const std::string& name, const httplib::Requ
         try {
             if (slot) {
                 std::lock_guard lock(slot->mutex);
+                // Saved also when the handler throws: it may have changed the session first.
+                struct SaveOnExit {
+                    const SessionSaver& save;
+                    const Session& session;
+                    ~SaveOnExit() {
+                        if (save)
+                            save(session);
+                    }
+                } saving{save, slot->session};
                 result = handler(body, slot->session, request);
             } else {
                 Session none;
@@ -735,6 +762,12 @@ void DemoService::addFileProvider(std::string prefix, FileProvider provider) {
 void DemoService::setOpensSession(std::string name) {
     std::lock_guard lock(impl_->mutex);
     impl_->sessionOpeningMethods.insert(std::move(name));
+}
+
+void DemoService::setSessionStore(SessionLoader load, SessionSaver save) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->loadSession = std::move(load);
+    impl_->saveSession = std::move(save);
 }
 
 void DemoService::addFile(std::string path, std::string bytes, std::string contentType) {

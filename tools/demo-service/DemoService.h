@@ -108,6 +108,13 @@ class DemoService {
     // Calls of this web method that come without a session get a new one (and its cookie), as
     // "RequestSessionID" gives, before the handler runs.
     void setOpensSession(std::string name);
+    // Keeps the sessions beyond the service's own life (a restart on the same store): `save`
+    // hears each session as it opens and as each call of it ends; `load` is asked for a session
+    // whose cookie the service does not know, and its data, when it answers any, makes that
+    // session again under the same id.
+    using SessionLoader = std::function<std::optional<Json>(const std::string& id)>;
+    using SessionSaver = std::function<void(const Session& session)>;
+    void setSessionStore(SessionLoader load, SessionSaver save);
     // Serves GET requests under a path prefix with the bytes and content type the provider makes
     // for each path (no copy is kept); none: 404.
     using FileProvider =

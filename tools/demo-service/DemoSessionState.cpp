@@ -100,6 +100,12 @@ void loadState(SampleCatalogue& catalogue, const std::filesystem::path& file) {
                 catalogue.rememberSessionToken(token, user.get<std::string>());
         }
     }
+    if (const auto it = state.find("sessions"); it != state.end() && it->is_object()) {
+        for (const auto& [id, data] : it->items()) {
+            if (data.is_object())
+                catalogue.keepSession(id, data.dump());
+        }
+    }
     std::map<std::string, SampleMemberState> members;
     if (const auto it = state.find("members"); it != state.end() && it->is_object()) {
         for (const auto& [user, member] : it->items()) {
@@ -116,11 +122,19 @@ bool saveState(const SampleCatalogue& catalogue, const std::filesystem::path& fi
     json tokens = json::object();
     for (const auto& [token, user] : catalogue.sessionTokens())
         tokens[token] = user;
+    json sessions = json::object();
+    for (const auto& [id, data] : catalogue.keptSessions()) {
+        auto parsed = json::parse(data, nullptr, false);
+        if (parsed.is_object())
+            sessions[id] = std::move(parsed);
+    }
     json members = json::object();
     for (const auto& [user, member] : catalogue.memberStates())
         members[user] = write(member);
-    const json state{
-        {"sessionTokens", tokens}, {"members", members}, {"nextCode", catalogue.nextCode()}};
+    const json state{{"sessionTokens", tokens},
+                     {"sessions", sessions},
+                     {"members", members},
+                     {"nextCode", catalogue.nextCode()}};
     // Written beside the file, synced and renamed over it, readable by the owner alone from the
     // start (the file holds session tokens).
     const std::string text = state.dump(1) + "\n";

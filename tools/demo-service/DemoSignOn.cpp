@@ -91,7 +91,7 @@ std::string lower(std::string text) {
     return text;
 }
 
-DemoService::RouteReply page(int status, const std::string& title, const std::string& body) {
+DemoService::RouteReply signOnPage(int status, const std::string& title, const std::string& body) {
     DemoService::RouteReply reply;
     reply.status = status;
     reply.contentType = kHtml;
@@ -100,7 +100,7 @@ DemoService::RouteReply page(int status, const std::string& title, const std::st
     return reply;
 }
 
-DemoService::RouteReply json(const Json& value, int status = 200) {
+DemoService::RouteReply signOnJson(const Json& value, int status = 200) {
     DemoService::RouteReply reply;
     reply.status = status;
     reply.contentType = kJson;
@@ -151,9 +151,9 @@ DemoService::RouteReply DemoSignOn::State::signInForm(const std::string& message
         "<ul id=\"accounts\">";
     for (const auto& account : accounts())
         body += "<li>" + markupEscaped(account.username) + " / " + markupEscaped(account.password) +
-                (account.suspended ? " (ระงับ)" : "") + "</li>";
+                (account.locked ? " (ระงับ)" : "") + "</li>";
     body += "</ul>";
-    return page(200, "เข้าสู่ระบบ Varnel", body);
+    return signOnPage(200, "เข้าสู่ระบบ Varnel", body);
 }
 
 DemoService::RouteReply DemoSignOn::State::authorize(const RecordedRequest& request) {
@@ -161,7 +161,7 @@ DemoService::RouteReply DemoSignOn::State::authorize(const RecordedRequest& requ
         auto query = formFields(request.query);
         if (query["client_id"] != kDemoOAuthClientID || query["udid"].empty() ||
             query["redirect_uri"] != "app" || query["response_type"] != "code")
-            return page(400, "คำขอไม่ถูกต้อง", "<p>The sign-in request is not valid.</p>");
+            return signOnPage(400, "คำขอไม่ถูกต้อง", "<p>The sign-in request is not valid.</p>");
         auto reply = signInForm("");
         reply.headers.emplace_back("Set-Cookie",
                                    std::string(kCookieName) + "=" + randomText(16) + "; Path=/");
@@ -175,6 +175,9 @@ DemoService::RouteReply DemoSignOn::State::authorize(const RecordedRequest& requ
     for (const auto& account : accounts()) {
         if (account.username != user || account.password != form["password"])
             continue;
+        if (account.locked)
+            return redirect("app?error=access_denied&error_message=" +
+                            formEncode("This account is locked."));
         std::lock_guard lock(mutex);
         const std::string code = randomText(24);
         codes[code] = account.username;
@@ -217,13 +220,14 @@ DemoService::RouteReply DemoSignOn::State::exchange(const RecordedRequest& reque
     if (request.method != "POST" || form["grant_type"] != "authorization_code" ||
         form["client_id"] != kDemoOAuthClientID || form["client_secret"] != kDemoOAuthSecret ||
         form["redirect_uri"] != "app")
-        return json({{"error", "invalid_client"}, {"error_description", "Unknown client."}}, 400);
+        return signOnJson({{"error", "invalid_client"}, {"error_description", "Unknown client."}},
+                          400);
     std::string user, token;
     {
         std::lock_guard lock(mutex);
         auto it = codes.find(form["code"]);
         if (it == codes.end())
-            return json(refused, 400);
+            return signOnJson(refused, 400);
         user = it->second;
         codes.erase(it);  // one time only
         token = "sso-" + randomText(32);
@@ -231,7 +235,7 @@ DemoService::RouteReply DemoSignOn::State::exchange(const RecordedRequest& reque
         tokenOrder.push_back(token);
     }
     catalogue->grantAccessToken(token, user);
-    return json(tokenReply(token, user, true));
+    return signOnJson(tokenReply(token, user, true));
 }
 
 DemoService::RouteReply DemoSignOn::State::checkToken(const RecordedRequest& request) {
@@ -242,7 +246,7 @@ DemoService::RouteReply DemoSignOn::State::checkToken(const RecordedRequest& req
         if (auto it = tokens.find(query["access_token"]); it != tokens.end())
             user = it->second;
     }
-    return json(tokenReply(query["access_token"], user, !user.empty()));
+    return signOnJson(tokenReply(query["access_token"], user, !user.empty()));
 }
 
 DemoService::RouteReply DemoSignOn::State::signOut(const RecordedRequest& request) {
@@ -254,7 +258,7 @@ DemoService::RouteReply DemoSignOn::State::signOut(const RecordedRequest& reques
         std::erase(tokenOrder, token);
     }
     catalogue->revokeAccessToken(token);
-    return json({{"result", known ? "signed out" : "unknown token"}});
+    return signOnJson({{"result", known ? "signed out" : "unknown token"}});
 }
 
 DemoService::RouteReply DemoSignOn::State::profile(const RecordedRequest& request) {
@@ -266,7 +270,8 @@ DemoService::RouteReply DemoSignOn::State::profile(const RecordedRequest& reques
             user = it->second;
     }
     if (user.empty() || query["client_id"] != kDemoOAuthClientID)
-        return json({{"error", "invalid_token"}, {"error_description", "Sign in again."}}, 403);
+        return signOnJson({{"error", "invalid_token"}, {"error_description", "Sign in again."}},
+                          403);
     const auto account = catalogue->account(user);
     const std::string first = account ? account->firstName : "";
     const std::string last = account ? account->lastName : "";
@@ -318,7 +323,7 @@ DemoService::RouteReply DemoSignOn::State::profile(const RecordedRequest& reques
         p["CreateDate"] = Json::object();
         p["Age"] = 36.5;
     }
-    return json(p);
+    return signOnJson(p);
 }
 
 DemoSignOn::DemoSignOn(DemoService& service, SampleCatalogue& catalogue)
@@ -335,14 +340,14 @@ DemoSignOn::DemoSignOn(DemoService& service, SampleCatalogue& catalogue)
             if (name == "index.php")
                 return state->authorize(request);
             if (name == "app")
-                return page(200, "กำลังเข้าสู่ระบบ", "<p>Signing in…</p>");
+                return signOnPage(200, "กำลังเข้าสู่ระบบ", "<p>Signing in…</p>");
             if (name == "access_token.php")
                 return state->exchange(request);
             if (name == "checktoken.php")
                 return state->checkToken(request);
             if (name == "signout.php")
                 return state->signOut(request);
-            return page(404, "ไม่พบหน้า", "<p>Not found.</p>");
+            return signOnPage(404, "ไม่พบหน้า", "<p>Not found.</p>");
         });
     service.addRoute(
         "/member/",
@@ -352,7 +357,7 @@ DemoSignOn::DemoSignOn(DemoService& service, SampleCatalogue& catalogue)
                 return std::nullopt;
             if (request.path == "/member/profile/getProfile")
                 return state->profile(request);
-            return json({{"error", "not_found"}}, 404);
+            return signOnJson({{"error", "not_found"}}, 404);
         });
 }
 
@@ -367,9 +372,11 @@ std::string DemoSignOn::serviceUrl() const {
 }
 
 std::vector<SignOnAccount> DemoSignOn::accounts() {
-    return {{"somchai@example.com", "rak-an-nangsue", false},
-            {"nok@example.com", "nok-2567", false},
-            {"suspended@example.com", "suspended-2567", true}};
+    std::vector<SignOnAccount> all;
+    for (const auto& member : SampleCatalogue::namedAccounts())
+        all.push_back({member.username, member.password, false});
+    all.push_back({kLockedAccount, kLockedAccountPassword, true});
+    return all;
 }
 
 void DemoSignOn::setOmitAccessToken(bool omit) {
@@ -386,7 +393,7 @@ void DemoSignOn::setWrongTypes(bool wrong) {
 
 std::optional<std::string> DemoSignOn::issueCode(const std::string& username) {
     for (const auto& account : accounts()) {
-        if (account.username != lower(username))
+        if (account.username != lower(username) || account.locked)
             continue;
         std::lock_guard lock(state_->mutex);
         const std::string code = randomText(24);

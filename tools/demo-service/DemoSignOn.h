@@ -5,7 +5,8 @@
 //        checks the four parameters, sets a cookie and shows a Thai-titled form listing the
 //        demo accounts; POST index.php with "username" and "password" (or "cancel"):
 //        good -> 302 "app?code=<one-time>&state=...", wrong password -> the form with a
-//        message, cancel -> "app?error=cancel_signin&error_message=..."
+//        message, the locked account -> "app?error=access_denied&error_message=...",
+//        cancel -> "app?error=cancel_signin&error_message=..."
 //   GET  oauth2/app                 a page
 //   POST oauth2/access_token.php    grant_type, code, client_id, client_secret, redirect_uri:
 //        the seven-field token reply ("expires" in milliseconds); a used or unknown code or a
@@ -30,13 +31,16 @@ namespace demo {
 inline constexpr const char* kDemoOAuthClientID = "VarnelLinuxDemoClient000000001";
 inline constexpr const char* kDemoOAuthSecret = "VarnelLinuxDemoSecret000000001";
 
-// The sign-on accounts: user name, password, whether suspended. Each signs in the library
-// member of the same user name; the library refuses "suspended@example.com" with a message.
+// The sign-on accounts: the catalogue's named members with their library passwords (each signs
+// in the library member of the same user name; the library itself refuses its suspended one),
+// and one account locked at the sign-on server, which refuses it on its page.
 struct SignOnAccount {
     std::string username;
     std::string password;
-    bool suspended = false;
+    bool locked = false;
 };
+inline constexpr const char* kLockedAccount = "locked@example.com";
+inline constexpr const char* kLockedAccountPassword = "locked-2567";
 
 class DemoSignOn {
   public:
@@ -55,7 +59,7 @@ class DemoSignOn {
     void setWrongTypes(bool wrong);      // numbers, nulls and booleans where texts belong
 
     // A one-time code for the account, as a good sign-in on the form gives (tests that skip the
-    // page); none for an unknown account.
+    // page); none for an unknown or locked account.
     std::optional<std::string> issueCode(const std::string& username);
     // Tokens issued and not revoked, oldest first; codes issued so far.
     std::vector<std::string> liveTokens() const;

@@ -30,7 +30,7 @@ const std::map<std::string, Seed, std::less<>>& seeds() {
     return table;
 }
 
-std::string dayText(int64_t seconds) {
+std::string storeDayText(int64_t seconds) {
     const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm parts{};
     gmtime_r(&t, &parts);
@@ -52,7 +52,7 @@ void addStoreItemFields(Json& record, const SampleCatalogue& catalogue, const Sa
     setIfMissing(record, "RemainingIssues", remaining);
     if (remaining == 0) {
         if (const auto due = catalogue.earliestDue(item.code))
-            setIfMissing(record, "ReturnDate", dayText(*due));
+            setIfMissing(record, "ReturnDate", storeDayText(*due));
     }
     setIfMissing(record, "BestSellerRank", seed.rank);
     setIfMissing(record, "BestSellerPrimaryCateRank", seed.primaryRank);
@@ -66,8 +66,6 @@ void addStoreItemFields(Json& record, const SampleCatalogue& catalogue, const Sa
     setIfMissing(record, "SupportInteractiveAudio", seed.audio);
     if (!item.titleCode.empty() && !item.withoutParentCode)
         setIfMissing(record, "ParentCode", item.titleCode);
-    if (seed.audio && item.kind == ItemKind::Book)
-        record["SupportedMediaFormats"] = Json::array({0, 3});
     record["FileSize"] = seed.megabytes >= 0
                              ? seed.megabytes
                              : std::round(static_cast<double>(item.fileSize) / 10485.76) / 100;

@@ -146,26 +146,8 @@ void SampleCatalogue::seed() {
     };
 
     // Sample members.
-    accounts_[key("somchai@example.com")] = {
-        "somchai@example.com", "rak-an-nangsue", 1, "", "สมชาย", "ใจดี", 1001, false, false};
-    accounts_[key("nok@example.com")] = {"nok@example.com", "nok-2567", 2,     "s4lt-nok", "Nok",
-                                         "Srisuk",          1002,       false, false};
-    accounts_[key("ploy@example.com")] = {
-        "ploy@example.com", "ploy-pass", 3, "ploy-salt", "พลอย", "แสงทอง", 1003, false, false};
-    accounts_[key("tester@example.com")] = {
-        "tester@example.com", "test1234", 1, "", "Test", "Account", 1004, true, false};
-    accounts_[key("librarian@example.com")] = {
-        "librarian@example.com", "bannarak", 1, "", "บรรณารักษ์", "ห้องสมุด", 1005, false, true};
-    accounts_[key("suspended@example.com")] = {"suspended@example.com",
-                                               "suspended-2567",
-                                               1,
-                                               "",
-                                               "Suspended",
-                                               "Member",
-                                               1006,
-                                               false,
-                                               false,
-                                               true};
+    for (auto& account : namedAccounts())
+        accounts_[key(account.username)] = std::move(account);
 
     Member& somchai = members_[key("somchai@example.com")];
     somchai.loans.push_back({"LN0001", "BK0001", now_ - 3 * kDay, now_ + 11 * kDay, false});
@@ -488,6 +470,18 @@ std::string SampleCatalogue::key(std::string_view username) {
     return out;
 }
 
+std::vector<SampleAccount> SampleCatalogue::namedAccounts() {
+    SampleAccount suspended{
+        "suspended@example.com", "suspended-2567", 1, "", "ระงับ", "ชั่วคราว", 1006};
+    suspended.suspended = true;
+    return {{"somchai@example.com", "rak-an-nangsue", 1, "", "สมชาย", "ใจดี", 1001},
+            {"nok@example.com", "nok-2567", 2, "s4lt-nok", "Nok", "Srisuk", 1002},
+            {"ploy@example.com", "ploy-pass", 3, "ploy-salt", "พลอย", "แสงทอง", 1003},
+            {"tester@example.com", "test1234", 1, "", "Test", "Account", 1004, true},
+            {"librarian@example.com", "bannarak", 1, "", "บรรณารักษ์", "ห้องสมุด", 1005, false, true},
+            std::move(suspended)};
+}
+
 std::optional<SampleAccount> SampleCatalogue::account(std::string_view username) const {
     std::lock_guard lock(mutex_);
     auto it = accounts_.find(key(username));
@@ -549,6 +543,37 @@ std::optional<std::string> SampleCatalogue::userForSessionToken(std::string_view
     if (it == sessionTokens_.end())
         return std::nullopt;
     return it->second;
+}
+
+void SampleCatalogue::keepSession(std::string id, std::string data) {
+    std::lock_guard lock(mutex_);
+    auto& kept = keptSessions_[std::move(id)];
+    kept.data = std::move(data);
+    kept.lastUse = ++sessionUses_;
+    if (keptSessions_.size() <= kMaxKeptSessions)
+        return;
+    auto oldest = keptSessions_.begin();
+    for (auto it = keptSessions_.begin(); it != keptSessions_.end(); ++it) {
+        if (it->second.lastUse < oldest->second.lastUse)
+            oldest = it;
+    }
+    keptSessions_.erase(oldest);
+}
+
+std::optional<std::string> SampleCatalogue::keptSession(std::string_view id) const {
+    std::lock_guard lock(mutex_);
+    const auto it = keptSessions_.find(id);
+    if (it == keptSessions_.end())
+        return std::nullopt;
+    return it->second.data;
+}
+
+std::map<std::string, std::string> SampleCatalogue::keptSessions() const {
+    std::lock_guard lock(mutex_);
+    std::map<std::string, std::string> all;
+    for (const auto& [id, kept] : keptSessions_)
+        all.emplace(id, kept.data);
+    return all;
 }
 
 void SampleCatalogue::grantAccessToken(std::string token, std::string username) {

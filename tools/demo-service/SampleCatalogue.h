@@ -95,8 +95,15 @@ struct SampleItem {
     bool damagedPages = false;
     bool withoutPageNames = false;
     int64_t pageBytes = 0;
+    // Offered as EPUB text only, without pages (the reader cannot open it).
+    bool epubOnly = false;
 
     bool isFree() const;
+    // The content formats the services list ("SupportedMediaFormats"): PDF and page images, or
+    // EPUB alone.
+    std::vector<int> mediaFormats() const {
+        return epubOnly ? std::vector<int>{3} : std::vector<int>{0, 1};
+    }
     // The content hash the services report: "<code>-r<revision>".
     std::string hash() const { return code + "-r" + std::to_string(revision); }
     // The magazine or newspaper title of an issue; a book is its own series.
@@ -138,7 +145,7 @@ struct SampleAccount {
     int userId = 0;
     bool isTestAccount = false;
     bool isLibrarian = false;  // may sign in for other members
-    bool suspended = false;    // the library refuses its sign-in with a message
+    bool suspended = false;    // the library refuses its sign-ins with a message of its own
 };
 
 struct SampleLoan {
@@ -247,6 +254,8 @@ class SampleCatalogue {
     static constexpr int kClaimDays = 2;
 
     // ---- Accounts ----
+    // The demo's named members, which every catalogue starts with (V2WebMethods.h lists them).
+    static std::vector<SampleAccount> namedAccounts();
     std::optional<SampleAccount> account(std::string_view username) const;
     // False when the user name is taken.
     bool addAccount(SampleAccount account);
@@ -256,6 +265,13 @@ class SampleCatalogue {
     std::optional<std::string> userForSessionToken(std::string_view token) const;
     // Every remembered session token with its user name.
     std::map<std::string, std::string> sessionTokens() const;
+    // The version-2 service's sessions, each with its data as JSON text, kept here so that the
+    // service knows them again after a restart (the state file keeps them too). At most
+    // kMaxKeptSessions: beyond that the one used longest ago is forgotten.
+    static constexpr size_t kMaxKeptSessions = 4096;
+    void keepSession(std::string id, std::string data);
+    std::optional<std::string> keptSession(std::string_view id) const;
+    std::map<std::string, std::string> keptSessions() const;
     // Single-sign-on access tokens that sign their member in, until revoked.
     void grantAccessToken(std::string token, std::string username);
     void revokeAccessToken(std::string_view token);
@@ -335,6 +351,12 @@ class SampleCatalogue {
     std::map<std::string, SampleAccount> accounts_;
     std::map<std::string, Member> members_;
     std::map<std::string, std::string> sessionTokens_;
+    struct KeptSession {
+        std::string data;
+        uint64_t lastUse = 0;
+    };
+    std::map<std::string, KeptSession, std::less<>> keptSessions_;
+    uint64_t sessionUses_ = 0;
     std::map<std::string, std::string, std::less<>> accessTokens_;
     int nextCode_ = 1;
 };

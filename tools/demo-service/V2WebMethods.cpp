@@ -193,7 +193,7 @@ std::vector<T> page(const std::vector<T>& all, int64_t start, int64_t length) {
     return std::vector<T>(first, last);
 }
 
-bool containsText(const std::string& haystack, const std::string& needle) {
+bool containsTextIgnoringCase(const std::string& haystack, const std::string& needle) {
     return needle.empty() || lowerAscii(haystack).find(lowerAscii(needle)) != std::string::npos;
 }
 
@@ -244,7 +244,7 @@ class Replies {
                     {"FileSize", item.fileSize},
                     {"Language", item.language},
                     {"Summary", item.summary},
-                    {"SupportedMediaFormats", Json::array({0})}};
+                    {"SupportedMediaFormats", item.mediaFormats()}};
         if (item.libraryCopies > 0) {
             out["Available"] = catalogue_.availableCopies(item.code);
             out["ReserverCount"] = catalogue_.reserverCount(item.code);
@@ -309,7 +309,8 @@ class Replies {
         const auto all = catalogue_.titles();
         std::vector<const SampleTitle*> matching;
         for (const auto& t : all) {
-            if ((!category || t.categoryCode == *category) && containsText(t.name, keyword))
+            if ((!category || t.categoryCode == *category) &&
+                containsTextIgnoringCase(t.name, keyword))
                 matching.push_back(&t);
         }
         Json out = Json::array();
@@ -443,6 +444,16 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
     auto replies = std::make_shared<Replies>(service, catalogue);
     SampleCatalogue* cat = &catalogue;
 
+    // Sessions outlive the service: kept in the catalogue (and so in the demo's state file), a
+    // restarted service knows a signed-in member's session by its cookie as before.
+    service.setSessionStore(
+        [cat](const std::string& id) -> std::optional<Json> {
+            const auto text = cat->keptSession(id);
+            auto data = text ? Json::parse(*text, nullptr, false) : Json();
+            return data.is_object() ? std::optional<Json>(std::move(data)) : std::nullopt;
+        },
+        [cat](const Session& session) { cat->keepSession(session.id, session.data.dump()); });
+
     // ---- Session calls ----
     auto signIn = [cat](const Json& body, Session& session, bool withToken) -> Json {
         if (!session.valid())
@@ -489,6 +500,9 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
                 return refused;
             }
         }
+        if (account->suspended)
+            return signInFailure("This account is suspended. Please contact the library.",
+                                 "บัญชีนี้ถูกระงับการใช้งาน กรุณาติดต่อห้องสมุด");
         session.data["user"] = account->username;
         cat->rememberSessionToken(session.id, account->username);
         return {{"IsSuccess", true},
@@ -557,7 +571,8 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
             }
         }
         std::erase_if(matching, [&](const SampleItem* item) {
-            return !containsText(item->title, keyword) && !containsText(item->author, keyword);
+            return !containsTextIgnoringCase(item->title, keyword) &&
+                   !containsTextIgnoringCase(item->author, keyword);
         });
         return replies->meta(matching, integer(body, "start"), integer(body, "length"));
     });

@@ -17,8 +17,12 @@
 //   tester@example.com    / test1234        method 1, a test account
 //   librarian@example.com / bannarak        method 1; may sign in for any member by giving its
 //                                            own name as the administrator
-//   suspended@example.com / suspended-2567  method 1; suspended: every sign-in is refused with a
-//                                            message
+//   suspended@example.com / suspended-2567  method 1; suspended: the sign-on page accepts it,
+//                                            the library refuses its sign-in with the message
+//                                            "This account is suspended. Please contact the
+//                                            library." ("บัญชีนี้ถูกระงับการใช้งาน
+//                                            กรุณาติดต่อห้องสมุด" in Thai)
+// Each of them signs in on the demo sign-on page with the same password (DemoSignOn.h).
 // Single-sign-on access token: "demo-sso-token-somchai" signs in somchai@example.com, and so
 // does every token the catalogue has granted (the demo sign-on server's), for its member.
 #include "demo-service/DemoService.h"

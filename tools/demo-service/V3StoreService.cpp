@@ -97,8 +97,7 @@ Json listingRecord(const SampleCatalogue& catalogue, const SampleItem& item) {
             {"Available", catalogue.availableCopies(item.code)},
             {"ReserverCount", catalogue.reserverCount(item.code)},
             {"SortIndex", item.sortIndex},
-            {"SupportedMediaFormats",
-             item.kind == ItemKind::Book ? Json::array({0, 3}) : Json::array({0, 1})}};
+            {"SupportedMediaFormats", item.mediaFormats()}};
 }
 
 Json itemRecord(const SampleCatalogue& catalogue, const SampleItem& item) {
@@ -371,14 +370,18 @@ struct Store {
     Caller authorize(const RecordedRequest& request, const Json& body, bool withContext) const {
         if (request.header("TokenVersion") != "2")
             throw HttpError(401, "Unauthorized: unsupported token version");
+        // A client that holds no token yet (a member restored at start, before the session is)
+        // sends none, or an empty one: it is a guest.
         const std::string authorization = request.header("Authorization");
         const std::string prefix = "Token token=\"";
-        if (authorization.size() <= prefix.size() + 1 ||
-            authorization.compare(0, prefix.size(), prefix) != 0 || authorization.back() != '"')
+        if (request.hasHeader("Authorization") &&
+            (authorization.size() < prefix.size() + 1 ||
+             authorization.compare(0, prefix.size(), prefix) != 0 || authorization.back() != '"'))
             throw HttpError(401, "Unauthorized: no token");
         Caller caller;
-        caller.token =
-            authorization.substr(prefix.size(), authorization.size() - prefix.size() - 1);
+        if (!authorization.empty())
+            caller.token =
+                authorization.substr(prefix.size(), authorization.size() - prefix.size() - 1);
         const std::string sentAppCode = request.header("Varnel-AppCode");
         if (sentAppCode.empty() || (!appCode.empty() && sentAppCode != appCode))
             throw HttpError(401, "Unauthorized: unknown application");
@@ -387,14 +390,15 @@ struct Store {
             const Json context =
                 body.is_object() && body.contains("tokenContext") ? body["tokenContext"] : Json();
             if (!context.is_object() || textOf(context, "TokenVersion") != "2" ||
-                textOf(context, "TokenKey") != caller.token ||
+                textOf(context, "TokenKey").value_or("") != caller.token ||
                 textOf(context, "AppCode") != sentAppCode ||
                 !(context.contains("IsTestUser") &&
                   (context["IsTestUser"].is_boolean() || context["IsTestUser"].is_number())))
                 throw HttpError(401, "Unauthorized: token context does not match");
         }
 
-        if (caller.token != kGuestToken && caller.token != extraGuestToken) {
+        if (!caller.token.empty() && caller.token != kGuestToken &&
+            caller.token != extraGuestToken) {
             caller.user = catalogue.userForSessionToken(caller.token);
             if (!caller.user)
                 throw HttpError(401, "Unauthorized: unknown session token");

@@ -4,9 +4,10 @@
 // "TokenVersion" (2), "Authorization" (Token token="...") and "Varnel-AppCode"; every call except
 // "GetItemReview", "GetItemRating" and "SubmitItemReview" must also carry the same token in the
 // body's "tokenContext". The token is "guest" before sign-in and the member's session token
-// after; calls about the member's own things (wish lists, follows, own rating, submissions) are
-// refused to guests. A call whose token headers are missing, unknown or do not match gets a 401
-// reply with the reason; other refusals get a 500 reply with the reason.
+// after; a call with no token (no "Authorization", or an empty token, and no "TokenKey" or an
+// empty one) is a guest's too; calls about the member's own things (wish lists, follows, own
+// rating, submissions) are refused to guests. A call whose token headers are missing, unknown or do
+// not match gets a 401 reply with the reason; other refusals get a 500 reply with the reason.
 //
 // It answers the store front (feature groups "0.feature_all", "0.feature_book",
 // "0.feature_magazine", "0.feature_hdbook" with rows of entries, top-seller charts and the

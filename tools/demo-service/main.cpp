@@ -4,10 +4,13 @@
 // URLs (the sign-on server's and the member service's last) and serves until interrupted. With
 // --member-shelves the library lists hold what the signed-in member holds (see
 // DemoMemberShelves.h). The version-2 web methods are posted under "/BookService.asmx". With
-// --state FILE the members' session tokens and what the members did (loans, returns,
-// reservations, claims, bookmarks) are kept in that file across restarts, so that a program signed
-// in before a restart is still signed in after it and finds its member's shelf as it was. With --back-issues the catalogue
-// also holds a weekly magazine of 130 issues (DemoGroupLists.h).
+// --state FILE the members' session tokens, the service's sessions and what the members did
+// (loans, returns, reservations, claims, bookmarks) are kept in that file across restarts, so that
+// a program signed in before a restart, and still running, goes on in its session after it, one
+// started again is still signed in, and both find the member's shelf as it was. With
+// --back-issues the catalogue also holds a weekly magazine of 130 issues (DemoGroupLists.h). The
+// catalogue also holds a book offered as EPUB only (DemoLibraryMembers.h), which the reader
+// cannot open.
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -17,6 +20,7 @@
 #include "demo-service/DemoGroupLists.h"
 #include "demo-service/DemoHttpClientRoutes.h"
 #include "demo-service/DemoImages.h"
+#include "demo-service/DemoLibraryMembers.h"
 #include "demo-service/DemoMemberShelves.h"
 #include "demo-service/DemoService.h"
 #include "demo-service/DemoSessionState.h"
@@ -70,6 +74,7 @@ int main(int argc, char** argv) {
 
     demo::SampleCatalogue catalogue;
     catalogue.generateItems(generated, 1);
+    demo::addEpubOnlyBook(catalogue);
     if (backIssues)
         demo::addBackIssueMagazine(catalogue);
     if (!stateFile.empty())

@@ -40,7 +40,7 @@ void PlainWidgetView::setImage(const Ref<plat::Image>& image) {
 
 namespace {
 
-std::map<std::string, WidgetViewFactory::Maker>& makers() {
+std::map<std::string, WidgetViewFactory::Maker>& viewMakers() {
     static std::map<std::string, WidgetViewFactory::Maker> map;
     return map;
 }
@@ -49,25 +49,25 @@ std::map<std::string, WidgetViewFactory::Maker>& makers() {
 
 void WidgetViewFactory::setMaker(const std::string& kind, Maker maker) {
     if (maker)
-        makers()[kind] = std::move(maker);
+        viewMakers()[kind] = std::move(maker);
     else
-        makers().erase(kind);
+        viewMakers().erase(kind);
 }
 
 bool WidgetViewFactory::hasMaker(const std::string& kind) {
-    return makers().count(kind) > 0;
+    return viewMakers().count(kind) > 0;
 }
 
 Ref<WidgetView> WidgetViewFactory::makeView(const std::string& kind, VisibleWidget& owner,
                                             const QRectF& frame) {
-    auto it = makers().find(kind);
-    if (it == makers().end())
-        it = makers().find(kPlainView);
-    if (it != makers().end())
+    auto it = viewMakers().find(kind);
+    if (it == viewMakers().end())
+        it = viewMakers().find(kPlainView);
+    if (it != viewMakers().end())
         return it->second(owner, frame);
     return std::make_shared<PlainWidgetView>(kind, frame);
 }
 
 void WidgetViewFactory::removeAllMakers() {
-    makers().clear();
+    viewMakers().clear();
 }

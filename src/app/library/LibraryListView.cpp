@@ -24,7 +24,6 @@
 #include "platform_ui/CollectionView.h"
 #include "platform_ui/Controls.h"
 #include "platform_ui/WindowController.h"
-#include "vnlib/domain/VnAssetFormat.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
@@ -303,6 +302,15 @@ void LibraryListView::cancelLoading() {
     releaseDownloadingIssue();
 }
 
+void LibraryListView::reloadForAnotherMember() {
+    cancelLoading();
+    if (auto update = std::move(isBookLibraryMode_ ? booksRequest_ : magazineIssuesRequest_))
+        update->cancel();
+    if (auto state = std::move(getIssueInfoRequest_))
+        state->cancel();
+    updateLibraryForceUpdate(true);
+}
+
 void LibraryListView::libraryUpdate_request_didFinishWithResult(
     const Ref<VnRequestContext>& request, const Ref<VnRequestResult>& result) {
     const auto keep = self<LibraryListView>();
@@ -537,15 +545,13 @@ void LibraryListView::releaseDownloadingIssue() {
 void LibraryListView::startDownloadingIssue(const Ref<VnMagazineIssueInfo>& item) {
     if (!item)
         return;
-    // The reader shows pages. An item the store lists with pages and with EPUB text (a book) is
-    // read as its pages; one that offers EPUB only cannot be read here, and the member is told.
-    if (item->defaultFormat() == kFormatPageImages ||
-        item->supportsContentFormat(VnAssetFormatTypePDF) ||
-        item->supportsContentFormat(VnAssetFormatTypeJPG)) {
+    // Only an item whose format is pages opens (one that offers EPUB opens as EPUB, which the
+    // reader cannot show). The member is told, rather than a borrow ending in nothing.
+    if (item->defaultFormat() == kFormatPageImages) {
         startDownloadingPDFIssue(item);
         return;
     }
-    plat::log("The reader cannot open the formats of " + item->code().value_or(""));
+    plat::log("The reader cannot open the format of " + item->code().value_or(""));
     ui::Alert::shared().runModal(nullptr, kUnreadableFormatText, "");
 }
 

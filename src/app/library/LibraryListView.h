@@ -92,6 +92,10 @@ class LibraryListView : public ui::ViewController {
     void updateLibraryForceUpdate(bool force) { updateLibraryForceUpdate(force, true); }
     void updateLibrary() { updateLibraryForceUpdate(false); }
     void cancelLoading();
+    // Another member signed in, or the member signed out: what was being loaded for the member
+    // who left is cancelled (a running update would hold the new one back, and its answer
+    // belongs to the member who left) and the shelf loads what the member now signed in holds.
+    void reloadForAnotherMember();
     const Ref<VnDomainUpdatingRequest>& booksRequest() const { return booksRequest_; }
     const Ref<VnDomainUpdatingRequest>& magazineIssuesRequest() const {
         return magazineIssuesRequest_;

@@ -39,12 +39,12 @@ PLAT_DEFINE_CLASS(LibraryMainViewController, ui::ViewController, [](auto& c) {
 
 namespace {
 
-constexpr const char* kStoryboard = "LibraryStoryboard";
+constexpr const char* kLibraryStoryboard = "LibraryStoryboard";
 
 // A controller of the storyboard, or a plain one of that class when none is registered.
 template <class T>
 Ref<T> instantiate(const char* identifier) {
-    if (auto made = ui::ResourceRegistry::shared().instantiate<T>(kStoryboard, identifier))
+    if (auto made = ui::ResourceRegistry::shared().instantiate<T>(kLibraryStoryboard, identifier))
         return made;
     return ui::ViewController::create<T>();
 }
@@ -80,8 +80,10 @@ void LibraryMainView::viewDidLoad() {
 }
 
 void LibraryMainView::bookStoreContextActiveUserContextDidChange(const Ref<plat::Object>&) {
-    cancelLoading();
-    updateLibraryForceUpdate(true);
+    for (const auto& shelf : {bookShelf_, magazineShelf_}) {
+        if (shelf)
+            shelf->reloadForAnotherMember();
+    }
 }
 
 void LibraryMainView::buildShelves() {

@@ -348,6 +348,21 @@ void ReaderViewController::getPdfForAddToDocument() {
     pdfThumbnailView_->reload();
 }
 
+void ReaderViewController::loadPDfView(const QByteArray& pdf, int index) {
+    if (!mainDocument_ || index < 0 || index >= mainDocument_->pageCount())
+        return;
+    Ref<plat::Error> error;
+    auto page = ui::PdfPage::fromData(pdf, &error);
+    if (!page) {
+        plat::log(plat::format("The page for slot %d is not a PDF: %s", index,
+                               error ? error->localizedDescription().c_str() : "no bytes"));
+        return;
+    }
+    page->setPlaceholderImage(placeholder_);
+    replaceSlot(index, page);
+    pdfView_->setDocument(mainDocument_);
+}
+
 void ReaderViewController::magazineIssueContext_pageAvalable(Ref<VnMagazineIssueContext> context,
                                                              int32_t sourcePageIndex) {
     // Callbacks of an issue no longer shown, and slots the document does not have, are ignored.
@@ -503,8 +518,6 @@ void ReaderViewController::setHiddenThumbmailPDF(bool hidden) {
     pdfThumbnailView_->setPdfView(hidden ? nullptr : pdfView_);
     pdfThumbnailView_->setHidden(hidden);
     layoutSubviews();
-    // The page had the whole width or has it back: fit it to the width it has now.
-    zoomAutoPdfView();
 }
 
 void ReaderViewController::jumpToPageNotify(const plat::Notification& notification) {

@@ -64,6 +64,11 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     // Crops the page by insets (top, left, bottom, right), each read in single precision.
     static Ref<ui::PdfPage> insetPage(const Ref<ui::PdfPage>& page, double top, double left,
                                       double bottom, double right);
+    // Puts the first page of the PDF in the bytes in the slot at the index, in place of the page
+    // there, and hands the document to the page view again. Bytes that do not look like a PDF,
+    // or an index outside the document, change nothing. Like every page held in memory, the page
+    // is checked in a child process before QtPdf opens it. Nothing in the program calls it.
+    void loadPDfView(const QByteArray& pdf, int index);
     void magazineIssueContext_pageAvalable(Ref<VnMagazineIssueContext> context,
                                            int32_t sourcePageIndex);
     void updateLoadingProgress();

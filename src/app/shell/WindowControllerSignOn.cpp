@@ -54,6 +54,9 @@ void WindowController::configureSignOn() {
         return deployment ? deployment->objectForKey(key).stringOr() : std::string();
     };
     OAuth::initWithClientID(value(kOAuthClientIDKey), value(kOAuthSecretKey), shared_from_this());
+    // The login window keeps the library service's session cookie (it may be in use).
+    if (const auto store = storeContext())
+        OAuth::LibraryServiceURL = store->serviceSession()->serviceUrl().absoluteString();
 }
 
 // ---- The account sheet ----

@@ -27,6 +27,7 @@ PLAT_DEFINE_CLASS(OAuth, plat::Object, [](auto& c) {
 
 Ref<OAuth> OAuth::gInstance;
 std::string OAuth::OAuthHost;
+std::string OAuth::LibraryServiceURL;
 std::string OAuth::OAuthService;
 std::string OAuth::OAuthClientID;
 std::string OAuth::OAuthSecret;
@@ -237,6 +238,8 @@ void OAuth::presentController(const std::string& mode, const plat::Value&) {
     param->setObject(plat::Value(OAuthHost), plat::Value("OAuthHost"));
     param->setObject(plat::Value(OAuthClientID), plat::Value("OAuthClientID"));
     param->setObject(plat::Value(getUID()), plat::Value("UDID"));
+    if (!LibraryServiceURL.empty())
+        param->setObject(plat::Value(LibraryServiceURL), plat::Value("LibraryServiceURL"));
     auto login = std::make_shared<OAuthLogin>("OAuthLogin", param);
     // The window closed from its title bar ends the loop as its close button does.
     auto& center = plat::NotificationCenter::defaultCenter();

@@ -40,6 +40,10 @@ class OAuth : public plat::Object {
     static std::string OAuthSecret;
     // Overrides; only "UDID" is looked up.
     static Ref<plat::MutableDictionary> OAuthSettings;
+    // The address whose cookies the login window keeps when it clears every other cookie: the
+    // library service's, whose session a sign-in of the device may be using at that moment (set
+    // by the main window; empty: the window clears them all).
+    static std::string LibraryServiceURL;
 
     // ---- The facade ----
     static Ref<OAuth> sharedInstance() { return gInstance; }

@@ -77,8 +77,12 @@ void OAuthLogin::setWaitingProgress(QProgressBar* progress) {
 
 void OAuthLogin::windowDidLoad() {
     hideLoading("OK");
-    // No earlier sign-on may reach the page.
-    ui::WebView::clearAllCookies();
+    // No earlier sign-on may reach the page: every cookie goes, but the library service's. A
+    // sign-in of the device may be under way in that session (the program signs the device in
+    // as it starts), and without its cookie the service would no longer know the session and
+    // refuse the sign-in.
+    const auto* library = objParam_->objectForKey("LibraryServiceURL").string();
+    ui::WebView::clearAllCookies(library ? plat::Url::parse(*library) : std::nullopt);
     plat::UserDefaults::standardUserDefaults()->synchronize();
     if (waitingProgress_)
         waitingProgress_->setRange(0, 0);  // spinning

@@ -62,8 +62,11 @@ bool LinkWidget::openLink(const std::string& url) {
             plat::format("A link without a usable address is not opened: \"%s\"", url.c_str()));
         return false;
     }
+    // Web and mail addresses, and the program's own links ("varnel..." schemes), go to the
+    // system; any other scheme (a file, a script) coming from a page is not handed on.
     const auto scheme = schemeOf(url);
-    if (scheme != "http" && scheme != "https" && scheme != "mailto") {
+    if (scheme != "http" && scheme != "https" && scheme != "mailto" &&
+        scheme.rfind("varnel", 0) != 0) {
         plat::log(plat::format("A link of scheme \"%s\" is not opened", scheme.c_str()));
         return false;
     }

@@ -16,7 +16,8 @@ class LinkWidget : public VisibleWidget {
     // Acts at once; the siblings keep running.
     void invokeButtonAction(const Ref<plat::Object>& sender) override;
 
-    // Hands the address to the system when it is well formed and its scheme is http, https or
-    // mailto; anything else is logged and dropped. Answers whether it was handed over.
+    // Hands the address to the system when it is well formed and its scheme is http, https,
+    // mailto or one of the program's own ("varnel..."); anything else is logged and dropped.
+    // Answers whether it was handed over.
     static bool openLink(const std::string& url);
 };

@@ -1,10 +1,14 @@
 #include "auxiliary/html/HTMLParser.h"
 
 #include <libxml/HTMLtree.h>
+#include <libxml/SAX2.h>
+#include <libxml/parserInternals.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "platform/storage/FileHandle.h"
 #include "platform/storage/FileManager.h"
@@ -56,6 +60,13 @@ constexpr size_t kMaxAttributes = 10000;
 constexpr uint64_t kMaxAttributePairs = uint64_t{kMaxAttributes} * (kMaxAttributes - 1) / 2;
 // Attributes in all: each costs libxml2 a node and some copying.
 constexpr uint64_t kMaxAttributesInAll = 1'000'000;
+// libxml2 reads the page in pieces of this size (see parse()).
+constexpr size_t kReadingPiece = 4096;
+// Elements open at once: libxml2 looks an end tag up among them, so each end tag costs the depth
+// of the open elements. Pages nest a few dozen deep.
+constexpr uint64_t kMaxDepth = 10'000;
+// The end tags' lookups in all: as much as one tag at the attribute bound costs.
+constexpr uint64_t kMaxEndTagWork = kMaxAttributePairs;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
@@ -135,19 +146,169 @@ std::string refusalOf(const char* bytes, size_t length) {
     return {};
 }
 
+// libxml2's reading of a start tag from its '<' (its name, then attributes to '>' or "/>"):
+// how many attribute names it reads there, long names counted per 100 characters as it reads
+// them. Only the tag's own rules apply, so this holds wherever libxml2 stands.
+uint64_t attributesOfStartTag(const char* p, const char* end) {
+    const auto isNameStart = [](char c) { return isLetter(c) || c == '_' || c == ':' || c == '.'; };
+    const auto isNameChar = [&](char c) {
+        return isNameStart(c) || (c >= '0' && c <= '9') || c == '-';
+    };
+    const auto atTagEnd = [&](const char* q) {
+        return q == end || *q == '\0' || *q == '>' || (*q == '/' && q + 1 < end && q[1] == '>');
+    };
+    // A name of more than 100 characters is read as several.
+    const auto skipName = [&](const char*& q) {
+        const char* start = q;
+        while (q < end && isNameChar(*q))
+            ++q;
+        return static_cast<uint64_t>((q - start + 99) / 100);
+    };
+    ++p;
+    uint64_t attributes = skipName(p) - 1;
+    while (!atTagEnd(p)) {
+        if (!isNameStart(*p)) {
+            // A bogus attribute: dropped up to the next blank or the end of the tag.
+            while (!atTagEnd(p) && !isBlank(*p))
+                ++p;
+        } else {
+            attributes += skipName(p);
+            while (p < end && isBlank(*p))
+                ++p;
+            if (p < end && *p == '=') {
+                ++p;
+                while (p < end && isBlank(*p))
+                    ++p;
+                if (p < end && (*p == '"' || *p == '\'')) {
+                    const char* closing = static_cast<const char*>(
+                        std::memchr(p + 1, *p, static_cast<size_t>(end - p - 1)));
+                    p = closing ? closing + 1 : end;
+                } else {
+                    while (p < end && *p != '>' && !isBlank(*p))
+                        ++p;
+                }
+            }
+        }
+        while (p < end && isBlank(*p))
+            ++p;
+    }
+    return attributes;
+}
+
+// What libxml2 does with the page as it reads it: the start tags it reads (by their attributes)
+// and the end tags it looks up in its stack of open elements (each costs the stack's depth
+// when the element is not open). Why the reading stopped; empty while it may go on.
+struct ReadingWatch {
+    startElementSAXFunc startElement = nullptr;
+    uint64_t pairs = 0;
+    uint64_t inAll = 0;
+    uint64_t endTagWork = 0;
+    std::string refusal;
+
+    void addTag(uint64_t attributes) {
+        if (attributes > kMaxAttributes) {
+            refusal = "a start tag has more than " + std::to_string(kMaxAttributes) + " attributes";
+            return;
+        }
+        pairs += attributes * (attributes - (attributes > 0)) / 2;
+        inAll += attributes;
+        if (pairs > kMaxAttributePairs || inAll > kMaxAttributesInAll)
+            refusal = "its start tags hold too many attributes in all to be read";
+    }
+};
+
+void watchedStartElement(void* context, const xmlChar* name, const xmlChar** attributes) {
+    auto* parser = static_cast<htmlParserCtxtPtr>(context);
+    auto* watch = static_cast<ReadingWatch*>(parser->_private);
+    uint64_t count = 0;
+    for (const xmlChar** a = attributes; a && *a; a += 2)
+        ++count;
+    // A tag that libxml2 waited for at the start of a piece was counted then as well.
+    watch->addTag(count);
+    if (!watch->refusal.empty()) {
+        xmlStopParser(parser);
+        return;
+    }
+    watch->startElement(context, name, attributes);
+}
+
+HTMLNode::Document refused(const std::string& refusal, Ref<plat::Error>* error) {
+    if (error) {
+        *error = plat::Error::withDescription(kHTMLParserErrorDomain, 2,
+                                              "The page cannot be read: " + refusal);
+    }
+    return nullptr;
+}
+
 HTMLNode::Document parse(const char* bytes, size_t length, const char* base, int options,
                          Ref<plat::Error>* error) {
-    if (std::string refusal = refusalOf(bytes, length); !refusal.empty()) {
-        if (error) {
-            *error = plat::Error::withDescription(kHTMLParserErrorDomain, 2,
-                                                  "The page cannot be read: " + refusal);
-        }
+    if (std::string refusal = refusalOf(bytes, length); !refusal.empty())
+        return refused(refusal, error);
+    // libxml2 reads the page a piece at a time, so that what it does with each piece is bounded
+    // and counted before the next: a start tag it waits for is counted before the piece that
+    // ends it (so a tag of too many attributes is never read), other tags as they are read, and
+    // the end tags of each piece at the depth of the open elements.
+    xmlSAXHandler handler{};
+    xmlSAX2InitHtmlDefaultSAXHandler(&handler);
+    ReadingWatch watch;
+    watch.startElement = handler.startElement;
+    handler.startElement = watchedStartElement;
+    htmlParserCtxtPtr parser =
+        htmlCreatePushParserCtxt(&handler, nullptr, nullptr, 0, base, XML_CHAR_ENCODING_NONE);
+    if (!parser)
         return nullptr;
-    }
+    const std::unique_ptr<htmlParserCtxt, void (*)(htmlParserCtxtPtr)> owner(parser,
+                                                                             htmlFreeParserCtxt);
+    parser->_private = &watch;
     // Long text runs are kept whole (libxml2 would stop at 10 MB and drop the rest of the page);
     // the page itself is bounded above.
-    options |= XML_PARSE_HUGE;
-    htmlDocPtr document = htmlReadMemory(bytes, static_cast<int>(length), base, "UTF-8", options);
+    htmlCtxtUseOptions(parser, options | XML_PARSE_HUGE);
+    if (xmlCharEncodingHandlerPtr utf8 = xmlFindCharEncodingHandler("UTF-8"))
+        xmlSwitchToEncoding(parser, utf8);
+    size_t counted = SIZE_MAX;  // the start tag counted last, by its offset
+    for (size_t offset = 0; offset < length && watch.refusal.empty();) {
+        const size_t piece = std::min(kReadingPiece, length - offset);
+        // Where libxml2 stands: a start tag it waits for is counted before it is read.
+        const xmlParserInputPtr input = parser->input;
+        const size_t at = input ? static_cast<size_t>(input->consumed) +
+                                      static_cast<size_t>(input->cur - input->base)
+                                : length;
+        if (at + 1 < length && at != counted && bytes[at] == '<' && isLetter(bytes[at + 1])) {
+            counted = at;
+            watch.addTag(attributesOfStartTag(bytes + at, bytes + length));
+            if (!watch.refusal.empty())
+                break;
+        }
+        const char* pieceBytes = bytes + offset;
+        uint64_t endTags = 0;
+        for (const char* p = pieceBytes; (p = static_cast<const char*>(std::memchr(
+                                              p, '<', static_cast<size_t>(pieceBytes + piece - p))));
+             ++p) {
+            endTags += p + 1 < bytes + length && p[1] == '/';
+        }
+        const auto depthBefore = static_cast<uint64_t>(std::max(parser->nameNr, 0));
+        if (htmlParseChunk(parser, pieceBytes, static_cast<int>(piece), 0) != 0 &&
+            parser->disableSAX)
+            break;
+        offset += piece;
+        const auto depth = std::max(depthBefore, static_cast<uint64_t>(std::max(parser->nameNr, 0)));
+        if (depth > kMaxDepth) {
+            watch.refusal = "its elements are nested deeper than " + std::to_string(kMaxDepth);
+        } else if ((watch.endTagWork += endTags * depth) > kMaxEndTagWork) {
+            watch.refusal = "its end tags take too much work to match with its elements";
+        }
+    }
+    if (watch.refusal.empty())
+        htmlParseChunk(parser, nullptr, 0, 1);
+    if (!watch.refusal.empty()) {
+        if (parser->myDoc) {
+            xmlFreeDoc(parser->myDoc);
+            parser->myDoc = nullptr;
+        }
+        return refused(watch.refusal, error);
+    }
+    htmlDocPtr document = parser->myDoc;
+    parser->myDoc = nullptr;
     if (!document)
         return nullptr;
     return HTMLNode::Document(document, [](xmlDoc* d) { xmlFreeDoc(d); });

@@ -17,7 +17,7 @@ bool isUtf8Continuation(uint8_t byte) {
     return (byte & 0xC0) == 0x80;
 }
 
-std::optional<std::string> utf8(std::string_view bytes) {
+std::optional<std::string> validUtf8(std::string_view bytes) {
     if (!plat::plist::isValidUtf8(bytes))
         return std::nullopt;
     return std::string(bytes);
@@ -141,7 +141,7 @@ bool CDataScanner::scanCharactersFromSet(const CDataScannerCharacterSet& set, st
     if (n == 0)
         return false;
     if (out)
-        *out = utf8(remainingView().substr(0, n)).value_or(std::string());
+        *out = validUtf8(remainingView().substr(0, n)).value_or(std::string());
     current_ += n;
     return true;
 }
@@ -152,7 +152,7 @@ bool CDataScanner::scanUpToCharactersFromSet(const CDataScannerCharacterSet& set
     if (n == 0)
         return false;
     if (out)
-        *out = utf8(remainingView().substr(0, n)).value_or(std::string());
+        *out = validUtf8(remainingView().substr(0, n)).value_or(std::string());
     current_ += n;
     return true;
 }
@@ -162,7 +162,7 @@ bool CDataScanner::scanUpToString(std::string_view text, std::string* out) {
     if (text.empty() || at == std::string_view::npos)
         return false;
     if (out)
-        *out = utf8(remainingView().substr(0, at)).value_or(std::string());
+        *out = validUtf8(remainingView().substr(0, at)).value_or(std::string());
     current_ += at;
     return true;
 }
@@ -217,7 +217,7 @@ void CDataScanner::skipWhitespace() {
 }
 
 std::optional<std::string> CDataScanner::remainingString() const {
-    return utf8(remainingView());
+    return validUtf8(remainingView());
 }
 
 plat::Bytes CDataScanner::remainingData() const {
@@ -249,7 +249,7 @@ bool CDataScanner::scanCPlusPlusStyleComment(std::string* out) {
     while (n < rest.size() && lineEndLength(rest.substr(n)) == 0)
         ++n;
     if (out)
-        *out = utf8(rest.substr(0, n)).value_or(std::string());
+        *out = validUtf8(rest.substr(0, n)).value_or(std::string());
     current_ += n;
     while (size_t len = lineEndLength(remainingView()))
         current_ += len;
@@ -275,8 +275,8 @@ Ref<plat::MutableDictionary> CDataScanner::userInfoForScanLocation() const {
     while (to > current_ && to < end_ && isUtf8Continuation(b[to]))
         --to;
     const std::string_view all(reinterpret_cast<const char*>(b), end_);
-    const std::string before = utf8(all.substr(from, current_ - from)).value_or("(null)");
-    const std::string after = utf8(all.substr(current_, to - current_)).value_or("(null)");
+    const std::string before = validUtf8(all.substr(from, current_ - from)).value_or("(null)");
+    const std::string after = validUtf8(all.substr(current_, to - current_)).value_or("(null)");
     auto info = plat::MutableDictionary::make();
     info->setObject(plat::Value(lineOfScanLocation()), "line");
     info->setObject(plat::Value(current_ - lineStart), "character");

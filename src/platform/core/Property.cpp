@@ -52,7 +52,7 @@ bool isScalarCode(char c) {
     return std::string_view("cCsSiIlLqQfdB").find(c) != std::string_view::npos;
 }
 
-const char* kindName(const Value& v) {
+const char* valueKindName(const Value& v) {
     switch (v.kind()) {
         case Value::Kind::Nil:
             return "nil";
@@ -114,7 +114,7 @@ void PropertyEntry::set(Object& object, const Value& value) const {
     }
     if (!setter(object, value)) {
         raise(NSInvalidArgumentException,
-              "[<" + object.className() + "> setValue:forKey:]: a " + kindName(value) +
+              "[<" + object.className() + "> setValue:forKey:]: a " + valueKindName(value) +
                   " value cannot be stored in the property " + name + " of type " + typeEncoding);
     }
 }

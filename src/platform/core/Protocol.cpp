@@ -11,7 +11,7 @@ struct ProtocolRegistry {
     std::vector<std::unique_ptr<const Protocol>> protocols;  // in declaration order
 };
 
-ProtocolRegistry& registry() {
+ProtocolRegistry& protocolRegistry() {
     static ProtocolRegistry r;
     return r;
 }
@@ -28,7 +28,7 @@ const Protocol* findLocked(const ProtocolRegistry& r, const std::string& name) {
 
 const Protocol& Protocol::declare(std::string name, std::vector<const Protocol*> incorporated,
                                   std::vector<MethodDescription> methods) {
-    auto& r = registry();
+    auto& r = protocolRegistry();
     std::lock_guard lock(r.mutex);
     if (const Protocol* existing = findLocked(r, name))
         return *existing;
@@ -38,13 +38,13 @@ const Protocol& Protocol::declare(std::string name, std::vector<const Protocol*>
 }
 
 const Protocol* Protocol::named(const std::string& name) {
-    auto& r = registry();
+    auto& r = protocolRegistry();
     std::lock_guard lock(r.mutex);
     return findLocked(r, name);
 }
 
 std::vector<const Protocol*> Protocol::all() {
-    auto& r = registry();
+    auto& r = protocolRegistry();
     std::lock_guard lock(r.mutex);
     std::vector<const Protocol*> out;
     for (const auto& p : r.protocols)

@@ -51,7 +51,7 @@ std::optional<size_t> ContentDecoder::decode(const uint8_t* bytes, size_t size,
     started_ = true;
     if (!failure_.empty())
         return std::nullopt;
-    if (ended_)
+    if (ended_ && coding_ != Coding::Gzip)
         return size;
     switch (coding_) {
         case Coding::Unsupported:
@@ -90,7 +90,18 @@ std::optional<size_t> ContentDecoder::inflateSome(const uint8_t* bytes, size_t s
     stream_.next_in = const_cast<Bytef*>(bytes);
     stream_.avail_in = static_cast<uInt>(size);
     size_t given = 0;
-    while (!ended_) {
+    for (;;) {
+        if (ended_) {
+            // A gzip body may hold several members, one after another: each is decoded. What
+            // follows the end of a deflate stream is ignored.
+            if (coding_ != Coding::Gzip || stream_.avail_in == 0)
+                break;
+            if (inflateReset(&stream_) != Z_OK) {
+                failure_ = "the body's decoder could not be set up";
+                return std::nullopt;
+            }
+            ended_ = false;
+        }
         stream_.next_out = piece;
         stream_.avail_out = sizeof piece;
         const int status = inflate(&stream_, Z_NO_FLUSH);

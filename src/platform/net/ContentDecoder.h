@@ -28,11 +28,13 @@ class ContentDecoder {
 
     // Decodes the next body bytes, handing the output on in pieces of at most 16 KiB, until
     // they are used up or at least `budget` bytes came out. Answers how many of the bytes it
-    // took (the rest is for a later call), or nothing on an error (failure() says why). Bytes
-    // after the end of the stream are taken and ignored.
+    // took (the rest is for a later call), or nothing on an error (failure() says why). A gzip
+    // body of several members is decoded member after member (bytes after a member that do not
+    // begin another fail); bytes after the end of a deflate stream are taken and ignored.
     std::optional<size_t> decode(const uint8_t* bytes, size_t size, const Output& output,
                                  size_t budget = SIZE_MAX);
-    // Whether body bytes came, and whether the compressed stream reached its end.
+    // Whether body bytes came, and whether the compressed stream (its last member so far)
+    // reached its end.
     bool started() const { return started_; }
     bool ended() const { return ended_; }
     const std::string& failure() const { return failure_; }

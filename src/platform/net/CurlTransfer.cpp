@@ -362,6 +362,15 @@ int CurlTransfer::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t ulto
 }
 
 void CurlTransfer::headerLine(std::string_view line) {
+    if (!headersDone_) {
+        // The heads of one reply (interim ones included) are bounded before libcurl's own
+        // bound, which would fail as a lost connection.
+        headBytes_ += line.size();
+        if (headBytes_ > kMaxHeadBytes) {
+            badReply_ = "its head is longer than 256 KiB";
+            return;
+        }
+    }
     if (line.substr(0, 5) == "HTTP/") {
         // A new response head (after an interim 1xx one).
         rawFields_.clear();

@@ -46,6 +46,9 @@ class CurlTransfer : public NetworkTransfer {
     // Body bytes reported but not yet taken by the connection's loop: beyond this the transfer
     // pauses (it is not idle while paused) until the loop catches up.
     static constexpr size_t kMaxUndelivered = 1 << 20;
+    // A reply's head (status lines and fields of it and of its interim replies), in bytes;
+    // a longer one cannot be read (NSURLErrorBadServerResponse).
+    static constexpr size_t kMaxHeadBytes = 256 * 1024;
     // Trailer fields after a chunked body, in bytes, as a response head is bounded.
     static constexpr size_t kMaxTrailerBytes = 64 * 1024;
 
@@ -123,6 +126,7 @@ class CurlTransfer : public NetworkTransfer {
     HttpUrlResponse response_;
     Bytes redirectBody_;
     size_t trailerBytes_ = 0;
+    size_t headBytes_ = 0;
     std::string badReply_;                     // why the reply cannot be read, once it is known
     std::unique_ptr<ContentDecoder> decoder_;  // the final response's Content-Encoding undone
     size_t decodedAhead_ = 0;  // bytes libcurl will hand over again that were decoded already

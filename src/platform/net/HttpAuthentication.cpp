@@ -15,11 +15,7 @@ namespace {
 using net_text::asciiLowercase;
 using net_text::equalsIgnoringCase;
 
-bool isTokenChar(char c) {
-    constexpr std::string_view kSymbols = "!#$%&'*+-.^_`|~";
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           kSymbols.find(c) != std::string_view::npos;
-}
+using net_text::isTokenChar;
 
 bool isToken68Char(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||

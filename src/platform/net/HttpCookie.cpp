@@ -76,7 +76,7 @@ std::optional<int> monthNumber(std::string_view token) {
     return std::nullopt;
 }
 
-int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
+int64_t cookieDaysFromCivil(int64_t y, unsigned m, unsigned d) {
     y -= m <= 2;
     const int64_t era = (y >= 0 ? y : y - 399) / 400;
     const auto yoe = static_cast<unsigned>(y - era * 400);
@@ -85,7 +85,7 @@ int64_t daysFromCivil(int64_t y, unsigned m, unsigned d) {
     return era * 146097 + static_cast<int64_t>(doe) - 719468;
 }
 
-int daysInMonth(int year, int month) {
+int cookieDaysInMonth(int year, int month) {
     static constexpr std::array<int, 12> kDays = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
     return month == 2 && leap ? 29 : kDays[static_cast<size_t>(month - 1)];
@@ -168,12 +168,12 @@ std::optional<Date> HttpCookie::parseCookieDate(std::string_view text) {
         y += 1900;
     if (y >= 0 && y <= 69)
         y += 2000;
-    if (*day < 1 || *day > daysInMonth(y, *month) || y < 1601 || hour > 23 || minute > 59 ||
+    if (*day < 1 || *day > cookieDaysInMonth(y, *month) || y < 1601 || hour > 23 || minute > 59 ||
         second > 59) {
         return std::nullopt;
     }
     const int64_t days =
-        daysFromCivil(y, static_cast<unsigned>(*month), static_cast<unsigned>(*day));
+        cookieDaysFromCivil(y, static_cast<unsigned>(*month), static_cast<unsigned>(*day));
     return Date{static_cast<double>(days * 86400 + hour * 3600 + minute * 60 + second)};
 }
 

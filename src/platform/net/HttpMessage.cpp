@@ -5,11 +5,7 @@
 namespace plat {
 namespace {
 
-bool isTokenChar(char c) {
-    constexpr std::string_view kSymbols = "!#$%&'*+-.^_`|~";
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           kSymbols.find(c) != std::string_view::npos;
-}
+using net_text::isTokenChar;
 
 bool fail(std::string* reason, const char* text) {
     if (reason)

@@ -44,6 +44,13 @@ inline bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// A character of an HTTP token (field names, methods, authentication schemes).
+inline bool isTokenChar(char c) {
+    constexpr std::string_view kSymbols = "!#$%&'*+-.^_`|~";
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || isDigit(c) ||
+           kSymbols.find(c) != std::string_view::npos;
+}
+
 // Whether a Content-Length value names a length a body can have: read by the C library's base-0
 // rule (as the request engine reads it), it must not overflow nor pass 2^63 - 1.
 inline bool isUsableContentLength(std::string_view value) {

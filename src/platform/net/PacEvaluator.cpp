@@ -83,7 +83,7 @@ void* heapRealloc(void* udata, void* pointer, duk_size_t size) {
     std::abort();
 }
 
-HeapState* stateOf(duk_context* context) {
+HeapState* heapStateOf(duk_context* context) {
     duk_memory_functions functions{};
     duk_get_memory_functions(context, &functions);
     return static_cast<HeapState*>(functions.udata);
@@ -126,7 +126,7 @@ std::optional<std::string> resolveIpv4(const std::string& host, SteadyClock::tim
 
 duk_ret_t jsDnsResolve(duk_context* context) {
     const std::string host = duk_safe_to_string(context, 0);
-    if (auto address = resolveIpv4(host, stateOf(context)->deadline))
+    if (auto address = resolveIpv4(host, heapStateOf(context)->deadline))
         duk_push_string(context, address->c_str());
     else
         duk_push_null(context);

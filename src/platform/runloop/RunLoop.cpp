@@ -222,7 +222,7 @@ RunLoop::RunResult runPass(RunLoop::Impl& impl, const std::string& mode, const P
 
 // Keeps a loop for the rest of the process: other threads may still post to it while the process
 // exits.
-std::shared_ptr<RunLoop>& keepForever(std::shared_ptr<RunLoop> loop) {
+std::shared_ptr<RunLoop>& keepLoopForever(std::shared_ptr<RunLoop> loop) {
     return *std::make_unique<std::shared_ptr<RunLoop>>(std::move(loop)).release();
 }
 
@@ -340,7 +340,7 @@ RunLoop& RunLoop::current() {
         static std::shared_ptr<RunLoop>& ended = []() -> std::shared_ptr<RunLoop>& {
             auto loop = std::make_shared<RunLoop>(Key{});
             loop->impl_->end();
-            return keepForever(std::move(loop));
+            return keepLoopForever(std::move(loop));
         }();
         return *ended;
     }
@@ -353,7 +353,7 @@ RunLoop& RunLoop::main() {
     static std::shared_ptr<RunLoop>& loop = []() -> std::shared_ptr<RunLoop>& {
         auto made = std::make_shared<RunLoop>(Key{});
         made->impl_->owner = mainThreadId();
-        return keepForever(std::move(made));
+        return keepLoopForever(std::move(made));
     }();
     return *loop;
 }

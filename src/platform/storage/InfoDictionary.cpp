@@ -24,7 +24,7 @@ struct State {
     Ref<Error> loadError;
 };
 
-State& state() {
+State& infoState() {
     static State s;
     return s;
 }
@@ -80,7 +80,7 @@ void load(State& s) {
 }  // namespace
 
 Ref<Dictionary> InfoDictionary::main() {
-    State& s = state();
+    State& s = infoState();
     std::lock_guard lock(s.mutex);
     if (!s.dictionary)
         load(s);
@@ -92,14 +92,14 @@ Value InfoDictionary::objectForKey(std::string_view key) {
 }
 
 void InfoDictionary::setInfoPlistPath(fs::path path) {
-    State& s = state();
+    State& s = infoState();
     std::lock_guard lock(s.mutex);
     s.explicitPath = std::move(path);
     s.dictionary = nullptr;
 }
 
 void InfoDictionary::setDictionary(Ref<Dictionary> dictionary) {
-    State& s = state();
+    State& s = infoState();
     std::lock_guard lock(s.mutex);
     s.dictionary = dictionary ? dictionary->copy() : nullptr;
     s.loadedPath.clear();
@@ -107,7 +107,7 @@ void InfoDictionary::setDictionary(Ref<Dictionary> dictionary) {
 }
 
 std::vector<fs::path> InfoDictionary::searchPaths() {
-    State& s = state();
+    State& s = infoState();
     fs::path explicitPath;
     {
         std::lock_guard lock(s.mutex);
@@ -117,13 +117,13 @@ std::vector<fs::path> InfoDictionary::searchPaths() {
 }
 
 fs::path InfoDictionary::loadedPath() {
-    State& s = state();
+    State& s = infoState();
     std::lock_guard lock(s.mutex);
     return s.loadedPath;
 }
 
 Ref<Error> InfoDictionary::loadError() {
-    State& s = state();
+    State& s = infoState();
     std::lock_guard lock(s.mutex);
     return s.loadError;
 }

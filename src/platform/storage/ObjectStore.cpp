@@ -187,7 +187,7 @@ std::optional<Value> fitted(const AttributeDescription& attribute, const Value& 
     }
 }
 
-int compareValues(const Value& a, const Value& b) {
+int compareStoredValues(const Value& a, const Value& b) {
     if (a.date() && b.date())
         return a.date()->seconds < b.date()->seconds ? -1 : a.date()->seconds > b.date()->seconds;
     if (a.string() && b.string())
@@ -301,7 +301,7 @@ bool Predicate::evaluate(const ManagedObject& row) const {
             const Value current = row.primitiveValueForKey(key_);
             if (current.isNilOrNull() || value_.isNilOrNull())
                 return kind_ == Kind::Equal && current.isNilOrNull() && value_.isNilOrNull();
-            const int order = compareValues(current, value_);
+            const int order = compareStoredValues(current, value_);
             return kind_ == Kind::Equal ? order == 0 : order > 0;
         }
     }

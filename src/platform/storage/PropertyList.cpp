@@ -47,7 +47,7 @@ Value readText(std::string_view text, PropertyListFormat& format) {
     return plist::OpenStepPropertyListReader::read(text);
 }
 
-Value parse(std::span<const uint8_t> data, PropertyListFormat& format) {
+Value parseAnyFormat(std::span<const uint8_t> data, PropertyListFormat& format) {
     if (data.empty())
         plist::fail("Property list is empty");
     if (data.size() >= 6 && std::memcmp(data.data(), "bplist", 6) == 0) {
@@ -76,7 +76,7 @@ Value PropertyList::propertyListWithData(std::span<const uint8_t> data, Property
         *error = nullptr;
     try {
         PropertyListFormat found = PropertyListFormat::XML;
-        Value value = parse(data, found);
+        Value value = parseAnyFormat(data, found);
         if (format)
             *format = found;
         return value;

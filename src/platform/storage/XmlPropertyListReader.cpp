@@ -51,9 +51,9 @@ struct Tag {
     bool empty = false;  // <name/>
 };
 
-class Parser {
+class XmlParser {
   public:
-    explicit Parser(std::string_view text) : s_(text) {}
+    explicit XmlParser(std::string_view text) : s_(text) {}
 
     Value parseDocument() {
         if (s_.substr(0, 3) == "\xEF\xBB\xBF")
@@ -467,7 +467,7 @@ class Parser {
 }  // namespace
 
 Value XmlPropertyListReader::read(std::string_view text) {
-    return Parser(text).parseDocument();
+    return XmlParser(text).parseDocument();
 }
 
 }  // namespace plat::plist

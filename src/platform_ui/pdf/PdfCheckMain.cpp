@@ -2,9 +2,10 @@
 // the reader would, so that the reader learns in a separate process whether QtPdf can use the
 // file. Exit status 0: usable, the first page's width and height in points on standard output;
 // 1: not usable, the reason on standard output; 2: wrong use. Its
-// processor time and address space are bounded here (PdfPageCheck::kTimeLimit, kMemoryLimit); in
-// a sanitizer's build, where an address-space bound cannot hold, its peak resident memory is
-// checked against the same limit at the end.
+// processor time and address space are bounded here (PdfPageCheck::kTimeLimit, kMemoryLimit), and
+// its peak resident memory is checked against the same limit at the end. It is built without the
+// sanitizers even in their builds (see CMakeLists.txt), where an address-space bound could not
+// hold otherwise.
 #include <sys/resource.h>
 
 #include <QCoreApplication>

@@ -28,7 +28,7 @@ uint64_t nextPageId() {
 }
 
 // One page's PDF is never this large.
-constexpr size_t kMaxFileBytes = size_t{1} << 30;
+constexpr size_t kMaxPageFileBytes = size_t{1} << 30;
 
 constexpr size_t kHeaderWindow = PdfPageCheck::kHeaderWindow;
 constexpr size_t kTrailerWindow = PdfPageCheck::kTrailerWindow;
@@ -100,7 +100,7 @@ Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Erro
     if (!file)
         return fail(pageError(2, "Cannot read " + path.string()));
     const uint64_t size = file->seekToEndOfFile();
-    if (size > kMaxFileBytes)
+    if (size > kMaxPageFileBytes)
         return fail(pageError(3, "The file is too large for one page: " + path.string()));
     file->seekToFileOffset(0);
     const auto head = file->readDataOfLength(kHeaderWindow + 5);
@@ -120,7 +120,7 @@ bool PdfPage::isUnchangedFile(const std::filesystem::path& path) const {
 QByteArray PdfPage::dataRepresentation() const {
     if (!bytes_.isEmpty() || path_.empty())
         return bytes_;
-    const auto bytes = plat::AtomicFile::read(path_, kMaxFileBytes);
+    const auto bytes = plat::AtomicFile::read(path_, kMaxPageFileBytes);
     return bytes ? toByteArray(*bytes) : QByteArray();
 }
 

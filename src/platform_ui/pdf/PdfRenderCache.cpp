@@ -71,6 +71,10 @@ void PdfRenderCache::shutdown() {
     }
     if (checker.joinable())
         checker.join();
+    // Work asked for afterwards starts the threads again (a process that runs the program more
+    // than once, as the journey tests do).
+    std::lock_guard lock(mutex_);
+    stopping_ = false;
 }
 
 namespace {
@@ -170,6 +174,8 @@ void PdfRenderCache::request(const void* client, std::vector<Request> requests, 
             if (!queued)
                 queue_.push_back({client, std::move(r)});
         }
+        if (!worker_.joinable() && !queue_.empty())
+            worker_ = std::thread([this] { run(); });
     }
     wake_.notify_one();
 }

@@ -45,9 +45,10 @@ class PdfRenderCache : public QObject {
     explicit PdfRenderCache(size_t byteBudget = size_t{256} << 20);
     ~PdfRenderCache() override;
     static PdfRenderCache& shared();
-    // Stops and joins the worker: renders still queued never run and later requests wait for
-    // nothing. Renders use Qt's thread pool, so a program stops the shared cache's worker before
-    // its QApplication goes (stopSharedWorker does nothing when no shared cache was made).
+    // Stops and joins the worker and the checker: renders and checks still queued never run. A
+    // later request starts them again. Renders use Qt's thread pool, so a program stops the
+    // shared cache's worker before its QApplication goes (stopSharedWorker does nothing when no
+    // shared cache was made).
     void shutdown();
     static void stopSharedWorker();
 

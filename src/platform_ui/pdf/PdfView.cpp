@@ -418,7 +418,8 @@ void PdfView::addOverlay(QWidget* widget, int pageIndex) {
     const QRectF viewRect = convertRectFromDocumentView(QRectF(widget->geometry()));
     overlays_.push_back({widget, page, pageIndex, convertRectToPage(viewRect, page)});
     widget->setParent(documentView_);
-    placeOverlays();
+    // Only the new one: the others are where they were, so that placing n costs n steps.
+    placeOverlay(overlays_.back(), QRectF(QPointF(0, 0), QSizeF(viewport()->size())));
 }
 
 void PdfView::removeOverlay(QWidget* widget) {
@@ -428,31 +429,34 @@ void PdfView::removeOverlay(QWidget* widget) {
 void PdfView::placeOverlays() {
     std::erase_if(overlays_, [](const Overlay& o) { return o.widget.isNull(); });
     const QRectF shown(QPointF(0, 0), QSizeF(viewport()->size()));
-    for (auto& overlay : overlays_) {
-        // One taken out of the document view for now (a video shown full screen) is left alone
-        // until it comes back.
-        if (overlay.widget->parentWidget() != documentView_)
-            continue;
-        // A page replaced in its slot takes the overlays of the page it replaced.
-        Ref<PdfPage> page = overlay.page.lock();
-        int index = indexOf(page);
-        if (index < 0 && document_) {
-            page = document_->pageAtIndex(overlay.pageIndex);
-            index = page ? overlay.pageIndex : -1;
-            if (page)
-                overlay.page = page;
-        }
-        overlay.pageIndex = index < 0 ? overlay.pageIndex : index;
-        const QRectF rect = index >= 0 ? convertRectFromPage(overlay.pageRect, page) : QRectF();
-        const QRectF pageShown =
-            index >= 0 ? convertRectFromDocumentView(pageFrame(page)) : QRectF();
-        if (rect.isNull() || pageShown.isNull() || !pageShown.intersects(shown)) {
-            overlay.widget->hide();
-            continue;
-        }
-        overlay.widget->setGeometry(rect.toAlignedRect());
-        overlay.widget->show();
+    for (auto& overlay : overlays_)
+        placeOverlay(overlay, shown);
+}
+
+void PdfView::placeOverlay(Overlay& overlay, const QRectF& shown) {
+    ++overlayPlacements_;
+    // One taken out of the document view for now (a video shown full screen) is left alone
+    // until it comes back.
+    if (overlay.widget->parentWidget() != documentView_)
+        return;
+    // A page replaced in its slot takes the overlays of the page it replaced.
+    Ref<PdfPage> page = overlay.page.lock();
+    int index = indexOf(page);
+    if (index < 0 && document_) {
+        page = document_->pageAtIndex(overlay.pageIndex);
+        index = page ? overlay.pageIndex : -1;
+        if (page)
+            overlay.page = page;
     }
+    overlay.pageIndex = index < 0 ? overlay.pageIndex : index;
+    const QRectF rect = index >= 0 ? convertRectFromPage(overlay.pageRect, page) : QRectF();
+    const QRectF pageShown = index >= 0 ? convertRectFromDocumentView(pageFrame(page)) : QRectF();
+    if (rect.isNull() || pageShown.isNull() || !pageShown.intersects(shown)) {
+        overlay.widget->hide();
+        return;
+    }
+    overlay.widget->setGeometry(rect.toAlignedRect());
+    overlay.widget->show();
 }
 
 void PdfView::changed() {

@@ -86,6 +86,8 @@ class PdfView : public QAbstractScrollArea {
     }
     // Layouts of a document with pages made so far.
     int layoutCount() const { return layoutCount_; }
+    // How many times an overlay has been placed so far (what adding and moving them costs).
+    int64_t overlayPlacementCount() const { return overlayPlacements_; }
     void scrollRectToVisible(const QRectF& documentRect);
     bool isFlipped() const { return true; }
 
@@ -142,6 +144,8 @@ class PdfView : public QAbstractScrollArea {
     void updateScrollBars();
     void rememberAnchor();
     void placeOverlays();
+    // Places one overlay over its page, or hides it when its page is not in `shown`.
+    void placeOverlay(Overlay& overlay, const QRectF& shown);
     void requestRenders();
     void requestChecks();
     void pageRendered(uint64_t pageId);
@@ -172,6 +176,7 @@ class PdfView : public QAbstractScrollArea {
     bool layoutPending_ = false;
     bool layoutQueued_ = false;
     int layoutCount_ = 0;
+    int64_t overlayPlacements_ = 0;
     bool checksQueued_ = false;  // the cache holds checks of this view
     // The visible pages are not reported while the first of them waits for its file's check.
     bool firstVisiblePageWaiting_ = false;

@@ -132,9 +132,17 @@ void WebView::evaluateJavaScript(const std::string& script, ScriptResultHandler 
         });
 }
 
-void WebView::clearAllCookies() {
+void WebView::clearAllCookies(const std::optional<plat::Url>& keeping) {
     profile().cookieStore()->deleteAllCookies();
-    plat::HttpCookieStorage::shared().removeAllCookies();
+    auto& shared = plat::HttpCookieStorage::shared();
+    if (!keeping) {
+        shared.removeAllCookies();
+        return;
+    }
+    for (const auto& cookie : shared.cookies()) {
+        if (!cookie.matchesUrl(*keeping))
+            shared.deleteCookie(cookie);
+    }
 }
 
 }  // namespace ui

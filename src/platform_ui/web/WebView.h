@@ -4,12 +4,16 @@
 // the load with code 102 (frame load interrupted), as does any other abort, while a load that
 // fails for another reason (refused connection, unknown host, ...) reports the engine's own error
 // code, never 102. Scripts run in the page and hand their result back as text. clearAllCookies
-// empties the web views' cookie store and the process-wide HTTP cookie store.
+// empties the web views' cookie store and the process-wide HTTP cookie store (all but one
+// address's cookies there, when asked).
 #include <QUrl>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+
+#include "platform/net/Url.h"
 
 class QWebEngineView;
 class QWebEngineProfile;
@@ -48,7 +52,9 @@ class WebView : public QWidget {
 
     // The web views' shared profile (off the record).
     static QWebEngineProfile& profile();
-    static void clearAllCookies();
+    // Deletes every cookie of the web views and of the program's shared store, except, in the
+    // shared store, those that a request for `keeping` would carry.
+    static void clearAllCookies(const std::optional<plat::Url>& keeping = std::nullopt);
 
   private:
     class Page;

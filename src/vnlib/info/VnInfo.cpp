@@ -26,8 +26,12 @@ void VnInfo::initWithDictionary(const Ref<plat::Dictionary>& dictionary) {
     // The code is read once more from its own key, replacing what the generic load set. Null
     // clears it and a number gives its decimal text.
     plat::Value value = dictionary->objectForKey(codeKey());
-    if (value.isNil())
+    if (value.isNil()) {
+        static const plat::Value codeKeyOfRecords("Code");
+        codeCameAsText_ = dictionary->objectForKey(codeKeyOfRecords).isString();
         return;
+    }
+    codeCameAsText_ = value.isString();
     if (value.isNull())
         value = plat::Value();
     static const std::string name = "code";

@@ -12,11 +12,16 @@ class VnInfo : public VnInfoBase {
     // every record of a class).
     virtual std::string coreCodeKeyName() const { return "Code"; }
     void initWithDictionary(const Ref<plat::Dictionary>& dictionary) override;
+    // Whether the dictionary the record was loaded from held text under its code's key (or,
+    // lacking that key, under "Code"); true for a record not loaded from a dictionary. A number
+    // or a truth value there gives the record a code, but is none.
+    bool codeCameAsText() const { return codeCameAsText_; }
 
   private:
     const plat::Value& codeKey() const;
 
     std::optional<std::string> code_;
+    bool codeCameAsText_ = true;
 };
 
 class VnInfoWithHashString : public VnInfo {

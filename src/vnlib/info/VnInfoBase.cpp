@@ -8,10 +8,12 @@
 #include "platform/core/KeyValueCoding.h"
 #include "platform/core/Log.h"
 #include "platform/core/Property.h"
+#include "vnlib/dev/json/JKDictionary.h"
 #include "vnlib/dev/json/JSONKitDeserializing.h"
 #include "vnlib/dev/util/VndLoadedDictionary.h"
 #include "vnlib/dev/util/VndObjectAdditions.h"
 #include "vnlib/dev/util/VndObjectProxyDictionary.h"
+#include "vnlib/dev/util/VndReceivedDictionary.h"
 #include "vnlib/info/VnInfoBaseSerializationHelper.h"
 
 PLAT_DEFINE_CLASS(VnInfoBase, VndObject, [](auto& c) {
@@ -32,8 +34,13 @@ void VnInfoBase::initWithDictionary(const Ref<plat::Dictionary>& dictionary) {
     if (!dictionary)
         return;
     VnInfoBaseSerializationHelper::loadInfo(*this, *dictionary);
-    // Kept before the last hook, which may share what the copy holds already.
-    persistentDictionary_ = VndLoadedDictionary::make(*this, dictionary);
+    // Kept before the last hook, which may share what the copy holds already. A dictionary read
+    // from a text that the reader kept is kept as its values' texts: one pass, nothing decoded.
+    const auto* decoded = dynamic_cast<const JKDictionary*>(dictionary.get());
+    if (decoded && !decoded->sourceText().empty())
+        persistentDictionary_ = VndReceivedDictionary::make(*decoded, &getClass());
+    if (!persistentDictionary_)
+        persistentDictionary_ = VndLoadedDictionary::make(*this, dictionary);
     additionalLoadFromDictionary(dictionary);
 }
 
@@ -83,6 +90,10 @@ plat::Value VnInfoBase::proxyForJson() {
     view->setPersistentDictionary(persistentDictionary_);
     proxyDictionary_ = view;
     return plat::Value(std::move(view));
+}
+
+void VnInfoBase::setReceivedJson(std::string_view bytes) {
+    receivedJson_ = std::make_shared<const std::string>(bytes);
 }
 
 std::string VnInfoBase::description() const {

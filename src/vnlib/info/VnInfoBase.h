@@ -7,7 +7,9 @@
 // untouched. Keys the record does not map survive a load-and-write round trip.
 //
 // A record keeps the dictionary it was loaded from as a compact copy that shares nothing with the
-// decoded reply (VndLoadedDictionary), so that the reply is freed once its records are loaded.
+// decoded reply, so that the reply is freed once its records are loaded: its values' texts when
+// the reader kept the reply's text (VndReceivedDictionary), else its entries packed
+// (VndLoadedDictionary).
 //
 // Record classes override the hooks below and declare their properties in PLAT_DEFINE_CLASS.
 #include <memory>
@@ -53,6 +55,16 @@ class VnInfoBase : public VndObject, public VndPropertyValueSource {
     plat::Value proxyForJson() override;
     // The compact copy of the dictionary the record was loaded from (see above).
     const Ref<plat::Dictionary>& persistentDictionary() const { return persistentDictionary_; }
+
+    // The bytes of the JSON object the record was made from, as a reply held them, for a record
+    // of an answer that keeps its text (VnRequestContext::keepsReceivedText): the record as
+    // received, which a table stores as its row. Kept until taken (by the first table that
+    // stores the record) or dropped (by whoever changes what the record writes before then).
+    // Null when the record holds none.
+    const std::string* receivedJson() const { return receivedJson_.get(); }
+    void setReceivedJson(std::string_view bytes);
+    std::shared_ptr<const std::string> takeReceivedJson() { return std::move(receivedJson_); }
+    void dropReceivedJson() { receivedJson_.reset(); }
     std::string description() const override;
 
     // The server's date text "dd/MM/yyyy HH:mm:ss" in UTC; nothing when it does not match.
@@ -99,6 +111,7 @@ class VnInfoBase : public VndObject, public VndPropertyValueSource {
   private:
     Ref<plat::Dictionary> persistentDictionary_;
     std::weak_ptr<VndObjectProxyDictionary> proxyDictionary_;
+    std::shared_ptr<const std::string> receivedJson_;
 };
 
 // "9" + the text when its first UTF-16 unit is from 65 to 255, else "0" + the text; the empty

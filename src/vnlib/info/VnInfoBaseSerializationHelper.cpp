@@ -40,6 +40,8 @@ VnInfoBaseProperty::VnInfoBaseProperty(const VnInfoBase& prototype, std::string 
     capitalizedDictionaryKey_ = plat::Value(capitalizedDictionaryKeyName_);
     entry_ = prototype.getClass().findProperty(propertyName_);
     keepsText_ = typeEncoding == "@\"NSString\"" && !customWrite_;
+    copiesArrays_ =
+        !customWrite_ && entry_ && plat::propertyAttribute(entry_->attributes, 'C').has_value();
     if (customWrite_)
         return;  // custom-write properties take the loaded value as it is
     if (typeEncoding == "i" || typeEncoding == "c") {
@@ -76,18 +78,20 @@ plat::Value VnInfoBaseProperty::applyRule(VnInfoBase& record, const plat::Value&
             return date ? plat::Value(*date) : plat::Value();
         }
         case Rule::Array: {
-            auto records = plat::MutableArray::make();
+            std::vector<plat::Value> records;
             auto list = v.array();
             if (list && subItemClass_) {
+                records.reserve(list->count());
                 list->enumerate([&](const plat::Value& element) {
-                    if (auto d = element.dictionary()) {
-                        records->addObject(
-                            plat::Value(VnInfoBase::recordOfClass(*subItemClass_, d)));
-                    }
+                    if (auto d = element.dictionary())
+                        records.emplace_back(VnInfoBase::recordOfClass(*subItemClass_, d));
                     return true;
                 });
             }
-            return plat::Value(records);
+            // A property that keeps a copy would make this list immutable anyway.
+            if (copiesArrays_)
+                return plat::Value(plat::Array::make(std::move(records)));
+            return plat::Value(plat::MutableArray::make(std::move(records)));
         }
         case Rule::KeyValueList: {
             auto list = v.array();

@@ -7,6 +7,7 @@
 #include "app/issueui/OverlayWidgets.h"
 #include "app/issueui/WidgetFactory.h"
 #include "demo-service/DemoContent.h"
+#include "platform_ui/pdf/PdfPageCheck.h"
 #include "vnlib/domain/context/ContextTestSupport.h"
 
 using namespace issueui_test;
@@ -66,7 +67,19 @@ class IssueUIDemoTest : public ContextTest {
         issue->startLoadingAllPages();
         plat::RunLoop::current().runUntil([&] { return issue->info()->finished_; }, 90);
         EXPECT_TRUE(issue->info()->finished_) << code;
+        // The page files are checked on the UI context's queue as they arrive; those checks end
+        // within the test, before the next test changes the process's environment and folders.
+        EXPECT_TRUE(plat::RunLoop::current().runUntil([&] { return allPagesChecked(issue); }, 90))
+            << code;
         return ui;
+    }
+
+    static bool allPagesChecked(const Ref<VnMagazineIssueContext>& issue) {
+        const auto pages = issue->allPageContexts();
+        return pages && std::all_of(pages->begin(), pages->end(), [](const auto& page) {
+                   return page->pageContentAssetAvailable() &&
+                          ui::PdfPageCheck::keptVerdict(page->pageContentAsset()->filePath());
+               });
     }
 
     static std::string served(const std::string& code, const std::string& fileId) {

@@ -21,8 +21,8 @@ TEST_F(JourneyTest, ToolbarScreensShowTheirContent) {
     for (const Screen screen :
          {Screen{"ic_book", "Thai Economy in Transition"}, Screen{"ic_mag", "Tech Today"},
           Screen{"ic_newspaper", "ข่าวเช้า"}, Screen{"ic_top", "ข้างหลังภาพ"},
-          Screen{"ic_cat", "นวนิยาย"}, Screen{"ic_browse", "Jane Austen"}, Screen{"ic_myshelf", ""},
-          Screen{"ic_home", "หนังสือแนะนำ"}}) {
+          Screen{"ic_cat", "นวนิยาย"}, Screen{"ic_browse", "Jane Austen"},
+          Screen{"ic_myshelf", "คืนหนังสือ"}, Screen{"ic_home", "หนังสือแนะนำ"}}) {
         clickToolbar(screen.image);
         EXPECT_TRUE(waitFor(
             [&] {
@@ -40,7 +40,8 @@ TEST_F(JourneyTest, ToolbarScreensShowTheirContent) {
 namespace {
 
 // 2. A search in Thai and one in English show their result lines; a result opens its detail and
-// Back returns to the results; a later search shows its own results, also after a detail.
+// Back returns to the results; a search made while a detail shows runs in the results, and the
+// detail stays until Back, which shows that search's results.
 TEST_F(JourneyTest, SearchOpensResultsAndSearchesAgainAfterADetail) {
     launch();
     search("สี่แผ่นดิน");
@@ -60,10 +61,18 @@ TEST_F(JourneyTest, SearchOpensResultsAndSearchesAgainAfterADetail) {
         << shownTexts(content());
     EXPECT_TRUE(waitFor([&] { return byText<QLabel>("The Little Prince", false, content()); }));
 
-    // A detail left open: the next search shows its results, not the detail.
+    // A search while a detail shows: it runs in the results, the detail stays until Back, and
+    // Back shows the new search's results.
     openShown("The Little Prince");
     ASSERT_TRUE(waitFor([&] { return showsText("Antoine de Saint-Exupéry", content()); }));
+    const size_t searchesBefore = searchesFor("Pride");
     search("Pride");
+    ASSERT_TRUE(waitFor([&] { return searchesFor("Pride") > searchesBefore && !overlayShows(); }))
+        << "the search was sent and ended";
+    EXPECT_TRUE(showsText("Antoine de Saint-Exupéry", content())) << "the detail still shows:\n"
+                                                                  << shownTexts(content());
+    EXPECT_FALSE(showsText("ค้นหา \"Pride\"", content())) << shownTexts(content());
+    click(shownButton("กลับ"));
     EXPECT_TRUE(waitFor([&] { return showsText("ค้นหา \"Pride\" พบจำนวน", content()); }))
         << "the new search's results show:\n"
         << shownTexts(content());

@@ -1,10 +1,11 @@
 #pragma once
-// The journey tests' harness: the whole program, started in-process as main starts it (every area
-// registered, the real AppDelegate, GlobalService and main window), against the demo library
-// service, which runs once per test program on free ports. Each test gets its own VARNEL_HOME
-// holding an Info.plist made from the shipped one with the demo's ports, as the run command makes
-// it. A test acts only as a member does: it finds widgets in the window tree and clicks or types
-// into them, and waits while the event loop runs.
+// The journey tests' harness: the whole program, started and ended in-process through the
+// program's own steps (Program.h: the journey program's main prepares and sets it up as runProgram
+// does; each launch and quit goes through AppDelegate as runProgram's event loop does), against
+// the demo library service, which runs once per test program on free ports. Each test gets its own
+// VARNEL_HOME holding an Info.plist made from the shipped one with the demo's ports, as the run
+// command makes it. A test acts only as a member does: it finds widgets in the window tree and
+// clicks or types into them, and waits while the event loop runs.
 //
 //   class MyJourney : public journey::JourneyTest {};
 //   TEST_F(MyJourney, Something) {
@@ -35,7 +36,7 @@
 #include <string>
 #include <vector>
 
-#include "app/AreaRegistrations.h"
+#include "app/Program.h"
 #include "app/shell/AppDelegate.h"
 #include "app/shell/GlobalService.h"
 #include "app/shell/WindowController.h"
@@ -49,7 +50,6 @@
 #include "demo-service/SampleCatalogue.h"
 #include "demo-service/V2WebMethods.h"
 #include "demo-service/V3StoreService.h"
-#include "external/AFImageView.h"
 #include "platform/core/MessageWiring.h"
 #include "platform/net/HttpCookieStorage.h"
 #include "platform/storage/InfoDictionary.h"
@@ -58,7 +58,6 @@
 #include "platform/storage/ScopedEnvironment.h"
 #include "platform/storage/UserDefaults.h"
 #include "platform_ui/Alert.h"
-#include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/RunLoopBridge.h"
 #include "platform_ui/web/WebView.h"
 #include "support/GuiTestSupport.h"
@@ -76,9 +75,9 @@ namespace journey {
 // The demo as its program runs it for the run command: the version-2 web methods with the
 // members' own shelves, the sign-on server, images, and the store service on a port of its own.
 // stop() and start() again make the services afresh on the same ports over the same catalogue
-// (members, loans, sign-on tokens), as the demo program restarted with its state file: the
-// service's sessions are gone. startAfresh() begins again from the seeded catalogue, so that each
-// journey meets the demo as a new demo program is, whatever the journeys before it did.
+// (members, loans, sign-on tokens, the service's sessions), as the demo program restarted with
+// its state file. startAfresh() begins again from the seeded catalogue, so that each journey
+// meets the demo as a new demo program is, whatever the journeys before it did.
 class DemoLibrary {
   public:
     static DemoLibrary& shared() {
@@ -96,7 +95,8 @@ class DemoLibrary {
         demo::enableMemberShelves(*service, *catalogue_);
         if (!seeded_) {
             seeded_ = true;
-            demo::seedLibraryMembers(*catalogue_);  // the EPUB-only book among them
+            demo::seedLibraryMembers(*catalogue_);  // the EPUB-only book among them, as the
+                                                    // run command's demo holds it
         }
         demo::enableLibraryMembers(*service, *catalogue_, false);
         demo::registerImagePaths(*service);
@@ -391,10 +391,11 @@ class JourneyTest : public ::testing::Test {
 
     static DemoLibrary& demo() { return DemoLibrary::shared(); }
 
-    // Starts the program as main does, once the event loop runs: every area registered, the
-    // application delegate launched; waits until the main window shows.
+    // Starts the program as runProgram does once its event loop runs (the set-up runs again, as a
+    // new run of the program does; it reads this journey's settings); waits until the main window
+    // shows.
     void launch() {
-        registerAllAreaResources(ui::ResourceRegistry::shared());
+        setUpProgram();
         delegate_ = std::make_shared<AppDelegate>();
         delegate_->applicationDidFinishLaunching();
         ASSERT_TRUE(waitFor([&] { return mainWindow() && mainWindow()->isVisible(); }))
@@ -416,11 +417,10 @@ class JourneyTest : public ::testing::Test {
         // before the program's event loop ends; once the context goes, no loop runs until the
         // next launch (the program ends its loop before it lets its objects go).
         spin(300);
-        AFImageView::cancelAllImageRequests(1.0);  // as the program does at its end
+        // The program's own ending, as runProgram's after its event loop.
+        if (delegate_)
+            delegate_->applicationWillTerminate();
         delegate_.reset();
-        OAuth::gInstance.reset();
-        GlobalService::releaseShared();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     // Quits and starts the program again on the same home.
@@ -467,6 +467,14 @@ class JourneyTest : public ::testing::Test {
         field->selectAll();
         type(field, text);
         press(field, Qt::Key_Return);
+    }
+
+    // How many book searches for the text the store service heard.
+    static size_t searchesFor(const std::string& text) {
+        size_t count = 0;
+        for (const auto& request : demo().store->requestsForMethod("GetMetaBookInfos"))
+            count += request.body.find("\"" + text + "\"") != std::string::npos;
+        return count;
     }
 
     // The member signed in on the program's store context, empty when none.
@@ -603,6 +611,21 @@ class JourneyTest : public ::testing::Test {
 
     // The shelf, shown with the toolbar's item.
     void showShelf() { clickToolbar("ic_myshelf"); }
+    // Whether the shelf screen shows (its return button does).
+    bool shelfScreenShows() {
+        return byText<QAbstractButton>(QStringLiteral("คืนหนังสือ"), false, content()) != nullptr;
+    }
+    // Waits until the main window shows again with the detail that shows the text, and no
+    // overlay lies over it.
+    bool detailShowsWithoutOverlay(const QString& text) {
+        const bool shown = waitFor(
+            [&] { return showing(mainWindow()) && showsText(text, content()) && !overlayShows(); });
+        if (!shown)
+            ADD_FAILURE() << "the detail with " << text.toStdString()
+                          << " shows without the overlay:\n"
+                          << shownTexts(content());
+        return shown;
+    }
     bool shelfShows(const QString& title) {
         return byText<QLabel>(title, false, content()) != nullptr;
     }

@@ -24,6 +24,7 @@
 #include "app/library/LibraryResources.h"
 #include "app/library/ReserveBookItemTableCellView.h"
 #include "app/library/ReserveBookViewController.h"
+#include "app/shell/GlobalService.h"
 #include "app/shell/HZLoading.h"
 #include "app/shell/ShellResources.h"
 #include "demo-service/DemoLibraryMembers.h"
@@ -34,6 +35,7 @@
 #include "platform_ui/ViewGeometry.h"
 #include "support/GuiTestSupport.h"
 #include "vnlib/dev/request/VnRequestContext.h"
+#include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/domain/lists/VnDomainUpdatingRequest.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
@@ -272,6 +274,31 @@ TEST_F(LibraryScreenTest, ShelvesCellsAndReturnMode) {
     books->closeButton()->click();
     EXPECT_FALSE(books->returnButton()->isHidden());
     EXPECT_TRUE(books->closeButton()->isHidden());
+}
+
+// The shelves follow the member signed in, also while they are not shown: a sign-out empties
+// them of the member's loans, and the next member's loans come at once.
+TEST_F(LibraryScreenTest, TheShelvesFollowTheMemberSignedIn) {
+    const auto library = openSettledLibrary();
+    ASSERT_TRUE(library);
+    const auto holds = [](const LibraryListView* shelf, const char* code) {
+        const auto codes = contentCodes(*shelf);
+        return std::find(codes.begin(), codes.end(), code) != codes.end();
+    };
+    ASSERT_TRUE(holds(books, "BK0003"));
+    ASSERT_TRUE(holds(magazines, "MG01-2401"));
+    library->view()->hide();
+
+    GlobalService::globalShared()->storeContext()->signOutRegisteredUser();
+    EXPECT_TRUE(
+        spinUntil([&] { return !holds(books, "BK0003") && !holds(magazines, "MG01-2401"); }, kWait))
+        << "the member who left is off the shelves";
+
+    ASSERT_NO_FATAL_FAILURE(signIn("nok@example.com", "nok-2567"));
+    EXPECT_TRUE(spinUntil([&] { return holds(books, "BK0005"); }, kWait))
+        << "the next member's loans come";
+    EXPECT_FALSE(holds(books, "BK0003"));
+    EXPECT_FALSE(holds(magazines, "MG01-2401"));
 }
 
 TEST_F(LibraryScreenTest, DownloadProgressAndTheOverlayDuringAReturn) {

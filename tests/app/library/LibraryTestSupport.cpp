@@ -71,11 +71,14 @@ void LibraryTest::startDemo(bool numericCodes, const char* member, const char* p
     });
     reader = ui::ResourceRegistry::shared().instantiate<RecordingReader>("ReaderWindowStoryboard",
                                                                          "ReaderWindow");
-    const auto service = GlobalService::globalShared();
-    service->setReaderViewController(reader);
+    GlobalService::globalShared()->setReaderViewController(reader);
+    signIn(member, password);
+}
+
+void LibraryTest::signIn(const char* member, const char* password) {
     auto watcher = std::make_shared<SignInWatcher>();
-    service->storeContext()->startUserAuthenticationRequestWithUserName(member, password, watcher,
-                                                                        "t_");
+    GlobalService::globalShared()->storeContext()->startUserAuthenticationRequestWithUserName(
+        member, password, watcher, "t_");
     ASSERT_TRUE(runUntil([&] { return watcher->result != nullptr; }));
     ASSERT_TRUE(watcher->result->succeed());
 }

@@ -83,6 +83,8 @@ class LibraryTest : public ::testing::Test {
     // Starts the demo (member shelves on; all-digit codes as numbers when asked) and signs in.
     void startDemo(bool numericCodes = false, const char* member = "manee@example.com",
                    const char* password = "manee-pass");
+    // Signs the member in on the program's store context and waits for the outcome.
+    static void signIn(const char* member, const char* password);
     static bool runUntil(const std::function<bool()>& done, double seconds = 15);
     static void spin(double seconds);
     static Ref<VnBookStoreUserContext> user();

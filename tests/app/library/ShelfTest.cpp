@@ -242,9 +242,20 @@ TEST_F(ShelfTest, OpeningAnItemHandsItToTheReader) {
     EXPECT_EQ(cell->progress.size(), progressBefore);
     EXPECT_EQ(reader->pages.size(), 2u);
 
-    // EPUB starts nothing.
+    // An item that offers EPUB opens as EPUB, also when it offers pages too: nothing starts and
+    // the member is told the reader cannot open it.
+    alerts->messages.clear();
     books->displayLibraryItem(itemOf(*books, demo::kEpubOnlyBook));
     EXPECT_FALSE(books->metadataDownloader());
+    auto pagesAndText = std::make_shared<VnMagazineIssueInfo>();
+    pagesAndText->initWithJSONString(
+        R"({"Code":"BK0003","ItemCode":"BK0003","Type":"Book","SupportedMediaFormats":[0,1,3]})");
+    ASSERT_EQ(pagesAndText->defaultFormat(), 3);
+    books->displayLibraryItem(pagesAndText);
+    EXPECT_FALSE(books->metadataDownloader());
+    EXPECT_EQ(alerts->messages,
+              std::vector<std::string>(2, "รายการนี้เปิดอ่านในโปรแกรมนี้ไม่ได้ (มีเฉพาะรูปแบบ EPUB)"));
+    alerts->messages.clear();
 
     // The stop button cancels that download.
     const auto book = itemOf(*books, "BK0003");

@@ -100,7 +100,11 @@ TEST_F(ReaderNavigationTest, ModesZoomMovesJumpsAndTheStrip) {
     postJump(std::nullopt, plat::Value(7));
     EXPECT_EQ(reader->currentPageIndex(), 7);
 
-    // The strip: the first click shows it at the left edge, the page view beside it.
+    // The strip: the first click shows it at the left edge, the page view beside it; the page
+    // keeps the member's zoom whether the strip shows or not.
+    window->zoomSelectionClick(2);
+    const double zoomed = view->scaleFactor();
+    ASSERT_FALSE(view->autoScales());
     const int width = reader->view()->width();
     EXPECT_TRUE(reader->pdfThumbnailView()->isHidden());
     EXPECT_EQ(view->geometry(), QRect(0, 0, width, reader->view()->height()));
@@ -111,10 +115,14 @@ TEST_F(ReaderNavigationTest, ModesZoomMovesJumpsAndTheStrip) {
     const int strip = reader->pdfThumbnailView()->width();
     EXPECT_EQ(reader->pdfThumbnailView()->x(), 0);
     EXPECT_EQ(view->geometry(), QRect(strip, 0, width - strip, reader->view()->height()));
+    EXPECT_FALSE(view->autoScales());
+    EXPECT_DOUBLE_EQ(view->scaleFactor(), zoomed);
     window->thumbnailToolbar_Click();
     EXPECT_TRUE(reader->pdfThumbnailView()->isHidden());
     EXPECT_EQ(reader->pdfThumbnailView()->pdfView(), nullptr);
     EXPECT_EQ(view->geometry(), QRect(0, 0, width, reader->view()->height()));
+    EXPECT_FALSE(view->autoScales());
+    EXPECT_DOUBLE_EQ(view->scaleFactor(), zoomed);
     window->close();
 }
 

@@ -6,6 +6,7 @@
 #include "ReaderTestSupport.h"
 #include "platform/storage/AtomicFile.h"
 #include "support/CapturedLog.h"
+#include "support/PdfFixtures.h"
 #include "vnlib/domain/content/VnContentAsset.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 
@@ -87,6 +88,24 @@ TEST_F(ReaderViewTest, EachArrivalFillsItsOwnSlotWhileTheStripCountsThePages) {
     EXPECT_EQ(reader->mainDocument(), document);
     EXPECT_TRUE(reader->isDisplayReader());
     EXPECT_EQ(reader->currentPageIndex(), 1);  // the spread of pages 1 and 2
+
+    // A PDF in memory put in a slot: checked like any page before it shows, it replaces the
+    // slot's page; bytes that are no PDF and slots the issue does not have change nothing.
+    const auto arrived3 = document->pageAtIndex(3);
+    reader->loadPDfView(QByteArray::fromStdString(testing_support::filledPdf(300, 400)), 3);
+    const auto loaded = document->pageAtIndex(3);
+    ASSERT_NE(loaded, arrived3);
+    EXPECT_FALSE(loaded->isImagePage());
+    EXPECT_EQ(reader->pdfView()->document(), document);
+    reader->goToPage(3);
+    ASSERT_TRUE(waitUntilParsed(reader));
+    EXPECT_EQ(loaded->boundsForBox(ui::PdfPage::MediaBox), QRectF(0, 0, 300, 400));
+    EXPECT_EQ(document->pageCount(), 8);
+    reader->loadPDfView(QByteArray("<html>no pdf</html>"), 4);
+    reader->loadPDfView(QByteArray::fromStdString(testing_support::filledPdf(300, 400)), 8);
+    reader->loadPDfView(QByteArray::fromStdString(testing_support::filledPdf(300, 400)), -1);
+    EXPECT_EQ(document->pageAtIndex(4), before[4]);
+    EXPECT_EQ(document->pageCount(), 8);
 }
 
 TEST_F(ReaderViewTest, BooksLieOnWhiteDamagedPagesKeepPlaceholdersAndOddIssuesOpen) {

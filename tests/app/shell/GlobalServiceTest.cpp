@@ -154,6 +154,19 @@ TEST_F(GlobalServiceTest, PushTokenIsRegisteredForEachNewActiveUser) {
     EXPECT_EQ(demo.calls("RegisterAPNS"), 2u);
 }
 
+// Asks for the member's profile through the gate; null when none came.
+Ref<VnProfileInfo> memberProfile(const Ref<VnBookStoreContext>& context) {
+    Ref<VnProfileInfo> profile;
+    bool done = false;
+    context->activeUserContext()->requestForGetProfileInfo()->startWithDidFinishBlock(
+        [&](const Ref<VnRequestResult>&, const plat::Value& value) {
+            profile = value.as<VnProfileInfo>();
+            done = true;
+        });
+    EXPECT_TRUE(plat::RunLoop::current().runUntil([&] { return done; }, 15));
+    return profile;
+}
+
 TEST_F(GlobalServiceTest, AMemberSignedInBeforeADemoRestartIsStillSignedInAfterIt) {
     demo.start();
     auto listener = std::make_shared<SignInListener>();
@@ -198,19 +211,22 @@ TEST_F(GlobalServiceTest, AMemberSignedInBeforeADemoRestartIsStillSignedInAfterI
     restarted.setServicePath(kBookServicePath);
     demo::registerVersion2Methods(restarted, catalogue);
     ASSERT_TRUE(restarted.start(demo.service.port()));
+
+    // The program still running goes on in its session, which the demo kept.
+    auto profile = memberProfile(GlobalService::globalShared()->storeContext());
+    ASSERT_TRUE(profile) << "the running program's session answers as the member";
+    EXPECT_EQ(profile->username_.value_or(""), "nok@example.com");
+    EXPECT_EQ(restarted.requestsForMethod("RestoreSession").size(), 0u);
+    EXPECT_EQ(restarted.requestsForMethod("RequestSessionID").size(), 0u);
+
+    // A new run of the program restores the member's session.
     GlobalService::releaseShared();
     const auto context = GlobalService::globalShared()->storeContext();
     ASSERT_TRUE(context->restoreRegisteredUserContext());
-    Ref<VnProfileInfo> profile;
-    bool done = false;
-    context->activeUserContext()->requestForGetProfileInfo()->startWithDidFinishBlock(
-        [&](const Ref<VnRequestResult>&, const plat::Value& value) {
-            profile = value.as<VnProfileInfo>();
-            done = true;
-        });
-    ASSERT_TRUE(runUntil([&] { return done; }));
+    profile = memberProfile(context);
     ASSERT_TRUE(profile) << "the restored session answers as the member";
     EXPECT_EQ(profile->username_.value_or(""), "nok@example.com");
+    EXPECT_EQ(restarted.requestsForMethod("RestoreSession").size(), 1u);
     EXPECT_EQ(restarted.requestsForMethod("AccountAuthentication").size(), 0u)
         << "restored, not signed in again";
     GlobalService::releaseShared();

@@ -2,6 +2,8 @@
 // documents that are empty, broken, deep, or outlive their parser.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "auxiliary/html/HTMLParser.h"
 
 namespace {
@@ -154,6 +156,63 @@ TEST(HTMLParser, AttributeWorkIsBoundedForTheWholePageWhateverTheComments) {
     EXPECT_EQ(codeOf(error), 1);
     EXPECT_EQ(error ? error->domain() : "", kHTMLParserErrorDomain);
     EXPECT_FALSE(empty->doc());
+}
+
+// The page's work is bounded as libxml2 reads it, not only as the guard's own pass reads it: a
+// tag of too many attributes hidden from that pass (behind "<!--" in a script or a style, a
+// processing instruction, an end tag or a DOCTYPE, or a quote after a bad attribute name) is
+// refused, and so are elements nested too deep or end tags that cost the square to match.
+TEST(HTMLParser, HiddenCrowdedTagsAndCostlyNestingAreRefused) {
+    std::string attributes;
+    for (int i = 0; i < 20000; ++i)
+        attributes += " a" + std::to_string(i) + "=x";
+    const std::string crowded = "<div" + attributes + ">";
+    const std::vector<std::string> pages = {
+        "<p>x<script><!--</script>" + crowded,
+        "<p>x<style><!--</style>" + crowded,
+        "<p>x<?pi <!-- >" + crowded,
+        "<p>x</x <!-- >" + crowded,
+        "<!DOCTYPE html SYSTEM \"x> <!-- \">" + crowded,
+        "<p -=\"" + attributes + " \">x</p>",
+        std::string(12 * 1024, ' ') + crowded,
+        [] {
+            std::string deep;
+            for (int i = 0; i < 20000; ++i)
+                deep += "<div>";
+            return deep;
+        }(),
+        [] {
+            std::string stray;
+            for (int i = 0; i < 9000; ++i)
+                stray += "<b>";
+            for (int i = 0; i < 20000; ++i)
+                stray += "</x>";
+            return stray;
+        }(),
+    };
+    for (size_t i = 0; i < pages.size(); ++i) {
+        for (bool asData : {false, true}) {
+            Ref<plat::Error> error;
+            auto parser = asData ? HTMLParser::initWithData(
+                                       plat::Bytes(pages[i].begin(), pages[i].end()), &error)
+                                 : HTMLParser::initWithString(pages[i], &error);
+            EXPECT_EQ(error ? error->code() : 0, 2) << "page " << i;
+            EXPECT_FALSE(parser->doc()) << "page " << i;
+        }
+    }
+
+    // Scripts and styles with comments, processing instructions, end tags and doctypes with
+    // quoted '>' are read as before.
+    const std::string fine =
+        "<!DOCTYPE html PUBLIC \"-//x>y//EN\" \"a>b\"><html><head><style><!-- p{} --></style>"
+        "<script>if (a</b) { x = '<!--'; }</script></head><body><?pi data?>"
+        "<p id='one' title='a>b'>1</p></x junk><p id='two'>2</p></body></html>";
+    Ref<plat::Error> error;
+    auto read = HTMLParser::initWithString(fine, &error);
+    EXPECT_FALSE(error);
+    ASSERT_TRUE(read->body());
+    EXPECT_EQ(read->body()->findChildTags("p").size(), 2U);
+    ASSERT_TRUE(read->body()->findChildWithAttribute("id", "two", false));
 }
 
 }  // namespace

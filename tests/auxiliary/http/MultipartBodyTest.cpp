@@ -12,7 +12,7 @@
 
 namespace {
 
-plat::Bytes bytes(const std::string& text) {
+plat::Bytes bytesOfText(const std::string& text) {
     return plat::Bytes(text.begin(), text.end());
 }
 
@@ -41,7 +41,7 @@ AFStreamingMultipartFormData builder() {
 
 TEST(MultipartBody, LayoutAndLengthAreExactWhateverTheReadSize) {
     auto one = builder();
-    one.appendPartWithFormData(bytes("1"), "a");
+    one.appendPartWithFormData(bytesOfText("1"), "a");
     const auto request = finalized(one);
     EXPECT_EQ(request.valueForHttpHeaderField("Content-Length"), "109");
     EXPECT_EQ(request.valueForHttpHeaderField("Content-Type"),
@@ -53,8 +53,8 @@ TEST(MultipartBody, LayoutAndLengthAreExactWhateverTheReadSize) {
     EXPECT_EQ(drain(*request.httpBodyStream()), expected);
 
     auto two = builder();
-    two.appendPartWithFormData(bytes("1"), "a");
-    two.appendPartWithFormData(bytes("2"), "b");
+    two.appendPartWithFormData(bytesOfText("1"), "a");
+    two.appendPartWithFormData(bytesOfText("2"), "b");
     two.appendPartWithFileData({}, "empty", "e.bin", "application/octet-stream");
     const auto both = finalized(two);
     const auto whole = drain(*both.httpBodyStream());
@@ -68,8 +68,8 @@ TEST(MultipartBody, LayoutAndLengthAreExactWhateverTheReadSize) {
               std::string::npos);
     // The two-field body alone is 186 bytes.
     auto pair = builder();
-    pair.appendPartWithFormData(bytes("1"), "a");
-    pair.appendPartWithFormData(bytes("2"), "b");
+    pair.appendPartWithFormData(bytesOfText("1"), "a");
+    pair.appendPartWithFormData(bytesOfText("2"), "b");
     EXPECT_EQ(finalized(pair).valueForHttpHeaderField("Content-Length"), "186");
 
     // One byte at a time gives the same bytes; a copy read halfway starts again from the start.

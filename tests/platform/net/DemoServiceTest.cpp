@@ -3,10 +3,14 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
 #include "demo-service/DemoService.h"
+#include "demo-service/DemoSignOn.h"
+#include "demo-service/SampleCatalogue.h"
 #include "demo-service/V3StoreService.h"
 #include "platform/net/HttpCookieStorage.h"
 #include "platform/net/NetTestSupport.h"
@@ -50,6 +54,7 @@ class DemoServiceTest : public ::testing::Test {
 struct PlainReply {
     long status = 0;  // 0 when no reply came
     std::string body;
+    std::string headers;  // the reply's head, as received
 };
 
 PlainReply plainPost(const std::string& target, const std::string& body,
@@ -72,6 +77,12 @@ PlainReply plainPost(const std::string& target, const std::string& body,
             return size * count;
         });
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
+    curl_easy_setopt(
+        curl, CURLOPT_HEADERFUNCTION, +[](char* data, size_t size, size_t count, void* out) {
+            static_cast<std::string*>(out)->append(data, size * count);
+            return size * count;
+        });
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &reply.headers);
     if (curl_easy_perform(curl) == CURLE_OK)
         curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reply.status);
     curl_slist_free_all(headers);
@@ -154,6 +165,47 @@ TEST_F(DemoServiceTest, KeepsSessionsByTheCookieOfRequestSessionID) {
     EXPECT_EQ(json(*call("Count"))["d"], (Json{{"id", id}, {"n", 1}}));
     EXPECT_EQ(json(*call("Count"))["d"], (Json{{"id", id}, {"n", 2}}));
     EXPECT_EQ(service.sessionCount(), 1u);
+}
+
+TEST_F(DemoServiceTest, ASessionStoreKeepsSessionsAcrossARestart) {
+    std::map<std::string, Json> kept;
+    std::mutex keeping;
+    const auto useStore = [&](DemoService& on) {
+        on.setSessionStore(
+            [&](const std::string& id) -> std::optional<Json> {
+                std::lock_guard lock(keeping);
+                const auto it = kept.find(id);
+                return it == kept.end() ? std::nullopt : std::optional<Json>(it->second);
+            },
+            [&](const demo::Session& session) {
+                std::lock_guard lock(keeping);
+                kept[session.id] = session.data;
+            });
+        on.addMethod("Count", [](const Json&, demo::Session& session) -> Json {
+            if (!session.valid())
+                return nullptr;
+            session.data["n"] = session.data.value("n", 0) + 1;
+            return session.data["n"];
+        });
+    };
+    useStore(service);
+    const std::string id = json(*call("RequestSessionID"))["d"];
+    EXPECT_EQ(json(*call("Count"))["d"], 1);
+    const int port = service.port();
+    service.stop();
+
+    // The same port, the same store: the session and its data come back by the cookie.
+    DemoService restarted;
+    useStore(restarted);
+    ASSERT_TRUE(restarted.start(port));
+    auto again = load(postRequest(restarted.serviceUrl() + "/Count", "{}"));
+    EXPECT_EQ(json(*again)["d"], 2);
+    EXPECT_EQ(restarted.sessionCount(), 1u);
+    // Without its cookie a call has no session.
+    plat::HttpCookieStorage::shared().removeAllCookies();
+    EXPECT_EQ(json(*load(postRequest(restarted.serviceUrl() + "/Count", "{}")))["d"], nullptr);
+    EXPECT_EQ(kept.size(), 1u);
+    EXPECT_EQ(kept.begin()->first, id);
 }
 
 TEST_F(DemoServiceTest, ServesFilesWithSingleRanges) {
@@ -277,4 +329,40 @@ TEST(DemoStoreService, EachCallIsAuthorizedByItsOwnHeaders) {
                       credentials);
     ASSERT_EQ(paged.status, 200) << paged.body;
     EXPECT_TRUE(Json::parse(paged.body)["d"]["Reviews"].empty());
+}
+
+// The sign-on page's form, posted: the redirect it answers with ("app?code=" for an accepted
+// member), or the status when it answers otherwise.
+std::string signOnFormAnswer(const std::string& target, const std::string& form) {
+    const PlainReply reply = plainPost(target, form);
+    const size_t at = reply.headers.find("Location: ");
+    if (reply.status != 302 || at == std::string::npos)
+        return "status " + std::to_string(reply.status);
+    return reply.headers.substr(at + 10, reply.headers.find('\r', at) - at - 10);
+}
+
+// Every member the demo names signs in on the sign-on page with the library password; the locked
+// account is refused there, and the suspended member's refusal is the library's own (its code is
+// given here).
+TEST(DemoSignOnTest, ThePageAcceptsEveryNamedMember) {
+    demo::SampleCatalogue catalogue;
+    DemoService service;
+    demo::DemoSignOn signOn(service, catalogue);
+    ASSERT_TRUE(service.start());
+    const std::string page = signOn.hostUrl() + "index.php";
+    const auto named = demo::SampleCatalogue::namedAccounts();
+    ASSERT_GE(named.size(), 6U);
+    for (const auto& member : named) {
+        SCOPED_TRACE(member.username);
+        EXPECT_EQ(
+            signOnFormAnswer(page, "username=" + member.username + "&password=" + member.password)
+                .rfind("app?code=", 0),
+            0U);
+        EXPECT_TRUE(catalogue.account(member.username));
+    }
+    EXPECT_EQ(signOnFormAnswer(page, "username=ploy%40example.com&password=wrong"), "status 200");
+    EXPECT_EQ(signOnFormAnswer(page, std::string("username=") + demo::kLockedAccount +
+                                         "&password=" + demo::kLockedAccountPassword)
+                  .rfind("app?error=access_denied", 0),
+              0U);
 }

@@ -388,6 +388,13 @@ TEST(UrlConnectionReplies, RepliesThatAreNotHttpOrOverflowFailWithTheReason) {
                 "HTTP/1.1 200 OK\r\nX-Long: " + std::string(300000, 'v') +
                     "\r\nContent-Length: 2\r\n\r\nok",
                 true};
+        // 300 KiB of short fields: a head longer than any reply needs.
+        if (path == "/long-head") {
+            std::string head = "HTTP/1.1 200 OK\r\n";
+            for (int i = 0; head.size() < 300 * 1024; ++i)
+                head += "X-" + std::to_string(i) + ": v\r\n";
+            return net_test::RawHttpServer::Reply{head + "Content-Length: 2\r\n\r\nok", true};
+        }
         // 200 KB of trailer fields after a short chunked body.
         std::string reply =
             "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nbody\r\n0\r\n";
@@ -395,7 +402,8 @@ TEST(UrlConnectionReplies, RepliesThatAreNotHttpOrOverflowFailWithTheReason) {
             reply += "X-Trailer-" + std::to_string(i) + ": " + std::string(100, 't') + "\r\n";
         return net_test::RawHttpServer::Reply{reply + "\r\n", true};
     });
-    for (const char* path : {"/status", "/overflow", "/trailers", "/long-status", "/long-field"}) {
+    for (const char* path :
+         {"/status", "/overflow", "/trailers", "/long-status", "/long-field", "/long-head"}) {
         auto r = load(getRequest(server.url(path)));
         ASSERT_TRUE(r->error) << path;
         EXPECT_EQ(r->error->code(), plat::NSURLErrorBadServerResponse) << path;
@@ -408,7 +416,8 @@ TEST(UrlConnectionReplies, RepliesThatAreNotHttpOrOverflowFailWithTheReason) {
 }
 
 // Compressed bodies are decoded whole or fail: one cut short within its Content-Length, one
-// corrupt, one in a coding that cannot be read. Never a shorter success.
+// corrupt, one in a coding that cannot be read, one with bytes after its member that begin no
+// other. Never a shorter success; a gzip body of two members is both.
 TEST(UrlConnectionReplies, CompressedBodiesAreWholeOrFail) {
     std::string text;
     for (int i = 0; text.size() < 2'000'000; ++i)
@@ -435,9 +444,16 @@ TEST(UrlConnectionReplies, CompressedBodiesAreWholeOrFail) {
             return reply("\x0b\x02\x80hi\x03", "br");
         if (path == "/empty")
             return reply("", "gzip");
+        // Two members: the text's first half, then its second.
+        if (path == "/members")
+            return reply(net_test::compressedWith(text.substr(0, text.size() / 2), 31) +
+                             net_test::compressedWith(text.substr(text.size() / 2), 31),
+                         "gzip");
+        if (path == "/garbage")
+            return reply(gzip + "not a member", "gzip");
         return reply(gzip, "x-gzip");
     });
-    for (const char* path : {"/whole", "/zlib", "/raw"}) {
+    for (const char* path : {"/whole", "/zlib", "/raw", "/members"}) {
         auto r = load(getRequest(server.url(path)));
         EXPECT_FALSE(r->error) << path << ": " << r->error->description();
         EXPECT_TRUE(r->body == text) << path << ": " << r->body.size() << " bytes";
@@ -445,7 +461,7 @@ TEST(UrlConnectionReplies, CompressedBodiesAreWholeOrFail) {
     auto empty = load(getRequest(server.url("/empty")));
     EXPECT_FALSE(empty->error);
     EXPECT_TRUE(empty->body.empty());
-    for (const char* path : {"/cut", "/corrupt", "/brotli"}) {
+    for (const char* path : {"/cut", "/corrupt", "/brotli", "/garbage"}) {
         auto r = load(getRequest(server.url(path)));
         ASSERT_TRUE(r->error) << path << " gave " << r->body.size() << " bytes";
         EXPECT_EQ(r->error->code(), plat::NSURLErrorCannotDecodeContentData) << path;

@@ -13,7 +13,7 @@ using runloop_test::onFreshThread;
 
 namespace {
 
-constexpr double kForever = std::numeric_limits<double>::infinity();
+constexpr double kNoTimeLimit = std::numeric_limits<double>::infinity();
 
 // Each test gets a fresh thread whose loop runs on a virtual clock starting at 1000.
 void withVirtualLoop(const std::function<void(RunLoop&, plat::VirtualClock&)>& body) {
@@ -34,11 +34,11 @@ TEST(TimerTest, A120SecondOneShotFiresAt120AndNotBefore) {
         EXPECT_TRUE(firedAt.empty());
         EXPECT_DOUBLE_EQ(clock.now(), 1119.9);
 
-        EXPECT_EQ(loop.runMode(plat::kDefaultRunLoopMode, kForever),
+        EXPECT_EQ(loop.runMode(plat::kDefaultRunLoopMode, kNoTimeLimit),
                   RunLoop::RunResult::HandledSource);
         EXPECT_EQ(firedAt, std::vector<double>{1120.0});
         EXPECT_FALSE(timer->isValid());
-        EXPECT_EQ(loop.nextDeadline(plat::kDefaultRunLoopMode), kForever);
+        EXPECT_EQ(loop.nextDeadline(plat::kDefaultRunLoopMode), kNoTimeLimit);
     });
 }
 
@@ -148,7 +148,7 @@ TEST(TimerTest, FireRunsAtOnceAndTimersAreTiedToOneLoop) {
         EXPECT_DOUBLE_EQ(repeating->fireDate(), 1010.0);
 
         auto oneShot = std::make_shared<Timer>(10, false, [&](Timer&) { ++fired; });
-        EXPECT_EQ(oneShot->fireDate(), kForever);
+        EXPECT_EQ(oneShot->fireDate(), kNoTimeLimit);
         oneShot->fire();
         EXPECT_FALSE(oneShot->isValid());
         oneShot->fire();

@@ -18,7 +18,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-Bytes bytesOf(std::string_view text) {
+Bytes fileBytesOf(std::string_view text) {
     return Bytes(text.begin(), text.end());
 }
 
@@ -42,8 +42,8 @@ TEST(Paths, EscapedComponentsStayInTheirFolderAndNeverCollide) {
 TEST(FileManager, ListsRemovesMovesAndSizes) {
     const auto folder = testing_support::freshTestFolder();
     fs::create_directories(folder / "tree" / "deep");
-    ASSERT_FALSE(plat::AtomicFile::write(folder / "tree" / "deep" / "f", bytesOf("12345")));
-    ASSERT_FALSE(plat::AtomicFile::write(folder / "tree" / "g", bytesOf("x")));
+    ASSERT_FALSE(plat::AtomicFile::write(folder / "tree" / "deep" / "f", fileBytesOf("12345")));
+    ASSERT_FALSE(plat::AtomicFile::write(folder / "tree" / "g", fileBytesOf("x")));
     auto names = FileManager::contentsOfDirectory(folder / "tree");
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"deep", "g"}));
@@ -77,15 +77,15 @@ TEST(FileHandle, AppendsReadsAndSurfacesWriteErrors) {
     auto handle = FileHandle::openForUpdating(path, true);
     ASSERT_TRUE(handle);
     EXPECT_EQ(handle->seekToEndOfFile(), 0u);
-    EXPECT_FALSE(handle->writeData(bytesOf("hello ")));
-    EXPECT_FALSE(handle->writeData(bytesOf("world")));
+    EXPECT_FALSE(handle->writeData(fileBytesOf("hello ")));
+    EXPECT_FALSE(handle->writeData(fileBytesOf("world")));
     EXPECT_FALSE(handle->synchronizeFile());
     handle->closeFile();
 
     handle = FileHandle::openForUpdating(path, true);
     EXPECT_EQ(handle->seekToEndOfFile(), 11u);
     handle->seekToFileOffset(6);
-    EXPECT_EQ(*handle->readDataOfLength(100), bytesOf("world"));
+    EXPECT_EQ(*handle->readDataOfLength(100), fileBytesOf("world"));
     EXPECT_TRUE(handle->readDataOfLength(10)->empty());
 
     {
@@ -98,5 +98,5 @@ TEST(FileHandle, AppendsReadsAndSurfacesWriteErrors) {
     }
     EXPECT_EQ(FileManager::fileSize(path), 16u);  // what fitted stays
     handle->closeFile();
-    EXPECT_TRUE(handle->writeData(bytesOf("x")));
+    EXPECT_TRUE(handle->writeData(fileBytesOf("x")));
 }

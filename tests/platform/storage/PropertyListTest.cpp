@@ -18,7 +18,7 @@ using plat::Value;
 
 namespace {
 
-Bytes bytesOf(std::string_view text) {
+Bytes plistBytesOf(std::string_view text) {
     return Bytes(text.begin(), text.end());
 }
 
@@ -34,7 +34,7 @@ Parsed parse(const Bytes& data) {
     return p;
 }
 Parsed parse(std::string_view text) {
-    return parse(bytesOf(text));
+    return parse(plistBytesOf(text));
 }
 
 // Expects a failure and answers its message.
@@ -50,7 +50,7 @@ std::string failure(const Bytes& data) {
     return p.error->localizedDescription();
 }
 std::string failure(std::string_view text) {
-    return failure(bytesOf(text));
+    return failure(plistBytesOf(text));
 }
 
 Value dict(std::vector<std::pair<Value, Value>> entries) {
@@ -72,7 +72,7 @@ std::string xmlDocument(std::string_view body) {
 // and the trailer.
 Bytes binaryPlist(const std::vector<Bytes>& objects, uint64_t top = 0, uint8_t refSize = 1,
                   uint8_t offsetSize = 1) {
-    Bytes out = bytesOf("bplist00");
+    Bytes out = plistBytesOf("bplist00");
     std::vector<uint64_t> offsets;
     for (const Bytes& o : objects) {
         offsets.push_back(out.size());
@@ -435,7 +435,7 @@ TEST(PropertyListBinary, MalformedFilesGiveErrors) {
     failure(binaryPlist({{0x88, 0, 0, 0, 0, 0, 0, 0, 0, 1}}));  // 9-byte UID // 2-byte real
     failure(binaryPlist({{0x61, 0xDC, 0x00}}));                 // lone low surrogate
     failure(binaryPlist({{0x23, 0, 0}}));                  // real cut short by the offset table
-    failure(bytesOf("bplist01" + std::string(40, '\0')));  // other versions
+    failure(plistBytesOf("bplist01" + std::string(40, '\0')));  // other versions
 }
 
 TEST(PropertyListBinary, NestingAndExpansionLimits) {
@@ -591,7 +591,7 @@ TEST(PropertyListRobustness, DeterministicMutationsNeverCrash) {
                      {0x63, 0x00, 0xE9, 0xD8, 0x3D, 0xDE, 0x00},
                      {0x13, 0, 0, 0, 0, 0, 0, 0, 5},
                      {0x44, 1, 2, 3, 4}}),
-        bytesOf("{ a = (b, \"c\\n\", <00ff>); d = { e = f; }; }"),
+        plistBytesOf("{ a = (b, \"c\\n\", <00ff>); d = { e = f; }; }"),
     };
     std::mt19937 rng(20240601);
     int parsed = 0;

@@ -386,6 +386,17 @@ TEST(PdfModelTest, PagesInMemoryAreCheckedInAChildAndACycleBlocksNoOtherPage) {
 
 // The checker's memory is its own: a program that once had much resident (a reader beside a
 // large catalogue) still gets its good pages.
+// The checker only hands the page to QtPdf: in the sanitizer builds too it carries no sanitizer
+// runtime, whose bookkeeping of each of the PDF library's allocations took half the check's
+// processor time (and whose shadow memory kept the address-space bound from holding).
+TEST(PdfModelTest, TheCheckerRunsThePdfLibraryWithoutASanitizerRuntime) {
+    std::ifstream in(ui::PdfPageCheck::program(), std::ios::binary);
+    ASSERT_TRUE(in) << ui::PdfPageCheck::program();
+    const std::string binary{std::istreambuf_iterator<char>(in), {}};
+    for (const char* runtime : {"__asan_init", "__tsan_init", "__ubsan_handle"})
+        EXPECT_EQ(binary.find(runtime), std::string::npos) << runtime;
+}
+
 TEST(PdfModelTest, AGoodPageIsUsableAfterTheAskingProgramHadMuchMemoryResident) {
     QTemporaryDir folder;
     const std::filesystem::path page = folder.path().toStdString() + "/good.pdf";
@@ -460,6 +471,13 @@ TEST(PdfModelTest, CacheKeepsItsBudgetAndNeverRendersCancelledRequests) {
     EXPECT_LE(cache.bytesUsed(), cache.byteBudget());
     EXPECT_TRUE(cache.image(all[38].key).isNull());
     EXPECT_FALSE(cache.image(all[3].key).isNull());
+
+    // Shut down (as the program's end does), then asked again: it renders again.
+    cache.shutdown();
+    cache.request(&client, {all[10]}, {});
+    ASSERT_TRUE(spinUntil([&] { return !cache.image(all[10].key).isNull(); }));
+    cache.shutdown();
+    cache.shutdown();
 }
 
 TEST(PdfModelTest, ScrollingThroughTwoThousandPagesRendersWhatIsShownAndKeepsFewDocumentsOpen) {

@@ -202,6 +202,34 @@ TEST_F(PdfViewTest, VisiblePagesAreAskedOncePerChangeAndNavigationStepsSpreads) 
     EXPECT_FALSE(view.currentPage());
 }
 
+TEST_F(PdfViewTest, AddingOverlaysPlacesEachOnce) {
+    auto document = documentOf(std::vector<QSizeF>(2, QSizeF(600, 800)));
+    view.setDocument(document);
+    view.setScaleFactor(1);
+    spin();
+    const QRectF frame = view.pageFrame(document->pageAtIndex(0));
+    constexpr int kCount = 3000;
+    const auto before = view.overlayPlacementCount();
+    std::vector<QWidget*> widgets;
+    for (int i = 0; i < kCount; ++i) {
+        auto* widget = new QWidget();  // owned by the document view once added
+        widget->setGeometry(
+            QRectF(frame.topLeft() + QPointF(i % 500, i / 10), QSizeF(4, 4)).toRect());
+        view.addOverlay(widget, i % 2);
+        widgets.push_back(widget);
+    }
+    // Placing a new overlay leaves the others where they are.
+    EXPECT_EQ(view.overlayPlacementCount() - before, kCount);
+    // Each is shown when its page is.
+    spin();
+    const auto visible = view.visiblePages();
+    for (int i : {0, 1, kCount - 2, kCount - 1}) {
+        const bool pageShown = std::find(visible.begin(), visible.end(),
+                                         document->pageAtIndex(i % 2)) != visible.end();
+        EXPECT_EQ(widgets[i]->isVisible(), pageShown) << i;
+    }
+}
+
 TEST_F(PdfViewTest, OverlaysStayOnTheirPageAndPlaceholdersAreReplacedInPlace) {
     auto document = documentOf(std::vector<QSizeF>(6, QSizeF(600, 800)));
     QImage grey(60, 80, QImage::Format_ARGB32);

@@ -3,6 +3,7 @@
 #include "RecordTestClasses.h"
 #include "platform/core/KeyValueCoding.h"
 #include "platform/core/Property.h"
+#include "vnlib/dev/json/JSONDecoder.h"
 #include "vnlib/dev/json/JSONKitDeserializing.h"
 #include "vnlib/dev/json/JSONKitSerializing.h"
 #include "vnlib/dev/kxjson/KxJsonParser.h"
@@ -409,5 +410,102 @@ TEST(VnInfoBase, AHugeRecordsKeptCopyReadsBackAsItsReply) {
         ASSERT_TRUE(kept && fresh);
         EXPECT_EQ(kept->allKeys(), fresh->allKeys());
         EXPECT_EQ(kept->allValues(), fresh->allValues());
+    }
+}
+
+namespace {
+
+// A record loaded from the JSON text as a reply read keeping its text gives it.
+Ref<VnTestRecord> loadKept(const std::string& json, JKParseOptionFlags options = 0) {
+    auto decoder = JSONDecoder::decoderWithParseOptions(options);
+    auto record = std::make_shared<VnTestRecord>();
+    record->initWithDictionary(
+        decoder->objectKeepingText(plat::Bytes(json.begin(), json.end())).dictionary());
+    return record;
+}
+
+// The same entries in the same order, numbers of the same types, deep inside containers too.
+void expectSameEntries(const plat::Dictionary& kept, const plat::Dictionary& fresh) {
+    std::function<void(const Value&, const Value&)> same = [&](const Value& a, const Value& b) {
+        ASSERT_EQ(a.kind(), b.kind()) << b.description();
+        EXPECT_EQ(a, b);
+        if (a.number()) {
+            EXPECT_EQ(a.number()->type(), b.number()->type()) << b.description();
+        }
+        if (a.array()) {
+            for (size_t i = 0; i < a.array()->count(); ++i)
+                same(a.array()->objectAtIndex(i), b.array()->objectAtIndex(i));
+        } else if (a.dictionary()) {
+            expectSameEntries(*a.dictionary(), *b.dictionary());
+        }
+    };
+    ASSERT_EQ(kept.allKeys(), fresh.allKeys());
+    fresh.enumerateKeysAndObjects([&](const Value& key, const Value& value) {
+        same(kept.objectForKey(key), value);
+        return true;
+    });
+    const auto values = kept.allValues();
+    const auto freshValues = fresh.allValues();
+    for (size_t i = 0; i < values.size() && i < freshValues.size(); ++i)
+        same(values[i], freshValues[i]);
+}
+
+}  // namespace
+
+// Records loaded from a reply whose text was kept keep their values' texts under keys shared by
+// the records of one shape; each reads back as its reply, every kind of value, escapes, spacing
+// and a repeated key included, shapes changing from record to record, nested records too. A text
+// read with comments is kept the other way, alike.
+TEST(VnInfoBase, ACopyKeptAsReceivedTextReadsBackAsItsReply) {
+    const std::vector<std::string> replies = {
+        R"({"Code":-9223372036854775808,"Name":[1,{"a":null,"b":[true,false]}],
+            "PageCount":18446744073709551615 , "IsFree":true,"Price":-0.5,"FileSize":1.5e300,
+            "Published":"","Children":[{"Code":"c1","Count":-1},{"Count":"ÄÖ ✓ 𝄞","Code":"c1"}],
+            "Main":null,"Hash":"ÄÖ \u2713 \ud834\udd1e \"q\" \\ \/","Id":"abc","EBook":"abc",
+            "Tags":["ÄÖ ✓ 𝄞",{"abc":"abc"}],"UnmappedNumbers":[0,-1,127,128,4294967296,2.25],
+            "UnmappedObject":{"k":{"":"", "}":"{"}},"UnmappedNull":null,"Secret":"x"})",
+        R"({ "Code" : "c2" , "Main" : { "Count" : 2 } })",
+        R"({"Code":"c3","Main":{"Count":3}})",
+        "{}",
+        R"({"Id":"x","Code":"c4","Children":[]})",
+        R"({"Code":"a","Id":"1","Price":2,"Id":"2"})"};
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& json : replies) {
+            SCOPED_TRACE(json);
+            auto record = loadKept(json);
+            const auto kept = record->persistentDictionary();
+            ASSERT_TRUE(kept);
+            EXPECT_EQ(kept->className(), "VndReceivedDictionary");
+            expectSameEntries(*kept, *objectFromJSONString(json).dictionary());
+            // The view writes what a record loaded from the plain text writes.
+            EXPECT_EQ(JSONStringWithOptions(viewOf(record), 0, nullptr),
+                      JSONStringWithOptions(viewOf(load(json)), 0, nullptr));
+        }
+    }
+    // Nested records keep their own texts.
+    auto nested = loadKept(replies[0]);
+    ASSERT_EQ(nested->children_->count(), 2U);
+    auto child = nested->children_->objectAtIndex(1).as<VnTestChild>();
+    EXPECT_EQ(child->persistentDictionary()->className(), "VndReceivedDictionary");
+    expectSameEntries(*child->persistentDictionary(),
+                      *objectFromJSONString(R"({"Count":"ÄÖ ✓ 𝄞","Code":"c1"})").dictionary());
+
+    // Values of more than 64 KiB in all.
+    const std::string huge = R"({"Code":"huge","Name":")" + std::string(70000, 'n') +
+                             R"(","Id":"after","Numbers":[1,2.5]})";
+    auto large = loadKept(huge);
+    EXPECT_EQ(large->persistentDictionary()->className(), "VndReceivedDictionary");
+    expectSameEntries(*large->persistentDictionary(), *objectFromJSONString(huge).dictionary());
+
+    // Kept the other way, with the same entries.
+    for (const auto& [json, options] :
+         {std::pair<std::string, JKParseOptionFlags>{"{\"Code\":\"a\", /* note */ \"Id\":\"1\"}",
+                                                     JKParseAllowComments},
+          {"{\"Code\":\"a\",\"Id\":[1, // note\n2]}", JKParseAllowComments}}) {
+        SCOPED_TRACE(json);
+        auto record = loadKept(json, options);
+        EXPECT_NE(record->persistentDictionary()->className(), "VndReceivedDictionary");
+        expectSameEntries(*record->persistentDictionary(),
+                          *objectFromJSONStringWithParseOptions(json, options).dictionary());
     }
 }

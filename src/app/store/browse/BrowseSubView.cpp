@@ -1,11 +1,9 @@
 #include "app/store/browse/BrowseSubView.h"
 
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 #include <algorithm>
 
 #include "app/common/ScreenTexts.h"
@@ -13,7 +11,6 @@
 #include "app/store/browse/BrowseListView.h"
 #include "app/store/browse/DirectoryIndexCharOfName.h"
 #include "app/store/browse/Va3GroupBrowseBook.h"
-#include "app/store/common/StoreListSupport.h"
 #include "app/store/detail/StoreNeighbours.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "vnlib/dev/request/VnRequestResult.h"
@@ -101,7 +98,7 @@ Ref<VnShopGroupInfo> BrowseSubView::newShopGroupInfo(const std::string& title, i
 std::unique_ptr<QWidget> BrowseSubView::loadView() {
     auto view = std::make_unique<QWidget>();
     view->resize(900, 600);
-    auto* layout = new QVBoxLayout(view.get());
+    auto* layout = new QHBoxLayout(view.get());
     layout->setContentsMargins(0, 0, 0, 0);
     splitView = new QSplitter(Qt::Horizontal, view.get());
     splitView->setChildrenCollapsible(false);
@@ -113,8 +110,6 @@ std::unique_ptr<QWidget> BrowseSubView::loadView() {
     browseListOutlineView->setMinimumWidth(static_cast<int>(splitView_constrainMinCoordinate(0)));
     browseListOutlineView->setMaximumWidth(static_cast<int>(splitView_constrainMaxCoordinate(0)));
     customListMainView = new QWidget(splitView);
-    loadFailureTextField = store_lists::makeLoadFailureLine(view.get());
-    layout->addWidget(loadFailureTextField);
     splitView->addWidget(browseListOutlineView);
     splitView->addWidget(customListMainView);
     // Resizing keeps the index pane's width and gives the rest to the list.
@@ -147,17 +142,12 @@ void BrowseSubView::browseBookWidget(std::string groupCode, bool forceUpdate) {
     namesAnswered_ = false;
     plat::sendIfResponds(delegate(), "browseSubViewStartLoading");
     reqGroupAuthor_->startWithDidFinishBlock(
-        [weak = weakSelf<BrowseSubView>()](const Ref<VnRequestResult>& result,
-                                           const plat::Value& value) {
+        [weak = weakSelf<BrowseSubView>()](const Ref<VnRequestResult>&, const plat::Value& value) {
             auto screen = weak.lock();
             if (!screen)
                 return;
             screen->namesAnswered_ = true;
             plat::sendIfResponds(screen->delegate(), "browseSubViewLoadComplete");
-            if (!result || !result->succeed())
-                store_lists::showLoadFailure(screen->loadFailureTextField);
-            else
-                store_lists::hideLoadFailure(screen->loadFailureTextField);
             const auto first = firstGroupOf(value);
             if (!first)
                 return;

@@ -18,7 +18,6 @@
 #include "platform/core/Value.h"
 #include "platform_ui/ViewController.h"
 
-class QLabel;
 class QSplitter;
 class QTreeWidget;
 class BrowseListView;
@@ -87,6 +86,8 @@ class BrowseSubView : public ui::ViewController {
 
     // What the view holds.
     const GroupList& gAuthors() const { return gAuthors_; }
+    // Whether the names' request asked last has answered, well or not.
+    bool namesAnswered() const { return namesAnswered_; }
     const std::vector<Ref<Va3GroupBrowseBook>>& groupBrowseBookArray() const {
         return groupBrowseBookArray_;
     }
@@ -106,8 +107,6 @@ class BrowseSubView : public ui::ViewController {
     QPointer<QSplitter> splitView;
     QPointer<QTreeWidget> browseListOutlineView;
     QPointer<QWidget> customListMainView;
-    // Shown over the index when the names could not be loaded.
-    QPointer<QLabel> loadFailureTextField;
 
     // A list of names left empty by a failed load asks again each time it shows.
     void viewDidAppear() override;

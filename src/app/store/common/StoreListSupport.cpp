@@ -1,12 +1,10 @@
 #include "app/store/common/StoreListSupport.h"
 
-#include <QLabel>
 #include <algorithm>
 
 #include "app/shell/GlobalService.h"
 #include "platform/runloop/NotificationCenter.h"
 #include "platform_ui/CollectionView.h"
-#include "platform_ui/Controls.h"
 #include "vnlib/dev/request/VnRequestResult.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
@@ -61,28 +59,6 @@ void orderByDisplayOrder(std::vector<Ref<VnShopGroupInfo>>& entries) {
             return x != 0 && y == 0;
         return x < y;
     });
-}
-
-QLabel* makeLoadFailureLine(QWidget* parent) {
-    auto* line = new QLabel(parent);  // owned by the parent
-    line->setFont(ui::thaiCapableFont(13));
-    line->setWordWrap(true);
-    line->setAlignment(Qt::AlignCenter);
-    line->setStyleSheet("color: #c0392b");
-    line->hide();
-    return line;
-}
-
-void showLoadFailure(QLabel* line) {
-    if (!line)
-        return;
-    line->setText(QString::fromUtf8(kLoadFailureText));
-    line->show();
-}
-
-void hideLoadFailure(QLabel* line) {
-    if (line)
-        line->hide();
 }
 
 }  // namespace store_lists

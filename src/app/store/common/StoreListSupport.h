@@ -10,8 +10,6 @@
 
 #include "vnlib/domain/lists/VnLocalSnapshot.h"
 
-class QLabel;
-class QWidget;
 class VnBookStoreUserContext;
 class VnRequestResult;
 class VnShopGroupInfo;
@@ -44,12 +42,5 @@ void stopObserving(uint64_t observation);
 // Entries with a display order first, ascending by it; those without (0) after them, in the order
 // given.
 void orderByDisplayOrder(std::vector<Ref<VnShopGroupInfo>>& entries);
-
-// A list whose load failed says so in its own place rather than staying empty: a line made hidden
-// under the parent, shown by showLoadFailure and hidden again by a load that succeeds.
-inline constexpr const char* kLoadFailureText = "Connection error. Please try again.";
-QLabel* makeLoadFailureLine(QWidget* parent);
-void showLoadFailure(QLabel* line);
-void hideLoadFailure(QLabel* line);
 
 }  // namespace store_lists

@@ -41,11 +41,8 @@ Ref<plat::Object> SearchMainViewController::makeMainChild() {
 }
 
 void SearchMainViewController::startSearch(std::string text) {
-    // A search shows its results, also when an item's detail or back issues were left over them.
-    if (mainChild() && currentChild() && currentChild() != mainChild()) {
-        removeView(currentChild());
-        showMainChild();
-    }
+    // The search runs in the results view, also while a detail shows over it: the detail stays
+    // until the member goes back, and the results then show the new search.
     if (mainChild())
         plat::sendIfResponds(mainChild(), "startSearch:", std::move(text));
 }

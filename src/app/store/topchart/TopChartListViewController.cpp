@@ -102,8 +102,6 @@ std::unique_ptr<QWidget> TopChartListViewController::loadView() {
     catePopupButton = new QComboBox(view.get());
     catePopupButton->setFont(ui::thaiCapableFont(12));
     layout->addWidget(catePopupButton);
-    loadFailureTextField = store_lists::makeLoadFailureLine(view.get());
-    layout->addWidget(loadFailureTextField);
     QObject::connect(catePopupButton, &QComboBox::activated,
                      [weak = weakSelf<TopChartListViewController>()](int) {
                          if (auto column = weak.lock())
@@ -183,12 +181,9 @@ void TopChartListViewController::updateGroupCategory() {
 void TopChartListViewController::groupCategoryUpdate(Ref<plat::Object>,
                                                      Ref<VnRequestResult> result) {
     categoryAnswered_ = true;
-    if (!result || !result->succeed()) {
-        // Said in the column; the column asks again when it shows again.
-        store_lists::showLoadFailure(loadFailureTextField);
+    // A failed load says nothing; the column asks again when it shows again.
+    if (!result || !result->succeed())
         return;
-    }
-    store_lists::hideLoadFailure(loadFailureTextField);
     const auto root = firstGroup(itemsOf(result));
     if (!root || !root->Subwidgets_)
         return;
@@ -242,10 +237,6 @@ void TopChartListViewController::updateGroupTopSeller() {
 void TopChartListViewController::groupTopSellerUpdate(Ref<plat::Object>,
                                                       Ref<VnRequestResult> result) {
     loadingFirstPage_ = false;
-    if (!result || !result->succeed())
-        store_lists::showLoadFailure(loadFailureTextField);
-    else
-        store_lists::hideLoadFailure(loadFailureTextField);
     const VnInfoList items = itemsOf(result);
     if (!items.empty()) {
         const auto chart = firstGroup(items);

@@ -63,6 +63,8 @@ class TopChartListViewController : public ui::ViewController {
     // Whether a next page runs; whether a first page runs.
     bool isUpdateTopSeller() const { return isUpdateTopSeller_; }
     bool isLoadingFirstPage() const { return loadingFirstPage_; }
+    // Whether the category group's request has answered, well or not.
+    bool categoryAnswered() const { return categoryAnswered_; }
 
     void viewDidLoad() override;
     void viewDidAppear() override;
@@ -80,8 +82,6 @@ class TopChartListViewController : public ui::ViewController {
 
     // Outlets.
     QPointer<QLabel> titleTextField;
-    // Shown in place of the chart when a load failed.
-    QPointer<QLabel> loadFailureTextField;
     QPointer<ui::CollectionView> collentiionView;
     QPointer<QComboBox> catePopupButton;
     QPointer<QAbstractScrollArea> scrollView;

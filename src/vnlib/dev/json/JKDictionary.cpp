@@ -146,7 +146,8 @@ JKFlatMember* indexMember(Slot* index, size_t mask, JKFlatMember* members, size_
 
 const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(
     JKDocument& document, const plat::DocumentText* const* keys, const size_t* keyHashes,
-    Value* objects, size_t count) {
+    Value* objects, size_t count, std::string_view sourceText,
+    const std::pair<size_t, size_t>* valueTexts) {
     if (!_JKDictionaryCapacityForCount(count) || count >= UINT32_MAX)
         return nullptr;
     size_t indexSlots = 0;
@@ -162,6 +163,15 @@ const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(
     std::byte* const storage = block + kDocumentHead;
     auto* dictionary =
         std::construct_at(reinterpret_cast<JKDictionary*>(block), Private{}, storage, 0, false);
+    // The members' value texts, as offsets within the object's text.
+    using Text = std::pair<uint32_t, uint32_t>;
+    Text* texts = nullptr;
+    if (valueTexts && !sourceText.empty() && sourceText.size() <= UINT32_MAX)
+        texts = static_cast<Text*>(document.allocate(count * sizeof(Text), alignof(Text)));
+    auto textAt = [&](size_t i) {
+        return Text(static_cast<uint32_t>(valueTexts[i].first),
+                    static_cast<uint32_t>(valueTexts[i].second));
+    };
     dictionary->document_ = &document;
     auto* const members = reinterpret_cast<JKFlatMember*>(storage + indexBytes);
 
@@ -194,15 +204,22 @@ const JKDictionary* JKDictionary::_JKDictionaryCreateInDocument(
         }
         if (same) {
             same->object = std::move(objects[i]);
+            if (texts)
+                texts[same - members] = textAt(i);
             continue;
         }
         std::construct_at(members + n, JKFlatMember{std::move(objects[i]), key});
+        if (texts)
+            texts[n] = textAt(i);
         ++n;
     }
     dictionary->members_ = members;
     dictionary->entry_ = nullptr;
     dictionary->count_ = dictionary->capacity_ = static_cast<uint32_t>(n);
     dictionary->indexMask_ = index ? mask : 0;
+    dictionary->sourceText_ = sourceText.data();
+    dictionary->sourceLength_ = sourceText.size();
+    dictionary->memberTexts_ = texts;
     return dictionary;
 }
 

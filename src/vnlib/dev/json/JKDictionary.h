@@ -17,6 +17,8 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "platform/core/Collections.h"
 
@@ -53,11 +55,13 @@ class JKDictionary final : public plat::Dictionary {
                                                  bool mutableCollection);
     // The same, immutable, in a document's storage, keyed by texts of the document (or of a
     // document that it keeps); the objects must be the document's own or plain values (see
-    // plat::Value::inDocument), since the dictionary is never destroyed by itself.
-    static const JKDictionary* _JKDictionaryCreateInDocument(JKDocument& document,
-                                                             const plat::DocumentText* const* keys,
-                                                             const size_t* keyHashes,
-                                                             plat::Value* objects, size_t count);
+    // plat::Value::inDocument), since the dictionary is never destroyed by itself. `sourceText`,
+    // when given, is the object's text in a text that the document keeps, and `valueTexts` where
+    // each object lies in the object's text (offset from its opening brace, length).
+    static const JKDictionary* _JKDictionaryCreateInDocument(
+        JKDocument& document, const plat::DocumentText* const* keys, const size_t* keyHashes,
+        plat::Value* objects, size_t count, std::string_view sourceText = {},
+        const std::pair<size_t, size_t>* valueTexts = nullptr);
     // The table size for a count, or nothing above the largest table.
     static std::optional<size_t> _JKDictionaryCapacityForCount(size_t count);
 
@@ -89,6 +93,17 @@ class JKDictionary final : public plat::Dictionary {
     plat::Value keyOf(const JKFlatMember& member) const {
         return plat::Value::inDocument(*member.key, *document_, true);
     }
+    // The object's bytes, braces included, as the text it was read from holds them, for an
+    // object of a parse that kept its text (JSONDecoder::objectKeepingText); empty otherwise.
+    // Valid while the dictionary is.
+    std::string_view sourceText() const { return {sourceText_, sourceLength_}; }
+    // The bytes of the value of the member at that position as the text holds them, for an
+    // object of a parse that kept its text; empty otherwise.
+    std::string_view memberSourceText(size_t index) const {
+        if (!memberTexts_ || index >= count_)
+            return {};
+        return {sourceText_ + memberTexts_[index].first, memberTexts_[index].second};
+    }
 
   private:
     friend class JKDictionaryEnumerator;
@@ -116,6 +131,10 @@ class JKDictionary final : public plat::Dictionary {
     // plus one by the keys' hashes, of indexMask_ + 1 slots, right after the object (0: none).
     const JKFlatMember* members_ = nullptr;
     size_t indexMask_ = 0;
+    const char* sourceText_ = nullptr;
+    size_t sourceLength_ = 0;
+    // Where each member's value lies in the source text: offset from its start, and length.
+    const std::pair<uint32_t, uint32_t>* memberTexts_ = nullptr;
     const uint32_t* index() const;
 };
 

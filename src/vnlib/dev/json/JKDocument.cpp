@@ -35,7 +35,10 @@ size_t JKDocument::nextBlockSize() {
     return size;
 }
 
-JKDocument::~JKDocument() = default;
+JKDocument::~JKDocument() {
+    for (const auto& [block, size] : mapped_)
+        ::munmap(block, size);
+}
 
 void* JKDocument::allocateSlow(size_t bytes, size_t alignment) {
     // A request larger than the next block gets a block of its own.
@@ -44,12 +47,23 @@ void* JKDocument::allocateSlow(size_t bytes, size_t alignment) {
     const bool own = wanted > size;
     if (own)
         size = wanted;
-    // The block is storage for objects made in place: std::byte[] is what gives it that role.
-    blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(size));
-    std::byte* const block = blocks_.back().get();
-    allocated_ += size;
-    if (size >= kHugePage)
+    std::byte* block = nullptr;
+    if (size >= kHugePage) {
+        // Large blocks are mapped apart from the heap, so that their memory goes back to the
+        // system as soon as the document goes (the heap would keep it).
+        void* mapped =
+            ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapped == MAP_FAILED)
+            throw std::bad_alloc();
+        mapped_.push_back({static_cast<std::byte*>(mapped), size});
+        block = static_cast<std::byte*>(mapped);
         adviseHugePages(block, size, kHugePage);
+    } else {
+        // The block is storage for objects made in place: std::byte[] gives it that role.
+        blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(size));
+        block = blocks_.back().get();
+    }
+    allocated_ += size;
     auto* p = reinterpret_cast<std::byte*>((reinterpret_cast<uintptr_t>(block) + alignment - 1) &
                                            ~(alignment - 1));
     if (own && next_)

@@ -58,8 +58,14 @@ class JKDocument final : public plat::Object {
             bytes, n, strings_);
     }
 
+    // The bytes of all blocks taken so far (what the document holds in memory).
+    size_t allocatedBytes() const { return allocated_; }
+
     // Keeps another document alive as long as this one: this document refers to its strings.
     void keep(Ref<const plat::Object> document) { kept_.push_back(std::move(document)); }
+    // Keeps the text the document was parsed from, for the objects that refer to their bytes
+    // in it. Moving a vector in keeps its bytes where they are.
+    void keepText(plat::Bytes text) { text_ = std::move(text); }
 
     // A counted reference to a part of a document.
     template <class T>
@@ -82,6 +88,7 @@ class JKDocument final : public plat::Object {
     void* allocateSlow(size_t bytes, size_t alignment);
 
     std::vector<std::unique_ptr<std::byte[]>> blocks_;
+    std::vector<std::pair<std::byte*, size_t>> mapped_;  // large blocks, unmapped at the end
     std::byte* next_ = nullptr;  // the free part of the current block
     std::byte* end_ = nullptr;
     size_t blockSize_ = kFirstBlock;
@@ -89,4 +96,5 @@ class JKDocument final : public plat::Object {
     size_t allocated_ = 0;
     plat::DocumentStrings strings_;
     std::vector<Ref<const plat::Object>> kept_;
+    plat::Bytes text_;
 };

@@ -113,6 +113,7 @@ struct JKFrame {
     uint8_t state = kMayValue | kMayEnd;
     size_t start = 0;   // first object-stack entry of this container
     size_t cursor = 0;  // next free entry
+    const uint8_t* open = nullptr;  // the container's opening bracket in the text
 };
 
 // Puts a value into a stack entry that a container has given up (nil): constructing it there
@@ -162,7 +163,7 @@ struct PlainTable {
             plain[c] = c != '"' && c != '\\';
     }
 };
-constexpr PlainTable kPlain;
+constexpr PlainTable kPlainBytes;
 
 inline const uint8_t* jk_skipPlainStringBytes(const uint8_t* s, const uint8_t* end) {
 #if defined(__SSE2__)
@@ -181,7 +182,7 @@ inline const uint8_t* jk_skipPlainStringBytes(const uint8_t* s, const uint8_t* e
         s += 16;
     }
 #endif
-    while (s < end && kPlain.plain[*s])
+    while (s < end && kPlainBytes.plain[*s])
         ++s;
     return s;
 }
@@ -341,13 +342,17 @@ struct JKParseState {
         keys.assign(kObjectStackStart, Value());
         keyTexts.assign(kObjectStackStart, nullptr);
         keyHashes.assign(kObjectStackStart, 0);
+        valueTexts.assign(kObjectStackStart, {});
         objects.shrink_to_fit();
         keys.shrink_to_fit();
         keyTexts.shrink_to_fit();
         keyHashes.shrink_to_fit();
+        valueTexts.shrink_to_fit();
     }
 
     JKParseOptionFlags options;
+    size_t maxTreeBytes = 0;         // 0: no bound
+    bool exceededTreeBytes = false;  // by the last parse
     JKTokenCache cache;
     uint64_t generation = 1;  // of the current or next parse
     size_t currentSlots = 0;  // cache slots that refer to the current parse's document
@@ -358,6 +363,8 @@ struct JKParseState {
     std::vector<Value> keys;
     std::vector<const plat::DocumentText*> keyTexts;
     std::vector<size_t> keyHashes;
+    // Where each value lies in the text (offset, length), for the objects of a kept text.
+    std::vector<std::pair<size_t, size_t>> valueTexts;
     std::vector<JKFrame> frames;
 };
 
@@ -367,14 +374,15 @@ namespace {
 class Parser {
   public:
     Parser(JKParseState& state, JKDocument& document, const uint8_t* bytes, size_t length,
-           bool mutableCollections)
+           bool mutableCollections, bool objectsKnowTheirText = false)
         : state_(state),
           document_(document),
           options_(state.options),
           begin_(bytes),
           end_(bytes + length),
           p_(bytes),
-          mutable_(mutableCollections) {
+          mutable_(mutableCollections),
+          objectsKnowTheirText_(objectsKnowTheirText) {
         jk_managedBuffer_setToStackBuffer(tokenBuffer_, frameBuffer_, sizeof frameBuffer_);
         tokenBuffer_.growthGranule = 4096;
         if (state_.objects.size() < kObjectStackStart)
@@ -421,6 +429,10 @@ class Parser {
     bool parseNumber(JKParseToken& token);
     const plat::DocumentText& stringText(const uint8_t* bytes, size_t n, bool isKey,
                                          JKTokenCacheItem** slot);
+    // The text from an opening bracket up to where the parse is.
+    std::string_view textOf(const uint8_t* open) const {
+        return {reinterpret_cast<const char*>(open), static_cast<size_t>(p_ - open)};
+    }
     Value valueOf(const plat::DocumentText& text) const {
         return Value::inDocument(text, document_, true);
     }
@@ -433,6 +445,9 @@ class Parser {
     Value parseContainer(JKTokenType first);
     bool pushFrame(bool isDictionary, size_t start);
     bool ensureStack(size_t index, bool isDictionary);
+    // Whether the tree with a stack of that many entries stays within the decoder's bound;
+    // fails the parse when not.
+    bool treeWithin(size_t stackEntries);
     void expectedItem(const JKFrame& frame, const JKParseToken& token);
 
     JKParseState& state_;
@@ -442,6 +457,9 @@ class Parser {
     const uint8_t* const end_;
     const uint8_t* p_;
     const bool mutable_;
+    // The document keeps the text: its objects are told where they and their values stand in it.
+    const bool objectsKnowTheirText_;
+    const uint8_t* completedOpen_ = nullptr;  // the opening bracket of the container just closed
     uint64_t lineNumber_ = 1;
     size_t highWater_ = 0;
 
@@ -1033,21 +1051,39 @@ Value Parser::valueForToken(const JKParseToken& token) {
 
 // ---- Arrays and objects -------------------------------------------------------------------------
 
+bool Parser::treeWithin(size_t stackEntries) {
+    // The tree is what the document holds plus the pending entries of the open containers.
+    constexpr size_t kEntryBytes = 2 * sizeof(Value) + sizeof(const plat::DocumentText*) +
+                                   sizeof(size_t) + sizeof(std::pair<size_t, size_t>);
+    const size_t limit = state_.maxTreeBytes;
+    const size_t held = document_.allocatedBytes();
+    if (held <= limit && stackEntries <= (limit - held) / kEntryBytes)
+        return true;
+    state_.exceededTreeBytes = true;
+    fail(p_, plat::format("The decoded value would take more than %zu bytes.", limit));
+    return false;
+}
+
 bool Parser::ensureStack(size_t index, bool isDictionary) {
     if (index + 1 > highWater_)
         highWater_ = index + 1;
     const size_t capacity = state_.objects.size();
+    if (state_.maxTreeBytes != 0 && !treeWithin(capacity)) [[unlikely]]
+        return false;
     if (index + 4 <= capacity)
         return true;
     // Grow by at least 2048 entries, and geometrically for very wide containers.
     size_t wanted = (capacity + 128 + 2047) / 2048 * 2048;
     if (wanted < capacity * 2)
         wanted = capacity * 2;
+    if (state_.maxTreeBytes != 0 && !treeWithin(wanted))
+        return false;
     try {
         state_.objects.resize(wanted);
         state_.keys.resize(wanted);
         state_.keyTexts.resize(wanted);
         state_.keyHashes.resize(wanted);
+        state_.valueTexts.resize(wanted);
     } catch (const std::bad_alloc&) {
         if (isDictionary) {
             fail(p_, plat::format("Internal error: [dictionary] objectsIndex > %zu, resize failed? "
@@ -1071,6 +1107,7 @@ bool Parser::pushFrame(bool isDictionary, size_t start) {
     JKFrame frame;
     frame.isDictionary = isDictionary;
     frame.start = frame.cursor = start;
+    frame.open = p_ - 1;  // the bracket is the token just read
     state_.frames.push_back(frame);
     return true;
 }
@@ -1111,6 +1148,10 @@ Value Parser::parseContainer(JKTokenType first) {
     for (;;) {
         JKFrame* frame = &frames.back();
         if (!completed.isNil()) {
+            if (objectsKnowTheirText_ && frame->isDictionary) {
+                state_.valueTexts[frame->cursor] = {static_cast<size_t>(completedOpen_ - begin_),
+                                                    static_cast<size_t>(p_ - completedOpen_)};
+            }
             place(objects[frame->cursor++], std::move(completed));
             frame->state = kMayComma | kMayEnd;
             frame->awaitingValue = false;
@@ -1174,6 +1215,7 @@ Value Parser::parseContainer(JKTokenType first) {
                             JKArray::_JKArrayCreateInDocument(document_, objects.data() + start, n),
                             document_);
                     }
+                    completedOpen_ = frame->open;
                     frames.pop_back();
                     if (frames.empty())
                         return completed;
@@ -1214,16 +1256,26 @@ Value Parser::parseContainer(JKTokenType first) {
                         keys.data() + start, keyHashes.data() + start, objects.data() + start, n,
                         true);
                     completed = Value(Ref<plat::Dictionary>(std::move(dictionary)));
-                } else if (const JKDictionary* dictionary =
-                               JKDictionary::_JKDictionaryCreateInDocument(
-                                   document_, keyTexts.data() + start, keyHashes.data() + start,
-                                   objects.data() + start, n)) {
-                    completed = Value::inDocument(*dictionary, document_);
+                } else {
+                    if (objectsKnowTheirText_) {
+                        // The values' places, from the whole text's start to the object's.
+                        const size_t open = static_cast<size_t>(frame->open - begin_);
+                        for (size_t i = start; i < start + n; ++i)
+                            state_.valueTexts[i].first -= open;
+                    }
+                    if (const JKDictionary* dictionary =
+                            JKDictionary::_JKDictionaryCreateInDocument(
+                                document_, keyTexts.data() + start, keyHashes.data() + start,
+                                objects.data() + start, n,
+                                objectsKnowTheirText_ ? textOf(frame->open) : std::string_view(),
+                                objectsKnowTheirText_ ? state_.valueTexts.data() + start : nullptr))
+                        completed = Value::inDocument(*dictionary, document_);
                 }
                 if (completed.isNil()) {
                     fail(p_, "Internal error: Object == NULL.");
                     return Value();
                 }
+                completedOpen_ = frame->open;
                 frames.pop_back();
                 if (frames.empty())
                     return completed;
@@ -1275,6 +1327,10 @@ Value Parser::parseContainer(JKTokenType first) {
             case JKTokenTypeTrue:
             case JKTokenTypeFalse:
             case JKTokenTypeNull:
+                if (objectsKnowTheirText_) {
+                    state_.valueTexts[frame->cursor] = {static_cast<size_t>(token.text - begin_),
+                                                        token.textLength};
+                }
                 place(objects[frame->cursor++], valueForToken(token));
                 frame->state = kMayComma | kMayEnd;
                 continue;
@@ -1322,6 +1378,15 @@ JKParseOptionFlags JSONDecoder::parseOptionFlags() const {
     return parseState_ ? parseState_->options : 0;
 }
 
+void JSONDecoder::setMaximumTreeBytes(size_t bytes) {
+    if (parseState_)
+        parseState_->maxTreeBytes = bytes;
+}
+
+bool JSONDecoder::exceededMaximumTreeBytes() const {
+    return parseState_ && parseState_->exceededTreeBytes;
+}
+
 void JSONDecoder::clearCache() {
     if (!parseState_)
         return;
@@ -1347,19 +1412,28 @@ void JSONDecoder::releaseState() {
 }
 
 Value JSONDecoder::parse(const unsigned char* bytes, size_t length, bool mutableCollections,
-                         Ref<plat::Error>* error) {
+                         Ref<plat::Error>* error, plat::Bytes* keptText) {
     if (!parseState_)
         plat::raise(plat::NSInternalInconsistencyException, "parseState is NULL.");
     if (!bytes)
         plat::raise(plat::NSInvalidArgumentException, "The string argument is NULL.");
     // Everything the parse makes lives in its document; the result holds the document. Trees
     // of replies take about twice their text.
-    const auto document = std::make_shared<JKDocument>(2 * length);
+    const auto document = std::make_shared<JKDocument>(
+        parseState_->maxTreeBytes ? std::min(2 * length, parseState_->maxTreeBytes) : 2 * length);
+    parseState_->exceededTreeBytes = false;
+    if (keptText)
+        document->keepText(std::move(*keptText));  // the bytes stay where they are
     Value result;
     bool failed = true;
     Ref<plat::Error> failure;
     try {
-        Parser parser(*parseState_, *document, bytes, length, mutableCollections);
+        // Objects learn their texts only where the text reads as it is parsed: without comments,
+        // line breaks of other kinds or replaced bytes.
+        constexpr JKParseOptionFlags kReadAlike =
+            JKParseAllowComments | JKParseUnicodeLineBreaks | JKParseReplaceInvalidUnicode;
+        Parser parser(*parseState_, *document, bytes, length, mutableCollections,
+                      keptText != nullptr && (parseState_->options & kReadAlike) == 0);
         const Value value = parser.run();
         failed = parser.failed();
         if (failed)
@@ -1388,6 +1462,13 @@ Value JSONDecoder::objectWithUTF8String(const char* string, size_t length,
 Value JSONDecoder::objectWithData(const plat::Bytes& jsonData, Ref<plat::Error>* error) {
     static const unsigned char empty = 0;
     return parse(jsonData.empty() ? &empty : jsonData.data(), jsonData.size(), false, error);
+}
+
+Value JSONDecoder::objectKeepingText(plat::Bytes text, Ref<plat::Error>* error) {
+    static const unsigned char empty = 0;
+    const unsigned char* bytes = text.empty() ? &empty : text.data();
+    const size_t length = text.size();
+    return parse(bytes, length, false, error, &text);
 }
 
 Value JSONDecoder::mutableObjectWithUTF8String(const char* string, size_t length,

@@ -53,6 +53,9 @@ class JSONDecoder : public plat::Object {
     plat::Value objectWithUTF8String(const char* string, size_t length,
                                      Ref<plat::Error>* error = nullptr);
     plat::Value objectWithData(const plat::Bytes& jsonData, Ref<plat::Error>* error = nullptr);
+    // The same for a text that the result keeps: each object of the result knows its bytes in
+    // the text (JKDictionary::sourceText), valid as long as any value of the result is held.
+    plat::Value objectKeepingText(plat::Bytes text, Ref<plat::Error>* error = nullptr);
     // The same with mutable containers.
     plat::Value mutableObjectWithUTF8String(const char* string, size_t length,
                                             Ref<plat::Error>* error = nullptr);
@@ -67,6 +70,13 @@ class JSONDecoder : public plat::Object {
         return objectWithData(jsonData, error);
     }
 
+    // Bounds what a parse may build (immutable parses): past `bytes` of the document and the
+    // pending entries of the open containers, the parse fails and what it made is let go. 0
+    // (the default) sets no bound.
+    void setMaximumTreeBytes(size_t bytes);
+    // Whether the last parse failed on that bound.
+    bool exceededMaximumTreeBytes() const;
+
     // Forgets every cached string.
     void clearCache();
 
@@ -77,8 +87,9 @@ class JSONDecoder : public plat::Object {
     void releaseState();
 
   private:
+    // `keptText`, when given, is the text of `bytes`, taken over by the result's document.
     plat::Value parse(const unsigned char* bytes, size_t length, bool mutableCollections,
-                      Ref<plat::Error>* error);
+                      Ref<plat::Error>* error, plat::Bytes* keptText = nullptr);
 
     std::unique_ptr<JKParseState> parseState_;
 };

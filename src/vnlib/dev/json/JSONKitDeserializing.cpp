@@ -46,6 +46,13 @@ plat::Value objectFromJSONData(const plat::Bytes& data) {
     return parseOnce(viewOf(data), 0, false, nullptr);
 }
 
+plat::Value objectFromJSONDataKeepingText(plat::Bytes data) {
+    JSONDecoder decoder;
+    plat::Value result = decoder.objectKeepingText(std::move(data));
+    decoder.releaseState();
+    return result;
+}
+
 plat::Value objectFromJSONDataWithParseOptions(const plat::Bytes& data,
                                                JKParseOptionFlags parseOptionFlags,
                                                Ref<plat::Error>* error) {

@@ -22,6 +22,9 @@ plat::Value mutableObjectFromJSONStringWithParseOptions(std::string_view string,
                                                         Ref<plat::Error>* error = nullptr);
 
 plat::Value objectFromJSONData(const plat::Bytes& data);
+// The same for data that the result keeps: its objects know their bytes in it (see
+// JSONDecoder::objectKeepingText).
+plat::Value objectFromJSONDataKeepingText(plat::Bytes data);
 plat::Value objectFromJSONDataWithParseOptions(const plat::Bytes& data,
                                                JKParseOptionFlags parseOptionFlags,
                                                Ref<plat::Error>* error = nullptr);

@@ -6,10 +6,11 @@ using plat::Value;
 
 namespace {
 
-std::optional<std::string> text(const Value& object, JKSerializeOptionFlags options,
-                                JKEncodeOptionType encodeOption,
-                                JKSerializeUnsupportedClassBlock block, Ref<plat::Object> delegate,
-                                plat::Selector selector, Ref<plat::Error>* error) {
+std::optional<std::string> serializedText(const Value& object, JKSerializeOptionFlags options,
+                                          JKEncodeOptionType encodeOption,
+                                          JKSerializeUnsupportedClassBlock block,
+                                          Ref<plat::Object> delegate, plat::Selector selector,
+                                          Ref<plat::Error>* error) {
     return JKSerializer::serializeObjectToString(object, options, encodeOption, std::move(block),
                                                  std::move(delegate), selector, error);
 }
@@ -24,7 +25,7 @@ Value stringValue(std::string_view string) {
     return Value(std::string(string));
 }
 
-constexpr JKEncodeOptionType kString = JKEncodeOptionStringObj;
+constexpr JKEncodeOptionType kStringObject = JKEncodeOptionStringObj;
 constexpr JKEncodeOptionType kCollection = JKEncodeOptionCollectionObj;
 constexpr JKEncodeOptionType kData = JKEncodeOptionResultData;
 constexpr JKEncodeOptionType kText = JKEncodeOptionResultString;
@@ -38,70 +39,73 @@ JKEncodeOptionType quotes(bool includeQuotes) {
 // ---- Strings ----
 
 std::optional<plat::Bytes> JSONData(std::string_view string) {
-    return bytes(text(stringValue(string), 0, kString | kData, {}, {}, {}, nullptr));
+    return bytes(
+        serializedText(stringValue(string), 0, kStringObject | kData, {}, {}, {}, nullptr));
 }
 
 std::optional<plat::Bytes> JSONDataWithOptions(std::string_view string,
                                                JKSerializeOptionFlags serializeOptions,
                                                bool includeQuotes, Ref<plat::Error>* error) {
-    return bytes(text(stringValue(string), serializeOptions,
-                      kString | kData | quotes(includeQuotes), {}, {}, {}, error));
+    return bytes(serializedText(stringValue(string), serializeOptions,
+                                kStringObject | kData | quotes(includeQuotes), {}, {}, {}, error));
 }
 
 std::optional<std::string> JSONString(std::string_view string) {
-    return text(stringValue(string), 0, kString | kText, {}, {}, {}, nullptr);
+    return serializedText(stringValue(string), 0, kStringObject | kText, {}, {}, {}, nullptr);
 }
 
 std::optional<std::string> JSONStringWithOptions(std::string_view string,
                                                  JKSerializeOptionFlags serializeOptions,
                                                  bool includeQuotes, Ref<plat::Error>* error) {
-    return text(stringValue(string), serializeOptions, kString | kText | quotes(includeQuotes), {},
-                {}, {}, error);
+    return serializedText(stringValue(string), serializeOptions,
+                          kStringObject | kText | quotes(includeQuotes), {}, {}, {}, error);
 }
 
 // ---- Arrays and dictionaries ----
 
 #define VARNEL_JSON_COLLECTION_WRITERS(Collection)                                                \
     std::optional<plat::Bytes> JSONData(const Ref<Collection>& collection) {                      \
-        return bytes(text(Value(collection), 0, kCollection | kData, {}, {}, {}, nullptr));       \
+        return bytes(                                                                             \
+            serializedText(Value(collection), 0, kCollection | kData, {}, {}, {}, nullptr));      \
     }                                                                                             \
     std::optional<plat::Bytes> JSONDataWithOptions(const Ref<Collection>& collection,             \
                                                    JKSerializeOptionFlags serializeOptions,       \
                                                    Ref<plat::Error>* error) {                     \
-        return bytes(                                                                             \
-            text(Value(collection), serializeOptions, kCollection | kData, {}, {}, {}, error));   \
+        return bytes(serializedText(Value(collection), serializeOptions, kCollection | kData, {}, \
+                                    {}, {}, error));                                              \
     }                                                                                             \
     std::optional<plat::Bytes> JSONDataWithOptions(                                               \
         const Ref<Collection>& collection, JKSerializeOptionFlags serializeOptions,               \
         Ref<plat::Object> delegate, plat::Selector selector, Ref<plat::Error>* error) {           \
-        return bytes(text(Value(collection), serializeOptions, kCollection | kData, {},           \
-                          std::move(delegate), selector, error));                                 \
+        return bytes(serializedText(Value(collection), serializeOptions, kCollection | kData, {}, \
+                                    std::move(delegate), selector, error));                       \
     }                                                                                             \
     std::optional<plat::Bytes> JSONDataWithOptions(                                               \
         const Ref<Collection>& collection, JKSerializeOptionFlags serializeOptions,               \
         JKSerializeUnsupportedClassBlock block, Ref<plat::Error>* error) {                        \
-        return bytes(text(Value(collection), serializeOptions, kCollection | kData,               \
-                          std::move(block), {}, {}, error));                                      \
+        return bytes(serializedText(Value(collection), serializeOptions, kCollection | kData,     \
+                                    std::move(block), {}, {}, error));                            \
     }                                                                                             \
     std::optional<std::string> JSONString(const Ref<Collection>& collection) {                    \
-        return text(Value(collection), 0, kCollection | kText, {}, {}, {}, nullptr);              \
+        return serializedText(Value(collection), 0, kCollection | kText, {}, {}, {}, nullptr);    \
     }                                                                                             \
     std::optional<std::string> JSONStringWithOptions(const Ref<Collection>& collection,           \
                                                      JKSerializeOptionFlags serializeOptions,     \
                                                      Ref<plat::Error>* error) {                   \
-        return text(Value(collection), serializeOptions, kCollection | kText, {}, {}, {}, error); \
+        return serializedText(Value(collection), serializeOptions, kCollection | kText, {}, {},   \
+                              {}, error);                                                         \
     }                                                                                             \
     std::optional<std::string> JSONStringWithOptions(                                             \
         const Ref<Collection>& collection, JKSerializeOptionFlags serializeOptions,               \
         Ref<plat::Object> delegate, plat::Selector selector, Ref<plat::Error>* error) {           \
-        return text(Value(collection), serializeOptions, kCollection | kText, {},                 \
-                    std::move(delegate), selector, error);                                        \
+        return serializedText(Value(collection), serializeOptions, kCollection | kText, {},       \
+                              std::move(delegate), selector, error);                              \
     }                                                                                             \
     std::optional<std::string> JSONStringWithOptions(                                             \
         const Ref<Collection>& collection, JKSerializeOptionFlags serializeOptions,               \
         JKSerializeUnsupportedClassBlock block, Ref<plat::Error>* error) {                        \
-        return text(Value(collection), serializeOptions, kCollection | kText, std::move(block),   \
-                    {}, {}, error);                                                               \
+        return serializedText(Value(collection), serializeOptions, kCollection | kText,           \
+                              std::move(block), {}, {}, error);                                   \
     }
 
 VARNEL_JSON_COLLECTION_WRITERS(plat::Array)

@@ -10,7 +10,7 @@ PLAT_DEFINE_CLASS(KxJsonStreamWriter, plat::Object, PLAT_NO_METHODS)
 namespace {
 
 // The class name of a value in error texts.
-std::string classNameOf(const plat::Value& value) {
+std::string writerClassNameOf(const plat::Value& value) {
     using Kind = plat::Value::Kind;
     switch (value.kind()) {
         case Kind::Nil:
@@ -251,7 +251,7 @@ bool KxJsonStreamWriter::writeNumber(const plat::Value& number) {
     const plat::Number* n = number.number();
     const plat::Decimal* decimal = number.decimal();
     if (!n && !decimal)
-        return fail("JSON serialisation not supported for " + classNameOf(number));
+        return fail("JSON serialisation not supported for " + writerClassNameOf(number));
     if (!beginScalar(false))
         return false;
 
@@ -303,7 +303,7 @@ bool KxJsonStreamWriter::writeValue(const plat::Value& value) {
         if (chain < kMaxProxyChain)
             proxy = proxyForJsonOf(current);
         if (!proxy)
-            return fail("JSON serialisation not supported for " + classNameOf(current));
+            return fail("JSON serialisation not supported for " + writerClassNameOf(current));
         current = std::move(*proxy);
     }
 }

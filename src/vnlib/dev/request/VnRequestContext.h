@@ -83,6 +83,11 @@ class VnRequestContext : public plat::Object {
     // that must tell a list of nothing but nulls from an empty list. Off by default.
     bool keepsNullElements() const { return keepsNullElements_; }
     void setKeepsNullElements(bool keep) { keepsNullElements_ = keep; }
+    // The records an answer is made of keep the bytes each was made from, as the reply held
+    // them, so that they can be stored as received (see VnInfoBase::receivedJson). Off by
+    // default.
+    bool keepsReceivedText() const { return keepsReceivedText_; }
+    void setKeepsReceivedText(bool keep) { keepsReceivedText_ = keep; }
 
     // ---- For subclasses and sibling classes ----
     // The finish, called from the work's completion on the request's thread.
@@ -121,6 +126,7 @@ class VnRequestContext : public plat::Object {
     Ref<plat::Dictionary> customParams_;
     bool ownsDelegate_ = false;
     bool keepsNullElements_ = false;
+    bool keepsReceivedText_ = false;
     bool running_ = false;
     std::vector<Ref<VnJointRequest>> jointRequests_;
     Ref<VnRequestResult> pendingResult_;

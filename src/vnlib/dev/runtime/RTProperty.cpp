@@ -28,7 +28,7 @@ RTProperty::Attributes parseAttributes(std::string_view text) {
     return map;
 }
 
-const char* orNull(const std::optional<std::string>& text) {
+const char* nameOrNull(const std::optional<std::string>& text) {
     return text ? text->c_str() : "(null)";
 }
 
@@ -47,8 +47,8 @@ Ref<RTProperty> RTProperty::propertyWithName(std::string name, Attributes attrib
 
 std::string RTProperty::description() const {
     return plat::format("<%s %p: %s %s %s %s>", className().c_str(), static_cast<const void*>(this),
-                        name().c_str(), attributeEncodings().c_str(), orNull(typeEncoding()),
-                        orNull(ivarName()));
+                        name().c_str(), attributeEncodings().c_str(), nameOrNull(typeEncoding()),
+                        nameOrNull(ivarName()));
 }
 
 bool RTProperty::isEqual(const plat::Object* other) const {

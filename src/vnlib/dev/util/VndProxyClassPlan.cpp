@@ -9,7 +9,7 @@
 
 namespace {
 
-const plat::Selector& propertyForKeyHook() {
+const plat::Selector& planPropertyForKeyHook() {
     static const plat::Selector sel("_propertyNameByDictionaryKeyName:");
     return sel;
 }
@@ -89,9 +89,10 @@ VndProxyKeyPlan VndProxyClassPlan::makePlan(plat::Object& target, const plat::Va
         plan.renderedKey = std::move(*rendered);
     if (!isSource_)
         return plan;  // other targets are asked at each lookup
-    plan.propertyName = target.respondsToSelector(propertyForKeyHook())
-                            ? plat::send<std::string>(&target, propertyForKeyHook(), *key.string())
-                            : *key.string();
+    plan.propertyName =
+        target.respondsToSelector(planPropertyForKeyHook())
+            ? plat::send<std::string>(&target, planPropertyForKeyHook(), *key.string())
+            : *key.string();
     plan.readable = target.respondsToSelector(plan.propertyName);
     if (plan.readable)
         plan.property =

@@ -51,3 +51,21 @@ size_t VnConnectionQueue::highWaterMark() const {
     std::lock_guard guard(lock_);
     return highWaterMark_;
 }
+
+bool VnConnectionQueue::takeReplyBytes(size_t bytes) {
+    std::lock_guard guard(lock_);
+    if (bytes > maxReplyBytes_ - replyBytes_)
+        return false;
+    replyBytes_ += bytes;
+    return true;
+}
+
+void VnConnectionQueue::giveBackReplyBytes(size_t bytes) {
+    std::lock_guard guard(lock_);
+    replyBytes_ -= std::min(bytes, replyBytes_);
+}
+
+size_t VnConnectionQueue::replyBytesHeld() const {
+    std::lock_guard guard(lock_);
+    return replyBytes_;
+}

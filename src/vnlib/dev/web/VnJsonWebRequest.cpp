@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cctype>
 #include <mutex>
+#include <utility>
 
 #include "platform/core/Log.h"
 #include "platform/net/UrlError.h"
-#include "vnlib/dev/json/JSONKitDeserializing.h"
+#include "vnlib/dev/json/JSONDecoder.h"
 #include "vnlib/dev/kxjson/KxJsonParser.h"
 #include "vnlib/dev/kxjson/KxJsonWriter.h"
 #include "vnlib/dev/web/VnConnectionQueue.h"
@@ -19,7 +20,8 @@ namespace {
 // ---- The process-wide connection queue ----------------------------------------------------------
 
 VnConnectionQueue& connectionQueue() {
-    static VnConnectionQueue queue(VnJsonWebRequest::kMaxActiveConnections);
+    static VnConnectionQueue queue(VnJsonWebRequest::kMaxActiveConnections,
+                                   VnJsonWebRequest::kMaxRepliesInFlightBytes);
     return queue;
 }
 
@@ -29,7 +31,7 @@ bool isSecretName(std::string name) {
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     for (const char* word : {"password", "passwd", "hash", "token", "authorization", "session",
-                             "secret", "otp", "pin"}) {
+                             "secret", "otp", "pin", "cookie"}) {
         if (name.find(word) != std::string::npos)
             return true;
     }
@@ -83,6 +85,15 @@ size_t VnJsonWebRequest::activeConnectionCount() {
 
 size_t VnJsonWebRequest::pendingConnectionCount() {
     return connectionQueue().pendingCount();
+}
+
+size_t VnJsonWebRequest::replyBytesHeld() {
+    return connectionQueue().replyBytesHeld();
+}
+
+void VnJsonWebRequest::dropReply() {
+    serviceReturnValue_.reset();
+    connectionQueue().giveBackReplyBytes(std::exchange(heldReplyBytes_, 0));
 }
 
 void VnJsonWebRequest::coreStart() {
@@ -163,6 +174,7 @@ void VnJsonWebRequest::didReceiveResponse(plat::UrlConnection& connection,
         failWith(replyTooLargeError());
         return;
     }
+    dropReply();  // of an earlier response of this connection
     serviceReturnValue_.emplace();
     serviceReturnValue_->reserve(expected < 1 ? 1024 : static_cast<size_t>(expected));
     notifyToKeepAlive();
@@ -175,11 +187,21 @@ void VnJsonWebRequest::didReceiveData(plat::UrlConnection& connection, const pla
         serviceReturnValue_.emplace();
     if (data.size() > kMaxReplyBytes - std::min(kMaxReplyBytes, serviceReturnValue_->size())) {
         // Not held any further: the reply cannot be an answer.
-        serviceReturnValue_.reset();
+        dropReply();
         connection.cancel();
         failWith(replyTooLargeError());
         return;
     }
+    if (!connectionQueue().takeReplyBytes(data.size())) {
+        dropReply();
+        connection.cancel();
+        failWith(plat::makeUrlError(
+            plat::NSURLErrorBadServerResponse, requestUrl(),
+            plat::format("The reply of %s was let go: the replies in flight hold %zu MiB already",
+                         methodName().c_str(), kMaxRepliesInFlightBytes >> 20)));
+        return;
+    }
+    heldReplyBytes_ += data.size();
     serviceReturnValue_->insert(serviceReturnValue_->end(), data.begin(), data.end());
     notifyToKeepAlive();
 }
@@ -203,7 +225,31 @@ void VnJsonWebRequest::didFinishLoading(plat::UrlConnection& connection) {
     VnNetworkActivityNotificationCenter::defaultCenter()->notifyNetworkActivityDidFinish();
 
     const double parseStart = plat::RunLoop::current().now();
-    plat::Value reply = objectFromJSONString(text);
+    plat::Value reply;
+    bool treeTooLarge = false;
+    {
+        // A fresh decoder, let go at once: what a parse keeps goes with it. Answers whose records
+        // keep their bytes take the reply's text along with its values.
+        JSONDecoder decoder;
+        decoder.setMaximumTreeBytes(kMaxReplyTreeBytes);
+        reply = keepsReceivedText() && serviceReturnValue_
+                    ? decoder.objectKeepingText(std::move(*serviceReturnValue_))
+                    : decoder.objectWithUTF8String(text.data() ? text.data() : "", text.size());
+        treeTooLarge = decoder.exceededMaximumTreeBytes();
+        decoder.releaseState();
+    }
+    if (treeTooLarge) {
+        dropReply();
+        VND_TRACE("Webservice", "WebMethod: %s, reply too large once decoded",
+                  methodName().c_str());
+        coreNotifyFinishWithResult(VnRequestResult::resultWithReturnValue(
+            plat::Value(),
+            plat::makeUrlError(plat::NSURLErrorBadServerResponse, requestUrl(),
+                               plat::format("The reply of %s would take more than %zu MiB once "
+                                            "decoded",
+                                            methodName().c_str(), kMaxReplyTreeBytes >> 20))));
+        return;
+    }
     std::optional<plat::Value> returnValue;
     if (auto object = reply.dictionary()) {
         // A present member is the answer, even null (a method without a value).
@@ -216,7 +262,7 @@ void VnJsonWebRequest::didFinishLoading(plat::UrlConnection& connection) {
     VND_TRACE("Webservice", "WebMethod: %s(%s), Response Time = %f, ResultValue = %zu bytes",
               methodName().c_str(), requestObject_.isNil() ? "(null)" : "…", responseTime,
               text.size());
-    serviceReturnValue_.reset();
+    dropReply();
     if (statusCode_ < 200 || statusCode_ > 299) {
         // An error status is never an answer, even when its body holds one.
         std::string message = plat::format("HTTP status %d", statusCode_);
@@ -251,6 +297,7 @@ void VnJsonWebRequest::didFailWithError(plat::UrlConnection& connection,
 
 void VnJsonWebRequest::failWith(const Ref<plat::Error>& error) {
     auto keepAlive = self<VnJsonWebRequest>();
+    dropReply();
     leaveQueue();
     VND_TRACE("Webservice", "WebMethod: %s, Failed with error = %s", methodName().c_str(),
               error ? error->description().c_str() : "(null)");
@@ -266,7 +313,7 @@ void VnJsonWebRequest::coreCancel() {
     serviceConnection_.reset();
     connection->cancel();
     connectionQueue().leave(connection);
-    serviceReturnValue_.reset();
+    dropReply();
     VnNetworkActivityNotificationCenter::defaultCenter()->notifyNetworkActivityDidFinish();
     VND_TRACE("Performance", "WebMethod: %s, Request cancelled", methodName().c_str());
 }
@@ -278,7 +325,7 @@ void VnJsonWebRequest::timeout() {
 
 void VnJsonWebRequest::coreCleanUp() {
     VnTimeoutRequest::coreCleanUp();
-    serviceReturnValue_.reset();
+    dropReply();
     if (auto connection = std::move(serviceConnection_)) {
         serviceConnection_.reset();
         connection->cancel();

@@ -8,7 +8,10 @@
 // 200-299 fails it too, whatever the body holds: the error (NSURLErrorDomain) has the status as its
 // code and the service's "Message" (or "HTTP status <code>") as its text. A reply longer than
 // kMaxReplyBytes fails (NSURLErrorBadServerResponse) as soon as its length or its bytes pass the
-// limit, and what came of it is let go.
+// limit, and what came of it is let go; so does one whose bytes would take the replies held by
+// all requests in flight past kMaxRepliesInFlightBytes, and one that would take more than
+// kMaxReplyTreeBytes once decoded. A request that keeps received text (keepsReceivedText) hands
+// its reply's bytes over with the decoded answer, whose objects know their bytes in it.
 #include <optional>
 #include <string>
 
@@ -24,6 +27,16 @@ class VnJsonWebRequest : public VnTimeoutRequest, public plat::UrlConnectionDele
     // and 650 a magazine title, so a catalogue of a million items (the most the demo service
     // makes) answers some 50 MB; 128 MiB leaves that more than twice over.
     static constexpr size_t kMaxReplyBytes = size_t{128} << 20;
+    // The most a reply may become once decoded (JSONDecoder::setMaximumTreeBytes): short values
+    // cost far more decoded than as text ("0," 2 bytes, decoded some 60). The largest replies the
+    // program asks for are whole lists: 10,000 full item records (some 14 MB) decode to under
+    // 32 MiB, and a list of item references to 3.4 times its text (so 128 MiB holds a list of
+    // 300,000 references, 30 MB; the demo's generated catalogue of a million items, half a
+    // million references a list, would need 170 MiB).
+    static constexpr size_t kMaxReplyTreeBytes = size_t{128} << 20;
+    // The reply bytes held by all requests in flight at once: one reply of the longest kind and
+    // room for the others, where eight connections could otherwise hold 1 GiB.
+    static constexpr size_t kMaxRepliesInFlightBytes = size_t{160} << 20;
 
     VnJsonWebRequest(plat::Url serviceUrl, std::optional<std::string> webMethod,
                      plat::Value requestObject, Ref<plat::Dictionary> headerObject = nullptr);
@@ -54,6 +67,7 @@ class VnJsonWebRequest : public VnTimeoutRequest, public plat::UrlConnectionDele
     // The process-wide queue, for tests and diagnostics.
     static size_t activeConnectionCount();
     static size_t pendingConnectionCount();
+    static size_t replyBytesHeld();
     const Ref<plat::UrlConnection>& serviceConnection() const { return serviceConnection_; }
 
   protected:
@@ -67,12 +81,15 @@ class VnJsonWebRequest : public VnTimeoutRequest, public plat::UrlConnectionDele
     void failWith(const Ref<plat::Error>& error);
     Ref<plat::Error> replyTooLargeError() const;
     void leaveQueue();
+    // Lets go of the reply's bytes and gives them back to the queue's count.
+    void dropReply();
 
     plat::Url serviceUrl_;
     std::optional<std::string> webMethod_;
     Ref<plat::UrlConnection> serviceConnection_;
     plat::Value requestObject_;
     std::optional<plat::Bytes> serviceReturnValue_;
+    size_t heldReplyBytes_ = 0;  // counted by the queue
     int statusCode_ = 0;  // of the reply being received
     double startTimeInterval_ = 0;
     Ref<plat::Dictionary> headerObject_;

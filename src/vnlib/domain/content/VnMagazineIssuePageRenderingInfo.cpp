@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "platform/core/Log.h"
 #include "vnlib/dev/util/VndDiags.h"
 
 PLAT_DEFINE_CLASS(VnMagazineIssuePageRenderingInfo, plat::Object, PLAT_NO_METHODS)
@@ -43,6 +44,18 @@ VnMagazineIssuePageRenderingInfo::VnMagazineIssuePageRenderingInfo(const plat::D
     if (const std::string* name = page.objectForKey(k.pageName).string())
         pageName_ = *name;
     widgetDictionaries_ = page.objectForKey(k.widgets).array();
+    if (widgetDictionaries_ && widgetDictionaries_->count() > kMaxWidgetsPerPage) {
+        plat::log(plat::format("Page %s lists %zu widgets: only the first %zu are shown",
+                               pageName_.value_or("").c_str(), widgetDictionaries_->count(),
+                               kMaxWidgetsPerPage));
+        std::vector<plat::Value> kept;
+        kept.reserve(kMaxWidgetsPerPage);
+        widgetDictionaries_->enumerate([&](const plat::Value& widget) {
+            kept.push_back(widget);
+            return kept.size() < kMaxWidgetsPerPage;
+        });
+        widgetDictionaries_ = plat::Array::make(std::move(kept));
+    }
     plat::Value insets = page.objectForKey(k.insets);
     if (insets.isNil())
         insets = page.objectForKey(k.clipInsets);

@@ -4,11 +4,13 @@
 // "PageName", "Widgets" (kept as they are), "PageInsets" (else "ClipPageInsets"; each side a
 // number, a non-dictionary value meaning no insets), "SinglePageAlignment" and
 // "DoublePageAlignment" (99: the item-wide default applies). Values of the wrong type count as
-// absent. The background colour is always clear.
+// absent. A page's widget list is cut at kMaxWidgetsPerPage. The background colour is always
+// clear.
 #include <optional>
 #include <string>
 
 #include "platform/core/Collections.h"
+#include "vnlib/info/VnColor.h"
 
 struct VnEdgeInsets {
     double top = 0;
@@ -18,20 +20,12 @@ struct VnEdgeInsets {
     bool operator==(const VnEdgeInsets&) const = default;
 };
 
-// Red, green, blue and alpha from 0 to 1.
-struct VnColor {
-    double red = 0;
-    double green = 0;
-    double blue = 0;
-    double alpha = 0;
-    static VnColor clearColor() { return {}; }
-    bool operator==(const VnColor&) const = default;
-};
-
 class VnMagazineIssuePageRenderingInfo : public plat::Object {
     PLAT_CLASS(VnMagazineIssuePageRenderingInfo)
   public:
     static constexpr int32_t kDefaultAlignment = 99;
+    // A page lists at most this many widgets; a longer list is cut, with one logged line.
+    static constexpr size_t kMaxWidgetsPerPage = 1000;
 
     explicit VnMagazineIssuePageRenderingInfo(const plat::Dictionary& page);
     // Only a page name: no insets, alignments 0, no widgets.

@@ -37,7 +37,7 @@ PLAT_DEFINE_CLASS(VnBookStoreContextFactory, plat::Object, PLAT_NO_METHODS)
 namespace {
 
 constexpr const char* kNoNetworkDetected = "No network detected";
-constexpr const char* kSessionInitializationFailed = "Session initialization failed";
+constexpr const char* kContextSessionFailed = "Session initialization failed";
 
 // What a caller of a sign-in with a method question left: its delegate, prefix and credentials.
 struct PendingSignIn {
@@ -194,8 +194,6 @@ void VnBookStoreContext::persistUserAuthenticationInfo(const Ref<VnUserAuthentic
         activeUserContext_->startRequestAccountInfo();
     }
     localStorage_->setObject(plat::Value(session_->sessionId().value_or("")), VnSessionTokenKey);
-    // Held as a restored member's is, so that a session the service lost can be restored.
-    sessionToken_ = session_->sessionId();
     localStorage_->setObject(plat::Value(info->username()), VnUsernameKey);
     localStorage_->setObject(plat::Value(info->hashedPassword()), VnHashedPasswordKey);
     localStorage_->setObject(
@@ -217,10 +215,6 @@ bool VnBookStoreContext::restoreRegisteredUserContext() {
     const bool isTest = localStorage_->objectForKey(VnIsTestAccountKey).boolValue();
     changeActiveUserContext(VnBookStoreUserContext::make(
         self<VnBookStoreContext>(), VnUserId::userIdWithUserName(*userName), isTest));
-    // This run has no session of its own yet: the store knows the member by the session of the
-    // sign-in, kept with the member (a fresh session's id would be refused as unknown).
-    if (activeUserContext_ && !session_->sessionId())
-        activeUserContext_->setStoreSessionToken(sessionToken_);
     return true;
 }
 
@@ -390,7 +384,7 @@ void VnBookStoreContext::userContextNeedUserCredential() {
                    "bookStoreContextWaitingForAuthentication:", self<VnBookStoreContext>());
     } else {
         activeUserContext()->failPendingRequestsWithResult(
-            VnRequestResult::failedResultWithErrorMessage(kSessionInitializationFailed));
+            VnRequestResult::failedResultWithErrorMessage(kContextSessionFailed));
     }
     invokingWaitingForAuthentication_ = false;
 }

@@ -1,5 +1,7 @@
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 
+#include <utility>
+
 #include "platform/storage/Keychain.h"
 #include "vnlib/dev/udid/VndUDID.h"
 #include "vnlib/dev/util/VndDiags.h"
@@ -57,9 +59,18 @@ PLAT_DEFINE_CLASS(VnBookStoreUserRequest, VnRequestContext, [](auto& c) {
 
 namespace {
 constexpr const char* kSessionInitializationFailed = "Session initialization failed";
-// The result code of a member's call that the service answers as not signed in.
-constexpr int32_t kNotSignedInResultCode = 1;
 constexpr const char* kContextClosed = "The library has been closed";
+constexpr const char* kAccountRecordWithoutCode =
+    "The account reply has no e-mail address, so it was not kept";
+
+// Whether an account record has the code its table keys it by: an e-mail address the service
+// sent as text (a number or a list under "Email" is no address).
+bool accountCodeCameAsText(const Ref<VnAccountInfo>& info) {
+    if (!info || !info->code() || info->code()->empty())
+        return false;
+    const auto& loaded = info->persistentDictionary();
+    return !loaded || loaded->objectForKey("Email").isString();
+}
 }  // namespace
 
 // ---- Construction -------------------------------------------------------------------------------
@@ -124,7 +135,15 @@ void VnBookStoreUserContext::build() {
     accountInfo_ = std::dynamic_pointer_cast<VnAccountInfo>(
         accountInfoDataTable_->infoForCode(userId_->userName()));
 
-    accountInfoRequest_ = session->newAccountInfoRequest();
+    auto accountInfoRequest = session->newAccountInfoRequest();
+    // The account table keeps the record by its code (the e-mail address): a record without
+    // one has no place there, and fails the request instead.
+    accountInfoRequest->setReturnValueCheck([](const plat::Value& answer) {
+        return accountCodeCameAsText(answer.as<VnAccountInfo>())
+                   ? std::nullopt
+                   : std::optional<std::string>(kAccountRecordWithoutCode);
+    });
+    accountInfoRequest_ = std::move(accountInfoRequest);
     accountInfoRequest_->setDelegate(me, "accountInfo_");
 
     bookLibraryDomain_ = bookIssueDomainWithCategory(VnBookCategory_Libraries);
@@ -290,12 +309,12 @@ void VnBookStoreUserContext::defaultUserSignIn_request_didFinishWithResult(
     Ref<plat::Object>, Ref<VnRequestResult> result) {
     auto answer = result->returnValue().as<VnUserAuthenticationReturnValue>();
     const auto bookstore = context();
+    // Each sign-in the gate starts may be asked once more; the next one may again.
+    const bool retried = std::exchange(defaultSignInRetried_, false);
     if (result->succeed() && answer && answer->authenticated()) {
-        defaultSignInRetried_ = false;
         invokePendingRequests();
         startRequestAccountInfo();
-    } else if (result->succeed() && !defaultSignInRetried_ && bookstore &&
-               !pendingRequests_.empty()) {
+    } else if (result->succeed() && !retried && bookstore && !pendingRequests_.empty()) {
         // Refused by a service that answers: once more, on a fresh session (a sign-in starts by
         // dropping the session it had).
         defaultSignInRetried_ = true;
@@ -360,6 +379,10 @@ void VnBookStoreUserContext::accountInfo_request_didFinishWithResult(Ref<VnReque
 }
 
 void VnBookStoreUserContext::writeAccountInfo(const Ref<VnAccountInfo>& info) {
+    if (!accountCodeCameAsText(info)) {
+        VND_TRACE("Error", "%s", kAccountRecordWithoutCode);
+        return;
+    }
     accountInfo_ = info;
     accountInfoDataTable_->updateInfo(info);
     accountInfoDataTable_->flushStorageWriting();
@@ -705,23 +728,6 @@ void VnBookStoreUserRequest::coreCancel() {
 
 void VnBookStoreUserRequest::remoteRequest_request_didFinishWithResult(
     Ref<VnRequestContext>, Ref<VnRequestResult> result) {
-    // A member's call refused as not signed in while this run holds a signed-in session: the
-    // service has lost the session (it restarted). The session is made again (the member's
-    // stored session restored) and the call sent once more, instead of telling a member the
-    // sheet shows signed in to sign in first.
-    const auto userContext = userContext_.lock();
-    const auto answer =
-        result && result->succeed() ? result->returnValue().as<VnCommonBoolReturnValue>() : nullptr;
-    if (!resentOnNewSession_ && answer && !answer->isSuccess() &&
-        answer->resultCode() == kNotSignedInResultCode && userContext &&
-        !userContext->isDefault() && userContext->context() &&
-        userContext->serviceSession()->hasSignedIn() && userContext->context()->sessionToken()) {
-        resentOnNewSession_ = true;
-        VND_TRACE("Warning", "The service no longer knows the session: it is made again");
-        userContext->serviceSession()->signOutLocally();
-        userContext->executeRequest(remoteRequest_, self(), "remoteRequest_");
-        return;
-    }
     coreNotifyFinishWithResult(result);
 }
 

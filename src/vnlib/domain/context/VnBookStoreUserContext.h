@@ -385,6 +385,4 @@ class VnBookStoreUserRequest : public VnRequestContext {
   private:
     WeakRef<VnBookStoreUserContext> userContext_;
     Ref<VnRequestContext> remoteRequest_;
-    // Sent once more after the session was made again (see remoteRequest_request_...).
-    bool resentOnNewSession_ = false;
 };

@@ -68,9 +68,10 @@ VnInfoList VnMagazineDomainUpdatingRequest::filterForNeedUpdatedMetaInfo(
     return needed;
 }
 
-void VnMagazineDomainUpdatingRequest::finishWithSnapshot(bool hasUpdated) {
+void VnMagazineDomainUpdatingRequest::finishWithSnapshot(bool hasUpdated, bool whole) {
     // The domain is marked first, so that the caller's new snapshot carries the refresh's date.
-    markUpdatedIfNeeded();
+    if (whole)
+        markUpdatedIfNeeded();
     auto snapshot = takeLocalSnapshotWithUpdateFlag(hasUpdated);
     coreNotifyFinishWithResult(
         VnRequestResult::resultWithReturnValue(plat::Value::fromObject(snapshot), nullptr));
@@ -169,8 +170,8 @@ void VnMagazineDomainUpdatingRequest::magazineInfo_request_didFinishWithResult(
     }
     const auto fetched =
         VnKeepAskedRecords(itemsByRequestReturnValue(result->returnValue()), asked);
-    // A title asked for that did not come back fails the refresh once what came is kept, so that
-    // the list is not taken as refreshed without it.
+    // A title asked for that did not come back leaves the list not taken as refreshed (what came
+    // is kept), so that the next refresh asks for it again.
     const auto missing = VnRejectMissingAskedCodes(askedInOrder, fetched);
     const auto fetchMap = VnInfoMapByCode(fetchList_);
     std::map<std::optional<std::string>, Ref<VnInfo>> modifiedMap;
@@ -225,12 +226,9 @@ void VnMagazineDomainUpdatingRequest::magazineInfo_request_didFinishWithResult(
     } else {
         domain()->notifyItemsAddOrUpdate(fetched);
     }
-    if (missing) {
+    if (missing)
         VND_TRACE("Error", "%s", missing->errorMessage().value_or("").c_str());
-        coreNotifyFinishWithResult(missing);
-        return;
-    }
-    finishWithSnapshot(true);
+    finishWithSnapshot(true, !missing);
 }
 
 void VnMagazineDomainUpdatingRequest::coreCancel() {

@@ -47,7 +47,8 @@ class VnMagazineDomainUpdatingRequest : public VnDomainUpdatingRequest {
     void coreCancel() override;
 
   private:
-    void finishWithSnapshot(bool hasUpdated);
+    // Marks the domain updated only when the refresh brought the whole list.
+    void finishWithSnapshot(bool hasUpdated, bool whole = true);
 
     Ref<VnRequestContext> realInfoRequest_;
     // Kept from the meta list for the fetch's answer.

@@ -37,24 +37,21 @@ std::vector<Ref<VnMagazineIssueInfo>> recordsOf(const VnInfoList& items) {
     return records;
 }
 
+// The references of a list are kept as they came (see VnRequestContext::keepsReceivedText): a
+// list of thousands is read in one pass over each reference.
+Ref<VnRequestContext> keepingText(Ref<VnRequestContext> request) {
+    if (request)
+        request->setKeepsReceivedText(true);
+    return request;
+}
+
 Ref<VnRequestContext> metaIssueRequest(const Ref<VnBookStoreUserContext>& userContext,
                                        const std::string& kind,
                                        const std::optional<std::string>& magazineCode) {
     PLAT_PARAMETER_ASSERT(userContext);
-    return userContext->requestFactoryForIssueKind(kind)
-        .requestForMetaMagazineIssueInfosWithMagazineType(kind, magazineCode, VnIndexRange{0, 0});
-}
-
-// Whether the record's code came as text: a number or a truth value under the code's key is made
-// into text by the record, but is no code.
-bool codeCameAsText(const VnInfo& info) {
-    const auto& loaded = info.persistentDictionary();
-    if (!loaded)
-        return true;
-    plat::Value value = loaded->objectForKey(info.coreCodeKeyName());
-    if (value.isNil())
-        value = loaded->objectForKey("Code");
-    return value.isString();
+    return keepingText(userContext->requestFactoryForIssueKind(kind)
+                           .requestForMetaMagazineIssueInfosWithMagazineType(kind, magazineCode,
+                                                                             VnIndexRange{0, 0}));
 }
 
 }  // namespace
@@ -70,7 +67,7 @@ Ref<VnRequestResult> VnRejectUnusableCodes(const plat::Value& reply, const char*
     Ref<VnRequestResult> rejected;
     list->enumerate([&](const plat::Value& element) {
         auto info = element.as<VnInfo>();
-        if (info && info->code() && VnIsUsableItemCode(*info->code()) && codeCameAsText(*info))
+        if (info && info->code() && VnIsUsableItemCode(*info->code()) && info->codeCameAsText())
             return true;
         rejected = VnRequestResult::failedResultWithErrorMessage(
             std::string("The ") + what + " holds an element without a usable code: " +
@@ -149,9 +146,9 @@ Ref<VnMagazineIssueDomain> VnMagazineIssueDomain::bookList(
                                                                       : VnMagazineIssueKind_Shops;
     auto domain = std::make_shared<VnMagazineIssueDomain>(userContext, kind);
     domain->bookCategory_ = bookCategory;
-    domain->replaceItemsRequest(
+    domain->replaceItemsRequest(keepingText(
         userContext->requestFactoryForIssueKind(kind).requestForMetaBookInfosWithCategoryCode(
-            bookCategory, keyword));
+            bookCategory, keyword)));
     domain->keyword_ = std::move(keyword);
     return domain;
 }
@@ -409,7 +406,7 @@ Ref<VnRequestContext> VnMagazineIssueDomain::updateRequestWithRange(VnIndexRange
                                        issueKind_, magazineCode_, range);
     if (request)
         request->setKeepsNullElements(true);
-    return request;
+    return keepingText(request);
 }
 
 Ref<VnDomainUpdatingRequest> VnMagazineIssueDomain::requestForUpdateWithRange(VnIndexRange range) {
@@ -625,7 +622,6 @@ void VnMagazineIssueDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(
     askedCodes_ = std::move(seen);
     resultItems_.clear();
     anyBatchFailed_ = false;
-    missingFailure_.reset();
     startLoadingByInfoCodes();
 }
 
@@ -653,6 +649,8 @@ void VnMagazineIssueDomainUpdatingRequest::startLoadingByInfoCodes() {
             VnRequestResult::failedResultWithErrorMessage("No store session to fetch items"));
         return;
     }
+    // The records are stored as they are received.
+    chainedRequest_->setKeepsReceivedText(true);
     chainedRequest_->startWithDelegate(self(), "magazineIssueInfo_");
 }
 
@@ -676,11 +674,11 @@ void VnMagazineIssueDomainUpdatingRequest::magazineIssueInfo_request_didFinishWi
     if (!failure) {
         auto kept =
             VnKeepAskedRecords(itemsByRequestReturnValue(result->returnValue()), askedCodes_);
-        // An asked item that did not come back fails the refresh (what came is still kept).
+        // A batch that leaves out an asked item ends as a failed one that is not the last: what
+        // came is kept and the list is not marked updated, so the next refresh asks again.
         if (auto missing = VnRejectMissingAskedCodes(batchCodes_, kept)) {
             VND_TRACE("Error", "%s", missing->errorMessage().value_or("").c_str());
             anyBatchFailed_ = true;
-            missingFailure_ = missing;
         }
         for (auto& record : kept)
             resultItems_.push_back(std::move(record));
@@ -717,7 +715,11 @@ void VnMagazineIssueDomainUpdatingRequest::finishWithFetchedRecords(
         auto* record = dynamic_cast<VnMagazineIssueInfo*>(item.get());
         if (!record || !record->code())
             continue;
-        record->type_ = type;
+        // A record given another type than it came with is no longer the record as received.
+        if (record->type_ != type) {
+            record->dropReceivedJson();
+            record->type_ = type;
+        }
         auto [at, inserted] = position.try_emplace(*record->code(), records.size());
         if (inserted)
             records.push_back(item);
@@ -742,8 +744,8 @@ void VnMagazineIssueDomainUpdatingRequest::finishWithFetchedRecords(
         notifyItemUpdateDelegate(VnDomainItemsChangedSelector, changed);
     chainedRequest_.reset();
     resultItems_.clear();
-    if (lastFailure || missingFailure_) {
-        coreNotifyFinishWithResult(lastFailure ? lastFailure : missingFailure_);
+    if (lastFailure) {
+        coreNotifyFinishWithResult(lastFailure);
         return;
     }
     // The domain counts as refreshed only when every batch arrived.
@@ -767,5 +769,4 @@ void VnMagazineIssueDomainUpdatingRequest::coreCleanUp() {
     VnChangeList().swap(modified_);
     VnInfoList().swap(resultItems_);
     std::vector<std::string>().swap(batchCodes_);
-    missingFailure_.reset();
 }

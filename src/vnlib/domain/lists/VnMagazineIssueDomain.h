@@ -152,9 +152,8 @@ class VnMagazineIssueDomainUpdatingRequest : public VnDomainUpdatingRequest {
     bool isNewspaper_ = false;
     bool isLibrary_ = false;
     bool anyBatchFailed_ = false;
-    // The codes the running batch asked for, and the failure of a batch that left some out.
+    // The codes the running batch asked for.
     std::vector<std::string> batchCodes_;
-    Ref<VnRequestResult> missingFailure_;
 };
 
 // A failed result naming the first element of a reply that is not a record with a usable code

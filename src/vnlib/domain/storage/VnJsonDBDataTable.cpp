@@ -16,6 +16,11 @@ VnJsonDBDataTable::VnJsonDBDataTable(Ref<VnDataContext> dataContext, const plat:
 
 void VnJsonDBDataTable::saveInfoToJsonData(const Ref<VnInfo>& info, VnJsonData& data) const {
     data.setCode(info->code());
+    // A record as received is stored as the bytes it came as, once; any other is written.
+    if (auto received = info->takeReceivedJson()) {
+        data.setJsonString(std::move(received));
+        return;
+    }
     const auto view = info->proxyForJson().dictionary();
     data.setJsonString(view ? JSONStringWithOptions(view, 0, nullptr) : std::nullopt);
 }

@@ -1,10 +1,12 @@
 #pragma once
 // VnJsonDBDataTable: a record table kept as rows of an object store (code and JSON text per
-// record), through a data context. Every change is saved by the data context; rows already
-// fetched or added are cached by code, and each row decodes its record once. Preloading more than
-// 80 % of the rows takes them in one fetch instead of one fetch per code, and the codes that fetch
-// did not find are then known to have no row. A table object is meant for one piece of work: rows
-// added through another one afterwards are not seen for those codes.
+// record), through a data context. A record that holds the bytes it came as in a reply
+// (VnInfoBase::receivedJson) is stored as those bytes; any other as the compact text of its
+// dictionary view. Every change is saved by the data context; rows already fetched or added are
+// cached by code, and each row decodes its record once. Preloading more than 80 % of the rows
+// takes them in one fetch instead of one fetch per code, and the codes that fetch did not find are
+// then known to have no row. A table object is meant for one piece of work: rows added through
+// another one afterwards are not seen for those codes.
 #include <set>
 #include <string>
 #include <unordered_map>

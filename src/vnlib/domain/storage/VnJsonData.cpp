@@ -39,6 +39,11 @@ void VnJsonData::setJsonString(std::optional<std::string>&& json) {
     setPrimitiveValueForKey("jsonString", json ? plat::Value(std::move(*json)) : plat::Value());
 }
 
+void VnJsonData::setJsonString(std::shared_ptr<const std::string> json) {
+    setPrimitiveValueForKey("jsonString",
+                            json ? plat::Value::sharedString(std::move(json)) : plat::Value());
+}
+
 Ref<VnInfo> VnJsonData::info() {
     if (!info_) {
         auto record = std::dynamic_pointer_cast<VnInfo>(infoClass().make());

@@ -64,7 +64,7 @@ void VnLocalDataTable::ensureLoading() {
                 VnInfoBase::recordOfClass(*itemClass_, dictionary));
             if (!record || !record->code())
                 plat::raise(plat::NSInvalidArgumentException, "record without a code");
-            put(record);
+            infoMap_[*record->code()] = record;
         } catch (const plat::Exception& e) {
             VND_TRACE("Error", "%s", e.what());
         }
@@ -73,16 +73,21 @@ void VnLocalDataTable::ensureLoading() {
     VND_TRACE("Performance", "Overall deserialization time: %f", secondsNow() - start);
 }
 
-void VnLocalDataTable::put(const Ref<VnInfo>& info) {
-    if (!info || !info->code())
-        plat::raise(plat::NSInvalidArgumentException, "a record without a code has no place");
+bool VnLocalDataTable::put(const Ref<VnInfo>& info) {
+    if (!info || !info->code()) {
+        // Records come from the service: one without a code has no place, and is refused.
+        VND_TRACE("Error", "Refused a record without a code for %s",
+                  filePath_.filename().string().c_str());
+        return false;
+    }
     infoMap_[*info->code()] = info;
+    return true;
 }
 
 void VnLocalDataTable::addInfo(const Ref<VnInfo>& info) {
     ensureLoading();
-    put(info);
-    markPendingCacheFlush();
+    if (put(info))
+        markPendingCacheFlush();
 }
 
 void VnLocalDataTable::updateWithInfos(const std::vector<Ref<VnInfo>>& infos) {

@@ -6,7 +6,7 @@
 // class, in memory as a map by code, read on first use and written back whole, atomically, when
 // flushed (by the records themselves when they all can, VnRowText). A missing file is an empty
 // table; a file that is not a JSON array is set aside (renamed, logged) and the table starts
-// empty; elements that do not load are skipped.
+// empty; elements that do not load, and records without a code given to it, are skipped.
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -58,7 +58,8 @@ class VnLocalDataTable : public VnStorageBackedObject, public VnLocalDataTablePr
     bool _writeToStorage() override;
 
   private:
-    void put(const Ref<VnInfo>& info);
+    // False (and nothing changes) for a record without a code.
+    bool put(const Ref<VnInfo>& info);
     // The file's text when every record writes its own row (see VnRowText); nothing otherwise.
     std::optional<std::string> directText() const;
 

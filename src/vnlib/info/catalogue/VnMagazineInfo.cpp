@@ -3,9 +3,8 @@
 #include "platform/core/Property.h"
 #include "vnlib/info/catalogue/VnSubscriptionOptionInfo.h"
 
-using C = VnMagazineInfo;
-
 PLAT_DEFINE_CLASS(VnMagazineInfo, VnInfoWithCover, [](auto& c) {
+    using C = VnMagazineInfo;
     c.property("name", "T@\"NSString\",C,N,Vname_", &C::name, &C::setName)
         .property("nameSortingToken", "T@\"NSString\",R,C,N,VnameSortingToken_",
                   &C::nameSortingToken)

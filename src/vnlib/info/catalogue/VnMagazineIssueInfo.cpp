@@ -8,9 +8,8 @@
 #include "vnlib/info/catalogue/VnPageInfo.h"
 #include "vnlib/info/catalogue/VnPriceInfo.h"
 
-using C = VnMagazineIssueInfo;
-
 PLAT_DEFINE_CLASS(VnMagazineIssueInfo, VnInfoWithCover, [](auto& c) {
+    using C = VnMagazineIssueInfo;
     c.property("magazineName", "T@\"NSString\",C,N,VmagazineName_", &C::magazineName,
                &C::setMagazineName)
         .property("magazineNameSortingToken", "T@\"NSString\",R,C,N,VmagazineNameSortingToken_",
@@ -24,7 +23,9 @@ PLAT_DEFINE_CLASS(VnMagazineIssueInfo, VnInfoWithCover, [](auto& c) {
         .property("parentCode", "T@\"NSString\",C,N,VparentCode_", &C::parentCode,
                   &C::setParentCode)
         .property("prices", "T@\"NSArray\",C,N,Vprices_", &C::prices_)
-        .property("pricesExpire", "T@\"NSDate\",C,N,VpricesExpire_", &C::pricesExpire_)
+        .property("pricesExpire", "T@\"NSDate\",C,N,VpricesExpire_",
+                  &C::seldom<plat::Date, &C::Seldom::pricesExpire>,
+                  &C::setSeldom<plat::Date, &C::Seldom::pricesExpire>)
         .property("issueDate", "T@\"NSDate\",C,N,VissueDate_", &C::issueDate, &C::setIssueDate)
         .property("issueDateSortingToken", "T@\"NSDate\",R,C,N", &C::issueDateSortingToken)
         .property("coverUrl", "T@\"NSString\",C,N,VcoverUrl_", &C::coverUrl_)
@@ -46,24 +47,36 @@ PLAT_DEFINE_CLASS(VnMagazineIssueInfo, VnInfoWithCover, [](auto& c) {
         .property("category", "T@\"NSString\",C,N,Vcategory_", &C::category_)
         .property("isSample", "Tc,N,VisSample_", &C::isSample_)
         .property("publisher", "T@\"NSString\",C,N,Vpublisher_", &C::publisher_)
-        .property("authorImage", "T@\"NSString\",C,N,VauthorImage_", &C::authorImage_)
-        .property("publisherImage", "T@\"NSString\",C,N,VpublisherImage_", &C::publisherImage_)
+        .property("authorImage", "T@\"NSString\",C,N,VauthorImage_",
+                  &C::seldom<std::string, &C::Seldom::authorImage>,
+                  &C::setSeldom<std::string, &C::Seldom::authorImage>)
+        .property("publisherImage", "T@\"NSString\",C,N,VpublisherImage_",
+                  &C::seldom<std::string, &C::Seldom::publisherImage>,
+                  &C::setSeldom<std::string, &C::Seldom::publisherImage>)
         .property("primaryCategoryImage", "T@\"NSString\",C,N,VprimaryCategoryImage_",
-                  &C::primaryCategoryImage_)
+                  &C::seldom<std::string, &C::Seldom::primaryCategoryImage>,
+                  &C::setSeldom<std::string, &C::Seldom::primaryCategoryImage>)
         .property("secondaryCategoryImage", "T@\"NSString\",C,N,VsecondaryCategoryImage_",
-                  &C::secondaryCategoryImage_)
+                  &C::seldom<std::string, &C::Seldom::secondaryCategoryImage>,
+                  &C::setSeldom<std::string, &C::Seldom::secondaryCategoryImage>)
         .property("ISBN", "T@\"NSString\",C,N,VISBN_", &C::ISBN_)
         .property("fileSize", "Td,N,VfileSize_", &C::fileSize_)
         .property("primaryCategoryName", "T@\"NSString\",C,N,VprimaryCategoryName_",
                   &C::primaryCategoryName_)
         .property("secondaryCategoryName", "T@\"NSString\",C,N,VsecondaryCategoryName_",
                   &C::secondaryCategoryName_)
-        .property("authorLink", "T@\"NSString\",C,N,VauthorLink_", &C::authorLink_)
-        .property("publisherLink", "T@\"NSString\",C,N,VpublisherLink_", &C::publisherLink_)
+        .property("authorLink", "T@\"NSString\",C,N,VauthorLink_",
+                  &C::seldom<std::string, &C::Seldom::authorLink>,
+                  &C::setSeldom<std::string, &C::Seldom::authorLink>)
+        .property("publisherLink", "T@\"NSString\",C,N,VpublisherLink_",
+                  &C::seldom<std::string, &C::Seldom::publisherLink>,
+                  &C::setSeldom<std::string, &C::Seldom::publisherLink>)
         .property("primaryCategoryLink", "T@\"NSString\",C,N,VprimaryCategoryLink_",
-                  &C::primaryCategoryLink_)
+                  &C::seldom<std::string, &C::Seldom::primaryCategoryLink>,
+                  &C::setSeldom<std::string, &C::Seldom::primaryCategoryLink>)
         .property("secondaryCategoryLink", "T@\"NSString\",C,N,VsecondaryCategoryLink_",
-                  &C::secondaryCategoryLink_)
+                  &C::seldom<std::string, &C::Seldom::secondaryCategoryLink>,
+                  &C::setSeldom<std::string, &C::Seldom::secondaryCategoryLink>)
         .property("country", "T@\"NSString\",C,N,Vcountry_", &C::country_)
         .property("varnelSaleDate", "T@\"NSDate\",C,N,VvarnelSaleDate_", &C::varnelSaleDate_)
         .property("language", "T@\"NSString\",C,N,Vlanguage_", &C::language_)
@@ -81,7 +94,9 @@ PLAT_DEFINE_CLASS(VnMagazineIssueInfo, VnInfoWithCover, [](auto& c) {
         .property("bestSellerRank", "Ti,N,VbestSellerRank_", &C::bestSellerRank_)
         .property("remainingIssues", "Ti,N,VremainingIssues_", &C::remainingIssues_)
         .property("totalIssues", "Ti,N,VtotalIssues_", &C::totalIssues_)
-        .property("borrowDate", "T@\"NSString\",C,N,VborrowDate_", &C::borrowDate_)
+        .property("borrowDate", "T@\"NSString\",C,N,VborrowDate_",
+                  &C::seldom<std::string, &C::Seldom::borrowDate>,
+                  &C::setSeldom<std::string, &C::Seldom::borrowDate>)
         .property("dueDate", "T@\"NSString\",C,N,VdueDate_", &C::dueDate_)
         .property("subscriptionRequire", "Tc,N,VsubscriptionRequire_", &C::subscriptionRequire_)
         .property("available", "Tc,N,Vavailable_", &C::available_)
@@ -116,15 +131,38 @@ std::optional<std::string> sortingTokenOf(const std::optional<std::string>& name
     return nameSortingToken(*name);
 }
 
-// The content formats an item is offered in when the reply names none.
-Ref<plat::Array> defaultContentFormats() {
-    return plat::Array::make({plat::Value(int32_t{VnAssetFormatTypeJPG})});
+// Whether both lists hold numbers only, the same ones of the same types in the same order.
+bool sameNumbers(const plat::Array& a, const plat::Array& b) {
+    if (a.count() != b.count() || a.count() > 8)
+        return false;
+    for (size_t i = 0; i < a.count(); ++i) {
+        const plat::Value first = a.objectAtIndex(i), second = b.objectAtIndex(i);
+        const plat::Number* x = first.number();
+        const plat::Number* y = second.number();
+        if (!x || !y || x->type() != y->type() || !x->equals(*y))
+            return false;
+    }
+    return true;
+}
+
+// The content formats an item is offered in when the reply names none: one list for all, as it
+// never changes.
+const Ref<plat::Array>& defaultContentFormats() {
+    static const Ref<plat::Array> formats =
+        plat::Array::make({plat::Value(int32_t{VnAssetFormatTypeJPG})});
+    return formats;
+}
+
+// No prices: one empty list for all.
+const Ref<plat::Array>& noPrices() {
+    static const Ref<plat::Array> none = plat::Array::make({});
+    return none;
 }
 
 }  // namespace
 
 VnMagazineIssueInfo::VnMagazineIssueInfo()
-    : prices_(plat::Array::make({})),
+    : prices_(noPrices()),
       printListPriceCurrency_("THB"),
       supportedFormats_(defaultContentFormats()) {}
 
@@ -168,8 +206,8 @@ std::optional<std::string> VnMagazineIssueInfo::printListPriceCurrency() const {
 }
 
 void VnMagazineIssueInfo::setReturnDate(std::optional<std::string> text) {
-    returnDate_ = std::move(text);
-    returnDateValue_ = vnDateFromCompactDayText(returnDate_);
+    setSeldom<std::string, &Seldom::returnDate>(std::move(text));
+    returnDateValue_ = vnDateFromCompactDayText(returnDate());
 }
 
 bool VnMagazineIssueInfo::supportsContentFormat(int32_t format) const {
@@ -254,12 +292,18 @@ void VnMagazineIssueInfo::additionalLoadFromDictionary(const Ref<plat::Dictionar
         // The record's copy of its reply holds the same list, detached already: share it.
         const auto* kept = dynamic_cast<const VndLoadedDictionary*>(persistentDictionary().get());
         auto shared = kept ? kept->objectForKey(formatsKey).array() : nullptr;
+        // Else the list of the thread's previous record, when it holds the same numbers.
+        thread_local Ref<plat::Array> previous;
+        if (!shared && previous && sameNumbers(*previous, *formats))
+            shared = previous;
         supportedFormats_ = shared ? shared : detachedCopy(plat::Value(formats)).array();
+        if (!kept)
+            previous = supportedFormats_;
     }
     if (supportedFormats_->count() == 0)
         supportedFormats_ = defaultContentFormats();
     // "ReturnDateValue" is loaded after "ReturnDate": a null or unreadable value there must not
     // lose the day that the return date text gives.
     if (!returnDateValue_)
-        returnDateValue_ = vnDateFromCompactDayText(returnDate_);
+        returnDateValue_ = vnDateFromCompactDayText(returnDate());
 }

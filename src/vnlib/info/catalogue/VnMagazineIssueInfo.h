@@ -7,6 +7,7 @@
 // "ddMMyyyy".
 // VnBookDetail: the same record, as the book-detail call answers it.
 // VnMagazineIssueInfoGroup: a named group of items.
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -47,7 +48,9 @@ class VnMagazineIssueInfo : public VnInfoWithCover {
     void setPrintListPriceCurrency(std::optional<std::string> currency) {
         printListPriceCurrency_ = std::move(currency);
     }
-    const std::optional<std::string>& returnDate() const { return returnDate_; }
+    const std::optional<std::string>& returnDate() const {
+        return seldom<std::string, &Seldom::returnDate>();
+    }
     // Also sets returnDateValue from the "ddMMyyyy" text (none when it is not such a day).
     void setReturnDate(std::optional<std::string> text);
     // EPUB when offered, else page images.
@@ -57,6 +60,36 @@ class VnMagazineIssueInfo : public VnInfoWithCover {
     std::optional<std::string> issueFullDisplayName() const;
     float coverPriceBaht() const { return static_cast<float>(printListPrice_); }
 
+    // ---- Properties an item seldom carries ----
+    // Kept apart, and made only when one of them is set: a library list holds thousands of
+    // records, nearly all without them. Read and set through seldom() and setSeldom().
+    struct Seldom {
+        std::optional<std::string> authorImage;
+        std::optional<std::string> publisherImage;
+        std::optional<std::string> primaryCategoryImage;
+        std::optional<std::string> secondaryCategoryImage;
+        std::optional<std::string> authorLink;
+        std::optional<std::string> publisherLink;
+        std::optional<std::string> primaryCategoryLink;
+        std::optional<std::string> secondaryCategoryLink;
+        std::optional<std::string> borrowDate;  // the service's text
+        std::optional<std::string> returnDate;
+        std::optional<plat::Date> pricesExpire;
+    };
+    template <class T, std::optional<T> Seldom::*field>
+    const std::optional<T>& seldom() const {
+        static const std::optional<T> none;
+        return seldom_ ? (*seldom_).*field : none;
+    }
+    template <class T, std::optional<T> Seldom::*field>
+    void setSeldom(std::optional<T> value) {
+        if (!seldom_ && !value)
+            return;
+        if (!seldom_)
+            seldom_ = std::make_unique<Seldom>();
+        (*seldom_).*field = std::move(value);
+    }
+
     // ---- Plain properties ----
     // Kept by size, largest first, so that no padding lies between them: a library list holds
     // thousands of these records at once. Their order as properties is set where the class is
@@ -64,7 +97,6 @@ class VnMagazineIssueInfo : public VnInfoWithCover {
     std::optional<std::string> headCode_;
     std::optional<plat::Date> modifiedDate_;
     Ref<plat::Array> prices_;  // VnPriceInfo
-    std::optional<plat::Date> pricesExpire_;
     std::optional<std::string> coverUrl_;
     Ref<plat::Array> pageArray_;  // VnPageInfo, filled by the page request; never written
     std::optional<std::string> type_;
@@ -72,21 +104,12 @@ class VnMagazineIssueInfo : public VnInfoWithCover {
     std::optional<std::string> author_;
     std::optional<std::string> category_;
     std::optional<std::string> publisher_;
-    std::optional<std::string> authorImage_;
-    std::optional<std::string> publisherImage_;
-    std::optional<std::string> primaryCategoryImage_;
-    std::optional<std::string> secondaryCategoryImage_;
     std::optional<std::string> ISBN_;
     std::optional<std::string> primaryCategoryName_;
     std::optional<std::string> secondaryCategoryName_;
-    std::optional<std::string> authorLink_;
-    std::optional<std::string> publisherLink_;
-    std::optional<std::string> primaryCategoryLink_;
-    std::optional<std::string> secondaryCategoryLink_;
     std::optional<std::string> country_;
     std::optional<plat::Date> varnelSaleDate_;
     std::optional<std::string> language_;
-    std::optional<std::string> borrowDate_;  // the service's text
     std::optional<std::string> dueDate_;     // the service's text
     std::optional<plat::Date> returnDateValue_;
     std::optional<std::string> summary_;
@@ -137,8 +160,8 @@ class VnMagazineIssueInfo : public VnInfoWithCover {
     std::optional<plat::Date> issueDate_;
     mutable std::optional<plat::Date> issueDateSortingToken_;
     std::optional<std::string> printListPriceCurrency_;
-    std::optional<std::string> returnDate_;
     Ref<plat::Array> supportedFormats_;  // numbers of the content formats offered
+    std::unique_ptr<Seldom> seldom_;
 };
 
 class VnBookDetail : public VnMagazineIssueInfo {

@@ -3,9 +3,8 @@
 #include "platform/core/Property.h"
 #include "vnlib/info/catalogue/VnPriceInfo.h"
 
-using C = VnSubscriptionOptionInfo;
-
 PLAT_DEFINE_CLASS(VnSubscriptionOptionInfo, VnInfo, [](auto& c) {
+    using C = VnSubscriptionOptionInfo;
     c.property("prices", "T@\"NSArray\",&,N,Vprices_", &C::prices_)
         .property("subscriptionDescription", "T@\"NSString\",C,N,VsubscriptionDescription_",
                   &C::subscriptionDescription_)

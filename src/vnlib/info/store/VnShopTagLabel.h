@@ -4,16 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "vnlib/info/VnColor.h"
 #include "vnlib/info/VnInfoBase.h"
-
-// A colour as red, green, blue and alpha components from 0 to 1.
-struct VnColor {
-    double red = 0;
-    double green = 0;
-    double blue = 0;
-    double alpha = 1;
-    bool operator==(const VnColor&) const = default;
-};
 
 class VnShopTagLabel : public VnInfoBase {
     PLAT_CLASS(VnShopTagLabel)

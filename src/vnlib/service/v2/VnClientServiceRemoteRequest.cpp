@@ -1,5 +1,6 @@
 #include "vnlib/service/v2/VnClientServiceRemoteRequest.h"
 
+#include "platform/core/Log.h"
 #include "platform/runloop/RunLoop.h"
 #include "vnlib/info/VnInfoBase.h"
 #include "vnlib/service/v2/VnClientServiceSession.h"
@@ -68,6 +69,7 @@ void VnClientServiceRemoteRequest::coreRemoteRequestStart() {
     remoteRequest_ = owner->webRequestWithWebMethod(coreWebMethod(), webMethodParams());
     if (fixedCookies_)
         remoteRequest_->setFixedCookieHeader(cookieHeader_);
+    remoteRequest_->setKeepsReceivedText(keepsReceivedText());
     remoteRequest_->startWithDelegate(self<VnClientServiceRemoteRequest>(), "webmethod_");
 }
 
@@ -79,8 +81,16 @@ void VnClientServiceRemoteRequest::webmethod_request_didFinishWithResult(
         coreNotifyFinishWithResult(result);
         return;
     }
-    coreNotifyFinishWithResult(VnRequestResult::resultWithRequestParams(
-        coreRequestObject(), mapReturnValue(result->returnValue()), nullptr));
+    plat::Value returnValue = mapReturnValue(result->returnValue());
+    if (returnValueCheck_) {
+        if (auto refusal = returnValueCheck_(returnValue)) {
+            VND_TRACE("Error", "%s: %s", coreWebMethod().c_str(), refusal->c_str());
+            coreNotifyFinishWithResult(VnRequestResult::failedResultWithErrorMessage(*refusal));
+            return;
+        }
+    }
+    coreNotifyFinishWithResult(
+        VnRequestResult::resultWithRequestParams(coreRequestObject(), returnValue, nullptr));
 }
 
 plat::Value VnClientServiceRemoteRequest::mapReturnValue(const plat::Value& answer) const {
@@ -121,5 +131,5 @@ VnClientServiceCommonRequest::VnClientServiceCommonRequest(
 
 plat::Value VnClientServiceCommonRequest::coreReturnValueWithJsonDictionary(
     const Ref<plat::Dictionary>& dictionary) const {
-    return VnReturnValueOfClass(returnValueClass_, dictionary);
+    return VnReturnValueOfClass(returnValueClass_, dictionary, keepsReceivedText());
 }

@@ -5,6 +5,7 @@
 // skipped, plain values wrapped as {"Code": value}), any other value is passed as it is.
 // VnClientServiceCommonRequest is the usual concrete call: a web method, a request object and the
 // class of the return value.
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -40,6 +41,10 @@ class VnClientServiceRemoteRequest : public VnRequestContext {
     }
     // Maps the transport's answer to the return value.
     plat::Value mapReturnValue(const plat::Value& answer) const;
+    // A check of the return value before the request finishes with it: a text it answers makes
+    // the request fail with that message instead (a record that lacks what its owner needs).
+    using ReturnValueCheck = std::function<std::optional<std::string>(const plat::Value&)>;
+    void setReturnValueCheck(ReturnValueCheck check) { returnValueCheck_ = std::move(check); }
 
     void session_request_didFinishWithResult(Ref<VnRequestContext> request,
                                              Ref<VnRequestResult> result);
@@ -57,6 +62,7 @@ class VnClientServiceRemoteRequest : public VnRequestContext {
     Ref<VnRequestContext> sessionRequest_;
     bool fixedCookies_ = false;
     std::optional<std::string> cookieHeader_;
+    ReturnValueCheck returnValueCheck_;
 };
 
 class VnClientServiceCommonRequest : public VnClientServiceRemoteRequest {

@@ -1,6 +1,7 @@
 #include "vnlib/service/v2/VnRemoteCallSupport.h"
 
 #include "platform/core/Log.h"
+#include "vnlib/dev/json/JKDictionary.h"
 #include "vnlib/info/VnInfoBase.h"
 #include "vnlib/service/v2/VnRemoteReturnValue.h"
 
@@ -108,12 +109,15 @@ plat::Value VnMapRemoteAnswer(
 }
 
 plat::Value VnReturnValueOfClass(const plat::Class* returnValueClass,
-                                 const Ref<plat::Dictionary>& dictionary) {
+                                 const Ref<plat::Dictionary>& dictionary, bool keepReceivedText) {
     if (!returnValueClass)
         return plat::Value();
     auto object = returnValueClass->make();
     if (auto record = std::dynamic_pointer_cast<VnInfoBase>(object)) {
         record->initWithDictionary(dictionary);
+        const auto* received = dynamic_cast<const JKDictionary*>(dictionary.get());
+        if (keepReceivedText && received && !received->sourceText().empty())
+            record->setReceivedJson(received->sourceText());
     } else if (auto value = std::dynamic_pointer_cast<VnRemoteReturnValue>(object)) {
         value->initWithDictionary(dictionary);
     }

@@ -15,7 +15,7 @@ PLAT_DEFINE_CLASS(VnServiceCommonRequest, VnServiceRemoteRequest, PLAT_NO_METHOD
 
 namespace {
 
-[[noreturn]] void notImplemented() {
+[[noreturn]] void notImplementedHere() {
     plat::raise(VnMethodNotImplementedException, "Method not implemented");
 }
 
@@ -28,14 +28,14 @@ VnServiceRemoteRequest::VnServiceRemoteRequest(Ref<VnServiceConnection> connecti
 }
 
 std::string VnServiceRemoteRequest::coreWebMethod() const {
-    notImplemented();
+    notImplementedHere();
 }
 plat::Value VnServiceRemoteRequest::coreRequestObject() const {
-    notImplemented();
+    notImplementedHere();
 }
 plat::Value VnServiceRemoteRequest::coreReturnValueWithJsonDictionary(
     const Ref<plat::Dictionary>&) const {
-    notImplemented();
+    notImplementedHere();
 }
 
 plat::Value VnServiceRemoteRequest::webMethodParams() const {
@@ -66,6 +66,7 @@ void VnServiceRemoteRequest::coreRemoteRequestStart() {
         previous->cancel();
     }
     remoteRequest_ = serviceConnection_->requestWithWebMethod(webMethod, body, headers);
+    remoteRequest_->setKeepsReceivedText(keepsReceivedText());
     remoteRequest_->startWithDelegateUsingPrefixFromDidFinishSelector(
         self<VnServiceRemoteRequest>(), plat::Selector("webmethod_request:didFinishWithResult:"));
 }
@@ -119,5 +120,5 @@ VnServiceCommonRequest::VnServiceCommonRequest(Ref<VnServiceConnection> connecti
 
 plat::Value VnServiceCommonRequest::coreReturnValueWithJsonDictionary(
     const Ref<plat::Dictionary>& dictionary) const {
-    return VnReturnValueOfClass(returnValueClass_, dictionary);
+    return VnReturnValueOfClass(returnValueClass_, dictionary, keepsReceivedText());
 }

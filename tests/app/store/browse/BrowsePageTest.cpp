@@ -49,17 +49,47 @@ class BrowseScreenTest : public StoreTest {
         return ids;
     }
 
+    // Makes the browse page as the main window does and shows it; false when it is not made.
+    bool showContainer() {
+        container = ui::ResourceRegistry::shared().instantiate<BrowseMainViewController>(
+            "", "BrowseMainViewController");
+        if (!container)
+            return false;
+        container->view()->resize(1000, 700);
+        container->view()->show();
+        return true;
+    }
+
     testing_support::ContainerDoubles doubles;
     Ref<BrowseMainViewController> container;
 };
 
-TEST_F(BrowseScreenTest, PageListsIndexesPagesAndOpensAnItem) {
-    container = ui::ResourceRegistry::shared().instantiate<BrowseMainViewController>(
-        "", "BrowseMainViewController");
-    ASSERT_TRUE(container);
+TEST_F(BrowseScreenTest, AFailedIndexSaysNothingAndAsksAgainWhenShownAgain) {
+    store.setFault("GetWidgetInfo", {demo::FaultKind::ServerError});
+    ASSERT_TRUE(showContainer());
     QWidget* page = container->view();
-    page->resize(1000, 700);
+    auto main = std::dynamic_pointer_cast<BrowseMainView>(container->browseMainView());
+    ASSERT_TRUE(main);
+    auto authors = std::dynamic_pointer_cast<BrowseSubView>(main->browseBookSubView());
+    ASSERT_TRUE(authors);
+    ASSERT_TRUE(spinUntil([&] { return authors->namesAnswered(); }, kPatience));
+    // The index stays empty, with no message and no alert.
+    EXPECT_TRUE(authors->gAuthors().empty());
+    for (const QLabel* label : authors->view()->findChildren<QLabel*>())
+        EXPECT_FALSE(label->isVisible() && !label->text().isEmpty()) << label->text().toStdString();
+    EXPECT_TRUE(alerts->messages.empty());
+
+    // Shown again with the service back: the names are asked again and listed.
+    store.clearFaults();
+    page->hide();
     page->show();
+    ASSERT_TRUE(spinUntil([&] { return !authors->gAuthors().empty(); }, kPatience));
+    EXPECT_EQ(askedGroups(), (std::vector<std::string>{"0.browse.author", "0.browse.author"}));
+}
+
+TEST_F(BrowseScreenTest, PageListsIndexesPagesAndOpensAnItem) {
+    ASSERT_TRUE(showContainer());
+    QWidget* page = container->view();
     // The first list: authors, the book tab marked, no overlay while it loads.
     EXPECT_FALSE(container->isOverlayShown());
     ASSERT_TRUE(spinUntil([&] { return !askedGroups().empty(); }, kPatience));

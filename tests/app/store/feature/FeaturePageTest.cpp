@@ -71,19 +71,41 @@ class FeaturePageTest : public StoreTest {
         made->setDelegate(delegate);
         return made;
     }
+    // The home feature page in the window, shown, once it has loaded; null when it does not.
+    Ref<ShopFeatureMainView> loadedHome(QWidget& window) {
+        window.resize(1000, 900);
+        window.show();
+        auto home = page("0.feature_all");
+        home->addToContainer(&window);
+        return spinUntil([&] { return loads() == 1; }, 20000) ? home : nullptr;
+    }
     size_t widgetCalls() const { return store.requestsForMethod("GetWidgetInfo").size(); }
     size_t loads() const { return delegate->count("shopFeatureMainViewLoadComplete"); }
 
     Ref<DynamicObject> delegate = DynamicObject::make();
 };
 
+// A page that shows loads again when another member signs in or the member signs out; one that
+// does not show loads when it shows again.
+TEST_F(FeaturePageTest, AShownPageLoadsAgainWhenTheMemberChanges) {
+    QWidget window;
+    auto home = loadedHome(window);
+    ASSERT_TRUE(home);
+    ASSERT_TRUE(signIn("somchai@example.com", "rak-an-nangsue"));
+    EXPECT_TRUE(spinUntil([&] { return loads() == 2; }, 20000));
+    EXPECT_EQ(widgetCalls(), 2u);
+
+    home->removeFromContainer();
+    const size_t started = delegate->count("shopFeatureMainViewStartDownloading");
+    context->signOutRegisteredUser();
+    ASSERT_TRUE(context->activeUserContext()->isDefault());
+    EXPECT_EQ(delegate->count("shopFeatureMainViewStartDownloading"), started);
+}
+
 TEST_F(FeaturePageTest, RowsInPageOrderBannersOnScreenClicksReportedReloadOnReturnOnly) {
     QWidget window;
-    window.resize(1000, 900);
-    window.show();
-    auto home = page("0.feature_all");
-    home->addToContainer(&window);
-    ASSERT_TRUE(spinUntil([&] { return loads() == 1; }, 20000));
+    auto home = loadedHome(window);
+    ASSERT_TRUE(home);
     EXPECT_EQ(delegate->count("shopFeatureMainViewStartDownloading"), 1u);
     EXPECT_EQ(widgetCalls(), 1u);
 

@@ -87,16 +87,57 @@ class TopChartTest : public StoreTest {
         cell->view()->findChild<QPushButton*>()->click();
     }
 
+    // The top chart page, made and shown as the main window shows it; null when it is not made.
+    static Ref<TopChartMainViewController> showPage() {
+        auto page = ui::ResourceRegistry::shared().instantiate<TopChartMainViewController>(
+            "", "TopChartMainViewController");
+        if (page) {
+            page->view()->resize(1100, 760);
+            page->view()->show();
+        }
+        return page;
+    }
+    static Ref<TopChartMainView> mainOf(const Ref<TopChartMainViewController>& page) {
+        return page ? std::dynamic_pointer_cast<TopChartMainView>(page->mainChild()) : nullptr;
+    }
+
     screen_test::Doubles doubles;
 };
 
-TEST_F(TopChartTest, ColumnsLoadPageAndOpenTheirEntries) {
-    auto page = ui::ResourceRegistry::shared().instantiate<TopChartMainViewController>(
-        "", "TopChartMainViewController");
-    ASSERT_TRUE(page);
-    page->view()->resize(1100, 760);
+// Texts that the shown labels below the view hold.
+std::vector<std::string> shownLabelTexts(QWidget* page) {
+    std::vector<std::string> texts;
+    for (const QLabel* label : page->findChildren<QLabel*>()) {
+        if (label->isVisible() && !label->text().isEmpty())
+            texts.push_back(label->text().toStdString());
+    }
+    return texts;
+}
+
+TEST_F(TopChartTest, AFailedColumnSaysNothingAndAsksAgainWhenShownAgain) {
+    // The store answers nothing (an empty column also asks for a next page as its end shows).
+    store.setFault("GetWidgetInfo", {demo::FaultKind::ServerError});
+    store.setFault("GetSubWidgetInfo", {demo::FaultKind::ServerError});
+    auto page = showPage();
+    auto main = mainOf(page);
+    ASSERT_TRUE(main);
+    auto& books = *main->topChartBookView();
+    ASSERT_TRUE(spinUntil([&] { return books.categoryAnswered(); }, kPatience));
+    // The column stays as it was, empty, with no message and no alert.
+    EXPECT_TRUE(books.shopGroupArray().empty());
+    EXPECT_EQ(shownLabelTexts(books.view()), std::vector<std::string>{});
+    EXPECT_TRUE(alerts->messages.empty());
+
+    // Shown again with the service back: the column asks again and fills.
+    store.clearFaults();
+    page->view()->hide();
     page->view()->show();
-    auto main = std::dynamic_pointer_cast<TopChartMainView>(page->mainChild());
+    ASSERT_TRUE(spinUntil([&] { return books.shopGroupArray().size() == 48; }, kPatience));
+}
+
+TEST_F(TopChartTest, ColumnsLoadPageAndOpenTheirEntries) {
+    auto page = showPage();
+    auto main = mainOf(page);
     ASSERT_TRUE(main);
     auto& books = *main->topChartBookView();
     auto& magazines = *main->topChartMagazineView();
@@ -224,11 +265,9 @@ TEST_F(TopChartTest, ColumnsLoadPageAndOpenTheirEntries) {
     store.addMethodWithRequest(
         "GetSubWidgetInfo",
         [subWidgets](const demo::Json&, auto&, const auto&) { return *subWidgets; });
-    auto hostile = ui::ResourceRegistry::shared().instantiate<TopChartMainViewController>(
-        "", "TopChartMainViewController");
-    hostile->view()->resize(1100, 760);
-    hostile->view()->show();
-    auto hostileMain = std::dynamic_pointer_cast<TopChartMainView>(hostile->mainChild());
+    auto hostile = showPage();
+    auto hostileMain = mainOf(hostile);
+    ASSERT_TRUE(hostileMain);
     auto& hostileMagazines = *hostileMain->topChartMagazineView();
     auto settled = [](const TopChartListViewController& column) {
         return [&column] {

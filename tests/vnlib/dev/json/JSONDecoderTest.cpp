@@ -5,12 +5,14 @@
 
 #include "JSONTestSupport.h"
 #include "platform/core/Exception.h"
+#include "platform/core/Log.h"
 #include "vnlib/dev/json/JKArray.h"
 #include "vnlib/dev/json/JKConvertUTF8.h"
 #include "vnlib/dev/json/JKDictionary.h"
 #include "vnlib/dev/json/JKError.h"
 #include "vnlib/dev/json/JSONDecoder.h"
 #include "vnlib/dev/json/JSONKitDeserializing.h"
+#include "vnlib/dev/web/VnJsonWebRequest.h"
 
 using json_test::parse;
 using plat::Value;
@@ -412,3 +414,124 @@ TEST(JSONDecoder, RefusesMisuse) {
     EXPECT_TRUE(d.objectWithUTF8String("[x", 2).isNil());
     EXPECT_TRUE(d.objectWithUTF8String("[1]", 3).isArray());
 }
+
+TEST(JSONDecoder, ObjectsOfAKeptTextKnowTheirOwnBytes) {
+    const std::string text =
+        " {\"d\": [ {\"Code\":\"a\",\"Name\":\"\\u0e01 \xe0\xb8\x82\",\"Prices\":[{\"P\":1}]} ,\n"
+        "{ \"Code\" : \"b\" , \"Nested\" : {\"x\":{}} }, 7, {}]}\t";
+    Value reply = objectFromJSONDataKeepingText(plat::Bytes(text.begin(), text.end()));
+    ASSERT_TRUE(reply.isDictionary());
+    auto items = reply.dictionary()->objectForKey("d").array();
+    ASSERT_TRUE(items);
+    auto sourceOf = [](const Value& v) {
+        auto* d = v.as<JKDictionary>().get();
+        return d ? std::string(d->sourceText()) : std::string("<not an object>");
+    };
+    // Each object is its bytes between its braces, whitespace and escapes as they came; nested
+    // objects are their own bytes, never their neighbours'.
+    EXPECT_EQ(sourceOf(reply), text.substr(1, text.size() - 2));
+    EXPECT_EQ(sourceOf(items->objectAtIndex(0)),
+              "{\"Code\":\"a\",\"Name\":\"\\u0e01 \xe0\xb8\x82\",\"Prices\":[{\"P\":1}]}");
+    EXPECT_EQ(
+        sourceOf(
+            items->objectAtIndex(0).dictionary()->objectForKey("Prices").array()->objectAtIndex(0)),
+        "{\"P\":1}");
+    EXPECT_EQ(sourceOf(items->objectAtIndex(1)), "{ \"Code\" : \"b\" , \"Nested\" : {\"x\":{}} }");
+    EXPECT_EQ(sourceOf(items->objectAtIndex(1).dictionary()->objectForKey("Nested")), "{\"x\":{}}");
+    EXPECT_EQ(sourceOf(items->objectAtIndex(3)), "{}");
+    // Each member's value as the text holds it, whatever its kind.
+    auto first = items->objectAtIndex(0).as<JKDictionary>();
+    EXPECT_EQ(first->memberSourceText(0), "\"a\"");
+    EXPECT_EQ(first->memberSourceText(1), "\"\\u0e01 \xe0\xb8\x82\"");
+    EXPECT_EQ(first->memberSourceText(2), "[{\"P\":1}]");
+    EXPECT_TRUE(first->memberSourceText(3).empty());
+    auto secondItem = items->objectAtIndex(1).as<JKDictionary>();
+    EXPECT_EQ(secondItem->memberSourceText(1), "{\"x\":{}}");
+    EXPECT_EQ(reply.as<JKDictionary>()->memberSourceText(0),
+              text.substr(text.find('['), text.rfind(']') + 1 - text.find('[')));
+    // The text stays while a value of the result is held.
+    Value second = items->objectAtIndex(1);
+    items.reset();
+    reply = Value();
+    EXPECT_EQ(sourceOf(second), "{ \"Code\" : \"b\" , \"Nested\" : {\"x\":{}} }");
+
+    // A repeated key: the later value, in the earlier member's place.
+    const std::string repeated = R"({"a":1,"b":true,"a":[2, 3],"c":null})";
+    auto twice = objectFromJSONDataKeepingText(plat::Bytes(repeated.begin(), repeated.end()))
+                     .as<JKDictionary>();
+    ASSERT_EQ(twice->count(), 3U);
+    EXPECT_EQ(twice->memberSourceText(0), "[2, 3]");
+    EXPECT_EQ(twice->memberSourceText(1), "true");
+    EXPECT_EQ(twice->memberSourceText(2), "null");
+
+    // A text read with comments, other line breaks or replaced bytes does not read as it is
+    // parsed: its objects know no bytes.
+    const std::string commented = "{\"a\": /* note */ [1, // more\n 2]}";
+    auto decoder = JSONDecoder::decoderWithParseOptions(JKParseAllowComments);
+    auto withComments = decoder->objectKeepingText(plat::Bytes(commented.begin(), commented.end()));
+    ASSERT_TRUE(withComments.isDictionary());
+    EXPECT_TRUE(withComments.as<JKDictionary>()->sourceText().empty());
+    EXPECT_TRUE(withComments.as<JKDictionary>()->memberSourceText(0).empty());
+
+    // A text that is not kept gives its objects no bytes; neither do mutable results.
+    EXPECT_TRUE(parse(R"({"a":{"b":1}})").value.as<JKDictionary>()->sourceText().empty());
+    EXPECT_TRUE(mutableObjectFromJSONString(R"({"a":1})").as<JKDictionary>()->sourceText().empty());
+    // A text that does not parse gives nothing.
+    const std::string bad = R"([{"a":1},{"b":)";
+    EXPECT_TRUE(objectFromJSONDataKeepingText(plat::Bytes(bad.begin(), bad.end())).isNil());
+}
+
+namespace {
+
+// What a reply may become once decoded is bounded: short values that cost many times their text
+// fail before the tree grows past the bound, and the largest list the service sends stays
+// within the bound the transport uses.
+TEST(JSONDecoderTreeBound, ShortValuesFailAtTheBoundAndTheLargestListFits) {
+    constexpr size_t kBound = size_t{4} << 20;
+    std::string zeros = "[";
+    while (zeros.size() < (size_t{1} << 20))
+        zeros += "0,";
+    zeros += "0]";
+    std::string empties = "[";
+    while (empties.size() < (size_t{1} << 20))
+        empties += "[],{},";
+    empties += "[]]";
+    for (const std::string& text : {zeros, empties, "{\"d\":" + zeros + "}",
+                                    "[" + std::string(size_t{1} << 20, ' ') + zeros + "]"}) {
+        JSONDecoder decoder;
+        decoder.setMaximumTreeBytes(kBound);
+        Ref<plat::Error> error;
+        EXPECT_TRUE(decoder.objectWithUTF8String(text.data(), text.size(), &error).isNil());
+        EXPECT_TRUE(decoder.exceededMaximumTreeBytes());
+        ASSERT_TRUE(error);
+        EXPECT_NE(error->localizedDescription().find("would take more than"), std::string::npos)
+            << error->localizedDescription();
+    }
+    // Without a bound the same text decodes, and the decoder is reusable with one.
+    JSONDecoder decoder;
+    decoder.setMaximumTreeBytes(kBound);
+    EXPECT_TRUE(decoder.objectWithUTF8String(zeros.data(), zeros.size()).isNil());
+    decoder.setMaximumTreeBytes(0);
+    EXPECT_FALSE(decoder.objectWithUTF8String(zeros.data(), zeros.size()).isNil());
+    EXPECT_FALSE(decoder.exceededMaximumTreeBytes());
+
+    // A list of 300,000 item references (some 30 MB, about 100 MiB decoded) fits the bound the
+    // transport uses: a tenth of it fits a tenth of the bound.
+    std::string references = "[";
+    for (int i = 0; i < 30'000; ++i) {
+        references += plat::format(
+            "%s{\"MagazineIssueCode\":\"GB%d\",\"Hash\":\"GB%d-r1\","
+            "\"SortIndex\":%d,\"TotalResultLength\":500000}",
+            i ? "," : "", 100000 + 2 * i, 100000 + 2 * i, i);
+    }
+    references += "]";
+    decoder.setMaximumTreeBytes(VnJsonWebRequest::kMaxReplyTreeBytes / 10);
+    Ref<plat::Error> error;
+    const Value list = decoder.objectWithUTF8String(references.data(), references.size(), &error);
+    EXPECT_FALSE(decoder.exceededMaximumTreeBytes())
+        << references.size() << " bytes: " << (error ? error->localizedDescription() : "");
+    ASSERT_TRUE(list.array());
+    EXPECT_EQ(list.array()->count(), 30'000U);
+}
+
+}  // namespace

@@ -8,11 +8,11 @@ using testing_support::Journal;
 
 namespace {
 
-void turn(const std::string& mode = plat::kDefaultRunLoopMode) {
+void runTurn(const std::string& mode = plat::kDefaultRunLoopMode) {
     plat::RunLoop::current().runPending(mode);
 }
 
-Ref<VnRequestResult> ok(int v) {
+Ref<VnRequestResult> okResult(int v) {
     return std::make_shared<VnRequestResult>(plat::Value(v), nullptr);
 }
 
@@ -43,7 +43,7 @@ TEST(VnRequestResult, FactoriesAndDerivedProperties) {
     EXPECT_EQ(VnRequestResult::cancel(), VnRequestResult::cancel());
     EXPECT_TRUE(VnRequestResult::cancel()->isUserCancelled());
     EXPECT_TRUE(VnRequestResult::succeedResult()->succeed());
-    turn();
+    runTurn();
 }
 
 TEST(VnRequestContext, PrefixFromSelector) {
@@ -57,11 +57,11 @@ TEST(VnRequestContext, PrefixFromSelector) {
 TEST(VnRequestContext, KnownResultArrivesOnALaterTurnInEveryCommonMode) {
     Journal j;
     auto delegate = journalDelegate(j, "d");
-    auto request = VnRequestContext::requestWithResult(ok(1));
+    auto request = VnRequestContext::requestWithResult(okResult(1));
     request->startWithDelegate(delegate);
     EXPECT_TRUE(j.empty());  // never inside start
     EXPECT_TRUE(request->running());
-    turn(plat::kModalPanelRunLoopMode);  // queued finishes run during modal panels too
+    runTurn(plat::kModalPanelRunLoopMode);  // queued finishes run during modal panels too
     EXPECT_EQ(j, Journal{"d.delegate"});
     EXPECT_FALSE(request->running());
 }
@@ -90,7 +90,7 @@ TEST(VnRequestContext, NotificationOrderDelegateCallbackJointsProxy) {
     EXPECT_EQ(main->jointRequests().size(), 2u);
 
     j.clear();
-    main->finish(ok(7));
+    main->finish(okResult(7));
     EXPECT_EQ(j, (Journal{"main.delegate", "main.block 7", "joint1.delegate", "joint2.delegate",
                           "proxy.delegate", "proxy.cleanup", "main.cleanup"}));
     EXPECT_TRUE(main->jointRequests().empty());
@@ -105,7 +105,7 @@ TEST(VnRequestContext, SelectorPrefixDelegate) {
         delegate, "signin_request:didFinishWithResult:");
     EXPECT_TRUE(request->ownsDelegate());
     request->progress(3, 10);
-    request->finish(ok(1));
+    request->finish(okResult(1));
     EXPECT_EQ(j, (Journal{"signin.progress 3", "signin.delegate"}));
     request->setDelegate(delegate);
     EXPECT_FALSE(request->ownsDelegate());
@@ -116,13 +116,13 @@ TEST(VnRequestContext, CancelOfAQueuedResultDeliversNothingAndAllowsARestart) {
     auto delegate = journalDelegate(j, "d");
     auto request = TestRequest::make(&j);
     request->setDelegate(delegate);
-    request->startWithResult(ok(1));
+    request->startWithResult(okResult(1));
     request->cancel();
     EXPECT_EQ(j, (Journal{"req.cancel", "req.cleanup"}));
-    turn();
+    runTurn();
     EXPECT_EQ(j.size(), 2u);
-    request->startWithResult(ok(2));
-    turn();
+    request->startWithResult(okResult(2));
+    runTurn();
     EXPECT_EQ(j.back(), "req.cleanup");
     EXPECT_EQ(j[j.size() - 2], "d.delegate");
 }
@@ -133,16 +133,16 @@ TEST(VnRequestContext, MisuseRaisesAndCancelOnIdleDoesNothing) {
     EXPECT_EQ(request->cancels, 0);
     request->start();
     EXPECT_EQ(reasonOf([&] { request->start(); }), "Request already started");
-    request->finish(ok(1));
+    request->finish(okResult(1));
     request->start();  // a finished request may run again
     EXPECT_EQ(request->starts, 2);
     request->cancel();
 
     auto queued = TestRequest::make();
-    queued->startWithResult(ok(1));
-    EXPECT_EQ(reasonOf([&] { queued->startWithResult(ok(2)); }), "Request already started");
-    EXPECT_EQ(reasonOf([&] { queued->finish(ok(3)); }), "Request already finished");
-    turn();  // the queued result is still delivered
+    queued->startWithResult(okResult(1));
+    EXPECT_EQ(reasonOf([&] { queued->startWithResult(okResult(2)); }), "Request already started");
+    EXPECT_EQ(reasonOf([&] { queued->finish(okResult(3)); }), "Request already finished");
+    runTurn();  // the queued result is still delivered
     EXPECT_FALSE(queued->running());
     // The failed finish does not leave the request deferring its later starts.
     queued->start();
@@ -155,11 +155,11 @@ TEST(VnRequestContext, FinishOfARequestThatIsNotRunningTellsNobody) {
     auto request = TestRequest::make(&j);
     auto delegate = journalDelegate(j, "d");
     request->setDelegate(delegate);
-    request->finish(ok(1));
+    request->finish(okResult(1));
     request->start();
     request->cancel();
     j.clear();
-    request->finish(ok(1));
+    request->finish(okResult(1));
     EXPECT_TRUE(j.empty());
 }
 
@@ -175,22 +175,22 @@ TEST(VnRequestContext, RestartFromInsideTheFinishStartsOnALaterTurnAfterCleanUp)
         return std::any();
     });
     request->startWithDelegate(delegate);
-    request->finish(ok(1));
+    request->finish(okResult(1));
     EXPECT_EQ(j, (Journal{"req.start", "delegate", "req.cleanup"}));
     EXPECT_TRUE(request->running());
-    turn(plat::kModalPanelRunLoopMode);  // the deferred start waits for the default mode
+    runTurn(plat::kModalPanelRunLoopMode);  // the deferred start waits for the default mode
     EXPECT_EQ(request->starts, 1);
-    turn();
+    runTurn();
     EXPECT_EQ(request->starts, 2);
     // The second run holds its own reference: it survives the end of the first run's turn.
     WeakRef<TestRequest> weak = request;
     request.reset();
-    turn();
+    runTurn();
     ASSERT_FALSE(weak.expired());
-    weak.lock()->finish(ok(2));
+    weak.lock()->finish(okResult(2));
     EXPECT_EQ(finishes, 2);
     delegate->arguments("request:didFinishWithResult:").clear();  // the recorder's copies
-    turn();
+    runTurn();
     EXPECT_TRUE(weak.expired());
 }
 
@@ -201,11 +201,11 @@ TEST(VnRequestContext, ARunningRequestKeepsItselfAliveUntilTheTurnAfterItsFinish
         weak = request;
         request->start();
     }
-    turn();
+    runTurn();
     ASSERT_FALSE(weak.expired());
-    weak.lock()->finish(ok(1));
+    weak.lock()->finish(okResult(1));
     EXPECT_FALSE(weak.expired());  // kept for the rest of the turn
-    turn();
+    runTurn();
     EXPECT_TRUE(weak.expired());
 
     {
@@ -215,7 +215,7 @@ TEST(VnRequestContext, ARunningRequestKeepsItselfAliveUntilTheTurnAfterItsFinish
         request->cancel();
     }
     EXPECT_FALSE(weak.expired());
-    turn();
+    runTurn();
     EXPECT_TRUE(weak.expired());
 }
 
@@ -243,7 +243,7 @@ TEST(VnRequestContext, JointRequestRestartsAFinishedMainRequest) {
                 j.push_back(std::to_string(round) + ":" + v.description());
             });
         EXPECT_EQ(main->starts, round);
-        main->finish(ok(round * 10));
+        main->finish(okResult(round * 10));
     }
     EXPECT_EQ(j, (Journal{"1:10", "2:20"}));
     // Custom parameters of a joint request are the main request's.

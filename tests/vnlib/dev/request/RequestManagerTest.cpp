@@ -8,7 +8,7 @@ using testing_support::Journal;
 
 namespace {
 
-Ref<VnRequestResult> ok(int v) {
+Ref<VnRequestResult> succeeded(int v) {
     return std::make_shared<VnRequestResult>(plat::Value(v), nullptr);
 }
 
@@ -45,7 +45,7 @@ TEST(VnRequestManager, RunsFourAtATimeAndStartsTheNextAfterTheDelegatesWereTold)
     EXPECT_EQ(manager->activeRequests().size(), 4u);
     EXPECT_EQ(manager->queuedRequests().size(), 2u);
     j.clear();
-    rs[1]->finish(ok(1));
+    rs[1]->finish(succeeded(1));
     EXPECT_EQ(j, (Journal{"B.delegate", "E.start", "B.cleanup"}));
     EXPECT_TRUE(manager->prioritizeRequest(rs[5]));
     EXPECT_FALSE(manager->prioritizeRequest(rs[0]));
@@ -53,7 +53,7 @@ TEST(VnRequestManager, RunsFourAtATimeAndStartsTheNextAfterTheDelegatesWereTold)
         VnRequestResult::failedResultWithErrorMessage("x"));  // a failure does not stop it
     EXPECT_EQ(manager->activeRequests().back(), rs[5]);
     for (int i : {2, 3, 4, 5})
-        rs[i]->finish(ok(i));
+        rs[i]->finish(succeeded(i));
     EXPECT_EQ(done, Journal{"ok"});
     EXPECT_FALSE(manager->running());
 }
@@ -79,7 +79,7 @@ TEST(VnRequestManager, CancelPutsRunningRequestsBackInFrontKeepingTheirIds) {
     manager->start();
     EXPECT_EQ(rs[0]->starts, 2);
     EXPECT_EQ(rs[1]->starts, 2);
-    rs[0]->finish(ok(0));
+    rs[0]->finish(succeeded(0));
     EXPECT_EQ(manager->requestForId(plat::Value(0)), nullptr);  // finished: forgotten
     manager->cancelAndClearQueue();
     EXPECT_TRUE(manager->queuedRequests().empty());
@@ -114,7 +114,7 @@ TEST(VnRequestManager, LimitsAndAutostart) {
     EXPECT_TRUE(empty->running());
     empty->enqueueRequest(rs[0]);  // already running: ignored
     EXPECT_EQ(empty->activeRequests().size(), 1u);
-    rs[0]->finish(ok(1));
+    rs[0]->finish(succeeded(1));
     EXPECT_EQ(finishes, 2);
 }
 
@@ -131,6 +131,6 @@ TEST(VnRequestManager, SubrequestDelegateSeesTheSubrequestNotTheProxy) {
     manager->setSubrequestDelegate(watcher, "pages_");
     EXPECT_TRUE(manager->ownsSubrequestDelegate());
     manager->start();
-    rs[0]->finish(ok(1));
+    rs[0]->finish(succeeded(1));
     EXPECT_EQ(seen, rs[0]);
 }

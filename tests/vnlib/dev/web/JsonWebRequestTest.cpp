@@ -245,15 +245,17 @@ TEST(JsonWebRequestDump, MasksSecretsAndIsOffByDefault) {
     plat::UrlRequest request(*plat::Url::parse("http://127.0.0.1:1/service.svc/Login"));
     request.setHttpMethod("POST");
     request.setValueForHttpHeaderField("Token token=\"abc123\"", "Authorization");
+    request.setValueForHttpHeaderField("ASP.NET_SessionId=c00k1e", "Cookie");
     request.setHttpBody(std::string_view(
         R"({"username":"somchai","hashedPassword":"deadbeef","optionalParams":[{"Key":"sessionToken","Value":"s3cr3t"},{"Key":"version","Value":"1"}]})"));
     const std::string dump = VnJsonWebRequestDebugDescription(request);
     EXPECT_NE(dump.find(" -H \"Authorization: ***\""), std::string::npos);
+    EXPECT_NE(dump.find(" -H \"Cookie: ***\""), std::string::npos) << dump;
     // The body holds the member's own data: only its length shows.
     EXPECT_NE(dump.find(" -B <" + std::to_string(request.httpBody().size()) + " bytes>"),
               std::string::npos)
         << dump;
-    for (const char* secret : {"somchai", "abc123", "deadbeef", "s3cr3t"}) {
+    for (const char* secret : {"somchai", "abc123", "deadbeef", "s3cr3t", "c00k1e"}) {
         EXPECT_EQ(dump.find(secret), std::string::npos) << secret;
     }
     EXPECT_FALSE(plat::traceEnabled("Webservice"));
@@ -292,4 +294,58 @@ TEST(JsonWebRequestReplies, RepliesOverTheLimitFailWithoutBeingHeld) {
             EXPECT_LT(server.bytesSent(), VnJsonWebRequest::kMaxReplyBytes / 2);
         }
     }
+}
+
+// What replies may become is bounded too: one that would decode past its bound fails with the
+// reason, and replies held at once by requests in flight stay within their shared bound.
+TEST(JsonWebRequestReplies, RepliesThatGrowOnceDecodedOrTogetherFail) {
+    std::string zeros = "{\"d\":[";
+    while (zeros.size() < (size_t{12} << 20))
+        zeros += "0,";
+    zeros += "0]}";
+    const std::string piece(1 << 20, ' ');
+    net_test::RawHttpServer server([&](const std::string& head, const std::string&) {
+        if (head.find("/Zeros") != std::string::npos)
+            return net_test::RawHttpServer::Reply{net_test::RawHttpServer::ok(zeros)};
+        return net_test::endlessReply("HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n",
+                                      "{\"d\":[", piece, true);
+    });
+    const auto url = *plat::Url::parse(server.url("/service"));
+    const auto detailOf = [](const Outcome& out) {
+        const plat::Value detail =
+            out.result->error()->userInfo()->objectForKey(plat::NSDebugDescriptionErrorKey);
+        return detail.description();
+    };
+
+    auto request = std::make_shared<VnJsonWebRequest>(url, "Zeros", Value());
+    Outcome decoded;
+    request->startWithDidFinishBlock(decoded.block());
+    plat::RunLoop::current().runUntil([&] { return decoded.calls > 0; }, 120);
+    ASSERT_EQ(decoded.calls, 1);
+    ASSERT_TRUE(decoded.result->error()) << "a reply of 12 MB of zeros was taken";
+    EXPECT_EQ(decoded.result->error()->code(), plat::NSURLErrorBadServerResponse);
+    EXPECT_NE(detailOf(decoded).find("once decoded"), std::string::npos) << detailOf(decoded);
+
+    // Three endless replies: together they reach the shared bound before any reaches its own.
+    std::vector<Outcome> outcomes(3);
+    std::vector<Ref<VnJsonWebRequest>> requests;
+    for (auto& out : outcomes) {
+        requests.push_back(std::make_shared<VnJsonWebRequest>(url, "Endless", Value()));
+        requests.back()->startWithDidFinishBlock(out.block());
+    }
+    plat::RunLoop::current().runUntil(
+        [&] {
+            return std::all_of(outcomes.begin(), outcomes.end(),
+                               [](const Outcome& out) { return out.calls > 0; });
+        },
+        240);
+    size_t together = 0;
+    for (const auto& out : outcomes) {
+        ASSERT_EQ(out.calls, 1);
+        ASSERT_TRUE(out.result->error());
+        together += detailOf(out).find("replies in flight") != std::string::npos;
+    }
+    EXPECT_GE(together, 1U);
+    EXPECT_EQ(VnJsonWebRequest::replyBytesHeld(), 0U);
+    EXPECT_EQ(VnJsonWebRequest::activeConnectionCount(), 0U);
 }

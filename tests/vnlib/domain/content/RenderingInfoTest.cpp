@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/storage/PropertyList.h"
+#include "support/CapturedLog.h"
 #include "vnlib/domain/content/VnMagazineIssuePageRenderingInfo.h"
+#include "vnlib/info/store/VnShopTagLabel.h"
 
 namespace {
 
@@ -62,3 +64,37 @@ TEST(RenderingInfoTest, PagesFallBackAndWrongTypesCountAsAbsent) {
 }
 
 }  // namespace
+
+namespace {
+
+// A page's widget list is cut at its bound, with one logged line; a list within it is kept whole.
+TEST(RenderingInfoTest, APageListsAtMostItsBoundOfWidgets) {
+    constexpr size_t kBound = VnMagazineIssuePageRenderingInfo::kMaxWidgetsPerPage;
+    for (const size_t count : {kBound, 20 * kBound}) {
+        std::vector<plat::Value> widgets;
+        for (size_t i = 0; i < count; ++i)
+            widgets.push_back(plat::Value(plat::makeDictionary({{"Index", plat::Value(int64_t(i))}})));
+        const auto page = plat::makeDictionary(
+            {{"PageName", plat::Value("Busy")}, {"Widgets", plat::Value(plat::Array::make(widgets))}});
+        Ref<VnMagazineIssuePageRenderingInfo> info;
+        const auto lines = testing_support::logged(
+            [&] { info = std::make_shared<VnMagazineIssuePageRenderingInfo>(*page); });
+        ASSERT_TRUE(info->widgetDictionaries());
+        EXPECT_EQ(info->widgetDictionaries()->count(), kBound);
+        EXPECT_EQ(lines.size(), count > kBound ? 1U : 0U) << count;
+        // The first ones are kept, in order.
+        EXPECT_EQ(info->widgetDictionaries()->objectAtIndex(kBound - 1).dictionary()
+                      ->objectForKey("Index").intValue(),
+                  static_cast<int>(kBound - 1));
+    }
+}
+
+}  // namespace
+
+// One colour type for pages and tag labels (a source may see both): a page's background is
+// clear, a tag label's grey opaque.
+TEST(RenderingInfoTest, PageBackgroundsAreClearAndTagLabelsOpaqueInOneColourType) {
+    const VnMagazineIssuePageRenderingInfo cover("Cover");
+    EXPECT_EQ(cover.backgroundColor(), (VnColor{0, 0, 0, 0}));
+    EXPECT_EQ(VnShopTagLabel().backgroundColor(), (VnColor{1.0 / 3, 1.0 / 3, 1.0 / 3, 1}));
+}

@@ -6,6 +6,8 @@
 #include "vnlib/domain/storage/VnBookStoreLocalStorage.h"
 #include "vnlib/service/auth/VnUserAuthenticationInfo.h"
 #include "vnlib/service/v2/VnRemoteReturnValue.h"
+#include "vnlib/service/v3/VnServiceSessionContext.h"
+#include "vnlib/service/v3/VnStoreRemoteSession.h"
 
 using demo::Json;
 
@@ -82,6 +84,57 @@ TEST_F(ContextTest, DeviceUserGateSignsInOnceAndReleasesOrFailsEveryParkedReques
     EXPECT_EQ(failed[0]->error()->domain(), "NSURLErrorDomain");
 }
 
+TEST_F(ContextTest, ARefusedDeviceSignInIsAskedOnceMoreOnAFreshSession) {
+    // Refused once (the service lost the session the sign-in ran on): asked again on a new
+    // session, and the parked requests run.
+    size_t refusals = 1;
+    const auto standard = service.methodHandler("AccountAuthentication");
+    service.addMethodWithRequest("AccountAuthentication",
+                                 [&](const Json& body, demo::Session& session,
+                                     const demo::RecordedRequest& request) -> Json {
+                                     if (refusals > 0) {
+                                         --refusals;
+                                         return Json{{"IsSuccess", false}, {"Message", "Lost"}};
+                                     }
+                                     return standard(body, session, request);
+                                 });
+    auto user = context->activeUserContext();
+    expectAll(runAll(reservationRequests(user, 3)), true);
+    EXPECT_EQ(calls("AccountAuthentication"), 2U);
+    EXPECT_EQ(calls("RequestSessionID"), 2U);
+    EXPECT_TRUE(context->serviceSession()->hasSignedIn());
+
+    // Refused twice: no third try; the parked requests end with the service's message. A later
+    // refusal is asked again once more.
+    context->resetRemoteSession();
+    refusals = 2;
+    expectAll(runAll(reservationRequests(user, 3)), false, "Lost");
+    EXPECT_EQ(calls("AccountAuthentication"), 4U);
+    refusals = 1;
+    expectAll(runAll(reservationRequests(user, 2)), true);
+    EXPECT_EQ(calls("AccountAuthentication"), 6U);
+}
+
+TEST_F(ContextTest, AMembersCallEndsWithTheServicesAnswerWhateverItsCode) {
+    ASSERT_TRUE(signIn("somchai@example.com", "rak-an-nangsue")->succeed());
+    auto member = context->activeUserContext();
+    const size_t sessions = calls("RequestSessionID");
+    service.addMethod("BorrowBook", [](const Json&, demo::Session&) {
+        return Json{{"IsSuccess", false}, {"ResultCode", 1}, {"Message", "Please sign in"}};
+    });
+    const auto borrowed = run(member->requestForBorrowBook(issueRecord("BK0003")));
+    ASSERT_TRUE(borrowed && borrowed->succeed());
+    const auto answer = borrowed->returnValue().as<VnCommonBoolReturnValue>();
+    ASSERT_TRUE(answer);
+    EXPECT_FALSE(answer->isSuccess());
+    EXPECT_EQ(answer->resultCode(), 1);
+    // Sent once, the session kept as it was: nothing restored, nothing signed out.
+    EXPECT_EQ(calls("BorrowBook"), 1U);
+    EXPECT_EQ(calls("RestoreSession"), 0U);
+    EXPECT_EQ(calls("RequestSessionID"), sessions);
+    EXPECT_TRUE(context->serviceSession()->hasSignedIn());
+}
+
 TEST_F(ContextTest, RequestsParkedBehindAnotherSignInEndWithItOnce) {
     // A member's sign-in is out when the device user's requests arrive: a refusal fails them
     // with a reason; a success switches users, and they end with a reason too.
@@ -129,6 +182,13 @@ TEST_F(ContextTest, MemberRestoresAfterARestartAndSignsOutCleanly) {
     EXPECT_TRUE(service.requests().empty());
     member = context->activeUserContext();
     EXPECT_EQ(member->userId()->userName(), "somchai@example.com");
+    // The store session holds no token until the session is restored (the stored one is the
+    // version-2 session's, not the store's); the store answers it as a guest meanwhile.
+    EXPECT_FALSE(member->storeRemoteSession()->sessionContext()->tokenKey());
+    const auto front =
+        run(member->storeRemoteSession()->requestForWidgetInfoWithCode("0.feature_all"));
+    ASSERT_TRUE(front && front->succeed()) << (front ? front->description() : "no answer");
+    EXPECT_EQ(store.requestsForMethod("GetWidgetInfo").back().header("Authorization"), "");
 
     auto results = runAll(reservationRequests(member, 20));
     expectAll(results, true);

@@ -478,3 +478,23 @@ TEST_F(IssueContextTest, TheMetadataIsReadOnAWorkerOnceItArrivesAndNeverAwaitedU
     again->prepareRenderingMetadata();
     EXPECT_TRUE(again->contentRenderingMetadata().equals(fromFile));
 }
+
+// Asked at every moment of the worker's read (not started, under way, done), the reader gets the
+// whole list once, from the worker or from its own read, never a part of it.
+TEST_F(IssueContextTest, TheMetadataIsHandedOverWholeWheneverTheReaderAsks) {
+    auto watcher = std::make_shared<IssueWatcher>();
+    auto issue = loadWholeNewspaper(watcher);
+    ASSERT_TRUE(issue->info()->finished_);
+    const plat::Value whole = issue->contentRenderingMetadata();
+    ASSERT_FALSE(whole.isNil());
+    for (int round = 0; round < 60; ++round) {
+        auto again = VnMagazineIssueContext::make(issue->userContext(), issue->info());
+        again->prepareRenderingMetadata();
+        // A little more work each round before asking, so that the asks fall at every stage.
+        volatile int busy = 0;
+        for (int i = 0; i < round * 2000; ++i)
+            busy = busy + 1;
+        ASSERT_TRUE(again->contentRenderingMetadata().equals(whole)) << round;
+        EXPECT_TRUE(again->contentRenderingMetadata().equals(whole)) << round;
+    }
+}

@@ -1,19 +1,21 @@
 // Writes the storage without pause until it is killed: each round replaces a JSON table with 20
 // records of one version, replaces the rows of a catalogue store table with 10 records of that
 // version (one transaction), refreshes a library table of 400 catalogue records to that version as
-// a list refresh stores them (one save of about 1.5 MB, which the store's log takes and a
-// checkpoint of its own copies into the store while the next rounds run), and adds 5 bookmarks of
-// that version to a bookmark store (one save).
+// a list refresh stores them, each as the bytes it came as in a reply (one save of about 1.5 MB,
+// which the store's log takes and a checkpoint of its own copies into the store while the next
+// rounds run), and adds 5 bookmarks of that version to a bookmark store (one save).
 //   storage_kill_child <folder> <first version>
 #include <cstdlib>
 #include <string>
 
+#include "vnlib/dev/json/JSONKitDeserializing.h"
 #include "vnlib/domain/lists/VnUserMagazineIssueInfo.h"
 #include "vnlib/domain/storage/VnBookstoreUserBookmarkContext.h"
 #include "vnlib/domain/storage/VnJsonDBDataTable.h"
 #include "vnlib/domain/storage/VnLocalArchive.h"
 #include "vnlib/domain/storage/VnStoreModels.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
+#include "vnlib/service/v2/VnRemoteCallSupport.h"
 
 int main(int argc, char** argv) {
     if (argc < 3)
@@ -54,14 +56,23 @@ int main(int argc, char** argv) {
         }
         catalogue->replaceWithNewItems(issues);
 
-        std::vector<Ref<VnInfo>> refreshed;
+        // The records of a batch reply read keeping its text, as a refresh makes them.
+        std::string reply = "{\"d\":[";
         for (int i = 0; i < 400; ++i) {
-            auto issue = std::make_shared<VnMagazineIssueInfo>();
-            issue->setCode("LIB" + std::to_string(i));
-            issue->setIssueName("v" + std::to_string(version));
-            issue->publisher_ = std::string(3000, static_cast<char>('a' + (version + i) % 26));
-            refreshed.push_back(issue);
+            reply += (i ? "," : "") + std::string("{\"Code\":\"LIB") + std::to_string(i) +
+                     "\",\"IssueName\":\"v" + std::to_string(version) + "\",\"Publisher\":\"" +
+                     std::string(3000, static_cast<char>('a' + (version + i) % 26)) + "\"}";
         }
+        reply += "]}";
+        const plat::Value decoded =
+            objectFromJSONDataKeepingText(plat::Bytes(reply.begin(), reply.end()));
+        std::vector<Ref<VnInfo>> refreshed;
+        decoded.dictionary()->objectForKey("d").array()->enumerate([&](const plat::Value& item) {
+            refreshed.push_back(
+                VnReturnValueOfClass(&VnMagazineIssueInfo::classObject(), item.dictionary(), true)
+                    .as<VnInfo>());
+            return true;
+        });
         library->updateWithInfos(refreshed);
 
         bookmarks->beginUpdate();

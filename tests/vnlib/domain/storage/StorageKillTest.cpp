@@ -59,7 +59,7 @@ int savedBookmarks(const fs::path& folder) {
 
 // Killed at random moments, the writer leaves every file whole: the table is one written version,
 // each store passes its integrity check and holds whole saved batches, a library refresh's rows
-// among them, whatever the store's log and its checkpoint were doing.
+// (its items as received) among them, whatever the store's log and its checkpoint were doing.
 TEST(StorageKill, EveryKillLeavesWholeVersions) {
     const auto folder = testing_support::freshTestFolder();
     std::mt19937 random(20261206);
@@ -132,6 +132,13 @@ TEST(StorageKill, EveryKillLeavesWholeVersions) {
             EXPECT_TRUE(library == std::vector<std::string>{"0|0"} ||
                         library == std::vector<std::string>{"400|1"})
                 << library.front() << ", round " << round;
+            // Each row is its item as it came in the reply.
+            EXPECT_EQ(query(folder / "GlobalCache.sqlite",
+                            "SELECT COUNT(*) FROM JSONMagazineIssueInfoLibrary WHERE "
+                            "substr(jsonString, 1, 12) <> '{\"Code\":\"LIB' OR "
+                            "substr(jsonString, -2) <> '\"}'"),
+                      std::vector<std::string>{"0"})
+                << "round " << round;
         }
         if (fs::exists(folder / "UserData.sqlite")) {
             for (const auto& batch : query(folder / "UserData.sqlite",

@@ -114,6 +114,23 @@ TEST_F(WebMethodsServiceTest, WrongPasswordOrMethodFailsWithTheServiceMessage) {
     EXPECT_FALSE(wrongMethod->authenticated());
     EXPECT_FALSE(session->hasSignedIn());
 
+    // The suspended member's right password, and a token that signs it in: refused with the
+    // library's own message.
+    auto suspended = signIn(credentialsFor("suspended@example.com", "suspended-2567"));
+    EXPECT_FALSE(suspended->authenticated());
+    EXPECT_EQ(suspended->serverMessage(),
+              Value("This account is suspended. Please contact the library."));
+    catalogue.grantAccessToken("token-of-the-suspended", "suspended@example.com");
+    auto withToken = std::make_shared<Info>();
+    withToken->initWithUserNameAuthorizationCode("suspended@example.com", "token-of-the-suspended");
+    auto tokenAnswer = run(session->newSignInRequestEx(withToken))
+                           ->returnValue()
+                           .as<VnUserAuthenticationReturnValue>();
+    ASSERT_TRUE(tokenAnswer);
+    EXPECT_FALSE(tokenAnswer->authenticated());
+    EXPECT_EQ(tokenAnswer->serverMessage(), suspended->serverMessage());
+    EXPECT_FALSE(session->hasSignedIn());
+
     // The stored hash itself is never on the wire.
     for (const auto& call : service.requestsForMethod("AccountAuthentication")) {
         EXPECT_EQ(call.body.find(demo::demoStandardHash("guess", "somchai@example.com")),

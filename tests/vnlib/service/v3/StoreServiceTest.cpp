@@ -112,6 +112,17 @@ TEST_F(StoreServiceTest, GuestTokenFirstThenTheSessionToken) {
     ASSERT_TRUE(refused);
     EXPECT_FALSE(refused->succeed());
 
+    // A context that holds no token yet (a member restored at start, before the session is)
+    // sends none, and the store answers it as a guest: the front, but not the member's things.
+    session->setSessionContext(
+        std::make_shared<VnServiceSessionContext>("VARNEL", std::nullopt, false));
+    ASSERT_TRUE(
+        answer(session->requestForWidgetInfoWithCode("0.feature_all")).as<VnShopGroupInfo>());
+    EXPECT_FALSE(lastRequest("GetWidgetInfo").hasHeader("Authorization"));
+    refused = run(session->requestForWishlistBookAtStartIndex(0, 10));
+    ASSERT_TRUE(refused);
+    EXPECT_FALSE(refused->succeed());
+
     signIn(true);
     auto wishes = answer(session->requestForWishlistBookAtStartIndex(0, 10)).as<VnShopGroupInfo>();
     ASSERT_TRUE(wishes);

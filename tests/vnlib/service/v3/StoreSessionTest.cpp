@@ -30,7 +30,7 @@ Ref<VnStoreRemoteSession> makeSession() {
                                                   configuration);
 }
 
-std::string text(const Value& value) {
+std::string textOf(const Value& value) {
     return KxJsonWriter().stringWithObject(value).value_or("<error>");
 }
 
@@ -289,7 +289,7 @@ TEST(VnStoreRemoteSession, EveryOperationBuildsItsCall) {
             EXPECT_TRUE(context.isNil());
         }
         if (row.body) {
-            EXPECT_EQ(text(Value(rest)), row.body);
+            EXPECT_EQ(textOf(Value(rest)), row.body);
         }
     }
 }
@@ -301,7 +301,7 @@ TEST(VnStoreRemoteSession, ASubmittedReviewTravelsAsItsRecordView) {
         objectFromJSONString(R"({"Subject":"ดีมาก","Rating":5,"ReviewDate":"2014/03/07"})")
             .dictionary());
     auto request = session->submitItemReviewWithItemId("bookcode_b1", review);
-    const std::string body = text(request->webMethodParams());
+    const std::string body = textOf(request->webMethodParams());
     EXPECT_EQ(body.rfind(R"({"itemId":"bookcode_b1","review":{)", 0), 0u) << body;
     EXPECT_NE(body.find(R"("Subject":"ดีมาก")"), std::string::npos) << body;
     EXPECT_NE(body.find(R"("ReviewDate":"2014/03/07")"), std::string::npos) << body;
@@ -324,19 +324,19 @@ TEST(VnStoreRemoteSession, ANewContextReachesOnlyLaterRequests) {
     EXPECT_EQ(before->sessionContext()->tokenKey(), "guest");
     EXPECT_EQ((*before->webHeaderParams())["Authorization"], Value(R"(Token token="guest")"));
     EXPECT_EQ(
-        text(before->webMethodParams()),
+        textOf(before->webMethodParams()),
         R"({"start":0,"length":10,"tokenContext":{"TokenVersion":"2","TokenKey":"guest","AppCode":"VARNEL","IsTestUser":false}})");
 
     EXPECT_EQ((*after->webHeaderParams())["Authorization"], Value(R"(Token token="t-1")"));
     EXPECT_EQ(
-        text(after->webMethodParams()),
+        textOf(after->webMethodParams()),
         R"({"start":0,"length":10,"tokenContext":{"TokenVersion":"2","TokenKey":"t-1","AppCode":"VARNEL","IsTestUser":true}})");
     EXPECT_EQ((*noToken->webHeaderParams())["Authorization"], Value(R"(Token token="t-1")"));
 
     // Without any context nothing of a token is sent.
     session->setSessionContext(nullptr);
     auto bare = session->requestMessageCountWaitForRead();
-    EXPECT_EQ(text(bare->webMethodParams()), "{}");
+    EXPECT_EQ(textOf(bare->webMethodParams()), "{}");
     EXPECT_EQ(bare->webHeaderParams()->count(), 0u);
 }
 
@@ -380,11 +380,11 @@ TEST(VnStoreRemoteSession, KindsItemIdsAndCompanions) {
 
 TEST(VnStoreRemoteSession, RangeAndOptionalParameterHelpers) {
     EXPECT_FALSE(VnStoreRemoteSession::makeOptionalParamsFromRange({7, 0}));
-    EXPECT_EQ(text(Value(VnStoreRemoteSession::makeOptionalParamsFromRange({7, 3}))),
+    EXPECT_EQ(textOf(Value(VnStoreRemoteSession::makeOptionalParamsFromRange({7, 3}))),
               R"({"start":7,"length":3})");
     auto params = plat::makeDictionary(
         {{Value("a"), Value(0)}, {Value("b"), Value::null()}, {Value("c"), Value(1.5)}});
-    EXPECT_EQ(text(Value(VnStoreRemoteSession::optionalParamArrayWithDictionary(*params))),
+    EXPECT_EQ(textOf(Value(VnStoreRemoteSession::optionalParamArrayWithDictionary(*params))),
               R"([{"Key":"a","Value":"0"},{"Key":"b","Value":null},{"Key":"c","Value":"1.5"}])");
 }
 
