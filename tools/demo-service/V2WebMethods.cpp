@@ -472,9 +472,6 @@ void registerVersion2Methods(DemoService& service, SampleCatalogue& catalogue) {
             signInFailure("Invalid user name or password.", "ชื่อผู้ใช้หรือรหัสผ่านไม่ถูกต้อง");
         if (!account)
             return refused;
-        if (account->suspended)
-            return signInFailure("This library account is suspended. Please contact the library.",
-                                 "บัญชีสมาชิกนี้ถูกระงับการใช้งาน กรุณาติดต่อห้องสมุด");
         if (withToken) {
             const std::string token =
                 optText(body, "authorizationCode").value_or(text(body, "token"));
