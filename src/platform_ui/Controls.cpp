@@ -5,6 +5,7 @@
 #include <QFontDatabase>
 #include <QPainter>
 #include <QStyle>
+#include <QTextDocument>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -48,10 +49,44 @@ QSize ElidingLabel::minimumSizeHint() const {
             whole.height()};
 }
 
+int ElidingLabel::naturalTextWidth() const {
+    // Measuring shapes the whole text: done once for each text and font, not on each paint.
+    const QString shown = text();
+    if (naturalWidth_ < 0 || shown != measuredText_ || font() != measuredFont_) {
+        measuredText_ = shown;
+        measuredFont_ = font();
+        naturalWidth_ = fontMetrics().horizontalAdvance(shown);
+    }
+    return naturalWidth_;
+}
+
+int ElidingLabel::oneLineRoomHeight() const {
+    const QString shown = text();
+    if (shown.isEmpty())
+        return 0;
+    // Several lines, or rich text, are laid out as QLabel lays them out.
+    if (shown.contains(QLatin1Char('\n')) || textFormat() == Qt::RichText ||
+        (textFormat() == Qt::AutoText && Qt::mightBeRichText(shown)))
+        return sizeHint().height();
+    const QFontMetrics metrics = fontMetrics();
+    for (const char32_t c : shown.toUcs4()) {
+        if (!metrics.inFontUcs4(c))
+            return sizeHint().height();
+    }
+    // A line of one font is as high as the font makes it, whatever its characters.
+    if (lineHeight_ < 0 || font() != lineFont_) {
+        lineFont_ = font();
+        const int flags = Qt::TextSingleLine | (alignment() & Qt::AlignHorizontal_Mask);
+        lineHeight_ =
+            metrics.boundingRect(QRect(0, 0, 2000, 2000), flags, QStringLiteral("X")).height();
+    }
+    const QMargins around = contentsMargins();
+    return lineHeight_ + around.top() + around.bottom() + 2 * margin();
+}
+
 void ElidingLabel::paintEvent(QPaintEvent* event) {
     QRect box = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
-    if (wordWrap() || fontMetrics().horizontalAdvance(text()) <= box.width() ||
-        !pixmap().isNull()) {
+    if (wordWrap() || !pixmap().isNull() || naturalTextWidth() <= box.width()) {
         QLabel::paintEvent(event);
         return;
     }
@@ -62,10 +97,21 @@ void ElidingLabel::paintEvent(QPaintEvent* event) {
                           palette(), isEnabled(), shown, foregroundRole());
 }
 
+int naturalTextWidth(const QLabel* label) {
+    if (!label || label->text().isEmpty())
+        return 0;
+    if (const auto* eliding = dynamic_cast<const ElidingLabel*>(label))
+        return eliding->naturalTextWidth();
+    return label->fontMetrics().horizontalAdvance(label->text());
+}
+
 int textRoomHeight(const QWidget* widget) {
     if (const auto* label = qobject_cast<const QLabel*>(widget)) {
         if (label->text().isEmpty() || !label->pixmap().isNull())
             return 0;
+        if (const auto* eliding = dynamic_cast<const ElidingLabel*>(label);
+            eliding && !label->wordWrap())
+            return eliding->oneLineRoomHeight();
         return label->wordWrap() ? label->heightForWidth(label->width())
                                  : label->sizeHint().height();
     }

@@ -44,11 +44,27 @@ class ElidingLabel : public QLabel {
   public:
     using QLabel::QLabel;
     QSize minimumSizeHint() const override;
+    // The width of the text on one line, measured once for each text and font.
+    int naturalTextWidth() const;
+    // The height the text needs on one line with the label's margins (textRoomHeight): the
+    // font's, measured once for each font, for a text the font draws whole; a text that needs
+    // another font for some of its characters is measured.
+    int oneLineRoomHeight() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+
+  private:
+    mutable QString measuredText_;
+    mutable QFont measuredFont_;
+    mutable int naturalWidth_ = -1;
+    mutable QFont lineFont_;
+    mutable int lineHeight_ = -1;
 };
 
+// The width a label's text takes on one line (0 without text); an eliding label measures each
+// text once.
+int naturalTextWidth(const QLabel* label);
 // Never shrinks the widget, and leaves one without text as it is. A label that wraps is measured
 // at its width.
 void giveTextRoom(QWidget* widget);
