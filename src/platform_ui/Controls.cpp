@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QFontDatabase>
 #include <QPainter>
+#include <QRawFont>
 #include <QStyle>
 #include <QTextDocument>
 #include <algorithm>
@@ -68,20 +69,29 @@ int ElidingLabel::oneLineRoomHeight() const {
     if (shown.contains(QLatin1Char('\n')) || textFormat() == Qt::RichText ||
         (textFormat() == Qt::AutoText && Qt::mightBeRichText(shown)))
         return sizeHint().height();
-    const QFontMetrics metrics = fontMetrics();
-    for (const char32_t c : shown.toUcs4()) {
-        if (!metrics.inFontUcs4(c))
-            return sizeHint().height();
-    }
-    // A line of one font is as high as the font makes it, whatever its characters.
-    if (lineHeight_ < 0 || font() != lineFont_) {
-        lineFont_ = font();
-        const int flags = Qt::TextSingleLine | (alignment() & Qt::AlignHorizontal_Mask);
-        lineHeight_ =
-            metrics.boundingRect(QRect(0, 0, 2000, 2000), flags, QStringLiteral("X")).height();
-    }
+    // A line's height is that of the fonts it is drawn in: the label's own, and for characters
+    // that font lacks, the font the system gives their script. Measured once for each set of
+    // such scripts, for each font.
     const QMargins around = contentsMargins();
-    return lineHeight_ + around.top() + around.bottom() + 2 * margin();
+    const int frame = around.top() + around.bottom() + 2 * margin();
+    if (minimumHeight() > 0)
+        return sizeHint().height();
+    if (font() != lineFont_ || lineHeights_.empty()) {
+        lineFont_ = font();
+        lineRawFont_ = QRawFont::fromFont(lineFont_);
+        lineHeights_.clear();
+    }
+    std::vector<QChar::Script> others;
+    for (const char32_t c : shown.toUcs4()) {
+        if (!lineRawFont_.supportsCharacter(c))
+            others.push_back(QChar::script(c));
+    }
+    std::sort(others.begin(), others.end());
+    others.erase(std::unique(others.begin(), others.end()), others.end());
+    auto known = lineHeights_.find(others);
+    if (known == lineHeights_.end())
+        known = lineHeights_.emplace(std::move(others), sizeHint().height() - frame).first;
+    return known->second + frame;
 }
 
 void ElidingLabel::paintEvent(QPaintEvent* event) {

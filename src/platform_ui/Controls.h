@@ -13,9 +13,12 @@
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRawFont>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ui {
 
@@ -46,9 +49,9 @@ class ElidingLabel : public QLabel {
     QSize minimumSizeHint() const override;
     // The width of the text on one line, measured once for each text and font.
     int naturalTextWidth() const;
-    // The height the text needs on one line with the label's margins (textRoomHeight): the
-    // font's, measured once for each font, for a text the font draws whole; a text that needs
-    // another font for some of its characters is measured.
+    // The height the text needs on one line with the label's margins (textRoomHeight), as its
+    // size hint gives it: measured once for each font and each set of scripts whose characters
+    // the font lacks (which other fonts draw).
     int oneLineRoomHeight() const;
 
   protected:
@@ -59,7 +62,9 @@ class ElidingLabel : public QLabel {
     mutable QFont measuredFont_;
     mutable int naturalWidth_ = -1;
     mutable QFont lineFont_;
-    mutable int lineHeight_ = -1;
+    mutable QRawFont lineRawFont_;
+    // The height of a line by the scripts of its characters that the font lacks.
+    mutable std::map<std::vector<QChar::Script>, int> lineHeights_;
 };
 
 // The width a label's text takes on one line (0 without text); an eliding label measures each

@@ -486,15 +486,15 @@ TEST(ScreenKitTest, AnElidingLabelMeasuresOnceAndFollowsItsTextAndFont) {
                                         "two\nlines",
                                         "<b>rich</b> text",
                                         ""};
-    for (const double size : {13.0, 24.0}) {
-        label.setFont(ui::thaiCapableFont(size));
+    for (const QFont& font : {QFont(), ui::thaiCapableFont(13), ui::thaiCapableFont(24)}) {
+        label.setFont(font);
         for (const QString& text : texts) {
             label.setText(text);
             EXPECT_EQ(ui::textRoomHeight(&label), text.isEmpty() ? 0 : label.sizeHint().height())
-                << text.toStdString() << " at " << size;
+                << text.toStdString() << " in " << font.toString().toStdString();
             EXPECT_EQ(ui::naturalTextWidth(&label),
                       text.isEmpty() ? 0 : label.fontMetrics().horizontalAdvance(text))
-                << text.toStdString() << " at " << size;
+                << text.toStdString() << " in " << font.toString().toStdString();
         }
     }
 
