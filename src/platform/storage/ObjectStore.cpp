@@ -115,9 +115,11 @@ class Statement {
 
   private:
     int bind(int index, const Value& value, sqlite3_destructor_type textLifetime) {
-        if (const std::string* text = value.string())
-            return sqlite3_bind_text(stmt_, index, text->data(), static_cast<int>(text->size()),
+        if (value.isString()) {
+            const std::string_view text = value.stringView();  // makes no string of its own
+            return sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
                                      textLifetime);
+        }
         if (const Number* number = value.number()) {
             if (number->isFloatingPoint())
                 return sqlite3_bind_double(stmt_, index, number->doubleValue());

@@ -92,8 +92,8 @@ plat::Value VnInfoBase::proxyForJson() {
     return plat::Value(std::move(view));
 }
 
-void VnInfoBase::setReceivedJson(std::string_view bytes) {
-    receivedJson_ = std::make_shared<const std::string>(bytes);
+void VnInfoBase::setReceivedJson(plat::Value bytes) {
+    receivedJson_ = bytes.isString() ? std::move(bytes) : plat::Value();
 }
 
 std::string VnInfoBase::description() const {

@@ -40,6 +40,12 @@ VnInfoBaseProperty::VnInfoBaseProperty(const VnInfoBase& prototype, std::string 
     capitalizedDictionaryKey_ = plat::Value(capitalizedDictionaryKeyName_);
     entry_ = prototype.getClass().findProperty(propertyName_);
     keepsText_ = typeEncoding == "@\"NSString\"" && !customWrite_;
+    // A date or a number is made of a text, never kept as the text: a custom load of one reads
+    // the text where the reply holds it.
+    readsTextInPlace_ = customWrite_ && (typeEncoding == "@\"NSDate\"" ||
+                                         (typeEncoding.size() == 1 &&
+                                          std::string_view("cCsSiIlLqQfdB").find(typeEncoding[0]) !=
+                                              std::string_view::npos));
     copiesArrays_ =
         !customWrite_ && entry_ && plat::propertyAttribute(entry_->attributes, 'C').has_value();
     if (customWrite_)
@@ -120,7 +126,7 @@ plat::Value VnInfoBaseProperty::applyRule(VnInfoBase& record, const plat::Value&
         case Rule::Identity:
             // Lists, dictionaries and untyped values are kept: a copy of their own, so that the
             // record does not keep the decoded reply alive. Text properties copy their text.
-            if (v.isString() && !keepsText_)
+            if (v.isString() && !keepsText_ && !readsTextInPlace_)
                 return plat::Value(std::string(v.stringView()));  // read in place
             if (v.isArray() || v.isDictionary())
                 return detachedCopy(v);

@@ -263,8 +263,8 @@ void VnMagazineIssueInfo::setSerializedValue(const plat::Value& value, const std
     }
     // Null, a text that is not such a day, or a value that is no text at all clear the date.
     std::optional<plat::Date> date;
-    if (const std::string* text = value.string())
-        date = vnSlashedDayFormatter().dateFromString(*text);
+    if (value.isString())
+        date = vnSlashedDayFormatter().dateFromString(value.stringView());
     if (key == "issueDate") {
         setIssueDate(date);
     } else {

@@ -116,8 +116,9 @@ plat::Value VnReturnValueOfClass(const plat::Class* returnValueClass,
     if (auto record = std::dynamic_pointer_cast<VnInfoBase>(object)) {
         record->initWithDictionary(dictionary);
         const auto* received = dynamic_cast<const JKDictionary*>(dictionary.get());
-        if (keepReceivedText && received && !received->sourceText().empty())
-            record->setReceivedJson(received->sourceText());
+        if (keepReceivedText && received && !received->sourceText().empty() &&
+            record->keepsReceivedJson())
+            record->setReceivedJson(received->sourceTextCopy());
     } else if (auto value = std::dynamic_pointer_cast<VnRemoteReturnValue>(object)) {
         value->initWithDictionary(dictionary);
     }
