@@ -42,10 +42,11 @@ VnInfoBaseProperty::VnInfoBaseProperty(const VnInfoBase& prototype, std::string 
     keepsText_ = typeEncoding == "@\"NSString\"" && !customWrite_;
     // A date or a number is made of a text, never kept as the text: a custom load of one reads
     // the text where the reply holds it.
-    readsTextInPlace_ = customWrite_ && (typeEncoding == "@\"NSDate\"" ||
-                                         (typeEncoding.size() == 1 &&
-                                          std::string_view("cCsSiIlLqQfdB").find(typeEncoding[0]) !=
-                                              std::string_view::npos));
+    readsTextInPlace_ =
+        customWrite_ &&
+        (typeEncoding == "@\"NSDate\"" ||
+         (typeEncoding.size() == 1 &&
+          std::string_view("cCsSiIlLqQfdB").find(typeEncoding[0]) != std::string_view::npos));
     copiesArrays_ =
         !customWrite_ && entry_ && plat::propertyAttribute(entry_->attributes, 'C').has_value();
     if (customWrite_)
