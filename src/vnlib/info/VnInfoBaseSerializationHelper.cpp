@@ -78,10 +78,9 @@ plat::Value VnInfoBaseProperty::applyRule(VnInfoBase& record, const plat::Value&
         case Rule::Integer:
             return v.isNil() ? plat::Value(int32_t{0}) : v;
         case Rule::Date: {
-            const std::string* text = v.string();
-            if (!text)
+            if (!v.isString())
                 return plat::Value();
-            auto date = VnInfoBase::dateFromShortStyleString(*text);
+            auto date = VnInfoBase::dateFromShortStyleString(v.stringView());  // read in place
             return date ? plat::Value(*date) : plat::Value();
         }
         case Rule::Array: {
@@ -223,7 +222,7 @@ const VnInfoBaseSerializationHelper& VnInfoBaseSerializationHelper::helperFor(
 void VnInfoBaseSerializationHelper::loadInfo(VnInfoBase& record,
                                              const plat::Dictionary& dictionary) {
     const VnInfoBaseSerializationHelper& helper = helperFor(record);
-    if (const auto* decoded = dynamic_cast<const JKDictionary*>(&dictionary);
+    if (const auto* decoded = JKDictionary::of(&dictionary);
         decoded && !decoded->members().empty()) {
         helper.loadMembers(record, *decoded);
         return;

@@ -18,6 +18,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 #include <utility>
 
 #include "platform/core/Collections.h"
@@ -46,6 +47,15 @@ class JKDictionary final : public plat::Dictionary {
     // An empty table of `capacity` slots in the storage that follows the dictionary.
     JKDictionary(Private, std::byte* const& storage, size_t capacity, bool mutableCollection);
     ~JKDictionary() override;
+
+    // The dictionary as one of the reader's, or null when it is another kind: what
+    // dynamic_cast answers, at the cost of comparing its type (no other class derives from this
+    // one), for the loaders that ask of every record.
+    static const JKDictionary* of(const plat::Dictionary* dictionary) {
+        return dictionary && typeid(*dictionary) == typeid(JKDictionary)
+                   ? static_cast<const JKDictionary*>(dictionary)
+                   : nullptr;
+    }
 
     // Makes a dictionary of `count` entries; keys and objects are moved into it. The key hashes
     // must be the keys' Value::hash(). A later equal key replaces an earlier one. Null when the
