@@ -239,6 +239,7 @@ void VnInfoBaseSerializationHelper::loadMembers(VnInfoBase& record,
                                     VndKeyOrderMemo<const KeyUses*>>
         shapes;
     VndKeyOrderMemo<const KeyUses*>& shape = shapes[this];
+    shape.useDocument(dictionary.document());
     const auto members = dictionary.members();
     // The value under each property's capitalised key and under its own name, in two slots per
     // property. All are found before any is loaded: loading a nested record of the same class
@@ -254,7 +255,7 @@ void VnInfoBaseSerializationHelper::loadMembers(VnInfoBase& record,
         std::fill_n(found, 2 * properties_.size(), nullptr);  // only the slots in use
     }
     for (size_t i = 0; i < members.size(); ++i) {
-        const KeyUses* uses = shape.at(i, members[i].key->view(),
+        const KeyUses* uses = shape.at(i, members[i].key, members[i].key->view(),
                                        [&](std::string_view key) { return usesOfKey(key); });
         if (uses) {
             for (const KeyUse& use : *uses)

@@ -99,6 +99,8 @@ class JKDictionary final : public plat::Dictionary {
     std::span<const JKHashTableEntry> entries() const { return {entry_, members_ ? 0 : capacity_}; }
     // The members of a dictionary in a document, in the order of the text; empty otherwise.
     std::span<const JKFlatMember> members() const { return {members_, members_ ? count_ : 0}; }
+    // The document whose storage holds the dictionary; null for one of its own.
+    const plat::Object* document() const { return document_; }
     // A member's key as a value of the document.
     plat::Value keyOf(const JKFlatMember& member) const {
         return plat::Value::inDocument(*member.key, *document_, true);
