@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <thread>
 
 #include "PdfTestSupport.h"
@@ -413,7 +414,11 @@ TEST(PdfModelTest, AGoodPageIsUsableAfterTheAskingProgramHadMuchMemoryResident) 
 TEST(PdfModelTest, DocumentsIgnoreBadIndexesAndTellTheirObservers) {
     auto document = std::make_shared<ui::PdfDocument>();
     int changes = 0;
-    const int token = document->addChangeObserver([&] { ++changes; });
+    std::optional<ui::PdfDocument::Change> last;
+    const int token = document->addChangeObserver([&](const ui::PdfDocument::Change& change) {
+        ++changes;
+        last = change;
+    });
     auto a = pdfPage(100, 100), b = pdfPage(100, 100);
     document->insertPage(a, 0);
     document->insertPage(b, 5);  // out of range: nothing
@@ -423,22 +428,38 @@ TEST(PdfModelTest, DocumentsIgnoreBadIndexesAndTellTheirObservers) {
     EXPECT_EQ(document->indexForPage(a), 1);
     EXPECT_FALSE(document->pageAtIndex(2));
     EXPECT_FALSE(document->pageAtIndex(-1));
+    EXPECT_EQ(last->kind, ui::PdfDocument::Change::Inserted);
+    EXPECT_EQ(last->index, 0);
     document->removePageAtIndex(7);
     document->removePageAtIndex(0);
     EXPECT_EQ(changes, 3);
-    // A page put in a slot is one change; the same page, a bad slot or no page, none.
+    EXPECT_EQ(last->kind, ui::PdfDocument::Change::Removed);
+    EXPECT_TRUE(last->sizeChanged);
+    // A page put in a slot is one change, saying whether the slot's size changed; the same page,
+    // a bad slot or no page, none.
     const auto replacement = pdfPage(50, 50);
+    replacement->parse();
+    document->pageAtIndex(0)->parse();
     document->replacePageAtIndex(0, replacement);
     EXPECT_EQ(changes, 4);
+    EXPECT_EQ(last->kind, ui::PdfDocument::Change::Replaced);
+    EXPECT_EQ(last->index, 0);
+    EXPECT_TRUE(last->sizeChanged);
+    const auto sameSize = pdfPage(50, 50, 0, 1, 0);
+    sameSize->parse();
+    document->replacePageAtIndex(0, sameSize);
+    EXPECT_FALSE(last->sizeChanged);
+    document->replacePageAtIndex(0, replacement);
+    EXPECT_EQ(changes, 6);
     EXPECT_EQ(document->pageAtIndex(0), replacement);
     EXPECT_EQ(document->pageCount(), 1);
     document->replacePageAtIndex(0, replacement);
     document->replacePageAtIndex(1, pdfPage(50, 50));
     document->replacePageAtIndex(0, nullptr);
-    EXPECT_EQ(changes, 4);
+    EXPECT_EQ(changes, 6);
     document->removeChangeObserver(token);
     document->removePageAtIndex(0);
-    EXPECT_EQ(changes, 4);
+    EXPECT_EQ(changes, 6);
     EXPECT_EQ(document->pageCount(), 0);
 }
 
