@@ -532,3 +532,40 @@ TEST(PdfModelTest, ScrollingThroughTwoThousandPagesRendersWhatIsShownAndKeepsFew
 }
 
 }  // namespace
+
+TEST(PdfModelTest, APageFileChangedAfterItsCheckIsRefusedAtRenderAndItsPlaceholderStays) {
+    QTemporaryDir folder;
+    const std::filesystem::path path = folder.filePath("page.pdf").toStdString();
+    std::ofstream(path, std::ios::binary) << testing_support::filledPdf(200, 100, 1, 0, 0);
+    ASSERT_TRUE(ui::PdfPageCheck::check(path).usable);
+    auto page = ui::PdfPage::fromFile(path);
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(page->isParsed());  // its kept check: the size, without opening it
+    QImage green(20, 10, QImage::Format_ARGB32);
+    green.fill(Qt::green);
+    page->setPlaceholderImage(green);
+    // Changed behind the program's back: what QtPdf would be given now was never checked.
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        << "%PDF-1.4\n" + std::string(3000, '\x7f') + "%%EOF";
+    const int open = ui::PdfEngine::openDocuments();
+
+    ui::PdfRenderCache cache;
+    CountingPdfView view;
+    view.setRenderCache(&cache);
+    view.resize(400, 300);
+    auto document = std::make_shared<ui::PdfDocument>();
+    document->insertPage(page, 0);
+    view.setDocument(document);
+    view.setScaleFactor(1);
+    view.show();
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(page); }));
+    ASSERT_TRUE(page->error());
+    EXPECT_NE(page->error()->localizedDescription().find("changed"), std::string::npos);
+    const QRectF frame = view.convertRectFromDocumentView(view.pageFrame(page));
+    const QImage shot = view.viewport()->grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(frame.center().toPoint())), QColor(Qt::green));
+    EXPECT_EQ(QColor(page->image({40, 20}).pixel(20, 10)), QColor(Qt::green));
+    EXPECT_EQ(ui::PdfEngine::openDocuments(), open);
+    view.setDocument(nullptr);
+    view.setRenderCache(nullptr);
+}
