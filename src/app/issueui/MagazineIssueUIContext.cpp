@@ -79,7 +79,12 @@ MagazineIssueUIContext::MagazineIssueUIContext(Ref<VnMagazineIssueContext> conte
     imageRequestManager_->setConcurrentRequestCountLimit(1);
 }
 
-MagazineIssueUIContext::~MagazineIssueUIContext() = default;
+MagazineIssueUIContext::~MagazineIssueUIContext() {
+    // The checks still queued see this context gone and skip their files; the one under way is
+    // waited for, so that no check outlives its issue (nor, at the end, the program's state).
+    if (checkQueue_)
+        checkQueue_->sync([] {});
+}
 
 void MagazineIssueUIContext::becomeIssueContextDelegate() {
     issueContext_->setDelegate(self());
@@ -406,6 +411,9 @@ void MagazineIssueUIContext::checkThenRelease(const std::filesystem::path& file,
     ++pagesBeingChecked_;
     const WeakRef<MagazineIssueUIContext> weak = weakSelf<MagazineIssueUIContext>();
     checkQueue_->async([weak, notice, file] {
+        // An issue closed meanwhile leaves its files to be checked when they are next found.
+        if (weak.expired())
+            return;
         ui::PdfPageCheck::check(file);
         // A context gone meanwhile (its issue closed, or the program ending) hears nothing.
         if (weak.expired())
