@@ -5,7 +5,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-packages.sh
-cmake --preset release >/dev/null
+# Configured only when the build folder has no configuration yet, or the presets changed since
+# it was configured here (the stamp); a change of the CMake files themselves makes the build
+# configure again by itself.
+stamp=build/release/.configured-by-run
+if [ ! -f build/release/CMakeCache.txt ] || [ ! -f build/release/build.ninja ] ||
+  [ ! -f "$stamp" ] || [ CMakePresets.json -nt "$stamp" ] ||
+  { [ -f CMakeUserPresets.json ] && [ CMakeUserPresets.json -nt "$stamp" ]; }; then
+  cmake --preset release >/dev/null
+  touch "$stamp"
+fi
 # Only what runs: the program, its page checker and the demo service; no tests or benchmarks.
 cmake --build --preset release --target varnel varnel-pdf-check varnel-demo-service
 if [ "${1:-}" = "--smoke" ]; then

@@ -151,10 +151,13 @@ Json soundMetadata(const SampleItem& item) {
                                {"Type", "PageLink"},
                                {"Frame", "{{40, 600}, {200, 40}}"},
                                {"PageName", "P5"}});
+        // The showcase's picture with its link lies where the slideshow button would: the
+        // button goes under the picture there, so that the link stays free to click.
         if (i == 2)
             widgets.push_back({{"WidgetType", "SlideshowButton"},
                                {"Type", "SlideshowButton"},
-                               {"Frame", "{{40, 80}, {320, 240}}"},
+                               {"Frame", hasWidgetShowcase(item.code) ? "{{360, 335}, {180, 60}}"
+                                                                      : "{{40, 80}, {320, 240}}"},
                                {"ImageFileNames", {"slide2a", "slide2b", "slide2c"}},
                                {"FileIds", {"slide2a", "slide2b", "slide2c"}}});
         if (i % 6 == 5)

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QLoggingCategory>
+#include <QPointer>
 #include <QProgressBar>
 #include <QResizeEvent>
 #include <algorithm>
@@ -17,11 +18,15 @@
 #include "app/reader/PageChangeButton.h"
 #include "platform/core/Log.h"
 #include "platform/runloop/RunLoop.h"
+#include "platform/storage/FileManager.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/ViewGeometry.h"
 #include "platform_ui/pdf/PdfRenderCache.h"
 #include "platform_ui/pdf/PdfThumbnailView.h"
+#include "vnlib/domain/content/VnContentAsset.h"
+#include "vnlib/domain/content/VnLocalCacheAsset.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
+#include "vnlib/domain/content/VnMagazineIssuePageContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/domain/storage/VnBookstoreUserBookmarkContext.h"
 
@@ -194,6 +199,7 @@ void ReaderViewController::setUiContext(const Ref<MagazineIssueUIContext>& conte
     isDisplayReader_ = false;
     uiContext_ = context;
     loadingStarted_.reset();
+    emptyPagesFetchedAgain_.clear();
     plat::RunLoop::main().cancelPerforms(this, "startLoadingIssue");
     if (!uiContext_)
         return;
@@ -282,6 +288,10 @@ Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
     if (!pageContext)
         return nullptr;
     const auto asset = pageContext->pageContentAsset();
+    if (asset && plat::FileManager::fileSize(asset->filePath()).value_or(0) == 0) {
+        fetchEmptyPageAgain(pageContext);
+        return nullptr;
+    }
     Ref<plat::Error> error;
     auto page = asset ? ui::PdfPage::fromFile(asset->filePath(), &error) : nullptr;
     if (!page) {
@@ -290,6 +300,10 @@ Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
                                error ? error->localizedDescription().c_str() : "no file"));
         return nullptr;
     }
+    // Pages are handed over checked (the issue's UI context checks each file as it arrives): a
+    // file not checked yet keeps its placeholder until its check hands it over.
+    if (page->needsCheck())
+        return nullptr;
     page->setPlaceholderImage(placeholder_);
     page->setLabel(pageContext->pageName().value_or(""));
     if (const auto info = pageContext->renderingInfo()) {
@@ -297,6 +311,19 @@ Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
         insetPage(page, insets.top, insets.left, insets.bottom, insets.right);
     }
     return page;
+}
+
+void ReaderViewController::fetchEmptyPageAgain(const Ref<VnMagazineIssuePageContext>& pageContext) {
+    // A file that holds nothing is a download that brought nothing, not a damaged page: the page
+    // keeps its placeholder, unchecked, and is downloaded again, once for the issue shown (a
+    // service that sends nothing again is not asked for ever). Told once for the issue shown.
+    if (!emptyPagesFetchedAgain_.insert(pageContext->sourcePageIndex()).second)
+        return;
+    if (emptyPagesFetchedAgain_.size() == 1)
+        plat::log("Pages of the issue arrived empty; they are downloaded again");
+    if (const auto cached = pageContext->localCacheAsset())
+        cached->clearData();
+    pageContext->startLoading();
 }
 
 void ReaderViewController::replaceSlot(int index, const Ref<ui::PdfPage>& page) {
@@ -722,11 +749,12 @@ void ReaderViewController::addWigdetBox(const Ref<VisibleWidget>& widget,
 namespace {
 
 // Reports the moves and resizes of a placed widget's Qt widget (the page view moves its overlays
-// on every scroll, zoom and layout); it goes with the widget.
+// on every scroll, zoom and layout), and its showing when asked; it goes with the widget.
 class PlacedViewWatcher : public QObject {
   public:
-    PlacedViewWatcher(QWidget* watched, std::function<void(bool resized)> changed)
-        : QObject(watched), changed_(std::move(changed)) {
+    PlacedViewWatcher(QWidget* watched, std::function<void(bool resized)> changed,
+                      std::function<void()> shown)
+        : QObject(watched), changed_(std::move(changed)), shown_(std::move(shown)) {
         watched->installEventFilter(this);
     }
 
@@ -734,11 +762,14 @@ class PlacedViewWatcher : public QObject {
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Resize || event->type() == QEvent::Move)
             changed_(event->type() == QEvent::Resize);
+        else if (event->type() == QEvent::Show && shown_)
+            shown_();
         return false;
     }
 
   private:
     std::function<void(bool)> changed_;
+    std::function<void()> shown_;
 };
 
 }  // namespace
@@ -760,7 +791,8 @@ void ReaderViewController::watchPlacedView(const Ref<VisibleWidget>& widget,
             return;
         QWidget* shown = qtWidgetOf(view);
         const auto page = self->mainDocument_->pageAtIndex(index);
-        if (!shown || !page)
+        // A view out on its own (a video shown full screen) keeps its place on the page.
+        if (!shown || !page || shown->isWindow())
             return;
         // The view's frame is where the page view put it.
         if (view->frame() != QRectF(shown->geometry()))
@@ -783,8 +815,30 @@ void ReaderViewController::watchPlacedView(const Ref<VisibleWidget>& widget,
         if (resized)
             widget->layoutSubwidgets(self->pageTransformation(page));
     };
-    new PlacedViewWatcher(qt, changed);  // owned by the watched widget
+    std::function<void()> shown;
+    if (!clipToPage) {
+        // Made over the whole host, it would lie off its page (or beyond the screen) wherever
+        // the page does not start at the top left of what shows.
+        shown = [weakSelf, index, watched = QPointer<QWidget>(qt)] {
+            if (const auto self = weakSelf.lock(); self && watched)
+                self->placeOverVisiblePage(watched, index);
+        };
+    }
+    new PlacedViewWatcher(qt, changed, std::move(shown));  // owned by the watched widget
     changed(false);
+}
+
+void ReaderViewController::placeOverVisiblePage(QWidget* placed, int index) {
+    const auto page = mainDocument_ ? mainDocument_->pageAtIndex(index) : nullptr;
+    if (!placed || !page || placed->parentWidget() != pdfView_->documentView())
+        return;
+    const QRectF shown = pdfView_->pageFrame(page).intersected(pdfView_->documentVisibleRect());
+    if (shown.isEmpty())
+        return;
+    // Overlays are placed from document-view frames, kept against their page.
+    placed->setGeometry(shown.toAlignedRect());
+    pdfView_->removeOverlay(placed);
+    pdfView_->addOverlay(placed, index);
 }
 
 void ReaderViewController::addWidgetVisibleView(const Ref<WidgetView>& view, int index) {

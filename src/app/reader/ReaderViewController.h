@@ -16,6 +16,7 @@
 #include <QTransform>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "app/reader/PDFModifyView.h"
@@ -145,6 +146,8 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     Ref<ui::PdfPage> downloadedPage(int sourcePageIndex);
     // The page's context once its file has arrived whole; null before.
     Ref<VnMagazineIssuePageContext> arrivedPage(int sourcePageIndex) const;
+    // An arrived page file that holds nothing is cleared and its page loaded again.
+    void fetchEmptyPageAgain(const Ref<VnMagazineIssuePageContext>& pageContext);
     Ref<ui::PdfPage> placeholderPage() const;
     // The issue takes stock of its files and loads the rest, once per opening.
     void startLoadingIssue(const Ref<MagazineIssueUIContext>& context);
@@ -163,11 +166,15 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     // Whether a widget of that frame (page space, y down) may go on the page.
     bool mayPlaceOnPage(const Ref<ui::PdfPage>& page, const QRectF& frame) const;
     // Keeps the view's frame, its clipping to the page and the widget's sub-widgets in step
-    // with where the page view puts it.
+    // with where the page view puts it. A view not held to the page (a popup over the whole
+    // host) opens over the part of its page that shows.
     void watchPlacedView(const Ref<VisibleWidget>& widget, const Ref<WidgetView>& view, int index,
                          bool clipToPage);
+    // Lays the placed widget over the part of its page on screen (none when the page is not).
+    void placeOverVisiblePage(QWidget* placed, int index);
 
     bool isDisplayReader_ = false;
+    std::set<int> emptyPagesFetchedAgain_;  // source indexes, for the issue shown
     bool hiddenThumbmailPDF_ = true;
     bool progressHidden_ = true;
     double progressValue_ = 0;

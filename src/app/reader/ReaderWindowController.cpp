@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/issueui/MagazineIssueUIContext.h"
+#include "app/reader/PDFModifyView.h"
 #include "app/reader/ReaderViewController.h"
 #include "platform/runloop/NotificationCenter.h"
 #include "platform_ui/Popover.h"
@@ -53,7 +54,11 @@ std::unique_ptr<QWidget> ReaderWindowController::loadWindow() {
     const auto item = [this](const char* title, const char* action, auto handler) {
         QAction* a = toolbar_->addAction(QString::fromUtf8(title));
         a->setProperty(kActionProperty, QString(action));
-        QObject::connect(a, &QAction::triggered, toolbar_, handler);
+        QObject::connect(a, &QAction::triggered, toolbar_, [this, handler] {
+            handler();
+            focusPageView();
+        });
+        toolbar_->widgetForAction(a)->setFocusPolicy(Qt::NoFocus);
     };
     item("Cover", "coverToolbar_Click:", [this] { coverToolbar_Click(); });
     item("Bookmarks", "bookmarkToolbar_Click:", [this] { bookmarkToolbar_Click(); });
@@ -71,9 +76,13 @@ std::unique_ptr<QWidget> ReaderWindowController::loadWindow() {
     pageViewPopUpButton_ = new QComboBox(toolbar_);
     pageViewPopUpButton_->addItems(
         {"Single Page", "Single Page Continuous", "Two Pages", "Two Pages Continuous"});
+    // Chosen with the mouse; the arrow keys stay the page view's.
+    pageViewPopUpButton_->setFocusPolicy(Qt::NoFocus);
     toolbar_->addWidget(pageViewPopUpButton_);
-    QObject::connect(pageViewPopUpButton_, &QComboBox::activated, toolbar_,
-                     [this](int) { pageViewPopUpButtonSelectClick(); });
+    QObject::connect(pageViewPopUpButton_, &QComboBox::activated, toolbar_, [this](int) {
+        pageViewPopUpButtonSelectClick();
+        focusPageView();
+    });
     toolbar_->addSeparator();
     item("Close", "closeToolbarItemClick:", [this] { closeToolbarItemClick(); });
     return window;
@@ -110,6 +119,13 @@ void ReaderWindowController::openIssue(const Ref<MagazineIssueUIContext>& uiCont
     showWindow();
     reader->setIsDisplayReader(true);
     reader->goToPage(pageIndex);
+    focusPageView();
+}
+
+void ReaderWindowController::focusPageView() {
+    const auto reader = readerViewController();
+    if (reader && reader->pdfView())
+        reader->pdfView()->setFocus(Qt::OtherFocusReason);
 }
 
 void ReaderWindowController::windowWillClose() {

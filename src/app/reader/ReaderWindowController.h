@@ -73,6 +73,9 @@ class ReaderWindowController : public ui::WindowController,
     std::unique_ptr<QWidget> loadWindow() override;
 
   private:
+    // The keyboard goes to the page view: when an issue opens and after each toolbar click.
+    void focusPageView();
+
     WeakRef<ReaderViewController> readerViewController_;
     WeakRef<BookmarkViewController> bookmarkViewController_;
     WeakRef<plat::Object> delegate_;

@@ -72,6 +72,12 @@ void PopupVideoButton::widgetTapped() {
     // Windows closed since the last press go now, outside any of their own callbacks.
     std::erase_if(popups_, [](const auto& popup) { return !popup->open; });
 
+    auto player = std::make_unique<ui::MediaPlayer>();
+    if (!player->isAvailable()) {
+        // Nothing can play here: the player says why, and no empty window opens.
+        player->setSource(*url);
+        return;
+    }
     auto popup = std::make_unique<Popup>();
     Popup& made = *popup;
     made.controller = std::make_shared<ui::WindowController>();
@@ -81,7 +87,7 @@ void PopupVideoButton::widgetTapped() {
     layout->setContentsMargins(0, 0, 0, 0);
     made.view = new ui::PlayerView(window);  // owned by the window
     layout->addWidget(made.view);
-    made.player = std::make_unique<ui::MediaPlayer>();
+    made.player = std::move(player);
     made.view->setPlayer(made.player.get());
     made.player->setSource(*url);
 

@@ -1,6 +1,7 @@
 #include "app/widgets/WidgetViewMakers.h"
 
 #include <QAbstractButton>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -26,8 +27,29 @@ class PaintedSurface : public QAbstractButton {
     QImage picture;
     QPointer<QWidget> underline;  // kept along the bottom edge
     std::function<void()> didResize;
+    // A surface that only shows its picture: a press on it goes on to what lies under it, while
+    // what is placed on it (links in a picture) takes its own presses.
+    bool passesPresses = false;
 
   protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (passesPresses)
+            event->ignore();
+        else
+            QAbstractButton::mousePressEvent(event);
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (passesPresses)
+            event->ignore();
+        else
+            QAbstractButton::mouseReleaseEvent(event);
+    }
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        if (passesPresses)
+            event->ignore();
+        else
+            QAbstractButton::mouseDoubleClickEvent(event);
+    }
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
         painter.setRenderHint(QPainter::Antialiasing);
@@ -164,7 +186,8 @@ void installWidgetViewMakers() {
     WidgetViewFactory::setMaker(ImageWidget::kImageViewKind,
                                 [](VisibleWidget&, const QRectF& frame) -> Ref<WidgetView> {
                                     auto surface = std::make_unique<PaintedSurface>();
-                                    surface->setAttribute(Qt::WA_TransparentForMouseEvents);
+                                    surface->passesPresses = true;
+                                    surface->setFocusPolicy(Qt::NoFocus);
                                     return std::make_shared<SurfaceView>(std::move(surface), frame);
                                 });
 }

@@ -2,17 +2,22 @@
 
 #include <QAudioDevice>
 #include <QAudioOutput>
+#include <QCloseEvent>
 #include <QGraphicsVideoItem>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLayout>
 #include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QPainter>
 #include <QPixmap>
 #include <QPolygonF>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QVideoFrame>
 #include <QVideoSink>
+#include <atomic>
 #include <tuple>
 
 #include "platform/core/Log.h"
@@ -57,10 +62,20 @@ QIcon fullScreenIcon() {
     return icon;
 }
 
+// The play button's texts: play, and pause while the player plays.
+constexpr const char* kPlayText = "▶";
+constexpr const char* kPauseText = "❚❚";
+
+std::atomic<bool> playersWithoutBackend{false};
+
 }  // namespace
 
+void MediaPlayer::setPlayersWithoutBackend(bool without) {
+    playersWithoutBackend = without;
+}
+
 MediaPlayer::MediaPlayer(QObject* parent) : QObject(parent), player_(makePlayer()) {
-    if (!player_->isAvailable()) {
+    if (playersWithoutBackend || !player_->isAvailable()) {
         // No backend could make a player: every play reports the failure, none is attempted.
         unavailable_ = true;
         return;
@@ -169,7 +184,7 @@ PlayerView::PlayerView(QWidget* parent)
     // The control bar: play/pause, position, full screen.
     auto controls = std::make_unique<QWidget>(this);
     auto layout = std::make_unique<QHBoxLayout>();
-    auto play = std::make_unique<QPushButton>(QString::fromUtf8("▶"));
+    auto play = std::make_unique<QPushButton>(QString::fromUtf8(kPlayText));
     auto position = std::make_unique<QSlider>(Qt::Horizontal);
     auto full = std::make_unique<QPushButton>();
     full->setIcon(fullScreenIcon());
@@ -228,11 +243,18 @@ void PlayerView::setPlayer(MediaPlayer* player) {
         player_->player().setVideoOutput(static_cast<QObject*>(nullptr));
     player_ = player;
     position_->setRange(0, 0);
+    showPlaying(false);
     // A player no backend could make shows nothing.
     if (!player || !player->isAvailable())
         return;
     QMediaPlayer& media = player->player();
     media.setVideoOutput(&videoItem());
+    showPlaying(player->isPlaying());
+    playerConnections_.push_back(
+        QObject::connect(&media, &QMediaPlayer::playbackStateChanged, this,
+                         [this](QMediaPlayer::PlaybackState state) {
+                             showPlaying(state == QMediaPlayer::PlayingState);
+                         }));
     position_->setRange(0, static_cast<int>(media.duration()));
     playerConnections_.push_back(
         QObject::connect(&media, &QMediaPlayer::durationChanged, this,
@@ -240,6 +262,10 @@ void PlayerView::setPlayer(MediaPlayer* player) {
     playerConnections_.push_back(
         QObject::connect(&media, &QMediaPlayer::positionChanged, this,
                          [this](qint64 p) { position_->setValue(static_cast<int>(p)); }));
+}
+
+void PlayerView::showPlaying(bool playing) {
+    playButton_->setText(QString::fromUtf8(playing ? kPauseText : kPlayText));
 }
 
 void PlayerView::setFullScreen(bool fullScreen) {
@@ -250,13 +276,49 @@ void PlayerView::setFullScreen(bool fullScreen) {
         normalParent_ = parentWidget();
         normalGeometry_ = geometry();
         normalFlags_ = windowFlags();
+        // What clipped the view to its place (a page's edge) would cut the whole screen.
+        normalMask_ = mask();
+        clearMask();
+        QScreen* shownOn = screen();
         setParent(nullptr);
+        // Where no window manager makes a full-screen window cover the screen, the geometry does.
+        if (shownOn)
+            setGeometry(shownOn->geometry());
         showFullScreen();
+        activateWindow();
+        setFocus(Qt::OtherFocusReason);
     } else {
+        setWindowState(windowState() & ~Qt::WindowFullScreen);
         setParent(normalParent_, normalFlags_);
+        // Back in the layout that placed it, if one did.
+        if (QLayout* layout = normalParent_ ? normalParent_->layout() : nullptr;
+            layout && layout->indexOf(this) < 0)
+            layout->addWidget(this);
         setGeometry(normalGeometry_);
+        if (!normalMask_.isEmpty())
+            setMask(normalMask_);
         show();
     }
+}
+
+void PlayerView::keyPressEvent(QKeyEvent* event) {
+    if (fullScreen_ && event->key() == Qt::Key_Escape) {
+        setFullScreen(false);
+        event->accept();
+        return;
+    }
+    QGraphicsView::keyPressEvent(event);
+}
+
+void PlayerView::closeEvent(QCloseEvent* event) {
+    // Closing the full-screen window (its title bar, Alt+F4) leaves full screen: the view goes
+    // back to its place, it does not go.
+    if (fullScreen_) {
+        event->ignore();
+        setFullScreen(false);
+        return;
+    }
+    QGraphicsView::closeEvent(event);
 }
 
 void PlayerView::resizeEvent(QResizeEvent* event) {

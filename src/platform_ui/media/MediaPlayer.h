@@ -8,9 +8,13 @@
 // ui::PlayerView: the picture of a player, able to lie over a page: a graphics view with a video
 // item, a control bar (play/pause, position) and a full-screen toggle. It may be made before its
 // player and handed one (or another) later; a player that goes leaves the view empty. The video
-// item (and with it the media backend) is made with the first player.
+// item (and with it the media backend) is made with the first player. The play button shows
+// pause while the player plays. In full screen the view is a window of its own over the whole
+// screen, with its control bar; Escape, the toggle or closing that window put it back where it
+// was, in the widget it came from.
 #include <QGraphicsView>
 #include <QPointer>
+#include <QRegion>
 #include <QUrl>
 #include <functional>
 #include <memory>
@@ -54,6 +58,9 @@ class MediaPlayer : public QObject {
     bool hasFailed() const { return failed_; }
     // False when no media backend could make a player.
     bool isAvailable() const { return !unavailable_; }
+    // Players made from now on behave as where no backend can make one (tests of that case:
+    // a backend that cannot be loaded cannot be chosen in a running process).
+    static void setPlayersWithoutBackend(bool without);
 
   private:
     void mediaStatusChanged(int status);
@@ -85,15 +92,19 @@ class PlayerView : public QGraphicsView {
     QGraphicsVideoItem& videoItem();
     int framesShown() const { return frames_; }
     QWidget* controlBar() const { return controls_; }
+    QPushButton* playButton() const { return playButton_; }
     QPushButton* fullScreenButton() const { return fullScreenButton_; }
     void setFullScreen(bool fullScreen);
     bool isFullScreen() const { return fullScreen_; }
 
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void layoutItems();
+    void showPlaying(bool playing);
     QPointer<MediaPlayer> player_;
     std::vector<QMetaObject::Connection> playerConnections_;
     std::unique_ptr<QGraphicsScene> scene_;
@@ -106,7 +117,8 @@ class PlayerView : public QGraphicsView {
     bool fullScreen_ = false;
     Qt::WindowFlags normalFlags_;
     QRect normalGeometry_;
-    QWidget* normalParent_ = nullptr;
+    QRegion normalMask_;
+    QPointer<QWidget> normalParent_;
 };
 
 }  // namespace ui

@@ -1,6 +1,7 @@
 #include "platform_ui/pdf/PdfView.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRegion>
@@ -25,6 +26,8 @@ PdfView::PdfView(QWidget* parent) : QAbstractScrollArea(parent), cache_(&PdfRend
     documentView_->setGeometry(viewport()->rect());
     documentView_->show();
     viewport()->setMouseTracking(true);
+    // It takes the keyboard, as a page view does: a click or the tab key gives it the focus.
+    setFocusPolicy(Qt::StrongFocus);
     // paintPages fills the whole viewport itself.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setFrameShape(QFrame::NoFrame);
@@ -49,9 +52,9 @@ void PdfView::setDocument(const Ref<PdfDocument>& document) {
     observerToken_ = 0;
     if (document_) {
         const QPointer<PdfView> self(this);
-        observerToken_ = document_->addChangeObserver([self] {
+        observerToken_ = document_->addChangeObserver([self](const PdfDocument::Change& change) {
             if (self)
-                self->setNeedsLayout();
+                self->documentChanged(change);
         });
     }
     layout_.currentRow = 0;
@@ -122,6 +125,27 @@ void PdfView::setNeedsLayout() {
     });
 }
 
+void PdfView::documentChanged(const PdfDocument::Change& change) {
+    // A page put in a slot at the size laid out for it moves nothing: it is placed, rendered and
+    // painted in the layout there is.
+    if (change.kind == PdfDocument::Change::Replaced && !layoutPending_ &&
+        keepsLayout(change.index)) {
+        changed();
+        return;
+    }
+    setNeedsLayout();
+}
+
+bool PdfView::keepsLayout(int index) const {
+    const Ref<PdfPage> page = document_ ? document_->pageAtIndex(index) : nullptr;
+    if (!page || static_cast<size_t>(index) >= known_.size() || sizes_.size() != known_.size() ||
+        static_cast<int>(sizes_.size()) != document_->pageCount())
+        return false;
+    // Only a known size for a known size: an estimate depends on the pages around it.
+    return known_[static_cast<size_t>(index)] && page->isParsed() &&
+           cropBoxOf(page).size() == sizes_[static_cast<size_t>(index)];
+}
+
 void PdfView::layoutIfNeeded() const {
     // The layout is the view's own cache of its document: making it late changes nothing else.
     if (layoutPending_)
@@ -164,6 +188,7 @@ void PdfView::relayout(bool keepCurrentPage, bool renderNow) {
             known[static_cast<size_t>(i)] = true;
         }
     }
+    known_ = known;
     std::vector<int> lastKnown(static_cast<size_t>(count), -1),
         nextKnown(static_cast<size_t>(count), -1);
     for (int i = 0, last = -1; i < count; ++i) {
@@ -432,6 +457,10 @@ void PdfView::placeOverlays() {
 
 void PdfView::placeOverlay(Overlay& overlay, const QRectF& shown) {
     ++overlayPlacements_;
+    // One taken out of the document view for now (a video shown full screen) is left alone
+    // until it comes back.
+    if (overlay.widget->parentWidget() != documentView_)
+        return;
     // A page replaced in its slot takes the overlays of the page it replaced.
     Ref<PdfPage> page = overlay.page.lock();
     int index = indexOf(page);
@@ -749,6 +778,66 @@ void PdfView::scrollContentsBy(int, int) {
     placeOverlays();
     viewport()->update();
     changed();
+}
+
+void PdfView::keyPressEvent(QKeyEvent* event) {
+    // Keys with a command modifier are the window's; the arrows may come from the keypad.
+    const auto modifiers =
+        event->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier | Qt::GroupSwitchModifier);
+    if (modifiers != Qt::NoModifier || !document_) {
+        QAbstractScrollArea::keyPressEvent(event);
+        return;
+    }
+    QScrollBar* bar = verticalScrollBar();
+    switch (event->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_PageUp:
+            goToPreviousPage();
+            break;
+        case Qt::Key_Right:
+        case Qt::Key_PageDown:
+            goToNextPage();
+            break;
+        case Qt::Key_Up:
+            bar->setValue(bar->value() - bar->singleStep());
+            break;
+        case Qt::Key_Down:
+            bar->setValue(bar->value() + bar->singleStep());
+            break;
+        case Qt::Key_Home:
+            goToFirstPage();
+            break;
+        case Qt::Key_End:
+            goToLastPage();
+            break;
+        case Qt::Key_Space:
+            pageOn(!(event->modifiers() & Qt::ShiftModifier));
+            break;
+        default:
+            QAbstractScrollArea::keyPressEvent(event);
+            return;
+    }
+    event->accept();
+}
+
+void PdfView::pageOn(bool forward) {
+    layoutIfNeeded();
+    QScrollBar* bar = verticalScrollBar();
+    // A screen at a time, keeping a line of what was seen; past the end of what shows, the next
+    // page (the previous one from its end, going back).
+    const int step = std::max(bar->singleStep(), bar->pageStep() - bar->singleStep());
+    if (forward ? bar->value() < bar->maximum() : bar->value() > bar->minimum()) {
+        bar->setValue(bar->value() + (forward ? step : -step));
+        return;
+    }
+    if (forward) {
+        goToNextPage();
+        return;
+    }
+    const Ref<PdfPage> before = currentPage();
+    goToPreviousPage();
+    if (currentPage() != before && !PdfLayout::isContinuous(mode_))
+        bar->setValue(bar->maximum());
 }
 
 void PdfView::mousePressEvent(QMouseEvent* event) {

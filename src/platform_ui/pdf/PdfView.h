@@ -2,15 +2,18 @@
 // ui::PdfView: the reader's page view. It lays a PdfDocument out in one of four modes (single,
 // single continuous, two-up, two-up continuous; optionally as a book), zooms in steps of the
 // square root of two between 0.1 and 10 keeping the centre, or scales itself to fit the width
-// (the whole page or spread in the non-continuous modes). Pages render on the render cache's
-// worker, visible pages first, then a page or spread each side; pages whose check is not known
-// yet are checked on the cache's checking thread in the same order, then rendered.
+// (the whole page or spread in the non-continuous modes), and pages and scrolls by keyboard
+// (keyPressEvent). Pages render on the render cache's worker, visible pages first, then a page
+// or spread each side; pages whose check is not known yet are checked on the cache's checking
+// thread in the same order, then rendered.
 // Changes of the document and of the box or page breaks are laid out once per event-loop turn
-// (or at once when something needs the layout before then).
+// (or at once when something needs the layout before then); a page replaced by one of the size
+// laid out for it is not laid out again.
 // Coordinates: page space is y-up, in points, relative to the page's media box; the view is the
 // viewport widget (pixels, y down); the document view is the scroll-independent space of the
 // layout (view + scroll offset). Overlays added with addOverlay stay on their page through
-// scrolling, zooming, resizing, mode changes and page replacement, hidden while it is off screen.
+// scrolling, zooming, resizing, mode changes and page replacement, hidden while it is off screen;
+// one taken out of the document view for a while (a video shown full screen) is left alone then.
 // After every scroll, resize, zoom, layout, mode change or page replacement the view asks its
 // own visiblePages() once on the next event-loop turn, so a subclass override sees each change.
 #include <QAbstractScrollArea>
@@ -117,6 +120,10 @@ class PdfView : public QAbstractScrollArea {
     bool viewportEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    // The keys of a page view: Left, Right, Page Up and Page Down turn pages, Up and Down
+    // scroll, Space and Shift+Space page on and back, Home and End go to the first and the last
+    // page.
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -132,6 +139,9 @@ class PdfView : public QAbstractScrollArea {
     void relayout(bool keepCurrentPage, bool renderNow = true);
     // A layout on the next event-loop turn; layoutIfNeeded makes it at once.
     void setNeedsLayout();
+    void documentChanged(const PdfDocument::Change& change);
+    // Whether the page now in the slot has the size the layout gave the one before.
+    bool keepsLayout(int index) const;
     void layoutIfNeeded() const;
     void changed();  // schedules the once-per-turn work
     void afterChange();
@@ -146,6 +156,8 @@ class PdfView : public QAbstractScrollArea {
     void paintPages();
     void notifyShownIfPainted();
     void zoomTo(double scale);
+    // Space: a screen on (or back), or the next (previous) page where the screen ends.
+    void pageOn(bool forward);
     QPointF scrollOffset() const;  // document point at the view's origin
     QSizeF sizeOfPage(int index) const;
     int indexOf(const Ref<PdfPage>& page) const;
@@ -163,6 +175,7 @@ class PdfView : public QAbstractScrollArea {
     bool autoScales_ = false;
     PdfLayout layout_;
     std::vector<QSizeF> sizes_;
+    std::vector<bool> known_;  // the pages whose own size sizes_ holds (not an estimate)
     std::unique_ptr<QWidget> documentViewOwner_;
     QWidget* documentView_ = nullptr;
     bool layoutPending_ = false;

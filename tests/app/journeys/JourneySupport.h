@@ -61,6 +61,7 @@
 #include "platform_ui/RunLoopBridge.h"
 #include "platform_ui/web/WebView.h"
 #include "support/GuiTestSupport.h"
+#include "vnlib/dev/util/VndDiags.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 
@@ -368,6 +369,8 @@ class JourneyTest : public ::testing::Test {
         environment_.set("VARNEL_HOME", home_.string());
         std::ofstream(home_ / "Info.plist") << demo().infoPlist();
         plat::InfoDictionary::setDictionary(nullptr);
+        // The diagnostic groups follow these settings, as a run started with them would.
+        VndDiags::reloadFromInfoDictionary();
         plat::UserDefaults::resetStandardUserDefaults();
         plat::Keychain::setShared(
             std::make_shared<plat::Keychain>(std::make_unique<plat::MemoryKeychainBackend>()));

@@ -1,6 +1,9 @@
 // Journeys through the page widgets of an issue in the reader: the demo's showcase issue, whose
 // widgets show and act there as they do on their own, and an issue of hostile widget
 // descriptions, whose widgets stay on their pages.
+#include <QAbstractItemView>
+#include <QComboBox>
+
 #include "JourneySupport.h"
 #include "app/issueui/MagazineIssueUIContext.h"
 #include "app/issueui/MagazinePageUIContext.h"
@@ -12,10 +15,14 @@
 #include "app/widgets/ImageRotationView.h"
 #include "app/widgets/ImageScrollWidget.h"
 #include "app/widgets/ImageView360Widget.h"
+#include "app/widgets/MediaSupport.h"
+#include "app/widgets/SlideshowButton.h"
 #include "app/widgets/UrlLinkWidget.h"
+#include "app/widgets/VideoAsset.h"
 #include "platform/core/Log.h"
 #include "platform/image/Image.h"
 #include "platform_ui/UrlOpener.h"
+#include "platform_ui/media/MediaPlayer.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 
 namespace {
@@ -287,5 +294,132 @@ TEST_F(JourneyTest, ReaderWidgetsOfAHostileIssueStayOnTheirPages) {
         click(byText<QAbstractButton>("Next", false, window));
     }
     EXPECT_GT(checked, 10) << "widget views shown";
+    closeReader();
+}
+
+// The video of the showcase played on its page and shown full screen: a window over the whole
+// screen with its controls; Escape, the full-screen button and closing that window each put the
+// video back in its place on the page. While it plays, its play button shows pause.
+TEST_F(JourneyTest, AVideoShownFullScreenComesBackToItsPage) {
+    ASSERT_NO_FATAL_FAILURE(shortenShowcase());
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
+    clickToolbar("ic_mag");
+    ASSERT_NO_FATAL_FAILURE(borrowShown("สุขภาพดี"));
+    QWidget* window = readerWindow();
+    const auto reader = wholeIssueReader();
+    ASSERT_TRUE(reader) << "the issue arrives";
+    for (const auto& pages : {std::vector<int>{1, 2}, std::vector<int>{3, 4}}) {
+        click(byText<QAbstractButton>("Next", false, window));
+        ASSERT_TRUE(waitFor([&] { return reader->placedPages() == pages; }, 30000));
+    }
+    const auto videos = widgetsOfPage<VideoAsset>(4);
+    ASSERT_EQ(videos.size(), 1U);
+    const auto& video = videos.front();
+    ASSERT_TRUE(video->button());
+    click(qtOf(video->button()->widgetView()));
+    const auto placed = std::dynamic_pointer_cast<PlayerWidgetView>(video->playerView());
+    ui::PlayerView* player = placed ? placed->playerView() : nullptr;
+    ASSERT_TRUE(player && showing(player)) << "the video shows on its page";
+    EXPECT_TRUE(waitFor([&] { return player->playButton()->text() == QString::fromUtf8("❚❚"); }))
+        << "playing, the button offers pause: " << player->playButton()->text().toStdString();
+    QWidget* page = player->parentWidget();
+    const QRect onPage = player->geometry();
+
+    const auto fullScreen = [&](const char* how) {
+        click(player->fullScreenButton());
+        ASSERT_TRUE(player->isWindow()) << how;
+        EXPECT_TRUE(player->windowState() & Qt::WindowFullScreen) << how;
+        EXPECT_EQ(player->geometry(), player->screen()->geometry()) << how;
+        EXPECT_TRUE(player->mask().isEmpty()) << "nothing of it is cut away: " << how;
+        EXPECT_TRUE(showing(player->controlBar())) << how;
+        EXPECT_EQ(player->controlBar()->geometry().bottom(), player->height() - 1) << how;
+    };
+    const auto backOnItsPage = [&](const char* how) {
+        EXPECT_FALSE(player->isWindow()) << how;
+        EXPECT_EQ(player->parentWidget(), page) << how;
+        EXPECT_TRUE(waitFor([&] { return showing(player) && player->geometry() == onPage; }))
+            << how << ": at " << player->x() << "," << player->y();
+    };
+    ASSERT_NO_FATAL_FAILURE(fullScreen("by its button"));
+    QTest::keyClick(player, Qt::Key_Escape);
+    backOnItsPage("Escape");
+    ASSERT_NO_FATAL_FAILURE(fullScreen("again"));
+    click(player->fullScreenButton());
+    backOnItsPage("the full-screen button");
+    ASSERT_NO_FATAL_FAILURE(fullScreen("once more"));
+    player->close();  // what the window's close button or Alt+F4 does
+    backOnItsPage("closing the full-screen window");
+    closeReader();
+}
+
+// The full-view slideshow of the showcase's fourth page opened in each display mode: it lies
+// within the part of its page that shows, and so does its close control, which closes it.
+TEST_F(JourneyTest, AFullViewSlideshowOpensOnItsPageInEveryDisplayMode) {
+    ASSERT_NO_FATAL_FAILURE(shortenShowcase());
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
+    clickToolbar("ic_mag");
+    ASSERT_NO_FATAL_FAILURE(borrowShown("สุขภาพดี"));
+    QWidget* window = readerWindow();
+    const auto reader = wholeIssueReader();
+    ASSERT_TRUE(reader) << "the issue arrives";
+    for (const auto& pages : {std::vector<int>{1, 2}, std::vector<int>{3, 4}}) {
+        click(byText<QAbstractButton>("Next", false, window));
+        ASSERT_TRUE(waitFor([&] { return reader->placedPages() == pages; }, 30000));
+    }
+    PDFModifyView* pages = reader->pdfView();
+    for (const char* mode :
+         {"Single Page", "Single Page Continuous", "Two Pages Continuous", "Two Pages"}) {
+        // The mode chosen in the toolbar's box: its list opened with a click, the mode picked
+        // with the arrow keys and Return.
+        auto* box = first<QComboBox>({}, window);
+        ASSERT_TRUE(box);
+        click(box);
+        QAbstractItemView* list = box->view();
+        ASSERT_TRUE(waitFor([&] { return showing(list); })) << mode;
+        const int from = box->currentIndex(), to = box->findText(mode);
+        for (int step = from; step != to; step += to > from ? 1 : -1)
+            QTest::keyClick(list, to > from ? Qt::Key_Down : Qt::Key_Up);
+        QTest::keyClick(list, Qt::Key_Return);
+        ASSERT_TRUE(waitFor([&] {
+            const auto placed = reader->placedPages();
+            return box->currentText() == mode &&
+                   std::find(placed.begin(), placed.end(), 3) != placed.end();
+        })) << mode;
+        Ref<SlideshowButton> slideshow;
+        for (const auto& widget : widgetsOfPage<SlideshowButton>(3))
+            if (widget->popupStyle() != 2)
+                slideshow = widget;
+        ASSERT_TRUE(slideshow && slideshow->button()) << mode;
+        QWidget* button = qtOf(slideshow->button()->widgetView());
+        ASSERT_TRUE(button) << mode;
+        // Scrolled to its button with the keys, as far as needed.
+        for (int key = 0; key < 200 && !pages->viewport()->rect().contains(button->geometry());
+             ++key)
+            QTest::keyClick(pages, Qt::Key_Down);
+        ASSERT_TRUE(pages->viewport()->rect().contains(button->geometry())) << mode;
+        click(button);
+        QWidget* popup = qtOf(slideshow->popupView());
+        ASSERT_TRUE(popup) << mode;
+        ASSERT_TRUE(waitFor([&] { return showing(popup); })) << mode;
+        const QRect page =
+            pages->convertRectFromDocumentView(pages->pageFrame(pages->document()->pageAtIndex(3)))
+                .toAlignedRect()
+                .intersected(pages->viewport()->rect());
+        const auto rectText = [](const QRect& r) {
+            return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " +
+                   std::to_string(r.width()) + "x" + std::to_string(r.height());
+        };
+        EXPECT_TRUE(page.adjusted(-1, -1, 1, 1).contains(popup->geometry()))
+            << mode << ": " << rectText(popup->geometry()) << " on " << rectText(page);
+        QWidget* close = popup->findChild<QAbstractButton*>("closeButton");
+        ASSERT_TRUE(close) << mode;
+        ASSERT_TRUE(showing(close)) << mode;
+        const QRect closeRect(close->mapTo(pages->viewport(), QPoint()), close->size());
+        EXPECT_TRUE(page.contains(closeRect)) << mode << ": " << rectText(closeRect);
+        click(close);
+        EXPECT_TRUE(waitFor([&] { return !showing(popup); })) << mode;
+    }
     closeReader();
 }

@@ -101,3 +101,30 @@ TEST_F(JourneyTest, TerminalOutputHoldsNoPersonalData) {
 }
 
 }  // namespace
+
+namespace {
+
+// A normal run, with the settings the program ships with: a sign-in, a search, a borrow and
+// the service restarted under a signed-in member write no diagnostic line (a function and
+// "[Line N]") to the terminal.
+TEST_F(JourneyTest, ANormalRunWritesNoDiagnosticLines) {
+    CapturedTerminal terminal;
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kSomchai));
+    search(QStringLiteral("สี่แผ่นดิน"));
+    ASSERT_TRUE(waitFor([&] { return showsText("สี่แผ่นดิน", content()); })) << "results show";
+    // The service forgets its sessions: the member's next action makes one again.
+    demo().stop();
+    ASSERT_TRUE(demo().start());
+    clickToolbar("ic_book");
+    openShown("The Little Prince");
+    click(detailAction("ยืม"));
+    ASSERT_TRUE(waitFor([&] { return readerWindow() != nullptr; }, 30000)) << alertsText();
+    closeReader();
+    const std::string written = terminal.finish();
+    std::istringstream lines(written);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_EQ(line.find(" [Line "), std::string::npos) << line;
+}
+
+}  // namespace

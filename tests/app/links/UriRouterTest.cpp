@@ -54,6 +54,7 @@ class LinkScreen : public plat::Object {
     }
     void webDone(Ref<plat::Object> router) { add("web", router ? "router" : "<null>"); }
     void complete(Ref<plat::Object>) { add("complete", ""); }
+    void failed(Ref<plat::Object>) { add("failed", ""); }
 
     std::vector<std::string> lines;
 
@@ -78,6 +79,7 @@ PLAT_DEFINE_CLASS(LinkScreen, plat::Object, [](auto& c) {
         .method("UriDirect_Widget:withIssueList:", &LinkScreen::list)
         .method("UriDirect_Widget:withFeatured:", &LinkScreen::featured)
         .method("UriDirect_WidgetCode:withIssueList:", &LinkScreen::listCode)
+        .method("UriDirect_LoadFailed:", &LinkScreen::failed)
         .method("UriDirect_WidgetCode:withFeatured:", &LinkScreen::featuredCode)
         .method("UriDirect_AudioDetail:withAudioId:", &LinkScreen::audio)
         .method("UriDirect_openPromotionalWithKey:", &LinkScreen::promotion)
@@ -227,11 +229,13 @@ TEST_F(UriRouterTest, LoadsReportAfterTheCallThenFromTheirOwnFamilysCache) {
     follow("varnel.kel://shop/book?id=BK0001");
     router->redirectUri("varnel.kel://shop/book?id=BK0002");
     EXPECT_EQ(settle(3), (Lines{"complete", "complete", "book BK0002"}));
-    // A cancelled load reports nothing.
+    // A cancelled load reports nothing; one that finds no record says so, and no record comes.
     follow("varnel.kel://shop/book?id=BK0004");
     router->cancel();
     plat::RunLoop::current().runUntil([] { return false; }, 1.0);
     EXPECT_EQ(screen->lines, (Lines{"complete"}));
+    follow("varnel.kel://shop/book?id=NO-SUCH-BOOK");
+    EXPECT_EQ(settle(2), (Lines{"complete", "failed"}));
 
     // Groups: the first entry of the loaded group; a group with no entries reports nothing.
     follow("varnel.kel://widget/magazine/list?id=0.feature_magazine");
@@ -240,7 +244,7 @@ TEST_F(UriRouterTest, LoadsReportAfterTheCallThenFromTheirOwnFamilysCache) {
     EXPECT_EQ(settle(2), (Lines{"complete", "featured 0.feature_book"}));
     const size_t groupCalls = storeCalls("GetWidgetInfo");
     follow("varnel.kel://shop/book/featured?id=0.feature_empty");
-    EXPECT_EQ(settleAfter("GetWidgetInfo", groupCalls), (Lines{"complete"}));
+    EXPECT_EQ(settleAfter("GetWidgetInfo", groupCalls), (Lines{"complete", "failed"}));
 }
 
 TEST_F(UriRouterTest, RoutersMadeByNameReportNothingOnceTheirScreenIsGone) {

@@ -2,6 +2,9 @@
 // and spreads by the toolbar and the hover buttons, jumps asked by page links, and the thumbnail
 // strip's frames.
 #include <QComboBox>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolButton>
 
 #include "ReaderTestSupport.h"
 #include "app/reader/PageChangeButton.h"
@@ -120,5 +123,67 @@ TEST_F(ReaderNavigationTest, ModesZoomMovesJumpsAndTheStrip) {
     EXPECT_EQ(view->geometry(), QRect(0, 0, width, reader->view()->height()));
     EXPECT_FALSE(view->autoScales());
     EXPECT_DOUBLE_EQ(view->scaleFactor(), zoomed);
+    window->close();
+}
+
+TEST_F(ReaderNavigationTest, ThePageViewTakesTheKeysOfAPageView) {
+    addItem("RN02-0008", 8);
+    auto window = ReaderWindowController::make();
+    window->window()->resize(1100, 800);
+    auto context = contextOf("RN02-0008");
+    ASSERT_TRUE(context);
+    window->openIssue(context, "RN", 0);
+    const auto reader = window->readerViewController();
+    ASSERT_TRUE(waitUntilLoaded(reader));
+    PDFModifyView* view = reader->pdfView();
+    QWidget* top = window->window();
+    // The keys go where the window's focus is: on the page view once the reader opens.
+    const auto key = [&](Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        ASSERT_EQ(top->focusWidget(), view);
+        QTest::keyClick(top->focusWidget(), k, modifiers);
+    };
+
+    // Two-up as a book: the cover, then spreads 1-2, 3-4 ...
+    key(Qt::Key_Right);
+    EXPECT_EQ(reader->currentPageIndex(), 1);
+    key(Qt::Key_PageDown);
+    EXPECT_EQ(reader->currentPageIndex(), 3);
+    key(Qt::Key_Left);
+    EXPECT_EQ(reader->currentPageIndex(), 1);
+    key(Qt::Key_PageUp);
+    EXPECT_EQ(reader->currentPageIndex(), 0);
+    key(Qt::Key_End);
+    EXPECT_EQ(reader->currentPageIndex(), 7);
+    key(Qt::Key_Home);
+    EXPECT_EQ(reader->currentPageIndex(), 0);
+    window->zoomSelectionClick(1);  // fitted: the whole spread shows, space turns the page
+    ASSERT_EQ(view->verticalScrollBar()->maximum(), 0);
+    key(Qt::Key_Space);
+    EXPECT_EQ(reader->currentPageIndex(), 1);
+    key(Qt::Key_Space, Qt::ShiftModifier);
+    EXPECT_EQ(reader->currentPageIndex(), 0);
+
+    // A click in the toolbar leaves the keys with the page view; so does a mode chosen, after
+    // which Up and Down scroll the pages instead of changing the mode.
+    QToolButton* next = window->toolbarButton("nextPageToolbar_Click:");
+    ASSERT_TRUE(next);
+    QTest::mouseClick(next, Qt::LeftButton);
+    EXPECT_EQ(reader->currentPageIndex(), 1);
+    QComboBox* popUp = window->pageViewPopUpButton();
+    EXPECT_EQ(popUp->focusPolicy(), Qt::NoFocus);
+    popUp->setCurrentIndex(1);
+    emit popUp->activated(1);
+    ASSERT_EQ(view->displayMode(), 1);
+    view->setScaleFactor(2);
+    QScrollBar* bar = view->verticalScrollBar();
+    const int at = bar->value();
+    key(Qt::Key_Down);
+    EXPECT_GT(bar->value(), at);
+    key(Qt::Key_Up);
+    EXPECT_EQ(bar->value(), at);
+    key(Qt::Key_Space);
+    EXPECT_GT(bar->value(), at + bar->singleStep()) << "a screen on";
+    EXPECT_EQ(view->displayMode(), 1);
+    EXPECT_EQ(popUp->currentIndex(), 1);
     window->close();
 }

@@ -4,7 +4,10 @@
 #include <QPointer>
 
 #include "ReaderTestSupport.h"
+#include "platform/storage/AtomicFile.h"
+#include "support/CapturedLog.h"
 #include "support/PdfFixtures.h"
+#include "vnlib/domain/content/VnContentAsset.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 
 using namespace reader_testing;
@@ -153,4 +156,43 @@ TEST_F(ReaderViewTest, BooksLieOnWhiteDamagedPagesKeepPlaceholdersAndOddIssuesOp
     EXPECT_EQ(reader->mainDocument()->pageCount(), hostile->presentationPageCount());
     reader->goToPage(1);
     spin(50);
+}
+
+TEST_F(ReaderViewTest, APageFileThatArrivedEmptyIsDownloadedAgainNotTakenForDamaged) {
+    addItem("RV05-0004", 4);
+    auto reader = shownReader();
+    auto first = contextOf("RV05-0004");
+    ASSERT_TRUE(first);
+    reader->setUiContext(first);
+    ASSERT_TRUE(spinUntil([&] { return first->finishedPageCount() == 4; }));
+    // A download that brought nothing: page 2's file holds no byte.
+    const auto path = first->context()->contentAssetWithSourcePageIndex(2)->filePath();
+    reader->setUiContext(nullptr);
+    ASSERT_FALSE(plat::AtomicFile::write(path, {}));
+    const auto pageGets = [&] {
+        size_t n = 0;
+        for (const auto& r : demo.service.requests())
+            n += r.path == "/content/RV05-0004/PAGE_2.pdf";
+        return n;
+    };
+    const size_t before = pageGets();
+
+    // Opened again: the page waits on its placeholder, unchecked, and comes again.
+    auto again = contextOf("RV05-0004");
+    ASSERT_TRUE(again);
+    const auto lines = testing_support::logged([&] {
+        reader->setUiContext(again);
+        EXPECT_TRUE(spinUntil([&] {
+            const auto page = reader->mainDocument()->pageAtIndex(2);
+            return page && !page->isImagePage() && page->parse();
+        })) << "page 2 shows as itself";
+    });
+    EXPECT_EQ(pageGets(), before + 1);
+    size_t told = 0;
+    for (const auto& line : lines) {
+        EXPECT_EQ(line.find("Cannot use PDF page"), std::string::npos) << line;
+        EXPECT_EQ(line.find("keeps its placeholder"), std::string::npos) << line;
+        told += line.find("arrived empty") != std::string::npos;
+    }
+    EXPECT_EQ(told, 1U);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QMediaPlayer>
 #include <QPushButton>
 #include <QTest>
@@ -219,6 +220,32 @@ TEST_F(MediaWidgetTest, DescriptionsReadinessAndPressesWithoutAFile) {
         EXPECT_TRUE(anyLineHas(lines, id)) << id;
     lost->detachFromView();
     framed->detachFromView();
+}
+
+TEST_F(MediaWidgetTest, WhereNothingCanPlayAPressOpensNothingAndSaysWhyOnce) {
+    ui::MediaPlayer::setPlayersWithoutBackend(true);
+    auto embedded = build<VideoAsset>(
+        {{"WidgetType", "EmbeddedVideo"}, {"Frame", "{{10,10},{160,150}}"}, {"Id", "clip.y4m"}});
+    placeAsTheReaderDoes(embedded);
+    auto popup = build<PopupVideoButton>({{"WidgetType", "PopupVideoButton"},
+                                          {"Frame", "{{10,200},{40,40}}"},
+                                          {"VideoFileName", "clip.y4m"}});
+    popup->attachToView(hostView, QTransform::fromScale(2, 2));
+    const auto windows = QApplication::topLevelWidgets().size();
+    const auto lines = logged([&] {
+        embedded->button()->invokeButtonAction();
+        popup->button()->invokeButtonAction();
+    });
+    ui::MediaPlayer::setPlayersWithoutBackend(false);
+    EXPECT_FALSE(embedded->player());
+    EXPECT_EQ(popup->popupCount(), 0U);
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), windows) << "no empty window";
+    size_t said = 0;
+    for (const auto& line : lines)
+        said += line.find("clip.y4m") != std::string::npos;
+    EXPECT_EQ(said, 2U) << "once for each press";
+    embedded->detachFromView();
+    popup->detachFromView();
 }
 
 TEST_F(MediaWidgetTest, TheClipPlaysInThePageAndInPopupWindowsAndTheToneToggles) {

@@ -1,14 +1,18 @@
 // The showcase issue opened in the reader: the widgets it places over the visible pages answer
-// clicks there: a page link moves the reader, a slideshow button shows its picture strip.
+// clicks there: a link on a picture opens, a page link moves the reader, a slideshow button shows
+// its picture strip.
 #include <QAbstractButton>
 #include <QTest>
 
 #include "ShowcaseTestSupport.h"
 #include "app/issueui/MagazinePageUIContext.h"
 #include "app/issueui/QtWidgetView.h"
+#include "app/issueui/WidgetActionButton.h"
 #include "app/reader/ReaderViewController.h"
 #include "app/widgets/ImageListScroller.h"
+#include "app/widgets/ImageWidget.h"
 #include "app/widgets/SlideshowButton.h"
+#include "platform_ui/UrlOpener.h"
 
 using namespace showcase_testing;
 
@@ -26,7 +30,7 @@ void click(QWidget* widget) {
 
 using ReaderShowcaseTest = ShowcaseTest;
 
-TEST_F(ReaderShowcaseTest, APageLinkMovesTheReaderAndASlideshowShowsItsStrip) {
+TEST_F(ReaderShowcaseTest, LinksOpenOrMoveTheReaderAndASlideshowShowsItsStrip) {
     // The showcase on an issue of eight pages.
     demo::SampleItem item = *demo.catalogue.findItem("MG01-2403");
     item.pageCount = 8;
@@ -56,6 +60,29 @@ TEST_F(ReaderShowcaseTest, APageLinkMovesTheReaderAndASlideshowShowsItsStrip) {
     // The spread of the links.
     reader->goToNextPage();
     ASSERT_TRUE(placed({1, 2}));
+
+    // The link on the picture of the third page answers a click where it shows, as the mouse
+    // gives it: through the window, to whatever lies on top there.
+    std::vector<std::string> opened;
+    ui::UrlOpener::setHandler([&](const std::string& url) {
+        opened.push_back(url);
+        return true;
+    });
+    QWidget* picture = nullptr;
+    for (const auto& widget : context->pageContextAtSourceIndex(2)->rootWidget()->subwidgets())
+        if (auto image = std::dynamic_pointer_cast<ImageWidget>(widget))
+            picture = widgetOf(image->widgetView());
+    ASSERT_TRUE(picture);
+    QWidget* link = nullptr;  // the button of the link, not the line drawn under it
+    for (auto* button : picture->findChildren<QAbstractButton*>())
+        if (!button->testAttribute(Qt::WA_TransparentForMouseEvents))
+            link = button;
+    ASSERT_TRUE(link) << "the picture holds its link";
+    QWidget* window = reader->view()->window();
+    const QPoint at = link->mapTo(window, link->rect().center());
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(opened, std::vector<std::string>{"https://example.com/photo"});
+    ui::UrlOpener::setHandler(nullptr);
 
     // The topmost button is the link to the fifth page's: its spread comes.
     QWidget* topmost = nullptr;

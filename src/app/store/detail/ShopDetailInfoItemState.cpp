@@ -1,5 +1,6 @@
 #include "app/store/detail/ShopDetailInfoItemState.h"
 
+#include "app/store/StoreMessages.h"
 #include "app/store/detail/ShopDetailInfoItemView.h"
 #include "app/store/detail/StoreNeighbours.h"
 #include "platform/core/Log.h"
@@ -16,8 +17,8 @@
 
 PLAT_DEFINE_CLASS(ShopDetailInfoItemState, plat::Object, [](auto& c) {
     using S = ShopDetailInfoItemState;
-    c.method("setMagazineInfo:", &S::setMagazineInfo)
-        .method("setMagazineIssueInfo:", &S::setMagazineIssueInfo)
+    c.method(StoreScreenMessages::kSetMagazineInfo, &S::setMagazineInfo)
+        .method(StoreScreenMessages::kSetMagazineIssueInfo, &S::setMagazineIssueInfo)
         .method("reloadDetail:withMagazineIssueInfo:withIsBook:", &S::reloadDetail)
         .method("checkPurchased:", &S::checkPurchased)
         .method("btnRead_Click:", &S::btnRead_Click)
@@ -151,7 +152,14 @@ void ShopDetailInfoItemState::checkPurchased(Ref<VnMagazineIssueInfo> item) {
         return;
     // The member is not named in the line: user names are personal.
     VND_TRACE("GUI", "checking the %s member's library", user->userId() ? "signed-in" : "unknown");
-    if (user->hasIssueInLibrary(item)) {
+    showLoanState(item, user->hasIssueInLibrary(item));
+}
+
+void ShopDetailInfoItemState::showLoanState(const Ref<VnMagazineIssueInfo>& item, bool lent) {
+    const auto user = activeUserContext();
+    if (!item || !user)
+        return;
+    if (lent) {
         model_.showHeld();
         render();
         return;
@@ -188,12 +196,24 @@ void ShopDetailInfoItemState::rebuildGroups() {
     checkPurchased(magazineIssueInfo_);
 }
 
+void ShopDetailInfoItemState::rebuildGroups(const Ref<VnMagazineIssueInfo>& lookedUp, bool lent) {
+    // What the library answered for the item decides, where the row shows that item: the local
+    // library may keep an item given back (free content stays there).
+    const auto& shown = magazineIssueInfo_;
+    if (!shown || !lookedUp || shown->code() != lookedUp->code()) {
+        rebuildGroups();
+        return;
+    }
+    reloadDetail(magazineInfo_, shown, isBook_);
+    showLoanState(shown, lent);
+}
+
 void ShopDetailInfoItemState::startLoading() {
-    plat::sendIfResponds(delegate_, "shopDetailInfoItemStartLoading");
+    plat::sendIfResponds(delegate_, ShopDetailMessages::kInfoItemStartLoading);
 }
 
 void ShopDetailInfoItemState::endLoading() {
-    plat::sendIfResponds(delegate_, "shopDetailInfoItemLoadComplete");
+    plat::sendIfResponds(delegate_, ShopDetailMessages::kInfoItemLoadComplete);
 }
 
 void ShopDetailInfoItemState::btnRead_Click(Ref<plat::Object>) {
@@ -201,7 +221,7 @@ void ShopDetailInfoItemState::btnRead_Click(Ref<plat::Object>) {
 }
 
 void ShopDetailInfoItemState::btnPreview_Click(Ref<plat::Object>) {
-    plat::sendIfResponds(delegate_, "shopDetailInfoItem:previewMagazineIssueInfo:",
+    plat::sendIfResponds(delegate_, ShopDetailMessages::kInfoItemPreview,
                          self<ShopDetailInfoItemState>(), magazineIssueInfo_);
 }
 
@@ -276,9 +296,13 @@ void ShopDetailInfoItemState::returnLoan(Ref<VnMagazineIssueInfo> item, bool rea
             const auto loan = firstListed(r, v, readNowOnly);
             const auto user = activeUserContext();
             // Nothing to give back: the loading ends, and a read-now loan stays held (its
-            // extension ticks and the next showing look it up again).
+            // extension ticks and the next showing look it up again). When the library no longer
+            // lists it as such (the shelves give read-now loans back as they learn of them), the
+            // row shows what the library lends the member now.
             if (!loan || !user) {
                 self->endLoading();
+                if (readNowOnly && r && r->succeed())
+                    self->rebuildGroups(item, firstListed(r, v) != nullptr);
                 return;
             }
             user->requestForReturnBook(loan)->startWithDidFinishBlock(
@@ -308,7 +332,11 @@ void ShopDetailInfoItemState::returnLoan(Ref<VnMagazineIssueInfo> item, bool rea
                         self->isReadBookNow_ = false;
                     }
                     store_neighbours::refreshLibrary();
-                    self->rebuildGroups();
+                    // Given back, the item is no longer lent, whatever the local library keeps.
+                    if (auto answer = boolAnswer(v); answer && answer->isSuccess())
+                        self->rebuildGroups(item, false);
+                    else
+                        self->rebuildGroups();
                 });
         });
 }

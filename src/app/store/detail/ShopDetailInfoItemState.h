@@ -72,6 +72,11 @@ class ShopDetailInfoItemState : public plat::Object {
     // shows again), only a loan the library lists as a read-now loan goes back.
     void returnLoan(Ref<VnMagazineIssueInfo> item, bool readNowOnly);
     void rebuildGroups();
+    // The groups rebuilt with what the library answered for the looked-up item (lent or not).
+    void rebuildGroups(const Ref<VnMagazineIssueInfo>& lookedUp, bool lent);
+    // The groups of an item held by the member, or else of one that is not, with the lookup of
+    // the member's reservations.
+    void showLoanState(const Ref<VnMagazineIssueInfo>& item, bool lent);
     // Reserve or cancel: the loading ends, the outcome is told, the groups are rebuilt.
     void changeReservation(const Ref<VnRequestContext>& request, const char* status,
                            const char* done, InfoItemGroup hide, bool showCancel);

@@ -64,6 +64,8 @@ class ShopDetailMainViewController : public ui::ViewController {
     void shopDetailByAuthorViewSelectItem(Ref<plat::Object> row, Ref<VnMagazineIssueInfo> item);
     void webLinkByMagazineInfo(Ref<plat::Object> router, Ref<VnMagazineInfo> magazine);
     void webLinkByIssue(Ref<plat::Object> router, Ref<VnMagazineIssueInfo> item);
+    // The router found no records for the entry: the loading ends.
+    void linkLoadFailed(Ref<plat::Object> router);
 
     // Table answers.
     int numberOfRows() const { return static_cast<int>(rows_.size()); }

@@ -318,8 +318,9 @@ void VnMagazineIssueContext::startLoadingAllPages() {
     if (!info_->finished_)
         downloading_ = true;
     auto weak = weakSelf<VnMagazineIssueContext>();
-    auto again = [weak] {
-        if (auto me = weak.lock())
+    // Not after the loading was cancelled meanwhile (the metadata's request is not).
+    auto again = [weak, generation = loadingGeneration_] {
+        if (auto me = weak.lock(); me && me->loadingGeneration_ == generation)
             me->startLoadingAllPages();
     };
     if (!info_->pageArray_) {
@@ -370,11 +371,16 @@ void VnMagazineIssueContext::startRequestAllAssetIds() {
                           plat::Value(group.record->requestId().value_or("")));
     }
     request->setUserInfo(plat::Value::fromObject(groups));
+    if (assetFileUrlRequest_)
+        assetFileUrlRequest_->cancel();
+    assetFileUrlRequest_ = request;
     request->startWithDelegate(self(), "assetFileUrl_");
 }
 
 void VnMagazineIssueContext::assetFileUrl_request_didFinishWithResult(Ref<VnRequestContext> request,
                                                                       Ref<VnRequestResult> result) {
+    if (request == assetFileUrlRequest_)
+        assetFileUrlRequest_.reset();
     if (!result->succeed()) {
         VND_TRACE("Error", "%s", "Loading asset file failed");
         retryFullLoad_ = true;
@@ -532,11 +538,14 @@ void VnMagazineIssueContext::cancelLoading() {
     commonRequestQueue_->cancelAndClearQueue();
     if (loadingMetadataRootRequest_)
         loadingMetadataRootRequest_->cancel();
+    if (auto locating = std::move(assetFileUrlRequest_))
+        locating->cancel();
     for (auto& [index, page] : pageContextMap_)
         page->cancelLoading();
     plat::RunLoop::current().cancelPerforms(this);
     downloading_ = false;
     retryFullLoad_ = false;
+    ++loadingGeneration_;
 }
 
 // ---- Callbacks ----------------------------------------------------------------------------------

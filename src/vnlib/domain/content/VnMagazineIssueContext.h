@@ -158,6 +158,11 @@ class VnMagazineIssueContext : public plat::Object {
     Ref<VnRequestContext> loadingPageInfosRootRequest_;
     Ref<VnRequestContext> loadingXmlRootRequest_;
     Ref<VnRequestContext> loadingMetadataRootRequest_;
+    // The running request for the download locations of the pages and files: cancelling the
+    // loading cancels it, so that its answer queues no page.
+    Ref<VnRequestContext> assetFileUrlRequest_;
+    // Counts the cancellations of the loading: what was started before one does not go on.
+    uint64_t loadingGeneration_ = 0;
     std::optional<std::set<std::string>> allInteractiveFileIds_;
     // Set once every file of allInteractiveFileIds_ was found cached (cached files stay).
     bool interactiveFilesCached_ = false;

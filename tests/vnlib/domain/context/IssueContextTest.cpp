@@ -198,6 +198,37 @@ TEST_F(IssueContextTest, AfterARestartFinishedPagesComeFromTheCacheAndAPartialPa
     EXPECT_EQ(std::string(bytes->begin(), bytes->end()), expected->first);
 }
 
+TEST_F(IssueContextTest, LoadingCancelledWhileFilesAreLocatedQueuesNoPage) {
+    auto issue = context->activeUserContext()->magazineIssueContextWithInfo(
+        issueRecord("NP02-240301", "Newspaper"));
+    const auto pageGets = [&] {
+        size_t n = 0;
+        for (const auto& r : service.requests())
+            n += r.path.find("/PAGE_") != std::string::npos;
+        return n;
+    };
+    // First while the metadata file is located (its request goes on, and it arrives), then,
+    // with the metadata at hand, while the pages are.
+    for (const char* located : {"the metadata", "the pages"}) {
+        service.setFault("GetAssetFiles", demo::Fault::stall());
+        issue->startLoadingAllPages();
+        ASSERT_TRUE(
+            plat::RunLoop::current().runUntil([&] { return service.stalledCount() == 1; }, 30))
+            << located;
+        const size_t locations = calls("GetAssetFiles");
+        issue->cancelLoading();
+        service.clearFaults();
+        service.releaseStalled();
+        // The answer would have queued the pages at once, or located them first.
+        plat::RunLoop::current().runUntil([] { return false; }, 1.0);
+        EXPECT_EQ(pageGets(), 0U) << located;
+        EXPECT_EQ(calls("GetAssetFiles"), locations) << located;
+        EXPECT_TRUE(issue->pageRequestManager()->queuedRequests().empty()) << located;
+        EXPECT_FALSE(issue->downloading()) << located;
+    }
+    EXPECT_TRUE(issue->contentRenderingMetadataAvailable());
+}
+
 TEST_F(IssueContextTest, WithEveryPageLocatedOnlyTheInteractiveFilesAreLocated) {
     auto watcher = std::make_shared<IssueWatcher>();
     auto issue = loadWholeNewspaper(watcher);
