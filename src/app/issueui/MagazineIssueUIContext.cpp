@@ -79,7 +79,12 @@ MagazineIssueUIContext::MagazineIssueUIContext(Ref<VnMagazineIssueContext> conte
     imageRequestManager_->setConcurrentRequestCountLimit(1);
 }
 
-MagazineIssueUIContext::~MagazineIssueUIContext() = default;
+MagazineIssueUIContext::~MagazineIssueUIContext() {
+    // The checks still queued see this context gone and skip their files; the one under way is
+    // waited for, so that no check outlives its issue (nor, at the end, the program's state).
+    if (checkQueue_)
+        checkQueue_->sync([] {});
+}
 
 void MagazineIssueUIContext::becomeIssueContextDelegate() {
     issueContext_->setDelegate(self());
@@ -360,34 +365,91 @@ void MagazineIssueUIContext::applicationWillEnterForegroundNotification(const Re
 
 void MagazineIssueUIContext::magazineIssueContext_pageAvalable(
     const Ref<plat::Object>& issueContext, int32_t sourcePageIndex) {
-    const auto keep = self();
-    checkPageFile(sourcePageIndex);
-    plat::sendIfResponds(delegate_, "magazineIssueContext:pageAvalable:", issueContext,
-                         sourcePageIndex);
-    plat::sendIfResponds(delegate_, "magazineIssueUIContextPageDownloadProgressChange:", keep);
-    checkIfFinished();
+    // A page file is handed on only once it is checked, so that the reader makes its page with
+    // its size (or its damage) known and lays it out once.
+    const auto send = [this, issueContext, sourcePageIndex] {
+        const auto keep = self();
+        plat::sendIfResponds(delegate_, "magazineIssueContext:pageAvalable:", issueContext,
+                             sourcePageIndex);
+        plat::sendIfResponds(delegate_, "magazineIssueUIContextPageDownloadProgressChange:", keep);
+        checkIfFinished();
+    };
+    const auto file = uncheckedPageFile(sourcePageIndex);
+    const uint64_t notice = queueNotice(send, !file);
+    if (file)
+        checkThenRelease(*file, notice);
 }
 
 void MagazineIssueUIContext::magazineIssueContextDidFinishLoadingInteractive(
     const Ref<plat::Object>& issueContext) {
-    const auto keep = self();
-    plat::sendIfResponds(delegate_,
-                         "magazineIssueContextDidFinishLoadingInteractive:", issueContext);
-    checkIfFinished();
+    queueNotice(
+        [this, issueContext] {
+            const auto keep = self();
+            plat::sendIfResponds(delegate_,
+                                 "magazineIssueContextDidFinishLoadingInteractive:", issueContext);
+            checkIfFinished();
+        },
+        true);
 }
 
-void MagazineIssueUIContext::checkPageFile(int32_t sourcePageIndex) {
-    // Each page file is opened once in the checker, off this thread, as it arrives: the reader
-    // then learns its size, or why it cannot be used, without opening it. A file checked before
-    // costs a look at its kept verdict.
+std::optional<std::filesystem::path> MagazineIssueUIContext::uncheckedPageFile(
+    int32_t sourcePageIndex) const {
+    // A file checked before (a page found on disk again) costs a look at its kept verdict.
     const auto page = issueContext_->pageContextWithSourcePageIndex(sourcePageIndex);
     const auto asset =
         page && page->pageContentAssetAvailable() ? page->pageContentAsset() : nullptr;
     if (!asset || asset->filePath().empty() || ui::PdfPageCheck::keptVerdict(asset->filePath()))
-        return;  // (checked before: a page found on disk again)
+        return std::nullopt;
+    return asset->filePath();
+}
+
+void MagazineIssueUIContext::checkThenRelease(const std::filesystem::path& file, uint64_t notice) {
+    // Each page file is opened once in the checker, off this thread, as it arrives: the reader
+    // then learns its size, or why it cannot be used, without opening it.
     if (!checkQueue_)
         checkQueue_ = plat::DispatchQueue::serial("varnel.page-check");
-    checkQueue_->async([path = asset->filePath()] { ui::PdfPageCheck::check(path); });
+    ++pagesBeingChecked_;
+    const WeakRef<MagazineIssueUIContext> weak = weakSelf<MagazineIssueUIContext>();
+    checkQueue_->async([weak, notice, file] {
+        // An issue closed meanwhile leaves its files to be checked when they are next found.
+        if (weak.expired())
+            return;
+        ui::PdfPageCheck::check(file);
+        // A context gone meanwhile (its issue closed, or the program ending) hears nothing.
+        if (weak.expired())
+            return;
+        plat::DispatchQueue::main()->async([weak, notice] {
+            if (const auto self = weak.lock()) {
+                --self->pagesBeingChecked_;
+                self->releaseNotice(notice);
+            }
+        });
+    });
+}
+
+uint64_t MagazineIssueUIContext::queueNotice(std::function<void()> send, bool ready) {
+    const uint64_t id = nextNotice_++;
+    notices_.push_back({id, ready, std::move(send)});
+    sendReadyNotices();
+    return id;
+}
+
+void MagazineIssueUIContext::releaseNotice(uint64_t id) {
+    for (auto& notice : notices_) {
+        if (notice.id == id)
+            notice.ready = true;
+    }
+    sendReadyNotices();
+}
+
+void MagazineIssueUIContext::sendReadyNotices() {
+    // In the order they came: what follows a page still being checked waits for it.
+    const auto keep = self();
+    while (!notices_.empty() && notices_.front().ready) {
+        auto send = std::move(notices_.front().send);
+        notices_.pop_front();
+        send();
+    }
 }
 
 void MagazineIssueUIContext::checkIfFinished() {

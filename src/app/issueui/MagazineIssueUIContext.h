@@ -6,6 +6,10 @@
 // storage under "<code>/<name>", written at once) and a one-at-a-time queue for page images.
 // One page UI context per source page, made when first asked for.
 //
+// A page that arrives is handed on to the delegate once its file is checked (on one queue of
+// checks, one at a time); a file checked before is handed on at once. The delegate's messages keep
+// the order in which the issue context sent them.
+//
 // Delegate messages (optional, not kept): "magazineIssueContext:pageAvalable:",
 // "magazineIssueUIContextPageDownloadProgressChange:",
 // "magazineIssueContextDidFinishLoadingInteractive:".
@@ -14,6 +18,9 @@
 // when absent), "TableOfContentPageName", "TableOfContentPresentationPageIndex",
 // "DefaultSinglePageAlignment" and "DefaultDoublePageAlignment" (0 when absent).
 #include <QColor>
+#include <deque>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -105,6 +112,8 @@ class MagazineIssueUIContext : public plat::Object {
     // Finished pages over all pages; 0 without pages.
     float pageDownloadProgress() const;
     bool readyForDisplay() const;
+    // Pages that arrived and wait for their file's check before they are handed on.
+    int pagesBeingChecked() const { return pagesBeingChecked_; }
     virtual Ref<MagazinePageUIContext> pageContextAtSourceIndex(int32_t sourceIndex);
     // Null when no page stands at that index.
     virtual Ref<MagazinePageUIContext> pageContextAtPresentationIndex(int32_t presentationIndex);
@@ -151,7 +160,15 @@ class MagazineIssueUIContext : public plat::Object {
     void becomeIssueContextDelegate();
 
   private:
-    void checkPageFile(int32_t sourcePageIndex);
+    // The file of an arrived page that has no kept check; nothing otherwise.
+    std::optional<std::filesystem::path> uncheckedPageFile(int32_t sourcePageIndex) const;
+    // Checks the file on the checking queue, then sends the notice waiting for it.
+    void checkThenRelease(const std::filesystem::path& file, uint64_t notice);
+    // Notices to the delegate go out in the order they came; one not ready (its page's file
+    // being checked) holds back those after it.
+    uint64_t queueNotice(std::function<void()> send, bool ready);
+    void releaseNotice(uint64_t id);
+    void sendReadyNotices();
     void checkIfFinished();
     std::vector<Ref<VnPageInfo>> pageInfos() const;
     bool buildIndexMaps();
@@ -170,5 +187,13 @@ class MagazineIssueUIContext : public plat::Object {
     Ref<MagazineIssueUIContextRenderingInfo> renderingInfo_;
     Ref<VnRequestManager> imageRequestManager_;
     Ref<plat::DispatchQueue> checkQueue_;  // page files checked as they arrive, one at a time
+    int pagesBeingChecked_ = 0;
+    struct Notice {
+        uint64_t id;
+        bool ready;
+        std::function<void()> send;
+    };
+    std::deque<Notice> notices_;
+    uint64_t nextNotice_ = 0;
     WeakRef<plat::Object> delegate_;
 };

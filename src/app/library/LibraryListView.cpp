@@ -15,6 +15,7 @@
 #include "app/library/IssueMetadataDownloader.h"
 #include "app/library/LibraryAccess.h"
 #include "app/library/LibraryBookShelfCollectionCellView.h"
+#include "app/library/LibraryMessages.h"
 #include "app/library/LibraryShelfBookInfo.h"
 #include "app/library/LibraryTexts.h"
 #include "app/shell/GlobalService.h"
@@ -424,7 +425,7 @@ void LibraryListView::returnReadBookNow(const Ref<VnMagazineIssueInfo>& item) {
 void LibraryListView::returnReadBookNow_request_didFinishWithResult(
     const Ref<VnRequestContext>& request, const Ref<VnRequestResult>& result) {
     const auto keep = self<LibraryListView>();
-    plat::sendIfResponds(libraryDelegate_, "libraryListView_LoadComplete:", self());
+    plat::sendIfResponds(libraryDelegate_, LibraryShelfMessages::kLoadComplete, self());
     const auto answer =
         result && result->succeed() ? result->returnValue().as<VnCommonBoolReturnValue>() : nullptr;
     if (!answer || !answer->isSuccess())
@@ -475,7 +476,7 @@ void LibraryListView::libraryBookCollectionCellRemove(const Ref<plat::Object>& o
     const auto item = cell ? cell->magazienIssueInfo() : nullptr;
     if (!item)
         return;
-    plat::sendIfResponds(libraryDelegate_, "libraryListView_StartLoading:", self());
+    plat::sendIfResponds(libraryDelegate_, LibraryShelfMessages::kStartLoading, self());
     returnReadBookNow(item);
 }
 

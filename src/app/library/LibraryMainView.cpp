@@ -6,6 +6,7 @@
 
 #include "app/library/LibraryAccess.h"
 #include "app/library/LibraryListView.h"
+#include "app/library/LibraryMessages.h"
 #include "app/library/LibraryTexts.h"
 #include "app/shell/ContentArea.h"
 #include "app/shell/GlobalService.h"
@@ -20,8 +21,8 @@
 #include "vnlib/info/member/VnReserveItemInfo.h"
 
 PLAT_DEFINE_CLASS(LibraryMainView, ui::ViewController, [](auto& c) {
-    c.method("libraryListView_StartLoading:", &LibraryMainView::libraryListView_StartLoading)
-        .method("libraryListView_LoadComplete:", &LibraryMainView::libraryListView_LoadComplete)
+    c.method(LibraryShelfMessages::kStartLoading, &LibraryMainView::libraryListView_StartLoading)
+        .method(LibraryShelfMessages::kLoadComplete, &LibraryMainView::libraryListView_LoadComplete)
         .method("bookStoreContextActiveUserContextDidChange:",
                 &LibraryMainView::bookStoreContextActiveUserContextDidChange);
 })
@@ -29,12 +30,12 @@ PLAT_DEFINE_CLASS(LibraryMainView, ui::ViewController, [](auto& c) {
 // Other screens reach the container by these messages (GlobalService's LibraryViewController).
 PLAT_DEFINE_CLASS(LibraryMainViewController, ui::ViewController, [](auto& c) {
     using C = LibraryMainViewController;
-    c.method("HZLoading_CancelClick:", &C::HZLoading_CancelClick)
-        .method("LibraryMainViewStartLoading", &C::LibraryMainViewStartLoading)
-        .method("LibraryMainViewLoadComplete", &C::LibraryMainViewLoadComplete)
-        .method("cancelLoading", &C::cancelLoading)
-        .method("updateLibraryForceUpdate:", &C::updateLibraryForceUpdate)
-        .method("displayReaderWithIssueInfo:", &C::displayReaderWithIssueInfo);
+    c.method(HZLoadingDelegate::kCancelClick, &C::HZLoading_CancelClick)
+        .method(LibraryShelfMessages::kMainViewStartLoading, &C::LibraryMainViewStartLoading)
+        .method(LibraryShelfMessages::kMainViewLoadComplete, &C::LibraryMainViewLoadComplete)
+        .method(LibraryScreenMessages::kCancelLoading, &C::cancelLoading)
+        .method(LibraryScreenMessages::kUpdateLibraryForceUpdate, &C::updateLibraryForceUpdate)
+        .method(LibraryScreenMessages::kDisplayReaderWithIssueInfo, &C::displayReaderWithIssueInfo);
 })
 
 namespace {
@@ -162,11 +163,11 @@ void LibraryMainView::updateLibraryForceUpdate(bool force) {
 }
 
 void LibraryMainView::libraryListView_StartLoading(const Ref<plat::Object>&) {
-    plat::sendIfResponds(delegate_, "LibraryMainViewStartLoading");
+    plat::sendIfResponds(delegate_, LibraryShelfMessages::kMainViewStartLoading);
 }
 
 void LibraryMainView::libraryListView_LoadComplete(const Ref<plat::Object>&) {
-    plat::sendIfResponds(delegate_, "LibraryMainViewLoadComplete");
+    plat::sendIfResponds(delegate_, LibraryShelfMessages::kMainViewLoadComplete);
 }
 
 // ---- LibraryMainViewController --------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/library/LibraryMessages.h"
 #include "app/library/LibraryTexts.h"
 #include "platform_ui/Controls.h"
 #include "vnlib/info/member/VnReserveItemInfo.h"
@@ -85,12 +86,12 @@ void ReserveBookItemTableCellView::setIsCancelMode(bool cancelMode) {
 }
 
 void ReserveBookItemTableCellView::activeBookBtn_Click(const Ref<plat::Object>&) {
-    plat::sendIfResponds(delegate_, "reserveBookItemCell:claimReserveBookCode:", self(),
+    plat::sendIfResponds(delegate_, ReserveBookItemCellMessages::kClaim, self(),
                          reserveInfo_ ? reserveInfo_->itemCode_ : std::nullopt);
 }
 
 void ReserveBookItemTableCellView::cancelReserveBtn_Clcik(const Ref<plat::Object>&) {
-    plat::sendIfResponds(delegate_, "reserveBookItemCell:cancelReserveBookCode:", self(),
+    plat::sendIfResponds(delegate_, ReserveBookItemCellMessages::kCancel, self(),
                          reserveInfo_ ? reserveInfo_->bookCode_ : std::nullopt);
 }
 

@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/library/LibraryAccess.h"
+#include "app/library/LibraryMessages.h"
 #include "app/library/LibraryTableSource.h"
 #include "app/library/LibraryTexts.h"
 #include "app/library/ReserveBookItemTableCellView.h"
@@ -18,10 +19,8 @@
 
 PLAT_DEFINE_CLASS(ReserveBookViewController, ui::ViewController, [](auto& c) {
     using C = ReserveBookViewController;
-    c.method("reserveBookItemCell:cancelReserveBookCode:",
-             &C::reserveBookItemCell_cancelReserveBookCode)
-        .method("reserveBookItemCell:claimReserveBookCode:",
-                &C::reserveBookItemCell_claimReserveBookCode)
+    c.method(ReserveBookItemCellMessages::kCancel, &C::reserveBookItemCell_cancelReserveBookCode)
+        .method(ReserveBookItemCellMessages::kClaim, &C::reserveBookItemCell_claimReserveBookCode)
         .method("cancelReserve_request:didFinishWithResult:",
                 &C::cancelReserve_request_didFinishWithResult)
         .method("claimReserveBook_request:didFinishWithResult:",

@@ -18,13 +18,13 @@
 #include "vnlib/info/store/VnShopGroupInfo.h"
 
 PLAT_DEFINE_CLASS(UriDirect, plat::Object, [](auto& c) {
-    c.method("initWithDelegate:", &UriDirect::initWithDelegate)
-        .method("redirectUri:", &UriDirect::redirectUri)
-        .method("cancel", &UriDirect::cancel)
+    c.method(UriDirectMessages::kInitWithDelegate, &UriDirect::initWithDelegate)
+        .method(UriDirectMessages::kRedirectUri, &UriDirect::redirectUri)
+        .method(UriDirectMessages::kCancel, &UriDirect::cancel)
         .method("delegate", &UriDirect::delegate)
         .method("setDelegate:", &UriDirect::setDelegate)
         .method("isUseCodeOnly", &UriDirect::isUseCodeOnly)
-        .method("setIsUseCodeOnly:", &UriDirect::setIsUseCodeOnly);
+        .method(UriDirectMessages::kSetIsUseCodeOnly, &UriDirect::setIsUseCodeOnly);
 })
 
 namespace {
@@ -74,19 +74,19 @@ void UriDirect::initWithDelegate(Ref<plat::Object> delegate) {
     dicCatch_.clear();
 }
 
-template <class... A>
-void UriDirect::report(const char* selector, A&&... args) {
-    plat::sendIfResponds(delegate_, selector, std::forward<A>(args)...);
+template <class S, class... A>
+void UriDirect::report(const plat::Message<S>& message, A&&... args) {
+    plat::sendIfResponds(delegate_, message, std::forward<A>(args)...);
 }
 
-void UriDirect::reportCode(const char* selector, const std::string& code) {
-    report(selector, self<UriDirect>(), code);
+void UriDirect::reportCode(const UriDirectDelegate::Code& message, const std::string& code) {
+    report(message, self<UriDirect>(), code);
 }
 
 void UriDirect::reportLoadFailed(const VnRequestResult& result) {
     // A load given up on by its caller is no failure to report.
     if (!result.isUserCancelled())
-        report("UriDirect_LoadFailed:", self<UriDirect>());
+        report(UriDirectDelegate::kLoadFailed, self<UriDirect>());
 }
 
 void UriDirect::redirectUri(std::string url) {
@@ -99,9 +99,9 @@ void UriDirect::redirectUri(std::string url) {
             ui::UrlOpener::openUrl(url);
         else
             plat::log("UriDirect: not opening a link of this kind: " + url);
-        report("UriDirect_WebLinkComplete:", keep);
+        report(UriDirectDelegate::kWebLinkComplete, keep);
     }
-    report("UriDirect_CompleteLoad:", keep);
+    report(UriDirectDelegate::kCompleteLoad, keep);
 }
 
 void UriDirect::showWebView(const std::string&) {}
@@ -217,14 +217,14 @@ void UriDirect::processContentKind_Audio(const Ref<VarnelUriData>& uriData) {
 void UriDirect::processContentKind_User(const Ref<VarnelUriData>& uriData) {
     if (uriData->sublevelKind() != VarnelUriSublevelKindPromotion)
         return;
-    plat::sendIfResponds(delegate_,
-                         "UriDirect_openPromotionalWithKey:", secondPathElement(*uriData));
+    plat::sendIfResponds(delegate_, UriDirectDelegate::kOpenPromotional,
+                         secondPathElement(*uriData));
 }
 
 void UriDirect::processContentKind_Message(const Ref<VarnelUriData>& uriData) {
     const bool inbox = uriData->sublevelKind() == VarnelUriSublevelKindMessageInbox;
     const int32_t number = leadingInt(secondPathElement(*uriData).value_or(std::string()));
-    plat::sendIfResponds(delegate_, "UriDirect_openMessageIsInbox:withMessageId:", inbox, number);
+    plat::sendIfResponds(delegate_, UriDirectDelegate::kOpenMessage, inbox, number);
 }
 
 // ---- Loaders ----
@@ -374,57 +374,57 @@ void UriDirect::forwardBook(const Ref<VnInfo>& record) {
 }
 
 void UriDirect::webLinkByMagazineInfo(const Ref<VnMagazineInfo>& info) {
-    report("UriDirect:webLinkByMagazineInfo:", self<UriDirect>(), info);
+    report(UriDirectDelegate::kMagazine, self<UriDirect>(), info);
 }
 
 void UriDirect::webLinkByMagazineInfoPriceList(const Ref<VnMagazineInfo>& info) {
-    report("UriDirect:webLinkByMagazineInfoPriceList:", self<UriDirect>(), info);
+    report(UriDirectDelegate::kMagazinePriceList, self<UriDirect>(), info);
 }
 
 void UriDirect::webLinkByMagazineIssueInfo(const Ref<VnMagazineIssueInfo>& info) {
-    report("UriDirect:webLinkByMagazineIssueInfo:", self<UriDirect>(), info);
+    report(UriDirectDelegate::kMagazineIssue, self<UriDirect>(), info);
 }
 
 void UriDirect::webLinkByBookInfo(const Ref<VnMagazineIssueInfo>& info) {
-    report("UriDirect:webLinkByBookInfo:", self<UriDirect>(), info);
+    report(UriDirectDelegate::kBook, self<UriDirect>(), info);
 }
 
 void UriDirect::webLinkByCategoryMagazineInfo(const Ref<VnMagazineCategoryInfo>& category) {
-    report("UriDirect_SeeAllMagazines:withCategory:", self<UriDirect>(), category);
+    report(UriDirectDelegate::kSeeAllMagazines, self<UriDirect>(), category);
 }
 
 void UriDirect::webLinkByCategoryBookInfo(const Ref<VnMagazineCategoryInfo>& category) {
-    report("UriDirect_SeeAllBooks:withCategory:", self<UriDirect>(), category);
+    report(UriDirectDelegate::kSeeAllBooks, self<UriDirect>(), category);
 }
 
 void UriDirect::webLinkByMagazineInfoCode(const std::string& code) {
-    reportCode("UriDirect:webLinkByMagazineInfoCode:", code);
+    reportCode(UriDirectDelegate::kMagazineCode, code);
 }
 
 void UriDirect::webLinkByMagazineIssueInfoCode(const std::string& code) {
-    reportCode("UriDirect:webLinkByMagazineIssueInfoCode:", code);
+    reportCode(UriDirectDelegate::kMagazineIssueCode, code);
 }
 
 void UriDirect::webLinkByBookInfoCode(const std::string& code) {
-    reportCode("UriDirect:webLinkByBookInfoCode:", code);
+    reportCode(UriDirectDelegate::kBookCode, code);
 }
 
 void UriDirect::webLinkByWidgetList(const Ref<VnShopGroupInfo>& group) {
-    report("UriDirect_Widget:withIssueList:", self<UriDirect>(), group);
+    report(UriDirectDelegate::kIssueList, self<UriDirect>(), group);
 }
 
 void UriDirect::webLinkByWidgetFeatured(const Ref<VnShopGroupInfo>& group) {
-    report("UriDirect_Widget:withFeatured:", self<UriDirect>(), group);
+    report(UriDirectDelegate::kFeatured, self<UriDirect>(), group);
 }
 
 void UriDirect::webLinkByWidgetCodeList(const std::string& code) {
-    reportCode("UriDirect_WidgetCode:withIssueList:", code);
+    reportCode(UriDirectDelegate::kIssueListCode, code);
 }
 
 void UriDirect::webLinkByWidgetCodeFeatured(const std::string& code) {
-    reportCode("UriDirect_WidgetCode:withFeatured:", code);
+    reportCode(UriDirectDelegate::kFeaturedCode, code);
 }
 
 void UriDirect::webLinkByAudioId(const std::string& code) {
-    reportCode("UriDirect_AudioDetail:withAudioId:", code);
+    reportCode(UriDirectDelegate::kAudioDetail, code);
 }

@@ -4,37 +4,16 @@
 // others first load the linked record (book, magazine, magazine issue, price list, shop group)
 // through the active user context and then hand it over. Any other link is opened with the
 // desktop's handler when it is a web or mail address (others are only logged). Every report goes
-// to the delegate (not owned) by selector, and only when it answers that selector:
-//
-//   UriDirect:webLinkByMagazineInfo:            (router, Ref<VnMagazineInfo>)
-//   UriDirect:webLinkByMagazineInfoPriceList:   (router, Ref<VnMagazineInfo>)
-//   UriDirect:webLinkByMagazineIssueInfo:       (router, Ref<VnMagazineIssueInfo>)
-//   UriDirect:webLinkByBookInfo:                (router, Ref<VnMagazineIssueInfo>)
-//   UriDirect_SeeAllMagazines:withCategory:     (router, Ref<VnMagazineCategoryInfo>)
-//   UriDirect_SeeAllBooks:withCategory:         (router, Ref<VnMagazineCategoryInfo>)
-//   UriDirect:webLinkByMagazineInfoCode:        (router, std::string code)
-//   UriDirect:webLinkByMagazineIssueInfoCode:   (router, std::string code)
-//   UriDirect:webLinkByBookInfoCode:            (router, std::string code)
-//   UriDirect_Widget:withIssueList:             (router, Ref<VnShopGroupInfo>)
-//   UriDirect_Widget:withFeatured:              (router, Ref<VnShopGroupInfo>)
-//   UriDirect_WidgetCode:withIssueList:         (router, std::string code)
-//   UriDirect_WidgetCode:withFeatured:          (router, std::string code)
-//   UriDirect_AudioDetail:withAudioId:          (router, std::string code)
-//   UriDirect_openPromotionalWithKey:           (std::optional<std::string> key)
-//   UriDirect_openMessageIsInbox:withMessageId: (bool inbox, int32_t number)
-//   UriDirect_WebLinkComplete:                  (router)
-//   UriDirect_CompleteLoad:                     (router), last of every redirectUri
-//   UriDirect_LoadFailed:                       (router), a record or group load that failed
-//                                               or found nothing: no record will come
-// The router is a plat::Object; a code missing from the link is sent as "". Screens reach the
-// router by selector: "initWithDelegate:" (Ref<plat::Object>), "cancel", "setIsUseCodeOnly:"
-// (bool) and "redirectUri:" (std::string, the link's text).
+// to the delegate (not owned), and only when it answers it: the messages of UriDirectDelegate
+// below. The router is a plat::Object; a code missing from the link is sent as "". Screens give
+// the router the messages of UriDirectMessages.
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "platform/core/Message.h"
 #include "platform/core/Object.h"
 
 class VarnelUriData;
@@ -47,6 +26,52 @@ class VnMagazineCategoryInfo;
 class VnRequestContext;
 class VnRequestResult;
 class VnShopGroupInfo;
+
+// What the router reports to its delegate, each message optional.
+struct UriDirectDelegate {
+    using Router = Ref<plat::Object>;
+    using Code = plat::Message<void(Router, std::string)>;
+    static constexpr plat::Message<void(Router, Ref<VnMagazineInfo>)> kMagazine{
+        "UriDirect:webLinkByMagazineInfo:"};
+    static constexpr plat::Message<void(Router, Ref<VnMagazineInfo>)> kMagazinePriceList{
+        "UriDirect:webLinkByMagazineInfoPriceList:"};
+    static constexpr plat::Message<void(Router, Ref<VnMagazineIssueInfo>)> kMagazineIssue{
+        "UriDirect:webLinkByMagazineIssueInfo:"};
+    static constexpr plat::Message<void(Router, Ref<VnMagazineIssueInfo>)> kBook{
+        "UriDirect:webLinkByBookInfo:"};
+    static constexpr plat::Message<void(Router, Ref<VnMagazineCategoryInfo>)> kSeeAllMagazines{
+        "UriDirect_SeeAllMagazines:withCategory:"};
+    static constexpr plat::Message<void(Router, Ref<VnMagazineCategoryInfo>)> kSeeAllBooks{
+        "UriDirect_SeeAllBooks:withCategory:"};
+    static constexpr Code kMagazineCode{"UriDirect:webLinkByMagazineInfoCode:"};
+    static constexpr Code kMagazineIssueCode{"UriDirect:webLinkByMagazineIssueInfoCode:"};
+    static constexpr Code kBookCode{"UriDirect:webLinkByBookInfoCode:"};
+    static constexpr plat::Message<void(Router, Ref<VnShopGroupInfo>)> kIssueList{
+        "UriDirect_Widget:withIssueList:"};
+    static constexpr plat::Message<void(Router, Ref<VnShopGroupInfo>)> kFeatured{
+        "UriDirect_Widget:withFeatured:"};
+    static constexpr Code kIssueListCode{"UriDirect_WidgetCode:withIssueList:"};
+    static constexpr Code kFeaturedCode{"UriDirect_WidgetCode:withFeatured:"};
+    static constexpr Code kAudioDetail{"UriDirect_AudioDetail:withAudioId:"};
+    static constexpr plat::Message<void(std::optional<std::string>)> kOpenPromotional{
+        "UriDirect_openPromotionalWithKey:"};
+    static constexpr plat::Message<void(bool, int32_t)> kOpenMessage{
+        "UriDirect_openMessageIsInbox:withMessageId:"};
+    static constexpr plat::Message<void(Router)> kWebLinkComplete{"UriDirect_WebLinkComplete:"};
+    // The last report of every redirectUri.
+    static constexpr plat::Message<void(Router)> kCompleteLoad{"UriDirect_CompleteLoad:"};
+    // A record or group load that failed or found nothing: no record will come.
+    static constexpr plat::Message<void(Router)> kLoadFailed{"UriDirect_LoadFailed:"};
+};
+
+// What screens ask of the router: its delegate, to forget a load under way, to answer with codes
+// only, and to follow a link (its text).
+struct UriDirectMessages {
+    static constexpr plat::Message<void(Ref<plat::Object>)> kInitWithDelegate{"initWithDelegate:"};
+    static constexpr plat::Message<void()> kCancel{"cancel"};
+    static constexpr plat::Message<void(bool)> kSetIsUseCodeOnly{"setIsUseCodeOnly:"};
+    static constexpr plat::Message<void(std::string)> kRedirectUri{"redirectUri:"};
+};
 
 class UriDirect : public plat::Object {
     PLAT_CLASS(UriDirect)
@@ -119,9 +144,9 @@ class UriDirect : public plat::Object {
     void forwardMagazinePriceList(const Ref<VnInfo>& record);
     void forwardMagazineIssue(const Ref<VnInfo>& record);
     void forwardBook(const Ref<VnInfo>& record);
-    template <class... A>
-    void report(const char* selector, A&&... args);
-    void reportCode(const char* selector, const std::string& code);
+    template <class S, class... A>
+    void report(const plat::Message<S>& message, A&&... args);
+    void reportCode(const UriDirectDelegate::Code& message, const std::string& code);
     void reportLoadFailed(const VnRequestResult& result);
 
     WeakRef<plat::Object> delegate_;

@@ -300,6 +300,10 @@ Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
                                error ? error->localizedDescription().c_str() : "no file"));
         return nullptr;
     }
+    // Pages are handed over checked (the UI context checks each file as it arrives): a
+    // file not checked yet keeps its placeholder until its check hands it over.
+    if (page->needsCheck())
+        return nullptr;
     page->setPlaceholderImage(placeholder_);
     page->setLabel(pageContext->pageName().value_or(""));
     if (const auto info = pageContext->renderingInfo()) {

@@ -5,15 +5,11 @@
 // Made by the registry as ("", "HZLoading").
 #include <QPointer>
 
+#include "app/shell/HZLoadingDelegate.h"
 #include "platform_ui/ViewController.h"
 
 class QProgressBar;
 class QPushButton;
-
-// The overlay's delegate protocol: one optional message, with the overlay as argument.
-struct HZLoadingDelegate {
-    static constexpr const char* kCancelClick = "HZLoading_CancelClick:";
-};
 
 class HZLoading : public ui::ViewController {
     PLAT_CLASS(HZLoading)

@@ -17,9 +17,9 @@ class TextField;
 
 // The sheet's delegate protocol: three optional messages, none with arguments.
 struct SettingViewDelegate {
-    static constexpr const char* kCloseButtonClick = "settingViewCloseButtonClick";
-    static constexpr const char* kClickForLogIn = "settingViewClickForLogIn";
-    static constexpr const char* kClickForLogOut = "settingViewClickForLogOut";
+    static constexpr plat::Message<void()> kCloseButtonClick{"settingViewCloseButtonClick"};
+    static constexpr plat::Message<void()> kClickForLogIn{"settingViewClickForLogIn"};
+    static constexpr plat::Message<void()> kClickForLogOut{"settingViewClickForLogOut"};
 };
 
 class SettingView : public ui::ViewController {

@@ -15,9 +15,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/library/LibraryMessages.h"
 #include "app/shell/ContentArea.h"
 #include "app/shell/GlobalService.h"
 #include "app/shell/SettingView.h"
+#include "app/signon/OAuth.h"
+#include "app/store/StoreMessages.h"
 #include "platform/core/Log.h"
 #include "platform_ui/Controls.h"
 #include "platform_ui/ResourceRegistry.h"
@@ -41,12 +44,12 @@ PLAT_DEFINE_CLASS(WindowController, ui::WindowController, [](auto& c) {
                 &WindowController::shopFeatureMainView_selectShopGroupInfo)
         .method("_setContentViewToName:", &WindowController::_setContentViewToName)
         .method("logInButton_Click:", &WindowController::logInButton_Click)
-        .method("settingViewCloseButtonClick", &WindowController::settingViewCloseButtonClick)
-        .method("settingViewClickForLogIn", &WindowController::settingViewClickForLogIn)
-        .method("settingViewClickForLogOut", &WindowController::settingViewClickForLogOut)
-        .method("authRequest:didFinishWithResponse:",
-                &WindowController::authRequest_didFinishWithResponse)
-        .method("authRequest:didFailWithError:", &WindowController::authRequest_didFailWithError)
+        .method(SettingViewDelegate::kCloseButtonClick,
+                &WindowController::settingViewCloseButtonClick)
+        .method(SettingViewDelegate::kClickForLogIn, &WindowController::settingViewClickForLogIn)
+        .method(SettingViewDelegate::kClickForLogOut, &WindowController::settingViewClickForLogOut)
+        .method(OAuthDelegate::kDidFinish, &WindowController::authRequest_didFinishWithResponse)
+        .method(OAuthDelegate::kDidFail, &WindowController::authRequest_didFailWithError)
         .method("authenticationWithVarnelLibrary:",
                 &WindowController::authenticationWithVarnelLibrary)
         .method("signin_request:didFinishWithResult:",
@@ -102,12 +105,12 @@ Ref<plat::Object> instantiateScreen(const std::string& storyboard, const std::st
 
 // Sends a message to a screen when it answers it; a screen that refuses the argument is said in
 // the log rather than ending the program.
-template <class... A>
-void tell(const Ref<plat::Object>& screen, const char* selector, A&&... args) {
+template <class S, class... A>
+void tell(const Ref<plat::Object>& screen, const plat::Message<S>& message, A&&... args) {
     try {
-        plat::sendIfResponds(screen, selector, std::forward<A>(args)...);
+        plat::sendIfResponds(screen, message, std::forward<A>(args)...);
     } catch (const plat::Exception& e) {
-        plat::log(plat::format("%s refused %s: %s", screen->className().c_str(), selector,
+        plat::log(plat::format("%s refused %s: %s", screen->className().c_str(), message.text(),
                                e.reason().c_str()));
     }
 }
@@ -295,7 +298,7 @@ void WindowController::windowDidLoad() {
         screens_[Library] = makeScreen(Library);
     GlobalService::globalShared()->setLibraryViewController(screens_[Library]);
     viewOf(screens_[Library]);
-    tell(screens_[Library], "updateLibraryForceUpdate:", true);
+    tell(screens_[Library], LibraryScreenMessages::kUpdateLibraryForceUpdate, true);
 
     homeFeatureToolbar_Click(nullptr);
 }
@@ -374,8 +377,8 @@ Ref<plat::Object> WindowController::makeScreen(Screen screen) {
     else
         made = instantiateScreen(entry.storyboard, entry.identifier);
     if (entry.featureCode) {
-        tell(made, "setFeatureCode:", std::string(entry.featureCode));
-        tell(made, "setDelegate:", shared_from_this());
+        tell(made, StoreScreenMessages::kSetFeatureCode, std::string(entry.featureCode));
+        tell(made, StoreScreenMessages::kSetDelegate, shared_from_this());
     }
     return made;
 }
@@ -410,7 +413,7 @@ void WindowController::updateToolbarImages(Screen chosen) {
 void WindowController::shopFeatureMainView_selectShopGroupInfo(Ref<plat::Object>,
                                                                Ref<plat::Object>) {
     Ref<plat::Object> detail = instantiateScreen("ShopDetailStoryboard", "ShopDetailMainView");
-    tell(detail, "setDelegate:", shared_from_this());
+    tell(detail, StoreScreenMessages::kSetDelegate, shared_from_this());
     QWidget* view = viewOf(detail);
     if (!view)
         return;
@@ -434,7 +437,7 @@ void WindowController::controlTextDidBeginEditing() {
     if (!searchMainViewController_) {
         searchMainViewController_ =
             instantiateScreen("SearchViewStoryboard", "SearchMainViewContrller");
-        tell(searchMainViewController_, "setDelegate:", shared_from_this());
+        tell(searchMainViewController_, StoreScreenMessages::kSetDelegate, shared_from_this());
     }
     QWidget* searchView = viewOf(searchMainViewController_);
     const auto current = outlets_->mainView->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
@@ -450,8 +453,8 @@ void WindowController::controlTextDidChange() {
 
 void WindowController::controlTextDidEndEditing() {
     VND_TRACE("GUI", "EndEditing");
-    tell(searchMainViewController_,
-         "startSearch:", outlets_->searchBookField->text().toStdString());
+    tell(searchMainViewController_, StoreScreenMessages::kStartSearch,
+         outlets_->searchBookField->text().toStdString());
 }
 
 void WindowController::desiredSelector() {

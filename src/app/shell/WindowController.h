@@ -4,9 +4,8 @@
 // the life of the window), a search field swaps in the search page, a split view holds a
 // collapsible side pane with an outline, and an account button opens the account sheet.
 //
-// Screens are reached only by registry name and messaged by selector when they answer it:
-//   "setFeatureCode:" (std::string), "setDelegate:" (Ref<plat::Object>), "startSearch:"
-//   (std::string), "updateLibraryForceUpdate:" (bool).
+// Screens are reached only by registry name and given the messages they answer, as the store
+// and the library declare them (StoreScreenMessages, LibraryScreenMessages).
 // A name nobody registered gives an empty page, and a log line.
 //
 // The sign-on hand-over lives in two sources: this file's WindowController.cpp opens and closes

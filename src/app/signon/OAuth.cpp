@@ -21,8 +21,8 @@
 #include "vnlib/dev/kxjson/KxJsonWriter.h"
 
 PLAT_DEFINE_CLASS(OAuth, plat::Object, [](auto& c) {
-    c.method("requestCompleted:", &OAuth::requestCompleted)
-        .method("requestError:", &OAuth::requestError);
+    c.method(OAuthRequestDelegate::kCompleted, &OAuth::requestCompleted)
+        .method(OAuthRequestDelegate::kError, &OAuth::requestError);
 })
 
 Ref<OAuth> OAuth::gInstance;
@@ -281,7 +281,7 @@ void OAuth::callWebService(const std::string& path, const ParamList& param, cons
             tell(delegate_, tag, "Unable to create request (bad url?)", true,
                  tag == kOAuthTagSignOut ? nextSignOutNumber_ : 0);
         else
-            plat::sendIfResponds(delegate, "requestError:", Ref<plat::Object>());
+            plat::sendIfResponds(delegate, OAuthRequestDelegate::kError, nullptr);
         return;
     }
     auto request = ASIFormDataRequest::requestWithURL(*url);
@@ -304,8 +304,8 @@ void OAuth::callWebService(const std::string& path, const ParamList& param, cons
     request->setTimeOutSeconds(kTimeOutSeconds);
     request->setTag(tag);
     request->setDelegate(delegate);
-    request->setDidFinishSelector("requestCompleted:");
-    request->setDidFailSelector("requestError:");
+    request->setDidFinishSelector(OAuthRequestDelegate::kCompleted.text());
+    request->setDidFailSelector(OAuthRequestDelegate::kError.text());
     VND_TRACE("Webservice", "OAuth: %s %s%s (tag %d)", type.c_str(), base.c_str(), path.c_str(),
               tag);
     request->startAsynchronous();
@@ -320,9 +320,8 @@ void OAuth::tell(const Ref<plat::Object>& delegate, int32_t tag, const std::stri
         uint64_t value;
         ~Restore() { field = value; }
     } restore{signOutBeingAnswered_, outer};
-    plat::sendIfResponds(
-        delegate,
-        failed ? "authRequest:didFailWithError:" : "authRequest:didFinishWithResponse:", tag, text);
+    plat::sendIfResponds(delegate, failed ? OAuthDelegate::kDidFail : OAuthDelegate::kDidFinish,
+                         tag, text);
 }
 
 void OAuth::requestCompleted(Ref<plat::Object> object) {

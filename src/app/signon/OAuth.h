@@ -3,10 +3,8 @@
 // facade of class operations over one shared instance. The main window configures it once with
 // the client id, secret and delegate; login() runs the modal login window (OAuthLogin), which has
 // the code exchanged for a token (tag 1); checkAccessToken() (tag 2), getProfile() (tag 3) and
-// logout() (tag 4) send the stored token. Every answer reaches the delegate by selector, as the
-// tag and the raw reply text:
-//   authRequest:didFinishWithResponse:  (int32_t tag, std::string response), any status code
-//   authRequest:didFailWithError:       (int32_t tag, std::string error text), transport failure
+// logout() (tag 4) send the stored token. Every answer reaches the delegate, when it answers it,
+// as the tag and the raw reply text (OAuthDelegate).
 // The access token is kept in the user defaults under "OAuthStorage" / "ACCESS_TOKEN"; a
 // completed sign-out removes it (unless a newer token was stored meanwhile). The base URLs come
 // from the information dictionary's "VarnelDeployment" ("OAuthHost", "OAuthService").
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "platform/core/Collections.h"
+#include "platform/core/Message.h"
 #include "platform/core/Object.h"
 
 class ASIHTTPRequest;
@@ -25,6 +24,22 @@ inline constexpr int32_t kOAuthTagAccessToken = 1;
 inline constexpr int32_t kOAuthTagCheckToken = 2;
 inline constexpr int32_t kOAuthTagProfile = 3;
 inline constexpr int32_t kOAuthTagSignOut = 4;
+
+// What the sign-on client tells its delegate: the request's tag and the reply text (any status
+// code), or the tag and the error text of a transport failure.
+struct OAuthDelegate {
+    static constexpr plat::Message<void(int32_t, std::string)> kDidFinish{
+        "authRequest:didFinishWithResponse:"};
+    static constexpr plat::Message<void(int32_t, std::string)> kDidFail{
+        "authRequest:didFailWithError:"};
+};
+
+// What the sign-on requests tell their owner (the client, the login window): the request done or
+// failed (null for a request that could not be made).
+struct OAuthRequestDelegate {
+    static constexpr plat::Message<void(Ref<plat::Object>)> kCompleted{"requestCompleted:"};
+    static constexpr plat::Message<void(Ref<plat::Object>)> kError{"requestError:"};
+};
 
 class OAuth : public plat::Object {
     PLAT_CLASS(OAuth)

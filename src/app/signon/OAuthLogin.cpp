@@ -12,8 +12,8 @@
 #include "platform_ui/web/WebView.h"
 
 PLAT_DEFINE_CLASS(OAuthLogin, ui::WindowController, [](auto& c) {
-    c.method("requestCompleted:", &OAuthLogin::requestCompleted)
-        .method("requestError:", &OAuthLogin::requestError)
+    c.method(OAuthRequestDelegate::kCompleted, &OAuthLogin::requestCompleted)
+        .method(OAuthRequestDelegate::kError, &OAuthLogin::requestError)
         .method("closeButton_Click", &OAuthLogin::closeButton_Click);
 })
 
@@ -195,7 +195,7 @@ void OAuthLogin::requestCompleted(Ref<plat::Object> object) {
         VND_TRACE("GUI", "res : access token %s", exchangeSucceeded_ ? "received" : "missing");
     }
     if (oauth)
-        plat::sendIfResponds(oauth->getDelegate(), "authRequest:didFinishWithResponse:", tag, text);
+        plat::sendIfResponds(oauth->getDelegate(), OAuthDelegate::kDidFinish, tag, text);
     hideLoading("OK");
     closeButton_Click();
 }
@@ -207,7 +207,7 @@ void OAuthLogin::requestError(Ref<plat::Object> object) {
     auto oauth = OAuth::sharedInstance();
     if (oauth)
         plat::sendIfResponds(
-            oauth->getDelegate(), "authRequest:didFailWithError:", tag,
+            oauth->getDelegate(), OAuthDelegate::kDidFail, tag,
             error ? error->description() : std::string("Unable to create request (bad url?)"));
     statusCallWebService_ = false;
     // The member stays in the window, told that the connection failed, until they go on to

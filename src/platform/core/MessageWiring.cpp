@@ -20,10 +20,18 @@ std::atomic<bool> sentMessagesRecorded{false};
 namespace {
 
 using Kinds = std::vector<const std::type_info*>;
+// The classes of the objects a send passed (null for other arguments and null objects), and the
+// class of the object it was sent to (null when unknown).
+struct SentClasses {
+    std::vector<const Class*> arguments;
+    const Class* target = nullptr;
+    auto operator<=>(const SentClasses&) const = default;
+};
 
 struct SentMessages {
     std::mutex mutex;
     std::map<std::string, std::set<Kinds>> bySelector;
+    std::map<std::string, std::set<SentClasses>> classesBySelector;
 };
 
 SentMessages& sentMessages() {
@@ -58,14 +66,23 @@ bool accepts(const std::type_info* declared, const std::type_info* sent) {
 
 namespace detail {
 
-void recordSentMessage(Selector sel, const Args& args) {
+void recordSentMessage(const Object* target, Selector sel, const Args& args) {
     Kinds kinds;
+    SentClasses classes;
     kinds.reserve(args.size());
-    for (const auto& arg : args)
+    bool objects = false;
+    for (const auto& arg : args) {
         kinds.push_back(&arg.type());
+        const auto* object = std::any_cast<Ref<Object>>(&arg);
+        classes.arguments.push_back(object && *object ? &(*object)->getClass() : nullptr);
+        objects = objects || classes.arguments.back();
+    }
+    classes.target = target ? &target->getClass() : nullptr;
     auto& record = sentMessages();
     std::lock_guard lock(record.mutex);
     record.bySelector[sel.name()].insert(std::move(kinds));
+    if (objects && classes.target)
+        record.classesBySelector[sel.name()].insert(std::move(classes));
 }
 
 }  // namespace detail
@@ -74,18 +91,27 @@ void setRecordingSentMessages(bool on) {
     auto& record = sentMessages();
     {
         std::lock_guard lock(record.mutex);
-        if (on)
+        if (on) {
             record.bySelector.clear();
+            record.classesBySelector.clear();
+        }
     }
     detail::sentMessagesRecorded.store(on);
 }
 
+void recordForwardedMessage(const Object* target, const Invocation& invocation) {
+    if (detail::sentMessagesRecorded.load(std::memory_order_relaxed))
+        detail::recordSentMessage(target, invocation.selector(), invocation.arguments());
+}
+
 std::vector<std::string> messageWiringFaults() {
     std::map<std::string, std::set<Kinds>> sent;
+    std::map<std::string, std::set<SentClasses>> sentClasses;
     {
         auto& record = sentMessages();
         std::lock_guard lock(record.mutex);
         sent = record.bySelector;
+        sentClasses = record.classesBySelector;
     }
     std::vector<std::string> faults;
     const auto classes = Class::registeredClasses();
@@ -118,6 +144,27 @@ std::vector<std::string> messageWiringFaults() {
                 faults.push_back(name + ": " + receivers.front().first->name() + " takes " +
                                  kindsText(first) + " but " + receivers[i].first->name() +
                                  " takes " + kindsText(other));
+        }
+    }
+    // The objects a send passed, held against the method that received them: the one its
+    // target's class finds.
+    for (const auto& [name, sends] : sentClasses) {
+        const Selector sel(name);
+        for (const SentClasses& classes : sends) {
+            const Method* method = classes.target->findMethod(sel);
+            if (!method || !method->declared ||
+                method->argumentClasses.size() != classes.arguments.size())
+                continue;
+            for (size_t i = 0; i < classes.arguments.size(); ++i) {
+                const Class* given = classes.arguments[i];
+                if (!given || !method->argumentClasses[i])
+                    continue;
+                const Class& taken = method->argumentClasses[i]();
+                if (!given->isSubclassOf(taken))
+                    faults.push_back(name + " is sent a " + given->name() + " as argument " +
+                                     std::to_string(i + 1) + " but " + classes.target->name() +
+                                     " takes a " + taken.name());
+            }
         }
     }
     return faults;

@@ -18,8 +18,16 @@ namespace plat {
 // starts a fresh record.
 void setRecordingSentMessages(bool on);
 
+class Object;
+class Invocation;
+
+// Notes a message that a forwarder delivers under another name (a delegator's prefixed
+// callback), so that it is held against the receivers of the name it arrives under.
+void recordForwardedMessage(const Object* target, const Invocation& invocation);
+
 // One line per fault: a recorded send whose argument count or kinds a registered receiver of
-// its selector does not take, and receivers of a sent selector that disagree among themselves.
+// its selector does not take, receivers of a sent selector that disagree among themselves, and
+// an object passed to a method that takes objects of another class.
 // Receivers are the classes registered so far (a class registers on its first use).
 std::vector<std::string> messageWiringFaults();
 

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "platform/core/Exception.h"
+#include "platform/core/Message.h"
 #include "platform/core/Ref.h"
 #include "platform/core/Selector.h"
 #include "platform/core/TypeCode.h"
@@ -49,6 +50,10 @@ struct Method {
     // The kind of value each argument must arrive as (see argumentKind), when known; empty for
     // methods not declared through ClassBuilder::method.
     std::vector<const std::type_info*> argumentKinds;
+    // For each argument that is an object reference, the class its objects must be of (the
+    // class object of the declared type, asked for only when the wiring is checked); null for
+    // other arguments and for plain objects.
+    std::vector<Class& (*)()> argumentClasses;
     // Declared with ClassBuilder::method (a second declaration of the selector is refused).
     bool declared = false;
 };
@@ -265,7 +270,7 @@ std::any pack(T&& value) {
 
 // The record of messages sent by name (MessageWiring.h): on only while a test checks the wiring.
 extern std::atomic<bool> sentMessagesRecorded;
-void recordSentMessage(Selector sel, const Args& args);
+void recordSentMessage(const Object* target, Selector sel, const Args& args);
 
 // Answers a copy: a method declared with a const reference parameter binds to it.
 template <class T>
@@ -321,6 +326,19 @@ const std::type_info* argumentKind() {
         return &typeid(U);
 }
 
+// The class an argument of type T must be of, as its class object's accessor: the declared
+// class of an object reference other than a plain object, else null.
+template <class T>
+auto argumentClass() -> Class& (*)() {
+    using U = std::remove_cvref_t<T>;
+    if constexpr (detail::IsObjectRef<U>::value) {
+        using E = std::remove_cv_t<typename U::element_type>;
+        if constexpr (!std::is_same_v<E, Object>)
+            return &E::classObject;
+    }
+    return nullptr;
+}
+
 // Builds a class's method table at registration time.
 template <class C>
 class ClassBuilder {
@@ -339,6 +357,24 @@ class ClassBuilder {
         return add<R, A...>(sel, [fn](Object& self, A... a) -> R {
             return (static_cast<const C&>(self).*fn)(std::forward<A>(a)...);
         });
+    }
+
+    // Registers the receiver of a declared message: the member function must take the declared
+    // parameters (an object parameter may be of a base class of the declared one) and answer the
+    // declared type.
+    template <class S, class R, class... A>
+    ClassBuilder& method(const Message<S>& message, R (C::*fn)(A...)) {
+        static_assert(detail::receiverMatches(static_cast<Message<S>*>(nullptr),
+                                              static_cast<R (*)(A...)>(nullptr)),
+                      "the receiver's member function does not match the message's declaration");
+        return method(message.selector(), fn);
+    }
+    template <class S, class R, class... A>
+    ClassBuilder& method(const Message<S>& message, R (C::*fn)(A...) const) {
+        static_assert(detail::receiverMatches(static_cast<Message<S>*>(nullptr),
+                                              static_cast<R (*)(A...)>(nullptr)),
+                      "the receiver's member function does not match the message's declaration");
+        return method(message.selector(), fn);
     }
 
     // Declares a property: a name, optionally its exact attribute text, and either a data member
@@ -367,6 +403,7 @@ class ClassBuilder {
         m.arity = sizeof...(A);
         m.argumentTypes = {typeCode<A>()...};
         m.argumentKinds = {argumentKind<A>()...};
+        m.argumentClasses = {argumentClass<A>()...};
         m.declared = true;
         m.call = [invoker, sel](Object& self, Args& args) mutable -> std::any {
             if (args.size() != sizeof...(A))
@@ -411,7 +448,7 @@ R send(Object* target, Selector sel, A&&... args) {
     }
     Invocation inv(sel, Args{detail::pack(std::forward<A>(args))...});
     if (detail::sentMessagesRecorded.load(std::memory_order_relaxed))
-        detail::recordSentMessage(sel, inv.arguments());
+        detail::recordSentMessage(target, sel, inv.arguments());
     target->dispatch(inv);
     if constexpr (!std::is_void_v<R>) {
         if (!inv.returnValue().has_value())
@@ -442,6 +479,58 @@ bool sendIfResponds(const T& target, Selector sel, A&&... args) {
         return false;
     send(obj, sel, std::forward<A>(args)...);
     return true;
+}
+
+// ---- Sending declared messages ----------------------------------------------------------------
+// The arguments convert to the declared types before they travel, so that every sender of a
+// message packs the same kinds; an argument that does not convert fails to compile.
+
+namespace detail {
+// An implicit conversion only: a functional cast would also take explicit constructors.
+template <class To>
+std::remove_cvref_t<To> asDeclared(std::type_identity_t<std::remove_cvref_t<To>> value) {
+    return value;
+}
+template <class T>
+Object* sendTarget(const T& target) {
+    if constexpr (std::is_pointer_v<T>)
+        return target;
+    else
+        return target.get();
+}
+}  // namespace detail
+
+template <class R, class... A, class T, class... G>
+R send(const T& target, const Message<R(A...)>& message, G&&... args) {
+    static_assert(sizeof...(G) == sizeof...(A),
+                  "the send does not give as many arguments as the message declares");
+    static_assert((std::is_convertible_v<G&&, A> && ...),
+                  "an argument does not convert to the type the message declares");
+    if constexpr (requires { target.lock(); })
+        return send<R>(target.lock().get(), message.selector(),
+                       detail::asDeclared<A>(std::forward<G>(args))...);
+    else
+        return send<R>(detail::sendTarget(target), message.selector(),
+                       detail::asDeclared<A>(std::forward<G>(args))...);
+}
+
+template <class T, class S>
+bool respondsToSelector(const T& target, const Message<S>& message) {
+    if constexpr (requires { target.lock(); })
+        return respondsToSelector(target.lock().get(), message.selector());
+    else
+        return respondsToSelector(detail::sendTarget(target), message.selector());
+}
+
+// Sends only when the target answers the message; answers whether it was sent.
+template <class R, class... A, class T, class... G>
+bool sendIfResponds(const T& target, const Message<R(A...)>& message, G&&... args) {
+    static_assert(sizeof...(G) == sizeof...(A),
+                  "the send does not give as many arguments as the message declares");
+    static_assert((std::is_convertible_v<G&&, A> && ...),
+                  "an argument does not convert to the type the message declares");
+    return sendIfResponds(target, message.selector(),
+                          detail::asDeclared<A>(std::forward<G>(args))...);
 }
 
 }  // namespace plat

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/Message.h"
 #include "platform/core/Selector.h"
 
 namespace plat {
@@ -16,6 +17,12 @@ class Protocol {
         bool required = true;
         bool instance = true;
     };
+
+    // The description of a declared message: its selector and the type encoding of its signature.
+    template <class S>
+    static MethodDescription describe(const Message<S>& message, bool required = true) {
+        return {message.selector(), message.typeEncoding(), required, true};
+    }
 
     const std::string& name() const { return name_; }
     const std::vector<const Protocol*>& incorporated() const { return incorporated_; }

@@ -115,9 +115,11 @@ class Statement {
 
   private:
     int bind(int index, const Value& value, sqlite3_destructor_type textLifetime) {
-        if (const std::string* text = value.string())
-            return sqlite3_bind_text(stmt_, index, text->data(), static_cast<int>(text->size()),
+        if (value.isString()) {
+            const std::string_view text = value.stringView();  // makes no string of its own
+            return sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
                                      textLifetime);
+        }
         if (const Number* number = value.number()) {
             if (number->isFloatingPoint())
                 return sqlite3_bind_double(stmt_, index, number->doubleValue());
@@ -684,43 +686,46 @@ std::optional<int64_t> ObjectStoreContext::largestRowId(const EntityDescription&
     return sqlite3_column_int64(largest->get(), 0);  // 0 for an empty table
 }
 
-Ref<Error> ObjectStoreContext::insertRows(const EntityDescription& entity, size_t first, size_t end,
-                                          std::vector<int64_t>& rowIds) {
+Ref<Error> ObjectStoreContext::insertRows(const EntityDescription& entity,
+                                          std::span<const Value* const> rows,
+                                          std::vector<int64_t>* rowIds) {
     auto failed = [&](const std::string& what) {
         return sqliteError(db_, sqlite3_errcode(db_), what);
     };
     auto& statements = statementsOf(entity);
-    auto insertSql = [&](size_t rows) {
+    auto insertSql = [&](size_t count) {
         std::string names, marks;
         for (const auto& attribute : entity.attributes) {
             names += (names.empty() ? "" : ", ") + sqlName(attribute.name);
             marks += marks.empty() ? "?" : ", ?";
         }
         std::string sql = "INSERT INTO " + sqlName(entity.name) + " (" + names + ") VALUES ";
-        for (size_t i = 0; i < rows; ++i)
+        for (size_t i = 0; i < count; ++i)
             sql += (i ? ", (" : "(") + marks + ")";
         return sql;
     };
     // Binds the rows from `at` on to the statement's parameters, row after row.
-    auto bindRows = [&](Statement& statement, size_t at, size_t rows) {
+    const size_t columns = entity.attributes.size();
+    auto bindRows = [&](Statement& statement, size_t at, size_t count) {
         int index = 1;
-        for (size_t i = at; i < at + rows; ++i) {
-            for (const auto& value : inserted_[i]->values_)
-                statement.bindHeld(index++, value);
+        for (size_t i = at; i < at + count; ++i) {
+            for (size_t column = 0; column < columns; ++column)
+                statement.bindHeld(index++, rows[i][column]);
         }
     };
 
-    size_t next = first;
+    const size_t end = rows.size();
+    size_t next = 0;
     // Many rows go several to a statement, which saves most of the cost of running one. A row
     // given no number gets the largest one of its table plus one; while that stays below the
     // limit, the rows of a statement are numbered in turn, so the last number gives them all.
-    const size_t width = std::max<size_t>(entity.attributes.size(), 1);
+    const size_t width = std::max<size_t>(columns, 1);
     const size_t perStatement = std::min(kRowsPerInsert, kMaxBoundValues / width);
-    if (!entity.attributes.empty() && perStatement > 1 && end - first >= perStatement) {
+    if (columns != 0 && perStatement > 1 && end >= perStatement) {
         const auto largest = largestRowId(entity);
         if (!largest)
             return failed("Cannot save");
-        if (*largest <= std::numeric_limits<int64_t>::max() - static_cast<int64_t>(end - first)) {
+        if (*largest <= std::numeric_limits<int64_t>::max() - static_cast<int64_t>(end)) {
             int64_t expected = *largest;
             while (end - next >= perStatement) {
                 StatementUse insert(
@@ -736,9 +741,9 @@ Ref<Error> ObjectStoreContext::insertRows(const EntityDescription& entity, size_
                     return Error::withDescription(NSSQLiteErrorDomain, SQLITE_ERROR,
                                                   "Cannot save: rows were not numbered in turn");
                 }
-                for (int64_t id = expected - static_cast<int64_t>(perStatement) + 1; id <= expected;
-                     ++id)
-                    rowIds.push_back(id);
+                for (int64_t id = expected - static_cast<int64_t>(perStatement) + 1;
+                     rowIds && id <= expected; ++id)
+                    rowIds->push_back(id);
                 next += perStatement;
             }
         }
@@ -751,13 +756,41 @@ Ref<Error> ObjectStoreContext::insertRows(const EntityDescription& entity, size_
         bindRows(*insert, next, 1);
         if (sqlite3_step(insert->get()) != SQLITE_DONE)
             return failed("Cannot save");
-        rowIds.push_back(sqlite3_last_insert_rowid(db_));
+        if (rowIds)
+            rowIds->push_back(sqlite3_last_insert_rowid(db_));
     }
     return nullptr;
 }
 
 Ref<Error> ObjectStoreContext::save() {
-    if (!hasChanges())
+    return saveWithRows(nullptr, {});
+}
+
+Ref<Error> ObjectStoreContext::saveAddingRows(const EntityDescription& entity,
+                                              std::vector<Value> values) {
+    const size_t columns = entity.attributes.size();
+    if (columns == 0 || values.size() % columns != 0 || entityNamed(entity.name) != &entity) {
+        return Error::withDescription(
+            NSSQLiteErrorDomain, SQLITE_MISUSE,
+            "Cannot save: rows that do not fit the entity " + entity.name);
+    }
+    for (size_t i = 0; i < values.size(); ++i) {
+        auto value = fitted(entity.attributes[i % columns], values[i]);
+        if (!value) {
+            return Error::withDescription(NSSQLiteErrorDomain, SQLITE_MISMATCH,
+                                          "Cannot save: a value of the wrong kind for the "
+                                          "attribute " +
+                                              entity.attributes[i % columns].name + ": " +
+                                              values[i].description());
+        }
+        values[i] = std::move(*value);
+    }
+    return saveWithRows(&entity, values);
+}
+
+Ref<Error> ObjectStoreContext::saveWithRows(const EntityDescription* entity,
+                                            std::span<const Value> values) {
+    if (!hasChanges() && values.empty())
         return nullptr;
     if (!db_) {
         return Error::withDescription(NSSQLiteErrorDomain, SQLITE_CANTOPEN,
@@ -774,26 +807,28 @@ Ref<Error> ObjectStoreContext::save() {
     };
     // Inserts go by runs of rows of one entity.
     newRowIds.reserve(inserted_.size());
+    std::vector<const Value*> rows;
     for (size_t first = 0; first < inserted_.size();) {
-        const EntityDescription* entity = inserted_[first]->entity_;
-        size_t end = first + 1;
-        while (end < inserted_.size() && inserted_[end]->entity_ == entity)
-            ++end;
-        if (auto error = insertRows(*entity, first, end, newRowIds)) {
+        const EntityDescription* runEntity = inserted_[first]->entity_;
+        rows.clear();
+        size_t end = first;
+        for (; end < inserted_.size() && inserted_[end]->entity_ == runEntity; ++end)
+            rows.push_back(inserted_[end]->values_.data());
+        if (auto error = insertRows(*runEntity, rows, &newRowIds)) {
             execute(db_, "ROLLBACK");
             return error;
         }
         first = end;
     }
     for (const auto& row : changed_) {
-        const EntityDescription& entity = *row->entity_;
-        auto& kept = statementsOf(entity).update;
+        const EntityDescription& rowEntity = *row->entity_;
+        auto& kept = statementsOf(rowEntity).update;
         std::string sql;
         if (!kept) {
             std::string assignments;
-            for (const auto& attribute : entity.attributes)
+            for (const auto& attribute : rowEntity.attributes)
                 assignments += (assignments.empty() ? "" : ", ") + sqlName(attribute.name) + " = ?";
-            sql = "UPDATE " + sqlName(entity.name) + " SET " + assignments + " WHERE rowid = ?";
+            sql = "UPDATE " + sqlName(rowEntity.name) + " SET " + assignments + " WHERE rowid = ?";
         }
         StatementUse update(db_, kept, sql);
         if (update->prepareCode() != SQLITE_OK)
@@ -815,6 +850,17 @@ Ref<Error> ObjectStoreContext::save() {
         remove->bind(1, Value(row->rowId_));
         if (sqlite3_step(remove->get()) != SQLITE_DONE)
             return failed("Cannot save");
+    }
+    // The rows given without objects, after the pending changes.
+    if (!values.empty()) {
+        const size_t columns = entity->attributes.size();
+        rows.clear();
+        for (size_t at = 0; at < values.size(); at += columns)
+            rows.push_back(values.data() + at);
+        if (auto error = insertRows(*entity, rows, nullptr)) {
+            execute(db_, "ROLLBACK");
+            return error;
+        }
     }
     if (execute(db_, "COMMIT") != SQLITE_OK)
         return failed("Cannot save");

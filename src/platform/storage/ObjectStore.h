@@ -22,6 +22,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -157,6 +158,12 @@ class ObjectStoreContext : public Object {
     // Writes every pending insert, change and deletion in one transaction. On failure nothing is
     // written and everything stays pending.
     Ref<Error> save();
+    // The same, inserting in that transaction, after the pending changes, new rows of the entity
+    // given as their values (the entity's attributes in order, row after row). No row object is
+    // made for them: a fetch makes one as for any stored row. Values are fitted to their
+    // attributes as setPrimitiveValueForKey fits them; a value that cannot be fails the save, and
+    // so does a count of values that is no whole number of rows.
+    Ref<Error> saveAddingRows(const EntityDescription& entity, std::vector<Value> values);
 
     // The rows of the entity satisfying the predicate, in no defined order: stored rows not
     // deleted in this context, then pending inserts. The same row is always the same object.
@@ -187,10 +194,13 @@ class ObjectStoreContext : public Object {
                                  std::vector<Value> values);
     struct EntityStatements;
     EntityStatements& statementsOf(const EntityDescription& entity);
-    // Writes the pending inserts from first to end (all of the entity), appending their row
-    // numbers in order; answers the error, inside the save's transaction.
-    Ref<Error> insertRows(const EntityDescription& entity, size_t first, size_t end,
-                          std::vector<int64_t>& rowIds);
+    // Writes the rows whose values start at each of `rows` (all of the entity), appending their
+    // row numbers in order when asked to; answers the error, inside the save's transaction.
+    Ref<Error> insertRows(const EntityDescription& entity, std::span<const Value* const> rows,
+                          std::vector<int64_t>* rowIds);
+    // save() and saveAddingRows(): the pending changes, then the rows given by their values (of
+    // the entity, fitted already), in one transaction.
+    Ref<Error> saveWithRows(const EntityDescription* entity, std::span<const Value> values);
     // The largest row number of the entity's table (0 when empty); nothing on an error.
     std::optional<int64_t> largestRowId(const EntityDescription& entity);
 

@@ -34,21 +34,22 @@ void PdfDocument::insertPage(const Ref<PdfPage>& page, int index) {
     if (!page || index < 0 || index > pageCount())
         return;
     pages_.insert(pages_.begin() + index, page);
-    changed();
+    changed({Change::Inserted, index, true});
 }
 
 void PdfDocument::removePageAtIndex(int index) {
     if (index < 0 || index >= pageCount())
         return;
     pages_.erase(pages_.begin() + index);
-    changed();
+    changed({Change::Removed, index, true});
 }
 
 void PdfDocument::replacePageAtIndex(int index, const Ref<PdfPage>& page) {
     if (!page || index < 0 || index >= pageCount() || pages_[static_cast<size_t>(index)] == page)
         return;
+    const bool resized = pages_[static_cast<size_t>(index)]->displaySize() != page->displaySize();
     pages_[static_cast<size_t>(index)] = page;
-    changed();
+    changed({Change::Replaced, index, resized});
 }
 
 int PdfDocument::indexForPage(const PdfPage* page) const {
@@ -66,11 +67,11 @@ void PdfDocument::removeChangeObserver(int token) {
     std::erase_if(observers_, [&](const auto& o) { return o.first == token; });
 }
 
-void PdfDocument::changed() {
+void PdfDocument::changed(const Change& change) {
     const auto observers = observers_;
     for (const auto& [token, observer] : observers) {
         if (observer)
-            observer();
+            observer(change);
     }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // ui::PdfDocument: the reader's document, an ordered list of pages (each usually the only page of
 // its own PDF). Out-of-range indexes have no effect; indexForPage of an absent page is -1.
-// Views listen for changes through addChangeObserver: one notice a change (a replaced page is one).
+// Views listen for changes through addChangeObserver: one notice a change (a replaced page is one),
+// saying which slot changed and how, so that a page replaced by one of the same size moves nothing.
 #include <QByteArray>
 #include <functional>
 #include <vector>
@@ -30,12 +31,20 @@ class PdfDocument : public plat::Object {
     int indexForPage(const PdfPage* page) const;
     int indexForPage(const Ref<PdfPage>& page) const { return indexForPage(page.get()); }
 
-    using ChangeObserver = std::function<void()>;
+    struct Change {
+        enum Kind { Inserted, Removed, Replaced };
+        Kind kind;
+        int index;
+        // Whether the slot's shown size (PdfPage::displaySize) changed; always for an inserted
+        // or removed page.
+        bool sizeChanged;
+    };
+    using ChangeObserver = std::function<void(const Change&)>;
     int addChangeObserver(ChangeObserver observer);
     void removeChangeObserver(int token);
 
   private:
-    void changed();
+    void changed(const Change& change);
     std::vector<Ref<PdfPage>> pages_;
     std::vector<std::pair<int, ChangeObserver>> observers_;
     int nextToken_ = 1;

@@ -93,7 +93,7 @@ Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Erro
     page->identity_ = std::move(*identity);
     // A file checked before is known without opening it: its size, or why it cannot be used.
     if (const auto verdict = PdfPageCheck::keptVerdict(path, page->identity_)) {
-        page->apply(*verdict);
+        page->apply(*verdict, std::nullopt);
         return page;
     }
     auto file = plat::FileHandle::openForReading(path);
@@ -114,7 +114,12 @@ Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Erro
 }
 
 bool PdfPage::isUnchangedFile(const std::filesystem::path& path) const {
-    return !path_.empty() && path_ == path && PdfPageCheck::fileIdentity(path) == identity_;
+    return !path_.empty() && path_ == path && PdfPageCheck::fileIdentity(path) == identity();
+}
+
+std::string PdfPage::identity() const {
+    std::lock_guard lock(mutex_);
+    return identity_;
 }
 
 QByteArray PdfPage::dataRepresentation() const {
@@ -160,18 +165,32 @@ bool PdfPage::parse(bool mayCheck) {
     if (!isPdfPage())
         return true;
     // Every PDF is opened and drawn once in a child process before QtPdf opens it here. The GUI
-    // thread never waits for the check of a file: such a page stays unparsed for a worker.
-    auto verdict = knownVerdict();
+    // thread never waits for the check of a file: such a page stays unparsed for a worker. The
+    // verdict taken is of the file as it is now: renders then hold it to that.
+    std::optional<std::string> identity;
+    std::optional<PdfPageCheck::Verdict> verdict;
+    if (path_.empty()) {
+        verdict =
+            PdfPageCheck::knownDataVerdict(bytes_.constData(), static_cast<size_t>(bytes_.size()));
+    } else if ((identity = PdfPageCheck::fileIdentity(path_))) {
+        verdict = PdfPageCheck::keptVerdict(path_, *identity);
+    } else {
+        verdict = PdfPageCheck::keptVerdict(path_);  // a file that cannot be read: not usable
+    }
     if (!verdict && (!mayCheck || (!path_.empty() && onGuiThread())))
         return false;
-    if (!verdict)
+    if (!verdict) {
         verdict = path_.empty() ? PdfPageCheck::checkData(bytes_.constData(),
                                                           static_cast<size_t>(bytes_.size()))
                                 : PdfPageCheck::check(path_);
-    return apply(*verdict);
+        if (!path_.empty())
+            identity = PdfPageCheck::fileIdentity(path_);
+    }
+    return apply(*verdict, identity);
 }
 
-bool PdfPage::apply(const PdfPageCheck::Verdict& verdict) {
+bool PdfPage::apply(const PdfPageCheck::Verdict& verdict,
+                    const std::optional<std::string>& identity) {
     PdfEngine::PageInfo info;
     if (!verdict.usable)
         info.error = pageError(102, "The page file is damaged: " + verdict.reason);
@@ -185,6 +204,8 @@ bool PdfPage::apply(const PdfPageCheck::Verdict& verdict) {
     if (parsed_)
         return !error_;
     parsed_ = true;
+    if (identity)
+        identity_ = *identity;
     if (!info.error && (info.size.width() < kMinSide || info.size.height() < kMinSide ||
                         info.size.width() > kMaxSide || info.size.height() > kMaxSide)) {
         error_ = pageError(101, "The page's sides lie outside 3 to 14,400 points");
@@ -205,6 +226,15 @@ bool PdfPage::apply(const PdfPageCheck::Verdict& verdict) {
         setCropBoxLocked(*std::exchange(pendingBounds_, std::nullopt));
     applyInsetsLocked();
     return true;
+}
+
+void PdfPage::refuseChangedFile() {
+    std::lock_guard lock(mutex_);
+    if (error_)
+        return;
+    error_ = pageError(103, "The page file changed after it was checked: " + path_.string());
+    VND_TRACE("Error", "Cannot use PDF page %llu: %s", static_cast<unsigned long long>(pageId_),
+              error_->localizedDescription().c_str());
 }
 
 void PdfPage::insetCropBox(const QMarginsF& insets) {
@@ -330,6 +360,12 @@ QImage PdfPage::render(const QSize& fullSize, const QRect& clip) {
     const QSize mediaPixels(qRound(media.width() * sx), qRound(media.height() * sy));
     const QPoint cropOrigin(qRound(crop.x() * sx),
                             qRound((media.height() - crop.y() - crop.height()) * sy));
+    // The check was of the file as it was when the page was made: one changed since (by
+    // anything but this program) is never handed to QtPdf unchecked.
+    if (!path_.empty() && PdfPageCheck::fileIdentity(path_) != identity()) {
+        refuseChangedFile();
+        return drawnPlaceholder(fullSize).copy(part);
+    }
     openedInEngine_.store(true, std::memory_order_release);
     QImage out =
         PdfEngine::render(pageId_, {bytes_, path_}, mediaPixels, part.translated(cropOrigin));

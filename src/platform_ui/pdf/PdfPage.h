@@ -10,6 +10,8 @@
 // known a page reports an estimated size. A page made from a file keeps only the path: the bytes
 // are read while QtPdf has the page open. The GUI thread never waits for a file's check, and
 // rendering never runs one: the page view has unchecked pages checked on a thread of their own.
+// A page made from a file is rendered only while the file is as it was when the page was made
+// (size and time, compared at each render): one changed since is refused, with its placeholder.
 // Boxes are in y-up page space: the media box starts at (0, 0); the crop box is what is shown.
 #include <QByteArray>
 #include <QImage>
@@ -82,7 +84,8 @@ class PdfPage : public plat::Object {
     // where parse() would); the placeholder for a page that cannot be drawn.
     QImage image(const QSize& size);
     // As image(), for the part `clip` of the crop box drawn at `fullSize` (pixels, y-down); a
-    // null image while the page waits for its check.
+    // null image while the page waits for its check; the placeholder (and the page refused from
+    // then on) when its file changed since the page was made.
     QImage render(const QSize& fullSize, const QRect& clip);
     // The PDF bytes (read from the page's file when it has one; empty for an image page or a
     // file that can no longer be read).
@@ -99,7 +102,11 @@ class PdfPage : public plat::Object {
   private:
     bool parse(bool mayCheck);
     // Takes the check's verdict: the size, or why the page cannot be used.
-    bool apply(const PdfPageCheck::Verdict& verdict);
+    // Takes the check's verdict, of the file as `identity` found it when one is given.
+    bool apply(const PdfPageCheck::Verdict& verdict, const std::optional<std::string>& identity);
+    std::string identity() const;
+    // The page's file is not the one checked: the page cannot be used from now on.
+    void refuseChangedFile();
     std::optional<PdfPageCheck::Verdict> knownVerdict() const;
     QImage drawnPlaceholder(const QSize& size) const;
     // With the lock held, once the media box is known.
@@ -111,7 +118,7 @@ class PdfPage : public plat::Object {
     std::atomic<bool> openedInEngine_{false};  // QtPdf may hold a document of the page
     QByteArray bytes_;
     std::filesystem::path path_;
-    std::string identity_;  // the file's size and time when the page was made
+    std::string identity_;  // the file's size and time when its verdict was taken
     QImage image_;
     QImage placeholder_;
     std::string label_;

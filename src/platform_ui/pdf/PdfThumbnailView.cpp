@@ -39,10 +39,18 @@ void PdfThumbnailView::reload() {
         document_ = document;
         if (document_) {
             const QPointer<PdfThumbnailView> self(this);
-            observerToken_ = document_->addChangeObserver([self] {
-                if (self)
-                    self->reload();
-            });
+            observerToken_ =
+                document_->addChangeObserver([self](const PdfDocument::Change& change) {
+                    if (!self)
+                        return;
+                    // A replaced page keeps the strip's items: only its own image changes.
+                    if (change.kind == PdfDocument::Change::Replaced) {
+                        self->requestRenders();
+                        self->viewport()->update();
+                    } else {
+                        self->reload();
+                    }
+                });
         }
     }
     const int count = document_ ? document_->pageCount() : 0;

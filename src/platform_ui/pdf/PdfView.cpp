@@ -52,9 +52,9 @@ void PdfView::setDocument(const Ref<PdfDocument>& document) {
     observerToken_ = 0;
     if (document_) {
         const QPointer<PdfView> self(this);
-        observerToken_ = document_->addChangeObserver([self] {
+        observerToken_ = document_->addChangeObserver([self](const PdfDocument::Change& change) {
             if (self)
-                self->setNeedsLayout();
+                self->documentChanged(change);
         });
     }
     layout_.currentRow = 0;
@@ -125,6 +125,27 @@ void PdfView::setNeedsLayout() {
     });
 }
 
+void PdfView::documentChanged(const PdfDocument::Change& change) {
+    // A page put in a slot at the size laid out for it moves nothing: it is placed, rendered and
+    // painted in the layout there is.
+    if (change.kind == PdfDocument::Change::Replaced && !layoutPending_ &&
+        keepsLayout(change.index)) {
+        changed();
+        return;
+    }
+    setNeedsLayout();
+}
+
+bool PdfView::keepsLayout(int index) const {
+    const Ref<PdfPage> page = document_ ? document_->pageAtIndex(index) : nullptr;
+    if (!page || static_cast<size_t>(index) >= known_.size() || sizes_.size() != known_.size() ||
+        static_cast<int>(sizes_.size()) != document_->pageCount())
+        return false;
+    // Only a known size for a known size: an estimate depends on the pages around it.
+    return known_[static_cast<size_t>(index)] && page->isParsed() &&
+           cropBoxOf(page).size() == sizes_[static_cast<size_t>(index)];
+}
+
 void PdfView::layoutIfNeeded() const {
     // The layout is the view's own cache of its document: making it late changes nothing else.
     if (layoutPending_)
@@ -167,6 +188,7 @@ void PdfView::relayout(bool keepCurrentPage, bool renderNow) {
             known[static_cast<size_t>(i)] = true;
         }
     }
+    known_ = known;
     std::vector<int> lastKnown(static_cast<size_t>(count), -1),
         nextKnown(static_cast<size_t>(count), -1);
     for (int i = 0, last = -1; i < count; ++i) {

@@ -7,7 +7,8 @@
 // or spread each side; pages whose check is not known yet are checked on the cache's checking
 // thread in the same order, then rendered.
 // Changes of the document and of the box or page breaks are laid out once per event-loop turn
-// (or at once when something needs the layout before then).
+// (or at once when something needs the layout before then); a page replaced by one of the size
+// laid out for it is not laid out again.
 // Coordinates: page space is y-up, in points, relative to the page's media box; the view is the
 // viewport widget (pixels, y down); the document view is the scroll-independent space of the
 // layout (view + scroll offset). Overlays added with addOverlay stay on their page through
@@ -138,6 +139,9 @@ class PdfView : public QAbstractScrollArea {
     void relayout(bool keepCurrentPage, bool renderNow = true);
     // A layout on the next event-loop turn; layoutIfNeeded makes it at once.
     void setNeedsLayout();
+    void documentChanged(const PdfDocument::Change& change);
+    // Whether the page now in the slot has the size the layout gave the one before.
+    bool keepsLayout(int index) const;
     void layoutIfNeeded() const;
     void changed();  // schedules the once-per-turn work
     void afterChange();
@@ -171,6 +175,7 @@ class PdfView : public QAbstractScrollArea {
     bool autoScales_ = false;
     PdfLayout layout_;
     std::vector<QSizeF> sizes_;
+    std::vector<bool> known_;  // the pages whose own size sizes_ holds (not an estimate)
     std::unique_ptr<QWidget> documentViewOwner_;
     QWidget* documentView_ = nullptr;
     bool layoutPending_ = false;

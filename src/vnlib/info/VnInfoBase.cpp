@@ -36,7 +36,7 @@ void VnInfoBase::initWithDictionary(const Ref<plat::Dictionary>& dictionary) {
     VnInfoBaseSerializationHelper::loadInfo(*this, *dictionary);
     // Kept before the last hook, which may share what the copy holds already. A dictionary read
     // from a text that the reader kept is kept as its values' texts: one pass, nothing decoded.
-    const auto* decoded = dynamic_cast<const JKDictionary*>(dictionary.get());
+    const auto* decoded = JKDictionary::of(dictionary.get());
     if (decoded && !decoded->sourceText().empty())
         persistentDictionary_ = VndReceivedDictionary::make(*decoded, &getClass());
     if (!persistentDictionary_)
@@ -52,8 +52,10 @@ void VnInfoBase::initWithJSONString(std::string_view json) {
 Ref<VnInfoBase> VnInfoBase::recordOfClass(const plat::Class& cls,
                                           const Ref<plat::Dictionary>& dictionary) {
     PLAT_PARAMETER_ASSERT(cls.isSubclassOf(VnInfoBase::classObject()));
-    auto record = std::dynamic_pointer_cast<VnInfoBase>(cls.make());
-    PLAT_PARAMETER_ASSERT(record);
+    // The class is a record class: what it makes is one.
+    auto object = cls.make();
+    PLAT_PARAMETER_ASSERT(object && object->getClass().isSubclassOf(VnInfoBase::classObject()));
+    auto record = std::static_pointer_cast<VnInfoBase>(std::move(object));
     record->initWithDictionary(dictionary);
     return record;
 }
@@ -92,8 +94,8 @@ plat::Value VnInfoBase::proxyForJson() {
     return plat::Value(std::move(view));
 }
 
-void VnInfoBase::setReceivedJson(std::string_view bytes) {
-    receivedJson_ = std::make_shared<const std::string>(bytes);
+void VnInfoBase::setReceivedJson(plat::Value bytes) {
+    receivedJson_ = bytes.isString() ? std::move(bytes) : plat::Value();
 }
 
 std::string VnInfoBase::description() const {

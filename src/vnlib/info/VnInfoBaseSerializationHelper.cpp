@@ -40,6 +40,13 @@ VnInfoBaseProperty::VnInfoBaseProperty(const VnInfoBase& prototype, std::string 
     capitalizedDictionaryKey_ = plat::Value(capitalizedDictionaryKeyName_);
     entry_ = prototype.getClass().findProperty(propertyName_);
     keepsText_ = typeEncoding == "@\"NSString\"" && !customWrite_;
+    // A date or a number is made of a text, never kept as the text: a custom load of one reads
+    // the text where the reply holds it.
+    readsTextInPlace_ =
+        customWrite_ &&
+        (typeEncoding == "@\"NSDate\"" ||
+         (typeEncoding.size() == 1 &&
+          std::string_view("cCsSiIlLqQfdB").find(typeEncoding[0]) != std::string_view::npos));
     copiesArrays_ =
         !customWrite_ && entry_ && plat::propertyAttribute(entry_->attributes, 'C').has_value();
     if (customWrite_)
@@ -71,10 +78,9 @@ plat::Value VnInfoBaseProperty::applyRule(VnInfoBase& record, const plat::Value&
         case Rule::Integer:
             return v.isNil() ? plat::Value(int32_t{0}) : v;
         case Rule::Date: {
-            const std::string* text = v.string();
-            if (!text)
+            if (!v.isString())
                 return plat::Value();
-            auto date = VnInfoBase::dateFromShortStyleString(*text);
+            auto date = VnInfoBase::dateFromShortStyleString(v.stringView());  // read in place
             return date ? plat::Value(*date) : plat::Value();
         }
         case Rule::Array: {
@@ -120,7 +126,7 @@ plat::Value VnInfoBaseProperty::applyRule(VnInfoBase& record, const plat::Value&
         case Rule::Identity:
             // Lists, dictionaries and untyped values are kept: a copy of their own, so that the
             // record does not keep the decoded reply alive. Text properties copy their text.
-            if (v.isString() && !keepsText_)
+            if (v.isString() && !keepsText_ && !readsTextInPlace_)
                 return plat::Value(std::string(v.stringView()));  // read in place
             if (v.isArray() || v.isDictionary())
                 return detachedCopy(v);
@@ -216,7 +222,7 @@ const VnInfoBaseSerializationHelper& VnInfoBaseSerializationHelper::helperFor(
 void VnInfoBaseSerializationHelper::loadInfo(VnInfoBase& record,
                                              const plat::Dictionary& dictionary) {
     const VnInfoBaseSerializationHelper& helper = helperFor(record);
-    if (const auto* decoded = dynamic_cast<const JKDictionary*>(&dictionary);
+    if (const auto* decoded = JKDictionary::of(&dictionary);
         decoded && !decoded->members().empty()) {
         helper.loadMembers(record, *decoded);
         return;
@@ -233,6 +239,7 @@ void VnInfoBaseSerializationHelper::loadMembers(VnInfoBase& record,
                                     VndKeyOrderMemo<const KeyUses*>>
         shapes;
     VndKeyOrderMemo<const KeyUses*>& shape = shapes[this];
+    shape.useDocument(dictionary.document());
     const auto members = dictionary.members();
     // The value under each property's capitalised key and under its own name, in two slots per
     // property. All are found before any is loaded: loading a nested record of the same class
@@ -248,7 +255,7 @@ void VnInfoBaseSerializationHelper::loadMembers(VnInfoBase& record,
         std::fill_n(found, 2 * properties_.size(), nullptr);  // only the slots in use
     }
     for (size_t i = 0; i < members.size(); ++i) {
-        const KeyUses* uses = shape.at(i, members[i].key->view(),
+        const KeyUses* uses = shape.at(i, members[i].key, members[i].key->view(),
                                        [&](std::string_view key) { return usesOfKey(key); });
         if (uses) {
             for (const KeyUse& use : *uses)

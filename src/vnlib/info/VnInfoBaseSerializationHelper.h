@@ -46,6 +46,7 @@ class VnInfoBaseProperty {
     const plat::Class* subItemClass_ = nullptr;
     bool customWrite_ = false;
     bool keepsText_ = false;  // a text property, which copies the text it is given
+    bool readsTextInPlace_ = false;  // a custom load that only reads a text it is given
     bool copiesArrays_ = false;  // a property that keeps a copy of the list it is given
 };
 

@@ -69,7 +69,9 @@ class IssueUIDemoTest : public ContextTest {
         EXPECT_TRUE(issue->info()->finished_) << code;
         // The page files are checked on the UI context's queue as they arrive; those checks end
         // within the test, before the next test changes the process's environment and folders.
-        EXPECT_TRUE(plat::RunLoop::current().runUntil([&] { return allPagesChecked(issue); }, 90))
+        // A page is handed on once its file is checked.
+        EXPECT_TRUE(plat::RunLoop::current().runUntil(
+            [&] { return allPagesChecked(issue) && ui->pagesBeingChecked() == 0; }, 90))
             << code;
         return ui;
     }

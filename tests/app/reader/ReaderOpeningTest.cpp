@@ -175,3 +175,40 @@ TEST_F(ReaderOpeningTest, AnotherIssueOpensWithoutTheFormerIssuesProgress) {
     demo.service.releaseStalled();
     ASSERT_TRUE(waitUntilLoaded(reader));
 }
+
+TEST_F(ReaderOpeningTest, ADownloadedPageIsHandedOverCheckedOnceAndLaidOutAtMostOnce) {
+    constexpr int kPages = 12;
+    addItem("RO05-0012", kPages);
+    auto reader = shownReader();
+    reader->pdfPageViewType(1);
+    reader->zoomAutoPdfView();
+    auto context = contextOf("RO05-0012");
+    ASSERT_TRUE(context);
+    const uint64_t checks = ui::PdfPageCheck::checksRun();
+    reader->setUiContext(context);
+    const auto document = reader->mainDocument();
+    ASSERT_EQ(document->pageCount(), kPages);
+    ASSERT_TRUE(waitUntilPainted(reader, 0));
+    // Each page arrives in its slot with its size known: never with an estimate to correct.
+    int replaced = 0, unchecked = 0;
+    const int token = document->addChangeObserver([&](const ui::PdfDocument::Change& change) {
+        if (change.kind != ui::PdfDocument::Change::Replaced)
+            return;
+        ++replaced;
+        if (!document->pageAtIndex(change.index)->isParsed())
+            ++unchecked;
+    });
+    const int layouts = reader->pdfView()->layoutCount();
+    ASSERT_TRUE(waitUntilLoaded(reader));
+    ASSERT_TRUE(waitUntilParsed(reader));
+    document->removeChangeObserver(token);
+    EXPECT_EQ(replaced, kPages);
+    EXPECT_EQ(unchecked, 0);
+    // The placeholder's size is not a page's: one layout a page at most (arrivals within one
+    // turn share one), and one more as the loading strip goes and the view grows.
+    EXPECT_GE(reader->pdfView()->layoutCount() - layouts, 1);
+    EXPECT_LE(reader->pdfView()->layoutCount() - layouts, kPages + 1);
+    EXPECT_EQ(ui::PdfPageCheck::checksRun() - checks, static_cast<uint64_t>(kPages));
+    for (int i = 0; i < kPages; ++i)
+        EXPECT_FALSE(document->pageAtIndex(i)->isImagePage()) << i;
+}

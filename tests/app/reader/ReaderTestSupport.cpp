@@ -144,6 +144,7 @@ bool ReaderTest::waitUntilLoaded(const Ref<ReaderViewController>& reader, int se
         [&] {
             const auto context = reader->uiContext();
             return context && context->allPresentationPagesAvailable() &&
+                   context->pagesBeingChecked() == 0 &&
                    !context->context()->interactiveDownloading() &&
                    reader->progressView()->isHidden();
         },
@@ -162,6 +163,10 @@ bool ReaderTest::waitUntilPainted(const Ref<ReaderViewController>& reader, int i
 bool ReaderTest::waitUntilParsed(const Ref<ReaderViewController>& reader) {
     return spinUntil(
         [&] {
+            // Pages that arrived are handed over once checked.
+            const auto context = reader->uiContext();
+            if (context && context->pagesBeingChecked() > 0)
+                return false;
             const auto document = reader->mainDocument();
             for (int i = 0; document && i < document->pageCount(); ++i) {
                 const auto page = document->pageAtIndex(i);

@@ -98,12 +98,13 @@ class ReaderTest : public ::testing::Test {
     Ref<VnMagazineIssueContext> loadedIssue(const std::string& code);
     // A reader view shown offscreen at that size, in the layout's two-page mode.
     Ref<ReaderViewController> shownReader(QSize size = QSize(1000, 800));
-    // Waits until the issue's pages have all arrived and nothing is loading.
+    // Waits until the issue's pages have all arrived and been handed over, and nothing is
+    // loading.
     bool waitUntilLoaded(const Ref<ReaderViewController>& reader, int seconds = 20);
     // Waits until the page at the index is painted with its own rendering.
     bool waitUntilPainted(const Ref<ReaderViewController>& reader, int index);
-    // Waits until every page of the document made from a file is parsed: a file not checked
-    // when it arrived is checked on the page view's checking thread, never on this thread.
+    // Waits until every page that arrived is handed over (its file checked) and every page of
+    // the document made from a file is parsed.
     bool waitUntilParsed(const Ref<ReaderViewController>& reader);
 
     shell_testing::DemoEnvironment demo;

@@ -32,6 +32,11 @@ class WiringTextTaker : public plat::Object {
     std::string last;
 };
 
+// An object of no class a receiver of "take:" takes.
+class WiringStranger : public plat::Object {
+    PLAT_CLASS(WiringStranger)
+};
+
 class WiringTwice : public plat::Object {
     PLAT_CLASS(WiringTwice)
   public:
@@ -42,6 +47,7 @@ class WiringTwice : public plat::Object {
 
 PLAT_DEFINE_CLASS(WiringTextTaker, plat::Object,
                   [](auto& c) { c.method("take:", &WiringTextTaker::take); })
+PLAT_DEFINE_CLASS(WiringStranger, plat::Object, PLAT_NO_METHODS)
 PLAT_DEFINE_CLASS(WiringTwice, plat::Object, [](auto& c) {
     c.method("one", &WiringTwice::one).method("one", &WiringTwice::one);
 })
@@ -162,6 +168,27 @@ TEST(MessageWiring, SendsAreHeldAgainstEveryDeclaredReceiver) {
     plat::setRecordingSentMessages(false);
     EXPECT_EQ(plat::messageWiringFaults(),
               std::vector<std::string>{"add:to: is sent (int, long) but Greeter takes (int, int)"});
+}
+
+TEST(MessageWiring, ObjectsAreHeldAgainstTheClassTheirReceiverTakes) {
+    const auto greeter = std::make_shared<Greeter>();
+    const auto classFaults = [] {
+        std::vector<std::string> faults;
+        for (const auto& fault : plat::messageWiringFaults())
+            if (fault.find(" as argument ") != std::string::npos)
+                faults.push_back(fault);
+        return faults;
+    };
+    plat::setRecordingSentMessages(true);
+    // A greeter of a subclass is a greeter.
+    plat::send(greeter, "take:", std::make_shared<LoudGreeter>());
+    EXPECT_EQ(classFaults(), std::vector<std::string>{});
+    // Another object is refused when the message arrives, and the record names both classes.
+    EXPECT_THROW(plat::send(greeter, "take:", std::make_shared<WiringStranger>()), plat::Exception);
+    plat::setRecordingSentMessages(false);
+    EXPECT_EQ(classFaults(),
+              std::vector<std::string>{
+                  "take: is sent a WiringStranger as argument 1 but Greeter takes a Greeter"});
 }
 
 TEST(MessageWiring, ASelectorDeclaredTwiceInOneClassIsRefused) {

@@ -314,6 +314,65 @@ TEST(ObjectStore, ManyInsertsKeepTheirOrderNumbersAndValues) {
     EXPECT_EQ(again->count("Tag"), static_cast<int64_t>(tags.size()));
 }
 
+// Rows given by their values are saved after the pending changes in the same transaction and get
+// no objects until they are fetched; values are fitted as set ones are, and a save that refuses
+// them writes nothing and leaves the pending changes pending.
+TEST(ObjectStore, RowsSavedByTheirValuesGoWithThePendingChangesAndHaveObjectsOnlyWhenFetched) {
+    const auto path = testing_support::freshTestFolder() / "notes.sqlite";
+    auto context = ObjectStoreContext::open(path, notesModel(true));
+    const plat::EntityDescription& note = *context->entityNamed("Note");
+    auto rowsOf = [](int from, int to) {
+        std::vector<Value> values;
+        for (int i = from; i < to; ++i) {
+            values.emplace_back("v" + std::to_string(i));
+            values.push_back(i % 5 ? Value(int64_t{i}) : Value::null());  // null: 0
+            values.push_back(i % 7 ? Value(plat::Date{1700000000.0 + i}) : Value());
+        }
+        return values;
+    };
+    auto pending = context->insertNewObject("Note");
+    pending->setPrimitiveValueForKey("title", Value("pending"));
+
+    // Refused: a value of the wrong kind, a part of a row, another model's entity.
+    auto wrong = rowsOf(0, 20);
+    wrong[31] = Value("seven");
+    EXPECT_TRUE(context->saveAddingRows(note, wrong));
+    EXPECT_TRUE(context->saveAddingRows(note, std::vector<Value>(4, Value("x"))));
+    const auto otherModel = notesModel(true);
+    EXPECT_TRUE(context->saveAddingRows(*otherModel.entityNamed("Note"), rowsOf(0, 1)));
+    EXPECT_TRUE(context->hasChanges());
+    EXPECT_EQ(ObjectStoreContext::open(path, notesModel(true))->count("Note"), 0);
+
+    // Runs of whole statements and a rest, after a pending insert and a pending change.
+    ASSERT_FALSE(context->save());
+    pending->setPrimitiveValueForKey("count", Value(int32_t{9}));
+    auto added = context->insertNewObject("Note");
+    added->setPrimitiveValueForKey("title", Value("added"));
+    ASSERT_FALSE(context->saveAddingRows(note, rowsOf(0, 37)));
+    EXPECT_FALSE(context->hasChanges());
+    EXPECT_EQ(added->rowId(), pending->rowId() + 1);  // the objects' rows were numbered first
+
+    auto again = ObjectStoreContext::open(path, notesModel(true));
+    EXPECT_EQ(again->count("Note"), 39);
+    EXPECT_EQ(
+        again->fetch("Note", Predicate::equal("title", Value("pending")))[0]->primitiveValueForKey(
+            "count"),
+        Value(int32_t{9}));
+    for (int i : {0, 14, 15, 36}) {
+        const Value title("v" + std::to_string(i));
+        auto stored = again->fetch("Note", Predicate::equal("title", title));
+        ASSERT_EQ(stored.size(), 1u) << i;
+        EXPECT_EQ(stored[0]->rowId(), added->rowId() + 1 + i);
+        EXPECT_EQ(stored[0]->primitiveValueForKey("count"), Value(int32_t{i % 5 ? i : 0}));
+        EXPECT_EQ(stored[0]->primitiveValueForKey("made"),
+                  i % 7 ? Value(plat::Date{1700000000.0 + i}) : Value());
+        // The saving context makes one object for the row when it is fetched, as for any.
+        auto first = context->fetch("Note", Predicate::equal("title", title));
+        ASSERT_EQ(first.size(), 1u);
+        EXPECT_EQ(context->fetch("Note", Predicate::equal("title", title))[0], first[0]);
+    }
+}
+
 // Past the largest row number SQLite picks free numbers at random: rows are then written one by
 // one and still know their own numbers.
 TEST(ObjectStore, RowsAfterTheLargestNumberKnowTheirOwnNumbers) {

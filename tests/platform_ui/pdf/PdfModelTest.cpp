@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <thread>
 
 #include "PdfTestSupport.h"
@@ -413,7 +414,11 @@ TEST(PdfModelTest, AGoodPageIsUsableAfterTheAskingProgramHadMuchMemoryResident) 
 TEST(PdfModelTest, DocumentsIgnoreBadIndexesAndTellTheirObservers) {
     auto document = std::make_shared<ui::PdfDocument>();
     int changes = 0;
-    const int token = document->addChangeObserver([&] { ++changes; });
+    std::optional<ui::PdfDocument::Change> last;
+    const int token = document->addChangeObserver([&](const ui::PdfDocument::Change& change) {
+        ++changes;
+        last = change;
+    });
     auto a = pdfPage(100, 100), b = pdfPage(100, 100);
     document->insertPage(a, 0);
     document->insertPage(b, 5);  // out of range: nothing
@@ -423,22 +428,38 @@ TEST(PdfModelTest, DocumentsIgnoreBadIndexesAndTellTheirObservers) {
     EXPECT_EQ(document->indexForPage(a), 1);
     EXPECT_FALSE(document->pageAtIndex(2));
     EXPECT_FALSE(document->pageAtIndex(-1));
+    EXPECT_EQ(last->kind, ui::PdfDocument::Change::Inserted);
+    EXPECT_EQ(last->index, 0);
     document->removePageAtIndex(7);
     document->removePageAtIndex(0);
     EXPECT_EQ(changes, 3);
-    // A page put in a slot is one change; the same page, a bad slot or no page, none.
+    EXPECT_EQ(last->kind, ui::PdfDocument::Change::Removed);
+    EXPECT_TRUE(last->sizeChanged);
+    // A page put in a slot is one change, saying whether the slot's size changed; the same page,
+    // a bad slot or no page, none.
     const auto replacement = pdfPage(50, 50);
+    replacement->parse();
+    document->pageAtIndex(0)->parse();
     document->replacePageAtIndex(0, replacement);
     EXPECT_EQ(changes, 4);
+    EXPECT_EQ(last->kind, ui::PdfDocument::Change::Replaced);
+    EXPECT_EQ(last->index, 0);
+    EXPECT_TRUE(last->sizeChanged);
+    const auto sameSize = pdfPage(50, 50, 0, 1, 0);
+    sameSize->parse();
+    document->replacePageAtIndex(0, sameSize);
+    EXPECT_FALSE(last->sizeChanged);
+    document->replacePageAtIndex(0, replacement);
+    EXPECT_EQ(changes, 6);
     EXPECT_EQ(document->pageAtIndex(0), replacement);
     EXPECT_EQ(document->pageCount(), 1);
     document->replacePageAtIndex(0, replacement);
     document->replacePageAtIndex(1, pdfPage(50, 50));
     document->replacePageAtIndex(0, nullptr);
-    EXPECT_EQ(changes, 4);
+    EXPECT_EQ(changes, 6);
     document->removeChangeObserver(token);
     document->removePageAtIndex(0);
-    EXPECT_EQ(changes, 4);
+    EXPECT_EQ(changes, 6);
     EXPECT_EQ(document->pageCount(), 0);
 }
 
@@ -511,3 +532,40 @@ TEST(PdfModelTest, ScrollingThroughTwoThousandPagesRendersWhatIsShownAndKeepsFew
 }
 
 }  // namespace
+
+TEST(PdfModelTest, APageFileChangedAfterItsCheckIsRefusedAtRenderAndItsPlaceholderStays) {
+    QTemporaryDir folder;
+    const std::filesystem::path path = folder.filePath("page.pdf").toStdString();
+    std::ofstream(path, std::ios::binary) << testing_support::filledPdf(200, 100, 1, 0, 0);
+    ASSERT_TRUE(ui::PdfPageCheck::check(path).usable);
+    auto page = ui::PdfPage::fromFile(path);
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(page->isParsed());  // its kept check: the size, without opening it
+    QImage green(20, 10, QImage::Format_ARGB32);
+    green.fill(Qt::green);
+    page->setPlaceholderImage(green);
+    // Changed behind the program's back: what QtPdf would be given now was never checked.
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        << "%PDF-1.4\n" + std::string(3000, '\x7f') + "%%EOF";
+    const int open = ui::PdfEngine::openDocuments();
+
+    ui::PdfRenderCache cache;
+    CountingPdfView view;
+    view.setRenderCache(&cache);
+    view.resize(400, 300);
+    auto document = std::make_shared<ui::PdfDocument>();
+    document->insertPage(page, 0);
+    view.setDocument(document);
+    view.setScaleFactor(1);
+    view.show();
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(page); }));
+    ASSERT_TRUE(page->error());
+    EXPECT_NE(page->error()->localizedDescription().find("changed"), std::string::npos);
+    const QRectF frame = view.convertRectFromDocumentView(view.pageFrame(page));
+    const QImage shot = view.viewport()->grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(frame.center().toPoint())), QColor(Qt::green));
+    EXPECT_EQ(QColor(page->image({40, 20}).pixel(20, 10)), QColor(Qt::green));
+    EXPECT_EQ(ui::PdfEngine::openDocuments(), open);
+    view.setDocument(nullptr);
+    view.setRenderCache(nullptr);
+}

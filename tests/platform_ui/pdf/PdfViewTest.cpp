@@ -339,3 +339,36 @@ TEST_F(PdfViewTest, ADocumentOpenedAtALaterPageNeverAsksForItsFirstPage) {
 }
 
 }  // namespace
+
+TEST_F(PdfViewTest, APageReplacedByOneOfItsSizeMovesNothingAndAnotherSizeIsLaidOutOnce) {
+    auto document = documentOf(std::vector<QSizeF>(6, QSizeF(600, 800)));
+    view.setDocument(document);
+    view.setScaleFactor(0.5);
+    view.goToPage(document->pageAtIndex(1));
+    spin();
+    for (int i = 0; i < document->pageCount(); ++i)
+        document->pageAtIndex(i)->parse();
+    view.layoutDocumentView();
+    spin();
+    const int layouts = view.layoutCount();
+    const int scrolled = view.verticalScrollBar()->value();
+
+    // The same size: drawn in the slot's frame, nothing laid out again.
+    const auto same = pdfPage(600, 800, 0, 1, 0);
+    same->parse();
+    const QRectF frame = view.pageFrame(document->pageAtIndex(1));
+    document->replacePageAtIndex(1, same);
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(same); }));
+    EXPECT_EQ(view.layoutCount(), layouts);
+    EXPECT_EQ(view.pageFrame(same), frame);
+    EXPECT_EQ(view.verticalScrollBar()->value(), scrolled);
+
+    // Another size: one layout, at the new size.
+    const auto smaller = pdfPage(300, 400, 0, 0, 1);
+    smaller->parse();
+    document->replacePageAtIndex(2, smaller);
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(smaller); }));
+    spin();
+    EXPECT_EQ(view.layoutCount(), layouts + 1);
+    EXPECT_NEAR(view.pageFrame(smaller).height(), 200, 1);
+}

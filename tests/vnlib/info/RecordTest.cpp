@@ -509,3 +509,42 @@ TEST(VnInfoBase, ACopyKeptAsReceivedTextReadsBackAsItsReply) {
                           *objectFromJSONStringWithParseOptions(json, options).dictionary());
     }
 }
+
+// The records of one reply are loaded in turn, as a list's are: records with the same keys in the
+// same order, with the same keys in another order, with other keys at the same places, and nested
+// records among them, each load and keep their own values; so do those of the next reply, and of
+// a reply read again after the first has gone.
+TEST(VnInfoBase, RecordsOfOneReplyLoadedInTurnEachReadTheirOwnKeys) {
+    const std::vector<std::string> records = {
+        R"({"Code":"a1","Id":"i1","Name":"n1","Main":{"Count":1,"Code":"m1"}})",
+        R"({"Code":"a2","Id":"i2","Name":"n2","Main":{"Count":2,"Code":"m2"}})",
+        R"({"Id":"i3","Code":"a3","Name":"n3","Main":{"Code":"m3","Count":3}})",
+        R"({"Name":"a4","Id":"i4","Code":"n4","Main":{"Code":"m4","Count":4}})",
+        R"({"Code":"a5","Other":"i5","Name":"n5","Main":{"Count":5,"Extra":"m5"}})",
+        R"({"Code":"a6","Id":"i6","Name":"n6","Main":{"Count":6,"Code":"m6"}})"};
+    auto replyOf = [](const std::vector<std::string>& list) {
+        std::string text = "[";
+        for (const auto& record : list)
+            text += (text.size() > 1 ? "," : "") + record;
+        return text + "]";
+    };
+    const std::vector<std::string> reversed(records.rbegin(), records.rend());
+    for (const auto* list : {&records, &reversed, &records, &records}) {
+        const std::string reply = replyOf(*list);
+        auto decoder = JSONDecoder::decoderWithParseOptions(0);
+        const auto elements =
+            decoder->objectKeepingText(plat::Bytes(reply.begin(), reply.end())).array();
+        ASSERT_TRUE(elements);
+        ASSERT_EQ(elements->count(), list->size());
+        for (size_t i = 0; i < list->size(); ++i) {
+            SCOPED_TRACE((*list)[i]);
+            auto record = std::make_shared<VnTestRecord>();
+            record->initWithDictionary(elements->objectAtIndex(i).dictionary());
+            ASSERT_EQ(record->persistentDictionary()->className(), "VndReceivedDictionary");
+            expectSameEntries(*record->persistentDictionary(),
+                              *objectFromJSONString((*list)[i]).dictionary());
+            EXPECT_EQ(JSONStringWithOptions(viewOf(record), 0, nullptr),
+                      JSONStringWithOptions(viewOf(load((*list)[i])), 0, nullptr));
+        }
+    }
+}

@@ -5,6 +5,7 @@
 
 #include "app/common/QtImageView.h"
 #include "app/common/ScreenTexts.h"
+#include "app/store/StoreMessages.h"
 #include "app/store/common/BookCoverCollectionCellView.h"
 #include "platform/runloop/NotificationCenter.h"
 #include "platform_ui/CollectionView.h"
@@ -13,9 +14,10 @@
 #include "vnlib/info/store/VnShopGroupInfo.h"
 
 PLAT_DEFINE_CLASS(BrowseListView, ui::ViewController, [](auto& c) {
-    c.method("setDelegate:", &BrowseListView::setDelegate)
-        .method("setShopGroupInfo:", &BrowseListView::setShopGroupInfo)
-        .method("bookCoverCollectionCellSelect:", &BrowseListView::bookCoverCollectionCellSelect);
+    c.method(StoreScreenMessages::kSetDelegate, &BrowseListView::setDelegate)
+        .method(StoreScreenMessages::kSetShopGroupInfo, &BrowseListView::setShopGroupInfo)
+        .method(StoreListMessages::kBookCoverCellSelect,
+                &BrowseListView::bookCoverCollectionCellSelect);
 })
 
 BrowseListView::BrowseListView() : ui::ViewController(kNibName) {}
@@ -96,12 +98,11 @@ void BrowseListView::scrollViewDidScroll() {
         return;
     const QRect visible = collectionView->visibleRect();
     if (visible.y() + visible.height() >= collectionView->contentSize().height())
-        plat::sendIfResponds(delegate(), "browseListView_continueEvent");
+        plat::sendIfResponds(delegate(), StoreListMessages::kBrowseListContinue);
 }
 
 void BrowseListView::bookCoverCollectionCellSelect(Ref<plat::Object> cell) {
     auto cover = std::dynamic_pointer_cast<BookCoverCollectionCellView>(cell);
-    plat::sendIfResponds(delegate(),
-                         "browseListView:selectShopGroupInfo:withHeaderGroupInfo:", self(),
+    plat::sendIfResponds(delegate(), StoreListMessages::kBrowseListSelect, self(),
                          cover ? cover->shopGroupInfo() : nullptr, shopGroupInfo_);
 }

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/store/StoreMessages.h"
 #include "app/store/common/StoreSelectionLook.h"
 #include "platform_ui/ConnectAction.h"
 #include "platform_ui/Controls.h"
@@ -16,7 +17,7 @@ PLAT_DEFINE_CLASS(BrowseMainView, ui::ViewController, [](auto& c) {
     using V = BrowseMainView;
     for (const char* protocol : {"BrowseSubViewDelegate"})
         c.cls().addProtocolName(protocol);
-    c.method("setDelegate:", &V::setDelegate)
+    c.method(StoreScreenMessages::kSetDelegate, &V::setDelegate)
         .method("bookButton_Click:", &V::bookButton_Click)
         .method("magazineButton_Click:", &V::magazineButton_Click)
         .method("bookPopUpButton_Click:", &V::bookPopUpButton_Click)
@@ -26,9 +27,9 @@ PLAT_DEFINE_CLASS(BrowseMainView, ui::ViewController, [](auto& c) {
         .method("magazineSelected", &V::magazineSelected)
         .method("bookUnselected", &V::bookUnselected)
         .method("magazineUnselected", &V::magazineUnselected)
-        .method("browseSubViewStartLoading", &V::browseSubViewStartLoading)
-        .method("browseSubViewLoadComplete", &V::browseSubViewLoadComplete)
-        .method("browseSubView:selectShopGroupInfo:withHeaderGroupInfo:",
+        .method(StoreListMessages::kBrowseSubStartLoading, &V::browseSubViewStartLoading)
+        .method(StoreListMessages::kBrowseSubLoadComplete, &V::browseSubViewLoadComplete)
+        .method(StoreListMessages::kBrowseSubSelect,
                 &V::browseSubView_selectShopGroupInfo_withHeaderGroupInfo);
 })
 
@@ -73,9 +74,9 @@ void BrowseMainView::registerResources(ui::ResourceRegistry& registry) {
 
 Ref<plat::Object> BrowseMainView::makeSubView(bool magazine) {
     auto sub = ui::ResourceRegistry::shared().instantiateController("", "BrowseSubView");
-    plat::sendIfResponds(sub, "setDelegate:", self());
+    plat::sendIfResponds(sub, StoreScreenMessages::kSetDelegate, self());
     if (magazine)
-        plat::sendIfResponds(sub, "setIsMagazine:", true);
+        plat::sendIfResponds(sub, StoreScreenMessages::kSetIsMagazine, true);
     return sub;
 }
 
@@ -137,7 +138,7 @@ void BrowseMainView::showTab(bool books) {
               : (publisher ? publisherMagSubView_ : browseMagazineSubView_);
     const char* code = books ? (publisher ? kBookPublisherCode : kAuthorCode)
                              : (publisher ? kMagazinePublisherCode : kMagazineCode);
-    plat::sendIfResponds(chosen, "browseBookWidget:isForceUpdate:", std::string(code), true);
+    plat::sendIfResponds(chosen, StoreScreenMessages::kBrowseBookWidget, std::string(code), true);
     if (auto controller = std::dynamic_pointer_cast<ui::ViewController>(chosen))
         controller->addToContainer(browseSubMainView);
     currentSubView_ = chosen;
@@ -193,18 +194,17 @@ void BrowseMainView::magazineUnselected() {
 }
 
 void BrowseMainView::browseSubViewStartLoading() {
-    plat::sendIfResponds(delegate(), "browseMainViewStartLoading");
+    plat::sendIfResponds(delegate(), StoreListMessages::kBrowseStartLoading);
 }
 
 void BrowseMainView::browseSubViewLoadComplete() {
-    plat::sendIfResponds(delegate(), "browseMainViewLoadComplete");
+    plat::sendIfResponds(delegate(), StoreListMessages::kBrowseLoadComplete);
 }
 
 void BrowseMainView::browseSubView_selectShopGroupInfo_withHeaderGroupInfo(
     Ref<plat::Object>, Ref<VnShopGroupInfo> item, Ref<VnShopGroupInfo> header) {
-    plat::sendIfResponds(delegate(),
-                         "browseMainView:selectShopGroupInfo:withHeaderGroupInfo:", self(),
-                         std::move(item), std::move(header));
+    plat::sendIfResponds(delegate(), StoreListMessages::kBrowseSelect, self(), std::move(item),
+                         std::move(header));
 }
 
 Ref<VnShopGroupInfo> BrowseMainView::newShopGroupInfo(const std::string& title,

@@ -1,5 +1,8 @@
 #include "app/store/browse/BrowseMainViewController.h"
 
+#include "app/links/UriDirect.h"
+#include "app/shell/HZLoadingDelegate.h"
+#include "app/store/StoreMessages.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/store/VnShopGroupInfo.h"
@@ -13,14 +16,13 @@ PLAT_DEFINE_CLASS(BrowseMainViewController, StoreScreenContainer, [](auto& c) {
     c.method("showBrowseMainView", &V::showBrowseMainView)
         .method("Va3ShopDetailMainViewController_CompleteLoad:",
                 &V::Va3ShopDetailMainViewController_CompleteLoad)
-        .method("browseMainViewStartLoading", ownMethod<V>(&V::mainViewStartLoading))
-        .method("browseMainViewLoadComplete", ownMethod<V>(&V::mainViewLoadComplete))
-        .method("browseMainView:selectShopGroupInfo:withHeaderGroupInfo:",
-                ownMethod<V>(&V::selectEntry))
-        .method("UriDirect_WidgetCode:withIssueList:", &V::linkWithoutScreen)
-        .method("UriDirect_WidgetCode:withFeatured:", &V::linkWithoutScreen)
-        .method("UriDirect_WebLinkComplete:", ownMethod<V>(&V::routerWebLinkComplete))
-        .method("HZLoading_CancelClick:", ownMethod<V>(&V::loadingCancelClick));
+        .method(StoreListMessages::kBrowseStartLoading, ownMethod<V>(&V::mainViewStartLoading))
+        .method(StoreListMessages::kBrowseLoadComplete, ownMethod<V>(&V::mainViewLoadComplete))
+        .method(StoreListMessages::kBrowseSelect, ownMethod<V>(&V::selectEntry))
+        .method(UriDirectDelegate::kIssueListCode, &V::linkWithoutScreen)
+        .method(UriDirectDelegate::kFeaturedCode, &V::linkWithoutScreen)
+        .method(UriDirectDelegate::kWebLinkComplete, ownMethod<V>(&V::routerWebLinkComplete))
+        .method(HZLoadingDelegate::kCancelClick, ownMethod<V>(&V::loadingCancelClick));
     addDetailCallbacks(c);
 })
 

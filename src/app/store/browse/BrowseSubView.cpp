@@ -8,6 +8,7 @@
 
 #include "app/common/ScreenTexts.h"
 #include "app/shell/GlobalService.h"
+#include "app/store/StoreMessages.h"
 #include "app/store/browse/BrowseListView.h"
 #include "app/store/browse/DirectoryIndexCharOfName.h"
 #include "app/store/browse/Va3GroupBrowseBook.h"
@@ -23,16 +24,16 @@
 
 PLAT_DEFINE_CLASS(BrowseSubView, ui::ViewController, [](auto& c) {
     using V = BrowseSubView;
-    c.method("setDelegate:", &V::setDelegate)
-        .method("setIsMagazine:", &V::setIsMagazine)
-        .method("browseBookWidget:isForceUpdate:", &V::browseBookWidget)
+    c.method(StoreScreenMessages::kSetDelegate, &V::setDelegate)
+        .method(StoreScreenMessages::kSetIsMagazine, &V::setIsMagazine)
+        .method(StoreScreenMessages::kBrowseBookWidget, &V::browseBookWidget)
         .method("browseBookWidget:", &V::browseBookWidgetCode)
         .method("startBrowseBook:isForceUpdate:", &V::startBrowseBook)
         .method("requestItemBookGroupInfo:", &V::requestItemBookGroupInfo)
         .method("requestItemBookGroupInfoContinue", &V::requestItemBookGroupInfoContinue)
         .method("_setContentViewToName:", &V::_setContentViewToName)
-        .method("browseListView_continueEvent", &V::browseListView_continueEvent)
-        .method("browseListView:selectShopGroupInfo:withHeaderGroupInfo:",
+        .method(StoreListMessages::kBrowseListContinue, &V::browseListView_continueEvent)
+        .method(StoreListMessages::kBrowseListSelect,
                 &V::browseListView_selectShopGroupInfo_withHeaderGroupInfo);
 })
 
@@ -140,14 +141,14 @@ void BrowseSubView::browseBookWidget(std::string groupCode, bool forceUpdate) {
     reqGroupAuthor_ = domain->newDomainUpdatingRequest(std::move(snapshot));
     namesGroupCode_ = groupCode;
     namesAnswered_ = false;
-    plat::sendIfResponds(delegate(), "browseSubViewStartLoading");
+    plat::sendIfResponds(delegate(), StoreListMessages::kBrowseSubStartLoading);
     reqGroupAuthor_->startWithDidFinishBlock(
         [weak = weakSelf<BrowseSubView>()](const Ref<VnRequestResult>&, const plat::Value& value) {
             auto screen = weak.lock();
             if (!screen)
                 return;
             screen->namesAnswered_ = true;
-            plat::sendIfResponds(screen->delegate(), "browseSubViewLoadComplete");
+            plat::sendIfResponds(screen->delegate(), StoreListMessages::kBrowseSubLoadComplete);
             const auto first = firstGroupOf(value);
             if (!first)
                 return;
@@ -278,7 +279,7 @@ void BrowseSubView::requestItemBookGroupInfo(std::string nameId) {
         setItemsUpdating(false);
         return;
     }
-    plat::sendIfResponds(delegate(), "browseSubViewStartLoading");
+    plat::sendIfResponds(delegate(), StoreListMessages::kBrowseSubStartLoading);
     auto domain = user->shopGroupInfoDomainWithGroupCode(currentBookGroupCode_);
     reqItemGroupBook_ = domain->newDomainUpdatingRequest(domain->takeLocalSnapshot());
     reqItemGroupBook_->startWithDidFinishBlock(
@@ -287,7 +288,7 @@ void BrowseSubView::requestItemBookGroupInfo(std::string nameId) {
             auto screen = weak.lock();
             if (!screen)
                 return;
-            plat::sendIfResponds(screen->delegate(), "browseSubViewLoadComplete");
+            plat::sendIfResponds(screen->delegate(), StoreListMessages::kBrowseSubLoadComplete);
             if (auto first = firstGroupOf(value)) {
                 screen->groupBookItems_ = orderedSubwidgets(first);
                 screen->shownBookGroupCode_ = code;
@@ -349,7 +350,6 @@ void BrowseSubView::_setContentViewToName(Ref<VnShopGroupInfo>) {
 
 void BrowseSubView::browseListView_selectShopGroupInfo_withHeaderGroupInfo(
     Ref<plat::Object>, Ref<VnShopGroupInfo> item, Ref<VnShopGroupInfo> header) {
-    plat::sendIfResponds(delegate(),
-                         "browseSubView:selectShopGroupInfo:withHeaderGroupInfo:", self(),
-                         std::move(item), std::move(header));
+    plat::sendIfResponds(delegate(), StoreListMessages::kBrowseSubSelect, self(), std::move(item),
+                         std::move(header));
 }

@@ -5,6 +5,7 @@
 
 #include "app/common/QtImageView.h"
 #include "app/common/ScreenTexts.h"
+#include "app/store/StoreMessages.h"
 #include "platform_ui/Controls.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "vnlib/info/store/VnShopGroupInfo.h"
@@ -65,6 +66,6 @@ void CategoryCollectionCellView::fill() {
 
 void CategoryCollectionCellView::selectItemButton_Click(Ref<plat::Object>) {
     ui::CollectionView* grid = collectionView();
-    plat::sendIfResponds(grid ? grid->delegate() : nullptr,
-                         "categoryCollectionCellSelected:", self());
+    plat::sendIfResponds(grid ? grid->delegate() : nullptr, StoreListMessages::kCategoryCellSelect,
+                         self());
 }

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/store/StoreMessages.h"
 #include "app/store/category/CategoryCollectionCellView.h"
 #include "app/store/category/CategoryMenuCellView.h"
 #include "platform_ui/CollectionView.h"
@@ -14,11 +15,11 @@
 PLAT_DEFINE_CLASS(CategoryMainView, ui::ViewController, [](auto& c) {
     using V = CategoryMainView;
     c.cls().addProtocolName("CategoryMainViewDelegate");
-    c.method("setDelegate:", &V::setDelegate)
-        .method("setMenuArray:", &V::setMenuArray)
-        .method("setIsShowSubWidget:", &V::setIsShowSubWidget)
-        .method("categoryCollectionCellSelected:", &V::categoryCollectionCellSelected)
-        .method("categoryMenuCellSelectShopGroupInfo:", &V::categoryMenuCellSelectShopGroupInfo)
+    c.method(StoreScreenMessages::kSetDelegate, &V::setDelegate)
+        .method(StoreScreenMessages::kSetMenuArray, &V::setMenuArray)
+        .method(StoreScreenMessages::kSetIsShowSubWidget, &V::setIsShowSubWidget)
+        .method(StoreListMessages::kCategoryCellSelect, &V::categoryCollectionCellSelected)
+        .method(StoreListMessages::kCategoryMenuCellSelect, &V::categoryMenuCellSelectShopGroupInfo)
         .method("backButtonClick:", &V::backButtonClick);
 })
 
@@ -112,7 +113,7 @@ void CategoryMainView::showTilesOfChosenEntry() {
 
 void CategoryMainView::categoryCollectionCellSelected(Ref<plat::Object> cell) {
     auto tile = std::dynamic_pointer_cast<ui::CollectionViewItem>(cell);
-    plat::sendIfResponds(delegate(), "categoryMainView:selectCategory:", self(),
+    plat::sendIfResponds(delegate(), StoreListMessages::kCategorySelect, self(),
                          tile ? tile->representedObject().as<VnShopGroupInfo>() : nullptr);
 }
 
@@ -126,9 +127,9 @@ void CategoryMainView::categoryMenuCellSelectShopGroupInfo(Ref<plat::Object> cel
             showTilesOfChosenEntry();
         }
     }
-    plat::sendIfResponds(delegate(), "categoryMainView:selectMenuCategory:", self(), entry);
+    plat::sendIfResponds(delegate(), StoreListMessages::kCategorySelectMenu, self(), entry);
 }
 
 void CategoryMainView::backButtonClick(Ref<plat::Object>) {
-    plat::sendIfResponds(delegate(), "categoryMainView:backToTopCategory:", self(), std::string());
+    plat::sendIfResponds(delegate(), StoreListMessages::kCategoryBackToTop, self(), std::string());
 }

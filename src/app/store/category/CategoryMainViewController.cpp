@@ -1,5 +1,9 @@
 #include "app/store/category/CategoryMainViewController.h"
 
+#include "app/library/LibraryMessages.h"
+#include "app/links/UriDirect.h"
+#include "app/shell/HZLoadingDelegate.h"
+#include "app/store/StoreMessages.h"
 #include "app/store/detail/StoreNeighbours.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "vnlib/dev/request/VnRequestResult.h"
@@ -45,18 +49,17 @@ PLAT_DEFINE_CLASS(CategoryMainViewController, StoreScreenContainer, [](auto& c) 
         .method("updateGroupCategory", &V::updateGroupCategory)
         .method("groupCategoryUpdate_request:didFinishWithResult:",
                 &V::groupCategoryUpdate_request_didFinishWithResult)
-        .method("cancelLoading", &V::cancelLoading)
+        .method(LibraryScreenMessages::kCancelLoading, &V::cancelLoading)
         .method("generateMenu:", &V::generateMenu)
-        .method("categoryMainView:selectCategory:", &V::categoryMainView_selectCategory)
-        .method("categoryMainView:selectMenuCategory:", &V::categoryMainView_selectMenuCategory)
-        .method("categoryMainView:backToTopCategory:", &V::categoryMainView_backToTopCategory)
-        .method("shopCategoryMainView:selectShopGroupInfo:withHeaderGroupInfo:",
-                ownMethod<V>(&V::selectEntry))
-        .method("shopCategoryMainView:backToTopView:", ownMethod<V>(&V::groupListBack))
-        .method("UriDirect_WidgetCode:withIssueList:", ownMethod<V>(&V::routerIssueList))
-        .method("UriDirect_WidgetCode:withFeatured:", ownMethod<V>(&V::routerFeatured))
-        .method("UriDirect_WebLinkComplete:", ownMethod<V>(&V::routerWebLinkComplete))
-        .method("HZLoading_CancelClick:", ownMethod<V>(&V::loadingCancelClick));
+        .method(StoreListMessages::kCategorySelect, &V::categoryMainView_selectCategory)
+        .method(StoreListMessages::kCategorySelectMenu, &V::categoryMainView_selectMenuCategory)
+        .method(StoreListMessages::kCategoryBackToTop, &V::categoryMainView_backToTopCategory)
+        .method(StoreListMessages::kShopCategorySelect, ownMethod<V>(&V::selectEntry))
+        .method(StoreListMessages::kShopCategoryBack, ownMethod<V>(&V::groupListBack))
+        .method(UriDirectDelegate::kIssueListCode, ownMethod<V>(&V::routerIssueList))
+        .method(UriDirectDelegate::kFeaturedCode, ownMethod<V>(&V::routerFeatured))
+        .method(UriDirectDelegate::kWebLinkComplete, ownMethod<V>(&V::routerWebLinkComplete))
+        .method(HZLoadingDelegate::kCancelClick, ownMethod<V>(&V::loadingCancelClick));
     addDetailCallbacks(c);
 })
 
@@ -87,7 +90,7 @@ std::unique_ptr<QWidget> CategoryMainViewController::loadView() {
 
 Ref<plat::Object> CategoryMainViewController::makeMainChild() {
     auto main = ui::ResourceRegistry::shared().instantiateController("", kMainViewNib);
-    plat::sendIfResponds(main, "setIsShowSubWidget:", false);
+    plat::sendIfResponds(main, StoreScreenMessages::kSetIsShowSubWidget, false);
     return main;
 }
 
@@ -123,7 +126,7 @@ void CategoryMainViewController::groupCategoryUpdate_request_didFinishWithResult
     if (!first)
         return;
     groupMenus_ = menuEntries(first);
-    plat::sendIfResponds(mainChild(), "setMenuArray:", groupMenus_);
+    plat::sendIfResponds(mainChild(), StoreScreenMessages::kSetMenuArray, groupMenus_);
 }
 
 void CategoryMainViewController::cancelLoading() {
@@ -140,16 +143,17 @@ void CategoryMainViewController::categoryMainView_selectCategory(Ref<plat::Objec
     if (category->subgroupCount() < 1) {
         removeView(mainChild());
         makeGroupList();
-        plat::sendIfResponds(shopCategoryMainView(), "setShopGroupInfo:", category);
+        plat::sendIfResponds(shopCategoryMainView(), StoreScreenMessages::kSetShopGroupInfo,
+                             category);
         showShopCategoryMainView();
         return;
     }
-    plat::sendIfResponds(mainChild(), "setIsShowSubWidget:", true);
-    plat::sendIfResponds(mainChild(), "setMenuArray:", GroupList{category});
+    plat::sendIfResponds(mainChild(), StoreScreenMessages::kSetIsShowSubWidget, true);
+    plat::sendIfResponds(mainChild(), StoreScreenMessages::kSetMenuArray, GroupList{category});
 }
 
 void CategoryMainViewController::categoryMainView_backToTopCategory(Ref<plat::Object>,
                                                                     std::string) {
-    plat::sendIfResponds(mainChild(), "setIsShowSubWidget:", false);
-    plat::sendIfResponds(mainChild(), "setMenuArray:", groupMenus_);
+    plat::sendIfResponds(mainChild(), StoreScreenMessages::kSetIsShowSubWidget, false);
+    plat::sendIfResponds(mainChild(), StoreScreenMessages::kSetMenuArray, groupMenus_);
 }

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "app/store/StoreMessages.h"
 #include "app/store/common/StoreSelectionLook.h"
 #include "platform_ui/Controls.h"
 #include "vnlib/info/store/VnShopGroupInfo.h"
@@ -55,10 +56,11 @@ void CategoryMenuCellView::viewDidAppear() {
 void CategoryMenuCellView::itemButton_Click(Ref<plat::Object>) {
     ui::CollectionView* grid = collectionView();
     const auto delegate = grid ? grid->delegate() : nullptr;
-    if (!delegate || !delegate->respondsToSelector("categoryMenuCellSelectShopGroupInfo:"))
+    if (!delegate ||
+        !plat::respondsToSelector(delegate, StoreListMessages::kCategoryMenuCellSelect))
         return;
     setSelected(true);
-    plat::send(delegate, "categoryMenuCellSelectShopGroupInfo:", self());
+    plat::send(delegate, StoreListMessages::kCategoryMenuCellSelect, self());
 }
 
 void CategoryMenuCellView::setSelected(bool selected) {

@@ -6,9 +6,10 @@
 
 #include "app/common/QtImageView.h"
 #include "app/common/ScreenTexts.h"
+#include "app/store/StoreMessages.h"
 #include "platform/core/Log.h"
-#include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/Controls.h"
+#include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/ViewGeometry.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
@@ -164,6 +165,6 @@ void BookCoverCollectionCellView::itemButton_Click(Ref<plat::Object>) {
     ui::CollectionView* grid = collectionView();
     if (!grid)
         return;
-    plat::sendIfResponds(grid->delegate(),
-                         "bookCoverCollectionCellSelect:", self<BookCoverCollectionCellView>());
+    plat::sendIfResponds(grid->delegate(), StoreListMessages::kBookCoverCellSelect,
+                         self<BookCoverCollectionCellView>());
 }

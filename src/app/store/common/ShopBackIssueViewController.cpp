@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "app/store/StoreMessages.h"
 #include "app/store/common/BookCoverCollectionCellView.h"
 #include "app/store/common/StoreListSupport.h"
 #include "platform_ui/CollectionView.h"
@@ -20,9 +21,9 @@
 PLAT_DEFINE_CLASS(ShopBackIssueViewController, ui::ViewController, [](auto& c) {
     using V = ShopBackIssueViewController;
     c.cls().addProtocolName("BookCoverCollectionCellViewDelegate");
-    c.method("setDelegate:", &V::setDelegate)
-        .method("setMagazineInfo:", &V::setMagazineInfo)
-        .method("bookCoverCollectionCellSelect:", &V::bookCoverCollectionCellSelect)
+    c.method(StoreScreenMessages::kSetDelegate, &V::setDelegate)
+        .method(StoreScreenMessages::kSetMagazineInfo, &V::setMagazineInfo)
+        .method(StoreListMessages::kBookCoverCellSelect, &V::bookCoverCollectionCellSelect)
         .method("backButton_Click:", &V::backButton_Click)
         .method("magazineIssueInfoUpdate_request:didFinishWithResult:", &V::magazineIssueInfoUpdate)
         .method("magazineIssueInfoContinueUpdate_request:didFinishWithResult:",
@@ -206,11 +207,11 @@ void ShopBackIssueViewController::bookCoverCollectionCellSelect(Ref<plat::Object
     auto item = std::dynamic_pointer_cast<ui::CollectionViewItem>(cell);
     auto issue = item ? item->representedObject().as<VnMagazineIssueInfo>() : nullptr;
     if (issue)
-        plat::sendIfResponds(delegate_, "shopBackIssueView:selectMagazineIssueInfo:",
+        plat::sendIfResponds(delegate_, StoreListMessages::kBackIssueSelect,
                              self<ShopBackIssueViewController>(), issue);
 }
 
 void ShopBackIssueViewController::backButton_Click(Ref<plat::Object>) {
-    plat::sendIfResponds(delegate_, "shopBackIssueView:backFromBackIssueView:",
+    plat::sendIfResponds(delegate_, StoreListMessages::kBackIssueBack,
                          self<ShopBackIssueViewController>(), Ref<plat::Object>());
 }

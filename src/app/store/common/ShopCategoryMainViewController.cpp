@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/common/QtImageView.h"
+#include "app/store/StoreMessages.h"
 #include "app/store/common/BookCoverCollectionCellView.h"
 #include "app/store/common/StoreListSupport.h"
 #include "platform/core/Log.h"
@@ -21,11 +22,12 @@ PLAT_DEFINE_CLASS(ShopCategoryMenuCollectionViewItem, ui::CollectionViewItem, []
 })
 PLAT_DEFINE_CLASS(ShopCategoryMainViewController, ui::ViewController, [](auto& c) {
     using V = ShopCategoryMainViewController;
-    c.method("setDelegate:", &V::setDelegate)
-        .method("setShopGroupInfo:", &V::setShopGroupInfo)
-        .method("setCurrentCodeSort:", &V::setCurrentCodeSort)
-        .method("bookCoverCollectionCellSelect:", &V::bookCoverCollectionCellSelect)
-        .method("shopCategoryMenuCollectionCellSelect:", &V::shopCategoryMenuCollectionCellSelect)
+    c.method(StoreScreenMessages::kSetDelegate, &V::setDelegate)
+        .method(StoreScreenMessages::kSetShopGroupInfo, &V::setShopGroupInfo)
+        .method(StoreScreenMessages::kSetCurrentCodeSort, &V::setCurrentCodeSort)
+        .method(StoreListMessages::kBookCoverCellSelect, &V::bookCoverCollectionCellSelect)
+        .method(StoreListMessages::kShopCategoryMenuSelect,
+                &V::shopCategoryMenuCollectionCellSelect)
         .method("backButton_Click:", &V::backButton_Click)
         .method("requestMenuGroupInfo_request:didFinishWithResult:", &V::requestMenuGroupInfo)
         .method("requestItemBookGroupInfo_request:didFinishWithResult:",
@@ -151,7 +153,8 @@ void ShopCategoryMenuCollectionViewItem::sortButton_Click(Ref<plat::Object>) {
     VND_TRACE("GUI", "double click in the collectionItem");
     ui::CollectionView* bar = collectionView();
     const auto delegate = bar ? bar->delegate() : nullptr;
-    if (!delegate || !delegate->respondsToSelector("shopCategoryMenuCollectionCellSelect:"))
+    if (!delegate ||
+        !plat::respondsToSelector(delegate, StoreListMessages::kShopCategoryMenuSelect))
         return;
     // One option is chosen at a time.
     for (int index = 0; index < static_cast<int>(bar->content().size()); ++index) {
@@ -161,8 +164,8 @@ void ShopCategoryMenuCollectionViewItem::sortButton_Click(Ref<plat::Object>) {
             other->setSelected(false);
     }
     setSelected(true);
-    plat::send(delegate,
-               "shopCategoryMenuCollectionCellSelect:", self<ShopCategoryMenuCollectionViewItem>());
+    plat::send(delegate, StoreListMessages::kShopCategoryMenuSelect,
+               self<ShopCategoryMenuCollectionViewItem>());
 }
 
 // ---- The list ----------------------------------------------------------------------------------
@@ -468,7 +471,7 @@ void ShopCategoryMainViewController::bookCoverCollectionCellSelect(Ref<plat::Obj
     auto entry = item ? item->representedObject().as<VnShopGroupInfo>() : nullptr;
     if (!entry)
         return;
-    plat::sendIfResponds(delegate_, "shopCategoryMainView:selectShopGroupInfo:withHeaderGroupInfo:",
+    plat::sendIfResponds(delegate_, StoreListMessages::kShopCategorySelect,
                          self<ShopCategoryMainViewController>(), entry, shopGroupInfo_);
 }
 
@@ -480,6 +483,6 @@ void ShopCategoryMainViewController::shopCategoryMenuCollectionCellSelect(Ref<pl
 }
 
 void ShopCategoryMainViewController::backButton_Click(Ref<plat::Object>) {
-    plat::sendIfResponds(delegate_, "shopCategoryMainView:backToTopView:",
+    plat::sendIfResponds(delegate_, StoreListMessages::kShopCategoryBack,
                          self<ShopCategoryMainViewController>(), Ref<plat::Object>());
 }

@@ -2,6 +2,8 @@
 
 #include <QGridLayout>
 
+#include "app/links/UriDirect.h"
+#include "app/store/StoreMessages.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/ViewGeometry.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
@@ -73,7 +75,7 @@ std::unique_ptr<QWidget> StoreScreenContainer::loadView() {
 Ref<plat::Object> StoreScreenContainer::make(const std::string& storyboard,
                                              const std::string& identifier) {
     auto child = ui::ResourceRegistry::shared().instantiateController(storyboard, identifier);
-    plat::sendIfResponds(child, "setDelegate:", self());
+    plat::sendIfResponds(child, StoreScreenMessages::kSetDelegate, self());
     return child;
 }
 
@@ -93,7 +95,7 @@ void StoreScreenContainer::removeView(const Ref<plat::Object>& child) {
 void StoreScreenContainer::showMainChild() {
     if (!mainChild_) {
         mainChild_ = makeMainChild();
-        plat::sendIfResponds(mainChild_, "setDelegate:", self());
+        plat::sendIfResponds(mainChild_, StoreScreenMessages::kSetDelegate, self());
     }
     show(mainChild_);
 }
@@ -111,7 +113,7 @@ void StoreScreenContainer::showDetailMainView() {
 void StoreScreenContainer::showBackIssueMainView(Ref<VnMagazineInfo> magazine) {
     if (!backIssues_)
         backIssues_ = make("", kBackIssueNib);
-    plat::sendIfResponds(backIssues_, "setMagazineInfo:", std::move(magazine));
+    plat::sendIfResponds(backIssues_, StoreScreenMessages::kSetMagazineInfo, std::move(magazine));
     show(backIssues_);
 }
 
@@ -142,9 +144,10 @@ void StoreScreenContainer::pushToShopDetail(bool isBook) {
     ensureDetail();
     if (!overlayOnSelection())
         setOverlayShown(true);
-    plat::sendIfResponds(detail_, "setIsBook:", isBook);
-    plat::sendIfResponds(detail_, "setCurrentGroupInfo:", currentGroupInfo_);
-    plat::sendIfResponds(detail_, "setHeaderTitle:", headerTitle(isBook, headerGroupInfo_));
+    plat::sendIfResponds(detail_, StoreScreenMessages::kSetIsBook, isBook);
+    plat::sendIfResponds(detail_, StoreScreenMessages::kSetCurrentGroupInfo, currentGroupInfo_);
+    plat::sendIfResponds(detail_, StoreScreenMessages::kSetHeaderTitle,
+                         headerTitle(isBook, headerGroupInfo_));
 }
 
 void StoreScreenContainer::DirectUriWithLink(std::string link) {
@@ -154,11 +157,11 @@ void StoreScreenContainer::DirectUriWithLink(std::string link) {
 void StoreScreenContainer::DirectUri(std::string url) {
     if (!urlDirect_) {
         urlDirect_ = ui::ResourceRegistry::shared().instantiateController("", "UriDirect");
-        plat::sendIfResponds(urlDirect_, "initWithDelegate:", self());
+        plat::sendIfResponds(urlDirect_, UriDirectMessages::kInitWithDelegate, self());
     }
-    plat::sendIfResponds(urlDirect_, "cancel");
-    plat::sendIfResponds(urlDirect_, "setIsUseCodeOnly:", true);
-    plat::sendIfResponds(urlDirect_, "redirectUri:", std::move(url));
+    plat::sendIfResponds(urlDirect_, UriDirectMessages::kCancel);
+    plat::sendIfResponds(urlDirect_, UriDirectMessages::kSetIsUseCodeOnly, true);
+    plat::sendIfResponds(urlDirect_, UriDirectMessages::kRedirectUri, std::move(url));
 }
 
 void StoreScreenContainer::selectEntry(Ref<plat::Object>, Ref<VnShopGroupInfo> entry,
@@ -181,7 +184,7 @@ void StoreScreenContainer::selectSeeAll(Ref<plat::Object>, Ref<VnShopGroupInfo> 
     }
     removeView(mainChild_);
     makeGroupList();
-    plat::sendIfResponds(groupList_, "setShopGroupInfo:", std::move(group));
+    plat::sendIfResponds(groupList_, StoreScreenMessages::kSetShopGroupInfo, std::move(group));
     showCategoryMainView();
 }
 
@@ -215,7 +218,8 @@ void StoreScreenContainer::detailBack(Ref<plat::Object>, Ref<plat::Object>) {
 }
 
 void StoreScreenContainer::detailPreview(Ref<plat::Object>, Ref<VnMagazineIssueInfo> issue) {
-    plat::sendIfResponds(previewPopup_, "setMagazineIssueInfo:", std::move(issue));
+    plat::sendIfResponds(previewPopup_, StoreScreenMessages::kSetMagazineIssueInfo,
+                         std::move(issue));
     if (previewView)
         previewView->setHidden(false);
 }
@@ -231,7 +235,8 @@ void StoreScreenContainer::backIssueSelect(Ref<plat::Object>, Ref<VnMagazineIssu
     removeView(backIssues_);
     if (releasesLeftChildren())
         backIssues_.reset();
-    plat::sendIfResponds(ensureDetail(), "setMagazineIssueInfo:", std::move(issue));
+    plat::sendIfResponds(ensureDetail(), StoreScreenMessages::kSetMagazineIssueInfo,
+                         std::move(issue));
     showDetailMainView();
 }
 
@@ -247,7 +252,8 @@ void StoreScreenContainer::routerIssueList(Ref<plat::Object>, std::string groupC
     setOverlayShown(false);
     removeView(current_);
     makeGroupList();
-    plat::sendIfResponds(groupList_, "setCurrentCodeSort:", std::move(groupCode));
+    plat::sendIfResponds(groupList_, StoreScreenMessages::kSetCurrentCodeSort,
+                         std::move(groupCode));
     showCategoryMainView();
 }
 
@@ -262,7 +268,8 @@ void StoreScreenContainer::loadingCancelClick(Ref<plat::Object>) {
 }
 
 void StoreScreenContainer::previewClose() {
-    plat::sendIfResponds(previewPopup_, "setMagazineIssueInfo:", Ref<VnMagazineIssueInfo>());
+    plat::sendIfResponds(previewPopup_, StoreScreenMessages::kSetMagazineIssueInfo,
+                         Ref<VnMagazineIssueInfo>());
     if (previewView)
         previewView->setHidden(true);
 }

@@ -13,6 +13,8 @@
 #include <QPointer>
 #include <string>
 
+#include "app/links/UriDirect.h"
+#include "app/store/StoreMessages.h"
 #include "platform_ui/ViewController.h"
 
 class VnMagazineInfo;
@@ -138,7 +140,7 @@ class StoreScreenContainer : public ui::ViewController {
 };
 
 // A callback of the base as a method of a container's own class, for its own method table:
-//   c.method("shopDetailMainViewStartLoading", ownMethod<V>(&V::detailStartLoading))
+//   c.method(ShopDetailMessages::kStartLoading, ownMethod<V>(&V::detailStartLoading))
 template <class Container, class R, class... A>
 constexpr auto ownMethod(R (StoreScreenContainer::*method)(A...)) {
     return static_cast<R (Container::*)(A...)>(method);
@@ -150,14 +152,14 @@ constexpr auto ownMethod(R (StoreScreenContainer::*method)(A...)) {
 template <class Container>
 void addDetailCallbacks(plat::ClassBuilder<Container>& c) {
     using V = Container;
-    c.method("shopDetailMainViewStartLoading", ownMethod<V>(&V::detailStartLoading))
-        .method("shopDetailMainViewLoadComplete", ownMethod<V>(&V::detailLoadComplete))
-        .method("shopDetailMainViewLoadDataInfoComplete",
+    c.method(ShopDetailMessages::kStartLoading, ownMethod<V>(&V::detailStartLoading))
+        .method(ShopDetailMessages::kLoadComplete, ownMethod<V>(&V::detailLoadComplete))
+        .method(ShopDetailMessages::kLoadDataInfoComplete,
                 ownMethod<V>(&V::detailLoadDataInfoComplete))
-        .method("shopDetailMainView:seeAllBackIssue:", ownMethod<V>(&V::detailSeeAllBackIssue))
-        .method("shopDetailMainView:backToTopView:", ownMethod<V>(&V::detailBack))
-        .method("shopBackIssueView:backFromBackIssueView:", ownMethod<V>(&V::backIssueBack))
-        .method("UriDirect:webLinkByBookInfoCode:", ownMethod<V>(&V::routerBookCode))
-        .method("UriDirect:webLinkByMagazineInfoCode:", ownMethod<V>(&V::routerMagazineCode))
-        .method("UriDirect:webLinkByMagazineIssueInfoCode:", ownMethod<V>(&V::routerMagazineCode));
+        .method(ShopDetailMessages::kSeeAllBackIssue, ownMethod<V>(&V::detailSeeAllBackIssue))
+        .method(ShopDetailMessages::kBackToTopView, ownMethod<V>(&V::detailBack))
+        .method(StoreListMessages::kBackIssueBack, ownMethod<V>(&V::backIssueBack))
+        .method(UriDirectDelegate::kBookCode, ownMethod<V>(&V::routerBookCode))
+        .method(UriDirectDelegate::kMagazineCode, ownMethod<V>(&V::routerMagazineCode))
+        .method(UriDirectDelegate::kMagazineIssueCode, ownMethod<V>(&V::routerMagazineCode));
 }

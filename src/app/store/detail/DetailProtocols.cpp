@@ -1,52 +1,44 @@
 #include "app/store/detail/DetailProtocols.h"
 
+#include "app/store/StoreMessages.h"
 #include "platform/core/Protocol.h"
 
 namespace detail_protocols {
 namespace {
 
-const plat::Protocol& declare(const char* name,
-                              std::vector<std::pair<const char*, const char*>> methods) {
-    std::vector<plat::Protocol::MethodDescription> descriptions;
-    for (const auto& [selector, types] : methods)
-        descriptions.push_back({selector, types, false, true});
-    return plat::Protocol::declare(name, {}, std::move(descriptions));
+using M = ShopDetailMessages;
+
+// Every message of these protocols is optional.
+template <class... S>
+const plat::Protocol& declare(const char* name, const plat::Message<S>&... messages) {
+    return plat::Protocol::declare(name, {}, {plat::Protocol::describe(messages, false)...});
 }
 
 }  // namespace
 
 const plat::Protocol& shopDetailMainViewControllerDelegate() {
     static const plat::Protocol& protocol =
-        declare("ShopDetailMainViewControllerDelegate",
-                {{"shopDetailMainViewStartLoading", "v@:"},
-                 {"shopDetailMainViewLoadComplete", "v@:"},
-                 {"shopDetailMainViewLoadDataInfoComplete", "v@:"},
-                 {"shopDetailMainView:backToTopView:", "v@:@@"},
-                 {"shopDetailMainView:seeAllBackIssue:", "v@:@@"},
-                 {"shopDetailMainView:previewMagazineIssueInfo:", "v@:@@"}});
+        declare("ShopDetailMainViewControllerDelegate", M::kStartLoading, M::kLoadComplete,
+                M::kLoadDataInfoComplete, M::kBackToTopView, M::kSeeAllBackIssue, M::kPreviewIssue);
     return protocol;
 }
 
 const plat::Protocol& shopDetailInfoItemViewDelegate() {
     static const plat::Protocol& protocol =
-        declare("ShopDetailInfoItemViewDelegate",
-                {{"shopDetailInfoItemStartLoading", "v@:"},
-                 {"shopDetailInfoItemLoadComplete", "v@:"},
-                 {"shopDetailInfoItem:previewMagazineIssueInfo:", "v@:@@"}});
+        declare("ShopDetailInfoItemViewDelegate", M::kInfoItemStartLoading,
+                M::kInfoItemLoadComplete, M::kInfoItemPreview);
     return protocol;
 }
 
 const plat::Protocol& shopDetailByAuthorViewDelegate() {
     static const plat::Protocol& protocol =
-        declare("ShopDetailByAuthorViewDelegate",
-                {{"shopDetailByAuthorView:selectSeeAll:", "v@:@@"},
-                 {"shopDetailByAuthorView:selectMagazineIssueInfo:", "v@:@@"}});
+        declare("ShopDetailByAuthorViewDelegate", M::kByAuthorSeeAll, M::kByAuthorSelectIssue);
     return protocol;
 }
 
 const plat::Protocol& previewPopupMainViewDelegate() {
     static const plat::Protocol& protocol =
-        declare("PreviewPopupMainViewDelegate", {{"previewPopupMainViewClose", "v@:"}});
+        declare("PreviewPopupMainViewDelegate", M::kPreviewPopupClose);
     return protocol;
 }
 

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "app/store/StoreMessages.h"
 #include "app/store/detail/StoreNeighbours.h"
 #include "platform/image/Image.h"
 #include "platform_ui/ResourceRegistry.h"
@@ -19,9 +20,10 @@
 PLAT_DEFINE_CLASS(PreviewObjectItem, plat::Object, PLAT_NO_METHODS)
 PLAT_DEFINE_CLASS(PreviewPopupItemView, ui::CollectionViewItem, PLAT_NO_METHODS)
 PLAT_DEFINE_CLASS(PreviewPopupMainView, ui::ViewController, [](auto& c) {
-    c.method("setMagazineIssueInfo:", &PreviewPopupMainView::setMagazineIssueInfo)
+    c.method(StoreScreenMessages::kSetMagazineIssueInfo,
+             &PreviewPopupMainView::setMagazineIssueInfo)
         .method("closeButton_Click:", &PreviewPopupMainView::closeButton_Click)
-        .method("setDelegate:", &PreviewPopupMainView::setDelegate);
+        .method(StoreScreenMessages::kSetDelegate, &PreviewPopupMainView::setDelegate);
 })
 
 // ---- A page cell -------------------------------------------------------------------------------
@@ -122,5 +124,5 @@ void PreviewPopupMainView::setMagazineIssueInfo(Ref<VnMagazineIssueInfo> issue) 
 }
 
 void PreviewPopupMainView::closeButton_Click(Ref<plat::Object>) {
-    plat::sendIfResponds(delegate_, "previewPopupMainViewClose");
+    plat::sendIfResponds(delegate_, ShopDetailMessages::kPreviewPopupClose);
 }

@@ -6,6 +6,7 @@
 
 #include "app/common/QtImageView.h"
 #include "app/common/ScreenTexts.h"
+#include "app/store/StoreMessages.h"
 #include "app/store/detail/StoreNeighbours.h"
 #include "platform/core/Log.h"
 #include "platform_ui/Controls.h"
@@ -26,10 +27,10 @@ PLAT_DEFINE_CLASS(ShopDetailBackIssueCollectionItemView, ui::CollectionViewItem,
 })
 PLAT_DEFINE_CLASS(ShopDetailByAuthorView, ui::ViewController, [](auto& c) {
     using V = ShopDetailByAuthorView;
-    c.method("setMagazineInfo:", &V::setMagazineInfo)
-        .method("setMagazineIssueInfo:", &V::setMagazineIssueInfo)
+    c.method(StoreScreenMessages::kSetMagazineInfo, &V::setMagazineInfo)
+        .method(StoreScreenMessages::kSetMagazineIssueInfo, &V::setMagazineIssueInfo)
         .method("seeAllButton_Click:", &V::seeAllButton_Click)
-        .method("bookIssueCollectionItemViewSelect:", &V::bookIssueCollectionItemViewSelect)
+        .method(StoreListMessages::kBookIssueItemSelect, &V::bookIssueCollectionItemViewSelect)
         .method("magazineIssueInfoUpdate_request:didFinishWithResult:", &V::magazineIssueInfoUpdate)
         .method("bookAuthorIssueUpdate_request:didFinishWithResult:", &V::bookAuthorIssueUpdate);
 })
@@ -94,7 +95,7 @@ void ShopDetailBackIssueCollectionItemView::viewDidAppear() {
 
 void ShopDetailBackIssueCollectionItemView::itemButton_Click(Ref<plat::Object>) {
     if (ui::CollectionView* grid = collectionView())
-        plat::sendIfResponds(grid->delegate(), "bookIssueCollectionItemViewSelect:",
+        plat::sendIfResponds(grid->delegate(), StoreListMessages::kBookIssueItemSelect,
                              self<ShopDetailBackIssueCollectionItemView>());
 }
 
@@ -246,15 +247,14 @@ void ShopDetailByAuthorView::bookAuthorIssueUpdate(Ref<plat::Object>, Ref<VnRequ
 }
 
 void ShopDetailByAuthorView::seeAllButton_Click(Ref<plat::Object>) {
-    plat::sendIfResponds(delegate_,
-                         "shopDetailByAuthorView:selectSeeAll:", self<ShopDetailByAuthorView>(),
-                         std::string());
+    plat::sendIfResponds(delegate_, ShopDetailMessages::kByAuthorSeeAll,
+                         self<ShopDetailByAuthorView>(), std::string());
 }
 
 void ShopDetailByAuthorView::bookIssueCollectionItemViewSelect(Ref<plat::Object> item) {
     auto cover = std::dynamic_pointer_cast<ui::CollectionViewItem>(item);
     auto issue = cover ? cover->representedObject().as<VnMagazineIssueInfo>() : nullptr;
     if (issue)
-        plat::sendIfResponds(delegate_, "shopDetailByAuthorView:selectMagazineIssueInfo:",
+        plat::sendIfResponds(delegate_, ShopDetailMessages::kByAuthorSelectIssue,
                              self<ShopDetailByAuthorView>(), issue);
 }

@@ -1,5 +1,6 @@
 #include "app/store/detail/ShopDetailInfoItemState.h"
 
+#include "app/store/StoreMessages.h"
 #include "app/store/detail/ShopDetailInfoItemView.h"
 #include "app/store/detail/StoreNeighbours.h"
 #include "platform/core/Log.h"
@@ -16,8 +17,8 @@
 
 PLAT_DEFINE_CLASS(ShopDetailInfoItemState, plat::Object, [](auto& c) {
     using S = ShopDetailInfoItemState;
-    c.method("setMagazineInfo:", &S::setMagazineInfo)
-        .method("setMagazineIssueInfo:", &S::setMagazineIssueInfo)
+    c.method(StoreScreenMessages::kSetMagazineInfo, &S::setMagazineInfo)
+        .method(StoreScreenMessages::kSetMagazineIssueInfo, &S::setMagazineIssueInfo)
         .method("reloadDetail:withMagazineIssueInfo:withIsBook:", &S::reloadDetail)
         .method("checkPurchased:", &S::checkPurchased)
         .method("btnRead_Click:", &S::btnRead_Click)
@@ -208,11 +209,11 @@ void ShopDetailInfoItemState::rebuildGroups(const Ref<VnMagazineIssueInfo>& look
 }
 
 void ShopDetailInfoItemState::startLoading() {
-    plat::sendIfResponds(delegate_, "shopDetailInfoItemStartLoading");
+    plat::sendIfResponds(delegate_, ShopDetailMessages::kInfoItemStartLoading);
 }
 
 void ShopDetailInfoItemState::endLoading() {
-    plat::sendIfResponds(delegate_, "shopDetailInfoItemLoadComplete");
+    plat::sendIfResponds(delegate_, ShopDetailMessages::kInfoItemLoadComplete);
 }
 
 void ShopDetailInfoItemState::btnRead_Click(Ref<plat::Object>) {
@@ -220,7 +221,7 @@ void ShopDetailInfoItemState::btnRead_Click(Ref<plat::Object>) {
 }
 
 void ShopDetailInfoItemState::btnPreview_Click(Ref<plat::Object>) {
-    plat::sendIfResponds(delegate_, "shopDetailInfoItem:previewMagazineIssueInfo:",
+    plat::sendIfResponds(delegate_, ShopDetailMessages::kInfoItemPreview,
                          self<ShopDetailInfoItemState>(), magazineIssueInfo_);
 }
 

@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <cstdio>
 
+#include "app/links/UriDirect.h"
+#include "app/store/StoreMessages.h"
 #include "app/store/detail/DetailProtocols.h"
 #include "app/store/detail/ShopDetailByAuthorView.h"
 #include "app/store/detail/ShopDetailInfoItemState.h"
@@ -23,26 +25,25 @@ PLAT_DEFINE_CLASS(ShopDetailMainViewController, ui::ViewController, [](auto& c) 
     c.cls().addProtocolName(detail_protocols::shopDetailInfoItemViewDelegate().name());
     c.cls().addProtocolName(detail_protocols::shopDetailByAuthorViewDelegate().name());
     c.cls().addProtocolName("UriDirectDelegate");
-    c.method("setDelegate:", &V::setDelegate)
-        .method("setMagazineInfo:", &V::setMagazineInfo)
-        .method("setMagazineIssueInfo:", &V::setMagazineIssueInfo)
-        .method("setCurrentGroupInfo:", &V::setCurrentGroupInfo)
-        .method("setIsBook:", &V::setIsBook)
-        .method("setHeaderTitle:", &V::setHeaderTitle)
+    c.method(StoreScreenMessages::kSetDelegate, &V::setDelegate)
+        .method(StoreScreenMessages::kSetMagazineInfo, &V::setMagazineInfo)
+        .method(StoreScreenMessages::kSetMagazineIssueInfo, &V::setMagazineIssueInfo)
+        .method(StoreScreenMessages::kSetCurrentGroupInfo, &V::setCurrentGroupInfo)
+        .method(StoreScreenMessages::kSetIsBook, &V::setIsBook)
+        .method(StoreScreenMessages::kSetHeaderTitle, &V::setHeaderTitle)
         .method("backButton_Click:", &V::backButton_Click)
         .method("DirectUriWithLink:", &V::DirectUriWithLink)
         .method("DirectUri:", &V::DirectUri)
-        .method("shopDetailInfoItemStartLoading", &V::shopDetailInfoItemStartLoading)
-        .method("shopDetailInfoItemLoadComplete", &V::shopDetailInfoItemLoadComplete)
-        .method("shopDetailInfoItem:previewMagazineIssueInfo:", &V::shopDetailInfoItemPreview)
-        .method("shopDetailByAuthorView:selectSeeAll:", &V::shopDetailByAuthorViewSelectSeeAll)
-        .method("shopDetailByAuthorView:selectMagazineIssueInfo:",
-                &V::shopDetailByAuthorViewSelectItem)
-        .method("UriDirect:webLinkByMagazineInfo:", &V::webLinkByMagazineInfo)
-        .method("UriDirect:webLinkByMagazineInfoPriceList:", &V::webLinkByMagazineInfo)
-        .method("UriDirect:webLinkByMagazineIssueInfo:", &V::webLinkByIssue)
-        .method("UriDirect:webLinkByBookInfo:", &V::webLinkByIssue)
-        .method("UriDirect_LoadFailed:", &V::linkLoadFailed);
+        .method(ShopDetailMessages::kInfoItemStartLoading, &V::shopDetailInfoItemStartLoading)
+        .method(ShopDetailMessages::kInfoItemLoadComplete, &V::shopDetailInfoItemLoadComplete)
+        .method(ShopDetailMessages::kInfoItemPreview, &V::shopDetailInfoItemPreview)
+        .method(ShopDetailMessages::kByAuthorSeeAll, &V::shopDetailByAuthorViewSelectSeeAll)
+        .method(ShopDetailMessages::kByAuthorSelectIssue, &V::shopDetailByAuthorViewSelectItem)
+        .method(UriDirectDelegate::kMagazine, &V::webLinkByMagazineInfo)
+        .method(UriDirectDelegate::kMagazinePriceList, &V::webLinkByMagazineInfo)
+        .method(UriDirectDelegate::kMagazineIssue, &V::webLinkByIssue)
+        .method(UriDirectDelegate::kBook, &V::webLinkByIssue)
+        .method(UriDirectDelegate::kLoadFailed, &V::linkLoadFailed);
 })
 
 namespace {
@@ -237,17 +238,17 @@ void ShopDetailMainViewController::DirectUriWithLink(std::string link) {
 void ShopDetailMainViewController::DirectUri(std::string url) {
     if (!urlDirect_) {
         urlDirect_ = ui::ResourceRegistry::shared().instantiateController("", "UriDirect");
-        plat::sendIfResponds(urlDirect_, "initWithDelegate:", self());
+        plat::sendIfResponds(urlDirect_, UriDirectMessages::kInitWithDelegate, self());
     }
-    plat::sendIfResponds(urlDirect_, "cancel");
-    plat::sendIfResponds(urlDirect_, "redirectUri:", std::move(url));
+    plat::sendIfResponds(urlDirect_, UriDirectMessages::kCancel);
+    plat::sendIfResponds(urlDirect_, UriDirectMessages::kRedirectUri, std::move(url));
 }
 
 void ShopDetailMainViewController::webLinkByMagazineInfo(Ref<plat::Object>,
                                                          Ref<VnMagazineInfo> magazine) {
     magazineInfo_ = magazine;
     magazineIssueInfo_ = magazine ? magazine->latestIssue_ : nullptr;
-    plat::sendIfResponds(delegate_, "shopDetailMainViewLoadDataInfoComplete");
+    plat::sendIfResponds(delegate_, ShopDetailMessages::kLoadDataInfoComplete);
     reloadTable();
 }
 
@@ -255,39 +256,38 @@ void ShopDetailMainViewController::webLinkByIssue(Ref<plat::Object>,
                                                   Ref<VnMagazineIssueInfo> item) {
     magazineInfo_.reset();
     magazineIssueInfo_ = std::move(item);
-    plat::sendIfResponds(delegate_, "shopDetailMainViewLoadDataInfoComplete");
+    plat::sendIfResponds(delegate_, ShopDetailMessages::kLoadDataInfoComplete);
     reloadTable();
 }
 
 void ShopDetailMainViewController::linkLoadFailed(Ref<plat::Object>) {
     // No records will come: the screen keeps what it held and is not shown for them, and the
     // container's loading overlay, which waited for them, ends.
-    plat::sendIfResponds(delegate_, "shopDetailMainViewLoadComplete");
+    plat::sendIfResponds(delegate_, ShopDetailMessages::kLoadComplete);
 }
 
 void ShopDetailMainViewController::backButton_Click(Ref<plat::Object>) {
-    plat::sendIfResponds(delegate_,
-                         "shopDetailMainView:backToTopView:", self<ShopDetailMainViewController>(),
-                         Ref<plat::Object>());
+    plat::sendIfResponds(delegate_, ShopDetailMessages::kBackToTopView,
+                         self<ShopDetailMainViewController>(), Ref<plat::Object>());
 }
 
 void ShopDetailMainViewController::shopDetailInfoItemStartLoading() {
-    plat::sendIfResponds(delegate_, "shopDetailMainViewStartLoading");
+    plat::sendIfResponds(delegate_, ShopDetailMessages::kStartLoading);
 }
 
 void ShopDetailMainViewController::shopDetailInfoItemLoadComplete() {
-    plat::sendIfResponds(delegate_, "shopDetailMainViewLoadComplete");
+    plat::sendIfResponds(delegate_, ShopDetailMessages::kLoadComplete);
 }
 
 void ShopDetailMainViewController::shopDetailInfoItemPreview(Ref<plat::Object>,
                                                              Ref<VnMagazineIssueInfo> item) {
-    plat::sendIfResponds(delegate_, "shopDetailMainView:previewMagazineIssueInfo:",
+    plat::sendIfResponds(delegate_, ShopDetailMessages::kPreviewIssue,
                          self<ShopDetailMainViewController>(), item);
 }
 
 void ShopDetailMainViewController::shopDetailByAuthorViewSelectSeeAll(Ref<plat::Object>,
                                                                       std::string) {
-    plat::sendIfResponds(delegate_, "shopDetailMainView:seeAllBackIssue:",
+    plat::sendIfResponds(delegate_, ShopDetailMessages::kSeeAllBackIssue,
                          self<ShopDetailMainViewController>(), magazineInfo_);
 }
 

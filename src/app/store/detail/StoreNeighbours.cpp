@@ -1,5 +1,6 @@
 #include "app/store/detail/StoreNeighbours.h"
 
+#include "app/library/LibraryMessages.h"
 #include "app/shell/GlobalService.h"
 #include "platform_ui/ViewController.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
@@ -16,7 +17,7 @@ Ref<plat::Object> loadedLibrary() {
     if (auto controller = std::dynamic_pointer_cast<ui::ViewController>(library))
         controller->view();
     else
-        plat::sendIfResponds(library, "view");
+        plat::sendIfResponds(library, LibraryScreenMessages::kView);
     return library;
 }
 
@@ -29,16 +30,17 @@ Ref<VnBookStoreUserContext> activeUserContext() {
 }
 
 void refreshLibrary() {
-    plat::sendIfResponds(loadedLibrary(), "updateLibraryForceUpdate:", true);
+    plat::sendIfResponds(loadedLibrary(), LibraryScreenMessages::kUpdateLibraryForceUpdate, true);
 }
 
 void openReader(const Ref<VnMagazineIssueInfo>& item) {
     if (item)
-        plat::sendIfResponds(loadedLibrary(), "displayReaderWithIssueInfo:", item);
+        plat::sendIfResponds(loadedLibrary(), LibraryScreenMessages::kDisplayReaderWithIssueInfo,
+                             item);
 }
 
 void cancelLibraryLoading() {
-    plat::sendIfResponds(loadedLibrary(), "cancelLoading");
+    plat::sendIfResponds(loadedLibrary(), LibraryScreenMessages::kCancelLoading);
 }
 
 void observeActiveUserChanges(const Ref<plat::Object>& observer) {

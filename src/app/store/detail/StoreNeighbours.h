@@ -1,8 +1,8 @@
 #pragma once
 // The item detail's neighbours, reached through GlobalService: the active user context (through
-// the store context) and the library screen controller, which is messaged by selector after its
-// view has been asked for ("updateLibraryForceUpdate:", "displayReaderWithIssueInfo:",
-// "cancelLoading"). Each does nothing when its neighbour is missing.
+// the store context) and the library screen controller, which is given the library's messages
+// (LibraryScreenMessages) after its view has been asked for. Each does nothing when its
+// neighbour is missing.
 #include "platform/core/Object.h"
 
 class VnBookStoreUserContext;

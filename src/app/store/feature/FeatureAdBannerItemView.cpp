@@ -4,12 +4,13 @@
 #include <QPushButton>
 
 #include "app/common/QtImageView.h"
+#include "app/store/StoreMessages.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/ViewGeometry.h"
 #include "vnlib/info/store/VnShopGroupInfo.h"
 
 PLAT_DEFINE_CLASS(FeatureAdBannerItemView, ui::ViewController, [](auto& c) {
-    c.method("setShopGroupInfo:", &FeatureAdBannerItemView::setShopGroupInfo)
+    c.method(StoreScreenMessages::kSetShopGroupInfo, &FeatureAdBannerItemView::setShopGroupInfo)
         .method("adBannerButton_Click:", &FeatureAdBannerItemView::adBannerButton_Click);
 })
 
@@ -54,6 +55,6 @@ void FeatureAdBannerItemView::setShopGroupInfo(Ref<VnShopGroupInfo> banner) {
 }
 
 void FeatureAdBannerItemView::adBannerButton_Click(Ref<plat::Object>) {
-    plat::sendIfResponds(delegate_.lock(), "featureAdBannerItemView:selectBanncerShopGroupInfo:",
+    plat::sendIfResponds(delegate_.lock(), StoreListMessages::kFeatureAdBannerItemSelect,
                          self<FeatureAdBannerItemView>(), shopGroupInfo_);
 }

@@ -1,5 +1,6 @@
 #include "app/store/feature/FeatureAdBannerView.h"
 
+#include "app/store/StoreMessages.h"
 #include "app/store/feature/FeatureAdBannerItemView.h"
 #include "app/store/feature/MIHSliderView.h"
 #include "platform_ui/ResourceRegistry.h"
@@ -8,8 +9,8 @@
 
 PLAT_DEFINE_CLASS(FeatureAdBannerView, FeatureRowView, [](auto& c) {
     using V = FeatureAdBannerView;
-    c.method("setShopGroupInfo:", &V::setShopGroupInfo)
-        .method("featureAdBannerItemView:selectBanncerShopGroupInfo:",
+    c.method(StoreScreenMessages::kSetShopGroupInfo, &V::setShopGroupInfo)
+        .method(StoreListMessages::kFeatureAdBannerItemSelect,
                 &V::featureAdBannerItemViewSelectBanner);
 })
 
@@ -64,7 +65,6 @@ void FeatureAdBannerView::setShopGroupInfo(Ref<VnShopGroupInfo> record) {
 
 void FeatureAdBannerView::featureAdBannerItemViewSelectBanner(Ref<plat::Object>,
                                                               Ref<VnShopGroupInfo> banner) {
-    plat::sendIfResponds(delegate(),
-                         "featureAdBannerView:selectShopGroupInfo:", self<FeatureAdBannerView>(),
-                         banner);
+    plat::sendIfResponds(delegate(), StoreListMessages::kFeatureAdBannerSelect,
+                         self<FeatureAdBannerView>(), banner);
 }

@@ -6,6 +6,7 @@
 
 #include "app/common/QtImageView.h"
 #include "app/common/ScreenTexts.h"
+#include "app/store/StoreMessages.h"
 #include "platform/core/Log.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/ViewGeometry.h"
@@ -90,6 +91,6 @@ void FeatureBannerGroupCollectionCellView::viewDidAppear() {
 void FeatureBannerGroupCollectionCellView::banner_Click(Ref<plat::Object>) {
     VND_TRACE("GUI", "double click in the collectionItem");
     if (ui::CollectionView* strip = collectionView())
-        plat::sendIfResponds(strip->delegate(), "bannerGroupCollectionSelectShopGroupInfo:",
+        plat::sendIfResponds(strip->delegate(), StoreListMessages::kBannerGroupCellSelect,
                              self<FeatureBannerGroupCollectionCellView>());
 }

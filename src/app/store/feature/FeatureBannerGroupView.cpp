@@ -1,10 +1,11 @@
 #include "app/store/feature/FeatureBannerGroupView.h"
 
+#include "app/store/StoreMessages.h"
 #include "app/store/feature/FeatureBannerGroupCollectionCellView.h"
 #include "vnlib/info/store/VnShopGroupInfo.h"
 
 PLAT_DEFINE_CLASS(FeatureBannerGroupView, FeatureStripRowView, [](auto& c) {
-    c.method("bannerGroupCollectionSelectShopGroupInfo:",
+    c.method(StoreListMessages::kBannerGroupCellSelect,
              &FeatureBannerGroupView::bannerGroupCollectionSelectShopGroupInfo);
 })
 
@@ -17,7 +18,7 @@ FeatureBannerGroupView::FeatureBannerGroupView()
 
 void FeatureBannerGroupView::bannerGroupCollectionSelectShopGroupInfo(Ref<plat::Object> cell) {
     auto banner = std::dynamic_pointer_cast<FeatureBannerGroupCollectionCellView>(cell);
-    plat::sendIfResponds(
-        delegate(), "featureBannerGroupView:selectShopGroupInfo:", self<FeatureBannerGroupView>(),
-        banner ? banner->shopGroupInfo() : Ref<VnShopGroupInfo>());
+    plat::sendIfResponds(delegate(), StoreListMessages::kFeatureBannerGroupSelect,
+                         self<FeatureBannerGroupView>(),
+                         banner ? banner->shopGroupInfo() : Ref<VnShopGroupInfo>());
 }

@@ -2,6 +2,7 @@
 
 #include <QPushButton>
 
+#include "app/store/StoreMessages.h"
 #include "app/store/common/BookCoverCollectionCellView.h"
 #include "platform/core/Log.h"
 #include "platform_ui/Controls.h"
@@ -10,7 +11,7 @@
 
 PLAT_DEFINE_CLASS(FeatureGroupItemView, FeatureStripRowView, [](auto& c) {
     using V = FeatureGroupItemView;
-    c.method("bookCoverCollectionCellSelect:", &V::bookCoverCollectionCellSelect)
+    c.method(StoreListMessages::kBookCoverCellSelect, &V::bookCoverCollectionCellSelect)
         .method("seeAllButton_Click:", &V::seeAllButton_Click);
 })
 
@@ -36,14 +37,12 @@ std::unique_ptr<QWidget> FeatureGroupItemView::loadView() {
 void FeatureGroupItemView::bookCoverCollectionCellSelect(Ref<plat::Object> cell) {
     VND_TRACE("GUI", "Double clicked on icon: ShopInfo");
     auto cover = std::dynamic_pointer_cast<BookCoverCollectionCellView>(cell);
-    plat::sendIfResponds(delegate(),
-                         "featureGroupItemView:selectShopGroupInfo:withHeaderGroupInfo:",
+    plat::sendIfResponds(delegate(), StoreListMessages::kFeatureGroupItemSelect,
                          self<FeatureGroupItemView>(),
                          cover ? cover->shopGroupInfo() : Ref<VnShopGroupInfo>(), shopGroupInfo());
 }
 
 void FeatureGroupItemView::seeAllButton_Click(Ref<plat::Object>) {
-    plat::sendIfResponds(delegate(),
-                         "featureGroupItemView:selectSeeAll:", self<FeatureGroupItemView>(),
-                         shopGroupInfo());
+    plat::sendIfResponds(delegate(), StoreListMessages::kFeatureGroupItemSeeAll,
+                         self<FeatureGroupItemView>(), shopGroupInfo());
 }

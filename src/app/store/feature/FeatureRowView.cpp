@@ -3,15 +3,17 @@
 #include <QLabel>
 
 #include "app/common/ScreenTexts.h"
+#include "app/store/StoreMessages.h"
 #include "platform_ui/CollectionView.h"
 #include "platform_ui/Controls.h"
 #include "platform_ui/ViewGeometry.h"
 #include "vnlib/info/store/VnShopGroupInfo.h"
 
-PLAT_DEFINE_CLASS(FeatureRowView, ui::ViewController,
-                  [](auto& c) { c.method("setDelegate:", &FeatureRowView::setDelegate); })
+PLAT_DEFINE_CLASS(FeatureRowView, ui::ViewController, [](auto& c) {
+    c.method(StoreScreenMessages::kSetDelegate, &FeatureRowView::setDelegate);
+})
 PLAT_DEFINE_CLASS(FeatureStripRowView, FeatureRowView, [](auto& c) {
-    c.method("setShopGroupInfo:", &FeatureStripRowView::setShopGroupInfo);
+    c.method(StoreScreenMessages::kSetShopGroupInfo, &FeatureStripRowView::setShopGroupInfo);
 })
 
 std::vector<Ref<VnShopGroupInfo>> FeatureRowView::entriesOf(const Ref<VnShopGroupInfo>& record) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/store/StoreMessages.h"
 #include "app/store/detail/StoreNeighbours.h"
 #include "app/store/feature/FeatureAdBannerItemView.h"
 #include "app/store/feature/FeatureAdBannerView.h"
@@ -20,17 +21,16 @@
 
 PLAT_DEFINE_CLASS(ShopFeatureMainView, ui::ViewController, [](auto& c) {
     using V = ShopFeatureMainView;
-    c.method("setFeatureCode:", &V::setFeatureCode)
-        .method("setDelegate:", &V::setDelegate)
+    c.method(StoreScreenMessages::kSetFeatureCode, &V::setFeatureCode)
+        .method(StoreScreenMessages::kSetDelegate, &V::setDelegate)
         .method("cancelSelector", &V::cancelSelector)
         .method("bookStoreContextActiveUserContextDidChange:",
                 &V::bookStoreContextActiveUserContextDidChange)
         .method("requestGroupInfo_request:didFinishWithResult:", &V::requestGroupInfoFinished)
-        .method("featureAdBannerView:selectShopGroupInfo:", &V::featureAdBannerViewSelect)
-        .method("featureBannerGroupView:selectShopGroupInfo:", &V::featureBannerGroupViewSelect)
-        .method("featureGroupItemView:selectShopGroupInfo:withHeaderGroupInfo:",
-                &V::featureGroupItemViewSelect)
-        .method("featureGroupItemView:selectSeeAll:", &V::featureGroupItemViewSeeAll);
+        .method(StoreListMessages::kFeatureAdBannerSelect, &V::featureAdBannerViewSelect)
+        .method(StoreListMessages::kFeatureBannerGroupSelect, &V::featureBannerGroupViewSelect)
+        .method(StoreListMessages::kFeatureGroupItemSelect, &V::featureGroupItemViewSelect)
+        .method(StoreListMessages::kFeatureGroupItemSeeAll, &V::featureGroupItemViewSeeAll);
 })
 
 namespace {
@@ -138,8 +138,8 @@ QWidget* ShopFeatureMainView::viewForRow(int row) {
         ui::TableView::setIdentifier(view, identifier);
         rowControllers_[view] = controller;
     }
-    plat::send(controller, "setDelegate:", self());
-    plat::send(controller, "setShopGroupInfo:", record);
+    plat::send(controller, StoreScreenMessages::kSetDelegate, self());
+    plat::send(controller, StoreScreenMessages::kSetShopGroupInfo, record);
     return view;
 }
 
@@ -167,11 +167,11 @@ void ShopFeatureMainView::cancelSelector() {
 }
 
 void ShopFeatureMainView::requestGroupInfo(const std::string& groupCode, bool) {
-    plat::sendIfResponds(delegate_.lock(), "shopFeatureMainViewStartDownloading");
+    plat::sendIfResponds(delegate_.lock(), StoreListMessages::kFeatureStartDownloading);
     cancelSelector();
     const auto user = store_neighbours::activeUserContext();
     if (!user) {
-        plat::sendIfResponds(delegate_.lock(), "shopFeatureMainViewLoadComplete");
+        plat::sendIfResponds(delegate_.lock(), StoreListMessages::kFeatureLoadComplete);
         return;
     }
     const auto domain = user->shopGroupInfoDomainWithGroupCode(groupCode);
@@ -181,7 +181,7 @@ void ShopFeatureMainView::requestGroupInfo(const std::string& groupCode, bool) {
 
 void ShopFeatureMainView::requestGroupInfoFinished(Ref<plat::Object>, Ref<VnRequestResult> result) {
     request_.reset();
-    plat::sendIfResponds(delegate_.lock(), "shopFeatureMainViewLoadComplete");
+    plat::sendIfResponds(delegate_.lock(), StoreListMessages::kFeatureLoadComplete);
     // A failed load keeps what is shown.
     const auto snapshot =
         result && result->succeed() ? result->returnValue().as<VnLocalSnapshot>() : nullptr;
@@ -197,8 +197,7 @@ void ShopFeatureMainView::requestGroupInfoFinished(Ref<plat::Object>, Ref<VnRequ
 
 void ShopFeatureMainView::selectEntry(const Ref<VnShopGroupInfo>& entry,
                                       const Ref<VnShopGroupInfo>& header) {
-    plat::sendIfResponds(delegate_.lock(),
-                         "shopFeatureMainView:selectShopGroupInfo:withHeaderGroupInfo:",
+    plat::sendIfResponds(delegate_.lock(), StoreListMessages::kFeatureSelect,
                          self<ShopFeatureMainView>(), entry, header);
 }
 
@@ -219,6 +218,6 @@ void ShopFeatureMainView::featureGroupItemViewSelect(Ref<plat::Object>, Ref<VnSh
 
 void ShopFeatureMainView::featureGroupItemViewSeeAll(Ref<plat::Object>,
                                                      Ref<VnShopGroupInfo> record) {
-    plat::sendIfResponds(delegate_.lock(),
-                         "shopFeatureMainView:selectSeeAll:", self<ShopFeatureMainView>(), record);
+    plat::sendIfResponds(delegate_.lock(), StoreListMessages::kFeatureSeeAll,
+                         self<ShopFeatureMainView>(), record);
 }

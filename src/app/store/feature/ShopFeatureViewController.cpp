@@ -1,5 +1,8 @@
 #include "app/store/feature/ShopFeatureViewController.h"
 
+#include "app/links/UriDirect.h"
+#include "app/shell/HZLoadingDelegate.h"
+#include "app/store/StoreMessages.h"
 #include "app/store/feature/ShopFeatureMainView.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
@@ -13,36 +16,34 @@ PLAT_DEFINE_CLASS(ShopFeatureViewController, StoreScreenContainer, [](auto& c) {
           "ShopDetailMainViewControllerDelegate", "ShopBackIssueViewControllerDelegate",
           "UriDirectDelegate", "HZLoadingDelegate", "PreviewPopupMainViewDelegate"})
         c.cls().addProtocolName(protocol);
-    c.method("setFeatureCode:", &V::setFeatureCode)
-        .method("setDelegate:", &V::setDelegate)
+    c.method(StoreScreenMessages::kSetFeatureCode, &V::setFeatureCode)
+        .method(StoreScreenMessages::kSetDelegate, &V::setDelegate)
         .method("showFeatureMainView", &V::showFeatureMainView)
         .method("Va3ShopDetailMainViewController_CompleteLoad:",
                 &V::Va3ShopDetailMainViewController_CompleteLoad)
-        .method("shopFeatureMainViewStartDownloading", ownMethod<V>(&V::mainViewStartLoading))
-        .method("shopFeatureMainViewLoadComplete", ownMethod<V>(&V::mainViewLoadComplete))
-        .method("shopFeatureMainView:selectShopGroupInfo:withHeaderGroupInfo:",
-                ownMethod<V>(&V::selectEntry))
-        .method("shopFeatureMainView:selectSeeAll:", ownMethod<V>(&V::selectSeeAll))
-        .method("shopCategoryMainView:selectShopGroupInfo:withHeaderGroupInfo:",
-                ownMethod<V>(&V::selectEntry))
-        .method("shopCategoryMainView:backToTopView:", ownMethod<V>(&V::groupListBack))
-        .method("shopDetailMainViewStartLoading", ownMethod<V>(&V::detailStartLoading))
-        .method("shopDetailMainViewLoadComplete", ownMethod<V>(&V::detailLoadComplete))
-        .method("shopDetailMainViewLoadDataInfoComplete",
+        .method(StoreListMessages::kFeatureStartDownloading, ownMethod<V>(&V::mainViewStartLoading))
+        .method(StoreListMessages::kFeatureLoadComplete, ownMethod<V>(&V::mainViewLoadComplete))
+        .method(StoreListMessages::kFeatureSelect, ownMethod<V>(&V::selectEntry))
+        .method(StoreListMessages::kFeatureSeeAll, ownMethod<V>(&V::selectSeeAll))
+        .method(StoreListMessages::kShopCategorySelect, ownMethod<V>(&V::selectEntry))
+        .method(StoreListMessages::kShopCategoryBack, ownMethod<V>(&V::groupListBack))
+        .method(ShopDetailMessages::kStartLoading, ownMethod<V>(&V::detailStartLoading))
+        .method(ShopDetailMessages::kLoadComplete, ownMethod<V>(&V::detailLoadComplete))
+        .method(ShopDetailMessages::kLoadDataInfoComplete,
                 ownMethod<V>(&V::detailLoadDataInfoComplete))
-        .method("shopDetailMainView:seeAllBackIssue:", ownMethod<V>(&V::detailSeeAllBackIssue))
-        .method("shopDetailMainView:backToTopView:", ownMethod<V>(&V::detailBack))
-        .method("shopDetailMainView:previewMagazineIssueInfo:", ownMethod<V>(&V::detailPreview))
-        .method("shopBackIssueView:backFromBackIssueView:", ownMethod<V>(&V::backIssueBack))
-        .method("shopBackIssueView:selectMagazineIssueInfo:", ownMethod<V>(&V::backIssueSelect))
-        .method("UriDirect:webLinkByBookInfoCode:", ownMethod<V>(&V::routerBookCode))
-        .method("UriDirect:webLinkByMagazineInfoCode:", ownMethod<V>(&V::routerMagazineCode))
-        .method("UriDirect:webLinkByMagazineIssueInfoCode:", ownMethod<V>(&V::routerMagazineCode))
-        .method("UriDirect_WidgetCode:withIssueList:", ownMethod<V>(&V::routerIssueList))
-        .method("UriDirect_WidgetCode:withFeatured:", ownMethod<V>(&V::routerFeatured))
-        .method("UriDirect_WebLinkComplete:", ownMethod<V>(&V::routerWebLinkComplete))
-        .method("HZLoading_CancelClick:", ownMethod<V>(&V::loadingCancelClick))
-        .method("previewPopupMainViewClose", ownMethod<V>(&V::previewClose));
+        .method(ShopDetailMessages::kSeeAllBackIssue, ownMethod<V>(&V::detailSeeAllBackIssue))
+        .method(ShopDetailMessages::kBackToTopView, ownMethod<V>(&V::detailBack))
+        .method(ShopDetailMessages::kPreviewIssue, ownMethod<V>(&V::detailPreview))
+        .method(StoreListMessages::kBackIssueBack, ownMethod<V>(&V::backIssueBack))
+        .method(StoreListMessages::kBackIssueSelect, ownMethod<V>(&V::backIssueSelect))
+        .method(UriDirectDelegate::kBookCode, ownMethod<V>(&V::routerBookCode))
+        .method(UriDirectDelegate::kMagazineCode, ownMethod<V>(&V::routerMagazineCode))
+        .method(UriDirectDelegate::kMagazineIssueCode, ownMethod<V>(&V::routerMagazineCode))
+        .method(UriDirectDelegate::kIssueListCode, ownMethod<V>(&V::routerIssueList))
+        .method(UriDirectDelegate::kFeaturedCode, ownMethod<V>(&V::routerFeatured))
+        .method(UriDirectDelegate::kWebLinkComplete, ownMethod<V>(&V::routerWebLinkComplete))
+        .method(HZLoadingDelegate::kCancelClick, ownMethod<V>(&V::loadingCancelClick))
+        .method(ShopDetailMessages::kPreviewPopupClose, ownMethod<V>(&V::previewClose));
 })
 
 ShopFeatureViewController::ShopFeatureViewController() {
@@ -74,6 +75,6 @@ Ref<VnShopGroupInfo> ShopFeatureViewController::newShopGroupInfo(const std::stri
 
 Ref<plat::Object> ShopFeatureViewController::makeMainChild() {
     auto main = ui::ResourceRegistry::shared().instantiateController(kStoryboard, kMainIdentifier);
-    plat::sendIfResponds(main, "setFeatureCode:", featureCode_);
+    plat::sendIfResponds(main, StoreScreenMessages::kSetFeatureCode, featureCode_);
     return main;
 }

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "app/store/StoreMessages.h"
 #include "app/store/common/BookCoverCollectionCellView.h"
 #include "app/store/common/StoreListSupport.h"
 #include "app/store/search/SearchProtocols.h"
@@ -22,16 +23,16 @@
 
 PLAT_DEFINE_CLASS(SearchMainView, ui::ViewController, [](auto& c) {
     using V = SearchMainView;
-    c.method("setDelegate:", &V::setDelegate)
-        .method("startSearch:", &V::startSearch)
-        .method("cancelSearch", &V::cancelSearch)
+    c.method(StoreScreenMessages::kSetDelegate, &V::setDelegate)
+        .method(StoreScreenMessages::kStartSearch, &V::startSearch)
+        .method(StoreScreenMessages::kCancelSearch, &V::cancelSearch)
         .method("bookButton_Click:", &V::bookButton_Click)
         .method("magazineButton_Click:", &V::magazineButton_Click)
         .method("startSearchBook:", &V::startSearchBook)
         .method("startSearchMagazine:", &V::startSearchMagazine)
         .method("continueSearchBook:", &V::continueSearchBook)
         .method("continueSearchMagazine:", &V::continueSearchMagazine)
-        .method("bookCoverCollectionCellSelect:", &V::bookCoverCollectionCellSelect)
+        .method(StoreListMessages::kBookCoverCellSelect, &V::bookCoverCollectionCellSelect)
         .method("btnBorder", &V::btnBorder)
         .method("bookSelected", &V::bookSelected)
         .method("bookUnselected", &V::bookUnselected)
@@ -208,7 +209,7 @@ void SearchMainView::startFirstPage(bool books, std::string text) {
     (books ? book_ : magazine_) = TypeState{};
     currentTextSearch_ = text;
     dropRequest();
-    plat::sendIfResponds(delegate_, "searchMainViewStartLoading");
+    plat::sendIfResponds(delegate_, StoreListMessages::kSearchStartLoading);
     searchPage(books, text, 0, books ? "bookInfoUpdate_" : "magazineInfoUpdate_");
 }
 
@@ -237,7 +238,7 @@ void SearchMainView::magazineInfoUpdate(Ref<plat::Object>, Ref<VnRequestResult> 
 }
 
 void SearchMainView::firstPageArrived(bool books, const Ref<VnRequestResult>& result) {
-    plat::sendIfResponds(delegate_, "searchMainViewLoadComplete");
+    plat::sendIfResponds(delegate_, StoreListMessages::kSearchLoadComplete);
     if (result && result->succeed()) {
         const VnInfoList items = store_lists::deliveredItems(result).value_or(VnInfoList{});
         setResults(recordsOf(
@@ -318,11 +319,11 @@ void SearchMainView::bookCoverCollectionCellSelect(Ref<plat::Object> sender) {
         return;
     // The record's own class decides, whatever type the buttons show.
     if (auto issue = cell->magazineIssueInfo())
-        plat::sendIfResponds(delegate_,
-                             "searchMainView:selectBookIssueInfo:", self<SearchMainView>(), issue);
+        plat::sendIfResponds(delegate_, StoreListMessages::kSearchSelectBookIssue,
+                             self<SearchMainView>(), issue);
     else if (auto magazine = cell->magazineInfo())
-        plat::sendIfResponds(
-            delegate_, "searchMainView:selectMagazineInfo:", self<SearchMainView>(), magazine);
+        plat::sendIfResponds(delegate_, StoreListMessages::kSearchSelectMagazine,
+                             self<SearchMainView>(), magazine);
 }
 
 // ---- The type buttons' look ------------------------------------------------------------------

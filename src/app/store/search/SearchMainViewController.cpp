@@ -1,5 +1,7 @@
 #include "app/store/search/SearchMainViewController.h"
 
+#include "app/shell/HZLoadingDelegate.h"
+#include "app/store/StoreMessages.h"
 #include "app/store/search/SearchMainView.h"
 #include "app/store/search/SearchProtocols.h"
 #include "platform/core/Protocol.h"
@@ -13,20 +15,20 @@ PLAT_DEFINE_CLASS(SearchMainViewController, StoreScreenContainer, [](auto& c) {
     for (const char* protocol : {"ShopDetailMainViewControllerDelegate",
                                  "ShopBackIssueViewControllerDelegate", "HZLoadingDelegate"})
         c.cls().addProtocolName(protocol);
-    c.method("setDelegate:", &V::setDelegate)
+    c.method(StoreScreenMessages::kSetDelegate, &V::setDelegate)
         .method("showSearchMainView", &V::showSearchMainView)
-        .method("startSearch:", &V::startSearch)
-        .method("cancelSearch", &V::cancelSearch)
-        .method("searchMainViewStartLoading", ownMethod<V>(&V::mainViewStartLoading))
-        .method("searchMainViewLoadComplete", ownMethod<V>(&V::mainViewLoadComplete))
-        .method("searchMainView:selectBookIssueInfo:", &V::selectBookIssueInfo)
-        .method("searchMainView:selectMagazineInfo:", &V::selectMagazineInfo)
-        .method("shopDetailMainViewStartLoading", ownMethod<V>(&V::detailStartLoading))
-        .method("shopDetailMainViewLoadComplete", ownMethod<V>(&V::detailLoadComplete))
-        .method("shopDetailMainView:seeAllBackIssue:", ownMethod<V>(&V::detailSeeAllBackIssue))
-        .method("shopDetailMainView:backToTopView:", ownMethod<V>(&V::detailBack))
-        .method("shopBackIssueView:backFromBackIssueView:", ownMethod<V>(&V::backIssueBack))
-        .method("HZLoading_CancelClick:", ownMethod<V>(&V::loadingCancelClick));
+        .method(StoreScreenMessages::kStartSearch, &V::startSearch)
+        .method(StoreScreenMessages::kCancelSearch, &V::cancelSearch)
+        .method(StoreListMessages::kSearchStartLoading, ownMethod<V>(&V::mainViewStartLoading))
+        .method(StoreListMessages::kSearchLoadComplete, ownMethod<V>(&V::mainViewLoadComplete))
+        .method(StoreListMessages::kSearchSelectBookIssue, &V::selectBookIssueInfo)
+        .method(StoreListMessages::kSearchSelectMagazine, &V::selectMagazineInfo)
+        .method(ShopDetailMessages::kStartLoading, ownMethod<V>(&V::detailStartLoading))
+        .method(ShopDetailMessages::kLoadComplete, ownMethod<V>(&V::detailLoadComplete))
+        .method(ShopDetailMessages::kSeeAllBackIssue, ownMethod<V>(&V::detailSeeAllBackIssue))
+        .method(ShopDetailMessages::kBackToTopView, ownMethod<V>(&V::detailBack))
+        .method(StoreListMessages::kBackIssueBack, ownMethod<V>(&V::backIssueBack))
+        .method(HZLoadingDelegate::kCancelClick, ownMethod<V>(&V::loadingCancelClick));
 })
 
 void SearchMainViewController::registerResources(ui::ResourceRegistry& registry) {
@@ -44,12 +46,12 @@ void SearchMainViewController::startSearch(std::string text) {
     // The search runs in the results view, also while a detail shows over it: the detail stays
     // until the member goes back, and the results then show the new search.
     if (mainChild())
-        plat::sendIfResponds(mainChild(), "startSearch:", std::move(text));
+        plat::sendIfResponds(mainChild(), StoreScreenMessages::kStartSearch, std::move(text));
 }
 
 void SearchMainViewController::cancelSearch() {
     if (mainChild())
-        plat::sendIfResponds(mainChild(), "cancelSearch");
+        plat::sendIfResponds(mainChild(), StoreScreenMessages::kCancelSearch);
 }
 
 void SearchMainViewController::selectBookIssueInfo(Ref<plat::Object>, Ref<plat::Object> record) {
@@ -66,11 +68,11 @@ void SearchMainViewController::openDetail(bool isBook, const Ref<VnMagazineInfo>
                                           Ref<VnMagazineIssueInfo> issue) {
     removeView(mainChild());
     const auto& detail = ensureDetail();
-    plat::sendIfResponds(detail, "setIsBook:", isBook);
-    plat::sendIfResponds(detail,
-                         "setHeaderTitle:", std::string(isBook ? kBookHeader : kMagazineHeader));
+    plat::sendIfResponds(detail, StoreScreenMessages::kSetIsBook, isBook);
+    plat::sendIfResponds(detail, StoreScreenMessages::kSetHeaderTitle,
+                         std::string(isBook ? kBookHeader : kMagazineHeader));
     if (magazine)
-        plat::sendIfResponds(detail, "setMagazineInfo:", magazine);
-    plat::sendIfResponds(detail, "setMagazineIssueInfo:", std::move(issue));
+        plat::sendIfResponds(detail, StoreScreenMessages::kSetMagazineInfo, magazine);
+    plat::sendIfResponds(detail, StoreScreenMessages::kSetMagazineIssueInfo, std::move(issue));
     showDetailMainView();
 }

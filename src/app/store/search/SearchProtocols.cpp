@@ -1,16 +1,18 @@
 #include "app/store/search/SearchProtocols.h"
 
+#include "app/store/StoreMessages.h"
 #include "platform/core/Protocol.h"
 
 namespace search_protocols {
 
 const plat::Protocol& searchMainViewDelegate() {
+    using M = StoreListMessages;
     static const plat::Protocol& protocol =
         plat::Protocol::declare("SearchMainViewDelegate", {},
-                                {{"searchMainViewStartLoading", "v@:", false, true},
-                                 {"searchMainViewLoadComplete", "v@:", false, true},
-                                 {"searchMainView:selectMagazineInfo:", "v@:@@", false, true},
-                                 {"searchMainView:selectBookIssueInfo:", "v@:@@", false, true}});
+                                {plat::Protocol::describe(M::kSearchStartLoading, false),
+                                 plat::Protocol::describe(M::kSearchLoadComplete, false),
+                                 plat::Protocol::describe(M::kSearchSelectMagazine, false),
+                                 plat::Protocol::describe(M::kSearchSelectBookIssue, false)});
     return protocol;
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/common/QtImageView.h"
 #include "app/common/ScreenTexts.h"
+#include "app/store/StoreMessages.h"
 #include "platform_ui/Controls.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/ViewGeometry.h"
@@ -119,6 +120,6 @@ void TopChartCollectionCellView::layOutTitle() {
 
 void TopChartCollectionCellView::itemButton_Click(Ref<plat::Object>) {
     if (const ui::CollectionView* grid = collectionView())
-        plat::sendIfResponds(grid->delegate(), "topChartCollentionSelectShopGroupInfo:",
+        plat::sendIfResponds(grid->delegate(), StoreListMessages::kTopChartCellSelect,
                              self<TopChartCollectionCellView>());
 }

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "app/store/StoreMessages.h"
 #include "app/store/common/StoreListSupport.h"
 #include "app/store/topchart/TopChartCollectionCellView.h"
 #include "app/store/topchart/TopChartProtocols.h"
@@ -18,13 +19,13 @@
 
 PLAT_DEFINE_CLASS(TopChartListViewController, ui::ViewController, [](auto& c) {
     using V = TopChartListViewController;
-    c.method("setDelegate:", &V::setDelegate)
+    c.method(StoreScreenMessages::kSetDelegate, &V::setDelegate)
         .method("updateGroupCategory", &V::updateGroupCategory)
         .method("btnType_buttonClick:", &V::btnType_buttonClick)
         .method("updateGroupTopSeller", &V::updateGroupTopSeller)
         .method("updateGroupTopSellerContinue", &V::updateGroupTopSellerContinue)
         .method("adjustCategories", &V::adjustCategories)
-        .method("topChartCollentionSelectShopGroupInfo:", &V::topChartCollentionSelectShopGroupInfo)
+        .method(StoreListMessages::kTopChartCellSelect, &V::topChartCollentionSelectShopGroupInfo)
         .method("groupCategoryUpdate_request:didFinishWithResult:", &V::groupCategoryUpdate)
         .method("groupTopSellerUpdate_request:didFinishWithResult:", &V::groupTopSellerUpdate)
         .method("groupTopSellerContinueUpdate_request:didFinishWithResult:",
@@ -290,7 +291,7 @@ void TopChartListViewController::scrollViewDidScroll() {
 
 void TopChartListViewController::topChartCollentionSelectShopGroupInfo(Ref<plat::Object> cell) {
     const auto item = std::dynamic_pointer_cast<TopChartCollectionCellView>(cell);
-    plat::sendIfResponds(delegate_, "topChartListView:selectShopGroupInfo:withHeaderGroupInfo:",
+    plat::sendIfResponds(delegate_, StoreListMessages::kTopChartListSelect,
                          self<TopChartListViewController>(), item ? item->shopGroupInfo() : nullptr,
                          selectedCategory());
 }

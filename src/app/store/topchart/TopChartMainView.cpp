@@ -2,6 +2,7 @@
 
 #include <QHBoxLayout>
 
+#include "app/store/StoreMessages.h"
 #include "app/store/topchart/TopChartListViewController.h"
 #include "app/store/topchart/TopChartProtocols.h"
 #include "platform/core/Protocol.h"
@@ -12,8 +13,8 @@
 PLAT_DEFINE_CLASS(TopChartMainView, ui::ViewController, [](auto& c) {
     using V = TopChartMainView;
     c.cls().addProtocolName(topchart_protocols::topChartListViewDelegate().name());
-    c.method("setDelegate:", &V::setDelegate)
-        .method("topChartListView:selectShopGroupInfo:withHeaderGroupInfo:", &V::topChartListView);
+    c.method(StoreScreenMessages::kSetDelegate, &V::setDelegate)
+        .method(StoreListMessages::kTopChartListSelect, &V::topChartListView);
 })
 
 TopChartMainView::TopChartMainView() : ui::ViewController(kNibName) {}
@@ -66,8 +67,8 @@ std::unique_ptr<QWidget> TopChartMainView::loadView() {
 
 void TopChartMainView::topChartListView(Ref<plat::Object>, Ref<VnShopGroupInfo> entry,
                                         Ref<VnShopGroupInfo> category) {
-    plat::sendIfResponds(delegate_, "topChartMainView:selectShopGroupInfo:withHeaderGroupInfo:",
-                         self<TopChartMainView>(), std::move(entry), std::move(category));
+    plat::sendIfResponds(delegate_, StoreListMessages::kTopChartSelect, self<TopChartMainView>(),
+                         std::move(entry), std::move(category));
 }
 
 Ref<VnShopGroupInfo> TopChartMainView::newShopGroupInfo(const std::string& title,

@@ -1,5 +1,8 @@
 #include "app/store/topchart/TopChartMainViewController.h"
 
+#include "app/links/UriDirect.h"
+#include "app/shell/HZLoadingDelegate.h"
+#include "app/store/StoreMessages.h"
 #include "app/store/topchart/TopChartListViewController.h"
 #include "app/store/topchart/TopChartMainView.h"
 #include "app/store/topchart/TopChartProtocols.h"
@@ -20,14 +23,12 @@ PLAT_DEFINE_CLASS(TopChartMainViewController, StoreScreenContainer, [](auto& c) 
         .method("showShopCategoryMainView", &V::showShopCategoryMainView)
         .method("Va3ShopDetailMainViewController_CompleteLoad:",
                 &V::Va3ShopDetailMainViewController_CompleteLoad)
-        .method("topChartMainView:selectShopGroupInfo:withHeaderGroupInfo:",
-                ownMethod<V>(&V::selectEntry))
-        .method("UriDirect_WidgetCode:withIssueList:", &V::routerIssueListKeepingOverlay)
-        .method("UriDirect_WidgetCode:withFeatured:", ownMethod<V>(&V::routerFeatured))
-        .method("shopCategoryMainView:selectShopGroupInfo:withHeaderGroupInfo:",
-                ownMethod<V>(&V::selectEntry))
-        .method("shopCategoryMainView:backToTopView:", ownMethod<V>(&V::groupListBack))
-        .method("HZLoading_CancelClick:", ownMethod<V>(&V::loadingCancelClick));
+        .method(StoreListMessages::kTopChartSelect, ownMethod<V>(&V::selectEntry))
+        .method(UriDirectDelegate::kIssueListCode, &V::routerIssueListKeepingOverlay)
+        .method(UriDirectDelegate::kFeaturedCode, ownMethod<V>(&V::routerFeatured))
+        .method(StoreListMessages::kShopCategorySelect, ownMethod<V>(&V::selectEntry))
+        .method(StoreListMessages::kShopCategoryBack, ownMethod<V>(&V::groupListBack))
+        .method(HZLoadingDelegate::kCancelClick, ownMethod<V>(&V::loadingCancelClick));
 })
 
 TopChartMainViewController::TopChartMainViewController() : StoreScreenContainer(kNibName) {}

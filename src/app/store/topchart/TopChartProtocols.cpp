@@ -1,5 +1,6 @@
 #include "app/store/topchart/TopChartProtocols.h"
 
+#include "app/store/StoreMessages.h"
 #include "platform/core/Protocol.h"
 
 namespace topchart_protocols {
@@ -7,14 +8,14 @@ namespace topchart_protocols {
 const plat::Protocol& topChartMainViewDelegate() {
     static const plat::Protocol& protocol = plat::Protocol::declare(
         "TopChartMainViewDelegate", {},
-        {{"topChartMainView:selectShopGroupInfo:withHeaderGroupInfo:", "v@:@@@", false, true}});
+        {plat::Protocol::describe(StoreListMessages::kTopChartSelect, false)});
     return protocol;
 }
 
 const plat::Protocol& topChartListViewDelegate() {
     static const plat::Protocol& protocol = plat::Protocol::declare(
         "TopChartListViewDelegate", {},
-        {{"topChartListView:selectShopGroupInfo:withHeaderGroupInfo:", "v@:@@@", false, true}});
+        {plat::Protocol::describe(StoreListMessages::kTopChartListSelect, false)});
     return protocol;
 }
 

@@ -1,5 +1,6 @@
 #include "vnlib/dev/delegate/VndDelegator.h"
 
+#include "platform/core/MessageWiring.h"
 #include "platform/runloop/RunLoop.h"
 
 PLAT_DEFINE_CLASS(VndDelegator, plat::Object, PLAT_NO_METHODS)
@@ -29,7 +30,10 @@ void VndDelegator::forwardInvocation(plat::Invocation& invocation) {
     if (!target)
         return;  // the delegate is gone: the message is dropped
     const plat::Selector prefixed = prefixedSelector(invocation.selector());
-    if (target->respondsToSelector(prefixed))
+    if (target->respondsToSelector(prefixed) && prefixed != invocation.selector()) {
         invocation.setSelector(prefixed);
+        // Checked under the name it arrives under, against its real receiver.
+        plat::recordForwardedMessage(target.get(), invocation);
+    }
     invocation.invokeWithTarget(target);
 }

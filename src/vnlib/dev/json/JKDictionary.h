@@ -18,6 +18,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <typeinfo>
 #include <utility>
 
 #include "platform/core/Collections.h"
@@ -46,6 +47,15 @@ class JKDictionary final : public plat::Dictionary {
     // An empty table of `capacity` slots in the storage that follows the dictionary.
     JKDictionary(Private, std::byte* const& storage, size_t capacity, bool mutableCollection);
     ~JKDictionary() override;
+
+    // The dictionary as one of the reader's, or null when it is another kind: what
+    // dynamic_cast answers, at the cost of comparing its type (no other class derives from this
+    // one), for the loaders that ask of every record.
+    static const JKDictionary* of(const plat::Dictionary* dictionary) {
+        return dictionary && typeid(*dictionary) == typeid(JKDictionary)
+                   ? static_cast<const JKDictionary*>(dictionary)
+                   : nullptr;
+    }
 
     // Makes a dictionary of `count` entries; keys and objects are moved into it. The key hashes
     // must be the keys' Value::hash(). A later equal key replaces an earlier one. Null when the
@@ -89,6 +99,8 @@ class JKDictionary final : public plat::Dictionary {
     std::span<const JKHashTableEntry> entries() const { return {entry_, members_ ? 0 : capacity_}; }
     // The members of a dictionary in a document, in the order of the text; empty otherwise.
     std::span<const JKFlatMember> members() const { return {members_, members_ ? count_ : 0}; }
+    // The document whose storage holds the dictionary; null for one of its own.
+    const plat::Object* document() const { return document_; }
     // A member's key as a value of the document.
     plat::Value keyOf(const JKFlatMember& member) const {
         return plat::Value::inDocument(*member.key, *document_, true);
@@ -97,6 +109,9 @@ class JKDictionary final : public plat::Dictionary {
     // object of a parse that kept its text (JSONDecoder::objectKeepingText); empty otherwise.
     // Valid while the dictionary is.
     std::string_view sourceText() const { return {sourceText_, sourceLength_}; }
+    // A copy of sourceText() that outlives the dictionary (JKDocument::keptCopyOf); nil when
+    // the dictionary knows no source text.
+    plat::Value sourceTextCopy() const;
     // The bytes of the value of the member at that position as the text holds them, for an
     // object of a parse that kept its text; empty otherwise.
     std::string_view memberSourceText(size_t index) const {

@@ -9,6 +9,7 @@
 #include "vnlib/dev/json/JKDictionary.h"
 #include "vnlib/dev/json/JKTrailingStorage.h"
 #include "vnlib/dev/json/JSONKitDeserializing.h"
+#include "vnlib/dev/util/VndKeyOrderMemo.h"
 
 PLAT_DEFINE_CLASS(VndReceivedDictionary, plat::Dictionary, PLAT_NO_METHODS)
 
@@ -67,11 +68,25 @@ Ref<VndReceivedDictionary> VndReceivedDictionary::make(const JKDictionary& loade
     const size_t endBytes = members.size() * (wide ? sizeof(uint32_t) : sizeof(uint16_t));
 
     // The records of a reply have the same keys in the same order: the shape of the kind's last
-    // dictionary is tried first.
-    thread_local std::unordered_map<const void*, std::shared_ptr<const Shape>> lastShapes;
-    auto& shape = lastShapes[kind];
-    if (!shape || !shape->fits(members))
-        shape = std::make_shared<const Shape>(members);
+    // dictionary is tried first, its keys compared by address while they are texts of the same
+    // document.
+    struct LastShape {
+        std::shared_ptr<const Shape> shape;
+        VndDocumentTexts keys;
+    };
+    thread_local std::unordered_map<const void*, LastShape> lastShapes;
+    auto& last = lastShapes[kind];
+    last.keys.use(loaded.document());
+    bool sameKeys = last.shape && last.shape->keys.size() == members.size();
+    for (size_t i = 0; sameKeys && i < members.size(); ++i)
+        sameKeys = last.keys.isAt(i, members[i].key);
+    if (!sameKeys) {
+        if (!last.shape || !last.shape->fits(members))
+            last.shape = std::make_shared<const Shape>(members);
+        for (size_t i = 0; i < members.size(); ++i)
+            last.keys.remember(i, members[i].key);
+    }
+    const auto& shape = last.shape;
 
     std::byte* storage = nullptr;
     auto made = jk_makeWithTrailingStorage<VndReceivedDictionary>(endBytes + bytes, storage,

@@ -27,6 +27,23 @@ VnDataContext::Row VnDataContext::_newInfo() {
     notImplemented();
 }
 
+void VnDataContext::_saveAddingRows(const std::vector<std::string>& names,
+                                    std::vector<plat::Value> values) {
+    addRowsWithValues(names, values);
+    save();
+}
+
+void VnDataContext::addRowsWithValues(const std::vector<std::string>& names,
+                                      const std::vector<plat::Value>& values) {
+    UpdateScope update(*this);
+    for (size_t at = 0; !names.empty() && at + names.size() <= values.size(); at += names.size()) {
+        auto row = newInfo();
+        for (size_t i = 0; i < names.size(); ++i)
+            row->setPrimitiveValueForKey(names[i], values[at + i]);
+        addInfo(row);
+    }
+}
+
 void VnDataContext::addInfo(const Row& row) {
     UpdateScope update(*this);
     _addInfo(row);
@@ -55,6 +72,33 @@ VnCoreDataContext::VnCoreDataContext(const std::string& entityName,
 void VnCoreDataContext::_saveToStorage() {
     if (auto error = objectContext_->save())
         VND_TRACE("Error", "Data error: %s", error->description().c_str());
+}
+
+void VnCoreDataContext::_saveAddingRows(const std::vector<std::string>& names,
+                                        std::vector<plat::Value> values) {
+    if (names.empty())
+        return;
+    // The values in the entity's order; attributes not named take their defaults.
+    const size_t columns = entity_->attributes.size();
+    const size_t count = values.size() / names.size();
+    std::vector<size_t> positions;
+    for (const auto& name : names) {
+        const auto position = entity_->attributeIndex(name);
+        if (!position)
+            plat::raise(plat::NSInvalidArgumentException,
+                        "the entity " + entity_->name + " has no attribute " + name);
+        positions.push_back(*position);
+    }
+    std::vector<plat::Value> ordered(count * columns);
+    for (size_t row = 0; row < count; ++row) {
+        for (size_t i = 0; i < names.size(); ++i)
+            ordered[row * columns + positions[i]] = values[row * names.size() + i];
+    }
+    if (auto error = objectContext_->saveAddingRows(*entity_, std::move(ordered))) {
+        VND_TRACE("Error", "Data error: %s", error->description().c_str());
+        // Kept as pending rows, which the next save writes.
+        addRowsWithValues(names, values);
+    }
 }
 
 void VnCoreDataContext::_addInfo(const Row&) {

@@ -24,11 +24,19 @@ class VnDataContext : public VndObject {
     virtual Row _newInfo();
     virtual int32_t _itemCount() { return -1; }
     virtual void _saveToStorage() {}
+    // Saves the pending changes with new rows given as their values under the named attributes
+    // (as many values a row as names, in their order), in one save. Here the rows are made and
+    // added one by one; a store that can insert rows without making their objects does so.
+    virtual void _saveAddingRows(const std::vector<std::string>& names,
+                                 std::vector<plat::Value> values);
 
     void addInfo(const Row& row);
     void removeInfo(const Row& row) { _removeInfo(row); }
     void removeAll();
     void save() { _saveToStorage(); }
+    void saveAddingRows(const std::vector<std::string>& names, std::vector<plat::Value> values) {
+        _saveAddingRows(names, std::move(values));
+    }
     // A new row, owned by the caller until it is added.
     Row newInfo() { return _newInfo(); }
     std::vector<Row> infosWithPredicate(const plat::Predicate& predicate) {
@@ -50,6 +58,11 @@ class VnDataContext : public VndObject {
     virtual int32_t itemCount() { return _itemCount(); }
     std::vector<Row> allInfos() { return infosWithPredicate(plat::Predicate::truePredicate()); }
 
+  protected:
+    // Makes and adds a row for each of the rows given as in _saveAddingRows, pending until saved.
+    void addRowsWithValues(const std::vector<std::string>& names,
+                           const std::vector<plat::Value>& values);
+
   private:
     [[noreturn]] void notImplemented() const;
     int32_t updateCount_ = 0;
@@ -65,6 +78,10 @@ class VnCoreDataContext : public VnDataContext {
     const plat::EntityDescription& entityDescription() const { return *entity_; }
 
     void _saveToStorage() override;
+    // The rows are inserted in the save without row objects; when the save fails they are added
+    // as rows, pending as any unsaved change.
+    void _saveAddingRows(const std::vector<std::string>& names,
+                         std::vector<plat::Value> values) override;
     void _addInfo(const Row& row) override;
     void _removeInfo(const Row& row) override;
     void _removeAll() override;

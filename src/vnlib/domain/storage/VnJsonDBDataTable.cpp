@@ -14,15 +14,18 @@ VnJsonDBDataTable::VnJsonDBDataTable(Ref<VnDataContext> dataContext, const plat:
     PLAT_PARAMETER_ASSERT(dataContext_);
 }
 
+plat::Value VnJsonDBDataTable::rowTextOfInfo(const Ref<VnInfo>& info) {
+    // A record as received is stored as the bytes it came as, once; any other is written.
+    if (auto received = info->takeReceivedJson())
+        return received;
+    const auto view = info->proxyForJson().dictionary();
+    auto text = view ? JSONStringWithOptions(view, 0, nullptr) : std::nullopt;
+    return text ? plat::Value(std::move(*text)) : plat::Value();
+}
+
 void VnJsonDBDataTable::saveInfoToJsonData(const Ref<VnInfo>& info, VnJsonData& data) const {
     data.setCode(info->code());
-    // A record as received is stored as the bytes it came as, once; any other is written.
-    if (auto received = info->takeReceivedJson()) {
-        data.setJsonString(std::move(received));
-        return;
-    }
-    const auto view = info->proxyForJson().dictionary();
-    data.setJsonString(view ? JSONStringWithOptions(view, 0, nullptr) : std::nullopt);
+    data.setPrimitiveValueForKey(VnJsonData::kJsonStringAttribute, rowTextOfInfo(info));
 }
 
 Ref<VnJsonData> VnJsonDBDataTable::jsonDataForInfo(const Ref<VnInfo>& info) {
@@ -78,8 +81,6 @@ void VnJsonDBDataTable::updateWithInfos(const std::vector<Ref<VnInfo>>& infos) {
     // Many records: the stored rows are read once and looked up by code, instead of one query
     // per record; a few records among many rows are looked up by code.
     std::unordered_map<std::string, Ref<VnJsonData>> stored;
-    stored.reserve(infos.size());
-    dataCodeMap_.reserve(dataCodeMap_.size() + infos.size());
     if (infos.size() * 8 < static_cast<size_t>(std::max(dataContext_->itemCount(), 0))) {
         for (const auto& info : infos) {
             PLAT_PARAMETER_ASSERT(info && info->code());
@@ -93,21 +94,33 @@ void VnJsonDBDataTable::updateWithInfos(const std::vector<Ref<VnInfo>>& infos) {
                 stored.emplace(*data->code(), data);
         }
     }
+    // Records without a row become rows saved with the changed ones, made without row objects:
+    // a table is for one piece of work, and the store makes a row's object when it is fetched.
+    std::vector<plat::Value> added;
+    added.reserve(2 * infos.size());
+    std::unordered_map<std::string_view, size_t> addedAt(infos.size());
     for (const auto& info : infos) {
         PLAT_PARAMETER_ASSERT(info && info->code());
-        auto found = stored.find(*info->code());
-        if (found != stored.end()) {
+        const std::string& code = *info->code();
+        if (auto found = stored.find(code); found != stored.end()) {
             saveInfoToJsonData(info, *found->second);
-            dataCodeMap_[*info->code()] = found->second;
+            dataCodeMap_[code] = found->second;
+        } else if (auto at = addedAt.find(code); at != addedAt.end()) {
+            added[at->second + 1] = rowTextOfInfo(info);  // the last record of a code wins
         } else {
-            auto data = jsonDataForInfo(info);
-            dataContext_->addInfo(data);
-            dataCodeMap_[*info->code()] = data;
-            notStored_.erase(*info->code());
-            stored.emplace(*info->code(), data);
+            addedAt.emplace(code, added.size());
+            added.emplace_back(code);
+            added.push_back(rowTextOfInfo(info));
+            notStored_.erase(code);
         }
     }
-    dataContext_->save();
+    if (added.empty()) {
+        dataContext_->save();
+        return;
+    }
+    static const std::vector<std::string> names = {VnJsonData::kCodeAttribute,
+                                                   VnJsonData::kJsonStringAttribute};
+    dataContext_->saveAddingRows(names, std::move(added));
 }
 
 void VnJsonDBDataTable::removeInfoByCode(const std::string& code) {

@@ -46,6 +46,9 @@ class VnJsonDBDataTable : public VnStorageBackedObject, public VnLocalDataTableP
     void flushStorageWriting() override {}
 
   private:
+    // The text a row keeps of the record.
+    static plat::Value rowTextOfInfo(const Ref<VnInfo>& info);
+
     Ref<VnDataContext> dataContext_;
     std::unordered_map<std::string, Ref<VnJsonData>> dataCodeMap_;
     std::set<std::string> notStored_;  // asked for by a preload of every row, not found

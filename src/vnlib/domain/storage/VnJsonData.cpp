@@ -20,27 +20,28 @@ plat::Value valueOf(const std::optional<std::string>& text) {
 }  // namespace
 
 std::optional<std::string> VnJsonData::code() const {
-    return textOf(primitiveValueForKey("code"));
+    return textOf(primitiveValueForKey(kCodeAttribute));
 }
 
 void VnJsonData::setCode(const std::optional<std::string>& code) {
-    setPrimitiveValueForKey("code", valueOf(code));
+    setPrimitiveValueForKey(kCodeAttribute, valueOf(code));
 }
 
 std::optional<std::string> VnJsonData::jsonString() const {
-    return textOf(primitiveValueForKey("jsonString"));
+    return textOf(primitiveValueForKey(kJsonStringAttribute));
 }
 
 void VnJsonData::setJsonString(const std::optional<std::string>& json) {
-    setPrimitiveValueForKey("jsonString", valueOf(json));
+    setPrimitiveValueForKey(kJsonStringAttribute, valueOf(json));
 }
 
 void VnJsonData::setJsonString(std::optional<std::string>&& json) {
-    setPrimitiveValueForKey("jsonString", json ? plat::Value(std::move(*json)) : plat::Value());
+    setPrimitiveValueForKey(kJsonStringAttribute,
+                            json ? plat::Value(std::move(*json)) : plat::Value());
 }
 
 void VnJsonData::setJsonString(std::shared_ptr<const std::string> json) {
-    setPrimitiveValueForKey("jsonString",
+    setPrimitiveValueForKey(kJsonStringAttribute,
                             json ? plat::Value::sharedString(std::move(json)) : plat::Value());
 }
 

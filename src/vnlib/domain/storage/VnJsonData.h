@@ -13,6 +13,10 @@
 class VnJsonData : public plat::ManagedObject {
     PLAT_CLASS(VnJsonData)
   public:
+    // The row's attributes.
+    static constexpr const char* kCodeAttribute = "code";
+    static constexpr const char* kJsonStringAttribute = "jsonString";
+
     std::optional<std::string> code() const;
     void setCode(const std::optional<std::string>& code);
     std::optional<std::string> jsonString() const;

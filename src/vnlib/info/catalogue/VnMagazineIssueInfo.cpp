@@ -1,5 +1,7 @@
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 
+#include <typeinfo>
+
 #include "platform/core/Property.h"
 #include "vnlib/dev/util/VndDictionaryAdditions.h"
 #include "vnlib/dev/util/VndLoadedDictionary.h"
@@ -166,14 +168,12 @@ VnMagazineIssueInfo::VnMagazineIssueInfo()
       printListPriceCurrency_("THB"),
       supportedFormats_(defaultContentFormats()) {}
 
-void VnMagazineIssueInfo::setMagazineName(std::optional<std::string> name) {
-    magazineName_ = std::move(name);
-    magazineNameSortingToken_ = sortingTokenOf(magazineName_);
+std::optional<std::string> VnMagazineIssueInfo::magazineNameSortingToken() const {
+    return sortingTokenOf(magazineName_);
 }
 
-void VnMagazineIssueInfo::setIssueName(std::optional<std::string> name) {
-    issueName_ = std::move(name);
-    issueNameSortingToken_ = sortingTokenOf(issueName_);
+std::optional<std::string> VnMagazineIssueInfo::issueNameSortingToken() const {
+    return sortingTokenOf(issueName_);
 }
 
 void VnMagazineIssueInfo::setParentCode(std::optional<std::string> code) {
@@ -263,8 +263,8 @@ void VnMagazineIssueInfo::setSerializedValue(const plat::Value& value, const std
     }
     // Null, a text that is not such a day, or a value that is no text at all clear the date.
     std::optional<plat::Date> date;
-    if (const std::string* text = value.string())
-        date = vnSlashedDayFormatter().dateFromString(*text);
+    if (value.isString())
+        date = vnSlashedDayFormatter().dateFromString(value.stringView());
     if (key == "issueDate") {
         setIssueDate(date);
     } else {
@@ -290,7 +290,11 @@ void VnMagazineIssueInfo::additionalLoadFromDictionary(const Ref<plat::Dictionar
     static const plat::Value formatsKey("SupportedMediaFormats");
     if (auto formats = dictionary->objectForKey(formatsKey).array()) {
         // The record's copy of its reply holds the same list, detached already: share it.
-        const auto* kept = dynamic_cast<const VndLoadedDictionary*>(persistentDictionary().get());
+        // (A type compare: no class derives from that one, and most records keep another kind.)
+        const auto& persistent = persistentDictionary();
+        const auto* kept = persistent && typeid(*persistent) == typeid(VndLoadedDictionary)
+                               ? static_cast<const VndLoadedDictionary*>(persistent.get())
+                               : nullptr;
         auto shared = kept ? kept->objectForKey(formatsKey).array() : nullptr;
         // Else the list of the thread's previous record, when it holds the same numbers.
         thread_local Ref<plat::Array> previous;

@@ -21,16 +21,13 @@ class VnMagazineIssueInfo : public VnInfoWithCover {
 
     // ---- Properties with behaviour ----
     const std::optional<std::string>& magazineName() const { return magazineName_; }
-    // Also sets the name's sorting token.
-    void setMagazineName(std::optional<std::string> name);
-    const std::optional<std::string>& magazineNameSortingToken() const {
-        return magazineNameSortingToken_;
-    }
+    void setMagazineName(std::optional<std::string> name) { magazineName_ = std::move(name); }
+    // The names' sorting tokens (nameSortingToken), worked out when read: few readers ask, and
+    // a list of thousands of records need not hold them.
+    std::optional<std::string> magazineNameSortingToken() const;
     const std::optional<std::string>& issueName() const { return issueName_; }
-    void setIssueName(std::optional<std::string> name);
-    const std::optional<std::string>& issueNameSortingToken() const {
-        return issueNameSortingToken_;
-    }
+    void setIssueName(std::optional<std::string> name) { issueName_ = std::move(name); }
+    std::optional<std::string> issueNameSortingToken() const;
     const std::optional<std::string>& parentCode() const { return parentCode_; }
     // An empty code is kept as none; any change drops the issue-date sorting token.
     void setParentCode(std::optional<std::string> code);
@@ -153,9 +150,7 @@ class VnMagazineIssueInfo : public VnInfoWithCover {
 
   private:
     std::optional<std::string> magazineName_;
-    std::optional<std::string> magazineNameSortingToken_;
     std::optional<std::string> issueName_;
-    std::optional<std::string> issueNameSortingToken_;
     std::optional<std::string> parentCode_;
     std::optional<plat::Date> issueDate_;
     mutable std::optional<plat::Date> issueDateSortingToken_;

@@ -69,12 +69,13 @@ void VnPriceInfo::setSerializedValue(const plat::Value& value, const std::string
         return;
     }
     // A text names the currency; anything else (null included) is no currency at all.
-    const std::string* text = value.string();
-    if (text)
-        currencyText_ = *text;
-    if (text && *text == "USD") {
+    const bool isText = value.isString();
+    const std::string_view text = value.stringView();  // read where the reply holds it
+    if (isText)
+        currencyText_ = std::string(text);
+    if (isText && text == "USD") {
         currency_ = 1;
-    } else if (text && *text == "EUR") {
+    } else if (isText && text == "EUR") {
         currency_ = 2;
     } else {
         currency_ = 0;

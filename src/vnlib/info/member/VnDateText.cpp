@@ -2,10 +2,9 @@
 
 std::optional<plat::Date> VnDateText::dateFromValue(const plat::DateFormatter& formatter,
                                                     const plat::Value& value) {
-    const std::string* text = value.string();
-    if (!text)
+    if (!value.isString())
         return std::nullopt;
-    return formatter.dateFromString(*text);
+    return formatter.dateFromString(value.stringView());  // read where the value holds it
 }
 
 plat::Value VnDateText::valueFromDate(const plat::DateFormatter& formatter,

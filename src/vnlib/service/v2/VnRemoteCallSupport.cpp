@@ -113,11 +113,14 @@ plat::Value VnReturnValueOfClass(const plat::Class* returnValueClass,
     if (!returnValueClass)
         return plat::Value();
     auto object = returnValueClass->make();
-    if (auto record = std::dynamic_pointer_cast<VnInfoBase>(object)) {
+    // Whether it is a record is asked of its class, which costs less than a cast.
+    if (object && object->getClass().isSubclassOf(VnInfoBase::classObject())) {
+        const auto record = std::static_pointer_cast<VnInfoBase>(object);
         record->initWithDictionary(dictionary);
-        const auto* received = dynamic_cast<const JKDictionary*>(dictionary.get());
-        if (keepReceivedText && received && !received->sourceText().empty())
-            record->setReceivedJson(received->sourceText());
+        const auto* received = JKDictionary::of(dictionary.get());
+        if (keepReceivedText && received && !received->sourceText().empty() &&
+            record->keepsReceivedJson())
+            record->setReceivedJson(received->sourceTextCopy());
     } else if (auto value = std::dynamic_pointer_cast<VnRemoteReturnValue>(object)) {
         value->initWithDictionary(dictionary);
     }

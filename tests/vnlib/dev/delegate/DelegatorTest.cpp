@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/core/MessageWiring.h"
 #include "platform/runloop/RunLoop.h"
 #include "support/DynamicObject.h"
 #include "vnlib/dev/delegate/NSObjectProxy.h"
@@ -14,6 +15,39 @@ TEST(VndDelegator, PrefixedMethodWinsAndOnlyItIsAdvertised) {
     EXPECT_TRUE(d.respondsToSelector("request:didFinishWithResult:"));
     plat::send(&d, "request:didFinishWithResult:", nullptr, nullptr);
     EXPECT_EQ(target->calls(), std::vector<std::string>{"signin_request:didFinishWithResult:"});
+}
+
+namespace {
+
+class SignInWatcher : public plat::Object {
+    PLAT_CLASS(SignInWatcher)
+  public:
+    void signinFinished(Ref<SignInWatcher> request, Ref<plat::Object>) { finished = bool(request); }
+    bool finished = false;
+};
+
+}  // namespace
+
+PLAT_DEFINE_CLASS(SignInWatcher, plat::Object, [](auto& c) {
+    c.method("signin_request:didFinishWithResult:", &SignInWatcher::signinFinished);
+})
+
+TEST(VndDelegator, PrefixedCallbacksAreCheckedUnderTheNameTheyArriveUnder) {
+    auto watcher = std::make_shared<SignInWatcher>();
+    VndDelegator d(watcher, std::string("signin_"));
+    plat::setRecordingSentMessages(true);
+    plat::send(&d, "request:didFinishWithResult:", watcher, nullptr);
+    EXPECT_TRUE(watcher->finished);
+    EXPECT_EQ(plat::messageWiringFaults(), std::vector<std::string>{});
+    // A text where the watcher takes a request: refused on arrival, and recorded as sent to the
+    // prefixed receiver.
+    EXPECT_THROW(plat::send(&d, "request:didFinishWithResult:", std::string("x"), nullptr),
+                 plat::Exception);
+    const auto faults = plat::messageWiringFaults();
+    plat::setRecordingSentMessages(false);
+    ASSERT_EQ(faults.size(), 1u) << ::testing::PrintToString(faults);
+    EXPECT_EQ(faults[0].rfind("signin_request:didFinishWithResult: is sent (std::", 0), 0u)
+        << faults[0];
 }
 
 TEST(VndDelegator, PlainMethodIsReachedOnlyWhenSentWithoutAsking) {

@@ -148,6 +148,34 @@ TEST(JsonDBDataTable, CodesAFullPreloadLacksAndFewUpdatesAmongManyRowsAreNotRead
     EXPECT_EQ(context->itemCount(), 103);
 }
 
+// New records are saved as one row a code (the last record of a code wins); when the save fails
+// they stay pending, as any unsaved change does, for the next save to write.
+TEST(JsonDBDataTable, NewRecordsAreSavedOnceACodeAndStayPendingWhenTheSaveFails) {
+    const auto folder = testing_support::freshTestFolder();
+    auto store = plat::ObjectStoreContext::open(folder / "GlobalCache.sqlite",
+                                                VarnelClientGlobalCacheModel());
+    auto tableOn = [](const Ref<plat::ObjectStoreContext>& on) {
+        return std::make_shared<VnJsonDBDataTable>(
+            std::make_shared<VnCoreDataContext>("JSONMagazineIssueInfoLibrary", on),
+            VnMagazineIssueInfo::classObject(), VnJsonMagazineIssueInfoData::classObject());
+    };
+    tableOn(store)->updateWithInfos(
+        {issue("A1", "MG01", "ก่อน"), issue("A2"), issue("A1", "MG02", "หลัง")});
+    EXPECT_FALSE(store->hasChanges());
+    EXPECT_EQ(store->count("JSONMagazineIssueInfoLibrary"), 2);
+    auto last = std::static_pointer_cast<VnMagazineIssueInfo>(tableOn(store)->infoForCode("A1"));
+    ASSERT_TRUE(last);
+    EXPECT_EQ(last->issueName(), "หลัง");
+    EXPECT_EQ(last->headCode_, "MG02");
+
+    // A store that could not be opened fails every save.
+    auto unopened = plat::ObjectStoreContext::open(folder / "missing" / "GlobalCache.sqlite",
+                                                   VarnelClientGlobalCacheModel());
+    ASSERT_FALSE(unopened->hasStore());
+    tableOn(unopened)->updateWithInfos(issues(0, 3));
+    EXPECT_TRUE(unopened->hasChanges());
+}
+
 TEST(UserBookmarks, PageBookmarksMatchTheirFilterAndAreFoundAgain) {
     const auto path = testing_support::freshTestFolder() / "UserData.sqlite";
     auto owner = std::make_shared<BookmarkOwner>();
