@@ -84,6 +84,9 @@ MagazineIssueUIContext::~MagazineIssueUIContext() {
     // waited for, so that no check outlives its issue (nor, at the end, the program's state).
     if (checkQueue_)
         checkQueue_->sync([] {});
+    // What was learned since the record was last written is kept for the next opening.
+    if (pageRecordChanged_)
+        pageRecord_->write(pageRecordPath());
 }
 
 void MagazineIssueUIContext::becomeIssueContextDelegate() {
@@ -377,7 +380,7 @@ void MagazineIssueUIContext::magazineIssueContext_pageAvalable(
     const auto file = uncheckedPageFile(sourcePageIndex);
     const uint64_t notice = queueNotice(send, !file);
     if (file)
-        checkThenRelease(*file, notice);
+        checkThenRelease(sourcePageIndex, *file, notice);
 }
 
 void MagazineIssueUIContext::magazineIssueContextDidFinishLoadingInteractive(
@@ -393,36 +396,104 @@ void MagazineIssueUIContext::magazineIssueContextDidFinishLoadingInteractive(
 }
 
 std::optional<std::filesystem::path> MagazineIssueUIContext::uncheckedPageFile(
-    int32_t sourcePageIndex) const {
-    // A file checked before (a page found on disk again) costs a look at its kept verdict.
+    int32_t sourcePageIndex) {
+    // A file checked before (a page found on disk again) costs a look at its kept verdict, which
+    // the issue's page record then keeps too.
     const auto page = issueContext_->pageContextWithSourcePageIndex(sourcePageIndex);
     const auto asset =
         page && page->pageContentAssetAvailable() ? page->pageContentAsset() : nullptr;
-    if (!asset || asset->filePath().empty() || ui::PdfPageCheck::keptVerdict(asset->filePath()))
+    if (!asset || asset->filePath().empty())
         return std::nullopt;
+    auto identity = ui::PdfPageCheck::fileIdentity(asset->filePath());
+    if (!identity)
+        return std::nullopt;  // a file that cannot be read is not usable: nothing to check
+    if (auto verdict = ui::PdfPageCheck::keptVerdict(asset->filePath(), *identity)) {
+        keepPage(sourcePageIndex, {std::move(*verdict), std::move(*identity)});
+        return std::nullopt;
+    }
     return asset->filePath();
 }
 
-void MagazineIssueUIContext::checkThenRelease(const std::filesystem::path& file, uint64_t notice) {
+void MagazineIssueUIContext::checkThenRelease(int32_t sourcePageIndex,
+                                              const std::filesystem::path& file, uint64_t notice) {
     // Each page file is opened once in the checker, off this thread, as it arrives: the reader
     // then learns its size, or why it cannot be used, without opening it.
     if (!checkQueue_)
         checkQueue_ = plat::DispatchQueue::serial("varnel.page-check");
     ++pagesBeingChecked_;
     const WeakRef<MagazineIssueUIContext> weak = weakSelf<MagazineIssueUIContext>();
-    checkQueue_->async([weak, notice, file] {
+    checkQueue_->async([weak, sourcePageIndex, notice, file] {
         // An issue closed meanwhile leaves its files to be checked when they are next found.
         if (weak.expired())
             return;
         ui::PdfPageCheck::check(file);
+        // The verdict kept for the file as it is now (none when it changed during its check).
+        std::optional<IssuePageRecord::Page> checked;
+        if (auto identity = ui::PdfPageCheck::fileIdentity(file)) {
+            if (auto verdict = ui::PdfPageCheck::keptVerdict(file, *identity))
+                checked = IssuePageRecord::Page{std::move(*verdict), std::move(*identity)};
+        }
         // A context gone meanwhile (its issue closed, or the program ending) hears nothing.
         if (weak.expired())
             return;
-        plat::DispatchQueue::main()->async([weak, notice] {
+        plat::DispatchQueue::main()->async([weak, sourcePageIndex, notice, checked] {
             if (const auto self = weak.lock()) {
                 --self->pagesBeingChecked_;
+                if (checked)
+                    self->keepPage(sourcePageIndex, *checked);
+                else if (self->pagesBeingChecked_ == 0 && self->pageRecordChanged_)
+                    self->writePageRecord();
                 self->releaseNotice(notice);
             }
+        });
+    });
+}
+
+std::filesystem::path MagazineIssueUIContext::pageRecordPath() const {
+    return issueContext_->userContext()
+               ->bookArchiveWithIssueInfo(issueContext_->info())
+               ->archivePath() /
+           IssuePageRecord::kFileName;
+}
+
+IssuePageRecord& MagazineIssueUIContext::pageRecord() {
+    if (!pageRecord_)
+        pageRecord_ = std::make_unique<IssuePageRecord>(
+            IssuePageRecord::read(pageRecordPath(), issueContext_->info()->code().value_or("")));
+    return *pageRecord_;
+}
+
+const IssuePageRecord::Page* MagazineIssueUIContext::keptPage(int32_t sourcePageIndex) {
+    return pageRecord().page(sourcePageIndex);
+}
+
+void MagazineIssueUIContext::keepPage(int32_t sourcePageIndex, IssuePageRecord::Page page) {
+    if (pageRecord().set(sourcePageIndex, std::move(page)))
+        pageRecordChanged_ = true;
+    if (pagesBeingChecked_ == 0 && pageRecordChanged_)
+        writePageRecord();
+}
+
+void MagazineIssueUIContext::writePageRecord() {
+    // Once for the pages learned within one turn, written whole on the checking queue (after the
+    // checks before it), from a copy.
+    if (pageRecordWriteDue_)
+        return;
+    pageRecordWriteDue_ = true;
+    const WeakRef<MagazineIssueUIContext> weak = weakSelf<MagazineIssueUIContext>();
+    plat::DispatchQueue::main()->async([weak] {
+        const auto self = weak.lock();
+        if (!self)
+            return;
+        self->pageRecordWriteDue_ = false;
+        if (!self->pageRecordChanged_)
+            return;
+        self->pageRecordChanged_ = false;
+        if (!self->checkQueue_)
+            self->checkQueue_ = plat::DispatchQueue::serial("varnel.page-check");
+        self->checkQueue_->async([record = *self->pageRecord_, path = self->pageRecordPath()] {
+            if (auto error = record.write(path))
+                plat::log("Cannot keep the issue's page record: " + error->localizedDescription());
         });
     });
 }

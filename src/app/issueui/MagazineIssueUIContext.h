@@ -18,6 +18,7 @@
 // when absent), "TableOfContentPageName", "TableOfContentPresentationPageIndex",
 // "DefaultSinglePageAlignment" and "DefaultDoublePageAlignment" (0 when absent).
 #include <QColor>
+#include <memory>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -27,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "app/issueui/IssuePageRecord.h"
 #include "vnlib/info/VnInfoBase.h"
 
 class MagazinePageUIContext;
@@ -114,6 +116,10 @@ class MagazineIssueUIContext : public plat::Object {
     bool readyForDisplay() const;
     // Pages that arrived and wait for their file's check before they are handed on.
     int pagesBeingChecked() const { return pagesBeingChecked_; }
+    // The page's check as the issue's page record keeps it (read once, when first asked):
+    // nothing when the record has no trusted entry for it.
+    const IssuePageRecord::Page* keptPage(int32_t sourcePageIndex);
+    std::filesystem::path pageRecordPath() const;
     virtual Ref<MagazinePageUIContext> pageContextAtSourceIndex(int32_t sourceIndex);
     // Null when no page stands at that index.
     virtual Ref<MagazinePageUIContext> pageContextAtPresentationIndex(int32_t presentationIndex);
@@ -161,9 +167,15 @@ class MagazineIssueUIContext : public plat::Object {
 
   private:
     // The file of an arrived page that has no kept check; nothing otherwise.
-    std::optional<std::filesystem::path> uncheckedPageFile(int32_t sourcePageIndex) const;
-    // Checks the file on the checking queue, then sends the notice waiting for it.
-    void checkThenRelease(const std::filesystem::path& file, uint64_t notice);
+    std::optional<std::filesystem::path> uncheckedPageFile(int32_t sourcePageIndex);
+    // Checks the file on the checking queue, then keeps its verdict in the issue's page record
+    // and sends the notice waiting for it.
+    void checkThenRelease(int32_t sourcePageIndex, const std::filesystem::path& file,
+                          uint64_t notice);
+    IssuePageRecord& pageRecord();
+    // Keeps the page's verdict; the record is written once no page waits for its check.
+    void keepPage(int32_t sourcePageIndex, IssuePageRecord::Page page);
+    void writePageRecord();
     // Notices to the delegate go out in the order they came; one not ready (its page's file
     // being checked) holds back those after it.
     uint64_t queueNotice(std::function<void()> send, bool ready);
@@ -188,6 +200,9 @@ class MagazineIssueUIContext : public plat::Object {
     Ref<VnRequestManager> imageRequestManager_;
     Ref<plat::DispatchQueue> checkQueue_;  // page files checked as they arrive, one at a time
     int pagesBeingChecked_ = 0;
+    std::unique_ptr<IssuePageRecord> pageRecord_;
+    bool pageRecordChanged_ = false;
+    bool pageRecordWriteDue_ = false;
     struct Notice {
         uint64_t id;
         bool ready;

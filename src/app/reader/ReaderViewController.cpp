@@ -288,12 +288,17 @@ Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
     if (!pageContext)
         return nullptr;
     const auto asset = pageContext->pageContentAsset();
-    if (asset && plat::FileManager::fileSize(asset->filePath()).value_or(0) == 0) {
+    // A page the issue's page record keeps is made from it: its file is neither opened nor
+    // stat-ed now (each render holds the file to the size and time its check found).
+    const auto* kept = asset && uiContext_ ? uiContext_->keptPage(sourcePageIndex) : nullptr;
+    if (asset && !kept && plat::FileManager::fileSize(asset->filePath()).value_or(0) == 0) {
         fetchEmptyPageAgain(pageContext);
         return nullptr;
     }
     Ref<plat::Error> error;
-    auto page = asset ? ui::PdfPage::fromFile(asset->filePath(), &error) : nullptr;
+    auto page = kept ? ui::PdfPage::fromCheckedFile(asset->filePath(), kept->verdict, kept->identity)
+                : asset ? ui::PdfPage::fromFile(asset->filePath(), &error)
+                        : nullptr;
     if (!page) {
         plat::log(plat::format("Page %d of the issue is not a PDF and keeps its placeholder: %s",
                                sourcePageIndex,

@@ -113,6 +113,16 @@ Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Erro
     return page;
 }
 
+Ref<PdfPage> PdfPage::fromCheckedFile(const std::filesystem::path& path,
+                                      const PdfPageCheck::Verdict& verdict,
+                                      std::string identity) {
+    auto page = std::make_shared<PdfPage>();
+    page->pageId_ = nextPageId();
+    page->path_ = path;
+    page->apply(verdict, std::move(identity));
+    return page;
+}
+
 bool PdfPage::isUnchangedFile(const std::filesystem::path& path) const {
     return !path_.empty() && path_ == path && PdfPageCheck::fileIdentity(path) == identity();
 }

@@ -45,6 +45,12 @@ class PdfPage : public plat::Object {
     static Ref<PdfPage> fromData(QByteArray bytes, Ref<plat::Error>* error = nullptr);
     // Takes the file's kept check when there is one, else checks the file's start and end only;
     // null, with an error, when it cannot be read or does not look like a PDF.
+    // A page of a file checked before, as its check found it (`identity`: the file's size and
+    // time then, as PdfPageCheck::fileIdentity): nothing is read or stat-ed now; renders hold the
+    // file to that identity.
+    static Ref<PdfPage> fromCheckedFile(const std::filesystem::path& path,
+                                        const PdfPageCheck::Verdict& verdict,
+                                        std::string identity);
     static Ref<PdfPage> fromFile(const std::filesystem::path& path,
                                  Ref<plat::Error>* error = nullptr);
     static Ref<PdfPage> fromImage(const QImage& image);

@@ -38,9 +38,11 @@ constexpr const char* kVerdictMagic = "varnel-pdf-check 2";
 constexpr size_t kMaxReason = 512;
 
 std::atomic<uint64_t> checkersStarted{0};
+std::atomic<uint64_t> identitiesTakenSoFar{0};
 
 // The file as it is now: size and modification time; nothing when it cannot be read.
 std::optional<std::string> identityOf(const fs::path& page) {
+    identitiesTakenSoFar.fetch_add(1, std::memory_order_relaxed);
     struct stat st {};
     if (::stat(page.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
@@ -427,6 +429,10 @@ PdfPageCheck::Verdict PdfPageCheck::checkData(const char* data, size_t size) {
         [&](const CheckerRun& run) {
             memo().verdicts[key] = {std::string(), Kept{*run.verdict, false}};
         });
+}
+
+uint64_t PdfPageCheck::identitiesTaken() {
+    return identitiesTakenSoFar.load(std::memory_order_relaxed);
 }
 
 uint64_t PdfPageCheck::checksRun() {

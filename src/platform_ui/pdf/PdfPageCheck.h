@@ -63,6 +63,8 @@ class PdfPageCheck {
     static std::filesystem::path verdictPath(const std::filesystem::path& page);
     // The file's size and modification time as text; nothing when it cannot be read.
     static std::optional<std::string> fileIdentity(const std::filesystem::path& page);
+    // Files whose identity was taken (stat-ed) by this process so far.
+    static uint64_t identitiesTaken();
     static std::filesystem::path program();
     // Checker processes started by this process so far.
     static uint64_t checksRun();

@@ -1,0 +1,151 @@
+#include "app/issueui/IssuePageRecord.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/storage/AtomicFile.h"
+#include "platform/storage/Paths.h"
+
+namespace {
+
+constexpr std::string_view kMagic = "varnel-issue-pages 1";
+
+// The next space-separated word of the line (the rest of the line is left in `line`).
+std::string_view word(std::string_view& line) {
+    const size_t end = line.find(' ');
+    const std::string_view w = line.substr(0, end);
+    line = end == std::string_view::npos ? std::string_view() : line.substr(end + 1);
+    return w;
+}
+
+template <class T>
+bool number(std::string_view text, T& out) {
+    if (text.empty())
+        return false;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+bool side(std::string_view text, double& out) {
+    // Written with %.17g: plain decimal or exponent form, nothing else.
+    if (text.empty() || text.size() > 32)
+        return false;
+    const std::string copy(text);
+    char* end = nullptr;
+    out = std::strtod(copy.c_str(), &end);
+    return end == copy.c_str() + copy.size() && std::isfinite(out) && out > 0;
+}
+
+// "<size> <seconds>.<nanoseconds>", as PdfPageCheck::fileIdentity writes it.
+bool identity(std::string_view size, std::string_view time) {
+    uint64_t n = 0;
+    const size_t dot = time.find('.');
+    return number(size, n) && dot != std::string_view::npos && number(time.substr(0, dot), n) &&
+           number(time.substr(dot + 1), n);
+}
+
+// "<index> <size> <time> usable <w> <h>" or "<index> <size> <time> damaged <reason>".
+bool pageLine(std::string_view line, int& index, IssuePageRecord::Page& page) {
+    const auto size = (number(word(line), index) && index >= 0) ? word(line) : std::string_view();
+    const auto time = word(line);
+    if (!identity(size, time))
+        return false;
+    page.identity = std::string(size) + " " + std::string(time);
+    const auto kind = word(line);
+    if (kind == "usable") {
+        const auto w = word(line);
+        return side(w, page.verdict.width) && side(line, page.verdict.height);
+    }
+    page.verdict.usable = false;
+    page.verdict.reason = std::string(line);
+    return kind == "damaged";
+}
+
+}  // namespace
+
+IssuePageRecord IssuePageRecord::read(const std::filesystem::path& path,
+                                      const std::string& issueCode) {
+    const auto bytes = plat::AtomicFile::read(path, kMaxBytes);
+    if (bytes) {
+        auto record = parse({reinterpret_cast<const char*>(bytes->data()), bytes->size()},
+                            issueCode);
+        if (record)
+            return std::move(*record);
+    }
+    return IssuePageRecord(issueCode);
+}
+
+std::optional<IssuePageRecord> IssuePageRecord::parse(std::string_view text,
+                                                      const std::string& issueCode) {
+    IssuePageRecord record(issueCode);
+    std::string_view rest = text;
+    const auto nextLine = [&](std::string_view& line) {
+        const size_t end = rest.find('\n');
+        if (end == std::string_view::npos)
+            return false;  // every line ends with one: a record cut short lacks it
+        line = rest.substr(0, end);
+        rest = rest.substr(end + 1);
+        return true;
+    };
+    std::string_view line;
+    if (!nextLine(line) || line != kMagic || !nextLine(line) ||
+        line != "issue " + plat::Paths::escapeComponent(issueCode))
+        return std::nullopt;
+    while (nextLine(line)) {
+        if (line.starts_with("end ")) {
+            size_t count = 0;
+            if (!number(line.substr(4), count) || count != record.pages_.size() || !rest.empty())
+                return std::nullopt;
+            return record;
+        }
+        int index = 0;
+        Page page;
+        if (!pageLine(line, index, page) || !record.pages_.emplace(index, std::move(page)).second)
+            return std::nullopt;
+    }
+    return std::nullopt;  // no closing line
+}
+
+std::string IssuePageRecord::text() const {
+    std::string out = std::string(kMagic) + "\nissue " + plat::Paths::escapeComponent(issueCode_) +
+                      "\n";
+    for (const auto& [index, page] : pages_) {
+        out += std::to_string(index) + " " + page.identity + " ";
+        if (page.verdict.usable) {
+            char size[64];
+            std::snprintf(size, sizeof size, "usable %.17g %.17g\n", page.verdict.width,
+                          page.verdict.height);
+            out += size;
+        } else {
+            std::string reason = page.verdict.reason;
+            for (char& c : reason) {
+                if (c == '\n' || c == '\r')
+                    c = ' ';
+            }
+            out += "damaged " + reason + "\n";
+        }
+    }
+    return out + "end " + std::to_string(pages_.size()) + "\n";
+}
+
+Ref<plat::Error> IssuePageRecord::write(const std::filesystem::path& path) const {
+    const std::string bytes = text();
+    return plat::AtomicFile::write(
+        path, {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, 0644);
+}
+
+const IssuePageRecord::Page* IssuePageRecord::page(int index) const {
+    const auto it = pages_.find(index);
+    return it == pages_.end() ? nullptr : &it->second;
+}
+
+bool IssuePageRecord::set(int index, Page page) {
+    auto& kept = pages_[index];
+    if (kept.identity == page.identity && kept.verdict.usable == page.verdict.usable &&
+        kept.verdict.reason == page.verdict.reason && kept.verdict.width == page.verdict.width &&
+        kept.verdict.height == page.verdict.height)
+        return false;
+    kept = std::move(page);
+    return true;
+}

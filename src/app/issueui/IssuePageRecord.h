@@ -1,0 +1,47 @@
+#pragma once
+// IssuePageRecord: what an issue knows of its checked page files, kept in one small file beside
+// them ("pages.record" in the issue's folder), so that opening the issue takes each page's size
+// or damage from it, without opening or stat-ing a page file. Each page's entry holds the file's
+// size and modification time at its check: a page renders only while its file still matches
+// them (the page compares them at render).
+//
+// The file is ours: a versioned text naming the issue, one line a page (by index, never by a
+// name from the service), and a closing line with the count of pages. One that is missing,
+// unreadable, cut short, of another version or of another issue is ignored as a whole: its
+// pages are checked again as they are found. It is written whole, atomically.
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/core/Error.h"
+#include "platform_ui/pdf/PdfPageCheck.h"
+
+class IssuePageRecord {
+  public:
+    struct Page {
+        ui::PdfPageCheck::Verdict verdict;
+        std::string identity;  // the file's size and time, as PdfPageCheck::fileIdentity
+    };
+    static constexpr const char* kFileName = "pages.record";
+    static constexpr size_t kMaxBytes = size_t{4} << 20;
+
+    explicit IssuePageRecord(std::string issueCode) : issueCode_(std::move(issueCode)) {}
+    // The issue's record at path; an empty one when there is none that can be trusted.
+    static IssuePageRecord read(const std::filesystem::path& path, const std::string& issueCode);
+    // Nothing when the text is not a whole record of that issue.
+    static std::optional<IssuePageRecord> parse(std::string_view text,
+                                                const std::string& issueCode);
+    std::string text() const;
+    Ref<plat::Error> write(const std::filesystem::path& path) const;
+
+    const Page* page(int index) const;
+    // False when the entry was already so.
+    bool set(int index, Page page);
+    size_t size() const { return pages_.size(); }
+
+  private:
+    std::string issueCode_;
+    std::map<int, Page> pages_;
+};

@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <fstream>
+
+#include "app/issueui/IssuePageRecord.h"
+
+namespace {
+
+IssuePageRecord sample() {
+    IssuePageRecord record("MZ-01/../x");
+    record.set(0, {{true, "", 595.5, 842}, "1234 1700000000.5"});
+    record.set(7, {{false, "The PDF document is cut short (no %%EOF)\nsecond line", 0, 0},
+                   "9 1700000001.25"});
+    return record;
+}
+
+TEST(IssuePageRecordTest, AWholeRecordOfTheIssueReadsBackAndNothingLessIsTrusted) {
+    const std::string text = sample().text();
+    const auto back = IssuePageRecord::parse(text, "MZ-01/../x");
+    ASSERT_TRUE(back);
+    ASSERT_EQ(back->size(), 2u);
+    EXPECT_EQ(back->page(0)->identity, "1234 1700000000.5");
+    EXPECT_TRUE(back->page(0)->verdict.usable);
+    EXPECT_EQ(back->page(0)->verdict.width, 595.5);
+    EXPECT_EQ(back->page(0)->verdict.height, 842);
+    EXPECT_FALSE(back->page(7)->verdict.usable);
+    EXPECT_NE(back->page(7)->verdict.reason.find("cut short"), std::string::npos);
+    EXPECT_FALSE(back->page(3));
+    // A record cut anywhere (a write stopped midway by something other than our own writer) is
+    // ignored as a whole; so is one of another issue, or of another version.
+    for (size_t n = 0; n < text.size(); ++n)
+        EXPECT_FALSE(IssuePageRecord::parse(text.substr(0, n), "MZ-01/../x")) << n;
+    EXPECT_FALSE(IssuePageRecord::parse(text, "MZ-02"));
+    std::string other = text;
+    other.replace(other.find(" 1\n"), 3, " 9\n");
+    EXPECT_FALSE(IssuePageRecord::parse(other, "MZ-01/../x"));
+    for (const std::string& bad :
+         {std::string("\x7f garbage\n"), text + "0 1 2.3 usable 1 1\n",
+          text.substr(0, text.find("end")) + "end 3\n",
+          text.substr(0, text.find("usable")) + "usable -5 nan\nend 2\n"})
+        EXPECT_FALSE(IssuePageRecord::parse(bad, "MZ-01/../x")) << bad;
+}
+
+TEST(IssuePageRecordTest, AMissingOrGarbageFileReadsAsAnEmptyRecord) {
+    QTemporaryDir folder;
+    const std::filesystem::path path =
+        folder.filePath(IssuePageRecord::kFileName).toStdString();
+    EXPECT_EQ(IssuePageRecord::read(path, "MZ-01/../x").size(), 0u);
+    ASSERT_FALSE(sample().write(path));
+    EXPECT_EQ(IssuePageRecord::read(path, "MZ-01/../x").size(), 2u);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << "varnel-issue-pages 1\nissue";
+    EXPECT_EQ(IssuePageRecord::read(path, "MZ-01/../x").size(), 0u);
+}
+
+}  // namespace
