@@ -2,7 +2,10 @@
 // opens on the kept sizes, without a child and with at most two layouts, however many pages the
 // issue announces again; damaged pages keep their placeholders and reasons; the last viewed page
 // shows as soon as its own file is there, and before the issue takes stock of what it has.
+#include <fstream>
+
 #include "ReaderTestSupport.h"
+#include "app/issueui/IssuePageRecord.h"
 #include "platform_ui/pdf/PdfPageCheck.h"
 #include "vnlib/dev/request/VnRequestManager.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
@@ -211,4 +214,70 @@ TEST_F(ReaderOpeningTest, ADownloadedPageIsHandedOverCheckedOnceAndLaidOutAtMost
     EXPECT_EQ(ui::PdfPageCheck::checksRun() - checks, static_cast<uint64_t>(kPages));
     for (int i = 0; i < kPages; ++i)
         EXPECT_FALSE(document->pageAtIndex(i)->isImagePage()) << i;
+}
+
+TEST_F(ReaderOpeningTest, AnIssueOpensFromItsPageRecordWithoutAStatOrACheckAndDistrustsABadOne) {
+    constexpr int kPages = 8;
+    addItem("RO06-0008", kPages);
+    std::filesystem::path recordPath, changed;
+    {
+        auto downloading = contextOf("RO06-0008");
+        ASSERT_TRUE(downloading);
+        recordPath = downloading->pageRecordPath();
+        downloading->context()->startLoadingAllPages();
+        ASSERT_TRUE(spinUntil([&] { return downloading->context()->info()->finished_; }, 60000));
+        ASSERT_TRUE(spinUntil([&] { return allChecked(downloading->context(), kPages); }, 60000));
+        ASSERT_TRUE(spinUntil([&] { return downloading->pagesBeingChecked() == 0; }, 60000));
+        changed = downloading->context()->contentAssetWithSourcePageIndex(1)->filePath();
+    }
+    ASSERT_EQ(IssuePageRecord::read(recordPath, "RO06-0008").size(), static_cast<size_t>(kPages));
+
+    // Opening takes every page from the record: no checker, no file stat-ed.
+    const auto open = [&](const Ref<ReaderViewController>& reader) {
+        auto context = contextOf("RO06-0008");
+        reader->pdfPageViewType(0);
+        reader->zoomAutoPdfView();
+        const uint64_t checks = ui::PdfPageCheck::checksRun();
+        const uint64_t stats = ui::PdfPageCheck::identitiesTaken();
+        reader->setUiContext(context);
+        const auto document = reader->mainDocument();
+        EXPECT_EQ(document->pageCount(), kPages);
+        for (int i = 0; i < kPages; ++i) {
+            const auto page = document->pageAtIndex(i);
+            // (the changed one: see below)
+            EXPECT_TRUE(i == 1 || (page->isParsed() && !page->isImagePage())) << i;
+        }
+        EXPECT_EQ(ui::PdfPageCheck::checksRun(), checks);
+        return ui::PdfPageCheck::identitiesTaken() - stats;
+    };
+    // A page file changed after the record was written is refused when it is drawn.
+    std::ofstream(changed, std::ios::binary | std::ios::app) << "\n% changed\n";
+    {
+        auto reader = shownReader();
+        EXPECT_EQ(open(reader), 0u);
+        const auto page = reader->mainDocument()->pageAtIndex(1);
+        reader->goToPage(1);
+        ASSERT_TRUE(spinUntil([&] { return page->error() != nullptr; }));
+        EXPECT_NE(page->error()->localizedDescription().find("changed"), std::string::npos);
+        EXPECT_FALSE(reader->mainDocument()->pageAtIndex(0)->error());
+    }
+    // A record cut short is not trusted: the pages are found from their files again, all kept.
+    auto text = IssuePageRecord::read(recordPath, "RO06-0008").text();
+    std::ofstream(recordPath, std::ios::binary | std::ios::trunc)
+        << text.substr(0, text.size() - 3);
+    auto reader = shownReader();
+    EXPECT_GE(open(reader), static_cast<uint64_t>(kPages));
+    // The issue announces the pages it finds on disk: the changed file is checked, and shown.
+    EXPECT_TRUE(spinUntil([&] {
+        for (int i = 0; i < kPages; ++i) {
+            const auto page = reader->mainDocument()->pageAtIndex(i);
+            if (page->isImagePage() || page->error() || !page->isParsed())
+                return false;
+        }
+        return true;
+    }));
+    // ... and kept again whole.
+    EXPECT_TRUE(spinUntil([&] {
+        return IssuePageRecord::read(recordPath, "RO06-0008").size() == static_cast<size_t>(kPages);
+    }));
 }
