@@ -68,8 +68,8 @@ IssuePageRecord IssuePageRecord::read(const std::filesystem::path& path,
                                       const std::string& issueCode) {
     const auto bytes = plat::AtomicFile::read(path, kMaxBytes);
     if (bytes) {
-        auto record = parse({reinterpret_cast<const char*>(bytes->data()), bytes->size()},
-                            issueCode);
+        auto record =
+            parse({reinterpret_cast<const char*>(bytes->data()), bytes->size()}, issueCode);
         if (record)
             return std::move(*record);
     }
@@ -108,8 +108,8 @@ std::optional<IssuePageRecord> IssuePageRecord::parse(std::string_view text,
 }
 
 std::string IssuePageRecord::text() const {
-    std::string out = std::string(kMagic) + "\nissue " + plat::Paths::escapeComponent(issueCode_) +
-                      "\n";
+    std::string out =
+        std::string(kMagic) + "\nissue " + plat::Paths::escapeComponent(issueCode_) + "\n";
     for (const auto& [index, page] : pages_) {
         out += std::to_string(index) + " " + page.identity + " ";
         if (page.verdict.usable) {

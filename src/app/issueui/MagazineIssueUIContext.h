@@ -18,11 +18,11 @@
 // when absent), "TableOfContentPageName", "TableOfContentPresentationPageIndex",
 // "DefaultSinglePageAlignment" and "DefaultDoublePageAlignment" (0 when absent).
 #include <QColor>
-#include <memory>
 #include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>

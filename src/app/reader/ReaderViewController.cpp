@@ -296,9 +296,11 @@ Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
         return nullptr;
     }
     Ref<plat::Error> error;
-    auto page = kept ? ui::PdfPage::fromCheckedFile(asset->filePath(), kept->verdict, kept->identity)
-                : asset ? ui::PdfPage::fromFile(asset->filePath(), &error)
-                        : nullptr;
+    Ref<ui::PdfPage> page;
+    if (kept)
+        page = ui::PdfPage::fromCheckedFile(asset->filePath(), kept->verdict, kept->identity);
+    else if (asset)
+        page = ui::PdfPage::fromFile(asset->filePath(), &error);
     if (!page) {
         plat::log(plat::format("Page %d of the issue is not a PDF and keeps its placeholder: %s",
                                sourcePageIndex,

@@ -114,8 +114,7 @@ Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Erro
 }
 
 Ref<PdfPage> PdfPage::fromCheckedFile(const std::filesystem::path& path,
-                                      const PdfPageCheck::Verdict& verdict,
-                                      std::string identity) {
+                                      const PdfPageCheck::Verdict& verdict, std::string identity) {
     auto page = std::make_shared<PdfPage>();
     page->pageId_ = nextPageId();
     page->path_ = path;

@@ -49,8 +49,7 @@ class PdfPage : public plat::Object {
     // time then, as PdfPageCheck::fileIdentity): nothing is read or stat-ed now; renders hold the
     // file to that identity.
     static Ref<PdfPage> fromCheckedFile(const std::filesystem::path& path,
-                                        const PdfPageCheck::Verdict& verdict,
-                                        std::string identity);
+                                        const PdfPageCheck::Verdict& verdict, std::string identity);
     static Ref<PdfPage> fromFile(const std::filesystem::path& path,
                                  Ref<plat::Error>* error = nullptr);
     static Ref<PdfPage> fromImage(const QImage& image);

@@ -35,17 +35,15 @@ TEST(IssuePageRecordTest, AWholeRecordOfTheIssueReadsBackAndNothingLessIsTrusted
     std::string other = text;
     other.replace(other.find(" 1\n"), 3, " 9\n");
     EXPECT_FALSE(IssuePageRecord::parse(other, "MZ-01/../x"));
-    for (const std::string& bad :
-         {std::string("\x7f garbage\n"), text + "0 1 2.3 usable 1 1\n",
-          text.substr(0, text.find("end")) + "end 3\n",
-          text.substr(0, text.find("usable")) + "usable -5 nan\nend 2\n"})
+    for (const std::string& bad : {std::string("\x7f garbage\n"), text + "0 1 2.3 usable 1 1\n",
+                                   text.substr(0, text.find("end")) + "end 3\n",
+                                   text.substr(0, text.find("usable")) + "usable -5 nan\nend 2\n"})
         EXPECT_FALSE(IssuePageRecord::parse(bad, "MZ-01/../x")) << bad;
 }
 
 TEST(IssuePageRecordTest, AMissingOrGarbageFileReadsAsAnEmptyRecord) {
     QTemporaryDir folder;
-    const std::filesystem::path path =
-        folder.filePath(IssuePageRecord::kFileName).toStdString();
+    const std::filesystem::path path = folder.filePath(IssuePageRecord::kFileName).toStdString();
     EXPECT_EQ(IssuePageRecord::read(path, "MZ-01/../x").size(), 0u);
     ASSERT_FALSE(sample().write(path));
     EXPECT_EQ(IssuePageRecord::read(path, "MZ-01/../x").size(), 2u);
