@@ -371,12 +371,32 @@ QImage PdfPage::render(const QSize& fullSize, const QRect& clip) {
         PdfEngine::render(pageId_, {bytes_, path_}, mediaPixels, part.translated(cropOrigin));
     if (out.isNull())
         return drawnPlaceholder(fullSize).copy(part);
-    // QtPdf's pages come with straight alpha, which the view can only draw through Qt's slow
-    // general path; premultiplied, a page is blended onto the screen directly. Converted here, on
-    // the render worker, in place.
-    if (out.format() == QImage::Format_ARGB32)
-        out.convertTo(QImage::Format_ARGB32_Premultiplied);
+    // QtPdf leaves what a page does not draw on transparent. Laid onto white paper here, on the
+    // render worker, the page comes out opaque: the view copies it to the screen without blending
+    // and fills no paper under it.
+    onWhitePaper(out);
     return out;
+}
+
+void PdfPage::onWhitePaper(QImage& image) {
+    const bool straight = image.format() == QImage::Format_ARGB32;
+    if (!straight && image.format() != QImage::Format_ARGB32_Premultiplied)
+        image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = line[x];
+            const int alpha = qAlpha(pixel);
+            if (alpha == 255)
+                continue;
+            // Premultiplied colour plus the white that shows through.
+            const QRgb colour = straight ? qPremultiply(pixel) : pixel;
+            const int white = 255 - alpha;
+            line[x] = qRgb(qRed(colour) + white, qGreen(colour) + white, qBlue(colour) + white);
+        }
+    }
+    // Every pixel is opaque now: said so, the painter copies rather than blends.
+    image.reinterpretAsFormat(QImage::Format_RGB32);
 }
 
 }  // namespace ui

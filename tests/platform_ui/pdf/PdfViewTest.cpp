@@ -319,6 +319,38 @@ TEST_F(PdfViewTest, APageShowsWhatItDrawsOnWhitePaperOverTheBackground) {
               QColor(Qt::blue));
 }
 
+TEST_F(PdfViewTest, APageWaitsForItsRenderOnPaperAndIsPaintedWithoutPaperOnceItHasIt) {
+    ui::PdfRenderCache cache;
+    view.setRenderCache(&cache);
+    const std::string pdf = testing_support::onePagePdf(400, 600, 100, 100, 200, 200, 1, 0, 0);
+    auto page = ui::PdfPage::fromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())));
+    ASSERT_TRUE(page);
+    ui::PdfPageCheck::checkData(pdf.data(), pdf.size());
+    auto document = std::make_shared<ui::PdfDocument>();
+    document->insertPage(page, 0);
+    view.setBackgroundColor(Qt::blue);
+    view.setDisplayMode(PdfView::SinglePage);
+    view.setScaleFactor(1);
+    cache.setSuspended(true);
+    view.setDocument(document);
+    const auto at = [&](const QImage& shown, QPointF pagePoint) {
+        return QColor(shown.pixel(view.convertPointFromPage(pagePoint, page).toPoint()));
+    };
+    const int before = view.paperFillCount();
+    const QImage waiting = view.viewport()->grab().toImage();
+    EXPECT_EQ(view.paperFillCount(), before + 1);
+    EXPECT_EQ(at(waiting, {50, 500}), QColor(Qt::white));
+    cache.setSuspended(false);
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(page); }));
+    // The render brings its own paper: painted again, nothing is filled under it.
+    const int fills = view.paperFillCount();
+    const QImage shown = view.viewport()->grab().toImage();
+    EXPECT_EQ(view.paperFillCount(), fills);
+    EXPECT_EQ(at(shown, {200, 200}), QColor(Qt::red));
+    EXPECT_EQ(at(shown, {50, 500}), QColor(Qt::white));
+    view.setRenderCache(nullptr);
+}
+
 TEST_F(PdfViewTest, ADocumentOpenedAtALaterPageNeverAsksForItsFirstPage) {
     // Opened at page 30 in the same turn: the worker is never asked for the first page, whose
     // render would hold the page gone to back. (Held still until then, the worker would show a
