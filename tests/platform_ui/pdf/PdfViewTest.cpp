@@ -52,6 +52,22 @@ class PdfViewTest : public ::testing::Test {
         view.resize(600, 800);
         view.show();
     }
+    // A 400 x 600 page that draws a red square and leaves the rest of itself transparent, for a
+    // view set to show it alone at scale 1 over a blue background.
+    Ref<ui::PdfDocument> redSquareOverBlue() {
+        const std::string pdf = testing_support::onePagePdf(400, 600, 100, 100, 200, 200, 1, 0, 0);
+        auto page =
+            ui::PdfPage::fromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())));
+        if (!page)
+            return nullptr;
+        ui::PdfPageCheck::checkData(pdf.data(), pdf.size());
+        auto document = std::make_shared<ui::PdfDocument>();
+        document->insertPage(page, 0);
+        view.setBackgroundColor(Qt::blue);
+        view.setDisplayMode(PdfView::SinglePage);
+        view.setScaleFactor(1);
+        return document;
+    }
     CountingPdfView view;
 };
 
@@ -296,16 +312,9 @@ TEST_F(PdfViewTest, OverlaysStayOnTheirPageAndPlaceholdersAreReplacedInPlace) {
 }
 
 TEST_F(PdfViewTest, APageShowsWhatItDrawsOnWhitePaperOverTheBackground) {
-    // A 400 x 600 page that draws a red square and leaves the rest of itself transparent.
-    const std::string pdf = testing_support::onePagePdf(400, 600, 100, 100, 200, 200, 1, 0, 0);
-    auto page = ui::PdfPage::fromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())));
-    ASSERT_TRUE(page);
-    ui::PdfPageCheck::checkData(pdf.data(), pdf.size());
-    auto document = std::make_shared<ui::PdfDocument>();
-    document->insertPage(page, 0);
-    view.setBackgroundColor(Qt::blue);
-    view.setDisplayMode(PdfView::SinglePage);
-    view.setScaleFactor(1);
+    const auto document = redSquareOverBlue();
+    ASSERT_TRUE(document);
+    const auto page = document->pageAtIndex(0);
     view.setDocument(document);
     ASSERT_TRUE(spinUntil([&] { return view.hasPainted(page); }));
     const QImage shown = view.viewport()->grab().toImage();
@@ -322,15 +331,9 @@ TEST_F(PdfViewTest, APageShowsWhatItDrawsOnWhitePaperOverTheBackground) {
 TEST_F(PdfViewTest, APageWaitsForItsRenderOnPaperAndIsPaintedWithoutPaperOnceItHasIt) {
     ui::PdfRenderCache cache;
     view.setRenderCache(&cache);
-    const std::string pdf = testing_support::onePagePdf(400, 600, 100, 100, 200, 200, 1, 0, 0);
-    auto page = ui::PdfPage::fromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())));
-    ASSERT_TRUE(page);
-    ui::PdfPageCheck::checkData(pdf.data(), pdf.size());
-    auto document = std::make_shared<ui::PdfDocument>();
-    document->insertPage(page, 0);
-    view.setBackgroundColor(Qt::blue);
-    view.setDisplayMode(PdfView::SinglePage);
-    view.setScaleFactor(1);
+    const auto document = redSquareOverBlue();
+    ASSERT_TRUE(document);
+    const auto page = document->pageAtIndex(0);
     cache.setSuspended(true);
     view.setDocument(document);
     const auto at = [&](const QImage& shown, QPointF pagePoint) {
