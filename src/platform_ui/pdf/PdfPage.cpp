@@ -379,14 +379,17 @@ QImage PdfPage::render(const QSize& fullSize, const QRect& clip) {
 }
 
 void PdfPage::onWhitePaper(QImage& image) {
-    // Qt's own blending (vectorised, and reading straight alpha as it goes) onto a white page.
-    QImage paper(image.size(), QImage::Format_RGB32);
-    paper.fill(Qt::white);
+    // In place (a new image would cost the render worker its fresh pages of memory): premultiplied,
+    // then white laid under what the page leaves uncovered.
+    if (image.format() != QImage::Format_ARGB32_Premultiplied)
+        image.convertTo(QImage::Format_ARGB32_Premultiplied);
     {
-        QPainter painter(&paper);
-        painter.drawImage(0, 0, image);
+        QPainter painter(&image);
+        painter.setCompositionMode(QPainter::CompositionMode_DestinationOver);
+        painter.fillRect(image.rect(), Qt::white);
     }
-    image = std::move(paper);
+    // Every pixel is opaque now: said so, the view's painter copies rather than blends.
+    image.reinterpretAsFormat(QImage::Format_RGB32);
 }
 
 }  // namespace ui
