@@ -371,39 +371,12 @@ QImage PdfPage::render(const QSize& fullSize, const QRect& clip) {
         PdfEngine::render(pageId_, {bytes_, path_}, mediaPixels, part.translated(cropOrigin));
     if (out.isNull())
         return drawnPlaceholder(fullSize).copy(part);
-    // QtPdf leaves what a page does not draw on transparent. Laid onto white paper here, on the
-    // render worker, the page comes out opaque: the view copies it to the screen without blending
-    // and fills no paper under it.
-    onWhitePaper(out);
+    // QtPdf's pages come with straight alpha, which the view can only draw through Qt's slow
+    // general path; premultiplied, a page is blended onto the screen directly. Converted here, on
+    // the render worker, in place.
+    if (out.format() == QImage::Format_ARGB32)
+        out.convertTo(QImage::Format_ARGB32_Premultiplied);
     return out;
-}
-
-void PdfPage::onWhitePaper(QImage& image) {
-    // One pass, in place, in the place of the conversion to premultiplied a page needed anyway:
-    // each colour premultiplied by its alpha plus the white that shows through. Without branches,
-    // the compiler vectorises the loop.
-    if (image.format() != QImage::Format_ARGB32 &&
-        image.format() != QImage::Format_ARGB32_Premultiplied)
-        image.convertTo(QImage::Format_ARGB32);
-    const bool straight = image.format() == QImage::Format_ARGB32;
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<uint32_t*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const uint32_t pixel = line[x];
-            const uint32_t alpha = pixel >> 24, white = 255 - alpha;
-            const auto channel = [&](int shift) {
-                const uint32_t c = (pixel >> shift) & 0xff;
-                if (!straight)
-                    return c + white;
-                // (c * alpha + 255 * white) / 255, rounded, exact for these products.
-                const uint32_t product = c * alpha + 255 * white + 128;
-                return (product + (product >> 8)) >> 8;
-            };
-            line[x] = 0xff000000u | channel(16) << 16 | channel(8) << 8 | channel(0);
-        }
-    }
-    // Every pixel is opaque now: said so, the view's painter copies rather than blends.
-    image.reinterpretAsFormat(QImage::Format_RGB32);
 }
 
 }  // namespace ui

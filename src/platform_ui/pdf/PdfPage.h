@@ -85,8 +85,7 @@ class PdfPage : public plat::Object {
     QImage image(const QSize& size);
     // As image(), for the part `clip` of the crop box drawn at `fullSize` (pixels, y-down); a
     // null image while the page waits for its check; the placeholder (and the page refused from
-    // then on) when its file changed since the page was made. What the page draws is on white
-    // paper: a rendered page comes out opaque.
+    // then on) when its file changed since the page was made.
     QImage render(const QSize& fullSize, const QRect& clip);
     // The PDF bytes (read from the page's file when it has one; empty for an image page or a
     // file that can no longer be read).
@@ -110,8 +109,6 @@ class PdfPage : public plat::Object {
     void refuseChangedFile();
     std::optional<PdfPageCheck::Verdict> knownVerdict() const;
     QImage drawnPlaceholder(const QSize& size) const;
-    // Lays a render onto white, in place; opaque (QImage::Format_RGB32) afterwards.
-    static void onWhitePaper(QImage& image);
     // With the lock held, once the media box is known.
     void applyInsetsLocked();
     void setCropBoxLocked(const QRectF& bounds);

@@ -689,20 +689,8 @@ void PdfView::paintPages() {
         if (!target.intersects(shown))
             continue;
         const Ref<PdfPage> page = document_->pageAtIndex(static_cast<int>(i));
-        const PdfRenderCache::Key key = keyFor(static_cast<int>(i));
-        const QImage image = page->isImagePage() || (page->isParsed() && page->error())
-                                 ? QImage()
-                                 : cache_->image(key);
-        const QRectF part = key.clip.isNull()
-                                ? target
-                                : QRectF(target.topLeft() + QPointF(key.clip.topLeft()) / dpr,
-                                         QSizeF(key.clip.size()) / dpr);
-        // Paper under a page until its render, which comes on paper of its own, covers what shows.
-        if (image.isNull() || image.hasAlphaChannel() ||
-            !part.contains(target.intersected(shown))) {
-            painter.fillRect(target, Qt::white);
-            ++paperFillCount_;
-        }
+        // Paper: renders leave what the page does not draw on transparent.
+        painter.fillRect(target, Qt::white);
         if (page->isImagePage()) {
             painter.drawImage(target, page->sourceImage());
             painted_.insert(page->pageId());
@@ -713,7 +701,13 @@ void PdfView::paintPages() {
             painted_.insert(page->pageId());
             continue;
         }
+        const PdfRenderCache::Key key = keyFor(static_cast<int>(i));
+        const QImage image = cache_->image(key);
         if (!image.isNull()) {
+            const QRectF part = key.clip.isNull()
+                                    ? target
+                                    : QRectF(target.topLeft() + QPointF(key.clip.topLeft()) / dpr,
+                                             QSizeF(key.clip.size()) / dpr);
             // Rendered at the size it shows: copied, not scaled (a part of a pixel is no reason
             // to resample the page).
             const QSizeF shownPixels = part.size() * dpr;

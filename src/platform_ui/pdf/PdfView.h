@@ -87,8 +87,6 @@ class PdfView : public QAbstractScrollArea {
     }
     // Layouts of a document with pages made so far.
     int layoutCount() const { return layoutCount_; }
-    // Pages painted on paper filled first (those still waiting for their opaque render).
-    int paperFillCount() const { return paperFillCount_; }
     // How many times an overlay has been placed so far (what adding and moving them costs).
     int64_t overlayPlacementCount() const { return overlayPlacements_; }
     void scrollRectToVisible(const QRectF& documentRect);
@@ -183,7 +181,6 @@ class PdfView : public QAbstractScrollArea {
     bool layoutPending_ = false;
     bool layoutQueued_ = false;
     int layoutCount_ = 0;
-    int paperFillCount_ = 0;
     int64_t overlayPlacements_ = 0;
     bool checksQueued_ = false;  // the cache holds checks of this view
     // The visible pages are not reported while the first of them waits for its file's check.

@@ -52,22 +52,6 @@ class PdfViewTest : public ::testing::Test {
         view.resize(600, 800);
         view.show();
     }
-    // A 400 x 600 page that draws a red square and leaves the rest of itself transparent, for a
-    // view set to show it alone at scale 1 over a blue background.
-    Ref<ui::PdfDocument> redSquareOverBlue() {
-        const std::string pdf = testing_support::onePagePdf(400, 600, 100, 100, 200, 200, 1, 0, 0);
-        auto page =
-            ui::PdfPage::fromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())));
-        if (!page)
-            return nullptr;
-        ui::PdfPageCheck::checkData(pdf.data(), pdf.size());
-        auto document = std::make_shared<ui::PdfDocument>();
-        document->insertPage(page, 0);
-        view.setBackgroundColor(Qt::blue);
-        view.setDisplayMode(PdfView::SinglePage);
-        view.setScaleFactor(1);
-        return document;
-    }
     CountingPdfView view;
 };
 
@@ -312,9 +296,16 @@ TEST_F(PdfViewTest, OverlaysStayOnTheirPageAndPlaceholdersAreReplacedInPlace) {
 }
 
 TEST_F(PdfViewTest, APageShowsWhatItDrawsOnWhitePaperOverTheBackground) {
-    const auto document = redSquareOverBlue();
-    ASSERT_TRUE(document);
-    const auto page = document->pageAtIndex(0);
+    // A 400 x 600 page that draws a red square and leaves the rest of itself transparent.
+    const std::string pdf = testing_support::onePagePdf(400, 600, 100, 100, 200, 200, 1, 0, 0);
+    auto page = ui::PdfPage::fromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())));
+    ASSERT_TRUE(page);
+    ui::PdfPageCheck::checkData(pdf.data(), pdf.size());
+    auto document = std::make_shared<ui::PdfDocument>();
+    document->insertPage(page, 0);
+    view.setBackgroundColor(Qt::blue);
+    view.setDisplayMode(PdfView::SinglePage);
+    view.setScaleFactor(1);
     view.setDocument(document);
     ASSERT_TRUE(spinUntil([&] { return view.hasPainted(page); }));
     const QImage shown = view.viewport()->grab().toImage();
@@ -326,32 +317,6 @@ TEST_F(PdfViewTest, APageShowsWhatItDrawsOnWhitePaperOverTheBackground) {
     const QRectF frame = view.convertRectFromDocumentView(view.pageFrame(page));
     EXPECT_EQ(QColor(shown.pixel(QPointF(frame.left() - 5, frame.center().y()).toPoint())),
               QColor(Qt::blue));
-}
-
-TEST_F(PdfViewTest, APageWaitsForItsRenderOnPaperAndIsPaintedWithoutPaperOnceItHasIt) {
-    ui::PdfRenderCache cache;
-    view.setRenderCache(&cache);
-    const auto document = redSquareOverBlue();
-    ASSERT_TRUE(document);
-    const auto page = document->pageAtIndex(0);
-    cache.setSuspended(true);
-    view.setDocument(document);
-    const auto at = [&](const QImage& shown, QPointF pagePoint) {
-        return QColor(shown.pixel(view.convertPointFromPage(pagePoint, page).toPoint()));
-    };
-    const int before = view.paperFillCount();
-    const QImage waiting = view.viewport()->grab().toImage();
-    EXPECT_EQ(view.paperFillCount(), before + 1);
-    EXPECT_EQ(at(waiting, {50, 500}), QColor(Qt::white));
-    cache.setSuspended(false);
-    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(page); }));
-    // The render brings its own paper: painted again, nothing is filled under it.
-    const int fills = view.paperFillCount();
-    const QImage shown = view.viewport()->grab().toImage();
-    EXPECT_EQ(view.paperFillCount(), fills);
-    EXPECT_EQ(at(shown, {200, 200}), QColor(Qt::red));
-    EXPECT_EQ(at(shown, {50, 500}), QColor(Qt::white));
-    view.setRenderCache(nullptr);
 }
 
 TEST_F(PdfViewTest, ADocumentOpenedAtALaterPageNeverAsksForItsFirstPage) {
