@@ -77,6 +77,7 @@ const QSize kWindowSize(1024, 768);
 using GroupList = ShopCategoryMainViewController::GroupList;
 
 [[noreturn]] void fail(const char* what) {
+    std::fflush(stdout);  // the figures printed so far
     std::fprintf(stderr, "store_front_bench: %s\n", what);
     std::_Exit(1);
 }

@@ -1,6 +1,7 @@
 #include "platform_ui/CollectionView.h"
 
 #include <QMouseEvent>
+#include <QPointer>
 #include <QScrollBar>
 #include <algorithm>
 
@@ -78,6 +79,38 @@ void CollectionView::setContent(std::vector<plat::Value> content) {
     }
 }
 
+void CollectionView::appendContent(std::vector<plat::Value> more) {
+    if (more.empty())
+        return;
+    content_.insert(content_.end(), std::make_move_iterator(more.begin()),
+                    std::make_move_iterator(more.end()));
+    updateScrollBars();
+    setNeedsTile();
+}
+
+void CollectionView::setNeedsTile() {
+    if (tilePending_)
+        return;
+    tilePending_ = true;
+    const QPointer<CollectionView> self(this);
+    QMetaObject::invokeMethod(
+        this,
+        [self] {
+            if (self)
+                self->tileIfNeeded();
+        },
+        Qt::QueuedConnection);
+}
+
+void CollectionView::tileIfNeeded() const {
+    // The items shown are the grid's state as callers see it: a pending tile is made now.
+    if (tilePending_) {
+        auto* self = const_cast<CollectionView*>(this);
+        self->tilePending_ = false;
+        self->tile();
+    }
+}
+
 int CollectionView::columns() const {
     return std::max(1, (viewport()->width() - spacing_) / (itemSize_.width() + spacing_));
 }
@@ -124,11 +157,18 @@ void CollectionView::postBoundsDidChange() {
 }
 
 Ref<CollectionViewItem> CollectionView::itemAtIndex(int index) const {
+    tileIfNeeded();
     const auto it = live_.find(index);
     return it == live_.end() ? nullptr : it->second;
 }
 
 void CollectionView::relayout() {
+    updateScrollBars();
+    tilePending_ = false;
+    tile();
+}
+
+void CollectionView::updateScrollBars() {
     const QSize size = contentSize();
     const int extent = horizontal() ? size.width() : size.height();
     const int visible = horizontal() ? viewport()->width() : viewport()->height();
@@ -136,7 +176,6 @@ void CollectionView::relayout() {
     bar->setRange(0, std::max(0, extent - visible));
     bar->setPageStep(visible);
     bar->setSingleStep(lineStep() / 4 + 1);
-    tile();
 }
 
 void CollectionView::tile() {
@@ -146,17 +185,39 @@ void CollectionView::tile() {
     const int lastLine = (scrollOffset() + visible) / lineStep();
     const int first = firstLine * perLine;
     const int last = std::min(static_cast<int>(content_.size()) - 1, (lastLine + 1) * perLine - 1);
+    // Items that leave the visible lines go first to the indexes that come into view, still
+    // shown: they are told they went and came back, as setContent tells items given another
+    // object, without being hidden and shown again (which has each of their widgets shown anew).
+    std::vector<Ref<CollectionViewItem>> leaving;
     for (auto it = live_.begin(); it != live_.end();) {
         if (it->first < first || it->first > last) {
-            it->second->view()->hide();
-            reusable_.push_back(it->second);
+            leaving.push_back(it->second);
             it = live_.erase(it);
         } else {
             ++it;
         }
     }
+    std::reverse(leaving.begin(), leaving.end());  // taken from the back, in their order
     for (int index = first; index <= last; ++index) {
         Ref<CollectionViewItem>& item = live_[index];
+        if (!item && !leaving.empty()) {
+            item = std::move(leaving.back());
+            leaving.pop_back();
+            const bool shown = item->view()->isVisible();
+            if (shown) {
+                item->viewWillDisappear();
+                item->viewDidDisappear();
+            }
+            item->setRepresentedObject(content_[static_cast<size_t>(index)]);
+            item->view()->setGeometry(rectOfItem(index));
+            if (shown) {
+                item->viewWillAppear();
+                item->viewDidAppear();
+            } else {
+                item->view()->show();
+            }
+            continue;
+        }
         if (!item) {
             if (!reusable_.empty()) {
                 item = reusable_.back();
@@ -178,6 +239,10 @@ void CollectionView::tile() {
         item->view()->setGeometry(rectOfItem(index));
         item->view()->show();
     }
+    for (auto& item : leaving) {
+        item->view()->hide();
+        reusable_.push_back(std::move(item));
+    }
 }
 
 void CollectionView::resizeEvent(QResizeEvent* event) {
@@ -187,7 +252,7 @@ void CollectionView::resizeEvent(QResizeEvent* event) {
 }
 
 void CollectionView::scrollContentsBy(int, int) {
-    tile();
+    setNeedsTile();
     postBoundsDidChange();
 }
 

@@ -57,6 +57,8 @@ class CollectionView : public QAbstractScrollArea {
     void setItemSize(const QSize& size);
     void setSpacing(int spacing);
     void setContent(std::vector<plat::Value> content);
+    // Adds objects after the last: the items shown keep theirs.
+    void appendContent(std::vector<plat::Value> more);
     const std::vector<plat::Value>& content() const { return content_; }
     void setDelegate(const Ref<plat::Object>& delegate) { delegate_ = delegate; }
     Ref<plat::Object> delegate() const { return delegate_.lock(); }
@@ -66,7 +68,10 @@ class CollectionView : public QAbstractScrollArea {
 
     // The live item of an index on screen (null otherwise).
     Ref<CollectionViewItem> itemAtIndex(int index) const;
-    int liveItemCount() const { return static_cast<int>(live_.size()); }
+    int liveItemCount() const {
+        tileIfNeeded();
+        return static_cast<int>(live_.size());
+    }
     int madeItemCount() const { return made_; }
     QRect rectOfItem(int index) const;
     int indexAt(const QPoint& viewportPoint) const;
@@ -93,7 +98,13 @@ class CollectionView : public QAbstractScrollArea {
     int lineStep() const;
     int scrollOffset() const;
     void relayout();
+    void updateScrollBars();
     void tile();
+    // A tile on the next event-loop turn, before the grid paints: a page appended and a scroll
+    // that follows it at once lay their items out once, where the grid ends up. Whatever reads
+    // the items shown makes a pending tile at once.
+    void setNeedsTile();
+    void tileIfNeeded() const;
     void postBoundsDidChange();
 
     ItemFactory factory_;
@@ -105,6 +116,7 @@ class CollectionView : public QAbstractScrollArea {
     WeakRef<plat::Object> delegate_;
     ScrollDirection direction_ = ScrollDirection::Vertical;
     int made_ = 0;
+    bool tilePending_ = false;
     Ref<plat::Object> boundsObject_;
 };
 

@@ -4,7 +4,9 @@
 #include <QEvent>
 #include <QFontDatabase>
 #include <QPainter>
+#include <QRawFont>
 #include <QStyle>
+#include <QTextDocument>
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -48,10 +50,53 @@ QSize ElidingLabel::minimumSizeHint() const {
             whole.height()};
 }
 
+int ElidingLabel::naturalTextWidth() const {
+    // Measuring shapes the whole text: done once for each text and font, not on each paint.
+    const QString shown = text();
+    if (naturalWidth_ < 0 || shown != measuredText_ || font() != measuredFont_) {
+        measuredText_ = shown;
+        measuredFont_ = font();
+        naturalWidth_ = fontMetrics().horizontalAdvance(shown);
+    }
+    return naturalWidth_;
+}
+
+int ElidingLabel::oneLineRoomHeight() const {
+    const QString shown = text();
+    if (shown.isEmpty())
+        return 0;
+    // Several lines, or rich text, are laid out as QLabel lays them out.
+    if (shown.contains(QLatin1Char('\n')) || textFormat() == Qt::RichText ||
+        (textFormat() == Qt::AutoText && Qt::mightBeRichText(shown)))
+        return sizeHint().height();
+    // A line's height is that of the fonts it is drawn in: the label's own, and for characters
+    // that font lacks, the font the system gives their script. Measured once for each set of
+    // such scripts, for each font.
+    const QMargins around = contentsMargins();
+    const int frame = around.top() + around.bottom() + 2 * margin();
+    if (minimumHeight() > 0)
+        return sizeHint().height();
+    if (font() != lineFont_ || lineHeights_.empty()) {
+        lineFont_ = font();
+        lineRawFont_ = QRawFont::fromFont(lineFont_);
+        lineHeights_.clear();
+    }
+    std::vector<QChar::Script> others;
+    for (const char32_t c : shown.toUcs4()) {
+        if (!lineRawFont_.supportsCharacter(c))
+            others.push_back(QChar::script(c));
+    }
+    std::sort(others.begin(), others.end());
+    others.erase(std::unique(others.begin(), others.end()), others.end());
+    auto known = lineHeights_.find(others);
+    if (known == lineHeights_.end())
+        known = lineHeights_.emplace(std::move(others), sizeHint().height() - frame).first;
+    return known->second + frame;
+}
+
 void ElidingLabel::paintEvent(QPaintEvent* event) {
     QRect box = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
-    if (wordWrap() || fontMetrics().horizontalAdvance(text()) <= box.width() ||
-        !pixmap().isNull()) {
+    if (wordWrap() || !pixmap().isNull() || naturalTextWidth() <= box.width()) {
         QLabel::paintEvent(event);
         return;
     }
@@ -62,10 +107,21 @@ void ElidingLabel::paintEvent(QPaintEvent* event) {
                           palette(), isEnabled(), shown, foregroundRole());
 }
 
+int naturalTextWidth(const QLabel* label) {
+    if (!label || label->text().isEmpty())
+        return 0;
+    if (const auto* eliding = dynamic_cast<const ElidingLabel*>(label))
+        return eliding->naturalTextWidth();
+    return label->fontMetrics().horizontalAdvance(label->text());
+}
+
 int textRoomHeight(const QWidget* widget) {
     if (const auto* label = qobject_cast<const QLabel*>(widget)) {
         if (label->text().isEmpty() || !label->pixmap().isNull())
             return 0;
+        if (const auto* eliding = dynamic_cast<const ElidingLabel*>(label);
+            eliding && !label->wordWrap())
+            return eliding->oneLineRoomHeight();
         return label->wordWrap() ? label->heightForWidth(label->width())
                                  : label->sizeHint().height();
     }

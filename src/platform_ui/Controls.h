@@ -13,9 +13,12 @@
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRawFont>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ui {
 
@@ -44,11 +47,29 @@ class ElidingLabel : public QLabel {
   public:
     using QLabel::QLabel;
     QSize minimumSizeHint() const override;
+    // The width of the text on one line, measured once for each text and font.
+    int naturalTextWidth() const;
+    // The height the text needs on one line with the label's margins (textRoomHeight), as its
+    // size hint gives it: measured once for each font and each set of scripts whose characters
+    // the font lacks (which other fonts draw).
+    int oneLineRoomHeight() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+
+  private:
+    mutable QString measuredText_;
+    mutable QFont measuredFont_;
+    mutable int naturalWidth_ = -1;
+    mutable QFont lineFont_;
+    mutable QRawFont lineRawFont_;
+    // The height of a line by the scripts of its characters that the font lacks.
+    mutable std::map<std::vector<QChar::Script>, int> lineHeights_;
 };
 
+// The width a label's text takes on one line (0 without text); an eliding label measures each
+// text once.
+int naturalTextWidth(const QLabel* label);
 // Never shrinks the widget, and leaves one without text as it is. A label that wraps is measured
 // at its width.
 void giveTextRoom(QWidget* widget);

@@ -16,6 +16,7 @@
 #include <QTextLayout>
 #include <QTimer>
 #include <map>
+#include <set>
 #include <thread>
 
 #include "platform/net/UrlConnection.h"
@@ -239,13 +240,16 @@ TEST(ScreenKitTest, ListsAndGridsBuildOnlyWhatIsOnScreenAndReuseIt) {
     grid.resize(420, 600);
     grid.setItemSize({120, 160});
     int appeared = 0;
+    int disappeared = 0;
     class Item : public ui::CollectionViewItem {
       public:
-        explicit Item(int& appeared) : appeared_(appeared) {}
+        Item(int& appeared, int& disappeared) : appeared_(appeared), disappeared_(disappeared) {}
         void viewDidAppear() override { ++appeared_; }
+        void viewDidDisappear() override { ++disappeared_; }
         int& appeared_;
+        int& disappeared_;
     };
-    grid.setItemFactory([&] { return ui::ViewController::create<Item>(appeared); });
+    grid.setItemFactory([&] { return ui::ViewController::create<Item>(appeared, disappeared); });
     std::vector<plat::Value> content;
     for (int i = 0; i < 1000; ++i)
         content.emplace_back(int32_t{i});
@@ -265,6 +269,64 @@ TEST(ScreenKitTest, ListsAndGridsBuildOnlyWhatIsOnScreenAndReuseIt) {
     ASSERT_TRUE(grid.itemAtIndex(last));
     EXPECT_EQ(grid.itemAtIndex(last)->representedObject().intValue(), last);
     EXPECT_GT(appeared, grid.madeItemCount());  // reused items appear again
+    // Each item on screen appeared once more than it went.
+    EXPECT_EQ(appeared - disappeared, grid.liveItemCount());
+
+    // Objects added after the last leave the items on screen as they are; the grid grows to
+    // show them.
+    {
+        std::map<int, Ref<ui::CollectionViewItem>> live;
+        for (int i = 0; i <= last; ++i)
+            if (auto item = grid.itemAtIndex(i))
+                live[i] = item;
+        const int maximum = grid.verticalScrollBar()->maximum();
+        const int appearedAtEnd = appeared;
+        std::vector<plat::Value> more;
+        for (int i = 1000; i < 1100; ++i)
+            more.emplace_back(int32_t{i});
+        grid.appendContent(more);
+        ASSERT_EQ(grid.content().size(), 1100u);
+        EXPECT_EQ(grid.content()[1099].intValue(), 1099);
+        for (const auto& [index, item] : live) {
+            EXPECT_EQ(grid.itemAtIndex(index), item) << index;
+            EXPECT_EQ(item->representedObject().intValue(), index);
+        }
+        // Only the new objects that stand within the lines kept live appear.
+        EXPECT_EQ(appeared - appearedAtEnd, grid.liveItemCount() - static_cast<int>(live.size()));
+        EXPECT_GT(grid.verticalScrollBar()->maximum(), maximum);
+        grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum());
+        spin();
+        ASSERT_TRUE(grid.itemAtIndex(1099));
+        EXPECT_EQ(grid.itemAtIndex(1099)->representedObject().intValue(), 1099);
+        EXPECT_TRUE(grid.itemAtIndex(1099)->view()->isVisible());
+        EXPECT_EQ(appeared - disappeared, grid.liveItemCount());
+
+        // A page added at the foot of the grid and a scroll to the new end right after it lay
+        // their items out once, where the grid ends up: only the items that come into view
+        // appear, once each.
+        grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum() - 170);
+        spin();
+        std::set<int> shownBefore;
+        for (int i = 0; i < 1100; ++i)
+            if (grid.itemAtIndex(i))
+                shownBefore.insert(i);
+        ASSERT_TRUE(shownBefore.count(1099));  // the last line, not full, is in view
+        const int appearedBefore = appeared;
+        more.clear();
+        for (int i = 1100; i < 1200; ++i)
+            more.emplace_back(int32_t{i});
+        grid.appendContent(more);
+        grid.verticalScrollBar()->setValue(grid.verticalScrollBar()->maximum());
+        spin();
+        int entered = 0;
+        for (int i = 0; i < 1200; ++i)
+            entered += grid.itemAtIndex(i) && !shownBefore.count(i) ? 1 : 0;
+        EXPECT_GT(entered, 0);
+        EXPECT_EQ(appeared - appearedBefore, entered);
+        EXPECT_EQ(grid.itemAtIndex(1199)->representedObject().intValue(), 1199);
+        EXPECT_EQ(appeared - disappeared, grid.liveItemCount());
+        grid.setContent(content);
+    }
 
     // New content leaves the items on screen in their places: an item whose object changed
     // shows the new one and appears again, the others are left alone, and items past the end of
@@ -303,7 +365,7 @@ TEST(ScreenKitTest, ListsAndGridsBuildOnlyWhatIsOnScreenAndReuseIt) {
     strip.setScrollDirection(ui::CollectionView::ScrollDirection::Horizontal);
     auto delegate = std::make_shared<plat::Object>();
     strip.setDelegate(delegate);
-    strip.setItemFactory([&] { return ui::ViewController::create<Item>(appeared); });
+    strip.setItemFactory([&] { return ui::ViewController::create<Item>(appeared, disappeared); });
     strip.setContent(std::vector<plat::Value>(content.begin(), content.begin() + 30));
     strip.show();
     spin();
@@ -409,6 +471,59 @@ TEST(ScreenKitTest, GridsReportTheirBoundsItemsSelectAndSubviewsChangeWithTransi
     EXPECT_FALSE(ui::isRunningSubviewTransition(&container));
     EXPECT_EQ(first->parentWidget(), nullptr);
     second.release();  // the container owns it now
+}
+
+TEST(ScreenKitTest, AnElidingLabelMeasuresOnceAndFollowsItsTextAndFont) {
+    // What the label measures for its room and its width is what QLabel and the font measure,
+    // for each text and font it is given in turn.
+    ui::ElidingLabel label;
+    label.setFont(ui::thaiCapableFont(13));
+    label.resize(112, 17);
+    const std::vector<QString> texts = {"Book",
+                                        QString::fromUtf8("ผู้ใหญ่ฉบับพิเศษ"),
+                                        QString::fromUtf8("นิตยสารรายเดือนฉบับพิเศษสำหรับผู้อ่านทุกคน"),
+                                        QString::fromUtf8("漢字 ผู้"),
+                                        "two\nlines",
+                                        "<b>rich</b> text",
+                                        ""};
+    for (const QFont& font : {QFont(), ui::thaiCapableFont(13), ui::thaiCapableFont(24)}) {
+        label.setFont(font);
+        for (const QString& text : texts) {
+            label.setText(text);
+            EXPECT_EQ(ui::textRoomHeight(&label), text.isEmpty() ? 0 : label.sizeHint().height())
+                << text.toStdString() << " in " << font.toString().toStdString();
+            EXPECT_EQ(ui::naturalTextWidth(&label),
+                      text.isEmpty() ? 0 : label.fontMetrics().horizontalAdvance(text))
+                << text.toStdString() << " in " << font.toString().toStdString();
+        }
+    }
+
+    // Drawn as a label that was given only its present text: elided when too wide, whole when
+    // it fits, after texts of the other kind.
+    auto drawn = [](QLabel& shown) {
+        return shown.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    const QString shortText = texts[0];
+    const QString longText = texts[2];
+    label.setFont(ui::thaiCapableFont(13));
+    label.setStyleSheet("background: white; color: black");
+    for (const QString& text : {shortText, longText, shortText, longText}) {
+        label.setText(text);
+        ui::ElidingLabel fresh(text);
+        fresh.setFont(label.font());
+        fresh.setStyleSheet(label.styleSheet());
+        fresh.resize(label.size());
+        EXPECT_EQ(drawn(label), drawn(fresh)) << text.toStdString();
+    }
+    ui::ElidingLabel elided(longText);
+    elided.setFont(label.font());
+    elided.setStyleSheet(label.styleSheet());
+    elided.resize(label.size());
+    QLabel cut(label.fontMetrics().elidedText(longText, Qt::ElideRight, label.width()));
+    cut.setFont(label.font());
+    cut.setStyleSheet(label.styleSheet());
+    cut.resize(label.size());
+    EXPECT_EQ(drawn(elided), drawn(cut));
 }
 
 TEST(ScreenKitTest, ThaiTextLayersMasksFieldsAndUrls) {

@@ -1,7 +1,6 @@
 #include "app/common/QtImageView.h"
 
 #include <QLabel>
-#include <QPainter>
 #include <QPixmap>
 #include <QPixmapCache>
 
@@ -10,9 +9,9 @@
 
 namespace {
 
-// The picture as a label of that size shows it: stretched to the size once, with a bilinear
-// filter, and kept in the pixmap cache, so that the label draws it as it stands. A picture of
-// the label's size, or a label not sized yet, takes the picture as it is.
+// The picture as a label of that size shows it: stretched to the size once, smoothly, and kept
+// in the pixmap cache, so that the label draws it as it stands. A picture of the label's size,
+// or a label not sized yet, takes the picture as it is.
 QPixmap fitted(const QImage& image, QSize size) {
     if (image.isNull() || size.isEmpty() || image.size() == size)
         return QPixmap::fromImage(image);
@@ -23,15 +22,9 @@ QPixmap fitted(const QImage& image, QSize size) {
     QPixmap shown;
     if (QPixmapCache::find(key, &shown))
         return shown;
-    QImage scaled(
-        size, image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    scaled.fill(Qt::transparent);
-    {
-        QPainter painter(&scaled);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(scaled.rect(), image);
-    }
-    shown = QPixmap::fromImage(std::move(scaled));
+    // Scaled by the image itself: a painter's smooth drawing hands the work for each cover to
+    // Qt's thread pool and waits for it.
+    shown = QPixmap::fromImage(image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     QPixmapCache::insert(key, shown);
     return shown;
 }

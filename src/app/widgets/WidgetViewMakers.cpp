@@ -19,7 +19,11 @@ namespace {
 // picture stretched over it (faded while disabled).
 class PaintedSurface : public QAbstractButton {
   public:
-    using QAbstractButton::QAbstractButton;
+    // A page's widgets act on the mouse, as a page's links do: a click leaves the keys with the
+    // page view, which turns and scrolls the pages by them.
+    explicit PaintedSurface(QWidget* parent = nullptr) : QAbstractButton(parent) {
+        setFocusPolicy(Qt::NoFocus);
+    }
     QColor background = Qt::transparent;
     qreal borderWidth = 0;
     qreal cornerRadius = 0;
@@ -187,7 +191,6 @@ void installWidgetViewMakers() {
                                 [](VisibleWidget&, const QRectF& frame) -> Ref<WidgetView> {
                                     auto surface = std::make_unique<PaintedSurface>();
                                     surface->passesPresses = true;
-                                    surface->setFocusPolicy(Qt::NoFocus);
                                     return std::make_shared<SurfaceView>(std::move(surface), frame);
                                 });
 }

@@ -188,6 +188,9 @@ TEST_F(JourneyTest, ReaderWidgetsShowAndActAsOnTheirOwn) {
     ui::UrlOpener::setHandler(nullptr);
     EXPECT_EQ(opened, std::vector<std::string>{*ownLink->urlPath()});
     EXPECT_EQ(requestsNaming("MG01-2403"), before);
+    // The click leaves the keys with the page view, as a click on a link of a page does, so
+    // that the arrows still turn the pages.
+    EXPECT_EQ(window->focusWidget(), reader->pdfView());
 
     // Zoomed in, the scroller's pictures grow with the page.
     const double pictureWidth = pictures[0]->frame().width();

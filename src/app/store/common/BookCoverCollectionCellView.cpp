@@ -1,6 +1,5 @@
 #include "app/store/common/BookCoverCollectionCellView.h"
 
-#include <QFontMetrics>
 #include <algorithm>
 #include <QLabel>
 #include <QPushButton>
@@ -109,8 +108,13 @@ void BookCoverCollectionCellView::viewDidAppear() {
     view();
     const auto& registry = ui::ResourceRegistry::shared();
     const QImage back = registry.imageNamed(kCoverBack);
-    coverBackgroungImageView->setPixmap(registry.pixmapNamed(kCoverBack));
-    frontBookImageView->setPixmap(registry.pixmapNamed(kCoverFront));
+    // The frame pictures are set once: a reused cell shows them already.
+    for (const auto& [label, name] : {std::pair{coverBackgroungImageView.data(), kCoverBack},
+                                      std::pair{frontBookImageView.data(), kCoverFront}}) {
+        const QPixmap picture = registry.pixmapNamed(name);
+        if (label->pixmap().cacheKey() != picture.cacheKey())
+            label->setPixmap(picture);
+    }
     if (auto group = representedObject().as<VnShopGroupInfo>()) {
         titleTextField->setText(objectText(group->Title_));
         priceTextField->setText(objectText(group->Description_));
@@ -136,14 +140,14 @@ void BookCoverCollectionCellView::layOutTitle() {
     const QRectF cover = ui::frame(viewCover);
     const double x = cover.x() + 4;
     const double width = cover.width() - 8;
-    titleTextField->setWordWrap(false);
+    // Setting the wrap anew drops what the label measured of its text: only a change is set.
+    if (titleTextField->wordWrap())
+        titleTextField->setWordWrap(false);
     titleTextField->resize(static_cast<int>(width), 17);
     const double oneLine = std::max(17, ui::textRoomHeight(titleTextField));
     QRectF title{x, cover.y() - 2 - oneLine, width, oneLine};
     const double secondHeight = std::max(17, ui::textRoomHeight(priceTextField));
-    const int natural =
-        QFontMetrics(titleTextField->font()).horizontalAdvance(titleTextField->text());
-    if (natural > width) {
+    if (ui::naturalTextWidth(titleTextField) > width) {
         titleTextField->setWordWrap(true);
         const double twoLines = std::max(31, ui::textRoomHeight(titleTextField));
         const double second = priceTextField->text().isEmpty() ? 0 : secondHeight - 1;

@@ -261,20 +261,19 @@ void ShopCategoryMainViewController::viewDidLoad() {
     menuCollectionView->setDelegate(self());
     showTitle();
     menuCollectionView->setContent(valuesOf(*menu_));
-    collectionView->setContent(entryValues());
+    showEntries();
 }
 
-// The entries as the grid's values. A list that goes on from the one the values were made of (a
-// page appended) has values made for its new entries only.
-const std::vector<plat::Value>& ShopCategoryMainViewController::entryValues() {
-    const GroupList& made = *entryValuesOf_;
+void ShopCategoryMainViewController::showEntries() {
+    const GroupList& shown = *entriesShown_;
     const GroupList& now = *entries_;
-    if (now.size() < made.size() || !std::equal(made.begin(), made.end(), now.begin()))
-        entryValues_.clear();
-    entryValues_.insert(entryValues_.end(),
-                        now.begin() + static_cast<ptrdiff_t>(entryValues_.size()), now.end());
-    entryValuesOf_ = entries_;
-    return entryValues_;
+    if (now.size() >= shown.size() && collectionView->content().size() == shown.size() &&
+        std::equal(shown.begin(), shown.end(), now.begin()))
+        collectionView->appendContent(
+            {now.begin() + static_cast<ptrdiff_t>(shown.size()), now.end()});
+    else
+        collectionView->setContent({now.begin(), now.end()});
+    entriesShown_ = entries_;
 }
 
 void ShopCategoryMainViewController::showTitle() {
@@ -298,7 +297,7 @@ void ShopCategoryMainViewController::setShopMenuSortArray(
 void ShopCategoryMainViewController::setShopGroupArray(std::shared_ptr<const GroupList> entries) {
     entries_ = entries ? std::move(entries) : std::make_shared<const GroupList>();
     if (collectionView)
-        collectionView->setContent(entryValues());
+        showEntries();
 }
 
 // ---- Opening a list ----------------------------------------------------------------------------

@@ -141,7 +141,9 @@ class ShopCategoryMainViewController : public ui::ViewController {
     void cancelMenuRequest();
     void cancelItemRequest();
     void showTitle();
-    const std::vector<plat::Value>& entryValues();
+    // Gives the grid the entries: a list that goes on from the one it shows (a page appended)
+    // adds its new entries only.
+    void showEntries();
 
     WeakRef<plat::Object> delegate_;
     uint64_t boundsObserver_ = 0;
@@ -149,9 +151,8 @@ class ShopCategoryMainViewController : public ui::ViewController {
     std::optional<std::string> currentCodeSort_;
     std::shared_ptr<const GroupList> menu_ = std::make_shared<const GroupList>();
     std::shared_ptr<const GroupList> entries_ = std::make_shared<const GroupList>();
-    // The grid's values and the list they were made of.
-    std::vector<plat::Value> entryValues_;
-    std::shared_ptr<const GroupList> entryValuesOf_ = std::make_shared<const GroupList>();
+    // The list the grid shows.
+    std::shared_ptr<const GroupList> entriesShown_ = std::make_shared<const GroupList>();
     Ref<VnShopGroupInfo> currentGroupCate_;
     std::string title_;
     Ref<VnRequestContext> menuRequest_;

@@ -156,15 +156,24 @@ TEST_F(GroupListTest, TheScreenPlacesItsHeaderShowsItsOptionsAndPagesAtTheEndOfT
               ui::frame(all->menuView).y());
     ASSERT_TRUE(spinUntil([&] { return all->shopGroupArray()->size() == 48u; }, kPatience));
     ASSERT_TRUE(spinUntil([&] { return !all->isMenuRequestRunning(); }, kPatience));
-    // Scrolling to the end asks the next page; the grid grows with it.
+    // Scrolling to the end asks the next page; the grid grows with it, and the cells on screen
+    // keep their entries.
     scrollToEnd(all->collectionView);
     EXPECT_TRUE(all->isUpdateItem());
+    const auto lastCell = all->collectionView->itemAtIndex(47);
+    ASSERT_TRUE(lastCell);
     ASSERT_TRUE(spinUntil([&] { return all->shopGroupArray()->size() == 96u; }, kPatience));
     EXPECT_EQ(96u, all->collectionView->content().size());
     EXPECT_TRUE(gridHoldsEntries(all));
-    // A list put in place of a longer one: the grid holds it alone.
+    EXPECT_EQ(lastCell, all->collectionView->itemAtIndex(47));
+    EXPECT_EQ(lastCell->representedObject(), plat::Value((*all->shopGroupArray())[47]));
+    // A list put in place of a longer one: the grid holds it alone; the longer one back, the
+    // grid holds it whole.
+    const auto paged = all->shopGroupArray();
     all->setShopGroupArray(std::make_shared<const ShopCategoryMainViewController::GroupList>(
         all->shopGroupArray()->begin() + 1, all->shopGroupArray()->begin() + 3));
+    EXPECT_TRUE(gridHoldsEntries(all));
+    all->setShopGroupArray(paged);
     EXPECT_TRUE(gridHoldsEntries(all));
 }
 
