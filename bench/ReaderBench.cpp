@@ -8,7 +8,9 @@
 // 500-page issue of 1 MiB pages, the peak RSS reset once it is downloaded, paged to its end two
 // pages at a time. Prints reader_paging_ratio, reader_open_ratio, reader_large_open_ratio,
 // reader_peak_rss_mib and reader_max_open_documents, and the checker processes and layouts the
-// timed openings and moves made.
+// timed openings and moves made. Last, untimed, a 40-page issue downloaded with the reader open on
+// it and then opened three times: prints reader_layouts_per_downloaded_page (goal 1 when a page's
+// size differs from its placeholder's, 0 otherwise) and reader_checks_per_page_file (goal 1).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -52,6 +54,7 @@ constexpr const char* kPagingIssue = "RB01-0200";
 constexpr const char* kMemoryIssue = "RB02-0500";
 constexpr const char* kLargeIssue = "RB03-0412";
 constexpr const char* kSmallIssue = "RB04-0020";
+constexpr const char* kReadIssue = "RB05-0040";
 constexpr int kOpenPage = 100, kMoves = 20;
 const QSize kWindowSize(1200, 900);
 
@@ -349,6 +352,63 @@ void pageThroughLargeIssue() {
     spinUntil([] { return false; }, 200);
 }
 
+// The issue downloaded while the reader shows it, then opened three times: the view's layouts per
+// arriving page, and the checker processes per page file over all of it.
+void downloadWhileReading() {
+    Reader& r = reader();
+    r.controller->setUiContext(nullptr);
+    spinUntil([] { return false; }, 100);
+    const uint64_t checks = ui::PdfPageCheck::checksRun();
+    auto context = contextOf(kReadIssue);
+    r.controller->setUiContext(context);
+    r.controller->goToPage(0);
+    const auto document = r.controller->mainDocument();
+    const int count = document->pageCount();
+    std::vector<QSizeF> placeholders;
+    for (int i = 0; i < count; ++i)
+        placeholders.push_back(document->pageAtIndex(i)->displaySize());
+    // The opening's own layout made now, before any page can have arrived.
+    r.controller->pdfView()->documentSize();
+    const int layouts = r.controller->pdfView()->layoutCount();
+    const auto loaded = [&] {
+        if (!context->allPresentationPagesAvailable() || context->pagesBeingChecked() > 0 ||
+            context->context()->interactiveDownloading())
+            return false;
+        for (int i = 0; i < count; ++i) {
+            const auto page = document->pageAtIndex(i);
+            if (page->isImagePage() || !page->isParsed())
+                return false;
+        }
+        return true;
+    };
+    if (!spinUntil(loaded, 600000))
+        fail("the issue read while downloading did not load");
+    spinUntil([] { return false; }, 200);
+    const int downloadLayouts = r.controller->pdfView()->layoutCount() - layouts;
+    int resized = 0;
+    for (int i = 0; i < count; ++i)
+        resized += document->pageAtIndex(i)->displaySize() != placeholders[size_t(i)] ? 1 : 0;
+    for (int k = 0; k < 3; ++k) {
+        r.controller->setUiContext(nullptr);
+        r.controller->setUiContext(contextOf(kReadIssue));
+        r.controller->goToPage(0);
+        if (!spinUntil([&] { return r.painted(0); }))
+            fail("the downloaded issue was not painted");
+        spinUntil([] { return false; }, 200);
+    }
+    r.controller->setUiContext(nullptr);
+    if (count != 40)
+        fail("the issue read while downloading does not have its 40 pages");
+    std::printf("reader_layouts_per_downloaded_page %.2f\n",
+                static_cast<double>(downloadLayouts) / count);
+    std::printf("reader_checks_per_page_file %.2f\n",
+                static_cast<double>(ui::PdfPageCheck::checksRun() - checks) / count);
+    std::printf(
+        "(%d of %d pages differ in size from their placeholders; layouts while they "
+        "arrived: %d)\n",
+        resized, count, downloadLayouts);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -367,7 +427,8 @@ int main(int argc, char** argv) {
         for (const auto& [code, pages, bytes] :
              {std::tuple{kPagingIssue, 200, int64_t{0}},
               std::tuple{kMemoryIssue, 500, int64_t{1} << 20},
-              std::tuple{kLargeIssue, 412, int64_t{0}}, std::tuple{kSmallIssue, 20, int64_t{0}}}) {
+              std::tuple{kLargeIssue, 412, int64_t{0}}, std::tuple{kSmallIssue, 20, int64_t{0}},
+              std::tuple{kReadIssue, 40, int64_t{0}}}) {
             demo::SampleItem item;
             item.code = code;
             item.kind = demo::ItemKind::MagazineIssue;
@@ -417,6 +478,7 @@ int main(int argc, char** argv) {
             "at page 100: %.1f)\n",
             static_cast<unsigned long long>(counts().checks),
             counts().openings ? static_cast<double>(counts().layouts) / counts().openings : 0.0);
+        downloadWhileReading();
         benchmark::Shutdown();
         readerSlot().reset();
         GlobalService::releaseShared();
