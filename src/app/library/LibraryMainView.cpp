@@ -25,7 +25,7 @@
 PLAT_DEFINE_CLASS(LibraryMainView, ui::ViewController, [](auto& c) {
     c.method(LibraryShelfMessages::kStartLoading, &LibraryMainView::libraryListView_StartLoading)
         .method(LibraryShelfMessages::kLoadComplete, &LibraryMainView::libraryListView_LoadComplete)
-        .method("bookStoreContextActiveUserContextDidChange:",
+        .method(VnBookStoreContextObserver::kActiveUserContextDidChange,
                 &LibraryMainView::bookStoreContextActiveUserContextDidChange);
 })
 

@@ -14,7 +14,7 @@
 #include "vnlib/service/v2/VnRemoteReturnValue.h"
 
 PLAT_DEFINE_CLASS(GlobalService, plat::Object, [](auto& c) {
-    c.method("bookStoreContextActiveUserContextDidChange:",
+    c.method(VnBookStoreContextObserver::kActiveUserContextDidChange,
              &GlobalService::bookStoreContextActiveUserContextDidChange)
         .method("registerTokenToServer:", &GlobalService::registerTokenToServerWithToken)
         .method("registerTokenToServer", &GlobalService::registerTokenToServer)
