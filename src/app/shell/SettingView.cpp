@@ -6,9 +6,9 @@
 #include <QVBoxLayout>
 
 #include "app/library/LibraryResources.h"
+#include "app/services/GlobalService.h"
 #include "app/shell/BackgroundViews.h"
 #include "app/shell/ContentArea.h"
-#include "app/shell/GlobalService.h"
 #include "app/shell/ShellResources.h"
 #include "platform/core/Log.h"
 #include "platform_ui/Controls.h"

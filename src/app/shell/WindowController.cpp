@@ -17,8 +17,8 @@
 
 #include "app/library/LibraryMessages.h"
 #include "app/library/LibraryResources.h"
+#include "app/services/GlobalService.h"
 #include "app/shell/ContentArea.h"
-#include "app/shell/GlobalService.h"
 #include "app/shell/SettingView.h"
 #include "app/signon/OAuth.h"
 #include "app/store/StoreMessages.h"

@@ -1,8 +1,8 @@
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 
 #include <QLocale>
 
-#include "app/shell/ReaderHandOver.h"
+#include "app/services/ReaderHandOver.h"
 #include "platform/core/KeyValueCoding.h"
 #include "platform/core/Log.h"
 #include "platform/storage/InfoDictionary.h"
