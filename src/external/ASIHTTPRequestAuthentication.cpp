@@ -5,6 +5,7 @@
 
 #include "external/ASIHTTPRequest.h"
 #include "external/ASIHTTPRequestErrors.h"
+#include "external/ASIHTTPRequestMessages.h"
 
 // Session records hold the challenge object that applied their credentials.
 class ASIAuthenticationBox : public plat::Object {
@@ -301,8 +302,10 @@ void ASIHTTPRequest::askDelegateForCredentials() {
     Ref<plat::Object> target = delegate();
     if (!target)
         target = queue();
-    if (target && plat::respondsToSelector(target, "authenticationNeededForRequest:")) {
-        plat::send(target, "authenticationNeededForRequest:", self<ASIHTTPRequest>());
+    if (target &&
+        plat::respondsToSelector(target, ASIHTTPRequestQueueMessages::kAuthenticationNeeded)) {
+        plat::send(target, ASIHTTPRequestQueueMessages::kAuthenticationNeeded,
+                   self<ASIHTTPRequest>());
         return;
     }
     Block block;
@@ -318,8 +321,10 @@ void ASIHTTPRequest::askDelegateForProxyCredentials() {
     Ref<plat::Object> target = delegate();
     if (!target)
         target = queue();
-    if (target && plat::respondsToSelector(target, "proxyAuthenticationNeededForRequest:")) {
-        plat::send(target, "proxyAuthenticationNeededForRequest:", self<ASIHTTPRequest>());
+    if (target &&
+        plat::respondsToSelector(target, ASIHTTPRequestQueueMessages::kProxyAuthenticationNeeded)) {
+        plat::send(target, ASIHTTPRequestQueueMessages::kProxyAuthenticationNeeded,
+                   self<ASIHTTPRequest>());
         return;
     }
     Block block;

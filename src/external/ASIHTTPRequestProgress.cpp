@@ -2,6 +2,7 @@
 // progress to the receivers, the queue object and the blocks, always on the main thread.
 #include "external/ASIHTTPRequest.h"
 #include "external/ASIHTTPRequestErrors.h"
+#include "external/ASIHTTPRequestMessages.h"
 
 void ASIHTTPRequest::updateStatus() {
     auto keep = self<ASIHTTPRequest>();
@@ -90,9 +91,10 @@ void ASIHTTPRequest::updateUploadProgress() {
         return;
     auto me = self<ASIHTTPRequest>();
     for (Receiver receiver : {Receiver::Queue, Receiver::Upload}) {
-        deliver(receiver, "request:didSendBytes:", [me, amount](const Ref<plat::Object>& target) {
-            plat::send(target, "request:didSendBytes:", me, amount);
-        });
+        deliver(receiver, ASIHTTPRequestQueueMessages::kDidSendBytes.text(),
+                [me, amount](const Ref<plat::Object>& target) {
+                    plat::send(target, ASIHTTPRequestQueueMessages::kDidSendBytes, me, amount);
+                });
     }
     deliverFraction(Receiver::Upload, totalBytesSent() - uploadBufferSize_,
                     postLength() - std::min(postLength(), uploadBufferSize_));
@@ -124,9 +126,9 @@ void ASIHTTPRequest::updateDownloadProgress() {
     }
     auto me = self<ASIHTTPRequest>();
     for (Receiver receiver : {Receiver::Queue, Receiver::Download}) {
-        deliver(receiver,
-                "request:didReceiveBytes:", [me, amount](const Ref<plat::Object>& target) {
-                    plat::send(target, "request:didReceiveBytes:", me, amount);
+        deliver(receiver, ASIHTTPRequestQueueMessages::kDidReceiveBytes.text(),
+                [me, amount](const Ref<plat::Object>& target) {
+                    plat::send(target, ASIHTTPRequestQueueMessages::kDidReceiveBytes, me, amount);
                 });
     }
     const uint64_t total = contentLength() + partialDownloadSize();
@@ -146,9 +148,10 @@ void ASIHTTPRequest::updateDownloadProgress() {
 void ASIHTTPRequest::incrementUploadSizeBy(int64_t amount) {
     auto me = self<ASIHTTPRequest>();
     for (Receiver receiver : {Receiver::Queue, Receiver::Upload}) {
-        deliver(receiver,
-                "request:incrementUploadSizeBy:", [me, amount](const Ref<plat::Object>& target) {
-                    plat::send(target, "request:incrementUploadSizeBy:", me, amount);
+        deliver(receiver, ASIHTTPRequestQueueMessages::kIncrementUploadSizeBy.text(),
+                [me, amount](const Ref<plat::Object>& target) {
+                    plat::send(target, ASIHTTPRequestQueueMessages::kIncrementUploadSizeBy, me,
+                               amount);
                 });
     }
     onMainThread([me, amount] {
@@ -165,9 +168,10 @@ void ASIHTTPRequest::incrementUploadSizeBy(int64_t amount) {
 void ASIHTTPRequest::incrementDownloadSizeBy(int64_t amount) {
     auto me = self<ASIHTTPRequest>();
     for (Receiver receiver : {Receiver::Queue, Receiver::Download}) {
-        deliver(receiver,
-                "request:incrementDownloadSizeBy:", [me, amount](const Ref<plat::Object>& target) {
-                    plat::send(target, "request:incrementDownloadSizeBy:", me, amount);
+        deliver(receiver, ASIHTTPRequestQueueMessages::kIncrementDownloadSizeBy.text(),
+                [me, amount](const Ref<plat::Object>& target) {
+                    plat::send(target, ASIHTTPRequestQueueMessages::kIncrementDownloadSizeBy, me,
+                               amount);
                 });
     }
     onMainThread([me, amount] {
@@ -185,9 +189,10 @@ void ASIHTTPRequest::removeUploadProgressSoFar() {
     const int64_t amount = -static_cast<int64_t>(totalBytesSent());
     auto me = self<ASIHTTPRequest>();
     for (Receiver receiver : {Receiver::Queue, Receiver::Upload}) {
-        deliver(receiver, "request:didSendBytes:", [me, amount](const Ref<plat::Object>& target) {
-            plat::send(target, "request:didSendBytes:", me, amount);
-        });
+        deliver(receiver, ASIHTTPRequestQueueMessages::kDidSendBytes.text(),
+                [me, amount](const Ref<plat::Object>& target) {
+                    plat::send(target, ASIHTTPRequestQueueMessages::kDidSendBytes, me, amount);
+                });
     }
     deliverFraction(Receiver::Upload, 0, postLength());
     const uint64_t total = postLength();
@@ -214,9 +219,10 @@ void ASIHTTPRequest::setUploadProgressDelegate(const Ref<plat::Object>& receiver
         std::lock_guard lock(cancelledLock_);
         uploadProgressDelegate_ = receiver;
     }
-    deliver(Receiver::Upload, "setMaxValue:", [](const Ref<plat::Object>& target) {
-        plat::send(target, "setMaxValue:", 1.0);
-    });
+    deliver(Receiver::Upload, ASIProgressIndicatorMessages::kSetMaxValue.text(),
+            [](const Ref<plat::Object>& target) {
+                plat::send(target, ASIProgressIndicatorMessages::kSetMaxValue, 1.0);
+            });
 }
 
 Ref<plat::Object> ASIHTTPRequest::downloadProgressDelegate() const {
@@ -229,9 +235,10 @@ void ASIHTTPRequest::setDownloadProgressDelegate(const Ref<plat::Object>& receiv
         std::lock_guard lock(cancelledLock_);
         downloadProgressDelegate_ = receiver;
     }
-    deliver(Receiver::Download, "setMaxValue:", [](const Ref<plat::Object>& target) {
-        plat::send(target, "setMaxValue:", 1.0);
-    });
+    deliver(Receiver::Download, ASIProgressIndicatorMessages::kSetMaxValue.text(),
+            [](const Ref<plat::Object>& target) {
+                plat::send(target, ASIProgressIndicatorMessages::kSetMaxValue, 1.0);
+            });
 }
 
 void ASIHTTPRequest::deliver(Receiver receiver, const std::string& selector,
@@ -251,9 +258,10 @@ void ASIHTTPRequest::deliver(Receiver receiver, const std::string& selector,
 void ASIHTTPRequest::deliverFraction(Receiver receiver, uint64_t progress, uint64_t total) {
     const double fraction =
         total == 0 ? 0.0 : static_cast<double>(progress) / static_cast<double>(total);
-    deliver(receiver, "setDoubleValue:", [fraction](const Ref<plat::Object>& target) {
-        plat::send(target, "setDoubleValue:", fraction);
-    });
+    deliver(receiver, ASIProgressIndicatorMessages::kSetDoubleValue.text(),
+            [fraction](const Ref<plat::Object>& target) {
+                plat::send(target, ASIProgressIndicatorMessages::kSetDoubleValue, fraction);
+            });
 }
 
 Ref<ASIHTTPRequest> ASIHTTPRequest::HEADRequest() const {

@@ -2,6 +2,7 @@
 // thread; failing a request once.
 #include "external/ASIHTTPRequest.h"
 #include "external/ASIHTTPRequestErrors.h"
+#include "external/ASIHTTPRequestMessages.h"
 #include "platform/core/Object.h"
 
 namespace {
@@ -11,6 +12,12 @@ template <class... A>
 void tell(const Ref<plat::Object>& target, const std::string& selector, A&&... args) {
     if (target && !selector.empty())
         plat::sendIfResponds(target, plat::Selector(selector), std::forward<A>(args)...);
+}
+
+template <class S, class... A>
+void tell(const Ref<plat::Object>& target, const plat::Message<S>& message, A&&... args) {
+    if (target)
+        plat::sendIfResponds(target, message, std::forward<A>(args)...);
 }
 
 }  // namespace
@@ -27,7 +34,7 @@ void ASIHTTPRequest::requestStarted() {
     }
     if (block)
         block();
-    tell(queue(), "requestStarted:", me);
+    tell(queue(), ASIHTTPRequestQueueMessages::kStarted, me);
 }
 
 void ASIHTTPRequest::requestReceivedResponseHeaders(const Ref<plat::Dictionary>& headers) {
@@ -43,7 +50,7 @@ void ASIHTTPRequest::requestReceivedResponseHeaders(const Ref<plat::Dictionary>&
     }
     if (block)
         block(headers);
-    tell(queue(), "request:didReceiveResponseHeaders:", me, value);
+    tell(queue(), ASIHTTPRequestQueueMessages::kDidReceiveResponseHeaders, me, value);
 }
 
 void ASIHTTPRequest::requestWillRedirectToURL(const plat::Url& url) {
@@ -52,13 +59,13 @@ void ASIHTTPRequest::requestWillRedirectToURL(const plat::Url& url) {
     auto me = self<ASIHTTPRequest>();
     const plat::Value text(url.absoluteString());
     tell(delegate(), willRedirectSelector(), me, text);
-    tell(queue(), "request:willRedirectToURL:", me, text);
+    tell(queue(), ASIHTTPRequestQueueMessages::kWillRedirectToURL, me, text);
 }
 
 void ASIHTTPRequest::requestRedirected() {
     if (error() || mainRequest())
         return;
-    tell(delegate(), "requestRedirected:", self<ASIHTTPRequest>());
+    tell(delegate(), ASIHTTPRequestDelegateMessages::kRedirected, self<ASIHTTPRequest>());
     Block block;
     {
         std::lock_guard lock(propertyMutex_);
@@ -99,7 +106,7 @@ void ASIHTTPRequest::reportFinished() {
     }
     if (block)
         block();
-    tell(queue(), "requestFinished:", me);
+    tell(queue(), ASIHTTPRequestQueueMessages::kFinished, me);
 }
 
 void ASIHTTPRequest::reportFailure() {
@@ -112,7 +119,7 @@ void ASIHTTPRequest::reportFailure() {
     }
     if (block)
         block();
-    tell(queue(), "requestFailed:", me);
+    tell(queue(), ASIHTTPRequestQueueMessages::kFailed, me);
 }
 
 void ASIHTTPRequest::failWithError(Ref<plat::Error> theError) {

@@ -259,7 +259,8 @@ void CollectionView::scrollContentsBy(int, int) {
 void CollectionView::mousePressEvent(QMouseEvent* event) {
     const int index = indexAt(event->position().toPoint());
     if (index >= 0)
-        plat::sendIfResponds(delegate_.lock(), "collectionView:didSelectItemAtIndex:", this, index);
+        plat::sendIfResponds(delegate_.lock(), CollectionViewDelegate::kDidSelectItemAtIndex, this,
+                             index);
 }
 
 }  // namespace ui

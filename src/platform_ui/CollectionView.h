@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/Message.h"
 #include "platform/core/Value.h"
 #include "platform_ui/ViewController.h"
 
@@ -43,6 +44,14 @@ class CollectionViewItem : public ViewController {
     plat::Value representedObject_;
     QPointer<CollectionView> collectionView_;
     bool selected_ = false;
+};
+
+class CollectionView;
+
+// The grid's delegate message for a clicked item: the grid and the item's index.
+struct CollectionViewDelegate {
+    static constexpr plat::Message<void(CollectionView*, int)> kDidSelectItemAtIndex{
+        "collectionView:didSelectItemAtIndex:"};
 };
 
 class CollectionView : public QAbstractScrollArea {

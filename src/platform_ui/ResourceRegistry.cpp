@@ -11,10 +11,53 @@ ResourceRegistry& ResourceRegistry::shared() {
     return registry;
 }
 
-void ResourceRegistry::registerController(const std::string& storyboard,
+namespace {
+
+// Whether two registrations come from the same code: the same function, or closures of the same
+// lambda (its captures may differ, as a registration run again may capture anew).
+template <class R, class... A>
+bool sameProvider(const std::function<R(A...)>& held, const std::function<R(A...)>& offered) {
+    if (held.target_type() != offered.target_type())
+        return false;
+    using Function = R (*)(A...);
+    if (const auto* function = held.template target<Function>())
+        return *function == *offered.template target<Function>();
+    return true;
+}
+
+template <class Key, class F>
+bool registerOnce(std::map<Key, F>& held, const Key& key, F offered, const std::string& what) {
+    const auto it = held.find(key);
+    if (it == held.end() || !it->second) {
+        held[key] = std::move(offered);
+        return true;
+    }
+    if (!sameProvider(it->second, offered)) {
+        plat::log(plat::format(
+            "%s is registered already by another provider: the second is refused", what.c_str()));
+        return false;
+    }
+    it->second = std::move(offered);
+    return true;
+}
+
+}  // namespace
+
+bool ResourceRegistry::registerController(const std::string& storyboard,
                                           const std::string& identifier,
                                           ControllerFactory factory) {
+    return registerOnce(controllers_, {storyboard, identifier}, std::move(factory),
+                        "Controller \"" + identifier + "\" in storyboard \"" + storyboard + "\"");
+}
+
+void ResourceRegistry::replaceController(const std::string& storyboard,
+                                         const std::string& identifier, ControllerFactory factory) {
     controllers_[{storyboard, identifier}] = std::move(factory);
+}
+
+void ResourceRegistry::removeController(const std::string& storyboard,
+                                        const std::string& identifier) {
+    controllers_.erase({storyboard, identifier});
 }
 
 Ref<plat::Object> ResourceRegistry::instantiateController(const std::string& storyboard,
@@ -28,7 +71,11 @@ Ref<plat::Object> ResourceRegistry::instantiateController(const std::string& sto
     return it->second();
 }
 
-void ResourceRegistry::registerNib(const std::string& name, NibBuilder builder) {
+bool ResourceRegistry::registerNib(const std::string& name, NibBuilder builder) {
+    return registerOnce(nibs_, name, std::move(builder), "Nib \"" + name + "\"");
+}
+
+void ResourceRegistry::replaceNib(const std::string& name, NibBuilder builder) {
     nibs_[name] = std::move(builder);
 }
 

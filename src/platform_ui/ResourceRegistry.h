@@ -3,6 +3,10 @@
 // controllers under (storyboard, identifier), builders of widget trees under a nib name (they
 // wire the owner's outlets and actions), named images in resource folders (the extension is
 // optional) and resource files named exactly. An unknown name gives null and a log line.
+// A name has one provider: a second registration of a controller or nib under a name already
+// taken is refused (logged, the first stays) unless it comes from the very same registration
+// (the same factory code run again, as when the areas register once more). Test doubles take a
+// name over with replaceController and give it back with removeController.
 // Named images are read once, in the format the screen paints without converting, and shown
 // from one shared pixmap each.
 #include <QImage>
@@ -18,6 +22,7 @@
 #include <vector>
 
 #include "platform/core/Object.h"
+#include "platform_ui/ScreenName.h"
 
 namespace ui {
 
@@ -28,16 +33,34 @@ class ResourceRegistry {
 
     static ResourceRegistry& shared();
 
-    void registerController(const std::string& storyboard, const std::string& identifier,
+    // False (and logged) when another provider holds the name.
+    bool registerController(const std::string& storyboard, const std::string& identifier,
                             ControllerFactory factory);
+    bool registerController(ScreenName name, ControllerFactory factory) {
+        return registerController(name.storyboard, name.identifier, std::move(factory));
+    }
+    // For test doubles: the name is served by this factory whoever held it.
+    void replaceController(const std::string& storyboard, const std::string& identifier,
+                           ControllerFactory factory);
+    void removeController(const std::string& storyboard, const std::string& identifier);
+    void removeController(ScreenName name) { removeController(name.storyboard, name.identifier); }
     Ref<plat::Object> instantiateController(const std::string& storyboard,
                                             const std::string& identifier) const;
+    Ref<plat::Object> instantiateController(ScreenName name) const {
+        return instantiateController(name.storyboard, name.identifier);
+    }
     template <class T>
     Ref<T> instantiate(const std::string& storyboard, const std::string& identifier) const {
         return std::dynamic_pointer_cast<T>(instantiateController(storyboard, identifier));
     }
+    template <class T>
+    Ref<T> instantiate(ScreenName name) const {
+        return instantiate<T>(name.storyboard, name.identifier);
+    }
 
-    void registerNib(const std::string& name, NibBuilder builder);
+    // False (and logged) when another provider holds the name.
+    bool registerNib(const std::string& name, NibBuilder builder);
+    void replaceNib(const std::string& name, NibBuilder builder);
     bool hasNib(const std::string& name) const;
     std::unique_ptr<QWidget> loadNib(const std::string& name, plat::Object& owner) const;
 

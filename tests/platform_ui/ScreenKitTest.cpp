@@ -730,3 +730,59 @@ TEST(ScreenKitTest, ThaiTextLayersMasksFieldsAndUrls) {
 }
 
 }  // namespace
+
+namespace {
+
+Ref<plat::Object> screenNamed(const char* nib) {
+    return ui::ViewController::create<ui::ViewController>(nib);
+}
+
+std::string madeNib(const ui::ResourceRegistry& registry, ui::ScreenName name) {
+    const auto made = registry.instantiate<ui::ViewController>(name);
+    return made ? made->nibName() : "none";
+}
+
+std::unique_ptr<QWidget> firstLayout(plat::Object&) {
+    auto view = std::make_unique<QWidget>();
+    view->setObjectName("first");
+    return view;
+}
+
+std::unique_ptr<QWidget> secondLayout(plat::Object&) {
+    auto view = std::make_unique<QWidget>();
+    view->setObjectName("second");
+    return view;
+}
+
+}  // namespace
+
+TEST(ScreenKitTest, ANameHasOneProviderAndItsOwnRegistrationMayRunAgain) {
+    ui::ResourceRegistry registry;
+    constexpr ui::ScreenName kScreen{"Main", "Screen"};
+    const auto provide = [&registry](const char* nib) {
+        return registry.registerController(kScreen, [nib] { return screenNamed(nib); });
+    };
+    EXPECT_TRUE(provide("first"));
+    EXPECT_TRUE(provide("first again"));  // the same registration run again stays its provider
+    EXPECT_EQ(madeNib(registry, kScreen), "first again");
+    EXPECT_FALSE(registry.registerController(kScreen, [] { return screenNamed("stranger"); }));
+    EXPECT_EQ(madeNib(registry, kScreen), "first again");
+    EXPECT_FALSE(registry.registerController("Main", "Screen", nullptr));  // nor taken away so
+
+    // A double takes the name over on purpose and gives it back.
+    registry.replaceController("Main", "Screen", [] { return screenNamed("double"); });
+    EXPECT_EQ(madeNib(registry, kScreen), "double");
+    registry.removeController("Main", "Screen");
+    EXPECT_EQ(madeNib(registry, kScreen), "none");
+    EXPECT_TRUE(registry.registerController(kScreen, [] { return screenNamed("later"); }));
+    EXPECT_EQ(madeNib(registry, kScreen), "later");
+
+    // Nibs: a builder function is its own provider; another function is refused.
+    plat::Object owner;
+    EXPECT_TRUE(registry.registerNib("Layout", firstLayout));
+    EXPECT_TRUE(registry.registerNib("Layout", firstLayout));
+    EXPECT_FALSE(registry.registerNib("Layout", secondLayout));
+    EXPECT_EQ(registry.loadNib("Layout", owner)->objectName(), "first");
+    registry.replaceNib("Layout", secondLayout);
+    EXPECT_EQ(registry.loadNib("Layout", owner)->objectName(), "second");
+}

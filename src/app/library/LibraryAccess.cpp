@@ -1,6 +1,6 @@
 #include "app/library/LibraryAccess.h"
 
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 
 Ref<VnBookStoreUserContext> libraryActiveUser() {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/common/QtImageView.h"
+#include "app/library/LibraryResources.h"
 #include "app/library/LibraryTexts.h"
 #include "platform/core/Log.h"
 #include "platform_ui/Controls.h"
@@ -28,7 +29,6 @@ PLAT_DEFINE_CLASS(LibraryBookShelfCollectionCellView, ui::CollectionViewItem, []
 
 namespace {
 
-constexpr const char* kStoryboard = "LibraryStoryboard";
 constexpr const char* kCoverPlaceholder = "vn3_cover_back.png";
 constexpr QSize kCoverSize(120, 160);  // the placeholder's size
 // The cover's shadow: dark grey, no offset, a blur of 2 points (two box passes of that radius,
@@ -140,7 +140,7 @@ LibraryBookShelfCollectionCellView::~LibraryBookShelfCollectionCellView() = defa
 
 Ref<LibraryBookShelfCollectionCellView> LibraryBookShelfCollectionCellView::makeFromStoryboard() {
     if (auto cell = ui::ResourceRegistry::shared().instantiate<LibraryBookShelfCollectionCellView>(
-            kStoryboard, kIdentifier))
+            LibraryScreens::kShelfCell))
         return cell;
     return ui::ViewController::create<LibraryBookShelfCollectionCellView>();
 }

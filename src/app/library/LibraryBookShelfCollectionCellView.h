@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+#include "app/library/LibraryResources.h"
 #include "app/library/LibraryShelfBookInfo.h"
 #include "platform_ui/CollectionView.h"
 
@@ -25,7 +26,7 @@ class LibraryBookShelfCollectionCellView : public ui::CollectionViewItem, public
   public:
     static constexpr int kWidth = 150;
     static constexpr int kHeight = 290;
-    static constexpr const char* kIdentifier = "LibraryBookShelfCollectionCellView";
+    static constexpr const char* kIdentifier = LibraryScreens::kShelfCell.identifier;
 
     LibraryBookShelfCollectionCellView();
     ~LibraryBookShelfCollectionCellView() override;

@@ -7,10 +7,12 @@
 #include "app/library/LibraryAccess.h"
 #include "app/library/LibraryListView.h"
 #include "app/library/LibraryMessages.h"
+#include "app/library/LibraryResources.h"
 #include "app/library/LibraryTexts.h"
+#include "app/services/GlobalService.h"
 #include "app/shell/ContentArea.h"
-#include "app/shell/GlobalService.h"
 #include "app/shell/HZLoading.h"
+#include "app/shell/ShellResources.h"
 #include "platform/core/Log.h"
 #include "platform_ui/Alert.h"
 #include "platform_ui/ResourceRegistry.h"
@@ -23,7 +25,7 @@
 PLAT_DEFINE_CLASS(LibraryMainView, ui::ViewController, [](auto& c) {
     c.method(LibraryShelfMessages::kStartLoading, &LibraryMainView::libraryListView_StartLoading)
         .method(LibraryShelfMessages::kLoadComplete, &LibraryMainView::libraryListView_LoadComplete)
-        .method("bookStoreContextActiveUserContextDidChange:",
+        .method(VnBookStoreContextObserver::kActiveUserContextDidChange,
                 &LibraryMainView::bookStoreContextActiveUserContextDidChange);
 })
 
@@ -40,12 +42,10 @@ PLAT_DEFINE_CLASS(LibraryMainViewController, ui::ViewController, [](auto& c) {
 
 namespace {
 
-constexpr const char* kLibraryStoryboard = "LibraryStoryboard";
-
 // A controller of the storyboard, or a plain one of that class when none is registered.
 template <class T>
-Ref<T> instantiate(const char* identifier) {
-    if (auto made = ui::ResourceRegistry::shared().instantiate<T>(kLibraryStoryboard, identifier))
+Ref<T> instantiate(ui::ScreenName name) {
+    if (auto made = ui::ResourceRegistry::shared().instantiate<T>(name))
         return made;
     return ui::ViewController::create<T>();
 }
@@ -101,7 +101,7 @@ void LibraryMainView::buildShelves() {
     // Frames are y-up: the magazine shelf at y 0 lies at the bottom, the book shelf at y 350 on
     // top.
     const auto makeShelf = [&](const char* title, bool books, int y) {
-        auto shelf = instantiate<LibraryListView>("LibraryListView");
+        auto shelf = instantiate<LibraryListView>(LibraryScreens::kShelf);
         QWidget* shelfView = shelf->view();
         shelf->setTitleLibrary(title);
         shelf->setBookLibraryMode(books);
@@ -178,7 +178,7 @@ LibraryMainViewController::LibraryMainViewController()
 LibraryMainViewController::~LibraryMainViewController() = default;
 
 void LibraryMainViewController::awakeFromNib() {
-    libraryMainView_ = instantiate<LibraryMainView>("LibraryMain");
+    libraryMainView_ = instantiate<LibraryMainView>(LibraryScreens::kMainView);
     libraryMainView_->setDelegate(self());
 }
 
@@ -199,7 +199,7 @@ std::unique_ptr<QWidget> LibraryMainViewController::loadView() {
 
 void LibraryMainViewController::viewDidLoad() {
     shell::addFilling(mainView_, libraryMainView_->view());
-    hzLoading_ = ui::ResourceRegistry::shared().instantiate<HZLoading>("", "HZLoading");
+    hzLoading_ = ui::ResourceRegistry::shared().instantiate<HZLoading>(ShellScreens::kLoading);
     if (!hzLoading_)
         hzLoading_ = ui::ViewController::create<HZLoading>();
     hzLoading_->setDelegate(self());

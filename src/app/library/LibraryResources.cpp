@@ -10,22 +10,19 @@
 namespace {
 
 template <class T>
-void registerMade(ui::ResourceRegistry& registry, const char* storyboard, const char* identifier) {
-    registry.registerController(storyboard, identifier,
-                                [] { return ui::ViewController::create<T>(); });
+void registerMade(ui::ResourceRegistry& registry, ui::ScreenName name) {
+    registry.registerController(name, [] { return ui::ViewController::create<T>(); });
 }
 
 }  // namespace
 
 void registerLibraryResources(ui::ResourceRegistry& registry) {
-    constexpr const char* kStoryboard = "LibraryStoryboard";
-    registerMade<LibraryMainViewController>(registry, kStoryboard, "LibraryMainViewController");
-    registerMade<LibraryMainView>(registry, kStoryboard, "LibraryMain");
-    registerMade<LibraryListView>(registry, kStoryboard, "LibraryListView");
-    registerMade<LibraryBookShelfCollectionCellView>(
-        registry, kStoryboard, LibraryBookShelfCollectionCellView::kIdentifier);
+    registerMade<LibraryMainViewController>(registry, LibraryScreens::kLibrary);
+    registerMade<LibraryMainView>(registry, LibraryScreens::kMainView);
+    registerMade<LibraryListView>(registry, LibraryScreens::kShelf);
+    registerMade<LibraryBookShelfCollectionCellView>(registry, LibraryScreens::kShelfCell);
     // The screens made from nibs of their own.
-    registerMade<LibraryMainViewController>(registry, "", "LibraryMainViewController");
-    registerMade<BorrowHistoryViewController>(registry, "", "BorrowHistoryViewController");
-    registerMade<ReserveBookViewController>(registry, "", "ReserveBookViewController");
+    registerMade<LibraryMainViewController>(registry, LibraryScreens::kLibraryNib);
+    registerMade<BorrowHistoryViewController>(registry, LibraryScreens::kBorrowHistory);
+    registerMade<ReserveBookViewController>(registry, LibraryScreens::kReservations);
 }

@@ -9,7 +9,7 @@
 #include "app/library/LibraryTableSource.h"
 #include "app/library/LibraryTexts.h"
 #include "app/library/ReserveBookItemTableCellView.h"
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "platform_ui/Alert.h"
 #include "platform_ui/Controls.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"

@@ -4,7 +4,7 @@
 #include "platform_ui/ResourceRegistry.h"
 
 void registerLinkResources(ui::ResourceRegistry& registry) {
-    registry.registerController("", "UriDirect", [] {
+    registry.registerController(LinkScreens::kUriDirect, [] {
         return std::static_pointer_cast<plat::Object>(std::make_shared<UriDirect>());
     });
 }

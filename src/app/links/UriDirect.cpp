@@ -5,7 +5,7 @@
 #include <climits>
 
 #include "app/links/VarnelUriData.h"
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "platform/core/Log.h"
 #include "platform_ui/UrlOpener.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"

@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "app/shell/WindowController.h"
 #include "app/signon/OAuth.h"
 #include "external/AFImageView.h"

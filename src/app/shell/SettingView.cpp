@@ -5,9 +5,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/library/LibraryResources.h"
+#include "app/services/GlobalService.h"
 #include "app/shell/BackgroundViews.h"
 #include "app/shell/ContentArea.h"
-#include "app/shell/GlobalService.h"
+#include "app/shell/ShellResources.h"
 #include "platform/core/Log.h"
 #include "platform_ui/Controls.h"
 #include "platform_ui/ResourceRegistry.h"
@@ -40,8 +42,8 @@ struct SettingView::Outlets {
 
 namespace {
 
-constexpr const char* kNibNames[] = {"ReserveBookViewController", "BorrowHistoryViewController",
-                                     "UserInfoViewController"};
+constexpr ui::ScreenName kMemberScreens[] = {
+    LibraryScreens::kReservations, LibraryScreens::kBorrowHistory, ShellScreens::kUserInfo};
 
 ui::TextField* readOnlyField(QWidget* parent) {
     auto* field = new ui::TextField(parent);  // owned by its parent
@@ -211,9 +213,10 @@ void SettingView::openMemberScreen(Kind kind) {
     }
     opened = {};
     auto made = std::dynamic_pointer_cast<ui::ViewController>(
-        ui::ResourceRegistry::shared().instantiateController("", kNibNames[kind]));
+        ui::ResourceRegistry::shared().instantiateController(kMemberScreens[kind]));
     if (!made) {
-        plat::log(plat::format("No member screen \"%s\": an empty page is shown", kNibNames[kind]));
+        plat::log(plat::format("No member screen \"%s\": an empty page is shown",
+                               kMemberScreens[kind].identifier));
         made = std::make_shared<ui::ViewController>();
     }
     QWidget* info = infoView();

@@ -22,9 +22,9 @@ void registerShellResources(ui::ResourceRegistry& registry) {
         registry.addImageFolder(folder.parent_path() / "share" / "varnel" / "images");
     registry.addImageFolder(VARNEL_BUILD_IMAGE_FOLDER);
 
-    registry.registerController("", "HZLoading",
+    registry.registerController(ShellScreens::kLoading,
                                 [] { return ui::ViewController::create<HZLoading>(); });
-    registry.registerController("", "UserInfoViewController", [] {
+    registry.registerController(ShellScreens::kUserInfo, [] {
         return ui::ViewController::create<UserInfoViewController>();
     });
 }

@@ -4,8 +4,8 @@
 #include <QFormLayout>
 #include <QLabel>
 
+#include "app/services/GlobalService.h"
 #include "app/shell/BackgroundViews.h"
-#include "app/shell/GlobalService.h"
 #include "platform/core/Log.h"
 #include "platform_ui/Controls.h"
 #include "vnlib/dev/request/VnRequestContext.h"

@@ -16,11 +16,13 @@
 #include <algorithm>
 
 #include "app/library/LibraryMessages.h"
+#include "app/library/LibraryResources.h"
+#include "app/services/GlobalService.h"
 #include "app/shell/ContentArea.h"
-#include "app/shell/GlobalService.h"
 #include "app/shell/SettingView.h"
 #include "app/signon/OAuth.h"
 #include "app/store/StoreMessages.h"
+#include "app/store/StoreResources.h"
 #include "platform/core/Log.h"
 #include "platform_ui/Controls.h"
 #include "platform_ui/ResourceRegistry.h"
@@ -62,8 +64,7 @@ constexpr double kMaxOutlineViewSplitExtra = 100.0;
 
 // What each toolbar screen is made from, and its images.
 struct ScreenEntry {
-    const char* storyboard;
-    const char* identifier;
+    ui::ScreenName name;
     const char* featureCode;  // null: not a feature page
     const char* image;
     const char* activeImage;
@@ -71,19 +72,15 @@ struct ScreenEntry {
 };
 
 constexpr ScreenEntry kScreens[WindowController::kScreenCount] = {
-    {"LibraryStoryboard", "LibraryMainViewController", nullptr, "ic_myshelf", "ic_myshelf_active",
-     "My shelf"},
-    {"ShopFeatureStoryboard", "ShopFeatureViewController", "0.feature_all", "ic_home",
-     "ic_home_red", "Home"},
-    {"ShopFeatureStoryboard", "ShopFeatureViewController", "0.feature_book", "ic_book",
-     "ic_book_active", "Books"},
-    {"ShopFeatureStoryboard", "ShopFeatureViewController", "0.feature_magazine", "ic_mag",
-     "ic_mag_active", "Magazines"},
-    {"", "TopChartMainViewController", nullptr, "ic_top", "ic_top_active", "Top charts"},
-    {"ShopFeatureStoryboard", "ShopFeatureViewController", "0.feature_hdbook", "ic_newspaper",
-     "ic_newspaper_active", "Lending library"},
-    {"", "CategoryMainViewController", nullptr, "ic_cat", "ic_cat_active", "Categories"},
-    {"", "BrowseMainViewController", nullptr, "ic_browse", "ic_browse_active", "Browse"},
+    {LibraryScreens::kLibrary, nullptr, "ic_myshelf", "ic_myshelf_active", "My shelf"},
+    {StoreScreens::kFeature, "0.feature_all", "ic_home", "ic_home_red", "Home"},
+    {StoreScreens::kFeature, "0.feature_book", "ic_book", "ic_book_active", "Books"},
+    {StoreScreens::kFeature, "0.feature_magazine", "ic_mag", "ic_mag_active", "Magazines"},
+    {StoreScreens::kTopChart, nullptr, "ic_top", "ic_top_active", "Top charts"},
+    {StoreScreens::kFeature, "0.feature_hdbook", "ic_newspaper", "ic_newspaper_active",
+     "Lending library"},
+    {StoreScreens::kCategory, nullptr, "ic_cat", "ic_cat_active", "Categories"},
+    {StoreScreens::kBrowse, nullptr, "ic_browse", "ic_browse_active", "Browse"},
 };
 
 // The view of a screen controller; null when it is no view controller.
@@ -93,13 +90,12 @@ QWidget* viewOf(const Ref<plat::Object>& controller) {
 }
 
 // A controller made by its registered name; an empty page when none is registered.
-Ref<plat::Object> instantiateScreen(const std::string& storyboard, const std::string& identifier) {
-    Ref<plat::Object> made =
-        ui::ResourceRegistry::shared().instantiateController(storyboard, identifier);
+Ref<plat::Object> instantiateScreen(ui::ScreenName name) {
+    Ref<plat::Object> made = ui::ResourceRegistry::shared().instantiateController(name);
     if (std::dynamic_pointer_cast<ui::ViewController>(made))
         return made;
-    plat::log(plat::format("No screen \"%s\" in \"%s\": an empty page is shown", identifier.c_str(),
-                           storyboard.c_str()));
+    plat::log(plat::format("No screen \"%s\" in \"%s\": an empty page is shown", name.identifier,
+                           name.storyboard));
     return std::make_shared<ui::ViewController>();
 }
 
@@ -292,8 +288,8 @@ void WindowController::windowDidLoad() {
     context->restoreRegisteredUserContext();
     context->activeUserContext();
 
-    screens_[Library] = ui::ResourceRegistry::shared().instantiateController(
-        "LibraryStoryboard", "LibraryMainViewController");
+    screens_[Library] =
+        ui::ResourceRegistry::shared().instantiateController(LibraryScreens::kLibrary);
     if (!std::dynamic_pointer_cast<ui::ViewController>(screens_[Library]))
         screens_[Library] = makeScreen(Library);
     GlobalService::globalShared()->setLibraryViewController(screens_[Library]);
@@ -373,9 +369,9 @@ Ref<plat::Object> WindowController::makeScreen(Screen screen) {
     const ScreenEntry& entry = kScreens[screen];
     Ref<plat::Object> made;
     if (screen == Library)  // normally made at load; else from its own nib
-        made = instantiateScreen("", entry.identifier);
+        made = instantiateScreen(LibraryScreens::kLibraryNib);
     else
-        made = instantiateScreen(entry.storyboard, entry.identifier);
+        made = instantiateScreen(entry.name);
     if (entry.featureCode) {
         tell(made, StoreScreenMessages::kSetFeatureCode, std::string(entry.featureCode));
         tell(made, StoreScreenMessages::kSetDelegate, shared_from_this());
@@ -412,7 +408,7 @@ void WindowController::updateToolbarImages(Screen chosen) {
 
 void WindowController::shopFeatureMainView_selectShopGroupInfo(Ref<plat::Object>,
                                                                Ref<plat::Object>) {
-    Ref<plat::Object> detail = instantiateScreen("ShopDetailStoryboard", "ShopDetailMainView");
+    Ref<plat::Object> detail = instantiateScreen(StoreScreens::kDetail);
     tell(detail, StoreScreenMessages::kSetDelegate, shared_from_this());
     QWidget* view = viewOf(detail);
     if (!view)
@@ -435,8 +431,7 @@ void WindowController::searchAciton(Ref<plat::Object>) {
 void WindowController::controlTextDidBeginEditing() {
     VND_TRACE("GUI", "BeginEditing");
     if (!searchMainViewController_) {
-        searchMainViewController_ =
-            instantiateScreen("SearchViewStoryboard", "SearchMainViewContrller");
+        searchMainViewController_ = instantiateScreen(StoreScreens::kSearch);
         tell(searchMainViewController_, StoreScreenMessages::kSetDelegate, shared_from_this());
     }
     QWidget* searchView = viewOf(searchMainViewController_);

@@ -1,6 +1,6 @@
 #include "app/shell/WindowController.h"
 
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "app/signon/OAuth.h"
 #include "app/signon/OAuthLogInResult.h"
 #include "app/signon/OAuthUserInfo.h"

@@ -26,8 +26,8 @@ void VnBookstoreDownloadCenter::removeDownloadObserver(const Ref<plat::Object>& 
 
 void VnBookstoreDownloadCenter::notifyShouldStopDownloadWithIssueInfo(
     const Ref<VnMagazineIssueInfo>& info) {
-    plat::send(multicastDelegate_,
-               "bookstoreDownloadCenter:notifyShouldStopDownload:", shared_from_this(), info);
+    plat::send(multicastDelegate_, VnBookstoreDownloadCenterListener::kShouldStopDownload,
+               shared_from_this(), info);
 }
 
 VnMagazineIssueContextCollection::VnMagazineIssueContextCollection(

@@ -9,11 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/Message.h"
 #include "vnlib/dev/delegate/MulticastDelegate.h"
 
 class VnBookStoreUserContext;
 class VnMagazineIssueContext;
 class VnMagazineIssueInfo;
+
+// What the download center's listeners hear (through its multicast delegate).
+struct VnBookstoreDownloadCenterListener {
+    static constexpr plat::Message<void(const Ref<plat::Object>&, const Ref<VnMagazineIssueInfo>&)>
+        kShouldStopDownload{"bookstoreDownloadCenter:notifyShouldStopDownload:"};
+};
 
 class VnBookstoreDownloadCenter : public plat::Object {
     PLAT_CLASS(VnBookstoreDownloadCenter)

@@ -405,14 +405,14 @@ bool ZipArchive::UnzipCloseFile() {
 
 void ZipArchive::OutputErrorMessage(const std::string& message) {
     lastErrorMessage_ = message;
-    plat::sendIfResponds(delegate_.lock(), "ErrorMessage:", message);
+    plat::sendIfResponds(delegate_.lock(), ZipArchiveDelegate::kErrorMessage, message);
 }
 
 bool ZipArchive::OverWrite(const std::string& file) {
     const Ref<plat::Object> delegate = delegate_.lock();
-    if (!delegate || !delegate->respondsToSelector("OverWriteOperation:"))
+    if (!delegate || !plat::respondsToSelector(delegate, ZipArchiveDelegate::kOverWriteOperation))
         return true;
-    return plat::send<bool>(delegate, "OverWriteOperation:", file);
+    return plat::send(delegate, ZipArchiveDelegate::kOverWriteOperation, file);
 }
 
 plat::Date ZipArchive::Date1980() {

@@ -15,7 +15,16 @@
 #include <optional>
 #include <string>
 
+#include "platform/core/Message.h"
 #include "platform/core/Value.h"
+
+// The archive's delegate messages, declared once with their C++ types.
+struct ZipArchiveDelegate {
+    static constexpr plat::Message<void(const std::string&)> kErrorMessage{"ErrorMessage:"};
+    // Whether an existing file may be overwritten (yes when unanswered).
+    static constexpr plat::Message<bool(const std::string&)> kOverWriteOperation{
+        "OverWriteOperation:"};
+};
 
 class ZipArchive : public plat::Object {
     PLAT_CLASS(ZipArchive)

@@ -1,22 +1,22 @@
 #include "auxiliary/net/ASINetworkQueue.h"
 
+#include "external/ASIHTTPRequestMessages.h"
 #include "platform/core/Exception.h"
 #include "platform/runloop/Thread.h"
 
 PLAT_DEFINE_CLASS(ASINetworkQueue, plat::OperationQueue, [](auto& c) {
-    c.method("requestStarted:", &ASINetworkQueue::requestStarted)
-        .method("request:didReceiveResponseHeaders:",
-                &ASINetworkQueue::requestDidReceiveResponseHeaders)
-        .method("request:willRedirectToURL:", &ASINetworkQueue::requestWillRedirectToURL)
-        .method("requestFinished:", &ASINetworkQueue::requestFinished)
-        .method("requestFailed:", &ASINetworkQueue::requestFailed)
-        .method("request:didReceiveBytes:", &ASINetworkQueue::requestDidReceiveBytes)
-        .method("request:didSendBytes:", &ASINetworkQueue::requestDidSendBytes)
-        .method("request:incrementDownloadSizeBy:",
-                &ASINetworkQueue::requestIncrementDownloadSizeBy)
-        .method("request:incrementUploadSizeBy:", &ASINetworkQueue::requestIncrementUploadSizeBy)
-        .method("authenticationNeededForRequest:", &ASINetworkQueue::authenticationNeededForRequest)
-        .method("proxyAuthenticationNeededForRequest:",
+    using M = ASIHTTPRequestQueueMessages;
+    c.method(M::kStarted, &ASINetworkQueue::requestStarted)
+        .method(M::kDidReceiveResponseHeaders, &ASINetworkQueue::requestDidReceiveResponseHeaders)
+        .method(M::kWillRedirectToURL, &ASINetworkQueue::requestWillRedirectToURL)
+        .method(M::kFinished, &ASINetworkQueue::requestFinished)
+        .method(M::kFailed, &ASINetworkQueue::requestFailed)
+        .method(M::kDidReceiveBytes, &ASINetworkQueue::requestDidReceiveBytes)
+        .method(M::kDidSendBytes, &ASINetworkQueue::requestDidSendBytes)
+        .method(M::kIncrementDownloadSizeBy, &ASINetworkQueue::requestIncrementDownloadSizeBy)
+        .method(M::kIncrementUploadSizeBy, &ASINetworkQueue::requestIncrementUploadSizeBy)
+        .method(M::kAuthenticationNeeded, &ASINetworkQueue::authenticationNeededForRequest)
+        .method(M::kProxyAuthenticationNeeded,
                 &ASINetworkQueue::proxyAuthenticationNeededForRequest);
 })
 
@@ -142,8 +142,8 @@ void ASINetworkQueue::resetIndicator(const Ref<plat::Object>& indicator) {
         return;
     plat::performOnMainThread(
         [indicator] {
-            plat::sendIfResponds(indicator, plat::Selector("setMaxValue:"), 1.0);
-            plat::sendIfResponds(indicator, plat::Selector("setDoubleValue:"), 0.0);
+            plat::sendIfResponds(indicator, ASIProgressIndicatorMessages::kSetMaxValue, 1.0);
+            plat::sendIfResponds(indicator, ASIProgressIndicatorMessages::kSetDoubleValue, 0.0);
         },
         false);
 }
@@ -154,7 +154,7 @@ void ASINetworkQueue::showProgress(const Ref<plat::Object>& indicator, uint64_t 
         return;
     const double fraction =
         total == 0 ? 0.0 : static_cast<double>(soFar) / static_cast<double>(total);
-    plat::sendIfResponds(indicator, plat::Selector("setDoubleValue:"), fraction);
+    plat::sendIfResponds(indicator, ASIProgressIndicatorMessages::kSetDoubleValue, fraction);
 }
 
 void ASINetworkQueue::tellDelegate(const std::string& selector, const Ref<plat::Object>& argument) {

@@ -37,8 +37,8 @@
 #include <vector>
 
 #include "app/Program.h"
+#include "app/services/GlobalService.h"
 #include "app/shell/AppDelegate.h"
-#include "app/shell/GlobalService.h"
 #include "app/shell/WindowController.h"
 #include "app/signon/OAuth.h"
 #include "demo-service/DemoHttpClientRoutes.h"

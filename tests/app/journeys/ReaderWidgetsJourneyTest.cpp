@@ -11,7 +11,7 @@
 #include "app/issueui/WidgetActionButton.h"
 #include "app/reader/ReaderViewController.h"
 #include "app/reader/ReaderWindowController.h"
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "app/widgets/ImageRotationView.h"
 #include "app/widgets/ImageScrollWidget.h"
 #include "app/widgets/ImageView360Widget.h"

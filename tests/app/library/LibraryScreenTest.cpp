@@ -24,7 +24,7 @@
 #include "app/library/LibraryResources.h"
 #include "app/library/ReserveBookItemTableCellView.h"
 #include "app/library/ReserveBookViewController.h"
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "app/shell/HZLoading.h"
 #include "app/shell/ShellResources.h"
 #include "demo-service/DemoLibraryMembers.h"

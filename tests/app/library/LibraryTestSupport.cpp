@@ -66,7 +66,7 @@ void LibraryTest::startDemo(bool numericCodes, const char* member, const char* p
         demo::enableLibraryMembers(demo.service, demo.catalogue, numericCodes);
     });
     // What the program does at launch: the reader window comes from the registry.
-    ui::ResourceRegistry::shared().registerController("ReaderWindowStoryboard", "ReaderWindow", [] {
+    ui::ResourceRegistry::shared().replaceController("ReaderWindowStoryboard", "ReaderWindow", [] {
         return std::make_shared<RecordingReader>();
     });
     reader = ui::ResourceRegistry::shared().instantiate<RecordingReader>("ReaderWindowStoryboard",

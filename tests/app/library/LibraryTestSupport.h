@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/library/LibraryShelfBookInfo.h"
-#include "app/shell/ReaderHandOver.h"
+#include "app/services/ReaderHandOver.h"
 #include "platform_ui/Alert.h"
 #include "vnlib/dev/request/VnRequestProgress.h"
 

@@ -136,7 +136,7 @@ TEST_F(AccountSheetTest, StoredMemberIsRestoredAndMemberScreensReplaceTheirKind)
     GlobalService::releaseShared();
     ASSERT_TRUE(GlobalService::globalShared()->storeContext()->activeUserContext()->isDefault());
     shell_testing::screenEvents().clear();
-    ui::ResourceRegistry::shared().registerController("", "BorrowHistoryViewController", [] {
+    ui::ResourceRegistry::shared().replaceController("", "BorrowHistoryViewController", [] {
         return ui::ViewController::create<shell_testing::TestScreen>("history");
     });
 
@@ -170,6 +170,7 @@ TEST_F(AccountSheetTest, StoredMemberIsRestoredAndMemberScreensReplaceTheirKind)
     EXPECT_TRUE(sheet->menuView()->isHidden());
     EXPECT_FALSE(sheet->infoView()->isHidden());
     sheet->view()->hide();
+    ui::ResourceRegistry::shared().removeController("", "BorrowHistoryViewController");
 }
 
 TEST_F(MemberInfoTest, ProfileAndAllowanceOfADemoMember) {

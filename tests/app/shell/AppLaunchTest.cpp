@@ -14,6 +14,8 @@
 #include "app/shell/AppDelegate.h"
 #include "app/shell/HZLoading.h"
 #include "app/shell/WindowController.h"
+#include "app/store/StoreResources.h"
+#include "app/store/detail/ShopDetailMainViewController.h"
 #include "platform/core/Log.h"
 #include "platform_ui/Application.h"
 #include "platform_ui/ResourceRegistry.h"
@@ -44,9 +46,9 @@ class AppLaunchTest : public ::testing::Test {
         auto& registry = ui::ResourceRegistry::shared();
         registerAllAreaResources(registry);
         // Doubles of every screen, registered under the names the shell asks for.
-        registry.registerController("ReaderWindowStoryboard", "ReaderWindow",
-                                    [] { return std::make_shared<ui::WindowController>(); });
-        registry.registerController("LibraryStoryboard", "LibraryMainViewController", [this] {
+        registry.replaceController("ReaderWindowStoryboard", "ReaderWindow",
+                                   [] { return std::make_shared<ui::WindowController>(); });
+        registry.replaceController("LibraryStoryboard", "LibraryMainViewController", [this] {
             const auto service = GlobalService::globalShared();
             atLibrary = {true, service->readerViewController() != nullptr,
                          service->storeContext() != nullptr,
@@ -54,21 +56,20 @@ class AppLaunchTest : public ::testing::Test {
             ++made;
             return ui::ViewController::create<TestScreen>("library");
         });
-        registry.registerController("ShopFeatureStoryboard", "ShopFeatureViewController", [this] {
+        registry.replaceController("ShopFeatureStoryboard", "ShopFeatureViewController", [this] {
             ++made;
             return ui::ViewController::create<TestScreen>("feature");
         });
         for (const char* nib : {"TopChartMainViewController", "CategoryMainViewController",
                                 "BrowseMainViewController"}) {
-            registry.registerController("", nib, [this, nib] {
+            registry.replaceController("", nib, [this, nib] {
                 ++made;
                 return ui::ViewController::create<TestScreen>(nib);
             });
         }
-        registry.registerController("SearchViewStoryboard", "SearchMainViewContrller", [] {
-            return ui::ViewController::create<TestScreen>("search");
-        });
-        registry.registerController("ShopDetailStoryboard", "ShopDetailMainView", [this] {
+        registry.replaceController("SearchViewStoryboard", "SearchMainViewContrller",
+                                   [] { return ui::ViewController::create<TestScreen>("search"); });
+        registry.replaceController("ShopDetailStoryboard", "ShopDetailMainView", [this] {
             auto detail = ui::ViewController::create<TestScreen>("detail");
             detailScreen = detail;
             return detail;
@@ -280,9 +281,9 @@ TEST_F(AppLaunchTest, ToolbarSwitchesScreensAndSearchComesAndGoes) {
 
 TEST_F(AppLaunchTest, ScreensNobodyRegisteredAreEmptyPagesAndAReaderWithoutHandOverIsSaid) {
     auto& registry = ui::ResourceRegistry::shared();
-    registry.registerController("LibraryStoryboard", "LibraryMainViewController", nullptr);
-    registry.registerController("", "LibraryMainViewController", nullptr);  // nor its nib
-    registry.registerController("", "TopChartMainViewController", nullptr);
+    registry.removeController("LibraryStoryboard", "LibraryMainViewController");
+    registry.removeController("", "LibraryMainViewController");  // nor its nib
+    registry.removeController("", "TopChartMainViewController");
     std::vector<std::string> lines;
     const auto previous = plat::setLogSink([&](std::string_view l) { lines.emplace_back(l); });
     delegate = std::make_shared<AppDelegate>();
@@ -303,3 +304,18 @@ TEST_F(AppLaunchTest, ScreensNobodyRegisteredAreEmptyPagesAndAReaderWithoutHandO
 }
 
 }  // namespace
+
+TEST(AreaRegistrationTest, AreasRegisterAgainButAStrangerCannotTakeTheirScreens) {
+    ui::ResourceRegistry registry;
+    registerAllAreaResources(registry);
+    const auto lines = testing_support::logged([&] {
+        registerAllAreaResources(registry);  // as every screen test does
+        EXPECT_FALSE(registry.registerController(
+            StoreScreens::kDetail, [] { return std::make_shared<ui::ViewController>(); }));
+    });
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("\"ShopDetailMainView\" in storyboard \"ShopDetailStoryboard\" is "
+                            "registered already by another provider"),
+              std::string::npos);
+    EXPECT_TRUE(registry.instantiate<ShopDetailMainViewController>(StoreScreens::kDetail));
+}

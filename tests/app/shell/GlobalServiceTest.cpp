@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "ShellTestSupport.h"
-#include "app/shell/ReaderHandOver.h"
+#include "app/services/ReaderHandOver.h"
 #include "demo-service/DemoSessionState.h"
 #include "platform/runloop/RunLoop.h"
 #include "support/CapturedLog.h"

@@ -16,8 +16,8 @@
 
 #include "app/Program.h"
 #include "app/reader/ReaderWindowController.h"
+#include "app/services/GlobalService.h"
 #include "app/shell/AppDelegate.h"
-#include "app/shell/GlobalService.h"
 #include "app/shell/WindowController.h"
 #include "demo-service/DemoMedia.h"
 #include "demo-service/DemoService.h"

@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "app/signon/OAuth.h"
 #include "demo-service/DemoService.h"
 #include "demo-service/V2WebMethods.h"

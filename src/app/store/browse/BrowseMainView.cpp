@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/store/StoreMessages.h"
+#include "app/store/browse/BrowseSubView.h"
 #include "app/store/common/StoreSelectionLook.h"
 #include "platform_ui/ConnectAction.h"
 #include "platform_ui/Controls.h"
@@ -73,7 +74,7 @@ void BrowseMainView::registerResources(ui::ResourceRegistry& registry) {
 }
 
 Ref<plat::Object> BrowseMainView::makeSubView(bool magazine) {
-    auto sub = ui::ResourceRegistry::shared().instantiateController("", "BrowseSubView");
+    auto sub = ui::ResourceRegistry::shared().instantiateController("", BrowseSubView::kNibName);
     plat::sendIfResponds(sub, StoreScreenMessages::kSetDelegate, self());
     if (magazine)
         plat::sendIfResponds(sub, StoreScreenMessages::kSetIsMagazine, true);

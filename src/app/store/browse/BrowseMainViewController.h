@@ -7,6 +7,7 @@
 // detail replaces the main view and its back button returns to it.
 #include <string>
 
+#include "app/store/StoreResources.h"
 #include "app/store/common/StoreScreenContainer.h"
 
 namespace ui {
@@ -16,7 +17,7 @@ class ResourceRegistry;
 class BrowseMainViewController : public StoreScreenContainer {
     PLAT_CLASS(BrowseMainViewController)
   public:
-    static constexpr const char* kNibName = "BrowseMainViewController";
+    static constexpr const char* kNibName = StoreScreens::kBrowse.identifier;
     static constexpr const char* kMainViewNib = "BrowseMainView";
 
     BrowseMainViewController();

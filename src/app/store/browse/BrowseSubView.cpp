@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "app/common/ScreenTexts.h"
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "app/store/StoreMessages.h"
 #include "app/store/browse/BrowseListView.h"
 #include "app/store/browse/DirectoryIndexCharOfName.h"

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/store/StoreResources.h"
 #include "app/store/common/StoreScreenContainer.h"
 #include "platform/core/Value.h"
 
@@ -21,7 +22,7 @@ class ResourceRegistry;
 class CategoryMainViewController : public StoreScreenContainer {
     PLAT_CLASS(CategoryMainViewController)
   public:
-    static constexpr const char* kNibName = "CategoryMainViewController";
+    static constexpr const char* kNibName = StoreScreens::kCategory.identifier;
     static constexpr const char* kMainViewNib = "CategoryMainView";
     static constexpr const char* kCategoriesCode = "0.categories";
     using GroupList = std::vector<Ref<VnShopGroupInfo>>;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "platform/runloop/NotificationCenter.h"
 #include "platform_ui/CollectionView.h"
 #include "vnlib/dev/request/VnRequestResult.h"

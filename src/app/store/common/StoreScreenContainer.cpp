@@ -2,7 +2,9 @@
 
 #include <QGridLayout>
 
+#include "app/links/LinkResources.h"
 #include "app/links/UriDirect.h"
+#include "app/shell/ShellResources.h"
 #include "app/store/StoreMessages.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/ViewGeometry.h"
@@ -63,7 +65,7 @@ std::unique_ptr<QWidget> StoreScreenContainer::loadView() {
 
     showMainChild();
 
-    hzLoading_ = make("", "HZLoading");
+    hzLoading_ = make(ShellScreens::kLoading.storyboard, ShellScreens::kLoading.identifier);
     fillArea(loadingView, hzLoading_);
     if (hasPreviewPopup()) {
         previewPopup_ = make(kPreviewStoryboard, kPreviewIdentifier);
@@ -156,7 +158,7 @@ void StoreScreenContainer::DirectUriWithLink(std::string link) {
 
 void StoreScreenContainer::DirectUri(std::string url) {
     if (!urlDirect_) {
-        urlDirect_ = ui::ResourceRegistry::shared().instantiateController("", "UriDirect");
+        urlDirect_ = ui::ResourceRegistry::shared().instantiateController(LinkScreens::kUriDirect);
         plat::sendIfResponds(urlDirect_, UriDirectMessages::kInitWithDelegate, self());
     }
     plat::sendIfResponds(urlDirect_, UriDirectMessages::kCancel);

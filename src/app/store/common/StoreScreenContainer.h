@@ -15,6 +15,7 @@
 
 #include "app/links/UriDirect.h"
 #include "app/store/StoreMessages.h"
+#include "app/store/StoreResources.h"
 #include "platform_ui/ViewController.h"
 
 class VnMagazineInfo;
@@ -27,8 +28,8 @@ class StoreScreenContainer : public ui::ViewController {
     explicit StoreScreenContainer(std::string nibName = {});
 
     // Where the children come from.
-    static constexpr const char* kDetailStoryboard = "ShopDetailStoryboard";
-    static constexpr const char* kDetailIdentifier = "ShopDetailMainView";
+    static constexpr const char* kDetailStoryboard = StoreScreens::kDetail.storyboard;
+    static constexpr const char* kDetailIdentifier = StoreScreens::kDetail.identifier;
     static constexpr const char* kBackIssueNib = "ShopBackIssueViewController";
     static constexpr const char* kGroupListNib = "ShopCategoryMainViewController";
     static constexpr const char* kPreviewStoryboard = "PreviewPopupStoryboard";

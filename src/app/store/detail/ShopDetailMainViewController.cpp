@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <cstdio>
 
+#include "app/links/LinkResources.h"
 #include "app/links/UriDirect.h"
 #include "app/store/StoreMessages.h"
 #include "app/store/detail/DetailProtocols.h"
@@ -237,7 +238,7 @@ void ShopDetailMainViewController::DirectUriWithLink(std::string link) {
 
 void ShopDetailMainViewController::DirectUri(std::string url) {
     if (!urlDirect_) {
-        urlDirect_ = ui::ResourceRegistry::shared().instantiateController("", "UriDirect");
+        urlDirect_ = ui::ResourceRegistry::shared().instantiateController(LinkScreens::kUriDirect);
         plat::sendIfResponds(urlDirect_, UriDirectMessages::kInitWithDelegate, self());
     }
     plat::sendIfResponds(urlDirect_, UriDirectMessages::kCancel);

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/store/StoreResources.h"
 #include "platform_ui/ViewController.h"
 
 class QLabel;
@@ -33,8 +34,8 @@ class TableView;
 class ShopDetailMainViewController : public ui::ViewController {
     PLAT_CLASS(ShopDetailMainViewController)
   public:
-    static constexpr const char* kStoryboard = "ShopDetailStoryboard";
-    static constexpr const char* kIdentifier = "ShopDetailMainView";
+    static constexpr const char* kStoryboard = StoreScreens::kDetail.storyboard;
+    static constexpr const char* kIdentifier = StoreScreens::kDetail.identifier;
 
     static void registerResources(ui::ResourceRegistry& registry);
 

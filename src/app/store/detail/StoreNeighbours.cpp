@@ -1,7 +1,7 @@
 #include "app/store/detail/StoreNeighbours.h"
 
 #include "app/library/LibraryMessages.h"
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "platform_ui/ViewController.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"

@@ -13,6 +13,7 @@
 #include "platform_ui/TableView.h"
 #include "platform_ui/ViewGeometry.h"
 #include "vnlib/dev/request/VnRequestResult.h"
+#include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/domain/lists/VnDomainUpdatingRequest.h"
 #include "vnlib/domain/lists/VnLocalSnapshot.h"
@@ -24,7 +25,7 @@ PLAT_DEFINE_CLASS(ShopFeatureMainView, ui::ViewController, [](auto& c) {
     c.method(StoreScreenMessages::kSetFeatureCode, &V::setFeatureCode)
         .method(StoreScreenMessages::kSetDelegate, &V::setDelegate)
         .method("cancelSelector", &V::cancelSelector)
-        .method("bookStoreContextActiveUserContextDidChange:",
+        .method(VnBookStoreContextObserver::kActiveUserContextDidChange,
                 &V::bookStoreContextActiveUserContextDidChange)
         .method("requestGroupInfo_request:didFinishWithResult:", &V::requestGroupInfoFinished)
         .method(StoreListMessages::kFeatureAdBannerSelect, &V::featureAdBannerViewSelect)

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/store/StoreResources.h"
 #include "app/store/common/StoreScreenContainer.h"
 
 namespace ui {
@@ -18,8 +19,8 @@ class ResourceRegistry;
 class ShopFeatureViewController : public StoreScreenContainer {
     PLAT_CLASS(ShopFeatureViewController)
   public:
-    static constexpr const char* kStoryboard = "ShopFeatureStoryboard";
-    static constexpr const char* kIdentifier = "ShopFeatureViewController";
+    static constexpr const char* kStoryboard = StoreScreens::kFeature.storyboard;
+    static constexpr const char* kIdentifier = StoreScreens::kFeature.identifier;
     static constexpr const char* kMainIdentifier = "ShopFeatureMain";
 
     ShopFeatureViewController();

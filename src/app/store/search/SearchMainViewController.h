@@ -8,6 +8,7 @@
 // left, and the detail's back returns to the results.
 #include <string>
 
+#include "app/store/StoreResources.h"
 #include "app/store/common/StoreScreenContainer.h"
 
 class VnMagazineInfo;
@@ -19,8 +20,8 @@ class ResourceRegistry;
 class SearchMainViewController : public StoreScreenContainer {
     PLAT_CLASS(SearchMainViewController)
   public:
-    static constexpr const char* kStoryboard = "SearchViewStoryboard";
-    static constexpr const char* kIdentifier = "SearchMainViewContrller";
+    static constexpr const char* kStoryboard = StoreScreens::kSearch.storyboard;
+    static constexpr const char* kIdentifier = StoreScreens::kSearch.identifier;
     static constexpr const char* kMainIdentifier = "SearchMainView";
     static constexpr const char* kBookHeader = "หนังสือ / ค้นหา";
     static constexpr const char* kMagazineHeader = "นิตยสาร / ค้นหา";

@@ -6,6 +6,7 @@
 // preview popup; a list link leaves the overlay as it is. The group item list reached from a
 // chart link can be used and left as on the feature pages, so the loaded detail takes the place
 // of the child shown (the main view, or that list).
+#include "app/store/StoreResources.h"
 #include "app/store/common/StoreScreenContainer.h"
 
 namespace ui {
@@ -15,7 +16,7 @@ class ResourceRegistry;
 class TopChartMainViewController : public StoreScreenContainer {
     PLAT_CLASS(TopChartMainViewController)
   public:
-    static constexpr const char* kNibName = "TopChartMainViewController";
+    static constexpr const char* kNibName = StoreScreens::kTopChart.identifier;
     static constexpr const char* kMainNibName = "TopChartMainView";
 
     TopChartMainViewController();

@@ -99,9 +99,9 @@ std::optional<plat::Value> KxJsonStreamWriter::proxyForJsonOf(const plat::Value&
     if (!value.isObject())
         return std::nullopt;
     const Ref<plat::Object> object = value.object();
-    if (!object || !object->respondsToSelector("proxyForJson"))
+    if (!object || !plat::respondsToSelector(object, KxJsonProxyMessages::kProxyForJson))
         return std::nullopt;
-    return plat::send<plat::Value>(object, "proxyForJson");
+    return plat::send(object, KxJsonProxyMessages::kProxyForJson);
 }
 
 // ---- Containers -------------------------------------------------------------------------------

@@ -16,7 +16,13 @@
 #include <vector>
 
 #include "platform/core/Collections.h"
+#include "platform/core/Message.h"
 #include "vnlib/dev/kxjson/KxJsonStreamWriterState.h"
+
+// The message an object answers to be written as its answer.
+struct KxJsonProxyMessages {
+    static constexpr plat::Message<plat::Value()> kProxyForJson{"proxyForJson"};
+};
 
 class KxJsonStreamWriterDelegate {
   public:

@@ -36,8 +36,8 @@ void VnChainedRequest::requestProxy_request_didNotify_didFinishWithResult(
     Ref<VnRequestProxy2>, Ref<VnRequestContext>, Ref<VnRequestResult> result) {
     if (!running())
         return;
-    auto answer = plat::send<Ref<plat::Object>>(chainingDelegate_,
-                                                "processRequest:result:", activeRequest_, result);
+    auto answer = plat::send(chainingDelegate_, VnChainedRequestDelegate::kProcessRequest,
+                             activeRequest_, result);
     if (auto next = std::dynamic_pointer_cast<VnRequestContext>(answer)) {
         if (running()) {
             plat::autorelease(std::move(activeRequest_));

@@ -2,7 +2,16 @@
 // VnChainedRequest: runs one request after another. After each step its chaining delegate is
 // asked "processRequest:result:" (the step, its result) and answers the next request to run, a
 // final VnRequestResult, or nothing (the chain then finishes with the shared cancel result).
+#include "platform/core/Message.h"
 #include "vnlib/dev/request/VnRequestProxy2.h"
+
+// What the chaining delegate is asked after each request: the next request to run (a request
+// context), or nothing to end the chain.
+struct VnChainedRequestDelegate {
+    static constexpr plat::Message<Ref<plat::Object>(const Ref<VnRequestContext>&,
+                                                     const Ref<VnRequestResult>&)>
+        kProcessRequest{"processRequest:result:"};
+};
 
 class VnChainedRequest : public VnRequestContext {
     PLAT_CLASS(VnChainedRequest)

@@ -13,8 +13,8 @@ void VnRequestProxy::start() {
     auto me = self<VnRequestProxy>();
     auto pd = proxyDelegate_.lock();
     bool go = true;
-    if (plat::respondsToSelector(pd, "requestProxy:requestWillStart:")) {
-        go = plat::send<bool>(pd, "requestProxy:requestWillStart:", me, target_);
+    if (plat::respondsToSelector(pd, VnRequestProxyDelegate::kWillStart)) {
+        go = plat::send(pd, VnRequestProxyDelegate::kWillStart, me, target_);
     }
     if (!go) {
         coreQueueNotifyFinishWithResult(VnRequestResult::cancel());
@@ -28,7 +28,7 @@ void VnRequestProxy::start() {
         abandonStart();
         throw;
     }
-    plat::sendIfResponds(proxyDelegate_, "requestProxy:requestDidNotify_didStart:", me, target_);
+    plat::sendIfResponds(proxyDelegate_, VnRequestProxyDelegate::kDidStart, me, target_);
 }
 
 void VnRequestProxy::target_request_didFinishWithResult(Ref<VnRequestContext>,
@@ -38,9 +38,9 @@ void VnRequestProxy::target_request_didFinishWithResult(Ref<VnRequestContext>,
     target_->setDelegate(formerDelegate);
     Ref<VnRequestResult> finalResult = result;
     auto pd = proxyDelegate_.lock();
-    if (plat::respondsToSelector(pd, "requestProxy:request:transformRequestResult:")) {
-        if (auto transformed = plat::send<Ref<VnRequestResult>>(
-                pd, "requestProxy:request:transformRequestResult:", me, target_, result)) {
+    if (plat::respondsToSelector(pd, VnRequestProxyDelegate::kTransformResult)) {
+        if (auto transformed =
+                plat::send(pd, VnRequestProxyDelegate::kTransformResult, me, target_, result)) {
             finalResult = std::move(transformed);
         }
     }

@@ -3,7 +3,25 @@
 // transform the result, but it takes the target's delegate slot for the run (prefix "target_"),
 // gives it back at the finish and tells the target's former delegate the transformed result. It
 // handles neither cancel nor progress.
+#include "platform/core/Message.h"
 #include "vnlib/dev/request/VnRequestContext.h"
+
+class VnRequestProxy;
+class VnRequestResult;
+
+// The proxy's delegate messages, declared once with their C++ types: whether the target may
+// start (yes when unanswered), that it did, and the result it may replace.
+struct VnRequestProxyDelegate {
+    using Proxy = Ref<VnRequestProxy>;
+    using Target = Ref<VnRequestContext>;
+    static constexpr plat::Message<bool(const Proxy&, const Target&)> kWillStart{
+        "requestProxy:requestWillStart:"};
+    static constexpr plat::Message<void(const Proxy&, const Target&)> kDidStart{
+        "requestProxy:requestDidNotify_didStart:"};
+    static constexpr plat::Message<Ref<VnRequestResult>(const Proxy&, const Target&,
+                                                        const Ref<VnRequestResult>&)>
+        kTransformResult{"requestProxy:request:transformRequestResult:"};
+};
 
 class VnRequestProxy : public VnRequestContext {
     PLAT_CLASS(VnRequestProxy)

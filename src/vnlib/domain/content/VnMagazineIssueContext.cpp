@@ -313,7 +313,8 @@ Ref<VnRequestContext> VnMagazineIssueContext::pageInfosRequestThen(
 }
 
 void VnMagazineIssueContext::startLoadingAllPages() {
-    plat::sendIfResponds(delegate_, "magazineIssueContextWillStartLoading:", self());
+    plat::sendIfResponds(delegate_, VnMagazineIssueContextDelegate::kWillStartLoading,
+                         self<VnMagazineIssueContext>());
     checkFinished();
     if (!info_->finished_)
         downloading_ = true;
@@ -447,15 +448,18 @@ void VnMagazineIssueContext::checkReaded() {
     if (metadataAvailable() && !pageContextMap_.empty()) {
         itemArchive()->preloadAllCacheAssets();
         if (!info_->readed_)
-            plat::sendIfResponds(userContext_, "markReaded:", plat::Value::fromObject(info_));
+            plat::sendIfResponds(userContext_, VnMagazineIssueReadingMessages::kMarkReaded,
+                                 plat::Value::fromObject(info_));
         stopRetryTimer();
     } else if (info_->readed_) {
-        plat::sendIfResponds(userContext_, "markUnReaded:", plat::Value::fromObject(info_));
+        plat::sendIfResponds(userContext_, VnMagazineIssueReadingMessages::kMarkUnReaded,
+                             plat::Value::fromObject(info_));
     }
 }
 
 void VnMagazineIssueContext::startLoadingWithPages(const std::vector<int32_t>& sourcePageIndices) {
-    plat::sendIfResponds(delegate_, "magazineIssueContextWillStartLoading:", self());
+    plat::sendIfResponds(delegate_, VnMagazineIssueContextDelegate::kWillStartLoading,
+                         self<VnMagazineIssueContext>());
     if (!info_->pageArray_) {
         auto weak = weakSelf<VnMagazineIssueContext>();
         pageInfosRequestThen([weak, sourcePageIndices] {
@@ -516,8 +520,8 @@ void VnMagazineIssueContext::startRequestPageContentAssetWithSourcePageIndex(
             [weak, sourcePageIndex] {
                 if (auto me = weak.lock())
                     plat::sendIfResponds(me->delegate_,
-                                         "magazineIssueContext:requestedPageAvilable:", me,
-                                         sourcePageIndex);
+                                         VnMagazineIssueContextDelegate::kRequestedPageAvailable,
+                                         me, sourcePageIndex);
             },
             0, plat::commonModes(), this, "notifyRequestPageAvailable:");
         return;
@@ -570,7 +574,8 @@ void VnMagazineIssueContext::pageInfos_request_didFinishWithResult(Ref<VnRequest
             library->notifyItemsAddOrUpdate({info_});
     }
     runContinuation(request->userInfo());
-    plat::sendIfResponds(delegate_, "magazineIssueContextDidFinishLoadingPageInfos:", self());
+    plat::sendIfResponds(delegate_, VnMagazineIssueContextDelegate::kDidFinishLoadingPageInfos,
+                         self<VnMagazineIssueContext>());
 }
 
 void VnMagazineIssueContext::xml_request_didFinishWithResult(Ref<VnRequestContext> request,
@@ -604,18 +609,20 @@ void VnMagazineIssueContext::pageFile_request_progressReport(Ref<VnRequestContex
     if (!page)
         return;
     auto pageContext = pageContextWithSourcePageIndex(page->sourcePageIndex());
-    plat::sendIfResponds(pageContext->delegate(), "pageContext:loadingProgress:", pageContext,
+    plat::sendIfResponds(pageContext->delegate(),
+                         VnMagazineIssuePageContextDelegate::kLoadingProgress, pageContext,
                          progress);
 }
 
 void VnMagazineIssueContext::processPageFileArrivalAtIndex(int32_t sourcePageIndex) {
     auto page = pageContextWithSourcePageIndex(sourcePageIndex);
     finishedPageMap()[sourcePageIndex] = page;
-    plat::sendIfResponds(delegate_, "magazineIssueContext:pageAvalable:", self(), sourcePageIndex);
+    plat::sendIfResponds(delegate_, VnMagazineIssueContextDelegate::kPageAvailable,
+                         self<VnMagazineIssueContext>(), sourcePageIndex);
     page->_didFinishLoadingPage();
     if (customRequestedSourcePageIndices_.erase(sourcePageIndex))
-        plat::sendIfResponds(delegate_, "magazineIssueContext:requestedPageAvilable:", self(),
-                             sourcePageIndex);
+        plat::sendIfResponds(delegate_, VnMagazineIssueContextDelegate::kRequestedPageAvailable,
+                             self<VnMagazineIssueContext>(), sourcePageIndex);
     checkFinished();
 }
 
@@ -648,7 +655,9 @@ void VnMagazineIssueContext::_notifyInteractiveAssetDidFinishLoading(
     const Ref<VnMagazineIssuePageContext>& page) {
     loadingInteractivePageContextMap_.erase(page->sourcePageIndex());
     if (loadingInteractivePageContextMap_.empty()) {
-        plat::sendIfResponds(delegate_, "magazineIssueContextDidFinishLoadingInteractive:", self());
+        plat::sendIfResponds(delegate_,
+                             VnMagazineIssueContextDelegate::kDidFinishLoadingInteractive,
+                             self<VnMagazineIssueContext>());
         checkFinished();
     }
 }

@@ -25,6 +25,33 @@
 
 class VnBookStoreUserContext;
 class VnLocalArchive;
+class VnMagazineIssueContext;
+
+// The issue context's delegate messages, declared once with their C++ types.
+struct VnMagazineIssueContextDelegate {
+    using Issue = Ref<VnMagazineIssueContext>;
+    static constexpr plat::Message<void(const Issue&)> kWillStartLoading{
+        "magazineIssueContextWillStartLoading:"};
+    static constexpr plat::Message<void(const Issue&, int32_t)> kPageAvailable{
+        "magazineIssueContext:pageAvalable:"};
+    static constexpr plat::Message<void(const Issue&, int32_t)> kRequestedPageAvailable{
+        "magazineIssueContext:requestedPageAvilable:"};
+    static constexpr plat::Message<void(const Issue&)> kDidFinishLoadingInteractive{
+        "magazineIssueContextDidFinishLoadingInteractive:"};
+    static constexpr plat::Message<void(const Issue&)> kDidFinishLoadingPageInfos{
+        "magazineIssueContextDidFinishLoadingPageInfos:"};
+    // Answers the list of interactive file ids of a page (its rendering information).
+    static constexpr plat::Message<plat::Value(const Issue&,
+                                               const Ref<VnMagazineIssuePageRenderingInfo>&)>
+        kInteractiveAssetFilesForRenderingInfo{
+            "magazineIssueContext:interactiveAssetFilesForRenderingInfo:"};
+};
+
+// What the issue context tells its user context when the item is read through, or not.
+struct VnMagazineIssueReadingMessages {
+    static constexpr plat::Message<void(const plat::Value&)> kMarkReaded{"markReaded:"};
+    static constexpr plat::Message<void(const plat::Value&)> kMarkUnReaded{"markUnReaded:"};
+};
 
 struct VnSize {
     double width = 0;

@@ -157,9 +157,9 @@ const std::set<std::string>& VnMagazineIssuePageContext::interactiveFileIds() {
     auto delegate = issue ? issue->delegate() : nullptr;
     if (!delegate)
         return *interactiveFileIds_;
-    auto ids = plat::send<plat::Value>(
-        delegate, "magazineIssueContext:interactiveAssetFilesForRenderingInfo:", issue,
-        renderingInfo());
+    auto ids =
+        plat::send(delegate, VnMagazineIssueContextDelegate::kInteractiveAssetFilesForRenderingInfo,
+                   issue, renderingInfo());
     if (auto list = ids.array()) {
         list->enumerate([&](const plat::Value& id) {
             const std::string* text = id.string();
@@ -207,16 +207,21 @@ void VnMagazineIssuePageContext::purgeMemoryCache() {
 }
 
 void VnMagazineIssuePageContext::_didFinishLoadingPage() {
-    plat::sendIfResponds(delegate_, "pageContextDidFinishLoadingPage:", self());
+    plat::sendIfResponds(delegate_, VnMagazineIssuePageContextDelegate::kDidFinishLoadingPage,
+                         self<VnMagazineIssuePageContext>());
     startLoadingInteractiveAssets();
 }
 
 void VnMagazineIssuePageContext::_didFinishLoadingFullPageImage() {
-    plat::sendIfResponds(delegate_, "pageContextDidFinishLoadingFullPageImage:", self());
+    plat::sendIfResponds(delegate_,
+                         VnMagazineIssuePageContextDelegate::kDidFinishLoadingFullPageImage,
+                         self<VnMagazineIssuePageContext>());
 }
 
 void VnMagazineIssuePageContext::_didFinishLoadingSmallThumbnailImage() {
-    plat::sendIfResponds(delegate_, "pageContextDidFinishLoadingSmallThumbnailImage:", self());
+    plat::sendIfResponds(delegate_,
+                         VnMagazineIssuePageContextDelegate::kDidFinishLoadingSmallThumbnailImage,
+                         self<VnMagazineIssuePageContext>());
 }
 
 void VnMagazineIssuePageContext::_dispose() {
@@ -278,6 +283,8 @@ void VnMagazineIssuePageContext::notifyInteractiveFinishIfNeeded() {
         return;
     plat::RunLoop::current().cancelPerforms(this, "startLoadingInteractiveAssets");
     renderingInfo();
-    plat::sendIfResponds(delegate_, "pageContextDidFinishLoadingInteractiveFiles:", self());
+    plat::sendIfResponds(delegate_,
+                         VnMagazineIssuePageContextDelegate::kDidFinishLoadingInteractiveFiles,
+                         self<VnMagazineIssuePageContext>());
     issue->_notifyInteractiveAssetDidFinishLoading(self<VnMagazineIssuePageContext>());
 }

@@ -11,6 +11,7 @@
 #include <set>
 #include <string>
 
+#include "platform/core/Message.h"
 #include "vnlib/dev/request/VnRequestContext.h"
 #include "vnlib/dev/util/VndObject.h"
 #include "vnlib/domain/content/VnContentAsset.h"
@@ -18,6 +19,22 @@
 #include "vnlib/domain/content/VnMagazineIssuePageRenderingInfo.h"
 
 class VnMagazineIssueContext;
+class VnMagazineIssuePageContext;
+
+// The page context's delegate messages, declared once with their C++ types.
+struct VnMagazineIssuePageContextDelegate {
+    using Page = Ref<VnMagazineIssuePageContext>;
+    static constexpr plat::Message<void(const Page&)> kDidFinishLoadingPage{
+        "pageContextDidFinishLoadingPage:"};
+    static constexpr plat::Message<void(const Page&)> kDidFinishLoadingFullPageImage{
+        "pageContextDidFinishLoadingFullPageImage:"};
+    static constexpr plat::Message<void(const Page&)> kDidFinishLoadingSmallThumbnailImage{
+        "pageContextDidFinishLoadingSmallThumbnailImage:"};
+    static constexpr plat::Message<void(const Page&)> kDidFinishLoadingInteractiveFiles{
+        "pageContextDidFinishLoadingInteractiveFiles:"};
+    static constexpr plat::Message<void(const Page&, VnRequestProgress)> kLoadingProgress{
+        "pageContext:loadingProgress:"};
+};
 class VnRequestManager;
 
 class VnMagazineIssuePageContext : public VndObject {

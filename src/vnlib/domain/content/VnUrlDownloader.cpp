@@ -128,8 +128,8 @@ void VnUrlDownloader::coreStart() {
         storage = holder.storage;
     }
     if (storage) {
-        const auto local = plat::send<plat::Value>(
-            storage, "localCacheURLForURL:", plat::Value(fileUrl_->absoluteString()));
+        const auto local =
+            plat::send(storage, kLocalCacheURLForURL, plat::Value(fileUrl_->absoluteString()));
         const auto localUrl = local.isString() ? plat::Url::parse(*local.string()) : std::nullopt;
         if (localUrl && loadFromLocalCacheURL(*localUrl)) {
             markCompletedAndNotify();

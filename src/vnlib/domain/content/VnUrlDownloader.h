@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/core/Message.h"
 #include "platform/net/UrlConnection.h"
 #include "vnlib/dev/request/VnRequestContext.h"
 #include "vnlib/dev/web/VnConnectionQueue.h"
@@ -33,8 +34,12 @@ class VnUrlDownloader : public VnRequestContext, public plat::UrlConnectionDeleg
     bool downloading() const { return false; }
     int32_t retryCount() const { return retryCount_; }
 
-    // An object answering "localCacheURLForURL:" (remote URL text -> local file URL text or
-    // nil) whose files are copied instead of downloaded; none by default.
+    // The one message the local cache storage answers: remote URL text -> local file URL text
+    // or nil.
+    static constexpr plat::Message<plat::Value(const plat::Value&)> kLocalCacheURLForURL{
+        "localCacheURLForURL:"};
+    // An object answering kLocalCacheURLForURL whose files are copied instead of downloaded;
+    // none by default.
     static void setLocalCacheStorage(Ref<plat::Object> storage);
     // The process-wide queue of transfers.
     static VnConnectionQueue& connectionQueue();

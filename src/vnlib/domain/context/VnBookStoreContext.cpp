@@ -117,9 +117,9 @@ void VnBookStoreContext::removeContextObserver(const Ref<plat::Object>& observer
 
 bool VnBookStoreContext::isOfflineMode() const {
     auto delegate = delegate_.lock();
-    if (!plat::respondsToSelector(delegate, "bookStoreContextIsOfflineMode"))
+    if (!plat::respondsToSelector(delegate, VnBookStoreContextDelegate::kIsOfflineMode))
         return false;
-    return plat::send<bool>(delegate, "bookStoreContextIsOfflineMode");
+    return plat::send(delegate, VnBookStoreContextDelegate::kIsOfflineMode);
 }
 
 bool VnBookStoreContext::isFirstRun() const {
@@ -175,8 +175,8 @@ void VnBookStoreContext::changeActiveUserContext(const Ref<VnBookStoreUserContex
 }
 
 void VnBookStoreContext::notifyActiveUserContextDidChange() {
-    plat::send(rootObserver_,
-               "bookStoreContextActiveUserContextDidChange:", self<VnBookStoreContext>());
+    plat::send(rootObserver_, VnBookStoreContextObserver::kActiveUserContextDidChange,
+               self<VnBookStoreContext>());
 }
 
 void VnBookStoreContext::persistUserAuthenticationInfo(const Ref<VnUserAuthenticationInfo>& info,
@@ -335,8 +335,7 @@ void VnBookStoreContext::signIn_request_didFinishWithResult(Ref<VnRequestContext
                 persistUserAuthenticationInfo(credentials, answer->isTestAccount());
             } else {
                 if (wasRestoring) {
-                    plat::send(rootObserver_,
-                               "bookStoreContext:sessionInitiatingFailedWithErrorMessage:",
+                    plat::send(rootObserver_, VnBookStoreContextObserver::kSessionInitiatingFailed,
                                self<VnBookStoreContext>(), std::string("session expired"));
                 }
                 signOutRegisteredUserWithRemote(false);
@@ -349,7 +348,8 @@ void VnBookStoreContext::signIn_request_didFinishWithResult(Ref<VnRequestContext
     auto delegators = std::move(userContextRequestDelegators_);
     userContextRequestDelegators_.clear();
     for (const auto& delegator : delegators)
-        plat::send(delegator, "request:didFinishWithResult:", self<VnBookStoreContext>(), result);
+        plat::send(delegator, VnBookStoreContextSignInMessages::kDidFinishWithResult,
+                   self<VnBookStoreContext>(), result);
     // Contexts whose gate waited on this sign-in without starting it hear how it ended.
     for (const auto& userContext : {activeUserContext_, defaultUserContext_}) {
         if (userContext)
@@ -379,9 +379,9 @@ void VnBookStoreContext::userContextNeedUserCredential() {
         return;
     }
     auto delegate = delegate_.lock();
-    if (plat::respondsToSelector(delegate, "bookStoreContextWaitingForAuthentication:")) {
-        plat::send(delegate,
-                   "bookStoreContextWaitingForAuthentication:", self<VnBookStoreContext>());
+    if (plat::respondsToSelector(delegate, VnBookStoreContextDelegate::kWaitingForAuthentication)) {
+        plat::send(delegate, VnBookStoreContextDelegate::kWaitingForAuthentication,
+                   self<VnBookStoreContext>());
     } else {
         activeUserContext()->failPendingRequestsWithResult(
             VnRequestResult::failedResultWithErrorMessage(kContextSessionFailed));

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/Message.h"
 #include "platform/net/Url.h"
 #include "vnlib/dev/delegate/MulticastDelegate.h"
 #include "vnlib/dev/delegate/VndDelegator.h"
@@ -25,8 +26,29 @@
 #include "vnlib/domain/storage/VnBookStoreLocalStorage.h"
 #include "vnlib/service/v2/VnClientServiceSession.h"
 
+class VnBookStoreContext;
 class VnBookStoreUserContext;
+class VnRequestResult;
 class VnUserAuthenticationInfo;
+
+// The store context's delegate and observer messages, declared once with their C++ types.
+struct VnBookStoreContextDelegate {
+    static constexpr plat::Message<bool()> kIsOfflineMode{"bookStoreContextIsOfflineMode"};
+    static constexpr plat::Message<void(const Ref<VnBookStoreContext>&)> kWaitingForAuthentication{
+        "bookStoreContextWaitingForAuthentication:"};
+};
+struct VnBookStoreContextObserver {
+    static constexpr plat::Message<void(const Ref<VnBookStoreContext>&)>
+        kActiveUserContextDidChange{"bookStoreContextActiveUserContextDidChange:"};
+    static constexpr plat::Message<void(const Ref<VnBookStoreContext>&, const std::string&)>
+        kSessionInitiatingFailed{"bookStoreContext:sessionInitiatingFailedWithErrorMessage:"};
+};
+// How a sign-in ends for a request that waited on it (through a delegator, prefixed).
+struct VnBookStoreContextSignInMessages {
+    static constexpr plat::Message<void(const Ref<VnBookStoreContext>&,
+                                        const Ref<VnRequestResult>&)>
+        kDidFinishWithResult{"request:didFinishWithResult:"};
+};
 class VnUserRegistrationInfo;
 class VnUrlDownloader;
 class VnLocalCacheAsset;

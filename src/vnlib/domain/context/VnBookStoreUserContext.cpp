@@ -6,6 +6,7 @@
 #include "vnlib/dev/udid/VndUDID.h"
 #include "vnlib/dev/util/VndDiags.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
+#include "vnlib/domain/lists/VnDomain.h"
 #include "vnlib/domain/lists/VnMagazineIssueDomain.h"
 #include "vnlib/domain/storage/VnBookStorePurchaseRequestRedeemInfo.h"
 #include "vnlib/domain/storage/VnDataContext.h"
@@ -24,10 +25,11 @@
 #include "vnlib/service/v3/VnStoreRemoteSession.h"
 
 PLAT_DEFINE_CLASS(VnBookStoreUserContext, VnBookStoreContextSubobject, [](auto& c) {
-    c.method("executeRequest:withDelegate:selectorPrefix:", &VnBookStoreUserContext::executeRequest)
-        .method("cancelRequest:", &VnBookStoreUserContext::cancelRequest)
-        .method("storeRemoteSession", &VnBookStoreUserContext::storeRemoteSession)
-        .method("domainMarkUpdated:", &VnBookStoreUserContext::domainMarkUpdated)
+    using Gate = VnDomainUserContextMessages;
+    c.method(Gate::kExecuteRequest, &VnBookStoreUserContext::executeRequest)
+        .method(Gate::kCancelRequest, &VnBookStoreUserContext::cancelRequest)
+        .method(Gate::kStoreRemoteSession, &VnBookStoreUserContext::storeRemoteSession)
+        .method(Gate::kDomainMarkUpdated, &VnBookStoreUserContext::domainMarkUpdated)
         .method("userBookmarkDataContext", &VnBookStoreUserContext::userBookmarkDataContext)
         .method("defaultUserSignIn_request:didFinishWithResult:",
                 &VnBookStoreUserContext::defaultUserSignIn_request_didFinishWithResult)

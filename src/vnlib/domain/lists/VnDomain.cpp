@@ -50,7 +50,7 @@ Ref<VnStoreRemoteSession> VnDomain::storeRemoteSession() const {
     auto userContext = userContext_.lock();
     if (!userContext)
         return nullptr;
-    return plat::send<Ref<VnStoreRemoteSession>>(userContext, "storeRemoteSession");
+    return plat::send(userContext, VnDomainUserContextMessages::kStoreRemoteSession);
 }
 
 void VnDomain::persistAddOrUpdateItems(const VnInfoList&) {
@@ -184,7 +184,8 @@ bool VnDomain::snapshotShouldUpdate(const Ref<VnLocalSnapshot>& snapshot) const 
 
 void VnDomain::markUpdated() {
     lastUpdated_ = plat::Date::now();
-    plat::sendIfResponds(userContext_, "domainMarkUpdated:", self<VnDomain>());
+    plat::sendIfResponds(userContext_, VnDomainUserContextMessages::kDomainMarkUpdated,
+                         self<VnDomain>());
 }
 
 Ref<VnDomainUpdatingRequest> VnDomain::newDomainUpdatingRequest(
@@ -208,7 +209,7 @@ void VnDomain::executeRequest(const Ref<VnRequestContext>& request,
                               const Ref<plat::Object>& delegate,
                               const std::string& selectorPrefix) {
     if (auto userContext = userContext_.lock()) {
-        plat::send(userContext, "executeRequest:withDelegate:selectorPrefix:", request, delegate,
+        plat::send(userContext, VnDomainUserContextMessages::kExecuteRequest, request, delegate,
                    selectorPrefix);
     } else {
         request->startWithDelegate(delegate, selectorPrefix);
@@ -217,7 +218,7 @@ void VnDomain::executeRequest(const Ref<VnRequestContext>& request,
 
 void VnDomain::cancelRequest(const Ref<VnRequestContext>& request) {
     if (auto userContext = userContext_.lock())
-        plat::send(userContext, "cancelRequest:", request);
+        plat::send(userContext, VnDomainUserContextMessages::kCancelRequest, request);
     else
         request->cancel();
 }

@@ -11,13 +11,28 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/core/Message.h"
 #include "vnlib/dev/request/VnRequestContext.h"
 #include "vnlib/domain/context/VnBookStoreContextSubobject.h"
 #include "vnlib/domain/lists/VnLocalSnapshot.h"
 #include "vnlib/service/params/VnGetMagazineIssueInfosParams.h"
 
+class VnDomain;
 class VnDomainUpdatingRequest;
 class VnStoreRemoteSession;
+
+// What a domain asks of its user context, declared once with their C++ types.
+struct VnDomainUserContextMessages {
+    static constexpr plat::Message<void(const Ref<VnRequestContext>&, const Ref<plat::Object>&,
+                                        const std::string&)>
+        kExecuteRequest{"executeRequest:withDelegate:selectorPrefix:"};
+    static constexpr plat::Message<void(const Ref<VnRequestContext>&)> kCancelRequest{
+        "cancelRequest:"};
+    static constexpr plat::Message<Ref<VnStoreRemoteSession>()> kStoreRemoteSession{
+        "storeRemoteSession"};
+    static constexpr plat::Message<void(const Ref<VnDomain>&)> kDomainMarkUpdated{
+        "domainMarkUpdated:"};
+};
 
 class VnDomain : public VnBookStoreContextSubobject {
     PLAT_CLASS(VnDomain)

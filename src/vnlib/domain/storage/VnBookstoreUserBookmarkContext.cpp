@@ -19,7 +19,8 @@ plat::Predicate VnBookstoreUserBookmarkContext::applyPredicateFilter(
 }
 
 Ref<VnDataContext> VnBookstoreUserBookmarkContext::dataContext() const {
-    auto context = plat::send<Ref<VnDataContext>>(userContext_, "userBookmarkDataContext");
+    auto context =
+        plat::send(userContext_, VnBookmarkUserContextMessages::kUserBookmarkDataContext);
     PLAT_ASSERT(context, "userBookmarkDataContext");
     return context;
 }

@@ -6,8 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/Message.h"
 #include "vnlib/domain/storage/VnDataContext.h"
 #include "vnlib/domain/storage/VnJsonData.h"
+
+// What the bookmark context asks of its user context: the data context bookmarks are kept in.
+struct VnBookmarkUserContextMessages {
+    static constexpr plat::Message<Ref<VnDataContext>()> kUserBookmarkDataContext{
+        "userBookmarkDataContext"};
+};
 
 class VnBookstoreUserBookmarkContext : public VndObject {
     PLAT_CLASS(VnBookstoreUserBookmarkContext)

@@ -26,7 +26,7 @@ class BrowseScreenTest : public ::testing::Test {
     void SetUp() override { registerStoreResources(ui::ResourceRegistry::shared()); }
     void TearDown() override {
         container.reset();
-        ui::ResourceRegistry::shared().registerController("", "BrowseSubView", nullptr);
+        ui::ResourceRegistry::shared().removeController("", "BrowseSubView");
         registerStoreResources(ui::ResourceRegistry::shared());
         testing_support::runDeferredDeletions();
     }
@@ -124,7 +124,7 @@ TEST_F(BrowseScreenTest, ContainerMovesBetweenListsDetailAndBackIssuesWithTheOve
 
 TEST_F(BrowseScreenTest, TabsAndPopUpsChooseTheListAndEveryClickLoadsItAgain) {
     std::vector<Ref<DynamicObject>> subs;
-    ui::ResourceRegistry::shared().registerController("", "BrowseSubView", [&subs] {
+    ui::ResourceRegistry::shared().replaceController("", "BrowseSubView", [&subs] {
         auto sub = DynamicObject::make();
         sub->on("setDelegate:").on("setIsMagazine:").on("browseBookWidget:isForceUpdate:");
         subs.push_back(sub);

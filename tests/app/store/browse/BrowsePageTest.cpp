@@ -35,6 +35,8 @@ class BrowseScreenTest : public StoreTest {
         StoreTest::SetUp();
         registerStoreResources(ui::ResourceRegistry::shared());
         doubles.install();
+        // The real router, in place of the doubles' one.
+        ui::ResourceRegistry::shared().removeController(LinkScreens::kUriDirect);
         registerLinkResources(ui::ResourceRegistry::shared());
     }
     void TearDown() override {

@@ -39,7 +39,7 @@ class ContainerDoubles {
                      std::vector<const char*> answers,
                      std::function<void(const Ref<plat::Object>&)> onMainDelegate = {}) {
         mainName_ = {std::move(storyboard), std::move(identifier)};
-        ui::ResourceRegistry::shared().registerController(
+        ui::ResourceRegistry::shared().replaceController(
             mainName_.first, mainName_.second, [this, answers, onMainDelegate] {
                 auto main = maker(mains, answers)();
                 auto* raw = static_cast<DynamicObject*>(main.get());
@@ -55,20 +55,20 @@ class ContainerDoubles {
     // The doubles of the other children, the overlay and the router.
     void install() {
         auto& registry = ui::ResourceRegistry::shared();
-        registry.registerController(
+        registry.replaceController(
             "ShopDetailStoryboard", "ShopDetailMainView",
             maker(details, {"setDelegate:", "setIsBook:", "setCurrentGroupInfo:", "setHeaderTitle:",
                             "setMagazineIssueInfo:"}));
-        registry.registerController(
+        registry.replaceController(
             "", "ShopCategoryMainViewController",
             maker(lists, {"setDelegate:", "setShopGroupInfo:", "setCurrentCodeSort:"}));
-        registry.registerController("", "HZLoading", maker(loadings, {"setDelegate:"}));
-        registry.registerController("", "ShopBackIssueViewController", [this] {
+        registry.replaceController("", "HZLoading", maker(loadings, {"setDelegate:"}));
+        registry.replaceController("", "ShopBackIssueViewController", [this] {
             auto screen = ui::ViewController::create<ui::ViewController>();
             backIssues.push_back(screen);
             return std::static_pointer_cast<plat::Object>(screen);
         });
-        registry.registerController("", "UriDirect", [this] { return makeRouter(); });
+        registry.replaceController("", "UriDirect", [this] { return makeRouter(); });
         ui::UrlOpener::setHandler([this](const std::string& url) {
             opened.push_back(url);
             return true;
@@ -79,14 +79,14 @@ class ContainerDoubles {
         ui::UrlOpener::setHandler(nullptr);
         auto& registry = ui::ResourceRegistry::shared();
         if (!mainName_.second.empty())
-            registry.registerController(mainName_.first, mainName_.second, nullptr);
+            registry.removeController(mainName_.first, mainName_.second);
         for (const auto& [storyboard, name] : std::vector<std::pair<const char*, const char*>>{
                  {"ShopDetailStoryboard", "ShopDetailMainView"},
                  {"", "ShopCategoryMainViewController"},
                  {"", "HZLoading"},
                  {"", "ShopBackIssueViewController"},
                  {"", "UriDirect"}})
-            registry.registerController(storyboard, name, nullptr);
+            registry.removeController(storyboard, name);
     }
 
     Made mains, details, lists, loadings, routers;

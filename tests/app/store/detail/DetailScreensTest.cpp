@@ -135,7 +135,7 @@ TEST_F(ShopDetailTest, ResolvesAnEntryAndShowsTheMagazineWithItsBackIssues) {
                              magazine);
         return std::any();
     });
-    ui::ResourceRegistry::shared().registerController("", "UriDirect", [router] { return router; });
+    ui::ResourceRegistry::shared().replaceController("", "UriDirect", [router] { return router; });
     auto container = DynamicObject::make();
     container->on("shopDetailMainViewLoadDataInfoComplete").on("shopDetailMainViewStartLoading");
 
@@ -212,7 +212,7 @@ TEST_F(ShopDetailTest, ResolvesAnEntryAndShowsTheMagazineWithItsBackIssues) {
     testing_support::spin(50);
     EXPECT_TRUE(weak.expired());
     EXPECT_FALSE(answerTo.lock());
-    ui::ResourceRegistry::shared().registerController("", "UriDirect", nullptr);
+    ui::ResourceRegistry::shared().removeController("", "UriDirect");
 }
 
 TEST_F(AuthorRowTest, ShowsTheAuthorsOtherBooksAndReportsAChoice) {

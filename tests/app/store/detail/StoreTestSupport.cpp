@@ -1,6 +1,6 @@
 #include "StoreTestSupport.h"
 
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "demo-service/V2WebMethods.h"
 #include "demo-service/V3StoreService.h"
 #include "platform/runloop/RunLoop.h"

@@ -43,25 +43,25 @@ class StoreContainerTest : public ::testing::Test {
                 return std::static_pointer_cast<plat::Object>(object);
             };
         };
-        registry.registerController("ShopFeatureStoryboard", "ShopFeatureMain",
-                                    maker(mains, {"setDelegate:", "setFeatureCode:"}));
-        registry.registerController(
+        registry.replaceController("ShopFeatureStoryboard", "ShopFeatureMain",
+                                   maker(mains, {"setDelegate:", "setFeatureCode:"}));
+        registry.replaceController(
             "ShopDetailStoryboard", "ShopDetailMainView",
             maker(details, {"setDelegate:", "setIsBook:", "setCurrentGroupInfo:", "setHeaderTitle:",
                             "setMagazineIssueInfo:"}));
-        registry.registerController(
+        registry.replaceController(
             "", "ShopCategoryMainViewController",
             maker(lists, {"setDelegate:", "setShopGroupInfo:", "setCurrentCodeSort:"}));
-        registry.registerController("", "HZLoading", maker(loadings, {"setDelegate:"}));
-        registry.registerController("PreviewPopupStoryboard", "PreviewPopupMainView",
-                                    maker(popups, {"setDelegate:", "setMagazineIssueInfo:"}));
+        registry.replaceController("", "HZLoading", maker(loadings, {"setDelegate:"}));
+        registry.replaceController("PreviewPopupStoryboard", "PreviewPopupMainView",
+                                   maker(popups, {"setDelegate:", "setMagazineIssueInfo:"}));
         // The back issues are a real controller, so that the placing of views is seen.
-        registry.registerController("", "ShopBackIssueViewController", [this] {
+        registry.replaceController("", "ShopBackIssueViewController", [this] {
             auto screen = ui::ViewController::create<ui::ViewController>();
             backIssues.push_back(screen);
             return std::static_pointer_cast<plat::Object>(screen);
         });
-        registry.registerController("", "UriDirect", [this] { return makeRouter(); });
+        registry.replaceController("", "UriDirect", [this] { return makeRouter(); });
         ui::UrlOpener::setHandler([this](const std::string& url) {
             opened.push_back(url);
             return true;
@@ -83,7 +83,7 @@ class StoreContainerTest : public ::testing::Test {
                  {"", "HZLoading"},
                  {"", "ShopBackIssueViewController"},
                  {"", "UriDirect"}})
-            ui::ResourceRegistry::shared().registerController(storyboard, name, nullptr);
+            ui::ResourceRegistry::shared().removeController(storyboard, name);
     }
 
     // Links of the form "code:<kind>:<code>" answer as code-only links of that kind; web links

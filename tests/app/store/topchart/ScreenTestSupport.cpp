@@ -43,14 +43,14 @@ class ApplicationEnvironment : public ::testing::Environment {
 
 Doubles::~Doubles() {
     for (const auto& [storyboard, identifier] : names_)
-        ui::ResourceRegistry::shared().registerController(storyboard, identifier, nullptr);
+        ui::ResourceRegistry::shared().removeController(storyboard, identifier);
 }
 
 void Doubles::add(const std::string& storyboard, const std::string& identifier,
                   std::vector<std::string> answers) {
     names_.emplace_back(storyboard, identifier);
     auto& list = made_[identifier];
-    ui::ResourceRegistry::shared().registerController(
+    ui::ResourceRegistry::shared().replaceController(
         storyboard, identifier, [&list, answers = std::move(answers)] {
             auto object = DynamicObject::make();
             for (const auto& sel : answers)
@@ -63,7 +63,7 @@ void Doubles::add(const std::string& storyboard, const std::string& identifier,
 void Doubles::addRouter(std::function<bool()> overlayShown) {
     names_.emplace_back("", "UriDirect");
     auto& list = made_["UriDirect"];
-    ui::ResourceRegistry::shared().registerController("", "UriDirect", [this, &list, overlayShown] {
+    ui::ResourceRegistry::shared().replaceController("", "UriDirect", [this, &list, overlayShown] {
         auto router = DynamicObject::make();
         DynamicObject* self = router.get();
         router->on("initWithDelegate:", [this](plat::Args& a) {

@@ -1,8 +1,8 @@
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 
 #include <QLocale>
 
-#include "app/shell/ReaderHandOver.h"
+#include "app/services/ReaderHandOver.h"
 #include "platform/core/KeyValueCoding.h"
 #include "platform/core/Log.h"
 #include "platform/storage/InfoDictionary.h"
@@ -14,7 +14,7 @@
 #include "vnlib/service/v2/VnRemoteReturnValue.h"
 
 PLAT_DEFINE_CLASS(GlobalService, plat::Object, [](auto& c) {
-    c.method("bookStoreContextActiveUserContextDidChange:",
+    c.method(VnBookStoreContextObserver::kActiveUserContextDidChange,
              &GlobalService::bookStoreContextActiveUserContextDidChange)
         .method("registerTokenToServer:", &GlobalService::registerTokenToServerWithToken)
         .method("registerTokenToServer", &GlobalService::registerTokenToServer)

@@ -1,0 +1,27 @@
+#pragma once
+// ReaderHandOver: what the library shelves need of the reader window, so that the two sides can
+// be written apart. The reader window controller registered at launch offers it; the shelves
+// reach it through GlobalService::readerHandOver().
+#include <string>
+
+#include "platform/core/Ref.h"
+
+class MagazineIssueUIContext;
+namespace plat {
+class Object;
+}
+
+class ReaderHandOver {
+  public:
+    virtual ~ReaderHandOver() = default;
+
+    // The object told when the reader window closes ("readerWindowControllerWillClose"); not
+    // retained.
+    virtual void setDelegate(const Ref<plat::Object>& delegate) = 0;
+    virtual void showWindow() = 0;
+    // Opens an issue, in this order: the window title becomes the caption, the reader view takes
+    // the UI context, the window shows, the reader is marked as displaying, and it goes to the
+    // page (clamped to the issue's pages).
+    virtual void openIssue(const Ref<MagazineIssueUIContext>& uiContext, const std::string& caption,
+                           int pageIndex) = 0;
+};
