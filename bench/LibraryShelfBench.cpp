@@ -23,7 +23,7 @@
 #include "app/library/LibraryListView.h"
 #include "app/library/LibraryResources.h"
 #include "app/library/LibraryShelfBookInfo.h"
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "app/shell/ShellResources.h"
 #include "demo-service/DemoCovers.h"
 #include "demo-service/DemoService.h"

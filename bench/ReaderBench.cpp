@@ -29,7 +29,7 @@
 #include "app/AreaRegistrations.h"
 #include "app/issueui/MagazineIssueUIContext.h"
 #include "app/reader/ReaderViewController.h"
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "demo-service/DemoService.h"
 #include "demo-service/V2WebMethods.h"
 #include "demo-service/V3StoreService.h"

@@ -40,7 +40,7 @@
 #include <tuple>
 
 #include "app/common/QtImageView.h"
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "app/store/StoreResources.h"
 #include "app/store/common/BookCoverCollectionCellView.h"
 #include "app/store/common/ShopCategoryMainViewController.h"

@@ -27,11 +27,12 @@ PLAT_DEFINE_CLASS(MagazineIssueUIContextRenderingInfo, VnInfoBase, [](auto& c) {
 
 PLAT_DEFINE_CLASS(MagazineIssueUIContext, plat::Object, [](auto& c) {
     using C = MagazineIssueUIContext;
-    c.method("magazineIssueContextWillStartLoading:", &C::magazineIssueContextWillStartLoading)
-        .method("magazineIssueContext:pageAvalable:", &C::magazineIssueContext_pageAvalable)
-        .method("magazineIssueContextDidFinishLoadingInteractive:",
+    using Issue = VnMagazineIssueContextDelegate;
+    c.method(Issue::kWillStartLoading, &C::magazineIssueContextWillStartLoading)
+        .method(Issue::kPageAvailable, &C::magazineIssueContext_pageAvalable)
+        .method(Issue::kDidFinishLoadingInteractive,
                 &C::magazineIssueContextDidFinishLoadingInteractive)
-        .method("magazineIssueContext:interactiveAssetFilesForRenderingInfo:",
+        .method(Issue::kInteractiveAssetFilesForRenderingInfo,
                 &C::magazineIssueContext_interactiveAssetFilesForRenderingInfo)
         .method("applicationDidEnterBackgroundNotification:",
                 &C::applicationDidEnterBackgroundNotification)
@@ -367,14 +368,15 @@ void MagazineIssueUIContext::applicationWillEnterForegroundNotification(const Re
 // -----------------------------------------------------------------------
 
 void MagazineIssueUIContext::magazineIssueContext_pageAvalable(
-    const Ref<plat::Object>& issueContext, int32_t sourcePageIndex) {
+    const Ref<VnMagazineIssueContext>& issueContext, int32_t sourcePageIndex) {
     // A page file is handed on only once it is checked, so that the reader makes its page with
     // its size (or its damage) known and lays it out once.
     const auto send = [this, issueContext, sourcePageIndex] {
-        const auto keep = self();
-        plat::sendIfResponds(delegate_, "magazineIssueContext:pageAvalable:", issueContext,
-                             sourcePageIndex);
-        plat::sendIfResponds(delegate_, "magazineIssueUIContextPageDownloadProgressChange:", keep);
+        const auto keep = self<MagazineIssueUIContext>();
+        plat::sendIfResponds(delegate_, VnMagazineIssueContextDelegate::kPageAvailable,
+                             issueContext, sourcePageIndex);
+        plat::sendIfResponds(delegate_, MagazineIssueUIContextDelegate::kPageDownloadProgressChange,
+                             keep);
         checkIfFinished();
     };
     const auto file = uncheckedPageFile(sourcePageIndex);
@@ -384,12 +386,13 @@ void MagazineIssueUIContext::magazineIssueContext_pageAvalable(
 }
 
 void MagazineIssueUIContext::magazineIssueContextDidFinishLoadingInteractive(
-    const Ref<plat::Object>& issueContext) {
+    const Ref<VnMagazineIssueContext>& issueContext) {
     queueNotice(
         [this, issueContext] {
             const auto keep = self();
             plat::sendIfResponds(delegate_,
-                                 "magazineIssueContextDidFinishLoadingInteractive:", issueContext);
+                                 VnMagazineIssueContextDelegate::kDidFinishLoadingInteractive,
+                                 issueContext);
             checkIfFinished();
         },
         true);

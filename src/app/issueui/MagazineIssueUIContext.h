@@ -10,9 +10,9 @@
 // checks, one at a time); a file checked before is handed on at once. The delegate's messages keep
 // the order in which the issue context sent them.
 //
-// Delegate messages (optional, not kept): "magazineIssueContext:pageAvalable:",
-// "magazineIssueUIContextPageDownloadProgressChange:",
-// "magazineIssueContextDidFinishLoadingInteractive:".
+// Delegate messages (optional, not kept): the issue context's own
+// "magazineIssueContext:pageAvalable:" and "magazineIssueContextDidFinishLoadingInteractive:"
+// (VnMagazineIssueContextDelegate), handed on, and MagazineIssueUIContextDelegate below.
 //
 // MagazineIssueUIContextRenderingInfo: the issue's rendering defaults: "HasSingleCoverPage" (yes
 // when absent), "TableOfContentPageName", "TableOfContentPresentationPageIndex",
@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "app/issueui/IssuePageRecord.h"
+#include "platform/core/Message.h"
 #include "vnlib/info/VnInfoBase.h"
 
 class MagazinePageUIContext;
@@ -37,6 +38,13 @@ class VnMagazineIssuePageRenderingInfo;
 class VnPageInfo;
 class VnRequestContext;
 class VnRequestManager;
+class MagazineIssueUIContext;
+
+// What the issue's UI context tells its delegate besides the issue context's own messages.
+struct MagazineIssueUIContextDelegate {
+    static constexpr plat::Message<void(const Ref<MagazineIssueUIContext>&)>
+        kPageDownloadProgressChange{"magazineIssueUIContextPageDownloadProgressChange:"};
+};
 
 class MagazineIssueUIContextRenderingInfo : public VnInfoBase {
     PLAT_CLASS(MagazineIssueUIContextRenderingInfo)
@@ -151,9 +159,10 @@ class MagazineIssueUIContext : public plat::Object {
     void magazineIssueContextWillStartLoading(const Ref<plat::Object>&) {
         endBackgroundTaskIfNeeded();
     }
-    void magazineIssueContext_pageAvalable(const Ref<plat::Object>& issueContext,
+    void magazineIssueContext_pageAvalable(const Ref<VnMagazineIssueContext>& issueContext,
                                            int32_t sourcePageIndex);
-    void magazineIssueContextDidFinishLoadingInteractive(const Ref<plat::Object>& issueContext);
+    void magazineIssueContextDidFinishLoadingInteractive(
+        const Ref<VnMagazineIssueContext>& issueContext);
     // The distinct file ids the page's widgets need.
     plat::Value magazineIssueContext_interactiveAssetFilesForRenderingInfo(
         const Ref<plat::Object>& issueContext,

@@ -111,12 +111,14 @@ void MagazinePageUIContext::pageContextDidFinishLoadingFullPageImage(const Ref<p
 void MagazinePageUIContext::pageContextDidFinishLoadingInteractiveFiles(const Ref<plat::Object>&) {
     interactiveFinished_ = true;
     if (pageContext_->renderingInfo())
-        plat::send(delegate_, "pageUIContextRootWidgetAvailable:", self());
+        plat::send(delegate_, MagazinePageUIContextDelegate::kRootWidgetAvailable,
+                   self<MagazinePageUIContext>());
 }
 
 void MagazinePageUIContext::pageContext_loadingProgress(const Ref<plat::Object>&,
                                                         VnRequestProgress progress) {
-    plat::send(delegate_, "pageUIContext:pageLoadingProgress:", self(), progress);
+    plat::send(delegate_, MagazinePageUIContextDelegate::kPageLoadingProgress,
+               self<MagazinePageUIContext>(), progress);
 }
 
 // ---- Images
@@ -124,14 +126,16 @@ void MagazinePageUIContext::pageContext_loadingProgress(const Ref<plat::Object>&
 
 void MagazinePageUIContext::updateSmallThumbnailImage(const Ref<plat::Image>& image) {
     smallThumbnailImage_ = image;
-    plat::send(delegate_, "pageUIContextSmallThumbnailImageAvailable:", self());
+    plat::send(delegate_, MagazinePageUIContextDelegate::kSmallThumbnailImageAvailable,
+               self<MagazinePageUIContext>());
 }
 
 void MagazinePageUIContext::updateFullPageImage(const Ref<plat::Image>& image) {
     VND_TRACE("Performance", "Update full page image at sourcePageIndex:%d withImage:%s",
               pageContext_->sourcePageIndex(), image ? image->description().c_str() : "(null)");
     fullPageImage_ = image;
-    plat::send(delegate_, "pageUIContextFullPageImageAvailable:", self());
+    plat::send(delegate_, MagazinePageUIContextDelegate::kFullPageImageAvailable,
+               self<MagazinePageUIContext>());
 }
 
 void MagazinePageUIContext::cleanupPainterIfNeeded() {
@@ -146,7 +150,8 @@ bool MagazinePageUIContext::allThumbnailAvailable() const {
 }
 
 void MagazinePageUIContext::notifyPagePainterAvailableOrPending() {
-    plat::send(delegate_, "pageUIContextPageContentPainterAvailable:", self());
+    plat::send(delegate_, MagazinePageUIContextDelegate::kPageContentPainterAvailable,
+               self<MagazinePageUIContext>());
 }
 
 void MagazinePageUIContext::smallThumbnailGeneration_request_didFinishWithResult(

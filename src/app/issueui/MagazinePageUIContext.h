@@ -5,15 +5,14 @@
 // background. Made by the issue's UI context, one per source page; it refers back to that context
 // without keeping it.
 //
-// Listener messages (optional): "pageUIContextSmallThumbnailImageAvailable:",
-// "pageUIContextFullPageImageAvailable:", "pageUIContextPageContentPainterAvailable:",
-// "pageUIContextPageInteractiveAssetsAvailable:" (never sent), "pageUIContextRootWidgetAvailable:",
-// "pageUIContext:pageLoadingProgress:".
+// Listener messages (optional): MagazinePageUIContextDelegate below; a listener may also answer
+// "pageUIContextPageInteractiveAssetsAvailable:", which is never sent.
 #include <QColor>
 #include <QSizeF>
 #include <mutex>
 #include <span>
 
+#include "platform/core/Message.h"
 #include "vnlib/dev/request/VnRequestProgress.h"
 #include "vnlib/dev/util/VndObject.h"
 
@@ -27,6 +26,22 @@ class VnMagazineIssuePageContext;
 class VnRequestContext;
 class VnRequestResult;
 class WidgetAssetManager;
+class MagazinePageUIContext;
+
+// What a page UI context tells its listeners, declared once with their C++ types.
+struct MagazinePageUIContextDelegate {
+    using Page = Ref<MagazinePageUIContext>;
+    static constexpr plat::Message<void(const Page&)> kSmallThumbnailImageAvailable{
+        "pageUIContextSmallThumbnailImageAvailable:"};
+    static constexpr plat::Message<void(const Page&)> kFullPageImageAvailable{
+        "pageUIContextFullPageImageAvailable:"};
+    static constexpr plat::Message<void(const Page&)> kPageContentPainterAvailable{
+        "pageUIContextPageContentPainterAvailable:"};
+    static constexpr plat::Message<void(const Page&)> kRootWidgetAvailable{
+        "pageUIContextRootWidgetAvailable:"};
+    static constexpr plat::Message<void(const Page&, VnRequestProgress)> kPageLoadingProgress{
+        "pageUIContext:pageLoadingProgress:"};
+};
 
 class MagazinePageUIContext : public VndObject {
     PLAT_CLASS(MagazinePageUIContext)

@@ -14,10 +14,10 @@ PLAT_DEFINE_CLASS(IssueMetadataDownloader, plat::Object, PLAT_NO_METHODS)
 
 PLAT_DEFINE_CLASS(PdfIssueMetadataDownloader, IssueMetadataDownloader, [](auto& c) {
     using C = PdfIssueMetadataDownloader;
-    c.method("pageUIContextFullPageImageAvailable:", &C::pageUIContextFullPageImageAvailable)
-        .method("pageUIContextPageContentPainterAvailable:",
-                &C::pageUIContextPageContentPainterAvailable)
-        .method("pageUIContext:pageLoadingProgress:", &C::pageUIContext_pageLoadingProgress)
+    using Page = MagazinePageUIContextDelegate;
+    c.method(Page::kFullPageImageAvailable, &C::pageUIContextFullPageImageAvailable)
+        .method(Page::kPageContentPainterAvailable, &C::pageUIContextPageContentPainterAvailable)
+        .method(Page::kPageLoadingProgress, &C::pageUIContext_pageLoadingProgress)
         .method("metadata_request:didFinishWithResult:", &C::metadata_request_didFinishWithResult)
         .method("metadata_request:progressReport:", &C::metadata_request_progressReport);
 })

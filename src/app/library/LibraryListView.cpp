@@ -54,7 +54,7 @@ PLAT_DEFINE_CLASS(LibraryListView, ui::ViewController, [](auto& c) {
         .method(IssueDownloaderProgressSelector, &C::issueDownloader_metadataLoadingProgress)
         .method(IssueDownloaderDidFinishSelector,
                 &C::issueDownloaderMetadataLoadingDidFinish_withResult)
-        .method("readerWindowControllerWillClose", &C::readerWindowControllerWillClose);
+        .method(ReaderHandOverDelegate::kWillClose, &C::readerWindowControllerWillClose);
 })
 
 namespace {

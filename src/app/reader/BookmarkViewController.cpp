@@ -4,7 +4,7 @@
 #include <QPixmap>
 #include <QVBoxLayout>
 
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "platform/core/DateFormatter.h"
 #include "platform_ui/TableView.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"

@@ -7,7 +7,7 @@
 #include "platform_ui/ResourceRegistry.h"
 
 void registerReaderResources(ui::ResourceRegistry& registry) {
-    registry.registerController("ReaderWindowStoryboard", "ReaderWindow",
+    registry.registerController(ReaderScreens::kReaderWindow,
                                 [] { return ReaderWindowController::make(); });
     // The placeholder page image: installed beside the program, or in the source tree of a
     // build that is run where it was made.

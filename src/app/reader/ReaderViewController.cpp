@@ -33,18 +33,16 @@
 Q_LOGGING_CATEGORY(readerLog, "varnel.reader", QtInfoMsg)
 
 PLAT_DEFINE_CLASS(ReaderViewController, ui::ViewController, [](auto& c) {
-    c.method("magazineIssueContext:pageAvalable:",
-             &ReaderViewController::magazineIssueContext_pageAvalable)
-        .method("magazineIssueContextDidFinishLoadingInteractive:",
-                &ReaderViewController::magazineIssueContextDidFinishLoadingInteractive)
-        .method("pageUIContextPageContentPainterAvailable:",
-                &ReaderViewController::pageUIContextPageContentPainterAvailable)
-        .method("pageUIContextFullPageImageAvailable:",
-                &ReaderViewController::pageUIContextFullPageImageAvailable)
-        .method("pageUIContextSmallThumbnailImageAvailable:",
-                &ReaderViewController::pageUIContextSmallThumbnailImageAvailable)
-        .method("pageUIContextRootWidgetAvailable:",
-                &ReaderViewController::pageUIContextRootWidgetAvailable);
+    using C = ReaderViewController;
+    using Issue = VnMagazineIssueContextDelegate;
+    using Page = MagazinePageUIContextDelegate;
+    c.method(Issue::kPageAvailable, &C::magazineIssueContext_pageAvalable)
+        .method(Issue::kDidFinishLoadingInteractive,
+                &C::magazineIssueContextDidFinishLoadingInteractive)
+        .method(Page::kPageContentPainterAvailable, &C::pageUIContextPageContentPainterAvailable)
+        .method(Page::kFullPageImageAvailable, &C::pageUIContextFullPageImageAvailable)
+        .method(Page::kSmallThumbnailImageAvailable, &C::pageUIContextSmallThumbnailImageAvailable)
+        .method(Page::kRootWidgetAvailable, &C::pageUIContextRootWidgetAvailable);
 })
 
 namespace {

@@ -7,10 +7,9 @@
 // jumps asked by page links), zooms, switches the four display modes, keeps bookmarks and the
 // last viewed page, and lays the page widgets of the visible pages over them.
 //
-// Messages it answers by selector: "magazineIssueContext:pageAvalable:",
-// "magazineIssueContextDidFinishLoadingInteractive:", "pageUIContextPageContentPainterAvailable:",
-// "pageUIContextFullPageImageAvailable:", "pageUIContextSmallThumbnailImageAvailable:",
-// "pageUIContextRootWidgetAvailable:".
+// Messages it answers: the issue's page arrivals and interactive files
+// (VnMagazineIssueContextDelegate, handed on by the issue's UI context) and its pages' painters,
+// images and widget trees (MagazinePageUIContextDelegate).
 #include <QImage>
 #include <QRectF>
 #include <QTransform>

@@ -136,7 +136,7 @@ void ReaderWindowController::windowWillClose() {
         popover_->close();
     if (const auto reader = readerViewController())
         reader->setIsDisplayReader(false);
-    plat::sendIfResponds(delegate_, "readerWindowControllerWillClose");
+    plat::sendIfResponds(delegate_, ReaderHandOverDelegate::kWillClose);
 }
 
 void ReaderWindowController::coverToolbar_Click() {

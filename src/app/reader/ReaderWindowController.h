@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "app/reader/BookmarkViewController.h"
-#include "app/shell/ReaderHandOver.h"
+#include "app/services/ReaderHandOver.h"
 #include "platform_ui/WindowController.h"
 
 class QComboBox;

@@ -4,6 +4,7 @@
 // reach it through GlobalService::readerHandOver().
 #include <string>
 
+#include "platform/core/Message.h"
 #include "platform/core/Ref.h"
 
 class MagazineIssueUIContext;
@@ -11,11 +12,16 @@ namespace plat {
 class Object;
 }
 
+// What the reader window tells the object it hands back to.
+struct ReaderHandOverDelegate {
+    static constexpr plat::Message<void()> kWillClose{"readerWindowControllerWillClose"};
+};
+
 class ReaderHandOver {
   public:
     virtual ~ReaderHandOver() = default;
 
-    // The object told when the reader window closes ("readerWindowControllerWillClose"); not
+    // The object told when the reader window closes (ReaderHandOverDelegate::kWillClose); not
     // retained.
     virtual void setDelegate(const Ref<plat::Object>& delegate) = 0;
     virtual void showWindow() = 0;

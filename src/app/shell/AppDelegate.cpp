@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "app/reader/ReaderResources.h"
 #include "app/services/GlobalService.h"
 #include "app/shell/WindowController.h"
 #include "app/signon/OAuth.h"
@@ -23,8 +24,8 @@ AppDelegate::~AppDelegate() {
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
-    readerWindowController_ = ui::ResourceRegistry::shared().instantiateController(
-        "ReaderWindowStoryboard", "ReaderWindow");
+    readerWindowController_ =
+        ui::ResourceRegistry::shared().instantiateController(ReaderScreens::kReaderWindow);
     const auto service = GlobalService::globalShared();
     service->setReaderViewController(readerWindowController_);
 

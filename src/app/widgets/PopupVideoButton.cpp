@@ -4,7 +4,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "app/widgets/MediaSupport.h"
 #include "platform_ui/WindowController.h"
 #include "platform_ui/media/MediaPlayer.h"

@@ -4,8 +4,9 @@
 #include <QComboBox>
 
 #include "ReaderTestSupport.h"
+#include "app/reader/ReaderResources.h"
 #include "app/reader/ReaderWindowController.h"
-#include "app/shell/ReaderHandOver.h"
+#include "app/services/ReaderHandOver.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
@@ -34,8 +35,8 @@ using ReaderWindowTest = ReaderTest;
 TEST_F(ReaderWindowTest, OpensAsTheShelfDoesAndStoresTheLastPageHoweverItCloses) {
     addItem("RW01-0008", 8);
     const auto service = GlobalService::globalShared();
-    service->setReaderViewController(ui::ResourceRegistry::shared().instantiateController(
-        "ReaderWindowStoryboard", "ReaderWindow"));
+    service->setReaderViewController(
+        ui::ResourceRegistry::shared().instantiateController(ReaderScreens::kReaderWindow));
     const auto handOver = service->readerHandOver();
     ASSERT_TRUE(handOver);
     const auto window =

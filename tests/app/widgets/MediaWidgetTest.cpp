@@ -15,7 +15,7 @@
 #include "app/issueui/WidgetActionButton.h"
 #include "app/issueui/WidgetAssetManager.h"
 #include "app/issueui/WidgetFactory.h"
-#include "app/shell/GlobalService.h"
+#include "app/services/GlobalService.h"
 #include "app/widgets/AudioPlayerWidget.h"
 #include "app/widgets/MediaSupport.h"
 #include "app/widgets/PopupVideoButton.h"
