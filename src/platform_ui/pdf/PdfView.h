@@ -87,6 +87,8 @@ class PdfView : public QAbstractScrollArea {
     }
     // Layouts of a document with pages made so far.
     int layoutCount() const { return layoutCount_; }
+    // No layout or document change waits for a later turn of the event loop.
+    bool isSettled() const { return !layoutPending_ && !layoutQueued_ && !changeScheduled_; }
     // How many times an overlay has been placed so far (what adding and moving them costs).
     int64_t overlayPlacementCount() const { return overlayPlacements_; }
     void scrollRectToVisible(const QRectF& documentRect);

@@ -206,7 +206,7 @@ TEST_F(PdfViewTest, AddingOverlaysPlacesEachOnce) {
     auto document = documentOf(std::vector<QSizeF>(2, QSizeF(600, 800)));
     view.setDocument(document);
     view.setScaleFactor(1);
-    spin();
+    ASSERT_TRUE(spinUntil([&] { return view.isSettled() && view.layoutCount() > 0; }));
     const QRectF frame = view.pageFrame(document->pageAtIndex(0));
     constexpr int kCount = 3000;
     const auto before = view.overlayPlacementCount();
@@ -221,7 +221,7 @@ TEST_F(PdfViewTest, AddingOverlaysPlacesEachOnce) {
     // Placing a new overlay leaves the others where they are.
     EXPECT_EQ(view.overlayPlacementCount() - before, kCount);
     // Each is shown when its page is.
-    spin();
+    ASSERT_TRUE(spinUntil([&] { return view.isSettled(); }));
     const auto visible = view.visiblePages();
     for (int i : {0, 1, kCount - 2, kCount - 1}) {
         const bool pageShown = std::find(visible.begin(), visible.end(),
@@ -345,11 +345,11 @@ TEST_F(PdfViewTest, APageReplacedByOneOfItsSizeMovesNothingAndAnotherSizeIsLaidO
     view.setDocument(document);
     view.setScaleFactor(0.5);
     view.goToPage(document->pageAtIndex(1));
-    spin();
+    ASSERT_TRUE(spinUntil([&] { return view.isSettled() && view.layoutCount() > 0; }));
     for (int i = 0; i < document->pageCount(); ++i)
         document->pageAtIndex(i)->parse();
     view.layoutDocumentView();
-    spin();
+    ASSERT_TRUE(spinUntil([&] { return view.isSettled(); }));
     const int layouts = view.layoutCount();
     const int scrolled = view.verticalScrollBar()->value();
 
@@ -367,8 +367,7 @@ TEST_F(PdfViewTest, APageReplacedByOneOfItsSizeMovesNothingAndAnotherSizeIsLaidO
     const auto smaller = pdfPage(300, 400, 0, 0, 1);
     smaller->parse();
     document->replacePageAtIndex(2, smaller);
-    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(smaller); }));
-    spin();
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(smaller) && view.isSettled(); }));
     EXPECT_EQ(view.layoutCount(), layouts + 1);
     EXPECT_NEAR(view.pageFrame(smaller).height(), 200, 1);
 }
