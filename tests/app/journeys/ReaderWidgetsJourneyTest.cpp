@@ -389,7 +389,8 @@ TEST_F(JourneyTest, AFullViewSlideshowOpensOnItsPageInEveryDisplayMode) {
             const auto placed = reader->placedPages();
             return box->currentText() == mode &&
                    std::find(placed.begin(), placed.end(), 3) != placed.end();
-        })) << mode;
+        })) << mode << ": the box shows " << box->currentText().toStdString() << ", pages placed "
+            << ::testing::PrintToString(reader->placedPages());
         Ref<SlideshowButton> slideshow;
         for (const auto& widget : widgetsOfPage<SlideshowButton>(3))
             if (widget->popupStyle() != 2)
