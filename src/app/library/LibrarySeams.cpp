@@ -5,6 +5,7 @@
 #include "app/services/IssueOpening.h"
 #include "app/services/LibraryShelves.h"
 #include "platform_ui/ViewController.h"
+#include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 
 namespace {
 
