@@ -1,9 +1,11 @@
 #include "app/Program.h"
 
 #include <QApplication>
+#include <cstdio>
 
 #include "app/AreaRegistrations.h"
 #include "app/ProgramEnvironment.h"
+#include "app/services/AreaSeams.h"
 #include "app/shell/AppDelegate.h"
 #include "platform_ui/Application.h"
 #include "platform_ui/ResourceRegistry.h"
@@ -19,12 +21,18 @@ void setUpProgram() {
     quietQtLogging();
     VndDiags::initialize();  // diagnostic lines follow the information dictionary's groups
     registerAllAreaResources(ui::ResourceRegistry::shared());
+    AreaSeams::shared().requireComplete();
 }
 
 int runProgram(int argc, char** argv, const std::function<void(AppDelegate&)>& afterLaunch) {
     prepareProgram();
     QApplication application(argc, argv);
-    setUpProgram();
+    try {
+        setUpProgram();
+    } catch (const SeamError& e) {
+        std::fprintf(stderr, "Varnel cannot start. %s\n", e.what());
+        return 1;
+    }
     const auto delegate = std::make_shared<AppDelegate>();
     std::unique_ptr<QTimer> smokeCheck;
     ui::Application::shared().setLaunchHook([&] {

@@ -17,5 +17,6 @@ int runProgram(int argc, char** argv, const std::function<void(AppDelegate&)>& a
 
 // The environment and application attributes the program needs, before the application object.
 void prepareProgram();
-// The application's name, its logging, the diagnostic groups and every screen area's resources.
+// The application's name, its logging, the diagnostic groups, every screen area's resources and
+// the seams between areas; throws SeamError when a seam has no provider or two.
 void setUpProgram();

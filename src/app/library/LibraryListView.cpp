@@ -18,13 +18,13 @@
 #include "app/library/LibraryMessages.h"
 #include "app/library/LibraryShelfBookInfo.h"
 #include "app/library/LibraryTexts.h"
-#include "app/services/GlobalService.h"
+#include "app/services/AreaSeams.h"
+#include "app/services/MainWindow.h"
 #include "app/services/ReaderHandOver.h"
 #include "platform/core/Log.h"
 #include "platform_ui/Alert.h"
 #include "platform_ui/CollectionView.h"
 #include "platform_ui/Controls.h"
-#include "platform_ui/WindowController.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
@@ -660,9 +660,9 @@ void LibraryListView::readerWindowControllerWillClose() {
 }
 
 void LibraryListView::setMainWindowVisible(bool visible) {
-    const auto service = GlobalService::globalShared();
-    const auto window =
-        std::dynamic_pointer_cast<ui::WindowController>(service->windowController());
-    if (window && window->isWindowLoaded())
-        window->window()->setVisible(visible);
+    const auto window = AreaSeams::shared().get<MainWindow>();
+    if (window && visible)
+        window->show();
+    else if (window)
+        window->hide();
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The library screen of the main window.
 //   LibraryMainViewController: the container that the main window shows and that other screens
-//     reach as GlobalService's LibraryViewController: refresh, stop a download, open an item
+//     reach through the library's seams (app/services: LibraryShelves, IssueOpening), which find
+//     it as GlobalService's LibraryViewController: refresh, stop a download, open an item
 //     after a store action. It shows the loading overlay while a return runs.
 //   LibraryMainView: the two shelves in a scroll view (books above, magazines below, in a
 //     document of two shelf heights scrolled to its top), refresh and cancel forwarded to both

@@ -1,14 +1,11 @@
 #pragma once
-// The link area's resources: the link router, registered as ("", "UriDirect") for the store
-// screens, which drive it by selector (see UriDirect.h).
-#include "platform_ui/ScreenName.h"
+// The link area's resources: the link router, registered as LinkScreens::kUriDirect (declared with
+// the router's messages in app/services/LinkRouting.h) for the store screens, which reach it
+// through a LinkRouter.
+#include "app/services/LinkRouting.h"
 
 namespace ui {
 class ResourceRegistry;
 }
-
-namespace LinkScreens {
-inline constexpr ui::ScreenName kUriDirect{"", "UriDirect"};
-}  // namespace LinkScreens
 
 void registerLinkResources(ui::ResourceRegistry& registry);

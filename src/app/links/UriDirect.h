@@ -5,14 +5,15 @@
 // through the active user context and then hand it over. Any other link is opened with the
 // desktop's handler when it is a web or mail address (others are only logged). Every report goes
 // to the delegate (not owned), and only when it answers it: the messages of UriDirectDelegate
-// below. The router is a plat::Object; a code missing from the link is sent as "". Screens give
-// the router the messages of UriDirectMessages.
+// in app/services/LinkRouting.h. The router is a plat::Object; a code missing from the link is sent
+// as "". Screens reach it through a LinkRouter, which gives it the messages of UriDirectMessages.
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <utility>
 
+#include "app/services/LinkRouting.h"
 #include "platform/core/Message.h"
 #include "platform/core/Object.h"
 
@@ -26,52 +27,6 @@ class VnMagazineCategoryInfo;
 class VnRequestContext;
 class VnRequestResult;
 class VnShopGroupInfo;
-
-// What the router reports to its delegate, each message optional.
-struct UriDirectDelegate {
-    using Router = Ref<plat::Object>;
-    using Code = plat::Message<void(Router, std::string)>;
-    static constexpr plat::Message<void(Router, Ref<VnMagazineInfo>)> kMagazine{
-        "UriDirect:webLinkByMagazineInfo:"};
-    static constexpr plat::Message<void(Router, Ref<VnMagazineInfo>)> kMagazinePriceList{
-        "UriDirect:webLinkByMagazineInfoPriceList:"};
-    static constexpr plat::Message<void(Router, Ref<VnMagazineIssueInfo>)> kMagazineIssue{
-        "UriDirect:webLinkByMagazineIssueInfo:"};
-    static constexpr plat::Message<void(Router, Ref<VnMagazineIssueInfo>)> kBook{
-        "UriDirect:webLinkByBookInfo:"};
-    static constexpr plat::Message<void(Router, Ref<VnMagazineCategoryInfo>)> kSeeAllMagazines{
-        "UriDirect_SeeAllMagazines:withCategory:"};
-    static constexpr plat::Message<void(Router, Ref<VnMagazineCategoryInfo>)> kSeeAllBooks{
-        "UriDirect_SeeAllBooks:withCategory:"};
-    static constexpr Code kMagazineCode{"UriDirect:webLinkByMagazineInfoCode:"};
-    static constexpr Code kMagazineIssueCode{"UriDirect:webLinkByMagazineIssueInfoCode:"};
-    static constexpr Code kBookCode{"UriDirect:webLinkByBookInfoCode:"};
-    static constexpr plat::Message<void(Router, Ref<VnShopGroupInfo>)> kIssueList{
-        "UriDirect_Widget:withIssueList:"};
-    static constexpr plat::Message<void(Router, Ref<VnShopGroupInfo>)> kFeatured{
-        "UriDirect_Widget:withFeatured:"};
-    static constexpr Code kIssueListCode{"UriDirect_WidgetCode:withIssueList:"};
-    static constexpr Code kFeaturedCode{"UriDirect_WidgetCode:withFeatured:"};
-    static constexpr Code kAudioDetail{"UriDirect_AudioDetail:withAudioId:"};
-    static constexpr plat::Message<void(std::optional<std::string>)> kOpenPromotional{
-        "UriDirect_openPromotionalWithKey:"};
-    static constexpr plat::Message<void(bool, int32_t)> kOpenMessage{
-        "UriDirect_openMessageIsInbox:withMessageId:"};
-    static constexpr plat::Message<void(Router)> kWebLinkComplete{"UriDirect_WebLinkComplete:"};
-    // The last report of every redirectUri.
-    static constexpr plat::Message<void(Router)> kCompleteLoad{"UriDirect_CompleteLoad:"};
-    // A record or group load that failed or found nothing: no record will come.
-    static constexpr plat::Message<void(Router)> kLoadFailed{"UriDirect_LoadFailed:"};
-};
-
-// What screens ask of the router: its delegate, to forget a load under way, to answer with codes
-// only, and to follow a link (its text).
-struct UriDirectMessages {
-    static constexpr plat::Message<void(Ref<plat::Object>)> kInitWithDelegate{"initWithDelegate:"};
-    static constexpr plat::Message<void()> kCancel{"cancel"};
-    static constexpr plat::Message<void(bool)> kSetIsUseCodeOnly{"setIsUseCodeOnly:"};
-    static constexpr plat::Message<void(std::string)> kRedirectUri{"redirectUri:"};
-};
 
 class UriDirect : public plat::Object {
     PLAT_CLASS(UriDirect)

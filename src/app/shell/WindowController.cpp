@@ -14,15 +14,17 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
+#include <optional>
 
-#include "app/library/LibraryMessages.h"
 #include "app/library/LibraryResources.h"
+#include "app/services/AreaSeams.h"
 #include "app/services/GlobalService.h"
+#include "app/services/LibraryShelves.h"
+#include "app/services/StoreNavigation.h"
 #include "app/shell/ContentArea.h"
 #include "app/shell/SettingView.h"
 #include "app/signon/OAuth.h"
-#include "app/store/StoreMessages.h"
-#include "app/store/StoreResources.h"
 #include "platform/core/Log.h"
 #include "platform_ui/Controls.h"
 #include "platform_ui/ResourceRegistry.h"
@@ -62,25 +64,26 @@ namespace {
 
 constexpr double kMaxOutlineViewSplitExtra = 100.0;
 
+using StorePage = StoreNavigation::Page;
+
 // What each toolbar screen is made from, and its images.
 struct ScreenEntry {
-    ui::ScreenName name;
-    const char* featureCode;  // null: not a feature page
+    std::optional<StorePage> page;  // a store page other than a feature page
+    const char* featureCode;        // null: not a feature page
     const char* image;
     const char* activeImage;
     const char* toolTip;
 };
 
 constexpr ScreenEntry kScreens[WindowController::kScreenCount] = {
-    {LibraryScreens::kLibrary, nullptr, "ic_myshelf", "ic_myshelf_active", "My shelf"},
-    {StoreScreens::kFeature, "0.feature_all", "ic_home", "ic_home_red", "Home"},
-    {StoreScreens::kFeature, "0.feature_book", "ic_book", "ic_book_active", "Books"},
-    {StoreScreens::kFeature, "0.feature_magazine", "ic_mag", "ic_mag_active", "Magazines"},
-    {StoreScreens::kTopChart, nullptr, "ic_top", "ic_top_active", "Top charts"},
-    {StoreScreens::kFeature, "0.feature_hdbook", "ic_newspaper", "ic_newspaper_active",
-     "Lending library"},
-    {StoreScreens::kCategory, nullptr, "ic_cat", "ic_cat_active", "Categories"},
-    {StoreScreens::kBrowse, nullptr, "ic_browse", "ic_browse_active", "Browse"},
+    {std::nullopt, nullptr, "ic_myshelf", "ic_myshelf_active", "My shelf"},  // the library's
+    {std::nullopt, "0.feature_all", "ic_home", "ic_home_red", "Home"},
+    {std::nullopt, "0.feature_book", "ic_book", "ic_book_active", "Books"},
+    {std::nullopt, "0.feature_magazine", "ic_mag", "ic_mag_active", "Magazines"},
+    {StorePage::TopChart, nullptr, "ic_top", "ic_top_active", "Top charts"},
+    {std::nullopt, "0.feature_hdbook", "ic_newspaper", "ic_newspaper_active", "Lending library"},
+    {StorePage::Category, nullptr, "ic_cat", "ic_cat_active", "Categories"},
+    {StorePage::Browse, nullptr, "ic_browse", "ic_browse_active", "Browse"},
 };
 
 // The view of a screen controller; null when it is no view controller.
@@ -99,16 +102,14 @@ Ref<plat::Object> instantiateScreen(ui::ScreenName name) {
     return std::make_shared<ui::ViewController>();
 }
 
-// Sends a message to a screen when it answers it; a screen that refuses the argument is said in
-// the log rather than ending the program.
-template <class S, class... A>
-void tell(const Ref<plat::Object>& screen, const plat::Message<S>& message, A&&... args) {
-    try {
-        plat::sendIfResponds(screen, message, std::forward<A>(args)...);
-    } catch (const plat::Exception& e) {
-        plat::log(plat::format("%s refused %s: %s", screen->className().c_str(), message.text(),
-                               e.reason().c_str()));
-    }
+// A page of the store, through its navigation; an empty page when the store has none.
+Ref<plat::Object> storePage(const std::function<Ref<plat::Object>(StoreNavigation&)>& make) {
+    const auto store = AreaSeams::shared().get<StoreNavigation>();
+    Ref<plat::Object> made = store ? make(*store) : nullptr;
+    if (std::dynamic_pointer_cast<ui::ViewController>(made))
+        return made;
+    plat::log("No store page: an empty page is shown");
+    return std::make_shared<ui::ViewController>();
 }
 
 }  // namespace
@@ -294,7 +295,8 @@ void WindowController::windowDidLoad() {
         screens_[Library] = makeScreen(Library);
     GlobalService::globalShared()->setLibraryViewController(screens_[Library]);
     viewOf(screens_[Library]);
-    tell(screens_[Library], LibraryScreenMessages::kUpdateLibraryForceUpdate, true);
+    if (const auto shelves = AreaSeams::shared().get<LibraryShelves>())
+        shelves->refreshShelves(true);
 
     homeFeatureToolbar_Click(nullptr);
 }
@@ -367,16 +369,14 @@ void WindowController::browseToolbar_Click(Ref<plat::Object>) {
 
 Ref<plat::Object> WindowController::makeScreen(Screen screen) {
     const ScreenEntry& entry = kScreens[screen];
-    Ref<plat::Object> made;
     if (screen == Library)  // normally made at load; else from its own nib
-        made = instantiateScreen(LibraryScreens::kLibraryNib);
-    else
-        made = instantiateScreen(entry.name);
+        return instantiateScreen(LibraryScreens::kLibraryNib);
     if (entry.featureCode) {
-        tell(made, StoreScreenMessages::kSetFeatureCode, std::string(entry.featureCode));
-        tell(made, StoreScreenMessages::kSetDelegate, shared_from_this());
+        return storePage([&](StoreNavigation& store) {
+            return store.makeFeaturePage(entry.featureCode, shared_from_this());
+        });
     }
-    return made;
+    return storePage([&](StoreNavigation& store) { return store.makePage(*entry.page, nullptr); });
 }
 
 void WindowController::showScreen(Screen screen) {
@@ -408,8 +408,9 @@ void WindowController::updateToolbarImages(Screen chosen) {
 
 void WindowController::shopFeatureMainView_selectShopGroupInfo(Ref<plat::Object>,
                                                                Ref<plat::Object>) {
-    Ref<plat::Object> detail = instantiateScreen(StoreScreens::kDetail);
-    tell(detail, StoreScreenMessages::kSetDelegate, shared_from_this());
+    Ref<plat::Object> detail = storePage([&](StoreNavigation& store) {
+        return store.makePage(StorePage::Detail, shared_from_this());
+    });
     QWidget* view = viewOf(detail);
     if (!view)
         return;
@@ -431,8 +432,9 @@ void WindowController::searchAciton(Ref<plat::Object>) {
 void WindowController::controlTextDidBeginEditing() {
     VND_TRACE("GUI", "BeginEditing");
     if (!searchMainViewController_) {
-        searchMainViewController_ = instantiateScreen(StoreScreens::kSearch);
-        tell(searchMainViewController_, StoreScreenMessages::kSetDelegate, shared_from_this());
+        searchMainViewController_ = storePage([&](StoreNavigation& store) {
+            return store.makePage(StorePage::Search, shared_from_this());
+        });
     }
     QWidget* searchView = viewOf(searchMainViewController_);
     const auto current = outlets_->mainView->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
@@ -448,8 +450,9 @@ void WindowController::controlTextDidChange() {
 
 void WindowController::controlTextDidEndEditing() {
     VND_TRACE("GUI", "EndEditing");
-    tell(searchMainViewController_, StoreScreenMessages::kStartSearch,
-         outlets_->searchBookField->text().toStdString());
+    if (const auto store = AreaSeams::shared().get<StoreNavigation>())
+        store->startSearch(searchMainViewController_,
+                           outlets_->searchBookField->text().toStdString());
 }
 
 void WindowController::desiredSelector() {

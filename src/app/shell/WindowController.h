@@ -1,12 +1,12 @@
 #pragma once
 // WindowController: the program's main window. A toolbar switches the content area between the
-// library shelf and the store's pages (made on first use by their registered names and kept for
-// the life of the window), a search field swaps in the search page, a split view holds a
-// collapsible side pane with an outline, and an account button opens the account sheet.
+// library shelf and the store's pages (made on first use and kept for the life of the window), a
+// search field swaps in the search page, a split view holds a collapsible side pane with an
+// outline, and an account button opens the account sheet.
 //
-// Screens are reached only by registry name and given the messages they answer, as the store
-// and the library declare them (StoreScreenMessages, LibraryScreenMessages).
-// A name nobody registered gives an empty page, and a log line.
+// The library screen is made by its registered name; the store's pages come from the store's
+// navigation and the shelves are refreshed through theirs (seams of app/services). A page
+// nobody offers gives an empty page, and a log line.
 //
 // The sign-on hand-over lives in two sources: this file's WindowController.cpp opens and closes
 // the account sheet; WindowControllerSignOn.cpp answers the sheet's sign-in and sign-out, the

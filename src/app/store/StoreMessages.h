@@ -26,6 +26,8 @@ struct StoreScreenMessages {
     static constexpr plat::Message<void(std::string)> kSetFeatureCode{"setFeatureCode:"};
     static constexpr plat::Message<void(std::string)> kStartSearch{"startSearch:"};
     static constexpr plat::Message<void()> kCancelSearch{"cancelSearch"};
+    // A container stops what it loads.
+    static constexpr plat::Message<void()> kCancelLoading{"cancelLoading"};
     static constexpr plat::Message<void(Ref<VnMagazineInfo>)> kSetMagazineInfo{"setMagazineInfo:"};
     static constexpr plat::Message<void(Ref<VnMagazineIssueInfo>)> kSetMagazineIssueInfo{
         "setMagazineIssueInfo:"};

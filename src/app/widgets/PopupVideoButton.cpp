@@ -4,7 +4,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "app/services/GlobalService.h"
+#include "app/services/AreaSeams.h"
+#include "app/services/MainWindow.h"
 #include "app/widgets/MediaSupport.h"
 #include "platform_ui/WindowController.h"
 #include "platform_ui/media/MediaPlayer.h"
@@ -52,10 +53,9 @@ Ref<plat::Image> PopupVideoButton::buttonIcon() const {
 
 QRect PopupVideoButton::mainWindowFrame() const {
     // The program's main window, even while it is hidden behind the reader.
-    const auto service = GlobalService::globalShared();
-    const auto main = std::dynamic_pointer_cast<ui::WindowController>(service->windowController());
-    if (main && main->isWindowLoaded())
-        return main->window()->geometry();
+    const auto main = AreaSeams::shared().get<MainWindow>();
+    if (const auto frame = main ? main->frame() : std::nullopt)
+        return *frame;
     if (const auto host = std::dynamic_pointer_cast<QtWidgetView>(attachedView());
         host && host->widget())
         return host->widget()->window()->geometry();

@@ -11,6 +11,9 @@
 #include "ShellGuiSupport.h"
 #include "ShellTestSupport.h"
 #include "app/AreaRegistrations.h"
+#include "app/Program.h"
+#include "app/services/AreaSeams.h"
+#include "app/services/StoreNavigation.h"
 #include "app/shell/AppDelegate.h"
 #include "app/shell/HZLoading.h"
 #include "app/shell/WindowController.h"
@@ -318,4 +321,35 @@ TEST(AreaRegistrationTest, AreasRegisterAgainButAStrangerCannotTakeTheirScreens)
                             "registered already by another provider"),
               std::string::npos);
     EXPECT_TRUE(registry.instantiate<ShopDetailMainViewController>(StoreScreens::kDetail));
+}
+
+TEST(AreaRegistrationTest, TheCompositionRootBindsEverySeamOnceAndStartRefusesASecondProvider) {
+    AreaSeams seams;
+    bindAreaSeams(seams);
+    EXPECT_EQ(seams.problems(), std::vector<std::string>{});
+    bindAreaSeams(seams);  // as every screen test registers again
+    EXPECT_EQ(seams.problems(), std::vector<std::string>{});
+
+    // A stranger that offers the store's navigation first: the program does not start.
+    struct Stranger : StoreNavigation {
+        Ref<plat::Object> makeFeaturePage(const std::string&, const Ref<plat::Object>&) override {
+            return nullptr;
+        }
+        Ref<plat::Object> makePage(Page, const Ref<plat::Object>&) override { return nullptr; }
+        void startSearch(const Ref<plat::Object>&, const std::string&) override {}
+    };
+    AreaSeams::shared().clear();
+    AreaSeams::shared().bind<StoreNavigation>(std::make_shared<Stranger>(), "stranger");
+    std::string said;
+    try {
+        setUpProgram();
+    } catch (const SeamError& e) {
+        said = e.what();
+    }
+    EXPECT_NE(said.find("the seam StoreNavigation has two providers: stranger and store"),
+              std::string::npos)
+        << said;
+    AreaSeams::shared().clear();
+    registerAllAreaResources(ui::ResourceRegistry::shared());
+    EXPECT_NO_THROW(setUpProgram());
 }

@@ -15,7 +15,10 @@
 #include "app/issueui/WidgetActionButton.h"
 #include "app/issueui/WidgetAssetManager.h"
 #include "app/issueui/WidgetFactory.h"
+#include "app/services/AreaSeams.h"
 #include "app/services/GlobalService.h"
+#include "app/services/MainWindow.h"
+#include "app/shell/ShellSeams.h"
 #include "app/widgets/AudioPlayerWidget.h"
 #include "app/widgets/MediaSupport.h"
 #include "app/widgets/PopupVideoButton.h"
@@ -295,6 +298,7 @@ TEST_F(MediaWidgetTest, TheClipPlaysInThePageAndInPopupWindowsAndTheToneToggles)
     const auto mainWindow = std::make_shared<ui::WindowController>();
     mainWindow->window()->setGeometry(40, 50, 720, 520);
     GlobalService::globalShared()->setWindowController(mainWindow);
+    AreaSeams::shared().replace<MainWindow>(makeMainWindow(), "shell");
     auto popup = build<PopupVideoButton>({{"WidgetType", "PopupVideoButton"},
                                           {"Frame", "{{10,200},{40,40}}"},
                                           {"VideoFileName", "clip.y4m"}});

@@ -1,6 +1,6 @@
 #include "app/store/browse/BrowseMainViewController.h"
 
-#include "app/links/UriDirect.h"
+#include "app/services/LinkRouting.h"
 #include "app/shell/HZLoadingDelegate.h"
 #include "app/store/StoreMessages.h"
 #include "platform_ui/ResourceRegistry.h"

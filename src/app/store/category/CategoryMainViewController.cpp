@@ -1,7 +1,6 @@
 #include "app/store/category/CategoryMainViewController.h"
 
-#include "app/library/LibraryMessages.h"
-#include "app/links/UriDirect.h"
+#include "app/services/LinkRouting.h"
 #include "app/shell/HZLoadingDelegate.h"
 #include "app/store/StoreMessages.h"
 #include "app/store/detail/StoreNeighbours.h"
@@ -49,7 +48,7 @@ PLAT_DEFINE_CLASS(CategoryMainViewController, StoreScreenContainer, [](auto& c) 
         .method("updateGroupCategory", &V::updateGroupCategory)
         .method("groupCategoryUpdate_request:didFinishWithResult:",
                 &V::groupCategoryUpdate_request_didFinishWithResult)
-        .method(LibraryScreenMessages::kCancelLoading, &V::cancelLoading)
+        .method(StoreScreenMessages::kCancelLoading, &V::cancelLoading)
         .method("generateMenu:", &V::generateMenu)
         .method(StoreListMessages::kCategorySelect, &V::categoryMainView_selectCategory)
         .method(StoreListMessages::kCategorySelectMenu, &V::categoryMainView_selectMenuCategory)

@@ -2,8 +2,7 @@
 
 #include <QGridLayout>
 
-#include "app/links/LinkResources.h"
-#include "app/links/UriDirect.h"
+#include "app/services/LinkRouting.h"
 #include "app/shell/ShellResources.h"
 #include "app/store/StoreMessages.h"
 #include "platform_ui/ResourceRegistry.h"
@@ -157,13 +156,11 @@ void StoreScreenContainer::DirectUriWithLink(std::string link) {
 }
 
 void StoreScreenContainer::DirectUri(std::string url) {
-    if (!urlDirect_) {
-        urlDirect_ = ui::ResourceRegistry::shared().instantiateController(LinkScreens::kUriDirect);
-        plat::sendIfResponds(urlDirect_, UriDirectMessages::kInitWithDelegate, self());
-    }
-    plat::sendIfResponds(urlDirect_, UriDirectMessages::kCancel);
-    plat::sendIfResponds(urlDirect_, UriDirectMessages::kSetIsUseCodeOnly, true);
-    plat::sendIfResponds(urlDirect_, UriDirectMessages::kRedirectUri, std::move(url));
+    if (!urlDirect_)
+        urlDirect_ = LinkRouter::forDelegate(self());
+    urlDirect_.cancel();
+    urlDirect_.setCodeOnly(true);
+    urlDirect_.follow(std::move(url));
 }
 
 void StoreScreenContainer::selectEntry(Ref<plat::Object>, Ref<VnShopGroupInfo> entry,

@@ -13,7 +13,7 @@
 #include <QPointer>
 #include <string>
 
-#include "app/links/UriDirect.h"
+#include "app/services/LinkRouting.h"
 #include "app/store/StoreMessages.h"
 #include "app/store/StoreResources.h"
 #include "platform_ui/ViewController.h"
@@ -66,7 +66,7 @@ class StoreScreenContainer : public ui::ViewController {
     const Ref<plat::Object>& currentChild() const { return current_; }
     const Ref<plat::Object>& hzLoading() const { return hzLoading_; }
     const Ref<plat::Object>& previewPopupMainView() const { return previewPopup_; }
-    const Ref<plat::Object>& urlDirect() const { return urlDirect_; }
+    const Ref<plat::Object>& urlDirect() const { return urlDirect_.object(); }
     const Ref<VnShopGroupInfo>& currentGroupInfo() const { return currentGroupInfo_; }
     const Ref<VnShopGroupInfo>& headerGroupInfo() const { return headerGroupInfo_; }
     void setCurrentGroupInfo(Ref<VnShopGroupInfo> entry) { currentGroupInfo_ = std::move(entry); }
@@ -135,7 +135,7 @@ class StoreScreenContainer : public ui::ViewController {
     Ref<plat::Object> current_;
     Ref<plat::Object> hzLoading_;
     Ref<plat::Object> previewPopup_;
-    Ref<plat::Object> urlDirect_;
+    LinkRouter urlDirect_;
     Ref<VnShopGroupInfo> currentGroupInfo_;
     Ref<VnShopGroupInfo> headerGroupInfo_;
 };

@@ -4,8 +4,7 @@
 #include <QPushButton>
 #include <cstdio>
 
-#include "app/links/LinkResources.h"
-#include "app/links/UriDirect.h"
+#include "app/services/LinkRouting.h"
 #include "app/store/StoreMessages.h"
 #include "app/store/detail/DetailProtocols.h"
 #include "app/store/detail/ShopDetailByAuthorView.h"
@@ -237,12 +236,10 @@ void ShopDetailMainViewController::DirectUriWithLink(std::string link) {
 }
 
 void ShopDetailMainViewController::DirectUri(std::string url) {
-    if (!urlDirect_) {
-        urlDirect_ = ui::ResourceRegistry::shared().instantiateController(LinkScreens::kUriDirect);
-        plat::sendIfResponds(urlDirect_, UriDirectMessages::kInitWithDelegate, self());
-    }
-    plat::sendIfResponds(urlDirect_, UriDirectMessages::kCancel);
-    plat::sendIfResponds(urlDirect_, UriDirectMessages::kRedirectUri, std::move(url));
+    if (!urlDirect_)
+        urlDirect_ = LinkRouter::forDelegate(self());
+    urlDirect_.cancel();
+    urlDirect_.follow(std::move(url));
 }
 
 void ShopDetailMainViewController::webLinkByMagazineInfo(Ref<plat::Object>,

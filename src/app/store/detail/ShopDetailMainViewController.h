@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/services/LinkRouting.h"
 #include "app/store/StoreResources.h"
 #include "platform_ui/ViewController.h"
 
@@ -81,7 +82,7 @@ class ShopDetailMainViewController : public ui::ViewController {
     QPointer<ShopDetailDescriptionView> descriptionVitew;
     QPointer<ShopReviewMainView> reviewMainView;
     const Ref<ShopDetailByAuthorView>& byAuthorView() const { return byAuthorView_; }
-    const Ref<plat::Object>& urlDirect() const { return urlDirect_; }
+    const Ref<plat::Object>& urlDirect() const { return urlDirect_.object(); }
 
   protected:
     std::unique_ptr<QWidget> loadView() override;
@@ -97,6 +98,6 @@ class ShopDetailMainViewController : public ui::ViewController {
     bool isBook_ = false;
     std::string headerTitle_;
     Ref<ShopDetailByAuthorView> byAuthorView_;
-    Ref<plat::Object> urlDirect_;
+    LinkRouter urlDirect_;
     std::vector<std::string> rows_;
 };

@@ -1,27 +1,14 @@
 #include "app/store/detail/StoreNeighbours.h"
 
-#include "app/library/LibraryMessages.h"
+#include "app/services/AreaSeams.h"
 #include "app/services/GlobalService.h"
-#include "platform_ui/ViewController.h"
+#include "app/services/IssueOpening.h"
+#include "app/services/LibraryShelves.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 
 namespace store_neighbours {
-namespace {
-
-// The library screen controller, its view asked for first so that its screen is loaded.
-Ref<plat::Object> loadedLibrary() {
-    const auto global = GlobalService::globalShared();
-    Ref<plat::Object> library = global ? global->LibraryViewController() : nullptr;
-    if (auto controller = std::dynamic_pointer_cast<ui::ViewController>(library))
-        controller->view();
-    else
-        plat::sendIfResponds(library, LibraryScreenMessages::kView);
-    return library;
-}
-
-}  // namespace
 
 Ref<VnBookStoreUserContext> activeUserContext() {
     const auto global = GlobalService::globalShared();
@@ -30,17 +17,19 @@ Ref<VnBookStoreUserContext> activeUserContext() {
 }
 
 void refreshLibrary() {
-    plat::sendIfResponds(loadedLibrary(), LibraryScreenMessages::kUpdateLibraryForceUpdate, true);
+    if (const auto shelves = AreaSeams::shared().get<LibraryShelves>())
+        shelves->refreshShelves(true);
 }
 
 void openReader(const Ref<VnMagazineIssueInfo>& item) {
-    if (item)
-        plat::sendIfResponds(loadedLibrary(), LibraryScreenMessages::kDisplayReaderWithIssueInfo,
-                             item);
+    const auto opening = AreaSeams::shared().get<IssueOpening>();
+    if (item && opening)
+        opening->openIssue(item);
 }
 
 void cancelLibraryLoading() {
-    plat::sendIfResponds(loadedLibrary(), LibraryScreenMessages::kCancelLoading);
+    if (const auto shelves = AreaSeams::shared().get<LibraryShelves>())
+        shelves->cancelLoading();
 }
 
 void observeActiveUserChanges(const Ref<plat::Object>& observer) {

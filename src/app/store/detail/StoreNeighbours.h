@@ -1,8 +1,7 @@
 #pragma once
-// The item detail's neighbours, reached through GlobalService: the active user context (through
-// the store context) and the library screen controller, which is given the library's messages
-// (LibraryScreenMessages) after its view has been asked for. Each does nothing when its
-// neighbour is missing.
+// The item detail's neighbours: the active user context (through GlobalService's store context),
+// the library shelves and the opening of an item in the reader (through their seams in
+// AreaSeams). Each does nothing when its neighbour is missing.
 #include "platform/core/Object.h"
 
 class VnBookStoreUserContext;

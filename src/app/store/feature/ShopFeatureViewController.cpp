@@ -1,6 +1,6 @@
 #include "app/store/feature/ShopFeatureViewController.h"
 
-#include "app/links/UriDirect.h"
+#include "app/services/LinkRouting.h"
 #include "app/shell/HZLoadingDelegate.h"
 #include "app/store/StoreMessages.h"
 #include "app/store/feature/ShopFeatureMainView.h"

@@ -9,6 +9,7 @@
 #include "vnlib/domain/lists/VnDomain.h"
 #include "vnlib/domain/lists/VnMagazineIssueDomain.h"
 #include "vnlib/domain/storage/VnBookStorePurchaseRequestRedeemInfo.h"
+#include "vnlib/domain/storage/VnBookstoreUserBookmarkContext.h"
 #include "vnlib/domain/storage/VnDataContext.h"
 #include "vnlib/domain/storage/VnStoreModels.h"
 #include "vnlib/info/catalogue/VnMagazineCategoryInfo.h"
@@ -30,7 +31,8 @@ PLAT_DEFINE_CLASS(VnBookStoreUserContext, VnBookStoreContextSubobject, [](auto& 
         .method(Gate::kCancelRequest, &VnBookStoreUserContext::cancelRequest)
         .method(Gate::kStoreRemoteSession, &VnBookStoreUserContext::storeRemoteSession)
         .method(Gate::kDomainMarkUpdated, &VnBookStoreUserContext::domainMarkUpdated)
-        .method("userBookmarkDataContext", &VnBookStoreUserContext::userBookmarkDataContext)
+        .method(VnBookmarkUserContextMessages::kUserBookmarkDataContext,
+                &VnBookStoreUserContext::userBookmarkDataContext)
         .method("defaultUserSignIn_request:didFinishWithResult:",
                 &VnBookStoreUserContext::defaultUserSignIn_request_didFinishWithResult)
         .method("restoreSession_request:didFinishWithResult:",
@@ -736,4 +738,8 @@ void VnBookStoreUserRequest::remoteRequest_request_didFinishWithResult(
 void VnBookStoreUserRequest::remoteRequest_request_progressReport(Ref<VnRequestContext>,
                                                                   VnRequestProgress progress) {
     coreReportProgress(progress);
+}
+
+Ref<VnDataContext> VnBookStoreUserContext::userBookmarkDataContext() const {
+    return userBookmarkDataContext_;
 }

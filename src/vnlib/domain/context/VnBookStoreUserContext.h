@@ -36,6 +36,7 @@ class VnShopGroupInfo;
 class VnMagazineIssueContext;
 class VnStoreRemoteSession;
 class VnCoreDataContext;
+class VnDataContext;
 class VnUserAuthenticationInfo;
 class VnPriceInfo;
 class VnUserSubscriptionInfo;
@@ -68,7 +69,7 @@ class VnBookStoreUserContext : public VnBookStoreContextSubobject {
     void setRestoringSession(bool restoring) { isRestoringSession_ = restoring; }
     bool apnsRegistered() const { return apnsRegistered_; }
     void setApnsRegistered(bool registered) { apnsRegistered_ = registered; }
-    Ref<VnCoreDataContext> userBookmarkDataContext() const { return userBookmarkDataContext_; }
+    Ref<VnDataContext> userBookmarkDataContext() const;
     const Ref<VnBookstoreUserBookmarkContext>& userBookmarkContext() const {
         return userBookmarkContext_;
     }

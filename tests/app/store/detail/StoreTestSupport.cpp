@@ -1,6 +1,10 @@
 #include "StoreTestSupport.h"
 
+#include "app/library/LibrarySeams.h"
+#include "app/services/AreaSeams.h"
 #include "app/services/GlobalService.h"
+#include "app/services/IssueOpening.h"
+#include "app/services/LibraryShelves.h"
 #include "demo-service/V2WebMethods.h"
 #include "demo-service/V3StoreService.h"
 #include "platform/runloop/RunLoop.h"
@@ -107,4 +111,6 @@ std::shared_ptr<plat::VirtualClock> StoreTest::useVirtualClock() {
 
 void StoreTest::useNeighbours(const Ref<plat::Object>& library) {
     GlobalService::globalShared()->setLibraryViewController(library);
+    AreaSeams::shared().replace<LibraryShelves>(makeLibraryShelves(), "library");
+    AreaSeams::shared().replace<IssueOpening>(makeLibraryIssueOpening(), "library");
 }

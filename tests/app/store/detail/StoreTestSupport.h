@@ -38,7 +38,8 @@ class StoreTest : public ::testing::Test {
     Ref<VnBookStoreUserContext> user() const { return context->activeUserContext(); }
     // A record of the item as the store service gives it.
     Ref<VnMagazineIssueInfo> storeItem(const std::string& code);
-    // The program's facade gets this test's store context and the library screen (a double).
+    // The program's facade gets this test's store context and the library screen (a double),
+    // which the library's seams (the shelves, issue opening) reach.
     void useNeighbours(const Ref<plat::Object>& library);
     // Runs the loop until the predicate holds (false on time-out), or for a moment.
     bool waitFor(const std::function<bool()>& predicate, double timeout = 15);

@@ -1,0 +1,53 @@
+#include "app/library/LibrarySeams.h"
+
+#include "app/library/LibraryMessages.h"
+#include "app/services/GlobalService.h"
+#include "app/services/IssueOpening.h"
+#include "app/services/LibraryShelves.h"
+#include "platform_ui/ViewController.h"
+#include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
+
+namespace {
+
+// The library screen the main window registered, its view asked for first so that its shelves
+// are made; null when there is none.
+Ref<plat::Object> loadedLibrary() {
+    const auto global = GlobalService::globalShared();
+    Ref<plat::Object> library = global ? global->LibraryViewController() : nullptr;
+    if (auto controller = std::dynamic_pointer_cast<ui::ViewController>(library))
+        controller->view();
+    else
+        plat::sendIfResponds(library, LibraryScreenMessages::kView);
+    return library;
+}
+
+class LibraryScreenShelves : public LibraryShelves {
+  public:
+    void refreshShelves(bool force) override {
+        plat::sendIfResponds(loadedLibrary(), LibraryScreenMessages::kUpdateLibraryForceUpdate,
+                             force);
+    }
+    void cancelLoading() override {
+        plat::sendIfResponds(loadedLibrary(), LibraryScreenMessages::kCancelLoading);
+    }
+};
+
+// The shelf of the item's kind opens it.
+class LibraryScreenIssueOpening : public IssueOpening {
+  public:
+    void openIssue(const Ref<VnMagazineIssueInfo>& item) override {
+        if (item)
+            plat::sendIfResponds(loadedLibrary(),
+                                 LibraryScreenMessages::kDisplayReaderWithIssueInfo, item);
+    }
+};
+
+}  // namespace
+
+std::shared_ptr<IssueOpening> makeLibraryIssueOpening() {
+    return std::make_shared<LibraryScreenIssueOpening>();
+}
+
+std::shared_ptr<LibraryShelves> makeLibraryShelves() {
+    return std::make_shared<LibraryScreenShelves>();
+}

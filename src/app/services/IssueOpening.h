@@ -1,0 +1,15 @@
+#pragma once
+// IssueOpening: opens an item of the member's library in the reader: its pages' metadata
+// downloads, then the reader shows it and the main window hides until the reader closes.
+// Whoever shows the item's progress listens. The library offers it.
+#include "platform/core/Ref.h"
+
+class VnMagazineIssueInfo;
+
+class IssueOpening {
+  public:
+    static constexpr const char* kSeamName = "IssueOpening";
+    virtual ~IssueOpening() = default;
+
+    virtual void openIssue(const Ref<VnMagazineIssueInfo>& item) = 0;
+};
