@@ -387,6 +387,10 @@ double openNextItem() {
             (reader->pdfView()->pageFrame(page).size() * reader->pdfView()->devicePixelRatioF())
                 .toSize();
     }
+    // The reader starts the rest of the issue once its first page shows; then the reader closes
+    // and the shelf lets the issue go, as a click on another item would.
+    const auto issue = shownReader()->uiContext()->context();
+    spinUntil([&] { return issue->downloading(); }, 5000);
     s.reader->window()->close();
     s.shelf->releaseDownloadingIssue();
     return std::chrono::duration<double>(stop - start).count();
