@@ -21,10 +21,13 @@ constexpr size_t kChunkBytes = 16 * 1024;
 // What one direction of a connection holds before it stops reading its sender.
 constexpr size_t kQueueBytes = size_t{4} << 20;
 
-bool readExactly(int fd, uint8_t* out, size_t size) {
+// Runs `step` (a recv or a send of what is left) until all `size` bytes have gone; false on an
+// error or the end of the peer's data.
+template <class Step>
+bool whole(size_t size, Step step) {
     size_t done = 0;
     while (done < size) {
-        const ssize_t n = ::recv(fd, out + done, size - done, 0);
+        const ssize_t n = step(done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -34,17 +37,13 @@ bool readExactly(int fd, uint8_t* out, size_t size) {
     return true;
 }
 
+bool readExactly(int fd, uint8_t* out, size_t size) {
+    return whole(size, [&](size_t done) { return ::recv(fd, out + done, size - done, 0); });
+}
+
 bool writeAll(int fd, const uint8_t* bytes, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::send(fd, bytes + done, size - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return whole(size,
+                 [&](size_t done) { return ::send(fd, bytes + done, size - done, MSG_NOSIGNAL); });
 }
 
 // A connected socket to 127.0.0.1:port, or -1.

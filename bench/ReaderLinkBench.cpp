@@ -37,6 +37,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "DemoMember.h"
 #include "LinkRelay.h"
 #include "TemporaryFolder.h"
 #include "app/AreaRegistrations.h"
@@ -52,15 +53,10 @@
 #include "demo-service/DemoService.h"
 #include "demo-service/V2WebMethods.h"
 #include "demo-service/V3StoreService.h"
-#include "platform/core/Collections.h"
-#include "platform/storage/InfoDictionary.h"
 #include "platform/storage/Keychain.h"
-#include "platform/storage/MemoryKeychainBackend.h"
-#include "platform/storage/UserDefaults.h"
 #include "platform_ui/Alert.h"
 #include "platform_ui/CollectionView.h"
 #include "platform_ui/ResourceRegistry.h"
-#include "platform_ui/RunLoopBridge.h"
 #include "platform_ui/pdf/PdfPageCheck.h"
 #include "platform_ui/pdf/PdfView.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
@@ -111,21 +107,6 @@ class FailingAlert : public ui::Alert {
         fail("the program said: " + message + " " + info);
     }
 };
-
-class SignInWatcher : public plat::Object {
-    PLAT_CLASS(SignInWatcher)
-  public:
-    void finished(Ref<plat::Object>, Ref<VnRequestResult> r) { result = std::move(r); }
-    Ref<VnRequestResult> result;
-};
-
-}  // namespace
-
-PLAT_DEFINE_CLASS(SignInWatcher, plat::Object, [](auto& c) {
-    c.method("bench_request:didFinishWithResult:", &SignInWatcher::finished);
-})
-
-namespace {
 
 struct Shared {
     demo::SampleCatalogue catalogue;
@@ -516,32 +497,10 @@ void startLibrary() {
     for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "no_proxy", "NO_PROXY"})
         unsetenv(name);
     setenv("all_proxy", s.relay->proxyUrl().c_str(), 1);
-    plat::Keychain::setShared(
-        std::make_shared<plat::Keychain>(std::make_unique<plat::MemoryKeychainBackend>()));
-    plat::UserDefaults::resetStandardUserDefaults();
-    const auto dictionary = [](std::initializer_list<std::pair<const char*, plat::Value>> entries) {
-        std::vector<std::pair<plat::Value, plat::Value>> values;
-        for (const auto& [key, value] : entries)
-            values.emplace_back(plat::Value(key), value);
-        return plat::Value(plat::makeDictionary(std::move(values)));
-    };
-    plat::InfoDictionary::setDictionary(
-        dictionary(
-            {{kVarnelDeploymentKey,
-              dictionary({{kServiceHostKey, plat::Value(s.service.baseUrl())},
-                          {kAuthorizationTokenKey, plat::Value(demo::kDemoAuthorizationToken)}})},
-             {"ApplicationCustomization",
-              dictionary({{"Shop", dictionary({{"StoreServiceURL",
-                                                plat::Value(s.store.serviceUrl())}})}})}})
-            .dictionary());
+    bench::configureProgramForDemo(s.service, s.store);
     ui::Alert::setShared(std::make_shared<FailingAlert>());
-    GlobalService::releaseShared();
-    ui::RunLoopBridge::install();
     registerAllAreaResources(ui::ResourceRegistry::shared());
-    auto watcher = std::make_shared<SignInWatcher>();
-    GlobalService::globalShared()->storeContext()->startUserAuthenticationRequestWithUserName(
-        kMember, kPassword, watcher, "bench_");
-    if (!spinUntil([&] { return watcher->result != nullptr; }) || !watcher->result->succeed())
+    if (!bench::signInToDemo(kMember, kPassword))
         fail("the member could not sign in");
 }
 
