@@ -1,7 +1,7 @@
 // Writes an issue's page record without pause until it is killed: version after version, each a
-// record of a different number of pages whose every value tells the version (the file's size is
-// the version, the page's width its index), so that a reader can tell a whole version from a
-// mixture of two or a cut one. Prints nothing; the test reads the file.
+// record of another number of pages in which every page tells the version (its file's size and
+// its height), so that a reader can tell a whole version from a mixture of two or a cut one
+// (PageRecordVersions.h). Prints nothing; the test reads the file.
 //   page_record_kill_child <record path> <first version>
 #include <cstdlib>
 #include <string>
