@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "DemoMember.h"
 #include "RatioReporter.h"
 #include "TemporaryFolder.h"
 #include "app/library/LibraryBookShelfCollectionCellView.h"
@@ -32,13 +33,8 @@
 #include "external/AFImageView.h"
 #include "platform/core/Collections.h"
 #include "platform/net/Url.h"
-#include "platform/storage/InfoDictionary.h"
-#include "platform/storage/Keychain.h"
-#include "platform/storage/MemoryKeychainBackend.h"
-#include "platform/storage/UserDefaults.h"
 #include "platform_ui/CollectionView.h"
 #include "platform_ui/ResourceRegistry.h"
-#include "platform_ui/RunLoopBridge.h"
 #include "support/GuiTestSupport.h"
 #include "vnlib/dev/request/VnRequestContext.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
@@ -52,21 +48,6 @@ constexpr int kBooks = 2000;
 const QSize kViewSize(1024, 768);
 constexpr const char* kMember = "shelf@example.com";
 constexpr const char* kPassword = "shelf-pass";
-
-class SignInWatcher : public plat::Object {
-    PLAT_CLASS(SignInWatcher)
-  public:
-    void finished(Ref<plat::Object>, Ref<VnRequestResult> r) { result = std::move(r); }
-    Ref<VnRequestResult> result;
-};
-
-}  // namespace
-
-PLAT_DEFINE_CLASS(SignInWatcher, plat::Object, [](auto& c) {
-    c.method("bench_request:didFinishWithResult:", &SignInWatcher::finished);
-})
-
-namespace {
 
 [[noreturn]] void fail(const char* what) {
     std::fprintf(stderr, "library_shelf_bench: %s\n", what);
@@ -121,32 +102,10 @@ void startLibrary() {
     demo::registerStoreService(s.store, s.catalogue, "ORV_001", demo::kDemoAuthorizationToken);
     if (!s.store.start())
         fail("the demo store did not start");
-    plat::Keychain::setShared(
-        std::make_shared<plat::Keychain>(std::make_unique<plat::MemoryKeychainBackend>()));
-    plat::UserDefaults::resetStandardUserDefaults();
-    const auto dictionary = [](std::initializer_list<std::pair<const char*, plat::Value>> entries) {
-        std::vector<std::pair<plat::Value, plat::Value>> values;
-        for (const auto& [key, value] : entries)
-            values.emplace_back(plat::Value(key), value);
-        return plat::Value(plat::makeDictionary(std::move(values)));
-    };
-    plat::InfoDictionary::setDictionary(
-        dictionary(
-            {{kVarnelDeploymentKey,
-              dictionary({{kServiceHostKey, plat::Value(s.service.baseUrl())},
-                          {kAuthorizationTokenKey, plat::Value(demo::kDemoAuthorizationToken)}})},
-             {"ApplicationCustomization",
-              dictionary({{"Shop", dictionary({{"StoreServiceURL",
-                                                plat::Value(s.store.serviceUrl())}})}})}})
-            .dictionary());
-    GlobalService::releaseShared();
-    ui::RunLoopBridge::install();
+    bench::configureProgramForDemo(s.service, s.store);
     registerShellResources(ui::ResourceRegistry::shared());
     registerLibraryResources(ui::ResourceRegistry::shared());
-    auto watcher = std::make_shared<SignInWatcher>();
-    GlobalService::globalShared()->storeContext()->startUserAuthenticationRequestWithUserName(
-        kMember, kPassword, watcher, "bench_");
-    if (!spinUntil([&] { return watcher->result != nullptr; }) || !watcher->result->succeed())
+    if (!bench::signInToDemo(kMember, kPassword))
         fail("the member could not sign in");
 }
 
