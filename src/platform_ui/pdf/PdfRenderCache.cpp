@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
+#include <QThread>
 #include <algorithm>
 #include <atomic>
 
@@ -53,28 +54,28 @@ PdfRenderCache::~PdfRenderCache() {
 }
 
 void PdfRenderCache::shutdown() {
+    std::thread worker, checker;
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
         queue_.clear();
         parseQueue_.clear();
         awaitingCheck_.clear();
+        worker = std::move(worker_);
+        checker = std::move(checker_);
     }
     wake_.notify_all();
     wakeChecker_.notify_all();
-    if (worker_.joinable())
-        worker_.join();
-    std::thread checker;
-    {
-        std::lock_guard lock(mutex_);
-        checker = std::move(checker_);
-    }
+    if (worker.joinable())
+        worker.join();
     if (checker.joinable())
         checker.join();
-    // Work asked for afterwards starts the threads again (a process that runs the program more
-    // than once, as the journey tests do).
+    // Work asked for meanwhile or afterwards starts the threads again (a process that runs the
+    // program more than once, as the journey tests do).
     std::lock_guard lock(mutex_);
     stopping_ = false;
+    if (!queue_.empty())
+        worker_ = std::thread([this] { run(); });
 }
 
 namespace {
@@ -84,7 +85,29 @@ std::atomic<PdfRenderCache*> sharedCache{nullptr};
 PdfRenderCache& PdfRenderCache::shared() {
     static PdfRenderCache cache;
     sharedCache.store(&cache, std::memory_order_release);
+    cache.stopWithApplication();
     return cache;
+}
+
+void PdfRenderCache::stopWithApplication() {
+    // QtPdf and QImage render through Qt's thread pool, which the application's destructor takes
+    // down: the worker must not render then. Routines added here run (and are dropped) in that
+    // destructor, so each application a process makes gets its own.
+    const QCoreApplication* application = QCoreApplication::instance();
+    if (!application || QThread::currentThread() != application->thread() ||
+        stopsWithApplication_.exchange(true))
+        return;
+    qAddPostRoutine([] {
+        if (PdfRenderCache* cache = sharedCache.load(std::memory_order_acquire)) {
+            cache->stopsWithApplication_.store(false);
+            cache->shutdown();
+        }
+    });
+}
+
+bool PdfRenderCache::isWorkerRunning() const {
+    std::lock_guard lock(mutex_);
+    return worker_.joinable();
 }
 
 void PdfRenderCache::stopSharedWorker() {
@@ -174,7 +197,7 @@ void PdfRenderCache::request(const void* client, std::vector<Request> requests, 
             if (!queued)
                 queue_.push_back({client, std::move(r)});
         }
-        if (!worker_.joinable() && !queue_.empty())
+        if (!worker_.joinable() && !stopping_ && !queue_.empty())
             worker_ = std::thread([this] { run(); });
     }
     wake_.notify_one();

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QObject>
 #include <QRect>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -46,11 +47,14 @@ class PdfRenderCache : public QObject {
     ~PdfRenderCache() override;
     static PdfRenderCache& shared();
     // Stops and joins the worker and the checker: renders and checks still queued never run. A
-    // later request starts them again. Renders use Qt's thread pool, so a program stops the
-    // shared cache's worker before its QApplication goes (stopSharedWorker does nothing when no
-    // shared cache was made).
+    // later request starts them again. Renders use Qt's thread pool, which goes with the
+    // application: the shared cache's worker stops in the destructor of each application that
+    // used it (shared() first called on its thread), and a program may stop it sooner
+    // (stopSharedWorker does nothing when no shared cache was made).
     void shutdown();
     static void stopSharedWorker();
+    // Whether the render worker runs now.
+    bool isWorkerRunning() const;
 
     size_t byteBudget() const;
     void setByteBudget(size_t bytes);
@@ -86,6 +90,8 @@ class PdfRenderCache : public QObject {
         WeakRef<PdfPage> page;
     };
     void run();
+    // Has the application's end stop the worker (once for each application).
+    void stopWithApplication();
     void runChecks();
     void startCheckerLocked();
     void insert(const Key& key, QImage image);
@@ -110,6 +116,7 @@ class PdfRenderCache : public QObject {
     std::optional<Key> inFlight_;  // until its image is in the cache
     bool stopping_ = false;
     bool suspended_ = false;
+    std::atomic<bool> stopsWithApplication_{false};
     std::thread worker_;
     std::thread checker_;
 };
