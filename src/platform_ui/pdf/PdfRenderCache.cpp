@@ -50,7 +50,9 @@ size_t PdfRenderCache::KeyHash::operator()(const Key& k) const {
     return h;
 }
 
-PdfRenderCache::PdfRenderCache(size_t byteBudget) : budget_(byteBudget) {
+PdfRenderCache::PdfRenderCache(size_t byteBudget)
+    : checkReceiver_(std::make_shared<CheckReceiver>()), budget_(byteBudget) {
+    checkReceiver_->cache = this;
     // The engine is made first, so that a process-wide cache goes (and stops its worker) before
     // the engine it uses does.
     PdfEngine::openDocuments();
@@ -58,6 +60,11 @@ PdfRenderCache::PdfRenderCache(size_t byteBudget) : budget_(byteBudget) {
 }
 
 PdfRenderCache::~PdfRenderCache() {
+    {
+        // A check that ends from now on tells no one (one ending now is waited for).
+        std::lock_guard lock(checkReceiver_->mutex);
+        checkReceiver_->cache = nullptr;
+    }
     shutdown();
 }
 
@@ -67,6 +74,7 @@ void PdfRenderCache::shutdown() {
         std::lock_guard lock(mutex_);
         stopping_ = true;
         queue_.clear();
+        awaitingCheck_.clear();
         worker = std::move(worker_);
     }
     wake_.notify_all();
@@ -185,21 +193,24 @@ void PdfRenderCache::request(const void* client, std::vector<Request> requests, 
             return std::any_of(requests.begin(), requests.end(),
                                [&](const Request& r) { return r.key == key; });
         };
-        cancelled_ +=
-            static_cast<uint64_t>(std::count_if(queue_.begin(), queue_.end(), [&](const Queued& q) {
-                return q.client == client && !listed(q.request.key);
-            }));
+        const auto unlisted = [&](const Queued& q) {
+            return q.client == client && !listed(q.request.key);
+        };
+        cancelled_ += static_cast<uint64_t>(std::count_if(queue_.begin(), queue_.end(), unlisted)) +
+                      static_cast<uint64_t>(std::erase_if(awaitingCheck_, unlisted));
         std::erase_if(queue_, [&](const Queued& q) { return q.client == client; });
-        const auto finishedOrQueued = [&](const Key& key) {
+        const auto askedAlready = [&](const Key& key) {
+            const auto same = [&](const Queued& q) {
+                return q.client == client && q.request.key == key;
+            };
             return std::any_of(finished_.begin(), finished_.end(),
                                [&](const Finished& f) { return f.key == key; }) ||
-                   std::any_of(queue_.begin(), queue_.end(), [&](const Queued& q) {
-                       return q.client == client && q.request.key == key;
-                   });
+                   std::any_of(queue_.begin(), queue_.end(), same) ||
+                   std::any_of(awaitingCheck_.begin(), awaitingCheck_.end(), same);
         };
         for (auto& r : requests) {
             if (!r.page || index_.count(r.key) || (inFlight_ && *inFlight_ == r.key) ||
-                finishedOrQueued(r.key))
+                askedAlready(r.key))
                 continue;
             queue_.push_back({client, std::move(r), nextOrder_++});
         }
@@ -211,9 +222,9 @@ void PdfRenderCache::request(const void* client, std::vector<Request> requests, 
 
 void PdfRenderCache::cancelClient(const void* client) {
     std::lock_guard lock(mutex_);
-    const size_t before = queue_.size();
-    std::erase_if(queue_, [&](const Queued& q) { return q.client == client; });
-    cancelled_ += before - queue_.size();
+    const auto ofClient = [&](const Queued& q) { return q.client == client; };
+    cancelled_ += static_cast<uint64_t>(std::erase_if(queue_, ofClient)) +
+                  static_cast<uint64_t>(std::erase_if(awaitingCheck_, ofClient));
     doneCallbacks_.erase(client);
 }
 
@@ -251,17 +262,60 @@ void PdfRenderCache::run() {
         const auto next = nextLocked();
         Queued job = std::move(*next);
         queue_.erase(next);
-        ++renders_;
         inFlight_ = job.request.key;
         lock.unlock();
-        // A page no one checked (bytes from memory, a file not checked on arrival) is checked
-        // here first, off the GUI thread: QtPdf never opens it unchecked.
-        const Ref<PdfPage>& page = job.request.page;
-        if (!page->isParsed())
-            page->parse();
+        // A page whose check is known is parsed here (nothing is opened); one no one checked waits
+        // for its check on the checking queue, and the worker goes on with the others.
+        const Ref<PdfPage> page = job.request.page;
+        if (!page->isParsed() && !page->parseIfChecked() && !page->isParsed()) {
+            lock.lock();
+            inFlight_.reset();
+            checkLocked(page);
+            awaitingCheck_.push_back(std::move(job));
+            continue;
+        }
+        lock.lock();
+        ++renders_;
+        lock.unlock();
         finish({job.client, job.request.key,
                 page->render(job.request.key.fullSize, job.request.key.clip)});
     }
+}
+
+void PdfRenderCache::checkLocked(const Ref<PdfPage>& page) {
+    const uint64_t pageId = page->pageId();
+    if (!checking_.insert(pageId).second)
+        return;
+    if (!checkQueue_)
+        checkQueue_ = plat::DispatchQueue::serial("varnel.render-cache-check");
+    const WeakRef<PdfPage> weak = page;
+    checkQueue_->async([receiver = checkReceiver_, weak, pageId] {
+        // Checked in the child, then parsed (a page gone meanwhile needs nothing).
+        if (const Ref<PdfPage> checked = weak.lock())
+            checked->parse();
+        std::lock_guard lock(receiver->mutex);
+        if (receiver->cache)
+            receiver->cache->pageChecked(pageId);
+    });
+}
+
+void PdfRenderCache::pageChecked(uint64_t pageId) {
+    {
+        std::lock_guard lock(mutex_);
+        checking_.erase(pageId);
+        // Its renders take their places again, by priority and when they were asked for.
+        for (auto it = awaitingCheck_.begin(); it != awaitingCheck_.end();) {
+            if (it->request.key.pageId == pageId) {
+                queue_.push_back(std::move(*it));
+                it = awaitingCheck_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        if (!worker_.joinable() && !stopping_ && !queue_.empty())
+            worker_ = std::thread([this] { run(); });
+    }
+    wake_.notify_one();
 }
 
 void PdfRenderCache::finish(Finished finished) {

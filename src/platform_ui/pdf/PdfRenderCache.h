@@ -3,11 +3,12 @@
 // all its clients (page views, thumbnail strips) by priority: pages on screen first, then
 // thumbnails, then the pages next to those on screen (rendered ahead); within a priority in the
 // order asked. A client hands over all it wants at once; queued requests it no longer lists are
-// cancelled and never render. A page that reaches the cache unchecked (its bytes in memory, or a
-// file no one checked) is checked on the worker before its render: QtPdf never opens a page
-// unchecked. Images are kept least-recently-used within one byte budget (256 MiB unless set).
-// Results are delivered on the thread that made the cache (the GUI thread), through its event
-// loop.
+// cancelled and never render. Pages arrive checked (the reader's are checked as they download);
+// one that reaches the cache unchecked (its bytes in memory, or a file no one checked) is checked
+// on the cache's checking queue, never on the render worker, and its renders wait for that
+// meanwhile (the others go on): QtPdf never opens a page unchecked. Images are kept
+// least-recently-used within one byte budget (256 MiB unless set). Results are delivered on the
+// thread that made the cache (the GUI thread), through its event loop.
 #include <QImage>
 #include <QObject>
 #include <QRect>
@@ -19,9 +20,11 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 #include <unordered_map>
 
+#include "platform/runloop/DispatchQueue.h"
 #include "platform_ui/pdf/PdfPage.h"
 
 namespace ui {
@@ -99,6 +102,9 @@ class PdfRenderCache : public QObject {
     // Hands a finished render to the cache's thread (one wake-up for all waiting there).
     void finish(Finished finished);
     void deliverFinished();
+    // The page's check is asked for on the checking queue; its renders wait for it.
+    void checkLocked(const Ref<PdfPage>& page);
+    void pageChecked(uint64_t pageId);
     // Has the application's end stop the worker (once for each application).
     void stopWithApplication();
     void insertLocked(const Key& key, QImage image);
@@ -107,6 +113,16 @@ class PdfRenderCache : public QObject {
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<Queued> queue_;
+    // Renders whose page is being checked, and those pages.
+    std::deque<Queued> awaitingCheck_;
+    std::set<uint64_t> checking_;
+    Ref<plat::DispatchQueue> checkQueue_;
+    // What a check that ends tells: the cache, while it lives.
+    struct CheckReceiver {
+        std::mutex mutex;
+        PdfRenderCache* cache;
+    };
+    std::shared_ptr<CheckReceiver> checkReceiver_;
     uint64_t nextOrder_ = 0;
     std::vector<Finished> finished_;
     bool deliveryPosted_ = false;

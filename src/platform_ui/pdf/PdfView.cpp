@@ -497,7 +497,7 @@ void PdfView::afterChange() {
     layoutIfNeeded();
     // The first page on screen is parsed now when its check is known, so that its true size
     // shows at once; the other visible pages are parsed by their renders. A page that waits for
-    // its check stays unparsed here: the cache's worker checks it before its render.
+    // its check stays unparsed here: the render cache has it checked before its render.
     bool resized = false;
     firstVisiblePageWaiting_ = false;
     for (const auto& page : visiblePagesInLayout()) {

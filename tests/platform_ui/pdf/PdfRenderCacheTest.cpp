@@ -143,24 +143,48 @@ TEST(PdfRenderCacheTest, CancelledRequestsNeverRenderAndTheWorkerStartsAgainAfte
     cache.cancelClient(&view);
 }
 
-TEST(PdfRenderCacheTest, APageNoOneCheckedIsCheckedOnTheWorkerBeforeItRenders) {
+TEST(PdfRenderCacheTest, APageNoOneCheckedIsCheckedOffTheRenderWorkerBeforeItRenders) {
     Application application;
     ui::PdfRenderCache cache;
     Rendered rendered;
     const int view = 0;
-    // Bytes from memory, never checked in this process.
+    // Bytes from memory, never checked in this process, asked for first; then pages that need
+    // no check. The check (a child process) holds none of them back.
     const std::string pdf = testing_support::filledPdf(311, 177, 0, 1, 0);
     const auto page =
         ui::PdfPage::fromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())));
     ASSERT_TRUE(page);
     ASSERT_TRUE(page->needsCheck());
     const uint64_t children = ui::PdfPageCheck::checksRun();
-    const auto shown = requestOf(page, {311, 177}, Priority::Visible);
-    cache.request(&view, {shown}, rendered.recorder());
-    ASSERT_TRUE(runEventsUntil([&] { return rendered.keys.size() == 1; }));
+    const auto unchecked = requestOf(page, {311, 177}, Priority::Visible);
+    std::vector<ui::PdfRenderCache::Request> asked{unchecked};
+    for (int i = 0; i < 3; ++i)
+        asked.push_back(requestOf(imagePage(i), {100, 140}, Priority::Visible));
+    cache.request(&view, asked, rendered.recorder());
+    ASSERT_TRUE(runEventsUntil([&] { return rendered.keys.size() == 4; }));
+    EXPECT_EQ(rendered.position(asked[1].key), 0);
     EXPECT_EQ(ui::PdfPageCheck::checksRun(), children + 1);
     EXPECT_EQ(page->displaySize(), QSizeF(311, 177));
-    EXPECT_EQ(QColor(cache.image(shown.key).pixel(150, 80)), QColor(Qt::green));
+    EXPECT_EQ(QColor(cache.image(unchecked.key).pixel(150, 80)), QColor(Qt::green));
+
+    // Cancelled while its page is checked: it never renders. A page asked for next is checked
+    // after it on the same queue, and renders.
+    const auto uncheckedRequest = [](double width) {
+        const std::string bytes = testing_support::filledPdf(width, 177, 0, 1, 0);
+        const auto made =
+            ui::PdfPage::fromData(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        return requestOf(made, {static_cast<int>(width), 177}, Priority::Visible);
+    };
+    const auto dropped = uncheckedRequest(211);
+    cache.request(&view, {dropped}, rendered.recorder());
+    ASSERT_TRUE(runEventsUntil([&] { return ui::PdfPageCheck::checksRun() == children + 2; }));
+    cache.cancelClient(&view);
+    const auto later = uncheckedRequest(111);
+    cache.request(&view, {later}, rendered.recorder());
+    ASSERT_TRUE(runEventsUntil([&] { return rendered.position(later.key) >= 0; }));
+    EXPECT_TRUE(dropped.page->isParsed());
+    EXPECT_EQ(rendered.position(dropped.key), -1);
+    EXPECT_TRUE(cache.image(dropped.key).isNull());
     cache.cancelClient(&view);
 }
 
