@@ -16,8 +16,8 @@
 // check() and checkData() wait for the child: they are for worker threads (the reader's page files
 // are checked on their issue's checking queue as they arrive; a page no one checked is checked on
 // the render cache's checking queue before its first render; never on the GUI thread or the
-// render worker). Two checks of one
-// file at once run one child. keptVerdict() never runs the child.
+// render worker). Two checks of one file at once run one child. keptVerdict() never runs the
+// child.
 //
 // The program is found through $VARNEL_PDF_CHECK, then beside the running program, then where
 // the build put it. When it cannot be run at all the page is used unchecked (logged).

@@ -55,10 +55,10 @@ class PdfRenderCache : public QObject {
     ~PdfRenderCache() override;
     static PdfRenderCache& shared();
     // Stops and joins the worker: renders still queued never run. A later request starts it
-    // again. Renders use Qt's thread pool, which goes with the
-    // application: the shared cache's worker stops in the destructor of each application that
-    // used it (shared() first called on its thread), and a program may stop it sooner
-    // (stopSharedWorker does nothing when no shared cache was made).
+    // again. Renders use Qt's thread pool, which goes with the application: the shared cache's
+    // worker stops in the destructor of each application that used it (shared() called on its
+    // thread), and a program may stop it sooner (stopSharedWorker does nothing when no shared
+    // cache was made).
     void shutdown();
     static void stopSharedWorker();
     // Whether the render worker runs now.

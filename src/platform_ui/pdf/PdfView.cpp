@@ -582,7 +582,7 @@ void PdfView::requestRenders() {
         if (layout_.frames[static_cast<size_t>(index)].isNull() ||
             !layout_.frames[static_cast<size_t>(index)].intersects(documentVisibleRect()))
             key.clip = QRect();  // neighbours: whole pages
-        // A page not checked yet is checked by the cache's worker before it renders.
+        // A page not checked yet is checked by the cache before it renders.
         if (!key.fullSize.isEmpty())
             requests.push_back({page, key,
                                 i < visibleCount ? PdfRenderCache::Priority::Visible
