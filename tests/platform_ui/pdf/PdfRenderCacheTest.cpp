@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -12,6 +11,7 @@
 
 #include "platform_ui/pdf/PdfPageCheck.h"
 #include "platform_ui/pdf/PdfRenderCache.h"
+#include "support/GuiTestSupport.h"
 #include "support/PdfFixtures.h"
 
 namespace {
@@ -29,15 +29,8 @@ class Application {
     std::unique_ptr<QCoreApplication> app_;
 };
 
-bool runEventsUntil(const std::function<bool()>& predicate, int milliseconds = 20000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!predicate()) {
-        if (timer.elapsed() > milliseconds)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
+bool runEventsUntil(const std::function<bool()>& predicate) {
+    return testing_support::spinUntil(predicate, 20000);
 }
 
 Ref<ui::PdfPage> checkedPdfPage(double width, double height) {
