@@ -9,7 +9,8 @@
 // downloaded) knows its size, or its damage, at once, without being opened. Until its check is
 // known a page reports an estimated size. A page made from a file keeps only the path: the bytes
 // are read while QtPdf has the page open. The GUI thread never waits for a file's check, and
-// rendering never runs one: the page view has unchecked pages checked on a thread of their own.
+// render() never runs one: the render cache has a page no one checked checked before it renders
+// it.
 // A page made from a file is rendered only while the file is as it was when the page was made
 // (size and time, compared at each render): one changed since is refused, with its placeholder.
 // Boxes are in y-up page space: the media box starts at (0, 0); the crop box is what is shown.

@@ -13,9 +13,11 @@
 // Pages held in memory are checked the same way through a private temporary file; their
 // verdicts are remembered in this process by the bytes' digest.
 //
-// check() and checkData() wait for the child: they are for worker threads (the reader's checks
-// run on a thread of their own, never on the GUI thread or the render worker). Two checks of one
-// file at once run one child. keptVerdict() never runs the child.
+// check() and checkData() wait for the child: they are for worker threads (the reader's page files
+// are checked on their issue's checking queue as they arrive; a page no one checked is checked on
+// the render cache's checking queue before its first render; never on the GUI thread or the
+// render worker). Two checks of one file at once run one child. keptVerdict() never runs the
+// child.
 //
 // The program is found through $VARNEL_PDF_CHECK, then beside the running program, then where
 // the build put it. When it cannot be run at all the page is used unchecked (logged).

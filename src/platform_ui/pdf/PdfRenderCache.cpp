@@ -5,25 +5,40 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QPointer>
+#include <QThread>
 #include <algorithm>
 #include <atomic>
+
+#if defined(__SANITIZE_THREAD__)
+extern "C" void __tsan_ignore_thread_begin();
+extern "C" void __tsan_ignore_thread_end();
+#endif
 
 namespace ui {
 namespace {
 
-// The client's callback in the map, copied under the lock so that it runs without it; empty
-// when the client has none (it left meanwhile).
-template <class Callbacks>
-typename Callbacks::mapped_type callbackOf(std::mutex& mutex, const Callbacks& callbacks,
-                                           const void* client) {
-    std::lock_guard guard(mutex);
-    const auto it = callbacks.find(client);
-    return it != callbacks.end() ? it->second : typename Callbacks::mapped_type();
-}
-
 size_t imageBytes(const QImage& image) {
     return static_cast<size_t>(image.sizeInBytes());
 }
+
+// Qt's event queue hands a queued call to another thread under locks that ThreadSanitizer does
+// not see. The cache's wake-up call carries nothing (what it delivers waits under the cache's own
+// lock), so its making is left out of the race checks while this lives.
+class QueuedCallUnseenByRaceChecks {
+  public:
+#if defined(__SANITIZE_THREAD__)
+    QueuedCallUnseenByRaceChecks() {
+        __tsan_ignore_thread_begin();
+    }
+    ~QueuedCallUnseenByRaceChecks() {
+        __tsan_ignore_thread_end();
+    }
+#else
+    QueuedCallUnseenByRaceChecks() {}
+#endif
+    QueuedCallUnseenByRaceChecks(const QueuedCallUnseenByRaceChecks&) = delete;
+    QueuedCallUnseenByRaceChecks& operator=(const QueuedCallUnseenByRaceChecks&) = delete;
+};
 
 }  // namespace
 
@@ -35,46 +50,45 @@ size_t PdfRenderCache::KeyHash::operator()(const Key& k) const {
     return h;
 }
 
-PdfRenderCache::PdfRenderCache(size_t byteBudget) : budget_(byteBudget) {
+PdfRenderCache::PdfRenderCache(size_t byteBudget)
+    : checkReceiver_(std::make_shared<CheckReceiver>()), budget_(byteBudget) {
+    checkReceiver_->cache = this;
     // The engine is made first, so that a process-wide cache goes (and stops its worker) before
     // the engine it uses does.
     PdfEngine::openDocuments();
     worker_ = std::thread([this] { run(); });
 }
 
-void PdfRenderCache::startCheckerLocked() {
-    // Made when the first page needs its check: most documents are checked before they show.
-    if (!checker_.joinable() && !stopping_)
-        checker_ = std::thread([this] { runChecks(); });
-}
-
 PdfRenderCache::~PdfRenderCache() {
+    {
+        // A check that ends from now on tells no one (one ending now is waited for).
+        std::lock_guard lock(checkReceiver_->mutex);
+        checkReceiver_->cache = nullptr;
+    }
     shutdown();
 }
 
 void PdfRenderCache::shutdown() {
+    std::thread worker;
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
         queue_.clear();
-        parseQueue_.clear();
         awaitingCheck_.clear();
+        worker = std::move(worker_);
     }
     wake_.notify_all();
-    wakeChecker_.notify_all();
-    if (worker_.joinable())
-        worker_.join();
-    std::thread checker;
-    {
-        std::lock_guard lock(mutex_);
-        checker = std::move(checker_);
-    }
-    if (checker.joinable())
-        checker.join();
-    // Work asked for afterwards starts the threads again (a process that runs the program more
-    // than once, as the journey tests do).
+    if (worker.joinable())
+        worker.join();
+    // Work asked for meanwhile or afterwards starts the worker again (a process that runs the
+    // program more than once, as the journey tests do).
     std::lock_guard lock(mutex_);
     stopping_ = false;
+    if (!queue_.empty())
+        worker_ = std::thread([this] { run(); });
+    // A delivery posted to an application that has gone never comes: renders finished and not
+    // delivered yet go with the next one.
+    deliveryPosted_ = false;
 }
 
 namespace {
@@ -84,7 +98,29 @@ std::atomic<PdfRenderCache*> sharedCache{nullptr};
 PdfRenderCache& PdfRenderCache::shared() {
     static PdfRenderCache cache;
     sharedCache.store(&cache, std::memory_order_release);
+    cache.stopWithApplication();
     return cache;
+}
+
+void PdfRenderCache::stopWithApplication() {
+    // QtPdf and QImage render through Qt's thread pool, which the application's destructor takes
+    // down: the worker must not render then. Routines added here run (and are dropped) in that
+    // destructor, so each application a process makes gets its own.
+    const QCoreApplication* application = QCoreApplication::instance();
+    if (!application || QThread::currentThread() != application->thread() ||
+        stopsWithApplication_.exchange(true))
+        return;
+    qAddPostRoutine([] {
+        if (PdfRenderCache* cache = sharedCache.load(std::memory_order_acquire)) {
+            cache->stopsWithApplication_.store(false);
+            cache->shutdown();
+        }
+    });
+}
+
+bool PdfRenderCache::isWorkerRunning() const {
+    std::lock_guard lock(mutex_);
+    return worker_.joinable();
 }
 
 void PdfRenderCache::stopSharedWorker() {
@@ -160,21 +196,25 @@ void PdfRenderCache::request(const void* client, std::vector<Request> requests, 
         const auto unlisted = [&](const Queued& q) {
             return q.client == client && !listed(q.request.key);
         };
-        cancelled_ += static_cast<uint64_t>(std::count_if(queue_.begin(), queue_.end(), unlisted));
-        cancelled_ += static_cast<uint64_t>(
-            std::count_if(awaitingCheck_.begin(), awaitingCheck_.end(), unlisted));
+        cancelled_ += static_cast<uint64_t>(std::count_if(queue_.begin(), queue_.end(), unlisted)) +
+                      static_cast<uint64_t>(std::erase_if(awaitingCheck_, unlisted));
         std::erase_if(queue_, [&](const Queued& q) { return q.client == client; });
-        std::erase_if(awaitingCheck_, unlisted);
+        const auto askedAlready = [&](const Key& key) {
+            const auto same = [&](const Queued& q) {
+                return q.client == client && q.request.key == key;
+            };
+            return std::any_of(finished_.begin(), finished_.end(),
+                               [&](const Finished& f) { return f.key == key; }) ||
+                   std::any_of(queue_.begin(), queue_.end(), same) ||
+                   std::any_of(awaitingCheck_.begin(), awaitingCheck_.end(), same);
+        };
         for (auto& r : requests) {
-            if (!r.page || index_.count(r.key) || (inFlight_ && *inFlight_ == r.key))
+            if (!r.page || index_.count(r.key) || (inFlight_ && *inFlight_ == r.key) ||
+                askedAlready(r.key))
                 continue;
-            const auto same = [&](const Queued& q) { return q.request.key == r.key; };
-            const bool queued = std::any_of(queue_.begin(), queue_.end(), same) ||
-                                std::any_of(awaitingCheck_.begin(), awaitingCheck_.end(), same);
-            if (!queued)
-                queue_.push_back({client, std::move(r)});
+            queue_.push_back({client, std::move(r), nextOrder_++});
         }
-        if (!worker_.joinable() && !queue_.empty())
+        if (!worker_.joinable() && !stopping_ && !queue_.empty())
             worker_ = std::thread([this] { run(); });
     }
     wake_.notify_one();
@@ -182,33 +222,13 @@ void PdfRenderCache::request(const void* client, std::vector<Request> requests, 
 
 void PdfRenderCache::cancelClient(const void* client) {
     std::lock_guard lock(mutex_);
-    const size_t before = queue_.size() + awaitingCheck_.size();
-    std::erase_if(queue_, [&](const Queued& q) { return q.client == client; });
-    std::erase_if(awaitingCheck_, [&](const Queued& q) { return q.client == client; });
-    cancelled_ += before - queue_.size() - awaitingCheck_.size();
-    std::erase_if(parseQueue_, [&](const ParseJob& j) { return j.client == client; });
+    const auto ofClient = [&](const Queued& q) { return q.client == client; };
+    cancelled_ += static_cast<uint64_t>(std::erase_if(queue_, ofClient)) +
+                  static_cast<uint64_t>(std::erase_if(awaitingCheck_, ofClient));
     doneCallbacks_.erase(client);
-    parsedCallbacks_.erase(client);
 }
 
-void PdfRenderCache::checkLater(const void* client, const std::vector<Ref<PdfPage>>& pages,
-                                std::function<void(const Ref<PdfPage>&)> parsed) {
-    {
-        std::lock_guard lock(mutex_);
-        parsedCallbacks_[client] = std::move(parsed);
-        std::erase_if(parseQueue_, [&](const ParseJob& j) { return j.client == client; });
-        for (const auto& page : pages) {
-            if (page && !page->isParsed())
-                parseQueue_.push_back({client, page});
-        }
-        if (!parseQueue_.empty())
-            startCheckerLocked();
-    }
-    wakeChecker_.notify_one();
-}
-
-void PdfRenderCache::insert(const Key& key, QImage image) {
-    std::lock_guard lock(mutex_);
+void PdfRenderCache::insertLocked(const Key& key, QImage image) {
     if (index_.count(key))
         return;
     used_ += imageBytes(image);
@@ -227,91 +247,108 @@ void PdfRenderCache::evictLocked() {
     }
 }
 
+std::deque<PdfRenderCache::Queued>::iterator PdfRenderCache::nextLocked() {
+    return std::min_element(queue_.begin(), queue_.end(), [](const Queued& a, const Queued& b) {
+        return std::pair(a.request.priority, a.order) < std::pair(b.request.priority, b.order);
+    });
+}
+
 void PdfRenderCache::run() {
     while (true) {
         std::unique_lock lock(mutex_);
         wake_.wait(lock, [&] { return stopping_ || (!suspended_ && !queue_.empty()); });
         if (stopping_)
             return;
-        Queued job = std::move(queue_.front());
-        queue_.pop_front();
-        if (!job.request.page->isParsed()) {
-            lock.unlock();
-            const bool waits = job.request.page->needsCheck();
-            lock.lock();
-            if (waits) {
-                // Checked first on the checking thread, then rendered.
-                parseQueue_.push_back({this, job.request.page});
-                awaitingCheck_.push_back(std::move(job));
-                if (!stopping_)
-                    startCheckerLocked();
-                wakeChecker_.notify_one();
-                continue;
-            }
-        }
-        ++renders_;
+        const auto next = nextLocked();
+        Queued job = std::move(*next);
+        queue_.erase(next);
         inFlight_ = job.request.key;
         lock.unlock();
-        QImage image = job.request.page->render(job.request.key.fullSize, job.request.key.clip);
-        const Key key = job.request.key;
-        const void* client = job.client;
-        QMetaObject::invokeMethod(
-            this,
-            [this, key, client, image = std::move(image)]() mutable {
-                {
-                    std::lock_guard guard(mutex_);
-                    if (inFlight_ && *inFlight_ == key)
-                        inFlight_.reset();
-                }
-                // A page that waits for its check is asked for again once it is checked.
-                if (image.isNull())
-                    return;
-                insert(key, std::move(image));
-                const DoneCallback done = callbackOf(mutex_, doneCallbacks_, client);
-                if (done)
-                    done(key);
-            },
-            Qt::QueuedConnection);
+        // A page whose check is known is parsed here (nothing is opened); one no one checked waits
+        // for its check on the checking queue, and the worker goes on with the others.
+        const Ref<PdfPage> page = job.request.page;
+        if (!page->isParsed() && !page->parseIfChecked() && !page->isParsed()) {
+            lock.lock();
+            inFlight_.reset();
+            checkLocked(page);
+            awaitingCheck_.push_back(std::move(job));
+            continue;
+        }
+        lock.lock();
+        ++renders_;
+        lock.unlock();
+        finish({job.client, job.request.key,
+                page->render(job.request.key.fullSize, job.request.key.clip)});
     }
 }
 
-void PdfRenderCache::runChecks() {
-    while (true) {
-        std::unique_lock lock(mutex_);
-        wakeChecker_.wait(lock, [&] { return stopping_ || !parseQueue_.empty(); });
-        if (stopping_)
-            return;
-        ParseJob job = std::move(parseQueue_.front());
-        parseQueue_.pop_front();
-        lock.unlock();
-        Ref<PdfPage> page = job.page.lock();
-        if (page && !page->isParsed())
-            page->parse();
-        if (job.client == this) {
-            // Renders that waited for this page go first.
-            lock.lock();
-            std::deque<Queued> ready, still;
-            for (auto& q : awaitingCheck_)
-                (q.request.page == page ? ready : still).push_back(std::move(q));
-            awaitingCheck_ = std::move(still);
-            queue_.insert(queue_.begin(), std::make_move_iterator(ready.begin()),
-                          std::make_move_iterator(ready.end()));
-            lock.unlock();
-            wake_.notify_one();
-            continue;
+void PdfRenderCache::checkLocked(const Ref<PdfPage>& page) {
+    const uint64_t pageId = page->pageId();
+    if (!checking_.insert(pageId).second)
+        return;
+    if (!checkQueue_)
+        checkQueue_ = plat::DispatchQueue::serial("varnel.render-cache-check");
+    const WeakRef<PdfPage> weak = page;
+    checkQueue_->async([receiver = checkReceiver_, weak, pageId] {
+        // Checked in the child, then parsed (a page gone meanwhile needs nothing).
+        if (const Ref<PdfPage> checked = weak.lock())
+            checked->parse();
+        std::lock_guard lock(receiver->mutex);
+        if (receiver->cache)
+            receiver->cache->pageChecked(pageId);
+    });
+}
+
+void PdfRenderCache::pageChecked(uint64_t pageId) {
+    {
+        std::lock_guard lock(mutex_);
+        checking_.erase(pageId);
+        // Its renders take their places again, by priority and when they were asked for.
+        for (auto it = awaitingCheck_.begin(); it != awaitingCheck_.end();) {
+            if (it->request.key.pageId == pageId) {
+                queue_.push_back(std::move(*it));
+                it = awaitingCheck_.erase(it);
+            } else {
+                ++it;
+            }
         }
-        if (!page)
-            continue;
-        const void* client = job.client;
-        QMetaObject::invokeMethod(
-            this,
-            [this, client, page]() {
-                const auto parsed = callbackOf(mutex_, parsedCallbacks_, client);
-                if (parsed)
-                    parsed(page);
-            },
-            Qt::QueuedConnection);
+        if (!worker_.joinable() && !stopping_ && !queue_.empty())
+            worker_ = std::thread([this] { run(); });
     }
+    wake_.notify_one();
+}
+
+void PdfRenderCache::finish(Finished finished) {
+    {
+        std::lock_guard lock(mutex_);
+        finished_.push_back(std::move(finished));
+        if (std::exchange(deliveryPosted_, true))
+            return;
+    }
+    [[maybe_unused]] const QueuedCallUnseenByRaceChecks unseen;
+    QMetaObject::invokeMethod(
+        this, [this] { deliverFinished(); }, Qt::QueuedConnection);
+}
+
+void PdfRenderCache::deliverFinished() {
+    std::vector<std::pair<DoneCallback, Key>> calls;
+    {
+        std::lock_guard lock(mutex_);
+        deliveryPosted_ = false;
+        for (auto& f : std::exchange(finished_, {})) {
+            if (inFlight_ && *inFlight_ == f.key)
+                inFlight_.reset();
+            if (f.image.isNull())
+                continue;
+            insertLocked(f.key, std::move(f.image));
+            const auto it = doneCallbacks_.find(f.client);
+            if (it != doneCallbacks_.end() && it->second)
+                calls.emplace_back(it->second, f.key);
+        }
+    }
+    // Without the lock: what they do may ask for more.
+    for (const auto& [done, key] : calls)
+        done(key);
 }
 
 }  // namespace ui

@@ -1,14 +1,18 @@
 #pragma once
-// ui::PdfRenderCache: page images rendered by one worker thread, kept least-recently-used within
-// one byte budget (256 MiB unless set) shared by the page views and thumbnail strips. A client
-// hands over its wanted renders in priority order (visible pages first, then neighbours); queued
-// requests it no longer lists are cancelled and never render. The worker only renders: pages
-// that wait for their check (PdfPageCheck) are checked on a second thread, in the order their
-// client gives, and are not rendered before. Results and checked-page notices are delivered on
-// the thread that made the cache (the GUI thread), through its event loop.
+// ui::PdfRenderCache: the one scheduler of page renders. Its worker thread renders the requests of
+// all its clients (page views, thumbnail strips) by priority: pages on screen first, then
+// thumbnails, then the pages next to those on screen (rendered ahead); within a priority in the
+// order asked. A client hands over all it wants at once; queued requests it no longer lists are
+// cancelled and never render. Pages arrive checked (the reader's are checked as they download);
+// one that reaches the cache unchecked (its bytes in memory, or a file no one checked) is checked
+// on the cache's checking queue, never on the render worker, and its renders wait for that
+// meanwhile (the others go on): QtPdf never opens a page unchecked. Images are kept
+// least-recently-used within one byte budget (256 MiB unless set). Results are delivered on the
+// thread that made the cache (the GUI thread), through its event loop.
 #include <QImage>
 #include <QObject>
 #include <QRect>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -16,9 +20,11 @@
 #include <map>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 #include <unordered_map>
 
+#include "platform/runloop/DispatchQueue.h"
 #include "platform_ui/pdf/PdfPage.h"
 
 namespace ui {
@@ -36,21 +42,27 @@ class PdfRenderCache : public QObject {
     struct KeyHash {
         size_t operator()(const Key& k) const;
     };
+    // What a render is for, the most urgent first.
+    enum class Priority : int { Visible = 0, Thumbnail = 1, Neighbour = 2 };
     struct Request {
         Ref<PdfPage> page;
         Key key;
+        Priority priority = Priority::Visible;
     };
     using DoneCallback = std::function<void(const Key&)>;
 
     explicit PdfRenderCache(size_t byteBudget = size_t{256} << 20);
     ~PdfRenderCache() override;
     static PdfRenderCache& shared();
-    // Stops and joins the worker and the checker: renders and checks still queued never run. A
-    // later request starts them again. Renders use Qt's thread pool, so a program stops the
-    // shared cache's worker before its QApplication goes (stopSharedWorker does nothing when no
-    // shared cache was made).
+    // Stops and joins the worker: renders still queued never run. A later request starts it
+    // again. Renders use Qt's thread pool, which goes with the application: the shared cache's
+    // worker stops in the destructor of each application that used it (shared() called on its
+    // thread), and a program may stop it sooner (stopSharedWorker does nothing when no shared
+    // cache was made).
     void shutdown();
     static void stopSharedWorker();
+    // Whether the render worker runs now.
+    bool isWorkerRunning() const;
 
     size_t byteBudget() const;
     void setByteBudget(size_t bytes);
@@ -62,13 +74,10 @@ class PdfRenderCache : public QObject {
     // Some image of the page, any size (to stretch while the right one renders).
     QImage anyImageOfPage(uint64_t pageId) const;
 
-    // Replaces the client's queued requests; `done` is called for each render that finishes.
+    // Replaces the client's queued requests (listed in its order within each priority); `done`
+    // is called for each of its renders that finishes.
     void request(const void* client, std::vector<Request> requests, DoneCallback done);
     void cancelClient(const void* client);
-    // Replaces the client's queued checks: the pages are checked (and parsed) on the checking
-    // thread in that order; `parsed` is called with each.
-    void checkLater(const void* client, const std::vector<Ref<PdfPage>>& pages,
-                    std::function<void(const Ref<PdfPage>&)> parsed);
 
     // While suspended the worker starts nothing new (queued requests wait, and may be cancelled).
     void setSuspended(bool suspended);
@@ -80,26 +89,44 @@ class PdfRenderCache : public QObject {
     struct Queued {
         const void* client;
         Request request;
+        uint64_t order;  // when it was asked for
     };
-    struct ParseJob {
+    struct Finished {
         const void* client;
-        WeakRef<PdfPage> page;
+        Key key;
+        QImage image;
     };
     void run();
-    void runChecks();
-    void startCheckerLocked();
-    void insert(const Key& key, QImage image);
+    // The most urgent queued request, the first asked of its priority; the queue is not empty.
+    std::deque<Queued>::iterator nextLocked();
+    // Hands a finished render to the cache's thread (one wake-up for all waiting there).
+    void finish(Finished finished);
+    void deliverFinished();
+    // The page's check is asked for on the checking queue; its renders wait for it.
+    void checkLocked(const Ref<PdfPage>& page);
+    void pageChecked(uint64_t pageId);
+    // Has the application's end stop the worker (once for each application).
+    void stopWithApplication();
+    void insertLocked(const Key& key, QImage image);
     void evictLocked();
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
-    std::condition_variable wakeChecker_;
     std::deque<Queued> queue_;
-    std::deque<ParseJob> parseQueue_;
-    // Renders whose page waits for its check (made on the checking thread, then queued first).
+    // Renders whose page is being checked, and those pages.
     std::deque<Queued> awaitingCheck_;
+    std::set<uint64_t> checking_;
+    Ref<plat::DispatchQueue> checkQueue_;
+    // What a check that ends tells: the cache, while it lives.
+    struct CheckReceiver {
+        std::mutex mutex;
+        PdfRenderCache* cache;
+    };
+    std::shared_ptr<CheckReceiver> checkReceiver_;
+    uint64_t nextOrder_ = 0;
+    std::vector<Finished> finished_;
+    bool deliveryPosted_ = false;
     std::map<const void*, DoneCallback> doneCallbacks_;
-    std::map<const void*, std::function<void(const Ref<PdfPage>&)>> parsedCallbacks_;
     std::list<std::pair<Key, QImage>> lru_;  // most recent first
     std::unordered_map<Key, std::list<std::pair<Key, QImage>>::iterator, KeyHash> index_;
     size_t budget_;
@@ -110,8 +137,8 @@ class PdfRenderCache : public QObject {
     std::optional<Key> inFlight_;  // until its image is in the cache
     bool stopping_ = false;
     bool suspended_ = false;
+    std::atomic<bool> stopsWithApplication_{false};
     std::thread worker_;
-    std::thread checker_;
 };
 
 }  // namespace ui

@@ -99,7 +99,9 @@ void PdfThumbnailView::requestRenders() {
         const Ref<PdfPage> page = document_->pageAtIndex(i);
         if (page->isImagePage() || (page->isParsed() && page->error()))
             continue;
-        requests.push_back({page, {page->pageId(), imageSize(i) * devicePixelRatioF(), QRect()}});
+        requests.push_back({page,
+                            {page->pageId(), imageSize(i) * devicePixelRatioF(), QRect()},
+                            PdfRenderCache::Priority::Thumbnail});
     }
     const QPointer<PdfThumbnailView> self(this);
     view_->renderCache().request(this, std::move(requests), [self](const PdfRenderCache::Key&) {

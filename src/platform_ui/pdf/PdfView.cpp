@@ -497,7 +497,7 @@ void PdfView::afterChange() {
     layoutIfNeeded();
     // The first page on screen is parsed now when its check is known, so that its true size
     // shows at once; the other visible pages are parsed by their renders. A page that waits for
-    // its check stays unparsed here: it is checked first on the checking thread.
+    // its check stays unparsed here: the render cache has it checked before its render.
     bool resized = false;
     firstVisiblePageWaiting_ = false;
     for (const auto& page : visiblePagesInLayout()) {
@@ -572,25 +572,27 @@ void PdfView::requestRenders() {
             order.insert(order.end(), layout_.rows[static_cast<size_t>(row)].begin(),
                          layout_.rows[static_cast<size_t>(row)].end());
     }
-    for (int index : order) {
+    const size_t visibleCount = order.size();
+    for (size_t i = 0; i < order.size(); ++i) {
+        const int index = order[i];
         const Ref<PdfPage> page = document_->pageAtIndex(index);
         if (page->isImagePage() || (page->isParsed() && page->error()))
             continue;
-        if (!page->isParsed() && page->needsCheck())
-            continue;  // rendered once it is checked
         PdfRenderCache::Key key = keyFor(index);
         if (layout_.frames[static_cast<size_t>(index)].isNull() ||
             !layout_.frames[static_cast<size_t>(index)].intersects(documentVisibleRect()))
             key.clip = QRect();  // neighbours: whole pages
+        // A page not checked yet is checked by the cache before it renders.
         if (!key.fullSize.isEmpty())
-            requests.push_back({page, key});
+            requests.push_back({page, key,
+                                i < visibleCount ? PdfRenderCache::Priority::Visible
+                                                 : PdfRenderCache::Priority::Neighbour});
     }
     const QPointer<PdfView> self(this);
     cache_->request(this, std::move(requests), [self](const PdfRenderCache::Key& key) {
         if (self)
             self->pageRendered(key.pageId);
     });
-    requestChecks();
 }
 
 void PdfView::pageRendered(uint64_t pageId) {
@@ -616,46 +618,6 @@ void PdfView::pageRendered(uint64_t pageId) {
         viewport()->repaint();
     else
         viewport()->update();
-}
-
-void PdfView::requestChecks() {
-    // Pages not parsed yet, the ones on screen and their neighbours first (as they render), then
-    // the others in order: each is checked once (or its kept check read) and then parsed.
-    std::vector<Ref<PdfPage>> pages;
-    std::vector<bool> listed(static_cast<size_t>(document_->pageCount()), false);
-    const auto add = [&](int index) {
-        if (index < 0 || index >= document_->pageCount() || listed[static_cast<size_t>(index)])
-            return;
-        listed[static_cast<size_t>(index)] = true;
-        const Ref<PdfPage> page = document_->pageAtIndex(index);
-        if (!page->isImagePage() && !page->isParsed())
-            pages.push_back(page);
-    };
-    int firstRow = -1, lastRow = -1;
-    for (const auto& page : visiblePagesInLayout()) {
-        const int index = indexOf(page);
-        add(index);
-        const int row = layout_.rowOfPage(index);
-        firstRow = firstRow < 0 ? row : std::min(firstRow, row);
-        lastRow = std::max(lastRow, row);
-    }
-    for (int row : {firstRow - 1, lastRow + 1}) {
-        if (firstRow >= 0 && row >= 0 && static_cast<size_t>(row) < layout_.rows.size()) {
-            for (int index : layout_.rows[static_cast<size_t>(row)])
-                add(index);
-        }
-    }
-    for (int i = 0; i < document_->pageCount(); ++i)
-        add(i);
-    if (pages.empty() && !checksQueued_)
-        return;
-    checksQueued_ = !pages.empty();
-    const QPointer<PdfView> self(this);
-    cache_->checkLater(this, pages, [self](const Ref<PdfPage>&) {
-        // Pages checked within one turn are laid out together.
-        if (self)
-            self->setNeedsLayout();
-    });
 }
 
 void PdfView::paintPages() {

@@ -153,7 +153,6 @@ class PdfView : public QAbstractScrollArea {
     // Places one overlay over its page, or hides it when its page is not in `shown`.
     void placeOverlay(Overlay& overlay, const QRectF& shown);
     void requestRenders();
-    void requestChecks();
     void pageRendered(uint64_t pageId);
     void paintPages();
     void notifyShownIfPainted();
@@ -184,7 +183,6 @@ class PdfView : public QAbstractScrollArea {
     bool layoutQueued_ = false;
     int layoutCount_ = 0;
     int64_t overlayPlacements_ = 0;
-    bool checksQueued_ = false;  // the cache holds checks of this view
     // The visible pages are not reported while the first of them waits for its file's check.
     bool firstVisiblePageWaiting_ = false;
     bool applyingLayout_ = false;

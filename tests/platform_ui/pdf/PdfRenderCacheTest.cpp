@@ -1,0 +1,209 @@
+// The render cache: one worker for all its clients, by priority; cancelled requests never render;
+// pages no one checked are checked before they render; the worker stops with the application and
+// starts again when asked (also run under ThreadSanitizer).
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "platform_ui/pdf/PdfPageCheck.h"
+#include "platform_ui/pdf/PdfRenderCache.h"
+#include "support/GuiTestSupport.h"
+#include "support/PdfFixtures.h"
+
+namespace {
+
+// An application of its own for each case, as a program (or a journey test) makes one.
+class Application {
+  public:
+    Application() : app_(std::make_unique<QCoreApplication>(argc_, argv_)) {}
+    void end() { app_.reset(); }
+
+  private:
+    int argc_ = 1;
+    char name_[16] = "render-cache";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QCoreApplication> app_;
+};
+
+bool runEventsUntil(const std::function<bool()>& predicate) {
+    return testing_support::spinUntil(predicate, 20000);
+}
+
+Ref<ui::PdfPage> checkedPdfPage(double width, double height) {
+    const std::string pdf = testing_support::filledPdf(width, height, 0, 0, 1);
+    ui::PdfPageCheck::checkData(pdf.data(), pdf.size());
+    return ui::PdfPage::fromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())));
+}
+
+using Key = ui::PdfRenderCache::Key;
+using Priority = ui::PdfRenderCache::Priority;
+
+Ref<ui::PdfPage> imagePage(int i) {
+    QImage image(400, 560, QImage::Format_ARGB32_Premultiplied);
+    image.fill(QColor(i % 256, 128, 64));
+    return ui::PdfPage::fromImage(image);
+}
+
+ui::PdfRenderCache::Request requestOf(const Ref<ui::PdfPage>& page, QSize size, Priority priority) {
+    return {page, {page->pageId(), size, QRect()}, priority};
+}
+
+// The keys rendered, in the order their renders finished (the worker renders one at a time).
+struct Rendered {
+    std::vector<Key> keys;
+    ui::PdfRenderCache::DoneCallback recorder() {
+        return [this](const Key& key) { keys.push_back(key); };
+    }
+    long position(const Key& key) const {
+        const auto at = std::find(keys.begin(), keys.end(), key);
+        return at == keys.end() ? -1 : at - keys.begin();
+    }
+};
+
+TEST(PdfRenderCacheTest, PagesOnScreenRenderBeforeThumbnailsAndThumbnailsBeforeNeighbours) {
+    Application application;
+    ui::PdfRenderCache cache;
+    Rendered rendered;
+    const int strip = 0, view = 0;
+    // The strip asks for many thumbnails; the worker is busy with them.
+    std::vector<Ref<ui::PdfPage>> pages;
+    std::vector<ui::PdfRenderCache::Request> thumbnails;
+    for (int i = 0; i < 60; ++i) {
+        pages.push_back(imagePage(i));
+        thumbnails.push_back(requestOf(pages.back(), {900, 1260}, Priority::Thumbnail));
+    }
+    cache.request(&strip, thumbnails, rendered.recorder());
+    ASSERT_TRUE(runEventsUntil([&] { return rendered.keys.size() >= 3; }));
+    // Then the view asks for the page it shows and a neighbour: held while it asks, so that the
+    // renders begun before are known.
+    cache.setSuspended(true);
+    const uint64_t begun = cache.renderCount();
+    EXPECT_LT(begun, 60u);
+    const auto shown = requestOf(pages[30], {800, 1120}, Priority::Visible);
+    const auto neighbour = requestOf(pages[31], {800, 1120}, Priority::Neighbour);
+    cache.request(&view, {neighbour, shown}, rendered.recorder());
+    cache.setSuspended(false);
+    ASSERT_TRUE(runEventsUntil([&] { return rendered.keys.size() == 62; }));
+    // The page on screen is the very next render; its neighbour waits for every thumbnail.
+    EXPECT_EQ(rendered.position(shown.key), static_cast<long>(begun));
+    EXPECT_EQ(rendered.position(neighbour.key), 61);
+    EXPECT_EQ(cache.renderCount(), 62u);
+    cache.cancelClient(&strip);
+    cache.cancelClient(&view);
+}
+
+TEST(PdfRenderCacheTest, CancelledRequestsNeverRenderAndTheWorkerStartsAgainAfterItsShutdown) {
+    Application application;
+    ui::PdfRenderCache cache;
+    Rendered rendered;
+    const int strip = 0, view = 0;
+    std::vector<ui::PdfRenderCache::Request> asked;
+    for (int i = 0; i < 8; ++i)
+        asked.push_back(requestOf(imagePage(i), {200, 280}, Priority::Visible));
+    cache.setSuspended(true);
+    cache.request(&view, {asked[0], asked[1], asked[2]}, rendered.recorder());
+    cache.request(&strip, {asked[3], asked[4]}, rendered.recorder());
+    // The view moved on (0 and 1 are no longer wanted); the strip went.
+    cache.request(&view, {asked[2], asked[5]}, rendered.recorder());
+    cache.cancelClient(&strip);
+    cache.setSuspended(false);
+    ASSERT_TRUE(runEventsUntil([&] { return rendered.keys.size() == 2; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(cache.renderCount(), 2u);
+    EXPECT_EQ(cache.cancelledCount(), 4u);
+    for (int i : {0, 1, 3, 4})
+        EXPECT_TRUE(cache.image(asked[static_cast<size_t>(i)].key).isNull()) << i;
+
+    // Stopped while it renders (the program's end), then asked again: it renders again, and
+    // what was queued at the stop never renders.
+    std::vector<ui::PdfRenderCache::Request> many;
+    for (int i = 0; i < 40; ++i)
+        many.push_back(requestOf(imagePage(i), {600, 840}, Priority::Visible));
+    cache.request(&view, many, rendered.recorder());
+    ASSERT_TRUE(runEventsUntil([&] { return rendered.keys.size() >= 3; }));
+    cache.shutdown();
+    EXPECT_FALSE(cache.isWorkerRunning());
+    const uint64_t begun = cache.renderCount();
+    EXPECT_LT(begun, 42u);
+    cache.request(&view, {asked[6], asked[7]}, rendered.recorder());
+    EXPECT_TRUE(cache.isWorkerRunning());
+    ASSERT_TRUE(runEventsUntil([&] { return rendered.position(asked[7].key) >= 0; }));
+    EXPECT_EQ(cache.renderCount(), begun + 2);
+    cache.cancelClient(&view);
+}
+
+TEST(PdfRenderCacheTest, APageNoOneCheckedIsCheckedOffTheRenderWorkerBeforeItRenders) {
+    Application application;
+    ui::PdfRenderCache cache;
+    Rendered rendered;
+    const int view = 0;
+    // Bytes from memory, never checked in this process, asked for first; then pages that need
+    // no check. The check (a child process) holds none of them back.
+    const std::string pdf = testing_support::filledPdf(311, 177, 0, 1, 0);
+    const auto page =
+        ui::PdfPage::fromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())));
+    ASSERT_TRUE(page);
+    ASSERT_TRUE(page->needsCheck());
+    const uint64_t children = ui::PdfPageCheck::checksRun();
+    const auto unchecked = requestOf(page, {311, 177}, Priority::Visible);
+    std::vector<ui::PdfRenderCache::Request> asked{unchecked};
+    for (int i = 0; i < 3; ++i)
+        asked.push_back(requestOf(imagePage(i), {100, 140}, Priority::Visible));
+    cache.request(&view, asked, rendered.recorder());
+    ASSERT_TRUE(runEventsUntil([&] { return rendered.keys.size() == 4; }));
+    EXPECT_EQ(rendered.position(asked[1].key), 0);
+    EXPECT_EQ(ui::PdfPageCheck::checksRun(), children + 1);
+    EXPECT_EQ(page->displaySize(), QSizeF(311, 177));
+    EXPECT_EQ(QColor(cache.image(unchecked.key).pixel(150, 80)), QColor(Qt::green));
+
+    // Cancelled while its page is checked: it never renders. A page asked for next is checked
+    // after it on the same queue, and renders.
+    const auto uncheckedRequest = [](double width) {
+        const std::string bytes = testing_support::filledPdf(width, 177, 0, 1, 0);
+        const auto made =
+            ui::PdfPage::fromData(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        return requestOf(made, {static_cast<int>(width), 177}, Priority::Visible);
+    };
+    const auto dropped = uncheckedRequest(211);
+    cache.request(&view, {dropped}, rendered.recorder());
+    ASSERT_TRUE(runEventsUntil([&] { return ui::PdfPageCheck::checksRun() == children + 2; }));
+    cache.cancelClient(&view);
+    const auto later = uncheckedRequest(111);
+    cache.request(&view, {later}, rendered.recorder());
+    ASSERT_TRUE(runEventsUntil([&] { return rendered.position(later.key) >= 0; }));
+    EXPECT_TRUE(dropped.page->isParsed());
+    EXPECT_EQ(rendered.position(dropped.key), -1);
+    EXPECT_TRUE(cache.image(dropped.key).isNull());
+    cache.cancelClient(&view);
+}
+
+TEST(PdfRenderCacheTest, TheSharedWorkerStopsInTheDestructorOfEachApplicationThatUsedIt) {
+    // The worker renders through QtPdf, which uses Qt's thread pool: it must not still render
+    // while an application's destructor takes that pool down. Twice, as journey tests make one
+    // application after another in one process.
+    const Ref<ui::PdfPage> page = checkedPdfPage(300, 400);
+    ASSERT_TRUE(page);
+    const int client = 0;
+    for (int round = 0; round < 2; ++round) {
+        Application application;
+        ui::PdfRenderCache& cache = ui::PdfRenderCache::shared();
+        // Far more renders than finish before the application ends: the worker is busy then.
+        std::vector<ui::PdfRenderCache::Request> requests;
+        for (int i = 0; i < 400; ++i)
+            requests.push_back({page, {page->pageId(), QSize(120 + i, 160 + i), QRect()}});
+        int done = 0;
+        cache.request(&client, std::move(requests),
+                      [&](const ui::PdfRenderCache::Key&) { ++done; });
+        ASSERT_TRUE(runEventsUntil([&] { return done >= 2; })) << round;
+        EXPECT_TRUE(cache.isWorkerRunning()) << round;
+        application.end();
+        EXPECT_FALSE(cache.isWorkerRunning()) << round;
+        cache.cancelClient(&client);
+    }
+}
+
+}  // namespace
