@@ -27,8 +27,21 @@ PdfThumbnailView::~PdfThumbnailView() {
 }
 
 void PdfThumbnailView::setPdfView(PdfView* view) {
+    if (view_)
+        view_->viewport()->removeEventFilter(this);
     view_ = view;
+    // The view's current page changes with its scrolling, its layout and its page moves; each
+    // of them paints the view, and the strip then moves its highlight when the page changed.
+    if (view_)
+        view_->viewport()->installEventFilter(this);
     reload();
+}
+
+bool PdfThumbnailView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Paint && view_ && watched == view_->viewport() && document_ &&
+        view_->currentPage() != highlighted_.lock())
+        viewport()->update();
+    return QAbstractScrollArea::eventFilter(watched, event);
 }
 
 void PdfThumbnailView::reload() {
@@ -116,6 +129,7 @@ void PdfThumbnailView::paint() {
     if (!document_ || !view_)
         return;
     const Ref<PdfPage> current = view_->currentPage();
+    highlighted_ = current;
     for (int i = std::max(0, indexAt(QPoint(0, 0))); i < document_->pageCount(); ++i) {
         const QRect item = itemRect(i);
         if (item.top() > viewport()->height())

@@ -1,6 +1,7 @@
 #pragma once
 // ui::PdfThumbnailView: a fixed-width vertical strip of page images with their labels, linked to
-// a PdfView: a click goes to the page, and the strip follows the view's document.
+// a PdfView: a click goes to the page, the strip follows the view's document, and the view's
+// current page is highlighted (followed whenever the view paints).
 #include <QAbstractScrollArea>
 #include <QPointer>
 
@@ -24,6 +25,7 @@ class PdfThumbnailView : public QAbstractScrollArea {
     int indexAt(const QPoint& viewportPoint) const;
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
@@ -37,6 +39,7 @@ class PdfThumbnailView : public QAbstractScrollArea {
 
     QPointer<PdfView> view_;
     Ref<PdfDocument> document_;
+    std::weak_ptr<PdfPage> highlighted_;  // the page highlighted when the strip last painted
     int observerToken_ = 0;
 };
 

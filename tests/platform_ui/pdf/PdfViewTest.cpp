@@ -295,6 +295,44 @@ TEST_F(PdfViewTest, OverlaysStayOnTheirPageAndPlaceholdersAreReplacedInPlace) {
     EXPECT_EQ(view.currentPage(), document->pageAtIndex(4));
 }
 
+// A thumbnail strip that notes the view's current page each time it paints.
+class WatchedStrip : public ui::PdfThumbnailView {
+  public:
+    Ref<ui::PdfPage> paintedCurrent;
+
+  protected:
+    bool viewportEvent(QEvent* event) override {
+        if (event->type() == QEvent::Paint && pdfView())
+            paintedCurrent = pdfView()->currentPage();
+        return PdfThumbnailView::viewportEvent(event);
+    }
+};
+
+// The strip's highlight follows the page the view shows, however the view got there. (Nothing
+// renders meanwhile, so no finished thumbnail repaints the strip by chance.)
+TEST_F(PdfViewTest, TheThumbnailStripHighlightFollowsTheViewsCurrentPage) {
+    ui::PdfRenderCache cache;
+    cache.setSuspended(true);
+    view.setRenderCache(&cache);
+    view.setDisplayMode(PdfView::SinglePage);
+    auto document = documentOf(std::vector<QSizeF>(6, QSizeF(300, 400)));
+    view.setDocument(document);
+    WatchedStrip strip;
+    strip.resize(ui::PdfThumbnailView::kDefaultWidth, 600);
+    strip.setPdfView(&view);
+    strip.show();
+    ASSERT_TRUE(spinUntil([&] { return strip.paintedCurrent == document->pageAtIndex(0); }));
+    view.goToNextPage();
+    EXPECT_TRUE(spinUntil([&] { return strip.paintedCurrent == document->pageAtIndex(1); }));
+    view.goToPage(document->pageAtIndex(4));
+    EXPECT_TRUE(spinUntil([&] { return strip.paintedCurrent == document->pageAtIndex(4); }));
+    view.setDisplayMode(PdfView::SinglePageContinuous);
+    view.verticalScrollBar()->setValue(0);
+    EXPECT_TRUE(spinUntil([&] { return strip.paintedCurrent == document->pageAtIndex(0); }));
+    strip.setPdfView(nullptr);
+    view.setRenderCache(nullptr);
+}
+
 TEST_F(PdfViewTest, APageShowsWhatItDrawsOnWhitePaperOverTheBackground) {
     // A 400 x 600 page that draws a red square and leaves the rest of itself transparent.
     const std::string pdf = testing_support::onePagePdf(400, 600, 100, 100, 200, 200, 1, 0, 0);
