@@ -88,8 +88,10 @@ TEST(PdfRenderCacheTest, PagesOnScreenRenderBeforeThumbnailsAndThumbnailsBeforeN
     cache.request(&view, {neighbour, shown}, rendered.recorder());
     cache.setSuspended(false);
     ASSERT_TRUE(runEventsUntil([&] { return rendered.keys.size() == 62; }));
-    // The page on screen is the very next render; its neighbour waits for every thumbnail.
-    EXPECT_EQ(rendered.position(shown.key), static_cast<long>(begun));
+    // The page on screen is the very next render (after the one the worker may have taken just
+    // before the hold, not yet counted then); its neighbour waits for every thumbnail.
+    EXPECT_GE(rendered.position(shown.key), static_cast<long>(begun));
+    EXPECT_LE(rendered.position(shown.key), static_cast<long>(begun) + 1);
     EXPECT_EQ(rendered.position(neighbour.key), 61);
     EXPECT_EQ(cache.renderCount(), 62u);
     cache.cancelClient(&strip);
