@@ -3,6 +3,7 @@
 // descriptions, whose widgets stay on their pages.
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QPushButton>
 
 #include "JourneySupport.h"
 #include "app/issueui/MagazineIssueUIContext.h"
