@@ -142,9 +142,7 @@ const IssuePageRecord::Page* IssuePageRecord::page(int index) const {
 
 bool IssuePageRecord::set(int index, Page page) {
     auto& kept = pages_[index];
-    if (kept.identity == page.identity && kept.verdict.usable == page.verdict.usable &&
-        kept.verdict.reason == page.verdict.reason && kept.verdict.width == page.verdict.width &&
-        kept.verdict.height == page.verdict.height)
+    if (kept == page)
         return false;
     kept = std::move(page);
     return true;

@@ -23,6 +23,7 @@ class IssuePageRecord {
     struct Page {
         ui::PdfPageCheck::Verdict verdict;
         std::string identity;  // the file's size and time, as PdfPageCheck::fileIdentity
+        bool operator==(const Page&) const = default;
     };
     static constexpr const char* kFileName = "pages.record";
     static constexpr size_t kMaxBytes = size_t{4} << 20;

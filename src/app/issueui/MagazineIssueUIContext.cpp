@@ -421,11 +421,9 @@ void MagazineIssueUIContext::checkThenRelease(int32_t sourcePageIndex,
                                               const std::filesystem::path& file, uint64_t notice) {
     // Each page file is opened once in the checker, off this thread, as it arrives: the reader
     // then learns its size, or why it cannot be used, without opening it.
-    if (!checkQueue_)
-        checkQueue_ = plat::DispatchQueue::serial("varnel.page-check");
     ++pagesBeingChecked_;
     const WeakRef<MagazineIssueUIContext> weak = weakSelf<MagazineIssueUIContext>();
-    checkQueue_->async([weak, sourcePageIndex, notice, file] {
+    checkQueue()->async([weak, sourcePageIndex, notice, file] {
         // An issue closed meanwhile leaves its files to be checked when they are next found.
         if (weak.expired())
             return;
@@ -450,6 +448,12 @@ void MagazineIssueUIContext::checkThenRelease(int32_t sourcePageIndex,
             }
         });
     });
+}
+
+const Ref<plat::DispatchQueue>& MagazineIssueUIContext::checkQueue() {
+    if (!checkQueue_)
+        checkQueue_ = plat::DispatchQueue::serial("varnel.page-check");
+    return checkQueue_;
 }
 
 std::filesystem::path MagazineIssueUIContext::pageRecordPath() const {
@@ -492,9 +496,7 @@ void MagazineIssueUIContext::writePageRecord() {
         if (!self->pageRecordChanged_)
             return;
         self->pageRecordChanged_ = false;
-        if (!self->checkQueue_)
-            self->checkQueue_ = plat::DispatchQueue::serial("varnel.page-check");
-        self->checkQueue_->async([record = *self->pageRecord_, path = self->pageRecordPath()] {
+        self->checkQueue()->async([record = *self->pageRecord_, path = self->pageRecordPath()] {
             if (auto error = record.write(path))
                 plat::log("Cannot keep the issue's page record: " + error->localizedDescription());
         });

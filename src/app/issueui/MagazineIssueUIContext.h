@@ -207,7 +207,9 @@ class MagazineIssueUIContext : public plat::Object {
     int32_t userDisplayMode_ = 0;
     Ref<MagazineIssueUIContextRenderingInfo> renderingInfo_;
     Ref<VnRequestManager> imageRequestManager_;
-    Ref<plat::DispatchQueue> checkQueue_;  // page files checked as they arrive, one at a time
+    // Page files checked as they arrive, one at a time, and the page record's writes after them.
+    const Ref<plat::DispatchQueue>& checkQueue();
+    Ref<plat::DispatchQueue> checkQueue_;
     int pagesBeingChecked_ = 0;
     std::unique_ptr<IssuePageRecord> pageRecord_;
     bool pageRecordChanged_ = false;

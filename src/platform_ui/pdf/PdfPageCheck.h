@@ -49,6 +49,7 @@ class PdfPageCheck {
         // be run).
         double width = 0, height = 0;
         bool hasSize() const { return width > 0 && height > 0; }
+        bool operator==(const Verdict&) const = default;
     };
     // The kept verdict for the file, or the checker's (then kept). Waits for the child.
     static Verdict check(const std::filesystem::path& page);
