@@ -1,5 +1,6 @@
 #include "app/issueui/IssuePageRecord.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -9,7 +10,7 @@
 
 namespace {
 
-constexpr std::string_view kMagic = "varnel-issue-pages 1";
+constexpr std::string_view kMagic = "varnel-issue-pages 2";
 
 // The next space-separated word of the line (the rest of the line is left in `line`).
 std::string_view word(std::string_view& line) {
@@ -27,14 +28,56 @@ bool number(std::string_view text, T& out) {
     return ec == std::errc() && end == text.data() + text.size();
 }
 
+// Any finite number, as %.17g writes it (read in any locale).
+bool finite(std::string_view text, double& out) {
+    return text.size() <= 32 && number(text, out) && std::isfinite(out);
+}
+
 bool side(std::string_view text, double& out) {
-    // Written with %.17g: plain decimal or exponent form, nothing else.
-    if (text.empty() || text.size() > 32)
+    return finite(text, out) && out > 0;
+}
+
+// The characters a word of a line cannot hold, and how they are written.
+constexpr std::pair<char, std::string_view> kEscapes[] = {
+    {'%', "%25"}, {' ', "%20"}, {'\t', "%09"}, {'\n', "%0A"}, {'\r', "%0D"}};
+
+// A text as one word of a line; "%" alone for nothing.
+std::string escapedWord(std::string_view text) {
+    if (text.empty())
+        return "%";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                          [c](const auto& e) { return e.first == c; });
+        if (escape == std::end(kEscapes))
+            out += c;
+        else
+            out += escape->second;
+    }
+    return out;
+}
+
+bool unescapedWord(std::string_view word, std::string& out) {
+    out.clear();
+    if (word == "%")
+        return true;
+    if (word.empty())
         return false;
-    const std::string copy(text);
-    char* end = nullptr;
-    out = std::strtod(copy.c_str(), &end);
-    return end == copy.c_str() + copy.size() && std::isfinite(out) && out > 0;
+    for (size_t i = 0; i < word.size(); ++i) {
+        if (word[i] != '%') {
+            out += word[i];
+            continue;
+        }
+        const std::string_view code = word.substr(i, 3);
+        const auto* escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                          [code](const auto& e) { return e.second == code; });
+        if (escape == std::end(kEscapes))
+            return false;
+        out += escape->first;
+        i += 2;
+    }
+    return true;
 }
 
 // "<size> <seconds>.<nanoseconds>", as PdfPageCheck::fileIdentity writes it.
@@ -45,13 +88,23 @@ bool identity(std::string_view size, std::string_view time) {
            number(time.substr(dot + 1), n);
 }
 
-// "<index> <size> <time> usable <w> <h>" or "<index> <size> <time> damaged <reason>".
+// "<index> <size> <time> <file> <label> <top> <left> <bottom> <right>" then "usable <w> <h>" or
+// "damaged <reason>". The file is a name within the issue's folder, nothing else.
 bool pageLine(std::string_view line, int& index, IssuePageRecord::Page& page) {
     const auto size = (number(word(line), index) && index >= 0) ? word(line) : std::string_view();
     const auto time = word(line);
     if (!identity(size, time))
         return false;
     page.identity = std::string(size) + " " + std::string(time);
+    if (!unescapedWord(word(line), page.file) ||
+        (!page.file.empty() && !plat::Paths::isSafeComponent(page.file)) ||
+        !unescapedWord(word(line), page.label))
+        return false;
+    auto& insets = page.insets;
+    for (double* side : {&insets.top, &insets.left, &insets.bottom, &insets.right}) {
+        if (!finite(word(line), *side))
+            return false;
+    }
     const auto kind = word(line);
     if (kind == "usable") {
         const auto w = word(line);
@@ -111,7 +164,12 @@ std::string IssuePageRecord::text() const {
     std::string out =
         std::string(kMagic) + "\nissue " + plat::Paths::escapeComponent(issueCode_) + "\n";
     for (const auto& [index, page] : pages_) {
-        out += std::to_string(index) + " " + page.identity + " ";
+        out += std::to_string(index) + " " + page.identity + " " + escapedWord(page.file) + " " +
+               escapedWord(page.label);
+        char insets[160];
+        std::snprintf(insets, sizeof insets, " %.17g %.17g %.17g %.17g ", page.insets.top,
+                      page.insets.left, page.insets.bottom, page.insets.right);
+        out += insets;
         if (page.verdict.usable) {
             char size[64];
             std::snprintf(size, sizeof size, "usable %.17g %.17g\n", page.verdict.width,

@@ -1,9 +1,10 @@
 #pragma once
 // IssuePageRecord: what an issue knows of its checked page files, kept in one small file beside
-// them ("pages.record" in the issue's folder), so that opening the issue takes each page's size
-// or damage from it, without opening or stat-ing a page file. Each page's entry holds the file's
-// size and modification time at its check: a page renders only while its file still matches
-// them (the page compares them at render).
+// them ("pages.record" in the issue's folder), so that opening the issue makes each page from it
+// alone (its file, size or damage, name and crop), without opening or stat-ing a page file and
+// without reading the issue's rendering metadata. Each page's entry holds the file's size and
+// modification time at its check: a page renders only while its file still matches them (the
+// page compares them at render).
 //
 // The file is ours: a versioned text naming the issue, one line a page (by index, never by a
 // name from the service), and a closing line with the count of pages. One that is missing,
@@ -20,9 +21,19 @@
 
 class IssuePageRecord {
   public:
+    // Points cut from each side of the page's crop box.
+    struct Insets {
+        double top = 0, left = 0, bottom = 0, right = 0;
+        bool operator==(const Insets&) const = default;
+    };
     struct Page {
         ui::PdfPageCheck::Verdict verdict;
         std::string identity;  // the file's size and time, as PdfPageCheck::fileIdentity
+        // The page as the issue's metadata described it when it was kept: its file's name in the
+        // issue's folder (empty when the file lies elsewhere), its name and its insets.
+        std::string file;
+        std::string label;
+        Insets insets;
         bool operator==(const Page&) const = default;
     };
     static constexpr const char* kFileName = "pages.record";

@@ -1,6 +1,7 @@
 #include "app/issueui/MagazineIssueUIContext.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/issueui/MagazinePageUIContext.h"
 #include "app/issueui/VisibleWidget.h"
@@ -12,6 +13,8 @@
 #include "vnlib/dev/request/VnRequestManager.h"
 #include "vnlib/dev/util/VndDictionaryAdditions.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
+#include "vnlib/domain/content/VnMagazineIssuePageContext.h"
+#include "vnlib/domain/content/VnMagazineIssuePageRenderingInfo.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/domain/storage/VnBookStoreLocalStorage.h"
 
@@ -411,7 +414,7 @@ std::optional<std::filesystem::path> MagazineIssueUIContext::uncheckedPageFile(
     if (!identity)
         return std::nullopt;  // a file that cannot be read is not usable: nothing to check
     if (auto verdict = ui::PdfPageCheck::keptVerdict(asset->filePath(), *identity)) {
-        keepPage(sourcePageIndex, {std::move(*verdict), std::move(*identity)});
+        keepPage(sourcePageIndex, {std::move(*verdict), std::move(*identity)}, asset->filePath());
         return std::nullopt;
     }
     return asset->filePath();
@@ -437,11 +440,11 @@ void MagazineIssueUIContext::checkThenRelease(int32_t sourcePageIndex,
         // A context gone meanwhile (its issue closed, or the program ending) hears nothing.
         if (weak.expired())
             return;
-        plat::DispatchQueue::main()->async([weak, sourcePageIndex, notice, checked] {
+        plat::DispatchQueue::main()->async([weak, sourcePageIndex, notice, checked, file] {
             if (const auto self = weak.lock()) {
                 --self->pagesBeingChecked_;
                 if (checked)
-                    self->keepPage(sourcePageIndex, *checked);
+                    self->keepPage(sourcePageIndex, *checked, file);
                 else if (self->pagesBeingChecked_ == 0 && self->pageRecordChanged_)
                     self->writePageRecord();
                 self->releaseNotice(notice);
@@ -456,11 +459,16 @@ const Ref<plat::DispatchQueue>& MagazineIssueUIContext::checkQueue() {
     return checkQueue_;
 }
 
-std::filesystem::path MagazineIssueUIContext::pageRecordPath() const {
-    return issueContext_->userContext()
-               ->bookArchiveWithIssueInfo(issueContext_->info())
-               ->archivePath() /
-           IssuePageRecord::kFileName;
+const std::filesystem::path& MagazineIssueUIContext::pageFolder() {
+    if (!pageFolder_)
+        pageFolder_ = issueContext_->userContext()
+                          ->bookArchiveWithIssueInfo(issueContext_->info())
+                          ->archivePath();
+    return *pageFolder_;
+}
+
+std::filesystem::path MagazineIssueUIContext::pageRecordPath() {
+    return pageFolder() / IssuePageRecord::kFileName;
 }
 
 IssuePageRecord& MagazineIssueUIContext::pageRecord() {
@@ -474,7 +482,21 @@ const IssuePageRecord::Page* MagazineIssueUIContext::keptPage(int32_t sourcePage
     return pageRecord().page(sourcePageIndex);
 }
 
-void MagazineIssueUIContext::keepPage(int32_t sourcePageIndex, IssuePageRecord::Page page) {
+void MagazineIssueUIContext::keepPage(int32_t sourcePageIndex, IssuePageRecord::Page page,
+                                      const std::filesystem::path& file) {
+    // The page's name and crop as the metadata gives them, so that an opening reads neither; a
+    // page whose metadata is not here yet (or whose file lies outside the issue's folder) is
+    // kept without them, and the reader then takes them from the metadata.
+    const auto pageContext = issueContext_->pageContextWithSourcePageIndex(sourcePageIndex);
+    const auto info = pageContext ? pageContext->renderingInfo() : nullptr;
+    if (info && file.has_filename() && file.parent_path() == pageFolder()) {
+        page.file = file.filename().string();
+        page.label = info->pageName().value_or("");
+        const auto finiteOrNone = [](double v) { return std::isfinite(v) ? v : 0.0; };
+        const VnEdgeInsets& insets = info->pageInsets();
+        page.insets = {finiteOrNone(insets.top), finiteOrNone(insets.left),
+                       finiteOrNone(insets.bottom), finiteOrNone(insets.right)};
+    }
     if (pageRecord().set(sourcePageIndex, std::move(page)))
         pageRecordChanged_ = true;
     if (pagesBeingChecked_ == 0 && pageRecordChanged_)

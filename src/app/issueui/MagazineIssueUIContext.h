@@ -127,7 +127,9 @@ class MagazineIssueUIContext : public plat::Object {
     // The page's check as the issue's page record keeps it (read once, when first asked):
     // nothing when the record has no trusted entry for it.
     const IssuePageRecord::Page* keptPage(int32_t sourcePageIndex);
-    std::filesystem::path pageRecordPath() const;
+    // The issue's folder, where its page files and its page record lie.
+    const std::filesystem::path& pageFolder();
+    std::filesystem::path pageRecordPath();
     virtual Ref<MagazinePageUIContext> pageContextAtSourceIndex(int32_t sourceIndex);
     // Null when no page stands at that index.
     virtual Ref<MagazinePageUIContext> pageContextAtPresentationIndex(int32_t presentationIndex);
@@ -182,8 +184,10 @@ class MagazineIssueUIContext : public plat::Object {
     void checkThenRelease(int32_t sourcePageIndex, const std::filesystem::path& file,
                           uint64_t notice);
     IssuePageRecord& pageRecord();
-    // Keeps the page's verdict; the record is written once no page waits for its check.
-    void keepPage(int32_t sourcePageIndex, IssuePageRecord::Page page);
+    // Keeps the page's verdict of its file, with how the issue's metadata describes the page;
+    // the record is written once no page waits for its check.
+    void keepPage(int32_t sourcePageIndex, IssuePageRecord::Page page,
+                  const std::filesystem::path& file);
     void writePageRecord();
     // Notices to the delegate go out in the order they came; one not ready (its page's file
     // being checked) holds back those after it.
@@ -212,6 +216,7 @@ class MagazineIssueUIContext : public plat::Object {
     Ref<plat::DispatchQueue> checkQueue_;
     int pagesBeingChecked_ = 0;
     std::unique_ptr<IssuePageRecord> pageRecord_;
+    std::optional<std::filesystem::path> pageFolder_;
     bool pageRecordChanged_ = false;
     bool pageRecordWriteDue_ = false;
     struct Notice {

@@ -281,7 +281,24 @@ Ref<VnMagazineIssuePageContext> ReaderViewController::arrivedPage(int sourcePage
     return pageContext && pageContext->pageContentAssetAvailable() ? pageContext : nullptr;
 }
 
+Ref<ui::PdfPage> ReaderViewController::keptPage(int sourcePageIndex) {
+    // A page the issue's page record describes whole is made from the record alone: neither its
+    // file nor the issue's metadata is read now (each render holds the file to the size and time
+    // its check found; a file gone since keeps the placeholder until the page comes again).
+    const auto* kept = uiContext_ ? uiContext_->keptPage(sourcePageIndex) : nullptr;
+    if (!kept || kept->file.empty())
+        return nullptr;
+    auto page = ui::PdfPage::fromCheckedFile(uiContext_->pageFolder() / kept->file, kept->verdict,
+                                             kept->identity);
+    page->setPlaceholderImage(placeholder_);
+    page->setLabel(kept->label);
+    return insetPage(page, kept->insets.top, kept->insets.left, kept->insets.bottom,
+                     kept->insets.right);
+}
+
 Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
+    if (auto page = keptPage(sourcePageIndex))
+        return page;
     const auto pageContext = arrivedPage(sourcePageIndex);
     if (!pageContext)
         return nullptr;

@@ -143,6 +143,8 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     // The page of a downloaded slot: its file, labelled, cropped, with the placeholder for when
     // QtPdf refuses it later; null (logged) when the file is not a PDF.
     Ref<ui::PdfPage> downloadedPage(int sourcePageIndex);
+    // The page as the issue's page record describes it; null when it does not, whole.
+    Ref<ui::PdfPage> keptPage(int sourcePageIndex);
     // The page's context once its file has arrived whole; null before.
     Ref<VnMagazineIssuePageContext> arrivedPage(int sourcePageIndex) const;
     // An arrived page file that holds nothing is cleared and its page loaded again.

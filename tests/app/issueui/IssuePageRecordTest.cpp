@@ -9,10 +9,18 @@ namespace {
 
 IssuePageRecord sample() {
     IssuePageRecord record("MZ-01/../x");
-    record.set(0, {{true, "", 595.5, 842}, "1234 1700000000.5"});
+    record.set(0, {{true, "", 595.5, 842},
+                   "1234 1700000000.5",
+                   "PAGE_PDF_0",
+                   "ปก 1 %20\tของ",
+                   {12.5, 0, -3, 1e-7}});
     record.set(7, {{false, "The PDF document is cut short (no %%EOF)\nsecond line", 0, 0},
                    "9 1700000001.25"});
     return record;
+}
+
+std::string replaced(std::string text, const std::string& what, const std::string& with) {
+    return text.replace(text.find(what), what.size(), with);
 }
 
 TEST(IssuePageRecordTest, AWholeRecordOfTheIssueReadsBackAndNothingLessIsTrusted) {
@@ -24,6 +32,12 @@ TEST(IssuePageRecordTest, AWholeRecordOfTheIssueReadsBackAndNothingLessIsTrusted
     EXPECT_TRUE(back->page(0)->verdict.usable);
     EXPECT_EQ(back->page(0)->verdict.width, 595.5);
     EXPECT_EQ(back->page(0)->verdict.height, 842);
+    // The page as the reader shows it: file, name (spaces, escapes and Thai kept) and insets.
+    EXPECT_EQ(back->page(0)->file, "PAGE_PDF_0");
+    EXPECT_EQ(back->page(0)->label, "ปก 1 %20\tของ");
+    EXPECT_EQ(back->page(0)->insets, (IssuePageRecord::Insets{12.5, 0, -3, 1e-7}));
+    EXPECT_TRUE(back->page(7)->file.empty());
+    EXPECT_TRUE(back->page(7)->label.empty());
     EXPECT_FALSE(back->page(7)->verdict.usable);
     EXPECT_NE(back->page(7)->verdict.reason.find("cut short"), std::string::npos);
     EXPECT_FALSE(back->page(3));
@@ -33,11 +47,15 @@ TEST(IssuePageRecordTest, AWholeRecordOfTheIssueReadsBackAndNothingLessIsTrusted
         EXPECT_FALSE(IssuePageRecord::parse(text.substr(0, n), "MZ-01/../x")) << n;
     EXPECT_FALSE(IssuePageRecord::parse(text, "MZ-02"));
     std::string other = text;
-    other.replace(other.find(" 1\n"), 3, " 9\n");
+    other.replace(other.find(" 2\n"), 3, " 1\n");
     EXPECT_FALSE(IssuePageRecord::parse(other, "MZ-01/../x"));
-    for (const std::string& bad : {std::string("\x7f garbage\n"), text + "0 1 2.3 usable 1 1\n",
-                                   text.substr(0, text.find("end")) + "end 3\n",
-                                   text.substr(0, text.find("usable")) + "usable -5 nan\nend 2\n"})
+    for (const std::string& bad :
+         {std::string("\x7f garbage\n"), text + "0 1 2.3 usable 1 1\n",
+          text.substr(0, text.find("end")) + "end 3\n",
+          text.substr(0, text.find("usable")) + "usable -5 nan\nend 2\n",
+          // A file named outside the issue's folder, or a bad escape.
+          replaced(text, "PAGE_PDF_0", ".."), replaced(text, "PAGE_PDF_0", "a/b"),
+          replaced(text, "PAGE_PDF_0", "%2F"), replaced(text, "12.5", "inf")})
         EXPECT_FALSE(IssuePageRecord::parse(bad, "MZ-01/../x")) << bad;
 }
 
@@ -47,7 +65,7 @@ TEST(IssuePageRecordTest, AMissingOrGarbageFileReadsAsAnEmptyRecord) {
     EXPECT_EQ(IssuePageRecord::read(path, "MZ-01/../x").size(), 0u);
     ASSERT_FALSE(sample().write(path));
     EXPECT_EQ(IssuePageRecord::read(path, "MZ-01/../x").size(), 2u);
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << "varnel-issue-pages 1\nissue";
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << "varnel-issue-pages 2\nissue";
     EXPECT_EQ(IssuePageRecord::read(path, "MZ-01/../x").size(), 0u);
 }
 

@@ -108,6 +108,40 @@ TEST_F(ReaderViewTest, EachArrivalFillsItsOwnSlotWhileTheStripCountsThePages) {
     EXPECT_EQ(document->pageCount(), 8);
 }
 
+TEST_F(ReaderViewTest, AnIssueOpenedAgainShowsEachPageAsItsFirstOpeningDid) {
+    // The second opening makes its pages from the issue's page record alone: the same files,
+    // names, crops and damage as those made from the issue's metadata and files.
+    addItem("RV04-0006", 6).damagedPages = true;
+    auto reader = shownReader();
+    reader->setUiContext(contextOf("RV04-0006"));
+    ASSERT_TRUE(waitUntilLoaded(reader));
+    ASSERT_TRUE(waitUntilParsed(reader));
+    spin(50);
+    const auto first = reader->mainDocument();
+    reader->setUiContext(nullptr);
+    reader->setUiContext(contextOf("RV04-0006"));
+    const auto again = reader->mainDocument();
+    ASSERT_NE(again, first);
+    ASSERT_EQ(again->pageCount(), 6);
+    ASSERT_TRUE(waitUntilParsed(reader));
+    int damaged = 0;
+    for (int i = 0; i < 6; ++i) {
+        const auto was = first->pageAtIndex(i);
+        const auto page = again->pageAtIndex(i);
+        EXPECT_FALSE(page->isImagePage()) << i;
+        EXPECT_EQ(page->filePath(), was->filePath()) << i;
+        EXPECT_EQ(page->label(), "P" + std::to_string(i + 1));
+        EXPECT_EQ(page->displaySize(), was->displaySize()) << i;
+        EXPECT_EQ(page->boundsForBox(ui::PdfPage::CropBox), was->boundsForBox(ui::PdfPage::CropBox))
+            << i;
+        EXPECT_EQ(!!page->error(), !!was->error()) << i;
+        damaged += page->error() ? 1 : 0;
+    }
+    EXPECT_GT(damaged, 0);
+    EXPECT_LT(damaged, 6);
+    ASSERT_TRUE(waitUntilPainted(reader, 0));
+}
+
 TEST_F(ReaderViewTest, BooksLieOnWhiteDamagedPagesKeepPlaceholdersAndOddIssuesOpen) {
     addItem("RV02-0008", 8, true).damagedPages = true;
     auto reader = shownReader();
