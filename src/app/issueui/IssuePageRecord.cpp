@@ -95,7 +95,8 @@ bool pageLine(std::string_view line, int& index, IssuePageRecord::Page& page) {
     const auto time = word(line);
     if (!identity(size, time))
         return false;
-    page.identity = std::string(size) + " " + std::string(time);
+    // The two words as they stand, with the space between them.
+    page.identity.assign(size.data(), static_cast<size_t>(time.data() + time.size() - size.data()));
     if (!unescapedWord(word(line), page.file) ||
         (!page.file.empty() && !plat::Paths::isSafeComponent(page.file)) ||
         !unescapedWord(word(line), page.label))
@@ -154,8 +155,11 @@ std::optional<IssuePageRecord> IssuePageRecord::parse(std::string_view text,
         }
         int index = 0;
         Page page;
-        if (!pageLine(line, index, page) || !record.pages_.emplace(index, std::move(page)).second)
+        // Written in the order of their indices: each goes at the end.
+        if (!pageLine(line, index, page) ||
+            (!record.pages_.empty() && record.pages_.rbegin()->first >= index))
             return std::nullopt;
+        record.pages_.emplace_hint(record.pages_.end(), index, std::move(page));
     }
     return std::nullopt;  // no closing line
 }
