@@ -23,6 +23,32 @@ std::vector<std::vector<int>> PdfLayout::makeRows(int count, int mode, bool book
     return rows;
 }
 
+int PdfLayout::rowCount(int count, int mode, bool book) {
+    if (count <= 0)
+        return 0;
+    if (!isTwoUp(mode))
+        return count;
+    // As a book the first page stands alone, then spreads.
+    return book ? 1 + count / 2 : (count + 1) / 2;
+}
+
+int PdfLayout::rowOfPage(int page, int mode, bool book) {
+    if (!isTwoUp(mode))
+        return page;
+    return book ? (page + 1) / 2 : page / 2;
+}
+
+std::vector<int> PdfLayout::pagesOfRow(int row, int count, int mode, bool book) {
+    if (row < 0 || row >= rowCount(count, mode, book))
+        return {};
+    if (!isTwoUp(mode))
+        return {row};
+    if (book && row == 0)
+        return {0};
+    const int first = book ? 2 * row - 1 : 2 * row;
+    return first + 1 < count ? std::vector<int>{first, first + 1} : std::vector<int>{first};
+}
+
 int PdfLayout::rowOfPage(int page) const {
     for (size_t r = 0; r < rows.size(); ++r) {
         if (std::find(rows[r].begin(), rows[r].end(), page) != rows[r].end())
@@ -91,17 +117,13 @@ double PdfLayout::fitScale(const std::vector<QSizeF>& sizes, int mode, bool book
         return 1;
     const bool twoUp = isTwoUp(mode);
     double scale = (viewport.width() - 2 * gap - (twoUp ? gap : 0)) / (twoUp ? 2 * widest : widest);
-    if (!isContinuous(mode)) {
-        const auto rows = makeRows(static_cast<int>(sizes.size()), mode, book);
-        if (!rows.empty()) {
-            const auto& row = rows[static_cast<size_t>(
-                std::clamp(currentRow, 0, static_cast<int>(rows.size()) - 1))];
-            double height = 0;
-            for (int p : row)
-                height = std::max(height, sizes[static_cast<size_t>(p)].height());
-            if (height > 0)
-                scale = std::min(scale, (viewport.height() - 2 * gap) / height);
-        }
+    const int count = static_cast<int>(sizes.size());
+    if (const int rows = rowCount(count, mode, book); !isContinuous(mode) && rows > 0) {
+        double height = 0;
+        for (int p : pagesOfRow(std::clamp(currentRow, 0, rows - 1), count, mode, book))
+            height = std::max(height, sizes[static_cast<size_t>(p)].height());
+        if (height > 0)
+            scale = std::min(scale, (viewport.height() - 2 * gap) / height);
     }
     return std::clamp(scale, 0.1, 10.0);
 }

@@ -22,6 +22,10 @@ struct PdfLayout {
 
     // The rows of `count` pages in a mode.
     static std::vector<std::vector<int>> makeRows(int count, int mode, bool book);
+    // What makeRows gives, one row or one page at a time, without making every row.
+    static int rowCount(int count, int mode, bool book);
+    static int rowOfPage(int page, int mode, bool book);
+    static std::vector<int> pagesOfRow(int row, int count, int mode, bool book);
     // Lays out pages of the given display sizes (points) at a scale; `currentRow` is used by the
     // non-continuous modes.
     static PdfLayout make(const std::vector<QSizeF>& sizes, int mode, bool book, bool breaks,

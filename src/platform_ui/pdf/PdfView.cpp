@@ -216,6 +216,10 @@ void PdfView::relayout(bool keepCurrentPage, bool renderNow) {
             sizes_[static_cast<size_t>(i)] = QSizeF(kDefaultWidth, kDefaultHeight);
     }
 
+    place(anchor, anchorY, renderNow);
+}
+
+void PdfView::place(const Ref<PdfPage>& anchor, double anchorY, bool renderNow) {
     const QSizeF viewportSize = viewport()->size();
     if (autoScales_)
         scale_ =
@@ -351,15 +355,13 @@ void PdfView::goToPage(const Ref<PdfPage>& page) {
     if (index < 0)
         return;
     if (!PdfLayout::isContinuous(mode_)) {
-        // The rows do not depend on the page sizes: a layout still to make is made once, here.
-        int row = 0;
-        const auto rows = PdfLayout::makeRows(document_->pageCount(), mode_, book_);
-        for (size_t r = 0; r < rows.size(); ++r) {
-            if (std::find(rows[r].begin(), rows[r].end(), index) != rows[r].end())
-                row = static_cast<int>(r);
-        }
-        layout_.currentRow = row;
-        relayout(false);
+        // The rows do not depend on the page sizes: a layout still to make is made once, here;
+        // with the sizes known, only the row gone to is placed.
+        layout_.currentRow = PdfLayout::rowOfPage(index, mode_, book_);
+        if (layoutPending_ || static_cast<int>(sizes_.size()) != document_->pageCount())
+            relayout(false);
+        else
+            place(nullptr, 0, true);
         verticalScrollBar()->setValue(0);
     } else {
         layoutIfNeeded();

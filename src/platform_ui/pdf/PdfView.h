@@ -138,7 +138,10 @@ class PdfView : public QAbstractScrollArea {
         QRectF pageRect;  // y-up page space
     };
     std::vector<Ref<PdfPage>> visiblePagesInLayout() const;
+    // Learns every page's size (a layout, counted), then places the pages.
     void relayout(bool keepCurrentPage, bool renderNow = true);
+    // Places the pages at the sizes learnt, keeping the anchor page where it was on screen.
+    void place(const Ref<PdfPage>& anchor, double anchorY, bool renderNow);
     // A layout on the next event-loop turn; layoutIfNeeded makes it at once.
     void setNeedsLayout();
     void documentChanged(const PdfDocument::Change& change);

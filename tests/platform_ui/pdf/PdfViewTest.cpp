@@ -40,6 +40,24 @@ TEST(PdfLayoutTest, FramesOfEveryModeBookAndBreaks) {
     EXPECT_EQ(pairs.frames[4].right(), pairs.contentSize.width() / 2);
     EXPECT_EQ(PdfLayout::makeRows(4, 3, true).size(), 3u);
     EXPECT_EQ(PdfLayout::makeRows(4, 3, false).size(), 2u);
+    // A row or a page's row found without making the rows says what the rows say.
+    for (int count = 0; count < 8; ++count) {
+        for (int mode = 0; mode < 4; ++mode) {
+            for (bool asBook : {false, true}) {
+                const auto rows = PdfLayout::makeRows(count, mode, asBook);
+                ASSERT_EQ(PdfLayout::rowCount(count, mode, asBook), static_cast<int>(rows.size()));
+                for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+                    EXPECT_EQ(PdfLayout::pagesOfRow(r, count, mode, asBook),
+                              rows[static_cast<size_t>(r)]);
+                    for (int page : rows[static_cast<size_t>(r)])
+                        EXPECT_EQ(PdfLayout::rowOfPage(page, mode, asBook), r);
+                }
+                EXPECT_TRUE(PdfLayout::pagesOfRow(static_cast<int>(rows.size()), count, mode,
+                                                  asBook)
+                                .empty());
+            }
+        }
+    }
     // Fitting: the width in continuous modes, the whole row in the others.
     EXPECT_NEAR(PdfLayout::fitScale(sizes, 1, false, true, 0, {616, 300}), 5, 1e-9);
     EXPECT_NEAR(PdfLayout::fitScale(sizes, 0, false, true, 0, {616, 416}), 2, 1e-9);
