@@ -113,11 +113,11 @@ Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Erro
     return page;
 }
 
-Ref<PdfPage> PdfPage::fromCheckedFile(const std::filesystem::path& path,
+Ref<PdfPage> PdfPage::fromCheckedFile(std::filesystem::path path,
                                       const PdfPageCheck::Verdict& verdict, std::string identity) {
     auto page = std::make_shared<PdfPage>();
     page->pageId_ = nextPageId();
-    page->path_ = path;
+    page->path_ = std::move(path);
     page->apply(verdict, std::move(identity));
     return page;
 }
@@ -195,11 +195,10 @@ bool PdfPage::parse(bool mayCheck) {
         if (!path_.empty())
             identity = PdfPageCheck::fileIdentity(path_);
     }
-    return apply(*verdict, identity);
+    return apply(*verdict, std::move(identity));
 }
 
-bool PdfPage::apply(const PdfPageCheck::Verdict& verdict,
-                    const std::optional<std::string>& identity) {
+bool PdfPage::apply(const PdfPageCheck::Verdict& verdict, std::optional<std::string> identity) {
     PdfEngine::PageInfo info;
     if (!verdict.usable)
         info.error = pageError(102, "The page file is damaged: " + verdict.reason);
@@ -214,7 +213,7 @@ bool PdfPage::apply(const PdfPageCheck::Verdict& verdict,
         return !error_;
     parsed_ = true;
     if (identity)
-        identity_ = *identity;
+        identity_ = std::move(*identity);
     if (!info.error && (info.size.width() < kMinSide || info.size.height() < kMinSide ||
                         info.size.width() > kMaxSide || info.size.height() > kMaxSide)) {
         error_ = pageError(101, "The page's sides lie outside 3 to 14,400 points");

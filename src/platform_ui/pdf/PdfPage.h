@@ -49,7 +49,7 @@ class PdfPage : public plat::Object {
     // A page of a file checked before, as its check found it (`identity`: the file's size and
     // time then, as PdfPageCheck::fileIdentity): nothing is read or stat-ed now; renders hold the
     // file to that identity.
-    static Ref<PdfPage> fromCheckedFile(const std::filesystem::path& path,
+    static Ref<PdfPage> fromCheckedFile(std::filesystem::path path,
                                         const PdfPageCheck::Verdict& verdict, std::string identity);
     static Ref<PdfPage> fromFile(const std::filesystem::path& path,
                                  Ref<plat::Error>* error = nullptr);
@@ -109,7 +109,7 @@ class PdfPage : public plat::Object {
     bool parse(bool mayCheck);
     // Takes the check's verdict: the size, or why the page cannot be used.
     // Takes the check's verdict, of the file as `identity` found it when one is given.
-    bool apply(const PdfPageCheck::Verdict& verdict, const std::optional<std::string>& identity);
+    bool apply(const PdfPageCheck::Verdict& verdict, std::optional<std::string> identity);
     std::string identity() const;
     // The page's file is not the one checked: the page cannot be used from now on.
     void refuseChangedFile();

@@ -52,9 +52,9 @@ TEST(PdfLayoutTest, FramesOfEveryModeBookAndBreaks) {
                     for (int page : rows[static_cast<size_t>(r)])
                         EXPECT_EQ(PdfLayout::rowOfPage(page, mode, asBook), r);
                 }
-                EXPECT_TRUE(PdfLayout::pagesOfRow(static_cast<int>(rows.size()), count, mode,
-                                                  asBook)
-                                .empty());
+                EXPECT_TRUE(
+                    PdfLayout::pagesOfRow(static_cast<int>(rows.size()), count, mode, asBook)
+                        .empty());
             }
         }
     }
