@@ -87,8 +87,9 @@ void PdfRenderCache::shutdown() {
     if (!queue_.empty())
         worker_ = std::thread([this] { run(); });
     // A delivery posted to an application that has gone never comes: renders finished and not
-    // delivered yet go with the next one.
+    // delivered yet go with the next one, and renders ahead need not wait for them.
     deliveryPosted_ = false;
+    visibleUndelivered_ = 0;
 }
 
 namespace {
@@ -253,10 +254,18 @@ std::deque<PdfRenderCache::Queued>::iterator PdfRenderCache::nextLocked() {
     });
 }
 
+bool PdfRenderCache::mayStartLocked() {
+    if (suspended_ || queue_.empty())
+        return false;
+    // A page rendered ahead waits while one on screen is being handed over and drawn: the
+    // processor is the screen's then.
+    return visibleUndelivered_ == 0 || nextLocked()->request.priority == Priority::Visible;
+}
+
 void PdfRenderCache::run() {
     while (true) {
         std::unique_lock lock(mutex_);
-        wake_.wait(lock, [&] { return stopping_ || (!suspended_ && !queue_.empty()); });
+        wake_.wait(lock, [&] { return stopping_ || mayStartLocked(); });
         if (stopping_)
             return;
         const auto next = nextLocked();
@@ -278,7 +287,8 @@ void PdfRenderCache::run() {
         ++renders_;
         lock.unlock();
         finish({job.client, job.request.key,
-                page->render(job.request.key.fullSize, job.request.key.clip)});
+                page->render(job.request.key.fullSize, job.request.key.clip),
+                job.request.priority});
     }
 }
 
@@ -321,6 +331,8 @@ void PdfRenderCache::pageChecked(uint64_t pageId) {
 void PdfRenderCache::finish(Finished finished) {
     {
         std::lock_guard lock(mutex_);
+        if (finished.priority == Priority::Visible)
+            ++visibleUndelivered_;
         finished_.push_back(std::move(finished));
         if (std::exchange(deliveryPosted_, true))
             return;
@@ -332,10 +344,12 @@ void PdfRenderCache::finish(Finished finished) {
 
 void PdfRenderCache::deliverFinished() {
     std::vector<std::pair<DoneCallback, Key>> calls;
+    int visible = 0;
     {
         std::lock_guard lock(mutex_);
         deliveryPosted_ = false;
         for (auto& f : std::exchange(finished_, {})) {
+            visible += f.priority == Priority::Visible ? 1 : 0;
             if (inFlight_ && *inFlight_ == f.key)
                 inFlight_.reset();
             if (f.image.isNull())
@@ -346,9 +360,16 @@ void PdfRenderCache::deliverFinished() {
                 calls.emplace_back(it->second, f.key);
         }
     }
-    // Without the lock: what they do may ask for more.
+    // Without the lock: what they do may ask for more (a view draws a page on screen now).
     for (const auto& [done, key] : calls)
         done(key);
+    if (visible == 0)
+        return;
+    {
+        std::lock_guard lock(mutex_);
+        visibleUndelivered_ = std::max(0, visibleUndelivered_ - visible);
+    }
+    wake_.notify_one();
 }
 
 }  // namespace ui

@@ -1,7 +1,8 @@
 #pragma once
 // ui::PdfRenderCache: the one scheduler of page renders. Its worker thread renders the requests of
 // all its clients (page views, thumbnail strips) by priority: pages on screen first, then
-// thumbnails, then the pages next to those on screen (rendered ahead); within a priority in the
+// thumbnails, then the pages next to those on screen (rendered ahead, and only once the renders
+// of pages on screen it finished have been handed over and drawn); within a priority in the
 // order asked. A client hands over all it wants at once; queued requests it no longer lists are
 // cancelled and never render. Pages arrive checked (the reader's are checked as they download);
 // one that reaches the cache unchecked (its bytes in memory, or a file no one checked) is checked
@@ -95,10 +96,13 @@ class PdfRenderCache : public QObject {
         const void* client;
         Key key;
         QImage image;
+        Priority priority;
     };
     void run();
     // The most urgent queued request, the first asked of its priority; the queue is not empty.
     std::deque<Queued>::iterator nextLocked();
+    // Whether the worker may take the next request now.
+    bool mayStartLocked();
     // Hands a finished render to the cache's thread (one wake-up for all waiting there).
     void finish(Finished finished);
     void deliverFinished();
@@ -125,6 +129,9 @@ class PdfRenderCache : public QObject {
     std::shared_ptr<CheckReceiver> checkReceiver_;
     uint64_t nextOrder_ = 0;
     std::vector<Finished> finished_;
+    // Renders of pages on screen finished and not yet handed over (and drawn) on the cache's
+    // thread: the worker renders nothing ahead meanwhile.
+    int visibleUndelivered_ = 0;
     bool deliveryPosted_ = false;
     std::map<const void*, DoneCallback> doneCallbacks_;
     std::list<std::pair<Key, QImage>> lru_;  // most recent first

@@ -3,6 +3,7 @@
 #include <QEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
 #include <QScrollBar>
@@ -568,13 +569,13 @@ void PdfView::requestRenders() {
         firstRow = firstRow < 0 ? row : std::min(firstRow, row);
         lastRow = std::max(lastRow, row);
     }
-    // Then a page or spread each side.
+    // Then a page or spread each side, rendered ahead.
+    const size_t visibleCount = order.size();
     for (int row : {firstRow - 1, lastRow + 1}) {
         if (firstRow >= 0 && row >= 0 && static_cast<size_t>(row) < layout_.rows.size())
             order.insert(order.end(), layout_.rows[static_cast<size_t>(row)].begin(),
                          layout_.rows[static_cast<size_t>(row)].end());
     }
-    const size_t visibleCount = order.size();
     for (size_t i = 0; i < order.size(); ++i) {
         const int index = order[i];
         const Ref<PdfPage> page = document_->pageAtIndex(index);
@@ -599,7 +600,7 @@ void PdfView::requestRenders() {
 
 void PdfView::pageRendered(uint64_t pageId) {
     // A render parses its page: a size other than the estimate moves the pages after it.
-    bool shown = false;
+    QRect shown;  // where the page is on screen
     for (int i = 0; document_ && i < document_->pageCount(); ++i) {
         const Ref<PdfPage> page = document_->pageAtIndex(i);
         if (page->pageId() != pageId)
@@ -609,26 +610,28 @@ void PdfView::pageRendered(uint64_t pageId) {
             return;
         }
         const QRectF frame = layout_.frames[static_cast<size_t>(i)];
-        shown = !frame.isNull() && frame.intersects(documentVisibleRect());
+        if (!frame.isNull())
+            shown = convertRectFromDocumentView(frame).toAlignedRect() & viewport()->rect();
         break;
     }
     if (firstVisiblePageWaiting_)
         changed();
-    // A page on screen is drawn now, not after whatever else waits in the event loop; a
-    // neighbour's render is drawn with the next paint.
-    if (shown && !layoutPending_ && isVisible())
-        viewport()->repaint();
-    else
+    // A page on screen is drawn now, not after whatever else waits in the event loop, and only
+    // it; a neighbour's render changes nothing on screen until the view moves to it.
+    if (layoutPending_ || !isVisible())
         viewport()->update();
+    else if (!shown.isEmpty())
+        viewport()->repaint(shown);
 }
 
-void PdfView::paintPages() {
+void PdfView::paintPages(const QRect& dirty) {
     layoutIfNeeded();
     QPainter painter(viewport());
     const QPointF offset = scrollOffset();
-    const QRectF shown(QPointF(0, 0), QSizeF(viewport()->size()));
+    const QRect shownPixels = dirty & viewport()->rect();
+    const QRectF shown(shownPixels);
     // The background goes around the pages, not under them (each pixel is filled once).
-    QRegion around(viewport()->rect());
+    QRegion around(shownPixels);
     for (size_t i = 0; document_ && i < layout_.frames.size(); ++i) {
         const QRectF target = layout_.frames[i].translated(-offset);
         if (layout_.frames[i].isNull() || !target.intersects(shown))
@@ -714,7 +717,7 @@ bool PdfView::hasPainted(const Ref<PdfPage>& page) const {
 
 bool PdfView::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::Paint) {
-        paintPages();
+        paintPages(static_cast<QPaintEvent*>(event)->rect());
         return true;
     }
     if (event->type() == QEvent::Resize && !applyingLayout_) {

@@ -157,7 +157,8 @@ class PdfView : public QAbstractScrollArea {
     void placeOverlay(Overlay& overlay, const QRectF& shown);
     void requestRenders();
     void pageRendered(uint64_t pageId);
-    void paintPages();
+    // Paints what lies in `dirty` (view coordinates).
+    void paintPages(const QRect& dirty);
     void notifyShownIfPainted();
     void zoomTo(double scale);
     // Space: a screen on (or back), or the next (previous) page where the screen ends.

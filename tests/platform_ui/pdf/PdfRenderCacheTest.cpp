@@ -98,6 +98,30 @@ TEST(PdfRenderCacheTest, PagesOnScreenRenderBeforeThumbnailsAndThumbnailsBeforeN
     cache.cancelClient(&view);
 }
 
+TEST(PdfRenderCacheTest, PagesAheadWaitUntilThePagesOnScreenAreHandedOver) {
+    // The worker starts on a page ahead only once the pages on screen it rendered have been
+    // handed over (and drawn) on the cache's thread, so that it does not take the processor
+    // from that drawing.
+    Application application;
+    ui::PdfRenderCache cache;
+    Rendered rendered;
+    const int view = 0;
+    const auto shown = requestOf(imagePage(1), {800, 1120}, Priority::Visible);
+    const auto ahead = requestOf(imagePage(2), {800, 1120}, Priority::Neighbour);
+    uint64_t begunWhenShownArrived = 0;
+    cache.setSuspended(true);
+    cache.request(&view, {shown, ahead}, [&](const Key& key) {
+        if (key == shown.key)
+            begunWhenShownArrived = cache.renderCount();
+        rendered.keys.push_back(key);
+    });
+    cache.setSuspended(false);
+    ASSERT_TRUE(runEventsUntil([&] { return rendered.keys.size() == 2; }));
+    EXPECT_EQ(begunWhenShownArrived, 1u);
+    EXPECT_EQ(rendered.position(ahead.key), 1);
+    cache.cancelClient(&view);
+}
+
 TEST(PdfRenderCacheTest, CancelledRequestsNeverRenderAndTheWorkerStartsAgainAfterItsShutdown) {
     Application application;
     ui::PdfRenderCache cache;

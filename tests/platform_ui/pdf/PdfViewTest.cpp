@@ -1,3 +1,4 @@
+#include <QPaintEvent>
 #include <cmath>
 #include <cstdint>
 
@@ -373,6 +374,67 @@ TEST_F(PdfViewTest, APageShowsWhatItDrawsOnWhitePaperOverTheBackground) {
     const QRectF frame = view.convertRectFromDocumentView(view.pageFrame(page));
     EXPECT_EQ(QColor(shown.pixel(QPointF(frame.left() - 5, frame.center().y()).toPoint())),
               QColor(Qt::blue));
+}
+
+// A view that keeps the rectangle of each paint of its pages.
+class PaintRecordingView : public PdfView {
+  public:
+    std::vector<QRect> paints;
+
+  protected:
+    bool viewportEvent(QEvent* event) override {
+        const bool handled = PdfView::viewportEvent(event);
+        if (event->type() == QEvent::Paint)
+            paints.push_back(static_cast<QPaintEvent*>(event)->rect());
+        return handled;
+    }
+};
+
+TEST(PdfViewPaintTest, PagesAheadRenderAfterThumbnailsAndOnlyARenderOnScreenRepaintsItsPage) {
+    PaintRecordingView view;
+    view.resize(600, 800);
+    view.setDisplayMode(PdfView::SinglePage);
+    view.setScaleFactor(1);
+    view.show();
+    ui::PdfRenderCache cache;
+    view.setRenderCache(&cache);
+    auto document = documentOf(std::vector<QSizeF>(3, QSizeF(300, 400)));
+    const auto first = document->pageAtIndex(0), next = document->pageAtIndex(1);
+    cache.setSuspended(true);
+    view.setDocument(document);
+    // The strip asks for many thumbnails meanwhile.
+    const int strip = 0;
+    std::vector<ui::PdfRenderCache::Request> thumbnails;
+    for (int i = 0; i < 40; ++i) {
+        QImage image(400, 560, QImage::Format_ARGB32_Premultiplied);
+        image.fill(QColor(i, 128, 64));
+        const auto page = ui::PdfPage::fromImage(image);
+        thumbnails.push_back({page,
+                              {page->pageId(), {900, 1260}, QRect()},
+                              ui::PdfRenderCache::Priority::Thumbnail});
+    }
+    size_t thumbnailsDone = 0;
+    cache.request(&strip, thumbnails, [&](const ui::PdfRenderCache::Key&) { ++thumbnailsDone; });
+    // The page is shown on its paper while it renders.
+    ASSERT_TRUE(spinUntil([&] { return !view.paints.empty() && view.isSettled(); }));
+    QApplication::sendPostedEvents();
+    EXPECT_FALSE(view.hasPainted(first));
+    cache.setSuspended(false);
+
+    // Its render draws the page's frame again, not the whole view.
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(first); }));
+    const QRect frame = view.convertRectFromDocumentView(view.pageFrame(first)).toAlignedRect() &
+                        view.viewport()->rect();
+    EXPECT_EQ(view.paints.back(), frame);
+    const size_t paints = view.paints.size();
+    // The next page renders ahead after every thumbnail, and repaints nothing: it is not on
+    // screen.
+    ASSERT_TRUE(spinUntil([&] { return !cache.anyImageOfPage(next->pageId()).isNull(); }));
+    EXPECT_EQ(thumbnailsDone, thumbnails.size());
+    QApplication::sendPostedEvents();
+    EXPECT_EQ(view.paints.size(), paints);
+    cache.cancelClient(&strip);
+    view.setRenderCache(nullptr);
 }
 
 TEST_F(PdfViewTest, ADocumentOpenedAtALaterPageNeverAsksForItsFirstPage) {
