@@ -2,9 +2,9 @@
 // made into pages from their kept checks (as an issue's page record gives them) and inserted, a
 // PdfView shown offscreen until page 0 is painted, against QPdfDocument loading that page's file
 // and rendering it at the same size; also with the pages made from their files alone (each file
-// stat-ed and its kept check looked up). Then 2,000 pages
-// scrolled through with a 64 MiB cache: the cache's peak and the growth of the process's peak RSS.
-// Prints the time ratio and the memory figures.
+// stat-ed and its kept check looked up). Then 2,000 pages scrolled through with a 64 MiB cache:
+// the cache's peak and the growth of the process's peak RSS. Prints the time ratios and the
+// memory figures.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
