@@ -4,6 +4,7 @@
 #include <QPointer>
 
 #include "ReaderTestSupport.h"
+#include "app/issueui/IssuePageRecord.h"
 #include "platform/storage/AtomicFile.h"
 #include "support/CapturedLog.h"
 #include "support/PdfFixtures.h"
@@ -116,7 +117,16 @@ TEST_F(ReaderViewTest, AnIssueOpenedAgainShowsEachPageAsItsFirstOpeningDid) {
     reader->setUiContext(contextOf("RV04-0006"));
     ASSERT_TRUE(waitUntilLoaded(reader));
     ASSERT_TRUE(waitUntilParsed(reader));
-    spin(50);
+    // Until the issue's record on disk describes every page whole.
+    const auto recordPath = reader->uiContext()->pageRecordPath();
+    ASSERT_TRUE(spinUntil([&] {
+        const auto record = IssuePageRecord::read(recordPath, "RV04-0006");
+        for (int i = 0; i < 6; ++i) {
+            if (!record.page(i) || record.page(i)->file.empty())
+                return false;
+        }
+        return true;
+    }));
     const auto first = reader->mainDocument();
     reader->setUiContext(nullptr);
     reader->setUiContext(contextOf("RV04-0006"));
