@@ -376,7 +376,7 @@ void downloadWhileReading() {
             return false;
         for (int i = 0; i < count; ++i) {
             const auto page = document->pageAtIndex(i);
-            if (page->isImagePage() || !page->isParsed())
+            if (page->isImagePage() || !page->isChecked())
                 return false;
         }
         return true;

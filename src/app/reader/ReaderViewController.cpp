@@ -21,6 +21,7 @@
 #include "platform/storage/FileManager.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/ViewGeometry.h"
+#include "platform_ui/pdf/PdfPageRenderer.h"
 #include "platform_ui/pdf/PdfRenderCache.h"
 #include "platform_ui/pdf/PdfThumbnailView.h"
 #include "vnlib/domain/content/VnContentAsset.h"
@@ -606,7 +607,7 @@ std::map<int, QImage> ReaderViewController::getThumbnailBookmark() {
         const QSizeF size = page->displaySize();
         const double scale = size.height() > 0 ? 126.0 / size.height() : 1;
         thumbnails[bookmark->pageIndex()] =
-            page->image((size * scale).toSize().expandedTo(QSize(1, 1)));
+            ui::PdfPageRenderer::image(*page, (size * scale).toSize().expandedTo(QSize(1, 1)));
     }
     return thumbnails;
 }

@@ -213,7 +213,15 @@ void PdfRenderCache::request(const void* client, std::vector<Request> requests, 
             if (!r.page || index_.count(r.key) || (inFlight_ && *inFlight_ == r.key) ||
                 askedAlready(r.key))
                 continue;
-            queue_.push_back({client, std::move(r), nextOrder_++});
+            // A page no one checked waits for its check; the others are rendered from what they
+            // hold now.
+            if (!r.page->isChecked()) {
+                checkLocked(r.page);
+                awaitingCheck_.push_back({client, std::move(r), nextOrder_++, {}});
+                continue;
+            }
+            PdfPageRenderer::Input input = PdfPageRenderer::inputOf(*r.page);
+            queue_.push_back({client, std::move(r), nextOrder_++, std::move(input)});
         }
         if (!worker_.joinable() && !stopping_ && !queue_.empty())
             worker_ = std::thread([this] { run(); });
@@ -272,60 +280,64 @@ void PdfRenderCache::run() {
         Queued job = std::move(*next);
         queue_.erase(next);
         inFlight_ = job.request.key;
-        lock.unlock();
-        // A page whose check is known is parsed here (nothing is opened); one no one checked waits
-        // for its check on the checking queue, and the worker goes on with the others.
-        const Ref<PdfPage> page = job.request.page;
-        if (!page->isParsed() && !page->parseIfChecked() && !page->isParsed()) {
-            lock.lock();
-            inFlight_.reset();
-            checkLocked(page);
-            awaitingCheck_.push_back(std::move(job));
-            continue;
-        }
-        lock.lock();
         ++renders_;
         lock.unlock();
-        finish({job.client, job.request.key,
-                page->render(job.request.key.fullSize, job.request.key.clip),
-                job.request.priority});
+        // From what the page handed over when it was asked for: the page itself is its thread's.
+        auto rendered =
+            PdfPageRenderer::render(job.input, job.request.key.fullSize, job.request.key.clip);
+        finish({job.client, job.request.key, std::move(rendered.image), job.request.priority,
+                rendered.fileChanged ? std::move(job.request.page) : nullptr});
     }
 }
 
 void PdfRenderCache::checkLocked(const Ref<PdfPage>& page) {
     const uint64_t pageId = page->pageId();
-    if (!checking_.insert(pageId).second)
+    if (!checking_.emplace(pageId, page).second)
         return;
     if (!checkQueue_)
         checkQueue_ = plat::DispatchQueue::serial("varnel.render-cache-check");
-    const WeakRef<PdfPage> weak = page;
-    checkQueue_->async([receiver = checkReceiver_, weak, pageId] {
-        // Checked in the child, then parsed (a page gone meanwhile needs nothing).
-        if (const Ref<PdfPage> checked = weak.lock())
-            checked->parse();
-        std::lock_guard lock(receiver->mutex);
-        if (receiver->cache)
-            receiver->cache->pageChecked(pageId);
-    });
+    checkQueue_->async(
+        [receiver = checkReceiver_, pageId, input = PdfPageRenderer::inputOf(*page)] {
+            // Checked in the child; the page takes the check on its own thread.
+            PdfPage::Check check = PdfPageRenderer::check(input);
+            std::lock_guard lock(receiver->mutex);
+            if (receiver->cache)
+                receiver->cache->pageChecked(pageId, std::move(check));
+        });
 }
 
-void PdfRenderCache::pageChecked(uint64_t pageId) {
+void PdfRenderCache::pageChecked(uint64_t pageId, PdfPage::Check check) {
     {
         std::lock_guard lock(mutex_);
-        checking_.erase(pageId);
+        checked_.push_back({pageId, std::move(check)});
+        if (std::exchange(deliveryPosted_, true))
+            return;
+    }
+    postDelivery();
+}
+
+void PdfRenderCache::applyChecksLocked() {
+    for (auto& [pageId, check] : std::exchange(checked_, {})) {
+        const auto checking = checking_.find(pageId);
+        const Ref<PdfPage> page = checking != checking_.end() ? checking->second.lock() : nullptr;
+        if (checking != checking_.end())
+            checking_.erase(checking);
+        if (!page)
+            continue;  // gone meanwhile, and its renders with it
+        page->applyCheck(std::move(check));
         // Its renders take their places again, by priority and when they were asked for.
         for (auto it = awaitingCheck_.begin(); it != awaitingCheck_.end();) {
             if (it->request.key.pageId == pageId) {
+                it->input = PdfPageRenderer::inputOf(*page);
                 queue_.push_back(std::move(*it));
                 it = awaitingCheck_.erase(it);
             } else {
                 ++it;
             }
         }
-        if (!worker_.joinable() && !stopping_ && !queue_.empty())
-            worker_ = std::thread([this] { run(); });
     }
-    wake_.notify_one();
+    if (!worker_.joinable() && !stopping_ && !queue_.empty())
+        worker_ = std::thread([this] { run(); });
 }
 
 void PdfRenderCache::finish(Finished finished) {
@@ -337,6 +349,10 @@ void PdfRenderCache::finish(Finished finished) {
         if (std::exchange(deliveryPosted_, true))
             return;
     }
+    postDelivery();
+}
+
+void PdfRenderCache::postDelivery() {
     [[maybe_unused]] const QueuedCallUnseenByRaceChecks unseen;
     QMetaObject::invokeMethod(
         this, [this] { deliverFinished(); }, Qt::QueuedConnection);
@@ -348,10 +364,13 @@ void PdfRenderCache::deliverFinished() {
     {
         std::lock_guard lock(mutex_);
         deliveryPosted_ = false;
+        applyChecksLocked();
         for (auto& f : std::exchange(finished_, {})) {
             visible += f.priority == Priority::Visible ? 1 : 0;
             if (inFlight_ && *inFlight_ == f.key)
                 inFlight_.reset();
+            if (f.refused)
+                f.refused->refuseChangedFile();
             if (f.image.isNull())
                 continue;
             insertLocked(f.key, std::move(f.image));
@@ -363,6 +382,7 @@ void PdfRenderCache::deliverFinished() {
     // Without the lock: what they do may ask for more (a view draws a page on screen now).
     for (const auto& [done, key] : calls)
         done(key);
+    wake_.notify_one();  // renders of pages just checked may start
     if (visible == 0)
         return;
     {

@@ -7,9 +7,12 @@
 // cancelled and never render. Pages arrive checked (the reader's are checked as they download);
 // one that reaches the cache unchecked (its bytes in memory, or a file no one checked) is checked
 // on the cache's checking queue, never on the render worker, and its renders wait for that
-// meanwhile (the others go on): QtPdf never opens a page unchecked. Images are kept
+// meanwhile (the others go on): QtPdf never opens a page unchecked. Pages belong to the thread
+// that made the cache (the GUI thread): the worker and the checking queue work from what a page
+// hands over when it is asked for (PdfPageRenderer::Input), and checks and refusals are applied
+// to the page back on its thread, when results are delivered. Images are kept
 // least-recently-used within one byte budget (256 MiB unless set). Results are delivered on the
-// thread that made the cache (the GUI thread), through its event loop.
+// thread that made the cache, through its event loop.
 #include <QImage>
 #include <QObject>
 #include <QRect>
@@ -21,12 +24,12 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <thread>
 #include <unordered_map>
 
 #include "platform/runloop/DispatchQueue.h"
 #include "platform_ui/pdf/PdfPage.h"
+#include "platform_ui/pdf/PdfPageRenderer.h"
 
 namespace ui {
 
@@ -91,12 +94,18 @@ class PdfRenderCache : public QObject {
         const void* client;
         Request request;
         uint64_t order;  // when it was asked for
+        PdfPageRenderer::Input input;  // what the worker renders from (taken when queued)
     };
     struct Finished {
         const void* client;
         Key key;
         QImage image;
         Priority priority;
+        Ref<PdfPage> refused;  // its file changed since its check
+    };
+    struct Checked {
+        uint64_t pageId;
+        PdfPage::Check check;
     };
     void run();
     // The most urgent queued request, the first asked of its priority; the queue is not empty.
@@ -105,10 +114,15 @@ class PdfRenderCache : public QObject {
     bool mayStartLocked();
     // Hands a finished render to the cache's thread (one wake-up for all waiting there).
     void finish(Finished finished);
+    // Hands a page's check to the cache's thread.
+    void pageChecked(uint64_t pageId, PdfPage::Check check);
+    // Asks the cache's thread to deliver (once for all waiting); the lock is not held.
+    void postDelivery();
     void deliverFinished();
+    // Applies the checks that ended to their pages; their renders take their places again.
+    void applyChecksLocked();
     // The page's check is asked for on the checking queue; its renders wait for it.
     void checkLocked(const Ref<PdfPage>& page);
-    void pageChecked(uint64_t pageId);
     // Has the application's end stop the worker (once for each application).
     void stopWithApplication();
     void insertLocked(const Key& key, QImage image);
@@ -117,9 +131,10 @@ class PdfRenderCache : public QObject {
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::deque<Queued> queue_;
-    // Renders whose page is being checked, and those pages.
+    // Renders whose page is being checked, those pages, and the checks ended and not applied.
     std::deque<Queued> awaitingCheck_;
-    std::set<uint64_t> checking_;
+    std::map<uint64_t, WeakRef<PdfPage>> checking_;
+    std::vector<Checked> checked_;
     Ref<plat::DispatchQueue> checkQueue_;
     // What a check that ends tells: the cache, while it lives.
     struct CheckReceiver {

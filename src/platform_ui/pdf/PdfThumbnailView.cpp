@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QScrollBar>
 
+#include "platform_ui/pdf/PdfPageRenderer.h"
+
 namespace ui {
 namespace {
 
@@ -110,7 +112,7 @@ void PdfThumbnailView::requestRenders() {
         if (itemRect(i).top() > viewport()->height())
             break;
         const Ref<PdfPage> page = document_->pageAtIndex(i);
-        if (page->isImagePage() || (page->isParsed() && page->error()))
+        if (page->isImagePage() || (page->isChecked() && page->error()))
             continue;
         requests.push_back({page,
                             {page->pageId(), imageSize(i) * devicePixelRatioF(), QRect()},
@@ -144,8 +146,8 @@ void PdfThumbnailView::paint() {
         QImage image;
         if (page->isImagePage())
             image = page->sourceImage();
-        else if (page->isParsed() && page->error())
-            image = page->image(size);
+        else if (page->isChecked() && page->error())
+            image = PdfPageRenderer::image(*page, size);
         else
             image =
                 view_->renderCache().image({page->pageId(), size * devicePixelRatioF(), QRect()});

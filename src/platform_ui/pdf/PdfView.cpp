@@ -12,6 +12,8 @@
 #include <cmath>
 #include <utility>
 
+#include "platform_ui/pdf/PdfPageRenderer.h"
+
 namespace ui {
 namespace {
 
@@ -143,7 +145,7 @@ bool PdfView::keepsLayout(int index) const {
         static_cast<int>(sizes_.size()) != document_->pageCount())
         return false;
     // Only a known size for a known size: an estimate depends on the pages around it.
-    return known_[static_cast<size_t>(index)] && page->isParsed() &&
+    return known_[static_cast<size_t>(index)] && page->isChecked() &&
            cropBoxOf(page).size() == sizes_[static_cast<size_t>(index)];
 }
 
@@ -158,7 +160,7 @@ int PdfView::indexOf(const Ref<PdfPage>& page) const {
 }
 
 QRectF PdfView::cropBoxOf(const Ref<PdfPage>& page) const {
-    if (!page->isParsed())
+    if (!page->isChecked())
         return QRectF(QPointF(0, 0), page->displaySize());
     return page->boundsForBox(displayBox_);
 }
@@ -179,12 +181,12 @@ void PdfView::relayout(bool keepCurrentPage, bool renderNow) {
     const Ref<PdfPage> anchor = keepCurrentPage ? anchorPage_.lock() : nullptr;
     const double anchorY = anchorY_;
 
-    // Sizes: a page not parsed yet takes the nearest known size.
+    // Sizes: a page not checked yet takes the nearest known size.
     sizes_.assign(static_cast<size_t>(count), QSizeF());
     std::vector<bool> known(static_cast<size_t>(count), false);
     for (int i = 0; i < count; ++i) {
         const Ref<PdfPage> page = document_->pageAtIndex(i);
-        if (page->isParsed()) {
+        if (page->isChecked()) {
             sizes_[static_cast<size_t>(i)] = cropBoxOf(page).size();
             known[static_cast<size_t>(i)] = true;
         }
@@ -498,30 +500,16 @@ void PdfView::changed() {
 void PdfView::afterChange() {
     changeScheduled_ = false;
     layoutIfNeeded();
-    // The first page on screen is parsed now when its check is known, so that its true size
-    // shows at once; the other visible pages are parsed by their renders. A page that waits for
-    // its check stays unparsed here: the render cache has it checked before its render.
-    bool resized = false;
-    firstVisiblePageWaiting_ = false;
-    for (const auto& page : visiblePagesInLayout()) {
-        if (!page->isParsed()) {
-            const QSizeF before = sizeOfPage(indexOf(page));
-            page->parseIfChecked();
-            firstVisiblePageWaiting_ = !page->isParsed();
-            resized = !firstVisiblePageWaiting_ && cropBoxOf(page).size() != before;
-        }
-        break;
-    }
-    if (resized) {
-        relayout(true);
-        return;  // asked again on the next turn
-    }
+    // A page that waits for its check shows its estimate: the render cache has it checked before
+    // its render, which then lays it out at its size.
+    const auto visible = visiblePagesInLayout();
+    firstVisiblePageWaiting_ = !visible.empty() && !visible.front()->isChecked();
     documentView_->setGeometry(viewport()->rect());
     placeOverlays();
     requestRenders();
     viewport()->update();
     // Reported once the first visible page has its true size: what is placed over the pages
-    // goes by it. Its render parses it and asks again.
+    // goes by it. Its render, after its check, asks again.
     if (!firstVisiblePageWaiting_)
         visiblePages();
 }
@@ -579,7 +567,7 @@ void PdfView::requestRenders() {
     for (size_t i = 0; i < order.size(); ++i) {
         const int index = order[i];
         const Ref<PdfPage> page = document_->pageAtIndex(index);
-        if (page->isImagePage() || (page->isParsed() && page->error()))
+        if (page->isImagePage() || (page->isChecked() && page->error()))
             continue;
         PdfRenderCache::Key key = keyFor(index);
         if (layout_.frames[static_cast<size_t>(index)].isNull() ||
@@ -599,13 +587,13 @@ void PdfView::requestRenders() {
 }
 
 void PdfView::pageRendered(uint64_t pageId) {
-    // A render parses its page: a size other than the estimate moves the pages after it.
+    // A page rendered after its check: a size other than the estimate moves the pages after it.
     QRect shown;  // where the page is on screen
     for (int i = 0; document_ && i < document_->pageCount(); ++i) {
         const Ref<PdfPage> page = document_->pageAtIndex(i);
         if (page->pageId() != pageId)
             continue;
-        if (page->isParsed() && cropBoxOf(page).size() != sizeOfPage(i)) {
+        if (page->isChecked() && cropBoxOf(page).size() != sizeOfPage(i)) {
             setNeedsLayout();
             return;
         }
@@ -663,8 +651,9 @@ void PdfView::paintPages(const QRect& dirty) {
             painted_.insert(page->pageId());
             continue;
         }
-        if (page->isParsed() && page->error()) {
-            painter.drawImage(target, page->image((target.size() * dpr).toSize()));
+        if (page->isChecked() && page->error()) {
+            painter.drawImage(target,
+                              PdfPageRenderer::image(*page, (target.size() * dpr).toSize()));
             painted_.insert(page->pageId());
             continue;
         }

@@ -7,6 +7,7 @@
 #include "ReaderTestSupport.h"
 #include "app/issueui/IssuePageRecord.h"
 #include "platform_ui/pdf/PdfPageCheck.h"
+#include "platform_ui/pdf/PdfPageRenderer.h"
 #include "vnlib/dev/request/VnRequestManager.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 
@@ -61,7 +62,7 @@ TEST_F(ReaderOpeningTest, PagesCheckedAtDownloadOpenWithoutAChildInAtMostTwoLayo
     std::vector<Ref<ui::PdfPage>> pages;
     for (int i = 0; i < kPages; ++i) {
         pages.push_back(document->pageAtIndex(i));
-        EXPECT_TRUE(pages.back()->isParsed()) << i;
+        EXPECT_TRUE(pages.back()->isChecked()) << i;
     }
     reader->goToPage(150);
     ASSERT_TRUE(waitUntilPainted(reader, 150));
@@ -82,10 +83,10 @@ TEST_F(ReaderOpeningTest, PagesCheckedAtDownloadOpenWithoutAChildInAtMostTwoLayo
         const auto page = pages[static_cast<size_t>(i)];
         if (page->isImagePage())
             continue;  // not a PDF at all: the placeholder itself
-        EXPECT_FALSE(page->parse()) << i;
+        EXPECT_FALSE(ui::PdfPageRenderer::checkNow(*page)) << i;
         ASSERT_TRUE(page->error()) << i;
         EXPECT_FALSE(page->error()->localizedDescription().empty()) << i;
-        EXPECT_EQ(page->image({60, 84}).pixelColor(30, 60), grey) << i;
+        EXPECT_EQ(ui::PdfPageRenderer::image(*page, {60, 84}).pixelColor(30, 60), grey) << i;
     }
     EXPECT_EQ(ui::PdfPageCheck::checksRun(), beforeOpening);
 }
@@ -198,7 +199,7 @@ TEST_F(ReaderOpeningTest, ADownloadedPageIsHandedOverCheckedOnceAndLaidOutAtMost
         if (change.kind != ui::PdfDocument::Change::Replaced)
             return;
         ++replaced;
-        if (!document->pageAtIndex(change.index)->isParsed())
+        if (!document->pageAtIndex(change.index)->isChecked())
             ++unchecked;
     });
     const int layouts = reader->pdfView()->layoutCount();
@@ -245,7 +246,7 @@ TEST_F(ReaderOpeningTest, AnIssueOpensFromItsPageRecordWithoutAStatOrACheckAndDi
         for (int i = 0; i < kPages; ++i) {
             const auto page = document->pageAtIndex(i);
             // (the changed one: see below)
-            EXPECT_TRUE(i == 1 || (page->isParsed() && !page->isImagePage())) << i;
+            EXPECT_TRUE(i == 1 || (page->isChecked() && !page->isImagePage())) << i;
         }
         EXPECT_EQ(ui::PdfPageCheck::checksRun(), checks);
         return ui::PdfPageCheck::identitiesTaken() - stats;
@@ -271,7 +272,7 @@ TEST_F(ReaderOpeningTest, AnIssueOpensFromItsPageRecordWithoutAStatOrACheckAndDi
     EXPECT_TRUE(spinUntil([&] {
         for (int i = 0; i < kPages; ++i) {
             const auto page = reader->mainDocument()->pageAtIndex(i);
-            if (page->isImagePage() || page->error() || !page->isParsed())
+            if (page->isImagePage() || page->error() || !page->isChecked())
                 return false;
         }
         return true;

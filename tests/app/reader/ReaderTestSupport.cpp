@@ -170,7 +170,7 @@ bool ReaderTest::waitUntilParsed(const Ref<ReaderViewController>& reader) {
             const auto document = reader->mainDocument();
             for (int i = 0; document && i < document->pageCount(); ++i) {
                 const auto page = document->pageAtIndex(i);
-                if (!page->isImagePage() && !page->isParsed())
+                if (!page->isImagePage() && !page->isChecked())
                     return false;
             }
             return true;

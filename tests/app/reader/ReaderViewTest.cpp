@@ -6,6 +6,7 @@
 #include "ReaderTestSupport.h"
 #include "app/issueui/IssuePageRecord.h"
 #include "platform/storage/AtomicFile.h"
+#include "platform_ui/pdf/PdfPageRenderer.h"
 #include "support/CapturedLog.h"
 #include "support/PdfFixtures.h"
 #include "vnlib/domain/content/VnContentAsset.h"
@@ -169,9 +170,12 @@ TEST_F(ReaderViewTest, BooksLieOnWhiteDamagedPagesKeepPlaceholdersAndOddIssuesOp
     const QColor grey = reader->placeholderImage().pixelColor(10, 10);
     for (int i = 0; i < 8; ++i) {
         const auto page = reader->mainDocument()->pageAtIndex(i);
-        const bool placeholder = page->isImagePage() || !page->parse();
+        EXPECT_TRUE(page->isChecked()) << i;
+        const bool placeholder = page->isImagePage() || page->error();
         EXPECT_EQ(placeholder, i >= 2 && i <= 5) << i;
-        EXPECT_EQ(page->image({60, 84}).pixelColor(30, 60) == grey, i >= 2 && i <= 5) << i;
+        EXPECT_EQ(ui::PdfPageRenderer::image(*page, {60, 84}).pixelColor(30, 60) == grey,
+                  i >= 2 && i <= 5)
+            << i;
     }
 
     // No pages at all: nothing to show, nothing stored, nothing divided by zero.
@@ -228,7 +232,7 @@ TEST_F(ReaderViewTest, APageFileThatArrivedEmptyIsDownloadedAgainNotTakenForDama
         reader->setUiContext(again);
         EXPECT_TRUE(spinUntil([&] {
             const auto page = reader->mainDocument()->pageAtIndex(2);
-            return page && !page->isImagePage() && page->parse();
+            return page && !page->isImagePage() && page->isChecked() && !page->error();
         })) << "page 2 shows as itself";
     });
     EXPECT_EQ(pageGets(), before + 1);

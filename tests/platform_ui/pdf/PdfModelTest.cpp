@@ -15,6 +15,7 @@
 #include "platform/core/KeyValueCoding.h"
 #include "platform_ui/pdf/PdfEngine.h"
 #include "platform_ui/pdf/PdfPageCheck.h"
+#include "platform_ui/pdf/PdfPageRenderer.h"
 #include "support/CapturedLog.h"
 
 namespace {
@@ -28,15 +29,16 @@ TEST(PdfModelTest, PagesRenderTheirCropBoxAndDamageGivesAnErrorAndThePlaceholder
     const std::string pdf = testing_support::onePagePdf(200, 100, 0, 0, 100, 50);
     auto page = ui::PdfPage::fromData(bytesOf(pdf));
     ASSERT_TRUE(page);
-    EXPECT_FALSE(page->isParsed());
+    EXPECT_FALSE(page->isChecked());
+    ASSERT_TRUE(ui::PdfPageRenderer::checkNow(*page));
     EXPECT_EQ(page->boundsForBox(ui::PdfPage::MediaBox), QRectF(0, 0, 200, 100));
-    QImage whole = page->image({200, 100});
+    QImage whole = ui::PdfPageRenderer::image(*page, {200, 100});
     EXPECT_EQ(QColor(whole.pixel(20, 90)).red(), 255);  // lower left: red
     EXPECT_NE(QColor(whole.pixel(180, 10)), QColor(Qt::red));
     // The crop box (lower left quarter) fills the image; one beyond the page is cut to it, one
     // that misses it shows the whole page.
     page->setBounds({0, 0, 100, 50}, ui::PdfPage::CropBox);
-    QImage cropped = page->image({100, 50});
+    QImage cropped = ui::PdfPageRenderer::image(*page, {100, 50});
     EXPECT_EQ(QColor(cropped.pixel(90, 5)), QColor(Qt::red));
     page->setBounds({150, 50, 100, 100}, ui::PdfPage::CropBox);
     EXPECT_EQ(page->boundsForBox(ui::PdfPage::CropBox), QRectF(150, 50, 50, 50));
@@ -67,10 +69,11 @@ TEST(PdfModelTest, PagesRenderTheirCropBoxAndDamageGivesAnErrorAndThePlaceholder
         auto bad = ui::PdfPage::fromData(bytesOf(bytes));
         ASSERT_TRUE(bad);
         bad->setPlaceholderImage(placeholder);
-        EXPECT_FALSE(bad->parse());
+        EXPECT_FALSE(ui::PdfPageRenderer::checkNow(*bad));
         ASSERT_TRUE(bad->error());
         EXPECT_FALSE(bad->error()->localizedDescription().empty());
-        EXPECT_EQ(QColor(bad->image({40, 40}).pixel(20, 20)), QColor(Qt::green));
+        EXPECT_EQ(QColor(ui::PdfPageRenderer::image(*bad, {40, 40}).pixel(20, 20)),
+                  QColor(Qt::green));
     }
 }
 
@@ -101,28 +104,30 @@ TEST(PdfModelTest, PagesFromFilesAreCheckedAtOnceAndReadOnlyWhenQtPdfOpensThem) 
     write("page.pdf", green);
     // Insets wait for the page to be opened: (left, top, right, bottom), y-up page space.
     page->insetCropBox(QMarginsF(5, 10, 15, 20));
-    // This (the GUI) thread does not wait for the file's check: the page stays unparsed until a
-    // worker has checked the file, as this test does here.
-    EXPECT_FALSE(page->parse());
-    EXPECT_FALSE(page->isParsed());
+    // The page waits for its check (the render cache has it checked on its checking queue): until
+    // then it shows its estimate and a render draws nothing.
+    EXPECT_FALSE(page->isChecked());
     EXPECT_FALSE(page->error());
+    EXPECT_TRUE(ui::PdfPageRenderer::render(ui::PdfPageRenderer::inputOf(*page), {30, 15}, {})
+                    .image.isNull());
     EXPECT_TRUE(ui::PdfPageCheck::check(path).usable);
+    ASSERT_TRUE(ui::PdfPageRenderer::checkNow(*page));
     EXPECT_EQ(page->boundsForBox(ui::PdfPage::MediaBox), QRectF(0, 0, 300, 150));
     EXPECT_EQ(page->boundsForBox(ui::PdfPage::CropBox), QRectF(5, 20, 280, 120));
     page->insetCropBox(QMarginsF(0, 1e300, std::numeric_limits<double>::infinity(), 0));
     page->insetCropBox(QMarginsF(0, 200, 0, 0));  // nothing left: the box stays
     EXPECT_EQ(page->boundsForBox(ui::PdfPage::CropBox), QRectF(5, 20, 280, 120));
     page->setBounds(page->boundsForBox(ui::PdfPage::MediaBox), ui::PdfPage::CropBox);
-    EXPECT_EQ(QColor(page->image({30, 15}).pixel(15, 7)), QColor(Qt::green));
+    EXPECT_EQ(QColor(ui::PdfPageRenderer::image(*page, {30, 15}).pixel(15, 7)), QColor(Qt::green));
     EXPECT_EQ(page->dataRepresentation().toStdString(), green);
     // A file gone before it is opened gives an error and the placeholder, not a crash.
     auto gone = ui::PdfPage::fromFile(write("gone.pdf", red));
     ASSERT_TRUE(gone);
     std::filesystem::remove(gone->filePath());
-    EXPECT_FALSE(gone->parse());
+    EXPECT_FALSE(ui::PdfPageRenderer::checkNow(*gone));
     EXPECT_TRUE(gone->error());
     EXPECT_TRUE(gone->dataRepresentation().isEmpty());
-    EXPECT_FALSE(gone->image({20, 20}).isNull());
+    EXPECT_FALSE(ui::PdfPageRenderer::image(*gone, {20, 20}).isNull());
 }
 
 // A zlib stream of about 1 MB that inflates to 1 GiB of zero bytes (white space to PDF).
@@ -180,24 +185,25 @@ TEST(PdfModelTest, PageFilesThatHangOrExhaustQtPdfAreCheckedOnceInAChildAndShowP
         document->insertPage(page, document->pageCount());
     }
 
-    // The GUI thread (this one) never waits for a check: the pages stay unparsed, no child ran.
-    const auto asked = std::chrono::steady_clock::now();
+    // Made, the pages wait for their checks: no child ran, and a render draws nothing.
+    const uint64_t childrenAtMaking = ui::PdfPageCheck::checksRun();
     for (size_t i = 0; i < files.size(); ++i) {
         auto page = document->pageAtIndex(static_cast<int>(i));
-        EXPECT_FALSE(page->parse()) << files[i].first;
-        EXPECT_FALSE(page->isParsed()) << files[i].first;
+        EXPECT_FALSE(page->isChecked()) << files[i].first;
+        EXPECT_TRUE(ui::PdfPageRenderer::render(ui::PdfPageRenderer::inputOf(*page), {40, 20}, {})
+                        .image.isNull());
         EXPECT_FALSE(std::filesystem::exists(ui::PdfPageCheck::verdictPath(dir / files[i].first)));
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1))
-        << "it only looked for kept verdicts";
+    EXPECT_EQ(ui::PdfPageCheck::checksRun(), childrenAtMaking);
 
-    // Worker threads parse them all at once: the cycles are stopped at the limit of processor
+    // Worker threads check them all at once: the cycles are stopped at the limit of processor
     // time, the others end as soon as their child does.
     const auto lines = testing_support::logged([&] {
         plat::setTraceSwitch([](std::string_view group) { return group == "Error"; });
         std::vector<std::thread> threads;
         for (int i = 0; i < document->pageCount(); ++i)
-            threads.emplace_back([&, i] { document->pageAtIndex(i)->parse(); });
+            threads.emplace_back(
+                [&, i] { ui::PdfPageRenderer::checkNow(*document->pageAtIndex(i)); });
         for (auto& thread : threads)
             thread.join();
         plat::setTraceSwitch({});
@@ -208,7 +214,8 @@ TEST(PdfModelTest, PageFilesThatHangOrExhaustQtPdfAreCheckedOnceInAChildAndShowP
         EXPECT_TRUE(std::filesystem::exists(ui::PdfPageCheck::verdictPath(dir / files[i].first)));
         if (i == 0) {
             EXPECT_FALSE(page->error());
-            EXPECT_EQ(QColor(page->image({40, 20}).pixel(20, 10)), QColor(Qt::blue));
+            EXPECT_EQ(QColor(ui::PdfPageRenderer::image(*page, {40, 20}).pixel(20, 10)),
+                      QColor(Qt::blue));
             continue;
         }
         ASSERT_TRUE(page->error());
@@ -217,13 +224,14 @@ TEST(PdfModelTest, PageFilesThatHangOrExhaustQtPdfAreCheckedOnceInAChildAndShowP
         if (i <= 2) {
             EXPECT_NE(reason.find("within 5 s of processor time"), std::string::npos) << reason;
         }
-        EXPECT_EQ(QColor(page->image({40, 20}).pixel(20, 10)), QColor(Qt::green));
+        EXPECT_EQ(QColor(ui::PdfPageRenderer::image(*page, {40, 20}).pixel(20, 10)),
+                  QColor(Qt::green));
         EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
             return line.find(reason) != std::string::npos;
         })) << reason;
     }
 
-    // Checked once: new pages of the same files are parsed at once here on the kept verdicts,
+    // Checked once: new pages of the same files are known when made, on the kept verdicts,
     // except the two stopped at their processor time (a slow or busy machine may have stopped
     // them): they are due to be checked once more, and that verdict is kept for good.
     const auto slow = [](const std::string& name) {
@@ -231,9 +239,11 @@ TEST(PdfModelTest, PageFilesThatHangOrExhaustQtPdfAreCheckedOnceInAChildAndShowP
     };
     for (const auto& [name, bytes] : files) {
         auto again = ui::PdfPage::fromFile(dir / name);
-        EXPECT_EQ(again->isParsed(), !slow(name)) << name;
-        EXPECT_EQ(again->parse(), name == "good.pdf") << name;
+        EXPECT_EQ(again->isChecked(), !slow(name)) << name;
         EXPECT_EQ(again->needsCheck(), slow(name)) << name;
+        if (!slow(name)) {
+            EXPECT_EQ(!again->error(), name == "good.pdf") << name;
+        }
     }
     const uint64_t childrenBefore = ui::PdfPageCheck::checksRun();
     std::vector<std::thread> rechecks;
@@ -245,8 +255,8 @@ TEST(PdfModelTest, PageFilesThatHangOrExhaustQtPdfAreCheckedOnceInAChildAndShowP
     EXPECT_EQ(ui::PdfPageCheck::checksRun() - childrenBefore, 2u);
     for (const auto& [name, bytes] : files) {
         auto again = ui::PdfPage::fromFile(dir / name);
-        EXPECT_TRUE(again->isParsed()) << name;
-        EXPECT_EQ(again->parse(), name == "good.pdf") << name;
+        EXPECT_TRUE(again->isChecked()) << name;
+        EXPECT_EQ(ui::PdfPageRenderer::checkNow(*again), name == "good.pdf") << name;
         EXPECT_EQ(ui::PdfPageCheck::check(dir / name).usable, name == "good.pdf") << name;
     }
     EXPECT_EQ(ui::PdfPageCheck::checksRun() - childrenBefore, 2u);
@@ -256,7 +266,7 @@ TEST(PdfModelTest, PageFilesThatHangOrExhaustQtPdfAreCheckedOnceInAChildAndShowP
     EXPECT_TRUE(ui::PdfPageCheck::check(dir / "kids-cycle.pdf").usable);
     // A good page's check costs little (a generous bound here; the report gives the figure).
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
-    EXPECT_TRUE(ui::PdfPage::fromFile(dir / "kids-cycle.pdf")->parse());
+    EXPECT_TRUE(ui::PdfPageRenderer::checkNow(*ui::PdfPage::fromFile(dir / "kids-cycle.pdf")));
 }
 
 // A page file checked when it arrived is known when a reader later makes its page: its size, or
@@ -279,20 +289,21 @@ TEST(PdfModelTest, PagesCheckedWhenTheyArriveOpenOnTheirKeptCheckWithoutAChild) 
     placeholder.fill(Qt::green);
     auto page = ui::PdfPage::fromFile(dir / "good.pdf");
     ASSERT_TRUE(page);
-    EXPECT_TRUE(page->isParsed());
+    EXPECT_TRUE(page->isChecked());
     EXPECT_FALSE(page->needsCheck());
     page->insetCropBox(QMarginsF(0, 10, 0, 20));
     EXPECT_EQ(page->boundsForBox(ui::PdfPage::CropBox), QRectF(0, 20, 300, 120));
     auto damaged = ui::PdfPage::fromFile(dir / "damaged.pdf");
     ASSERT_TRUE(damaged);
     damaged->setPlaceholderImage(placeholder);
-    EXPECT_TRUE(damaged->isParsed());
-    EXPECT_FALSE(damaged->parse());
+    EXPECT_TRUE(damaged->isChecked());
+    EXPECT_FALSE(ui::PdfPageRenderer::checkNow(*damaged));
     ASSERT_TRUE(damaged->error());
     EXPECT_NE(damaged->error()->localizedDescription().find("damaged"), std::string::npos);
-    EXPECT_EQ(QColor(damaged->image({40, 20}).pixel(20, 10)), QColor(Qt::green));
+    EXPECT_EQ(QColor(ui::PdfPageRenderer::image(*damaged, {40, 20}).pixel(20, 10)),
+              QColor(Qt::green));
     EXPECT_EQ(ui::PdfEngine::openDocuments(), documentsOpen) << "QtPdf opened nothing";
-    EXPECT_EQ(QColor(page->image({30, 12}).pixel(15, 6)), QColor(Qt::green));
+    EXPECT_EQ(QColor(ui::PdfPageRenderer::image(*page, {30, 12}).pixel(15, 6)), QColor(Qt::green));
     EXPECT_EQ(ui::PdfPageCheck::checksRun(), atOpening);
     // Drawn, the page has its document open in QtPdf until the page goes; the damaged page, never
     // opened, had nothing to close.
@@ -332,12 +343,13 @@ TEST(PdfModelTest, PagesWithBytesBeforeTheirHeaderOrAfterTheirEndAreTakenAsReade
         auto file = ui::PdfPage::fromFile(path);
         ASSERT_TRUE(file);
         EXPECT_TRUE(ui::PdfPageCheck::check(path).usable);
-        EXPECT_TRUE(file->parse());
+        EXPECT_TRUE(ui::PdfPageRenderer::checkNow(*file));
         auto page = ui::PdfPage::fromData(bytesOf(bytes));
         ASSERT_TRUE(page);
-        EXPECT_TRUE(page->parse());
+        EXPECT_TRUE(ui::PdfPageRenderer::checkNow(*page));
         EXPECT_EQ(page->boundsForBox(ui::PdfPage::MediaBox), QRectF(0, 0, 200, 100));
-        EXPECT_EQ(QColor(page->image({20, 10}).pixel(10, 5)), QColor(Qt::red));
+        EXPECT_EQ(QColor(ui::PdfPageRenderer::image(*page, {20, 10}).pixel(10, 5)),
+                  QColor(Qt::red));
     }
     Ref<plat::Error> error;
     const std::vector<std::string> refused = {
@@ -364,13 +376,13 @@ TEST(PdfModelTest, PagesInMemoryAreCheckedInAChildAndACycleBlocksNoOtherPage) {
     ASSERT_TRUE(looped);
     std::atomic<bool> done{false};
     std::thread parsing([&] {
-        EXPECT_FALSE(looped->parse());
+        EXPECT_FALSE(ui::PdfPageRenderer::checkNow(*looped));
         done = true;
     });
     // Meanwhile another page is checked, parsed and drawn.
     auto other = pdfPage(200, 100, 0, 0, 1);
     EXPECT_EQ(other->boundsForBox(ui::PdfPage::MediaBox), QRectF(0, 0, 200, 100));
-    EXPECT_EQ(QColor(other->image({20, 10}).pixel(10, 5)), QColor(Qt::blue));
+    EXPECT_EQ(QColor(ui::PdfPageRenderer::image(*other, {20, 10}).pixel(10, 5)), QColor(Qt::blue));
     EXPECT_FALSE(done) << "the other page waited for the cycle";
     parsing.join();
     ASSERT_TRUE(looped->error());
@@ -380,7 +392,7 @@ TEST(PdfModelTest, PagesInMemoryAreCheckedInAChildAndACycleBlocksNoOtherPage) {
     const uint64_t children = ui::PdfPageCheck::checksRun();
     auto document = ui::PdfDocument::fromData(bytesOf(cycle));
     ASSERT_TRUE(document);
-    EXPECT_FALSE(document->pageAtIndex(0)->parse());
+    EXPECT_FALSE(ui::PdfPageRenderer::checkNow(*document->pageAtIndex(0)));
     EXPECT_TRUE(document->pageAtIndex(0)->error());
     EXPECT_EQ(ui::PdfPageCheck::checksRun(), children);
 }
@@ -438,15 +450,15 @@ TEST(PdfModelTest, DocumentsIgnoreBadIndexesAndTellTheirObservers) {
     // A page put in a slot is one change, saying whether the slot's size changed; the same page,
     // a bad slot or no page, none.
     const auto replacement = pdfPage(50, 50);
-    replacement->parse();
-    document->pageAtIndex(0)->parse();
+    ui::PdfPageRenderer::checkNow(*replacement);
+    ui::PdfPageRenderer::checkNow(*document->pageAtIndex(0));
     document->replacePageAtIndex(0, replacement);
     EXPECT_EQ(changes, 4);
     EXPECT_EQ(last->kind, ui::PdfDocument::Change::Replaced);
     EXPECT_EQ(last->index, 0);
     EXPECT_TRUE(last->sizeChanged);
     const auto sameSize = pdfPage(50, 50, 0, 1, 0);
-    sameSize->parse();
+    ui::PdfPageRenderer::checkNow(*sameSize);
     document->replacePageAtIndex(0, sameSize);
     EXPECT_FALSE(last->sizeChanged);
     document->replacePageAtIndex(0, replacement);
@@ -540,7 +552,7 @@ TEST(PdfModelTest, APageFileChangedAfterItsCheckIsRefusedAtRenderAndItsPlacehold
     ASSERT_TRUE(ui::PdfPageCheck::check(path).usable);
     auto page = ui::PdfPage::fromFile(path);
     ASSERT_TRUE(page);
-    ASSERT_TRUE(page->isParsed());  // its kept check: the size, without opening it
+    ASSERT_TRUE(page->isChecked());  // its kept check: the size, without opening it
     QImage green(20, 10, QImage::Format_ARGB32);
     green.fill(Qt::green);
     page->setPlaceholderImage(green);
@@ -564,7 +576,7 @@ TEST(PdfModelTest, APageFileChangedAfterItsCheckIsRefusedAtRenderAndItsPlacehold
     const QRectF frame = view.convertRectFromDocumentView(view.pageFrame(page));
     const QImage shot = view.viewport()->grab().toImage();
     EXPECT_EQ(QColor(shot.pixel(frame.center().toPoint())), QColor(Qt::green));
-    EXPECT_EQ(QColor(page->image({40, 20}).pixel(20, 10)), QColor(Qt::green));
+    EXPECT_EQ(QColor(ui::PdfPageRenderer::image(*page, {40, 20}).pixel(20, 10)), QColor(Qt::green));
     EXPECT_EQ(ui::PdfEngine::openDocuments(), open);
     view.setDocument(nullptr);
     view.setRenderCache(nullptr);

@@ -1,12 +1,17 @@
 // The render cache: one worker for all its clients, by priority; cancelled requests never render;
-// pages no one checked are checked before they render; the worker stops with the application and
-// starts again when asked (also run under ThreadSanitizer).
+// pages no one checked are checked before they render; pages stay their thread's while the worker
+// renders; the worker stops with the application and starts again when asked (also run under
+// ThreadSanitizer).
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform_ui/pdf/PdfPageCheck.h"
@@ -201,7 +206,7 @@ TEST(PdfRenderCacheTest, APageNoOneCheckedIsCheckedOffTheRenderWorkerBeforeItRen
     const auto later = uncheckedRequest(111);
     cache.request(&view, {later}, rendered.recorder());
     ASSERT_TRUE(runEventsUntil([&] { return rendered.position(later.key) >= 0; }));
-    EXPECT_TRUE(dropped.page->isParsed());
+    EXPECT_TRUE(dropped.page->isChecked());
     EXPECT_EQ(rendered.position(dropped.key), -1);
     EXPECT_TRUE(cache.image(dropped.key).isNull());
     cache.cancelClient(&view);
@@ -233,3 +238,41 @@ TEST(PdfRenderCacheTest, TheSharedWorkerStopsInTheDestructorOfEachApplicationTha
 }
 
 }  // namespace
+
+TEST(PdfRenderCacheTest, APageStaysItsThreadsWhileTheWorkerRendersWhatItHandedOver) {
+    Application application;
+    ui::PdfRenderCache cache;
+    Rendered rendered;
+    const int view = 0;
+    QTemporaryDir folder;
+    const std::filesystem::path path = folder.filePath("page.pdf").toStdString();
+    std::ofstream(path, std::ios::binary) << testing_support::filledPdf(200, 100, 1, 0, 0);
+    ASSERT_TRUE(ui::PdfPageCheck::check(path).usable);
+    const auto page = ui::PdfPage::fromFile(path);
+    ASSERT_TRUE(page && page->isChecked());
+    QImage green(20, 10, QImage::Format_ARGB32_Premultiplied), blue = green;
+    green.fill(Qt::green);
+    blue.fill(Qt::blue);
+    page->setPlaceholderImage(green);
+    // Changed behind the program's back: every render draws the placeholder.
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        << testing_support::filledPdf(300, 100, 0, 0, 1);
+    std::vector<ui::PdfRenderCache::Request> asked;
+    for (int i = 0; i < 40; ++i)
+        asked.push_back(requestOf(page, {100 + i, 50}, Priority::Visible));
+    cache.request(&view, asked, rendered.recorder());
+    // Meanwhile this thread goes on changing the page: the worker reads none of it, and the page
+    // is refused here, on its own thread.
+    int changes = 0;
+    ASSERT_TRUE(runEventsUntil([&] {
+        ++changes;
+        page->setLabel(std::to_string(changes));
+        page->setPlaceholderImage(changes % 2 ? blue : green);
+        page->setBounds({0, 0, 200, 100}, ui::PdfPage::CropBox);
+        return rendered.keys.size() == asked.size();
+    }));
+    ASSERT_TRUE(page->error());
+    EXPECT_NE(page->error()->localizedDescription().find("changed"), std::string::npos);
+    // Drawn with the placeholder the page had when it was asked for.
+    EXPECT_EQ(QColor(cache.image(asked.front().key).pixel(50, 25)), QColor(Qt::green));
+}

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 
 #include "platform_ui/pdf/PdfPageCheck.h"
+#include "platform_ui/pdf/PdfPageRenderer.h"
 #include "platform_ui/pdf/PdfThumbnailView.h"
 #include "platform_ui/pdf/PdfView.h"
 #include "support/GuiTestSupport.h"
@@ -20,10 +21,8 @@ using testing_support::spinUntil;
 inline Ref<ui::PdfPage> pdfPage(double width, double height, double r = 1, double g = 0,
                                 double b = 0) {
     const std::string pdf = testing_support::filledPdf(width, height, r, g, b);
-    auto page = ui::PdfPage::fromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())));
-    if (page)
-        ui::PdfPageCheck::checkData(pdf.data(), pdf.size());
-    return page;
+    ui::PdfPageCheck::checkData(pdf.data(), pdf.size());
+    return ui::PdfPage::fromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())));
 }
 
 inline Ref<ui::PdfDocument> documentOf(const std::vector<QSizeF>& sizes) {

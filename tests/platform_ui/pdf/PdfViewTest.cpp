@@ -465,7 +465,7 @@ TEST_F(PdfViewTest, APageReplacedByOneOfItsSizeMovesNothingAndAnotherSizeIsLaidO
     view.goToPage(document->pageAtIndex(1));
     ASSERT_TRUE(spinUntil([&] { return view.isSettled() && view.layoutCount() > 0; }));
     for (int i = 0; i < document->pageCount(); ++i)
-        document->pageAtIndex(i)->parse();
+        ui::PdfPageRenderer::checkNow(*document->pageAtIndex(i));
     view.layoutDocumentView();
     ASSERT_TRUE(spinUntil([&] { return view.isSettled(); }));
     const int layouts = view.layoutCount();
@@ -473,7 +473,7 @@ TEST_F(PdfViewTest, APageReplacedByOneOfItsSizeMovesNothingAndAnotherSizeIsLaidO
 
     // The same size: drawn in the slot's frame, nothing laid out again.
     const auto same = pdfPage(600, 800, 0, 1, 0);
-    same->parse();
+    ui::PdfPageRenderer::checkNow(*same);
     const QRectF frame = view.pageFrame(document->pageAtIndex(1));
     document->replacePageAtIndex(1, same);
     ASSERT_TRUE(spinUntil([&] { return view.hasPainted(same); }));
@@ -483,7 +483,7 @@ TEST_F(PdfViewTest, APageReplacedByOneOfItsSizeMovesNothingAndAnotherSizeIsLaidO
 
     // Another size: one layout, at the new size.
     const auto smaller = pdfPage(300, 400, 0, 0, 1);
-    smaller->parse();
+    ui::PdfPageRenderer::checkNow(*smaller);
     document->replacePageAtIndex(2, smaller);
     ASSERT_TRUE(spinUntil([&] { return view.hasPainted(smaller) && view.isSettled(); }));
     EXPECT_EQ(view.layoutCount(), layouts + 1);

@@ -1,0 +1,127 @@
+#include "platform_ui/pdf/PdfPageRenderer.h"
+
+#include <QColor>
+
+#include "platform_ui/pdf/PdfEngine.h"
+#include "platform_ui/pdf/PdfPageCheck.h"
+
+namespace ui {
+namespace {
+
+QImage drawnPlaceholder(const QImage& placeholder, const QSize& size) {
+    if (!placeholder.isNull())
+        return placeholder.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(QColor(0xE0, 0xE0, 0xE0));
+    return image;
+}
+
+}  // namespace
+
+PdfPageRenderer::Input PdfPageRenderer::inputOf(const PdfPage& page) {
+    Input input;
+    input.pageId = page.pageId();
+    input.source = page.source();
+    input.image = page.sourceImage();
+    input.identity = page.identity();
+    input.checked = page.isChecked();
+    input.usable = !page.error();
+    input.mediaBox = page.boundsForBox(PdfPage::MediaBox);
+    input.cropBox = page.boundsForBox(PdfPage::CropBox);
+    input.placeholder = page.placeholderImage();
+    return input;
+}
+
+PdfPageRenderer::Rendered PdfPageRenderer::render(const Input& input, const QSize& fullSize,
+                                                  const QRect& clip) {
+    if (fullSize.isEmpty())
+        return {};
+    const QRect part = clip.isNull() ? QRect(QPoint(0, 0), fullSize) : clip;
+    if (!input.image.isNull()) {
+        return {input.image.scaled(fullSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                    .copy(part)};
+    }
+    if (!input.checked || !input.source)
+        return {};  // waits for its check
+    if (!input.usable)
+        return {drawnPlaceholder(input.placeholder, fullSize).copy(part)};
+    // The crop box fills `fullSize`: render the media box at the matching scale and take the
+    // crop box's part of it.
+    const QRectF media = input.mediaBox, crop = input.cropBox;
+    const double sx = fullSize.width() / crop.width(), sy = fullSize.height() / crop.height();
+    const QSize mediaPixels(qRound(media.width() * sx), qRound(media.height() * sy));
+    const QPoint cropOrigin(qRound(crop.x() * sx),
+                            qRound((media.height() - crop.y() - crop.height()) * sy));
+    // The check was of the file as it was then: one changed since (by anything but this
+    // program) is never handed to QtPdf unchecked.
+    const PdfPage::Source& source = *input.source;
+    if (!source.pdf.path.empty() && PdfPageCheck::fileIdentity(source.pdf.path) != input.identity)
+        return {drawnPlaceholder(input.placeholder, fullSize).copy(part), true};
+    source.openedInEngine.store(true, std::memory_order_release);
+    QImage out =
+        PdfEngine::render(source.pageId, source.pdf, mediaPixels, part.translated(cropOrigin));
+    if (out.isNull())
+        return {drawnPlaceholder(input.placeholder, fullSize).copy(part)};
+    // QtPdf's pages come with straight alpha, which the view can only draw through Qt's slow
+    // general path; premultiplied, a page is blended onto the screen directly. Converted here, on
+    // the render worker, in place.
+    if (out.format() == QImage::Format_ARGB32)
+        out.convertTo(QImage::Format_ARGB32_Premultiplied);
+    return {std::move(out)};
+}
+
+PdfPage::Check PdfPageRenderer::check(const Input& input) {
+    if (!input.source)
+        return {QSizeF(input.mediaBox.size()), nullptr, {}};
+    const PdfPage::Source& source = *input.source;
+    const auto& pdf = source.pdf;
+    // The verdict taken is of the file as it is now: renders then hold it to that.
+    std::optional<std::string> identity;
+    std::optional<PdfPageCheck::Verdict> verdict;
+    if (pdf.path.empty()) {
+        verdict =
+            PdfPageCheck::checkData(pdf.bytes.constData(), static_cast<size_t>(pdf.bytes.size()));
+    } else if ((identity = PdfPageCheck::fileIdentity(pdf.path))) {
+        verdict = PdfPageCheck::keptVerdict(pdf.path, *identity);
+        if (!verdict) {
+            verdict = PdfPageCheck::check(pdf.path);
+            identity = PdfPageCheck::fileIdentity(pdf.path);
+        }
+    } else {
+        verdict = PdfPageCheck::keptVerdict(pdf.path);  // a file that cannot be read
+    }
+    if (!verdict) {
+        return {{},
+                plat::Error::withDescription(kPdfPageErrorDomain, 2,
+                                             "Cannot read " + pdf.path.string()),
+                std::move(identity)};
+    }
+    if (auto check = PdfPage::checkOfVerdict(*verdict)) {
+        check->identity = std::move(identity);
+        return std::move(*check);
+    }
+    // The checker could not be run: QtPdf itself tells the size.
+    source.openedInEngine.store(true, std::memory_order_release);
+    const PdfEngine::PageInfo info = PdfEngine::inspect(source.pageId, pdf);
+    return {info.size, info.error, std::move(identity)};
+}
+
+QImage PdfPageRenderer::image(PdfPage& page, const QSize& size) {
+    if (size.isEmpty())
+        return {};
+    const Input input = inputOf(page);
+    if (!input.checked && input.image.isNull())
+        return drawnPlaceholder(input.placeholder, size);  // it waits for its check
+    Rendered rendered = render(input, size, QRect());
+    if (rendered.fileChanged)
+        page.refuseChangedFile();
+    return std::move(rendered.image);
+}
+
+bool PdfPageRenderer::checkNow(PdfPage& page) {
+    if (!page.isChecked())
+        page.applyCheck(check(inputOf(page)));
+    return !page.error();
+}
+
+}  // namespace ui

@@ -1,0 +1,59 @@
+#pragma once
+// ui::PdfPageRenderer: draws and checks pages from what they hold. A page is plain data owned by
+// the thread of its document; what a render or a check needs is taken from it there (`Input`, a
+// value), the work runs on any thread from that alone (the render cache's worker renders, its
+// checking queue checks), and the outcome goes back to the page on its own thread
+// (PdfPage::applyCheck, PdfPage::refuseChangedFile).
+//
+// Every PDF is opened and drawn once in a child process (PdfPageCheck) before QtPdf opens it
+// here: render() never opens a page that was not checked, and never a file that changed since its
+// check (it gives the placeholder and says so).
+#include <QImage>
+#include <QRect>
+#include <QRectF>
+#include <QSize>
+#include <memory>
+#include <string>
+
+#include "platform_ui/pdf/PdfPage.h"
+
+namespace ui {
+
+class PdfPageRenderer {
+  public:
+    struct Input {
+        uint64_t pageId = 0;
+        std::shared_ptr<const PdfPage::Source> source;  // null for an image page
+        QImage image;                                   // an image page's image
+        std::string identity;                           // the file's size and time at its check
+        bool checked = false;
+        bool usable = true;
+        QRectF mediaBox, cropBox;
+        QImage placeholder;
+    };
+    struct Rendered {
+        QImage image;
+        // The page's file is not as its check found it: the image is the placeholder, and the
+        // page is to be refused (PdfPage::refuseChangedFile).
+        bool fileChanged = false;
+    };
+
+    // On the page's thread.
+    static Input inputOf(const PdfPage& page);
+    // The part `clip` (pixels, y-down; null: all) of the crop box drawn at `fullSize`: a null
+    // image for a page waiting for its check, the placeholder for one that cannot be drawn.
+    static Rendered render(const Input& input, const QSize& fullSize, const QRect& clip);
+    // Checks the page's PDF: the kept verdict, else the checker's (waits for the child: never on
+    // the GUI thread), and QtPdf's size when the checker could not be run.
+    static PdfPage::Check check(const Input& input);
+
+    // On the page's thread: the page drawn now at `size` (a page waiting for its check: its
+    // placeholder; a file changed since its check refuses the page).
+    static QImage image(PdfPage& page, const QSize& size);
+    // On the page's thread: checks the page now unless it is checked, waiting for the child (for
+    // tools and tests: the program's GUI thread never waits for a check); whether it can be
+    // used.
+    static bool checkNow(PdfPage& page);
+};
+
+}  // namespace ui
