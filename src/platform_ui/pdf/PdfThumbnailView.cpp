@@ -41,8 +41,10 @@ void PdfThumbnailView::setPdfView(PdfView* view) {
 
 bool PdfThumbnailView::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Paint && view_ && watched == view_->viewport() && document_ &&
-        view_->currentPage() != highlighted_.lock())
+        view_->currentPage() != highlighted_.lock()) {
+        showCurrentPage();
         viewport()->update();
+    }
     return QAbstractScrollArea::eventFilter(watched, event);
 }
 
@@ -169,6 +171,25 @@ bool PdfThumbnailView::viewportEvent(QEvent* event) {
 void PdfThumbnailView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     reload();
+}
+
+void PdfThumbnailView::showEvent(QShowEvent* event) {
+    QAbstractScrollArea::showEvent(event);
+    showCurrentPage();
+}
+
+void PdfThumbnailView::showCurrentPage() {
+    const Ref<PdfPage> current = view_ && document_ ? view_->currentPage() : nullptr;
+    const int index = current ? document_->indexForPage(current) : -1;
+    if (index < 0)
+        return;
+    const QRect item = itemRect(index);
+    QScrollBar* bar = verticalScrollBar();
+    if (item.top() < 0)
+        bar->setValue(bar->value() + item.top());
+    else if (item.bottom() >= viewport()->height())
+        bar->setValue(bar->value() +
+                      std::min(item.top(), item.bottom() + 1 - viewport()->height()));
 }
 
 void PdfThumbnailView::scrollContentsBy(int, int) {

@@ -1,7 +1,8 @@
 #pragma once
 // ui::PdfThumbnailView: a fixed-width vertical strip of page images with their labels, linked to
 // a PdfView: a click goes to the page, the strip follows the view's document, and the view's
-// current page is highlighted (followed whenever the view paints).
+// current page is highlighted and scrolled into the strip (followed whenever the view paints, and
+// when the strip is shown).
 #include <QAbstractScrollArea>
 #include <QPointer>
 
@@ -28,6 +29,7 @@ class PdfThumbnailView : public QAbstractScrollArea {
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent* event) override;
 
@@ -35,6 +37,8 @@ class PdfThumbnailView : public QAbstractScrollArea {
     QSize imageSize(int index) const;
     int itemHeight() const;
     void requestRenders();
+    // Scrolls the strip so that the view's current page is in it whole.
+    void showCurrentPage();
     void paint();
 
     QPointer<PdfView> view_;

@@ -327,8 +327,9 @@ class WatchedStrip : public ui::PdfThumbnailView {
     }
 };
 
-// The strip's highlight follows the page the view shows, however the view got there. (Nothing
-// renders meanwhile, so no finished thumbnail repaints the strip by chance.)
+// The strip's highlight follows the page the view shows, however the view got there, and the
+// strip scrolls to it, also when it is shown again. (Nothing renders meanwhile, so no finished
+// thumbnail repaints the strip by chance.)
 TEST_F(PdfViewTest, TheThumbnailStripHighlightFollowsTheViewsCurrentPage) {
     ui::PdfRenderCache cache;
     cache.setSuspended(true);
@@ -343,11 +344,27 @@ TEST_F(PdfViewTest, TheThumbnailStripHighlightFollowsTheViewsCurrentPage) {
     ASSERT_TRUE(spinUntil([&] { return strip.paintedCurrent == document->pageAtIndex(0); }));
     view.goToNextPage();
     EXPECT_TRUE(spinUntil([&] { return strip.paintedCurrent == document->pageAtIndex(1); }));
+    const auto shownWhole = [&](int index) {
+        return strip.viewport()->rect().contains(strip.itemRect(index));
+    };
+    ASSERT_FALSE(shownWhole(4));
     view.goToPage(document->pageAtIndex(4));
     EXPECT_TRUE(spinUntil([&] { return strip.paintedCurrent == document->pageAtIndex(4); }));
+    EXPECT_TRUE(shownWhole(4));
     view.setDisplayMode(PdfView::SinglePageContinuous);
     view.verticalScrollBar()->setValue(0);
     EXPECT_TRUE(spinUntil([&] { return strip.paintedCurrent == document->pageAtIndex(0); }));
+    EXPECT_TRUE(shownWhole(0));
+    // Scrolled by hand, the strip stays where it was put while the page stays.
+    strip.verticalScrollBar()->setValue(strip.verticalScrollBar()->maximum());
+    view.viewport()->repaint();
+    EXPECT_FALSE(shownWhole(0));
+    strip.hide();
+    view.goToPage(document->pageAtIndex(5));
+    ASSERT_TRUE(spinUntil([&] { return view.currentPage() == document->pageAtIndex(5); }));
+    strip.verticalScrollBar()->setValue(0);
+    strip.show();
+    EXPECT_TRUE(shownWhole(5));
     strip.setPdfView(nullptr);
     view.setRenderCache(nullptr);
 }
