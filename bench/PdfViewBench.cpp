@@ -10,17 +10,16 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QPainter>
 #include <QPdfDocument>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <thread>
 
 #include "ProcessStatus.h"
 #include "RatioReporter.h"
+#include "ShownPageFloor.h"
 #include "platform_ui/pdf/PdfPageCheck.h"
 #include "platform_ui/pdf/PdfView.h"
 #include "support/PdfFixtures.h"
@@ -125,47 +124,21 @@ void BM_QPdfDocument_LoadAndRender(benchmark::State& state) {
 }
 BENCHMARK(BM_QPdfDocument_LoadAndRender)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The least a view that shows the page adds to QtPdf: the view painted once while the page renders
-// (the background, and white paper where the page goes) and the page's rectangle once the render
-// is there (paper, then the page laid on it), each a pass over the pixels it covers. Timed as the
-// view can at best: the first paint beside the render, the second after both.
+// QtPdf's render with the two paints a view needs to show the page (ShownPageFloor.h).
 void BM_QPdfDocument_LoadRenderAndShow(benchmark::State& state) {
     ui::PdfView sizing;
     sizing.resize(kViewSize);
     const QSize size = firstPageSize(sizing);
     QImage window(kViewSize, QImage::Format_RGB32);
-    const QRect paper(QPoint(static_cast<int>(ui::PdfLayout::kPageBreak),
-                             static_cast<int>(ui::PdfLayout::kPageBreak)),
-                      size);
-    const auto seconds = [](auto from, auto to) {
-        return std::chrono::duration<double>(to - from).count();
-    };
+    const int margin = static_cast<int>(ui::PdfLayout::kPageBreak);
     for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        QPdfDocument document;
-        document.load(QString::fromStdString(files().front()));
-        QImage image = document.render(0, size);
-        image.convertTo(QImage::Format_ARGB32_Premultiplied);
-        const auto rendered = std::chrono::steady_clock::now();
-        {
-            QPainter painter(&window);
-            painter.fillRect(window.rect(), Qt::lightGray);
-            painter.fillRect(paper, Qt::white);
-        }
-        const auto firstPaint = std::chrono::steady_clock::now();
-        {
-            QPainter painter(&window);
-            painter.fillRect(paper, Qt::white);
-            painter.drawImage(paper.topLeft(), image);
-        }
-        const auto secondPaint = std::chrono::steady_clock::now();
-        if (image.size() != size ||
-            window.pixel(paper.center()) != image.pixel(image.rect().center())) {
+        const auto seconds =
+            bench::shownPageSeconds(files().front(), size, window, QPoint(margin, margin));
+        if (!seconds) {
             state.SkipWithError("the page was not rendered and laid on the view");
             break;
         }
-        state.SetIterationTime(std::max(seconds(start, rendered), seconds(rendered, firstPaint)) +
-                               seconds(firstPaint, secondPaint));
+        state.SetIterationTime(*seconds);
     }
 }
 BENCHMARK(BM_QPdfDocument_LoadRenderAndShow)->Unit(benchmark::kMillisecond)->UseManualTime();

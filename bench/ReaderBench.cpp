@@ -18,10 +18,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QPainter>
 #include <QPdfDocument>
 #include <QTimer>
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -30,6 +28,7 @@
 
 #include "ProcessStatus.h"
 #include "RatioReporter.h"
+#include "ShownPageFloor.h"
 #include "app/AreaRegistrations.h"
 #include "app/issueui/MagazineIssueUIContext.h"
 #include "app/reader/ReaderViewController.h"
@@ -290,47 +289,19 @@ void BM_QPdfDocument_OpenPage100(benchmark::State& state) {
 }
 BENCHMARK(BM_QPdfDocument_OpenPage100)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The least a view that shows the page adds to QtPdf: its window painted once while the page
-// renders (the background, and white paper where the page goes) and the page's rectangle once
-// the render is there (paper, then the page laid on it: QtPdf leaves what a page does not draw
-// transparent), each a pass over the pixels it covers. Timed as the reader can at best: the first
-// paint beside the render, the second after both.
+// QtPdf's render with the two paints a view needs to show the page (ShownPageFloor.h).
 void BM_QPdfDocument_OpenPage100Shown(benchmark::State& state) {
     if (!pagesPainted(state))
         return;
     const auto& page = paintedPages().front();
     QImage window(kWindowSize, QImage::Format_RGB32);
-    const QRect paper(QPoint((window.width() - page.second.width()) / 2,
-                             (window.height() - page.second.height()) / 2),
-                      page.second);
+    const QPoint at((window.width() - page.second.width()) / 2,
+                    (window.height() - page.second.height()) / 2);
     for (auto _ : state) {
-        const auto start = std::chrono::steady_clock::now();
-        QPdfDocument document;
-        document.load(QString::fromStdString(page.first));
-        QImage image = document.render(0, page.second);
-        if (image.isNull() || image.size() != page.second)
-            fail("QtPdf did not render a page");
-        image.convertTo(QImage::Format_ARGB32_Premultiplied);
-        const auto rendered = std::chrono::steady_clock::now();
-        {
-            QPainter painter(&window);
-            painter.fillRect(window.rect(), Qt::lightGray);
-            painter.fillRect(paper, Qt::white);
-        }
-        const auto firstPaint = std::chrono::steady_clock::now();
-        {
-            QPainter painter(&window);
-            painter.fillRect(paper, Qt::white);
-            painter.drawImage(paper.topLeft(), image);
-        }
-        const auto secondPaint = std::chrono::steady_clock::now();
-        if (window.pixel(paper.center()) != image.pixel(image.rect().center()))
-            fail("the page was not laid on the window");
-        const auto seconds = [](auto from, auto to) {
-            return std::chrono::duration<double>(to - from).count();
-        };
-        state.SetIterationTime(std::max(seconds(start, rendered), seconds(rendered, firstPaint)) +
-                               seconds(firstPaint, secondPaint));
+        const auto seconds = bench::shownPageSeconds(page.first, page.second, window, at);
+        if (!seconds)
+            fail("QtPdf did not render a page, or it was not laid on the window");
+        state.SetIterationTime(*seconds);
     }
 }
 BENCHMARK(BM_QPdfDocument_OpenPage100Shown)->Unit(benchmark::kMillisecond)->UseManualTime();
