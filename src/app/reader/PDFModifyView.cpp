@@ -8,6 +8,9 @@
 void PDFModifyViewDelegate::pdfModifyView_visiblePageChagne(PDFModifyView*,
                                                             const std::vector<Ref<ui::PdfPage>>&) {}
 
+void PDFModifyViewDelegate::pdfModifyView_pageFileRefused(PDFModifyView*, const Ref<ui::PdfPage>&) {
+}
+
 PDFModifyView::PDFModifyView(QWidget* parent) : ui::PdfView(parent) {
     setContextMenuPolicy(Qt::NoContextMenu);
     viewport()->setContextMenuPolicy(Qt::NoContextMenu);
@@ -24,6 +27,11 @@ std::vector<Ref<ui::PdfPage>> PDFModifyView::visiblePages() {
             delegate->pdfModifyView_visiblePageChagne(this, pages);
     }
     return pages;
+}
+
+void PDFModifyView::pageFileRefused(const Ref<ui::PdfPage>& page) {
+    if (const auto delegate = delegate_.lock())
+        delegate->pdfModifyView_pageFileRefused(this, page);
 }
 
 void PDFModifyView::mousePressEvent(QMouseEvent* event) {

@@ -17,6 +17,8 @@ class PDFModifyViewDelegate {
     virtual ~PDFModifyViewDelegate() = default;
     virtual void pdfModifyView_visiblePageChagne(PDFModifyView* view,
                                                  const std::vector<Ref<ui::PdfPage>>& pages);
+    // A page was refused as it rendered: its file went or changed since its check.
+    virtual void pdfModifyView_pageFileRefused(PDFModifyView* view, const Ref<ui::PdfPage>& page);
 };
 
 class PDFModifyView : public ui::PdfView {
@@ -36,6 +38,7 @@ class PDFModifyView : public ui::PdfView {
     }
 
   protected:
+    void pageFileRefused(const Ref<ui::PdfPage>& page) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -199,6 +199,7 @@ void ReaderViewController::setUiContext(const Ref<MagazineIssueUIContext>& conte
     uiContext_ = context;
     loadingStarted_.reset();
     emptyPagesFetchedAgain_.clear();
+    refusedPagesFetchedAgain_.clear();
     plat::RunLoop::main().cancelPerforms(this, "startLoadingIssue");
     if (!uiContext_)
         return;
@@ -344,9 +345,27 @@ void ReaderViewController::fetchEmptyPageAgain(const Ref<VnMagazineIssuePageCont
         return;
     if (emptyPagesFetchedAgain_.size() == 1)
         plat::log("Pages of the issue arrived empty; they are downloaded again");
+    fetchPageAgain(pageContext);
+}
+
+void ReaderViewController::fetchPageAgain(const Ref<VnMagazineIssuePageContext>& pageContext) {
     if (const auto cached = pageContext->localCacheAsset())
         cached->clearData();
     pageContext->startLoading();
+}
+
+void ReaderViewController::pdfModifyView_pageFileRefused(PDFModifyView*,
+                                                         const Ref<ui::PdfPage>& page) {
+    // Its file went or changed behind the program's back since the issue kept it: the page's
+    // own comes again when it has been downloaded and checked (the issue then keeps it anew).
+    const int index = mainDocument_ ? mainDocument_->indexForPage(page) : -1;
+    const auto issue = index >= 0 ? issueContext() : nullptr;
+    const auto pageContext = issue ? issue->pageContextWithSourcePageIndex(index) : nullptr;
+    if (!pageContext || !refusedPagesFetchedAgain_.insert(index).second)
+        return;
+    plat::log(plat::format(
+        "The file of page %d changed or went since it was checked; it is downloaded again", index));
+    fetchPageAgain(pageContext);
 }
 
 void ReaderViewController::replaceSlot(int index, const Ref<ui::PdfPage>& page) {

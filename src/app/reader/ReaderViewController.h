@@ -108,6 +108,9 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     // ---- Page widgets ----
     void pdfModifyView_visiblePageChagne(PDFModifyView* view,
                                          const std::vector<Ref<ui::PdfPage>>& pages) override;
+    // A page file that went or changed since the issue kept it is downloaded again, once for the
+    // issue shown (its page keeps the placeholder meanwhile).
+    void pdfModifyView_pageFileRefused(PDFModifyView* view, const Ref<ui::PdfPage>& page) override;
     void addWidgetData(const Ref<VisibleWidget>& widget, const Ref<ui::PdfPage>& page, int index);
     void addWigdetBox(const Ref<VisibleWidget>& widget, const Ref<ui::PdfPage>& page, int index);
     void addWidgetVisibleView(const Ref<WidgetView>& view, int index);
@@ -149,6 +152,8 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     Ref<VnMagazineIssuePageContext> arrivedPage(int sourcePageIndex) const;
     // An arrived page file that holds nothing is cleared and its page loaded again.
     void fetchEmptyPageAgain(const Ref<VnMagazineIssuePageContext>& pageContext);
+    // Clears the page's cached file and loads it again.
+    static void fetchPageAgain(const Ref<VnMagazineIssuePageContext>& pageContext);
     Ref<ui::PdfPage> placeholderPage() const;
     // The issue takes stock of its files and loads the rest, once per opening.
     void startLoadingIssue(const Ref<MagazineIssueUIContext>& context);
@@ -175,7 +180,8 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     void placeOverVisiblePage(QWidget* placed, int index);
 
     bool isDisplayReader_ = false;
-    std::set<int> emptyPagesFetchedAgain_;  // source indexes, for the issue shown
+    std::set<int> emptyPagesFetchedAgain_;    // source indexes, for the issue shown
+    std::set<int> refusedPagesFetchedAgain_;  // source indexes, for the issue shown
     bool hiddenThumbmailPDF_ = true;
     bool progressHidden_ = true;
     double progressValue_ = 0;

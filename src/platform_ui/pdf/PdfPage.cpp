@@ -193,6 +193,7 @@ void PdfPage::refuseChangedFile() {
     if (error_)
         return;
     checked_ = true;
+    refusedChangedFile_ = true;
     error_ = pageError(103, "The page file changed after it was checked: " + filePath().string());
     VND_TRACE("Error", "Cannot use PDF page %llu: %s", static_cast<unsigned long long>(pageId_),
               error_->localizedDescription().c_str());

@@ -83,6 +83,8 @@ class PdfPage : public plat::Object {
     void applyCheck(Check check);
     // The page's file is not the one checked: the page cannot be used from now on.
     void refuseChangedFile();
+    // Whether the page was refused so: its file went or changed since its check.
+    bool isRefusedChangedFile() const { return refusedChangedFile_; }
     // Whether the page is made from that file and the file is as it was at its check.
     bool isUnchangedFile(const std::filesystem::path& path) const;
     // Why the page cannot be used; null while it can (or waits for its check).
@@ -132,6 +134,7 @@ class PdfPage : public plat::Object {
     QImage placeholder_;
     std::string label_;
     bool checked_ = false;
+    bool refusedChangedFile_ = false;
     Ref<plat::Error> error_;
     QRectF mediaBox_;
     std::optional<QRectF> cropBox_;

@@ -586,6 +586,8 @@ void PdfView::requestRenders() {
     });
 }
 
+void PdfView::pageFileRefused(const Ref<PdfPage>&) {}
+
 void PdfView::pageRendered(uint64_t pageId) {
     // A page rendered after its check: a size other than the estimate moves the pages after it.
     QRect shown;  // where the page is on screen
@@ -593,6 +595,8 @@ void PdfView::pageRendered(uint64_t pageId) {
         const Ref<PdfPage> page = document_->pageAtIndex(i);
         if (page->pageId() != pageId)
             continue;
+        if (page->isRefusedChangedFile())
+            pageFileRefused(page);
         if (page->isChecked() && cropBoxOf(page).size() != sizeOfPage(i)) {
             setNeedsLayout();
             return;

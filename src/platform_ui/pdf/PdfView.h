@@ -119,6 +119,10 @@ class PdfView : public QAbstractScrollArea {
     void whenPageShown(std::function<void()> shown);
 
   protected:
+    // A page of the document was refused as it rendered: its file went or changed since its
+    // check (it shows its placeholder). Nothing here; a view that knows where its pages come
+    // from may have them fetched again.
+    virtual void pageFileRefused(const Ref<PdfPage>& page);
     bool viewportEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;

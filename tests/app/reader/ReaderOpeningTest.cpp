@@ -1,7 +1,9 @@
 // Opening a downloaded issue: every page file is checked once, when it arrives; the reader then
 // opens on the kept sizes, without a child and with at most two layouts, however many pages the
 // issue announces again; damaged pages keep their placeholders and reasons; the last viewed page
-// shows as soon as its own file is there, and before the issue takes stock of what it has.
+// shows as soon as its own file is there, and before the issue takes stock of what it has; a page
+// file gone since it was kept is fetched again when its page is drawn.
+#include <filesystem>
 #include <fstream>
 
 #include "ReaderTestSupport.h"
@@ -281,4 +283,51 @@ TEST_F(ReaderOpeningTest, AnIssueOpensFromItsPageRecordWithoutAStatOrACheckAndDi
     EXPECT_TRUE(spinUntil([&] {
         return IssuePageRecord::read(recordPath, "RO06-0008").size() == static_cast<size_t>(kPages);
     }));
+}
+
+// A page file gone since the issue kept it (the issue still counts it as downloaded) is fetched
+// again when its page is drawn and refused: the page shown comes back as itself, first.
+TEST_F(ReaderOpeningTest, AKeptPageWhoseFileWentIsFetchedAgainWhenItIsShown) {
+    constexpr int kPages = 12, kShown = 9;
+    addItem("RO07-0012", kPages);
+    std::vector<std::filesystem::path> files;
+    {
+        auto downloading = contextOf("RO07-0012");
+        ASSERT_TRUE(downloading);
+        downloading->context()->startLoadingAllPages();
+        ASSERT_TRUE(spinUntil([&] { return downloading->context()->info()->finished_; }, 60000));
+        ASSERT_TRUE(spinUntil([&] { return allChecked(downloading->context(), kPages); }, 60000));
+        ASSERT_TRUE(spinUntil([&] { return downloading->pagesBeingChecked() == 0; }, 60000));
+        ASSERT_TRUE(spinUntil([&] {
+            return IssuePageRecord::read(downloading->pageRecordPath(), "RO07-0012").size() ==
+                   static_cast<size_t>(kPages);
+        }));
+        for (int i = 0; i <= kShown; ++i)
+            files.push_back(downloading->context()->contentAssetWithSourcePageIndex(i)->filePath());
+    }
+    for (const auto& file : files)
+        ASSERT_TRUE(std::filesystem::remove(file));
+    const size_t heard = demo.service.requests().size();
+
+    auto context = contextOf("RO07-0012");
+    ASSERT_TRUE(context);
+    context->persistUserLastViewedPageIndex(kShown);
+    auto reader = shownReader();
+    reader->setUiContext(context);
+    reader->goToPage(context->userLastViewedPageIndex());
+    ASSERT_TRUE(waitUntilLoaded(reader));
+    ASSERT_TRUE(spinUntil([&] {
+        const auto page = reader->mainDocument()->pageAtIndex(kShown);
+        return page->isChecked() && !page->error() && reader->pdfView()->hasPainted(page);
+    })) << "the page shown comes again and shows as itself";
+
+    std::vector<std::string> pageGets;
+    const auto requests = demo.service.requests();
+    for (size_t i = heard; i < requests.size(); ++i) {
+        if (requests[i].method == "GET" && requests[i].path.find("/PAGE_") != std::string::npos)
+            pageGets.push_back(requests[i].path);
+    }
+    ASSERT_FALSE(pageGets.empty());
+    EXPECT_EQ(pageGets.front(), "/content/RO07-0012/PAGE_" + std::to_string(kShown) + ".pdf");
+    EXPECT_LE(pageGets.size(), 3u) << "only pages drawn are fetched again";
 }
