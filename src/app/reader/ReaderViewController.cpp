@@ -290,8 +290,15 @@ Ref<ui::PdfPage> ReaderViewController::keptPage(int sourcePageIndex) {
     const auto* kept = uiContext_ ? uiContext_->keptPage(sourcePageIndex) : nullptr;
     if (!kept || kept->file.empty())
         return nullptr;
-    auto page = ui::PdfPage::fromCheckedFile(uiContext_->pageFolder() / kept->file, kept->verdict,
-                                             kept->identity);
+    // Its path as text, put together without making a filesystem path a page.
+    const std::string& folder = uiContext_->pageFolder().native();
+    std::string file;
+    file.reserve(folder.size() + 1 + kept->file.size());
+    file.append(folder);
+    if (!folder.empty() && folder.back() != '/')
+        file.push_back('/');
+    file.append(kept->file);
+    auto page = ui::PdfPage::fromCheckedFile(std::move(file), kept->verdict, kept->identity);
     page->setPlaceholderImage(placeholder_);
     page->setLabel(kept->label);
     return insetPage(page, kept->insets.top, kept->insets.left, kept->insets.bottom,
@@ -315,7 +322,8 @@ Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
     Ref<plat::Error> error;
     Ref<ui::PdfPage> page;
     if (kept)
-        page = ui::PdfPage::fromCheckedFile(asset->filePath(), kept->verdict, kept->identity);
+        page =
+            ui::PdfPage::fromCheckedFile(asset->filePath().string(), kept->verdict, kept->identity);
     else if (asset)
         page = ui::PdfPage::fromFile(asset->filePath(), &error);
     if (!page) {

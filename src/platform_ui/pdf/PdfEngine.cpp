@@ -94,7 +94,7 @@ OpenDocument& documentFor(uint64_t pageId, const PdfEngine::Source& source) {
         d.device = std::make_unique<QBuffer>(d.bytes.get());
         d.device->open(QIODevice::ReadOnly);
     } else {
-        d.device = std::make_unique<QFile>(QString::fromStdString(source.path.string()));
+        d.device = std::make_unique<QFile>(QString::fromStdString(source.path));
         d.unreadable = !d.device->open(QIODevice::ReadOnly) ||
                        static_cast<uint64_t>(d.device->size()) > kMaxFileBytes;
     }

@@ -8,7 +8,7 @@
 #include <QRect>
 #include <QSizeF>
 #include <cstdint>
-#include <filesystem>
+#include <string>
 
 #include "platform/core/Error.h"
 
@@ -17,10 +17,12 @@ namespace ui {
 class PdfEngine {
   public:
     static constexpr int kMaxOpenDocuments = 8;
-    // Where a page's PDF comes from: the bytes, or (when they are empty) the file.
+    // Where a page's PDF comes from: the bytes, or (when they are empty) the file at `path` (a
+    // plain text: an issue holds hundreds of them, and a filesystem path splits itself into its
+    // parts when it is made).
     struct Source {
         QByteArray bytes;
-        std::filesystem::path path;
+        std::string path;
     };
     struct PageInfo {
         QSizeF size;  // points

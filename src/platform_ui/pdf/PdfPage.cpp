@@ -55,7 +55,7 @@ PdfPage::Source::~Source() {
         PdfEngine::forget(pageId);
 }
 
-Ref<PdfPage> PdfPage::pdfPage(QByteArray bytes, std::filesystem::path path) {
+Ref<PdfPage> PdfPage::pdfPage(QByteArray bytes, std::string path) {
     auto page = std::make_shared<PdfPage>();
     page->pageId_ = nextPageId();
     auto source = std::make_shared<Source>();
@@ -99,7 +99,7 @@ Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Erro
         return fail(pageError(2, "Cannot read " + path.string()));
     // A file checked before is known without opening it: its size, or why it cannot be used.
     if (const auto verdict = PdfPageCheck::keptVerdict(path, *identity)) {
-        auto page = pdfPage({}, path);
+        auto page = pdfPage({}, path.string());
         if (auto check = checkOfVerdict(*verdict)) {
             check->identity = std::move(*identity);
             page->applyCheck(std::move(*check));
@@ -120,11 +120,11 @@ Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Erro
         return fail(pageError(2, "Cannot read " + path.string()));
     if (auto failed = checkHeadAndTail(toByteArray(*head), toByteArray(*tail)))
         return fail(failed);
-    return pdfPage({}, path);
+    return pdfPage({}, path.string());
 }
 
-Ref<PdfPage> PdfPage::fromCheckedFile(std::filesystem::path path,
-                                      const PdfPageCheck::Verdict& verdict, std::string identity) {
+Ref<PdfPage> PdfPage::fromCheckedFile(std::string path, const PdfPageCheck::Verdict& verdict,
+                                      std::string identity) {
     auto page = pdfPage({}, std::move(path));
     if (auto check = checkOfVerdict(verdict)) {
         check->identity = std::move(identity);
@@ -134,13 +134,16 @@ Ref<PdfPage> PdfPage::fromCheckedFile(std::filesystem::path path,
 }
 
 bool PdfPage::isUnchangedFile(const std::filesystem::path& path) const {
-    return checked_ && !filePath().empty() && filePath() == path &&
-           PdfPageCheck::fileIdentity(path) == identity_;
+    if (!checked_ || !source_ || source_->pdf.path.empty())
+        return false;
+    // The same text, or (rarely) the same file written otherwise.
+    const bool same =
+        source_->pdf.path == path.native() || std::filesystem::path(source_->pdf.path) == path;
+    return same && PdfPageCheck::fileIdentity(path) == identity_;
 }
 
-const std::filesystem::path& PdfPage::filePath() const {
-    static const std::filesystem::path none;
-    return source_ ? source_->pdf.path : none;
+std::filesystem::path PdfPage::filePath() const {
+    return source_ ? std::filesystem::path(source_->pdf.path) : std::filesystem::path();
 }
 
 QByteArray PdfPage::dataRepresentation() const {
@@ -194,7 +197,8 @@ void PdfPage::refuseChangedFile() {
         return;
     checked_ = true;
     refusedChangedFile_ = true;
-    error_ = pageError(103, "The page file changed after it was checked: " + filePath().string());
+    error_ = pageError(103, "The page file changed after it was checked: " +
+                                (source_ ? source_->pdf.path : std::string()));
     VND_TRACE("Error", "Cannot use PDF page %llu: %s", static_cast<unsigned long long>(pageId_),
               error_->localizedDescription().c_str());
 }

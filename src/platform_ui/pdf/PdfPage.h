@@ -68,8 +68,8 @@ class PdfPage : public plat::Object {
     // time then, as PdfPageCheck::fileIdentity): nothing is read or stat-ed now; renders hold the
     // file to that identity. A check that could not tell the size (no checker) leaves the page
     // waiting for QtPdf to tell it.
-    static Ref<PdfPage> fromCheckedFile(std::filesystem::path path,
-                                        const PdfPageCheck::Verdict& verdict, std::string identity);
+    static Ref<PdfPage> fromCheckedFile(std::string path, const PdfPageCheck::Verdict& verdict,
+                                        std::string identity);
     static Ref<PdfPage> fromImage(const QImage& image);
     // What a verdict of the checker says of a page; nothing when it does not tell the size.
     static std::optional<Check> checkOfVerdict(const PdfPageCheck::Verdict& verdict);
@@ -110,7 +110,7 @@ class PdfPage : public plat::Object {
     // file that can no longer be read).
     QByteArray dataRepresentation() const;
     // The file of a page made from one; empty otherwise.
-    const std::filesystem::path& filePath() const;
+    std::filesystem::path filePath() const;
     // Where the page's PDF is; null for an image page.
     const std::shared_ptr<const Source>& source() const { return source_; }
     // The file's size and time at the page's check (a checked file page).
@@ -123,7 +123,7 @@ class PdfPage : public plat::Object {
     uint64_t pageId() const { return pageId_; }
 
   private:
-    static Ref<PdfPage> pdfPage(QByteArray bytes, std::filesystem::path path);
+    static Ref<PdfPage> pdfPage(QByteArray bytes, std::string path);
     void applyInsets();
     void setCropBox(const QRectF& bounds);
 

@@ -92,8 +92,7 @@ PdfPage::Check PdfPageRenderer::check(const Input& input) {
     }
     if (!verdict) {
         return {{},
-                plat::Error::withDescription(kPdfPageErrorDomain, 2,
-                                             "Cannot read " + pdf.path.string()),
+                plat::Error::withDescription(kPdfPageErrorDomain, 2, "Cannot read " + pdf.path),
                 std::move(identity)};
     }
     if (auto check = PdfPage::checkOfVerdict(*verdict)) {
