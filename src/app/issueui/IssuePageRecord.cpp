@@ -14,9 +14,12 @@ constexpr std::string_view kMagic = "varnel-issue-pages 2";
 
 // The next space-separated word of the line (the rest of the line is left in `line`).
 std::string_view word(std::string_view& line) {
-    const size_t end = line.find(' ');
+    // Words are short: a plain loop beats a call to search for the space.
+    size_t end = 0;
+    while (end < line.size() && line[end] != ' ')
+        ++end;
     const std::string_view w = line.substr(0, end);
-    line = end == std::string_view::npos ? std::string_view() : line.substr(end + 1);
+    line = end == line.size() ? std::string_view() : line.substr(end + 1);
     return w;
 }
 
@@ -30,6 +33,16 @@ bool number(std::string_view text, T& out) {
 
 // Any finite number, as %.17g writes it (read in any locale).
 bool finite(std::string_view text, double& out) {
+    // Most are whole numbers, read exactly without the general parser (below 2^53 a double
+    // holds each one).
+    if (!text.empty() && text.size() <= 15 &&
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        uint64_t whole = 0;
+        for (const char c : text)
+            whole = whole * 10 + static_cast<uint64_t>(c - '0');
+        out = static_cast<double>(whole);
+        return true;
+    }
     return text.size() <= 32 && number(text, out) && std::isfinite(out);
 }
 
@@ -64,6 +77,11 @@ bool unescapedWord(std::string_view word, std::string& out) {
         return true;
     if (word.empty())
         return false;
+    if (word.find('%') == std::string_view::npos) {
+        out.assign(word);
+        return true;
+    }
+    out.reserve(word.size());
     for (size_t i = 0; i < word.size(); ++i) {
         if (word[i] != '%') {
             out += word[i];
@@ -116,6 +134,22 @@ bool pageLine(std::string_view line, int& index, IssuePageRecord::Page& page) {
     return kind == "damaged";
 }
 
+// No page's line is shorter than "0 1 1.1 % % 0 0 0 0 damaged\n".
+constexpr size_t kShortestPageLine = 28;
+
+// The count of pages the closing line "end <count>" states, no more than the text can hold; 0
+// when there is no such line.
+size_t statedCount(std::string_view text) {
+    if (text.size() < 2 || text.back() != '\n')
+        return 0;
+    const size_t start = text.rfind('\n', text.size() - 2) + 1;  // 0 when it is the only line
+    const std::string_view last = text.substr(start, text.size() - 1 - start);
+    size_t count = 0;
+    if (!last.starts_with("end ") || !number(last.substr(4), count))
+        return 0;
+    return std::min(count, text.size() / kShortestPageLine);
+}
+
 }  // namespace
 
 IssuePageRecord IssuePageRecord::read(const std::filesystem::path& path,
@@ -146,6 +180,7 @@ std::optional<IssuePageRecord> IssuePageRecord::parse(std::string_view text,
     if (!nextLine(line) || line != kMagic || !nextLine(line) ||
         line != "issue " + plat::Paths::escapeComponent(issueCode))
         return std::nullopt;
+    record.pages_.reserve(statedCount(rest));
     while (nextLine(line)) {
         if (line.starts_with("end ")) {
             size_t count = 0;
@@ -153,13 +188,11 @@ std::optional<IssuePageRecord> IssuePageRecord::parse(std::string_view text,
                 return std::nullopt;
             return record;
         }
-        int index = 0;
-        Page page;
         // Written in the order of their indices: each goes at the end.
-        if (!pageLine(line, index, page) ||
-            (!record.pages_.empty() && record.pages_.rbegin()->first >= index))
+        auto& entry = record.pages_.emplace_back();
+        if (!pageLine(line, entry.index, entry.page) ||
+            (record.pages_.size() > 1 && record.pages_.end()[-2].index >= entry.index))
             return std::nullopt;
-        record.pages_.emplace_hint(record.pages_.end(), index, std::move(page));
     }
     return std::nullopt;  // no closing line
 }
@@ -197,13 +230,26 @@ Ref<plat::Error> IssuePageRecord::write(const std::filesystem::path& path) const
         path, {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()}, 0644);
 }
 
+std::vector<IssuePageRecord::Entry>::const_iterator IssuePageRecord::find(int index) const {
+    if (index >= 0 && static_cast<size_t>(index) < pages_.size() &&
+        pages_[static_cast<size_t>(index)].index == index)
+        return pages_.begin() + index;
+    return std::lower_bound(pages_.begin(), pages_.end(), index,
+                            [](const Entry& entry, int i) { return entry.index < i; });
+}
+
 const IssuePageRecord::Page* IssuePageRecord::page(int index) const {
-    const auto it = pages_.find(index);
-    return it == pages_.end() ? nullptr : &it->second;
+    const auto at = find(index);
+    return at != pages_.end() && at->index == index ? &at->page : nullptr;
 }
 
 bool IssuePageRecord::set(int index, Page page) {
-    auto& kept = pages_[index];
+    const auto at = find(index);
+    if (at == pages_.end() || at->index != index) {
+        pages_.insert(at, Entry{index, std::move(page)});
+        return true;
+    }
+    auto& kept = pages_[static_cast<size_t>(at - pages_.begin())].page;
     if (kept == page)
         return false;
     kept = std::move(page);

@@ -11,10 +11,10 @@
 // unreadable, cut short, of another version or of another issue is ignored as a whole: its
 // pages are checked again as they are found. It is written whole, atomically.
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/core/Error.h"
 #include "platform_ui/pdf/PdfPageCheck.h"
@@ -48,12 +48,22 @@ class IssuePageRecord {
     std::string text() const;
     Ref<plat::Error> write(const std::filesystem::path& path) const;
 
+    // The page's entry, valid until the next set; nothing when there is none.
     const Page* page(int index) const;
     // False when the entry was already so.
     bool set(int index, Page page);
     size_t size() const { return pages_.size(); }
 
   private:
+    struct Entry {
+        int index = 0;
+        Page page;
+    };
+    // The entry of the page with that index or, when it has none, where it would go.
+    std::vector<Entry>::const_iterator find(int index) const;
+
     std::string issueCode_;
-    std::map<int, Page> pages_;
+    // In the order of their indices. An issue's pages are kept from index 0 on without gaps, so
+    // a page's entry is mostly found at its index; indices far apart cost nothing more.
+    std::vector<Entry> pages_;
 };

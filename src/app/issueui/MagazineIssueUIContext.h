@@ -124,8 +124,8 @@ class MagazineIssueUIContext : public plat::Object {
     bool readyForDisplay() const;
     // Pages that arrived and wait for their file's check before they are handed on.
     int pagesBeingChecked() const { return pagesBeingChecked_; }
-    // The page's check as the issue's page record keeps it (read once, when first asked):
-    // nothing when the record has no trusted entry for it.
+    // The page's check as the issue's page record keeps it (read once, when first asked), valid
+    // until the next page is kept: nothing when the record has no trusted entry for it.
     const IssuePageRecord::Page* keptPage(int32_t sourcePageIndex);
     // The issue's folder, where its page files and its page record lie.
     const std::filesystem::path& pageFolder();

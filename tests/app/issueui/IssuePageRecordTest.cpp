@@ -28,6 +28,7 @@ TEST(IssuePageRecordTest, AWholeRecordOfTheIssueReadsBackAndNothingLessIsTrusted
     const auto back = IssuePageRecord::parse(text, "MZ-01/../x");
     ASSERT_TRUE(back);
     ASSERT_EQ(back->size(), 2u);
+    EXPECT_EQ(back->text(), text);
     EXPECT_EQ(back->page(0)->identity, "1234 1700000000.5");
     EXPECT_TRUE(back->page(0)->verdict.usable);
     EXPECT_EQ(back->page(0)->verdict.width, 595.5);
@@ -55,8 +56,35 @@ TEST(IssuePageRecordTest, AWholeRecordOfTheIssueReadsBackAndNothingLessIsTrusted
           text.substr(0, text.find("usable")) + "usable -5 nan\nend 2\n",
           // A file named outside the issue's folder, or a bad escape.
           replaced(text, "PAGE_PDF_0", ".."), replaced(text, "PAGE_PDF_0", "a/b"),
-          replaced(text, "PAGE_PDF_0", "%2F"), replaced(text, "12.5", "inf")})
+          replaced(text, "PAGE_PDF_0", "%2F"), replaced(text, "12.5", "inf"),
+          // Pages out of order, or one twice.
+          replaced(text, "\n7 ", "\n0 ")})
         EXPECT_FALSE(IssuePageRecord::parse(bad, "MZ-01/../x")) << bad;
+}
+
+TEST(IssuePageRecordTest, PagesKeptInAnyOrderAndFarApartCostNoMoreThanTheirEntries) {
+    // Kept as their checks end, in any order; an index near the largest costs its entry alone.
+    IssuePageRecord record("MZ-01");
+    const IssuePageRecord::Page page{{true, "", 1, 2}, "5 6.7"};
+    for (const int index : {5, 0, 2000000000, 3})
+        EXPECT_TRUE(record.set(index, page));
+    EXPECT_FALSE(record.set(3, page));
+    auto changed = page;
+    changed.label = "P4";
+    EXPECT_TRUE(record.set(3, changed));
+    EXPECT_EQ(record.size(), 4u);
+    const auto back = IssuePageRecord::parse(record.text(), "MZ-01");
+    ASSERT_TRUE(back);
+    for (const int index : {0, 5, 2000000000})
+        EXPECT_EQ(back->page(index) ? back->page(index)->identity : "none", "5 6.7") << index;
+    ASSERT_TRUE(back->page(3));
+    EXPECT_EQ(back->page(3)->label, "P4");
+    for (const int index : {-1, 1, 4, 6, 1999999999, 2147483647})
+        EXPECT_FALSE(back->page(index)) << index;
+    // A closing line stating more pages than the text could hold is refused without making room
+    // for them.
+    const std::string text = record.text();
+    EXPECT_FALSE(IssuePageRecord::parse(replaced(text, "end 4\n", "end 4000000000\n"), "MZ-01"));
 }
 
 TEST(IssuePageRecordTest, AMissingOrGarbageFileReadsAsAnEmptyRecord) {
