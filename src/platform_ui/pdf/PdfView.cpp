@@ -19,6 +19,8 @@ namespace {
 
 constexpr double kDefaultWidth = 595, kDefaultHeight = 842;  // A4, for pages of unknown size
 constexpr qint64 kMaxWholePagePixels = 4096 * 4096;
+// How long a page whose render is on its way may keep what the screen showed there.
+constexpr std::chrono::milliseconds kPaperDelay{30};
 
 }  // namespace
 
@@ -69,6 +71,7 @@ void PdfView::setDocument(const Ref<PdfDocument>& document) {
     relayout(false, false);
     verticalScrollBar()->setValue(0);
     horizontalScrollBar()->setValue(0);
+    deferPaper();
 }
 
 void PdfView::setDisplayMode(int mode) {
@@ -377,7 +380,27 @@ void PdfView::goToPage(const Ref<PdfPage>& page) {
         anchorPage_ = page;
         anchorY_ = margin;
     }
+    deferPaper();
     changed();
+}
+
+void PdfView::deferPaper() {
+    paperDeferredUntil_ = std::chrono::steady_clock::now() + kPaperDelay;
+}
+
+bool PdfView::paperDeferred() const {
+    return std::chrono::steady_clock::now() < paperDeferredUntil_;
+}
+
+bool PdfView::aPageWaitsForItsRender() const {
+    for (const auto& page : visiblePagesInLayout()) {
+        const int index = indexOf(page);
+        if (index >= 0 && !page->isImagePage() && !(page->isChecked() && page->error()) &&
+            cache_->image(keyFor(index)).isNull() &&
+            cache_->anyImageOfPage(page->pageId()).isNull())
+            return true;
+    }
+    return false;
 }
 
 void PdfView::goToFirstPage() {
@@ -640,6 +663,7 @@ void PdfView::paintPages(const QRect& dirty) {
     if (!document_)
         return;
     const double dpr = devicePixelRatioF();
+    const bool deferring = paperDeferred();
     for (size_t i = 0; i < layout_.frames.size(); ++i) {
         const QRectF frame = layout_.frames[i];
         if (frame.isNull())
@@ -648,6 +672,15 @@ void PdfView::paintPages(const QRect& dirty) {
         if (!target.intersects(shown))
             continue;
         const Ref<PdfPage> page = document_->pageAtIndex(static_cast<int>(i));
+        const bool drawnNow = page->isImagePage() || (page->isChecked() && page->error());
+        const PdfRenderCache::Key key = keyFor(static_cast<int>(i));
+        const QImage image = drawnNow ? QImage() : cache_->image(key);
+        const QImage any =
+            drawnNow || !image.isNull() ? QImage() : cache_->anyImageOfPage(page->pageId());
+        if (!drawnNow && image.isNull() && any.isNull() && deferring) {
+            paperDue_ = true;
+            continue;
+        }
         // Paper: renders leave what the page does not draw on transparent.
         painter.fillRect(target, Qt::white);
         if (page->isImagePage()) {
@@ -661,8 +694,6 @@ void PdfView::paintPages(const QRect& dirty) {
             painted_.insert(page->pageId());
             continue;
         }
-        const PdfRenderCache::Key key = keyFor(static_cast<int>(i));
-        const QImage image = cache_->image(key);
         if (!image.isNull()) {
             const QRectF part = key.clip.isNull()
                                     ? target
@@ -680,9 +711,22 @@ void PdfView::paintPages(const QRect& dirty) {
                 painter.drawImage(part, image);
             }
             painted_.insert(page->pageId());
-        } else if (const QImage any = cache_->anyImageOfPage(page->pageId()); !any.isNull()) {
+        } else if (!any.isNull()) {
             painter.drawImage(target, any);
         }
+    }
+    if (paperDue_ && !deferring) {
+        paperDue_ = false;
+    } else if (paperDue_) {
+        // Painted white then, unless the render came first (and painted the page).
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+                              paperDeferredUntil_ - std::chrono::steady_clock::now()) +
+                          std::chrono::milliseconds(1);
+        const QPointer<PdfView> self(this);
+        QTimer::singleShot(wait, this, [self] {
+            if (self && std::exchange(self->paperDue_, false) && self->aPageWaitsForItsRender())
+                self->viewport()->update();
+        });
     }
     notifyShownIfPainted();
 }

@@ -20,6 +20,7 @@
 #include <QColor>
 #include <QPointer>
 #include <QTransform>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <set>
@@ -164,6 +165,14 @@ class PdfView : public QAbstractScrollArea {
     // Paints what lies in `dirty` (view coordinates).
     void paintPages(const QRect& dirty);
     void notifyShownIfPainted();
+    // For a short while after a new document or a page gone to, a page whose render is on its
+    // way keeps what the screen showed there instead of being painted white first: the render
+    // mostly comes within a few milliseconds, and the page is then painted once, with nothing
+    // else drawing at the same time. A render that takes longer finds the paper painted.
+    void deferPaper();
+    bool paperDeferred() const;
+    // Whether a page on screen has no image yet (neither its render nor any other of it).
+    bool aPageWaitsForItsRender() const;
     void zoomTo(double scale);
     // Space: a screen on (or back), or the next (previous) page where the screen ends.
     void pageOn(bool forward);
@@ -200,6 +209,8 @@ class PdfView : public QAbstractScrollArea {
     PdfRenderCache* cache_;
     bool changeScheduled_ = false;
     std::set<uint64_t> painted_;
+    std::chrono::steady_clock::time_point paperDeferredUntil_;
+    bool paperDue_ = false;  // a paint left a page without its paper
     std::vector<std::function<void()>> whenShown_;
     QPoint dragStart_;
     QRectF dragVisible_;

@@ -1,3 +1,4 @@
+#include <QBackingStore>
 #include <QPaintEvent>
 #include <cmath>
 #include <cstdint>
@@ -505,4 +506,55 @@ TEST_F(PdfViewTest, APageReplacedByOneOfItsSizeMovesNothingAndAnotherSizeIsLaidO
     ASSERT_TRUE(spinUntil([&] { return view.hasPainted(smaller) && view.isSettled(); }));
     EXPECT_EQ(view.layoutCount(), layouts + 1);
     EXPECT_NEAR(view.pageFrame(smaller).height(), 200, 1);
+}
+
+// A page whose render is on its way keeps, for a moment, what the screen showed there rather
+// than being painted white first, and is then painted once; a render that does not come within
+// that moment finds the page's paper painted.
+TEST(PdfViewPaintTest, APageAwaitingItsRenderIsPaintedOnceItComesOrOnPaperAfterAMoment) {
+    ui::PdfRenderCache cache;
+    PaintRecordingView view;
+    view.setRenderCache(&cache);
+    view.resize(400, 500);
+    view.setDisplayMode(PdfView::SinglePage);
+    view.show();
+    // What the screen shows at the page's place (the window's own pixels, as last painted).
+    const auto shownAtPage = [&] {
+        auto* store = view.viewport()->backingStore();
+        const auto* image = store ? dynamic_cast<const QImage*>(store->paintDevice()) : nullptr;
+        if (!image || !view.document())
+            return QColor();
+        const QRectF frame =
+            view.convertRectFromDocumentView(view.pageFrame(view.document()->pageAtIndex(0)));
+        return QColor(
+            image->pixel(view.viewport()->mapTo(view.window(), frame.center().toPoint())));
+    };
+    view.setDocument(documentOf({QSizeF(300, 400)}));  // red
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(view.document()->pageAtIndex(0)); }));
+    ASSERT_EQ(shownAtPage(), QColor(Qt::red));
+
+    // The next document's render is held back: its first paint leaves the red where it was,
+    // then the page's paper comes.
+    cache.setSuspended(true);
+    auto blue = std::make_shared<ui::PdfDocument>();
+    blue->insertPage(pdfPage(300, 400, 0, 0, 1), 0);
+    const size_t before = view.paints.size();
+    view.setDocument(blue);
+    ASSERT_TRUE(spinUntil([&] { return view.paints.size() > before; }));
+    EXPECT_EQ(shownAtPage(), QColor(Qt::red));
+    ASSERT_TRUE(spinUntil([&] { return shownAtPage() == QColor(Qt::white); }));
+    cache.setSuspended(false);
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(blue->pageAtIndex(0)); }));
+    EXPECT_EQ(shownAtPage(), QColor(Qt::blue));
+
+    // A render that comes at once: no paper, and nothing painted again after the moment.
+    auto green = std::make_shared<ui::PdfDocument>();
+    green->insertPage(pdfPage(300, 400, 0, 1, 0), 0);
+    view.setDocument(green);
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(green->pageAtIndex(0)); }));
+    const size_t painted = view.paints.size();
+    spin(100);
+    EXPECT_EQ(view.paints.size(), painted);
+    EXPECT_EQ(shownAtPage(), QColor(Qt::green));
+    view.setRenderCache(nullptr);
 }
