@@ -1,18 +1,18 @@
-// The reader window's paging: a 200-page demo issue downloaded first (as the shelf does, each
-// page file checked as it arrives), then shown offscreen in a 1200 x 900 reader in single-page
-// mode, scaled to fit. Timed: opening at page 100 until that page is painted, then (once the
-// opening's trailing work is done) 20 moves to the next page, each until painted; against
-// QPdfDocument loading the same 21 files and rendering each at the size the reader painted it. Then
-// the opening of a downloaded 412-page issue at page 1 against that of a 20-page one, each until
-// page 1 is painted. The opening is also set against QtPdf's render with the two paints a view
-// needs to show it (the window before the render, the page after). Memory is measured first, with
-// only the 200-page issue downloaded before: a 500-page issue of 1 MiB pages, the peak RSS reset
-// once it is downloaded, paged to its end two pages at a time. Prints reader_paging_ratio,
-// reader_open_ratio, reader_large_open_ratio, reader_peak_rss_mib and reader_max_open_documents,
-// and the checker processes and layouts the timed openings and moves made. Last, untimed, a 40-page
-// issue downloaded with the reader open on it and then opened three times: prints
-// reader_layouts_per_downloaded_page (goal 1 when a page's size differs from its placeholder's, 0
-// otherwise) and reader_checks_per_page_file (goal 1).
+// The reader window's paging: a 200-page demo issue downloaded first (as the shelf does, each page
+// file checked as it arrives), then shown offscreen in a 1200 x 900 reader in single-page mode,
+// scaled to fit. Timed: opening at page 100 until that page is painted, then (once the opening's
+// trailing work is done) 20 moves to the next page, each until painted; against QPdfDocument
+// loading the same 21 files and rendering each at the size the reader painted it. Then the opening
+// of a downloaded 412-page issue at page 1 against that of a 20-page one, each until page 1 is
+// painted. The opening is also set against QtPdf's render with the two paints a view needs to show
+// it (the window before the render, the page after). Each timed row is the median of 5 repetitions.
+// Memory is measured first, with only the 200-page issue downloaded before: a 500-page issue of 1
+// MiB pages, the peak RSS reset once it is downloaded, paged to its end two pages at a time. Prints
+// reader_paging_ratio, reader_open_ratio, reader_large_open_ratio, reader_peak_rss_mib and
+// reader_max_open_documents, and the checker processes and layouts the timed openings and moves
+// made. Last, untimed, a 40-page issue downloaded with the reader open on it and then opened three
+// times: prints reader_layouts_per_downloaded_page (goal 1 when a page's size differs from its
+// placeholder's, 0 otherwise) and reader_checks_per_page_file (goal 1).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -228,7 +228,12 @@ void timeOpenings(benchmark::State& state, const char* code, int pageIndex, bool
 void BM_Reader_OpenAtPage100(benchmark::State& state) {
     timeOpenings(state, kPagingIssue, kOpenPage, true);
 }
-BENCHMARK(BM_Reader_OpenAtPage100)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_Reader_OpenAtPage100)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void BM_Reader_TwentyNextPages(benchmark::State& state) {
     Reader& r = reader();
@@ -262,7 +267,12 @@ void BM_Reader_TwentyNextPages(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_Reader_TwentyNextPages)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_Reader_TwentyNextPages)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void loadAndRender(const std::pair<std::string, QSize>& page) {
     QPdfDocument document;
@@ -287,7 +297,11 @@ void BM_QPdfDocument_OpenPage100(benchmark::State& state) {
     for (auto _ : state)
         loadAndRender(paintedPages().front());
 }
-BENCHMARK(BM_QPdfDocument_OpenPage100)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_QPdfDocument_OpenPage100)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 // QtPdf's render with the two paints a view needs to show the page (ShownPageFloor.h).
 void BM_QPdfDocument_OpenPage100Shown(benchmark::State& state) {
@@ -304,7 +318,11 @@ void BM_QPdfDocument_OpenPage100Shown(benchmark::State& state) {
         state.SetIterationTime(*seconds);
     }
 }
-BENCHMARK(BM_QPdfDocument_OpenPage100Shown)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_QPdfDocument_OpenPage100Shown)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void BM_QPdfDocument_TwentyPages(benchmark::State& state) {
     if (!pagesPainted(state))
@@ -314,17 +332,31 @@ void BM_QPdfDocument_TwentyPages(benchmark::State& state) {
             loadAndRender(paintedPages()[i]);
     }
 }
-BENCHMARK(BM_QPdfDocument_TwentyPages)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_QPdfDocument_TwentyPages)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void BM_Reader_OpenLargeIssue(benchmark::State& state) {
     timeOpenings(state, kLargeIssue, 0, false);
 }
-BENCHMARK(BM_Reader_OpenLargeIssue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_Reader_OpenLargeIssue)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 void BM_Reader_OpenSmallIssue(benchmark::State& state) {
     timeOpenings(state, kSmallIssue, 0, false);
 }
-BENCHMARK(BM_Reader_OpenSmallIssue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_Reader_OpenSmallIssue)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 // A 500-page issue of 1 MiB pages paged to its end, two pages at a time.
 void pageThroughLargeIssue() {
@@ -485,19 +517,19 @@ int main(int argc, char** argv) {
         bench::RatioReporter reporter;
         benchmark::RunSpecifiedBenchmarks(&reporter);
         std::printf("reader_paging_ratio %.2fx\n",
-                    reporter.ratio("BM_Reader_TwentyNextPages/iterations:5/real_time",
-                                   "BM_QPdfDocument_TwentyPages/real_time"));
+                    reporter.ratio("BM_Reader_TwentyNextPages/iterations:5/repeats:5/real_time",
+                                   "BM_QPdfDocument_TwentyPages/repeats:5/real_time"));
         std::printf("reader_open_ratio %.2fx\n",
-                    reporter.ratio("BM_Reader_OpenAtPage100/iterations:5/real_time",
-                                   "BM_QPdfDocument_OpenPage100/real_time"));
+                    reporter.ratio("BM_Reader_OpenAtPage100/iterations:5/repeats:5/real_time",
+                                   "BM_QPdfDocument_OpenPage100/repeats:5/real_time"));
         std::printf(
             "  (against QtPdf's render and the two paints a view needs, at best beside it: "
             "%.2fx)\n",
-            reporter.ratio("BM_Reader_OpenAtPage100/iterations:5/real_time",
-                           "BM_QPdfDocument_OpenPage100Shown/manual_time"));
+            reporter.ratio("BM_Reader_OpenAtPage100/iterations:5/repeats:5/real_time",
+                           "BM_QPdfDocument_OpenPage100Shown/repeats:5/manual_time"));
         std::printf("reader_large_open_ratio %.2fx\n",
-                    reporter.ratio("BM_Reader_OpenLargeIssue/iterations:5/real_time",
-                                   "BM_Reader_OpenSmallIssue/iterations:5/real_time"));
+                    reporter.ratio("BM_Reader_OpenLargeIssue/iterations:5/repeats:5/real_time",
+                                   "BM_Reader_OpenSmallIssue/iterations:5/repeats:5/real_time"));
         std::printf(
             "(checker processes in the timed openings and moves: %llu; layouts per opening "
             "at page 100: %.1f)\n",
