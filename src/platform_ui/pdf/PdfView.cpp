@@ -664,6 +664,7 @@ void PdfView::paintPages(const QRect& dirty) {
         return;
     const double dpr = devicePixelRatioF();
     const bool deferring = paperDeferred();
+    bool leftWithoutPaper = false;
     for (size_t i = 0; i < layout_.frames.size(); ++i) {
         const QRectF frame = layout_.frames[i];
         if (frame.isNull())
@@ -678,7 +679,7 @@ void PdfView::paintPages(const QRect& dirty) {
         const QImage any =
             drawnNow || !image.isNull() ? QImage() : cache_->anyImageOfPage(page->pageId());
         if (!drawnNow && image.isNull() && any.isNull() && deferring) {
-            paperDue_ = true;
+            leftWithoutPaper = true;
             continue;
         }
         // Paper: renders leave what the page does not draw on transparent.
@@ -715,10 +716,9 @@ void PdfView::paintPages(const QRect& dirty) {
             painter.drawImage(target, any);
         }
     }
-    if (paperDue_ && !deferring) {
-        paperDue_ = false;
-    } else if (paperDue_) {
+    if (leftWithoutPaper) {
         // Painted white then, unless the render came first (and painted the page).
+        paperDue_ = true;
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
                               paperDeferredUntil_ - std::chrono::steady_clock::now()) +
                           std::chrono::milliseconds(1);
