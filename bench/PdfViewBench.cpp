@@ -58,7 +58,9 @@ void spinUntil(const std::function<bool()>& done) {
 }
 
 // The size page 0 is painted at: the view's width less its margins, A4's proportions.
-QSize firstPageSize(const ui::PdfView& view) {
+QSize firstPageSize() {
+    ui::PdfView view;
+    view.resize(kViewSize);
     const double scale = (view.viewport()->width() - 2 * ui::PdfLayout::kPageBreak) / 595.0;
     return QSizeF(595 * scale, 842 * scale).toSize();
 }
@@ -107,8 +109,7 @@ void BM_PdfView_FirstPagePainted(benchmark::State& state) {
 BENCHMARK(BM_PdfView_FirstPagePainted)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+    ->Apply(bench::medianOfFive);
 
 void BM_PdfView_FirstPagePaintedFromFiles(benchmark::State& state) {
     timeFirstPage(state, false);
@@ -116,13 +117,10 @@ void BM_PdfView_FirstPagePaintedFromFiles(benchmark::State& state) {
 BENCHMARK(BM_PdfView_FirstPagePaintedFromFiles)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+    ->Apply(bench::medianOfFive);
 
 void BM_QPdfDocument_LoadAndRender(benchmark::State& state) {
-    ui::PdfView sizing;
-    sizing.resize(kViewSize);
-    const QSize size = firstPageSize(sizing);
+    const QSize size = firstPageSize();
     for (auto _ : state) {
         QPdfDocument document;
         document.load(QString::fromStdString(files().front()));
@@ -133,14 +131,11 @@ void BM_QPdfDocument_LoadAndRender(benchmark::State& state) {
 BENCHMARK(BM_QPdfDocument_LoadAndRender)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+    ->Apply(bench::medianOfFive);
 
 // QtPdf's render with the two paints a view needs to show the page (ShownPageFloor.h).
 void BM_QPdfDocument_LoadRenderAndShow(benchmark::State& state) {
-    ui::PdfView sizing;
-    sizing.resize(kViewSize);
-    const QSize size = firstPageSize(sizing);
+    const QSize size = firstPageSize();
     QImage window(kViewSize, QImage::Format_RGB32);
     const int margin = static_cast<int>(ui::PdfLayout::kPageBreak);
     for (auto _ : state) {
@@ -156,8 +151,7 @@ void BM_QPdfDocument_LoadRenderAndShow(benchmark::State& state) {
 BENCHMARK(BM_QPdfDocument_LoadRenderAndShow)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+    ->Apply(bench::medianOfFive);
 
 void scrollThroughTwoThousandPages() {
     const long rssBefore = bench::statusKiB("VmHWM:");

@@ -10,6 +10,12 @@
 
 namespace bench {
 
+// A timed row repeated 5 times, reported by its median (and mean and spread): the row the
+// reporter below takes. Use as BENCHMARK(...)->Apply(bench::medianOfFive).
+inline void medianOfFive(benchmark::internal::Benchmark* row) {
+    row->Repetitions(5)->ReportAggregatesOnly(true);
+}
+
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {

@@ -232,8 +232,7 @@ BENCHMARK(BM_Reader_OpenAtPage100)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+    ->Apply(bench::medianOfFive);
 
 void BM_Reader_TwentyNextPages(benchmark::State& state) {
     Reader& r = reader();
@@ -271,8 +270,7 @@ BENCHMARK(BM_Reader_TwentyNextPages)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+    ->Apply(bench::medianOfFive);
 
 void loadAndRender(const std::pair<std::string, QSize>& page) {
     QPdfDocument document;
@@ -300,8 +298,7 @@ void BM_QPdfDocument_OpenPage100(benchmark::State& state) {
 BENCHMARK(BM_QPdfDocument_OpenPage100)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+    ->Apply(bench::medianOfFive);
 
 // QtPdf's render with the two paints a view needs to show the page (ShownPageFloor.h).
 void BM_QPdfDocument_OpenPage100Shown(benchmark::State& state) {
@@ -321,8 +318,7 @@ void BM_QPdfDocument_OpenPage100Shown(benchmark::State& state) {
 BENCHMARK(BM_QPdfDocument_OpenPage100Shown)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+    ->Apply(bench::medianOfFive);
 
 void BM_QPdfDocument_TwentyPages(benchmark::State& state) {
     if (!pagesPainted(state))
@@ -335,8 +331,7 @@ void BM_QPdfDocument_TwentyPages(benchmark::State& state) {
 BENCHMARK(BM_QPdfDocument_TwentyPages)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+    ->Apply(bench::medianOfFive);
 
 void BM_Reader_OpenLargeIssue(benchmark::State& state) {
     timeOpenings(state, kLargeIssue, 0, false);
@@ -345,8 +340,7 @@ BENCHMARK(BM_Reader_OpenLargeIssue)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+    ->Apply(bench::medianOfFive);
 
 void BM_Reader_OpenSmallIssue(benchmark::State& state) {
     timeOpenings(state, kSmallIssue, 0, false);
@@ -355,8 +349,7 @@ BENCHMARK(BM_Reader_OpenSmallIssue)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(5)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true);
+    ->Apply(bench::medianOfFive);
 
 // A 500-page issue of 1 MiB pages paged to its end, two pages at a time.
 void pageThroughLargeIssue() {

@@ -89,6 +89,9 @@ class PdfPage : public plat::Object {
     bool isUnchangedFile(const std::filesystem::path& path) const;
     // Why the page cannot be used; null while it can (or waits for its check).
     Ref<plat::Error> error() const { return error_; }
+    // Whether views draw it from a render; an image page and a page that cannot be used are
+    // drawn as they are (the image, the placeholder).
+    bool isRendered() const { return image_.isNull() && !(checked_ && error_); }
 
     // The box in page space (the estimate while the page waits for its check).
     QRectF boundsForBox(Box box) const;

@@ -114,7 +114,7 @@ void PdfThumbnailView::requestRenders() {
         if (itemRect(i).top() > viewport()->height())
             break;
         const Ref<PdfPage> page = document_->pageAtIndex(i);
-        if (page->isImagePage() || (page->isChecked() && page->error()))
+        if (!page->isRendered())
             continue;
         requests.push_back({page,
                             {page->pageId(), imageSize(i) * devicePixelRatioF(), QRect()},

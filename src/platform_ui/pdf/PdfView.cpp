@@ -19,8 +19,6 @@ namespace {
 
 constexpr double kDefaultWidth = 595, kDefaultHeight = 842;  // A4, for pages of unknown size
 constexpr qint64 kMaxWholePagePixels = 4096 * 4096;
-// How long a page whose render is on its way may keep what the screen showed there.
-constexpr std::chrono::milliseconds kPaperDelay{30};
 
 }  // namespace
 
@@ -395,8 +393,7 @@ bool PdfView::paperDeferred() const {
 bool PdfView::aPageWaitsForItsRender() const {
     for (const auto& page : visiblePagesInLayout()) {
         const int index = indexOf(page);
-        if (index >= 0 && !page->isImagePage() && !(page->isChecked() && page->error()) &&
-            cache_->image(keyFor(index)).isNull() &&
+        if (index >= 0 && page->isRendered() && cache_->image(keyFor(index)).isNull() &&
             cache_->anyImageOfPage(page->pageId()).isNull())
             return true;
     }
@@ -590,7 +587,7 @@ void PdfView::requestRenders() {
     for (size_t i = 0; i < order.size(); ++i) {
         const int index = order[i];
         const Ref<PdfPage> page = document_->pageAtIndex(index);
-        if (page->isImagePage() || (page->isChecked() && page->error()))
+        if (!page->isRendered())
             continue;
         PdfRenderCache::Key key = keyFor(index);
         if (layout_.frames[static_cast<size_t>(index)].isNull() ||
@@ -673,12 +670,12 @@ void PdfView::paintPages(const QRect& dirty) {
         if (!target.intersects(shown))
             continue;
         const Ref<PdfPage> page = document_->pageAtIndex(static_cast<int>(i));
-        const bool drawnNow = page->isImagePage() || (page->isChecked() && page->error());
+        const bool rendered = page->isRendered();
         const PdfRenderCache::Key key = keyFor(static_cast<int>(i));
-        const QImage image = drawnNow ? QImage() : cache_->image(key);
+        const QImage image = rendered ? cache_->image(key) : QImage();
         const QImage any =
-            drawnNow || !image.isNull() ? QImage() : cache_->anyImageOfPage(page->pageId());
-        if (!drawnNow && image.isNull() && any.isNull() && deferring) {
+            rendered && image.isNull() ? cache_->anyImageOfPage(page->pageId()) : QImage();
+        if (rendered && image.isNull() && any.isNull() && deferring) {
             leftWithoutPaper = true;
             continue;
         }

@@ -41,6 +41,9 @@ class PdfView : public QAbstractScrollArea {
         TwoUpContinuous = 3
     };
     static constexpr double kMinScale = 0.1, kMaxScale = 10;
+    // How long after a new document or a page gone to a page whose render is on its way may keep
+    // what the screen showed there (then it is painted on its paper).
+    static constexpr std::chrono::milliseconds kPaperDelay{30};
 
     explicit PdfView(QWidget* parent = nullptr);
     ~PdfView() override;
