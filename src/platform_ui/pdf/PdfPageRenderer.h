@@ -46,6 +46,10 @@ class PdfPageRenderer {
     // Checks the page's PDF: the kept verdict, else the checker's (waits for the child: never on
     // the GUI thread), and QtPdf's size when the checker could not be run.
     static PdfPage::Check check(const Input& input);
+    // QtPdf leaves what a page does not draw transparent, with straight alpha, and every view
+    // lays a page on white paper: laid on its paper here, in place, a render is opaque (RGB32),
+    // and a view copies it to the screen instead of filling the paper and blending over it.
+    static void layOnPaper(QImage& straightAlpha);
 
     // On the page's thread: the page drawn now at `size` (a page waiting for its check: its
     // placeholder; a file changed since its check refuses the page).

@@ -341,6 +341,11 @@ Ref<PdfPage> PdfView::currentPage() const {
         if (frame.isNull())
             continue;
         const QRectF shown = frame.intersected(visible);
+        // A page at a time, the row's first page on screen is the current one, whatever the
+        // sizes of its two pages (one may still show its placeholder); scrolling through the
+        // pages, the one that takes most of the screen.
+        if (!PdfLayout::isContinuous(mode_) && !shown.isEmpty())
+            return document_->pageAtIndex(static_cast<int>(i));
         const double area = shown.isEmpty() ? 0 : shown.width() * shown.height();
         if (area > best + 1e-9) {
             best = area;
@@ -387,7 +392,7 @@ void PdfView::deferPaper() {
 }
 
 bool PdfView::paperDeferred() const {
-    return std::chrono::steady_clock::now() < paperDeferredUntil_;
+    return holdsPicture_ && std::chrono::steady_clock::now() < paperDeferredUntil_;
 }
 
 bool PdfView::aPageWaitsForItsRender() const {
@@ -398,6 +403,28 @@ bool PdfView::aPageWaitsForItsRender() const {
             return true;
     }
     return false;
+}
+
+bool PdfView::nothingToShowYet() const {
+    const auto visible = visiblePagesInLayout();
+    return !visible.empty() && std::all_of(visible.begin(), visible.end(), [&](const auto& page) {
+        const int index = indexOf(page);
+        return index >= 0 && page->isRendered() && cache_->image(keyFor(index)).isNull() &&
+               cache_->anyImageOfPage(page->pageId()).isNull();
+    });
+}
+
+void PdfView::paperAfterTheMoment() {
+    if (std::exchange(paperDue_, true))
+        return;
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          paperDeferredUntil_ - std::chrono::steady_clock::now()) +
+                      std::chrono::milliseconds(1);
+    const QPointer<PdfView> self(this);
+    QTimer::singleShot(std::max(wait, std::chrono::milliseconds(1)), this, [self] {
+        if (self && std::exchange(self->paperDue_, false) && self->aPageWaitsForItsRender())
+            self->viewport()->update();
+    });
 }
 
 void PdfView::goToFirstPage() {
@@ -632,12 +659,24 @@ void PdfView::pageRendered(uint64_t pageId) {
     // it; a neighbour's render changes nothing on screen until the view moves to it.
     if (layoutPending_ || !isVisible())
         viewport()->update();
+    else if (paintHeld_)
+        viewport()->repaint();
     else if (!shown.isEmpty())
         viewport()->repaint(shown);
 }
 
 void PdfView::paintPages(const QRect& dirty) {
     layoutIfNeeded();
+    const bool deferring = paperDeferred();
+    if (deferring && nothingToShowYet()) {
+        // The window keeps its picture until the pages come (or the moment passes): then it is
+        // painted once, whole, with nothing else drawing beside the renders meanwhile.
+        paintHeld_ = true;
+        paperAfterTheMoment();
+        return;
+    }
+    if (std::exchange(paintHeld_, false) && !dirty.contains(viewport()->rect()))
+        viewport()->update();
     QPainter painter(viewport());
     const QPointF offset = scrollOffset();
     const QRect shownPixels = dirty & viewport()->rect();
@@ -660,7 +699,6 @@ void PdfView::paintPages(const QRect& dirty) {
     if (!document_)
         return;
     const double dpr = devicePixelRatioF();
-    const bool deferring = paperDeferred();
     bool leftWithoutPaper = false;
     for (size_t i = 0; i < layout_.frames.size(); ++i) {
         const QRectF frame = layout_.frames[i];
@@ -679,8 +717,25 @@ void PdfView::paintPages(const QRect& dirty) {
             leftWithoutPaper = true;
             continue;
         }
-        // Paper: renders leave what the page does not draw on transparent.
-        painter.fillRect(target, Qt::white);
+        // The part of the page its render covers, and whether it is copied there as it is.
+        const QRectF part = key.clip.isNull() || image.isNull()
+                                ? target
+                                : QRectF(target.topLeft() + QPointF(key.clip.topLeft()) / dpr,
+                                         QSizeF(key.clip.size()) / dpr);
+        const bool exact = !image.isNull() && std::abs(part.width() * dpr - image.width()) < 1 &&
+                           std::abs(part.height() * dpr - image.height()) < 1;
+        // Paper: under what renders leave transparent, and around a render laid on it already
+        // (a pixel's edge at most, where the page and its render round differently).
+        if (exact && !image.hasAlphaChannel() && !page->isImagePage()) {
+            const QRegion edges =
+                QRegion(target.toAlignedRect())
+                    .subtracted(QRect(part.topLeft().toPoint(), part.size().toSize())
+                                    .adjusted(1, 1, -1, -1));
+            for (const QRect& edge : edges)
+                painter.fillRect(edge, Qt::white);
+        } else {
+            painter.fillRect(target, Qt::white);
+        }
         if (page->isImagePage()) {
             painter.drawImage(target, page->sourceImage());
             painted_.insert(page->pageId());
@@ -693,18 +748,12 @@ void PdfView::paintPages(const QRect& dirty) {
             continue;
         }
         if (!image.isNull()) {
-            const QRectF part = key.clip.isNull()
-                                    ? target
-                                    : QRectF(target.topLeft() + QPointF(key.clip.topLeft()) / dpr,
-                                             QSizeF(key.clip.size()) / dpr);
             // Rendered at the size it shows: copied, not scaled (a part of a pixel is no reason
             // to resample the page).
-            const QSizeF shownPixels = part.size() * dpr;
-            if (std::abs(shownPixels.width() - image.width()) < 1 &&
-                std::abs(shownPixels.height() - image.height()) < 1) {
-                QImage exact = image;
-                exact.setDevicePixelRatio(dpr);
-                painter.drawImage(part.topLeft(), exact);
+            if (exact) {
+                QImage copied = image;
+                copied.setDevicePixelRatio(dpr);
+                painter.drawImage(part.topLeft(), copied);
             } else {
                 painter.drawImage(part, image);
             }
@@ -713,18 +762,10 @@ void PdfView::paintPages(const QRect& dirty) {
             painter.drawImage(target, any);
         }
     }
-    if (leftWithoutPaper) {
-        // Painted white then, unless the render came first (and painted the page).
-        paperDue_ = true;
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              paperDeferredUntil_ - std::chrono::steady_clock::now()) +
-                          std::chrono::milliseconds(1);
-        const QPointer<PdfView> self(this);
-        QTimer::singleShot(wait, this, [self] {
-            if (self && std::exchange(self->paperDue_, false) && self->aPageWaitsForItsRender())
-                self->viewport()->update();
-        });
-    }
+    // Painted white then, unless the render came first (and painted the page).
+    if (leftWithoutPaper)
+        paperAfterTheMoment();
+    holdsPicture_ = true;
     notifyShownIfPainted();
 }
 
@@ -754,6 +795,9 @@ bool PdfView::viewportEvent(QEvent* event) {
         paintPages(static_cast<QPaintEvent*>(event)->rect());
         return true;
     }
+    // A window shown or resized holds nothing of this view until it paints.
+    if (event->type() == QEvent::Resize || event->type() == QEvent::Hide)
+        holdsPicture_ = false;
     if (event->type() == QEvent::Resize && !applyingLayout_) {
         // The viewport changes size with the window and when a scroll bar comes or goes.
         documentView_->setGeometry(viewport()->rect());

@@ -171,11 +171,16 @@ class PdfView : public QAbstractScrollArea {
     // For a short while after a new document or a page gone to, a page whose render is on its
     // way keeps what the screen showed there instead of being painted white first: the render
     // mostly comes within a few milliseconds, and the page is then painted once, with nothing
-    // else drawing at the same time. A render that takes longer finds the paper painted.
+    // else drawing at the same time. A render that takes longer finds the paper painted. Only
+    // while the window holds what this view painted last (not after it was shown or resized).
     void deferPaper();
     bool paperDeferred() const;
     // Whether a page on screen has no image yet (neither its render nor any other of it).
     bool aPageWaitsForItsRender() const;
+    // Whether every page on screen waits for its render: a paint would show nothing new.
+    bool nothingToShowYet() const;
+    // Paints the pages left without their paper once the moment has passed.
+    void paperAfterTheMoment();
     void zoomTo(double scale);
     // Space: a screen on (or back), or the next (previous) page where the screen ends.
     void pageOn(bool forward);
@@ -214,6 +219,8 @@ class PdfView : public QAbstractScrollArea {
     std::set<uint64_t> painted_;
     std::chrono::steady_clock::time_point paperDeferredUntil_;
     bool paperDue_ = false;  // a paint left a page without its paper
+    bool holdsPicture_ = false;  // the window holds this view's last paint
+    bool paintHeld_ = false;     // a paint was left whole to the page's render
     std::vector<std::function<void()>> whenShown_;
     QPoint dragStart_;
     QRectF dragVisible_;

@@ -1,6 +1,7 @@
 #include <sys/mman.h>
 #include <zlib.h>
 
+#include <QPainter>
 #include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
@@ -34,7 +35,9 @@ TEST(PdfModelTest, PagesRenderTheirCropBoxAndDamageGivesAnErrorAndThePlaceholder
     EXPECT_EQ(page->boundsForBox(ui::PdfPage::MediaBox), QRectF(0, 0, 200, 100));
     QImage whole = ui::PdfPageRenderer::image(*page, {200, 100});
     EXPECT_EQ(QColor(whole.pixel(20, 90)).red(), 255);  // lower left: red
-    EXPECT_NE(QColor(whole.pixel(180, 10)), QColor(Qt::red));
+    // What the page leaves alone comes on its paper: the render is opaque.
+    EXPECT_EQ(whole.format(), QImage::Format_RGB32);
+    EXPECT_EQ(QColor(whole.pixel(180, 10)), QColor(Qt::white));
     // The crop box (lower left quarter) fills the image; one beyond the page is cut to it, one
     // that misses it shows the whole page.
     page->setBounds({0, 0, 100, 50}, ui::PdfPage::CropBox);
@@ -75,6 +78,41 @@ TEST(PdfModelTest, PagesRenderTheirCropBoxAndDamageGivesAnErrorAndThePlaceholder
         EXPECT_EQ(QColor(ui::PdfPageRenderer::image(*bad, {40, 40}).pixel(20, 20)),
                   QColor(Qt::green));
     }
+}
+
+TEST(PdfModelTest, ARenderLaidOnItsPaperLooksAsQtDrawsItOverWhite) {
+    // Straight alpha as QtPdf gives it: rows drawn, left alone and half covered, each 11 pixels
+    // wide (a run of eight and three after it), and a row mixing all three within one run.
+    QImage straight(11, 5, QImage::Format_ARGB32);
+    const QRgb colours[] = {qRgba(255, 0, 0, 255),  qRgba(0, 0, 0, 0),     qRgba(0, 0, 0, 128),
+                            qRgba(255, 0, 128, 77), qRgba(12, 200, 99, 1), qRgba(3, 250, 7, 254)};
+    for (int x = 0; x < straight.width(); ++x) {
+        straight.setPixel(x, 0, qRgba(10 * x, 255 - 10 * x, 128, 255));
+        straight.setPixel(x, 1, qRgba(0, 0, 0, 0));
+        straight.setPixel(x, 2, qRgba(20 * x, 40, 255 - 20 * x, 128));
+        straight.setPixel(x, 3, colours[x % 6]);
+        straight.setPixel(x, 4, qRgba(255, 255, 255, 23 * x));
+    }
+    QImage expected(straight.size(), QImage::Format_RGB32);
+    expected.fill(Qt::white);
+    {
+        QPainter painter(&expected);
+        painter.drawImage(0, 0, straight);
+    }
+    QImage laid = straight;
+    ui::PdfPageRenderer::layOnPaper(laid);
+    EXPECT_EQ(laid.format(), QImage::Format_RGB32);
+    for (int y = 0; y < laid.height(); ++y) {
+        for (int x = 0; x < laid.width(); ++x) {
+            const QRgb got = laid.pixel(x, y), want = expected.pixel(x, y);
+            EXPECT_LE(std::abs(qRed(got) - qRed(want)), 1) << x << "," << y;
+            EXPECT_LE(std::abs(qGreen(got) - qGreen(want)), 1) << x << "," << y;
+            EXPECT_LE(std::abs(qBlue(got) - qBlue(want)), 1) << x << "," << y;
+            EXPECT_EQ(qAlpha(got), 255) << x << "," << y;
+        }
+    }
+    EXPECT_EQ(laid.pixel(3, 0), straight.pixel(3, 0));  // drawn: as it was
+    EXPECT_EQ(laid.pixel(9, 1), qRgb(255, 255, 255));   // left alone: the paper
 }
 
 TEST(PdfModelTest, PagesFromFilesAreCheckedAtOnceAndReadOnlyWhenQtPdfOpensThem) {

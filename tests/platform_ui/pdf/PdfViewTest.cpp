@@ -221,6 +221,18 @@ TEST_F(PdfViewTest, VisiblePagesAreAskedOncePerChangeAndNavigationStepsSpreads) 
     EXPECT_EQ(document->indexForPage(pdfPage(100, 100)), -1);
     view.setDocument(std::make_shared<ui::PdfDocument>());
     EXPECT_FALSE(view.currentPage());
+
+    // In a spread the first page is the current one, also when the second is the larger (one
+    // still showing its placeholder); changed to a page at a time, the view shows that page.
+    auto uneven = documentOf({{600, 800}, {300, 400}, {600, 900}, {300, 400}});
+    view.setDocument(uneven);
+    view.setDisplayMode(PdfView::TwoUp);
+    view.goToPage(uneven->pageAtIndex(1));
+    spin();
+    EXPECT_EQ(view.currentPage(), uneven->pageAtIndex(1));
+    view.setDisplayMode(PdfView::SinglePage);
+    spin();
+    EXPECT_EQ(view.currentPage(), uneven->pageAtIndex(1));
 }
 
 TEST_F(PdfViewTest, AddingOverlaysPlacesEachOnce) {
@@ -520,30 +532,41 @@ TEST(PdfViewPaintTest, APageAwaitingItsRenderIsPaintedOnceItComesOrOnPaperAfterA
     view.setDisplayMode(PdfView::SinglePage);
     view.show();
     // What the screen shows at the page's place (the window's own pixels, as last painted).
-    const auto shownAtPage = [&] {
+    const auto shownAt = [&](const QPoint& point) {
         auto* store = view.viewport()->backingStore();
         const auto* image = store ? dynamic_cast<const QImage*>(store->paintDevice()) : nullptr;
-        if (!image || !view.document())
+        return image ? QColor(image->pixel(view.viewport()->mapTo(view.window(), point)))
+                     : QColor();
+    };
+    const auto shownAtPage = [&] {
+        if (!view.document())
             return QColor();
         const QRectF frame =
             view.convertRectFromDocumentView(view.pageFrame(view.document()->pageAtIndex(0)));
-        return QColor(
-            image->pixel(view.viewport()->mapTo(view.window(), frame.center().toPoint())));
+        return shownAt(frame.center().toPoint());
     };
+    const QPoint corner(2, 2);                         // beside the page
     view.setDocument(documentOf({QSizeF(300, 400)}));  // red
     ASSERT_TRUE(spinUntil([&] { return view.hasPainted(view.document()->pageAtIndex(0)); }));
     ASSERT_EQ(shownAtPage(), QColor(Qt::red));
 
-    // The next document's render is held back: its first paint leaves the red where it was,
-    // then the page's paper comes.
+    view.setBackgroundColor(Qt::black);
+    ASSERT_TRUE(spinUntil([&] { return shownAt(corner) == QColor(Qt::black); }));
+
+    // The next document's render is held back: its first paint leaves the window as it was (the
+    // red page, the old background around it), then the page's paper comes with the new
+    // background.
     cache.setSuspended(true);
     auto blue = std::make_shared<ui::PdfDocument>();
     blue->insertPage(pdfPage(300, 400, 0, 0, 1), 0);
     const size_t before = view.paints.size();
     view.setDocument(blue);
+    view.setBackgroundColor(Qt::darkGray);
     ASSERT_TRUE(spinUntil([&] { return view.paints.size() > before; }));
     EXPECT_EQ(shownAtPage(), QColor(Qt::red));
+    EXPECT_EQ(shownAt(corner), QColor(Qt::black));
     ASSERT_TRUE(spinUntil([&] { return shownAtPage() == QColor(Qt::white); }));
+    EXPECT_EQ(shownAt(corner), QColor(Qt::darkGray));
     cache.setSuspended(false);
     ASSERT_TRUE(spinUntil([&] { return view.hasPainted(blue->pageAtIndex(0)); }));
     EXPECT_EQ(shownAtPage(), QColor(Qt::blue));
@@ -561,5 +584,20 @@ TEST(PdfViewPaintTest, APageAwaitingItsRenderIsPaintedOnceItComesOrOnPaperAfterA
     ASSERT_TRUE(spinUntil([&] { return momentOver; }));
     EXPECT_EQ(view.paints.size(), painted);
     EXPECT_EQ(shownAtPage(), QColor(Qt::green));
+
+    // A window shown again holds nothing of the view: its first paint lays the paper at once.
+    view.hide();
+    cache.setSuspended(true);
+    auto yellow = std::make_shared<ui::PdfDocument>();
+    yellow->insertPage(pdfPage(300, 400, 1, 1, 0), 0);
+    view.setDocument(yellow);
+    const size_t hidden = view.paints.size();
+    view.show();
+    ASSERT_TRUE(spinUntil([&] { return view.paints.size() > hidden; }));
+    EXPECT_EQ(shownAtPage(), QColor(Qt::white));
+    EXPECT_EQ(shownAt(corner), QColor(Qt::darkGray));
+    cache.setSuspended(false);
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(yellow->pageAtIndex(0)); }));
+    EXPECT_EQ(shownAtPage(), QColor(Qt::yellow));
     view.setRenderCache(nullptr);
 }
