@@ -109,10 +109,19 @@ void shortenShowcase() {
 // no reader shows or the issue does not arrive whole.
 Ref<ReaderViewController> wholeIssueReader() {
     const auto reader = shownReader();
+    // Downloaded, and every page shown from its own file (a page's widgets placed over its
+    // stand-in go and come again over the page when it replaces the stand-in).
     const auto whole = [&] {
         const auto& ui = reader->uiContext();
-        return ui && ui->allPresentationPagesAvailable() &&
-               !ui->context()->interactiveDownloading();
+        const auto& document = reader->mainDocument();
+        if (!ui || !ui->allPresentationPagesAvailable() ||
+            ui->context()->interactiveDownloading() || !document)
+            return false;
+        for (int i = 0; i < document->pageCount(); ++i) {
+            if (document->pageAtIndex(i)->isImagePage())
+                return false;
+        }
+        return true;
     };
     return reader && waitFor(whole, 60000) ? reader : nullptr;
 }
