@@ -211,7 +211,8 @@ void timeOpenings(benchmark::State& state, const char* code, int pageIndex, bool
         const uint64_t checks = ui::PdfPageCheck::checksRun();
         const int layouts = r.controller->pdfView()->layoutCount();
         state.ResumeTiming();
-        r.controller->setUiContext(context);
+        // As the reader's window opens an issue at a page.
+        r.controller->setUiContext(context, pageIndex);
         r.controller->goToPage(pageIndex);
         if (!spinUntil([&] { return r.painted(pageIndex); }))
             fail("the page an issue was opened at was not painted");

@@ -187,6 +187,10 @@ Ref<VnMagazineIssueContext> ReaderViewController::issueContext() const {
 }
 
 void ReaderViewController::setUiContext(const Ref<MagazineIssueUIContext>& context) {
+    setUiContext(context, -1);
+}
+
+void ReaderViewController::setUiContext(const Ref<MagazineIssueUIContext>& context, int openAt) {
     if (context == uiContext_)
         return;
     view();
@@ -205,12 +209,13 @@ void ReaderViewController::setUiContext(const Ref<MagazineIssueUIContext>& conte
         return;
     uiContext_->setDelegate(self());
     const auto issue = uiContext_->context();
+    // Until this issue takes stock of its files, no strip shows the previous issue's progress.
+    setProgressHidden(true);
+    renderOpeningAhead(openAt);
     getPdfForAddToDocument();
     const bool book = issue && issue->info() && issue->info()->bookKind() == 1;
     pdfView_->setBackgroundColor(book ? Qt::white : Qt::black);
     pdfView_->setDisplayBox(ui::PdfPage::CropBox);
-    // Until this issue takes stock of its files, no strip shows the previous issue's progress.
-    setProgressHidden(true);
     pdfView_->layoutDocumentView();
     // The page asked for shows first, from what is on disk; then the issue takes stock and loads
     // the rest (announcing again every page it finds on disk). At the latest after a moment: a
@@ -305,6 +310,33 @@ Ref<ui::PdfPage> ReaderViewController::keptPage(int sourcePageIndex) {
                      kept->insets.right);
 }
 
+void ReaderViewController::renderOpeningAhead(int openAt) {
+    const int count = uiContext_ ? std::max(0, uiContext_->presentationPageCount()) : 0;
+    if (openAt < 0 || openAt >= count)
+        return;
+    // No page of the issue is wider than the widest page file it keeps (a crop lies within its
+    // page): the view then knows the scale the opening's page shows at.
+    double widest = 0;
+    for (int i = 0; i < count; ++i) {
+        const auto* kept = uiContext_->keptPage(i);
+        if (!kept || kept->file.empty() || !kept->verdict.usable || !kept->verdict.hasSize())
+            return;
+        widest = std::max(widest, kept->verdict.width);
+    }
+    // As the document will be shown.
+    pdfView_->setDisplaysPageBreaks(false);
+    pdfView_->setDisplayBox(ui::PdfPage::CropBox);
+    pdfView_->renderAhead(
+        openAt, count,
+        [this](int index) {
+            auto page = keptPage(index);
+            if (page)
+                aheadPages_[index] = page;
+            return page;
+        },
+        widest);
+}
+
 Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
     if (auto page = keptPage(sourcePageIndex))
         return page;
@@ -389,7 +421,8 @@ void ReaderViewController::getPdfForAddToDocument() {
     const int count = uiContext_ ? std::max(0, uiContext_->presentationPageCount()) : 0;
     const auto issue = issueContext();
     for (int i = 0; i < count; ++i) {
-        Ref<ui::PdfPage> page = downloadedPage(i);
+        const auto ahead = aheadPages_.find(i);
+        Ref<ui::PdfPage> page = ahead != aheadPages_.end() ? ahead->second : downloadedPage(i);
         if (!page) {
             page = placeholderPage();
             const auto pageContext = issue ? issue->pageContextWithSourcePageIndex(i) : nullptr;
@@ -397,6 +430,7 @@ void ReaderViewController::getPdfForAddToDocument() {
         }
         replaceSlot(i, page);
     }
+    aheadPages_.clear();
     pdfView_->setDocument(mainDocument_);
     pdfView_->setDisplaysPageBreaks(false);
     pdfThumbnailView_->reload();

@@ -59,6 +59,9 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     // ---- The open issue ----
     const Ref<MagazineIssueUIContext>& uiContext() const { return uiContext_; }
     void setUiContext(const Ref<MagazineIssueUIContext>& context);
+    // The same for an issue about to be shown at page `openAt` (a source index): that page's
+    // render is asked for before the rest of the issue's pages are made.
+    void setUiContext(const Ref<MagazineIssueUIContext>& context, int openAt);
     void getPdfForAddToDocument();
     // Crops the page by insets (top, left, bottom, right), each read in single precision.
     static Ref<ui::PdfPage> insetPage(const Ref<ui::PdfPage>& page, double top, double left,
@@ -148,6 +151,9 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     Ref<ui::PdfPage> downloadedPage(int sourcePageIndex);
     // The page as the issue's page record describes it; null when it does not, whole.
     Ref<ui::PdfPage> keptPage(int sourcePageIndex);
+    // Asks for the render of the page the issue opens at, made from the issue's page record,
+    // when the record keeps every page of the issue.
+    void renderOpeningAhead(int openAt);
     // The page's context once its file has arrived whole; null before.
     Ref<VnMagazineIssuePageContext> arrivedPage(int sourcePageIndex) const;
     // An arrived page file that holds nothing is cleared and its page loaded again.
@@ -181,6 +187,7 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
 
     bool isDisplayReader_ = false;
     std::set<int> emptyPagesFetchedAgain_;    // source indexes, for the issue shown
+    std::map<int, Ref<ui::PdfPage>> aheadPages_;  // made for the opening's render, for the document
     std::set<int> refusedPagesFetchedAgain_;  // source indexes, for the issue shown
     bool hiddenThumbmailPDF_ = true;
     bool progressHidden_ = true;

@@ -115,7 +115,7 @@ void ReaderWindowController::openIssue(const Ref<MagazineIssueUIContext>& uiCont
     const auto reader = readerViewController();
     if (!reader)
         return;
-    reader->setUiContext(uiContext);
+    reader->setUiContext(uiContext, pageIndex);
     showWindow();
     reader->setIsDisplayReader(true);
     reader->goToPage(pageIndex);

@@ -163,6 +163,20 @@ uint64_t PdfRenderCache::renderCount() const {
     return renders_;
 }
 
+std::vector<PdfRenderCache::Key> PdfRenderCache::pendingKeys(uint64_t pageId) const {
+    std::lock_guard lock(mutex_);
+    std::vector<Key> keys;
+    for (const auto* queue : {&queue_, &awaitingCheck_}) {
+        for (const auto& queued : *queue) {
+            if (queued.request.key.pageId == pageId)
+                keys.push_back(queued.request.key);
+        }
+    }
+    if (inFlight_ && inFlight_->pageId == pageId)
+        keys.push_back(*inFlight_);
+    return keys;
+}
+
 uint64_t PdfRenderCache::cancelledCount() const {
     std::lock_guard lock(mutex_);
     return cancelled_;

@@ -88,6 +88,9 @@ class PdfRenderCache : public QObject {
 
     uint64_t renderCount() const;
     uint64_t cancelledCount() const;
+    // The keys of the page's renders asked for and not finished (queued, under way, or waiting
+    // for the page's check).
+    std::vector<Key> pendingKeys(uint64_t pageId) const;
 
   private:
     struct Queued {

@@ -633,6 +633,55 @@ void PdfView::requestRenders() {
     });
 }
 
+void PdfView::renderAhead(int index, int count, const std::function<Ref<PdfPage>(int)>& pageAt,
+                          double widest) {
+    // Fitted, the pages need no scroll bars: the view's whole inside shows them (its size is
+    // known once it has been on screen, and kept while its window is hidden).
+    const QSizeF viewportSize = contentsRect().size();
+    if (autoScales_ &&
+        (PdfLayout::isContinuous(mode_) || !everPainted_ || widest <= 0 || viewportSize.isEmpty()))
+        return;
+    const auto indices =
+        PdfLayout::pagesOfRow(PdfLayout::rowOfPage(index, mode_, book_), count, mode_, book_);
+    std::vector<Ref<PdfPage>> row;
+    double height = 0;
+    for (const int i : indices) {
+        auto page = pageAt(i);
+        if (!page || !page->isChecked() || !page->isRendered())
+            return;
+        height = std::max(height, cropBoxOf(page).height());
+        row.push_back(std::move(page));
+    }
+    if (row.empty() || height <= 0)
+        return;
+    double scale = scale_;
+    if (autoScales_) {
+        // As the layout will fit it: the narrower of the width's scale and the row height's.
+        const double gap = breaks_ ? PdfLayout::kPageBreak : 0;
+        const bool twoUp = PdfLayout::isTwoUp(mode_);
+        const double byWidth =
+            (viewportSize.width() - 2 * gap - (twoUp ? gap : 0)) / (twoUp ? 2 * widest : widest);
+        scale = (viewportSize.height() - 2 * gap) / height;
+        if (scale > byWidth || scale < kMinScale || scale > kMaxScale)
+            return;
+    }
+    const double dpr = devicePixelRatioF();
+    std::vector<PdfRenderCache::Request> requests;
+    for (const auto& page : row) {
+        const QSize size = (cropBoxOf(page).size() * scale * dpr).toSize();
+        if (size.isEmpty() ||
+            static_cast<qint64>(size.width()) * size.height() > kMaxWholePagePixels)
+            return;
+        requests.push_back({page, PdfRenderCache::Key{page->pageId(), size, QRect()},
+                            PdfRenderCache::Priority::Visible});
+    }
+    const QPointer<PdfView> self(this);
+    cache_->request(this, std::move(requests), [self](const PdfRenderCache::Key& key) {
+        if (self)
+            self->pageRendered(key.pageId);
+    });
+}
+
 void PdfView::pageFileRefused(const Ref<PdfPage>&) {}
 
 void PdfView::pageRendered(uint64_t pageId) {
@@ -765,7 +814,7 @@ void PdfView::paintPages(const QRect& dirty) {
     // Painted white then, unless the render came first (and painted the page).
     if (leftWithoutPaper)
         paperAfterTheMoment();
-    holdsPicture_ = true;
+    holdsPicture_ = everPainted_ = true;
     notifyShownIfPainted();
 }
 

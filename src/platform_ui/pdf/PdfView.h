@@ -68,8 +68,16 @@ class PdfView : public QAbstractScrollArea {
     void goToLastPage();
     void goToNextPage();
     void goToPreviousPage();
-    // The most visible page (the first of equals); null without pages.
+    // The most visible page (the first of equals; a page at a time, the first of the row on
+    // screen); null without pages.
     Ref<PdfPage> currentPage() const;
+    // For a document about to be set and shown at page `index` of `count`: asks now for the
+    // renders of that page's row (`pageAt` makes its pages, the very ones the document will
+    // hold), when the size they will show at is certain already: at the view's own scale, or
+    // scaled to fit a page at a time when the row's height decides the scale (no page of the
+    // document being wider than `widest` points).
+    void renderAhead(int index, int count, const std::function<Ref<PdfPage>(int)>& pageAt,
+                     double widest);
 
     double scaleFactor() const { return scale_; }
     void setScaleFactor(double scale);
@@ -221,6 +229,7 @@ class PdfView : public QAbstractScrollArea {
     bool paperDue_ = false;  // a paint left a page without its paper
     bool holdsPicture_ = false;  // the window holds this view's last paint
     bool paintHeld_ = false;     // a paint was left whole to the page's render
+    bool everPainted_ = false;
     std::vector<std::function<void()>> whenShown_;
     QPoint dragStart_;
     QRectF dragVisible_;

@@ -5,11 +5,13 @@
 // file gone since it was kept is fetched again when its page is drawn.
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 #include "ReaderTestSupport.h"
 #include "app/issueui/IssuePageRecord.h"
 #include "platform_ui/pdf/PdfPageCheck.h"
 #include "platform_ui/pdf/PdfPageRenderer.h"
+#include "platform_ui/pdf/PdfRenderCache.h"
 #include "vnlib/dev/request/VnRequestManager.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 
@@ -330,4 +332,71 @@ TEST_F(ReaderOpeningTest, AKeptPageWhoseFileWentIsFetchedAgainWhenItIsShown) {
     ASSERT_FALSE(pageGets.empty());
     EXPECT_EQ(pageGets.front(), "/content/RO07-0012/PAGE_" + std::to_string(kShown) + ".pdf");
     EXPECT_LE(pageGets.size(), 3u) << "only pages drawn are fetched again";
+}
+
+// An issue kept whole opened again at a page, with the reader's window closed meanwhile: the
+// page's render is asked for before the rest of the issue's pages are made, for the page the
+// document then holds, at the very size it is painted at (fitted, or at the scale chosen); two
+// pages side by side, the spread.
+TEST_F(ReaderOpeningTest, AnIssueKeptWholeAsksForItsOpeningPageFirstAtTheSizeItShowsAt) {
+    constexpr int kPages = 30;
+    addItem("RO09-0030", kPages);
+    {
+        auto downloading = contextOf("RO09-0030");
+        ASSERT_TRUE(downloading);
+        downloading->context()->startLoadingAllPages();
+        ASSERT_TRUE(spinUntil([&] { return downloading->context()->info()->finished_; }, 60000));
+        ASSERT_TRUE(spinUntil([&] { return allChecked(downloading->context(), kPages); }, 60000));
+        ASSERT_TRUE(spinUntil(
+            [&] {
+                return downloading->pagesBeingChecked() == 0 &&
+                       IssuePageRecord::read(downloading->pageRecordPath(), "RO09-0030").size() ==
+                           static_cast<size_t>(kPages);
+            },
+            60000));
+    }
+    // Wide enough for two pages side by side to be fitted by their height.
+    auto reader = shownReader(QSize(1400, 800));
+    auto& cache = reader->pdfView()->renderCache();
+    // A page at a time fitted, two pages fitted, and two pages zoomed by hand.
+    for (const auto& [mode, fitted] : {std::pair{0, true}, {2, true}, {2, false}}) {
+        reader->pdfPageViewType(mode);
+        if (fitted)
+            reader->zoomAutoPdfView();
+        else
+            reader->pdfView()->setScaleFactor(0.75);
+        reader->setUiContext(contextOf("RO09-0030"), 0);
+        reader->goToPage(0);
+        ASSERT_TRUE(waitUntilPainted(reader, 0));
+        reader->view()->hide();
+
+        // Opened as the window opens an issue: the renders asked for while the issue's pages
+        // were made wait (the worker held) for the page gone to after.
+        const int at = 20;
+        const auto context = contextOf("RO09-0030");
+        cache.setSuspended(true);
+        reader->setUiContext(context, at);
+        const auto document = reader->mainDocument();
+        const std::vector<int> row =
+            mode == 0 ? std::vector<int>{at} : std::vector<int>{at - 1, at};
+        std::map<int, std::vector<ui::PdfRenderCache::Key>> early;
+        for (const int index : row) {
+            early[index] = cache.pendingKeys(document->pageAtIndex(index)->pageId());
+            EXPECT_EQ(early[index].size(), 1u) << mode << ": " << index;
+        }
+        reader->view()->show();
+        reader->goToPage(at);
+        cache.setSuspended(false);
+        ASSERT_TRUE(waitUntilPainted(reader, at)) << mode;
+        for (const int index : row) {
+            const auto page = document->pageAtIndex(index);
+            const QSize painted =
+                (reader->pdfView()->pageFrame(page).size() * reader->pdfView()->devicePixelRatioF())
+                    .toSize();
+            if (!early[index].empty()) {
+                EXPECT_EQ(early[index].front().fullSize, painted) << mode << ": " << index;
+            }
+        }
+        reader->setUiContext(nullptr);
+    }
 }
