@@ -107,6 +107,8 @@ void PdfView::setDisplayBox(PdfPage::Box box) {
 }
 
 void PdfView::setBackgroundColor(const QColor& color) {
+    if (color == background_)
+        return;
     background_ = color;
     viewport()->update();
 }
@@ -405,6 +407,43 @@ bool PdfView::aPageWaitsForItsRender() const {
     return false;
 }
 
+QRegion PdfView::pagesOnScreen() const {
+    QRegion pages;
+    const QRect all = viewport()->rect();
+    const QPointF offset = scrollOffset();
+    for (size_t i = 0; document_ && i < layout_.frames.size(); ++i) {
+        if (!layout_.frames[i].isNull())
+            pages += layout_.frames[i].translated(-offset).toAlignedRect() & all;
+    }
+    return pages;
+}
+
+void PdfView::notePainted(const QRect& shownPixels) {
+    // Pages (and pages waiting for their paper) are where this paint put them; elsewhere the
+    // window shows what earlier paints left.
+    pagesPainted_ = (pagesPainted_ - QRegion(shownPixels)) | (pagesOnScreen() & shownPixels);
+    if (!holdsPicture_ || shownPixels.contains(viewport()->rect()))
+        backgroundPainted_ = background_;
+    else if (backgroundPainted_ != background_)
+        backgroundPainted_ = QColor();  // a mix: known no more
+    holdsPicture_ = everPainted_ = true;
+}
+
+QRegion PdfView::heldRegion() const {
+    const QRect all = viewport()->rect();
+    if (wholeHeld_ || !holdsPicture_ || !backgroundPainted_.isValid() ||
+        backgroundPainted_ != background_)
+        return all;
+    // The background stays where it was painted and still lies: what the pages cover now and
+    // covered at the last paints, and whatever lies over the pages, is painted again.
+    QRegion region = pagesOnScreen() | pagesPainted_;
+    for (const QObject* child : documentView_->children()) {
+        if (const auto* widget = qobject_cast<const QWidget*>(child))
+            region += widget->geometry();
+    }
+    return region & all;
+}
+
 bool PdfView::nothingToShowYet() const {
     const auto visible = visiblePagesInLayout();
     return !visible.empty() && std::all_of(visible.begin(), visible.end(), [&](const auto& page) {
@@ -554,7 +593,14 @@ void PdfView::afterChange() {
     documentView_->setGeometry(viewport()->rect());
     placeOverlays();
     requestRenders();
-    viewport()->update();
+    if (paperDeferred() && nothingToShowYet()) {
+        // Nothing new to show yet: the window keeps its picture until the pages come (or the
+        // moment passes), and then only what changed is painted.
+        paintHeld_ = true;
+        paperAfterTheMoment();
+    } else {
+        viewport()->update();
+    }
     // Reported once the first visible page has its true size: what is placed over the pages
     // goes by it. Its render, after its check, asks again.
     if (!firstVisiblePageWaiting_)
@@ -709,7 +755,7 @@ void PdfView::pageRendered(uint64_t pageId) {
     if (layoutPending_ || !isVisible())
         viewport()->update();
     else if (paintHeld_)
-        viewport()->repaint();
+        viewport()->repaint(heldRegion());
     else if (!shown.isEmpty())
         viewport()->repaint(shown);
 }
@@ -719,13 +765,18 @@ void PdfView::paintPages(const QRect& dirty) {
     const bool deferring = paperDeferred();
     if (deferring && nothingToShowYet()) {
         // The window keeps its picture until the pages come (or the moment passes): then it is
-        // painted once, whole, with nothing else drawing beside the renders meanwhile.
-        paintHeld_ = true;
+        // painted once, whole (what asked for this paint is not known), with nothing else
+        // drawing beside the renders meanwhile.
+        paintHeld_ = wholeHeld_ = true;
         paperAfterTheMoment();
         return;
     }
-    if (std::exchange(paintHeld_, false) && !dirty.contains(viewport()->rect()))
-        viewport()->update();
+    if (paintHeld_) {
+        const QRegion rest = heldRegion() - QRegion(dirty);
+        paintHeld_ = wholeHeld_ = false;
+        if (!rest.isEmpty())
+            viewport()->update(rest);
+    }
     QPainter painter(viewport());
     const QPointF offset = scrollOffset();
     const QRect shownPixels = dirty & viewport()->rect();
@@ -745,8 +796,10 @@ void PdfView::paintPages(const QRect& dirty) {
     }
     for (const QRect& part : around)
         painter.fillRect(part, background_);
-    if (!document_)
+    if (!document_) {
+        notePainted(shownPixels);
         return;
+    }
     const double dpr = devicePixelRatioF();
     bool leftWithoutPaper = false;
     for (size_t i = 0; i < layout_.frames.size(); ++i) {
@@ -814,7 +867,7 @@ void PdfView::paintPages(const QRect& dirty) {
     // Painted white then, unless the render came first (and painted the page).
     if (leftWithoutPaper)
         paperAfterTheMoment();
-    holdsPicture_ = everPainted_ = true;
+    notePainted(shownPixels);
     notifyShownIfPainted();
 }
 

@@ -19,6 +19,7 @@
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QPointer>
+#include <QRegion>
 #include <QTransform>
 #include <chrono>
 #include <functional>
@@ -187,6 +188,12 @@ class PdfView : public QAbstractScrollArea {
     bool aPageWaitsForItsRender() const;
     // Whether every page on screen waits for its render: a paint would show nothing new.
     bool nothingToShowYet() const;
+    // Where pages are on screen in the layout.
+    QRegion pagesOnScreen() const;
+    // What a paint left to the pages' renders has to paint when they come.
+    QRegion heldRegion() const;
+    // Notes what a paint of those pixels left on screen.
+    void notePainted(const QRect& shownPixels);
     // Paints the pages left without their paper once the moment has passed.
     void paperAfterTheMoment();
     void zoomTo(double scale);
@@ -228,7 +235,10 @@ class PdfView : public QAbstractScrollArea {
     std::chrono::steady_clock::time_point paperDeferredUntil_;
     bool paperDue_ = false;  // a paint left a page without its paper
     bool holdsPicture_ = false;  // the window holds this view's last paint
-    bool paintHeld_ = false;     // a paint was left whole to the page's render
+    bool paintHeld_ = false;     // a paint is left to the pages' renders
+    bool wholeHeld_ = false;     // ... and one asked for from elsewhere with it: all of it
+    QRegion pagesPainted_;       // where the window shows pages (or what was left under them)
+    QColor backgroundPainted_;   // the colour the window shows around them; invalid: a mix
     bool everPainted_ = false;
     std::vector<std::function<void()>> whenShown_;
     QPoint dragStart_;

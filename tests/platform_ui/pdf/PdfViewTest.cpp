@@ -571,9 +571,11 @@ TEST(PdfViewPaintTest, APageAwaitingItsRenderIsPaintedOnceItComesOrOnPaperAfterA
     ASSERT_TRUE(spinUntil([&] { return view.hasPainted(blue->pageAtIndex(0)); }));
     EXPECT_EQ(shownAtPage(), QColor(Qt::blue));
 
-    // A render that comes at once: no paper, and nothing painted again after the moment.
+    // A render that comes at once: one paint, of the page alone (the background around it is
+    // as it was), no paper, and nothing painted again after the moment.
     auto green = std::make_shared<ui::PdfDocument>();
     green->insertPage(pdfPage(300, 400, 0, 1, 0), 0);
+    const size_t beforeGreen = view.paints.size();
     view.setDocument(green);
     // Timers of one thread fire in the order of their ends: once this one has, so has any the
     // view set for the end of the moment.
@@ -581,9 +583,26 @@ TEST(PdfViewPaintTest, APageAwaitingItsRenderIsPaintedOnceItComesOrOnPaperAfterA
     QTimer::singleShot(2 * PdfView::kPaperDelay, [&] { momentOver = true; });
     ASSERT_TRUE(spinUntil([&] { return view.hasPainted(green->pageAtIndex(0)); }));
     const size_t painted = view.paints.size();
+    EXPECT_EQ(painted, beforeGreen + 1);
+    EXPECT_EQ(
+        view.paints.back(),
+        view.convertRectFromDocumentView(view.pageFrame(green->pageAtIndex(0))).toAlignedRect());
     ASSERT_TRUE(spinUntil([&] { return momentOver; }));
     EXPECT_EQ(view.paints.size(), painted);
     EXPECT_EQ(shownAtPage(), QColor(Qt::green));
+
+    // A smaller page next: where the former page was is background again.
+    const QRect greenRect =
+        view.convertRectFromDocumentView(view.pageFrame(green->pageAtIndex(0))).toAlignedRect();
+    auto small = std::make_shared<ui::PdfDocument>();
+    small->insertPage(pdfPage(100, 100, 1, 0, 1), 0);
+    view.setDocument(small);
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(small->pageAtIndex(0)); }));
+    const QRect smallRect =
+        view.convertRectFromDocumentView(view.pageFrame(small->pageAtIndex(0))).toAlignedRect();
+    ASSERT_FALSE(smallRect.contains(greenRect.topLeft() + QPoint(2, 2)));
+    EXPECT_EQ(shownAt(greenRect.topLeft() + QPoint(2, 2)), QColor(Qt::darkGray));
+    EXPECT_EQ(shownAt(smallRect.center()), QColor(Qt::magenta));
 
     // A window shown again holds nothing of the view: its first paint lays the paper at once.
     view.hide();
