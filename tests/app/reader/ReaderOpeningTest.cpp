@@ -32,6 +32,19 @@ bool allChecked(const Ref<VnMagazineIssueContext>& issue, int pages) {
     return true;
 }
 
+// Downloads the issue as the shelf does, until every page file has its kept check.
+::testing::AssertionResult downloadedAndChecked(const Ref<MagazineIssueUIContext>& downloading,
+                                                int pages) {
+    if (!downloading)
+        return ::testing::AssertionFailure() << "no issue";
+    downloading->context()->startLoadingAllPages();
+    if (!spinUntil([&] { return downloading->context()->info()->finished_; }, 60000))
+        return ::testing::AssertionFailure() << "the issue did not download";
+    if (!spinUntil([&] { return allChecked(downloading->context(), pages); }, 60000))
+        return ::testing::AssertionFailure() << "its page files were not checked";
+    return ::testing::AssertionSuccess();
+}
+
 }  // namespace
 
 TEST_F(ReaderOpeningTest, PagesCheckedAtDownloadOpenWithoutAChildInAtMostTwoLayouts) {
@@ -126,13 +139,7 @@ TEST_F(ReaderOpeningTest, TheLastViewedPageShowsWhileOtherPagesStillDownload) {
 TEST_F(ReaderOpeningTest, ADownloadedIssueShowsItsPageBeforeTheIssueTakesStockAndLoads) {
     constexpr int kPages = 40;
     addItem("RO03-0040", kPages);
-    {
-        auto downloading = contextOf("RO03-0040");
-        ASSERT_TRUE(downloading);
-        downloading->context()->startLoadingAllPages();
-        ASSERT_TRUE(spinUntil([&] { return downloading->context()->info()->finished_; }, 60000));
-        ASSERT_TRUE(spinUntil([&] { return allChecked(downloading->context(), kPages); }, 60000));
-    }
+    ASSERT_TRUE(downloadedAndChecked(contextOf("RO03-0040"), kPages));
     auto reader = shownReader();
     reader->pdfPageViewType(0);
     spin(50);
@@ -343,10 +350,7 @@ TEST_F(ReaderOpeningTest, AnIssueKeptWholeAsksForItsOpeningPageFirstAtTheSizeItS
     addItem("RO09-0030", kPages);
     {
         auto downloading = contextOf("RO09-0030");
-        ASSERT_TRUE(downloading);
-        downloading->context()->startLoadingAllPages();
-        ASSERT_TRUE(spinUntil([&] { return downloading->context()->info()->finished_; }, 60000));
-        ASSERT_TRUE(spinUntil([&] { return allChecked(downloading->context(), kPages); }, 60000));
+        ASSERT_TRUE(downloadedAndChecked(downloading, kPages));
         ASSERT_TRUE(spinUntil(
             [&] {
                 return downloading->pagesBeingChecked() == 0 &&
