@@ -429,13 +429,13 @@ void PdfView::notePainted(const QRect& shownPixels) {
     holdsPicture_ = everPainted_ = true;
 }
 
-QRegion PdfView::heldRegion() const {
+QRegion PdfView::changedRegion() const {
     const QRect all = viewport()->rect();
     if (wholeHeld_ || !holdsPicture_ || !backgroundPainted_.isValid() ||
         backgroundPainted_ != background_)
         return all;
     // The background stays where it was painted and still lies: what the pages cover now and
-    // covered at the last paints, and whatever lies over the pages, is painted again.
+    // covered at the last paints, and whatever lies over the pages, may change.
     QRegion region = pagesOnScreen() | pagesPainted_;
     for (const QObject* child : documentView_->children()) {
         if (const auto* widget = qobject_cast<const QWidget*>(child))
@@ -599,7 +599,7 @@ void PdfView::afterChange() {
         paintHeld_ = true;
         paperAfterTheMoment();
     } else {
-        viewport()->update();
+        viewport()->update(changedRegion());
     }
     // Reported once the first visible page has its true size: what is placed over the pages
     // goes by it. Its render, after its check, asks again.
@@ -755,7 +755,7 @@ void PdfView::pageRendered(uint64_t pageId) {
     if (layoutPending_ || !isVisible())
         viewport()->update();
     else if (paintHeld_)
-        viewport()->repaint(heldRegion());
+        viewport()->repaint(changedRegion());
     else if (!shown.isEmpty())
         viewport()->repaint(shown);
 }
@@ -772,7 +772,7 @@ void PdfView::paintPages(const QRect& dirty) {
         return;
     }
     if (paintHeld_) {
-        const QRegion rest = heldRegion() - QRegion(dirty);
+        const QRegion rest = changedRegion() - QRegion(dirty);
         paintHeld_ = wholeHeld_ = false;
         if (!rest.isEmpty())
             viewport()->update(rest);

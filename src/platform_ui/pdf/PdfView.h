@@ -190,8 +190,9 @@ class PdfView : public QAbstractScrollArea {
     bool nothingToShowYet() const;
     // Where pages are on screen in the layout.
     QRegion pagesOnScreen() const;
-    // What a paint left to the pages' renders has to paint when they come.
-    QRegion heldRegion() const;
+    // What a change of the layout or the document may change on screen (a paint left to the
+    // pages' renders paints it when they come): all of it, or only where pages are and were.
+    QRegion changedRegion() const;
     // Notes what a paint of those pixels left on screen.
     void notePainted(const QRect& shownPixels);
     // Paints the pages left without their paper once the moment has passed.

@@ -604,6 +604,24 @@ TEST(PdfViewPaintTest, APageAwaitingItsRenderIsPaintedOnceItComesOrOnPaperAfterA
     EXPECT_EQ(shownAt(greenRect.topLeft() + QPoint(2, 2)), QColor(Qt::darkGray));
     EXPECT_EQ(shownAt(smallRect.center()), QColor(Qt::magenta));
 
+    // Turning to a page rendered ahead: one paint, of the page alone.
+    auto two = std::make_shared<ui::PdfDocument>();
+    two->insertPage(pdfPage(300, 400, 1, 0, 0), 0);
+    two->insertPage(pdfPage(300, 400, 0, 0, 1), 1);
+    view.setDocument(two);
+    ASSERT_TRUE(spinUntil([&] {
+        return view.hasPainted(two->pageAtIndex(0)) &&
+               !cache.anyImageOfPage(two->pageAtIndex(1)->pageId()).isNull();
+    }));
+    const size_t beforeTurn = view.paints.size();
+    view.goToNextPage();
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(two->pageAtIndex(1)); }));
+    const QRect turned =
+        view.convertRectFromDocumentView(view.pageFrame(two->pageAtIndex(1))).toAlignedRect();
+    EXPECT_EQ(view.paints.size(), beforeTurn + 1);
+    EXPECT_EQ(view.paints.back(), turned);
+    EXPECT_EQ(shownAt(turned.center()), QColor(Qt::blue));
+
     // A window shown again holds nothing of the view: its first paint lays the paper at once.
     view.hide();
     cache.setSuspended(true);
