@@ -272,6 +272,14 @@ TEST_F(ReaderOpeningTest, AnIssueOpensFromItsPageRecordWithoutAStatOrACheckAndDi
         ASSERT_TRUE(spinUntil([&] { return page->error() != nullptr; }));
         EXPECT_NE(page->error()->localizedDescription().find("changed"), std::string::npos);
         EXPECT_FALSE(reader->mainDocument()->pageAtIndex(0)->error());
+        // The refused page is downloaded again and kept anew (the record written again) before
+        // the record is cut short below.
+        ASSERT_TRUE(spinUntil([&] {
+            const auto record = IssuePageRecord::read(recordPath, "RO06-0008");
+            const auto* kept = record.page(1);
+            return record.size() == static_cast<size_t>(kPages) && kept &&
+                   kept->identity == ui::PdfPageCheck::fileIdentity(changed).value_or("");
+        }));
     }
     // A record cut short is not trusted: the pages are found from their files again, all kept.
     auto text = IssuePageRecord::read(recordPath, "RO06-0008").text();
