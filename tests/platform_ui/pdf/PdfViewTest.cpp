@@ -1,4 +1,5 @@
 #include <QBackingStore>
+#include <QElapsedTimer>
 #include <QPaintEvent>
 #include <QTimer>
 #include <cmath>
@@ -576,6 +577,8 @@ TEST(PdfViewPaintTest, APageAwaitingItsRenderIsPaintedOnceItComesOrOnPaperAfterA
     auto green = std::make_shared<ui::PdfDocument>();
     green->insertPage(pdfPage(300, 400, 0, 1, 0), 0);
     const size_t beforeGreen = view.paints.size();
+    QElapsedTimer sinceGreen;
+    sinceGreen.start();
     view.setDocument(green);
     // Timers of one thread fire in the order of their ends: once this one has, so has any the
     // view set for the end of the moment.
@@ -583,7 +586,10 @@ TEST(PdfViewPaintTest, APageAwaitingItsRenderIsPaintedOnceItComesOrOnPaperAfterA
     QTimer::singleShot(2 * PdfView::kPaperDelay, [&] { momentOver = true; });
     ASSERT_TRUE(spinUntil([&] { return view.hasPainted(green->pageAtIndex(0)); }));
     const size_t painted = view.paints.size();
-    EXPECT_EQ(painted, beforeGreen + 1);
+    // (A machine too busy to render it within the moment has painted the paper first.)
+    if (sinceGreen.elapsed() < PdfView::kPaperDelay.count()) {
+        EXPECT_EQ(painted, beforeGreen + 1);
+    }
     EXPECT_EQ(
         view.paints.back(),
         view.convertRectFromDocumentView(view.pageFrame(green->pageAtIndex(0))).toAlignedRect());
