@@ -106,18 +106,12 @@ void timeFirstPage(benchmark::State& state, bool fromRecord) {
 void BM_PdfView_FirstPagePainted(benchmark::State& state) {
     timeFirstPage(state, true);
 }
-BENCHMARK(BM_PdfView_FirstPagePainted)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Apply(bench::medianOfFive);
+BENCHMARK(BM_PdfView_FirstPagePainted)->Apply(bench::realMillisecondsMedianOfFive);
 
 void BM_PdfView_FirstPagePaintedFromFiles(benchmark::State& state) {
     timeFirstPage(state, false);
 }
-BENCHMARK(BM_PdfView_FirstPagePaintedFromFiles)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Apply(bench::medianOfFive);
+BENCHMARK(BM_PdfView_FirstPagePaintedFromFiles)->Apply(bench::realMillisecondsMedianOfFive);
 
 void BM_QPdfDocument_LoadAndRender(benchmark::State& state) {
     const QSize size = firstPageSize();
@@ -128,10 +122,7 @@ void BM_QPdfDocument_LoadAndRender(benchmark::State& state) {
         benchmark::DoNotOptimize(image.bits());
     }
 }
-BENCHMARK(BM_QPdfDocument_LoadAndRender)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Apply(bench::medianOfFive);
+BENCHMARK(BM_QPdfDocument_LoadAndRender)->Apply(bench::realMillisecondsMedianOfFive);
 
 // QtPdf's render with the two paints a view needs to show the page (ShownPageFloor.h).
 void BM_QPdfDocument_LoadRenderAndShow(benchmark::State& state) {

@@ -16,6 +16,11 @@ inline void medianOfFive(benchmark::internal::Benchmark* row) {
     row->Repetitions(5)->ReportAggregatesOnly(true);
 }
 
+// The same for a row timed in milliseconds of real time.
+inline void realMillisecondsMedianOfFive(benchmark::internal::Benchmark* row) {
+    medianOfFive(row->Unit(benchmark::kMillisecond)->UseRealTime());
+}
+
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {

@@ -230,11 +230,7 @@ void timeOpenings(benchmark::State& state, const char* code, int pageIndex, bool
 void BM_Reader_OpenAtPage100(benchmark::State& state) {
     timeOpenings(state, kPagingIssue, kOpenPage, true);
 }
-BENCHMARK(BM_Reader_OpenAtPage100)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Iterations(5)
-    ->Apply(bench::medianOfFive);
+BENCHMARK(BM_Reader_OpenAtPage100)->Iterations(5)->Apply(bench::realMillisecondsMedianOfFive);
 
 void BM_Reader_TwentyNextPages(benchmark::State& state) {
     Reader& r = reader();
@@ -268,11 +264,7 @@ void BM_Reader_TwentyNextPages(benchmark::State& state) {
         state.ResumeTiming();
     }
 }
-BENCHMARK(BM_Reader_TwentyNextPages)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Iterations(5)
-    ->Apply(bench::medianOfFive);
+BENCHMARK(BM_Reader_TwentyNextPages)->Iterations(5)->Apply(bench::realMillisecondsMedianOfFive);
 
 void loadAndRender(const std::pair<std::string, QSize>& page) {
     QPdfDocument document;
@@ -297,10 +289,7 @@ void BM_QPdfDocument_OpenPage100(benchmark::State& state) {
     for (auto _ : state)
         loadAndRender(paintedPages().front());
 }
-BENCHMARK(BM_QPdfDocument_OpenPage100)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Apply(bench::medianOfFive);
+BENCHMARK(BM_QPdfDocument_OpenPage100)->Apply(bench::realMillisecondsMedianOfFive);
 
 // The same from cold caches, as an opening finds them (the reader's own work between openings
 // has had the processor's caches meanwhile): 64 MiB written and read between renders, untimed.
@@ -319,10 +308,8 @@ void BM_QPdfDocument_OpenPage100Cold(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_QPdfDocument_OpenPage100Cold)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
     ->Iterations(20)
-    ->Apply(bench::medianOfFive);
+    ->Apply(bench::realMillisecondsMedianOfFive);
 
 // QtPdf's render with the two paints a view needs to show the page (ShownPageFloor.h).
 void BM_QPdfDocument_OpenPage100Shown(benchmark::State& state) {
@@ -352,28 +339,17 @@ void BM_QPdfDocument_TwentyPages(benchmark::State& state) {
             loadAndRender(paintedPages()[i]);
     }
 }
-BENCHMARK(BM_QPdfDocument_TwentyPages)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Apply(bench::medianOfFive);
+BENCHMARK(BM_QPdfDocument_TwentyPages)->Apply(bench::realMillisecondsMedianOfFive);
 
 void BM_Reader_OpenLargeIssue(benchmark::State& state) {
     timeOpenings(state, kLargeIssue, 0, false);
 }
-BENCHMARK(BM_Reader_OpenLargeIssue)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Iterations(5)
-    ->Apply(bench::medianOfFive);
+BENCHMARK(BM_Reader_OpenLargeIssue)->Iterations(5)->Apply(bench::realMillisecondsMedianOfFive);
 
 void BM_Reader_OpenSmallIssue(benchmark::State& state) {
     timeOpenings(state, kSmallIssue, 0, false);
 }
-BENCHMARK(BM_Reader_OpenSmallIssue)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
-    ->Iterations(5)
-    ->Apply(bench::medianOfFive);
+BENCHMARK(BM_Reader_OpenSmallIssue)->Iterations(5)->Apply(bench::realMillisecondsMedianOfFive);
 
 // A 500-page issue of 1 MiB pages paged to its end, two pages at a time.
 void pageThroughLargeIssue() {

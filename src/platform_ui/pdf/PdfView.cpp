@@ -397,14 +397,16 @@ bool PdfView::paperDeferred() const {
     return holdsPicture_ && std::chrono::steady_clock::now() < paperDeferredUntil_;
 }
 
+bool PdfView::waitsForItsRender(const Ref<PdfPage>& page) const {
+    const int index = indexOf(page);
+    return index >= 0 && page->isRendered() && cache_->image(keyFor(index)).isNull() &&
+           cache_->anyImageOfPage(page->pageId()).isNull();
+}
+
 bool PdfView::aPageWaitsForItsRender() const {
-    for (const auto& page : visiblePagesInLayout()) {
-        const int index = indexOf(page);
-        if (index >= 0 && page->isRendered() && cache_->image(keyFor(index)).isNull() &&
-            cache_->anyImageOfPage(page->pageId()).isNull())
-            return true;
-    }
-    return false;
+    const auto visible = visiblePagesInLayout();
+    return std::any_of(visible.begin(), visible.end(),
+                       [&](const auto& page) { return waitsForItsRender(page); });
 }
 
 QRegion PdfView::pagesOnScreen() const {
@@ -447,9 +449,7 @@ QRegion PdfView::changedRegion() const {
 bool PdfView::nothingToShowYet() const {
     const auto visible = visiblePagesInLayout();
     return !visible.empty() && std::all_of(visible.begin(), visible.end(), [&](const auto& page) {
-        const int index = indexOf(page);
-        return index >= 0 && page->isRendered() && cache_->image(keyFor(index)).isNull() &&
-               cache_->anyImageOfPage(page->pageId()).isNull();
+        return waitsForItsRender(page);
     });
 }
 

@@ -184,7 +184,9 @@ class PdfView : public QAbstractScrollArea {
     // while the window holds what this view painted last (not after it was shown or resized).
     void deferPaper();
     bool paperDeferred() const;
-    // Whether a page on screen has no image yet (neither its render nor any other of it).
+    // Whether the page has no image yet (neither its render nor any other of it).
+    bool waitsForItsRender(const Ref<PdfPage>& page) const;
+    // Whether a page on screen waits for its render.
     bool aPageWaitsForItsRender() const;
     // Whether every page on screen waits for its render: a paint would show nothing new.
     bool nothingToShowYet() const;

@@ -229,10 +229,10 @@ TEST_F(PdfViewTest, VisiblePagesAreAskedOncePerChangeAndNavigationStepsSpreads) 
     view.setDocument(uneven);
     view.setDisplayMode(PdfView::TwoUp);
     view.goToPage(uneven->pageAtIndex(1));
-    spin();
+    ASSERT_TRUE(spinUntil([&] { return view.isSettled(); }));
     EXPECT_EQ(view.currentPage(), uneven->pageAtIndex(1));
     view.setDisplayMode(PdfView::SinglePage);
-    spin();
+    ASSERT_TRUE(spinUntil([&] { return view.isSettled(); }));
     EXPECT_EQ(view.currentPage(), uneven->pageAtIndex(1));
 }
 
