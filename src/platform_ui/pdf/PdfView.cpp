@@ -19,6 +19,8 @@ namespace {
 
 constexpr double kDefaultWidth = 595, kDefaultHeight = 842;  // A4, for pages of unknown size
 constexpr qint64 kMaxWholePagePixels = 4096 * 4096;
+// Far below a pixel, far above the error of computing a fitted size.
+constexpr double kFitTolerance = 1e-6;
 
 }  // namespace
 
@@ -245,11 +247,14 @@ void PdfView::place(const Ref<PdfPage>& anchor, double anchorY, bool renderNow) 
 void PdfView::updateScrollBars() {
     const QSize v = viewport()->size();
     const QSizeF c = layout_.contentSize;
-    horizontalScrollBar()->setRange(
-        0, std::max(0, static_cast<int>(std::ceil(c.width())) - v.width()));
+    // Whole pixels the content takes; a page fitted to the view comes out a rounding error
+    // larger than it, which is no reason for a scroll bar.
+    const auto pixels = [](double length) {
+        return static_cast<int>(std::ceil(length - kFitTolerance));
+    };
+    horizontalScrollBar()->setRange(0, std::max(0, pixels(c.width()) - v.width()));
     horizontalScrollBar()->setPageStep(v.width());
-    verticalScrollBar()->setRange(
-        0, std::max(0, static_cast<int>(std::ceil(c.height())) - v.height()));
+    verticalScrollBar()->setRange(0, std::max(0, pixels(c.height()) - v.height()));
     verticalScrollBar()->setPageStep(v.height());
     verticalScrollBar()->setSingleStep(20);
     horizontalScrollBar()->setSingleStep(20);

@@ -146,6 +146,34 @@ TEST_F(PdfViewTest, ZoomStepsLimitsAutoFitAndConversionsThatRoundTrip) {
     EXPECT_EQ(view.convertPointFromPage({50, 700}, page), frame.topLeft());
 }
 
+TEST_F(PdfViewTest, APageFittedToTheViewBringsNoScrollBarForItsRoundingError) {
+    view.setDisplayMode(PdfView::SinglePage);
+    view.setDisplaysPageBreaks(false);
+    view.setAutoScales(true);
+    const QSize inside = view.viewport()->size();
+    // A page whose height, fitted to the view's, comes out a rounding error above it.
+    double height = 0;
+    for (double h = 700; h < 900 && height == 0; ++h) {
+        const std::vector<QSizeF> sizes{{300, h}};
+        const double scale =
+            PdfLayout::fitScale(sizes, PdfView::SinglePage, false, false, 0, QSizeF(inside));
+        if (PdfLayout::make(sizes, PdfView::SinglePage, false, false, scale, 0)
+                .contentSize.height() > inside.height())
+            height = h;
+    }
+    ASSERT_GT(height, 0);
+    view.setDocument(documentOf({{300, height}, {300, height}}));
+    spin();
+    const int layouts = view.layoutCount();
+    EXPECT_EQ(view.verticalScrollBar()->maximum(), 0);
+    EXPECT_FALSE(view.verticalScrollBar()->isVisible());
+    EXPECT_EQ(view.viewport()->size(), inside);  // the page is not pushed aside
+    view.goToPage(view.document()->pageAtIndex(1));
+    spin();
+    EXPECT_EQ(view.layoutCount(), layouts);
+    EXPECT_EQ(view.viewport()->size(), inside);
+}
+
 TEST_F(PdfViewTest, VisiblePagesAreAskedOncePerChangeAndNavigationStepsSpreads) {
     auto document = documentOf(std::vector<QSizeF>(9, QSizeF(600, 800)));
     view.setDisplaysAsBook(true);
