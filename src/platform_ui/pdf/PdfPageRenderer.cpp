@@ -80,7 +80,7 @@ PdfPageRenderer::Input PdfPageRenderer::inputOf(const PdfPage& page) {
 }
 
 PdfPageRenderer::Rendered PdfPageRenderer::render(const Input& input, const QSize& fullSize,
-                                                  const QRect& clip) {
+                                                  const QRect& clip, Paper paper) {
     if (fullSize.isEmpty())
         return {};
     const QRect part = clip.isNull() ? QRect(QPoint(0, 0), fullSize) : clip;
@@ -109,6 +109,8 @@ PdfPageRenderer::Rendered PdfPageRenderer::render(const Input& input, const QSiz
         PdfEngine::render(source.pageId, source.pdf, mediaPixels, part.translated(cropOrigin));
     if (out.isNull())
         return {drawnPlaceholder(input.placeholder, fullSize).copy(part)};
+    if (paper == Paper::LeftToCaller)
+        return {std::move(out), false, true};
     layOnPaper(out);
     return {std::move(out)};
 }

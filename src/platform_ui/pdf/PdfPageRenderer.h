@@ -36,13 +36,19 @@ class PdfPageRenderer {
         // The page's file is not as its check found it: the image is the placeholder, and the
         // page is to be refused (PdfPage::refuseChangedFile).
         bool fileChanged = false;
+        // QtPdf's render, still to be laid on its paper (only when asked to leave it).
+        bool needsPaper = false;
     };
+    enum class Paper { Laid, LeftToCaller };
 
     // On the page's thread.
     static Input inputOf(const PdfPage& page);
     // The part `clip` (pixels, y-down; null: all) of the crop box drawn at `fullSize`: a null
     // image for a page waiting for its check, the placeholder for one that cannot be drawn.
-    static Rendered render(const Input& input, const QSize& fullSize, const QRect& clip);
+    // QtPdf's renders come laid on their paper, or, left to the caller, as QtPdf made them (the
+    // caller then lays them on it with layOnPaper).
+    static Rendered render(const Input& input, const QSize& fullSize, const QRect& clip,
+                           Paper paper = Paper::Laid);
     // Checks the page's PDF: the kept verdict, else the checker's (waits for the child: never on
     // the GUI thread), and QtPdf's size when the checker could not be run.
     static PdfPage::Check check(const Input& input);

@@ -69,17 +69,22 @@ PdfRenderCache::~PdfRenderCache() {
 }
 
 void PdfRenderCache::shutdown() {
-    std::thread worker;
+    std::thread worker, paper;
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
         queue_.clear();
         awaitingCheck_.clear();
         worker = std::move(worker_);
+        paper = std::move(paperWorker_);
     }
     wake_.notify_all();
+    paperWake_.notify_all();
     if (worker.joinable())
         worker.join();
+    // Renders being laid on their paper are finished too (as the one the worker finished).
+    if (paper.joinable())
+        paper.join();
     // Work asked for meanwhile or afterwards starts the worker again (a process that runs the
     // program more than once, as the journey tests do).
     std::lock_guard lock(mutex_);
@@ -172,14 +177,21 @@ std::vector<PdfRenderCache::Key> PdfRenderCache::pendingKeys(uint64_t pageId) co
                 keys.push_back(queued.request.key);
         }
     }
-    if (inFlight_ && inFlight_->pageId == pageId)
-        keys.push_back(*inFlight_);
+    for (const auto& key : inFlight_) {
+        if (key.pageId == pageId)
+            keys.push_back(key);
+    }
     return keys;
 }
 
 uint64_t PdfRenderCache::cancelledCount() const {
     std::lock_guard lock(mutex_);
     return cancelled_;
+}
+
+uint64_t PdfRenderCache::laidAsideCount() const {
+    std::lock_guard lock(mutex_);
+    return laidAside_;
 }
 
 QImage PdfRenderCache::image(const Key& key) {
@@ -224,7 +236,8 @@ void PdfRenderCache::request(const void* client, std::vector<Request> requests, 
                    std::any_of(awaitingCheck_.begin(), awaitingCheck_.end(), same);
         };
         for (auto& r : requests) {
-            if (!r.page || index_.count(r.key) || (inFlight_ && *inFlight_ == r.key) ||
+            if (!r.page || index_.count(r.key) ||
+                std::find(inFlight_.begin(), inFlight_.end(), r.key) != inFlight_.end() ||
                 askedAlready(r.key))
                 continue;
             // A page no one checked waits for its check; the others are rendered from what they
@@ -293,14 +306,48 @@ void PdfRenderCache::run() {
         const auto next = nextLocked();
         Queued job = std::move(*next);
         queue_.erase(next);
-        inFlight_ = job.request.key;
+        inFlight_.push_back(job.request.key);
         ++renders_;
         lock.unlock();
         // From what the page handed over when it was asked for: the page itself is its thread's.
-        auto rendered =
-            PdfPageRenderer::render(job.input, job.request.key.fullSize, job.request.key.clip);
-        finish({job.client, job.request.key, std::move(rendered.image), job.request.priority,
-                rendered.fileChanged ? std::move(job.request.page) : nullptr});
+        const bool ahead = job.request.priority != Priority::Visible;
+        auto rendered = PdfPageRenderer::render(
+            job.input, job.request.key.fullSize, job.request.key.clip,
+            ahead ? PdfPageRenderer::Paper::LeftToCaller : PdfPageRenderer::Paper::Laid);
+        Finished finished{job.client, job.request.key, std::move(rendered.image),
+                          job.request.priority,
+                          rendered.fileChanged ? std::move(job.request.page) : nullptr};
+        if (rendered.needsPaper) {
+            // A page ahead, laid beside the worker when it has more to render now.
+            lock.lock();
+            if (!stopping_ && mayStartLocked()) {
+                ++laidAside_;
+                toLay_.push_back(std::move(finished));
+                if (!paperWorker_.joinable())
+                    paperWorker_ = std::thread([this] { layAside(); });
+                lock.unlock();
+                paperWake_.notify_one();
+                continue;
+            }
+            lock.unlock();
+            PdfPageRenderer::layOnPaper(finished.image);
+        }
+        finish(std::move(finished));
+    }
+}
+
+void PdfRenderCache::layAside() {
+    std::unique_lock lock(mutex_);
+    while (true) {
+        paperWake_.wait(lock, [&] { return stopping_ || !toLay_.empty(); });
+        if (toLay_.empty())
+            return;  // stopping, with all it was given laid
+        Finished finished = std::move(toLay_.front());
+        toLay_.pop_front();
+        lock.unlock();
+        PdfPageRenderer::layOnPaper(finished.image);
+        finish(std::move(finished));
+        lock.lock();
     }
 }
 
@@ -381,8 +428,7 @@ void PdfRenderCache::deliverFinished() {
         applyChecksLocked();
         for (auto& f : std::exchange(finished_, {})) {
             visible += f.priority == Priority::Visible ? 1 : 0;
-            if (inFlight_ && *inFlight_ == f.key)
-                inFlight_.reset();
+            std::erase(inFlight_, f.key);
             if (f.refused)
                 f.refused->refuseChangedFile();
             if (f.image.isNull())

@@ -3,7 +3,8 @@
 // all its clients (page views, thumbnail strips) by priority: pages on screen first, then
 // thumbnails, then the pages next to those on screen (rendered ahead, and only once the renders
 // of pages on screen it finished have been handed over and drawn); within a priority in the
-// order asked. A client hands over all it wants at once; queued requests it no longer lists are
+// order asked. A page rendered ahead is laid on its paper beside the worker when more waits to be
+// rendered. A client hands over all it wants at once; queued requests it no longer lists are
 // cancelled and never render. Pages arrive checked (the reader's are checked as they download);
 // one that reaches the cache unchecked (its bytes in memory, or a file no one checked) is checked
 // on the cache's checking queue, never on the render worker, and its renders wait for that
@@ -26,6 +27,7 @@
 #include <optional>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/runloop/DispatchQueue.h"
 #include "platform_ui/pdf/PdfPage.h"
@@ -88,6 +90,8 @@ class PdfRenderCache : public QObject {
 
     uint64_t renderCount() const;
     uint64_t cancelledCount() const;
+    // Renders laid on their paper beside the worker while it went on to the next.
+    uint64_t laidAsideCount() const;
     // The keys of the page's renders asked for and not finished (queued, under way, or waiting
     // for the page's check).
     std::vector<Key> pendingKeys(uint64_t pageId) const;
@@ -111,6 +115,7 @@ class PdfRenderCache : public QObject {
         PdfPage::Check check;
     };
     void run();
+    void layAside();
     // The most urgent queued request, the first asked of its priority; the queue is not empty.
     std::deque<Queued>::iterator nextLocked();
     // Whether the worker may take the next request now.
@@ -159,7 +164,15 @@ class PdfRenderCache : public QObject {
     size_t peak_ = 0;
     uint64_t renders_ = 0;
     uint64_t cancelled_ = 0;
-    std::optional<Key> inFlight_;  // until its image is in the cache
+    // Taken by the worker, until their images are in the cache.
+    std::vector<Key> inFlight_;
+    // Renders of pages ahead laid on their paper by a thread of their own while the worker renders
+    // the next (QtPdf renders one page at a time: the laying need not wait for it, nor it for the
+    // laying). Started when first needed; it ends with the worker, once all it was given is laid.
+    std::deque<Finished> toLay_;
+    std::condition_variable paperWake_;
+    std::thread paperWorker_;
+    uint64_t laidAside_ = 0;
     bool stopping_ = false;
     bool suspended_ = false;
     std::atomic<bool> stopsWithApplication_{false};

@@ -1,7 +1,7 @@
 // The render cache: one worker for all its clients, by priority; cancelled requests never render;
 // pages no one checked are checked before they render; pages stay their thread's while the worker
-// renders; the worker stops with the application and starts again when asked (also run under
-// ThreadSanitizer).
+// renders; pages ahead are laid on their paper beside the worker; the worker stops with the
+// application and starts again when asked (also run under ThreadSanitizer).
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -275,4 +275,59 @@ TEST(PdfRenderCacheTest, APageStaysItsThreadsWhileTheWorkerRendersWhatItHandedOv
     EXPECT_NE(page->error()->localizedDescription().find("changed"), std::string::npos);
     // Drawn with the placeholder the page had when it was asked for.
     EXPECT_EQ(QColor(cache.image(asked.front().key).pixel(50, 25)), QColor(Qt::green));
+}
+
+TEST(PdfRenderCacheTest, PagesAheadAreLaidOnTheirPaperBesideTheWorkerAndNoneIsLostAtAStop) {
+    Application application;
+    ui::PdfRenderCache cache;
+    Rendered rendered;
+    const int view = 0;
+    // A blue square on a page QtPdf leaves transparent elsewhere.
+    const auto pdfPage = [] {
+        const std::string pdf = testing_support::onePagePdf(300, 420, 100, 100, 100, 100, 0, 0, 1);
+        ui::PdfPageCheck::checkData(pdf.data(), pdf.size());
+        return ui::PdfPage::fromData(QByteArray(pdf.data(), static_cast<qsizetype>(pdf.size())));
+    };
+    std::vector<ui::PdfRenderCache::Request> asked{
+        requestOf(pdfPage(), {300, 420}, Priority::Visible)};
+    for (int i = 0; i < 5; ++i)
+        asked.push_back(requestOf(pdfPage(), {300, 420}, Priority::Neighbour));
+    cache.setSuspended(true);
+    cache.request(&view, asked, rendered.recorder());
+    cache.setSuspended(false);
+    ASSERT_TRUE(runEventsUntil([&] { return rendered.keys.size() == asked.size(); }));
+    // The page on screen is laid by the worker (nothing ahead starts before it is drawn), and so
+    // is the last page ahead (nothing waited after it); the others beside it.
+    EXPECT_EQ(cache.laidAsideCount(), 4u);
+    for (const auto& request : asked) {
+        const QImage image = cache.image(request.key);
+        ASSERT_EQ(image.size(), request.key.fullSize);
+        EXPECT_EQ(image.format(), QImage::Format_RGB32);
+        EXPECT_EQ(QColor(image.pixel(10, 10)), QColor(Qt::white));
+        EXPECT_EQ(QColor(image.pixel(150, 270)), QColor(Qt::blue));
+    }
+
+    // Stopped while pages ahead are being laid (the program's end): every render begun is
+    // finished and handed over with the next delivery; none is lost or laid twice.
+    std::vector<ui::PdfRenderCache::Request> many;
+    for (int i = 0; i < 30; ++i)
+        many.push_back(requestOf(pdfPage(), {600, 840}, Priority::Neighbour));
+    cache.request(&view, many, rendered.recorder());
+    ASSERT_TRUE(runEventsUntil([&] { return rendered.keys.size() >= asked.size() + 3; }));
+    cache.shutdown();
+    EXPECT_FALSE(cache.isWorkerRunning());
+    const uint64_t begun = cache.renderCount();
+    const auto last = requestOf(pdfPage(), {300, 420}, Priority::Visible);
+    cache.request(&view, {last}, rendered.recorder());
+    ASSERT_TRUE(runEventsUntil([&] { return rendered.position(last.key) >= 0; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(rendered.keys.size(), begun + 1);
+    for (const auto& key : rendered.keys)
+        EXPECT_EQ(std::count(rendered.keys.begin(), rendered.keys.end(), key), 1);
+    for (const auto& request : many) {
+        if (rendered.position(request.key) >= 0) {
+            EXPECT_EQ(cache.image(request.key).format(), QImage::Format_RGB32);
+        }
+    }
+    cache.cancelClient(&view);
 }
