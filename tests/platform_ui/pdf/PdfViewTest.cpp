@@ -163,13 +163,14 @@ TEST_F(PdfViewTest, APageFittedToTheViewBringsNoScrollBarForItsRoundingError) {
     }
     ASSERT_GT(height, 0);
     view.setDocument(documentOf({{300, height}, {300, height}}));
-    spin();
+    ASSERT_TRUE(spinUntil([&] { return view.isSettled(); }));
     const int layouts = view.layoutCount();
     EXPECT_EQ(view.verticalScrollBar()->maximum(), 0);
     EXPECT_FALSE(view.verticalScrollBar()->isVisible());
     EXPECT_EQ(view.viewport()->size(), inside);  // the page is not pushed aside
     view.goToPage(view.document()->pageAtIndex(1));
-    spin();
+    ASSERT_TRUE(spinUntil(
+        [&] { return view.isSettled() && view.currentPage() == view.document()->pageAtIndex(1); }));
     EXPECT_EQ(view.layoutCount(), layouts);
     EXPECT_EQ(view.viewport()->size(), inside);
 }
