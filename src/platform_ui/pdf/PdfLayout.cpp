@@ -109,22 +109,27 @@ PdfLayout PdfLayout::make(const std::vector<QSizeF>& sizes, int mode, bool book,
     return layout;
 }
 
+PdfLayout::FitScales PdfLayout::fitScales(double widest, double rowHeight, int mode, bool breaks,
+                                          const QSizeF& viewport) {
+    const double gap = breaks ? kPageBreak : 0;
+    const bool twoUp = isTwoUp(mode);
+    return {(viewport.width() - 2 * gap - (twoUp ? gap : 0)) / (twoUp ? 2 * widest : widest),
+            (viewport.height() - 2 * gap) / rowHeight};
+}
+
 double PdfLayout::fitScale(const std::vector<QSizeF>& sizes, int mode, bool book, bool breaks,
                            int currentRow, const QSizeF& viewport) {
-    const double gap = breaks ? kPageBreak : 0;
     const double widest = maxWidth(sizes);
     if (widest <= 0 || viewport.isEmpty())
         return 1;
-    const bool twoUp = isTwoUp(mode);
-    double scale = (viewport.width() - 2 * gap - (twoUp ? gap : 0)) / (twoUp ? 2 * widest : widest);
+    double height = 0;
     const int count = static_cast<int>(sizes.size());
     if (const int rows = rowCount(count, mode, book); !isContinuous(mode) && rows > 0) {
-        double height = 0;
         for (int p : pagesOfRow(std::clamp(currentRow, 0, rows - 1), count, mode, book))
             height = std::max(height, sizes[static_cast<size_t>(p)].height());
-        if (height > 0)
-            scale = std::min(scale, (viewport.height() - 2 * gap) / height);
     }
+    const FitScales fit = fitScales(widest, height, mode, breaks, viewport);
+    const double scale = height > 0 ? std::min(fit.byWidth, fit.byHeight) : fit.byWidth;
     return std::clamp(scale, 0.1, 10.0);
 }
 

@@ -34,6 +34,15 @@ struct PdfLayout {
     // modes the current row also fits the height.
     static double fitScale(const std::vector<QSizeF>& sizes, int mode, bool book, bool breaks,
                            int currentRow, const QSizeF& viewport);
+    // The two scales fitting weighs, for pages no wider than `widest` and a row `rowHeight` high:
+    // the one that fills the width and the one that fits the row's height (unclamped; the fit is
+    // the smaller, the height's only in the non-continuous modes).
+    struct FitScales {
+        double byWidth;
+        double byHeight;
+    };
+    static FitScales fitScales(double widest, double rowHeight, int mode, bool breaks,
+                               const QSizeF& viewport);
 
     int rowOfPage(int page) const;
 };

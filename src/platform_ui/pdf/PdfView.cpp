@@ -707,13 +707,11 @@ void PdfView::renderAhead(int index, int count, const std::function<Ref<PdfPage>
         return;
     double scale = scale_;
     if (autoScales_) {
-        // As the layout will fit it: the narrower of the width's scale and the row height's.
-        const double gap = breaks_ ? PdfLayout::kPageBreak : 0;
-        const bool twoUp = PdfLayout::isTwoUp(mode_);
-        const double byWidth =
-            (viewportSize.width() - 2 * gap - (twoUp ? gap : 0)) / (twoUp ? 2 * widest : widest);
-        scale = (viewportSize.height() - 2 * gap) / height;
-        if (scale > byWidth || scale < kMinScale || scale > kMaxScale)
+        // As the layout will fit it, when the row's height decides (the pages' true widths may
+        // be narrower than `widest`, which only makes the width's scale larger).
+        const auto fit = PdfLayout::fitScales(widest, height, mode_, breaks_, viewportSize);
+        scale = fit.byHeight;
+        if (scale > fit.byWidth || scale < kMinScale || scale > kMaxScale)
             return;
     }
     const double dpr = devicePixelRatioF();
