@@ -103,7 +103,9 @@ std::optional<Bytes> AtomicFile::read(const fs::path& path, size_t maxBytes, Ref
     };
     if (error)
         *error = nullptr;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opened without blocking: a FIFO or a device put where a file should be would otherwise
+    // wait in open() for a writer or the device. Only a regular file is read on.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT)
             return std::nullopt;
@@ -115,6 +117,9 @@ std::optional<Bytes> AtomicFile::read(const fs::path& path, size_t maxBytes, Ref
         return fail(errno, "Cannot examine");
     if (!S_ISREG(st.st_mode))
         return fail(EINVAL, "Not a regular file");
+    const int flags = ::fcntl(file.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return fail(errno, "Cannot examine");
     if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > maxBytes) {
         return fail(EFBIG, "File too large");
     }

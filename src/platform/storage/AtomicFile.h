@@ -24,8 +24,9 @@ class AtomicFile {
     static Ref<Error> write(const std::filesystem::path& path, std::span<const uint8_t> bytes,
                             unsigned mode = 0600);
 
-    // The whole content of a regular file. Nothing when the file does not exist (no error), or
-    // when it cannot be read or is larger than maxBytes (with the error).
+    // The whole content of a regular file (links are followed). Nothing when the file does not
+    // exist (no error), or when it cannot be read, is larger than maxBytes or is not a regular
+    // file (with the error); a FIFO or a device is refused at once, without waiting on it.
     static std::optional<Bytes> read(const std::filesystem::path& path, size_t maxBytes,
                                      Ref<Error>* error = nullptr);
 };

@@ -1,10 +1,14 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <future>
 
 #include "platform/storage/AtomicFile.h"
 #include "platform/storage/ScopedEnvironment.h"
@@ -87,4 +91,37 @@ TEST(AtomicFile, ReadDistinguishesMissingFromUnreadable) {
     EXPECT_FALSE(AtomicFile::read(folder / "big", 100, &error));
     EXPECT_TRUE(error);
     EXPECT_EQ(AtomicFile::read(folder / "big", 101)->size(), 101u);
+}
+
+// A FIFO where a file should be, or a link to one, is refused at once: open() would otherwise wait
+// for a writer forever. A link to a regular file is read as the file.
+TEST(AtomicFile, ReadRefusesAFifoWithoutWaitingAndFollowsLinksToFiles) {
+    const auto folder = testing_support::freshTestFolder();
+    const auto fifo = folder / "record";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_symlink(fifo, folder / "link-to-fifo");
+    ASSERT_FALSE(AtomicFile::write(folder / "real", bytesOf("content")));
+    fs::create_symlink(folder / "real", folder / "link-to-file");
+
+    for (const char* name : {"record", "link-to-fifo"}) {
+        auto reading = std::async(std::launch::async, [&] {
+            Ref<plat::Error> error;
+            const bool read = AtomicFile::read(folder / name, 100, &error).has_value();
+            return std::make_pair(read, error);
+        });
+        // A safety net only: the read answers at once, or is stuck in open() for good.
+        if (reading.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);  // lets it go
+            reading.wait();
+            if (writer >= 0)
+                ::close(writer);
+            ADD_FAILURE() << name << ": the read waited on the FIFO";
+            continue;
+        }
+        const auto [read, error] = reading.get();
+        EXPECT_FALSE(read) << name;
+        ASSERT_TRUE(error) << name;
+        EXPECT_EQ(error->domain(), plat::NSPOSIXErrorDomain);
+    }
+    EXPECT_EQ(*AtomicFile::read(folder / "link-to-file", 100), bytesOf("content"));
 }
