@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 #include "platform/storage/FileHandle.h"
 #include "platform/storage/FileManager.h"
@@ -62,11 +63,12 @@ constexpr uint64_t kMaxAttributePairs = uint64_t{kMaxAttributes} * (kMaxAttribut
 constexpr uint64_t kMaxAttributesInAll = 1'000'000;
 // libxml2 reads the page in pieces of this size (see parse()).
 constexpr size_t kReadingPiece = 4096;
-// Elements open at once: libxml2 looks an end tag up among them, so each end tag costs the depth
-// of the open elements. Pages nest a few dozen deep.
+// Elements open at once: libxml2 looks an end tag up among them, and a "body" start tag too (to
+// merge it into an open body), so each such tag costs the depth of the open elements. Pages nest
+// a few dozen deep.
 constexpr uint64_t kMaxDepth = 10'000;
-// The end tags' lookups in all: as much as one tag at the attribute bound costs.
-constexpr uint64_t kMaxEndTagWork = kMaxAttributePairs;
+// Those lookups in all: as much as one tag at the attribute bound costs.
+constexpr uint64_t kMaxLookupWork = kMaxAttributePairs;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
@@ -74,6 +76,24 @@ bool isBlank(char c) {
 
 bool isLetter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// Whether the tag at `p` (its '<') is a start tag named "html" or "body" in any case, which
+// libxml2 merges into the open element of that name when there is one.
+bool isHtmlOrBodyStartTag(const char* p, const char* end) {
+    const auto nameIsThere = [&](std::string_view name) {
+        if (static_cast<size_t>(end - p) <= name.size())
+            return false;
+        for (size_t i = 0; i < name.size(); ++i) {
+            if ((p[1 + i] | 0x20) != name[i])
+                return false;
+        }
+        // The name ends there (libxml2 reads on through letters, digits, ':', '-', '_' and '.').
+        const char* after = p + 1 + name.size();
+        return after == end || !(isLetter(*after) || (*after >= '0' && *after <= '9') ||
+                                 *after == ':' || *after == '-' || *after == '_' || *after == '.');
+    };
+    return nameIsThere("html") || nameIsThere("body");
 }
 
 // Where a comment whose text starts at `p` ends, as libxml2 reads it: after the first "-->" or
@@ -195,14 +215,14 @@ uint64_t attributesOfStartTag(const char* p, const char* end) {
     return attributes;
 }
 
-// What libxml2 does with the page as it reads it: the start tags it reads (by their attributes)
-// and the end tags it looks up in its stack of open elements (each costs the stack's depth
-// when the element is not open). Why the reading stopped; empty while it may go on.
+// What libxml2 does with the page as it reads it: the start tags it reads (by their attributes),
+// and the end tags and "html" and "body" start tags it looks up in its stack of open elements
+// (each costs up to the stack's depth). Why the reading stopped; empty while it may go on.
 struct ReadingWatch {
     startElementSAXFunc startElement = nullptr;
     uint64_t pairs = 0;
     uint64_t inAll = 0;
-    uint64_t endTagWork = 0;
+    uint64_t lookupWork = 0;
     std::string refusal;
 
     void addTag(uint64_t attributes) {
@@ -247,7 +267,8 @@ HTMLNode::Document parse(const char* bytes, size_t length, const char* base, int
     // libxml2 reads the page a piece at a time, so that what it does with each piece is bounded
     // and counted before the next: a start tag it waits for is counted before the piece that
     // ends it (so a tag of too many attributes is never read), other tags as they are read, and
-    // the end tags of each piece at the depth of the open elements.
+    // the end tags and the "html" and "body" start tags of each piece at the depth of the open
+    // elements.
     xmlSAXHandler handler{};
     xmlSAX2InitHtmlDefaultSAXHandler(&handler);
     ReadingWatch watch;
@@ -280,11 +301,12 @@ HTMLNode::Document parse(const char* bytes, size_t length, const char* base, int
                 break;
         }
         const char* pieceBytes = bytes + offset;
-        uint64_t endTags = 0;
+        uint64_t lookups = 0;
         for (const char* p = pieceBytes; (p = static_cast<const char*>(std::memchr(
                                               p, '<', static_cast<size_t>(pieceBytes + piece - p))));
              ++p) {
-            endTags += p + 1 < bytes + length && p[1] == '/';
+            lookups +=
+                (p + 1 < bytes + length && p[1] == '/') || isHtmlOrBodyStartTag(p, bytes + length);
         }
         const auto depthBefore = static_cast<uint64_t>(std::max(parser->nameNr, 0));
         if (htmlParseChunk(parser, pieceBytes, static_cast<int>(piece), 0) != 0 &&
@@ -294,8 +316,8 @@ HTMLNode::Document parse(const char* bytes, size_t length, const char* base, int
         const auto depth = std::max(depthBefore, static_cast<uint64_t>(std::max(parser->nameNr, 0)));
         if (depth > kMaxDepth) {
             watch.refusal = "its elements are nested deeper than " + std::to_string(kMaxDepth);
-        } else if ((watch.endTagWork += endTags * depth) > kMaxEndTagWork) {
-            watch.refusal = "its end tags take too much work to match with its elements";
+        } else if ((watch.lookupWork += lookups * depth) > kMaxLookupWork) {
+            watch.refusal = "its tags take too much work to match with its open elements";
         }
     }
     if (watch.refusal.empty())

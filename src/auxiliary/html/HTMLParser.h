@@ -5,10 +5,10 @@
 // deep documents cannot exhaust the stack. Pages over 256 MiB, pages with a start tag of more
 // than 10,000 attributes (which libxml2 reads in quadratic time), pages whose tags together
 // cost more of that work than one such tag (or hold over 1,000,000 attributes), pages nested
-// over 10,000 deep and pages whose end tags cost as much to match are refused with error 2 in
-// "HTMLParserdomain": a first pass reads the page as libxml2 does, and libxml2 then reads it a
-// piece at a time under the same bounds, its start tags counted as it reads them. Text runs of
-// any length are kept whole.
+// over 10,000 deep and pages whose end tags and "html" and "body" start tags cost as much to
+// match with the open elements are refused with error 2 in "HTMLParserdomain": a first pass
+// reads the page as libxml2 does, and libxml2 then reads it a piece at a time under the same
+// bounds, its start tags counted as it reads them. Text runs of any length are kept whole.
 #include <libxml/HTMLparser.h>
 
 #include <memory>

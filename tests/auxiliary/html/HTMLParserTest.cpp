@@ -161,7 +161,8 @@ TEST(HTMLParser, AttributeWorkIsBoundedForTheWholePageWhateverTheComments) {
 // The page's work is bounded as libxml2 reads it, not only as the guard's own pass reads it: a
 // tag of too many attributes hidden from that pass (behind "<!--" in a script or a style, a
 // processing instruction, an end tag or a DOCTYPE, or a quote after a bad attribute name) is
-// refused, and so are elements nested too deep or end tags that cost the square to match.
+// refused, and so are elements nested too deep or end tags (or start tags merged into the body)
+// that cost the square to match.
 TEST(HTMLParser, HiddenCrowdedTagsAndCostlyNestingAreRefused) {
     std::string attributes;
     for (int i = 0; i < 20000; ++i)
@@ -201,12 +202,31 @@ TEST(HTMLParser, HiddenCrowdedTagsAndCostlyNestingAreRefused) {
         }
     }
 
+    // Start tags that libxml2 merges into the open body (or html) look it up among the open
+    // elements: below a deep nesting, many of them cost the same work as stray end tags.
+    std::string merged;
+    for (int i = 0; i < 9000; ++i)
+        merged += "<div>";
+    for (int i = 0; i < 100000; ++i)
+        merged += i % 2 ? "<body>" : "<BODY class=x>";
+    for (bool asData : {false, true}) {
+        Ref<plat::Error> error;
+        auto parser =
+            asData ? HTMLParser::initWithData(plat::Bytes(merged.begin(), merged.end()), &error)
+                   : HTMLParser::initWithString(merged, &error);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code(), 2);
+        EXPECT_NE(error->localizedDescription().find("too much work"), std::string::npos);
+        EXPECT_FALSE(parser->doc());
+    }
+
     // Scripts and styles with comments, processing instructions, end tags and doctypes with
-    // quoted '>' are read as before.
+    // quoted '>' are read as before; so is a page with a second body at a shallow depth.
     const std::string fine =
         "<!DOCTYPE html PUBLIC \"-//x>y//EN\" \"a>b\"><html><head><style><!-- p{} --></style>"
         "<script>if (a</b) { x = '<!--'; }</script></head><body><?pi data?>"
-        "<p id='one' title='a>b'>1</p></x junk><p id='two'>2</p></body></html>";
+        "<p id='one' title='a>b'>1</p></x junk><body class='again'><p id='two'>2</p></body>"
+        "<bodyguard></bodyguard></html>";
     Ref<plat::Error> error;
     auto read = HTMLParser::initWithString(fine, &error);
     EXPECT_FALSE(error);
