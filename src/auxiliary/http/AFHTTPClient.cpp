@@ -73,6 +73,18 @@ Ref<AFHTTPClient> AFHTTPClient::clientWithBaseURL(const plat::Url& url) {
     return client;
 }
 
+void AFHTTPClient::init() const {
+    plat::raise(
+        plat::NSInternalInconsistencyException,
+        className() + " Failed to call designated initializer. Invoke `initWithBaseURL:` instead.");
+}
+
+void AFHTTPClient::requireBaseURL() const {
+    // Every initialiser makes the queue.
+    if (!operationQueue_)
+        init();
+}
+
 void AFHTTPClient::initWithBaseURL(const plat::Url& url) {
     assertParameter(url.isValid(), "url");
     baseURL_ = url;
@@ -161,6 +173,7 @@ void AFHTTPClient::clearAuthorizationHeader() {
 plat::UrlRequest AFHTTPClient::requestWithMethod(const std::string& method,
                                                  const std::optional<std::string>& path,
                                                  const plat::Value& parameters) {
+    requireBaseURL();
     assertParameter(!method.empty(), "method");
     const std::string relative = path.value_or("");
     const auto url = plat::Url::resolve(relative, baseURL_);
@@ -279,6 +292,7 @@ Ref<AFHTTPRequestOperation> AFHTTPClient::HTTPRequestOperationWithRequest(
 }
 
 void AFHTTPClient::enqueueHTTPRequestOperation(const Ref<AFHTTPRequestOperation>& operation) {
+    requireBaseURL();
     operationQueue_->addOperation(operation);
 }
 
@@ -308,6 +322,7 @@ void AFHTTPClient::enqueueBatchOfHTTPRequestOperationsWithRequests(
 void AFHTTPClient::enqueueBatchOfHTTPRequestOperations(
     const std::vector<Ref<AFHTTPRequestOperation>>& operations, ProgressBlock progress,
     BatchCompletionBlock completion) {
+    requireBaseURL();
     auto group = plat::DispatchGroup::make();
     auto batch = plat::BlockOperation::make([group, operations, completion] {
         group->notify(plat::DispatchQueue::main(), [operations, completion] {

@@ -37,9 +37,12 @@ class AFHTTPClient : public plat::Object, public plat::Coding {
         std::function<void(const std::vector<Ref<AFHTTPRequestOperation>>&)>;
     using BodyBlock = std::function<void(AFMultipartFormData&)>;
 
-    // Made by class name for unarchiving only; clients are made with a base URL.
+    // Made by class name for unarchiving only; clients are made with a base URL. Until then
+    // building, enqueueing or cancelling requests raises as init() does.
     AFHTTPClient() = default;
     static Ref<AFHTTPClient> clientWithBaseURL(const plat::Url& url);
+    // Refused: raises NSInternalInconsistencyException, a client needs its base URL.
+    [[noreturn]] void init() const;
     virtual void initWithBaseURL(const plat::Url& url);
 
     std::string description() const override;
@@ -112,6 +115,8 @@ class AFHTTPClient : public plat::Object, public plat::Coding {
     }
 
   private:
+    // Raises as init() does unless the client was made with a base URL or unarchived.
+    void requireBaseURL() const;
     void enqueueWithMethod(const std::string& method, const std::string& path,
                            const plat::Value& parameters, SuccessBlock success,
                            FailureBlock failure);

@@ -2,6 +2,8 @@
 // headers, operation classes, copies and archives.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "auxiliary/http/AFHTTPClient.h"
 #include "auxiliary/http/AFJSONRequestOperation.h"
 #include "auxiliary/http/AFPropertyListRequestOperation.h"
@@ -147,6 +149,43 @@ TEST(HttpClientRequests, DefaultHeadersClassesCopiesAndArchives) {
     EXPECT_EQ(back->defaultHeaders(), c->defaultHeaders());
     EXPECT_EQ(back->stringEncoding(), 5U);
     EXPECT_EQ(back->parameterEncoding(), AFJSONParameterEncoding);
+    EXPECT_EQ(back->requestWithMethod("GET", std::string("x"), Value()).url().absoluteString(),
+              "http://h.test/x");
+    EXPECT_NO_THROW(back->cancelAllHTTPOperationsWithMethod(std::nullopt, std::string("x")));
+}
+
+// init() is refused, and a client made by class name but never given its base URL (neither
+// initialised nor unarchived) raises the same when it is used instead of crashing.
+TEST(HttpClientRequests, InitIsRefusedAndAClientWithoutItsBaseURLRaisesWhenUsed) {
+    const auto raised = [](const std::function<void()>& use) -> std::string {
+        try {
+            use();
+        } catch (const plat::Exception& exception) {
+            return exception.name() + ": " + exception.reason();
+        }
+        return "nothing raised";
+    };
+    const std::string refusal =
+        "NSInternalInconsistencyException: AFHTTPClient Failed to call "
+        "designated initializer. Invoke `initWithBaseURL:` instead.";
+    EXPECT_EQ(raised([] { client()->init(); }), refusal);
+
+    const auto bare = std::dynamic_pointer_cast<AFHTTPClient>(AFHTTPClient::classObject().make());
+    ASSERT_TRUE(bare);
+    const auto operation = client()->HTTPRequestOperationWithRequest(
+        plat::UrlRequest(*plat::Url::parse("http://h.test/x")), nullptr, nullptr);
+    EXPECT_EQ(raised([&] { bare->requestWithMethod("GET", std::string("x"), Value()); }), refusal);
+    EXPECT_EQ(raised([&] {
+                  bare->multipartFormRequestWithMethod("POST", std::string("x"), Value(), nullptr);
+              }),
+              refusal);
+    EXPECT_EQ(raised([&] { bare->cancelAllHTTPOperationsWithMethod("GET", std::string("x")); }),
+              refusal);
+    EXPECT_EQ(raised([&] { bare->getPath("x", Value(), nullptr, nullptr); }), refusal);
+    EXPECT_EQ(raised([&] { bare->enqueueBatchOfHTTPRequestOperations({}, nullptr, nullptr); }),
+              refusal);
+    EXPECT_EQ(raised([&] { bare->enqueueHTTPRequestOperation(operation); }), refusal);
+    EXPECT_FALSE(operation->isExecuting() || operation->isFinished());
 }
 
 }  // namespace
