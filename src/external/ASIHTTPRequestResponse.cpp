@@ -574,13 +574,11 @@ void ASIHTTPRequest::handleStreamError() {
         if (dropped && retryUsingNewConnection())
             return;
         std::string message = "A connection failure occurred";
+        // What the TLS layer itself said stays with the underlying error.
         if (underlying && underlying->code() >= -9818 && underlying->code() <= -9800) {
-            // The fixed text first; what the TLS layer said follows it.
             message +=
                 ": SSL problem (Possible causes may include a bad/expired/self-signed "
                 "certificate, clock set to wrong date)";
-            if (!underlying->localizedDescription().empty())
-                message += ": " + underlying->localizedDescription();
         }
         cancelLoad();
         failWithError(ASIMakeError(ASIConnectionFailureErrorType, message, underlying));
