@@ -44,11 +44,6 @@ std::pair<long, long> keepAliveTerms(const std::string& text) {
 
 }  // namespace
 
-std::vector<plat::HttpCookie> ASIHTTPRequest::responseCookies() const {
-    std::lock_guard lock(propertyMutex_);
-    return responseCookies_;
-}
-
 // ---- The head -----------------------------------------------------------------------------------
 
 void ASIHTTPRequest::readResponseHeaders() {
@@ -183,7 +178,7 @@ bool ASIHTTPRequest::willRedirect() {
         }
     } else {
         {
-            std::lock_guard lock(cancelledLock_);
+            CancelledLockHolder lock(*this);
             requestMethod_ = "GET";
         }
         setPostBody(std::nullopt);
@@ -222,7 +217,7 @@ bool ASIHTTPRequest::willRedirect() {
 bool ASIHTTPRequest::willAskDelegateToConfirmRedirect() {
     bool ask = false;
     {
-        std::lock_guard lock(cancelledLock_);
+        CancelledLockHolder lock(*this);
         auto target = delegate_.lock();
         if (target && plat::respondsToSelector(target, plat::Selector(willRedirectSelector())))
             ask = true;
@@ -243,7 +238,7 @@ bool ASIHTTPRequest::willAskDelegateToConfirmRedirect() {
 void ASIHTTPRequest::handleNetworkEvent(plat::Stream::Event event) {
     auto keep = self<ASIHTTPRequest>();
     {
-        std::lock_guard lock(cancelledLock_);
+        CancelledLockHolder lock(*this);
         if (complete() || cancelled_)
             return;
         if (event == plat::Stream::EndEncountered)
@@ -454,10 +449,7 @@ Ref<plat::Error> ASIHTTPRequest::checkCompressedResponseData() const {
 }
 
 void ASIHTTPRequest::handleStreamComplete() {
-    if (statusTimer_) {
-        statusTimer_->invalidate();
-        statusTimer_.reset();
-    }
+    setStatusTimer(nullptr);
     downloadComplete_ = true;
     if (!responseHeaders())
         readResponseHeaders();
