@@ -165,7 +165,8 @@ PLAT_DEFINE_CLASS(ASIHTTPRequest, plat::Operation, [](auto& c) {
 })
 
 ASIHTTPRequest::ASIHTTPRequest(plat::Url url)
-    : url_(std::move(url)),
+    : cancelledLock_(std::make_shared<plat::RecursiveLock>()),
+      url_(std::move(url)),
       timeOutSeconds_(defaultTimeOutSeconds()),
       maxResponseDataSize_(defaultMaxResponseDataSize()),
       downloadCache_(defaultCache()),
@@ -252,11 +253,6 @@ void ASIHTTPRequest::setClientCertificateIdentity(std::optional<ClientIdentity> 
     clientCertificateIdentity_ = std::move(identity);
 }
 
-void ASIHTTPRequest::setClientCertificates(std::vector<std::string> certificatesPem) {
-    std::lock_guard lock(propertyMutex_);
-    clientCertificates_ = std::move(certificatesPem);
-}
-
 void ASIHTTPRequest::releaseBlocksOnMainThread() {
     auto blocks = std::make_shared<std::vector<std::any>>();
     {
@@ -309,12 +305,12 @@ ASIHTTPRequest::~ASIHTTPRequest() {
 // ---- Properties ---------------------------------------------------------------------------------
 
 plat::Url ASIHTTPRequest::url() const {
-    std::lock_guard lock(cancelledLock_);
+    CancelledLockHolder lock(*this);
     return url_;
 }
 
 void ASIHTTPRequest::setURL(plat::Url url) {
-    std::lock_guard lock(cancelledLock_);
+    CancelledLockHolder lock(*this);
     if (url == url_)
         return;
     url_ = std::move(url);
@@ -322,11 +318,6 @@ void ASIHTTPRequest::setURL(plat::Url url) {
     requestAuthentication_.reset();
     proxyAuthentication_.reset();
     redirectURL_.reset();
-}
-
-std::optional<plat::Url> ASIHTTPRequest::originalURL() const {
-    std::lock_guard lock(propertyMutex_);
-    return originalURL_;
 }
 
 #define ASI_ATOMIC_PROPERTY(Type, getter, setter, field) \
@@ -454,26 +445,50 @@ void ASIHTTPRequest::setMainRequest(Ref<ASIHTTPRequest> value) {
     mainRequest_ = value;
 }
 ASI_ATOMIC_PROPERTY(Ref<ASICacheDelegate>, downloadCache, setDownloadCache, downloadCache_)
+ASI_ATOMIC_PROPERTY(std::optional<std::string>, temporaryUncompressedDataDownloadPath,
+                    setTemporaryUncompressedDataDownloadPath,
+                    temporaryUncompressedDataDownloadPath_)
+ASI_ATOMIC_PROPERTY(std::optional<plat::Url>, originalURL, setOriginalURL, originalURL_)
+ASI_ATOMIC_PROPERTY(Ref<plat::MutableDictionary>, requestHeaders, setRequestHeaders,
+                    requestHeaders_)
+ASI_ATOMIC_PROPERTY(std::vector<plat::HttpCookie>, responseCookies, setResponseCookies,
+                    responseCookies_)
+ASI_ATOMIC_PROPERTY(Ref<plat::Dictionary>, requestCredentials, setRequestCredentials,
+                    requestCredentials_)
+ASI_ATOMIC_PROPERTY(Ref<plat::Dictionary>, proxyCredentials, setProxyCredentials, proxyCredentials_)
+ASI_ATOMIC_PROPERTY(std::optional<std::string>, proxyAuthenticationRealm,
+                    setProxyAuthenticationRealm, proxyAuthenticationRealm_)
+ASI_ATOMIC_PROPERTY(std::optional<std::string>, proxyAuthenticationScheme,
+                    setProxyAuthenticationScheme, proxyAuthenticationScheme_)
+ASI_ATOMIC_PROPERTY(int32_t, authenticationRetryCount, setAuthenticationRetryCount,
+                    authenticationRetryCount_)
+ASI_ATOMIC_PROPERTY(int32_t, proxyAuthenticationRetryCount, setProxyAuthenticationRetryCount,
+                    proxyAuthenticationRetryCount_)
+ASI_ATOMIC_PROPERTY(std::vector<std::string>, clientCertificates, setClientCertificates,
+                    clientCertificates_)
+ASI_ATOMIC_PROPERTY(Ref<ASIDataDecompressor>, dataDecompressor, setDataDecompressor,
+                    dataDecompressor_)
+ASI_ATOMIC_PROPERTY(Ref<plat::RecursiveLock>, cancelledLock, setCancelledLock, cancelledLock_)
 
 #undef ASI_ATOMIC_PROPERTY
 
 Ref<plat::Object> ASIHTTPRequest::delegate() const {
-    std::lock_guard lock(cancelledLock_);
+    CancelledLockHolder lock(*this);
     return delegate_.lock();
 }
 
 void ASIHTTPRequest::setDelegate(const Ref<plat::Object>& delegate) {
-    std::lock_guard lock(cancelledLock_);
+    CancelledLockHolder lock(*this);
     delegate_ = delegate;
 }
 
 Ref<plat::Object> ASIHTTPRequest::queue() const {
-    std::lock_guard lock(cancelledLock_);
+    CancelledLockHolder lock(*this);
     return queue_;
 }
 
 void ASIHTTPRequest::setQueue(Ref<plat::Object> queue) {
-    std::lock_guard lock(cancelledLock_);
+    CancelledLockHolder lock(*this);
     queue_ = std::move(queue);
 }
 
@@ -501,12 +516,12 @@ ASI_BLOCK_SETTER(setRequestRedirectedBlock, Block, requestRedirectedBlock_)
 #undef ASI_BLOCK_SETTER
 
 std::string ASIHTTPRequest::requestMethod() const {
-    std::lock_guard lock(cancelledLock_);
+    CancelledLockHolder lock(*this);
     return requestMethod_;
 }
 
 void ASIHTTPRequest::setRequestMethod(std::string method) {
-    std::lock_guard lock(cancelledLock_);
+    CancelledLockHolder lock(*this);
     if (method != requestMethod_)
         requestMethod_ = std::move(method);
     const bool hasBody = (postBody_ && !postBody_->empty()) || postBodyFilePath();
@@ -519,11 +534,6 @@ void ASIHTTPRequest::addRequestHeader(const std::string& name, const std::string
     if (!requestHeaders_)
         requestHeaders_ = plat::MutableDictionary::make();
     requestHeaders_->setObject(plat::Value(value), name);
-}
-
-Ref<plat::Dictionary> ASIHTTPRequest::requestHeaders() const {
-    std::lock_guard lock(propertyMutex_);
-    return requestHeaders_;
 }
 
 std::vector<plat::HttpCookie> ASIHTTPRequest::requestCookies() const {
@@ -595,7 +605,7 @@ bool ASIHTTPRequest::isFinished() const {
 }
 
 bool ASIHTTPRequest::isCancelled() const {
-    std::lock_guard lock(cancelledLock_);
+    CancelledLockHolder lock(*this);
     return cancelled_;
 }
 
@@ -606,7 +616,7 @@ void ASIHTTPRequest::cancel() {
 
 void ASIHTTPRequest::cancelOnRequestThread() {
     auto keep = self<ASIHTTPRequest>();
-    std::lock_guard lock(cancelledLock_);
+    CancelledLockHolder lock(*this);
     if (cancelled_ || complete())
         return;
     failWithError(requestCancelledError());
@@ -619,7 +629,7 @@ void ASIHTTPRequest::cancelOnRequestThread() {
 
 void ASIHTTPRequest::clearDelegatesAndCancel() {
     {
-        std::lock_guard lock(cancelledLock_);
+        CancelledLockHolder lock(*this);
         delegate_.reset();
         queue_.reset();
         uploadProgressDelegate_.reset();

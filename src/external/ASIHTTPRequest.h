@@ -13,6 +13,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -190,11 +191,8 @@ class ASIHTTPRequest : public plat::Operation {
     void setRequestMethod(std::string method);
     // Sets one header, replacing an earlier value of the same name.
     void addRequestHeader(const std::string& name, const std::string& value);
-    Ref<plat::Dictionary> requestHeaders() const;
     std::vector<plat::HttpCookie> requestCookies() const;
     void setRequestCookies(std::vector<plat::HttpCookie> cookies);
-    std::optional<plat::Url> originalURL() const;
-    std::optional<plat::Url> redirectURL() const { return redirectURL_; }
 
     // Plain settings (atomic accessors).
 #define ASI_SETTING(Type, name, Setter) \
@@ -209,6 +207,8 @@ class ASIHTTPRequest : public plat::Operation {
     ASI_SETTING(std::optional<std::string>, postBodyFilePath, setPostBodyFilePath)
     ASI_SETTING(std::optional<std::string>, downloadDestinationPath, setDownloadDestinationPath)
     ASI_SETTING(std::optional<std::string>, temporaryFileDownloadPath, setTemporaryFileDownloadPath)
+    ASI_SETTING(std::optional<std::string>, temporaryUncompressedDataDownloadPath,
+                setTemporaryUncompressedDataDownloadPath)
     ASI_SETTING(std::optional<std::string>, userAgentString, setUserAgentString)
     ASI_SETTING(std::optional<std::string>, domain, setDomain)
     ASI_SETTING(std::optional<std::string>, proxyUsername, setProxyUsername)
@@ -267,25 +267,61 @@ class ASIHTTPRequest : public plat::Operation {
     ASI_SETTING(std::optional<plat::Bytes>, postBody, setPostBody)
     ASI_SETTING(Ref<ASIHTTPRequest>, mainRequest, setMainRequest)
     ASI_SETTING(Ref<ASICacheDelegate>, downloadCache, setDownloadCache)
+    ASI_SETTING(std::optional<plat::Url>, originalURL, setOriginalURL)
+    ASI_SETTING(Ref<plat::MutableDictionary>, requestHeaders, setRequestHeaders)
+    ASI_SETTING(std::vector<plat::HttpCookie>, responseCookies, setResponseCookies)
+    ASI_SETTING(Ref<plat::Dictionary>, requestCredentials, setRequestCredentials)
+    ASI_SETTING(Ref<plat::Dictionary>, proxyCredentials, setProxyCredentials)
+    ASI_SETTING(std::optional<std::string>, proxyAuthenticationRealm, setProxyAuthenticationRealm)
+    ASI_SETTING(std::optional<std::string>, proxyAuthenticationScheme, setProxyAuthenticationScheme)
+    ASI_SETTING(int32_t, authenticationRetryCount, setAuthenticationRetryCount)
+    ASI_SETTING(int32_t, proxyAuthenticationRetryCount, setProxyAuthenticationRetryCount)
+    ASI_SETTING(std::vector<std::string>, clientCertificates, setClientCertificates)
+    ASI_SETTING(Ref<ASIDataDecompressor>, dataDecompressor, setDataDecompressor)
+    // Guards cancelling and the state changes of an attempt; a new request makes its own.
+    ASI_SETTING(Ref<plat::RecursiveLock>, cancelledLock, setCancelledLock)
 #undef ASI_SETTING
-    bool haveBuiltPostBody() const {
-        return haveBuiltPostBody_;
+
+    // Fields of the thread that runs the request (plain accessors, no lock).
+#define ASI_FIELD(Type, name, Setter) \
+    const Type& name() const {        \
+        return name##_;               \
+    }                                 \
+    void Setter(Type value) {         \
+        name##_ = std::move(value);   \
     }
-    int32_t redirectCount() const {
-        return redirectCount_;
+    ASI_FIELD(bool, haveBuiltPostBody, setHaveBuiltPostBody)
+    ASI_FIELD(int32_t, redirectCount, setRedirectCount)
+    ASI_FIELD(bool, isSynchronous, setSynchronous)
+    ASI_FIELD(bool, isPACFileRequest, setIsPACFileRequest)
+    ASI_FIELD(std::optional<plat::Bytes>, compressedPostBody, setCompressedPostBody)
+    ASI_FIELD(std::optional<std::string>, compressedPostBodyFilePath, setCompressedPostBodyFilePath)
+    ASI_FIELD(std::optional<plat::Url>, redirectURL, setRedirectURL)
+    ASI_FIELD(bool, needsRedirect, setNeedsRedirect)
+    ASI_FIELD(bool, downloadComplete, setDownloadComplete)
+    ASI_FIELD(bool, updatedProgress, setUpdatedProgress)
+    ASI_FIELD(uint64_t, uploadBufferSize, setUploadBufferSize)
+    ASI_FIELD(uint64_t, lastBytesRead, setLastBytesRead)
+    ASI_FIELD(uint64_t, lastBytesSent, setLastBytesSent)
+    ASI_FIELD(std::optional<double>, lastActivityTime, setLastActivityTime)
+    ASI_FIELD(Ref<plat::OutputStream>, postBodyWriteStream, setPostBodyWriteStream)
+    ASI_FIELD(Ref<plat::InputStream>, postBodyReadStream, setPostBodyReadStream)
+    ASI_FIELD(Ref<plat::OutputStream>, fileDownloadOutputStream, setFileDownloadOutputStream)
+    ASI_FIELD(Ref<plat::OutputStream>, inflatedFileDownloadOutputStream,
+              setInflatedFileDownloadOutputStream)
+    ASI_FIELD(Ref<plat::HttpReadStream>, readStream, setReadStream)
+    ASI_FIELD(bool, readStreamIsScheduled, setReadStreamIsScheduled)
+    ASI_FIELD(std::string, runLoopMode, setRunLoopMode)
+    ASI_FIELD(bool, connectionCanBeReused, setConnectionCanBeReused)
+    ASI_FIELD(Ref<ASIHTTPRequest>, PACFileRequest, setPACFileRequest)
+    ASI_FIELD(Ref<plat::InputStream>, PACFileReadStream, setPACFileReadStream)
+    ASI_FIELD(std::optional<plat::Bytes>, PACFileData, setPACFileData)
+#undef ASI_FIELD
+    // The 0.25 s status timer; a different timer set in its place is stopped first.
+    const Ref<plat::Timer>& statusTimer() const {
+        return statusTimer_;
     }
-    bool isSynchronous() const {
-        return isSynchronous_;
-    }
-    bool isPACFileRequest() const {
-        return isPACFileRequest_;
-    }
-    const std::optional<plat::Bytes>& compressedPostBody() const {
-        return compressedPostBody_;
-    }
-    const std::optional<std::string>& compressedPostBodyFilePath() const {
-        return compressedPostBodyFilePath_;
-    }
+    void setStatusTimer(Ref<plat::Timer> timer);
 
     // The client's TLS identity (certificate and key, PEM), shown when a server asks; further
     // certificates of its chain go after it.
@@ -294,7 +330,6 @@ class ASIHTTPRequest : public plat::Operation {
         std::string keyPem;
     };
     void setClientCertificateIdentity(std::optional<ClientIdentity> identity);
-    void setClientCertificates(std::vector<std::string> certificatesPem);
 
     // ---- Per request: starting, cancelling, the response ---------------------------------------
     void startAsynchronous();
@@ -347,9 +382,6 @@ class ASIHTTPRequest : public plat::Operation {
     void timeOutPACRead();
     std::optional<plat::Url> PACurl() const;
     void setPACurl(std::optional<plat::Url> url);
-    void setIsPACFileRequest(bool value) {
-        isPACFileRequest_ = value;
-    }
     std::optional<int32_t> connectionID() const;
     // The HTTP message of the current attempt.
     const std::optional<plat::HttpMessage>& request() const {
@@ -377,13 +409,6 @@ class ASIHTTPRequest : public plat::Operation {
     void handleStreamComplete();
     void handleStreamError();
     bool retryUsingNewConnection();
-    std::vector<plat::HttpCookie> responseCookies() const;
-    bool downloadComplete() const {
-        return downloadComplete_;
-    }
-    bool needsRedirect() const {
-        return needsRedirect_;
-    }
     bool removeTemporaryDownloadFile();
     bool removeTemporaryUncompressedDownloadFile();
     bool removeTemporaryUploadFile();
@@ -402,9 +427,6 @@ class ASIHTTPRequest : public plat::Operation {
     void setUploadProgressDelegate(const Ref<plat::Object>& receiver);
     Ref<plat::Object> downloadProgressDelegate() const;
     void setDownloadProgressDelegate(const Ref<plat::Object>& receiver);
-    uint64_t uploadBufferSize() const {
-        return uploadBufferSize_;
-    }
     // A twin that asks only for the head (for queues that size a transfer first).
     Ref<ASIHTTPRequest> HEADRequest() const;
     // ---- Per request: credentials after a challenge ---------------------------------------------
@@ -432,15 +454,6 @@ class ASIHTTPRequest : public plat::Operation {
     void retryUsingSuppliedCredentials();
     void cancelAuthentication();
     void failAuthentication();
-    std::optional<std::string> proxyAuthenticationRealm() const;
-    std::optional<std::string> proxyAuthenticationScheme() const;
-    int32_t authenticationRetryCount() const {
-        return authenticationRetryCount_;
-    }
-    int32_t proxyAuthenticationRetryCount() const {
-        return proxyAuthenticationRetryCount_;
-    }
-    Ref<plat::Dictionary> requestCredentials() const;
 
     // ---- Per request: reporting (main thread) ------------------------------------------------
     void requestStarted();
@@ -485,30 +498,6 @@ class ASIHTTPRequest : public plat::Operation {
     Ref<plat::Dictionary> findSessionProxyAuthenticationCredentials() const;
 
     // ---- Per request: the read stream on the run loop ------------------------------------------
-    const Ref<plat::HttpReadStream>& readStream() const {
-        return readStream_;
-    }
-    void setReadStream(Ref<plat::HttpReadStream> stream) {
-        readStream_ = std::move(stream);
-    }
-    bool readStreamIsScheduled() const {
-        return readStreamIsScheduled_;
-    }
-    const std::string& runLoopMode() const {
-        return runLoopMode_;
-    }
-    void setRunLoopMode(std::string mode) {
-        runLoopMode_ = std::move(mode);
-    }
-    bool connectionCanBeReused() const {
-        return connectionCanBeReused_;
-    }
-    void setConnectionCanBeReused(bool reusable) {
-        connectionCanBeReused_ = reusable;
-    }
-    std::optional<double> lastActivityTime() const {
-        return lastActivityTime_;
-    }
     // Unschedules or schedules the read stream as class-wide throttling says.
     void performThrottling();
     // The same, run on the loop the stream is scheduled on (body reads come from another
@@ -526,6 +515,19 @@ class ASIHTTPRequest : public plat::Operation {
     static bool removeFileAtPath(const std::string& path, Ref<plat::Error>* error);
 
   private:
+    // Holds the request's cancelled lock for a scope; the lock taken stays alive to be let go
+    // even when another one is set meanwhile.
+    class CancelledLockHolder {
+      public:
+        explicit CancelledLockHolder(const ASIHTTPRequest& request)
+            : lock_(request.cancelledLock()), guard_(*lock_) {}
+        void unlock() { guard_.unlock(); }
+
+      private:
+        Ref<plat::RecursiveLock> lock_;
+        std::unique_lock<plat::RecursiveLock> guard_;
+    };
+
     // The class's count of requests with a scheduled stream, and the activity indicator.
     static void noteRunningRequest(int delta);
     // Raises or lowers the shared queue's width, under the connections lock.
@@ -551,7 +553,7 @@ class ASIHTTPRequest : public plat::Operation {
     void onMainThread(std::function<void()> fn);
     void closeBodyWriteStream();
 
-    mutable plat::RecursiveLock cancelledLock_;
+    Ref<plat::RecursiveLock> cancelledLock_;
     mutable std::mutex propertyMutex_;
     plat::Url url_;
     std::optional<plat::Url> originalURL_, redirectURL_;

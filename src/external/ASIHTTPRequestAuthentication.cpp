@@ -64,21 +64,6 @@ void splitDomain(std::string& user, std::optional<std::string>& domain,
 
 PLAT_DEFINE_CLASS(ASIAuthenticationBox, plat::Object, PLAT_NO_METHODS)
 
-Ref<plat::Dictionary> ASIHTTPRequest::requestCredentials() const {
-    std::lock_guard lock(propertyMutex_);
-    return requestCredentials_;
-}
-
-std::optional<std::string> ASIHTTPRequest::proxyAuthenticationRealm() const {
-    std::lock_guard lock(propertyMutex_);
-    return proxyAuthenticationRealm_;
-}
-
-std::optional<std::string> ASIHTTPRequest::proxyAuthenticationScheme() const {
-    std::lock_guard lock(propertyMutex_);
-    return proxyAuthenticationScheme_;
-}
-
 // ---- Credentials before any challenge -----------------------------------------------------------
 
 void ASIHTTPRequest::applyAuthorizationHeader() {

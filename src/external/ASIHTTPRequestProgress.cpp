@@ -4,18 +4,23 @@
 #include "external/ASIHTTPRequestErrors.h"
 #include "external/ASIHTTPRequestMessages.h"
 
+void ASIHTTPRequest::setStatusTimer(Ref<plat::Timer> timer) {
+    auto keep = self<ASIHTTPRequest>();
+    if (statusTimer_ && statusTimer_ != timer)
+        statusTimer_->invalidate();
+    statusTimer_ = std::move(timer);
+}
+
 void ASIHTTPRequest::updateStatus() {
     auto keep = self<ASIHTTPRequest>();
     checkRequestStatus();
-    if (!inProgress() && statusTimer_) {
-        statusTimer_->invalidate();
-        statusTimer_.reset();
-    }
+    if (!inProgress())
+        setStatusTimer(nullptr);
 }
 
 void ASIHTTPRequest::checkRequestStatus() {
     auto keep = self<ASIHTTPRequest>();
-    std::unique_lock lock(cancelledLock_);
+    CancelledLockHolder lock(*this);
     if (cancelled_ || complete())
         return;
     performThrottling();
@@ -210,13 +215,13 @@ void ASIHTTPRequest::removeUploadProgressSoFar() {
 // ---- Receivers ----------------------------------------------------------------------------------
 
 Ref<plat::Object> ASIHTTPRequest::uploadProgressDelegate() const {
-    std::lock_guard lock(cancelledLock_);
+    CancelledLockHolder lock(*this);
     return uploadProgressDelegate_.lock();
 }
 
 void ASIHTTPRequest::setUploadProgressDelegate(const Ref<plat::Object>& receiver) {
     {
-        std::lock_guard lock(cancelledLock_);
+        CancelledLockHolder lock(*this);
         uploadProgressDelegate_ = receiver;
     }
     deliver(Receiver::Upload, ASIProgressIndicatorMessages::kSetMaxValue.text(),
@@ -226,13 +231,13 @@ void ASIHTTPRequest::setUploadProgressDelegate(const Ref<plat::Object>& receiver
 }
 
 Ref<plat::Object> ASIHTTPRequest::downloadProgressDelegate() const {
-    std::lock_guard lock(cancelledLock_);
+    CancelledLockHolder lock(*this);
     return downloadProgressDelegate_.lock();
 }
 
 void ASIHTTPRequest::setDownloadProgressDelegate(const Ref<plat::Object>& receiver) {
     {
-        std::lock_guard lock(cancelledLock_);
+        CancelledLockHolder lock(*this);
         downloadProgressDelegate_ = receiver;
     }
     deliver(Receiver::Download, ASIProgressIndicatorMessages::kSetMaxValue.text(),
@@ -299,7 +304,7 @@ Ref<ASIHTTPRequest> ASIHTTPRequest::HEADRequest() const {
     twin->setPersistentConnectionTimeoutSeconds(persistentConnectionTimeoutSeconds());
     twin->setMainRequest(std::const_pointer_cast<ASIHTTPRequest>(self<ASIHTTPRequest>()));
     {
-        std::lock_guard lock(twin->cancelledLock_);
+        CancelledLockHolder lock(*twin);
         twin->requestMethod_ = "HEAD";
     }
     return twin;

@@ -44,11 +44,6 @@ std::pair<long, long> keepAliveTerms(const std::string& text) {
 
 }  // namespace
 
-std::vector<plat::HttpCookie> ASIHTTPRequest::responseCookies() const {
-    std::lock_guard lock(propertyMutex_);
-    return responseCookies_;
-}
-
 // ---- The head -----------------------------------------------------------------------------------
 
 void ASIHTTPRequest::readResponseHeaders() {
@@ -183,7 +178,7 @@ bool ASIHTTPRequest::willRedirect() {
         }
     } else {
         {
-            std::lock_guard lock(cancelledLock_);
+            CancelledLockHolder lock(*this);
             requestMethod_ = "GET";
         }
         setPostBody(std::nullopt);
@@ -222,7 +217,7 @@ bool ASIHTTPRequest::willRedirect() {
 bool ASIHTTPRequest::willAskDelegateToConfirmRedirect() {
     bool ask = false;
     {
-        std::lock_guard lock(cancelledLock_);
+        CancelledLockHolder lock(*this);
         auto target = delegate_.lock();
         if (target && plat::respondsToSelector(target, plat::Selector(willRedirectSelector())))
             ask = true;
@@ -243,7 +238,7 @@ bool ASIHTTPRequest::willAskDelegateToConfirmRedirect() {
 void ASIHTTPRequest::handleNetworkEvent(plat::Stream::Event event) {
     auto keep = self<ASIHTTPRequest>();
     {
-        std::lock_guard lock(cancelledLock_);
+        CancelledLockHolder lock(*this);
         if (complete() || cancelled_)
             return;
         if (event == plat::Stream::EndEncountered)
@@ -454,10 +449,7 @@ Ref<plat::Error> ASIHTTPRequest::checkCompressedResponseData() const {
 }
 
 void ASIHTTPRequest::handleStreamComplete() {
-    if (statusTimer_) {
-        statusTimer_->invalidate();
-        statusTimer_.reset();
-    }
+    setStatusTimer(nullptr);
     downloadComplete_ = true;
     if (!responseHeaders())
         readResponseHeaders();
@@ -574,13 +566,11 @@ void ASIHTTPRequest::handleStreamError() {
         if (dropped && retryUsingNewConnection())
             return;
         std::string message = "A connection failure occurred";
+        // What the TLS layer itself said stays with the underlying error.
         if (underlying && underlying->code() >= -9818 && underlying->code() <= -9800) {
-            // The fixed text first; what the TLS layer said follows it.
             message +=
                 ": SSL problem (Possible causes may include a bad/expired/self-signed "
                 "certificate, clock set to wrong date)";
-            if (!underlying->localizedDescription().empty())
-                message += ": " + underlying->localizedDescription();
         }
         cancelLoad();
         failWithError(ASIMakeError(ASIConnectionFailureErrorType, message, underlying));

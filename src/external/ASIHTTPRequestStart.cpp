@@ -149,7 +149,7 @@ void ASIHTTPRequest::buildPostBody() {
 
 void ASIHTTPRequest::main() {
     auto keep = self<ASIHTTPRequest>();
-    std::lock_guard lock(cancelledLock_);
+    CancelledLockHolder lock(*this);
     try {
         if (error()) {
             setComplete(true);
@@ -383,12 +383,10 @@ void ASIHTTPRequest::startRequest() {
             deliverFraction(Receiver::Download, 0, 1);
     }
     lastActivityTime_ = plat::RunLoop::current().now();
-    if (statusTimer_)
-        statusTimer_->invalidate();
     std::weak_ptr<ASIHTTPRequest> weak = me;
-    statusTimer_ = std::make_shared<plat::Timer>(0.25, true, [weak](plat::Timer&) {
+    setStatusTimer(std::make_shared<plat::Timer>(0.25, true, [weak](plat::Timer&) {
         if (auto request = weak.lock())
             request->updateStatus();
-    });
+    }));
     plat::RunLoop::current().addTimer(statusTimer_, {runLoopMode_});
 }

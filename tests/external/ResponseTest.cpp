@@ -447,12 +447,13 @@ TEST(Response, RefusedCertificatesFailAsConnectionFailuresThatSayWhy) {
         const std::string fixed =
             "A connection failure occurred: SSL problem (Possible causes may include a "
             "bad/expired/self-signed certificate, clock set to wrong date)";
-        EXPECT_EQ(text.rfind(fixed, 0), 0U) << text;
+        EXPECT_EQ(text, fixed);
+        // The TLS layer's own account of the refusal is the underlying error.
         auto underlying = error->userInfo()->objectForKey("NSUnderlyingError").as<plat::Error>();
         ASSERT_TRUE(underlying);
         EXPECT_GE(underlying->code(), -9818);
         EXPECT_LE(underlying->code(), -9800);
-        EXPECT_EQ(text, fixed + ": " + underlying->localizedDescription());
+        EXPECT_FALSE(underlying->localizedDescription().empty());
         EXPECT_TRUE(refused->responseString().value_or("").empty());
 
         // Told not to check, the same server is read.
