@@ -44,8 +44,6 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     static constexpr int kProgressViewHeight = 30;
     static constexpr size_t kRenderCacheBytes = size_t{128} << 20;
     static constexpr double kProgressLaterDelay = 3.0;
-    // An opened issue starts loading once its first page shows, or after this long.
-    static constexpr double kStartLoadingAtLatest = 0.1;
 
     ReaderViewController();
     ~ReaderViewController() override;
@@ -88,7 +86,8 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     const QImage& placeholderImage() const { return placeholder_; }
 
     // ---- Navigation, modes and bookmarks ----
-    // Every move is clamped to the document's pages; an empty document goes nowhere.
+    // Every move is clamped to the document's pages; an empty document goes nowhere. Moving asks
+    // nothing of the issue: a page still to come shows its placeholder until it arrives.
     void goToPage(int index);
     void goToCoverPage();
     void goToTOCPage();
@@ -161,8 +160,6 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     // Clears the page's cached file and loads it again.
     static void fetchPageAgain(const Ref<VnMagazineIssuePageContext>& pageContext);
     Ref<ui::PdfPage> placeholderPage() const;
-    // The issue takes stock of its files and loads the rest, once per opening.
-    void startLoadingIssue(const Ref<MagazineIssueUIContext>& context);
     // Shows or hides the loading strip; the page view is laid out again when it comes or goes.
     void setProgressHidden(bool hidden);
     // Whether the slot shows the page's downloaded file as it is now.
@@ -193,7 +190,6 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     bool progressHidden_ = true;
     double progressValue_ = 0;
     Ref<MagazineIssueUIContext> uiContext_;
-    WeakRef<MagazineIssueUIContext> loadingStarted_;
     Ref<ui::PdfDocument> mainDocument_;
     std::unique_ptr<ui::PdfRenderCache> renderCache_;
     QImage placeholder_;
