@@ -4,6 +4,7 @@
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <algorithm>
 #include <cmath>
@@ -130,6 +131,7 @@ void ReaderViewController::viewDidLoad() {
                 self->jumpToPageNotify(notification);
         },
         kJumpToPageNotification);
+    widgetVisible_.clear();
     widgetVisibleInPage_.clear();
     pdfView_->setDelegate(std::dynamic_pointer_cast<PDFModifyViewDelegate>(self()));
     createDocument();
@@ -947,6 +949,25 @@ QRectF ReaderViewController::convertRectFromViewToWidgetFrame(const Ref<ui::PdfP
     const auto single = [](double v) { return static_cast<double>(static_cast<float>(v)); };
     return QRectF(single(r.x()), single(height - (r.y() + r.height())), single(r.width()),
                   single(r.height()));
+}
+
+void ReaderViewController::addBoxView(const Ref<plat::Object>&, int, const QRectF& frame, int) {
+    if (!isViewLoaded())
+        return;
+    QWidget* documentView = pdfView_->documentView();
+    auto* button = new QPushButton(documentView);  // owned by the document view
+    button->setGeometry(pdfView_->convertRectFromDocumentView(frame).toRect());
+    button->show();
+    widgetVisible_.emplace_back(button);
+}
+
+std::vector<QPushButton*> ReaderViewController::widgetVisible() const {
+    std::vector<QPushButton*> buttons;
+    for (const auto& button : widgetVisible_) {
+        if (button)
+            buttons.push_back(button);
+    }
+    return buttons;
 }
 
 std::vector<Ref<WidgetView>> ReaderViewController::widgetViewsOfPage(int index) const {

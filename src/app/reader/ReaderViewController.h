@@ -11,6 +11,7 @@
 // (VnMagazineIssueContextDelegate, handed on by the issue's UI context) and its pages' painters,
 // images and widget trees (MagazinePageUIContextDelegate).
 #include <QImage>
+#include <QPointer>
 #include <QRectF>
 #include <QTransform>
 #include <map>
@@ -24,6 +25,7 @@
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 class MagazineIssueUIContext;
 class MagazinePageUIContext;
 class PageChangeButton;
@@ -122,6 +124,12 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
                                              const QRectF& frame) const;
     QRectF convertRectFromViewToWidgetFrame(const Ref<ui::PdfPage>& page,
                                             const QRectF& viewRect) const;
+    // Adds a plain button at the frame (document-view coordinates, as the page view lies at the
+    // time) to the document view, and keeps it among the box views; the object, the index and
+    // the type are not used. Box views stay until the document view goes.
+    void addBoxView(const Ref<plat::Object>& object, int index, const QRectF& frame, int type);
+    // The box views added so far that still exist, oldest first.
+    std::vector<QPushButton*> widgetVisible() const;
     // Places the widgets of the pages shown that are ready now and were not before.
     void placeWidgetsThatBecameReady();
     // Page space (origin top left, y down, points) to the document view, for the page.
@@ -194,6 +202,8 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     std::unique_ptr<ui::PdfRenderCache> renderCache_;
     QImage placeholder_;
     std::map<int, std::vector<Ref<WidgetView>>> widgetVisibleInPage_;
+    // Box views, owned by the document view they were added to.
+    std::vector<QPointer<QPushButton>> widgetVisible_;
     // The visible pages of the last report, by index.
     std::vector<std::pair<int, WeakRef<ui::PdfPage>>> widgetPagesShown_;
     plat::NotificationCenter::ObserverId jumpObserver_ = 0;
