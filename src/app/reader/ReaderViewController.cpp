@@ -4,6 +4,7 @@
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QResizeEvent>
 #include <algorithm>
 #include <cmath>
@@ -79,7 +80,6 @@ ReaderViewController::ReaderViewController()
     : renderCache_(std::make_unique<ui::PdfRenderCache>(kRenderCacheBytes)) {}
 
 ReaderViewController::~ReaderViewController() {
-    plat::RunLoop::main().cancelPerforms(this);
     if (jumpObserver_)
         plat::NotificationCenter::defaultCenter().removeObserver(jumpObserver_);
     // The views may outlive the controller (their window goes later): they leave its cache.
@@ -131,6 +131,7 @@ void ReaderViewController::viewDidLoad() {
                 self->jumpToPageNotify(notification);
         },
         kJumpToPageNotification);
+    widgetVisible_.clear();
     widgetVisibleInPage_.clear();
     pdfView_->setDelegate(std::dynamic_pointer_cast<PDFModifyViewDelegate>(self()));
     createDocument();
@@ -201,62 +202,30 @@ void ReaderViewController::setUiContext(const Ref<MagazineIssueUIContext>& conte
     mainDocument_ = std::make_shared<ui::PdfDocument>();
     isDisplayReader_ = false;
     uiContext_ = context;
-    loadingStarted_.reset();
     emptyPagesFetchedAgain_.clear();
     refusedPagesFetchedAgain_.clear();
-    plat::RunLoop::main().cancelPerforms(this, "startLoadingIssue");
     if (!uiContext_)
         return;
     uiContext_->setDelegate(self());
     const auto issue = uiContext_->context();
-    // Until this issue takes stock of its files, no strip shows the previous issue's progress.
-    setProgressHidden(true);
+    // An issue whose store has closed (its user gone) takes no stock and loads nothing.
+    const bool storeOpen = issue && issue->userContext() && issue->userContext()->context();
+    if (storeOpen) {
+        issue->checkFinished();
+        // The strip tells this issue's progress, not the previous issue's.
+        updateLoadingProgress();
+    } else {
+        setProgressHidden(true);
+    }
     renderOpeningAhead(openAt);
     getPdfForAddToDocument();
     const bool book = issue && issue->info() && issue->info()->bookKind() == 1;
     pdfView_->setBackgroundColor(book ? Qt::white : Qt::black);
     pdfView_->setDisplayBox(ui::PdfPage::CropBox);
     pdfView_->layoutDocumentView();
-    // The page asked for shows first, from what is on disk; then the issue takes stock and loads
-    // the rest (announcing again every page it finds on disk). At the latest after a moment: a
-    // view that is not on screen paints nothing.
-    if (mainDocument_->pageCount() == 0) {
-        startLoadingIssue(context);
-        return;
-    }
-    const WeakRef<ReaderViewController> weak = weakSelf<ReaderViewController>();
-    const WeakRef<MagazineIssueUIContext> opened = context;
-    const auto start = [weak, opened] {
-        const auto self = weak.lock();
-        if (self)
-            self->startLoadingIssue(opened.lock());
-    };
-    pdfView_->whenPageShown(start);
-    plat::RunLoop::main().perform(start, kStartLoadingAtLatest, plat::commonModes(), this,
-                                  "startLoadingIssue");
-}
-
-void ReaderViewController::startLoadingIssue(const Ref<MagazineIssueUIContext>& context) {
-    // Once per opening, for the issue still shown.
-    if (!context || context != uiContext_ || loadingStarted_.lock() == context)
-        return;
-    loadingStarted_ = context;
-    plat::RunLoop::main().cancelPerforms(this, "startLoadingIssue");
-    const auto issue = context->context();
-    // An issue whose store has closed meanwhile (its user gone) loads nothing more.
-    if (issue && (!issue->userContext() || !issue->userContext()->context()))
-        return;
-    if (issue)
-        issue->checkFinished();
-    updateLoadingProgress();
-    if (!issue)
-        return;
-    issue->startLoadingAllPages();
-    // The page gone to meanwhile, when it is still to come, comes before the others.
-    const int current = currentPageIndex();
-    const auto page = current >= 0 ? mainDocument_->pageAtIndex(current) : nullptr;
-    if (page && page->isImagePage())
-        issue->prioritizePageWithSourcePageIndex(current);
+    // Then the issue loads all its pages (announcing again those it has on disk).
+    if (storeOpen)
+        issue->startLoadingAllPages();
 }
 
 Ref<ui::PdfPage> ReaderViewController::insetPage(const Ref<ui::PdfPage>& page, double top,
@@ -539,11 +508,7 @@ void ReaderViewController::goToPage(int index) {
     if (count == 0)
         return;
     index = std::clamp(index, 0, count - 1);
-    // A page still to come is fetched before the others.
-    const auto page = mainDocument_->pageAtIndex(index);
-    if (const auto issue = issueContext(); issue && page->isImagePage())
-        issue->prioritizePageWithSourcePageIndex(index);
-    pdfView_->goToPage(page);
+    pdfView_->goToPage(mainDocument_->pageAtIndex(index));
 }
 
 void ReaderViewController::goToCoverPage() {
@@ -984,6 +949,25 @@ QRectF ReaderViewController::convertRectFromViewToWidgetFrame(const Ref<ui::PdfP
     const auto single = [](double v) { return static_cast<double>(static_cast<float>(v)); };
     return QRectF(single(r.x()), single(height - (r.y() + r.height())), single(r.width()),
                   single(r.height()));
+}
+
+void ReaderViewController::addBoxView(const Ref<plat::Object>&, int, const QRectF& frame, int) {
+    if (!isViewLoaded())
+        return;
+    QWidget* documentView = pdfView_->documentView();
+    auto* button = new QPushButton(documentView);  // owned by the document view
+    button->setGeometry(pdfView_->convertRectFromDocumentView(frame).toRect());
+    button->show();
+    widgetVisible_.emplace_back(button);
+}
+
+std::vector<QPushButton*> ReaderViewController::widgetVisible() const {
+    std::vector<QPushButton*> buttons;
+    for (const auto& button : widgetVisible_) {
+        if (button)
+            buttons.push_back(button);
+    }
+    return buttons;
 }
 
 std::vector<Ref<WidgetView>> ReaderViewController::widgetViewsOfPage(int index) const {

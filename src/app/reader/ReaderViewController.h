@@ -11,6 +11,7 @@
 // (VnMagazineIssueContextDelegate, handed on by the issue's UI context) and its pages' painters,
 // images and widget trees (MagazinePageUIContextDelegate).
 #include <QImage>
+#include <QPointer>
 #include <QRectF>
 #include <QTransform>
 #include <map>
@@ -24,6 +25,7 @@
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 class MagazineIssueUIContext;
 class MagazinePageUIContext;
 class PageChangeButton;
@@ -44,8 +46,6 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     static constexpr int kProgressViewHeight = 30;
     static constexpr size_t kRenderCacheBytes = size_t{128} << 20;
     static constexpr double kProgressLaterDelay = 3.0;
-    // An opened issue starts loading once its first page shows, or after this long.
-    static constexpr double kStartLoadingAtLatest = 0.1;
 
     ReaderViewController();
     ~ReaderViewController() override;
@@ -88,7 +88,8 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     const QImage& placeholderImage() const { return placeholder_; }
 
     // ---- Navigation, modes and bookmarks ----
-    // Every move is clamped to the document's pages; an empty document goes nowhere.
+    // Every move is clamped to the document's pages; an empty document goes nowhere. Moving asks
+    // nothing of the issue: a page still to come shows its placeholder until it arrives.
     void goToPage(int index);
     void goToCoverPage();
     void goToTOCPage();
@@ -123,6 +124,12 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
                                              const QRectF& frame) const;
     QRectF convertRectFromViewToWidgetFrame(const Ref<ui::PdfPage>& page,
                                             const QRectF& viewRect) const;
+    // Adds a plain button at the frame (document-view coordinates, as the page view lies at the
+    // time) to the document view, and keeps it among the box views; the object, the index and
+    // the type are not used. Box views stay until the document view goes.
+    void addBoxView(const Ref<plat::Object>& object, int index, const QRectF& frame, int type);
+    // The box views added so far that still exist, oldest first.
+    std::vector<QPushButton*> widgetVisible() const;
     // Places the widgets of the pages shown that are ready now and were not before.
     void placeWidgetsThatBecameReady();
     // Page space (origin top left, y down, points) to the document view, for the page.
@@ -161,8 +168,6 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     // Clears the page's cached file and loads it again.
     static void fetchPageAgain(const Ref<VnMagazineIssuePageContext>& pageContext);
     Ref<ui::PdfPage> placeholderPage() const;
-    // The issue takes stock of its files and loads the rest, once per opening.
-    void startLoadingIssue(const Ref<MagazineIssueUIContext>& context);
     // Shows or hides the loading strip; the page view is laid out again when it comes or goes.
     void setProgressHidden(bool hidden);
     // Whether the slot shows the page's downloaded file as it is now.
@@ -193,11 +198,12 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     bool progressHidden_ = true;
     double progressValue_ = 0;
     Ref<MagazineIssueUIContext> uiContext_;
-    WeakRef<MagazineIssueUIContext> loadingStarted_;
     Ref<ui::PdfDocument> mainDocument_;
     std::unique_ptr<ui::PdfRenderCache> renderCache_;
     QImage placeholder_;
     std::map<int, std::vector<Ref<WidgetView>>> widgetVisibleInPage_;
+    // Box views, owned by the document view they were added to.
+    std::vector<QPointer<QPushButton>> widgetVisible_;
     // The visible pages of the last report, by index.
     std::vector<std::pair<int, WeakRef<ui::PdfPage>>> widgetPagesShown_;
     plat::NotificationCenter::ObserverId jumpObserver_ = 0;

@@ -1,8 +1,11 @@
 // Opening a downloaded issue: every page file is checked once, when it arrives; the reader then
 // opens on the kept sizes, without a child and with at most two layouts, however many pages the
-// issue announces again; damaged pages keep their placeholders and reasons; the last viewed page
-// shows as soon as its own file is there, and before the issue takes stock of what it has; a page
-// file gone since it was kept is fetched again when its page is drawn.
+// issue announces again; damaged pages keep their placeholders and reasons; the issue takes stock
+// before the document is built and loads before the opening ends, and moving through it asks
+// nothing of the issue; the last viewed page shows as soon as its own file is there; a page file
+// gone since it was kept is fetched again when its page is drawn.
+#include <QLabel>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -136,7 +139,7 @@ TEST_F(ReaderOpeningTest, TheLastViewedPageShowsWhileOtherPagesStillDownload) {
     EXPECT_EQ(reader->currentPageIndex(), 9);
 }
 
-TEST_F(ReaderOpeningTest, ADownloadedIssueShowsItsPageBeforeTheIssueTakesStockAndLoads) {
+TEST_F(ReaderOpeningTest, ADownloadedIssueShowsItsPageAndWhatTheIssueFindsLeavesItAsItWas) {
     constexpr int kPages = 40;
     addItem("RO03-0040", kPages);
     ASSERT_TRUE(downloadedAndChecked(contextOf("RO03-0040"), kPages));
@@ -147,31 +150,95 @@ TEST_F(ReaderOpeningTest, ADownloadedIssueShowsItsPageBeforeTheIssueTakesStockAn
     ASSERT_TRUE(context);
     const auto issue = context->context();
     reader->setUiContext(context);
+    // It has taken stock: every page is on disk.
+    EXPECT_TRUE(issue->info()->finished_);
     reader->goToPage(30);
-    // Nothing is asked of the issue until its page shows: no page request waits in its queue.
-    EXPECT_TRUE(issue->pageRequestManager()->activeRequests().empty());
     ASSERT_TRUE(waitUntilPainted(reader, 30));
-    // Then it takes stock (every page is on disk: finished) and announces what it found, which
-    // leaves the document as it was.
+    // The issue announces what it found, which leaves the document as it was.
     const auto shown = reader->mainDocument()->pageAtIndex(30);
-    ASSERT_TRUE(spinUntil([&] { return issue->info()->finished_; }));
     ASSERT_TRUE(waitUntilLoaded(reader));
     spin(100);
     EXPECT_EQ(reader->mainDocument()->pageAtIndex(30), shown);
     EXPECT_TRUE(reader->progressView()->isHidden());
 
-    // A reader that is not on screen paints nothing: its issue starts loading all the same.
+    // A reader that is not on screen paints nothing: its issue loads all the same.
     auto hidden = ui::ViewController::create<ReaderViewController>();
     hidden->view()->resize(800, 600);
     auto other = contextOf("RO03-0040");
     ASSERT_TRUE(other);
     hidden->setUiContext(other);
-    ASSERT_TRUE(spinUntil([&] { return other->context()->info()->finished_; }, 5000));
     ASSERT_TRUE(spinUntil([&] { return other->finishedPageCount() == kPages; }));
 }
 
-// The reader opening another issue shows no strip with the former issue's progress; the new
-// issue's own comes once it has taken stock.
+namespace {
+
+// Notes, whenever the reader asks how many pages the issue has (as it builds its document),
+// whether the issue had taken stock by then: its stale "finished" mark cleared.
+class StockWatchingUIContext : public MagazineIssueUIContext {
+    PLAT_CLASS(StockWatchingUIContext)
+  public:
+    using MagazineIssueUIContext::MagazineIssueUIContext;
+    int32_t presentationPageCount() const override {
+        (context()->info()->finished_ ? askedBeforeStock : askedAfterStock)++;
+        return MagazineIssueUIContext::presentationPageCount();
+    }
+    mutable int askedBeforeStock = 0, askedAfterStock = 0;
+};
+PLAT_DEFINE_CLASS(StockWatchingUIContext, MagazineIssueUIContext, PLAT_NO_METHODS)
+
+// The position of the page's request among those waiting in the issue's page queue; -1 when it
+// is not there.
+int queuePosition(const Ref<VnMagazineIssueContext>& issue, int page) {
+    const auto request =
+        issue->pageRequestManager()->requestForId(plat::Value(plat::Number::fromInt64(page, 'i')));
+    const auto& queued = issue->pageRequestManager()->queuedRequests();
+    const auto it = std::find(queued.begin(), queued.end(), request);
+    return request && it != queued.end() ? static_cast<int>(it - queued.begin()) : -1;
+}
+
+}  // namespace
+
+// Opening an issue: it takes stock of its files before the reader builds the document, and has
+// started loading all its pages when the opening returns; moving to a page still to come asks
+// nothing of it (the pages come in their order).
+TEST_F(ReaderOpeningTest, TheIssueTakesStockBeforeTheDocumentIsBuiltAndLoadsBeforeTheOpeningEnds) {
+    constexpr int kPages = 12;
+    addItem("RO08-0012", kPages);
+    // The first four pages hang in the download: the others wait in the queue behind them.
+    for (int stalled = 0; stalled < 4; ++stalled)
+        demo.service.setFault("/content/RO08-0012/PAGE_" + std::to_string(stalled) + ".pdf",
+                              demo::Fault::stall());
+    auto context = contextOf<StockWatchingUIContext>("RO08-0012");
+    ASSERT_TRUE(context);
+    const auto issue = context->context();
+    // Marked finished, wrongly: taking stock clears the mark.
+    issue->info()->finished_ = true;
+    auto reader = shownReader();
+    reader->pdfPageViewType(0);
+    reader->setUiContext(context);
+    EXPECT_EQ(reader->mainDocument()->pageCount(), kPages);
+    EXPECT_GT(context->askedAfterStock, 0);
+    EXPECT_EQ(context->askedBeforeStock, 0) << "the document was built before the issue took stock";
+    EXPECT_TRUE(issue->downloading()) << "the issue does not load yet";
+
+    // As the shelf hands it over: at the member's last viewed page, still to come.
+    reader->goToPage(kPages - 1);
+    ASSERT_TRUE(spinUntil([&] { return queuePosition(issue, kPages - 1) >= 0; }));
+    EXPECT_TRUE(reader->mainDocument()->pageAtIndex(kPages - 1)->isImagePage());
+    const int last = static_cast<int>(issue->pageRequestManager()->queuedRequests().size()) - 1;
+    EXPECT_EQ(queuePosition(issue, kPages - 1), last);
+    // Gone to once the pages wait in the queue: they stay in their order.
+    reader->goToPage(kPages - 2);
+    EXPECT_EQ(reader->currentPageIndex(), kPages - 2);
+    EXPECT_EQ(queuePosition(issue, kPages - 1), last);
+    EXPECT_EQ(queuePosition(issue, kPages - 2), last - 1);
+    demo.service.clearFaults();
+    demo.service.releaseStalled();
+    ASSERT_TRUE(waitUntilLoaded(reader));
+}
+
+// The reader opening another issue shows no strip with the former issue's progress: the new
+// issue's own shows once it has taken stock, as the opening begins.
 TEST_F(ReaderOpeningTest, AnotherIssueOpensWithoutTheFormerIssuesProgress) {
     addItem("RO04-0006", 6);
     addItem("RO04-0007", 2);
@@ -185,7 +252,9 @@ TEST_F(ReaderOpeningTest, AnotherIssueOpensWithoutTheFormerIssuesProgress) {
     auto second = contextOf("RO04-0007");
     ASSERT_TRUE(second);
     reader->setUiContext(second);
-    EXPECT_TRUE(reader->progressView()->isHidden());
+    EXPECT_FALSE(reader->progressView()->isHidden());
+    EXPECT_EQ(reader->percentTextField()->text().toStdString(), "Loading pages... 0 of 2 done");
+    EXPECT_EQ(reader->progressValue(), 0);
     demo.service.clearFaults();
     demo.service.releaseStalled();
     ASSERT_TRUE(waitUntilLoaded(reader));

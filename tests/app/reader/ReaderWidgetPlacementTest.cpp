@@ -3,11 +3,13 @@
 // page's conversion of their frames (also after zooming) and become the widgets' own views, a
 // page placed already does not stop the others, unready and data-only widgets and viewless
 // buttons get nothing until ready, frames that are no numbers or miss the page get nothing and
-// overhanging ones are clipped to it, modes re-place.
+// overhanging ones are clipped to it, modes re-place; box views are plain buttons that stay.
 #include "ReaderTestSupport.h"
 #include "app/issueui/QtWidgetView.h"
 #include "app/issueui/WidgetActionButton.h"
 
+#include <QPushButton>
+#include <cmath>
 #include <limits>
 
 using namespace reader_testing;
@@ -163,4 +165,51 @@ TEST_F(ReaderWidgetPlacementTest, VisiblePagesGetTheirWidgetsOnceAtTheirPlaces) 
     reader->view()->hide();
     EXPECT_TRUE(reader->placedPages().empty());
     EXPECT_EQ(view->documentView()->findChildren<QWidget*>().size(), 0);
+}
+
+// Box views: plain buttons at their frames in the document view, whatever else they are given,
+// kept apart from the pages' widget views (which come and go with their pages).
+TEST_F(ReaderWidgetPlacementTest, BoxViewsArePlainButtonsAtTheirFramesKeptApartFromPageWidgets) {
+    addItem("RP03-0004", 4);
+    for (int i = 0; i < 4; ++i)
+        demo.service.setFault("/content/RP03-0004/PAGE_" + std::to_string(i) + ".pdf",
+                              demo::Fault::stall());
+    auto context = contextOf<FakeIssueUIContext>("RP03-0004");
+    ASSERT_TRUE(context);
+    context->rootOf(1)->addSubwidget(box(QRectF(10, 20, 100, 50)));
+    auto reader = shownReader();
+    reader->pdfPageViewType(1);
+    reader->setUiContext(context);
+    // Scrolled down the pages: the document view's frames are not the view's.
+    reader->goToPage(1);
+    PDFModifyView* view = reader->pdfView();
+    ASSERT_TRUE(spinUntil([&] {
+        return view->documentVisibleRect().top() > 0 && reader->placedPages() == std::vector{1};
+    }));
+    const QRectF frame(view->documentVisibleRect().topLeft().toPoint() + QPoint(30, 40),
+                       QSizeF(80, 40));
+
+    reader->addBoxView(nullptr, 0, frame, 0);
+    reader->addBoxView(context, 3, frame.translated(0, 60), 7);
+    const auto boxes = reader->widgetVisible();
+    ASSERT_EQ(boxes.size(), 2u);
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        EXPECT_EQ(boxes[i]->parentWidget(), view->documentView()) << i;
+        EXPECT_TRUE(boxes[i]->isVisible()) << i;
+        EXPECT_TRUE(boxes[i]->text().isEmpty()) << i;
+        EXPECT_TRUE(boxes[i]->icon().isNull()) << i;
+        // At the frame, to the pixel.
+        const QRectF at = view->convertRectToDocumentView(QRectF(boxes[i]->geometry()));
+        const QRectF expected = frame.translated(0, 60.0 * static_cast<double>(i));
+        EXPECT_LE(std::abs(at.left() - expected.left()), 1) << i;
+        EXPECT_LE(std::abs(at.top() - expected.top()), 1) << i;
+        EXPECT_EQ(at.size(), expected.size()) << i;
+    }
+    // The pages' views go; the box views stay.
+    EXPECT_EQ(reader->widgetViewsOfPage(1).size(), 2u);
+    reader->removeWidgetVisibleViewNotInPage(std::nullopt);
+    EXPECT_TRUE(reader->placedPages().empty());
+    EXPECT_EQ(reader->widgetVisible(), boxes);
+    for (QPushButton* box : boxes)
+        EXPECT_EQ(box->parentWidget(), view->documentView());
 }
