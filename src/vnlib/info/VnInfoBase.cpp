@@ -94,10 +94,6 @@ plat::Value VnInfoBase::proxyForJson() {
     return plat::Value(std::move(view));
 }
 
-void VnInfoBase::setReceivedJson(plat::Value bytes) {
-    receivedJson_ = bytes.isString() ? std::move(bytes) : plat::Value();
-}
-
 std::string VnInfoBase::description() const {
     return descriptionByProperties(*this);
 }

@@ -55,21 +55,6 @@ class VnInfoBase : public VndObject, public VndPropertyValueSource {
     plat::Value proxyForJson() override;
     // The compact copy of the dictionary the record was loaded from (see above).
     const Ref<plat::Dictionary>& persistentDictionary() const { return persistentDictionary_; }
-
-    // The bytes of the JSON object the record was made from, as a reply held them, for a record
-    // of an answer that keeps its text (VnRequestContext::keepsReceivedText): the record as
-    // received, which a table stores as its row. Kept until taken (by the first table that
-    // stores the record) or dropped (by whoever changes what the record writes before then).
-    // Null when the record holds none.
-    const std::string* receivedJson() const { return receivedJson_.string(); }
-    // The bytes as a string value that holds a copy of them (nil for none).
-    void setReceivedJson(plat::Value bytes);
-    // The string value of the bytes; nil when the record holds none.
-    plat::Value takeReceivedJson() { return std::move(receivedJson_); }
-    void dropReceivedJson() { receivedJson_ = plat::Value(); }
-    // Whether a record of the class keeps the bytes it was made from when its answer keeps its
-    // text (a class hook); true unless a class says otherwise.
-    virtual bool keepsReceivedJson() const { return true; }
     std::string description() const override;
 
     // The server's date text "dd/MM/yyyy HH:mm:ss" in UTC; nothing when it does not match.
@@ -116,7 +101,6 @@ class VnInfoBase : public VndObject, public VndPropertyValueSource {
   private:
     Ref<plat::Dictionary> persistentDictionary_;
     std::weak_ptr<VndObjectProxyDictionary> proxyDictionary_;
-    plat::Value receivedJson_;  // a string, or nil
 };
 
 // "9" + the text when its first UTF-16 unit is from 65 to 255, else "0" + the text; the empty

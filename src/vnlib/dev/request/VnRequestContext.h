@@ -83,9 +83,9 @@ class VnRequestContext : public plat::Object {
     // that must tell a list of nothing but nulls from an empty list. Off by default.
     bool keepsNullElements() const { return keepsNullElements_; }
     void setKeepsNullElements(bool keep) { keepsNullElements_ = keep; }
-    // The records an answer is made of keep the bytes each was made from, as the reply held
-    // them, so that they can be stored as received (see VnInfoBase::receivedJson). Off by
-    // default.
+    // The reply is read keeping its text, and the records an answer is made of keep the
+    // dictionary each was loaded from as its values' texts in it (VndReceivedDictionary) rather
+    // than decoded. Off by default.
     bool keepsReceivedText() const { return keepsReceivedText_; }
     void setKeepsReceivedText(bool keep) { keepsReceivedText_ = keep; }
 

@@ -229,7 +229,8 @@ void VnJsonWebRequest::didFinishLoading(plat::UrlConnection& connection) {
     bool treeTooLarge = false;
     {
         // A fresh decoder, let go at once: what a parse keeps goes with it. Answers whose records
-        // keep their bytes take the reply's text along with its values.
+        // keep what they were loaded from as its text take the reply's text along with its
+        // values.
         JSONDecoder decoder;
         decoder.setMaximumTreeBytes(kMaxReplyTreeBytes);
         reply = keepsReceivedText() && serviceReturnValue_

@@ -649,7 +649,7 @@ void VnMagazineIssueDomainUpdatingRequest::startLoadingByInfoCodes() {
             VnRequestResult::failedResultWithErrorMessage("No store session to fetch items"));
         return;
     }
-    // The records are stored as they are received.
+    // The records keep what they were loaded from as the reply's text.
     chainedRequest_->setKeepsReceivedText(true);
     chainedRequest_->startWithDelegate(self(), "magazineIssueInfo_");
 }
@@ -715,11 +715,7 @@ void VnMagazineIssueDomainUpdatingRequest::finishWithFetchedRecords(
         auto* record = dynamic_cast<VnMagazineIssueInfo*>(item.get());
         if (!record || !record->code())
             continue;
-        // A record given another type than it came with is no longer the record as received.
-        if (record->type_ != type) {
-            record->dropReceivedJson();
-            record->type_ = type;
-        }
+        record->type_ = type;
         auto [at, inserted] = position.try_emplace(*record->code(), records.size());
         if (inserted)
             records.push_back(item);

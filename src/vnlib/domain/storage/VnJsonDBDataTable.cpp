@@ -15,9 +15,6 @@ VnJsonDBDataTable::VnJsonDBDataTable(Ref<VnDataContext> dataContext, const plat:
 }
 
 plat::Value VnJsonDBDataTable::rowTextOfInfo(const Ref<VnInfo>& info) {
-    // A record as received is stored as the bytes it came as, once; any other is written.
-    if (auto received = info->takeReceivedJson())
-        return received;
     const auto view = info->proxyForJson().dictionary();
     auto text = view ? JSONStringWithOptions(view, 0, nullptr) : std::nullopt;
     return text ? plat::Value(std::move(*text)) : plat::Value();

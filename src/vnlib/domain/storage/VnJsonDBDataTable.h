@@ -1,7 +1,6 @@
 #pragma once
 // VnJsonDBDataTable: a record table kept as rows of an object store (code and JSON text per
-// record), through a data context. A record that holds the bytes it came as in a reply
-// (VnInfoBase::receivedJson) is stored as those bytes; any other as the compact text of its
+// record), through a data context. A record's row text is the compact JSON text of its
 // dictionary view. Every change is saved by the data context; rows already fetched or added are
 // cached by code, and each row decodes its record once. Preloading more than 80 % of the rows
 // takes them in one fetch instead of one fetch per code, and the codes that fetch did not find are
@@ -46,7 +45,8 @@ class VnJsonDBDataTable : public VnStorageBackedObject, public VnLocalDataTableP
     void flushStorageWriting() override {}
 
   private:
-    // The text a row keeps of the record.
+    // The text a row keeps of the record: its dictionary view written compactly (nil when that
+    // fails).
     static plat::Value rowTextOfInfo(const Ref<VnInfo>& info);
 
     Ref<VnDataContext> dataContext_;

@@ -40,11 +40,6 @@ void VnJsonData::setJsonString(std::optional<std::string>&& json) {
                             json ? plat::Value(std::move(*json)) : plat::Value());
 }
 
-void VnJsonData::setJsonString(std::shared_ptr<const std::string> json) {
-    setPrimitiveValueForKey(kJsonStringAttribute,
-                            json ? plat::Value::sharedString(std::move(json)) : plat::Value());
-}
-
 Ref<VnInfo> VnJsonData::info() {
     if (!info_) {
         auto record = std::dynamic_pointer_cast<VnInfo>(infoClass().make());

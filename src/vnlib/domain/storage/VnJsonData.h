@@ -1,9 +1,9 @@
 #pragma once
-// Row classes of the object stores. VnJsonData keeps a record as its code and JSON text (the
-// record as it came in a reply, or its dictionary view written compactly) and decodes the record
-// on first use, once per row object (VnJsonData decodes to VnInfo, VnJsonMagazineIssueInfoData to
-// VnMagazineIssueInfo). VnUserBookmarkData is one bookmark; its integer attributes are 0 unless
-// set, and a new row gets the current date as createDate.
+// Row classes of the object stores. VnJsonData keeps a record as its code and JSON text (its
+// dictionary view written compactly) and decodes the record on first use, once per row object
+// (VnJsonData decodes to VnInfo, VnJsonMagazineIssueInfoData to VnMagazineIssueInfo).
+// VnUserBookmarkData is one bookmark; its integer attributes are 0 unless set, and a new row gets
+// the current date as createDate.
 #include <optional>
 #include <string>
 
@@ -23,7 +23,6 @@ class VnJsonData : public plat::ManagedObject {
     void setJsonString(const std::optional<std::string>& json);
     // The same, keeping the text given instead of a copy of it.
     void setJsonString(std::optional<std::string>&& json);
-    void setJsonString(std::shared_ptr<const std::string> json);
 
     virtual const plat::Class& _infoClass() const { return VnInfo::classObject(); }
     const plat::Class& infoClass() const { return _infoClass(); }

@@ -2,8 +2,7 @@
 // Short references that the catalogue listings answer with before the full records are asked
 // for: VnMagazineIssueMetaInfo (an item: code, hash, position and the length of the whole list;
 // its code is read from "MagazineIssueCode" when the reply has it, else from "Code") and
-// VnMagazineMetaInfo (a magazine title: code, hash and position). A list compares its references
-// with what it holds and lets them go: they are never stored, and keep no bytes as received.
+// VnMagazineMetaInfo (a magazine title: code, hash and position).
 #include "vnlib/info/VnInfo.h"
 
 class VnMagazineIssueMetaInfo : public VnInfoWithHashString {
@@ -13,13 +12,10 @@ class VnMagazineIssueMetaInfo : public VnInfoWithHashString {
     int32_t totalResultLength_ = 0;
 
     std::string coreCodeKeyName() const override { return "MagazineIssueCode"; }
-    bool keepsReceivedJson() const override { return false; }
 };
 
 class VnMagazineMetaInfo : public VnInfoWithHashString {
     PLAT_CLASS(VnMagazineMetaInfo)
   public:
     int32_t sortIndex_ = 0;
-
-    bool keepsReceivedJson() const override { return false; }
 };

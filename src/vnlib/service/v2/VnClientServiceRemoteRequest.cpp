@@ -131,5 +131,5 @@ VnClientServiceCommonRequest::VnClientServiceCommonRequest(
 
 plat::Value VnClientServiceCommonRequest::coreReturnValueWithJsonDictionary(
     const Ref<plat::Dictionary>& dictionary) const {
-    return VnReturnValueOfClass(returnValueClass_, dictionary, keepsReceivedText());
+    return VnReturnValueOfClass(returnValueClass_, dictionary);
 }

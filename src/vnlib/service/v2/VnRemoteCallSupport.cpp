@@ -1,7 +1,6 @@
 #include "vnlib/service/v2/VnRemoteCallSupport.h"
 
 #include "platform/core/Log.h"
-#include "vnlib/dev/json/JKDictionary.h"
 #include "vnlib/info/VnInfoBase.h"
 #include "vnlib/service/v2/VnRemoteReturnValue.h"
 
@@ -109,18 +108,13 @@ plat::Value VnMapRemoteAnswer(
 }
 
 plat::Value VnReturnValueOfClass(const plat::Class* returnValueClass,
-                                 const Ref<plat::Dictionary>& dictionary, bool keepReceivedText) {
+                                 const Ref<plat::Dictionary>& dictionary) {
     if (!returnValueClass)
         return plat::Value();
     auto object = returnValueClass->make();
     // Whether it is a record is asked of its class, which costs less than a cast.
     if (object && object->getClass().isSubclassOf(VnInfoBase::classObject())) {
-        const auto record = std::static_pointer_cast<VnInfoBase>(object);
-        record->initWithDictionary(dictionary);
-        const auto* received = JKDictionary::of(dictionary.get());
-        if (keepReceivedText && received && !received->sourceText().empty() &&
-            record->keepsReceivedJson())
-            record->setReceivedJson(received->sourceTextCopy());
+        std::static_pointer_cast<VnInfoBase>(object)->initWithDictionary(dictionary);
     } else if (auto value = std::dynamic_pointer_cast<VnRemoteReturnValue>(object)) {
         value->initWithDictionary(dictionary);
     }

@@ -24,8 +24,6 @@ plat::Value VnMapRemoteAnswer(
     const std::function<plat::Value(const Ref<plat::Dictionary>&)>& mapOne, bool keepNulls = false);
 
 // A new object of a return-value class (a record or a hand-read return value) loaded from the
-// dictionary; nothing without a class. With keepReceivedText, a record made from an object of a
-// kept reply text holds that object's bytes (VnInfoBase::receivedJson).
+// dictionary; nothing without a class.
 plat::Value VnReturnValueOfClass(const plat::Class* returnValueClass,
-                                 const Ref<plat::Dictionary>& dictionary,
-                                 bool keepReceivedText = false);
+                                 const Ref<plat::Dictionary>& dictionary);

@@ -120,5 +120,5 @@ VnServiceCommonRequest::VnServiceCommonRequest(Ref<VnServiceConnection> connecti
 
 plat::Value VnServiceCommonRequest::coreReturnValueWithJsonDictionary(
     const Ref<plat::Dictionary>& dictionary) const {
-    return VnReturnValueOfClass(returnValueClass_, dictionary, keepsReceivedText());
+    return VnReturnValueOfClass(returnValueClass_, dictionary);
 }

@@ -1,9 +1,9 @@
 // Writes the storage without pause until it is killed: each round replaces a JSON table with 20
 // records of one version, replaces the rows of a catalogue store table with 10 records of that
-// version (one transaction), refreshes a library table of 400 catalogue records to that version as
-// a list refresh stores them, each as the bytes it came as in a reply (one save of about 1.5 MB,
-// which the store's log takes and a checkpoint of its own copies into the store while the next
-// rounds run), and adds 5 bookmarks of that version to a bookmark store (one save).
+// version (one transaction), refreshes a library table of 400 catalogue records read from a reply
+// to that version as a list refresh stores them, each written as its row (one save of about
+// 1.5 MB, which the store's log takes and a checkpoint of its own copies into the store while the
+// next rounds run), and adds 5 bookmarks of that version to a bookmark store (one save).
 //   storage_kill_child <folder> <first version>
 #include <cstdlib>
 #include <string>
@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
         std::vector<Ref<VnInfo>> refreshed;
         decoded.dictionary()->objectForKey("d").array()->enumerate([&](const plat::Value& item) {
             refreshed.push_back(
-                VnReturnValueOfClass(&VnMagazineIssueInfo::classObject(), item.dictionary(), true)
+                VnReturnValueOfClass(&VnMagazineIssueInfo::classObject(), item.dictionary())
                     .as<VnInfo>());
             return true;
         });
