@@ -17,9 +17,9 @@
 #include <functional>
 #include <optional>
 
-#include "app/library/LibraryResources.h"
 #include "app/services/AreaSeams.h"
 #include "app/services/GlobalService.h"
+#include "app/services/LibraryScreens.h"
 #include "app/services/LibraryShelves.h"
 #include "app/services/StoreNavigation.h"
 #include "app/shell/ContentArea.h"
