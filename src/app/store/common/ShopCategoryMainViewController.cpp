@@ -484,5 +484,5 @@ void ShopCategoryMainViewController::shopCategoryMenuCollectionCellSelect(Ref<pl
 
 void ShopCategoryMainViewController::backButton_Click(Ref<plat::Object>) {
     plat::sendIfResponds(delegate_, StoreListMessages::kShopCategoryBack,
-                         self<ShopCategoryMainViewController>(), Ref<plat::Object>());
+                         self<ShopCategoryMainViewController>(), std::string());
 }

@@ -163,7 +163,7 @@ TEST_F(BrowseScreenTest, PageListsIndexesPagesAndOpensAnItem) {
     EXPECT_FALSE(main->view()->isVisible());
     // Back: the lists as they were.
     plat::send(container, "shopDetailMainView:backToTopView:", doubles.details[0],
-               Ref<plat::Object>());
+               std::string());
     EXPECT_TRUE(list->view()->isVisible());
     EXPECT_EQ(publishers->groupBookItems().size(), 96u);
     EXPECT_EQ(main->currentSubView(), publishers);

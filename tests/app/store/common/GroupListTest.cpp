@@ -270,9 +270,9 @@ TEST_F(GroupListTest, ACoverClickReportsTheEntryWithTheListsGroupAndBackGoesUp) 
     EXPECT_EQ(std::any_cast<Ref<plat::Object>>(delegate->arguments(select)[0][2]), books);
     list->backButton_Click(nullptr);
     ASSERT_EQ(1u, delegate->count("shopCategoryMainView:backToTopView:"));
-    // The second argument is an object, as every container's receiver takes it: none.
-    EXPECT_EQ(nullptr, std::any_cast<Ref<plat::Object>>(
-                           delegate->arguments("shopCategoryMainView:backToTopView:")[0][1]));
+    // The second argument is the empty string.
+    EXPECT_EQ("", std::any_cast<std::string>(
+                      delegate->arguments("shopCategoryMainView:backToTopView:")[0][1]));
 }
 
 }  // namespace
