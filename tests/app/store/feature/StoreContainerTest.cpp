@@ -202,8 +202,7 @@ TEST_F(StoreContainerTest, SeeAllListsAndLinksMoveBetweenChildrenWithTheOverlay)
     EXPECT_EQ(backIssueView->parentWidget(), container->mainView.data());
     EXPECT_EQ(backIssueView->geometry(), container->mainView->rect());
     EXPECT_TRUE(backIssueView->isVisible());
-    plat::send(container, "shopBackIssueView:backFromBackIssueView:", backIssues[0],
-               std::string());
+    plat::send(container, "shopBackIssueView:backFromBackIssueView:", backIssues[0], std::string());
     EXPECT_FALSE(container->shopBackIssueView());
     EXPECT_EQ(container->currentChild(), details[0]);
     // A chosen back issue goes to the same detail without a new load of the entry.

@@ -93,14 +93,12 @@ TEST_F(TopChartTest, ContainerKeepsItsChildrenAndShowsTheOverlayWhilePreparingTh
     plat::send(page, "shopDetailMainView:seeAllBackIssue:", detail.self(), magazine);
     auto& backIssues = made("ShopBackIssueViewController");
     EXPECT_EQ(page->currentChild().get(), &backIssues);
-    plat::send(page, "shopBackIssueView:backFromBackIssueView:", backIssues.self(),
-               std::string());
+    plat::send(page, "shopBackIssueView:backFromBackIssueView:", backIssues.self(), std::string());
     EXPECT_EQ(page->currentChild().get(), &detail);
     plat::send(page, "shopDetailMainView:seeAllBackIssue:", detail.self(), magazine);
     EXPECT_EQ(doubles.made("ShopBackIssueViewController").size(), 1u);
     EXPECT_EQ(backIssues.count("setMagazineInfo:"), 2u);
-    plat::send(page, "shopBackIssueView:backFromBackIssueView:", backIssues.self(),
-               std::string());
+    plat::send(page, "shopBackIssueView:backFromBackIssueView:", backIssues.self(), std::string());
 
     // Back from the detail: the main view again, the detail kept for the next entry, whose
     // newspaper link gets the magazine word.
