@@ -22,7 +22,10 @@
 //                                            "This account is suspended. Please contact the
 //                                            library." ("บัญชีนี้ถูกระงับการใช้งาน
 //                                            กรุณาติดต่อห้องสมุด" in Thai)
-// Each of them signs in on the demo sign-on page with the same password (DemoSignOn.h).
+// Each of them signs in on the demo sign-on page with the same password (DemoSignOn.h). The page
+// also lists one account that is no library member:
+//   locked@example.com    / locked-2567     locked at the sign-on server: the page refuses it
+//                                            ("app?error=access_denied")
 // Single-sign-on access token: "demo-sso-token-somchai" signs in somchai@example.com, and so
 // does every token the catalogue has granted (the demo sign-on server's), for its member.
 #include "demo-service/DemoService.h"

@@ -288,22 +288,22 @@ void LibraryBookShelfCollectionCellView::itemButton_Click(const Ref<plat::Object
     // In return mode a borrowed item's cover opens nothing.
     if (outlets_->removeButton && !outlets_->removeButton->isHidden())
         return;
-    VND_TRACE("GUI", "double click in the collectionItem");
+    plat::systemLog("double click in the collectionItem");
     tellShelf("libraryBookCollectionCellSelect:");
 }
 
 void LibraryBookShelfCollectionCellView::actionButton_Click(const Ref<plat::Object>&) {
-    VND_TRACE("GUI", "action click in the collectionItem");
+    plat::systemLog("action click in the collectionItem");
     tellShelf("libraryBookCollectionCellRemove:");
 }
 
 void LibraryBookShelfCollectionCellView::deleteButton_Click(const Ref<plat::Object>&) {
-    VND_TRACE("GUI", "delete click in the collectionItem");
+    plat::systemLog("delete click in the collectionItem");
     tellShelf("libraryBookCollectionCellDelete:");
 }
 
 void LibraryBookShelfCollectionCellView::stopDownloadButton_Click(const Ref<plat::Object>&) {
-    VND_TRACE("GUI", "action click in the collectionItem");
+    plat::systemLog("action click in the collectionItem");
     tellShelf("libraryBookShelfCellStopDownload:");
 }
 

@@ -460,7 +460,7 @@ void LibraryListView::closeButton_Click() {
 // ---- Cells ----------------------------------------------------------------------------------
 
 void LibraryListView::libraryBookCollectionCellSelect(const Ref<plat::Object>& object) {
-    VND_TRACE("GUI", "Library book cover click");
+    plat::systemLog("Library book cover click");
     const auto cell = std::dynamic_pointer_cast<LibraryShelfCell>(object);
     const auto item = cell ? cell->magazienIssueInfo() : nullptr;
     if (!item)
@@ -471,7 +471,7 @@ void LibraryListView::libraryBookCollectionCellSelect(const Ref<plat::Object>& o
 }
 
 void LibraryListView::libraryBookCollectionCellRemove(const Ref<plat::Object>& object) {
-    VND_TRACE("GUI", "Library book cover Remove click");
+    plat::systemLog("Library book cover Remove click");
     const auto cell = std::dynamic_pointer_cast<LibraryShelfCell>(object);
     const auto item = cell ? cell->magazienIssueInfo() : nullptr;
     if (!item)
@@ -603,7 +603,7 @@ Ref<LibraryShelfCell> LibraryListView::downloadingCell() {
 
 void LibraryListView::issueDownloader_metadataLoadingProgress(
     const Ref<IssueMetadataDownloader>& downloader, VnRequestProgress progress) {
-    VND_TRACE("GUI", "***** %f", static_cast<double>(progress.completed));
+    plat::systemLog(plat::format("***** %f", static_cast<double>(progress.completed)));
     if (downloader != metadataDownloader_)
         return;
     if (const auto cell = downloadingCell()) {

@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTableView>
 
 #include "app/library/LibraryAccess.h"
 #include "app/library/LibraryListView.h"
@@ -10,6 +11,8 @@
 #include "app/library/LibraryResources.h"
 #include "app/library/LibraryTexts.h"
 #include "app/services/GlobalService.h"
+#include "app/services/ReaderHandOver.h"
+#include "app/services/ReaderScreens.h"
 #include "app/shell/ContentArea.h"
 #include "app/shell/HZLoading.h"
 #include "app/shell/ShellResources.h"
@@ -25,6 +28,8 @@
 PLAT_DEFINE_CLASS(LibraryMainView, ui::ViewController, [](auto& c) {
     c.method(LibraryShelfMessages::kStartLoading, &LibraryMainView::libraryListView_StartLoading)
         .method(LibraryShelfMessages::kLoadComplete, &LibraryMainView::libraryListView_LoadComplete)
+        .method("libraryBookCollectionCellSelect:",
+                &LibraryMainView::libraryBookCollectionCellSelect)
         .method(VnBookStoreContextObserver::kActiveUserContextDidChange,
                 &LibraryMainView::bookStoreContextActiveUserContextDidChange);
 })
@@ -68,6 +73,10 @@ std::unique_ptr<QWidget> LibraryMainView::loadView() {
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     layout->addWidget(scroll, 0, 0);
     scrollView_ = scroll;
+    // Part of the view, with nothing to show.
+    auto* table = new QTableView(view.get());  // owned by the view
+    table->hide();
+    mainTableView_ = table;
     return view;
 }
 
@@ -75,7 +84,12 @@ QScrollArea* LibraryMainView::scrollView() const {
     return qobject_cast<QScrollArea*>(scrollView_.data());
 }
 
+QTableView* LibraryMainView::mainTableView() const {
+    return qobject_cast<QTableView*>(mainTableView_.data());
+}
+
 void LibraryMainView::viewDidLoad() {
+    readerWindowController_ = GlobalService::globalShared()->readerHandOver();
     buildShelves();
     observeLibraryUserChanges(self());
 }
@@ -91,7 +105,6 @@ void LibraryMainView::buildShelves() {
     QScrollArea* scroll = scrollView();
     if (!scroll || magazineShelf_ || bookShelf_)
         return;
-    const auto reader = GlobalService::globalShared()->readerHandOver();
     constexpr int kShelf = LibraryListView::kShelfHeight;
     const int width = scroll->viewport()->width();
     // The document: two shelves high, as wide as the scroll view and following its width.
@@ -106,7 +119,7 @@ void LibraryMainView::buildShelves() {
         shelf->setTitleLibrary(title);
         shelf->setBookLibraryMode(books);
         shelf->setLibraryDelegate(self());
-        shelf->setReaderWindowController(reader);
+        shelf->setReaderWindowController(readerWindowController_);
         shelfView->setParent(document.get());
         const QRectF own = ui::frame(shelfView);
         ui::setFrame(shelfView, {own.x(), double(y), double(width), own.height()});
@@ -160,6 +173,15 @@ void LibraryMainView::updateLibraryForceUpdate(bool force) {
         bookShelf_->updateLibraryForceUpdate(force);
     if (magazineShelf_)
         magazineShelf_->updateLibraryForceUpdate(force);
+}
+
+void LibraryMainView::libraryBookCollectionCellSelect(const Ref<plat::Object>&) {
+    plat::systemLog("Library book cover click");
+    if (!readerWindowController_)
+        readerWindowController_ = std::dynamic_pointer_cast<ReaderHandOver>(
+            ui::ResourceRegistry::shared().instantiateController(ReaderScreens::kReaderWindow));
+    if (readerWindowController_)
+        readerWindowController_->showWindow();
 }
 
 void LibraryMainView::libraryListView_StartLoading(const Ref<plat::Object>&) {

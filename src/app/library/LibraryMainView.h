@@ -7,9 +7,11 @@
 //   LibraryMainView: the two shelves in a scroll view (books above, magazines below, in a
 //     document of two shelf heights scrolled to its top), refresh and cancel forwarded to both
 //     (book shelf first), an item routed to the shelf of its kind, and the notice of reserved
-//     books that are ready to claim, on every showing.
+//     books that are ready to claim, on every showing. It holds the reader window that the
+//     shelves are given (GlobalService's, taken when the view loads).
 // Messages: "LibraryMainViewStartLoading", "LibraryMainViewLoadComplete" (view → container);
-// "libraryListView_StartLoading:", "libraryListView_LoadComplete:" (shelf → view).
+// "libraryListView_StartLoading:", "libraryListView_LoadComplete:" (shelf → view);
+// "libraryBookCollectionCellSelect:" (a cell whose grid has the view as delegate → view).
 #include <QPointer>
 
 #include "platform_ui/ViewController.h"
@@ -17,6 +19,8 @@
 class HZLoading;
 class LibraryListView;
 class QScrollArea;
+class QTableView;
+class ReaderHandOver;
 class VnMagazineIssueInfo;
 
 class LibraryMainView : public ui::ViewController {
@@ -36,6 +40,9 @@ class LibraryMainView : public ui::ViewController {
     void updateLibraryForceUpdate(bool force);
     void libraryListView_StartLoading(const Ref<plat::Object>& shelf);
     void libraryListView_LoadComplete(const Ref<plat::Object>& shelf);
+    // A cover clicked: the line "Library book cover click" goes to the system log, and the reader
+    // window held (one is made when none is) is shown.
+    void libraryBookCollectionCellSelect(const Ref<plat::Object>& cell);
     // Another member signed in, or the member signed out: the shelves load what the member now
     // signed in holds, at once, whether or not they show.
     void bookStoreContextActiveUserContextDidChange(const Ref<plat::Object>& context);
@@ -44,6 +51,12 @@ class LibraryMainView : public ui::ViewController {
     const Ref<LibraryListView>& bookLibraryListView() const { return bookShelf_; }
     // The scroll view holding both shelves (null until the view loads).
     QScrollArea* scrollView() const;
+    // A table that is part of the view and shows nothing (null until the view loads).
+    QTableView* mainTableView() const;
+    // The reader window held: the one the shelves are given.
+    const std::shared_ptr<ReaderHandOver>& readerWindowController() const {
+        return readerWindowController_;
+    }
 
   protected:
     std::unique_ptr<QWidget> loadView() override;
@@ -52,8 +65,10 @@ class LibraryMainView : public ui::ViewController {
     // Makes both shelves once, in the scroll view.
     void buildShelves();
 
-    QPointer<QWidget> scrollView_;  // a QScrollArea
+    QPointer<QWidget> scrollView_;     // a QScrollArea
+    QPointer<QWidget> mainTableView_;  // a QTableView, never shown
     WeakRef<plat::Object> delegate_;
+    std::shared_ptr<ReaderHandOver> readerWindowController_;
     Ref<LibraryListView> magazineShelf_;
     Ref<LibraryListView> bookShelf_;
 };

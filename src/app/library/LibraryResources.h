@@ -1,23 +1,10 @@
 #pragma once
-// The library area's entries in the resource registry: under the storyboard "LibraryStoryboard"
-// the library screen ("LibraryMainViewController"), its view ("LibraryMain"), a shelf
-// ("LibraryListView") and a shelf cell ("LibraryBookShelfCollectionCellView"); the nibs of the
-// library screen and of the borrow-history and reservation screens.
-#include "platform_ui/ScreenName.h"
+// The library area's entries in the resource registry, under the names of LibraryScreens
+// (app/services/LibraryScreens.h).
+#include "app/services/LibraryScreens.h"
 
 namespace ui {
 class ResourceRegistry;
 }
-
-namespace LibraryScreens {
-inline constexpr ui::ScreenName kLibrary{"LibraryStoryboard", "LibraryMainViewController"};
-inline constexpr ui::ScreenName kMainView{"LibraryStoryboard", "LibraryMain"};
-inline constexpr ui::ScreenName kShelf{"LibraryStoryboard", "LibraryListView"};
-inline constexpr ui::ScreenName kShelfCell{"LibraryStoryboard",
-                                           "LibraryBookShelfCollectionCellView"};
-inline constexpr ui::ScreenName kLibraryNib{"", "LibraryMainViewController"};
-inline constexpr ui::ScreenName kBorrowHistory{"", "BorrowHistoryViewController"};
-inline constexpr ui::ScreenName kReservations{"", "ReserveBookViewController"};
-}  // namespace LibraryScreens
 
 void registerLibraryResources(ui::ResourceRegistry& registry);

@@ -1,14 +1,10 @@
 #pragma once
-// The reader's registrations: the reader window under ("ReaderWindowStoryboard", "ReaderWindow")
-// and the folders its placeholder page image "temp_hd_pdf" is looked for in.
-#include "platform_ui/ScreenName.h"
+// The reader's registrations: the reader window under ReaderScreens::kReaderWindow and the
+// folders its placeholder page image "temp_hd_pdf" is looked for in.
+#include "app/services/ReaderScreens.h"
 
 namespace ui {
 class ResourceRegistry;
 }
-
-namespace ReaderScreens {
-inline constexpr ui::ScreenName kReaderWindow{"ReaderWindowStoryboard", "ReaderWindow"};
-}  // namespace ReaderScreens
 
 void registerReaderResources(ui::ResourceRegistry& registry);

@@ -2,8 +2,8 @@
 
 #include <QCoreApplication>
 
-#include "app/reader/ReaderResources.h"
 #include "app/services/GlobalService.h"
+#include "app/services/ReaderScreens.h"
 #include "app/shell/WindowController.h"
 #include "app/signon/OAuth.h"
 #include "external/AFImageView.h"

@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/library/LibraryResources.h"
 #include "app/services/GlobalService.h"
+#include "app/services/LibraryScreens.h"
 #include "app/shell/BackgroundViews.h"
 #include "app/shell/ContentArea.h"
 #include "app/shell/ShellResources.h"

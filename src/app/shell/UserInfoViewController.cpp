@@ -100,7 +100,7 @@ void UserInfoViewController::refresh() {
     if (auto request = user->requestForGetProfileInfo()) {
         request->startWithDidFinishBlock(
             [weak](const Ref<VnRequestResult>& result, const plat::Value& value) {
-                VND_TRACE("GUI", "result");
+                plat::systemLog("result");
                 auto self = weak.lock();
                 const auto profile = value.as<VnProfileInfo>();
                 if (self && result && result->succeed() && profile)

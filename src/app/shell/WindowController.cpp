@@ -17,9 +17,9 @@
 #include <functional>
 #include <optional>
 
-#include "app/library/LibraryResources.h"
 #include "app/services/AreaSeams.h"
 #include "app/services/GlobalService.h"
+#include "app/services/LibraryScreens.h"
 #include "app/services/LibraryShelves.h"
 #include "app/services/StoreNavigation.h"
 #include "app/shell/ContentArea.h"
@@ -422,15 +422,15 @@ void WindowController::shopFeatureMainView_selectShopGroupInfo(Ref<plat::Object>
 // ---- Search ----
 
 void WindowController::searchToolbar_Click(Ref<plat::Object>) {
-    VND_TRACE("GUI", "Search toolbar Click");
+    plat::systemLog("Search toolbar Click");
 }
 
 void WindowController::searchAciton(Ref<plat::Object>) {
-    VND_TRACE("GUI", "searchAciton");
+    plat::systemLog("searchAciton");
 }
 
 void WindowController::controlTextDidBeginEditing() {
-    VND_TRACE("GUI", "BeginEditing");
+    plat::systemLog("BeginEditing");
     if (!searchMainViewController_) {
         searchMainViewController_ = storePage([&](StoreNavigation& store) {
             return store.makePage(StorePage::Search, shared_from_this());
@@ -445,18 +445,18 @@ void WindowController::controlTextDidBeginEditing() {
 }
 
 void WindowController::controlTextDidChange() {
-    VND_TRACE("GUI", "controlTextDidChange");
+    plat::systemLog("controlTextDidChange");
 }
 
 void WindowController::controlTextDidEndEditing() {
-    VND_TRACE("GUI", "EndEditing");
+    plat::systemLog("EndEditing");
     if (const auto store = AreaSeams::shared().get<StoreNavigation>())
         store->startSearch(searchMainViewController_,
                            outlets_->searchBookField->text().toStdString());
 }
 
 void WindowController::desiredSelector() {
-    VND_TRACE("GUI", "desiredSelector");
+    plat::systemLog("desiredSelector");
     searchEditing_ = false;  // the next edit starts a search again
     outlets_->searchBookField->setText(QString());
     if (!currentViewBeforSearch_)

@@ -78,20 +78,20 @@ void WindowController::settingViewClickForLogOut() {
 // ---- The single-sign-on client's answers ----
 
 void WindowController::authRequest_didFinishWithResponse(int tag, std::string response) {
-    VND_TRACE("GUI", "XXX OAuthRequest didFinishWithResponse [%d]", tag);
-    VND_TRACE("GUI", "OAuthRequest response : %zu bytes", response.size());
+    plat::systemLog(plat::format("XXX OAuthRequest didFinishWithResponse [%d]", tag));
+    plat::systemLog(plat::format("OAuthRequest response : %zu bytes", response.size()));
     switch (tag) {
         case kOAuthTagAccessToken: {
             auto result = VnInfoBase::withDictionary<OAuthLogInResult>(replyDictionary(response));
             if (!hasText(result->accessToken_)) {
-                VND_TRACE("GUI", "authen : no access token in the reply");
+                plat::systemLog("authen : no access token in the reply");
                 // A token already on its way to the profile stays; otherwise the sign-in failed.
                 if (!isGetUserAfterLogIn_)
                     failSignIn(++signInAttempt_, std::nullopt);
                 return;
             }
             oautAccessToken_ = result->accessToken_;
-            VND_TRACE("GUI", "authen : access token received");
+            plat::systemLog("authen : access token received");
             isGetUserAfterLogIn_ = true;
             OAuth::getProfile();
             break;
@@ -99,13 +99,14 @@ void WindowController::authRequest_didFinishWithResponse(int tag, std::string re
         case kOAuthTagCheckToken: {
             auto result = VnInfoBase::withDictionary<OAuthLogInResult>(replyDictionary(response));
             if (result->validToken_)
-                VND_TRACE("GUI", "authen : the token is valid");
+                plat::systemLog("authen : the token is valid");
             break;
         }
         case kOAuthTagProfile: {
             auto user = VnInfoBase::withDictionary<OAuthUserInfo>(replyDictionary(response));
             oauthUserInfo_ = user;
-            VND_TRACE("GUI", "user : %s", hasText(user->username_) ? "named" : "no user name");
+            plat::systemLog(
+                plat::format("user : %s", hasText(user->username_) ? "named" : "no user name"));
             if (isGetUserAfterLogIn_) {
                 isGetUserAfterLogIn_ = false;
                 authenticationWithVarnelLibrary(oautAccessToken_.value_or(std::string()));
@@ -121,7 +122,7 @@ void WindowController::authRequest_didFinishWithResponse(int tag, std::string re
 }
 
 void WindowController::authRequest_didFailWithError(int tag, std::string) {
-    VND_TRACE("GUI", "XXX OAuthRequest didFailWithError [%d]", tag);
+    plat::systemLog(plat::format("XXX OAuthRequest didFailWithError [%d]", tag));
     // No answer will come for this sign-out; the library keeps its member.
     if (tag == kOAuthTagSignOut)
         signOutAttempts_.erase(answeredSignOut());

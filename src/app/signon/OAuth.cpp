@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <utility>
 
 #include "app/signon/OAuthLogin.h"
@@ -44,6 +45,12 @@ uint64_t signOutNumberOf(const Ref<plat::Dictionary>& info) {
     const plat::Value value = info ? info->objectForKey(kSignOutNumberKey) : plat::Value();
     const plat::Number* number = value.number();
     return number ? number->uint64Value() : 0;
+}
+
+// The client's low-level failures go to standard output, one line each.
+void printFailure(const std::string& line) {
+    std::fputs((line + "\n").c_str(), stdout);
+    std::fflush(stdout);
 }
 
 std::string deploymentValue(const char* key) {
@@ -276,7 +283,7 @@ void OAuth::callWebService(const std::string& path, const ParamList& param, cons
     }
     auto url = plat::Url::parse(text);
     if (!url) {
-        plat::log("OAuth: cannot make a request of " + base + path);
+        printFailure("OAuth: cannot make a request of " + base + path);
         if (delegate.get() == this)
             tell(delegate_, tag, "Unable to create request (bad url?)", true,
                  tag == kOAuthTagSignOut ? nextSignOutNumber_ : 0);

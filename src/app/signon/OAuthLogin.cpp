@@ -119,17 +119,17 @@ bool OAuthLogin::isRedirect(const std::string& url) const {
 }
 
 bool OAuthLogin::parserURL(const std::string& url) {
-    VND_TRACE("GUI", "FIND : %s", redirectMarker().c_str());
+    plat::systemLog(plat::format("FIND : %s", redirectMarker().c_str()));
     if (!isRedirect(url)) {
         exchangeFailed_ = false;  // the member goes on elsewhere
         return true;
     }
     const QueryDictionary query = parseQueryString(url);
-    VND_TRACE("GUI", "queryString : %zu keys", query.size());
+    plat::systemLog(plat::format("queryString : %zu keys", query.size()));
     if (auto code = query.find("code"); code != query.end()) {
         // One exchange at a time, and none after a token came.
         if (statusCallWebService_ || exchangeSucceeded_) {
-            VND_TRACE("GUI", "another code ignored");
+            plat::systemLog("another code ignored");
             return false;
         }
         auto oauth = OAuth::sharedInstance();
@@ -144,7 +144,7 @@ bool OAuthLogin::parserURL(const std::string& url) {
         oauth->addObject(code->second, "code", param);
         oauth->callWebService("access_token.php", param, "POST", kOAuthTagAccessToken,
                               self<OAuthLogin>());
-        VND_TRACE("GUI", "FOUND");
+        plat::systemLog("FOUND");
     } else {
         // "error" (the member cancelled, or the server refused), or neither: nothing to say.
         closeButton_Click();
@@ -179,7 +179,7 @@ void OAuthLogin::requestCompleted(Ref<plat::Object> object) {
     auto request = std::dynamic_pointer_cast<ASIHTTPRequest>(object);
     const std::string text =
         request ? request->responseString().value_or(std::string()) : std::string();
-    VND_TRACE("GUI", "XXX requestCompleted : %zu characters", text.size());
+    plat::systemLog(plat::format("XXX requestCompleted : %zu characters", text.size()));
     statusCallWebService_ = false;
     const auto tag = request ? static_cast<int32_t>(request->tag()) : kOAuthTagAccessToken;
     auto oauth = OAuth::sharedInstance();
@@ -192,7 +192,8 @@ void OAuthLogin::requestCompleted(Ref<plat::Object> object) {
             oauth->setObjectWithKey(token, OAuth::kAccessTokenKey);
             exchangeSucceeded_ = true;
         }
-        VND_TRACE("GUI", "res : access token %s", exchangeSucceeded_ ? "received" : "missing");
+        plat::systemLog(
+            plat::format("res : access token %s", exchangeSucceeded_ ? "received" : "missing"));
     }
     if (oauth)
         plat::sendIfResponds(oauth->getDelegate(), OAuthDelegate::kDidFinish, tag, text);

@@ -52,7 +52,7 @@ struct ShopDetailMessages {
     static constexpr plat::Message<void()> kLoadComplete{"shopDetailMainViewLoadComplete"};
     static constexpr plat::Message<void()> kLoadDataInfoComplete{
         "shopDetailMainViewLoadDataInfoComplete"};
-    static constexpr plat::Message<void(Sender, Ref<plat::Object>)> kBackToTopView{
+    static constexpr plat::Message<void(Sender, std::string)> kBackToTopView{
         "shopDetailMainView:backToTopView:"};
     static constexpr plat::Message<void(Sender, Ref<VnMagazineInfo>)> kSeeAllBackIssue{
         "shopDetailMainView:seeAllBackIssue:"};
@@ -81,13 +81,13 @@ struct StoreListMessages {
 
     static constexpr Selection kShopCategorySelect{
         "shopCategoryMainView:selectShopGroupInfo:withHeaderGroupInfo:"};
-    static constexpr plat::Message<void(Sender, Ref<plat::Object>)> kShopCategoryBack{
+    static constexpr plat::Message<void(Sender, std::string)> kShopCategoryBack{
         "shopCategoryMainView:backToTopView:"};
     static constexpr plat::Message<void(Ref<plat::Object>)> kShopCategoryMenuSelect{
         "shopCategoryMenuCollectionCellSelect:"};
     static constexpr plat::Message<void(Sender, Ref<VnMagazineIssueInfo>)> kBackIssueSelect{
         "shopBackIssueView:selectMagazineIssueInfo:"};
-    static constexpr plat::Message<void(Sender, Ref<plat::Object>)> kBackIssueBack{
+    static constexpr plat::Message<void(Sender, std::string)> kBackIssueBack{
         "shopBackIssueView:backFromBackIssueView:"};
 
     static constexpr plat::Message<void(Sender, Group)> kCategorySelect{

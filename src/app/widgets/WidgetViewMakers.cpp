@@ -31,8 +31,10 @@ class PaintedSurface : public QAbstractButton {
     QImage picture;
     QPointer<QWidget> underline;  // kept along the bottom edge
     std::function<void()> didResize;
-    // A surface that only shows its picture: a press on it goes on to what lies under it, while
-    // what is placed on it (links in a picture) takes its own presses.
+    // A surface that only shows its picture: a press on it goes on to the page view, its parent,
+    // and not to a widget the picture lies over (so a picture covering another widget takes the
+    // press and nothing happens), while what is placed on it (links in a picture) takes its own
+    // presses.
     bool passesPresses = false;
 
   protected:

@@ -1,5 +1,7 @@
 #include "platform/core/Log.h"
 
+#include <syslog.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <iostream>
@@ -11,6 +13,7 @@ namespace {
 struct LogState {
     std::mutex mutex;
     LogSink sink;
+    LogSink systemSink;
     TraceSwitch traceSwitch;
 };
 
@@ -39,6 +42,24 @@ LogSink setLogSink(LogSink sink) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     std::swap(s.sink, sink);
+    return sink;
+}
+
+void systemLog(std::string_view line) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    if (s.systemSink) {
+        s.systemSink(line);
+    } else {
+        // The line as one argument: a "%" in it is text, not a format.
+        ::syslog(LOG_USER | LOG_INFO, "%.*s", static_cast<int>(line.size()), line.data());
+    }
+}
+
+LogSink setSystemLogSink(LogSink sink) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    std::swap(s.systemSink, sink);
     return sink;
 }
 

@@ -2,6 +2,8 @@
 // The log sink and the trace macro. Every trace line is "<function> [Line <n>] <message>" and is
 // written only when the trace switch allows its group. The switch is a hook: until something
 // installs one, the groups "General" and "System" are on and all others off.
+// The system log takes the lines the screens write with no trace group: syslog(3) (which the
+// journal collects) unless a sink of its own is set; it never writes to the terminal.
 #include <functional>
 #include <string>
 #include <string_view>
@@ -15,6 +17,11 @@ using TraceSwitch = std::function<bool(std::string_view group)>;
 void log(std::string_view line);
 // Replaces the sink; an empty function restores standard error. Returns the previous sink.
 LogSink setLogSink(LogSink sink);
+
+// Writes one line to the system log (syslog, or its sink when one is set). Thread-safe.
+void systemLog(std::string_view line);
+// Replaces the system log's sink; an empty function restores syslog. Returns the previous sink.
+LogSink setSystemLogSink(LogSink sink);
 
 // Asks the installed trace switch whether a group is enabled.
 bool traceEnabled(std::string_view group);

@@ -58,13 +58,38 @@ class CapturedTerminal {
     int savedErr_ = -1;
 };
 
+// Keeps the lines written to the system log until finish().
+class CapturedSystemLog {
+  public:
+    CapturedSystemLog() {
+        previous_ = plat::setSystemLogSink([this](std::string_view line) {
+            text_.append(line);
+            text_ += '\n';
+        });
+    }
+    ~CapturedSystemLog() { finish(); }
+    std::string finish() {
+        if (!finished_) {
+            plat::setSystemLogSink(previous_);
+            finished_ = true;
+        }
+        return text_;
+    }
+
+  private:
+    plat::LogSink previous_;
+    std::string text_;
+    bool finished_ = false;
+};
+
 constexpr const char* kSomchai = "somchai@example.com";
 
 // A sign-in through the sign-on window, a search and a borrow, with every diagnostic group on: the
 // member's e-mail address (which is the user name), first and last name, password, session token
-// and access token appear nowhere in what the program wrote.
+// and access token appear nowhere in what the program wrote, to the terminal or to the system log.
 TEST_F(JourneyTest, TerminalOutputHoldsNoPersonalData) {
     CapturedTerminal terminal;
+    CapturedSystemLog systemLog;
     launch();
     plat::setTraceSwitch([](std::string_view) { return true; });
     ASSERT_NO_FATAL_FAILURE(signIn(kSomchai));
@@ -77,7 +102,7 @@ TEST_F(JourneyTest, TerminalOutputHoldsNoPersonalData) {
     click(detailAction("ยืม"));
     ASSERT_TRUE(waitFor([&] { return readerWindow() != nullptr; }, 30000)) << alertsText();
     closeReader();
-    const std::string written = terminal.finish();
+    const std::string written = terminal.finish() + systemLog.finish();
     VndDiags::reloadFromInfoDictionary();
 
     const auto account = demo().catalogue().account(kSomchai);
@@ -92,10 +117,12 @@ TEST_F(JourneyTest, TerminalOutputHoldsNoPersonalData) {
     for (const auto& [token, user] : demo().catalogue().sessionTokens())
         personal.push_back(token);
     ASSERT_FALSE(written.empty()) << "the diagnostic lines were captured";
+    EXPECT_NE(written.find("OAuthRequest didFinishWithResponse"), std::string::npos)
+        << "the screens' lines were captured";
     for (const std::string& secret : personal) {
         const size_t at = written.find(secret);
         EXPECT_EQ(at, std::string::npos)
-            << "the terminal shows \"" << secret << "\" in: "
+            << "the program wrote \"" << secret << "\" in: "
             << written.substr(at == std::string::npos ? 0 : (at > 200 ? at - 200 : 0), 400);
     }
 }

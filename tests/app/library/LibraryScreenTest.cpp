@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QTableView>
 #include <QTest>
 
 #include "LibraryTestSupport.h"
@@ -33,6 +34,7 @@
 #include "platform_ui/RunLoopBridge.h"
 #include "platform_ui/TableView.h"
 #include "platform_ui/ViewGeometry.h"
+#include "support/CapturedLog.h"
 #include "support/GuiTestSupport.h"
 #include "vnlib/dev/request/VnRequestContext.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
@@ -312,7 +314,13 @@ TEST_F(LibraryScreenTest, DownloadProgressAndTheOverlayDuringAReturn) {
     const auto issue = cellOf(*magazines, "MG01-2401");
     ASSERT_TRUE(issue);
     EXPECT_FALSE(issue->downloadProgress()->isVisible());
-    issue->itemSelectButton()->click();
+    // With every trace group off, the click writes the cell's line and the shelf's to the system
+    // log, and neither to the terminal.
+    const auto written =
+        testing_support::writtenWithTracesOff([&] { issue->itemSelectButton()->click(); });
+    EXPECT_EQ(written.inSystemLog("double click in the collectionItem"), 1u);
+    EXPECT_EQ(written.inSystemLog("Library book cover click"), 1u);
+    EXPECT_EQ(written.onTerminal("collectionItem") + written.onTerminal("cover click"), 0u);
     ASSERT_TRUE(spinUntil([&] { return demo.service.stalledCount() == 1; }, kWait));
     testing_support::spin(50);  // milliseconds
     EXPECT_TRUE(issue->downloadProgress()->isVisible());
@@ -344,6 +352,52 @@ TEST_F(LibraryScreenTest, DownloadProgressAndTheOverlayDuringAReturn) {
     ASSERT_TRUE(spinUntil([&] { return !library->loadingView()->isVisible(); }, kWait));
     ASSERT_TRUE(spinUntil([&] { return settled(screen) && !cellOf(*books, "BK0003"); }, kWait));
     EXPECT_EQ(demo.calls("ReturnBook"), 1u);
+}
+
+// The library view holds the reader window the shelves are given; a cover click that reaches the
+// view shows that window and makes no other. Held none, it makes one, once.
+TEST_F(LibraryScreenTest, ACoverClickOnTheLibraryViewShowsTheReaderItHolds) {
+    const auto library = openSettledLibrary();
+    ASSERT_TRUE(library);
+    const auto& screen = library->libraryMainView();
+    EXPECT_EQ(std::dynamic_pointer_cast<RecordingReader>(screen->readerWindowController()), reader);
+    EXPECT_EQ(books->readerWindowController(), screen->readerWindowController());
+    EXPECT_EQ(magazines->readerWindowController(), screen->readerWindowController());
+    ASSERT_TRUE(screen->mainTableView());
+    EXPECT_FALSE(screen->mainTableView()->isVisible());
+
+    auto made = std::make_shared<std::vector<Ref<RecordingReader>>>();
+    ui::ResourceRegistry::shared().replaceController(
+        "ReaderWindowStoryboard", "ReaderWindow", [made] {
+            made->push_back(std::make_shared<RecordingReader>());
+            return made->back();
+        });
+    const auto cell = std::make_shared<RecordingCell>(itemOf(*books, "BK0003"));
+    const auto click = [&](const Ref<LibraryMainView>& view) {
+        return testing_support::writtenWithTracesOff(
+            [&] { plat::send(view, "libraryBookCollectionCellSelect:", Ref<plat::Object>(cell)); });
+    };
+    const size_t before = reader->calls.size();
+    const auto written = click(screen);
+    EXPECT_EQ(written.inSystemLog("Library book cover click"), 1u);
+    EXPECT_EQ(written.onTerminal("cover click"), 0u);
+    ASSERT_EQ(reader->calls.size(), before + 1);
+    EXPECT_EQ(reader->calls.back(), "showWindow");
+    EXPECT_TRUE(made->empty());
+    EXPECT_FALSE(books->metadataDownloader()) << "nothing is opened";
+
+    // A library view that found no reader window when it loaded makes one, and keeps it.
+    GlobalService::globalShared()->setReaderViewController(nullptr);
+    const auto other =
+        ui::ResourceRegistry::shared().instantiate<LibraryMainView>(LibraryScreens::kMainView);
+    ASSERT_TRUE(other);
+    other->view();
+    EXPECT_FALSE(other->readerWindowController());
+    click(other);
+    click(other);
+    ASSERT_EQ(made->size(), 1u);
+    EXPECT_EQ(made->front()->calls, (std::vector<std::string>{"showWindow", "showWindow"}));
+    EXPECT_EQ(reader->calls.size(), before + 1);
 }
 
 TEST_F(LibraryScreenTest, ItemsOpenOnTheShelfOfTheirKindAndTheOverlayCanBeDismissed) {

@@ -9,6 +9,7 @@
 #include "demo-service/DemoSignOn.h"
 #include "demo-service/SampleCatalogue.h"
 #include "external/ASIHTTPRequest.h"
+#include "platform/core/Log.h"
 #include "platform/crypto/Digest.h"
 #include "platform/net/HttpCookieStorage.h"
 #include "platform/runloop/RunLoop.h"
@@ -231,6 +232,27 @@ TEST_F(SignOnClientTest, EachTagSendsItsExactRequestAndSignOutClearsTheTokenFirs
     EXPECT_EQ(oauth->getAccessToken(), "newer");
     EXPECT_EQ(listener->answers[7].signOutNumber, 42U);
     EXPECT_EQ(oauth->signOutBeingAnswered(), 0U);
+}
+
+// A request that cannot be made of the configured address fails at once; the client says so on
+// standard output, not in the program's log.
+TEST_F(SignOnClientTest, ARequestThatCannotBeMadeIsReportedOnStandardOutput) {
+    configure();
+    OAuth::OAuthHost = "http://[::1/oauth2/";
+    std::vector<std::string> logged;
+    const auto previous = plat::setLogSink([&](std::string_view l) { logged.emplace_back(l); });
+    testing::internal::CaptureStdout();
+    OAuth::checkAccessToken();
+    const std::string printed = testing::internal::GetCapturedStdout();
+    plat::setLogSink(previous);
+    OAuth::OAuthHost = signOn.hostUrl();
+    EXPECT_EQ(printed, "OAuth: cannot make a request of http://[::1/oauth2/checktoken.php\n");
+    for (const auto& line : logged)
+        EXPECT_EQ(line.find("cannot make a request"), std::string::npos) << line;
+    ASSERT_TRUE(waitForAnswers(1));
+    EXPECT_TRUE(listener->answers[0].failed);
+    EXPECT_EQ(listener->answers[0].tag, kOAuthTagCheckToken);
+    EXPECT_TRUE(signOnRequests().empty());
 }
 
 TEST_F(SignOnClientTest, DeviceIdentifierComesFromTheInterfacesAndStaysTheSame) {

@@ -3,8 +3,12 @@
 #include <curl/curl.h>
 
 #include <atomic>
+#include <fstream>
 #include <map>
 #include <mutex>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -365,4 +369,50 @@ TEST(DemoSignOnTest, ThePageAcceptsEveryNamedMember) {
                                          "&password=" + demo::kLockedAccountPassword)
                   .rfind("app?error=access_denied", 0),
               0U);
+}
+
+namespace {
+
+std::string sourceFile(const std::string& path) {
+    std::ifstream in(std::string(VARNEL_SOURCE_DIR) + "/" + path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The "user / password" pairs that the pattern finds in a text.
+std::set<std::pair<std::string, std::string>> accountsIn(const std::string& text,
+                                                         const std::regex& pair) {
+    std::set<std::pair<std::string, std::string>> found;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), pair);
+         it != std::sregex_iterator(); ++it)
+        found.emplace((*it)[1], (*it)[2]);
+    return found;
+}
+
+}  // namespace
+
+// The accounts the sign-on page lists are the ones the demo's account list names, with the same
+// passwords, and the accounts refused at sign-in are named in the README too.
+TEST(DemoSignOnTest, ThePageTheAccountListAndTheReadmeNameTheSameAccounts) {
+    demo::SampleCatalogue catalogue;
+    DemoService service;
+    demo::DemoSignOn signOn(service, catalogue);
+    ASSERT_TRUE(service.start());
+    const auto reply = load(plat::UrlRequest(
+        net_test::url(signOn.hostUrl() + "index.php?client_id=" + demo::kDemoOAuthClientID +
+                      "&udid=I0test&redirect_uri=app&response_type=code")));
+    const std::regex listed(R"(<li>([^\s<]+@[^\s<]+) / ([^\s<]+))");
+    const auto onPage = accountsIn(reply->body, listed);
+    ASSERT_GE(onPage.size(), 7U) << reply->body;
+
+    const std::regex named(R"(//[ \t]+([^\s]+@[^\s]+)[ \t]+/[ \t]+([^\s]+))");
+    const std::string accountList = sourceFile("tools/demo-service/V2WebMethods.h");
+    ASSERT_FALSE(accountList.empty());
+    EXPECT_EQ(accountsIn(accountList, named), onPage);
+
+    const std::string readme = sourceFile("README.md");
+    ASSERT_FALSE(readme.empty());
+    for (const char* refused : {demo::kLockedAccount, "suspended@example.com"})
+        EXPECT_NE(readme.find(refused), std::string::npos) << refused;
 }

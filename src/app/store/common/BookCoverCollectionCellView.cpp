@@ -161,7 +161,7 @@ void BookCoverCollectionCellView::layOutTitle() {
 }
 
 void BookCoverCollectionCellView::itemButton_Click(Ref<plat::Object>) {
-    VND_TRACE("GUI", "double click in the collectionItem");
+    plat::systemLog("double click in the collectionItem");
     ui::CollectionView* grid = collectionView();
     if (!grid)
         return;

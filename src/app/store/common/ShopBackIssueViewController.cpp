@@ -213,5 +213,5 @@ void ShopBackIssueViewController::bookCoverCollectionCellSelect(Ref<plat::Object
 
 void ShopBackIssueViewController::backButton_Click(Ref<plat::Object>) {
     plat::sendIfResponds(delegate_, StoreListMessages::kBackIssueBack,
-                         self<ShopBackIssueViewController>(), Ref<plat::Object>());
+                         self<ShopBackIssueViewController>(), std::string());
 }

@@ -150,7 +150,7 @@ void ShopCategoryMenuCollectionViewItem::applyLook() {
 }
 
 void ShopCategoryMenuCollectionViewItem::sortButton_Click(Ref<plat::Object>) {
-    VND_TRACE("GUI", "double click in the collectionItem");
+    plat::systemLog("double click in the collectionItem");
     ui::CollectionView* bar = collectionView();
     const auto delegate = bar ? bar->delegate() : nullptr;
     if (!delegate ||
@@ -466,7 +466,7 @@ void ShopCategoryMainViewController::requestItemBookGroupInfoContinueFinished(
 // ---- The member's choices ----------------------------------------------------------------------
 
 void ShopCategoryMainViewController::bookCoverCollectionCellSelect(Ref<plat::Object> cell) {
-    VND_TRACE("GUI", "Double clicked on icon: ShopInfo");
+    plat::systemLog("Double clicked on icon: ShopInfo");
     auto item = std::dynamic_pointer_cast<ui::CollectionViewItem>(cell);
     auto entry = item ? item->representedObject().as<VnShopGroupInfo>() : nullptr;
     if (!entry)
@@ -484,5 +484,5 @@ void ShopCategoryMainViewController::shopCategoryMenuCollectionCellSelect(Ref<pl
 
 void ShopCategoryMainViewController::backButton_Click(Ref<plat::Object>) {
     plat::sendIfResponds(delegate_, StoreListMessages::kShopCategoryBack,
-                         self<ShopCategoryMainViewController>(), Ref<plat::Object>());
+                         self<ShopCategoryMainViewController>(), std::string());
 }

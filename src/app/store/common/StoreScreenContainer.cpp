@@ -187,7 +187,7 @@ void StoreScreenContainer::selectSeeAll(Ref<plat::Object>, Ref<VnShopGroupInfo> 
     showCategoryMainView();
 }
 
-void StoreScreenContainer::groupListBack(Ref<plat::Object>, Ref<plat::Object>) {
+void StoreScreenContainer::groupListBack(Ref<plat::Object>, std::string) {
     removeView(groupList_);
     if (releasesLeftChildren())
         groupList_.reset();
@@ -209,7 +209,7 @@ void StoreScreenContainer::detailSeeAllBackIssue(Ref<plat::Object>, Ref<VnMagazi
     showBackIssueMainView(std::move(magazine));
 }
 
-void StoreScreenContainer::detailBack(Ref<plat::Object>, Ref<plat::Object>) {
+void StoreScreenContainer::detailBack(Ref<plat::Object>, std::string) {
     removeView(detail_);
     if (releasesLeftChildren())
         detail_.reset();
@@ -223,7 +223,7 @@ void StoreScreenContainer::detailPreview(Ref<plat::Object>, Ref<VnMagazineIssueI
         previewView->setHidden(false);
 }
 
-void StoreScreenContainer::backIssueBack(Ref<plat::Object>, Ref<plat::Object>) {
+void StoreScreenContainer::backIssueBack(Ref<plat::Object>, std::string) {
     removeView(backIssues_);
     if (releasesLeftChildren())
         backIssues_.reset();

@@ -79,14 +79,14 @@ class StoreScreenContainer : public ui::ViewController {
     void selectEntry(Ref<plat::Object> sender, Ref<VnShopGroupInfo> entry,
                      Ref<VnShopGroupInfo> header);
     void selectSeeAll(Ref<plat::Object> sender, Ref<VnShopGroupInfo> group);
-    void groupListBack(Ref<plat::Object> sender, Ref<plat::Object> unused);
+    void groupListBack(Ref<plat::Object> sender, std::string unused);
     void detailStartLoading() { setOverlayShown(true); }
     void detailLoadComplete() { setOverlayShown(false); }
     void detailLoadDataInfoComplete();
     void detailSeeAllBackIssue(Ref<plat::Object> sender, Ref<VnMagazineInfo> magazine);
-    void detailBack(Ref<plat::Object> sender, Ref<plat::Object> unused);
+    void detailBack(Ref<plat::Object> sender, std::string unused);
     void detailPreview(Ref<plat::Object> sender, Ref<VnMagazineIssueInfo> issue);
-    void backIssueBack(Ref<plat::Object> sender, Ref<plat::Object> unused);
+    void backIssueBack(Ref<plat::Object> sender, std::string unused);
     void backIssueSelect(Ref<plat::Object> sender, Ref<VnMagazineIssueInfo> issue);
     void routerBookCode(Ref<plat::Object> router, std::string code);
     void routerMagazineCode(Ref<plat::Object> router, std::string code);

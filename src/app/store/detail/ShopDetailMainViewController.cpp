@@ -117,6 +117,7 @@ void ShopDetailMainViewController::viewDidLoad() {
         const auto screen = weak.lock();
         return screen ? screen->viewForRow(row) : nullptr;
     };
+    source.shouldSelectRow = [](ui::TableView&, int) { return false; };  // no row is chosen
     mainTableView->setDataSource(std::move(source));
     reloadTable();
 }
@@ -266,7 +267,7 @@ void ShopDetailMainViewController::linkLoadFailed(Ref<plat::Object>) {
 
 void ShopDetailMainViewController::backButton_Click(Ref<plat::Object>) {
     plat::sendIfResponds(delegate_, ShopDetailMessages::kBackToTopView,
-                         self<ShopDetailMainViewController>(), Ref<plat::Object>());
+                         self<ShopDetailMainViewController>(), std::string());
 }
 
 void ShopDetailMainViewController::shopDetailInfoItemStartLoading() {

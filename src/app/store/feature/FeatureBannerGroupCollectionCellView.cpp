@@ -89,7 +89,7 @@ void FeatureBannerGroupCollectionCellView::viewDidAppear() {
 }
 
 void FeatureBannerGroupCollectionCellView::banner_Click(Ref<plat::Object>) {
-    VND_TRACE("GUI", "double click in the collectionItem");
+    plat::systemLog("double click in the collectionItem");
     if (ui::CollectionView* strip = collectionView())
         plat::sendIfResponds(strip->delegate(), StoreListMessages::kBannerGroupCellSelect,
                              self<FeatureBannerGroupCollectionCellView>());

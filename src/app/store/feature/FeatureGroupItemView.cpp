@@ -35,7 +35,7 @@ std::unique_ptr<QWidget> FeatureGroupItemView::loadView() {
 }
 
 void FeatureGroupItemView::bookCoverCollectionCellSelect(Ref<plat::Object> cell) {
-    VND_TRACE("GUI", "Double clicked on icon: ShopInfo");
+    plat::systemLog("Double clicked on icon: ShopInfo");
     auto cover = std::dynamic_pointer_cast<BookCoverCollectionCellView>(cell);
     plat::sendIfResponds(delegate(), StoreListMessages::kFeatureGroupItemSelect,
                          self<FeatureGroupItemView>(),

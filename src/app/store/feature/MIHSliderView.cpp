@@ -252,8 +252,8 @@ void MIHSliderView::dotViewSelected(size_t tag, Qt::KeyboardModifiers modifiers)
     if (tag >= slides_.size())
         return;
     const size_t highlighted = dotsControl_->indexOfHighlightedDot();
-    VND_TRACE("GUI", "dotView, %d crrut View:%d", static_cast<int>(tag),
-              static_cast<int>(highlighted));
+    plat::systemLog(plat::format("dotView, %ld crrut View:%ld", static_cast<long>(tag),
+                                 static_cast<long>(highlighted)));
     const int32_t configured = transitionStyle_;
     transitionStyle_ = tag > highlighted ? kPushFromRight : kPushFromLeft;
     show(tag, modifiers);

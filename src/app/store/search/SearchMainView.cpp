@@ -313,7 +313,7 @@ void SearchMainView::scrollViewDidScroll() {
 }
 
 void SearchMainView::bookCoverCollectionCellSelect(Ref<plat::Object> sender) {
-    VND_TRACE("GUI", "Double clicked on icon: ShopInfo");
+    plat::systemLog("Double clicked on icon: ShopInfo");
     const auto cell = std::dynamic_pointer_cast<BookCoverCollectionCellView>(sender);
     if (!cell)
         return;

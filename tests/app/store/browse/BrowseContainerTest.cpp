@@ -82,10 +82,10 @@ TEST_F(BrowseScreenTest, ContainerMovesBetweenListsDetailAndBackIssuesWithTheOve
     EXPECT_EQ(container->currentChild(), doubles.backIssues[0]);
     EXPECT_EQ(doubles.backIssues[0]->view()->parentWidget(), container->mainView.data());
     plat::send(container, "shopBackIssueView:backFromBackIssueView:", doubles.backIssues[0],
-               Ref<plat::Object>());
+               std::string());
     EXPECT_FALSE(container->shopBackIssueMainView());
     EXPECT_EQ(container->currentChild(), detail);
-    plat::send(container, "shopDetailMainView:backToTopView:", detail, Ref<plat::Object>());
+    plat::send(container, "shopDetailMainView:backToTopView:", detail, std::string());
     EXPECT_FALSE(container->shopDetailMainView());
     EXPECT_EQ(container->currentChild(), main);
 

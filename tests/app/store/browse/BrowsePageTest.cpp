@@ -162,8 +162,7 @@ TEST_F(BrowseScreenTest, PageListsIndexesPagesAndOpensAnItem) {
     EXPECT_EQ(container->currentChild(), doubles.details[0]);
     EXPECT_FALSE(main->view()->isVisible());
     // Back: the lists as they were.
-    plat::send(container, "shopDetailMainView:backToTopView:", doubles.details[0],
-               Ref<plat::Object>());
+    plat::send(container, "shopDetailMainView:backToTopView:", doubles.details[0], std::string());
     EXPECT_TRUE(list->view()->isVisible());
     EXPECT_EQ(publishers->groupBookItems().size(), 96u);
     EXPECT_EQ(main->currentSubView(), publishers);

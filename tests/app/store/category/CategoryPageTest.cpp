@@ -133,10 +133,10 @@ TEST_F(CategoryScreenTest, MenuOnceTilesSubGroupsListDetailAndBackIssues) {
                std::make_shared<VnMagazineInfo>());
     EXPECT_EQ(container->currentChild(), doubles.backIssues.at(0));
     plat::send(container, "shopBackIssueView:backFromBackIssueView:", doubles.backIssues[0],
-               Ref<plat::Object>());
+               std::string());
     EXPECT_EQ(container->currentChild(), detail);
     EXPECT_FALSE(container->shopBackIssueMainView());
-    plat::send(container, "shopDetailMainView:backToTopView:", detail, Ref<plat::Object>());
+    plat::send(container, "shopDetailMainView:backToTopView:", detail, std::string());
     EXPECT_FALSE(container->shopDetailMainView());
     EXPECT_EQ(container->currentChild(), list);
     EXPECT_EQ(doubles.lists.size(), 1u);
@@ -154,7 +154,7 @@ TEST_F(CategoryScreenTest, MenuOnceTilesSubGroupsListDetailAndBackIssues) {
     EXPECT_EQ(container->currentChild(), list);
 
     // Back from the list: the tiles as they were; the list is released.
-    plat::send(container, "shopCategoryMainView:backToTopView:", list, Ref<plat::Object>());
+    plat::send(container, "shopCategoryMainView:backToTopView:", list, std::string());
     EXPECT_FALSE(container->shopCategoryMainView());
     EXPECT_EQ(container->currentChild(), main);
     EXPECT_TRUE(main->view()->isVisible());

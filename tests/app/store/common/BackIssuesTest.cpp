@@ -167,6 +167,8 @@ TEST_F(BackIssuesTest, ACoverClickAndTheBackButtonReachTheDelegateThatAnswersThe
                   delegate->arguments("shopBackIssueView:selectMagazineIssueInfo:")[0][1]),
               issue);
     ASSERT_EQ(1u, delegate->count("shopBackIssueView:backFromBackIssueView:"));
+    EXPECT_EQ("", std::any_cast<std::string>(
+                      delegate->arguments("shopBackIssueView:backFromBackIssueView:")[0][1]));
     // The list itself is unchanged by a click.
     EXPECT_EQ(130u, list->magazineIssueArray()->size());
 }

@@ -17,6 +17,7 @@
 #include "support/DynamicObject.h"
 #include "support/GuiTestSupport.h"
 #include "vnlib/dev/request/VnRequestResult.h"
+#include "vnlib/domain/lists/VnLocalSnapshot.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/store/VnShopGroupInfo.h"
 
@@ -108,6 +109,41 @@ class DetailScreensTest : public StoreTest {
             for (int x = 0; x < shot.width(); ++x)
                 ink += qGray(shot.pixel(x, y)) < 128;
         return ink;
+    }
+
+    // A record of the kind the detail shows, with a code and a summary.
+    static Ref<VnMagazineIssueInfo> record(const std::string& code, std::string summary) {
+        auto item = std::make_shared<VnMagazineIssueInfo>();
+        item->setCode(code);
+        item->summary_ = std::move(summary);
+        return item;
+    }
+    // A router under "UriDirect" that answers every link with the selector and the record.
+    static void routeEveryLinkTo(const char* answer, const Ref<plat::Object>& record) {
+        auto router = DynamicObject::make();
+        DynamicObject* routerSelf = router.get();
+        auto answerTo = std::make_shared<WeakRef<plat::Object>>();
+        router->on("initWithDelegate:", [answerTo](plat::Args& a) {
+            *answerTo = std::any_cast<Ref<plat::Object>>(a[0]);
+            return std::any();
+        });
+        router->on("cancel");
+        router->on("redirectUri:", [answerTo, answer, record, routerSelf](plat::Args&) {
+            plat::sendIfResponds(*answerTo, answer, routerSelf->self(),
+                                 std::dynamic_pointer_cast<VnMagazineIssueInfo>(record));
+            return std::any();
+        });
+        ui::ResourceRegistry::shared().replaceController("", "UriDirect",
+                                                         [router] { return router; });
+    }
+    // A finished list request's result: the snapshot, with or without new records.
+    static Ref<VnRequestResult> listReply(const ShopDetailByAuthorView::IssueList& items,
+                                          bool hasUpdated) {
+        VnInfoList list(items.begin(), items.end());
+        return VnRequestResult::resultWithReturnValue(
+            plat::Value::fromObject(VnUpdatedLocalSnapshot::snapshotsWithItems(
+                std::move(list), plat::Date::now(), hasUpdated)),
+            nullptr);
     }
 
     Ref<DynamicObject> library;
@@ -202,6 +238,19 @@ TEST_F(ShopDetailTest, ResolvesAnEntryAndShowsTheMagazineWithItsBackIssues) {
     EXPECT_EQ(container->count("shopDetailMainViewStartLoading"), 0u);
     EXPECT_EQ(router->count("redirectUri:"), 1u);
 
+    // No row can be chosen; the back button sends the screen and the empty string.
+    for (int i = 0; i < detail->mainTableView->numberOfRows(); ++i) {
+        detail->mainTableView->selectRow(i);
+        EXPECT_EQ(detail->mainTableView->selectedRow(), -1) << i;
+    }
+    container->on("shopDetailMainView:backToTopView:");
+    detail->backButton->click();
+    const char* back = "shopDetailMainView:backToTopView:";
+    ASSERT_EQ(container->count(back), 1u);
+    EXPECT_EQ(std::any_cast<Ref<plat::Object>>(container->arguments(back)[0][0]), detail);
+    EXPECT_EQ(std::any_cast<std::string>(container->arguments(back)[0][1]), "");
+    container->arguments(back).clear();  // the double's log holds the screen
+
     // A later header shows; an answer after the screen has gone reaches nothing.
     detail->setHeaderTitle("นิตยสาร / ขายดี");
     EXPECT_EQ(detail->titleTextField->text(), QString::fromUtf8("นิตยสาร / ขายดี"));
@@ -213,6 +262,85 @@ TEST_F(ShopDetailTest, ResolvesAnEntryAndShowsTheMagazineWithItsBackIssues) {
     EXPECT_TRUE(weak.expired());
     EXPECT_FALSE(answerTo.lock());
     ui::ResourceRegistry::shared().removeController("", "UriDirect");
+}
+
+// The "About" row shows the book's summary only for a book; an issue or a book reached while the
+// screen is not told it shows a book gives "-".
+TEST_F(ShopDetailTest, TheAboutRowFollowsTheBookRoad) {
+    auto container = DynamicObject::make();
+    container->on("shopDetailMainViewLoadDataInfoComplete");
+    const auto summaryShown = [&](bool isBook, const char* answer, const Ref<plat::Object>& item) {
+        routeEveryLinkTo(answer, item);
+        auto detail = ui::ResourceRegistry::shared().instantiate<ShopDetailMainViewController>(
+            "ShopDetailStoryboard", "ShopDetailMainView");
+        EXPECT_TRUE(detail);
+        if (!detail)
+            return std::string("<no screen>");
+        detail->setDelegate(container);
+        detail->setIsBook(isBook);
+        auto entry = std::make_shared<VnShopGroupInfo>();
+        entry->LinkUrl_ = "varnel.kel://shop/book?id=X";
+        detail->setCurrentGroupInfo(entry);
+        QWidget* view = detail->view();
+        view->resize(800, 1000);
+        view->show();
+        EXPECT_TRUE(
+            testing_support::spinUntil([&] { return bool(detail->aboutInfoView); }, kPatience));
+        EXPECT_FALSE(detail->magazineInfo());
+        EXPECT_EQ(detail->magazineIssueInfo(), item);
+        const auto& about = detail->aboutInfoView;
+        const std::string shown =
+            about ? about->summaryTextField->text().toStdString() : "<no row>";
+        view->hide();
+        return shown;
+    };
+    const auto book = record("BK-ABOUT", "เรื่องย่อของหนังสือ");
+    EXPECT_EQ(summaryShown(true, "UriDirect:webLinkByBookInfo:", book), "เรื่องย่อของหนังสือ");
+    EXPECT_EQ(summaryShown(true, "UriDirect:webLinkByBookInfo:", record("BK-NONE", "")), "");
+    EXPECT_EQ(summaryShown(false, "UriDirect:webLinkByBookInfo:", book), "-");
+    EXPECT_EQ(summaryShown(
+                  false, "UriDirect:webLinkByMagazineIssueInfo:", record("MG-ABOUT", "ฉบับนี้มีอะไร")),
+              "-");
+    EXPECT_EQ(container->count("shopDetailMainViewLoadDataInfoComplete"), 4u);
+    ui::ResourceRegistry::shared().removeController("", "UriDirect");
+}
+
+// A list reply that brings nothing new keeps the list shown from the cache; one that does
+// replaces it. So does a failed reply: nothing is replaced.
+TEST_F(AuthorRowTest, AReplyWithNoUpdateKeepsTheCachedList) {
+    auto row = ui::ViewController::create<ShopDetailByAuthorView>();
+    row->view()->resize(760, 200);
+    row->view()->show();
+    const auto others = ShopDetailByAuthorView::IssueList{storeItem("BKA0")};
+    // Once the row's own request has been answered (the test's cache starts empty, so the list
+    // shows only then): replies to a list request of that kind.
+    using Update = void (ShopDetailByAuthorView::*)(Ref<plat::Object>, Ref<VnRequestResult>);
+    const auto keptUntilUpdated = [&](Update update) {
+        const auto cached = row->magazineIssueArray();
+        ((*row).*update)(nullptr, listReply(others, false));
+        EXPECT_EQ(row->magazineIssueArray(), cached);
+        ((*row).*update)(nullptr, VnRequestResult::failedResultWithErrorMessage("x"));
+        EXPECT_EQ(row->magazineIssueArray(), cached);
+        ((*row).*update)(nullptr, listReply(others, true));
+        EXPECT_EQ(codes(*row->magazineIssueArray()), std::vector<std::string>{"BKA0"});
+    };
+
+    // The magazine's back issues.
+    const auto magazine = storeMagazine("MG30");
+    ASSERT_TRUE(magazine);
+    row->setMagazineInfo(magazine);
+    ASSERT_TRUE(testing_support::spinUntil([&] { return row->magazineIssueArray()->size() == 20; },
+                                           kPatience));
+    keptUntilUpdated(&ShopDetailByAuthorView::magazineIssueInfoUpdate);
+
+    // The author's other books.
+    row->setMagazineIssueInfo(storeItem("BKA1"));
+    ASSERT_TRUE(testing_support::spinUntil(
+        [&] {
+            return codes(*row->magazineIssueArray()) == std::vector<std::string>{"BKA2", "BKA3"};
+        },
+        kPatience));
+    keptUntilUpdated(&ShopDetailByAuthorView::bookAuthorIssueUpdate);
 }
 
 TEST_F(AuthorRowTest, ShowsTheAuthorsOtherBooksAndReportsAChoice) {

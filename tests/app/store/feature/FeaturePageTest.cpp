@@ -25,6 +25,7 @@
 #include "platform_ui/RunLoopBridge.h"
 #include "platform_ui/SubviewTransition.h"
 #include "platform_ui/TableView.h"
+#include "support/CapturedLog.h"
 #include "support/DynamicObject.h"
 #include "support/GuiTestSupport.h"
 #include "vnlib/info/store/VnShopGroupInfo.h"
@@ -169,7 +170,13 @@ TEST_F(FeaturePageTest, RowsInPageOrderBannersOnScreenClicksReportedReloadOnRetu
     auto cover = std::dynamic_pointer_cast<BookCoverCollectionCellView>(
         items->collectionView->itemAtIndex(1));
     ASSERT_TRUE(cover);
-    cover->actionButton->click();
+    // With every trace group off, the click's console lines reach the system log, not the
+    // terminal: the cell's, then the row's.
+    const auto written =
+        testing_support::writtenWithTracesOff([&] { cover->actionButton->click(); });
+    EXPECT_EQ(written.systemLog, (std::vector<std::string>{"double click in the collectionItem",
+                                                           "Double clicked on icon: ShopInfo"}));
+    EXPECT_EQ(written.onTerminal("collectionItem") + written.onTerminal("ShopInfo"), 0u);
     auto stripCell = std::dynamic_pointer_cast<FeatureBannerGroupCollectionCellView>(
         strip->collectionView->itemAtIndex(0));
     ASSERT_TRUE(stripCell);

@@ -156,7 +156,7 @@ TEST_F(StoreContainerTest, SeeAllListsAndLinksMoveBetweenChildrenWithTheOverlay)
 
     // Back from the list releases it; a see-all with a list link shows the overlay while the
     // router works and hides it in the same step, with a new list of the link's code.
-    plat::send(container, "shopCategoryMainView:backToTopView:", lists[0], Ref<plat::Object>());
+    plat::send(container, "shopCategoryMainView:backToTopView:", lists[0], std::string());
     EXPECT_FALSE(container->shopCategoryMainView());
     EXPECT_EQ(container->currentChild(), mains[0]);
     plat::send(container, "shopFeatureMainView:selectSeeAll:", mains[0],
@@ -202,8 +202,7 @@ TEST_F(StoreContainerTest, SeeAllListsAndLinksMoveBetweenChildrenWithTheOverlay)
     EXPECT_EQ(backIssueView->parentWidget(), container->mainView.data());
     EXPECT_EQ(backIssueView->geometry(), container->mainView->rect());
     EXPECT_TRUE(backIssueView->isVisible());
-    plat::send(container, "shopBackIssueView:backFromBackIssueView:", backIssues[0],
-               Ref<plat::Object>());
+    plat::send(container, "shopBackIssueView:backFromBackIssueView:", backIssues[0], std::string());
     EXPECT_FALSE(container->shopBackIssueView());
     EXPECT_EQ(container->currentChild(), details[0]);
     // A chosen back issue goes to the same detail without a new load of the entry.
@@ -217,7 +216,7 @@ TEST_F(StoreContainerTest, SeeAllListsAndLinksMoveBetweenChildrenWithTheOverlay)
     EXPECT_FALSE(backIssues[1]->view()->parentWidget());
 
     // Back from the detail releases it; the next entry gets a new one. The list stays made.
-    plat::send(container, "shopDetailMainView:backToTopView:", details[0], Ref<plat::Object>());
+    plat::send(container, "shopDetailMainView:backToTopView:", details[0], std::string());
     EXPECT_FALSE(container->shopDetailMainView());
     EXPECT_EQ(container->currentChild(), mains[0]);
     EXPECT_EQ(container->shopCategoryMainView(), lists[1]);

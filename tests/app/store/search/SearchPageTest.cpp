@@ -162,8 +162,7 @@ TEST_F(SearchScreenTest, BooksAndMagazinesPageAndOpenByTheirOwnKind) {
     plat::send(page, "startSearch:", std::string("River"));
     ASSERT_TRUE(spinUntil([&] { return idle() && results.size() == 48; }, kPatience));
     EXPECT_EQ(page->currentChild().get(), &magazineDetail);
-    plat::send(page, "shopDetailMainView:backToTopView:", magazineDetail.self(),
-               Ref<plat::Object>());
+    plat::send(page, "shopDetailMainView:backToTopView:", magazineDetail.self(), std::string());
     EXPECT_EQ(page->currentChild(), screen);
     ASSERT_TRUE(spinUntil([&] { return screen->collectionView->itemAtIndex(1) != nullptr; }));
     clickResult(1);

@@ -76,10 +76,10 @@ TEST_F(SearchScreenTest, ContainerHandsTheChosenRecordToTheDetailAndReleasesWhat
     plat::send(page, "shopDetailMainView:seeAllBackIssue:", detail.self(), magazine);
     EXPECT_EQ(page->currentChild(), doubles.made("ShopBackIssueViewController").at(0));
     plat::send(page, "shopBackIssueView:backFromBackIssueView:",
-               doubles.made("ShopBackIssueViewController").at(0), Ref<plat::Object>());
+               doubles.made("ShopBackIssueViewController").at(0), std::string());
     EXPECT_FALSE(page->shopBackIssueView());
     EXPECT_EQ(page->currentChild().get(), &detail);
-    plat::send(page, "shopDetailMainView:backToTopView:", detail.self(), Ref<plat::Object>());
+    plat::send(page, "shopDetailMainView:backToTopView:", detail.self(), std::string());
     EXPECT_FALSE(page->shopDetailMainView());
     EXPECT_EQ(page->currentChild().get(), &main);
 
@@ -92,7 +92,7 @@ TEST_F(SearchScreenTest, ContainerHandsTheChosenRecordToTheDetailAndReleasesWhat
     EXPECT_EQ(sentArgument<Ref<VnMagazineInfo>>(second, "setMagazineInfo:", 0), magazine);
     EXPECT_EQ(sentArgument<Ref<VnMagazineIssueInfo>>(second, "setMagazineIssueInfo:", 0),
               magazine->latestIssue_);
-    plat::send(page, "shopDetailMainView:backToTopView:", second.self(), Ref<plat::Object>());
+    plat::send(page, "shopDetailMainView:backToTopView:", second.self(), std::string());
 
     // A record of the other class than the message names is ignored, not a crash.
     plat::send(page, "searchMainView:selectMagazineInfo:", main.self(), book);

@@ -226,7 +226,7 @@ TEST_F(TopChartTest, ColumnsLoadPageAndOpenTheirEntries) {
     plat::send(page, "shopDetailMainViewLoadDataInfoComplete");
     EXPECT_EQ(page->currentChild().get(), &detail);
     EXPECT_FALSE(page->isOverlayShown());
-    plat::send(page, "shopDetailMainView:backToTopView:", detail.self(), Ref<plat::Object>());
+    plat::send(page, "shopDetailMainView:backToTopView:", detail.self(), std::string());
     EXPECT_EQ(page->currentChild(), main);
     // A newspaper issue gets the magazine word.
     click(newspapers, 0);
@@ -238,7 +238,7 @@ TEST_F(TopChartTest, ColumnsLoadPageAndOpenTheirEntries) {
     auto& list = *doubles.made("ShopCategoryMainViewController").at(0);
     EXPECT_EQ(sentArgument<std::string>(list, "setCurrentCodeSort:", 0), "0.feature_all.books");
     EXPECT_EQ(page->currentChild().get(), &list);
-    plat::send(page, "shopCategoryMainView:backToTopView:", list.self(), Ref<plat::Object>());
+    plat::send(page, "shopCategoryMainView:backToTopView:", list.self(), std::string());
     EXPECT_EQ(page->currentChild(), main);
     EXPECT_EQ(books.shopGroupArray().size(), 48u);
     EXPECT_TRUE(asked("GetWidgetInfo").size() > 0);

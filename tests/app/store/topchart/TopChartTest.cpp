@@ -93,18 +93,16 @@ TEST_F(TopChartTest, ContainerKeepsItsChildrenAndShowsTheOverlayWhilePreparingTh
     plat::send(page, "shopDetailMainView:seeAllBackIssue:", detail.self(), magazine);
     auto& backIssues = made("ShopBackIssueViewController");
     EXPECT_EQ(page->currentChild().get(), &backIssues);
-    plat::send(page, "shopBackIssueView:backFromBackIssueView:", backIssues.self(),
-               Ref<plat::Object>());
+    plat::send(page, "shopBackIssueView:backFromBackIssueView:", backIssues.self(), std::string());
     EXPECT_EQ(page->currentChild().get(), &detail);
     plat::send(page, "shopDetailMainView:seeAllBackIssue:", detail.self(), magazine);
     EXPECT_EQ(doubles.made("ShopBackIssueViewController").size(), 1u);
     EXPECT_EQ(backIssues.count("setMagazineInfo:"), 2u);
-    plat::send(page, "shopBackIssueView:backFromBackIssueView:", backIssues.self(),
-               Ref<plat::Object>());
+    plat::send(page, "shopBackIssueView:backFromBackIssueView:", backIssues.self(), std::string());
 
     // Back from the detail: the main view again, the detail kept for the next entry, whose
     // newspaper link gets the magazine word.
-    plat::send(page, "shopDetailMainView:backToTopView:", detail.self(), Ref<plat::Object>());
+    plat::send(page, "shopDetailMainView:backToTopView:", detail.self(), std::string());
     EXPECT_EQ(page->currentChild().get(), &main);
     EXPECT_EQ(page->shopDetailMainView().get(), &detail);
     plat::send(page, "topChartMainView:selectShopGroupInfo:withHeaderGroupInfo:", main.self(),
@@ -132,13 +130,13 @@ TEST_F(TopChartTest, ContainerKeepsItsChildrenAndShowsTheOverlayWhilePreparingTh
     EXPECT_EQ(sentArgument<std::string>(detail, "setHeaderTitle:", 2), "หนังสือ / หนังสือแนะนำ");
     plat::send(page, "shopDetailMainViewLoadDataInfoComplete");
     EXPECT_EQ(page->currentChild().get(), &detail);
-    plat::send(page, "shopDetailMainView:backToTopView:", detail.self(), Ref<plat::Object>());
+    plat::send(page, "shopDetailMainView:backToTopView:", detail.self(), std::string());
     EXPECT_EQ(page->currentChild().get(), &main);
     // ... and left: back from the list shows the main view, the list kept for the next link.
     plat::send(page, "topChartMainView:selectShopGroupInfo:withHeaderGroupInfo:", main.self(),
                group("อีกรายการ", "code:list:77.paid"), all);
     EXPECT_EQ(doubles.made("ShopCategoryMainViewController").size(), 1u);
-    plat::send(page, "shopCategoryMainView:backToTopView:", list.self(), Ref<plat::Object>());
+    plat::send(page, "shopCategoryMainView:backToTopView:", list.self(), std::string());
     EXPECT_EQ(page->currentChild().get(), &main);
     EXPECT_EQ(page->shopCategoryMainView().get(), &list);
 }
