@@ -526,6 +526,10 @@ void LibraryListView::displayLibraryItem_checkReachability(const Ref<VnMagazineI
     startDownloadingIssue(item);
 }
 
+bool LibraryListView::readerOpens(const VnMagazineIssueInfo& item) {
+    return item.defaultFormat() == kFormatPageImages;
+}
+
 bool LibraryListView::downloadingIssueInfoMetadata(const Ref<VnMagazineIssueInfo>& item) const {
     return metadataDownloader_ && item && metadataDownloader_->issueInfo() == item;
 }
@@ -546,9 +550,9 @@ void LibraryListView::releaseDownloadingIssue() {
 void LibraryListView::startDownloadingIssue(const Ref<VnMagazineIssueInfo>& item) {
     if (!item)
         return;
-    // Only an item whose format is pages opens (one that offers EPUB opens as EPUB, which the
-    // reader cannot show). The member is told, rather than a borrow ending in nothing.
-    if (item->defaultFormat() == kFormatPageImages) {
+    // One that offers EPUB opens as EPUB, which the reader cannot show. The member is told,
+    // rather than a borrow ending in nothing.
+    if (readerOpens(*item)) {
         startDownloadingPDFIssue(item);
         return;
     }

@@ -129,6 +129,8 @@ class LibraryListView : public ui::ViewController {
     void libraryBookShelfCellStopDownload(const Ref<plat::Object>& cell);
 
     // ---- Opening ----
+    // Whether the reader shows the item: only an item whose format is pages opens.
+    static bool readerOpens(const VnMagazineIssueInfo& item);
     void displayLibraryItem(const Ref<VnMagazineIssueInfo>& item);
     void displayLibraryItem_checkReachability(const Ref<VnMagazineIssueInfo>& item, bool check);
     void startDownloadingIssue(const Ref<VnMagazineIssueInfo>& item);
