@@ -312,6 +312,14 @@ void LibraryListView::reloadForAnotherMember() {
     updateLibraryForceUpdate(true);
 }
 
+bool LibraryListView::updateOfActiveMember(const Ref<VnRequestContext>& request) const {
+    const auto update = std::dynamic_pointer_cast<VnDomainUpdatingRequest>(request);
+    const auto user = libraryActiveUser();
+    return update && user &&
+           update->domain() ==
+               (isBookLibraryMode_ ? user->bookLibraryDomain() : user->libraryDomain());
+}
+
 void LibraryListView::libraryUpdate_request_didFinishWithResult(
     const Ref<VnRequestContext>& request, const Ref<VnRequestResult>& result) {
     const auto keep = self<LibraryListView>();
@@ -335,8 +343,12 @@ void LibraryListView::libraryUpdate_request_didFinishWithResult(
 void LibraryListView::bookLibraryUpdate_request_didFinishWithResult(
     const Ref<VnRequestContext>& request, const Ref<VnRequestResult>& result) {
     const auto keep = self<LibraryListView>();
-    const auto snapshot =
-        result && result->succeed() ? result->returnValue().as<VnLocalSnapshot>() : nullptr;
+    // A replaced update is not cancelled, so one begun for an earlier member may finish after
+    // another signed in: its list would take this member's books off the shelf and out of the
+    // local library (the library state is asked of the member now signed in).
+    const auto snapshot = result && result->succeed() && updateOfActiveMember(request)
+                              ? result->returnValue().as<VnLocalSnapshot>()
+                              : nullptr;
     if (snapshot)
         getLibraryIssueInfos(issueItems(snapshot->items()));
     // A replaced update still reports here; only the running one's reference is cleared.
@@ -526,6 +538,10 @@ void LibraryListView::displayLibraryItem_checkReachability(const Ref<VnMagazineI
     startDownloadingIssue(item);
 }
 
+bool LibraryListView::readerOpens(const VnMagazineIssueInfo& item) {
+    return item.defaultFormat() == kFormatPageImages;
+}
+
 bool LibraryListView::downloadingIssueInfoMetadata(const Ref<VnMagazineIssueInfo>& item) const {
     return metadataDownloader_ && item && metadataDownloader_->issueInfo() == item;
 }
@@ -546,9 +562,9 @@ void LibraryListView::releaseDownloadingIssue() {
 void LibraryListView::startDownloadingIssue(const Ref<VnMagazineIssueInfo>& item) {
     if (!item)
         return;
-    // Only an item whose format is pages opens (one that offers EPUB opens as EPUB, which the
-    // reader cannot show). The member is told, rather than a borrow ending in nothing.
-    if (item->defaultFormat() == kFormatPageImages) {
+    // One that offers EPUB opens as EPUB, which the reader cannot show. The member is told,
+    // rather than a borrow ending in nothing.
+    if (readerOpens(*item)) {
         startDownloadingPDFIssue(item);
         return;
     }

@@ -129,6 +129,8 @@ class LibraryListView : public ui::ViewController {
     void libraryBookShelfCellStopDownload(const Ref<plat::Object>& cell);
 
     // ---- Opening ----
+    // Whether the reader shows the item: only an item whose format is pages opens.
+    static bool readerOpens(const VnMagazineIssueInfo& item);
     void displayLibraryItem(const Ref<VnMagazineIssueInfo>& item);
     void displayLibraryItem_checkReachability(const Ref<VnMagazineIssueInfo>& item, bool check);
     void startDownloadingIssue(const Ref<VnMagazineIssueInfo>& item);
@@ -160,6 +162,10 @@ class LibraryListView : public ui::ViewController {
     // Shows the title, the two buttons and the content in the view, when it is loaded.
     void showState();
     void startDomainUpdate(bool force);
+    // Whether an update was begun for the member signed in now. One begun for an earlier member
+    // (who signed out, or the device before anyone signed in) may still finish after the change;
+    // what it brings is not this member's.
+    bool updateOfActiveMember(const Ref<VnRequestContext>& request) const;
     // The cell on screen that shows the downloading item: the one last clicked, or the one that
     // shows the clicked item now; none otherwise.
     Ref<LibraryShelfCell> downloadingCell();

@@ -1,5 +1,6 @@
 #include "app/library/LibrarySeams.h"
 
+#include "app/library/LibraryListView.h"
 #include "app/library/LibraryMessages.h"
 #include "app/services/GlobalService.h"
 #include "app/services/IssueOpening.h"
@@ -32,13 +33,16 @@ class LibraryScreenShelves : public LibraryShelves {
     }
 };
 
-// The shelf of the item's kind opens it.
+// The shelf of the item's kind opens it, or tells the member that the reader cannot (an alert,
+// answered by the time the library screen returns).
 class LibraryScreenIssueOpening : public IssueOpening {
   public:
-    void openIssue(const Ref<VnMagazineIssueInfo>& item) override {
-        if (item)
-            plat::sendIfResponds(loadedLibrary(),
-                                 LibraryScreenMessages::kDisplayReaderWithIssueInfo, item);
+    bool openIssue(const Ref<VnMagazineIssueInfo>& item) override {
+        if (!item)
+            return false;
+        const bool sent = plat::sendIfResponds(
+            loadedLibrary(), LibraryScreenMessages::kDisplayReaderWithIssueInfo, item);
+        return sent && LibraryListView::readerOpens(*item);
     }
 };
 

@@ -11,5 +11,8 @@ class IssueOpening {
     static constexpr const char* kSeamName = "IssueOpening";
     virtual ~IssueOpening() = default;
 
-    virtual void openIssue(const Ref<VnMagazineIssueInfo>& item) = 0;
+    // False when the item will not open: the reader cannot show it (the member has been told so
+    // and has answered by the time this returns), or there is nothing to open it with. The caller
+    // then ends what it shows while it waits for the reader.
+    virtual bool openIssue(const Ref<VnMagazineIssueInfo>& item) = 0;
 };

@@ -333,12 +333,21 @@ inline void press(QWidget* widget, Qt::Key key) {
 }
 
 // Alerts the program shows, recorded instead of run modally (an offscreen modal box would wait
-// for nobody).
+// for nobody): each is answered at once.
 class RecordedAlerts : public ui::Alert {
   public:
     void runModal(QWidget*, const std::string& message, const std::string& info) override {
         messages.push_back(info.empty() ? message : message + "\n" + info);
+        // The code that showed the alert goes on from its answer before the event loop runs
+        // again: the loop's next turn finds the answer handled.
+        ++unhandled_;
+        QTimer::singleShot(0, qApp, [this, alive = std::weak_ptr<int>(alive_)] {
+            if (alive.lock())
+                --unhandled_;
+        });
     }
+    // Whether the program has handled the answer of every alert it showed.
+    bool answersHandled() const { return unhandled_ == 0; }
     bool said(const std::string& part) const {
         for (const auto& m : messages)
             if (m.find(part) != std::string::npos)
@@ -346,6 +355,10 @@ class RecordedAlerts : public ui::Alert {
         return false;
     }
     std::vector<std::string> messages;
+
+  private:
+    int unhandled_ = 0;
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
 // ---- The program ----

@@ -94,13 +94,28 @@ TEST_F(JourneyTest, ReadNowAndReadOpenTheReader) {
     closeReader();
     click(shownButton("กลับ"));
 
-    // Read now on another book.
+    // Read now on another book. Back from the reader, the loan goes back: the overlay shows
+    // until the return is answered, and is gone once the answer has been handled (the row then
+    // looks up the member's reservations).
     openShown("Pride and Prejudice");
     click(detailAction("หยิบอ่าน"));
     EXPECT_TRUE(waitFor([&] { return readerWindow() != nullptr; }, 30000))
         << "read now opens the reader; alerts: " << alertsText();
+    ASSERT_TRUE(holds(kSomchai, "BK0006"));
+    demo().service->setFault("ReturnBook", demo::Fault::stall());
     closeReader();
-    EXPECT_TRUE(detailShowsWithoutOverlay("Jane Austen"));
+    ASSERT_TRUE(waitFor([&] { return demo().service->stalledCount() == 1; }))
+        << "the loan's return reaches the service";
+    EXPECT_TRUE(showing(mainWindow()) && showsText("Jane Austen", content()))
+        << shownTexts(content());
+    EXPECT_TRUE(overlayShows()) << "the overlay waits for the return's answer";
+    const size_t lookups = demo().calls("GetCurrentReserveBookInfos");
+    demo().service->clearFaults();
+    demo().service->releaseStalled();
+    ASSERT_TRUE(waitFor([&] {
+        return !holds(kSomchai, "BK0006") && demo().calls("GetCurrentReserveBookInfos") > lookups;
+    })) << "the return is answered and the answer handled";
+    EXPECT_FALSE(overlayShows()) << "the overlay ends with the return's answer";
 }
 
 // 7. Returning from the shelf: the item leaves it and the service has it back.

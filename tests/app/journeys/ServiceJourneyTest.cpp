@@ -138,7 +138,8 @@ TEST_F(JourneyTest, SignOnWindowClosedFromItsTitleBar) {
 }
 
 // 12. An item the reader cannot open (offered as EPUB only) says so, borrowed from its detail
-// and opened from the shelf, and no reader opens.
+// and opened from the shelf, and no reader opens. Once the member has answered the alert, the
+// detail's loading overlay is gone.
 TEST_F(JourneyTest, AnItemTheReaderCannotOpenSaysSo) {
     const std::string unreadable = "รายการนี้เปิดอ่านในโปรแกรมนี้ไม่ได้";
     launch();
@@ -147,8 +148,11 @@ TEST_F(JourneyTest, AnItemTheReaderCannotOpenSaysSo) {
     openShown("Flowing Text");
     alerts_->messages.clear();
     click(detailAction("ยืม"));
-    EXPECT_TRUE(waitFor([&] { return alerts_->said(unreadable); }, 30000))
+    EXPECT_TRUE(
+        waitFor([&] { return alerts_->said(unreadable) && alerts_->answersHandled(); }, 30000))
         << "the member is told the item cannot be read here; alerts: " << alertsText();
+    EXPECT_FALSE(overlayShows()) << "the overlay ends with the alert";
+    EXPECT_TRUE(showsText("Flowing Text", content())) << shownTexts(content());
     EXPECT_EQ(alerts_->messages.size(), 1U) << alertsText();
     EXPECT_TRUE(demo().catalogue().hasItem(kSomchai, demo::kEpubOnlyBook)) << "it was lent";
     EXPECT_EQ(readerWindow(), nullptr);

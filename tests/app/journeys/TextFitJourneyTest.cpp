@@ -147,7 +147,11 @@ TEST_F(JourneyTest, TextFitsOnEveryScreen) {
     QWidget* reader = readerWindow();
     auto* page = first<ui::PdfView>({}, reader);
     ASSERT_TRUE(page);
-    const auto pageShows = [&] { return page->document() && page->document()->pageCount() > 0; };
+    // The page itself, painted: not the stand-in shown until its own file arrives.
+    const auto pageShows = [&] {
+        const auto shown = page->currentPage();
+        return shown && !shown->isImagePage() && page->hasPainted(shown);
+    };
     journey.check("reader", pageShows);
     // Zoomed in, then the thumbnail column opens and closes: the page keeps its zoom.
     click(byText<QAbstractButton>("+", false, reader));

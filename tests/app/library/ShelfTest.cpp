@@ -9,8 +9,10 @@
 #include "app/library/IssueMetadataDownloader.h"
 #include "app/library/LibraryListView.h"
 #include "app/library/LibraryShelfBookInfo.h"
+#include "app/services/GlobalService.h"
 #include "demo-service/DemoLibraryMembers.h"
 #include "vnlib/dev/request/VnRequestContext.h"
+#include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/domain/lists/VnDomainUpdatingRequest.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
@@ -79,6 +81,43 @@ TEST_F(ShelfTest, RefreshGateOnBothShelvesAndAnEmptyLibrary) {
     spin(0.3);
     EXPECT_EQ(calls("GetLibraryIssueInfos"), states);
     EXPECT_EQ(calls("GetMetaBookInfos") + calls("GetMetaMagazineIssueInfos"), lists);
+}
+
+// An update begun before another member signed in (here the device's, before anyone had) goes on
+// after the change; answered once the member's shelf has filled, it leaves that shelf and the
+// member's local library as they are.
+TEST_F(ShelfTest, AnUpdateBegunForAnEarlierMemberLeavesTheNextMembersShelfAlone) {
+    startDemo();
+    GlobalService::globalShared()->storeContext()->signOutRegisteredUser();
+    auto books = makeShelf(true);
+    demo::Fault held = demo::Fault::stall();
+    held.calls = 1;
+    demo.service.setFault("GetMetaBookInfos", held);
+    books->updateLibrary();
+    const auto earlier = books->booksRequest();
+    ASSERT_TRUE(earlier);
+    ASSERT_TRUE(runUntil([&] { return demo.service.stalledCount() == 1; }));
+    books->updateLibraryForceUpdate(true);  // replaces it; it goes on
+
+    ASSERT_NO_FATAL_FAILURE(signIn("nok@example.com", "nok-2567"));
+    books->reloadForAnotherMember();  // as the library screen does
+    ASSERT_TRUE(runUntil([&] {
+        const auto& state = books->getIssueInfoRequest();
+        return !books->booksRequest() && state && !state->running() &&
+               contains(contentCodes(*books), "BK0005");
+    }));
+    const auto nok = user();
+    ASSERT_TRUE(nok->hasIssueInLibrary(itemOf(*books, "BK0005")));
+
+    // The earlier update is answered (the device's empty list), and all it started has ended.
+    demo.service.releaseStalled();
+    ASSERT_TRUE(runUntil([&] {
+        const auto& state = books->getIssueInfoRequest();
+        return !earlier->running() && !(state && state->running());
+    }));
+    EXPECT_TRUE(contains(contentCodes(*books), "BK0005"));
+    EXPECT_TRUE(nok->hasIssueInLibrary(itemOf(*makeShelf(true), "BK0005")))
+        << "the member's loan stays in the local library";
 }
 
 TEST_F(ShelfTest, ReconcilesTheShelvesWithTheMembersLoans) {

@@ -29,7 +29,7 @@ struct Store : StoreNavigation {
     void startSearch(const Ref<plat::Object>&, const std::string&) override {}
 };
 struct Opening : IssueOpening {
-    void openIssue(const Ref<VnMagazineIssueInfo>&) override {}
+    bool openIssue(const Ref<VnMagazineIssueInfo>&) override { return true; }
 };
 
 std::string failure(const AreaSeams& seams) {

@@ -69,6 +69,17 @@ struct Rendered {
     }
 };
 
+// Whether the cache is done with the requests: none is queued, under way or waiting for its
+// page's check, and every render it finished has been delivered. Nothing more comes after.
+bool doneWith(const ui::PdfRenderCache& cache,
+              const std::vector<ui::PdfRenderCache::Request>& requests, const Rendered& rendered) {
+    for (const auto& request : requests) {
+        if (!cache.pendingKeys(request.key.pageId).empty())
+            return false;
+    }
+    return rendered.keys.size() == cache.renderCount();
+}
+
 TEST(PdfRenderCacheTest, PagesOnScreenRenderBeforeThumbnailsAndThumbnailsBeforeNeighbours) {
     Application application;
     ui::PdfRenderCache cache;
@@ -142,8 +153,7 @@ TEST(PdfRenderCacheTest, CancelledRequestsNeverRenderAndTheWorkerStartsAgainAfte
     cache.request(&view, {asked[2], asked[5]}, rendered.recorder());
     cache.cancelClient(&strip);
     cache.setSuspended(false);
-    ASSERT_TRUE(runEventsUntil([&] { return rendered.keys.size() == 2; }));
-    QCoreApplication::processEvents();
+    ASSERT_TRUE(runEventsUntil([&] { return doneWith(cache, asked, rendered); }));
     EXPECT_EQ(cache.renderCount(), 2u);
     EXPECT_EQ(cache.cancelledCount(), 4u);
     for (int i : {0, 1, 3, 4})
@@ -320,7 +330,8 @@ TEST(PdfRenderCacheTest, PagesAheadAreLaidOnTheirPaperBesideTheWorkerAndNoneIsLo
     const auto last = requestOf(pdfPage(), {300, 420}, Priority::Visible);
     cache.request(&view, {last}, rendered.recorder());
     ASSERT_TRUE(runEventsUntil([&] { return rendered.position(last.key) >= 0; }));
-    QCoreApplication::processEvents();
+    many.push_back(last);
+    ASSERT_TRUE(runEventsUntil([&] { return doneWith(cache, many, rendered); }));
     EXPECT_EQ(rendered.keys.size(), begun + 1);
     for (const auto& key : rendered.keys)
         EXPECT_EQ(std::count(rendered.keys.begin(), rendered.keys.end(), key), 1);

@@ -236,7 +236,9 @@ void ShopDetailInfoItemState::btnGetSample_Click(Ref<plat::Object>) {
                                                        const plat::Value&) {
             if (r && r->succeed()) {
                 store_neighbours::refreshLibrary();
-                store_neighbours::openReader(item);
+                // The loading waits for the reader; one that will not come ends it.
+                if (!store_neighbours::openReader(item))
+                    self->endLoading();
                 return;
             }
             self->endLoading();
@@ -267,7 +269,8 @@ void ShopDetailInfoItemState::btnBorrow_Click(Ref<plat::Object>) {
                 model.hide(InfoItemGroup::Preview);
                 self->render();
                 store_neighbours::refreshLibrary();
-                store_neighbours::openReader(item);
+                if (!store_neighbours::openReader(item))
+                    self->endLoading();
                 return;
             }
             self->endLoading();
@@ -406,7 +409,10 @@ void ShopDetailInfoItemState::btnReadNow_Clcik(Ref<plat::Object>) {
                 // opened or given back in its place.
                 self->magIssueReadNow_ = item;
                 self->isReadBookNow_ = true;
-                store_neighbours::openReader(item);
+                // Unopened, the loan stays held all the same: extended, and given back when the
+                // screen shows again or goes.
+                if (!store_neighbours::openReader(item))
+                    self->endLoading();
                 self->stopExtensionTimer();
                 self->extendBorrowBookTimer_ = plat::Timer::scheduled(
                     kExtensionInterval, true,

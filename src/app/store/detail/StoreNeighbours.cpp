@@ -21,10 +21,9 @@ void refreshLibrary() {
         shelves->refreshShelves(true);
 }
 
-void openReader(const Ref<VnMagazineIssueInfo>& item) {
+bool openReader(const Ref<VnMagazineIssueInfo>& item) {
     const auto opening = AreaSeams::shared().get<IssueOpening>();
-    if (item && opening)
-        opening->openIssue(item);
+    return item && opening && opening->openIssue(item);
 }
 
 void cancelLibraryLoading() {

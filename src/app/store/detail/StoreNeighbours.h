@@ -11,7 +11,9 @@ namespace store_neighbours {
 
 Ref<VnBookStoreUserContext> activeUserContext();
 void refreshLibrary();
-void openReader(const Ref<VnMagazineIssueInfo>& item);
+// False when the item will not open in the reader: the member has been told why (and has
+// answered), or nothing can open it.
+bool openReader(const Ref<VnMagazineIssueInfo>& item);
 void cancelLibraryLoading();
 // Has the observer hear "bookStoreContextActiveUserContextDidChange:" (the store context) each
 // time another member signs in or the member signs out; the observer is not retained.

@@ -110,6 +110,8 @@ class VnMagazineIssueContext : public plat::Object {
     Ref<plat::Object> delegate() const { return delegate_.lock(); }
     void setDelegate(const Ref<plat::Object>& delegate) { delegate_ = delegate; }
     bool downloading() const { return downloading_; }
+    // The request that locates the pages' files while it runs; null before and after.
+    const Ref<VnRequestContext>& assetFileUrlRequest() const { return assetFileUrlRequest_; }
     bool online() const { return online_; }
     void setOnline(bool online) { online_ = online; }
     bool firstPageInFirstSlot() const { return false; }

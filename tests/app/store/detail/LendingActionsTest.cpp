@@ -8,6 +8,7 @@
 
 #include "StoreTestSupport.h"
 #include "app/store/detail/ShopDetailInfoItemState.h"
+#include "demo-service/DemoLibraryMembers.h"
 #include "demo-service/DemoMemberShelves.h"
 #include "platform/runloop/RunLoop.h"
 #include "support/DynamicObject.h"
@@ -440,5 +441,33 @@ TEST_F(LendingActionsTest, ReadNowHoldsTheClickedItemsLoanAndGivesBackNoOrdinary
     EXPECT_EQ(calls("ReturnBook"), returns);
     EXPECT_EQ(calls("ExtendBorrowBook"), 0u);
     EXPECT_EQ(loanOf("BK0003"), borrowed);
+    EXPECT_TRUE(alerts->messages.empty());
+}
+
+TEST_F(LendingActionsTest, AnItemTheReaderCannotOpenEndsTheLoadingOnceTheOpeningReturns) {
+    demo::addEpubOnlyBook(catalogue);
+    const auto book = showBook(demo::kEpubOnlyBook);
+    ASSERT_TRUE(book);
+    // Each action's loading ends in the answer that opened the item, right after the opening.
+    const auto openedAndEnded = [&](size_t openings, size_t loadings) {
+        return waitFor([&] { return library->count("displayReaderWithIssueInfo:") == openings; }) &&
+               starts() == loadings && ends() == loadings;
+    };
+
+    // Read now: the loan is held all the same, on its extension timer, and given back when the
+    // screen shows again.
+    state->btnReadNow_Clcik(nullptr);
+    EXPECT_TRUE(openedAndEnded(1, 1)) << starts() << " starts, " << ends() << " ends";
+    EXPECT_TRUE(state->isReadBookNow());
+    EXPECT_TRUE(state->hasExtensionTimer());
+    state->viewWillAppear();
+    ASSERT_TRUE(waitFor([&] { return !state->isReadBookNow() && ends() == 2; }));
+    ASSERT_TRUE(loanOf(demo::kEpubOnlyBook).empty());
+
+    state->btnBorrow_Click(nullptr);
+    EXPECT_TRUE(openedAndEnded(2, 3)) << starts() << " starts, " << ends() << " ends";
+    EXPECT_FALSE(loanOf(demo::kEpubOnlyBook).empty());
+    state->btnGetSample_Click(nullptr);
+    EXPECT_TRUE(openedAndEnded(3, 4)) << starts() << " starts, " << ends() << " ends";
     EXPECT_TRUE(alerts->messages.empty());
 }

@@ -216,11 +216,21 @@ TEST_F(IssueContextTest, LoadingCancelledWhileFilesAreLocatedQueuesNoPage) {
             plat::RunLoop::current().runUntil([&] { return service.stalledCount() == 1; }, 30))
             << located;
         const size_t locations = calls("GetAssetFiles");
+        // The pages' locating request, which the cancel stops; none while the metadata's file is
+        // located (the metadata's request goes on).
+        const auto locating = issue->assetFileUrlRequest();
         issue->cancelLoading();
         service.clearFaults();
         service.releaseStalled();
-        // The answer would have queued the pages at once, or located them first.
-        plat::RunLoop::current().runUntil([] { return false; }, 1.0);
+        // The answer would have queued the pages at once, or located them first. Nothing comes
+        // after it has been handled: the metadata's is once the metadata is at hand (in the same
+        // turn of the loop), and a request that no longer runs delivers nothing more.
+        ASSERT_TRUE(plat::RunLoop::current().runUntil(
+            [&] {
+                return locating ? !locating->running() : issue->contentRenderingMetadataAvailable();
+            },
+            30))
+            << located;
         EXPECT_EQ(pageGets(), 0U) << located;
         EXPECT_EQ(calls("GetAssetFiles"), locations) << located;
         EXPECT_TRUE(issue->pageRequestManager()->queuedRequests().empty()) << located;
