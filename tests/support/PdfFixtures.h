@@ -1,7 +1,10 @@
 #pragma once
 // One-page PDF documents written by hand for tests and benchmarks: a page of any size with a
-// coloured rectangle (page space, y up) and correct cross-reference offsets.
+// coloured rectangle (page space, y up) and correct cross-reference offsets; and stand-ins for
+// the page checker (given through $VARNEL_PDF_CHECK).
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -55,6 +58,34 @@ inline std::string onePagePdf(double width, double height, double x, double y, d
 inline std::string filledPdf(double width, double height, double r = 1, double g = 0,
                              double b = 0) {
     return onePagePdf(width, height, 0, 0, width, height, r, g, b);
+}
+
+// A shell script of that text in the folder, which may run it.
+inline std::filesystem::path checkerScript(const std::filesystem::path& folder,
+                                           const std::string& name, const std::string& text) {
+    const auto path = folder / name;
+    std::ofstream(path, std::ios::trunc) << "#!/bin/sh\n" << text;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    return path;
+}
+
+// A checker stopped at once at its limit of processor time, as the real one is on a page it
+// never finishes; each run adds the file it was given as a line to "<folder>/runs".
+inline std::filesystem::path checkerStoppedAtItsLimit(const std::filesystem::path& folder) {
+    return checkerScript(
+        folder, "stopped-checker",
+        "echo \"$1\" >> '" + (folder / "runs").string() + "'\nulimit -c 0\nkill -s XCPU $$\n");
+}
+
+// A checker that, once it has made "<folder>/started", waits until "<folder>/release" exists
+// and then runs the real one (`real`) on the file.
+inline std::filesystem::path heldChecker(const std::filesystem::path& folder,
+                                         const std::filesystem::path& real) {
+    const std::string started = (folder / "started").string();
+    const std::string release = (folder / "release").string();
+    return checkerScript(folder, "held-checker",
+                         ": > '" + started + "'\nwhile [ ! -e '" + release +
+                             "' ]; do sleep 0.02; done\nexec '" + real.string() + "' \"$@\"\n");
 }
 
 }  // namespace testing_support

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr std::string_view kMagic = "varnel-issue-pages 2";
+constexpr std::string_view kMagic = "varnel-issue-pages 3";
 
 // The next space-separated word of the line (the rest of the line is left in `line`).
 std::string_view word(std::string_view& line) {
@@ -98,23 +98,35 @@ bool unescapedWord(std::string_view word, std::string& out) {
     return true;
 }
 
-// "<size> <seconds>.<nanoseconds>", as PdfPageCheck::fileIdentity writes it.
-bool identity(std::string_view size, std::string_view time) {
+// "<seconds>.<nanoseconds>".
+bool fileTime(std::string_view text) {
     uint64_t n = 0;
-    const size_t dot = time.find('.');
-    return number(size, n) && dot != std::string_view::npos && number(time.substr(0, dot), n) &&
-           number(time.substr(dot + 1), n);
+    const size_t dot = text.find('.');
+    return dot != std::string_view::npos && number(text.substr(0, dot), n) &&
+           number(text.substr(dot + 1), n);
 }
 
-// "<index> <size> <time> <file> <label> <top> <left> <bottom> <right>" then "usable <w> <h>" or
-// "damaged <reason>". The file is a name within the issue's folder, nothing else.
+// "<size> <modification time> <inode> <status-change time>", as PdfPageCheck::fileIdentity writes
+// it.
+bool identity(std::string_view size, std::string_view modified, std::string_view inode,
+              std::string_view changed) {
+    uint64_t n = 0;
+    return number(size, n) && fileTime(modified) && number(inode, n) && fileTime(changed);
+}
+
+// "<index> <size> <modified> <inode> <changed> <file> <label> <top> <left> <bottom> <right>" then
+// "usable <w> <h>" or "damaged <reason>". The file is a name within the issue's folder, nothing
+// else.
 bool pageLine(std::string_view line, int& index, IssuePageRecord::Page& page) {
     const auto size = (number(word(line), index) && index >= 0) ? word(line) : std::string_view();
-    const auto time = word(line);
-    if (!identity(size, time))
+    const auto modified = word(line);
+    const auto inode = word(line);
+    const auto changed = word(line);
+    if (!identity(size, modified, inode, changed))
         return false;
-    // The two words as they stand, with the space between them.
-    page.identity.assign(size.data(), static_cast<size_t>(time.data() + time.size() - size.data()));
+    // The four words as they stand, with the spaces between them.
+    page.identity.assign(size.data(),
+                         static_cast<size_t>(changed.data() + changed.size() - size.data()));
     if (!unescapedWord(word(line), page.file) ||
         (!page.file.empty() && !plat::Paths::isSafeComponent(page.file)) ||
         !unescapedWord(word(line), page.label))
@@ -134,8 +146,8 @@ bool pageLine(std::string_view line, int& index, IssuePageRecord::Page& page) {
     return kind == "damaged";
 }
 
-// No page's line is shorter than "0 1 1.1 % % 0 0 0 0 damaged\n".
-constexpr size_t kShortestPageLine = 28;
+// No page's line is shorter than "0 1 1.1 1 1.1 % % 0 0 0 0 damaged\n".
+constexpr size_t kShortestPageLine = 34;
 
 // The count of pages the closing line "end <count>" states, no more than the text can hold; 0
 // when there is no such line.

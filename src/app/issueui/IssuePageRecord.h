@@ -2,9 +2,9 @@
 // IssuePageRecord: what an issue knows of its checked page files, kept in one small file beside
 // them ("pages.record" in the issue's folder), so that opening the issue makes each page from it
 // alone (its file, size or damage, name and crop), without opening or stat-ing a page file and
-// without reading the issue's rendering metadata. Each page's entry holds the file's size and
-// modification time at its check: a page renders only while its file still matches them (the
-// page compares them at render).
+// without reading the issue's rendering metadata. Each page's entry holds the file's identity at
+// its check (PdfPageCheck::fileIdentity): a page renders only while its file still has it and the
+// file's own kept check says the same (both compared at render).
 //
 // The file is ours: a versioned text naming the issue, one line a page (by index, never by a
 // name from the service), and a closing line with the count of pages. One that is missing,
@@ -28,7 +28,7 @@ class IssuePageRecord {
     };
     struct Page {
         ui::PdfPageCheck::Verdict verdict;
-        std::string identity;  // the file's size and time, as PdfPageCheck::fileIdentity
+        std::string identity;  // as PdfPageCheck::fileIdentity
         // The page as the issue's metadata described it when it was kept: its file's name in the
         // issue's folder (empty when the file lies elsewhere), its name and its insets.
         std::string file;

@@ -84,13 +84,12 @@ MagazineIssueUIContext::MagazineIssueUIContext(Ref<VnMagazineIssueContext> conte
 }
 
 MagazineIssueUIContext::~MagazineIssueUIContext() {
-    // The checks still queued see this context gone and skip their files; the one under way is
-    // waited for, so that no check outlives its issue (nor, at the end, the program's state).
-    if (checkQueue_)
-        checkQueue_->sync([] {});
-    // What was learned since the record was last written is kept for the next opening.
-    if (pageRecordChanged_)
-        pageRecord_->write(pageRecordPath());
+    // Nothing waits here for the check under way: it ends on the checking queue and what it
+    // found is dropped; the checks still queued see this context gone and skip their files (the
+    // program's end stops them all, ui::PdfPageCheck::stopChecks). What was learned since the
+    // record was last written is written there, after that check, for the next opening.
+    if (pageRecordChanged_ && pageRecord_)
+        queueRecordWrite();
 }
 
 void MagazineIssueUIContext::becomeIssueContextDelegate() {
@@ -417,6 +416,12 @@ std::optional<std::filesystem::path> MagazineIssueUIContext::uncheckedPageFile(
         keepPage(sourcePageIndex, {std::move(*verdict), std::move(*identity)}, asset->filePath());
         return std::nullopt;
     }
+    // A file whose check gave no verdict in this opening (stopped at its limit of processor
+    // time, or the checker not run) is not checked again before the issue is opened again: it
+    // keeps its placeholder meanwhile.
+    const auto tried = checkedWithoutVerdict_.find(sourcePageIndex);
+    if (tried != checkedWithoutVerdict_.end() && tried->second == *identity)
+        return std::nullopt;
     return asset->filePath();
 }
 
@@ -426,12 +431,15 @@ void MagazineIssueUIContext::checkThenRelease(int32_t sourcePageIndex,
     // then learns its size, or why it cannot be used, without opening it.
     ++pagesBeingChecked_;
     const WeakRef<MagazineIssueUIContext> weak = weakSelf<MagazineIssueUIContext>();
-    checkQueue()->async([weak, sourcePageIndex, notice, file] {
+    checkQueue()->async([weak, sourcePageIndex, notice, file,
+                         pending = ui::PdfPageCheck::pending()] {
         // An issue closed meanwhile leaves its files to be checked when they are next found.
         if (weak.expired())
             return;
+        const auto before = ui::PdfPageCheck::fileIdentity(file);
         ui::PdfPageCheck::check(file);
-        // The verdict kept for the file as it is now (none when it changed during its check).
+        // The verdict kept for the file as it is now (none when it changed during its check, or
+        // when the check gave none).
         std::optional<IssuePageRecord::Page> checked;
         if (auto identity = ui::PdfPageCheck::fileIdentity(file)) {
             if (auto verdict = ui::PdfPageCheck::keptVerdict(file, *identity))
@@ -440,13 +448,17 @@ void MagazineIssueUIContext::checkThenRelease(int32_t sourcePageIndex,
         // A context gone meanwhile (its issue closed, or the program ending) hears nothing.
         if (weak.expired())
             return;
-        plat::DispatchQueue::main()->async([weak, sourcePageIndex, notice, checked, file] {
+        plat::DispatchQueue::main()->async([weak, sourcePageIndex, notice, checked, file, before] {
             if (const auto self = weak.lock()) {
                 --self->pagesBeingChecked_;
-                if (checked)
+                if (checked) {
                     self->keepPage(sourcePageIndex, *checked, file);
-                else if (self->pagesBeingChecked_ == 0 && self->pageRecordChanged_)
-                    self->writePageRecord();
+                } else {
+                    if (before)
+                        self->checkedWithoutVerdict_[sourcePageIndex] = *before;
+                    if (self->pagesBeingChecked_ == 0 && self->pageRecordChanged_)
+                        self->writePageRecord();
+                }
                 self->releaseNotice(notice);
             }
         });
@@ -515,14 +527,18 @@ void MagazineIssueUIContext::writePageRecord() {
         if (!self)
             return;
         self->pageRecordWriteDue_ = false;
-        if (!self->pageRecordChanged_)
-            return;
-        self->pageRecordChanged_ = false;
-        self->checkQueue()->async([record = *self->pageRecord_, path = self->pageRecordPath()] {
+        if (self->pageRecordChanged_)
+            self->queueRecordWrite();
+    });
+}
+
+void MagazineIssueUIContext::queueRecordWrite() {
+    pageRecordChanged_ = false;
+    checkQueue()->async(
+        [record = *pageRecord_, path = pageRecordPath(), pending = ui::PdfPageCheck::pending()] {
             if (auto error = record.write(path))
                 plat::log("Cannot keep the issue's page record: " + error->localizedDescription());
         });
-    });
 }
 
 uint64_t MagazineIssueUIContext::queueNotice(std::function<void()> send, bool ready) {

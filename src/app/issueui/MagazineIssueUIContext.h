@@ -189,6 +189,8 @@ class MagazineIssueUIContext : public plat::Object {
     void keepPage(int32_t sourcePageIndex, IssuePageRecord::Page page,
                   const std::filesystem::path& file);
     void writePageRecord();
+    // Writes a copy of the record as it is now on the checking queue, after the checks before it.
+    void queueRecordWrite();
     // Notices to the delegate go out in the order they came; one not ready (its page's file
     // being checked) holds back those after it.
     uint64_t queueNotice(std::function<void()> send, bool ready);
@@ -215,6 +217,8 @@ class MagazineIssueUIContext : public plat::Object {
     const Ref<plat::DispatchQueue>& checkQueue();
     Ref<plat::DispatchQueue> checkQueue_;
     int pagesBeingChecked_ = 0;
+    // Page files whose check gave no verdict in this opening, with the file's identity then.
+    std::map<int32_t, std::string> checkedWithoutVerdict_;
     std::unique_ptr<IssuePageRecord> pageRecord_;
     std::optional<std::filesystem::path> pageFolder_;
     bool pageRecordChanged_ = false;

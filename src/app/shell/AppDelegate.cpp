@@ -9,6 +9,7 @@
 #include "external/AFImageView.h"
 #include "platform/runloop/NotificationCenter.h"
 #include "platform_ui/ResourceRegistry.h"
+#include "platform_ui/pdf/PdfPageCheck.h"
 #include "platform_ui/pdf/PdfRenderCache.h"
 
 PLAT_DEFINE_CLASS(AppDelegate, plat::Object, [](auto& c) {
@@ -52,5 +53,7 @@ void AppDelegate::applicationWillTerminate() {
     readerWindowController_.reset();
     OAuth::gInstance.reset();
     GlobalService::releaseShared();
+    // No page check outlives the program: those the issues let go still run on their queues.
+    ui::PdfPageCheck::stopChecks();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }

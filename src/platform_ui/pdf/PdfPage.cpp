@@ -126,6 +126,7 @@ Ref<PdfPage> PdfPage::fromFile(const std::filesystem::path& path, Ref<plat::Erro
 Ref<PdfPage> PdfPage::fromCheckedFile(std::string path, const PdfPageCheck::Verdict& verdict,
                                       std::string identity) {
     auto page = pdfPage({}, std::move(path));
+    page->recordedVerdict_ = verdict;
     if (auto check = checkOfVerdict(verdict)) {
         check->identity = std::move(identity);
         page->applyCheck(std::move(*check));
@@ -139,7 +140,8 @@ bool PdfPage::isUnchangedFile(const std::filesystem::path& path) const {
     // The same text, or (rarely) the same file written otherwise.
     const bool same =
         source_->pdf.path == path.native() || std::filesystem::path(source_->pdf.path) == path;
-    return same && PdfPageCheck::fileIdentity(path) == identity_;
+    return same && PdfPageCheck::fileIdentity(path) == identity_ &&
+           (!recordedVerdict_ || PdfPageCheck::keptVerdict(path, identity_) == recordedVerdict_);
 }
 
 std::filesystem::path PdfPage::filePath() const {

@@ -12,7 +12,7 @@
 // ignore what follows the marker), and reports an estimated size until its check is applied (the
 // render cache has it checked before its first render). A page made from a file keeps only the
 // path: the bytes are read while QtPdf has the page open, and only while the file is as it was
-// when its check was taken (size and time, compared at each render): one changed since is
+// when its check was taken (its identity, compared at each render): one changed since is
 // refused, with its placeholder.
 // Boxes are in y-up page space: the media box starts at (0, 0); the crop box is what is shown.
 #include <QByteArray>
@@ -64,10 +64,10 @@ class PdfPage : public plat::Object {
     // only; null, with an error, when it cannot be read or does not look like a PDF.
     static Ref<PdfPage> fromFile(const std::filesystem::path& path,
                                  Ref<plat::Error>* error = nullptr);
-    // A page of a file checked before, as its check found it (`identity`: the file's size and
-    // time then, as PdfPageCheck::fileIdentity): nothing is read or stat-ed now; renders hold the
-    // file to that identity. A check that could not tell the size (no checker) leaves the page
-    // waiting for QtPdf to tell it.
+    // A page of a file checked before, as a record of its check says it found it (`identity`: the
+    // file's identity then, as PdfPageCheck::fileIdentity): nothing is read or stat-ed now; renders
+    // hold the file to that identity and the file's own kept check to that verdict. A check that
+    // could not tell the size (no checker) leaves the page waiting for QtPdf to tell it.
     static Ref<PdfPage> fromCheckedFile(std::string path, const PdfPageCheck::Verdict& verdict,
                                         std::string identity);
     static Ref<PdfPage> fromImage(const QImage& image);
@@ -85,7 +85,8 @@ class PdfPage : public plat::Object {
     void refuseChangedFile();
     // Whether the page was refused so: its file went or changed since its check.
     bool isRefusedChangedFile() const { return refusedChangedFile_; }
-    // Whether the page is made from that file and the file is as it was at its check.
+    // Whether the page is made from that file and the file is as it was at its check (and, for a
+    // page made from a record, its own kept check says what the record said).
     bool isUnchangedFile(const std::filesystem::path& path) const;
     // Why the page cannot be used; null while it can (or waits for its check).
     Ref<plat::Error> error() const { return error_; }
@@ -116,8 +117,11 @@ class PdfPage : public plat::Object {
     std::filesystem::path filePath() const;
     // Where the page's PDF is; null for an image page.
     const std::shared_ptr<const Source>& source() const { return source_; }
-    // The file's size and time at the page's check (a checked file page).
+    // The file's identity at the page's check (a checked file page).
     const std::string& identity() const { return identity_; }
+    // The verdict a record gave a page made from it (fromCheckedFile), which the file's own kept
+    // check must give too.
+    const std::optional<PdfPageCheck::Verdict>& recordedVerdict() const { return recordedVerdict_; }
     const QImage& sourceImage() const { return image_; }
     const QImage& placeholderImage() const { return placeholder_; }
     void setPlaceholderImage(const QImage& image) { placeholder_ = image; }
@@ -132,7 +136,8 @@ class PdfPage : public plat::Object {
 
     uint64_t pageId_ = 0;
     std::shared_ptr<const Source> source_;
-    std::string identity_;  // the file's size and time when its check was taken
+    std::string identity_;  // the file's identity when its check was taken
+    std::optional<PdfPageCheck::Verdict> recordedVerdict_;
     QImage image_;
     QImage placeholder_;
     std::string label_;

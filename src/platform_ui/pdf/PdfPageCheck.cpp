@@ -34,20 +34,25 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr const char* kVerdictMagic = "varnel-pdf-check 2";
+constexpr const char* kVerdictMagic = "varnel-pdf-check 3";
 constexpr size_t kMaxReason = 512;
 
 std::atomic<uint64_t> checkersStarted{0};
 std::atomic<uint64_t> identitiesTakenSoFar{0};
 
-// The file as it is now: size and modification time; nothing when it cannot be read.
+std::string timeText(const timespec& time) {
+    return std::to_string(time.tv_sec) + "." + std::to_string(time.tv_nsec);
+}
+
+// The file as it is now: size, modification time, inode and status-change time (which no one can
+// set back); nothing when it cannot be read.
 std::optional<std::string> identityOf(const fs::path& page) {
     identitiesTakenSoFar.fetch_add(1, std::memory_order_relaxed);
     struct stat st {};
     if (::stat(page.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
-    return std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
-           std::to_string(st.st_mtim.tv_nsec);
+    return std::to_string(st.st_size) + " " + timeText(st.st_mtim) + " " +
+           std::to_string(st.st_ino) + " " + timeText(st.st_ctim);
 }
 
 std::vector<std::string> linesOf(const plat::Bytes& bytes) {
@@ -73,18 +78,12 @@ bool readSize(const std::string& text, PdfPageCheck::Verdict& verdict) {
     return true;
 }
 
-// A verdict as kept: a slow one (stopped once at its processor time) is due to run again.
-struct Kept {
-    PdfPageCheck::Verdict verdict;
-    bool slow = false;
-};
-
 // Verdicts known in this process, by file (with the file's identity then) or by the digest of
 // bytes held in memory; and the checks running now, which a second asker waits for.
 struct Memo {
     std::mutex mutex;
     std::condition_variable ended;
-    std::unordered_map<std::string, std::pair<std::string, Kept>> verdicts;
+    std::unordered_map<std::string, std::pair<std::string, PdfPageCheck::Verdict>> verdicts;
     std::set<std::string> running;
 };
 
@@ -95,26 +94,27 @@ Memo& memo() {
     return memo;
 }
 
-std::optional<Kept> readKeptVerdict(const fs::path& page, const std::string& identity) {
+std::optional<PdfPageCheck::Verdict> readKeptVerdict(const fs::path& page,
+                                                     const std::string& identity) {
     const auto bytes = plat::AtomicFile::read(PdfPageCheck::verdictPath(page), 4096);
     if (!bytes)
         return std::nullopt;
     const auto lines = linesOf(*bytes);
     if (lines.size() < 4 || lines[0] != kVerdictMagic || lines[1] != identity)
         return std::nullopt;  // another file, another version of it, or an older record
-    Kept kept;
-    if (lines[2] == "usable" && readSize(lines[3], kept.verdict))
+    PdfPageCheck::Verdict kept;
+    if (lines[2] == "usable" && readSize(lines[3], kept))
         return kept;
-    kept.verdict.usable = false;
-    kept.verdict.reason = lines[3];
-    kept.slow = lines[2] == "slow";
-    if (lines[2] == "damaged" || kept.slow)
+    kept.usable = false;
+    kept.reason = lines[3];
+    if (lines[2] == "damaged")
         return kept;
     return std::nullopt;
 }
 
 // The memo's entry, else the kept file's (then remembered); the memo's lock is held.
-std::optional<Kept> lookUpLocked(const fs::path& page, const std::string& identity) {
+std::optional<PdfPageCheck::Verdict> lookUpLocked(const fs::path& page,
+                                                  const std::string& identity) {
     const auto it = memo().verdicts.find(page.string());
     if (it != memo().verdicts.end() && it->second.first == identity)
         return it->second.second;
@@ -124,14 +124,12 @@ std::optional<Kept> lookUpLocked(const fs::path& page, const std::string& identi
     return kept;
 }
 
-void keep(const fs::path& page, const std::string& identity, const Kept& kept) {
-    const PdfPageCheck::Verdict& v = kept.verdict;
+void keep(const fs::path& page, const std::string& identity, const PdfPageCheck::Verdict& v) {
     char size[64];
     std::snprintf(size, sizeof size, "%.17g %.17g", v.width, v.height);
-    const std::string text = std::string(kVerdictMagic) + "\n" + identity + "\n" +
-                             (v.usable    ? "usable\n" + std::string(size) + "\n"
-                              : kept.slow ? "slow\n" + v.reason + "\n"
-                                          : "damaged\n" + v.reason + "\n");
+    const std::string text =
+        std::string(kVerdictMagic) + "\n" + identity + "\n" +
+        (v.usable ? "usable\n" + std::string(size) + "\n" : "damaged\n" + v.reason + "\n");
     if (auto error = plat::AtomicFile::write(
             PdfPageCheck::verdictPath(page),
             {reinterpret_cast<const uint8_t*>(text.data()), text.size()}, 0644))
@@ -197,8 +195,24 @@ std::optional<pid_t> spawnChecker(const std::string& program, const std::string&
 struct CheckerRun {
     std::optional<PdfPageCheck::Verdict> verdict;  // nothing: the checker could not be run
     bool keep = true;
-    bool slow = false;  // stopped at its processor time
 };
+
+// The checkers running now (not reaped yet) and the checks pending, for the program's end. A
+// child is killed only while it is listed here, so never after it was reaped (its number may
+// then be another process's).
+struct Children {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::set<pid_t> running;
+    std::set<pid_t> stopped;  // of them, those the program's end killed
+    size_t pending = 0;
+};
+
+// Kept for the rest of the process, as the memo.
+Children& children() {
+    static Children& children = *std::make_unique<Children>().release();
+    return children;
+}
 
 CheckerRun runChecker(const fs::path& page) {
     int out[2];
@@ -212,27 +226,37 @@ CheckerRun runChecker(const fs::path& page) {
         return {};
     }
     ++checkersStarted;
+    Children& all = children();
+    {
+        std::lock_guard lock(all.mutex);
+        all.running.insert(*pid);
+    }
     // The child bounds its own processor time; real time only guards against one that waits
     // for ever.
     const auto deadline = Clock::now() + PdfPageCheck::kWallLimit;
     std::string said;
-    bool open = true, killed = false, lost = false;
+    bool open = true, killed = false, lost = false, stopped = false;
     int status = 0;
-    for (;;) {
-        const pid_t ended = ::waitpid(*pid, &status, WNOHANG);
-        if (ended == *pid)
-            break;
-        if (ended < 0 && errno != EINTR) {
-            lost = true;  // reaped by someone else: its status is unknown
-            break;
-        }
-        if (Clock::now() >= deadline) {
-            ::kill(*pid, SIGKILL);
-            while (::waitpid(*pid, &status, 0) < 0 && errno == EINTR) {
+    for (bool reaped = false; !reaped;) {
+        {
+            std::lock_guard lock(all.mutex);
+            const pid_t ended = ::waitpid(*pid, &status, WNOHANG);
+            lost = ended < 0 && errno != EINTR;  // reaped by someone else: its status is unknown
+            if (!lost && ended != *pid && Clock::now() >= deadline) {
+                ::kill(*pid, SIGKILL);
+                while (::waitpid(*pid, &status, 0) < 0 && errno == EINTR) {
+                }
+                killed = true;
             }
-            killed = true;
-            break;
+            reaped = lost || killed || ended == *pid;
+            if (reaped) {
+                all.running.erase(*pid);
+                stopped = all.stopped.erase(*pid) > 0;
+                all.changed.notify_all();
+            }
         }
+        if (reaped)
+            break;
         pollfd p{open ? out[0] : -1, POLLIN, 0};
         ::poll(&p, 1, open ? 50 : 5);
         if (open)
@@ -242,6 +266,8 @@ CheckerRun runChecker(const fs::path& page) {
         drain(out[0], said);  // what it wrote just before it ended
     ::close(out[0]);
     using Verdict = PdfPageCheck::Verdict;
+    if (stopped)
+        return {Verdict{false, "the check was stopped"}, false};
     if (lost)
         return {Verdict{false, "the check's end could not be seen"}, false};
     if (killed) {
@@ -251,11 +277,13 @@ CheckerRun runChecker(const fs::path& page) {
     }
     if (WIFSIGNALED(status)) {
         const int signal = WTERMSIG(status);
+        // Stopped at its limit of processor time: no verdict on the page (a busy machine may
+        // have been the cause), so nothing is kept.
         if (signal == SIGXCPU || signal == SIGKILL)
             return {Verdict{false, "the check did not finish within " +
                                        std::to_string(PdfPageCheck::kTimeLimit.count()) +
                                        " s of processor time"},
-                    true, true};
+                    false};
         return {Verdict{false, "the check crashed (signal " + std::to_string(signal) + ")"}};
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) == 127 || WEXITSTATUS(status) == 2)
@@ -304,10 +332,7 @@ std::optional<PdfPageCheck::Verdict> PdfPageCheck::keptVerdict(const fs::path& p
 std::optional<PdfPageCheck::Verdict> PdfPageCheck::keptVerdict(const fs::path& page,
                                                                const std::string& identity) {
     std::lock_guard lock(memo().mutex);
-    const auto kept = lookUpLocked(page, identity);
-    if (!kept || kept->slow)
-        return std::nullopt;
-    return kept->verdict;
+    return lookUpLocked(page, identity);
 }
 
 namespace {
@@ -315,15 +340,13 @@ namespace {
 // Runs `run` for the key unless another thread runs it now (then waits for that one and asks
 // `known` again); `known` and `remember` are called with the memo's lock held.
 PdfPageCheck::Verdict checkOnce(const std::string& key,
-                                const std::function<std::optional<Kept>()>& known,
-                                const std::function<CheckerRun(const std::optional<Kept>&)>& run,
+                                const std::function<std::optional<PdfPageCheck::Verdict>()>& known,
+                                const std::function<CheckerRun()>& run,
                                 const std::function<void(const CheckerRun&)>& remember) {
     std::unique_lock lock(memo().mutex);
-    std::optional<Kept> before;
     while (true) {
-        before = known();
-        if (before && !before->slow)
-            return before->verdict;
+        if (const auto before = known())
+            return *before;
         if (!memo().running.count(key))
             break;
         memo().ended.wait(lock);
@@ -332,7 +355,7 @@ PdfPageCheck::Verdict checkOnce(const std::string& key,
     lock.unlock();
     CheckerRun result;
     try {
-        result = run(before);
+        result = run();
     } catch (...) {
         lock.lock();
         memo().running.erase(key);
@@ -340,7 +363,7 @@ PdfPageCheck::Verdict checkOnce(const std::string& key,
         throw;
     }
     lock.lock();
-    if (result.verdict)
+    if (result.verdict && result.keep)
         remember(result);
     memo().running.erase(key);
     memo().ended.notify_all();
@@ -361,25 +384,20 @@ PdfPageCheck::Verdict PdfPageCheck::check(const fs::path& page) {
         return Verdict{false, "the file cannot be read"};
     return checkOnce(
         page.string(), [&] { return lookUpLocked(page, *identity); },
-        [&](const std::optional<Kept>& before) {
+        [&] {
             CheckerRun run = runChecker(page);
             if (!run.verdict) {
                 VND_TRACE("Error", "Cannot run %s: page %s is used unchecked", program().c_str(),
                           page.c_str());
                 return run;
             }
-            // A second stop at the limit is kept for good.
-            run.slow = run.slow && !(before && before->slow);
             // Kept only when the file did not change while it was checked.
             run.keep = run.keep && identityOf(page) == identity;
             return run;
         },
         [&](const CheckerRun& run) {
-            if (!run.keep)
-                return;
-            const Kept kept{*run.verdict, run.slow};
-            memo().verdicts[page.string()] = {*identity, kept};
-            keep(page, *identity, kept);
+            memo().verdicts[page.string()] = {*identity, *run.verdict};
+            keep(page, *identity, *run.verdict);
         });
 }
 
@@ -389,20 +407,20 @@ std::optional<PdfPageCheck::Verdict> PdfPageCheck::knownDataVerdict(const char* 
     const auto it = memo().verdicts.find(key);
     if (it == memo().verdicts.end())
         return std::nullopt;
-    return it->second.second.verdict;
+    return it->second.second;
 }
 
 PdfPageCheck::Verdict PdfPageCheck::checkData(const char* data, size_t size) {
     const std::string key = digestKey(data, size);
     return checkOnce(
         key,
-        [&]() -> std::optional<Kept> {
+        [&]() -> std::optional<Verdict> {
             const auto it = memo().verdicts.find(key);
             if (it == memo().verdicts.end())
                 return std::nullopt;
-            return Kept{it->second.second.verdict, false};
+            return it->second.second;
         },
-        [&](const std::optional<Kept>&) {
+        [&] {
             // The checker reads a file: the bytes go to a private one for the check.
             std::error_code ec;
             fs::path folder = fs::temp_directory_path(ec);
@@ -427,7 +445,7 @@ PdfPageCheck::Verdict PdfPageCheck::checkData(const char* data, size_t size) {
             return run;
         },
         [&](const CheckerRun& run) {
-            memo().verdicts[key] = {std::string(), Kept{*run.verdict, false}};
+            memo().verdicts[key] = {std::string(), *run.verdict};
         });
 }
 
@@ -437,6 +455,35 @@ uint64_t PdfPageCheck::identitiesTaken() {
 
 uint64_t PdfPageCheck::checksRun() {
     return checkersStarted;
+}
+
+PdfPageCheck::Pending PdfPageCheck::pending() {
+    Children& all = children();
+    {
+        std::lock_guard lock(all.mutex);
+        ++all.pending;
+    }
+    return Pending(&all, [](const void*) {
+        Children& all = children();
+        std::lock_guard lock(all.mutex);
+        --all.pending;
+        all.changed.notify_all();
+    });
+}
+
+void PdfPageCheck::stopChecks() {
+    Children& all = children();
+    std::unique_lock lock(all.mutex);
+    for (;;) {
+        // Those that start while pending work is waited for are stopped too.
+        for (const pid_t pid : all.running) {
+            if (all.stopped.insert(pid).second)
+                ::kill(pid, SIGKILL);
+        }
+        if (all.pending == 0 && all.running.empty())
+            return;
+        all.changed.wait_for(lock, std::chrono::milliseconds(20));
+    }
 }
 
 }  // namespace ui

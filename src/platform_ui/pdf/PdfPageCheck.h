@@ -4,11 +4,13 @@
 // time and a memory limit. QtPdf loops for ever on a page tree that points back at itself and
 // may take a gigabyte for one content stream; in a child process that costs at most kTimeLimit
 // of its processor time, however busy the machine is. The verdict, with the page's size, is kept
-// beside the file ("<file>.pdfcheck") while the file stays the same (size and modification
-// time), so each file is checked once and a reader that opens it later learns its size without
-// opening it. A check stopped at its limit of processor time is kept only as slow: the next
-// check of the file runs the child once more, and that verdict is kept for good (a busy or slow
-// machine must not mark a good page damaged for ever).
+// beside the file ("<file>.pdfcheck") while the file stays the same, so each file is checked
+// once and a reader that opens it later learns its size without opening it. A file is the same
+// while its identity is: its size and modification time, and what no one can set back, its inode
+// and its status-change time (a file rewritten in place, or another one moved there, with its
+// size and time made as before, is another file). A check stopped at its limit of processor time
+// gives no verdict and keeps none: a busy or slow machine must never mark a good page damaged;
+// the file is checked again when it is next asked for.
 //
 // Pages held in memory are checked the same way through a private temporary file; their
 // verdicts are remembered in this process by the bytes' digest.
@@ -17,7 +19,7 @@
 // are checked on their issue's checking queue as they arrive; a page no one checked is checked on
 // the render cache's checking queue before its first render; never on the GUI thread or the
 // render worker). Two checks of one file at once run one child. keptVerdict() never runs the
-// child.
+// child. The program's end stops every check under way (stopChecks).
 //
 // The program is found through $VARNEL_PDF_CHECK, then beside the running program, then where
 // the build put it. When it cannot be run at all the page is used unchecked (logged).
@@ -25,6 +27,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,8 +36,10 @@ namespace ui {
 
 class PdfPageCheck {
   public:
-    // The child's processor time; it is stopped when it has used that much.
-    static constexpr std::chrono::seconds kTimeLimit{5};
+    // The child's processor time; it is stopped when it has used that much. Heavy vector pages
+    // (slides of tens of thousands of shapes) cost up to a third of it with every core busy:
+    // a machine half as fast still checks them within it.
+    static constexpr std::chrono::seconds kTimeLimit{15};
     // A child that has not ended after this much real time (stopped, or waiting on something
     // for ever) is killed; that verdict is not kept, since a busy machine may be the cause.
     static constexpr std::chrono::seconds kWallLimit{60};
@@ -54,8 +59,8 @@ class PdfPageCheck {
     // The kept verdict for the file, or the checker's (then kept). Waits for the child.
     static Verdict check(const std::filesystem::path& page);
     // The kept verdict for the file as it is now (a file that cannot be read needs none: it is
-    // not usable); nothing when it has not been checked, has changed since, or its check was
-    // stopped once for its processor time (it is due to be checked again). Never runs the child.
+    // not usable); nothing when it has not been checked (or its check gave no verdict) or has
+    // changed since. Never runs the child.
     static std::optional<Verdict> keptVerdict(const std::filesystem::path& page);
     // As keptVerdict, for the file as fileIdentity found it just now.
     static std::optional<Verdict> keptVerdict(const std::filesystem::path& page,
@@ -64,13 +69,24 @@ class PdfPageCheck {
     static Verdict checkData(const char* data, size_t size);
     static std::optional<Verdict> knownDataVerdict(const char* data, size_t size);
     static std::filesystem::path verdictPath(const std::filesystem::path& page);
-    // The file's size and modification time as text; nothing when it cannot be read.
+    // The file's size, modification time, inode and status-change time as text; nothing when it
+    // cannot be read.
     static std::optional<std::string> fileIdentity(const std::filesystem::path& page);
     // Files whose identity was taken (stat-ed) by this process so far.
     static uint64_t identitiesTaken();
     static std::filesystem::path program();
     // Checker processes started by this process so far.
     static uint64_t checksRun();
+
+    // Checks asked for and not over (queued, running, or their outcome being kept): a caller
+    // holds one from when it asks for such work until the work is over or skipped, and the
+    // program's end waits for it.
+    using Pending = std::shared_ptr<const void>;
+    static Pending pending();
+    // The program's end: stops the checks under way (their children are killed, their askers get
+    // a verdict that is not usable and not kept) and those that start meanwhile, until no check
+    // is pending.
+    static void stopChecks();
 
     // Where PDF readers look: the header starts within the first kHeaderWindow bytes (anything
     // before it is skipped). QtPdf ignores anything after the end marker; a file without one is a

@@ -71,6 +71,7 @@ PdfPageRenderer::Input PdfPageRenderer::inputOf(const PdfPage& page) {
     input.source = page.source();
     input.image = page.sourceImage();
     input.identity = page.identity();
+    input.recorded = page.recordedVerdict();
     input.checked = page.isChecked();
     input.usable = !page.error();
     input.mediaBox = page.boundsForBox(PdfPage::MediaBox);
@@ -100,9 +101,13 @@ PdfPageRenderer::Rendered PdfPageRenderer::render(const Input& input, const QSiz
     const QPoint cropOrigin(qRound(crop.x() * sx),
                             qRound((media.height() - crop.y() - crop.height()) * sy));
     // The check was of the file as it was then: one changed since (by anything but this
-    // program) is never handed to QtPdf unchecked.
+    // program) is never handed to QtPdf unchecked; nor one whose record was changed to match it
+    // (the file's own kept check must say what the record said).
     const PdfPage::Source& source = *input.source;
-    if (!source.pdf.path.empty() && PdfPageCheck::fileIdentity(source.pdf.path) != input.identity)
+    if (!source.pdf.path.empty() &&
+        (PdfPageCheck::fileIdentity(source.pdf.path) != input.identity ||
+         (input.recorded &&
+          PdfPageCheck::keptVerdict(source.pdf.path, input.identity) != input.recorded)))
         return {drawnPlaceholder(input.placeholder, fullSize).copy(part), true};
     source.openedInEngine.store(true, std::memory_order_release);
     QImage out =

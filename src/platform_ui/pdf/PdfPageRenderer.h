@@ -7,12 +7,14 @@
 //
 // Every PDF is opened and drawn once in a child process (PdfPageCheck) before QtPdf opens it
 // here: render() never opens a page that was not checked, and never a file that changed since its
-// check (it gives the placeholder and says so).
+// check, or whose own kept check does not give the verdict a record gave its page (it gives the
+// placeholder and says so).
 #include <QImage>
 #include <QRect>
 #include <QRectF>
 #include <QSize>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform_ui/pdf/PdfPage.h"
@@ -25,7 +27,8 @@ class PdfPageRenderer {
         uint64_t pageId = 0;
         std::shared_ptr<const PdfPage::Source> source;  // null for an image page
         QImage image;                                   // an image page's image
-        std::string identity;                           // the file's size and time at its check
+        std::string identity;                           // the file's identity at its check
+        std::optional<PdfPageCheck::Verdict> recorded;  // PdfPage::recordedVerdict
         bool checked = false;
         bool usable = true;
         QRectF mediaBox, cropBox;

@@ -10,12 +10,12 @@ namespace {
 IssuePageRecord sample() {
     IssuePageRecord record("MZ-01/../x");
     record.set(0, {{true, "", 595.5, 842},
-                   "1234 1700000000.5",
+                   "1234 1700000000.5 812 1700000002.75",
                    "PAGE_PDF_0",
                    "ปก 1 %20\tของ",
                    {12.5, 0, -3, 1e-7}});
     record.set(7, {{false, "The PDF document is cut short (no %%EOF)\nsecond line", 0, 0},
-                   "9 1700000001.25"});
+                   "9 1700000001.25 813 1700000001.25"});
     return record;
 }
 
@@ -29,7 +29,7 @@ TEST(IssuePageRecordTest, AWholeRecordOfTheIssueReadsBackAndNothingLessIsTrusted
     ASSERT_TRUE(back);
     ASSERT_EQ(back->size(), 2u);
     EXPECT_EQ(back->text(), text);
-    EXPECT_EQ(back->page(0)->identity, "1234 1700000000.5");
+    EXPECT_EQ(back->page(0)->identity, "1234 1700000000.5 812 1700000002.75");
     EXPECT_TRUE(back->page(0)->verdict.usable);
     EXPECT_EQ(back->page(0)->verdict.width, 595.5);
     EXPECT_EQ(back->page(0)->verdict.height, 842);
@@ -65,7 +65,7 @@ TEST(IssuePageRecordTest, AWholeRecordOfTheIssueReadsBackAndNothingLessIsTrusted
 TEST(IssuePageRecordTest, PagesKeptInAnyOrderAndFarApartCostNoMoreThanTheirEntries) {
     // Kept as their checks end, in any order; an index near the largest costs its entry alone.
     IssuePageRecord record("MZ-01");
-    const IssuePageRecord::Page page{{true, "", 1, 2}, "5 6.7"};
+    const IssuePageRecord::Page page{{true, "", 1, 2}, "5 6.7 8 9.1"};
     for (const int index : {5, 0, 2000000000, 3})
         EXPECT_TRUE(record.set(index, page));
     EXPECT_FALSE(record.set(3, page));
@@ -76,7 +76,7 @@ TEST(IssuePageRecordTest, PagesKeptInAnyOrderAndFarApartCostNoMoreThanTheirEntri
     const auto back = IssuePageRecord::parse(record.text(), "MZ-01");
     ASSERT_TRUE(back);
     for (const int index : {0, 5, 2000000000})
-        EXPECT_EQ(back->page(index) ? back->page(index)->identity : "none", "5 6.7") << index;
+        EXPECT_EQ(back->page(index) ? back->page(index)->identity : "none", "5 6.7 8 9.1") << index;
     ASSERT_TRUE(back->page(3));
     EXPECT_EQ(back->page(3)->label, "P4");
     for (const int index : {-1, 1, 4, 6, 1999999999, 2147483647})
@@ -93,7 +93,7 @@ TEST(IssuePageRecordTest, AMissingOrGarbageFileReadsAsAnEmptyRecord) {
     EXPECT_EQ(IssuePageRecord::read(path, "MZ-01/../x").size(), 0u);
     ASSERT_FALSE(sample().write(path));
     EXPECT_EQ(IssuePageRecord::read(path, "MZ-01/../x").size(), 2u);
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << "varnel-issue-pages 2\nissue";
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << "varnel-issue-pages 3\nissue";
     EXPECT_EQ(IssuePageRecord::read(path, "MZ-01/../x").size(), 0u);
 }
 

@@ -16,8 +16,9 @@ inline int pageCount(long version) {
 }
 
 inline IssuePageRecord::Page page(long version, int index) {
-    const std::string identity =
-        std::to_string(version) + " " + std::to_string(1700000000 + index) + ".5";
+    const std::string identity = std::to_string(version) + " " +
+                                 std::to_string(1700000000 + index) + ".5 " +
+                                 std::to_string(4000 + index) + " 1700000000.25";
     if (index % 7 == 3)
         return {{false, "damaged in version " + std::to_string(version), 0, 0}, identity};
     return {{true, "", 100.0 + index, 842.25 + static_cast<double>(version)}, identity};

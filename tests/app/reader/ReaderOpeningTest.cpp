@@ -311,7 +311,10 @@ TEST_F(ReaderOpeningTest, AnIssueOpensFromItsPageRecordWithoutAStatOrACheckAndDi
         ASSERT_TRUE(spinUntil([&] { return downloading->pagesBeingChecked() == 0; }, 60000));
         changed = downloading->context()->contentAssetWithSourcePageIndex(1)->filePath();
     }
-    ASSERT_EQ(IssuePageRecord::read(recordPath, "RO06-0008").size(), static_cast<size_t>(kPages));
+    // Written on the issue's checking queue once its context has gone.
+    ASSERT_TRUE(spinUntil([&] {
+        return IssuePageRecord::read(recordPath, "RO06-0008").size() == static_cast<size_t>(kPages);
+    }));
 
     // Opening takes every page from the record: no checker, no file stat-ed.
     const auto open = [&](const Ref<ReaderViewController>& reader) {

@@ -1,0 +1,308 @@
+// An opened issue's page checks on its checking queue: letting the issue go waits for no check,
+// and what a check ends with afterwards goes nowhere; a page file changed in place, or a page
+// record changed to fit another file, never reaches the PDF renderer unchecked; a check stopped
+// at its limit of processor time is no verdict, and runs once an opening.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "IssueUITestSupport.h"
+#include "app/issueui/IssuePageRecord.h"
+#include "app/issueui/MagazineIssueUIContext.h"
+#include "platform/runloop/DispatchQueue.h"
+#include "platform/runloop/RunLoop.h"
+#include "platform_ui/pdf/PdfPageCheck.h"
+#include "platform_ui/pdf/PdfPageRenderer.h"
+#include "support/PdfFixtures.h"
+#include "vnlib/domain/content/VnContentAsset.h"
+#include "vnlib/domain/content/VnLocalCacheAsset.h"
+
+using namespace issueui_test;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ArrivalListener : public plat::Object {
+    PLAT_CLASS(ArrivalListener)
+  public:
+    void pageAvailable(Ref<plat::Object>, int32_t index) {
+        notices.push_back("page " + std::to_string(index));
+    }
+    std::vector<std::string> notices;
+};
+
+}  // namespace
+
+PLAT_DEFINE_CLASS(ArrivalListener, plat::Object, [](auto& c) {
+    c.method("magazineIssueContext:pageAvalable:", &ArrivalListener::pageAvailable);
+})
+
+namespace {
+
+// The page's file as a finished download leaves it in the content cache.
+fs::path cachePage(const Ref<VnMagazineIssueContext>& issue, int index, const std::string& bytes) {
+    const auto cache =
+        issue->userContext()->cachedAssetWithId(issue->contentAssetIdWithSourcePageIndex(index));
+    EXPECT_FALSE(cache->replaceWithData(plat::Bytes(bytes.begin(), bytes.end())));
+    return issue->contentAssetWithSourcePageIndex(index)->filePath();
+}
+
+// A PDF that QtPdf cannot open, of exactly `size` bytes, which looks whole at its start and end.
+std::string damagedPdfOfSize(size_t size) {
+    std::string pdf = "%PDF-1.4\n";
+    pdf += std::string(size - pdf.size() - 7, 'x');
+    return pdf + "\n%%EOF\n";
+}
+
+bool runMainUntil(const std::function<bool()>& done, double seconds = 60) {
+    return plat::RunLoop::current().runUntil(done, seconds);
+}
+
+// Runs the main run loop until what was posted to it so far has run.
+void drainMain() {
+    bool ran = false;
+    plat::DispatchQueue::main()->async([&] { ran = true; });
+    runMainUntil([&] { return ran; }, 10);
+}
+
+// Lets a held check go after a while unless dismissed first, so that a test whose code waits for
+// the check ends (and fails) instead of waiting for ever.
+class LetGoLater {
+  public:
+    explicit LetGoLater(fs::path release)
+        : thread_([this, release = std::move(release)] {
+              std::unique_lock lock(mutex_);
+              if (!dismissed_.wait_for(lock, std::chrono::seconds(20), [&] { return done_; })) {
+                  fired_ = true;
+                  std::ofstream(release).flush();
+              }
+          }) {}
+    ~LetGoLater() { dismiss(); }
+    // Whether it had to let the check go.
+    bool dismiss() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        dismissed_.notify_all();
+        if (thread_.joinable())
+            thread_.join();
+        return fired_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable dismissed_;
+    bool done_ = false;
+    std::atomic<bool> fired_{false};
+    std::thread thread_;
+};
+
+size_t linesOf(const fs::path& file) {
+    std::ifstream in(file);
+    size_t lines = 0;
+    for (std::string line; std::getline(in, line);)
+        ++lines;
+    return lines;
+}
+
+class IssuePageCheckTest : public IssueUITest {
+  protected:
+    void TearDown() override {
+        ui::PdfPageCheck::stopChecks();
+        IssueUITest::TearDown();
+    }
+    testing_support::ScopedEnvironment checker;
+};
+
+}  // namespace
+
+// The window never waits for a check: an issue let go while its page is being checked (the check
+// held open here) goes at once; the check then ends on its queue, and what it found is dropped.
+// The page record learned before is written there after it, never on the main thread.
+TEST_F(IssuePageCheckTest, LettingTheIssueGoWaitsForNoCheckAndTheCheckThenTellsNothing) {
+    const fs::path folder = testing_support::freshTestFolder();
+    const auto issue = makeIssue("PC01-0002", "Magazine", {{0, 0}, {1, 1}});
+    const std::string good = testing_support::filledPdf(200, 100, 0, 0, 1);
+    cachePage(issue, 0, good);
+    const fs::path known = cachePage(issue, 1, good);
+    ASSERT_TRUE(ui::PdfPageCheck::check(known).usable);  // checked at an earlier opening
+    checker.set("VARNEL_PDF_CHECK",
+                testing_support::heldChecker(folder, ui::PdfPageCheck::program()).string());
+
+    auto context = MagazineIssueUIContext::initWithContext(issue);
+    const auto listener = std::make_shared<ArrivalListener>();
+    context->setDelegate(listener);
+    const fs::path recordPath = context->pageRecordPath();
+    context->magazineIssueContext_pageAvalable(issue, 0);
+    ASSERT_TRUE(runMainUntil([&] { return fs::exists(folder / "started"); }));
+    // Its kept check is learned at once; the record waits for the check under way.
+    context->magazineIssueContext_pageAvalable(issue, 1);
+    ASSERT_TRUE(context->keptPage(1));
+    drainMain();
+
+    LetGoLater letGo(folder / "release");
+    context.reset();
+    EXPECT_FALSE(letGo.dismiss()) << "letting the issue go waited for its check";
+    EXPECT_FALSE(fs::exists(recordPath)) << "the record was written before the check ended";
+
+    std::ofstream(folder / "release");
+    // After the check the record is written on the checking queue, with what was learned
+    // before: the page checked meanwhile is not in it, and no one hears of it.
+    ASSERT_TRUE(runMainUntil([&] { return fs::exists(recordPath); }));
+    ui::PdfPageCheck::stopChecks();  // nothing left pending
+    drainMain();
+    const auto record = IssuePageRecord::read(recordPath, "PC01-0002");
+    EXPECT_EQ(record.size(), 1u);
+    EXPECT_TRUE(record.page(1));
+    EXPECT_FALSE(record.page(0));
+    EXPECT_TRUE(listener->notices.empty());
+}
+
+// A checked page file rewritten in place with other bytes of its size and given back its
+// modification time, and a record edited to fit a file swapped in: each page made from the record
+// shows its placeholder (never drawn by QtPdf), and the file is checked when the issue finds it.
+// Kept checks and records of an earlier version are not trusted either.
+TEST_F(IssuePageCheckTest, APageChangedInPlaceOrARecordFittedToAnotherFileIsCheckedNotDrawn) {
+    const auto issue = makeIssue("PC02-0003", "Magazine", {{0, 0}, {1, 1}, {2, 2}});
+    const std::string good = testing_support::filledPdf(200, 100, 1, 0, 0);
+    const std::string damaged = damagedPdfOfSize(good.size());
+    std::vector<fs::path> files;
+    fs::path recordPath;
+    {
+        auto downloading = MagazineIssueUIContext::initWithContext(issue);
+        recordPath = downloading->pageRecordPath();
+        for (int i = 0; i < 3; ++i)
+            files.push_back(cachePage(issue, i, good));
+        for (int i = 0; i < 2; ++i)
+            downloading->magazineIssueContext_pageAvalable(issue, i);
+        ASSERT_TRUE(runMainUntil([&] { return downloading->pagesBeingChecked() == 0; }));
+    }
+    ASSERT_TRUE(
+        runMainUntil([&] { return IssuePageRecord::read(recordPath, "PC02-0003").size() == 2u; }));
+
+    // Page 0: rewritten in place, its size and modification time as they were.
+    struct stat before {};
+    ASSERT_EQ(::stat(files[0].c_str(), &before), 0);
+    std::ofstream(files[0], std::ios::binary | std::ios::trunc) << damaged;
+    const timespec times[2] = {before.st_atim, before.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, files[0].c_str(), times, 0), 0);
+    // Page 1: another file of its size moved there, and the record's line made to fit it.
+    std::ofstream(files[1].string() + ".new", std::ios::binary) << damaged;
+    fs::rename(files[1].string() + ".new", files[1]);
+    {
+        auto record = IssuePageRecord::read(recordPath, "PC02-0003");
+        auto entry = *record.page(1);
+        entry.identity = ui::PdfPageCheck::fileIdentity(files[1]).value_or("");
+        record.set(1, entry);
+        ASSERT_FALSE(record.write(recordPath));
+    }
+    // Page 2 (not checked by this process): a kept check and a record as an earlier version
+    // wrote them (the file's size and time alone).
+    {
+        struct stat st {};
+        ASSERT_EQ(::stat(files[2].c_str(), &st), 0);
+        const std::string oldIdentity = std::to_string(st.st_size) + " " +
+                                        std::to_string(st.st_mtim.tv_sec) + "." +
+                                        std::to_string(st.st_mtim.tv_nsec);
+        std::ofstream(ui::PdfPageCheck::verdictPath(files[2]), std::ios::trunc)
+            << "varnel-pdf-check 2\n" + oldIdentity + "\nusable\n200 100\n";
+        EXPECT_FALSE(IssuePageRecord::parse("varnel-issue-pages 2\nissue PC02-0003\n2 " +
+                                                oldIdentity +
+                                                " % % 0 0 0 0 usable 200 100\nend 1\n",
+                                            "PC02-0003"));
+    }
+
+    // The next opening makes the pages from the record (as the reader does): neither page 0 nor
+    // page 1 is drawn from its file, both show their placeholders.
+    auto opened = MagazineIssueUIContext::initWithContext(issue);
+    QImage green(20, 10, QImage::Format_ARGB32);
+    green.fill(Qt::green);
+    for (int i : {0, 1}) {
+        const auto* kept = opened->keptPage(i);
+        ASSERT_TRUE(kept) << i;
+        ASSERT_TRUE(kept->verdict.usable) << i;
+        const auto page = ui::PdfPage::fromCheckedFile(files[static_cast<size_t>(i)].string(),
+                                                       kept->verdict, kept->identity);
+        page->setPlaceholderImage(green);
+        const auto drawn =
+            ui::PdfPageRenderer::render(ui::PdfPageRenderer::inputOf(*page), {40, 20}, {});
+        EXPECT_TRUE(drawn.fileChanged) << i;
+        EXPECT_EQ(QColor(drawn.image.pixel(20, 10)), QColor(Qt::green)) << i;
+        EXPECT_FALSE(page->isUnchangedFile(files[static_cast<size_t>(i)])) << i;
+    }
+    // The issue finds its pages on disk: each of the three is checked, the two swapped ones kept
+    // as damaged.
+    const uint64_t checks = ui::PdfPageCheck::checksRun();
+    for (int i = 0; i < 3; ++i)
+        opened->magazineIssueContext_pageAvalable(issue, i);
+    ASSERT_TRUE(runMainUntil([&] { return opened->pagesBeingChecked() == 0; }));
+    EXPECT_EQ(ui::PdfPageCheck::checksRun() - checks, 3u);
+    for (int i = 0; i < 3; ++i) {
+        const auto* kept = opened->keptPage(i);
+        ASSERT_TRUE(kept) << i;
+        EXPECT_EQ(kept->verdict.usable, i == 2) << i;
+        EXPECT_EQ(kept->identity, ui::PdfPageCheck::fileIdentity(files[static_cast<size_t>(i)]))
+            << i;
+    }
+}
+
+// A page whose check is stopped at its limit of processor time (a stand-in stopped at once) is
+// handed on without a verdict (the reader keeps its placeholder), kept as damaged nowhere, not
+// checked again within the opening however often the issue finds it, and checked again at the
+// next opening.
+TEST_F(IssuePageCheckTest, ACheckStoppedAtItsLimitIsNoVerdictAndRunsOnceAnOpening) {
+    const fs::path folder = testing_support::freshTestFolder();
+    checker.set("VARNEL_PDF_CHECK", testing_support::checkerStoppedAtItsLimit(folder).string());
+    const auto issue = makeIssue("PC03-0002", "Magazine", {{0, 0}, {1, 1}});
+    const fs::path file = cachePage(issue, 0, testing_support::filledPdf(300, 200, 0, 1, 0));
+    fs::path recordPath;
+    for (size_t opening = 1; opening <= 3; ++opening) {
+        SCOPED_TRACE(opening);
+        auto context = MagazineIssueUIContext::initWithContext(issue);
+        recordPath = context->pageRecordPath();
+        const auto listener = std::make_shared<ArrivalListener>();
+        context->setDelegate(listener);
+        for (int found = 0; found < 3; ++found) {
+            context->magazineIssueContext_pageAvalable(issue, 0);
+            ASSERT_TRUE(runMainUntil([&] { return context->pagesBeingChecked() == 0; }));
+        }
+        EXPECT_EQ(listener->notices, std::vector<std::string>(3, "page 0"));
+        EXPECT_EQ(linesOf(folder / "runs"), opening);
+        EXPECT_FALSE(context->keptPage(0));
+        EXPECT_FALSE(ui::PdfPageCheck::keptVerdict(file));
+        EXPECT_FALSE(fs::exists(ui::PdfPageCheck::verdictPath(file)));
+    }
+    ui::PdfPageCheck::stopChecks();
+    EXPECT_FALSE(IssuePageRecord::read(recordPath, "PC03-0002").page(0));
+}
+
+// The program's end stops the checks its issues let go (here one that would wait for ever): none
+// outlives it, and what a stopped check gives is kept nowhere.
+TEST_F(IssuePageCheckTest, TheProgramsEndStopsTheChecksLeftRunning) {
+    const fs::path folder = testing_support::freshTestFolder();
+    checker.set("VARNEL_PDF_CHECK",
+                testing_support::heldChecker(folder, ui::PdfPageCheck::program()).string());
+    const auto issue = makeIssue("PC04-0002", "Magazine", {{0, 0}, {1, 1}});
+    std::vector<fs::path> files;
+    {
+        auto context = MagazineIssueUIContext::initWithContext(issue);
+        for (int i = 0; i < 2; ++i) {
+            files.push_back(cachePage(issue, i, testing_support::filledPdf(100, 100)));
+            context->magazineIssueContext_pageAvalable(issue, i);
+        }
+        ASSERT_TRUE(runMainUntil([&] { return fs::exists(folder / "started"); }));
+    }
+    LetGoLater letGo(folder / "release");
+    ui::PdfPageCheck::stopChecks();
+    EXPECT_FALSE(letGo.dismiss()) << "the end waited for the checks instead of stopping them";
+    for (const auto& file : files)
+        EXPECT_FALSE(fs::exists(ui::PdfPageCheck::verdictPath(file))) << file;
+}
