@@ -152,6 +152,11 @@ TEST_F(JourneyTest, ReserveClaimAndCancel) {
     ASSERT_TRUE(catalogue.borrow(kSomchai, "BK0004").success);  // the one copy is out
     launch();
     ASSERT_NO_FATAL_FAILURE(signIn(kNok));
+    // Nok looks at her shelf first. (A forced refresh asked while the sign-in's own one runs is
+    // dropped, and that one may bring her list from before the claim below.)
+    showShelf();
+    ASSERT_TRUE(waitFor([&] { return shelfShows("ประวัติศาสตร์กรุงศรีอยุธยา"); }))
+        << shownTexts(content());
     clickToolbar("ic_book");
     openShown("Thai Economy in Transition");
     click(detailAction("จอง"));
