@@ -530,9 +530,3 @@ Ref<plat::Array> JKDictionaryEnumerator::allObjects() {
         keys.push_back(std::move(key));
     return plat::Array::make(std::move(keys));
 }
-
-plat::Value JKDictionary::sourceTextCopy() const {
-    if (sourceLength_ == 0 || !document_)
-        return plat::Value();
-    return static_cast<const JKDocument*>(document_)->keptCopyOf(sourceText());
-}

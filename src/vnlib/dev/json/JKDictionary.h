@@ -109,9 +109,6 @@ class JKDictionary final : public plat::Dictionary {
     // object of a parse that kept its text (JSONDecoder::objectKeepingText); empty otherwise.
     // Valid while the dictionary is.
     std::string_view sourceText() const { return {sourceText_, sourceLength_}; }
-    // A copy of sourceText() that outlives the dictionary (JKDocument::keptCopyOf); nil when
-    // the dictionary knows no source text.
-    plat::Value sourceTextCopy() const;
     // The bytes of the value of the member at that position as the text holds them, for an
     // object of a parse that kept its text; empty otherwise.
     std::string_view memberSourceText(size_t index) const {

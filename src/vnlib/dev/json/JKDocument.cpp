@@ -35,15 +35,6 @@ size_t JKDocument::nextBlockSize() {
     return size;
 }
 
-plat::Value JKDocument::keptCopyOf(std::string_view bytes) const {
-    std::lock_guard lock(copiesMutex_);
-    if (!copies_)
-        copies_ = std::make_shared<JKDocument>(text_.size());  // room for copies of all of it
-    const plat::Value inPlace =
-        plat::Value::inDocument(copies_->makeText(bytes.data(), bytes.size()), *copies_, false);
-    return plat::Value(inPlace);  // a copy counts a reference to the copies' document
-}
-
 JKDocument::~JKDocument() {
     for (const auto& [block, size] : mapped_)
         ::munmap(block, size);

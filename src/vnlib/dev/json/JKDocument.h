@@ -13,7 +13,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <string>
 #include <string_view>
@@ -70,13 +69,6 @@ class JKDocument final : public plat::Object {
     // in it. Moving a vector in keeps its bytes where they are.
     void keepText(plat::Bytes text) { text_ = std::move(text); }
 
-    // A copy of bytes of this document's text, as a string value of its own, for a user that
-    // keeps them after the document goes (a record keeping the bytes it was made from). The
-    // copies of one document share the blocks of another document, which goes with the last
-    // copy held: a reply's records keep their bytes in a few blocks rather than one allocation
-    // each. Any thread may ask.
-    plat::Value keptCopyOf(std::string_view bytes) const;
-
     // A counted reference to a part of a document.
     template <class T>
     static Ref<T> refTo(const plat::Object& document, const T& part) {
@@ -99,7 +91,7 @@ class JKDocument final : public plat::Object {
 
     std::vector<std::unique_ptr<std::byte[]>> blocks_;
     std::vector<std::pair<std::byte*, size_t>> mapped_;  // large blocks, unmapped at the end
-    std::byte* next_ = nullptr;  // the free part of the current block
+    std::byte* next_ = nullptr;                          // the free part of the current block
     std::byte* end_ = nullptr;
     size_t blockSize_ = kFirstBlock;
     size_t expected_ = 0;  // of a large tree; 0 for others
@@ -107,7 +99,4 @@ class JKDocument final : public plat::Object {
     plat::DocumentStrings strings_;
     std::vector<Ref<const plat::Object>> kept_;
     plat::Bytes text_;
-    // Where keptCopyOf copies to, made on the first copy.
-    mutable std::mutex copiesMutex_;
-    mutable Ref<JKDocument> copies_;
 };
