@@ -73,8 +73,10 @@ int32_t settingValue(const plat::Value& value) {
 }  // namespace
 
 MagazineIssueUIContext::MagazineIssueUIContext(Ref<VnMagazineIssueContext> context)
-    : issueContext_(std::move(context)) {
-    PLAT_PARAMETER_ASSERT(issueContext_);
+    : issueContext_([&] {
+          PLAT_PARAMETER_ASSERT(context);
+          return std::move(context);
+      }()) {
     userLastViewedPageIndex_ = settingValue(storedSetting(lastViewedPageIndexKeyName()));
     userIsSinglePage_ = settingValue(storedSetting(isViewSinglePageKeyName())) != 0;
     userIsLockRotate_ = settingValue(storedSetting(isViewLockRotateKeyName())) != 0;

@@ -44,8 +44,10 @@ Ref<MagazinePageUIContext> MagazinePageUIContext::initWithMagazineIssueUIContext
 
 MagazinePageUIContext::MagazinePageUIContext(const Ref<MagazineIssueUIContext>& issueUIContext,
                                              Ref<VnMagazineIssuePageContext> pageContext)
-    : magazineIssueUIContext_(issueUIContext), pageContext_(std::move(pageContext)) {
-    PLAT_PARAMETER_ASSERT(pageContext_);
+    : magazineIssueUIContext_(issueUIContext), pageContext_([&] {
+          PLAT_PARAMETER_ASSERT(pageContext);
+          return std::move(pageContext);
+      }()) {
     assetManager_ = std::make_shared<WidgetAssetManager>(pageContext_);
     delegate_ = std::make_shared<MulticastDelegate>();
 }
