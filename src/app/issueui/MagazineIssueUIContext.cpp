@@ -73,8 +73,10 @@ int32_t settingValue(const plat::Value& value) {
 }  // namespace
 
 MagazineIssueUIContext::MagazineIssueUIContext(Ref<VnMagazineIssueContext> context)
-    : issueContext_(std::move(context)) {
-    PLAT_PARAMETER_ASSERT(issueContext_);
+    : issueContext_([&] {
+          PLAT_PARAMETER_ASSERT(context);
+          return std::move(context);
+      }()) {
     userLastViewedPageIndex_ = settingValue(storedSetting(lastViewedPageIndexKeyName()));
     userIsSinglePage_ = settingValue(storedSetting(isViewSinglePageKeyName())) != 0;
     userIsLockRotate_ = settingValue(storedSetting(isViewLockRotateKeyName())) != 0;
@@ -382,9 +384,32 @@ void MagazineIssueUIContext::magazineIssueContext_pageAvalable(
         checkIfFinished();
     };
     const auto file = uncheckedPageFile(sourcePageIndex);
-    const uint64_t notice = queueNotice(send, !file);
+    const uint64_t notice = queueNotice(send, !file, sourcePageIndex);
     if (file)
         checkThenRelease(sourcePageIndex, *file, notice);
+}
+
+void MagazineIssueUIContext::sendAfterPageArrival(int32_t sourcePageIndex,
+                                                  std::function<void()> send) {
+    if (arrivalHeld(sourcePageIndex))
+        queueNotice(std::move(send), true);
+    else
+        send();
+}
+
+void MagazineIssueUIContext::whenPageChecked(int32_t sourcePageIndex, std::function<void()> then) {
+    // A page found on disk before the issue announces it is checked now, as an arrival is.
+    const auto file =
+        arrivalHeld(sourcePageIndex) ? std::nullopt : uncheckedPageFile(sourcePageIndex);
+    const uint64_t notice = queueNotice(std::move(then), !file);
+    if (file)
+        checkThenRelease(sourcePageIndex, *file, notice);
+}
+
+bool MagazineIssueUIContext::arrivalHeld(int32_t sourcePageIndex) const {
+    return std::any_of(notices_.begin(), notices_.end(), [&](const Notice& notice) {
+        return !notice.ready && notice.arrival == sourcePageIndex;
+    });
 }
 
 void MagazineIssueUIContext::magazineIssueContextDidFinishLoadingInteractive(
@@ -541,9 +566,10 @@ void MagazineIssueUIContext::queueRecordWrite() {
         });
 }
 
-uint64_t MagazineIssueUIContext::queueNotice(std::function<void()> send, bool ready) {
+uint64_t MagazineIssueUIContext::queueNotice(std::function<void()> send, bool ready,
+                                             int32_t arrival) {
     const uint64_t id = nextNotice_++;
-    notices_.push_back({id, ready, std::move(send)});
+    notices_.push_back({id, ready, arrival, std::move(send)});
     sendReadyNotices();
     return id;
 }

@@ -8,7 +8,9 @@
 //
 // A page that arrives is handed on to the delegate once its file is checked (on one queue of
 // checks, one at a time); a file checked before is handed on at once. The delegate's messages keep
-// the order in which the issue context sent them.
+// the order in which the issue context sent them, and what a page's UI context tells its
+// listeners of a page whose arrival waits for its check waits behind that arrival (a page is
+// available before it is finished).
 //
 // Delegate messages (optional, not kept): the issue context's own
 // "magazineIssueContext:pageAvalable:" and "magazineIssueContextDidFinishLoadingInteractive:"
@@ -124,6 +126,12 @@ class MagazineIssueUIContext : public plat::Object {
     bool readyForDisplay() const;
     // Pages that arrived and wait for their file's check before they are handed on.
     int pagesBeingChecked() const { return pagesBeingChecked_; }
+    // Sends at once, or, while the page's arrival waits for its file's check, right after it.
+    void sendAfterPageArrival(int32_t sourcePageIndex, std::function<void()> send);
+    // Calls `then` once the page's file, when it is there, is checked (its file checked and
+    // kept, or its check over without a verdict), in the order of the delegate's messages: at once
+    // when nothing waits.
+    void whenPageChecked(int32_t sourcePageIndex, std::function<void()> then);
     // The page's check as the issue's page record keeps it (read once, when first asked), valid
     // until the next page is kept: nothing when the record has no trusted entry for it.
     const IssuePageRecord::Page* keptPage(int32_t sourcePageIndex);
@@ -193,7 +201,10 @@ class MagazineIssueUIContext : public plat::Object {
     void queueRecordWrite();
     // Notices to the delegate go out in the order they came; one not ready (its page's file
     // being checked) holds back those after it.
-    uint64_t queueNotice(std::function<void()> send, bool ready);
+    // `arrival`: the page whose arrival the notice hands on, -1 for none.
+    uint64_t queueNotice(std::function<void()> send, bool ready, int32_t arrival = -1);
+    // Whether the page's arrival waits for its file's check.
+    bool arrivalHeld(int32_t sourcePageIndex) const;
     void releaseNotice(uint64_t id);
     void sendReadyNotices();
     void checkIfFinished();
@@ -226,6 +237,7 @@ class MagazineIssueUIContext : public plat::Object {
     struct Notice {
         uint64_t id;
         bool ready;
+        int32_t arrival;
         std::function<void()> send;
     };
     std::deque<Notice> notices_;

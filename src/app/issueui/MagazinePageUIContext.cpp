@@ -44,8 +44,10 @@ Ref<MagazinePageUIContext> MagazinePageUIContext::initWithMagazineIssueUIContext
 
 MagazinePageUIContext::MagazinePageUIContext(const Ref<MagazineIssueUIContext>& issueUIContext,
                                              Ref<VnMagazineIssuePageContext> pageContext)
-    : magazineIssueUIContext_(issueUIContext), pageContext_(std::move(pageContext)) {
-    PLAT_PARAMETER_ASSERT(pageContext_);
+    : magazineIssueUIContext_(issueUIContext), pageContext_([&] {
+          PLAT_PARAMETER_ASSERT(pageContext);
+          return std::move(pageContext);
+      }()) {
     assetManager_ = std::make_shared<WidgetAssetManager>(pageContext_);
     delegate_ = std::make_shared<MulticastDelegate>();
 }
@@ -111,14 +113,31 @@ void MagazinePageUIContext::pageContextDidFinishLoadingFullPageImage(const Ref<p
 void MagazinePageUIContext::pageContextDidFinishLoadingInteractiveFiles(const Ref<plat::Object>&) {
     interactiveFinished_ = true;
     if (pageContext_->renderingInfo())
-        plat::send(delegate_, MagazinePageUIContextDelegate::kRootWidgetAvailable,
-                   self<MagazinePageUIContext>());
+        tellListeners(MagazinePageUIContextDelegate::kRootWidgetAvailable);
 }
 
 void MagazinePageUIContext::pageContext_loadingProgress(const Ref<plat::Object>&,
                                                         VnRequestProgress progress) {
-    plat::send(delegate_, MagazinePageUIContextDelegate::kPageLoadingProgress,
-               self<MagazinePageUIContext>(), progress);
+    const auto page = self<MagazinePageUIContext>();
+    sendAfterArrival([page, progress] {
+        plat::send(page->delegate_, MagazinePageUIContextDelegate::kPageLoadingProgress, page,
+                   progress);
+    });
+}
+
+void MagazinePageUIContext::tellListeners(
+    const plat::Message<void(const MagazinePageUIContextDelegate::Page&)>& message) {
+    const auto page = self<MagazinePageUIContext>();
+    sendAfterArrival([page, message] { plat::send(page->delegate_, message, page); });
+}
+
+void MagazinePageUIContext::sendAfterArrival(std::function<void()> send) {
+    // The page's arrival comes before what it tells of the page: while the issue holds it back
+    // for its file's check, this waits behind it.
+    if (const auto issue = magazineIssueUIContext_.lock())
+        issue->sendAfterPageArrival(pageContext_->sourcePageIndex(), std::move(send));
+    else
+        send();
 }
 
 // ---- Images
@@ -126,16 +145,14 @@ void MagazinePageUIContext::pageContext_loadingProgress(const Ref<plat::Object>&
 
 void MagazinePageUIContext::updateSmallThumbnailImage(const Ref<plat::Image>& image) {
     smallThumbnailImage_ = image;
-    plat::send(delegate_, MagazinePageUIContextDelegate::kSmallThumbnailImageAvailable,
-               self<MagazinePageUIContext>());
+    tellListeners(MagazinePageUIContextDelegate::kSmallThumbnailImageAvailable);
 }
 
 void MagazinePageUIContext::updateFullPageImage(const Ref<plat::Image>& image) {
     VND_TRACE("Performance", "Update full page image at sourcePageIndex:%d withImage:%s",
               pageContext_->sourcePageIndex(), image ? image->description().c_str() : "(null)");
     fullPageImage_ = image;
-    plat::send(delegate_, MagazinePageUIContextDelegate::kFullPageImageAvailable,
-               self<MagazinePageUIContext>());
+    tellListeners(MagazinePageUIContextDelegate::kFullPageImageAvailable);
 }
 
 void MagazinePageUIContext::cleanupPainterIfNeeded() {
@@ -150,8 +167,7 @@ bool MagazinePageUIContext::allThumbnailAvailable() const {
 }
 
 void MagazinePageUIContext::notifyPagePainterAvailableOrPending() {
-    plat::send(delegate_, MagazinePageUIContextDelegate::kPageContentPainterAvailable,
-               self<MagazinePageUIContext>());
+    tellListeners(MagazinePageUIContextDelegate::kPageContentPainterAvailable);
 }
 
 void MagazinePageUIContext::smallThumbnailGeneration_request_didFinishWithResult(

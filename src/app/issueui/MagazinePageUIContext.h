@@ -9,6 +9,7 @@
 // "pageUIContextPageInteractiveAssetsAvailable:", which is never sent.
 #include <QColor>
 #include <QSizeF>
+#include <functional>
 #include <mutex>
 #include <span>
 
@@ -142,6 +143,11 @@ class MagazinePageUIContext : public VndObject {
     QColor effectiveBackgroundColor() const;
 
   private:
+    // Tells the listeners, after the page's arrival while the issue holds that back.
+    void tellListeners(
+        const plat::Message<void(const MagazinePageUIContextDelegate::Page&)>& message);
+    void sendAfterArrival(std::function<void()> send);
+
     WeakRef<MagazineIssueUIContext> magazineIssueUIContext_;
     Ref<VnMagazineIssuePageContext> pageContext_;
     Ref<WidgetAssetManager> assetManager_;

@@ -116,7 +116,17 @@ void PdfIssueMetadataDownloader::metadata_request_didFinishWithResult(
         return;
     }
     if (page->pageContentAssetAvailable()) {
-        finishOnce(result);
+        // Its file may not be checked yet: the reader is to open on the page itself, so the
+        // finish waits for the check as a page that arrives does.
+        const auto waiting = std::make_shared<bool>(true);
+        firstPageCheck_ = waiting;
+        pdfContext_->whenPageChecked(page->pageContext()->sourcePageIndex(),
+                                     [weak = weakSelf<PdfIssueMetadataDownloader>(),
+                                      waiting = std::weak_ptr<bool>(waiting), result] {
+                                         const auto self = weak.lock();
+                                         if (self && !waiting.expired())
+                                             self->finishOnce(result);
+                                     });
         return;
     }
     firstPageContext_ = page;
@@ -167,4 +177,5 @@ void PdfIssueMetadataDownloader::releaseDownloadingIssue() {
         request->cancel();
     if (auto page = std::move(firstPageContext_))
         page->removeDelegate(self());
+    firstPageCheck_.reset();
 }

@@ -5,7 +5,10 @@
 //   "issueDownloader:metadataLoadingProgress:"       (downloader, VnRequestProgress)
 //   "issueDownloaderMetadataLoadingDidFinish:withResult:" (downloader, VnRequestResult)
 // The base class does nothing; PdfIssueMetadataDownloader loads a PDF issue's page infos and
-// rendering metadata as one request, then the first page's content. Main thread only.
+// rendering metadata as one request, then the first page's content, and finishes once the first
+// page is handed over checked (the issue's UI context holds a page back until its file is
+// checked, and what the page tells of itself waits behind that), so that the reader opens on the
+// page itself. Main thread only.
 #include "platform/core/Object.h"
 #include "vnlib/dev/request/VnRequestProgress.h"
 
@@ -83,5 +86,7 @@ class PdfIssueMetadataDownloader : public IssueMetadataDownloader {
     Ref<MagazineIssueUIContext> pdfContext_;
     Ref<VnRequestContext> metadataRequest_;
     Ref<MagazinePageUIContext> firstPageContext_;
+    // While the first page, found on disk, waits for its file's check.
+    std::shared_ptr<bool> firstPageCheck_;
     bool finished_ = false;
 };

@@ -65,7 +65,8 @@ class PdfPageCheck {
     // As keptVerdict, for the file as fileIdentity found it just now.
     static std::optional<Verdict> keptVerdict(const std::filesystem::path& page,
                                               const std::string& identity);
-    // The verdict for a page's bytes held in memory, checked once in this process.
+    // The verdict for a page's bytes held in memory, checked once in this process (a check
+    // stopped at its limit gives none, and is not remembered).
     static Verdict checkData(const char* data, size_t size);
     static std::optional<Verdict> knownDataVerdict(const char* data, size_t size);
     static std::filesystem::path verdictPath(const std::filesystem::path& page);

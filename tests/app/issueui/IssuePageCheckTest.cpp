@@ -16,6 +16,7 @@
 #include "IssueUITestSupport.h"
 #include "app/issueui/IssuePageRecord.h"
 #include "app/issueui/MagazineIssueUIContext.h"
+#include "app/issueui/MagazinePageUIContext.h"
 #include "platform/runloop/DispatchQueue.h"
 #include "platform/runloop/RunLoop.h"
 #include "platform_ui/pdf/PdfPageCheck.h"
@@ -23,6 +24,7 @@
 #include "support/PdfFixtures.h"
 #include "vnlib/domain/content/VnContentAsset.h"
 #include "vnlib/domain/content/VnLocalCacheAsset.h"
+#include "vnlib/domain/content/VnMagazineIssuePageContext.h"
 
 using namespace issueui_test;
 namespace fs = std::filesystem;
@@ -38,10 +40,23 @@ class ArrivalListener : public plat::Object {
     std::vector<std::string> notices;
 };
 
+// Hears the issue's arrivals and what the pages tell, in one list.
+class PageListener : public ArrivalListener {
+    PLAT_CLASS(PageListener)
+  public:
+    void painterAvailable(const Ref<MagazinePageUIContext>& page) {
+        notices.push_back("painter " + std::to_string(page->pageContext()->sourcePageIndex()));
+    }
+};
+
 }  // namespace
 
 PLAT_DEFINE_CLASS(ArrivalListener, plat::Object, [](auto& c) {
     c.method("magazineIssueContext:pageAvalable:", &ArrivalListener::pageAvailable);
+})
+PLAT_DEFINE_CLASS(PageListener, ArrivalListener, [](auto& c) {
+    c.method(MagazinePageUIContextDelegate::kPageContentPainterAvailable,
+             &PageListener::painterAvailable);
 })
 
 namespace {
@@ -305,4 +320,41 @@ TEST_F(IssuePageCheckTest, TheProgramsEndStopsTheChecksLeftRunning) {
     EXPECT_FALSE(letGo.dismiss()) << "the end waited for the checks instead of stopping them";
     for (const auto& file : files)
         EXPECT_FALSE(fs::exists(ui::PdfPageCheck::verdictPath(file))) << file;
+}
+
+// What a page's UI context tells of a page whose arrival waits for its file's check comes right
+// after that arrival (a page is available before it is finished); of another page, at once. A
+// page on disk that was not announced is checked when asked to be, and then is known at once.
+TEST_F(IssuePageCheckTest, WhatAPageTellsOfItselfWaitsBehindItsHeldArrival) {
+    const fs::path folder = testing_support::freshTestFolder();
+    checker.set("VARNEL_PDF_CHECK",
+                testing_support::heldChecker(folder, ui::PdfPageCheck::program()).string());
+    const auto issue = makeIssue("PC05-0002", "Magazine", {{0, 0}, {1, 1}});
+    cachePage(issue, 0, testing_support::filledPdf(100, 140));
+    const fs::path onDisk = cachePage(issue, 1, testing_support::filledPdf(100, 140, 0, 1, 0));
+    const auto context = MagazineIssueUIContext::initWithContext(issue);
+    const auto listener = std::make_shared<PageListener>();
+    context->setDelegate(listener);
+    for (int i : {0, 1})
+        context->pageContextAtSourceIndex(i)->addDelegate(listener);
+
+    // Page 0 arrives and is finished, as the issue context tells both in that order.
+    context->magazineIssueContext_pageAvalable(issue, 0);
+    ASSERT_TRUE(runMainUntil([&] { return fs::exists(folder / "started"); }));
+    context->pageContextAtSourceIndex(0)->pageContextDidFinishLoadingPage(nullptr);
+    context->pageContextAtSourceIndex(1)->notifyPagePainterAvailableOrPending();
+    EXPECT_EQ(listener->notices, std::vector<std::string>{"painter 1"});
+    std::ofstream(folder / "release");
+    ASSERT_TRUE(runMainUntil([&] { return listener->notices.size() == 3; }));
+    EXPECT_EQ(listener->notices, (std::vector<std::string>{"painter 1", "page 0", "painter 0"}));
+
+    bool checked = false;
+    context->whenPageChecked(1,
+                             [&] { checked = ui::PdfPageCheck::keptVerdict(onDisk).has_value(); });
+    ASSERT_TRUE(runMainUntil([&] { return context->pagesBeingChecked() == 0; }));
+    EXPECT_TRUE(checked);
+    ASSERT_TRUE(context->keptPage(1));
+    bool known = false;
+    context->whenPageChecked(1, [&] { known = true; });
+    EXPECT_TRUE(known);
 }

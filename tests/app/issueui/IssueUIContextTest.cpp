@@ -87,7 +87,13 @@ TEST_F(IssueUIContextTest, SpreadsAlignmentsAndTheContentsPage) {
     EXPECT_TRUE(bare->renderingInfo()->hasSingleCoverPage());
     EXPECT_FALSE(bare->readyForDisplay());
 
-    EXPECT_THROW(MagazineIssueUIContext::initWithContext(nullptr), plat::Exception);
+    // The assertion names the parameter.
+    try {
+        MagazineIssueUIContext::initWithContext(nullptr);
+        ADD_FAILURE() << "a null issue context was taken";
+    } catch (const plat::Exception& e) {
+        EXPECT_EQ(e.reason(), "Invalid parameter not satisfying: context");
+    }
 }
 
 TEST_F(IssueUIContextTest, PagesByPresentationIndexSourceIndexAndName) {

@@ -1,7 +1,14 @@
 // Journeys of a member who signs in, borrows, reads, returns and reserves.
 #include <algorithm>
+#include <map>
 
 #include "JourneySupport.h"
+#include "app/issueui/MagazineIssueUIContext.h"
+#include "app/reader/PDFModifyView.h"
+#include "app/reader/ReaderViewController.h"
+#include "app/reader/ReaderWindowController.h"
+#include "vnlib/domain/content/VnMagazineIssueContext.h"
+#include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 
 namespace {
 
@@ -48,6 +55,29 @@ TEST_F(JourneyTest, SignInOnThePageLastsAcrossARestart) {
 // opens at the first page, and once it closes the detail shows again without the overlay.
 TEST_F(JourneyTest, BorrowOpensTheReaderAndFillsTheShelf) {
     launch();
+    // What the reader's page view first paints of each issue it opens: its first page itself (a
+    // freshly downloaded page 0 is handed over checked before the reader opens), or its
+    // placeholder.
+    struct FirstPaints : QObject {
+        std::map<std::string, bool> placeholder;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            const auto window = std::dynamic_pointer_cast<ReaderWindowController>(
+                GlobalService::globalShared()->readerViewController());
+            const auto reader = window ? window->readerViewController() : nullptr;
+            const auto context = reader ? reader->uiContext() : nullptr;
+            const auto* view = reader ? reader->pdfView() : nullptr;
+            if (event->type() == QEvent::Paint && context && view && watched == view->viewport() &&
+                view->document() && view->document()->pageCount() > 0) {
+                const auto first = view->document()->pageAtIndex(0);
+                const QRectF shown = view->convertRectFromDocumentView(view->pageFrame(first));
+                if (shown.intersects(QRectF(view->viewport()->rect())))
+                    placeholder.emplace(context->context()->info()->code().value_or(""),
+                                        first->isImagePage());
+            }
+            return QObject::eventFilter(watched, event);
+        }
+    } firstPaints;
+    qApp->installEventFilter(&firstPaints);
     ASSERT_NO_FATAL_FAILURE(signIn(kNok));
     // The device's sign-in, under way as the sign-on window opened, kept its session: none of
     // its calls went without the session's cookie (the service would have refused it).
@@ -76,6 +106,9 @@ TEST_F(JourneyTest, BorrowOpensTheReaderAndFillsTheShelf) {
     showShelf();
     EXPECT_TRUE(waitFor([&] { return shelfShows("The Little Prince"); })) << shownTexts(content());
     EXPECT_TRUE(waitFor([&] { return shelfShows("สุขภาพดี 2024/03"); })) << shownTexts(content());
+    // Each opened on its first page itself, not on its placeholder.
+    EXPECT_EQ(firstPaints.placeholder,
+              (std::map<std::string, bool>{{"BK0003", false}, {"MG01-2403", false}}));
 }
 
 // 6. Read now on a book opens the reader; so does "อ่าน" on a borrowed book.

@@ -6,6 +6,7 @@
 #include "demo-service/DemoMemberShelves.h"
 #include "platform/runloop/RunLoop.h"
 #include "platform_ui/ResourceRegistry.h"
+#include "platform_ui/pdf/PdfPageCheck.h"
 #include "vnlib/dev/request/VnRequestContext.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
@@ -55,6 +56,8 @@ void LibraryTest::SetUp() {
 
 void LibraryTest::TearDown() {
     spin(0.02);
+    // The page checks of the issues opened end with the test, as they do with the program.
+    ui::PdfPageCheck::stopChecks();
     demo.stop();
     ui::Alert::setShared(nullptr);
 }

@@ -8,6 +8,7 @@
 #include "app/AreaRegistrations.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/RunLoopBridge.h"
+#include "platform_ui/pdf/PdfPageCheck.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 
@@ -86,6 +87,8 @@ void ReaderTest::TearDown() {
     }
     readers.clear();
     spin(20);
+    // The page checks of the issues let go end with the test, as they do with the program.
+    ui::PdfPageCheck::stopChecks();
     demo.stop();
     // Windows and views let go by their controllers go now, with the pages they show.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
