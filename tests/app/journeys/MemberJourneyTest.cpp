@@ -94,12 +94,16 @@ TEST_F(JourneyTest, BorrowOpensTheReaderAndFillsTheShelf) {
     EXPECT_TRUE(readerWindow()->windowTitle().contains("The Little Prince"))
         << readerWindow()->windowTitle().toStdString();
     EXPECT_TRUE(holds(kNok, "BK0003"));
+    EXPECT_TRUE(waitFor([&] { return firstPaints.placeholder.count("BK0003") > 0; }))
+        << "the reader painted its first page";
     closeReader();
     EXPECT_TRUE(detailShowsWithoutOverlay("Antoine de Saint-Exupéry"));
 
     clickToolbar("ic_mag");
     ASSERT_NO_FATAL_FAILURE(borrowShown("สุขภาพดี"));
     EXPECT_TRUE(holds(kNok, "MG01-2403"));
+    EXPECT_TRUE(waitFor([&] { return firstPaints.placeholder.count("MG01-2403") > 0; }))
+        << "the reader painted its first page";
     closeReader();
     EXPECT_TRUE(detailShowsWithoutOverlay("#88 Overall"));
 
