@@ -64,7 +64,6 @@ void PdfView::setDocument(const Ref<PdfDocument>& document) {
     }
     layout_.currentRow = 0;
     painted_.clear();
-    whenShown_.clear();
     anchorPage_.reset();
     // Its renders are asked for at the end of this turn: a new document is mostly opened at
     // another page than its first, gone to right after.
@@ -871,24 +870,6 @@ void PdfView::paintPages(const QRect& dirty) {
     if (leftWithoutPaper)
         paperAfterTheMoment();
     notePainted(shownPixels);
-    notifyShownIfPainted();
-}
-
-void PdfView::notifyShownIfPainted() {
-    if (whenShown_.empty() || !document_)
-        return;
-    const auto shownPages = visiblePagesInLayout();
-    if (std::none_of(shownPages.begin(), shownPages.end(),
-                     [&](const Ref<PdfPage>& page) { return painted_.count(page->pageId()) > 0; }))
-        return;
-    // Not from within the paint: what they do may lay the view out or paint again.
-    for (auto& shown : std::exchange(whenShown_, {}))
-        QTimer::singleShot(0, this, std::move(shown));
-}
-
-void PdfView::whenPageShown(std::function<void()> shown) {
-    if (shown)
-        whenShown_.push_back(std::move(shown));
 }
 
 bool PdfView::hasPainted(const Ref<PdfPage>& page) const {

@@ -127,9 +127,6 @@ class PdfView : public QAbstractScrollArea {
     void setRenderCache(PdfRenderCache* cache);
     // Whether the page's own rendering (not a stand-in) has been drawn.
     bool hasPainted(const Ref<PdfPage>& page) const;
-    // Calls `shown` once, on the event-loop turn after the next paint that draws a page on
-    // screen as itself (its rendering, its image, or its placeholder when it cannot be drawn).
-    void whenPageShown(std::function<void()> shown);
 
   protected:
     // A page of the document was refused as it rendered: its file went or changed since its
@@ -176,7 +173,6 @@ class PdfView : public QAbstractScrollArea {
     void pageRendered(uint64_t pageId);
     // Paints what lies in `dirty` (view coordinates).
     void paintPages(const QRect& dirty);
-    void notifyShownIfPainted();
     // For a short while after a new document or a page gone to, a page whose render is on its
     // way keeps what the screen showed there instead of being painted white first: the render
     // mostly comes within a few milliseconds, and the page is then painted once, with nothing
@@ -243,7 +239,6 @@ class PdfView : public QAbstractScrollArea {
     QRegion pagesPainted_;       // where the window shows pages (or what was left under them)
     QColor backgroundPainted_;   // the colour the window shows around them; invalid: a mix
     bool everPainted_ = false;
-    std::vector<std::function<void()>> whenShown_;
     QPoint dragStart_;
     QRectF dragVisible_;
     bool dragging_ = false;
