@@ -17,6 +17,18 @@ inline std::vector<std::string> logged(const std::function<void()>& work) {
     return lines;
 }
 
+// The lines written while a piece of work runs, to the terminal's log or to the system log.
+inline std::vector<std::string> loggedAnywhere(const std::function<void()>& work) {
+    std::vector<std::string> lines;
+    const auto keep = [&](std::string_view line) { lines.emplace_back(line); };
+    auto previous = plat::setLogSink(keep);
+    auto system = plat::setSystemLogSink(keep);
+    work();
+    plat::setSystemLogSink(system);
+    plat::setLogSink(previous);
+    return lines;
+}
+
 // What a piece of work writes with every trace group off: the lines that reach the system log
 // and those that reach the log the terminal shows.
 struct WrittenLines {

@@ -562,7 +562,8 @@ void MagazineIssueUIContext::queueRecordWrite() {
     checkQueue()->async(
         [record = *pageRecord_, path = pageRecordPath(), pending = ui::PdfPageCheck::pending()] {
             if (auto error = record.write(path))
-                plat::log("Cannot keep the issue's page record: " + error->localizedDescription());
+                plat::systemLog("Cannot keep the issue's page record: " +
+                                error->localizedDescription());
         });
 }
 
@@ -613,7 +614,7 @@ plat::Value MagazineIssueUIContext::magazineIssueContext_interactiveAssetFilesFo
                                         : widget->_requiredAssetFileIds())
                     ids.insert(std::move(id));
             } catch (const std::exception& e) {
-                plat::log(plat::format("A widget description was skipped: %s", e.what()));
+                plat::systemLog(plat::format("A widget description was skipped: %s", e.what()));
             }
             return true;
         });

@@ -60,8 +60,8 @@ Ref<OverlayData> WidgetFactory::widgetWithDictionary(const plat::Value& descript
         return nullptr;
     const auto it = makers().find(className);
     if (it == makers().end()) {
-        plat::log(plat::format("No widget class %s is registered for the widget type %s",
-                               className.c_str(), type->c_str()));
+        plat::systemLog(plat::format("No widget class %s is registered for the widget type %s",
+                                     className.c_str(), type->c_str()));
         return nullptr;
     }
     return it->second(*dictionary, assetManager);

@@ -568,7 +568,7 @@ void LibraryListView::startDownloadingIssue(const Ref<VnMagazineIssueInfo>& item
         startDownloadingPDFIssue(item);
         return;
     }
-    plat::log("The reader cannot open the format of " + item->code().value_or(""));
+    plat::systemLog("The reader cannot open the format of " + item->code().value_or(""));
     ui::Alert::shared().runModal(nullptr, kUnreadableFormatText, "");
 }
 
@@ -661,7 +661,7 @@ void LibraryListView::displayCurrentDownloadingIssuePDF() {
     if (!ui)
         return;
     if (!reader_) {
-        plat::log("No reader window: the issue is not shown");
+        plat::systemLog("No reader window: the issue is not shown");
         return;
     }
     reader_->setDelegate(self());

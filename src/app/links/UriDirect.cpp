@@ -98,7 +98,7 @@ void UriDirect::redirectUri(std::string url) {
         if (mayOpen(url))
             ui::UrlOpener::openUrl(url);
         else
-            plat::log("UriDirect: not opening a link of this kind: " + url);
+            plat::systemLog("UriDirect: not opening a link of this kind: " + url);
         report(UriDirectDelegate::kWebLinkComplete, keep);
     }
     report(UriDirectDelegate::kCompleteLoad, keep);
@@ -263,7 +263,7 @@ void UriDirect::loadRecord(Family family, const std::string& code, Forwarder for
     }
     auto user = userContext();
     if (!user || code.empty()) {
-        plat::log("UriDirect: nothing to load the linked record with");
+        plat::systemLog("UriDirect: nothing to load the linked record with");
         return;
     }
     Ref<VnRequestContext> request;
@@ -307,7 +307,7 @@ void UriDirect::loadRecord(Family family, const std::string& code, Forwarder for
 void UriDirect::loadGroupInfo(const std::string& code, int32_t contentKind) {
     auto user = userContext();
     if (!user || code.empty()) {
-        plat::log("UriDirect: nothing to load the linked group with");
+        plat::systemLog("UriDirect: nothing to load the linked group with");
         return;
     }
     auto domain = user->shopGroupInfoDomainWithGroupCode(code);

@@ -328,9 +328,9 @@ Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
     else if (asset)
         page = ui::PdfPage::fromFile(asset->filePath(), &error);
     if (!page) {
-        plat::log(plat::format("Page %d of the issue is not a PDF and keeps its placeholder: %s",
-                               sourcePageIndex,
-                               error ? error->localizedDescription().c_str() : "no file"));
+        plat::systemLog(plat::format(
+            "Page %d of the issue is not a PDF and keeps its placeholder: %s", sourcePageIndex,
+            error ? error->localizedDescription().c_str() : "no file"));
         return nullptr;
     }
     // Pages are handed over checked (the issue's UI context checks each file as it arrives): a
@@ -353,7 +353,7 @@ void ReaderViewController::fetchEmptyPageAgain(const Ref<VnMagazineIssuePageCont
     if (!emptyPagesFetchedAgain_.insert(pageContext->sourcePageIndex()).second)
         return;
     if (emptyPagesFetchedAgain_.size() == 1)
-        plat::log("Pages of the issue arrived empty; they are downloaded again");
+        plat::systemLog("Pages of the issue arrived empty; they are downloaded again");
     fetchPageAgain(pageContext);
 }
 
@@ -372,7 +372,7 @@ void ReaderViewController::pdfModifyView_pageFileRefused(PDFModifyView*,
     const auto pageContext = issue ? issue->pageContextWithSourcePageIndex(index) : nullptr;
     if (!pageContext || !refusedPagesFetchedAgain_.insert(index).second)
         return;
-    plat::log(plat::format(
+    plat::systemLog(plat::format(
         "The file of page %d changed or went since it was checked; it is downloaded again", index));
     fetchPageAgain(pageContext);
 }
@@ -411,8 +411,8 @@ void ReaderViewController::loadPDfView(const QByteArray& pdf, int index) {
     Ref<plat::Error> error;
     auto page = ui::PdfPage::fromData(pdf, &error);
     if (!page) {
-        plat::log(plat::format("The page for slot %d is not a PDF: %s", index,
-                               error ? error->localizedDescription().c_str() : "no bytes"));
+        plat::systemLog(plat::format("The page for slot %d is not a PDF: %s", index,
+                                     error ? error->localizedDescription().c_str() : "no bytes"));
         return;
     }
     page->setPlaceholderImage(placeholder_);

@@ -134,7 +134,8 @@ void WindowController::authenticationWithVarnelLibrary(std::string accessToken) 
     const auto username = oauthUserInfo_ ? oauthUserInfo_->username_ : std::nullopt;
     ++signInAttempt_;
     if (accessToken.empty() || !hasText(username)) {
-        plat::log("The sign-on gave no access token or no user name; the sign-in has failed.");
+        plat::systemLog(
+            "The sign-on gave no access token or no user name; the sign-in has failed.");
         failSignIn(signInAttempt_, std::nullopt);
         return;
     }
@@ -172,7 +173,7 @@ void WindowController::failSignIn(uint64_t attempt, const std::optional<std::str
 void WindowController::signOutAnswered(uint64_t attempt) {
     // Answers may come in any order: each is paired with the attempt it was sent for.
     if (signOutAttempts_.erase(attempt) > 0 && attempt < acceptedSignInAttempt_) {
-        plat::log("A sign-out of an earlier sign-in was answered; the member stays.");
+        plat::systemLog("A sign-out of an earlier sign-in was answered; the member stays.");
         return;
     }
     storeContext()->signOutRegisteredUser();

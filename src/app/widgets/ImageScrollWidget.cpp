@@ -135,7 +135,7 @@ void ImageScrollWidget::loadFromDictionary(const plat::Dictionary& description) 
             const auto entry = value.dictionary();
             const auto name = entry ? entry->objectForKey("ImageFileName") : plat::Value();
             if (!name.string()) {
-                plat::log("An image of a scroll widget without \"ImageFileName\" is skipped");
+                plat::systemLog("An image of a scroll widget without \"ImageFileName\" is skipped");
                 return true;
             }
             imageFilePaths_.push_back(*name.string());
@@ -146,7 +146,7 @@ void ImageScrollWidget::loadFromDictionary(const plat::Dictionary& description) 
                     try {
                         (void)WidgetFactory::widgetWithDictionary(widget, assetManager());
                     } catch (const std::exception& e) {
-                        plat::log(plat::format(
+                        plat::systemLog(plat::format(
                             "A widget of a scroll widget's image was refused: %s", e.what()));
                     }
                     return true;

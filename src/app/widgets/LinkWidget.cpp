@@ -58,7 +58,7 @@ void LinkWidget::invokeButtonAction(const Ref<plat::Object>&) {
 
 bool LinkWidget::openLink(const std::string& url) {
     if (!isWellFormedUrl(url)) {
-        plat::log(
+        plat::systemLog(
             plat::format("A link without a usable address is not opened: \"%s\"", url.c_str()));
         return false;
     }
@@ -67,7 +67,7 @@ bool LinkWidget::openLink(const std::string& url) {
     const auto scheme = schemeOf(url);
     if (scheme != "http" && scheme != "https" && scheme != "mailto" &&
         scheme.rfind("varnel", 0) != 0) {
-        plat::log(plat::format("A link of scheme \"%s\" is not opened", scheme.c_str()));
+        plat::systemLog(plat::format("A link of scheme \"%s\" is not opened", scheme.c_str()));
         return false;
     }
     ui::UrlOpener::openUrl(url);

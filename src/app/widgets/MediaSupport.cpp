@@ -13,12 +13,12 @@ std::optional<QUrl> mediaUrlForPress(const OverlayData& widget, const std::strin
                                      const char* widgetKind) {
     const auto path = widget.assetFilePathForAssetId(assetId);
     if (!path || path->empty()) {
-        plat::log(plat::format("%s: the media file \"%s\" is not there; the press is ignored",
-                               widgetKind, assetId.c_str()));
+        plat::systemLog(plat::format("%s: the media file \"%s\" is not there; the press is ignored",
+                                     widgetKind, assetId.c_str()));
         return std::nullopt;
     }
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        plat::log(
+        plat::systemLog(
             plat::format("%s: no application runs to play \"%s\"", widgetKind, assetId.c_str()));
         return std::nullopt;
     }

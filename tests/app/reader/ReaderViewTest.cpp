@@ -228,7 +228,7 @@ TEST_F(ReaderViewTest, APageFileThatArrivedEmptyIsDownloadedAgainNotTakenForDama
     // Opened again: the page waits on its placeholder, unchecked, and comes again.
     auto again = contextOf("RV05-0004");
     ASSERT_TRUE(again);
-    const auto lines = testing_support::logged([&] {
+    const auto lines = testing_support::loggedAnywhere([&] {
         reader->setUiContext(again);
         EXPECT_TRUE(spinUntil([&] {
             const auto page = reader->mainDocument()->pageAtIndex(2);

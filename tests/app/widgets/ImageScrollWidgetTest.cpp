@@ -28,7 +28,7 @@ class ImageScrollWidgetTest : public PictureWidgetTest {
 
 TEST_F(ImageScrollWidgetTest, EntriesGiveFilesAndTheLastDirection) {
     Ref<ImageScrollWidget> widget;
-    const auto lines = testing_support::logged([&] {
+    const auto lines = testing_support::loggedAnywhere([&] {
         widget = build<ImageScrollWidget>(
             {{"WidgetType", "ImageScrollWidget"},
              {"Frame", "{{0,0},{100,50}}"},

@@ -33,7 +33,7 @@
 #include "support/GuiTestSupport.h"
 
 using namespace issueui_test;
-using testing_support::logged;
+using testing_support::loggedAnywhere;
 using testing_support::spinUntil;
 
 namespace {
@@ -210,7 +210,7 @@ TEST_F(MediaWidgetTest, DescriptionsReadinessAndPressesWithoutAFile) {
                                           {"VideoFileName", "no"}});
     auto embedded = build<VideoAsset>(
         {{"WidgetType", "EmbeddedVideo"}, {"Frame", "{{0,0},{40,40}}"}, {"Id", "nowhere.y4m"}});
-    const auto lines = logged([&] {
+    const auto lines = loggedAnywhere([&] {
         lost->button()->invokeButtonAction();
         popup->button()->invokeButtonAction();
         embedded->button()->invokeButtonAction();
@@ -235,7 +235,7 @@ TEST_F(MediaWidgetTest, WhereNothingCanPlayAPressOpensNothingAndSaysWhyOnce) {
                                           {"VideoFileName", "clip.y4m"}});
     popup->attachToView(hostView, QTransform::fromScale(2, 2));
     const auto windows = QApplication::topLevelWidgets().size();
-    const auto lines = logged([&] {
+    const auto lines = loggedAnywhere([&] {
         embedded->button()->invokeButtonAction();
         popup->button()->invokeButtonAction();
     });

@@ -44,9 +44,14 @@ std::string className(const Ref<OverlayData>& widget) {
 class LogRecorder {
   public:
     LogRecorder() {
-        previous_ = plat::setLogSink([this](std::string_view line) { lines.emplace_back(line); });
+        const auto keep = [this](std::string_view line) { lines.emplace_back(line); };
+        previous_ = plat::setLogSink(keep);
+        previousSystem_ = plat::setSystemLogSink(keep);
     }
-    ~LogRecorder() { plat::setLogSink(previous_); }
+    ~LogRecorder() {
+        plat::setSystemLogSink(previousSystem_);
+        plat::setLogSink(previous_);
+    }
     bool has(const std::string& a, const std::string& b) const {
         return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
             return line.find(a) != std::string::npos && line.find(b) != std::string::npos;
@@ -56,6 +61,7 @@ class LogRecorder {
 
   private:
     plat::LogSink previous_;
+    plat::LogSink previousSystem_;
 };
 
 class WidgetShowcaseTest : public ShowcaseTest {
