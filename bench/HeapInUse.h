@@ -22,7 +22,7 @@ inline size_t memoryInUse() {
     const struct mallinfo2 info = mallinfo2();
     const auto data = static_cast<size_t>(statusKiB("VmData:")) * 1024;
     const size_t heapFromSystem = info.arena + info.hblkhd;
-    return info.uordblks + info.hblkhd + (data > heapFromSystem ? data - heapFromSystem : 0);
+    return heapInUse() + (data > heapFromSystem ? data - heapFromSystem : 0);
 }
 
 }  // namespace bench

@@ -18,7 +18,6 @@
 // animation. Prints slider_idle_cpu_ms (median), slider_away_cpu_ms (median) and
 // slider_cpu_ratio (ours at rest against the stacked widgets').
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -39,6 +38,7 @@
 #include <filesystem>
 #include <tuple>
 
+#include "HeapInUse.h"
 #include "app/common/QtImageView.h"
 #include "app/services/GlobalService.h"
 #include "app/store/StoreResources.h"
@@ -109,10 +109,8 @@ Ref<VnBookStoreUserContext> user() {
     return GlobalService::globalShared()->storeContext()->activeUserContext();
 }
 
-// Heap in use: the arena's blocks and the large blocks mapped on their own.
 double heapBytes() {
-    const struct mallinfo2 info = mallinfo2();
-    return static_cast<double>(info.uordblks + info.hblkhd);
+    return static_cast<double>(bench::heapInUse());
 }
 
 double cacheBytes() {

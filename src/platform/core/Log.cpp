@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 #include <mutex>
+#include <utility>
 
 namespace plat {
 namespace {
@@ -20,6 +21,14 @@ struct LogState {
 LogState& state() {
     static LogState s;
     return s;
+}
+
+// Puts `sink` in the slot; returns what was there.
+LogSink replaceSink(LogSink LogState::*slot, LogSink sink) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    std::swap(s.*slot, sink);
+    return sink;
 }
 
 bool defaultTraceSwitch(std::string_view group) {
@@ -39,10 +48,7 @@ void log(std::string_view line) {
 }
 
 LogSink setLogSink(LogSink sink) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    std::swap(s.sink, sink);
-    return sink;
+    return replaceSink(&LogState::sink, std::move(sink));
 }
 
 void systemLog(std::string_view line) {
@@ -57,10 +63,7 @@ void systemLog(std::string_view line) {
 }
 
 LogSink setSystemLogSink(LogSink sink) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    std::swap(s.systemSink, sink);
-    return sink;
+    return replaceSink(&LogState::systemSink, std::move(sink));
 }
 
 bool traceEnabled(std::string_view group) {

@@ -140,8 +140,13 @@ bool PdfPage::isUnchangedFile(const std::filesystem::path& path) const {
     // The same text, or (rarely) the same file written otherwise.
     const bool same =
         source_->pdf.path == path.native() || std::filesystem::path(source_->pdf.path) == path;
-    return same && PdfPageCheck::fileIdentity(path) == identity_ &&
-           (!recordedVerdict_ || PdfPageCheck::keptVerdict(path, identity_) == recordedVerdict_);
+    return same && isAsChecked(path, identity_, recordedVerdict_);
+}
+
+bool PdfPage::isAsChecked(const std::filesystem::path& path, const std::string& identity,
+                          const std::optional<PdfPageCheck::Verdict>& recorded) {
+    return PdfPageCheck::fileIdentity(path) == identity &&
+           (!recorded || PdfPageCheck::keptVerdict(path, identity) == recorded);
 }
 
 std::filesystem::path PdfPage::filePath() const {

@@ -88,6 +88,10 @@ class PdfPage : public plat::Object {
     // Whether the page is made from that file and the file is as it was at its check (and, for a
     // page made from a record, its own kept check says what the record said).
     bool isUnchangedFile(const std::filesystem::path& path) const;
+    // Whether the file still has the identity its check found and, when a record gave the
+    // verdict, the file's own kept check gives that verdict too.
+    static bool isAsChecked(const std::filesystem::path& path, const std::string& identity,
+                            const std::optional<PdfPageCheck::Verdict>& recorded);
     // Why the page cannot be used; null while it can (or waits for its check).
     Ref<plat::Error> error() const { return error_; }
     // Whether views draw it from a render; an image page and a page that cannot be used are

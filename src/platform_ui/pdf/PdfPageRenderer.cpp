@@ -105,9 +105,7 @@ PdfPageRenderer::Rendered PdfPageRenderer::render(const Input& input, const QSiz
     // (the file's own kept check must say what the record said).
     const PdfPage::Source& source = *input.source;
     if (!source.pdf.path.empty() &&
-        (PdfPageCheck::fileIdentity(source.pdf.path) != input.identity ||
-         (input.recorded &&
-          PdfPageCheck::keptVerdict(source.pdf.path, input.identity) != input.recorded)))
+        !PdfPage::isAsChecked(source.pdf.path, input.identity, input.recorded))
         return {drawnPlaceholder(input.placeholder, fullSize).copy(part), true};
     source.openedInEngine.store(true, std::memory_order_release);
     QImage out =

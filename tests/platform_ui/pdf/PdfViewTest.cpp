@@ -623,8 +623,10 @@ TEST(PdfViewPaintTest, APageAwaitingItsRenderIsPaintedOnceItComesOrOnPaperAfterA
                        [&] { momentOver = true; });
     QElapsedTimer waited;
     waited.start();
+    // The render worker hands it over with a posted event: until then this thread only gives
+    // its turn away.
     while (!view.hasPainted(greenPage) && waited.elapsed() < 20000) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        std::this_thread::yield();
         QCoreApplication::sendPostedEvents();
     }
     ASSERT_TRUE(view.hasPainted(greenPage));
