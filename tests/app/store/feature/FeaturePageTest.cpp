@@ -180,7 +180,11 @@ TEST_F(FeaturePageTest, RowsInPageOrderBannersOnScreenClicksReportedReloadOnRetu
     auto stripCell = std::dynamic_pointer_cast<FeatureBannerGroupCollectionCellView>(
         strip->collectionView->itemAtIndex(0));
     ASSERT_TRUE(stripCell);
-    stripCell->banner_Click(nullptr);
+    const auto bannerWritten =
+        testing_support::writtenWithTracesOff([&] { stripCell->banner_Click(nullptr); });
+    EXPECT_EQ(bannerWritten.systemLog,
+              std::vector<std::string>{"double click in the collectionItem"});
+    EXPECT_EQ(bannerWritten.onTerminal("collectionItem"), 0u);
     items->seeAllButton->click();
     ASSERT_EQ(delegate->count(select), 3u);
     EXPECT_EQ(groupArgument(*delegate, select, 0, 1), slide->shopGroupInfo());

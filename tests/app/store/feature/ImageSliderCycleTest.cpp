@@ -13,6 +13,7 @@
 #include "platform/runloop/RunLoop.h"
 #include "platform/storage/KeyedArchive.h"
 #include "platform_ui/SubviewTransition.h"
+#include "support/CapturedLog.h"
 
 namespace {
 
@@ -140,7 +141,11 @@ TEST_F(ImageSliderTest, TimedSwipedAndClickedChangesKeepTheirStyles) {
     // change only; Shift slows the change down.
     s->view()->show();
     s->setTransitionStyle(MIHSliderView::kFade);
-    s->dotViewSelected(3);
+    // With every trace group off, the click's console line (the dot clicked, and the one
+    // highlighted until then) reaches the system log, not the terminal.
+    const auto written = testing_support::writtenWithTracesOff([&] { s->dotViewSelected(3); });
+    EXPECT_EQ(written.systemLog, std::vector<std::string>{"dotView, 3 crrut View:1"});
+    EXPECT_EQ(written.onTerminal("dotView"), 0u);
     EXPECT_TRUE(ui::isRunningSubviewTransition(s->contentView()));
     EXPECT_EQ(s->slides()[3]->view()->pos(), QPoint(400, 0));
     EXPECT_EQ(s->transitionStyle(), MIHSliderView::kFade);

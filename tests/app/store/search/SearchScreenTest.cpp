@@ -11,6 +11,7 @@
 #include "app/store/search/SearchMainView.h"
 #include "app/store/search/SearchMainViewController.h"
 #include "platform_ui/ResourceRegistry.h"
+#include "support/CapturedLog.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 
@@ -135,7 +136,12 @@ TEST_F(SearchScreenTest, ResultsOpenByTheirOwnClassAndButtonsShowTheType) {
     auto cell = BookCoverCollectionCellView::makeFromStoryboard();
     auto book = std::make_shared<VnMagazineIssueInfo>();
     cell->setRepresentedObject(plat::Value(book));
-    plat::send(screen, "bookCoverCollectionCellSelect:", cell);
+    // With every trace group off, the selection's console line reaches the system log, not the
+    // terminal.
+    const auto written = testing_support::writtenWithTracesOff(
+        [&] { plat::send(screen, "bookCoverCollectionCellSelect:", cell); });
+    EXPECT_EQ(written.systemLog, std::vector<std::string>{"Double clicked on icon: ShopInfo"});
+    EXPECT_EQ(written.onTerminal("ShopInfo"), 0u);
     ASSERT_EQ(container->count("searchMainView:selectBookIssueInfo:"), 1u);
     EXPECT_EQ(sentArgument<Ref<VnMagazineIssueInfo>>(*container,
                                                      "searchMainView:selectBookIssueInfo:", 0, 1),
