@@ -1,10 +1,10 @@
 #pragma once
 // OAuthUserInfo: the member profile of the member service, read by hand from the decoded JSON
-// object, key by key (Part of the sign-on records: "MemberID" ... "MemberParentID"). Dates are
-// read as GMT: "Birthdate" as "yyyy-MM-dd", "CreateDate", "ModifiedDate" and "RegisterDate" as
-// "yyyy-MM-dd HH:mm:ss"; a date that does not match, or is not a text, is absent. A text key
-// holding a number keeps its text; null, booleans and containers are absent. The three member
-// lists are not in the reply and stay empty.
+// object, key by key, from "MemberID" to "MemberParentID". Dates are read as GMT: "Birthdate" as
+// "yyyy-MM-dd", "CreateDate", "ModifiedDate" and "RegisterDate" as "yyyy-MM-dd HH:mm:ss"; a date
+// that does not match, or is not a text, is absent. A text key holding a number keeps its text;
+// null, booleans and containers are absent. The three member lists are not in the reply and stay
+// empty.
 #include <optional>
 #include <string>
 

@@ -110,7 +110,7 @@ class VnBookStoreUserContext : public VnBookStoreContextSubobject {
     Ref<VnMagazineIssueDomain> domainForIssueInfo(const Ref<VnMagazineIssueInfo>& info) const;
     bool hasIssueInLibrary(const Ref<VnMagazineIssueInfo>& info) const;
 
-    // ---- The local library (Part of the user's state) ----
+    // ---- The local library: the member's shelf, finished marks and book samples ----
     void updateUserItemForIssueInfo(const Ref<VnMagazineIssueInfo>& info);
     // Clears the item's downloaded files (covers stay) and takes it off the shelf.
     void removeBookFromLocalLibrary(const Ref<VnMagazineIssueInfo>& info);
