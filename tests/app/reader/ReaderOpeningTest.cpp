@@ -205,9 +205,7 @@ TEST_F(ReaderOpeningTest, TheIssueTakesStockBeforeTheDocumentIsBuiltAndLoadsBefo
     constexpr int kPages = 12;
     addItem("RO08-0012", kPages);
     // The first four pages hang in the download: the others wait in the queue behind them.
-    for (int stalled = 0; stalled < 4; ++stalled)
-        demo.service.setFault("/content/RO08-0012/PAGE_" + std::to_string(stalled) + ".pdf",
-                              demo::Fault::stall());
+    stallFirstPages("RO08-0012", 4);
     auto context = contextOf<StockWatchingUIContext>("RO08-0012");
     ASSERT_TRUE(context);
     const auto issue = context->context();

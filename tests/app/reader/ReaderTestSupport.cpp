@@ -3,9 +3,9 @@
 #include <QPainter>
 #include <QWidget>
 
+#include "app/AreaRegistrations.h"
 #include "app/issueui/QtWidgetView.h"
 #include "app/issueui/WidgetFactory.h"
-#include "app/AreaRegistrations.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/RunLoopBridge.h"
 #include "platform_ui/pdf/PdfPageCheck.h"
@@ -104,6 +104,12 @@ demo::SampleItem& ReaderTest::addItem(const std::string& code, int pages, bool b
     item.libraryCopies = 1;
     items[code] = item;
     return items[code];
+}
+
+void ReaderTest::stallFirstPages(const std::string& code, int pages) {
+    for (int page = 0; page < pages; ++page)
+        demo.service.setFault("/content/" + code + "/PAGE_" + std::to_string(page) + ".pdf",
+                              demo::Fault::stall());
 }
 
 Ref<VnMagazineIssueInfo> ReaderTest::record(const demo::SampleItem& item) {

@@ -86,6 +86,9 @@ class ReaderTest : public ::testing::Test {
 
     // Adds an issue of that many pages ("Magazine" issues of title "RT", or books).
     demo::SampleItem& addItem(const std::string& code, int pages, bool book = false);
+    // The downloads of the item's first `pages` pages hang: the demo service holds their
+    // requests unanswered.
+    void stallFirstPages(const std::string& code, int pages);
     // The catalogue record the shelves would hand over.
     static Ref<VnMagazineIssueInfo> record(const demo::SampleItem& item);
     // A new issue context of the item with its page list and metadata loaded, and its UI

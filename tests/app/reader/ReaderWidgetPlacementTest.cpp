@@ -28,9 +28,7 @@ using ReaderWidgetPlacementTest = ReaderTest;
 TEST_F(ReaderWidgetPlacementTest, VisiblePagesGetTheirWidgetsOnceAtTheirPlaces) {
     addItem("RP01-0008", 8);
     // The pages never come: every slot keeps its 595 x 842 placeholder.
-    for (int i = 0; i < 8; ++i)
-        demo.service.setFault("/content/RP01-0008/PAGE_" + std::to_string(i) + ".pdf",
-                              demo::Fault::stall());
+    stallFirstPages("RP01-0008", 8);
     auto context = contextOf<FakeIssueUIContext>("RP01-0008");
     ASSERT_TRUE(context);
     std::vector<Ref<ColouredBoxWidget>> boxes;
@@ -171,9 +169,7 @@ TEST_F(ReaderWidgetPlacementTest, VisiblePagesGetTheirWidgetsOnceAtTheirPlaces) 
 // kept apart from the pages' widget views (which come and go with their pages).
 TEST_F(ReaderWidgetPlacementTest, BoxViewsArePlainButtonsAtTheirFramesKeptApartFromPageWidgets) {
     addItem("RP03-0004", 4);
-    for (int i = 0; i < 4; ++i)
-        demo.service.setFault("/content/RP03-0004/PAGE_" + std::to_string(i) + ".pdf",
-                              demo::Fault::stall());
+    stallFirstPages("RP03-0004", 4);
     auto context = contextOf<FakeIssueUIContext>("RP03-0004");
     ASSERT_TRUE(context);
     context->rootOf(1)->addSubwidget(box(QRectF(10, 20, 100, 50)));
