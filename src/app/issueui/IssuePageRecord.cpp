@@ -267,3 +267,11 @@ bool IssuePageRecord::set(int index, Page page) {
     kept = std::move(page);
     return true;
 }
+
+bool IssuePageRecord::erase(int index) {
+    const auto at = find(index);
+    if (at == pages_.end() || at->index != index)
+        return false;
+    pages_.erase(at);
+    return true;
+}

@@ -52,6 +52,8 @@ class IssuePageRecord {
     const Page* page(int index) const;
     // False when the entry was already so.
     bool set(int index, Page page);
+    // False when there was no entry.
+    bool erase(int index);
     size_t size() const { return pages_.size(); }
 
   private:

@@ -9,6 +9,8 @@
 #include "platform/core/Log.h"
 #include "platform/core/Property.h"
 #include "platform/runloop/DispatchQueue.h"
+#include "platform/runloop/RunLoop.h"
+#include "platform/storage/FileManager.h"
 #include "platform_ui/pdf/PdfPageCheck.h"
 #include "vnlib/dev/request/VnRequestManager.h"
 #include "vnlib/dev/util/VndDictionaryAdditions.h"
@@ -373,6 +375,11 @@ void MagazineIssueUIContext::applicationWillEnterForegroundNotification(const Re
 
 void MagazineIssueUIContext::magazineIssueContext_pageAvalable(
     const Ref<VnMagazineIssueContext>& issueContext, int32_t sourcePageIndex) {
+    pageArrived(issueContext, sourcePageIndex, false);
+}
+
+void MagazineIssueUIContext::pageArrived(const Ref<VnMagazineIssueContext>& issueContext,
+                                         int32_t sourcePageIndex, bool foundChanged) {
     // A page file is handed on only once it is checked, so that the reader makes its page with
     // its size (or its damage) known and lays it out once.
     const auto send = [this, issueContext, sourcePageIndex] {
@@ -383,7 +390,7 @@ void MagazineIssueUIContext::magazineIssueContext_pageAvalable(
                              keep);
         checkIfFinished();
     };
-    const auto file = uncheckedPageFile(sourcePageIndex);
+    const auto file = uncheckedPageFile(sourcePageIndex, foundChanged);
     const uint64_t notice = queueNotice(send, !file, sourcePageIndex);
     if (file)
         checkThenRelease(sourcePageIndex, *file, notice);
@@ -406,6 +413,47 @@ void MagazineIssueUIContext::whenPageChecked(int32_t sourcePageIndex, std::funct
         checkThenRelease(sourcePageIndex, *file, notice);
 }
 
+void MagazineIssueUIContext::checkPageAgain(int32_t sourcePageIndex) {
+    // Its arrival waits for a check already: that check hands the page over.
+    if (arrivalHeld(sourcePageIndex))
+        return;
+    pageArrived(issueContext_, sourcePageIndex, true);
+    // A page on screen whose file is to come again comes first.
+    const auto page = issueContext_->pageContextWithSourcePageIndex(sourcePageIndex);
+    if (page && !page->pageContentAssetAvailable())
+        page->prioritizeLoading();
+}
+
+bool MagazineIssueUIContext::pageBeingChecked(int32_t sourcePageIndex) const {
+    const auto it = checksUnderWay_.find(sourcePageIndex);
+    return it != checksUnderWay_.end() && it->second > 0;
+}
+
+void MagazineIssueUIContext::whenPageCheckRunsLong(int32_t sourcePageIndex, double seconds,
+                                                   std::function<void()> then) {
+    longCheckWaits_.emplace(sourcePageIndex, LongCheckWait{seconds, std::move(then)});
+    if (pageBeingChecked(sourcePageIndex))
+        armLongCheckWaits(sourcePageIndex);
+}
+
+void MagazineIssueUIContext::armLongCheckWaits(int32_t sourcePageIndex) {
+    const auto [first, last] = longCheckWaits_.equal_range(sourcePageIndex);
+    std::vector<LongCheckWait> waits;
+    for (auto it = first; it != last; ++it)
+        waits.push_back(std::move(it->second));
+    longCheckWaits_.erase(first, last);
+    const WeakRef<MagazineIssueUIContext> weak = weakSelf<MagazineIssueUIContext>();
+    for (auto& wait : waits) {
+        plat::RunLoop::main().perform(
+            [weak, sourcePageIndex, then = std::move(wait.then)] {
+                const auto self = weak.lock();
+                if (self && self->pageBeingChecked(sourcePageIndex))
+                    then();
+            },
+            wait.seconds);
+    }
+}
+
 bool MagazineIssueUIContext::arrivalHeld(int32_t sourcePageIndex) const {
     return std::any_of(notices_.begin(), notices_.end(), [&](const Notice& notice) {
         return !notice.ready && notice.arrival == sourcePageIndex;
@@ -425,20 +473,49 @@ void MagazineIssueUIContext::magazineIssueContextDidFinishLoadingInteractive(
         true);
 }
 
+namespace {
+
+// An identity starts with the file's size.
+bool emptyFile(const std::string& identity) {
+    return identity.starts_with("0 ");
+}
+
+}  // namespace
+
 std::optional<std::filesystem::path> MagazineIssueUIContext::uncheckedPageFile(
-    int32_t sourcePageIndex) {
+    int32_t sourcePageIndex, bool foundChanged) {
     // A file checked before (a page found on disk again) costs a look at its kept verdict, which
     // the issue's page record then keeps too.
     const auto page = issueContext_->pageContextWithSourcePageIndex(sourcePageIndex);
     const auto asset =
         page && page->pageContentAssetAvailable() ? page->pageContentAsset() : nullptr;
-    if (!asset || asset->filePath().empty())
+    std::optional<std::string> identity;
+    if (asset && !asset->filePath().empty())
+        identity = ui::PdfPageCheck::fileIdentity(asset->filePath());
+    if (!identity) {
+        // A file the issue kept and that is no longer there (or no longer a plain file), found
+        // so as its page was drawn: the record no longer describes it, and it comes again.
+        if (!foundChanged) {
+            // Its page finds it so when it is drawn.
+        } else if (asset) {
+            forgetPage(sourcePageIndex);
+            throwAwayPageFile(sourcePageIndex, "went from its folder");
+        } else if (page && pageRecord().page(sourcePageIndex)) {
+            // Downloaded as any page still to come.
+            forgetPage(sourcePageIndex);
+            page->startLoading();
+        }
         return std::nullopt;
-    auto identity = ui::PdfPageCheck::fileIdentity(asset->filePath());
-    if (!identity)
-        return std::nullopt;  // a file that cannot be read is not usable: nothing to check
-    if (auto verdict = ui::PdfPageCheck::keptVerdict(asset->filePath(), *identity)) {
-        keepPage(sourcePageIndex, {std::move(*verdict), std::move(*identity)}, asset->filePath());
+    }
+    const std::filesystem::path& file = asset->filePath();
+    if (emptyFile(*identity)) {
+        // A download that brought nothing: no checker is needed to refuse it.
+        keepOrThrowAway(sourcePageIndex, {{false, "The file is empty"}, std::move(*identity)},
+                        file);
+        return std::nullopt;
+    }
+    if (auto verdict = ui::PdfPageCheck::keptVerdict(file, *identity)) {
+        keepOrThrowAway(sourcePageIndex, {std::move(*verdict), std::move(*identity)}, file);
         return std::nullopt;
     }
     // A file whose check gave no verdict in this opening (stopped at its limit of processor
@@ -447,7 +524,43 @@ std::optional<std::filesystem::path> MagazineIssueUIContext::uncheckedPageFile(
     const auto tried = checkedWithoutVerdict_.find(sourcePageIndex);
     if (tried != checkedWithoutVerdict_.end() && tried->second == *identity)
         return std::nullopt;
-    return asset->filePath();
+    return file;
+}
+
+void MagazineIssueUIContext::keepOrThrowAway(int32_t sourcePageIndex, IssuePageRecord::Page page,
+                                             const std::filesystem::path& file) {
+    if (!page.verdict.usable) {
+        const std::string why = page.verdict.reason == "The file is empty"
+                                    ? std::string("arrived empty")
+                                    : "is damaged (" + page.verdict.reason + ")";
+        if (throwAwayPageFile(sourcePageIndex, why))
+            return;
+    }
+    keepPage(sourcePageIndex, std::move(page), file);
+}
+
+bool MagazineIssueUIContext::throwAwayPageFile(int32_t sourcePageIndex, const std::string& why) {
+    // Once an opening: a service that sends a damaged page again is not asked for ever; the
+    // page keeps its placeholder until the issue is opened again. A download that fails is
+    // retried by the issue as any page's is.
+    if (!thrownAway_.insert(sourcePageIndex).second)
+        return false;
+    const auto page = issueContext_->pageContextWithSourcePageIndex(sourcePageIndex);
+    if (!page)
+        return false;
+    plat::systemLog(plat::format("Page %d of the issue %s; it is downloaded again",
+                                 static_cast<int>(sourcePageIndex), why.c_str()));
+    forgetPage(sourcePageIndex);
+    if (const auto cached = page->localCacheAsset()) {
+        plat::FileManager::removeItem(ui::PdfPageCheck::verdictPath(cached->filePath()));
+        cached->clearData();
+    }
+    // Asked for once the page's request that brought it has ended (it may be what tells us).
+    plat::DispatchQueue::main()->async([weak = WeakRef<VnMagazineIssuePageContext>(page)] {
+        if (const auto again = weak.lock())
+            again->startLoading();
+    });
+    return true;
 }
 
 void MagazineIssueUIContext::checkThenRelease(int32_t sourcePageIndex,
@@ -455,6 +568,8 @@ void MagazineIssueUIContext::checkThenRelease(int32_t sourcePageIndex,
     // Each page file is opened once in the checker, off this thread, as it arrives: the reader
     // then learns its size, or why it cannot be used, without opening it.
     ++pagesBeingChecked_;
+    ++checksUnderWay_[sourcePageIndex];
+    armLongCheckWaits(sourcePageIndex);
     const WeakRef<MagazineIssueUIContext> weak = weakSelf<MagazineIssueUIContext>();
     checkQueue()->async([weak, sourcePageIndex, notice, file,
                          pending = ui::PdfPageCheck::pending()] {
@@ -476,8 +591,10 @@ void MagazineIssueUIContext::checkThenRelease(int32_t sourcePageIndex,
         plat::DispatchQueue::main()->async([weak, sourcePageIndex, notice, checked, file, before] {
             if (const auto self = weak.lock()) {
                 --self->pagesBeingChecked_;
+                if (--self->checksUnderWay_[sourcePageIndex] == 0)
+                    self->checksUnderWay_.erase(sourcePageIndex);
                 if (checked) {
-                    self->keepPage(sourcePageIndex, *checked, file);
+                    self->keepOrThrowAway(sourcePageIndex, *checked, file);
                 } else {
                     if (before)
                         self->checkedWithoutVerdict_[sourcePageIndex] = *before;
@@ -488,6 +605,14 @@ void MagazineIssueUIContext::checkThenRelease(int32_t sourcePageIndex,
             }
         });
     });
+}
+
+void MagazineIssueUIContext::forgetPage(int32_t sourcePageIndex) {
+    if (pageRecord().erase(sourcePageIndex)) {
+        pageRecordChanged_ = true;
+        if (pagesBeingChecked_ == 0)
+            writePageRecord();
+    }
 }
 
 const Ref<plat::DispatchQueue>& MagazineIssueUIContext::checkQueue() {

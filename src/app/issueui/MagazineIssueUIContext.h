@@ -12,6 +12,12 @@
 // listeners of a page whose arrival waits for its check waits behind that arrival (a page is
 // available before it is finished).
 //
+// A page file that is no longer the file the issue kept (another identity, as a copied or restored
+// home gives every file) is checked again, as an unchecked page is, and kept anew when usable: it
+// is never deleted before its check refuses it. A file gone, empty or refused by its check
+// (damaged) is thrown away and downloaded again, once a page in an opening (one system-log line
+// for it); refused again, it keeps its placeholder until the next opening.
+//
 // Delegate messages (optional, not kept): the issue context's own
 // "magazineIssueContext:pageAvalable:" and "magazineIssueContextDidFinishLoadingInteractive:"
 // (VnMagazineIssueContextDelegate), handed on, and MagazineIssueUIContextDelegate below.
@@ -132,6 +138,17 @@ class MagazineIssueUIContext : public plat::Object {
     // kept, or its check over without a verdict), in the order of the delegate's messages: at once
     // when nothing waits.
     void whenPageChecked(int32_t sourcePageIndex, std::function<void()> then);
+    // The page's file was found not to be the one its page was made from (gone, or changed
+    // since its check): it is looked at again as an arrival is (checked, kept anew and handed
+    // over; or thrown away and downloaded again), unless its arrival is being checked already.
+    void checkPageAgain(int32_t sourcePageIndex);
+    // Whether a check of the page's file holds its arrival, or a wait for its check, now.
+    bool pageBeingChecked(int32_t sourcePageIndex) const;
+    // Calls `then` once a check of the page's file, under way or the next to begin, has run for
+    // `seconds` without ending; never when it ends sooner.
+    void whenPageCheckRunsLong(int32_t sourcePageIndex, double seconds, std::function<void()> then);
+    // The pages whose files this opening threw away to download them again.
+    const std::set<int32_t>& pagesThrownAway() const { return thrownAway_; }
     // The page's check as the issue's page record keeps it (read once, when first asked), valid
     // until the next page is kept: nothing when the record has no trusted entry for it.
     const IssuePageRecord::Page* keptPage(int32_t sourcePageIndex);
@@ -185,8 +202,23 @@ class MagazineIssueUIContext : public plat::Object {
     void becomeIssueContextDelegate();
 
   private:
-    // The file of an arrived page that has no kept check; nothing otherwise.
-    std::optional<std::filesystem::path> uncheckedPageFile(int32_t sourcePageIndex);
+    // The file of an arrived page that has no kept check; nothing otherwise (its kept check is
+    // then in the record, or the file was thrown away to be downloaded again).
+    // `foundChanged`: the page was drawn and its file found gone or changed.
+    std::optional<std::filesystem::path> uncheckedPageFile(int32_t sourcePageIndex,
+                                                           bool foundChanged = false);
+    // The page's file arrived (or was found changed): checked unless its check is kept, then
+    // handed on.
+    void pageArrived(const Ref<VnMagazineIssueContext>& issueContext, int32_t sourcePageIndex,
+                     bool foundChanged);
+    // Keeps the page's verdict of its file; a refused file is thrown away instead, once an opening.
+    void keepOrThrowAway(int32_t sourcePageIndex, IssuePageRecord::Page page,
+                         const std::filesystem::path& file);
+    // Deletes the page's file (and its kept check and record entry) and has it downloaded again;
+    // false, doing nothing, when this opening did so already.
+    bool throwAwayPageFile(int32_t sourcePageIndex, const std::string& why);
+    // Takes the page out of the issue's page record.
+    void forgetPage(int32_t sourcePageIndex);
     // Checks the file on the checking queue, then keeps its verdict in the issue's page record
     // and sends the notice waiting for it.
     void checkThenRelease(int32_t sourcePageIndex, const std::filesystem::path& file,
@@ -230,6 +262,15 @@ class MagazineIssueUIContext : public plat::Object {
     int pagesBeingChecked_ = 0;
     // Page files whose check gave no verdict in this opening, with the file's identity then.
     std::map<int32_t, std::string> checkedWithoutVerdict_;
+    std::set<int32_t> thrownAway_;
+    // Checks under way, by page, and what waits for one that runs long.
+    std::map<int32_t, int> checksUnderWay_;
+    struct LongCheckWait {
+        double seconds;
+        std::function<void()> then;
+    };
+    std::multimap<int32_t, LongCheckWait> longCheckWaits_;
+    void armLongCheckWaits(int32_t sourcePageIndex);
     std::unique_ptr<IssuePageRecord> pageRecord_;
     std::optional<std::filesystem::path> pageFolder_;
     bool pageRecordChanged_ = false;

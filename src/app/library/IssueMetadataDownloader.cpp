@@ -115,20 +115,30 @@ void PdfIssueMetadataDownloader::metadata_request_didFinishWithResult(
         finishOnce(VnRequestResult::failedResultWithErrorMessage("The issue has no pages."));
         return;
     }
+    const int32_t firstPage = page->pageContext()->sourcePageIndex();
+    const auto waiting = std::make_shared<bool>(true);
+    firstPageCheck_ = waiting;
     if (page->pageContentAssetAvailable()) {
         // Its file may not be checked yet: the reader is to open on the page itself, so the
-        // finish waits for the check as a page that arrives does.
-        const auto waiting = std::make_shared<bool>(true);
-        firstPageCheck_ = waiting;
-        pdfContext_->whenPageChecked(page->pageContext()->sourcePageIndex(),
-                                     [weak = weakSelf<PdfIssueMetadataDownloader>(),
-                                      waiting = std::weak_ptr<bool>(waiting), result] {
-                                         const auto self = weak.lock();
-                                         if (self && !waiting.expired())
-                                             self->finishOnce(result);
-                                     });
+        // finish waits for the check as a page that arrives does, for a while.
+        const auto finish = [weak = weakSelf<PdfIssueMetadataDownloader>(),
+                             waiting = std::weak_ptr<bool>(waiting), result] {
+            const auto self = weak.lock();
+            if (self && !waiting.expired())
+                self->finishOnce(result);
+        };
+        pdfContext_->whenPageCheckRunsLong(firstPage, kFirstPageCheckWait, finish);
+        pdfContext_->whenPageChecked(firstPage, finish);
         return;
     }
+    // Once it arrives, a check that runs long does not hold the opening.
+    pdfContext_->whenPageCheckRunsLong(
+        firstPage, kFirstPageCheckWait,
+        [weak = weakSelf<PdfIssueMetadataDownloader>(), waiting = std::weak_ptr<bool>(waiting)] {
+            const auto self = weak.lock();
+            if (self && !waiting.expired() && self->firstPageContext_)
+                self->firstPageAvailable(self->firstPageContext_);
+        });
     firstPageContext_ = page;
     page->addDelegate(self());
     page->setGenerateImages(true);

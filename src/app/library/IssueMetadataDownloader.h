@@ -8,7 +8,9 @@
 // rendering metadata as one request, then the first page's content, and finishes once the first
 // page is handed over checked (the issue's UI context holds a page back until its file is
 // checked, and what the page tells of itself waits behind that), so that the reader opens on the
-// page itself. Main thread only.
+// page itself; or once the first page's check has run for kFirstPageCheckWait, so that a page
+// whose check runs long opens on its placeholder and comes when its check ends. A first page
+// still to arrive is waited for without a limit. Main thread only.
 #include "platform/core/Object.h"
 #include "vnlib/dev/request/VnRequestProgress.h"
 
@@ -54,6 +56,9 @@ class IssueMetadataDownloader : public plat::Object {
 class PdfIssueMetadataDownloader : public IssueMetadataDownloader {
     PLAT_CLASS(PdfIssueMetadataDownloader)
   public:
+    // How long the finish waits for the first page's check (seconds).
+    static constexpr double kFirstPageCheckWait = 1.0;
+
     // A null context is an assertion failure.
     explicit PdfIssueMetadataDownloader(const Ref<MagazineIssueUIContext>& context);
     static Ref<PdfIssueMetadataDownloader> initWithPdfMagazineIssueUIContext(
@@ -86,7 +91,7 @@ class PdfIssueMetadataDownloader : public IssueMetadataDownloader {
     Ref<MagazineIssueUIContext> pdfContext_;
     Ref<VnRequestContext> metadataRequest_;
     Ref<MagazinePageUIContext> firstPageContext_;
-    // While the first page, found on disk, waits for its file's check.
+    // While the finish waits for the first page's file and its check.
     std::shared_ptr<bool> firstPageCheck_;
     bool finished_ = false;
 };

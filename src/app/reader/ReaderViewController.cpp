@@ -202,8 +202,6 @@ void ReaderViewController::setUiContext(const Ref<MagazineIssueUIContext>& conte
     mainDocument_ = std::make_shared<ui::PdfDocument>();
     isDisplayReader_ = false;
     uiContext_ = context;
-    emptyPagesFetchedAgain_.clear();
-    refusedPagesFetchedAgain_.clear();
     if (!uiContext_)
         return;
     uiContext_->setDelegate(self());
@@ -316,10 +314,10 @@ Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
     // A page the issue's page record keeps is made from it: its file is neither opened nor
     // stat-ed now (each render holds the file to the size and time its check found).
     const auto* kept = asset && uiContext_ ? uiContext_->keptPage(sourcePageIndex) : nullptr;
-    if (asset && !kept && plat::FileManager::fileSize(asset->filePath()).value_or(0) == 0) {
-        fetchEmptyPageAgain(pageContext);
+    // A file that holds nothing is a download that brought nothing, not a page that is not a
+    // PDF: it keeps its placeholder while the issue has it downloaded again.
+    if (asset && !kept && plat::FileManager::fileSize(asset->filePath()).value_or(0) == 0)
         return nullptr;
-    }
     Ref<plat::Error> error;
     Ref<ui::PdfPage> page;
     if (kept)
@@ -346,35 +344,14 @@ Ref<ui::PdfPage> ReaderViewController::downloadedPage(int sourcePageIndex) {
     return page;
 }
 
-void ReaderViewController::fetchEmptyPageAgain(const Ref<VnMagazineIssuePageContext>& pageContext) {
-    // A file that holds nothing is a download that brought nothing, not a damaged page: the page
-    // keeps its placeholder, unchecked, and is downloaded again, once for the issue shown (a
-    // service that sends nothing again is not asked for ever). Told once for the issue shown.
-    if (!emptyPagesFetchedAgain_.insert(pageContext->sourcePageIndex()).second)
-        return;
-    if (emptyPagesFetchedAgain_.size() == 1)
-        plat::systemLog("Pages of the issue arrived empty; they are downloaded again");
-    fetchPageAgain(pageContext);
-}
-
-void ReaderViewController::fetchPageAgain(const Ref<VnMagazineIssuePageContext>& pageContext) {
-    if (const auto cached = pageContext->localCacheAsset())
-        cached->clearData();
-    pageContext->startLoading();
-}
-
 void ReaderViewController::pdfModifyView_pageFileRefused(PDFModifyView*,
                                                          const Ref<ui::PdfPage>& page) {
-    // Its file went or changed behind the program's back since the issue kept it: the page's
-    // own comes again when it has been downloaded and checked (the issue then keeps it anew).
+    // Its file went or changed behind the program's back since the issue kept it: the issue
+    // looks at the file again, and hands the page over anew when its check finds it usable (it
+    // is downloaded again only when it is gone or its check refuses it).
     const int index = mainDocument_ ? mainDocument_->indexForPage(page) : -1;
-    const auto issue = index >= 0 ? issueContext() : nullptr;
-    const auto pageContext = issue ? issue->pageContextWithSourcePageIndex(index) : nullptr;
-    if (!pageContext || !refusedPagesFetchedAgain_.insert(index).second)
-        return;
-    plat::systemLog(plat::format(
-        "The file of page %d changed or went since it was checked; it is downloaded again", index));
-    fetchPageAgain(pageContext);
+    if (index >= 0 && uiContext_)
+        uiContext_->checkPageAgain(index);
 }
 
 void ReaderViewController::replaceSlot(int index, const Ref<ui::PdfPage>& page) {
@@ -634,6 +611,8 @@ std::map<int, QImage> ReaderViewController::getThumbnailBookmark() {
         const double scale = size.height() > 0 ? 126.0 / size.height() : 1;
         thumbnails[bookmark->pageIndex()] =
             ui::PdfPageRenderer::image(*page, (size * scale).toSize().expandedTo(QSize(1, 1)));
+        if (page->isRefusedChangedFile())
+            pdfModifyView_pageFileRefused(pdfView_, page);
     }
     return thumbnails;
 }

@@ -112,8 +112,8 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     // ---- Page widgets ----
     void pdfModifyView_visiblePageChagne(PDFModifyView* view,
                                          const std::vector<Ref<ui::PdfPage>>& pages) override;
-    // A page file that went or changed since the issue kept it is downloaded again, once for the
-    // issue shown (its page keeps the placeholder meanwhile).
+    // A page whose file went or changed since the issue kept it keeps its placeholder while the
+    // issue looks at the file again (MagazineIssueUIContext::checkPageAgain).
     void pdfModifyView_pageFileRefused(PDFModifyView* view, const Ref<ui::PdfPage>& page) override;
     void addWidgetData(const Ref<VisibleWidget>& widget, const Ref<ui::PdfPage>& page, int index);
     void addWigdetBox(const Ref<VisibleWidget>& widget, const Ref<ui::PdfPage>& page, int index);
@@ -163,10 +163,6 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     void renderOpeningAhead(int openAt);
     // The page's context once its file has arrived whole; null before.
     Ref<VnMagazineIssuePageContext> arrivedPage(int sourcePageIndex) const;
-    // An arrived page file that holds nothing is cleared and its page loaded again.
-    void fetchEmptyPageAgain(const Ref<VnMagazineIssuePageContext>& pageContext);
-    // Clears the page's cached file and loads it again.
-    static void fetchPageAgain(const Ref<VnMagazineIssuePageContext>& pageContext);
     Ref<ui::PdfPage> placeholderPage() const;
     // Shows or hides the loading strip; the page view is laid out again when it comes or goes.
     void setProgressHidden(bool hidden);
@@ -191,9 +187,7 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
     void placeOverVisiblePage(QWidget* placed, int index);
 
     bool isDisplayReader_ = false;
-    std::set<int> emptyPagesFetchedAgain_;    // source indexes, for the issue shown
     std::map<int, Ref<ui::PdfPage>> aheadPages_;  // made for the opening's render, for the document
-    std::set<int> refusedPagesFetchedAgain_;  // source indexes, for the issue shown
     bool hiddenThumbmailPDF_ = true;
     bool progressHidden_ = true;
     double progressValue_ = 0;

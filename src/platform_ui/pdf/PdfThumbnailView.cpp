@@ -121,9 +121,12 @@ void PdfThumbnailView::requestRenders() {
                             PdfRenderCache::Priority::Thumbnail});
     }
     const QPointer<PdfThumbnailView> self(this);
-    view_->renderCache().request(this, std::move(requests), [self](const PdfRenderCache::Key&) {
-        if (self)
-            self->viewport()->update();
+    view_->renderCache().request(this, std::move(requests), [self](const PdfRenderCache::Key& key) {
+        if (!self)
+            return;
+        self->viewport()->update();
+        if (self->view_)
+            self->view_->pageRenderedElsewhere(key.pageId);
     });
 }
 

@@ -732,6 +732,17 @@ void PdfView::renderAhead(int index, int count, const std::function<Ref<PdfPage>
 
 void PdfView::pageFileRefused(const Ref<PdfPage>&) {}
 
+void PdfView::pageRenderedElsewhere(uint64_t pageId) {
+    for (int i = 0; document_ && i < document_->pageCount(); ++i) {
+        const Ref<PdfPage> page = document_->pageAtIndex(i);
+        if (page->pageId() == pageId) {
+            if (page->isRefusedChangedFile())
+                pageFileRefused(page);
+            return;
+        }
+    }
+}
+
 void PdfView::pageRendered(uint64_t pageId) {
     // A page rendered after its check: a size other than the estimate moves the pages after it.
     QRect shown;  // where the page is on screen

@@ -124,6 +124,9 @@ class PdfView : public QAbstractScrollArea {
     void removeOverlay(QWidget* widget);
 
     PdfRenderCache& renderCache() const { return *cache_; }
+    // A render of one of the document's pages ended elsewhere (a strip that shows them): a page
+    // refused by it is reported as the view's own renders report it (pageFileRefused).
+    void pageRenderedElsewhere(uint64_t pageId);
     void setRenderCache(PdfRenderCache* cache);
     // Whether the page's own rendering (not a stand-in) has been drawn.
     bool hasPainted(const Ref<PdfPage>& page) const;
@@ -232,7 +235,7 @@ class PdfView : public QAbstractScrollArea {
     bool changeScheduled_ = false;
     std::set<uint64_t> painted_;
     std::chrono::steady_clock::time_point paperDeferredUntil_;
-    bool paperDue_ = false;  // a paint left a page without its paper
+    bool paperDue_ = false;      // a paint left a page without its paper
     bool holdsPicture_ = false;  // the window holds this view's last paint
     bool paintHeld_ = false;     // a paint is left to the pages' renders
     bool wholeHeld_ = false;     // ... and one asked for from elsewhere with it: all of it

@@ -1,5 +1,6 @@
 // The metadata downloader over an issue of the demo library: one figure of progress, one finish,
-// which comes once the first page is handed over checked.
+// which comes once the first page is handed over checked, or about a second into a check that
+// runs long.
 #include <filesystem>
 #include <fstream>
 
@@ -121,24 +122,29 @@ TEST_F(MetadataDownloaderTest, OneFigureOfProgressAndOneFinish) {
 
 // The reader opens on the first page itself: the finish comes once that page is handed over
 // checked, whether it was downloaded now or found on disk unchecked, and whatever its check finds
-// (a damaged page, or a check that gives no verdict, opens on its placeholder; nothing waits for
-// ever).
+// (a damaged page, thrown away and downloaded again, or a check that gives no verdict, opens on
+// its placeholder; nothing waits for ever).
 TEST_F(MetadataDownloaderTest, TheFinishComesOnceTheFirstPageIsHandedOverChecked) {
     startDemo();
     namespace fs = std::filesystem;
     // What the finish finds of the first page: checked and handed over, and its file's verdict.
     struct AtFinish {
         bool handedOver = false;
+        bool thrownAway = false;
         std::optional<ui::PdfPageCheck::Verdict> verdict;
+        Ref<MagazineIssueUIContext> ui;
     };
     const auto download = [&]() -> std::optional<AtFinish> {
         const auto downloader = downloaderFor("MG01-2401");
         const auto ui = downloader->issueContext();
         const auto watcher = std::make_shared<DownloadWatcher>();
         AtFinish found;
+        found.ui = ui;
         watcher->onFinish = [&] {
-            const auto file = ui->context()->contentAssetWithSourcePageIndex(0)->filePath();
+            const auto file =
+                ui->context()->pageContextWithSourcePageIndex(0)->localCacheAsset()->filePath();
             found.handedOver = ui->pagesBeingChecked() == 0;
+            found.thrownAway = ui->pagesThrownAway().count(0) > 0;
             found.verdict = ui::PdfPageCheck::keptVerdict(file);
         };
         downloader->setDelegate(watcher);
@@ -176,11 +182,23 @@ TEST_F(MetadataDownloaderTest, TheFinishComesOnceTheFirstPageIsHandedOverChecked
     ASSERT_TRUE(unchecked->verdict);
     EXPECT_TRUE(unchecked->verdict->usable);
 
+    // Refused by its check: thrown away and downloaded again, and then kept as the service's.
     replace("%PDF-1.4\n" + std::string(good.size() / 2, '?') + "\n%%EOF\n");
     const auto damaged = download();
     ASSERT_TRUE(damaged);
+    EXPECT_TRUE(damaged->thrownAway);
     ASSERT_TRUE(damaged->verdict);
     EXPECT_FALSE(damaged->verdict->usable);
+    ASSERT_TRUE(runUntil(
+        [&] {
+            const auto* kept = damaged->ui->keptPage(0);
+            return kept && kept->verdict.usable && damaged->ui->pagesBeingChecked() == 0;
+        },
+        60));
+    std::ifstream again(file, std::ios::binary);
+    EXPECT_EQ(
+        std::string((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>()),
+        good);
 
     testing_support::ScopedEnvironment environment;
     environment.set(
@@ -190,6 +208,80 @@ TEST_F(MetadataDownloaderTest, TheFinishComesOnceTheFirstPageIsHandedOverChecked
     const auto stopped = download();
     ASSERT_TRUE(stopped) << "a check without a verdict keeps the download waiting";
     EXPECT_FALSE(stopped->verdict);
+}
+
+}  // namespace
+
+namespace {
+
+// Hears the pages the issue's UI context hands over.
+class HandOverListener : public plat::Object {
+    PLAT_CLASS(HandOverListener)
+  public:
+    void pageAvailable(Ref<plat::Object>, int32_t index) { pages.push_back(index); }
+    std::vector<int32_t> pages;
+};
+
+}  // namespace
+
+PLAT_DEFINE_CLASS(HandOverListener, plat::Object, [](auto& c) {
+    c.method("magazineIssueContext:pageAvalable:", &HandOverListener::pageAvailable);
+})
+
+namespace {
+
+// A first page whose check runs long (held open here) does not hold the opening: the finish
+// comes about a second into the check, whether the page has just arrived or was on disk
+// unchecked, and the page is handed over, checked, when its check ends.
+TEST_F(MetadataDownloaderTest, AFirstPageWhoseCheckRunsLongDoesNotHoldTheOpening) {
+    startDemo();
+    namespace fs = std::filesystem;
+    testing_support::ScopedEnvironment environment;
+    const fs::path checker = ui::PdfPageCheck::program();
+    const fs::path folders = testing_support::freshTestFolder();
+    fs::path file;
+    for (const bool onDisk : {false, true}) {
+        SCOPED_TRACE(onDisk ? "on disk, unchecked" : "just arrived");
+        const fs::path folder = folders / (onDisk ? "on-disk" : "arrived");
+        fs::create_directories(folder);
+        environment.set("VARNEL_PDF_CHECK", testing_support::heldChecker(folder, checker).string());
+        if (onDisk) {
+            // Another file of the same bytes moved there: not checked as it is now.
+            ASSERT_TRUE(fs::exists(file));
+            fs::copy_file(file, file.string() + ".new");
+            fs::rename(file.string() + ".new", file);
+        }
+        const auto downloader = downloaderFor("MG01-2401");
+        const auto ui = downloader->issueContext();
+        const auto listener = std::make_shared<HandOverListener>();
+        ui->setDelegate(listener);
+        const auto watcher = std::make_shared<DownloadWatcher>();
+        bool heldAtFinish = false;
+        watcher->onFinish = [&] {
+            heldAtFinish = fs::exists(folder / "started") && !fs::exists(folder / "release");
+        };
+        downloader->setDelegate(watcher);
+        downloader->startLoading();
+        // Without the bound the finish waits for the release, which never comes here.
+        ASSERT_TRUE(runUntil([&] { return !watcher->results.empty(); }, 30))
+            << "the opening waited for the first page's check";
+        EXPECT_TRUE(watcher->results[0]->succeed());
+        EXPECT_TRUE(heldAtFinish) << "the finish came before the check began or after it ended";
+        EXPECT_TRUE(listener->pages.empty()) << "handed over before its check ended";
+        file = ui->context()->contentAssetWithSourcePageIndex(0)->filePath();
+
+        // The reader opens on it: the issue loads its pages, the first among them.
+        ui->context()->startLoadingAllPages();
+        std::ofstream(folder / "release").flush();
+        ASSERT_TRUE(runUntil([&] { return !listener->pages.empty(); }, 30));
+        EXPECT_EQ(listener->pages.front(), 0);
+        const auto verdict = ui::PdfPageCheck::keptVerdict(file);
+        ASSERT_TRUE(verdict);
+        EXPECT_TRUE(verdict->usable);
+        ASSERT_TRUE(ui->keptPage(0));
+        EXPECT_EQ(watcher->results.size(), 1u);
+        downloader->releaseDownloadingIssue();
+    }
 }
 
 }  // namespace

@@ -3,18 +3,26 @@
 // issue announces again; damaged pages keep their placeholders and reasons; the issue takes stock
 // before the document is built and loads before the opening ends, and moving through it asks
 // nothing of the issue; the last viewed page shows as soon as its own file is there; a page file
-// gone since it was kept is fetched again when its page is drawn.
+// gone since it was kept is fetched again when its page is drawn. A page file that is no longer
+// the one kept (a copied home, a chmod, a file changed while its issue is open) is checked again
+// and kept, never thrown away unchecked; one its check refuses (cut, emptied, damaged, or kept
+// damaged before) is thrown away and fetched again once an opening.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QLabel>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 
 #include "ReaderTestSupport.h"
 #include "app/issueui/IssuePageRecord.h"
 #include "platform_ui/pdf/PdfPageCheck.h"
 #include "platform_ui/pdf/PdfPageRenderer.h"
 #include "platform_ui/pdf/PdfRenderCache.h"
+#include "support/CapturedLog.h"
 #include "vnlib/dev/request/VnRequestManager.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 
@@ -61,9 +69,27 @@ TEST_F(ReaderOpeningTest, PagesCheckedAtDownloadOpenWithoutAChildInAtMostTwoLayo
         downloading->context()->startLoadingAllPages();
         ASSERT_TRUE(spinUntil([&] { return downloading->context()->info()->finished_; }, 120000));
         ASSERT_TRUE(spinUntil([&] { return allChecked(downloading->context(), kPages); }, 120000));
+        // The three refused by their checks (the HTML page, the cut one, the garbage) are
+        // thrown away once, downloaded again, and kept as damaged.
+        ASSERT_TRUE(spinUntil(
+            [&] {
+                for (int i = 2; i <= 4; ++i) {
+                    const auto* kept = downloading->keptPage(i);
+                    if (!kept || kept->verdict.usable)
+                        return false;
+                }
+                return downloading->pagesBeingChecked() == 0;
+            },
+            120000));
+        EXPECT_EQ(downloading->pagesThrownAway(), (std::set<int32_t>{2, 3, 4}));
     }
-    // Once each (the HTML page of the damaged ones too).
-    EXPECT_EQ(ui::PdfPageCheck::checksRun() - beforeDownload, static_cast<uint64_t>(kPages));
+    // Once each (the HTML page of the damaged ones too), and once more each page refused.
+    EXPECT_EQ(ui::PdfPageCheck::checksRun() - beforeDownload, static_cast<uint64_t>(kPages + 3));
+    // At the opening they are thrown away again; their downloads hang meanwhile, so that nothing
+    // arrives while the opening is measured.
+    for (int i = 2; i <= 4; ++i)
+        demo.service.setFault("/content/RO01-0200/PAGE_" + std::to_string(i) + ".pdf",
+                              demo::Fault::stall());
 
     auto reader = shownReader();
     auto context = contextOf("RO01-0200");
@@ -481,4 +507,245 @@ TEST_F(ReaderOpeningTest, AnIssueKeptWholeAsksForItsOpeningPageFirstAtTheSizeItS
         }
         reader->setUiContext(nullptr);
     }
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The file made anew with its bytes and its access and modification times (as `cp -a`, rsync -a
+// or a restore from a backup makes it): another inode, a new status-change time.
+void copyKeepingTimes(const fs::path& file) {
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0) << file;
+    const fs::path copy = file.string() + ".copy";
+    fs::copy_file(file, copy);
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, copy.c_str(), times, 0), 0);
+    fs::rename(copy, file);
+}
+
+std::string bytesOf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A PDF that QtPdf cannot open, of exactly `size` bytes, which looks whole at its start and end.
+std::string damagedPdfOfSize(size_t size) {
+    std::string pdf = "%PDF-1.4\n";
+    pdf += std::string(size - pdf.size() - 7, 'x');
+    return pdf + "\n%%EOF\n";
+}
+
+}  // namespace
+
+class ReaderChangedFilesTest : public ReaderTest {
+  protected:
+    // Downloads the issue whole, every page checked and kept in its record; its page files.
+    std::vector<fs::path> downloadedWhole(const std::string& code, int pages) {
+        std::vector<fs::path> files;
+        auto downloading = contextOf(code);
+        EXPECT_TRUE(downloadedAndChecked(downloading, pages));
+        EXPECT_TRUE(spinUntil([&] {
+            return downloading->pagesBeingChecked() == 0 &&
+                   IssuePageRecord::read(downloading->pageRecordPath(), code).size() ==
+                       static_cast<size_t>(pages);
+        }));
+        for (int i = 0; i < pages; ++i)
+            files.push_back(downloading->context()->contentAssetWithSourcePageIndex(i)->filePath());
+        return files;
+    }
+    // Opens the issue anew and shows each of its pages, in the page view and in the strip,
+    // until each is drawn as itself.
+    ::testing::AssertionResult drawsEveryPage(const std::string& code, int pages) {
+        auto context = contextOf(code);
+        if (!context)
+            return ::testing::AssertionFailure() << "no issue";
+        const auto reader = shownReader();
+        reader->setHiddenThumbmailPDF(false);
+        reader->setUiContext(context);
+        for (int i = 0; i < pages; ++i) {
+            reader->goToPage(i);
+            const bool drawn = spinUntil([&] {
+                const auto page = reader->mainDocument()->pageAtIndex(i);
+                return page && !page->isImagePage() && page->isChecked() && !page->error() &&
+                       reader->pdfView()->hasPainted(page);
+            });
+            if (!drawn)
+                return ::testing::AssertionFailure() << "page " << i << " is not drawn as itself";
+        }
+        opened = context;
+        reader->setUiContext(nullptr);
+        return ::testing::AssertionSuccess();
+    }
+    // GET requests for the page's file heard so far.
+    size_t pageGets(const std::string& code, int index) const {
+        const std::string path = "/content/" + code + "/PAGE_" + std::to_string(index) + ".pdf";
+        size_t n = 0;
+        for (const auto& request : demo.service.requests())
+            n += request.method == "GET" && request.path == path;
+        return n;
+    }
+    Ref<MagazineIssueUIContext> opened;
+};
+
+// A home copied with its times kept (every file a new inode and status-change time, the kept
+// checks copied too), and then one whose page files were chmod-ed, opened with the service
+// stopped: every page is checked again once, drawn as before, and no page file is thrown away.
+TEST_F(ReaderChangedFilesTest, ACopiedOrChmoddedHomeLosesNoPageOffline) {
+    constexpr int kPages = 6;
+    addItem("RC01-0006", kPages);
+    const auto files = downloadedWhole("RC01-0006", kPages);
+    ASSERT_EQ(files.size(), static_cast<size_t>(kPages));
+    ASSERT_TRUE(drawsEveryPage("RC01-0006", kPages));
+    std::vector<std::string> bytes;
+    for (const auto& file : files)
+        bytes.push_back(bytesOf(file));
+    demo.service.stop();
+
+    for (const char* change : {"copied", "chmod-ed"}) {
+        SCOPED_TRACE(change);
+        for (const auto& entry : fs::directory_iterator(files[0].parent_path())) {
+            if (std::string(change) == "copied")
+                copyKeepingTimes(entry.path());
+            else
+                fs::permissions(entry.path(), fs::perms::owner_read | fs::perms::owner_write);
+        }
+        const uint64_t checks = ui::PdfPageCheck::checksRun();
+        EXPECT_TRUE(drawsEveryPage("RC01-0006", kPages));
+        EXPECT_EQ(ui::PdfPageCheck::checksRun() - checks, static_cast<uint64_t>(kPages));
+        EXPECT_TRUE(opened->pagesThrownAway().empty());
+        for (int i = 0; i < kPages; ++i)
+            EXPECT_EQ(bytesOf(files[static_cast<size_t>(i)]), bytes[static_cast<size_t>(i)]) << i;
+    }
+}
+
+// With the reader closed, a page file cut short in place, one emptied, one overwritten keeping
+// its size and both its times, and one that an earlier version kept as damaged (its kept check
+// and the issue's record say so for the file as it is): at the next opening each is fetched
+// again once and drawn; the others are not fetched, and the opening after fetches nothing.
+TEST_F(ReaderChangedFilesTest, PagesChangedOrKeptDamagedAreFetchedAgainOnceAndDrawn) {
+    constexpr int kPages = 6;
+    addItem("RC02-0006", kPages);
+    const auto files = downloadedWhole("RC02-0006", kPages);
+    ASSERT_EQ(files.size(), static_cast<size_t>(kPages));
+    const fs::path recordPath = files[0].parent_path() / IssuePageRecord::kFileName;
+
+    const std::string page1 = bytesOf(files[1]);
+    fs::resize_file(files[1], page1.size() / 2);
+    fs::resize_file(files[2], 0);
+    {
+        struct stat st {};
+        ASSERT_EQ(::stat(files[3].c_str(), &st), 0);
+        std::ofstream(files[3], std::ios::binary | std::ios::trunc)
+            << damagedPdfOfSize(static_cast<size_t>(st.st_size));
+        const timespec times[2] = {st.st_atim, st.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, files[3].c_str(), times, 0), 0);
+    }
+    {
+        std::ofstream(files[4].string() + ".new", std::ios::binary)
+            << damagedPdfOfSize(bytesOf(files[4]).size());
+        fs::rename(files[4].string() + ".new", files[4]);
+        const auto verdict = ui::PdfPageCheck::check(files[4]);
+        ASSERT_FALSE(verdict.usable);
+        auto record = IssuePageRecord::read(recordPath, "RC02-0006");
+        auto entry = *record.page(4);
+        entry.verdict = verdict;
+        entry.identity = ui::PdfPageCheck::fileIdentity(files[4]).value_or("");
+        record.set(4, entry);
+        ASSERT_FALSE(record.write(recordPath));
+    }
+    std::vector<size_t> before;
+    for (int i = 0; i < kPages; ++i)
+        before.push_back(pageGets("RC02-0006", i));
+
+    const auto lines =
+        testing_support::loggedAnywhere([&] { EXPECT_TRUE(drawsEveryPage("RC02-0006", kPages)); });
+    for (int i = 0; i < kPages; ++i) {
+        const bool changed = i >= 1 && i <= 4;
+        EXPECT_EQ(pageGets("RC02-0006", i) - before[static_cast<size_t>(i)], changed ? 1u : 0u)
+            << i;
+        EXPECT_EQ(opened->pagesThrownAway().count(i), changed ? 1u : 0u) << i;
+        const std::string told = "Page " + std::to_string(i) + " of the issue ";
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [&](const std::string& line) {
+                                    return line.find(told) != std::string::npos &&
+                                           line.find("downloaded again") != std::string::npos;
+                                }),
+                  changed ? 1 : 0)
+            << i;
+    }
+    EXPECT_EQ(bytesOf(files[1]), page1);
+
+    std::vector<size_t> after;
+    for (int i = 0; i < kPages; ++i)
+        after.push_back(pageGets("RC02-0006", i));
+    EXPECT_TRUE(drawsEveryPage("RC02-0006", kPages));
+    for (int i = 0; i < kPages; ++i)
+        EXPECT_EQ(pageGets("RC02-0006", i), after[static_cast<size_t>(i)]) << i;
+}
+
+// Pages the service sends damaged (an HTML page, a PDF cut short) keep their placeholders: each is
+// thrown away and fetched again once an opening, never more, and kept as damaged meanwhile.
+TEST_F(ReaderChangedFilesTest, APageTheServiceSendsDamagedIsThrownAwayAtMostOnceAnOpening) {
+    constexpr int kPages = 6;
+    addItem("RC03-0006", kPages).damagedPages = true;
+    for (size_t opening = 1; opening <= 2; ++opening) {
+        SCOPED_TRACE(opening);
+        auto context = contextOf("RC03-0006");
+        ASSERT_TRUE(context);
+        const auto reader = shownReader();
+        reader->setUiContext(context);
+        // Until both are thrown away once and then kept as damaged, as their files are now.
+        const auto keptDamaged = [&](int index) {
+            const auto* kept = context->keptPage(index);
+            const auto file = context->context()
+                                  ->pageContextWithSourcePageIndex(index)
+                                  ->localCacheAsset()
+                                  ->filePath();
+            return context->pagesThrownAway().count(index) && kept && !kept->verdict.usable &&
+                   ui::PdfPageCheck::fileIdentity(file) == kept->identity;
+        };
+        ASSERT_TRUE(spinUntil([&] { return keptDamaged(2) && keptDamaged(3); }, 60000));
+        ASSERT_TRUE(waitUntilLoaded(reader));
+        for (int i : {2, 3}) {
+            // The first download and one more at the first opening, one more at each later one.
+            EXPECT_EQ(pageGets("RC03-0006", i), opening + 1) << i;
+            reader->goToPage(i);
+            const auto page = reader->mainDocument()->pageAtIndex(i);
+            EXPECT_TRUE(page->isChecked() && page->error()) << i;
+        }
+        reader->setUiContext(nullptr);
+    }
+}
+
+// A page file copied anew (its times kept) while its issue is open, after the issue found it: the
+// thumbnail strip draws the page and finds the file changed, and the page comes back checked, as
+// itself, although the page view never showed it; nothing is fetched.
+TEST_F(ReaderChangedFilesTest, AFileChangedWhileItsIssueIsOpenIsCheckedAgainWhenTheStripDrawsIt) {
+    constexpr int kPages = 6, kChanged = 2;
+    addItem("RC04-0006", kPages);
+    const auto files = downloadedWhole("RC04-0006", kPages);
+    ASSERT_EQ(files.size(), static_cast<size_t>(kPages));
+    auto context = contextOf("RC04-0006");
+    ASSERT_TRUE(context);
+    const auto reader = shownReader();
+    reader->setUiContext(context);
+    ASSERT_TRUE(waitUntilLoaded(reader));
+    ASSERT_TRUE(waitUntilPainted(reader, 0));
+    const auto before = reader->mainDocument()->pageAtIndex(kChanged);
+    copyKeepingTimes(files[kChanged]);
+    const size_t gets = pageGets("RC04-0006", kChanged);
+    const uint64_t checks = ui::PdfPageCheck::checksRun();
+
+    reader->setHiddenThumbmailPDF(false);
+    ASSERT_TRUE(spinUntil([&] {
+        const auto page = reader->mainDocument()->pageAtIndex(kChanged);
+        return page != before && page->isChecked() && !page->error() &&
+               page->isUnchangedFile(files[kChanged]);
+    })) << "the page the strip found changed did not come back";
+    EXPECT_EQ(reader->currentPageIndex(), 0);
+    EXPECT_EQ(ui::PdfPageCheck::checksRun() - checks, 1u);
+    EXPECT_EQ(pageGets("RC04-0006", kChanged), gets);
+    EXPECT_TRUE(context->pagesThrownAway().empty());
 }
