@@ -6,6 +6,10 @@
 //   render     a large page render asked for and still running,
 //   video      play pressed on a video (the program chooses its media backend itself),
 //   all        all three at once.
+// One more, for the signals that end the program (QuitSignalTest drives it): the window is not
+// closed; the process ends only as a signal ends it:
+//   held       a page render asked for, whose check waits (on the checker $VARNEL_PDF_CHECK
+//              names) until the program ends.
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
@@ -91,8 +95,8 @@ void pressPlay(AppDelegate& delegate, const fs::path& home) {
 int main(int argc, char** argv) {
     const std::string scenario = argc > 1 ? argv[1] : "all";
     if (scenario != "bookmarks" && scenario != "render" && scenario != "video" &&
-        scenario != "all") {
-        std::fprintf(stderr, "usage: app_quit_check [bookmarks|render|video|all]\n");
+        scenario != "all" && scenario != "held") {
+        std::fprintf(stderr, "usage: app_quit_check [bookmarks|render|video|all|held]\n");
         return 2;
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -129,6 +133,10 @@ int main(int argc, char** argv) {
 
     const bool all = scenario == "all";
     const int status = runProgram(argc, argv, [&](AppDelegate& delegate) {
+        if (scenario == "held") {
+            startLargeRender(home);  // its page is checked first, which waits
+            return;
+        }
         if (all || scenario == "bookmarks")
             openBookmarkList(delegate);
         if (all || scenario == "video")
