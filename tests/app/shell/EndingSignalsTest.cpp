@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -17,6 +18,8 @@ namespace {
 
 // Past this the loop gives up waiting for the signals.
 constexpr int kLimitMilliseconds = 30000;
+
+void caughtElsewhere(int) {}
 
 class EndingSignalsTest : public ::testing::Test {
   protected:
@@ -66,11 +69,17 @@ TEST_F(EndingSignalsTest, EachSignalReachesTheWatchingLoopWhicheverThreadItInter
 }
 
 TEST_F(EndingSignalsTest, ASignalIgnoredAtTheStartStaysIgnoredAndEveryDispositionComesBack) {
+    // Each signal with a disposition of its own: ignored, by default, caught elsewhere.
     struct sigaction ignoring {
-    }, hangUpBefore{}, terminateBefore{};
+    }, byDefault{}, elsewhere{};
     ignoring.sa_handler = SIG_IGN;
-    ASSERT_EQ(::sigaction(SIGHUP, &ignoring, &hangUpBefore), 0);
-    ASSERT_EQ(::sigaction(SIGTERM, nullptr, &terminateBefore), 0);
+    byDefault.sa_handler = SIG_DFL;
+    elsewhere.sa_handler = caughtElsewhere;
+    const std::vector<std::pair<int, struct sigaction>> dispositions = {
+        {SIGHUP, ignoring}, {SIGTERM, byDefault}, {SIGINT, elsewhere}};
+    std::vector<struct sigaction> original(dispositions.size());
+    for (size_t i = 0; i < dispositions.size(); ++i)
+        ASSERT_EQ(::sigaction(dispositions[i].first, &dispositions[i].second, &original[i]), 0);
     std::vector<int> received;
     {
         const EndingSignals watch([&](int signal) {
@@ -84,15 +93,15 @@ TEST_F(EndingSignalsTest, ASignalIgnoredAtTheStartStaysIgnoredAndEveryDispositio
         // Both are handled (or dropped) before raise() returns: a caught SIGHUP would come first.
         ::raise(SIGHUP);
         ::raise(SIGTERM);
-        ASSERT_EQ(runLoop(), 0);
+        EXPECT_EQ(runLoop(), 0);
         EXPECT_EQ(received, std::vector<int>{SIGTERM});
     }
-    struct sigaction hangUp {
-    }, terminate{};
-    ::sigaction(SIGHUP, &hangUpBefore, &hangUp);
-    ::sigaction(SIGTERM, nullptr, &terminate);
-    EXPECT_EQ(hangUp.sa_handler, SIG_IGN);
-    EXPECT_EQ(terminate.sa_handler, terminateBefore.sa_handler);
+    for (size_t i = 0; i < dispositions.size(); ++i) {
+        struct sigaction now {};
+        ::sigaction(dispositions[i].first, &original[i], &now);
+        EXPECT_EQ(now.sa_handler, dispositions[i].second.sa_handler)
+            << sigabbrev_np(dispositions[i].first);
+    }
     // A new watch may start once the last one is over.
     EXPECT_NO_THROW(EndingSignals([](int) {}));
 }

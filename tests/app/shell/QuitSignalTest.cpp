@@ -200,14 +200,15 @@ class QuitSignalTest : public ::testing::Test {
             fs::remove_all(temporary_, ec);
     }
 
-    // Starts the program with the signals given ignored, and waits until its page check waits in
-    // the checker.
-    void startWithHeldCheck(const std::vector<int>& ignored = {}) {
+    // Starts the program (the quit check's scenario) with the signals given ignored, and waits
+    // until its page check waits in the checker.
+    void startWithHeldCheck(const std::vector<int>& ignored = {},
+                            const std::string& scenario = "held") {
         const fs::path standIn = testing_support::checkerScript(
             folder_, "held-checker",
             "exec '" + std::string(VARNEL_REAL_PDF_CHECK) + "' '" + heldPage_.string() + "'\n");
         output_ = folder_ / "output";
-        program_ = spawn({VARNEL_QUIT_CHECK, "held"},
+        program_ = spawn({VARNEL_QUIT_CHECK, scenario},
                          environmentWith({{"VARNEL_PDF_CHECK", standIn.string()},
                                           {"TMPDIR", temporary_.string()}}),
                          output_, ignored);
@@ -287,6 +288,19 @@ TEST_F(QuitSignalTest, ASignalIgnoredAtTheStartStaysIgnored) {
     const auto status = programEnd();
     ASSERT_TRUE(status) << "the program did not end within " << kEndLimit.count() << " s";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describe(*status);
+}
+
+// A window that stays open when the program's windows are asked to close (a full-screen video's
+// view only leaves full screen) does not keep the program from ending.
+TEST_F(QuitSignalTest, AWindowThatStaysOpenDoesNotHoldTheProgram) {
+    ASSERT_NO_FATAL_FAILURE(startWithHeldCheck({}, "held-window"));
+    ASSERT_EQ(::kill(program_, SIGTERM), 0);
+    const auto status = programEnd();
+    ASSERT_TRUE(status) << "the program did not end within " << kEndLimit.count() << " s";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describe(*status) << "\n"
+                                                                 << textOf(output_);
+    EXPECT_NE(textOf(output_).find("the program ended with 0"), std::string::npos)
+        << textOf(output_);
 }
 
 TEST_F(QuitSignalTest, AProgramKilledOutrightLeavesNoChecker) {
