@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/AreaRegistrations.h"
+#include "app/EndingSignals.h"
 #include "app/ProgramEnvironment.h"
 #include "app/services/AreaSeams.h"
 #include "app/shell/AppDelegate.h"
@@ -40,6 +41,13 @@ int runProgram(int argc, char** argv, const std::function<void(AppDelegate&)>& a
         smokeCheck = startSmokeCheckIfAsked(*delegate);
         if (afterLaunch)
             afterLaunch(*delegate);
+    });
+    // Asked to end (logout, shutdown, a closed terminal, Ctrl-C), the program ends as when its main
+    // window is closed: every window is asked to close and the event loop ends (even when a
+    // window stays, as a full-screen video does), then the usual end below.
+    const EndingSignals endingSignals([](int) {
+        QCoreApplication::quit();
+        QCoreApplication::exit(0);
     });
     const int status = ui::Application::shared().run();
     smokeCheck.reset();

@@ -1,8 +1,10 @@
 #pragma once
 // The program from start to end, as `main` runs it: the environment it needs, the application
 // object, every screen area registered, the launch once the event loop runs, and the ending,
-// where every window, screen and worker goes before the application object does. `afterLaunch`
-// runs right after the launch (checks of the whole program use it); answers the exit status.
+// where every window, screen and worker goes before the application object does. SIGTERM, SIGHUP
+// and SIGINT (unless ignored when it starts) end it by that same road, as closing its main window
+// does. `afterLaunch` runs right after the launch (checks of the whole program use it); answers
+// the exit status.
 //
 // The steps around the application object and its event loop are functions of their own, so that
 // the journey tests, which drive an event loop of their own, start and end the program through the

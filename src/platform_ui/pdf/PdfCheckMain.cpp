@@ -5,8 +5,14 @@
 // processor time and address space are bounded here (PdfPageCheck::kTimeLimit, kMemoryLimit), and
 // its peak resident memory is checked against the same limit at the end. It is built without the
 // sanitizers even in their builds (see CMakeLists.txt), where an address-space bound could not
-// hold otherwise.
+// hold otherwise. It never outlives the program that started it: it is killed when the thread
+// that started it ends, and it ends at once (status 2) when its starter, named in
+// $VARNEL_PDF_CHECK_STARTER, is already gone.
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <QCoreApplication>
 #include <QImage>
@@ -42,6 +48,10 @@ uint64_t peakResident() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (const char* starter = std::getenv(ui::PdfPageCheck::kStarterVariable);
+        starter && std::to_string(::getppid()) != starter)
+        return 2;  // no one waits for the verdict
     if (argc != 2) {
         std::fputs("usage: varnel-pdf-check FILE\n", stderr);
         return 2;

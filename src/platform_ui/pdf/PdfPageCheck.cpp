@@ -21,6 +21,7 @@
 #include <optional>
 #include <set>
 #include <span>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -164,10 +165,28 @@ bool drain(int fd, std::string& said) {
     }
 }
 
+// Our environment with this process's number for the checker, which ends at once when it finds
+// another parent (and is killed when the thread that starts it ends).
+std::vector<std::string> checkerEnvironment() {
+    const std::string starter = std::string(PdfPageCheck::kStarterVariable) + "=";
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry; ++entry) {
+        if (std::string_view(*entry).rfind(starter, 0) != 0)
+            entries.emplace_back(*entry);
+    }
+    entries.push_back(starter + std::to_string(::getpid()));
+    return entries;
+}
+
 // Starts the checker on the file with its output on `out` and no other file of ours open.
 std::optional<pid_t> spawnChecker(const std::string& program, const std::string& file, int out) {
     std::vector<char*> argv{const_cast<char*>(program.c_str()), const_cast<char*>(file.c_str()),
                             nullptr};
+    std::vector<std::string> environment = checkerEnvironment();
+    std::vector<char*> envp;
+    for (std::string& entry : environment)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
     ::posix_spawn_file_actions_init(&actions);
@@ -184,7 +203,7 @@ std::optional<pid_t> spawnChecker(const std::string& program, const std::string&
     ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
     const int error =
-        ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+        ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
     ::posix_spawn_file_actions_destroy(&actions);
     ::posix_spawnattr_destroy(&attributes);
     if (error != 0)
@@ -219,6 +238,7 @@ CheckerRun runChecker(const fs::path& page) {
     if (::pipe2(out, O_CLOEXEC) != 0)
         return {};
     ::fcntl(out[0], F_SETFL, ::fcntl(out[0], F_GETFL) | O_NONBLOCK);
+    // Started on this thread, which waits for it: the child is killed if this thread ends first.
     const auto pid = spawnChecker(PdfPageCheck::program().string(), page.string(), out[1]);
     ::close(out[1]);
     if (!pid) {

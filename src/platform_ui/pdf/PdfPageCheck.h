@@ -19,7 +19,8 @@
 // are checked on their issue's checking queue as they arrive; a page no one checked is checked on
 // the render cache's checking queue before its first render; never on the GUI thread or the
 // render worker). Two checks of one file at once run one child. keptVerdict() never runs the
-// child. The program's end stops every check under way (stopChecks).
+// child. The program's end stops every check under way (stopChecks); a child never outlives the
+// thread that started it and waits for it, even when the program is killed outright.
 //
 // The program is found through $VARNEL_PDF_CHECK, then beside the running program, then where
 // the build put it. When it cannot be run at all the page is used unchecked (logged).
@@ -76,6 +77,9 @@ class PdfPageCheck {
     // Files whose identity was taken (stat-ed) by this process so far.
     static uint64_t identitiesTaken();
     static std::filesystem::path program();
+    // The checker finds the number of the process that started it here: one whose parent is
+    // another by the time it starts (the starter already gone) ends at once.
+    static constexpr const char* kStarterVariable = "VARNEL_PDF_CHECK_STARTER";
     // Checker processes started by this process so far.
     static uint64_t checksRun();
 

@@ -6,6 +6,12 @@
 //   render     a large page render asked for and still running,
 //   video      play pressed on a video (the program chooses its media backend itself),
 //   all        all three at once.
+// One more, for the signals that end the program (QuitSignalTest drives it): the window is not
+// closed; the process ends only as a signal ends it:
+//   held       a page render asked for, whose check waits (on the checker $VARNEL_PDF_CHECK
+//              names) until the program ends,
+//   held-window  that, and a window that stays open when asked to close.
+#include <QCloseEvent>
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
@@ -86,13 +92,24 @@ void pressPlay(AppDelegate& delegate, const fs::path& home) {
     player->play();
 }
 
+// A window of its own that stays open when asked to close (as a full-screen video's view does: it
+// leaves full screen instead); its owner, the main window, takes it along when it goes.
+class WindowThatStays : public QWidget {
+  public:
+    explicit WindowThatStays(QWidget* owner) : QWidget(owner, Qt::Window) {}
+
+  protected:
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string scenario = argc > 1 ? argv[1] : "all";
     if (scenario != "bookmarks" && scenario != "render" && scenario != "video" &&
-        scenario != "all") {
-        std::fprintf(stderr, "usage: app_quit_check [bookmarks|render|video|all]\n");
+        scenario != "all" && scenario != "held" && scenario != "held-window") {
+        std::fprintf(stderr,
+                     "usage: app_quit_check [bookmarks|render|video|all|held|held-window]\n");
         return 2;
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -129,6 +146,14 @@ int main(int argc, char** argv) {
 
     const bool all = scenario == "all";
     const int status = runProgram(argc, argv, [&](AppDelegate& delegate) {
+        if (scenario == "held" || scenario == "held-window") {
+            startLargeRender(home);  // its page is checked first, which waits
+            if (scenario == "held-window") {
+                QWidget* window = delegate.myWindowController()->window();
+                (new WindowThatStays(window))->show();  // owned by the main window
+            }
+            return;
+        }
         if (all || scenario == "bookmarks")
             openBookmarkList(delegate);
         if (all || scenario == "video")
