@@ -197,7 +197,7 @@ TEST_F(SlideshowButtonTest, ClosingAPopupGivesItsKeysBackToTheViewItLiesOn) {
     QWidget* popup = widgetOf(strip->popupView());
     ASSERT_TRUE(popup->isVisible());
     later.setFocus();
-    strip.reset();
+    strip->popupView()->setHidden(true);
     EXPECT_FALSE(popup->isVisible());
     EXPECT_EQ(QApplication::focusWidget(), &later);
 }
