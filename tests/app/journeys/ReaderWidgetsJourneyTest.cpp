@@ -13,6 +13,7 @@
 #include "app/reader/ReaderViewController.h"
 #include "app/reader/ReaderWindowController.h"
 #include "app/services/GlobalService.h"
+#include "app/widgets/ImageListScroller.h"
 #include "app/widgets/ImageRotationView.h"
 #include "app/widgets/ImageScrollWidget.h"
 #include "app/widgets/ImageView360Widget.h"
@@ -399,7 +400,8 @@ TEST_F(JourneyTest, AFullViewSlideshowOpensOnItsPageInEveryDisplayMode) {
             const auto placed = reader->placedPages();
             return box->currentText() == mode &&
                    std::find(placed.begin(), placed.end(), 3) != placed.end();
-        })) << mode << ": the box shows " << box->currentText().toStdString() << ", pages placed "
+        })) << mode
+            << ": the box shows " << box->currentText().toStdString() << ", pages placed "
             << ::testing::PrintToString(reader->placedPages());
         Ref<SlideshowButton> slideshow;
         for (const auto& widget : widgetsOfPage<SlideshowButton>(3))
@@ -435,5 +437,81 @@ TEST_F(JourneyTest, AFullViewSlideshowOpensOnItsPageInEveryDisplayMode) {
         click(close);
         EXPECT_TRUE(waitFor([&] { return !showing(popup); })) << mode;
     }
+    closeReader();
+}
+
+// The slideshows of the showcase's fourth page opened and closed as a member does, each followed
+// by the arrow keys typed into the reader window: they turn the pages on, then back, without a
+// click on the page first. Closed by the full view's close control, and by a click on one of the
+// strip's pictures.
+TEST_F(JourneyTest, ClosingASlideshowLeavesTheArrowKeysTurningThePages) {
+    ASSERT_NO_FATAL_FAILURE(shortenShowcase());
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
+    clickToolbar("ic_mag");
+    ASSERT_NO_FATAL_FAILURE(borrowShown("สุขภาพดี"));
+    QWidget* window = readerWindow();
+    const auto reader = wholeIssueReader();
+    ASSERT_TRUE(reader) << "the issue arrives";
+    const auto placed = [&](std::vector<int> pages) {
+        return waitFor([&] { return reader->placedPages() == pages; }, 30000);
+    };
+    for (const auto& pages : {std::vector<int>{1, 2}, std::vector<int>{3, 4}}) {
+        click(byText<QAbstractButton>("Next", false, window));
+        ASSERT_TRUE(placed(pages));
+    }
+    // A key typed goes to the reader window, which hands it to whatever holds its keys.
+    const auto typeKey = [&](Qt::Key key) {
+        ASSERT_TRUE(window->windowHandle());
+        QTest::keyClick(window->windowHandle(), key);
+    };
+    const auto slideshowOfStyle = [&](bool strip) {
+        Ref<SlideshowButton> found;
+        for (const auto& widget : widgetsOfPage<SlideshowButton>(3))
+            if ((widget->popupStyle() == 2) == strip)
+                found = widget;
+        return found;
+    };
+    const auto opened = [&](const Ref<SlideshowButton>& slideshow) -> QWidget* {
+        if (!slideshow || !slideshow->button())
+            return nullptr;
+        click(qtOf(slideshow->button()->widgetView()));
+        QWidget* popup = qtOf(slideshow->popupView());
+        return popup && waitFor([&] { return showing(popup); }) ? popup : nullptr;
+    };
+    // Right turns to the next spread, Left back to this one, whose widgets come again.
+    const auto arrowsTurnThePages = [&](const char* how) {
+        const auto holder = [&] {
+            QWidget* keys = window->focusWidget();
+            return std::string(keys == reader->pdfView() ? "the page view"
+                               : keys                    ? keys->metaObject()->className()
+                                                         : "nothing");
+        };
+        typeKey(Qt::Key_Right);
+        EXPECT_TRUE(waitFor([&] { return reader->currentPageIndex() == 5; }))
+            << how << ": Right turns the page; the keys are with " << holder();
+        typeKey(Qt::Key_Left);
+        EXPECT_TRUE(waitFor([&] { return reader->currentPageIndex() == 3; }) && placed({3, 4}))
+            << how << ": Left turns it back";
+    };
+
+    arrowsTurnThePages("before any slideshow");
+    // The full view, closed by its close control.
+    QWidget* full = opened(slideshowOfStyle(false));
+    ASSERT_TRUE(full) << "the full view opens";
+    auto* close = full->findChild<QAbstractButton*>("closeButton");
+    ASSERT_TRUE(close);
+    click(close);
+    ASSERT_TRUE(waitFor([&] { return !showing(full); })) << "the close control closes it";
+    arrowsTurnThePages("the full view's close control");
+
+    // The strip, closed by a click on its picture.
+    const auto stripShow = slideshowOfStyle(true);
+    QWidget* strip = opened(stripShow);
+    ASSERT_TRUE(strip) << "the strip opens";
+    ASSERT_TRUE(stripShow->imageListScroller());
+    click(stripShow->imageListScroller()->imageClickButton());
+    ASSERT_TRUE(waitFor([&] { return !showing(strip); })) << "a click on its picture closes it";
+    arrowsTurnThePages("a click on the strip's picture");
     closeReader();
 }

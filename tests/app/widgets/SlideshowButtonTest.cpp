@@ -4,18 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QTest>
 
 #include "PictureWidgetTestSupport.h"
 #include "app/issueui/WidgetActionButton.h"
 #include "app/issueui/WidgetContext.h"
-#include "platform_ui/DTScrollView.h"
 #include "app/widgets/ImageListScroller.h"
 #include "app/widgets/PictureScroller.h"
 #include "app/widgets/ScaledImageView.h"
 #include "app/widgets/SlideshowButton.h"
 #include "platform/image/Image.h"
+#include "platform_ui/DTScrollView.h"
 
 using namespace issueui_test;
 using namespace picture_test;
@@ -146,6 +147,59 @@ TEST_F(SlideshowButtonTest, EachStyleShowsNewPicturesOnAPressAndClosesOverTheBut
     ASSERT_TRUE(widgetOf(readerPopup)->isVisible());
     strip.reset();
     EXPECT_FALSE(widgetOf(readerPopup)->isVisible());
+}
+
+// Each close of a popup with the mouse (the strip's close button or a click on its picture, the
+// full view's close control) gives the keys that the click gave the popup back to the view it
+// lies on, the nearest enclosing one that takes keys, as the reader's page view does; not to the
+// control next in the tab order. A popup closed while the keys are elsewhere leaves them there.
+TEST_F(SlideshowButtonTest, ClosingAPopupGivesItsKeysBackToTheViewItLiesOn) {
+    cache("s1", Qt::red);
+    cache("s2", Qt::blue);
+    cache("s3", Qt::green);
+    host.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&host));
+    QWidget page(&host);
+    page.setFocusPolicy(Qt::StrongFocus);
+    page.setGeometry(0, 0, 600, 400);
+    QWidget layer(&page);  // what the widgets lie on takes no keys
+    layer.setGeometry(0, 0, 600, 400);
+    page.show();
+    auto strip = slideshow({{"Frame", "{{500,300},{40,40}}"},
+                            {"PopupStyle", 2},
+                            {"CloseButtonVisible", yes()},
+                            {"PopupFrame", "{{50,100},{300,100}}"}});
+    auto full = slideshow({{"Frame", "{{550,300},{40,40}}"}});
+    const auto layerView = QtWidgetView::borrowing(&layer);
+    strip->attachToView(layerView, QTransform());
+    full->attachToView(layerView, QTransform());
+    QPushButton later(&layer);  // next in the tab order after the popups
+    later.setGeometry(0, 360, 40, 40);
+    later.show();
+    ASSERT_TRUE(strip->imageListScroller() && full->pictureScroller());
+
+    const auto closedBy = [&](const Ref<SlideshowButton>& slideshow, QAbstractButton* control,
+                              const char* how) {
+        page.setFocus();
+        QWidget* popup = widgetOf(slideshow->popupView());
+        QTest::mouseClick(widgetOf(slideshow->button()->widgetView()), Qt::LeftButton);
+        ASSERT_TRUE(popup->isVisible()) << how;
+        ASSERT_TRUE(control->isVisible()) << how;
+        QTest::mouseClick(control, Qt::LeftButton);
+        EXPECT_FALSE(popup->isVisible()) << how;
+        EXPECT_EQ(QApplication::focusWidget(), &page) << how;
+    };
+    closedBy(strip, strip->imageListScroller()->closeButton(), "the strip's close button");
+    closedBy(strip, strip->imageListScroller()->imageClickButton(), "the strip's picture");
+    closedBy(full, full->pictureScroller()->closeButton(), "the full view's close control");
+
+    QTest::mouseClick(widgetOf(strip->button()->widgetView()), Qt::LeftButton);
+    QWidget* popup = widgetOf(strip->popupView());
+    ASSERT_TRUE(popup->isVisible());
+    later.setFocus();
+    strip->popupView()->setHidden(true);
+    EXPECT_FALSE(popup->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), &later);
 }
 
 TEST_F(SlideshowButtonTest, TheStripScrollsSidewaysOnlyForSeveralPicturesAndKeepsTheSameList) {
