@@ -124,12 +124,18 @@ Ref<plat::Error> VnLocalCacheAsset::appendContentsOfFileURL(const plat::Url& fil
 }
 
 void VnLocalCacheAsset::clearData() {
+    clearData([](const std::filesystem::path& path) { plat::FileManager::removeItem(path); });
+}
+
+void VnLocalCacheAsset::clearData(
+    const std::function<void(const std::filesystem::path&)>& discard) {
+    // The writer ends first (a write it still had queued lands in P.tmp), then the files go.
     if (fileWriter_) {
         fileWriter_->flushWritingCache();
         fileWriter_.reset();
     }
-    plat::FileManager::removeItem(tempFilePath_);
-    plat::FileManager::removeItem(filePath_);
+    discard(tempFilePath_);
+    discard(filePath_);
     state_ = VnLocalCacheAssetStateEmpty;
     completeDataLength_ = -1;
 }

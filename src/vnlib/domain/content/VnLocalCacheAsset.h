@@ -54,6 +54,9 @@ class VnLocalCacheAsset : public VndObject, public VnBackgroundFileWriterDelegat
     Ref<plat::Error> replaceWithFileURL(const plat::Url& fileUrl);
     // Closes the writer, deletes P.tmp and P: empty.
     void clearData();
+    // The same, with P.tmp and P handed to `discard` (which takes them away at once) in place of
+    // their deletion here.
+    void clearData(const std::function<void(const std::filesystem::path&)>& discard);
     // P.tmp becomes P (complete); with no bytes ever appended, P is an empty file. When the move
     // fails the asset looks at the disk again.
     void markCompleted();

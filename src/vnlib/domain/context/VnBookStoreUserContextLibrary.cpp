@@ -3,12 +3,12 @@
 #include <cctype>
 
 #include "platform/runloop/NotificationCenter.h"
-#include "platform/storage/FileManager.h"
 #include "vnlib/domain/VnItemCode.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/domain/lists/VnMagazineDomain.h"
 #include "vnlib/domain/lists/VnMagazineIssueDomain.h"
+#include "vnlib/domain/storage/VnDiscardedFiles.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/catalogue/VnPageInfo.h"
 #include "vnlib/info/catalogue/VnSubscriptionOptionInfo.h"
@@ -166,14 +166,23 @@ void VnBookStoreUserContext::updateUserItemForIssueInfo(const Ref<VnMagazineIssu
 void VnBookStoreUserContext::removeBookFromLocalLibrary(const Ref<VnMagazineIssueInfo>& info) {
     PLAT_PARAMETER_ASSERT(info);
     auto archive = bookArchiveWithIssueInfo(info);
-    for (const auto& asset : archive->allCacheAssets()) {
-        std::string name = asset->filePath().filename().string();
-        std::transform(name.begin(), name.end(), name.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (name.rfind("cover", 0) != 0)
-            asset->clearData();
+    {
+        // The files leave the item's folder now, as a new download of the item expects; the
+        // disk's work of deleting them (seconds for a book read through) is done off the main
+        // thread once the batch ends.
+        auto discarded = userStorage_->discardedFiles()->batch();
+        const auto discard = [&discarded](const std::filesystem::path& path) {
+            discarded.take(path);
+        };
+        for (const auto& asset : archive->allCacheAssets()) {
+            std::string name = asset->filePath().filename().string();
+            std::transform(name.begin(), name.end(), name.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            if (name.rfind("cover", 0) != 0)
+                asset->clearData(discard);
+        }
+        discarded.take(archive->archivePath() / "EPUB");  // may not exist
     }
-    plat::FileManager::removeItem(archive->archivePath() / "EPUB");  // may not exist
     archive->clearCacheAssetInMemoryMap();
     info->hiddenFromLibrary_ = true;
     info->finished_ = false;

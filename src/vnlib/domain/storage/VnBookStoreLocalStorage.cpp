@@ -6,6 +6,7 @@
 #include "platform/storage/UserDefaults.h"
 #include "vnlib/domain/VnMagazineIssueKind.h"
 #include "vnlib/domain/lists/VnUserMagazineIssueInfo.h"
+#include "vnlib/domain/storage/VnDiscardedFiles.h"
 #include "vnlib/domain/storage/VnStoreModels.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 
@@ -31,6 +32,7 @@ VnBookStoreLocalStorage::VnBookStoreLocalStorage(std::filesystem::path storagePa
     storeLocalArchive_ = std::make_shared<VnLocalArchive>(storagePath_);
     magazinesArchive_ = storeLocalArchive_->subarchiveWithId("Magazines");
     booksLocalArchive_ = std::make_shared<VnBooksLocalArchive>(booksArchivePath_);
+    discardedFiles_ = std::make_shared<VnDiscardedFiles>(storagePath_ / "Discarded");
     coreTableClassMap_[VnMagazineIssueInfo::classObject().name()] =
         &VnJsonMagazineIssueInfoData::classObject();
     buildManagedObjectContextWithStoragePath(storagePath_);
@@ -113,6 +115,7 @@ VnBookStoreUserStorage::VnBookStoreUserStorage(Ref<VnBookStoreLocalStorage> loca
     PLAT_PARAMETER_ASSERT(localStorage && userId_);
     userPath_ = localStorage->userStoragePathWithUserId(*userId_);
     booksArchive_ = localStorage->booksLocalArchive();
+    discardedFiles_ = localStorage->discardedFiles();
     userArchive_ = std::make_shared<VnLocalArchive>(userPath_);
     userDocumentArchive_ =
         std::make_shared<VnLocalArchive>(localStorage->userDocumentPathWithUserId(*userId_));

@@ -1,6 +1,7 @@
 #pragma once
 // The bookstore's storage on this machine. VnBookStoreLocalStorage lays out the cache tree below
-// its storage root ("Magazines", "MagazineIssues" shared by all users, "_Users/<user>"), opens the
+// its storage root ("Magazines", "MagazineIssues" shared by all users, "_Users/<user>", and
+// "Discarded", where files wait for their deletion off the main thread), opens the
 // global object store "GlobalCache.sqlite", hands out one VnBookStoreUserStorage per user
 // identity, makes object-store record tables, and reads and writes settings in the user defaults
 // (each write synchronised at once). VnBookStoreUserStorage is one user's part: the user's
@@ -18,6 +19,7 @@
 #include "vnlib/domain/storage/VnLocalArchive.h"
 
 class VnBookStoreUserStorage;
+class VnDiscardedFiles;
 class VnMagazineIssueInfo;
 
 inline constexpr const char* VnDomainException = "VnDomainException";
@@ -52,6 +54,9 @@ class VnBookStoreLocalStorage : public VndObject {
     const Ref<VnLocalArchive>& storeLocalArchive() const { return storeLocalArchive_; }
     const Ref<VnLocalArchive>& magazinesArchive() const { return magazinesArchive_; }
     const Ref<VnBooksLocalArchive>& booksLocalArchive() const { return booksLocalArchive_; }
+    // Files of the cache that leave their place at once and are deleted off the main thread
+    // (below <storage>/Discarded).
+    const Ref<VnDiscardedFiles>& discardedFiles() const { return discardedFiles_; }
     const Ref<plat::ObjectStoreContext>& managedObjectContext() const {
         return managedObjectContext_;
     }
@@ -65,6 +70,7 @@ class VnBookStoreLocalStorage : public VndObject {
     Ref<VnLocalArchive> storeLocalArchive_;
     Ref<VnLocalArchive> magazinesArchive_;
     Ref<VnBooksLocalArchive> booksLocalArchive_;
+    Ref<VnDiscardedFiles> discardedFiles_;
     std::map<std::string, const plat::Class*> coreTableClassMap_;
     Ref<VnBookStoreUserStorage> defaultUserStorage_;
 };
@@ -96,6 +102,7 @@ class VnBookStoreUserStorage : public VndObject {
     Ref<VnBookStoreLocalStorage> localStorage() const { return localStorage_.lock(); }
     const std::filesystem::path& userPath() const { return userPath_; }
     const Ref<VnBooksLocalArchive>& booksArchive() const { return booksArchive_; }
+    const Ref<VnDiscardedFiles>& discardedFiles() const { return discardedFiles_; }
     const Ref<VnLocalArchive>& userArchive() const { return userArchive_; }
     const Ref<VnLocalArchive>& userDocumentArchive() const { return userDocumentArchive_; }
     const Ref<VnUserId>& userId() const { return userId_; }
@@ -104,6 +111,7 @@ class VnBookStoreUserStorage : public VndObject {
     WeakRef<VnBookStoreLocalStorage> localStorage_;
     std::filesystem::path userPath_;
     Ref<VnBooksLocalArchive> booksArchive_;
+    Ref<VnDiscardedFiles> discardedFiles_;
     Ref<VnLocalArchive> userArchive_;
     Ref<VnLocalArchive> userDocumentArchive_;
     Ref<VnUserId> userId_;

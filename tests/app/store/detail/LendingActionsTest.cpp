@@ -1,12 +1,17 @@
 // The item information row's lending actions against the demo library, with a signed-in member,
 // a library screen double and an alert recorder: borrow, return, reserve, read now with its
-// extensions, sample, read, preview, the buy-now toggle, and the service's refusals and failures.
+// extensions, sample, read, preview, the buy-now toggle, the service's refusals and failures, and
+// items that do not open (a format the reader cannot show, nothing to open them with).
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <set>
 
 #include "StoreTestSupport.h"
+#include "app/library/LibrarySeams.h"
+#include "app/services/AreaSeams.h"
+#include "app/services/GlobalService.h"
+#include "app/services/IssueOpening.h"
 #include "app/store/detail/ShopDetailInfoItemState.h"
 #include "demo-service/DemoLibraryMembers.h"
 #include "demo-service/DemoMemberShelves.h"
@@ -469,5 +474,43 @@ TEST_F(LendingActionsTest, AnItemTheReaderCannotOpenEndsTheLoadingOnceTheOpening
     EXPECT_FALSE(loanOf(demo::kEpubOnlyBook).empty());
     state->btnGetSample_Click(nullptr);
     EXPECT_TRUE(openedAndEnded(3, 4)) << starts() << " starts, " << ends() << " ends";
+    EXPECT_TRUE(alerts->messages.empty());
+}
+
+TEST_F(LendingActionsTest, WithNothingToOpenTheItemEachActionsLoadingEndsWithItsAnswer) {
+    // Each action's loading ends in the answer that would have opened the item; the library
+    // double is never asked to open it and the member is told nothing.
+    const auto endsWithTheAnswer = [&](size_t loadings) {
+        return waitFor([&] { return ends() == loadings; }) && starts() == loadings;
+    };
+    const auto eachAction = [&](const std::string& code, size_t before) {
+        showBook(code);
+        state->btnReadNow_Clcik(nullptr);
+        EXPECT_TRUE(endsWithTheAnswer(before + 1)) << starts() << " starts, " << ends() << " ends";
+        // The loan is held all the same, on its extension timer, and goes back when the screen
+        // shows again.
+        EXPECT_TRUE(state->isReadBookNow());
+        EXPECT_TRUE(state->hasExtensionTimer());
+        EXPECT_FALSE(loanOf(code).empty());
+        state->viewWillAppear();
+        EXPECT_TRUE(waitFor([&] { return !state->isReadBookNow() && ends() == before + 2; }));
+        EXPECT_TRUE(loanOf(code).empty());
+
+        state->btnBorrow_Click(nullptr);
+        EXPECT_TRUE(endsWithTheAnswer(before + 3)) << starts() << " starts, " << ends() << " ends";
+        EXPECT_FALSE(loanOf(code).empty());
+        state->btnGetSample_Click(nullptr);
+        EXPECT_TRUE(endsWithTheAnswer(before + 4)) << starts() << " starts, " << ends() << " ends";
+    };
+
+    // No opening seam at all.
+    AreaSeams::shared().replace<IssueOpening>(nullptr, "library");
+    eachAction("BK0003", 0);
+    // The seam, but no library screen to open the item with.
+    AreaSeams::shared().replace<IssueOpening>(makeLibraryIssueOpening(), "library");
+    GlobalService::globalShared()->setLibraryViewController(nullptr);
+    eachAction("BK0006", 4);
+
+    EXPECT_EQ(library->count("displayReaderWithIssueInfo:"), 0u);
     EXPECT_TRUE(alerts->messages.empty());
 }

@@ -6,11 +6,14 @@
 
 #include "ContextTestSupport.h"
 #include "platform/runloop/NotificationCenter.h"
+#include "platform/runloop/OperationQueue.h"
+#include "platform/storage/FileManager.h"
 #include "vnlib/domain/content/VnContentAssetId.h"
 #include "vnlib/domain/content/VnLocalCacheAsset.h"
 #include "vnlib/domain/lists/VnListItemFields.h"
 #include "vnlib/domain/lists/VnMagazineDomain.h"
 #include "vnlib/domain/lists/VnMagazineIssueDomain.h"
+#include "vnlib/domain/storage/VnDiscardedFiles.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/catalogue/VnPageInfo.h"
 #include "vnlib/info/store/VnAuthorInfo.h"
@@ -197,17 +200,27 @@ TEST_F(LibraryTest, ListsPerKeyLocalLibraryPreferencesAndTransfer) {
     ASSERT_TRUE(run(user->categoryDomain()->newDomainUpdatingRequest(nullptr))->succeed());
     EXPECT_EQ(posted, 1);
 
-    // Removing a downloaded item keeps its cover files and takes it off the shelf.
+    // Removing a downloaded item keeps its cover files and takes it off the shelf. The other
+    // files leave the item's folder at once and are deleted later, off the main thread.
     auto item = VnMagazineIssueInfoProxy::recordOf(user->libraryDomain()->items().front());
     auto archive = user->bookArchiveWithIssueInfo(item);
     writeFile(archive->archivePath() / "cover.jpg", "c");
     writeFile(archive->archivePath() / "Cover_big.png", "C");
     writeFile(archive->archivePath() / "PAGE_PDF_1", "pdf");
+    writeFile(archive->archivePath() / "EPUB" / "chapter.xhtml", "text");
+    const auto& discarded = user->userStorage()->discardedFiles();
+    discarded->deletions()->setSuspended(true);
     user->removeBookFromLocalLibrary(item);
     EXPECT_TRUE(std::filesystem::exists(archive->archivePath() / "cover.jpg"));
     EXPECT_TRUE(std::filesystem::exists(archive->archivePath() / "Cover_big.png"));
     EXPECT_FALSE(std::filesystem::exists(archive->archivePath() / "PAGE_PDF_1"));
+    EXPECT_FALSE(std::filesystem::exists(archive->archivePath() / "EPUB"));
     EXPECT_FALSE(user->libraryDomain()->containsInfo(item));
+    EXPECT_EQ(plat::FileManager::contentsOfDirectory(discarded->root()).size(), 1u)
+        << "the files wait, moved aside, for their deletion";
+    discarded->deletions()->setSuspended(false);
+    discarded->deletions()->waitUntilAllOperationsAreFinished();
+    EXPECT_TRUE(plat::FileManager::contentsOfDirectory(discarded->root()).empty());
     user->restoreBookToLocalLibrary(item);
     EXPECT_TRUE(user->libraryDomain()->containsInfo(item));
 
