@@ -15,6 +15,7 @@
 #include "platform/storage/FreshProcessState.h"
 #include "platform/storage/InfoDictionary.h"
 #include "platform/storage/ScopedEnvironment.h"
+#include "vnlib/domain/content/VnContentAssetRequest.h"
 
 namespace shell_testing {
 
@@ -24,6 +25,8 @@ class DemoEnvironment {
     // `extend` adds to the version-2 methods before the service starts.
     void start(bool deployment = true, const std::function<void()>& extend = {}) {
         testing_support::beginFreshProcessState(environment);
+        // File locations learnt in an earlier test name that test's service.
+        VnContentAssetRequest::forgetGlobalFileInfos();
         service.setServicePath(kBookServicePath);
         demo::registerVersion2Methods(service, catalogue);
         if (extend)
