@@ -1,3 +1,18 @@
+# varnel_add_whole_program_test(<name> [<test properties>...])
+# With VARNEL_TEST_WHOLE_PROGRAMS on, the GoogleTest program also runs whole, as a developer runs
+# it: every case in one process, in an order shuffled anew each run (GoogleTest prints the seed:
+# --gtest_random_seed=<seed> runs that order again). CTest's test "<name>.whole", label whole. A
+# case that passes only in a process of its own fails there. It is given the time of the cases
+# together, and starts before the single cases so that it does not end the run last.
+function(varnel_add_whole_program_test name)
+  if(NOT VARNEL_TEST_WHOLE_PROGRAMS)
+    return()
+  endif()
+  add_test(NAME ${name}.whole COMMAND ${name} --gtest_shuffle)
+  set_tests_properties(${name}.whole PROPERTIES LABELS whole
+    TIMEOUT ${VARNEL_WHOLE_PROGRAM_TIMEOUT} COST 1000 ${ARGN})
+endfunction()
+
 # varnel_add_test(<name> LABEL <unit|integration|concurrency> SOURCES <files...> LIBS <targets...>)
 # Builds one GoogleTest executable and registers its cases with CTest under the given label.
 function(varnel_add_test name)
@@ -8,6 +23,7 @@ function(varnel_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} test_support GTest::gtest GTest::gmock Threads::Threads)
   gtest_discover_tests(${name} PROPERTIES LABELS ${ARG_LABEL} DISCOVERY_TIMEOUT 60)
+  varnel_add_whole_program_test(${name})
   if(ARG_LABEL STREQUAL "concurrency")
     add_dependencies(concurrency_tests ${name})
   endif()
@@ -28,6 +44,8 @@ function(varnel_add_gui_test name)
   gtest_discover_tests(${name} PROPERTIES LABELS gui ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
     ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::new_delete_type_mismatch=0"
     DISCOVERY_TIMEOUT 60)
+  varnel_add_whole_program_test(${name} ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+    ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::new_delete_type_mismatch=0")
 endfunction()
 
 # varnel_precompile_headers(<dir>)

@@ -2,7 +2,9 @@
 # Installs what is needed, builds and runs the tests.
 #   scripts/test.sh          the concurrency tests under ThreadSanitizer, then every test (unit,
 #                            integration, concurrency and screen tests) in one AddressSanitizer +
-#                            UndefinedBehaviorSanitizer build
+#                            UndefinedBehaviorSanitizer build, where each test program also runs
+#                            whole once, its cases in an order shuffled anew (label whole; the
+#                            seed is printed: --gtest_random_seed=<seed> runs that order again)
 #   scripts/test.sh debug    a plain debug build, every test
 #   scripts/test.sh asan     only the AddressSanitizer + UndefinedBehaviorSanitizer part
 #   scripts/test.sh tsan     only the ThreadSanitizer part

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/core/Log.h"
+#include "support/ScopedTraceSwitch.h"
 
 namespace testing_support {
 
@@ -45,14 +46,14 @@ struct WrittenLines {
     size_t onTerminal(const std::string& text) const { return count(terminal, text); }
 };
 
+// The switch installed before is put back afterwards.
 inline WrittenLines writtenWithTracesOff(const std::function<void()>& work) {
     WrittenLines written;
-    plat::setTraceSwitch([](std::string_view) { return false; });
+    const ScopedTraceSwitch tracesOff([](std::string_view) { return false; });
     auto system = plat::setSystemLogSink(
         [&](std::string_view line) { written.systemLog.emplace_back(line); });
     written.terminal = logged(work);
     plat::setSystemLogSink(system);
-    plat::setTraceSwitch(nullptr);
     return written;
 }
 

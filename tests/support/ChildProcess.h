@@ -13,6 +13,8 @@ struct ChildRun {
     bool passed = false;    // exited with status 0
     bool timedOut = false;  // killed at the time limit
     int exitStatus = -1;    // its exit status, or -1 when it was killed
+    // Its own peak resident set, from its start (whatever this process had grown to when it
+    // started it).
     long peakResidentKb = 0;
 };
 

@@ -76,10 +76,11 @@ bool traceEnabled(std::string_view group) {
     return sw ? sw(group) : defaultTraceSwitch(group);
 }
 
-void setTraceSwitch(TraceSwitch traceSwitch) {
+TraceSwitch setTraceSwitch(TraceSwitch traceSwitch) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
-    s.traceSwitch = std::move(traceSwitch);
+    std::swap(s.traceSwitch, traceSwitch);
+    return traceSwitch;
 }
 
 std::string format(const char* fmt, ...) {

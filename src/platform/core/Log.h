@@ -25,8 +25,9 @@ LogSink setSystemLogSink(LogSink sink);
 
 // Asks the installed trace switch whether a group is enabled.
 bool traceEnabled(std::string_view group);
-// Installs the trace switch; an empty function restores the built-in default.
-void setTraceSwitch(TraceSwitch traceSwitch);
+// Installs the trace switch; an empty function restores the built-in default. Returns the switch
+// that was installed (empty for the built-in default), for a caller to put back.
+TraceSwitch setTraceSwitch(TraceSwitch traceSwitch);
 
 // printf-style formatting into a std::string.
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

@@ -8,6 +8,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <utility>
 
 namespace ui {
 namespace {
@@ -34,8 +35,9 @@ struct Engine {
     // render). An empty document kept while the application runs keeps it set up between issues.
     std::unique_ptr<QPdfDocument> keepsRendererUp;
     int peak = 0;
-    bool closeRegistered = false;
-    bool ended = false;  // the application has gone: nothing opens any more
+    bool closeRegistered = false;  // with the application that runs now
+    bool opensWithApplications = false;
+    bool ended = false;  // the application has gone: nothing opens until another is made
 };
 
 Engine& engine() {
@@ -51,6 +53,15 @@ void closeAllDocuments() {
     e.open.clear();
     e.keepsRendererUp.reset();
     e.ended = true;
+    e.closeRegistered = false;  // the application drops its closing routines as it runs them
+}
+
+// A process may make one application after another (the tests do): each opens the engine again,
+// from its constructor, and has it close again as it goes.
+void openWithApplication() {
+    Engine& e = engine();
+    std::lock_guard lock(e.mutex);
+    e.ended = false;
 }
 
 const char* reasonFor(QPdfDocument::Error error) {
@@ -74,6 +85,8 @@ const char* reasonFor(QPdfDocument::Error error) {
 OpenDocument& documentFor(uint64_t pageId, const PdfEngine::Source& source) {
     Engine& e = engine();
     if (!e.closeRegistered && QCoreApplication::instance()) {
+        if (!std::exchange(e.opensWithApplications, true))
+            qAddPreRoutine(openWithApplication);  // for the applications made after this one
         qAddPostRoutine(closeAllDocuments);
         e.closeRegistered = true;
         e.keepsRendererUp = std::make_unique<QPdfDocument>();

@@ -119,9 +119,20 @@ void PdfRenderCache::stopWithApplication() {
     qAddPostRoutine([] {
         if (PdfRenderCache* cache = sharedCache.load(std::memory_order_acquire)) {
             cache->stopsWithApplication_.store(false);
-            cache->shutdown();
+            cache->endWithApplication();
         }
     });
+}
+
+void PdfRenderCache::endWithApplication() {
+    shutdown();
+    // QtPdf closes with the application too, perhaps before the worker stopped: what was drawn
+    // as the application went may be a placeholder in place of the page. None of it is kept for
+    // the next application, nor handed to its clients.
+    std::lock_guard lock(mutex_);
+    for (const Finished& finished : finished_)
+        std::erase(inFlight_, finished.key);
+    finished_.clear();
 }
 
 bool PdfRenderCache::isWorkerRunning() const {

@@ -63,8 +63,9 @@ class PdfRenderCache : public QObject {
     // Stops and joins the worker: renders still queued never run. A later request starts it
     // again. Renders use Qt's thread pool, which goes with the application: the shared cache's
     // worker stops in the destructor of each application that used it (shared() called on its
-    // thread), and a program may stop it sooner (stopSharedWorker does nothing when no shared
-    // cache was made).
+    // thread), where the renders it finished for that application and did not hand over are
+    // dropped; a program may stop it sooner (stopSharedWorker does nothing when no shared cache
+    // was made).
     void shutdown();
     static void stopSharedWorker();
     // Whether the render worker runs now.
@@ -100,7 +101,7 @@ class PdfRenderCache : public QObject {
     struct Queued {
         const void* client;
         Request request;
-        uint64_t order;  // when it was asked for
+        uint64_t order;                // when it was asked for
         PdfPageRenderer::Input input;  // what the worker renders from (taken when queued)
     };
     struct Finished {
@@ -133,6 +134,9 @@ class PdfRenderCache : public QObject {
     void checkLocked(const Ref<PdfPage>& page);
     // Has the application's end stop the worker (once for each application).
     void stopWithApplication();
+    // The application goes: the worker stops, and the renders it finished for that application
+    // and did not hand over go too (the next application asks again for what it shows).
+    void endWithApplication();
     void insertLocked(const Key& key, QImage image);
     void evictLocked();
 

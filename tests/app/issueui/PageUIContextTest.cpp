@@ -3,6 +3,7 @@
 // background.
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "IssueUITestSupport.h"
 #include "app/issueui/ContainerWidget.h"
@@ -13,6 +14,7 @@
 #include "platform/core/Exception.h"
 #include "platform/image/Image.h"
 #include "support/CapturedLog.h"
+#include "support/ScopedTraceSwitch.h"
 #include "vnlib/dev/request/VnRequestContext.h"
 #include "vnlib/dev/request/VnRequestResult.h"
 #include "vnlib/domain/content/VnLocalCacheAsset.h"
@@ -268,12 +270,13 @@ TEST_F(PageUIContextTest, AProducersPageImagesGoToThePageCacheOnlyWhileTheIssueI
     EXPECT_FALSE(page->fullPageImage());
     EXPECT_FALSE(page->fullPageLayer());
     // The painter is said to go ("Memory") only once no image is being made.
-    plat::setTraceSwitch([](std::string_view group) { return group == "Memory"; });
+    std::optional<testing_support::ScopedTraceSwitch> memory(
+        std::in_place, [](std::string_view group) { return group == "Memory"; });
     page->setFullPageImageGenerationRequest(std::make_shared<VnRequestContext>());
     const auto busy = testing_support::logged([&] { page->cleanupPainterIfNeeded(); });
     page->setFullPageImageGenerationRequest(nullptr);
     const auto idle = testing_support::logged([&] { page->cleanupPainterIfNeeded(); });
-    plat::setTraceSwitch(nullptr);
+    memory.reset();
     EXPECT_TRUE(busy.empty());
     ASSERT_EQ(idle.size(), 1U);
     EXPECT_NE(idle[0].find("Painter purged after thumbnail generation at page 0"),

@@ -382,7 +382,8 @@ class JourneyTest : public ::testing::Test {
         environment_.set("VARNEL_HOME", home_.string());
         std::ofstream(home_ / "Info.plist") << demo().infoPlist();
         plat::InfoDictionary::setDictionary(nullptr);
-        // The diagnostic groups follow these settings, as a run started with them would.
+        // The program's own trace switch, whatever a journey before installed, with the groups
+        // of these settings, as a run started with them has.
         VndDiags::reloadFromInfoDictionary();
         plat::UserDefaults::resetStandardUserDefaults();
         plat::Keychain::setShared(

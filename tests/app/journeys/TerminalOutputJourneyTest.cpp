@@ -11,7 +11,7 @@
 #include "JourneySupport.h"
 #include "app/signon/OAuth.h"
 #include "platform/core/Log.h"
-#include "vnlib/dev/util/VndDiags.h"
+#include "support/ScopedTraceSwitch.h"
 
 namespace {
 
@@ -91,7 +91,8 @@ TEST_F(JourneyTest, TerminalOutputHoldsNoPersonalData) {
     CapturedTerminal terminal;
     CapturedSystemLog systemLog;
     launch();
-    plat::setTraceSwitch([](std::string_view) { return true; });
+    // Until the test ends; then the program's own switch is back.
+    const testing_support::ScopedTraceSwitch everyGroupOn([](std::string_view) { return true; });
     ASSERT_NO_FATAL_FAILURE(signIn(kSomchai));
     const auto oauth = OAuth::sharedInstance();
     const std::string accessToken = oauth ? oauth->getAccessToken() : std::string();
@@ -103,7 +104,6 @@ TEST_F(JourneyTest, TerminalOutputHoldsNoPersonalData) {
     ASSERT_TRUE(waitFor([&] { return readerWindow() != nullptr; }, 30000)) << alertsText();
     closeReader();
     const std::string written = terminal.finish() + systemLog.finish();
-    VndDiags::reloadFromInfoDictionary();
 
     const auto account = demo().catalogue().account(kSomchai);
     ASSERT_TRUE(account);

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <utility>
 
 #include "ShellGuiSupport.h"
 #include "ShellTestSupport.h"
@@ -83,7 +84,22 @@ class AppLaunchTest : public ::testing::Test {
         delegate.reset();
         testing_support::spin(10);
         demo.stop();
+        // The doubles hold this test: the names go back to whoever registers them next.
+        auto& registry = ui::ResourceRegistry::shared();
+        for (const auto& [storyboard, identifier] : kDoubled)
+            registry.removeController(storyboard, identifier);
     }
+
+    // The screens this test puts doubles in place of.
+    static constexpr std::pair<const char*, const char*> kDoubled[] = {
+        {"ReaderWindowStoryboard", "ReaderWindow"},
+        {"LibraryStoryboard", "LibraryMainViewController"},
+        {"ShopFeatureStoryboard", "ShopFeatureViewController"},
+        {"", "TopChartMainViewController"},
+        {"", "CategoryMainViewController"},
+        {"", "BrowseMainViewController"},
+        {"SearchViewStoryboard", "SearchMainViewContrller"},
+        {"ShopDetailStoryboard", "ShopDetailMainView"}};
 
     QWidget* shown() const {
         const auto views = window->mainView()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);

@@ -6,6 +6,7 @@
 #include "demo-service/DemoSessionState.h"
 #include "platform/runloop/RunLoop.h"
 #include "support/CapturedLog.h"
+#include "support/ScopedTraceSwitch.h"
 #include "vnlib/dev/request/VnRequestContext.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
@@ -62,9 +63,9 @@ TEST_F(GlobalServiceTest, OneInstanceWithItsContextAndTheDefaults) {
     std::vector<std::string> lines;
     Ref<GlobalService> first;
     lines = testing_support::logged([&] {
-        plat::setTraceSwitch([](std::string_view group) { return group == "Error"; });
+        const testing_support::ScopedTraceSwitch errors(
+            [](std::string_view group) { return group == "Error"; });
         first = GlobalService::globalShared();
-        plat::setTraceSwitch({});
     });
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& l) {
         return l.find("ServiceHost") != std::string::npos;

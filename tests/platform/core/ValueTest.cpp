@@ -5,6 +5,8 @@
 #include "platform/core/Collections.h"
 #include "platform/core/Error.h"
 #include "platform/core/Log.h"
+#include "support/CapturedLog.h"
+#include "support/ScopedTraceSwitch.h"
 
 using plat::Number;
 using plat::Value;
@@ -96,14 +98,38 @@ TEST(Log, TraceLinesCarryFunctionAndLineAndObeyTheSwitch) {
     auto previous = plat::setLogSink([&](std::string_view l) { lines.emplace_back(l); });
     VND_TRACE("General", "n=%d", 4);
     VND_TRACE("Webservice", "hidden");
-    plat::setTraceSwitch([](std::string_view g) { return g == "Webservice"; });
-    VND_TRACE("Webservice", "shown");
-    plat::setTraceSwitch({});
+    {
+        const testing_support::ScopedTraceSwitch webservice(
+            [](std::string_view g) { return g == "Webservice"; });
+        VND_TRACE("Webservice", "shown");
+    }
     plat::setLogSink(previous);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find(" [Line "), std::string::npos);
     EXPECT_TRUE(lines[0].ends_with("] n=4"));
     EXPECT_TRUE(lines[1].ends_with("] shown"));
+}
+
+// A test or helper that changes the switch for a while puts back the one that was there, not the
+// built-in default: a program's own switch outlives what its tests do in between.
+TEST(Log, ASwitchChangedForAWhileGivesWayToTheOneBefore) {
+    const testing_support::ScopedTraceSwitch programs(
+        [](std::string_view g) { return g == "Program"; });
+    EXPECT_TRUE(plat::traceEnabled("Program"));
+    EXPECT_FALSE(plat::traceEnabled("General"));
+    {
+        const testing_support::ScopedTraceSwitch another(
+            [](std::string_view g) { return g == "Another"; });
+        EXPECT_FALSE(plat::traceEnabled("Program"));
+    }
+    EXPECT_TRUE(plat::traceEnabled("Program"));
+    const auto written = testing_support::writtenWithTracesOff([] {
+        EXPECT_FALSE(plat::traceEnabled("Program"));
+        VND_TRACE("General", "hidden");
+    });
+    EXPECT_TRUE(written.terminal.empty());
+    EXPECT_TRUE(plat::traceEnabled("Program"));
+    EXPECT_FALSE(plat::traceEnabled("General"));
 }
 
 namespace {

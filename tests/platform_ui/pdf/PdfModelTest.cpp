@@ -19,6 +19,7 @@
 #include "platform_ui/pdf/PdfPageCheck.h"
 #include "platform_ui/pdf/PdfPageRenderer.h"
 #include "support/CapturedLog.h"
+#include "support/ScopedTraceSwitch.h"
 
 namespace {
 
@@ -238,14 +239,14 @@ TEST(PdfModelTest, PageFilesThatHangOrExhaustQtPdfAreCheckedOnceInAChildAndShowP
     // Worker threads check them all at once: the cycles are stopped at the limit of processor
     // time, the others end as soon as their child does.
     const auto lines = testing_support::logged([&] {
-        plat::setTraceSwitch([](std::string_view group) { return group == "Error"; });
+        const testing_support::ScopedTraceSwitch errors(
+            [](std::string_view group) { return group == "Error"; });
         std::vector<std::thread> threads;
         for (int i = 0; i < document->pageCount(); ++i)
             threads.emplace_back(
                 [&, i] { ui::PdfPageRenderer::checkNow(*document->pageAtIndex(i)); });
         for (auto& thread : threads)
             thread.join();
-        plat::setTraceSwitch({});
     });
     // A check stopped at its limit of processor time gives no verdict and keeps none (a busy
     // machine may have been the cause): the cycles show their placeholders all the same.

@@ -225,7 +225,8 @@ TEST(PdfRenderCacheTest, APageNoOneCheckedIsCheckedOffTheRenderWorkerBeforeItRen
 TEST(PdfRenderCacheTest, TheSharedWorkerStopsInTheDestructorOfEachApplicationThatUsedIt) {
     // The worker renders through QtPdf, which uses Qt's thread pool: it must not still render
     // while an application's destructor takes that pool down. Twice, as journey tests make one
-    // application after another in one process.
+    // application after another in one process; and each application has its pages drawn, not
+    // only the first.
     const Ref<ui::PdfPage> page = checkedPdfPage(300, 400);
     ASSERT_TRUE(page);
     const int client = 0;
@@ -234,12 +235,18 @@ TEST(PdfRenderCacheTest, TheSharedWorkerStopsInTheDestructorOfEachApplicationTha
         ui::PdfRenderCache& cache = ui::PdfRenderCache::shared();
         // Far more renders than finish before the application ends: the worker is busy then.
         std::vector<ui::PdfRenderCache::Request> requests;
-        for (int i = 0; i < 400; ++i)
-            requests.push_back({page, {page->pageId(), QSize(120 + i, 160 + i), QRect()}});
-        int done = 0;
-        cache.request(&client, std::move(requests),
-                      [&](const ui::PdfRenderCache::Key&) { ++done; });
-        ASSERT_TRUE(runEventsUntil([&] { return done >= 2; })) << round;
+        for (int i = 0; i < 400; ++i) {
+            const QSize size(120 + i + 400 * round, 160 + i + 400 * round);
+            requests.push_back({page, {page->pageId(), size, QRect()}});
+        }
+        std::vector<Key> done;
+        cache.request(&client, std::move(requests), [&](const Key& key) { done.push_back(key); });
+        ASSERT_TRUE(runEventsUntil([&] { return done.size() >= 2; })) << round;
+        for (const Key& key : done) {
+            const QImage image = cache.image(key);
+            EXPECT_EQ(QColor(image.pixel(image.width() / 2, image.height() / 2)), QColor(Qt::blue))
+                << "round " << round << ", width " << key.fullSize.width() << ": the page drawn";
+        }
         EXPECT_TRUE(cache.isWorkerRunning()) << round;
         application.end();
         EXPECT_FALSE(cache.isWorkerRunning()) << round;

@@ -1,6 +1,7 @@
 #include "vnlib/dev/request/VnRequestContext.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/runloop/RunLoop.h"
 #include "vnlib/dev/delegate/VndDelegator.h"
@@ -215,6 +216,14 @@ void VnRequestContext::cancel() {
     coreCancel();
     coreCleanUp();
     giveBackSelfReference(std::move(startReference));
+}
+
+void VnRequestContext::cancelEndingJointRequests() {
+    auto keepAlive = self<VnRequestContext>();
+    const auto joints = std::exchange(jointRequests_, {});
+    cancel();
+    for (const auto& joint : joints)
+        joint->coreNotifyFinishWithResult(VnRequestResult::cancel());
 }
 
 void VnRequestContext::coreReportProgress(VnRequestProgress progress) {

@@ -54,6 +54,9 @@ class VnRequestContext : public plat::Object {
     static std::string prefixFromSelector(plat::Selector sel);
 
     virtual void cancel();
+    // Cancels it for good, as its owner goes: the joint requests waiting on it (which a cancel
+    // leaves to their own callers) end with the cancel result rather than never.
+    void cancelEndingJointRequests();
     void prioritize() { corePrioritize(); }
     // A new joint request sharing this one (kept until the end of the turn unless kept).
     Ref<VnJointRequest> jointRequest();

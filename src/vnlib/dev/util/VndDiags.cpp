@@ -57,6 +57,7 @@ void VndDiags::initialize() {
 void VndDiags::reloadFromInfoDictionary() {
     initialize();
     registrySlot().store(buildRegistry());
+    plat::setTraceSwitch(&VndDiags::traceEnabledForGroup);
 }
 
 bool VndDiags::traceEnabledForGroup(std::string_view group) {

@@ -15,7 +15,8 @@ class VndDiags {
     static void initialize();
     static bool traceEnabledForGroup(std::string_view group);
     // Builds the registry again from the current information dictionary (after the dictionary
-    // was replaced, as tests do).
+    // was replaced, as tests do) and installs it as the process's trace switch again, in place of
+    // whatever switch was installed meanwhile.
     static void reloadFromInfoDictionary();
 };
 

@@ -224,7 +224,9 @@ void VnDomain::cancelRequest(const Ref<VnRequestContext>& request) {
 }
 
 void VnDomain::cancelAllRequests() {
-    itemsRequest_->cancel();
+    // The domain goes with its user: the updates that joined its items request hold their callers
+    // (a list on screen) and are held by them, and end now rather than never.
+    itemsRequest_->cancelEndingJointRequests();
 }
 
 Ref<VnDomainUpdatingRequest> VnDomain::_interlockedNominateActiveDomainRequest(

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/runloop/RunLoop.h"
 #include "vnlib/dev/request/TestRequest.h"
 
@@ -231,6 +234,29 @@ TEST(VnRequestContext, JointRequestCancelRules) {
     b->cancel();
     EXPECT_FALSE(main->running());
     EXPECT_EQ(main->cancels, 1);
+}
+
+// The main request cancelled for good by its owner (a list that goes with its user): the requests
+// that joined it end with the cancel result; none is left running, holding its caller, for ever.
+// A plain cancel leaves them to their own callers.
+TEST(VnRequestContext, JointRequestsEndWhenTheirMainRequestIsCancelledForGood) {
+    auto main = TestRequest::make();
+    Journal j;
+    std::vector<Ref<VnRequestContext>> joints;
+    for (const char* name : {"a", "b"}) {
+        joints.push_back(main->jointRequest());
+        joints.back()->startWithDidFinishBlock(
+            [&j, name](const Ref<VnRequestResult>& result, const plat::Value&) {
+                j.push_back(std::string(name) + (result->isUserCancelled() ? " cancelled" : ""));
+            });
+    }
+    main->cancelEndingJointRequests();
+    EXPECT_EQ(main->cancels, 1);
+    EXPECT_EQ(j, (Journal{"a cancelled", "b cancelled"}));
+    for (const auto& joint : joints)
+        EXPECT_FALSE(joint->running());
+    EXPECT_TRUE(main->jointRequests().empty());
+    runTurn();
 }
 
 TEST(VnRequestContext, JointRequestRestartsAFinishedMainRequest) {

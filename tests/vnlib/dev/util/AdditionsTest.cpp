@@ -2,6 +2,7 @@
 
 #include "platform/core/Log.h"
 #include "platform/core/Property.h"
+#include "support/ScopedTraceSwitch.h"
 #include "vnlib/dev/util/VndArrayAdditions.h"
 #include "vnlib/dev/util/VndDiags.h"
 #include "vnlib/dev/util/VndDictionaryAdditions.h"
@@ -106,7 +107,8 @@ TEST(ArrayAdditions, ComparatorsAreConsistent) {
 TEST(ArrayAdditions, DictionariesFromArrays) {
     std::vector<std::string> lines;
     auto previous = plat::setLogSink([&](std::string_view l) { lines.emplace_back(l); });
-    plat::setTraceSwitch([](std::string_view g) { return g == "Warning"; });
+    const testing_support::ScopedTraceSwitch warnings(
+        [](std::string_view g) { return g == "Warning"; });
     auto items = plat::Array::make({Item::make("a", 1), Item::make("a", 2), Item::make("b", 1)});
     auto byCode = linq_toDictionaryWithKeySelector(*items, "code");
     EXPECT_EQ(byCode->count(), 2u);
@@ -122,7 +124,6 @@ TEST(ArrayAdditions, DictionariesFromArrays) {
     auto lookup = linq_toLookupDictionaryWithKeySelector(*withNil, "k");
     EXPECT_EQ(lookup->objectForKey(Value::null()).array()->count(), 1u);
     EXPECT_EQ(lookup->objectForKey(Value("x")).array()->count(), 1u);
-    plat::setTraceSwitch({});
     plat::setLogSink(previous);
 }
 

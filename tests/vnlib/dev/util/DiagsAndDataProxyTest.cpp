@@ -2,6 +2,7 @@
 
 #include "platform/core/Log.h"
 #include "platform/storage/InfoDictionary.h"
+#include "support/ScopedTraceSwitch.h"
 #include "vnlib/dev/util/VndDiags.h"
 #include "vnlib/dev/util/VndObject.h"
 #include "vnlib/dev/util/VndUtils.h"
@@ -48,6 +49,20 @@ TEST(VndDiags, DefaultsAndTheGroupMap) {
     // The platform's trace lines follow the same switch.
     EXPECT_TRUE(plat::traceEnabled("Webservice"));
     EXPECT_FALSE(plat::traceEnabled("General"));
+    useInfo({});
+}
+
+// A reload puts the program's own switch back in place of whatever another installed meanwhile
+// (as each journey starts with the program's switch, whatever the journey before it did).
+TEST(VndDiags, AReloadInstallsTheProgramsSwitchAgain) {
+    useInfo({});
+    const testing_support::ScopedTraceSwitch everyGroup([](std::string_view) { return true; });
+    EXPECT_TRUE(plat::traceEnabled("Webservice"));
+    useInfo({{Value("VndTraceEnabledGroupMap"),
+              Value(plat::makeDictionary({{Value("Error"), Value::boolean(true)}}))}});
+    EXPECT_FALSE(plat::traceEnabled("Webservice"));
+    EXPECT_TRUE(plat::traceEnabled("Error"));
+    EXPECT_TRUE(plat::traceEnabled("General"));
     useInfo({});
 }
 

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 
 #include "ContextTestSupport.h"
 #include "support/CapturedLog.h"
+#include "support/ScopedTraceSwitch.h"
 #include "vnlib/domain/lists/VnMagazineIssueDomain.h"
 #include "vnlib/domain/storage/VnBookStoreLocalStorage.h"
 
@@ -205,9 +207,10 @@ TEST_F(IssueListTest, HostileRepliesAreRefusedBeforeAnythingIsStored) {
         return out;
     });
     std::vector<std::string> lines = testing_support::logged([&] {
-        plat::setTraceSwitch([](std::string_view) { return true; });
+        std::optional<testing_support::ScopedTraceSwitch> everyGroup(
+            std::in_place, [](std::string_view) { return true; });
         auto outcome = refresh(library, library->takeLocalSnapshot());
-        plat::setTraceSwitch({});
+        everyGroup.reset();
         EXPECT_TRUE(outcome->result && outcome->result->succeed());
     });
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](auto& l) {
@@ -226,9 +229,9 @@ TEST_F(IssueListTest, HostileRepliesAreRefusedBeforeAnythingIsStored) {
         return Json::array({Json{{"Code", "FOREIGN"}, {"Hash", "q"}}});
     });
     lines = testing_support::logged([&] {
-        plat::setTraceSwitch([](std::string_view group) { return group == "Error"; });
+        const testing_support::ScopedTraceSwitch errors(
+            [](std::string_view group) { return group == "Error"; });
         EXPECT_TRUE(refresh(library, library->takeLocalSnapshot())->result);
-        plat::setTraceSwitch({});
     });
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](auto& l) {
         return l.find("not asked for") != std::string::npos &&

@@ -1,11 +1,14 @@
 // The magazine list refresh against the demo service, whose titles change while it runs.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "DomainTestSupport.h"
 #include "demo-service/DemoService.h"
 #include "demo-service/V3StoreService.h"
 #include "platform/storage/ScopedEnvironment.h"
 #include "support/CapturedLog.h"
+#include "support/ScopedTraceSwitch.h"
 #include "vnlib/domain/lists/VnMagazineDomain.h"
 #include "vnlib/info/catalogue/VnMagazineIssueMetaInfo.h"
 #include "vnlib/service/v2/VnClientServiceConfiguration.h"
@@ -52,10 +55,10 @@ class MagazineDomainTest : public ::testing::Test {
         userContext->session->setSessionContext(
             std::make_shared<VnServiceSessionContext>("VARNEL", kToken, false));
         domain = makeDomain();
-        plat::setTraceSwitch(
+        traces.emplace(
             [](std::string_view group) { return group == "Performance" || group == "Error"; });
     }
-    void TearDown() override { plat::setTraceSwitch({}); }
+    void TearDown() override { traces.reset(); }
 
     Ref<VnMagazineDomain> makeDomain(Ref<VnRequestContext> itemsRequest = nullptr) {
         if (!itemsRequest)
@@ -109,6 +112,8 @@ class MagazineDomainTest : public ::testing::Test {
     demo::DemoService service;
     Ref<TestUserContext> userContext;
     Ref<VnMagazineDomain> domain;
+    // The groups these tests read, until each test ends.
+    std::optional<testing_support::ScopedTraceSwitch> traces;
 };
 
 TEST_F(MagazineDomainTest, RefreshFetchesOnlyNewAndChangedTitles) {
