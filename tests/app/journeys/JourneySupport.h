@@ -626,6 +626,14 @@ class JourneyTest : public ::testing::Test {
         return found;
     }
 
+    // Launched, signed in as the member, on the magazine screen with the item of that title
+    // borrowed: its reader window shows.
+    void borrowMagazineAs(const std::string& member, const QString& title) {
+        launch();
+        ASSERT_NO_FATAL_FAILURE(signIn(member));
+        clickToolbar("ic_mag");
+        ASSERT_NO_FATAL_FAILURE(borrowShown(title));
+    }
     // The shelf, shown with the toolbar's item.
     void showShelf() { clickToolbar("ic_myshelf"); }
     // Whether the shelf screen shows (its return button does).

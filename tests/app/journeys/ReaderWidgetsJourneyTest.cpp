@@ -149,10 +149,7 @@ size_t requestsNaming(const std::string& code) {
 // link is (and the program loads nothing for it); zooming in scales the scroller's pictures.
 TEST_F(JourneyTest, ReaderWidgetsShowAndActAsOnTheirOwn) {
     ASSERT_NO_FATAL_FAILURE(shortenShowcase());
-    launch();
-    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
-    clickToolbar("ic_mag");
-    ASSERT_NO_FATAL_FAILURE(borrowShown("สุขภาพดี"));
+    ASSERT_NO_FATAL_FAILURE(borrowMagazineAs(kNok, "สุขภาพดี"));
     QWidget* window = readerWindow();
     const auto reader = wholeIssueReader();
     ASSERT_TRUE(reader) << "the issue arrives";
@@ -248,10 +245,7 @@ TEST_F(JourneyTest, ReaderWidgetsOfAHostileIssueStayOnTheirPages) {
     ASSERT_TRUE(DemoLibrary::shared().catalogue().setContentVariant(
         "MG01-2403", demo::ContentVariant::HostileWidgets));
     ASSERT_NO_FATAL_FAILURE(shortenShowcase());
-    launch();
-    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
-    clickToolbar("ic_mag");
-    ASSERT_NO_FATAL_FAILURE(borrowShown("สุขภาพดี"));
+    ASSERT_NO_FATAL_FAILURE(borrowMagazineAs(kNok, "สุขภาพดี"));
     QWidget* window = readerWindow();
     const auto reader = wholeIssueReader();
     ASSERT_TRUE(reader) << "the issue arrives";
@@ -316,10 +310,7 @@ TEST_F(JourneyTest, ReaderWidgetsOfAHostileIssueStayOnTheirPages) {
 // video back in its place on the page. While it plays, its play button shows pause.
 TEST_F(JourneyTest, AVideoShownFullScreenComesBackToItsPage) {
     ASSERT_NO_FATAL_FAILURE(shortenShowcase());
-    launch();
-    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
-    clickToolbar("ic_mag");
-    ASSERT_NO_FATAL_FAILURE(borrowShown("สุขภาพดี"));
+    ASSERT_NO_FATAL_FAILURE(borrowMagazineAs(kNok, "สุขภาพดี"));
     QWidget* window = readerWindow();
     const auto reader = wholeIssueReader();
     ASSERT_TRUE(reader) << "the issue arrives";
@@ -371,10 +362,7 @@ TEST_F(JourneyTest, AVideoShownFullScreenComesBackToItsPage) {
 // within the part of its page that shows, and so does its close control, which closes it.
 TEST_F(JourneyTest, AFullViewSlideshowOpensOnItsPageInEveryDisplayMode) {
     ASSERT_NO_FATAL_FAILURE(shortenShowcase());
-    launch();
-    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
-    clickToolbar("ic_mag");
-    ASSERT_NO_FATAL_FAILURE(borrowShown("สุขภาพดี"));
+    ASSERT_NO_FATAL_FAILURE(borrowMagazineAs(kNok, "สุขภาพดี"));
     QWidget* window = readerWindow();
     const auto reader = wholeIssueReader();
     ASSERT_TRUE(reader) << "the issue arrives";
@@ -446,10 +434,7 @@ TEST_F(JourneyTest, AFullViewSlideshowOpensOnItsPageInEveryDisplayMode) {
 // strip's pictures.
 TEST_F(JourneyTest, ClosingASlideshowLeavesTheArrowKeysTurningThePages) {
     ASSERT_NO_FATAL_FAILURE(shortenShowcase());
-    launch();
-    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
-    clickToolbar("ic_mag");
-    ASSERT_NO_FATAL_FAILURE(borrowShown("สุขภาพดี"));
+    ASSERT_NO_FATAL_FAILURE(borrowMagazineAs(kNok, "สุขภาพดี"));
     QWidget* window = readerWindow();
     const auto reader = wholeIssueReader();
     ASSERT_TRUE(reader) << "the issue arrives";
