@@ -11,6 +11,14 @@
 
 namespace {
 
+// Whether the root is a folder of its own, looked at without following a link: a link there
+// (to a folder anywhere) is never swept nor moved into.
+bool realFolder(const std::filesystem::path& path) {
+    std::error_code ec;
+    return std::filesystem::symlink_status(path, ec).type() ==
+           std::filesystem::file_type::directory;
+}
+
 void queueDeletion(const Ref<plat::OperationQueue>& deletions, std::filesystem::path path) {
     deletions->addOperationWithBlock([path = std::move(path)] {
         std::error_code ignored;
@@ -24,6 +32,8 @@ VnDiscardedFiles::VnDiscardedFiles(std::filesystem::path root)
     : root_(std::move(root)), deletions_(plat::OperationQueue::make("Discarded files")) {
     deletions_->setMaxConcurrentOperationCount(1);
     // Only what is there now: batches of this run are deleted by their own ends.
+    if (!realFolder(root_))
+        return;
     for (const auto& name : plat::FileManager::contentsOfDirectory(root_))
         queueDeletion(deletions_, root_ / name);
 }
@@ -48,7 +58,7 @@ const std::optional<std::filesystem::path>& VnDiscardedFiles::Batch::folder() {
         folderTried_ = true;
         plat::Paths::createDirectories(root_);
         std::string name = (root_ / "batch-XXXXXX").string();
-        if (::mkdtemp(name.data()))
+        if (realFolder(root_) && ::mkdtemp(name.data()))
             folder_ = std::filesystem::path(name);
     }
     return folder_;

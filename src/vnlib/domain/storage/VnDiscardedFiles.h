@@ -5,8 +5,9 @@
 // folder it takes into a folder of its own below the root (on the same disk as the cache), and
 // when the batch ends that folder is deleted on the deletion queue, a worker thread. Nothing else
 // ever looks in the root, so a new file written at a taken file's place is never touched. What
-// cannot be moved (another disk, a root that cannot be made) is deleted at once, as before.
-// Folders a run left in the root (it ended before their deletion) are deleted by the next run.
+// cannot be moved (another disk, a root that cannot be made, a root that is not a folder of its
+// own but a link) is deleted at once, as before. Folders a run left in the root (it ended before
+// their deletion) are deleted by the next run; a root that is a link is never swept.
 //
 //   auto discarded = storage.discardedFiles()->batch();
 //   discarded.take(folder / "PAGE_PDF_0");

@@ -260,4 +260,45 @@ TEST_F(LibraryTest, ListsPerKeyLocalLibraryPreferencesAndTransfer) {
     EXPECT_TRUE(device->libraryDomain()->items().empty());
 }
 
+// A link where the moved-aside files go (to a folder elsewhere) is never followed: a return
+// deletes the item's files in place and puts nothing there, and a start sweeps nothing there.
+TEST_F(LibraryTest, ALinkInPlaceOfTheDiscardedFilesLeavesWhatItPointsToAlone) {
+    namespace fs = std::filesystem;
+    auto user = context->activeUserContext();
+    ASSERT_TRUE(run(user->libraryDomain()->newDomainUpdatingRequest(nullptr))->succeed());
+    auto item = VnMagazineIssueInfoProxy::recordOf(user->libraryDomain()->items().front());
+    const fs::path itemFolder = user->bookArchiveWithIssueInfo(item)->archivePath();
+    writeFile(itemFolder / "PAGE_PDF_1", "pdf");
+    writeFile(itemFolder / "EPUB" / "chapter.xhtml", "text");
+    const fs::path elsewhere = testing_support::freshTestFolder() / "elsewhere";
+    writeFile(elsewhere / "kept.txt", "mine");
+    writeFile(elsewhere / "folder" / "deep.txt", "mine too");
+    const fs::path root = user->userStorage()->discardedFiles()->root();
+    fs::remove_all(root);
+    fs::create_directory_symlink(elsewhere, root);
+    const auto entries = [&] { return plat::FileManager::contentsOfDirectory(elsewhere).size(); };
+
+    const auto& deletions = user->userStorage()->discardedFiles()->deletions();
+    deletions->setSuspended(true);
+    user->removeBookFromLocalLibrary(item);
+    EXPECT_FALSE(fs::exists(itemFolder / "PAGE_PDF_1"));
+    EXPECT_FALSE(fs::exists(itemFolder / "EPUB"));
+    EXPECT_EQ(entries(), 2u) << "the return moved files into the linked folder";
+    deletions->setSuspended(false);
+    deletions->waitUntilAllOperationsAreFinished();
+
+    user.reset();
+    context.reset();
+    context = makeContext();
+    context->activeUserContext()
+        ->userStorage()
+        ->discardedFiles()
+        ->deletions()
+        ->waitUntilAllOperationsAreFinished();
+    EXPECT_TRUE(fs::is_symlink(root));
+    EXPECT_EQ(entries(), 2u);
+    EXPECT_TRUE(fs::exists(elsewhere / "kept.txt"));
+    EXPECT_TRUE(fs::exists(elsewhere / "folder" / "deep.txt"));
+}
+
 }  // namespace
