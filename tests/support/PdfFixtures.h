@@ -77,6 +77,20 @@ inline std::filesystem::path checkerStoppedAtItsLimit(const std::filesystem::pat
         "echo \"$1\" >> '" + (folder / "runs").string() + "'\nulimit -c 0\nkill -s XCPU $$\n");
 }
 
+// A checker that writes its process number to "<folder>/started" and then waits for ever, to be
+// ended by a signal from outside (with no core file on a signal that would leave one).
+inline std::filesystem::path checkerEndedFromOutside(const std::filesystem::path& folder) {
+    const std::string started = (folder / "started").string();
+    return checkerScript(folder, "checker-ended-from-outside",
+                         "ulimit -c 0\necho $$ > '" + started + ".new'\nmv '" + started +
+                             ".new' '" + started + "'\nexec sleep 600\n");
+}
+
+// A checker that crashes (SIGSEGV) on every file, with no core file.
+inline std::filesystem::path crashingChecker(const std::filesystem::path& folder) {
+    return checkerScript(folder, "crashing-checker", "ulimit -c 0\nkill -s SEGV $$\n");
+}
+
 // A checker that, once it has made "<folder>/started", waits until "<folder>/release" exists
 // and then runs the real one (`real`) on the file.
 inline std::filesystem::path heldChecker(const std::filesystem::path& folder,

@@ -18,7 +18,9 @@
 #include "vnlib/domain/content/VnMagazineIssuePageContext.h"
 #include "vnlib/domain/content/VnMagazineIssuePageRenderingInfo.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/domain/storage/VnArchiveFileGeneration.h"
 #include "vnlib/domain/storage/VnBookStoreLocalStorage.h"
+#include "vnlib/domain/storage/VnLocalArchive.h"
 
 PLAT_DEFINE_CLASS(MagazineIssueUIContextRenderingInfo, VnInfoBase, [](auto& c) {
     using C = MagazineIssueUIContextRenderingInfo;
@@ -85,6 +87,10 @@ MagazineIssueUIContext::MagazineIssueUIContext(Ref<VnMagazineIssueContext> conte
     userDisplayMode_ = settingValue(storedSetting(displayModeKeyName()));
     imageRequestManager_ = std::make_shared<VnRequestManager>();
     imageRequestManager_->setConcurrentRequestCountLimit(1);
+    fileGeneration_ = issueContext_->userContext()
+                          ->bookArchiveWithIssueInfo(issueContext_->info())
+                          ->fileGeneration();
+    fileGenerationSeen_ = fileGeneration_->current();
 }
 
 MagazineIssueUIContext::~MagazineIssueUIContext() {
@@ -684,12 +690,17 @@ void MagazineIssueUIContext::writePageRecord() {
 
 void MagazineIssueUIContext::queueRecordWrite() {
     pageRecordChanged_ = false;
-    checkQueue()->async(
-        [record = *pageRecord_, path = pageRecordPath(), pending = ui::PdfPageCheck::pending()] {
+    checkQueue()->async([record = *pageRecord_, path = pageRecordPath(),
+                         generation = fileGeneration_, seen = fileGenerationSeen_,
+                         pending = ui::PdfPageCheck::pending()] {
+        // Once the item has been returned its folder is emptied for good: nothing of this opening
+        // goes back there.
+        generation->writeUnlessTakenAwaySince(seen, [&] {
             if (auto error = record.write(path))
                 plat::systemLog("Cannot keep the issue's page record: " +
                                 error->localizedDescription());
         });
+    });
 }
 
 uint64_t MagazineIssueUIContext::queueNotice(std::function<void()> send, bool ready,

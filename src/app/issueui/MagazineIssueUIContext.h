@@ -46,6 +46,7 @@ class VnMagazineIssuePageRenderingInfo;
 class VnPageInfo;
 class VnRequestContext;
 class VnRequestManager;
+class VnArchiveFileGeneration;
 class MagazineIssueUIContext;
 
 // What the issue's UI context tells its delegate besides the issue context's own messages.
@@ -273,6 +274,10 @@ class MagazineIssueUIContext : public plat::Object {
     void armLongCheckWaits(int32_t sourcePageIndex);
     std::unique_ptr<IssuePageRecord> pageRecord_;
     std::optional<std::filesystem::path> pageFolder_;
+    // The item's files as this opening found them: once they are taken away (the item returned),
+    // no page record of this opening is written.
+    std::shared_ptr<VnArchiveFileGeneration> fileGeneration_;
+    uint64_t fileGenerationSeen_ = 0;
     bool pageRecordChanged_ = false;
     bool pageRecordWriteDue_ = false;
     struct Notice {

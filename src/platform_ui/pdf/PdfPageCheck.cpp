@@ -95,6 +95,32 @@ Memo& memo() {
     return memo;
 }
 
+// The signals the checker's own fault raises: a crash while opening or drawing the page is the
+// page's refusal. Any other signal came from outside and says nothing of the page.
+bool crashedOnItsOwn(int signal) {
+    switch (signal) {
+        case SIGSEGV:
+        case SIGBUS:
+        case SIGILL:
+        case SIGFPE:
+        case SIGABRT:
+        case SIGSYS:
+        case SIGTRAP:
+            return true;
+        default:
+            return false;
+    }
+}
+
+constexpr std::string_view kCrashed = "the check crashed (signal ";
+
+// A refusal an earlier version kept for a checker that a signal from outside ended: no verdict.
+bool endedFromOutside(std::string_view reason) {
+    if (!reason.starts_with(kCrashed))
+        return false;
+    return !crashedOnItsOwn(std::atoi(std::string(reason.substr(kCrashed.size())).c_str()));
+}
+
 std::optional<PdfPageCheck::Verdict> readKeptVerdict(const fs::path& page,
                                                      const std::string& identity) {
     const auto bytes = plat::AtomicFile::read(PdfPageCheck::verdictPath(page), 4096);
@@ -108,7 +134,7 @@ std::optional<PdfPageCheck::Verdict> readKeptVerdict(const fs::path& page,
         return kept;
     kept.usable = false;
     kept.reason = lines[3];
-    if (lines[2] == "damaged")
+    if (lines[2] == "damaged" && !endedFromOutside(kept.reason))
         return kept;
     return std::nullopt;
 }
@@ -297,6 +323,8 @@ CheckerRun runChecker(const fs::path& page) {
     }
     if (WIFSIGNALED(status)) {
         const int signal = WTERMSIG(status);
+        if (crashedOnItsOwn(signal))
+            return {Verdict{false, std::string(kCrashed) + std::to_string(signal) + ")"}};
         // Stopped at its limit of processor time: no verdict on the page (a busy machine may
         // have been the cause), so nothing is kept.
         if (signal == SIGXCPU || signal == SIGKILL)
@@ -304,7 +332,11 @@ CheckerRun runChecker(const fs::path& page) {
                                        std::to_string(PdfPageCheck::kTimeLimit.count()) +
                                        " s of processor time"},
                     false};
-        return {Verdict{false, "the check crashed (signal " + std::to_string(signal) + ")"}};
+        // Ended from outside (Ctrl-C in its terminal, a logout or shutdown, a kill): the page
+        // was not judged, so nothing is kept and the file is checked again when next found.
+        return {Verdict{false,
+                        "the check was ended from outside (signal " + std::to_string(signal) + ")"},
+                false};
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) == 127 || WEXITSTATUS(status) == 2)
         return {};

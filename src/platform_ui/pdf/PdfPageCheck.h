@@ -8,9 +8,11 @@
 // once and a reader that opens it later learns its size without opening it. A file is the same
 // while its identity is: its size and modification time, and what no one can set back, its inode
 // and its status-change time (a file rewritten in place, or another one moved there, with its
-// size and time made as before, is another file). A check stopped at its limit of processor time
-// gives no verdict and keeps none: a busy or slow machine must never mark a good page damaged;
-// the file is checked again when it is next asked for.
+// size and time made as before, is another file). Only the checker's own crash (SIGSEGV, SIGBUS,
+// SIGILL, SIGFPE, SIGABRT, SIGSYS, SIGTRAP) refuses the page. A check stopped at its limit of
+// processor time, or ended from outside by any other signal (Ctrl-C in the terminal, a logout,
+// a shutdown), gives no verdict and keeps none: a busy machine or a member's keys must never
+// mark a good page damaged; the file is checked again when it is next asked for.
 //
 // Pages held in memory are checked the same way through a private temporary file; their
 // verdicts are remembered in this process by the bytes' digest.

@@ -3,6 +3,8 @@
 // record changed to fit another file, never reaches the PDF renderer unchecked; a check stopped
 // at its limit of processor time is no verdict, and runs once an opening.
 #include <fcntl.h>
+#include <signal.h>
+#include <string.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -127,6 +129,28 @@ class IssuePageCheckTest : public IssueUITest {
         ui::PdfPageCheck::stopChecks();
         IssueUITest::TearDown();
     }
+    // An opening whose page 0 waits in a held checker (until "<folder>/release" exists) while
+    // page 1, checked at an earlier opening, is learned at once: the record's write waits for the
+    // check under way. Nothing when the check did not start.
+    Ref<MagazineIssueUIContext> openWithACheckHeld(const Ref<VnMagazineIssueContext>& issue,
+                                                   const fs::path& folder) {
+        const std::string good = testing_support::filledPdf(200, 100, 0, 0, 1);
+        cachePage(issue, 0, good);
+        EXPECT_TRUE(ui::PdfPageCheck::check(cachePage(issue, 1, good)).usable);
+        checker.set("VARNEL_PDF_CHECK",
+                    testing_support::heldChecker(folder, ui::PdfPageCheck::program()).string());
+        auto context = MagazineIssueUIContext::initWithContext(issue);
+        context->magazineIssueContext_pageAvalable(issue, 0);
+        if (!runMainUntil([&] { return fs::exists(folder / "started"); })) {
+            ADD_FAILURE() << "the check did not start";
+            return nullptr;
+        }
+        context->magazineIssueContext_pageAvalable(issue, 1);
+        EXPECT_TRUE(context->keptPage(1));
+        drainMain();
+        return context;
+    }
+
     testing_support::ScopedEnvironment checker;
 };
 
@@ -138,23 +162,11 @@ class IssuePageCheckTest : public IssueUITest {
 TEST_F(IssuePageCheckTest, LettingTheIssueGoWaitsForNoCheckAndTheCheckThenTellsNothing) {
     const fs::path folder = testing_support::freshTestFolder();
     const auto issue = makeIssue("PC01-0002", "Magazine", {{0, 0}, {1, 1}});
-    const std::string good = testing_support::filledPdf(200, 100, 0, 0, 1);
-    cachePage(issue, 0, good);
-    const fs::path known = cachePage(issue, 1, good);
-    ASSERT_TRUE(ui::PdfPageCheck::check(known).usable);  // checked at an earlier opening
-    checker.set("VARNEL_PDF_CHECK",
-                testing_support::heldChecker(folder, ui::PdfPageCheck::program()).string());
-
-    auto context = MagazineIssueUIContext::initWithContext(issue);
+    auto context = openWithACheckHeld(issue, folder);
+    ASSERT_TRUE(context);
     const auto listener = std::make_shared<ArrivalListener>();
     context->setDelegate(listener);
     const fs::path recordPath = context->pageRecordPath();
-    context->magazineIssueContext_pageAvalable(issue, 0);
-    ASSERT_TRUE(runMainUntil([&] { return fs::exists(folder / "started"); }));
-    // Its kept check is learned at once; the record waits for the check under way.
-    context->magazineIssueContext_pageAvalable(issue, 1);
-    ASSERT_TRUE(context->keptPage(1));
-    drainMain();
 
     LetGoLater letGo(folder / "release");
     const WeakRef<MagazineIssueUIContext> gone = context;
@@ -294,6 +306,134 @@ TEST_F(IssuePageCheckTest, ACheckStoppedAtItsLimitIsNoVerdictAndRunsOnceAnOpenin
     }
     ui::PdfPageCheck::stopChecks();
     EXPECT_FALSE(IssuePageRecord::read(recordPath, "PC03-0002").page(0));
+}
+
+// A checker ended by a signal from outside (Ctrl-C in the terminal, a logout, a shutdown, a kill)
+// judged nothing: the page is handed on without a verdict, its file stays with nothing kept of
+// it, and the next opening checks it again and draws it.
+TEST_F(IssuePageCheckTest, ACheckEndedFromOutsideKeepsItsFileUnjudgedForTheNextOpening) {
+    const std::string real = ui::PdfPageCheck::program().string();
+    int n = 0;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGKILL}) {
+        SCOPED_TRACE(sigabbrev_np(signal));
+        const fs::path folder = testing_support::freshTestFolder();
+        testing_support::ScopedEnvironment ending;
+        ending.set("VARNEL_PDF_CHECK", testing_support::checkerEndedFromOutside(folder).string());
+        const std::string code = "PC07-000" + std::to_string(++n);
+        const auto issue = makeIssue(code, "Magazine", {{0, 0}, {1, 1}});
+        const fs::path file = cachePage(issue, 0, testing_support::filledPdf(300, 200, 0, 0, 1));
+        {
+            auto context = MagazineIssueUIContext::initWithContext(issue);
+            const auto listener = std::make_shared<ArrivalListener>();
+            context->setDelegate(listener);
+            context->magazineIssueContext_pageAvalable(issue, 0);
+            pid_t checker = 0;
+            ASSERT_TRUE(runMainUntil([&] {
+                std::ifstream(folder / "started") >> checker;
+                return checker > 0;
+            }));
+            ASSERT_EQ(::kill(checker, signal), 0);
+            ASSERT_TRUE(runMainUntil([&] { return context->pagesBeingChecked() == 0; }));
+            EXPECT_EQ(listener->notices, std::vector<std::string>{"page 0"});
+            EXPECT_FALSE(context->keptPage(0));
+            drainMain();
+            EXPECT_TRUE(fs::exists(file)) << "the page file was thrown away";
+            EXPECT_FALSE(fs::exists(ui::PdfPageCheck::verdictPath(file)));
+        }
+        ending.set("VARNEL_PDF_CHECK", real);
+        const uint64_t checks = ui::PdfPageCheck::checksRun();
+        auto opened = MagazineIssueUIContext::initWithContext(issue);
+        opened->magazineIssueContext_pageAvalable(issue, 0);
+        ASSERT_TRUE(runMainUntil([&] { return opened->pagesBeingChecked() == 0; }));
+        EXPECT_EQ(ui::PdfPageCheck::checksRun() - checks, 1u);
+        const auto* kept = opened->keptPage(0);
+        ASSERT_TRUE(kept);
+        ASSERT_TRUE(kept->verdict.usable) << kept->verdict.reason;
+        const auto page =
+            ui::PdfPage::fromCheckedFile(file.string(), kept->verdict, kept->identity);
+        const auto drawn =
+            ui::PdfPageRenderer::render(ui::PdfPageRenderer::inputOf(*page), {30, 20}, {});
+        EXPECT_FALSE(drawn.fileChanged);
+        EXPECT_EQ(QColor(drawn.image.pixel(15, 10)), QColor(Qt::blue));
+    }
+}
+
+// The checker's own crash is the page's refusal, kept with the file. A crash verdict an earlier
+// version kept for a checker ended from outside (Ctrl-C: signal 2) is no verdict: the file is
+// checked again.
+TEST_F(IssuePageCheckTest, OnlyTheCheckersOwnCrashRefusesThePage) {
+    const std::string real = ui::PdfPageCheck::program().string();
+    const fs::path folder = testing_support::freshTestFolder();
+    const fs::path crashing = folder / "crashing.pdf";
+    std::ofstream(crashing, std::ios::binary) << testing_support::filledPdf(100, 100);
+    checker.set("VARNEL_PDF_CHECK", testing_support::crashingChecker(folder).string());
+    const auto refused = ui::PdfPageCheck::check(crashing);
+    EXPECT_FALSE(refused.usable);
+    EXPECT_EQ(refused.reason, "the check crashed (signal " + std::to_string(SIGSEGV) + ")");
+    EXPECT_EQ(ui::PdfPageCheck::keptVerdict(crashing), refused);
+    EXPECT_TRUE(fs::exists(ui::PdfPageCheck::verdictPath(crashing)));
+
+    // Kept by an earlier version: one file refused for its checker's Ctrl-C, one for a crash.
+    checker.set("VARNEL_PDF_CHECK", real);
+    for (const int signal : {SIGINT, SIGSEGV}) {
+        SCOPED_TRACE(sigabbrev_np(signal));
+        const fs::path file = folder / (std::string(sigabbrev_np(signal)) + ".pdf");
+        std::ofstream(file, std::ios::binary) << testing_support::filledPdf(100, 100);
+        const auto identity = ui::PdfPageCheck::fileIdentity(file);
+        ASSERT_TRUE(identity);
+        std::ofstream(ui::PdfPageCheck::verdictPath(file), std::ios::trunc)
+            << "varnel-pdf-check 3\n"
+            << *identity << "\ndamaged\nthe check crashed (signal " << signal << ")\n";
+        const uint64_t checks = ui::PdfPageCheck::checksRun();
+        const auto verdict = ui::PdfPageCheck::check(file);
+        EXPECT_EQ(verdict.usable, signal == SIGINT);
+        EXPECT_EQ(ui::PdfPageCheck::checksRun() - checks, signal == SIGINT ? 1u : 0u);
+    }
+}
+
+// An item returned while its issue is open has its folder emptied for good: no page record of
+// that opening goes back there, whether its write was queued before the return (the issue let go
+// during a check, its last write waiting behind the check) or after it (the check ending after
+// the return). An opening after a new borrow keeps its record as usual.
+TEST_F(IssuePageCheckTest, AReturnedItemGetsNoPageRecordFromAnOpeningBeforeItsReturn) {
+    const std::string good = testing_support::filledPdf(200, 100, 0, 0, 1);
+    const std::string real = ui::PdfPageCheck::program().string();
+    for (const bool letGoBeforeTheReturn : {true, false}) {
+        SCOPED_TRACE(letGoBeforeTheReturn ? "let go before the return" : "open at the return");
+        const std::string code = letGoBeforeTheReturn ? "PC08-0002" : "PC09-0002";
+        const fs::path folder = testing_support::freshTestFolder();
+        const auto issue = makeIssue(code, "Magazine", {{0, 0}, {1, 1}});
+        auto context = openWithACheckHeld(issue, folder);
+        ASSERT_TRUE(context);
+        const fs::path recordPath = context->pageRecordPath();
+        const fs::path known = issue->contentAssetWithSourcePageIndex(1)->filePath();
+        if (letGoBeforeTheReturn)
+            context.reset();
+        user->removeBookFromLocalLibrary(issue->info());
+        ASSERT_FALSE(fs::exists(known));
+        std::ofstream(folder / "release");
+        if (context) {
+            ASSERT_TRUE(runMainUntil([&] { return context->pagesBeingChecked() == 0; }));
+        }
+        drainMain();
+        context.reset();
+        ui::PdfPageCheck::stopChecks();  // whatever was queued has run
+        EXPECT_FALSE(fs::exists(recordPath))
+            << "a record went back into the returned item's folder";
+
+        // Borrowed again: the new opening's record is written as usual.
+        checker.set("VARNEL_PDF_CHECK", real);
+        user->restoreBookToLocalLibrary(issue->info());
+        cachePage(issue, 0, good);
+        {
+            auto again = MagazineIssueUIContext::initWithContext(issue);
+            again->magazineIssueContext_pageAvalable(issue, 0);
+            ASSERT_TRUE(runMainUntil([&] { return again->pagesBeingChecked() == 0; }));
+        }
+        ASSERT_TRUE(runMainUntil([&] { return fs::exists(recordPath); }));
+        ui::PdfPageCheck::stopChecks();
+        EXPECT_TRUE(IssuePageRecord::read(recordPath, code).page(0));
+    }
 }
 
 // The program's end stops the checks its issues let go (here one that would wait for ever): none

@@ -10,7 +10,9 @@
 // closed; the process ends only as a signal ends it:
 //   held       a page render asked for, whose check waits (on the checker $VARNEL_PDF_CHECK
 //              names) until the program ends,
-//   held-window  that, and a window that stays open when asked to close.
+//   held-window  that, and a window that stays open when asked to close,
+//   held-page FILE  as held, for the page file FILE, which stays where it is at the end (the
+//              start step's Ctrl-C test runs it in place of the program).
 #include <QCloseEvent>
 #include <QTimer>
 #include <QWidget>
@@ -57,13 +59,8 @@ void openBookmarkList(AppDelegate& delegate) {
     reader->bookmarkToolbar_Click();
 }
 
-// A render of a page at some 7,000 x 7,000 pixels: far from done when the window closes.
-void startLargeRender(const fs::path& home) {
-    const fs::path file = home / "large-page.pdf";
-    if (!writeFile(file, testing_support::filledPdf(1000, 1000, 0, 0.5, 1))) {
-        std::fprintf(stderr, "quit check: cannot write %s\n", file.c_str());
-        std::exit(2);
-    }
+// A render of the page file at some 7,000 x 7,000 pixels: far from done when the window closes.
+void startLargeRender(const fs::path& file) {
     const auto page = ui::PdfPage::fromFile(file);
     if (!page) {
         std::fprintf(stderr, "quit check: the page was refused\n");
@@ -102,14 +99,26 @@ class WindowThatStays : public QWidget {
     void closeEvent(QCloseEvent* event) override { event->ignore(); }
 };
 
+// A page of its own in the home, for the render.
+fs::path largePage(const fs::path& home) {
+    const fs::path file = home / "large-page.pdf";
+    if (!writeFile(file, testing_support::filledPdf(1000, 1000, 0, 0.5, 1))) {
+        std::fprintf(stderr, "quit check: cannot write %s\n", file.c_str());
+        std::exit(2);
+    }
+    return file;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string scenario = argc > 1 ? argv[1] : "all";
     if (scenario != "bookmarks" && scenario != "render" && scenario != "video" &&
-        scenario != "all" && scenario != "held" && scenario != "held-window") {
+        scenario != "all" && scenario != "held" && scenario != "held-window" &&
+        (scenario != "held-page" || argc < 3)) {
         std::fprintf(stderr,
-                     "usage: app_quit_check [bookmarks|render|video|all|held|held-window]\n");
+                     "usage: app_quit_check "
+                     "[bookmarks|render|video|all|held|held-window|held-page FILE]\n");
         return 2;
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -146,8 +155,12 @@ int main(int argc, char** argv) {
 
     const bool all = scenario == "all";
     const int status = runProgram(argc, argv, [&](AppDelegate& delegate) {
+        if (scenario == "held-page") {
+            startLargeRender(argv[2]);  // its page is checked first, which waits
+            return;
+        }
         if (scenario == "held" || scenario == "held-window") {
-            startLargeRender(home);  // its page is checked first, which waits
+            startLargeRender(largePage(home));  // its page is checked first, which waits
             if (scenario == "held-window") {
                 QWidget* window = delegate.myWindowController()->window();
                 (new WindowThatStays(window))->show();  // owned by the main window
@@ -162,7 +175,7 @@ int main(int argc, char** argv) {
         const WeakRef<WindowController> window = delegate.myWindowController();
         QTimer::singleShot(all || scenario == "video" ? 500 : 100, [&, window] {
             if (all || scenario == "render")
-                startLargeRender(home);
+                startLargeRender(largePage(home));
             if (const auto shown = window.lock())
                 shown->window()->close();
         });

@@ -10,6 +10,7 @@
 // open) it waits for good, since the test holds that end open and never writes.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
@@ -30,6 +31,7 @@
 #include <vector>
 
 #include "platform/storage/ScopedEnvironment.h"
+#include "platform_ui/pdf/PdfPageCheck.h"
 #include "support/PdfFixtures.h"
 
 namespace {
@@ -332,6 +334,109 @@ TEST_F(QuitSignalTest, ACheckerWhoseStarterIsAlreadyGoneEndsAtOnce) {
                         << " s";
     checker_ = 0;
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 2) << describe(*status);
+}
+
+// The start step (scripts/start.sh) in a terminal of its own, Ctrl-C typed there while a page's
+// check is under way: the terminal sends SIGINT to all of the step's processes, the checker too.
+// The step ends the program as closing its window does; the checker, ended from outside, judged
+// nothing: the page file stays, with no verdict kept beside it, and no checker is left. The
+// program here is the quit check (the program's own start and end), put in the place of the
+// program in a build folder of links to the tests' build.
+TEST_F(QuitSignalTest, CtrlCInTheStartStepsTerminalKeepsThePageUnjudged) {
+    const fs::path build = folder_ / "build";
+    fs::create_directories(build / "src" / "app");
+    fs::create_directories(build / "tools" / "demo-service");
+    fs::create_symlink(VARNEL_QUIT_CHECK, build / "src" / "app" / "varnel");
+    fs::create_symlink(VARNEL_DEMO_SERVICE,
+                       build / "tools" / "demo-service" / "varnel-demo-service");
+    const fs::path page = folder_ / "page.pdf";
+    std::ofstream(page, std::ios::binary) << testing_support::filledPdf(300, 200, 0, 0, 1);
+    const fs::path standIn = testing_support::checkerScript(
+        folder_, "held-checker",
+        "exec '" + std::string(VARNEL_REAL_PDF_CHECK) + "' '" + heldPage_.string() + "'\n");
+    const std::vector<std::string> argv{"/bin/bash", VARNEL_START_SCRIPT, build.string(),
+                                        "held-page", page.string()};
+    const std::vector<std::string> environment =
+        environmentWith({{"VARNEL_PDF_CHECK", standIn.string()},
+                         {"VARNEL_HOME", (folder_ / "home").string()},
+                         {"TMPDIR", temporary_.string()},
+                         {"QT_QPA_PLATFORM", "offscreen"}});
+    std::vector<char*> args, envp;
+    for (const auto& arg : argv)
+        args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    for (const auto& entry : environment)
+        envp.push_back(const_cast<char*>(entry.c_str()));
+    envp.push_back(nullptr);
+
+    int terminal = -1;
+    program_ = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (program_ == 0) {
+        ::execve(args[0], args.data(), envp.data());
+        ::_exit(127);
+    }
+    ASSERT_GT(program_, 0);
+    ::fcntl(terminal, F_SETFL, ::fcntl(terminal, F_GETFL) | O_NONBLOCK);
+    std::string said;
+    const auto readTerminal = [&] {
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(terminal, buffer, sizeof buffer)) > 0;)
+            said.append(buffer, static_cast<size_t>(n));
+    };
+
+    // Under way: the checker waits on its pipe.
+    bool ended = false;
+    waitUntil(
+        [&] {
+            readTerminal();
+            holder_ = ::open(heldPage_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            ended = holder_ < 0 && ::waitpid(program_, nullptr, WNOHANG) == program_;
+            return holder_ >= 0 || ended;
+        },
+        kLaunchLimit);
+    if (ended)
+        program_ = 0;
+    ASSERT_GE(holder_, 0) << "no check waited in the checker:\n" << said;
+    const fs::path real = fs::canonical(VARNEL_REAL_PDF_CHECK);
+    std::vector<pid_t> below{program_};
+    for (size_t i = 0; i < below.size(); ++i) {
+        for (const pid_t child : childrenOf(below[i])) {
+            below.push_back(child);
+            std::error_code ec;
+            if (fs::read_symlink("/proc/" + std::to_string(child) + "/exe", ec) == real)
+                checker_ = child;
+        }
+    }
+    ASSERT_GT(checker_, 0) << "the checker was not found";
+
+    ASSERT_EQ(::write(terminal, "\x03", 1), 1);  // Ctrl-C
+    std::optional<int> status;
+    waitUntil(
+        [&] {
+            readTerminal();
+            status = endOf(program_, 0ms);
+            return status.has_value();
+        },
+        kEndLimit);
+    ASSERT_TRUE(status) << "the start step did not end within " << kEndLimit.count() << " s:\n"
+                        << said;
+    program_ = 0;
+    readTerminal();
+    ::close(terminal);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 130) << describe(*status);
+    EXPECT_NE(said.find("quit check held-page: the program ended with 0"), std::string::npos)
+        << "the program did not end as closing its window does:\n"
+        << said;
+    // Whatever the step left came to this process; the checker is not among them.
+    while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+    errno = 0;
+    EXPECT_EQ(::kill(checker_, 0), -1) << "a checker is left";
+    EXPECT_EQ(errno, ESRCH);
+    checker_ = 0;
+    EXPECT_TRUE(fs::exists(page)) << "the page file is gone";
+    EXPECT_FALSE(fs::exists(ui::PdfPageCheck::verdictPath(page)))
+        << "a verdict was kept: " << textOf(ui::PdfPageCheck::verdictPath(page));
 }
 
 }  // namespace

@@ -166,6 +166,8 @@ void VnBookStoreUserContext::updateUserItemForIssueInfo(const Ref<VnMagazineIssu
 void VnBookStoreUserContext::removeBookFromLocalLibrary(const Ref<VnMagazineIssueInfo>& info) {
     PLAT_PARAMETER_ASSERT(info);
     auto archive = bookArchiveWithIssueInfo(info);
+    // What an opening of the item that began before writes later has no folder to go to.
+    archive->fileGeneration()->advance();
     {
         // The files leave the item's folder now, as a new download of the item expects; the
         // disk's work of deleting them (seconds for a book read through) is done off the main

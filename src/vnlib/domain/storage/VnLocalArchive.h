@@ -8,11 +8,13 @@
 // VnBooksLocalArchive: the archive of catalogue items, one nested archive per item code.
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "vnlib/domain/content/VnLocalCacheAsset.h"
+#include "vnlib/domain/storage/VnArchiveFileGeneration.h"
 #include "vnlib/domain/storage/VnLocalDataTable.h"
 
 class VnLocalArchive : public VnStorageBackedObject {
@@ -35,6 +37,10 @@ class VnLocalArchive : public VnStorageBackedObject {
     std::vector<Ref<VnLocalCacheAsset>> allCacheAssets();
     // Forgets the assets handed out; the files stay.
     void clearCacheAssetInMemoryMap() { cacheAssetMap_.clear(); }
+    // How often the files were taken away as a whole, for writers on other threads.
+    const std::shared_ptr<VnArchiveFileGeneration>& fileGeneration() const {
+        return fileGeneration_;
+    }
 
     // The nested archives made so far, as they were at the first call.
     const std::vector<Ref<VnLocalArchive>>& subarchives();
@@ -58,6 +64,8 @@ class VnLocalArchive : public VnStorageBackedObject {
 
   private:
     std::filesystem::path archivePath_;
+    std::shared_ptr<VnArchiveFileGeneration> fileGeneration_ =
+        std::make_shared<VnArchiveFileGeneration>();
     std::map<std::string, Ref<VnLocalArchive>> subarchiveMaps_;
     std::map<std::string, Ref<VnLocalCacheAsset>> cacheAssetMap_;
     std::map<std::string, Ref<VnLocalDataTable>> tableMap_;
