@@ -7,11 +7,13 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform_ui/pdf/PdfPageCheck.h"
@@ -36,6 +38,17 @@ class Application {
 
 bool runEventsUntil(const std::function<bool()>& predicate) {
     return testing_support::spinUntil(predicate, 20000);
+}
+
+// Waits with the event loop not run: nothing the cache finishes meanwhile is handed over.
+bool waitWithoutEventsUntil(const std::function<bool()>& predicate) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!predicate()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 Ref<ui::PdfPage> checkedPdfPage(double width, double height) {
@@ -226,30 +239,56 @@ TEST(PdfRenderCacheTest, TheSharedWorkerStopsInTheDestructorOfEachApplicationTha
     // The worker renders through QtPdf, which uses Qt's thread pool: it must not still render
     // while an application's destructor takes that pool down. Twice, as journey tests make one
     // application after another in one process; and each application has its pages drawn, not
-    // only the first.
+    // only the first, and is handed none of the renders the one before finished and never handed
+    // over (QtPdf may have closed under them).
     const Ref<ui::PdfPage> page = checkedPdfPage(300, 400);
     ASSERT_TRUE(page);
     const int client = 0;
+    std::vector<Key> neverHandedOver;  // finished or asked for in an application that has gone
     for (int round = 0; round < 2; ++round) {
         Application application;
         ui::PdfRenderCache& cache = ui::PdfRenderCache::shared();
-        // Far more renders than finish before the application ends: the worker is busy then.
-        std::vector<ui::PdfRenderCache::Request> requests;
-        for (int i = 0; i < 400; ++i) {
+        const auto requestOfSize = [&](int i) {
             const QSize size(120 + i + 400 * round, 160 + i + 400 * round);
-            requests.push_back({page, {page->pageId(), size, QRect()}});
-        }
+            return ui::PdfRenderCache::Request{page, {page->pageId(), size, QRect()}};
+        };
         std::vector<Key> done;
-        cache.request(&client, std::move(requests), [&](const Key& key) { done.push_back(key); });
-        ASSERT_TRUE(runEventsUntil([&] { return done.size() >= 2; })) << round;
+        const auto record = [&](const Key& key) { done.push_back(key); };
+        // The pages on screen, handed over and drawn.
+        const std::vector<ui::PdfRenderCache::Request> shown = {requestOfSize(0), requestOfSize(1)};
+        cache.request(&client, shown, record);
+        const auto handedOver = [&](const ui::PdfRenderCache::Request& request) {
+            return std::find(done.begin(), done.end(), request.key) != done.end();
+        };
+        ASSERT_TRUE(runEventsUntil([&] {
+            return std::all_of(shown.begin(), shown.end(), handedOver);
+        })) << round;
+        EXPECT_EQ(done.size(), shown.size()) << "round " << round << ": only what it asked for";
         for (const Key& key : done) {
             const QImage image = cache.image(key);
             EXPECT_EQ(QColor(image.pixel(image.width() / 2, image.height() / 2)), QColor(Qt::blue))
                 << "round " << round << ", width " << key.fullSize.width() << ": the page drawn";
         }
+        for (const Key& key : neverHandedOver)
+            EXPECT_TRUE(cache.image(key).isNull())
+                << "round " << round << ", width " << key.fullSize.width()
+                << ": a render of the application before is not kept";
+        // Then far more renders than finish before the application ends, asked for once its loop
+        // no longer runs: the worker is busy as it ends, and has finished renders that were never
+        // handed over (it takes its second only once its first is finished).
+        std::vector<ui::PdfRenderCache::Request> ahead;
+        for (int i = 2; i < 400; ++i) {
+            ahead.push_back(requestOfSize(i));
+            neverHandedOver.push_back(ahead.back().key);
+        }
+        const uint64_t begun = cache.renderCount();
+        cache.request(&client, std::move(ahead), record);
+        ASSERT_TRUE(waitWithoutEventsUntil([&] { return cache.renderCount() >= begun + 2; }))
+            << round;
         EXPECT_TRUE(cache.isWorkerRunning()) << round;
         application.end();
         EXPECT_FALSE(cache.isWorkerRunning()) << round;
+        EXPECT_EQ(done.size(), shown.size()) << round;
         cache.cancelClient(&client);
     }
 }

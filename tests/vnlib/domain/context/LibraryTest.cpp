@@ -301,4 +301,51 @@ TEST_F(LibraryTest, ALinkInPlaceOfTheDiscardedFilesLeavesWhatItPointsToAlone) {
     EXPECT_TRUE(fs::exists(elsewhere / "folder" / "deep.txt"));
 }
 
+// The member signs out while the library shelves bring the member's library up to date: both
+// updates joined the list's one items request, whose reply has not come. The member's context
+// goes, and its lists with it: each update ends with the cancel result, and neither it nor its
+// caller (which it held) is left behind.
+TEST_F(LibraryTest, UpdatesUnderWayWhenTheMembersContextGoesEndCancelledAndHoldNothing) {
+    ASSERT_TRUE(signIn("somchai@example.com", "rak-an-nangsue")->succeed());
+    WeakRef<VnBookStoreUserContext> member = context->activeUserContext();
+    service.setFault("GetMetaMagazineIssueInfos", demo::Fault::stall());
+    std::vector<Ref<VnRequestResult>> heard(2);
+    std::vector<WeakRef<VnRequestContext>> updates;
+    std::vector<WeakRef<RequestWatcher>> callers;
+    for (size_t i = 0; i < heard.size(); ++i) {
+        auto update = member.lock()->libraryDomain()->newDomainUpdatingRequest(nullptr);
+        auto caller = std::make_shared<RequestWatcher>();
+        update->startWithDidFinishBlock(
+            [caller, &result = heard[i]](const Ref<VnRequestResult>& r, const plat::Value&) {
+                caller->result = r;
+                result = r;
+            });
+        updates.push_back(update);
+        callers.push_back(caller);
+    }
+    ASSERT_TRUE(plat::RunLoop::current().runUntil([&] { return service.stalledCount() == 1; }, 15));
+    ASSERT_EQ(member.lock()->libraryDomain()->itemsRequest()->jointRequests().size(), heard.size())
+        << "both updates joined the list's items request";
+    for (const auto& update : updates) {
+        ASSERT_FALSE(update.expired());
+        ASSERT_TRUE(update.lock()->running());
+    }
+
+    context->signOutRegisteredUser();
+    EXPECT_TRUE(context->activeUserContext()->isDefault());
+    const auto allHeard = [&] {
+        return std::all_of(heard.begin(), heard.end(), [](const auto& r) { return r != nullptr; });
+    };
+    plat::RunLoop::current().runUntil([&] { return member.expired() && allHeard(); }, 15);
+    EXPECT_TRUE(member.expired()) << "nothing else holds the member's context";
+    for (size_t i = 0; i < heard.size(); ++i) {
+        EXPECT_TRUE(heard[i] && heard[i]->isUserCancelled())
+            << "update " << i << ": " << (heard[i] ? heard[i]->description() : "never ended");
+        EXPECT_TRUE(updates[i].expired()) << "update " << i;
+        EXPECT_TRUE(callers[i].expired()) << "caller " << i;
+    }
+    service.clearFaults();
+    service.releaseStalled();
+}
+
 }  // namespace
