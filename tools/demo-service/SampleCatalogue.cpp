@@ -19,6 +19,18 @@ SamplePrice inApp(double price, std::string code) {
     return {"THB", price, "INAPP", std::move(code)};
 }
 
+// A member holds a book while one of the member's loans is of it, however the loan came: a
+// borrow, a claimed reservation or a read-now loan.
+bool holdsBook(const SampleMemberState& member, std::string_view bookCode) {
+    return std::any_of(member.loans.begin(), member.loans.end(),
+                       [&](const SampleLoan& loan) { return loan.bookCode == bookCode; });
+}
+
+// The refusal of a book the member holds already, to borrow it again or to reserve it.
+Outcome heldAlready() {
+    return Outcome::refused(3, "You have borrowed this item already.", "คุณยืมรายการนี้อยู่แล้ว");
+}
+
 }  // namespace
 
 bool SampleItem::isFree() const {
@@ -630,10 +642,8 @@ Outcome SampleCatalogue::borrow(std::string_view username, std::string_view book
         return Outcome::refused(2, "This item is not in the library.", "ไม่พบรายการนี้ในห้องสมุด");
     std::lock_guard lock(mutex_);
     Member& m = member(username);
-    for (const auto& loan : m.loans) {
-        if (loan.bookCode == bookCode)
-            return Outcome::refused(3, "You have borrowed this item already.", "คุณยืมรายการนี้อยู่แล้ว");
-    }
+    if (holdsBook(m, bookCode))
+        return heldAlready();
     if (m.loans.size() >= kLoanLimit)
         return Outcome::refused(3, "You have reached the loan limit.", "คุณยืมครบจำนวนสูงสุดแล้ว");
     assignHolds(bookCode);
@@ -686,6 +696,8 @@ Outcome SampleCatalogue::reserve(std::string_view username, std::string_view boo
         return Outcome::refused(2, "This item is not in the library.", "ไม่พบรายการนี้ในห้องสมุด");
     std::lock_guard lock(mutex_);
     Member& m = member(username);
+    if (holdsBook(m, bookCode))
+        return heldAlready();
     for (const auto& r : m.reservations) {
         if (r.bookCode == bookCode)
             return Outcome::refused(3, "You have reserved this item already.", "คุณจองรายการนี้อยู่แล้ว");

@@ -285,6 +285,7 @@ class SampleCatalogue {
     Outcome borrow(std::string_view username, std::string_view bookCode);
     Outcome returnLoan(std::string_view username, std::string_view loanCode);
     Outcome extendLoan(std::string_view username, std::string_view loanCode);
+    // A book the member holds (borrowed, claimed or read now) is refused as a second loan is.
     Outcome reserve(std::string_view username, std::string_view bookCode);
     Outcome cancelReservation(std::string_view username, std::string_view bookCode);
     Outcome claimReservation(std::string_view username, std::string_view reservationCode);

@@ -513,6 +513,20 @@ class JourneyTest : public ::testing::Test {
             << "the account sheet shows";
     }
 
+    // Claims the copy held for the member in the reservation queue, as the account sheet opens
+    // it, then closes the queue once the condition (the claim's effect) holds.
+    void claimInTheQueue(const std::function<bool()>& claimed) {
+        openAccountSheet();
+        click(byText<QAbstractButton>(QStringLiteral("คิวการจองหนังสือ"), false,
+                                      window()->settingWindow()));
+        ASSERT_TRUE(waitFor([&] { return byText<QAbstractButton>(QStringLiteral("รับหนังสือ")); }))
+            << shownTexts();
+        click(byText<QAbstractButton>(QStringLiteral("รับหนังสือ")));
+        ASSERT_TRUE(waitFor(claimed)) << "the claim is taken; alerts: " << alertsText();
+        if (auto* done = byText<QAbstractButton>(QStringLiteral("เสร็จสิ้น")))
+            click(done);
+    }
+
     // Signs a demo member in the way the sheet does: the account button, the sheet's sign-in
     // button, then the sign-on window, where the demo's sign-on server has already accepted the
     // member: the page is sent on to the redirect with a code the demo issued for the member.

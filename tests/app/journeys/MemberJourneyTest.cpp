@@ -211,14 +211,8 @@ TEST_F(JourneyTest, ReserveClaimAndCancel) {
         if (loan.bookCode == "BK0004")
             loanCode = loan.itemCode;
     ASSERT_TRUE(catalogue.returnLoan(kSomchai, loanCode).success);
-    openAccountSheet();  // a new sheet in place of the one shown
-    click(byText<QAbstractButton>("คิวการจองหนังสือ", false, window()->settingWindow()));
-    ASSERT_TRUE(waitFor([&] { return byText<QAbstractButton>("รับหนังสือ") != nullptr; }))
-        << shownTexts();
-    click(byText<QAbstractButton>("รับหนังสือ"));
-    EXPECT_TRUE(waitFor([&] { return holds(kNok, "BK0004"); })) << alertsText();
-    if (auto* done = byText<QAbstractButton>("เสร็จสิ้น"))
-        click(done);
+    // The queue again, from a new sheet in place of the one shown.
+    ASSERT_NO_FATAL_FAILURE(claimInTheQueue([] { return holds(kNok, "BK0004"); }));
     showShelf();
     EXPECT_TRUE(waitFor([&] { return shelfShows("Thai Economy in Transition"); }))
         << shownTexts(content());
@@ -262,6 +256,43 @@ TEST_F(JourneyTest, ShelfFollowsTheMemberSignedIn) {
     EXPECT_TRUE(waitFor([&] { return shelfShows("ประวัติศาสตร์กรุงศรีอยุธยา"); }))
         << shownTexts(content());
     EXPECT_FALSE(shelfShows("ข้างหลังภาพ")) << shownTexts(content());
+}
+
+// 14. A copy claimed in the reservation queue, then the shelf, which lists it: the book's detail,
+// opened from a search, offers to return and read it, not to reserve it.
+TEST_F(JourneyTest, AClaimedBookShowsAsHeldInItsDetail) {
+    auto& catalogue = demo().catalogue();
+    // Nok waits for the one copy, which Somchai gives back: it is held for her.
+    ASSERT_TRUE(catalogue.borrow(kSomchai, "BK0004").success);
+    ASSERT_TRUE(catalogue.reserve(kNok, "BK0004").success);
+    ASSERT_TRUE(catalogue.returnLoan(kSomchai, "BK0004").success);
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
+    // Her shelf first, so that the sign-in's own refresh has ended before the claim.
+    showShelf();
+    ASSERT_TRUE(waitFor([&] { return shelfShows("ประวัติศาสตร์กรุงศรีอยุธยา"); }))
+        << shownTexts(content());
+
+    ASSERT_NO_FATAL_FAILURE(claimInTheQueue([] { return holds(kNok, "BK0004"); }));
+    showShelf();
+    ASSERT_TRUE(waitFor([&] { return shelfShows("Thai Economy in Transition"); }))
+        << shownTexts(content());
+
+    search("Thai Economy");
+    ASSERT_TRUE(waitFor([&] { return showsText("ค้นหา \"Thai Economy\" พบจำนวน", content()); }))
+        << shownTexts(content());
+    openShown("Thai Economy in Transition");
+    ASSERT_TRUE(waitFor([&] { return showsText("Somsak Wongsa", content()); }))
+        << "the detail shows:\n"
+        << shownTexts(content());
+    // Held: return and read, and the line says so; once the overlay has gone, nothing else.
+    EXPECT_TRUE(detailAction("คืน")) << "the detail offers to return it";
+    EXPECT_TRUE(detailAction("อ่าน")) << "and to read it";
+    EXPECT_TRUE(detailShowsWithoutOverlay("ยืมแล้ว"));
+    EXPECT_FALSE(byText<QLabel>("จอง", false, content())) << "the detail offers no reservation:\n"
+                                                          << shownTexts(content());
+    EXPECT_FALSE(byText<QLabel>("ยืม", false, content())) << shownTexts(content());
+    EXPECT_FALSE(reserved(kNok, "BK0004"));
 }
 
 }  // namespace
