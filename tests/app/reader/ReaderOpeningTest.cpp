@@ -563,10 +563,11 @@ class ReaderChangedFilesTest : public ReaderTest {
             files.push_back(downloading->context()->contentAssetWithSourcePageIndex(i)->filePath());
         return files;
     }
-    // Opens the issue anew and shows each of its pages, in the page view and in the strip,
-    // until each is drawn as itself.
+    // Opens the issue anew (`opened`, whether or not its pages draw) and shows each of its
+    // pages, in the page view and in the strip, until each is drawn as itself.
     ::testing::AssertionResult drawsEveryPage(const std::string& code, int pages) {
         auto context = contextOf(code);
+        opened = context;
         if (!context)
             return ::testing::AssertionFailure() << "no issue";
         const auto reader = shownReader();
@@ -582,7 +583,6 @@ class ReaderChangedFilesTest : public ReaderTest {
             if (!drawn)
                 return ::testing::AssertionFailure() << "page " << i << " is not drawn as itself";
         }
-        opened = context;
         reader->setUiContext(nullptr);
         return ::testing::AssertionSuccess();
     }
@@ -622,6 +622,7 @@ TEST_F(ReaderChangedFilesTest, ACopiedOrChmoddedHomeLosesNoPageOffline) {
         const uint64_t checks = ui::PdfPageCheck::checksRun();
         EXPECT_TRUE(drawsEveryPage("RC01-0006", kPages));
         EXPECT_EQ(ui::PdfPageCheck::checksRun() - checks, static_cast<uint64_t>(kPages));
+        ASSERT_TRUE(opened);
         EXPECT_TRUE(opened->pagesThrownAway().empty());
         for (int i = 0; i < kPages; ++i)
             EXPECT_EQ(bytesOf(files[static_cast<size_t>(i)]), bytes[static_cast<size_t>(i)]) << i;
@@ -669,6 +670,7 @@ TEST_F(ReaderChangedFilesTest, PagesChangedOrKeptDamagedAreFetchedAgainOnceAndDr
 
     const auto lines =
         testing_support::loggedAnywhere([&] { EXPECT_TRUE(drawsEveryPage("RC02-0006", kPages)); });
+    ASSERT_TRUE(opened);
     for (int i = 0; i < kPages; ++i) {
         const bool changed = i >= 1 && i <= 4;
         EXPECT_EQ(pageGets("RC02-0006", i) - before[static_cast<size_t>(i)], changed ? 1u : 0u)
