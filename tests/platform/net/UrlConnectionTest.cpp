@@ -150,12 +150,14 @@ TEST_F(UrlConnectionTest, ASlowButSteadyReplyDoesNotTimeOut) {
 TEST_F(UrlConnectionTest, ATransferWaitsForItsLoopWithoutTimingOut) {
     const int64_t size = 32 << 20;
     service.addGeneratedFile("/big", size, 9);
-    plat::UrlConnection::setTimeoutScaleForTesting(0.01);  // 10 s become 100 ms
+    // 10 s become 500 ms: well above what a busy machine keeps a thread from running, so only
+    // the loop's pause, four times as long, could be taken for idleness.
+    plat::UrlConnection::setTimeoutScaleForTesting(0.05);
     auto loading = prepare(UrlRequest(net_test::url(service.baseUrl() + "/big"),
                                       UrlRequest::CachePolicy::UseProtocolCachePolicy, 10));
     loading.connection->start();
     // The loop does not run: at most about 1 MiB waits for it, and the pause is not idleness.
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
     EXPECT_GT(loading.connection->undeliveredByteCount(), 0u);
     EXPECT_LE(loading.connection->undeliveredByteCount(), size_t{(1 << 20) + (256 << 10)});
     const bool done = runUntilDone(*loading.recorder, 60);
