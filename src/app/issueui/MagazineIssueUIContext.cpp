@@ -87,9 +87,10 @@ MagazineIssueUIContext::MagazineIssueUIContext(Ref<VnMagazineIssueContext> conte
     userDisplayMode_ = settingValue(storedSetting(displayModeKeyName()));
     imageRequestManager_ = std::make_shared<VnRequestManager>();
     imageRequestManager_->setConcurrentRequestCountLimit(1);
-    fileGeneration_ = issueContext_->userContext()
-                          ->bookArchiveWithIssueInfo(issueContext_->info())
-                          ->fileGeneration();
+    const auto archive =
+        issueContext_->userContext()->bookArchiveWithIssueInfo(issueContext_->info());
+    pageFolder_ = archive->archivePath();
+    fileGeneration_ = archive->fileGeneration();
     fileGenerationSeen_ = fileGeneration_->current();
 }
 
@@ -627,12 +628,8 @@ const Ref<plat::DispatchQueue>& MagazineIssueUIContext::checkQueue() {
     return checkQueue_;
 }
 
-const std::filesystem::path& MagazineIssueUIContext::pageFolder() {
-    if (!pageFolder_)
-        pageFolder_ = issueContext_->userContext()
-                          ->bookArchiveWithIssueInfo(issueContext_->info())
-                          ->archivePath();
-    return *pageFolder_;
+const std::filesystem::path& MagazineIssueUIContext::pageFolder() const {
+    return pageFolder_;
 }
 
 std::filesystem::path MagazineIssueUIContext::pageRecordPath() {

@@ -154,7 +154,7 @@ class MagazineIssueUIContext : public plat::Object {
     // until the next page is kept: nothing when the record has no trusted entry for it.
     const IssuePageRecord::Page* keptPage(int32_t sourcePageIndex);
     // The issue's folder, where its page files and its page record lie.
-    const std::filesystem::path& pageFolder();
+    const std::filesystem::path& pageFolder() const;
     std::filesystem::path pageRecordPath();
     virtual Ref<MagazinePageUIContext> pageContextAtSourceIndex(int32_t sourceIndex);
     // Null when no page stands at that index.
@@ -273,9 +273,9 @@ class MagazineIssueUIContext : public plat::Object {
     std::multimap<int32_t, LongCheckWait> longCheckWaits_;
     void armLongCheckWaits(int32_t sourcePageIndex);
     std::unique_ptr<IssuePageRecord> pageRecord_;
-    std::optional<std::filesystem::path> pageFolder_;
-    // The item's files as this opening found them: once they are taken away (the item returned),
-    // no page record of this opening is written.
+    // The item's folder, and its files as this opening found them: once they are taken away (the
+    // item returned), no page record of this opening is written.
+    std::filesystem::path pageFolder_;
     std::shared_ptr<VnArchiveFileGeneration> fileGeneration_;
     uint64_t fileGenerationSeen_ = 0;
     bool pageRecordChanged_ = false;
