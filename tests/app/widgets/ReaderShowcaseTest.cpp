@@ -84,13 +84,24 @@ TEST_F(ReaderShowcaseTest, LinksOpenOrMoveTheReaderAndASlideshowShowsItsStrip) {
     EXPECT_EQ(opened, std::vector<std::string>{"https://example.com/photo"});
     ui::UrlOpener::setHandler(nullptr);
 
-    // The topmost button is the link to the fifth page's: its spread comes.
+    // The topmost button is the link to the fifth page's: its spread comes. (The click above
+    // may have the spread's widgets placed anew, each once it is ready: the button is looked
+    // for until it is there.)
     QWidget* topmost = nullptr;
-    for (const auto& view : reader->widgetViewsOfPage(1)) {
-        QWidget* widget = widgetOf(view);
-        if (qobject_cast<QAbstractButton*>(widget) && (!topmost || widget->y() < topmost->y()))
-            topmost = widget;
-    }
+    ASSERT_TRUE(spinUntil(
+        [&] {
+            topmost = nullptr;
+            for (const auto& view : reader->widgetViewsOfPage(1)) {
+                QWidget* widget = widgetOf(view);
+                if (qobject_cast<QAbstractButton*>(widget) &&
+                    (!topmost || widget->y() < topmost->y()))
+                    topmost = widget;
+            }
+            return topmost != nullptr;
+        },
+        30000))
+        << "the second page's buttons are placed: "
+        << testing::PrintToString(reader->placedPages());
     click(topmost);
     ASSERT_TRUE(placed({3, 4}));
 
