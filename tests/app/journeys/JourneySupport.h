@@ -21,22 +21,33 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QWidget>
 #include <QtTest/QTest>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "app/EndingSignals.h"
 #include "app/Program.h"
+#include "app/issueui/MagazineIssueUIContext.h"
+#include "app/library/LibraryListView.h"
+#include "app/library/LibraryMainView.h"
+#include "app/reader/PDFModifyView.h"
+#include "app/reader/ReaderViewController.h"
+#include "app/reader/ReaderWindowController.h"
 #include "app/services/GlobalService.h"
 #include "app/shell/AppDelegate.h"
 #include "app/shell/WindowController.h"
@@ -59,11 +70,17 @@
 #include "platform/storage/UserDefaults.h"
 #include "platform_ui/Alert.h"
 #include "platform_ui/RunLoopBridge.h"
+#include "platform_ui/pdf/PdfDocument.h"
+#include "platform_ui/pdf/PdfPage.h"
+#include "platform_ui/pdf/PdfPageCheck.h"
 #include "platform_ui/web/WebView.h"
 #include "support/GuiTestSupport.h"
 #include "vnlib/dev/util/VndDiags.h"
+#include "vnlib/domain/content/VnContentAssetRequest.h"
+#include "vnlib/domain/content/VnMagazineIssueContext.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 
 #ifndef VARNEL_SOURCE_DIR
 #error "the journey program is built with VARNEL_SOURCE_DIR"
@@ -145,6 +162,17 @@ class DemoLibrary {
     }
 
     demo::SampleCatalogue& catalogue() { return *catalogue_; }
+
+    // Makes the item one of that many pages, so that it arrives whole quickly.
+    bool shorten(const std::string& code, int pages) {
+        const demo::SampleItem* found = catalogue_->findItem(code);
+        if (!found)
+            return false;
+        demo::SampleItem item = *found;
+        item.fileSize = item.pageCount > 0 ? item.fileSize / item.pageCount * pages : 0;
+        item.pageCount = pages;
+        return catalogue_->withdrawItem(code) && catalogue_->addItem(std::move(item));
+    }
     std::unique_ptr<demo::DemoService> service;
     std::unique_ptr<demo::DemoService> store;
     std::unique_ptr<demo::DemoSignOn> signOn;
@@ -298,9 +326,17 @@ inline void click(QWidget* widget) {
     QTest::mouseClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
 }
 
+// A double click in the middle of the widget, as the mouse gives it: a press and a release, then
+// the second press as a double click and its release.
 inline void doubleClick(QWidget* widget) {
     ASSERT_TRUE(widget) << "nothing to click";
-    QTest::mouseDClick(widget, Qt::LeftButton, Qt::NoModifier, widget->rect().center());
+    ASSERT_TRUE(showing(widget)) << "clicking a widget that does not show: "
+                                 << widget->objectName().toStdString();
+    const QPoint middle = widget->rect().center();
+    QTest::mousePress(widget, Qt::LeftButton, Qt::NoModifier, middle);
+    QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, middle);
+    QTest::mouseDClick(widget, Qt::LeftButton, Qt::NoModifier, middle);
+    QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, middle);
 }
 
 // A click on a tree's row, as the mouse gives it.
@@ -362,6 +398,9 @@ class RecordedAlerts : public ui::Alert {
 };
 
 // ---- The program ----
+
+// How the program ends before it starts again: its main window closed, or SIGTERM.
+enum class Ending { WindowClosed, Terminated };
 
 class JourneyTest : public ::testing::Test {
   protected:
@@ -440,12 +479,51 @@ class JourneyTest : public ::testing::Test {
         delegate_.reset();
     }
 
-    // Quits and starts the program again on the same home.
-    void restart() {
-        quit();
+    // Ends the program as SIGTERM does (at logout or shutdown): the signal reaches the event loop
+    // through the program's watch of the ending signals, and the loop ends on that turn: the
+    // application's quit asks every window to close, and the program's own ending follows with
+    // no further turn of the loop.
+    void terminate() {
+        if (!delegate_)
+            return;
+        bool asked = false;
+        {
+            const EndingSignals watch([&](int signal) { asked = signal == SIGTERM; });
+            ::raise(SIGTERM);
+            EXPECT_TRUE(waitFor([&] { return asked; }, 5000)) << "SIGTERM reaches the event loop";
+        }
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (top->isVisible())
+                top->close();
+        delegate_->applicationWillTerminate();
+        delegate_.reset();
+    }
+
+    void end(Ending how) { how == Ending::Terminated ? terminate() : quit(); }
+
+    // Starts the program again on the same home, after it ended, as a new process: what lived in
+    // the process only is gone (the HTTP cookies, the content files' locations learned from the
+    // service); the user defaults file, the keychain and the home stay, as on a disk.
+    void startAgain() {
+        plat::HttpCookieStorage::shared().removeAllCookies();
+        VnContentAssetRequest::forgetGlobalFileInfos();
         plat::UserDefaults::resetStandardUserDefaults();
         plat::InfoDictionary::setDictionary(nullptr);
         launch();
+    }
+
+    // Quits and starts the program again on the same home.
+    void restart(Ending how = Ending::WindowClosed) {
+        end(how);
+        startAgain();
+    }
+
+    // Ends the program, stops the demo (the service is out of reach) and starts the program
+    // again on the same home.
+    void restartOffline(Ending how = Ending::WindowClosed) {
+        end(how);
+        demo().stop();
+        startAgain();
     }
 
     Ref<WindowController> window() const {
@@ -695,6 +773,166 @@ class JourneyTest : public ::testing::Test {
                 byText<QAbstractButton>(QStringLiteral("Thumbnails"), false, top))
                 return top;
         return nullptr;
+    }
+
+    // ---- The member's items on disk, and the reader over them ----
+
+    // The reader's controller (looked at, never driven); null when the program has none.
+    static Ref<ReaderViewController> readerController() {
+        const auto service = GlobalService::globalShared();
+        const auto window =
+            service
+                ? std::dynamic_pointer_cast<ReaderWindowController>(service->readerViewController())
+                : nullptr;
+        return window ? window->readerViewController() : nullptr;
+    }
+    // The code of the item the reader window shows; empty when it shows none.
+    std::string readerCode() const {
+        const auto reader = readerWindow() ? readerController() : nullptr;
+        const auto ui = reader ? reader->uiContext() : nullptr;
+        return ui && ui->context() ? ui->context()->info()->code().value_or("") : std::string();
+    }
+
+    // The item's folder in the home's shared issue archive: its page files ("PAGE_PDF_<source
+    // index>"), its page table ("VnPageInfo.table.json") and its other files lie there.
+    static std::filesystem::path itemFolder(const std::string& code) {
+        return VnBookStoreContext::storageRootPath() / "Cache" / "MagazineIssues" / code;
+    }
+    static std::filesystem::path pageFile(const std::string& code, int sourceIndex) {
+        return itemFolder(code) / ("PAGE_PDF_" + std::to_string(sourceIndex));
+    }
+    // The source indices, below `pages`, of the item's pages whose files lie whole in its folder
+    // (a PDF from its header to its end marker).
+    static std::vector<int> pagesOnDisk(const std::string& code, int pages) {
+        std::vector<int> found;
+        for (int i = 0; i < pages; ++i) {
+            std::ifstream in(pageFile(code, i), std::ios::binary);
+            const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+            const size_t tail = std::min(bytes.size(), ui::PdfPageCheck::kTrailerWindow);
+            if (!bytes.empty() && !ui::PdfPageCheck::headAndTailProblem(
+                                      bytes, std::string_view(bytes).substr(bytes.size() - tail)))
+                found.push_back(i);
+        }
+        return found;
+    }
+    static std::vector<int> allPages(int pages) {
+        std::vector<int> all(pages);
+        std::iota(all.begin(), all.end(), 0);
+        return all;
+    }
+
+    // What the reader shows of the item's `pages` pages, if it does not show every page whose file
+    // lies whole on disk drawn from that file (checked and usable, no placeholder): which pages
+    // are not; empty when it does.
+    std::string pagesOnDiskNotDrawn(const std::string& code, int pages) const {
+        if (readerCode() != code)
+            return "the reader does not show " + code + " (it shows \"" + readerCode() + "\")";
+        const auto* view = readerController()->pdfView();
+        const auto document = view ? view->document() : nullptr;
+        if (!document || document->pageCount() != pages)
+            return "the reader's document does not hold the " + std::to_string(pages) + " pages";
+        std::string missing;
+        for (const int i : pagesOnDisk(code, pages)) {
+            const auto page = document->pageAtIndex(i);
+            if (!page || page->isImagePage() || !page->isChecked() || page->error() ||
+                page->filePath() != pageFile(code, i))
+                missing += " " + std::to_string(i);
+        }
+        return missing.empty() ? missing : "pages on disk not drawn:" + missing;
+    }
+
+    // Waits until the reader shows the item read through: every page arrived, checked and drawn
+    // from its file. False (with the reason added as a failure) when it does not in time.
+    bool readThrough(const std::string& code, int pages, int milliseconds = 60000) {
+        std::string why;
+        const bool whole = waitFor(
+            [&] {
+                const auto reader = readerController();
+                const auto ui = reader ? reader->uiContext() : nullptr;
+                if (!ui || !ui->allPresentationPagesAvailable() || ui->pagesBeingChecked() > 0) {
+                    why = "the pages have not all arrived and been checked";
+                    return false;
+                }
+                why = pagesOnDiskNotDrawn(code, pages);
+                if (why.empty() && pagesOnDisk(code, pages) != allPages(pages))
+                    why = "not every page lies on disk";
+                return why.empty();
+            },
+            milliseconds);
+        if (!whole)
+            ADD_FAILURE() << code << " is not read through: " << why;
+        return whole;
+    }
+
+    // The shelf cell's view that shows the title (as its title or its second line) on the shelf
+    // screen, also while the reader hides the main window; null when none shows it.
+    QWidget* shelfCell(const QString& title) const {
+        const auto labels = widgets<QLabel>(
+            [&](QLabel* l) { return l->text() == title && l->isVisibleTo(l->window()); }, false,
+            content());
+        for (QLabel* label : labels)
+            for (QWidget* up = label; up; up = up->parentWidget())
+                if (up->findChild<QProgressBar*>())
+                    return up;
+        return nullptr;
+    }
+    // Whether the cell's download bar shows (the cell is in its download mode).
+    static bool downloadBarShows(QWidget* cell) {
+        auto* bar = cell ? cell->findChild<QProgressBar*>() : nullptr;
+        return bar && !bar->isHidden();
+    }
+
+    // Opens the item from the shelf as a member does: the shelf screen, then a double click on
+    // the item's cell.
+    void openFromShelf(const QString& title) {
+        showShelf();
+        QWidget* cell = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (cell = shelfCell(title)) != nullptr; }))
+            << "the shelf shows " << title.toStdString() << ":\n"
+            << shownTexts(content());
+        ASSERT_TRUE(showing(cell)) << "the shelf shows " << title.toStdString();
+        doubleClick(buttonNear(byText<QLabel>(title, false, cell)));
+    }
+
+    // Opens the item from the shelf and waits, within the bound, until the reader shows it with
+    // every page that lies on disk drawn from its file, and the cell's download bar gone.
+    void openFromShelfAndSeeEveryPageOnDisk(const QString& title, const std::string& code,
+                                            int pages, int milliseconds) {
+        const size_t alertsBefore = alerts_->messages.size();
+        ASSERT_NO_FATAL_FAILURE(openFromShelf(title));
+        QElapsedTimer clock;
+        clock.start();
+        ASSERT_TRUE(waitFor([&] { return readerCode() == code; }, milliseconds))
+            << "the reader opens " << code << " from the shelf; alerts: " << alertsText()
+            << "; the cell's download bar shows: " << downloadBarShows(shelfCell(title));
+        const auto rest = [&] {
+            return std::max<int>(1, milliseconds - static_cast<int>(clock.elapsed()));
+        };
+        std::string why;
+        EXPECT_TRUE(
+            waitFor([&] { return (why = pagesOnDiskNotDrawn(code, pages)).empty(); }, rest()))
+            << why;
+        EXPECT_TRUE(waitFor([&] { return !downloadBarShows(shelfCell(title)); }, rest()))
+            << "the download bar ends";
+        EXPECT_EQ(alerts_->messages.size(), alertsBefore) << "nothing to tell: " << alertsText();
+    }
+
+    // The shelves of the library screen: the book shelf, then the magazine shelf.
+    std::vector<Ref<LibraryListView>> shelves() const {
+        const auto w = window();
+        const auto library = w ? std::dynamic_pointer_cast<LibraryMainViewController>(
+                                     w->screenController(WindowController::Library))
+                               : nullptr;
+        const auto main = library ? library->libraryMainView() : nullptr;
+        if (!main)
+            return {};
+        return {main->bookLibraryListView(), main->magazineLibraryListView()};
+    }
+    // Whether both shelves have ended the updates they asked of the service.
+    bool shelvesUpdated() const {
+        const auto both = shelves();
+        return both.size() == 2 && both[0] && both[1] && !both[0]->booksRequest() &&
+               !both[1]->magazineIssuesRequest();
     }
 
     std::string alertsText() const {
