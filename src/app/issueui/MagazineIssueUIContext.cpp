@@ -172,9 +172,8 @@ void MagazineIssueUIContext::persistUserDisplayMode(int32_t mode) {
 
 std::vector<Ref<VnPageInfo>> MagazineIssueUIContext::pageInfos() const {
     std::vector<Ref<VnPageInfo>> pages;
-    const auto& info = issueContext_->info();
-    if (info && info->pageArray_) {
-        info->pageArray_->enumerate([&](const plat::Value& value) {
+    if (const auto& list = issueContext_->pageArray()) {
+        list->enumerate([&](const plat::Value& value) {
             if (auto page = value.as<VnPageInfo>())
                 pages.push_back(std::move(page));
             return true;
@@ -184,8 +183,8 @@ std::vector<Ref<VnPageInfo>> MagazineIssueUIContext::pageInfos() const {
 }
 
 int32_t MagazineIssueUIContext::presentationPageCount() const {
-    const auto& info = issueContext_->info();
-    return info && info->pageArray_ ? static_cast<int32_t>(info->pageArray_->count()) : 0;
+    const auto& list = issueContext_->pageArray();
+    return list ? static_cast<int32_t>(list->count()) : 0;
 }
 
 int32_t MagazineIssueUIContext::finishedPageCount() const {
@@ -204,7 +203,7 @@ float MagazineIssueUIContext::pageDownloadProgress() const {
 }
 
 bool MagazineIssueUIContext::readyForDisplay() const {
-    return issueContext_->metadataAvailable() && issueContext_->info()->pageArray_;
+    return issueContext_->metadataAvailable() && issueContext_->pageArray();
 }
 
 Ref<MagazinePageUIContext> MagazineIssueUIContext::pageContextAtSourceIndex(int32_t sourceIndex) {
@@ -224,7 +223,7 @@ Ref<MagazinePageUIContext> MagazineIssueUIContext::pageContextAtSourceIndex(int3
 bool MagazineIssueUIContext::buildIndexMaps() {
     if (pageUIPresentationIndexMap_)
         return true;
-    if (!issueContext_->info()->pageArray_)
+    if (!issueContext_->pageArray())
         return false;
     auto& presentation = pageUIPresentationIndexMap_.emplace();
     auto& lookup = presentationLookupMap_.emplace();
