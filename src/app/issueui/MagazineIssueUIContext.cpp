@@ -424,7 +424,7 @@ void MagazineIssueUIContext::whenPageChecked(int32_t sourcePageIndex, std::funct
 }
 
 void MagazineIssueUIContext::checkPagesFoundOnDisk() {
-    if (pagesFoundOnDiskChecked_ || !issueContext_->info()->pageArray_)
+    if (pagesFoundOnDiskChecked_ || !issueContext_->pageArray())
         return;
     pagesFoundOnDiskChecked_ = true;
     // The reader opens at the page last viewed: its check comes first.
