@@ -527,7 +527,12 @@ void LibraryListView::displayLibraryItem_checkReachability(const Ref<VnMagazineI
     const bool current = downloadingIssueInfoMetadata(item) ||
                          (downloadingIssueUIContext_ && downloadingIssueUIContext_->context() &&
                           downloadingIssueUIContext_->context()->info() == item);
-    if (current) {
+    // An opening from before the item's return loads nothing more: a new loan opens anew.
+    const auto opened = downloadingIssueUIContext_ ? downloadingIssueUIContext_
+                        : metadataDownloader_      ? metadataDownloader_->issueContext()
+                                                   : nullptr;
+    const bool returned = opened && opened->context() && opened->context()->itemReturned();
+    if (current && !returned) {
         // An issue shown before (its reader since closed) opens again as it is; one still on its
         // way shows once its first page is in.
         if (downloadingIssueUIContext_ || currentDownloadingIssueReadyForDisplay())

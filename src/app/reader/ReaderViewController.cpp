@@ -417,7 +417,7 @@ void ReaderViewController::updateLoadingProgress() {
         return;
     const auto issue = issueContext();
     const size_t finished = issue ? issue->finishedPageCount() : 0;
-    const auto pageArray = issue && issue->info() ? issue->info()->pageArray_ : nullptr;
+    const auto pageArray = issue ? issue->pageArray() : nullptr;
     const size_t total = pageArray ? pageArray->count() : 0;
     const bool allPages = !uiContext_ || uiContext_->allPresentationPagesAvailable();
     const bool interactive = issue && issue->interactiveDownloading();

@@ -2,15 +2,22 @@
 // loading strip; books on white; damaged pages on placeholders; odd issues open without harm.
 #include <QLabel>
 #include <QPointer>
+#include <filesystem>
+#include <fstream>
 
 #include "ReaderTestSupport.h"
 #include "app/issueui/IssuePageRecord.h"
+#include "app/services/GlobalService.h"
 #include "platform/storage/AtomicFile.h"
+#include "platform_ui/pdf/PdfPageCheck.h"
 #include "platform_ui/pdf/PdfPageRenderer.h"
 #include "support/CapturedLog.h"
 #include "support/PdfFixtures.h"
+#include "vnlib/dev/json/JSONKitDeserializing.h"
 #include "vnlib/domain/content/VnContentAsset.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
+#include "vnlib/domain/context/VnBookStoreContext.h"
+#include "vnlib/domain/context/VnBookStoreUserContext.h"
 
 using namespace reader_testing;
 
@@ -243,4 +250,102 @@ TEST_F(ReaderViewTest, APageFileThatArrivedEmptyIsDownloadedAgainNotTakenForDama
         told += line.find("arrived empty") != std::string::npos;
     }
     EXPECT_EQ(told, 1U);
+}
+
+namespace {
+
+// The requests the demo heard from the index on that name the item's page list, its files'
+// locations or one of its pages.
+size_t loadingRequestsSince(const demo::DemoService& service, size_t from,
+                            const std::string& code) {
+    size_t count = 0;
+    const auto requests = service.requests();
+    for (size_t i = from; i < requests.size(); ++i) {
+        const auto& path = requests[i].path;
+        count += path.ends_with("/GetBookPages") || path.ends_with("/GetAssetFiles") ||
+                 path.starts_with("/content/" + code + "/PAGE_");
+    }
+    return count;
+}
+
+// The entries of the folder other than covers.
+std::vector<std::string> entriesBesideCovers(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with("cover") && !name.starts_with("Cover"))
+            names.push_back(name);
+    }
+    return names;
+}
+
+}  // namespace
+
+// A reader open on an issue when the member returns it, a page's check running long and later
+// pages still on their way: once the check ends, the opening asks for nothing more (no page list,
+// no locations, no page, also on its retry timer's tick and when the reader turns to a page that
+// never came) and writes nothing into the emptied folder, and the reader still shows its pages.
+// Borrowed again, the same item opened anew asks for its page list again and keeps it, with every
+// page, and loads whole.
+TEST_F(ReaderViewTest, AReturnedIssuesOpeningLoadsNothingMoreAndANewLoanKeepsItsPageListAgain) {
+    constexpr int kPages = 12;
+    const std::string code = "RV06-0012";
+    addItem(code, kPages);
+    const auto held = testing_support::freshTestFolder();
+    testing_support::ScopedEnvironment checker;
+    checker.set("VARNEL_PDF_CHECK",
+                testing_support::heldChecker(held, ui::PdfPageCheck::program()).string());
+    for (int page = 6; page < kPages; ++page)
+        demo.service.setFault("/content/" + code + "/PAGE_" + std::to_string(page) + ".pdf",
+                              demo::Fault::stall());
+    auto context = contextOf(code);
+    ASSERT_TRUE(context);
+    const auto issue = context->context();
+    auto reader = shownReader();
+    reader->setUiContext(context);
+    ASSERT_TRUE(spinUntil([&] {
+        return std::filesystem::exists(held / "started") && issue->finishedPageCount() == 6 &&
+               demo.service.stalledCount() > 0;
+    }));
+    const auto folder = context->pageFolder();
+    const auto table = folder / "VnPageInfo.table.json";
+    ASSERT_TRUE(std::filesystem::exists(table));
+
+    const auto user = GlobalService::globalShared()->storeContext()->activeUserContext();
+    const auto info = issue->info();
+    user->removeBookFromLocalLibrary(info);
+    const size_t heard = demo.service.requests().size();
+    EXPECT_FALSE(std::filesystem::exists(table));
+    demo.service.clearFaults();
+    demo.service.releaseStalled();
+    std::ofstream(held / "release").flush();
+    ASSERT_TRUE(spinUntil([&] { return context->pagesBeingChecked() == 0; }, 20000));
+    reader->goToPage(8);
+    issue->checkDelayedPages();
+    issue->startLoadingAllPages();
+    spin(500);
+    EXPECT_EQ(loadingRequestsSince(demo.service, heard, code), 0u);
+    EXPECT_EQ(entriesBesideCovers(folder), std::vector<std::string>{})
+        << "something went back into the returned item's folder";
+    EXPECT_EQ(reader->mainDocument()->pageCount(), kPages) << "the reader keeps its pages";
+    EXPECT_EQ(issue->pageArray() ? issue->pageArray()->count() : 0u, size_t{kPages});
+
+    // Borrowed again: a new opening of the same record.
+    const size_t lists = demo.service.requestsForMethod("GetBookPages").size();
+    auto again = MagazineIssueUIContext::initWithContext(user->magazineIssueContextWithInfo(info));
+    bool loaded = false;
+    again->context()->requestForLoadingMetadata()->startWithDidFinishBlock(
+        [&](const Ref<VnRequestResult>&, const plat::Value&) { loaded = true; });
+    ASSERT_TRUE(spinUntil([&] { return loaded; }, 15000));
+    EXPECT_EQ(demo.service.requestsForMethod("GetBookPages").size(), lists + 1)
+        << "the page list is asked for again";
+    ASSERT_TRUE(std::filesystem::exists(table)) << "and kept again";
+    std::ifstream in(table);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto kept = objectFromJSONString(text).array();
+    EXPECT_EQ(kept ? kept->count() : 0u, size_t{kPages}) << text;
+    auto second = shownReader();
+    second->setUiContext(again);
+    EXPECT_TRUE(waitUntilLoaded(second));
+    EXPECT_EQ(again->context()->finishedPageCount(), size_t{kPages});
 }

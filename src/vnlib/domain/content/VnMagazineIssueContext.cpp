@@ -16,6 +16,7 @@
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/domain/lists/VnListItemFields.h"
 #include "vnlib/domain/lists/VnMagazineIssueDomain.h"
+#include "vnlib/domain/storage/VnLocalArchive.h"
 #include "vnlib/info/catalogue/VnPriceInfo.h"
 
 PLAT_DEFINE_CLASS(VnMagazineIssueContext, plat::Object, [](auto& c) {
@@ -49,13 +50,21 @@ void runContinuation(const plat::Value& userInfo) {
 }
 
 constexpr int32_t kMetadataType = VnAssetTypeXml;
+constexpr const char* kItemReturned = "The item was returned";
 constexpr int32_t kMetadataFormat = VnAssetFormatTypeXML;
 
 }  // namespace
 
 Ref<VnMagazineIssueContext> VnMagazineIssueContext::make(
     const Ref<VnBookStoreUserContext>& userContext, const Ref<VnMagazineIssueInfo>& info) {
-    return std::make_shared<VnMagazineIssueContext>(userContext, info);
+    auto context = std::make_shared<VnMagazineIssueContext>(userContext, info);
+    // A return of the item stops this opening's loading before its files are taken away.
+    context->fileGeneration_->whenTakenAway(context,
+                                            [weak = WeakRef<VnMagazineIssueContext>(context)] {
+                                                if (const auto me = weak.lock())
+                                                    me->cancelLoading();
+                                            });
+    return context;
 }
 
 VnMagazineIssueContext::VnMagazineIssueContext(Ref<VnBookStoreUserContext> userContext,
@@ -68,6 +77,9 @@ VnMagazineIssueContext::VnMagazineIssueContext(Ref<VnBookStoreUserContext> userC
     priceDomain_ = std::make_shared<VnDomain>(
         userContext_, VnPriceInfo::classObject(),
         userContext_->serviceSession()->newPriceInfosRequestWithMagazineIssueCode(info_->code()));
+    fileGeneration_ = itemArchive()->fileGeneration();
+    fileGenerationSeen_ = fileGeneration_->current();
+    pageArray_ = info_->pageArray_;
 }
 
 VnMagazineIssueContext::~VnMagazineIssueContext() {
@@ -78,10 +90,22 @@ VnMagazineIssueContext::~VnMagazineIssueContext() {
 
 // ---- Queries ------------------------------------------------------------------------------------
 
+const Ref<plat::Array>& VnMagazineIssueContext::pageArray() const {
+    // The item's list, as long as its files are the ones this opening found; afterwards the list
+    // this opening had (the item's is dropped with its files).
+    if (!itemReturned())
+        pageArray_ = info_->pageArray_;
+    return pageArray_;
+}
+
+bool VnMagazineIssueContext::itemReturned() const {
+    return fileGeneration_->takenAwaySince(fileGenerationSeen_);
+}
+
 std::vector<Ref<VnPageInfo>> VnMagazineIssueContext::pageInfos() const {
     std::vector<Ref<VnPageInfo>> pages;
-    if (info_->pageArray_) {
-        info_->pageArray_->enumerate([&](const plat::Value& value) {
+    if (const auto& list = pageArray()) {
+        list->enumerate([&](const plat::Value& value) {
             if (auto page = value.as<VnPageInfo>())
                 pages.push_back(std::move(page));
             return true;
@@ -92,7 +116,7 @@ std::vector<Ref<VnPageInfo>> VnMagazineIssueContext::pageInfos() const {
 
 size_t VnMagazineIssueContext::pageInfoCount() const {
     // Asked on every page's arrival: the list is walked only when it is another one.
-    const Ref<plat::Array>& list = info_->pageArray_;
+    const Ref<plat::Array>& list = pageArray();
     const size_t size = list ? list->count() : 0;
     if (list != countedPageArray_ || size != countedPageArraySize_) {
         countedPageArray_ = list;
@@ -119,7 +143,7 @@ bool VnMagazineIssueContext::contentRenderingMetadataAvailable() const {
 }
 
 bool VnMagazineIssueContext::metadataAvailable() const {
-    return info_->pageArray_ && contentRenderingMetadataAvailable();
+    return pageArray() && contentRenderingMetadataAvailable();
 }
 
 // The metadata's read on a worker: whoever comes first reads it. The thread that needs it never
@@ -285,6 +309,8 @@ bool VnMagazineIssueContext::thumbnailAvailableAtSourcePageIndex(int32_t sourceP
 
 void VnMagazineIssueContext::saveThumbnail(std::span<const uint8_t> jpegData,
                                            int32_t sourcePageIndex) {
+    if (itemReturned())
+        return;
     thumbnailCacheWithSourcePageIndex(sourcePageIndex)->replaceWithData(jpegData);
 }
 
@@ -313,6 +339,9 @@ Ref<VnRequestContext> VnMagazineIssueContext::pageInfosRequestThen(
 }
 
 void VnMagazineIssueContext::startLoadingAllPages() {
+    // A returned item is loaded again only by an opening after its new loan.
+    if (itemReturned())
+        return;
     plat::sendIfResponds(delegate_, VnMagazineIssueContextDelegate::kWillStartLoading,
                          self<VnMagazineIssueContext>());
     checkFinished();
@@ -324,7 +353,7 @@ void VnMagazineIssueContext::startLoadingAllPages() {
         if (auto me = weak.lock(); me && me->loadingGeneration_ == generation)
             me->startLoadingAllPages();
     };
-    if (!info_->pageArray_) {
+    if (!pageArray()) {
         pageInfosRequestThen(again);
         return;
     }
@@ -339,6 +368,8 @@ void VnMagazineIssueContext::startLoadingAllPages() {
 }
 
 void VnMagazineIssueContext::startRequestAllAssetIds() {
+    if (itemReturned())
+        return;
     std::vector<Ref<VnContentAssetId>> pageIds, interactiveIds;
     std::set<std::string> fileIds;
     for (const auto& page : pageInfos()) {
@@ -382,6 +413,8 @@ void VnMagazineIssueContext::assetFileUrl_request_didFinishWithResult(Ref<VnRequ
                                                                       Ref<VnRequestResult> result) {
     if (request == assetFileUrlRequest_)
         assetFileUrlRequest_.reset();
+    if (itemReturned())
+        return;
     if (!result->succeed()) {
         VND_TRACE("Error", "%s", "Loading asset file failed");
         retryFullLoad_ = true;
@@ -405,6 +438,8 @@ void VnMagazineIssueContext::assetFileUrl_request_didFinishWithResult(Ref<VnRequ
 }
 
 void VnMagazineIssueContext::startQueuePageLoading() {
+    if (itemReturned())
+        return;
     std::set<std::string> ids;
     for (const auto& page : pageInfos()) {
         enqueuePageRequest(page);
@@ -418,6 +453,8 @@ void VnMagazineIssueContext::startQueuePageLoading() {
 }
 
 void VnMagazineIssueContext::enqueuePageRequest(const Ref<VnPageInfo>& pageInfo) {
+    if (itemReturned())
+        return;
     const plat::Value key(plat::Number::fromInt64(pageInfo->sourcePageIndex(), 'i'));
     if (!pageRequestManager_->requestForId(key)) {
         auto request =
@@ -445,6 +482,8 @@ void VnMagazineIssueContext::stopRetryTimer() {
 }
 
 void VnMagazineIssueContext::checkReaded() {
+    if (itemReturned())
+        return;
     if (metadataAvailable() && !pageContextMap_.empty()) {
         itemArchive()->preloadAllCacheAssets();
         if (!info_->readed_)
@@ -458,9 +497,11 @@ void VnMagazineIssueContext::checkReaded() {
 }
 
 void VnMagazineIssueContext::startLoadingWithPages(const std::vector<int32_t>& sourcePageIndices) {
+    if (itemReturned())
+        return;
     plat::sendIfResponds(delegate_, VnMagazineIssueContextDelegate::kWillStartLoading,
                          self<VnMagazineIssueContext>());
-    if (!info_->pageArray_) {
+    if (!pageArray()) {
         auto weak = weakSelf<VnMagazineIssueContext>();
         pageInfosRequestThen([weak, sourcePageIndices] {
             if (auto me = weak.lock())
@@ -494,6 +535,8 @@ Ref<VnRequestContext> VnMagazineIssueContext::requestForLoadingMetadata() {
 
 Ref<plat::Object> VnMagazineIssueContext::processRequest_result(Ref<VnRequestContext> request,
                                                                 Ref<VnRequestResult> result) {
+    if (itemReturned())
+        return VnRequestResult::failedResultWithErrorMessage(kItemReturned);
     if (request == loadingPageInfosRootRequest_)
         return loadingXmlRootRequest_;
     return result;
@@ -514,6 +557,8 @@ Ref<VnRequestContext> VnMagazineIssueContext::requestForPreviewPage(int32_t sour
 
 void VnMagazineIssueContext::startRequestPageContentAssetWithSourcePageIndex(
     int32_t sourcePageIndex) {
+    if (itemReturned())
+        return;
     if (contentAssetAvailbleAtSourcePageIndex(sourcePageIndex)) {
         auto weak = weakSelf<VnMagazineIssueContext>();
         plat::RunLoop::current().perform(
@@ -558,6 +603,10 @@ void VnMagazineIssueContext::pageInfos_request_didFinishWithResult(Ref<VnRequest
                                                                    Ref<VnRequestResult> result) {
     auto snapshot =
         result->succeed() ? result->returnValue().as<VnUpdatedLocalSnapshot>() : nullptr;
+    // The list of an item returned meanwhile is not this opening's to keep: its files and its
+    // entry in the library went with the return.
+    if (itemReturned())
+        return;
     if (!snapshot) {
         // Asked for again on the retry timer's next tick.
         if (request != loadingPageInfosRootRequest_) {
@@ -567,6 +616,7 @@ void VnMagazineIssueContext::pageInfos_request_didFinishWithResult(Ref<VnRequest
         return;
     }
     info_->pageArray_ = VnInfoListValue(VnSortedByPresentationIndex(snapshot->items())).array();
+    pageArray_ = info_->pageArray_;
     if (snapshot->hasUpdated()) {
         if (info_->isSample_)
             userContext_->saveBookSample(info_);
@@ -580,6 +630,8 @@ void VnMagazineIssueContext::pageInfos_request_didFinishWithResult(Ref<VnRequest
 
 void VnMagazineIssueContext::xml_request_didFinishWithResult(Ref<VnRequestContext> request,
                                                              Ref<VnRequestResult> result) {
+    if (itemReturned())
+        return;
     if (result->succeed())
         prepareRenderingMetadata();
     if (!result->succeed() && request != loadingXmlRootRequest_) {
@@ -627,6 +679,10 @@ void VnMagazineIssueContext::processPageFileArrivalAtIndex(int32_t sourcePageInd
 }
 
 void VnMagazineIssueContext::checkDelayedPages() {
+    if (itemReturned()) {
+        cancelLoading();
+        return;
+    }
     if (retryFullLoad_) {
         retryFullLoad_ = false;
         startLoadingAllPages();
@@ -675,6 +731,9 @@ void VnMagazineIssueContext::_notifyInteractiveFileArrived(const std::string& fi
 }
 
 void VnMagazineIssueContext::checkFinished() {
+    // The library no longer holds a returned item: nothing of it is marked there.
+    if (itemReturned())
+        return;
     // Sent on every page's arrival: it costs the same however many pages the item has.
     bool complete = loadingInteractivePageContextMap_.empty() &&
                     finishedPageCount() == pageInfoCount() && metadataAvailable();

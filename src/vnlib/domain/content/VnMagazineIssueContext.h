@@ -6,6 +6,11 @@
 // The item is marked finished once every page, the metadata and every interactive file are
 // cached. One page context per source page.
 //
+// An opening belongs to the item's files as it found them: once the item is returned (its files
+// taken away) the context stops its loading, asks for nothing more and writes nothing into the
+// item's folder or its library entry; it keeps the page list it had, so that a reader still
+// showing it goes on. An opening after a new loan is a new context.
+//
 // Delegate messages (optional unless said): "magazineIssueContextWillStartLoading:",
 // "magazineIssueContext:pageAvalable:", "magazineIssueContext:requestedPageAvilable:",
 // "magazineIssueContextDidFinishLoadingInteractive:",
@@ -23,6 +28,7 @@
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 #include "vnlib/info/catalogue/VnPageInfo.h"
 
+class VnArchiveFileGeneration;
 class VnBookStoreUserContext;
 class VnLocalArchive;
 class VnMagazineIssueContext;
@@ -80,6 +86,11 @@ class VnMagazineIssueContext : public plat::Object {
     void cancelLoading();
 
     // ---- Queries ----
+    // The page list (VnPageInfo) this opening reads: the item's, while its files are the ones
+    // the opening found; the one it had, once the item was returned.
+    const Ref<plat::Array>& pageArray() const;
+    // Whether the item was returned (its files taken away) since this context was made.
+    bool itemReturned() const;
     bool metadataAvailable() const;
     bool contentRenderingMetadataAvailable() const;
     Ref<VnContentAssetId> contentRenderingMetadataAssetId() const;
@@ -172,6 +183,9 @@ class VnMagazineIssueContext : public plat::Object {
 
     Ref<VnBookStoreUserContext> userContext_;
     Ref<VnMagazineIssueInfo> info_;
+    std::shared_ptr<VnArchiveFileGeneration> fileGeneration_;
+    uint64_t fileGenerationSeen_ = 0;
+    mutable Ref<plat::Array> pageArray_;
     Ref<VnRequestManager> pageRequestManager_;
     Ref<VnRequestManager> commonRequestQueue_;
     Ref<VnDomain> priceDomain_;

@@ -139,13 +139,13 @@ Ref<VnContentAsset> VnMagazineIssuePageContext::smallThumbnailImageAsset() const
 }
 
 void VnMagazineIssuePageContext::saveFullPageImageWithImageData(std::span<const uint8_t> data) {
-    if (auto issue = issueContext())
+    if (auto issue = issueContext(); issue && !issue->itemReturned())
         issue->localCacheWithId(fullPageImageAssetId())->replaceWithData(data);
 }
 
 void VnMagazineIssuePageContext::saveSmallThumbnailImageWithImageData(
     std::span<const uint8_t> data) {
-    if (auto issue = issueContext())
+    if (auto issue = issueContext(); issue && !issue->itemReturned())
         issue->localCacheWithId(smallThumbnailImageAssetId())->replaceWithData(data);
 }
 
@@ -245,7 +245,7 @@ void VnMagazineIssuePageContext::startLoadingInteractiveAssets() {
 bool VnMagazineIssuePageContext::startLoadingInteractiveAssetWithFileIdIfNeeded(
     const std::string& fileId) {
     auto issue = issueContext();
-    if (!issue || interactiveFileMap_.contains(fileId))
+    if (!issue || issue->itemReturned() || interactiveFileMap_.contains(fileId))
         return false;
     auto user = issue->userContext();
     auto assetId = issue->interactiveContentAssetIdWithFileId(fileId);

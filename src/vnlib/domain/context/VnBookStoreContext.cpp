@@ -383,7 +383,11 @@ void VnBookStoreContext::userContextNeedUserCredential() {
         plat::send(delegate, VnBookStoreContextDelegate::kWaitingForAuthentication,
                    self<VnBookStoreContext>());
     } else {
-        activeUserContext()->failPendingRequestsWithResult(
+        // No password kept and no one to ask: the restore has ended. A later request of the
+        // member tries it again (the service may be back) instead of waiting behind it for ever.
+        const auto active = activeUserContext();
+        active->setRestoringSession(false);
+        active->failPendingRequestsWithResult(
             VnRequestResult::failedResultWithErrorMessage(kContextSessionFailed));
     }
     invokingWaitingForAuthentication_ = false;

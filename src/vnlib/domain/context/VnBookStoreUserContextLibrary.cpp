@@ -166,7 +166,8 @@ void VnBookStoreUserContext::updateUserItemForIssueInfo(const Ref<VnMagazineIssu
 void VnBookStoreUserContext::removeBookFromLocalLibrary(const Ref<VnMagazineIssueInfo>& info) {
     PLAT_PARAMETER_ASSERT(info);
     auto archive = bookArchiveWithIssueInfo(info);
-    // What an opening of the item that began before writes later has no folder to go to.
+    // What an opening of the item that began before writes later has no folder to go to; its
+    // loading stops here.
     archive->fileGeneration()->advance();
     {
         // The files leave the item's folder now, as a new download of the item expects; the
@@ -186,6 +187,10 @@ void VnBookStoreUserContext::removeBookFromLocalLibrary(const Ref<VnMagazineIssu
         discarded.take(archive->archivePath() / "EPUB");  // may not exist
     }
     archive->clearCacheAssetInMemoryMap();
+    // The page list and the tables went with the files: the next opening asks for the list and
+    // keeps it again, as a first loan does.
+    archive->forgetTables();
+    info->pageArray_.reset();
     info->hiddenFromLibrary_ = true;
     info->finished_ = false;
     removeBookSample(info);

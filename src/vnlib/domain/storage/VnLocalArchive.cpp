@@ -84,6 +84,12 @@ Ref<VnLocalDataTable> VnLocalArchive::tableWithName(const std::string& tableName
     return table;
 }
 
+void VnLocalArchive::forgetTables() {
+    for (const auto& [name, table] : tableMap_)
+        table->unmarkPendingCacheFlush();
+    tableMap_.clear();
+}
+
 void VnLocalArchive::addInfo(const Ref<VnInfoBase>& info) {
     infos_.push_back(info);
     markPendingCacheFlush();

@@ -49,6 +49,9 @@ class VnLocalArchive : public VnStorageBackedObject {
     // The table of that name, made on first request with the class; later requests answer the
     // same table whatever class they name.
     Ref<VnLocalDataTable> tableWithName(const std::string& tableName, const plat::Class& itemClass);
+    // Forgets the tables handed out, with their changes not yet written (their files were taken
+    // away): the next request reads the folder as it is now.
+    void forgetTables();
 
     void addInfo(const Ref<VnInfoBase>& info);
     const std::vector<Ref<VnInfoBase>>& infos() const { return infos_; }

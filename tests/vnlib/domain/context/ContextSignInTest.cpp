@@ -255,6 +255,38 @@ TEST_F(ContextTest, RefusedRestoresFallBackToStoredCredentialsOrFailWithAReason)
     }
 }
 
+// A member signed in without a kept password, restarted while the service is out of reach: the
+// restore fails and nothing else can be tried. Each later request ends with the failure instead
+// of waiting for ever, and once the service is back the next one restores the session.
+TEST_F(ContextTest, AFailedRestoreWithNothingElseToTryHoldsNoLaterRequest) {
+    ASSERT_TRUE(signIn("somchai@example.com", "rak-an-nangsue")->succeed());
+    const int port = service.port();
+    context.reset();
+    plat::UserDefaults::resetStandardUserDefaults();
+    plat::HttpCookieStorage::shared().removeAllCookies();
+    plat::UserDefaults::standardUserDefaults()->removeObjectForKey(VnHashedPasswordKey);
+    service.stop();
+    context = makeContext();
+    ASSERT_TRUE(context->restoreRegisteredUserContext());
+    const auto member = context->activeUserContext();
+
+    expectAll(runAll(reservationRequests(member, 1)), false, "Session initialization failed");
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(i);
+        const auto results = runAll(reservationRequests(member, 1));
+        ASSERT_TRUE(results[0]) << "the request never ended";
+        expectAll(results, false, "Session initialization failed");
+    }
+
+    ASSERT_TRUE(service.start(port));
+    service.clearRequests();
+    const auto back = run(member->requestForGetCurrentReserveBookInfos());
+    ASSERT_TRUE(back) << "the request never ended";
+    EXPECT_TRUE(back->succeed()) << back->description();
+    EXPECT_EQ(calls("RestoreSession"), 1U);
+    EXPECT_EQ(context->activeUserContext(), member);
+}
+
 TEST_F(ContextTest, EverySignInPathAndWhoStaysActive) {
     // Methods 1, 2 and 3 (the last two external, with their salts).
     for (auto [user, password] :

@@ -72,6 +72,30 @@ TEST(LocalDataTable, LoadsOnceWritesWholeAndRetriesAFailedWrite) {
     EXPECT_FALSE(fs::exists(archive->filePathByTag("done")));
 }
 
+// Tables an archive forgets (their files taken away) write nothing back, not even the changes
+// they held unwritten, and the next request reads the folder as it is.
+TEST(LocalDataTable, ForgottenTablesWriteNothingBackAndTheNextOneReadsTheFolderAnew) {
+    const auto folder = testing_support::freshTestFolder();
+    auto archive = std::make_shared<VnLocalArchive>(folder / "archive");
+    auto table = archive->tableWithName("VnPageInfo", VnUserMagazineIssueInfo::classObject());
+    table->addInfo(userItem("a", 1));
+    table->flushStorageWriting();
+    table->addInfo(userItem("b", 2));
+    ASSERT_TRUE(table->needFlushing());
+    const auto file = folder / "archive" / "VnPageInfo.table.json";
+    fs::rename(file, folder / "aside.json");
+
+    archive->forgetTables();
+    auto again = archive->tableWithName("VnPageInfo", VnUserMagazineIssueInfo::classObject());
+    EXPECT_NE(again, table);
+    EXPECT_TRUE(again->takeItems().empty());
+    table.reset();
+    EXPECT_FALSE(fs::exists(file)) << "a forgotten table wrote its list back";
+    again.reset();
+    archive.reset();
+    EXPECT_FALSE(fs::exists(file));
+}
+
 TEST(LocalDataTable, DamagedFilesAreSetAsideLoggedAndTheTableStartsEmpty) {
     const auto folder = testing_support::freshTestFolder();
     writeFile(folder / "keep.txt", "other");
