@@ -928,11 +928,16 @@ class JourneyTest : public ::testing::Test {
             return {};
         return {main->bookLibraryListView(), main->magazineLibraryListView()};
     }
-    // Whether both shelves have ended the updates they asked of the service.
+    // Whether both shelves have ended what they asked of the service: their update of the
+    // member's list and the loans' state that follows it.
     bool shelvesUpdated() const {
         const auto both = shelves();
+        const auto asking = [](const Ref<VnRequestContext>& request) {
+            return request && request->running();
+        };
         return both.size() == 2 && both[0] && both[1] && !both[0]->booksRequest() &&
-               !both[1]->magazineIssuesRequest();
+               !both[1]->magazineIssuesRequest() && !asking(both[0]->getIssueInfoRequest()) &&
+               !asking(both[1]->getIssueInfoRequest());
     }
 
     std::string alertsText() const {

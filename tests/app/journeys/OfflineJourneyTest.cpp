@@ -69,20 +69,28 @@ class OfflineJourney : public JourneyTest {
         openFromShelfAndSeeEveryPageOnDisk(kBookTitle, kBook, kPages, kOfflineBound);
     }
 
-    // The book borrowed again in its detail and the new loan read through: the
-    // service was asked for its page list again since the count given, and its folder holds the
-    // page table with every page.
+    // The book borrowed again in its detail and the new loan read through and closed; once the
+    // shelves have taken in what the service says (their updates have ended), the shelf lists the
+    // book, the service was asked for its page list again since the count given, and its folder
+    // holds the page table and the file of every page.
     void borrowAgainInTheDetail(size_t pageListsAtTheReturn) {
         ASSERT_TRUE(detailShowsWithoutOverlay(kBookAuthor));
         click(detailAction(QStringLiteral("ยืม")));
+        demo().service->clearFaults();
         ASSERT_TRUE(waitFor([&] { return readerCode() == kBook; }, 30000))
-            << "the reader opens the new loan; alerts: " << alertsText();
+            << "the reader opens the new loan; alerts: " << alertsText()
+            << "; lent: " << demo().catalogue().hasItem(kNok, kBook);
         ASSERT_TRUE(readThrough(kBook, kPages));
         closeReader();
+        showShelf();
+        ASSERT_TRUE(waitFor([&] { return shelvesUpdated() && shelfCell(kBookTitle); }, 30000))
+            << "the shelf lists the new loan once its updates end:\n"
+            << shownTexts(content());
         EXPECT_GT(demo().calls("GetBookPages"), pageListsAtTheReturn)
             << "the page list is asked again for the new loan";
         EXPECT_EQ(pagesOfTable(kBook), allPages(kPages))
             << "the page table in " << itemFolder(kBook);
+        EXPECT_EQ(pagesOnDisk(kBook, kPages), allPages(kPages)) << "the new loan stays on disk";
     }
 };
 
@@ -95,12 +103,24 @@ TEST_F(OfflineJourney, ABorrowReadThroughOpensOffline) {
     readTheBookOffline();
 }
 
-// Borrowed, opened, closed, returned in its detail and borrowed again there in one run: the new
-// loan has its page table, and the book opens offline.
-TEST_F(OfflineJourney, ReturnedAndBorrowedAgainInTheDetail) {
+// A return and a new borrow in one run, walked with the service's list of the member's books as
+// quick as it is, and slow (each byte of its reply after a pause): the shelves' update that the
+// return starts then answers after the new borrow, with the list from before it.
+class ReturnedAndBorrowedAgain : public OfflineJourney, public ::testing::WithParamInterface<bool> {
+  protected:
+    void listTheBooksSlowlyWhenAsked() {
+        if (GetParam())
+            demo().service->setFault("GetMetaBookInfos", demo::Fault::drip(0.005));
+    }
+};
+
+// Borrowed, opened, closed, returned in its detail and borrowed again there: the new loan has its
+// page table, and the book opens offline.
+TEST_P(ReturnedAndBorrowedAgain, InTheDetail) {
     ASSERT_NO_FATAL_FAILURE(borrowAndReadTheBook());
     closeReader();
     ASSERT_TRUE(detailShowsWithoutOverlay(kBookAuthor));
+    listTheBooksSlowlyWhenAsked();
     click(detailAction(QStringLiteral("คืน")));
     ASSERT_TRUE(waitFor([&] { return !demo().catalogue().hasItem(kNok, kBook); }))
         << "the service has it back; alerts: " << alertsText();
@@ -109,9 +129,9 @@ TEST_F(OfflineJourney, ReturnedAndBorrowedAgainInTheDetail) {
     readTheBookOffline();
 }
 
-// Read now, closed (the loan goes back), then borrowed in the detail in one run: the new loan has
-// its page table, and the book opens offline.
-TEST_F(OfflineJourney, ReadNowThenBorrowed) {
+// Read now and closed (the loan goes back), then borrowed in the detail: the new loan has its
+// page table, and the book opens offline.
+TEST_P(ReturnedAndBorrowedAgain, AfterReadNow) {
     launch();
     ASSERT_NO_FATAL_FAILURE(signIn(kNok));
     clickToolbar("ic_book");
@@ -120,6 +140,7 @@ TEST_F(OfflineJourney, ReadNowThenBorrowed) {
     ASSERT_TRUE(waitFor([&] { return readerCode() == kBook; }, 30000))
         << "read now opens the reader; alerts: " << alertsText();
     ASSERT_TRUE(readThrough(kBook, kPages));
+    listTheBooksSlowlyWhenAsked();
     closeReader();
     ASSERT_TRUE(waitFor([&] { return !demo().catalogue().hasItem(kNok, kBook); }))
         << "the read-now loan goes back; alerts: " << alertsText();
@@ -127,6 +148,11 @@ TEST_F(OfflineJourney, ReadNowThenBorrowed) {
     restartOffline();
     readTheBookOffline();
 }
+
+INSTANTIATE_TEST_SUITE_P(OfflineJourney, ReturnedAndBorrowedAgain, ::testing::Bool(),
+                         [](const auto& info) {
+                             return info.param ? "WithTheBookListSlow" : "WithTheBookListQuick";
+                         });
 
 // The program ended while the pages were being checked (the check of page 2 held, so that it and
 // the pages behind it were not checked yet), by its window's close and by SIGTERM: the page
@@ -278,6 +304,7 @@ TEST_P(WithoutItsPageTable, ABookSaysItCannotConnectOffline) {
         ASSERT_TRUE(waitFor([&] { return shelvesUpdated(); }, kOfflineBound))
             << "the shelves' updates end with the service out of reach";
     }
+    alerts_->messages.clear();
     ASSERT_NO_FATAL_FAILURE(openFromShelf(kBookTitle));
     EXPECT_TRUE(waitFor([&] { return alerts_->said(kConnectionErrorText); }, kOfflineBound))
         << "the member is told; alerts: " << alertsText()
