@@ -30,6 +30,7 @@ class LibraryShelfBookInfo;
 class LibraryShelfCell;
 class MagazineIssueUIContext;
 class ReaderHandOver;
+class VnBookStoreUserContext;
 class VnDomainUpdatingRequest;
 class VnMagazineIssueInfo;
 class VnRequestContext;
@@ -96,6 +97,9 @@ class LibraryListView : public ui::ViewController {
     // who left is cancelled (a running update would hold the new one back, and its answer
     // belongs to the member who left) and the shelf loads what the member now signed in holds.
     void reloadForAnotherMember();
+    // The member has just taken a loan (a borrow, a read now, a claim): what the shelf asked the
+    // service before it is no longer awaited, and the next refresh starts afresh.
+    void loanTaken();
     const Ref<VnDomainUpdatingRequest>& booksRequest() const { return booksRequest_; }
     const Ref<VnDomainUpdatingRequest>& magazineIssuesRequest() const {
         return magazineIssuesRequest_;
@@ -182,7 +186,11 @@ class LibraryListView : public ui::ViewController {
     ShelfItems content_;
     Ref<VnDomainUpdatingRequest> booksRequest_;
     Ref<VnDomainUpdatingRequest> magazineIssuesRequest_;
+    // Book updates replaced by a forced one and still running (cancelled when a loan is taken).
+    std::vector<WeakRef<VnDomainUpdatingRequest>> replacedBookUpdates_;
     Ref<VnRequestContext> getIssueInfoRequest_;
+    // The member the last library-state request asked about.
+    WeakRef<VnBookStoreUserContext> stateMember_;
     int mode_ = 0;
     bool returnButtonHidden_ = false;
     bool closeButtonHidden_ = true;
