@@ -3,9 +3,11 @@
 // the active member's two library domains (local snapshots first, then an update from the
 // service, at most one update of its domain at a time), reconciles the local items with the loans
 // the service reports (items no longer lent are removed, samples kept; read-now loans are
-// returned), offers a return mode (return a loan, delete a sample), opens a clicked item through
-// a metadata downloader with the progress in the clicked cell and then hands it to the reader
-// window, hiding the main window until the reader closes.
+// returned) by the answer to its last question only, none asked before the member took a loan,
+// removing only what the member's own local library holds, offers a return mode (return a loan,
+// delete a sample), opens a clicked item through a metadata downloader with the progress in the
+// clicked cell and then hands it to the reader window, hiding the main window until the reader
+// closes.
 //
 // Everything is reached anew at each use through GlobalService → storeContext →
 // activeUserContext. All state lives here; the view (title, return and close buttons, and a

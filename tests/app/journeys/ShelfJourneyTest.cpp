@@ -9,7 +9,6 @@
 
 #include "JourneySupport.h"
 #include "app/issueui/IssuePageRecord.h"
-#include "app/issueui/MagazineIssueUIContext.h"
 #include "app/library/LibraryListView.h"
 #include "app/library/LibraryMainView.h"
 #include "app/reader/ReaderViewController.h"
@@ -251,7 +250,8 @@ TEST_F(ShelfJourney, AnAnswerAskedBeforeABorrowLeavesTheNewLoanInTheLocalLibrary
             << "the new opening's files and page record are kept: " << folder(kBook);
     };
 
-    // The return looks the loan up first; the two questions of its refresh (one a shelf) are held.
+    // The return looks the loan up first; the two questions of its refresh (one from each shelf)
+    // are held.
     demo::Fault held = demo::Fault::stall();
     held.afterCalls = 1;
     held.calls = 2;
@@ -263,6 +263,8 @@ TEST_F(ShelfJourney, AnAnswerAskedBeforeABorrowLeavesTheNewLoanInTheLocalLibrary
         << alertsText();
     const Ref<VnRequestContext> askedBefore[] = {books->getIssueInfoRequest(),
                                                  magazines->getIssueInfoRequest()};
+    // Emptied by the return: what the folder holds later is the new opening's.
+    ASSERT_EQ(folder(kBook), Folder{});
     for (const auto& asked : askedBefore)
         ASSERT_TRUE(asked && asked->running());
 
