@@ -396,7 +396,11 @@ void MagazineIssueUIContext::pageArrived(const Ref<VnMagazineIssueContext>& issu
                              keep);
         checkIfFinished();
     };
-    const auto file = uncheckedPageFile(sourcePageIndex, foundChanged);
+    // An arrival already waiting for its check (a page found on disk at the opening) is followed,
+    // not checked again.
+    const auto file = arrivalHeld(sourcePageIndex)
+                          ? std::nullopt
+                          : uncheckedPageFile(sourcePageIndex, foundChanged);
     const uint64_t notice = queueNotice(send, !file, sourcePageIndex);
     if (file)
         checkThenRelease(sourcePageIndex, *file, notice);
@@ -417,6 +421,46 @@ void MagazineIssueUIContext::whenPageChecked(int32_t sourcePageIndex, std::funct
     const uint64_t notice = queueNotice(std::move(then), !file);
     if (file)
         checkThenRelease(sourcePageIndex, *file, notice);
+}
+
+void MagazineIssueUIContext::checkPagesFoundOnDisk() {
+    if (pagesFoundOnDiskChecked_ || !issueContext_->pageArray())
+        return;
+    pagesFoundOnDiskChecked_ = true;
+    // The reader opens at the page last viewed: its check comes first.
+    auto pages = pageInfos();
+    const auto viewed = std::find_if(pages.begin(), pages.end(), [&](const Ref<VnPageInfo>& page) {
+        return page->presentationPageIndex_ == userLastViewedPageIndex_;
+    });
+    std::rotate(pages.begin(), viewed == pages.end() ? pages.begin() : viewed, pages.end());
+    std::set<int32_t> seen;
+    for (const auto& info : pages) {
+        const int32_t index = info->sourcePageIndex();
+        if (!seen.insert(index).second || arrivalHeld(index))
+            continue;
+        // One being checked already (the first page, by the opening) is handed over once that
+        // check ends, as an arrival then.
+        if (pageBeingChecked(index)) {
+            pageArrived(issueContext_, index, false);
+            continue;
+        }
+        // A page the record keeps, or whose file has its kept check, is drawn as it is.
+        if (keptPage(index))
+            continue;
+        const auto page = issueContext_->pageContextWithSourcePageIndex(index);
+        const auto asset =
+            page && page->pageContentAssetAvailable() ? page->pageContentAsset() : nullptr;
+        if (!asset || asset->filePath().empty())
+            continue;
+        const auto identity = ui::PdfPageCheck::fileIdentity(asset->filePath());
+        if (identity && !ui::PdfPageCheck::keptVerdict(asset->filePath(), *identity))
+            pageArrived(issueContext_, index, false);
+    }
+}
+
+bool MagazineIssueUIContext::checkQueueIdle() const {
+    return pagesBeingChecked_ == 0 && !pageRecordWriteDue_ &&
+           (!checkQueue_ || checkQueue_->pendingBlocks() == 0);
 }
 
 void MagazineIssueUIContext::checkPageAgain(int32_t sourcePageIndex) {

@@ -10,7 +10,9 @@
 // checks, one at a time); a file checked before is handed on at once. The delegate's messages keep
 // the order in which the issue context sent them, and what a page's UI context tells its
 // listeners of a page whose arrival waits for its check waits behind that arrival (a page is
-// available before it is finished).
+// available before it is finished). A page whose file is on disk unchecked when the issue starts
+// loading (its check cut short by the program's end) is checked then and handed on as an arrival,
+// once: the issue's own announcement of it later checks it no more.
 //
 // A page file that is no longer the file the issue kept (another identity, as a copied or restored
 // home gives every file) is checked again, as an unchecked page is, and kept anew when usable: it
@@ -148,6 +150,9 @@ class MagazineIssueUIContext : public plat::Object {
     // Calls `then` once a check of the page's file, under way or the next to begin, has run for
     // `seconds` without ending; never when it ends sooner.
     void whenPageCheckRunsLong(int32_t sourcePageIndex, double seconds, std::function<void()> then);
+    // Whether nothing of this opening waits on its checking queue or is on its way there: no
+    // check under way, no write of the page record due or queued.
+    bool checkQueueIdle() const;
     // The pages whose files this opening threw away to download them again.
     const std::set<int32_t>& pagesThrownAway() const { return thrownAway_; }
     // The page's check as the issue's page record keeps it (read once, when first asked), valid
@@ -186,6 +191,7 @@ class MagazineIssueUIContext : public plat::Object {
     // ---- Issue context callbacks ----
     void magazineIssueContextWillStartLoading(const Ref<plat::Object>&) {
         endBackgroundTaskIfNeeded();
+        checkPagesFoundOnDisk();
     }
     void magazineIssueContext_pageAvalable(const Ref<VnMagazineIssueContext>& issueContext,
                                            int32_t sourcePageIndex);
@@ -212,6 +218,11 @@ class MagazineIssueUIContext : public plat::Object {
     // handed on.
     void pageArrived(const Ref<VnMagazineIssueContext>& issueContext, int32_t sourcePageIndex,
                      bool foundChanged);
+    // Once an opening, when the page list is known: the pages whose files are on disk with no
+    // kept check (their checks cut short by the program's end) are checked now, as arrivals are,
+    // from the page the member last viewed on, without waiting for the issue to announce them
+    // (it may never do so without the service).
+    void checkPagesFoundOnDisk();
     // Keeps the page's verdict of its file; a refused file is thrown away instead, once an opening.
     void keepOrThrowAway(int32_t sourcePageIndex, IssuePageRecord::Page page,
                          const std::filesystem::path& file);
@@ -264,6 +275,7 @@ class MagazineIssueUIContext : public plat::Object {
     // Page files whose check gave no verdict in this opening, with the file's identity then.
     std::map<int32_t, std::string> checkedWithoutVerdict_;
     std::set<int32_t> thrownAway_;
+    bool pagesFoundOnDiskChecked_ = false;
     // Checks under way, by page, and what waits for one that runs long.
     std::map<int32_t, int> checksUnderWay_;
     struct LongCheckWait {

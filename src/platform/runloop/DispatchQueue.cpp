@@ -80,6 +80,11 @@ bool DispatchQueue::isCurrent() const {
            tlsRunningQueues.end();
 }
 
+size_t DispatchQueue::pendingBlocks() const {
+    std::lock_guard guard(mutex_);
+    return items_.size() + running_;
+}
+
 void DispatchQueue::async(std::function<void()> block) {
     if (!block)
         return;

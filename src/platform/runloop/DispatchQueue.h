@@ -47,6 +47,8 @@ class DispatchQueue : public std::enable_shared_from_this<DispatchQueue> {
 
     // True while the calling code runs in a block of this queue.
     bool isCurrent() const;
+    // The blocks of a private queue waiting or running (the main queue tells none).
+    size_t pendingBlocks() const;
 
   private:
     struct Gate;
@@ -64,7 +66,7 @@ class DispatchQueue : public std::enable_shared_from_this<DispatchQueue> {
     const Kind kind_;
     const std::string label_;
     bool isGlobal_ = false;
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     std::deque<Item> items_;
     size_t running_ = 0;
     bool barrierRunning_ = false;

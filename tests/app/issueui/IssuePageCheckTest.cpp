@@ -1,7 +1,8 @@
 // An opened issue's page checks on its checking queue: letting the issue go waits for no check,
 // and what a check ends with afterwards goes nowhere; a page file changed in place, or a page
 // record changed to fit another file, never reaches the PDF renderer unchecked; a check stopped
-// at its limit of processor time is no verdict, and runs once an opening.
+// at its limit of processor time is no verdict, and runs once an opening; pages found on disk
+// unchecked when the issue starts loading are checked then, once.
 #include <fcntl.h>
 #include <signal.h>
 #include <string.h>
@@ -494,4 +495,46 @@ TEST_F(IssuePageCheckTest, WhatAPageTellsOfItselfWaitsBehindItsHeldArrival) {
     bool known = false;
     context->whenPageChecked(1, [&] { known = true; });
     EXPECT_TRUE(known);
+}
+
+// Pages found on disk with no kept check when the issue starts loading (their checks cut short by
+// the program's end) are checked then, once an opening, from the page the member last viewed on,
+// and handed on as arrivals are; the issue announcing one of them while it waits for its check
+// checks it no more, and its notice follows that hand-over. A page whose file has its kept check
+// is not looked at.
+TEST_F(IssuePageCheckTest, PagesFoundUncheckedAtTheOpeningAreCheckedOnceFromTheLastViewedPage) {
+    const fs::path folder = testing_support::freshTestFolder();
+    const auto issue = makeIssue("PC10-0004", "Magazine", {{0, 0}, {1, 1}, {2, 2}, {3, 3}});
+    const std::string good = testing_support::filledPdf(100, 140);
+    for (int i : {0, 2, 3})
+        cachePage(issue, i, good);
+    EXPECT_TRUE(ui::PdfPageCheck::check(cachePage(issue, 1, good)).usable);
+    checker.set("VARNEL_PDF_CHECK",
+                testing_support::heldChecker(folder, ui::PdfPageCheck::program()).string());
+    const auto context = MagazineIssueUIContext::initWithContext(issue);
+    const auto listener = std::make_shared<ArrivalListener>();
+    context->setDelegate(listener);
+    context->persistUserLastViewedPageIndex(2);
+    const uint64_t checks = ui::PdfPageCheck::checksRun();
+
+    context->magazineIssueContextWillStartLoading(issue);
+    ASSERT_TRUE(runMainUntil([&] { return fs::exists(folder / "started"); }));
+    context->magazineIssueContextWillStartLoading(issue);
+    context->magazineIssueContext_pageAvalable(issue, 3);
+    EXPECT_EQ(context->pagesBeingChecked(), 3);
+    EXPECT_FALSE(context->checkQueueIdle());
+    EXPECT_TRUE(listener->notices.empty());
+
+    std::ofstream(folder / "release");
+    ASSERT_TRUE(runMainUntil([&] { return context->checkQueueIdle(); }));
+    EXPECT_EQ(listener->notices,
+              (std::vector<std::string>{"page 2", "page 3", "page 0", "page 3"}));
+    EXPECT_EQ(ui::PdfPageCheck::checksRun() - checks, 3u);
+    for (int i : {0, 2, 3}) {
+        const auto* kept = context->keptPage(i);
+        ASSERT_TRUE(kept) << i;
+        EXPECT_TRUE(kept->verdict.usable) << i;
+    }
+    EXPECT_FALSE(context->keptPage(1));
+    EXPECT_EQ(IssuePageRecord::read(context->pageRecordPath(), "PC10-0004").size(), 3u);
 }

@@ -6,7 +6,8 @@
 // gone since it was kept is fetched again when its page is drawn. A page file that is no longer
 // the one kept (a copied home, a chmod, a file changed while its issue is open) is checked again
 // and kept, never thrown away unchecked; one its check refuses (cut, emptied, damaged, or kept
-// damaged before) is thrown away and fetched again once an opening.
+// damaged before) is thrown away and fetched again once an opening. Page files left unchecked are
+// checked and drawn at the opening even when the service never tells where they download from.
 #include <fcntl.h>
 #include <sys/stat.h>
 
@@ -26,6 +27,7 @@
 #include "platform_ui/pdf/PdfRenderCache.h"
 #include "support/CapturedLog.h"
 #include "vnlib/dev/request/VnRequestManager.h"
+#include "vnlib/domain/content/VnContentAssetRequest.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 #include "vnlib/domain/storage/VnBookstoreUserBookmarkContext.h"
 
@@ -562,6 +564,8 @@ class ReaderChangedFilesTest : public ReaderTest {
                    IssuePageRecord::read(downloading->pageRecordPath(), code).size() ==
                        static_cast<size_t>(pages);
         }));
+        // Its last write of the record over: nothing of it comes after the test's own changes.
+        EXPECT_TRUE(spinUntil([&] { return downloading->checkQueueIdle(); }));
         for (int i = 0; i < pages; ++i)
             files.push_back(downloading->context()->contentAssetWithSourcePageIndex(i)->filePath());
         return files;
@@ -651,6 +655,10 @@ TEST_F(ReaderChangedFilesTest, ACopiedOrChmoddedHomeLosesNoPageOffline) {
 
     for (const char* change : {"copied", "chmod-ed"}) {
         SCOPED_TRACE(change);
+        // The opening's page record may still be written (a copy then renamed over it): the
+        // folder is walked once nothing of it is left to come.
+        ASSERT_TRUE(opened);
+        ASSERT_TRUE(spinUntil([&] { return opened->checkQueueIdle(); }));
         for (const auto& entry : fs::directory_iterator(files[0].parent_path())) {
             if (std::string(change) == "copied")
                 copyKeepingTimes(entry.path());
@@ -664,6 +672,55 @@ TEST_F(ReaderChangedFilesTest, ACopiedOrChmoddedHomeLosesNoPageOffline) {
         EXPECT_TRUE(opened->pagesThrownAway().empty());
         for (int i = 0; i < kPages; ++i)
             EXPECT_EQ(bytesOf(files[static_cast<size_t>(i)]), bytes[static_cast<size_t>(i)]) << i;
+    }
+}
+
+// Page files left on disk unchecked (the program ended while they waited for their checks: no
+// kept check, no page record), opened in a program that knows no download location and with a
+// service that never tells one ("GetAssetFiles" held, then the service stopped): at the opening
+// every page is checked once and drawn, without waiting for the issue to announce it, and nothing
+// is fetched.
+TEST_F(ReaderChangedFilesTest, PagesLeftUncheckedAreCheckedAndDrawnWithoutTheirLocations) {
+    constexpr int kPages = 6;
+    addItem("RC06-0006", kPages);
+    const auto files = downloadedWhole("RC06-0006", kPages);
+    ASSERT_EQ(files.size(), static_cast<size_t>(kPages));
+    std::vector<size_t> gets;
+    for (int i = 0; i < kPages; ++i)
+        gets.push_back(pageGets("RC06-0006", i));
+    for (const bool stopped : {false, true}) {
+        SCOPED_TRACE(stopped ? "service stopped" : "GetAssetFiles held");
+        if (opened) {
+            // The former opening is closed, its last writes over.
+            opened->cancelLoading();
+            ASSERT_TRUE(spinUntil([&] { return opened->checkQueueIdle(); }));
+        }
+        if (stopped)
+            demo.service.stop();
+        else
+            demo.service.setFault("GetAssetFiles", demo::Fault::stall());
+        // As a new program finds them: files it never checked, nor located.
+        for (const auto& file : files) {
+            fs::remove(ui::PdfPageCheck::verdictPath(file));
+            copyKeepingTimes(file);
+        }
+        fs::remove(files[0].parent_path() / IssuePageRecord::kFileName);
+        VnContentAssetRequest::forgetGlobalFileInfos();
+
+        const uint64_t checks = ui::PdfPageCheck::checksRun();
+        EXPECT_TRUE(drawsEveryPage("RC06-0006", kPages));
+        if (!stopped) {
+            EXPECT_GE(demo.service.stalledCount(), 1u)
+                << "the issue did not ask where its pages are";
+        }
+        ASSERT_TRUE(opened);
+        ASSERT_TRUE(spinUntil([&] { return opened->pagesBeingChecked() == 0; }));
+        EXPECT_EQ(ui::PdfPageCheck::checksRun() - checks, static_cast<uint64_t>(kPages));
+        for (int i = 0; i < kPages; ++i) {
+            EXPECT_EQ(pageGets("RC06-0006", i), gets[static_cast<size_t>(i)]) << i;
+            EXPECT_TRUE(ui::PdfPageCheck::keptVerdict(files[static_cast<size_t>(i)])) << i;
+        }
+        EXPECT_TRUE(opened->pagesThrownAway().empty());
     }
 }
 
