@@ -293,6 +293,9 @@ void LibraryListView::updateLibraryForceUpdate(bool force, bool) {
         return;
     request->setItemUpdateDelegate(self());
     request->setForceUpdate(force);
+    // A replaced book update goes on and still reports; it is cancelled when a loan is taken.
+    if (running)
+        replacedBookUpdates_.push_back(running);
     running = request;
     request->startWithDelegateUsingPrefixFromDidFinishSelector(
         self(), isBookLibraryMode_ ? "bookLibraryUpdate_request:didFinishWithResult:"
@@ -307,9 +310,35 @@ void LibraryListView::reloadForAnotherMember() {
     cancelLoading();
     if (auto update = std::move(isBookLibraryMode_ ? booksRequest_ : magazineIssuesRequest_))
         update->cancel();
+    replacedBookUpdates_.clear();
     if (auto state = std::move(getIssueInfoRequest_))
         state->cancel();
+    // The lists of the member who left go with that member. Kept, an answer about the member now
+    // signed in would take them for items no longer lent and remove them, with their files (an
+    // item's folder serves every member). The shelf shows what the member now signed in keeps,
+    // then updates.
+    magIssueInfos_.clear();
+    libraryBooks_.reset();
+    libraryMagazines_.reset();
+    updatePresentationIssues();
+    if (!libraryBooks_)
+        bindContent(libraryIssueArray());  // nobody to ask: an empty shelf
     updateLibraryForceUpdate(true);
+}
+
+void LibraryListView::loanTaken() {
+    // What was asked before leaves the new loan out: the list of an update begun before may not
+    // hold it, and a question names only the codes of its list, so its answer would take the
+    // loan for one no longer lent. All of it is cancelled: the next refresh starts whatever their
+    // force, and asks for the list afresh rather than sharing one asked before.
+    if (auto update = std::move(isBookLibraryMode_ ? booksRequest_ : magazineIssuesRequest_))
+        update->cancel();
+    for (const auto& replaced : std::exchange(replacedBookUpdates_, {})) {
+        if (const auto update = replaced.lock())
+            update->cancel();
+    }
+    if (auto state = std::move(getIssueInfoRequest_))
+        state->cancel();
 }
 
 bool LibraryListView::updateOfActiveMember(const Ref<VnRequestContext>& request) const {
@@ -354,6 +383,8 @@ void LibraryListView::bookLibraryUpdate_request_didFinishWithResult(
     // A replaced update still reports here; only the running one's reference is cleared.
     if (booksRequest_ == request)
         booksRequest_.reset();
+    std::erase_if(replacedBookUpdates_,
+                  [&](const auto& update) { return update.expired() || update.lock() == request; });
 }
 
 void LibraryListView::getLibraryIssueInfos(const Items& items) {
@@ -366,16 +397,23 @@ void LibraryListView::getLibraryIssueInfos(const Items& items) {
             codes.emplace_back(*item->code());
     }
     getIssueInfoRequest_ = user->requestForGetLibraryIssueInfo(plat::Array::make(std::move(codes)));
+    stateMember_ = user;
     if (getIssueInfoRequest_)
         getIssueInfoRequest_->startWithDelegate(self(), "getIssueInfo_");
 }
 
-void LibraryListView::getIssueInfo_request_didFinishWithResult(const Ref<VnRequestContext>&,
+void LibraryListView::getIssueInfo_request_didFinishWithResult(const Ref<VnRequestContext>& request,
                                                                const Ref<VnRequestResult>& result) {
     const auto keep = self<LibraryListView>();
+    // Only the answer to the last question counts: an earlier one names only the codes of an
+    // earlier list. (Those asked before another member signed in or a loan was taken are
+    // cancelled.)
+    if (!request || request != getIssueInfoRequest_)
+        return;
     auto records = recordsOf<VnMagazineIssueInfo>(result);
-    const auto user = libraryActiveUser();
-    if (records && user) {
+    // The member asked, while signed in.
+    const auto user = stateMember_.lock();
+    if (records && user && user == libraryActiveUser()) {
         Items readNow;
         Items others;
         others.reserve(records->size());
@@ -404,8 +442,9 @@ void LibraryListView::getIssueInfo_request_didFinishWithResult(const Ref<VnReque
                     removals.push_back(book);
             }
         }
+        // Only what the member's own local library holds: the item's folder serves every member.
         for (const auto& item : removals) {
-            if (isSafeCode(item->code()))
+            if (isSafeCode(item->code()) && user->hasIssueInLibrary(item))
                 user->removeBookFromLocalLibrary(item);
         }
         Items content = isBookLibraryMode_ ? libraryMagazines_.value_or(Items{})

@@ -3,9 +3,11 @@
 // the active member's two library domains (local snapshots first, then an update from the
 // service, at most one update of its domain at a time), reconciles the local items with the loans
 // the service reports (items no longer lent are removed, samples kept; read-now loans are
-// returned), offers a return mode (return a loan, delete a sample), opens a clicked item through
-// a metadata downloader with the progress in the clicked cell and then hands it to the reader
-// window, hiding the main window until the reader closes.
+// returned) by the answer to its last question only, none asked before the member took a loan,
+// removing only what the member's own local library holds, offers a return mode (return a loan,
+// delete a sample), opens a clicked item through a metadata downloader with the progress in the
+// clicked cell and then hands it to the reader window, hiding the main window until the reader
+// closes.
 //
 // Everything is reached anew at each use through GlobalService → storeContext →
 // activeUserContext. All state lives here; the view (title, return and close buttons, and a
@@ -30,6 +32,7 @@ class LibraryShelfBookInfo;
 class LibraryShelfCell;
 class MagazineIssueUIContext;
 class ReaderHandOver;
+class VnBookStoreUserContext;
 class VnDomainUpdatingRequest;
 class VnMagazineIssueInfo;
 class VnRequestContext;
@@ -96,6 +99,9 @@ class LibraryListView : public ui::ViewController {
     // who left is cancelled (a running update would hold the new one back, and its answer
     // belongs to the member who left) and the shelf loads what the member now signed in holds.
     void reloadForAnotherMember();
+    // The member has just taken a loan (a borrow, a read now, a claim): what the shelf asked the
+    // service before it is no longer awaited, and the next refresh starts afresh.
+    void loanTaken();
     const Ref<VnDomainUpdatingRequest>& booksRequest() const { return booksRequest_; }
     const Ref<VnDomainUpdatingRequest>& magazineIssuesRequest() const {
         return magazineIssuesRequest_;
@@ -182,7 +188,11 @@ class LibraryListView : public ui::ViewController {
     ShelfItems content_;
     Ref<VnDomainUpdatingRequest> booksRequest_;
     Ref<VnDomainUpdatingRequest> magazineIssuesRequest_;
+    // Book updates replaced by a forced one and still running (cancelled when a loan is taken).
+    std::vector<WeakRef<VnDomainUpdatingRequest>> replacedBookUpdates_;
     Ref<VnRequestContext> getIssueInfoRequest_;
+    // The member the last library-state request asked about.
+    WeakRef<VnBookStoreUserContext> stateMember_;
     int mode_ = 0;
     bool returnButtonHidden_ = false;
     bool closeButtonHidden_ = true;

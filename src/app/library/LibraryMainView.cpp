@@ -42,6 +42,7 @@ PLAT_DEFINE_CLASS(LibraryMainViewController, ui::ViewController, [](auto& c) {
         .method(LibraryShelfMessages::kMainViewLoadComplete, &C::LibraryMainViewLoadComplete)
         .method(LibraryScreenMessages::kCancelLoading, &C::cancelLoading)
         .method(LibraryScreenMessages::kUpdateLibraryForceUpdate, &C::updateLibraryForceUpdate)
+        .method(LibraryScreenMessages::kLoanTaken, &C::loanTaken)
         .method(LibraryScreenMessages::kDisplayReaderWithIssueInfo, &C::displayReaderWithIssueInfo);
 })
 
@@ -175,6 +176,13 @@ void LibraryMainView::updateLibraryForceUpdate(bool force) {
         magazineShelf_->updateLibraryForceUpdate(force);
 }
 
+void LibraryMainView::loanTaken() {
+    for (const auto& shelf : {bookShelf_, magazineShelf_}) {
+        if (shelf)
+            shelf->loanTaken();
+    }
+}
+
 void LibraryMainView::libraryBookCollectionCellSelect(const Ref<plat::Object>&) {
     plat::systemLog("Library book cover click");
     if (!readerWindowController_)
@@ -239,6 +247,12 @@ void LibraryMainViewController::cancelLoading() {
 
 void LibraryMainViewController::updateLibraryForceUpdate(bool force) {
     libraryMainView_->updateLibraryForceUpdate(force);
+}
+
+void LibraryMainViewController::loanTaken() {
+    // Reached also before the screen has loaded.
+    if (libraryMainView_)
+        libraryMainView_->loanTaken();
 }
 
 void LibraryMainViewController::LibraryMainViewStartLoading() {

@@ -9,7 +9,8 @@
 //     (book shelf first), an item routed to the shelf of its kind, and the notice of reserved
 //     books that are ready to claim, on every showing. It holds the reader window that the
 //     shelves are given (GlobalService's, taken when the view loads).
-// Messages: "LibraryMainViewStartLoading", "LibraryMainViewLoadComplete" (view → container);
+// Messages: "libraryLoanTaken" (another area → container, beside its refresh),
+// "LibraryMainViewStartLoading", "LibraryMainViewLoadComplete" (view → container);
 // "libraryListView_StartLoading:", "libraryListView_LoadComplete:" (shelf → view);
 // "libraryBookCollectionCellSelect:" (a cell whose grid has the view as delegate → view).
 #include <QPointer>
@@ -38,6 +39,8 @@ class LibraryMainView : public ui::ViewController {
     void displayReaderWithIssueInfo(const Ref<VnMagazineIssueInfo>& item);
     void cancelLoading();
     void updateLibraryForceUpdate(bool force);
+    // The member has just taken a loan: both shelves drop what they asked before it.
+    void loanTaken();
     void libraryListView_StartLoading(const Ref<plat::Object>& shelf);
     void libraryListView_LoadComplete(const Ref<plat::Object>& shelf);
     // A cover clicked: the line "Library book cover click" goes to the system log, and the reader
@@ -85,6 +88,7 @@ class LibraryMainViewController : public ui::ViewController {
     void HZLoading_CancelClick(const Ref<plat::Object>& sender);
     void cancelLoading();
     void updateLibraryForceUpdate(bool force);
+    void loanTaken();
     void LibraryMainViewStartLoading();
     void LibraryMainViewLoadComplete();
     void displayReaderWithIssueInfo(const Ref<VnMagazineIssueInfo>& item);

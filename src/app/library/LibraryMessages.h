@@ -24,6 +24,9 @@ struct LibraryScreenMessages {
     static constexpr plat::Message<void(const Ref<VnMagazineIssueInfo>&)>
         kDisplayReaderWithIssueInfo{"displayReaderWithIssueInfo:"};
     static constexpr plat::Message<void()> kCancelLoading{"cancelLoading"};
+    // The member has just taken a loan: what the shelves asked before it is no longer awaited, and
+    // their next refresh starts afresh.
+    static constexpr plat::Message<void()> kLoanTaken{"libraryLoanTaken"};
 };
 
 // ---- The shelves' and the library view's delegate messages ----

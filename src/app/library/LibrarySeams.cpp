@@ -10,11 +10,16 @@
 
 namespace {
 
+// The library screen the main window registered, as it is; null when there is none.
+Ref<plat::Object> registeredLibrary() {
+    const auto global = GlobalService::globalShared();
+    return global ? global->LibraryViewController() : nullptr;
+}
+
 // The library screen the main window registered, its view asked for first so that its shelves
 // are made; null when there is none.
 Ref<plat::Object> loadedLibrary() {
-    const auto global = GlobalService::globalShared();
-    Ref<plat::Object> library = global ? global->LibraryViewController() : nullptr;
+    Ref<plat::Object> library = registeredLibrary();
     if (auto controller = std::dynamic_pointer_cast<ui::ViewController>(library))
         controller->view();
     else
@@ -30,6 +35,10 @@ class LibraryScreenShelves : public LibraryShelves {
     }
     void cancelLoading() override {
         plat::sendIfResponds(loadedLibrary(), LibraryScreenMessages::kCancelLoading);
+    }
+    // Shelves not made yet have asked nothing: the screen is not loaded for this.
+    void loanTaken() override {
+        plat::sendIfResponds(registeredLibrary(), LibraryScreenMessages::kLoanTaken);
     }
 };
 

@@ -9,7 +9,9 @@
 #include "app/library/LibraryTableSource.h"
 #include "app/library/LibraryTexts.h"
 #include "app/library/ReserveBookItemTableCellView.h"
+#include "app/services/AreaSeams.h"
 #include "app/services/GlobalService.h"
+#include "app/services/LibraryShelves.h"
 #include "platform_ui/Alert.h"
 #include "platform_ui/Controls.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
@@ -184,6 +186,13 @@ void ReserveBookViewController::cancelReserve_request_didFinishWithResult(
 void ReserveBookViewController::claimReserveBook_request_didFinishWithResult(
     const Ref<VnRequestContext>& request, const Ref<VnRequestResult>& result) {
     const auto keep = self<ReserveBookViewController>();
+    // The copy claimed is lent now: the shelves update afresh with it.
+    const auto answer = result ? result->returnValue().as<VnCommonBoolReturnValue>() : nullptr;
+    const auto shelves = AreaSeams::shared().get<LibraryShelves>();
+    if (answer && answer->isSuccess() && shelves) {
+        shelves->loanTaken();
+        shelves->refreshShelves(true);
+    }
     finishLendingAction(result);
     if (claimRequest_ == request)
         claimRequest_.reset();

@@ -120,6 +120,116 @@ TEST_F(ShelfTest, AnUpdateBegunForAnEarlierMemberLeavesTheNextMembersShelfAlone)
         << "the member's loan stays in the local library";
 }
 
+// On another member's sign-in the shelf starts from that member's own local library, before any
+// answer; and whatever a shelf lists, an answer removes only what the answering member's local
+// library holds (an item's folder serves every member).
+TEST_F(ShelfTest, AnAnswerRemovesOnlyWhatTheAnsweringMembersLibraryHolds) {
+    startDemo();
+    auto books = makeShelf(true);
+    ASSERT_TRUE(refresh(books));
+    const auto manees = itemOf(*books, demo::kEpubOnlyBook);
+    ASSERT_TRUE(manees && user()->hasIssueInLibrary(manees));
+
+    // Nok's list held back: before it comes, the shelf shows what her local library keeps.
+    demo::Fault held = demo::Fault::stall();
+    held.calls = 1;
+    demo.service.setFault("GetMetaBookInfos", held);
+    ASSERT_NO_FATAL_FAILURE(signIn("nok@example.com", "nok-2567"));
+    books->reloadForAnotherMember();
+    ASSERT_TRUE(runUntil([&] { return demo.service.stalledCount() == 1; }));
+    EXPECT_EQ(contentCodes(*books), std::vector<std::string>{});
+    demo.service.releaseStalled();
+    ASSERT_TRUE(runUntil([&] {
+        const auto& state = books->getIssueInfoRequest();
+        return !books->booksRequest() && state && !state->running() &&
+               contains(contentCodes(*books), "BK0005");
+    }));
+    EXPECT_FALSE(contains(contentCodes(*books), demo::kEpubOnlyBook));
+    EXPECT_FALSE(manees->hiddenFromLibrary_) << "Manee's book is left alone";
+
+    // A shelf that lists Manee's book while Nok is signed in: Nok's answer leaves it out, yet
+    // it is not hers to remove.
+    auto missed = makeShelf(true);
+    missed->updateIssueInfos({manees});
+    ASSERT_TRUE(refresh(missed));
+    EXPECT_FALSE(manees->hiddenFromLibrary_);
+    EXPECT_TRUE(contains(contentCodes(*missed), "BK0005"));
+}
+
+// An answer to a question about the member's loans that is not the last one asked, or was asked
+// before the member took a loan, changes nothing: it names only the codes asked then. After a
+// loan is taken, a forced refresh starts although an older forced one runs.
+TEST_F(ShelfTest, OnlyTheLastAnswerAskedSinceTheLastLoanRemovesItems) {
+    startDemo();
+    auto books = makeShelf(true);
+    auto magazines = makeShelf(false);
+    ASSERT_TRUE(refresh(books));
+    ASSERT_TRUE(refresh(magazines));
+    // The read-now loan given back, and the refresh that follows, are over.
+    ASSERT_TRUE(runUntil([&] { return !books->booksRequest(); }));
+    spin(0.2);
+    const auto book = itemOf(*books, demo::kEpubOnlyBook);
+    const auto issue = itemOf(*magazines, "MG01-2401");
+    ASSERT_TRUE(book && issue);
+    demo::Fault held = demo::Fault::stall();
+    held.calls = 1;
+
+    // An earlier question answered after a later one, without the book (returned in between).
+    demo.service.setFault("GetLibraryIssueInfos", held);
+    books->getLibraryIssueInfos(*books->libraryBooks());
+    const auto earlier = books->getIssueInfoRequest();
+    ASSERT_TRUE(runUntil([&] { return demo.service.stalledCount() == 1; }));
+    books->getLibraryIssueInfos(*books->libraryBooks());
+    const auto later = books->getIssueInfoRequest();
+    ASSERT_TRUE(runUntil([&] { return !later->running(); }));
+    ASSERT_TRUE(demo.catalogue.returnLoan(demo::kShelfMember, demo::kEpubOnlyBook).success);
+    demo.service.releaseStalled();
+    ASSERT_TRUE(runUntil([&] { return !earlier->running(); }));
+    EXPECT_TRUE(contains(contentCodes(*books), demo::kEpubOnlyBook));
+    EXPECT_TRUE(user()->hasIssueInLibrary(book));
+    EXPECT_FALSE(book->hiddenFromLibrary_);
+
+    // The last question, asked before a loan was taken, answered without the issue.
+    demo.service.setFault("GetLibraryIssueInfos", held);
+    magazines->updateLibraryForceUpdate(true);
+    ASSERT_TRUE(runUntil([&] { return demo.service.stalledCount() == 1; }));
+    const auto before = magazines->getIssueInfoRequest();
+    ASSERT_TRUE(before && before->running());
+    ASSERT_TRUE(demo.catalogue.returnLoan(demo::kShelfMember, "MG01-2401").success);
+    magazines->loanTaken();
+    demo.service.releaseStalled();
+    ASSERT_TRUE(runUntil([&] { return !before->running() && demo.service.stalledCount() == 0; }));
+    EXPECT_TRUE(contains(contentCodes(*magazines), "MG01-2401"));
+    EXPECT_TRUE(user()->hasIssueInLibrary(issue));
+    EXPECT_FALSE(issue->hiddenFromLibrary_);
+
+    // A forced update under way, begun before a loan was taken, does not hold back the refresh
+    // that follows the loan, which asks for the list afresh.
+    demo.service.setFault("GetMetaBookInfos", held);
+    const size_t lists = calls("GetMetaBookInfos");
+    books->updateLibraryForceUpdate(true);
+    const auto older = books->booksRequest();
+    ASSERT_TRUE(older && older->forceUpdate());
+    ASSERT_TRUE(runUntil([&] {
+        return calls("GetMetaBookInfos") == lists + 1 && demo.service.stalledCount() == 1;
+    }));
+    books->updateLibraryForceUpdate(true);
+    EXPECT_EQ(books->booksRequest(), older) << "ignored while a forced one runs";
+    books->loanTaken();
+    books->updateLibraryForceUpdate(true);
+    const auto fresh = books->booksRequest();
+    EXPECT_TRUE(fresh && fresh != older);
+    EXPECT_FALSE(older->running());
+    ASSERT_TRUE(runUntil([&] {
+        const auto& state = books->getIssueInfoRequest();
+        return !books->booksRequest() && state && !state->running();
+    }));
+    EXPECT_EQ(calls("GetMetaBookInfos"), lists + 2);
+    EXPECT_EQ(demo.service.stalledCount(), 1u) << "the older list is still held";
+    EXPECT_TRUE(contains(contentCodes(*books), "BK0003"));
+    demo.service.releaseStalled();
+}
+
 TEST_F(ShelfTest, ReconcilesTheShelvesWithTheMembersLoans) {
     startDemo(true);
     auto sample = bookRecord("BK0007");

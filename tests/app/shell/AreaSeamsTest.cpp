@@ -14,6 +14,7 @@ namespace {
 struct Shelves : LibraryShelves {
     void refreshShelves(bool force) override { refreshes.push_back(force); }
     void cancelLoading() override {}
+    void loanTaken() override {}
     std::vector<bool> refreshes;
 };
 struct Window : MainWindow {

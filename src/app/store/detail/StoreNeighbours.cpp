@@ -21,6 +21,11 @@ void refreshLibrary() {
         shelves->refreshShelves(true);
 }
 
+void loanTaken() {
+    if (const auto shelves = AreaSeams::shared().get<LibraryShelves>())
+        shelves->loanTaken();
+}
+
 bool openReader(const Ref<VnMagazineIssueInfo>& item) {
     const auto opening = AreaSeams::shared().get<IssueOpening>();
     return item && opening && opening->openIssue(item);

@@ -11,6 +11,9 @@ namespace store_neighbours {
 
 Ref<VnBookStoreUserContext> activeUserContext();
 void refreshLibrary();
+// The member has just taken a loan: the library shelves drop what they asked before it (a refresh
+// asked after this starts afresh).
+void loanTaken();
 // False when the item will not open in the reader: the member has been told why (and has
 // answered), or nothing can open it.
 bool openReader(const Ref<VnMagazineIssueInfo>& item);

@@ -2,6 +2,7 @@
 // a library screen double and an alert recorder: borrow, return, reserve, read now with its
 // extensions, sample, read, preview, the buy-now toggle, the service's refusals and failures, and
 // items that do not open (a format the reader cannot show, nothing to open them with).
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -31,8 +32,8 @@ class LendingActionsTest : public StoreTest {
         ASSERT_TRUE(signIn("somchai@example.com", "rak-an-nangsue"));
         demo::enableMemberShelves(service, catalogue);
         library = DynamicObject::make();
-        for (const char* sel :
-             {"view", "updateLibraryForceUpdate:", "displayReaderWithIssueInfo:", "cancelLoading"})
+        for (const char* sel : {"view", "updateLibraryForceUpdate:", "displayReaderWithIssueInfo:",
+                                "cancelLoading", "libraryLoanTaken"})
             library->on(sel);
         useNeighbours(library);
         delegate = DynamicObject::make();
@@ -101,6 +102,11 @@ TEST_F(LendingActionsTest, BorrowOpensTheReaderAndRefusalsAlertTheServicesMessag
     EXPECT_EQ(library->count("view"), 2u);
     ASSERT_EQ(library->count("updateLibraryForceUpdate:"), 1u);
     EXPECT_TRUE(std::any_cast<bool>(library->arguments("updateLibraryForceUpdate:")[0][0]));
+    // The shelves hear of the loan before the refresh that follows it.
+    const auto& heard = library->calls();
+    const auto taken = std::find(heard.begin(), heard.end(), "libraryLoanTaken");
+    EXPECT_TRUE(taken != heard.end() &&
+                std::find(taken, heard.end(), "updateLibraryForceUpdate:") != heard.end());
     EXPECT_EQ(
         std::any_cast<Ref<plat::Object>>(library->arguments("displayReaderWithIssueInfo:")[0][0]),
         book);
@@ -206,6 +212,9 @@ TEST_F(LendingActionsTest, ReadNowIsExtendedEveryThreeMinutesAndGivenBackSilentl
     EXPECT_EQ(state->readNowItem(), second);
     EXPECT_TRUE(state->isReadBookNow());
     EXPECT_EQ(ends(), 1u);
+    // The shelves hear of each loan, and refresh neither: they would give a read-now loan back.
+    EXPECT_EQ(library->count("libraryLoanTaken"), 2u);
+    EXPECT_EQ(library->count("updateLibraryForceUpdate:"), 0u);
     ASSERT_FALSE(loanOf("BK0006").empty());
 
     // Each 180 s: one lookup, then one extension of the loan's code.
