@@ -401,6 +401,9 @@ class RecordedAlerts : public ui::Alert {
 
 // How the program ends before it starts again: its main window closed, or SIGTERM.
 enum class Ending { WindowClosed, Terminated };
+inline void PrintTo(Ending how, std::ostream* out) {
+    *out << (how == Ending::Terminated ? "SIGTERM" : "its window's close");
+}
 
 class JourneyTest : public ::testing::Test {
   protected:
@@ -483,7 +486,7 @@ class JourneyTest : public ::testing::Test {
     // through the program's watch of the ending signals, and the loop ends on that turn: the
     // application's quit asks every window to close, and the program's own ending follows with
     // no further turn of the loop.
-    void terminate() {
+    void endBySigterm() {
         if (!delegate_)
             return;
         bool asked = false;
@@ -499,7 +502,7 @@ class JourneyTest : public ::testing::Test {
         delegate_.reset();
     }
 
-    void end(Ending how) { how == Ending::Terminated ? terminate() : quit(); }
+    void end(Ending how) { how == Ending::Terminated ? endBySigterm() : quit(); }
 
     // Starts the program again on the same home, after it ended, as a new process: what lived in
     // the process only is gone (the HTTP cookies, the content files' locations learned from the
