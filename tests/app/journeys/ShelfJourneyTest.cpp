@@ -85,16 +85,9 @@ class ShelfJourney : public JourneyTest {
     void SetUp() override {
         JourneyTest::SetUp();
         // The book on eight pages, so that it arrives whole quickly.
-        demo::SampleItem book = *demo().catalogue().findItem(kBook);
-        book.pageCount = kPages;
-        ASSERT_TRUE(demo().catalogue().withdrawItem(kBook));
-        ASSERT_TRUE(demo().catalogue().addItem(book));
+        ASSERT_TRUE(demo().shorten(kBook, kPages));
     }
 
-    // The item's folder in the cache that every member's items share.
-    std::filesystem::path itemFolder(const std::string& code) const {
-        return home_ / "Varnel" / "Cache" / "MagazineIssues" / code;
-    }
     Folder folder(const std::string& code) const {
         Folder seen;
         std::error_code error;
