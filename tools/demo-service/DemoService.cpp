@@ -1,6 +1,7 @@
 #include "demo-service/DemoService.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <atomic>
@@ -20,6 +21,9 @@ namespace {
 
 // Enough workers for a dozen held requests plus the idle keep-alive connections of a client.
 constexpr size_t kWorkerThreads = 32;
+// Connections made at once that wait to be accepted. The server library's own queue holds five:
+// a burst beyond it on a busy machine waits for the client's connection retries, seconds apart.
+constexpr int kAcceptQueue = 256;
 // A stall "until released" still ends after this long, so that a forgotten stall cannot hang a
 // test run.
 constexpr double kLongestStall = 60.0;
@@ -660,6 +664,11 @@ bool DemoService::start(int port) {
     server->Post(".*", handler);
     server->Put(".*", handler);
     server->Delete(".*", handler);
+    auto listening = std::make_shared<socket_t>(INVALID_SOCKET);
+    server->set_socket_options([listening](socket_t sock) {
+        httplib::default_socket_options(sock);
+        *listening = sock;
+    });
     int bound = -1;
     if (port == 0) {
         bound = server->bind_to_any_port("127.0.0.1");
@@ -668,16 +677,19 @@ bool DemoService::start(int port) {
     }
     if (bound <= 0)
         return false;
+    // Listening again on the bound socket lengthens its queue.
+    if (*listening != INVALID_SOCKET)
+        ::listen(*listening, kAcceptQueue);
     impl_->port = bound;
     impl_->server = std::move(server);
-    auto listening = std::make_shared<std::atomic<bool>>(true);
-    impl_->listener = std::thread([s = impl_->server.get(), listening] {
+    auto accepting = std::make_shared<std::atomic<bool>>(true);
+    impl_->listener = std::thread([s = impl_->server.get(), accepting] {
         s->listen_after_bind();
-        *listening = false;
+        *accepting = false;
     });
     // The server ignores stop() until its accept loop runs: wait for it, so that a stop right
     // after start cannot miss.
-    while (!impl_->server->is_running() && *listening) {
+    while (!impl_->server->is_running() && *accepting) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     impl_->running = true;
