@@ -166,8 +166,11 @@ TEST_F(ShelfTest, OnlyTheLastAnswerAskedSinceTheLastLoanRemovesItems) {
     ASSERT_TRUE(refresh(books));
     ASSERT_TRUE(refresh(magazines));
     // The read-now loan given back, and the refresh that follows, are over.
-    ASSERT_TRUE(runUntil([&] { return !books->booksRequest(); }));
-    spin(0.2);
+    ASSERT_TRUE(runUntil([&] { return delegate->events.size() == 1; }));
+    ASSERT_TRUE(runUntil([&] {
+        const auto& state = books->getIssueInfoRequest();
+        return !books->booksRequest() && !(state && state->running());
+    }));
     const auto book = itemOf(*books, demo::kEpubOnlyBook);
     const auto issue = itemOf(*magazines, "MG01-2401");
     ASSERT_TRUE(book && issue);

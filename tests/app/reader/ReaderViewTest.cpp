@@ -8,12 +8,15 @@
 #include "ReaderTestSupport.h"
 #include "app/issueui/IssuePageRecord.h"
 #include "app/services/GlobalService.h"
+#include "platform/runloop/DispatchQueue.h"
 #include "platform/storage/AtomicFile.h"
 #include "platform_ui/pdf/PdfPageCheck.h"
 #include "platform_ui/pdf/PdfPageRenderer.h"
 #include "support/CapturedLog.h"
 #include "support/PdfFixtures.h"
 #include "vnlib/dev/json/JSONKitDeserializing.h"
+#include "vnlib/dev/request/VnRequestContext.h"
+#include "vnlib/dev/request/VnRequestManager.h"
 #include "vnlib/domain/content/VnContentAsset.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
@@ -325,7 +328,21 @@ TEST_F(ReaderViewTest, AReturnedIssuesOpeningLoadsNothingMoreAndANewLoanKeepsIts
     reader->goToPage(8);
     issue->checkDelayedPages();
     issue->startLoadingAllPages();
-    spin(500);
+    // Whatever those asked for has run its course: the main queue has run what was posted before
+    // now, the issue is not loading, no request of it is queued or under way, and no check or
+    // record write is due.
+    bool posted = false;
+    plat::DispatchQueue::main()->async([&] { posted = true; });
+    const auto idle = [](const Ref<VnRequestManager>& manager) {
+        return manager->activeRequests().empty() && manager->queuedRequests().empty();
+    };
+    EXPECT_TRUE(spinUntil([&] {
+        const auto& locations = issue->assetFileUrlRequest();
+        return posted && !issue->downloading() && !issue->retryTimerRunning() &&
+               idle(issue->contextRequestManager()) && idle(issue->pageRequestManager()) &&
+               !(locations && locations->running()) && !issue->interactiveDownloading() &&
+               context->checkQueueIdle();
+    })) << "the returned item's opening is still loading";
     EXPECT_EQ(loadingRequestsSince(demo.service, heard, code), 0u);
     EXPECT_EQ(entriesBesideCovers(folder), std::vector<std::string>{})
         << "something went back into the returned item's folder";
