@@ -50,8 +50,9 @@ void runContinuation(const plat::Value& userInfo) {
 }
 
 constexpr int32_t kMetadataType = VnAssetTypeXml;
-constexpr const char* kItemReturned = "The item was returned";
 constexpr int32_t kMetadataFormat = VnAssetFormatTypeXML;
+// What a request of an opening whose item was returned since ends with.
+constexpr const char* kItemReturned = "The item was returned";
 
 }  // namespace
 
