@@ -10,6 +10,7 @@
 #include <iterator>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 
 #include "app/issueui/MagazineIssueUIContext.h"
 #include "app/library/IssueMetadataDownloader.h"
@@ -80,6 +81,24 @@ LibraryListView::Items issueItems(const VnInfoList& infos) {
             items.push_back(std::move(item));
     }
     return items;
+}
+
+// This shelf's part of the member's local library as the update found it when it began.
+LibraryListView::Items libraryAtStart(const Ref<VnRequestContext>& request) {
+    const auto update = std::dynamic_pointer_cast<VnDomainUpdatingRequest>(request);
+    const auto& before = update ? update->previousSnapshot() : nullptr;
+    return before ? issueItems(before->items()) : LibraryListView::Items{};
+}
+
+// The codes of the items (views into them).
+std::unordered_set<std::string_view> codesOf(const LibraryListView::Items& items) {
+    std::unordered_set<std::string_view> codes;
+    codes.reserve(items.size());
+    for (const auto& item : items) {
+        if (item && item->code())
+            codes.insert(*item->code());
+    }
+    return codes;
 }
 
 void append(LibraryListView::Items& to, const LibraryListView::Items& items) {
@@ -352,8 +371,11 @@ bool LibraryListView::updateOfActiveMember(const Ref<VnRequestContext>& request)
 void LibraryListView::libraryUpdate_request_didFinishWithResult(
     const Ref<VnRequestContext>& request, const Ref<VnRequestResult>& result) {
     const auto keep = self<LibraryListView>();
-    const auto snapshot =
-        result && result->succeed() ? result->returnValue().as<VnLocalSnapshot>() : nullptr;
+    // An update of an earlier member lists that member's magazines, and the question after it
+    // removes only what the library held when the update began: it must be this member's.
+    const auto snapshot = result && result->succeed() && updateOfActiveMember(request)
+                              ? result->returnValue().as<VnLocalSnapshot>()
+                              : nullptr;
     if (snapshot) {
         const auto user = libraryActiveUser();
         // The interim content keeps the magazines the update brought, until the service says
@@ -363,7 +385,7 @@ void LibraryListView::libraryUpdate_request_didFinishWithResult(
         if (user)
             append(interim, user->bookSamples());
         setMagazineIssueInfos(interim);
-        getLibraryIssueInfos(issueItems(snapshot->items()));
+        getLibraryIssueInfos(issueItems(snapshot->items()), libraryAtStart(request));
     }
     if (magazineIssuesRequest_ == request)
         magazineIssuesRequest_.reset();
@@ -379,7 +401,7 @@ void LibraryListView::bookLibraryUpdate_request_didFinishWithResult(
                               ? result->returnValue().as<VnLocalSnapshot>()
                               : nullptr;
     if (snapshot)
-        getLibraryIssueInfos(issueItems(snapshot->items()));
+        getLibraryIssueInfos(issueItems(snapshot->items()), libraryAtStart(request));
     // A replaced update still reports here; only the running one's reference is cleared.
     if (booksRequest_ == request)
         booksRequest_.reset();
@@ -388,6 +410,28 @@ void LibraryListView::bookLibraryUpdate_request_didFinishWithResult(
 }
 
 void LibraryListView::getLibraryIssueInfos(const Items& items) {
+    // No update behind the question: the library as it stands, and nothing dropped from it.
+    const auto user = libraryActiveUser();
+    if (!user)
+        return;
+    const auto& domain = isBookLibraryMode_ ? user->bookLibraryDomain() : user->libraryDomain();
+    askLibraryState(items, domain ? issueItems(domain->takeLocalSnapshot()->items()) : Items{}, {});
+}
+
+void LibraryListView::getLibraryIssueInfos(const Items& items, Items before) {
+    // The update took out of the member's library the loans the service no longer lists (ended
+    // elsewhere or on the service's clock): the shelf no longer lists them, and the question does
+    // not name them, yet their files are still on disk.
+    const auto asked = codesOf(items);
+    Items dropped;
+    for (const auto& item : before) {
+        if (item->code() && asked.count(*item->code()) == 0)
+            dropped.push_back(item);
+    }
+    askLibraryState(items, std::move(before), std::move(dropped));
+}
+
+void LibraryListView::askLibraryState(const Items& items, Items held, Items dropped) {
     const auto user = libraryActiveUser();
     if (!user)
         return;
@@ -396,8 +440,21 @@ void LibraryListView::getLibraryIssueInfos(const Items& items) {
         if (item && item->code())
             codes.emplace_back(*item->code());
     }
+    // What an earlier update dropped, asked about with no answer (it failed, or the question gave
+    // way to a later one), still goes: no later update finds it in the library again. Not what
+    // the question names now (lent again).
+    if (stateMember_.lock() == user) {
+        const auto asked = codesOf(items);
+        auto known = codesOf(dropped);
+        for (const auto& item : stateDropped_) {
+            if (asked.count(*item->code()) == 0 && known.insert(*item->code()).second)
+                dropped.push_back(item);
+        }
+    }
     getIssueInfoRequest_ = user->requestForGetLibraryIssueInfo(plat::Array::make(std::move(codes)));
     stateMember_ = user;
+    stateHeld_ = std::move(held);
+    stateDropped_ = std::move(dropped);
     if (getIssueInfoRequest_)
         getIssueInfoRequest_->startWithDelegate(self(), "getIssueInfo_");
 }
@@ -429,24 +486,31 @@ void LibraryListView::getIssueInfo_request_didFinishWithResult(const Ref<VnReque
         const auto listed = [&](const Ref<VnMagazineIssueInfo>& local) {
             return local->code() && listedCodes.count(*local->code()) > 0;
         };
+        // What the updates dropped is decided by this answer.
+        const Items dropped = std::exchange(stateDropped_, {});
+        // Only what the member's own local library held when the update began: the item's
+        // folder serves every member. (The update has already taken the loans that ended out of
+        // the library.)
+        auto heldCodes = codesOf(stateHeld_);
+        heldCodes.merge(codesOf(dropped));
         Items removals;
-        if (!isBookLibraryMode_ && libraryMagazines_) {
-            for (const auto& magazine : *libraryMagazines_) {
-                if (!listed(magazine) && !magazine->isSample_)
-                    removals.push_back(magazine);
-            }
-        } else if (isBookLibraryMode_ && libraryBooks_) {
-            for (const auto& book : *libraryBooks_) {
-                const bool stays = listed(book) && !book->isGetSample_;
-                if (!stays && !book->isSample_)
-                    removals.push_back(book);
-            }
+        std::unordered_set<std::string_view> removed;
+        const auto consider = [&](const Ref<VnMagazineIssueInfo>& local) {
+            // A book the service lists stays unless the shelf's own record of it is a sample
+            // taken on the service.
+            const bool stays = listed(local) && !(isBookLibraryMode_ && local->isGetSample_);
+            if (!stays && !local->isSample_ && isSafeCode(local->code()) &&
+                heldCodes.count(*local->code()) > 0 && removed.insert(*local->code()).second)
+                removals.push_back(local);
+        };
+        if (const auto& shown = isBookLibraryMode_ ? libraryBooks_ : libraryMagazines_) {
+            for (const auto& item : *shown)
+                consider(item);
         }
-        // Only what the member's own local library holds: the item's folder serves every member.
-        for (const auto& item : removals) {
-            if (isSafeCode(item->code()) && user->hasIssueInLibrary(item))
-                user->removeBookFromLocalLibrary(item);
-        }
+        for (const auto& item : dropped)
+            consider(item);
+        for (const auto& item : removals)
+            user->removeBookFromLocalLibrary(item);
         Items content = isBookLibraryMode_ ? libraryMagazines_.value_or(Items{})
                                            : libraryBooks_.value_or(Items{});
         const Items samples = isBookLibraryMode_ ? user->bookSamples() : Items{};

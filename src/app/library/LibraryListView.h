@@ -112,7 +112,13 @@ class LibraryListView : public ui::ViewController {
     void bookLibraryUpdate_request_didFinishWithResult(const Ref<VnRequestContext>& request,
                                                        const Ref<VnRequestResult>& result);
     void libraryUpdate_request_progressReport(const Ref<VnRequestContext>&, VnRequestProgress) {}
+    // Asks the service which of the items the member still holds; the answer takes out of the
+    // member's local library what the service no longer lends. `before`: this shelf's part of the
+    // member's local library when the update that listed the items began. Only what it held may
+    // go, and what it held that the update no longer lists goes too. Without it, the library as it
+    // stands when asked, nothing dropped.
     void getLibraryIssueInfos(const Items& items);
+    void getLibraryIssueInfos(const Items& items, Items before);
     // The last library-state request.
     const Ref<VnRequestContext>& getIssueInfoRequest() const { return getIssueInfoRequest_; }
     void getIssueInfo_request_didFinishWithResult(const Ref<VnRequestContext>& request,
@@ -168,6 +174,9 @@ class LibraryListView : public ui::ViewController {
     // Shows the title, the two buttons and the content in the view, when it is loaded.
     void showState();
     void startDomainUpdate(bool force);
+    // Asks about the items; the answer may remove only what `held` holds, and considers `dropped`
+    // beside the shelf's own items.
+    void askLibraryState(const Items& items, Items held, Items dropped);
     // Whether an update was begun for the member signed in now. One begun for an earlier member
     // (who signed out, or the device before anyone signed in) may still finish after the change;
     // what it brings is not this member's.
@@ -193,6 +202,10 @@ class LibraryListView : public ui::ViewController {
     Ref<VnRequestContext> getIssueInfoRequest_;
     // The member the last library-state request asked about.
     WeakRef<VnBookStoreUserContext> stateMember_;
+    // That member's local library (this shelf's kind) as the update behind the question found it,
+    // and what of it the update dropped (the service no longer lists it, nor the shelf).
+    Items stateHeld_;
+    Items stateDropped_;
     int mode_ = 0;
     bool returnButtonHidden_ = false;
     bool closeButtonHidden_ = true;

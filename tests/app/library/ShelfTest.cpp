@@ -1,10 +1,15 @@
 // The shelves against the demo library: refresh gating, first fill, reconciliation with the
 // member's loans, return mode and opening an item into the reader.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <limits>
+#include <set>
 
 #include "LibraryTestSupport.h"
+#include "app/issueui/IssuePageRecord.h"
 #include "app/issueui/MagazineIssueUIContext.h"
 #include "app/library/IssueMetadataDownloader.h"
 #include "app/library/LibraryListView.h"
@@ -15,6 +20,8 @@
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/domain/lists/VnDomainUpdatingRequest.h"
+#include "vnlib/domain/storage/VnBookStoreLocalStorage.h"
+#include "vnlib/domain/storage/VnLocalArchive.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 
 using namespace library_testing;
@@ -33,7 +40,41 @@ Ref<VnMagazineIssueInfo> bookRecord(const std::string& code) {
     return info;
 }
 
-class ShelfTest : public LibraryTest {};
+// What reading an item leaves on this home: a page file, the page table, the page record and a
+// cover in the item's folder, and the member's last viewed page.
+const std::set<std::string> kReading = {"PAGE_PDF_0", "VnPageInfo.table.json",
+                                        IssuePageRecord::kFileName, "cover.jpg", "last page"};
+// What a removal leaves of it: the cover.
+const std::set<std::string> kCoverOnly = {"cover.jpg"};
+
+class ShelfTest : public LibraryTest {
+  protected:
+    static void leaveReadingOf(const Ref<VnMagazineIssueInfo>& item) {
+        const auto folder = user()->bookArchiveWithIssueInfo(item)->archivePath();
+        std::filesystem::create_directories(folder);
+        for (const auto& name : kReading) {
+            if (name != "last page")
+                std::ofstream(folder / name) << "read";
+        }
+        user()->userStorage()->setObject(
+            plat::Value(plat::Number::fromInt64(3, 'i')),
+            VnBookStoreUserContext::lastViewedPageIndexKeyNameWithIssueInfo(item));
+    }
+    // What is left of that reading for the member: the names in the item's folder, and "last
+    // page" while the last viewed page is kept.
+    static std::set<std::string> readingLeftOf(const Ref<VnMagazineIssueInfo>& item,
+                                               const Ref<VnBookStoreUserContext>& member = user()) {
+        std::set<std::string> left;
+        std::error_code error;
+        const auto folder = member->bookArchiveWithIssueInfo(item)->archivePath();
+        for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+            left.insert(entry.path().filename().string());
+        if (member->userStorage()->objectForKey(
+                VnBookStoreUserContext::lastViewedPageIndexKeyNameWithIssueInfo(item)))
+            left.insert("last page");
+        return left;
+    }
+};
 
 TEST_F(ShelfTest, RefreshGateOnBothShelvesAndAnEmptyLibrary) {
     startDemo(false, demo::kEmptyMember, demo::kEmptyMemberPassword);
@@ -121,8 +162,8 @@ TEST_F(ShelfTest, AnUpdateBegunForAnEarlierMemberLeavesTheNextMembersShelfAlone)
 }
 
 // On another member's sign-in the shelf starts from that member's own local library, before any
-// answer; and whatever a shelf lists, an answer removes only what the answering member's local
-// library holds (an item's folder serves every member).
+// answer, and leaves the other member's items alone; and a question asked for a member who has
+// signed out since is not acted on (an item's folder serves every member).
 TEST_F(ShelfTest, AnAnswerRemovesOnlyWhatTheAnsweringMembersLibraryHolds) {
     startDemo();
     auto books = makeShelf(true);
@@ -147,13 +188,36 @@ TEST_F(ShelfTest, AnAnswerRemovesOnlyWhatTheAnsweringMembersLibraryHolds) {
     EXPECT_FALSE(contains(contentCodes(*books), demo::kEpubOnlyBook));
     EXPECT_FALSE(manees->hiddenFromLibrary_) << "Manee's book is left alone";
 
-    // A shelf that lists Manee's book while Nok is signed in: Nok's answer leaves it out, yet
-    // it is not hers to remove.
-    auto missed = makeShelf(true);
-    missed->updateIssueInfos({manees});
-    ASSERT_TRUE(refresh(missed));
+    // Nok's question about her loans held while she signs out: the service, which no longer
+    // knows her, answers that she holds nothing. Answered before the shelf hears of the change,
+    // it takes nothing of hers away.
+    const auto nok = user();
+    const auto hers = itemOf(*books, "BK0005");
+    ASSERT_TRUE(hers && nok->hasIssueInLibrary(hers));
+    leaveReadingOf(hers);
+    const auto signedOut = std::make_shared<std::atomic<int>>(0);
+    demo.service.addMethodWithRequest(
+        "AccountLogoutEx",
+        [signedOut, signOut = demo.service.methodHandler("AccountLogoutEx")](
+            const demo::Json& body, demo::Session& session, const demo::RecordedRequest& request) {
+            auto reply = signOut(body, session, request);
+            ++*signedOut;
+            return reply;
+        });
+    demo.service.setFault("GetLibraryIssueInfos", held);
+    books->updateLibraryForceUpdate(true);
+    ASSERT_TRUE(runUntil([&] { return demo.service.stalledCount() == 1; }));
+    const auto asked = books->getIssueInfoRequest();
+    ASSERT_TRUE(asked && asked->running());
+    GlobalService::globalShared()->storeContext()->signOutRegisteredUser();
+    ASSERT_TRUE(runUntil([&] { return *signedOut == 1; }));
+    demo.service.releaseStalled();
+    ASSERT_TRUE(runUntil([&] { return !asked->running(); }));
+    spin(0.05);  // the answer's completion, had it been queued
+    EXPECT_TRUE(nok->hasIssueInLibrary(hers)) << "Nok's book stays in her local library";
+    EXPECT_FALSE(hers->hiddenFromLibrary_);
+    EXPECT_EQ(readingLeftOf(hers, nok), kReading) << "with its files and last page";
     EXPECT_FALSE(manees->hiddenFromLibrary_);
-    EXPECT_TRUE(contains(contentCodes(*missed), "BK0005"));
 }
 
 // An answer to a question about the member's loans that is not the last one asked, or was asked
@@ -258,24 +322,47 @@ TEST_F(ShelfTest, ReconcilesTheShelvesWithTheMembersLoans) {
     // A new shelf shows the local items before any reply.
     EXPECT_TRUE(contains(contentCodes(*makeShelf(true)), "BK0003"));
 
+    // Read on this home: a loan to be returned elsewhere, one to expire, and the free item.
+    const auto returned = itemOf(*books, "BK0003");
+    const auto expired = itemOf(*books, demo::kEpubOnlyBook);
+    const auto kept = itemOf(*books, "BK0001");
+    const auto issue = itemOf(*magazines, "MG01-2401");
+    ASSERT_TRUE(returned && expired && kept && issue);
+    for (const auto& item : {returned, expired, kept, issue})
+        leaveReadingOf(item);
+
     // A failed library-state request, or one that is not a list, removes nothing.
     demo.catalogue.returnLoan(demo::kShelfMember, "BK0003");
     for (const auto kind : {demo::FaultKind::ServerError, demo::FaultKind::EmptyObject}) {
         demo.service.setFault("GetLibraryIssueInfos", demo::Fault{kind});
         ASSERT_TRUE(refresh(books));
         EXPECT_TRUE(contains(contentCodes(*books), "BK0003"));
+        EXPECT_EQ(readingLeftOf(returned), kReading);
     }
     demo.service.clearFaults();
-    // Returned elsewhere: removed; the sample stays.
+    // Returned elsewhere (while the service could not say which loans it lends), and expired on
+    // the service's clock: out of the local library with their files, but for the cover, and
+    // their last page; the sample and the free item stay.
+    demo.catalogue.advanceClock(30 * 24 * 3600);
     ASSERT_TRUE(refresh(books));
     codes = contentCodes(*books);
     EXPECT_FALSE(contains(codes, "BK0003"));
+    EXPECT_FALSE(contains(codes, demo::kEpubOnlyBook));
     EXPECT_TRUE(contains(codes, "BK0007"));
+    EXPECT_TRUE(contains(codes, "BK0001"));
     EXPECT_FALSE(contains(contentCodes(*makeShelf(true)), "BK0003"));
-    // Expired on the service's clock: removed.
-    demo.catalogue.advanceClock(30 * 24 * 3600);
+    for (const auto& item : {returned, expired}) {
+        SCOPED_TRACE(*item->code());
+        EXPECT_FALSE(user()->hasIssueInLibrary(item));
+        EXPECT_EQ(readingLeftOf(item), kCoverOnly);
+    }
+    EXPECT_TRUE(user()->hasIssueInLibrary(kept));
+    EXPECT_EQ(readingLeftOf(kept), kReading);
+    // The magazine issue expired alike.
     ASSERT_TRUE(refresh(magazines));
     EXPECT_FALSE(contains(contentCodes(*magazines), "MG01-2401"));
+    EXPECT_FALSE(user()->hasIssueInLibrary(issue));
+    EXPECT_EQ(readingLeftOf(issue), kCoverOnly);
 
     // Hostile codes in a reply are neither returned nor taken for local items.
     demo.service.addMethod("GetLibraryIssueInfos", [](const demo::Json&, demo::Session&) {
