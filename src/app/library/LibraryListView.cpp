@@ -419,9 +419,9 @@ void LibraryListView::getLibraryIssueInfos(const Items& items) {
 }
 
 void LibraryListView::getLibraryIssueInfos(const Items& items, Items before) {
-    // The update took out of the member's library the loans the service no longer lists (ended
-    // elsewhere or on the service's clock): the shelf no longer lists them, and the question does
-    // not name them, yet their files are still on disk.
+    // The update took out of the member's library what the service no longer lists in it (a loan
+    // ended elsewhere or on the service's clock): the shelf no longer lists it, and the question
+    // does not name it, yet its files are still on disk.
     const auto asked = codesOf(items);
     Items dropped;
     for (const auto& item : before) {
@@ -507,8 +507,12 @@ void LibraryListView::getIssueInfo_request_didFinishWithResult(const Ref<VnReque
             for (const auto& item : *shown)
                 consider(item);
         }
-        for (const auto& item : dropped)
-            consider(item);
+        // A list of the member's may drop what another of them still holds (the page list of a
+        // book's opening is kept through the magazine list): that loan has not ended.
+        for (const auto& item : dropped) {
+            if (!user->hasIssueInLibrary(item))
+                consider(item);
+        }
         for (const auto& item : removals)
             user->removeBookFromLocalLibrary(item);
         Items content = isBookLibraryMode_ ? libraryMagazines_.value_or(Items{})
