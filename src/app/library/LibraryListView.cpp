@@ -441,8 +441,8 @@ void LibraryListView::askLibraryState(const Items& items, Items held, Items drop
             codes.emplace_back(*item->code());
     }
     // What an earlier update dropped, asked about with no answer (it failed, or the question gave
-    // way to a later one), still goes: no later update finds it in the library again. Not what
-    // the question names now (lent again).
+    // way to a later one), is still to go: no later update finds it in the library again. Not
+    // what the question names now (lent again).
     if (stateMember_.lock() == user) {
         const auto asked = codesOf(items);
         auto known = codesOf(dropped);

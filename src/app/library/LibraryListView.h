@@ -115,8 +115,8 @@ class LibraryListView : public ui::ViewController {
     // Asks the service which of the items the member still holds; the answer takes out of the
     // member's local library what the service no longer lends. `before`: this shelf's part of the
     // member's local library when the update that listed the items began. Only what it held may
-    // go, and what it held that the update no longer lists goes too. Without it, the library as it
-    // stands when asked, nothing dropped.
+    // go, and what it held that the update no longer lists goes too, unless another of the
+    // member's lists holds it. Without it, the library as it stands when asked, nothing dropped.
     void getLibraryIssueInfos(const Items& items);
     void getLibraryIssueInfos(const Items& items, Items before);
     // The last library-state request.
@@ -203,7 +203,8 @@ class LibraryListView : public ui::ViewController {
     // The member the last library-state request asked about.
     WeakRef<VnBookStoreUserContext> stateMember_;
     // That member's local library (this shelf's kind) as the update behind the question found it,
-    // and what of it the update dropped (the service no longer lists it, nor the shelf).
+    // and what the updates dropped from it (the service no longer lists it, nor the shelf), kept
+    // until an answer decides it.
     Items stateHeld_;
     Items stateDropped_;
     int mode_ = 0;
