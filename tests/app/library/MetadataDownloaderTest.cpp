@@ -312,24 +312,33 @@ TEST_F(MetadataDownloaderTest, AFailedFetchOfTheFirstPageEndsTheOpeningUntilItsF
     demo.service.clearFaults();
     demo.service.releaseStalled();
 
-    // The page's own location, its file, and before the wait: every page's location (as the
-    // reader asks them) or the page's file.
-    enum class Failing { Location, File, EveryLocationBefore, FileBefore };
-    for (const Failing failing :
-         {Failing::Location, Failing::File, Failing::EveryLocationBefore, Failing::FileBefore}) {
-        SCOPED_TRACE(static_cast<int>(failing));
-        const bool locating =
-            failing == Failing::Location || failing == Failing::EveryLocationBefore;
+    // Each fails once, so that a fetch asked again would bring the page: the page's own location
+    // or its file, or, before the wait began, every page's location (as the reader asks them) or
+    // the page's file.
+    struct Failing {
+        const char* what;
+        std::string failing;
+        std::function<void(VnMagazineIssueContext&)> before;
+    };
+    const std::vector<Failing> failings = {
+        {"its location", "GetAssetFiles", {}},
+        {"its file", firstPage, {}},
+        {"every location before", "GetAssetFiles",
+         [](VnMagazineIssueContext& issue) { issue.startLoadingAllPages(); }},
+        {"its file before", firstPage,
+         [](VnMagazineIssueContext& issue) { issue.startLoadingWithPages({0}); }},
+    };
+    for (const auto& failing : failings) {
+        SCOPED_TRACE(failing.what);
+        demo::Fault once = demo::Fault::htmlStatus(500);
+        once.calls = 1;
+        demo.service.setFault(failing.failing, once);
         VnContentAssetRequest::forgetGlobalFileInfos();  // the page is located again
-        demo.service.setFault(locating ? "GetAssetFiles" : firstPage, demo::Fault::htmlStatus(500));
         const auto downloader = downloaderFor(code);
         const auto issue = downloader->issueContext()->context();
-        ASSERT_FALSE(issue->contentAssetAvailbleAtSourcePageIndex(0));
-        if (failing == Failing::EveryLocationBefore)
-            issue->startLoadingAllPages();
-        else if (failing == Failing::FileBefore)
-            issue->startLoadingWithPages({0});
-        if (failing == Failing::EveryLocationBefore || failing == Failing::FileBefore) {
+        issue->pageContextWithSourcePageIndex(0)->localCacheAsset()->clearData();
+        if (failing.before) {
+            failing.before(*issue);
             ASSERT_TRUE(runUntil([&] { return issue->pageFetchFailure(0) != nullptr; }));
         }
         const auto watcher = std::make_shared<DownloadWatcher>();
