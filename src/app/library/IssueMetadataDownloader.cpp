@@ -131,6 +131,20 @@ void PdfIssueMetadataDownloader::metadata_request_didFinishWithResult(
         pdfContext_->whenPageChecked(firstPage, finish);
         return;
     }
+    // A fetch of it that fails (its location or its file: the service out of reach, say) ends
+    // the opening as a failed metadata request does, rather than leave it waiting for the
+    // issue's retries; one that failed before counts too. A page that is only slow is awaited.
+    const auto& issue = pdfContext_->context();
+    if (const auto failure = issue->pageFetchFailure(firstPage)) {
+        firstPageFetchFailed(failure);
+        return;
+    }
+    issue->whenPageFetchFails(
+        firstPage, waiting,
+        [weak = weakSelf<PdfIssueMetadataDownloader>()](const Ref<VnRequestResult>& failure) {
+            if (const auto self = weak.lock())
+                self->firstPageFetchFailed(failure);
+        });
     // Once it arrives, a check that runs long does not hold the opening.
     pdfContext_->whenPageCheckRunsLong(
         firstPage, kFirstPageCheckWait,
@@ -162,6 +176,15 @@ void PdfIssueMetadataDownloader::firstPageAvailable(const Ref<plat::Object>& pag
         pageContext->removeDelegate(self());
     if (firstPageContext_ == page)
         firstPageContext_.reset();
+}
+
+void PdfIssueMetadataDownloader::firstPageFetchFailed(const Ref<VnRequestResult>& failure) {
+    // Once the finish is reported the reader has the issue: its pages' retries go on.
+    if (finished_)
+        return;
+    const auto keep = self<PdfIssueMetadataDownloader>();
+    releaseDownloadingIssue();
+    finishOnce(failure);
 }
 
 void PdfIssueMetadataDownloader::finishOnce(const Ref<VnRequestResult>& result) {

@@ -10,7 +10,8 @@
 // checked, and what the page tells of itself waits behind that), so that the reader opens on the
 // page itself; or once the first page's check has run for kFirstPageCheckWait, so that a page
 // whose check runs long opens on its placeholder and comes when its check ends. A first page
-// still to arrive is waited for without a limit. Main thread only.
+// still to arrive is waited for without a limit of time, but a fetch of it that fails (its
+// download location or its file) ends the download as a failed finish. Main thread only.
 #include "platform/core/Object.h"
 #include "vnlib/dev/request/VnRequestProgress.h"
 
@@ -86,12 +87,15 @@ class PdfIssueMetadataDownloader : public IssueMetadataDownloader {
 
   private:
     void firstPageAvailable(const Ref<plat::Object>& page);
+    // Releases the download and reports the failure as its finish, unless it was reported.
+    void firstPageFetchFailed(const Ref<VnRequestResult>& failure);
     void finishOnce(const Ref<VnRequestResult>& result);
 
     Ref<MagazineIssueUIContext> pdfContext_;
     Ref<VnRequestContext> metadataRequest_;
     Ref<MagazinePageUIContext> firstPageContext_;
-    // While the finish waits for the first page's file and its check.
+    // While the finish waits for the first page's file and its check (what waits on the page holds
+    // it weakly).
     std::shared_ptr<bool> firstPageCheck_;
     bool finished_ = false;
 };

@@ -45,6 +45,7 @@
 #include "app/issueui/MagazineIssueUIContext.h"
 #include "app/library/LibraryListView.h"
 #include "app/library/LibraryMainView.h"
+#include "app/library/LibraryTexts.h"
 #include "app/reader/PDFModifyView.h"
 #include "app/reader/ReaderViewController.h"
 #include "app/reader/ReaderWindowController.h"
@@ -948,6 +949,27 @@ class JourneyTest : public ::testing::Test {
         for (const auto& m : alerts_->messages)
             all += "[" + m + "] ";
         return all;
+    }
+
+    // ---- Steps of the journeys that end the program and open an item from the shelf ----
+
+  public:
+    // A test's name for each way the program ends.
+    static std::string endingTestName(const ::testing::TestParamInfo<Ending>& info) {
+        return info.param == Ending::Terminated ? "BySigterm" : "ByTheWindowsClose";
+    }
+
+  protected:
+    // The item just opened from the shelf says it cannot connect within the bound, in one
+    // message; its cell's download bar ends and no reader shows.
+    void expectToldItCannotConnect(const QString& title, int milliseconds) {
+        EXPECT_TRUE(waitFor([&] { return alerts_->said(kConnectionErrorText); }, milliseconds))
+            << "the member is told; alerts: " << alertsText()
+            << "; the cell's download bar shows: " << downloadBarShows(shelfCell(title));
+        EXPECT_TRUE(waitFor([&] { return !downloadBarShows(shelfCell(title)); }))
+            << "the download bar ends";
+        EXPECT_EQ(readerWindow(), nullptr);
+        EXPECT_EQ(alerts_->messages.size(), 1U) << alertsText();
     }
 
     std::filesystem::path home_;

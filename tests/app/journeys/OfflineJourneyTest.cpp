@@ -8,7 +8,6 @@
 #include <nlohmann/json.hpp>
 
 #include "JourneySupport.h"
-#include "app/library/LibraryTexts.h"
 #include "support/PdfFixtures.h"
 
 namespace {
@@ -201,10 +200,7 @@ TEST_P(EndedDuringThePageChecks, EveryPageOnDiskIsCheckedAtTheOfflineStart) {
 
 INSTANTIATE_TEST_SUITE_P(OfflineJourney, EndedDuringThePageChecks,
                          ::testing::Values(Ending::WindowClosed, Ending::Terminated),
-                         [](const auto& info) {
-                             return info.param == Ending::Terminated ? "BySigterm"
-                                                                     : "ByTheWindowsClose";
-                         });
+                         JourneyTest::endingTestName);
 
 // Signed out over the shelf and signed in again as the same member: the book stays on disk and
 // opens offline.
@@ -306,13 +302,7 @@ TEST_P(WithoutItsPageTable, ABookSaysItCannotConnectOffline) {
     }
     alerts_->messages.clear();
     ASSERT_NO_FATAL_FAILURE(openFromShelf(kBookTitle));
-    EXPECT_TRUE(waitFor([&] { return alerts_->said(kConnectionErrorText); }, kOfflineBound))
-        << "the member is told; alerts: " << alertsText()
-        << "; the cell's download bar shows: " << downloadBarShows(shelfCell(kBookTitle));
-    EXPECT_TRUE(waitFor([&] { return !downloadBarShows(shelfCell(kBookTitle)); }))
-        << "the download bar ends";
-    EXPECT_EQ(readerWindow(), nullptr);
-    EXPECT_EQ(alerts_->messages.size(), 1U) << alertsText();
+    expectToldItCannotConnect(kBookTitle, kOfflineBound);
 }
 
 INSTANTIATE_TEST_SUITE_P(OfflineJourney, WithoutItsPageTable, ::testing::Bool(),

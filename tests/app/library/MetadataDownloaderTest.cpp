@@ -16,6 +16,8 @@
 #include "platform_ui/pdf/PdfPageCheck.h"
 #include "support/PdfFixtures.h"
 #include "vnlib/domain/content/VnContentAsset.h"
+#include "vnlib/domain/content/VnContentAssetRequest.h"
+#include "vnlib/domain/content/VnLocalCacheAsset.h"
 #include "vnlib/domain/content/VnMagazineIssueContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
@@ -282,6 +284,100 @@ TEST_F(MetadataDownloaderTest, AFirstPageWhoseCheckRunsLongDoesNotHoldTheOpening
         EXPECT_EQ(watcher->results.size(), 1u);
         downloader->releaseDownloadingIssue();
     }
+}
+
+}  // namespace
+
+namespace {
+
+// With the page list and the metadata at hand and the first page still to come, a fetch of that
+// page that fails (its location, its file, or one that failed before the wait began) ends the
+// opening at once as one failed finish, and nothing of the issue goes on loading; a new opening
+// then finishes once the service serves the page. After the finish, a failure of the first page
+// reports nothing more and leaves the issue loading for the reader.
+TEST_F(MetadataDownloaderTest, AFailedFetchOfTheFirstPageEndsTheOpeningUntilItsFinish) {
+    startDemo();
+    const std::string code = "MG01-2401";
+    const std::string firstPage = "/content/" + code + "/PAGE_0.pdf";
+    // The metadata arrives; the first page is held, then the opening released.
+    demo.service.setFault(firstPage, demo::Fault::stall());
+    {
+        const auto held = downloaderFor(code);
+        held->setDelegate(std::make_shared<DownloadWatcher>());
+        held->startLoading();
+        ASSERT_TRUE(runUntil([&] { return demo.service.stalledCount() == 1; }));
+        ASSERT_TRUE(held->issueContext()->context()->metadataAvailable());
+        held->releaseDownloadingIssue();
+    }
+    demo.service.clearFaults();
+    demo.service.releaseStalled();
+
+    // Each fails once, so that a fetch asked again would bring the page: the page's own location
+    // or its file, or, before the wait began, every page's location (as the reader asks them) or
+    // the page's file.
+    struct Failing {
+        const char* what;
+        std::string failing;
+        std::function<void(VnMagazineIssueContext&)> before;
+    };
+    const std::vector<Failing> failings = {
+        {"its location", "GetAssetFiles", {}},
+        {"its file", firstPage, {}},
+        {"every location before", "GetAssetFiles",
+         [](VnMagazineIssueContext& issue) { issue.startLoadingAllPages(); }},
+        {"its file before", firstPage,
+         [](VnMagazineIssueContext& issue) { issue.startLoadingWithPages({0}); }},
+    };
+    for (const auto& failing : failings) {
+        SCOPED_TRACE(failing.what);
+        demo::Fault once = demo::Fault::htmlStatus(500);
+        once.calls = 1;
+        demo.service.setFault(failing.failing, once);
+        VnContentAssetRequest::forgetGlobalFileInfos();  // the page is located again
+        const auto downloader = downloaderFor(code);
+        const auto issue = downloader->issueContext()->context();
+        issue->pageContextWithSourcePageIndex(0)->localCacheAsset()->clearData();
+        if (failing.before) {
+            failing.before(*issue);
+            ASSERT_TRUE(runUntil([&] { return issue->pageFetchFailure(0) != nullptr; }));
+        }
+        const auto watcher = std::make_shared<DownloadWatcher>();
+        downloader->setDelegate(watcher);
+        downloader->startLoading();
+        ASSERT_TRUE(runUntil([&] { return !watcher->results.empty(); }, 30))
+            << "the opening waits on the issue's page retries";
+        EXPECT_FALSE(watcher->results[0]->succeed());
+        EXPECT_FALSE(watcher->results[0]->isUserCancelled());
+        // Released: no page retry, no request queued or running that could report again.
+        EXPECT_FALSE(issue->retryTimerRunning());
+        EXPECT_TRUE(issue->pageRequestManager()->activeRequests().empty());
+        EXPECT_TRUE(issue->pageRequestManager()->queuedRequests().empty());
+        EXPECT_FALSE(issue->assetFileUrlRequest());
+        EXPECT_EQ(watcher->results.size(), 1u);
+        demo.service.clearFaults();
+    }
+    // A new opening with the service serving the page is not failed by the ones before it.
+    const auto downloader = downloaderFor(code);
+    const auto issue = downloader->issueContext()->context();
+    const auto watcher = std::make_shared<DownloadWatcher>();
+    downloader->setDelegate(watcher);
+    downloader->startLoading();
+    ASSERT_TRUE(runUntil([&] { return !watcher->results.empty(); }, 30));
+    EXPECT_TRUE(watcher->results[0]->succeed());
+
+    // The reader has the issue: its first page, gone and fetched again, fails; the opening says
+    // nothing more and the issue keeps the page for its retries.
+    issue->pageContextWithSourcePageIndex(0)->localCacheAsset()->clearData();
+    demo.service.setFault(firstPage, demo::Fault::htmlStatus(500));
+    bool failed = false;  // heard after the downloader, which waits on the page since before
+    const auto alive = std::make_shared<bool>(true);
+    issue->whenPageFetchFails(0, alive, [&](const Ref<VnRequestResult>&) { failed = true; });
+    issue->startLoadingWithPages({0});
+    ASSERT_TRUE(runUntil([&] { return failed; }));
+    EXPECT_EQ(watcher->results.size(), 1u);
+    EXPECT_TRUE(issue->retryTimerRunning());
+    EXPECT_TRUE(issue->pageFetchFailure(0));
+    downloader->releaseDownloadingIssue();
 }
 
 }  // namespace

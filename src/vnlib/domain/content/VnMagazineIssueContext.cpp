@@ -373,10 +373,13 @@ void VnMagazineIssueContext::startRequestAllAssetIds() {
         return;
     std::vector<Ref<VnContentAssetId>> pageIds, interactiveIds;
     std::set<std::string> fileIds;
+    std::vector<int32_t> locating;
     for (const auto& page : pageInfos()) {
         auto id = contentAssetIdWithSourcePageIndex(page->sourcePageIndex());
-        if (!VnContentAssetRequest::fileInfoForAssetId(id))
+        if (!VnContentAssetRequest::fileInfoForAssetId(id)) {
             pageIds.push_back(id);
+            locating.push_back(page->sourcePageIndex());
+        }
         const auto& ids =
             pageContextWithSourcePageIndex(page->sourcePageIndex())->interactiveFileIds();
         fileIds.insert(ids.begin(), ids.end());
@@ -407,19 +410,29 @@ void VnMagazineIssueContext::startRequestAllAssetIds() {
     if (assetFileUrlRequest_)
         assetFileUrlRequest_->cancel();
     assetFileUrlRequest_ = request;
+    for (int32_t index : locating)
+        forgetPageFetchFailure(index);
+    locatingPages_ = std::move(locating);
     request->startWithDelegate(self(), "assetFileUrl_");
 }
 
 void VnMagazineIssueContext::assetFileUrl_request_didFinishWithResult(Ref<VnRequestContext> request,
                                                                       Ref<VnRequestResult> result) {
-    if (request == assetFileUrlRequest_)
+    std::vector<int32_t> located;
+    if (request == assetFileUrlRequest_) {
         assetFileUrlRequest_.reset();
+        located = std::exchange(locatingPages_, {});
+    }
     if (itemReturned())
         return;
     if (!result->succeed()) {
         VND_TRACE("Error", "%s", "Loading asset file failed");
         retryFullLoad_ = true;
         ensureRetryTimer();
+        if (!result->isUserCancelled()) {
+            for (int32_t index : located)
+                pageFetchFailed(index, result);
+        }
         return;
     }
     auto groups = request->userInfo().dictionary();
@@ -462,6 +475,7 @@ void VnMagazineIssueContext::enqueuePageRequest(const Ref<VnPageInfo>& pageInfo)
             userContext_->requestPageFileWithMagazineIssueInfo(info_, pageInfo->sourcePageIndex());
         request->setUserInfo(plat::Value::fromObject(pageInfo));
         request->setDelegate(self(), "pageFile_");
+        forgetPageFetchFailure(pageInfo->sourcePageIndex());
         pageRequestManager_->enqueueRequest(request, key);
     }
     ensureRetryTimer();
@@ -593,6 +607,9 @@ void VnMagazineIssueContext::cancelLoading() {
     for (auto& [index, page] : pageContextMap_)
         page->cancelLoading();
     plat::RunLoop::current().cancelPerforms(this);
+    // What failed before the cancel is no verdict on a loading started afresh.
+    failedPageFetches_.clear();
+    locatingPages_.clear();
     downloading_ = false;
     retryFullLoad_ = false;
     ++loadingGeneration_;
@@ -649,11 +666,56 @@ void VnMagazineIssueContext::pageFile_request_didFinishWithResult(Ref<VnRequestC
     auto page = request->userInfo().as<VnPageInfo>();
     if (!page)
         return;
-    if (result->succeed())
+    if (result->succeed()) {
         processPageFileArrivalAtIndex(page->sourcePageIndex());
-    else if (std::find(delayedPageInfos_.begin(), delayedPageInfos_.end(), page) ==
-             delayedPageInfos_.end())
+        return;
+    }
+    if (std::find(delayedPageInfos_.begin(), delayedPageInfos_.end(), page) ==
+        delayedPageInfos_.end())
         delayedPageInfos_.push_back(page);
+    if (!result->isUserCancelled())
+        pageFetchFailed(page->sourcePageIndex(), result);
+}
+
+Ref<VnRequestResult> VnMagazineIssueContext::pageFetchFailure(int32_t sourcePageIndex) const {
+    const auto it = failedPageFetches_.find(sourcePageIndex);
+    return it == failedPageFetches_.end() ? nullptr : it->second;
+}
+
+void VnMagazineIssueContext::whenPageFetchFails(
+    int32_t sourcePageIndex, std::weak_ptr<const void> owner,
+    std::function<void(const Ref<VnRequestResult>&)> then) {
+    std::erase_if(pageFetchWaits_, [](const PageFetchWait& wait) { return wait.owner.expired(); });
+    pageFetchWaits_.push_back({sourcePageIndex, std::move(owner), std::move(then)});
+}
+
+void VnMagazineIssueContext::pageFetchFailed(int32_t sourcePageIndex,
+                                             const Ref<VnRequestResult>& result) {
+    failedPageFetches_[sourcePageIndex] = result;
+    if (std::none_of(
+            pageFetchWaits_.begin(), pageFetchWaits_.end(),
+            [&](const PageFetchWait& wait) { return wait.sourcePageIndex == sourcePageIndex; }))
+        return;
+    // Told once the request that failed has ended, and only while the page has not been asked
+    // for again since.
+    plat::RunLoop::current().perform(
+        [weak = weakSelf<VnMagazineIssueContext>(), sourcePageIndex, result] {
+            const auto me = weak.lock();
+            if (!me || me->pageFetchFailure(sourcePageIndex) != result)
+                return;
+            std::vector<std::function<void(const Ref<VnRequestResult>&)>> due;
+            std::erase_if(me->pageFetchWaits_, [&](PageFetchWait& wait) {
+                if (wait.owner.expired())
+                    return true;
+                if (wait.sourcePageIndex != sourcePageIndex)
+                    return false;
+                due.push_back(std::move(wait.then));
+                return true;
+            });
+            for (const auto& then : due)
+                then(result);
+        },
+        0, plat::commonModes(), this, "notifyPageFetchFailed");
 }
 
 void VnMagazineIssueContext::pageFile_request_progressReport(Ref<VnRequestContext> request,
@@ -668,6 +730,7 @@ void VnMagazineIssueContext::pageFile_request_progressReport(Ref<VnRequestContex
 }
 
 void VnMagazineIssueContext::processPageFileArrivalAtIndex(int32_t sourcePageIndex) {
+    forgetPageFetchFailure(sourcePageIndex);
     auto page = pageContextWithSourcePageIndex(sourcePageIndex);
     finishedPageMap()[sourcePageIndex] = page;
     plat::sendIfResponds(delegate_, VnMagazineIssueContextDelegate::kPageAvailable,

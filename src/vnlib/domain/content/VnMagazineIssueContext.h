@@ -4,7 +4,8 @@
 // request), then the page files in reading order, at most 4 at a time. Failed pages — and a
 // failed page list, metadata or location request — are asked for again on a 15-second timer.
 // The item is marked finished once every page, the metadata and every interactive file are
-// cached. One page context per source page.
+// cached. One page context per source page. Whoever waits for a page may hear of its fetch
+// failing (whenPageFetchFails), rather than wait for the retries.
 //
 // An opening belongs to the item's files as it found them: once the item is returned (its files
 // taken away) the context stops its loading, asks for nothing more and writes nothing into the
@@ -16,7 +17,9 @@
 // "magazineIssueContextDidFinishLoadingInteractive:",
 // "magazineIssueContext:interactiveAssetFilesForRenderingInfo:" (sent whenever a delegate is set:
 // answers a list of file ids), "magazineIssueContextDidFinishLoadingPageInfos:".
+#include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 
@@ -128,6 +131,16 @@ class VnMagazineIssueContext : public plat::Object {
     bool firstPageInFirstSlot() const { return false; }
     bool retryTimerRunning() const { return retryTimer_ != nullptr; }
 
+    // ---- A page's fetch (its download location, then its file) ----
+    // The failed result of the page's latest fetch, when that fetch ended failed (not cancelled)
+    // and the page was not asked for again since; null otherwise.
+    Ref<VnRequestResult> pageFetchFailure(int32_t sourcePageIndex) const;
+    // Calls `then` once, on a later turn, with the failed result of the next fetch of the page
+    // that ends failed (not cancelled). Nothing is called once `owner` is gone, nor after the
+    // loading was cancelled meanwhile.
+    void whenPageFetchFails(int32_t sourcePageIndex, std::weak_ptr<const void> owner,
+                            std::function<void(const Ref<VnRequestResult>&)> then);
+
     // ---- Covers ----
     Ref<VnContentAssetId> assetIdForCoverFrameSize(VnSize size) const;
     Ref<VnContentAsset> coverAssetWithFrameSize(VnSize size) const;
@@ -174,6 +187,11 @@ class VnMagazineIssueContext : public plat::Object {
     void processPageFileArrivalAtIndex(int32_t sourcePageIndex);
     void ensureRetryTimer();
     void stopRetryTimer();
+    // The page asked for again, or arrived.
+    void forgetPageFetchFailure(int32_t sourcePageIndex) {
+        failedPageFetches_.erase(sourcePageIndex);
+    }
+    void pageFetchFailed(int32_t sourcePageIndex, const Ref<VnRequestResult>& result);
     std::map<int32_t, Ref<VnMagazineIssuePageContext>>& finishedPageMap();
     std::vector<Ref<VnPageInfo>> pageInfos() const;
     // The number of page infos in the page list, counted once per list.
@@ -204,6 +222,15 @@ class VnMagazineIssueContext : public plat::Object {
     // The running request for the download locations of the pages and files: cancelling the
     // loading cancels it, so that its answer queues no page.
     Ref<VnRequestContext> assetFileUrlRequest_;
+    std::vector<int32_t> locatingPages_;  // the pages that request locates
+    // Pages whose latest fetch failed, and who waits to hear of a page's fetch failing.
+    std::map<int32_t, Ref<VnRequestResult>> failedPageFetches_;
+    struct PageFetchWait {
+        int32_t sourcePageIndex;
+        std::weak_ptr<const void> owner;
+        std::function<void(const Ref<VnRequestResult>&)> then;
+    };
+    std::vector<PageFetchWait> pageFetchWaits_;
     // Counts the cancellations of the loading: what was started before one does not go on.
     uint64_t loadingGeneration_ = 0;
     std::optional<std::set<std::string>> allInteractiveFileIds_;
