@@ -4,7 +4,6 @@
 // each held book opens with the service out of reach.
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <set>
 
 #include <QPushButton>
@@ -85,15 +84,7 @@ class SampleJourney : public JourneyTest {
             else
                 seen.files.insert(name);
         }
-        std::ifstream in(itemFolder(code) / "VnPageInfo.table.json");
-        const auto table = nlohmann::json::parse(in, nullptr, false);
-        std::set<int> indices;
-        if (table.is_array())
-            for (const auto& page : table)
-                if (page.is_object() && page.contains("SourcePageIndex") &&
-                    page["SourcePageIndex"].is_number_integer())
-                    indices.insert(page["SourcePageIndex"].get<int>());
-        seen.tablePages.assign(indices.begin(), indices.end());
+        seen.tablePages = pagesOfTable(code);
         seen.recordedPages =
             IssuePageRecord::read(itemFolder(code) / IssuePageRecord::kFileName, code).size();
         return seen;
@@ -147,16 +138,16 @@ class SampleJourney : public JourneyTest {
     int shelfListings(const std::string& code) const {
         const auto all = shelves();
         const auto& books = all.empty() ? std::nullopt : all[0]->libraryBooks();
-        return books ? static_cast<int>(std::count_if(
-                           books->begin(), books->end(),
-                           [&](const auto& book) { return book->code() == code; }))
+        return books ? static_cast<int>(
+                           std::count_if(books->begin(), books->end(),
+                                         [&](const auto& book) { return book->code() == code; }))
                      : 0;
     }
 
     // The shelf cell of the book's sample (its line says so) or of its loan; null when none shows.
     QWidget* cellOf(const QString& title, bool sample) const {
-        for (QLabel* label : widgets<QLabel>([&](QLabel* l) { return l->text() == title; }, true,
-                                             content())) {
+        for (QLabel* label :
+             widgets<QLabel>([&](QLabel* l) { return l->text() == title; }, true, content())) {
             for (QWidget* up = label; up; up = up->parentWidget()) {
                 if (!up->findChild<QProgressBar*>())
                     continue;
@@ -207,10 +198,18 @@ class SampleJourney : public JourneyTest {
             << "the reader opens the loan; alerts: " << alertsText();
         ASSERT_TRUE(readThrough(book.code, book.pages));
         EXPECT_FALSE(sampled(book.code)) << "the sample ends with the loan";
-        EXPECT_GT(loanPageLists(book.code), loanListsBefore)
-            << "the loan's page list is asked for";
+        EXPECT_GT(loanPageLists(book.code), loanListsBefore) << "the loan's page list is asked for";
         EXPECT_TRUE(waitFor([&] { return whole(folder(book.code), book); }))
             << "the loan keeps its page table: " << folder(book.code);
+    }
+
+    // The shelf, once its updates have ended, lists the book once: the loan, no sample beside it.
+    void theShelfListsTheBookOnce(const Book& book) {
+        showShelf();
+        ASSERT_TRUE(waitFor([&] { return shelvesUpdated() && shelfListings(book.code) > 0; }))
+            << shownTexts(content());
+        EXPECT_EQ(shelfListings(book.code), 1) << shownTexts(content());
+        EXPECT_FALSE(cellOf(book.title, true)) << shownTexts(content());
     }
 
     // In the shelf's return mode, "ลบ" on the sample's cell.
@@ -248,9 +247,9 @@ TEST_P(ASampleDeletedBesideItsLoan, LeavesTheLoanWhole) {
     ASSERT_NO_FATAL_FAILURE(showTheDetail(book));
     ASSERT_NO_FATAL_FAILURE(sampleAndReadThrough(book));
     auto& catalogue = demo().catalogue();
-    ASSERT_TRUE((GetParam() ? catalogue.takeFreeItem(kNok, book.code)
-                            : catalogue.borrow(kNok, book.code))
-                    .success);
+    ASSERT_TRUE(
+        (GetParam() ? catalogue.takeFreeItem(kNok, book.code) : catalogue.borrow(kNok, book.code))
+            .success);
 
     restart();
     showShelf();
@@ -310,16 +309,12 @@ TEST_F(SampleJourney, ABorrowAfterTheSampleKeepsTheLoansOwnPages) {
     ASSERT_NO_FATAL_FAILURE(sampleAndReadThrough(kLent));
     const size_t loanLists = loanPageLists(kLent.code);
     click(detailButton(QStringLiteral("ยืม")));
-    ASSERT_TRUE(waitFor([&] { return holds(kNok, kLent.code); }))
+    ASSERT_TRUE(waitFor([&] { return demo().calls("BorrowBook") > 0 && holds(kNok, kLent.code); }))
         << "BorrowBook reached the service (" << demo().calls("BorrowBook")
         << " asked); alerts: " << alertsText();
     ASSERT_NO_FATAL_FAILURE(theLoanReadsItsOwnPages(kLent, loanLists));
     closeReader();
-    showShelf();
-    ASSERT_TRUE(waitFor([&] { return shelvesUpdated() && shelfListings(kLent.code) > 0; }))
-        << shownTexts(content());
-    EXPECT_EQ(shelfListings(kLent.code), 1) << shownTexts(content());
-    EXPECT_FALSE(cellOf(kLent.title, true)) << shownTexts(content());
+    ASSERT_NO_FATAL_FAILURE(theShelfListsTheBookOnce(kLent));
 
     restartOffline();
     openFromShelfAndSeeEveryPageOnDisk(kLent.title, kLent.code, kLent.pages, kOfflineBound);
@@ -350,10 +345,7 @@ TEST_F(SampleJourney, AClaimAfterTheSampleEndsIt) {
     ASSERT_TRUE(catalogue.returnLoan(kSomchai, kLent.code).success);  // held for Nok
     ASSERT_NO_FATAL_FAILURE(claimInTheQueue([] { return holds(kNok, kLent.code); }));
     EXPECT_TRUE(waitFor([&] { return !sampled(kLent.code); })) << "the claim ends the sample";
-    showShelf();
-    ASSERT_TRUE(waitFor([&] { return shelvesUpdated() && shelfListings(kLent.code) > 0; }))
-        << shownTexts(content());
-    EXPECT_EQ(shelfListings(kLent.code), 1) << shownTexts(content());
+    ASSERT_NO_FATAL_FAILURE(theShelfListsTheBookOnce(kLent));
 
     const size_t loanLists = loanPageLists(kLent.code);
     ASSERT_NO_FATAL_FAILURE(openFromShelf(kLent.title));
