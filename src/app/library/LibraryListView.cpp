@@ -606,7 +606,7 @@ void LibraryListView::libraryBookCollectionCellDelete(const Ref<plat::Object>& o
     if (!item || !user)
         return;
     if (isSafeCode(item->code()))
-        user->removeBookFromLocalLibrary(item);
+        user->deleteBookSample(item);
     updatePresentationIssues();
     updateLibrary();
 }
@@ -634,12 +634,15 @@ void LibraryListView::displayLibraryItem_checkReachability(const Ref<VnMagazineI
     const bool current = downloadingIssueInfoMetadata(item) ||
                          (downloadingIssueUIContext_ && downloadingIssueUIContext_->context() &&
                           downloadingIssueUIContext_->context()->info() == item);
-    // An opening from before the item's return loads nothing more: a new loan opens anew.
+    // An opening from before the item's return loads nothing more, and one made for the member's
+    // sample of an item now lent reads the sample's page list: the loan opens anew.
     const auto opened = downloadingIssueUIContext_ ? downloadingIssueUIContext_
                         : metadataDownloader_      ? metadataDownloader_->issueContext()
                                                    : nullptr;
-    const bool returned = opened && opened->context() && opened->context()->itemReturned();
-    if (current && !returned) {
+    const auto openedIssue = opened ? opened->context() : nullptr;
+    const bool outdated =
+        openedIssue && (openedIssue->itemReturned() || openedIssue->sampleEnded());
+    if (current && !outdated) {
         // An issue shown before (its reader since closed) opens again as it is; one still on its
         // way shows once its first page is in.
         if (downloadingIssueUIContext_ || currentDownloadingIssueReadyForDisplay())

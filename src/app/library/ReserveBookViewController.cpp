@@ -171,8 +171,14 @@ void ReserveBookViewController::reserveBookItemCell_claimReserveBookCode(
     if (!user)
         return;
     claimRequest_ = user->requestForClaimReserveBook(itemCode);
-    if (claimRequest_)
-        claimRequest_->startWithDelegate(self(), "claimReserveBook_");
+    if (!claimRequest_)
+        return;
+    // The book whose copy is claimed: the member's sample of it ends once the copy is lent.
+    for (const auto& row : rows_) {
+        if (row && itemCode && row->itemCode_ == itemCode && row->bookCode_)
+            claimRequest_->setUserInfo(plat::Value(*row->bookCode_));
+    }
+    claimRequest_->startWithDelegate(self(), "claimReserveBook_");
 }
 
 void ReserveBookViewController::cancelReserve_request_didFinishWithResult(
@@ -189,6 +195,9 @@ void ReserveBookViewController::claimReserveBook_request_didFinishWithResult(
     // The copy claimed is lent now: the shelves update afresh with it.
     const auto answer = result ? result->returnValue().as<VnCommonBoolReturnValue>() : nullptr;
     const auto shelves = AreaSeams::shared().get<LibraryShelves>();
+    const auto user = libraryActiveUser();
+    if (answer && answer->isSuccess() && user && request && request->userInfo().isString())
+        user->endBookSampleOfLoan(std::string(request->userInfo().stringView()));
     if (answer && answer->isSuccess() && shelves) {
         shelves->loanTaken();
         shelves->refreshShelves(true);

@@ -36,9 +36,12 @@
 #include <memory>
 #include <numeric>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "app/EndingSignals.h"
 #include "app/Program.h"
@@ -818,6 +821,19 @@ class JourneyTest : public ::testing::Test {
                 found.push_back(i);
         }
         return found;
+    }
+    // The source indices the item's page table ("VnPageInfo.table.json") lists, each once, in
+    // order; empty when it cannot be read.
+    static std::vector<int> pagesOfTable(const std::string& code) {
+        std::ifstream in(itemFolder(code) / "VnPageInfo.table.json");
+        const auto table = nlohmann::json::parse(in, nullptr, false);
+        std::set<int> indices;
+        if (table.is_array())
+            for (const auto& page : table)
+                if (page.is_object() && page.contains("SourcePageIndex") &&
+                    page["SourcePageIndex"].is_number_integer())
+                    indices.insert(page["SourcePageIndex"].get<int>());
+        return {indices.begin(), indices.end()};
     }
     static std::vector<int> allPages(int pages) {
         std::vector<int> all(pages);

@@ -37,20 +37,6 @@ class OfflineJourney : public JourneyTest {
         ASSERT_TRUE(demo().shorten(kIssue, kPages));
     }
 
-    // The source indices the item's page table lists, each once, in order; empty when it cannot
-    // be read.
-    static std::vector<int> pagesOfTable(const std::string& code) {
-        std::ifstream in(itemFolder(code) / "VnPageInfo.table.json");
-        const auto table = nlohmann::json::parse(in, nullptr, false);
-        std::set<int> indices;
-        if (table.is_array())
-            for (const auto& page : table)
-                if (page.is_object() && page.contains("SourcePageIndex") &&
-                    page["SourcePageIndex"].is_number_integer())
-                    indices.insert(page["SourcePageIndex"].get<int>());
-        return {indices.begin(), indices.end()};
-    }
-
     // Signed in, the book borrowed from its detail and read through.
     void borrowAndReadTheBook() {
         launch();

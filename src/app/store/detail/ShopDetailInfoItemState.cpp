@@ -268,7 +268,7 @@ void ShopDetailInfoItemState::btnBorrow_Click(Ref<plat::Object>) {
                 model.hide(InfoItemGroup::GetSample);
                 model.hide(InfoItemGroup::Preview);
                 self->render();
-                store_neighbours::loanTaken();
+                store_neighbours::loanTaken(item);
                 store_neighbours::refreshLibrary();
                 if (!store_neighbours::openReader(item))
                     self->endLoading();
@@ -406,7 +406,7 @@ void ShopDetailInfoItemState::btnReadNow_Clcik(Ref<plat::Object>) {
             if (auto answer = boolAnswer(v); answer && answer->isSuccess()) {
                 traceStatus("หยิบอ่านแล้ว");
                 // No refresh: the shelves give back every read-now loan they learn of.
-                store_neighbours::loanTaken();
+                store_neighbours::loanTaken(item);
                 // The loan is the clicked item's, also when the row has been given another item
                 // meanwhile (a click in the author's other items): that one is not extended,
                 // opened or given back in its place.

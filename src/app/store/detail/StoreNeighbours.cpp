@@ -21,7 +21,9 @@ void refreshLibrary() {
         shelves->refreshShelves(true);
 }
 
-void loanTaken() {
+void loanTaken(const Ref<VnMagazineIssueInfo>& item) {
+    if (const auto user = activeUserContext(); user && item)
+        user->endBookSampleOfLoan(item);
     if (const auto shelves = AreaSeams::shared().get<LibraryShelves>())
         shelves->loanTaken();
 }

@@ -11,9 +11,9 @@ namespace store_neighbours {
 
 Ref<VnBookStoreUserContext> activeUserContext();
 void refreshLibrary();
-// The member has just taken a loan: the library shelves drop what they asked before it (a refresh
-// asked after this starts afresh).
-void loanTaken();
+// The member has just taken a loan of the item: the member's sample of it ends, and the library
+// shelves drop what they asked before it (a refresh asked after this starts afresh).
+void loanTaken(const Ref<VnMagazineIssueInfo>& item);
 // False when the item will not open in the reader: the member has been told why (and has
 // answered), or nothing can open it.
 bool openReader(const Ref<VnMagazineIssueInfo>& item);

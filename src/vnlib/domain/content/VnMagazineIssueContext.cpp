@@ -80,6 +80,7 @@ VnMagazineIssueContext::VnMagazineIssueContext(Ref<VnBookStoreUserContext> userC
         userContext_->serviceSession()->newPriceInfosRequestWithMagazineIssueCode(info_->code()));
     fileGeneration_ = itemArchive()->fileGeneration();
     fileGenerationSeen_ = fileGeneration_->current();
+    madeForSample_ = info_->isSample_;
     pageArray_ = info_->pageArray_;
 }
 
@@ -101,6 +102,10 @@ const Ref<plat::Array>& VnMagazineIssueContext::pageArray() const {
 
 bool VnMagazineIssueContext::itemReturned() const {
     return fileGeneration_->takenAwaySince(fileGenerationSeen_);
+}
+
+bool VnMagazineIssueContext::sampleEnded() const {
+    return madeForSample_ && !info_->isSample_;
 }
 
 std::vector<Ref<VnPageInfo>> VnMagazineIssueContext::pageInfos() const {
@@ -622,8 +627,9 @@ void VnMagazineIssueContext::pageInfos_request_didFinishWithResult(Ref<VnRequest
     auto snapshot =
         result->succeed() ? result->returnValue().as<VnUpdatedLocalSnapshot>() : nullptr;
     // The list of an item returned meanwhile is not this opening's to keep: its files and its
-    // entry in the library went with the return.
-    if (itemReturned())
+    // entry in the library went with the return. Nor is a sample's list once the sample has
+    // ended: kept, it would stand as the loan's.
+    if (itemReturned() || sampleEnded())
         return;
     if (!snapshot) {
         // Asked for again on the retry timer's next tick.

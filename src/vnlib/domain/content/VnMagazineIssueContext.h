@@ -94,6 +94,10 @@ class VnMagazineIssueContext : public plat::Object {
     const Ref<plat::Array>& pageArray() const;
     // Whether the item was returned (its files taken away) since this context was made.
     bool itemReturned() const;
+    // Whether this context was made for the member's sample of the item and that sample has ended
+    // since (a loan of the item taken, or the sample deleted): the page list it asked is the
+    // sample's, not the loan's.
+    bool sampleEnded() const;
     bool metadataAvailable() const;
     bool contentRenderingMetadataAvailable() const;
     Ref<VnContentAssetId> contentRenderingMetadataAssetId() const;
@@ -203,6 +207,7 @@ class VnMagazineIssueContext : public plat::Object {
     Ref<VnMagazineIssueInfo> info_;
     std::shared_ptr<VnArchiveFileGeneration> fileGeneration_;
     uint64_t fileGenerationSeen_ = 0;
+    bool madeForSample_ = false;
     mutable Ref<plat::Array> pageArray_;
     Ref<VnRequestManager> pageRequestManager_;
     Ref<VnRequestManager> commonRequestQueue_;

@@ -122,6 +122,17 @@ class VnBookStoreUserContext : public VnBookStoreContextSubobject {
     std::vector<Ref<VnMagazineIssueInfo>> bookSamples();
     void saveBookSample(const Ref<VnMagazineIssueInfo>& info);
     void removeBookSample(const Ref<VnMagazineIssueInfo>& info);
+    // A sample and a loan of the same item share the item's folder. The member deletes a sample:
+    // while the local library holds the item (a loan, lent or free) only the sample goes (out of
+    // the samples, its page table with it) and the loan keeps its files, page table, entry, last
+    // viewed page and any opening; otherwise the item goes as removeBookFromLocalLibrary takes it.
+    void deleteBookSample(const Ref<VnMagazineIssueInfo>& sample);
+    // The member has taken a loan of the item (borrowed, read now, claimed): the sample of it, if
+    // the member has one, ends: out of the samples, its mark off and its page list dropped, so
+    // that the loan asks for and keeps a page list of its own. `taken` is the record the loan was
+    // taken with, also ended when it is a sample. The page files stay.
+    void endBookSampleOfLoan(const std::string& code);
+    void endBookSampleOfLoan(const Ref<VnMagazineIssueInfo>& taken);
     // Posts "VnUserLibraryDidUpdate" with this context.
     void notifyLibraryDidUpdate();
 

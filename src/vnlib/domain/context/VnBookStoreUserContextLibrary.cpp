@@ -264,6 +264,44 @@ void VnBookStoreUserContext::removeBookSample(const Ref<VnMagazineIssueInfo>& in
     sampleBooksTable_->flushStorageWriting();
 }
 
+// ---- A sample beside a loan of the same item ----------------------------------------------------
+
+void VnBookStoreUserContext::deleteBookSample(const Ref<VnMagazineIssueInfo>& sample) {
+    PLAT_PARAMETER_ASSERT(sample);
+    if (!sample->isSample_ || !hasIssueInLibrary(sample)) {
+        removeBookFromLocalLibrary(sample);
+        return;
+    }
+    // The folder is the loan's as much as the sample's: nothing in it is taken away and nothing
+    // that reads it is stopped, but the sample's own page table.
+    const auto samplePages = pageDataTableForIssueInfo(sample);
+    removeBookSample(sample);
+    sample->pageArray_.reset();
+    bookArchiveWithIssueInfo(sample)->removeTable(samplePages);
+}
+
+void VnBookStoreUserContext::endBookSampleOfLoan(const std::string& code) {
+    const auto kept =
+        std::dynamic_pointer_cast<VnMagazineIssueInfo>(sampleBooksTable_->infoForCode(code));
+    if (!kept)
+        return;
+    sampleBooksTable_->removeInfoByCode(code);
+    sampleBooksTable_->flushStorageWriting();
+    kept->isSample_ = false;
+    kept->pageArray_.reset();
+}
+
+void VnBookStoreUserContext::endBookSampleOfLoan(const Ref<VnMagazineIssueInfo>& taken) {
+    PLAT_PARAMETER_ASSERT(taken);
+    if (taken->code())
+        endBookSampleOfLoan(*taken->code());
+    // A sample's record of its own (the sample kept is usually this very one).
+    if (taken->isSample_) {
+        taken->isSample_ = false;
+        taken->pageArray_.reset();
+    }
+}
+
 void VnBookStoreUserContext::notifyLibraryDidUpdate() {
     plat::NotificationCenter::defaultCenter().postNotificationName("VnUserLibraryDidUpdate",
                                                                    self());

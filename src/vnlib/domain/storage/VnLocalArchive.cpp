@@ -1,5 +1,7 @@
 #include "vnlib/domain/storage/VnLocalArchive.h"
 
+#include <algorithm>
+
 #include "platform/core/Log.h"
 #include "platform/storage/AtomicFile.h"
 #include "platform/storage/FileManager.h"
@@ -88,6 +90,19 @@ void VnLocalArchive::forgetTables() {
     for (const auto& [name, table] : tableMap_)
         table->unmarkPendingCacheFlush();
     tableMap_.clear();
+}
+
+void VnLocalArchive::removeTable(const Ref<VnLocalDataTable>& table) {
+    if (!table)
+        return;
+    const auto held = std::find_if(tableMap_.begin(), tableMap_.end(),
+                                   [&](const auto& entry) { return entry.second == table; });
+    if (held == tableMap_.end())
+        return;
+    table->unmarkPendingCacheFlush();
+    tableMap_.erase(held);
+    std::error_code ignored;
+    std::filesystem::remove(table->filePath(), ignored);
 }
 
 void VnLocalArchive::addInfo(const Ref<VnInfoBase>& info) {

@@ -52,6 +52,9 @@ class VnLocalArchive : public VnStorageBackedObject {
     // Forgets the tables handed out, with their changes not yet written (their files were taken
     // away): the next request reads the folder as it is now.
     void forgetTables();
+    // Forgets the table, one of this archive's, with its changes not yet written, and deletes its
+    // file (a link in its place goes, not what it points to).
+    void removeTable(const Ref<VnLocalDataTable>& table);
 
     void addInfo(const Ref<VnInfoBase>& info);
     const std::vector<Ref<VnInfoBase>>& infos() const { return infos_; }
