@@ -107,7 +107,7 @@ class HomeMembersJourney : public JourneyTest {
         ASSERT_TRUE(demo().catalogue().hasItem(kSomchai, kBook));
     }
 
-    // Whether the signed-in member's local library holds the book.
+    // Whether the signed-in member's local library holds the item of that code.
     static bool localLibraryHolds(const char* code) {
         auto record = std::make_shared<VnMagazineIssueInfo>();
         record->setCode(code);
