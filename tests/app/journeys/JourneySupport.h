@@ -661,6 +661,14 @@ class JourneyTest : public ::testing::Test {
             << "the program signed " << user << " in; alerts: " << alertsText();
     }
 
+    // Signs the member out with the account sheet's sign-out button.
+    void signOut() {
+        openAccountSheet();
+        click(byText<QAbstractButton>(QStringLiteral("ออกจากระบบ"), false,
+                                      window()->settingWindow()));
+        ASSERT_TRUE(waitFor([&] { return signedInMember().empty(); }));
+    }
+
     // Runs `act` on the sign-on window's web view each time the window shows, while the modal
     // loop runs, until it answers false (its argument counts the acts done).
     void driveSignOnWindow(std::function<bool(ui::WebView*, int)> act) {

@@ -146,13 +146,6 @@ class ShelfJourney : public JourneyTest {
         closeReader();
     }
 
-    void signOut() {
-        openAccountSheet();
-        click(byText<QAbstractButton>(QStringLiteral("ออกจากระบบ"), false,
-                                      window()->settingWindow()));
-        ASSERT_TRUE(waitFor([&] { return signedInMember().empty(); }));
-    }
-
     // Started again on the same home with the service away: the shelf opens the book, every page
     // drawn from the files kept.
     void opensOfflineFromTheShelf() {

@@ -112,7 +112,8 @@ class VnBookStoreUserContext : public VnBookStoreContextSubobject {
 
     // ---- The local library: the member's shelf, finished marks and book samples ----
     void updateUserItemForIssueInfo(const Ref<VnMagazineIssueInfo>& info);
-    // Clears the item's downloaded files (covers stay) and takes it off the shelf.
+    // Clears the item's downloaded files (covers stay), unless another member of the home holds
+    // the item, and takes it off the shelf.
     void removeBookFromLocalLibrary(const Ref<VnMagazineIssueInfo>& info);
     void restoreBookToLocalLibrary(const Ref<VnMagazineIssueInfo>& info);
     void markFinished(const Ref<VnMagazineIssueInfo>& info);

@@ -1,13 +1,16 @@
 // The user context's lists, local library, samples and reading preferences.
 #include <algorithm>
 #include <cctype>
+#include <initializer_list>
 
 #include "platform/runloop/NotificationCenter.h"
 #include "vnlib/domain/VnItemCode.h"
 #include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/domain/context/VnBookStoreUserContext.h"
+#include "vnlib/domain/context/VnOtherMembersLibraries.h"
 #include "vnlib/domain/lists/VnMagazineDomain.h"
 #include "vnlib/domain/lists/VnMagazineIssueDomain.h"
+#include "vnlib/domain/storage/VnBookStoreLocalStorage.h"
 #include "vnlib/domain/storage/VnDiscardedFiles.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/catalogue/VnPageInfo.h"
@@ -24,6 +27,23 @@ Ref<Domain> kept(std::map<std::string, Ref<Domain>>& map, const std::string& key
     if (!slot)
         slot = make();
     return slot;
+}
+
+// Whether a member of the home other than the storage's keeps the item in a library like those
+// of the domains (its tables lie in each member's folder under the same names).
+bool otherMembersHold(const VnBookStoreUserStorage& storage,
+                      std::initializer_list<Ref<VnMagazineIssueDomain>> libraries,
+                      const Ref<VnMagazineIssueInfo>& info) {
+    if (!info->code())
+        return false;
+    std::vector<std::string> tables;
+    for (const auto& library : libraries) {
+        tables.push_back(storage.userArchive()
+                             ->tableFilePathWithTableName(library->persistentStorageTableName())
+                             .filename()
+                             .string());
+    }
+    return VnOtherMembersLibraries(storage.userPath(), std::move(tables)).holdItem(*info->code());
 }
 
 }  // namespace
@@ -169,7 +189,9 @@ void VnBookStoreUserContext::removeBookFromLocalLibrary(const Ref<VnMagazineIssu
     // What an opening of the item that began before writes later has no folder to go to; its
     // loading stops here.
     archive->fileGeneration()->advance();
-    {
+    // The item's folder is shared by every member of the home: while another member's local
+    // library holds the item, its files, its tables and its page list stay as they are.
+    if (!otherMembersHold(*userStorage_, {libraryDomain_, bookLibraryDomain_}, info)) {
         // The files leave the item's folder now, as a new download of the item expects; the
         // disk's work of deleting them (seconds for a book read through) is done off the main
         // thread once the batch ends.
@@ -185,12 +207,12 @@ void VnBookStoreUserContext::removeBookFromLocalLibrary(const Ref<VnMagazineIssu
                 asset->clearData(discard);
         }
         discarded.take(archive->archivePath() / "EPUB");  // may not exist
+        archive->clearCacheAssetInMemoryMap();
+        // The page list and the tables went with the files: the next opening asks for the list
+        // and keeps it again, as a first loan does.
+        archive->forgetTables();
+        info->pageArray_.reset();
     }
-    archive->clearCacheAssetInMemoryMap();
-    // The page list and the tables went with the files: the next opening asks for the list and
-    // keeps it again, as a first loan does.
-    archive->forgetTables();
-    info->pageArray_.reset();
     info->hiddenFromLibrary_ = true;
     info->finished_ = false;
     removeBookSample(info);

@@ -1,6 +1,7 @@
 #pragma once
-// VnArchiveFileGeneration: counts the times an archive's files were taken away as a whole (its
-// item returned), for writers on other threads that must not write into the emptied folder. A
+// VnArchiveFileGeneration: counts the times an archive's item was returned (its files taken away
+// as a whole, or left as they are to another member of the home who holds the item), for writers
+// on other threads that must not write into the folder after the return. A
 // writer notes the generation when its work begins (an issue's opening) and writes through
 // writeUnlessTakenAwaySince(); taking the files away advances the generation first, and waits for
 // a write under way, so a write lands either before the files are taken (and goes with them) or

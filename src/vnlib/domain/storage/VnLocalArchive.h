@@ -37,7 +37,8 @@ class VnLocalArchive : public VnStorageBackedObject {
     std::vector<Ref<VnLocalCacheAsset>> allCacheAssets();
     // Forgets the assets handed out; the files stay.
     void clearCacheAssetInMemoryMap() { cacheAssetMap_.clear(); }
-    // How often the files were taken away as a whole, for writers on other threads.
+    // How often the item was returned (its files taken away as a whole, or left to another
+    // member), for writers on other threads.
     const std::shared_ptr<VnArchiveFileGeneration>& fileGeneration() const {
         return fileGeneration_;
     }

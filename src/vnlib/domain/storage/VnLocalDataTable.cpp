@@ -13,9 +13,6 @@ PLAT_DEFINE_CLASS(VnLocalDataTable, VnStorageBackedObject, PLAT_NO_METHODS)
 
 namespace {
 
-// Larger table files are not read (a damaged file must not exhaust memory).
-constexpr size_t kMaxTableFileSize = size_t{512} << 20;
-
 double secondsNow() {
     return plat::Date::now().seconds;
 }
@@ -37,7 +34,7 @@ void VnLocalDataTable::ensureLoading() {
     loadedFromFile_ = true;
     const double start = secondsNow();
     Ref<plat::Error> readError;
-    const auto bytes = plat::AtomicFile::read(filePath_, kMaxTableFileSize, &readError);
+    const auto bytes = plat::AtomicFile::read(filePath_, kMaxFileSize, &readError);
     if (!bytes && !readError)
         return;  // no file yet: an empty table
     plat::Value parsed;

@@ -32,6 +32,9 @@ class VnLocalDataTableProtocol {
 class VnLocalDataTable : public VnStorageBackedObject, public VnLocalDataTableProtocol {
     PLAT_CLASS(VnLocalDataTable)
   public:
+    // Larger table files are not read (a damaged file must not exhaust memory).
+    static constexpr size_t kMaxFileSize = size_t{512} << 20;
+
     // Nothing is read yet. The class must be a record class (VnInfo or below).
     VnLocalDataTable(std::filesystem::path filePath, const plat::Class& itemClass);
     ~VnLocalDataTable() override;  // flushes
