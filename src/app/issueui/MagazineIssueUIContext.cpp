@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/issueui/MagazinePageUIContext.h"
+#include "app/issueui/PageCheckOrder.h"
 #include "app/issueui/VisibleWidget.h"
 #include "app/issueui/WidgetFactory.h"
 #include "platform/core/Log.h"
@@ -87,6 +88,7 @@ MagazineIssueUIContext::MagazineIssueUIContext(Ref<VnMagazineIssueContext> conte
     userDisplayMode_ = settingValue(storedSetting(displayModeKeyName()));
     imageRequestManager_ = std::make_shared<VnRequestManager>();
     imageRequestManager_->setConcurrentRequestCountLimit(1);
+    checkOrder_ = std::make_shared<PageCheckOrder>();
     const auto archive =
         issueContext_->userContext()->bookArchiveWithIssueInfo(issueContext_->info());
     pageFolder_ = archive->archivePath();
@@ -401,7 +403,7 @@ void MagazineIssueUIContext::pageArrived(const Ref<VnMagazineIssueContext>& issu
     const auto file = arrivalHeld(sourcePageIndex)
                           ? std::nullopt
                           : uncheckedPageFile(sourcePageIndex, foundChanged);
-    const uint64_t notice = queueNotice(send, !file, sourcePageIndex);
+    const uint64_t notice = queueNotice(send, !file, sourcePageIndex, sourcePageIndex);
     if (file)
         checkThenRelease(sourcePageIndex, *file, notice);
 }
@@ -409,7 +411,7 @@ void MagazineIssueUIContext::pageArrived(const Ref<VnMagazineIssueContext>& issu
 void MagazineIssueUIContext::sendAfterPageArrival(int32_t sourcePageIndex,
                                                   std::function<void()> send) {
     if (arrivalHeld(sourcePageIndex))
-        queueNotice(std::move(send), true);
+        queueNotice(std::move(send), true, -1, sourcePageIndex);
     else
         send();
 }
@@ -472,6 +474,32 @@ void MagazineIssueUIContext::checkPageAgain(int32_t sourcePageIndex) {
     const auto page = issueContext_->pageContextWithSourcePageIndex(sourcePageIndex);
     if (page && !page->pageContentAssetAvailable())
         page->prioritizeLoading();
+}
+
+void MagazineIssueUIContext::checkShownPagesFirst(
+    const std::vector<int32_t>& shownSourcePageIndices) {
+    // What the member looks at comes first, then the page each side (the next one first: reading
+    // goes on); the rest keeps its order. A page shown whose check is over already goes out at
+    // once.
+    std::vector<int32_t> first;
+    for (const int32_t page : shownSourcePageIndices) {
+        if (page >= 0 && std::find(first.begin(), first.end(), page) == first.end())
+            first.push_back(page);
+    }
+    if (!first.empty()) {
+        const auto [lowest, highest] = std::minmax_element(first.begin(), first.end());
+        const int32_t after = *highest + 1, before = *lowest - 1;
+        first.push_back(after);
+        if (before >= 0)
+            first.push_back(before);
+    }
+    pagesFirst_ = first;
+    checkOrder_->putFirst(std::move(first));
+    // On the next turn, not inside the caller's own report of what it shows.
+    plat::DispatchQueue::main()->async([weak = weakSelf<MagazineIssueUIContext>()] {
+        if (const auto self = weak.lock())
+            self->sendReadyNotices();
+    });
 }
 
 bool MagazineIssueUIContext::pageBeingChecked(int32_t sourcePageIndex) const {
@@ -620,12 +648,20 @@ void MagazineIssueUIContext::checkThenRelease(int32_t sourcePageIndex,
     ++pagesBeingChecked_;
     ++checksUnderWay_[sourcePageIndex];
     armLongCheckWaits(sourcePageIndex);
+    // One turn on the queue a check; each turn takes the check that comes first then (the pages
+    // the member is shown may have changed meanwhile).
+    checkOrder_->add({sourcePageIndex, file, notice});
     const WeakRef<MagazineIssueUIContext> weak = weakSelf<MagazineIssueUIContext>();
-    checkQueue()->async([weak, sourcePageIndex, notice, file,
-                         pending = ui::PdfPageCheck::pending()] {
+    checkQueue()->async([weak, order = checkOrder_, pending = ui::PdfPageCheck::pending()] {
         // An issue closed meanwhile leaves its files to be checked when they are next found.
         if (weak.expired())
             return;
+        auto next = order->takeNext();
+        if (!next)
+            return;
+        const int32_t sourcePageIndex = next->sourcePageIndex;
+        const uint64_t notice = next->notice;
+        const std::filesystem::path file = std::move(next->file);
         const auto before = ui::PdfPageCheck::fileIdentity(file);
         ui::PdfPageCheck::check(file);
         // The verdict kept for the file as it is now (none when it changed during its check, or
@@ -744,9 +780,9 @@ void MagazineIssueUIContext::queueRecordWrite() {
 }
 
 uint64_t MagazineIssueUIContext::queueNotice(std::function<void()> send, bool ready,
-                                             int32_t arrival) {
+                                             int32_t arrival, int32_t page) {
     const uint64_t id = nextNotice_++;
-    notices_.push_back({id, ready, arrival, std::move(send)});
+    notices_.push_back({id, ready, arrival, page, std::move(send)});
     sendReadyNotices();
     return id;
 }
@@ -760,13 +796,30 @@ void MagazineIssueUIContext::releaseNotice(uint64_t id) {
 }
 
 void MagazineIssueUIContext::sendReadyNotices() {
-    // In the order they came: what follows a page still being checked waits for it.
     const auto keep = self();
-    while (!notices_.empty() && notices_.front().ready) {
-        auto send = std::move(notices_.front().send);
-        notices_.pop_front();
+    for (auto next = nextNoticeToSend(); next != notices_.end(); next = nextNoticeToSend()) {
+        auto send = std::move(next->send);
+        notices_.erase(next);
         send();
     }
+}
+
+std::deque<MagazineIssueUIContext::Notice>::iterator MagazineIssueUIContext::nextNoticeToSend() {
+    // In the order they came: what follows a page still being checked waits for it.
+    if (!notices_.empty() && notices_.front().ready)
+        return notices_.begin();
+    if (pagesFirst_.empty())
+        return notices_.end();
+    // But a page put first goes ahead of the notices of other pages (never of its own, nor of a
+    // notice of no page), so that the member does not wait for the checks of pages not shown.
+    std::set<int32_t> passed;
+    for (auto it = notices_.begin(); it != notices_.end() && it->page >= 0; ++it) {
+        if (it->ready && !passed.contains(it->page) &&
+            std::find(pagesFirst_.begin(), pagesFirst_.end(), it->page) != pagesFirst_.end())
+            return it;
+        passed.insert(it->page);
+    }
+    return notices_.end();
 }
 
 void MagazineIssueUIContext::checkIfFinished() {

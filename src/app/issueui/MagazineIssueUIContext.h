@@ -10,9 +10,12 @@
 // checks, one at a time); a file checked before is handed on at once. The delegate's messages keep
 // the order in which the issue context sent them, and what a page's UI context tells its
 // listeners of a page whose arrival waits for its check waits behind that arrival (a page is
-// available before it is finished). A page whose file is on disk unchecked when the issue starts
-// loading (its check cut short by the program's end) is checked then and handed on as an arrival,
-// once: the issue's own announcement of it later checks it no more.
+// available before it is finished). The pages the member is shown, and those beside them, are
+// checked before the others waiting, and handed on (with what they tell of themselves) as soon
+// as they are, ahead of other pages still waiting for their checks. A page whose file is on disk
+// unchecked when the issue starts loading (its check cut short by the program's end) is checked
+// then and handed on as an arrival, once: the issue's own announcement of it later checks it no
+// more.
 //
 // A page file that is no longer the file the issue kept (another identity, as a copied or restored
 // home gives every file) is checked again, as an unchecked page is, and kept anew when usable: it
@@ -43,6 +46,7 @@
 #include "vnlib/info/VnInfoBase.h"
 
 class MagazinePageUIContext;
+class PageCheckOrder;
 class VnMagazineIssueContext;
 class VnMagazineIssuePageRenderingInfo;
 class VnPageInfo;
@@ -147,6 +151,12 @@ class MagazineIssueUIContext : public plat::Object {
     void checkPageAgain(int32_t sourcePageIndex);
     // Whether a check of the page's file holds its arrival, or a wait for its check, now.
     bool pageBeingChecked(int32_t sourcePageIndex) const;
+    // The pages the member is shown now (source indices; the reader's slots): their checks, then
+    // those of the page after and the page before them, come before the other checks waiting.
+    // Replaces the pages said before.
+    void checkShownPagesFirst(const std::vector<int32_t>& shownSourcePageIndices);
+    // The pages whose checks come first now, the first of them first.
+    const std::vector<int32_t>& pagesCheckedFirst() const { return pagesFirst_; }
     // Calls `then` once a check of the page's file, under way or the next to begin, has run for
     // `seconds` without ending; never when it ends sooner.
     void whenPageCheckRunsLong(int32_t sourcePageIndex, double seconds, std::function<void()> then);
@@ -244,9 +254,12 @@ class MagazineIssueUIContext : public plat::Object {
     // Writes a copy of the record as it is now on the checking queue, after the checks before it.
     void queueRecordWrite();
     // Notices to the delegate go out in the order they came; one not ready (its page's file
-    // being checked) holds back those after it.
-    // `arrival`: the page whose arrival the notice hands on, -1 for none.
-    uint64_t queueNotice(std::function<void()> send, bool ready, int32_t arrival = -1);
+    // being checked) holds back those after it, but for the notices of a page put first, which
+    // go ahead of other pages' notices.
+    // `arrival`: the page whose arrival the notice hands on, -1 for none; `page`: the page the
+    // notice tells of (its arrival's, or the page whose arrival it follows), -1 for none.
+    uint64_t queueNotice(std::function<void()> send, bool ready, int32_t arrival = -1,
+                         int32_t page = -1);
     // Whether the page's arrival waits for its file's check.
     bool arrivalHeld(int32_t sourcePageIndex) const;
     void releaseNotice(uint64_t id);
@@ -271,6 +284,9 @@ class MagazineIssueUIContext : public plat::Object {
     // Page files checked as they arrive, one at a time, and the page record's writes after them.
     const Ref<plat::DispatchQueue>& checkQueue();
     Ref<plat::DispatchQueue> checkQueue_;
+    // The checks waiting for their turn there, and the pages whose checks and notices come first.
+    std::shared_ptr<PageCheckOrder> checkOrder_;
+    std::vector<int32_t> pagesFirst_;
     int pagesBeingChecked_ = 0;
     // Page files whose check gave no verdict in this opening, with the file's identity then.
     std::map<int32_t, std::string> checkedWithoutVerdict_;
@@ -296,9 +312,12 @@ class MagazineIssueUIContext : public plat::Object {
         uint64_t id;
         bool ready;
         int32_t arrival;
+        int32_t page;
         std::function<void()> send;
     };
     std::deque<Notice> notices_;
+    // The next notice that may go out; notices_.end() when none may.
+    std::deque<Notice>::iterator nextNoticeToSend();
     uint64_t nextNotice_ = 0;
     WeakRef<plat::Object> delegate_;
 };

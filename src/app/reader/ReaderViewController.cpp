@@ -626,6 +626,9 @@ void ReaderViewController::pdfModifyView_visiblePageChagne(
     std::vector<int> indices;
     for (const auto& page : pages)
         indices.push_back(mainDocument_->indexForPage(page));
+    // A page shown that waits for its check (its file found unchecked) is checked next.
+    if (uiContext_)
+        uiContext_->checkShownPagesFirst(std::vector<int32_t>(indices.begin(), indices.end()));
     removeWidgetVisibleViewNotInPage(indices);
     widgetPagesShown_.clear();
     for (const auto& page : pages)

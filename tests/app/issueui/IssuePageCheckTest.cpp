@@ -2,7 +2,7 @@
 // and what a check ends with afterwards goes nowhere; a page file changed in place, or a page
 // record changed to fit another file, never reaches the PDF renderer unchecked; a check stopped
 // at its limit of processor time is no verdict, and runs once an opening; pages found on disk
-// unchecked when the issue starts loading are checked then, once.
+// unchecked when the issue starts loading are checked then, once, the pages shown first.
 #include <fcntl.h>
 #include <signal.h>
 #include <string.h>
@@ -115,6 +115,16 @@ class LetGoLater {
     std::atomic<bool> fired_{false};
     std::thread thread_;
 };
+
+// A held checker (testing_support::heldChecker) that first adds the name of the file it was
+// given as a line to "<folder>/runs": the files in the order their checks began.
+fs::path heldCheckerInOrder(const fs::path& folder) {
+    return testing_support::checkerScript(
+        folder, "held-checker-in-order",
+        "basename \"$1\" >> '" + (folder / "runs").string() + "'\nexec '" +
+            testing_support::heldChecker(folder, ui::PdfPageCheck::program()).string() +
+            "' \"$@\"\n");
+}
 
 size_t linesOf(const fs::path& file) {
     std::ifstream in(file);
@@ -537,4 +547,47 @@ TEST_F(IssuePageCheckTest, PagesFoundUncheckedAtTheOpeningAreCheckedOnceFromTheL
     }
     EXPECT_FALSE(context->keptPage(1));
     EXPECT_EQ(IssuePageRecord::read(context->pageRecordPath(), "PC10-0004").size(), 3u);
+}
+
+// The member turns to the last page while the pages found unchecked at the opening wait for their
+// checks from the page last viewed on (the first check held): the last page is checked next, then
+// the page before it, and each is handed on as soon as it is checked (with what the page tells of
+// itself right after its arrival), ahead of the pages still waiting; the rest keep their order.
+// Every page is checked once.
+TEST_F(IssuePageCheckTest, APageShownIsCheckedAndHandedOnBeforeThePagesWaitingBeforeIt) {
+    constexpr int kPages = 12, kLast = kPages - 1;
+    const fs::path folder = testing_support::freshTestFolder();
+    std::vector<std::pair<int, int>> pages;
+    for (int i = 0; i < kPages; ++i)
+        pages.emplace_back(i, i);
+    const auto issue = makeIssue("PC11-0012", "Book", pages);
+    std::vector<std::string> files;
+    for (int i = 0; i < kPages; ++i)
+        files.push_back(
+            cachePage(issue, i, testing_support::filledPdf(100, 140)).filename().string());
+    checker.set("VARNEL_PDF_CHECK", heldCheckerInOrder(folder).string());
+    const auto context = MagazineIssueUIContext::initWithContext(issue);
+    const auto listener = std::make_shared<PageListener>();
+    context->setDelegate(listener);
+    const auto last = context->pageContextAtSourceIndex(kLast);
+    last->addDelegate(listener);
+
+    context->magazineIssueContextWillStartLoading(issue);
+    ASSERT_TRUE(runMainUntil([&] { return fs::exists(folder / "started"); }));
+    last->notifyPagePainterAvailableOrPending();
+    context->checkShownPagesFirst({kLast});
+    std::ofstream(folder / "release");
+    ASSERT_TRUE(runMainUntil([&] { return context->checkQueueIdle(); }));
+
+    std::vector<std::string> checked;
+    std::ifstream runs(folder / "runs");
+    for (std::string line; std::getline(runs, line);)
+        checked.push_back(line);
+    std::vector<std::string> expected{files[0], files[kLast], files[kLast - 1]};
+    expected.insert(expected.end(), files.begin() + 1, files.end() - 2);
+    EXPECT_EQ(checked, expected);
+    std::vector<std::string> notices{"page 0", "page 11", "painter 11", "page 10"};
+    for (int i = 1; i < kLast - 1; ++i)
+        notices.push_back("page " + std::to_string(i));
+    EXPECT_EQ(listener->notices, notices);
 }

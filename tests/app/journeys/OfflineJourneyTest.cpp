@@ -211,9 +211,11 @@ TEST_F(OfflineJourney, SignedOutAndInAgain) {
     readTheBookOffline();
 }
 
-// The offline start's session restore has failed (the shelves' updates have ended) before the
-// member opens the book.
-TEST_F(OfflineJourney, OpenedAfterTheRestoreFailed) {
+// The offline start's updates have ended (the session restore failed, the shelves gave up) before
+// the member opens the book: it opens from what lies on disk. Its opening asks the service for
+// nothing, so it does not show whether a request after the failed restore is held (the opening of
+// a book without its page table, which asks, does).
+TEST_F(OfflineJourney, OpenedOnceTheOfflineUpdatesHaveEnded) {
     ASSERT_NO_FATAL_FAILURE(borrowAndReadTheBook());
     closeReader();
     restartOffline();

@@ -105,19 +105,23 @@ class ContextTest : public ::testing::Test {
             .newContext();
     }
 
-    // Starts every request and runs until all have finished.
+    // Starts every request and runs until all have finished, or the time is up: the results as
+    // they are then, null for a request still waiting. Such a request may end later (in another
+    // case of the program): its completion writes into results of its own.
     static std::vector<Ref<VnRequestResult>> runAll(
         const std::vector<Ref<VnRequestContext>>& requests, double timeout = 15) {
-        std::vector<Ref<VnRequestResult>> results(requests.size());
+        const auto results = std::make_shared<std::vector<Ref<VnRequestResult>>>(requests.size());
         for (size_t i = 0; i < requests.size(); ++i)
             requests[i]->startWithDidFinishBlock(
-                [&results, i](const Ref<VnRequestResult>& r, const plat::Value&) {
-                    results[i] = r;
+                [results, i](const Ref<VnRequestResult>& r, const plat::Value&) {
+                    (*results)[i] = r;
                 });
         plat::RunLoop::current().runUntil(
-            [&] { return std::all_of(results.begin(), results.end(), [](auto& r) { return r; }); },
+            [&] {
+                return std::all_of(results->begin(), results->end(), [](auto& r) { return r; });
+            },
             timeout);
-        return results;
+        return *results;
     }
     static Ref<VnRequestResult> run(const Ref<VnRequestContext>& request) {
         return runAll({request})[0];

@@ -1,0 +1,168 @@
+// A member reads a borrowed book with the service out of reach after the program ended while the
+// book's pages waited for their checks: the page the member turns to is checked before the pages
+// waiting ahead of it, and drawn without waiting for them.
+#include <QElapsedTimer>
+#include <algorithm>
+#include <fstream>
+
+#include "JourneySupport.h"
+#include "app/library/IssueMetadataDownloader.h"
+#include "support/PdfFixtures.h"
+
+namespace {
+
+using namespace journey;  // NOLINT: the harness is this program's own
+
+constexpr const char* kNok = "nok@example.com";
+constexpr const char* kBook = "BK0003";
+const QString kBookTitle = QStringLiteral("The Little Prince");
+constexpr int kPages = 30;
+constexpr int kLast = kPages - 1;
+// How long the reader may take to open offline, and the last page to be drawn once the checks go
+// on (each check is a program of its own).
+constexpr int kBound = 30000;
+
+// A checker that adds the name of the file it was given as a line to "<folder>/runs" (the files
+// in the order their checks began); the first page's check then waits until "<folder>/first"
+// exists, and the check of any other page but the last until "<folder>/rest" exists; then the
+// program's checker runs.
+std::filesystem::path gatedChecker(const std::filesystem::path& folder) {
+    const std::string runs = (folder / "runs").string(), first = (folder / "first").string(),
+                      rest = (folder / "rest").string(), last = std::to_string(kLast);
+    return testing_support::checkerScript(
+        folder, "gated-checker",
+        "basename \"$1\" >> '" + runs + "'\n" +                                      //
+            "case \"$1\" in\n" +                                                     //
+            "  */PAGE_PDF_0) gate='" + first + "';;\n" +                             //
+            "  */PAGE_PDF_" + last + ") gate=;;\n" +                                 //
+            "  *) gate='" + rest + "';;\n" +                                         //
+            "esac\n" +                                                               //
+            "while [ -n \"$gate\" ] && [ ! -e \"$gate\" ]; do sleep 0.02; done\n" +  //
+            "exec '" + ui::PdfPageCheck::program().string() + "' \"$@\"\n");
+}
+
+class PageCheckOrderJourney : public JourneyTest {
+  protected:
+    void SetUp() override {
+        JourneyTest::SetUp();
+        ASSERT_TRUE(demo().shorten(kBook, kPages));
+    }
+
+    // Whether the shelf's opening of the book is over (the reader may show before it is: the
+    // opening's end shows it again at the page last viewed).
+    bool openingOver() const {
+        const auto all = shelves();
+        const auto downloader = all.empty() || !all[0]
+                                    ? nullptr
+                                    : std::dynamic_pointer_cast<PdfIssueMetadataDownloader>(
+                                          all[0]->metadataDownloader());
+        return !downloader || downloader->finished();
+    }
+
+    // Whether the reader's slot shows the page drawn from its file (checked, no placeholder).
+    static bool drawn(int index) {
+        const auto reader = readerController();
+        const auto* view = reader ? reader->pdfView() : nullptr;
+        const auto document = view ? view->document() : nullptr;
+        const auto page = document ? document->pageAtIndex(index) : nullptr;
+        return page && !page->isImagePage() && page->isChecked() && !page->error();
+    }
+};
+
+// Borrowed, and the program ended by its window's close while the first page's check was held:
+// every page lies on disk, none checked. Started again with the service out of reach, the book
+// opened from the shelf while the first page's check is held again, the member presses End in the
+// page view once the opening is over. Once the first page's check goes on, the last page is checked
+// next and drawn within the bound, while the checks of the pages before it are still held; once
+// they go on too, every page is checked once and drawn.
+TEST_F(PageCheckOrderJourney, TheLastPageTurnedToOfflineIsCheckedBeforeThePagesBeforeIt) {
+    {
+        const auto ended = testing_support::freshTestFolder();
+        testing_support::ScopedEnvironment holding;
+        holding.set("VARNEL_PDF_CHECK",
+                    testing_support::heldChecker(ended, ui::PdfPageCheck::program()).string());
+        launch();
+        ASSERT_NO_FATAL_FAILURE(signIn(kNok));
+        clickToolbar("ic_book");
+        ASSERT_NO_FATAL_FAILURE(borrowShown(kBookTitle));
+        ASSERT_TRUE(waitFor(
+            [&] {
+                return std::filesystem::exists(ended / "started") &&
+                       pagesOnDisk(kBook, kPages) == allPages(kPages);
+            },
+            60000))
+            << "every page arrives while the first page's check waits";
+        quit();
+    }
+    for (const int i : allPages(kPages))
+        ASSERT_FALSE(ui::PdfPageCheck::keptVerdict(pageFile(kBook, i))) << "page " << i;
+
+    const auto folder = testing_support::freshTestFolder();
+    testing_support::ScopedEnvironment checking;
+    checking.set("VARNEL_PDF_CHECK", gatedChecker(folder).string());
+    demo().stop();
+    startAgain();
+    ASSERT_NO_FATAL_FAILURE(openFromShelf(kBookTitle));
+    ASSERT_TRUE(waitFor([&] { return readerCode() == kBook && openingOver(); }, kBound))
+        << "the reader opens; alerts: " << alertsText();
+    const auto reader = readerController();
+    press(reader->pdfView(), Qt::Key_End);
+    ASSERT_TRUE(waitFor([&] {
+        const auto& first = reader->uiContext()->pagesCheckedFirst();
+        return !first.empty() && first.front() == kLast;
+    })) << "the reader tells the issue that the last page shows";
+
+    const auto checked = [&] {
+        std::vector<std::string> names;
+        std::ifstream runs(folder / "runs");
+        for (std::string line; std::getline(runs, line);)
+            names.push_back(line);
+        return names;
+    };
+    const auto pagesFirst = [&] {
+        std::string pages;
+        for (const int32_t page : reader->uiContext()->pagesCheckedFirst())
+            pages += " " + std::to_string(page);
+        return pages;
+    };
+    const auto begun = [&] {
+        std::string names;
+        for (const auto& name : checked())
+            names += " " + name;
+        return names;
+    };
+    const std::string lastPage = pageFile(kBook, kLast).filename().string();
+    std::ofstream(folder / "first");
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_TRUE(waitFor([&] { return drawn(kLast); }, kBound))
+        << "the last page is drawn within " << kBound
+        << " ms, the pages before it still waiting; checks begun:" << begun()
+        << "; pages first:" << pagesFirst();
+    const auto before = checked();
+    const auto lastAt = std::find(before.begin(), before.end(), lastPage);
+    ASSERT_TRUE(lastAt != before.end()) << "the last page was checked; checks begun:" << begun();
+    // Before it: the first page, whose check was under way, and at most one page shown with it.
+    EXPECT_LE(lastAt - before.begin(), 2)
+        << "checks before the last page's: " << lastAt - before.begin() << "; it was drawn "
+        << clock.elapsed() << " ms after the first page's check went on";
+
+    std::ofstream(folder / "rest");
+    std::string why;
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return (why = pagesOnDiskNotDrawn(kBook, kPages)).empty() &&
+                   reader->uiContext()->checkQueueIdle();
+        },
+        kBound))
+        << why;
+    auto all = checked();
+    std::sort(all.begin(), all.end());
+    std::vector<std::string> every;
+    for (const int i : allPages(kPages))
+        every.push_back(pageFile(kBook, i).filename().string());
+    std::sort(every.begin(), every.end());
+    EXPECT_EQ(all, every) << "every page is checked once";
+}
+
+}  // namespace
