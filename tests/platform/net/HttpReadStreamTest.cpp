@@ -127,9 +127,8 @@ TEST(HttpReadStream, BodiesGoOutAndComeBackWithEventsInTheScheduledModeOnly) {
     });
     closing->scheduleInRunLoop(RunLoop::current(), kMode);
     closing->open();
-    RunLoop::current().runMode(kMode, RunLoop::current().now() + 0.5);
-    RunLoop::current().runMode(kMode, RunLoop::current().now() + 0.2);
-    EXPECT_TRUE(closed);
+    EXPECT_TRUE(RunLoop::current().runUntil([&] { return closed; }, 10, kMode));
+    RunLoop::current().runUntil([] { return false; }, 0.2, kMode);
     EXPECT_EQ(after, 0);
 
     // A reader that falls behind pauses the transfer before more than 1 MiB waits.
