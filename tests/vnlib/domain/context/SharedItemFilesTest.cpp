@@ -16,9 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-using storage_test::readFile;
-using storage_test::writeFile;
-
 class SharedItemFilesTest : public ContextTest {
   protected:
     // The items stand in the member's local library (books in the book library).
@@ -33,9 +30,9 @@ class SharedItemFilesTest : public ContextTest {
     static void read(const Ref<VnBookStoreUserContext>& user,
                      const Ref<VnMagazineIssueInfo>& item) {
         const fs::path folder = user->bookArchiveWithIssueInfo(item)->archivePath();
-        writeFile(folder / "PAGE_PDF_0", "%PDF-1.4 page");
-        writeFile(folder / "EPUB" / "chapter.xhtml", "text");
-        writeFile(folder / "cover.jpg", "cover");
+        storage_test::writeFile(folder / "PAGE_PDF_0", "%PDF-1.4 page");
+        storage_test::writeFile(folder / "EPUB" / "chapter.xhtml", "text");
+        storage_test::writeFile(folder / "cover.jpg", "cover");
         auto page = std::make_shared<VnPageInfo>();
         page->setCode("0");
         auto table = user->pageDataTableForIssueInfo(item);
@@ -108,14 +105,14 @@ TEST_F(SharedItemFilesTest, AReturnLeavesWhatAnotherMemberOfTheHomeHolds) {
     const fs::path nokBooks = nokFolder / "Books._Libraries.table.json";
     ASSERT_TRUE(fs::exists(nokBooks)) << "Nok's book library is kept under that name";
     const std::string damaged = R"([{"Code":"BK0005"},{"Code":)";
-    writeFile(nokBooks, damaged);
+    storage_test::writeFile(nokBooks, damaged);
     remove(somchai, own);
     EXPECT_EQ(kept(somchai, own), "page table epub");
-    EXPECT_EQ(readFile(nokBooks), damaged);
+    EXPECT_EQ(storage_test::readFile(nokBooks), damaged);
 
     // A link in place of her table, or of her folder, is not followed.
     const fs::path elsewhere = testing_support::freshTestFolder() / "elsewhere";
-    writeFile(elsewhere / "Books._Libraries.table.json", "[]");
+    storage_test::writeFile(elsewhere / "Books._Libraries.table.json", "[]");
     fs::remove(nokBooks);
     fs::create_symlink(elsewhere / "Books._Libraries.table.json", nokBooks);
     remove(somchai, own);
@@ -130,10 +127,11 @@ TEST_F(SharedItemFilesTest, AReturnLeavesWhatAnotherMemberOfTheHomeHolds) {
     fs::rename(aside, nokFolder);
 
     // Readable, without the book, beside entries that are no members: the files go.
-    writeFile(nokBooks, R"([{"Code":"BK0005"},{"Code":"BK0001x"},7,{"Code":null}])");
-    writeFile(nokFolder.parent_path() / "notes.txt", "BK0001");
-    writeFile(nokFolder.parent_path() / "%2E%2E" / "Libraries.table.json", R"([{"Code":"x"}])");
-    writeFile(nokFolder.parent_path() / "odd\nname" / "Libraries.table.json", "[]");
+    storage_test::writeFile(nokBooks, R"([{"Code":"BK0005"},{"Code":"BK0001x"},7,{"Code":null}])");
+    storage_test::writeFile(nokFolder.parent_path() / "notes.txt", "BK0001");
+    storage_test::writeFile(nokFolder.parent_path() / "%2E%2E" / "Libraries.table.json",
+                            R"([{"Code":"x"}])");
+    storage_test::writeFile(nokFolder.parent_path() / "odd\nname" / "Libraries.table.json", "[]");
     deletions->setSuspended(true);
     remove(somchai, own);
     EXPECT_EQ(kept(somchai, own), "") << "no other member holds it";
