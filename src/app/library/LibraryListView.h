@@ -173,7 +173,6 @@ class LibraryListView : public ui::ViewController {
     void bindContent(ShelfItems items);
     // Shows the title, the two buttons and the content in the view, when it is loaded.
     void showState();
-    void startDomainUpdate(bool force);
     // Asks about the items; the answer may remove only what `held` holds, and considers `dropped`
     // beside the shelf's own items.
     void askLibraryState(const Items& items, Items held, Items dropped);
