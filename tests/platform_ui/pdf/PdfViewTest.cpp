@@ -454,13 +454,16 @@ class PaintRecordingView : public PdfView {
 };
 
 TEST(PdfViewPaintTest, PagesAheadRenderAfterThumbnailsAndOnlyARenderOnScreenRepaintsItsPage) {
+    // The cache outlives the view, which lets go of it as it ends, also at a failed check.
+    ui::PdfRenderCache cache;
     PaintRecordingView view;
     view.resize(600, 800);
     view.setDisplayMode(PdfView::SinglePage);
     view.setScaleFactor(1);
     view.show();
-    ui::PdfRenderCache cache;
     view.setRenderCache(&cache);
+    // Forty thumbnails render first: on a slow machine that takes a while.
+    constexpr int kRenders = 60000;
     auto document = documentOf(std::vector<QSizeF>(3, QSizeF(300, 400)));
     const auto first = document->pageAtIndex(0), next = document->pageAtIndex(1);
     cache.setSuspended(true);
@@ -485,14 +488,15 @@ TEST(PdfViewPaintTest, PagesAheadRenderAfterThumbnailsAndOnlyARenderOnScreenRepa
     cache.setSuspended(false);
 
     // Its render draws the page's frame again, not the whole view.
-    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(first); }));
+    ASSERT_TRUE(spinUntil([&] { return view.hasPainted(first); }, kRenders));
     const QRect frame = view.convertRectFromDocumentView(view.pageFrame(first)).toAlignedRect() &
                         view.viewport()->rect();
     EXPECT_EQ(view.paints.back(), frame);
     const size_t paints = view.paints.size();
     // The next page renders ahead after every thumbnail, and repaints nothing: it is not on
     // screen.
-    ASSERT_TRUE(spinUntil([&] { return !cache.anyImageOfPage(next->pageId()).isNull(); }));
+    ASSERT_TRUE(
+        spinUntil([&] { return !cache.anyImageOfPage(next->pageId()).isNull(); }, kRenders));
     EXPECT_EQ(thumbnailsDone, thumbnails.size());
     QApplication::sendPostedEvents();
     EXPECT_EQ(view.paints.size(), paints);
