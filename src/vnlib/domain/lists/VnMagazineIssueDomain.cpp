@@ -495,6 +495,8 @@ Ref<VnRequestResult> VnMagazineIssueDomainUpdatingRequest::rejectRemoteValue(
 
 void VnMagazineIssueDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(
     const VnInfoList& references) {
+    if (endedWithItsContextClosed())
+        return;
     auto domain = issueDomain();
     fullLengthItemCount_ = 0;
     if (!references.empty()) {
@@ -663,9 +665,22 @@ Ref<VnRequestContext> VnMagazineIssueDomainUpdatingRequest::makeBatchRequest(
                    : session->newMagazineIssueInfosRequestWithCodes(codes);
 }
 
+bool VnMagazineIssueDomainUpdatingRequest::endedWithItsContextClosed() {
+    if (issueDomain()->bookStoreUserContext())
+        return false;
+    queryingInfoCodes_.clear();
+    chainedRequest_.reset();
+    resultItems_.clear();
+    coreNotifyFinishWithResult(
+        VnRequestResult::failedResultWithErrorMessage("The list's user context has been closed"));
+    return true;
+}
+
 void VnMagazineIssueDomainUpdatingRequest::magazineIssueInfo_request_didFinishWithResult(
     Ref<VnRequestContext>, Ref<VnRequestResult> result) {
     auto keep = chainedRequest_;
+    if (endedWithItsContextClosed())
+        return;
     Ref<VnRequestResult> failure;
     if (!result->succeed())
         failure = result;

@@ -138,6 +138,9 @@ class VnMagazineIssueDomainUpdatingRequest : public VnDomainUpdatingRequest {
 
   private:
     Ref<VnMagazineIssueDomain> issueDomain() const;
+    // A reply that comes after the list's member context went has nowhere to be kept: the update
+    // ends failed without touching storage (true), and fetches nothing more.
+    bool endedWithItsContextClosed();
     void finishWithFetchedRecords(const Ref<VnRequestResult>& lastFailure);
     Ref<VnUpdatedLocalSnapshot> finalSnapshot(bool hasUpdated);
 

@@ -348,4 +348,40 @@ TEST_F(LibraryTest, UpdatesUnderWayWhenTheMembersContextGoesEndCancelledAndHoldN
     service.releaseStalled();
 }
 
+// The member signs out while two lists of the member's context wait for a reply that is not
+// cancelled with the context: the library shelf fetching its records in batches, and a book
+// category list a screen still holds. The replies that come afterwards end the updates as failed;
+// they keep nothing and throw nothing into the event loop.
+TEST_F(LibraryTest, ListRepliesThatComeAfterTheMembersContextWentEndTheUpdatesAsFailed) {
+    catalogue.generateItems(20, 3);
+    ASSERT_TRUE(signIn("somchai@example.com", "rak-an-nangsue")->succeed());
+    WeakRef<VnBookStoreUserContext> member = context->activeUserContext();
+    store.setFault("GetMagazineIssueInfos", demo::Fault::stall());
+    store.setFault("GetMetaBookInfos", demo::Fault::stall());
+    Ref<VnMagazineIssueDomain> category = member.lock()->bookIssueDomainWithCategory("B01");
+    std::vector<Ref<VnRequestResult>> heard(2);
+    const std::vector<Ref<VnDomain>> lists{member.lock()->libraryDomain(), category};
+    for (size_t i = 0; i < lists.size(); ++i) {
+        auto update = lists[i]->newDomainUpdatingRequest(nullptr);
+        update->setForceUpdate(true);
+        update->startWithDidFinishBlock([&result = heard[i]](const Ref<VnRequestResult>& r,
+                                                             const plat::Value&) { result = r; });
+    }
+    ASSERT_TRUE(plat::RunLoop::current().runUntil([&] { return store.stalledCount() == 2; }, 15))
+        << "the batch and the category list are both waiting";
+
+    context->signOutRegisteredUser();
+    ASSERT_TRUE(plat::RunLoop::current().runUntil([&] { return member.expired(); }, 15));
+    store.clearFaults();
+    store.releaseStalled();
+    const auto allHeard = [&] {
+        return std::all_of(heard.begin(), heard.end(), [](const auto& r) { return r != nullptr; });
+    };
+    EXPECT_TRUE(plat::RunLoop::current().runUntil(allHeard, 15));
+    for (size_t i = 0; i < heard.size(); ++i)
+        EXPECT_TRUE(heard[i] && !heard[i]->succeed())
+            << "list " << i << ": " << (heard[i] ? heard[i]->description() : "never ended");
+    EXPECT_TRUE(category->items().empty());
+}
+
 }  // namespace
