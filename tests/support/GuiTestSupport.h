@@ -6,8 +6,10 @@
 
 namespace testing_support {
 
-// Runs the event loop until the predicate holds (true) or the time is up (false).
-inline bool spinUntil(const std::function<bool()>& predicate, int milliseconds = 5000) {
+// Runs the event loop until the predicate holds (true) or the time is up (false). The default
+// bound is generous: a wait ends as soon as its condition holds, and a sanitized build on a busy
+// machine may take many seconds to draw, fetch or check what a quiet one does at once.
+inline bool spinUntil(const std::function<bool()>& predicate, int milliseconds = 30000) {
     QElapsedTimer timer;
     timer.start();
     while (!predicate()) {

@@ -497,7 +497,7 @@ class JourneyTest : public ::testing::Test {
         {
             const EndingSignals watch([&](int signal) { asked = signal == SIGTERM; });
             ::raise(SIGTERM);
-            EXPECT_TRUE(waitFor([&] { return asked; }, 5000)) << "SIGTERM reaches the event loop";
+            EXPECT_TRUE(waitFor([&] { return asked; })) << "SIGTERM reaches the event loop";
         }
         for (QWidget* top : QApplication::topLevelWidgets())
             if (top->isVisible())

@@ -218,7 +218,7 @@ TEST_F(JourneyTest, ReaderWidgetsShowAndActAsOnTheirOwn) {
     // Activated with its page, it turns for a second: its pictures change meanwhile.
     const QImage first = spinView->grab().toImage();
     bool turned = false;
-    waitFor([&] { return (turned = spinView->grab().toImage() != first); }, 1000);
+    waitFor([&] { return (turned = spinView->grab().toImage() != first); }, 15000);
     EXPECT_TRUE(turned) << "the 360-degree view turns";
     auto& rotation = static_cast<ImageRotationView&>(*spins.front()->widgetView());
     ASSERT_TRUE(waitFor([&] { return !rotation.isAnimating(); })) << "the turn ends";
@@ -232,7 +232,7 @@ TEST_F(JourneyTest, ReaderWidgetsShowAndActAsOnTheirOwn) {
                 continue;
             ++buttons;
             std::string why;
-            EXPECT_TRUE(waitFor([&] { return showsIcon(window, widget->button(), why); }, 3000))
+            EXPECT_TRUE(waitFor([&] { return showsIcon(window, widget->button(), why); }, 15000))
                 << widget->className() << " on page " << index << ": " << why;
         }
     }
@@ -296,7 +296,7 @@ TEST_F(JourneyTest, ReaderWidgetsOfAHostileIssueStayOnTheirPages) {
         })) << "spread "
             << spread
             << " shows with its widgets placed: " << testing::PrintToString(reader->placedPages());
-        waitFor([&] { return outside().empty(); }, 3000);
+        waitFor([&] { return outside().empty(); }, 15000);
         EXPECT_EQ(outside(), std::vector<std::string>{}) << "spread " << spread;
         checked += shownViews;
         click(byText<QAbstractButton>("Next", false, window));

@@ -202,7 +202,7 @@ TEST_F(MemberInfoTest, ProfileAndAllowanceOfADemoMember) {
     info->refresh();
     ASSERT_TRUE(testing_support::spinUntil(
         [&] { return text(info->memberDetailTextField()) != "kept"; }, 15000));
-    testing_support::spinUntil([&] { return demo.calls("GetProfile") > 0; }, 2000);
+    testing_support::spinUntil([&] { return demo.calls("GetProfile") > 0; }, 15000);
     testing_support::spin(100);
     EXPECT_GT(demo.calls("GetCurrentSubscription"), before);
     EXPECT_EQ(text(info->nameTextField()), "kept");

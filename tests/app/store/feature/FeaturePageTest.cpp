@@ -156,10 +156,10 @@ TEST_F(FeaturePageTest, RowsInPageOrderBannersOnScreenClicksReportedReloadOnRetu
     const int firstWidth = bannerWidth();
     EXPECT_GT(firstWidth, 900);
     window.resize(1200, 900);
-    EXPECT_TRUE(spinUntil([&] { return bannerWidth() == firstWidth + 200; }, 2000))
+    EXPECT_TRUE(spinUntil([&] { return bannerWidth() == firstWidth + 200; }, 15000))
         << slider.view()->width();
     window.resize(1000, 900);
-    EXPECT_TRUE(spinUntil([&] { return bannerWidth() == firstWidth; }, 2000));
+    EXPECT_TRUE(spinUntil([&] { return bannerWidth() == firstWidth; }, 15000));
 
     // A banner reports no header group, a cover its row, see-all the row.
     const std::string select = "shopFeatureMainView:selectShopGroupInfo:withHeaderGroupInfo:";
