@@ -209,8 +209,10 @@ VnInfoList VnMagazineIssueDomain::itemsFromPersistentStorage() {
     auto userContext = bookStoreUserContext();
     if (!userContext)
         return {};
-    const auto userInfos = userIssueInfoDataTable()->takeItems();
     auto catalogue = userContext->userStorage()->dataTableForMagazineIssueKind(issueKind_);
+    if (!catalogue)
+        return {};
+    const auto userInfos = userIssueInfoDataTable()->takeItems();
     std::vector<std::string> codes;
     for (const auto& userInfo : userInfos) {
         if (userInfo->code())
@@ -495,7 +497,7 @@ Ref<VnRequestResult> VnMagazineIssueDomainUpdatingRequest::rejectRemoteValue(
 
 void VnMagazineIssueDomainUpdatingRequest::coreNotifyRemoteItemsAvailable(
     const VnInfoList& references) {
-    if (endedWithItsContextClosed())
+    if (endedWithNowhereToKeep())
         return;
     auto domain = issueDomain();
     fullLengthItemCount_ = 0;
@@ -665,21 +667,22 @@ Ref<VnRequestContext> VnMagazineIssueDomainUpdatingRequest::makeBatchRequest(
                    : session->newMagazineIssueInfosRequestWithCodes(codes);
 }
 
-bool VnMagazineIssueDomainUpdatingRequest::endedWithItsContextClosed() {
-    if (issueDomain()->bookStoreUserContext())
+bool VnMagazineIssueDomainUpdatingRequest::endedWithNowhereToKeep() {
+    const auto user = issueDomain()->bookStoreUserContext();
+    if (user && user->userStorage()->localStorage())
         return false;
     queryingInfoCodes_.clear();
     chainedRequest_.reset();
     resultItems_.clear();
-    coreNotifyFinishWithResult(
-        VnRequestResult::failedResultWithErrorMessage("The list's user context has been closed"));
+    coreNotifyFinishWithResult(VnRequestResult::failedResultWithErrorMessage(
+        user ? "The list's storage has been closed" : "The list's user context has been closed"));
     return true;
 }
 
 void VnMagazineIssueDomainUpdatingRequest::magazineIssueInfo_request_didFinishWithResult(
     Ref<VnRequestContext>, Ref<VnRequestResult> result) {
     auto keep = chainedRequest_;
-    if (endedWithItsContextClosed())
+    if (endedWithNowhereToKeep())
         return;
     Ref<VnRequestResult> failure;
     if (!result->succeed())

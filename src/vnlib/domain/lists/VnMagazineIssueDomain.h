@@ -138,9 +138,11 @@ class VnMagazineIssueDomainUpdatingRequest : public VnDomainUpdatingRequest {
 
   private:
     Ref<VnMagazineIssueDomain> issueDomain() const;
-    // A reply that comes after the list's member context went has nowhere to be kept: the update
-    // ends failed without touching storage (true), and fetches nothing more.
-    bool endedWithItsContextClosed();
+    // A reply that comes after the list's member context went, or after the home storage it
+    // writes to went (the store context let go while the member's context is still held), has
+    // nowhere to be kept: the update ends failed without touching storage (true), and fetches
+    // nothing more.
+    bool endedWithNowhereToKeep();
     void finishWithFetchedRecords(const Ref<VnRequestResult>& lastFailure);
     Ref<VnUpdatedLocalSnapshot> finalSnapshot(bool hasUpdated);
 

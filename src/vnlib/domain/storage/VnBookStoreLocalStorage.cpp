@@ -128,15 +128,20 @@ void VnBookStoreUserStorage::persistMagazineIssueInfo(const Ref<VnMagazineIssueI
 
 Ref<VnJsonDBDataTable> VnBookStoreUserStorage::dataTableForMagazineIssueKind(
     const std::string& kind) {
-    return localStorage()->dataTableWithName(kind == VnMagazineIssueKind_Shops
-                                                 ? "JSONMagazineIssueInfoShop"
-                                                 : "JSONMagazineIssueInfoLibrary",
-                                             VnMagazineIssueInfo::classObject());
+    const auto root = localStorage();
+    if (!root)
+        return nullptr;
+    return root->dataTableWithName(kind == VnMagazineIssueKind_Shops
+                                       ? "JSONMagazineIssueInfoShop"
+                                       : "JSONMagazineIssueInfoLibrary",
+                                   VnMagazineIssueInfo::classObject());
 }
 
 void VnBookStoreUserStorage::persistShopMagazineIssueInfos(
     const std::vector<Ref<VnMagazineIssueInfo>>& infos) {
     auto shopTable = dataTableForMagazineIssueKind(VnMagazineIssueKind_Shops);
+    if (!shopTable)
+        return;
     shopTable->updateWithInfos(asInfos(infos));
     shopTable->flushStorageWriting();
 
@@ -165,6 +170,8 @@ void VnBookStoreUserStorage::persistMagazineIssueInfos(
         return;
     }
     auto table = dataTableForMagazineIssueKind(kind);
+    if (!table)
+        return;
     table->updateWithInfos(asInfos(infos));
     table->flushStorageWriting();
 }
@@ -178,13 +185,16 @@ std::string VnBookStoreUserStorage::userKeyForKeyName(const std::string& keyName
 }
 
 void VnBookStoreUserStorage::setObject(const plat::Value& value, const std::string& keyName) {
-    localStorage()->setObject(value, userKeyForKeyName(keyName));
+    if (const auto root = localStorage())
+        root->setObject(value, userKeyForKeyName(keyName));
 }
 
 plat::Value VnBookStoreUserStorage::objectForKey(const std::string& keyName) const {
-    return localStorage()->objectForKey(userKeyForKeyName(keyName));
+    const auto root = localStorage();
+    return root ? root->objectForKey(userKeyForKeyName(keyName)) : plat::Value();
 }
 
 void VnBookStoreUserStorage::removeObjectForKey(const std::string& keyName) {
-    localStorage()->removeObjectForKey(userKeyForKeyName(keyName));
+    if (const auto root = localStorage())
+        root->removeObjectForKey(userKeyForKeyName(keyName));
 }

@@ -83,7 +83,9 @@ class VnBookStoreUserStorage : public VndObject {
     std::nullptr_t takeSnapshotWithArchiveId(const std::string&) { return nullptr; }
     void persistMagazineIssueInfo(const Ref<VnMagazineIssueInfo>& info, const std::string& kind);
     // The shop kind ("Shops") uses "JSONMagazineIssueInfoShop", every other kind
-    // "JSONMagazineIssueInfoLibrary"; a new table object on every call.
+    // "JSONMagazineIssueInfoLibrary"; a new table object on every call. Null once the home
+    // storage has gone (a reply that comes while the program ends): what would read it finds
+    // nothing and what would write it keeps nothing, as the settings below do.
     Ref<VnJsonDBDataTable> dataTableForMagazineIssueKind(const std::string& kind);
     // Stores the items in the shop table, and for each head code adds a fresh per-user state
     // for each item new to that head's "Shops.<head>" table, keeping the states it has.
@@ -98,7 +100,8 @@ class VnBookStoreUserStorage : public VndObject {
     plat::Value objectForKey(const std::string& keyName) const;
     void removeObjectForKey(const std::string& keyName);
 
-    // The root, held weakly: it keeps its user storages, and lives for the whole run.
+    // The root, held weakly: it keeps its user storages, and lives as long as the store
+    // context; null after it, while a member's context may still be held.
     Ref<VnBookStoreLocalStorage> localStorage() const { return localStorage_.lock(); }
     const std::filesystem::path& userPath() const { return userPath_; }
     const Ref<VnBooksLocalArchive>& booksArchive() const { return booksArchive_; }

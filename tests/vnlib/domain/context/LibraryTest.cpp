@@ -13,6 +13,7 @@
 #include "vnlib/domain/lists/VnListItemFields.h"
 #include "vnlib/domain/lists/VnMagazineDomain.h"
 #include "vnlib/domain/lists/VnMagazineIssueDomain.h"
+#include "vnlib/domain/storage/VnBookStoreLocalStorage.h"
 #include "vnlib/domain/storage/VnDiscardedFiles.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/catalogue/VnPageInfo.h"
@@ -383,5 +384,44 @@ TEST_F(LibraryTest, ListRepliesThatComeAfterTheMembersContextWentEndTheUpdatesAs
             << "list " << i << ": " << (heard[i] ? heard[i]->description() : "never ended");
     EXPECT_TRUE(category->items().empty());
 }
+
+// The store context goes (the program ends) while the member's context is still held and the
+// library shelf's update waits for a reply: its reference list, or a batch of its records. The
+// reply that comes afterwards has no home storage to write to: the update ends failed, keeps
+// nothing and asks for nothing more.
+class LateListReplyTest : public ContextTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(LateListReplyTest, AReplyThatComesAfterTheHomeStorageWentEndsTheUpdateAsFailed) {
+    const std::string stalled = GetParam();
+    catalogue.generateItems(20, 3);
+    ASSERT_TRUE(signIn("somchai@example.com", "rak-an-nangsue")->succeed());
+    const Ref<VnBookStoreUserContext> member = context->activeUserContext();
+    const Ref<VnMagazineIssueDomain> library = member->libraryDomain();
+    auto& server = stalled == "GetMagazineIssueInfos" ? store : service;
+    server.setFault(stalled, demo::Fault::stall());
+    Ref<VnRequestResult> heard;
+    auto update = library->newDomainUpdatingRequest(nullptr);
+    update->setForceUpdate(true);
+    update->startWithDidFinishBlock(
+        [&](const Ref<VnRequestResult>& r, const plat::Value&) { heard = r; });
+    update.reset();
+    ASSERT_TRUE(plat::RunLoop::current().runUntil([&] { return server.stalledCount() == 1; }, 15))
+        << "the update waits for its reply";
+
+    const WeakRef<VnBookStoreLocalStorage> home = member->userStorage()->localStorage();
+    context.reset();
+    ASSERT_TRUE(home.expired()) << "nothing else holds the home storage";
+    const size_t batchesAsked = store.requestsForMethod("GetMagazineIssueInfos").size();
+    server.clearFaults();
+    server.releaseStalled();
+    EXPECT_TRUE(plat::RunLoop::current().runUntil([&] { return heard != nullptr; }, 15));
+    EXPECT_TRUE(heard && !heard->succeed()) << (heard ? heard->description() : "never ended");
+    EXPECT_TRUE(library->items().empty()) << "nothing is kept";
+    EXPECT_EQ(store.requestsForMethod("GetMagazineIssueInfos").size(), batchesAsked)
+        << "no further batch is asked for";
+}
+
+INSTANTIATE_TEST_SUITE_P(LibraryTest, LateListReplyTest,
+                         ::testing::Values("GetMetaMagazineIssueInfos", "GetMagazineIssueInfos"));
 
 }  // namespace
