@@ -23,6 +23,8 @@ class WindowController : public plat::Object {
 
     QWidget* window();
     bool isWindowLoaded() const { return !window_.isNull(); }
+    // Whether the window is loaded and shows.
+    bool isWindowVisible() const { return window_ && window_->isVisible(); }
     void showWindow();
     void close();
     virtual void windowDidLoad() {}

@@ -653,6 +653,23 @@ void LibraryListView::displayLibraryItem_checkReachability(const Ref<VnMagazineI
     startDownloadingIssue(item);
 }
 
+bool LibraryListView::displayLibraryItem_whenNotShown(const Ref<VnMagazineIssueInfo>& item,
+                                                      std::function<void()> whenNotShown) {
+    awaitedOpening_.reset();
+    whenAwaitedOpeningNotShown_ = nullptr;
+    displayLibraryItem(item);
+    if (!item)
+        return false;
+    // Shown, now or before: nothing is under way.
+    if (const auto shown = downloadingIssueUIContext_)
+        return reader_ && reader_->showsIssue(shown);
+    if (!downloadingIssueInfoMetadata(item))
+        return false;
+    awaitedOpening_ = metadataDownloader_;
+    whenAwaitedOpeningNotShown_ = std::move(whenNotShown);
+    return true;
+}
+
 bool LibraryListView::readerOpens(const VnMagazineIssueInfo& item) {
     return item.defaultFormat() == kFormatPageImages;
 }
@@ -754,14 +771,26 @@ void LibraryListView::issueDownloaderMetadataLoadingDidFinish_withResult(
     const auto keep = self<LibraryListView>();
     if (downloader != metadataDownloader_)
         return;
+    std::function<void()> whenNotShown;
+    if (awaitedOpening_.lock() == downloader)
+        whenNotShown = std::exchange(whenAwaitedOpeningNotShown_, nullptr);
+    awaitedOpening_.reset();
     if (const auto cell = downloadingCell())
         cell->setDownloadMode(false);
     if (!result || !result->succeed()) {
         // Nothing to read: free the slot so that the next click starts afresh.
         releaseDownloadingIssue();
         ui::Alert::shared().runModal(nullptr, kConnectionErrorText, "");
+        if (whenNotShown)
+            whenNotShown();
         return;
     }
+    // The reader may show the issue already (opened again while its first page was checked):
+    // the member stays on the page turned to.
+    const auto opened =
+        downloadingIssueUIContext_ ? downloadingIssueUIContext_ : downloader->issueContext();
+    if (opened && reader_ && reader_->showsIssue(opened))
+        return;
     displayCurrentDownloadingIssuePDF();
 }
 

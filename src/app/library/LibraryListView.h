@@ -144,6 +144,12 @@ class LibraryListView : public ui::ViewController {
     // Whether the reader shows the item: only an item whose format is pages opens.
     static bool readerOpens(const VnMagazineIssueInfo& item);
     void displayLibraryItem(const Ref<VnMagazineIssueInfo>& item);
+    // Opens the item as above for another screen, which waits for the reader: true when the
+    // reader shows it or its opening is under way, false when nothing opens it. Should that
+    // opening end without the reader, `whenNotShown` is called then, once (the member has been
+    // told why); a later opening asked for in its place drops it.
+    bool displayLibraryItem_whenNotShown(const Ref<VnMagazineIssueInfo>& item,
+                                         std::function<void()> whenNotShown);
     void displayLibraryItem_checkReachability(const Ref<VnMagazineIssueInfo>& item, bool check);
     void startDownloadingIssue(const Ref<VnMagazineIssueInfo>& item);
     void startDownloadingPDFIssue(const Ref<VnMagazineIssueInfo>& item);
@@ -214,4 +220,8 @@ class LibraryListView : public ui::ViewController {
     Ref<VnMagazineIssueInfo> clickedItem_;
     Ref<MagazineIssueUIContext> downloadingIssueUIContext_;
     Ref<IssueMetadataDownloader> metadataDownloader_;
+    // The opening another screen waits for, and what to tell it if the opening ends without the
+    // reader.
+    WeakRef<IssueMetadataDownloader> awaitedOpening_;
+    std::function<void()> whenAwaitedOpeningNotShown_;
 };

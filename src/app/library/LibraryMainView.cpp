@@ -155,11 +155,15 @@ void LibraryMainView::needClaimAction() {
 }
 
 void LibraryMainView::displayReaderWithIssueInfo(const Ref<VnMagazineIssueInfo>& item) {
+    displayReaderWithIssueInfo_whenNotShown(item, nullptr);
+}
+
+bool LibraryMainView::displayReaderWithIssueInfo_whenNotShown(const Ref<VnMagazineIssueInfo>& item,
+                                                              std::function<void()> whenNotShown) {
     if (!item)
-        return;
+        return false;
     const auto& shelf = item->bookKind() == 1 ? bookShelf_ : magazineShelf_;
-    if (shelf)
-        shelf->displayLibraryItem(item);
+    return shelf && shelf->displayLibraryItem_whenNotShown(item, std::move(whenNotShown));
 }
 
 void LibraryMainView::cancelLoading() {
@@ -264,7 +268,13 @@ void LibraryMainViewController::LibraryMainViewLoadComplete() {
 }
 
 void LibraryMainViewController::displayReaderWithIssueInfo(const Ref<VnMagazineIssueInfo>& item) {
-    libraryMainView_->displayReaderWithIssueInfo(item);
+    displayReaderWithIssueInfo_whenNotShown(item, nullptr);
+}
+
+bool LibraryMainViewController::displayReaderWithIssueInfo_whenNotShown(
+    const Ref<VnMagazineIssueInfo>& item, std::function<void()> whenNotShown) {
+    return libraryMainView_ &&
+           libraryMainView_->displayReaderWithIssueInfo_whenNotShown(item, std::move(whenNotShown));
 }
 
 void LibraryMainViewController::setLoadingVisible(bool visible) {

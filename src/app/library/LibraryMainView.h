@@ -14,6 +14,7 @@
 // "libraryListView_StartLoading:", "libraryListView_LoadComplete:" (shelf → view);
 // "libraryBookCollectionCellSelect:" (a cell whose grid has the view as delegate → view).
 #include <QPointer>
+#include <functional>
 
 #include "platform_ui/ViewController.h"
 
@@ -37,6 +38,9 @@ class LibraryMainView : public ui::ViewController {
     void viewDidAppear() override;
     void needClaimAction();
     void displayReaderWithIssueInfo(const Ref<VnMagazineIssueInfo>& item);
+    // The same for a screen that waits for the reader (LibraryListView::displayLibraryItem).
+    bool displayReaderWithIssueInfo_whenNotShown(const Ref<VnMagazineIssueInfo>& item,
+                                                 std::function<void()> whenNotShown);
     void cancelLoading();
     void updateLibraryForceUpdate(bool force);
     // The member has just taken a loan: both shelves drop what they asked before it.
@@ -92,6 +96,8 @@ class LibraryMainViewController : public ui::ViewController {
     void LibraryMainViewStartLoading();
     void LibraryMainViewLoadComplete();
     void displayReaderWithIssueInfo(const Ref<VnMagazineIssueInfo>& item);
+    bool displayReaderWithIssueInfo_whenNotShown(const Ref<VnMagazineIssueInfo>& item,
+                                                 std::function<void()> whenNotShown);
 
     const Ref<LibraryMainView>& libraryMainView() const { return libraryMainView_; }
     const Ref<HZLoading>& hzLoading() const { return hzLoading_; }

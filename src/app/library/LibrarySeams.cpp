@@ -1,6 +1,7 @@
 #include "app/library/LibrarySeams.h"
 
 #include "app/library/LibraryListView.h"
+#include "app/library/LibraryMainView.h"
 #include "app/library/LibraryMessages.h"
 #include "app/services/GlobalService.h"
 #include "app/services/IssueOpening.h"
@@ -43,14 +44,20 @@ class LibraryScreenShelves : public LibraryShelves {
 };
 
 // The shelf of the item's kind opens it, or tells the member that the reader cannot (an alert,
-// answered by the time the library screen returns).
+// answered by the time the library screen returns). The program's library screen also says
+// when the opening ends without the reader; another object registered as the library screen
+// (one that only answers the message) never does.
 class LibraryScreenIssueOpening : public IssueOpening {
   public:
-    bool openIssue(const Ref<VnMagazineIssueInfo>& item) override {
+    bool openIssue(const Ref<VnMagazineIssueInfo>& item,
+                   std::function<void()> whenNotShown) override {
         if (!item)
             return false;
-        const bool sent = plat::sendIfResponds(
-            loadedLibrary(), LibraryScreenMessages::kDisplayReaderWithIssueInfo, item);
+        const auto library = loadedLibrary();
+        if (const auto screen = std::dynamic_pointer_cast<LibraryMainViewController>(library))
+            return screen->displayReaderWithIssueInfo_whenNotShown(item, std::move(whenNotShown));
+        const bool sent =
+            plat::sendIfResponds(library, LibraryScreenMessages::kDisplayReaderWithIssueInfo, item);
         return sent && LibraryListView::readerOpens(*item);
     }
 };

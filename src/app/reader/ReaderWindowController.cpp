@@ -122,6 +122,12 @@ void ReaderWindowController::openIssue(const Ref<MagazineIssueUIContext>& uiCont
     focusPageView();
 }
 
+bool ReaderWindowController::showsIssue(const Ref<MagazineIssueUIContext>& uiContext) const {
+    const auto reader = readerViewController();
+    return uiContext && reader && reader->isDisplayReader() && reader->uiContext() == uiContext &&
+           isWindowVisible();
+}
+
 void ReaderWindowController::focusPageView() {
     const auto reader = readerViewController();
     if (reader && reader->pdfView())

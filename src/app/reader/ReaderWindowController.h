@@ -38,6 +38,7 @@ class ReaderWindowController : public ui::WindowController,
     void showWindow() override;
     void openIssue(const Ref<MagazineIssueUIContext>& uiContext, const std::string& caption,
                    int pageIndex) override;
+    bool showsIssue(const Ref<MagazineIssueUIContext>& uiContext) const override;
 
     Ref<plat::Object> delegate() const { return delegate_.lock(); }
     Ref<ReaderViewController> readerViewController() const { return readerViewController_.lock(); }

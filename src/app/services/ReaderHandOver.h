@@ -30,4 +30,6 @@ class ReaderHandOver {
     // page (clamped to the issue's pages).
     virtual void openIssue(const Ref<MagazineIssueUIContext>& uiContext, const std::string& caption,
                            int pageIndex) = 0;
+    // Whether the reader window shows, displaying that issue.
+    virtual bool showsIssue(const Ref<MagazineIssueUIContext>& uiContext) const = 0;
 };

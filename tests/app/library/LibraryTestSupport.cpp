@@ -44,6 +44,7 @@ void RecordingReader::setDelegate(const Ref<plat::Object>& d) {
 void RecordingReader::openIssue(const Ref<MagazineIssueUIContext>& uiContext,
                                 const std::string& caption, int pageIndex) {
     lastContext = uiContext;
+    shown = true;
     pages.push_back(pageIndex);
     calls.push_back("openIssue " + caption + " " + std::to_string(pageIndex));
 }

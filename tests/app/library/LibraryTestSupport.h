@@ -30,7 +30,12 @@ class RecordingReader : public plat::Object, public ReaderHandOver {
     void showWindow() override { calls.push_back("showWindow"); }
     void openIssue(const Ref<MagazineIssueUIContext>& uiContext, const std::string& caption,
                    int pageIndex) override;
+    // The issue last opened shows until the test says the window closed (`shown` false).
+    bool showsIssue(const Ref<MagazineIssueUIContext>& uiContext) const override {
+        return shown && uiContext && uiContext == lastContext;
+    }
 
+    bool shown = false;
     WeakRef<plat::Object> delegate;
     std::vector<std::string> calls;
     std::vector<int> pages;

@@ -468,6 +468,7 @@ TEST_F(ShelfTest, OpeningAnItemHandsItToTheReader) {
     magazines->libraryBookCollectionCellSelect(cell);
     EXPECT_EQ(reader->pages, (std::vector<int>{83, 83}));
     EXPECT_EQ(demo.service.requests().size(), requests);
+    reader->shown = false;
     plat::send(reader->delegate, "readerWindowControllerWillClose");
 
     // Another item, opened from the store, cancels the first; the cell of the first gets none of

@@ -30,7 +30,7 @@ struct Store : StoreNavigation {
     void startSearch(const Ref<plat::Object>&, const std::string&) override {}
 };
 struct Opening : IssueOpening {
-    bool openIssue(const Ref<VnMagazineIssueInfo>&) override { return true; }
+    bool openIssue(const Ref<VnMagazineIssueInfo>&, std::function<void()>) override { return true; }
 };
 
 std::string failure(const AreaSeams& seams) {

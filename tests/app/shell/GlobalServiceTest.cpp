@@ -32,6 +32,7 @@ class HandOverReader : public plat::Object, public ReaderHandOver {
     void setDelegate(const Ref<plat::Object>&) override {}
     void showWindow() override {}
     void openIssue(const Ref<MagazineIssueUIContext>&, const std::string&, int) override {}
+    bool showsIssue(const Ref<MagazineIssueUIContext>&) const override { return false; }
 };
 
 }  // namespace

@@ -216,6 +216,18 @@ void ShopDetailInfoItemState::endLoading() {
     plat::sendIfResponds(delegate_, ShopDetailMessages::kInfoItemLoadComplete);
 }
 
+void ShopDetailInfoItemState::openReaderEndingTheLoadingWithout(
+    const Ref<VnMagazineIssueInfo>& item) {
+    // The loading waits for the reader. One that will not come ends it, and so does an opening
+    // that ends without it (the member has been told why): the screen is usable again at once.
+    const auto end = [weak = weakSelf<ShopDetailInfoItemState>()] {
+        if (const auto self = weak.lock())
+            self->endLoading();
+    };
+    if (!store_neighbours::openReader(item, end))
+        end();
+}
+
 void ShopDetailInfoItemState::btnRead_Click(Ref<plat::Object>) {
     store_neighbours::openReader(magazineIssueInfo_);
 }
@@ -236,9 +248,7 @@ void ShopDetailInfoItemState::btnGetSample_Click(Ref<plat::Object>) {
                                                        const plat::Value&) {
             if (r && r->succeed()) {
                 store_neighbours::refreshLibrary();
-                // The loading waits for the reader; one that will not come ends it.
-                if (!store_neighbours::openReader(item))
-                    self->endLoading();
+                self->openReaderEndingTheLoadingWithout(item);
                 return;
             }
             self->endLoading();
@@ -270,8 +280,7 @@ void ShopDetailInfoItemState::btnBorrow_Click(Ref<plat::Object>) {
                 self->render();
                 store_neighbours::loanTaken(item);
                 store_neighbours::refreshLibrary();
-                if (!store_neighbours::openReader(item))
-                    self->endLoading();
+                self->openReaderEndingTheLoadingWithout(item);
                 return;
             }
             self->endLoading();
@@ -414,8 +423,7 @@ void ShopDetailInfoItemState::btnReadNow_Clcik(Ref<plat::Object>) {
                 self->isReadBookNow_ = true;
                 // Unopened, the loan stays held all the same: extended, and given back when the
                 // screen shows again or goes.
-                if (!store_neighbours::openReader(item))
-                    self->endLoading();
+                self->openReaderEndingTheLoadingWithout(item);
                 self->stopExtensionTimer();
                 self->extendBorrowBookTimer_ = plat::Timer::scheduled(
                     kExtensionInterval, true,

@@ -68,6 +68,9 @@ class ShopDetailInfoItemState : public plat::Object {
     void render();
     void alert(const std::string& message);
     void stopExtensionTimer();
+    // Opens the item in the reader after an action that showed the loading: the loading ends
+    // when the reader will not open it, or when its opening ends without the reader.
+    void openReaderEndingTheLoadingWithout(const Ref<VnMagazineIssueInfo>& item);
     // The return of returnBook; with readNowOnly (the read-now loan given back when the screen
     // shows again), only a loan the library lists as a read-now loan goes back.
     void returnLoan(Ref<VnMagazineIssueInfo> item, bool readNowOnly);

@@ -28,9 +28,9 @@ void loanTaken(const Ref<VnMagazineIssueInfo>& item) {
         shelves->loanTaken();
 }
 
-bool openReader(const Ref<VnMagazineIssueInfo>& item) {
+bool openReader(const Ref<VnMagazineIssueInfo>& item, std::function<void()> whenNotShown) {
     const auto opening = AreaSeams::shared().get<IssueOpening>();
-    return item && opening && opening->openIssue(item);
+    return item && opening && opening->openIssue(item, std::move(whenNotShown));
 }
 
 void cancelLibraryLoading() {

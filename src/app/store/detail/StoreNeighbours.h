@@ -2,6 +2,8 @@
 // The item detail's neighbours: the active user context (through GlobalService's store context),
 // the library shelves and the opening of an item in the reader (through their seams in
 // AreaSeams). Each does nothing when its neighbour is missing.
+#include <functional>
+
 #include "platform/core/Object.h"
 
 class VnBookStoreUserContext;
@@ -15,8 +17,9 @@ void refreshLibrary();
 // shelves drop what they asked before it (a refresh asked after this starts afresh).
 void loanTaken(const Ref<VnMagazineIssueInfo>& item);
 // False when the item will not open in the reader: the member has been told why (and has
-// answered), or nothing can open it.
-bool openReader(const Ref<VnMagazineIssueInfo>& item);
+// answered), or nothing can open it. When it is on its way but its opening ends without the
+// reader, `whenNotShown` is called then.
+bool openReader(const Ref<VnMagazineIssueInfo>& item, std::function<void()> whenNotShown = {});
 void cancelLibraryLoading();
 // Has the observer hear "bookStoreContextActiveUserContextDidChange:" (the store context) each
 // time another member signs in or the member signs out; the observer is not retained.
