@@ -4,7 +4,23 @@
 #include <QElapsedTimer>
 #include <functional>
 
+#ifndef VARNEL_TEST_SLOWDOWN
+#define VARNEL_TEST_SLOWDOWN 1
+#endif
+
 namespace testing_support {
+
+// How many times longer than a plain build the build under test takes for the same work: the
+// sanitized builds set it.
+inline constexpr int kBuildSlowdown = VARNEL_TEST_SLOWDOWN;
+
+// The bound of a wait that stands for what a member waits for after acting (a screen that
+// follows a click, a shelf that follows a sign-out, a turn that starts): what a member accepts,
+// given on a plain build, stretched by the build's slowdown. A wait for work that takes as long as
+// it takes (a download, a check) is not bounded this way.
+inline int memberWait(int plainMilliseconds = 4000) {
+    return plainMilliseconds * kBuildSlowdown;
+}
 
 // Runs the event loop until the predicate holds (true) or the time is up (false). The default
 // bound is generous: a wait ends as soon as its condition holds, and a sanitized build on a busy

@@ -239,7 +239,7 @@ TEST_F(JourneyTest, ShelfFollowsTheMemberSignedIn) {
     openAccountSheet();
     click(byText<QAbstractButton>("ออกจากระบบ", false, window()->settingWindow()));
     ASSERT_TRUE(waitFor([&] { return signedInMember().empty(); }));
-    EXPECT_TRUE(waitFor([&] { return !shelfShows("ข้างหลังภาพ"); }))
+    EXPECT_TRUE(waitFor([&] { return !shelfShows("ข้างหลังภาพ"); }, testing_support::memberWait()))
         << "the member who left is not on the shelf:\n"
         << shownTexts(content());
     showShelf();

@@ -218,7 +218,8 @@ TEST_F(JourneyTest, ReaderWidgetsShowAndActAsOnTheirOwn) {
     // Activated with its page, it turns for a second: its pictures change meanwhile.
     const QImage first = spinView->grab().toImage();
     bool turned = false;
-    waitFor([&] { return (turned = spinView->grab().toImage() != first); }, 15000);
+    waitFor([&] { return (turned = spinView->grab().toImage() != first); },
+            testing_support::memberWait(2000));
     EXPECT_TRUE(turned) << "the 360-degree view turns";
     auto& rotation = static_cast<ImageRotationView&>(*spins.front()->widgetView());
     ASSERT_TRUE(waitFor([&] { return !rotation.isAnimating(); })) << "the turn ends";
@@ -232,7 +233,8 @@ TEST_F(JourneyTest, ReaderWidgetsShowAndActAsOnTheirOwn) {
                 continue;
             ++buttons;
             std::string why;
-            EXPECT_TRUE(waitFor([&] { return showsIcon(window, widget->button(), why); }, 15000))
+            EXPECT_TRUE(waitFor([&] { return showsIcon(window, widget->button(), why); },
+                                testing_support::memberWait(3000)))
                 << widget->className() << " on page " << index << ": " << why;
         }
     }
@@ -296,7 +298,7 @@ TEST_F(JourneyTest, ReaderWidgetsOfAHostileIssueStayOnTheirPages) {
         })) << "spread "
             << spread
             << " shows with its widgets placed: " << testing::PrintToString(reader->placedPages());
-        waitFor([&] { return outside().empty(); }, 15000);
+        waitFor([&] { return outside().empty(); }, testing_support::memberWait(3000));
         EXPECT_EQ(outside(), std::vector<std::string>{}) << "spread " << spread;
         checked += shownViews;
         click(byText<QAbstractButton>("Next", false, window));

@@ -31,6 +31,7 @@
 #include "vnlib/info/store/VnShopGroupInfo.h"
 
 using testing_support::DynamicObject;
+using testing_support::memberWait;
 using testing_support::spin;
 using testing_support::spinUntil;
 
@@ -156,10 +157,10 @@ TEST_F(FeaturePageTest, RowsInPageOrderBannersOnScreenClicksReportedReloadOnRetu
     const int firstWidth = bannerWidth();
     EXPECT_GT(firstWidth, 900);
     window.resize(1200, 900);
-    EXPECT_TRUE(spinUntil([&] { return bannerWidth() == firstWidth + 200; }, 15000))
+    EXPECT_TRUE(spinUntil([&] { return bannerWidth() == firstWidth + 200; }, memberWait(2000)))
         << slider.view()->width();
     window.resize(1000, 900);
-    EXPECT_TRUE(spinUntil([&] { return bannerWidth() == firstWidth; }, 15000));
+    EXPECT_TRUE(spinUntil([&] { return bannerWidth() == firstWidth; }, memberWait(2000)));
 
     // A banner reports no header group, a cover its row, see-all the row.
     const std::string select = "shopFeatureMainView:selectShopGroupInfo:withHeaderGroupInfo:";
