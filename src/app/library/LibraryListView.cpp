@@ -773,8 +773,9 @@ void LibraryListView::issueDownloaderMetadataLoadingDidFinish_withResult(
         return;
     std::function<void()> whenNotShown;
     if (awaitedOpening_.lock() == downloader)
-        whenNotShown = std::exchange(whenAwaitedOpeningNotShown_, nullptr);
+        whenNotShown = std::move(whenAwaitedOpeningNotShown_);
     awaitedOpening_.reset();
+    whenAwaitedOpeningNotShown_ = nullptr;
     if (const auto cell = downloadingCell())
         cell->setDownloadMode(false);
     if (!result || !result->succeed()) {
