@@ -161,6 +161,44 @@ TEST_F(ShelfTest, AnUpdateBegunForAnEarlierMemberLeavesTheNextMembersShelfAlone)
         << "the member's loan stays in the local library";
 }
 
+// The magazine shelf's update begun for an earlier member (here the device's, before anyone had
+// signed in) and answered after another member signed in, before the shelf heard of the change,
+// is let go: the shelf neither takes that list for the member's nor asks the service about it for
+// the member. (A new update, which the change brings, cancels it.) The shelf's reload then shows
+// the member's own magazines.
+TEST_F(ShelfTest, AMagazineUpdateBegunForAnEarlierMemberIsLetGoOnceAnotherSignedIn) {
+    startDemo();
+    ASSERT_TRUE(demo.catalogue.borrow("nok@example.com", "MG01-2402").success);
+    GlobalService::globalShared()->storeContext()->signOutRegisteredUser();
+    auto magazines = makeShelf(false);
+    demo::Fault held = demo::Fault::stall();
+    held.calls = 1;
+    demo.service.setFault("GetMetaMagazineIssueInfos", held);
+    magazines->updateLibraryForceUpdate(true);
+    const auto earlier = magazines->magazineIssuesRequest();
+    ASSERT_TRUE(earlier);
+    ASSERT_TRUE(runUntil([&] { return demo.service.stalledCount() == 1; }));
+
+    ASSERT_NO_FATAL_FAILURE(signIn("nok@example.com", "nok-2567"));
+    const auto asked = magazines->getIssueInfoRequest();
+    const auto binds = std::make_shared<int>(0);
+    magazines->contentDidChange = [binds] { ++*binds; };
+    demo.service.releaseStalled();
+    ASSERT_TRUE(runUntil([&] { return !earlier->running(); }));
+    EXPECT_TRUE(magazines->getIssueInfoRequest() == asked)
+        << "the device's magazines were asked about for Nok";
+    EXPECT_EQ(*binds, 0) << "the shelf took the device's magazines for Nok's";
+    EXPECT_FALSE(magazines->magazineIssuesRequest());
+
+    magazines->reloadForAnotherMember();  // as the library screen does
+    ASSERT_TRUE(runUntil([&] {
+        const auto& state = magazines->getIssueInfoRequest();
+        return !magazines->magazineIssuesRequest() && state && !state->running() &&
+               contains(contentCodes(*magazines), "MG01-2402");
+    }));
+    EXPECT_TRUE(user()->hasIssueInLibrary(itemOf(*magazines, "MG01-2402")));
+}
+
 // On another member's sign-in the shelf starts from that member's own local library, before any
 // answer, and leaves the other member's items alone; and a question asked for a member who has
 // signed out since is not acted on (an item's folder serves every member).

@@ -1,6 +1,6 @@
 // Item folders are shared by the members of a home: one member's removal of an item leaves its
-// files while another member's local library holds the item, and reads those libraries from the
-// home's member folders as they stand.
+// files while another member's local library holds the item (a row hidden from that member's
+// shelf too), and reads those libraries from the home's member folders as they stand.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -138,6 +138,41 @@ TEST_F(SharedItemFilesTest, AReturnLeavesWhatAnotherMemberOfTheHomeHolds) {
     EXPECT_EQ(kept(somchai, book), "page table epub");
     EXPECT_EQ(kept(somchai, issue), "page table epub");
     deletions->setSuspended(false);
+    deletions->waitUntilAllOperationsAreFinished();
+}
+
+// Nok keeps a book and a magazine issue hidden from her shelf: her rows of them still hold them,
+// and Somchai's removal leaves their files, tables and page lists.
+TEST_F(SharedItemFilesTest, AnotherMembersHiddenRowStillHoldsTheItem) {
+    const auto book = issueRecord("BK0005", "Book");
+    const auto issue = issueRecord("MG01-2401");
+    ASSERT_TRUE(signIn("nok@example.com", "nok-2567")->succeed());
+    const auto nok = context->activeUserContext();
+    const fs::path nokFolder = nok->userStorage()->userPath();
+    for (const auto& item : {book, issue}) {
+        const auto hidden = issueRecord(*item->code(), item->type_->c_str());
+        hidden->hiddenFromLibrary_ = true;
+        hold(nok, {hidden});
+    }
+    for (const char* table : {"Books._Libraries.table.json", "Libraries.table.json"}) {
+        const std::string rows = storage_test::readFile(nokFolder / table);
+        EXPECT_NE(rows.find(R"("HiddenFromLibrary":1)"), std::string::npos)
+            << table << ": " << rows;
+        EXPECT_EQ(rows.find(R"("HiddenFromLibrary":0)"), std::string::npos)
+            << table << ": " << rows;
+    }
+    context->signOutRegisteredUser();
+    ASSERT_TRUE(signIn("somchai@example.com", "rak-an-nangsue")->succeed());
+    const auto somchai = context->activeUserContext();
+    const auto& deletions = somchai->userStorage()->discardedFiles()->deletions();
+    hold(somchai, {book, issue});
+    for (const auto& item : {book, issue}) {
+        read(somchai, item);
+        remove(somchai, item);
+        EXPECT_EQ(kept(somchai, item), "page table epub")
+            << *item->code() << " is Nok's too, hidden from her shelf";
+    }
+    // A removal that went wrong hands files to the discarding; none is left running here.
     deletions->waitUntilAllOperationsAreFinished();
 }
 
