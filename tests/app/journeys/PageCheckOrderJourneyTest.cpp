@@ -82,6 +82,15 @@ class PageCheckOrderJourney : public JourneyTest {
             ASSERT_FALSE(ui::PdfPageCheck::keptVerdict(pageFile(kBook, i))) << "page " << i;
     }
 
+    // The shelf screen, and on it the book's cover (the button over it).
+    void findTheCoverOnTheShelf(QAbstractButton*& cover) {
+        showShelf();
+        QWidget* cell = nullptr;
+        ASSERT_TRUE(waitFor([&] { return (cell = shelfCell(kBookTitle)) != nullptr; }));
+        cover = buttonNear(byText<QLabel>(kBookTitle, false, cell));
+        ASSERT_TRUE(cover);
+    }
+
     // Whether the reader's slot shows the page drawn from its file (checked, no placeholder).
     static bool drawn(int index) {
         const auto reader = readerController();
@@ -180,10 +189,8 @@ TEST_F(PageCheckOrderJourney, APageTurnedToBeforeTheOpeningEndsStays) {
     checking.set("VARNEL_PDF_CHECK", gatedChecker(folder).string());
     demo().stop();
     startAgain();
-    showShelf();
-    QWidget* cell = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (cell = shelfCell(kBookTitle)) != nullptr; }));
-    QAbstractButton* cover = buttonNear(byText<QLabel>(kBookTitle, false, cell));
+    QAbstractButton* cover = nullptr;
+    ASSERT_NO_FATAL_FAILURE(findTheCoverOnTheShelf(cover));
     click(cover);
     ASSERT_TRUE(waitFor([&] {
         const auto& downloader = shelves()[0]->metadataDownloader();
@@ -215,10 +222,9 @@ TEST_F(PageCheckOrderJourney, APageTurnedToAsSoonAsTheReaderShowsStays) {
     ASSERT_NO_FATAL_FAILURE(endWithEveryPageUnchecked());
     demo().stop();
     startAgain();
-    showShelf();
-    QWidget* cell = nullptr;
-    ASSERT_TRUE(waitFor([&] { return (cell = shelfCell(kBookTitle)) != nullptr; }));
-    click(buttonNear(byText<QLabel>(kBookTitle, false, cell)));
+    QAbstractButton* cover = nullptr;
+    ASSERT_NO_FATAL_FAILURE(findTheCoverOnTheShelf(cover));
+    click(cover);
     ASSERT_TRUE(waitFor([&] { return readerCode() == kBook; }, kBound)) << alertsText();
     EXPECT_TRUE(openingOver()) << "the reader shows before the opening's end";
     const auto reader = readerController();
