@@ -195,6 +195,10 @@ void ReaderViewController::setUiContext(const Ref<MagazineIssueUIContext>& conte
     if (context == uiContext_)
         return;
     view();
+    // The issue shown so far keeps the page it was on, as when the window closes: another issue
+    // opened in its place (an opening that ends while the member reads it) does not lose it.
+    if (const int index = currentPageIndex(); uiContext_ && context && index >= 0)
+        uiContext_->persistUserLastViewedPageIndex(index);
     // The widgets of the issue shown so far go with it.
     removeWidgetVisibleViewNotInPage(std::nullopt);
     pdfView_->setDocument(nullptr);

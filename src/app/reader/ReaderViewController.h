@@ -58,6 +58,7 @@ class ReaderViewController : public ui::ViewController, public PDFModifyViewDele
 
     // ---- The open issue ----
     const Ref<MagazineIssueUIContext>& uiContext() const { return uiContext_; }
+    // Shows another issue; the one shown so far keeps the page it was on as its last viewed.
     void setUiContext(const Ref<MagazineIssueUIContext>& context);
     // The same for an issue about to be shown at page `openAt` (a source index): that page's
     // render is asked for before the rest of the issue's pages are made.

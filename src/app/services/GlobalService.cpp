@@ -28,8 +28,14 @@ constexpr const char* kDefaultAppCode = "ORV_001";
 constexpr const char* kDefaultAllCategoryName = "ทั้งหมด";
 constexpr const char* kMarsdenCatalogName = "Marsden Group Catalog";
 
-Ref<GlobalService>& sharedSlot() {
-    static Ref<GlobalService> shared;
+// The shared service, and whether the program's end has closed it.
+struct SharedService {
+    Ref<GlobalService> service;
+    bool closed = false;
+};
+
+SharedService& sharedSlot() {
+    static SharedService shared;
     return shared;
 }
 
@@ -80,17 +86,31 @@ GlobalService::GlobalService(Token) {}
 GlobalService::~GlobalService() = default;
 
 Ref<GlobalService> GlobalService::globalShared() {
-    Ref<GlobalService>& shared = sharedSlot();
-    if (!shared) {
-        shared = std::make_shared<GlobalService>(Token{});
-        shared->buildStoreContext();
+    SharedService& shared = sharedSlot();
+    if (!shared.service && !shared.closed) {
+        // Kept in its slot before the store context is built: a caller reached from the build
+        // finds the service rather than building another.
+        shared.service = std::make_shared<GlobalService>(Token{});
+        shared.service->buildStoreContext();
     }
-    return shared;
+    return shared.service;
 }
 
 void GlobalService::releaseShared() {
-    Ref<GlobalService> old = std::move(sharedSlot());
-    sharedSlot().reset();
+    closeShared();
+    sharedSlot().closed = false;
+}
+
+void GlobalService::closeShared() {
+    sharedSlot().closed = true;
+    // Out of its slot before it goes: whatever its going reaches finds no service.
+    Ref<GlobalService> old = std::move(sharedSlot().service);
+    sharedSlot().service.reset();
+}
+
+Ref<GlobalService> GlobalService::openShared() {
+    sharedSlot().closed = false;
+    return globalShared();
 }
 
 void GlobalService::buildStoreContext() {

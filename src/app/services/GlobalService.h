@@ -40,13 +40,19 @@ class GlobalService : public plat::Object {
     explicit GlobalService(Token);
     ~GlobalService() override;
 
-    // The shared service, made on first use and kept for the life of the process.
+    // The shared service, made on first use and kept for the life of the process; null once the
+    // program's end has closed it (closeShared), so that nothing that goes after it (a screen
+    // giving back what it held) builds a new service and store context during the end.
     static Ref<GlobalService> globalShared();
     // Lets the shared service go with its store context and the screens it keeps (the main
     // window, the library, the reader window); the next globalShared builds a new one from the
-    // information dictionary as it then is. The program calls it at its end, before the
-    // application object goes; tests between runs of the program.
+    // information dictionary as it then is. Tests call it between runs of the program.
     static void releaseShared();
+    // The program's end: lets the shared service go as releaseShared does, for good: until the
+    // program starts again (openShared), globalShared answers null.
+    static void closeShared();
+    // The program's start: the shared service, built when there is none, also after a close.
+    static Ref<GlobalService> openShared();
 
     int libraryStyle() const { return libraryStyle_; }
     void setLibraryStyle(int style) { libraryStyle_ = style; }

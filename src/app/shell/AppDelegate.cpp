@@ -27,7 +27,7 @@ AppDelegate::~AppDelegate() {
 void AppDelegate::applicationDidFinishLaunching() {
     readerWindowController_ =
         ui::ResourceRegistry::shared().instantiateController(ReaderScreens::kReaderWindow);
-    const auto service = GlobalService::globalShared();
+    const auto service = GlobalService::openShared();
     service->setReaderViewController(readerWindowController_);
 
     myWindowController_ = std::make_shared<WindowController>();
@@ -52,7 +52,10 @@ void AppDelegate::applicationWillTerminate() {
     myWindowController_.reset();
     readerWindowController_.reset();
     OAuth::gInstance.reset();
-    GlobalService::releaseShared();
+    // For good: what goes after it (the screens' deferred deletes, a read-now loan a detail
+    // still holds) finds no member and leaves the rest to the service; no new service and store
+    // context are built during the end.
+    GlobalService::closeShared();
     // No page check outlives the program: those the issues let go still run on their queues.
     ui::PdfPageCheck::stopChecks();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -289,6 +289,30 @@ TEST_F(ReaderOpeningTest, AnotherIssueOpensWithoutTheFormerIssuesProgress) {
     ASSERT_TRUE(waitUntilLoaded(reader));
 }
 
+TEST_F(ReaderOpeningTest, AnIssueReplacedByAnotherKeepsThePageItWasOn) {
+    addItem("RO04-0016", 6);
+    addItem("RO04-0017", 4, true);
+    auto magazine = contextOf("RO04-0016");
+    ASSERT_TRUE(magazine);
+    auto reader = shownReader();
+    reader->setUiContext(magazine);
+    ASSERT_TRUE(waitUntilLoaded(reader));
+    reader->goToPage(3);
+    ASSERT_EQ(reader->currentPageIndex(), 3);
+    // Another issue takes the reader over while the window stays open (an opening that ends
+    // while the member reads): the magazine keeps its place, for this opening and the next.
+    auto book = contextOf("RO04-0017");
+    ASSERT_TRUE(book);
+    reader->setUiContext(book);
+    EXPECT_EQ(magazine->userLastViewedPageIndex(), 3);
+    const auto again = contextOf("RO04-0016");
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->userLastViewedPageIndex(), 3);
+    // The book opened on its own place, untouched by the magazine's.
+    EXPECT_EQ(book->userLastViewedPageIndex(), 0);
+    ASSERT_TRUE(waitUntilLoaded(reader));
+}
+
 TEST_F(ReaderOpeningTest, ADownloadedPageIsHandedOverCheckedOnceAndLaidOutAtMostOnce) {
     constexpr int kPages = 12;
     addItem("RO05-0012", kPages);

@@ -1,6 +1,7 @@
 #include "app/store/detail/ShopDetailInfoItemState.h"
 
 #include "app/store/StoreMessages.h"
+#include "app/store/detail/DetailLoading.h"
 #include "app/store/detail/ShopDetailInfoItemView.h"
 #include "app/store/detail/StoreNeighbours.h"
 #include "platform/core/Log.h"
@@ -77,25 +78,33 @@ void traceStatus(const char* word) {
     VND_TRACE("GUI", "%s", word);
 }
 
-// Gives a read-now loan back with no one to tell: the lookup, then the return.
-void returnSilently(const Ref<VnMagazineIssueInfo>& item) {
-    const auto user = activeUserContext();
+// Gives a read-now loan back for its member with no one to tell: the lookup, then the return,
+// each while that member is still the one signed in.
+void returnSilently(const Ref<VnMagazineIssueInfo>& item, const Ref<VnBookStoreUserContext>& user) {
     if (!user || !item)
         return;
+    const WeakRef<VnBookStoreUserContext> member = user;
+    const auto stillSignedIn = [member] {
+        const auto user = member.lock();
+        return user && user == activeUserContext() ? user : nullptr;
+    };
     user->requestForGetLibraryIssueInfo(codeList(item))
-        ->startWithDidFinishBlock([item](const Ref<VnRequestResult>& r, const plat::Value& v) {
-            const auto loan = firstListed(r, v, true);
-            const auto user = activeUserContext();
-            if (!loan || !user)
-                return;
-            user->requestForReturnBook(loan)->startWithDidFinishBlock(
-                [item](const Ref<VnRequestResult>&, const plat::Value& answer) {
-                    const auto user = activeUserContext();
-                    if (auto ok = boolAnswer(answer); ok && ok->isSuccess() && user)
-                        user->removeBookFromLocalLibrary(item);
-                    store_neighbours::refreshLibrary();
-                });
-        });
+        ->startWithDidFinishBlock(
+            [item, stillSignedIn](const Ref<VnRequestResult>& r, const plat::Value& v) {
+                const auto loan = firstListed(r, v, true);
+                const auto user = stillSignedIn();
+                if (!loan || !user)
+                    return;
+                user->requestForReturnBook(loan)->startWithDidFinishBlock(
+                    [item, stillSignedIn](const Ref<VnRequestResult>&, const plat::Value& answer) {
+                        const auto user = stillSignedIn();
+                        if (!user)
+                            return;
+                        if (auto ok = boolAnswer(answer); ok && ok->isSuccess())
+                            user->removeBookFromLocalLibrary(item);
+                        store_neighbours::refreshLibrary();
+                    });
+            });
 }
 
 }  // namespace
@@ -105,8 +114,30 @@ ShopDetailInfoItemState::~ShopDetailInfoItemState() {
         extendBorrowBookTimer_->invalidate();
     if (reqExtendBorrowBook_)
         reqExtendBorrowBook_->cancel();
-    if (isReadBookNow_)
-        returnSilently(magIssueReadNow_);
+    // Not once another member signed in, nor during the program's end (there is no member then):
+    // the service's expiry ends the loan.
+    if (isReadBookNow_ && signedIn(readNowMember_))
+        returnSilently(magIssueReadNow_, readNowMember_.lock());
+}
+
+bool ShopDetailInfoItemState::signedIn(const Member& member) {
+    const auto user = member.lock();
+    return user && user == activeUserContext();
+}
+
+void ShopDetailInfoItemState::letReadNowLoanGo() {
+    stopExtensionTimer();
+    if (auto running = std::move(reqExtendBorrowBook_))
+        running->cancel();
+    isReadBookNow_ = false;
+    magIssueReadNow_.reset();
+    readNowMember_.reset();
+}
+
+void ShopDetailInfoItemState::activeMemberChanged() {
+    letReadNowLoanGo();
+    // The loading an earlier member's action showed is not the one that shows from now on.
+    ++loadingsStarted_;
 }
 
 void ShopDetailInfoItemState::setView(ShopDetailInfoItemView* view) {
@@ -152,6 +183,7 @@ void ShopDetailInfoItemState::checkPurchased(Ref<VnMagazineIssueInfo> item) {
         return;
     // The member is not named in the line: user names are personal.
     VND_TRACE("GUI", "checking the %s member's library", user->userId() ? "signed-in" : "unknown");
+    member_ = user;
     showLoanState(item, user->hasIssueInLibrary(item));
 }
 
@@ -209,6 +241,7 @@ void ShopDetailInfoItemState::rebuildGroups(const Ref<VnMagazineIssueInfo>& look
 }
 
 void ShopDetailInfoItemState::startLoading() {
+    ++loadingsStarted_;
     plat::sendIfResponds(delegate_, ShopDetailMessages::kInfoItemStartLoading);
 }
 
@@ -216,19 +249,42 @@ void ShopDetailInfoItemState::endLoading() {
     plat::sendIfResponds(delegate_, ShopDetailMessages::kInfoItemLoadComplete);
 }
 
+uint64_t ShopDetailInfoItemState::loadingMark() const {
+    if (const auto detail = std::dynamic_pointer_cast<DetailLoading>(delegate_.lock()))
+        return detail->loadingMark();
+    return loadingsStarted_;
+}
+
+uint64_t ShopDetailInfoItemState::startActionLoading() {
+    startLoading();
+    return loadingMark();
+}
+
+void ShopDetailInfoItemState::endActionLoading(uint64_t mark) {
+    if (loadingMark() == mark)
+        endLoading();
+}
+
 void ShopDetailInfoItemState::openReaderEndingTheLoadingWithout(
-    const Ref<VnMagazineIssueInfo>& item) {
+    const Ref<VnMagazineIssueInfo>& item, uint64_t mark) {
     // The loading waits for the reader. One that will not come ends it, and so does an opening
     // that ends without it (the member has been told why): the screen is usable again at once.
-    const auto end = [weak = weakSelf<ShopDetailInfoItemState>()] {
+    // A loading begun since (another action, another item) is left to its own end.
+    const auto end = [weak = weakSelf<ShopDetailInfoItemState>(), mark] {
         if (const auto self = weak.lock())
-            self->endLoading();
+            self->endActionLoading(mark);
     };
     if (!store_neighbours::openReader(item, end))
         end();
 }
 
 void ShopDetailInfoItemState::btnRead_Click(Ref<plat::Object>) {
+    // What the row offers to read is the loan of the member it was filled for: for another
+    // member, it is filled again instead.
+    if (!signedIn(member_)) {
+        rebuildGroups();
+        return;
+    }
     store_neighbours::openReader(magazineIssueInfo_);
 }
 
@@ -242,13 +298,16 @@ void ShopDetailInfoItemState::btnGetSample_Click(Ref<plat::Object>) {
     const auto item = magazineIssueInfo_;
     if (!user || !item)
         return;
-    startLoading();
+    const uint64_t mark = startActionLoading();
     user->requestForBookSample(item)->startWithDidFinishBlock(
-        [self = self<ShopDetailInfoItemState>(), item](const Ref<VnRequestResult>& r,
-                                                       const plat::Value&) {
+        [self = self<ShopDetailInfoItemState>(), item, member = Member(user), mark](
+            const Ref<VnRequestResult>& r, const plat::Value&) {
+            // For a member who has left, nothing more: the row shows the member now signed in.
+            if (!signedIn(member))
+                return;
             if (r && r->succeed()) {
                 store_neighbours::refreshLibrary();
-                self->openReaderEndingTheLoadingWithout(item);
+                self->openReaderEndingTheLoadingWithout(item, mark);
                 return;
             }
             self->endLoading();
@@ -263,10 +322,12 @@ void ShopDetailInfoItemState::btnBorrow_Click(Ref<plat::Object>) {
     const auto item = magazineIssueInfo_;
     if (!user || !item)
         return;
-    startLoading();
+    const uint64_t mark = startActionLoading();
     user->requestForBorrowBook(item)->startWithDidFinishBlock(
-        [self = self<ShopDetailInfoItemState>(), item](const Ref<VnRequestResult>& r,
-                                                       const plat::Value& v) {
+        [self = self<ShopDetailInfoItemState>(), item, member = Member(user), mark](
+            const Ref<VnRequestResult>& r, const plat::Value& v) {
+            if (!signedIn(member))
+                return;
             if (auto answer = boolAnswer(v); answer && answer->isSuccess()) {
                 traceStatus("ยืมแล้ว");
                 auto& model = self->model_;
@@ -280,7 +341,7 @@ void ShopDetailInfoItemState::btnBorrow_Click(Ref<plat::Object>) {
                 self->render();
                 store_neighbours::loanTaken(item);
                 store_neighbours::refreshLibrary();
-                self->openReaderEndingTheLoadingWithout(item);
+                self->openReaderEndingTheLoadingWithout(item, mark);
                 return;
             }
             self->endLoading();
@@ -303,11 +364,15 @@ void ShopDetailInfoItemState::returnLoan(Ref<VnMagazineIssueInfo> item, bool rea
     if (!user || !item)
         return;
     startLoading();
+    const Member member = user;
     user->requestForGetLibraryIssueInfo(codeList(item))
-        ->startWithDidFinishBlock([self = self<ShopDetailInfoItemState>(), item, readNowOnly](
-                                      const Ref<VnRequestResult>& r, const plat::Value& v) {
+        ->startWithDidFinishBlock([self = self<ShopDetailInfoItemState>(), item, readNowOnly,
+                                   member](const Ref<VnRequestResult>& r, const plat::Value& v) {
+            // Another member's now: nothing of the member who left is given back through them.
+            if (!signedIn(member))
+                return;
             const auto loan = firstListed(r, v, readNowOnly);
-            const auto user = activeUserContext();
+            const auto user = member.lock();
             // Nothing to give back: the loading ends, and a read-now loan stays held (its
             // extension ticks and the next showing look it up again). When the library no longer
             // lists it as such (the shelves give read-now loans back as they learn of them), the
@@ -319,12 +384,16 @@ void ShopDetailInfoItemState::returnLoan(Ref<VnMagazineIssueInfo> item, bool rea
                 return;
             }
             user->requestForReturnBook(loan)->startWithDidFinishBlock(
-                [self, item](const Ref<VnRequestResult>& r, const plat::Value& v) {
+                [self, item, member](const Ref<VnRequestResult>& r, const plat::Value& v) {
+                    // Given back for a member who has left: the shelves of that member learn of
+                    // it when the member is next signed in.
+                    if (!signedIn(member))
+                        return;
                     self->endLoading();
                     const bool readNow = self->isReadBookNow_;
                     if (auto answer = boolAnswer(v); answer && answer->isSuccess()) {
                         store_neighbours::cancelLibraryLoading();
-                        if (const auto user = activeUserContext())
+                        if (const auto user = member.lock())
                             user->removeBookFromLocalLibrary(item);
                         store_neighbours::refreshLibrary();
                         if (!readNow) {
@@ -358,25 +427,28 @@ void ShopDetailInfoItemState::btnReserve_Click(Ref<plat::Object>) {
     const auto user = activeUserContext();
     if (!user || !magazineIssueInfo_)
         return;
-    changeReservation(user->requestForReserveBook(magazineIssueInfo_), "จองแล้ว", "การจองเสร็จสมบูรณ์",
-                      InfoItemGroup::Reserve, true);
+    changeReservation(user, user->requestForReserveBook(magazineIssueInfo_), "จองแล้ว",
+                      "การจองเสร็จสมบูรณ์", InfoItemGroup::Reserve, true);
 }
 
 void ShopDetailInfoItemState::btnCancel_Click(Ref<plat::Object>) {
     const auto user = activeUserContext();
     if (!user || !magazineIssueInfo_)
         return;
-    changeReservation(user->requestForCancelReserveBook(magazineIssueInfo_->code()),
+    changeReservation(user, user->requestForCancelReserveBook(magazineIssueInfo_->code()),
                       "ยกเลิกการจองแล้ว", "ยกเลิกการจองเสร็จสมบูรณ์", InfoItemGroup::Cancel, false);
 }
 
-void ShopDetailInfoItemState::changeReservation(const Ref<VnRequestContext>& request,
+void ShopDetailInfoItemState::changeReservation(const Ref<VnBookStoreUserContext>& user,
+                                                const Ref<VnRequestContext>& request,
                                                 const char* status, const char* done,
                                                 InfoItemGroup hide, bool showCancel) {
     startLoading();
     request->startWithDidFinishBlock(
-        [self = self<ShopDetailInfoItemState>(), status, done, hide, showCancel](
-            const Ref<VnRequestResult>& r, const plat::Value& v) {
+        [self = self<ShopDetailInfoItemState>(), member = Member(user), status, done, hide,
+         showCancel](const Ref<VnRequestResult>& r, const plat::Value& v) {
+            if (!signedIn(member))
+                return;
             self->endLoading();
             std::string message;
             if (auto answer = boolAnswer(v); answer && answer->isSuccess()) {
@@ -407,11 +479,15 @@ void ShopDetailInfoItemState::btnReadNow_Clcik(Ref<plat::Object>) {
     const auto item = magazineIssueInfo_;
     if (!user || !item)
         return;
-    startLoading();
+    const uint64_t mark = startActionLoading();
     stopExtensionTimer();
     user->requestForReadBookNow(item)->startWithDidFinishBlock(
-        [self = self<ShopDetailInfoItemState>(), item](const Ref<VnRequestResult>& r,
-                                                       const plat::Value& v) {
+        [self = self<ShopDetailInfoItemState>(), item, member = Member(user), mark](
+            const Ref<VnRequestResult>& r, const plat::Value& v) {
+            // A loan taken for a member who has left is that member's: the service's expiry
+            // ends it.
+            if (!signedIn(member))
+                return;
             if (auto answer = boolAnswer(v); answer && answer->isSuccess()) {
                 traceStatus("หยิบอ่านแล้ว");
                 // No refresh: the shelves give back every read-now loan they learn of.
@@ -421,9 +497,10 @@ void ShopDetailInfoItemState::btnReadNow_Clcik(Ref<plat::Object>) {
                 // opened or given back in its place.
                 self->magIssueReadNow_ = item;
                 self->isReadBookNow_ = true;
+                self->readNowMember_ = member;
                 // Unopened, the loan stays held all the same: extended, and given back when the
                 // screen shows again or goes.
-                self->openReaderEndingTheLoadingWithout(item);
+                self->openReaderEndingTheLoadingWithout(item, mark);
                 self->stopExtensionTimer();
                 self->extendBorrowBookTimer_ = plat::Timer::scheduled(
                     kExtensionInterval, true,
@@ -446,9 +523,14 @@ void ShopDetailInfoItemState::extendBorrowBooks() {
         reqExtendBorrowBook_->cancel();
         reqExtendBorrowBook_.reset();
     }
-    const auto user = activeUserContext();
-    if (!user || !magIssueReadNow_)
+    if (!magIssueReadNow_)
         return;
+    // Only the member who took the loan extends it.
+    if (!signedIn(readNowMember_)) {
+        letReadNowLoanGo();
+        return;
+    }
+    const auto user = readNowMember_.lock();
     reqExtendBorrowBook_ = user->requestForGetLibraryIssueInfo(codeList(magIssueReadNow_));
     reqExtendBorrowBook_->startWithDidFinishBlock(
         [weak = weakSelf<ShopDetailInfoItemState>()](const Ref<VnRequestResult>& r,
@@ -459,8 +541,8 @@ void ShopDetailInfoItemState::extendBorrowBooks() {
             self->reqExtendBorrowBook_.reset();
             self->endLoading();
             const auto loan = firstListed(r, v, true);
-            const auto user = activeUserContext();
-            if (!loan || !user || !self->isReadBookNow_)
+            const auto user = self->readNowMember_.lock();
+            if (!loan || !self->isReadBookNow_ || !signedIn(self->readNowMember_))
                 return;
             // A refusal or a failure waits for the next tick.
             self->reqExtendBorrowBook_ = user->requestforExtendBorrowBook(loan->itemCode_);
@@ -473,6 +555,8 @@ void ShopDetailInfoItemState::extendBorrowBooks() {
 }
 
 void ShopDetailInfoItemState::viewWillAppear() {
+    if (isReadBookNow_ && !signedIn(readNowMember_))
+        letReadNowLoanGo();
     if (isReadBookNow_)
         returnLoan(magIssueReadNow_, true);
     else

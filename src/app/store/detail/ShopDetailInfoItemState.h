@@ -7,13 +7,19 @@
 // after the widget has gone changes nothing on screen. The delegate (the detail screen, not
 // retained) hears "shopDetailInfoItemStartLoading", "shopDetailInfoItemLoadComplete" and
 // "shopDetailInfoItem:previewMagazineIssueInfo:". A read-now loan still held when the state goes
-// is given back without a word.
+// is given back without a word, while its member is still the one signed in.
+//
+// What the row offers and does belongs to the member signed in: when another member signs in or
+// the member signs out, the row is filled again for the member now signed in, and an answer to an
+// earlier member's action changes nothing but that (it opens nothing and tells nothing).
 #include <QPointer>
+#include <cstdint>
 
 #include "app/store/detail/ShopDetailInfoItemModel.h"
 #include "platform/core/Object.h"
 
 class ShopDetailInfoItemView;
+class VnBookStoreUserContext;
 class VnMagazineInfo;
 class VnMagazineIssueInfo;
 class VnRequestContext;
@@ -59,18 +65,36 @@ class ShopDetailInfoItemState : public plat::Object {
     void startLoading();
     void endLoading();
     void viewWillAppear();
+    // Another member signed in, or the member signed out: a read-now loan of the member who left
+    // is let go (neither extended nor given back by the member now signed in; the service's
+    // expiry ends it) and what that member's actions still wait for changes nothing. The caller
+    // fills the row again.
+    void activeMemberChanged();
 
     bool isReadBookNow() const { return isReadBookNow_; }
     const Ref<VnMagazineIssueInfo>& readNowItem() const { return magIssueReadNow_; }
     bool hasExtensionTimer() const { return extendBorrowBookTimer_ != nullptr; }
 
   private:
+    using Member = WeakRef<VnBookStoreUserContext>;
+
     void render();
     void alert(const std::string& message);
     void stopExtensionTimer();
-    // Opens the item in the reader after an action that showed the loading: the loading ends
-    // when the reader will not open it, or when its opening ends without the reader.
-    void openReaderEndingTheLoadingWithout(const Ref<VnMagazineIssueInfo>& item);
+    void letReadNowLoanGo();
+    // Whether the member is the one signed in now.
+    static bool signedIn(const Member& member);
+    // The detail's loading mark (see DetailLoading); the row's own count of its loadings when
+    // its delegate keeps none.
+    uint64_t loadingMark() const;
+    // Starts the loading of an action and answers its mark.
+    uint64_t startActionLoading();
+    // Ends the loading that the action of this mark started, unless a later one shows now.
+    void endActionLoading(uint64_t mark);
+    // Opens the item in the reader after an action that showed the loading (its mark): that
+    // loading ends when the reader will not open it, or when its opening ends without the
+    // reader.
+    void openReaderEndingTheLoadingWithout(const Ref<VnMagazineIssueInfo>& item, uint64_t mark);
     // The return of returnBook; with readNowOnly (the read-now loan given back when the screen
     // shows again), only a loan the library lists as a read-now loan goes back.
     void returnLoan(Ref<VnMagazineIssueInfo> item, bool readNowOnly);
@@ -81,7 +105,8 @@ class ShopDetailInfoItemState : public plat::Object {
     // the member's reservations.
     void showLoanState(const Ref<VnMagazineIssueInfo>& item, bool lent);
     // Reserve or cancel: the loading ends, the outcome is told, the groups are rebuilt.
-    void changeReservation(const Ref<VnRequestContext>& request, const char* status,
+    void changeReservation(const Ref<VnBookStoreUserContext>& user,
+                           const Ref<VnRequestContext>& request, const char* status,
                            const char* done, InfoItemGroup hide, bool showCancel);
 
     WeakRef<plat::Object> delegate_;
@@ -93,6 +118,10 @@ class ShopDetailInfoItemState : public plat::Object {
     bool check_ = false;
     bool isReadBookNow_ = false;
     Ref<VnMagazineIssueInfo> magIssueReadNow_;
+    // The member whose groups the row shows, and the one who took the read-now loan.
+    Member member_;
+    Member readNowMember_;
+    uint64_t loadingsStarted_ = 0;
     Ref<plat::Timer> extendBorrowBookTimer_;
     Ref<VnRequestContext> reqExtendBorrowBook_;
 };

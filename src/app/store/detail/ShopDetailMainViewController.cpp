@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <cstdio>
+#include <utility>
 
 #include "app/services/LinkRouting.h"
 #include "app/store/StoreMessages.h"
@@ -11,11 +12,13 @@
 #include "app/store/detail/ShopDetailInfoItemState.h"
 #include "app/store/detail/ShopDetailInfoItemView.h"
 #include "app/store/detail/ShopDetailRowViews.h"
+#include "app/store/detail/StoreNeighbours.h"
 #include "platform/core/Protocol.h"
 #include "platform_ui/Controls.h"
 #include "platform_ui/ResourceRegistry.h"
 #include "platform_ui/TableView.h"
 #include "platform_ui/ViewGeometry.h"
+#include "vnlib/domain/context/VnBookStoreContext.h"
 #include "vnlib/info/catalogue/VnMagazineInfo.h"
 #include "vnlib/info/catalogue/VnMagazineIssueInfo.h"
 #include "vnlib/info/store/VnShopGroupInfo.h"
@@ -43,7 +46,9 @@ PLAT_DEFINE_CLASS(ShopDetailMainViewController, ui::ViewController, [](auto& c) 
         .method(UriDirectDelegate::kMagazinePriceList, &V::webLinkByMagazineInfo)
         .method(UriDirectDelegate::kMagazineIssue, &V::webLinkByIssue)
         .method(UriDirectDelegate::kBook, &V::webLinkByIssue)
-        .method(UriDirectDelegate::kLoadFailed, &V::linkLoadFailed);
+        .method(UriDirectDelegate::kLoadFailed, &V::linkLoadFailed)
+        .method(VnBookStoreContextObserver::kActiveUserContextDidChange,
+                &V::bookStoreContextActiveUserContextDidChange);
 })
 
 namespace {
@@ -119,6 +124,7 @@ void ShopDetailMainViewController::viewDidLoad() {
     };
     source.shouldSelectRow = [](ui::TableView&, int) { return false; };  // no row is chosen
     mainTableView->setDataSource(std::move(source));
+    store_neighbours::observeActiveUserChanges(self());
     reloadTable();
 }
 
@@ -214,11 +220,16 @@ void ShopDetailMainViewController::setHeaderTitle(std::string title) {
 void ShopDetailMainViewController::setMagazineIssueInfo(Ref<VnMagazineIssueInfo> item) {
     if (item == magazineIssueInfo_)
         return;
+    // Another item: what the last one's actions end later is not what shows from now on.
+    ++loadingMark_;
+    rowLoadingShown_ = false;
     magazineIssueInfo_ = std::move(item);
     reloadTable();
 }
 
 void ShopDetailMainViewController::setCurrentGroupInfo(Ref<VnShopGroupInfo> entry) {
+    ++loadingMark_;
+    rowLoadingShown_ = false;
     currentGroupInfo_ = std::move(entry);
     if (currentGroupInfo_)
         DirectUriWithLink(currentGroupInfo_->LinkUrl_.value_or(""));
@@ -270,11 +281,24 @@ void ShopDetailMainViewController::backButton_Click(Ref<plat::Object>) {
                          self<ShopDetailMainViewController>(), std::string());
 }
 
+void ShopDetailMainViewController::bookStoreContextActiveUserContextDidChange(Ref<plat::Object>) {
+    ++loadingMark_;
+    if (detailInfoItemView)
+        detailInfoItemView->state()->activeMemberChanged();
+    // The rows are built again for the member now signed in, as when the screen is opened anew.
+    reloadTable();
+    if (std::exchange(rowLoadingShown_, false))
+        plat::sendIfResponds(delegate_, ShopDetailMessages::kLoadComplete);
+}
+
 void ShopDetailMainViewController::shopDetailInfoItemStartLoading() {
+    ++loadingMark_;
+    rowLoadingShown_ = true;
     plat::sendIfResponds(delegate_, ShopDetailMessages::kStartLoading);
 }
 
 void ShopDetailMainViewController::shopDetailInfoItemLoadComplete() {
+    rowLoadingShown_ = false;
     plat::sendIfResponds(delegate_, ShopDetailMessages::kLoadComplete);
 }
 

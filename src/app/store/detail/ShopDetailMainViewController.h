@@ -9,12 +9,16 @@
 //   shopDetailMainViewLoadDataInfoComplete (the entry's records have arrived),
 //   shopDetailMainView:backToTopView: (screen, ""), shopDetailMainView:seeAllBackIssue:
 //   (screen, magazine), shopDetailMainView:previewMagazineIssueInfo: (screen, item).
+// When another member signs in or the member signs out, the screen shows the item for the member
+// now signed in, as when it is opened anew, and a loading the last member's action left over it
+// ends.
 #include <QPointer>
 #include <string>
 #include <vector>
 
 #include "app/services/LinkRouting.h"
 #include "app/store/StoreResources.h"
+#include "app/store/detail/DetailLoading.h"
 #include "platform_ui/ViewController.h"
 
 class QLabel;
@@ -32,7 +36,7 @@ class ResourceRegistry;
 class TableView;
 }  // namespace ui
 
-class ShopDetailMainViewController : public ui::ViewController {
+class ShopDetailMainViewController : public ui::ViewController, public DetailLoading {
     PLAT_CLASS(ShopDetailMainViewController)
   public:
     static constexpr const char* kStoryboard = StoreScreens::kDetail.storyboard;
@@ -68,6 +72,10 @@ class ShopDetailMainViewController : public ui::ViewController {
     void webLinkByIssue(Ref<plat::Object> router, Ref<VnMagazineIssueInfo> item);
     // The router found no records for the entry: the loading ends.
     void linkLoadFailed(Ref<plat::Object> router);
+    // The store context's: another member signed in, or the member signed out.
+    void bookStoreContextActiveUserContextDidChange(Ref<plat::Object> context);
+
+    uint64_t loadingMark() const override { return loadingMark_; }
 
     // Table answers.
     int numberOfRows() const { return static_cast<int>(rows_.size()); }
@@ -100,4 +108,7 @@ class ShopDetailMainViewController : public ui::ViewController {
     Ref<ShopDetailByAuthorView> byAuthorView_;
     LinkRouter urlDirect_;
     std::vector<std::string> rows_;
+    uint64_t loadingMark_ = 0;
+    // Whether the information row's loading shows (begun, not yet ended).
+    bool rowLoadingShown_ = false;
 };

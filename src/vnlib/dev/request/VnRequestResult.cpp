@@ -40,8 +40,16 @@ Ref<VnRequestResult> VnRequestResult::failedResultWithErrorMessage(const std::st
 }
 
 Ref<VnRequestResult> VnRequestResult::cancel() {
-    static const Ref<VnRequestResult> shared = std::make_shared<VnRequestResult>(UserCancelled);
-    return shared;
+    // Kept for the life of the process, its exit included: a request cancelled while the exit
+    // destroys what it keeps (a context held by a static object) still finds it. The holder's
+    // destructor leaves its value alone.
+    union Holder {
+        Ref<VnRequestResult> result;
+        Holder() : result(std::make_shared<VnRequestResult>(UserCancelled)) {}
+        ~Holder() {}
+    };
+    static const Holder shared;
+    return shared.result;
 }
 
 std::optional<std::string> VnRequestResult::errorMessage() const {

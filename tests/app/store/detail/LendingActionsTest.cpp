@@ -14,6 +14,7 @@
 #include "app/services/GlobalService.h"
 #include "app/services/IssueOpening.h"
 #include "app/store/detail/ShopDetailInfoItemState.h"
+#include "app/store/detail/ShopDetailMainViewController.h"
 #include "demo-service/DemoLibraryMembers.h"
 #include "demo-service/DemoMemberShelves.h"
 #include "platform/runloop/RunLoop.h"
@@ -90,7 +91,79 @@ class LendingActionsTest : public StoreTest {
     Ref<ShopDetailInfoItemState> state;
 };
 
+// An opening seam that keeps each opening under way: the item, and what to call should it end
+// without the reader.
+class HeldOpenings : public IssueOpening {
+  public:
+    bool openIssue(const Ref<VnMagazineIssueInfo>& item,
+                   std::function<void()> whenNotShown) override {
+        items.push_back(item);
+        notShown.push_back(std::move(whenNotShown));
+        return true;
+    }
+    std::vector<Ref<VnMagazineIssueInfo>> items;
+    std::vector<std::function<void()>> notShown;
+};
+
 }  // namespace
+
+TEST_F(LendingActionsTest, AFailedOpeningEndsOnlyTheLoadingOfItsOwnAction) {
+    // The row in a detail screen, whose loading a container double shows.
+    const auto container = DynamicObject::make();
+    container->on("shopDetailMainViewStartLoading").on("shopDetailMainViewLoadComplete");
+    const auto detail = ui::ViewController::create<ShopDetailMainViewController>();
+    detail->setDelegate(container);
+    state->setDelegate(detail);
+    const auto openings = std::make_shared<HeldOpenings>();
+    AreaSeams::shared().replace<IssueOpening>(openings, "library");
+    const auto shownLoadings = [&] {
+        return static_cast<int>(container->count("shopDetailMainViewStartLoading")) -
+               static_cast<int>(container->count("shopDetailMainViewLoadComplete"));
+    };
+
+    // A borrow whose opening is under way; the member cancels the overlay (it only hides) and
+    // returns the book, whose answer the service holds.
+    showBook("BK0003");
+    state->btnBorrow_Click(nullptr);
+    ASSERT_TRUE(waitFor([&] { return openings->items.size() == 1; }));
+    ASSERT_EQ(shownLoadings(), 1);
+    service.setFault("ReturnBook", demo::Fault::stall());
+    state->btnReturn_Click(nullptr);
+    ASSERT_TRUE(waitFor([&] { return service.stalledCount() == 1; }));
+    ASSERT_EQ(shownLoadings(), 2);
+    // The borrow's opening fails: the return's loading stays until the return answers.
+    const size_t endsBefore = container->count("shopDetailMainViewLoadComplete");
+    openings->notShown[0]();
+    EXPECT_EQ(container->count("shopDetailMainViewLoadComplete"), endsBefore)
+        << "a failed opening ended the return's loading";
+    service.clearFaults();
+    service.releaseStalled();
+    ASSERT_TRUE(waitFor([&] { return alerts->messages.size() == 1; }));
+    EXPECT_EQ(alerts->messages[0], "การคืนเสร็จสมบูรณ์");
+    EXPECT_EQ(container->count("shopDetailMainViewLoadComplete"), endsBefore + 1);
+
+    // The same detail shows another item, whose borrow the service holds; the first item's
+    // opening, taken again, fails meanwhile.
+    state->btnBorrow_Click(nullptr);
+    ASSERT_TRUE(waitFor([&] { return openings->items.size() == 2; }));
+    detail->setMagazineIssueInfo(storeItem("BK0006"));
+    showBook("BK0006");
+    service.setFault("BorrowBook", demo::Fault::stall());
+    state->btnBorrow_Click(nullptr);
+    ASSERT_TRUE(waitFor([&] { return service.stalledCount() == 1; }));
+    const size_t endsThen = container->count("shopDetailMainViewLoadComplete");
+    openings->notShown[1]();
+    EXPECT_EQ(container->count("shopDetailMainViewLoadComplete"), endsThen)
+        << "another item's failed opening ended this borrow's loading";
+    // The borrow answers and its own opening fails: that ends its loading.
+    service.clearFaults();
+    service.releaseStalled();
+    ASSERT_TRUE(waitFor([&] { return openings->items.size() == 3; }));
+    EXPECT_EQ(container->count("shopDetailMainViewLoadComplete"), endsThen);
+    openings->notShown[2]();
+    EXPECT_EQ(container->count("shopDetailMainViewLoadComplete"), endsThen + 1);
+    EXPECT_EQ(alerts->messages.size(), 1u);
+}
 
 TEST_F(LendingActionsTest, BorrowOpensTheReaderAndRefusalsAlertTheServicesMessage) {
     const auto book = showBook("BK0003");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,27 @@ TEST(VnRequestResult, FactoriesAndDerivedProperties) {
     EXPECT_TRUE(VnRequestResult::cancel()->isUserCancelled());
     EXPECT_TRUE(VnRequestResult::succeedResult()->succeed());
     runTurn();
+}
+
+// A static object made before the shared cancel result, and so destroyed after it at the
+// process's exit, still finds it from its destructor (a user context held by such an object
+// cancels its requests with it).
+TEST(VnRequestResult, TheSharedCancelResultOutlivesTheExitHandlers) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    struct CancelsAtExit {
+        ~CancelsAtExit() {
+            const auto cancel = VnRequestResult::cancel();
+            std::_Exit(cancel && cancel->isUserCancelled() ? 0 : 3);
+        }
+    };
+    EXPECT_EXIT(
+        {
+            static CancelsAtExit madeFirst;
+            (void)madeFirst;
+            (void)VnRequestResult::cancel();
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(VnRequestContext, PrefixFromSelector) {
