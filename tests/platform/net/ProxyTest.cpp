@@ -131,6 +131,8 @@ TEST(PacEvaluator, HelpersWorkAndBadScriptsFailInTimeWithoutHarmingLaterRuns) {
         "return 'DIRECT'; }",
         url, PacEvaluator::kTimeLimitSeconds * 10);
     ASSERT_TRUE(filled.error) << "a script that outgrows the heap fails";
+    EXPECT_NE(filled.error->description().find("more memory than allowed"), std::string::npos)
+        << filled.error->description();
     EXPECT_FALSE(filled.proxies);
     // A limit above the default lets a script run past the default, on the script's own clock
     // (however slowly a busy machine runs it), and answer.
