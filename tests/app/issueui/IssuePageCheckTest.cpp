@@ -615,19 +615,18 @@ TEST_F(IssuePageCheckTest, AWaitForAPagesCheckAndAPageShownGoAheadOfThePagesStil
         cachePage(issue, i, testing_support::filledPdf(100, 140));
     // The first page's check begins, then waits for "first"; the last page's runs at once; the
     // others' wait for "rest".
-    const std::string at = folder.string() + "/";
+    const std::string started = (folder / "started").string(), first = (folder / "first").string(),
+                      rest = (folder / "rest").string();
+    const std::string script =
+        std::string("case \"$1\" in\n") +                                        //
+        "  */PAGE_PDF_0) : > '" + started + "'; gate='" + first + "';;\n" +      //
+        "  */PAGE_PDF_" + std::to_string(kLast) + ") gate=;;\n" +                //
+        "  *) gate='" + rest + "';;\n" +                                         //
+        "esac\n" +                                                               //
+        "while [ -n \"$gate\" ] && [ ! -e \"$gate\" ]; do sleep 0.02; done\n" +  //
+        "exec '" + ui::PdfPageCheck::program().string() + "' \"$@\"\n";
     checker.set("VARNEL_PDF_CHECK",
-                testing_support::checkerScript(
-                    folder, "gated-checker",
-                    "case \"$1\" in\n"
-                    "  */PAGE_PDF_0) : > '" +
-                        at + "started'; gate='" + at + "first';;\n" + "  */PAGE_PDF_" +
-                        std::to_string(kLast) + ") gate=;;\n" + "  *) gate='" + at + "rest';;\n" +
-                        "esac\n"
-                        "while [ -n \"$gate\" ] && [ ! -e \"$gate\" ]; do sleep 0.02; done\n"
-                        "exec '" +
-                        ui::PdfPageCheck::program().string() + "' \"$@\"\n")
-                    .string());
+                testing_support::checkerScript(folder, "gated-checker", script).string());
     const auto context = MagazineIssueUIContext::initWithContext(issue);
     const auto listener = std::make_shared<PageListener>();
     context->setDelegate(listener);
