@@ -417,10 +417,12 @@ void MagazineIssueUIContext::sendAfterPageArrival(int32_t sourcePageIndex,
 }
 
 void MagazineIssueUIContext::whenPageChecked(int32_t sourcePageIndex, std::function<void()> then) {
-    // A page found on disk before the issue announces it is checked now, as an arrival is.
+    // A page found on disk before the issue announces it is checked now, as an arrival is. What
+    // waits for one page's check (the opening's end, for its first page) waits for no other
+    // page's, such as those of the pages found on disk unchecked with it.
     const auto file =
         arrivalHeld(sourcePageIndex) ? std::nullopt : uncheckedPageFile(sourcePageIndex);
-    const uint64_t notice = queueNotice(std::move(then), !file);
+    const uint64_t notice = queueNotice(std::move(then), !file, -1, sourcePageIndex, true);
     if (file)
         checkThenRelease(sourcePageIndex, *file, notice);
 }
@@ -780,9 +782,9 @@ void MagazineIssueUIContext::queueRecordWrite() {
 }
 
 uint64_t MagazineIssueUIContext::queueNotice(std::function<void()> send, bool ready,
-                                             int32_t arrival, int32_t page) {
+                                             int32_t arrival, int32_t page, bool afterItsPageOnly) {
     const uint64_t id = nextNotice_++;
-    notices_.push_back({id, ready, arrival, page, std::move(send)});
+    notices_.push_back({id, ready, arrival, page, afterItsPageOnly, std::move(send)});
     sendReadyNotices();
     return id;
 }
@@ -808,14 +810,15 @@ std::deque<MagazineIssueUIContext::Notice>::iterator MagazineIssueUIContext::nex
     // In the order they came: what follows a page still being checked waits for it.
     if (!notices_.empty() && notices_.front().ready)
         return notices_.begin();
-    if (pagesFirst_.empty())
-        return notices_.end();
-    // But a page put first goes ahead of the notices of other pages (never of its own, nor of a
-    // notice of no page), so that the member does not wait for the checks of pages not shown.
+    // But the notices of a page put first, and a wait for one page's check, go ahead of those of
+    // other pages and of those of no page (what the issue tells of itself, which needs no page
+    // handed on before it), never of their page's own: neither the member nor the opening waits
+    // for the checks of pages not shown.
     std::set<int32_t> passed;
-    for (auto it = notices_.begin(); it != notices_.end() && it->page >= 0; ++it) {
-        if (it->ready && !passed.contains(it->page) &&
-            std::find(pagesFirst_.begin(), pagesFirst_.end(), it->page) != pagesFirst_.end())
+    for (auto it = notices_.begin(); it != notices_.end(); ++it) {
+        if (it->ready && it->page >= 0 && !passed.contains(it->page) &&
+            (it->afterItsPageOnly ||
+             std::find(pagesFirst_.begin(), pagesFirst_.end(), it->page) != pagesFirst_.end()))
             return it;
         passed.insert(it->page);
     }

@@ -12,7 +12,8 @@
 // listeners of a page whose arrival waits for its check waits behind that arrival (a page is
 // available before it is finished). The pages the member is shown, and those beside them, are
 // checked before the others waiting, and handed on (with what they tell of themselves) as soon
-// as they are, ahead of other pages still waiting for their checks. A page whose file is on disk
+// as they are, ahead of other pages still waiting for their checks and of what the issue told of
+// itself meanwhile (that its interactive files are in). A page whose file is on disk
 // unchecked when the issue starts loading (its check cut short by the program's end) is checked
 // then and handed on as an arrival, once: the issue's own announcement of it later checks it no
 // more.
@@ -142,8 +143,9 @@ class MagazineIssueUIContext : public plat::Object {
     // Sends at once, or, while the page's arrival waits for its file's check, right after it.
     void sendAfterPageArrival(int32_t sourcePageIndex, std::function<void()> send);
     // Calls `then` once the page's file, when it is there, is checked (its file checked and
-    // kept, or its check over without a verdict), in the order of the delegate's messages: at once
-    // when nothing waits.
+    // kept, or its check over without a verdict), right after that page's own messages to the
+    // delegate before it (its arrival held for that check), ahead of those of other pages still
+    // waiting for their checks: at once when nothing of the page waits.
     void whenPageChecked(int32_t sourcePageIndex, std::function<void()> then);
     // The page's file was found not to be the one its page was made from (gone, or changed
     // since its check): it is looked at again as an arrival is (checked, kept anew and handed
@@ -254,12 +256,13 @@ class MagazineIssueUIContext : public plat::Object {
     // Writes a copy of the record as it is now on the checking queue, after the checks before it.
     void queueRecordWrite();
     // Notices to the delegate go out in the order they came; one not ready (its page's file
-    // being checked) holds back those after it, but for the notices of a page put first, which
-    // go ahead of other pages' notices.
+    // being checked) holds back those after it, but for the notices of a page put first and the
+    // waits for a page's check, which go ahead of other pages' notices and of the issue's own.
     // `arrival`: the page whose arrival the notice hands on, -1 for none; `page`: the page the
-    // notice tells of (its arrival's, or the page whose arrival it follows), -1 for none.
+    // notice tells of (its arrival's, the page whose arrival it follows, or whose check it waits
+    // for), -1 for none; `afterItsPageOnly`: the notice waits for nothing but its page's notices.
     uint64_t queueNotice(std::function<void()> send, bool ready, int32_t arrival = -1,
-                         int32_t page = -1);
+                         int32_t page = -1, bool afterItsPageOnly = false);
     // Whether the page's arrival waits for its file's check.
     bool arrivalHeld(int32_t sourcePageIndex) const;
     void releaseNotice(uint64_t id);
@@ -313,6 +316,7 @@ class MagazineIssueUIContext : public plat::Object {
         bool ready;
         int32_t arrival;
         int32_t page;
+        bool afterItsPageOnly;
         std::function<void()> send;
     };
     std::deque<Notice> notices_;

@@ -2,7 +2,8 @@
 // and what a check ends with afterwards goes nowhere; a page file changed in place, or a page
 // record changed to fit another file, never reaches the PDF renderer unchecked; a check stopped
 // at its limit of processor time is no verdict, and runs once an opening; pages found on disk
-// unchecked when the issue starts loading are checked then, once, the pages shown first.
+// unchecked when the issue starts loading are checked then, once, the pages shown first; a page
+// shown, and what waits for a page's check, go out once that page is checked.
 #include <fcntl.h>
 #include <signal.h>
 #include <string.h>
@@ -43,13 +44,14 @@ class ArrivalListener : public plat::Object {
     std::vector<std::string> notices;
 };
 
-// Hears the issue's arrivals and what the pages tell, in one list.
+// Hears the issue's arrivals, what the pages tell and what the issue tells of itself, in one list.
 class PageListener : public ArrivalListener {
     PLAT_CLASS(PageListener)
   public:
     void painterAvailable(const Ref<MagazinePageUIContext>& page) {
         notices.push_back("painter " + std::to_string(page->pageContext()->sourcePageIndex()));
     }
+    void interactiveFinished(Ref<plat::Object>) { notices.push_back("interactive"); }
 };
 
 }  // namespace
@@ -59,7 +61,9 @@ PLAT_DEFINE_CLASS(ArrivalListener, plat::Object, [](auto& c) {
 })
 PLAT_DEFINE_CLASS(PageListener, ArrivalListener, [](auto& c) {
     c.method(MagazinePageUIContextDelegate::kPageContentPainterAvailable,
-             &PageListener::painterAvailable);
+             &PageListener::painterAvailable)
+        .method("magazineIssueContextDidFinishLoadingInteractive:",
+                &PageListener::interactiveFinished);
 })
 
 namespace {
@@ -160,6 +164,14 @@ class IssuePageCheckTest : public IssueUITest {
         EXPECT_TRUE(context->keptPage(1));
         drainMain();
         return context;
+    }
+
+    // A book of that many pages, each standing at its own index.
+    Ref<VnMagazineIssueContext> makeBook(const std::string& code, int pageCount) {
+        std::vector<std::pair<int, int>> pages;
+        for (int i = 0; i < pageCount; ++i)
+            pages.emplace_back(i, i);
+        return makeIssue(code, "Book", pages);
     }
 
     testing_support::ScopedEnvironment checker;
@@ -557,10 +569,7 @@ TEST_F(IssuePageCheckTest, PagesFoundUncheckedAtTheOpeningAreCheckedOnceFromTheL
 TEST_F(IssuePageCheckTest, APageShownIsCheckedAndHandedOnBeforeThePagesWaitingBeforeIt) {
     constexpr int kPages = 12, kLast = kPages - 1;
     const fs::path folder = testing_support::freshTestFolder();
-    std::vector<std::pair<int, int>> pages;
-    for (int i = 0; i < kPages; ++i)
-        pages.emplace_back(i, i);
-    const auto issue = makeIssue("PC11-0012", "Book", pages);
+    const auto issue = makeBook("PC11-0012", kPages);
     std::vector<std::string> files;
     for (int i = 0; i < kPages; ++i)
         files.push_back(
@@ -589,5 +598,64 @@ TEST_F(IssuePageCheckTest, APageShownIsCheckedAndHandedOnBeforeThePagesWaitingBe
     std::vector<std::string> notices{"page 0", "page 11", "painter 11", "page 10"};
     for (int i = 1; i < kLast - 1; ++i)
         notices.push_back("page " + std::to_string(i));
+    EXPECT_EQ(listener->notices, notices);
+}
+
+// The pages found unchecked at the opening wait for their checks from the first page on (its check
+// held, then the others'); meanwhile the issue tells that its interactive files are in, the
+// opening waits for the first page's check, and the last page arrives and is shown. Once the first
+// page is checked, what waits for its check goes out right after its arrival; the last page,
+// checked next, goes out at once: neither waits for the pages waiting before them, nor for what
+// the issue told of itself. The rest then keep their order.
+TEST_F(IssuePageCheckTest, AWaitForAPagesCheckAndAPageShownGoAheadOfThePagesStillWaiting) {
+    constexpr int kPages = 12, kLast = kPages - 1;
+    const fs::path folder = testing_support::freshTestFolder();
+    const auto issue = makeBook("PC12-0012", kPages);
+    for (int i = 0; i < kLast; ++i)
+        cachePage(issue, i, testing_support::filledPdf(100, 140));
+    // The first page's check begins, then waits for "first"; the last page's runs at once; the
+    // others' wait for "rest".
+    const std::string started = (folder / "started").string(), first = (folder / "first").string(),
+                      rest = (folder / "rest").string();
+    const std::string script =
+        std::string("case \"$1\" in\n") +                                        //
+        "  */PAGE_PDF_0) : > '" + started + "'; gate='" + first + "';;\n" +      //
+        "  */PAGE_PDF_" + std::to_string(kLast) + ") gate=;;\n" +                //
+        "  *) gate='" + rest + "';;\n" +                                         //
+        "esac\n" +                                                               //
+        "while [ -n \"$gate\" ] && [ ! -e \"$gate\" ]; do sleep 0.02; done\n" +  //
+        "exec '" + ui::PdfPageCheck::program().string() + "' \"$@\"\n";
+    checker.set("VARNEL_PDF_CHECK",
+                testing_support::checkerScript(folder, "gated-checker", script).string());
+    const auto context = MagazineIssueUIContext::initWithContext(issue);
+    const auto listener = std::make_shared<PageListener>();
+    context->setDelegate(listener);
+
+    context->magazineIssueContextWillStartLoading(issue);
+    ASSERT_TRUE(runMainUntil([&] { return fs::exists(folder / "started"); }));
+    context->magazineIssueContextDidFinishLoadingInteractive(issue);
+    context->whenPageChecked(0, [&] { listener->notices.push_back("checked 0"); });
+    cachePage(issue, kLast, testing_support::filledPdf(100, 140));
+    context->magazineIssueContext_pageAvalable(issue, kLast);
+    context->checkShownPagesFirst({kLast});
+    EXPECT_TRUE(listener->notices.empty());
+
+    std::ofstream(folder / "first");
+    const auto told = [&] {
+        std::string text;
+        for (const auto& notice : listener->notices)
+            text += notice + "; ";
+        return text;
+    };
+    EXPECT_TRUE(runMainUntil([&] { return listener->notices.size() >= 3; }, 30)) << told();
+    EXPECT_EQ(listener->notices, (std::vector<std::string>{"page 0", "checked 0", "page 11"}));
+    EXPECT_EQ(context->pagesBeingChecked(), kLast - 1) << "the pages before the last wait";
+
+    std::ofstream(folder / "rest");
+    ASSERT_TRUE(runMainUntil([&] { return context->checkQueueIdle(); }));
+    std::vector<std::string> notices{"page 0", "checked 0", "page 11", "page 10"};
+    for (int i = 1; i < kLast - 1; ++i)
+        notices.push_back("page " + std::to_string(i));
+    notices.push_back("interactive");
     EXPECT_EQ(listener->notices, notices);
 }

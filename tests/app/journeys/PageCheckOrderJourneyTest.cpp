@@ -24,20 +24,22 @@ constexpr int kBound = 30000;
 
 // A checker that adds the name of the file it was given as a line to "<folder>/runs" (the files
 // in the order their checks began); the first page's check then waits until "<folder>/first"
-// exists, and the check of any other page but the last until "<folder>/rest" exists; then the
+// exists, and the check of any other page but the last until "<folder>/rest" exists or it can
+// take "<folder>/one" away (one such check goes on each time that file is made); then the
 // program's checker runs.
 std::filesystem::path gatedChecker(const std::filesystem::path& folder) {
     const std::string runs = (folder / "runs").string(), first = (folder / "first").string(),
-                      rest = (folder / "rest").string(), last = std::to_string(kLast);
+                      rest = (folder / "rest").string(), one = (folder / "one").string(),
+                      last = std::to_string(kLast);
     return testing_support::checkerScript(
         folder, "gated-checker",
-        "basename \"$1\" >> '" + runs + "'\n" +                                      //
-            "case \"$1\" in\n" +                                                     //
-            "  */PAGE_PDF_0) gate='" + first + "';;\n" +                             //
-            "  */PAGE_PDF_" + last + ") gate=;;\n" +                                 //
-            "  *) gate='" + rest + "';;\n" +                                         //
-            "esac\n" +                                                               //
-            "while [ -n \"$gate\" ] && [ ! -e \"$gate\" ]; do sleep 0.02; done\n" +  //
+        "basename \"$1\" >> '" + runs + "'\n" +                                        //
+            "case \"$1\" in\n" +                                                       //
+            "  */PAGE_PDF_0) until [ -e '" + first + "' ]; do sleep 0.02; done;;\n" +  //
+            "  */PAGE_PDF_" + last + ") ;;\n" +                                        //
+            "  *) until [ -e '" + rest + "' ] || mv '" + one + "' '" + one +           //
+            ".taken' 2>/dev/null; do sleep 0.02; done;;\n" +                           //
+            "esac\n" +                                                                 //
             "exec '" + ui::PdfPageCheck::program().string() + "' \"$@\"\n");
 }
 
@@ -178,13 +180,13 @@ TEST_F(PageCheckOrderJourney, TheLastPageTurnedToOfflineIsCheckedBeforeThePagesB
 
 // Held with every page unchecked (as above), the book opened offline: a double click whose second
 // click comes once the first page is there but its check still waits shows the reader before the
-// opening is over. The member turns a page at once. Once the first page's check ends, and with it
-// the opening (the cell's bar ended), the reader stays on the page turned to, and Close keeps that
-// page as the last viewed.
+// opening is over (the reader has the issue check the pages found on disk unchecked, from the page
+// last viewed on). The member turns a page at once. Once the first page's check ends, the opening
+// ends with it (the cell's bar ended), the other pages still waiting for their checks; the reader
+// stays on the page turned to, and Close keeps that page as the last viewed.
 TEST_F(PageCheckOrderJourney, APageTurnedToBeforeTheOpeningEndsStays) {
     ASSERT_NO_FATAL_FAILURE(endWithEveryPageUnchecked());
     const auto folder = testing_support::freshTestFolder();
-    std::ofstream(folder / "rest");  // only the first page's check waits
     testing_support::ScopedEnvironment checking;
     checking.set("VARNEL_PDF_CHECK", gatedChecker(folder).string());
     demo().stop();
@@ -209,6 +211,9 @@ TEST_F(PageCheckOrderJourney, APageTurnedToBeforeTheOpeningEndsStays) {
     ASSERT_TRUE(
         waitFor([&] { return openingOver() && !downloadBarShows(shelfCell(kBookTitle)); }, kBound))
         << "the opening ends";
+    EXPECT_GT(reader->uiContext()->pagesBeingChecked(), 0)
+        << "the opening ended with the other pages' checks";
+    std::ofstream(folder / "rest");
     EXPECT_EQ(readerCode(), kBook);
     EXPECT_EQ(reader->currentPageIndex(), turned) << "the reader stays on the page turned to";
     const auto ui = reader->uiContext();
@@ -238,6 +243,72 @@ TEST_F(PageCheckOrderJourney, APageTurnedToAsSoonAsTheReaderShowsStays) {
     const auto ui = reader->uiContext();
     closeReader();
     EXPECT_EQ(ui->userLastViewedPageIndex(), turned);
+}
+
+// Online, the member borrows the book and presses End as soon as the reader shows. The service
+// holds the last page until the pages before it are in, with their interactive files (the issue
+// then tells that it has them all), while their checks wait. Once the last page arrives, it is
+// checked next and drawn within a member's wait of its check's end, the pages before it still
+// waiting for theirs; once they go on, every page is drawn.
+TEST_F(PageCheckOrderJourney, TheLastPageTurnedToOnlineIsDrawnOnceItIsChecked) {
+    const auto folder = testing_support::freshTestFolder();
+    testing_support::ScopedEnvironment checking;
+    std::ofstream(folder / "first");  // the first page's check goes on at once
+    checking.set("VARNEL_PDF_CHECK", gatedChecker(folder).string());
+    demo().service->setFault(
+        "/content/" + std::string(kBook) + "/PAGE_" + std::to_string(kLast) + ".pdf",
+        demo::Fault::stall());
+    launch();
+    ASSERT_NO_FATAL_FAILURE(signIn(kNok));
+    clickToolbar("ic_book");
+    ASSERT_NO_FATAL_FAILURE(borrowShown(kBookTitle));
+    const auto reader = readerController();
+    press(reader->pdfView(), Qt::Key_End);
+    ASSERT_TRUE(waitFor([&] { return reader->currentPageIndex() >= kLast - 1; },
+                        testing_support::memberWait()))
+        << "the page view shows the last spread";
+    const auto ui = reader->uiContext();
+    // Downloads, with one round of the issue's retries for a request held past its time-out.
+    const int arrivals = kBound + static_cast<int>(VnMagazineIssueContext::kRetryInterval * 1000);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return ui->finishedPageCount() == kPages - 1 &&
+                   !ui->context()->interactiveDownloading();
+        },
+        arrivals))
+        << "the pages before the last arrive with their interactive files; arrived: "
+        << ui->finishedPageCount();
+    demo().service->clearFaults();
+    demo().service->releaseStalled();
+
+    const auto lastChecked = [&] {
+        const auto verdict = ui::PdfPageCheck::keptVerdict(pageFile(kBook, kLast));
+        return verdict && verdict->usable;
+    };
+    ASSERT_TRUE(waitFor([&] { return lastChecked() || ui->pageBeingChecked(kLast); }, arrivals))
+        << "the last page arrives";
+    // The check under way goes on, and those of the pages shown with the last that come before
+    // it, one at a time, until the last page's is over; the others wait.
+    ASSERT_TRUE(waitFor(
+        [&] {
+            if (!std::filesystem::exists(folder / "one"))
+                std::ofstream(folder / "one");
+            return lastChecked();
+        },
+        kBound))
+        << "the last page is checked";
+    EXPECT_TRUE(waitFor([&] { return drawn(kLast); }, testing_support::memberWait()))
+        << "the last page is drawn within a member's wait of its check; pages waiting for their "
+           "checks: "
+        << ui->pagesBeingChecked();
+    EXPECT_GT(ui->pagesBeingChecked(), 0) << "the pages before it wait for their checks";
+
+    std::ofstream(folder / "rest");
+    std::string why;
+    EXPECT_TRUE(waitFor(
+        [&] { return (why = pagesOnDiskNotDrawn(kBook, kPages)).empty() && ui->checkQueueIdle(); },
+        kBound))
+        << why;
 }
 
 }  // namespace
