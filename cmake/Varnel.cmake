@@ -3,14 +3,27 @@
 # it: every case in one process, in an order shuffled anew each run (GoogleTest prints the seed:
 # --gtest_random_seed=<seed> runs that order again). CTest's test "<name>.whole", label whole. A
 # case that passes only in a process of its own fails there. It is given the time of the cases
-# together, and starts before the single cases so that it does not end the run last.
+# together, and starts before the single cases so that it does not end the run last. A program of
+# one case run whole would only run that case again: the test is added when CTest reads the cases
+# discovered in the program (call this after gtest_discover_tests) and finds two or more.
 function(varnel_add_whole_program_test name)
   if(NOT VARNEL_TEST_WHOLE_PROGRAMS)
     return()
   endif()
-  add_test(NAME ${name}.whole COMMAND ${name} --gtest_shuffle)
-  set_tests_properties(${name}.whole PROPERTIES LABELS whole
-    TIMEOUT ${VARNEL_WHOLE_PROGRAM_TIMEOUT} COST 1000 ${ARGN})
+  set(properties "")
+  foreach(value LABELS whole TIMEOUT ${VARNEL_WHOLE_PROGRAM_TIMEOUT} COST 1000 ${ARGN})
+    string(APPEND properties " [==[${value}]==]")
+  endforeach()
+  set(script "${CMAKE_CURRENT_BINARY_DIR}/${name}_whole.cmake")
+  file(GENERATE OUTPUT "${script}" CONTENT
+"list(LENGTH ${name}_TESTS count)
+if(count GREATER 1)
+  add_test([==[${name}.whole]==] [==[$<TARGET_FILE:${name}>]==] --gtest_shuffle)
+  set_tests_properties([==[${name}.whole]==] PROPERTIES${properties}
+    WORKING_DIRECTORY [==[${CMAKE_CURRENT_BINARY_DIR}]==])
+endif()
+")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${script}")
 endfunction()
 
 # varnel_add_test(<name> LABEL <unit|integration|concurrency> SOURCES <files...> LIBS <targets...>)

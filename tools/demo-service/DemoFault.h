@@ -7,18 +7,19 @@
 namespace demo {
 
 enum class FaultKind {
-    Unauthorized,  // 401 with a JSON message
-    ServerError,   // 500 with a JSON body {"Message": ..., "ExceptionType": ...}
-    NotJson,       // 200 with an HTML text instead of JSON
-    NullResult,    // {"d": null}
-    EmptyObject,   // {}
-    ResultMember,  // {"<Method>Result": result} instead of {"d": result}
-    Stall,         // no reply until released (or `seconds` pass), then the normal reply
-    Drip,          // the normal reply, one byte every `seconds`
-    Drop,          // the headers and half of the body, then the connection is closed
-    Redirect,      // `status` (307 unless set) to `location` (default: "/moved" + the asked path)
-    Status,        // the normal reply, but with `status`
-    HtmlStatus,    // `status` with an HTML error page
+    Unauthorized,   // 401 with a JSON message
+    ServerError,    // 500 with a JSON body {"Message": ..., "ExceptionType": ...}
+    NotJson,        // 200 with an HTML text instead of JSON
+    NullResult,     // {"d": null}
+    EmptyObject,    // {}
+    ResultMember,   // {"<Method>Result": result} instead of {"d": result}
+    Stall,          // no reply until released (or `seconds` pass), then the normal reply
+    StallThenFail,  // no reply until released (or `seconds` pass), then ServerError's reply
+    Drip,           // the normal reply, one byte every `seconds`
+    Drop,           // the headers and half of the body, then the connection is closed
+    Redirect,       // `status` (307 unless set) to `location` (default: "/moved" + the asked path)
+    Status,         // the normal reply, but with `status`
+    HtmlStatus,     // `status` with an HTML error page
     // Files only:
     IgnoreRange,  // the whole file with 200, whatever "Range" asks
     WrongRange,   // a ranged request answered 206 from byte 0 (the "Content-Range" says so)
@@ -46,6 +47,9 @@ struct Fault {
     int64_t calls = 0;
 
     static Fault stall(double maxSeconds = 0) { return {FaultKind::Stall, maxSeconds, {}}; }
+    static Fault stallThenFail(double maxSeconds = 0) {
+        return {FaultKind::StallThenFail, maxSeconds, {}};
+    }
     static Fault drip(double interval) { return {FaultKind::Drip, interval, {}}; }
     static Fault redirect(std::string location = {}, int status = 307) {
         return {FaultKind::Redirect, 0, std::move(location), status};

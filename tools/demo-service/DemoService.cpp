@@ -182,6 +182,7 @@ struct DemoService::Impl {
     std::map<std::string, int64_t> faultCalls;  // calls of each faulted name so far
     std::deque<Fault> nextFaults;
     uint64_t releaseGeneration = 0;
+    std::map<std::string, uint64_t> releasesOfName;  // releases of the stalls of one name
     size_t transfersInFlight = 0;
     size_t transfersHighWaterMark = 0;
     size_t stalled = 0;
@@ -195,7 +196,8 @@ struct DemoService::Impl {
     std::optional<std::string> webMethodName(const std::string& path) const;
     std::optional<RouteReply> routeReply(const std::string& path, const RecordedRequest& request);
     std::optional<Fault> takeFault(const std::string& name, bool exempt);
-    void stall(double maxSeconds);
+    // Holds the request of that name until released, the service stops or maxSeconds pass.
+    void stall(double maxSeconds, const std::string& name = {});
     // Waits up to `seconds` unless the service stops; false when it stops.
     bool pause(double seconds);
     void record(RecordedRequest request);
@@ -229,15 +231,17 @@ void DemoService::Impl::handle(const httplib::Request& req, httplib::Response& r
     if (req.method == "POST")
         method = webMethodName(path);
 
-    std::optional<Fault> fault = takeFault(method ? *method : path, exempt);
+    const std::string name = method ? *method : path;
+    std::optional<Fault> fault = takeFault(name, exempt);
     record(request);
 
     Reply reply;
-    if (fault && fault->kind == FaultKind::Stall)
-        stall(fault->seconds);
+    if (fault && (fault->kind == FaultKind::Stall || fault->kind == FaultKind::StallThenFail))
+        stall(fault->seconds, name);
     if (fault && fault->kind == FaultKind::Unauthorized) {
         reply = messageReply(401, "Authentication failed.", "System.UnauthorizedAccessException");
-    } else if (fault && fault->kind == FaultKind::ServerError) {
+    } else if (fault &&
+               (fault->kind == FaultKind::ServerError || fault->kind == FaultKind::StallThenFail)) {
         reply = messageReply(500, "There was an error processing the request.",
                              "System.InvalidOperationException");
     } else if (fault && fault->kind == FaultKind::NotJson) {
@@ -321,14 +325,16 @@ std::optional<Fault> DemoService::Impl::takeFault(const std::string& name, bool 
     return std::nullopt;
 }
 
-void DemoService::Impl::stall(double maxSeconds) {
+void DemoService::Impl::stall(double maxSeconds, const std::string& name) {
     const double limit = maxSeconds > 0 ? maxSeconds : kLongestStall;
     std::unique_lock lock(mutex);
     const uint64_t generation = releaseGeneration;
+    const uint64_t ofName = releasesOfName[name];
     ++stalled;
     stallChanged.notify_all();
-    stallChanged.wait_for(lock, std::chrono::duration<double>(limit),
-                          [&] { return stopping || releaseGeneration != generation; });
+    stallChanged.wait_for(lock, std::chrono::duration<double>(limit), [&] {
+        return stopping || releaseGeneration != generation || releasesOfName[name] != ofName;
+    });
     --stalled;
     stallChanged.notify_all();
 }
@@ -830,6 +836,14 @@ void DemoService::releaseStalled() {
     {
         std::lock_guard lock(impl_->mutex);
         ++impl_->releaseGeneration;
+    }
+    impl_->stallChanged.notify_all();
+}
+
+void DemoService::releaseStalled(const std::string& name) {
+    {
+        std::lock_guard lock(impl_->mutex);
+        ++impl_->releasesOfName[name];
     }
     impl_->stallChanged.notify_all();
 }

@@ -150,6 +150,8 @@ class DemoService {
 
     // Lets every stalled request go on.
     void releaseStalled();
+    // Lets the stalled requests of one name (a web method's, or a content path) go on.
+    void releaseStalled(const std::string& name);
     // How many requests are stalled right now.
     size_t stalledCount() const;
     // Waits (up to timeoutSeconds of real time) until at least `count` requests are stalled.
