@@ -105,7 +105,6 @@ void GlobalService::closeShared() {
     sharedSlot().closed = true;
     // Out of its slot before it goes: whatever its going reaches finds no service.
     Ref<GlobalService> old = std::move(sharedSlot().service);
-    sharedSlot().service.reset();
 }
 
 Ref<GlobalService> GlobalService::openShared() {

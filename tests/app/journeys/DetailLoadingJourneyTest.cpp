@@ -28,10 +28,6 @@ class DetailLoadingJourney : public JourneyTest {
         ASSERT_TRUE(demo().shorten(kOther, kPages));
     }
 
-    bool offers(const char* caption) {
-        return byText<QLabel>(QString::fromUtf8(caption), false, content()) != nullptr;
-    }
-
     // Nok borrows the book shown on the screen of the toolbar item; the opening that follows
     // waits for its first page, and she cancels its loading: the detail shows her loan.
     void borrowAndCancelItsOpening(const char* screen) {
@@ -47,7 +43,7 @@ class DetailLoadingJourney : public JourneyTest {
             << "the opening waits for the book's first page under the loading; alerts: "
             << alertsText();
         click(byText<QAbstractButton>(QStringLiteral("ยกเลิก"), false, content()));
-        ASSERT_TRUE(waitFor([&] { return !overlayShows() && offers("คืน"); }))
+        ASSERT_TRUE(waitFor([&] { return !overlayShows() && detailOffers("คืน"); }))
             << "the loading is cancelled and the loan shows:\n"
             << shownTexts(content());
     }
@@ -82,9 +78,9 @@ TEST_F(DetailLoadingJourney, AReturnAfterAFailedOpeningKeepsItsLoadingUntilItsAn
     ASSERT_NO_FATAL_FAILURE(borrowAndCancelItsOpening("ic_book"));
 
     ASSERT_NO_FATAL_FAILURE(actWhileTheFirstPageIsRefused(QStringLiteral("คืน"), "ReturnBook"));
-    EXPECT_TRUE(
-        waitFor([&] { return alerts_->said("การคืนเสร็จสมบูรณ์") && !overlayShows() && offers("ยืม"); },
-                testing_support::memberWait()))
+    EXPECT_TRUE(waitFor(
+        [&] { return alerts_->said("การคืนเสร็จสมบูรณ์") && !overlayShows() && detailOffers("ยืม"); },
+        testing_support::memberWait()))
         << "the return's answer ends its loading; alerts: " << alertsText() << "\n"
         << shownTexts(content());
     EXPECT_EQ(alerts_->messages.size(), 2U) << alertsText();

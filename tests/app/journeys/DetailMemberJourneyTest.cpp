@@ -28,17 +28,16 @@ class DetailMemberJourney : public JourneyTest {
         ASSERT_TRUE(demo().shorten(kBook, kPages));
     }
 
-    // Whether the detail offers the action (its caption shows).
-    bool offers(const char* caption) {
-        return byText<QLabel>(QString::fromUtf8(caption), false, content()) != nullptr;
-    }
     // Whether the detail shows the item as one the member signed in does not hold: neither read
     // nor return is offered, and it can be borrowed or reserved.
     bool showsNotHeld() {
-        return !offers("อ่าน") && !offers("คืน") && !offers("ยืมแล้ว") &&
-               (offers("ยืม") || offers("จอง"));
+        return !detailOffers("อ่าน") && !detailOffers("คืน") && !detailOffers("ยืมแล้ว") &&
+               (detailOffers("ยืม") || detailOffers("จอง"));
     }
-    bool showsHeld() { return offers("อ่าน") && offers("คืน") && offers("ยืมแล้ว") && !offers("ยืม"); }
+    bool showsHeld() {
+        return detailOffers("อ่าน") && detailOffers("คืน") && detailOffers("ยืมแล้ว") &&
+               !detailOffers("ยืม");
+    }
 
     // The demo holds the book's first page unanswered until released.
     static void holdFirstPage() { demo().service->setFault(kFirstPage, demo::Fault::stall()); }
@@ -76,8 +75,8 @@ TEST_F(DetailMemberJourney, AnOpenDetailFollowsTheMemberSignedIn) {
         << "signed out:\n"
         << shownTexts(content());
     ASSERT_NO_FATAL_FAILURE(signIn(kSomchai));
-    EXPECT_TRUE(
-        waitFor([&] { return showsNotHeld() && offers("หยิบอ่าน"); }, testing_support::memberWait()))
+    EXPECT_TRUE(waitFor([&] { return showsNotHeld() && detailOffers("หยิบอ่าน"); },
+                        testing_support::memberWait()))
         << "somchai, who does not hold it:\n"
         << shownTexts(content());
     EXPECT_EQ(readerWindow(), nullptr);

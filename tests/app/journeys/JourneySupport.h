@@ -733,6 +733,11 @@ class JourneyTest : public ::testing::Test {
         return found;
     }
 
+    // Whether the item detail offers the action (its caption shows), as it is now.
+    bool detailOffers(const char* caption) const {
+        return byText<QLabel>(QString::fromUtf8(caption), false, content()) != nullptr;
+    }
+
     // Launched, signed in as the member, on the magazine screen with the item of that title
     // borrowed: its reader window shows.
     void borrowMagazineAs(const std::string& member, const QString& title) {

@@ -136,8 +136,6 @@ void ShopDetailInfoItemState::letReadNowLoanGo() {
 
 void ShopDetailInfoItemState::activeMemberChanged() {
     letReadNowLoanGo();
-    // The loading an earlier member's action showed is not the one that shows from now on.
-    ++loadingsStarted_;
 }
 
 void ShopDetailInfoItemState::setView(ShopDetailInfoItemView* view) {
@@ -241,7 +239,6 @@ void ShopDetailInfoItemState::rebuildGroups(const Ref<VnMagazineIssueInfo>& look
 }
 
 void ShopDetailInfoItemState::startLoading() {
-    ++loadingsStarted_;
     plat::sendIfResponds(delegate_, ShopDetailMessages::kInfoItemStartLoading);
 }
 
@@ -250,9 +247,8 @@ void ShopDetailInfoItemState::endLoading() {
 }
 
 uint64_t ShopDetailInfoItemState::loadingMark() const {
-    if (const auto detail = std::dynamic_pointer_cast<DetailLoading>(delegate_.lock()))
-        return detail->loadingMark();
-    return loadingsStarted_;
+    const auto detail = std::dynamic_pointer_cast<DetailLoading>(delegate_.lock());
+    return detail ? detail->loadingMark() : 0;
 }
 
 uint64_t ShopDetailInfoItemState::startActionLoading() {

@@ -84,8 +84,8 @@ class ShopDetailInfoItemState : public plat::Object {
     void letReadNowLoanGo();
     // Whether the member is the one signed in now.
     static bool signedIn(const Member& member);
-    // The detail's loading mark (see DetailLoading); the row's own count of its loadings when
-    // its delegate keeps none.
+    // The detail's loading mark (see DetailLoading); 0 for a delegate that keeps none, whose
+    // loading an action's late end always ends.
     uint64_t loadingMark() const;
     // Starts the loading of an action and answers its mark.
     uint64_t startActionLoading();
@@ -121,7 +121,6 @@ class ShopDetailInfoItemState : public plat::Object {
     // The member whose groups the row shows, and the one who took the read-now loan.
     Member member_;
     Member readNowMember_;
-    uint64_t loadingsStarted_ = 0;
     Ref<plat::Timer> extendBorrowBookTimer_;
     Ref<VnRequestContext> reqExtendBorrowBook_;
 };

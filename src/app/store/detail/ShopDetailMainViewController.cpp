@@ -221,15 +221,13 @@ void ShopDetailMainViewController::setMagazineIssueInfo(Ref<VnMagazineIssueInfo>
     if (item == magazineIssueInfo_)
         return;
     // Another item: what the last one's actions end later is not what shows from now on.
-    ++loadingMark_;
-    rowLoadingShown_ = false;
+    leaveLoadingsBehind();
     magazineIssueInfo_ = std::move(item);
     reloadTable();
 }
 
 void ShopDetailMainViewController::setCurrentGroupInfo(Ref<VnShopGroupInfo> entry) {
-    ++loadingMark_;
-    rowLoadingShown_ = false;
+    leaveLoadingsBehind();
     currentGroupInfo_ = std::move(entry);
     if (currentGroupInfo_)
         DirectUriWithLink(currentGroupInfo_->LinkUrl_.value_or(""));
@@ -282,13 +280,18 @@ void ShopDetailMainViewController::backButton_Click(Ref<plat::Object>) {
 }
 
 void ShopDetailMainViewController::bookStoreContextActiveUserContextDidChange(Ref<plat::Object>) {
-    ++loadingMark_;
+    const bool rowLoadingShown = leaveLoadingsBehind();
     if (detailInfoItemView)
         detailInfoItemView->state()->activeMemberChanged();
     // The rows are built again for the member now signed in, as when the screen is opened anew.
     reloadTable();
-    if (std::exchange(rowLoadingShown_, false))
+    if (rowLoadingShown)
         plat::sendIfResponds(delegate_, ShopDetailMessages::kLoadComplete);
+}
+
+bool ShopDetailMainViewController::leaveLoadingsBehind() {
+    ++loadingMark_;
+    return std::exchange(rowLoadingShown_, false);
 }
 
 void ShopDetailMainViewController::shopDetailInfoItemStartLoading() {

@@ -98,6 +98,10 @@ class ShopDetailMainViewController : public ui::ViewController, public DetailLoa
   private:
     QWidget* viewForRow(int row);
     void reloadTable();
+    // What shows from now on (another item, another member) is not what the late end of an
+    // earlier action would end: the loading mark moves on. Answers whether the row's loading
+    // showed.
+    bool leaveLoadingsBehind();
 
     WeakRef<plat::Object> delegate_;
     Ref<VnMagazineInfo> magazineInfo_;
