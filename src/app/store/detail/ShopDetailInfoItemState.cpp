@@ -89,22 +89,22 @@ void returnSilently(const Ref<VnMagazineIssueInfo>& item, const Ref<VnBookStoreU
         return user && user == activeUserContext() ? user : nullptr;
     };
     user->requestForGetLibraryIssueInfo(codeList(item))
-        ->startWithDidFinishBlock(
-            [item, stillSignedIn](const Ref<VnRequestResult>& r, const plat::Value& v) {
-                const auto loan = firstListed(r, v, true);
-                const auto user = stillSignedIn();
-                if (!loan || !user)
-                    return;
-                user->requestForReturnBook(loan)->startWithDidFinishBlock(
-                    [item, stillSignedIn](const Ref<VnRequestResult>&, const plat::Value& answer) {
-                        const auto user = stillSignedIn();
-                        if (!user)
-                            return;
-                        if (auto ok = boolAnswer(answer); ok && ok->isSuccess())
-                            user->removeBookFromLocalLibrary(item);
+        ->startWithDidFinishBlock([item, stillSignedIn](const Ref<VnRequestResult>& r,
+                                                        const plat::Value& v) {
+            const auto loan = firstListed(r, v, true);
+            const auto user = stillSignedIn();
+            if (!loan || !user)
+                return;
+            user->requestForReturnBook(loan)->startWithDidFinishBlock(
+                [item, user](const Ref<VnRequestResult>&, const plat::Value& answer) {
+                    // Given back: the member's stored library says so, also when another
+                    // member has signed in meanwhile.
+                    if (auto ok = boolAnswer(answer); ok && ok->isSuccess())
+                        store_neighbours::storedLibraryOf(user)->removeBookFromLocalLibrary(item);
+                    if (user == activeUserContext())
                         store_neighbours::refreshLibrary();
-                    });
-            });
+                });
+        });
 }
 
 }  // namespace
@@ -125,6 +125,13 @@ bool ShopDetailInfoItemState::signedIn(const Member& member) {
     return user && user == activeUserContext();
 }
 
+bool ShopDetailInfoItemState::leftBeforeTheAnswer(const Member& member, const char* action) {
+    if (signedIn(member))
+        return false;
+    VND_TRACE("GUI", "The %s answered after its member had left: nothing is shown", action);
+    return true;
+}
+
 void ShopDetailInfoItemState::letReadNowLoanGo() {
     stopExtensionTimer();
     if (auto running = std::move(reqExtendBorrowBook_))
@@ -136,6 +143,29 @@ void ShopDetailInfoItemState::letReadNowLoanGo() {
 
 void ShopDetailInfoItemState::activeMemberChanged() {
     letReadNowLoanGo();
+}
+
+void ShopDetailInfoItemState::libraryDidUpdate() {
+    if (magazineIssueInfo_)
+        rebuildGroups();
+}
+
+bool ShopDetailInfoItemState::showsItemFor(const Ref<VnMagazineIssueInfo>& item,
+                                           const Member& member) const {
+    const auto user = member.lock();
+    const auto& shown = magazineIssueInfo_;
+    return user && shown && item && shown->code() == item->code() && member_.lock() == user &&
+           signedIn(member);
+}
+
+bool ShopDetailInfoItemState::lendsToMemberSignedIn(const Ref<VnMagazineIssueInfo>& item) const {
+    const auto user = activeUserContext();
+    if (!user || !item || !item->code())
+        return false;
+    if (user->hasIssueInLibrary(item))
+        return true;
+    return isReadBookNow_ && magIssueReadNow_ && magIssueReadNow_->code() == item->code() &&
+           readNowMember_.lock() == user;
 }
 
 void ShopDetailInfoItemState::setView(ShopDetailInfoItemView* view) {
@@ -275,13 +305,15 @@ void ShopDetailInfoItemState::openReaderEndingTheLoadingWithout(
 }
 
 void ShopDetailInfoItemState::btnRead_Click(Ref<plat::Object>) {
-    // What the row offers to read is the loan of the member it was filled for: for another
-    // member, it is filled again instead.
-    if (!signedIn(member_)) {
+    // Only what the member signed in holds opens, asked of the library at the press: the row may
+    // have been filled for another member, or before the library learnt of a return. Otherwise
+    // it is filled again, and nothing opens.
+    const auto item = magazineIssueInfo_;
+    if (!signedIn(member_) || !lendsToMemberSignedIn(item)) {
         rebuildGroups();
         return;
     }
-    store_neighbours::openReader(magazineIssueInfo_);
+    store_neighbours::openReader(item);
 }
 
 void ShopDetailInfoItemState::btnPreview_Click(Ref<plat::Object>) {
@@ -299,17 +331,14 @@ void ShopDetailInfoItemState::btnGetSample_Click(Ref<plat::Object>) {
         [self = self<ShopDetailInfoItemState>(), item, member = Member(user), mark](
             const Ref<VnRequestResult>& r, const plat::Value&) {
             // For a member who has left, nothing more: the row shows the member now signed in.
-            if (!signedIn(member))
+            if (leftBeforeTheAnswer(member, "sample"))
                 return;
             if (r && r->succeed()) {
                 store_neighbours::refreshLibrary();
                 self->openReaderEndingTheLoadingWithout(item, mark);
                 return;
             }
-            self->endLoading();
-            const std::string message = r ? r->errorMessage().value_or("") : std::string();
-            VND_TRACE("GUI", "%s", message.c_str());
-            self->alert(message);
+            self->refused(r ? r->errorMessage().value_or("") : std::string(), mark);
         });
 }
 
@@ -320,30 +349,40 @@ void ShopDetailInfoItemState::btnBorrow_Click(Ref<plat::Object>) {
         return;
     const uint64_t mark = startActionLoading();
     user->requestForBorrowBook(item)->startWithDidFinishBlock(
-        [self = self<ShopDetailInfoItemState>(), item, member = Member(user), mark](
-            const Ref<VnRequestResult>& r, const plat::Value& v) {
-            if (!signedIn(member))
+        [self = self<ShopDetailInfoItemState>(), item, user, mark](const Ref<VnRequestResult>& r,
+                                                                   const plat::Value& v) {
+            const Member member = user;
+            const auto answer = boolAnswer(v);
+            const bool lent = answer && answer->isSuccess();
+            if (leftBeforeTheAnswer(member, "borrow")) {
+                // Lent to a member who has left: that member's sample of the item ends, as it
+                // would have; the shelves list the loan at the member's next sign-in. Nothing is
+                // opened or told.
+                if (lent)
+                    store_neighbours::storedLibraryOf(user)->endBookSampleOfLoan(item);
                 return;
-            if (auto answer = boolAnswer(v); answer && answer->isSuccess()) {
+            }
+            if (lent) {
                 traceStatus("ยืมแล้ว");
-                auto& model = self->model_;
-                model.digitalPrice = "ยืมแล้ว";
-                model.hide(InfoItemGroup::Borrow);
-                model.show(InfoItemGroup::Return);
-                model.hide(InfoItemGroup::ReadNow);
-                model.show(InfoItemGroup::View);
-                model.hide(InfoItemGroup::GetSample);
-                model.hide(InfoItemGroup::Preview);
-                self->render();
+                // The groups are the borrowed item's only while the row shows it: another item
+                // shown since keeps what the library says of it.
+                if (self->showsItemFor(item, member)) {
+                    auto& model = self->model_;
+                    model.digitalPrice = "ยืมแล้ว";
+                    model.hide(InfoItemGroup::Borrow);
+                    model.show(InfoItemGroup::Return);
+                    model.hide(InfoItemGroup::ReadNow);
+                    model.show(InfoItemGroup::View);
+                    model.hide(InfoItemGroup::GetSample);
+                    model.hide(InfoItemGroup::Preview);
+                    self->render();
+                }
                 store_neighbours::loanTaken(item);
                 store_neighbours::refreshLibrary();
                 self->openReaderEndingTheLoadingWithout(item, mark);
                 return;
             }
-            self->endLoading();
-            const std::string message = refusalText(r, v);
-            VND_TRACE("GUI", "%s", message.c_str());
-            self->alert(message);
+            self->refused(refusalText(r, v), mark);
         });
 }
 
@@ -359,13 +398,14 @@ void ShopDetailInfoItemState::returnLoan(Ref<VnMagazineIssueInfo> item, bool rea
     const auto user = activeUserContext();
     if (!user || !item)
         return;
-    startLoading();
+    const uint64_t mark = startActionLoading();
     const Member member = user;
     user->requestForGetLibraryIssueInfo(codeList(item))
         ->startWithDidFinishBlock([self = self<ShopDetailInfoItemState>(), item, readNowOnly,
-                                   member](const Ref<VnRequestResult>& r, const plat::Value& v) {
+                                   member,
+                                   mark](const Ref<VnRequestResult>& r, const plat::Value& v) {
             // Another member's now: nothing of the member who left is given back through them.
-            if (!signedIn(member))
+            if (leftBeforeTheAnswer(member, "return's lookup"))
                 return;
             const auto loan = firstListed(r, v, readNowOnly);
             const auto user = member.lock();
@@ -374,30 +414,38 @@ void ShopDetailInfoItemState::returnLoan(Ref<VnMagazineIssueInfo> item, bool rea
             // lists it as such (the shelves give read-now loans back as they learn of them), the
             // row shows what the library lends the member now.
             if (!loan || !user) {
-                self->endLoading();
+                self->endActionLoading(mark);
                 if (readNowOnly && r && r->succeed())
                     self->rebuildGroups(item, firstListed(r, v) != nullptr);
                 return;
             }
             user->requestForReturnBook(loan)->startWithDidFinishBlock(
-                [self, item, member](const Ref<VnRequestResult>& r, const plat::Value& v) {
-                    // Given back for a member who has left: the shelves of that member learn of
-                    // it when the member is next signed in.
-                    if (!signedIn(member))
+                [self, item, user, mark](const Ref<VnRequestResult>& r, const plat::Value& v) {
+                    const Member member = user;
+                    const auto answer = boolAnswer(v);
+                    const bool returned = answer && answer->isSuccess();
+                    if (returned) {
+                        // The member's stored library no longer lends the item, whoever is
+                        // signed in now: a member who has left finds it so when signed in again.
+                        if (signedIn(member))
+                            store_neighbours::cancelLibraryLoading();
+                        store_neighbours::storedLibraryOf(user)->removeBookFromLocalLibrary(item);
+                    }
+                    // For a member who has left, nothing is shown or told.
+                    if (leftBeforeTheAnswer(member, "return"))
                         return;
-                    self->endLoading();
+                    self->endActionLoading(mark);
                     const bool readNow = self->isReadBookNow_;
-                    if (auto answer = boolAnswer(v); answer && answer->isSuccess()) {
-                        store_neighbours::cancelLibraryLoading();
-                        if (const auto user = member.lock())
-                            user->removeBookFromLocalLibrary(item);
+                    if (returned) {
                         store_neighbours::refreshLibrary();
                         if (!readNow) {
                             traceStatus("คืนแล้ว");
-                            self->model_.hide(InfoItemGroup::Return);
-                            self->model_.show(InfoItemGroup::Borrow);
-                            self->model_.hide(InfoItemGroup::View);
-                            self->render();
+                            if (self->showsItemFor(item, member)) {
+                                self->model_.hide(InfoItemGroup::Return);
+                                self->model_.show(InfoItemGroup::Borrow);
+                                self->model_.hide(InfoItemGroup::View);
+                                self->render();
+                            }
                             self->alert("การคืนเสร็จสมบูรณ์");
                         }
                     } else if (!readNow) {
@@ -411,7 +459,7 @@ void ShopDetailInfoItemState::returnLoan(Ref<VnMagazineIssueInfo> item, bool rea
                     }
                     store_neighbours::refreshLibrary();
                     // Given back, the item is no longer lent, whatever the local library keeps.
-                    if (auto answer = boolAnswer(v); answer && answer->isSuccess())
+                    if (returned)
                         self->rebuildGroups(item, false);
                     else
                         self->rebuildGroups();
@@ -439,28 +487,37 @@ void ShopDetailInfoItemState::changeReservation(const Ref<VnBookStoreUserContext
                                                 const Ref<VnRequestContext>& request,
                                                 const char* status, const char* done,
                                                 InfoItemGroup hide, bool showCancel) {
-    startLoading();
-    request->startWithDidFinishBlock(
-        [self = self<ShopDetailInfoItemState>(), member = Member(user), status, done, hide,
-         showCancel](const Ref<VnRequestResult>& r, const plat::Value& v) {
-            if (!signedIn(member))
-                return;
-            self->endLoading();
-            std::string message;
-            if (auto answer = boolAnswer(v); answer && answer->isSuccess()) {
-                traceStatus(status);
-                message = done;
+    const uint64_t mark = startActionLoading();
+    request->startWithDidFinishBlock([self = self<ShopDetailInfoItemState>(),
+                                      item = magazineIssueInfo_, member = Member(user), status,
+                                      done, hide, showCancel,
+                                      mark](const Ref<VnRequestResult>& r, const plat::Value& v) {
+        if (leftBeforeTheAnswer(member, showCancel ? "reservation" : "cancel of a reservation"))
+            return;
+        self->endActionLoading(mark);
+        std::string message;
+        if (auto answer = boolAnswer(v); answer && answer->isSuccess()) {
+            traceStatus(status);
+            message = done;
+            if (self->showsItemFor(item, member)) {
                 self->model_.hide(hide);
                 if (showCancel)
                     self->model_.show(InfoItemGroup::Cancel);
                 self->render();
-            } else {
-                message = refusalText(r, v);
-                VND_TRACE("GUI", "%s", message.c_str());
             }
-            self->alert(message);
-            self->rebuildGroups();
-        });
+        } else {
+            message = refusalText(r, v);
+            VND_TRACE("GUI", "%s", message.c_str());
+        }
+        self->alert(message);
+        self->rebuildGroups();
+    });
+}
+
+void ShopDetailInfoItemState::refused(const std::string& message, uint64_t mark) {
+    endActionLoading(mark);
+    VND_TRACE("GUI", "%s", message.c_str());
+    alert(message);
 }
 
 void ShopDetailInfoItemState::stopExtensionTimer() {
@@ -482,7 +539,7 @@ void ShopDetailInfoItemState::btnReadNow_Clcik(Ref<plat::Object>) {
             const Ref<VnRequestResult>& r, const plat::Value& v) {
             // A loan taken for a member who has left is that member's: the service's expiry
             // ends it.
-            if (!signedIn(member))
+            if (leftBeforeTheAnswer(member, "read now"))
                 return;
             if (auto answer = boolAnswer(v); answer && answer->isSuccess()) {
                 traceStatus("หยิบอ่านแล้ว");
@@ -507,10 +564,7 @@ void ShopDetailInfoItemState::btnReadNow_Clcik(Ref<plat::Object>) {
                     plat::defaultModes());
                 return;
             }
-            self->endLoading();
-            const std::string message = refusalText(r, v);
-            VND_TRACE("GUI", "%s", message.c_str());
-            self->alert(message);
+            self->refused(refusalText(r, v), mark);
         });
 }
 

@@ -9,9 +9,13 @@
 // "shopDetailInfoItem:previewMagazineIssueInfo:". A read-now loan still held when the state goes
 // is given back without a word, while its member is still the one signed in.
 //
-// What the row offers and does belongs to the member signed in: when another member signs in or
-// the member signs out, the row is filled again for the member now signed in, and an answer to an
-// earlier member's action changes nothing but that (it opens nothing and tells nothing).
+// What the row offers and does belongs to the member signed in: whether it offers a loan comes
+// from that member's stored library, read when the row is filled and again whenever the library
+// is updated or another member signs in (or the member signs out). An answer changes the groups
+// only while the row still shows the item and the member it was sent for; an answer to an earlier
+// member's action opens and tells nothing, yet what the service carried out (a return, a loan)
+// still reaches that member's stored library. "Read" opens only what that library lends the
+// member signed in (or the read-now loan this row holds); otherwise the row is filled again.
 #include <QPointer>
 #include <cstdint>
 
@@ -70,6 +74,9 @@ class ShopDetailInfoItemState : public plat::Object {
     // expiry ends it) and what that member's actions still wait for changes nothing. The caller
     // fills the row again.
     void activeMemberChanged();
+    // The stored library of the member signed in has been updated: the groups are filled from it
+    // again, as when the row is opened anew; a loading an action shows stays.
+    void libraryDidUpdate();
 
     bool isReadBookNow() const { return isReadBookNow_; }
     const Ref<VnMagazineIssueInfo>& readNowItem() const { return magIssueReadNow_; }
@@ -84,6 +91,15 @@ class ShopDetailInfoItemState : public plat::Object {
     void letReadNowLoanGo();
     // Whether the member is the one signed in now.
     static bool signedIn(const Member& member);
+    // Whether the member an action was sent for has left by the time its answer comes (another
+    // signed in, or none): the answer then shows, opens and tells nothing, as the log says.
+    static bool leftBeforeTheAnswer(const Member& member, const char* action);
+    // Whether the row still shows the item (by its code), filled for the member, who is still
+    // signed in: what an answer for them may change.
+    bool showsItemFor(const Ref<VnMagazineIssueInfo>& item, const Member& member) const;
+    // Whether the member signed in holds the item: a loan of the stored library, or the read-now
+    // loan this row holds for that member.
+    bool lendsToMemberSignedIn(const Ref<VnMagazineIssueInfo>& item) const;
     // The detail's loading mark (see DetailLoading); 0 for a delegate that keeps none, whose
     // loading an action's late end always ends.
     uint64_t loadingMark() const;
@@ -108,6 +124,8 @@ class ShopDetailInfoItemState : public plat::Object {
     void changeReservation(const Ref<VnBookStoreUserContext>& user,
                            const Ref<VnRequestContext>& request, const char* status,
                            const char* done, InfoItemGroup hide, bool showCancel);
+    // An action refused: its loading ends, and the member is told why.
+    void refused(const std::string& message, uint64_t mark);
 
     WeakRef<plat::Object> delegate_;
     QPointer<ShopDetailInfoItemView> view_;

@@ -125,6 +125,10 @@ void ShopDetailMainViewController::viewDidLoad() {
     source.shouldSelectRow = [](ui::TableView&, int) { return false; };  // no row is chosen
     mainTableView->setDataSource(std::move(source));
     store_neighbours::observeActiveUserChanges(self());
+    store_neighbours::observeLibraryUpdates(self(), [weak] {
+        if (const auto screen = weak.lock())
+            screen->memberLibraryDidUpdate();
+    });
     reloadTable();
 }
 
@@ -287,6 +291,12 @@ void ShopDetailMainViewController::bookStoreContextActiveUserContextDidChange(Re
     reloadTable();
     if (rowLoadingShown)
         plat::sendIfResponds(delegate_, ShopDetailMessages::kLoadComplete);
+}
+
+void ShopDetailMainViewController::memberLibraryDidUpdate() {
+    // Only the information row reads the member's library; a loading its action shows stays.
+    if (detailInfoItemView)
+        detailInfoItemView->state()->libraryDidUpdate();
 }
 
 bool ShopDetailMainViewController::leaveLoadingsBehind() {

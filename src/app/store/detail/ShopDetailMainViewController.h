@@ -11,7 +11,8 @@
 //   (screen, magazine), shopDetailMainView:previewMagazineIssueInfo: (screen, item).
 // When another member signs in or the member signs out, the screen shows the item for the member
 // now signed in, as when it is opened anew, and a loading the last member's action left over it
-// ends.
+// ends. When the library of the member signed in is updated, the information row is filled
+// from it again.
 #include <QPointer>
 #include <string>
 #include <vector>
@@ -74,6 +75,9 @@ class ShopDetailMainViewController : public ui::ViewController, public DetailLoa
     void linkLoadFailed(Ref<plat::Object> router);
     // The store context's: another member signed in, or the member signed out.
     void bookStoreContextActiveUserContextDidChange(Ref<plat::Object> context);
+    // The stored library of the member signed in has been updated: the information row is filled
+    // from it again.
+    void memberLibraryDidUpdate();
 
     uint64_t loadingMark() const override { return loadingMark_; }
 

@@ -24,5 +24,12 @@ void cancelLibraryLoading();
 // Has the observer hear "bookStoreContextActiveUserContextDidChange:" (the store context) each
 // time another member signs in or the member signs out; the observer is not retained.
 void observeActiveUserChanges(const Ref<plat::Object>& observer);
+// Calls `updated` each time the library of the member signed in has taken an update (the shelves
+// keep it as the service says), for as long as the observer lives; the observer is not retained.
+void observeLibraryUpdates(const Ref<plat::Object>& observer, std::function<void()> updated);
+// The user context that keeps the stored library of the member a request was sent for: the one
+// signed in now when it is that member's (who may have signed in again since), else the one the
+// request was sent with.
+Ref<VnBookStoreUserContext> storedLibraryOf(const Ref<VnBookStoreUserContext>& sentFor);
 
 }  // namespace store_neighbours

@@ -38,6 +38,10 @@ class VnStoreRemoteSession;
 class VnCoreDataContext;
 class VnDataContext;
 class VnUserAuthenticationInfo;
+
+// Posted with the user context as its object each time that user's magazine or book library has
+// taken an update.
+inline constexpr const char* VnUserLibraryDidUpdateNotification = "VnUserLibraryDidUpdate";
 class VnPriceInfo;
 class VnUserSubscriptionInfo;
 class VnBookStorePurchaseRequestRedeemInfo;
@@ -134,7 +138,7 @@ class VnBookStoreUserContext : public VnBookStoreContextSubobject {
     // taken with, also ended when it is a sample. The page files stay.
     void endBookSampleOfLoan(const std::string& code);
     void endBookSampleOfLoan(const Ref<VnMagazineIssueInfo>& taken);
-    // Posts "VnUserLibraryDidUpdate" with this context.
+    // Posts VnUserLibraryDidUpdateNotification with this context.
     void notifyLibraryDidUpdate();
 
     // ---- Reading preferences (per-user settings) ----

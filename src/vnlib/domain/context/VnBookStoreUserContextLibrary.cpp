@@ -325,8 +325,8 @@ void VnBookStoreUserContext::endBookSampleOfLoan(const Ref<VnMagazineIssueInfo>&
 }
 
 void VnBookStoreUserContext::notifyLibraryDidUpdate() {
-    plat::NotificationCenter::defaultCenter().postNotificationName("VnUserLibraryDidUpdate",
-                                                                   self());
+    plat::NotificationCenter::defaultCenter().postNotificationName(
+        VnUserLibraryDidUpdateNotification, self());
 }
 
 // ---- Preferences --------------------------------------------------------------------------------

@@ -18,7 +18,10 @@
 #include "demo-service/DemoLibraryMembers.h"
 #include "demo-service/DemoMemberShelves.h"
 #include "platform/runloop/RunLoop.h"
+#include "support/CapturedLog.h"
 #include "support/DynamicObject.h"
+#include "vnlib/domain/lists/VnDomainUpdatingRequest.h"
+#include "vnlib/domain/lists/VnMagazineIssueDomain.h"
 #include "vnlib/domain/storage/VnLocalArchive.h"
 
 namespace {
@@ -47,14 +50,16 @@ class LendingActionsTest : public StoreTest {
         StoreTest::TearDown();
     }
 
-    // The row shows the book as the store gives it; the reservations lookup has answered.
+    // The row shows the book as the store gives it; the reservations lookup of a book the
+    // member does not hold has answered.
     Ref<VnMagazineIssueInfo> showBook(const std::string& code) {
         auto item = storeItem(code);
         EXPECT_TRUE(item);
         const size_t lookups = calls("GetCurrentReserveBookInfos");
         state->setMagazineInfo(nullptr);
         state->setMagazineIssueInfo(item);
-        waitFor([&] { return calls("GetCurrentReserveBookInfos") > lookups; });
+        if (!state->model().isShown(G::Return))
+            waitFor([&] { return calls("GetCurrentReserveBookInfos") > lookups; });
         settle();
         return item;
     }
@@ -73,6 +78,15 @@ class LendingActionsTest : public StoreTest {
         for (const auto& request : service.requestsForMethod(method))
             out.push_back(request.body);
         return out;
+    }
+
+    // The member's stored library takes the service's lists, as the shelves update it.
+    void updateLibrary() {
+        for (const auto& domain : {user()->bookLibraryDomain(), user()->libraryDomain()}) {
+            auto request = domain->newDomainUpdatingRequest(nullptr);
+            request->setForceUpdate(true);
+            ASSERT_TRUE(run(request)) << "the library's update";
+        }
     }
 
     std::string loanOf(const std::string& code) const {
@@ -432,19 +446,30 @@ TEST_F(LendingActionsTest, ReserveTellsTheOutcomeAndTheMembersReservationsSwapRe
 TEST_F(LendingActionsTest, SampleReadPreviewAndTheBuyNowToggle) {
     const std::string preview = "shopDetailInfoItem:previewMagazineIssueInfo:";
     delegate->on(preview);
+    // Read opens only what the member's stored library lends, asked at the press. The member's
+    // own loan before the library has it, and an item the member does not hold, open nothing,
+    // whatever the row offers: the row is filled again instead.
     const auto book = showBook("BK0003");
+    state->btnRead_Click(nullptr);
+    showBook("BK0001");  // LN0001, not yet in the library on this home
+    state->btnRead_Click(nullptr);
+    EXPECT_EQ(shown(), (std::set<G>{G::Borrow, G::ReadNow, G::GetSample}));
+    updateLibrary();
+    const auto loan = showBook("BK0001");
+    EXPECT_EQ(shown(), (std::set<G>{G::Return, G::View}));
+    EXPECT_EQ(library->count("displayReaderWithIssueInfo:"), 0u);
     const size_t requests = service.requests().size() + store.requests().size();
 
     // Read and preview: the reader, the delegate; no request, no loading.
     state->btnRead_Click(nullptr);
     ASSERT_EQ(library->count("displayReaderWithIssueInfo:"), 1u);
-    EXPECT_EQ(readerItem(0), book);
+    EXPECT_EQ(readerItem(0), loan);
     state->btnPreview_Click(nullptr);
     ASSERT_EQ(delegate->count(preview), 1u);
     EXPECT_EQ(testing_support::sentArgument<Ref<ShopDetailInfoItemState>>(*delegate, preview, 0, 0),
               state);
     EXPECT_EQ(testing_support::sentArgument<Ref<VnMagazineIssueInfo>>(*delegate, preview, 0, 1),
-              book);
+              loan);
 
     // Buy now only toggles.
     const auto groups = shown();
@@ -461,9 +486,10 @@ TEST_F(LendingActionsTest, SampleReadPreviewAndTheBuyNowToggle) {
 
     // Sample: kept among the member's samples, the library refreshed and the reader opened; the
     // loading lasts until the screen shows again.
+    showBook("BK0003");
     state->btnGetSample_Click(nullptr);
     ASSERT_TRUE(waitFor([&] { return library->count("displayReaderWithIssueInfo:") == 2; }));
-    EXPECT_EQ(readerItem(1), book);
+    EXPECT_EQ(readerItem(1)->code(), book->code());
     EXPECT_EQ(library->count("updateLibraryForceUpdate:"), 1u);
     bool kept = false;
     for (const auto& sample : user()->bookSamples())
@@ -474,6 +500,13 @@ TEST_F(LendingActionsTest, SampleReadPreviewAndTheBuyNowToggle) {
     state->viewWillAppear();
     EXPECT_EQ(ends(), 1u);
     EXPECT_TRUE(alerts->messages.empty());
+
+    // The read-now loan the row holds opens too, though the library does not list it.
+    state->btnReadNow_Clcik(nullptr);
+    ASSERT_TRUE(waitFor([&] { return library->count("displayReaderWithIssueInfo:") == 3; }));
+    state->btnRead_Click(nullptr);
+    ASSERT_EQ(library->count("displayReaderWithIssueInfo:"), 4u);
+    EXPECT_EQ(readerItem(3)->code(), book->code());
 }
 
 TEST_F(LendingActionsTest, ReadNowHoldsTheClickedItemsLoanAndGivesBackNoOrdinaryLoan) {
@@ -595,4 +628,151 @@ TEST_F(LendingActionsTest, WithNothingToOpenTheItemEachActionsLoadingEndsWithIts
 
     EXPECT_EQ(library->count("displayReaderWithIssueInfo:"), 0u);
     EXPECT_TRUE(alerts->messages.empty());
+}
+
+TEST_F(LendingActionsTest, AnAnswerChangesTheGroupsOnlyOfTheItemItWasSentFor) {
+    auto recorder = std::make_shared<GroupsAtAlert>();
+    alerts = recorder;
+    ui::Alert::setShared(recorder);
+    std::vector<std::set<G>> atAlert;
+    recorder->onAlert = [&] { atAlert.push_back(shown()); };
+    // Somchai holds BK0001 and BK0006 and has reserved BK0002; nok holds BK0004's one copy.
+    ASSERT_TRUE(catalogue.borrow("somchai@example.com", "BK0006").success);
+    ASSERT_TRUE(catalogue.borrow("nok@example.com", "BK0004").success);
+    updateLibrary();
+
+    // The action is pressed on one item, whose answer the service holds; the row is given the
+    // other item meanwhile (the kept detail of a list shows the next one chosen). The answer then
+    // leaves that item's groups as its own record, library and reservations make them.
+    struct Late {
+        const char* method;
+        void (ShopDetailInfoItemState::*press)(Ref<plat::Object>);
+        const char* pressedOn;
+        const char* shownWhenItComes;
+    };
+    const std::vector<Late> actions = {
+        {"BorrowBook", &ShopDetailInfoItemState::btnBorrow_Click, "BK0003", "BK0002"},
+        {"ReturnBook", &ShopDetailInfoItemState::btnReturn_Click, "BK0001", "BK0006"},
+        {"ReserveBook", &ShopDetailInfoItemState::btnReserve_Click, "BK0004", "BK0003"},
+        {"CancelReserveBook", &ShopDetailInfoItemState::btnCancel_Click, "BK0002", "BK0004"},
+        {"ReadBookNow", &ShopDetailInfoItemState::btnReadNow_Clcik, "BK0005", "BK0006"},
+    };
+    size_t openings = 0;
+    for (const auto& late : actions) {
+        SCOPED_TRACE(late.method);
+        const auto pressed = showBook(late.pressedOn);
+        demo::Fault held = demo::Fault::stall();
+        held.calls = 1;
+        service.setFault(late.method, held);
+        ((*state).*late.press)(nullptr);
+        ASSERT_TRUE(waitFor([&] { return service.stalledCount() == 1; }));
+        const auto other = showBook(late.shownWhenItComes);
+        const auto groups = shown();
+        const std::string line = state->model().digitalPrice;
+        const size_t told = alerts->messages.size();
+        const size_t opened = library->count("displayReaderWithIssueInfo:");
+        service.releaseStalled(late.method);
+        // Each answer ends in an alert or in the opening of the item it was sent for.
+        ASSERT_TRUE(waitFor([&] {
+            return alerts->messages.size() > told ||
+                   library->count("displayReaderWithIssueInfo:") > opened;
+        })) << "the answer comes";
+        EXPECT_EQ(state->magazineIssueInfo(), other);
+        if (library->count("displayReaderWithIssueInfo:") > opened) {
+            EXPECT_EQ(readerItem(openings++)->code(), pressed->code());
+        } else {
+            ASSERT_EQ(atAlert.size(), alerts->messages.size());
+            EXPECT_EQ(atAlert.back(), groups) << alerts->messages.back();
+        }
+        // The other item's groups, once its reservations have answered again.
+        settle();
+        EXPECT_EQ(shown(), groups);
+        EXPECT_EQ(state->model().digitalPrice, line);
+    }
+    EXPECT_EQ(alerts->messages, (std::vector<std::string>{"การคืนเสร็จสมบูรณ์", "การจองเสร็จสมบูรณ์",
+                                                          "ยกเลิกการจองเสร็จสมบูรณ์"}));
+    EXPECT_TRUE(loanOf("BK0001").empty());
+    EXPECT_FALSE(loanOf("BK0003").empty());
+    EXPECT_TRUE(state->isReadBookNow());
+    EXPECT_EQ(state->readNowItem()->code(), "BK0005");
+}
+
+TEST_F(LendingActionsTest, AnswersForAMemberWhoHasLeftShowOpenAndTellNothing) {
+    // Each action of somchai's is pressed and its answer held; he signs out on this computer only
+    // (the service still serves his session) and the row is filled for the signed-out member, as
+    // the detail does at a change of member; then the answer comes.
+    const testing_support::ScopedTraceSwitch traces([](std::string_view) { return true; });
+    std::vector<std::string> lines;
+    auto previous = plat::setLogSink([&](std::string_view line) { lines.emplace_back(line); });
+    const auto answeredAfterLeaving = [&] {
+        return std::count_if(lines.begin(), lines.end(), [](const std::string& line) {
+            return line.find("answered after its member had left") != std::string::npos;
+        });
+    };
+    ASSERT_TRUE(catalogue.borrow("nok@example.com", "BK0004").success);  // none left to borrow
+    // A loan that is not free content, which a return takes out of the stored library.
+    ASSERT_TRUE(catalogue.borrow("somchai@example.com", "BK0005").success);
+    const auto somchaiHolds = [&](const char* code) { return !loanOf(code).empty(); };
+    struct Left {
+        const char* method;  // held; the sample answers on the next turn without asking
+        void (ShopDetailInfoItemState::*press)(Ref<plat::Object>);
+        const char* code;
+    };
+    const std::vector<Left> actions = {
+        {"", &ShopDetailInfoItemState::btnGetSample_Click, "BK0003"},
+        {"BorrowBook", &ShopDetailInfoItemState::btnBorrow_Click, "BK0003"},
+        {"ReadBookNow", &ShopDetailInfoItemState::btnReadNow_Clcik, "BK0006"},
+        {"ReserveBook", &ShopDetailInfoItemState::btnReserve_Click, "BK0004"},
+        {"CancelReserveBook", &ShopDetailInfoItemState::btnCancel_Click, "BK0002"},
+        {"GetLibraryIssueInfos", &ShopDetailInfoItemState::btnReturn_Click, "BK0005"},
+        {"ReturnBook", &ShopDetailInfoItemState::btnReturn_Click, "BK0005"},
+    };
+    for (const auto& left : actions) {
+        SCOPED_TRACE(left.method);
+        ASSERT_TRUE(signIn("somchai@example.com", "rak-an-nangsue"));
+        updateLibrary();
+        const auto somchai = user();
+        const auto item = showBook(left.code);
+        if (*left.method) {
+            demo::Fault held = demo::Fault::stall();
+            held.calls = 1;
+            service.setFault(left.method, held);
+        }
+        const auto answered = answeredAfterLeaving();
+        const size_t opened = library->count("displayReaderWithIssueInfo:");
+        ((*state).*left.press)(nullptr);
+        if (*left.method) {
+            ASSERT_TRUE(waitFor([&] { return service.stalledCount() == 1; }));
+        }
+        context->signOutRegisteredUserWithRemote(false);  // before the sample's answer
+        state->activeMemberChanged();
+        showBook(left.code);
+        const auto groups = shown();
+        const size_t told = alerts->messages.size();
+        service.releaseStalled();
+        ASSERT_TRUE(waitFor([&] { return answeredAfterLeaving() > answered; }));
+        EXPECT_EQ(shown(), groups);
+        EXPECT_EQ(alerts->messages.size(), told);
+        EXPECT_EQ(library->count("displayReaderWithIssueInfo:"), opened);
+        EXPECT_FALSE(state->isReadBookNow());
+        // What the service carried out for somchai stays carried out, and a return reaches his
+        // stored library at once.
+        if (left.method == std::string("ReturnBook")) {
+            EXPECT_FALSE(somchaiHolds("BK0005"));
+            EXPECT_FALSE(somchai->hasIssueInLibrary(item));
+        }
+    }
+    // The return's lookup answered after he left sent no return; the next one did.
+    EXPECT_EQ(calls("ReturnBook"), 1u);
+    EXPECT_TRUE(somchaiHolds("BK0003") && somchaiHolds("BK0006"));
+    EXPECT_EQ(catalogue.reservations("somchai@example.com").size(), 1u);
+
+    // Signed in again before his shelves' update, the returned book is not lent to him.
+    ASSERT_TRUE(signIn("somchai@example.com", "rak-an-nangsue"));
+    state->activeMemberChanged();
+    showBook("BK0005");
+    EXPECT_EQ(shown(), (std::set<G>{G::Borrow, G::ReadNow, G::GetSample}));
+    state->btnRead_Click(nullptr);
+    EXPECT_EQ(library->count("displayReaderWithIssueInfo:"), 0u);
+    plat::setLogSink(previous);
 }
