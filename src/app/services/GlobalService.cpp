@@ -32,6 +32,7 @@ constexpr const char* kMarsdenCatalogName = "Marsden Group Catalog";
 struct SharedService {
     Ref<GlobalService> service;
     bool closed = false;
+    uint64_t built = 0;
 };
 
 SharedService& sharedSlot() {
@@ -91,6 +92,7 @@ Ref<GlobalService> GlobalService::globalShared() {
         // Kept in its slot before the store context is built: a caller reached from the build
         // finds the service rather than building another.
         shared.service = std::make_shared<GlobalService>(Token{});
+        ++shared.built;
         shared.service->buildStoreContext();
     }
     return shared.service;
@@ -105,6 +107,10 @@ void GlobalService::closeShared() {
     sharedSlot().closed = true;
     // Out of its slot before it goes: whatever its going reaches finds no service.
     Ref<GlobalService> old = std::move(sharedSlot().service);
+}
+
+uint64_t GlobalService::servicesBuilt() {
+    return sharedSlot().built;
 }
 
 Ref<GlobalService> GlobalService::openShared() {

@@ -8,6 +8,7 @@
 //
 //   auto service = GlobalService::globalShared();
 //   service->storeContext()->activeUserContext();
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,6 +54,8 @@ class GlobalService : public plat::Object {
     static void closeShared();
     // The program's start: the shared service, built when there is none, also after a close.
     static Ref<GlobalService> openShared();
+    // How many shared services this process has built so far.
+    static uint64_t servicesBuilt();
 
     int libraryStyle() const { return libraryStyle_; }
     void setLibraryStyle(int style) { libraryStyle_ = style; }

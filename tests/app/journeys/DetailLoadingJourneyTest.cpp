@@ -62,11 +62,13 @@ class DetailLoadingJourney : public JourneyTest {
             << shownTexts(content());
 
         demo().service->releaseStalled(kFirstPage);
-        ASSERT_TRUE(waitFor([&] {
-            return alerts_->said(kConnectionErrorText) && alerts_->answersHandled() &&
-                   demo().service->stalledCount() == 1;
-        })) << "the member is told of the failed opening; alerts: "
-            << alertsText();
+        ASSERT_TRUE(waitFor(
+            [&] {
+                return alerts_->said(kConnectionErrorText) && alerts_->answersHandled() &&
+                       demo().service->stalledCount() == 1;
+            },
+            testing_support::memberWait()))
+            << "the member is told of the failed opening; alerts: " << alertsText();
         EXPECT_TRUE(overlayShows()) << method << "'s loading ended before its answer came:\n"
                                     << shownTexts(content());
         EXPECT_EQ(demo().service->requestsForMethod(method).size(), sent + 1);

@@ -3,6 +3,7 @@
 // member holds; a sign-out while an opening begun there waits ends the detail's loading. And a
 // program ended while a detail still holds a read-now loan ends cleanly, building nothing anew.
 #include "JourneySupport.h"
+#include "app/library/IssueMetadataDownloader.h"
 
 namespace {
 
@@ -37,6 +38,21 @@ class DetailMemberJourney : public JourneyTest {
     bool showsHeld() {
         return detailOffers("อ่าน") && detailOffers("คืน") && detailOffers("ยืมแล้ว") &&
                !detailOffers("ยืม");
+    }
+
+    // Whether the held page has been served and every opening the shelves began has ended:
+    // ended by a change of member, or finished (the reader opens at that finish).
+    bool openingsEnded() const {
+        if (demo().service->stalledCount() != 0 || demo().service->transfersInFlight() != 0)
+            return false;
+        for (const auto& shelf : shelves()) {
+            const auto opening = shelf ? std::dynamic_pointer_cast<PdfIssueMetadataDownloader>(
+                                             shelf->metadataDownloader())
+                                       : nullptr;
+            if (opening && !opening->finished())
+                return false;
+        }
+        return true;
     }
 
     // The demo holds the book's first page unanswered until released.
@@ -102,6 +118,8 @@ TEST_F(DetailMemberJourney, ASignOutWhileAnOpeningWaitsEndsTheDetailsLoading) {
         << "the detail shows, without its loading, what a signed-out member sees:\n"
         << shownTexts(content());
     releaseFirstPage();
+    ASSERT_TRUE(waitFor([&] { return openingsEnded(); }))
+        << "the held page is served and every opening the shelves began has ended";
     EXPECT_EQ(readerWindow(), nullptr);
     EXPECT_EQ(alertsText(), "");
 }
@@ -116,8 +134,9 @@ TEST_F(DetailMemberJourney, AProgramEndedWhileADetailHoldsAReadNowLoanEndsCleanl
         << "the reader opens the book; alerts: " << alertsText();
     closeReader();
     ASSERT_TRUE(waitFor([&] { return showing(mainWindow()); }));
+    const uint64_t built = GlobalService::servicesBuilt();
     quit();
-    EXPECT_EQ(GlobalService::globalShared(), nullptr)
+    EXPECT_EQ(GlobalService::servicesBuilt(), built)
         << "something built the service again during the program's end";
     EXPECT_EQ(alertsText(), "");
 }
