@@ -2,8 +2,10 @@
 # With VARNEL_TEST_WHOLE_PROGRAMS on, the GoogleTest program also runs whole, as a developer runs
 # it: every case in one process, in an order shuffled anew each run (GoogleTest prints the seed:
 # --gtest_random_seed=<seed> runs that order again). CTest's test "<name>.whole", label whole. A
-# case that passes only in a process of its own fails there. It is given the time of the cases
-# together, and starts before the single cases so that it does not end the run last. A program of
+# case that passes only in a process of its own fails there. It may take the time its cases take
+# together on a busy machine: VARNEL_WHOLE_PROGRAM_CASE_TIMEOUT seconds a case, and never less than
+# VARNEL_WHOLE_PROGRAM_TIMEOUT; it starts before the single cases so that it does not end the run
+# last. A program of
 # one case run whole would only run that case again: the test is added when CTest reads the cases
 # discovered in the program (call this after gtest_discover_tests) and finds two or more.
 function(varnel_add_whole_program_test name)
@@ -11,15 +13,19 @@ function(varnel_add_whole_program_test name)
     return()
   endif()
   set(properties "")
-  foreach(value LABELS whole TIMEOUT ${VARNEL_WHOLE_PROGRAM_TIMEOUT} COST 1000 ${ARGN})
+  foreach(value LABELS whole COST 1000 ${ARGN})
     string(APPEND properties " [==[${value}]==]")
   endforeach()
   set(script "${CMAKE_CURRENT_BINARY_DIR}/${name}_whole.cmake")
   file(GENERATE OUTPUT "${script}" CONTENT
 "list(LENGTH ${name}_TESTS count)
 if(count GREATER 1)
+  math(EXPR timeout \"\${count} * ${VARNEL_WHOLE_PROGRAM_CASE_TIMEOUT}\")
+  if(timeout LESS ${VARNEL_WHOLE_PROGRAM_TIMEOUT})
+    set(timeout ${VARNEL_WHOLE_PROGRAM_TIMEOUT})
+  endif()
   add_test([==[${name}.whole]==] [==[$<TARGET_FILE:${name}>]==] --gtest_shuffle)
-  set_tests_properties([==[${name}.whole]==] PROPERTIES${properties}
+  set_tests_properties([==[${name}.whole]==] PROPERTIES TIMEOUT \${timeout}${properties}
     WORKING_DIRECTORY [==[${CMAKE_CURRENT_BINARY_DIR}]==])
 endif()
 ")
