@@ -39,6 +39,20 @@ class EndingSignalsTest : public ::testing::Test {
 };
 
 TEST_F(EndingSignalsTest, EachSignalReachesTheWatchingLoopWhicheverThreadItInterrupts) {
+    // Whatever this process was started with (a background job of a script starts with SIGINT
+    // ignored), each signal is caught here: by default when the watch starts.
+    struct sigaction byDefault {};
+    byDefault.sa_handler = SIG_DFL;
+    std::vector<struct sigaction> original(EndingSignals::kSignals.size());
+    for (size_t i = 0; i < original.size(); ++i)
+        ASSERT_EQ(::sigaction(EndingSignals::kSignals[i], &byDefault, &original[i]), 0);
+    struct Restore {
+        const std::vector<struct sigaction>& original;
+        ~Restore() {
+            for (size_t i = 0; i < original.size(); ++i)
+                ::sigaction(EndingSignals::kSignals[i], &original[i], nullptr);
+        }
+    } restore{original};
     constexpr int kRounds = 3;
     std::vector<int> received;
     bool allOnLoopThread = true;

@@ -372,6 +372,9 @@ TEST_F(QuitSignalTest, CtrlCInTheStartStepsTerminalKeepsThePageUnjudged) {
     int terminal = -1;
     program_ = ::forkpty(&terminal, nullptr, nullptr, nullptr);
     if (program_ == 0) {
+        // As from a member's shell, whatever this process was started with (a background job of
+        // a script starts with SIGINT ignored, which a child would keep).
+        ::signal(SIGINT, SIG_DFL);
         ::execve(args[0], args.data(), envp.data());
         ::_exit(127);
     }
