@@ -105,17 +105,10 @@ class PageCheckOrderJourney : public JourneyTest {
             }
             return done;
         };
-        int seen = progress();
-        QElapsedTimer sinceProgress;
-        sinceProgress.start();
-        while (!condition()) {
-            if (const int now = progress(); now != seen) {
-                seen = now;
-                sinceProgress.restart();
-            } else if (sinceProgress.elapsed() > testing_support::memberWait()) {
+        for (int seen = progress(); !condition(); seen = progress()) {
+            if (!waitFor([&] { return condition() || progress() != seen; },
+                         testing_support::memberWait()))
                 return false;
-            }
-            spin(10);
         }
         return true;
     }

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <chrono>
@@ -46,18 +45,11 @@ bool runEventsUntil(const std::function<bool()>& predicate) {
 // when no render has begun for as long as one may take, not after a time for all of them.
 bool runEventsWhileRendering(const ui::PdfRenderCache& cache,
                              const std::function<bool()>& predicate) {
-    constexpr qint64 kOneRender = 20000;
-    uint64_t begun = cache.renderCount();
-    QElapsedTimer sinceLastBegun;
-    sinceLastBegun.start();
-    while (!predicate()) {
-        if (cache.renderCount() != begun) {
-            begun = cache.renderCount();
-            sinceLastBegun.restart();
-        } else if (sinceLastBegun.elapsed() > kOneRender) {
+    constexpr int kOneRender = 20000;
+    for (uint64_t begun = cache.renderCount(); !predicate(); begun = cache.renderCount()) {
+        if (!testing_support::spinUntil([&] { return predicate() || cache.renderCount() != begun; },
+                                        kOneRender))
             return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     return true;
 }
